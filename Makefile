@@ -1,0 +1,42 @@
+# The two set-up commands:
+#   make run    installs what is missing, builds, and runs Linlang Karaoke
+#   make test   installs what is missing, builds, and runs every test
+# SANITIZE=address (ASan+UBSan) or SANITIZE=thread builds into its own folder.
+
+SANITIZE ?=
+JOBS ?= 2
+BUILD_DIR ?= build$(if $(SANITIZE),-$(SANITIZE))
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: all bootstrap configure build run test fuzz bench clean
+
+all: build
+
+bootstrap:
+	@bash scripts/bootstrap.sh
+
+configure: bootstrap
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DLINLANGOK_SANITIZE=$(SANITIZE) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@$(BUILD_DIR)/tools/linlangok-tool info resources/demo/jasmine.mid
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets, built with clang, ASan and UBSan, each run for FUZZ_SECONDS.
+fuzz: bootstrap
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DLINLANGOK_FUZZ=ON -DLINLANGOK_SANITIZE=address \
+	  -DLINLANGOK_TESTS=OFF -DLINLANGOK_BENCH=OFF >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@bash scripts/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+bench: build
+	@bash scripts/run-benchmarks.sh $(BUILD_DIR)
+
+clean:
+	rm -rf build build-address build-thread $(FUZZ_DIR)

@@ -1,0 +1,116 @@
+#include "common/Text.h"
+
+#include <cstdint>
+
+namespace linlangok {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Decodes one UTF-8 sequence at position i; returns the code point or kReplacement and advances i.
+char32_t DecodeUtf8(std::string_view utf8, size_t& i, bool& valid)
+{
+    const auto lead = static_cast<unsigned char>(utf8[i++]);
+    if (lead < 0x80)
+        return lead;
+    int extra = 0;
+    char32_t codePoint = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        codePoint = lead & 0x1F;
+        minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        codePoint = lead & 0x0F;
+        minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        codePoint = lead & 0x07;
+        minimum = 0x10000;
+    } else {
+        valid = false;
+        return kReplacement;
+    }
+    for (int k = 0; k < extra; ++k) {
+        if (i >= utf8.size() || (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) {
+            valid = false;
+            return kReplacement;
+        }
+        codePoint = (codePoint << 6) | (static_cast<unsigned char>(utf8[i++]) & 0x3F);
+    }
+    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+        valid = false;
+        return kReplacement;
+    }
+    return codePoint;
+}
+
+} // namespace
+
+std::u16string Utf8ToUtf16(std::string_view utf8)
+{
+    std::u16string result;
+    result.reserve(utf8.size());
+    bool valid = true;
+    for (size_t i = 0; i < utf8.size();) {
+        const char32_t codePoint = DecodeUtf8(utf8, i, valid);
+        if (codePoint >= 0x10000) {
+            result.push_back(static_cast<char16_t>(0xD800 + ((codePoint - 0x10000) >> 10)));
+            result.push_back(static_cast<char16_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF)));
+        } else {
+            result.push_back(static_cast<char16_t>(codePoint));
+        }
+    }
+    return result;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16)
+{
+    std::string result;
+    result.reserve(utf16.size() * 3);
+    for (size_t i = 0; i < utf16.size(); ++i) {
+        char32_t codePoint = utf16[i];
+        if (codePoint >= 0xD800 && codePoint <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00
+            && utf16[i + 1] <= 0xDFFF) {
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (utf16[++i] - 0xDC00);
+        } else if (codePoint >= 0xD800 && codePoint <= 0xDFFF) {
+            codePoint = kReplacement;
+        }
+        if (codePoint < 0x80) {
+            result.push_back(static_cast<char>(codePoint));
+        } else if (codePoint < 0x800) {
+            result.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
+            result.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+        } else if (codePoint < 0x10000) {
+            result.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
+            result.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+            result.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+        } else {
+            result.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
+            result.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
+            result.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+            result.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+        }
+    }
+    return result;
+}
+
+bool IsValidUtf8(std::string_view bytes)
+{
+    bool valid = true;
+    for (size_t i = 0; i < bytes.size() && valid;)
+        DecodeUtf8(bytes, i, valid);
+    return valid;
+}
+
+std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters)
+{
+    const size_t first = text.find_first_not_of(characters);
+    if (first == std::u16string_view::npos)
+        return {};
+    const size_t last = text.find_last_not_of(characters);
+    return std::u16string(text.substr(first, last - first + 1));
+}
+
+} // namespace linlangok

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Conversions between the UTF-16 text the system holds and UTF-8, the encoding of file names,
+// of standard output and of the exceptions' message texts. Invalid sequences become U+FFFD.
+namespace linlangok {
+
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Whether the bytes form valid UTF-8 (overlong forms and surrogates are invalid).
+bool IsValidUtf8(std::string_view bytes);
+
+// Removes the given characters from both ends of the text.
+std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters);
+
+} // namespace linlangok

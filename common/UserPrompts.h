@@ -1,0 +1,79 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Every question and message the user sees goes through IUserPrompts: the windows implement it
+// with Qt dialogs, the command-line tool prints to standard error, and tests script the answers.
+// Engines never open a dialog themselves.
+namespace linlangok {
+
+enum class EMessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class EMessageIcon { None, Information, Warning, Error, Question };
+enum class EPromptAnswer { Ok, Cancel, Yes, No };
+
+struct MessageRequest {
+    std::u16string caption; // empty: the platform's default caption
+    std::u16string text;
+    EMessageButtons buttons = EMessageButtons::Ok;
+    EMessageIcon icon = EMessageIcon::None;
+};
+
+struct FileFilter {
+    std::u16string description; // "MIDI File (*.mid)"
+    std::u16string patterns; // "*.mid", several separated by ';'
+};
+
+struct FileDialogRequest {
+    std::u16string title;
+    std::vector<FileFilter> filters;
+    std::u16string defaultExtension;
+    std::filesystem::path initialPath;
+    bool askBeforeOverwrite = false; // save dialogs only
+};
+
+struct FolderRequest {
+    std::u16string title;
+    std::filesystem::path initialFolder;
+};
+
+struct FontChoice {
+    std::u16string family;
+    int pointSize = 0;
+    bool bold = false;
+    bool italic = false;
+};
+
+class IUserPrompts {
+public:
+    virtual ~IUserPrompts() = default;
+
+    // Shows a modal message and returns the button pressed (Ok for a plain message).
+    virtual EPromptAnswer ShowMessage(const MessageRequest& request) = 0;
+
+    // Open and save dialogs: the chosen path, or nothing when the user cancelled.
+    virtual std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest& request) = 0;
+
+    // The folder browser: the chosen folder, or nothing when cancelled.
+    virtual std::optional<std::filesystem::path> AskFolder(const FolderRequest& request) = 0;
+
+    // The font chooser, starting from the current font: the new font, or nothing when cancelled.
+    virtual std::optional<FontChoice> AskFont(const FontChoice& current) = 0;
+
+    // Shorthand for a message with an OK button.
+    void ShowError(std::u16string_view caption, std::u16string_view text)
+    {
+        ShowMessage(MessageRequest {std::u16string(caption), std::u16string(text)});
+    }
+};
+
+// The captions the engines use.
+inline constexpr std::u16string_view kCaptionError = u"错误";
+inline constexpr std::u16string_view kCaptionWarning = u"警告";
+inline constexpr std::u16string_view kApplicationTitle = u"琳朗卡拉OK 1.2";
+
+} // namespace linlangok

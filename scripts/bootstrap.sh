@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the benchmarks need.
+# Idempotent: only packages that are missing are installed.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config python3
+  clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev
+  libfluidsynth-dev fluidsynth timgm6mb-soundfont
+  librtmidi-dev
+  portaudio19-dev libasound2-dev alsa-utils
+  libsndfile1-dev libmpg123-dev
+  libmp3lame-dev lame
+  libdrumstick-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+
+if ((${#missing[@]})); then
+  sudo=""
+  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  echo "bootstrap: installing ${missing[*]}"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

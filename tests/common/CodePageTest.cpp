@@ -1,0 +1,57 @@
+#include "platform/codepage/IconvCodePage.h"
+
+#include <gtest/gtest.h>
+
+namespace linlangok {
+namespace {
+
+TEST(IconvCodePage, ConvertsGbkBothWays)
+{
+    CIconvCodePage gbk("GBK");
+    EXPECT_EQ(gbk.ToWide("\xC4\xE3\xBA\xC3"), u"你好");
+    EXPECT_EQ(gbk.FromWide(u"茉莉花"), "\xDC\xD4\xC0\xF2\xBB\xA8");
+    EXPECT_EQ(gbk.FromWide(u"a\u0E01b"), "a?b"); // Thai is not in GBK
+}
+
+TEST(IconvCodePage, BadBytesBecomeReplacementCharactersAndConversionGoesOn)
+{
+    CIconvCodePage gbk("GBK");
+    EXPECT_EQ(gbk.ToWide("\xC4"), u"\uFFFD"); // cut-off double byte
+    EXPECT_EQ(gbk.ToWide("a\xFF"
+                         "b"),
+        u"a\uFFFD"
+        "b"); // 0xFF is no lead byte
+    EXPECT_EQ(gbk.ToWide(std::string_view("a\0b", 3)), std::u16string(u"a\0b", 3));
+    EXPECT_EQ(gbk.ToWide(std::string(100000, 'x')).size(), 100000u);
+}
+
+TEST(IconvCodePage, UnknownEncodingIsRefused)
+{
+    EXPECT_THROW(CIconvCodePage("NO-SUCH-ENCODING"), std::runtime_error);
+}
+
+TEST(IconvCodePage, LocaleChoosesTheCodePage)
+{
+    EXPECT_EQ(CodePageForLocale("zh_CN.UTF-8"), "GBK");
+    EXPECT_EQ(CodePageForLocale("zh_SG"), "GBK");
+    EXPECT_EQ(CodePageForLocale("zh_TW.UTF-8"), "BIG5");
+    EXPECT_EQ(CodePageForLocale("zh_HK"), "BIG5");
+    EXPECT_EQ(CodePageForLocale("ja_JP.UTF-8"), "CP932");
+    EXPECT_EQ(CodePageForLocale("de_DE.UTF-8"), "CP1252");
+    EXPECT_EQ(CodePageForLocale(""), "GBK");
+    EXPECT_EQ(CodePageForLocale("C.UTF-8"), "GBK");
+}
+
+TEST(IconvCodePage, EnvironmentOverridesTheLocale)
+{
+    ::setenv("LINLANGOK_CODEPAGE", "BIG5", 1);
+    EXPECT_EQ(CreateLegacyCodePage()->Name(), "BIG5");
+    ::setenv("LINLANGOK_CODEPAGE", "NO-SUCH-ENCODING", 1);
+    ::setenv("LC_ALL", "ja_JP.UTF-8", 1);
+    EXPECT_EQ(CreateLegacyCodePage()->Name(), "CP932");
+    ::unsetenv("LINLANGOK_CODEPAGE");
+    ::unsetenv("LC_ALL");
+}
+
+} // namespace
+} // namespace linlangok

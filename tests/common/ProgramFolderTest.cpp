@@ -1,0 +1,21 @@
+#include "common/ProgramFolder.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace linlangok {
+namespace {
+
+TEST(ProgramFolder, EnvironmentNamesTheFolder)
+{
+    test::CTemporaryFolder folder;
+    ::setenv("LINLANGOK_HOME", folder.Path().c_str(), 1);
+    EXPECT_EQ(ProgramFolder(), folder.Path());
+    ::unsetenv("LINLANGOK_HOME");
+    EXPECT_EQ(ProgramFolder(), ExecutableFolder()); // the build folder is writable
+}
+
+} // namespace
+} // namespace linlangok

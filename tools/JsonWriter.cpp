@@ -1,0 +1,140 @@
+#include "tools/JsonWriter.h"
+
+#include "common/Text.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace linlangok {
+
+CJsonWriter::CJsonWriter(std::ostream& out)
+    : m_out(out)
+{
+}
+
+void CJsonWriter::Separate()
+{
+    if (m_afterKey) {
+        m_afterKey = false;
+        return;
+    }
+    if (!m_hasItems.empty()) {
+        if (m_hasItems.back())
+            m_out << ',';
+        m_hasItems.back() = true;
+    }
+}
+
+CJsonWriter& CJsonWriter::BeginObject()
+{
+    Separate();
+    m_out << '{';
+    m_hasItems.push_back(false);
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::EndObject()
+{
+    m_out << '}';
+    m_hasItems.pop_back();
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::BeginArray()
+{
+    Separate();
+    m_out << '[';
+    m_hasItems.push_back(false);
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::EndArray()
+{
+    m_out << ']';
+    m_hasItems.pop_back();
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::Key(std::string_view key)
+{
+    Separate();
+    WriteString(key);
+    m_out << ':';
+    m_afterKey = true;
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::Value(std::string_view utf8)
+{
+    Separate();
+    WriteString(utf8);
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::Value(std::u16string_view text)
+{
+    return Value(std::string_view(Utf16ToUtf8(text)));
+}
+
+CJsonWriter& CJsonWriter::Value(long long number)
+{
+    Separate();
+    m_out << number;
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::Value(double number)
+{
+    Separate();
+    if (!std::isfinite(number)) {
+        m_out << "null";
+        return *this;
+    }
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.17g", number);
+    m_out << buffer;
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::Value(bool flag)
+{
+    Separate();
+    m_out << (flag ? "true" : "false");
+    return *this;
+}
+
+void CJsonWriter::WriteString(std::string_view utf8)
+{
+    m_out << '"';
+    for (const char character : utf8) {
+        const auto byte = static_cast<unsigned char>(character);
+        switch (character) {
+        case '"':
+            m_out << "\\\"";
+            break;
+        case '\\':
+            m_out << "\\\\";
+            break;
+        case '\n':
+            m_out << "\\n";
+            break;
+        case '\r':
+            m_out << "\\r";
+            break;
+        case '\t':
+            m_out << "\\t";
+            break;
+        default:
+            if (byte < 0x20) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+                m_out << escape;
+            } else {
+                m_out << character;
+            }
+        }
+    }
+    m_out << '"';
+}
+
+} // namespace linlangok

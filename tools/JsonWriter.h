@@ -1,0 +1,40 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace linlangok {
+
+// Writes one JSON value to a stream, compactly, in UTF-8. Keys and values are written in call
+// order; the writer adds the commas.
+class CJsonWriter {
+public:
+    explicit CJsonWriter(std::ostream& out);
+
+    CJsonWriter& BeginObject();
+    CJsonWriter& EndObject();
+    CJsonWriter& BeginArray();
+    CJsonWriter& EndArray();
+    CJsonWriter& Key(std::string_view key);
+
+    CJsonWriter& Value(std::string_view utf8);
+    CJsonWriter& Value(std::u16string_view text);
+    CJsonWriter& Value(const char* utf8) { return Value(std::string_view(utf8)); }
+    CJsonWriter& Value(long long number);
+    CJsonWriter& Value(int number) { return Value(static_cast<long long>(number)); }
+    CJsonWriter& Value(unsigned number) { return Value(static_cast<long long>(number)); }
+    CJsonWriter& Value(double number);
+    CJsonWriter& Value(bool flag);
+
+private:
+    void Separate();
+    void WriteString(std::string_view utf8);
+
+    std::ostream& m_out;
+    std::vector<bool> m_hasItems; // one per open object or array
+    bool m_afterKey = false;
+};
+
+} // namespace linlangok

@@ -1,0 +1,51 @@
+// linlangok-tool: the engines of Linlang Karaoke from the command line.
+
+#include "platform/codepage/IconvCodePage.h"
+#include "tools/Commands.h"
+#include "tools/ConsolePrompts.h"
+
+#include <cstring>
+#include <iostream>
+
+namespace linlangok {
+namespace {
+
+constexpr ToolCommandEntry kCommands[] = {
+    {nullptr, nullptr, nullptr},
+};
+
+int PrintUsage()
+{
+    std::cerr << "usage: linlangok-tool COMMAND ARGUMENTS...\ncommands:\n";
+    for (const auto& command : kCommands) {
+        if (command.name)
+            std::cerr << "  " << command.usage << '\n';
+    }
+    return 2;
+}
+
+} // namespace
+
+int UsageError(const char* usage)
+{
+    std::cerr << "usage: linlangok-tool " << usage << '\n';
+    return 2;
+}
+
+} // namespace linlangok
+
+int main(int argc, char** argv)
+{
+    using namespace linlangok;
+    if (argc < 2)
+        return PrintUsage();
+    SetLegacyCodePage(CreateLegacyCodePage());
+    CConsolePrompts prompts;
+    for (const auto& command : kCommands) {
+        if (command.name && std::strcmp(command.name, argv[1]) == 0) {
+            ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts};
+            return command.run(context);
+        }
+    }
+    return PrintUsage();
+}
