@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace linlangok {
+
+// Where the audio callback is in time when it asks a source for one buffer.
+struct AudioBufferTiming {
+    // Position of the buffer's first frame in the stream, in frames since the stream started.
+    uint64_t firstFrame = 0;
+    // Steady-clock time at which the callback started rendering this buffer.
+    std::chrono::steady_clock::time_point callbackTime;
+    int sampleRate = 44100;
+};
+
+// A producer of sound for the output stream: the built-in synthesizer, the accompaniment player.
+class IAudioSource {
+public:
+    virtual ~IAudioSource() = default;
+
+    // Audio callback thread: adds `frames` frames of interleaved stereo float samples (-1..1) to
+    // `mix`. Must not block, allocate or throw.
+    virtual void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept = 0;
+};
+
+// The one output stream of a run (44.1 kHz stereo): mixes every added source into each buffer.
+class IAudioOutput {
+public:
+    virtual ~IAudioOutput() = default;
+
+    // The device's name as the user would recognise it ("null", "wav:/tmp/out.wav", a PortAudio name).
+    virtual std::string Name() const = 0;
+    virtual int SampleRate() const = 0;
+    // Frames per callback buffer.
+    virtual size_t BufferFrames() const = 0;
+
+    // Sources are not owned. Both calls are made from the UI thread while the stream runs;
+    // RemoveSource returns once the callback no longer uses the source.
+    virtual void AddSource(IAudioSource& source) = 0;
+    virtual void RemoveSource(IAudioSource& source) = 0;
+};
+
+} // namespace linlangok
