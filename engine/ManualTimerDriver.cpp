@@ -2,8 +2,6 @@
 
 #include "engine/MultimediaTimer.h"
 
-#include <vector>
-
 namespace linlangok {
 
 uint32_t CManualTimerDriver::StartPeriodic(uint32_t periodMs, uint32_t, CMultimediaTimer& timer)
@@ -18,7 +16,8 @@ uint32_t CManualTimerDriver::StartPeriodic(uint32_t periodMs, uint32_t, CMultime
 
 void CManualTimerDriver::StopPeriodic(uint32_t identifier)
 {
-    m_changes += std::erase_if(m_events, [identifier](const PeriodicEvent& event) { return event.identifier == identifier; });
+    m_changes
+        += std::erase_if(m_events, [identifier](const PeriodicEvent& event) { return event.identifier == identifier; });
 }
 
 void CManualTimerDriver::Advance(uint32_t milliseconds)
@@ -33,8 +32,10 @@ void CManualTimerDriver::Advance(uint32_t milliseconds)
             if (event.nextDue > m_now)
                 continue;
             event.nextDue += event.period;
+            const uint32_t identifier = event.identifier;
             const uint64_t changesBefore = m_changes;
-            event.timer->OnPeriod();
+            if (!event.timer->OnPeriod())
+                StopPeriodic(identifier);
             if (m_changes != changesBefore)
                 i = static_cast<size_t>(-1);
         }

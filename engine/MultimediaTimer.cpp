@@ -2,7 +2,6 @@
 
 #include "engine/PeriodicTimerDriver.h"
 
-#include <algorithm>
 #include <exception>
 #include <stdexcept>
 
@@ -27,20 +26,29 @@ bool CMultimediaTimer::Start(uint32_t delayMs, uint32_t resolutionMs)
 {
     if (IsRunning())
         return true;
-    const uint32_t identifier = m_driver.StartPeriodic(delayMs, resolutionMs, *this);
-    if (identifier == 0)
-        return false;
-    m_timerIdentifier = identifier;
+    Stop();
+    // The first callback may come before StartPeriodic returns: period and running flag are set
+    // before, and undone when the driver refuses.
+    const uint32_t previousPeriod = m_period;
     m_period = delayMs;
     m_running.store(true, std::memory_order_release);
+    const uint32_t identifier = m_driver.StartPeriodic(delayMs, resolutionMs, *this);
+    if (identifier == 0) {
+        m_running.store(false, std::memory_order_release);
+        m_period = previousPeriod;
+        return false;
+    }
+    m_timerIdentifier = identifier;
     return true;
 }
 
 void CMultimediaTimer::Stop()
 {
-    if (!m_running.exchange(false, std::memory_order_acq_rel))
+    m_running.store(false, std::memory_order_release);
+    if (m_timerIdentifier == 0)
         return;
     m_driver.StopPeriodic(m_timerIdentifier);
+    m_timerIdentifier = 0;
 }
 
 void CMultimediaTimer::Reset()
@@ -71,7 +79,7 @@ void CMultimediaTimer::FanOutTick()
         client->UpdateTick(*this);
 }
 
-void CMultimediaTimer::OnPeriod()
+bool CMultimediaTimer::OnPeriod() noexcept
 {
     m_elapsedMilliseconds.fetch_add(m_period, std::memory_order_relaxed);
     m_callbackCount.fetch_add(1, std::memory_order_relaxed);
@@ -79,14 +87,23 @@ void CMultimediaTimer::OnPeriod()
         std::lock_guard lock(m_clientLock);
         for (CTimerClient* client : m_clients)
             client->UpdateTimer(*this);
+        return true;
     } catch (const std::exception& error) {
-        Stop();
-        if (m_errorHandler)
-            m_errorHandler(error.what());
+        ReportError(error.what());
     } catch (...) {
-        Stop();
+        ReportError("UpdateTimer error!");
+    }
+    return false;
+}
+
+void CMultimediaTimer::ReportError(const char* message) noexcept
+{
+    m_running.store(false, std::memory_order_release);
+    try {
         if (m_errorHandler)
-            m_errorHandler("UpdateTimer error!");
+            m_errorHandler(message);
+    } catch (...) {
+        // Nobody could catch it on the timer thread; the stopped timer is what the UI sees.
     }
 }
 

@@ -40,7 +40,7 @@ public:
 
 private:
     uint32_t m_periodMicroseconds = 0;
-    std::atomic<int32_t> m_tempo{500000};
+    std::atomic<int32_t> m_tempo {500000};
     int32_t m_division = 96;
     int32_t m_ticksDue = 0;
     int32_t m_remainder = 0;

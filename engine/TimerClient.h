@@ -11,10 +11,10 @@ public:
     virtual ~CTimerClient() = default;
 
     // Once per timer period.
-    virtual void UpdateTimer(CMultimediaTimer& timer) {}
+    virtual void UpdateTimer(CMultimediaTimer& timer) { }
 
     // Once per MIDI tick, from the tick clock's fan-out; timer.TickCounter() is the tick.
-    virtual void UpdateTick(CMultimediaTimer& timer) {}
+    virtual void UpdateTick(CMultimediaTimer& timer) { }
 };
 
 } // namespace linlangok

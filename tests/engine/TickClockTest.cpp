@@ -1,5 +1,5 @@
-#include "engine/ManualTimerDriver.h"
 #include "engine/TickClock.h"
+#include "engine/ManualTimerDriver.h"
 
 #include <gtest/gtest.h>
 

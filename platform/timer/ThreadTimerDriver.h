@@ -1,0 +1,41 @@
+#pragma once
+
+#include "engine/PeriodicTimerDriver.h"
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace linlangok {
+
+// The platform's periodic timer: one thread per periodic event, sleeping to absolute deadlines
+// on the steady clock (deadline k = start + k periods), so periods do not drift. The thread asks
+// for real-time scheduling and keeps its normal priority when the system refuses. A callback
+// that comes late is followed at once by the ones it held up; after a stall of more than
+// kMaximumLagMs (a suspended machine) the missed periods are dropped instead of fired in a burst.
+// StartPeriodic and StopPeriodic are called from the UI thread, or StopPeriodic from inside the
+// event's own callback. Destroying the driver stops every event.
+class CThreadTimerDriver final : public IPeriodicTimerDriver {
+public:
+    static constexpr uint32_t kMaximumLagMs = 100;
+
+    CThreadTimerDriver();
+    ~CThreadTimerDriver() override;
+
+    CThreadTimerDriver(const CThreadTimerDriver&) = delete;
+    CThreadTimerDriver& operator=(const CThreadTimerDriver&) = delete;
+
+    uint32_t MinimumPeriod() const override { return 1; }
+    uint32_t MaximumPeriod() const override { return 1000000; }
+    uint32_t StartPeriodic(uint32_t periodMs, uint32_t resolutionMs, CMultimediaTimer& timer) override;
+    void StopPeriodic(uint32_t identifier) override;
+
+    struct PeriodicEvent;
+
+private:
+    std::mutex m_lock;
+    std::vector<std::unique_ptr<PeriodicEvent>> m_events;
+    uint32_t m_nextIdentifier = 1;
+};
+
+} // namespace linlangok

@@ -1,0 +1,125 @@
+#include "platform/timer/ThreadTimerDriver.h"
+#include "engine/TickClock.h"
+#include "engine/UiTaskQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace linlangok {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Waits (polling) until the condition holds; the bound only keeps a broken build from hanging.
+template <typename Condition> bool WaitFor(Condition condition)
+{
+    const auto giveUp = std::chrono::steady_clock::now() + 20s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > giveUp)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+struct CPeriodCounter : CTimerClient {
+    void UpdateTimer(CMultimediaTimer&) override { periods.fetch_add(1); }
+    std::atomic<int> periods {0};
+};
+
+TEST(ThreadTimerDriver, RunsPeriodsUntilStopAndStopWaitsForTheCallback)
+{
+    CThreadTimerDriver driver;
+    CTickClock clock(driver);
+    CPeriodCounter counter;
+    clock.Timer().AddClient(counter);
+    clock.Rewind(96, 0);
+    clock.Start();
+    ASSERT_TRUE(WaitFor([&] { return counter.periods.load() >= 30; }));
+    clock.Stop();
+    const int atStop = counter.periods.load();
+    EXPECT_EQ(clock.Timer().CallbackCount(), static_cast<uint32_t>(atStop));
+    EXPECT_EQ(clock.Timer().ElapsedMilliseconds(), static_cast<uint32_t>(atStop));
+    // The tick clock gave out floor(periods × 96000 / 500000) ticks.
+    EXPECT_EQ(clock.Timer().TickCounter(), atStop * 96000 / 500000);
+    std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(counter.periods.load(), atStop);
+
+    clock.Start(); // resumes after a pause
+    ASSERT_TRUE(WaitFor([&] { return counter.periods.load() >= atStop + 10; }));
+    clock.Timer().RemoveClient(counter);
+}
+
+struct CStoppingClient : CTimerClient {
+    CStoppingClient(IPeriodicTimerDriver& driver)
+        : driver(driver)
+    {
+    }
+    void UpdateTimer(CMultimediaTimer&) override
+    {
+        if (periods.fetch_add(1) + 1 == 5)
+            driver.StopPeriodic(1);
+    }
+    IPeriodicTimerDriver& driver;
+    std::atomic<int> periods {0};
+};
+
+TEST(ThreadTimerDriver, StopFromInsideTheCallbackEndsTheEventWithoutDeadlock)
+{
+    CThreadTimerDriver driver;
+    CMultimediaTimer timer(driver);
+    CStoppingClient client(driver);
+    timer.AddClient(client);
+    ASSERT_TRUE(timer.Start(1, 1)); // the driver's first identifier is 1
+    ASSERT_TRUE(WaitFor([&] { return client.periods.load() >= 5; }));
+    timer.Stop(); // releases the ended event
+    EXPECT_EQ(client.periods.load(), 5);
+    timer.RemoveClient(client);
+}
+
+struct CFailingClient : CTimerClient {
+    void UpdateTick(CMultimediaTimer&) override
+    {
+        if (++ticks == 3)
+            throw std::runtime_error("MIDIOut发送消息出错!");
+    }
+    int ticks = 0;
+};
+
+TEST(ThreadTimerDriver, ClientErrorStopsPlaybackAndIsPostedToTheUiThread)
+{
+    CThreadTimerDriver driver;
+    CUiTaskQueue uiThread;
+    CTickClock clock(driver);
+    CFailingClient client;
+    clock.Timer().AddClient(client);
+    std::string shown;
+    clock.Timer().SetErrorHandler(
+        [&](const std::string& message) { uiThread.Post([&shown, message] { shown = message; }); });
+    clock.Rewind(960, 0); // about 2 ticks per period
+    clock.Start();
+    ASSERT_TRUE(uiThread.WaitForTask(20s));
+    EXPECT_EQ(uiThread.RunPending(), 1u);
+    EXPECT_EQ(shown, "UpdateTimer error!");
+    EXPECT_FALSE(clock.Timer().IsRunning());
+    const uint32_t callbacks = clock.Timer().CallbackCount();
+    clock.Stop();
+    EXPECT_EQ(clock.Timer().CallbackCount(), callbacks);
+    EXPECT_EQ(client.ticks, 3);
+
+    // The clock starts again after the failure.
+    client.ticks = -1000000;
+    clock.Start();
+    EXPECT_TRUE(clock.Timer().IsRunning());
+    ASSERT_TRUE(WaitFor([&] { return clock.Timer().CallbackCount() > callbacks + 5; }));
+    clock.Stop();
+    clock.Timer().RemoveClient(client);
+}
+
+} // namespace
+} // namespace linlangok
