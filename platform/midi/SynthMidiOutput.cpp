@@ -1,0 +1,221 @@
+#include "platform/midi/SynthMidiOutput.h"
+
+#include "platform/midi/FluidSynth.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace linlangok {
+
+static_assert(CFluidSynth::kBlockFrames == 64, "the scratch buffer holds one synthesizer block");
+
+class CSynthMidiOutput::CConnection final : public IMidiOutputConnection {
+public:
+    CConnection(CSynthMidiOutput& owner, std::function<void()> longMessageDone)
+        : m_owner(owner)
+        , m_longMessageDone(std::move(longMessageDone))
+    {
+    }
+
+    ~CConnection() override
+    {
+        m_owner.m_connected.store(false, std::memory_order_release);
+        try {
+            m_owner.Enqueue(EEventKind::ReleaseAllNotes, 0);
+        } catch (const std::runtime_error&) {
+            // A stalled output plays nothing more anyway.
+        }
+    }
+
+    void SendShort(uint32_t packedMessage) override { m_owner.Enqueue(EEventKind::ShortMessage, packedMessage); }
+
+    void SendLong(const uint8_t* bytes, size_t length) override
+    {
+        m_owner.EnqueueSysEx(bytes, length);
+        if (m_longMessageDone)
+            m_longMessageDone();
+    }
+
+private:
+    CSynthMidiOutput& m_owner;
+    std::function<void()> m_longMessageDone;
+};
+
+CSynthMidiOutput::CSynthMidiOutput(std::filesystem::path soundFont, IAudioOutput& output, TimeSource now)
+    : m_soundFont(std::move(soundFont))
+    , m_output(output)
+    , m_now(std::move(now))
+    , m_latencyFrames(output.BufferFrames() + CFluidSynth::kBlockFrames / 2)
+{
+}
+
+CSynthMidiOutput::~CSynthMidiOutput()
+{
+    if (m_registered)
+        m_output.RemoveSource(*this);
+}
+
+std::unique_ptr<IMidiOutputConnection> CSynthMidiOutput::Open(std::function<void()> longMessageDone)
+{
+    if (m_connected.load(std::memory_order_acquire))
+        throw std::runtime_error("the built-in synthesizer is already open");
+    if (!m_synth)
+        m_synth = std::make_unique<CFluidSynth>(m_soundFont, m_output.SampleRate());
+    Enqueue(EEventKind::Reset, 0);
+    m_connected.store(true, std::memory_order_release);
+    if (!m_registered) {
+        m_output.AddSource(*this);
+        m_registered = true;
+    }
+    return std::make_unique<CConnection>(*this, std::move(longMessageDone));
+}
+
+int64_t CSynthMidiOutput::Now() const
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(m_now().time_since_epoch()).count();
+}
+
+size_t CSynthMidiOutput::FreeSlots() const
+{
+    return kQueueCapacity - (m_tail.load(std::memory_order_relaxed) - m_head.load(std::memory_order_acquire));
+}
+
+void CSynthMidiOutput::Enqueue(EEventKind kind, uint32_t message)
+{
+    if (FreeSlots() < 1)
+        throw std::runtime_error("the built-in synthesizer's message queue is full");
+    QueuedEvent& event = SlotAt(m_tail.load(std::memory_order_relaxed));
+    event.time = Now();
+    event.message = message;
+    event.kind = kind;
+    Publish(1);
+}
+
+void CSynthMidiOutput::EnqueueSysEx(const uint8_t* bytes, size_t length)
+{
+    const size_t parts = std::max<size_t>(1, (length + kSysExPartBytes - 1) / kSysExPartBytes);
+    if (FreeSlots() < parts)
+        throw std::runtime_error("the built-in synthesizer's message queue is full");
+    const int64_t time = Now();
+    const size_t tail = m_tail.load(std::memory_order_relaxed);
+    for (size_t part = 0; part < parts; ++part) {
+        QueuedEvent& event = SlotAt(tail + part);
+        const size_t offset = part * kSysExPartBytes;
+        event.time = time;
+        event.kind = EEventKind::SysExPart;
+        event.message = part + 1 == parts ? 1 : 0;
+        event.length = static_cast<uint8_t>(std::min(kSysExPartBytes, length - std::min(length, offset)));
+        std::copy_n(bytes + offset, event.length, event.bytes);
+    }
+    Publish(parts);
+}
+
+bool CSynthMidiOutput::IsQuiet() const noexcept
+{
+    return m_head.load(std::memory_order_relaxed) == m_tail.load(std::memory_order_acquire)
+        && (!m_synth || m_synth->ActiveVoiceCount() == 0);
+}
+
+void CSynthMidiOutput::UpdateOrigin(const AudioBufferTiming& timing, size_t frames)
+{
+    const int64_t callbackTime
+        = std::chrono::duration_cast<std::chrono::nanoseconds>(timing.callbackTime.time_since_epoch()).count();
+    const auto streamOffset = static_cast<int64_t>(timing.firstFrame * 1000000000ull / timing.sampleRate);
+    const int64_t sample = callbackTime - streamOffset;
+    // A callback is never early, only late by scheduling; the earliest sample is the truest.
+    // Two windows of about a second each let the estimate rise when the card's clock is slow.
+    if (!m_haveOrigin || timing.firstFrame < m_lastStreamFrame) {
+        m_originCurrent = m_originPrevious = sample;
+        m_originWindowFrames = 0;
+        m_haveOrigin = true;
+    } else if (m_originWindowFrames >= static_cast<size_t>(timing.sampleRate)) {
+        m_originPrevious = m_originCurrent;
+        m_originCurrent = sample;
+        m_originWindowFrames = 0;
+    } else {
+        m_originCurrent = std::min(m_originCurrent, sample);
+    }
+    m_originWindowFrames += frames;
+    m_lastStreamFrame = timing.firstFrame;
+}
+
+int64_t CSynthMidiOutput::FramesSinceOrigin(int64_t time, int sampleRate) const
+{
+    const int64_t origin = std::min(m_originCurrent, m_originPrevious);
+    const int64_t scaled = (time - origin) * sampleRate;
+    const int64_t frames = scaled / 1000000000;
+    return scaled % 1000000000 < 0 ? frames - 1 : frames;
+}
+
+void CSynthMidiOutput::MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept
+{
+    if (!m_synth)
+        return;
+    UpdateOrigin(timing, frames);
+    if (!m_connected.load(std::memory_order_acquire) && IsQuiet())
+        return;
+    const int64_t synthFrameOfStreamStart = m_renderedFrames - static_cast<int64_t>(timing.firstFrame);
+    constexpr auto block = static_cast<int64_t>(CFluidSynth::kBlockFrames);
+    size_t done = 0;
+    while (done < frames) {
+        const int64_t intoBlock = m_renderedFrames % block;
+        // A message applied now is heard from the next block on: take those whose frame lies
+        // nearer to this block's start than to the next one's.
+        if (intoBlock == 0)
+            ApplyDueEvents(m_renderedFrames + block / 2, synthFrameOfStreamStart, timing.sampleRate);
+        const size_t chunk = std::min(frames - done, static_cast<size_t>(block - intoBlock));
+        m_synth->Render(m_scratch.data(), chunk);
+        float* out = mix + 2 * done;
+        for (size_t i = 0; i < 2 * chunk; ++i)
+            out[i] += m_scratch[i];
+        done += chunk;
+        m_renderedFrames += static_cast<int64_t>(chunk);
+    }
+}
+
+void CSynthMidiOutput::ApplyDueEvents(
+    int64_t beforeSynthFrame, int64_t synthFrameOfStreamStart, int sampleRate) noexcept
+{
+    size_t head = m_head.load(std::memory_order_relaxed);
+    const size_t tail = m_tail.load(std::memory_order_acquire);
+    const auto latency = static_cast<int64_t>(m_latencyFrames);
+    while (head != tail) {
+        const QueuedEvent& event = m_queue[head % kQueueCapacity];
+        const int64_t synthFrame = FramesSinceOrigin(event.time, sampleRate) + latency + synthFrameOfStreamStart;
+        if (synthFrame >= beforeSynthFrame)
+            break;
+        Apply(event);
+        ++head;
+        m_head.store(head, std::memory_order_release);
+    }
+}
+
+void CSynthMidiOutput::Apply(const QueuedEvent& event) noexcept
+{
+    switch (event.kind) {
+    case EEventKind::ShortMessage:
+        m_synth->ApplyShort(event.message);
+        break;
+    case EEventKind::SysExPart:
+        if (m_sysExLength + event.length > m_sysEx.size())
+            m_sysExTooLong = true;
+        else
+            std::copy_n(event.bytes, event.length, m_sysEx.data() + m_sysExLength);
+        m_sysExLength += event.length;
+        if (event.message == 1) {
+            if (!m_sysExTooLong)
+                m_synth->ApplySysEx(m_sysEx.data(), m_sysExLength);
+            m_sysExLength = 0;
+            m_sysExTooLong = false;
+        }
+        break;
+    case EEventKind::Reset:
+        m_synth->Reset();
+        break;
+    case EEventKind::ReleaseAllNotes:
+        m_synth->ReleaseAllNotes();
+        break;
+    }
+}
+
+} // namespace linlangok

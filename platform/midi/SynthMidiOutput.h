@@ -1,0 +1,120 @@
+#pragma once
+
+#include "engine/MidiOutputDevice.h"
+#include "platform/audio/AudioOutput.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace linlangok {
+
+class CFluidSynth;
+
+// The built-in synthesizer as a MIDI output device, rendering into the run's audio output.
+//
+// Every message is stamped with its send time and applied by the audio callback at the frame
+// that time maps to, so what is heard keeps the timing of the sends whatever the buffer size:
+// a message sent at time t is heard LatencyFrames() after t, quantized to the synthesizer's
+// 64-frame blocks (the nearest block start). The mapping from steady-clock time to stream frames
+// comes from the callback timings: the earliest (callback time - first frame / rate) over the
+// last one to two seconds, which follows a sound card clock that drifts against the steady clock.
+//
+// Open and the connection run on the UI thread and the timer thread (one at a time); MixInto on
+// the audio thread. They meet only in a single-producer, single-consumer queue of stamped
+// messages; the synthesizer itself is touched only by the audio thread after the first Open.
+class CSynthMidiOutput final : public IAudioSource {
+public:
+    using TimeSource = std::function<std::chrono::steady_clock::time_point()>;
+
+    // Queued messages between the sender and the audio thread; a send finding the queue full
+    // (the audio output has stalled) fails.
+    static constexpr size_t kQueueCapacity = 8192;
+    // System exclusive messages longer than this are accepted and dropped; the synthesizer
+    // understands none that long.
+    static constexpr size_t kMaximumSysExLength = 1024;
+
+    // soundFont is loaded at the first Open. output is not owned and outlives this object; its
+    // sample rate and buffer size stay fixed. now gives the send times: the steady clock, or the
+    // offline renderer's virtual time.
+    CSynthMidiOutput(std::filesystem::path soundFont, IAudioOutput& output, TimeSource now);
+    ~CSynthMidiOutput() override;
+
+    CSynthMidiOutput(const CSynthMidiOutput&) = delete;
+    CSynthMidiOutput& operator=(const CSynthMidiOutput&) = delete;
+
+    // Resets the synthesizer (all voices cut, programs and controllers back to power-on) and
+    // starts rendering into the output. One connection at a time; raises std::runtime_error when
+    // already open or when the SoundFont cannot be loaded. Closing the connection releases the
+    // sounding notes, which then fade out. Long messages are copied, so they are reported done
+    // before SendLong returns.
+    std::unique_ptr<IMidiOutputConnection> Open(std::function<void()> longMessageDone);
+
+    // Frames between a message's send time and the frame where it is heard: one output buffer
+    // plus half a synthesizer block.
+    size_t LatencyFrames() const { return m_latencyFrames; }
+
+    // True when no message waits and no voice sounds. For the offline renderer, which calls it on
+    // the thread that calls MixInto.
+    bool IsQuiet() const noexcept;
+
+    void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept override;
+
+private:
+    class CConnection;
+    enum class EEventKind : uint8_t { ShortMessage, SysExPart, Reset, ReleaseAllNotes };
+    static constexpr size_t kSysExPartBytes = 18;
+    struct QueuedEvent {
+        int64_t time = 0; // steady-clock nanoseconds
+        uint32_t message = 0; // short message; for a system exclusive part, 1 on the last part
+        EEventKind kind = EEventKind::ShortMessage;
+        uint8_t length = 0; // bytes used in a system exclusive part
+        uint8_t bytes[kSysExPartBytes] = {};
+    };
+
+    // Sender side. Raises std::runtime_error when the queue has no room.
+    void Enqueue(EEventKind kind, uint32_t message);
+    void EnqueueSysEx(const uint8_t* bytes, size_t length);
+    int64_t Now() const;
+    size_t FreeSlots() const;
+    QueuedEvent& SlotAt(size_t index) { return m_queue[index % kQueueCapacity]; }
+    void Publish(size_t count)
+    {
+        m_tail.store(m_tail.load(std::memory_order_relaxed) + count, std::memory_order_release);
+    }
+
+    // Audio thread.
+    void UpdateOrigin(const AudioBufferTiming& timing, size_t frames);
+    int64_t FramesSinceOrigin(int64_t time, int sampleRate) const;
+    void ApplyDueEvents(int64_t beforeSynthFrame, int64_t synthFrameOfStreamStart, int sampleRate) noexcept;
+    void Apply(const QueuedEvent& event) noexcept;
+
+    std::filesystem::path m_soundFont;
+    IAudioOutput& m_output;
+    TimeSource m_now;
+    size_t m_latencyFrames;
+    std::unique_ptr<CFluidSynth> m_synth;
+    bool m_registered = false;
+    std::atomic<bool> m_connected {false};
+
+    std::array<QueuedEvent, kQueueCapacity> m_queue;
+    std::atomic<size_t> m_head {0}; // next to read; audio thread writes
+    std::atomic<size_t> m_tail {0}; // next to write; sender writes
+
+    // Audio thread only.
+    int64_t m_renderedFrames = 0;
+    uint64_t m_lastStreamFrame = 0;
+    bool m_haveOrigin = false;
+    int64_t m_originCurrent = 0;
+    int64_t m_originPrevious = 0;
+    size_t m_originWindowFrames = 0;
+    std::array<uint8_t, kMaximumSysExLength> m_sysEx {};
+    size_t m_sysExLength = 0;
+    bool m_sysExTooLong = false;
+    std::array<float, 2 * 64> m_scratch {};
+};
+
+} // namespace linlangok
