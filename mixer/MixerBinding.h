@@ -41,6 +41,9 @@ public:
     const std::u16string& DestinationName() const { return m_destinationName; }
     const MixerControlInfo& Control() const { return m_control; }
 
+    // Another program (or binding) changed the control: the dialog control follows.
+    void OnMixerControlChange(std::uint32_t controlId) final;
+
 protected:
     using CMixerClient::CMixerClient;
     ~CMixerBinding() = default;
@@ -53,6 +56,9 @@ protected:
 
     bool ReadValues();
     bool WriteValues();
+    // Reads the values and, when that succeeds, enables the dialog control and shows them.
+    void Refresh();
+    virtual void ShowValues() = 0;
 
     std::uint32_t m_lineChannels = 0;
     std::u16string m_lineName;

@@ -36,10 +36,7 @@ bool CMixerFader::Init(
         Close();
         return false;
     }
-    if (ReadValues()) {
-        m_slider->SetEnabled(true);
-        ShowValues();
-    }
+    Refresh();
     return true;
 }
 
@@ -50,6 +47,7 @@ FaderChannels CMixerFader::Channels() const
 
 void CMixerFader::ShowValues()
 {
+    m_slider->SetEnabled(true);
     if (const auto position = FaderPosition(m_kind, m_scale, Channels(), m_balanceRatio))
         m_slider->SetPosition(*position);
 }
@@ -63,14 +61,6 @@ void CMixerFader::OnScroll()
     if (values.stereo)
         m_values[1] = static_cast<std::int32_t>(values.right);
     WriteValues();
-}
-
-void CMixerFader::OnMixerControlChange(std::uint32_t controlId)
-{
-    if (controlId != m_control.controlId || !ReadValues())
-        return;
-    m_slider->SetEnabled(true);
-    ShowValues();
 }
 
 } // namespace linlangok

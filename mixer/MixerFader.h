@@ -23,11 +23,9 @@ public:
     // The user moved the slider: the mixer follows.
     void OnScroll();
 
-    void OnMixerControlChange(std::uint32_t controlId) override;
-
 private:
     FaderChannels Channels() const;
-    void ShowValues();
+    void ShowValues() override;
     void Centre();
 
     ISliderControl* m_slider = nullptr;

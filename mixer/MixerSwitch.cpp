@@ -23,15 +23,13 @@ bool CMixerSwitch::Init(
         Close();
         return false;
     }
-    if (ReadValues()) {
-        m_checkBox->SetEnabled(true);
-        ShowValue();
-    }
+    Refresh();
     return true;
 }
 
-void CMixerSwitch::ShowValue()
+void CMixerSwitch::ShowValues()
 {
+    m_checkBox->SetEnabled(true);
     m_checkBox->SetChecked(m_values[m_item] != 0);
 }
 
@@ -44,14 +42,6 @@ void CMixerSwitch::OnClick()
         m_values[channel * m_valueItems + m_item] = value;
     m_checkBox->SetChecked(value != 0);
     WriteValues();
-}
-
-void CMixerSwitch::OnMixerControlChange(std::uint32_t controlId)
-{
-    if (controlId != m_control.controlId || !ReadValues())
-        return;
-    m_checkBox->SetEnabled(true);
-    ShowValue();
 }
 
 } // namespace linlangok

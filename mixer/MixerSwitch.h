@@ -22,10 +22,8 @@ public:
     // The user clicked the check box: the item toggles in every channel.
     void OnClick();
 
-    void OnMixerControlChange(std::uint32_t controlId) override;
-
 private:
-    void ShowValue();
+    void ShowValues() override;
 
     ICheckBoxControl* m_checkBox = nullptr;
     std::uint32_t m_item = 0;

@@ -78,27 +78,24 @@ private:
 
     void AddVolume(std::uint32_t lineId, std::size_t index, bool capture)
     {
-        const auto& element = m_elements[index];
-        const long minimum = capture ? element.captureMinimum : element.playbackMinimum;
-        const long maximum = capture ? element.captureMaximum : element.playbackMaximum;
-        if (!(capture ? element.captureVolume : element.playbackVolume) || maximum <= minimum)
+        const AlsaElementSide& side = m_elements[index].Side(capture);
+        if (!side.volume || side.maximum <= side.minimum)
             return;
-        const bool joined = capture ? element.captureVolumeJoined : element.playbackVolumeJoined;
         AddControl(lineId,
             {.type = kMixerControlVolume,
-                .flags = joined ? kMixerControlUniform : 0,
+                .flags = side.volumeJoined ? kMixerControlUniform : 0,
                 .maximum = kAlsaVolumeScale,
-                .steps = static_cast<std::uint32_t>(std::min<long>(maximum - minimum, kAlsaVolumeScale))},
-            {EAlsaValueKind::Volume, capture, {index}, minimum, maximum});
+                .steps = static_cast<std::uint32_t>(std::min<long>(side.maximum - side.minimum, kAlsaVolumeScale))},
+            {EAlsaValueKind::Volume, capture, {index}, side.minimum, side.maximum});
     }
 
     void AddMute(std::uint32_t lineId, std::size_t index, bool capture)
     {
-        const auto& element = m_elements[index];
-        if (!(capture ? element.captureSwitch : element.playbackSwitch))
+        const AlsaElementSide& side = m_elements[index].Side(capture);
+        if (!side.hasSwitch)
             return;
-        const bool joined = capture ? element.captureSwitchJoined : element.playbackSwitchJoined;
-        AddControl(lineId, {.type = kMixerControlMute, .flags = joined ? kMixerControlUniform : 0, .maximum = 1},
+        AddControl(lineId,
+            {.type = kMixerControlMute, .flags = side.switchJoined ? kMixerControlUniform : 0, .maximum = 1},
             {EAlsaValueKind::InvertedSwitch, capture, {index}});
     }
 
@@ -108,14 +105,14 @@ private:
         std::vector<std::size_t> sources;
         for (std::size_t i = 0; i < m_elements.size(); ++i) {
             const auto& element = m_elements[i];
-            if (element.index == 0 && (element.playbackVolume || element.playbackSwitch)
+            if (element.index == 0 && (element.playback.volume || element.playback.hasSwitch)
                 && AlsaSourceType(element.name) != 0)
                 sources.push_back(i);
         }
         if (!master && sources.empty())
             return;
         const std::uint32_t speakers = m_map.layout.AddDestination(
-            kMixerDestinationSpeakers, u"Master", master ? Channels(m_elements[*master].playbackMono) : 2);
+            kMixerDestinationSpeakers, u"Master", master ? Channels(m_elements[*master].playback.mono) : 2);
         if (master) {
             AddVolume(speakers, *master, false);
             AddMute(speakers, *master, false);
@@ -123,7 +120,7 @@ private:
         for (const std::size_t index : sources) {
             const auto& element = m_elements[index];
             const std::uint32_t line = m_map.layout.AddSource(speakers, AlsaSourceType(element.name),
-                Utf8ToUtf16(SourceName(element.name)), Channels(element.playbackMono));
+                Utf8ToUtf16(SourceName(element.name)), Channels(element.playback.mono));
             AddVolume(line, index, false);
             AddMute(line, index, false);
         }
@@ -148,7 +145,7 @@ private:
         }
         for (std::size_t i = 0; i < m_elements.size(); ++i) {
             const auto& element = m_elements[i];
-            if (element.index == 0 && (element.captureVolume || element.captureSwitch)
+            if (element.index == 0 && (element.capture.volume || element.capture.hasSwitch)
                 && AlsaSourceType(element.name) != 0)
                 add(SourceName(element.name), i);
         }
@@ -161,7 +158,8 @@ private:
         const auto sourceList = Find(IsCaptureSourceList);
         const auto boost = Find([](const AlsaElementDescription& element) {
             return IsMicBoost(element.name)
-                && (element.playbackVolume || element.captureVolume || element.playbackSwitch || element.captureSwitch);
+                && (element.playback.volume || element.capture.volume || element.playback.hasSwitch
+                    || element.capture.hasSwitch);
         });
         auto sources = WaveInSources(sourceList);
         auto isMicrophone
@@ -172,7 +170,7 @@ private:
             return;
 
         const std::uint32_t waveIn = m_map.layout.AddDestination(
-            kMixerDestinationWaveIn, u"Capture", capture ? Channels(m_elements[*capture].captureMono) : 2);
+            kMixerDestinationWaveIn, u"Capture", capture ? Channels(m_elements[*capture].capture.mono) : 2);
         if (capture) {
             AddVolume(waveIn, *capture, true);
             AddMute(waveIn, *capture, true);
@@ -182,11 +180,11 @@ private:
         for (auto& source : sources) {
             const std::uint32_t type = AlsaSourceType(source.name);
             source.lineId = m_map.layout.AddSource(waveIn, type != 0 ? type : kMixerSourceUndefined,
-                Utf8ToUtf16(source.name), source.element ? Channels(m_elements[*source.element].captureMono) : 2);
+                Utf8ToUtf16(source.name), source.element ? Channels(m_elements[*source.element].capture.mono) : 2);
             if (!source.element)
                 continue;
             AddVolume(source.lineId, *source.element, true);
-            if (m_elements[*source.element].captureSwitch) {
+            if (m_elements[*source.element].capture.hasSwitch) {
                 switchItems.push_back({source.lineId, Utf8ToUtf16(source.name)});
                 switchAccess.elements.push_back(*source.element);
             }
@@ -219,15 +217,13 @@ private:
     {
         const auto& element = m_elements[index];
         const MixerControlInfo control {.type = kMixerControlOnOff, .flags = kMixerControlUniform, .maximum = 1};
-        if (element.captureSwitch || element.playbackSwitch) {
-            AddControl(lineId, control, {EAlsaValueKind::Switch, element.captureSwitch, {index}});
+        if (element.capture.hasSwitch || element.playback.hasSwitch) {
+            AddControl(lineId, control, {EAlsaValueKind::Switch, element.capture.hasSwitch, {index}});
             return;
         }
-        const bool capture = element.captureVolume;
+        const AlsaElementSide& side = element.Side(element.capture.volume);
         AddControl(lineId, control,
-            {EAlsaValueKind::VolumeAsSwitch, capture, {index},
-                capture ? element.captureMinimum : element.playbackMinimum,
-                capture ? element.captureMaximum : element.playbackMaximum});
+            {EAlsaValueKind::VolumeAsSwitch, element.capture.volume, {index}, side.minimum, side.maximum});
     }
 
     const std::vector<AlsaElementDescription>& m_elements;

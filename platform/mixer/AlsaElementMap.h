@@ -19,25 +19,25 @@
 // without a sound card.
 namespace linlangok {
 
-// What the backend reads of one simple mixer element.
+// What the backend reads of one side (playback or capture) of a simple mixer element.
+struct AlsaElementSide {
+    bool volume = false;
+    bool volumeJoined = false; // one volume for every channel
+    bool hasSwitch = false;
+    bool switchJoined = false;
+    bool mono = false;
+    long minimum = 0; // volume range
+    long maximum = 0;
+};
+
 struct AlsaElementDescription {
     std::string name;
     unsigned index = 0;
-    bool playbackVolume = false;
-    bool playbackVolumeJoined = false;
-    bool playbackSwitch = false;
-    bool playbackSwitchJoined = false;
-    bool playbackMono = false;
-    long playbackMinimum = 0;
-    long playbackMaximum = 0;
-    bool captureVolume = false;
-    bool captureVolumeJoined = false;
-    bool captureSwitch = false;
-    bool captureSwitchJoined = false;
-    bool captureMono = false;
-    long captureMinimum = 0;
-    long captureMaximum = 0;
-    std::vector<std::string> enumItems; // an enumerated element's item names
+    AlsaElementSide playback;
+    AlsaElementSide capture;
+    std::vector<std::string> enumItems {}; // a capture enumeration's item names
+
+    const AlsaElementSide& Side(bool captureSide) const { return captureSide ? capture : playback; }
 };
 
 // How a control's values are read from and written to its elements.

@@ -14,6 +14,27 @@ namespace {
 
 void SilentAlsaError(const char*, int, const char*, int, const char*, ...) { }
 
+// The element functions of one side, playback or capture.
+struct ElementSide {
+    int (*getVolume)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, long*);
+    int (*setVolume)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, long);
+    int (*setVolumeAll)(snd_mixer_elem_t*, long);
+    int (*getSwitch)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, int*);
+    int (*setSwitch)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, int);
+    int (*setSwitchAll)(snd_mixer_elem_t*, int);
+};
+
+const ElementSide& Side(bool capture)
+{
+    static constexpr ElementSide kPlayback {snd_mixer_selem_get_playback_volume, snd_mixer_selem_set_playback_volume,
+        snd_mixer_selem_set_playback_volume_all, snd_mixer_selem_get_playback_switch,
+        snd_mixer_selem_set_playback_switch, snd_mixer_selem_set_playback_switch_all};
+    static constexpr ElementSide kCapture {snd_mixer_selem_get_capture_volume, snd_mixer_selem_set_capture_volume,
+        snd_mixer_selem_set_capture_volume_all, snd_mixer_selem_get_capture_switch, snd_mixer_selem_set_capture_switch,
+        snd_mixer_selem_set_capture_switch_all};
+    return capture ? kCapture : kPlayback;
+}
+
 snd_mixer_selem_channel_id_t ChannelId(std::uint32_t channel)
 {
     return channel == 0 ? SND_MIXER_SCHN_FRONT_LEFT : SND_MIXER_SCHN_FRONT_RIGHT;
@@ -37,25 +58,33 @@ MixerHandle LoadMixer(const std::string& name)
     return handle;
 }
 
+AlsaElementSide DescribeSide(snd_mixer_elem_t* element, bool capture)
+{
+    AlsaElementSide side;
+    side.volume = capture ? snd_mixer_selem_has_capture_volume(element) : snd_mixer_selem_has_playback_volume(element);
+    side.volumeJoined = capture ? snd_mixer_selem_has_capture_volume_joined(element)
+                                : snd_mixer_selem_has_playback_volume_joined(element);
+    side.hasSwitch
+        = capture ? snd_mixer_selem_has_capture_switch(element) : snd_mixer_selem_has_playback_switch(element);
+    side.switchJoined = capture ? snd_mixer_selem_has_capture_switch_joined(element)
+                                : snd_mixer_selem_has_playback_switch_joined(element);
+    side.mono = capture ? snd_mixer_selem_is_capture_mono(element) : snd_mixer_selem_is_playback_mono(element);
+    if (side.volume) {
+        if (capture)
+            snd_mixer_selem_get_capture_volume_range(element, &side.minimum, &side.maximum);
+        else
+            snd_mixer_selem_get_playback_volume_range(element, &side.minimum, &side.maximum);
+    }
+    return side;
+}
+
 AlsaElementDescription Describe(snd_mixer_elem_t* element)
 {
     AlsaElementDescription description;
     description.name = snd_mixer_selem_get_name(element);
     description.index = snd_mixer_selem_get_index(element);
-    description.playbackVolume = snd_mixer_selem_has_playback_volume(element);
-    description.playbackVolumeJoined = snd_mixer_selem_has_playback_volume_joined(element);
-    description.playbackSwitch = snd_mixer_selem_has_playback_switch(element);
-    description.playbackSwitchJoined = snd_mixer_selem_has_playback_switch_joined(element);
-    description.playbackMono = snd_mixer_selem_is_playback_mono(element);
-    if (description.playbackVolume)
-        snd_mixer_selem_get_playback_volume_range(element, &description.playbackMinimum, &description.playbackMaximum);
-    description.captureVolume = snd_mixer_selem_has_capture_volume(element);
-    description.captureVolumeJoined = snd_mixer_selem_has_capture_volume_joined(element);
-    description.captureSwitch = snd_mixer_selem_has_capture_switch(element);
-    description.captureSwitchJoined = snd_mixer_selem_has_capture_switch_joined(element);
-    description.captureMono = snd_mixer_selem_is_capture_mono(element);
-    if (description.captureVolume)
-        snd_mixer_selem_get_capture_volume_range(element, &description.captureMinimum, &description.captureMaximum);
+    description.playback = DescribeSide(element, false);
+    description.capture = DescribeSide(element, true);
     if (snd_mixer_selem_is_enumerated(element) && snd_mixer_selem_is_enum_capture(element)) {
         const int items = snd_mixer_selem_get_enum_items(element);
         for (int item = 0; item < items; ++item) {
@@ -205,9 +234,7 @@ private:
         switch (access.kind) {
         case EAlsaValueKind::Volume:
         case EAlsaValueKind::VolumeAsSwitch: {
-            const int result = access.capture ? snd_mixer_selem_get_capture_volume(element, id, &volume)
-                                              : snd_mixer_selem_get_playback_volume(element, id, &volume);
-            if (result < 0)
+            if (Side(access.capture).getVolume(element, id, &volume) < 0)
                 return std::nullopt;
             if (access.kind == EAlsaValueKind::VolumeAsSwitch)
                 return volume > access.minimum ? 1 : 0;
@@ -216,9 +243,7 @@ private:
         case EAlsaValueKind::Switch:
         case EAlsaValueKind::InvertedSwitch:
         case EAlsaValueKind::SwitchItems: {
-            const int result = access.capture ? snd_mixer_selem_get_capture_switch(element, id, &on)
-                                              : snd_mixer_selem_get_playback_switch(element, id, &on);
-            if (result < 0)
+            if (Side(access.capture).getSwitch(element, id, &on) < 0)
                 return std::nullopt;
             return (on != 0) != (access.kind == EAlsaValueKind::InvertedSwitch) ? 1 : 0;
         }
@@ -233,6 +258,7 @@ private:
     {
         snd_mixer_elem_t* element = Element(access, item);
         const auto id = ChannelId(channel < 0 ? 0 : channel);
+        const ElementSide& side = Side(access.capture);
         int result = -1;
         switch (access.kind) {
         case EAlsaValueKind::Volume:
@@ -240,24 +266,14 @@ private:
             const long volume = access.kind == EAlsaValueKind::Volume
                 ? HardwareVolume(value, access.minimum, access.maximum)
                 : (value != 0 ? access.maximum : access.minimum);
-            if (access.capture)
-                result = channel < 0 ? snd_mixer_selem_set_capture_volume_all(element, volume)
-                                     : snd_mixer_selem_set_capture_volume(element, id, volume);
-            else
-                result = channel < 0 ? snd_mixer_selem_set_playback_volume_all(element, volume)
-                                     : snd_mixer_selem_set_playback_volume(element, id, volume);
+            result = channel < 0 ? side.setVolumeAll(element, volume) : side.setVolume(element, id, volume);
             break;
         }
         case EAlsaValueKind::Switch:
         case EAlsaValueKind::InvertedSwitch:
         case EAlsaValueKind::SwitchItems: {
             const int on = (value != 0) != (access.kind == EAlsaValueKind::InvertedSwitch) ? 1 : 0;
-            if (access.capture)
-                result = channel < 0 ? snd_mixer_selem_set_capture_switch_all(element, on)
-                                     : snd_mixer_selem_set_capture_switch(element, id, on);
-            else
-                result = channel < 0 ? snd_mixer_selem_set_playback_switch_all(element, on)
-                                     : snd_mixer_selem_set_playback_switch(element, id, on);
+            result = channel < 0 ? side.setSwitchAll(element, on) : side.setSwitch(element, id, on);
             break;
         }
         case EAlsaValueKind::EnumItems:

@@ -11,24 +11,26 @@
 namespace linlangok {
 namespace {
 
-AlsaElementDescription Playback(std::string name, long maximum, bool withSwitch = true)
+// An element with a volume of 0 … maximum (none for 0) and maybe a switch on one side.
+AlsaElementDescription Element(std::string name, bool capture, long maximum, bool withSwitch)
 {
     AlsaElementDescription element;
     element.name = std::move(name);
-    element.playbackVolume = maximum > 0;
-    element.playbackMaximum = maximum;
-    element.playbackSwitch = withSwitch;
+    AlsaElementSide& side = capture ? element.capture : element.playback;
+    side.volume = maximum > 0;
+    side.maximum = maximum;
+    side.hasSwitch = withSwitch;
     return element;
+}
+
+AlsaElementDescription Playback(std::string name, long maximum, bool withSwitch = true)
+{
+    return Element(std::move(name), false, maximum, withSwitch);
 }
 
 AlsaElementDescription Capture(std::string name, long maximum, bool withSwitch)
 {
-    AlsaElementDescription element;
-    element.name = std::move(name);
-    element.captureVolume = maximum > 0;
-    element.captureMaximum = maximum;
-    element.captureSwitch = withSwitch;
-    return element;
+    return Element(std::move(name), true, maximum, withSwitch);
 }
 
 AlsaElementDescription SourceList(std::string name, std::vector<std::string> items)
@@ -43,7 +45,7 @@ AlsaElementDescription SourceList(std::string name, std::vector<std::string> ite
 std::vector<AlsaElementDescription> HdaCard()
 {
     auto boost = Playback("Mic Boost", 3, false);
-    boost.playbackMono = true;
+    boost.playback.mono = true;
     return {Playback("Master", 87), Playback("Headphone", 87), Playback("PCM", 255, false), Playback("Mic", 31), boost,
         Capture("Capture", 63, true), SourceList("Input Source", {"Mic", "Internal Mic", "Line"}),
         Playback("Beep", 15)};
