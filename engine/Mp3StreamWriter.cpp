@@ -94,8 +94,8 @@ void CMp3StreamWriter::OpenTemporaryFile(IUserPrompts& prompts)
     std::filesystem::remove(m_temporaryPath, error);
     m_file = std::fopen(m_temporaryPath.c_str(), "wb");
     if (!m_file) {
-        // The caption is the text the program has always shown here.
-        prompts.ShowMessage({u"іцґн", u"Can't create MP3 file", EMessageButtons::YesNo, EMessageIcon::Error});
+        // "出错" (error): the caption the older program showed garbled in a Cyrillic code page.
+        prompts.ShowMessage({u"出错", u"Can't create MP3 file", EMessageButtons::YesNo, EMessageIcon::Error});
         throw std::runtime_error("Can't create MP3 file.");
     }
 }

@@ -181,7 +181,7 @@ TEST_F(Mp3StreamWriterTest, AnUncreatableFileIsReportedTwice)
         EXPECT_STREQ(error.what(), "Can't create MP3 file.");
     }
     ASSERT_EQ(m_prompts.m_messages.size(), 1u);
-    EXPECT_EQ(m_prompts.m_messages[0].caption, u"іцґн");
+    EXPECT_EQ(m_prompts.m_messages[0].caption, u"出错");
     EXPECT_EQ(m_prompts.m_messages[0].text, u"Can't create MP3 file");
     EXPECT_EQ(m_prompts.m_messages[0].buttons, EMessageButtons::YesNo);
 }
