@@ -120,7 +120,9 @@ void CSynthMidiOutput::UpdateOrigin(const AudioBufferTiming& timing, size_t fram
 {
     const int64_t callbackTime
         = std::chrono::duration_cast<std::chrono::nanoseconds>(timing.callbackTime.time_since_epoch()).count();
-    const auto streamOffset = static_cast<int64_t>(timing.firstFrame * 1000000000ull / timing.sampleRate);
+    const uint64_t rate = static_cast<uint64_t>(timing.sampleRate);
+    const auto streamOffset = static_cast<int64_t>(
+        timing.firstFrame / rate * 1000000000ull + timing.firstFrame % rate * 1000000000ull / rate);
     const int64_t sample = callbackTime - streamOffset;
     // A callback is never early, only late by scheduling; the earliest sample is the truest.
     // Two windows of about a second each let the estimate rise when the card's clock is slow.
