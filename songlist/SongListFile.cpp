@@ -153,4 +153,9 @@ std::u16string SongNameOfPath(std::u16string_view path)
     return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
 }
 
+SongRecord SongRecordOfPath(std::u16string_view path)
+{
+    return {0, SongNameOfPath(path), std::u16string(path)};
+}
+
 } // namespace linlangok

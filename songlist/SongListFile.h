@@ -64,4 +64,7 @@ bool SaveList(const std::filesystem::path& path, const SongList& list);
 // The song name for a path: the text after its last "/" (the whole path when there is none).
 std::u16string SongNameOfPath(std::u16string_view path);
 
+// The record of a song added by its path: flag 0, its song name, the path.
+SongRecord SongRecordOfPath(std::u16string_view path);
+
 } // namespace linlangok

@@ -53,7 +53,7 @@ bool CSongListStore::AddSong(std::u16string_view path)
 {
     if (path.empty())
         return false;
-    m_open.songs.push_back({0, SongNameOfPath(path), std::u16string(path)});
+    m_open.songs.push_back(SongRecordOfPath(path));
     return true;
 }
 

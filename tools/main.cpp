@@ -11,6 +11,8 @@ namespace linlangok {
 namespace {
 
 constexpr ToolCommandEntry kCommands[] = {
+    {"lrc", kLrcUsage, RunLrcCommand},
+    {"list", kListUsage, RunListCommand},
     {nullptr, nullptr, nullptr},
 };
 

@@ -137,6 +137,20 @@ TEST(LrcParser, Files)
     EXPECT_FALSE(ReadLrcFile(folder.Path() / "missing.lrc", 26));
 }
 
+TEST(LrcParser, Corpus)
+{
+    // Every encoding of the seed files reads; valid-* files give lines.
+    for (const auto& entry : std::filesystem::directory_iterator(LINLANGOK_CORPUS_DIR "/lrc")) {
+        const auto lines = ReadLrcFile(entry.path(), 26);
+        ASSERT_TRUE(lines) << entry.path();
+        if (entry.path().filename().string().starts_with("valid-")) {
+            EXPECT_FALSE(lines->empty()) << entry.path();
+        }
+    }
+    const auto utf16 = ReadLrcFile(LINLANGOK_CORPUS_DIR "/lrc/valid-utf16le.lrc", 26);
+    EXPECT_EQ(TimesAndTexts(*utf16), (std::vector<TimeText> {{2, u"two"}, {4, u"十六位"}}));
+}
+
 TEST(LrcParser, IdleLines)
 {
     const auto lines = IdleLyricLines(26);

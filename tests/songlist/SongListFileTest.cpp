@@ -118,11 +118,34 @@ TEST(SongListFile, SaveReplacesTheFileWholeOrNotAtAll)
     EXPECT_FALSE(std::filesystem::exists(folder.Path() / "missing"));
 }
 
+TEST(SongListFile, Corpus)
+{
+    // valid-*: complete, and written back byte for byte; truncated-*: what was read stands;
+    // invalid-*: not a song list.
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(LINLANGOK_CORPUS_DIR "/kpl")) {
+        const std::string name = entry.path().filename().string();
+        const std::string bytes = test::ReadWholeFile(entry.path());
+        SongList list;
+        const ESongListRead result = ParseSongList(bytes, list);
+        if (name.starts_with("valid-")) {
+            EXPECT_EQ(result, ESongListRead::Complete) << name;
+            EXPECT_EQ(SerializeSongList(list), bytes) << name;
+        } else {
+            EXPECT_EQ(result, name.starts_with("truncated-") ? ESongListRead::Truncated : ESongListRead::WrongType)
+                << name;
+        }
+        ++files;
+    }
+    EXPECT_GE(files, 8);
+}
+
 TEST(SongListFile, SongNameIsTheTextAfterTheLastSlash)
 {
     EXPECT_EQ(SongNameOfPath(u"/m/歌/a.mid"), u"a.mid");
     EXPECT_EQ(SongNameOfPath(u"a.mid"), u"a.mid");
     EXPECT_EQ(SongNameOfPath(u"/m/"), u"");
+    EXPECT_EQ(SongRecordOfPath(u"/m/a.mid"), (SongRecord {0, u"a.mid", u"/m/a.mid"}));
 }
 
 } // namespace
