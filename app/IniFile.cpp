@@ -140,7 +140,7 @@ CIniFile CIniFile::Parse(std::string_view bytes)
     while (!rest.empty()) {
         const std::size_t lineBreak = rest.find(u'\n');
         std::u16string_view line = rest.substr(0, lineBreak);
-        if (line.ends_with(u'\r'))
+        while (line.ends_with(u'\r'))
             line.remove_suffix(1);
         file.m_lines.emplace_back(line);
         rest.remove_prefix(lineBreak == std::u16string_view::npos ? rest.size() : lineBreak + 1);
