@@ -68,6 +68,13 @@ TEST(IniFile, WritingKeepsEverythingElseAsItWas)
         "z=3\n");
 }
 
+TEST(IniFile, ALineEndingInSeveralCarriageReturnsIsWrittenBackStably)
+{
+    const std::string written = CIniFile::Parse("[S]\r\r\nk=v\r\r\r\n").Serialize();
+    EXPECT_EQ(written, "[S]\r\nk=v\r\n");
+    EXPECT_EQ(CIniFile::Parse(written).Serialize(), written);
+}
+
 TEST(IniFile, ANewFileHasCarriageReturnLineFeeds)
 {
     CIniFile file = CIniFile::Parse("");
