@@ -14,21 +14,20 @@ namespace {
 constexpr std::u16string_view kPathSection = u"PATH_SETTING";
 constexpr std::u16string_view kGlobalSection = u"GLOBAL_SETING";
 
-struct PathSetting {
+// One key of the file and the value it holds.
+template <typename T> struct Setting {
     std::u16string_view key;
-    std::u16string SettingsValues::*value;
+    T SettingsValues::*value;
 };
+
+using PathSetting = Setting<std::u16string>;
+using IntegerSetting = Setting<std::int32_t>;
 
 constexpr std::array kPathSettings {
     PathSetting {u"PROJECT_DIR", &SettingsValues::projectFolder},
     PathSetting {u"LYRIC_DIR", &SettingsValues::lyricFolder},
     PathSetting {u"PLAY_LIST", &SettingsValues::playListFolder},
     PathSetting {u"CHORD_FILE", &SettingsValues::chordFile},
-};
-
-struct IntegerSetting {
-    std::u16string_view key;
-    std::int32_t SettingsValues::*value;
 };
 
 constexpr std::array kIntegerSettings {
