@@ -12,6 +12,8 @@ namespace {
 
 constexpr ToolCommandEntry kCommands[] = {
     {"encode", "encode IN.wav OUT.mp3", RunEncodeCommand},
+    {"lrc", kLrcUsage, RunLrcCommand},
+    {"list", kListUsage, RunListCommand},
     {nullptr, nullptr, nullptr},
 };
 
