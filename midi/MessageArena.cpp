@@ -5,23 +5,20 @@
 
 namespace linlangok {
 
-void* CMessageArena::Allocate(size_t size)
+void* CMessageArena::AllocateInNewBlock(size_t size)
 {
-    size = (size + kAlignment - 1) & ~(kAlignment - 1);
-    if (size > static_cast<size_t>(m_end - m_next)) {
-        // A request larger than a quarter of the next block gets a block of its own, so the current
-        // block's free tail stays usable.
-        if (size > m_nextBlockSize / 4) {
-            m_blocks.push_back(std::unique_ptr<std::byte[]>(new std::byte[size]));
-            m_reservedBytes += size;
-            return m_blocks.back().get();
-        }
-        m_blocks.push_back(std::unique_ptr<std::byte[]>(new std::byte[m_nextBlockSize]));
-        m_reservedBytes += m_nextBlockSize;
-        m_next = m_blocks.back().get();
-        m_end = m_next + m_nextBlockSize;
-        m_nextBlockSize = std::min(m_nextBlockSize * 2, kLargestBlockSize);
+    // A request larger than a quarter of the next block gets a block of its own, so the current
+    // block's free tail stays usable.
+    if (size > m_nextBlockSize / 4) {
+        m_blocks.push_back(std::unique_ptr<std::byte[]>(new std::byte[size]));
+        m_reservedBytes += size;
+        return m_blocks.back().get();
     }
+    m_blocks.push_back(std::unique_ptr<std::byte[]>(new std::byte[m_nextBlockSize]));
+    m_reservedBytes += m_nextBlockSize;
+    m_next = m_blocks.back().get();
+    m_end = m_next + m_nextBlockSize;
+    m_nextBlockSize = std::min(m_nextBlockSize * 2, kLargestBlockSize);
     void* result = m_next;
     m_next += size;
     return result;

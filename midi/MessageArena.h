@@ -21,7 +21,15 @@ public:
     CMessageArena& operator=(const CMessageArena&) = delete;
 
     // Storage of `size` bytes aligned to 8, valid until Release. Throws std::bad_alloc.
-    void* Allocate(size_t size);
+    void* Allocate(size_t size)
+    {
+        size = (size + kAlignment - 1) & ~(kAlignment - 1);
+        if (size > static_cast<size_t>(m_end - m_next))
+            return AllocateInNewBlock(size);
+        void* result = m_next;
+        m_next += size;
+        return result;
+    }
 
     // Constructs a T in the arena. If the constructor throws, its storage is simply left unused.
     template <typename T, typename... Arguments> T* New(Arguments&&... arguments)
@@ -43,6 +51,8 @@ private:
     static constexpr size_t kAlignment = 8;
     static constexpr size_t kFirstBlockSize = 4096;
     static constexpr size_t kLargestBlockSize = size_t(1) << 20;
+
+    void* AllocateInNewBlock(size_t size);
 
     std::vector<std::unique_ptr<std::byte[]>> m_blocks;
     std::byte* m_next = nullptr;

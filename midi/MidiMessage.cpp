@@ -12,7 +12,7 @@ namespace linlangok {
 
 // Entries and messages are the bulk of a loaded song: keep them small.
 static_assert(sizeof(CChannelMessage) == 16);
-static_assert(sizeof(CNoteOnMessage) == 24);
+static_assert(sizeof(CNoteOnMessage) == 16);
 static_assert(sizeof(CMetaMessage) == 24);
 static_assert(sizeof(CSysExMessage) == 24);
 

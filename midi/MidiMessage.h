@@ -83,9 +83,9 @@ protected:
 };
 
 // A channel voice message. Status, data1 and data2 are stored; the packed message (status |
-// data1 << 8 | data2 << 16), the command and the channel derive from them, which keeps the message
-// at 16 bytes. Constructors throw std::invalid_argument for a command outside 0x80-0xE0, a channel
-// above 15 or a data byte above 127.
+// data1 << 8 | data2 << 16), the command and the channel derive from them, which keeps every
+// channel message, note-ons included, at 16 bytes. Constructors throw std::invalid_argument for a command outside
+// 0x80-0xE0, a channel above 15 or a data byte above 127.
 class CChannelMessage : public CMidiMessage {
 public:
     // One-data-byte commands 0xC0 (program change) and 0xD0 (channel pressure).
@@ -102,8 +102,8 @@ public:
     uint8_t Data2() const { return m_data2; }
     void SetData1(uint8_t data1);
     void SetData2(uint8_t data2);
-    // Carried for compatibility; -1, never changed by this system.
-    int32_t ReservedValue() const { return m_reservedValue; }
+    // A value carried for compatibility: -1, never changed by this system, so not stored.
+    int32_t ReservedValue() const { return -1; }
 
     bool IsNoteOn() const { return Command() == 0x90 && m_data2 != 0; }
     // Command 0x80, or 0x90 with velocity 0.
@@ -122,14 +122,13 @@ public:
     uint8_t StatusByte() const override { return m_status; }
 
 private:
-    int32_t m_reservedValue = -1;
     uint8_t m_status;
     uint8_t m_data1;
     uint8_t m_data2 = 0;
 };
 
 // A note-on (command 0x90) with its numbered-notation fields: every note-on read from a file is
-// one. 24 bytes: the 8-bit reserved value sits in the base's tail padding.
+// one. The notation fields sit in the base's tail padding.
 class CNoteOnMessage : public CChannelMessage {
 public:
     CNoteOnMessage(uint8_t channel, uint8_t key, uint8_t velocity);
@@ -143,9 +142,9 @@ public:
     int8_t KeySignature() const { return m_keySignature; }
     void SetNotation(uint8_t degree, uint8_t octave, uint8_t accidental);
     void SetKeySignature(int8_t keySignature);
-    // Carried for compatibility; never changed by this system.
-    int32_t ReservedNoteValue() const { return m_reservedNoteValue; }
-    uint8_t ReservedByte() const { return m_reservedByte; }
+    // Values carried for compatibility: -1 and 0, never changed by this system, so not stored.
+    int32_t ReservedNoteValue() const { return -1; }
+    uint8_t ReservedByte() const { return 0; }
 
     int32_t ByteSize() const override { return 8; }
     void WriteArchive(std::ostream& out) const override;
@@ -155,12 +154,10 @@ public:
     void Dump(std::ostream& out) const override;
 
 private:
-    uint8_t m_reservedByte = 0;
     uint8_t m_degree = 0;
     uint8_t m_octave = 5;
     uint8_t m_accidental = 2;
     int8_t m_keySignature = 0;
-    int32_t m_reservedNoteValue = -1;
 };
 
 // A meta event (status 0xFF). Its data bytes live in the arena. The constructor checks the length

@@ -151,6 +151,8 @@ void CMidiSong::CollectTempoReferences()
 {
     m_tempoReferences.clear();
     for (size_t track = 0; track < m_tracks.size(); ++track) {
+        if (m_tracks[track]->TempoEvents() == 0)
+            continue;
         const std::vector<TrackEntry>& entries = m_tracks[track]->Entries();
         for (size_t entry = 0; entry < entries.size(); ++entry) {
             if (IsSetTempo(*entries[entry].message))
@@ -219,6 +221,7 @@ void CMidiSong::InsertPendingTempos()
     insertPendingBefore(int64_t(INT32_MAX) + 1);
     merged.push_back(track.m_entries[end]);
     track.m_entries.swap(merged);
+    track.m_tempoEvents += pending.size();
     track.FixEnd();
 }
 
@@ -296,6 +299,7 @@ size_t CMidiSong::ConvertFormat0()
         }
         std::vector<TrackEntry>& entries = destination->m_entries;
         entries.insert(entries.end() - 1, entry);
+        destination->Tally(entry.message, 1);
     }
     events.erase(events.begin(), events.end() - 1);
 

@@ -59,22 +59,17 @@ const TrackEntry& CMidiTrack::Entry(size_t index) const
     return m_entries[index];
 }
 
-void CMidiTrack::Append(CMidiMessage* message, int32_t delta)
+void CMidiTrack::RefuseAppend() const
 {
     CheckNotCleared();
-    const size_t count = m_entries.size();
-    const int64_t tick = (count >= 2 ? m_entries[count - 2].tick : 0) + int64_t(delta);
-    if (delta < 0 || tick > kMaximumTick)
-        throw std::invalid_argument("delta time out of range");
-    m_entries.push_back(m_entries.back());
-    m_entries[count - 1] = {message, delta, static_cast<int32_t>(tick)};
-    FixEnd();
+    throw std::invalid_argument("delta time out of range");
 }
 
 void CMidiTrack::InsertFront(CMidiMessage* message)
 {
     CheckNotCleared();
     m_entries.insert(m_entries.begin(), {message, 0, 0});
+    Tally(message, 1);
     FixEnd();
 }
 
@@ -104,6 +99,7 @@ size_t CMidiTrack::InsertAtTick(int32_t tick, CMidiMessage* message, bool after)
     m_entries.reserve(m_entries.size() + 1);
     m_entries[index].delta = m_entries[index].tick - tick;
     m_entries.insert(m_entries.begin() + static_cast<std::ptrdiff_t>(index), {message, tick - previousTick, tick});
+    Tally(message, 1);
     FixEnd();
     return index;
 }
@@ -121,6 +117,7 @@ void CMidiTrack::Remove(size_t index, bool force)
     if (index + 1 >= m_entries.size() || !IsRemovable(m_entries[index].message, force))
         return;
     m_entries[index + 1].delta = SaturatedSum(m_entries[index + 1].delta, m_entries[index].delta);
+    Tally(m_entries[index].message, -1);
     std::destroy_at(m_entries[index].message);
     m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
     FixEnd();
@@ -142,6 +139,7 @@ void CMidiTrack::RemoveEach(const std::function<bool(const CMidiMessage&)>& matc
         }
         TrackEntry& next = m_entries[kept];
         next.delta = SaturatedSum(next.delta, entry.delta);
+        Tally(entry.message, -1);
         std::destroy_at(entry.message);
         // FixEnd as after a single Remove, while the track holds at least two entries.
         if (index > 0 || kept < end) {
@@ -260,6 +258,8 @@ void CMidiTrack::ClearEvents()
         std::destroy_at(entry.message);
     m_entries.clear();
     m_entries.shrink_to_fit();
+    m_tempoEvents = 0;
+    m_lyricEvents = 0;
 }
 
 void CMidiTrack::SetName(std::u16string_view name)

@@ -54,7 +54,17 @@ public:
 
     // Adds an entry just before the End of Track; its tick is the previous entry's tick plus the
     // delta. Throws std::invalid_argument for a negative delta or a tick beyond 32 bits.
-    void Append(CMidiMessage* message, int32_t delta);
+    void Append(CMidiMessage* message, int32_t delta)
+    {
+        const size_t count = m_entries.size();
+        const int64_t tick = (count >= 2 ? m_entries[count - 2].tick : 0) + int64_t(delta);
+        if (count == 0 || delta < 0 || tick > INT32_MAX)
+            RefuseAppend();
+        // The End of Track moves up one place and takes the new entry's tick (FixEnd).
+        m_entries.push_back({m_entries[count - 1].message, 0, static_cast<int32_t>(tick)});
+        m_entries[count - 1] = {message, delta, static_cast<int32_t>(tick)};
+        Tally(message, 1);
+    }
     // Adds an entry with delta 0 and tick 0 as the first entry.
     void InsertFront(CMidiMessage* message);
     // Where an entry at the tick goes: before the entries already at it, or after them with the
@@ -97,6 +107,10 @@ public:
     // each of them from the last to the first, in one pass.
     void RemoveEach(const std::function<bool(const CMidiMessage&)>& matches);
 
+    // How many entries hold Set Tempo and lyric events: walks for them skip tracks without any.
+    size_t TempoEvents() const { return m_tempoEvents; }
+    size_t LyricEvents() const { return m_lyricEvents; }
+
     const std::vector<LyricSyllable>& Syllables() const { return m_syllables; }
     std::vector<LyricSyllable>& Syllables() { return m_syllables; }
     int32_t HeaderLines() const { return m_headerLines; }
@@ -113,6 +127,18 @@ public:
 private:
     friend class CMidiSong;
 
+    [[noreturn]] void RefuseAppend() const;
+    // Counts a message in (change 1) or out (change -1) of the tempo and lyric tallies.
+    void Tally(const CMidiMessage* message, int change)
+    {
+        if (message->StatusByte() != kMetaStatus)
+            return;
+        const int32_t type = static_cast<const CMetaMessage*>(message)->Type();
+        if (type == kMetaSetTempo)
+            m_tempoEvents += static_cast<size_t>(change);
+        else if (type == kMetaLyric)
+            m_lyricEvents += static_cast<size_t>(change);
+    }
     static bool IsRemovable(const CMidiMessage* message, bool force);
     void CheckNotCleared() const;
 
@@ -127,6 +153,8 @@ private:
     std::u16string m_name;
     uint8_t m_reservedByte = 100;
     bool m_conductor = false;
+    size_t m_tempoEvents = 0;
+    size_t m_lyricEvents = 0;
 };
 
 } // namespace linlangok

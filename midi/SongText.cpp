@@ -102,6 +102,8 @@ int32_t CMidiSong::ComposeHeader(CMidiTrack& track)
 void CMidiTrack::BuildLyrics()
 {
     m_syllables.clear();
+    if (m_lyricEvents == 0)
+        return;
     bool first = true;
     for (const TrackEntry& entry : m_entries) {
         if (!IsMetaOfType(entry.message, kMetaLyric))
