@@ -3,6 +3,7 @@
 #include "platform/codepage/IconvCodePage.h"
 #include "tools/Commands.h"
 #include "tools/ConsolePrompts.h"
+#include "tools/MidiCommands.h"
 
 #include <cstring>
 #include <iostream>
@@ -11,6 +12,9 @@ namespace linlangok {
 namespace {
 
 constexpr ToolCommandEntry kCommands[] = {
+    {"info", "info FILE", RunMidiInfo},
+    {"lyrics", "lyrics FILE", RunMidiLyrics},
+    {"transpose", "transpose IN OUT N", RunMidiTranspose},
     {nullptr, nullptr, nullptr},
 };
 
