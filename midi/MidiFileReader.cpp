@@ -79,8 +79,8 @@ void CMidiFileReader::ReadSong()
         throw std::runtime_error("文件类型无效!");
     m_song.SetDivision(division);
 
-    if (!m_input.Seek(0))
-        throw CReadFault();
+    // Track chunks are looked for after the header: a division whose low byte is 'M' must not
+    // take the first chunk's "MTrk" as the rest of a mismatch.
     for (uint16_t track = 0; track < trackCount; ++track) {
         if (!FindTrackChunk()) {
             m_prompts.ShowError(u"", u"音轨数错误!");

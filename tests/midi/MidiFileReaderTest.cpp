@@ -117,6 +117,15 @@ TEST_F(MidiFileReaderTest, ChunkScanSkipsOtherChunksAndDoesNotRereadAMismatch)
     EXPECT_EQ(song.Track(0).Count(), 1u);
 }
 
+TEST_F(MidiFileReaderTest, DivisionEndingInTheLetterMKeepsTheFirstTrack)
+{
+    // 333 is 0x014D: the header ends in 'M', just before the first "MTrk".
+    ASSERT_TRUE(Read(SmfHeader(1, 1, 333) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd)));
+    EXPECT_TRUE(prompts.m_messages.empty());
+    EXPECT_EQ(song.Division(), 333);
+    EXPECT_EQ(song.Track(0).Count(), 2u);
+}
+
 TEST_F(MidiFileReaderTest, MissingTracksStayEmptyAndTheLoadGoesOn)
 {
     const std::string track = SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd);
