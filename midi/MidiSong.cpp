@@ -89,6 +89,12 @@ void CMidiSong::PostProcess()
     TakeNames(Track(0));
     TakeTexts(Track(0));
     NormalizeTempo();
+    // A song without any Set Tempo plays at the default tempo, as the conductor track made above
+    // says; with an empty tempo map its length would be 0 and it would stop at once.
+    if (m_tempoReferences.empty()) {
+        SetTempo(0, kDefaultTempo, 0);
+        CollectTempoReferences();
+    }
 }
 
 void CMidiSong::Clear()

@@ -52,6 +52,13 @@ void CMidiTrack::CheckNotCleared() const
         throw std::invalid_argument("track has been cleared");
 }
 
+void CMidiTrack::CheckInsertion(const CMidiMessage* message) const
+{
+    CheckNotCleared();
+    if (!message)
+        throw std::invalid_argument("no message to insert");
+}
+
 const TrackEntry& CMidiTrack::Entry(size_t index) const
 {
     if (index >= m_entries.size())
@@ -59,15 +66,15 @@ const TrackEntry& CMidiTrack::Entry(size_t index) const
     return m_entries[index];
 }
 
-void CMidiTrack::RefuseAppend() const
+void CMidiTrack::RefuseAppend(const CMidiMessage* message) const
 {
-    CheckNotCleared();
+    CheckInsertion(message);
     throw std::invalid_argument("delta time out of range");
 }
 
 void CMidiTrack::InsertFront(CMidiMessage* message)
 {
-    CheckNotCleared();
+    CheckInsertion(message);
     m_entries.insert(m_entries.begin(), {message, 0, 0});
     Tally(message, 1);
     FixEnd();
@@ -91,7 +98,7 @@ size_t CMidiTrack::FindIndexByTick(int32_t tick, bool after) const
 
 size_t CMidiTrack::InsertAtTick(int32_t tick, CMidiMessage* message, bool after)
 {
-    CheckNotCleared();
+    CheckInsertion(message);
     if (tick < 0)
         throw std::invalid_argument("negative tick");
     const size_t index = FindIndexByTick(tick, after);
@@ -264,7 +271,6 @@ void CMidiTrack::ClearEvents()
 
 void CMidiTrack::SetName(std::u16string_view name)
 {
-    CheckNotCleared();
     const std::string bytes = WideToAnsi(name);
     const std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     CMessageArena& arena = m_owner.Messages();

@@ -53,13 +53,13 @@ public:
     void Reserve(size_t entries) { m_entries.reserve(entries); }
 
     // Adds an entry just before the End of Track; its tick is the previous entry's tick plus the
-    // delta. Throws std::invalid_argument for a negative delta or a tick beyond 32 bits.
+    // delta. Throws std::invalid_argument for no message, a negative delta or a tick beyond 32 bits.
     void Append(CMidiMessage* message, int32_t delta)
     {
         const size_t count = m_entries.size();
         const int64_t tick = (count >= 2 ? m_entries[count - 2].tick : 0) + int64_t(delta);
-        if (count == 0 || delta < 0 || tick > INT32_MAX)
-            RefuseAppend();
+        if (count == 0 || !message || delta < 0 || tick > INT32_MAX)
+            RefuseAppend(message);
         // The End of Track moves up one place and takes the new entry's tick (FixEnd).
         m_entries.push_back({m_entries[count - 1].message, 0, static_cast<int32_t>(tick)});
         m_entries[count - 1] = {message, delta, static_cast<int32_t>(tick)};
@@ -127,7 +127,7 @@ public:
 private:
     friend class CMidiSong;
 
-    [[noreturn]] void RefuseAppend() const;
+    [[noreturn]] void RefuseAppend(const CMidiMessage* message) const;
     // Counts a message in (change 1) or out (change -1) of the tempo and lyric tallies.
     void Tally(const CMidiMessage* message, int change)
     {
@@ -141,6 +141,7 @@ private:
     }
     static bool IsRemovable(const CMidiMessage* message, bool force);
     void CheckNotCleared() const;
+    void CheckInsertion(const CMidiMessage* message) const;
 
     std::vector<LyricSyllable> m_syllables;
     int32_t m_headerLines = 0;

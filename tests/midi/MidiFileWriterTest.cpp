@@ -70,8 +70,11 @@ TEST_F(MidiFileWriterTest, FormatZeroIsWrittenAsFormatOne)
         return SmfTrack(MetaEvent(0, 3, "F0Track" + std::to_string(channel + 1))
             + Bytes({0x00, 0x90 | channel, 0x3C, 0x40, 0x60, 0x80 | channel, 0x3C, 0x00}) + kEnd);
     };
-    // The split leaves no channel message in the meta track, so no conductor track is added.
-    EXPECT_EQ(LoadAndWrite(file), SmfHeader(1, 3, 96) + SmfTrack(kEnd) + channelTrack(0) + channelTrack(1));
+    // The split leaves no channel message in the meta track, so no conductor track is added; the
+    // meta track takes the default tempo.
+    EXPECT_EQ(LoadAndWrite(file),
+        SmfHeader(1, 3, 96) + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) + kEnd) + channelTrack(0)
+            + channelTrack(1));
 }
 
 TEST_F(MidiFileWriterTest, FailedSaveKeepsTheOldFileAndSaysSo)
