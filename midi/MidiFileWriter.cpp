@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -71,22 +72,22 @@ void CMidiFileWriter::WriteSong(std::ostream& out) const
     WriteBigEndian(out, static_cast<uint32_t>(m_song.Format()), 2);
     WriteBigEndian(out, static_cast<uint32_t>(m_song.TrackCount()), 2);
     WriteBigEndian(out, static_cast<uint32_t>(m_song.Division()), 2);
+    // Each chunk is put together in memory and written after its length: patching the length by
+    // seeking back would flush the file once per track.
+    std::ostringstream chunk;
     for (size_t index = 0; index < m_song.TrackCount(); ++index) {
-        SmfOutput smf {out};
-        out.write("MTrk", 4);
-        const std::streampos lengthPosition = out.tellp();
-        WriteBigEndian(out, 5, 4);
+        chunk.str({});
+        SmfOutput smf {chunk};
         for (const TrackEntry& entry : m_song.Track(index).Entries()) {
-            WriteVariableLength(out, static_cast<uint32_t>(entry.delta));
+            WriteVariableLength(chunk, static_cast<uint32_t>(entry.delta));
             entry.message->WriteSmf(smf);
         }
-        const std::streampos end = out.tellp();
-        const auto length = static_cast<uint64_t>(end - lengthPosition - 4);
-        if (length > std::numeric_limits<uint32_t>::max())
+        const std::string_view bytes = chunk.view();
+        if (bytes.size() > std::numeric_limits<uint32_t>::max())
             throw std::length_error("track too long for a MIDI file");
-        out.seekp(lengthPosition);
-        WriteBigEndian(out, static_cast<uint32_t>(length), 4);
-        out.seekp(end);
+        out.write("MTrk", 4);
+        WriteBigEndian(out, static_cast<uint32_t>(bytes.size()), 4);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 }
 

@@ -12,7 +12,8 @@ class IUserPrompts;
 inline constexpr std::u16string_view kWriteErrorMessage = u"写Mid文件时出错!";
 
 // Writes a song as a Standard MIDI File: the header with the song's format, track count and
-// division, then one track chunk per track with running status. Made for one save on the UI thread.
+// division, then one track chunk per track with running status. Made for one save on the UI thread;
+// holds one track's bytes in memory while writing it.
 class CMidiFileWriter {
 public:
     CMidiFileWriter(const CMidiSong& song, IUserPrompts& prompts);
