@@ -27,6 +27,7 @@
 #include <new>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -122,16 +123,6 @@ struct GeneratedFile {
     uint64_t events = 0; // End of Track events included
 };
 
-void PutVariableLength(std::string& out, uint32_t value)
-{
-    char bytes[4];
-    int first = 3;
-    bytes[3] = static_cast<char>(value & 0x7F);
-    while ((value >>= 7) != 0)
-        bytes[--first] = static_cast<char>(0x80 | (value & 0x7F));
-    out.append(bytes + first, 4 - first);
-}
-
 // A format-1 file: a conductor track with tempo changes and texts, then instrument tracks of
 // notes in running status (note-on, note-on with velocity 0), controllers, pitch bends and a few
 // lyrics, with deltas of one and two bytes.
@@ -148,23 +139,24 @@ GeneratedFile Generate(const std::filesystem::path& path, uint64_t eventsPerTrac
     put16(1);
     put16(kTracks + 1);
     put16(480);
-    const auto writeTrack = [&](const std::string& events) {
+    const auto writeTrack = [&](const std::ostringstream& events) {
+        const std::string bytes = events.str();
         out.write("MTrk", 4);
-        const auto size = static_cast<uint32_t>(events.size());
+        const auto size = static_cast<uint32_t>(bytes.size());
         for (int shift = 24; shift >= 0; shift -= 8)
             out.put(static_cast<char>(size >> shift));
-        out.write(events.data(), static_cast<std::streamsize>(events.size()));
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     };
 
-    std::string conductor;
-    const auto addMeta = [&](std::string& events, uint32_t delta, int type, std::string_view data) {
-        PutVariableLength(events, delta);
-        events += static_cast<char>(0xFF);
-        events += static_cast<char>(type);
-        PutVariableLength(events, static_cast<uint32_t>(data.size()));
-        events += data;
+    const auto addMeta = [&](std::ostringstream& events, uint32_t delta, int type, std::string_view data) {
+        WriteVariableLength(events, delta);
+        events.put(static_cast<char>(0xFF));
+        events.put(static_cast<char>(type));
+        WriteVariableLength(events, static_cast<uint32_t>(data.size()));
+        events << data;
         ++file.events;
     };
+    std::ostringstream conductor;
     addMeta(conductor, 0, 3, "Benchmark");
     for (int change = 0; change < 200; ++change) {
         const uint32_t tempo = 400000 + static_cast<uint32_t>(random() % 200000);
@@ -175,12 +167,11 @@ GeneratedFile Generate(const std::filesystem::path& path, uint64_t eventsPerTrac
     writeTrack(conductor);
 
     for (int track = 0; track < kTracks; ++track) {
-        std::string events;
-        events.reserve(eventsPerTrack * 4);
+        std::ostringstream events;
         const int channel = track == kTracks - 1 ? 9 : track;
         const char noteOn = static_cast<char>(0x90 | channel);
         addMeta(events, 0, 3, "Track " + std::to_string(track));
-        events += std::string {0, static_cast<char>(0xC0 | channel), static_cast<char>(track * 8)};
+        events << std::string {0, static_cast<char>(0xC0 | channel), static_cast<char>(track * 8)};
         ++file.events;
         char status = 0;
         for (uint64_t event = 2; event + 1 < eventsPerTrack; ++event) {
@@ -188,19 +179,20 @@ GeneratedFile Generate(const std::filesystem::path& path, uint64_t eventsPerTrac
             const uint32_t delta = roll < 40 ? 0 : roll < 85 ? 1 + random() % 120 : 128 + random() % 900;
             if (roll == 99 && track == 0) {
                 addMeta(events, delta, 5, "la");
+                status = 0; // a meta event ends running status in the standard
                 continue;
             }
-            PutVariableLength(events, delta);
+            WriteVariableLength(events, delta);
             char wanted = noteOn;
             if (roll < 4)
                 wanted = static_cast<char>(0xB0 | channel);
             else if (roll < 8)
                 wanted = static_cast<char>(0xE0 | channel);
             if (wanted != status)
-                events += wanted;
+                events.put(wanted);
             status = wanted;
-            events += static_cast<char>(random() % 128);
-            events += static_cast<char>(wanted == noteOn && roll % 2 ? 0 : random() % 128);
+            events.put(static_cast<char>(random() % 128));
+            events.put(static_cast<char>(wanted == noteOn && roll % 2 ? 0 : random() % 128));
             ++file.events;
         }
         addMeta(events, 0, 0x2F, "");
@@ -211,25 +203,14 @@ GeneratedFile Generate(const std::filesystem::path& path, uint64_t eventsPerTrac
     return file;
 }
 
-// Peak resident memory since the last reset, in bytes.
-uint64_t PeakResident()
+// A memory figure of this process in bytes: "VmRSS" resident now, "VmHWM" peak since the last reset.
+uint64_t MemoryStatus(std::string_view field)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stoull(line.substr(6)) * 1024;
-    }
-    return 0;
-}
-
-uint64_t Resident()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stoull(line.substr(6)) * 1024;
+        if (line.starts_with(field) && line.size() > field.size() && line[field.size()] == ':')
+            return std::stoull(line.substr(field.size() + 1)) * 1024;
     }
     return 0;
 }
@@ -298,14 +279,14 @@ OwnResult MeasureOwn(const GeneratedFile& file)
         malloc_trim(0);
         const size_t heapBefore = g_heapInUse;
         g_heapPeak = heapBefore;
-        const uint64_t residentBefore = Resident();
+        const uint64_t residentBefore = MemoryStatus("VmRSS");
         ResetPeakResident();
         result.load.Measure([&] {
             if (!song->Load(file.path))
                 throw std::runtime_error("load failed");
         });
         result.heapBytesPerEvent = double(g_heapPeak - heapBefore) / double(file.events);
-        result.residentBytesPerEvent = double(PeakResident() - residentBefore) / double(file.events);
+        result.residentBytesPerEvent = double(MemoryStatus("VmHWM") - residentBefore) / double(file.events);
         result.entries = 0;
         for (size_t track = 0; track < song->TrackCount(); ++track)
             result.entries += song->Track(track).Count();

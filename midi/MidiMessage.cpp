@@ -150,9 +150,9 @@ void CChannelMessage::WriteSmf(SmfOutput& out) const
 
 void CChannelMessage::WriteArchive(std::ostream& out) const
 {
-    uint8_t form[4];
-    ToBuffer(form);
-    out.write(reinterpret_cast<const char*>(form), 4);
+    uint8_t form[8];
+    const size_t size = ToBuffer(form);
+    out.write(reinterpret_cast<const char*>(form), static_cast<std::streamsize>(size));
 }
 
 size_t CChannelMessage::ToBuffer(std::span<uint8_t> buffer) const
@@ -211,13 +211,6 @@ void CNoteOnMessage::SetKeySignature(int8_t keySignature)
     if (keySignature < -7 || keySignature > 7)
         throw std::invalid_argument("key signature out of range");
     m_keySignature = keySignature;
-}
-
-void CNoteOnMessage::WriteArchive(std::ostream& out) const
-{
-    uint8_t form[8];
-    ToBuffer(form);
-    out.write(reinterpret_cast<const char*>(form), 8);
 }
 
 size_t CNoteOnMessage::ToBuffer(std::span<uint8_t> buffer) const

@@ -147,7 +147,6 @@ public:
     uint8_t ReservedByte() const { return 0; }
 
     int32_t ByteSize() const override { return 8; }
-    void WriteArchive(std::ostream& out) const override;
     size_t ToBuffer(std::span<uint8_t> buffer) const override;
     CMidiMessage* FromBuffer(std::span<const uint8_t> buffer, size_t& used, CMessageArena& arena) const override;
     CMidiMessage* Clone(CMessageArena& arena) const override;

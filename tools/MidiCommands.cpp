@@ -31,6 +31,15 @@ public:
         m_song.SetLyricTrackView(&m_lyricTrack);
     }
 
+    // Loads the command's FILE argument, its only one. The exit code when that fails: 2 for a
+    // usage error, 1 when the file could not be loaded; 0 once loaded.
+    int LoadArgument(const ToolContext& context, const char* usage)
+    {
+        if (context.arguments.size() != 1)
+            return UsageError(usage);
+        return Load(context.arguments[0]) ? 0 : 1;
+    }
+
     bool Load(const std::string& path) { return m_song.Load(std::filesystem::path(path)); }
     CMidiSong& Song() { return m_song; }
     const CMidiTrack* LyricTrack() const { return m_lyricTrack.Track(); }
@@ -57,12 +66,9 @@ std::u16string TrackName(const CMidiTrack& track)
 
 int RunMidiInfo(ToolContext& context)
 {
-    constexpr const char* kUsage = "info FILE";
-    if (context.arguments.size() != 1)
-        return UsageError(kUsage);
     CToolSong loaded(context.prompts);
-    if (!loaded.Load(context.arguments[0]))
-        return 1;
+    if (const int failure = loaded.LoadArgument(context, "info FILE"))
+        return failure;
     CMidiSong& song = loaded.Song();
     int lyricTrack = -1;
     for (size_t index = 0; index < song.TrackCount(); ++index) {
@@ -111,12 +117,9 @@ int RunMidiInfo(ToolContext& context)
 
 int RunMidiLyrics(ToolContext& context)
 {
-    constexpr const char* kUsage = "lyrics FILE";
-    if (context.arguments.size() != 1)
-        return UsageError(kUsage);
     CToolSong loaded(context.prompts);
-    if (!loaded.Load(context.arguments[0]))
-        return 1;
+    if (const int failure = loaded.LoadArgument(context, "lyrics FILE"))
+        return failure;
     CJsonWriter json(std::cout);
     json.BeginArray();
     if (const CMidiTrack* track = loaded.LyricTrack()) {

@@ -25,14 +25,6 @@ struct MidiFileReaderTest : SongFixture, ::testing::Test {
         CMidiFileReader reader(song, prompts);
         return reader.Read(folder.WriteFile("song.mid", bytes));
     }
-
-    std::vector<Lines> Tracks() const
-    {
-        std::vector<Lines> tracks;
-        for (size_t index = 0; index < song.TrackCount(); ++index)
-            tracks.push_back(Describe(song.Track(index)));
-        return tracks;
-    }
 };
 
 TEST_F(MidiFileReaderTest, FormatOneWithATempoTrackLoadsAsItIs)
@@ -45,7 +37,7 @@ TEST_F(MidiFileReaderTest, FormatOneWithATempoTrackLoadsAsItIs)
     EXPECT_TRUE(prompts.m_messages.empty());
     EXPECT_EQ(song.Format(), 1);
     EXPECT_EQ(song.Division(), 480);
-    EXPECT_EQ(Tracks(),
+    EXPECT_EQ(DescribeSong(song),
         (std::vector<Lines> {{"0/0 FF 51 07 A1 20", "0/0 FF 03 \"Song\"", "0/0 FF 2F"},
             {"0/0 C0 05", "0/0 90 3C 40", "480/480 90 3C 00", "480/0 FF 2F"},
             {"0/0 91 40 40", "960/960 91 40 00", "960/0 FF 2F"}}));
@@ -81,7 +73,7 @@ TEST_F(MidiFileReaderTest, FormatZeroIsSplitByChannel)
             + kEnd);
     ASSERT_TRUE(Load(file));
     EXPECT_EQ(song.Format(), 1);
-    EXPECT_EQ(Tracks(),
+    EXPECT_EQ(DescribeSong(song),
         (std::vector<Lines> {{"0/0 FF 03 \"Zero\"", "0/0 FF 51 07 A1 20", "0/0 FF 2F"},
             {"0/0 FF 03 \"F0Track1\"", "0/0 C0 01", "0/0 90 3C 40", "96/96 80 3C 00", "96/0 FF 2F"},
             {"0/0 FF 03 \"F0Track2\"", "0/0 C1 02", "0/0 91 40 40", "96/96 81 40 00", "96/0 FF 2F"},

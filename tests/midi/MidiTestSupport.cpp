@@ -81,6 +81,14 @@ std::vector<std::string> Describe(const CMidiTrack& track)
     return lines;
 }
 
+std::vector<std::vector<std::string>> DescribeSong(const CMidiSong& song)
+{
+    std::vector<std::vector<std::string>> tracks;
+    for (size_t index = 0; index < song.TrackCount(); ++index)
+        tracks.push_back(Describe(song.Track(index)));
+    return tracks;
+}
+
 CMidiTrack& SongFixture::AddEmptyTrack()
 {
     return song.AddTrack(std::make_unique<CMidiTrack>(song));

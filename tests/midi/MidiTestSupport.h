@@ -27,6 +27,8 @@ std::string MetaEvent(uint32_t delta, int type, std::string_view data);
 // One line per entry: "tick/delta" and the message's bytes in hex ("480/480 90 3C 40",
 // "0/0 FF 51 07 A1 20"), texts decoded from the legacy code page ("0/0 FF 03 \"未命名\"").
 std::vector<std::string> Describe(const CMidiTrack& track);
+// Describe for every track of the song.
+std::vector<std::vector<std::string>> DescribeSong(const CMidiSong& song);
 
 struct CRecordingLyricView : ILyricTrackView {
     void SetLyricTrack(const CMidiTrack* track) override { calls.push_back(track); }

@@ -10,15 +10,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct TempoTest : SongFixture, ::testing::Test {
-    std::vector<Lines> DescribeSong() const
-    {
-        std::vector<Lines> tracks;
-        for (size_t index = 0; index < song.TrackCount(); ++index)
-            tracks.push_back(Describe(song.Track(index)));
-        return tracks;
-    }
-};
+struct TempoTest : SongFixture, ::testing::Test { };
 
 TEST_F(TempoTest, SetTempoRewritesInPlaceOrInsertsAfterTheTick)
 {
