@@ -63,6 +63,7 @@ bool CMidiSong::Load(const std::filesystem::path& path)
             track->BuildLyrics();
         PublishLyricTrack();
     } catch (...) {
+        // Memory exhausted while preparing the song: it is not fit to play.
         m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
         return false;
     }
