@@ -3,6 +3,7 @@
 #include "platform/codepage/IconvCodePage.h"
 #include "tools/Commands.h"
 #include "tools/ConsolePrompts.h"
+#include "tools/MidiCommands.h"
 
 #include <cstring>
 #include <iostream>
@@ -14,6 +15,9 @@ constexpr ToolCommandEntry kCommands[] = {
     {"encode", "encode IN.wav OUT.mp3", RunEncodeCommand},
     {"lrc", kLrcUsage, RunLrcCommand},
     {"list", kListUsage, RunListCommand},
+    {"info", "info FILE", RunMidiInfo},
+    {"lyrics", "lyrics FILE", RunMidiLyrics},
+    {"transpose", "transpose IN OUT N", RunMidiTranspose},
     {nullptr, nullptr, nullptr},
 };
 
