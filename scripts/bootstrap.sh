@@ -13,7 +13,7 @@ packages=(
   portaudio19-dev libasound2-dev alsa-utils
   libsndfile1-dev libmpg123-dev
   libmp3lame-dev lame
-  libdrumstick-dev
+  libdrumstick-dev qtbase5-dev
 )
 
 missing=()

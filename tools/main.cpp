@@ -3,6 +3,7 @@
 #include "platform/codepage/IconvCodePage.h"
 #include "tools/Commands.h"
 #include "tools/ConsolePrompts.h"
+#include "tools/MidiCommands.h"
 
 #include <cstring>
 #include <iostream>
@@ -12,6 +13,11 @@ namespace {
 
 constexpr ToolCommandEntry kCommands[] = {
     {"encode", "encode IN.wav OUT.mp3", RunEncodeCommand},
+    {"lrc", kLrcUsage, RunLrcCommand},
+    {"list", kListUsage, RunListCommand},
+    {"info", "info FILE", RunMidiInfo},
+    {"lyrics", "lyrics FILE", RunMidiLyrics},
+    {"transpose", "transpose IN OUT N", RunMidiTranspose},
     {nullptr, nullptr, nullptr},
 };
 

@@ -1,0 +1,46 @@
+#include "midi/MessageArena.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace linlangok {
+
+void* CMessageArena::AllocateInNewBlock(size_t size)
+{
+    // A request larger than a quarter of the next block gets a block of its own, so the current
+    // block's free tail stays usable.
+    if (size > m_nextBlockSize / 4) {
+        m_blocks.push_back(std::unique_ptr<std::byte[]>(new std::byte[size]));
+        m_reservedBytes += size;
+        return m_blocks.back().get();
+    }
+    m_blocks.push_back(std::unique_ptr<std::byte[]>(new std::byte[m_nextBlockSize]));
+    m_reservedBytes += m_nextBlockSize;
+    m_next = m_blocks.back().get();
+    m_end = m_next + m_nextBlockSize;
+    m_nextBlockSize = std::min(m_nextBlockSize * 2, kLargestBlockSize);
+    void* result = m_next;
+    m_next += size;
+    return result;
+}
+
+uint8_t* CMessageArena::CopyBytes(std::span<const uint8_t> bytes)
+{
+    if (bytes.empty())
+        return nullptr;
+    auto* copy = static_cast<uint8_t*>(Allocate(bytes.size()));
+    std::memcpy(copy, bytes.data(), bytes.size());
+    return copy;
+}
+
+void CMessageArena::Release()
+{
+    m_blocks.clear();
+    m_blocks.shrink_to_fit();
+    m_next = nullptr;
+    m_end = nullptr;
+    m_nextBlockSize = kFirstBlockSize;
+    m_reservedBytes = 0;
+}
+
+} // namespace linlangok

@@ -1,0 +1,230 @@
+#include "midi/MidiFileReader.h"
+
+#include "common/Text.h"
+#include "common/UserPrompts.h"
+#include "midi/MidiSong.h"
+
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+
+namespace linlangok {
+namespace {
+
+// Corrupt or cut-off data: reported as the read error, not as a refusal.
+class CReadFault { };
+
+uint16_t BigEndian16(const uint8_t* bytes)
+{
+    return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+} // namespace
+
+CMidiFileReader::CMidiFileReader(CMidiSong& song, IUserPrompts& prompts)
+    : m_song(song)
+    , m_prompts(prompts)
+{
+}
+
+bool CMidiFileReader::Read(const std::filesystem::path& path)
+{
+    m_path = path;
+    if (path.empty())
+        return false;
+    if (!m_input.Open(path)) {
+        m_prompts.ShowError(kCaptionError, u"不能打开所选文件,或文件不存在!");
+        return false;
+    }
+    try {
+        ReadSong();
+    } catch (const std::runtime_error& refusal) {
+        m_input.Close();
+        m_prompts.ShowError(kCaptionWarning, Utf8ToUtf16(refusal.what()));
+        return false;
+    } catch (...) {
+        m_input.Close();
+        m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
+        return true;
+    }
+    m_input.Close();
+    return true;
+}
+
+void CMidiFileReader::ReadSong()
+{
+    uint8_t header[14];
+    if (m_input.Read(header, sizeof header) != sizeof header || std::memcmp(header, "MThd\0\0\0\x06", 8) != 0)
+        throw std::runtime_error("文件类型不正确!");
+    m_song.Clear();
+
+    const uint16_t format = BigEndian16(header + 8);
+    if (format > 2)
+        throw std::runtime_error("文件类型无效!");
+    m_song.SetFormat(format);
+
+    const uint16_t trackCount = BigEndian16(header + 10);
+    if (trackCount > 1 && format == 0)
+        throw std::runtime_error("无效的文件格式!");
+    if (trackCount == 0)
+        throw std::runtime_error("音轨数错误!");
+    for (uint16_t track = 0; track < trackCount; ++track)
+        m_song.AddTrack(std::make_unique<CMidiTrack>(m_song));
+
+    const uint16_t division = BigEndian16(header + 12);
+    if (division & 0x8000)
+        throw std::runtime_error("对不起,该文件采用了暂时不能处理的SMPTE定时方式!");
+    if (division == 0)
+        throw std::runtime_error("文件类型无效!");
+    m_song.SetDivision(division);
+
+    // Track chunks are looked for after the header: a division whose low byte is 'M' must not
+    // take the first chunk's "MTrk" as the rest of a mismatch.
+    for (uint16_t track = 0; track < trackCount; ++track) {
+        if (!FindTrackChunk()) {
+            m_prompts.ShowError(u"", u"音轨数错误!");
+            break;
+        }
+        ReadTrack(m_song.Track(track));
+    }
+}
+
+bool CMidiFileReader::FindTrackChunk()
+{
+    static constexpr uint8_t kRest[3] = {'T', 'r', 'k'};
+    uint8_t byte;
+    while (m_input.ReadByte(byte)) {
+        if (byte != 'M')
+            continue;
+        size_t matched = 0;
+        // A mismatching byte is not looked at again: scanning resumes after it.
+        while (matched < 3) {
+            if (!m_input.ReadByte(byte))
+                return false;
+            if (byte != kRest[matched])
+                break;
+            ++matched;
+        }
+        if (matched == 3)
+            return true;
+    }
+    return false;
+}
+
+void CMidiFileReader::ReadTrack(CMidiTrack& track)
+{
+    uint8_t chunkLength[4]; // not trusted: the track ends at its End of Track
+    if (m_input.Read(chunkLength, 4) != 4)
+        throw CReadFault();
+    // A first pass counts the events so the entry vector is allocated once at its final size.
+    const uint64_t start = m_input.Position();
+    size_t events = 0;
+    try {
+        ParseTrackEvents<false>(nullptr, events);
+    } catch (const CReadFault&) {
+        // The second pass stops at the same place and reports it.
+    }
+    if (!m_input.Seek(start))
+        throw CReadFault();
+    track.Reserve(track.Count() + events);
+    size_t built = 0;
+    ParseTrackEvents<true>(&track, built);
+}
+
+// Walks the events of a track chunk up to its End of Track: with kBuild, appends them to the
+// track; without, only counts them. Both passes stop at the same byte.
+template <bool kBuild> void CMidiFileReader::ParseTrackEvents(CMidiTrack* track, size_t& events)
+{
+    CMessageArena& arena = m_song.Messages();
+    int64_t tick = 0;
+    uint8_t runningStatus = 0;
+    for (;; ++events) {
+        const uint32_t delta = NextVariableLength();
+        tick += delta;
+        if (tick > std::numeric_limits<int32_t>::max())
+            throw CReadFault();
+        uint8_t status = NextByte();
+        uint8_t data1;
+        if (status < 0x80) {
+            if (runningStatus == 0)
+                throw CReadFault();
+            data1 = status;
+            status = runningStatus;
+        } else if (IsChannelStatus(status)) {
+            runningStatus = status;
+            data1 = NextDataByte();
+        } else if (status == kMetaStatus || IsSysExStatus(status)) {
+            const uint8_t type = status == kMetaStatus ? NextByte() : status;
+            if (status == kMetaStatus && type == kMetaEndOfTrack) {
+                if constexpr (kBuild)
+                    track->AdjustDelta(track->Count() - 1, static_cast<int32_t>(delta));
+                return;
+            }
+            const uint32_t length = NextDataLength();
+            if constexpr (kBuild) {
+                m_eventData.resize(length);
+                if (m_input.Read(m_eventData.data(), length) != length)
+                    throw CReadFault();
+                const auto size = static_cast<int32_t>(length);
+                CMidiMessage* message = status == kMetaStatus
+                    ? static_cast<CMidiMessage*>(arena.New<CMetaMessage>(arena, type, m_eventData.data(), size))
+                    : arena.New<CSysExMessage>(arena, status, m_eventData.data(), size);
+                track->Append(message, static_cast<int32_t>(delta));
+            } else if (!m_input.Seek(m_input.Position() + length)) {
+                throw CReadFault();
+            }
+            continue;
+        } else {
+            throw CReadFault();
+        }
+        const uint8_t command = status & 0xF0;
+        const uint8_t data2 = command == 0xC0 || command == 0xD0 ? 0 : NextDataByte();
+        if constexpr (kBuild) {
+            const uint8_t channel = status & 0x0F;
+            CMidiMessage* message = command == 0x90
+                ? static_cast<CMidiMessage*>(arena.New<CNoteOnMessage>(channel, data1, data2))
+                : arena.New<CChannelMessage>(command, channel, data1, data2);
+            track->Append(message, static_cast<int32_t>(delta));
+        }
+    }
+}
+
+uint8_t CMidiFileReader::NextByte()
+{
+    uint8_t byte;
+    if (!m_input.ReadByte(byte))
+        throw CReadFault();
+    return byte;
+}
+
+uint8_t CMidiFileReader::NextDataByte()
+{
+    const uint8_t byte = NextByte();
+    if (byte & 0x80)
+        throw CReadFault();
+    return byte;
+}
+
+uint32_t CMidiFileReader::NextVariableLength()
+{
+    // At most 4 bytes, as the format allows: a longer quantity is corrupt data.
+    uint32_t value = 0;
+    for (int count = 0; count < 4; ++count) {
+        const uint8_t byte = NextByte();
+        value = value << 7 | (byte & 0x7F);
+        if (!(byte & 0x80))
+            return value;
+    }
+    throw CReadFault();
+}
+
+uint32_t CMidiFileReader::NextDataLength()
+{
+    const uint32_t length = NextVariableLength();
+    if (length > m_input.Remaining())
+        throw CReadFault();
+    return length;
+}
+
+} // namespace linlangok

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace linlangok {
+
+class CMidiSong;
+class IUserPrompts;
+
+// The write error, shown with the caller's caption.
+inline constexpr std::u16string_view kWriteErrorMessage = u"写Mid文件时出错!";
+
+// Writes a song as a Standard MIDI File: the header with the song's format, track count and
+// division, then one track chunk per track with running status. Made for one save on the UI thread;
+// holds one track's bytes in memory while writing it.
+class CMidiFileWriter {
+public:
+    CMidiFileWriter(const CMidiSong& song, IUserPrompts& prompts);
+
+    // Writes the song to a temporary file beside the path and renames it over the path, so a
+    // failed save never replaces a good file. On any failure (the file cannot be created, a write
+    // fails, the song does not fit the format) shows "写Mid文件时出错!" with the caption, leaves
+    // no file behind and returns false.
+    bool Write(const std::filesystem::path& path, std::u16string_view caption);
+
+private:
+    void WriteSong(std::ostream& out) const;
+
+    const CMidiSong& m_song;
+    IUserPrompts& m_prompts;
+};
+
+} // namespace linlangok

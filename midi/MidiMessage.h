@@ -1,0 +1,237 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+#include <span>
+#include <string>
+
+namespace linlangok {
+
+class CMessageArena;
+class IMidiShortMessageSink;
+
+// Where WriteSmf appends Standard MIDI File track bytes, with the running-status register: the last
+// status byte written, 0 at the start of every track chunk. Used by one write at a time.
+struct SmfOutput {
+    std::ostream& stream;
+    uint8_t runningStatus = 0;
+};
+
+// Largest value a Standard MIDI File variable-length quantity holds (4 bytes).
+inline constexpr uint32_t kMaximumVariableLength = 0x0FFFFFFF;
+
+// Appends a variable-length quantity: 7 bits per byte, most significant group first, bit 0x80 on
+// every byte but the last. Throws std::invalid_argument above kMaximumVariableLength.
+void WriteVariableLength(std::ostream& out, uint32_t value);
+
+inline bool IsChannelStatus(uint8_t status)
+{
+    return status >= 0x80 && status <= 0xEF;
+}
+inline bool IsSysExStatus(uint8_t status)
+{
+    return status == 0xF0 || status == 0xF7;
+}
+inline constexpr uint8_t kMetaStatus = 0xFF;
+
+// Meta event types this system reads.
+inline constexpr int32_t kMetaText = 0x01;
+inline constexpr int32_t kMetaNotice = 0x02;
+inline constexpr int32_t kMetaTrackName = 0x03;
+inline constexpr int32_t kMetaLyric = 0x05;
+inline constexpr int32_t kMetaMarker = 0x06;
+inline constexpr int32_t kMetaEndOfTrack = 0x2F;
+inline constexpr int32_t kMetaSetTempo = 0x51;
+
+// One MIDI message of a track: a channel message, a meta event or a system exclusive message,
+// classified everywhere by StatusByte. Messages live in their song's CMessageArena (Clone and
+// FromBuffer make new ones there) and are owned by the track entry that holds them; they are
+// destroyed with std::destroy_at, never deleted. Built and changed on the UI thread; the sequencer
+// reads them (Perform, StatusByte) from the timer thread while a song plays.
+class CMidiMessage {
+public:
+    virtual ~CMidiMessage() = default;
+
+    // Appends the message in track form, without its delta time (running status for channel
+    // messages; meta and system exclusive messages in full, clearing the register).
+    virtual void WriteSmf(SmfOutput& out) const = 0;
+    // Appends the archive form (lengths big-endian).
+    virtual void WriteArchive(std::ostream& out) const = 0;
+    // Copies the archive form (lengths in native order) into the buffer and returns its size.
+    // Throws std::invalid_argument when the buffer is too small.
+    virtual size_t ToBuffer(std::span<uint8_t> buffer) const = 0;
+    // A new message of this kind, in the arena, from the archive form at the start of the buffer;
+    // `used` receives its size. Throws std::invalid_argument on a short or malformed form, and the
+    // meta length error of CMetaMessage.
+    virtual CMidiMessage* FromBuffer(std::span<const uint8_t> buffer, size_t& used, CMessageArena& arena) const = 0;
+    // A new message with the same content, in the arena.
+    virtual CMidiMessage* Clone(CMessageArena& arena) const = 0;
+    // Channel messages send their packed short message to the output and return 0; Set Tempo
+    // returns its tempo (microseconds per quarter note); other meta events return 1 for a marker and
+    // 0 otherwise; system exclusive messages send nothing and return 0. Output errors propagate.
+    virtual int32_t Perform(IMidiShortMessageSink& output) const = 0;
+    // One readable line, for diagnostics.
+    virtual void Dump(std::ostream& out) const = 0;
+    // 0x80-0xEF for channel messages, 0xFF for meta events, 0xF0 or 0xF7 for system exclusive.
+    virtual uint8_t StatusByte() const = 0;
+
+protected:
+    CMidiMessage() = default;
+    CMidiMessage(const CMidiMessage&) = default;
+    CMidiMessage& operator=(const CMidiMessage&) = default;
+};
+
+// A channel voice message. Status, data1 and data2 are stored; the packed message (status |
+// data1 << 8 | data2 << 16), the command and the channel derive from them, which keeps every
+// channel message, note-ons included, at 16 bytes. Constructors throw std::invalid_argument for a command outside
+// 0x80-0xE0, a channel above 15 or a data byte above 127.
+class CChannelMessage : public CMidiMessage {
+public:
+    // One-data-byte commands 0xC0 (program change) and 0xD0 (channel pressure).
+    CChannelMessage(uint8_t command, uint8_t channel, uint8_t data1);
+    CChannelMessage(uint8_t command, uint8_t channel, uint8_t data1, uint8_t data2);
+    explicit CChannelMessage(uint32_t packedMessage);
+    CChannelMessage(const CChannelMessage&) = default;
+
+    uint8_t Status() const { return m_status; }
+    uint32_t PackedMessage() const { return m_status | uint32_t(m_data1) << 8 | uint32_t(m_data2) << 16; }
+    int32_t Command() const { return m_status & 0xF0; }
+    uint8_t Channel() const { return m_status & 0x0F; }
+    uint8_t Data1() const { return m_data1; }
+    uint8_t Data2() const { return m_data2; }
+    void SetData1(uint8_t data1);
+    void SetData2(uint8_t data2);
+    // A value carried for compatibility: -1, never changed by this system, so not stored.
+    int32_t ReservedValue() const { return -1; }
+
+    bool IsNoteOn() const { return Command() == 0x90 && m_data2 != 0; }
+    // Command 0x80, or 0x90 with velocity 0.
+    bool IsNoteOff() const { return Command() == 0x80 || (Command() == 0x90 && m_data2 == 0); }
+
+    // Size of the archive form: 4, 8 for a note-on.
+    virtual int32_t ByteSize() const { return 4; }
+
+    void WriteSmf(SmfOutput& out) const override;
+    void WriteArchive(std::ostream& out) const override;
+    size_t ToBuffer(std::span<uint8_t> buffer) const override;
+    CMidiMessage* FromBuffer(std::span<const uint8_t> buffer, size_t& used, CMessageArena& arena) const override;
+    CMidiMessage* Clone(CMessageArena& arena) const override;
+    int32_t Perform(IMidiShortMessageSink& output) const override;
+    void Dump(std::ostream& out) const override;
+    uint8_t StatusByte() const override { return m_status; }
+
+private:
+    uint8_t m_status;
+    uint8_t m_data1;
+    uint8_t m_data2 = 0;
+};
+
+// A note-on (command 0x90) with its numbered-notation fields: every note-on read from a file is
+// one. The notation fields sit in the base's tail padding.
+class CNoteOnMessage : public CChannelMessage {
+public:
+    CNoteOnMessage(uint8_t channel, uint8_t key, uint8_t velocity);
+    CNoteOnMessage(const CNoteOnMessage&) = default;
+
+    // Scale degree 1-7 (0 until computed), octave, accidental (1 flat, 2 natural, 3 sharp) and
+    // the key signature as sharps (positive) or flats (negative), -7..7.
+    uint8_t Degree() const { return m_degree; }
+    uint8_t Octave() const { return m_octave; }
+    uint8_t Accidental() const { return m_accidental; }
+    int8_t KeySignature() const { return m_keySignature; }
+    void SetNotation(uint8_t degree, uint8_t octave, uint8_t accidental);
+    void SetKeySignature(int8_t keySignature);
+    // Values carried for compatibility: -1 and 0, never changed by this system, so not stored.
+    int32_t ReservedNoteValue() const { return -1; }
+    uint8_t ReservedByte() const { return 0; }
+
+    int32_t ByteSize() const override { return 8; }
+    size_t ToBuffer(std::span<uint8_t> buffer) const override;
+    CMidiMessage* FromBuffer(std::span<const uint8_t> buffer, size_t& used, CMessageArena& arena) const override;
+    CMidiMessage* Clone(CMessageArena& arena) const override;
+    void Dump(std::ostream& out) const override;
+
+private:
+    uint8_t m_degree = 0;
+    uint8_t m_octave = 5;
+    uint8_t m_accidental = 2;
+    int8_t m_keySignature = 0;
+};
+
+// A meta event (status 0xFF). Its data bytes live in the arena. The constructor checks the length
+// against the type and throws std::runtime_error("Meta数据长度出错!") for type 0, End of Track with
+// data, Set Tempo not 3 bytes, SMPTE Offset not 5, Time Signature not 4, Key Signature not 2;
+// std::invalid_argument for a type above 255 or a negative length.
+class CMetaMessage : public CMidiMessage {
+public:
+    CMetaMessage(CMessageArena& arena, int32_t type, const uint8_t* data, int32_t length);
+
+    int32_t Type() const { return m_type; }
+    int32_t Length() const { return m_length; }
+    std::span<const uint8_t> Data() const { return {m_data, static_cast<size_t>(m_length)}; }
+    // Replaces the data (same length rules as the constructor).
+    void SetData(CMessageArena& arena, std::span<const uint8_t> data);
+
+    // Set Tempo: the data read as one big-endian number; 0 for other types.
+    int32_t TempoOf() const;
+    // Set Tempo only: data bytes 0-2 take bits 16-23, 8-15 and 0-7 of the value.
+    void SetTempoValue(int32_t tempo);
+
+    // The data up to the first zero byte, decoded from the legacy code page, when the type matches;
+    // empty otherwise.
+    std::u16string TextOfType(int32_t type) const;
+    std::u16string TrackNameText() const { return TextOfType(kMetaTrackName); }
+    std::u16string TextEventText() const { return TextOfType(kMetaText); }
+    std::u16string LyricText() const { return TextOfType(kMetaLyric); }
+
+    void WriteSmf(SmfOutput& out) const override;
+    void WriteArchive(std::ostream& out) const override;
+    size_t ToBuffer(std::span<uint8_t> buffer) const override;
+    CMidiMessage* FromBuffer(std::span<const uint8_t> buffer, size_t& used, CMessageArena& arena) const override;
+    CMidiMessage* Clone(CMessageArena& arena) const override;
+    int32_t Perform(IMidiShortMessageSink& output) const override;
+    void Dump(std::ostream& out) const override;
+    uint8_t StatusByte() const override { return kMetaStatus; }
+
+private:
+    int32_t m_type;
+    int32_t m_length;
+    uint8_t* m_data;
+};
+
+// A system exclusive message, 0xF0 or 0xF7, with its data bytes exactly as read from the file.
+// The constructor throws std::invalid_argument for another status or a negative length.
+class CSysExMessage : public CMidiMessage {
+public:
+    CSysExMessage(CMessageArena& arena, uint8_t status, const uint8_t* data, int32_t length);
+
+    int32_t Length() const { return m_length; }
+    std::span<const uint8_t> Data() const { return {m_data, static_cast<size_t>(m_length)}; }
+
+    void WriteSmf(SmfOutput& out) const override;
+    void WriteArchive(std::ostream& out) const override;
+    size_t ToBuffer(std::span<uint8_t> buffer) const override;
+    CMidiMessage* FromBuffer(std::span<const uint8_t> buffer, size_t& used, CMessageArena& arena) const override;
+    CMidiMessage* Clone(CMessageArena& arena) const override;
+    int32_t Perform(IMidiShortMessageSink& output) const override;
+    void Dump(std::ostream& out) const override;
+    uint8_t StatusByte() const override { return static_cast<uint8_t>(m_status); }
+
+private:
+    int32_t m_status;
+    int32_t m_length;
+    uint8_t* m_data;
+};
+
+// The message as its kind, or null when it is of another kind (by StatusByte).
+const CChannelMessage* AsChannelMessage(const CMidiMessage* message);
+CChannelMessage* AsChannelMessage(CMidiMessage* message);
+const CMetaMessage* AsMetaMessage(const CMidiMessage* message);
+CMetaMessage* AsMetaMessage(CMidiMessage* message);
+// A note-on message (command 0x90, any velocity), or null.
+CNoteOnMessage* AsNoteOnMessage(CMidiMessage* message);
+// Whether the message is a meta event of the type.
+bool IsMetaOfType(const CMidiMessage* message, int32_t type);
+
+} // namespace linlangok

@@ -1,0 +1,339 @@
+#include "midi/MidiSong.h"
+
+#include "common/CodePage.h"
+#include "common/Text.h"
+#include "common/UserPrompts.h"
+#include "midi/LyricTrackView.h"
+#include "midi/MidiFileReader.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+#include <string>
+
+namespace linlangok {
+namespace {
+
+constexpr int32_t kDefaultTempo = 500000;
+constexpr int32_t kLargestTempo = 0xFFFFFF;
+
+bool IsSetTempo(const CMidiMessage& message)
+{
+    return IsMetaOfType(&message, kMetaSetTempo);
+}
+
+CMetaMessage* NewSetTempo(CMessageArena& arena, int32_t tempo)
+{
+    const uint8_t data[3]
+        = {static_cast<uint8_t>(tempo >> 16), static_cast<uint8_t>(tempo >> 8), static_cast<uint8_t>(tempo)};
+    return arena.New<CMetaMessage>(arena, kMetaSetTempo, data, 3);
+}
+
+CMetaMessage* NewTextMeta(CMessageArena& arena, int32_t type, std::u16string_view text)
+{
+    const std::string bytes = WideToAnsi(text);
+    return arena.New<CMetaMessage>(
+        arena, type, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+}
+
+} // namespace
+
+CMidiSong::CMidiSong(IUserPrompts& prompts, IPeriodicTimerDriver& timerDriver)
+    : m_prompts(prompts)
+    , m_tempoMap(*this)
+    , m_clock(timerDriver)
+{
+    ResetText();
+}
+
+CMidiSong::~CMidiSong()
+{
+    DestroyTracks();
+}
+
+bool CMidiSong::Load(const std::filesystem::path& path)
+{
+    CMidiFileReader reader(*this, m_prompts);
+    if (!reader.Read(path))
+        return false;
+    try {
+        PostProcess();
+        BuildTempoMap();
+        for (const auto& track : m_tracks)
+            track->BuildLyrics();
+        PublishLyricTrack();
+    } catch (...) {
+        // Memory exhausted while preparing the song: it is not fit to play.
+        m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
+        return false;
+    }
+    return true;
+}
+
+void CMidiSong::PostProcess()
+{
+    if (m_format == 0)
+        ConvertFormat0();
+    if (!Track(0).IsConductorOnly()) {
+        auto conductor = std::make_unique<CMidiTrack>(*this);
+        ResetText();
+        const std::array<std::pair<int32_t, const std::u16string*>, 6> texts
+            = {{{kMetaText, &m_infoText}, {kMetaNotice, &m_notice}, {kMetaText, &m_text2}, {kMetaText, &m_text1},
+                {kMetaTrackName, &m_subtitle}, {kMetaTrackName, &m_title}}};
+        for (const auto& [type, text] : texts)
+            conductor->InsertFront(NewTextMeta(m_messages, type, *text));
+        InsertTrack(0, std::move(conductor));
+        SetTempo(0, kDefaultTempo, 0);
+    }
+    ResetText();
+    TakeNotice(Track(0));
+    TakeNames(Track(0));
+    TakeTexts(Track(0));
+    NormalizeTempo();
+    // A song without any Set Tempo plays at the default tempo, as the conductor track made above
+    // says; with an empty tempo map its length would be 0 and it would stop at once.
+    if (m_tempoReferences.empty()) {
+        SetTempo(0, kDefaultTempo, 0);
+        CollectTempoReferences();
+    }
+}
+
+void CMidiSong::Clear()
+{
+    if (m_lyricTrackView)
+        m_lyricTrackView->SetLyricTrack(nullptr);
+    DestroyTracks();
+}
+
+void CMidiSong::DestroyTracks()
+{
+    m_tempoReferences.clear();
+    m_tracks.clear();
+    m_messages.Release();
+    m_tempoMap.Build();
+}
+
+CMidiTrack& CMidiSong::Track(size_t index)
+{
+    if (index >= m_tracks.size())
+        throw std::invalid_argument("track index out of range");
+    return *m_tracks[index];
+}
+
+const CMidiTrack& CMidiSong::Track(size_t index) const
+{
+    return const_cast<CMidiSong*>(this)->Track(index);
+}
+
+CMidiTrack& CMidiSong::AddTrack(std::unique_ptr<CMidiTrack> track)
+{
+    return InsertTrack(m_tracks.size(), std::move(track));
+}
+
+CMidiTrack& CMidiSong::InsertTrack(size_t index, std::unique_ptr<CMidiTrack> track)
+{
+    if (!track || &track->Owner() != this || index > m_tracks.size())
+        throw std::invalid_argument("track does not belong to this song");
+    return **m_tracks.insert(m_tracks.begin() + static_cast<std::ptrdiff_t>(index), std::move(track));
+}
+
+void CMidiSong::SetDivision(int32_t division)
+{
+    if (division < 1 || division > 0x7FFF)
+        throw std::invalid_argument("division out of range");
+    m_division = division;
+}
+
+void CMidiSong::ResetText()
+{
+    m_title = kUntitled;
+    m_subtitle.clear();
+    m_text1.clear();
+    m_text2.clear();
+    m_notice.clear();
+    m_infoText = kWelcomeLine;
+}
+
+void CMidiSong::CollectTempoReferences()
+{
+    m_tempoReferences.clear();
+    for (size_t track = 0; track < m_tracks.size(); ++track) {
+        if (m_tracks[track]->TempoEvents() == 0)
+            continue;
+        const std::vector<TrackEntry>& entries = m_tracks[track]->Entries();
+        for (size_t entry = 0; entry < entries.size(); ++entry) {
+            if (IsSetTempo(*entries[entry].message))
+                m_tempoReferences.push_back({static_cast<uint32_t>(track), static_cast<uint32_t>(entry)});
+        }
+    }
+}
+
+void CMidiSong::NormalizeTempo()
+{
+    CollectTempoReferences();
+    if (std::all_of(m_tempoReferences.begin(), m_tempoReferences.end(),
+            [](const TempoReference& reference) { return reference.track == 0; }))
+        return;
+    const auto entryOf = [this](const TempoReference& reference) -> const TrackEntry& {
+        return m_tracks[reference.track]->Entries()[reference.entry];
+    };
+    std::stable_sort(m_tempoReferences.begin(), m_tempoReferences.end(),
+        [&](const TempoReference& a, const TempoReference& b) { return entryOf(a).tick < entryOf(b).tick; });
+    std::vector<PendingTempo>& pending = m_tempoMap.PendingTempos();
+    pending.clear();
+    for (const TempoReference& reference : m_tempoReferences) {
+        const TrackEntry& entry = entryOf(reference);
+        const int32_t tempo = AsMetaMessage(entry.message)->TempoOf();
+        if ((!pending.empty() && pending.back().tick == entry.tick) || tempo < 1)
+            continue;
+        pending.push_back({entry.tick, tempo});
+    }
+    for (const auto& track : m_tracks)
+        track->RemoveEach(IsSetTempo);
+    InsertPendingTempos();
+    CollectTempoReferences();
+}
+
+void CMidiSong::InsertPendingTempos()
+{
+    // The same as SetTempo for each pending tempo in order, in one pass: track 0 holds no Set Tempo
+    // any more and the pending ticks ascend, so each goes after the entries at or before its tick.
+    std::vector<PendingTempo>& pending = m_tempoMap.PendingTempos();
+    if (pending.empty())
+        return;
+    CMidiTrack& track = Track(0);
+    track.CheckNotCleared();
+    std::vector<TrackEntry> merged;
+    merged.reserve(track.m_entries.size() + pending.size());
+    size_t next = 0;
+    int32_t previousTick = 0;
+    const auto insertPendingBefore = [&](int64_t tick) {
+        bool inserted = false;
+        for (; next < pending.size() && pending[next].tick < tick; ++next) {
+            merged.push_back(
+                {NewSetTempo(m_messages, pending[next].tempo), pending[next].tick - previousTick, pending[next].tick});
+            previousTick = pending[next].tick;
+            inserted = true;
+        }
+        return inserted;
+    };
+    const size_t end = track.m_entries.size() - 1;
+    for (size_t index = 0; index < end; ++index) {
+        TrackEntry entry = track.m_entries[index];
+        if (insertPendingBefore(entry.tick))
+            entry.delta = entry.tick - previousTick;
+        merged.push_back(entry);
+        previousTick = entry.tick;
+    }
+    insertPendingBefore(int64_t(INT32_MAX) + 1);
+    merged.push_back(track.m_entries[end]);
+    track.m_entries.swap(merged);
+    track.m_tempoEvents += pending.size();
+    track.FixEnd();
+}
+
+void CMidiSong::SetTempo(int32_t tick, int32_t tempo, size_t trackIndex)
+{
+    if (tempo == 0)
+        return;
+    if (tempo < 0 || tempo > kLargestTempo)
+        throw std::invalid_argument("tempo out of range");
+    CMidiTrack& track = Track(trackIndex);
+    const std::vector<TrackEntry>& entries = track.Entries();
+    for (size_t index = track.FindIndexByTick(tick, false); index < entries.size() && entries[index].tick == tick;
+         ++index) {
+        if (IsSetTempo(*entries[index].message)) {
+            AsMetaMessage(entries[index].message)->SetTempoValue(tempo);
+            return;
+        }
+    }
+    track.InsertAtTick(tick, NewSetTempo(m_messages, tempo), true);
+}
+
+void CMidiSong::BuildTempoMap()
+{
+    m_tempoMap.Build();
+}
+
+int32_t CMidiSong::LastTick() const
+{
+    int32_t last = 0;
+    for (const auto& track : m_tracks) {
+        if (track->Count() >= 2)
+            last = std::max(last, track->Entries()[track->Count() - 2].tick);
+    }
+    return last;
+}
+
+size_t CMidiSong::ConvertFormat0()
+{
+    if (m_format != 0 || m_tracks.size() != 1 || m_tracks[0]->Count() == 0) {
+        m_prompts.ShowError(u"", u"不是格式0的Midi文件不能作转换!");
+        return 0;
+    }
+    m_format = 1;
+    std::vector<TrackEntry>& events = m_tracks[0]->m_entries;
+    const size_t end = events.size() - 1;
+    // Destination 0 takes meta and system exclusive events, 1 + k the events of channel k.
+    const auto destinationOf = [](const TrackEntry& entry) {
+        const CChannelMessage* channel = AsChannelMessage(entry.message);
+        return channel ? 1 + channel->Channel() : 0;
+    };
+    std::array<size_t, 17> counts {};
+    for (size_t index = 0; index < end; ++index)
+        ++counts[destinationOf(events[index])];
+
+    // Every allocation happens before the events move, so a failure leaves the song as it was.
+    std::array<std::unique_ptr<CMidiTrack>, 17> destinations;
+    std::vector<std::unique_ptr<CMidiTrack>> tracks;
+    for (size_t destination = 0; destination < destinations.size(); ++destination) {
+        if (destination > 0 && counts[destination] < 2)
+            continue;
+        auto track = std::make_unique<CMidiTrack>(*this);
+        track->Reserve(counts[destination] + 2);
+        if (destination > 0)
+            track->SetName(u"F0Track" + Utf8ToUtf16(std::to_string(destination)));
+        destinations[destination] = std::move(track);
+    }
+    tracks.reserve(destinations.size());
+
+    for (size_t index = 0; index < end; ++index) {
+        const TrackEntry& entry = events[index];
+        CMidiTrack* destination = destinations[destinationOf(entry)].get();
+        if (!destination) {
+            std::destroy_at(entry.message);
+            continue;
+        }
+        std::vector<TrackEntry>& entries = destination->m_entries;
+        entries.insert(entries.end() - 1, entry);
+        destination->Tally(entry.message, 1);
+    }
+    events.erase(events.begin(), events.end() - 1);
+
+    for (auto& destination : destinations) {
+        if (!destination)
+            continue;
+        int32_t previousTick = 0;
+        std::vector<TrackEntry>& entries = destination->m_entries;
+        for (size_t index = 0; index + 1 < entries.size(); ++index) {
+            entries[index].delta = entries[index].tick - previousTick;
+            previousTick = entries[index].tick;
+        }
+        destination->FixEnd();
+        tracks.push_back(std::move(destination));
+    }
+    m_tracks.swap(tracks);
+    return m_tracks.size();
+}
+
+double CMidiSong::ElapsedSeconds() const
+{
+    return m_clock.Timer().ElapsedMilliseconds() * 0.001;
+}
+
+void CMidiSong::RewindClock(int32_t tick)
+{
+    m_clock.Rewind(m_division, tick);
+}
+
+} // namespace linlangok

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "engine/TickClock.h"
+#include "midi/MessageArena.h"
+#include "midi/MidiTrack.h"
+#include "midi/TempoMap.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace linlangok {
+
+class ILyricTrackView;
+class IPeriodicTimerDriver;
+class IUserPrompts;
+
+// The info text of a song that has none of its own.
+inline constexpr std::u16string_view kWelcomeLine = u"欢迎光临 http://www.orbisong.com";
+inline constexpr std::u16string_view kUntitled = u"未命名";
+
+// Where a Set Tempo event of the song lies.
+struct TempoReference {
+    uint32_t track;
+    uint32_t entry;
+};
+
+// The in-memory MIDI song: tracks of timed messages, division, title texts, tempo map and the
+// song's tick clock. The karaoke session owns one for the whole run.
+//
+// Created, changed and destroyed on the UI thread; while a song plays the sequencer reads tracks,
+// entries and messages from the timer thread, and the session stops it before loading again.
+// Load and Write (CMidiFileWriter) show their messages through the prompts; the other operations
+// raise std::invalid_argument for an index outside its range and let std::bad_alloc through.
+class CMidiSong {
+public:
+    // An empty song: no tracks, division 96, title "未命名", the welcome line as info text. The
+    // prompts and the driver of the clock's timer must outlive the song.
+    CMidiSong(IUserPrompts& prompts, IPeriodicTimerDriver& timerDriver);
+    ~CMidiSong();
+
+    CMidiSong(const CMidiSong&) = delete;
+    CMidiSong& operator=(const CMidiSong&) = delete;
+
+    // Reads the Standard MIDI File and prepares the song: format-0 split, conductor track, title
+    // texts, tempo merge, tempo map, lyric syllables, and hands the lyric track to the lyric view.
+    // False when nothing was loaded that should be played (the reason has been shown); a file
+    // that cannot be opened or is no MIDI file leaves the previous song in place.
+    bool Load(const std::filesystem::path& path);
+    // Destroys every track and message and tells the lyric view that there is no lyric track.
+    void Clear();
+
+    size_t TrackCount() const { return m_tracks.size(); }
+    int32_t Format() const { return m_format; }
+    void SetFormat(int32_t format) { m_format = format; }
+    // Ticks per quarter note, 1..0x7FFF (std::invalid_argument otherwise).
+    int32_t Division() const { return m_division; }
+    void SetDivision(int32_t division);
+
+    CMidiTrack& Track(size_t index);
+    const CMidiTrack& Track(size_t index) const;
+    // Adds a track made for this song (std::invalid_argument for another song's track).
+    CMidiTrack& AddTrack(std::unique_ptr<CMidiTrack> track);
+    CMidiTrack& InsertTrack(size_t index, std::unique_ptr<CMidiTrack> track);
+
+    // Where the messages of this song's tracks are made.
+    CMessageArena& Messages() { return m_messages; }
+
+    // Title "未命名", subtitle, texts and notice empty, info text the welcome line.
+    void ResetText();
+
+    // Moves every Set Tempo event of the song into track 0 (the first of several at one tick
+    // counts) and collects the tempo references.
+    void NormalizeTempo();
+    // Puts a tempo (microseconds per quarter note, 1..0xFFFFFF; 0 does nothing) at the tick of the
+    // track: rewrites a Set Tempo already there or inserts one after the entries at that tick.
+    void SetTempo(int32_t tick, int32_t tempo, size_t trackIndex);
+    void BuildTempoMap();
+    double TicksToSeconds(int32_t tick) const { return m_tempoMap.TicksToSeconds(tick); }
+    // The latest tick of an event in any track; 0 without events.
+    int32_t LastTick() const;
+    double LengthSeconds() const { return TicksToSeconds(LastTick()); }
+
+    // Splits a single-track format-0 song into a track of meta and system exclusive events and one
+    // track per channel with at least two events ("F0Track1" for channel 0 ...). Returns the new
+    // track count, or 0 (with a message) when the song is not single-track format 0.
+    size_t ConvertFormat0();
+
+    // Playing time: the clock's elapsed milliseconds in seconds.
+    double ElapsedSeconds() const;
+    // Rewinds the clock to the tick at the song's division.
+    void RewindClock(int32_t tick);
+    CTickClock& Clock() { return m_clock; }
+
+    // Song text extraction: the notice, the names and the texts of a track (track 0 when loading).
+    void TakeNotice(const CMidiTrack& track);
+    void TakeNames(const CMidiTrack& track);
+    void TakeTexts(const CMidiTrack& track);
+    // Appends the header lines (title, credits, notice, info text, a final " ") to the track's
+    // syllables, trimming the song's texts, and returns their number.
+    int32_t ComposeHeader(CMidiTrack& track);
+    // Hands the track with the most syllables (or track 0 with its header) to the lyric view.
+    void PublishLyricTrack();
+    // The lyric view, or null; not owned. It must outlive the song or be detached first.
+    void SetLyricTrackView(ILyricTrackView* view) { m_lyricTrackView = view; }
+
+    const std::u16string& Title() const { return m_title; }
+    const std::u16string& Subtitle() const { return m_subtitle; }
+    const std::u16string& Text1() const { return m_text1; }
+    const std::u16string& Text2() const { return m_text2; }
+    const std::u16string& Notice() const { return m_notice; }
+    const std::u16string& InfoText() const { return m_infoText; }
+    const std::vector<TempoReference>& TempoReferences() const { return m_tempoReferences; }
+    const CTempoMap& TempoMap() const { return m_tempoMap; }
+    IUserPrompts& Prompts() const { return m_prompts; }
+    // Carried for compatibility; no operation reads them.
+    int16_t ReservedWord() const { return m_reservedWord; }
+    int32_t ReservedValue() const { return m_reservedValue; }
+
+private:
+    void PostProcess();
+    void CollectTempoReferences();
+    void InsertPendingTempos();
+    void DestroyTracks();
+
+    IUserPrompts& m_prompts;
+    ILyricTrackView* m_lyricTrackView = nullptr;
+    CMessageArena m_messages;
+    int16_t m_reservedWord = 20;
+    std::u16string m_title;
+    std::u16string m_subtitle;
+    std::u16string m_text1;
+    std::u16string m_text2;
+    std::u16string m_notice;
+    std::u16string m_infoText;
+    std::vector<TempoReference> m_tempoReferences;
+    CTempoMap m_tempoMap;
+    CTickClock m_clock;
+    std::vector<std::unique_ptr<CMidiTrack>> m_tracks;
+    int32_t m_division = 96;
+    int32_t m_reservedValue = 0;
+    int32_t m_format = 1;
+};
+
+} // namespace linlangok

@@ -1,0 +1,243 @@
+#include "midi/MidiFileReader.h"
+#include "tests/midi/MidiTestSupport.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace linlangok::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kEnd = Bytes({0x00, 0xFF, 0x2F, 0x00});
+
+struct MidiFileReaderTest : SongFixture, ::testing::Test {
+    CTemporaryFolder folder;
+    CRecordingLyricView view;
+
+    MidiFileReaderTest() { song.SetLyricTrackView(&view); }
+
+    bool Load(const std::string& bytes) { return song.Load(folder.WriteFile("song.mid", bytes)); }
+
+    // Reads without the post-processing.
+    bool Read(const std::string& bytes)
+    {
+        CMidiFileReader reader(song, prompts);
+        return reader.Read(folder.WriteFile("song.mid", bytes));
+    }
+};
+
+TEST_F(MidiFileReaderTest, FormatOneWithATempoTrackLoadsAsItIs)
+{
+    const std::string file = SmfHeader(1, 3, 480)
+        + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) + MetaEvent(0, 3, "Song") + kEnd)
+        + SmfTrack(Bytes({0x00, 0xC0, 0x05, 0x00, 0x90, 0x3C, 0x40, 0x83, 0x60, 0x3C, 0x00}) + kEnd)
+        + SmfTrack(Bytes({0x00, 0x91, 0x40, 0x40, 0x87, 0x40, 0x40, 0x00}) + kEnd);
+    ASSERT_TRUE(Load(file));
+    EXPECT_TRUE(prompts.m_messages.empty());
+    EXPECT_EQ(song.Format(), 1);
+    EXPECT_EQ(song.Division(), 480);
+    EXPECT_EQ(DescribeSong(song),
+        (std::vector<Lines> {{"0/0 FF 51 07 A1 20", "0/0 FF 03 \"Song\"", "0/0 FF 2F"},
+            {"0/0 C0 05", "0/0 90 3C 40", "480/480 90 3C 00", "480/0 FF 2F"},
+            {"0/0 91 40 40", "960/960 91 40 00", "960/0 FF 2F"}}));
+    EXPECT_EQ(song.Title(), u"Song");
+    EXPECT_DOUBLE_EQ(song.LengthSeconds(), 1.0);
+}
+
+TEST_F(MidiFileReaderTest, NotesInTheFirstTrackGetAConductorTrack)
+{
+    const std::string file = SmfHeader(1, 2, 96)
+        + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x03, 0x0D, 0x40, 0x00, 0x90, 0x3C, 0x40, 0x60, 0xFF, 0x51, 0x03,
+                       0x0F, 0x42, 0x40, 0x00, 0x80, 0x3C, 0x00})
+            + kEnd)
+        + SmfTrack(Bytes({0x00, 0x91, 0x3C, 0x40, 0x60, 0x3C, 0x00, 0x60, 0xFF, 0x2F, 0x00}));
+    ASSERT_TRUE(Load(file));
+    ASSERT_EQ(song.TrackCount(), 3u);
+    EXPECT_EQ(Describe(song.Track(0)),
+        (Lines {"0/0 FF 03 \"未命名\"", "0/0 FF 03 \"\"", "0/0 FF 01 \"\"", "0/0 FF 01 \"\"", "0/0 FF 02 \"\"",
+            "0/0 FF 01 \"欢迎光临 http://www.orbisong.com\"", "0/0 FF 51 07 A1 20", "96/96 FF 51 0F 42 40",
+            "96/0 FF 2F"}));
+    EXPECT_EQ(Describe(song.Track(1)), (Lines {"0/0 90 3C 40", "96/96 80 3C 00", "96/0 FF 2F"}));
+    // A track other than track 0 keeps the End of Track delta read from the file.
+    EXPECT_EQ(Describe(song.Track(2)).back(), "96/96 FF 2F");
+    EXPECT_EQ(song.InfoText(), std::u16string(kWelcomeLine) + u" ");
+}
+
+TEST_F(MidiFileReaderTest, FormatZeroIsSplitByChannel)
+{
+    const std::string file = SmfHeader(0, 1, 96)
+        + SmfTrack(MetaEvent(0, 3, "Zero")
+            + Bytes({0x00, 0xC0, 0x01, 0x00, 0xC1, 0x02, 0x00, 0x90, 0x3C, 0x40, 0x00, 0x91, 0x40, 0x40, 0x00, 0x99,
+                0x24, 0x64, 0x00, 0xC5, 0x07, 0x60, 0x80, 0x3C, 0x00, 0x00, 0x81, 0x40, 0x00, 0x00, 0x89, 0x24, 0x00})
+            + kEnd);
+    ASSERT_TRUE(Load(file));
+    EXPECT_EQ(song.Format(), 1);
+    EXPECT_EQ(DescribeSong(song),
+        (std::vector<Lines> {{"0/0 FF 03 \"Zero\"", "0/0 FF 51 07 A1 20", "0/0 FF 2F"},
+            {"0/0 FF 03 \"F0Track1\"", "0/0 C0 01", "0/0 90 3C 40", "96/96 80 3C 00", "96/0 FF 2F"},
+            {"0/0 FF 03 \"F0Track2\"", "0/0 C1 02", "0/0 91 40 40", "96/96 81 40 00", "96/0 FF 2F"},
+            {"0/0 FF 03 \"F0Track10\"", "0/0 99 24 64", "96/96 89 24 00", "96/0 FF 2F"}}));
+    EXPECT_EQ(song.Track(3).Name(), u"F0Track10");
+    // Without a Set Tempo in the file the song gets the default tempo.
+    ASSERT_EQ(song.TempoReferences().size(), 1u);
+    EXPECT_EQ(Describe(song.Track(0))[1], "0/0 FF 51 07 A1 20");
+    EXPECT_DOUBLE_EQ(song.LengthSeconds(), 0.5);
+}
+
+TEST_F(MidiFileReaderTest, RunningStatusSurvivesAMetaEvent)
+{
+    ASSERT_TRUE(Read(SmfHeader(1, 1, 96)
+        + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40, 0x10, 0xFF, 0x01, 0x00, 0x10, 0x3E, 0x40, 0x00, 0xF0, 0x03, 0x43,
+                       0x12, 0xF7, 0x00, 0x40, 0x40})
+            + kEnd)));
+    EXPECT_EQ(Describe(song.Track(0)),
+        (Lines {
+            "0/0 90 3C 40", "16/16 FF 01 \"\"", "32/16 90 3E 40", "32/0 F0 43 12 F7", "32/0 90 40 40", "32/0 FF 2F"}));
+}
+
+TEST_F(MidiFileReaderTest, ChunkScanSkipsOtherChunksAndDoesNotRereadAMismatch)
+{
+    const std::string track = SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd);
+    ASSERT_TRUE(Read(SmfHeader(1, 2, 96) + "MTxx" + Bytes({0, 0, 0, 2, 'x', 'x'}) + track + "junk" + track));
+    EXPECT_EQ(song.TrackCount(), 2u);
+    EXPECT_EQ(song.Track(1).Count(), 2u);
+    EXPECT_TRUE(prompts.m_messages.empty());
+
+    // "MMTrk": the second M is the mismatch after the first, so no chunk starts there.
+    ASSERT_TRUE(Read(SmfHeader(1, 1, 96) + "MMTrk" + Bytes({0, 0, 0, 4}) + kEnd));
+    EXPECT_EQ(prompts.MessageTexts(), std::vector<std::string> {"音轨数错误!"});
+    EXPECT_EQ(prompts.m_messages[0].caption, u"");
+    EXPECT_EQ(song.Track(0).Count(), 1u);
+}
+
+TEST_F(MidiFileReaderTest, DivisionEndingInTheLetterMKeepsTheFirstTrack)
+{
+    // 333 is 0x014D: the header ends in 'M', just before the first "MTrk".
+    ASSERT_TRUE(Read(SmfHeader(1, 1, 333) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd)));
+    EXPECT_TRUE(prompts.m_messages.empty());
+    EXPECT_EQ(song.Division(), 333);
+    EXPECT_EQ(song.Track(0).Count(), 2u);
+}
+
+TEST_F(MidiFileReaderTest, MissingTracksStayEmptyAndTheLoadGoesOn)
+{
+    const std::string track = SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd);
+    ASSERT_TRUE(Load(SmfHeader(1, 3, 96) + track + track));
+    EXPECT_EQ(prompts.MessageTexts(), std::vector<std::string> {"音轨数错误!"});
+    ASSERT_EQ(song.TrackCount(), 4u);
+    EXPECT_EQ(song.Track(3).Count(), 1u);
+}
+
+TEST_F(MidiFileReaderTest, RefusalsShowTheirMessageAndReturnFalse)
+{
+    struct Case {
+        std::string bytes;
+        std::string message;
+        size_t tracksAfter;
+    };
+    const std::string track = SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd);
+    const Case cases[] = {
+        {"RIFF" + Bytes({0, 0, 0, 6, 0, 1, 0, 1, 0, 96}) + track, "文件类型不正确!", 1},
+        {"MThd" + Bytes({0, 0, 0, 7, 0, 1, 0, 1, 0, 96}) + track, "文件类型不正确!", 1},
+        {"MThd" + Bytes({0, 0, 0, 6, 0, 1}), "文件类型不正确!", 1},
+        {SmfHeader(3, 1, 96) + track, "文件类型无效!", 0},
+        {SmfHeader(0, 2, 96) + track + track, "无效的文件格式!", 0},
+        {SmfHeader(1, 0, 96), "音轨数错误!", 0},
+        {SmfHeader(1, 2, 0xE728) + track + track, "对不起,该文件采用了暂时不能处理的SMPTE定时方式!", 2},
+        {SmfHeader(1, 1, 0) + track, "文件类型无效!", 1},
+        {SmfHeader(1, 1, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40, 0x00, 0xFF, 0x00, 0x02, 0x00, 0x01}) + kEnd),
+            "Meta数据长度出错!", 1},
+        {SmfHeader(1, 1, 96) + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x04, 1, 2, 3, 4}) + kEnd), "Meta数据长度出错!", 1},
+    };
+    for (const Case& test : cases) {
+        SongFixture fixture;
+        fixture.AddEmptyTrack();
+        const auto path = folder.WriteFile("refused.mid", test.bytes);
+        EXPECT_FALSE(fixture.song.Load(path)) << test.message;
+        EXPECT_EQ(fixture.prompts.MessageTexts(), std::vector<std::string> {test.message});
+        EXPECT_EQ(fixture.prompts.m_messages[0].caption, u"警告");
+        EXPECT_EQ(fixture.song.TrackCount(), test.tracksAfter) << test.message;
+    }
+    // The Meta error keeps the events read before it.
+    EXPECT_FALSE(Load(cases[8].bytes));
+    EXPECT_EQ(Describe(song.Track(0)), (Lines {"0/0 90 3C 40", "0/0 FF 2F"}));
+}
+
+TEST_F(MidiFileReaderTest, CorruptDataStopsReadingButKeepsWhatWasRead)
+{
+    const std::string head = SmfHeader(1, 2, 96);
+    const std::string second = SmfTrack(Bytes({0x00, 0x91, 0x3C, 0x40}) + kEnd);
+    const std::string events = Bytes({0x00, 0x90, 0x3C, 0x40});
+    const std::string corruptions[] = {
+        "", // no End of Track before the end of the file
+        Bytes({0x81, 0x80}), // cut-off delta
+        Bytes({0x00, 0x90, 0x3C}), // cut-off event
+        Bytes({0x00, 0xF1, 0x01}), // system common status inside a track
+        Bytes({0x00, 0xFE}), // real-time status inside a track
+        Bytes({0x00, 0x90, 0x3C, 0x90}), // status byte where a data byte belongs
+        Bytes({0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0x7F, 0x41}), // length beyond the end of the file
+        Bytes({0x00, 0xF0, 0x81, 0x00, 0x01}), // system exclusive beyond the end of the file
+        Bytes({0x80, 0x80, 0x80, 0x80, 0x00, 0x3C, 0x40}), // five-byte delta
+        Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C,
+            0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C,
+            0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F}),
+    };
+    for (const std::string& corruption : corruptions) {
+        SongFixture fixture;
+        const auto path = folder.WriteFile("corrupt.mid", head + second + SmfTrack(events + corruption));
+        const bool loaded = fixture.song.Load(path);
+        EXPECT_TRUE(loaded);
+        EXPECT_EQ(fixture.prompts.MessageTexts(), std::vector<std::string> {"读文件时出错!"});
+        ASSERT_GE(fixture.song.TrackCount(), 3u);
+        // After the conductor track: the file's first track whole, and the start of the corrupt one.
+        EXPECT_EQ(Describe(fixture.song.Track(1)), (Lines {"0/0 91 3C 40", "0/0 FF 2F"}));
+        EXPECT_EQ(Describe(fixture.song.Track(2)).front(), "0/0 90 3C 40");
+    }
+    // Data bytes before any status byte.
+    EXPECT_TRUE(Read(head + SmfTrack(Bytes({0x00, 0x3C, 0x40}) + kEnd) + second));
+    EXPECT_EQ(prompts.MessageTexts(), std::vector<std::string> {"读文件时出错!"});
+    EXPECT_EQ(song.Track(0).Count(), 1u);
+    EXPECT_EQ(song.Track(1).Count(), 1u);
+}
+
+TEST_F(MidiFileReaderTest, ChunkWithoutEndOfTrackRunsIntoTheNextChunk)
+{
+    // The first chunk ends without an End of Track: its events go on with the next chunk's bytes
+    // ('M' is a delta, "Tr" running-status data, 'k' a delta, the length bytes more data) up to the
+    // End of Track inside it. No chunk is left for the second track.
+    ASSERT_TRUE(Read(SmfHeader(1, 2, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}))
+        + SmfTrack(Bytes({0x00, 0x00, 0xFF, 0x2F, 0x00}))));
+    EXPECT_EQ(Describe(song.Track(0)),
+        (Lines {"0/0 90 3C 40", "77/77 90 54 72", "184/107 90 00 00", "184/0 90 05 00", "184/0 FF 2F"}));
+    EXPECT_EQ(prompts.MessageTexts(), std::vector<std::string> {"音轨数错误!"});
+}
+
+TEST_F(MidiFileReaderTest, OpenFailuresLeaveTheSongAlone)
+{
+    AddEmptyTrack();
+    EXPECT_FALSE(song.Load(""));
+    EXPECT_TRUE(prompts.m_messages.empty());
+    EXPECT_FALSE(song.Load(folder.Path() / "missing.mid"));
+    EXPECT_FALSE(song.Load(folder.Path()));
+    EXPECT_EQ(prompts.MessageTexts(),
+        (std::vector<std::string> {"不能打开所选文件,或文件不存在!", "不能打开所选文件,或文件不存在!"}));
+    EXPECT_EQ(prompts.m_messages[0].caption, u"错误");
+    EXPECT_EQ(song.TrackCount(), 1u);
+    EXPECT_TRUE(view.calls.empty());
+}
+
+TEST_F(MidiFileReaderTest, ClearingTheSongWithdrawsTheLyricTrack)
+{
+    const std::string file = SmfHeader(1, 1, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd);
+    ASSERT_TRUE(Load(file));
+    ASSERT_EQ(view.calls.size(), 3u); // Clear, then the publication: none, then the track
+    EXPECT_EQ(view.calls[2], &song.Track(0));
+    view.calls.clear();
+    // A refused file clears the song: the view must not keep a pointer into it.
+    EXPECT_FALSE(Load(SmfHeader(7, 1, 96)));
+    EXPECT_EQ(view.calls, std::vector<const CMidiTrack*> {nullptr});
+}
+
+} // namespace
+} // namespace linlangok::test

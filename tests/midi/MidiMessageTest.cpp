@@ -1,0 +1,180 @@
+#include "midi/MidiMessage.h"
+#include "engine/MidiShortMessageSink.h"
+#include "midi/MessageArena.h"
+#include "tests/midi/MidiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace linlangok::test {
+namespace {
+
+struct CRecordingSink : IMidiShortMessageSink {
+    void SendShort(uint32_t packedMessage) override { sent.push_back(packedMessage); }
+    std::vector<uint32_t> sent;
+};
+
+std::string WriteSmf(std::initializer_list<const CMidiMessage*> messages)
+{
+    std::ostringstream stream;
+    SmfOutput out {stream};
+    for (const CMidiMessage* message : messages)
+        message->WriteSmf(out);
+    return stream.str();
+}
+
+TEST(ChannelMessage, PackedFormAndFieldsAgree)
+{
+    const CChannelMessage fromPacked(0x00403C91u);
+    EXPECT_EQ(fromPacked.Status(), 0x91);
+    EXPECT_EQ(fromPacked.Command(), 0x90);
+    EXPECT_EQ(fromPacked.Channel(), 1);
+    EXPECT_EQ(fromPacked.Data1(), 0x3C);
+    EXPECT_EQ(fromPacked.Data2(), 0x40);
+    EXPECT_EQ(fromPacked.ReservedValue(), -1);
+
+    CChannelMessage program(0xC0, 5, 10);
+    EXPECT_EQ(program.PackedMessage(), 0x0AC5u);
+    program.SetData1(11);
+    EXPECT_EQ(program.PackedMessage(), 0x0BC5u);
+    CChannelMessage control(0xB0, 0, 7, 100);
+    control.SetData2(90);
+    EXPECT_EQ(control.PackedMessage(), 0x5A07B0u);
+
+    EXPECT_THROW(CChannelMessage(0xB0, 16, 1, 1), std::invalid_argument);
+    EXPECT_THROW(CChannelMessage(0xB0, 0, 128, 1), std::invalid_argument);
+    EXPECT_THROW(CChannelMessage(0xF0, 0, 1, 1), std::invalid_argument);
+    EXPECT_THROW(CChannelMessage(0x90, 0, 1), std::invalid_argument);
+    EXPECT_THROW(control.SetData2(200), std::invalid_argument);
+}
+
+TEST(ChannelMessage, PerformSendsThePackedMessage)
+{
+    CRecordingSink sink;
+    const CNoteOnMessage note(2, 60, 100);
+    EXPECT_EQ(note.Perform(sink), 0);
+    EXPECT_EQ(sink.sent, std::vector<uint32_t> {0x643C92u});
+}
+
+TEST(SmfWriting, RunningStatusIsClearedByMetaAndSysEx)
+{
+    CMessageArena arena;
+    const CNoteOnMessage first(0, 0x3C, 0x40);
+    const CNoteOnMessage second(0, 0x3E, 0x40);
+    const CChannelMessage program(0xC0, 0, 5);
+    const CMetaMessage text(arena, 1, nullptr, 0);
+    const uint8_t data[5] = {0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    const CSysExMessage sysEx(arena, 0xF0, data, 5);
+    EXPECT_EQ(WriteSmf({&first, &second}), Bytes({0x90, 0x3C, 0x40, 0x3E, 0x40}));
+    EXPECT_EQ(WriteSmf({&first, &text, &second}), Bytes({0x90, 0x3C, 0x40, 0xFF, 0x01, 0x00, 0x90, 0x3E, 0x40}));
+    EXPECT_EQ(WriteSmf({&program, &sysEx, &first}),
+        Bytes({0xC0, 0x05, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7, 0x90, 0x3C, 0x40}));
+}
+
+TEST(SmfWriting, VariableLengthQuantities)
+{
+    const auto encode = [](uint32_t value) {
+        std::ostringstream out;
+        WriteVariableLength(out, value);
+        return out.str();
+    };
+    EXPECT_EQ(encode(0), Bytes({0x00}));
+    EXPECT_EQ(encode(0x7F), Bytes({0x7F}));
+    EXPECT_EQ(encode(0x80), Bytes({0x81, 0x00}));
+    EXPECT_EQ(encode(0x3FFF), Bytes({0xFF, 0x7F}));
+    EXPECT_EQ(encode(0x0FFFFFFF), Bytes({0xFF, 0xFF, 0xFF, 0x7F}));
+    EXPECT_THROW(encode(0x10000000), std::invalid_argument);
+}
+
+TEST(MetaMessage, LengthMustFitTheType)
+{
+    CMessageArena arena;
+    const uint8_t data[4] = {1, 2, 3, 4};
+    const auto refused = [&](int type, int length) {
+        try {
+            CMetaMessage(arena, type, data, length);
+        } catch (const std::runtime_error& error) {
+            return std::string(error.what()) == "Meta数据长度出错!";
+        }
+        return false;
+    };
+    EXPECT_TRUE(refused(0x00, 2));
+    EXPECT_TRUE(refused(0x00, 0));
+    EXPECT_TRUE(refused(0x51, 4));
+    EXPECT_TRUE(refused(0x2F, 1));
+    EXPECT_TRUE(refused(0x54, 4));
+    EXPECT_TRUE(refused(0x58, 3));
+    EXPECT_TRUE(refused(0x59, 1));
+    EXPECT_FALSE(refused(0x58, 4));
+    EXPECT_FALSE(refused(0x7F, 4));
+    EXPECT_THROW(CMetaMessage(arena, 256, data, 1), std::invalid_argument);
+}
+
+TEST(MetaMessage, TempoAndTexts)
+{
+    CMessageArena arena;
+    const uint8_t tempoBytes[3] = {0x07, 0xA1, 0x20};
+    CMetaMessage tempo(arena, 0x51, tempoBytes, 3);
+    CRecordingSink sink;
+    EXPECT_EQ(tempo.TempoOf(), 500000);
+    EXPECT_EQ(tempo.Perform(sink), 500000);
+    tempo.SetTempoValue(400000);
+    EXPECT_EQ(tempo.Data()[0], 0x06);
+    EXPECT_EQ(tempo.TempoOf(), 400000);
+
+    const std::string text = Gbk("茉莉花") + std::string("\0tail", 5);
+    const CMetaMessage name(arena, 3, reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()));
+    EXPECT_EQ(name.TrackNameText(), u"茉莉花");
+    EXPECT_EQ(name.LyricText(), u"");
+    EXPECT_EQ(name.TempoOf(), 0);
+    EXPECT_EQ(name.Perform(sink), 0);
+    const CMetaMessage marker(arena, 6, nullptr, 0);
+    EXPECT_EQ(marker.Perform(sink), 1);
+    EXPECT_TRUE(sink.sent.empty());
+}
+
+TEST(ArchiveForm, RoundTripsEveryKind)
+{
+    CMessageArena arena;
+    CNoteOnMessage note(3, 64, 90);
+    note.SetNotation(3, 5, 2);
+    note.SetKeySignature(-2);
+    const CChannelMessage pressure(0xD0, 1, 33);
+    const uint8_t lyric[2] = {0xC4, 0xE3};
+    const CMetaMessage meta(arena, 5, lyric, 2);
+    const uint8_t data[3] = {1, 2, 0xF7};
+    const CSysExMessage sysEx(arena, 0xF7, data, 3);
+
+    for (const CMidiMessage* message : std::initializer_list<const CMidiMessage*> {&note, &pressure, &meta, &sysEx}) {
+        uint8_t buffer[32];
+        const size_t size = message->ToBuffer(buffer);
+        size_t used = 0;
+        const CMidiMessage* copy = message->FromBuffer({buffer, size}, used, arena);
+        EXPECT_EQ(used, size);
+        std::ostringstream original;
+        std::ostringstream copied;
+        message->WriteArchive(original);
+        copy->WriteArchive(copied);
+        EXPECT_EQ(original.str(), copied.str());
+        EXPECT_EQ(original.str().size(), size);
+        std::ostringstream cloned;
+        message->Clone(arena)->WriteArchive(cloned);
+        EXPECT_EQ(cloned.str(), original.str());
+        EXPECT_THROW(message->ToBuffer({buffer, size - 1}), std::invalid_argument);
+        EXPECT_THROW(message->FromBuffer({buffer, size - 1}, used, arena), std::invalid_argument);
+    }
+    EXPECT_EQ(pressure.ByteSize(), 4);
+    EXPECT_EQ(note.ByteSize(), 8);
+    std::ostringstream archive;
+    meta.WriteArchive(archive);
+    EXPECT_EQ(archive.str(), Bytes({0xFF, 0x05, 0, 0, 0, 2, 0xC4, 0xE3}));
+    std::ostringstream notation;
+    note.WriteArchive(notation);
+    EXPECT_EQ(notation.str(), Bytes({0x90, 3, 64, 90, 3, 5, 2, 0xFE}));
+}
+
+} // namespace
+} // namespace linlangok::test

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "engine/ManualTimerDriver.h"
+#include "midi/LyricTrackView.h"
+#include "midi/MidiSong.h"
+#include "tests/support/ScriptedUserPrompts.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace linlangok::test {
+
+// Bytes from numbers, for Standard MIDI File data written inline.
+std::string Bytes(std::initializer_list<int> values);
+std::string VariableLength(uint32_t value);
+std::string SmfHeader(int format, int tracks, int division);
+// "MTrk", the length of the events, the events.
+std::string SmfTrack(std::string_view events);
+// UTF-8 text in the legacy code page (GBK in the tests).
+std::string Gbk(std::string_view utf8);
+// A meta event with its delta.
+std::string MetaEvent(uint32_t delta, int type, std::string_view data);
+
+// One line per entry: "tick/delta" and the message's bytes in hex ("480/480 90 3C 40",
+// "0/0 FF 51 07 A1 20"), texts decoded from the legacy code page ("0/0 FF 03 \"未命名\"").
+std::vector<std::string> Describe(const CMidiTrack& track);
+// Describe for every track of the song.
+std::vector<std::vector<std::string>> DescribeSong(const CMidiSong& song);
+
+struct CRecordingLyricView : ILyricTrackView {
+    void SetLyricTrack(const CMidiTrack* track) override { calls.push_back(track); }
+    std::vector<const CMidiTrack*> calls;
+};
+
+// A song with scripted prompts and a virtual-time clock.
+struct SongFixture {
+    CScriptedUserPrompts prompts;
+    CManualTimerDriver driver;
+    CMidiSong song {prompts, driver};
+
+    CMidiTrack& AddEmptyTrack();
+    // Makes a message in the song's arena.
+    CChannelMessage* Channel(int command, int channel, int data1, int data2 = 0);
+    CNoteOnMessage* NoteOn(int channel, int key, int velocity);
+    CMetaMessage* Meta(int type, std::string_view data);
+    CMetaMessage* Tempo(int32_t tempo);
+};
+
+} // namespace linlangok::test

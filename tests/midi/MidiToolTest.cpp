@@ -1,0 +1,145 @@
+#include "midi/MidiFileWriter.h"
+#include "tests/midi/MidiTestSupport.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+namespace linlangok::test {
+namespace {
+
+const std::string kEnd = Bytes({0x00, 0xFF, 0x2F, 0x00});
+const std::filesystem::path kDemoSong = std::filesystem::path(LINLANGOK_SOURCE_DIR) / "resources/demo/jasmine.mid";
+
+struct ToolRun {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+struct MidiToolTest : ::testing::Test {
+    CTemporaryFolder folder;
+
+    ToolRun Run(const std::string& arguments)
+    {
+        const auto out = folder.Path() / "stdout";
+        const auto err = folder.Path() / "stderr";
+        const std::string command
+            = std::string(LINLANGOK_TOOL_PATH) + " " + arguments + " >" + out.string() + " 2>" + err.string();
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(out), ReadWholeFile(err)};
+    }
+
+    std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+    // Two notes with a lyric each on channel `channel`, as one track's events.
+    static std::string SungNotes(int channel, std::string_view first, std::string_view second)
+    {
+        return MetaEvent(0, 5, Gbk(first)) + Bytes({0x00, 0x90 | channel, 0x3C, 0x40}) + MetaEvent(96, 5, Gbk(second))
+            + Bytes({0x00, 0x3C, 0x00, 0x00, 0x3E, 0x40, 0x60, 0x3E, 0x00});
+    }
+};
+
+TEST_F(MidiToolTest, InfoDescribesTheDemoSong)
+{
+    const ToolRun run = Run("info " + Quoted(kDemoSong));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const char* expected :
+        {"\"format\":1", "\"division\":480", "\"title\":\"茉莉花\"", "\"subtitle\":\"江苏民歌\"",
+            "\"text1\":\"民间曲调\"", "\"notice\":\"公有领域\"", "\"lyric_track\":1",
+            "\"tempo_map\":[{\"tick\":0,\"tempo\":909091,\"start\":0}]",
+            "{\"name\":\"茉莉花\",\"entries\":10,\"channel\":-1,\"syllables\":0,\"header_lines\":0,\"conductor\":true}",
+            "\"name\":\"旋律\"", "\"channel\":9"})
+        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << " in " << run.out;
+}
+
+TEST_F(MidiToolTest, LyricsListTheHeaderThenOneSyllablePerNote)
+{
+    const ToolRun run = Run("lyrics " + Quoted(kDemoSong));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("[{\"tick\":0,\"time\":0,\"text\":\"茉莉花\"}", 0), 0u);
+    // Two bars of introduction at 66 beats a minute: the first syllable at tick 1920.
+    EXPECT_NE(run.out.find("{\"tick\":1920,\"time\":3.63636"), std::string::npos);
+    EXPECT_NE(run.out.find("\"text\":\"好\""), std::string::npos);
+    EXPECT_EQ(run.out.substr(run.out.size() - 3), "}]\n");
+}
+
+TEST_F(MidiToolTest, FormatsZeroOneAndTwo)
+{
+    const auto zero = folder.WriteFile(
+        "zero.mid", SmfHeader(0, 1, 96) + SmfTrack(MetaEvent(0, 3, "Zero") + SungNotes(0, "零", "一") + kEnd));
+    const ToolRun zeroInfo = Run("info " + Quoted(zero));
+    EXPECT_EQ(zeroInfo.exitCode, 0) << zeroInfo.err;
+    EXPECT_NE(zeroInfo.out.find("\"format\":1"), std::string::npos) << zeroInfo.out;
+    EXPECT_NE(zeroInfo.out.find("\"title\":\"Zero\""), std::string::npos);
+    // The lyrics stay with the meta events in track 0; channel 0 gets its own track.
+    EXPECT_NE(zeroInfo.out.find("\"lyric_track\":0"), std::string::npos);
+    EXPECT_NE(zeroInfo.out.find("{\"name\":\"F0Track1\",\"entries\":6,\"channel\":0"), std::string::npos);
+    EXPECT_NE(Run("lyrics " + Quoted(zero)).out.find("\"text\":\"一\""), std::string::npos);
+
+    const auto one = folder.WriteFile("one.mid",
+        SmfHeader(1, 2, 96) + SmfTrack(SungNotes(0, "甲", "乙") + kEnd) + SmfTrack(SungNotes(1, "丙", "丁") + kEnd));
+    const ToolRun oneInfo = Run("info " + Quoted(one));
+    EXPECT_EQ(oneInfo.exitCode, 0);
+    // Notes in the first track: a conductor track with the default tempo comes first.
+    EXPECT_NE(oneInfo.out.find("\"title\":\"未命名\""), std::string::npos);
+    EXPECT_NE(oneInfo.out.find("\"tempo_map\":[{\"tick\":0,\"tempo\":500000,\"start\":0}]"), std::string::npos);
+    EXPECT_NE(oneInfo.out.find("\"lyric_track\":1"), std::string::npos);
+    EXPECT_NE(oneInfo.out.find("\"length_seconds\":1,"), std::string::npos);
+
+    const auto two = folder.WriteFile("two.mid",
+        SmfHeader(2, 2, 96) + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) + kEnd)
+            + SmfTrack(SungNotes(2, "戊", "己") + kEnd));
+    const ToolRun twoInfo = Run("info " + Quoted(two));
+    EXPECT_EQ(twoInfo.exitCode, 0);
+    EXPECT_NE(twoInfo.out.find("\"format\":2"), std::string::npos);
+    EXPECT_NE(twoInfo.out.find("\"length_seconds\":2,"), std::string::npos);
+    const ToolRun twoLyrics = Run("lyrics " + Quoted(two));
+    EXPECT_NE(twoLyrics.out.find("{\"tick\":96,\"time\":1,\"text\":\"己\"}"), std::string::npos) << twoLyrics.out;
+
+    for (const auto& path : {zero, one, two}) {
+        const auto out = folder.Path() / "transposed.mid";
+        EXPECT_EQ(Run("transpose " + Quoted(path) + " " + Quoted(out) + " -3").exitCode, 0);
+        SongFixture fixture;
+        ASSERT_TRUE(fixture.song.Load(out));
+        EXPECT_TRUE(fixture.prompts.m_messages.empty());
+    }
+}
+
+TEST_F(MidiToolTest, TransposeWritesWhatSaveAsWrites)
+{
+    const auto out = folder.Path() / "up.mid";
+    const ToolRun run = Run("transpose " + Quoted(kDemoSong) + " " + Quoted(out) + " +2");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+
+    SongFixture fixture;
+    ASSERT_TRUE(fixture.song.Load(kDemoSong));
+    for (size_t index = 0; index < fixture.song.TrackCount(); ++index)
+        fixture.song.Track(index).Transpose(2);
+    const auto expected = folder.Path() / "expected.mid";
+    ASSERT_TRUE(CMidiFileWriter(fixture.song, fixture.prompts).Write(expected, u""));
+    EXPECT_EQ(ReadWholeFile(out), ReadWholeFile(expected));
+    EXPECT_NE(ReadWholeFile(out), ReadWholeFile(kDemoSong));
+}
+
+TEST_F(MidiToolTest, FailuresGoToStandardErrorWithTheirExitCode)
+{
+    const ToolRun missing = Run("info " + Quoted(folder.Path() / "missing.mid"));
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "错误: 不能打开所选文件,或文件不存在!\n");
+
+    const auto text = folder.WriteFile("text.mid", "not a MIDI file at all");
+    EXPECT_EQ(Run("lyrics " + Quoted(text)).err, "警告: 文件类型不正确!\n");
+    EXPECT_EQ(Run("transpose " + Quoted(kDemoSong) + " " + Quoted(folder.Path() / "no/such/out.mid") + " 1").err,
+        "琳朗卡拉OK 1.2: 写Mid文件时出错!\n");
+    EXPECT_EQ(Run("transpose " + Quoted(kDemoSong) + " x.mid 128").exitCode, 2);
+    EXPECT_EQ(Run("transpose " + Quoted(kDemoSong) + " x.mid 1x").exitCode, 2);
+    EXPECT_EQ(Run("info").exitCode, 2);
+}
+
+} // namespace
+} // namespace linlangok::test

@@ -1,0 +1,162 @@
+#include "tools/MidiCommands.h"
+
+#include "engine/ManualTimerDriver.h"
+#include "midi/LyricTrackView.h"
+#include "midi/MidiFileWriter.h"
+#include "midi/MidiSong.h"
+#include "tools/JsonWriter.h"
+
+#include <charconv>
+#include <iostream>
+
+namespace linlangok {
+namespace {
+
+class CLyricTrackCapture final : public ILyricTrackView {
+public:
+    void SetLyricTrack(const CMidiTrack* track) override { m_track = track; }
+    const CMidiTrack* Track() const { return m_track; }
+
+private:
+    const CMidiTrack* m_track = nullptr;
+};
+
+// A song loaded as the session loads it, with the lyric track it hands over. The clock runs in
+// virtual time: nothing plays.
+class CToolSong {
+public:
+    explicit CToolSong(IUserPrompts& prompts)
+        : m_song(prompts, m_driver)
+    {
+        m_song.SetLyricTrackView(&m_lyricTrack);
+    }
+
+    // Loads the command's FILE argument, its only one. The exit code when that fails: 2 for a
+    // usage error, 1 when the file could not be loaded; 0 once loaded.
+    int LoadArgument(const ToolContext& context, const char* usage)
+    {
+        if (context.arguments.size() != 1)
+            return UsageError(usage);
+        return Load(context.arguments[0]) ? 0 : 1;
+    }
+
+    bool Load(const std::string& path) { return m_song.Load(std::filesystem::path(path)); }
+    CMidiSong& Song() { return m_song; }
+    const CMidiTrack* LyricTrack() const { return m_lyricTrack.Track(); }
+
+private:
+    CManualTimerDriver m_driver;
+    CLyricTrackCapture m_lyricTrack;
+    CMidiSong m_song;
+};
+
+// The name a track goes by: the one SetName gave it, else its first track-name event.
+std::u16string TrackName(const CMidiTrack& track)
+{
+    if (!track.Name().empty())
+        return track.Name();
+    for (const TrackEntry& entry : track.Entries()) {
+        if (IsMetaOfType(entry.message, kMetaTrackName))
+            return AsMetaMessage(entry.message)->TrackNameText();
+    }
+    return {};
+}
+
+} // namespace
+
+int RunMidiInfo(ToolContext& context)
+{
+    CToolSong loaded(context.prompts);
+    if (const int failure = loaded.LoadArgument(context, "info FILE"))
+        return failure;
+    CMidiSong& song = loaded.Song();
+    int lyricTrack = -1;
+    for (size_t index = 0; index < song.TrackCount(); ++index) {
+        if (&song.Track(index) == loaded.LyricTrack())
+            lyricTrack = static_cast<int>(index);
+    }
+    CJsonWriter json(std::cout);
+    json.BeginObject();
+    json.Key("format").Value(song.Format());
+    json.Key("division").Value(song.Division());
+    json.Key("title").Value(std::u16string_view(song.Title()));
+    json.Key("subtitle").Value(std::u16string_view(song.Subtitle()));
+    json.Key("text1").Value(std::u16string_view(song.Text1()));
+    json.Key("text2").Value(std::u16string_view(song.Text2()));
+    json.Key("notice").Value(std::u16string_view(song.Notice()));
+    json.Key("info").Value(std::u16string_view(song.InfoText()));
+    json.Key("last_tick").Value(song.LastTick());
+    json.Key("length_seconds").Value(song.LengthSeconds());
+    json.Key("lyric_track").Value(lyricTrack);
+    json.Key("tempo_map").BeginArray();
+    for (const TempoSegment& segment : song.TempoMap().Segments()) {
+        json.BeginObject();
+        json.Key("tick").Value(segment.tick);
+        json.Key("tempo").Value(segment.tempo);
+        json.Key("start").Value(double(segment.start));
+        json.EndObject();
+    }
+    json.EndArray();
+    json.Key("tracks").BeginArray();
+    for (size_t index = 0; index < song.TrackCount(); ++index) {
+        CMidiTrack& track = song.Track(index);
+        json.BeginObject();
+        json.Key("name").Value(std::u16string_view(TrackName(track)));
+        json.Key("entries").Value(static_cast<long long>(track.Count()));
+        json.Key("channel").Value(track.Channel());
+        json.Key("syllables").Value(static_cast<long long>(track.Syllables().size()));
+        json.Key("header_lines").Value(track.HeaderLines());
+        json.Key("conductor").Value(track.IsConductorOnly());
+        json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+    std::cout << '\n';
+    return 0;
+}
+
+int RunMidiLyrics(ToolContext& context)
+{
+    CToolSong loaded(context.prompts);
+    if (const int failure = loaded.LoadArgument(context, "lyrics FILE"))
+        return failure;
+    CJsonWriter json(std::cout);
+    json.BeginArray();
+    if (const CMidiTrack* track = loaded.LyricTrack()) {
+        for (const LyricSyllable& syllable : track->Syllables()) {
+            json.BeginObject();
+            json.Key("tick").Value(syllable.tick);
+            json.Key("time").Value(double(syllable.time));
+            json.Key("text").Value(std::u16string_view(syllable.text));
+            json.EndObject();
+        }
+    }
+    json.EndArray();
+    std::cout << '\n';
+    return 0;
+}
+
+int RunMidiTranspose(ToolContext& context)
+{
+    constexpr const char* kUsage = "transpose IN OUT N (N: semitones, -127..127)";
+    if (context.arguments.size() != 3)
+        return UsageError(kUsage);
+    const std::string& amount = context.arguments[2];
+    int semitones = 0;
+    const char* begin = amount.data() + (amount.starts_with('+') ? 1 : 0);
+    const auto [end, error] = std::from_chars(begin, amount.data() + amount.size(), semitones);
+    if (error != std::errc() || end != amount.data() + amount.size() || semitones < -127 || semitones > 127)
+        return UsageError(kUsage);
+    CToolSong loaded(context.prompts);
+    if (!loaded.Load(context.arguments[0]))
+        return 1;
+    CMidiSong& song = loaded.Song();
+    for (size_t index = 0; index < song.TrackCount(); ++index) {
+        if (song.Track(index).Transpose(semitones))
+            song.Track(index).UpdateNotation();
+    }
+    CMidiFileWriter writer(song, context.prompts);
+    return writer.Write(std::filesystem::path(context.arguments[1]), kApplicationTitle) ? 0 : 1;
+}
+
+} // namespace linlangok

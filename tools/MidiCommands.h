@@ -1,0 +1,15 @@
+#pragma once
+
+#include "tools/Commands.h"
+
+namespace linlangok {
+
+// linlangok-tool info FILE: the song as a load leaves it, as one JSON object on standard output.
+int RunMidiInfo(ToolContext& context);
+// linlangok-tool lyrics FILE: the lyric track's syllables as a JSON list of {tick, time, text}.
+int RunMidiLyrics(ToolContext& context);
+// linlangok-tool transpose IN OUT N: what Save-as does: load IN, transpose every track by N
+// semitones (-127..127), write OUT.
+int RunMidiTranspose(ToolContext& context);
+
+} // namespace linlangok
