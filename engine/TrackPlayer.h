@@ -1,0 +1,66 @@
+#pragma once
+
+#include "engine/TimerClient.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace linlangok {
+
+class CChannelMessage;
+class CMidiOutputWorker;
+class CMidiSong;
+class CMidiTrack;
+class CTickClock;
+struct TrackEntry;
+
+// Plays one track of the song: on every MIDI tick sends the entries that have fallen due,
+// remembers the sounding notes (one slot per key, shared by the track's channels) and the held
+// sustain pedal, and applies Set Tempo events to the song's clock.
+//
+// A client of the song clock's timer from construction to destruction. UpdateTick and
+// OnTickByTrack run on the timer thread; Seek, Silence and SetNextIndex on the UI thread while
+// the clock is stopped.
+class CTrackPlayer final : public CTimerClient {
+public:
+    // Binds track `trackIndex` of the song (std::invalid_argument when there is none), registers
+    // with the clock's timer and seeks to tick 0. The song and the output outlive the player.
+    CTrackPlayer(size_t trackIndex, CMidiSong& song, CMidiOutputWorker& output);
+    ~CTrackPlayer() override;
+
+    CTrackPlayer(const CTrackPlayer&) = delete;
+    CTrackPlayer& operator=(const CTrackPlayer&) = delete;
+
+    // Sends the entries whose tick lies below the timer's tick counter; an error becomes
+    // std::runtime_error "UpdateTick error!".
+    void UpdateTick(CMultimediaTimer& timer) override;
+    // The same against a given tick; an error becomes "OnTickByTrack error!".
+    void OnTickByTrack(int32_t tick);
+
+    // Positions the track at the tick (the first entry at it, else the first after it) and sends
+    // the controller state chased from the entries up to it, when the output is open. A negative
+    // tick does nothing; a tick past the End of Track leaves the track finished.
+    void Seek(int32_t tick);
+    // Releases a held sustain pedal, then sends a note off for every sounding note.
+    void Silence();
+
+    void SetNextIndex(int32_t index) { m_nextIndex = index; }
+    int32_t NextIndex() const { return m_nextIndex; }
+    bool IsFinished() const { return m_finished; }
+
+private:
+    void SendDue(int32_t tick);
+    void Dispatch(const TrackEntry& entry);
+
+    CMidiSong& m_song;
+    const CMidiTrack& m_track;
+    CMidiOutputWorker& m_output;
+    CTickClock& m_clock;
+    int32_t m_nextIndex = 0;
+    std::array<const CChannelMessage*, 128> m_soundingNotes {};
+    const CChannelMessage* m_heldSustain = nullptr;
+    bool m_finished = false;
+};
+
+} // namespace linlangok
