@@ -38,4 +38,9 @@ int RunLrcCommand(ToolContext& context);
 inline constexpr const char* kListUsage = "list show FILE.kpl | list create OUT.kpl SONG...";
 int RunListCommand(ToolContext& context);
 
+// render IN.mid OUT.wav [--transpose N]: a MIDI song through the sequencer and the built-in
+// synthesizer into a 44.1 kHz 16-bit stereo WAV.
+inline constexpr const char* kRenderUsage = "render IN.mid OUT.wav [--transpose N]";
+int RunRenderCommand(ToolContext& context);
+
 } // namespace linlangok

@@ -18,6 +18,7 @@ constexpr ToolCommandEntry kCommands[] = {
     {"info", "info FILE", RunMidiInfo},
     {"lyrics", "lyrics FILE", RunMidiLyrics},
     {"transpose", "transpose IN OUT N", RunMidiTranspose},
+    {"render", kRenderUsage, RunRenderCommand},
     {nullptr, nullptr, nullptr},
 };
 

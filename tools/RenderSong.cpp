@@ -1,0 +1,190 @@
+#include "tools/RenderSong.h"
+
+#include "common/Text.h"
+#include "engine/ManualTimerDriver.h"
+#include "engine/MidiSequencer.h"
+#include "engine/UiTaskQueue.h"
+#include "midi/MidiSong.h"
+#include "platform/midi/MidiOutputDeviceList.h"
+
+#include <sndfile.h>
+
+#include <cstdlib>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace linlangok {
+namespace {
+
+constexpr int kSampleRate = 44100;
+
+// The output stream of an offline render: the render loop pulls each buffer itself.
+class COfflineAudioOutput final : public IAudioOutput {
+public:
+    explicit COfflineAudioOutput(size_t bufferFrames)
+        : m_bufferFrames(bufferFrames)
+    {
+    }
+    std::string Name() const override { return "render"; }
+    int SampleRate() const override { return kSampleRate; }
+    size_t BufferFrames() const override { return m_bufferFrames; }
+    void AddSource(IAudioSource& source) override { m_source = &source; }
+    void RemoveSource(IAudioSource& source) override
+    {
+        if (m_source == &source)
+            m_source = nullptr;
+    }
+
+    // Renders the next buffer as if a sound card asked for it at `callbackTime`.
+    void Pull(float* mix, uint64_t firstFrame, std::chrono::steady_clock::time_point callbackTime)
+    {
+        std::fill(mix, mix + 2 * m_bufferFrames, 0.0f);
+        if (m_source)
+            m_source->MixInto(mix, m_bufferFrames, {firstFrame, callbackTime, kSampleRate});
+    }
+
+private:
+    size_t m_bufferFrames;
+    IAudioSource* m_source = nullptr;
+};
+
+// A WAV file written under a temporary name and renamed into place by Commit.
+class CWavWriter {
+public:
+    CWavWriter(const std::filesystem::path& path)
+        : m_path(path)
+        , m_partPath(path.parent_path() / ("." + path.filename().string() + ".part"))
+    {
+        SF_INFO format {};
+        format.samplerate = kSampleRate;
+        format.channels = 2;
+        format.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        m_file = sf_open(m_partPath.c_str(), SFM_WRITE, &format);
+        if (m_file)
+            sf_command(m_file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    }
+    ~CWavWriter()
+    {
+        if (m_file)
+            sf_close(m_file);
+        if (!m_committed) {
+            std::error_code ignored;
+            std::filesystem::remove(m_partPath, ignored);
+        }
+    }
+
+    bool IsOpen() const { return m_file != nullptr; }
+    bool Write(const float* frames, size_t count)
+    {
+        return sf_writef_float(m_file, frames, static_cast<sf_count_t>(count)) == static_cast<sf_count_t>(count);
+    }
+    bool Commit()
+    {
+        const bool closed = sf_close(m_file) == 0;
+        m_file = nullptr;
+        std::error_code error;
+        if (closed)
+            std::filesystem::rename(m_partPath, m_path, error);
+        m_committed = closed && !error;
+        return m_committed;
+    }
+
+private:
+    std::filesystem::path m_path;
+    std::filesystem::path m_partPath;
+    SNDFILE* m_file = nullptr;
+    bool m_committed = false;
+};
+
+std::u16string PathText(const std::filesystem::path& path)
+{
+    return Utf8ToUtf16(path.string());
+}
+
+bool EveryTrackFinished(CMidiSequencer& sequencer)
+{
+    for (size_t i = 0; i < sequencer.PlayerCount(); ++i) {
+        if (!sequencer.Player(i).IsFinished())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const std::filesystem::path& midiFile,
+    const std::filesystem::path& wavFile, const RenderOptions& options)
+{
+    const auto soundFont = options.soundFont ? options.soundFont : FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT"));
+    if (!soundFont) {
+        prompts.ShowError(kCaptionError, u"没有找到SoundFont音色库 (LINLANGOK_SOUNDFONT)");
+        return std::nullopt;
+    }
+    CManualTimerDriver driver;
+    CMidiSong song(prompts, driver);
+    if (!song.Load(midiFile))
+        return std::nullopt;
+    for (size_t track = 0; track < song.TrackCount(); ++track)
+        song.Track(track).Transpose(options.transpose);
+
+    // Virtual time: the driver's milliseconds, which the render loop keeps level with the audio.
+    const std::chrono::steady_clock::time_point origin;
+    COfflineAudioOutput output(options.bufferFrames);
+    CMidiOutputDeviceList devices(
+        *soundFont, output, false, [&driver, origin] { return origin + std::chrono::milliseconds(driver.Now()); });
+    CUiTaskQueue uiThread;
+    CMidiSequencer sequencer(prompts, uiThread, devices, &song);
+    sequencer.Start();
+    if (!sequencer.IsPlaying()) {
+        if (sequencer.Output().IsOpen())
+            prompts.ShowError(kCaptionWarning, u"乐曲中没有可以播放的事件: " + PathText(midiFile));
+        return std::nullopt;
+    }
+
+    CWavWriter wav(wavFile);
+    if (!wav.IsOpen()) {
+        prompts.ShowError(kCaptionError, u"无法写入文件 " + PathText(wavFile));
+        return std::nullopt;
+    }
+    CSynthMidiOutput& synth = *devices.Synthesizer();
+    // The synthesizer plays each message a fixed latency after its send; those first frames
+    // are dropped so that the file starts at the song's start.
+    uint64_t skip = synth.LatencyFrames();
+    const size_t bufferFrames = options.bufferFrames;
+    const auto tailFrames = static_cast<uint64_t>(kMaximumTailSeconds * kSampleRate);
+    std::vector<float> buffer(2 * bufferFrames);
+    RenderResult result;
+    uint64_t frame = 0;
+    uint64_t stopFrame = 0;
+    for (;;) {
+        // Every period that has begun by this buffer's time has fired, as on the timer thread.
+        while ((driver.Now() + 1) * kSampleRate <= frame * 1000)
+            driver.Advance(1);
+        if (uiThread.RunPending() > 0 && !sequencer.IsPlaying())
+            return std::nullopt; // an error stopped playback and has been shown
+        if (sequencer.IsPlaying() && EveryTrackFinished(sequencer)) {
+            result.songSeconds = song.ElapsedSeconds();
+            sequencer.Stop();
+            stopFrame = frame;
+        }
+        if (!sequencer.IsPlaying() && (synth.IsQuiet() || frame - stopFrame >= tailFrames))
+            break;
+        output.Pull(buffer.data(), frame, origin + std::chrono::nanoseconds(frame * 1000000000ull / kSampleRate));
+        frame += bufferFrames;
+        const size_t dropped = static_cast<size_t>(std::min<uint64_t>(skip, bufferFrames));
+        skip -= dropped;
+        if (!wav.Write(buffer.data() + 2 * dropped, bufferFrames - dropped)) {
+            prompts.ShowError(kCaptionError, u"无法写入文件 " + PathText(wavFile));
+            return std::nullopt;
+        }
+        result.frames += bufferFrames - dropped;
+    }
+    if (!wav.Commit()) {
+        prompts.ShowError(kCaptionError, u"无法写入文件 " + PathText(wavFile));
+        return std::nullopt;
+    }
+    return result;
+}
+
+} // namespace linlangok

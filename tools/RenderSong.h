@@ -1,0 +1,39 @@
+#pragma once
+
+#include "common/UserPrompts.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace linlangok {
+
+struct RenderOptions {
+    // Semitones applied to every track before playing, as the karaoke session does (-127..127).
+    int transpose = 0;
+    // The built-in synthesizer's SoundFont; none: FindSoundFont.
+    std::optional<std::filesystem::path> soundFont;
+    // Frames per rendered buffer (the latency is compensated, so the file does not change with
+    // it beyond the synthesizer's 64-frame blocks).
+    size_t bufferFrames = 64;
+};
+
+struct RenderResult {
+    uint64_t frames = 0; // frames written
+    double songSeconds = 0.0; // the song's playing time when its last event had gone out
+};
+
+// Plays a Standard MIDI File through the sequencer and the built-in synthesizer as fast as the
+// machine allows, with the timer driven by the rendered audio (one period per millisecond of
+// audio), into a 44.1 kHz 16-bit stereo WAV file. The file starts at the song's start and ends
+// when the last note has faded (at most kMaximumTailSeconds after the last event). The WAV is
+// written beside its final name and renamed into place only when complete.
+//
+// Messages (load errors, a missing SoundFont, write errors) go to the prompts; nothing when the
+// song cannot be played, else the result.
+std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const std::filesystem::path& midiFile,
+    const std::filesystem::path& wavFile, const RenderOptions& options);
+
+inline constexpr double kMaximumTailSeconds = 10.0;
+
+} // namespace linlangok
