@@ -1,0 +1,33 @@
+#pragma once
+
+#include "common/UserPrompts.h"
+
+#include <string>
+#include <vector>
+
+namespace linlangok::bench {
+
+// A dense Standard MIDI File (format 1, division 480) of about `seconds` seconds: a conductor
+// track whose tempo changes every 20 beats (350000 to 600000 µs per quarter), and five tracks of
+// notes in eighths, sixteenths, triplets, thirty-seconds and percussion quarters, about 70
+// messages per second. No program or controller changes: nothing is chased at the start.
+std::string DenseSongBytes(double seconds);
+
+// A click track: percussion hits (channel 10, side stick) on every beat, with the tempo changing
+// every 8 beats, for about `seconds` seconds.
+std::string ClickTrackBytes(double seconds);
+
+// The value at `fraction` (0..1) of the sorted values; 0 for none.
+double Percentile(std::vector<double> values, double fraction);
+
+// Prompts for the benchmark programs: messages go to standard error, questions are declined.
+class CPrintingPrompts final : public IUserPrompts {
+public:
+    EPromptAnswer ShowMessage(const MessageRequest& request) override;
+    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return std::nullopt; }
+    std::optional<FontChoice> AskFont(const FontChoice&) override { return std::nullopt; }
+};
+
+} // namespace linlangok::bench
