@@ -39,6 +39,7 @@ void CManualPacer::Begin()
 {
     std::lock_guard lock(m_lock);
     m_stopped = false;
+    m_released = 0;
 }
 
 bool CManualPacer::WaitUntil(uint64_t frame)

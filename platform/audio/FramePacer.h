@@ -52,12 +52,12 @@ public:
     bool WaitUntil(uint64_t frame) override;
     void Stop() override;
 
-    // Lets `frames` more frames pass (counted from the start of the stream).
+    // Lets `frames` more frames of the current run pass (Begin starts again from none).
     void Release(uint64_t frames);
     // Blocks until the device has produced every released frame (it waits for frames beyond
     // them) or its stream has stopped.
     void WaitUntilIdle();
-    // Frames released so far.
+    // Frames released so far in this run.
     uint64_t Released() const;
 
 private:
