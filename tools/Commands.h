@@ -26,4 +26,6 @@ struct ToolCommandEntry {
 // Prints "usage: linlangok-tool <usage>" to standard error and returns 2.
 int UsageError(const char* usage);
 
+int RunEncodeCommand(ToolContext& context);
+
 } // namespace linlangok

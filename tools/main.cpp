@@ -11,6 +11,7 @@ namespace linlangok {
 namespace {
 
 constexpr ToolCommandEntry kCommands[] = {
+    {"encode", "encode IN.wav OUT.mp3", RunEncodeCommand},
     {nullptr, nullptr, nullptr},
 };
 

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "common/UserPrompts.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// MP3 export: the recorder's 16-bit stereo samples are encoded as they arrive and appended to a
+// hidden temporary file in the program folder, which the save-as flow then copies where the user
+// chooses. The encoder itself is an outside library installed once at start-up.
+namespace linlangok {
+
+enum class EMp3ChannelMode { Stereo, JointStereo, DualChannel, Mono };
+
+// What the encoder is asked for. Rates in Hz, bitrate in kbit/s.
+struct Mp3EncoderSettings {
+    int inputSampleRate = 44100;
+    int inputChannels = 2;
+    int outputSampleRate = 0; // 0: chosen from the MPEG version (no resampling for MPEG-1)
+    EMp3ChannelMode mode = EMp3ChannelMode::JointStereo;
+    int bitrate = 128; // constant bitrate
+    bool mpeg1 = true; // MPEG-1 layer III; false: MPEG-2 layer III
+    bool privateBit = true;
+    bool crc = false;
+    bool copyright = true;
+    bool original = true;
+    bool vbrHeader = false; // Xing/Info frame at the start
+    bool bitReservoir = false;
+    bool strictIso = false;
+};
+
+// One encoding stream. Encode and Flush run on the recorder's capture thread, one at a time.
+class IMp3Encoder {
+public:
+    virtual ~IMp3Encoder() = default;
+
+    // Encodes `frames` interleaved frames (inputChannels samples each) and replaces `output` with
+    // the MP3 bytes produced (possibly none). False when the encoder failed.
+    virtual bool Encode(const std::int16_t* samples, std::size_t frames, std::vector<std::uint8_t>& output) = 0;
+
+    // Encodes what the encoder still holds, padding the last frame, and replaces `output` with the
+    // final MP3 bytes. False when the encoder failed.
+    virtual bool Flush(std::vector<std::uint8_t>& output) = 0;
+};
+
+// The encoder library: creates streams. Thread-safe.
+class IMp3EncoderLibrary {
+public:
+    virtual ~IMp3EncoderLibrary() = default;
+
+    // A new stream, or nullptr when the encoder refuses the settings.
+    virtual std::unique_ptr<IMp3Encoder> InitStream(const Mp3EncoderSettings& settings) = 0;
+};
+
+// Installs the process-wide encoder library (platform/mp3 offers LAME). Until one is installed,
+// creating a writer fails with "Error loading lame_enc.DLL".
+void SetMp3EncoderLibrary(std::shared_ptr<IMp3EncoderLibrary> library);
+
+// The settings a writer asks for: 44.1 kHz stereo input, joint stereo, constant `bitrate`, MPEG-1
+// above 32 kbit/s and MPEG-2 at 32 or less, private, copyright and original bits, no CRC, no
+// VBR header, no bit reservoir. `resampleRate` 0 means no resampling.
+Mp3EncoderSettings RecordingEncoderSettings(int bitrate, int resampleRate);
+
+// The temporary recording: ".$$a.tmp" in the program folder (a dot-file is this platform's hidden).
+std::filesystem::path TemporaryRecordingPath();
+
+// Lives for one recording: constructed and opened on the user-interface thread before recording
+// starts, fed by Write on the capture thread, closed and saved on the user-interface thread after
+// the recorder has stopped. No lock guards it.
+class CMp3StreamWriter {
+public:
+    // Throws std::runtime_error "Error loading lame_enc.DLL" when no encoder library is installed,
+    // "ERRORR in beInitStream." when the encoder refuses the settings. The recording controller
+    // uses bitrate 128 and resample rate 0.
+    CMp3StreamWriter(int bitrate, int resampleRate);
+    ~CMp3StreamWriter(); // closes the writer if still open, silently
+
+    CMp3StreamWriter(const CMp3StreamWriter&) = delete;
+    CMp3StreamWriter& operator=(const CMp3StreamWriter&) = delete;
+
+    // Deletes any old temporary recording and creates it anew. On failure shows "Can't create MP3
+    // file" (Yes/No, answer unused) and throws "Can't create MP3 file.".
+    void OpenTemporaryFile(IUserPrompts& prompts);
+
+    // The recorder's sink: interleaved 16-bit little-endian stereo samples, `byteCount` bytes
+    // (2 seconds are 352800). A partial frame at the end is kept for the next call. Does nothing
+    // before OpenTemporaryFile or after Close. Never throws: a failure is reported by Close.
+    void Write(const void* samples, std::size_t byteCount);
+
+    // Writes the encoder's last frames, closes the file and ends the stream. Throws "Can't write
+    // MP3 file." when encoding or writing failed at any point (the temporary file is kept).
+    // A second call does nothing.
+    void Close();
+
+    // The save-as flow, after Close: asks for a path, copies the temporary recording there (asking
+    // before overwriting; a failed copy is reported and the dialog shown again) and deletes the
+    // temporary file. Cancelling keeps the temporary file; the next recording replaces it.
+    // Returns the saved path, or nothing when the user cancelled or nothing was recorded.
+    std::optional<std::filesystem::path> SaveAs(IUserPrompts& prompts);
+
+    const std::filesystem::path& TemporaryPath() const { return m_temporaryPath; }
+
+private:
+    void Append(const std::vector<std::uint8_t>& bytes);
+    void Finish();
+
+    Mp3EncoderSettings m_settings;
+    std::unique_ptr<IMp3Encoder> m_stream;
+    std::FILE* m_file = nullptr;
+    std::filesystem::path m_temporaryPath;
+    std::vector<std::int16_t> m_samples; // whole frames handed to the encoder
+    std::vector<std::uint8_t> m_output; // the encoder's bytes for one call
+    std::uint8_t m_partial[4] = {}; // bytes of an incomplete frame
+    std::size_t m_partialCount = 0;
+    bool m_failed = false;
+};
+
+} // namespace linlangok

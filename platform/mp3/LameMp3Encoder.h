@@ -1,0 +1,16 @@
+#pragma once
+
+#include "engine/Mp3StreamWriter.h"
+
+// The MP3 encoder library on libmp3lame. Install it once at start-up:
+//   SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
+namespace linlangok {
+
+class CLameMp3EncoderLibrary final : public IMp3EncoderLibrary {
+public:
+    // A LAME stream for the settings, or nullptr when LAME refuses them or the output rate does
+    // not belong to the MPEG version asked for. LAME's own messages are silenced.
+    std::unique_ptr<IMp3Encoder> InitStream(const Mp3EncoderSettings& settings) override;
+};
+
+} // namespace linlangok

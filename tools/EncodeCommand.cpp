@@ -1,0 +1,95 @@
+// encode IN.wav OUT.mp3: a 44.1 kHz stereo WAV through the recorder's MP3 stream writer, in the
+// 2-second blocks the recorder hands over, then saved to OUT.mp3 by the save-as flow.
+
+#include "engine/Mp3StreamWriter.h"
+#include "platform/mp3/LameMp3Encoder.h"
+#include "tools/Commands.h"
+
+#include <sndfile.h>
+
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+
+namespace linlangok {
+namespace {
+
+constexpr const char* kUsage = "encode IN.wav OUT.mp3";
+constexpr sf_count_t kBlockFrames = 2 * 44100;
+
+// Messages go to the console; the save dialog answers with the path from the command line, and
+// the overwrite question with yes: naming OUT.mp3 is the user's choice to replace it.
+class CSaveToPathPrompts final : public IUserPrompts {
+public:
+    CSaveToPathPrompts(IUserPrompts& console, std::filesystem::path target)
+        : m_console(console)
+        , m_target(std::move(target))
+    {
+    }
+    EPromptAnswer ShowMessage(const MessageRequest& request) override
+    {
+        if (request.buttons == EMessageButtons::YesNo && request.caption == kApplicationTitle)
+            return EPromptAnswer::Yes;
+        return m_console.ShowMessage(request);
+    }
+    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override
+    {
+        auto target = std::exchange(m_target, std::filesystem::path());
+        if (target.empty())
+            return std::nullopt;
+        return target;
+    }
+    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return std::nullopt; }
+    std::optional<FontChoice> AskFont(const FontChoice&) override { return std::nullopt; }
+
+private:
+    IUserPrompts& m_console;
+    std::filesystem::path m_target;
+};
+
+struct SoundFileCloser {
+    void operator()(SNDFILE* file) const { sf_close(file); }
+};
+
+int Fail(const std::string& message)
+{
+    std::cerr << message << '\n';
+    return 1;
+}
+
+} // namespace
+
+int RunEncodeCommand(ToolContext& context)
+{
+    if (context.arguments.size() != 2)
+        return UsageError(kUsage);
+    const std::string& input = context.arguments[0];
+    SF_INFO info {};
+    std::unique_ptr<SNDFILE, SoundFileCloser> file(sf_open(input.c_str(), SFM_READ, &info));
+    if (!file)
+        return Fail(input + ": " + sf_strerror(nullptr));
+    if (info.samplerate != 44100 || info.channels != 2)
+        return Fail(input + ": not a 44.1 kHz stereo sound file");
+
+    SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
+    CSaveToPathPrompts prompts(context.prompts, context.arguments[1]);
+    try {
+        CMp3StreamWriter writer(128, 0);
+        writer.OpenTemporaryFile(prompts);
+        std::vector<std::int16_t> block(2 * kBlockFrames);
+        while (const sf_count_t frames = sf_readf_short(file.get(), block.data(), kBlockFrames))
+            writer.Write(block.data(), static_cast<std::size_t>(frames) * 4);
+        if (sf_error(file.get()) != SF_ERR_NO_ERROR)
+            return Fail(input + ": " + sf_strerror(file.get()));
+        writer.Close();
+        if (!writer.SaveAs(prompts))
+            return 1;
+    } catch (const std::runtime_error& error) {
+        return Fail(error.what());
+    }
+    return 0;
+}
+
+} // namespace linlangok
