@@ -1,16 +1,26 @@
 #include "engine/RecordingController.h"
 
-#include "engine/RecordingSaveAs.h"
-
 #include <algorithm>
 #include <exception>
 
 namespace linlangok {
 
+namespace {
+
+constexpr int kBitrate = 128;
+constexpr int kResampleRate = 0;
+
+} // namespace
+
+CRecordingController::Recording::Recording(CWaveRecorder& recorder)
+    : writer(kBitrate, kResampleRate)
+    , recorder(recorder)
+{
+}
+
 CRecordingController::CRecordingController(
-    CInputDeviceList& devices, RecordingWriterFactory createWriter, IUserPrompts& prompts, std::ostream& standardOutput)
+    CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput)
     : m_devices(devices)
-    , m_createWriter(std::move(createWriter))
     , m_prompts(prompts)
     , m_standardOutput(standardOutput)
 {
@@ -18,11 +28,11 @@ CRecordingController::CRecordingController(
 
 CRecordingController::~CRecordingController()
 {
-    if (!m_writer)
+    if (!m_recording)
         return;
-    m_recording->StopRecording();
+    m_recording->recorder.StopRecording();
     try {
-        m_writer->Close();
+        m_recording->writer.Close();
     } catch (const std::exception& error) {
         Report(error);
     }
@@ -30,14 +40,13 @@ CRecordingController::~CRecordingController()
 
 void CRecordingController::StartRecording()
 {
-    if (!m_selected || m_writer)
+    if (!m_selected || m_recording)
         return;
     try {
-        auto writer = m_createWriter();
-        writer->OpenTemporaryFile();
-        m_selected->StartRecording(*writer);
-        m_writer = std::move(writer);
-        m_recording = m_selected;
+        auto recording = std::make_unique<Recording>(*m_selected);
+        recording->writer.OpenTemporaryFile(m_prompts);
+        m_selected->StartRecording(*recording);
+        m_recording = std::move(recording);
     } catch (const std::exception& error) {
         Report(error);
     }
@@ -45,13 +54,13 @@ void CRecordingController::StartRecording()
 
 void CRecordingController::StopRecording()
 {
-    if (!m_writer)
+    if (!m_recording)
         return;
-    const std::unique_ptr<IRecordingWriter> writer = std::move(m_writer);
+    const std::unique_ptr<Recording> recording = std::move(m_recording);
     try {
-        m_recording->StopRecording();
-        writer->Close();
-        SaveRecordingAs(m_prompts, writer->TemporaryPath());
+        recording->recorder.StopRecording();
+        recording->writer.Close();
+        recording->writer.SaveAs(m_prompts);
     } catch (const std::exception& error) {
         Report(error);
     }

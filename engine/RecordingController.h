@@ -1,31 +1,15 @@
 #pragma once
 
 #include "common/UserPrompts.h"
+#include "engine/Mp3StreamWriter.h"
 #include "engine/RecordingDevices.h"
 
-#include <filesystem>
-#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace linlangok {
-
-// The MP3 stream writer as the recording controller drives it: one per recording, fed by the
-// recorder on its capture thread, otherwise used on the UI thread. Errors are raised as
-// std::runtime_error with the writer's texts.
-class IRecordingWriter : public IRecordingSink {
-public:
-    // Creates the hidden temporary file beside the program.
-    virtual void OpenTemporaryFile() = 0;
-    // Finishes the MP3 stream and closes the file.
-    virtual void Close() = 0;
-    virtual std::filesystem::path TemporaryPath() const = 0;
-};
-
-// Makes the writer of one recording (128 kbit/s, no resampling). May raise.
-using RecordingWriterFactory = std::function<std::unique_ptr<IRecordingWriter>()>;
 
 // A trackbar bound to the volume of one mixer line (the volume window's stereo-mix slider).
 class ILineVolumeSlider {
@@ -35,14 +19,14 @@ public:
     virtual void Bind(IInputMixerLines* lines, const std::u16string& lineName) = 0;
 };
 
-// Starts and stops recordings on the selected input device into a new MP3 stream writer each
-// time, and runs the save-as flow when one ends. UI thread. Errors of start and stop are written,
-// each followed by a line break, to `standardOutput`, and otherwise ignored.
+// Starts and stops recordings on the selected input device, each into a new MP3 stream writer
+// (128 kbit/s, no resampling) and its temporary file, and runs the save-as flow when one ends.
+// UI thread. Errors of start and stop are written, each followed by a line break, to
+// `standardOutput`, and otherwise ignored.
 class CRecordingController {
 public:
     // `devices`, `prompts` and `standardOutput` outlive the controller.
-    CRecordingController(CInputDeviceList& devices, RecordingWriterFactory createWriter, IUserPrompts& prompts,
-        std::ostream& standardOutput);
+    CRecordingController(CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput);
     // A recording in progress is stopped and left unsaved in its temporary file.
     ~CRecordingController();
 
@@ -50,7 +34,8 @@ public:
     CRecordingController& operator=(const CRecordingController&) = delete;
 
     // Records from the selected device into a new writer's temporary file. Does nothing with no
-    // device selected or while a recording runs. A failed start leaves no recording behind.
+    // device selected or while a recording runs. A failed start leaves no recording behind (its
+    // empty temporary file stays until the next recording).
     void StartRecording();
     // Stops the recording, finishes its MP3 file and asks where to save it. Does nothing when
     // nothing records.
@@ -68,19 +53,26 @@ public:
     // The selected device's mixer line names.
     const std::vector<std::u16string>& LineNames() const { return m_lineNames; }
     CWaveRecorder* SelectedRecorder() const { return m_selected; }
-    bool IsRecording() const { return m_writer != nullptr; }
+    bool IsRecording() const { return m_recording != nullptr; }
 
 private:
+    // One recording: the writer, the recorder's view of it, and the recorder that feeds it.
+    struct Recording : IRecordingSink {
+        explicit Recording(CWaveRecorder& recorder);
+        void Write(const uint8_t* samples, size_t byteCount) override { writer.Write(samples, byteCount); }
+
+        CMp3StreamWriter writer;
+        CWaveRecorder& recorder;
+    };
+
     void Report(const std::exception& error);
 
     CInputDeviceList& m_devices;
-    RecordingWriterFactory m_createWriter;
     IUserPrompts& m_prompts;
     std::ostream& m_standardOutput;
     CWaveRecorder* m_selected = nullptr;
     std::vector<std::u16string> m_lineNames;
-    std::unique_ptr<IRecordingWriter> m_writer; // while recording
-    CWaveRecorder* m_recording = nullptr; // the recorder that records into m_writer
+    std::unique_ptr<Recording> m_recording; // while recording
 };
 
 } // namespace linlangok

@@ -1,5 +1,4 @@
 #include "engine/RecordingController.h"
-#include "engine/RecordingSaveAs.h"
 #include "tests/engine/RecordingFakeWaveIn.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
@@ -7,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <fstream>
+#include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 
@@ -34,34 +33,28 @@ struct CBlockSink : IRecordingSink {
     std::vector<std::vector<uint8_t>> blocks;
 };
 
-// A writer that keeps the blocks in a temporary file of its own.
-struct CFileWriter : IRecordingWriter {
-    CFileWriter(std::filesystem::path path, std::vector<std::string>& log)
-        : path(std::move(path))
-        , log(log)
+// An encoder that passes the samples through unchanged and ends the stream with "END".
+struct CPassThroughEncoder : IMp3Encoder {
+    bool Encode(const int16_t* samples, size_t frames, std::vector<uint8_t>& output) override
     {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(samples);
+        output.assign(bytes, bytes + frames * 4);
+        return true;
     }
-    void OpenTemporaryFile() override
+    bool Flush(std::vector<uint8_t>& output) override
     {
-        log.push_back("open file");
-        file.open(path, std::ios::binary | std::ios::trunc);
-        if (!file)
-            throw std::runtime_error("Can't create MP3 file.");
+        output = {'E', 'N', 'D'};
+        return true;
     }
-    void Write(const uint8_t* samples, size_t byteCount) override
-    {
-        file.write(reinterpret_cast<const char*>(samples), static_cast<std::streamsize>(byteCount));
-    }
-    void Close() override
-    {
-        log.push_back("close file");
-        file.close();
-    }
-    std::filesystem::path TemporaryPath() const override { return path; }
+};
 
-    std::filesystem::path path;
-    std::vector<std::string>& log;
-    std::ofstream file;
+struct CPassThroughLibrary : IMp3EncoderLibrary {
+    std::unique_ptr<IMp3Encoder> InitStream(const Mp3EncoderSettings& settings) override
+    {
+        EXPECT_EQ(settings.bitrate, 128);
+        EXPECT_EQ(settings.outputSampleRate, 0);
+        return std::make_unique<CPassThroughEncoder>();
+    }
 };
 
 struct CFakeLines : IInputMixerLines {
@@ -186,20 +179,20 @@ protected:
     RecordingControllerTest()
     {
         m_waveIn.devices = {{u"Line In", 0, 2}, {u"Microphone", kWaveFormat4S16, 2}, {u"USB", kWaveFormat4S16, 2}};
+        ::setenv("LINLANGOK_HOME", m_folder.Path().c_str(), 1);
+        SetMp3EncoderLibrary(std::make_shared<CPassThroughLibrary>());
+    }
+    ~RecordingControllerTest() override
+    {
+        SetMp3EncoderLibrary(nullptr);
+        ::unsetenv("LINLANGOK_HOME");
     }
 
-    RecordingWriterFactory Writers()
-    {
-        return [this] {
-            m_log.push_back("new writer");
-            return std::make_unique<CFileWriter>(m_folder.Path() / ".$$a.tmp", m_log);
-        };
-    }
+    std::filesystem::path Temporary() const { return m_folder.Path() / ".$$a.tmp"; }
 
     test::CTemporaryFolder m_folder;
     test::CFakeWaveIn m_waveIn;
     test::CScriptedUserPrompts m_prompts;
-    std::vector<std::string> m_log;
     std::ostringstream m_output;
     CFakeLines* m_microphoneLines = nullptr;
     CInputDeviceList m_devices {m_waveIn, [this](uint32_t device) -> std::unique_ptr<IInputMixerLines> {
@@ -212,29 +205,31 @@ protected:
 
 TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
 {
-    CRecordingController controller(m_devices, Writers(), m_prompts, m_output);
+    CRecordingController controller(m_devices, m_prompts, m_output);
     EXPECT_EQ(controller.DeviceNames(), (std::vector<std::u16string> {u"Microphone", u"USB"}));
     controller.StartRecording(); // no device selected yet
-    EXPECT_TRUE(m_log.empty());
+    EXPECT_TRUE(m_waveIn.Calls().empty());
+    EXPECT_FALSE(controller.IsRecording());
     controller.SelectDevice(u"Microphone");
     EXPECT_EQ(controller.SelectedRecorder()->DeviceNumber(), 1u);
     controller.StartRecording();
     EXPECT_TRUE(controller.IsRecording());
+    EXPECT_TRUE(std::filesystem::exists(Temporary()));
     controller.StartRecording(); // already recording
-    EXPECT_EQ(m_log, (Calls {"new writer", "open file"}));
+    const Calls calls = m_waveIn.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "open"), 1);
     m_waveIn.Capture(3, 0x0101, 0x0202);
 
     const auto saved = m_folder.Path() / "我的歌.mp3";
     m_prompts.m_paths.push_back(saved);
     controller.StopRecording();
     EXPECT_FALSE(controller.IsRecording());
-    EXPECT_EQ(m_log.back(), "close file");
+    EXPECT_FALSE(m_waveIn.IsOpen());
     ASSERT_EQ(m_prompts.m_fileDialogs.size(), 1u);
     EXPECT_EQ(m_prompts.m_fileDialogs[0].filters[0].description, u"Music Files (*.mp3)");
-    EXPECT_EQ(m_prompts.m_fileDialogs[0].filters[0].patterns, u"*.mp3");
     const std::string frame = "\x01\x01\x02\x02";
-    EXPECT_EQ(test::ReadWholeFile(saved), frame + frame + frame);
-    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / ".$$a.tmp"));
+    EXPECT_EQ(test::ReadWholeFile(saved), frame + frame + frame + "END");
+    EXPECT_FALSE(std::filesystem::exists(Temporary()));
     EXPECT_EQ(m_output.str(), "");
     controller.StopRecording(); // nothing records: no dialog
     EXPECT_EQ(m_prompts.m_fileDialogs.size(), 1u);
@@ -242,19 +237,17 @@ TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
 
 TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndLeaveNoRecording)
 {
-    CRecordingController failingWriter(
-        m_devices,
-        []() -> std::unique_ptr<IRecordingWriter> { throw std::runtime_error("Error loading lame_enc.DLL"); },
-        m_prompts, m_output);
-    failingWriter.SelectDevice(u"Microphone");
-    failingWriter.StartRecording();
+    CRecordingController controller(m_devices, m_prompts, m_output);
+    controller.SelectDevice(u"Microphone");
+    SetMp3EncoderLibrary(nullptr);
+    controller.StartRecording();
     EXPECT_EQ(m_output.str(), "Error loading lame_enc.DLL\n");
-    EXPECT_FALSE(failingWriter.IsRecording());
+    EXPECT_FALSE(controller.IsRecording());
+    EXPECT_TRUE(m_waveIn.Calls().empty());
 
     m_output.str("");
+    SetMp3EncoderLibrary(std::make_shared<CPassThroughLibrary>());
     m_waveIn.FailOn("open", 1, kWaveInErrorAllocated);
-    CRecordingController controller(m_devices, Writers(), m_prompts, m_output);
-    controller.SelectDevice(u"Microphone");
     controller.StartRecording();
     EXPECT_EQ(m_output.str(), "Can't open WaveIN Device.\n");
     EXPECT_FALSE(controller.IsRecording());
@@ -270,7 +263,7 @@ TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndLeaveNoRecording)
 
 TEST_F(RecordingControllerTest, StereoMixSliderTakesTheFirstNameThatExists)
 {
-    CRecordingController controller(m_devices, Writers(), m_prompts, m_output);
+    CRecordingController controller(m_devices, m_prompts, m_output);
     CFakeSlider slider;
     controller.BindStereoMixSlider(slider); // no device selected
     EXPECT_EQ(slider.boundLines, nullptr);
@@ -300,75 +293,14 @@ TEST_F(RecordingControllerTest, StereoMixSliderTakesTheFirstNameThatExists)
 TEST_F(RecordingControllerTest, DestroyedWhileRecordingStopsWithoutSaving)
 {
     {
-        CRecordingController controller(m_devices, Writers(), m_prompts, m_output);
+        CRecordingController controller(m_devices, m_prompts, m_output);
         controller.SelectDevice(u"USB");
         controller.StartRecording();
         m_waveIn.Capture(10, 7, 7);
     }
     EXPECT_FALSE(m_waveIn.IsOpen());
-    EXPECT_EQ(m_log.back(), "close file");
     EXPECT_TRUE(m_prompts.m_fileDialogs.empty());
-    EXPECT_EQ(std::filesystem::file_size(m_folder.Path() / ".$$a.tmp"), 40u);
-}
-
-class SaveRecordingAsTest : public ::testing::Test {
-protected:
-    test::CTemporaryFolder m_folder;
-    std::filesystem::path m_temporary = m_folder.WriteFile(".$$a.tmp", "recorded");
-    test::CScriptedUserPrompts m_prompts;
-};
-
-TEST_F(SaveRecordingAsTest, CancelKeepsTheTemporaryFile)
-{
-    EXPECT_EQ(SaveRecordingAs(m_prompts, m_temporary), std::nullopt);
-    EXPECT_EQ(test::ReadWholeFile(m_temporary), "recorded");
-}
-
-TEST_F(SaveRecordingAsTest, ExistingFileIsOverwrittenOnlyAfterYes)
-{
-    const auto existing = m_folder.WriteFile("old.mp3", "old song");
-    const auto fresh = m_folder.Path() / "new.mp3";
-    m_prompts.m_answers = {EPromptAnswer::No};
-    // No, then cancel: nothing saved, nothing lost.
-    m_prompts.m_paths = {existing, std::nullopt};
-    EXPECT_EQ(SaveRecordingAs(m_prompts, m_temporary), std::nullopt);
-    EXPECT_EQ(test::ReadWholeFile(existing), "old song");
-    EXPECT_EQ(test::ReadWholeFile(m_temporary), "recorded");
-    ASSERT_EQ(m_prompts.m_messages.size(), 1u);
-    EXPECT_EQ(m_prompts.m_messages[0].caption, u"琳朗卡拉OK 1.2");
-    EXPECT_EQ(m_prompts.m_messages[0].text, u"该文件已经存在,您确定要覆盖它吗?");
-    EXPECT_EQ(m_prompts.m_messages[0].buttons, EMessageButtons::YesNo);
-
-    // No, then another name.
-    m_prompts.m_paths = {existing, fresh};
-    m_prompts.m_answers = {EPromptAnswer::No};
-    EXPECT_EQ(SaveRecordingAs(m_prompts, m_temporary), fresh);
-    EXPECT_EQ(test::ReadWholeFile(fresh), "recorded");
-    EXPECT_EQ(test::ReadWholeFile(existing), "old song");
-    EXPECT_FALSE(std::filesystem::exists(m_temporary));
-
-    // Yes overwrites.
-    m_temporary = m_folder.WriteFile(".$$a.tmp", "second take");
-    m_prompts.m_paths = {existing};
-    m_prompts.m_answers = {EPromptAnswer::Yes};
-    EXPECT_EQ(SaveRecordingAs(m_prompts, m_temporary), existing);
-    EXPECT_EQ(test::ReadWholeFile(existing), "second take");
-    const auto permissions = std::filesystem::status(existing).permissions();
-    EXPECT_NE(permissions & std::filesystem::perms::others_read, std::filesystem::perms::none);
-    EXPECT_FALSE(std::filesystem::exists(m_temporary));
-}
-
-TEST_F(SaveRecordingAsTest, FailedCopyIsReportedAndAskedAgain)
-{
-    const auto unwritable = m_folder.Path() / "no such folder" / "song.mp3";
-    m_prompts.m_paths = {unwritable, m_temporary, std::nullopt};
-    m_prompts.m_answers = {EPromptAnswer::Ok, EPromptAnswer::Yes};
-    EXPECT_EQ(SaveRecordingAs(m_prompts, m_temporary), std::nullopt);
-    EXPECT_EQ(m_prompts.m_fileDialogs.size(), 3u);
-    // The missing folder, then the temporary file itself (after the overwrite question).
-    ASSERT_EQ(m_prompts.MessageTexts(),
-        (std::vector<std::string> {"保存文件时出错!", "该文件已经存在,您确定要覆盖它吗?", "保存文件时出错!"}));
-    EXPECT_EQ(test::ReadWholeFile(m_temporary), "recorded");
+    EXPECT_EQ(std::filesystem::file_size(Temporary()), 43u); // finished: 10 frames and the end
 }
 
 } // namespace
