@@ -52,17 +52,18 @@ void CRecordingController::StartRecording()
     }
 }
 
-void CRecordingController::StopRecording()
+std::optional<std::filesystem::path> CRecordingController::StopRecording()
 {
     if (!m_recording)
-        return;
+        return std::nullopt;
     const std::unique_ptr<Recording> recording = std::move(m_recording);
     try {
         recording->recorder.StopRecording();
         recording->writer.Close();
-        recording->writer.SaveAs(m_prompts);
+        return recording->writer.SaveAs(m_prompts);
     } catch (const std::exception& error) {
         Report(error);
+        return std::nullopt;
     }
 }
 

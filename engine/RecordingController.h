@@ -4,7 +4,9 @@
 #include "engine/Mp3StreamWriter.h"
 #include "engine/RecordingDevices.h"
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -38,8 +40,8 @@ public:
     // empty temporary file stays until the next recording).
     void StartRecording();
     // Stops the recording, finishes its MP3 file and asks where to save it. Does nothing when
-    // nothing records.
-    void StopRecording();
+    // nothing records. Returns where the recording was saved, if it was.
+    std::optional<std::filesystem::path> StopRecording();
 
     // Makes the named device the one that records and opens its mixer lines. Raises
     // "Device not found." (the selection is then unchanged) or "Can't open Mixer Device.".

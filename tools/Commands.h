@@ -27,5 +27,7 @@ struct ToolCommandEntry {
 int UsageError(const char* usage);
 
 int RunEncodeCommand(ToolContext& context);
+int RunPlayCommand(ToolContext& context);
+int RunRecordCommand(ToolContext& context);
 
 } // namespace linlangok
