@@ -9,8 +9,7 @@ namespace linlangok {
 
 CClockedAudioOutput::CClockedAudioOutput(
     std::string name, size_t bufferFrames, std::unique_ptr<IFramePacer> pacer, Consumer consume)
-    : m_name(std::move(name))
-    , m_bufferFrames(bufferFrames)
+    : CMixingAudioOutput(std::move(name), bufferFrames)
     , m_pacer(std::move(pacer))
     , m_consume(std::move(consume))
     , m_buffer(bufferFrames * kStreamChannels)
@@ -23,11 +22,6 @@ CClockedAudioOutput::~CClockedAudioOutput()
 {
     m_pacer->Stop();
     m_thread.join();
-}
-
-int CClockedAudioOutput::SampleRate() const
-{
-    return kStreamSampleRate;
 }
 
 void CClockedAudioOutput::Run()

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "platform/audio/AudioOutput.h"
-#include "platform/audio/AudioSourceMixer.h"
 #include "platform/audio/FramePacer.h"
+#include "platform/audio/MixingAudioOutput.h"
 
 #include <filesystem>
 #include <functional>
@@ -16,7 +15,7 @@ namespace linlangok {
 // A virtual output device: its own thread pulls one buffer of the configured size from the
 // sources whenever the pacer says the next buffer is due, like a sound card, and hands the
 // mixed frames to `consume`: nothing for the null device, a file for the WAV-file device.
-class CClockedAudioOutput final : public IAudioOutput {
+class CClockedAudioOutput final : public CMixingAudioOutput {
 public:
     // Device thread: receives each mixed buffer (interleaved stereo, -1..1).
     using Consumer = std::function<void(const float* samples, size_t frames)>;
@@ -29,20 +28,11 @@ public:
     CClockedAudioOutput(const CClockedAudioOutput&) = delete;
     CClockedAudioOutput& operator=(const CClockedAudioOutput&) = delete;
 
-    std::string Name() const override { return m_name; }
-    int SampleRate() const override;
-    size_t BufferFrames() const override { return m_bufferFrames; }
-    void AddSource(IAudioSource& source) override { m_mixer.AddSource(source); }
-    void RemoveSource(IAudioSource& source) override { m_mixer.RemoveSource(source); }
-
 private:
     void Run();
 
-    std::string m_name;
-    size_t m_bufferFrames;
     std::unique_ptr<IFramePacer> m_pacer;
     Consumer m_consume;
-    CAudioSourceMixer m_mixer;
     std::vector<float> m_buffer;
     std::thread m_thread;
 };

@@ -11,7 +11,7 @@
 namespace linlangok {
 
 CPortAudioOutput::CPortAudioOutput(const std::string& selection, size_t bufferFrames)
-    : m_bufferFrames(bufferFrames)
+    : CMixingAudioOutput(selection, bufferFrames)
 {
     const auto device = FindPortAudioDevice(selection, false);
     if (!device)
@@ -39,11 +39,6 @@ CPortAudioOutput::~CPortAudioOutput()
 {
     Pa_StopStream(static_cast<PaStream*>(m_stream));
     Pa_CloseStream(static_cast<PaStream*>(m_stream));
-}
-
-int CPortAudioOutput::SampleRate() const
-{
-    return kStreamSampleRate;
 }
 
 int CPortAudioOutput::Callback(

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/audio/AudioOutput.h"
-#include "platform/audio/AudioSourceMixer.h"
+#include "platform/audio/MixingAudioOutput.h"
 
 #include <cstdint>
 #include <string>
@@ -12,7 +11,7 @@ namespace linlangok {
 
 // The output stream on a PortAudio device: 44.1 kHz stereo float, one callback per buffer of the
 // configured size, in which the sources are mixed.
-class CPortAudioOutput final : public IAudioOutput {
+class CPortAudioOutput final : public CMixingAudioOutput {
 public:
     // Opens and starts the device that `selection` names ("default" or a PortAudio device name).
     // Raises std::runtime_error when there is no such device or it cannot be opened.
@@ -22,20 +21,11 @@ public:
     CPortAudioOutput(const CPortAudioOutput&) = delete;
     CPortAudioOutput& operator=(const CPortAudioOutput&) = delete;
 
-    std::string Name() const override { return m_name; }
-    int SampleRate() const override;
-    size_t BufferFrames() const override { return m_bufferFrames; }
-    void AddSource(IAudioSource& source) override { m_mixer.AddSource(source); }
-    void RemoveSource(IAudioSource& source) override { m_mixer.RemoveSource(source); }
-
 private:
     static int Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
         unsigned long statusFlags, void* self);
 
-    std::string m_name;
-    size_t m_bufferFrames;
     void* m_stream = nullptr; // PaStream*
-    CAudioSourceMixer m_mixer;
     uint64_t m_framesRendered = 0; // callback thread only
 };
 
