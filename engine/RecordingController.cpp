@@ -1,6 +1,5 @@
 #include "engine/RecordingController.h"
 
-#include <algorithm>
 #include <exception>
 
 namespace linlangok {
@@ -19,10 +18,11 @@ CRecordingController::Recording::Recording(CWaveRecorder& recorder)
 }
 
 CRecordingController::CRecordingController(
-    CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput)
+    CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput, IMixerSystem& mixers)
     : m_devices(devices)
     , m_prompts(prompts)
     , m_standardOutput(standardOutput)
+    , m_stereoMixSlider(prompts, mixers)
 {
 }
 
@@ -71,23 +71,20 @@ void CRecordingController::SelectDevice(const std::u16string& name)
 {
     m_selected = &m_devices.FindInputDevice(name);
     m_lineNames.clear();
-    if (IInputMixerLines* lines = m_selected->MixerLines()) {
-        lines->Open();
-        m_lineNames = lines->LineNames();
-    }
+    m_selected->MixerLines().Open();
+    m_lineNames = m_selected->MixerLines().LineNames();
 }
 
-void CRecordingController::BindStereoMixSlider(ILineVolumeSlider& slider)
+void CRecordingController::BindStereoMixSlider()
 {
+    MixerLine* line = nullptr;
     if (m_selected) {
         for (const char16_t* name : {u"Stereo Mix", u"StereoMix", u"立体声混音", u"立體聲混音"}) {
-            if (std::find(m_lineNames.begin(), m_lineNames.end(), name) != m_lineNames.end()) {
-                slider.Bind(m_selected->MixerLines(), name);
-                return;
-            }
+            if ((line = m_selected->MixerLines().FindLine(name)))
+                break;
         }
     }
-    slider.Bind(nullptr, u"");
+    m_stereoMixSlider.Bind(line);
 }
 
 std::vector<std::u16string> CRecordingController::DeviceNames()

@@ -3,6 +3,7 @@
 #include "common/UserPrompts.h"
 #include "engine/Mp3StreamWriter.h"
 #include "engine/RecordingDevices.h"
+#include "mixer/LineVolumeSlider.h"
 
 #include <filesystem>
 #include <memory>
@@ -13,22 +14,15 @@
 
 namespace linlangok {
 
-// A trackbar bound to the volume of one mixer line (the volume window's stereo-mix slider).
-class ILineVolumeSlider {
-public:
-    virtual ~ILineVolumeSlider() = default;
-    // Binds to the line named `lineName` of `lines`; `lines` none disables the slider.
-    virtual void Bind(IInputMixerLines* lines, const std::u16string& lineName) = 0;
-};
-
 // Starts and stops recordings on the selected input device, each into a new MP3 stream writer
 // (128 kbit/s, no resampling) and its temporary file, and runs the save-as flow when one ends.
 // UI thread. Errors of start and stop are written, each followed by a line break, to
 // `standardOutput`, and otherwise ignored.
 class CRecordingController {
 public:
-    // `devices`, `prompts` and `standardOutput` outlive the controller.
-    CRecordingController(CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput);
+    // `devices`, `prompts`, `standardOutput` and `mixers` outlive the controller.
+    CRecordingController(CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput,
+        IMixerSystem& mixers = MixerSystem());
     // A recording in progress is stopped and left unsaved in its temporary file.
     ~CRecordingController();
 
@@ -46,9 +40,11 @@ public:
     // Makes the named device the one that records and opens its mixer lines. Raises
     // "Device not found." (the selection is then unchanged) or "Can't open Mixer Device.".
     void SelectDevice(const std::u16string& name);
-    // Binds the slider to the selected device's stereo-mix line: the first line named
+    // The stereo-mix line's volume slider, which the volume window attaches to its trackbar.
+    CLineVolumeSlider& StereoMixSlider() { return m_stereoMixSlider; }
+    // Binds that slider to the selected device's stereo-mix line: the first line named
     // "Stereo Mix", "StereoMix", "立体声混音" or "立體聲混音", in that order; none disables it.
-    void BindStereoMixSlider(ILineVolumeSlider& slider);
+    void BindStereoMixSlider();
 
     // The names of the input device list, in list order.
     std::vector<std::u16string> DeviceNames();
@@ -72,6 +68,7 @@ private:
     CInputDeviceList& m_devices;
     IUserPrompts& m_prompts;
     std::ostream& m_standardOutput;
+    CLineVolumeSlider m_stereoMixSlider;
     CWaveRecorder* m_selected = nullptr;
     std::vector<std::u16string> m_lineNames;
     std::unique_ptr<Recording> m_recording; // while recording

@@ -4,9 +4,9 @@
 
 namespace linlangok {
 
-CInputDeviceList::CInputDeviceList(IWaveInSystem& system, InputMixerLinesFactory createLines)
+CInputDeviceList::CInputDeviceList(IWaveInSystem& system, IMixerSystem& mixers)
     : m_system(system)
-    , m_createLines(std::move(createLines))
+    , m_mixers(mixers)
 {
 }
 
@@ -19,8 +19,7 @@ const std::vector<std::unique_ptr<CWaveRecorder>>& CInputDeviceList::InputDevice
             WaveInCapabilities capabilities;
             if (m_system.Capabilities(device, capabilities) != kWaveInOk || !(capabilities.formats & kWaveFormat4S16))
                 continue;
-            m_recorders.push_back(std::make_unique<CWaveRecorder>(
-                m_system, device, std::move(capabilities), m_createLines ? m_createLines(device) : nullptr));
+            m_recorders.push_back(std::make_unique<CWaveRecorder>(m_system, device, std::move(capabilities), m_mixers));
         }
         m_built = true;
     }

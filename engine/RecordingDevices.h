@@ -2,7 +2,6 @@
 
 #include "engine/WaveRecorder.h"
 
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -10,15 +9,12 @@
 
 namespace linlangok {
 
-// The mixer-line list of an input device, by device number; none when the device has no mixer.
-using InputMixerLinesFactory = std::function<std::unique_ptr<IInputMixerLines>(uint32_t deviceNumber)>;
-
 // The input device list: one recorder per wave-input device that can record 44.1 kHz 16-bit
 // stereo, in device-number order, built on first use and kept for the rest of the run.
 class CInputDeviceList {
 public:
-    // `system` outlives the list.
-    CInputDeviceList(IWaveInSystem& system, InputMixerLinesFactory createLines);
+    // `system` and `mixers` outlive the list; the recorders' mixer lines come from `mixers`.
+    explicit CInputDeviceList(IWaveInSystem& system, IMixerSystem& mixers = MixerSystem());
 
     // Any thread; the list never changes once built.
     const std::vector<std::unique_ptr<CWaveRecorder>>& InputDevices();
@@ -28,7 +24,7 @@ public:
 
 private:
     IWaveInSystem& m_system;
-    InputMixerLinesFactory m_createLines;
+    IMixerSystem& m_mixers;
     std::mutex m_lock;
     bool m_built = false;
     std::vector<std::unique_ptr<CWaveRecorder>> m_recorders;

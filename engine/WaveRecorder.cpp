@@ -13,12 +13,12 @@ constexpr int kCloseAttempts = 1000; // a second of retries
 
 } // namespace
 
-CWaveRecorder::CWaveRecorder(IWaveInSystem& system, uint32_t deviceNumber, WaveInCapabilities capabilities,
-    std::unique_ptr<IInputMixerLines> lines)
+CWaveRecorder::CWaveRecorder(
+    IWaveInSystem& system, uint32_t deviceNumber, WaveInCapabilities capabilities, IMixerSystem& mixers)
     : m_system(system)
     , m_deviceNumber(deviceNumber)
     , m_capabilities(std::move(capabilities))
-    , m_lines(std::move(lines))
+    , m_lines(deviceNumber, mixers)
 {
     for (WaveInBuffer& header : m_headers)
         header.length = kBufferBytes;

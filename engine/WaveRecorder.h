@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mixer/MixerLineList.h"
 #include "platform/audio/WaveIn.h"
 
 #include <array>
@@ -25,16 +26,6 @@ public:
     virtual void Write(const uint8_t* samples, size_t byteCount) = 0;
 };
 
-// The mixer-line list of one input device, as the recording controller uses it.
-class IInputMixerLines {
-public:
-    virtual ~IInputMixerLines() = default;
-    // Opens the device's mixer and reads its source lines, once; raises "Can't open Mixer Device.".
-    virtual void Open() = 0;
-    // The source lines' names, in list order; empty until opened.
-    virtual std::vector<std::u16string> LineNames() const = 0;
-};
-
 // Records from one wave-input device: two 2-second buffers in flight and a capture thread that
 // hands each filled buffer to the sink (encoding runs there) and queues it again. Start and stop
 // run on the UI thread, serialised by the recorder lock; errors are raised as
@@ -43,9 +34,9 @@ class CWaveRecorder final : private IWaveInClient {
 public:
     static constexpr uint32_t kBufferBytes = 2 * kCaptureBytesPerSecond; // 352800: 2 seconds
 
-    // `system` outlives the recorder; `lines` may be none (the device has no mixer).
+    // `system` and `mixers` outlive the recorder; the device's mixer lines come from `mixers`.
     CWaveRecorder(IWaveInSystem& system, uint32_t deviceNumber, WaveInCapabilities capabilities,
-        std::unique_ptr<IInputMixerLines> lines);
+        IMixerSystem& mixers = MixerSystem());
     // Stops a recording in progress.
     ~CWaveRecorder() override;
 
@@ -63,7 +54,7 @@ public:
     bool IsRecording() const;
     uint32_t DeviceNumber() const { return m_deviceNumber; }
     const WaveInCapabilities& Capabilities() const { return m_capabilities; }
-    IInputMixerLines* MixerLines() const { return m_lines.get(); }
+    MixerLineList& MixerLines() { return m_lines; }
 
 private:
     enum EState : int { kStarting = 0, kRecording = 1, kStopping = 2 };
@@ -94,7 +85,7 @@ private:
     std::unique_ptr<uint8_t[]> m_memory; // both buffers, allocated at the first start and kept
     std::array<WaveInBuffer, 2> m_headers;
     IRecordingSink* m_sink = nullptr;
-    std::unique_ptr<IInputMixerLines> m_lines;
+    MixerLineList m_lines;
     mutable std::mutex m_lock; // the recorder lock: start and stop
     std::atomic<int> m_state {kStopping};
     std::atomic<uint8_t> m_returned {0}; // buffers back since stopping began

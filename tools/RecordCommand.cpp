@@ -46,7 +46,7 @@ int RunRecordCommand(ToolContext& context)
 
     SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
     const auto waveIn = CreateWaveInSystem();
-    CInputDeviceList devices(*waveIn, nullptr);
+    CInputDeviceList devices(*waveIn);
     CSaveToPathPrompts prompts(context.prompts, arguments[0]);
     std::ostringstream errors; // the controller's standard output, for its error texts
     CRecordingController controller(devices, prompts, errors);
@@ -55,8 +55,8 @@ int RunRecordCommand(ToolContext& context)
         return Fail("No recording device.");
     try {
         controller.SelectDevice(names.front());
-    } catch (const std::runtime_error& error) {
-        return Fail(error.what());
+    } catch (const std::runtime_error&) {
+        // "Can't open Mixer Device.": the device is selected all the same, and records without it.
     }
     controller.StartRecording();
     if (!controller.IsRecording())

@@ -2,6 +2,7 @@
 // input device in virtual time, through the shared capture stream and the wave-input buffers,
 // into the recorder, and from there through the MP3 encoder into a saved file.
 #include "engine/RecordingController.h"
+#include "mixer/MemoryMixer.h"
 #include "platform/audio/ClockedCapture.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/mp3/LameMp3Encoder.h"
@@ -93,7 +94,7 @@ TEST_F(RecordEndToEndTest, ThreeAndAHalfSecondsArriveAsTheSignalInTwoBlocks)
 {
     WaveInCapabilities capabilities;
     ASSERT_EQ(m_system.Capabilities(0, capabilities), kWaveInOk);
-    CWaveRecorder recorder(m_system, 0, capabilities, nullptr);
+    CWaveRecorder recorder(m_system, 0, capabilities);
     CBlockSink sink;
     recorder.StartRecording(sink);
     m_clock->Release(154350);
@@ -112,9 +113,11 @@ TEST_F(RecordEndToEndTest, RecordingIsSavedAsAnMp3ThatDecodesToTheSignal)
     test::CScriptedUserPrompts prompts;
     prompts.m_paths.push_back(saved);
     std::ostringstream output;
-    CInputDeviceList devices(m_system, nullptr);
+    CMemoryMixerSystem mixers;
+    mixers.AddMixer();
+    CInputDeviceList devices(m_system, mixers);
     {
-        CRecordingController controller(devices, prompts, output);
+        CRecordingController controller(devices, prompts, output, mixers);
         ASSERT_EQ(controller.DeviceNames(), std::vector<std::u16string> {u"wav:voice"});
         controller.SelectDevice(u"wav:voice");
         controller.StartRecording();

@@ -1,4 +1,5 @@
 #include "engine/RecordingController.h"
+#include "mixer/MemoryMixer.h"
 #include "tests/engine/RecordingFakeWaveIn.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
@@ -57,27 +58,14 @@ struct CPassThroughLibrary : IMp3EncoderLibrary {
     }
 };
 
-struct CFakeLines : IInputMixerLines {
-    void Open() override
-    {
-        if (broken)
-            throw std::runtime_error("Can't open Mixer Device.");
-        opened = true;
-    }
-    std::vector<std::u16string> LineNames() const override { return opened ? names : std::vector<std::u16string> {}; }
-    std::vector<std::u16string> names;
-    bool broken = false;
-    bool opened = false;
-};
-
-struct CFakeSlider : ILineVolumeSlider {
-    void Bind(IInputMixerLines* lines, const std::u16string& lineName) override
-    {
-        boundLines = lines;
-        boundName = lineName;
-    }
-    IInputMixerLines* boundLines = reinterpret_cast<IInputMixerLines*>(1);
-    std::u16string boundName = u"unbound";
+struct CFakeSlider : ISliderControl {
+    void SetEnabled(bool enabled) override { this->enabled = enabled; }
+    void SetRange(int, int) override { }
+    int Minimum() const override { return 0; }
+    int Maximum() const override { return 100; }
+    void SetPosition(int) override { }
+    int Position() const override { return 0; }
+    bool enabled = true;
 };
 
 std::string RaisedBy(const std::function<void()>& operation)
@@ -93,7 +81,7 @@ std::string RaisedBy(const std::function<void()>& operation)
 TEST(WaveRecorder, StopAfterThreeAndAHalfSecondsHandsOnAFullAndAPartBlock)
 {
     test::CFakeWaveIn waveIn;
-    CWaveRecorder recorder(waveIn, 0, waveIn.devices[0], nullptr);
+    CWaveRecorder recorder(waveIn, 0, waveIn.devices[0]);
     CBlockSink sink;
     recorder.StartRecording(sink);
     EXPECT_EQ(waveIn.Calls(), (Calls {"open", "prepare", "prepare", "add", "add", "start"}));
@@ -147,7 +135,7 @@ TEST(WaveRecorder, EveryFailedStepOfTheStartIsUndoneAndRaised)
         SCOPED_TRACE(failure.message);
         test::CFakeWaveIn waveIn;
         waveIn.FailOn(failure.operation, failure.call, kWaveInErrorAllocated);
-        CWaveRecorder recorder(waveIn, 0, waveIn.devices[0], nullptr);
+        CWaveRecorder recorder(waveIn, 0, waveIn.devices[0]);
         CBlockSink sink;
         EXPECT_EQ(RaisedBy([&] { recorder.StartRecording(sink); }), failure.message);
         EXPECT_EQ(waveIn.Calls(), failure.calls);
@@ -165,7 +153,7 @@ TEST(WaveRecorder, ClosingIsRetriedUntilTheDeviceCloses)
     test::CFakeWaveIn waveIn;
     for (int call = 1; call <= 3; ++call)
         waveIn.FailOn("close", call, kWaveInErrorStillPlaying);
-    CWaveRecorder recorder(waveIn, 0, waveIn.devices[0], nullptr);
+    CWaveRecorder recorder(waveIn, 0, waveIn.devices[0]);
     CBlockSink sink;
     recorder.StartRecording(sink);
     recorder.StopRecording();
@@ -191,21 +179,30 @@ protected:
     std::filesystem::path Temporary() const { return m_folder.Path() / ".$$a.tmp"; }
 
     test::CTemporaryFolder m_folder;
+    // Device n's mixer is mixer n: the microphone's recording sources are `names`, the USB
+    // device has a microphone line only.
+    void AddMixers(const std::vector<std::u16string>& names)
+    {
+        m_mixers.AddMixer();
+        auto& microphone = m_mixers.AddMixer().Layout();
+        const auto waveIn = microphone.AddDestination(kMixerDestinationWaveIn, u"Recording", 2);
+        for (const auto& name : names)
+            microphone.AddSource(waveIn, kMixerSourceAnalog, name, 2);
+        auto& usb = m_mixers.AddMixer().Layout();
+        usb.AddSource(usb.AddDestination(kMixerDestinationWaveIn, u"Recording", 2), kMixerSourceMicrophone, u"Mic", 1);
+    }
+
     test::CFakeWaveIn m_waveIn;
     test::CScriptedUserPrompts m_prompts;
     std::ostringstream m_output;
-    CFakeLines* m_microphoneLines = nullptr;
-    CInputDeviceList m_devices {m_waveIn, [this](uint32_t device) -> std::unique_ptr<IInputMixerLines> {
-                                    auto lines = std::make_unique<CFakeLines>();
-                                    if (device == 1)
-                                        m_microphoneLines = lines.get();
-                                    return lines;
-                                }};
+    CMemoryMixerSystem m_mixers;
+    CInputDeviceList m_devices {m_waveIn, m_mixers};
 };
 
 TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
 {
-    CRecordingController controller(m_devices, m_prompts, m_output);
+    AddMixers({});
+    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
     EXPECT_EQ(controller.DeviceNames(), (std::vector<std::u16string> {u"Microphone", u"USB"}));
     controller.StartRecording(); // no device selected yet
     EXPECT_TRUE(m_waveIn.Calls().empty());
@@ -237,7 +234,8 @@ TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
 
 TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndLeaveNoRecording)
 {
-    CRecordingController controller(m_devices, m_prompts, m_output);
+    AddMixers({});
+    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
     controller.SelectDevice(u"Microphone");
     SetMp3EncoderLibrary(nullptr);
     controller.StartRecording();
@@ -263,37 +261,50 @@ TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndLeaveNoRecording)
 
 TEST_F(RecordingControllerTest, StereoMixSliderTakesTheFirstNameThatExists)
 {
-    CRecordingController controller(m_devices, m_prompts, m_output);
+    AddMixers({u"Mic", u"立体声混音", u"StereoMix", u"Stereo Mix "});
+    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
     CFakeSlider slider;
-    controller.BindStereoMixSlider(slider); // no device selected
-    EXPECT_EQ(slider.boundLines, nullptr);
+    controller.StereoMixSlider().Attach(&slider);
+    controller.BindStereoMixSlider(); // no device selected
+    EXPECT_EQ(controller.StereoMixSlider().Line(), nullptr);
+    EXPECT_FALSE(slider.enabled);
 
-    m_devices.InputDevices();
-    m_microphoneLines->names = {u"Mic", u"立体声混音", u"StereoMix", u"Stereo Mix "};
     controller.SelectDevice(u"Microphone");
-    EXPECT_EQ(controller.LineNames(), m_microphoneLines->names);
-    controller.BindStereoMixSlider(slider);
-    EXPECT_EQ(slider.boundLines, m_microphoneLines);
-    EXPECT_EQ(slider.boundName, u"StereoMix");
-
-    m_microphoneLines->names = {u"Mic", u"立體聲混音"};
-    controller.SelectDevice(u"Microphone");
-    controller.BindStereoMixSlider(slider);
-    EXPECT_EQ(slider.boundName, u"立體聲混音");
+    EXPECT_EQ(
+        controller.LineNames(), (std::vector<std::u16string> {u"Mic", u"立体声混音", u"StereoMix", u"Stereo Mix "}));
+    controller.BindStereoMixSlider();
+    ASSERT_NE(controller.StereoMixSlider().Line(), nullptr);
+    EXPECT_EQ(controller.StereoMixSlider().Line()->Name(), u"StereoMix");
 
     controller.SelectDevice(u"USB"); // no stereo-mix line there
-    controller.BindStereoMixSlider(slider);
-    EXPECT_EQ(slider.boundLines, nullptr);
+    EXPECT_EQ(controller.LineNames(), std::vector<std::u16string> {u"Mic"});
+    controller.BindStereoMixSlider();
+    EXPECT_EQ(controller.StereoMixSlider().Line(), nullptr);
+    EXPECT_FALSE(slider.enabled);
+}
 
-    m_microphoneLines->broken = true;
-    m_microphoneLines->opened = false;
+TEST_F(RecordingControllerTest, DeviceWhoseMixerCannotOpenIsSelectedWithoutLines)
+{
+    AddMixers({u"立體聲混音"});
+    m_mixers.RefuseOpening(true);
+    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
     EXPECT_EQ(RaisedBy([&] { controller.SelectDevice(u"Microphone"); }), "Can't open Mixer Device.");
+    EXPECT_EQ(controller.SelectedRecorder()->Capabilities().name, u"Microphone");
+    EXPECT_TRUE(controller.LineNames().empty());
+    controller.BindStereoMixSlider();
+    EXPECT_EQ(controller.StereoMixSlider().Line(), nullptr);
+    m_mixers.RefuseOpening(false);
+    controller.SelectDevice(u"Microphone");
+    controller.BindStereoMixSlider();
+    ASSERT_NE(controller.StereoMixSlider().Line(), nullptr);
+    EXPECT_EQ(controller.StereoMixSlider().Line()->Name(), u"立體聲混音");
 }
 
 TEST_F(RecordingControllerTest, DestroyedWhileRecordingStopsWithoutSaving)
 {
+    AddMixers({});
     {
-        CRecordingController controller(m_devices, m_prompts, m_output);
+        CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
         controller.SelectDevice(u"USB");
         controller.StartRecording();
         m_waveIn.Capture(10, 7, 7);
