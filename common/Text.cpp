@@ -104,6 +104,16 @@ bool IsValidUtf8(std::string_view bytes)
     return valid;
 }
 
+std::u16string PathToUtf16(const std::filesystem::path& path)
+{
+    return Utf8ToUtf16(path.native());
+}
+
+std::filesystem::path Utf16ToPath(std::u16string_view text)
+{
+    return std::filesystem::path(Utf16ToUtf8(text));
+}
+
 std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters)
 {
     const size_t first = text.find_first_not_of(characters);

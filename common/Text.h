@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,10 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 
 // Whether the bytes form valid UTF-8 (overlong forms and surrogates are invalid).
 bool IsValidUtf8(std::string_view bytes);
+
+// File-system paths (UTF-8 here) as wide text and back; invalid bytes become U+FFFD.
+std::u16string PathToUtf16(const std::filesystem::path& path);
+std::filesystem::path Utf16ToPath(std::u16string_view text);
 
 // Removes the given characters from both ends of the text.
 std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters);

@@ -26,8 +26,18 @@ struct ToolCommandEntry {
 // Prints "usage: linlangok-tool <usage>" to standard error and returns 2.
 int UsageError(const char* usage);
 
+// encode IN.wav OUT.mp3: a 44.1 kHz 16-bit stereo WAV through the MP3 stream writer.
 int RunEncodeCommand(ToolContext& context);
 int RunPlayCommand(ToolContext& context);
 int RunRecordCommand(ToolContext& context);
+
+// lrc FILE: the parsed, sorted lines of an LRC file as a JSON list of {time, text}.
+inline constexpr const char* kLrcUsage = "lrc FILE";
+int RunLrcCommand(ToolContext& context);
+
+// list show FILE.kpl: a song list as JSON {name, flag, songs: [{name, path, flag}]}.
+// list create OUT.kpl SONG...: writes a new list of those song paths.
+inline constexpr const char* kListUsage = "list show FILE.kpl | list create OUT.kpl SONG...";
+int RunListCommand(ToolContext& context);
 
 } // namespace linlangok

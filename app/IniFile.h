@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Private-profile (INI) files: "[SECTION]" lines and "KEY=value" lines below them.
+namespace linlangok {
+
+// A profile structure: each byte as two uppercase hexadecimal digits, then the low byte of the
+// bytes' sum as two more. 18 as a 32-bit integer is "1200000012".
+std::u16string EncodeProfileStruct(std::span<const std::uint8_t> bytes);
+
+// The bytes of a profile structure of exactly size bytes (hex digits of either case), or
+// nothing when the text has another length, a character that is not a hex digit, or a wrong
+// checksum.
+std::optional<std::vector<std::uint8_t>> DecodeProfileStruct(std::u16string_view text, std::size_t size);
+
+// An INI file held as its lines, so that everything it does not change (other sections and
+// keys, comments, blank lines, line ends, the text encoding) is written back as it was.
+// Section and key names compare without regard to ASCII case; the first of duplicates counts.
+// Text is UTF-16 when the file starts with its byte-order mark, UTF-8 when it is valid UTF-8
+// (with or without the mark), and in the legacy code page otherwise; it is written back in the
+// same encoding, or as UTF-8 when a value does not fit the legacy code page. A new file is
+// UTF-8 with CR LF line ends.
+class CIniFile {
+public:
+    // Never fails: any bytes read as some lines.
+    static CIniFile Parse(std::string_view bytes);
+
+    // The file at path; an empty file when it is missing or unreadable.
+    static CIniFile Load(const std::filesystem::path& path);
+
+    std::string Serialize() const;
+
+    // Writes the file through a temporary file and a rename; false when that fails.
+    bool Save(const std::filesystem::path& path) const;
+
+    // The value of the key, without blanks around it or one pair of quotes around it; nothing
+    // when the section or key is missing.
+    std::optional<std::u16string> Value(std::u16string_view section, std::u16string_view key) const;
+
+    // Replaces the key's line in place, or adds the key after the last entry of its section, or
+    // adds the section at the end of the file. A value holds one line: text from its first line
+    // break on is dropped.
+    void SetValue(std::u16string_view section, std::u16string_view key, std::u16string_view value);
+
+private:
+    enum class EEncoding { Legacy, Utf8, Utf8WithMark, Utf16 };
+
+    // The index of the section's header line, or nothing.
+    std::optional<std::size_t> FindSection(std::u16string_view section) const;
+    // The index of the key's line in the section starting at header, or nothing.
+    std::optional<std::size_t> FindKey(std::size_t header, std::u16string_view key) const;
+
+    std::vector<std::u16string> m_lines;
+    EEncoding m_encoding = EEncoding::Utf8;
+    std::u16string m_lineEnd = u"\r\n";
+};
+
+} // namespace linlangok

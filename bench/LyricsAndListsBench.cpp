@@ -1,0 +1,125 @@
+// Costs of the lyrics and song list formats: parsing an LRC file at song start, one paint's
+// layout at 10 Hz, listing a folder of songs, and reading and writing a long song list.
+#include "lyrics/LrcLyricView.h"
+#include "lyrics/LrcParser.h"
+#include "lyrics/MidiLyricView.h"
+#include "platform/codepage/IconvCodePage.h"
+#include "songlist/FileFinder.h"
+#include "songlist/SongListFile.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace linlangok {
+namespace {
+
+constexpr int kLines = 2000;
+
+// A GBK LRC text of kLines lines, two tags each, in shuffled order.
+std::string LongLrcText()
+{
+    std::vector<int> seconds(kLines);
+    for (int i = 0; i < kLines; ++i)
+        seconds[i] = i * 3;
+    std::shuffle(seconds.begin(), seconds.end(), std::mt19937(1));
+    std::string text = "[ti:\xDC\xD4\xC0\xF2\xBB\xA8]\r\n";
+    for (const int second : seconds) {
+        text += "[" + std::to_string(second / 60) + ":" + std::to_string(second % 60)
+            + ".25][99:" + std::to_string(second % 60) + "]\xBA\xC3\xD2\xBB\xB6\xE4\xDC\xD4\xC0\xF2\xBB\xA8 line\r\n";
+    }
+    return text;
+}
+
+void ParseLrc(benchmark::State& state)
+{
+    const std::string text = LongLrcText();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ParseLrcText(text, kLyricLineHeight));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(ParseLrc)->Unit(benchmark::kMillisecond);
+
+void LrcPaintLayout(benchmark::State& state)
+{
+    const auto path = std::filesystem::temp_directory_path() / "linlangok-bench.lrc";
+    std::ofstream(path, std::ios::binary) << LongLrcText();
+    CLrcLyricView view;
+    view.Load(path);
+    std::filesystem::remove(path);
+    LyricsPaintInput input {3000.5, 600, true, false, false};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(view.Layout(input));
+}
+BENCHMARK(LrcPaintLayout)->Unit(benchmark::kMicrosecond);
+
+void MidiPaintLayout(benchmark::State& state)
+{
+    struct Syllable {
+        float time;
+        std::u16string text;
+    };
+    std::vector<Syllable> syllables;
+    for (int i = 0; i < kLines * 10; ++i)
+        syllables.push_back({i * 0.25f, u"好"});
+    CMidiLyricView view;
+    view.SetSource(syllables, 3);
+    LyricsPaintInput input {2500.1, 600, true, false, false};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(view.Layout(input));
+}
+BENCHMARK(MidiPaintLayout)->Unit(benchmark::kMicrosecond);
+
+class CSilentPrompts final : public IUserPrompts {
+public:
+    EPromptAnswer ShowMessage(const MessageRequest&) override { return EPromptAnswer::Ok; }
+    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return {}; }
+    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return {}; }
+    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return {}; }
+    std::optional<FontChoice> AskFont(const FontChoice&) override { return {}; }
+};
+
+void ListSongFolder(benchmark::State& state)
+{
+    const auto folder = std::filesystem::temp_directory_path() / "linlangok-bench-songs";
+    std::filesystem::create_directories(folder);
+    const char* extensions[] = {".mid", ".MP3", ".wav", ".txt"};
+    for (int i = 0; i < 1000; ++i)
+        std::ofstream(folder / ("song " + std::to_string(i) + extensions[i % 4]));
+    CSilentPrompts prompts;
+    std::size_t found = 0;
+    for (auto _ : state)
+        found = ListFolderFiles(folder, u"*.mid|*.mp3|*.wav", prompts).size();
+    state.counters["files"] = static_cast<double>(found);
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(ListSongFolder)->Unit(benchmark::kMillisecond);
+
+void SongListRoundTrip(benchmark::State& state)
+{
+    SongList list;
+    for (int i = 0; i < 1000; ++i)
+        list.songs.push_back(SongRecordOfPath(u"/home/歌手/伴奏/茉莉花 " + std::u16string(1, u'0' + i % 10) + u".mid"));
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const std::string written = SerializeSongList(list);
+        SongList read;
+        benchmark::DoNotOptimize(ParseSongList(written, read));
+        bytes = written.size();
+    }
+    state.counters["file_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(SongListRoundTrip)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace linlangok
+
+int main(int argc, char** argv)
+{
+    linlangok::SetLegacyCodePage(std::make_shared<linlangok::CIconvCodePage>("GBK"));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -1,0 +1,27 @@
+// The LRC parser on arbitrary bytes: no crash, and the lines come out sorted, placed and with
+// times that are never negative.
+#include "lyrics/LrcParser.h"
+#include "platform/codepage/IconvCodePage.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    linlangok::SetLegacyCodePage(std::make_shared<linlangok::CIconvCodePage>("GBK"));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    constexpr int kLineHeight = 26;
+    const auto lines
+        = linlangok::ParseLrcText(std::string_view(reinterpret_cast<const char*>(data), size), kLineHeight);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].time < 0 || lines[i].y != static_cast<std::int32_t>(i) * kLineHeight
+            || (i > 0 && lines[i - 1].time > lines[i].time))
+            std::abort();
+    }
+    return 0;
+}

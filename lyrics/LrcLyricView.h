@@ -1,0 +1,43 @@
+#pragma once
+
+#include "lyrics/LrcParser.h"
+#include "lyrics/LyricsLayout.h"
+
+#include <filesystem>
+#include <span>
+#include <vector>
+
+namespace linlangok {
+
+// The line shown as current at t whole seconds: 0 when t ≤ 0 or before the first line; else
+// the first i with time[i] ≤ t < time[i + 1]; else the last line (so of several lines with the
+// same time, the last one). 0 for an empty list.
+int FindCurrentLine(std::span<const LyricLine> lines, int t);
+
+// The LRC lyric view of the lyrics show window without its drawing: the timed lines of an LRC
+// file or the idle lines, and the scroll state. The window owns it and paints what Layout
+// returns; everything runs on the UI thread.
+class CLrcLyricView {
+public:
+    // Replaces the lines with those of the LRC file at path (see ReadLrcFile) and resets the
+    // scroll offset. An empty path shows the idle lines. A file that cannot be opened leaves the
+    // view empty and the scroll state as it was; nothing is reported.
+    void Load(const std::filesystem::path& path);
+
+    // Replaces the lines with the five idle lines and resets the scroll offset.
+    void ShowIdle();
+
+    const std::vector<LyricLine>& Lines() const { return m_lines; }
+    const CLyricScroll& Scroll() const { return m_scroll; }
+
+    // One paint: finds the current line, advances the scroll and returns the lines to draw, in
+    // order, each centred with an opaque black background. Every call advances the scroll by one
+    // step while playing, so call it once per paint. Nothing to draw when the view is empty.
+    std::vector<LyricTextLine> Layout(const LyricsPaintInput& input);
+
+private:
+    std::vector<LyricLine> m_lines;
+    CLyricScroll m_scroll;
+};
+
+} // namespace linlangok

@@ -1,0 +1,238 @@
+#include "lyrics/LrcParser.h"
+
+#include "common/CodePage.h"
+#include "common/Text.h"
+
+#include <algorithm>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace linlangok {
+namespace {
+
+constexpr std::size_t kMaxMinuteFieldLength = 9;
+constexpr std::size_t kSecondFieldLength = 2;
+
+enum class ELrcEncoding { Legacy, Utf8, Utf16Le, Utf16Be };
+
+struct LrcFormat {
+    ELrcEncoding encoding = ELrcEncoding::Legacy;
+    std::streamoff textStart = 0; // after the byte-order mark
+};
+
+bool IsBlank(char16_t character)
+{
+    return character == u' ' || (character >= u'\t' && character <= u'\r');
+}
+
+// atoi on a field: leading blanks, an optional sign, then decimal digits up to the first other
+// character; no digits give 0. The caller bounds the field's length, so this cannot overflow.
+std::int64_t LeadingInteger(std::u16string_view field)
+{
+    std::size_t i = 0;
+    while (i < field.size() && IsBlank(field[i]))
+        ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == u'+' || field[i] == u'-'))
+        negative = field[i++] == u'-';
+    std::int64_t value = 0;
+    for (; i < field.size() && field[i] >= u'0' && field[i] <= u'9'; ++i)
+        value = value * 10 + (field[i] - u'0');
+    return negative ? -value : value;
+}
+
+int UnitBytes(ELrcEncoding encoding)
+{
+    return encoding == ELrcEncoding::Utf16Le || encoding == ELrcEncoding::Utf16Be ? 2 : 1;
+}
+
+char16_t UnitAt(std::string_view bytes, std::size_t offset, ELrcEncoding encoding)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[offset + i]); };
+    switch (encoding) {
+    case ELrcEncoding::Utf16Le:
+        return static_cast<char16_t>(byte(0) | byte(1) << 8);
+    case ELrcEncoding::Utf16Be:
+        return static_cast<char16_t>(byte(0) << 8 | byte(1));
+    default:
+        return byte(0);
+    }
+}
+
+// Calls onLine with the bytes of each text line from the stream's position, without its line
+// feed and without a carriage return right before it, and with everything from its first zero
+// character on removed. Stops at the end of the stream or at a line longer than kMaxLrcLineBytes
+// (which is not passed on), so it never holds more than one short line.
+template <typename OnLine> void ForEachTextLine(std::istream& in, ELrcEncoding encoding, OnLine onLine)
+{
+    const auto unitBytes = static_cast<std::size_t>(UnitBytes(encoding));
+    std::streambuf& buffer = *in.rdbuf();
+    std::string line;
+    const auto finishLine = [&]() {
+        const std::size_t units = line.size() / unitBytes;
+        if (units > 0 && UnitAt(line, (units - 1) * unitBytes, encoding) == u'\r')
+            line.resize((units - 1) * unitBytes);
+        if (line.size() > kMaxLrcLineBytes)
+            return false;
+        for (std::size_t offset = 0; offset + unitBytes <= line.size(); offset += unitBytes) {
+            if (UnitAt(line, offset, encoding) == 0) {
+                line.resize(offset);
+                break;
+            }
+        }
+        onLine(std::string_view(line));
+        line.clear();
+        return true;
+    };
+    char unit[2];
+    const auto readUnit = [&]() {
+        for (std::size_t i = 0; i < unitBytes; ++i) {
+            const int byte = buffer.sbumpc();
+            if (byte == std::char_traits<char>::eof())
+                return false;
+            unit[i] = static_cast<char>(byte);
+        }
+        return true;
+    };
+    while (readUnit()) {
+        if (UnitAt(std::string_view(unit, unitBytes), 0, encoding) == u'\n') {
+            if (!finishLine())
+                return;
+            continue;
+        }
+        line.append(unit, unitBytes);
+        // One unit more than the limit may still be a carriage return before the line feed.
+        if (line.size() > kMaxLrcLineBytes + unitBytes)
+            return;
+    }
+    if (!line.empty())
+        finishLine();
+}
+
+LrcFormat DetectFormat(std::istream& in)
+{
+    char bom[3] = {};
+    const auto read = in.rdbuf()->sgetn(bom, 3);
+    const auto starts = [&](std::string_view mark) {
+        return read >= static_cast<std::streamsize>(mark.size()) && std::string_view(bom, mark.size()) == mark;
+    };
+    if (starts("\xEF\xBB\xBF"))
+        return {ELrcEncoding::Utf8, 3};
+    if (starts("\xFF\xFE"))
+        return {ELrcEncoding::Utf16Le, 2};
+    if (starts("\xFE\xFF"))
+        return {ELrcEncoding::Utf16Be, 2};
+
+    in.rdbuf()->pubseekpos(0, std::ios::in);
+    bool valid = true;
+    bool ascii = true;
+    ForEachTextLine(in, ELrcEncoding::Legacy, [&](std::string_view line) {
+        valid = valid && IsValidUtf8(line);
+        ascii = ascii && std::all_of(line.begin(), line.end(), [](char byte) { return (byte & 0x80) == 0; });
+    });
+    return {valid && !ascii ? ELrcEncoding::Utf8 : ELrcEncoding::Legacy, 0};
+}
+
+std::u16string DecodeLine(std::string_view line, ELrcEncoding encoding)
+{
+    switch (encoding) {
+    case ELrcEncoding::Legacy:
+        return AnsiToWide(line);
+    case ELrcEncoding::Utf8:
+        return Utf8ToUtf16(line);
+    case ELrcEncoding::Utf16Le:
+    case ELrcEncoding::Utf16Be:
+        break;
+    }
+    std::u16string text(line.size() / 2, u'\0');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = UnitAt(line, 2 * i, encoding);
+    return text;
+}
+
+void SortAndPlace(std::vector<LyricLine>& lines, int lineHeight)
+{
+    std::stable_sort(
+        lines.begin(), lines.end(), [](const LyricLine& a, const LyricLine& b) { return a.time < b.time; });
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        lines[i].y = static_cast<std::int32_t>(i) * lineHeight;
+}
+
+} // namespace
+
+std::int32_t ParseTimeTag(std::u16string_view tag)
+{
+    const std::size_t colon = tag.find(u':');
+    if (colon == std::u16string_view::npos || colon > kMaxMinuteFieldLength)
+        return -1;
+    const std::u16string_view after = tag.substr(colon + 1);
+    if (after.empty())
+        return -1;
+    const std::int64_t seconds
+        = LeadingInteger(tag.substr(0, colon)) * 60 + LeadingInteger(after.substr(0, kSecondFieldLength));
+    if (seconds < std::numeric_limits<std::int32_t>::min() || seconds > std::numeric_limits<std::int32_t>::max())
+        return -1;
+    return static_cast<std::int32_t>(seconds);
+}
+
+void ParseLrcLine(std::u16string_view line, std::vector<LyricLine>& lines)
+{
+    // The text starts after the last "]"; a line whose first "]" is its first character has none.
+    const std::size_t firstClose = line.find(u']');
+    if (firstClose == std::u16string_view::npos || firstClose == 0)
+        return;
+    const std::u16string_view text = line.substr(line.rfind(u']') + 1);
+
+    for (std::size_t open = line.find(u'['); open != std::u16string_view::npos; open = line.find(u'[', open + 1)) {
+        const std::u16string_view rest = line.substr(open + 1);
+        const std::size_t close = rest.find(u']');
+        const std::int32_t time = ParseTimeTag(rest.substr(0, close == std::u16string_view::npos ? 0 : close));
+        if (time >= 0)
+            lines.push_back({time, 0, std::u16string(text)});
+    }
+}
+
+std::vector<LyricLine> ReadLrcLines(std::istream& in, int lineHeight)
+{
+    const LrcFormat format = DetectFormat(in);
+    in.clear();
+    in.rdbuf()->pubseekpos(format.textStart, std::ios::in);
+    std::vector<LyricLine> lines;
+    ForEachTextLine(in, format.encoding, [&](std::string_view bytes) {
+        const std::u16string line = DecodeLine(bytes, format.encoding);
+        if (!line.empty() && line.back() != u']')
+            ParseLrcLine(line, lines);
+    });
+    SortAndPlace(lines, lineHeight);
+    return lines;
+}
+
+std::vector<LyricLine> ParseLrcText(std::string_view bytes, int lineHeight)
+{
+    std::istringstream in {std::string(bytes)};
+    return ReadLrcLines(in, lineHeight);
+}
+
+std::optional<std::vector<LyricLine>> ReadLrcFile(const std::filesystem::path& path, int lineHeight)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return ReadLrcLines(in, lineHeight);
+}
+
+std::vector<LyricLine> IdleLyricLines(int lineHeight)
+{
+    std::vector<LyricLine> lines {
+        {1, 0, u"Orbisong工作室"},
+        {10, 0, std::u16string(kMakerWebAddress)},
+        {49, 0, u"-----------------------"},
+        {58, 0, u"点击进入"},
+        {60, 0, u"在线了解相关系列软件"},
+    };
+    SortAndPlace(lines, lineHeight);
+    return lines;
+}
+
+} // namespace linlangok

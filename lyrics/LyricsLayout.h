@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What the lyrics show window needs to paint, computed without a window: colours, the smooth
+// scroll shared by both views, and the range of lines that can be visible. All on the UI thread.
+namespace linlangok {
+
+struct RgbColour {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+
+    bool operator==(const RgbColour&) const = default;
+};
+
+inline constexpr RgbColour kLyricBackground {0, 0, 0};
+inline constexpr RgbColour kLrcOtherLine {0, 128, 192};
+inline constexpr RgbColour kLrcCurrentLine {255, 255, 255};
+inline constexpr RgbColour kLrcCurrentLineEnding {64, 192, 64}; // the next line starts within 2 s
+inline constexpr RgbColour kMidiHeaderLine {255, 255, 255};
+inline constexpr RgbColour kMidiOtherLine {0, 128, 192};
+inline constexpr RgbColour kMidiSungPart {255, 0, 0};
+inline constexpr RgbColour kMidiRestPart {255, 255, 255};
+
+inline constexpr int kMidiSongKind = 1; // the session's song kind of a MIDI song
+
+inline constexpr int kLyricLineHeight = 26; // pixels
+inline constexpr float kLyricInitialScrollStep = 0.1f; // pixels per paint
+inline constexpr float kIdleScrollLimit = 60.0f; // pixels
+
+// What one paint reads from the session and the main window.
+struct LyricsPaintInput {
+    double position = 0; // the session's playback position, seconds
+    int clientHeight = 0; // pixels
+    bool playing = false; // the main window's playing flag
+    bool idle = false; // the session's idle flag
+    bool lyricPathEmpty = true; // the session's lyric path is empty
+};
+
+// One line of text to draw: a rectangle of one line height and the client's full width at top
+// (pixels from the client's top, may be negative), the text centred horizontally in it.
+struct LyricTextLine {
+    int line = 0; // index of the line in its view
+    int top = 0;
+    std::u16string text;
+    RgbColour colour;
+
+    bool operator==(const LyricTextLine&) const = default;
+};
+
+// Whether the window draws the MIDI lyric view (a MIDI song that is not idle) or the LRC view.
+bool UseMidiLyricView(int songKind, bool idle);
+
+// Truncates toward zero; values beyond the int range are clamped to it, NaN gives 0.
+int TruncateToInt(double value);
+
+// The scroll state of one view: the text moves up by step pixels per paint while the song
+// plays, so that one line height passes over the current line's duration at ten paints a
+// second. The remembered line is per view and survives song changes.
+class CLyricScroll {
+public:
+    // One paint with the current line. When the line differs from the remembered one and is not
+    // the last line, the offset restarts at 0 and the step becomes lineHeight × 0.1 / duration
+    // (seconds until the next line starts; no scrolling when that is not positive). While
+    // playing, the step is then added to the offset.
+    void Advance(int currentLine, bool lastLine, double duration, int lineHeight, bool playing);
+
+    void ResetOffset() { m_offset = 0; }
+    void LimitOffset(float maximum);
+
+    float Offset() const { return m_offset; }
+    float Step() const { return m_step; }
+    int RememberedLine() const { return m_rememberedLine; }
+
+private:
+    float m_offset = 0;
+    float m_step = kLyricInitialScrollStep;
+    int m_rememberedLine = 0;
+};
+
+// The lines that can be visible around the current one, first to last inclusive (none when
+// first > last), and the base: line i's top is its sheet position (i × line height) plus base,
+// which puts the current line in the vertical middle, raised by the scroll offset.
+struct VisibleLineRange {
+    int first = 0;
+    int last = -1;
+    int base = 0;
+};
+
+VisibleLineRange VisibleLines(int clientHeight, int lineHeight, int currentLine, int lineCount, float offset);
+
+} // namespace linlangok

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "common/UserPrompts.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Song list files (".kpl"): "KPOK", the stored name, the list flag, the song count, then per
+// song its name, its path and its flag. Integers are 32-bit little-endian; every string field
+// is a length L and L bytes holding the text in the legacy code page, a zero byte and zero
+// filler.
+namespace linlangok {
+
+struct SongRecord {
+    std::int32_t flag = 0; // always 0 in this system
+    std::u16string name; // the file name of the song, without its folder
+    std::u16string path; // the full path of the song file
+
+    bool operator==(const SongRecord&) const = default;
+};
+
+struct SongList {
+    std::int32_t flag = 0;
+    std::u16string storedName; // informational, never shown
+    std::vector<SongRecord> songs; // in insertion order, duplicates allowed
+
+    bool operator==(const SongList&) const = default;
+};
+
+inline constexpr std::u16string_view kWrongListTypeMessage = u"文件类型不正确!";
+inline constexpr std::u16string_view kWrongListTypeCaption = u"错误!";
+
+enum class ESongListRead {
+    Complete,
+    Truncated, // ended early or held an impossible length: what was read before stands
+    WrongType, // no "KPOK" at the start: nothing was read
+    Unreadable, // the file could not be opened or read
+};
+
+// Parses the bytes of a list file. Unless the result is WrongType, the list is replaced by the
+// stored name, flag and whole song records read. Lengths are checked against the bytes left
+// before anything is allocated, so no length field makes it allocate more than the input's size.
+ESongListRead ParseSongList(std::string_view bytes, SongList& list);
+
+// The bytes of a list file. An empty string is written with L = 0; other strings with
+// L = 2 × (length + 1), or more when the converted text needs it.
+std::string SerializeSongList(const SongList& list);
+
+// ParseSongList of a file; Unreadable (list unchanged) when it cannot be read.
+ESongListRead ReadSongListFile(const std::filesystem::path& path, SongList& list);
+
+// Loads a list file into list: true when it was read, also when it ended early. A file that is
+// not a song list shows kWrongListTypeMessage and leaves the list unchanged; a file that cannot
+// be opened returns false without a message.
+bool LoadList(const std::filesystem::path& path, SongList& list, IUserPrompts& prompts);
+
+// Writes the list file through a temporary file and a rename, so a failed save leaves the old
+// file in place. False, without a message, when it cannot be written.
+bool SaveList(const std::filesystem::path& path, const SongList& list);
+
+// The song name for a path: the text after its last "/" (the whole path when there is none).
+std::u16string SongNameOfPath(std::u16string_view path);
+
+// The record of a song added by its path: flag 0, its song name, the path.
+SongRecord SongRecordOfPath(std::u16string_view path);
+
+} // namespace linlangok

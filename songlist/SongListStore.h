@@ -1,0 +1,103 @@
+#pragma once
+
+#include "common/UserPrompts.h"
+#include "songlist/SongListFile.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace linlangok {
+
+inline constexpr std::u16string_view kListFilePattern = u"*.kpl";
+inline constexpr std::u16string_view kSongFilePatterns = u"*.mid|*.mp3|*.wav";
+inline constexpr std::u16string_view kFolderListStoredName = u"listname";
+inline constexpr std::u16string_view kInvalidListNameMessage = u"歌曲列表名不能为空，也不能包含“/”、“\\”或“..”。";
+
+// The PlayList folder under the program folder.
+std::filesystem::path PlayListFolder();
+
+// One list file found in the PlayList folder.
+struct ListIndexEntry {
+    std::u16string displayName; // the file name without its last 4 characters
+    std::filesystem::path path;
+};
+
+// The song lists of the PlayList folder: the index of list files (the folder's contents are the
+// index), the selected list and the one open list, which is always the selected list's content.
+// Changes to the open list are not saved by themselves: the song list window saves after each
+// change. Messages go through the prompts; UI thread only.
+class CSongListStore {
+public:
+    // Creates the folder when it is missing; a failure is ignored (the index is then empty and
+    // saves fail).
+    explicit CSongListStore(IUserPrompts& prompts, std::filesystem::path folder = PlayListFolder());
+
+    const std::filesystem::path& GetListFolder() const { return m_folder; }
+
+    // Rebuilds the index from the "*.kpl" files of the folder, in listing order, and selects
+    // none. Returns the index, whose display names are the combo box's items.
+    const std::vector<ListIndexEntry>& EnumerateLists();
+    const std::vector<ListIndexEntry>& Lists() const { return m_lists; }
+
+    // Selects the list at index and loads it into the open list. An index outside the index
+    // does nothing. When the file cannot be loaded the previous list stays selected and open,
+    // so the unreadable file is never saved over; returns false then.
+    bool SelectList(int index);
+    int SelectedIndex() const { return m_selected; } // -1 when none
+
+    const SongList& OpenList() const { return m_open; }
+
+    // Appends the song (flag 0, its file name, the path); false for an empty path. The file is
+    // not examined.
+    bool AddSong(std::u16string_view path);
+
+    // Removes the song at index; an index outside the list does nothing.
+    void RemoveSong(int index);
+    void ClearSongs();
+
+    // Adding songs from a folder: the stored name becomes "listname" and the flag 0; then every
+    // file of the folder (not of its subfolders) matching "*.mid|*.mp3|*.wav" is appended in
+    // listing order. An empty folder path (the browser was cancelled) appends nothing.
+    void AddFolderSongs(const std::filesystem::path& folder);
+
+    // The open list's song names, in list order (the list box's items).
+    std::vector<std::u16string> SongNames() const;
+
+    // Saves the open list to the selected list's file; false when none is selected or the save
+    // failed.
+    bool SaveOpenList();
+
+    // The file of a list name: the folder, the name and ".kpl". Throws std::runtime_error with
+    // kInvalidListNameMessage for an empty name or one with "/", "\", "..", or a zero character,
+    // which could reach outside the folder.
+    std::filesystem::path ListFilePath(std::u16string_view name) const;
+
+    // New list: saves an empty list under the name, rebuilds the index and selects it. A name
+    // that is invalid or already taken is refused with a message, and nothing changes.
+    bool CreateList(std::u16string_view name);
+
+    // Renames the selected list's file, rebuilds the index and selects the renamed list. An
+    // invalid name is refused with a message and nothing changes; when the rename fails (the
+    // name is taken, the file is gone) the index is rebuilt and nothing is selected, without a
+    // message.
+    bool RenameList(std::u16string_view newName);
+
+    // Deletes the selected list's file when there is more than one list, rebuilds the index and
+    // selects the list at the same position, or the first one when that is past the end.
+    bool DeleteSelectedList();
+
+private:
+    // The index of the first list whose display name equals name exactly, or -1.
+    int FindList(std::u16string_view name) const;
+    bool ValidListFilePath(std::u16string_view name, std::filesystem::path& path) const;
+
+    IUserPrompts& m_prompts;
+    std::filesystem::path m_folder;
+    std::vector<ListIndexEntry> m_lists;
+    int m_selected = -1;
+    SongList m_open;
+};
+
+} // namespace linlangok

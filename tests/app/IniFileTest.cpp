@@ -1,0 +1,116 @@
+#include "app/IniFile.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace linlangok {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(ProfileStruct, BytesAsHexWithAChecksum)
+{
+    const std::vector<std::uint8_t> eighteen {18, 0, 0, 0};
+    EXPECT_EQ(EncodeProfileStruct(eighteen), u"1200000012");
+    EXPECT_EQ(EncodeProfileStruct(std::vector<std::uint8_t> {0xFF, 0xFF, 0xFF, 0xFF}), u"FFFFFFFFFC");
+    EXPECT_EQ(DecodeProfileStruct(u"1200000012", 4), eighteen);
+    EXPECT_EQ(DecodeProfileStruct(u"ffffffffFC", 4), (std::vector<std::uint8_t> {0xFF, 0xFF, 0xFF, 0xFF}));
+    for (const char16_t* bad : {u"1200000013", u"12000000", u"120000001200", u"12000000G2", u"", u"1200000012 "})
+        EXPECT_FALSE(DecodeProfileStruct(bad, 4)) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
+}
+
+TEST(IniFile, ValuesAreFoundWithoutRegardToCaseAndBlanks)
+{
+    const CIniFile file = CIniFile::Parse("top=level\r\n"
+                                          "[Paths]\r\n"
+                                          "  Lyric_Dir = /a b/c  \r\n"
+                                          "; comment=no\r\n"
+                                          "QUOTED=\"  x  \"\r\n"
+                                          "empty=\r\n"
+                                          "[paths]\r\n"
+                                          "later=ignored\r\n"
+                                          "[Other]\r\n"
+                                          "LYRIC_DIR=other\r\n");
+    EXPECT_EQ(file.Value(u"PATHS", u"lyric_dir"), u"/a b/c");
+    EXPECT_EQ(file.Value(u"paths", u"quoted"), u"  x  ");
+    EXPECT_EQ(file.Value(u"Paths", u"empty"), u"");
+    EXPECT_FALSE(file.Value(u"Paths", u"; comment"));
+    EXPECT_FALSE(file.Value(u"Paths", u"later")); // the first of two sections counts
+    EXPECT_FALSE(file.Value(u"Paths", u"missing"));
+    EXPECT_FALSE(file.Value(u"Missing", u"LYRIC_DIR"));
+    EXPECT_EQ(file.Value(u"Other", u"LYRIC_DIR"), u"other");
+}
+
+TEST(IniFile, WritingKeepsEverythingElseAsItWas)
+{
+    const std::string original = "; settings\n"
+                                 "[A]\n"
+                                 "keep = this  \n"
+                                 "x=1\n"
+                                 "\n"
+                                 "[B]\n"
+                                 "y=2\n";
+    CIniFile file = CIniFile::Parse(original);
+    EXPECT_EQ(file.Serialize(), original);
+    file.SetValue(u"a", u"X", u"changed");
+    file.SetValue(u"A", u"new", u"added\nsecond line");
+    file.SetValue(u"C", u"z", u"3");
+    EXPECT_EQ(file.Serialize(),
+        "; settings\n"
+        "[A]\n"
+        "keep = this  \n"
+        "X=changed\n"
+        "new=added\n"
+        "\n"
+        "[B]\n"
+        "y=2\n"
+        "[C]\n"
+        "z=3\n");
+}
+
+TEST(IniFile, ALineEndingInSeveralCarriageReturnsIsWrittenBackStably)
+{
+    const std::string written = CIniFile::Parse("[S]\r\r\nk=v\r\r\r\n").Serialize();
+    EXPECT_EQ(written, "[S]\r\nk=v\r\n");
+    EXPECT_EQ(CIniFile::Parse(written).Serialize(), written);
+}
+
+TEST(IniFile, ANewFileHasCarriageReturnLineFeeds)
+{
+    CIniFile file = CIniFile::Parse("");
+    file.SetValue(u"S", u"k", u"v");
+    EXPECT_EQ(file.Serialize(), "[S]\r\nk=v\r\n");
+}
+
+TEST(IniFile, TheTextEncodingIsKept)
+{
+    // Legacy (GBK) stays legacy unless a value does not fit it; then the file becomes UTF-8.
+    CIniFile legacy = CIniFile::Parse("[S]\r\nname=\xB8\xE8\r\n");
+    EXPECT_EQ(legacy.Value(u"S", u"name"), u"歌");
+    legacy.SetValue(u"S", u"k", u"词");
+    EXPECT_EQ(legacy.Serialize(), "[S]\r\nname=\xB8\xE8\r\nk=\xB4\xCA\r\n");
+    legacy.SetValue(u"S", u"k", u"\u0E01");
+    EXPECT_EQ(legacy.Serialize(), "[S]\r\nname=\xE6\xAD\x8C\r\nk=\xE0\xB8\x81\r\n");
+
+    const std::string utf8 = "\xEF\xBB\xBF[S]\nname=\xE6\xAD\x8C\n";
+    EXPECT_EQ(CIniFile::Parse(utf8).Value(u"S", u"name"), u"歌");
+    EXPECT_EQ(CIniFile::Parse(utf8).Serialize(), utf8);
+
+    const std::string utf16 = "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\x4C\x6B\r\0\n\0"s;
+    EXPECT_EQ(CIniFile::Parse(utf16).Value(u"S", u"k"), u"歌");
+    EXPECT_EQ(CIniFile::Parse(utf16).Serialize(), utf16);
+}
+
+TEST(IniFile, LoadAndSave)
+{
+    test::CTemporaryFolder folder;
+    EXPECT_EQ(CIniFile::Load(folder.Path() / "missing.ini").Serialize(), "");
+    CIniFile file;
+    file.SetValue(u"S", u"k", u"v");
+    ASSERT_TRUE(file.Save(folder.Path() / "a.ini"));
+    EXPECT_EQ(CIniFile::Load(folder.Path() / "a.ini").Value(u"S", u"k"), u"v");
+    EXPECT_FALSE(file.Save(folder.Path() / "missing" / "a.ini"));
+}
+
+} // namespace
+} // namespace linlangok

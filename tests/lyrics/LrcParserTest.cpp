@@ -1,0 +1,164 @@
+#include "lyrics/LrcParser.h"
+#include "common/CodePage.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace linlangok {
+namespace {
+
+using namespace std::string_view_literals;
+
+struct TimeText {
+    std::int32_t time;
+    std::u16string text;
+    bool operator==(const TimeText&) const = default;
+};
+
+std::vector<TimeText> TimesAndTexts(const std::vector<LyricLine>& lines)
+{
+    std::vector<TimeText> result;
+    for (const auto& line : lines)
+        result.push_back({line.time, line.text});
+    return result;
+}
+
+std::vector<TimeText> Parse(std::string_view bytes)
+{
+    return TimesAndTexts(ParseLrcText(bytes, 26));
+}
+
+TEST(LrcParser, TimeTagsGiveWholeSeconds)
+{
+    EXPECT_EQ(ParseTimeTag(u"00:12.34"), 12);
+    EXPECT_EQ(ParseTimeTag(u"1:5"), 65);
+    EXPECT_EQ(ParseTimeTag(u"3:7x"), 187);
+    EXPECT_EQ(ParseTimeTag(u":07"), 7);
+    EXPECT_EQ(ParseTimeTag(u" 2: 3"), 123);
+    EXPECT_EQ(ParseTimeTag(u"ti:Title"), 0);
+    EXPECT_EQ(ParseTimeTag(u"-1:00"), -60);
+    EXPECT_EQ(ParseTimeTag(u"00:"), -1);
+    EXPECT_EQ(ParseTimeTag(u"00"), -1);
+    EXPECT_EQ(ParseTimeTag(u""), -1);
+}
+
+TEST(LrcParser, TimeTagsBeyondThirtyTwoBitsOrNineMinuteDigitsAreNoTimes)
+{
+    EXPECT_EQ(ParseTimeTag(u"35791394:07"), 2147483647);
+    EXPECT_EQ(ParseTimeTag(u"35791394:08"), -1);
+    EXPECT_EQ(ParseTimeTag(u"999999999:00"), -1);
+    EXPECT_EQ(ParseTimeTag(u"0000000001:00"), -1);
+    EXPECT_EQ(ParseTimeTag(u"-99999999:00"), -1);
+}
+
+TEST(LrcParser, EveryTimeTagOfALineGivesAnEntryWithTheTextAfterTheLastBracket)
+{
+    std::vector<LyricLine> lines;
+    ParseLrcLine(u"[00:10.50][01:02.00]Hello", lines);
+    ParseLrcLine(u"[00:20]  spaced text  ", lines);
+    ParseLrcLine(u"[00:30]a[b", lines); // "[" in the text has no "]" after it
+    ParseLrcLine(u"[ar:Someone][00:40]x", lines); // a header tag reads as 0 s
+    ParseLrcLine(u"]x[00:50]y", lines); // first "]" at the start: nothing
+    ParseLrcLine(u"no tags", lines);
+    ParseLrcLine(u"[00]x[00:]y", lines);
+    EXPECT_EQ(TimesAndTexts(lines),
+        (std::vector<TimeText> {
+            {10, u"Hello"}, {62, u"Hello"}, {20, u"  spaced text  "}, {30, u"a[b"}, {0, u"x"}, {40, u"x"}}));
+}
+
+TEST(LrcParser, LinesAreSortedStablyAndPlacedOneLineHeightApart)
+{
+    const auto lines = ParseLrcText("[01:00]late\n[00:05]A\n[00:10.50][00:01]both\n[00:05]B\n", 26);
+    EXPECT_EQ(TimesAndTexts(lines),
+        (std::vector<TimeText> {{1, u"both"}, {5, u"A"}, {5, u"B"}, {10, u"both"}, {60, u"late"}}));
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].y, static_cast<int>(i) * 26);
+}
+
+TEST(LrcParser, HeaderAndEmptyTimedLinesAreSkipped)
+{
+    EXPECT_EQ(Parse("[ti:Song]\r\n[00:30.00]\r\n[00:31]\r\n\r\n[00:32]sung\r\n[00:33]x]\n"),
+        (std::vector<TimeText> {{32, u"sung"}}));
+}
+
+TEST(LrcParser, LineEndsAndZeroBytes)
+{
+    // CR LF is one line end; a lone CR stays in the text; the last line needs no line end; a
+    // line ends at its first zero byte.
+    EXPECT_EQ(Parse("[00:01]a\r\n[00:02]b\rc\n[00:03]d\0ignored]\n\0[00:04]gone\n[00:05]e"sv),
+        (std::vector<TimeText> {{1, u"a"}, {2, u"b\rc"}, {3, u"d"}, {5, u"e"}}));
+}
+
+TEST(LrcParser, ALineOverNineHundredNinetyNineBytesStopsTheReading)
+{
+    const std::string fits = "[00:01]" + std::string(999 - 7, 'x');
+    const std::string tooLong = "[00:02]" + std::string(1200 - 7, 'y');
+    EXPECT_EQ(ParseLrcText(fits + "\r\n[00:03]next\n", 26).size(), 2u);
+    EXPECT_EQ(Parse("[00:00]first\n" + tooLong + "\n[00:03]after\n"), (std::vector<TimeText> {{0, u"first"}}));
+    EXPECT_EQ(Parse("[00:00]first\n" + fits + "z"), (std::vector<TimeText> {{0, u"first"}}));
+}
+
+TEST(LrcParser, TextEncodings)
+{
+    const std::vector<TimeText> song {{1, u"茉莉花"}};
+    EXPECT_EQ(Parse("[00:01]\xDC\xD4\xC0\xF2\xBB\xA8\n"), song); // GBK
+    EXPECT_EQ(Parse("[00:01]\xE8\x8C\x89\xE8\x8E\x89\xE8\x8A\xB1\n"), song); // UTF-8
+    EXPECT_EQ(Parse("\xEF\xBB\xBF[00:01]\xE8\x8C\x89\xE8\x8E\x89\xE8\x8A\xB1\n"), song); // UTF-8 mark
+    EXPECT_EQ(Parse("\xFF\xFE[\0"
+                    "0\0"
+                    "0\0:\0"
+                    "0\0"
+                    "1\0]\0\x09\x83\x89\x83\xB1\x82\r\0\n\0"sv),
+        song);
+    EXPECT_EQ(Parse("\xFE\xFF\0[\0"
+                    "0\0"
+                    "0\0:\0"
+                    "0\0"
+                    "1\0]\x83\x09\x83\x89\x82\xB1"sv),
+        song);
+    // One invalid UTF-8 sequence anywhere makes the whole file legacy text.
+    EXPECT_EQ(Parse("[00:01]\xE8\x8C\x89\n[00:02]\xDC\xD4\n"),
+        (std::vector<TimeText> {{1, AnsiToWide("\xE8\x8C\x89")}, {2, u"茉"}}));
+}
+
+TEST(LrcParser, ALegacyLineEndingInADoubleByteCharacterWhoseSecondByteIsABracketIsRead)
+{
+    // 0xB0 0x5D is one GBK character; its second byte is "]".
+    EXPECT_EQ(Parse("[00:07]\xB0\x5D\n").size(), 1u);
+}
+
+TEST(LrcParser, Files)
+{
+    test::CTemporaryFolder folder;
+    const auto path = folder.WriteFile("song.lrc", "[00:02]two\n[00:01]one\n");
+    const auto lines = ReadLrcFile(path, 30);
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(*lines, (std::vector<LyricLine> {{1, 0, u"one"}, {2, 30, u"two"}}));
+    EXPECT_FALSE(ReadLrcFile(folder.Path() / "missing.lrc", 26));
+}
+
+TEST(LrcParser, Corpus)
+{
+    // Every encoding of the seed files reads; valid-* files give lines.
+    for (const auto& entry : std::filesystem::directory_iterator(LINLANGOK_CORPUS_DIR "/lrc")) {
+        const auto lines = ReadLrcFile(entry.path(), 26);
+        ASSERT_TRUE(lines) << entry.path();
+        if (entry.path().filename().string().starts_with("valid-")) {
+            EXPECT_FALSE(lines->empty()) << entry.path();
+        }
+    }
+    const auto utf16 = ReadLrcFile(LINLANGOK_CORPUS_DIR "/lrc/valid-utf16le.lrc", 26);
+    EXPECT_EQ(TimesAndTexts(*utf16), (std::vector<TimeText> {{2, u"two"}, {4, u"十六位"}}));
+}
+
+TEST(LrcParser, IdleLines)
+{
+    const auto lines = IdleLyricLines(26);
+    EXPECT_EQ(TimesAndTexts(lines),
+        (std::vector<TimeText> {{1, u"Orbisong工作室"}, {10, std::u16string(kMakerWebAddress)},
+            {49, u"-----------------------"}, {58, u"点击进入"}, {60, u"在线了解相关系列软件"}}));
+    EXPECT_EQ(lines[4].y, 104);
+}
+
+} // namespace
+} // namespace linlangok

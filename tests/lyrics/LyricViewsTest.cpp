@@ -1,0 +1,248 @@
+#include "lyrics/LrcLyricView.h"
+#include "lyrics/MidiLyricView.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace linlangok {
+namespace {
+
+LyricsPaintInput Paint(double position, bool playing = true, int clientHeight = 300)
+{
+    LyricsPaintInput input;
+    input.position = position;
+    input.clientHeight = clientHeight;
+    input.playing = playing;
+    input.lyricPathEmpty = false;
+    return input;
+}
+
+// A view loaded with lines at the given times (texts "0", "1", ...).
+CLrcLyricView LrcView(const std::string& lrc)
+{
+    test::CTemporaryFolder folder;
+    CLrcLyricView view;
+    view.Load(folder.WriteFile("a.lrc", lrc));
+    return view;
+}
+
+const LyricTextLine* FindLine(const std::vector<LyricTextLine>& lines, int index)
+{
+    for (const auto& line : lines) {
+        if (line.line == index)
+            return &line;
+    }
+    return nullptr;
+}
+
+TEST(LrcLyricView, CurrentLine)
+{
+    const std::vector<LyricLine> lines {{5, 0, u"a"}, {10, 26, u"b"}, {10, 52, u"c"}, {20, 78, u"d"}};
+    EXPECT_EQ(FindCurrentLine(lines, 0), 0);
+    EXPECT_EQ(FindCurrentLine(lines, 3), 0);
+    EXPECT_EQ(FindCurrentLine(lines, 9), 0);
+    EXPECT_EQ(FindCurrentLine(lines, 10), 2); // the last of equal times
+    EXPECT_EQ(FindCurrentLine(lines, 19), 2);
+    EXPECT_EQ(FindCurrentLine(lines, 500), 3);
+    EXPECT_EQ(FindCurrentLine({}, 5), 0);
+}
+
+TEST(LrcLyricView, FirstSongScrollsFromTheStartAndTurnsGreenInTheLastSecond)
+{
+    CLrcLyricView view = LrcView("[00:00]0\n[00:10]1\n[00:20]2\n");
+    auto lines = view.Layout(Paint(0));
+    // The remembered line is already 0, so the start-up step of 0.1 pixel per paint is kept.
+    EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.1f);
+    ASSERT_NE(FindLine(lines, 0), nullptr);
+    EXPECT_EQ(*FindLine(lines, 0), (LyricTextLine {0, 149, u"0", kLrcCurrentLine}));
+    EXPECT_EQ(*FindLine(lines, 1), (LyricTextLine {1, 175, u"1", kLrcOtherLine}));
+
+    EXPECT_EQ(FindLine(view.Layout(Paint(8.9)), 0)->colour, kLrcCurrentLine);
+    EXPECT_EQ(FindLine(view.Layout(Paint(9.0)), 0)->colour, kLrcCurrentLineEnding);
+
+    lines = view.Layout(Paint(10.0));
+    EXPECT_FLOAT_EQ(view.Scroll().Step(), 0.26f);
+    EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.26f);
+    EXPECT_EQ(FindLine(lines, 1)->top, 149); // 26 + trunc(150 - 26 - 0.26)
+    EXPECT_EQ(FindLine(lines, 1)->colour, kLrcCurrentLine);
+
+    // The last line keeps the step of the line before it and never turns green.
+    view.Layout(Paint(25));
+    EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.52f);
+    EXPECT_EQ(FindLine(view.Layout(Paint(25)), 2)->colour, kLrcCurrentLine);
+}
+
+TEST(LrcLyricView, StoppedPictureStaysStill)
+{
+    CLrcLyricView view = LrcView("[00:00]0\n[00:10]1\n");
+    const auto first = view.Layout(Paint(3, false));
+    EXPECT_EQ(view.Layout(Paint(3, false)), first);
+    EXPECT_EQ(view.Scroll().Offset(), 0.0f);
+}
+
+TEST(LrcLyricView, OnlyLinesThatCanBeVisibleAreDrawn)
+{
+    std::string lrc;
+    for (int i = 0; i < 40; ++i)
+        lrc += "[00:" + std::to_string(10 + i) + "]x\n";
+    CLrcLyricView view = LrcView(lrc);
+    const auto lines = view.Layout(Paint(30, false)); // line 20 current; 300 / 2 / 26 gives 5
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().line, 14);
+    EXPECT_EQ(lines.back().line, 26);
+    EXPECT_EQ(view.Layout(Paint(0, false)).front().line, 0);
+}
+
+TEST(LrcLyricView, IdleLinesCentreTheHyphenLineAndRiseAtMostSixtyPixels)
+{
+    CLrcLyricView view;
+    view.Load({}); // an empty path shows the idle lines
+    ASSERT_EQ(view.Lines().size(), 5u);
+    LyricsPaintInput input = Paint(0);
+    input.idle = true;
+    input.lyricPathEmpty = true;
+    std::vector<LyricTextLine> lines;
+    for (int paint = 0; paint < 2000; ++paint)
+        lines = view.Layout(input);
+    EXPECT_EQ(view.Scroll().Offset(), 60.0f);
+    EXPECT_EQ(*FindLine(lines, 2), (LyricTextLine {2, 150 - 60, u"-----------------------", kLrcCurrentLine}));
+}
+
+TEST(LrcLyricView, LoadResetsTheOffsetButAMissingFileOnlyEmptiesTheView)
+{
+    test::CTemporaryFolder folder;
+    CLrcLyricView view;
+    view.ShowIdle();
+    view.Layout(Paint(0));
+    ASSERT_GT(view.Scroll().Offset(), 0.0f);
+    view.Load(folder.Path() / "missing.lrc");
+    EXPECT_TRUE(view.Lines().empty());
+    EXPECT_GT(view.Scroll().Offset(), 0.0f);
+    EXPECT_TRUE(view.Layout(Paint(0)).empty());
+    view.Load(folder.WriteFile("a.lrc", "[00:01]a\n"));
+    EXPECT_EQ(view.Lines().size(), 1u);
+    EXPECT_EQ(view.Scroll().Offset(), 0.0f);
+}
+
+TEST(LrcLyricView, LinesStartingTogetherDoNotScroll)
+{
+    CLrcLyricView view = LrcView("[00:00]a\n[00:00]b\n[00:05]c\n");
+    view.Layout(Paint(1)); // line 1 current
+    EXPECT_FLOAT_EQ(view.Scroll().Step(), 26 * 0.1f / 5);
+    view.Layout(Paint(0)); // line 0, which lasts no time
+    EXPECT_EQ(view.Scroll().Step(), 0.0f);
+    EXPECT_EQ(view.Scroll().Offset(), 0.0f);
+
+    CLrcLyricView two = LrcView("[00:00]a\n[00:00]b\n");
+    LyricsPaintInput input = Paint(0);
+    input.lyricPathEmpty = true; // asks for line 2, which this list does not have
+    EXPECT_EQ(two.Layout(input).size(), 2u);
+}
+
+struct TestSyllable {
+    int tick;
+    float time;
+    std::u16string text;
+};
+
+// n syllables, syllable i at i seconds with the text "s<i>".
+std::vector<TestSyllable> Syllables(int n)
+{
+    std::vector<TestSyllable> syllables;
+    for (int i = 0; i < n; ++i)
+        syllables.push_back(
+            {i * 120, static_cast<float>(i), u"s" + std::u16string(1, static_cast<char16_t>(u'a' + i))});
+    return syllables;
+}
+
+std::u16string Texts(int first, int last)
+{
+    std::u16string text;
+    for (int i = first; i <= last; ++i)
+        text += u"s" + std::u16string(1, static_cast<char16_t>(u'a' + i));
+    return text;
+}
+
+TEST(MidiLyricView, LinesAndTheLineFinder)
+{
+    EXPECT_EQ(MidiLyricLineCount(0), 0);
+    EXPECT_EQ(MidiLyricLineCount(10), 1);
+    EXPECT_EQ(MidiLyricLineCount(25), 3);
+    const std::vector<float> times {
+        0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+    EXPECT_EQ(FindMidiLine(times, -1), 0);
+    EXPECT_EQ(FindMidiLine(times, 9.5), 0);
+    EXPECT_EQ(FindMidiLine(times, 10), 1);
+    EXPECT_EQ(FindMidiLine(times, 23.9), 2);
+    EXPECT_EQ(FindMidiLine(times, 100), 2);
+    EXPECT_EQ(FindMidiLine(std::span(times).first(1), 5), 0);
+    EXPECT_EQ(FindMidiLine(std::span(times).first(11), 10), 1);
+    EXPECT_EQ(FindMidiLine({}, 1), 0);
+
+    EXPECT_EQ(FindSungSyllable(times, 1, 13.5), 13);
+    EXPECT_EQ(FindSungSyllable(times, 0, -1), -1);
+    EXPECT_EQ(FindSungSyllable(times, 2, 30), 24); // past the last syllable: the whole line
+    EXPECT_EQ(FindSungSyllable(std::span(times).first(1), 0, 0), 0);
+}
+
+TEST(MidiLyricView, TheCurrentLineIsSplitAtTheSungSyllable)
+{
+    CMidiLyricView view;
+    view.SetSource(Syllables(25), 1);
+    ASSERT_EQ(view.LineCount(), 3);
+    EXPECT_EQ(view.LineText(2), Texts(20, 24));
+
+    auto frame = view.Layout(Paint(13.5, false));
+    ASSERT_TRUE(frame.current);
+    EXPECT_EQ(frame.current->line, 1);
+    EXPECT_EQ(frame.current->sung, Texts(10, 13));
+    EXPECT_EQ(frame.current->rest, Texts(14, 19));
+    ASSERT_EQ(frame.lines.size(), 2u);
+    EXPECT_EQ(frame.lines[0], (LyricTextLine {0, 150 - 26, Texts(0, 9), kMidiHeaderLine}));
+    EXPECT_EQ(frame.lines[1], (LyricTextLine {2, 150 + 26, Texts(20, 24), kMidiOtherLine}));
+
+    frame = view.Layout(Paint(-1, false)); // before the first syllable nothing is sung
+    EXPECT_EQ(frame.current, (KaraokeLine {0, 150, u"", Texts(0, 9)}));
+    EXPECT_EQ(view.Layout(Paint(99, false)).current, (KaraokeLine {2, 150, Texts(20, 24), u""}));
+}
+
+TEST(MidiLyricView, ScrollStepSpreadsALineOverItsDuration)
+{
+    CMidiLyricView view;
+    std::vector<TestSyllable> syllables = Syllables(30);
+    for (int i = 10; i < 30; ++i)
+        syllables[i].time = 10 + (i - 10) * 0.5f; // line 1 lasts 5 s
+    view.SetSource(syllables, 0);
+    view.Layout(Paint(11));
+    EXPECT_FLOAT_EQ(view.Scroll().Step(), 26 * 0.1f / 5);
+    EXPECT_FLOAT_EQ(view.Scroll().Offset(), 26 * 0.1f / 5);
+    EXPECT_EQ(view.Scroll().RememberedLine(), 1);
+
+    for (auto& syllable : syllables)
+        syllable.time = 5; // every line starts together: no scrolling, no division by zero
+    view.SetSource(syllables, 0);
+    view.Layout(Paint(4));
+    EXPECT_EQ(view.Scroll().RememberedLine(), 0);
+    EXPECT_EQ(view.Scroll().Step(), 0.0f);
+    EXPECT_EQ(view.Scroll().Offset(), 0.0f);
+
+    view.ClearSource();
+    EXPECT_EQ(view.LineCount(), 0);
+    EXPECT_FALSE(view.Layout(Paint(0)).current);
+}
+
+TEST(LyricsLayout, ViewChoiceAndTruncation)
+{
+    EXPECT_TRUE(UseMidiLyricView(kMidiSongKind, false));
+    EXPECT_FALSE(UseMidiLyricView(kMidiSongKind, true));
+    EXPECT_FALSE(UseMidiLyricView(2, false));
+    EXPECT_EQ(TruncateToInt(-2.7), -2);
+    EXPECT_EQ(TruncateToInt(1e300), std::numeric_limits<int>::max());
+    EXPECT_EQ(TruncateToInt(std::nan("")), 0);
+}
+
+} // namespace
+} // namespace linlangok

@@ -1,0 +1,152 @@
+#include "songlist/SongListFile.h"
+#include "tests/support/ScriptedUserPrompts.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace linlangok {
+namespace {
+
+using namespace std::string_literals;
+
+std::string Le(std::int32_t value)
+{
+    std::string bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<char>(static_cast<std::uint32_t>(value) >> (8 * i) & 0xFF));
+    return bytes;
+}
+
+// A string field: its length, then the text padded with zeros to that length.
+std::string Field(std::string_view text, std::int32_t length)
+{
+    std::string bytes = Le(length) + std::string(text);
+    bytes.resize(4 + static_cast<std::size_t>(length), '\0');
+    return bytes;
+}
+
+TEST(SongListFile, ANewEmptyListIsSixteenBytes)
+{
+    EXPECT_EQ(SerializeSongList(SongList {}), "KPOK"s + Le(0) + Le(0) + Le(0));
+}
+
+TEST(SongListFile, OneSongIsWrittenByteForByte)
+{
+    SongList list {0, u"listname", {{0, u"a.mid", u"D:\\m\\a.mid"}}};
+    const std::string expected
+        = "KPOK"s + Field("listname", 18) + Le(0) + Le(1) + Field("a.mid", 12) + Field("D:\\m\\a.mid", 22) + Le(0);
+    EXPECT_EQ(SerializeSongList(list), expected);
+    SongList read;
+    EXPECT_EQ(ParseSongList(expected, read), ESongListRead::Complete);
+    EXPECT_EQ(read, list);
+}
+
+TEST(SongListFile, TextIsInTheLegacyCodePage)
+{
+    SongList list {0, {}, {{0, u"茉莉花.mid", u"/歌/茉莉花.mid"}}};
+    const std::string bytes = SerializeSongList(list);
+    EXPECT_NE(bytes.find(Field("\xDC\xD4\xC0\xF2\xBB\xA8.mid", 16)), std::string::npos);
+    SongList read;
+    EXPECT_EQ(ParseSongList(bytes, read), ESongListRead::Complete);
+    EXPECT_EQ(read, list);
+}
+
+TEST(SongListFile, FieldsAreReadUpToTheirFirstZeroByte)
+{
+    // Another writer's lengths and filler; a field without a zero byte is read whole.
+    const std::string bytes = "KPOK"s + Le(6) + "ab\0xyz"s + Le(7) + Le(2) + Le(3) + "a.m" + Le(8) + "/x/a.m\0\xFF"s
+        + Le(0) + Le(0) + Le(0) + Le(1);
+    SongList read;
+    EXPECT_EQ(ParseSongList(bytes, read), ESongListRead::Complete);
+    EXPECT_EQ(read, (SongList {7, u"ab", {{0, u"a.m", u"/x/a.m"}, {1, u"", u""}}}));
+}
+
+TEST(SongListFile, AFileThatEndsEarlyOrHasABadLengthKeepsTheWholeRecordsBefore)
+{
+    const SongList two {0, u"n", {{0, u"a", u"/a"}, {0, u"b", u"/b"}}};
+    const std::string bytes = SerializeSongList(two);
+    const std::size_t secondRecord = bytes.find(Field("b", 4));
+    for (std::size_t cut : {secondRecord, secondRecord + 6, bytes.size() - 1}) {
+        SongList read;
+        EXPECT_EQ(ParseSongList(bytes.substr(0, cut), read), ESongListRead::Truncated) << cut;
+        EXPECT_EQ(read, (SongList {0, u"n", {{0, u"a", u"/a"}}})) << cut;
+    }
+    for (std::int32_t badLength : {-1, 5, 0x7FFFFFFF}) {
+        std::string corrupt = bytes;
+        corrupt.replace(secondRecord, 4, Le(badLength));
+        SongList read;
+        EXPECT_EQ(ParseSongList(corrupt, read), ESongListRead::Truncated) << badLength;
+        EXPECT_EQ(read.songs.size(), 1u);
+    }
+    SongList read;
+    EXPECT_EQ(ParseSongList("KPOK"s + Le(0) + Le(0) + Le(0x7FFFFFFF), read), ESongListRead::Truncated);
+    EXPECT_TRUE(read.songs.empty());
+    EXPECT_EQ(ParseSongList("KPOK"s + Le(0) + Le(0) + Le(-5), read), ESongListRead::Complete);
+    EXPECT_EQ(ParseSongList("KPOK", read), ESongListRead::Truncated);
+}
+
+TEST(SongListFile, AnotherKindOfFileIsRejectedWithAMessageAndChangesNothing)
+{
+    test::CTemporaryFolder folder;
+    test::CScriptedUserPrompts prompts;
+    SongList list {0, u"kept", {{0, u"a", u"/a"}}};
+    EXPECT_FALSE(LoadList(folder.WriteFile("x.kpl", "MThd\0\0\0\6"s), list, prompts));
+    EXPECT_FALSE(LoadList(folder.WriteFile("short.kpl", "KP"), list, prompts));
+    EXPECT_EQ(list, (SongList {0, u"kept", {{0, u"a", u"/a"}}}));
+    ASSERT_EQ(prompts.m_messages.size(), 2u);
+    EXPECT_EQ(prompts.m_messages[0].caption, u"错误!");
+    EXPECT_EQ(prompts.m_messages[0].text, u"文件类型不正确!");
+
+    EXPECT_FALSE(LoadList(folder.Path() / "missing.kpl", list, prompts));
+    EXPECT_EQ(prompts.m_messages.size(), 2u);
+    EXPECT_EQ(list.storedName, u"kept");
+}
+
+TEST(SongListFile, SaveReplacesTheFileWholeOrNotAtAll)
+{
+    test::CTemporaryFolder folder;
+    test::CScriptedUserPrompts prompts;
+    const auto path = folder.WriteFile("x.kpl", "old");
+    const SongList list {0, {}, {{0, u"a.mid", u"/m/a.mid"}, {0, u"a.mid", u"/m/a.mid"}}};
+    ASSERT_TRUE(SaveList(path, list));
+    SongList read;
+    ASSERT_TRUE(LoadList(path, read, prompts));
+    EXPECT_EQ(read, list);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1); // no temporary left
+
+    EXPECT_FALSE(SaveList(folder.Path() / "missing" / "x.kpl", list));
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "missing"));
+}
+
+TEST(SongListFile, Corpus)
+{
+    // valid-*: complete, and written back byte for byte; truncated-*: what was read stands;
+    // invalid-*: not a song list.
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(LINLANGOK_CORPUS_DIR "/kpl")) {
+        const std::string name = entry.path().filename().string();
+        const std::string bytes = test::ReadWholeFile(entry.path());
+        SongList list;
+        const ESongListRead result = ParseSongList(bytes, list);
+        if (name.starts_with("valid-")) {
+            EXPECT_EQ(result, ESongListRead::Complete) << name;
+            EXPECT_EQ(SerializeSongList(list), bytes) << name;
+        } else {
+            EXPECT_EQ(result, name.starts_with("truncated-") ? ESongListRead::Truncated : ESongListRead::WrongType)
+                << name;
+        }
+        ++files;
+    }
+    EXPECT_GE(files, 8);
+}
+
+TEST(SongListFile, SongNameIsTheTextAfterTheLastSlash)
+{
+    EXPECT_EQ(SongNameOfPath(u"/m/歌/a.mid"), u"a.mid");
+    EXPECT_EQ(SongNameOfPath(u"a.mid"), u"a.mid");
+    EXPECT_EQ(SongNameOfPath(u"/m/"), u"");
+    EXPECT_EQ(SongRecordOfPath(u"/m/a.mid"), (SongRecord {0, u"a.mid", u"/m/a.mid"}));
+}
+
+} // namespace
+} // namespace linlangok

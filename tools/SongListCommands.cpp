@@ -1,0 +1,78 @@
+#include "common/Text.h"
+#include "songlist/SongListFile.h"
+#include "tools/Commands.h"
+#include "tools/JsonWriter.h"
+
+#include <iostream>
+#include <span>
+#include <string>
+
+namespace linlangok {
+namespace {
+
+std::u16string Quoted(const std::string& file)
+{
+    return u"“" + Utf8ToUtf16(file) + u"”";
+}
+
+void PrintList(const SongList& list)
+{
+    CJsonWriter json(std::cout);
+    json.BeginObject().Key("name").Value(std::u16string_view(list.storedName)).Key("flag").Value(list.flag);
+    json.Key("songs").BeginArray();
+    for (const auto& song : list.songs) {
+        json.BeginObject().Key("name").Value(std::u16string_view(song.name));
+        json.Key("path").Value(std::u16string_view(song.path)).Key("flag").Value(song.flag).EndObject();
+    }
+    json.EndArray().EndObject();
+    std::cout << '\n';
+}
+
+int ShowList(ToolContext& context, const std::string& file)
+{
+    SongList list;
+    switch (ReadSongListFile(file, list)) {
+    case ESongListRead::Complete:
+        PrintList(list);
+        return 0;
+    case ESongListRead::Truncated:
+        PrintList(list);
+        context.prompts.ShowError(kCaptionError,
+            u"歌曲列表文件" + Quoted(file) + u"不完整，只读出了前 " + Utf8ToUtf16(std::to_string(list.songs.size()))
+                + u" 首歌曲。");
+        return 1;
+    case ESongListRead::WrongType:
+        context.prompts.ShowError(kWrongListTypeCaption, kWrongListTypeMessage);
+        return 1;
+    case ESongListRead::Unreadable:
+        break;
+    }
+    context.prompts.ShowError(kCaptionError, u"无法打开歌曲列表文件" + Quoted(file) + u"。");
+    return 1;
+}
+
+int CreateList(ToolContext& context, const std::string& file, std::span<const std::string> songs)
+{
+    SongList list;
+    for (const auto& song : songs)
+        list.songs.push_back(SongRecordOfPath(Utf8ToUtf16(song)));
+    if (!SaveList(file, list)) {
+        context.prompts.ShowError(kCaptionError, u"无法写入歌曲列表文件" + Quoted(file) + u"。");
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int RunListCommand(ToolContext& context)
+{
+    const auto& arguments = context.arguments;
+    if (arguments.size() == 2 && arguments[0] == "show")
+        return ShowList(context, arguments[1]);
+    if (arguments.size() >= 2 && arguments[0] == "create")
+        return CreateList(context, arguments[1], std::span(arguments).subspan(2));
+    return UsageError(kListUsage);
+}
+
+} // namespace linlangok
