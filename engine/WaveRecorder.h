@@ -11,9 +11,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace linlangok {
 
