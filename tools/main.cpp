@@ -13,6 +13,8 @@ namespace {
 
 constexpr ToolCommandEntry kCommands[] = {
     {"encode", "encode IN.wav OUT.mp3", RunEncodeCommand},
+    {"play", "play FILE", RunPlayCommand},
+    {"record", "record OUT.mp3 --seconds S", RunRecordCommand},
     {"lrc", kLrcUsage, RunLrcCommand},
     {"list", kListUsage, RunListCommand},
     {"info", "info FILE", RunMidiInfo},
