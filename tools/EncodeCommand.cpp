@@ -2,7 +2,6 @@
 // 2-second blocks the recorder hands over, then saved to OUT.mp3 by the save-as flow.
 
 #include "engine/Mp3StreamWriter.h"
-#include "platform/mp3/LameMp3Encoder.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"
 
@@ -42,7 +41,6 @@ int RunEncodeCommand(ToolContext& context)
     if (info.samplerate != 44100 || info.channels != 2)
         return Fail(input + ": not a 44.1 kHz stereo sound file");
 
-    SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
     CSaveToPathPrompts prompts(context.prompts, context.arguments[1]);
     try {
         CMp3StreamWriter writer(128, 0);

@@ -4,7 +4,6 @@
 #include "common/Text.h"
 #include "engine/RecordingController.h"
 #include "platform/audio/WaveInSystem.h"
-#include "platform/mp3/LameMp3Encoder.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"
 
@@ -44,7 +43,6 @@ int RunRecordCommand(ToolContext& context)
         return UsageError(kUsage);
     }
 
-    SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
     const auto waveIn = CreateWaveInSystem();
     CInputDeviceList devices(*waveIn);
     CSaveToPathPrompts prompts(context.prompts, arguments[0]);
