@@ -2,6 +2,7 @@
 // player's decode thread sees them (CPU time per second of audio), and the audio callback's time
 // for one 512-frame buffer with the player mixing from its ring (p50, p99, maximum).
 
+#include "bench/support/SilentPrompts.h"
 #include "engine/AudioPlayer.h"
 #include "platform/audio/AudioSourceMixer.h"
 #include "platform/audio/SndFileDecoder.h"
@@ -74,19 +75,10 @@ public:
     CAudioSourceMixer m_mixer;
 };
 
-class CSilentPrompts final : public IUserPrompts {
-public:
-    EPromptAnswer ShowMessage(const MessageRequest&) override { return EPromptAnswer::Ok; }
-    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return {}; }
-    std::optional<FontChoice> AskFont(const FontChoice&) override { return {}; }
-};
-
 void MeasureCallback(const std::filesystem::path& path)
 {
     CHandDrivenOutput output;
-    CSilentPrompts prompts;
+    bench::CSilentPrompts prompts;
     CAudioPlayer player(output, prompts, CSndFileDecoder::Open);
     player.OpenAndPlay(path.u16string());
     std::vector<float> mix(kBufferFrames * 2);
