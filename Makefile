@@ -7,7 +7,7 @@ SANITIZE ?=
 JOBS ?= 2
 BUILD_DIR ?= build$(if $(SANITIZE),-$(SANITIZE))
 FUZZ_DIR ?= build-fuzz
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?=
 
 .PHONY: all bootstrap configure build run test fuzz bench clean
 
@@ -28,7 +28,7 @@ run: build
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# libFuzzer targets, built with clang, ASan and UBSan, each run for FUZZ_SECONDS.
+# libFuzzer targets, built with clang, ASan and UBSan, each run for its own time (FUZZ_SECONDS overrides).
 fuzz: bootstrap
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DLINLANGOK_FUZZ=ON -DLINLANGOK_SANITIZE=address \
 	  -DLINLANGOK_TESTS=OFF -DLINLANGOK_BENCH=OFF >/dev/null

@@ -1,5 +1,6 @@
 // Costs of the lyrics and song list formats: parsing an LRC file at song start, one paint's
 // layout at 10 Hz, listing a folder of songs, and reading and writing a long song list.
+#include "bench/support/SilentPrompts.h"
 #include "lyrics/LrcLyricView.h"
 #include "lyrics/LrcParser.h"
 #include "lyrics/MidiLyricView.h"
@@ -72,15 +73,6 @@ void MidiPaintLayout(benchmark::State& state)
 }
 BENCHMARK(MidiPaintLayout)->Unit(benchmark::kMicrosecond);
 
-class CSilentPrompts final : public IUserPrompts {
-public:
-    EPromptAnswer ShowMessage(const MessageRequest&) override { return EPromptAnswer::Ok; }
-    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return {}; }
-    std::optional<FontChoice> AskFont(const FontChoice&) override { return {}; }
-};
-
 void ListSongFolder(benchmark::State& state)
 {
     const auto folder = std::filesystem::temp_directory_path() / "linlangok-bench-songs";
@@ -88,7 +80,7 @@ void ListSongFolder(benchmark::State& state)
     const char* extensions[] = {".mid", ".MP3", ".wav", ".txt"};
     for (int i = 0; i < 1000; ++i)
         std::ofstream(folder / ("song " + std::to_string(i) + extensions[i % 4]));
-    CSilentPrompts prompts;
+    bench::CSilentPrompts prompts;
     std::size_t found = 0;
     for (auto _ : state)
         found = ListFolderFiles(folder, u"*.mid|*.mp3|*.wav", prompts).size();

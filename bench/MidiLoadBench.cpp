@@ -2,6 +2,7 @@
 // run, by drumstick's QSmf into a plain vector of events. Reports throughput, the time to free the
 // song, peak heap per event (a counting allocator) and peak resident memory, at N and 2N events.
 
+#include "bench/support/SilentPrompts.h"
 #include "common/Text.h"
 #include "common/UserPrompts.h"
 #include "engine/ManualTimerDriver.h"
@@ -249,18 +250,6 @@ struct Timing {
     }
 };
 
-struct NullPrompts final : IUserPrompts {
-    EPromptAnswer ShowMessage(const MessageRequest& request) override
-    {
-        std::cerr << "unexpected message: " << Utf16ToUtf8(request.text) << '\n';
-        return EPromptAnswer::Ok;
-    }
-    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return {}; }
-    std::optional<FontChoice> AskFont(const FontChoice&) override { return {}; }
-};
-
 struct OwnResult {
     Timing load;
     Timing free;
@@ -271,7 +260,7 @@ struct OwnResult {
 
 OwnResult MeasureOwn(const GeneratedFile& file)
 {
-    NullPrompts prompts;
+    bench::CSilentPrompts prompts;
     CManualTimerDriver driver;
     OwnResult result;
     for (int run = 0; run < kRuns; ++run) {

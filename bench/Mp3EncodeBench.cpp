@@ -3,6 +3,7 @@
 // settings. Reports CPU times (best of three rounds), their ratio, the CPU time of each block as a
 // share of the 2 seconds it holds, and whether both encoders produced the same frames.
 
+#include "bench/support/SilentPrompts.h"
 #include "engine/Mp3StreamWriter.h"
 #include "platform/mp3/LameMp3Encoder.h"
 
@@ -28,16 +29,6 @@ constexpr int kRate = 44100;
 constexpr std::size_t kSeconds = 300;
 constexpr std::size_t kBlockFrames = 2 * kRate;
 constexpr int kRounds = 3;
-
-// Prompts nobody answers: the benchmark's folder is writable, so nothing is ever shown.
-class CNoPrompts final : public IUserPrompts {
-public:
-    EPromptAnswer ShowMessage(const MessageRequest&) override { return EPromptAnswer::No; }
-    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return {}; }
-    std::optional<FontChoice> AskFont(const FontChoice&) override { return {}; }
-};
 
 // Something like music: two voices with vibrato and harmonics, a beat of noise bursts.
 std::vector<std::int16_t> GenerateMusic()
@@ -107,7 +98,7 @@ struct WriterRun {
 
 WriterRun EncodeWithWriter(const std::vector<std::int16_t>& samples, const std::filesystem::path& target)
 {
-    CNoPrompts prompts;
+    bench::CSilentPrompts prompts;
     WriterRun run;
     const double start = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     CMp3StreamWriter writer(128, 0);

@@ -33,11 +33,13 @@ std::filesystem::path ExecutableFolder()
 
 std::filesystem::path ProgramFolder()
 {
+    std::filesystem::path folder;
     if (const char* home = std::getenv("LINLANGOK_HOME"); home && *home)
-        return std::filesystem::path(home);
-    if (auto folder = ExecutableFolder(); IsWritableFolder(folder))
+        folder = home;
+    else if (folder = ExecutableFolder(); IsWritableFolder(folder))
         return folder;
-    auto folder = UserDataFolder();
+    else
+        folder = UserDataFolder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     return folder;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Product.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <istream>
@@ -21,11 +23,6 @@ struct LyricLine {
 
     bool operator==(const LyricLine&) const = default;
 };
-
-// The maker's web address: the second idle line, and the page a click on the idle window opens
-// (with kMakerWebFragment appended).
-inline constexpr std::u16string_view kMakerWebAddress = u"http://www.orbisong.com";
-inline constexpr std::u16string_view kMakerWebFragment = u"#klok10ad";
 
 // Text lines longer than this many bytes stop the reading: that line and everything after it
 // are not read.

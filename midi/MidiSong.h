@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Product.h"
 #include "engine/TickClock.h"
 #include "midi/MessageArena.h"
 #include "midi/MidiTrack.h"
@@ -19,8 +20,6 @@ class ILyricTrackView;
 class IPeriodicTimerDriver;
 class IUserPrompts;
 
-// The info text of a song that has none of its own.
-inline constexpr std::u16string_view kWelcomeLine = u"欢迎光临 http://www.orbisong.com";
 inline constexpr std::u16string_view kUntitled = u"未命名";
 
 // Where a Set Tempo event of the song lies.

@@ -28,6 +28,8 @@ int UsageError(const char* usage);
 
 // encode IN.wav OUT.mp3: a 44.1 kHz 16-bit stereo WAV through the MP3 stream writer.
 int RunEncodeCommand(ToolContext& context);
+int RunPlayCommand(ToolContext& context);
+int RunRecordCommand(ToolContext& context);
 
 // lrc FILE: the parsed, sorted lines of an LRC file as a JSON list of {time, text}.
 inline constexpr const char* kLrcUsage = "lrc FILE";

@@ -2,52 +2,20 @@
 // 2-second blocks the recorder hands over, then saved to OUT.mp3 by the save-as flow.
 
 #include "engine/Mp3StreamWriter.h"
-#include "platform/mp3/LameMp3Encoder.h"
 #include "tools/Commands.h"
+#include "tools/SaveToPathPrompts.h"
 
 #include <sndfile.h>
 
 #include <iostream>
 #include <memory>
 #include <stdexcept>
-#include <utility>
 
 namespace linlangok {
 namespace {
 
 constexpr const char* kUsage = "encode IN.wav OUT.mp3";
 constexpr sf_count_t kBlockFrames = 2 * 44100;
-
-// Messages go to the console; the save dialog answers with the path from the command line, and
-// the overwrite question with yes: naming OUT.mp3 is the user's choice to replace it.
-class CSaveToPathPrompts final : public IUserPrompts {
-public:
-    CSaveToPathPrompts(IUserPrompts& console, std::filesystem::path target)
-        : m_console(console)
-        , m_target(std::move(target))
-    {
-    }
-    EPromptAnswer ShowMessage(const MessageRequest& request) override
-    {
-        if (request.buttons == EMessageButtons::YesNo && request.caption == kApplicationTitle)
-            return EPromptAnswer::Yes;
-        return m_console.ShowMessage(request);
-    }
-    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override
-    {
-        auto target = std::exchange(m_target, std::filesystem::path());
-        if (target.empty())
-            return std::nullopt;
-        return target;
-    }
-    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return std::nullopt; }
-    std::optional<FontChoice> AskFont(const FontChoice&) override { return std::nullopt; }
-
-private:
-    IUserPrompts& m_console;
-    std::filesystem::path m_target;
-};
 
 struct SoundFileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
@@ -73,7 +41,6 @@ int RunEncodeCommand(ToolContext& context)
     if (info.samplerate != 44100 || info.channels != 2)
         return Fail(input + ": not a 44.1 kHz stereo sound file");
 
-    SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
     CSaveToPathPrompts prompts(context.prompts, context.arguments[1]);
     try {
         CMp3StreamWriter writer(128, 0);

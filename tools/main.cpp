@@ -1,6 +1,10 @@
 // linlangok-tool: the engines of Linlang Karaoke from the command line.
 
+#include "engine/Mp3StreamWriter.h"
+#include "mixer/Mixer.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/mixer/AlsaMixer.h"
+#include "platform/mp3/LameMp3Encoder.h"
 #include "tools/Commands.h"
 #include "tools/ConsolePrompts.h"
 #include "tools/MidiCommands.h"
@@ -13,6 +17,8 @@ namespace {
 
 constexpr ToolCommandEntry kCommands[] = {
     {"encode", "encode IN.wav OUT.mp3", RunEncodeCommand},
+    {"play", "play FILE", RunPlayCommand},
+    {"record", "record OUT.mp3 --seconds S", RunRecordCommand},
     {"lrc", kLrcUsage, RunLrcCommand},
     {"list", kListUsage, RunListCommand},
     {"info", "info FILE", RunMidiInfo},
@@ -48,6 +54,8 @@ int main(int argc, char** argv)
     if (argc < 2)
         return PrintUsage();
     SetLegacyCodePage(CreateLegacyCodePage());
+    SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
+    SetMixerSystem(std::make_shared<CAlsaMixerSystem>());
     CConsolePrompts prompts;
     for (const auto& command : kCommands) {
         if (command.name && std::strcmp(command.name, argv[1]) == 0) {

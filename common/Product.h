@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string_view>
+
+namespace linlangok {
+
+// The maker's web address: the second idle lyric line, and the page the idle lyrics window opens
+// (with kMakerWebFragment appended).
+inline constexpr std::u16string_view kMakerWebAddress = u"http://www.orbisong.com";
+inline constexpr std::u16string_view kMakerWebFragment = u"#klok10ad";
+
+// The info text of a song that has none of its own: a welcome with the maker's address.
+inline constexpr std::u16string_view kWelcomeLine = u"欢迎光临 http://www.orbisong.com";
+
+} // namespace linlangok

@@ -1,0 +1,104 @@
+#include "engine/RecordingController.h"
+
+#include <exception>
+
+namespace linlangok {
+
+namespace {
+
+constexpr int kBitrate = 128;
+constexpr int kResampleRate = 0;
+
+} // namespace
+
+CRecordingController::Recording::Recording(CWaveRecorder& recorder)
+    : writer(kBitrate, kResampleRate)
+    , recorder(recorder)
+{
+}
+
+CRecordingController::CRecordingController(
+    CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput, IMixerSystem& mixers)
+    : m_devices(devices)
+    , m_prompts(prompts)
+    , m_standardOutput(standardOutput)
+    , m_stereoMixSlider(prompts, mixers)
+{
+}
+
+CRecordingController::~CRecordingController()
+{
+    if (!m_recording)
+        return;
+    m_recording->recorder.StopRecording();
+    try {
+        m_recording->writer.Close();
+    } catch (const std::exception& error) {
+        Report(error);
+    }
+}
+
+void CRecordingController::StartRecording()
+{
+    if (!m_selected || m_recording)
+        return;
+    try {
+        auto recording = std::make_unique<Recording>(*m_selected);
+        recording->writer.OpenTemporaryFile(m_prompts);
+        m_selected->StartRecording(*recording);
+        m_recording = std::move(recording);
+    } catch (const std::exception& error) {
+        Report(error);
+    }
+}
+
+std::optional<std::filesystem::path> CRecordingController::StopRecording()
+{
+    if (!m_recording)
+        return std::nullopt;
+    const std::unique_ptr<Recording> recording = std::move(m_recording);
+    try {
+        recording->recorder.StopRecording();
+        recording->writer.Close();
+        return recording->writer.SaveAs(m_prompts);
+    } catch (const std::exception& error) {
+        Report(error);
+        return std::nullopt;
+    }
+}
+
+void CRecordingController::SelectDevice(const std::u16string& name)
+{
+    m_selected = &m_devices.FindInputDevice(name);
+    m_lineNames.clear();
+    m_selected->MixerLines().Open();
+    m_lineNames = m_selected->MixerLines().LineNames();
+}
+
+void CRecordingController::BindStereoMixSlider()
+{
+    MixerLine* line = nullptr;
+    if (m_selected) {
+        for (const char16_t* name : {u"Stereo Mix", u"StereoMix", u"立体声混音", u"立體聲混音"}) {
+            if ((line = m_selected->MixerLines().FindLine(name)))
+                break;
+        }
+    }
+    m_stereoMixSlider.Bind(line);
+}
+
+std::vector<std::u16string> CRecordingController::DeviceNames()
+{
+    std::vector<std::u16string> names;
+    for (const auto& recorder : m_devices.InputDevices())
+        names.push_back(recorder->Capabilities().name);
+    return names;
+}
+
+void CRecordingController::Report(const std::exception& error)
+{
+    m_standardOutput << error.what() << '\n';
+    m_standardOutput.flush();
+}
+
+} // namespace linlangok

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "common/UserPrompts.h"
+#include "engine/Mp3StreamWriter.h"
+#include "engine/RecordingDevices.h"
+#include "mixer/LineVolumeSlider.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace linlangok {
+
+// Starts and stops recordings on the selected input device, each into a new MP3 stream writer
+// (128 kbit/s, no resampling) and its temporary file, and runs the save-as flow when one ends.
+// UI thread. Errors of start and stop are written, each followed by a line break, to
+// `standardOutput`, and otherwise ignored.
+class CRecordingController {
+public:
+    // `devices`, `prompts`, `standardOutput` and `mixers` outlive the controller.
+    CRecordingController(CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput,
+        IMixerSystem& mixers = MixerSystem());
+    // A recording in progress is stopped and left unsaved in its temporary file.
+    ~CRecordingController();
+
+    CRecordingController(const CRecordingController&) = delete;
+    CRecordingController& operator=(const CRecordingController&) = delete;
+
+    // Records from the selected device into a new writer's temporary file. Does nothing with no
+    // device selected or while a recording runs. A failed start leaves no recording behind (its
+    // empty temporary file stays until the next recording).
+    void StartRecording();
+    // Stops the recording, finishes its MP3 file and asks where to save it. Does nothing when
+    // nothing records. Returns where the recording was saved, if it was.
+    std::optional<std::filesystem::path> StopRecording();
+
+    // Makes the named device the one that records and opens its mixer lines. Raises
+    // "Device not found." (the selection is then unchanged) or "Can't open Mixer Device.".
+    void SelectDevice(const std::u16string& name);
+    // The stereo-mix line's volume slider, which the volume window attaches to its trackbar.
+    CLineVolumeSlider& StereoMixSlider() { return m_stereoMixSlider; }
+    // Binds that slider to the selected device's stereo-mix line: the first line named
+    // "Stereo Mix", "StereoMix", "立体声混音" or "立體聲混音", in that order; none disables it.
+    void BindStereoMixSlider();
+
+    // The names of the input device list, in list order.
+    std::vector<std::u16string> DeviceNames();
+    // The selected device's mixer line names.
+    const std::vector<std::u16string>& LineNames() const { return m_lineNames; }
+    CWaveRecorder* SelectedRecorder() const { return m_selected; }
+    bool IsRecording() const { return m_recording != nullptr; }
+
+private:
+    // One recording: the writer, the recorder's view of it, and the recorder that feeds it.
+    struct Recording : IRecordingSink {
+        explicit Recording(CWaveRecorder& recorder);
+        void Write(const uint8_t* samples, size_t byteCount) override { writer.Write(samples, byteCount); }
+
+        CMp3StreamWriter writer;
+        CWaveRecorder& recorder;
+    };
+
+    void Report(const std::exception& error);
+
+    CInputDeviceList& m_devices;
+    IUserPrompts& m_prompts;
+    std::ostream& m_standardOutput;
+    CLineVolumeSlider m_stereoMixSlider;
+    CWaveRecorder* m_selected = nullptr;
+    std::vector<std::u16string> m_lineNames;
+    std::unique_ptr<Recording> m_recording; // while recording
+};
+
+} // namespace linlangok

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace linlangok {
+
+// An audio file (WAV, MP3 ...) decoded into the stream format: 44.1 kHz interleaved stereo float.
+// Used by one thread at a time.
+class IAudioFileDecoder {
+public:
+    virtual ~IAudioFileDecoder() = default;
+
+    // The file's length in milliseconds, from its own frame count and sample rate.
+    virtual uint64_t LengthMilliseconds() const = 0;
+
+    // Decodes up to `frames` frames into `samples` (2 × frames floats). Returns the frames written;
+    // 0 at the end of the file. Raises std::runtime_error when the data cannot be decoded.
+    virtual size_t Read(float* samples, size_t frames) = 0;
+};
+
+// Opens a file for decoding; raises std::runtime_error when it cannot be opened or is no audio.
+using AudioFileOpener = std::function<std::unique_ptr<IAudioFileDecoder>(const std::filesystem::path& path)>;
+
+} // namespace linlangok

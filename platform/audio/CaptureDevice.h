@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace linlangok {
+
+// One physical capture stream at the capture format (44.1 kHz, interleaved 16-bit stereo),
+// delivering what it captures, chunk by chunk, on its own thread.
+class ICaptureDevice {
+public:
+    // Capture thread: one chunk of frames, valid during the call.
+    using Consumer = std::function<void(const int16_t* samples, size_t frames)>;
+
+    virtual ~ICaptureDevice() = default;
+
+    virtual std::string Name() const = 0;
+    // Starts capturing into `consume`. False when the device cannot be opened or started.
+    virtual bool Start(Consumer consume) = 0;
+    // Stops; returns once `consume` is no longer called. Harmless when stopped.
+    virtual void Stop() = 0;
+};
+
+} // namespace linlangok

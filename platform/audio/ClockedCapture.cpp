@@ -1,0 +1,93 @@
+#include "platform/audio/ClockedCapture.h"
+
+#include "platform/audio/SampleFormat.h"
+#include "platform/audio/SndFileDecoder.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace linlangok {
+namespace {
+
+constexpr size_t kChunkFrames = 441; // 10 ms
+
+} // namespace
+
+CClockedCapture::CClockedCapture(
+    std::string name, std::shared_ptr<IFramePacer> pacer, std::function<Producer()> openProducer)
+    : m_name(std::move(name))
+    , m_pacer(std::move(pacer))
+    , m_openProducer(std::move(openProducer))
+    , m_chunk(kChunkFrames * kStreamChannels)
+{
+}
+
+CClockedCapture::~CClockedCapture()
+{
+    Stop();
+}
+
+bool CClockedCapture::Start(Consumer consume)
+{
+    Stop();
+    Producer produce = m_openProducer();
+    if (!produce)
+        return false;
+    m_pacer->Begin();
+    m_thread = std::thread([this, produce = std::move(produce), consume = std::move(consume)] {
+        RunPaced(*m_pacer, kChunkFrames, [&](uint64_t) {
+            produce(m_chunk.data(), kChunkFrames);
+            consume(m_chunk.data(), kChunkFrames);
+        });
+    });
+    return true;
+}
+
+void CClockedCapture::Stop()
+{
+    if (!m_thread.joinable())
+        return;
+    m_pacer->Stop();
+    m_thread.join();
+}
+
+std::unique_ptr<ICaptureDevice> CreateNullCapture(std::shared_ptr<IFramePacer> pacer)
+{
+    return std::make_unique<CClockedCapture>("null", std::move(pacer), [] {
+        return [](int16_t* samples, size_t frames) {
+            std::fill(samples, samples + frames * kStreamChannels, int16_t {0});
+        };
+    });
+}
+
+std::unique_ptr<ICaptureDevice> CreateWavFileCapture(
+    const std::filesystem::path& path, std::shared_ptr<IFramePacer> pacer)
+{
+    return std::make_unique<CClockedCapture>(
+        "wav:" + path.string(), std::move(pacer), [path]() -> CClockedCapture::Producer {
+            std::shared_ptr<IAudioFileDecoder> decoder;
+            try {
+                decoder = CSndFileDecoder::Open(path);
+            } catch (const std::runtime_error&) {
+                return nullptr;
+            }
+            auto floats = std::make_shared<std::vector<float>>();
+            return [decoder, floats](int16_t* samples, size_t frames) {
+                floats->assign(frames * kStreamChannels, 0.0f);
+                size_t done = 0;
+                try {
+                    while (done < frames) {
+                        const size_t read = decoder->Read(floats->data() + done * kStreamChannels, frames - done);
+                        if (read == 0)
+                            break;
+                        done += read;
+                    }
+                } catch (const std::runtime_error&) {
+                    // Undecodable data is heard as silence, as after the end.
+                }
+                FloatsToInt16(floats->data(), frames * kStreamChannels, samples);
+            };
+        });
+}
+
+} // namespace linlangok

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/audio/CaptureDevice.h"
+#include "platform/audio/FramePacer.h"
+
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace linlangok {
+
+// A virtual capture device: its thread delivers each chunk of frames once the pacer says that
+// chunk has been captured, in real time like a sound card, or in a test's virtual time.
+class CClockedCapture final : public ICaptureDevice {
+public:
+    // Capture thread: fills the next `frames` frames.
+    using Producer = std::function<void(int16_t* samples, size_t frames)>;
+
+    // `openProducer` is called at each start, for a producer that starts from the beginning; an
+    // empty one means the source cannot be opened.
+    CClockedCapture(std::string name, std::shared_ptr<IFramePacer> pacer, std::function<Producer()> openProducer);
+    ~CClockedCapture() override;
+
+    std::string Name() const override { return m_name; }
+    bool Start(Consumer consume) override;
+    void Stop() override;
+
+private:
+    std::string m_name;
+    std::shared_ptr<IFramePacer> m_pacer;
+    std::function<Producer()> m_openProducer;
+    std::vector<int16_t> m_chunk;
+    std::thread m_thread;
+};
+
+// The null input ("null"): silence, in real time unless another pacer is given.
+std::unique_ptr<ICaptureDevice> CreateNullCapture(std::shared_ptr<IFramePacer> pacer);
+
+// The WAV-file input ("wav:PATH"): the file's audio (any format libsndfile reads, converted to the
+// capture format) from its start each time the stream starts, then silence. Starting fails when
+// the file cannot be opened.
+std::unique_ptr<ICaptureDevice> CreateWavFileCapture(
+    const std::filesystem::path& path, std::shared_ptr<IFramePacer> pacer);
+
+} // namespace linlangok

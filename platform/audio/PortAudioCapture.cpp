@@ -1,0 +1,82 @@
+#include "platform/audio/PortAudioCapture.h"
+
+#include "platform/audio/PortAudioLibrary.h"
+#include "platform/audio/SampleFormat.h"
+
+#include <portaudio.h>
+
+namespace linlangok {
+namespace {
+
+constexpr unsigned long kChunkFrames = 256;
+
+PaStreamParameters CaptureParameters(int deviceIndex)
+{
+    PaStreamParameters parameters {};
+    parameters.device = deviceIndex;
+    parameters.channelCount = kStreamChannels;
+    parameters.sampleFormat = paInt16;
+    parameters.suggestedLatency = Pa_GetDeviceInfo(deviceIndex)->defaultHighInputLatency;
+    return parameters;
+}
+
+} // namespace
+
+CPortAudioCapture::CPortAudioCapture(int deviceIndex, std::string name)
+    : m_deviceIndex(deviceIndex)
+    , m_name(std::move(name))
+    , m_chunk(kChunkFrames * kStreamChannels)
+{
+}
+
+CPortAudioCapture::~CPortAudioCapture()
+{
+    Stop();
+}
+
+bool CPortAudioCapture::CapturesStreamFormat(int deviceIndex)
+{
+    const PaStreamParameters parameters = CaptureParameters(deviceIndex);
+    return Pa_IsFormatSupported(&parameters, nullptr, kStreamSampleRate) == paFormatIsSupported;
+}
+
+bool CPortAudioCapture::Start(Consumer consume)
+{
+    Stop();
+    if (!EnsurePortAudio())
+        return false;
+    const PaStreamParameters parameters = CaptureParameters(m_deviceIndex);
+    PaStream* stream = nullptr;
+    if (Pa_OpenStream(&stream, &parameters, nullptr, kStreamSampleRate, kChunkFrames, paNoFlag, nullptr, nullptr)
+        != paNoError)
+        return false;
+    if (Pa_StartStream(stream) != paNoError) {
+        Pa_CloseStream(stream);
+        return false;
+    }
+    m_stream = stream;
+    m_running = true;
+    m_thread = std::thread([this, consume = std::move(consume)] {
+        while (m_running) {
+            const PaError error = Pa_ReadStream(static_cast<PaStream*>(m_stream), m_chunk.data(), kChunkFrames);
+            // An overflow lost earlier frames, but this chunk holds good ones.
+            if (error != paNoError && error != paInputOverflowed)
+                break;
+            consume(m_chunk.data(), kChunkFrames);
+        }
+    });
+    return true;
+}
+
+void CPortAudioCapture::Stop()
+{
+    if (!m_thread.joinable())
+        return;
+    m_running = false;
+    m_thread.join();
+    Pa_StopStream(static_cast<PaStream*>(m_stream));
+    Pa_CloseStream(static_cast<PaStream*>(m_stream));
+    m_stream = nullptr;
+}
+
+} // namespace linlangok

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/audio/CaptureDevice.h"
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace linlangok {
+
+// Capture from a PortAudio device: a blocking-read stream at the capture format, read by the
+// device's own thread in small chunks (the callback-free API, so nothing here runs on
+// PortAudio's real-time thread).
+class CPortAudioCapture final : public ICaptureDevice {
+public:
+    CPortAudioCapture(int deviceIndex, std::string name);
+    ~CPortAudioCapture() override;
+
+    std::string Name() const override { return m_name; }
+    bool Start(Consumer consume) override;
+    void Stop() override;
+
+    // Whether the device can capture 44.1 kHz 16-bit stereo.
+    static bool CapturesStreamFormat(int deviceIndex);
+
+private:
+    int m_deviceIndex;
+    std::string m_name;
+    void* m_stream = nullptr; // PaStream*
+    std::atomic<bool> m_running {false};
+    std::vector<int16_t> m_chunk;
+    std::thread m_thread;
+};
+
+} // namespace linlangok

@@ -1,0 +1,54 @@
+#include "platform/audio/PortAudioOutput.h"
+
+#include "platform/audio/PortAudioLibrary.h"
+#include "platform/audio/SampleFormat.h"
+
+#include <portaudio.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace linlangok {
+
+CPortAudioOutput::CPortAudioOutput(const std::string& selection, size_t bufferFrames)
+    : CMixingAudioOutput(selection, bufferFrames)
+{
+    const auto device = FindPortAudioDevice(selection, false);
+    if (!device)
+        throw std::runtime_error("No audio output device " + selection + ".");
+    m_name = device->name;
+    PaStreamParameters parameters {};
+    parameters.device = device->index;
+    parameters.channelCount = kStreamChannels;
+    parameters.sampleFormat = paFloat32;
+    parameters.suggestedLatency = Pa_GetDeviceInfo(device->index)->defaultLowOutputLatency;
+    PaStream* stream = nullptr;
+    PaError error = Pa_OpenStream(
+        &stream, nullptr, &parameters, kStreamSampleRate, bufferFrames, paNoFlag, &CPortAudioOutput::Callback, this);
+    if (error == paNoError) {
+        error = Pa_StartStream(stream);
+        if (error != paNoError)
+            Pa_CloseStream(stream);
+    }
+    if (error != paNoError)
+        throw std::runtime_error("Can't open audio output device " + m_name + ": " + Pa_GetErrorText(error));
+    m_stream = stream;
+}
+
+CPortAudioOutput::~CPortAudioOutput()
+{
+    Pa_StopStream(static_cast<PaStream*>(m_stream));
+    Pa_CloseStream(static_cast<PaStream*>(m_stream));
+}
+
+int CPortAudioOutput::Callback(
+    const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*, unsigned long, void* self)
+{
+    auto& device = *static_cast<CPortAudioOutput*>(self);
+    const AudioBufferTiming timing {device.m_framesRendered, std::chrono::steady_clock::now(), kStreamSampleRate};
+    device.m_mixer.Render(static_cast<float*>(output), frames, timing);
+    device.m_framesRendered += frames;
+    return paContinue;
+}
+
+} // namespace linlangok

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/audio/MixingAudioOutput.h"
+
+#include <cstdint>
+#include <string>
+
+struct PaStreamCallbackTimeInfo;
+
+namespace linlangok {
+
+// The output stream on a PortAudio device: 44.1 kHz stereo float, one callback per buffer of the
+// configured size, in which the sources are mixed.
+class CPortAudioOutput final : public CMixingAudioOutput {
+public:
+    // Opens and starts the device that `selection` names ("default" or a PortAudio device name).
+    // Raises std::runtime_error when there is no such device or it cannot be opened.
+    CPortAudioOutput(const std::string& selection, size_t bufferFrames);
+    ~CPortAudioOutput() override;
+
+    CPortAudioOutput(const CPortAudioOutput&) = delete;
+    CPortAudioOutput& operator=(const CPortAudioOutput&) = delete;
+
+private:
+    static int Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
+        unsigned long statusFlags, void* self);
+
+    void* m_stream = nullptr; // PaStream*
+    uint64_t m_framesRendered = 0; // callback thread only
+};
+
+} // namespace linlangok

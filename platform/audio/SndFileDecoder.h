@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/audio/AudioFileDecoder.h"
+#include "platform/audio/LinearResampler.h"
+
+#include <optional>
+#include <vector>
+
+namespace linlangok {
+
+// IAudioFileDecoder over libsndfile: WAV, MP3 (through mpg123) and the other formats it reads.
+// Mono files play on both channels; of more channels the first two are used; other sample rates
+// are converted to 44.1 kHz. An MP3 file's length includes the encoder's delay and padding.
+class CSndFileDecoder final : public IAudioFileDecoder {
+public:
+    // Raises std::runtime_error with libsndfile's reason when the file cannot be opened.
+    explicit CSndFileDecoder(const std::filesystem::path& path);
+    ~CSndFileDecoder() override;
+
+    CSndFileDecoder(const CSndFileDecoder&) = delete;
+    CSndFileDecoder& operator=(const CSndFileDecoder&) = delete;
+
+    uint64_t LengthMilliseconds() const override { return m_lengthMilliseconds; }
+    size_t Read(float* samples, size_t frames) override;
+
+    // The opener for the accompaniment player.
+    static std::unique_ptr<IAudioFileDecoder> Open(const std::filesystem::path& path);
+
+private:
+    // Reads up to `frames` file frames as stereo into `samples`; 0 at the end.
+    size_t ReadStereo(float* samples, size_t frames);
+
+    void* m_file; // SNDFILE*
+    int m_channels = 0;
+    uint64_t m_lengthMilliseconds = 0;
+    std::vector<float> m_fileFrames; // one chunk in the file's channel layout
+    std::optional<CLinearResampler> m_resampler; // when the file is not at 44.1 kHz
+    std::vector<float> m_stereo; // one chunk of stereo frames for the resampler
+};
+
+} // namespace linlangok

@@ -1,0 +1,93 @@
+#include "platform/audio/WaveInSystem.h"
+
+#include "common/Text.h"
+#include "platform/audio/ClockedCapture.h"
+#include "platform/audio/PortAudioCapture.h"
+#include "platform/audio/PortAudioLibrary.h"
+#include "platform/audio/SampleFormat.h"
+#include "platform/audio/WaveInDevice.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace linlangok {
+namespace {
+
+constexpr std::string_view kWavPrefix = "wav:";
+
+std::shared_ptr<IFramePacer> CapturePacer()
+{
+    return std::make_shared<CRealTimePacer>(kStreamSampleRate, 0);
+}
+
+} // namespace
+
+CWaveInSystem::CWaveInSystem(std::vector<CaptureDeviceEntry> devices)
+    : m_devices(std::move(devices))
+    , m_streams(m_devices.size())
+{
+}
+
+uint32_t CWaveInSystem::DeviceCount()
+{
+    return static_cast<uint32_t>(m_devices.size());
+}
+
+uint32_t CWaveInSystem::Capabilities(uint32_t device, WaveInCapabilities& capabilities)
+{
+    if (device >= m_devices.size())
+        return kWaveInErrorBadDevice;
+    const CaptureDeviceEntry& entry = m_devices[device];
+    capabilities.name = Utf8ToUtf16(entry.name);
+    capabilities.formats = entry.capturesStreamFormat ? kWaveFormat4S16 : 0;
+    capabilities.channels = kStreamChannels;
+    return kWaveInOk;
+}
+
+uint32_t CWaveInSystem::Open(uint32_t device, IWaveInClient& client, std::unique_ptr<IWaveInHandle>& handle)
+{
+    if (device == kWaveMapper)
+        device = 0;
+    if (device >= m_devices.size())
+        return kWaveInErrorBadDevice;
+    std::shared_ptr<CCaptureStream> stream;
+    {
+        std::lock_guard lock(m_lock);
+        stream = m_streams[device].lock();
+        if (!stream) {
+            stream = std::make_shared<CCaptureStream>(m_devices[device].create());
+            m_streams[device] = stream;
+        }
+    }
+    return CWaveInDevice::Open(std::move(stream), client, handle);
+}
+
+std::vector<CaptureDeviceEntry> CaptureDevicesForSelection(const std::string& selection)
+{
+    if (selection == "null")
+        return {{"null", true, [] { return CreateNullCapture(CapturePacer()); }}};
+    if (selection.starts_with(kWavPrefix)) {
+        const std::filesystem::path path = selection.substr(kWavPrefix.size());
+        return {{selection, true, [path] { return CreateWavFileCapture(path, CapturePacer()); }}};
+    }
+    std::vector<CaptureDeviceEntry> devices;
+    for (const PortAudioDevice& device : PortAudioDevices(true)) {
+        devices.push_back({device.name, CPortAudioCapture::CapturesStreamFormat(device.index),
+            [device] { return std::make_unique<CPortAudioCapture>(device.index, device.name); }});
+    }
+    if (const auto first = FindPortAudioDevice(selection, true)) {
+        const auto found = std::find_if(
+            devices.begin(), devices.end(), [&](const CaptureDeviceEntry& entry) { return entry.name == first->name; });
+        if (found != devices.end())
+            std::rotate(devices.begin(), found, found + 1);
+    }
+    return devices;
+}
+
+std::unique_ptr<IWaveInSystem> CreateWaveInSystem()
+{
+    const char* selection = std::getenv("LINLANGOK_AUDIO_IN");
+    return std::make_unique<CWaveInSystem>(CaptureDevicesForSelection(selection && *selection ? selection : "default"));
+}
+
+} // namespace linlangok

@@ -1,0 +1,73 @@
+// linlangok-tool play and record, run as the user runs them, on the WAV-file devices.
+#include "tests/platform/AudioTestSignals.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+namespace linlangok {
+namespace {
+
+class AudioToolTest : public testing::Test {
+protected:
+    // Runs the tool in the temporary folder (also its program folder); returns the exit code.
+    int Run(const std::string& environment, const std::string& arguments)
+    {
+        const std::string command = "cd '" + m_folder.Path().string() + "' && LINLANGOK_HOME=. " + environment
+            + " '" LINLANGOK_TOOL "' " + arguments + " > output.txt 2> errors.txt";
+        const int status = std::system(command.c_str());
+        m_output = test::ReadWholeFile(m_folder.Path() / "output.txt");
+        m_errors = test::ReadWholeFile(m_folder.Path() / "errors.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    test::CTemporaryFolder m_folder;
+    std::string m_output;
+    std::string m_errors;
+};
+
+TEST_F(AudioToolTest, PlayWritesTheFileToTheWavDeviceAndReportsPosition)
+{
+    const auto signal = test::ChirpFrames(22050, 300, 3000, 0.5);
+    test::WriteWavFile(m_folder.Path() / "song.wav", signal);
+    ASSERT_EQ(Run("LINLANGOK_AUDIO_OUT=wav:out.wav", "play song.wav"), 0) << m_errors;
+    EXPECT_EQ(m_output, "position 0.0 s, length 0 s\nposition 0.5 s, length 0 s\n");
+    EXPECT_EQ(m_errors, "");
+    const auto output = test::ReadAudioFile(m_folder.Path() / "out.wav");
+    const size_t start = test::FirstSoundingFrame(output.samples) - test::FirstSoundingFrame(signal);
+    ASSERT_GE(output.samples.size(), start * 2 + signal.size());
+    EXPECT_EQ(std::vector<int16_t>(output.samples.begin() + static_cast<long>(start * 2),
+                  output.samples.begin() + static_cast<long>(start * 2 + signal.size())),
+        signal);
+
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=null", "play missing.mp3"), 1);
+    EXPECT_EQ(m_errors, "错误: 播放文件时出错!\n");
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=wav:no/such/folder.wav", "play song.wav"), 1);
+    EXPECT_EQ(m_errors, "Can't create WAV file no/such/folder.wav.\n");
+    EXPECT_EQ(Run("", "play"), 2);
+}
+
+TEST_F(AudioToolTest, RecordSavesWhatTheInputDeviceCaptures)
+{
+    test::WriteWavFile(m_folder.Path() / "voice.wav", test::SineFrames(44100, 440, 0.5));
+    ASSERT_EQ(Run("LINLANGOK_AUDIO_IN=wav:voice.wav", "record take.mp3 --seconds 0.5"), 0) << m_errors;
+    EXPECT_EQ(m_output, "recording 0.5 s from wav:voice.wav\n");
+    const auto take = test::ReadAudioFile(m_folder.Path() / "take.mp3");
+    // Half a second in real time, give or take the 10 ms chunks and a loaded machine.
+    EXPECT_GE(take.samples.size() / 2, 22050u - 441);
+    EXPECT_LE(take.samples.size() / 2, 22050u + 8820);
+    EXPECT_EQ(test::PeakFrequency(take.samples.data() + 4410 * 2, 4096, 2, 0, 44100, 400, 480), 440);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / ".$$a.tmp"));
+
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=wav:missing.wav", "record x.mp3 --seconds 1"), 1);
+    EXPECT_EQ(m_errors, "Can't open WaveIN Device.\n");
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 0"), 2);
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 1s"), 2);
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3"), 2);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "x.mp3"));
+}
+
+} // namespace
+} // namespace linlangok

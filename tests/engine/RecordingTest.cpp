@@ -1,0 +1,318 @@
+#include "engine/RecordingController.h"
+#include "mixer/MemoryMixer.h"
+#include "tests/engine/RecordingFakeWaveIn.h"
+#include "tests/support/ScriptedUserPrompts.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <sstream>
+#include <stdexcept>
+
+namespace linlangok {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// Keeps every block it is given.
+struct CBlockSink : IRecordingSink {
+    void Write(const uint8_t* samples, size_t byteCount) override
+    {
+        std::lock_guard lock(mutex);
+        blocks.emplace_back(samples, samples + byteCount);
+        arrived.notify_all();
+    }
+    void WaitForBlocks(size_t count)
+    {
+        std::unique_lock lock(mutex);
+        arrived.wait(lock, [&] { return blocks.size() >= count; });
+    }
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::vector<std::vector<uint8_t>> blocks;
+};
+
+// An encoder that passes the samples through unchanged and ends the stream with "END".
+struct CPassThroughEncoder : IMp3Encoder {
+    bool Encode(const int16_t* samples, size_t frames, std::vector<uint8_t>& output) override
+    {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(samples);
+        output.assign(bytes, bytes + frames * 4);
+        return true;
+    }
+    bool Flush(std::vector<uint8_t>& output) override
+    {
+        output = {'E', 'N', 'D'};
+        return true;
+    }
+};
+
+struct CPassThroughLibrary : IMp3EncoderLibrary {
+    std::unique_ptr<IMp3Encoder> InitStream(const Mp3EncoderSettings& settings) override
+    {
+        EXPECT_EQ(settings.bitrate, 128);
+        EXPECT_EQ(settings.outputSampleRate, 0);
+        return std::make_unique<CPassThroughEncoder>();
+    }
+};
+
+struct CFakeSlider : ISliderControl {
+    void SetEnabled(bool enabled) override { this->enabled = enabled; }
+    void SetRange(int, int) override { }
+    int Minimum() const override { return 0; }
+    int Maximum() const override { return 100; }
+    void SetPosition(int) override { }
+    int Position() const override { return 0; }
+    bool enabled = true;
+};
+
+std::string RaisedBy(const std::function<void()>& operation)
+{
+    try {
+        operation();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(WaveRecorder, StopAfterThreeAndAHalfSecondsHandsOnAFullAndAPartBlock)
+{
+    test::CFakeWaveIn waveIn;
+    CWaveRecorder recorder(waveIn, 0, waveIn.devices[0]);
+    CBlockSink sink;
+    recorder.StartRecording(sink);
+    EXPECT_EQ(waveIn.Calls(), (Calls {"open", "prepare", "prepare", "add", "add", "start"}));
+    recorder.StartRecording(sink); // already recording: nothing happens
+    EXPECT_EQ(waveIn.Calls().size(), 6u);
+    waveIn.Capture(88200, 1, 2);
+    sink.WaitForBlocks(1);
+    waveIn.Capture(66150, 3, 4);
+    recorder.StopRecording();
+    EXPECT_FALSE(recorder.IsRecording());
+    EXPECT_FALSE(waveIn.IsOpen());
+    ASSERT_EQ(sink.blocks.size(), 2u);
+    EXPECT_EQ(sink.blocks[0].size(), 352800u);
+    EXPECT_EQ(sink.blocks[1].size(), 264600u);
+    EXPECT_EQ(sink.blocks[0][0], 1);
+    EXPECT_EQ(sink.blocks[0][352798], 2);
+    EXPECT_EQ(sink.blocks[1][264598], 4);
+    const Calls calls = waveIn.Calls();
+    EXPECT_EQ(Calls(calls.end() - 4, calls.end()), (Calls {"reset", "unprepare", "unprepare", "close"}));
+
+    // The recorder serves the next recording with the same buffers.
+    CBlockSink next;
+    recorder.StartRecording(next);
+    waveIn.Capture(1000, 5, 6);
+    recorder.StopRecording();
+    ASSERT_EQ(next.blocks.size(), 1u);
+    EXPECT_EQ(next.blocks[0].size(), 4000u);
+    recorder.StopRecording();
+}
+
+TEST(WaveRecorder, EveryFailedStepOfTheStartIsUndoneAndRaised)
+{
+    struct Case {
+        const char* operation;
+        int call;
+        const char* message;
+        Calls calls;
+    };
+    const Case cases[] = {
+        {"open", 1, "Can't open WaveIN Device.", {"open"}},
+        {"prepare", 1, "Error preparing WAVEHDR 1.", {"open", "prepare", "close"}},
+        {"prepare", 2, "Error preparing WAVEHDR 2.", {"open", "prepare", "prepare", "unprepare", "close"}},
+        {"add", 1, "Error queueing WAVEHDR 1.",
+            {"open", "prepare", "prepare", "add", "unprepare", "unprepare", "close"}},
+        {"add", 2, "Error queueing WAVEHDR 2.",
+            {"open", "prepare", "prepare", "add", "add", "reset", "unprepare", "unprepare", "close"}},
+        {"start", 1, "Error starting record.",
+            {"open", "prepare", "prepare", "add", "add", "start", "reset", "unprepare", "unprepare", "close"}},
+    };
+    for (const Case& failure : cases) {
+        SCOPED_TRACE(failure.message);
+        test::CFakeWaveIn waveIn;
+        waveIn.FailOn(failure.operation, failure.call, kWaveInErrorAllocated);
+        CWaveRecorder recorder(waveIn, 0, waveIn.devices[0]);
+        CBlockSink sink;
+        EXPECT_EQ(RaisedBy([&] { recorder.StartRecording(sink); }), failure.message);
+        EXPECT_EQ(waveIn.Calls(), failure.calls);
+        EXPECT_FALSE(recorder.IsRecording());
+        EXPECT_FALSE(waveIn.IsOpen());
+        // Idle again: the next start works.
+        recorder.StartRecording(sink);
+        EXPECT_TRUE(recorder.IsRecording());
+        recorder.StopRecording();
+    }
+}
+
+TEST(WaveRecorder, ClosingIsRetriedUntilTheDeviceCloses)
+{
+    test::CFakeWaveIn waveIn;
+    for (int call = 1; call <= 3; ++call)
+        waveIn.FailOn("close", call, kWaveInErrorStillPlaying);
+    CWaveRecorder recorder(waveIn, 0, waveIn.devices[0]);
+    CBlockSink sink;
+    recorder.StartRecording(sink);
+    recorder.StopRecording();
+    const Calls calls = waveIn.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "close"), 4);
+    EXPECT_FALSE(waveIn.IsOpen());
+}
+
+class RecordingControllerTest : public ::testing::Test {
+protected:
+    RecordingControllerTest()
+    {
+        m_waveIn.devices = {{u"Line In", 0, 2}, {u"Microphone", kWaveFormat4S16, 2}, {u"USB", kWaveFormat4S16, 2}};
+        ::setenv("LINLANGOK_HOME", m_folder.Path().c_str(), 1);
+        SetMp3EncoderLibrary(std::make_shared<CPassThroughLibrary>());
+    }
+    ~RecordingControllerTest() override
+    {
+        SetMp3EncoderLibrary(nullptr);
+        ::unsetenv("LINLANGOK_HOME");
+    }
+
+    std::filesystem::path Temporary() const { return m_folder.Path() / ".$$a.tmp"; }
+
+    test::CTemporaryFolder m_folder;
+    // Device n's mixer is mixer n: the microphone's recording sources are `names`, the USB
+    // device has a microphone line only.
+    void AddMixers(const std::vector<std::u16string>& names)
+    {
+        m_mixers.AddMixer();
+        auto& microphone = m_mixers.AddMixer().Layout();
+        const auto waveIn = microphone.AddDestination(kMixerDestinationWaveIn, u"Recording", 2);
+        for (const auto& name : names)
+            microphone.AddSource(waveIn, kMixerSourceAnalog, name, 2);
+        auto& usb = m_mixers.AddMixer().Layout();
+        usb.AddSource(usb.AddDestination(kMixerDestinationWaveIn, u"Recording", 2), kMixerSourceMicrophone, u"Mic", 1);
+    }
+
+    test::CFakeWaveIn m_waveIn;
+    test::CScriptedUserPrompts m_prompts;
+    std::ostringstream m_output;
+    CMemoryMixerSystem m_mixers;
+    CInputDeviceList m_devices {m_waveIn, m_mixers};
+};
+
+TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
+{
+    AddMixers({});
+    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
+    EXPECT_EQ(controller.DeviceNames(), (std::vector<std::u16string> {u"Microphone", u"USB"}));
+    controller.StartRecording(); // no device selected yet
+    EXPECT_TRUE(m_waveIn.Calls().empty());
+    EXPECT_FALSE(controller.IsRecording());
+    controller.SelectDevice(u"Microphone");
+    EXPECT_EQ(controller.SelectedRecorder()->DeviceNumber(), 1u);
+    controller.StartRecording();
+    EXPECT_TRUE(controller.IsRecording());
+    EXPECT_TRUE(std::filesystem::exists(Temporary()));
+    controller.StartRecording(); // already recording
+    const Calls calls = m_waveIn.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "open"), 1);
+    m_waveIn.Capture(3, 0x0101, 0x0202);
+
+    const auto saved = m_folder.Path() / "我的歌.mp3";
+    m_prompts.m_paths.push_back(saved);
+    controller.StopRecording();
+    EXPECT_FALSE(controller.IsRecording());
+    EXPECT_FALSE(m_waveIn.IsOpen());
+    ASSERT_EQ(m_prompts.m_fileDialogs.size(), 1u);
+    EXPECT_EQ(m_prompts.m_fileDialogs[0].filters[0].description, u"Music Files (*.mp3)");
+    const std::string frame = "\x01\x01\x02\x02";
+    EXPECT_EQ(test::ReadWholeFile(saved), frame + frame + frame + "END");
+    EXPECT_FALSE(std::filesystem::exists(Temporary()));
+    EXPECT_EQ(m_output.str(), "");
+    controller.StopRecording(); // nothing records: no dialog
+    EXPECT_EQ(m_prompts.m_fileDialogs.size(), 1u);
+}
+
+TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndLeaveNoRecording)
+{
+    AddMixers({});
+    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
+    controller.SelectDevice(u"Microphone");
+    SetMp3EncoderLibrary(nullptr);
+    controller.StartRecording();
+    EXPECT_EQ(m_output.str(), "Error loading lame_enc.DLL\n");
+    EXPECT_FALSE(controller.IsRecording());
+    EXPECT_TRUE(m_waveIn.Calls().empty());
+
+    m_output.str("");
+    SetMp3EncoderLibrary(std::make_shared<CPassThroughLibrary>());
+    m_waveIn.FailOn("open", 1, kWaveInErrorAllocated);
+    controller.StartRecording();
+    EXPECT_EQ(m_output.str(), "Can't open WaveIN Device.\n");
+    EXPECT_FALSE(controller.IsRecording());
+    controller.StopRecording(); // a failed start is not saved
+    EXPECT_TRUE(m_prompts.m_fileDialogs.empty());
+    EXPECT_TRUE(m_prompts.m_messages.empty());
+
+    EXPECT_EQ(RaisedBy([&] { controller.SelectDevice(u"Line In"); }), "Device not found."); // cannot record
+    EXPECT_EQ(RaisedBy([&] { controller.SelectDevice(u""); }), "Device not found.");
+    EXPECT_EQ(RaisedBy([&] { controller.SelectDevice(u"microphone"); }), "Device not found.");
+    EXPECT_EQ(controller.SelectedRecorder()->Capabilities().name, u"Microphone");
+}
+
+TEST_F(RecordingControllerTest, StereoMixSliderTakesTheFirstNameThatExists)
+{
+    AddMixers({u"Mic", u"立体声混音", u"StereoMix", u"Stereo Mix "});
+    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
+    CFakeSlider slider;
+    controller.StereoMixSlider().Attach(&slider);
+    controller.BindStereoMixSlider(); // no device selected
+    EXPECT_EQ(controller.StereoMixSlider().Line(), nullptr);
+    EXPECT_FALSE(slider.enabled);
+
+    controller.SelectDevice(u"Microphone");
+    EXPECT_EQ(
+        controller.LineNames(), (std::vector<std::u16string> {u"Mic", u"立体声混音", u"StereoMix", u"Stereo Mix "}));
+    controller.BindStereoMixSlider();
+    ASSERT_NE(controller.StereoMixSlider().Line(), nullptr);
+    EXPECT_EQ(controller.StereoMixSlider().Line()->Name(), u"StereoMix");
+
+    controller.SelectDevice(u"USB"); // no stereo-mix line there
+    EXPECT_EQ(controller.LineNames(), std::vector<std::u16string> {u"Mic"});
+    controller.BindStereoMixSlider();
+    EXPECT_EQ(controller.StereoMixSlider().Line(), nullptr);
+    EXPECT_FALSE(slider.enabled);
+}
+
+TEST_F(RecordingControllerTest, DeviceWhoseMixerCannotOpenIsSelectedWithoutLines)
+{
+    AddMixers({u"立體聲混音"});
+    m_mixers.RefuseOpening(true);
+    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
+    EXPECT_EQ(RaisedBy([&] { controller.SelectDevice(u"Microphone"); }), "Can't open Mixer Device.");
+    EXPECT_EQ(controller.SelectedRecorder()->Capabilities().name, u"Microphone");
+    EXPECT_TRUE(controller.LineNames().empty());
+    controller.BindStereoMixSlider();
+    EXPECT_EQ(controller.StereoMixSlider().Line(), nullptr);
+    m_mixers.RefuseOpening(false);
+    controller.SelectDevice(u"Microphone");
+    controller.BindStereoMixSlider();
+    ASSERT_NE(controller.StereoMixSlider().Line(), nullptr);
+    EXPECT_EQ(controller.StereoMixSlider().Line()->Name(), u"立體聲混音");
+}
+
+TEST_F(RecordingControllerTest, DestroyedWhileRecordingStopsWithoutSaving)
+{
+    AddMixers({});
+    {
+        CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
+        controller.SelectDevice(u"USB");
+        controller.StartRecording();
+        m_waveIn.Capture(10, 7, 7);
+    }
+    EXPECT_FALSE(m_waveIn.IsOpen());
+    EXPECT_TRUE(m_prompts.m_fileDialogs.empty());
+    EXPECT_EQ(std::filesystem::file_size(Temporary()), 43u); // finished: 10 frames and the end
+}
+
+} // namespace
+} // namespace linlangok

@@ -1,0 +1,130 @@
+#include "tests/platform/AudioTestSignals.h"
+
+#include "platform/audio/SampleFormat.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <numbers>
+#include <stdexcept>
+
+namespace linlangok::test {
+namespace {
+
+void WriteFile(
+    const std::filesystem::path& path, const std::vector<int16_t>& samples, int rate, int channels, int format)
+{
+    SF_INFO info {};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        throw std::runtime_error("cannot create " + path.string());
+    const auto frames = static_cast<sf_count_t>(samples.size() / static_cast<size_t>(channels));
+    const sf_count_t written = sf_writef_short(file, samples.data(), frames);
+    sf_close(file);
+    if (written != frames)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+int16_t Sample(double value)
+{
+    return static_cast<int16_t>(std::lrint(value * 32767.0));
+}
+
+} // namespace
+
+std::vector<int16_t> SineFrames(size_t frames, double frequency, double amplitude, int rate, int channels)
+{
+    std::vector<int16_t> samples(frames * static_cast<size_t>(channels));
+    for (size_t frame = 0; frame < frames; ++frame) {
+        for (int channel = 0; channel < channels; ++channel) {
+            const double phase = 2 * std::numbers::pi * frequency * (channel + 1) * static_cast<double>(frame) / rate;
+            samples[frame * static_cast<size_t>(channels) + static_cast<size_t>(channel)]
+                = Sample(amplitude * std::sin(phase));
+        }
+    }
+    return samples;
+}
+
+std::vector<int16_t> ChirpFrames(size_t frames, double from, double to, double amplitude)
+{
+    std::vector<int16_t> samples(frames * 2);
+    const double duration = static_cast<double>(frames) / 44100;
+    for (size_t frame = 0; frame < frames; ++frame) {
+        const double t = static_cast<double>(frame) / 44100;
+        const double up = 2 * std::numbers::pi * (from * t + (to - from) * t * t / (2 * duration));
+        const double down = 2 * std::numbers::pi * (to * t + (from - to) * t * t / (2 * duration));
+        samples[frame * 2] = Sample(amplitude * std::sin(up));
+        samples[frame * 2 + 1] = Sample(amplitude * std::sin(down));
+    }
+    return samples;
+}
+
+void WriteWavFile(const std::filesystem::path& path, const std::vector<int16_t>& samples, int rate, int channels)
+{
+    WriteFile(path, samples, rate, channels, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+}
+
+void WriteMp3File(const std::filesystem::path& path, const std::vector<int16_t>& samples)
+{
+    WriteFile(path, samples, 44100, 2, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III);
+}
+
+DecodedAudio ReadAudioFile(const std::filesystem::path& path)
+{
+    SF_INFO info {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file)
+        throw std::runtime_error("cannot open " + path.string());
+    DecodedAudio audio {info.samplerate, info.channels, {}};
+    std::vector<float> chunk(4096 * static_cast<size_t>(info.channels));
+    for (;;) {
+        const sf_count_t read = sf_readf_float(file, chunk.data(), 4096);
+        if (read <= 0)
+            break;
+        std::transform(
+            chunk.begin(), chunk.begin() + read * info.channels, std::back_inserter(audio.samples), FloatToInt16);
+    }
+    sf_close(file);
+    return audio;
+}
+
+size_t FirstSoundingFrame(const std::vector<int16_t>& samples, int channels)
+{
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (samples[i] != 0)
+            return i / static_cast<size_t>(channels);
+    }
+    return samples.size() / static_cast<size_t>(channels);
+}
+
+double PeakFrequency(
+    const int16_t* samples, size_t frames, int channels, int channel, int rate, double low, double high)
+{
+    double best = low;
+    double bestPower = -1;
+    for (double frequency = low; frequency <= high; frequency += 1.0) {
+        const double coefficient = 2 * std::cos(2 * std::numbers::pi * frequency / rate);
+        double previous = 0;
+        double beforePrevious = 0;
+        for (size_t frame = 0; frame < frames; ++frame) {
+            const double value = samples[frame * static_cast<size_t>(channels) + static_cast<size_t>(channel)]
+                + coefficient * previous - beforePrevious;
+            beforePrevious = previous;
+            previous = value;
+        }
+        const double power
+            = previous * previous + beforePrevious * beforePrevious - coefficient * previous * beforePrevious;
+        if (power > bestPower) {
+            bestPower = power;
+            best = frequency;
+        }
+    }
+    return best;
+}
+
+} // namespace linlangok::test

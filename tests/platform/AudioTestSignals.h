@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+// Known signals and audio files for the audio tests.
+namespace linlangok::test {
+
+// Interleaved 16-bit frames: `channels` channels at `rate`, channel c a sine of
+// frequency × (c + 1) Hz at the given amplitude (0..1), so swapped channels show.
+std::vector<int16_t> SineFrames(size_t frames, double frequency, double amplitude, int rate = 44100, int channels = 2);
+
+// A stereo chirp sweeping from `from` to `to` Hz on the left and the reverse on the right: every
+// part of it differs from every other, so a shifted or repeated block shows.
+std::vector<int16_t> ChirpFrames(size_t frames, double from, double to, double amplitude);
+
+void WriteWavFile(
+    const std::filesystem::path& path, const std::vector<int16_t>& samples, int rate = 44100, int channels = 2);
+void WriteMp3File(const std::filesystem::path& path, const std::vector<int16_t>& samples);
+
+struct DecodedAudio {
+    int rate = 0;
+    int channels = 0;
+    std::vector<int16_t> samples; // interleaved
+};
+
+// Every frame of an audio file as libsndfile decodes it, converted to 16 bits as the streams do.
+DecodedAudio ReadAudioFile(const std::filesystem::path& path);
+
+// Index of the first frame with a nonzero sample (frame count when all are zero).
+size_t FirstSoundingFrame(const std::vector<int16_t>& samples, int channels = 2);
+
+// The frequency (Hz) at which one channel's energy peaks, searched in 1 Hz steps between `low`
+// and `high` (Goertzel).
+double PeakFrequency(
+    const int16_t* samples, size_t frames, int channels, int channel, int rate, double low, double high);
+
+} // namespace linlangok::test

@@ -1,0 +1,70 @@
+// record OUT.mp3 --seconds S: S seconds from the first recording device of the input that
+// LINLANGOK_AUDIO_IN selects, through the recording controller, saved to OUT.mp3.
+
+#include "common/Text.h"
+#include "engine/RecordingController.h"
+#include "platform/audio/WaveInSystem.h"
+#include "tools/Commands.h"
+#include "tools/SaveToPathPrompts.h"
+
+#include <chrono>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace linlangok {
+namespace {
+
+constexpr const char* kUsage = "record OUT.mp3 --seconds S";
+constexpr double kLongestRecording = 24 * 3600;
+
+int Fail(const std::string& message)
+{
+    std::cerr << message << (message.ends_with('\n') ? "" : "\n");
+    return 1;
+}
+
+} // namespace
+
+int RunRecordCommand(ToolContext& context)
+{
+    const auto& arguments = context.arguments;
+    if (arguments.size() != 3 || arguments[1] != "--seconds")
+        return UsageError(kUsage);
+    double seconds = 0;
+    try {
+        size_t used = 0;
+        seconds = std::stod(arguments[2], &used);
+        if (used != arguments[2].size() || !(seconds > 0 && seconds <= kLongestRecording))
+            return UsageError(kUsage);
+    } catch (const std::logic_error&) {
+        return UsageError(kUsage);
+    }
+
+    const auto waveIn = CreateWaveInSystem();
+    CInputDeviceList devices(*waveIn);
+    CSaveToPathPrompts prompts(context.prompts, arguments[0]);
+    std::ostringstream errors; // the controller's standard output, for its error texts
+    CRecordingController controller(devices, prompts, errors);
+    const auto names = controller.DeviceNames();
+    if (names.empty())
+        return Fail("No recording device.");
+    try {
+        controller.SelectDevice(names.front());
+    } catch (const std::runtime_error&) {
+        // "Can't open Mixer Device.": the device is selected all the same, and records without it.
+    }
+    controller.StartRecording();
+    if (!controller.IsRecording())
+        return Fail(errors.str());
+    std::cout << "recording " << seconds << " s from " << Utf16ToUtf8(names.front()) << std::endl;
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const auto saved = controller.StopRecording();
+    if (!errors.str().empty())
+        return Fail(errors.str());
+    return saved ? 0 : 1;
+}
+
+} // namespace linlangok
