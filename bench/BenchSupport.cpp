@@ -1,10 +1,7 @@
 #include "bench/BenchSupport.h"
 
-#include "common/Text.h"
-
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 namespace linlangok::bench {
@@ -111,12 +108,6 @@ double Percentile(std::vector<double> values, double fraction)
         return 0.0;
     std::sort(values.begin(), values.end());
     return values[std::min(values.size() - 1, static_cast<size_t>(fraction * (values.size() - 1) + 0.5))];
-}
-
-EPromptAnswer CPrintingPrompts::ShowMessage(const MessageRequest& request)
-{
-    std::fprintf(stderr, "%s\n", Utf16ToUtf8(request.text).c_str());
-    return EPromptAnswer::Ok;
 }
 
 std::string ClickTrackBytes(double seconds)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "common/UserPrompts.h"
-
 #include <string>
 #include <vector>
 
@@ -19,15 +17,5 @@ std::string ClickTrackBytes(double seconds);
 
 // The value at `fraction` (0..1) of the sorted values; 0 for none.
 double Percentile(std::vector<double> values, double fraction);
-
-// Prompts for the benchmark programs: messages go to standard error, questions are declined.
-class CPrintingPrompts final : public IUserPrompts {
-public:
-    EPromptAnswer ShowMessage(const MessageRequest& request) override;
-    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return std::nullopt; }
-    std::optional<FontChoice> AskFont(const FontChoice&) override { return std::nullopt; }
-};
 
 } // namespace linlangok::bench

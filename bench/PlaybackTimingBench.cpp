@@ -10,6 +10,7 @@
 // bench_playback_timing [--seconds N] [--idle]   (default 60 s, one core kept busy)
 
 #include "bench/BenchSupport.h"
+#include "bench/support/SilentPrompts.h"
 #include "engine/ManualTimerDriver.h"
 #include "engine/MidiSequencer.h"
 #include "engine/UiTaskQueue.h"
@@ -169,7 +170,7 @@ int main(int argc, char** argv)
         = std::filesystem::temp_directory_path() / ("bench_timing_" + std::to_string(getpid()) + ".mid");
     std::ofstream(songPath, std::ios::binary) << bench::DenseSongBytes(seconds);
 
-    bench::CPrintingPrompts prompts;
+    bench::CSilentPrompts prompts;
     const std::vector<int32_t> schedule = VirtualSchedule(prompts, songPath);
     CThreadTimerDriver driver;
     CMidiSong song(prompts, driver);
