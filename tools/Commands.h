@@ -45,4 +45,8 @@ int RunListCommand(ToolContext& context);
 inline constexpr const char* kRenderUsage = "render IN.mid OUT.wav [--transpose N]";
 int RunRenderCommand(ToolContext& context);
 
+// playmidi FILE: a MIDI song in real time through the built-in synthesizer on LINLANGOK_AUDIO_OUT.
+inline constexpr const char* kPlayMidiUsage = "playmidi FILE";
+int RunPlayMidiCommand(ToolContext& context);
+
 } // namespace linlangok

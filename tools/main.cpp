@@ -25,6 +25,7 @@ constexpr ToolCommandEntry kCommands[] = {
     {"lyrics", "lyrics FILE", RunMidiLyrics},
     {"transpose", "transpose IN OUT N", RunMidiTranspose},
     {"render", kRenderUsage, RunRenderCommand},
+    {"playmidi", kPlayMidiUsage, RunPlayMidiCommand},
     {nullptr, nullptr, nullptr},
 };
 

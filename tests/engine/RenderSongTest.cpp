@@ -2,6 +2,7 @@
 #include "engine/ManualTimerDriver.h"
 #include "midi/MidiSong.h"
 #include "platform/midi/MidiOutputDeviceList.h"
+#include "tests/platform/AudioTestSignals.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -10,8 +11,8 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 namespace linlangok {
@@ -20,53 +21,27 @@ namespace {
 using test::CScriptedUserPrompts;
 using test::CTemporaryFolder;
 
-struct WavContent {
-    int channels = 0;
-    int sampleRate = 0;
+struct WavContent : test::DecodedAudio {
     int bits = 0;
-    std::vector<int16_t> samples; // interleaved
     size_t Frames() const { return channels ? samples.size() / channels : 0; }
-    double Seconds() const { return sampleRate ? double(Frames()) / sampleRate : 0.0; }
+    double Seconds() const { return rate ? double(Frames()) / rate : 0.0; }
 };
 
-uint32_t Little(const std::string& bytes, size_t at, int size)
-{
-    uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
-    return value;
-}
-
-// Reads a PCM WAV file chunk by chunk.
 WavContent ReadWav(const std::filesystem::path& path)
 {
-    const std::string bytes = test::ReadWholeFile(path);
     WavContent wav;
-    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0)
-        return wav;
-    for (size_t at = 12; at + 8 <= bytes.size();) {
-        const std::string id = bytes.substr(at, 4);
-        const uint32_t size = Little(bytes, at + 4, 4);
-        if (at + 8 + size > bytes.size())
-            break;
-        if (id == "fmt ") {
-            wav.channels = static_cast<int>(Little(bytes, at + 10, 2));
-            wav.sampleRate = static_cast<int>(Little(bytes, at + 12, 4));
-            wav.bits = static_cast<int>(Little(bytes, at + 22, 2));
-        } else if (id == "data") {
-            wav.samples.resize(size / 2);
-            std::memcpy(wav.samples.data(), bytes.data() + at + 8, wav.samples.size() * 2);
-        }
-        at += 8 + size + (size & 1);
-    }
+    static_cast<test::DecodedAudio&>(wav) = test::ReadAudioFile(path);
+    const std::string header = test::ReadWholeFile(path).substr(0, 36);
+    if (header.size() == 36 && header.compare(12, 4, "fmt ") == 0)
+        wav.bits = static_cast<uint8_t>(header[34]) | static_cast<uint8_t>(header[35]) << 8;
     return wav;
 }
 
 // Root mean square of the left channel between two times, full scale = 1.
 double Loudness(const WavContent& wav, double from, double to)
 {
-    const size_t first = static_cast<size_t>(from * wav.sampleRate);
-    const size_t last = std::min(wav.Frames(), static_cast<size_t>(to * wav.sampleRate));
+    const size_t first = static_cast<size_t>(from * wav.rate);
+    const size_t last = std::min(wav.Frames(), static_cast<size_t>(to * wav.rate));
     double sum = 0.0;
     for (size_t frame = first; frame < last; ++frame)
         sum += std::pow(wav.samples[frame * wav.channels] / 32768.0, 2);
@@ -76,22 +51,19 @@ double Loudness(const WavContent& wav, double from, double to)
 // Seconds of the first left sample louder than the threshold at or after `from`; -1 if none.
 double FirstLoud(const WavContent& wav, double from, double threshold)
 {
-    for (size_t frame = static_cast<size_t>(from * wav.sampleRate); frame < wav.Frames(); ++frame) {
+    for (size_t frame = static_cast<size_t>(from * wav.rate); frame < wav.Frames(); ++frame) {
         if (std::abs(wav.samples[frame * wav.channels] / 32768.0) > threshold)
-            return double(frame) / wav.sampleRate;
+            return double(frame) / wav.rate;
     }
     return -1.0;
 }
 
-// Sign changes of the left channel per second between two times.
-double CrossingRate(const WavContent& wav, double from, double to)
+// The frequency (Hz) where the left channel's energy peaks between two times.
+double PitchBetween(const WavContent& wav, double from, double to)
 {
-    int crossings = 0;
-    const size_t first = static_cast<size_t>(from * wav.sampleRate);
-    const size_t last = static_cast<size_t>(to * wav.sampleRate);
-    for (size_t frame = first + 1; frame < last; ++frame)
-        crossings += (wav.samples[frame * wav.channels] < 0) != (wav.samples[(frame - 1) * wav.channels] < 0);
-    return crossings / (to - from);
+    const auto first = static_cast<size_t>(from * wav.rate);
+    return test::PeakFrequency(wav.samples.data() + first * wav.channels, static_cast<size_t>((to - from) * wav.rate),
+        wav.channels, 0, wav.rate, 200, 2000);
 }
 
 size_t ClippedSamples(const WavContent& wav)
@@ -100,12 +72,11 @@ size_t ClippedSamples(const WavContent& wav)
         wav.samples.begin(), wav.samples.end(), [](int16_t sample) { return sample == 32767 || sample == -32768; });
 }
 
-// Format 0, division 96, 500000 µs per quarter: a flute C5 for a quarter note at beats 0 and 2.
-std::string TwoFluteNotes()
+// Format 0, division 96, 500000 µs per quarter, a flute: the events after the program change.
+std::string FluteSong(const std::string& notes)
 {
-    const std::string events = std::string("\x00\xFF\x51\x03\x07\xA1\x20", 7) + std::string("\x00\xC0\x49", 3)
-        + std::string("\x00\x90\x48\x64", 4) + std::string("\x60\x80\x48\x00", 4) + std::string("\x60\x90\x48\x64", 4)
-        + std::string("\x60\x80\x48\x00", 4) + std::string("\x00\xFF\x2F\x00", 4);
+    const std::string events = std::string("\x00\xFF\x51\x03\x07\xA1\x20", 7) + std::string("\x00\xC0\x49", 3) + notes
+        + std::string("\x00\xFF\x2F\x00", 4);
     const std::string length({char(0), char(0), char(events.size() >> 8), char(events.size() & 0xFF)});
     return std::string("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60", 14) + "MTrk" + length + events;
 }
@@ -121,7 +92,9 @@ protected:
     {
         if (!HaveSoundFont())
             GTEST_SKIP() << "no SoundFont in /usr/share/sounds/sf2 and LINLANGOK_SOUNDFONT unset";
-        m_song = m_folder.WriteFile("two notes.mid", TwoFluteNotes());
+        // C5 for a quarter note at beats 0 and 2.
+        m_song = m_folder.WriteFile("two notes.mid",
+            FluteSong(std::string("\x00\x90\x48\x64\x60\x80\x48\x00\x60\x90\x48\x64\x60\x80\x48\x00", 16)));
     }
 
     WavContent Render(const RenderOptions& options)
@@ -141,7 +114,7 @@ TEST_F(RenderSongTest, NotesSoundWhereTheSongPutsThem)
 {
     const WavContent wav = Render({});
     EXPECT_EQ(wav.channels, 2);
-    EXPECT_EQ(wav.sampleRate, 44100);
+    EXPECT_EQ(wav.rate, 44100);
     EXPECT_EQ(wav.bits, 16);
     // The last event is at 1.5 s; the flute's release follows.
     EXPECT_GT(wav.Seconds(), 1.5);
@@ -167,12 +140,10 @@ TEST_F(RenderSongTest, BufferSizeAndTranspositionChangeOnlyWhatTheyShould)
     EXPECT_NEAR(FirstLoud(large, 0.0, 0.002), FirstLoud(small, 0.0, 0.002), 64.0 / 44100);
     EXPECT_NEAR(FirstLoud(large, 0.9, 0.002), FirstLoud(small, 0.9, 0.002), 64.0 / 44100);
 
-    // An octave up: about twice the zero crossings in the held part of the note.
+    // C5, then an octave up.
+    EXPECT_NEAR(PitchBetween(small, 0.1, 0.4), 523.3, 3.0);
     options.transpose = 12;
-    const WavContent octave = Render(options);
-    const double ratio = CrossingRate(octave, 0.1, 0.4) / CrossingRate(small, 0.1, 0.4);
-    EXPECT_GT(ratio, 1.8);
-    EXPECT_LT(ratio, 2.2);
+    EXPECT_NEAR(PitchBetween(Render(options), 0.1, 0.4), 1046.5, 6.0);
 }
 
 TEST_F(RenderSongTest, FailuresLeaveNoFileBehind)
@@ -242,6 +213,24 @@ TEST_F(RenderSongTest, DemoSongSoundsForItsWholeLengthWithoutClipping)
     EXPECT_GT(stretches, 100u);
     EXPECT_EQ(silent, 0u);
     EXPECT_LT(Loudness(wav, wav.Seconds() - 0.1, wav.Seconds()), 0.001);
+}
+
+TEST_F(RenderSongTest, PlayMidiPlaysInRealTimeOnTheWavDevice)
+{
+    // C5 for a quarter note.
+    m_folder.WriteFile("short.mid", FluteSong(std::string("\x00\x90\x48\x64\x60\x80\x48\x00", 8)));
+    const std::string tool = "cd '" + m_folder.Path().string()
+        + "' && LINLANGOK_AUDIO_OUT=wav:out.wav '" LINLANGOK_TOOL "' playmidi short.mid > output.txt 2> errors.txt";
+    const int status = std::system(tool.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << test::ReadWholeFile(m_folder.Path() / "errors.txt");
+    // Printed at the start and when the position reaches the length (a moment later).
+    EXPECT_THAT(test::ReadWholeFile(m_folder.Path() / "output.txt"),
+        testing::MatchesRegex("position 0\\.0 s, length 0\\.5 s\nposition 0\\.[5-9] s, length 0\\.5 s\n"));
+    const WavContent wav = ReadWav(m_folder.Path() / "out.wav");
+    const double onset = FirstLoud(wav, 0.0, 0.002);
+    ASSERT_GT(onset, 0.0);
+    EXPECT_GT(Loudness(wav, onset + 0.05, onset + 0.4), 0.01);
+    EXPECT_NEAR(PitchBetween(wav, onset + 0.05, onset + 0.4), 523.3, 3.0);
 }
 
 } // namespace
