@@ -22,8 +22,10 @@ configure: bootstrap
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# Until the windows land: show the demo song and play it through the built-in synthesizer.
 run: build
 	@$(BUILD_DIR)/tools/linlangok-tool info resources/demo/jasmine.mid
+	@$(BUILD_DIR)/tools/linlangok-tool playmidi resources/demo/jasmine.mid
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
