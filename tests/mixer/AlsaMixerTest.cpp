@@ -1,14 +1,13 @@
 #include "platform/mixer/AlsaMixer.h"
 #include "mixer/MemoryMixer.h"
-#include "mixer/MixerFader.h"
 #include "mixer/MixerLineList.h"
-#include "mixer/MixerSwitch.h"
 #include "mixer/RecordingSourceSelector.h"
 #include "platform/mixer/AlsaElementMap.h"
+#include "tests/mixer/FakeControls.h"
 
 #include <gtest/gtest.h>
 
-namespace linlangok {
+namespace linlangok::test {
 namespace {
 
 // An element with a volume of 0 … maximum (none for 0) and maybe a switch on one side.
@@ -125,21 +124,14 @@ TEST(AlsaElementMap, TheVolumeWindowFindsItsControlsOnAnAc97Card)
 {
     CMemoryMixerSystem system;
     system.AddMixer().Layout() = MapAlsaElements(Ac97Card()).layout;
-
-    class CCheckBox final : public ICheckBoxControl {
-    public:
-        void SetEnabled(bool enabled) override { m_enabled = enabled; }
-        void SetChecked(bool) override { }
-        bool IsChecked() const override { return false; }
-        bool m_enabled = false;
-    } stereoBox, microphoneBox, boostBox;
+    CFakeCheckBox stereoBox, microphoneBox;
     CRecordingSourceSelector stereo(system), microphone(system);
     EXPECT_TRUE(stereo.Init(&stereoBox, kMixerSourceAnalog, ESourceNameVariant::StereoMix));
     EXPECT_EQ(stereo.ItemIndex(), 5);
     EXPECT_TRUE(microphone.Init(&microphoneBox, kMixerSourceMicrophone, ESourceNameVariant::None));
     EXPECT_EQ(microphone.ItemIndex(), 0);
-    CMixerSwitch boost(system);
-    boost.Attach(&boostBox);
+    auto [boostBox, boost] = BoundSwitch(system);
+    boostBox.m_enabled = false;
     EXPECT_TRUE(boost.Init(kMixerDestinationWaveIn, kMixerSourceMicrophone, kMixerControlOnOff));
     EXPECT_TRUE(boostBox.m_enabled);
 
@@ -170,18 +162,7 @@ TEST(AlsaMixer, AMachineWithoutSoundCardHasNoMixerAndSaysNothing)
     testing::internal::CaptureStdout();
     CAlsaMixerSystem system;
     const std::uint32_t mixers = system.MixerCount();
-    class CSlider final : public ISliderControl {
-    public:
-        void SetEnabled(bool enabled) override { m_enabled = enabled; }
-        void SetRange(int, int) override { }
-        int Minimum() const override { return 0; }
-        int Maximum() const override { return 0; }
-        void SetPosition(int) override { }
-        int Position() const override { return 0; }
-        bool m_enabled = true;
-    } slider;
-    CMixerFader fader(system);
-    fader.Attach(&slider);
+    auto [slider, fader] = BoundFader(system);
     const bool bound = fader.Init(kMixerDestinationSpeakers, kMixerNoSource, kMixerControlVolume, EFaderKind::Main);
     MixerLineList lines(0, system);
     bool opened = true;
@@ -202,4 +183,4 @@ TEST(AlsaMixer, AMachineWithoutSoundCardHasNoMixerAndSaysNothing)
 }
 
 } // namespace
-} // namespace linlangok
+} // namespace linlangok::test

@@ -1,43 +1,13 @@
 #include "mixer/LineVolumeSlider.h"
 #include "mixer/MemoryMixer.h"
-#include "mixer/MixerFader.h"
-#include "mixer/MixerSwitch.h"
 #include "mixer/RecordingSourceSelector.h"
+#include "tests/mixer/FakeControls.h"
 #include "tests/support/ScriptedUserPrompts.h"
 
 #include <gtest/gtest.h>
 
-namespace linlangok {
+namespace linlangok::test {
 namespace {
-
-class CFakeSlider final : public ISliderControl {
-public:
-    void SetEnabled(bool enabled) override { m_enabled = enabled; }
-    void SetRange(int minimum, int maximum) override
-    {
-        m_minimum = minimum;
-        m_maximum = maximum;
-    }
-    int Minimum() const override { return m_minimum; }
-    int Maximum() const override { return m_maximum; }
-    void SetPosition(int position) override { m_position = position; }
-    int Position() const override { return m_position; }
-
-    bool m_enabled = true;
-    int m_minimum = 0;
-    int m_maximum = 100;
-    int m_position = 0;
-};
-
-class CFakeCheckBox final : public ICheckBoxControl {
-public:
-    void SetEnabled(bool enabled) override { m_enabled = enabled; }
-    void SetChecked(bool checked) override { m_checked = checked; }
-    bool IsChecked() const override { return m_checked; }
-
-    bool m_enabled = true;
-    bool m_checked = false;
-};
 
 MixerControlInfo Volume(std::uint32_t steps = 65535)
 {
@@ -100,19 +70,13 @@ TEST_F(MixerBindingTest, AMonoLineTakesOnlyTheMainFader)
 {
     m_card.SetValues(m_microphoneVolume, {20000});
     for (const EFaderKind kind : {EFaderKind::Left, EFaderKind::Right, EFaderKind::Balance}) {
-        CFakeSlider slider;
-        CMixerFader fader(m_system);
-        fader.Attach(&slider);
-        EXPECT_FALSE(fader.Init(kMixerDestinationSpeakers, kMixerSourceMicrophone, kMixerControlVolume, kind));
-        EXPECT_FALSE(slider.m_enabled);
-        if (kind == EFaderKind::Balance) {
-            EXPECT_EQ(slider.m_position, 65535 / 2);
-        }
+        BoundFader side(m_system);
+        EXPECT_FALSE(side.binding.Init(kMixerDestinationSpeakers, kMixerSourceMicrophone, kMixerControlVolume, kind));
+        EXPECT_FALSE(side.control.m_enabled);
+        EXPECT_EQ(side.control.m_position, kind == EFaderKind::Balance ? 65535 / 2 : 0);
     }
     EXPECT_EQ(m_card.OpenHandles(), 0u);
-    CFakeSlider slider;
-    CMixerFader fader(m_system);
-    fader.Attach(&slider);
+    auto [slider, fader] = BoundFader(m_system);
     EXPECT_TRUE(fader.Init(kMixerDestinationSpeakers, kMixerSourceMicrophone, kMixerControlVolume, EFaderKind::Main));
     EXPECT_TRUE(slider.m_enabled);
     EXPECT_EQ(slider.m_maximum, 65535);
@@ -125,9 +89,7 @@ TEST_F(MixerBindingTest, AMonoLineTakesOnlyTheMainFader)
 TEST_F(MixerBindingTest, TheMainFaderMovesBothChannelsKeepingTheBalance)
 {
     m_card.SetValues(m_waveVolume, {40000, 20000});
-    CFakeSlider slider;
-    CMixerFader fader(m_system);
-    fader.Attach(&slider);
+    auto [slider, fader] = BoundFader(m_system);
     ASSERT_TRUE(fader.Init(kMixerDestinationSpeakers, kMixerSourceWaveOut, kMixerControlVolume, EFaderKind::Main));
     EXPECT_EQ(slider.m_maximum, 31);
     EXPECT_EQ(slider.m_position, 18); // 40000 / 2114
@@ -140,9 +102,7 @@ TEST_F(MixerBindingTest, TheMainFaderMovesBothChannelsKeepingTheBalance)
 
 TEST_F(MixerBindingTest, FadersFollowChangesMadeElsewhere)
 {
-    CFakeSlider slider;
-    CMixerFader fader(m_system);
-    fader.Attach(&slider);
+    auto [slider, fader] = BoundFader(m_system);
     ASSERT_TRUE(fader.Init(kMixerDestinationSpeakers, kMixerNoSource, kMixerControlVolume, EFaderKind::Main));
     EXPECT_EQ(slider.m_position, 0);
     m_card.SetValues(m_masterVolume, {1000, 3000});
@@ -161,9 +121,7 @@ TEST_F(MixerBindingTest, FadersFollowChangesMadeElsewhere)
 TEST_F(MixerBindingTest, AFaderWhoseValuesCannotBeReadStaysDisabled)
 {
     m_card.FailReads(m_masterVolume);
-    CFakeSlider slider;
-    CMixerFader fader(m_system);
-    fader.Attach(&slider);
+    auto [slider, fader] = BoundFader(m_system);
     EXPECT_TRUE(fader.Init(kMixerDestinationSpeakers, kMixerNoSource, kMixerControlVolume, EFaderKind::Main));
     EXPECT_FALSE(slider.m_enabled);
     EXPECT_FALSE(fader.Init(kMixerDestinationSpeakers, kMixerSourceLine, kMixerControlVolume, EFaderKind::Main));
@@ -173,9 +131,7 @@ TEST_F(MixerBindingTest, AFaderWhoseValuesCannotBeReadStaysDisabled)
 
 TEST_F(MixerBindingTest, SwitchesToggleEveryChannelAndFollowChanges)
 {
-    CFakeCheckBox muteBox;
-    CMixerSwitch mute(m_system);
-    mute.Attach(&muteBox);
+    auto [muteBox, mute] = BoundSwitch(m_system);
     ASSERT_TRUE(mute.Init(kMixerDestinationSpeakers, kMixerSourceWaveOut, kMixerControlMute));
     EXPECT_TRUE(muteBox.m_enabled);
     EXPECT_FALSE(muteBox.m_checked);
@@ -186,30 +142,32 @@ TEST_F(MixerBindingTest, SwitchesToggleEveryChannelAndFollowChanges)
     mute.HandleMixerEvents();
     EXPECT_FALSE(muteBox.m_checked);
 
-    CFakeCheckBox boostBox;
-    CMixerSwitch boost(m_system);
-    boost.Attach(&boostBox);
+    auto [boostBox, boost] = BoundSwitch(m_system);
     m_card.SetValues(m_boost, {1});
     EXPECT_TRUE(boost.Init(kMixerDestinationWaveIn, kMixerSourceMicrophone, kMixerControlOnOff));
     EXPECT_TRUE(boostBox.m_checked);
 
-    CFakeCheckBox missingBox;
-    CMixerSwitch missing(m_system);
-    missing.Attach(&missingBox);
+    auto [missingBox, missing] = BoundSwitch(m_system);
     EXPECT_FALSE(missing.Init(kMixerDestinationSpeakers, kMixerSourceMicrophone, kMixerControlMute));
     EXPECT_FALSE(missingBox.m_enabled);
 }
 
-TEST_F(MixerBindingTest, AListSwitchNeedsAnItemWithinTheList)
+TEST_F(MixerBindingTest, AMixerControlsItemsAreSwitchesAndSelectingOneAddsIt)
 {
     const auto list = AddSourceList(kMixerControlMixer, StandardSources());
     m_card.SetValues(list, {0, 0, 1});
-    CFakeCheckBox box;
-    CMixerSwitch item(m_system);
-    item.Attach(&box);
+    auto [box, item] = BoundSwitch(m_system);
     EXPECT_FALSE(item.Init(kMixerDestinationWaveIn, kMixerNoSource, kMixerControlMixer, 3));
     EXPECT_TRUE(item.Init(kMixerDestinationWaveIn, kMixerNoSource, kMixerControlMixer, 2));
     EXPECT_TRUE(box.m_checked);
+
+    // Selecting a source from a mixer control adds it to those selected.
+    CFakeCheckBox stereoBox;
+    CRecordingSourceSelector stereo(m_system);
+    ASSERT_TRUE(stereo.Init(&stereoBox, kMixerSourceAnalog, ESourceNameVariant::StereoMix));
+    stereo.Select();
+    EXPECT_EQ(m_card.Values(list), (std::vector<std::int32_t> {0, 1, 1}));
+    EXPECT_TRUE(stereoBox.m_checked);
 }
 
 TEST_F(MixerBindingTest, SelectingFromAMultiplexerLeavesOneSourceSelected)
@@ -232,18 +190,6 @@ TEST_F(MixerBindingTest, SelectingFromAMultiplexerLeavesOneSourceSelected)
     stereo.HandleMixerEvents();
     EXPECT_FALSE(stereoBox.m_checked);
     EXPECT_FALSE(stereo.IsSelected());
-}
-
-TEST_F(MixerBindingTest, SelectingFromAMixerControlAddsASource)
-{
-    const auto list = AddSourceList(kMixerControlMixer, StandardSources());
-    m_card.SetValues(list, {0, 0, 1});
-    CFakeCheckBox box;
-    CRecordingSourceSelector stereo(m_system);
-    ASSERT_TRUE(stereo.Init(&box, kMixerSourceAnalog, ESourceNameVariant::StereoMix));
-    stereo.Select();
-    EXPECT_EQ(m_card.Values(list), (std::vector<std::int32_t> {0, 1, 1}));
-    EXPECT_TRUE(box.m_checked);
 }
 
 TEST_F(MixerBindingTest, SourcesAreFoundByNameWhenTheirTypeDoesNotTell)
@@ -312,7 +258,7 @@ TEST_F(MixerBindingTest, TheLineVolumeSliderFollowsItsLine)
     MixerLineList lines(0, m_system);
     lines.Open();
     m_card.SetValues(m_stereoMixVolume, {65535, 0});
-    test::CScriptedUserPrompts prompts;
+    CScriptedUserPrompts prompts;
     CFakeSlider slider;
     CLineVolumeSlider volume(prompts, m_system);
     volume.Attach(&slider);
@@ -343,9 +289,7 @@ TEST_F(MixerBindingTest, TheLineVolumeSliderFollowsItsLine)
 
 TEST(MixerWithoutSoundCard, EveryBindingStaysDisabled)
 {
-    CFakeSlider slider;
-    CMixerFader fader;
-    fader.Attach(&slider);
+    auto [slider, fader] = BoundFader();
     EXPECT_FALSE(fader.Init(kMixerDestinationSpeakers, kMixerNoSource, kMixerControlVolume, EFaderKind::Main));
     EXPECT_FALSE(slider.m_enabled);
     CFakeCheckBox box;
@@ -357,4 +301,4 @@ TEST(MixerWithoutSoundCard, EveryBindingStaysDisabled)
 }
 
 } // namespace
-} // namespace linlangok
+} // namespace linlangok::test
