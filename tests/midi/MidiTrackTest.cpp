@@ -108,18 +108,16 @@ TEST_F(MidiTrackTest, TransposeClampsAndAccumulates)
     track.Append(NoteOn(0, 100, 64), 0);
     track.Append(Channel(0x80, 0, 120, 0), 10);
     track.Append(Channel(0xA0, 0, 50, 1), 10);
+    const Lines raised {"0/0 90 6B 40", "10/10 80 7F 00", "20/10 A0 32 01", "20/0 FF 2F"};
     EXPECT_TRUE(track.Transpose(12));
     EXPECT_EQ(track.Transposition(), 7);
-    EXPECT_EQ(Describe(track)[0], "0/0 90 6B 40");
-    EXPECT_EQ(Describe(track)[1], "10/10 80 7F 00");
-    EXPECT_EQ(Describe(track)[2], "20/10 A0 32 01");
+    EXPECT_EQ(Describe(track), raised);
     EXPECT_TRUE(track.Transpose(12));
     EXPECT_EQ(track.Transposition(), 7);
-    EXPECT_EQ(Describe(track)[1], "10/10 80 7F 00");
+    EXPECT_EQ(Describe(track), raised);
     EXPECT_FALSE(track.Transpose(7));
     EXPECT_TRUE(track.Transpose(0));
-    EXPECT_EQ(Describe(track)[0], "0/0 90 64 40");
-    EXPECT_EQ(Describe(track)[1], "10/10 80 78 00");
+    EXPECT_EQ(Describe(track), (Lines {"0/0 90 64 40", "10/10 80 78 00", "20/10 A0 32 01", "20/0 FF 2F"}));
     EXPECT_EQ(track.Transposition(), 0);
     EXPECT_TRUE(track.Transpose(-127));
     EXPECT_EQ(Describe(track)[0], "0/0 90 00 40");
@@ -151,10 +149,12 @@ TEST_F(MidiTrackTest, UpdateNotationUsesTheKeySignature)
     for (CMidiMessage* message : std::initializer_list<CMidiMessage*> {c, fSharp, inD, silent})
         track.Append(message, 0);
     track.UpdateNotation();
-    EXPECT_EQ(std::vector<int>({c->Degree(), c->Octave(), c->Accidental()}), std::vector<int>({1, 5, 2}));
-    EXPECT_EQ(
-        std::vector<int>({fSharp->Degree(), fSharp->Octave(), fSharp->Accidental()}), std::vector<int>({4, 5, 3}));
-    EXPECT_EQ(std::vector<int>({inD->Degree(), inD->Octave(), inD->Accidental()}), std::vector<int>({1, 5, 2}));
+    const auto notation = [](const CNoteOnMessage* note) {
+        return std::vector<int> {note->Degree(), note->Octave(), note->Accidental()};
+    };
+    EXPECT_EQ(notation(c), std::vector<int>({1, 5, 2}));
+    EXPECT_EQ(notation(fSharp), std::vector<int>({4, 5, 3}));
+    EXPECT_EQ(notation(inD), std::vector<int>({1, 5, 2}));
     EXPECT_EQ(silent->Degree(), 0);
 }
 
