@@ -30,25 +30,13 @@ std::vector<TimeText> Parse(std::string_view bytes)
 
 TEST(LrcParser, TimeTagsGiveWholeSeconds)
 {
-    EXPECT_EQ(ParseTimeTag(u"00:12.34"), 12);
-    EXPECT_EQ(ParseTimeTag(u"1:5"), 65);
-    EXPECT_EQ(ParseTimeTag(u"3:7x"), 187);
-    EXPECT_EQ(ParseTimeTag(u":07"), 7);
-    EXPECT_EQ(ParseTimeTag(u" 2: 3"), 123);
-    EXPECT_EQ(ParseTimeTag(u"ti:Title"), 0);
-    EXPECT_EQ(ParseTimeTag(u"-1:00"), -60);
-    EXPECT_EQ(ParseTimeTag(u"00:"), -1);
-    EXPECT_EQ(ParseTimeTag(u"00"), -1);
-    EXPECT_EQ(ParseTimeTag(u""), -1);
-}
-
-TEST(LrcParser, TimeTagsBeyondThirtyTwoBitsOrNineMinuteDigitsAreNoTimes)
-{
-    EXPECT_EQ(ParseTimeTag(u"35791394:07"), 2147483647);
-    EXPECT_EQ(ParseTimeTag(u"35791394:08"), -1);
-    EXPECT_EQ(ParseTimeTag(u"999999999:00"), -1);
-    EXPECT_EQ(ParseTimeTag(u"0000000001:00"), -1);
-    EXPECT_EQ(ParseTimeTag(u"-99999999:00"), -1);
+    // Past 32 bits or nine minute digits a tag is no time.
+    const std::pair<std::u16string_view, std::int32_t> cases[]
+        = {{u"00:12.34", 12}, {u"1:5", 65}, {u"3:7x", 187}, {u":07", 7}, {u" 2: 3", 123}, {u"ti:Title", 0},
+            {u"-1:00", -60}, {u"00:", -1}, {u"00", -1}, {u"", -1}, {u"35791394:07", 2147483647}, {u"35791394:08", -1},
+            {u"999999999:00", -1}, {u"0000000001:00", -1}, {u"-99999999:00", -1}};
+    for (const auto& [tag, seconds] : cases)
+        EXPECT_EQ(ParseTimeTag(tag), seconds) << std::string(tag.begin(), tag.end());
 }
 
 TEST(LrcParser, EveryTimeTagOfALineGivesAnEntryWithTheTextAfterTheLastBracket)

@@ -30,7 +30,7 @@ protected:
     CRecordingLyricsShow m_show;
 };
 
-TEST_F(LyricFileLookup, TheSongsBaseNameMustMatchCaseForCase)
+TEST_F(LyricFileLookup, TheSongsBaseNameMustMatchCaseForCaseAndADotlessNameWantsDotLrc)
 {
     m_lyrics.WriteFile("Other.lrc", "");
     const auto lyric = m_lyrics.WriteFile("My Song.lrc", "");
@@ -39,10 +39,8 @@ TEST_F(LyricFileLookup, TheSongsBaseNameMustMatchCaseForCase)
     EXPECT_EQ(Find("/k/My Song.tar.mp3"), std::filesystem::path());
     EXPECT_EQ(Find("My Song.wav"), lyric);
     EXPECT_TRUE(m_prompts.m_messages.empty());
-}
 
-TEST_F(LyricFileLookup, APathWithoutADotInItsNameWantsDotLrc)
-{
+    // A path without a dot in its name wants ".lrc".
     m_lyrics.WriteFile("song.lrc", "");
     EXPECT_EQ(Find("/k/song"), std::filesystem::path());
     EXPECT_EQ(Find("/a.b/song"), std::filesystem::path());
@@ -68,7 +66,7 @@ TEST_F(LyricFileLookup, AnAudioSongPrefersTheLyricFolderAndKeepsWhatItFound)
     EXPECT_EQ(m_show.m_calls, (std::vector<std::string> {"load " + found.string(), "load " + found.string()}));
 }
 
-TEST_F(LyricFileLookup, AnAudioSongWithoutLyricsIsIdle)
+TEST_F(LyricFileLookup, AnAudioSongWithoutLyricsKeepsTheChosenFileOrIsIdle)
 {
     std::filesystem::path lyricPath = "/mine/chosen.lrc";
     EXPECT_FALSE(LoadSongLyrics("/k/song.mp3", 2, lyricPath, m_show, m_lyrics.Path(), m_prompts));
