@@ -68,18 +68,14 @@ TEST(IniFile, WritingKeepsEverythingElseAsItWas)
         "z=3\n");
 }
 
-TEST(IniFile, ALineEndingInSeveralCarriageReturnsIsWrittenBackStably)
-{
-    const std::string written = CIniFile::Parse("[S]\r\r\nk=v\r\r\r\n").Serialize();
-    EXPECT_EQ(written, "[S]\r\nk=v\r\n");
-    EXPECT_EQ(CIniFile::Parse(written).Serialize(), written);
-}
-
-TEST(IniFile, ANewFileHasCarriageReturnLineFeeds)
+TEST(IniFile, ANewFileHasCarriageReturnLineFeedsAndSeveralCarriageReturnsWriteBackStably)
 {
     CIniFile file = CIniFile::Parse("");
     file.SetValue(u"S", u"k", u"v");
     EXPECT_EQ(file.Serialize(), "[S]\r\nk=v\r\n");
+    const std::string written = CIniFile::Parse("[S]\r\r\nk=v\r\r\r\n").Serialize();
+    EXPECT_EQ(written, "[S]\r\nk=v\r\n");
+    EXPECT_EQ(CIniFile::Parse(written).Serialize(), written);
 }
 
 TEST(IniFile, TheTextEncodingIsKept)

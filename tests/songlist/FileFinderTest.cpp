@@ -101,10 +101,7 @@ TEST_F(FileFinder, NothingToListGivesNoEntries)
     EXPECT_FALSE(finder.Start(m_folder.Path(), u"", u""));
     EXPECT_TRUE(finder.FileName().empty());
     EXPECT_FALSE(finder.IsFolder());
-}
-
-TEST_F(FileFinder, AnEmptyFolderGivesOnlyDotDot)
-{
+    // An empty folder gives only "..".
     EXPECT_EQ(Read(u"*.lrc"), (std::vector<Seen> {{"..", true}}));
     EXPECT_TRUE(ListFolderFiles(m_folder.Path(), u"*.lrc", m_prompts).empty());
 }

@@ -25,13 +25,9 @@ std::string Field(std::string_view text, std::int32_t length)
     return bytes;
 }
 
-TEST(SongListFile, ANewEmptyListIsSixteenBytes)
+TEST(SongListFile, AnEmptyListAndOneSongAreWrittenByteForByte)
 {
     EXPECT_EQ(SerializeSongList(SongList {}), "KPOK"s + Le(0) + Le(0) + Le(0));
-}
-
-TEST(SongListFile, OneSongIsWrittenByteForByte)
-{
     SongList list {0, u"listname", {{0, u"a.mid", u"D:\\m\\a.mid"}}};
     const std::string expected
         = "KPOK"s + Field("listname", 18) + Le(0) + Le(1) + Field("a.mid", 12) + Field("D:\\m\\a.mid", 22) + Le(0);

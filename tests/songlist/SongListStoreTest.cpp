@@ -40,10 +40,7 @@ TEST_F(SongListStore, TheFolderIsCreatedAndItsListFilesAreTheIndex)
     m_store.EnumerateLists();
     EXPECT_EQ(SortedListNames(), (std::vector<std::u16string> {u"Rock", u"x.kpl"}));
     EXPECT_EQ(m_store.SelectedIndex(), -1);
-}
 
-TEST_F(SongListStore, PlayListFolderIsUnderTheProgramFolder)
-{
     ::setenv("LINLANGOK_HOME", m_home.Path().c_str(), 1);
     EXPECT_EQ(PlayListFolder(), Folder());
     ::unsetenv("LINLANGOK_HOME");
@@ -116,18 +113,12 @@ TEST_F(SongListStore, NamesThatCouldLeaveTheFolderOrReplaceAListAreRefused)
     EXPECT_EQ(read.songs.size(), 1u);
 }
 
-TEST_F(SongListStore, ANewListIsAnEmptyFileAndBecomesSelected)
+TEST_F(SongListStore, ANewListIsSelectedAndRenameNeverMovesItOntoAnotherList)
 {
-    WriteList("zz.kpl", {});
+    WriteList("other.kpl", {0, {}, {{0, u"o", u"/o"}}});
     ASSERT_TRUE(m_store.CreateList(u"新歌"));
     EXPECT_EQ(std::filesystem::file_size(Folder() / u8"新歌.kpl"), 16u);
     EXPECT_EQ(m_store.Lists()[m_store.SelectedIndex()].displayName, u"新歌");
-}
-
-TEST_F(SongListStore, RenameMovesTheFileButNeverOntoAnotherList)
-{
-    WriteList("other.kpl", {0, {}, {{0, u"o", u"/o"}}});
-    ASSERT_TRUE(m_store.CreateList(u"old"));
     ASSERT_TRUE(m_store.RenameList(u"new"));
     EXPECT_EQ(SortedListNames(), (std::vector<std::u16string> {u"new", u"other"}));
     EXPECT_EQ(m_store.Lists()[m_store.SelectedIndex()].displayName, u"new");
