@@ -92,18 +92,12 @@ TEST(LrcParser, TextEncodings)
     EXPECT_EQ(Parse("[00:01]\xDC\xD4\xC0\xF2\xBB\xA8\n"), song); // GBK
     EXPECT_EQ(Parse("[00:01]\xE8\x8C\x89\xE8\x8E\x89\xE8\x8A\xB1\n"), song); // UTF-8
     EXPECT_EQ(Parse("\xEF\xBB\xBF[00:01]\xE8\x8C\x89\xE8\x8E\x89\xE8\x8A\xB1\n"), song); // UTF-8 mark
-    EXPECT_EQ(Parse("\xFF\xFE[\0"
-                    "0\0"
-                    "0\0:\0"
-                    "0\0"
-                    "1\0]\0\x09\x83\x89\x83\xB1\x82\r\0\n\0"sv),
-        song);
     EXPECT_EQ(Parse("\xFE\xFF\0[\0"
                     "0\0"
                     "0\0:\0"
                     "0\0"
                     "1\0]\x83\x09\x83\x89\x82\xB1"sv),
-        song);
+        song); // UTF-16 big-endian; the corpus test reads little-endian
     // One invalid UTF-8 sequence anywhere makes the whole file legacy text.
     EXPECT_EQ(Parse("[00:01]\xE8\x8C\x89\n[00:02]\xDC\xD4\n"),
         (std::vector<TimeText> {{1, AnsiToWide("\xE8\x8C\x89")}, {2, u"茉"}}));
