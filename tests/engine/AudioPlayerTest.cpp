@@ -101,18 +101,6 @@ protected:
     std::unique_ptr<IAudioOutput> m_output;
 };
 
-TEST_F(AudioPlayerTest, NothingOpenReadsZeroAndStopIsHarmless)
-{
-    CAudioPlayer player(*m_output, m_prompts, CSndFileDecoder::Open);
-    EXPECT_EQ(player.LengthSeconds(), 0);
-    EXPECT_EQ(player.PositionSeconds(), 0.0);
-    EXPECT_EQ(player.Speed(), 0);
-    player.Stop();
-    player.Stop();
-    EXPECT_EQ(player.LengthSeconds(), 0);
-    EXPECT_TRUE(m_prompts.m_messages.empty());
-}
-
 TEST_F(AudioPlayerTest, WavFilePlaysSampleForSampleWithPositionAndLength)
 {
     // 3 s: twice the decode ring, so the decode thread has to keep up.
@@ -168,6 +156,9 @@ TEST_F(AudioPlayerTest, UnreadableFileIsReportedAndThePlayerStaysUsable)
 {
     const auto bad = m_folder.WriteFile("bad.mp3", std::string(5000, '\x55'));
     CAudioPlayer player(*m_output, m_prompts, CSndFileDecoder::Open);
+    EXPECT_EQ(player.Speed(), 0); // nothing open
+    player.Stop();
+    player.Stop();
     EXPECT_FALSE(player.OpenAndPlay(bad.u16string()));
     EXPECT_FALSE(player.OpenAndPlay((m_folder.Path() / "missing.wav").u16string()));
     ASSERT_EQ(m_prompts.m_messages.size(), 2u);

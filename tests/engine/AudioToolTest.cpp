@@ -1,4 +1,4 @@
-// linlangok-tool play and record, run as the user runs them, on the WAV-file devices.
+// linlangok-tool play, record and encode, run as the user runs them, on the WAV-file devices.
 #include "tests/platform/AudioTestSignals.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -66,6 +66,29 @@ TEST_F(AudioToolTest, RecordSavesWhatTheInputDeviceCaptures)
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 0"), 2);
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 1s"), 2);
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3"), 2);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "x.mp3"));
+}
+
+TEST_F(AudioToolTest, EncodeWritesAnMp3OfTheSameLength)
+{
+    test::WriteWavFile(m_folder.Path() / "in.wav", test::SineFrames(44100 * 5 / 2, 440, 0.3));
+    m_folder.WriteFile("out.mp3", "an older file");
+    ASSERT_EQ(Run("", "encode in.wav out.mp3"), 0) << m_errors;
+    EXPECT_EQ(m_errors, "");
+    const auto decoded = test::ReadAudioFile(m_folder.Path() / "out.mp3");
+    EXPECT_GE(decoded.samples.size() / 2, 44100u * 5 / 2);
+    EXPECT_LE(decoded.samples.size() / 2, 44100u * 5 / 2 + 1105 + 2 * 1152);
+    EXPECT_EQ(test::PeakFrequency(decoded.samples.data() + 44100 * 2, 4096, 2, 0, 44100, 400, 480), 440);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / ".$$a.tmp"));
+
+    test::WriteWavFile(m_folder.Path() / "mono.wav", test::SineFrames(100, 440, 0.3, 44100, 1), 44100, 1);
+    EXPECT_EQ(Run("", "encode mono.wav x.mp3"), 1);
+    EXPECT_EQ(m_errors, "mono.wav: not a 44.1 kHz stereo sound file\n");
+    EXPECT_EQ(Run("", "encode missing.wav x.mp3"), 1);
+    EXPECT_NE(m_errors.find("missing.wav: "), std::string::npos);
+    EXPECT_EQ(Run("", "encode in.wav no-such-folder/x.mp3"), 1);
+    EXPECT_NE(m_errors.find("错误: 无法保存文件 no-such-folder/x.mp3"), std::string::npos) << m_errors;
+    EXPECT_EQ(Run("", "encode in.wav"), 2);
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "x.mp3"));
 }
 

@@ -11,36 +11,30 @@
 namespace linlangok {
 namespace {
 
-std::vector<int16_t> Frames(size_t frames, int16_t left, int16_t right)
-{
-    std::vector<int16_t> samples;
-    for (size_t i = 0; i < frames; ++i) {
-        samples.push_back(left);
-        samples.push_back(right);
-    }
-    return samples;
-}
-
 TEST(LevelMeter, LevelsRunFromSilenceToFullScale)
 {
-    auto measure = [](const std::vector<int16_t>& samples) { return MeasureLevels(samples.data(), samples.size()); };
-    EXPECT_EQ(measure(Frames(128, 0, 0)).left, 0);
-    EXPECT_EQ(measure(Frames(128, -32768, -32768)).left, 256);
-    EXPECT_EQ(measure(Frames(128, -32768, -32768)).right, 256);
-    EXPECT_EQ(measure(Frames(128, 32767, -32767)).left, 255);
-    EXPECT_EQ(measure(Frames(128, 32767, -32767)).right, 255);
-    // Each channel's sum is divided by the samples of both: a full left and silent right.
-    const MeterLevels oneSided = measure(Frames(128, 32767, 0));
-    EXPECT_EQ(oneSided.left, 255);
-    EXPECT_EQ(oneSided.right, 0);
-    // |63| >> 6 is 0: quiet samples vanish before they are summed.
-    EXPECT_EQ(measure(Frames(128, 63, -64)).left, 0);
-    EXPECT_EQ(measure(Frames(128, 63, -64)).right, 0); // 64 >> 6 = 1 per right sample, 128 / 256
-    EXPECT_EQ(measure(Frames(128, 6400, 12800)).left, 50); // 100 × 128 / 256
-    EXPECT_EQ(measure(Frames(128, 6400, 12800)).right, 100);
-    EXPECT_EQ(measure({}).left, 0);
-    const std::vector<int16_t> odd {-32768, 0, -32768}; // a lone last sample counts as left
-    EXPECT_EQ(measure(odd).left, 341); // 1024 / 3
+    struct Case {
+        int16_t left, right;
+        int expectedLeft, expectedRight;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0}, {-32768, -32768, 256, 256}, {32767, -32767, 255, 255},
+        {32767, 0, 255, 0}, // each channel's sum is divided by the samples of both
+        {63, -64, 0, 0}, // |63| >> 6 is 0; 64 >> 6 = 1 per right sample, 128 / 256
+        {6400, 12800, 50, 100}, // 100 × 128 / 256
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(testing::Message() << row.left << ", " << row.right);
+        std::vector<int16_t> samples;
+        for (size_t frame = 0; frame < 128; ++frame)
+            samples.insert(samples.end(), {row.left, row.right});
+        const MeterLevels levels = MeasureLevels(samples.data(), samples.size());
+        EXPECT_EQ(levels.left, row.expectedLeft);
+        EXPECT_EQ(levels.right, row.expectedRight);
+    }
+    EXPECT_EQ(MeasureLevels(nullptr, 0).left, 0);
+    const int16_t odd[] = {-32768, 0, -32768}; // a lone last sample counts as left
+    EXPECT_EQ(MeasureLevels(odd, 3).left, 341); // 1024 / 3
 }
 
 TEST(LevelMeter, HeldMarkerRisesAtOnceAndFallsByFour)

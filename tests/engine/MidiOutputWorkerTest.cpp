@@ -15,30 +15,23 @@ namespace {
 using test::CScriptedUserPrompts;
 using testing::ElementsAre;
 
-TEST(MidiOutputWorker, NoDeviceShowsItsMessageOnEveryAttempt)
+TEST(MidiOutputWorker, NoDeviceOrOneThatWillNotOpenIsShownAndLeavesTheWorkerClosedAndSilent)
 {
     CScriptedUserPrompts prompts;
-    CCaptureMidiOutputList devices(0);
-    CMidiOutputWorker worker(prompts, devices);
-    EXPECT_EQ(worker.OpenFirstAvailable(), 0);
-    EXPECT_EQ(worker.OpenFirstAvailable(), 0);
-    ASSERT_EQ(prompts.m_messages.size(), 2u);
-    EXPECT_EQ(prompts.m_messages[0].caption, u"");
-    EXPECT_EQ(prompts.m_messages[0].text, u"无MIDI输出设备!\n");
-    EXPECT_FALSE(worker.IsOpen());
-}
+    CCaptureMidiOutputList none(0);
+    CMidiOutputWorker nothing(prompts, none);
+    EXPECT_EQ(nothing.OpenFirstAvailable(), 0);
+    EXPECT_EQ(nothing.OpenFirstAvailable(), 0); // shown on every attempt
 
-TEST(MidiOutputWorker, DeviceThatWillNotOpenLeavesTheWorkerClosedAndSilent)
-{
-    CScriptedUserPrompts prompts;
     CCaptureMidiOutputList devices;
     devices.SetOpenFails(true);
     CMidiOutputWorker worker(prompts, devices);
     EXPECT_EQ(worker.OpenFirstAvailable(), 0);
-    ASSERT_EQ(prompts.m_messages.size(), 1u);
-    EXPECT_EQ(prompts.m_messages[0].caption, u"错误");
-    EXPECT_EQ(prompts.m_messages[0].text, u"打开设备时出错!请尝试设置MIDI输出设备!");
-    EXPECT_FALSE(worker.IsOpen());
+    EXPECT_THAT(prompts.MessageTexts(),
+        ElementsAre("无MIDI输出设备!\n", "无MIDI输出设备!\n", "打开设备时出错!请尝试设置MIDI输出设备!"));
+    EXPECT_EQ(prompts.m_messages[0].caption, u"");
+    EXPECT_EQ(prompts.m_messages[2].caption, u"错误");
+    EXPECT_FALSE(nothing.IsOpen() || worker.IsOpen());
     EXPECT_NO_THROW(worker.SendShort(0x403C90));
     EXPECT_TRUE(devices.Messages().empty());
     worker.Close();
@@ -61,6 +54,11 @@ TEST(MidiOutputWorker, OpenTwiceReopensAndSendsGoThroughWhileOpen)
     worker.SendShort(0x7F0AB0);
     EXPECT_THAT(devices.ShortMessages(), ElementsAre(0x403C90u, 0x003C80u));
     EXPECT_TRUE(prompts.m_messages.empty());
+    {
+        CMidiOutputWorker destroyedOpen(prompts, devices);
+        ASSERT_EQ(destroyedOpen.OpenFirstAvailable(), 1);
+    }
+    EXPECT_EQ(devices.OpenDevice(), -1);
 }
 
 TEST(MidiOutputWorker, DeviceFailureRaisesTheSendError)
@@ -70,12 +68,8 @@ TEST(MidiOutputWorker, DeviceFailureRaisesTheSendError)
     CMidiOutputWorker worker(prompts, devices);
     ASSERT_EQ(worker.OpenFirstAvailable(), 1);
     devices.SetSendFails(true);
-    try {
-        worker.SendShort(0x403C90);
-        FAIL() << "no error raised";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "MIDIOut发送消息出错!");
-    }
+    EXPECT_THAT([&] { worker.SendShort(0x403C90); },
+        testing::ThrowsMessage<std::runtime_error>(testing::StrEq("MIDIOut发送消息出错!")));
     const uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
     EXPECT_THROW(worker.SendLong(reset, sizeof reset), std::runtime_error);
     EXPECT_EQ(worker.PendingRecords(), 0u);
@@ -105,18 +99,6 @@ TEST(MidiOutputWorker, WorkerThreadReleasesRecordsAsTheDeviceReportsThemDone)
     EXPECT_EQ(worker.PendingRecords(), 1u);
     worker.Close();
     EXPECT_EQ(worker.PendingRecords(), 0u);
-    EXPECT_EQ(devices.OpenDevice(), -1);
-}
-
-TEST(MidiOutputWorker, DestroyingAnOpenWorkerClosesTheDevice)
-{
-    CScriptedUserPrompts prompts;
-    CCaptureMidiOutputList devices;
-    {
-        CMidiOutputWorker worker(prompts, devices);
-        ASSERT_EQ(worker.OpenFirstAvailable(), 1);
-        EXPECT_EQ(devices.OpenDevice(), 0);
-    }
     EXPECT_EQ(devices.OpenDevice(), -1);
 }
 

@@ -1,9 +1,11 @@
 #include "engine/RecordingController.h"
 #include "mixer/MemoryMixer.h"
+#include "tests/engine/FakeMp3Encoder.h"
 #include "tests/engine/RecordingFakeWaveIn.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -34,30 +36,6 @@ struct CBlockSink : IRecordingSink {
     std::vector<std::vector<uint8_t>> blocks;
 };
 
-// An encoder that passes the samples through unchanged and ends the stream with "END".
-struct CPassThroughEncoder : IMp3Encoder {
-    bool Encode(const int16_t* samples, size_t frames, std::vector<uint8_t>& output) override
-    {
-        const auto* bytes = reinterpret_cast<const uint8_t*>(samples);
-        output.assign(bytes, bytes + frames * 4);
-        return true;
-    }
-    bool Flush(std::vector<uint8_t>& output) override
-    {
-        output = {'E', 'N', 'D'};
-        return true;
-    }
-};
-
-struct CPassThroughLibrary : IMp3EncoderLibrary {
-    std::unique_ptr<IMp3Encoder> InitStream(const Mp3EncoderSettings& settings) override
-    {
-        EXPECT_EQ(settings.bitrate, 128);
-        EXPECT_EQ(settings.outputSampleRate, 0);
-        return std::make_unique<CPassThroughEncoder>();
-    }
-};
-
 struct CFakeSlider : ISliderControl {
     void SetEnabled(bool enabled) override { this->enabled = enabled; }
     void SetRange(int, int) override { }
@@ -68,19 +46,16 @@ struct CFakeSlider : ISliderControl {
     bool enabled = true;
 };
 
-std::string RaisedBy(const std::function<void()>& operation)
+auto Raises(const char* message)
 {
-    try {
-        operation();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "";
+    return testing::ThrowsMessage<std::runtime_error>(testing::StrEq(message));
 }
 
 TEST(WaveRecorder, StopAfterThreeAndAHalfSecondsHandsOnAFullAndAPartBlock)
 {
     test::CFakeWaveIn waveIn;
+    for (int call = 1; call <= 3; ++call) // closing is retried until the device closes
+        waveIn.FailOn("close", call, kWaveInErrorStillPlaying);
     CWaveRecorder recorder(waveIn, 0, waveIn.devices[0]);
     CBlockSink sink;
     recorder.StartRecording(sink);
@@ -100,7 +75,8 @@ TEST(WaveRecorder, StopAfterThreeAndAHalfSecondsHandsOnAFullAndAPartBlock)
     EXPECT_EQ(sink.blocks[0][352798], 2);
     EXPECT_EQ(sink.blocks[1][264598], 4);
     const Calls calls = waveIn.Calls();
-    EXPECT_EQ(Calls(calls.end() - 4, calls.end()), (Calls {"reset", "unprepare", "unprepare", "close"}));
+    EXPECT_EQ(Calls(calls.end() - 7, calls.end()),
+        (Calls {"reset", "unprepare", "unprepare", "close", "close", "close", "close"}));
 
     // The recorder serves the next recording with the same buffers.
     CBlockSink next;
@@ -137,7 +113,7 @@ TEST(WaveRecorder, EveryFailedStepOfTheStartIsUndoneAndRaised)
         waveIn.FailOn(failure.operation, failure.call, kWaveInErrorAllocated);
         CWaveRecorder recorder(waveIn, 0, waveIn.devices[0]);
         CBlockSink sink;
-        EXPECT_EQ(RaisedBy([&] { recorder.StartRecording(sink); }), failure.message);
+        EXPECT_THAT([&] { recorder.StartRecording(sink); }, Raises(failure.message));
         EXPECT_EQ(waveIn.Calls(), failure.calls);
         EXPECT_FALSE(recorder.IsRecording());
         EXPECT_FALSE(waveIn.IsOpen());
@@ -148,27 +124,13 @@ TEST(WaveRecorder, EveryFailedStepOfTheStartIsUndoneAndRaised)
     }
 }
 
-TEST(WaveRecorder, ClosingIsRetriedUntilTheDeviceCloses)
-{
-    test::CFakeWaveIn waveIn;
-    for (int call = 1; call <= 3; ++call)
-        waveIn.FailOn("close", call, kWaveInErrorStillPlaying);
-    CWaveRecorder recorder(waveIn, 0, waveIn.devices[0]);
-    CBlockSink sink;
-    recorder.StartRecording(sink);
-    recorder.StopRecording();
-    const Calls calls = waveIn.Calls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "close"), 4);
-    EXPECT_FALSE(waveIn.IsOpen());
-}
-
 class RecordingControllerTest : public ::testing::Test {
 protected:
     RecordingControllerTest()
     {
         m_waveIn.devices = {{u"Line In", 0, 2}, {u"Microphone", kWaveFormat4S16, 2}, {u"USB", kWaveFormat4S16, 2}};
         ::setenv("LINLANGOK_HOME", m_folder.Path().c_str(), 1);
-        SetMp3EncoderLibrary(std::make_shared<CPassThroughLibrary>());
+        SetMp3EncoderLibrary(std::make_shared<test::CFakeMp3EncoderLibrary>(m_log));
     }
     ~RecordingControllerTest() override
     {
@@ -192,6 +154,7 @@ protected:
         usb.AddSource(usb.AddDestination(kMixerDestinationWaveIn, u"Recording", 2), kMixerSourceMicrophone, u"Mic", 1);
     }
 
+    test::FakeMp3Log m_log;
     test::CFakeWaveIn m_waveIn;
     test::CScriptedUserPrompts m_prompts;
     std::ostringstream m_output;
@@ -224,8 +187,11 @@ TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
     EXPECT_FALSE(m_waveIn.IsOpen());
     ASSERT_EQ(m_prompts.m_fileDialogs.size(), 1u);
     EXPECT_EQ(m_prompts.m_fileDialogs[0].filters[0].description, u"Music Files (*.mp3)");
-    const std::string frame = "\x01\x01\x02\x02";
-    EXPECT_EQ(test::ReadWholeFile(saved), frame + frame + frame + "END");
+    ASSERT_EQ(m_log.settings.size(), 1u);
+    EXPECT_EQ(m_log.settings[0].bitrate, 128);
+    EXPECT_EQ(m_log.settings[0].outputSampleRate, 0);
+    EXPECT_EQ(m_log.calls, (std::vector<std::vector<int16_t>> {{0x0101, 0x0202, 0x0101, 0x0202, 0x0101, 0x0202}}));
+    EXPECT_EQ(test::ReadWholeFile(saved), "E3;F;");
     EXPECT_FALSE(std::filesystem::exists(Temporary()));
     EXPECT_EQ(m_output.str(), "");
     controller.StopRecording(); // nothing records: no dialog
@@ -244,7 +210,7 @@ TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndLeaveNoRecording)
     EXPECT_TRUE(m_waveIn.Calls().empty());
 
     m_output.str("");
-    SetMp3EncoderLibrary(std::make_shared<CPassThroughLibrary>());
+    SetMp3EncoderLibrary(std::make_shared<test::CFakeMp3EncoderLibrary>(m_log));
     m_waveIn.FailOn("open", 1, kWaveInErrorAllocated);
     controller.StartRecording();
     EXPECT_EQ(m_output.str(), "Can't open WaveIN Device.\n");
@@ -253,9 +219,9 @@ TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndLeaveNoRecording)
     EXPECT_TRUE(m_prompts.m_fileDialogs.empty());
     EXPECT_TRUE(m_prompts.m_messages.empty());
 
-    EXPECT_EQ(RaisedBy([&] { controller.SelectDevice(u"Line In"); }), "Device not found."); // cannot record
-    EXPECT_EQ(RaisedBy([&] { controller.SelectDevice(u""); }), "Device not found.");
-    EXPECT_EQ(RaisedBy([&] { controller.SelectDevice(u"microphone"); }), "Device not found.");
+    EXPECT_THAT([&] { controller.SelectDevice(u"Line In"); }, Raises("Device not found.")); // cannot record
+    EXPECT_THAT([&] { controller.SelectDevice(u""); }, Raises("Device not found."));
+    EXPECT_THAT([&] { controller.SelectDevice(u"microphone"); }, Raises("Device not found."));
     EXPECT_EQ(controller.SelectedRecorder()->Capabilities().name, u"Microphone");
 }
 
@@ -288,7 +254,7 @@ TEST_F(RecordingControllerTest, DeviceWhoseMixerCannotOpenIsSelectedWithoutLines
     AddMixers({u"立體聲混音"});
     m_mixers.RefuseOpening(true);
     CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
-    EXPECT_EQ(RaisedBy([&] { controller.SelectDevice(u"Microphone"); }), "Can't open Mixer Device.");
+    EXPECT_THAT([&] { controller.SelectDevice(u"Microphone"); }, Raises("Can't open Mixer Device."));
     EXPECT_EQ(controller.SelectedRecorder()->Capabilities().name, u"Microphone");
     EXPECT_TRUE(controller.LineNames().empty());
     controller.BindStereoMixSlider();
@@ -311,7 +277,7 @@ TEST_F(RecordingControllerTest, DestroyedWhileRecordingStopsWithoutSaving)
     }
     EXPECT_FALSE(m_waveIn.IsOpen());
     EXPECT_TRUE(m_prompts.m_fileDialogs.empty());
-    EXPECT_EQ(std::filesystem::file_size(Temporary()), 43u); // finished: 10 frames and the end
+    EXPECT_EQ(test::ReadWholeFile(Temporary()), "E10;F;"); // finished
 }
 
 } // namespace

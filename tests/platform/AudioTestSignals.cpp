@@ -127,4 +127,29 @@ double PeakFrequency(
     return best;
 }
 
+std::vector<Mp3Frame> Mp3Frames(const std::string& bytes)
+{
+    static constexpr int kMpeg1Bitrates[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static constexpr int kMpeg2Bitrates[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+    static constexpr int kRates[4] = {44100, 48000, 32000, 0};
+    std::vector<Mp3Frame> frames;
+    size_t offset = 0;
+    while (offset + 4 <= bytes.size()) {
+        uint32_t header = 0;
+        for (size_t i = 0; i < 4; ++i)
+            header = header << 8 | static_cast<uint8_t>(bytes[offset + i]);
+        const bool mpeg1 = (header >> 19 & 3) == 3;
+        const uint32_t index = header >> 12 & 15;
+        const int bitrate = mpeg1 ? kMpeg1Bitrates[index] : kMpeg2Bitrates[index];
+        const int rate = kRates[header >> 10 & 3] / (mpeg1 ? 1 : 2);
+        if (header >> 21 != 0x7FF || bitrate == 0 || rate == 0)
+            break;
+        frames.push_back({header, offset});
+        offset += static_cast<size_t>((mpeg1 ? 144 : 72) * bitrate * 1000 / rate) + (header >> 9 & 1);
+    }
+    if (offset != bytes.size())
+        frames.push_back({0, offset});
+    return frames;
+}
+
 } // namespace linlangok::test

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 // Known signals and audio files for the audio tests.
@@ -36,5 +37,13 @@ size_t FirstSoundingFrame(const std::vector<int16_t>& samples, int channels = 2)
 // and `high` (Goertzel).
 double PeakFrequency(
     const int16_t* samples, size_t frames, int channels, int channel, int rate, double low, double high);
+
+// The frame headers of a raw MPEG-1 or MPEG-2 layer III stream, walked from its first byte; when
+// bytes that are no frame follow, a last entry with header 0 gives their offset.
+struct Mp3Frame {
+    uint32_t header;
+    size_t offset;
+};
+std::vector<Mp3Frame> Mp3Frames(const std::string& bytes);
 
 } // namespace linlangok::test
