@@ -14,8 +14,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
-#include <stdexcept>
 #include <thread>
 
 namespace linlangok {
@@ -26,13 +24,9 @@ int RunPlayMidiCommand(ToolContext& context)
 {
     if (context.arguments.size() != 1)
         return UsageError(kPlayMidiUsage);
-    IAudioOutput* output = nullptr;
-    try {
-        output = &SharedAudioOutput();
-    } catch (const std::runtime_error& error) {
-        std::cerr << error.what() << '\n';
+    IAudioOutput* output = OpenSharedOutputOrReport();
+    if (!output)
         return 1;
-    }
     CThreadTimerDriver driver;
     CMidiSong song(context.prompts, driver);
     if (!song.Load(context.arguments[0]))

@@ -9,8 +9,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <iostream>
-#include <stdexcept>
 #include <thread>
 
 namespace linlangok {
@@ -30,13 +28,9 @@ int RunPlayCommand(ToolContext& context)
 {
     if (context.arguments.size() != 1)
         return UsageError("play FILE");
-    IAudioOutput* output = nullptr;
-    try {
-        output = &SharedAudioOutput();
-    } catch (const std::runtime_error& error) {
-        std::cerr << error.what() << '\n';
+    IAudioOutput* output = OpenSharedOutputOrReport();
+    if (!output)
         return 1;
-    }
     CAudioPlayer player(*output, context.prompts, CSndFileDecoder::Open);
     if (!player.OpenAndPlay(Utf8ToUtf16(context.arguments[0])))
         return 1;
