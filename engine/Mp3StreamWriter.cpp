@@ -1,8 +1,10 @@
 #include "engine/Mp3StreamWriter.h"
 
+#include "common/FileSaver.h"
 #include "common/ProgramFolder.h"
 #include "common/Text.h"
 
+#include <fstream>
 #include <mutex>
 #include <stdexcept>
 #include <system_error>
@@ -11,6 +13,7 @@ namespace linlangok {
 namespace {
 
 constexpr std::size_t kFrameBytes = 4; // 16-bit stereo
+constexpr std::size_t kCopyBlock = 64 * 1024;
 
 // The installed encoder library, like the entry table of a library loaded once for the whole run.
 std::mutex g_encoderLock;
@@ -33,19 +36,21 @@ void AppendSamples(std::vector<std::int16_t>& samples, const std::uint8_t* bytes
         samples[first + i] = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
 }
 
-// Copies through a hidden file beside the target and renames it into place, so a failed copy
-// never leaves a half-written file where a good one was.
+// Copies block by block through a CFileSaver, so a failed copy never leaves a half-written file
+// where a good one was.
 bool CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to)
 {
-    const auto partial = to.parent_path() / ("." + to.filename().string() + ".part");
-    std::error_code error;
-    if (std::filesystem::copy_file(from, partial, std::filesystem::copy_options::overwrite_existing, error)) {
-        std::filesystem::rename(partial, to, error);
-        if (!error)
-            return true;
+    std::ifstream in(from, std::ios::binary);
+    CFileSaver out(to);
+    if (!in || !out.IsOpen())
+        return false;
+    std::vector<char> block(kCopyBlock);
+    while (in) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        if (!out.Write(block.data(), static_cast<std::size_t>(in.gcount())))
+            return false;
     }
-    std::filesystem::remove(partial, error);
-    return false;
+    return !in.bad() && out.Commit();
 }
 
 } // namespace

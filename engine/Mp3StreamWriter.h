@@ -99,7 +99,8 @@ public:
 
     // The save-as flow, after Close: asks for a path, copies the temporary recording there (asking
     // before overwriting; a failed copy is reported and the dialog shown again) and deletes the
-    // temporary file. Cancelling keeps the temporary file; the next recording replaces it.
+    // temporary file. The copy is saved through CFileSaver. Cancelling keeps the temporary file;
+    // the next recording replaces it.
     // Returns the saved path, or nothing when the user cancelled or nothing was recorded.
     std::optional<std::filesystem::path> SaveAs(IUserPrompts& prompts);
 
