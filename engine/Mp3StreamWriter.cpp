@@ -1,11 +1,9 @@
 #include "engine/Mp3StreamWriter.h"
 
 #include "common/FileSaver.h"
-#include "common/ProgramFolder.h"
 #include "common/Text.h"
 
 #include <fstream>
-#include <mutex>
 #include <stdexcept>
 #include <system_error>
 
@@ -14,18 +12,6 @@ namespace {
 
 constexpr std::size_t kFrameBytes = 4; // 16-bit stereo
 constexpr std::size_t kCopyBlock = 64 * 1024;
-
-// The installed encoder library, like the entry table of a library loaded once for the whole run.
-std::mutex g_encoderLock;
-std::shared_ptr<IMp3EncoderLibrary> g_encoderLibrary;
-
-std::shared_ptr<IMp3EncoderLibrary> LoadEncoder()
-{
-    std::lock_guard lock(g_encoderLock);
-    if (!g_encoderLibrary)
-        throw std::runtime_error("Error loading lame_enc.DLL");
-    return g_encoderLibrary;
-}
 
 // Decodes little-endian 16-bit samples and appends them.
 void AppendSamples(std::vector<std::int16_t>& samples, const std::uint8_t* bytes, std::size_t byteCount)
@@ -55,12 +41,6 @@ bool CopyReplacing(const std::filesystem::path& from, const std::filesystem::pat
 
 } // namespace
 
-void SetMp3EncoderLibrary(std::shared_ptr<IMp3EncoderLibrary> library)
-{
-    std::lock_guard lock(g_encoderLock);
-    g_encoderLibrary = std::move(library);
-}
-
 Mp3EncoderSettings RecordingEncoderSettings(int bitrate, int resampleRate)
 {
     Mp3EncoderSettings settings;
@@ -70,15 +50,19 @@ Mp3EncoderSettings RecordingEncoderSettings(int bitrate, int resampleRate)
     return settings;
 }
 
-std::filesystem::path TemporaryRecordingPath()
+std::filesystem::path TemporaryRecordingPath(const std::filesystem::path& programFolder)
 {
-    return ProgramFolder() / ".$$a.tmp";
+    return programFolder / ".$$a.tmp";
 }
 
-CMp3StreamWriter::CMp3StreamWriter(int bitrate, int resampleRate)
+CMp3StreamWriter::CMp3StreamWriter(
+    IMp3EncoderLibrary* library, const std::filesystem::path& programFolder, int bitrate, int resampleRate)
     : m_settings(RecordingEncoderSettings(bitrate, resampleRate))
+    , m_programFolder(programFolder)
 {
-    m_stream = LoadEncoder()->InitStream(m_settings);
+    if (!library)
+        throw std::runtime_error("Error loading lame_enc.DLL");
+    m_stream = library->InitStream(m_settings);
     if (!m_stream)
         throw std::runtime_error("ERRORR in beInitStream.");
 }
@@ -94,7 +78,7 @@ void CMp3StreamWriter::OpenTemporaryFile(IUserPrompts& prompts)
         std::fclose(m_file);
         m_file = nullptr;
     }
-    m_temporaryPath = TemporaryRecordingPath();
+    m_temporaryPath = TemporaryRecordingPath(m_programFolder);
     std::error_code error;
     std::filesystem::remove(m_temporaryPath, error);
     m_file = std::fopen(m_temporaryPath.c_str(), "wb");

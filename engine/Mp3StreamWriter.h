@@ -12,7 +12,7 @@
 
 // MP3 export: the recorder's 16-bit stereo samples are encoded as they arrive and appended to a
 // hidden temporary file in the program folder, which the save-as flow then copies where the user
-// chooses. The encoder itself is an outside library installed once at start-up.
+// chooses. The encoder itself is an outside library that each program builds once and passes on.
 namespace linlangok {
 
 enum class EMp3ChannelMode { Stereo, JointStereo, DualChannel, Mono };
@@ -57,27 +57,25 @@ public:
     virtual std::unique_ptr<IMp3Encoder> InitStream(const Mp3EncoderSettings& settings) = 0;
 };
 
-// Installs the process-wide encoder library (platform/mp3 offers LAME). Until one is installed,
-// creating a writer fails with "Error loading lame_enc.DLL".
-void SetMp3EncoderLibrary(std::shared_ptr<IMp3EncoderLibrary> library);
-
 // The settings a writer asks for: 44.1 kHz stereo input, joint stereo, constant `bitrate`, MPEG-1
 // above 32 kbit/s and MPEG-2 at 32 or less, private, copyright and original bits, no CRC, no
 // VBR header, no bit reservoir. `resampleRate` 0 means no resampling.
 Mp3EncoderSettings RecordingEncoderSettings(int bitrate, int resampleRate);
 
 // The temporary recording: ".$$a.tmp" in the program folder (a dot-file is this platform's hidden).
-std::filesystem::path TemporaryRecordingPath();
+std::filesystem::path TemporaryRecordingPath(const std::filesystem::path& programFolder);
 
 // Lives for one recording: constructed and opened on the user-interface thread before recording
 // starts, fed by Write on the capture thread, closed and saved on the user-interface thread after
 // the recorder has stopped. No lock guards it.
 class CMp3StreamWriter {
 public:
-    // Throws std::runtime_error "Error loading lame_enc.DLL" when no encoder library is installed,
-    // "ERRORR in beInitStream." when the encoder refuses the settings. The recording controller
-    // uses bitrate 128 and resample rate 0.
-    CMp3StreamWriter(int bitrate, int resampleRate);
+    // `library` (platform/mp3 offers LAME; null when no encoder is available) outlives the writer;
+    // the temporary recording lies in `programFolder`. Throws std::runtime_error "Error loading
+    // lame_enc.DLL" without a library, "ERRORR in beInitStream." when the encoder refuses the
+    // settings. The recording controller uses bitrate 128 and resample rate 0.
+    CMp3StreamWriter(
+        IMp3EncoderLibrary* library, const std::filesystem::path& programFolder, int bitrate, int resampleRate);
     ~CMp3StreamWriter(); // closes the writer if still open, silently
 
     CMp3StreamWriter(const CMp3StreamWriter&) = delete;
@@ -113,6 +111,7 @@ private:
     Mp3EncoderSettings m_settings;
     std::unique_ptr<IMp3Encoder> m_stream;
     std::FILE* m_file = nullptr;
+    std::filesystem::path m_programFolder;
     std::filesystem::path m_temporaryPath;
     std::vector<std::int16_t> m_samples; // whole frames handed to the encoder
     std::vector<std::uint8_t> m_output; // the encoder's bytes for one call

@@ -11,15 +11,18 @@ constexpr int kResampleRate = 0;
 
 } // namespace
 
-CRecordingController::Recording::Recording(CWaveRecorder& recorder)
-    : writer(kBitrate, kResampleRate)
+CRecordingController::Recording::Recording(
+    CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, const std::filesystem::path& programFolder)
+    : writer(encoder, programFolder, kBitrate, kResampleRate)
     , recorder(recorder)
 {
 }
 
-CRecordingController::CRecordingController(
-    CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput, IMixerSystem& mixers)
+CRecordingController::CRecordingController(CInputDeviceList& devices, IMixerSystem& mixers, IMp3EncoderLibrary* encoder,
+    std::filesystem::path programFolder, IUserPrompts& prompts, std::ostream& standardOutput)
     : m_devices(devices)
+    , m_encoder(encoder)
+    , m_programFolder(std::move(programFolder))
     , m_prompts(prompts)
     , m_standardOutput(standardOutput)
     , m_stereoMixSlider(prompts, mixers)
@@ -43,7 +46,7 @@ void CRecordingController::StartRecording()
     if (!m_selected || m_recording)
         return;
     try {
-        auto recording = std::make_unique<Recording>(*m_selected);
+        auto recording = std::make_unique<Recording>(*m_selected, m_encoder, m_programFolder);
         recording->writer.OpenTemporaryFile(m_prompts);
         m_selected->StartRecording(*recording);
         m_recording = std::move(recording);

@@ -20,9 +20,10 @@ namespace linlangok {
 // `standardOutput`, and otherwise ignored.
 class CRecordingController {
 public:
-    // `devices`, `prompts`, `standardOutput` and `mixers` outlive the controller.
-    CRecordingController(CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput,
-        IMixerSystem& mixers = MixerSystem());
+    // `devices`, `mixers`, `encoder` (null when no encoder is available), `prompts` and
+    // `standardOutput` outlive the controller; the temporary recording lies in `programFolder`.
+    CRecordingController(CInputDeviceList& devices, IMixerSystem& mixers, IMp3EncoderLibrary* encoder,
+        std::filesystem::path programFolder, IUserPrompts& prompts, std::ostream& standardOutput);
     // A recording in progress is stopped and left unsaved in its temporary file.
     ~CRecordingController();
 
@@ -56,7 +57,7 @@ public:
 private:
     // One recording: the writer, the recorder's view of it, and the recorder that feeds it.
     struct Recording : IRecordingSink {
-        explicit Recording(CWaveRecorder& recorder);
+        Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, const std::filesystem::path& programFolder);
         void Write(const uint8_t* samples, size_t byteCount) override { writer.Write(samples, byteCount); }
 
         CMp3StreamWriter writer;
@@ -66,6 +67,8 @@ private:
     void Report(const std::exception& error);
 
     CInputDeviceList& m_devices;
+    IMp3EncoderLibrary* m_encoder;
+    std::filesystem::path m_programFolder;
     IUserPrompts& m_prompts;
     std::ostream& m_standardOutput;
     CLineVolumeSlider m_stereoMixSlider;

@@ -1,6 +1,7 @@
 // record OUT.mp3 --seconds S: S seconds from the first recording device of the input that
 // LINLANGOK_AUDIO_IN selects, through the recording controller, saved to OUT.mp3.
 
+#include "common/ProgramFolder.h"
 #include "common/Text.h"
 #include "engine/RecordingController.h"
 #include "platform/audio/WaveInSystem.h"
@@ -44,10 +45,10 @@ int RunRecordCommand(ToolContext& context)
     }
 
     const auto waveIn = CreateWaveInSystem();
-    CInputDeviceList devices(*waveIn);
+    CInputDeviceList devices(*waveIn, context.mixers);
     CSaveToPathPrompts prompts(context.prompts, arguments[0]);
     std::ostringstream errors; // the controller's standard output, for its error texts
-    CRecordingController controller(devices, prompts, errors);
+    CRecordingController controller(devices, context.mixers, &context.encoder, ProgramFolder(), prompts, errors);
     const auto names = controller.DeviceNames();
     if (names.empty())
         return Fail("No recording device.");
