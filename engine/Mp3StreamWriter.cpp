@@ -6,6 +6,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
+#include <unistd.h>
 
 namespace linlangok {
 namespace {
@@ -82,16 +83,18 @@ void CMp3StreamWriter::OpenTemporaryFile(IUserPrompts& prompts)
     std::error_code error;
     std::filesystem::remove(m_temporaryPath, error);
     m_file = std::fopen(m_temporaryPath.c_str(), "wb");
+    m_fileSize = 0;
     if (!m_file) {
         // "出错" (error): the caption the older program showed garbled in a Cyrillic code page.
         prompts.ShowMessage({u"出错", u"Can't create MP3 file", EMessageButtons::YesNo, EMessageIcon::Error});
         throw std::runtime_error("Can't create MP3 file.");
     }
+    std::setvbuf(m_file, nullptr, _IONBF, 0);
 }
 
 void CMp3StreamWriter::Write(const void* samples, std::size_t byteCount)
 {
-    if (!m_file || !m_stream || byteCount == 0)
+    if (!m_file || !m_stream || m_failed || byteCount == 0)
         return;
     const auto* bytes = static_cast<const std::uint8_t*>(samples);
     std::size_t used = 0;
@@ -119,13 +122,19 @@ void CMp3StreamWriter::Write(const void* samples, std::size_t byteCount)
 
 void CMp3StreamWriter::Append(const std::vector<std::uint8_t>& bytes)
 {
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size())
-        m_failed = true;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) == bytes.size()) {
+        m_fileSize += bytes.size();
+        return;
+    }
+    // A full disk: the file ends with the last whole block, not with part of an MP3 frame.
+    m_failed = true;
+    std::clearerr(m_file);
+    (void)::ftruncate(::fileno(m_file), static_cast<off_t>(m_fileSize));
 }
 
 void CMp3StreamWriter::Finish()
 {
-    if (m_stream && m_file) {
+    if (m_stream && m_file && !m_failed) {
         if (m_stream->Flush(m_output))
             Append(m_output);
         else

@@ -87,12 +87,14 @@ public:
 
     // The recorder's sink: interleaved 16-bit little-endian stereo samples, `byteCount` bytes
     // (2 seconds are 352800). A partial frame at the end is kept for the next call. Does nothing
-    // before OpenTemporaryFile or after Close. Never throws: a failure is reported by Close.
+    // before OpenTemporaryFile or after Close. Never throws. When the encoder or the disk fails,
+    // the file keeps every block written before, whole, and the rest of the recording is
+    // dropped; Close reports the failure.
     void Write(const void* samples, std::size_t byteCount);
 
-    // Writes the encoder's last frames, closes the file and ends the stream. Throws "Can't write
-    // MP3 file." when encoding or writing failed at any point (the temporary file is kept).
-    // A second call does nothing.
+    // Writes the encoder's last frames (unless a failure stopped the recording), closes the file
+    // and ends the stream. Throws "Can't write MP3 file." when encoding or writing failed at any
+    // point; the temporary file is kept and SaveAs still copies it. A second call does nothing.
     void Close();
 
     // The save-as flow, after Close: asks for a path, copies the temporary recording there (asking
@@ -110,7 +112,8 @@ private:
 
     Mp3EncoderSettings m_settings;
     std::unique_ptr<IMp3Encoder> m_stream;
-    std::FILE* m_file = nullptr;
+    std::FILE* m_file = nullptr; // unbuffered, so a failed write can be cut back to m_fileSize
+    std::uint64_t m_fileSize = 0; // the bytes written whole
     std::filesystem::path m_programFolder;
     std::filesystem::path m_temporaryPath;
     std::vector<std::int16_t> m_samples; // whole frames handed to the encoder

@@ -1,5 +1,7 @@
 #include "engine/RecordingController.h"
 
+#include "common/Text.h"
+
 #include <exception>
 
 namespace linlangok {
@@ -63,6 +65,10 @@ std::optional<std::filesystem::path> CRecordingController::StopRecording()
     try {
         recording->recorder.StopRecording();
         recording->writer.Close();
+    } catch (const std::exception& error) {
+        Report(error); // the blocks written before the failure are in the file, to be saved all the same
+    }
+    try {
         return recording->writer.SaveAs(m_prompts);
     } catch (const std::exception& error) {
         Report(error);
@@ -102,6 +108,8 @@ void CRecordingController::Report(const std::exception& error)
 {
     m_standardOutput << error.what() << '\n';
     m_standardOutput.flush();
+    // A desktop user never reads standard output.
+    m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
 }
 
 } // namespace linlangok

@@ -17,7 +17,7 @@ namespace linlangok {
 // Starts and stops recordings on the selected input device, each into a new MP3 stream writer
 // (128 kbit/s, no resampling) and its temporary file, and runs the save-as flow when one ends.
 // UI thread. Errors of start and stop are written, each followed by a line break, to
-// `standardOutput`, and otherwise ignored.
+// `standardOutput`, and shown with the same text through the prompts.
 class CRecordingController {
 public:
     // `devices`, `mixers`, `encoder` (null when no encoder is available), `prompts` and
@@ -34,8 +34,10 @@ public:
     // device selected or while a recording runs. A failed start leaves no recording behind (its
     // empty temporary file stays until the next recording).
     void StartRecording();
-    // Stops the recording, finishes its MP3 file and asks where to save it. Does nothing when
-    // nothing records. Returns where the recording was saved, if it was.
+    // Stops the recording, finishes its MP3 file and asks where to save it. An encoder or disk
+    // failure during the recording is reported first; what was recorded before it is still
+    // offered for saving. Does nothing when nothing records. Returns where the recording was
+    // saved, if it was.
     std::optional<std::filesystem::path> StopRecording();
 
     // Makes the named device the one that records and opens its mixer lines. Raises

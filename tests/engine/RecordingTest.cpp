@@ -2,6 +2,7 @@
 #include "mixer/MemoryMixer.h"
 #include "tests/engine/FakeMp3Encoder.h"
 #include "tests/engine/RecordingFakeWaveIn.h"
+#include "tests/support/FileAccess.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -193,7 +194,7 @@ TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
     EXPECT_EQ(m_prompts.m_fileDialogs.size(), 1u);
 }
 
-TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndLeaveNoRecording)
+TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndThePromptsAndLeaveNoRecording)
 {
     AddMixers({});
     {
@@ -211,12 +212,34 @@ TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndLeaveNoRecording)
     controller.StopRecording(); // a failed start is not saved
     EXPECT_TRUE(m_prompts.m_fileDialogs.empty());
     EXPECT_EQ(m_output.str(), "Error loading lame_enc.DLL\nCan't open WaveIN Device.\n");
-    EXPECT_TRUE(m_prompts.m_messages.empty());
+    ASSERT_EQ(m_prompts.MessageTexts(),
+        (std::vector<std::string> {"Error loading lame_enc.DLL", "Can't open WaveIN Device."}));
+    EXPECT_EQ(m_prompts.m_messages[0].caption, u"错误");
 
     EXPECT_THAT([&] { controller.SelectDevice(u"Line In"); }, Raises("Device not found.")); // cannot record
     EXPECT_THAT([&] { controller.SelectDevice(u""); }, Raises("Device not found."));
     EXPECT_THAT([&] { controller.SelectDevice(u"microphone"); }, Raises("Device not found."));
     EXPECT_EQ(controller.SelectedRecorder()->Capabilities().name, u"Microphone");
+}
+
+TEST_F(RecordingControllerTest, ADiskThatFillsKeepsTheTakeSaysSoAndStillOffersToSaveIt)
+{
+    AddMixers({});
+    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
+    controller.SelectDevice(u"Microphone");
+    controller.StartRecording();
+    const auto saved = m_folder.Path() / "take.mp3";
+    m_prompts.m_paths.push_back(saved);
+    {
+        test::CFileSizeLimit limit(10); // room for the first block's "E88200;", not for the next
+        m_waveIn.Capture(88200, 1, 1);
+        m_waveIn.Capture(100, 2, 2); // handed over at the stop
+        EXPECT_EQ(controller.StopRecording(), saved);
+    }
+    EXPECT_EQ(m_output.str(), "Can't write MP3 file.\n");
+    EXPECT_EQ(m_prompts.MessageTexts(), std::vector<std::string> {"Can't write MP3 file."});
+    EXPECT_EQ(test::ReadWholeFile(saved), "E88200;");
+    EXPECT_FALSE(std::filesystem::exists(Temporary()));
 }
 
 TEST_F(RecordingControllerTest, StereoMixSliderTakesTheFirstNameThatExists)

@@ -1,11 +1,13 @@
 #include "engine/Mp3StreamWriter.h"
 #include "tests/engine/FakeMp3Encoder.h"
+#include "tests/support/FileAccess.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 
 namespace linlangok {
@@ -106,16 +108,30 @@ TEST_F(Mp3StreamWriterTest, AnUncreatableFileIsReportedTwice)
     EXPECT_EQ(m_prompts.m_messages[0].buttons, EMessageButtons::YesNo);
 }
 
-TEST_F(Mp3StreamWriterTest, AnEncoderFailureIsReportedAtCloseAndTheFileKept)
+TEST_F(Mp3StreamWriterTest, AFailingEncoderOrDiskKeepsTheWholeBlocksBeforeAndReportsAtClose)
 {
-    CMp3StreamWriter writer(&m_encoder, m_home.Path(), 128, 0);
-    writer.OpenTemporaryFile(m_prompts);
-    m_log.failEncode = true;
-    const std::uint8_t frame[4] = {};
-    writer.Write(frame, sizeof frame);
-    EXPECT_THAT([&] { writer.Close(); }, Raises("Can't write MP3 file."));
-    EXPECT_EQ(test::ReadWholeFile(writer.TemporaryPath()), "F;");
-    EXPECT_NO_THROW(writer.Close());
+    for (const bool diskFills : {false, true}) {
+        SCOPED_TRACE(diskFills ? "disk fills" : "encoder fails");
+        m_log.calls.clear();
+        m_log.failEncode = false;
+        CMp3StreamWriter writer(&m_encoder, m_home.Path(), 128, 0);
+        writer.OpenTemporaryFile(m_prompts);
+        const std::uint8_t frames[12] = {};
+        writer.Write(frames, sizeof frames); // "E3;"
+        {
+            // Room for part of the second block only.
+            std::optional<test::CFileSizeLimit> limit;
+            if (diskFills)
+                limit.emplace(5);
+            m_log.failEncode = !diskFills;
+            writer.Write(frames, sizeof frames);
+            writer.Write(frames, sizeof frames); // the recording has stopped: not encoded
+        }
+        EXPECT_EQ(m_log.calls.size(), 2u);
+        EXPECT_THAT([&] { writer.Close(); }, Raises("Can't write MP3 file."));
+        EXPECT_EQ(test::ReadWholeFile(writer.TemporaryPath()), "E3;");
+        EXPECT_NO_THROW(writer.Close());
+    }
 }
 
 TEST_F(Mp3StreamWriterTest, SavingCopiesTheRecordingOnlyWhereTheUserAgrees)
