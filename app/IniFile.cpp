@@ -1,7 +1,7 @@
 #include "app/IniFile.h"
 
-#include "common/AtomicFile.h"
 #include "common/CodePage.h"
+#include "common/FileSaver.h"
 #include "common/Text.h"
 
 #include <fstream>
@@ -182,7 +182,7 @@ std::string CIniFile::Serialize() const
 
 bool CIniFile::Save(const std::filesystem::path& path) const
 {
-    return WriteFileAtomically(path, Serialize());
+    return SaveFile(path, Serialize());
 }
 
 std::optional<std::size_t> CIniFile::FindSection(std::u16string_view section) const

@@ -37,7 +37,7 @@ public:
 
     std::string Serialize() const;
 
-    // Writes the file through a temporary file and a rename; false when that fails.
+    // Saves the file through SaveFile, which never leaves it half-written; false when that fails.
     bool Save(const std::filesystem::path& path) const;
 
     // The value of the key, without blanks around it or one pair of quotes around it; nothing

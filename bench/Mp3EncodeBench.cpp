@@ -96,12 +96,13 @@ struct WriterRun {
     std::vector<double> blockSeconds;
 };
 
-WriterRun EncodeWithWriter(const std::vector<std::int16_t>& samples, const std::filesystem::path& target)
+WriterRun EncodeWithWriter(
+    IMp3EncoderLibrary& encoder, const std::vector<std::int16_t>& samples, const std::filesystem::path& target)
 {
     bench::CSilentPrompts prompts;
     WriterRun run;
     const double start = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    CMp3StreamWriter writer(128, 0);
+    CMp3StreamWriter writer(&encoder, target.parent_path(), 128, 0);
     writer.OpenTemporaryFile(prompts);
     for (std::size_t first = 0; first < samples.size(); first += 2 * kBlockFrames) {
         const double blockStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
@@ -160,8 +161,7 @@ int main()
         return 1;
     }
     const std::filesystem::path folder = folderTemplate;
-    ::setenv("LINLANGOK_HOME", folder.c_str(), 1);
-    SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
+    CLameMp3EncoderLibrary encoder;
 
     const auto samples = GenerateMusic();
     WriteWav(folder / "input.wav", samples);
@@ -169,7 +169,7 @@ int main()
     double writerBest = 1e9, lameBest = 1e9;
     WriterRun bestRun;
     for (int round = 0; round < kRounds; ++round) {
-        auto run = EncodeWithWriter(samples, folder / "writer.mp3");
+        auto run = EncodeWithWriter(encoder, samples, folder / "writer.mp3");
         if (run.cpuSeconds < writerBest) {
             writerBest = run.cpuSeconds;
             bestRun = std::move(run);

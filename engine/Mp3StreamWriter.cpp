@@ -1,28 +1,18 @@
 #include "engine/Mp3StreamWriter.h"
 
-#include "common/ProgramFolder.h"
+#include "common/FileSaver.h"
 #include "common/Text.h"
 
-#include <mutex>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
+#include <unistd.h>
 
 namespace linlangok {
 namespace {
 
 constexpr std::size_t kFrameBytes = 4; // 16-bit stereo
-
-// The installed encoder library, like the entry table of a library loaded once for the whole run.
-std::mutex g_encoderLock;
-std::shared_ptr<IMp3EncoderLibrary> g_encoderLibrary;
-
-std::shared_ptr<IMp3EncoderLibrary> LoadEncoder()
-{
-    std::lock_guard lock(g_encoderLock);
-    if (!g_encoderLibrary)
-        throw std::runtime_error("Error loading lame_enc.DLL");
-    return g_encoderLibrary;
-}
+constexpr std::size_t kCopyBlock = 64 * 1024;
 
 // Decodes little-endian 16-bit samples and appends them.
 void AppendSamples(std::vector<std::int16_t>& samples, const std::uint8_t* bytes, std::size_t byteCount)
@@ -33,28 +23,24 @@ void AppendSamples(std::vector<std::int16_t>& samples, const std::uint8_t* bytes
         samples[first + i] = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
 }
 
-// Copies through a hidden file beside the target and renames it into place, so a failed copy
-// never leaves a half-written file where a good one was.
+// Copies block by block through a CFileSaver, so a failed copy never leaves a half-written file
+// where a good one was.
 bool CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to)
 {
-    const auto partial = to.parent_path() / ("." + to.filename().string() + ".part");
-    std::error_code error;
-    if (std::filesystem::copy_file(from, partial, std::filesystem::copy_options::overwrite_existing, error)) {
-        std::filesystem::rename(partial, to, error);
-        if (!error)
-            return true;
+    std::ifstream in(from, std::ios::binary);
+    CFileSaver out(to);
+    if (!in || !out.IsOpen())
+        return false;
+    std::vector<char> block(kCopyBlock);
+    while (in) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        if (!out.Write(block.data(), static_cast<std::size_t>(in.gcount())))
+            return false;
     }
-    std::filesystem::remove(partial, error);
-    return false;
+    return !in.bad() && out.Commit();
 }
 
 } // namespace
-
-void SetMp3EncoderLibrary(std::shared_ptr<IMp3EncoderLibrary> library)
-{
-    std::lock_guard lock(g_encoderLock);
-    g_encoderLibrary = std::move(library);
-}
 
 Mp3EncoderSettings RecordingEncoderSettings(int bitrate, int resampleRate)
 {
@@ -65,15 +51,19 @@ Mp3EncoderSettings RecordingEncoderSettings(int bitrate, int resampleRate)
     return settings;
 }
 
-std::filesystem::path TemporaryRecordingPath()
+std::filesystem::path TemporaryRecordingPath(const std::filesystem::path& programFolder)
 {
-    return ProgramFolder() / ".$$a.tmp";
+    return programFolder / ".$$a.tmp";
 }
 
-CMp3StreamWriter::CMp3StreamWriter(int bitrate, int resampleRate)
+CMp3StreamWriter::CMp3StreamWriter(
+    IMp3EncoderLibrary* library, const std::filesystem::path& programFolder, int bitrate, int resampleRate)
     : m_settings(RecordingEncoderSettings(bitrate, resampleRate))
+    , m_programFolder(programFolder)
 {
-    m_stream = LoadEncoder()->InitStream(m_settings);
+    if (!library)
+        throw std::runtime_error("Error loading lame_enc.DLL");
+    m_stream = library->InitStream(m_settings);
     if (!m_stream)
         throw std::runtime_error("ERRORR in beInitStream.");
 }
@@ -89,20 +79,22 @@ void CMp3StreamWriter::OpenTemporaryFile(IUserPrompts& prompts)
         std::fclose(m_file);
         m_file = nullptr;
     }
-    m_temporaryPath = TemporaryRecordingPath();
+    m_temporaryPath = TemporaryRecordingPath(m_programFolder);
     std::error_code error;
     std::filesystem::remove(m_temporaryPath, error);
     m_file = std::fopen(m_temporaryPath.c_str(), "wb");
+    m_fileSize = 0;
     if (!m_file) {
         // "出错" (error): the caption the older program showed garbled in a Cyrillic code page.
         prompts.ShowMessage({u"出错", u"Can't create MP3 file", EMessageButtons::YesNo, EMessageIcon::Error});
         throw std::runtime_error("Can't create MP3 file.");
     }
+    std::setvbuf(m_file, nullptr, _IONBF, 0);
 }
 
 void CMp3StreamWriter::Write(const void* samples, std::size_t byteCount)
 {
-    if (!m_file || !m_stream || byteCount == 0)
+    if (!m_file || !m_stream || m_failed || byteCount == 0)
         return;
     const auto* bytes = static_cast<const std::uint8_t*>(samples);
     std::size_t used = 0;
@@ -130,13 +122,19 @@ void CMp3StreamWriter::Write(const void* samples, std::size_t byteCount)
 
 void CMp3StreamWriter::Append(const std::vector<std::uint8_t>& bytes)
 {
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size())
-        m_failed = true;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) == bytes.size()) {
+        m_fileSize += bytes.size();
+        return;
+    }
+    // A full disk: the file ends with the last whole block, not with part of an MP3 frame.
+    m_failed = true;
+    std::clearerr(m_file);
+    (void)::ftruncate(::fileno(m_file), static_cast<off_t>(m_fileSize));
 }
 
 void CMp3StreamWriter::Finish()
 {
-    if (m_stream && m_file) {
+    if (m_stream && m_file && !m_failed) {
         if (m_stream->Flush(m_output))
             Append(m_output);
         else

@@ -12,7 +12,7 @@
 
 // MP3 export: the recorder's 16-bit stereo samples are encoded as they arrive and appended to a
 // hidden temporary file in the program folder, which the save-as flow then copies where the user
-// chooses. The encoder itself is an outside library installed once at start-up.
+// chooses. The encoder itself is an outside library that each program builds once and passes on.
 namespace linlangok {
 
 enum class EMp3ChannelMode { Stereo, JointStereo, DualChannel, Mono };
@@ -57,27 +57,25 @@ public:
     virtual std::unique_ptr<IMp3Encoder> InitStream(const Mp3EncoderSettings& settings) = 0;
 };
 
-// Installs the process-wide encoder library (platform/mp3 offers LAME). Until one is installed,
-// creating a writer fails with "Error loading lame_enc.DLL".
-void SetMp3EncoderLibrary(std::shared_ptr<IMp3EncoderLibrary> library);
-
 // The settings a writer asks for: 44.1 kHz stereo input, joint stereo, constant `bitrate`, MPEG-1
 // above 32 kbit/s and MPEG-2 at 32 or less, private, copyright and original bits, no CRC, no
 // VBR header, no bit reservoir. `resampleRate` 0 means no resampling.
 Mp3EncoderSettings RecordingEncoderSettings(int bitrate, int resampleRate);
 
 // The temporary recording: ".$$a.tmp" in the program folder (a dot-file is this platform's hidden).
-std::filesystem::path TemporaryRecordingPath();
+std::filesystem::path TemporaryRecordingPath(const std::filesystem::path& programFolder);
 
 // Lives for one recording: constructed and opened on the user-interface thread before recording
 // starts, fed by Write on the capture thread, closed and saved on the user-interface thread after
 // the recorder has stopped. No lock guards it.
 class CMp3StreamWriter {
 public:
-    // Throws std::runtime_error "Error loading lame_enc.DLL" when no encoder library is installed,
-    // "ERRORR in beInitStream." when the encoder refuses the settings. The recording controller
-    // uses bitrate 128 and resample rate 0.
-    CMp3StreamWriter(int bitrate, int resampleRate);
+    // `library` (platform/mp3 offers LAME; null when no encoder is available) outlives the writer;
+    // the temporary recording lies in `programFolder`. Throws std::runtime_error "Error loading
+    // lame_enc.DLL" without a library, "ERRORR in beInitStream." when the encoder refuses the
+    // settings. The recording controller uses bitrate 128 and resample rate 0.
+    CMp3StreamWriter(
+        IMp3EncoderLibrary* library, const std::filesystem::path& programFolder, int bitrate, int resampleRate);
     ~CMp3StreamWriter(); // closes the writer if still open, silently
 
     CMp3StreamWriter(const CMp3StreamWriter&) = delete;
@@ -89,17 +87,20 @@ public:
 
     // The recorder's sink: interleaved 16-bit little-endian stereo samples, `byteCount` bytes
     // (2 seconds are 352800). A partial frame at the end is kept for the next call. Does nothing
-    // before OpenTemporaryFile or after Close. Never throws: a failure is reported by Close.
+    // before OpenTemporaryFile or after Close. Never throws. When the encoder or the disk fails,
+    // the file keeps every block written before, whole, and the rest of the recording is
+    // dropped; Close reports the failure.
     void Write(const void* samples, std::size_t byteCount);
 
-    // Writes the encoder's last frames, closes the file and ends the stream. Throws "Can't write
-    // MP3 file." when encoding or writing failed at any point (the temporary file is kept).
-    // A second call does nothing.
+    // Writes the encoder's last frames (unless a failure stopped the recording), closes the file
+    // and ends the stream. Throws "Can't write MP3 file." when encoding or writing failed at any
+    // point; the temporary file is kept and SaveAs still copies it. A second call does nothing.
     void Close();
 
     // The save-as flow, after Close: asks for a path, copies the temporary recording there (asking
     // before overwriting; a failed copy is reported and the dialog shown again) and deletes the
-    // temporary file. Cancelling keeps the temporary file; the next recording replaces it.
+    // temporary file. The copy is saved through CFileSaver. Cancelling keeps the temporary file;
+    // the next recording replaces it.
     // Returns the saved path, or nothing when the user cancelled or nothing was recorded.
     std::optional<std::filesystem::path> SaveAs(IUserPrompts& prompts);
 
@@ -111,7 +112,9 @@ private:
 
     Mp3EncoderSettings m_settings;
     std::unique_ptr<IMp3Encoder> m_stream;
-    std::FILE* m_file = nullptr;
+    std::FILE* m_file = nullptr; // unbuffered, so a failed write can be cut back to m_fileSize
+    std::uint64_t m_fileSize = 0; // the bytes written whole
+    std::filesystem::path m_programFolder;
     std::filesystem::path m_temporaryPath;
     std::vector<std::int16_t> m_samples; // whole frames handed to the encoder
     std::vector<std::uint8_t> m_output; // the encoder's bytes for one call

@@ -1,5 +1,7 @@
 #include "engine/RecordingController.h"
 
+#include "common/Text.h"
+
 #include <exception>
 
 namespace linlangok {
@@ -11,15 +13,18 @@ constexpr int kResampleRate = 0;
 
 } // namespace
 
-CRecordingController::Recording::Recording(CWaveRecorder& recorder)
-    : writer(kBitrate, kResampleRate)
+CRecordingController::Recording::Recording(
+    CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, const std::filesystem::path& programFolder)
+    : writer(encoder, programFolder, kBitrate, kResampleRate)
     , recorder(recorder)
 {
 }
 
-CRecordingController::CRecordingController(
-    CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput, IMixerSystem& mixers)
+CRecordingController::CRecordingController(CInputDeviceList& devices, IMixerSystem& mixers, IMp3EncoderLibrary* encoder,
+    std::filesystem::path programFolder, IUserPrompts& prompts, std::ostream& standardOutput)
     : m_devices(devices)
+    , m_encoder(encoder)
+    , m_programFolder(std::move(programFolder))
     , m_prompts(prompts)
     , m_standardOutput(standardOutput)
     , m_stereoMixSlider(prompts, mixers)
@@ -43,7 +48,7 @@ void CRecordingController::StartRecording()
     if (!m_selected || m_recording)
         return;
     try {
-        auto recording = std::make_unique<Recording>(*m_selected);
+        auto recording = std::make_unique<Recording>(*m_selected, m_encoder, m_programFolder);
         recording->writer.OpenTemporaryFile(m_prompts);
         m_selected->StartRecording(*recording);
         m_recording = std::move(recording);
@@ -60,6 +65,10 @@ std::optional<std::filesystem::path> CRecordingController::StopRecording()
     try {
         recording->recorder.StopRecording();
         recording->writer.Close();
+    } catch (const std::exception& error) {
+        Report(error); // the blocks written before the failure are in the file, to be saved all the same
+    }
+    try {
         return recording->writer.SaveAs(m_prompts);
     } catch (const std::exception& error) {
         Report(error);
@@ -99,6 +108,8 @@ void CRecordingController::Report(const std::exception& error)
 {
     m_standardOutput << error.what() << '\n';
     m_standardOutput.flush();
+    // A desktop user never reads standard output.
+    m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
 }
 
 } // namespace linlangok

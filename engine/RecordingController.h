@@ -17,12 +17,13 @@ namespace linlangok {
 // Starts and stops recordings on the selected input device, each into a new MP3 stream writer
 // (128 kbit/s, no resampling) and its temporary file, and runs the save-as flow when one ends.
 // UI thread. Errors of start and stop are written, each followed by a line break, to
-// `standardOutput`, and otherwise ignored.
+// `standardOutput`, and shown with the same text through the prompts.
 class CRecordingController {
 public:
-    // `devices`, `prompts`, `standardOutput` and `mixers` outlive the controller.
-    CRecordingController(CInputDeviceList& devices, IUserPrompts& prompts, std::ostream& standardOutput,
-        IMixerSystem& mixers = MixerSystem());
+    // `devices`, `mixers`, `encoder` (null when no encoder is available), `prompts` and
+    // `standardOutput` outlive the controller; the temporary recording lies in `programFolder`.
+    CRecordingController(CInputDeviceList& devices, IMixerSystem& mixers, IMp3EncoderLibrary* encoder,
+        std::filesystem::path programFolder, IUserPrompts& prompts, std::ostream& standardOutput);
     // A recording in progress is stopped and left unsaved in its temporary file.
     ~CRecordingController();
 
@@ -33,8 +34,10 @@ public:
     // device selected or while a recording runs. A failed start leaves no recording behind (its
     // empty temporary file stays until the next recording).
     void StartRecording();
-    // Stops the recording, finishes its MP3 file and asks where to save it. Does nothing when
-    // nothing records. Returns where the recording was saved, if it was.
+    // Stops the recording, finishes its MP3 file and asks where to save it. An encoder or disk
+    // failure during the recording is reported first; what was recorded before it is still
+    // offered for saving. Does nothing when nothing records. Returns where the recording was
+    // saved, if it was.
     std::optional<std::filesystem::path> StopRecording();
 
     // Makes the named device the one that records and opens its mixer lines. Raises
@@ -56,7 +59,7 @@ public:
 private:
     // One recording: the writer, the recorder's view of it, and the recorder that feeds it.
     struct Recording : IRecordingSink {
-        explicit Recording(CWaveRecorder& recorder);
+        Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, const std::filesystem::path& programFolder);
         void Write(const uint8_t* samples, size_t byteCount) override { writer.Write(samples, byteCount); }
 
         CMp3StreamWriter writer;
@@ -66,6 +69,8 @@ private:
     void Report(const std::exception& error);
 
     CInputDeviceList& m_devices;
+    IMp3EncoderLibrary* m_encoder;
+    std::filesystem::path m_programFolder;
     IUserPrompts& m_prompts;
     std::ostream& m_standardOutput;
     CLineVolumeSlider m_stereoMixSlider;

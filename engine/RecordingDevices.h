@@ -14,7 +14,7 @@ namespace linlangok {
 class CInputDeviceList {
 public:
     // `system` and `mixers` outlive the list; the recorders' mixer lines come from `mixers`.
-    explicit CInputDeviceList(IWaveInSystem& system, IMixerSystem& mixers = MixerSystem());
+    explicit CInputDeviceList(IWaveInSystem& system, IMixerSystem& mixers);
 
     // Any thread; the list never changes once built.
     const std::vector<std::unique_ptr<CWaveRecorder>>& InputDevices();

@@ -33,8 +33,7 @@ public:
     static constexpr uint32_t kBufferBytes = 2 * kCaptureBytesPerSecond; // 352800: 2 seconds
 
     // `system` and `mixers` outlive the recorder; the device's mixer lines come from `mixers`.
-    CWaveRecorder(IWaveInSystem& system, uint32_t deviceNumber, WaveInCapabilities capabilities,
-        IMixerSystem& mixers = MixerSystem());
+    CWaveRecorder(IWaveInSystem& system, uint32_t deviceNumber, WaveInCapabilities capabilities, IMixerSystem& mixers);
     // Stops a recording in progress.
     ~CWaveRecorder() override;
 

@@ -1,15 +1,13 @@
 #include "midi/MidiFileWriter.h"
 
+#include "common/FileSaver.h"
 #include "common/UserPrompts.h"
 #include "midi/MidiSong.h"
 
-#include <fstream>
 #include <limits>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 
 namespace linlangok {
 namespace {
@@ -18,19 +16,6 @@ void WriteBigEndian(std::ostream& out, uint32_t value, int bytes)
 {
     for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
         out.put(static_cast<char>(value >> shift));
-}
-
-// A name beside the target that no file has yet.
-std::filesystem::path TemporaryPathFor(const std::filesystem::path& path)
-{
-    std::random_device random;
-    for (;;) {
-        auto candidate = path;
-        candidate += ".~" + std::to_string(random() % 1000000) + ".tmp";
-        std::error_code error;
-        if (!std::filesystem::exists(candidate, error))
-            return candidate;
-    }
 }
 
 } // namespace
@@ -43,23 +28,16 @@ CMidiFileWriter::CMidiFileWriter(const CMidiSong& song, IUserPrompts& prompts)
 
 bool CMidiFileWriter::Write(const std::filesystem::path& path, std::u16string_view caption)
 {
-    const std::filesystem::path temporary = TemporaryPathFor(path);
     bool written = false;
     try {
-        std::ofstream out;
+        std::ostringstream out;
         out.exceptions(std::ios::failbit | std::ios::badbit);
-        out.open(temporary, std::ios::binary | std::ios::trunc);
         WriteSong(out);
-        out.close();
-        std::filesystem::rename(temporary, path);
-        written = true;
+        written = SaveFile(path, out.view());
     } catch (...) {
     }
-    if (!written) {
-        std::error_code error;
-        std::filesystem::remove(temporary, error);
+    if (!written)
         m_prompts.ShowError(caption, kWriteErrorMessage);
-    }
     return written;
 }
 

@@ -13,15 +13,15 @@ inline constexpr std::u16string_view kWriteErrorMessage = u"写Mid文件时出�
 
 // Writes a song as a Standard MIDI File: the header with the song's format, track count and
 // division, then one track chunk per track with running status. Made for one save on the UI thread;
-// holds one track's bytes in memory while writing it.
+// the file is put together in memory and saved in one piece.
 class CMidiFileWriter {
 public:
     CMidiFileWriter(const CMidiSong& song, IUserPrompts& prompts);
 
-    // Writes the song to a temporary file beside the path and renames it over the path, so a
-    // failed save never replaces a good file. On any failure (the file cannot be created, a write
-    // fails, the song does not fit the format) shows "写Mid文件时出错!" with the caption, leaves
-    // no file behind and returns false.
+    // Saves the song at the path through SaveFile, so a failed save never replaces a good file.
+    // On any failure (the file cannot be created or may not be written, a write fails, the song
+    // does not fit the format) shows "写Mid文件时出错!" with the caption, leaves no file behind
+    // and returns false.
     bool Write(const std::filesystem::path& path, std::u16string_view caption);
 
 private:

@@ -10,7 +10,7 @@ namespace linlangok {
 // It follows changes made elsewhere through its own open mixer of the line's device.
 class CLineVolumeSlider final : public CMixerClient {
 public:
-    explicit CLineVolumeSlider(IUserPrompts& prompts, IMixerSystem& system = MixerSystem());
+    explicit CLineVolumeSlider(IUserPrompts& prompts, IMixerSystem& system);
 
     // The slider to drive (not owned; it must outlive the binding or be detached with Close).
     void Attach(ISliderControl* slider) { m_slider = slider; }

@@ -139,9 +139,4 @@ public:
     virtual std::unique_ptr<IMixer> OpenForWaveInput(std::uint32_t device, IMixerListener* listener) = 0;
 };
 
-// Installs the process-wide mixer system (platform/mixer offers ALSA) once at start-up, before any
-// binding is made. Until then a system without mixers stands in.
-void SetMixerSystem(std::shared_ptr<IMixerSystem> system);
-IMixerSystem& MixerSystem();
-
 } // namespace linlangok

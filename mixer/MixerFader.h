@@ -9,7 +9,7 @@ namespace linlangok {
 // balance) or balance. Binding failures are silent: the slider stays disabled.
 class CMixerFader final : public CMixerBinding {
 public:
-    explicit CMixerFader(IMixerSystem& system = MixerSystem());
+    explicit CMixerFader(IMixerSystem& system);
 
     // The slider to drive (not owned; it must outlive the binding or be detached with Close).
     void Attach(ISliderControl* slider) { m_slider = slider; }

@@ -39,7 +39,7 @@ private:
 // in connection order. One per recorder; built and searched on the user-interface thread.
 class MixerLineList {
 public:
-    explicit MixerLineList(std::uint32_t deviceNumber, IMixerSystem& system = MixerSystem());
+    explicit MixerLineList(std::uint32_t deviceNumber, IMixerSystem& system);
 
     // Opens the device's mixer and reads its lines, once; later calls do nothing. Throws
     // std::runtime_error "Can't open Mixer Device." when the mixer cannot be opened.

@@ -8,7 +8,7 @@ namespace linlangok {
 // Binding failures are silent: the check box stays disabled.
 class CMixerSwitch final : public CMixerBinding {
 public:
-    explicit CMixerSwitch(IMixerSystem& system = MixerSystem());
+    explicit CMixerSwitch(IMixerSystem& system);
 
     // The check box to drive (not owned; it must outlive the binding or be detached with Close).
     void Attach(ICheckBoxControl* checkBox) { m_checkBox = checkBox; }

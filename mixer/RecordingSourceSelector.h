@@ -12,7 +12,7 @@ enum class ESourceNameVariant { MonoMix = 0, StereoMix = 1, Auxiliary = 2, None 
 // found by the component type of its line and, for analog lines, by name.
 class CRecordingSourceSelector final : public CMixerClient {
 public:
-    explicit CRecordingSourceSelector(IMixerSystem& system = MixerSystem());
+    explicit CRecordingSourceSelector(IMixerSystem& system);
 
     // Binds the check box (not owned): checked when the source is selected. When the mixer, the
     // control or the item is missing the box stays clear and disabled, and false is returned.

@@ -1,7 +1,7 @@
 #include "songlist/SongListFile.h"
 
-#include "common/AtomicFile.h"
 #include "common/CodePage.h"
+#include "common/FileSaver.h"
 
 #include <algorithm>
 #include <fstream>
@@ -141,7 +141,7 @@ bool LoadList(const std::filesystem::path& path, SongList& list, IUserPrompts& p
 bool SaveList(const std::filesystem::path& path, const SongList& list)
 {
     try {
-        return WriteFileAtomically(path, SerializeSongList(list));
+        return SaveFile(path, SerializeSongList(list));
     } catch (const std::length_error&) {
         return false;
     }

@@ -57,8 +57,8 @@ ESongListRead ReadSongListFile(const std::filesystem::path& path, SongList& list
 // be opened returns false without a message.
 bool LoadList(const std::filesystem::path& path, SongList& list, IUserPrompts& prompts);
 
-// Writes the list file through a temporary file and a rename, so a failed save leaves the old
-// file in place. False, without a message, when it cannot be written.
+// Saves the list file through SaveFile, so a failed save leaves the old file whole. False,
+// without a message, when it cannot be written.
 bool SaveList(const std::filesystem::path& path, const SongList& list);
 
 // The song name for a path: the text after its last "/" (the whole path when there is none).

@@ -8,13 +8,18 @@
 namespace linlangok {
 
 class IAudioOutput;
+class IMixerSystem;
+class IMp3EncoderLibrary;
 
-// What every command gets: its arguments (after the command name) and the prompts that print
-// the engines' messages to standard error. A command returns the process exit code: 0 on
-// success, 1 when a file could not be loaded or written, 2 on a usage error.
+// What every command gets: its arguments (after the command name), the prompts that print the
+// engines' messages to standard error, and the run's mixer system and MP3 encoder. A command
+// returns the process exit code: 0 on success, 1 when a file could not be loaded or written,
+// 2 on a usage error.
 struct ToolContext {
     std::vector<std::string> arguments;
     IUserPrompts& prompts;
+    IMixerSystem& mixers;
+    IMp3EncoderLibrary& encoder;
 };
 
 using ToolCommand = int (*)(ToolContext& context);

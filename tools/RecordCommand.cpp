@@ -1,6 +1,7 @@
 // record OUT.mp3 --seconds S: S seconds from the first recording device of the input that
 // LINLANGOK_AUDIO_IN selects, through the recording controller, saved to OUT.mp3.
 
+#include "common/ProgramFolder.h"
 #include "common/Text.h"
 #include "engine/RecordingController.h"
 #include "platform/audio/WaveInSystem.h"
@@ -20,12 +21,6 @@ namespace {
 constexpr const char* kUsage = "record OUT.mp3 --seconds S";
 constexpr double kLongestRecording = 24 * 3600;
 
-int Fail(const std::string& message)
-{
-    std::cerr << message << (message.ends_with('\n') ? "" : "\n");
-    return 1;
-}
-
 } // namespace
 
 int RunRecordCommand(ToolContext& context)
@@ -44,13 +39,15 @@ int RunRecordCommand(ToolContext& context)
     }
 
     const auto waveIn = CreateWaveInSystem();
-    CInputDeviceList devices(*waveIn);
+    CInputDeviceList devices(*waveIn, context.mixers);
     CSaveToPathPrompts prompts(context.prompts, arguments[0]);
-    std::ostringstream errors; // the controller's standard output, for its error texts
-    CRecordingController controller(devices, prompts, errors);
+    std::ostringstream errors; // the controller's standard output; its prompts print the same texts
+    CRecordingController controller(devices, context.mixers, &context.encoder, ProgramFolder(), prompts, errors);
     const auto names = controller.DeviceNames();
-    if (names.empty())
-        return Fail("No recording device.");
+    if (names.empty()) {
+        std::cerr << "No recording device.\n";
+        return 1;
+    }
     try {
         controller.SelectDevice(names.front());
     } catch (const std::runtime_error&) {
@@ -58,13 +55,11 @@ int RunRecordCommand(ToolContext& context)
     }
     controller.StartRecording();
     if (!controller.IsRecording())
-        return Fail(errors.str());
+        return 1;
     std::cout << "recording " << seconds << " s from " << Utf16ToUtf8(names.front()) << std::endl;
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const auto saved = controller.StopRecording();
-    if (!errors.str().empty())
-        return Fail(errors.str());
-    return saved ? 0 : 1;
+    return saved && errors.str().empty() ? 0 : 1;
 }
 
 } // namespace linlangok

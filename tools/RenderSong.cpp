@@ -5,13 +5,12 @@
 #include "engine/MidiSequencer.h"
 #include "engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
+#include "platform/audio/WavFileWriter.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 
-#include <sndfile.h>
-
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
 namespace linlangok {
@@ -47,54 +46,6 @@ public:
 private:
     size_t m_bufferFrames;
     IAudioSource* m_source = nullptr;
-};
-
-// A WAV file written under a temporary name and renamed into place by Commit.
-class CWavWriter {
-public:
-    CWavWriter(const std::filesystem::path& path)
-        : m_path(path)
-        , m_partPath(path.parent_path() / ("." + path.filename().string() + ".part"))
-    {
-        SF_INFO format {};
-        format.samplerate = kSampleRate;
-        format.channels = 2;
-        format.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        m_file = sf_open(m_partPath.c_str(), SFM_WRITE, &format);
-        if (m_file)
-            sf_command(m_file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    }
-    ~CWavWriter()
-    {
-        if (m_file)
-            sf_close(m_file);
-        if (!m_committed) {
-            std::error_code ignored;
-            std::filesystem::remove(m_partPath, ignored);
-        }
-    }
-
-    bool IsOpen() const { return m_file != nullptr; }
-    bool Write(const float* frames, size_t count)
-    {
-        return sf_writef_float(m_file, frames, static_cast<sf_count_t>(count)) == static_cast<sf_count_t>(count);
-    }
-    bool Commit()
-    {
-        const bool closed = sf_close(m_file) == 0;
-        m_file = nullptr;
-        std::error_code error;
-        if (closed)
-            std::filesystem::rename(m_partPath, m_path, error);
-        m_committed = closed && !error;
-        return m_committed;
-    }
-
-private:
-    std::filesystem::path m_path;
-    std::filesystem::path m_partPath;
-    SNDFILE* m_file = nullptr;
-    bool m_committed = false;
 };
 
 std::u16string PathText(const std::filesystem::path& path)
@@ -142,8 +93,10 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const std::filesys
         return std::nullopt;
     }
 
-    CWavWriter wav(wavFile);
-    if (!wav.IsOpen()) {
+    std::optional<CWavFileWriter> wav;
+    try {
+        wav.emplace(wavFile, EWavFileMode::Replacing);
+    } catch (const std::runtime_error&) {
         prompts.ShowError(kCaptionError, u"无法写入文件 " + PathText(wavFile));
         return std::nullopt;
     }
@@ -174,13 +127,13 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const std::filesys
         frame += bufferFrames;
         const size_t dropped = static_cast<size_t>(std::min<uint64_t>(skip, bufferFrames));
         skip -= dropped;
-        if (!wav.Write(buffer.data() + 2 * dropped, bufferFrames - dropped)) {
+        if (!wav->WriteFloat(buffer.data() + 2 * dropped, bufferFrames - dropped)) {
             prompts.ShowError(kCaptionError, u"无法写入文件 " + PathText(wavFile));
             return std::nullopt;
         }
         result.frames += bufferFrames - dropped;
     }
-    if (!wav.Commit()) {
+    if (!wav->Commit()) {
         prompts.ShowError(kCaptionError, u"无法写入文件 " + PathText(wavFile));
         return std::nullopt;
     }

@@ -1,7 +1,5 @@
 // linlangok-tool: the engines of Linlang Karaoke from the command line.
 
-#include "engine/Mp3StreamWriter.h"
-#include "mixer/Mixer.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
@@ -55,12 +53,12 @@ int main(int argc, char** argv)
     if (argc < 2)
         return PrintUsage();
     SetLegacyCodePage(CreateLegacyCodePage());
-    SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
-    SetMixerSystem(std::make_shared<CAlsaMixerSystem>());
+    CLameMp3EncoderLibrary encoder;
+    CAlsaMixerSystem mixers;
     CConsolePrompts prompts;
     for (const auto& command : kCommands) {
         if (command.name && std::strcmp(command.name, argv[1]) == 0) {
-            ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts};
+            ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts, mixers, encoder};
             return command.run(context);
         }
     }

@@ -41,7 +41,7 @@ std::unique_ptr<IAudioOutput> CreateNullAudioOutput(size_t bufferFrames, std::un
 std::unique_ptr<IAudioOutput> CreateWavFileAudioOutput(
     const std::filesystem::path& path, size_t bufferFrames, std::unique_ptr<IFramePacer> pacer)
 {
-    auto writer = std::make_shared<CWavFileWriter>(path);
+    auto writer = std::make_shared<CWavFileWriter>(path, EWavFileMode::Growing);
     return std::make_unique<CClockedAudioOutput>("wav:" + path.string(), bufferFrames, std::move(pacer),
         [writer](const float* samples, size_t frames) { writer->WriteFloat(samples, frames); });
 }

@@ -62,7 +62,7 @@ TEST_F(AudioToolTest, RecordSavesWhatTheInputDeviceCaptures)
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / ".$$a.tmp"));
 
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=wav:missing.wav", "record x.mp3 --seconds 1"), 1);
-    EXPECT_EQ(m_errors, "Can't open WaveIN Device.\n");
+    EXPECT_EQ(m_errors, "错误: Can't open WaveIN Device.\n");
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 0"), 2);
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 1s"), 2);
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3"), 2);

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <sstream>
 
 namespace linlangok {
@@ -47,8 +46,7 @@ protected:
 
 TEST_F(RecordEndToEndTest, RecordingIsSavedAsAnMp3ThatDecodesToTheSignal)
 {
-    ::setenv("LINLANGOK_HOME", m_folder.Path().c_str(), 1);
-    SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
+    CLameMp3EncoderLibrary encoder;
     const auto saved = m_folder.Path() / "take.mp3";
     test::CScriptedUserPrompts prompts;
     prompts.m_paths.push_back(saved);
@@ -57,7 +55,7 @@ TEST_F(RecordEndToEndTest, RecordingIsSavedAsAnMp3ThatDecodesToTheSignal)
     mixers.AddMixer();
     CInputDeviceList devices(m_system, mixers);
     {
-        CRecordingController controller(devices, prompts, output, mixers);
+        CRecordingController controller(devices, mixers, &encoder, m_folder.Path(), prompts, output);
         ASSERT_EQ(controller.DeviceNames(), std::vector<std::u16string> {u"wav:voice"});
         controller.SelectDevice(u"wav:voice");
         controller.StartRecording();
@@ -66,8 +64,6 @@ TEST_F(RecordEndToEndTest, RecordingIsSavedAsAnMp3ThatDecodesToTheSignal)
         m_clock->WaitUntilIdle();
         controller.StopRecording();
     }
-    SetMp3EncoderLibrary(nullptr);
-    ::unsetenv("LINLANGOK_HOME");
     EXPECT_EQ(output.str(), "");
     EXPECT_TRUE(prompts.m_messages.empty());
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / ".$$a.tmp"));

@@ -2,6 +2,7 @@
 #include "mixer/MemoryMixer.h"
 #include "tests/engine/FakeMp3Encoder.h"
 #include "tests/engine/RecordingFakeWaveIn.h"
+#include "tests/support/FileAccess.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 
@@ -56,7 +56,8 @@ TEST(WaveRecorder, StopAfterThreeAndAHalfSecondsHandsOnAFullAndAPartBlock)
     test::CFakeWaveIn waveIn;
     for (int call = 1; call <= 3; ++call) // closing is retried until the device closes
         waveIn.FailOn("close", call, kWaveInErrorStillPlaying);
-    CWaveRecorder recorder(waveIn, 0, waveIn.devices[0]);
+    CMemoryMixerSystem mixers;
+    CWaveRecorder recorder(waveIn, 0, waveIn.devices[0], mixers);
     CBlockSink sink;
     recorder.StartRecording(sink);
     EXPECT_EQ(waveIn.Calls(), (Calls {"open", "prepare", "prepare", "add", "add", "start"}));
@@ -111,7 +112,8 @@ TEST(WaveRecorder, EveryFailedStepOfTheStartIsUndoneAndRaised)
         SCOPED_TRACE(failure.message);
         test::CFakeWaveIn waveIn;
         waveIn.FailOn(failure.operation, failure.call, kWaveInErrorAllocated);
-        CWaveRecorder recorder(waveIn, 0, waveIn.devices[0]);
+        CMemoryMixerSystem mixers;
+        CWaveRecorder recorder(waveIn, 0, waveIn.devices[0], mixers);
         CBlockSink sink;
         EXPECT_THAT([&] { recorder.StartRecording(sink); }, Raises(failure.message));
         EXPECT_EQ(waveIn.Calls(), failure.calls);
@@ -129,13 +131,6 @@ protected:
     RecordingControllerTest()
     {
         m_waveIn.devices = {{u"Line In", 0, 2}, {u"Microphone", kWaveFormat4S16, 2}, {u"USB", kWaveFormat4S16, 2}};
-        ::setenv("LINLANGOK_HOME", m_folder.Path().c_str(), 1);
-        SetMp3EncoderLibrary(std::make_shared<test::CFakeMp3EncoderLibrary>(m_log));
-    }
-    ~RecordingControllerTest() override
-    {
-        SetMp3EncoderLibrary(nullptr);
-        ::unsetenv("LINLANGOK_HOME");
     }
 
     std::filesystem::path Temporary() const { return m_folder.Path() / ".$$a.tmp"; }
@@ -155,6 +150,7 @@ protected:
     }
 
     test::FakeMp3Log m_log;
+    test::CFakeMp3EncoderLibrary m_encoder {m_log};
     test::CFakeWaveIn m_waveIn;
     test::CScriptedUserPrompts m_prompts;
     std::ostringstream m_output;
@@ -165,7 +161,7 @@ protected:
 TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
 {
     AddMixers({});
-    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
+    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
     EXPECT_EQ(controller.DeviceNames(), (std::vector<std::u16string> {u"Microphone", u"USB"}));
     controller.StartRecording(); // no device selected yet
     EXPECT_TRUE(m_waveIn.Calls().empty());
@@ -198,26 +194,27 @@ TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
     EXPECT_EQ(m_prompts.m_fileDialogs.size(), 1u);
 }
 
-TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndLeaveNoRecording)
+TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndThePromptsAndLeaveNoRecording)
 {
     AddMixers({});
-    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
+    {
+        CRecordingController withoutEncoder(m_devices, m_mixers, nullptr, m_folder.Path(), m_prompts, m_output);
+        withoutEncoder.SelectDevice(u"Microphone");
+        withoutEncoder.StartRecording();
+        EXPECT_FALSE(withoutEncoder.IsRecording());
+        EXPECT_TRUE(m_waveIn.Calls().empty());
+    }
+    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
     controller.SelectDevice(u"Microphone");
-    SetMp3EncoderLibrary(nullptr);
-    controller.StartRecording();
-    EXPECT_EQ(m_output.str(), "Error loading lame_enc.DLL\n");
-    EXPECT_FALSE(controller.IsRecording());
-    EXPECT_TRUE(m_waveIn.Calls().empty());
-
-    m_output.str("");
-    SetMp3EncoderLibrary(std::make_shared<test::CFakeMp3EncoderLibrary>(m_log));
     m_waveIn.FailOn("open", 1, kWaveInErrorAllocated);
     controller.StartRecording();
-    EXPECT_EQ(m_output.str(), "Can't open WaveIN Device.\n");
     EXPECT_FALSE(controller.IsRecording());
     controller.StopRecording(); // a failed start is not saved
     EXPECT_TRUE(m_prompts.m_fileDialogs.empty());
-    EXPECT_TRUE(m_prompts.m_messages.empty());
+    EXPECT_EQ(m_output.str(), "Error loading lame_enc.DLL\nCan't open WaveIN Device.\n");
+    ASSERT_EQ(m_prompts.MessageTexts(),
+        (std::vector<std::string> {"Error loading lame_enc.DLL", "Can't open WaveIN Device."}));
+    EXPECT_EQ(m_prompts.m_messages[0].caption, u"错误");
 
     EXPECT_THAT([&] { controller.SelectDevice(u"Line In"); }, Raises("Device not found.")); // cannot record
     EXPECT_THAT([&] { controller.SelectDevice(u""); }, Raises("Device not found."));
@@ -225,10 +222,30 @@ TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndLeaveNoRecording)
     EXPECT_EQ(controller.SelectedRecorder()->Capabilities().name, u"Microphone");
 }
 
+TEST_F(RecordingControllerTest, ADiskThatFillsKeepsTheTakeSaysSoAndStillOffersToSaveIt)
+{
+    AddMixers({});
+    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
+    controller.SelectDevice(u"Microphone");
+    controller.StartRecording();
+    const auto saved = m_folder.Path() / "take.mp3";
+    m_prompts.m_paths.push_back(saved);
+    {
+        test::CFileSizeLimit limit(10); // room for the first block's "E88200;", not for the next
+        m_waveIn.Capture(88200, 1, 1);
+        m_waveIn.Capture(100, 2, 2); // handed over at the stop
+        EXPECT_EQ(controller.StopRecording(), saved);
+    }
+    EXPECT_EQ(m_output.str(), "Can't write MP3 file.\n");
+    EXPECT_EQ(m_prompts.MessageTexts(), std::vector<std::string> {"Can't write MP3 file."});
+    EXPECT_EQ(test::ReadWholeFile(saved), "E88200;");
+    EXPECT_FALSE(std::filesystem::exists(Temporary()));
+}
+
 TEST_F(RecordingControllerTest, StereoMixSliderTakesTheFirstNameThatExists)
 {
     AddMixers({u"Mic", u"立体声混音", u"StereoMix", u"Stereo Mix "});
-    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
+    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
     CFakeSlider slider;
     controller.StereoMixSlider().Attach(&slider);
     controller.BindStereoMixSlider(); // no device selected
@@ -253,7 +270,7 @@ TEST_F(RecordingControllerTest, DeviceWhoseMixerCannotOpenIsSelectedWithoutLines
 {
     AddMixers({u"立體聲混音"});
     m_mixers.RefuseOpening(true);
-    CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
+    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
     EXPECT_THAT([&] { controller.SelectDevice(u"Microphone"); }, Raises("Can't open Mixer Device."));
     EXPECT_EQ(controller.SelectedRecorder()->Capabilities().name, u"Microphone");
     EXPECT_TRUE(controller.LineNames().empty());
@@ -270,7 +287,7 @@ TEST_F(RecordingControllerTest, DestroyedWhileRecordingStopsWithoutSaving)
 {
     AddMixers({});
     {
-        CRecordingController controller(m_devices, m_prompts, m_output, m_mixers);
+        CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
         controller.SelectDevice(u"USB");
         controller.StartRecording();
         m_waveIn.Capture(10, 7, 7);

@@ -3,6 +3,7 @@
 #include "midi/MidiSong.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "tests/platform/AudioTestSignals.h"
+#include "tests/support/FileAccess.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -145,7 +146,17 @@ TEST_F(RenderSongTest, FailuresLeaveNoFileBehind)
     EXPECT_FALSE(RenderSong(m_prompts, m_song, m_folder.Path() / "a.wav", notASoundFont));
     EXPECT_EQ(m_prompts.m_messages.size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "a.wav"));
-    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / ".a.wav.part"));
+
+    // A disk that fills midway leaves an older file as it was.
+    m_prompts.m_messages.clear();
+    m_folder.WriteFile("a.wav", "old");
+    {
+        test::CFileSizeLimit limit(10000);
+        EXPECT_FALSE(RenderSong(m_prompts, m_song, m_folder.Path() / "a.wav", {}));
+    }
+    EXPECT_THAT(m_prompts.MessageTexts(), testing::ElementsAre(testing::HasSubstr("无法写入文件")));
+    EXPECT_EQ(test::ReadWholeFile(m_folder.Path() / "a.wav"), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder.Path()), {}), 2); // and the song
 }
 
 // Seconds during which at least one note of the song sounds, as [start, end) intervals.

@@ -38,7 +38,7 @@ public:
 
 // A binding with its control attached.
 template <typename TBinding, typename TControl> struct Bound {
-    explicit Bound(IMixerSystem& system = MixerSystem())
+    explicit Bound(IMixerSystem& system)
         : binding(system)
     {
         binding.Attach(&control);

@@ -289,14 +289,15 @@ TEST_F(MixerBindingTest, TheLineVolumeSliderFollowsItsLine)
 
 TEST(MixerWithoutSoundCard, EveryBindingStaysDisabled)
 {
-    auto [slider, fader] = BoundFader();
+    CMemoryMixerSystem noMixers;
+    auto [slider, fader] = BoundFader(noMixers);
     EXPECT_FALSE(fader.Init(kMixerDestinationSpeakers, kMixerNoSource, kMixerControlVolume, EFaderKind::Main));
     EXPECT_FALSE(slider.m_enabled);
     CFakeCheckBox box;
-    CRecordingSourceSelector selector;
+    CRecordingSourceSelector selector(noMixers);
     EXPECT_FALSE(selector.Init(&box, kMixerSourceMicrophone, ESourceNameVariant::None));
     EXPECT_FALSE(box.m_enabled || box.m_checked);
-    MixerLineList lines(0);
+    MixerLineList lines(0, noMixers);
     EXPECT_THROW(lines.Open(), std::runtime_error);
 }
 

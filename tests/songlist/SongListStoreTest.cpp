@@ -1,5 +1,5 @@
 #include "songlist/SongListStore.h"
-#include "common/AtomicFile.h"
+#include "common/FileSaver.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -49,7 +49,7 @@ TEST_F(SongListStore, TheFolderIsCreatedAndItsListFilesAreTheIndex)
 TEST_F(SongListStore, SelectingLoadsTheListAndAnUnreadableListKeepsThePreviousOne)
 {
     WriteList("a.kpl", {0, {}, {{0, u"one.mid", u"/m/one.mid"}}});
-    ASSERT_TRUE(WriteFileAtomically(Folder() / "b.kpl", "not a list"));
+    ASSERT_TRUE(SaveFile(Folder() / "b.kpl", "not a list"));
     m_store.EnumerateLists();
     const int a = m_store.Lists()[0].displayName == u"a" ? 0 : 1;
     ASSERT_TRUE(m_store.SelectList(a));

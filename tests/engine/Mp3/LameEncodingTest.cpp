@@ -7,25 +7,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace linlangok {
 namespace {
 
 // The 128 kbit/s frames of a recording are checked end to end in RecordEndToEndTest.
 class LameEncodingTest : public testing::Test {
 protected:
-    LameEncodingTest()
-    {
-        ::setenv("LINLANGOK_HOME", m_home.Path().c_str(), 1);
-        SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
-    }
-    ~LameEncodingTest() override
-    {
-        SetMp3EncoderLibrary(nullptr);
-        ::unsetenv("LINLANGOK_HOME");
-    }
-
+    CLameMp3EncoderLibrary m_encoder;
     test::CTemporaryFolder m_home;
     test::CScriptedUserPrompts m_prompts;
 };
@@ -33,7 +21,7 @@ protected:
 TEST_F(LameEncodingTest, ThirtyTwoKilobitsSelectMpeg2)
 {
     const auto samples = test::SineFrames(44100, 440, 0.5);
-    CMp3StreamWriter writer(32, 0);
+    CMp3StreamWriter writer(&m_encoder, m_home.Path(), 32, 0);
     writer.OpenTemporaryFile(m_prompts);
     writer.Write(samples.data(), samples.size() * 2);
     writer.Close();
@@ -48,7 +36,7 @@ TEST_F(LameEncodingTest, ThirtyTwoKilobitsSelectMpeg2)
 
 TEST_F(LameEncodingTest, AnOutputRateOfTheWrongMpegVersionIsRefused)
 {
-    EXPECT_THAT([] { CMp3StreamWriter writer(128, 22050); },
+    EXPECT_THAT([&] { CMp3StreamWriter writer(&m_encoder, m_home.Path(), 128, 22050); },
         testing::ThrowsMessage<std::runtime_error>(testing::StrEq("ERRORR in beInitStream.")));
 }
 

@@ -1,12 +1,13 @@
 #include "engine/Mp3StreamWriter.h"
 #include "tests/engine/FakeMp3Encoder.h"
+#include "tests/support/FileAccess.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 namespace linlangok {
@@ -19,21 +20,10 @@ auto Raises(const char* message)
 
 class Mp3StreamWriterTest : public testing::Test {
 protected:
-    Mp3StreamWriterTest()
-    {
-        ::setenv("LINLANGOK_HOME", m_home.Path().c_str(), 1);
-        SetMp3EncoderLibrary(std::make_shared<test::CFakeMp3EncoderLibrary>(m_log));
-    }
-    ~Mp3StreamWriterTest() override
-    {
-        SetMp3EncoderLibrary(nullptr);
-        ::unsetenv("LINLANGOK_HOME");
-    }
-
     // A closed recording whose temporary file holds `content`.
     std::unique_ptr<CMp3StreamWriter> Recording(std::string_view content)
     {
-        auto writer = std::make_unique<CMp3StreamWriter>(128, 0);
+        auto writer = std::make_unique<CMp3StreamWriter>(&m_encoder, m_home.Path(), 128, 0);
         writer->OpenTemporaryFile(m_prompts);
         writer->Close();
         m_home.WriteFile(".$$a.tmp", content);
@@ -43,22 +33,21 @@ protected:
     test::CTemporaryFolder m_home;
     test::CScriptedUserPrompts m_prompts;
     test::FakeMp3Log m_log;
+    test::CFakeMp3EncoderLibrary m_encoder {m_log};
 };
 
 TEST_F(Mp3StreamWriterTest, EncoderMissingOrRefusingIsReported)
 {
-    SetMp3EncoderLibrary(nullptr);
-    EXPECT_THAT([] { CMp3StreamWriter writer(128, 0); }, Raises("Error loading lame_enc.DLL"));
-    SetMp3EncoderLibrary(std::make_shared<test::CFakeMp3EncoderLibrary>(m_log));
+    EXPECT_THAT([&] { CMp3StreamWriter writer(nullptr, m_home.Path(), 128, 0); }, Raises("Error loading lame_enc.DLL"));
     m_log.refuse = true;
-    EXPECT_THAT([] { CMp3StreamWriter writer(128, 0); }, Raises("ERRORR in beInitStream."));
+    EXPECT_THAT([&] { CMp3StreamWriter writer(&m_encoder, m_home.Path(), 128, 0); }, Raises("ERRORR in beInitStream."));
 }
 
 // The header bits that the 128 kbit/s settings give are checked on LAME's output in RecordEndToEndTest.
 TEST_F(Mp3StreamWriterTest, AskedSettingsFollowTheBitrate)
 {
-    CMp3StreamWriter standard(128, 0);
-    CMp3StreamWriter low(32, 16000);
+    CMp3StreamWriter standard(&m_encoder, m_home.Path(), 128, 0);
+    CMp3StreamWriter low(&m_encoder, m_home.Path(), 32, 16000);
     ASSERT_EQ(m_log.settings.size(), 2u);
     EXPECT_TRUE(m_log.settings[0].mpeg1);
     EXPECT_EQ(m_log.settings[0].inputChannels, 2);
@@ -71,7 +60,7 @@ TEST_F(Mp3StreamWriterTest, AskedSettingsFollowTheBitrate)
 TEST_F(Mp3StreamWriterTest, FourSecondsReachTheEncoderAsTwoChunksAndReplaceAnOldRecording)
 {
     m_home.WriteFile(".$$a.tmp", "an old recording that was never saved");
-    CMp3StreamWriter writer(128, 0);
+    CMp3StreamWriter writer(&m_encoder, m_home.Path(), 128, 0);
     writer.OpenTemporaryFile(m_prompts);
     std::vector<std::uint8_t> block(352800);
     block[0] = 0x34; // first left sample 0x1234, first right sample -2
@@ -95,7 +84,7 @@ TEST_F(Mp3StreamWriterTest, FourSecondsReachTheEncoderAsTwoChunksAndReplaceAnOld
 
 TEST_F(Mp3StreamWriterTest, AnIncompleteFrameWaitsForTheNextBlock)
 {
-    CMp3StreamWriter writer(128, 0);
+    CMp3StreamWriter writer(&m_encoder, m_home.Path(), 128, 0);
     writer.OpenTemporaryFile(m_prompts);
     const std::uint8_t bytes[] = {1, 0, 2, 0, 3, 0, 4, 0, 5, 0};
     writer.Write(bytes, 3);
@@ -111,8 +100,7 @@ TEST_F(Mp3StreamWriterTest, AnIncompleteFrameWaitsForTheNextBlock)
 TEST_F(Mp3StreamWriterTest, AnUncreatableFileIsReportedTwice)
 {
     const auto blocker = m_home.WriteFile("plain-file", "");
-    ::setenv("LINLANGOK_HOME", (blocker / "inside").c_str(), 1);
-    CMp3StreamWriter writer(128, 0);
+    CMp3StreamWriter writer(&m_encoder, blocker / "inside", 128, 0);
     EXPECT_THAT([&] { writer.OpenTemporaryFile(m_prompts); }, Raises("Can't create MP3 file."));
     ASSERT_EQ(m_prompts.m_messages.size(), 1u);
     EXPECT_EQ(m_prompts.m_messages[0].caption, u"出错");
@@ -120,16 +108,30 @@ TEST_F(Mp3StreamWriterTest, AnUncreatableFileIsReportedTwice)
     EXPECT_EQ(m_prompts.m_messages[0].buttons, EMessageButtons::YesNo);
 }
 
-TEST_F(Mp3StreamWriterTest, AnEncoderFailureIsReportedAtCloseAndTheFileKept)
+TEST_F(Mp3StreamWriterTest, AFailingEncoderOrDiskKeepsTheWholeBlocksBeforeAndReportsAtClose)
 {
-    CMp3StreamWriter writer(128, 0);
-    writer.OpenTemporaryFile(m_prompts);
-    m_log.failEncode = true;
-    const std::uint8_t frame[4] = {};
-    writer.Write(frame, sizeof frame);
-    EXPECT_THAT([&] { writer.Close(); }, Raises("Can't write MP3 file."));
-    EXPECT_EQ(test::ReadWholeFile(writer.TemporaryPath()), "F;");
-    EXPECT_NO_THROW(writer.Close());
+    for (const bool diskFills : {false, true}) {
+        SCOPED_TRACE(diskFills ? "disk fills" : "encoder fails");
+        m_log.calls.clear();
+        m_log.failEncode = false;
+        CMp3StreamWriter writer(&m_encoder, m_home.Path(), 128, 0);
+        writer.OpenTemporaryFile(m_prompts);
+        const std::uint8_t frames[12] = {};
+        writer.Write(frames, sizeof frames); // "E3;"
+        {
+            // Room for part of the second block only.
+            std::optional<test::CFileSizeLimit> limit;
+            if (diskFills)
+                limit.emplace(5);
+            m_log.failEncode = !diskFills;
+            writer.Write(frames, sizeof frames);
+            writer.Write(frames, sizeof frames); // the recording has stopped: not encoded
+        }
+        EXPECT_EQ(m_log.calls.size(), 2u);
+        EXPECT_THAT([&] { writer.Close(); }, Raises("Can't write MP3 file."));
+        EXPECT_EQ(test::ReadWholeFile(writer.TemporaryPath()), "E3;");
+        EXPECT_NO_THROW(writer.Close());
+    }
 }
 
 TEST_F(Mp3StreamWriterTest, SavingCopiesTheRecordingOnlyWhereTheUserAgrees)

@@ -1,0 +1,214 @@
+#include "common/FileSaver.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace linlangok {
+namespace {
+
+constexpr int kMaximumLinks = 40; // as the kernel's own limit on links followed in one lookup
+constexpr int kNameAttempts = 100;
+constexpr std::size_t kLongestNameStem = 200; // leaves room for the temporary name's additions
+constexpr std::size_t kCopyBlock = 64 * 1024;
+
+// The file a path names once symbolic links are followed (it need not exist); empty for a
+// link loop or an unreadable link.
+std::filesystem::path FollowLinks(std::filesystem::path path)
+{
+    for (int hop = 0; hop < kMaximumLinks; ++hop) {
+        struct stat status;
+        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return path;
+        std::error_code error;
+        const auto link = std::filesystem::read_symlink(path, error);
+        if (error)
+            return {};
+        path = link.is_absolute() ? link : path.parent_path() / link;
+    }
+    return {};
+}
+
+std::string RandomSuffix()
+{
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::minstd_rand generator {std::random_device {}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    std::string suffix(8, ' ');
+    for (char& letter : suffix)
+        letter = kLetters[pick(generator)];
+    return suffix;
+}
+
+// Creates a new hidden file beside the target: ".NAME.RANDOM.part", which no listing pattern of
+// the program's folders ("*.kpl", "*.ini") matches. Returns its descriptor, or -1 with errno set.
+int CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::path& temporary)
+{
+    std::string stem = target.filename().native();
+    if (stem.size() > kLongestNameStem)
+        stem.resize(kLongestNameStem);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        temporary = target.parent_path() / ("." + stem + "." + RandomSuffix() + ".part");
+        const int descriptor = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0 || errno != EEXIST)
+            return descriptor;
+    }
+    return -1;
+}
+
+// A file without a name in the system's temporary folder: it vanishes when closed.
+int CreateUnnamedFile()
+{
+    std::error_code error;
+    std::string pattern = (std::filesystem::temp_directory_path(error) / "linlangok-XXXXXX").native();
+    if (error)
+        return -1;
+    const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (descriptor >= 0)
+        ::unlink(pattern.c_str());
+    return descriptor;
+}
+
+bool WriteAll(int descriptor, const char* bytes, std::size_t count)
+{
+    while (count > 0) {
+        const ssize_t written = ::write(descriptor, bytes, count);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Copies the whole of `from` (read from its start) to the current position of `to`.
+bool CopyAll(int from, int to)
+{
+    char block[kCopyBlock];
+    for (off_t offset = 0;;) {
+        const ssize_t count = ::pread(from, block, sizeof block, offset);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return false;
+        if (count == 0)
+            return true;
+        if (!WriteAll(to, block, static_cast<std::size_t>(count)))
+            return false;
+        offset += count;
+    }
+}
+
+bool SyncFolder(const std::filesystem::path& folder)
+{
+    const int descriptor = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0)
+        return true; // a folder that may be written but not read: nothing more can be done
+    const bool synced = ::fsync(descriptor) == 0 || errno == EINVAL; // EINVAL: not supported there
+    ::close(descriptor);
+    return synced;
+}
+
+} // namespace
+
+CFileSaver::CFileSaver(const std::filesystem::path& target)
+    : m_target(FollowLinks(target))
+{
+    if (m_target.empty())
+        return;
+    struct stat existing;
+    const bool exists = ::stat(m_target.c_str(), &existing) == 0;
+    if (!exists && errno != ENOENT)
+        return;
+    if (exists && (!S_ISREG(existing.st_mode) || ::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0))
+        return;
+    m_descriptor = CreateTemporaryBeside(m_target, m_temporary);
+    const int reason = errno;
+    if (m_descriptor < 0) {
+        m_temporary.clear();
+        if (exists && (reason == EACCES || reason == EPERM))
+            m_descriptor = CreateUnnamedFile();
+    }
+}
+
+CFileSaver::~CFileSaver()
+{
+    Discard();
+}
+
+bool CFileSaver::Write(const void* bytes, std::size_t count)
+{
+    if (!IsOpen() || m_failed)
+        return false;
+    m_failed = !WriteAll(m_descriptor, static_cast<const char*>(bytes), count);
+    return !m_failed;
+}
+
+bool CFileSaver::Commit()
+{
+    const bool committed = IsOpen() && !m_failed && (m_temporary.empty() ? CommitInPlace() : CommitByRename());
+    Discard();
+    return committed;
+}
+
+bool CFileSaver::CommitByRename()
+{
+    struct stat existing;
+    if (::stat(m_target.c_str(), &existing) == 0) {
+        // Owner first: changing it may clear the set-user-ID and set-group-ID bits.
+        if (::fchown(m_descriptor, existing.st_uid, existing.st_gid) != 0)
+            (void)::fchown(m_descriptor, static_cast<uid_t>(-1), existing.st_gid);
+        if (::fchmod(m_descriptor, existing.st_mode & 07777) != 0)
+            return false;
+    }
+    if (::fsync(m_descriptor) != 0)
+        return false;
+    const int descriptor = m_descriptor;
+    m_descriptor = -1;
+    if (::close(descriptor) != 0 || ::rename(m_temporary.c_str(), m_target.c_str()) != 0)
+        return false;
+    m_temporary.clear();
+    return SyncFolder(m_target.parent_path());
+}
+
+bool CFileSaver::CommitInPlace()
+{
+    struct stat staged;
+    if (::fstat(m_descriptor, &staged) != 0)
+        return false;
+    const int target = ::open(m_target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (target < 0)
+        return false;
+    // Reserve the room first, so that a full disk leaves the old content whole.
+    const int reserved = staged.st_size > 0 ? ::fallocate(target, FALLOC_FL_KEEP_SIZE, 0, staged.st_size) : 0;
+    bool written = (reserved == 0 || errno == EOPNOTSUPP) && ::ftruncate(target, 0) == 0
+        && CopyAll(m_descriptor, target) && ::fsync(target) == 0;
+    written = ::close(target) == 0 && written;
+    return written;
+}
+
+void CFileSaver::Discard()
+{
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+    m_descriptor = -1;
+    if (!m_temporary.empty())
+        ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+}
+
+bool SaveFile(const std::filesystem::path& target, std::string_view bytes)
+{
+    CFileSaver file(target);
+    return file.Write(bytes) && file.Commit();
+}
+
+} // namespace linlangok
