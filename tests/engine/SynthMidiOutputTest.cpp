@@ -1,4 +1,5 @@
 #include "platform/midi/SynthMidiOutput.h"
+#include "platform/midi/FluidSynth.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -76,7 +77,7 @@ std::vector<long> OnsetErrors(size_t bufferFrames)
     CHandClockedOutput output(bufferFrames);
     const Clock::time_point start = Clock::time_point() + 1000s;
     Clock::time_point now = start;
-    CSynthMidiOutput synth(*TestSoundFont(), output, [&now] { return now; });
+    CSynthMidiOutput synth(CFluidSynth::Factory(*TestSoundFont()), output, [&now] { return now; });
     auto connection = synth.Open(nullptr);
 
     struct Send {
@@ -136,7 +137,7 @@ TEST(SynthMidiOutput, ClosingReleasesTheNotesAndAQuietClosedSynthAddsNothing)
     REQUIRE_SOUNDFONT();
     CHandClockedOutput output(512);
     Clock::time_point now = Clock::time_point() + 10s;
-    CSynthMidiOutput synth(*TestSoundFont(), output, [&now] { return now; });
+    CSynthMidiOutput synth(CFluidSynth::Factory(*TestSoundFont()), output, [&now] { return now; });
     auto connection = synth.Open(nullptr);
     EXPECT_THROW(synth.Open(nullptr), std::runtime_error);
     connection->SendShort(0x0013C0); // organ: holds as long as the key
@@ -169,7 +170,7 @@ TEST(SynthMidiOutput, SendsFailWhenTheOutputStalls)
 {
     REQUIRE_SOUNDFONT();
     CHandClockedOutput output(512);
-    CSynthMidiOutput synth(*TestSoundFont(), output, Clock::now);
+    CSynthMidiOutput synth(CFluidSynth::Factory(*TestSoundFont()), output, Clock::now);
     auto connection = synth.Open(nullptr);
     // Open queued the reset; nobody pulls audio.
     for (size_t i = 1; i < CSynthMidiOutput::kQueueCapacity; ++i)
