@@ -1,6 +1,7 @@
 #include "platform/midi/SynthMidiOutput.h"
 
 #include <algorithm>
+#include <new>
 #include <stdexcept>
 
 namespace linlangok {
@@ -18,8 +19,8 @@ public:
         m_owner.m_connected.store(false, std::memory_order_release);
         try {
             m_owner.Enqueue(EEventKind::ReleaseAllNotes, 0);
-        } catch (const std::runtime_error&) {
-            // A stalled output plays nothing more anyway.
+        } catch (const std::bad_alloc&) {
+            // Out of memory: the notes sound on until the next Open resets the synthesizer.
         }
     }
 
@@ -71,26 +72,20 @@ int64_t CSynthMidiOutput::Now() const
     return std::chrono::duration_cast<std::chrono::nanoseconds>(m_now().time_since_epoch()).count();
 }
 
-void CSynthMidiOutput::Push(const QueuedEvent& event)
-{
-    if (m_queue.Write(&event, 1) == 0)
-        throw std::runtime_error("the built-in synthesizer's message queue is full");
-}
-
 void CSynthMidiOutput::Enqueue(EEventKind kind, uint32_t message)
 {
     QueuedEvent event;
     event.time = Now();
     event.message = message;
     event.kind = kind;
-    Push(event);
+    m_queue.Push(event);
 }
 
 void CSynthMidiOutput::EnqueueSysEx(const uint8_t* bytes, size_t length)
 {
+    if (length > kMaximumSysExLength)
+        return;
     const size_t parts = std::max<size_t>(1, (length + kSysExPartBytes - 1) / kSysExPartBytes);
-    if (m_queue.Free() < parts)
-        throw std::runtime_error("the built-in synthesizer's message queue is full");
     QueuedEvent event;
     event.time = Now();
     event.kind = EEventKind::SysExPart;
@@ -99,7 +94,7 @@ void CSynthMidiOutput::EnqueueSysEx(const uint8_t* bytes, size_t length)
         event.message = part + 1 == parts ? 1 : 0;
         event.length = static_cast<uint8_t>(std::min(kSysExPartBytes, length - std::min(length, offset)));
         std::copy_n(bytes + offset, event.length, event.bytes);
-        Push(event);
+        m_queue.Push(event);
     }
 }
 
@@ -194,16 +189,12 @@ void CSynthMidiOutput::Apply(const QueuedEvent& event) noexcept
         m_synth->ApplyShort(event.message);
         break;
     case EEventKind::SysExPart:
-        if (m_sysExLength + event.length > m_sysEx.size())
-            m_sysExTooLong = true;
-        else
-            std::copy_n(event.bytes, event.length, m_sysEx.data() + m_sysExLength);
+        // The sender passes no message longer than the buffer.
+        std::copy_n(event.bytes, event.length, m_sysEx.data() + m_sysExLength);
         m_sysExLength += event.length;
         if (event.message == 1) {
-            if (!m_sysExTooLong)
-                m_synth->ApplySysEx(m_sysEx.data(), m_sysExLength);
+            m_synth->ApplySysEx(m_sysEx.data(), m_sysExLength);
             m_sysExLength = 0;
-            m_sysExTooLong = false;
         }
         break;
     case EEventKind::Reset:

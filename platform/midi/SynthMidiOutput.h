@@ -25,13 +25,14 @@ namespace linlangok {
 // Open and the connection run on the UI thread and the timer thread (one at a time); MixInto on
 // the audio thread. They meet only in a single-producer, single-consumer queue of stamped
 // messages; the synthesizer itself is touched only by the audio thread after the first Open.
+// The queue takes every message, in order, however many are sent before the audio thread next
+// runs: it starts with room for kInitialQueueCapacity and grows, on the sending thread, only
+// past the most it has ever held.
 class CSynthMidiOutput final : public IAudioSource {
 public:
     using TimeSource = std::function<std::chrono::steady_clock::time_point()>;
 
-    // Queued messages between the sender and the audio thread; a send finding the queue full
-    // (the audio output has stalled) fails.
-    static constexpr size_t kQueueCapacity = 8192;
+    static constexpr size_t kInitialQueueCapacity = 8192;
     // System exclusive messages longer than this are accepted and dropped; the synthesizer
     // understands none that long.
     static constexpr size_t kMaximumSysExLength = 1024;
@@ -74,10 +75,9 @@ private:
         uint8_t bytes[kSysExPartBytes] = {};
     };
 
-    // Sender side. Raises std::runtime_error when the queue has no room.
+    // Sender side. Raises std::bad_alloc when the queue cannot grow.
     void Enqueue(EEventKind kind, uint32_t message);
     void EnqueueSysEx(const uint8_t* bytes, size_t length);
-    void Push(const QueuedEvent& event);
     int64_t Now() const;
 
     // Audio thread.
@@ -94,7 +94,7 @@ private:
     bool m_registered = false;
     std::atomic<bool> m_connected {false};
 
-    CSpscQueue<QueuedEvent> m_queue {kQueueCapacity};
+    CSpscQueue<QueuedEvent> m_queue {kInitialQueueCapacity};
 
     // Audio thread only.
     int64_t m_renderedFrames = 0;
@@ -105,7 +105,6 @@ private:
     size_t m_originWindowFrames = 0;
     std::array<uint8_t, kMaximumSysExLength> m_sysEx {};
     size_t m_sysExLength = 0;
-    bool m_sysExTooLong = false;
     std::array<float, 2 * ISynthesizer::kBlockFrames> m_scratch {};
 };
 
