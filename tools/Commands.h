@@ -2,6 +2,7 @@
 
 #include "common/UserPrompts.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,12 +10,15 @@ namespace linlangok {
 
 class IAudioOutput;
 
-// What every command gets: its arguments (after the command name) and the prompts that print
-// the engines' messages to standard error. A command returns the process exit code: 0 on
-// success, 1 when a file could not be loaded or written, 2 on a usage error.
+// What every command gets: its arguments (after the command name), the prompts that print the
+// engines' messages to standard error, and the run's audio output (LINLANGOK_AUDIO_OUT), which
+// main opens on the first call and keeps until the command has returned; null after printing
+// why it cannot be opened. A command returns the process exit code: 0 on success, 1 when a file
+// could not be loaded or written, 2 on a usage error.
 struct ToolContext {
     std::vector<std::string> arguments;
     IUserPrompts& prompts;
+    std::function<IAudioOutput*()> audioOutput;
 };
 
 using ToolCommand = int (*)(ToolContext& context);
@@ -27,9 +31,6 @@ struct ToolCommandEntry {
 
 // Prints "usage: linlangok-tool <usage>" to standard error and returns 2.
 int UsageError(const char* usage);
-
-// The run's one audio output (LINLANGOK_AUDIO_OUT), or null after printing why it cannot be opened.
-IAudioOutput* OpenSharedOutputOrReport();
 
 // encode IN.wav OUT.mp3: a 44.1 kHz 16-bit stereo WAV through the MP3 stream writer.
 int RunEncodeCommand(ToolContext& context);

@@ -2,6 +2,7 @@
 
 #include "engine/Mp3StreamWriter.h"
 #include "mixer/Mixer.h"
+#include "platform/audio/AudioOutputDevices.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
@@ -9,8 +10,11 @@
 #include "tools/ConsolePrompts.h"
 #include "tools/MidiCommands.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <stdexcept>
 
 namespace linlangok {
 namespace {
@@ -58,9 +62,22 @@ int main(int argc, char** argv)
     SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
     SetMixerSystem(std::make_shared<CAlsaMixerSystem>());
     CConsolePrompts prompts;
+    // Opened for the commands that play, once, and closed after the command.
+    std::unique_ptr<IAudioOutput> audioOutput;
+    auto openAudioOutput = [&audioOutput]() -> IAudioOutput* {
+        if (!audioOutput) {
+            const char* selection = std::getenv("LINLANGOK_AUDIO_OUT");
+            try {
+                audioOutput = OpenAudioOutput(selection && *selection ? selection : "default");
+            } catch (const std::runtime_error& error) {
+                std::cerr << error.what() << '\n';
+            }
+        }
+        return audioOutput.get();
+    };
     for (const auto& command : kCommands) {
         if (command.name && std::strcmp(command.name, argv[1]) == 0) {
-            ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts};
+            ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts, openAudioOutput};
             return command.run(context);
         }
     }

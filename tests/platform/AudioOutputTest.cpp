@@ -114,15 +114,21 @@ TEST(AudioSourceMixer, RemoveSourceWaitsForTheCallbackToLeave)
     callback.join();
 }
 
-TEST(ClockedAudioOutput, WavFileDeviceWritesBuffersOfItsSizeInVirtualTime)
+TEST(ClockedAudioOutput, WavFileDevicesWriteBuffersOfTheirSizeInVirtualTimeSideBySide)
 {
     test::CTemporaryFolder folder;
     const auto path = folder.Path() / "out.wav";
     auto pacer = std::make_unique<CManualPacer>();
     CManualPacer& clock = *pacer;
+    auto otherPacer = std::make_unique<CManualPacer>();
+    CManualPacer& otherClock = *otherPacer;
     CRampSource source;
+    CConstantSource quarter(0.25f);
     {
         auto output = CreateWavFileAudioOutput(path, 300, std::move(pacer));
+        auto other = CreateWavFileAudioOutput(folder.Path() / "other.wav", 100, std::move(otherPacer));
+        other->AddSource(quarter);
+        otherClock.Release(500);
         EXPECT_EQ(output->Name(), "wav:" + path.string());
         EXPECT_EQ(output->BufferFrames(), 300u);
         EXPECT_EQ(output->SampleRate(), 44100);
@@ -132,7 +138,9 @@ TEST(ClockedAudioOutput, WavFileDeviceWritesBuffersOfItsSizeInVirtualTime)
         output->RemoveSource(source);
         clock.Release(600); // two more buffers, silent
         clock.WaitUntilIdle();
+        otherClock.WaitUntilIdle();
     }
+    EXPECT_EQ(test::ReadAudioFile(folder.Path() / "other.wav").samples, std::vector<int16_t>(500 * 2, 8192));
     ASSERT_EQ(source.buffers.size(), 10u);
     for (size_t i = 0; i < source.buffers.size(); ++i)
         EXPECT_EQ(source.buffers[i], std::make_pair(uint64_t {i * 300}, size_t {300}));
