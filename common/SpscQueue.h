@@ -52,14 +52,15 @@ public:
         return count;
     }
 
-    // Producer: appends the item, growing the queue when it is full. Raises std::bad_alloc when
-    // the larger ring cannot be allocated; the queue is then unchanged.
-    void Push(const T& item)
+    // Producer: appends the items, all at once, growing the queue until they fit. Raises
+    // std::bad_alloc when a larger ring cannot be allocated; none of them is then queued.
+    void Push(const T* items, size_t count)
     {
-        if (Free() == 0)
+        while (Free() < count)
             Grow();
-        Write(&item, 1);
+        Write(items, count);
     }
+    void Push(const T& item) { Push(&item, 1); }
 
     // Consumer: the oldest items ready now that lie together in memory; empty when none is ready.
     // More may follow once these are consumed.

@@ -86,16 +86,18 @@ void CSynthMidiOutput::EnqueueSysEx(const uint8_t* bytes, size_t length)
     if (length > kMaximumSysExLength)
         return;
     const size_t parts = std::max<size_t>(1, (length + kSysExPartBytes - 1) / kSysExPartBytes);
-    QueuedEvent event;
-    event.time = Now();
-    event.kind = EEventKind::SysExPart;
+    std::array<QueuedEvent, (kMaximumSysExLength + kSysExPartBytes - 1) / kSysExPartBytes> events;
+    const int64_t time = Now();
     for (size_t part = 0; part < parts; ++part) {
+        QueuedEvent& event = events[part];
         const size_t offset = part * kSysExPartBytes;
+        event.time = time;
+        event.kind = EEventKind::SysExPart;
         event.message = part + 1 == parts ? 1 : 0;
         event.length = static_cast<uint8_t>(std::min(kSysExPartBytes, length - std::min(length, offset)));
         std::copy_n(bytes + offset, event.length, event.bytes);
-        m_queue.Push(event);
     }
+    m_queue.Push(events.data(), parts);
 }
 
 bool CSynthMidiOutput::IsQuiet() noexcept

@@ -42,10 +42,16 @@ TEST(SpscQueue, WriteStopsAtTheRingWhilePushGrowsItInOrder)
     EXPECT_EQ(TakeAll(queue), pushed);
     EXPECT_TRUE(queue.Empty());
     EXPECT_EQ(queue.Free(), 16u);
+    // Several items go in together, the ring growing as often as it takes.
+    queue.Push(7);
+    const std::vector<int> many(40, 3);
+    queue.Push(many.data(), many.size());
+    EXPECT_EQ(TakeAll(queue).size(), 41u);
+    EXPECT_EQ(queue.Free(), 64u);
     queue.Push(7);
     queue.Clear();
     EXPECT_TRUE(queue.Empty());
-    EXPECT_EQ(queue.Free(), 16u);
+    EXPECT_EQ(queue.Free(), 64u);
 }
 
 TEST(SpscQueue, ConsumerOnAnotherThreadSeesEveryItemOnceInOrder)
