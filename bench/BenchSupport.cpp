@@ -102,6 +102,16 @@ std::string DenseSongBytes(double seconds)
     return File(tracks);
 }
 
+std::string BurstSongBytes(int notes)
+{
+    std::vector<Event> events {{0, SetTempo(500000)}};
+    for (int i = 0; i < notes; ++i) {
+        events.push_back({0, Note(0x90 | i % 16, 36 + i / 16 % 48, 40)});
+        events.push_back({kDivision, Note(0x80 | i % 16, 36 + i / 16 % 48, 0)});
+    }
+    return File({Track(events)});
+}
+
 double Percentile(std::vector<double> values, double fraction)
 {
     if (values.empty())

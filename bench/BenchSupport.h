@@ -11,6 +11,9 @@ namespace linlangok::bench {
 // messages per second. No program or controller changes: nothing is chased at the start.
 std::string DenseSongBytes(double seconds);
 
+// A burst: `notes` notes across the 16 channels, all starting on tick 0 and ending one beat later.
+std::string BurstSongBytes(int notes);
+
 // A click track: percussion hits (channel 10, side stick) on every beat, with the tempo changing
 // every 8 beats, for about `seconds` seconds.
 std::string ClickTrackBytes(double seconds);

@@ -1,7 +1,7 @@
 // Render speed: CPU time of `linlangok-tool render` against Debian's `fluidsynth -ni -F`
 // rendering the same file with the same SoundFont, in the same run, three times each (the
-// median is reported). Songs: the demo song when present and a generated dense 60-second song,
-// or the files given. Figures only.
+// median is reported). Songs: the demo song when present, a generated dense 60-second song and a
+// burst of 10,000 notes on one tick, or the files given. Figures only.
 //
 // bench_render_speed [SONG.mid...]
 
@@ -80,6 +80,8 @@ int main(int argc, char** argv)
             songs.push_back(demo);
         songs.push_back(folder / "dense60.mid");
         std::ofstream(songs.back(), std::ios::binary) << linlangok::bench::DenseSongBytes(60.0);
+        songs.push_back(folder / "burst10000.mid");
+        std::ofstream(songs.back(), std::ios::binary) << linlangok::bench::BurstSongBytes(10000);
     }
     std::printf("SoundFont %s; CPU seconds, median of 3\n", soundFont->c_str());
     for (const auto& song : songs) {

@@ -27,7 +27,7 @@ CAudioPlayer::CAudioPlayer(IAudioOutput& output, IUserPrompts& prompts, AudioFil
     : m_output(output)
     , m_prompts(prompts)
     , m_openDecoder(std::move(open))
-    , m_ring(kRingFrames)
+    , m_ring(kRingFrames * 2)
     , m_chunk(std::make_unique<float[]>(kChunkFrames * 2))
 {
 }
@@ -122,15 +122,25 @@ void CAudioPlayer::MixInto(float* mix, size_t frames, const AudioBufferTiming&) 
 {
     // The end flag is read before the ring, so an empty ring after it means every frame is out.
     const bool decodeEnded = m_decodeEnded.load(std::memory_order_acquire);
-    const size_t mixed = m_ring.MixInto(mix, frames);
-    m_framesPlayed.store(m_framesPlayed.load(std::memory_order_relaxed) + mixed, std::memory_order_relaxed);
-    if (decodeEnded && m_ring.Ready() == 0)
+    size_t mixed = 0;
+    while (mixed < frames * 2) {
+        const auto ready = m_ring.Readable();
+        const size_t count = std::min(ready.size(), frames * 2 - mixed);
+        if (count == 0)
+            break;
+        for (size_t i = 0; i < count; ++i)
+            mix[mixed + i] += ready[i];
+        m_ring.Consume(count);
+        mixed += count;
+    }
+    m_framesPlayed.store(m_framesPlayed.load(std::memory_order_relaxed) + mixed / 2, std::memory_order_relaxed);
+    if (decodeEnded && m_ring.Empty())
         m_playedToEnd.store(true, std::memory_order_release);
 }
 
 bool CAudioPlayer::FillRing()
 {
-    while (m_ring.Free() >= kChunkFrames) {
+    while (m_ring.Free() >= kChunkFrames * 2) {
         size_t frames = 0;
         try {
             frames = m_decoder->Read(m_chunk.get(), kChunkFrames);
@@ -141,7 +151,7 @@ bool CAudioPlayer::FillRing()
             m_decodeEnded.store(true, std::memory_order_release);
             return false;
         }
-        m_ring.Write(m_chunk.get(), frames);
+        m_ring.Write(m_chunk.get(), frames * 2);
         m_framesDecoded.fetch_add(frames);
     }
     return true;

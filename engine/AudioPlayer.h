@@ -1,10 +1,9 @@
 #pragma once
 
+#include "common/SpscQueue.h"
 #include "common/UserPrompts.h"
 #include "platform/audio/AudioFileDecoder.h"
 #include "platform/audio/AudioOutput.h"
-
-#include "engine/AudioPlayerRing.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -64,7 +63,7 @@ private:
     bool m_open = false; // UI thread
     std::unique_ptr<IAudioFileDecoder> m_decoder; // UI thread while stopped, decode thread while playing
     int64_t m_headerMilliseconds = 0;
-    CAudioPlayerRing m_ring;
+    CSpscQueue<float> m_ring; // interleaved stereo samples, whole frames at a time
     std::unique_ptr<float[]> m_chunk; // decoder output before it enters the ring
     std::atomic<uint64_t> m_framesDecoded {0};
     std::atomic<bool> m_decodeEnded {false};

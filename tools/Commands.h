@@ -2,6 +2,7 @@
 
 #include "common/UserPrompts.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,14 +13,17 @@ class IMixerSystem;
 class IMp3EncoderLibrary;
 
 // What every command gets: its arguments (after the command name), the prompts that print the
-// engines' messages to standard error, and the run's mixer system and MP3 encoder. A command
-// returns the process exit code: 0 on success, 1 when a file could not be loaded or written,
-// 2 on a usage error.
+// engines' messages to standard error, the run's mixer system and MP3 encoder, and the run's
+// audio output (LINLANGOK_AUDIO_OUT), which main opens on the first call and keeps until the
+// command has returned; null after printing why it cannot be opened. A command returns the
+// process exit code: 0 on success, 1 when a file could not be loaded or written, 2 on a usage
+// error.
 struct ToolContext {
     std::vector<std::string> arguments;
     IUserPrompts& prompts;
     IMixerSystem& mixers;
     IMp3EncoderLibrary& encoder;
+    std::function<IAudioOutput*()> audioOutput;
 };
 
 using ToolCommand = int (*)(ToolContext& context);
@@ -32,9 +36,6 @@ struct ToolCommandEntry {
 
 // Prints "usage: linlangok-tool <usage>" to standard error and returns 2.
 int UsageError(const char* usage);
-
-// The run's one audio output (LINLANGOK_AUDIO_OUT), or null after printing why it cannot be opened.
-IAudioOutput* OpenSharedOutputOrReport();
 
 // encode IN.wav OUT.mp3: a 44.1 kHz 16-bit stereo WAV through the MP3 stream writer.
 int RunEncodeCommand(ToolContext& context);

@@ -6,7 +6,6 @@
 #include "engine/MidiSequencer.h"
 #include "engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
-#include "platform/audio/AudioOutputDevices.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/timer/ThreadTimerDriver.h"
 #include "tools/Commands.h"
@@ -24,7 +23,7 @@ int RunPlayMidiCommand(ToolContext& context)
 {
     if (context.arguments.size() != 1)
         return UsageError(kPlayMidiUsage);
-    IAudioOutput* output = OpenSharedOutputOrReport();
+    IAudioOutput* output = context.audioOutput();
     if (!output)
         return 1;
     CThreadTimerDriver driver;

@@ -3,7 +3,6 @@
 
 #include "common/Text.h"
 #include "engine/AudioPlayer.h"
-#include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "tools/Commands.h"
 
@@ -28,7 +27,7 @@ int RunPlayCommand(ToolContext& context)
 {
     if (context.arguments.size() != 1)
         return UsageError("play FILE");
-    IAudioOutput* output = OpenSharedOutputOrReport();
+    IAudioOutput* output = context.audioOutput();
     if (!output)
         return 1;
     CAudioPlayer player(*output, context.prompts, CSndFileDecoder::Open);

@@ -1,5 +1,6 @@
 // linlangok-tool: the engines of Linlang Karaoke from the command line.
 
+#include "platform/audio/AudioOutputDevices.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
@@ -7,8 +8,11 @@
 #include "tools/ConsolePrompts.h"
 #include "tools/MidiCommands.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <stdexcept>
 
 namespace linlangok {
 namespace {
@@ -56,9 +60,23 @@ int main(int argc, char** argv)
     CLameMp3EncoderLibrary encoder;
     CAlsaMixerSystem mixers;
     CConsolePrompts prompts;
+    // Opened for the commands that play, once, and closed after the command.
+    std::unique_ptr<IAudioOutput> audioOutput;
+    auto openAudioOutput = [&audioOutput]() -> IAudioOutput* {
+        if (!audioOutput) {
+            const char* selection = std::getenv("LINLANGOK_AUDIO_OUT");
+            try {
+                audioOutput = OpenAudioOutput(selection && *selection ? selection : "default");
+            } catch (const std::runtime_error& error) {
+                std::cerr << error.what() << '\n';
+            }
+        }
+        return audioOutput.get();
+    };
     for (const auto& command : kCommands) {
         if (command.name && std::strcmp(command.name, argv[1]) == 0) {
-            ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts, mixers, encoder};
+            ToolContext context {
+                std::vector<std::string>(argv + 2, argv + argc), prompts, mixers, encoder, openAudioOutput};
             return command.run(context);
         }
     }

@@ -26,7 +26,8 @@ public:
     virtual void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept = 0;
 };
 
-// The one output stream of a run (44.1 kHz stereo): mixes every added source into each buffer.
+// An output stream (44.1 kHz stereo): mixes every added source into each buffer. A program opens
+// one and hands it to whatever plays into it; tests may hold several side by side.
 class IAudioOutput {
 public:
     virtual ~IAudioOutput() = default;

@@ -3,8 +3,6 @@
 #include "platform/audio/ClockedAudioOutput.h"
 #include "platform/audio/PortAudioOutput.h"
 
-#include <cstdlib>
-#include <mutex>
 #include <stdexcept>
 
 namespace linlangok {
@@ -31,18 +29,6 @@ std::unique_ptr<IAudioOutput> OpenAudioOutput(const std::string& selection, size
     } catch (const std::runtime_error&) {
         return CreateNullAudioOutput(bufferFrames, OutputPacer(bufferFrames));
     }
-}
-
-IAudioOutput& SharedAudioOutput()
-{
-    static std::mutex lock;
-    static std::unique_ptr<IAudioOutput> output;
-    std::lock_guard guard(lock);
-    if (!output) {
-        const char* selection = std::getenv("LINLANGOK_AUDIO_OUT");
-        output = OpenAudioOutput(selection && *selection ? selection : "default");
-    }
-    return *output;
 }
 
 } // namespace linlangok

@@ -15,9 +15,4 @@ namespace linlangok {
 // raises std::runtime_error, since its audio would otherwise be lost unseen.
 std::unique_ptr<IAudioOutput> OpenAudioOutput(const std::string& selection, size_t bufferFrames = kDefaultBufferFrames);
 
-// The one output stream of the run, opened on first use from LINLANGOK_AUDIO_OUT (default
-// "default") and kept until the process exits. Errors as OpenAudioOutput; a failed call leaves
-// nothing behind, so the next one tries again.
-IAudioOutput& SharedAudioOutput();
-
 } // namespace linlangok

@@ -55,16 +55,19 @@ size_t CSndFileDecoder::Read(float* samples, size_t frames)
 {
     if (!m_resampler)
         return ReadStereo(samples, frames);
-    size_t written = m_resampler->Pull(samples, frames);
+    size_t written = 0;
     while (written < frames) {
-        const size_t read = ReadStereo(m_stereo.data(), kChunkFrames);
-        if (read == 0)
-            m_resampler->Finish();
-        else
-            m_resampler->Push(m_stereo.data(), read);
-        const size_t pulled = m_resampler->Pull(samples + written * kStreamChannels, frames - written);
-        written += pulled;
-        if (read == 0 && pulled == 0)
+        if (m_stereoUsed == m_stereoFrames && !m_fileEnded) {
+            m_stereoFrames = ReadStereo(m_stereo.data(), kChunkFrames);
+            m_stereoUsed = 0;
+            m_fileEnded = m_stereoFrames == 0;
+        }
+        size_t used = 0;
+        const size_t made = m_resampler->Process(m_fileEnded ? nullptr : &m_stereo[m_stereoUsed * kStreamChannels],
+            m_stereoFrames - m_stereoUsed, used, samples + written * kStreamChannels, frames - written);
+        m_stereoUsed += used;
+        written += made;
+        if (m_fileEnded && made == 0)
             break;
     }
     return written;

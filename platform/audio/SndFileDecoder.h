@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/audio/AudioFileDecoder.h"
-#include "platform/audio/LinearResampler.h"
+#include "platform/audio/SoxrResampler.h"
 
 #include <optional>
 #include <vector>
@@ -34,8 +34,11 @@ private:
     int m_channels = 0;
     uint64_t m_lengthMilliseconds = 0;
     std::vector<float> m_fileFrames; // one chunk in the file's channel layout
-    std::optional<CLinearResampler> m_resampler; // when the file is not at 44.1 kHz
+    std::optional<CSoxrResampler> m_resampler; // when the file is not at 44.1 kHz
     std::vector<float> m_stereo; // one chunk of stereo frames for the resampler
+    size_t m_stereoUsed = 0; // of them, the frames the resampler has taken
+    size_t m_stereoFrames = 0; // frames in m_stereo
+    bool m_fileEnded = false;
 };
 
 } // namespace linlangok

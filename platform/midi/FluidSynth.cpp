@@ -57,6 +57,13 @@ CFluidSynth::~CFluidSynth()
     delete_fluid_settings(m_settings);
 }
 
+SynthesizerFactory CFluidSynth::Factory(std::filesystem::path soundFont)
+{
+    return [soundFont = std::move(soundFont)](int sampleRate) -> std::unique_ptr<ISynthesizer> {
+        return std::make_unique<CFluidSynth>(soundFont, sampleRate);
+    };
+}
+
 void CFluidSynth::ApplyShort(uint32_t packedMessage) noexcept
 {
     const int status = packedMessage & 0xFF;

@@ -1,5 +1,7 @@
 #include "platform/midi/MidiOutputDeviceList.h"
 
+#include "platform/midi/FluidSynth.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <system_error>
@@ -27,7 +29,8 @@ CMidiOutputDeviceList::CMidiOutputDeviceList(std::optional<std::filesystem::path
     bool systemPorts, CSynthMidiOutput::TimeSource now)
 {
     if (soundFont)
-        m_synthesizer = std::make_unique<CSynthMidiOutput>(std::move(*soundFont), audio, std::move(now));
+        m_synthesizer
+            = std::make_unique<CSynthMidiOutput>(CFluidSynth::Factory(std::move(*soundFont)), audio, std::move(now));
     if (systemPorts)
         m_ports = std::make_unique<CRtMidiPorts>();
 }

@@ -1,13 +1,10 @@
 #include "platform/midi/SynthMidiOutput.h"
 
-#include "platform/midi/FluidSynth.h"
-
 #include <algorithm>
+#include <new>
 #include <stdexcept>
 
 namespace linlangok {
-
-static_assert(CFluidSynth::kBlockFrames == 64, "the scratch buffer holds one synthesizer block");
 
 class CSynthMidiOutput::CConnection final : public IMidiOutputConnection {
 public:
@@ -22,8 +19,8 @@ public:
         m_owner.m_connected.store(false, std::memory_order_release);
         try {
             m_owner.Enqueue(EEventKind::ReleaseAllNotes, 0);
-        } catch (const std::runtime_error&) {
-            // A stalled output plays nothing more anyway.
+        } catch (const std::bad_alloc&) {
+            // Out of memory: the notes sound on until the next Open resets the synthesizer.
         }
     }
 
@@ -41,11 +38,11 @@ private:
     std::function<void()> m_longMessageDone;
 };
 
-CSynthMidiOutput::CSynthMidiOutput(std::filesystem::path soundFont, IAudioOutput& output, TimeSource now)
-    : m_soundFont(std::move(soundFont))
+CSynthMidiOutput::CSynthMidiOutput(SynthesizerFactory makeSynthesizer, IAudioOutput& output, TimeSource now)
+    : m_makeSynthesizer(std::move(makeSynthesizer))
     , m_output(output)
     , m_now(std::move(now))
-    , m_latencyFrames(output.BufferFrames() + CFluidSynth::kBlockFrames / 2)
+    , m_latencyFrames(output.BufferFrames() + ISynthesizer::kBlockFrames / 2)
 {
 }
 
@@ -60,7 +57,7 @@ std::unique_ptr<IMidiOutputConnection> CSynthMidiOutput::Open(std::function<void
     if (m_connected.load(std::memory_order_acquire))
         throw std::runtime_error("the built-in synthesizer is already open");
     if (!m_synth)
-        m_synth = std::make_unique<CFluidSynth>(m_soundFont, m_output.SampleRate());
+        m_synth = m_makeSynthesizer(m_output.SampleRate());
     Enqueue(EEventKind::Reset, 0);
     m_connected.store(true, std::memory_order_release);
     if (!m_registered) {
@@ -75,31 +72,24 @@ int64_t CSynthMidiOutput::Now() const
     return std::chrono::duration_cast<std::chrono::nanoseconds>(m_now().time_since_epoch()).count();
 }
 
-size_t CSynthMidiOutput::FreeSlots() const
-{
-    return kQueueCapacity - (m_tail.load(std::memory_order_relaxed) - m_head.load(std::memory_order_acquire));
-}
-
 void CSynthMidiOutput::Enqueue(EEventKind kind, uint32_t message)
 {
-    if (FreeSlots() < 1)
-        throw std::runtime_error("the built-in synthesizer's message queue is full");
-    QueuedEvent& event = SlotAt(m_tail.load(std::memory_order_relaxed));
+    QueuedEvent event;
     event.time = Now();
     event.message = message;
     event.kind = kind;
-    Publish(1);
+    m_queue.Push(event);
 }
 
 void CSynthMidiOutput::EnqueueSysEx(const uint8_t* bytes, size_t length)
 {
+    if (length > kMaximumSysExLength)
+        return;
     const size_t parts = std::max<size_t>(1, (length + kSysExPartBytes - 1) / kSysExPartBytes);
-    if (FreeSlots() < parts)
-        throw std::runtime_error("the built-in synthesizer's message queue is full");
+    std::array<QueuedEvent, (kMaximumSysExLength + kSysExPartBytes - 1) / kSysExPartBytes> events;
     const int64_t time = Now();
-    const size_t tail = m_tail.load(std::memory_order_relaxed);
     for (size_t part = 0; part < parts; ++part) {
-        QueuedEvent& event = SlotAt(tail + part);
+        QueuedEvent& event = events[part];
         const size_t offset = part * kSysExPartBytes;
         event.time = time;
         event.kind = EEventKind::SysExPart;
@@ -107,13 +97,12 @@ void CSynthMidiOutput::EnqueueSysEx(const uint8_t* bytes, size_t length)
         event.length = static_cast<uint8_t>(std::min(kSysExPartBytes, length - std::min(length, offset)));
         std::copy_n(bytes + offset, event.length, event.bytes);
     }
-    Publish(parts);
+    m_queue.Push(events.data(), parts);
 }
 
-bool CSynthMidiOutput::IsQuiet() const noexcept
+bool CSynthMidiOutput::IsQuiet() noexcept
 {
-    return m_head.load(std::memory_order_relaxed) == m_tail.load(std::memory_order_acquire)
-        && (!m_synth || m_synth->ActiveVoiceCount() == 0);
+    return m_queue.Empty() && (!m_synth || m_synth->ActiveVoiceCount() == 0);
 }
 
 void CSynthMidiOutput::UpdateOrigin(const AudioBufferTiming& timing, size_t frames)
@@ -157,7 +146,7 @@ void CSynthMidiOutput::MixInto(float* mix, size_t frames, const AudioBufferTimin
     if (!m_connected.load(std::memory_order_acquire) && IsQuiet())
         return;
     const int64_t synthFrameOfStreamStart = m_renderedFrames - static_cast<int64_t>(timing.firstFrame);
-    constexpr auto block = static_cast<int64_t>(CFluidSynth::kBlockFrames);
+    constexpr auto block = static_cast<int64_t>(ISynthesizer::kBlockFrames);
     size_t done = 0;
     while (done < frames) {
         const int64_t intoBlock = m_renderedFrames % block;
@@ -178,17 +167,20 @@ void CSynthMidiOutput::MixInto(float* mix, size_t frames, const AudioBufferTimin
 void CSynthMidiOutput::ApplyDueEvents(
     int64_t beforeSynthFrame, int64_t synthFrameOfStreamStart, int sampleRate) noexcept
 {
-    size_t head = m_head.load(std::memory_order_relaxed);
-    const size_t tail = m_tail.load(std::memory_order_acquire);
     const auto latency = static_cast<int64_t>(m_latencyFrames);
-    while (head != tail) {
-        const QueuedEvent& event = m_queue[head % kQueueCapacity];
-        const int64_t synthFrame = FramesSinceOrigin(event.time, sampleRate) + latency + synthFrameOfStreamStart;
-        if (synthFrame >= beforeSynthFrame)
-            break;
-        Apply(event);
-        ++head;
-        m_head.store(head, std::memory_order_release);
+    for (;;) {
+        const auto ready = m_queue.Readable();
+        size_t applied = 0;
+        for (const QueuedEvent& event : ready) {
+            const int64_t synthFrame = FramesSinceOrigin(event.time, sampleRate) + latency + synthFrameOfStreamStart;
+            if (synthFrame >= beforeSynthFrame)
+                break;
+            Apply(event);
+            ++applied;
+        }
+        m_queue.Consume(applied);
+        if (applied == 0 || applied < ready.size())
+            return;
     }
 }
 
@@ -199,16 +191,12 @@ void CSynthMidiOutput::Apply(const QueuedEvent& event) noexcept
         m_synth->ApplyShort(event.message);
         break;
     case EEventKind::SysExPart:
-        if (m_sysExLength + event.length > m_sysEx.size())
-            m_sysExTooLong = true;
-        else
-            std::copy_n(event.bytes, event.length, m_sysEx.data() + m_sysExLength);
+        // The sender passes no message longer than the buffer.
+        std::copy_n(event.bytes, event.length, m_sysEx.data() + m_sysExLength);
         m_sysExLength += event.length;
         if (event.message == 1) {
-            if (!m_sysExTooLong)
-                m_synth->ApplySysEx(m_sysEx.data(), m_sysExLength);
+            m_synth->ApplySysEx(m_sysEx.data(), m_sysExLength);
             m_sysExLength = 0;
-            m_sysExTooLong = false;
         }
         break;
     case EEventKind::Reset:

@@ -1,18 +1,17 @@
 #pragma once
 
+#include "common/SpscQueue.h"
 #include "engine/MidiOutputDevice.h"
 #include "platform/audio/AudioOutput.h"
+#include "platform/midi/Synthesizer.h"
 
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <memory>
 
 namespace linlangok {
-
-class CFluidSynth;
 
 // The built-in synthesizer as a MIDI output device, rendering into the run's audio output.
 //
@@ -26,21 +25,22 @@ class CFluidSynth;
 // Open and the connection run on the UI thread and the timer thread (one at a time); MixInto on
 // the audio thread. They meet only in a single-producer, single-consumer queue of stamped
 // messages; the synthesizer itself is touched only by the audio thread after the first Open.
+// The queue takes every message, in order, however many are sent before the audio thread next
+// runs: it starts with room for kInitialQueueCapacity and grows, on the sending thread, only
+// past the most it has ever held.
 class CSynthMidiOutput final : public IAudioSource {
 public:
     using TimeSource = std::function<std::chrono::steady_clock::time_point()>;
 
-    // Queued messages between the sender and the audio thread; a send finding the queue full
-    // (the audio output has stalled) fails.
-    static constexpr size_t kQueueCapacity = 8192;
+    static constexpr size_t kInitialQueueCapacity = 8192;
     // System exclusive messages longer than this are accepted and dropped; the synthesizer
     // understands none that long.
     static constexpr size_t kMaximumSysExLength = 1024;
 
-    // soundFont is loaded at the first Open. output is not owned and outlives this object; its
-    // sample rate and buffer size stay fixed. now gives the send times: the steady clock, or the
-    // offline renderer's virtual time.
-    CSynthMidiOutput(std::filesystem::path soundFont, IAudioOutput& output, TimeSource now);
+    // The synthesizer is made at the first Open. output is not owned and outlives this object;
+    // its sample rate and buffer size stay fixed. now gives the send times: the steady clock, or
+    // the offline renderer's virtual time.
+    CSynthMidiOutput(SynthesizerFactory makeSynthesizer, IAudioOutput& output, TimeSource now);
     ~CSynthMidiOutput() override;
 
     CSynthMidiOutput(const CSynthMidiOutput&) = delete;
@@ -48,7 +48,7 @@ public:
 
     // Resets the synthesizer (all voices cut, programs and controllers back to power-on) and
     // starts rendering into the output. One connection at a time; raises std::runtime_error when
-    // already open or when the SoundFont cannot be loaded. Closing the connection releases the
+    // already open or when the synthesizer cannot be made. Closing the connection releases the
     // sounding notes, which then fade out. Long messages are copied, so they are reported done
     // before SendLong returns.
     std::unique_ptr<IMidiOutputConnection> Open(std::function<void()> longMessageDone);
@@ -59,7 +59,7 @@ public:
 
     // True when no message waits and no voice sounds. For the offline renderer, which calls it on
     // the thread that calls MixInto.
-    bool IsQuiet() const noexcept;
+    bool IsQuiet() noexcept;
 
     void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept override;
 
@@ -75,16 +75,10 @@ private:
         uint8_t bytes[kSysExPartBytes] = {};
     };
 
-    // Sender side. Raises std::runtime_error when the queue has no room.
+    // Sender side. Raises std::bad_alloc when the queue cannot grow.
     void Enqueue(EEventKind kind, uint32_t message);
     void EnqueueSysEx(const uint8_t* bytes, size_t length);
     int64_t Now() const;
-    size_t FreeSlots() const;
-    QueuedEvent& SlotAt(size_t index) { return m_queue[index % kQueueCapacity]; }
-    void Publish(size_t count)
-    {
-        m_tail.store(m_tail.load(std::memory_order_relaxed) + count, std::memory_order_release);
-    }
 
     // Audio thread.
     void UpdateOrigin(const AudioBufferTiming& timing, size_t frames);
@@ -92,17 +86,15 @@ private:
     void ApplyDueEvents(int64_t beforeSynthFrame, int64_t synthFrameOfStreamStart, int sampleRate) noexcept;
     void Apply(const QueuedEvent& event) noexcept;
 
-    std::filesystem::path m_soundFont;
+    SynthesizerFactory m_makeSynthesizer;
     IAudioOutput& m_output;
     TimeSource m_now;
     size_t m_latencyFrames;
-    std::unique_ptr<CFluidSynth> m_synth;
+    std::unique_ptr<ISynthesizer> m_synth;
     bool m_registered = false;
     std::atomic<bool> m_connected {false};
 
-    std::array<QueuedEvent, kQueueCapacity> m_queue;
-    std::atomic<size_t> m_head {0}; // next to read; audio thread writes
-    std::atomic<size_t> m_tail {0}; // next to write; sender writes
+    CSpscQueue<QueuedEvent> m_queue {kInitialQueueCapacity};
 
     // Audio thread only.
     int64_t m_renderedFrames = 0;
@@ -113,8 +105,7 @@ private:
     size_t m_originWindowFrames = 0;
     std::array<uint8_t, kMaximumSysExLength> m_sysEx {};
     size_t m_sysExLength = 0;
-    bool m_sysExTooLong = false;
-    std::array<float, 2 * 64> m_scratch {};
+    std::array<float, 2 * ISynthesizer::kBlockFrames> m_scratch {};
 };
 
 } // namespace linlangok

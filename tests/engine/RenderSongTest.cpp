@@ -69,7 +69,8 @@ std::string FluteSong(const std::string& notes)
 {
     const std::string events = std::string("\x00\xFF\x51\x03\x07\xA1\x20", 7) + std::string("\x00\xC0\x49", 3) + notes
         + std::string("\x00\xFF\x2F\x00", 4);
-    const std::string length({char(0), char(0), char(events.size() >> 8), char(events.size() & 0xFF)});
+    const std::string length(
+        {char(events.size() >> 24), char(events.size() >> 16), char(events.size() >> 8), char(events.size())});
     return std::string("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60", 14) + "MTrk" + length + events;
 }
 
@@ -131,6 +132,23 @@ TEST_F(RenderSongTest, NotesSoundWhereTheSongPutsThemWhateverTheBuffer)
     EXPECT_NEAR(PitchBetween(wav, 0.1, 0.4), 523.3, 3.0);
     options.transpose = 12;
     EXPECT_NEAR(PitchBetween(Render(options), 0.1, 0.4), 1046.5, 6.0);
+}
+
+TEST_F(RenderSongTest, BurstOfTenThousandNotesOnOneTickPlaysAndPlaybackGoesOn)
+{
+    // 10,000 notes start at tick 0 and end at tick 48; C5 follows at tick 192 (1 s).
+    std::string notes;
+    for (int i = 0; i < 20000; ++i) {
+        // Running status after the first note on; velocity 0 ends a note.
+        notes += i == 0 ? std::string("\x00\x90", 2) : std::string(1, char(i == 10000 ? 0x30 : 0x00));
+        notes += {char(36 + i % 48), char(i < 10000 ? 20 : 0)};
+    }
+    notes += std::string("\x81\x10\x48\x64\x60\x48\x00", 7);
+    m_song = m_folder.WriteFile("burst.mid", FluteSong(notes));
+    const Audio wav = Render({});
+    EXPECT_TRUE(m_prompts.m_messages.empty());
+    EXPECT_GT(Loudness(wav, 0.05, 0.2), 0.002);
+    EXPECT_NEAR(PitchBetween(wav, 1.1, 1.4), 523.3, 3.0);
 }
 
 TEST_F(RenderSongTest, FailuresLeaveNoFileBehind)

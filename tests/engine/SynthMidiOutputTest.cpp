@@ -1,4 +1,5 @@
 #include "platform/midi/SynthMidiOutput.h"
+#include "platform/midi/FluidSynth.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -76,7 +77,7 @@ std::vector<long> OnsetErrors(size_t bufferFrames)
     CHandClockedOutput output(bufferFrames);
     const Clock::time_point start = Clock::time_point() + 1000s;
     Clock::time_point now = start;
-    CSynthMidiOutput synth(*TestSoundFont(), output, [&now] { return now; });
+    CSynthMidiOutput synth(CFluidSynth::Factory(*TestSoundFont()), output, [&now] { return now; });
     auto connection = synth.Open(nullptr);
 
     struct Send {
@@ -136,7 +137,7 @@ TEST(SynthMidiOutput, ClosingReleasesTheNotesAndAQuietClosedSynthAddsNothing)
     REQUIRE_SOUNDFONT();
     CHandClockedOutput output(512);
     Clock::time_point now = Clock::time_point() + 10s;
-    CSynthMidiOutput synth(*TestSoundFont(), output, [&now] { return now; });
+    CSynthMidiOutput synth(CFluidSynth::Factory(*TestSoundFont()), output, [&now] { return now; });
     auto connection = synth.Open(nullptr);
     EXPECT_THROW(synth.Open(nullptr), std::runtime_error);
     connection->SendShort(0x0013C0); // organ: holds as long as the key
@@ -165,18 +166,49 @@ TEST(SynthMidiOutput, ClosingReleasesTheNotesAndAQuietClosedSynthAddsNothing)
     EXPECT_GT(*std::max_element(left.begin(), left.end()), 0.01f);
 }
 
-TEST(SynthMidiOutput, SendsFailWhenTheOutputStalls)
+// Records what reaches it: short messages as they are, a system exclusive message as its length
+// with the top byte F0.
+struct CRecordingSynthesizer final : ISynthesizer {
+    explicit CRecordingSynthesizer(std::vector<uint32_t>& applied)
+        : applied(applied)
+    {
+    }
+    void ApplyShort(uint32_t packedMessage) noexcept override { applied.push_back(packedMessage); }
+    void ApplySysEx(const uint8_t*, size_t length) noexcept override { applied.push_back(0xF0000000u | length); }
+    void ReleaseAllNotes() noexcept override { }
+    void Reset() noexcept override { }
+    void Render(float* interleaved, size_t frames) noexcept override
+    {
+        std::fill(interleaved, interleaved + 2 * frames, 0.0f);
+    }
+    int ActiveVoiceCount() const noexcept override { return 0; }
+    std::vector<uint32_t>& applied;
+};
+
+TEST(SynthMidiOutput, BurstOfAnySizeReachesTheSynthesizerInOrder)
 {
-    REQUIRE_SOUNDFONT();
+    std::vector<uint32_t> applied;
     CHandClockedOutput output(512);
-    CSynthMidiOutput synth(*TestSoundFont(), output, Clock::now);
+    Clock::time_point now = Clock::time_point() + 10s;
+    CSynthMidiOutput synth(
+        [&applied](int) { return std::make_unique<CRecordingSynthesizer>(applied); }, output, [&now] { return now; });
     auto connection = synth.Open(nullptr);
-    // Open queued the reset; nobody pulls audio.
-    for (size_t i = 1; i < CSynthMidiOutput::kQueueCapacity; ++i)
-        connection->SendShort(0x403C90);
-    EXPECT_THROW(connection->SendShort(0x403C90), std::runtime_error);
-    const uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
-    EXPECT_THROW(connection->SendLong(reset, sizeof reset), std::runtime_error);
+    // Nobody pulls audio while 10,000 notes and a system exclusive message go out at one time.
+    std::vector<uint32_t> sent;
+    for (uint32_t i = 0; i < 20000; ++i) {
+        sent.push_back(0x90 | i % 16 | (i / 16 % 128) << 8 | (i < 10000 ? 0x400000 : 0));
+        connection->SendShort(sent.back());
+        if (i == 10000) {
+            const uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+            connection->SendLong(reset, sizeof reset);
+            sent.push_back(0xF0000006);
+        }
+    }
+    std::vector<float> left;
+    while (output.NextFrame() < 44100)
+        output.Pull(now + std::chrono::nanoseconds(output.NextFrame() * 1000000000ull / 44100), left);
+    EXPECT_EQ(applied, sent);
+    EXPECT_TRUE(synth.IsQuiet());
 }
 
 TEST(MidiOutputDeviceList, SoundFontIsFoundAndTheSynthesizerIsDeviceZero)

@@ -114,15 +114,21 @@ TEST(AudioSourceMixer, RemoveSourceWaitsForTheCallbackToLeave)
     callback.join();
 }
 
-TEST(ClockedAudioOutput, WavFileDeviceWritesBuffersOfItsSizeInVirtualTime)
+TEST(ClockedAudioOutput, WavFileDevicesWriteBuffersOfTheirSizeInVirtualTimeSideBySide)
 {
     test::CTemporaryFolder folder;
     const auto path = folder.Path() / "out.wav";
     auto pacer = std::make_unique<CManualPacer>();
     CManualPacer& clock = *pacer;
+    auto otherPacer = std::make_unique<CManualPacer>();
+    CManualPacer& otherClock = *otherPacer;
     CRampSource source;
+    CConstantSource quarter(0.25f);
     {
         auto output = CreateWavFileAudioOutput(path, 300, std::move(pacer));
+        auto other = CreateWavFileAudioOutput(folder.Path() / "other.wav", 100, std::move(otherPacer));
+        other->AddSource(quarter);
+        otherClock.Release(500);
         EXPECT_EQ(output->Name(), "wav:" + path.string());
         EXPECT_EQ(output->BufferFrames(), 300u);
         EXPECT_EQ(output->SampleRate(), 44100);
@@ -132,7 +138,9 @@ TEST(ClockedAudioOutput, WavFileDeviceWritesBuffersOfItsSizeInVirtualTime)
         output->RemoveSource(source);
         clock.Release(600); // two more buffers, silent
         clock.WaitUntilIdle();
+        otherClock.WaitUntilIdle();
     }
+    EXPECT_EQ(test::ReadAudioFile(folder.Path() / "other.wav").samples, std::vector<int16_t>(500 * 2, 8192));
     ASSERT_EQ(source.buffers.size(), 10u);
     for (size_t i = 0; i < source.buffers.size(); ++i)
         EXPECT_EQ(source.buffers[i], std::make_pair(uint64_t {i * 300}, size_t {300}));
@@ -179,17 +187,37 @@ TEST(AudioOutputDevices, SelectionNamesTheDeviceAndFallsBackToNull)
     EXPECT_THROW(OpenAudioOutput("wav:" + (folder.Path() / "missing" / "a.wav").string()), std::runtime_error);
 }
 
+std::vector<float> DecodeAll(const std::filesystem::path& path)
+{
+    CSndFileDecoder decoder(path);
+    std::vector<float> decoded;
+    std::vector<float> chunk(1000 * 2);
+    while (size_t frames = decoder.Read(chunk.data(), 1000))
+        decoded.insert(decoded.end(), chunk.begin(), chunk.begin() + static_cast<long>(frames * 2));
+    return decoded;
+}
+
+// Amplitude (full scale 1) of one channel's component at a whole frequency, over one second of
+// 44.1 kHz frames from `first`.
+double ToneAmplitude(const std::vector<float>& stereo, size_t first, int channel, double frequency)
+{
+    double re = 0.0;
+    double im = 0.0;
+    for (size_t frame = 0; frame < 44100; ++frame) {
+        const double phase = 2 * M_PI * frequency * static_cast<double>(frame) / 44100;
+        re += stereo[(first + frame) * 2 + static_cast<size_t>(channel)] * std::cos(phase);
+        im += stereo[(first + frame) * 2 + static_cast<size_t>(channel)] * std::sin(phase);
+    }
+    return 2 * std::hypot(re, im) / 44100;
+}
+
 TEST(SndFileDecoder, ConvertsMonoAndOtherRatesToTheStreamFormat)
 {
     test::CTemporaryFolder folder;
     const auto path = folder.Path() / "mono22k.wav";
     test::WriteWavFile(path, test::SineFrames(11025, 440, 0.5, 22050, 1), 22050, 1);
-    CSndFileDecoder decoder(path);
-    EXPECT_EQ(decoder.LengthMilliseconds(), 500u);
-    std::vector<float> decoded;
-    std::vector<float> chunk(1000 * 2);
-    while (size_t frames = decoder.Read(chunk.data(), 1000))
-        decoded.insert(decoded.end(), chunk.begin(), chunk.begin() + static_cast<long>(frames * 2));
+    EXPECT_EQ(CSndFileDecoder(path).LengthMilliseconds(), 500u);
+    const std::vector<float> decoded = DecodeAll(path);
     ASSERT_NEAR(static_cast<double>(decoded.size() / 2), 22050, 2);
     std::vector<int16_t> samples(decoded.size());
     for (size_t i = 0; i < decoded.size(); ++i) {
@@ -199,12 +227,30 @@ TEST(SndFileDecoder, ConvertsMonoAndOtherRatesToTheStreamFormat)
         }
     }
     EXPECT_EQ(test::PeakFrequency(samples.data(), samples.size() / 2, 2, 0, 44100, 400, 480), 440);
-    // Interpolated values stay on the curve.
+    // Converted values stay on the curve.
     for (size_t frame = 0; frame < 20000; frame += 97)
         ASSERT_NEAR(decoded[frame * 2], 0.5 * std::sin(2 * M_PI * 440 * static_cast<double>(frame) / 44100), 0.01);
 
     EXPECT_THROW(CSndFileDecoder(folder.WriteFile("text.wav", "no audio here")), std::runtime_error);
     EXPECT_THROW(CSndFileDecoder(folder.Path() / "missing.mp3"), std::runtime_error);
+}
+
+TEST(SndFileDecoder, ToneAboveTheStreamsRangeIsFilteredOutNotFoldedBack)
+{
+    // 1.2 s at 48 kHz: 23 kHz on the left (which 44.1 kHz cannot hold), 1 kHz on the right.
+    test::CTemporaryFolder folder;
+    std::vector<int16_t> input(57600 * 2);
+    for (size_t frame = 0; frame < 57600; ++frame) {
+        const double t = static_cast<double>(frame) / 48000;
+        input[frame * 2] = static_cast<int16_t>(std::lrint(16384 * std::sin(2 * M_PI * 23000 * t)));
+        input[frame * 2 + 1] = static_cast<int16_t>(std::lrint(16384 * std::sin(2 * M_PI * 1000 * t)));
+    }
+    test::WriteWavFile(folder.Path() / "48k.wav", input, 48000);
+    const std::vector<float> decoded = DecodeAll(folder.Path() / "48k.wav");
+    ASSERT_NEAR(static_cast<double>(decoded.size() / 2), 52920, 2);
+    // The alias would fall at 44.1 − 23 = 21.1 kHz.
+    EXPECT_LT(20 * std::log10(ToneAmplitude(decoded, 4410, 0, 21100) / 0.5), -60.0);
+    EXPECT_NEAR(ToneAmplitude(decoded, 4410, 1, 1000), 0.5, 0.5 * 0.01);
 }
 
 } // namespace
