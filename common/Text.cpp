@@ -69,14 +69,10 @@ std::string Utf16ToUtf8(std::u16string_view utf16)
 {
     std::string result;
     result.reserve(utf16.size() * 3);
-    for (size_t i = 0; i < utf16.size(); ++i) {
-        char32_t codePoint = utf16[i];
-        if (codePoint >= 0xD800 && codePoint <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00
-            && utf16[i + 1] <= 0xDFFF) {
-            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (utf16[++i] - 0xDC00);
-        } else if (codePoint >= 0xD800 && codePoint <= 0xDFFF) {
+    for (size_t i = 0; i < utf16.size();) {
+        char32_t codePoint = NextCodePoint(utf16, i);
+        if (codePoint >= 0xD800 && codePoint <= 0xDFFF)
             codePoint = kReplacement;
-        }
         if (codePoint < 0x80) {
             result.push_back(static_cast<char>(codePoint));
         } else if (codePoint < 0x800) {
@@ -94,6 +90,14 @@ std::string Utf16ToUtf8(std::u16string_view utf16)
         }
     }
     return result;
+}
+
+char32_t NextCodePoint(std::u16string_view utf16, std::size_t& i)
+{
+    const char32_t unit = utf16[i++];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i < utf16.size() && utf16[i] >= 0xDC00 && utf16[i] <= 0xDFFF)
+        return 0x10000 + ((unit - 0xD800) << 10) + (utf16[i++] - 0xDC00);
+    return unit;
 }
 
 bool IsValidUtf8(std::string_view bytes)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 
 // Whether the bytes form valid UTF-8 (overlong forms and surrogates are invalid).
 bool IsValidUtf8(std::string_view bytes);
+
+// The code point at position i of UTF-16 text, advancing i past it: a surrogate pair gives its
+// supplementary code point; a lone surrogate is returned as it is.
+char32_t NextCodePoint(std::u16string_view utf16, std::size_t& i);
 
 // File-system paths (UTF-8 here) as wide text and back; invalid bytes become U+FFFD.
 std::u16string PathToUtf16(const std::filesystem::path& path);

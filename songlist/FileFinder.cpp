@@ -14,13 +14,8 @@ std::wstring ToRegexText(std::u16string_view text)
 {
     std::wstring result;
     result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t character = text[i];
-        if (character >= 0xD800 && character <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
-            && text[i + 1] <= 0xDFFF)
-            character = 0x10000 + ((character - 0xD800) << 10) + (text[++i] - 0xDC00);
-        result.push_back(static_cast<wchar_t>(character));
-    }
+    for (std::size_t i = 0; i < text.size();)
+        result.push_back(static_cast<wchar_t>(NextCodePoint(text, i)));
     return result;
 }
 

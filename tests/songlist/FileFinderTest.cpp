@@ -75,10 +75,10 @@ TEST_F(FileFinder, TheCallerReadsDotDotAndEveryMatchingFileAndFolderInListingOrd
 
 TEST_F(FileFinder, WholeNamesMatchWithoutRegardToCase)
 {
-    for (const char* name : {".mid", "a.midi", "Song.Mid", "x.mid.txt", "歌.mid", "ab.mid"})
+    for (const char* name : {".mid", "a.midi", "Song.Mid", "x.mid.txt", "歌.mid", "ab.mid", "🎤.mid"})
         m_folder.WriteFile(name, "");
-    EXPECT_EQ(Files(u"*.MID"), (std::vector<std::string> {".mid", "Song.Mid", "ab.mid", "歌.mid"}));
-    EXPECT_EQ(Files(u"?.mid"), (std::vector<std::string> {"歌.mid"}));
+    EXPECT_EQ(Files(u"*.MID"), (std::vector<std::string> {".mid", "Song.Mid", "ab.mid", "歌.mid", "🎤.mid"}));
+    EXPECT_EQ(Files(u"?.mid"), (std::vector<std::string> {"歌.mid", "🎤.mid"}));
 }
 
 TEST_F(FileFinder, PatternListsEndAtTheFirstEmptyPieceAndExcludesReject)
