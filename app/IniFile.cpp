@@ -1,7 +1,6 @@
 #include "app/IniFile.h"
 
 #include "common/AtomicFile.h"
-#include "common/CodePage.h"
 #include "common/Text.h"
 
 #include <fstream>
@@ -112,9 +111,14 @@ std::optional<std::vector<std::uint8_t>> DecodeProfileStruct(std::u16string_view
     return bytes;
 }
 
-CIniFile CIniFile::Parse(std::string_view bytes)
+CIniFile::CIniFile(const ICodePage& codePage)
+    : m_codePage(codePage)
 {
-    CIniFile file;
+}
+
+CIniFile CIniFile::Parse(std::string_view bytes, const ICodePage& codePage)
+{
+    CIniFile file(codePage);
     std::u16string text;
     if (bytes.starts_with(kUtf16Mark)) {
         file.m_encoding = EEncoding::Utf16;
@@ -130,7 +134,7 @@ CIniFile CIniFile::Parse(std::string_view bytes)
         text = Utf8ToUtf16(bytes);
     } else {
         file.m_encoding = EEncoding::Legacy;
-        text = AnsiToWide(bytes);
+        text = codePage.ToWide(bytes);
     }
 
     const std::size_t firstBreak = text.find(u'\n');
@@ -148,10 +152,10 @@ CIniFile CIniFile::Parse(std::string_view bytes)
     return file;
 }
 
-CIniFile CIniFile::Load(const std::filesystem::path& path)
+CIniFile CIniFile::Load(const std::filesystem::path& path, const ICodePage& codePage)
 {
     std::ifstream in(path, std::ios::binary);
-    return Parse(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    return Parse(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), codePage);
 }
 
 std::string CIniFile::Serialize() const
@@ -161,7 +165,7 @@ std::string CIniFile::Serialize() const
         text += line + m_lineEnd;
     switch (m_encoding) {
     case EEncoding::Legacy:
-        if (std::string bytes = WideToAnsi(text); AnsiToWide(bytes) == text)
+        if (std::string bytes = m_codePage.FromWide(text); m_codePage.ToWide(bytes) == text)
             return bytes;
         break;
     case EEncoding::Utf8WithMark:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/CodePage.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -26,14 +28,18 @@ std::optional<std::vector<std::uint8_t>> DecodeProfileStruct(std::u16string_view
 // Text is UTF-16 when the file starts with its byte-order mark, UTF-8 when it is valid UTF-8
 // (with or without the mark), and in the legacy code page otherwise; it is written back in the
 // same encoding, or as UTF-8 when a value does not fit the legacy code page. A new file is
-// UTF-8 with CR LF line ends.
+// UTF-8 with CR LF line ends. The legacy code page is codePage, which the caller keeps alive for
+// the object's lifetime.
 class CIniFile {
 public:
+    // An empty file.
+    explicit CIniFile(const ICodePage& codePage);
+
     // Never fails: any bytes read as some lines.
-    static CIniFile Parse(std::string_view bytes);
+    static CIniFile Parse(std::string_view bytes, const ICodePage& codePage);
 
     // The file at path; an empty file when it is missing or unreadable.
-    static CIniFile Load(const std::filesystem::path& path);
+    static CIniFile Load(const std::filesystem::path& path, const ICodePage& codePage);
 
     std::string Serialize() const;
 
@@ -57,6 +63,7 @@ private:
     // The index of the key's line in the section starting at header, or nothing.
     std::optional<std::size_t> FindKey(std::size_t header, std::u16string_view key) const;
 
+    const ICodePage& m_codePage;
     std::vector<std::u16string> m_lines;
     EEncoding m_encoding = EEncoding::Utf8;
     std::u16string m_lineEnd = u"\r\n";

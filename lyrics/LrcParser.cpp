@@ -1,6 +1,5 @@
 #include "lyrics/LrcParser.h"
 
-#include "common/CodePage.h"
 #include "common/Text.h"
 
 #include <algorithm>
@@ -134,11 +133,11 @@ LrcFormat DetectFormat(std::istream& in)
     return {valid && !ascii ? ELrcEncoding::Utf8 : ELrcEncoding::Legacy, 0};
 }
 
-std::u16string DecodeLine(std::string_view line, ELrcEncoding encoding)
+std::u16string DecodeLine(std::string_view line, ELrcEncoding encoding, const ICodePage& codePage)
 {
     switch (encoding) {
     case ELrcEncoding::Legacy:
-        return AnsiToWide(line);
+        return codePage.ToWide(line);
     case ELrcEncoding::Utf8:
         return Utf8ToUtf16(line);
     case ELrcEncoding::Utf16Le:
@@ -193,14 +192,14 @@ void ParseLrcLine(std::u16string_view line, std::vector<LyricLine>& lines)
     }
 }
 
-std::vector<LyricLine> ReadLrcLines(std::istream& in, int lineHeight)
+std::vector<LyricLine> ReadLrcLines(std::istream& in, const ICodePage& codePage, int lineHeight)
 {
     const LrcFormat format = DetectFormat(in);
     in.clear();
     in.rdbuf()->pubseekpos(format.textStart, std::ios::in);
     std::vector<LyricLine> lines;
     ForEachTextLine(in, format.encoding, [&](std::string_view bytes) {
-        const std::u16string line = DecodeLine(bytes, format.encoding);
+        const std::u16string line = DecodeLine(bytes, format.encoding, codePage);
         if (!line.empty() && line.back() != u']')
             ParseLrcLine(line, lines);
     });
@@ -208,18 +207,19 @@ std::vector<LyricLine> ReadLrcLines(std::istream& in, int lineHeight)
     return lines;
 }
 
-std::vector<LyricLine> ParseLrcText(std::string_view bytes, int lineHeight)
+std::vector<LyricLine> ParseLrcText(std::string_view bytes, const ICodePage& codePage, int lineHeight)
 {
     std::istringstream in {std::string(bytes)};
-    return ReadLrcLines(in, lineHeight);
+    return ReadLrcLines(in, codePage, lineHeight);
 }
 
-std::optional<std::vector<LyricLine>> ReadLrcFile(const std::filesystem::path& path, int lineHeight)
+std::optional<std::vector<LyricLine>> ReadLrcFile(
+    const std::filesystem::path& path, const ICodePage& codePage, int lineHeight)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
-    return ReadLrcLines(in, lineHeight);
+    return ReadLrcLines(in, codePage, lineHeight);
 }
 
 std::vector<LyricLine> IdleLyricLines(int lineHeight)

@@ -16,7 +16,7 @@ inline constexpr std::u16string_view kFolderListStoredName = u"listname";
 inline constexpr std::u16string_view kInvalidListNameMessage = u"歌曲列表名不能为空，也不能包含“/”、“\\”或“..”。";
 
 // The PlayList folder under the program folder.
-std::filesystem::path PlayListFolder();
+std::filesystem::path PlayListFolder(const std::filesystem::path& programFolder);
 
 // One list file found in the PlayList folder.
 struct ListIndexEntry {
@@ -27,12 +27,13 @@ struct ListIndexEntry {
 // The song lists of the PlayList folder: the index of list files (the folder's contents are the
 // index), the selected list and the one open list, which is always the selected list's content.
 // Changes to the open list are not saved by themselves: the song list window saves after each
-// change. Messages go through the prompts; UI thread only.
+// change. Messages go through the prompts; list text is converted with the code page. The
+// caller keeps both alive for the store's lifetime. UI thread only.
 class CSongListStore {
 public:
-    // Creates the folder when it is missing; a failure is ignored (the index is then empty and
-    // saves fail).
-    explicit CSongListStore(IUserPrompts& prompts, std::filesystem::path folder = PlayListFolder());
+    // Lists the files of folder (normally PlayListFolder). Creates the folder when it is
+    // missing; a failure is ignored (the index is then empty and saves fail).
+    CSongListStore(IUserPrompts& prompts, const ICodePage& codePage, std::filesystem::path folder);
 
     const std::filesystem::path& GetListFolder() const { return m_folder; }
 
@@ -94,6 +95,7 @@ private:
     bool ValidListFilePath(std::u16string_view name, std::filesystem::path& path) const;
 
     IUserPrompts& m_prompts;
+    const ICodePage& m_codePage;
     std::filesystem::path m_folder;
     std::vector<ListIndexEntry> m_lists;
     int m_selected = -1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/CodePage.h"
 #include "common/UserPrompts.h"
 
 #include <string>
@@ -9,12 +10,13 @@ namespace linlangok {
 
 class IAudioOutput;
 
-// What every command gets: its arguments (after the command name) and the prompts that print
-// the engines' messages to standard error. A command returns the process exit code: 0 on
-// success, 1 when a file could not be loaded or written, 2 on a usage error.
+// What every command gets: its arguments (after the command name), the prompts that print the
+// engines' messages to standard error, and the legacy code page. A command returns the process
+// exit code: 0 on success, 1 when a file could not be loaded or written, 2 on a usage error.
 struct ToolContext {
     std::vector<std::string> arguments;
     IUserPrompts& prompts;
+    const ICodePage& codePage;
 };
 
 using ToolCommand = int (*)(ToolContext& context);

@@ -54,13 +54,14 @@ int main(int argc, char** argv)
     using namespace linlangok;
     if (argc < 2)
         return PrintUsage();
-    SetLegacyCodePage(CreateLegacyCodePage());
+    const auto codePage = CreateLegacyCodePage();
+    SetLegacyCodePage(codePage);
     SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
     SetMixerSystem(std::make_shared<CAlsaMixerSystem>());
     CConsolePrompts prompts;
     for (const auto& command : kCommands) {
         if (command.name && std::strcmp(command.name, argv[1]) == 0) {
-            ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts};
+            ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts, *codePage};
             return command.run(context);
         }
     }

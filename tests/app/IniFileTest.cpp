@@ -1,4 +1,5 @@
 #include "app/IniFile.h"
+#include "platform/codepage/IconvCodePage.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@ namespace linlangok {
 namespace {
 
 using namespace std::string_literals;
+
+const CIconvCodePage gbk("GBK");
 
 TEST(ProfileStruct, BytesAsHexWithAChecksum)
 {
@@ -30,7 +33,8 @@ TEST(IniFile, ValuesAreFoundWithoutRegardToCaseAndBlanks)
                                           "[paths]\r\n"
                                           "later=ignored\r\n"
                                           "[Other]\r\n"
-                                          "LYRIC_DIR=other\r\n");
+                                          "LYRIC_DIR=other\r\n",
+        gbk);
     EXPECT_EQ(file.Value(u"PATHS", u"lyric_dir"), u"/a b/c");
     EXPECT_EQ(file.Value(u"paths", u"quoted"), u"  x  ");
     EXPECT_EQ(file.Value(u"Paths", u"empty"), u"");
@@ -50,7 +54,7 @@ TEST(IniFile, WritingKeepsEverythingElseAsItWas)
                                  "\n"
                                  "[B]\n"
                                  "y=2\n";
-    CIniFile file = CIniFile::Parse(original);
+    CIniFile file = CIniFile::Parse(original, gbk);
     EXPECT_EQ(file.Serialize(), original);
     file.SetValue(u"a", u"X", u"changed");
     file.SetValue(u"A", u"new", u"added\nsecond line");
@@ -70,18 +74,18 @@ TEST(IniFile, WritingKeepsEverythingElseAsItWas)
 
 TEST(IniFile, ANewFileHasCarriageReturnLineFeedsAndSeveralCarriageReturnsWriteBackStably)
 {
-    CIniFile file = CIniFile::Parse("");
+    CIniFile file = CIniFile::Parse("", gbk);
     file.SetValue(u"S", u"k", u"v");
     EXPECT_EQ(file.Serialize(), "[S]\r\nk=v\r\n");
-    const std::string written = CIniFile::Parse("[S]\r\r\nk=v\r\r\r\n").Serialize();
+    const std::string written = CIniFile::Parse("[S]\r\r\nk=v\r\r\r\n", gbk).Serialize();
     EXPECT_EQ(written, "[S]\r\nk=v\r\n");
-    EXPECT_EQ(CIniFile::Parse(written).Serialize(), written);
+    EXPECT_EQ(CIniFile::Parse(written, gbk).Serialize(), written);
 }
 
 TEST(IniFile, TheTextEncodingIsKept)
 {
     // Legacy (GBK) stays legacy unless a value does not fit it; then the file becomes UTF-8.
-    CIniFile legacy = CIniFile::Parse("[S]\r\nname=\xB8\xE8\r\n");
+    CIniFile legacy = CIniFile::Parse("[S]\r\nname=\xB8\xE8\r\n", gbk);
     EXPECT_EQ(legacy.Value(u"S", u"name"), u"歌");
     legacy.SetValue(u"S", u"k", u"词");
     EXPECT_EQ(legacy.Serialize(), "[S]\r\nname=\xB8\xE8\r\nk=\xB4\xCA\r\n");
@@ -89,22 +93,22 @@ TEST(IniFile, TheTextEncodingIsKept)
     EXPECT_EQ(legacy.Serialize(), "[S]\r\nname=\xE6\xAD\x8C\r\nk=\xE0\xB8\x81\r\n");
 
     const std::string utf8 = "\xEF\xBB\xBF[S]\nname=\xE6\xAD\x8C\n";
-    EXPECT_EQ(CIniFile::Parse(utf8).Value(u"S", u"name"), u"歌");
-    EXPECT_EQ(CIniFile::Parse(utf8).Serialize(), utf8);
+    EXPECT_EQ(CIniFile::Parse(utf8, gbk).Value(u"S", u"name"), u"歌");
+    EXPECT_EQ(CIniFile::Parse(utf8, gbk).Serialize(), utf8);
 
     const std::string utf16 = "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\x4C\x6B\r\0\n\0"s;
-    EXPECT_EQ(CIniFile::Parse(utf16).Value(u"S", u"k"), u"歌");
-    EXPECT_EQ(CIniFile::Parse(utf16).Serialize(), utf16);
+    EXPECT_EQ(CIniFile::Parse(utf16, gbk).Value(u"S", u"k"), u"歌");
+    EXPECT_EQ(CIniFile::Parse(utf16, gbk).Serialize(), utf16);
 }
 
 TEST(IniFile, LoadAndSave)
 {
     test::CTemporaryFolder folder;
-    EXPECT_EQ(CIniFile::Load(folder.Path() / "missing.ini").Serialize(), "");
-    CIniFile file;
+    EXPECT_EQ(CIniFile::Load(folder.Path() / "missing.ini", gbk).Serialize(), "");
+    CIniFile file(gbk);
     file.SetValue(u"S", u"k", u"v");
     ASSERT_TRUE(file.Save(folder.Path() / "a.ini"));
-    EXPECT_EQ(CIniFile::Load(folder.Path() / "a.ini").Value(u"S", u"k"), u"v");
+    EXPECT_EQ(CIniFile::Load(folder.Path() / "a.ini", gbk).Value(u"S", u"k"), u"v");
     EXPECT_FALSE(file.Save(folder.Path() / "missing" / "a.ini"));
 }
 

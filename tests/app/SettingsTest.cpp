@@ -1,5 +1,4 @@
 #include "app/Settings.h"
-#include "common/CodePage.h"
 #include "common/Text.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "tests/support/TemporaryFolder.h"
@@ -14,15 +13,16 @@ protected:
     std::string Folder() const { return m_folder.Path().string(); }
     std::string FileBytes() const { return test::ReadWholeFile(m_folder.Path() / "OKSetting.ini"); }
 
+    const CIconvCodePage m_gbk {"GBK"};
     test::CTemporaryFolder m_folder;
 };
 
 TEST_F(Settings, WithoutAFileTheDefaultsAreWrittenAtExit)
 {
     {
-        CSettings settings(m_folder.Path());
+        CSettings settings(m_folder.Path(), m_gbk);
         EXPECT_EQ(settings.Values().exitMarker, 1);
-        EXPECT_EQ(settings.Values().languageValue, 0); // the tests run with GBK
+        EXPECT_EQ(settings.Values().languageValue, 0); // GBK
     }
     EXPECT_EQ(FileBytes(),
         "[PATH_SETTING]\r\n"
@@ -56,7 +56,7 @@ TEST_F(Settings, ValuesFromAnotherBuildReadBackAndOtherKeysStay)
                              "x=y\r\n";
     m_folder.WriteFile("OKSetting.ini", file);
     {
-        CSettings settings(m_folder.Path());
+        CSettings settings(m_folder.Path(), m_gbk);
         const SettingsValues& values = settings.Values();
         EXPECT_EQ(values.projectFolder, Utf8ToUtf16(Folder()));
         EXPECT_EQ(values.lyricFolder, u"D:\\歌词");
@@ -84,17 +84,16 @@ TEST_F(Settings, TheLanguageDefaultComesFromTheCodePage)
     EXPECT_EQ(LanguageValueForCodePage("CP1252"), 2);
     EXPECT_EQ(LanguageValueForCodePage(""), 2);
 
-    SetLegacyCodePage(std::make_shared<CIconvCodePage>("BIG5"));
+    const CIconvCodePage big5("BIG5");
     {
-        CSettings settings(m_folder.Path());
+        CSettings settings(m_folder.Path(), big5);
     }
-    SetLegacyCodePage(std::make_shared<CIconvCodePage>("GBK"));
     EXPECT_NE(FileBytes().find("LANG_DATA=0100000001\r\n"), std::string::npos);
 }
 
 TEST_F(Settings, LoadReadsTheFileAgainAndAFailedSaveIsSilent)
 {
-    CSettings settings(m_folder.Path() / "missing");
+    CSettings settings(m_folder.Path() / "missing", m_gbk);
     EXPECT_FALSE(settings.Save());
     settings.Values().webValue = 7;
     settings.Load();
