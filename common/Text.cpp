@@ -1,5 +1,6 @@
 #include "common/Text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace linlangok {
@@ -106,6 +107,27 @@ bool IsValidUtf8(std::string_view bytes)
     for (size_t i = 0; i < bytes.size() && valid;)
         DecodeUtf8(bytes, i, valid);
     return valid;
+}
+
+void CUtf8Detector::Add(std::string_view bytes)
+{
+    m_nonAscii = m_nonAscii || std::any_of(bytes.begin(), bytes.end(), [](char byte) { return (byte & 0x80) != 0; });
+    m_valid = m_valid && IsValidUtf8(bytes);
+}
+
+std::u16string DecodeUtf8OrLegacy(std::string_view bytes, const ICodePage& codePage)
+{
+    CUtf8Detector detector;
+    detector.Add(bytes);
+    return detector.IsUtf8() ? Utf8ToUtf16(bytes) : codePage.ToWide(bytes);
+}
+
+std::optional<std::string> EncodeLegacyExactly(std::u16string_view text, const ICodePage& codePage)
+{
+    std::string bytes = codePage.FromWide(text);
+    if (DecodeUtf8OrLegacy(bytes, codePage) != text)
+        return std::nullopt;
+    return bytes;
 }
 
 std::u16string PathToUtf16(const std::filesystem::path& path)

@@ -124,13 +124,9 @@ LrcFormat DetectFormat(std::istream& in)
         return {ELrcEncoding::Utf16Be, 2};
 
     in.rdbuf()->pubseekpos(0, std::ios::in);
-    bool valid = true;
-    bool ascii = true;
-    ForEachTextLine(in, ELrcEncoding::Legacy, [&](std::string_view line) {
-        valid = valid && IsValidUtf8(line);
-        ascii = ascii && std::all_of(line.begin(), line.end(), [](char byte) { return (byte & 0x80) == 0; });
-    });
-    return {valid && !ascii ? ELrcEncoding::Utf8 : ELrcEncoding::Legacy, 0};
+    CUtf8Detector detector;
+    ForEachTextLine(in, ELrcEncoding::Legacy, [&](std::string_view line) { detector.Add(line); });
+    return {detector.IsUtf8() ? ELrcEncoding::Utf8 : ELrcEncoding::Legacy, 0};
 }
 
 std::u16string DecodeLine(std::string_view line, ELrcEncoding encoding, const ICodePage& codePage)
