@@ -1,6 +1,7 @@
 #include "songlist/SongListFile.h"
 
 #include "common/AtomicFile.h"
+#include "common/Text.h"
 
 #include <algorithm>
 #include <fstream>
@@ -40,7 +41,7 @@ public:
         if (!Integer(length) || length < 0 || static_cast<std::size_t>(length) > m_bytes.size())
             return false;
         const std::string_view field = m_bytes.substr(0, static_cast<std::size_t>(length));
-        text = m_codePage.ToWide(field.substr(0, field.find('\0')));
+        text = DecodeUtf8OrLegacy(field.substr(0, field.find('\0')), m_codePage);
         m_bytes.remove_prefix(field.size());
         return true;
     }
@@ -57,13 +58,22 @@ void AppendInteger(std::string& out, std::int32_t value)
         out.push_back(static_cast<char>(bits >> (8 * i) & 0xFF));
 }
 
-void AppendString(std::string& out, std::u16string_view text, const ICodePage& codePage)
+// Whether every string of the list reads back exactly from the legacy code page.
+bool FitsLegacyCodePage(const SongList& list, const ICodePage& codePage)
+{
+    const auto fits = [&](std::u16string_view text) { return EncodeLegacyExactly(text, codePage).has_value(); };
+    return fits(list.storedName) && std::all_of(list.songs.begin(), list.songs.end(), [&](const SongRecord& song) {
+        return fits(song.name) && fits(song.path);
+    });
+}
+
+void AppendString(std::string& out, std::u16string_view text, const ICodePage* legacyCodePage)
 {
     if (text.empty()) {
         AppendInteger(out, 0);
         return;
     }
-    const std::string converted = codePage.FromWide(text);
+    const std::string converted = legacyCodePage ? legacyCodePage->FromWide(text) : Utf16ToUtf8(text);
     const std::size_t length = std::max(2 * (text.size() + 1), converted.size() + 1);
     if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw std::length_error("song list string too long");
@@ -101,13 +111,15 @@ std::string SerializeSongList(const SongList& list, const ICodePage& codePage)
 {
     if (list.songs.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw std::length_error("too many songs in one list");
+    // A list with a string the code page cannot hold is written in UTF-8 throughout.
+    const ICodePage* legacyCodePage = FitsLegacyCodePage(list, codePage) ? &codePage : nullptr;
     std::string out(kMagic);
-    AppendString(out, list.storedName, codePage);
+    AppendString(out, list.storedName, legacyCodePage);
     AppendInteger(out, list.flag);
     AppendInteger(out, static_cast<std::int32_t>(list.songs.size()));
     for (const auto& song : list.songs) {
-        AppendString(out, song.name, codePage);
-        AppendString(out, song.path, codePage);
+        AppendString(out, song.name, legacyCodePage);
+        AppendString(out, song.path, legacyCodePage);
         AppendInteger(out, song.flag);
     }
     return out;

@@ -11,8 +11,9 @@
 
 // Song list files (".kpl"): "KPOK", the stored name, the list flag, the song count, then per
 // song its name, its path and its flag. Integers are 32-bit little-endian; every string field
-// is a length L and L bytes holding the text in the legacy code page, a zero byte and zero
-// filler.
+// is a length L and L bytes holding the text, a zero byte and zero filler. The text is in the
+// legacy code page, or in UTF-8 throughout a list that holds a character the code page lacks;
+// a field that is valid UTF-8 with a non-ASCII character reads as UTF-8.
 namespace linlangok {
 
 struct SongRecord {
@@ -47,8 +48,8 @@ enum class ESongListRead {
 // than the input's size.
 ESongListRead ParseSongList(std::string_view bytes, const ICodePage& codePage, SongList& list);
 
-// The bytes of a list file, text in codePage. An empty string is written with L = 0; other
-// strings with L = 2 × (length + 1), or more when the converted text needs it.
+// The bytes of a list file, text in codePage or UTF-8 (see above). An empty string is written
+// with L = 0; other strings with L = 2 × (length + 1), or more when the converted text needs it.
 std::string SerializeSongList(const SongList& list, const ICodePage& codePage);
 
 // ParseSongList of a file; Unreadable (list unchanged) when it cannot be read.

@@ -40,14 +40,28 @@ TEST(SongListFile, AnEmptyListAndOneSongAreWrittenByteForByte)
     EXPECT_EQ(read, list);
 }
 
-TEST(SongListFile, TextIsInTheLegacyCodePage)
+TEST(SongListFile, TextIsInTheLegacyCodePageOrInUtf8WhenAStringDoesNotFitIt)
 {
-    SongList list {0, {}, {{0, u"茉莉花.mid", u"/歌/茉莉花.mid"}}};
-    const std::string bytes = SerializeSongList(list, gbk);
-    EXPECT_NE(bytes.find(Field("\xDC\xD4\xC0\xF2\xBB\xA8.mid", 16)), std::string::npos);
-    SongList read;
-    EXPECT_EQ(ParseSongList(bytes, gbk, read), ESongListRead::Complete);
-    EXPECT_EQ(read, list);
+    // A character the code page lacks makes the whole list UTF-8 rather than a "?".
+    const CIconvCodePage cp1252("CP1252");
+    const struct {
+        const ICodePage& codePage;
+        SongList list;
+        std::string field;
+    } cases[] = {
+        {gbk, {0, u"listname", {{0, u"茉莉花.mid", u"/歌/茉莉花.mid"}}}, Field("\xDC\xD4\xC0\xF2\xBB\xA8.mid", 16)},
+        {cp1252, {0, u"listname", {{0, u"茉莉花.mid", u"/home/u/音乐/茉莉花.mid"}, {0, u"a.mid", u"/a.mid"}}},
+            Field("茉莉花.mid", 16)},
+        {gbk, {0, u"listname", {{0, u"ก.mid", u"/歌/ก.mid"}}}, Field("/歌/ก.mid", 18)},
+    };
+    for (const auto& [codePage, list, field] : cases) {
+        const std::string bytes = SerializeSongList(list, codePage);
+        EXPECT_NE(bytes.find(field), std::string::npos) << codePage.Name();
+        EXPECT_NE(bytes.find(Field("listname", 18)), std::string::npos) << codePage.Name();
+        SongList read;
+        EXPECT_EQ(ParseSongList(bytes, codePage, read), ESongListRead::Complete);
+        EXPECT_EQ(read, list) << codePage.Name();
+    }
 }
 
 TEST(SongListFile, FieldsAreReadUpToTheirFirstZeroByte)
