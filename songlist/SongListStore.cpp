@@ -95,8 +95,8 @@ bool CSongListStore::SaveOpenList()
 
 std::filesystem::path CSongListStore::ListFilePath(std::u16string_view name) const
 {
-    if (name.empty() || name.find_first_of(std::u16string_view(u"/\\\0", 3)) != std::u16string_view::npos
-        || name.find(u"..") != std::u16string_view::npos)
+    if (name.empty() || name == u"." || name == u".."
+        || name.find_first_of(std::u16string_view(u"/\\\0", 3)) != std::u16string_view::npos)
         throw std::runtime_error(Utf16ToUtf8(kInvalidListNameMessage));
     return m_folder / Utf16ToPath(std::u16string(name) + std::u16string(kListFileExtension));
 }
