@@ -19,6 +19,32 @@ std::wstring ToRegexText(std::u16string_view text)
     return result;
 }
 
+// The expression with each "." outside brackets and escapes as "[\s\S]": "." matches any
+// character here, but ECMAScript's stops at line breaks, which file names may hold.
+std::u16string DotMatchesAnyCharacter(std::u16string_view expression)
+{
+    std::u16string result;
+    bool inBrackets = false;
+    for (std::size_t i = 0; i < expression.size(); ++i) {
+        const char16_t character = expression[i];
+        if (character == u'\\' && i + 1 < expression.size()) {
+            result += character;
+            result += expression[++i];
+            continue;
+        }
+        if (inBrackets) {
+            inBrackets = character != u']';
+        } else if (character == u'[') {
+            inBrackets = true;
+        } else if (character == u'.') {
+            result += u"[\\s\\S]";
+            continue;
+        }
+        result += character;
+    }
+    return result;
+}
+
 std::u16string FormatRegexError(std::u16string_view expression, std::u16string_view error)
 {
     return u"Error on regex " + std::u16string(expression) + u":" + std::u16string(error);
@@ -93,7 +119,8 @@ std::vector<CFileFinder::Pattern> CFileFinder::CompilePatterns(std::u16string_vi
         Pattern pattern;
         pattern.expressionText = patternsAreRegex ? std::u16string(piece) : WildcardToRegex(piece);
         try {
-            pattern.expression.emplace(ToRegexText(pattern.expressionText), std::regex::ECMAScript | std::regex::icase);
+            pattern.expression.emplace(ToRegexText(DotMatchesAnyCharacter(pattern.expressionText)),
+                std::regex::ECMAScript | std::regex::icase);
         } catch (const std::regex_error& error) {
             pattern.error = RegexErrorText(error.code());
         }

@@ -73,12 +73,14 @@ TEST_F(FileFinder, TheCallerReadsDotDotAndEveryMatchingFileAndFolderInListingOrd
     EXPECT_EQ(seen, (std::vector<Seen> {{"..", true}, {"a.MID", false}, {"d.wav", false}, {"sub", true}}));
 }
 
-TEST_F(FileFinder, WholeNamesMatchWithoutRegardToCase)
+TEST_F(FileFinder, WholeNamesMatchWithoutRegardToCaseAndWildcardsMatchLineBreaks)
 {
-    for (const char* name : {".mid", "a.midi", "Song.Mid", "x.mid.txt", "歌.mid", "ab.mid", "🎤.mid"})
+    for (const char* name :
+        {".mid", "a.midi", "Song.Mid", "x.mid.txt", "歌.mid", "ab.mid", "🎤.mid", "\r.mid", "a\nb.mid"})
         m_folder.WriteFile(name, "");
-    EXPECT_EQ(Files(u"*.MID"), (std::vector<std::string> {".mid", "Song.Mid", "ab.mid", "歌.mid", "🎤.mid"}));
-    EXPECT_EQ(Files(u"?.mid"), (std::vector<std::string> {"歌.mid", "🎤.mid"}));
+    EXPECT_EQ(Files(u"*.MID"),
+        (std::vector<std::string> {"\r.mid", ".mid", "Song.Mid", "a\nb.mid", "ab.mid", "歌.mid", "🎤.mid"}));
+    EXPECT_EQ(Files(u"?.mid"), (std::vector<std::string> {"\r.mid", "歌.mid", "🎤.mid"}));
 }
 
 TEST_F(FileFinder, PatternListsEndAtTheFirstEmptyPieceAndExcludesReject)
