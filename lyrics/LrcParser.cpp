@@ -60,17 +60,18 @@ char16_t UnitAt(std::string_view bytes, std::size_t offset, ELrcEncoding encodin
 }
 
 // Calls onLine with the bytes of each text line from the stream's position, without its line
-// feed and without a carriage return right before it, and with everything from its first zero
-// character on removed. Stops at the end of the stream or at a line longer than kMaxLrcLineBytes
-// (which is not passed on), so it never holds more than one short line.
+// feed and without a carriage return right before that line feed (any other carriage return is
+// text, also one that ends the stream), and with everything from its first zero character on
+// removed. Stops at the end of the stream or at a line longer than kMaxLrcLineBytes (which is
+// not passed on), so it never holds more than one short line.
 template <typename OnLine> void ForEachTextLine(std::istream& in, ELrcEncoding encoding, OnLine onLine)
 {
     const auto unitBytes = static_cast<std::size_t>(UnitBytes(encoding));
     std::streambuf& buffer = *in.rdbuf();
     std::string line;
-    const auto finishLine = [&]() {
+    const auto finishLine = [&](bool endedByLineFeed) {
         const std::size_t units = line.size() / unitBytes;
-        if (units > 0 && UnitAt(line, (units - 1) * unitBytes, encoding) == u'\r')
+        if (endedByLineFeed && units > 0 && UnitAt(line, (units - 1) * unitBytes, encoding) == u'\r')
             line.resize((units - 1) * unitBytes);
         if (line.size() > kMaxLrcLineBytes)
             return false;
@@ -96,7 +97,7 @@ template <typename OnLine> void ForEachTextLine(std::istream& in, ELrcEncoding e
     };
     while (readUnit()) {
         if (UnitAt(std::string_view(unit, unitBytes), 0, encoding) == u'\n') {
-            if (!finishLine())
+            if (!finishLine(true))
                 return;
             continue;
         }
@@ -106,7 +107,7 @@ template <typename OnLine> void ForEachTextLine(std::istream& in, ELrcEncoding e
             return;
     }
     if (!line.empty())
-        finishLine();
+        finishLine(false);
 }
 
 LrcFormat DetectFormat(std::istream& in)

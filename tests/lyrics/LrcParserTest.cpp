@@ -73,10 +73,10 @@ TEST(LrcParser, HeaderAndEmptyTimedLinesAreSkipped)
 
 TEST(LrcParser, LineEndsAndZeroBytes)
 {
-    // CR LF is one line end; a lone CR stays in the text; the last line needs no line end; a
-    // line ends at its first zero byte.
-    EXPECT_EQ(Parse("[00:01]a\r\n[00:02]b\rc\n[00:03]d\0ignored]\n\0[00:04]gone\n[00:05]e"sv),
-        (std::vector<TimeText> {{1, u"a"}, {2, u"b\rc"}, {3, u"d"}, {5, u"e"}}));
+    // CR LF is one line end, and so is LF alone; any other CR stays in the text, also at the
+    // end of the file; the last line needs no line end; a line ends at its first zero byte.
+    EXPECT_EQ(Parse("[00:01]a\r\n[00:02]b\rc\n[00:03]d\0ignored]\n\0[00:04]gone\n[00:05]e\r\r\n[00:06]f\r"sv),
+        (std::vector<TimeText> {{1, u"a"}, {2, u"b\rc"}, {3, u"d"}, {5, u"e\r"}, {6, u"f\r"}}));
 }
 
 TEST(LrcParser, ALineOverNineHundredNinetyNineBytesStopsTheReading)
