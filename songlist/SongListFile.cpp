@@ -58,22 +58,37 @@ void AppendInteger(std::string& out, std::int32_t value)
         out.push_back(static_cast<char>(bits >> (8 * i) & 0xFF));
 }
 
-// Whether every string of the list reads back exactly from the legacy code page.
-bool FitsLegacyCodePage(const SongList& list, const ICodePage& codePage)
+// The list's strings in file order (stored name, then name and path of each song) as they are
+// written: all in the legacy code page when each of them reads back exactly from it, otherwise
+// all in UTF-8, so that no character turns into "?".
+std::vector<std::string> EncodeStrings(const SongList& list, const ICodePage& codePage)
 {
-    const auto fits = [&](std::u16string_view text) { return EncodeLegacyExactly(text, codePage).has_value(); };
-    return fits(list.storedName) && std::all_of(list.songs.begin(), list.songs.end(), [&](const SongRecord& song) {
-        return fits(song.name) && fits(song.path);
-    });
+    std::vector<std::u16string_view> texts {list.storedName};
+    for (const auto& song : list.songs) {
+        texts.push_back(song.name);
+        texts.push_back(song.path);
+    }
+    std::vector<std::string> encoded;
+    encoded.reserve(texts.size());
+    for (const auto text : texts) {
+        auto bytes = EncodeLegacyExactly(text, codePage);
+        if (!bytes) {
+            encoded.clear();
+            for (const auto utf8Text : texts)
+                encoded.push_back(Utf16ToUtf8(utf8Text));
+            break;
+        }
+        encoded.push_back(std::move(*bytes));
+    }
+    return encoded;
 }
 
-void AppendString(std::string& out, std::u16string_view text, const ICodePage* legacyCodePage)
+void AppendString(std::string& out, std::u16string_view text, std::string_view converted)
 {
     if (text.empty()) {
         AppendInteger(out, 0);
         return;
     }
-    const std::string converted = legacyCodePage ? legacyCodePage->FromWide(text) : Utf16ToUtf8(text);
     const std::size_t length = std::max(2 * (text.size() + 1), converted.size() + 1);
     if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw std::length_error("song list string too long");
@@ -111,16 +126,15 @@ std::string SerializeSongList(const SongList& list, const ICodePage& codePage)
 {
     if (list.songs.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw std::length_error("too many songs in one list");
-    // A list with a string the code page cannot hold is written in UTF-8 throughout.
-    const ICodePage* legacyCodePage = FitsLegacyCodePage(list, codePage) ? &codePage : nullptr;
+    const std::vector<std::string> encoded = EncodeStrings(list, codePage);
     std::string out(kMagic);
-    AppendString(out, list.storedName, legacyCodePage);
+    AppendString(out, list.storedName, encoded[0]);
     AppendInteger(out, list.flag);
     AppendInteger(out, static_cast<std::int32_t>(list.songs.size()));
-    for (const auto& song : list.songs) {
-        AppendString(out, song.name, legacyCodePage);
-        AppendString(out, song.path, legacyCodePage);
-        AppendInteger(out, song.flag);
+    for (std::size_t i = 0; i < list.songs.size(); ++i) {
+        AppendString(out, list.songs[i].name, encoded[1 + 2 * i]);
+        AppendString(out, list.songs[i].path, encoded[2 + 2 * i]);
+        AppendInteger(out, list.songs[i].flag);
     }
     return out;
 }
