@@ -120,15 +120,5 @@ TEST_F(FileFinder, APatternThatDoesNotCompileIsReportedForEveryEntryAndNeverMatc
     EXPECT_EQ(RegexErrorText(std::regex_constants::error_badrepeat), u"Invalid repeator");
 }
 
-TEST_F(FileFinder, ListFolderFilesGivesTheFullPathsOfTheFiles)
-{
-    const auto song = m_folder.WriteFile("a.mid", "");
-    std::filesystem::create_directory(m_folder.Path() / "b.mid");
-    const auto files = ListFolderFiles(m_folder.Path(), u"*.mid", m_prompts);
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].name, "a.mid");
-    EXPECT_EQ(files[0].fullPath, song);
-}
-
 } // namespace
 } // namespace linlangok
