@@ -152,20 +152,7 @@ CIniFile CIniFile::Parse(std::string_view bytes, const ICodePage& codePage)
         Line line;
         line.bytes = bytes.substr(0, textEnd);
         line.end = bytes.substr(textEnd, next - textEnd);
-        switch (file.m_encoding) {
-        case EEncoding::Utf16:
-            for (std::size_t i = 0; i + 1 < line.bytes.size(); i += 2)
-                line.text.push_back(static_cast<char16_t>(
-                    static_cast<unsigned char>(line.bytes[i]) | static_cast<unsigned char>(line.bytes[i + 1]) << 8));
-            break;
-        case EEncoding::Utf8WithMark:
-            line.text = Utf8ToUtf16(line.bytes);
-            break;
-        case EEncoding::Utf8:
-        case EEncoding::Legacy:
-            line.text = DecodeUtf8OrLegacy(line.bytes, codePage);
-            break;
-        }
+        line.text = file.Decode(line.bytes);
         if (!lineEndFound && next > lineFeed) {
             lineEndFound = true;
             file.m_lineEnd = textEnd < lineFeed ? u"\r\n" : u"\n";
@@ -180,6 +167,25 @@ CIniFile CIniFile::Load(const std::filesystem::path& path, const ICodePage& code
 {
     std::ifstream in(path, std::ios::binary);
     return Parse(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), codePage);
+}
+
+std::u16string CIniFile::Decode(std::string_view bytes) const
+{
+    switch (m_encoding) {
+    case EEncoding::Utf16: {
+        std::u16string text;
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+            text.push_back(static_cast<char16_t>(
+                static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8));
+        return text;
+    }
+    case EEncoding::Utf8WithMark:
+        return Utf8ToUtf16(bytes);
+    case EEncoding::Utf8:
+    case EEncoding::Legacy:
+        break;
+    }
+    return DecodeUtf8OrLegacy(bytes, m_codePage);
 }
 
 std::string CIniFile::Encode(std::u16string_view text, EEncoding encoding) const

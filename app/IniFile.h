@@ -73,6 +73,8 @@ private:
     std::optional<std::size_t> FindKey(std::size_t header, std::u16string_view key) const;
     // Adds a set line before index, first ending the line before it when that has no line feed.
     void InsertLine(std::size_t index, std::u16string text);
+    // A line's bytes as text: by the file's mark, else UTF-8 or legacy as the line reads.
+    std::u16string Decode(std::string_view bytes) const;
     std::string Encode(std::u16string_view text, EEncoding encoding) const;
 
     const ICodePage& m_codePage;
