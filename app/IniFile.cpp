@@ -4,6 +4,7 @@
 #include "common/FileSaver.h"
 #include "common/Text.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -112,62 +113,89 @@ std::optional<std::vector<std::uint8_t>> DecodeProfileStruct(std::u16string_view
     return bytes;
 }
 
-CIniFile CIniFile::Parse(std::string_view bytes)
+CIniFile::CIniFile(const ICodePage& codePage)
+    : m_codePage(codePage)
 {
-    CIniFile file;
-    std::u16string text;
+}
+
+CIniFile CIniFile::Parse(std::string_view bytes, const ICodePage& codePage)
+{
+    CIniFile file(codePage);
     if (bytes.starts_with(kUtf16Mark)) {
         file.m_encoding = EEncoding::Utf16;
-        bytes.remove_prefix(kUtf16Mark.size());
-        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-            text.push_back(static_cast<char16_t>(
-                static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8));
+        file.m_mark = kUtf16Mark;
     } else if (bytes.starts_with(kUtf8Mark)) {
         file.m_encoding = EEncoding::Utf8WithMark;
-        text = Utf8ToUtf16(bytes.substr(kUtf8Mark.size()));
-    } else if (IsValidUtf8(bytes)) {
-        file.m_encoding = EEncoding::Utf8;
-        text = Utf8ToUtf16(bytes);
+        file.m_mark = kUtf8Mark;
     } else {
-        file.m_encoding = EEncoding::Legacy;
-        text = AnsiToWide(bytes);
+        CUtf8Detector detector;
+        detector.Add(bytes);
+        file.m_encoding = detector.IsUtf8() ? EEncoding::Utf8 : EEncoding::Legacy;
     }
+    bytes.remove_prefix(file.m_mark.size());
 
-    const std::size_t firstBreak = text.find(u'\n');
-    if (firstBreak != std::u16string::npos)
-        file.m_lineEnd = firstBreak > 0 && text[firstBreak - 1] == u'\r' ? u"\r\n" : u"\n";
-    std::u16string_view rest = text;
-    while (!rest.empty()) {
-        const std::size_t lineBreak = rest.find(u'\n');
-        std::u16string_view line = rest.substr(0, lineBreak);
-        while (line.ends_with(u'\r'))
-            line.remove_suffix(1);
-        file.m_lines.emplace_back(line);
-        rest.remove_prefix(lineBreak == std::u16string_view::npos ? rest.size() : lineBreak + 1);
+    const std::size_t unitBytes = file.m_encoding == EEncoding::Utf16 ? 2 : 1;
+    const auto isUnit = [&](std::size_t offset, char character) {
+        return bytes[offset] == character && (unitBytes == 1 || bytes[offset + 1] == '\0');
+    };
+    bool lineEndFound = false;
+    while (!bytes.empty()) {
+        std::size_t lineFeed = 0;
+        while (lineFeed + unitBytes <= bytes.size() && !isUnit(lineFeed, '\n'))
+            lineFeed += unitBytes;
+        if (lineFeed + unitBytes > bytes.size())
+            lineFeed = bytes.size();
+        const std::size_t next = std::min(lineFeed + unitBytes, bytes.size());
+        std::size_t textEnd = lineFeed;
+        while (textEnd >= unitBytes && textEnd % unitBytes == 0 && isUnit(textEnd - unitBytes, '\r'))
+            textEnd -= unitBytes;
+
+        Line line;
+        line.bytes = bytes.substr(0, textEnd);
+        line.end = bytes.substr(textEnd, next - textEnd);
+        line.text = file.Decode(line.bytes);
+        if (!lineEndFound && next > lineFeed) {
+            lineEndFound = true;
+            file.m_lineEnd = textEnd < lineFeed ? u"\r\n" : u"\n";
+        }
+        file.m_lines.push_back(std::move(line));
+        bytes.remove_prefix(next);
     }
     return file;
 }
 
-CIniFile CIniFile::Load(const std::filesystem::path& path)
+CIniFile CIniFile::Load(const std::filesystem::path& path, const ICodePage& codePage)
 {
     std::ifstream in(path, std::ios::binary);
-    return Parse(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    return Parse(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), codePage);
 }
 
-std::string CIniFile::Serialize() const
+std::u16string CIniFile::Decode(std::string_view bytes) const
 {
-    std::u16string text;
-    for (const auto& line : m_lines)
-        text += line + m_lineEnd;
     switch (m_encoding) {
-    case EEncoding::Legacy:
-        if (std::string bytes = WideToAnsi(text); AnsiToWide(bytes) == text)
-            return bytes;
-        break;
-    case EEncoding::Utf8WithMark:
-        return std::string(kUtf8Mark) + Utf16ToUtf8(text);
     case EEncoding::Utf16: {
-        std::string bytes(kUtf16Mark);
+        std::u16string text;
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+            text.push_back(static_cast<char16_t>(
+                static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8));
+        return text;
+    }
+    case EEncoding::Utf8WithMark:
+        return Utf8ToUtf16(bytes);
+    case EEncoding::Utf8:
+    case EEncoding::Legacy:
+        break;
+    }
+    return DecodeUtf8OrLegacy(bytes, m_codePage);
+}
+
+std::string CIniFile::Encode(std::u16string_view text, EEncoding encoding) const
+{
+    switch (encoding) {
+    case EEncoding::Legacy:
+        return m_codePage.FromWide(text);
+    case EEncoding::Utf16: {
+        std::string bytes;
         for (const char16_t unit : text) {
             bytes.push_back(static_cast<char>(unit & 0xFF));
             bytes.push_back(static_cast<char>(unit >> 8));
@@ -175,9 +203,23 @@ std::string CIniFile::Serialize() const
         return bytes;
     }
     case EEncoding::Utf8:
+    case EEncoding::Utf8WithMark:
         break;
     }
     return Utf16ToUtf8(text);
+}
+
+std::string CIniFile::Serialize() const
+{
+    EEncoding setEncoding = m_encoding;
+    if (m_encoding == EEncoding::Legacy && std::any_of(m_lines.begin(), m_lines.end(), [&](const Line& line) {
+            return line.set && !EncodeLegacyExactly(line.text, m_codePage);
+        }))
+        setEncoding = EEncoding::Utf8;
+    std::string bytes = m_mark;
+    for (const auto& line : m_lines)
+        bytes += (line.set ? Encode(line.text, setEncoding) : line.bytes) + line.end;
+    return bytes;
 }
 
 bool CIniFile::Save(const std::filesystem::path& path) const
@@ -188,7 +230,7 @@ bool CIniFile::Save(const std::filesystem::path& path) const
 std::optional<std::size_t> CIniFile::FindSection(std::u16string_view section) const
 {
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        if (const auto name = SectionName(m_lines[i]); name && EqualIgnoringCase(*name, section))
+        if (const auto name = SectionName(m_lines[i].text); name && EqualIgnoringCase(*name, section))
             return i;
     }
     return std::nullopt;
@@ -196,8 +238,8 @@ std::optional<std::size_t> CIniFile::FindSection(std::u16string_view section) co
 
 std::optional<std::size_t> CIniFile::FindKey(std::size_t header, std::u16string_view key) const
 {
-    for (std::size_t i = header + 1; i < m_lines.size() && !SectionName(m_lines[i]); ++i) {
-        if (const auto entry = SplitKeyLine(m_lines[i]); entry && EqualIgnoringCase(entry->key, key))
+    for (std::size_t i = header + 1; i < m_lines.size() && !SectionName(m_lines[i].text); ++i) {
+        if (const auto entry = SplitKeyLine(m_lines[i].text); entry && EqualIgnoringCase(entry->key, key))
             return i;
     }
     return std::nullopt;
@@ -209,10 +251,24 @@ std::optional<std::u16string> CIniFile::Value(std::u16string_view section, std::
     const auto line = header ? FindKey(*header, key) : std::nullopt;
     if (!line)
         return std::nullopt;
-    std::u16string_view value = SplitKeyLine(m_lines[*line])->value;
+    std::u16string_view value = SplitKeyLine(m_lines[*line].text)->value;
     if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return std::u16string(value);
+}
+
+void CIniFile::InsertLine(std::size_t index, std::u16string text)
+{
+    if (index > 0) {
+        Line& before = m_lines[index - 1];
+        // A UTF-16 file cut after an odd byte gets its last unit completed.
+        if (m_encoding == EEncoding::Utf16 && before.end.empty() && before.bytes.size() % 2 != 0)
+            before.bytes.push_back('\0');
+        if (before.end.find('\n') == std::string::npos)
+            before.end += Encode(before.end.empty() ? std::u16string_view(m_lineEnd) : u"\n", m_encoding);
+    }
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(index),
+        Line {std::move(text), {}, Encode(m_lineEnd, m_encoding), true});
 }
 
 void CIniFile::SetValue(std::u16string_view section, std::u16string_view key, std::u16string_view value)
@@ -220,21 +276,22 @@ void CIniFile::SetValue(std::u16string_view section, std::u16string_view key, st
     std::u16string line = std::u16string(key) + u"=" + std::u16string(value.substr(0, value.find_first_of(u"\r\n")));
     const auto header = FindSection(section);
     if (!header) {
-        m_lines.push_back(u"[" + std::u16string(section) + u"]");
-        m_lines.push_back(std::move(line));
+        InsertLine(m_lines.size(), u"[" + std::u16string(section) + u"]");
+        InsertLine(m_lines.size(), std::move(line));
         return;
     }
     if (const auto existing = FindKey(*header, key)) {
-        m_lines[*existing] = std::move(line);
+        m_lines[*existing].text = std::move(line);
+        m_lines[*existing].set = true;
         return;
     }
     // After the section's last non-blank line, before the blank lines that separate it.
     std::size_t end = *header + 1;
-    for (std::size_t i = *header + 1; i < m_lines.size() && !SectionName(m_lines[i]); ++i) {
-        if (!TrimBlanks(m_lines[i]).empty())
+    for (std::size_t i = *header + 1; i < m_lines.size() && !SectionName(m_lines[i].text); ++i) {
+        if (!TrimBlanks(m_lines[i].text).empty())
             end = i + 1;
     }
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(end), std::move(line));
+    InsertLine(end, std::move(line));
 }
 
 } // namespace linlangok

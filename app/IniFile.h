@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/CodePage.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -20,20 +22,26 @@ std::u16string EncodeProfileStruct(std::span<const std::uint8_t> bytes);
 // checksum.
 std::optional<std::vector<std::uint8_t>> DecodeProfileStruct(std::u16string_view text, std::size_t size);
 
-// An INI file held as its lines, so that everything it does not change (other sections and
-// keys, comments, blank lines, line ends, the text encoding) is written back as it was.
-// Section and key names compare without regard to ASCII case; the first of duplicates counts.
-// Text is UTF-16 when the file starts with its byte-order mark, UTF-8 when it is valid UTF-8
-// (with or without the mark), and in the legacy code page otherwise; it is written back in the
-// same encoding, or as UTF-8 when a value does not fit the legacy code page. A new file is
-// UTF-8 with CR LF line ends.
+// An INI file held as its lines. A line the program does not set is written back byte for
+// byte, with its line end and whatever encoding it has, invalid bytes included; only set lines
+// are encoded anew. Section and key names compare without regard to ASCII case; the first of
+// duplicates counts.
+// A file that starts with a byte-order mark is UTF-16 or UTF-8 throughout. Otherwise each line
+// reads as UTF-8 when it is valid UTF-8 with a non-ASCII character, else in the legacy code page
+// (codePage, which the caller keeps alive for the object's lifetime); set lines are written in
+// UTF-8 when the file is valid UTF-8 with some non-ASCII text, and otherwise in the legacy code
+// page, unless one of them does not read back from it: then all set lines are UTF-8. Lines the
+// program adds end as the file's first line does (CR LF in a new file).
 class CIniFile {
 public:
+    // An empty file.
+    explicit CIniFile(const ICodePage& codePage);
+
     // Never fails: any bytes read as some lines.
-    static CIniFile Parse(std::string_view bytes);
+    static CIniFile Parse(std::string_view bytes, const ICodePage& codePage);
 
     // The file at path; an empty file when it is missing or unreadable.
-    static CIniFile Load(const std::filesystem::path& path);
+    static CIniFile Load(const std::filesystem::path& path, const ICodePage& codePage);
 
     std::string Serialize() const;
 
@@ -52,13 +60,27 @@ public:
 private:
     enum class EEncoding { Legacy, Utf8, Utf8WithMark, Utf16 };
 
+    struct Line {
+        std::u16string text; // without the line end
+        std::string bytes; // the text as read; unused once the line is set
+        std::string end; // the line end as read: carriage returns and a line feed, or less at the end
+        bool set = false;
+    };
+
     // The index of the section's header line, or nothing.
     std::optional<std::size_t> FindSection(std::u16string_view section) const;
     // The index of the key's line in the section starting at header, or nothing.
     std::optional<std::size_t> FindKey(std::size_t header, std::u16string_view key) const;
+    // Adds a set line before index, first ending the line before it when that has no line feed.
+    void InsertLine(std::size_t index, std::u16string text);
+    // A line's bytes as text: by the file's mark, else UTF-8 or legacy as the line reads.
+    std::u16string Decode(std::string_view bytes) const;
+    std::string Encode(std::u16string_view text, EEncoding encoding) const;
 
-    std::vector<std::u16string> m_lines;
-    EEncoding m_encoding = EEncoding::Utf8;
+    const ICodePage& m_codePage;
+    EEncoding m_encoding = EEncoding::Legacy;
+    std::string m_mark; // the byte-order mark as read
+    std::vector<Line> m_lines;
     std::u16string m_lineEnd = u"\r\n";
 };
 

@@ -1,7 +1,6 @@
 #include "app/Settings.h"
 
 #include "app/IniFile.h"
-#include "common/CodePage.h"
 #include "common/Text.h"
 
 #include <algorithm>
@@ -49,14 +48,14 @@ std::u16string FolderText(const std::filesystem::path& folder)
     return text;
 }
 
-SettingsValues DefaultValues(const std::filesystem::path& programFolder)
+SettingsValues DefaultValues(const std::filesystem::path& programFolder, const ICodePage& codePage)
 {
     SettingsValues values;
     values.projectFolder = FolderText(programFolder);
     values.lyricFolder = PathToUtf16(programFolder / "Lyric");
     values.playListFolder = PathToUtf16(programFolder / "PlayList");
     values.chordFile = PathToUtf16(programFolder / "Stytles" / "DefChord.crd");
-    values.languageValue = LanguageValueForCodePage(LegacyCodePage().Name());
+    values.languageValue = LanguageValueForCodePage(codePage.Name());
     return values;
 }
 
@@ -96,8 +95,9 @@ std::int32_t LanguageValueForCodePage(std::string_view codePageName)
     return 2;
 }
 
-CSettings::CSettings(std::filesystem::path programFolder)
+CSettings::CSettings(std::filesystem::path programFolder, const ICodePage& codePage)
     : m_programFolder(std::move(programFolder))
+    , m_codePage(codePage)
     , m_filePath(m_programFolder / "OKSetting.ini")
 {
     Load();
@@ -115,8 +115,8 @@ CSettings::~CSettings()
 
 void CSettings::Load()
 {
-    const CIniFile file = CIniFile::Load(m_filePath);
-    m_values = DefaultValues(m_programFolder);
+    const CIniFile file = CIniFile::Load(m_filePath, m_codePage);
+    m_values = DefaultValues(m_programFolder, m_codePage);
     for (const auto& setting : kPathSettings) {
         if (auto value = file.Value(kPathSection, setting.key); value && !value->empty())
             m_values.*setting.value = std::move(*value);
@@ -131,7 +131,7 @@ void CSettings::Load()
 
 bool CSettings::Save() const
 {
-    CIniFile file = CIniFile::Load(m_filePath);
+    CIniFile file = CIniFile::Load(m_filePath, m_codePage);
     for (const auto& setting : kPathSettings)
         file.SetValue(kPathSection, setting.key, m_values.*setting.value);
     for (const auto& setting : kIntegerSettings) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/ProgramFolder.h"
+#include "common/CodePage.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -34,10 +34,11 @@ std::int32_t LanguageValueForCodePage(std::string_view codePageName);
 // The settings file "OKSetting.ini" in the program folder. The four folder values are plain
 // strings; the seven integers are 4-byte profile structures. Other sections and keys are kept.
 // Reads the file when constructed; writes it, with the exit marker 0, when destroyed. Write
-// failures are not reported. UI thread.
+// failures are not reported. Text is converted with codePage, which the caller keeps alive for
+// the object's lifetime. UI thread.
 class CSettings {
 public:
-    explicit CSettings(std::filesystem::path programFolder = ProgramFolder());
+    CSettings(std::filesystem::path programFolder, const ICodePage& codePage);
     ~CSettings();
 
     CSettings(const CSettings&) = delete;
@@ -45,7 +46,7 @@ public:
 
     // Reads every value; a missing file, section or key, an empty path value, or an integer that
     // is not a valid 4-byte structure gives the value's default. The language default comes from
-    // the installed legacy code page.
+    // the code page.
     void Load();
 
     // Writes every value, in order, into the file as it is now (the exit marker as 0), through a
@@ -58,6 +59,7 @@ public:
 
 private:
     std::filesystem::path m_programFolder;
+    const ICodePage& m_codePage;
     std::filesystem::path m_filePath;
     SettingsValues m_values;
 };

@@ -19,6 +19,12 @@ namespace {
 
 constexpr int kLines = 2000;
 
+const CIconvCodePage& Gbk()
+{
+    static const CIconvCodePage gbk("GBK");
+    return gbk;
+}
+
 // A GBK LRC text of kLines lines, two tags each, in shuffled order.
 std::string LongLrcText()
 {
@@ -38,7 +44,7 @@ void ParseLrc(benchmark::State& state)
 {
     const std::string text = LongLrcText();
     for (auto _ : state)
-        benchmark::DoNotOptimize(ParseLrcText(text, kLyricLineHeight));
+        benchmark::DoNotOptimize(ParseLrcText(text, Gbk(), kLyricLineHeight));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(ParseLrc)->Unit(benchmark::kMillisecond);
@@ -47,7 +53,7 @@ void LrcPaintLayout(benchmark::State& state)
 {
     const auto path = std::filesystem::temp_directory_path() / "linlangok-bench.lrc";
     std::ofstream(path, std::ios::binary) << LongLrcText();
-    CLrcLyricView view;
+    CLrcLyricView view(Gbk());
     view.Load(path);
     std::filesystem::remove(path);
     LyricsPaintInput input {3000.5, 600, true, false, false};
@@ -96,9 +102,9 @@ void SongListRoundTrip(benchmark::State& state)
         list.songs.push_back(SongRecordOfPath(u"/home/歌手/伴奏/茉莉花 " + std::u16string(1, u'0' + i % 10) + u".mid"));
     std::size_t bytes = 0;
     for (auto _ : state) {
-        const std::string written = SerializeSongList(list);
+        const std::string written = SerializeSongList(list, Gbk());
         SongList read;
-        benchmark::DoNotOptimize(ParseSongList(written, read));
+        benchmark::DoNotOptimize(ParseSongList(written, Gbk(), read));
         bytes = written.size();
     }
     state.counters["file_bytes"] = static_cast<double>(bytes);
@@ -110,7 +116,6 @@ BENCHMARK(SongListRoundTrip)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    linlangok::SetLegacyCodePage(std::make_shared<linlangok::CIconvCodePage>("GBK"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

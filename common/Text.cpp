@@ -1,5 +1,6 @@
 #include "common/Text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace linlangok {
@@ -69,14 +70,10 @@ std::string Utf16ToUtf8(std::u16string_view utf16)
 {
     std::string result;
     result.reserve(utf16.size() * 3);
-    for (size_t i = 0; i < utf16.size(); ++i) {
-        char32_t codePoint = utf16[i];
-        if (codePoint >= 0xD800 && codePoint <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00
-            && utf16[i + 1] <= 0xDFFF) {
-            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (utf16[++i] - 0xDC00);
-        } else if (codePoint >= 0xD800 && codePoint <= 0xDFFF) {
+    for (size_t i = 0; i < utf16.size();) {
+        char32_t codePoint = NextCodePoint(utf16, i);
+        if (codePoint >= 0xD800 && codePoint <= 0xDFFF)
             codePoint = kReplacement;
-        }
         if (codePoint < 0x80) {
             result.push_back(static_cast<char>(codePoint));
         } else if (codePoint < 0x800) {
@@ -96,12 +93,41 @@ std::string Utf16ToUtf8(std::u16string_view utf16)
     return result;
 }
 
+char32_t NextCodePoint(std::u16string_view utf16, std::size_t& i)
+{
+    const char32_t unit = utf16[i++];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i < utf16.size() && utf16[i] >= 0xDC00 && utf16[i] <= 0xDFFF)
+        return 0x10000 + ((unit - 0xD800) << 10) + (utf16[i++] - 0xDC00);
+    return unit;
+}
+
 bool IsValidUtf8(std::string_view bytes)
 {
     bool valid = true;
     for (size_t i = 0; i < bytes.size() && valid;)
         DecodeUtf8(bytes, i, valid);
     return valid;
+}
+
+void CUtf8Detector::Add(std::string_view bytes)
+{
+    m_nonAscii = m_nonAscii || std::any_of(bytes.begin(), bytes.end(), [](char byte) { return (byte & 0x80) != 0; });
+    m_valid = m_valid && IsValidUtf8(bytes);
+}
+
+std::u16string DecodeUtf8OrLegacy(std::string_view bytes, const ICodePage& codePage)
+{
+    CUtf8Detector detector;
+    detector.Add(bytes);
+    return detector.IsUtf8() ? Utf8ToUtf16(bytes) : codePage.ToWide(bytes);
+}
+
+std::optional<std::string> EncodeLegacyExactly(std::u16string_view text, const ICodePage& codePage)
+{
+    std::string bytes = codePage.FromWide(text);
+    if (DecodeUtf8OrLegacy(bytes, codePage) != text)
+        return std::nullopt;
+    return bytes;
 }
 
 std::u16string PathToUtf16(const std::filesystem::path& path)

@@ -7,18 +7,13 @@
 #include <cstdint>
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    linlangok::SetLegacyCodePage(std::make_shared<linlangok::CIconvCodePage>("GBK"));
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     using namespace linlangok;
-    CIniFile file = CIniFile::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
+    static const CIconvCodePage gbk("GBK");
+    CIniFile file = CIniFile::Parse(std::string_view(reinterpret_cast<const char*>(data), size), gbk);
     const std::string written = file.Serialize();
-    if (CIniFile::Parse(written).Serialize() != written)
+    if (CIniFile::Parse(written, gbk).Serialize() != written)
         std::abort();
     if (const auto value = file.Value(u"GLOBAL_SETING", u"UNDO_DATA"))
         DecodeProfileStruct(*value, 4);

@@ -7,17 +7,12 @@
 #include <cstdint>
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    linlangok::SetLegacyCodePage(std::make_shared<linlangok::CIconvCodePage>("GBK"));
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     constexpr int kLineHeight = 26;
+    static const linlangok::CIconvCodePage gbk("GBK");
     const auto lines
-        = linlangok::ParseLrcText(std::string_view(reinterpret_cast<const char*>(data), size), kLineHeight);
+        = linlangok::ParseLrcText(std::string_view(reinterpret_cast<const char*>(data), size), gbk, kLineHeight);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].time < 0 || lines[i].y != static_cast<std::int32_t>(i) * kLineHeight
             || (i > 0 && lines[i - 1].time > lines[i].time))

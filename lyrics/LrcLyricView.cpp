@@ -23,6 +23,11 @@ int FindCurrentLine(std::span<const LyricLine> lines, int t)
     return static_cast<int>(lines.size()) - 1;
 }
 
+CLrcLyricView::CLrcLyricView(const ICodePage& codePage)
+    : m_codePage(codePage)
+{
+}
+
 void CLrcLyricView::Load(const std::filesystem::path& path)
 {
     m_lines.clear();
@@ -30,7 +35,7 @@ void CLrcLyricView::Load(const std::filesystem::path& path)
         ShowIdle();
         return;
     }
-    if (auto lines = ReadLrcFile(path, kLyricLineHeight)) {
+    if (auto lines = ReadLrcFile(path, m_codePage, kLyricLineHeight)) {
         m_lines = std::move(*lines);
         m_scroll.ResetOffset();
     }

@@ -16,9 +16,12 @@ int FindCurrentLine(std::span<const LyricLine> lines, int t);
 
 // The LRC lyric view of the lyrics show window without its drawing: the timed lines of an LRC
 // file or the idle lines, and the scroll state. The window owns it and paints what Layout
-// returns; everything runs on the UI thread.
+// returns; everything runs on the UI thread. LRC text in the legacy code page is read with
+// codePage, which the owner keeps alive for the view's lifetime.
 class CLrcLyricView {
 public:
+    explicit CLrcLyricView(const ICodePage& codePage);
+
     // Replaces the lines with those of the LRC file at path (see ReadLrcFile) and resets the
     // scroll offset. An empty path shows the idle lines. A file that cannot be opened leaves the
     // view empty and the scroll state as it was; nothing is reported.
@@ -36,6 +39,7 @@ public:
     std::vector<LyricTextLine> Layout(const LyricsPaintInput& input);
 
 private:
+    const ICodePage& m_codePage;
     std::vector<LyricLine> m_lines;
     CLyricScroll m_scroll;
 };

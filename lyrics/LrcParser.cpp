@@ -1,6 +1,5 @@
 #include "lyrics/LrcParser.h"
 
-#include "common/CodePage.h"
 #include "common/Text.h"
 
 #include <algorithm>
@@ -61,17 +60,18 @@ char16_t UnitAt(std::string_view bytes, std::size_t offset, ELrcEncoding encodin
 }
 
 // Calls onLine with the bytes of each text line from the stream's position, without its line
-// feed and without a carriage return right before it, and with everything from its first zero
-// character on removed. Stops at the end of the stream or at a line longer than kMaxLrcLineBytes
-// (which is not passed on), so it never holds more than one short line.
+// feed and without a carriage return right before that line feed (any other carriage return is
+// text, also one that ends the stream), and with everything from its first zero character on
+// removed. Stops at the end of the stream or at a line longer than kMaxLrcLineBytes (which is
+// not passed on), so it never holds more than one short line.
 template <typename OnLine> void ForEachTextLine(std::istream& in, ELrcEncoding encoding, OnLine onLine)
 {
     const auto unitBytes = static_cast<std::size_t>(UnitBytes(encoding));
     std::streambuf& buffer = *in.rdbuf();
     std::string line;
-    const auto finishLine = [&]() {
+    const auto finishLine = [&](bool endedByLineFeed) {
         const std::size_t units = line.size() / unitBytes;
-        if (units > 0 && UnitAt(line, (units - 1) * unitBytes, encoding) == u'\r')
+        if (endedByLineFeed && units > 0 && UnitAt(line, (units - 1) * unitBytes, encoding) == u'\r')
             line.resize((units - 1) * unitBytes);
         if (line.size() > kMaxLrcLineBytes)
             return false;
@@ -97,7 +97,7 @@ template <typename OnLine> void ForEachTextLine(std::istream& in, ELrcEncoding e
     };
     while (readUnit()) {
         if (UnitAt(std::string_view(unit, unitBytes), 0, encoding) == u'\n') {
-            if (!finishLine())
+            if (!finishLine(true))
                 return;
             continue;
         }
@@ -107,7 +107,7 @@ template <typename OnLine> void ForEachTextLine(std::istream& in, ELrcEncoding e
             return;
     }
     if (!line.empty())
-        finishLine();
+        finishLine(false);
 }
 
 LrcFormat DetectFormat(std::istream& in)
@@ -125,20 +125,16 @@ LrcFormat DetectFormat(std::istream& in)
         return {ELrcEncoding::Utf16Be, 2};
 
     in.rdbuf()->pubseekpos(0, std::ios::in);
-    bool valid = true;
-    bool ascii = true;
-    ForEachTextLine(in, ELrcEncoding::Legacy, [&](std::string_view line) {
-        valid = valid && IsValidUtf8(line);
-        ascii = ascii && std::all_of(line.begin(), line.end(), [](char byte) { return (byte & 0x80) == 0; });
-    });
-    return {valid && !ascii ? ELrcEncoding::Utf8 : ELrcEncoding::Legacy, 0};
+    CUtf8Detector detector;
+    ForEachTextLine(in, ELrcEncoding::Legacy, [&](std::string_view line) { detector.Add(line); });
+    return {detector.IsUtf8() ? ELrcEncoding::Utf8 : ELrcEncoding::Legacy, 0};
 }
 
-std::u16string DecodeLine(std::string_view line, ELrcEncoding encoding)
+std::u16string DecodeLine(std::string_view line, ELrcEncoding encoding, const ICodePage& codePage)
 {
     switch (encoding) {
     case ELrcEncoding::Legacy:
-        return AnsiToWide(line);
+        return codePage.ToWide(line);
     case ELrcEncoding::Utf8:
         return Utf8ToUtf16(line);
     case ELrcEncoding::Utf16Le:
@@ -193,14 +189,14 @@ void ParseLrcLine(std::u16string_view line, std::vector<LyricLine>& lines)
     }
 }
 
-std::vector<LyricLine> ReadLrcLines(std::istream& in, int lineHeight)
+std::vector<LyricLine> ReadLrcLines(std::istream& in, const ICodePage& codePage, int lineHeight)
 {
     const LrcFormat format = DetectFormat(in);
     in.clear();
     in.rdbuf()->pubseekpos(format.textStart, std::ios::in);
     std::vector<LyricLine> lines;
     ForEachTextLine(in, format.encoding, [&](std::string_view bytes) {
-        const std::u16string line = DecodeLine(bytes, format.encoding);
+        const std::u16string line = DecodeLine(bytes, format.encoding, codePage);
         if (!line.empty() && line.back() != u']')
             ParseLrcLine(line, lines);
     });
@@ -208,18 +204,19 @@ std::vector<LyricLine> ReadLrcLines(std::istream& in, int lineHeight)
     return lines;
 }
 
-std::vector<LyricLine> ParseLrcText(std::string_view bytes, int lineHeight)
+std::vector<LyricLine> ParseLrcText(std::string_view bytes, const ICodePage& codePage, int lineHeight)
 {
     std::istringstream in {std::string(bytes)};
-    return ReadLrcLines(in, lineHeight);
+    return ReadLrcLines(in, codePage, lineHeight);
 }
 
-std::optional<std::vector<LyricLine>> ReadLrcFile(const std::filesystem::path& path, int lineHeight)
+std::optional<std::vector<LyricLine>> ReadLrcFile(
+    const std::filesystem::path& path, const ICodePage& codePage, int lineHeight)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
-    return ReadLrcLines(in, lineHeight);
+    return ReadLrcLines(in, codePage, lineHeight);
 }
 
 std::vector<LyricLine> IdleLyricLines(int lineHeight)

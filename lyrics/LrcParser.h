@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/CodePage.h"
 #include "common/Product.h"
 
 #include <cstdint>
@@ -41,13 +42,14 @@ void ParseLrcLine(std::u16string_view line, std::vector<LyricLine>& lines);
 // The lines of an LRC text: its text lines (up to a line of more than kMaxLrcLineBytes bytes)
 // parsed, sorted stably by time, y = index × lineHeight. The text is UTF-8 or UTF-16 when it
 // starts with that byte-order mark, UTF-8 when it is valid UTF-8 and not plain ASCII, and in
-// the legacy code page otherwise. A line is cut at its first zero character. Reads the stream
-// twice (encoding, then lines), so it must be seekable. Never throws for bad content.
-std::vector<LyricLine> ReadLrcLines(std::istream& in, int lineHeight);
-std::vector<LyricLine> ParseLrcText(std::string_view bytes, int lineHeight);
+// the legacy code page (codePage) otherwise. A line is cut at its first zero character. Reads
+// the stream twice (encoding, then lines), so it must be seekable. Never throws for bad content.
+std::vector<LyricLine> ReadLrcLines(std::istream& in, const ICodePage& codePage, int lineHeight);
+std::vector<LyricLine> ParseLrcText(std::string_view bytes, const ICodePage& codePage, int lineHeight);
 
 // ReadLrcLines of a file; nothing when the file cannot be opened.
-std::optional<std::vector<LyricLine>> ReadLrcFile(const std::filesystem::path& path, int lineHeight);
+std::optional<std::vector<LyricLine>> ReadLrcFile(
+    const std::filesystem::path& path, const ICodePage& codePage, int lineHeight);
 
 // The five idle lines shown when a song has no lyrics, y = index × lineHeight.
 std::vector<LyricLine> IdleLyricLines(int lineHeight);

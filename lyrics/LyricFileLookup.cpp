@@ -1,6 +1,5 @@
 #include "lyrics/LyricFileLookup.h"
 
-#include "common/ProgramFolder.h"
 #include "songlist/FileFinder.h"
 
 #include <string>
@@ -26,9 +25,9 @@ std::string WantedLyricFileName(const std::filesystem::path& songPath)
 
 } // namespace
 
-std::filesystem::path LyricFolder()
+std::filesystem::path LyricFolder(const std::filesystem::path& programFolder)
 {
-    return ProgramFolder() / "Lyric";
+    return programFolder / "Lyric";
 }
 
 void CreateLyricFolder(const std::filesystem::path& folder)

@@ -25,7 +25,7 @@ public:
 };
 
 // The Lyric folder under the program folder.
-std::filesystem::path LyricFolder();
+std::filesystem::path LyricFolder(const std::filesystem::path& programFolder);
 
 // Creates the folder when it is missing; failures are ignored.
 void CreateLyricFolder(const std::filesystem::path& folder);

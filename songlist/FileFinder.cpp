@@ -14,12 +14,33 @@ std::wstring ToRegexText(std::u16string_view text)
 {
     std::wstring result;
     result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t character = text[i];
-        if (character >= 0xD800 && character <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
-            && text[i + 1] <= 0xDFFF)
-            character = 0x10000 + ((character - 0xD800) << 10) + (text[++i] - 0xDC00);
-        result.push_back(static_cast<wchar_t>(character));
+    for (std::size_t i = 0; i < text.size();)
+        result.push_back(static_cast<wchar_t>(NextCodePoint(text, i)));
+    return result;
+}
+
+// The expression with each "." outside brackets and escapes as "[\s\S]": "." matches any
+// character here, but ECMAScript's stops at line breaks, which file names may hold.
+std::u16string DotMatchesAnyCharacter(std::u16string_view expression)
+{
+    std::u16string result;
+    bool inBrackets = false;
+    for (std::size_t i = 0; i < expression.size(); ++i) {
+        const char16_t character = expression[i];
+        if (character == u'\\' && i + 1 < expression.size()) {
+            result += character;
+            result += expression[++i];
+            continue;
+        }
+        if (inBrackets) {
+            inBrackets = character != u']';
+        } else if (character == u'[') {
+            inBrackets = true;
+        } else if (character == u'.') {
+            result += u"[\\s\\S]";
+            continue;
+        }
+        result += character;
     }
     return result;
 }
@@ -98,7 +119,8 @@ std::vector<CFileFinder::Pattern> CFileFinder::CompilePatterns(std::u16string_vi
         Pattern pattern;
         pattern.expressionText = patternsAreRegex ? std::u16string(piece) : WildcardToRegex(piece);
         try {
-            pattern.expression.emplace(ToRegexText(pattern.expressionText), std::regex::ECMAScript | std::regex::icase);
+            pattern.expression.emplace(ToRegexText(DotMatchesAnyCharacter(pattern.expressionText)),
+                std::regex::ECMAScript | std::regex::icase);
         } catch (const std::regex_error& error) {
             pattern.error = RegexErrorText(error.code());
         }

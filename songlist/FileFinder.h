@@ -11,7 +11,8 @@
 #include <vector>
 
 // Listing one folder (never its subfolders) with "|"-separated wildcard patterns such as
-// "*.mid|*.mp3|*.wav", matched case-insensitively against the whole file name.
+// "*.mid|*.mp3|*.wav", matched case-insensitively against the whole file name. In the
+// expressions "." matches any character, line breaks included.
 namespace linlangok {
 
 // "^" + the wildcard with "*" as ".*?", "." as "\." and "?" as "." + "$"; every other character

@@ -2,6 +2,7 @@
 
 #include "common/CodePage.h"
 #include "common/FileSaver.h"
+#include "common/Text.h"
 
 #include <algorithm>
 #include <fstream>
@@ -17,8 +18,9 @@ constexpr std::string_view kMagic = "KPOK";
 // Reads the fields of a list file front to back; every read fails once the bytes run out.
 class CListReader {
 public:
-    explicit CListReader(std::string_view bytes)
+    CListReader(std::string_view bytes, const ICodePage& codePage)
         : m_bytes(bytes)
+        , m_codePage(codePage)
     {
     }
 
@@ -40,13 +42,14 @@ public:
         if (!Integer(length) || length < 0 || static_cast<std::size_t>(length) > m_bytes.size())
             return false;
         const std::string_view field = m_bytes.substr(0, static_cast<std::size_t>(length));
-        text = AnsiToWide(field.substr(0, field.find('\0')));
+        text = DecodeUtf8OrLegacy(field.substr(0, field.find('\0')), m_codePage);
         m_bytes.remove_prefix(field.size());
         return true;
     }
 
 private:
     std::string_view m_bytes;
+    const ICodePage& m_codePage;
 };
 
 void AppendInteger(std::string& out, std::int32_t value)
@@ -56,13 +59,37 @@ void AppendInteger(std::string& out, std::int32_t value)
         out.push_back(static_cast<char>(bits >> (8 * i) & 0xFF));
 }
 
-void AppendString(std::string& out, std::u16string_view text)
+// The list's strings in file order (stored name, then name and path of each song) as they are
+// written: all in the legacy code page when each of them reads back exactly from it, otherwise
+// all in UTF-8, so that no character turns into "?".
+std::vector<std::string> EncodeStrings(const SongList& list, const ICodePage& codePage)
+{
+    std::vector<std::u16string_view> texts {list.storedName};
+    for (const auto& song : list.songs) {
+        texts.push_back(song.name);
+        texts.push_back(song.path);
+    }
+    std::vector<std::string> encoded;
+    encoded.reserve(texts.size());
+    for (const auto text : texts) {
+        auto bytes = EncodeLegacyExactly(text, codePage);
+        if (!bytes) {
+            encoded.clear();
+            for (const auto utf8Text : texts)
+                encoded.push_back(Utf16ToUtf8(utf8Text));
+            break;
+        }
+        encoded.push_back(std::move(*bytes));
+    }
+    return encoded;
+}
+
+void AppendString(std::string& out, std::u16string_view text, std::string_view converted)
 {
     if (text.empty()) {
         AppendInteger(out, 0);
         return;
     }
-    const std::string converted = WideToAnsi(text);
     const std::size_t length = std::max(2 * (text.size() + 1), converted.size() + 1);
     if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw std::length_error("song list string too long");
@@ -73,11 +100,11 @@ void AppendString(std::string& out, std::u16string_view text)
 
 } // namespace
 
-ESongListRead ParseSongList(std::string_view bytes, SongList& list)
+ESongListRead ParseSongList(std::string_view bytes, const ICodePage& codePage, SongList& list)
 {
     if (bytes.substr(0, kMagic.size()) != kMagic)
         return ESongListRead::WrongType;
-    CListReader reader(bytes.substr(kMagic.size()));
+    CListReader reader(bytes.substr(kMagic.size()), codePage);
     SongList read;
     std::int32_t count = 0;
     ESongListRead result = ESongListRead::Truncated;
@@ -96,23 +123,24 @@ ESongListRead ParseSongList(std::string_view bytes, SongList& list)
     return result;
 }
 
-std::string SerializeSongList(const SongList& list)
+std::string SerializeSongList(const SongList& list, const ICodePage& codePage)
 {
     if (list.songs.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw std::length_error("too many songs in one list");
+    const std::vector<std::string> encoded = EncodeStrings(list, codePage);
     std::string out(kMagic);
-    AppendString(out, list.storedName);
+    AppendString(out, list.storedName, encoded[0]);
     AppendInteger(out, list.flag);
     AppendInteger(out, static_cast<std::int32_t>(list.songs.size()));
-    for (const auto& song : list.songs) {
-        AppendString(out, song.name);
-        AppendString(out, song.path);
-        AppendInteger(out, song.flag);
+    for (std::size_t i = 0; i < list.songs.size(); ++i) {
+        AppendString(out, list.songs[i].name, encoded[1 + 2 * i]);
+        AppendString(out, list.songs[i].path, encoded[2 + 2 * i]);
+        AppendInteger(out, list.songs[i].flag);
     }
     return out;
 }
 
-ESongListRead ReadSongListFile(const std::filesystem::path& path, SongList& list)
+ESongListRead ReadSongListFile(const std::filesystem::path& path, const ICodePage& codePage, SongList& list)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -120,12 +148,12 @@ ESongListRead ReadSongListFile(const std::filesystem::path& path, SongList& list
     const std::string bytes {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (in.bad())
         return ESongListRead::Unreadable;
-    return ParseSongList(bytes, list);
+    return ParseSongList(bytes, codePage, list);
 }
 
-bool LoadList(const std::filesystem::path& path, SongList& list, IUserPrompts& prompts)
+bool LoadList(const std::filesystem::path& path, const ICodePage& codePage, SongList& list, IUserPrompts& prompts)
 {
-    switch (ReadSongListFile(path, list)) {
+    switch (ReadSongListFile(path, codePage, list)) {
     case ESongListRead::Complete:
     case ESongListRead::Truncated:
         return true;
@@ -138,10 +166,10 @@ bool LoadList(const std::filesystem::path& path, SongList& list, IUserPrompts& p
     return false;
 }
 
-bool SaveList(const std::filesystem::path& path, const SongList& list)
+bool SaveList(const std::filesystem::path& path, const SongList& list, const ICodePage& codePage)
 {
     try {
-        return SaveFile(path, SerializeSongList(list));
+        return SaveFile(path, SerializeSongList(list, codePage));
     } catch (const std::length_error&) {
         return false;
     }

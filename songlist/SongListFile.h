@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/CodePage.h"
 #include "common/UserPrompts.h"
 
 #include <cstdint>
@@ -10,8 +11,9 @@
 
 // Song list files (".kpl"): "KPOK", the stored name, the list flag, the song count, then per
 // song its name, its path and its flag. Integers are 32-bit little-endian; every string field
-// is a length L and L bytes holding the text in the legacy code page, a zero byte and zero
-// filler.
+// is a length L and L bytes holding the text, a zero byte and zero filler. The text is in the
+// legacy code page, or in UTF-8 throughout a list that holds a character the code page lacks;
+// a field that is valid UTF-8 with a non-ASCII character reads as UTF-8.
 namespace linlangok {
 
 struct SongRecord {
@@ -40,26 +42,27 @@ enum class ESongListRead {
     Unreadable, // the file could not be opened or read
 };
 
-// Parses the bytes of a list file. Unless the result is WrongType, the list is replaced by the
-// stored name, flag and whole song records read. Lengths are checked against the bytes left
-// before anything is allocated, so no length field makes it allocate more than the input's size.
-ESongListRead ParseSongList(std::string_view bytes, SongList& list);
+// Parses the bytes of a list file, whose text is in codePage. Unless the result is WrongType, the
+// list is replaced by the stored name, flag and whole song records read. Lengths are checked
+// against the bytes left before anything is allocated, so no length field makes it allocate more
+// than the input's size.
+ESongListRead ParseSongList(std::string_view bytes, const ICodePage& codePage, SongList& list);
 
-// The bytes of a list file. An empty string is written with L = 0; other strings with
-// L = 2 × (length + 1), or more when the converted text needs it.
-std::string SerializeSongList(const SongList& list);
+// The bytes of a list file, text in codePage or UTF-8 (see above). An empty string is written
+// with L = 0; other strings with L = 2 × (length + 1), or more when the converted text needs it.
+std::string SerializeSongList(const SongList& list, const ICodePage& codePage);
 
 // ParseSongList of a file; Unreadable (list unchanged) when it cannot be read.
-ESongListRead ReadSongListFile(const std::filesystem::path& path, SongList& list);
+ESongListRead ReadSongListFile(const std::filesystem::path& path, const ICodePage& codePage, SongList& list);
 
 // Loads a list file into list: true when it was read, also when it ended early. A file that is
 // not a song list shows kWrongListTypeMessage and leaves the list unchanged; a file that cannot
 // be opened returns false without a message.
-bool LoadList(const std::filesystem::path& path, SongList& list, IUserPrompts& prompts);
+bool LoadList(const std::filesystem::path& path, const ICodePage& codePage, SongList& list, IUserPrompts& prompts);
 
 // Saves the list file through SaveFile, so a failed save leaves the old file whole. False,
 // without a message, when it cannot be written.
-bool SaveList(const std::filesystem::path& path, const SongList& list);
+bool SaveList(const std::filesystem::path& path, const SongList& list, const ICodePage& codePage);
 
 // The song name for a path: the text after its last "/" (the whole path when there is none).
 std::u16string SongNameOfPath(std::u16string_view path);

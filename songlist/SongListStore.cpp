@@ -1,6 +1,5 @@
 #include "songlist/SongListStore.h"
 
-#include "common/ProgramFolder.h"
 #include "common/Text.h"
 #include "songlist/FileFinder.h"
 
@@ -14,13 +13,14 @@ constexpr std::u16string_view kListFileExtension = u".kpl";
 
 } // namespace
 
-std::filesystem::path PlayListFolder()
+std::filesystem::path PlayListFolder(const std::filesystem::path& programFolder)
 {
-    return ProgramFolder() / "PlayList";
+    return programFolder / "PlayList";
 }
 
-CSongListStore::CSongListStore(IUserPrompts& prompts, std::filesystem::path folder)
+CSongListStore::CSongListStore(IUserPrompts& prompts, const ICodePage& codePage, std::filesystem::path folder)
     : m_prompts(prompts)
+    , m_codePage(codePage)
     , m_folder(std::move(folder))
 {
     std::error_code error;
@@ -43,7 +43,7 @@ bool CSongListStore::SelectList(int index)
 {
     if (index < 0 || index >= static_cast<int>(m_lists.size()))
         return false;
-    if (!LoadList(m_lists[index].path, m_open, m_prompts))
+    if (!LoadList(m_lists[index].path, m_codePage, m_open, m_prompts))
         return false;
     m_selected = index;
     return true;
@@ -90,13 +90,13 @@ bool CSongListStore::SaveOpenList()
 {
     if (m_selected < 0)
         return false;
-    return SaveList(m_lists[m_selected].path, m_open);
+    return SaveList(m_lists[m_selected].path, m_open, m_codePage);
 }
 
 std::filesystem::path CSongListStore::ListFilePath(std::u16string_view name) const
 {
-    if (name.empty() || name.find_first_of(std::u16string_view(u"/\\\0", 3)) != std::u16string_view::npos
-        || name.find(u"..") != std::u16string_view::npos)
+    if (name.empty() || name == u"." || name == u".."
+        || name.find_first_of(std::u16string_view(u"/\\\0", 3)) != std::u16string_view::npos)
         throw std::runtime_error(Utf16ToUtf8(kInvalidListNameMessage));
     return m_folder / Utf16ToPath(std::u16string(name) + std::u16string(kListFileExtension));
 }
@@ -131,7 +131,7 @@ bool CSongListStore::CreateList(std::u16string_view name)
         m_prompts.ShowError(kCaptionError, u"歌曲列表“" + std::u16string(name) + u"”已存在。");
         return false;
     }
-    if (!SaveList(path, SongList {}))
+    if (!SaveList(path, SongList {}, m_codePage))
         return false;
     EnumerateLists();
     return SelectList(FindList(name));

@@ -13,10 +13,11 @@ namespace linlangok {
 inline constexpr std::u16string_view kListFilePattern = u"*.kpl";
 inline constexpr std::u16string_view kSongFilePatterns = u"*.mid|*.mp3|*.wav";
 inline constexpr std::u16string_view kFolderListStoredName = u"listname";
-inline constexpr std::u16string_view kInvalidListNameMessage = u"歌曲列表名不能为空，也不能包含“/”、“\\”或“..”。";
+inline constexpr std::u16string_view kInvalidListNameMessage
+    = u"歌曲列表名不能为空，不能是“.”或“..”，也不能包含“/”、“\\”或空字符。";
 
 // The PlayList folder under the program folder.
-std::filesystem::path PlayListFolder();
+std::filesystem::path PlayListFolder(const std::filesystem::path& programFolder);
 
 // One list file found in the PlayList folder.
 struct ListIndexEntry {
@@ -27,12 +28,13 @@ struct ListIndexEntry {
 // The song lists of the PlayList folder: the index of list files (the folder's contents are the
 // index), the selected list and the one open list, which is always the selected list's content.
 // Changes to the open list are not saved by themselves: the song list window saves after each
-// change. Messages go through the prompts; UI thread only.
+// change. Messages go through the prompts; list text is converted with the code page. The
+// caller keeps both alive for the store's lifetime. UI thread only.
 class CSongListStore {
 public:
-    // Creates the folder when it is missing; a failure is ignored (the index is then empty and
-    // saves fail).
-    explicit CSongListStore(IUserPrompts& prompts, std::filesystem::path folder = PlayListFolder());
+    // Lists the files of folder (normally PlayListFolder). Creates the folder when it is
+    // missing; a failure is ignored (the index is then empty and saves fail).
+    CSongListStore(IUserPrompts& prompts, const ICodePage& codePage, std::filesystem::path folder);
 
     const std::filesystem::path& GetListFolder() const { return m_folder; }
 
@@ -70,8 +72,8 @@ public:
     bool SaveOpenList();
 
     // The file of a list name: the folder, the name and ".kpl". Throws std::runtime_error with
-    // kInvalidListNameMessage for an empty name or one with "/", "\", "..", or a zero character,
-    // which could reach outside the folder.
+    // kInvalidListNameMessage for "", ".", ".." and names holding "/", "\" or a zero character;
+    // other dots ("等你...", "Vol..2") are fine.
     std::filesystem::path ListFilePath(std::u16string_view name) const;
 
     // New list: saves an empty list under the name, rebuilds the index and selects it. A name
@@ -94,6 +96,7 @@ private:
     bool ValidListFilePath(std::u16string_view name, std::filesystem::path& path) const;
 
     IUserPrompts& m_prompts;
+    const ICodePage& m_codePage;
     std::filesystem::path m_folder;
     std::vector<ListIndexEntry> m_lists;
     int m_selected = -1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/CodePage.h"
 #include "common/UserPrompts.h"
 
 #include <functional>
@@ -13,14 +14,15 @@ class IMixerSystem;
 class IMp3EncoderLibrary;
 
 // What every command gets: its arguments (after the command name), the prompts that print the
-// engines' messages to standard error, the run's mixer system and MP3 encoder, and the run's
-// audio output (LINLANGOK_AUDIO_OUT), which main opens on the first call and keeps until the
-// command has returned; null after printing why it cannot be opened. A command returns the
-// process exit code: 0 on success, 1 when a file could not be loaded or written, 2 on a usage
-// error.
+// engines' messages to standard error, the legacy code page, the run's mixer system and MP3
+// encoder, and the run's audio output (LINLANGOK_AUDIO_OUT), which main opens on the first call
+// and keeps until the command has returned; null after printing why it cannot be opened. A
+// command returns the process exit code: 0 on success, 1 when a file could not be loaded or
+// written, 2 on a usage error.
 struct ToolContext {
     std::vector<std::string> arguments;
     IUserPrompts& prompts;
+    const ICodePage& codePage;
     IMixerSystem& mixers;
     IMp3EncoderLibrary& encoder;
     std::function<IAudioOutput*()> audioOutput;

@@ -13,7 +13,7 @@ int RunLrcCommand(ToolContext& context)
     if (context.arguments.size() != 1)
         return UsageError(kLrcUsage);
     const std::string& file = context.arguments[0];
-    const auto lines = ReadLrcFile(file, kLyricLineHeight);
+    const auto lines = ReadLrcFile(file, context.codePage, kLyricLineHeight);
     if (!lines) {
         context.prompts.ShowError(kCaptionError, u"无法打开歌词文件“" + Utf8ToUtf16(file) + u"”。");
         return 1;

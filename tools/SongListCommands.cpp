@@ -31,7 +31,7 @@ void PrintList(const SongList& list)
 int ShowList(ToolContext& context, const std::string& file)
 {
     SongList list;
-    switch (ReadSongListFile(file, list)) {
+    switch (ReadSongListFile(file, context.codePage, list)) {
     case ESongListRead::Complete:
         PrintList(list);
         return 0;
@@ -56,7 +56,7 @@ int CreateList(ToolContext& context, const std::string& file, std::span<const st
     SongList list;
     for (const auto& song : songs)
         list.songs.push_back(SongRecordOfPath(Utf8ToUtf16(song)));
-    if (!SaveList(file, list)) {
+    if (!SaveList(file, list, context.codePage)) {
         context.prompts.ShowError(kCaptionError, u"无法写入歌曲列表文件" + Quoted(file) + u"。");
         return 1;
     }

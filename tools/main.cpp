@@ -56,7 +56,8 @@ int main(int argc, char** argv)
     using namespace linlangok;
     if (argc < 2)
         return PrintUsage();
-    SetLegacyCodePage(CreateLegacyCodePage());
+    const auto codePage = CreateLegacyCodePage();
+    SetLegacyCodePage(codePage);
     CLameMp3EncoderLibrary encoder;
     CAlsaMixerSystem mixers;
     CConsolePrompts prompts;
@@ -75,8 +76,8 @@ int main(int argc, char** argv)
     };
     for (const auto& command : kCommands) {
         if (command.name && std::strcmp(command.name, argv[1]) == 0) {
-            ToolContext context {
-                std::vector<std::string>(argv + 2, argv + argc), prompts, mixers, encoder, openAudioOutput};
+            ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts, *codePage, mixers, encoder,
+                openAudioOutput};
             return command.run(context);
         }
     }

@@ -1,4 +1,5 @@
 #include "app/IniFile.h"
+#include "platform/codepage/IconvCodePage.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@ namespace linlangok {
 namespace {
 
 using namespace std::string_literals;
+
+const CIconvCodePage gbk("GBK");
 
 TEST(ProfileStruct, BytesAsHexWithAChecksum)
 {
@@ -30,7 +33,8 @@ TEST(IniFile, ValuesAreFoundWithoutRegardToCaseAndBlanks)
                                           "[paths]\r\n"
                                           "later=ignored\r\n"
                                           "[Other]\r\n"
-                                          "LYRIC_DIR=other\r\n");
+                                          "LYRIC_DIR=other\r\n",
+        gbk);
     EXPECT_EQ(file.Value(u"PATHS", u"lyric_dir"), u"/a b/c");
     EXPECT_EQ(file.Value(u"paths", u"quoted"), u"  x  ");
     EXPECT_EQ(file.Value(u"Paths", u"empty"), u"");
@@ -49,8 +53,8 @@ TEST(IniFile, WritingKeepsEverythingElseAsItWas)
                                  "x=1\n"
                                  "\n"
                                  "[B]\n"
-                                 "y=2\n";
-    CIniFile file = CIniFile::Parse(original);
+                                 "y=2";
+    CIniFile file = CIniFile::Parse(original, gbk);
     EXPECT_EQ(file.Serialize(), original);
     file.SetValue(u"a", u"X", u"changed");
     file.SetValue(u"A", u"new", u"added\nsecond line");
@@ -68,43 +72,58 @@ TEST(IniFile, WritingKeepsEverythingElseAsItWas)
         "z=3\n");
 }
 
-TEST(IniFile, ANewFileHasCarriageReturnLineFeedsAndSeveralCarriageReturnsWriteBackStably)
+TEST(IniFile, ANewFileHasCarriageReturnLineFeedsAndOtherLineEndsAreKept)
 {
-    CIniFile file = CIniFile::Parse("");
+    CIniFile file(gbk);
     file.SetValue(u"S", u"k", u"v");
     EXPECT_EQ(file.Serialize(), "[S]\r\nk=v\r\n");
-    const std::string written = CIniFile::Parse("[S]\r\r\nk=v\r\r\r\n").Serialize();
-    EXPECT_EQ(written, "[S]\r\nk=v\r\n");
-    EXPECT_EQ(CIniFile::Parse(written).Serialize(), written);
+    CIniFile odd = CIniFile::Parse("[S]\r\r\nk=v\r\r\r\nlast=1\r", gbk);
+    EXPECT_EQ(odd.Value(u"S", u"last"), u"1");
+    odd.SetValue(u"S", u"k", u"w");
+    odd.SetValue(u"S", u"new", u"2");
+    EXPECT_EQ(odd.Serialize(), "[S]\r\r\nk=w\r\r\r\nlast=1\r\nnew=2\r\n");
 }
 
-TEST(IniFile, TheTextEncodingIsKept)
+TEST(IniFile, LinesNotSetKeepTheirBytesAndSetLinesTakeTheFilesEncoding)
 {
-    // Legacy (GBK) stays legacy unless a value does not fit it; then the file becomes UTF-8.
-    CIniFile legacy = CIniFile::Parse("[S]\r\nname=\xB8\xE8\r\n");
-    EXPECT_EQ(legacy.Value(u"S", u"name"), u"歌");
-    legacy.SetValue(u"S", u"k", u"词");
-    EXPECT_EQ(legacy.Serialize(), "[S]\r\nname=\xB8\xE8\r\nk=\xB4\xCA\r\n");
-    legacy.SetValue(u"S", u"k", u"\u0E01");
-    EXPECT_EQ(legacy.Serialize(), "[S]\r\nname=\xE6\xAD\x8C\r\nk=\xE0\xB8\x81\r\n");
-
-    const std::string utf8 = "\xEF\xBB\xBF[S]\nname=\xE6\xAD\x8C\n";
-    EXPECT_EQ(CIniFile::Parse(utf8).Value(u"S", u"name"), u"歌");
-    EXPECT_EQ(CIniFile::Parse(utf8).Serialize(), utf8);
-
-    const std::string utf16 = "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\x4C\x6B\r\0\n\0"s;
-    EXPECT_EQ(CIniFile::Parse(utf16).Value(u"S", u"k"), u"歌");
-    EXPECT_EQ(CIniFile::Parse(utf16).Serialize(), utf16);
+    // A GBK line with bytes that are no GBK text stays as it was, also when a value GBK cannot
+    // hold makes the set lines UTF-8. A new or ASCII file takes GBK while every value fits it.
+    const std::string foreign = "[F]\r\nname=\xB8\xE8\x80\xFF\r\n";
+    const struct {
+        std::string file;
+        std::u16string value;
+        std::string written;
+    } cases[] = {
+        {foreign, u"词", foreign + "[S]\r\nk=\xB4\xCA\r\n"},
+        {foreign, u"\u0E01", foreign + "[S]\r\nk=\xE0\xB8\x81\r\n"},
+        {"", u"词", "[S]\r\nk=\xB4\xCA\r\n"},
+        {"[S]\nk=1\n", u"\u0E01", "[S]\nk=\xE0\xB8\x81\n"},
+        {"[S]\nname=\xE6\xAD\x8C\n", u"词", "[S]\nname=\xE6\xAD\x8C\nk=\xE8\xAF\x8D\n"},
+        {"\xEF\xBB\xBF[S]\n", u"词", "\xEF\xBB\xBF[S]\nk=\xE8\xAF\x8D\n"},
+        {"\xFF\xFE[\0S\0]\0\r\0\n\0"s, u"歌", "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\x4C\x6B\r\0\n\0"s},
+    };
+    for (const auto& [file, value, written] : cases) {
+        CIniFile ini = CIniFile::Parse(file, gbk);
+        EXPECT_EQ(ini.Serialize(), file);
+        ini.SetValue(u"S", u"k", value);
+        EXPECT_EQ(ini.Serialize(), written);
+        EXPECT_EQ(CIniFile::Parse(written, gbk).Value(u"S", u"k"), value);
+    }
+    // One value that does not fit makes every set line UTF-8.
+    CIniFile file(gbk);
+    file.SetValue(u"S", u"a", u"歌");
+    file.SetValue(u"S", u"b", u"\u0E01");
+    EXPECT_EQ(file.Serialize(), "[S]\r\na=\xE6\xAD\x8C\r\nb=\xE0\xB8\x81\r\n");
 }
 
 TEST(IniFile, LoadAndSave)
 {
     test::CTemporaryFolder folder;
-    EXPECT_EQ(CIniFile::Load(folder.Path() / "missing.ini").Serialize(), "");
-    CIniFile file;
+    EXPECT_EQ(CIniFile::Load(folder.Path() / "missing.ini", gbk).Serialize(), "");
+    CIniFile file(gbk);
     file.SetValue(u"S", u"k", u"v");
     ASSERT_TRUE(file.Save(folder.Path() / "a.ini"));
-    EXPECT_EQ(CIniFile::Load(folder.Path() / "a.ini").Value(u"S", u"k"), u"v");
+    EXPECT_EQ(CIniFile::Load(folder.Path() / "a.ini", gbk).Value(u"S", u"k"), u"v");
     EXPECT_FALSE(file.Save(folder.Path() / "missing" / "a.ini"));
 }
 

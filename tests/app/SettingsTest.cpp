@@ -1,5 +1,4 @@
 #include "app/Settings.h"
-#include "common/CodePage.h"
 #include "common/Text.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "tests/support/TemporaryFolder.h"
@@ -11,24 +10,29 @@ namespace {
 
 class Settings : public ::testing::Test {
 protected:
-    std::string Folder() const { return m_folder.Path().string(); }
-    std::string FileBytes() const { return test::ReadWholeFile(m_folder.Path() / "OKSetting.ini"); }
+    Settings() { std::filesystem::create_directory(Home()); }
 
+    // The program folder, whose name GBK holds.
+    std::filesystem::path Home() const { return m_folder.Path() / "歌"; }
+    std::string Folder() const { return Home().string(); }
+    std::string FileBytes() const { return test::ReadWholeFile(Home() / "OKSetting.ini"); }
+
+    const CIconvCodePage m_gbk {"GBK"};
     test::CTemporaryFolder m_folder;
 };
 
-TEST_F(Settings, WithoutAFileTheDefaultsAreWrittenAtExit)
+TEST_F(Settings, WithoutAFileTheDefaultsAreWrittenAtExitInTheLegacyCodePage)
 {
+    const std::string folder = m_gbk.FromWide(Utf8ToUtf16(Folder()));
     {
-        CSettings settings(m_folder.Path());
+        CSettings settings(Home(), m_gbk);
         EXPECT_EQ(settings.Values().exitMarker, 1);
-        EXPECT_EQ(settings.Values().languageValue, 0); // the tests run with GBK
+        EXPECT_EQ(settings.Values().languageValue, 0); // GBK
     }
     EXPECT_EQ(FileBytes(),
         "[PATH_SETTING]\r\n"
         "PROJECT_DIR="
-            + Folder() + "\r\nLYRIC_DIR=" + Folder() + "/Lyric\r\nPLAY_LIST=" + Folder()
-            + "/PlayList\r\nCHORD_FILE=" + Folder()
+            + folder + "\r\nLYRIC_DIR=" + folder + "/Lyric\r\nPLAY_LIST=" + folder + "/PlayList\r\nCHORD_FILE=" + folder
             + "/Stytles/DefChord.crd\r\n"
               "[GLOBAL_SETING]\r\n"
               "UNDO_DATA=1200000012\r\n"
@@ -40,7 +44,7 @@ TEST_F(Settings, WithoutAFileTheDefaultsAreWrittenAtExit)
               "UKVP_DATA=0000000000\r\n");
 }
 
-TEST_F(Settings, ValuesFromAnotherBuildReadBackAndOtherKeysStay)
+TEST_F(Settings, ValuesFromAnotherBuildReadBackAndOtherLinesKeepTheirBytes)
 {
     const std::string file = "[PATH_SETTING]\r\n"
                              "PROJECT_DIR=\r\n"
@@ -53,10 +57,10 @@ TEST_F(Settings, ValuesFromAnotherBuildReadBackAndOtherKeysStay)
                              "MKBOARD_DATA=FFFFFFFFFC\r\n"
                              "EXCEPTION_DATA=0100000001\r\n"
                              "[MINE]\r\n"
-                             "x=y\r\n";
-    m_folder.WriteFile("OKSetting.ini", file);
+                             "x=\xB8\xE8\x80\xFF\r\n";
+    m_folder.WriteFile("歌/OKSetting.ini", file);
     {
-        CSettings settings(m_folder.Path());
+        CSettings settings(Home(), m_gbk);
         const SettingsValues& values = settings.Values();
         EXPECT_EQ(values.projectFolder, Utf8ToUtf16(Folder()));
         EXPECT_EQ(values.lyricFolder, u"D:\\歌词");
@@ -66,14 +70,19 @@ TEST_F(Settings, ValuesFromAnotherBuildReadBackAndOtherKeysStay)
         EXPECT_EQ(values.keyboardValue, -1);
         EXPECT_EQ(values.autoSaveValue, 1); // missing
         EXPECT_EQ(values.exitMarker, 1);
+        settings.Values().chordFile = u"/\u0E01"; // not in GBK: the values are written in UTF-8
     }
     const std::string written = FileBytes();
     EXPECT_NE(written.find("PROJECT_DIR=" + Folder() + "\r\n"), std::string::npos);
-    EXPECT_NE(written.find("LYRIC_DIR=D:\\\xB8\xE8\xB4\xCA\r\nOWN_KEY=kept\r\nPLAY_LIST="), std::string::npos);
+    EXPECT_NE(written.find("LYRIC_DIR=D:\\\xE6\xAD\x8C\xE8\xAF\x8D\r\nOWN_KEY=kept\r\nPLAY_LIST="), std::string::npos);
+    EXPECT_NE(written.find("CHORD_FILE=/\xE0\xB8\x81\r\n"), std::string::npos);
     EXPECT_NE(written.find("UNDO_DATA=1200000012\r\n"), std::string::npos);
     EXPECT_NE(written.find("MKBOARD_DATA=FFFFFFFFFC\r\n"), std::string::npos);
     EXPECT_NE(written.find("EXCEPTION_DATA=0000000000\r\n"), std::string::npos);
-    EXPECT_NE(written.find("UKVP_DATA=0000000000\r\n[MINE]\r\nx=y\r\n"), std::string::npos);
+    EXPECT_NE(written.find("UKVP_DATA=0000000000\r\n[MINE]\r\nx=\xB8\xE8\x80\xFF\r\n"), std::string::npos);
+    CSettings again(Home(), m_gbk);
+    EXPECT_EQ(again.Values().lyricFolder, u"D:\\歌词");
+    EXPECT_EQ(again.Values().chordFile, u"/\u0E01");
 }
 
 TEST_F(Settings, TheLanguageDefaultComesFromTheCodePage)
@@ -84,17 +93,16 @@ TEST_F(Settings, TheLanguageDefaultComesFromTheCodePage)
     EXPECT_EQ(LanguageValueForCodePage("CP1252"), 2);
     EXPECT_EQ(LanguageValueForCodePage(""), 2);
 
-    SetLegacyCodePage(std::make_shared<CIconvCodePage>("BIG5"));
+    const CIconvCodePage big5("BIG5");
     {
-        CSettings settings(m_folder.Path());
+        CSettings settings(Home(), big5);
     }
-    SetLegacyCodePage(std::make_shared<CIconvCodePage>("GBK"));
     EXPECT_NE(FileBytes().find("LANG_DATA=0100000001\r\n"), std::string::npos);
 }
 
 TEST_F(Settings, LoadReadsTheFileAgainAndAFailedSaveIsSilent)
 {
-    CSettings settings(m_folder.Path() / "missing");
+    CSettings settings(m_folder.Path() / "missing", m_gbk);
     EXPECT_FALSE(settings.Save());
     settings.Values().webValue = 7;
     settings.Load();

@@ -1,6 +1,5 @@
 #include "lyrics/LrcParser.h"
-#include "common/CodePage.h"
-#include "tests/support/TemporaryFolder.h"
+#include "platform/codepage/IconvCodePage.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +7,8 @@ namespace linlangok {
 namespace {
 
 using namespace std::string_view_literals;
+
+const CIconvCodePage gbk("GBK");
 
 struct TimeText {
     std::int32_t time;
@@ -25,7 +26,7 @@ std::vector<TimeText> TimesAndTexts(const std::vector<LyricLine>& lines)
 
 std::vector<TimeText> Parse(std::string_view bytes)
 {
-    return TimesAndTexts(ParseLrcText(bytes, 26));
+    return TimesAndTexts(ParseLrcText(bytes, gbk, 26));
 }
 
 TEST(LrcParser, TimeTagsGiveWholeSeconds)
@@ -56,7 +57,7 @@ TEST(LrcParser, EveryTimeTagOfALineGivesAnEntryWithTheTextAfterTheLastBracket)
 
 TEST(LrcParser, LinesAreSortedStablyAndPlacedOneLineHeightApart)
 {
-    const auto lines = ParseLrcText("[01:00]late\n[00:05]A\n[00:10.50][00:01]both\n[00:05]B\n", 26);
+    const auto lines = ParseLrcText("[01:00]late\n[00:05]A\n[00:10.50][00:01]both\n[00:05]B\n", gbk, 26);
     EXPECT_EQ(TimesAndTexts(lines),
         (std::vector<TimeText> {{1, u"both"}, {5, u"A"}, {5, u"B"}, {10, u"both"}, {60, u"late"}}));
     for (std::size_t i = 0; i < lines.size(); ++i)
@@ -71,17 +72,17 @@ TEST(LrcParser, HeaderAndEmptyTimedLinesAreSkipped)
 
 TEST(LrcParser, LineEndsAndZeroBytes)
 {
-    // CR LF is one line end; a lone CR stays in the text; the last line needs no line end; a
-    // line ends at its first zero byte.
-    EXPECT_EQ(Parse("[00:01]a\r\n[00:02]b\rc\n[00:03]d\0ignored]\n\0[00:04]gone\n[00:05]e"sv),
-        (std::vector<TimeText> {{1, u"a"}, {2, u"b\rc"}, {3, u"d"}, {5, u"e"}}));
+    // CR LF is one line end, and so is LF alone; any other CR stays in the text, also at the
+    // end of the file; the last line needs no line end; a line ends at its first zero byte.
+    EXPECT_EQ(Parse("[00:01]a\r\n[00:02]b\rc\n[00:03]d\0ignored]\n\0[00:04]gone\n[00:05]e\r\r\n[00:06]f\r"sv),
+        (std::vector<TimeText> {{1, u"a"}, {2, u"b\rc"}, {3, u"d"}, {5, u"e\r"}, {6, u"f\r"}}));
 }
 
 TEST(LrcParser, ALineOverNineHundredNinetyNineBytesStopsTheReading)
 {
     const std::string fits = "[00:01]" + std::string(999 - 7, 'x');
     const std::string tooLong = "[00:02]" + std::string(1200 - 7, 'y');
-    EXPECT_EQ(ParseLrcText(fits + "\r\n[00:03]next\n", 26).size(), 2u);
+    EXPECT_EQ(ParseLrcText(fits + "\r\n[00:03]next\n", gbk, 26).size(), 2u);
     EXPECT_EQ(Parse("[00:00]first\n" + tooLong + "\n[00:03]after\n"), (std::vector<TimeText> {{0, u"first"}}));
     EXPECT_EQ(Parse("[00:00]first\n" + fits + "z"), (std::vector<TimeText> {{0, u"first"}}));
 }
@@ -100,7 +101,7 @@ TEST(LrcParser, TextEncodings)
         song); // UTF-16 big-endian; the corpus test reads little-endian
     // One invalid UTF-8 sequence anywhere makes the whole file legacy text.
     EXPECT_EQ(Parse("[00:01]\xE8\x8C\x89\n[00:02]\xDC\xD4\n"),
-        (std::vector<TimeText> {{1, AnsiToWide("\xE8\x8C\x89")}, {2, u"茉"}}));
+        (std::vector<TimeText> {{1, gbk.ToWide("\xE8\x8C\x89")}, {2, u"茉"}}));
 }
 
 TEST(LrcParser, ALegacyLineEndingInADoubleByteCharacterWhoseSecondByteIsABracketIsRead)
@@ -109,27 +110,18 @@ TEST(LrcParser, ALegacyLineEndingInADoubleByteCharacterWhoseSecondByteIsABracket
     EXPECT_EQ(Parse("[00:07]\xB0\x5D\n").size(), 1u);
 }
 
-TEST(LrcParser, Files)
-{
-    test::CTemporaryFolder folder;
-    const auto path = folder.WriteFile("song.lrc", "[00:02]two\n[00:01]one\n");
-    const auto lines = ReadLrcFile(path, 30);
-    ASSERT_TRUE(lines);
-    EXPECT_EQ(*lines, (std::vector<LyricLine> {{1, 0, u"one"}, {2, 30, u"two"}}));
-    EXPECT_FALSE(ReadLrcFile(folder.Path() / "missing.lrc", 26));
-}
-
 TEST(LrcParser, Corpus)
 {
-    // Every encoding of the seed files reads; valid-* files give lines.
+    // Every encoding of the seed files reads; valid-* files give lines; a missing file gives none.
+    EXPECT_FALSE(ReadLrcFile(LINLANGOK_CORPUS_DIR "/lrc/missing.lrc", gbk, 26));
     for (const auto& entry : std::filesystem::directory_iterator(LINLANGOK_CORPUS_DIR "/lrc")) {
-        const auto lines = ReadLrcFile(entry.path(), 26);
+        const auto lines = ReadLrcFile(entry.path(), gbk, 26);
         ASSERT_TRUE(lines) << entry.path();
         if (entry.path().filename().string().starts_with("valid-")) {
             EXPECT_FALSE(lines->empty()) << entry.path();
         }
     }
-    const auto utf16 = ReadLrcFile(LINLANGOK_CORPUS_DIR "/lrc/valid-utf16le.lrc", 26);
+    const auto utf16 = ReadLrcFile(LINLANGOK_CORPUS_DIR "/lrc/valid-utf16le.lrc", gbk, 26);
     EXPECT_EQ(TimesAndTexts(*utf16), (std::vector<TimeText> {{2, u"two"}, {4, u"十六位"}}));
 }
 

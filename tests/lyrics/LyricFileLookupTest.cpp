@@ -89,12 +89,10 @@ TEST_F(LyricFileLookup, AMidiSongShowsItsOwnSyllablesWhenTheyFillThreeLines)
 
 TEST_F(LyricFileLookup, TheLyricFolderIsUnderTheProgramFolder)
 {
-    ::setenv("LINLANGOK_HOME", m_lyrics.Path().c_str(), 1);
-    EXPECT_EQ(LyricFolder(), m_lyrics.Path() / "Lyric");
-    CreateLyricFolder(LyricFolder());
-    CreateLyricFolder(LyricFolder()); // an existing folder is fine
+    EXPECT_EQ(LyricFolder(m_lyrics.Path()), m_lyrics.Path() / "Lyric");
+    CreateLyricFolder(LyricFolder(m_lyrics.Path()));
+    CreateLyricFolder(LyricFolder(m_lyrics.Path())); // an existing folder is fine
     EXPECT_TRUE(std::filesystem::is_directory(m_lyrics.Path() / "Lyric"));
-    ::unsetenv("LINLANGOK_HOME");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "lyrics/LrcLyricView.h"
 #include "lyrics/MidiLyricView.h"
+#include "platform/codepage/IconvCodePage.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 
 namespace linlangok {
 namespace {
+
+const CIconvCodePage gbk("GBK");
 
 LyricsPaintInput Paint(double position, bool playing = true, int clientHeight = 300)
 {
@@ -24,7 +27,7 @@ LyricsPaintInput Paint(double position, bool playing = true, int clientHeight = 
 CLrcLyricView LrcView(const std::string& lrc)
 {
     test::CTemporaryFolder folder;
-    CLrcLyricView view;
+    CLrcLyricView view(gbk);
     view.Load(folder.WriteFile("a.lrc", lrc));
     return view;
 }
@@ -98,7 +101,7 @@ TEST(LrcLyricView, OnlyLinesThatCanBeVisibleAreDrawn)
 
 TEST(LrcLyricView, IdleLinesCentreTheHyphenLineAndRiseAtMostSixtyPixels)
 {
-    CLrcLyricView view;
+    CLrcLyricView view(gbk);
     view.Load({}); // an empty path shows the idle lines
     ASSERT_EQ(view.Lines().size(), 5u);
     LyricsPaintInput input = Paint(0);
@@ -114,7 +117,7 @@ TEST(LrcLyricView, IdleLinesCentreTheHyphenLineAndRiseAtMostSixtyPixels)
 TEST(LrcLyricView, LoadResetsTheOffsetButAMissingFileOnlyEmptiesTheView)
 {
     test::CTemporaryFolder folder;
-    CLrcLyricView view;
+    CLrcLyricView view(gbk);
     view.ShowIdle();
     view.Layout(Paint(0));
     ASSERT_GT(view.Scroll().Offset(), 0.0f);

@@ -1,4 +1,5 @@
 #include "songlist/SongListFile.h"
+#include "platform/codepage/IconvCodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -8,6 +9,8 @@ namespace linlangok {
 namespace {
 
 using namespace std::string_literals;
+
+const CIconvCodePage gbk("GBK");
 
 std::string Le(std::int32_t value)
 {
@@ -27,24 +30,38 @@ std::string Field(std::string_view text, std::int32_t length)
 
 TEST(SongListFile, AnEmptyListAndOneSongAreWrittenByteForByte)
 {
-    EXPECT_EQ(SerializeSongList(SongList {}), "KPOK"s + Le(0) + Le(0) + Le(0));
+    EXPECT_EQ(SerializeSongList(SongList {}, gbk), "KPOK"s + Le(0) + Le(0) + Le(0));
     SongList list {0, u"listname", {{0, u"a.mid", u"D:\\m\\a.mid"}}};
     const std::string expected
         = "KPOK"s + Field("listname", 18) + Le(0) + Le(1) + Field("a.mid", 12) + Field("D:\\m\\a.mid", 22) + Le(0);
-    EXPECT_EQ(SerializeSongList(list), expected);
+    EXPECT_EQ(SerializeSongList(list, gbk), expected);
     SongList read;
-    EXPECT_EQ(ParseSongList(expected, read), ESongListRead::Complete);
+    EXPECT_EQ(ParseSongList(expected, gbk, read), ESongListRead::Complete);
     EXPECT_EQ(read, list);
 }
 
-TEST(SongListFile, TextIsInTheLegacyCodePage)
+TEST(SongListFile, TextIsInTheLegacyCodePageOrInUtf8WhenAStringDoesNotFitIt)
 {
-    SongList list {0, {}, {{0, u"茉莉花.mid", u"/歌/茉莉花.mid"}}};
-    const std::string bytes = SerializeSongList(list);
-    EXPECT_NE(bytes.find(Field("\xDC\xD4\xC0\xF2\xBB\xA8.mid", 16)), std::string::npos);
-    SongList read;
-    EXPECT_EQ(ParseSongList(bytes, read), ESongListRead::Complete);
-    EXPECT_EQ(read, list);
+    // A character the code page lacks makes the whole list UTF-8 rather than a "?".
+    const CIconvCodePage cp1252("CP1252");
+    const struct {
+        const ICodePage& codePage;
+        SongList list;
+        std::string field;
+    } cases[] = {
+        {gbk, {0, u"listname", {{0, u"茉莉花.mid", u"/歌/茉莉花.mid"}}}, Field("\xDC\xD4\xC0\xF2\xBB\xA8.mid", 16)},
+        {cp1252, {0, u"listname", {{0, u"茉莉花.mid", u"/home/u/音乐/茉莉花.mid"}, {0, u"a.mid", u"/a.mid"}}},
+            Field("茉莉花.mid", 16)},
+        {gbk, {0, u"listname", {{0, u"ก.mid", u"/歌/ก.mid"}}}, Field("/歌/ก.mid", 18)},
+    };
+    for (const auto& [codePage, list, field] : cases) {
+        const std::string bytes = SerializeSongList(list, codePage);
+        EXPECT_NE(bytes.find(field), std::string::npos) << codePage.Name();
+        EXPECT_NE(bytes.find(Field("listname", 18)), std::string::npos) << codePage.Name();
+        SongList read;
+        EXPECT_EQ(ParseSongList(bytes, codePage, read), ESongListRead::Complete);
+        EXPECT_EQ(read, list) << codePage.Name();
+    }
 }
 
 TEST(SongListFile, FieldsAreReadUpToTheirFirstZeroByte)
@@ -53,32 +70,32 @@ TEST(SongListFile, FieldsAreReadUpToTheirFirstZeroByte)
     const std::string bytes = "KPOK"s + Le(6) + "ab\0xyz"s + Le(7) + Le(2) + Le(3) + "a.m" + Le(8) + "/x/a.m\0\xFF"s
         + Le(0) + Le(0) + Le(0) + Le(1);
     SongList read;
-    EXPECT_EQ(ParseSongList(bytes, read), ESongListRead::Complete);
+    EXPECT_EQ(ParseSongList(bytes, gbk, read), ESongListRead::Complete);
     EXPECT_EQ(read, (SongList {7, u"ab", {{0, u"a.m", u"/x/a.m"}, {1, u"", u""}}}));
 }
 
 TEST(SongListFile, AFileThatEndsEarlyOrHasABadLengthKeepsTheWholeRecordsBefore)
 {
     const SongList two {0, u"n", {{0, u"a", u"/a"}, {0, u"b", u"/b"}}};
-    const std::string bytes = SerializeSongList(two);
+    const std::string bytes = SerializeSongList(two, gbk);
     const std::size_t secondRecord = bytes.find(Field("b", 4));
     for (std::size_t cut : {secondRecord, secondRecord + 6, bytes.size() - 1}) {
         SongList read;
-        EXPECT_EQ(ParseSongList(bytes.substr(0, cut), read), ESongListRead::Truncated) << cut;
+        EXPECT_EQ(ParseSongList(bytes.substr(0, cut), gbk, read), ESongListRead::Truncated) << cut;
         EXPECT_EQ(read, (SongList {0, u"n", {{0, u"a", u"/a"}}})) << cut;
     }
     for (std::int32_t badLength : {-1, 5, 0x7FFFFFFF}) {
         std::string corrupt = bytes;
         corrupt.replace(secondRecord, 4, Le(badLength));
         SongList read;
-        EXPECT_EQ(ParseSongList(corrupt, read), ESongListRead::Truncated) << badLength;
+        EXPECT_EQ(ParseSongList(corrupt, gbk, read), ESongListRead::Truncated) << badLength;
         EXPECT_EQ(read.songs.size(), 1u);
     }
     SongList read;
-    EXPECT_EQ(ParseSongList("KPOK"s + Le(0) + Le(0) + Le(0x7FFFFFFF), read), ESongListRead::Truncated);
+    EXPECT_EQ(ParseSongList("KPOK"s + Le(0) + Le(0) + Le(0x7FFFFFFF), gbk, read), ESongListRead::Truncated);
     EXPECT_TRUE(read.songs.empty());
-    EXPECT_EQ(ParseSongList("KPOK"s + Le(0) + Le(0) + Le(-5), read), ESongListRead::Complete);
-    EXPECT_EQ(ParseSongList("KPOK", read), ESongListRead::Truncated);
+    EXPECT_EQ(ParseSongList("KPOK"s + Le(0) + Le(0) + Le(-5), gbk, read), ESongListRead::Complete);
+    EXPECT_EQ(ParseSongList("KPOK", gbk, read), ESongListRead::Truncated);
 }
 
 TEST(SongListFile, AnotherKindOfFileIsRejectedWithAMessageAndChangesNothing)
@@ -86,14 +103,14 @@ TEST(SongListFile, AnotherKindOfFileIsRejectedWithAMessageAndChangesNothing)
     test::CTemporaryFolder folder;
     test::CScriptedUserPrompts prompts;
     SongList list {0, u"kept", {{0, u"a", u"/a"}}};
-    EXPECT_FALSE(LoadList(folder.WriteFile("x.kpl", "MThd\0\0\0\6"s), list, prompts));
-    EXPECT_FALSE(LoadList(folder.WriteFile("short.kpl", "KP"), list, prompts));
+    EXPECT_FALSE(LoadList(folder.WriteFile("x.kpl", "MThd\0\0\0\6"s), gbk, list, prompts));
+    EXPECT_FALSE(LoadList(folder.WriteFile("short.kpl", "KP"), gbk, list, prompts));
     EXPECT_EQ(list, (SongList {0, u"kept", {{0, u"a", u"/a"}}}));
     ASSERT_EQ(prompts.m_messages.size(), 2u);
     EXPECT_EQ(prompts.m_messages[0].caption, u"错误!");
     EXPECT_EQ(prompts.m_messages[0].text, u"文件类型不正确!");
 
-    EXPECT_FALSE(LoadList(folder.Path() / "missing.kpl", list, prompts));
+    EXPECT_FALSE(LoadList(folder.Path() / "missing.kpl", gbk, list, prompts));
     EXPECT_EQ(prompts.m_messages.size(), 2u);
     EXPECT_EQ(list.storedName, u"kept");
 }
@@ -104,13 +121,13 @@ TEST(SongListFile, SaveReplacesTheFileWholeOrNotAtAll)
     test::CScriptedUserPrompts prompts;
     const auto path = folder.WriteFile("x.kpl", "old");
     const SongList list {0, {}, {{0, u"a.mid", u"/m/a.mid"}, {0, u"a.mid", u"/m/a.mid"}}};
-    ASSERT_TRUE(SaveList(path, list));
+    ASSERT_TRUE(SaveList(path, list, gbk));
     SongList read;
-    ASSERT_TRUE(LoadList(path, read, prompts));
+    ASSERT_TRUE(LoadList(path, gbk, read, prompts));
     EXPECT_EQ(read, list);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1); // no temporary left
 
-    EXPECT_FALSE(SaveList(folder.Path() / "missing" / "x.kpl", list));
+    EXPECT_FALSE(SaveList(folder.Path() / "missing" / "x.kpl", list, gbk));
     EXPECT_FALSE(std::filesystem::exists(folder.Path() / "missing"));
 }
 
@@ -123,10 +140,10 @@ TEST(SongListFile, Corpus)
         const std::string name = entry.path().filename().string();
         const std::string bytes = test::ReadWholeFile(entry.path());
         SongList list;
-        const ESongListRead result = ParseSongList(bytes, list);
+        const ESongListRead result = ParseSongList(bytes, gbk, list);
         if (name.starts_with("valid-")) {
             EXPECT_EQ(result, ESongListRead::Complete) << name;
-            EXPECT_EQ(SerializeSongList(list), bytes) << name;
+            EXPECT_EQ(SerializeSongList(list, gbk), bytes) << name;
         } else {
             EXPECT_EQ(result, name.starts_with("truncated-") ? ESongListRead::Truncated : ESongListRead::WrongType)
                 << name;

@@ -1,5 +1,6 @@
 #include "songlist/SongListStore.h"
 #include "common/FileSaver.h"
+#include "platform/codepage/IconvCodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -14,7 +15,10 @@ class SongListStore : public ::testing::Test {
 protected:
     std::filesystem::path Folder() const { return m_home.Path() / "PlayList"; }
 
-    void WriteList(const std::string& name, const SongList& list) { ASSERT_TRUE(SaveList(Folder() / name, list)); }
+    void WriteList(const std::string& name, const SongList& list)
+    {
+        ASSERT_TRUE(SaveList(Folder() / name, list, m_gbk));
+    }
 
     std::vector<std::u16string> SortedListNames() const
     {
@@ -25,9 +29,10 @@ protected:
         return names;
     }
 
+    const CIconvCodePage m_gbk {"GBK"};
     test::CTemporaryFolder m_home;
     test::CScriptedUserPrompts m_prompts;
-    CSongListStore m_store {m_prompts, m_home.Path() / "PlayList"};
+    CSongListStore m_store {m_prompts, m_gbk, PlayListFolder(m_home.Path())};
 };
 
 TEST_F(SongListStore, TheFolderIsCreatedAndItsListFilesAreTheIndex)
@@ -40,10 +45,6 @@ TEST_F(SongListStore, TheFolderIsCreatedAndItsListFilesAreTheIndex)
     m_store.EnumerateLists();
     EXPECT_EQ(SortedListNames(), (std::vector<std::u16string> {u"Rock", u"x.kpl"}));
     EXPECT_EQ(m_store.SelectedIndex(), -1);
-
-    ::setenv("LINLANGOK_HOME", m_home.Path().c_str(), 1);
-    EXPECT_EQ(PlayListFolder(), Folder());
-    ::unsetenv("LINLANGOK_HOME");
 }
 
 TEST_F(SongListStore, SelectingLoadsTheListAndAnUnreadableListKeepsThePreviousOne)
@@ -74,7 +75,7 @@ TEST_F(SongListStore, SongsAreAddedRemovedAndSaved)
     m_store.RemoveSong(0);
     ASSERT_TRUE(m_store.SaveOpenList());
     SongList read;
-    ASSERT_TRUE(LoadList(Folder() / "mine.kpl", read, m_prompts));
+    ASSERT_TRUE(LoadList(Folder() / "mine.kpl", m_gbk, read, m_prompts));
     EXPECT_EQ(read, (SongList {0, {}, {{0, u"a.mid", u"/m/a.mid"}, {0, u"b.wav", u"/m/b.wav"}}}));
     m_store.ClearSongs();
     EXPECT_TRUE(m_store.SongNames().empty());
@@ -98,9 +99,14 @@ TEST_F(SongListStore, AddingAFolderTakesItsSongsButNotThoseOfItsSubfolders)
 TEST_F(SongListStore, NamesThatCouldLeaveTheFolderOrReplaceAListAreRefused)
 {
     for (const std::u16string& name :
-        std::vector<std::u16string> {u"../escape", u"a/b", u"a\\b", u"..", u"", std::u16string(u"a\0b", 3)}) {
+        std::vector<std::u16string> {u"../escape", u"a/b", u"a\\b", u"..", u".", u"", std::u16string(u"a\0b", 3)}) {
         EXPECT_FALSE(m_store.CreateList(name));
         EXPECT_EQ(m_prompts.m_messages.back().text, kInvalidListNameMessage);
+    }
+    EXPECT_EQ(m_prompts.MessageTexts().back(), "歌曲列表名不能为空，不能是“.”或“..”，也不能包含“/”、“\\”或空字符。");
+    for (const std::u16string name : {u"等你...", u"Vol..2", u"..a"}) {
+        ASSERT_TRUE(m_store.CreateList(name));
+        EXPECT_TRUE(std::filesystem::exists(m_store.ListFilePath(name)));
     }
     EXPECT_THROW(m_store.ListFilePath(u"../x"), std::runtime_error);
     EXPECT_FALSE(std::filesystem::exists(m_home.Path() / "escape.kpl"));
@@ -109,7 +115,7 @@ TEST_F(SongListStore, NamesThatCouldLeaveTheFolderOrReplaceAListAreRefused)
     EXPECT_FALSE(m_store.CreateList(u"taken"));
     EXPECT_EQ(m_prompts.MessageTexts().back(), "歌曲列表“taken”已存在。");
     SongList read;
-    ASSERT_TRUE(LoadList(Folder() / "taken.kpl", read, m_prompts));
+    ASSERT_TRUE(LoadList(Folder() / "taken.kpl", m_gbk, read, m_prompts));
     EXPECT_EQ(read.songs.size(), 1u);
 }
 
@@ -128,7 +134,7 @@ TEST_F(SongListStore, ANewListIsSelectedAndRenameNeverMovesItOntoAnotherList)
     EXPECT_EQ(m_store.SelectedIndex(), -1);
     EXPECT_FALSE(m_store.SaveOpenList()); // nothing selected, nothing overwritten
     SongList read;
-    ASSERT_TRUE(LoadList(Folder() / "other.kpl", read, m_prompts));
+    ASSERT_TRUE(LoadList(Folder() / "other.kpl", m_gbk, read, m_prompts));
     EXPECT_EQ(read.songs.size(), 1u);
 }
 
