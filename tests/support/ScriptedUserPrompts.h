@@ -13,7 +13,7 @@ namespace linlangok::test {
 class CScriptedUserPrompts : public IUserPrompts {
 public:
     struct ShownMessage {
-        std::u16string caption;
+        std::optional<std::u16string> caption; // nothing: the default caption
         std::u16string text;
         EMessageButtons buttons;
     };
