@@ -228,9 +228,9 @@ void CMainController::ToggleCompanion(ECompanion which)
     m_controls.SetButtonText(toggle.button, show ? toggle.hideText : toggle.showText);
 }
 
-void CMainController::OpenHelp() { m_parts.desktop.OpenDocument(m_parts.helpFolder / "karaoke.html"); }
+void CMainController::OpenHelp() { m_parts.desktop.OpenDocument(m_parts.helpFolder / "Karaoke.html"); }
 
-void CMainController::OpenHelpTopics() { m_parts.desktop.OpenDocument(m_parts.helpFolder / "index.html"); }
+void CMainController::OpenHelpTopics() { m_parts.desktop.OpenDocument(m_parts.helpFolder / "Help.html"); }
 
 void CMainController::OpenDownloadPage() { m_parts.desktop.OpenWebPage(kMakerDownloadAddress); }
 
