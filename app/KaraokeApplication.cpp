@@ -12,7 +12,8 @@ namespace linlangok {
 // hides; the lyrics one keeps the LRC lines it is given.
 class CCompanionPlaceholder final : public QWidget, public ICompanionWindow, public ILyricsShow {
 public:
-    explicit CCompanionPlaceholder(const QString& title)
+    CCompanionPlaceholder(const QString& title, const ICodePage& codePage)
+        : m_lrc(codePage)
     {
         setWindowTitle(title);
         resize(240, 180);
@@ -30,13 +31,20 @@ private:
 };
 
 CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
-    : m_settings(std::make_unique<CSettings>(services.session.programFolder))
+    : m_settings(std::make_unique<CSettings>(services.session.programFolder, services.session.codePage))
     , m_session(std::make_unique<CKaraokeSession>(services.session))
-    , m_lyricsWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("歌词秀")))
-    , m_songListWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("播放列表")))
-    , m_volumeWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("音量控制")))
+    , m_lyricsWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("歌词秀"), services.session.codePage))
+    , m_songListWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("播放列表"), services.session.codePage))
+    , m_volumeWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("音量控制"), services.session.codePage))
 {
     m_settings->Load();
+    // The volume window's device list selects the first input device for recording.
+    if (const auto names = m_session->Recording().DeviceNames(); !names.empty()) {
+        try {
+            m_session->Recording().SelectDevice(names.front());
+        } catch (const std::exception&) {
+        }
+    }
     m_session->AttachLyrics(m_lyricsWindow.get(), nullptr);
     const std::filesystem::path demoSong = services.dataFolder / "demo" / "jasmine.mid";
     if (std::filesystem::is_regular_file(demoSong))

@@ -130,7 +130,8 @@ void CMainController::Record()
         m_controls.SetRecordTickRunning(false);
     RefreshStatus();
     ApplyEnableRules();
-    m_parts.levelMeter.Start();
+    if (m_playing || m_recording)
+        m_parts.levelMeter.Start();
 }
 
 void CMainController::StopRecording()

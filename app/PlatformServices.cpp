@@ -1,14 +1,10 @@
 #include "app/PlatformServices.h"
 
 #include "common/ProgramFolder.h"
-#include "engine/Mp3StreamWriter.h"
-#include "mixer/Mixer.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "platform/mixer/AlsaMixer.h"
-#include "platform/mp3/LameMp3Encoder.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -24,18 +20,16 @@ std::filesystem::path DataFolder()
 }
 
 CPlatformServices::CPlatformServices(QApplication& application)
-    : m_uiThread(application)
+    : m_codePage(CreateLegacyCodePage())
+    , m_programFolder(ProgramFolder())
+    , m_uiThread(application)
 {
-    SetLegacyCodePage(CreateLegacyCodePage());
-    SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
-    SetMixerSystem(std::make_shared<CAlsaMixerSystem>());
-    m_programFolder = ProgramFolder();
     const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
     m_audioOutput = OpenAudioOutput(output && *output ? output : "default");
     m_midiDevices = std::make_unique<CMidiOutputDeviceList>(
         FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), *m_audioOutput, true);
     m_waveIn = CreateWaveInSystem();
-    m_inputDevices = std::make_unique<CInputDeviceList>(*m_waveIn, MixerSystem());
+    m_inputDevices = std::make_unique<CInputDeviceList>(*m_waveIn, m_mixers);
 }
 
 CPlatformServices::~CPlatformServices() = default;
@@ -44,7 +38,7 @@ ApplicationServices CPlatformServices::Services()
 {
     return ApplicationServices {
         SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
-            *m_inputDevices, MixerSystem(), std::cout, m_programFolder},
+            *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, std::cout, m_programFolder},
         *m_waveIn, m_desktop, DataFolder()};
 }
 

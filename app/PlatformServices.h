@@ -5,6 +5,8 @@
 #include "app/QtUiThreadPoster.h"
 #include "app/QtUserPrompts.h"
 #include "engine/RecordingDevices.h"
+#include "platform/mixer/AlsaMixer.h"
+#include "platform/mp3/LameMp3Encoder.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/timer/ThreadTimerDriver.h"
 
@@ -30,7 +32,10 @@ public:
     CQtUserPrompts& Prompts() { return m_prompts; }
 
 private:
+    std::shared_ptr<const ICodePage> m_codePage;
     std::filesystem::path m_programFolder;
+    CLameMp3EncoderLibrary m_mp3Encoder;
+    CAlsaMixerSystem m_mixers;
     CQtUserPrompts m_prompts;
     CQtUiThreadPoster m_uiThread;
     CQtDesktopOpener m_desktop;

@@ -21,10 +21,10 @@ CNoLyricsShow g_noLyricsShow;
 
 CKaraokeSession::CKaraokeSession(const SessionServices& services)
     : m_services(services)
-    , m_lyricFolder(services.programFolder / "Lyric")
+    , m_lyricFolder(LyricFolder(services.programFolder))
     , m_lyricsShow(&g_noLyricsShow)
-    , m_recording(std::make_unique<CRecordingController>(
-          services.inputDevices, services.prompts, services.standardOutput, services.mixers))
+    , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
+          services.programFolder, services.prompts, services.standardOutput))
     , m_song(std::make_unique<CMidiSong>(services.prompts, services.timerDriver))
     , m_sequencer(std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
     , m_audioPlayer(std::make_unique<CAudioPlayer>(services.audioOutput, services.prompts, services.openAudioFile))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/CodePage.h"
 #include "engine/AudioPlayer.h"
 #include "engine/MidiSequencer.h"
 #include "engine/RecordingController.h"
@@ -27,6 +28,8 @@ struct SessionServices {
     AudioFileOpener openAudioFile;
     CInputDeviceList& inputDevices;
     IMixerSystem& mixers;
+    IMp3EncoderLibrary* mp3Encoder; // null: recordings fail with the encoder's loading error
+    const ICodePage& codePage;
     std::ostream& standardOutput;
     std::filesystem::path programFolder;
 };
