@@ -19,18 +19,16 @@
 
 namespace linlangok::test {
 
-// A karaoke session on virtual devices: MIDI into a capture device paced by a manual timer, audio
-// into a null output paced by hand, recording from an in-memory input into a fake encoder, and a
-// temporary program folder.
-struct CSessionRig {
-    CSessionRig()
+// The services of a karaoke session on virtual devices: MIDI into a capture device paced by a
+// manual timer, audio into a null output paced by hand, recording from an in-memory input into a
+// fake encoder, and a temporary program folder.
+struct CSessionDevices {
+    CSessionDevices()
         : audioPacer(new CManualPacer)
         , audioOutput(CreateNullAudioOutput(441, std::unique_ptr<IFramePacer>(audioPacer)))
         , inputDevices(waveIn, mixers)
-        , session(Services())
     {
         mixers.AddMixer();
-        session.Recording().SelectDevice(u"Microphone");
     }
 
     SessionServices Services()
@@ -63,7 +61,13 @@ struct CSessionRig {
     CFakeMp3EncoderLibrary encoder {encoderLog};
     const CIconvCodePage gbk {"GBK"};
     std::ostringstream standardOutput;
-    CKaraokeSession session;
+};
+
+// A session on those devices, recording from the in-memory input.
+struct CSessionRig : CSessionDevices {
+    CSessionRig() { session.Recording().SelectDevice(u"Microphone"); }
+
+    CKaraokeSession session {Services()};
 };
 
 } // namespace linlangok::test
