@@ -18,15 +18,6 @@
 namespace linlangok {
 namespace {
 
-QApplication& Application()
-{
-    static int argc = 1;
-    static char name[] = "window_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
-}
-
 struct CNoDesktop final : IDesktopOpener {
     void OpenDocument(const std::filesystem::path&) override { }
     void OpenWebPage(std::u16string_view) override { }
@@ -34,8 +25,6 @@ struct CNoDesktop final : IDesktopOpener {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    MainWindowTest() { Application(); }
-
     std::unique_ptr<CKaraokeApplication> Start()
     {
         auto karaoke = std::make_unique<CKaraokeApplication>(
