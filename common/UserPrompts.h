@@ -16,7 +16,8 @@ enum class EMessageIcon { None, Information, Warning, Error, Question };
 enum class EPromptAnswer { Ok, Cancel, Yes, No };
 
 struct MessageRequest {
-    std::u16string caption; // empty: the platform's default caption
+    // Nothing: the platform's default caption; an empty text: no caption at all.
+    std::optional<std::u16string> caption;
     std::u16string text;
     EMessageButtons buttons = EMessageButtons::Ok;
     EMessageIcon icon = EMessageIcon::None;

@@ -26,7 +26,7 @@ int CMidiOutputWorker::OpenFirstAvailable()
     try {
         const uint32_t count = m_devices.DeviceCount();
         if (count < 1) {
-            m_prompts.ShowError(u"", u"无MIDI输出设备!\n");
+            m_prompts.ShowMessage({std::nullopt, u"无MIDI输出设备!\n"}); // the default caption
             return 0;
         }
         return Open(m_deviceNumber > count ? 0 : m_deviceNumber);

@@ -19,6 +19,8 @@ template <typename T> T TakeFront(std::deque<T>& queue, T otherwise)
 EPromptAnswer CScriptedUserPrompts::ShowMessage(const MessageRequest& request)
 {
     m_messages.push_back({request.caption, request.text, request.buttons});
+    if (m_whileShowing)
+        m_whileShowing();
     return TakeFront(m_answers, EPromptAnswer::Ok);
 }
 

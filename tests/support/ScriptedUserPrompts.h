@@ -3,6 +3,7 @@
 #include "common/UserPrompts.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ namespace linlangok::test {
 class CScriptedUserPrompts : public IUserPrompts {
 public:
     struct ShownMessage {
-        std::u16string caption;
+        std::optional<std::u16string> caption; // nothing: the default caption
         std::u16string text;
         EMessageButtons buttons;
     };
@@ -30,6 +31,9 @@ public:
     std::vector<ShownMessage> m_messages;
     std::vector<FileDialogRequest> m_fileDialogs;
     std::vector<FolderRequest> m_folderDialogs;
+
+    // Runs while a message is shown, as a modal box's event loop runs timers meanwhile.
+    std::function<void()> m_whileShowing;
 
     std::deque<EPromptAnswer> m_answers;
     std::deque<std::optional<std::filesystem::path>> m_paths;

@@ -1,0 +1,72 @@
+#include "app/KaraokeApplication.h"
+
+#include "common/Text.h"
+#include "lyrics/LrcLyricView.h"
+#include "lyrics/LyricFileLookup.h"
+
+#include <QWidget>
+
+namespace linlangok {
+
+// Stands in for a companion window until the real one is built: an empty window that shows and
+// hides; the lyrics one keeps the LRC lines it is given.
+class CCompanionPlaceholder final : public QWidget, public ICompanionWindow, public ILyricsShow {
+public:
+    CCompanionPlaceholder(const QString& title, const ICodePage& codePage)
+        : m_lrc(codePage)
+    {
+        setWindowTitle(title);
+        resize(240, 180);
+    }
+
+    bool IsShown() const override { return isVisible(); }
+    void SetShown(bool shown) override { setVisible(shown); }
+
+    void LoadLrcLyrics(const std::filesystem::path& path) override { m_lrc.Load(path); }
+    void ShowIdleLyrics() override { m_lrc.ShowIdle(); }
+    int MidiLyricLineCount() const override { return 0; }
+
+private:
+    CLrcLyricView m_lrc;
+};
+
+CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
+    : m_settings(std::make_unique<CSettings>(services.session.programFolder, services.session.codePage))
+    , m_session(std::make_unique<CKaraokeSession>(services.session))
+    , m_lyricsWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("歌词秀"), services.session.codePage))
+    , m_songListWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("播放列表"), services.session.codePage))
+    , m_volumeWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("音量控制"), services.session.codePage))
+{
+    m_settings->Load();
+    // The volume window's device list selects the first input device for recording.
+    if (const auto names = m_session->Recording().DeviceNames(); !names.empty()) {
+        try {
+            m_session->Recording().SelectDevice(names.front());
+        } catch (const std::exception&) {
+        }
+    }
+    m_session->AttachLyrics(m_lyricsWindow.get(), nullptr);
+    const std::filesystem::path demoSong = services.dataFolder / "demo" / "jasmine.mid";
+    if (std::filesystem::is_regular_file(demoSong))
+        m_session->SetAccompanimentPath(PathToUtf16(demoSong));
+    m_mainWindow = std::make_unique<CMainWindow>(MainWindowParts {*m_session, services.session.prompts,
+        services.desktop, services.meterInput, *m_lyricsWindow, *m_lyricsWindow, *m_songListWindow, *m_volumeWindow,
+        services.dataFolder / "help"});
+    connect(m_mainWindow.get(), &CMainWindow::quitRequested, this, &CKaraokeApplication::finished);
+}
+
+CKaraokeApplication::~CKaraokeApplication()
+{
+    m_mainWindow.reset();
+    m_session->AttachLyrics(nullptr, nullptr);
+}
+
+void CKaraokeApplication::Show()
+{
+    m_mainWindow->show();
+    m_lyricsWindow->show();
+    m_songListWindow->show();
+    m_volumeWindow->show();
+}
+
+} // namespace linlangok

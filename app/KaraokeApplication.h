@@ -1,0 +1,53 @@
+#pragma once
+
+#include "app/MainWindow.h"
+#include "app/Settings.h"
+#include "session/KaraokeSession.h"
+
+#include <QObject>
+
+#include <filesystem>
+#include <memory>
+
+namespace linlangok {
+
+class CCompanionPlaceholder;
+
+// What the application is built on: the platform's services, made once by main and outliving
+// the application.
+struct ApplicationServices {
+    SessionServices session;
+    IWaveInSystem& meterInput;
+    IDesktopOpener& desktop;
+    std::filesystem::path dataFolder; // help/ and demo/
+};
+
+// The main window object: owns the settings, the karaoke session, the main window and its
+// companion windows for the whole run, in that order of construction. The settings are loaded
+// first and saved when the object is destroyed, after the windows are gone. UI thread.
+class CKaraokeApplication final : public QObject {
+    Q_OBJECT
+public:
+    explicit CKaraokeApplication(const ApplicationServices& services);
+    ~CKaraokeApplication() override;
+
+    CMainWindow& MainWindow() { return *m_mainWindow; }
+    CKaraokeSession& Session() { return *m_session; }
+    CSettings& Settings() { return *m_settings; }
+
+    void Show();
+
+signals:
+    // The window has closed; the program ends with this code.
+    void finished(int code);
+
+private:
+    std::unique_ptr<CSettings> m_settings;
+    std::unique_ptr<CKaraokeSession> m_session;
+    std::unique_ptr<CCompanionPlaceholder> m_lyricsWindow;
+    std::unique_ptr<CCompanionPlaceholder> m_songListWindow;
+    std::unique_ptr<CCompanionPlaceholder> m_volumeWindow;
+    std::unique_ptr<CMainWindow> m_mainWindow;
+};
+
+} // namespace linlangok

@@ -1,0 +1,354 @@
+#include "app/MainController.h"
+
+#include "common/Product.h"
+#include "common/Text.h"
+#include "lyrics/LyricFileLookup.h"
+#include "session/KaraokeSession.h"
+
+#include <limits>
+
+namespace linlangok {
+namespace {
+
+const std::vector<FileFilter> kAccompanimentFilters {
+    {u"Music Files (*.mid;*.wav;*.mp3)", u"*.mid;*.wav;*.mp3"},
+    {u"MIDI File (*.mid)", u"*.mid"},
+    {u"WAV  File (*.wav)", u"*.wav"},
+    {u"MP3  File (*.mp3)", u"*.mp3"},
+    {u"All Files (*.*)", u"*.*"},
+};
+const std::vector<FileFilter> kLyricFilters {{u"Lyric File (*.lrc)", u"*.lrc"}, {u"All Files (*.*)", u"*.*"}};
+const std::vector<FileFilter> kMidiSaveFilters {{u"MIDI File (*.mid)", u"*.mid"}, {u"All Files (*.*)", u"*.*"}};
+
+std::u16string SignedText(int32_t value) { return Utf8ToUtf16(std::to_string(value)); }
+
+} // namespace
+
+MainEnableStates ComputeEnableStates(ESongKind kind, bool playing, bool recording)
+{
+    const bool midi = kind == ESongKind::Midi;
+    MainEnableStates states;
+    states.lyricControls = !midi;
+    states.record = !recording;
+    states.stopRecording = recording;
+    states.play = !playing;
+    states.stop = playing;
+    states.saveAs = midi;
+    states.pitch = midi && !playing;
+    return states;
+}
+
+std::optional<int32_t> ParseSignedNumber(std::u16string_view text)
+{
+    size_t index = 0;
+    while (index < text.size() && (text[index] == u' ' || text[index] == u'\t'))
+        ++index;
+    const bool negative = index < text.size() && text[index] == u'-';
+    if (negative)
+        ++index;
+    if (index == text.size())
+        return std::nullopt;
+    int64_t value = 0;
+    for (; index < text.size(); ++index) {
+        if (text[index] < u'0' || text[index] > u'9')
+            return std::nullopt;
+        value = value * 10 + (text[index] - u'0');
+        if (value > int64_t {std::numeric_limits<int32_t>::max()} + 1)
+            return std::nullopt;
+    }
+    value = negative ? -value : value;
+    if (value > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return static_cast<int32_t>(value);
+}
+
+std::u16string FileNamePart(std::u16string_view path)
+{
+    const size_t slash = path.rfind(u'/');
+    return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
+}
+
+CMainController::CMainController(const MainControllerParts& parts)
+    : m_parts(parts)
+    , m_session(parts.session)
+    , m_controls(parts.controls)
+{
+}
+
+void CMainController::Initialize()
+{
+    CCommandScope scope(m_commandDepth);
+    m_playing = false;
+    m_recording = false;
+    m_recordingSeconds = 0;
+    m_pitch = 0;
+    m_startTogether = true;
+    m_stopTogether = true;
+    ApplyEnableRules();
+    WriteValues();
+    RefreshStatus();
+}
+
+void CMainController::Play()
+{
+    CCommandScope scope(m_commandDepth);
+    m_session.Play();
+    m_playing = true;
+    RefreshStatus();
+    ApplyEnableRules();
+    m_parts.levelMeter.Start();
+}
+
+void CMainController::Stop()
+{
+    CCommandScope scope(m_commandDepth);
+    StopCommand();
+}
+
+void CMainController::StopCommand()
+{
+    m_session.Stop();
+    m_playing = false;
+    RefreshStatus();
+    ApplyEnableRules();
+    StopMeterWhenIdle();
+}
+
+void CMainController::Record()
+{
+    CCommandScope scope(m_commandDepth);
+    ReadValues();
+    if (m_startTogether) {
+        m_session.Play();
+        m_playing = true;
+    }
+    m_controls.SetRecordTickRunning(true);
+    m_recordingSeconds = 0;
+    // A recording that could not start is not shown as running: the session has reported why.
+    m_recording = m_session.StartRecording();
+    if (!m_recording)
+        m_controls.SetRecordTickRunning(false);
+    RefreshStatus();
+    ApplyEnableRules();
+    if (m_playing || m_recording)
+        m_parts.levelMeter.Start();
+}
+
+void CMainController::StopRecording()
+{
+    CCommandScope scope(m_commandDepth);
+    if (m_stopTogether) {
+        m_session.Stop();
+        m_playing = false;
+    }
+    m_controls.SetRecordTickRunning(false);
+    m_session.StopRecording();
+    m_recording = false;
+    m_recordingSeconds = 0;
+    RefreshStatus();
+    ApplyEnableRules();
+    StopMeterWhenIdle();
+}
+
+void CMainController::BrowseAccompaniment()
+{
+    CCommandScope scope(m_commandDepth);
+    FileDialogRequest request;
+    request.filters = kAccompanimentFilters;
+    request.defaultExtension = u"*.mid;*.wav;*.mp3";
+    if (const auto path = m_parts.prompts.AskOpenPath(request)) {
+        m_session.SetAccompanimentPath(PathToUtf16(*path));
+        WriteValues();
+    }
+}
+
+void CMainController::BrowseLyric()
+{
+    CCommandScope scope(m_commandDepth);
+    FileDialogRequest request;
+    request.filters = kLyricFilters;
+    request.defaultExtension = u"*.lrc";
+    if (const auto path = m_parts.prompts.AskOpenPath(request)) {
+        m_session.SetLyricPath(PathToUtf16(*path));
+        m_parts.lyricsShow.LoadLrcLyrics(*path);
+        WriteValues();
+    }
+}
+
+void CMainController::SaveAs()
+{
+    CCommandScope scope(m_commandDepth);
+    const std::u16string& accompaniment = m_session.AccompanimentPath();
+    const size_t dot = accompaniment.rfind(u'.');
+    FileDialogRequest request;
+    request.filters = kMidiSaveFilters;
+    request.askBeforeOverwrite = true;
+    request.initialPath = Utf16ToPath(dot == std::u16string::npos ? u"" : accompaniment.substr(0, dot));
+    if (const auto path = m_parts.prompts.AskSavePath(request))
+        m_session.SaveTransposed(*path);
+}
+
+void CMainController::PitchEdited()
+{
+    CCommandScope scope(m_commandDepth);
+    ReadValues();
+    int32_t value = ParseSignedNumber(m_controls.ReadControls().pitch).value_or(0);
+    if (value < kPitchMinimum || value > kPitchMaximum) {
+        value = value < kPitchMinimum ? kPitchMinimum : kPitchMaximum;
+        m_controls.WritePitchText(SignedText(value));
+    }
+    m_pitch = value;
+    m_controls.SetPitchUpDownPosition(value + kPitchUpDownOffset);
+    m_session.SetPitch(value);
+}
+
+void CMainController::PitchStepped(int upDownPosition)
+{
+    {
+        CCommandScope scope(m_commandDepth);
+        m_controls.WritePitchText(SignedText(upDownPosition - kPitchUpDownOffset));
+    }
+    PitchEdited();
+    m_controls.FocusControl(kPitchEdit);
+}
+
+void CMainController::ToggleCompanion(ECompanion which)
+{
+    struct Toggle {
+        ICompanionWindow& window;
+        int button;
+        std::u16string_view hideText;
+        std::u16string_view showText;
+    };
+    const Toggle toggle = which == ECompanion::Lyrics
+        ? Toggle {m_parts.lyricsWindow, kToggleLyricsButton, u"隐藏歌词", u"显示歌词"}
+        : which == ECompanion::SongList ? Toggle {m_parts.songListWindow, kToggleSongListButton, u"隐藏列表", u"显示列表"}
+                                        : Toggle {m_parts.volumeWindow, kToggleVolumeButton, u"隐藏控制", u"显示控制"};
+    const bool show = !toggle.window.IsShown();
+    toggle.window.SetShown(show);
+    m_controls.SetButtonText(toggle.button, show ? toggle.hideText : toggle.showText);
+}
+
+void CMainController::OpenHelp() { m_parts.desktop.OpenDocument(m_parts.helpFolder / "Karaoke.html"); }
+
+void CMainController::OpenHelpTopics() { m_parts.desktop.OpenDocument(m_parts.helpFolder / "Help.html"); }
+
+void CMainController::OpenDownloadPage() { m_parts.desktop.OpenWebPage(kMakerDownloadAddress); }
+
+std::optional<int> CMainController::ExitWithQuestion()
+{
+    CCommandScope scope(m_commandDepth);
+    if (m_recording) {
+        MessageRequest question;
+        question.caption = std::u16string(kApplicationTitle);
+        question.text = u"当前正在录音,需要退出程序吗?";
+        question.buttons = EMessageButtons::YesNo;
+        question.icon = EMessageIcon::Question;
+        if (m_parts.prompts.ShowMessage(question) != EPromptAnswer::Yes)
+            return std::nullopt;
+    }
+    return kQuitByExitButton;
+}
+
+void CMainController::DisplayTick()
+{
+    if (m_commandDepth > 0)
+        return;
+    CCommandScope scope(m_commandDepth);
+    m_displayPosition = TruncateToInt(m_session.Position());
+    m_displayLength = m_session.Length();
+    if (m_displayPosition >= m_displayLength)
+        StopCommand();
+    m_controls.ShowStatus(Status());
+}
+
+void CMainController::RecordTick() { ++m_recordingSeconds; }
+
+void CMainController::PickSong(const std::u16string& path)
+{
+    if (m_playing || m_recording)
+        return;
+    CCommandScope scope(m_commandDepth);
+    m_session.SetAccompanimentPath(path);
+    WriteValues();
+    m_session.PickKind(path);
+    const bool midi = m_session.Kind() == ESongKind::Midi;
+    m_enableStates.saveAs = midi;
+    m_enableStates.pitch = midi;
+    m_controls.ApplyEnableStates(m_enableStates);
+}
+
+void CMainController::PlayNow(const std::u16string& path)
+{
+    {
+        CCommandScope scope(m_commandDepth);
+        m_session.SetAccompanimentPath(path);
+        m_session.SetLyricPath(u"");
+    }
+    Play();
+    CCommandScope scope(m_commandDepth);
+    m_pitch = 0;
+    WriteValues();
+}
+
+StatusValues CMainController::Status() const
+{
+    StatusValues values;
+    values.name = m_displayName;
+    values.positionSeconds = m_displayPosition;
+    values.lengthSeconds = m_displayLength;
+    values.recordingSeconds = m_recordingSeconds;
+    values.playing = m_playing;
+    values.recording = m_recording;
+    return values;
+}
+
+bool CMainController::ReadValues()
+{
+    const MainControlValues values = m_controls.ReadControls();
+    m_startTogether = values.startTogether;
+    m_stopTogether = values.stopTogether;
+    m_session.SetAccompanimentPath(values.accompaniment);
+    m_session.SetLyricPath(values.lyric);
+    const auto pitch = ParseSignedNumber(values.pitch);
+    if (!pitch) {
+        m_controls.Beep();
+        m_controls.FocusControl(kPitchEdit);
+        return false;
+    }
+    m_pitch = *pitch;
+    return true;
+}
+
+void CMainController::WriteValues()
+{
+    MainControlValues values;
+    values.startTogether = m_startTogether;
+    values.stopTogether = m_stopTogether;
+    values.accompaniment = m_session.AccompanimentPath();
+    values.lyric = m_session.LyricPath();
+    values.pitch = SignedText(m_pitch);
+    m_controls.WriteControls(values);
+    // Writing the pitch edit raises its change notification, which reads the values back.
+    PitchEdited();
+}
+
+void CMainController::ApplyEnableRules()
+{
+    m_enableStates = ComputeEnableStates(m_session.Kind(), m_playing, m_recording);
+    m_controls.ApplyEnableStates(m_enableStates);
+}
+
+void CMainController::RefreshStatus()
+{
+    m_displayName = FileNamePart(m_session.AccompanimentPath());
+    m_controls.ShowStatus(Status());
+}
+
+void CMainController::StopMeterWhenIdle()
+{
+    if (!m_playing && !m_recording)
+        m_parts.levelMeter.Stop();
+}
+
+} // namespace linlangok

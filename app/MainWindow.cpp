@@ -1,0 +1,304 @@
+#include "app/MainWindow.h"
+
+#include "app/Artwork.h"
+#include "app/DialogUnits.h"
+#include "app/StatusDisplay.h"
+#include "app/UpDownControl.h"
+#include "common/Product.h"
+#include "engine/InputLevelMeterWidget.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+namespace linlangok {
+namespace {
+
+enum class EControlKind { Label, Edit, Button, DefaultButton, CheckBox, UpDown, StatusDisplay, LevelMeter };
+
+struct ControlTemplate {
+    int id; // 0 for labels
+    EControlKind kind;
+    const char16_t* text;
+    int x, y, width, height; // dialog units
+    const char16_t* accessibleName; // for controls without a text of their own
+};
+
+// The dialog template, in creation order (later controls lie above earlier ones).
+constexpr ControlTemplate kControls[] = {
+    {kStatusDisplay, EControlKind::StatusDisplay, u"", 0, 0, 246, 31, nullptr},
+    {kLevelMeter, EControlKind::LevelMeter, u"", 209, 0, 37, 31, nullptr},
+    {0, EControlKind::Label, u"伴奏文件:", 6, 45, 34, 14, nullptr},
+    {kAccompanimentEdit, EControlKind::Edit, u"", 47, 43, 139, 14, u"伴奏文件"},
+    {kBrowseAccompanimentButton, EControlKind::Button, u"浏览...", 190, 43, 50, 14, nullptr},
+    {0, EControlKind::Label, u"歌词文件:", 6, 59, 34, 14, nullptr},
+    {kLyricEdit, EControlKind::Edit, u"", 47, 60, 139, 14, u"歌词文件"},
+    {kBrowseLyricButton, EControlKind::Button, u"浏览...", 190, 60, 50, 14, nullptr},
+    {kStartTogetherBox, EControlKind::CheckBox, u"同步播放开始", 6, 81, 60, 10, nullptr},
+    {kStopTogetherBox, EControlKind::CheckBox, u"同步播放结束", 122, 81, 60, 10, nullptr},
+    {kExitButton, EControlKind::DefaultButton, u"退出", 190, 80, 50, 14, nullptr},
+    {kRecordButton, EControlKind::Button, u"录音", 6, 97, 50, 14, nullptr},
+    {kStopRecordingButton, EControlKind::Button, u"停止", 59, 97, 50, 14, nullptr},
+    {kPitchLabel, EControlKind::Label, u"音调调整:", 122, 97, 35, 14, nullptr},
+    {kPlayButton, EControlKind::Button, u"播放", 6, 116, 50, 14, nullptr},
+    {kStopButton, EControlKind::Button, u"停止", 59, 116, 50, 14, nullptr},
+    {kPitchEdit, EControlKind::Edit, u"", 122, 115, 48, 14, u"音调调整"},
+    {kPitchUpDown, EControlKind::UpDown, u"", 172, 115, 11, 14, u"音调调整"},
+    {kSaveAsButton, EControlKind::Button, u"另存为", 190, 115, 50, 14, nullptr},
+    {kToggleSongListButton, EControlKind::Button, u"隐藏列表", 6, 135, 50, 14, nullptr},
+    {kToggleVolumeButton, EControlKind::Button, u"隐藏控制", 59, 135, 50, 14, nullptr},
+    {kToggleLyricsButton, EControlKind::Button, u"隐藏歌词", 122, 135, 50, 14, nullptr},
+    {kHelpButton, EControlKind::Button, u"帮助", 190, 135, 50, 14, nullptr},
+};
+
+constexpr int kClientWidth = 247; // dialog units
+constexpr int kClientHeight = 156;
+
+QString ToQString(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+} // namespace
+
+CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+              | Qt::WindowCloseButtonHint)
+{
+    setWindowTitle(ToQString(kApplicationTitle));
+    setWindowIcon(ApplicationIcon());
+    setModal(false);
+
+    QPalette background = palette();
+    background.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(BackgroundTile())));
+    setPalette(background);
+    setAutoFillBackground(true);
+
+    BuildMenu();
+    const CDialogUnits units(font());
+    const int top = m_menuBar->sizeHint().height();
+    m_menuBar->setGeometry(0, 0, units.X(kClientWidth), top);
+    m_levelMeter = new CInputLevelMeterWidget(parts.meterInput, parts.prompts, this);
+    BuildControls(units, top);
+    setFixedSize(units.X(kClientWidth), top + units.Y(kClientHeight));
+
+    m_controller = std::make_unique<CMainController>(MainControllerParts {parts.session, *this, parts.prompts,
+        parts.lyricsShow, *m_levelMeter, parts.desktop, parts.lyricsWindow, parts.songListWindow, parts.volumeWindow,
+        parts.helpFolder});
+    Connect();
+
+    m_pitchUpDown->SetRange(0, kPitchUpDownMaximum);
+    PlaceOnScreen();
+    m_controller->Initialize();
+    m_displayTick.start(200);
+    m_accompanimentEdit->setFocus();
+}
+
+CMainWindow::~CMainWindow()
+{
+    m_displayTick.stop();
+    m_recordTick.stop();
+}
+
+QWidget* CMainWindow::Control(int id) const
+{
+    const auto found = m_controls.find(id);
+    return found == m_controls.end() ? nullptr : found->second;
+}
+
+void CMainWindow::BuildMenu()
+{
+    m_menuBar = new QMenuBar(this);
+    QMenu* file = m_menuBar->addMenu(QStringLiteral("文件(&F)"));
+    file->addAction(QStringLiteral("退出(&X)"), this, &CMainWindow::QuitFromMenu);
+    QMenu* download = m_menuBar->addMenu(QStringLiteral("下载(&D)"));
+    download->addAction(QStringLiteral("下载最新版(&D)"), this, [this] { m_controller->OpenDownloadPage(); });
+    QMenu* help = m_menuBar->addMenu(QStringLiteral("帮助(&H)"));
+    help->addAction(QStringLiteral("帮助主题(&H)"), this, [this] { m_controller->OpenHelpTopics(); });
+    help->addAction(QStringLiteral("关于琳朗卡拉OK(&A)"), this, &CMainWindow::ShowAbout);
+}
+
+void CMainWindow::BuildControls(const CDialogUnits& units, int top)
+{
+    for (const ControlTemplate& control : kControls) {
+        const QString text = QString::fromUtf16(control.text);
+        QWidget* widget = nullptr;
+        switch (control.kind) {
+        case EControlKind::Label: {
+            auto* label = new QLabel(text, this);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            widget = label;
+            break;
+        }
+        case EControlKind::Edit: widget = new QLineEdit(this); break;
+        case EControlKind::Button:
+        case EControlKind::DefaultButton: {
+            auto* button = new QPushButton(text, this);
+            button->setAutoDefault(false);
+            button->setDefault(control.kind == EControlKind::DefaultButton);
+            widget = button;
+            break;
+        }
+        case EControlKind::CheckBox: widget = new QCheckBox(text, this); break;
+        case EControlKind::UpDown: widget = m_pitchUpDown = new CUpDownControl(this); break;
+        case EControlKind::StatusDisplay: widget = m_statusDisplay = new CStatusDisplay(this); break;
+        case EControlKind::LevelMeter: widget = m_levelMeter; break;
+        }
+        widget->setGeometry(units.ToPixels(control.x, control.y, control.width, control.height).translated(0, top));
+        if (control.accessibleName)
+            widget->setAccessibleName(QString::fromUtf16(control.accessibleName));
+        else if (!text.isEmpty())
+            widget->setAccessibleName(QString(text).remove(u':'));
+        widget->raise();
+        if (control.id != 0) {
+            widget->setObjectName(QString::number(control.id));
+            m_controls[control.id] = widget;
+        }
+    }
+    m_accompanimentEdit = static_cast<QLineEdit*>(Control(kAccompanimentEdit));
+    m_lyricEdit = static_cast<QLineEdit*>(Control(kLyricEdit));
+    m_pitchEdit = static_cast<QLineEdit*>(Control(kPitchEdit));
+    m_startTogether = static_cast<QCheckBox*>(Control(kStartTogetherBox));
+    m_stopTogether = static_cast<QCheckBox*>(Control(kStopTogetherBox));
+}
+
+void CMainWindow::Connect()
+{
+    const auto onClick = [this](int id, auto&& action) {
+        connect(static_cast<QPushButton*>(Control(id)), &QPushButton::clicked, this, action);
+    };
+    CMainController& controller = *m_controller;
+    onClick(kPlayButton, [&controller] { controller.Play(); });
+    onClick(kStopButton, [&controller] { controller.Stop(); });
+    onClick(kRecordButton, [&controller] { controller.Record(); });
+    onClick(kStopRecordingButton, [&controller] { controller.StopRecording(); });
+    onClick(kBrowseAccompanimentButton, [&controller] { controller.BrowseAccompaniment(); });
+    onClick(kBrowseLyricButton, [&controller] { controller.BrowseLyric(); });
+    onClick(kSaveAsButton, [&controller] { controller.SaveAs(); });
+    onClick(kToggleLyricsButton, [&controller] { controller.ToggleCompanion(ECompanion::Lyrics); });
+    onClick(kToggleSongListButton, [&controller] { controller.ToggleCompanion(ECompanion::SongList); });
+    onClick(kToggleVolumeButton, [&controller] { controller.ToggleCompanion(ECompanion::Volume); });
+    onClick(kHelpButton, [&controller] { controller.OpenHelp(); });
+    onClick(kExitButton, [this] {
+        if (const auto code = m_controller->ExitWithQuestion())
+            Quit(*code);
+    });
+    connect(m_pitchEdit, &QLineEdit::textChanged, this, [&controller] { controller.PitchEdited(); });
+    connect(m_pitchUpDown, &CUpDownControl::stepped, this, [&controller](int position) {
+        controller.PitchStepped(position);
+    });
+    connect(&m_displayTick, &QTimer::timeout, this, [&controller] { controller.DisplayTick(); });
+    connect(&m_recordTick, &QTimer::timeout, this, [&controller] { controller.RecordTick(); });
+}
+
+void CMainWindow::PlaceOnScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft() - QPoint(160, 120));
+}
+
+void CMainWindow::Quit(int code)
+{
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    m_displayTick.stop();
+    m_recordTick.stop();
+    hide();
+    emit quitRequested(code);
+}
+
+void CMainWindow::reject() { Quit(kQuitByClose); }
+
+void CMainWindow::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    Quit(kQuitByClose);
+}
+
+void CMainWindow::ShowAbout()
+{
+    QMessageBox about(this);
+    about.setWindowTitle(QStringLiteral("关于琳朗卡拉OK"));
+    about.setIconPixmap(QPixmap::fromImage(ApplicationIconImage(64)));
+    about.setText(QStringLiteral("<b>%1</b><br>版本 %2<br><a href=\"%3\">%3</a>")
+                      .arg(ToQString(kApplicationTitle), QStringLiteral(LINLANGOK_VERSION), ToQString(kMakerWebAddress)));
+    about.setTextFormat(Qt::RichText);
+    about.setStandardButtons(QMessageBox::Ok);
+    about.exec();
+}
+
+MainControlValues CMainWindow::ReadControls() const
+{
+    MainControlValues values;
+    values.startTogether = m_startTogether->isChecked();
+    values.stopTogether = m_stopTogether->isChecked();
+    values.accompaniment = m_accompanimentEdit->text().toStdU16String();
+    values.lyric = m_lyricEdit->text().toStdU16String();
+    values.pitch = m_pitchEdit->text().toStdU16String();
+    return values;
+}
+
+void CMainWindow::WriteControls(const MainControlValues& values)
+{
+    m_startTogether->setChecked(values.startTogether);
+    m_stopTogether->setChecked(values.stopTogether);
+    m_accompanimentEdit->setText(ToQString(values.accompaniment));
+    m_lyricEdit->setText(ToQString(values.lyric));
+    WritePitchText(values.pitch);
+}
+
+void CMainWindow::WritePitchText(const std::u16string& text)
+{
+    const QSignalBlocker blocker(m_pitchEdit);
+    m_pitchEdit->setText(ToQString(text));
+}
+
+void CMainWindow::SetPitchUpDownPosition(int position) { m_pitchUpDown->SetPosition(position); }
+
+void CMainWindow::ApplyEnableStates(const MainEnableStates& states)
+{
+    const std::pair<int, bool> enables[] = {
+        {kLyricEdit, states.lyricControls},
+        {kBrowseLyricButton, states.lyricControls},
+        {kRecordButton, states.record},
+        {kStopRecordingButton, states.stopRecording},
+        {kPlayButton, states.play},
+        {kStopButton, states.stop},
+        {kSaveAsButton, states.saveAs},
+        {kPitchEdit, states.pitch},
+        {kPitchUpDown, states.pitch},
+    };
+    for (const auto& [id, enabled] : enables)
+        Control(id)->setEnabled(enabled);
+}
+
+void CMainWindow::SetButtonText(int control, std::u16string_view text)
+{
+    auto* button = static_cast<QPushButton*>(Control(control));
+    button->setText(ToQString(text));
+    button->setAccessibleName(button->text());
+}
+
+void CMainWindow::FocusControl(int control) { Control(control)->setFocus(); }
+
+void CMainWindow::Beep() { QApplication::beep(); }
+
+void CMainWindow::SetRecordTickRunning(bool running)
+{
+    if (running)
+        m_recordTick.start(1000);
+    else
+        m_recordTick.stop();
+}
+
+void CMainWindow::ShowStatus(const StatusValues& values) { m_statusDisplay->SetValues(values); }
+
+} // namespace linlangok

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "app/MainController.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+
+class QCheckBox;
+class QLineEdit;
+class QMenuBar;
+
+namespace linlangok {
+
+class CDialogUnits;
+class CInputLevelMeterWidget;
+class CKaraokeSession;
+class CStatusDisplay;
+class CUpDownControl;
+class IWaveInSystem;
+
+struct MainWindowParts {
+    CKaraokeSession& session;
+    IUserPrompts& prompts;
+    IDesktopOpener& desktop;
+    IWaveInSystem& meterInput;
+    ILyricsShow& lyricsShow;
+    ICompanionWindow& lyricsWindow;
+    ICompanionWindow& songListWindow;
+    ICompanionWindow& volumeWindow;
+    std::filesystem::path helpFolder;
+};
+
+// The main control window: a fixed-size dialog laid out in dialog units from the dialog font,
+// with the menu, the status display, the level meter and the controls; every command goes to the
+// controller. The parts outlive the window. UI thread.
+class CMainWindow final : public QDialog, private IMainControls {
+    Q_OBJECT
+public:
+    explicit CMainWindow(const MainWindowParts& parts, QWidget* parent = nullptr);
+    ~CMainWindow() override;
+
+    CMainController& Controller() { return *m_controller; }
+    // The control with the identifier, or null.
+    QWidget* Control(int id) const;
+    QMenuBar* MenuBar() const { return m_menuBar; }
+    CStatusDisplay& StatusDisplay() const { return *m_statusDisplay; }
+    CInputLevelMeterWidget& LevelMeter() const { return *m_levelMeter; }
+    bool IsRecordTickRunning() const { return m_recordTick.isActive(); }
+
+    // Ends the program with the quit code: the window closes and quitRequested is emitted.
+    void Quit(int code);
+    // The "退出(&X)" menu item, also run on SIGTERM and SIGINT.
+    void QuitFromMenu() { Quit(kQuitByMenu); }
+
+    void ShowAbout();
+
+signals:
+    void quitRequested(int code);
+
+protected:
+    void reject() override; // Esc
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    MainControlValues ReadControls() const override;
+    void WriteControls(const MainControlValues& values) override;
+    void WritePitchText(const std::u16string& text) override;
+    void SetPitchUpDownPosition(int position) override;
+    void ApplyEnableStates(const MainEnableStates& states) override;
+    void SetButtonText(int control, std::u16string_view text) override;
+    void FocusControl(int control) override;
+    void Beep() override;
+    void SetRecordTickRunning(bool running) override;
+    void ShowStatus(const StatusValues& values) override;
+
+    void BuildControls(const CDialogUnits& units, int top);
+    void BuildMenu();
+    void Connect();
+    void PlaceOnScreen();
+
+    QMenuBar* m_menuBar = nullptr;
+    CStatusDisplay* m_statusDisplay = nullptr;
+    CInputLevelMeterWidget* m_levelMeter = nullptr;
+    QLineEdit* m_accompanimentEdit = nullptr;
+    QLineEdit* m_lyricEdit = nullptr;
+    QLineEdit* m_pitchEdit = nullptr;
+    QCheckBox* m_startTogether = nullptr;
+    QCheckBox* m_stopTogether = nullptr;
+    CUpDownControl* m_pitchUpDown = nullptr;
+    std::map<int, QWidget*> m_controls;
+    QTimer m_displayTick;
+    QTimer m_recordTick;
+    bool m_quitting = false;
+    std::unique_ptr<CMainController> m_controller;
+};
+
+} // namespace linlangok

@@ -1,0 +1,45 @@
+#include "app/PlatformServices.h"
+
+#include "common/ProgramFolder.h"
+#include "platform/audio/AudioOutputDevices.h"
+#include "platform/audio/SndFileDecoder.h"
+#include "platform/audio/WaveInSystem.h"
+#include "platform/codepage/IconvCodePage.h"
+
+#include <cstdlib>
+#include <iostream>
+
+namespace linlangok {
+
+std::filesystem::path DataFolder()
+{
+    const std::filesystem::path beside = ExecutableFolder();
+    if (std::filesystem::is_directory(beside / "demo"))
+        return beside;
+    return beside.parent_path() / "share" / "linlangok";
+}
+
+CPlatformServices::CPlatformServices(QApplication& application)
+    : m_codePage(CreateLegacyCodePage())
+    , m_programFolder(ProgramFolder())
+    , m_uiThread(application)
+{
+    const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
+    m_audioOutput = OpenAudioOutput(output && *output ? output : "default");
+    m_midiDevices = std::make_unique<CMidiOutputDeviceList>(
+        FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), *m_audioOutput, true);
+    m_waveIn = CreateWaveInSystem();
+    m_inputDevices = std::make_unique<CInputDeviceList>(*m_waveIn, m_mixers);
+}
+
+CPlatformServices::~CPlatformServices() = default;
+
+ApplicationServices CPlatformServices::Services()
+{
+    return ApplicationServices {
+        SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
+            *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, std::cout, m_programFolder},
+        *m_waveIn, m_desktop, DataFolder()};
+}
+
+} // namespace linlangok

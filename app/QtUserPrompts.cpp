@@ -1,0 +1,111 @@
+#include "app/QtUserPrompts.h"
+
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace linlangok {
+namespace {
+
+QString ToQString(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::filesystem::path ToPath(const QString& text) { return std::filesystem::path(text.toStdString()); }
+
+// "MIDI File (*.mid)" with "*.mid;*.wav": Qt reads the patterns from the parentheses, so each
+// filter is written as its description followed by its own patterns.
+QString FilterText(const std::vector<FileFilter>& filters)
+{
+    QStringList entries;
+    for (const FileFilter& filter : filters) {
+        QString patterns = ToQString(filter.patterns);
+        patterns.replace(u';', u' ');
+        entries << ToQString(filter.description) + QStringLiteral(" (") + patterns + QStringLiteral(")");
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+} // namespace
+
+EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
+{
+    QMessageBox box(m_owner);
+    // No caption asks for the platform's own, "错误" as the desktop shows it; an empty one stays empty.
+    box.setWindowTitle(request.caption ? ToQString(*request.caption) : QStringLiteral("错误"));
+    box.setText(ToQString(request.text));
+    switch (request.icon) {
+    case EMessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case EMessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case EMessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case EMessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    case EMessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    switch (request.buttons) {
+    case EMessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case EMessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case EMessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case EMessageButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return EPromptAnswer::Cancel;
+    case QMessageBox::Yes: return EPromptAnswer::Yes;
+    case QMessageBox::No: return EPromptAnswer::No;
+    default: return request.buttons == EMessageButtons::Ok ? EPromptAnswer::Ok : EPromptAnswer::Cancel;
+    }
+}
+
+std::optional<std::filesystem::path> CQtUserPrompts::AskOpenPath(const FileDialogRequest& request)
+{
+    const QString path = QFileDialog::getOpenFileName(m_owner, ToQString(request.title),
+        QString::fromStdString(request.initialPath.string()), FilterText(request.filters));
+    if (path.isEmpty())
+        return std::nullopt;
+    return ToPath(path);
+}
+
+std::optional<std::filesystem::path> CQtUserPrompts::AskSavePath(const FileDialogRequest& request)
+{
+    QFileDialog dialog(m_owner, ToQString(request.title), QString::fromStdString(request.initialPath.string()),
+        FilterText(request.filters));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.askBeforeOverwrite);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // "*.mid;*.wav" names no single suffix to add; a plain one such as "mp3" is added when the
+    // name has none.
+    const QString extension = ToQString(request.defaultExtension);
+    if (!extension.isEmpty() && !extension.contains(u'*') && !extension.contains(u';'))
+        dialog.setDefaultSuffix(extension.startsWith(u'.') ? extension.mid(1) : extension);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return ToPath(dialog.selectedFiles().first());
+}
+
+std::optional<std::filesystem::path> CQtUserPrompts::AskFolder(const FolderRequest& request)
+{
+    const QString folder = QFileDialog::getExistingDirectory(m_owner, ToQString(request.title),
+        QString::fromStdString(request.initialFolder.string()), QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return ToPath(folder);
+}
+
+std::optional<FontChoice> CQtUserPrompts::AskFont(const FontChoice& current)
+{
+    QFont initial(ToQString(current.family), current.pointSize > 0 ? current.pointSize : -1);
+    initial.setBold(current.bold);
+    initial.setItalic(current.italic);
+    bool accepted = false;
+    const QFont font = QFontDialog::getFont(&accepted, initial, m_owner);
+    if (!accepted)
+        return std::nullopt;
+    FontChoice choice;
+    choice.family = font.family().toStdU16String();
+    choice.pointSize = font.pointSize();
+    choice.bold = font.bold();
+    choice.italic = font.italic();
+    return choice;
+}
+
+} // namespace linlangok

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The texts of the status and time display: the black strip across the top of the main window.
+namespace linlangok {
+
+// n whole seconds (n ≥ 0) as "mm:ss", or "h:mm:ss" from one hour on; hours are not padded.
+std::u16string FormatPlayTime(int32_t seconds);
+
+struct StatusTexts {
+    std::u16string name; // "伴奏:  " and the accompaniment's file name
+    std::u16string play; // "播放:  " position " | " length
+    std::u16string record; // "录音:  " recording time
+    std::u16string state; // "状态:  " and 播放, 录音, both, or 停止
+};
+
+struct StatusValues {
+    std::u16string name;
+    int32_t positionSeconds = 0;
+    int32_t lengthSeconds = 0;
+    int32_t recordingSeconds = 0;
+    bool playing = false;
+    bool recording = false;
+};
+
+StatusTexts ComposeStatusTexts(const StatusValues& values);
+
+} // namespace linlangok

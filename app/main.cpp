@@ -1,0 +1,25 @@
+// Linlang Karaoke: builds the platform's services once and runs the main window.
+
+#include "app/PlatformServices.h"
+#include "app/TerminationSignals.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    using namespace linlangok;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("linlangok"));
+    QApplication::setApplicationDisplayName(QStringLiteral("琳朗卡拉OK"));
+    QApplication::setDesktopFileName(QStringLiteral("linlangok"));
+
+    CPlatformServices platform(application);
+    CKaraokeApplication karaoke(platform.Services());
+    platform.Prompts().SetOwner(&karaoke.MainWindow());
+    CTerminationSignalWatcher termination;
+    QObject::connect(&termination, &CTerminationSignalWatcher::terminationRequested, &karaoke.MainWindow(),
+        &CMainWindow::QuitFromMenu);
+    QObject::connect(&karaoke, &CKaraokeApplication::finished, &application, &QApplication::exit);
+    karaoke.Show();
+    return QApplication::exec();
+}

@@ -1,0 +1,122 @@
+#include "session/KaraokeSession.h"
+
+#include "common/Text.h"
+#include "lyrics/LyricFileLookup.h"
+#include "midi/MidiFileWriter.h"
+
+namespace linlangok {
+namespace {
+
+// Stands in for the lyrics window until one is attached: no lines, no syllables.
+class CNoLyricsShow final : public ILyricsShow {
+public:
+    void LoadLrcLyrics(const std::filesystem::path&) override { }
+    void ShowIdleLyrics() override { }
+    int MidiLyricLineCount() const override { return 0; }
+};
+
+CNoLyricsShow g_noLyricsShow;
+
+} // namespace
+
+CKaraokeSession::CKaraokeSession(const SessionServices& services)
+    : m_services(services)
+    , m_lyricFolder(LyricFolder(services.programFolder))
+    , m_lyricsShow(&g_noLyricsShow)
+    , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
+          services.programFolder, services.prompts, services.standardOutput))
+    , m_song(std::make_unique<CMidiSong>(services.prompts, services.timerDriver))
+    , m_sequencer(std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
+    , m_audioPlayer(std::make_unique<CAudioPlayer>(services.audioOutput, services.prompts, services.openAudioFile))
+{
+    CreateLyricFolder(m_lyricFolder);
+}
+
+CKaraokeSession::~CKaraokeSession()
+{
+    m_sequencer->Stop();
+    m_song->SetLyricTrackView(nullptr);
+}
+
+void CKaraokeSession::AttachLyrics(ILyricsShow* show, ILyricTrackView* trackView)
+{
+    m_lyricsShow = show ? show : &g_noLyricsShow;
+    m_song->SetLyricTrackView(trackView);
+}
+
+void CKaraokeSession::Play()
+{
+    Stop();
+    m_kind = DetectSongKind(m_accompanimentPath);
+    std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
+    const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
+    if (m_kind == ESongKind::Midi) {
+        if (!m_song->Load(songPath))
+            return;
+        m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
+            m_services.prompts);
+        Transpose(*m_song);
+        m_sequencer->Start();
+    } else {
+        m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
+            m_services.prompts);
+        m_audioPlayer->OpenAndPlay(m_accompanimentPath);
+    }
+    m_lyricPath = PathToUtf16(lyricPath);
+}
+
+void CKaraokeSession::Stop()
+{
+    if (m_kind == ESongKind::Midi)
+        m_sequencer->Stop();
+    else if (m_kind == ESongKind::Audio)
+        m_audioPlayer->Stop();
+}
+
+bool CKaraokeSession::StartRecording()
+{
+    m_recording->StartRecording();
+    return m_recording->IsRecording();
+}
+
+void CKaraokeSession::StopRecording() { m_recording->StopRecording(); }
+
+double CKaraokeSession::Position() const
+{
+    if (m_kind == ESongKind::Midi)
+        return m_song->ElapsedSeconds();
+    if (m_kind == ESongKind::Audio)
+        return m_audioPlayer->PositionSeconds();
+    return 0.0;
+}
+
+int32_t CKaraokeSession::Length() const
+{
+    if (m_kind == ESongKind::Midi)
+        return static_cast<int32_t>(m_song->LengthSeconds());
+    if (m_kind == ESongKind::Audio)
+        return m_audioPlayer->LengthSeconds();
+    return 0;
+}
+
+void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
+{
+    // A file that cannot be read has been reported; writing its empty song would only replace
+    // the target with a file without music.
+    CMidiSong copy(m_services.prompts, m_services.timerDriver);
+    if (!copy.Load(Utf16ToPath(m_accompanimentPath)))
+        return;
+    Transpose(copy);
+    CMidiFileWriter(copy, m_services.prompts).Write(path, kApplicationTitle);
+}
+
+void CKaraokeSession::Transpose(CMidiSong& song) const
+{
+    if (m_pitch < -127 || m_pitch > 127)
+        return;
+    for (size_t index = 0; index < song.TrackCount(); ++index)
+        if (song.Track(index).Transpose(m_pitch))
+            song.Track(index).UpdateNotation();
+}
+
+} // namespace linlangok

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace linlangok {
+
+// What the session holds: nothing played yet, a MIDI song for the sequencer, or an audio file.
+enum class ESongKind : int32_t { None = 0, Midi = 1, Audio = 2 };
+
+// MIDI when the text after the path's last "." (the whole path without one), upper-cased, is
+// exactly "JP", "MID" or "MIDI"; audio otherwise. A dot in a folder name counts.
+ESongKind DetectSongKind(std::u16string_view path);
+
+} // namespace linlangok

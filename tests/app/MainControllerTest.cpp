@@ -1,0 +1,301 @@
+#include "app/MainController.h"
+#include "lyrics/LyricFileLookup.h"
+#include "tests/platform/AudioTestSignals.h"
+#include "tests/session/SessionRig.h"
+
+#include <gtest/gtest.h>
+
+namespace linlangok {
+namespace {
+
+// The dialog's controls in memory: what the user typed and what the controller wrote.
+struct CFakeControls final : IMainControls {
+    MainControlValues ReadControls() const override { return values; }
+    void WriteControls(const MainControlValues& written) override { values = written; }
+    void WritePitchText(const std::u16string& text) override { values.pitch = text; }
+    void SetPitchUpDownPosition(int position) override { upDown = position; }
+    void ApplyEnableStates(const MainEnableStates& states) override { enables = states; }
+    void SetButtonText(int control, std::u16string_view text) override { buttons[control] = text; }
+    void FocusControl(int control) override { focus = control; }
+    void Beep() override { ++beeps; }
+    void SetRecordTickRunning(bool running) override { recordTick = running; }
+    void ShowStatus(const StatusValues& shown) override
+    {
+        status = shown;
+        ++statusShown;
+    }
+
+    MainControlValues values;
+    MainEnableStates enables;
+    StatusValues status;
+    std::map<int, std::u16string> buttons;
+    int upDown = -1;
+    int focus = 0;
+    int beeps = 0;
+    int statusShown = 0;
+    bool recordTick = false;
+};
+
+struct CFakeWindow final : ICompanionWindow, ILevelMeterControl, IDesktopOpener, ILyricsShow {
+    bool IsShown() const override { return shown; }
+    void SetShown(bool show) override { shown = show; }
+    void Start() override { meterRunning = true; }
+    void Stop() override { meterRunning = false; }
+    void OpenDocument(const std::filesystem::path& path) override { opened.push_back(path.string()); }
+    void OpenWebPage(std::u16string_view address) override { opened.push_back(Utf16ToUtf8(address)); }
+    void LoadLrcLyrics(const std::filesystem::path& path) override { opened.push_back(path.string()); }
+    void ShowIdleLyrics() override { }
+    int MidiLyricLineCount() const override { return 0; }
+
+    bool shown = true;
+    bool meterRunning = false;
+    std::vector<std::string> opened;
+};
+
+class MainControllerTest : public ::testing::Test {
+protected:
+    MainControllerTest()
+        : controller(MainControllerParts {rig.session, controls, rig.prompts, window, window, window, window, window,
+            window, "/help"})
+    {
+        rig.session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+        controller.Initialize();
+    }
+
+    // (playing, recording) as the controller, the enable rules and the status display show them.
+    void ExpectState(bool playing, bool recording)
+    {
+        EXPECT_EQ(controller.IsPlaying(), playing);
+        EXPECT_EQ(controller.IsRecording(), recording);
+        EXPECT_EQ(controls.enables, ComputeEnableStates(rig.session.Kind(), playing, recording));
+        EXPECT_EQ(controls.status.playing, playing);
+        EXPECT_EQ(controls.status.recording, recording);
+        EXPECT_EQ(controls.recordTick, recording);
+        EXPECT_EQ(window.meterRunning, playing || recording);
+    }
+
+    test::CSessionRig rig;
+    CFakeControls controls;
+    CFakeWindow window;
+    CMainController controller;
+};
+
+TEST(MainControllerRules, EnableRulesFollowKindAndFlags)
+{
+    struct Row {
+        ESongKind kind;
+        bool playing, recording;
+        MainEnableStates expected; // lyric, record, stopRecording, play, stop, saveAs, pitch
+    };
+    const Row rows[] = {
+        {ESongKind::None, false, false, {true, true, false, true, false, false, false}},
+        {ESongKind::Midi, false, false, {false, true, false, true, false, true, true}},
+        {ESongKind::Midi, true, false, {false, true, false, false, true, true, false}},
+        {ESongKind::Midi, true, true, {false, false, true, false, true, true, false}},
+        {ESongKind::Audio, false, true, {true, false, true, true, false, false, false}},
+        {ESongKind::Audio, true, false, {true, true, false, false, true, false, false}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ComputeEnableStates(row.kind, row.playing, row.recording), row.expected);
+}
+
+TEST(MainControllerRules, NumbersAndNamesAsTheControlsReadThem)
+{
+    EXPECT_EQ(ParseSignedNumber(u"200"), 200);
+    EXPECT_EQ(ParseSignedNumber(u" -12"), -12);
+    EXPECT_EQ(ParseSignedNumber(u"-2147483648"), INT32_MIN);
+    for (const std::u16string_view bad : {u"", u"-", u"1a", u"+3", u"2147483648", u"99999999999"})
+        EXPECT_EQ(ParseSignedNumber(bad), std::nullopt) << Utf16ToUtf8(bad);
+    EXPECT_EQ(FileNamePart(u"/music/a.b/song"), u"song");
+    EXPECT_EQ(FileNamePart(u"song.mid"), u"song.mid");
+}
+
+TEST_F(MainControllerTest, EveryTransitionOfTheStateTable)
+{
+    struct Step {
+        void (CMainController::*command)();
+        bool startTogether, stopTogether;
+        bool playing, recording;
+    };
+    // Idle → Playing → Both (restart) → Recording → Both → Playing (no stop-together) → Idle →
+    // Recording (no start-together) → Idle → Both → Idle (stop-together).
+    const Step steps[] = {
+        {&CMainController::Play, true, true, true, false},
+        {&CMainController::Record, true, true, true, true},
+        {&CMainController::Stop, true, true, false, true},
+        {&CMainController::Play, true, true, true, true},
+        {&CMainController::StopRecording, true, false, true, false},
+        {&CMainController::Stop, true, true, false, false},
+        {&CMainController::Record, false, true, false, true},
+        {&CMainController::StopRecording, false, true, false, false},
+        {&CMainController::Record, true, true, true, true},
+        {&CMainController::StopRecording, true, true, false, false},
+    };
+    int step = 0;
+    for (const Step& row : steps) {
+        SCOPED_TRACE(step++);
+        controls.values.startTogether = row.startTogether;
+        controls.values.stopTogether = row.stopTogether;
+        controller.PitchEdited(); // the check boxes are read with the other values
+        (controller.*row.command)();
+        ExpectState(row.playing, row.recording);
+        rig.Advance(100);
+    }
+    // Every take ended in the save-as flow, which the scripted prompts cancelled.
+    EXPECT_EQ(rig.prompts.m_fileDialogs.size(), 3u);
+}
+
+TEST_F(MainControllerTest, RecordRestartsAPlayingSongOnlyWithStartTogether)
+{
+    controller.Play();
+    rig.Advance(3000);
+    controller.Record();
+    EXPECT_LT(rig.session.Position(), 0.5); // started again from its beginning
+    controller.StopRecording();
+
+    controller.Play();
+    rig.Advance(3000);
+    controls.values.startTogether = false;
+    controller.Record();
+    EXPECT_GE(rig.session.Position(), 3.0);
+    ExpectState(true, true);
+}
+
+TEST_F(MainControllerTest, TheSongEndsWhileTheRecordingGoesOn)
+{
+    const auto song = rig.home.Path() / "short.wav";
+    test::WriteWavFile(song, test::SineFrames(44100, 440, 0.5)); // one second
+    controls.values.accompaniment = Utf8ToUtf16(song.string());
+    controller.Record();
+    ExpectState(true, true);
+    rig.Advance(1500);
+    controller.DisplayTick();
+    ExpectState(false, true);
+    controller.RecordTick();
+    controller.RecordTick();
+    controller.DisplayTick();
+    EXPECT_EQ(controls.status.recordingSeconds, 2);
+    EXPECT_EQ(ComposeStatusTexts(controls.status).state, u"状态:  录音");
+}
+
+TEST_F(MainControllerTest, PitchIsClampedAndOnlyEditableForAStoppedMidiSong)
+{
+    struct Row {
+        std::u16string typed;
+        std::u16string shown;
+        int32_t stored;
+        int beeps;
+    };
+    const Row rows[] = {{u"200", u"127", 127, 0}, {u"-300", u"-127", -127, 0}, {u"-", u"-", 0, 1}, {u"5", u"5", 5, 0}};
+    for (const Row& row : rows) {
+        controls.beeps = 0;
+        controls.values.pitch = row.typed;
+        controller.PitchEdited();
+        EXPECT_EQ(controls.values.pitch, row.shown);
+        EXPECT_EQ(rig.session.Pitch(), row.stored);
+        EXPECT_EQ(controls.upDown, row.stored + kPitchUpDownOffset);
+        EXPECT_EQ(controls.beeps, row.beeps);
+    }
+    // The up-down's lowest position gives -128, which the edit clamps back.
+    controller.PitchStepped(0);
+    EXPECT_EQ(controls.values.pitch, u"-127");
+    EXPECT_EQ(controls.upDown, 1);
+    EXPECT_EQ(controls.focus, kPitchEdit);
+
+    controller.Play();
+    EXPECT_FALSE(controls.enables.pitch);
+    controller.Stop();
+    EXPECT_TRUE(controls.enables.pitch);
+}
+
+TEST_F(MainControllerTest, TypedPathsReachTheSessionThroughRecordNotPlay)
+{
+    controls.values.accompaniment = u"/typed/other.mid";
+    controller.Play();
+    EXPECT_EQ(rig.session.AccompanimentPath(), test::CSessionRig::DemoSong());
+    controller.Stop();
+    controller.Record();
+    EXPECT_EQ(rig.session.AccompanimentPath(), u"/typed/other.mid");
+}
+
+TEST_F(MainControllerTest, ExitAsksOnlyWhileRecording)
+{
+    EXPECT_EQ(controller.ExitWithQuestion(), kQuitByExitButton);
+    EXPECT_TRUE(rig.prompts.m_messages.empty());
+    controller.Record();
+    rig.prompts.m_answers = {EPromptAnswer::No, EPromptAnswer::Yes};
+    EXPECT_EQ(controller.ExitWithQuestion(), std::nullopt);
+    EXPECT_TRUE(controller.IsRecording());
+    EXPECT_EQ(controller.ExitWithQuestion(), kQuitByExitButton);
+    EXPECT_EQ(rig.prompts.MessageTexts().back(), "当前正在录音,需要退出程序吗?");
+    EXPECT_EQ(rig.prompts.m_messages.back().caption, u"琳朗卡拉OK 1.2");
+}
+
+TEST_F(MainControllerTest, TimersLeaveTheSessionAloneWhileABoxIsOpen)
+{
+    // A file that is no MIDI file raises a box in the middle of the load; the box's event loop
+    // runs the display tick, which would otherwise find position 0 ≥ length 0 and stop.
+    rig.session.SetAccompanimentPath(Utf8ToUtf16(rig.home.WriteFile("bad.mid", "not a midi file").string()));
+    int ticksDuringBox = 0;
+    rig.prompts.m_whileShowing = [&] {
+        const int shownBefore = controls.statusShown;
+        controller.DisplayTick();
+        ticksDuringBox += controls.statusShown - shownBefore;
+        EXPECT_FALSE(controller.TimersMayRun());
+    };
+    controller.Play();
+    EXPECT_FALSE(rig.prompts.m_messages.empty());
+    EXPECT_EQ(ticksDuringBox, 0);
+    EXPECT_TRUE(controller.IsPlaying());
+    rig.prompts.m_whileShowing = nullptr;
+    controller.DisplayTick(); // now the song-end rule ends it
+    EXPECT_FALSE(controller.IsPlaying());
+}
+
+TEST_F(MainControllerTest, ARecordingThatCannotStartIsNotShownAsRunning)
+{
+    rig.waveIn.FailOn("open", 1, 4);
+    controls.values.startTogether = false;
+    controller.Record();
+    ExpectState(false, false);
+    ASSERT_FALSE(rig.prompts.m_messages.empty());
+    EXPECT_EQ(rig.prompts.MessageTexts().back(), "Can't open WaveIN Device.");
+}
+
+TEST_F(MainControllerTest, PickOnlyWhenIdleAndPlayNowInAnyState)
+{
+    const std::u16string wav = Utf8ToUtf16(rig.home.Path().string()) + u"/song.wav";
+    test::WriteWavFile(Utf16ToPath(wav), test::SineFrames(44100 * 3, 440, 0.5));
+    controller.PickSong(wav);
+    EXPECT_EQ(rig.session.Kind(), ESongKind::Audio);
+    EXPECT_EQ(controls.values.accompaniment, wav);
+    EXPECT_FALSE(controls.enables.saveAs);
+    EXPECT_FALSE(controls.enables.pitch);
+
+    controls.values.pitch = u"3";
+    controller.PitchEdited();
+    controller.PlayNow(test::CSessionRig::DemoSong());
+    EXPECT_TRUE(controller.IsPlaying());
+    EXPECT_EQ(rig.session.Kind(), ESongKind::Midi);
+    EXPECT_EQ(controls.values.pitch, u"0"); // the played song kept 3; the next Play uses 0
+    EXPECT_EQ(rig.session.Pitch(), 0);
+
+    controller.PickSong(wav); // playing: nothing changes
+    EXPECT_EQ(rig.session.AccompanimentPath(), test::CSessionRig::DemoSong());
+    controller.PlayNow(wav);
+    EXPECT_EQ(rig.session.Kind(), ESongKind::Audio);
+    EXPECT_TRUE(controller.IsPlaying());
+}
+
+TEST_F(MainControllerTest, CompanionButtonsToggleTheirWindowsAndTexts)
+{
+    controller.ToggleCompanion(ECompanion::SongList);
+    EXPECT_FALSE(window.shown);
+    EXPECT_EQ(controls.buttons[kToggleSongListButton], u"显示列表");
+    controller.ToggleCompanion(ECompanion::SongList);
+    EXPECT_TRUE(window.shown);
+    EXPECT_EQ(controls.buttons[kToggleSongListButton], u"隐藏列表");
+}
+
+} // namespace
+} // namespace linlangok

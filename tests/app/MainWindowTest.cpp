@@ -1,0 +1,144 @@
+#include "app/KaraokeApplication.h"
+#include "app/StatusDisplay.h"
+#include "app/TerminationSignals.h"
+#include "tests/session/SessionRig.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace linlangok {
+namespace {
+
+struct CNoDesktop final : IDesktopOpener {
+    void OpenDocument(const std::filesystem::path&) override { }
+    void OpenWebPage(std::u16string_view) override { }
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    std::unique_ptr<CKaraokeApplication> Start()
+    {
+        auto karaoke = std::make_unique<CKaraokeApplication>(
+            ApplicationServices {devices.Services(), devices.waveIn, desktop, LINLANGOK_SOURCE_DIR "/resources"});
+        karaoke->Show();
+        QApplication::processEvents();
+        return karaoke;
+    }
+
+    // The quit code the window asks for after the action, or -1.
+    static int QuitCodeAfter(CMainWindow& window, const std::function<void()>& action)
+    {
+        QSignalSpy quit(&window, &CMainWindow::quitRequested);
+        action();
+        return quit.count() == 1 ? quit.at(0).at(0).toInt() : -1;
+    }
+
+    test::CSessionDevices devices;
+    CNoDesktop desktop;
+};
+
+TEST_F(MainWindowTest, EachWayOutHasItsQuitCode)
+{
+    struct Row {
+        const char* how;
+        std::function<void(CMainWindow&)> action;
+        int code;
+    };
+    const Row rows[] = {
+        {"退出 button", [](CMainWindow& window) { static_cast<QPushButton*>(window.Control(kExitButton))->click(); }, 1},
+        {"Esc",
+            [](CMainWindow& window) {
+                QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QApplication::sendEvent(&window, &escape);
+            },
+            2},
+        {"close box", [](CMainWindow& window) { window.close(); }, 2},
+        {"menu", [](CMainWindow& window) { window.MenuBar()->actions()[0]->menu()->actions()[0]->trigger(); }, 32787},
+    };
+    for (const Row& row : rows) {
+        auto karaoke = Start();
+        EXPECT_EQ(QuitCodeAfter(karaoke->MainWindow(), [&] { row.action(karaoke->MainWindow()); }), row.code) << row.how;
+        EXPECT_FALSE(karaoke->MainWindow().isVisible()) << row.how;
+    }
+}
+
+TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThemAndTheirTextsFit)
+{
+    auto karaoke = Start();
+    CMainWindow& window = karaoke->MainWindow();
+    EXPECT_EQ(window.minimumSize(), window.maximumSize()); // not resizable
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("琳朗卡拉OK 1.2"));
+    EXPECT_FALSE(window.windowIcon().isNull());
+    const QRect display = window.Control(kStatusDisplay)->geometry();
+    const QRect meter = window.Control(kLevelMeter)->geometry();
+    EXPECT_EQ(display.top(), window.MenuBar()->height());
+    EXPECT_EQ(meter.top(), display.top()); // the meter lies over the strip's right end
+    EXPECT_EQ(meter.right(), display.right());
+    for (QWidget* child : window.findChildren<QWidget*>()) {
+        const auto* button = qobject_cast<QAbstractButton*>(child);
+        const auto* label = qobject_cast<QLabel*>(child);
+        if (!button && !label)
+            continue;
+        const QString text = button ? button->text() : label->text();
+        if (text.isEmpty())
+            continue;
+        EXPECT_LE(child->sizeHint().width(), child->width() + 2) << text.toStdString();
+        EXPECT_FALSE(child->accessibleName().isEmpty()) << text.toStdString();
+    }
+    for (const int edit : {kAccompanimentEdit, kLyricEdit, kPitchEdit})
+        EXPECT_FALSE(window.Control(edit)->accessibleName().isEmpty());
+}
+
+TEST_F(MainWindowTest, TheStatusStripShowsGreenTextOnBlack)
+{
+    auto karaoke = Start();
+    karaoke->MainWindow().Controller().Play();
+    karaoke->MainWindow().Controller().DisplayTick();
+    const QImage strip = karaoke->MainWindow().StatusDisplay().grab().toImage();
+    int green = 0;
+    int black = 0;
+    for (int y = 0; y < strip.height(); ++y)
+        for (int x = 0; x < strip.width(); ++x) {
+            const QRgb pixel = strip.pixel(x, y);
+            green += pixel == kStatusTextColour;
+            black += pixel == qRgb(0, 0, 0);
+        }
+    EXPECT_GT(green, 200);
+    EXPECT_GT(black, strip.width() * strip.height() / 2);
+}
+
+TEST_F(MainWindowTest, TerminationDuringPlaybackSavesSettingsAndKeepsForeignLines)
+{
+    const std::string foreign = "[Other]\r\nname=\xC4\xE3\xBA\xC3\xFF\r\n"; // GBK and a stray byte
+    devices.home.WriteFile("OKSetting.ini", foreign + "[GLOBAL_SETING]\r\nEXCEPTION_DATA=0100000001\r\n");
+    {
+        CTerminationSignalWatcher termination;
+        auto karaoke = Start();
+        QObject::connect(&termination, &CTerminationSignalWatcher::terminationRequested, &karaoke->MainWindow(),
+            &CMainWindow::QuitFromMenu);
+        karaoke->MainWindow().Controller().Play();
+        devices.Advance(500);
+        const int code = QuitCodeAfter(karaoke->MainWindow(), [] {
+            std::raise(SIGTERM);
+            for (int i = 0; i < 20; ++i)
+                QApplication::processEvents();
+        });
+        EXPECT_EQ(code, kQuitByMenu);
+    }
+    const std::string saved = test::ReadWholeFile(devices.home.Path() / "OKSetting.ini");
+    EXPECT_EQ(saved.substr(0, foreign.size()), foreign);
+    EXPECT_NE(saved.find("EXCEPTION_DATA=0000000000"), std::string::npos);
+    EXPECT_NE(saved.find("UNDO_DATA=1200000012"), std::string::npos);
+}
+
+} // namespace
+} // namespace linlangok

@@ -1,0 +1,142 @@
+#include "midi/MidiSong.h"
+#include "session/KaraokeSession.h"
+#include "tests/platform/AudioTestSignals.h"
+#include "tests/session/SessionRig.h"
+
+#include <gtest/gtest.h>
+
+
+namespace linlangok {
+namespace {
+
+TEST(SongKind, TheTextAfterTheLastDotDecides)
+{
+    struct Row {
+        std::u16string_view path;
+        ESongKind kind;
+    };
+    const Row rows[] = {
+        {u"/music/a.b/song", ESongKind::Audio}, // extension "B/SONG"
+        {u"x.Mid", ESongKind::Midi},
+        {u"x.MIDI", ESongKind::Midi},
+        {u"x.jp", ESongKind::Midi},
+        {u"x.midi ", ESongKind::Audio},
+        {u"x.kar", ESongKind::Audio},
+        {u"mid", ESongKind::Midi}, // no dot: the whole path
+        {u"song", ESongKind::Audio},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(DetectSongKind(row.path), row.kind) << Utf16ToUtf8(row.path);
+}
+
+// The keys of the note-ons the capture device received, drums (channel 9, never transposed) left out.
+std::vector<int> NoteOnKeys(const CCaptureMidiOutputList& midi)
+{
+    std::vector<int> keys;
+    for (const uint32_t message : midi.ShortMessages())
+        if ((message & 0xFF) != 0x99 && (message & 0xF0) == 0x90 && (message >> 16 & 0x7F) != 0)
+            keys.push_back(static_cast<int>(message >> 8 & 0x7F));
+    return keys;
+}
+
+class KaraokeSessionTest : public ::testing::Test {
+protected:
+    test::CSessionRig rig;
+    CKaraokeSession& session = rig.session;
+};
+
+TEST_F(KaraokeSessionTest, PlayReloadsAndTransposesFromTheFileEachTime)
+{
+    EXPECT_EQ(session.Position(), 0.0);
+    EXPECT_EQ(session.Length(), 0);
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.Play();
+    rig.Advance(2000);
+    const std::vector<int> plain = NoteOnKeys(rig.midi);
+    ASSERT_FALSE(plain.empty());
+    EXPECT_GT(session.Length(), 40);
+    EXPECT_GE(session.Position(), 1.9);
+
+    // 127 moves each track as far up as its highest key allows; 128 is out of range and plays the
+    // song as it is.
+    for (const int32_t pitch : {127, -3, 128}) {
+        rig.midi.Clear();
+        session.SetPitch(pitch);
+        session.Play(); // starts again from the file, never transposing twice
+        EXPECT_LT(session.Position(), 0.1);
+        rig.Advance(2000);
+        const std::vector<int> keys = NoteOnKeys(rig.midi);
+        ASSERT_EQ(keys.size(), plain.size()) << pitch;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (pitch == 127)
+                EXPECT_GT(keys[i], plain[i]);
+            else
+                EXPECT_EQ(keys[i], plain[i] + (pitch == -3 ? -3 : 0)) << pitch;
+        }
+    }
+}
+
+TEST_F(KaraokeSessionTest, EachKindStopsTheOtherBeforePlaying)
+{
+    const auto wav = rig.home.Path() / "song.wav";
+    test::WriteWavFile(wav, test::SineFrames(44100 * 2, 440, 0.5));
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.Play();
+    EXPECT_TRUE(session.Sequencer().IsPlaying());
+    session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
+    session.Play();
+    EXPECT_EQ(session.Kind(), ESongKind::Audio);
+    EXPECT_FALSE(session.Sequencer().IsPlaying());
+    EXPECT_EQ(session.Length(), 2);
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.Play();
+    EXPECT_EQ(session.AudioPlayer().Speed(), 0); // closed
+    EXPECT_TRUE(session.Sequencer().IsPlaying());
+}
+
+TEST_F(KaraokeSessionTest, SavingATransposedCopyLeavesThePlayingSongAlone)
+{
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.Play();
+    rig.Advance(1500);
+    const CMidiTrack* playingTrack = &session.Song().Track(1);
+    const std::vector<int> before = NoteOnKeys(rig.midi);
+
+    session.SetPitch(2);
+    const auto copy = rig.home.Path() / "copy.mid";
+    session.SaveTransposed(copy);
+
+    EXPECT_EQ(&session.Song().Track(1), playingTrack);
+    EXPECT_TRUE(session.Sequencer().IsPlaying());
+    rig.midi.Clear();
+    rig.Advance(3000);
+    EXPECT_GE(session.Position(), 4.4);
+    EXPECT_FALSE(NoteOnKeys(rig.midi).empty()); // the song plays on, untransposed
+
+    CMidiSong original(rig.prompts, rig.timer);
+    CMidiSong saved(rig.prompts, rig.timer);
+    ASSERT_TRUE(original.Load(Utf16ToPath(test::CSessionRig::DemoSong())));
+    ASSERT_TRUE(saved.Load(copy));
+    ASSERT_EQ(saved.TrackCount(), original.TrackCount());
+    for (size_t track = 0; track < saved.TrackCount(); ++track) {
+        ASSERT_EQ(saved.Track(track).Count(), original.Track(track).Count());
+        for (size_t entry = 0; entry < saved.Track(track).Count(); ++entry) {
+            const auto* a = dynamic_cast<const CChannelMessage*>(original.Track(track).Entry(entry).message);
+            const auto* b = dynamic_cast<const CChannelMessage*>(saved.Track(track).Entry(entry).message);
+            if (a && (a->Command() == 0x80 || a->Command() == 0x90) && a->Channel() != 9)
+                EXPECT_EQ(b->Data1(), a->Data1() + 2);
+        }
+    }
+}
+
+TEST_F(KaraokeSessionTest, ACopyOfAnUnreadableFileIsNotWritten)
+{
+    const auto target = rig.home.WriteFile("target.mid", "keep me");
+    session.SetAccompanimentPath(Utf8ToUtf16(rig.home.WriteFile("bad.mid", "not midi").string()));
+    session.SaveTransposed(target);
+    EXPECT_EQ(test::ReadWholeFile(target), "keep me");
+    EXPECT_FALSE(rig.prompts.m_messages.empty());
+}
+
+} // namespace
+} // namespace linlangok

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "common/Text.h"
+#include "engine/ManualTimerDriver.h"
+#include "engine/RecordingDevices.h"
+#include "engine/UiTaskQueue.h"
+#include "mixer/MemoryMixer.h"
+#include "platform/audio/ClockedAudioOutput.h"
+#include "platform/audio/SndFileDecoder.h"
+#include "platform/codepage/IconvCodePage.h"
+#include "platform/midi/CaptureMidiOutput.h"
+#include "session/KaraokeSession.h"
+#include "tests/engine/FakeMp3Encoder.h"
+#include "tests/engine/RecordingFakeWaveIn.h"
+#include "tests/support/ScriptedUserPrompts.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <sstream>
+
+namespace linlangok::test {
+
+// The services of a karaoke session on virtual devices: MIDI into a capture device paced by a
+// manual timer, audio into a null output paced by hand, recording from an in-memory input into a
+// fake encoder, and a temporary program folder.
+struct CSessionDevices {
+    CSessionDevices()
+        : audioPacer(new CManualPacer)
+        , audioOutput(CreateNullAudioOutput(441, std::unique_ptr<IFramePacer>(audioPacer)))
+        , inputDevices(waveIn, mixers)
+    {
+        mixers.AddMixer();
+    }
+
+    SessionServices Services()
+    {
+        return SessionServices {prompts, uiThread, timer, midi, *audioOutput, CSndFileDecoder::Open, inputDevices,
+            mixers, &encoder, gbk, standardOutput, home.Path()};
+    }
+
+    // Lets `milliseconds` of song time pass for both kinds of song.
+    void Advance(uint32_t milliseconds)
+    {
+        timer.Advance(milliseconds);
+        audioPacer->Release(milliseconds * 441 / 10);
+        audioPacer->WaitUntilIdle();
+    }
+
+    static std::u16string DemoSong() { return Utf8ToUtf16(LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid"); }
+
+    CTemporaryFolder home;
+    CScriptedUserPrompts prompts;
+    CUiTaskQueue uiThread;
+    CManualTimerDriver timer;
+    CCaptureMidiOutputList midi;
+    CManualPacer* audioPacer; // owned by the output
+    std::unique_ptr<IAudioOutput> audioOutput;
+    CFakeWaveIn waveIn;
+    CMemoryMixerSystem mixers;
+    CInputDeviceList inputDevices;
+    FakeMp3Log encoderLog;
+    CFakeMp3EncoderLibrary encoder {encoderLog};
+    const CIconvCodePage gbk {"GBK"};
+    std::ostringstream standardOutput;
+};
+
+// A session on those devices, recording from the in-memory input.
+struct CSessionRig : CSessionDevices {
+    CSessionRig() { session.Recording().SelectDevice(u"Microphone"); }
+
+    CKaraokeSession session {Services()};
+};
+
+} // namespace linlangok::test

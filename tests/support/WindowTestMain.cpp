@@ -1,0 +1,18 @@
+#include "platform/codepage/IconvCodePage.h"
+
+#include <QApplication>
+
+#include <gmock/gmock.h>
+
+#include <cstdlib>
+
+// Window tests: as the other tests, with one application object that lives as long as main.
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleMock(&argc, argv);
+    setenv("LINLANGOK_AUDIO_OUT", "null", 0);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    linlangok::SetLegacyCodePage(std::make_shared<linlangok::CIconvCodePage>("GBK"));
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
