@@ -19,7 +19,8 @@ int main(int argc, char** argv)
     const QString folder = QString::fromLocal8Bit(argv[1]);
     for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QString apps = QStringLiteral("%1/hicolor/%2x%2/apps").arg(folder).arg(size);
-        if (!QDir().mkpath(apps) || !linlangok::ApplicationIconImage(size).save(apps + QStringLiteral("/linlangok.png"))) {
+        if (!QDir().mkpath(apps)
+            || !linlangok::ApplicationIconImage(size).save(apps + QStringLiteral("/linlangok.png"))) {
             std::fprintf(stderr, "cannot write %s\n", apps.toLocal8Bit().constData());
             return 1;
         }

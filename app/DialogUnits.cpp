@@ -8,7 +8,8 @@ CDialogUnits::CDialogUnits(const QFont& font)
 {
     const QFontMetrics metrics(font);
     // The average width of the 52 Latin letters, rounded.
-    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters
+        = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_averageCharWidth = (letters / 26 + 1) / 2;
     m_charHeight = metrics.height();
 }

@@ -1,5 +1,6 @@
 #include "app/KaraokeApplication.h"
 
+#include "app/Docking.h"
 #include "common/Text.h"
 #include "lyrics/LrcLyricView.h"
 #include "lyrics/LyricFileLookup.h"
@@ -33,9 +34,6 @@ private:
 CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     : m_settings(std::make_unique<CSettings>(services.session.programFolder, services.session.codePage))
     , m_session(std::make_unique<CKaraokeSession>(services.session))
-    , m_lyricsWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("歌词秀"), services.session.codePage))
-    , m_songListWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("播放列表"), services.session.codePage))
-    , m_volumeWindow(std::make_unique<CCompanionPlaceholder>(QStringLiteral("音量控制"), services.session.codePage))
 {
     m_settings->Load();
     // The volume window's device list selects the first input device for recording.
@@ -45,28 +43,41 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
         } catch (const std::exception&) {
         }
     }
-    m_session->AttachLyrics(m_lyricsWindow.get(), nullptr);
     const std::filesystem::path demoSong = services.dataFolder / "demo" / "jasmine.mid";
     if (std::filesystem::is_regular_file(demoSong))
         m_session->SetAccompanimentPath(PathToUtf16(demoSong));
     m_mainWindow = std::make_unique<CMainWindow>(MainWindowParts {*m_session, services.session.prompts,
-        services.desktop, services.meterInput, *m_lyricsWindow, *m_lyricsWindow, *m_songListWindow, *m_volumeWindow,
-        services.dataFolder / "help"});
+        services.desktop, services.meterInput, m_companions, services.dataFolder / "help"});
     connect(m_mainWindow.get(), &CMainWindow::quitRequested, this, &CKaraokeApplication::finished);
+
+    m_lyricsWindow = std::make_unique<CCompanionPlaceholder>(QStringLiteral("歌词秀"), services.session.codePage);
+    m_volumeWindow = std::make_unique<CCompanionPlaceholder>(QStringLiteral("音量控制"), services.session.codePage);
+    m_songListWindow = std::make_unique<CCompanionPlaceholder>(QStringLiteral("播放列表"), services.session.codePage);
+    m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
+    m_session->AttachLyrics(m_lyricsWindow.get(), nullptr);
 }
 
 CKaraokeApplication::~CKaraokeApplication()
 {
-    m_mainWindow.reset();
     m_session->AttachLyrics(nullptr, nullptr);
+    m_companions = CompanionWindows {};
+    m_songListWindow.reset();
+    m_volumeWindow.reset();
+    m_lyricsWindow.reset();
+    m_mainWindow.reset();
 }
 
 void CKaraokeApplication::Show()
 {
     m_mainWindow->show();
+    const CompanionPlacement placement
+        = DockCompanions(m_mainWindow->frameGeometry(), m_volumeWindow->frameGeometry().size());
+    PlaceWindow(*m_lyricsWindow, placement.lyrics);
+    PlaceWindow(*m_volumeWindow, placement.volume);
+    PlaceWindow(*m_songListWindow, placement.songList);
     m_lyricsWindow->show();
-    m_songListWindow->show();
     m_volumeWindow->show();
+    m_songListWindow->show();
 }
 
 } // namespace linlangok

@@ -35,6 +35,7 @@ public:
     CKaraokeSession& Session() { return *m_session; }
     CSettings& Settings() { return *m_settings; }
 
+    // Shows the main window and its companions docked around it.
     void Show();
 
 signals:
@@ -44,10 +45,11 @@ signals:
 private:
     std::unique_ptr<CSettings> m_settings;
     std::unique_ptr<CKaraokeSession> m_session;
-    std::unique_ptr<CCompanionPlaceholder> m_lyricsWindow;
-    std::unique_ptr<CCompanionPlaceholder> m_songListWindow;
-    std::unique_ptr<CCompanionPlaceholder> m_volumeWindow;
+    CompanionWindows m_companions;
     std::unique_ptr<CMainWindow> m_mainWindow;
+    std::unique_ptr<CCompanionPlaceholder> m_lyricsWindow;
+    std::unique_ptr<CCompanionPlaceholder> m_volumeWindow;
+    std::unique_ptr<CCompanionPlaceholder> m_songListWindow;
 };
 
 } // namespace linlangok

@@ -3,6 +3,7 @@
 #include "common/Product.h"
 #include "common/Text.h"
 #include "lyrics/LyricFileLookup.h"
+#include "lyrics/LyricsLayout.h"
 #include "session/KaraokeSession.h"
 
 #include <limits>
@@ -20,7 +21,10 @@ const std::vector<FileFilter> kAccompanimentFilters {
 const std::vector<FileFilter> kLyricFilters {{u"Lyric File (*.lrc)", u"*.lrc"}, {u"All Files (*.*)", u"*.*"}};
 const std::vector<FileFilter> kMidiSaveFilters {{u"MIDI File (*.mid)", u"*.mid"}, {u"All Files (*.*)", u"*.*"}};
 
-std::u16string SignedText(int32_t value) { return Utf8ToUtf16(std::to_string(value)); }
+std::u16string SignedText(int32_t value)
+{
+    return Utf8ToUtf16(std::to_string(value));
+}
 
 } // namespace
 
@@ -170,7 +174,7 @@ void CMainController::BrowseLyric()
     request.defaultExtension = u"*.lrc";
     if (const auto path = m_parts.prompts.AskOpenPath(request)) {
         m_session.SetLyricPath(PathToUtf16(*path));
-        m_parts.lyricsShow.LoadLrcLyrics(*path);
+        m_session.LyricsShow().LoadLrcLyrics(*path);
         WriteValues();
     }
 }
@@ -212,28 +216,50 @@ void CMainController::PitchStepped(int upDownPosition)
     m_controls.FocusControl(kPitchEdit);
 }
 
+CMainController::CompanionToggle CMainController::Toggle(ECompanion which) const
+{
+    const CompanionWindows& windows = m_parts.companions;
+    switch (which) {
+    case ECompanion::Lyrics:
+        return {windows.lyrics, kToggleLyricsButton, u"隐藏歌词", u"显示歌词"};
+    case ECompanion::SongList:
+        return {windows.songList, kToggleSongListButton, u"隐藏列表", u"显示列表"};
+    case ECompanion::Volume:
+        break;
+    }
+    return {windows.volume, kToggleVolumeButton, u"隐藏控制", u"显示控制"};
+}
+
 void CMainController::ToggleCompanion(ECompanion which)
 {
-    struct Toggle {
-        ICompanionWindow& window;
-        int button;
-        std::u16string_view hideText;
-        std::u16string_view showText;
-    };
-    const Toggle toggle = which == ECompanion::Lyrics
-        ? Toggle {m_parts.lyricsWindow, kToggleLyricsButton, u"隐藏歌词", u"显示歌词"}
-        : which == ECompanion::SongList ? Toggle {m_parts.songListWindow, kToggleSongListButton, u"隐藏列表", u"显示列表"}
-                                        : Toggle {m_parts.volumeWindow, kToggleVolumeButton, u"隐藏控制", u"显示控制"};
-    const bool show = !toggle.window.IsShown();
-    toggle.window.SetShown(show);
+    const CompanionToggle toggle = Toggle(which);
+    if (!toggle.window)
+        return;
+    const bool show = !toggle.window->IsShown();
+    toggle.window->SetShown(show);
     m_controls.SetButtonText(toggle.button, show ? toggle.hideText : toggle.showText);
 }
 
-void CMainController::OpenHelp() { m_parts.desktop.OpenDocument(m_parts.helpFolder / "Karaoke.html"); }
+void CMainController::CompanionClosed(ECompanion which)
+{
+    const CompanionToggle toggle = Toggle(which);
+    m_controls.SetButtonText(toggle.button, toggle.showText);
+}
 
-void CMainController::OpenHelpTopics() { m_parts.desktop.OpenDocument(m_parts.helpFolder / "Help.html"); }
+void CMainController::OpenHelp()
+{
+    m_parts.desktop.OpenDocument(m_parts.helpFolder / "Karaoke.html");
+}
 
-void CMainController::OpenDownloadPage() { m_parts.desktop.OpenWebPage(kMakerDownloadAddress); }
+void CMainController::OpenHelpTopics()
+{
+    m_parts.desktop.OpenDocument(m_parts.helpFolder / "Help.html");
+}
+
+void CMainController::OpenDownloadPage()
+{
+    m_parts.desktop.OpenWebPage(kMakerDownloadAddress);
+}
 
 std::optional<int> CMainController::ExitWithQuestion()
 {
@@ -262,7 +288,10 @@ void CMainController::DisplayTick()
     m_controls.ShowStatus(Status());
 }
 
-void CMainController::RecordTick() { ++m_recordingSeconds; }
+void CMainController::RecordTick()
+{
+    ++m_recordingSeconds;
+}
 
 void CMainController::PickSong(const std::u16string& path)
 {

@@ -14,7 +14,6 @@
 namespace linlangok {
 
 class CKaraokeSession;
-class ILyricsShow;
 
 // Control identifiers of the main window.
 enum EMainControl : int {
@@ -129,17 +128,21 @@ public:
 
 enum class ECompanion { Lyrics, SongList, Volume };
 
+// The companion windows, once they exist (they are made after the main window); null before.
+struct CompanionWindows {
+    ICompanionWindow* lyrics = nullptr;
+    ICompanionWindow* songList = nullptr;
+    ICompanionWindow* volume = nullptr;
+};
+
 struct MainControllerParts {
     CKaraokeSession& session;
     IMainControls& controls;
     IUserPrompts& prompts;
-    ILyricsShow& lyricsShow;
     ILevelMeterControl& levelMeter;
     IDesktopOpener& desktop;
-    ICompanionWindow& lyricsWindow;
-    ICompanionWindow& songListWindow;
-    ICompanionWindow& volumeWindow;
-    std::filesystem::path helpFolder; // where Karaoke.mht and Help.htm live
+    const CompanionWindows& companions;
+    std::filesystem::path helpFolder; // Karaoke.html and Help.html
 };
 
 // Every operation runs on the UI thread. The parts outlive the controller.
@@ -160,6 +163,8 @@ public:
     void PitchEdited();
     void PitchStepped(int upDownPosition);
     void ToggleCompanion(ECompanion which);
+    // A companion window closed by the user (it only hides): its button offers to show it.
+    void CompanionClosed(ECompanion which);
     void OpenHelp();
     void OpenHelpTopics();
     void OpenDownloadPage();
@@ -190,13 +195,25 @@ private:
     // Counts a running command so that the timers leave the session alone meanwhile.
     class CCommandScope {
     public:
-        explicit CCommandScope(int& depth) : m_depth(depth) { ++m_depth; }
+        explicit CCommandScope(int& depth)
+            : m_depth(depth)
+        {
+            ++m_depth;
+        }
         ~CCommandScope() { --m_depth; }
 
     private:
         int& m_depth;
     };
 
+    struct CompanionToggle {
+        ICompanionWindow* window;
+        int button;
+        std::u16string_view hideText;
+        std::u16string_view showText;
+    };
+
+    CompanionToggle Toggle(ECompanion which) const;
     bool ReadValues();
     void WriteValues();
     void StopCommand();

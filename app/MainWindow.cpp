@@ -60,13 +60,17 @@ constexpr ControlTemplate kControls[] = {
 constexpr int kClientWidth = 247; // dialog units
 constexpr int kClientHeight = 156;
 
-QString ToQString(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 } // namespace
 
 CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-              | Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+        Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+            | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(ToQString(kApplicationTitle));
     setWindowIcon(ApplicationIcon());
@@ -85,9 +89,8 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     BuildControls(units, top);
     setFixedSize(units.X(kClientWidth), top + units.Y(kClientHeight));
 
-    m_controller = std::make_unique<CMainController>(MainControllerParts {parts.session, *this, parts.prompts,
-        parts.lyricsShow, *m_levelMeter, parts.desktop, parts.lyricsWindow, parts.songListWindow, parts.volumeWindow,
-        parts.helpFolder});
+    m_controller = std::make_unique<CMainController>(MainControllerParts {
+        parts.session, *this, parts.prompts, *m_levelMeter, parts.desktop, parts.companions, parts.helpFolder});
     Connect();
 
     m_pitchUpDown->SetRange(0, kPitchUpDownMaximum);
@@ -133,7 +136,9 @@ void CMainWindow::BuildControls(const CDialogUnits& units, int top)
             widget = label;
             break;
         }
-        case EControlKind::Edit: widget = new QLineEdit(this); break;
+        case EControlKind::Edit:
+            widget = new QLineEdit(this);
+            break;
         case EControlKind::Button:
         case EControlKind::DefaultButton: {
             auto* button = new QPushButton(text, this);
@@ -142,10 +147,18 @@ void CMainWindow::BuildControls(const CDialogUnits& units, int top)
             widget = button;
             break;
         }
-        case EControlKind::CheckBox: widget = new QCheckBox(text, this); break;
-        case EControlKind::UpDown: widget = m_pitchUpDown = new CUpDownControl(this); break;
-        case EControlKind::StatusDisplay: widget = m_statusDisplay = new CStatusDisplay(this); break;
-        case EControlKind::LevelMeter: widget = m_levelMeter; break;
+        case EControlKind::CheckBox:
+            widget = new QCheckBox(text, this);
+            break;
+        case EControlKind::UpDown:
+            widget = m_pitchUpDown = new CUpDownControl(this);
+            break;
+        case EControlKind::StatusDisplay:
+            widget = m_statusDisplay = new CStatusDisplay(this);
+            break;
+        case EControlKind::LevelMeter:
+            widget = m_levelMeter;
+            break;
         }
         widget->setGeometry(units.ToPixels(control.x, control.y, control.width, control.height).translated(0, top));
         if (control.accessibleName)
@@ -187,9 +200,8 @@ void CMainWindow::Connect()
             Quit(*code);
     });
     connect(m_pitchEdit, &QLineEdit::textChanged, this, [&controller] { controller.PitchEdited(); });
-    connect(m_pitchUpDown, &CUpDownControl::stepped, this, [&controller](int position) {
-        controller.PitchStepped(position);
-    });
+    connect(m_pitchUpDown, &CUpDownControl::stepped, this,
+        [&controller](int position) { controller.PitchStepped(position); });
     connect(&m_displayTick, &QTimer::timeout, this, [&controller] { controller.DisplayTick(); });
     connect(&m_recordTick, &QTimer::timeout, this, [&controller] { controller.RecordTick(); });
 }
@@ -215,7 +227,10 @@ void CMainWindow::Quit(int code)
     emit quitRequested(code);
 }
 
-void CMainWindow::reject() { Quit(kQuitByClose); }
+void CMainWindow::reject()
+{
+    Quit(kQuitByClose);
+}
 
 void CMainWindow::closeEvent(QCloseEvent* event)
 {
@@ -228,8 +243,9 @@ void CMainWindow::ShowAbout()
     QMessageBox about(this);
     about.setWindowTitle(QStringLiteral("关于琳朗卡拉OK"));
     about.setIconPixmap(QPixmap::fromImage(ApplicationIconImage(64)));
-    about.setText(QStringLiteral("<b>%1</b><br>版本 %2<br><a href=\"%3\">%3</a>")
-                      .arg(ToQString(kApplicationTitle), QStringLiteral(LINLANGOK_VERSION), ToQString(kMakerWebAddress)));
+    about.setText(
+        QStringLiteral("<b>%1</b><br>版本 %2<br><a href=\"%3\">%3</a>")
+            .arg(ToQString(kApplicationTitle), QStringLiteral(LINLANGOK_VERSION), ToQString(kMakerWebAddress)));
     about.setTextFormat(Qt::RichText);
     about.setStandardButtons(QMessageBox::Ok);
     about.exec();
@@ -261,7 +277,10 @@ void CMainWindow::WritePitchText(const std::u16string& text)
     m_pitchEdit->setText(ToQString(text));
 }
 
-void CMainWindow::SetPitchUpDownPosition(int position) { m_pitchUpDown->SetPosition(position); }
+void CMainWindow::SetPitchUpDownPosition(int position)
+{
+    m_pitchUpDown->SetPosition(position);
+}
 
 void CMainWindow::ApplyEnableStates(const MainEnableStates& states)
 {
@@ -287,9 +306,15 @@ void CMainWindow::SetButtonText(int control, std::u16string_view text)
     button->setAccessibleName(button->text());
 }
 
-void CMainWindow::FocusControl(int control) { Control(control)->setFocus(); }
+void CMainWindow::FocusControl(int control)
+{
+    Control(control)->setFocus();
+}
 
-void CMainWindow::Beep() { QApplication::beep(); }
+void CMainWindow::Beep()
+{
+    QApplication::beep();
+}
 
 void CMainWindow::SetRecordTickRunning(bool running)
 {
@@ -299,6 +324,9 @@ void CMainWindow::SetRecordTickRunning(bool running)
         m_recordTick.stop();
 }
 
-void CMainWindow::ShowStatus(const StatusValues& values) { m_statusDisplay->SetValues(values); }
+void CMainWindow::ShowStatus(const StatusValues& values)
+{
+    m_statusDisplay->SetValues(values);
+}
 
 } // namespace linlangok

@@ -27,10 +27,7 @@ struct MainWindowParts {
     IUserPrompts& prompts;
     IDesktopOpener& desktop;
     IWaveInSystem& meterInput;
-    ILyricsShow& lyricsShow;
-    ICompanionWindow& lyricsWindow;
-    ICompanionWindow& songListWindow;
-    ICompanionWindow& volumeWindow;
+    const CompanionWindows& companions;
     std::filesystem::path helpFolder;
 };
 

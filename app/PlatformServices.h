@@ -5,9 +5,9 @@
 #include "app/QtUiThreadPoster.h"
 #include "app/QtUserPrompts.h"
 #include "engine/RecordingDevices.h"
+#include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
-#include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/timer/ThreadTimerDriver.h"
 
 #include <QApplication>

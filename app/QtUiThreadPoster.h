@@ -12,7 +12,10 @@ namespace linlangok {
 class CQtUiThreadPoster final : public IUiThreadPoster {
 public:
     // The context lives on the UI thread and outlives the poster or takes its tasks with it.
-    explicit CQtUiThreadPoster(QObject& context) : m_context(&context) { }
+    explicit CQtUiThreadPoster(QObject& context)
+        : m_context(&context)
+    {
+    }
 
     void Post(std::function<void()> task) override;
 

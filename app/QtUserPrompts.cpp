@@ -8,9 +8,15 @@
 namespace linlangok {
 namespace {
 
-QString ToQString(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-std::filesystem::path ToPath(const QString& text) { return std::filesystem::path(text.toStdString()); }
+std::filesystem::path ToPath(const QString& text)
+{
+    return std::filesystem::path(text.toStdString());
+}
 
 // "MIDI File (*.mid)" with "*.mid;*.wav": Qt reads the patterns from the parentheses, so each
 // filter is written as its description followed by its own patterns.
@@ -34,25 +40,45 @@ EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
     box.setWindowTitle(request.caption ? ToQString(*request.caption) : QStringLiteral("错误"));
     box.setText(ToQString(request.text));
     switch (request.icon) {
-    case EMessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case EMessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case EMessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case EMessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
-    case EMessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case EMessageIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case EMessageIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case EMessageIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case EMessageIcon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case EMessageIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
     switch (request.buttons) {
-    case EMessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case EMessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case EMessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case EMessageButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case EMessageButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case EMessageButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
     case EMessageButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
     switch (box.exec()) {
-    case QMessageBox::Cancel: return EPromptAnswer::Cancel;
-    case QMessageBox::Yes: return EPromptAnswer::Yes;
-    case QMessageBox::No: return EPromptAnswer::No;
-    default: return request.buttons == EMessageButtons::Ok ? EPromptAnswer::Ok : EPromptAnswer::Cancel;
+    case QMessageBox::Cancel:
+        return EPromptAnswer::Cancel;
+    case QMessageBox::Yes:
+        return EPromptAnswer::Yes;
+    case QMessageBox::No:
+        return EPromptAnswer::No;
+    default:
+        return request.buttons == EMessageButtons::Ok ? EPromptAnswer::Ok : EPromptAnswer::Cancel;
     }
 }
 

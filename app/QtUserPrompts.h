@@ -11,7 +11,10 @@ namespace linlangok {
 class CQtUserPrompts final : public IUserPrompts {
 public:
     // The owner may be null (then the boxes have no owner) and may be set later.
-    explicit CQtUserPrompts(QWidget* owner = nullptr) : m_owner(owner) { }
+    explicit CQtUserPrompts(QWidget* owner = nullptr)
+        : m_owner(owner)
+    {
+    }
     void SetOwner(QWidget* owner) { m_owner = owner; }
 
     EPromptAnswer ShowMessage(const MessageRequest& request) override;

@@ -23,7 +23,10 @@ CResizableWindow::CResizableWindow(QWidget& window, QString settingsApplication,
     Relayout();
 }
 
-void CResizableWindow::GrowVertically(QWidget& control) { m_growing[&control] = control.geometry(); }
+void CResizableWindow::GrowVertically(QWidget& control)
+{
+    m_growing[&control] = control.geometry();
+}
 
 void CResizableWindow::StoreSize() const
 {

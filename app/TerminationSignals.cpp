@@ -28,7 +28,7 @@ CTerminationSignalWatcher::CTerminationSignalWatcher(QObject* parent)
         throw std::runtime_error("socketpair failed");
     m_notifier = new QSocketNotifier(g_signalSockets[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &CTerminationSignalWatcher::OnSignalByte);
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

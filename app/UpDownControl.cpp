@@ -32,7 +32,10 @@ void CUpDownControl::SetRange(int minimum, int maximum)
     m_position = std::clamp(m_position, m_minimum, m_maximum);
 }
 
-void CUpDownControl::SetPosition(int position) { m_position = std::clamp(position, m_minimum, m_maximum); }
+void CUpDownControl::SetPosition(int position)
+{
+    m_position = std::clamp(position, m_minimum, m_maximum);
+}
 
 void CUpDownControl::Step(int delta)
 {

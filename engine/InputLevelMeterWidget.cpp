@@ -11,13 +11,16 @@ QRect ToQRect(const MeterRectangle& rectangle)
     return QRect(QPoint(rectangle.left, rectangle.top), QPoint(rectangle.right - 1, rectangle.bottom - 1));
 }
 
-QColor ToQColor(const MeterColour& colour) { return QColor(colour.red, colour.green, colour.blue); }
+QColor ToQColor(const MeterColour& colour)
+{
+    return QColor(colour.red, colour.green, colour.blue);
+}
 
 } // namespace
 
 CInputLevelMeterWidget::CInputLevelMeterWidget(IWaveInSystem& system, IUserPrompts& prompts, QWidget* parent)
     : QWidget(parent)
-    , m_capture(std::make_unique<CInputLevelMeterCapture>(system, prompts, [] { }))
+    , m_capture(std::make_unique<CInputLevelMeterCapture>(system, prompts, [] {}))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(QStringLiteral("输入电平"));
@@ -25,7 +28,10 @@ CInputLevelMeterWidget::CInputLevelMeterWidget(IWaveInSystem& system, IUserPromp
     connect(&m_refresh, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
-CInputLevelMeterWidget::~CInputLevelMeterWidget() { m_capture->Stop(); }
+CInputLevelMeterWidget::~CInputLevelMeterWidget()
+{
+    m_capture->Stop();
+}
 
 void CInputLevelMeterWidget::Start()
 {
@@ -45,8 +51,8 @@ void CInputLevelMeterWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), m_background);
-    const MeterShapes shapes = LayOutMeter(MeterRectangle {0, 0, width(), height()}, m_capture->Levels(),
-        m_capture->HeldLevels());
+    const MeterShapes shapes
+        = LayOutMeter(MeterRectangle {0, 0, width(), height()}, m_capture->Levels(), m_capture->HeldLevels());
     painter.fillRect(ToQRect(shapes.leftMarker), ToQColor(kMeterMarkerColour));
     painter.fillRect(ToQRect(shapes.rightMarker), ToQColor(kMeterMarkerColour));
     painter.fillRect(ToQRect(shapes.leftBar), ToQColor(kMeterBarColour));

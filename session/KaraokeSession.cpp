@@ -26,7 +26,8 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
           services.programFolder, services.prompts, services.standardOutput))
     , m_song(std::make_unique<CMidiSong>(services.prompts, services.timerDriver))
-    , m_sequencer(std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
+    , m_sequencer(
+          std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
     , m_audioPlayer(std::make_unique<CAudioPlayer>(services.audioOutput, services.prompts, services.openAudioFile))
 {
     CreateLyricFolder(m_lyricFolder);
@@ -53,13 +54,13 @@ void CKaraokeSession::Play()
     if (m_kind == ESongKind::Midi) {
         if (!m_song->Load(songPath))
             return;
-        m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
-            m_services.prompts);
+        m_idle = LoadSongLyrics(
+            songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder, m_services.prompts);
         Transpose(*m_song);
         m_sequencer->Start();
     } else {
-        m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
-            m_services.prompts);
+        m_idle = LoadSongLyrics(
+            songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder, m_services.prompts);
         m_audioPlayer->OpenAndPlay(m_accompanimentPath);
     }
     m_lyricPath = PathToUtf16(lyricPath);
@@ -79,7 +80,10 @@ bool CKaraokeSession::StartRecording()
     return m_recording->IsRecording();
 }
 
-void CKaraokeSession::StopRecording() { m_recording->StopRecording(); }
+void CKaraokeSession::StopRecording()
+{
+    m_recording->StopRecording();
+}
 
 double CKaraokeSession::Position() const
 {

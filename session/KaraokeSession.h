@@ -51,6 +51,8 @@ public:
     // Binds the lyrics show window: the LRC lines it loads and the MIDI lyric track it draws.
     // Until then the lyrics go nowhere. Both outlive the session or are detached with nulls.
     void AttachLyrics(ILyricsShow* show, ILyricTrackView* trackView);
+    // The attached lyrics show window, or one that shows nothing.
+    ILyricsShow& LyricsShow() { return *m_lyricsShow; }
 
     const std::u16string& AccompanimentPath() const { return m_accompanimentPath; }
     void SetAccompanimentPath(std::u16string path) { m_accompanimentPath = std::move(path); }

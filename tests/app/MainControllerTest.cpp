@@ -1,5 +1,4 @@
 #include "app/MainController.h"
-#include "lyrics/LyricFileLookup.h"
 #include "tests/platform/AudioTestSignals.h"
 #include "tests/session/SessionRig.h"
 
@@ -36,16 +35,13 @@ struct CFakeControls final : IMainControls {
     bool recordTick = false;
 };
 
-struct CFakeWindow final : ICompanionWindow, ILevelMeterControl, IDesktopOpener, ILyricsShow {
+struct CFakeWindow final : ICompanionWindow, ILevelMeterControl, IDesktopOpener {
     bool IsShown() const override { return shown; }
     void SetShown(bool show) override { shown = show; }
     void Start() override { meterRunning = true; }
     void Stop() override { meterRunning = false; }
     void OpenDocument(const std::filesystem::path& path) override { opened.push_back(path.string()); }
     void OpenWebPage(std::u16string_view address) override { opened.push_back(Utf16ToUtf8(address)); }
-    void LoadLrcLyrics(const std::filesystem::path& path) override { opened.push_back(path.string()); }
-    void ShowIdleLyrics() override { }
-    int MidiLyricLineCount() const override { return 0; }
 
     bool shown = true;
     bool meterRunning = false;
@@ -55,8 +51,8 @@ struct CFakeWindow final : ICompanionWindow, ILevelMeterControl, IDesktopOpener,
 class MainControllerTest : public ::testing::Test {
 protected:
     MainControllerTest()
-        : controller(MainControllerParts {rig.session, controls, rig.prompts, window, window, window, window, window,
-            window, "/help"})
+        : companions {&window, &window, &window}
+        , controller(MainControllerParts {rig.session, controls, rig.prompts, window, window, companions, "/help"})
     {
         rig.session.SetAccompanimentPath(test::CSessionRig::DemoSong());
         controller.Initialize();
@@ -77,6 +73,7 @@ protected:
     test::CSessionRig rig;
     CFakeControls controls;
     CFakeWindow window;
+    CompanionWindows companions;
     CMainController controller;
 };
 
@@ -295,6 +292,8 @@ TEST_F(MainControllerTest, CompanionButtonsToggleTheirWindowsAndTexts)
     controller.ToggleCompanion(ECompanion::SongList);
     EXPECT_TRUE(window.shown);
     EXPECT_EQ(controls.buttons[kToggleSongListButton], u"隐藏列表");
+    controller.CompanionClosed(ECompanion::Lyrics);
+    EXPECT_EQ(controls.buttons[kToggleLyricsButton], u"显示歌词");
 }
 
 } // namespace

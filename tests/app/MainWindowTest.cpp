@@ -54,7 +54,8 @@ TEST_F(MainWindowTest, EachWayOutHasItsQuitCode)
         int code;
     };
     const Row rows[] = {
-        {"退出 button", [](CMainWindow& window) { static_cast<QPushButton*>(window.Control(kExitButton))->click(); }, 1},
+        {"退出 button", [](CMainWindow& window) { static_cast<QPushButton*>(window.Control(kExitButton))->click(); },
+            1},
         {"Esc",
             [](CMainWindow& window) {
                 QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -66,7 +67,8 @@ TEST_F(MainWindowTest, EachWayOutHasItsQuitCode)
     };
     for (const Row& row : rows) {
         auto karaoke = Start();
-        EXPECT_EQ(QuitCodeAfter(karaoke->MainWindow(), [&] { row.action(karaoke->MainWindow()); }), row.code) << row.how;
+        EXPECT_EQ(QuitCodeAfter(karaoke->MainWindow(), [&] { row.action(karaoke->MainWindow()); }), row.code)
+            << row.how;
         EXPECT_FALSE(karaoke->MainWindow().isVisible()) << row.how;
     }
 }

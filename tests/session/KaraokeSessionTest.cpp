@@ -1,10 +1,9 @@
-#include "midi/MidiSong.h"
 #include "session/KaraokeSession.h"
+#include "midi/MidiSong.h"
 #include "tests/platform/AudioTestSignals.h"
 #include "tests/session/SessionRig.h"
 
 #include <gtest/gtest.h>
-
 
 namespace linlangok {
 namespace {

@@ -1,0 +1,29 @@
+#include "app/Docking.h"
+
+#include <QWidget>
+
+namespace linlangok {
+
+CompanionPlacement DockCompanions(const QRect& mainWindow, const QSize& volumeWindow)
+{
+    const QPoint belowLeft(mainWindow.left(), mainWindow.bottom() + 1);
+    const QPoint right(mainWindow.right() + 1, mainWindow.top());
+    const QPoint belowRight(mainWindow.right() + 1, mainWindow.bottom() + 1);
+    CompanionPlacement placement;
+    placement.songList = QRect(belowLeft, QSize(mainWindow.width(), volumeWindow.height()));
+    placement.lyrics = QRect(right, QSize(volumeWindow.width(), mainWindow.height()));
+    placement.volume = QRect(belowRight, volumeWindow);
+    return placement;
+}
+
+void PlaceWindow(QWidget& window, const QRect& frame)
+{
+    const QRect inner = window.geometry();
+    const QRect outer = window.frameGeometry();
+    const QMargins margins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+        outer.bottom() - inner.bottom());
+    window.resize(frame.size().shrunkBy(margins).expandedTo(window.minimumSize()));
+    window.move(frame.topLeft());
+}
+
+} // namespace linlangok
