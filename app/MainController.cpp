@@ -283,7 +283,7 @@ void CMainController::DisplayTick()
     CCommandScope scope(m_commandDepth);
     m_displayPosition = TruncateToInt(m_session.Position());
     m_displayLength = m_session.Length();
-    if (m_displayPosition >= m_displayLength)
+    if (m_session.HasReachedEnd())
         StopCommand();
     m_controls.ShowStatus(Status());
 }

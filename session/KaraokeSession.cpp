@@ -52,7 +52,8 @@ void CKaraokeSession::Play()
     std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
     const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
     if (m_kind == ESongKind::Midi) {
-        if (!m_song->Load(songPath))
+        m_songLoaded = m_song->Load(songPath);
+        if (!m_songLoaded)
             return;
         m_idle = LoadSongLyrics(
             songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder, m_services.prompts);
@@ -88,7 +89,7 @@ void CKaraokeSession::StopRecording()
 double CKaraokeSession::Position() const
 {
     if (m_kind == ESongKind::Midi)
-        return m_song->ElapsedSeconds();
+        return m_songLoaded ? m_song->ElapsedSeconds() : 0.0;
     if (m_kind == ESongKind::Audio)
         return m_audioPlayer->PositionSeconds();
     return 0.0;
@@ -97,10 +98,19 @@ double CKaraokeSession::Position() const
 int32_t CKaraokeSession::Length() const
 {
     if (m_kind == ESongKind::Midi)
-        return static_cast<int32_t>(m_song->LengthSeconds());
+        return m_songLoaded ? static_cast<int32_t>(m_song->LengthSeconds()) : 0;
     if (m_kind == ESongKind::Audio)
         return m_audioPlayer->LengthSeconds();
     return 0;
+}
+
+bool CKaraokeSession::HasReachedEnd() const
+{
+    if (m_kind == ESongKind::Midi)
+        return !m_songLoaded || m_song->ElapsedSeconds() >= m_song->LengthSeconds();
+    if (m_kind == ESongKind::Audio)
+        return m_audioPlayer->PositionMilliseconds() >= m_audioPlayer->EndMilliseconds();
+    return true;
 }
 
 void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)

@@ -74,10 +74,13 @@ public:
     // Whether a recording now runs; a failure has been reported through the prompts.
     bool StartRecording();
     void StopRecording();
-    // Seconds into the song; 0 before anything played.
+    // Seconds into the song; 0 before anything played and after a MIDI file that did not load.
     double Position() const;
-    // The song's length in whole seconds (truncated); 0 before anything played.
+    // The song's length in whole seconds (truncated); 0 as Position is.
     int32_t Length() const;
+    // The song-end rule: the position has reached the exact length (not only its whole seconds,
+    // which would cut off up to a second of the song). True when nothing plays.
+    bool HasReachedEnd() const;
     // Writes the accompaniment file transposed by the pitch. The copy is made from a song object
     // of its own, so a song that plays goes on undisturbed.
     void SaveTransposed(const std::filesystem::path& path);
@@ -100,6 +103,7 @@ private:
     std::unique_ptr<CRecordingController> m_recording;
     ESongKind m_kind = ESongKind::None;
     std::unique_ptr<CMidiSong> m_song;
+    bool m_songLoaded = false; // the last MIDI Play loaded its file
     std::unique_ptr<CMidiSequencer> m_sequencer;
     std::unique_ptr<CAudioPlayer> m_audioPlayer;
     bool m_idle = false;

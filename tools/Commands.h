@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/UserPrompts.h"
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ struct ToolContext {
     IMixerSystem& mixers;
     IMp3EncoderLibrary& encoder;
     std::function<IAudioOutput*()> audioOutput;
+    std::filesystem::path programFolder;
 };
 
 using ToolCommand = int (*)(ToolContext& context);
@@ -41,6 +43,8 @@ int UsageError(const char* usage);
 
 // encode IN.wav OUT.mp3: a 44.1 kHz 16-bit stereo WAV through the MP3 stream writer.
 int RunEncodeCommand(ToolContext& context);
+// play FILE, playmidi FILE: any song through the karaoke session in real time.
+inline constexpr const char* kPlayUsage = "play FILE";
 int RunPlayCommand(ToolContext& context);
 int RunRecordCommand(ToolContext& context);
 

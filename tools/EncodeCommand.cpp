@@ -1,7 +1,6 @@
 // encode IN.wav OUT.mp3: a 44.1 kHz stereo WAV through the recorder's MP3 stream writer, in the
 // 2-second blocks the recorder hands over, then saved to OUT.mp3 by the save-as flow.
 
-#include "common/ProgramFolder.h"
 #include "engine/Mp3StreamWriter.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"
@@ -44,7 +43,7 @@ int RunEncodeCommand(ToolContext& context)
 
     CSaveToPathPrompts prompts(context.prompts, context.arguments[1]);
     try {
-        CMp3StreamWriter writer(&context.encoder, ProgramFolder(), 128, 0);
+        CMp3StreamWriter writer(&context.encoder, context.programFolder, 128, 0);
         writer.OpenTemporaryFile(prompts);
         std::vector<std::int16_t> block(2 * kBlockFrames);
         while (const sf_count_t frames = sf_readf_short(file.get(), block.data(), kBlockFrames))

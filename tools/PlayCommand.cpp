@@ -1,13 +1,22 @@
-// play FILE: an audio file through the accompaniment player on the output device that
-// LINLANGOK_AUDIO_OUT selects, with its position and length once a second until it ends.
+// play FILE and playmidi FILE: a song through the karaoke session, as the main window plays it
+// (MIDI through the sequencer and the built-in synthesizer on the real timer thread, anything
+// else through the accompaniment player), on the output device that LINLANGOK_AUDIO_OUT selects.
+// Prints the position and length once a second until the session's song-end rule ends it.
 
 #include "common/Text.h"
-#include "engine/AudioPlayer.h"
+#include "engine/RecordingDevices.h"
+#include "engine/UiTaskQueue.h"
 #include "platform/audio/SndFileDecoder.h"
+#include "platform/audio/WaveInSystem.h"
+#include "platform/midi/MidiOutputDeviceList.h"
+#include "platform/timer/ThreadTimerDriver.h"
+#include "session/KaraokeSession.h"
 #include "tools/Commands.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <iostream>
 #include <thread>
 
 namespace linlangok {
@@ -15,37 +24,58 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void PrintPosition(const CAudioPlayer& player)
+int PlayThroughSession(ToolContext& context, const char* usage)
 {
-    std::printf("position %.1f s, length %d s\n", player.PositionSeconds(), player.LengthSeconds());
-    std::fflush(stdout);
+    if (context.arguments.size() != 1)
+        return UsageError(usage);
+    IAudioOutput* output = context.audioOutput();
+    if (!output)
+        return 1;
+    CThreadTimerDriver timerDriver;
+    CMidiOutputDeviceList midiDevices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), *output, true);
+    const std::unique_ptr<IWaveInSystem> waveIn = CreateWaveInSystem();
+    CInputDeviceList inputDevices(*waveIn, context.mixers);
+    // This loop is the UI thread: errors from the timer thread are shown here.
+    CUiTaskQueue uiThread;
+    CKaraokeSession session(
+        SessionServices {context.prompts, uiThread, timerDriver, midiDevices, *output, CSndFileDecoder::Open,
+            inputDevices, context.mixers, &context.encoder, context.codePage, std::cout, context.programFolder});
+    session.SetAccompanimentPath(Utf8ToUtf16(context.arguments[0]));
+    session.Play();
+    const bool midi = session.Kind() == ESongKind::Midi;
+    if (midi ? !session.Sequencer().IsPlaying() : session.AudioPlayer().Speed() == 0)
+        return 1; // the reason has been shown
+    auto nextPrint = std::chrono::steady_clock::now();
+    for (;;) {
+        const bool ended = session.HasReachedEnd();
+        if (ended || std::chrono::steady_clock::now() >= nextPrint) {
+            std::printf("position %.1f s, length %d s\n", session.Position(), session.Length());
+            std::fflush(stdout);
+            nextPrint += 1s;
+        }
+        if (ended)
+            break;
+        if (uiThread.WaitForTask(20ms))
+            uiThread.RunPending();
+        if (midi && !session.Sequencer().IsPlaying())
+            return 1; // stopped by an error that has been shown
+    }
+    session.Stop();
+    if (midi)
+        std::this_thread::sleep_for(500ms); // the released notes fade out
+    return 0;
 }
 
 } // namespace
 
 int RunPlayCommand(ToolContext& context)
 {
-    if (context.arguments.size() != 1)
-        return UsageError("play FILE");
-    IAudioOutput* output = context.audioOutput();
-    if (!output)
-        return 1;
-    CAudioPlayer player(*output, context.prompts, CSndFileDecoder::Open);
-    if (!player.OpenAndPlay(Utf8ToUtf16(context.arguments[0])))
-        return 1;
-    // The end is where the position reaches the length in milliseconds; whole seconds would
-    // cut the last fraction of a second.
-    auto nextPrint = std::chrono::steady_clock::now();
-    for (;;) {
-        const bool ended = player.PositionMilliseconds() >= player.EndMilliseconds();
-        if (ended || std::chrono::steady_clock::now() >= nextPrint) {
-            PrintPosition(player);
-            nextPrint += 1s;
-        }
-        if (ended)
-            return 0;
-        std::this_thread::sleep_for(20ms);
-    }
+    return PlayThroughSession(context, kPlayUsage);
+}
+
+int RunPlayMidiCommand(ToolContext& context)
+{
+    return PlayThroughSession(context, kPlayMidiUsage);
 }
 
 } // namespace linlangok

@@ -1,7 +1,6 @@
 // record OUT.mp3 --seconds S: S seconds from the first recording device of the input that
 // LINLANGOK_AUDIO_IN selects, through the recording controller, saved to OUT.mp3.
 
-#include "common/ProgramFolder.h"
 #include "common/Text.h"
 #include "engine/RecordingController.h"
 #include "platform/audio/WaveInSystem.h"
@@ -42,7 +41,7 @@ int RunRecordCommand(ToolContext& context)
     CInputDeviceList devices(*waveIn, context.mixers);
     CSaveToPathPrompts prompts(context.prompts, arguments[0]);
     std::ostringstream errors; // the controller's standard output; its prompts print the same texts
-    CRecordingController controller(devices, context.mixers, &context.encoder, ProgramFolder(), prompts, errors);
+    CRecordingController controller(devices, context.mixers, &context.encoder, context.programFolder, prompts, errors);
     const auto names = controller.DeviceNames();
     if (names.empty()) {
         std::cerr << "No recording device.\n";

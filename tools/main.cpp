@@ -1,5 +1,6 @@
 // linlangok-tool: the engines of Linlang Karaoke from the command line.
 
+#include "common/ProgramFolder.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/mixer/AlsaMixer.h"
@@ -19,7 +20,7 @@ namespace {
 
 constexpr ToolCommandEntry kCommands[] = {
     {"encode", "encode IN.wav OUT.mp3", RunEncodeCommand},
-    {"play", "play FILE", RunPlayCommand},
+    {"play", kPlayUsage, RunPlayCommand},
     {"record", "record OUT.mp3 --seconds S", RunRecordCommand},
     {"lrc", kLrcUsage, RunLrcCommand},
     {"list", kListUsage, RunListCommand},
@@ -77,7 +78,7 @@ int main(int argc, char** argv)
     for (const auto& command : kCommands) {
         if (command.name && std::strcmp(command.name, argv[1]) == 0) {
             ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts, *codePage, mixers, encoder,
-                openAudioOutput};
+                openAudioOutput, ProgramFolder()};
             return command.run(context);
         }
     }

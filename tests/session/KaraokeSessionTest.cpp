@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 namespace linlangok {
 namespace {
 
@@ -91,6 +94,38 @@ TEST_F(KaraokeSessionTest, EachKindStopsTheOtherBeforePlaying)
     session.Play();
     EXPECT_EQ(session.AudioPlayer().Speed(), 0); // closed
     EXPECT_TRUE(session.Sequencer().IsPlaying());
+}
+
+TEST_F(KaraokeSessionTest, TheSongEndsAtItsExactLengthNotItsWholeSeconds)
+{
+    const auto wav = rig.home.Path() / "song.wav";
+    test::WriteWavFile(wav, test::SineFrames(44100 * 3 / 2, 440, 0.5)); // 1.5 s
+    for (const std::u16string& path : {Utf8ToUtf16(wav.string()), test::CSessionRig::DemoSong()}) {
+        session.SetAccompanimentPath(path);
+        session.Play();
+        const double length = session.Kind() == ESongKind::Midi ? session.Song().LengthSeconds() : 1.5;
+        ASSERT_GT(length - session.Length(), 0.2) << "a length with a fraction";
+        rig.Advance(static_cast<uint32_t>(session.Length() * 1000 + 100));
+        EXPECT_FALSE(session.HasReachedEnd()); // the last fraction of a second still plays
+        // The decode thread wakes in real time to deliver the file's last frames.
+        for (int wait = 0; wait < 400 && !session.HasReachedEnd(); ++wait) {
+            rig.Advance(10);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_TRUE(session.HasReachedEnd()) << session.Position() << " of " << length;
+    }
+}
+
+TEST_F(KaraokeSessionTest, AMidiFileThatDoesNotLoadHasNoLengthSoItsPlayEndsAtOnce)
+{
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.Play();
+    session.SetAccompanimentPath(Utf8ToUtf16(rig.home.WriteFile("bad.mid", "not midi").string()));
+    session.Play();
+    EXPECT_EQ(session.Length(), 0); // not the length of the song before it
+    EXPECT_EQ(session.Position(), 0.0);
+    EXPECT_TRUE(session.HasReachedEnd());
+    EXPECT_FALSE(session.Sequencer().IsPlaying());
 }
 
 TEST_F(KaraokeSessionTest, SavingATransposedCopyLeavesThePlayingSongAlone)
