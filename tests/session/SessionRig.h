@@ -31,10 +31,12 @@ struct CSessionDevices {
         mixers.AddMixer();
     }
 
-    SessionServices Services()
+    // The devices above, or the MIDI devices and audio output given instead.
+    SessionServices Services(IMidiOutputDeviceList* midiDevices = nullptr, IAudioOutput* output = nullptr)
     {
-        return SessionServices {prompts, uiThread, timer, midi, *audioOutput, CSndFileDecoder::Open, inputDevices,
-            mixers, &encoder, gbk, standardOutput, home.Path()};
+        return SessionServices {prompts, uiThread, timer, midiDevices ? *midiDevices : midi,
+            output ? *output : *audioOutput, CSndFileDecoder::Open, inputDevices, mixers, &encoder, gbk, standardOutput,
+            home.Path()};
     }
 
     // Lets `milliseconds` of song time pass for both kinds of song.
