@@ -25,7 +25,7 @@ CInputLevelMeterWidget::CInputLevelMeterWidget(IWaveInSystem& system, IUserPromp
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(QStringLiteral("输入电平"));
     m_refresh.setInterval(kRefreshMilliseconds);
-    connect(&m_refresh, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    connect(&m_refresh, &QTimer::timeout, this, &CInputLevelMeterWidget::Refresh);
 }
 
 CInputLevelMeterWidget::~CInputLevelMeterWidget()
@@ -47,12 +47,19 @@ void CInputLevelMeterWidget::Stop()
     update();
 }
 
+void CInputLevelMeterWidget::Refresh()
+{
+    if (!(m_capture->Levels() == m_paintedLevels) || !(m_capture->HeldLevels() == m_paintedHeld))
+        update();
+}
+
 void CInputLevelMeterWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), m_background);
-    const MeterShapes shapes
-        = LayOutMeter(MeterRectangle {0, 0, width(), height()}, m_capture->Levels(), m_capture->HeldLevels());
+    m_paintedLevels = m_capture->Levels();
+    m_paintedHeld = m_capture->HeldLevels();
+    const MeterShapes shapes = LayOutMeter(MeterRectangle {0, 0, width(), height()}, m_paintedLevels, m_paintedHeld);
     painter.fillRect(ToQRect(shapes.leftMarker), ToQColor(kMeterMarkerColour));
     painter.fillRect(ToQRect(shapes.rightMarker), ToQColor(kMeterMarkerColour));
     painter.fillRect(ToQRect(shapes.leftBar), ToQColor(kMeterBarColour));

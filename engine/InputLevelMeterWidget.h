@@ -32,9 +32,14 @@ protected:
 private:
     static constexpr int kRefreshMilliseconds = 33;
 
+    // Repaints when the levels have changed since the last paint.
+    void Refresh();
+
     std::unique_ptr<CInputLevelMeterCapture> m_capture;
     QTimer m_refresh;
     QColor m_background = Qt::black;
+    MeterLevels m_paintedLevels;
+    MeterLevels m_paintedHeld;
 };
 
 } // namespace linlangok

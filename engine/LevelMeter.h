@@ -10,6 +10,7 @@ namespace linlangok {
 struct MeterLevels {
     int left = 0;
     int right = 0;
+    bool operator==(const MeterLevels&) const = default;
 };
 
 // The mean of |sample| >> 6 over each channel's samples, divided by the count of samples of both

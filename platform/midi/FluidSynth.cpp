@@ -39,6 +39,12 @@ CFluidSynth::CFluidSynth(const std::filesystem::path& soundFont, int sampleRate)
     if (!m_settings)
         throw std::runtime_error("cannot create the synthesizer settings");
     fluid_settings_setnum(m_settings, "synth.sample-rate", sampleRate);
+    // A large SoundFont loads the samples of the presets in use only, so that a full General MIDI
+    // set does not hold every instrument in memory; a small one is loaded whole, so that program
+    // changes never read the disk.
+    std::error_code sizeError;
+    if (std::filesystem::file_size(soundFont, sizeError) > kWholeLoadLimitBytes && !sizeError)
+        fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
     m_synth = new_fluid_synth(m_settings);
     if (!m_synth) {
         delete_fluid_settings(m_settings);

@@ -12,6 +12,10 @@ namespace linlangok {
 // libfluidsynth with one SoundFont.
 class CFluidSynth final : public ISynthesizer {
 public:
+    // SoundFonts up to this size are loaded whole; larger ones load each preset's samples when a
+    // channel selects it.
+    static constexpr std::uintmax_t kWholeLoadLimitBytes = 64u << 20;
+
     // Loads the SoundFont. Raises std::runtime_error when the synthesizer cannot be created or
     // the file is not a SoundFont it can load. Silences the library's log output.
     CFluidSynth(const std::filesystem::path& soundFont, int sampleRate);
