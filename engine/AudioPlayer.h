@@ -2,8 +2,8 @@
 
 #include "common/SpscQueue.h"
 #include "common/UserPrompts.h"
-#include "platform/audio/AudioFileDecoder.h"
-#include "platform/audio/AudioOutput.h"
+#include "engine/AudioFileDecoder.h"
+#include "engine/AudioOutput.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -2,7 +2,7 @@
 
 #include "common/UserPrompts.h"
 #include "engine/LevelMeter.h"
-#include "platform/audio/WaveIn.h"
+#include "engine/WaveIn.h"
 
 #include <array>
 #include <atomic>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "engine/WaveIn.h"
 #include "mixer/MixerLineList.h"
-#include "platform/audio/WaveIn.h"
 
 #include <array>
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/audio/AudioOutput.h"
+#include "engine/AudioOutput.h"
 
 #include <array>
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/audio/AudioFileDecoder.h"
+#include "engine/AudioFileDecoder.h"
 #include "platform/audio/SoxrResampler.h"
 
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "engine/WaveIn.h"
 #include "platform/audio/CaptureStream.h"
-#include "platform/audio/WaveIn.h"
 
 #include <deque>
 #include <memory>

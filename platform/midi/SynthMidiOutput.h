@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/SpscQueue.h"
+#include "engine/AudioOutput.h"
 #include "engine/MidiOutputDevice.h"
-#include "platform/audio/AudioOutput.h"
 #include "platform/midi/Synthesizer.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/audio/WaveIn.h"
+#include "engine/WaveIn.h"
 
 #include <algorithm>
 #include <cstring>
