@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 // Window tests: as the other tests, with one application object that lives as long as main.
 int main(int argc, char** argv)
@@ -12,6 +13,9 @@ int main(int argc, char** argv)
     ::testing::InitGoogleMock(&argc, argv);
     setenv("LINLANGOK_AUDIO_OUT", "null", 0);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The SoundFont the bootstrap installs, so that tests hear the same instruments everywhere.
+    if (const char* timGm = "/usr/share/sounds/sf2/TimGM6mb.sf2"; std::filesystem::exists(timGm))
+        setenv("LINLANGOK_SOUNDFONT", timGm, 0);
     linlangok::SetLegacyCodePage(std::make_shared<linlangok::CIconvCodePage>("GBK"));
     QApplication application(argc, argv);
     return RUN_ALL_TESTS();
