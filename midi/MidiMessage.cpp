@@ -1,8 +1,8 @@
 #include "midi/MidiMessage.h"
 
 #include "common/CodePage.h"
-#include "engine/MidiShortMessageSink.h"
 #include "midi/MessageArena.h"
+#include "midi/MidiShortMessageSink.h"
 
 #include <cstring>
 #include <iomanip>

@@ -1,6 +1,6 @@
 #include "midi/MidiMessage.h"
-#include "engine/MidiShortMessageSink.h"
 #include "midi/MessageArena.h"
+#include "midi/MidiShortMessageSink.h"
 #include "tests/midi/MidiTestSupport.h"
 
 #include <gtest/gtest.h>
