@@ -27,6 +27,7 @@ struct CSilentPrompts final : IUserPrompts {
     std::optional<FontChoice> AskFont(const FontChoice&) override { return {}; }
 };
 
+const CIconvCodePage* g_gbk = nullptr;
 std::filesystem::path g_input;
 std::filesystem::path g_saved;
 
@@ -34,7 +35,7 @@ std::filesystem::path g_saved;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetLegacyCodePage(std::make_shared<CIconvCodePage>("GBK"));
+    g_gbk = new CIconvCodePage("GBK");
     const auto folder = std::filesystem::temp_directory_path();
     g_input = folder / ("linlangok-fuzz-" + std::to_string(getpid()) + ".mid");
     g_saved = folder / ("linlangok-fuzz-" + std::to_string(getpid()) + "-saved.mid");
@@ -49,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     CSilentPrompts prompts;
     CManualTimerDriver driver;
-    CMidiSong song(prompts, driver);
+    CMidiSong song(prompts, *g_gbk, driver);
     if (song.Load(g_input)) {
         const int semitones = size > 0 ? static_cast<int>(data[size / 2] % 255) - 127 : 0;
         for (size_t index = 0; index < song.TrackCount(); ++index) {
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         (void)song.LengthSeconds();
         if (CMidiFileWriter(song, prompts).Write(g_saved, u"")) {
-            CMidiSong reloaded(prompts, driver);
+            CMidiSong reloaded(prompts, *g_gbk, driver);
             if (!reloaded.Load(g_saved) || reloaded.TrackCount() != song.TrackCount())
                 std::abort();
         }

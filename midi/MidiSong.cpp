@@ -29,17 +29,18 @@ CMetaMessage* NewSetTempo(CMessageArena& arena, int32_t tempo)
     return arena.New<CMetaMessage>(arena, kMetaSetTempo, data, 3);
 }
 
-CMetaMessage* NewTextMeta(CMessageArena& arena, int32_t type, std::u16string_view text)
+CMetaMessage* NewTextMeta(CMessageArena& arena, const ICodePage& codePage, int32_t type, std::u16string_view text)
 {
-    const std::string bytes = WideToAnsi(text);
+    const std::string bytes = codePage.FromWide(text);
     return arena.New<CMetaMessage>(
         arena, type, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
 }
 
 } // namespace
 
-CMidiSong::CMidiSong(IUserPrompts& prompts, IPeriodicTimerDriver& timerDriver)
+CMidiSong::CMidiSong(IUserPrompts& prompts, const ICodePage& codePage, IPeriodicTimerDriver& timerDriver)
     : m_prompts(prompts)
+    , m_codePage(codePage)
     , m_tempoMap(*this)
     , m_clock(timerDriver)
 {
@@ -81,7 +82,7 @@ void CMidiSong::PostProcess()
             = {{{kMetaText, &m_infoText}, {kMetaNotice, &m_notice}, {kMetaText, &m_text2}, {kMetaText, &m_text1},
                 {kMetaTrackName, &m_subtitle}, {kMetaTrackName, &m_title}}};
         for (const auto& [type, text] : texts)
-            conductor->InsertFront(NewTextMeta(m_messages, type, *text));
+            conductor->InsertFront(NewTextMeta(m_messages, m_codePage, type, *text));
         InsertTrack(0, std::move(conductor));
         SetTempo(0, kDefaultTempo, 0);
     }

@@ -16,6 +16,7 @@
 
 namespace linlangok {
 
+class ICodePage;
 class ILyricTrackView;
 class IPeriodicTimerDriver;
 class IUserPrompts;
@@ -38,8 +39,9 @@ struct TempoReference {
 class CMidiSong {
 public:
     // An empty song: no tracks, division 96, title "未命名", the welcome line as info text. The
-    // prompts and the driver of the clock's timer must outlive the song.
-    CMidiSong(IUserPrompts& prompts, IPeriodicTimerDriver& timerDriver);
+    // prompts, the code page of the song's texts (meta events, lyric syllables) and the driver of
+    // the clock's timer must outlive the song.
+    CMidiSong(IUserPrompts& prompts, const ICodePage& codePage, IPeriodicTimerDriver& timerDriver);
     ~CMidiSong();
 
     CMidiSong(const CMidiSong&) = delete;
@@ -116,6 +118,7 @@ public:
     const std::vector<TempoReference>& TempoReferences() const { return m_tempoReferences; }
     const CTempoMap& TempoMap() const { return m_tempoMap; }
     IUserPrompts& Prompts() const { return m_prompts; }
+    const ICodePage& CodePage() const { return m_codePage; }
     // Carried for compatibility; no operation reads them.
     int16_t ReservedWord() const { return m_reservedWord; }
     int32_t ReservedValue() const { return m_reservedValue; }
@@ -127,6 +130,7 @@ private:
     void DestroyTracks();
 
     IUserPrompts& m_prompts;
+    const ICodePage& m_codePage;
     ILyricTrackView* m_lyricTrackView = nullptr;
     CMessageArena m_messages;
     int16_t m_reservedWord = 20;

@@ -32,7 +32,7 @@ void CMidiSong::TakeNotice(const CMidiTrack& track)
 {
     m_notice.clear();
     ForEachMeta(track, kMetaNotice, [this](const CMetaMessage& meta) {
-        m_notice = meta.TextOfType(kMetaNotice);
+        m_notice = meta.TextOfType(kMetaNotice, m_codePage);
         return false;
     });
 }
@@ -41,7 +41,7 @@ void CMidiSong::TakeNames(const CMidiTrack& track)
 {
     int found = 0;
     ForEachMeta(track, kMetaTrackName, [&](const CMetaMessage& meta) {
-        (found == 0 ? m_title : m_subtitle) = meta.TrackNameText();
+        (found == 0 ? m_title : m_subtitle) = meta.TrackNameText(m_codePage);
         return ++found < 2;
     });
 }
@@ -52,11 +52,11 @@ void CMidiSong::TakeTexts(const CMidiTrack& track)
     int found = 0;
     ForEachMeta(track, kMetaText, [&](const CMetaMessage& meta) {
         if (found == 0)
-            m_text1 = meta.TextEventText();
+            m_text1 = meta.TextEventText(m_codePage);
         else if (found == 1)
-            m_text2 = meta.TextEventText();
+            m_text2 = meta.TextEventText(m_codePage);
         else
-            m_infoText += TrimBoth(meta.TextEventText(), kLineEnds) + u" ";
+            m_infoText += TrimBoth(meta.TextEventText(m_codePage), kLineEnds) + u" ";
         ++found;
         return true;
     });
@@ -113,7 +113,7 @@ void CMidiTrack::BuildLyrics()
             first = false;
         }
         const auto time = static_cast<float>(m_owner.TicksToSeconds(entry.tick));
-        const std::u16string text = AsMetaMessage(entry.message)->LyricText();
+        const std::u16string text = AsMetaMessage(entry.message)->LyricText(m_owner.CodePage());
         if (!text.empty())
             m_syllables.push_back({entry.tick, time, TrimBoth(text, kLineEnds)});
     }

@@ -2,6 +2,7 @@
 // synthesizer on the output device that LINLANGOK_AUDIO_OUT selects; prints the position once a
 // second until the song ends.
 
+#include "common/CodePage.h"
 #include "common/UserPrompts.h"
 #include "engine/MidiSequencer.h"
 #include "engine/UiTaskQueue.h"
@@ -28,7 +29,7 @@ int RunPlayMidiCommand(ToolContext& context)
     if (!output)
         return 1;
     CThreadTimerDriver driver;
-    CMidiSong song(context.prompts, driver);
+    CMidiSong song(context.prompts, LegacyCodePage(), driver);
     if (!song.Load(context.arguments[0]))
         return 1;
     CMidiOutputDeviceList devices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), *output, true);

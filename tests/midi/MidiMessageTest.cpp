@@ -117,10 +117,13 @@ TEST(MetaMessage, TempoAndTexts)
     EXPECT_EQ(tempo.Data()[0], 0x06);
     EXPECT_EQ(tempo.TempoOf(), 400000);
 
-    const std::string text = Gbk("茉莉花") + std::string("\0tail", 5);
+    // Texts are decoded by the code page handed in.
+    const CIconvCodePage big5("BIG5");
+    const std::string text = big5.FromWide(u"茉莉花") + std::string("\0tail", 5);
     const CMetaMessage name(arena, 3, reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()));
-    EXPECT_EQ(name.TrackNameText(), u"茉莉花");
-    EXPECT_EQ(name.LyricText(), u"");
+    EXPECT_EQ(name.TrackNameText(big5), u"茉莉花");
+    EXPECT_NE(name.TrackNameText(CIconvCodePage("GBK")), u"茉莉花");
+    EXPECT_EQ(name.LyricText(big5), u"");
     EXPECT_EQ(name.TempoOf(), 0);
     EXPECT_EQ(name.Perform(sink), 0);
     const CMetaMessage marker(arena, 6, nullptr, 0);

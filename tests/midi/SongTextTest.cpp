@@ -115,6 +115,20 @@ TEST_F(SongTextTest, WithoutLyricsTrackZeroShowsTheTitle)
     EXPECT_EQ(song.Track(0).Syllables().size(), 2u * kSyllablesPerLine);
 }
 
+TEST(SongText, TextsUseTheSongsOwnCodePage)
+{
+    CScriptedUserPrompts prompts;
+    CManualTimerDriver driver;
+    const CIconvCodePage big5("BIG5");
+    CMidiSong song(prompts, big5, driver);
+    CMidiTrack& track = song.AddTrack(std::make_unique<CMidiTrack>(song));
+    track.SetName(u"茉莉花");
+    const auto data = AsMetaMessage(track.Entry(0).message)->Data();
+    EXPECT_EQ(std::string(data.begin(), data.end()), big5.FromWide(u"茉莉花"));
+    song.TakeNames(track);
+    EXPECT_EQ(song.Title(), u"茉莉花");
+}
+
 TEST_F(SongTextTest, InfoTextLinesAreBounded)
 {
     CMidiTrack& conductor = AddEmptyTrack();
