@@ -4,10 +4,12 @@
 #include "common/UserPrompts.h"
 #include "midi/MidiSong.h"
 
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <stdexcept>
+#include <system_error>
 
 namespace linlangok {
 namespace {
@@ -30,33 +32,55 @@ CMidiFileReader::CMidiFileReader(CMidiSong& song, IUserPrompts& prompts)
 
 bool CMidiFileReader::Read(const std::filesystem::path& path)
 {
-    m_path = path;
     if (path.empty())
         return false;
-    if (!m_input.Open(path)) {
+    std::error_code error;
+    const bool regular = std::filesystem::is_regular_file(path, error);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        regular ? std::fopen(path.c_str(), "rb") : nullptr, &std::fclose);
+    if (!file) {
         m_prompts.ShowError(kCaptionError, u"不能打开所选文件,或文件不存在!");
         return false;
     }
+    const uint64_t size = std::filesystem::file_size(path, error);
+    std::unique_ptr<uint8_t[]> bytes;
+    bool whole = !error && size <= kMaximumMidiFileSize;
+    if (whole) {
+        try {
+            bytes = std::make_unique_for_overwrite<uint8_t[]>(size);
+        } catch (const std::bad_alloc&) {
+            whole = false;
+        }
+    }
+    if (!whole || std::fread(bytes.get(), 1, size, file.get()) != size) {
+        m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
+        return false;
+    }
+    return Read(std::span<const uint8_t>(bytes.get(), size));
+}
+
+bool CMidiFileReader::Read(std::span<const uint8_t> bytes)
+{
+    m_bytes = bytes;
+    m_position = 0;
     try {
         ReadSong();
     } catch (const std::runtime_error& refusal) {
-        m_input.Close();
         m_prompts.ShowError(kCaptionWarning, Utf8ToUtf16(refusal.what()));
         return false;
     } catch (...) {
-        m_input.Close();
         m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
         return true;
     }
-    m_input.Close();
     return true;
 }
 
 void CMidiFileReader::ReadSong()
 {
-    uint8_t header[14];
-    if (m_input.Read(header, sizeof header) != sizeof header || std::memcmp(header, "MThd\0\0\0\x06", 8) != 0)
+    if (m_bytes.size() < 14 || std::memcmp(m_bytes.data(), "MThd\0\0\0\x06", 8) != 0)
         throw std::runtime_error("文件类型不正确!");
+    const uint8_t* header = m_bytes.data();
+    m_position = 14;
     m_song.Clear();
 
     const uint16_t format = BigEndian16(header + 8);
@@ -93,16 +117,15 @@ void CMidiFileReader::ReadSong()
 bool CMidiFileReader::FindTrackChunk()
 {
     static constexpr uint8_t kRest[3] = {'T', 'r', 'k'};
-    uint8_t byte;
-    while (m_input.ReadByte(byte)) {
-        if (byte != 'M')
+    while (m_position < m_bytes.size()) {
+        if (m_bytes[m_position++] != 'M')
             continue;
         size_t matched = 0;
         // A mismatching byte is not looked at again: scanning resumes after it.
         while (matched < 3) {
-            if (!m_input.ReadByte(byte))
+            if (m_position == m_bytes.size())
                 return false;
-            if (byte != kRest[matched])
+            if (m_bytes[m_position++] != kRest[matched])
                 break;
             ++matched;
         }
@@ -114,19 +137,19 @@ bool CMidiFileReader::FindTrackChunk()
 
 void CMidiFileReader::ReadTrack(CMidiTrack& track)
 {
-    uint8_t chunkLength[4]; // not trusted: the track ends at its End of Track
-    if (m_input.Read(chunkLength, 4) != 4)
+    // The chunk length is not trusted: the track ends at its End of Track.
+    if (m_bytes.size() - m_position < 4)
         throw CReadFault();
+    m_position += 4;
     // A first pass counts the events so the entry vector is allocated once at its final size.
-    const uint64_t start = m_input.Position();
+    const size_t start = m_position;
     size_t events = 0;
     try {
         ParseTrackEvents<false>(nullptr, events);
     } catch (const CReadFault&) {
         // The second pass stops at the same place and reports it.
     }
-    if (!m_input.Seek(start))
-        throw CReadFault();
+    m_position = start;
     track.Reserve(track.Count() + events);
     size_t built = 0;
     ParseTrackEvents<true>(&track, built);
@@ -162,17 +185,14 @@ template <bool kBuild> void CMidiFileReader::ParseTrackEvents(CMidiTrack* track,
                 return;
             }
             const uint32_t length = NextDataLength();
+            const uint8_t* data = m_bytes.data() + m_position;
+            m_position += length;
             if constexpr (kBuild) {
-                m_eventData.resize(length);
-                if (m_input.Read(m_eventData.data(), length) != length)
-                    throw CReadFault();
                 const auto size = static_cast<int32_t>(length);
                 CMidiMessage* message = status == kMetaStatus
-                    ? static_cast<CMidiMessage*>(arena.New<CMetaMessage>(arena, type, m_eventData.data(), size))
-                    : arena.New<CSysExMessage>(arena, status, m_eventData.data(), size);
+                    ? static_cast<CMidiMessage*>(arena.New<CMetaMessage>(arena, type, data, size))
+                    : arena.New<CSysExMessage>(arena, status, data, size);
                 track->Append(message, static_cast<int32_t>(delta));
-            } else if (!m_input.Seek(m_input.Position() + length)) {
-                throw CReadFault();
             }
             continue;
         } else {
@@ -192,10 +212,9 @@ template <bool kBuild> void CMidiFileReader::ParseTrackEvents(CMidiTrack* track,
 
 uint8_t CMidiFileReader::NextByte()
 {
-    uint8_t byte;
-    if (!m_input.ReadByte(byte))
+    if (m_position == m_bytes.size())
         throw CReadFault();
-    return byte;
+    return m_bytes[m_position++];
 }
 
 uint8_t CMidiFileReader::NextDataByte()
@@ -222,7 +241,7 @@ uint32_t CMidiFileReader::NextVariableLength()
 uint32_t CMidiFileReader::NextDataLength()
 {
     const uint32_t length = NextVariableLength();
-    if (length > m_input.Remaining())
+    if (length > m_bytes.size() - m_position)
         throw CReadFault();
     return length;
 }

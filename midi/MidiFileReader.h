@@ -1,12 +1,10 @@
 #pragma once
 
-#include "midi/BufferedInputFile.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string_view>
-#include <vector>
 
 namespace linlangok {
 
@@ -14,13 +12,17 @@ class CMidiSong;
 class CMidiTrack;
 class IUserPrompts;
 
-// The read error: corrupt or cut-off data, memory exhausted. The song keeps what was read.
+// The read error: corrupt or cut-off data, memory exhausted, a file that cannot be read whole. The
+// song keeps what was read.
 inline constexpr std::u16string_view kReadErrorMessage = u"读文件时出错!";
+
+// Files above this size are not read: no song comes near it.
+inline constexpr uint64_t kMaximumMidiFileSize = uint64_t(256) << 20;
 
 // Reads a Standard MIDI File (formats 0, 1 and 2, metrical division) into a song. Made by
 // CMidiSong::Load for one read; runs on the UI thread.
 //
-// The file is read through a buffer, each length checked against what is left of the file before
+// The file is parsed from its bytes in memory, every length checked against what is left before
 // anything is allocated. Refusals ("文件类型不正确!", "文件类型无效!", "无效的文件格式!", "音轨数错误!"
 // for a header announcing no track, the SMPTE message, "Meta数据长度出错!") are shown with the
 // caption "警告" and make Read return false. Corrupt or cut-off data inside a track (no End of
@@ -31,10 +33,15 @@ class CMidiFileReader {
 public:
     CMidiFileReader(CMidiSong& song, IUserPrompts& prompts);
 
-    // True when the song holds the file's tracks (possibly cut short, see above); false for an
-    // empty path (no message), a file that cannot be opened ("不能打开所选文件,或文件不存在!", caption
-    // "错误") or a refusal. The song is cleared only once the header has been recognised.
+    // Reads the file whole and parses it as Read(bytes) does. False as well for an empty path (no
+    // message), a file that cannot be opened ("不能打开所选文件,或文件不存在!", caption "错误"), and a
+    // file larger than kMaximumMidiFileSize or failing while it is read ("读文件时出错!", caption
+    // "警告"); the song is unchanged then.
     bool Read(const std::filesystem::path& path);
+    // True when the song holds the file's tracks (possibly cut short, see above); false for a
+    // refusal. The song is cleared only once the header has been recognised. The bytes are not
+    // kept.
+    bool Read(std::span<const uint8_t> bytes);
 
 private:
     void ReadSong();
@@ -46,11 +53,10 @@ private:
     uint32_t NextVariableLength();
     uint32_t NextDataLength();
 
-    CBufferedInputFile m_input;
     CMidiSong& m_song;
-    std::filesystem::path m_path;
     IUserPrompts& m_prompts;
-    std::vector<uint8_t> m_eventData; // data of the current meta or system exclusive event
+    std::span<const uint8_t> m_bytes;
+    size_t m_position = 0; // offset of the next byte to read in m_bytes
 };
 
 } // namespace linlangok

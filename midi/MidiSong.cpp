@@ -54,9 +54,16 @@ CMidiSong::~CMidiSong()
 
 bool CMidiSong::Load(const std::filesystem::path& path)
 {
-    CMidiFileReader reader(*this, m_prompts);
-    if (!reader.Read(path))
-        return false;
+    return CMidiFileReader(*this, m_prompts).Read(path) && Prepare();
+}
+
+bool CMidiSong::Load(std::span<const uint8_t> bytes)
+{
+    return CMidiFileReader(*this, m_prompts).Read(bytes) && Prepare();
+}
+
+bool CMidiSong::Prepare()
+{
     try {
         PostProcess();
         BuildTempoMap();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,8 @@ public:
     // False when nothing was loaded that should be played (the reason has been shown); a file
     // that cannot be opened or is no MIDI file leaves the previous song in place.
     bool Load(const std::filesystem::path& path);
+    // The same for a file's bytes in memory; they are not kept.
+    bool Load(std::span<const uint8_t> bytes);
     // Destroys every track and message and tells the lyric view that there is no lyric track.
     void Clear();
 
@@ -124,6 +127,7 @@ public:
     int32_t ReservedValue() const { return m_reservedValue; }
 
 private:
+    bool Prepare();
     void PostProcess();
     void CollectTempoReferences();
     void InsertPendingTempos();

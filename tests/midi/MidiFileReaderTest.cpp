@@ -17,14 +17,10 @@ struct MidiFileReaderTest : SongFixture, ::testing::Test {
 
     MidiFileReaderTest() { song.SetLyricTrackView(&view); }
 
-    bool Load(const std::string& bytes) { return song.Load(folder.WriteFile("song.mid", bytes)); }
+    bool Load(const std::string& bytes) { return song.Load(AsBytes(bytes)); }
 
     // Reads without the post-processing.
-    bool Read(const std::string& bytes)
-    {
-        CMidiFileReader reader(song, prompts);
-        return reader.Read(folder.WriteFile("song.mid", bytes));
-    }
+    bool Read(const std::string& bytes) { return CMidiFileReader(song, prompts).Read(AsBytes(bytes)); }
 };
 
 TEST_F(MidiFileReaderTest, FormatOneWithATempoTrackLoadsAsItIs)
@@ -153,8 +149,7 @@ TEST_F(MidiFileReaderTest, RefusalsShowTheirMessageAndReturnFalse)
     for (const Case& test : cases) {
         SongFixture fixture;
         fixture.AddEmptyTrack();
-        const auto path = folder.WriteFile("refused.mid", test.bytes);
-        EXPECT_FALSE(fixture.song.Load(path)) << test.message;
+        EXPECT_FALSE(fixture.song.Load(AsBytes(test.bytes))) << test.message;
         EXPECT_EQ(fixture.prompts.MessageTexts(), std::vector<std::string> {test.message});
         EXPECT_EQ(fixture.prompts.m_messages[0].caption, u"警告");
         EXPECT_EQ(fixture.song.TrackCount(), test.tracksAfter) << test.message;
@@ -185,9 +180,8 @@ TEST_F(MidiFileReaderTest, CorruptDataStopsReadingButKeepsWhatWasRead)
     };
     for (const std::string& corruption : corruptions) {
         SongFixture fixture;
-        const auto path = folder.WriteFile("corrupt.mid", head + second + SmfTrack(events + corruption));
-        const bool loaded = fixture.song.Load(path);
-        EXPECT_TRUE(loaded);
+        const std::string file = head + second + SmfTrack(events + corruption);
+        EXPECT_TRUE(fixture.song.Load(AsBytes(file)));
         EXPECT_EQ(fixture.prompts.MessageTexts(), std::vector<std::string> {"读文件时出错!"});
         ASSERT_GE(fixture.song.TrackCount(), 3u);
         // After the conductor track: the file's first track whole, and the start of the corrupt one.
@@ -213,18 +207,25 @@ TEST_F(MidiFileReaderTest, ChunkWithoutEndOfTrackRunsIntoTheNextChunk)
     EXPECT_EQ(prompts.MessageTexts(), std::vector<std::string> {"音轨数错误!"});
 }
 
-TEST_F(MidiFileReaderTest, OpenFailuresLeaveTheSongAlone)
+TEST_F(MidiFileReaderTest, FilesAreReadWholeAndOpenFailuresLeaveTheSongAlone)
 {
-    AddEmptyTrack();
+    ASSERT_TRUE(song.Load(folder.WriteFile("song.mid", SmfHeader(1, 1, 96) + SmfTrack(kEnd))));
+    EXPECT_EQ(song.TrackCount(), 1u);
     EXPECT_FALSE(song.Load(""));
     EXPECT_TRUE(prompts.m_messages.empty());
     EXPECT_FALSE(song.Load(folder.Path() / "missing.mid"));
     EXPECT_FALSE(song.Load(folder.Path()));
+    // Larger than any song: refused before anything is read (the file is sparse).
+    const auto huge = folder.WriteFile("huge.mid", SmfHeader(1, 1, 96));
+    std::filesystem::resize_file(huge, kMaximumMidiFileSize + 1);
+    EXPECT_FALSE(song.Load(huge));
     EXPECT_EQ(prompts.MessageTexts(),
-        (std::vector<std::string> {"不能打开所选文件,或文件不存在!", "不能打开所选文件,或文件不存在!"}));
+        (std::vector<std::string> {
+            "不能打开所选文件,或文件不存在!", "不能打开所选文件,或文件不存在!", "读文件时出错!"}));
     EXPECT_EQ(prompts.m_messages[0].caption, u"错误");
+    EXPECT_EQ(prompts.m_messages[2].caption, u"警告");
     EXPECT_EQ(song.TrackCount(), 1u);
-    EXPECT_TRUE(view.calls.empty());
+    EXPECT_EQ(view.calls.size(), 3u); // from the first load only
 }
 
 TEST_F(MidiFileReaderTest, ClearingTheSongWithdrawsTheLyricTrack)

@@ -48,6 +48,11 @@ std::string MetaEvent(uint32_t delta, int type, std::string_view data)
         + std::string(data);
 }
 
+std::span<const uint8_t> AsBytes(std::string_view bytes)
+{
+    return {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+}
+
 std::vector<std::string> Describe(const CMidiTrack& track)
 {
     std::vector<std::string> lines;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,8 @@ std::string SmfTrack(std::string_view events);
 std::string Gbk(std::string_view utf8);
 // A meta event with its delta.
 std::string MetaEvent(uint32_t delta, int type, std::string_view data);
+// The bytes of a string, as the reader takes them.
+std::span<const uint8_t> AsBytes(std::string_view bytes);
 
 // One line per entry: "tick/delta" and the message's bytes in hex ("480/480 90 3C 40",
 // "0/0 FF 51 07 A1 20"), texts decoded from the song's code page ("0/0 FF 03 \"未命名\"").
