@@ -22,6 +22,20 @@ uint16_t BigEndian16(const uint8_t* bytes)
     return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
 }
 
+// Data bytes that follow a system common (0xF1-0xF6) or real-time (0xF8-0xFE) status byte.
+int SystemDataByteCount(uint8_t status)
+{
+    switch (status) {
+    case 0xF1: // MIDI time code quarter frame
+    case 0xF3: // song select
+        return 1;
+    case 0xF2: // song position pointer
+        return 2;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 CMidiFileReader::CMidiFileReader(CMidiSong& song, IUserPrompts& prompts)
@@ -105,12 +119,16 @@ void CMidiFileReader::ReadSong()
 
     // Track chunks are looked for after the header: a division whose low byte is 'M' must not
     // take the first chunk's "MTrk" as the rest of a mismatch.
+    bool damaged = false;
     for (uint16_t track = 0; track < trackCount; ++track) {
         if (!FindTrackChunk()) {
             m_prompts.ShowError(u"", u"音轨数错误!");
             break;
         }
-        ReadTrack(m_song.Track(track));
+        if (!ReadTrack(m_song.Track(track)) && !damaged) {
+            m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
+            damaged = true;
+        }
     }
 }
 
@@ -135,94 +153,122 @@ bool CMidiFileReader::FindTrackChunk()
     return false;
 }
 
-void CMidiFileReader::ReadTrack(CMidiTrack& track)
+bool CMidiFileReader::ReadTrack(CMidiTrack& track)
 {
-    // The chunk length is not trusted: the track ends at its End of Track.
-    if (m_bytes.size() - m_position < 4)
-        throw CReadFault();
-    m_position += 4;
-    // A first pass counts the events so the entry vector is allocated once at its final size.
-    const size_t start = m_position;
-    size_t events = 0;
-    try {
-        ParseTrackEvents<false>(nullptr, events);
-    } catch (const CReadFault&) {
-        // The second pass stops at the same place and reports it.
+    if (m_bytes.size() - m_position < 4) {
+        m_position = m_bytes.size();
+        return false;
     }
+    const uint8_t* lengthBytes = m_bytes.data() + m_position;
+    const uint32_t length = uint32_t(lengthBytes[0]) << 24 | uint32_t(lengthBytes[1]) << 16
+        | uint32_t(lengthBytes[2]) << 8 | lengthBytes[3];
+    m_position += 4;
+    const size_t start = m_position;
+    const uint64_t chunkEnd = uint64_t(start) + length;
+    // Writers have left wrong chunk lengths, so a track ends at its End of Track. The length bounds
+    // the track only when it leads to the next chunk or the end of the file; then a missing End of
+    // Track or an event cut off by the chunk's end cannot swallow the next chunk.
+    const bool lengthLeadsToChunk = chunkEnd == m_bytes.size()
+        || (chunkEnd + 4 <= m_bytes.size() && std::memcmp(m_bytes.data() + chunkEnd, "MTrk", 4) == 0);
+    m_end = lengthLeadsToChunk ? static_cast<size_t>(chunkEnd) : m_bytes.size();
+
+    // A first pass counts the events so the entry vector is allocated once at its final size. Both
+    // passes stop at the same byte.
+    size_t events = 0;
+    ParseTrackEvents<false>(nullptr, events);
     m_position = start;
     track.Reserve(track.Count() + events);
     size_t built = 0;
-    ParseTrackEvents<true>(&track, built);
+    const bool whole = ParseTrackEvents<true>(&track, built);
+    m_end = m_bytes.size();
+    // Damage stays inside its chunk: the next one is looked for after this one's length.
+    if (!whole && chunkEnd <= m_bytes.size())
+        m_position = static_cast<size_t>(chunkEnd);
+    return whole;
 }
 
 // Walks the events of a track chunk up to its End of Track: with kBuild, appends them to the
-// track; without, only counts them. Both passes stop at the same byte.
-template <bool kBuild> void CMidiFileReader::ParseTrackEvents(CMidiTrack* track, size_t& events)
+// track; without, only counts them. False when corrupt or cut-off data ends the track first.
+template <bool kBuild> bool CMidiFileReader::ParseTrackEvents(CMidiTrack* track, size_t& events)
 {
     CMessageArena& arena = m_song.Messages();
     int64_t tick = 0;
+    // Ticks since the last event appended: the deltas of skipped bytes carry over to the next one.
+    int64_t delta = 0;
     uint8_t runningStatus = 0;
-    for (;; ++events) {
-        const uint32_t delta = NextVariableLength();
-        tick += delta;
-        if (tick > std::numeric_limits<int32_t>::max())
-            throw CReadFault();
-        uint8_t status = NextByte();
-        uint8_t data1;
-        if (status < 0x80) {
-            if (runningStatus == 0)
-                throw CReadFault();
-            data1 = status;
-            status = runningStatus;
-        } else if (IsChannelStatus(status)) {
-            runningStatus = status;
-            data1 = NextDataByte();
-        } else if (status == kMetaStatus || IsSysExStatus(status)) {
-            const uint8_t type = status == kMetaStatus ? NextByte() : status;
-            if (status == kMetaStatus && type == kMetaEndOfTrack) {
-                if constexpr (kBuild)
-                    track->AdjustDelta(track->Count() - 1, static_cast<int32_t>(delta));
-                return;
+    try {
+        for (;;) {
+            const uint32_t eventDelta = NextVariableLength();
+            delta += eventDelta;
+            tick += eventDelta;
+            if (tick > std::numeric_limits<int32_t>::max())
+                return false;
+            uint8_t status = NextByte();
+            uint8_t data1;
+            if (status < 0x80) {
+                if (runningStatus == 0)
+                    return false;
+                data1 = status;
+                status = runningStatus;
+            } else if (IsChannelStatus(status)) {
+                runningStatus = status;
+                data1 = NextDataByte();
+            } else if (status == kMetaStatus || IsSysExStatus(status)) {
+                const uint8_t type = status == kMetaStatus ? NextByte() : status;
+                if (status == kMetaStatus && type == kMetaEndOfTrack) {
+                    if constexpr (kBuild)
+                        track->AdjustDelta(track->Count() - 1, static_cast<int32_t>(delta));
+                    return true;
+                }
+                const uint32_t length = NextDataLength();
+                const uint8_t* data = m_bytes.data() + m_position;
+                m_position += length;
+                if constexpr (kBuild) {
+                    const auto size = static_cast<int32_t>(length);
+                    CMidiMessage* message = status == kMetaStatus
+                        ? static_cast<CMidiMessage*>(arena.New<CMetaMessage>(arena, type, data, size))
+                        : arena.New<CSysExMessage>(arena, status, data, size);
+                    track->Append(message, static_cast<int32_t>(delta));
+                }
+                ++events;
+                delta = 0;
+                continue;
+            } else {
+                // System common and real-time bytes make no message in a track: skipped with the
+                // data bytes they carry, running status untouched.
+                for (int skipped = SystemDataByteCount(status); skipped > 0; --skipped)
+                    NextByte();
+                continue;
             }
-            const uint32_t length = NextDataLength();
-            const uint8_t* data = m_bytes.data() + m_position;
-            m_position += length;
+            const uint8_t command = status & 0xF0;
+            const uint8_t data2 = command == 0xC0 || command == 0xD0 ? 0 : NextDataByte();
             if constexpr (kBuild) {
-                const auto size = static_cast<int32_t>(length);
-                CMidiMessage* message = status == kMetaStatus
-                    ? static_cast<CMidiMessage*>(arena.New<CMetaMessage>(arena, type, data, size))
-                    : arena.New<CSysExMessage>(arena, status, data, size);
+                const uint8_t channel = status & 0x0F;
+                CMidiMessage* message = command == 0x90
+                    ? static_cast<CMidiMessage*>(arena.New<CNoteOnMessage>(channel, data1, data2))
+                    : arena.New<CChannelMessage>(command, channel, data1, data2);
                 track->Append(message, static_cast<int32_t>(delta));
             }
-            continue;
-        } else {
-            throw CReadFault();
+            ++events;
+            delta = 0;
         }
-        const uint8_t command = status & 0xF0;
-        const uint8_t data2 = command == 0xC0 || command == 0xD0 ? 0 : NextDataByte();
-        if constexpr (kBuild) {
-            const uint8_t channel = status & 0x0F;
-            CMidiMessage* message = command == 0x90
-                ? static_cast<CMidiMessage*>(arena.New<CNoteOnMessage>(channel, data1, data2))
-                : arena.New<CChannelMessage>(command, channel, data1, data2);
-            track->Append(message, static_cast<int32_t>(delta));
-        }
+    } catch (const CReadFault&) {
+        return false;
     }
 }
 
 uint8_t CMidiFileReader::NextByte()
 {
-    if (m_position == m_bytes.size())
+    if (m_position == m_end)
         throw CReadFault();
     return m_bytes[m_position++];
 }
 
 uint8_t CMidiFileReader::NextDataByte()
 {
-    const uint8_t byte = NextByte();
-    if (byte & 0x80)
-        throw CReadFault();
-    return byte;
+    // A data byte with its top bit set is still read as data, so the events after it keep their
+    // places; the bit is dropped, as no device or file takes it.
+    return NextByte() & 0x7F;
 }
 
 uint32_t CMidiFileReader::NextVariableLength()
@@ -241,7 +287,7 @@ uint32_t CMidiFileReader::NextVariableLength()
 uint32_t CMidiFileReader::NextDataLength()
 {
     const uint32_t length = NextVariableLength();
-    if (length > m_bytes.size() - m_position)
+    if (length > m_end - m_position)
         throw CReadFault();
     return length;
 }

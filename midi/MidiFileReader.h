@@ -25,10 +25,13 @@ inline constexpr uint64_t kMaximumMidiFileSize = uint64_t(256) << 20;
 // The file is parsed from its bytes in memory, every length checked against what is left before
 // anything is allocated. Refusals ("文件类型不正确!", "文件类型无效!", "无效的文件格式!", "音轨数错误!"
 // for a header announcing no track, the SMPTE message, "Meta数据长度出错!") are shown with the
-// caption "警告" and make Read return false. Corrupt or cut-off data inside a track (no End of
-// Track before the end of the file, a cut-off event, a status byte 0xF1-0xFE, a data byte before any
-// status or with its top bit set, a tick beyond 32 bits) stops reading with "读文件时出错!" and Read
-// returns true: the song keeps the events read before.
+// caption "警告" and make Read return false.
+//
+// Inside a track, a data byte with its top bit set is read as data without that bit, and system
+// common and real-time bytes (0xF1-0xF6, 0xF8-0xFE) are skipped with their data bytes. Corrupt or
+// cut-off data (no End of Track, a cut-off event, a data byte before any status, a tick beyond 32
+// bits) ends its track there; reading goes on with the next chunk after the damaged one's length,
+// "读文件时出错!" is shown once and Read returns true: the song keeps every event read.
 class CMidiFileReader {
 public:
     CMidiFileReader(CMidiSong& song, IUserPrompts& prompts);
@@ -46,8 +49,8 @@ public:
 private:
     void ReadSong();
     bool FindTrackChunk();
-    void ReadTrack(CMidiTrack& track);
-    template <bool kBuild> void ParseTrackEvents(CMidiTrack* track, size_t& events);
+    bool ReadTrack(CMidiTrack& track);
+    template <bool kBuild> bool ParseTrackEvents(CMidiTrack* track, size_t& events);
     uint8_t NextByte();
     uint8_t NextDataByte();
     uint32_t NextVariableLength();
@@ -57,6 +60,7 @@ private:
     IUserPrompts& m_prompts;
     std::span<const uint8_t> m_bytes;
     size_t m_position = 0; // offset of the next byte to read in m_bytes
+    size_t m_end = 0; // where the track being read must end at the latest
 };
 
 } // namespace linlangok

@@ -1,8 +1,11 @@
 #include "midi/MidiFileReader.h"
+#include "midi/MidiFileWriter.h"
 #include "tests/midi/MidiTestSupport.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 namespace linlangok::test {
 namespace {
@@ -159,20 +162,17 @@ TEST_F(MidiFileReaderTest, RefusalsShowTheirMessageAndReturnFalse)
     EXPECT_EQ(Describe(song.Track(0)), (Lines {"0/0 90 3C 40", "0/0 FF 2F"}));
 }
 
-TEST_F(MidiFileReaderTest, CorruptDataStopsReadingButKeepsWhatWasRead)
+TEST_F(MidiFileReaderTest, CorruptDataEndsItsTrackAndTheNextChunkIsFoundByTheLength)
 {
     const std::string head = SmfHeader(1, 2, 96);
     const std::string second = SmfTrack(Bytes({0x00, 0x91, 0x3C, 0x40}) + kEnd);
     const std::string events = Bytes({0x00, 0x90, 0x3C, 0x40});
     const std::string corruptions[] = {
-        "", // no End of Track before the end of the file
+        "", // no End of Track
         Bytes({0x81, 0x80}), // cut-off delta
         Bytes({0x00, 0x90, 0x3C}), // cut-off event
-        Bytes({0x00, 0xF1, 0x01}), // system common status inside a track
-        Bytes({0x00, 0xFE}), // real-time status inside a track
-        Bytes({0x00, 0x90, 0x3C, 0x90}), // status byte where a data byte belongs
-        Bytes({0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0x7F, 0x41}), // length beyond the end of the file
-        Bytes({0x00, 0xF0, 0x81, 0x00, 0x01}), // system exclusive beyond the end of the file
+        Bytes({0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0x7F, 0x41}), // length beyond the chunk
+        Bytes({0x00, 0xF0, 0x81, 0x00, 0x01}), // system exclusive beyond the chunk
         Bytes({0x80, 0x80, 0x80, 0x80, 0x00, 0x3C, 0x40}), // five-byte delta
         Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C,
             0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C,
@@ -180,31 +180,68 @@ TEST_F(MidiFileReaderTest, CorruptDataStopsReadingButKeepsWhatWasRead)
     };
     for (const std::string& corruption : corruptions) {
         SongFixture fixture;
-        const std::string file = head + second + SmfTrack(events + corruption);
+        const std::string file = head + SmfTrack(events + corruption) + second;
         EXPECT_TRUE(fixture.song.Load(AsBytes(file)));
         EXPECT_EQ(fixture.prompts.MessageTexts(), std::vector<std::string> {"读文件时出错!"});
-        ASSERT_GE(fixture.song.TrackCount(), 3u);
-        // After the conductor track: the file's first track whole, and the start of the corrupt one.
-        EXPECT_EQ(Describe(fixture.song.Track(1)), (Lines {"0/0 91 3C 40", "0/0 FF 2F"}));
-        EXPECT_EQ(Describe(fixture.song.Track(2)).front(), "0/0 90 3C 40");
+        ASSERT_EQ(fixture.song.TrackCount(), 3u);
+        // After the conductor track: the start of the corrupt track, and the next track whole.
+        EXPECT_EQ(Describe(fixture.song.Track(1)).front(), "0/0 90 3C 40");
+        EXPECT_EQ(Describe(fixture.song.Track(2)), (Lines {"0/0 91 3C 40", "0/0 FF 2F"}));
     }
     // Data bytes before any status byte.
     EXPECT_TRUE(Read(head + SmfTrack(Bytes({0x00, 0x3C, 0x40}) + kEnd) + second));
     EXPECT_EQ(prompts.MessageTexts(), std::vector<std::string> {"读文件时出错!"});
     EXPECT_EQ(song.Track(0).Count(), 1u);
-    EXPECT_EQ(song.Track(1).Count(), 1u);
+    EXPECT_EQ(song.Track(1).Count(), 2u);
 }
 
-TEST_F(MidiFileReaderTest, ChunkWithoutEndOfTrackRunsIntoTheNextChunk)
+TEST_F(MidiFileReaderTest, ChunkLengthNotLeadingToAChunkIsIgnored)
 {
-    // The first chunk ends without an End of Track: its events go on with the next chunk's bytes
-    // ('M' is a delta, "Tr" running-status data, 'k' a delta, the length bytes more data) up to the
-    // End of Track inside it. No chunk is left for the second track.
-    ASSERT_TRUE(Read(SmfHeader(1, 2, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}))
-        + SmfTrack(Bytes({0x00, 0x00, 0xFF, 0x2F, 0x00}))));
-    EXPECT_EQ(Describe(song.Track(0)),
-        (Lines {"0/0 90 3C 40", "77/77 90 54 72", "184/107 90 00 00", "184/0 90 05 00", "184/0 FF 2F"}));
-    EXPECT_EQ(prompts.MessageTexts(), std::vector<std::string> {"音轨数错误!"});
+    // A length of 0: the track is read up to its End of Track.
+    const std::string events = Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd;
+    ASSERT_TRUE(Read(SmfHeader(1, 2, 96) + "MTrk" + Bytes({0, 0, 0, 0}) + events + SmfTrack(events)));
+    EXPECT_TRUE(prompts.m_messages.empty());
+    EXPECT_EQ(DescribeSong(song), (std::vector<Lines>(2, Lines {"0/0 90 3C 40", "0/0 FF 2F"})));
+}
+
+TEST_F(MidiFileReaderTest, DataByteWithItsTopBitSetIsReadWithoutThatBit)
+{
+    // Track 1 of 3: velocity 0xC0, key 0xBC, program 0x85.
+    const std::string rest
+        = SmfTrack(Bytes({0x00, 0x91, 0x40, 0x40}) + kEnd) + SmfTrack(Bytes({0x00, 0x92, 0x43, 0x40}) + kEnd);
+    ASSERT_TRUE(Read(SmfHeader(1, 3, 96)
+        + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0xC0, 0x60, 0x80, 0xBC, 0x00, 0x00, 0xC0, 0x85}) + kEnd) + rest));
+    EXPECT_TRUE(prompts.m_messages.empty());
+    EXPECT_EQ(Describe(song.Track(0)), (Lines {"0/0 90 3C 40", "96/96 80 3C 00", "96/0 C0 05", "96/0 FF 2F"}));
+    EXPECT_EQ(song.Track(2).Count(), 2u);
+    std::ostringstream saved;
+    CMidiFileWriter(song, prompts).WriteSong(saved);
+    EXPECT_EQ(saved.str(),
+        SmfHeader(1, 3, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40, 0x60, 0x80, 0x3C, 0x00, 0x00, 0xC0, 0x05}) + kEnd)
+            + rest);
+}
+
+TEST_F(MidiFileReaderTest, SystemCommonAndRealTimeBytesAreSkippedWithTheirData)
+{
+    for (int status = 0xF1; status <= 0xFE; ++status) {
+        if (status == 0xF7)
+            continue;
+        const size_t dataBytes = status == 0xF2 ? 2 : status == 0xF1 || status == 0xF3 ? 1 : 0;
+        // Note-on, the byte 96 ticks later, then a running-status note-off 96 ticks after it.
+        const std::string skipped = Bytes({0x60, status}) + std::string(dataBytes, '\x01');
+        SongFixture fixture;
+        ASSERT_TRUE(CMidiFileReader(fixture.song, fixture.prompts)
+                        .Read(AsBytes(SmfHeader(1, 1, 96)
+                            + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + skipped + Bytes({0x60, 0x3C, 0x00}) + kEnd))));
+        EXPECT_TRUE(fixture.prompts.m_messages.empty()) << status;
+        EXPECT_EQ(Describe(fixture.song.Track(0)), (Lines {"0/0 90 3C 40", "192/192 90 3C 00", "192/0 FF 2F"}))
+            << status;
+        std::ostringstream saved;
+        CMidiFileWriter(fixture.song, fixture.prompts).WriteSong(saved);
+        EXPECT_EQ(
+            saved.str(), SmfHeader(1, 1, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40, 0x81, 0x40, 0x3C, 0x00}) + kEnd))
+            << status;
+    }
 }
 
 TEST_F(MidiFileReaderTest, FilesAreReadWholeAndOpenFailuresLeaveTheSongAlone)
