@@ -91,16 +91,20 @@ void CMidiSong::PostProcess()
         for (const auto& [type, text] : texts)
             conductor->InsertFront(NewTextMeta(m_messages, m_codePage, type, *text));
         InsertTrack(0, std::move(conductor));
-        SetTempo(0, kDefaultTempo, 0);
     }
     ResetText();
     TakeNotice(Track(0));
     TakeNames(Track(0));
     TakeTexts(Track(0));
     NormalizeTempo();
-    // A song without any Set Tempo plays at the default tempo, as the conductor track made above
-    // says; with an empty tempo map its length would be 0 and it would stop at once.
-    if (m_tempoReferences.empty()) {
+    // The song plays at the default tempo until its first Set Tempo. Without one at tick 0 the tempo
+    // map would count the time before it as 0 s (no Set Tempo at all: a length of 0, so the song
+    // would stop at once). The file's own tempo at tick 0, merged above, wins over the default.
+    const auto firstTempoTick = [this] {
+        const TempoReference& first = m_tempoReferences.front();
+        return Track(first.track).Entry(first.entry).tick;
+    };
+    if (m_tempoReferences.empty() || firstTempoTick() > 0) {
         SetTempo(0, kDefaultTempo, 0);
         CollectTempoReferences();
     }

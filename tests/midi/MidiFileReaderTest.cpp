@@ -44,23 +44,50 @@ TEST_F(MidiFileReaderTest, FormatOneWithATempoTrackLoadsAsItIs)
     EXPECT_DOUBLE_EQ(song.LengthSeconds(), 1.0);
 }
 
-TEST_F(MidiFileReaderTest, NotesInTheFirstTrackGetAConductorTrack)
+TEST_F(MidiFileReaderTest, NotesInTheFirstTrackGetAConductorTrackAndKeepTheirTempo)
 {
+    // Set Tempo 750000 at tick 0, a lyric and Set Tempo 1000000 at tick 96.
     const std::string file = SmfHeader(1, 2, 96)
-        + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x03, 0x0D, 0x40, 0x00, 0x90, 0x3C, 0x40, 0x60, 0xFF, 0x51, 0x03,
-                       0x0F, 0x42, 0x40, 0x00, 0x80, 0x3C, 0x00})
-            + kEnd)
+        + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x0B, 0x71, 0xB0, 0x00, 0x90, 0x3C, 0x40}) + MetaEvent(96, 5, "la")
+            + Bytes({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x60, 0x80, 0x3C, 0x00}) + kEnd)
         + SmfTrack(Bytes({0x00, 0x91, 0x3C, 0x40, 0x60, 0x3C, 0x00, 0x60, 0xFF, 0x2F, 0x00}));
     ASSERT_TRUE(Load(file));
     ASSERT_EQ(song.TrackCount(), 3u);
     EXPECT_EQ(Describe(song.Track(0)),
         (Lines {"0/0 FF 03 \"未命名\"", "0/0 FF 03 \"\"", "0/0 FF 01 \"\"", "0/0 FF 01 \"\"", "0/0 FF 02 \"\"",
-            "0/0 FF 01 \"欢迎光临 http://www.orbisong.com\"", "0/0 FF 51 07 A1 20", "96/96 FF 51 0F 42 40",
+            "0/0 FF 01 \"欢迎光临 http://www.orbisong.com\"", "0/0 FF 51 0B 71 B0", "96/96 FF 51 0F 42 40",
             "96/0 FF 2F"}));
-    EXPECT_EQ(Describe(song.Track(1)), (Lines {"0/0 90 3C 40", "96/96 80 3C 00", "96/0 FF 2F"}));
+    EXPECT_EQ(
+        Describe(song.Track(1)), (Lines {"0/0 90 3C 40", "96/96 FF 05 \"la\"", "192/96 80 3C 00", "192/0 FF 2F"}));
+    EXPECT_EQ(song.Track(1).Syllables().back().time, 0.75f);
+    EXPECT_DOUBLE_EQ(song.LengthSeconds(), 1.75);
+    // A transposed copy keeps the tempo.
+    for (size_t track = 0; track < song.TrackCount(); ++track)
+        song.Track(track).Transpose(2);
+    std::ostringstream saved;
+    CMidiFileWriter(song, prompts).WriteSong(saved);
+    SongFixture copy;
+    ASSERT_TRUE(copy.song.Load(AsBytes(saved.str())));
+    EXPECT_EQ(copy.song.TempoMap().Segments().front().tempo, 750000);
+    EXPECT_DOUBLE_EQ(copy.song.LengthSeconds(), 1.75);
     // A track other than track 0 keeps the End of Track delta read from the file.
     EXPECT_EQ(Describe(song.Track(2)).back(), "96/96 FF 2F");
     EXPECT_EQ(song.InfoText(), std::u16string(kWelcomeLine) + u" ");
+}
+
+TEST_F(MidiFileReaderTest, LateFirstTempoGetsTheDefaultTempoBeforeIt)
+{
+    // Set Tempo 1000000 at tick 960, a lyric at 480, the last note at 1920.
+    const std::string file = SmfHeader(1, 2, 480)
+        + SmfTrack(Bytes({0x87, 0x40, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) + kEnd)
+        + SmfTrack(MetaEvent(480, 5, "la") + Bytes({0x00, 0x90, 0x3C, 0x40, 0x8B, 0x20, 0x3C, 0x00}) + kEnd);
+    ASSERT_TRUE(Load(file));
+    ASSERT_EQ(song.TempoMap().Segments().size(), 2u);
+    EXPECT_EQ(song.TempoMap().Segments()[0].tempo, 500000);
+    EXPECT_EQ(song.TempoMap().Segments()[0].tick, 0);
+    EXPECT_EQ(song.TempoMap().Segments()[1].start, 1.0f);
+    EXPECT_EQ(song.Track(1).Syllables().back().time, 0.5f);
+    EXPECT_DOUBLE_EQ(song.LengthSeconds(), 3.0);
 }
 
 TEST_F(MidiFileReaderTest, FormatZeroIsSplitByChannel)
