@@ -15,7 +15,7 @@ constexpr std::u16string_view kLineEndsAndSpaces = u"\r\n ";
 
 // The info text is free text from the file; a header taller than this many of its lines is cut, so a
 // file full of line feeds cannot make every lyric track hold millions of header syllables.
-constexpr size_t kMaximumInfoLines = 16;
+constexpr size_t kMaximumInfoLines = 1000;
 
 // Calls visit(meta) for every meta event of the type in the track, in order, until it returns false.
 template <typename Visit> void ForEachMeta(const CMidiTrack& track, int32_t type, Visit visit)

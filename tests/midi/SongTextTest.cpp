@@ -136,8 +136,9 @@ TEST_F(SongTextTest, InfoTextLinesAreBounded)
     conductor.Append(Text(1, ""), 0);
     conductor.Append(Text(1, "x" + std::string(100000, '\n') + "y"), 0);
     Extract();
-    // Title, 16 lines of the info text, the final space.
-    EXPECT_EQ(song.Track(0).HeaderLines(), 18);
+    // Title, 1,000 lines of the info text, the final space.
+    EXPECT_EQ(song.Track(0).HeaderLines(), 1002);
+    EXPECT_EQ(song.Track(0).Syllables()[1001 * kSyllablesPerLine].text, u" ");
 }
 
 } // namespace
