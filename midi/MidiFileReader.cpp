@@ -170,17 +170,16 @@ bool CMidiFileReader::ReadTrack(CMidiTrack& track)
     // Track or an event cut off by the chunk's end cannot swallow the next chunk.
     const bool lengthLeadsToChunk = chunkEnd == m_bytes.size()
         || (chunkEnd + 4 <= m_bytes.size() && std::memcmp(m_bytes.data() + chunkEnd, "MTrk", 4) == 0);
-    m_end = lengthLeadsToChunk ? static_cast<size_t>(chunkEnd) : m_bytes.size();
+    const size_t end = lengthLeadsToChunk ? static_cast<size_t>(chunkEnd) : m_bytes.size();
 
     // A first pass counts the events so the entry vector is allocated once at its final size. Both
     // passes stop at the same byte.
     size_t events = 0;
-    ParseTrackEvents<false>(nullptr, events);
+    ParseTrackEvents<false>(nullptr, end, events);
     m_position = start;
     track.Reserve(track.Count() + events);
     size_t built = 0;
-    const bool whole = ParseTrackEvents<true>(&track, built);
-    m_end = m_bytes.size();
+    const bool whole = ParseTrackEvents<true>(&track, end, built);
     // Damage stays inside its chunk: the next one is looked for after this one's length.
     if (!whole && chunkEnd <= m_bytes.size())
         m_position = static_cast<size_t>(chunkEnd);
@@ -188,41 +187,69 @@ bool CMidiFileReader::ReadTrack(CMidiTrack& track)
 }
 
 // Walks the events of a track chunk up to its End of Track: with kBuild, appends them to the
-// track; without, only counts them. False when corrupt or cut-off data ends the track first.
-template <bool kBuild> bool CMidiFileReader::ParseTrackEvents(CMidiTrack* track, size_t& events)
+// track; without, only counts them. False when corrupt or cut-off data ends the track first; both
+// passes stop at the same byte. The cursor is kept in locals so it stays in registers.
+template <bool kBuild> bool CMidiFileReader::ParseTrackEvents(CMidiTrack* track, size_t end, size_t& events)
 {
     CMessageArena& arena = m_song.Messages();
+    const uint8_t* const bytes = m_bytes.data();
+    const uint8_t* next = bytes + m_position;
+    const uint8_t* const last = bytes + end;
+    const auto nextByte = [&] {
+        if (next == last)
+            throw CReadFault();
+        return *next++;
+    };
+    // A data byte with its top bit set is still read as data, so the events after it keep their
+    // places; the bit is dropped, as no device or file takes it.
+    const auto nextDataByte = [&] { return static_cast<uint8_t>(nextByte() & 0x7F); };
+    const auto nextVariableLength = [&] {
+        // At most 4 bytes, as the format allows: a longer quantity is corrupt data.
+        uint32_t value = 0;
+        for (int count = 0; count < 4; ++count) {
+            const uint8_t byte = nextByte();
+            value = value << 7 | (byte & 0x7F);
+            if (!(byte & 0x80))
+                return value;
+        }
+        throw CReadFault();
+    };
+
     int64_t tick = 0;
     // Ticks since the last event appended: the deltas of skipped bytes carry over to the next one.
     int64_t delta = 0;
     uint8_t runningStatus = 0;
+    bool whole = false;
     try {
         for (;;) {
-            const uint32_t eventDelta = NextVariableLength();
+            const uint32_t eventDelta = nextVariableLength();
             delta += eventDelta;
             tick += eventDelta;
             if (tick > std::numeric_limits<int32_t>::max())
-                return false;
-            uint8_t status = NextByte();
+                break;
+            uint8_t status = nextByte();
             uint8_t data1;
             if (status < 0x80) {
                 if (runningStatus == 0)
-                    return false;
+                    break;
                 data1 = status;
                 status = runningStatus;
             } else if (IsChannelStatus(status)) {
                 runningStatus = status;
-                data1 = NextDataByte();
+                data1 = nextDataByte();
             } else if (status == kMetaStatus || IsSysExStatus(status)) {
-                const uint8_t type = status == kMetaStatus ? NextByte() : status;
+                const uint8_t type = status == kMetaStatus ? nextByte() : status;
                 if (status == kMetaStatus && type == kMetaEndOfTrack) {
                     if constexpr (kBuild)
                         track->AdjustDelta(track->Count() - 1, static_cast<int32_t>(delta));
-                    return true;
+                    whole = true;
+                    break;
                 }
-                const uint32_t length = NextDataLength();
-                const uint8_t* data = m_bytes.data() + m_position;
-                m_position += length;
+                const uint32_t length = nextVariableLength();
+                if (length > static_cast<size_t>(last - next))
+                    break;
+                const uint8_t* data = next;
+                next += length;
                 if constexpr (kBuild) {
                     const auto size = static_cast<int32_t>(length);
                     CMidiMessage* message = status == kMetaStatus
@@ -237,11 +264,11 @@ template <bool kBuild> bool CMidiFileReader::ParseTrackEvents(CMidiTrack* track,
                 // System common and real-time bytes make no message in a track: skipped with the
                 // data bytes they carry, running status untouched.
                 for (int skipped = SystemDataByteCount(status); skipped > 0; --skipped)
-                    NextByte();
+                    nextByte();
                 continue;
             }
             const uint8_t command = status & 0xF0;
-            const uint8_t data2 = command == 0xC0 || command == 0xD0 ? 0 : NextDataByte();
+            const uint8_t data2 = command == 0xC0 || command == 0xD0 ? 0 : nextDataByte();
             if constexpr (kBuild) {
                 const uint8_t channel = status & 0x0F;
                 CMidiMessage* message = command == 0x90
@@ -253,43 +280,9 @@ template <bool kBuild> bool CMidiFileReader::ParseTrackEvents(CMidiTrack* track,
             delta = 0;
         }
     } catch (const CReadFault&) {
-        return false;
     }
-}
-
-uint8_t CMidiFileReader::NextByte()
-{
-    if (m_position == m_end)
-        throw CReadFault();
-    return m_bytes[m_position++];
-}
-
-uint8_t CMidiFileReader::NextDataByte()
-{
-    // A data byte with its top bit set is still read as data, so the events after it keep their
-    // places; the bit is dropped, as no device or file takes it.
-    return NextByte() & 0x7F;
-}
-
-uint32_t CMidiFileReader::NextVariableLength()
-{
-    // At most 4 bytes, as the format allows: a longer quantity is corrupt data.
-    uint32_t value = 0;
-    for (int count = 0; count < 4; ++count) {
-        const uint8_t byte = NextByte();
-        value = value << 7 | (byte & 0x7F);
-        if (!(byte & 0x80))
-            return value;
-    }
-    throw CReadFault();
-}
-
-uint32_t CMidiFileReader::NextDataLength()
-{
-    const uint32_t length = NextVariableLength();
-    if (length > m_end - m_position)
-        throw CReadFault();
-    return length;
+    m_position = static_cast<size_t>(next - bytes);
+    return whole;
 }
 
 } // namespace linlangok

@@ -50,17 +50,13 @@ private:
     void ReadSong();
     bool FindTrackChunk();
     bool ReadTrack(CMidiTrack& track);
-    template <bool kBuild> bool ParseTrackEvents(CMidiTrack* track, size_t& events);
-    uint8_t NextByte();
-    uint8_t NextDataByte();
-    uint32_t NextVariableLength();
-    uint32_t NextDataLength();
+    // Reads events from m_position up to the End of Track, never at or beyond the offset `end`.
+    template <bool kBuild> bool ParseTrackEvents(CMidiTrack* track, size_t end, size_t& events);
 
     CMidiSong& m_song;
     IUserPrompts& m_prompts;
     std::span<const uint8_t> m_bytes;
     size_t m_position = 0; // offset of the next byte to read in m_bytes
-    size_t m_end = 0; // where the track being read must end at the latest
 };
 
 } // namespace linlangok
