@@ -57,36 +57,45 @@ bool CMidiFileReader::Read(const std::filesystem::path& path)
         return false;
     }
     const uint64_t size = std::filesystem::file_size(path, error);
-    std::unique_ptr<uint8_t[]> bytes;
     bool whole = !error && size <= kMaximumMidiFileSize;
     if (whole) {
         try {
-            bytes = std::make_unique_for_overwrite<uint8_t[]>(size);
+            m_ownedBytes = std::make_unique_for_overwrite<std::byte[]>(size);
         } catch (const std::bad_alloc&) {
             whole = false;
         }
     }
-    if (!whole || std::fread(bytes.get(), 1, size, file.get()) != size) {
+    if (!whole || std::fread(m_ownedBytes.get(), 1, size, file.get()) != size) {
+        m_ownedBytes.reset();
         m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
         return false;
     }
-    return Read(std::span<const uint8_t>(bytes.get(), size));
+    const bool read = Read(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(m_ownedBytes.get()), size));
+    m_ownedBytes.reset();
+    return read;
 }
 
 bool CMidiFileReader::Read(std::span<const uint8_t> bytes)
 {
     m_bytes = bytes;
     m_position = 0;
+    m_adopted = nullptr;
+    m_reused = 0;
+    bool read = true;
     try {
         ReadSong();
     } catch (const std::runtime_error& refusal) {
         m_prompts.ShowError(kCaptionWarning, Utf8ToUtf16(refusal.what()));
-        return false;
+        read = false;
     } catch (...) {
         m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
-        return true;
     }
-    return true;
+    // What the song's arena took over is all free now, for the messages that loading adds.
+    if (m_adopted) {
+        m_position = m_bytes.size();
+        ReuseBytesRead();
+    }
+    return read;
 }
 
 void CMidiFileReader::ReadSong()
@@ -129,7 +138,26 @@ void CMidiFileReader::ReadSong()
             m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
             damaged = true;
         }
+        if (track + 1 < trackCount)
+            ReuseBytesRead();
     }
+}
+
+// The file's bytes before the read position are not looked at again. When the reader owns them
+// (it read the file), the song's arena takes them over and makes the messages of the tracks still
+// to come there: loading then touches hardly more fresh memory than the song itself needs.
+void CMidiFileReader::ReuseBytesRead()
+{
+    if (!m_ownedBytes && !m_adopted)
+        return;
+    CMessageArena& arena = m_song.Messages();
+    if (!m_adopted) {
+        std::byte* bytes = m_ownedBytes.get();
+        arena.Adopt(std::move(m_ownedBytes), m_bytes.size());
+        m_adopted = bytes;
+    }
+    arena.Reuse(m_adopted + m_reused, m_position - m_reused);
+    m_reused = m_position;
 }
 
 bool CMidiFileReader::FindTrackChunk()
@@ -172,24 +200,20 @@ bool CMidiFileReader::ReadTrack(CMidiTrack& track)
         || (chunkEnd + 4 <= m_bytes.size() && std::memcmp(m_bytes.data() + chunkEnd, "MTrk", 4) == 0);
     const size_t end = lengthLeadsToChunk ? static_cast<size_t>(chunkEnd) : m_bytes.size();
 
-    // A first pass counts the events so the entry vector is allocated once at its final size. Both
-    // passes stop at the same byte.
-    size_t events = 0;
-    ParseTrackEvents<false>(nullptr, end, events);
-    m_position = start;
-    track.Reserve(track.Count() + events);
-    size_t built = 0;
-    const bool whole = ParseTrackEvents<true>(&track, end, built);
+    // Room for an event per 3 bytes of a chunk whose length holds, so a track rarely regrows its
+    // entries: events take 3 bytes or more but for running-status program and pressure changes.
+    if (lengthLeadsToChunk)
+        track.Reserve(track.Count() + length / 3);
+    const bool whole = ParseTrackEvents(track, end);
     // Damage stays inside its chunk: the next one is looked for after this one's length.
     if (!whole && chunkEnd <= m_bytes.size())
         m_position = static_cast<size_t>(chunkEnd);
     return whole;
 }
 
-// Walks the events of a track chunk up to its End of Track: with kBuild, appends them to the
-// track; without, only counts them. False when corrupt or cut-off data ends the track first; both
-// passes stop at the same byte. The cursor is kept in locals so it stays in registers.
-template <bool kBuild> bool CMidiFileReader::ParseTrackEvents(CMidiTrack* track, size_t end, size_t& events)
+// Appends the events of a track chunk up to its End of Track. False when corrupt or cut-off data
+// ends the track first. The cursor is kept in locals so it stays in registers.
+bool CMidiFileReader::ParseTrackEvents(CMidiTrack& track, size_t end)
 {
     CMessageArena& arena = m_song.Messages();
     const uint8_t* const bytes = m_bytes.data();
@@ -240,8 +264,7 @@ template <bool kBuild> bool CMidiFileReader::ParseTrackEvents(CMidiTrack* track,
             } else if (status == kMetaStatus || IsSysExStatus(status)) {
                 const uint8_t type = status == kMetaStatus ? nextByte() : status;
                 if (status == kMetaStatus && type == kMetaEndOfTrack) {
-                    if constexpr (kBuild)
-                        track->AdjustDelta(track->Count() - 1, static_cast<int32_t>(delta));
+                    track.AdjustDelta(track.Count() - 1, static_cast<int32_t>(delta));
                     whole = true;
                     break;
                 }
@@ -250,14 +273,11 @@ template <bool kBuild> bool CMidiFileReader::ParseTrackEvents(CMidiTrack* track,
                     break;
                 const uint8_t* data = next;
                 next += length;
-                if constexpr (kBuild) {
-                    const auto size = static_cast<int32_t>(length);
-                    CMidiMessage* message = status == kMetaStatus
-                        ? static_cast<CMidiMessage*>(arena.New<CMetaMessage>(arena, type, data, size))
-                        : arena.New<CSysExMessage>(arena, status, data, size);
-                    track->Append(message, static_cast<int32_t>(delta));
-                }
-                ++events;
+                const auto size = static_cast<int32_t>(length);
+                CMidiMessage* message = status == kMetaStatus
+                    ? static_cast<CMidiMessage*>(arena.New<CMetaMessage>(arena, type, data, size))
+                    : arena.New<CSysExMessage>(arena, status, data, size);
+                track.Append(message, static_cast<int32_t>(delta));
                 delta = 0;
                 continue;
             } else {
@@ -269,14 +289,11 @@ template <bool kBuild> bool CMidiFileReader::ParseTrackEvents(CMidiTrack* track,
             }
             const uint8_t command = status & 0xF0;
             const uint8_t data2 = command == 0xC0 || command == 0xD0 ? 0 : nextDataByte();
-            if constexpr (kBuild) {
-                const uint8_t channel = status & 0x0F;
-                CMidiMessage* message = command == 0x90
-                    ? static_cast<CMidiMessage*>(arena.New<CNoteOnMessage>(channel, data1, data2))
-                    : arena.New<CChannelMessage>(command, channel, data1, data2);
-                track->Append(message, static_cast<int32_t>(delta));
-            }
-            ++events;
+            const uint8_t channel = status & 0x0F;
+            CMidiMessage* message = command == 0x90
+                ? static_cast<CMidiMessage*>(arena.New<CNoteOnMessage>(channel, data1, data2))
+                : arena.New<CChannelMessage>(command, channel, data1, data2);
+            track.Append(message, static_cast<int32_t>(delta));
             delta = 0;
         }
     } catch (const CReadFault&) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -36,10 +37,11 @@ class CMidiFileReader {
 public:
     CMidiFileReader(CMidiSong& song, IUserPrompts& prompts);
 
-    // Reads the file whole and parses it as Read(bytes) does. False as well for an empty path (no
-    // message), a file that cannot be opened ("不能打开所选文件,或文件不存在!", caption "错误"), and a
-    // file larger than kMaximumMidiFileSize or failing while it is read ("读文件时出错!", caption
-    // "警告"); the song is unchanged then.
+    // Reads the file whole and parses it as Read(bytes) does; the song's message arena takes over
+    // the file's bytes as storage once they are read. False as well for an empty path (no message),
+    // a file that cannot be opened ("不能打开所选文件,或文件不存在!", caption "错误"), and a file larger
+    // than kMaximumMidiFileSize or failing while it is read ("读文件时出错!", caption "警告"); the
+    // song is unchanged then.
     bool Read(const std::filesystem::path& path);
     // True when the song holds the file's tracks (possibly cut short, see above); false for a
     // refusal. The song is cleared only once the header has been recognised. The bytes are not
@@ -48,13 +50,17 @@ public:
 
 private:
     void ReadSong();
+    void ReuseBytesRead();
     bool FindTrackChunk();
     bool ReadTrack(CMidiTrack& track);
     // Reads events from m_position up to the End of Track, never at or beyond the offset `end`.
-    template <bool kBuild> bool ParseTrackEvents(CMidiTrack* track, size_t end, size_t& events);
+    bool ParseTrackEvents(CMidiTrack& track, size_t end);
 
     CMidiSong& m_song;
     IUserPrompts& m_prompts;
+    std::unique_ptr<std::byte[]> m_ownedBytes; // the file read whole, until the song's arena adopts it
+    std::byte* m_adopted = nullptr; // the file's bytes once the arena owns them
+    size_t m_reused = 0; // the bytes before this offset have been handed to the arena for reuse
     std::span<const uint8_t> m_bytes;
     size_t m_position = 0; // offset of the next byte to read in m_bytes
 };

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -169,6 +170,24 @@ TEST(ArchiveForm, RoundTripsEveryKind)
     std::ostringstream notation;
     note.WriteArchive(notation);
     EXPECT_EQ(notation.str(), Bytes({0x90, 3, 64, 90, 3, 5, 2, 0xFE}));
+}
+
+TEST(MessageArena, AdoptedBytesServeOnlyOnceGivenForReuse)
+{
+    CMessageArena arena;
+    auto storage = std::make_unique<std::byte[]>(64);
+    std::byte* bytes = storage.get();
+    arena.Adopt(std::move(storage), 64);
+    const auto* first = static_cast<std::byte*>(arena.Allocate(16));
+    EXPECT_TRUE(first < bytes || first >= bytes + 64);
+    arena.Allocate(4096 - 16); // the first block is full
+    arena.Reuse(bytes, 16);
+    arena.Reuse(bytes + 16, 48); // joins the run before
+    EXPECT_EQ(arena.Allocate(40), bytes);
+    EXPECT_EQ(arena.Allocate(24), bytes + 40);
+    const auto* beyond = static_cast<std::byte*>(arena.Allocate(8));
+    EXPECT_TRUE(beyond < bytes || beyond >= bytes + 64);
+    EXPECT_EQ(arena.ReservedBytes(), 64u + 4096u + 8192u);
 }
 
 } // namespace
