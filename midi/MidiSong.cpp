@@ -112,8 +112,7 @@ bool CMidiSong::Prepare()
     try {
         PostProcess();
         BuildTempoMap();
-        for (const auto& track : m_tracks)
-            track->BuildLyrics();
+        BuildLyrics();
         PublishLyricTrack();
     } catch (...) {
         // Memory exhausted while preparing the song: it is not fit to play.

@@ -24,6 +24,10 @@ class IUserPrompts;
 
 inline constexpr std::u16string_view kUntitled = u"未命名";
 
+// The info text is free text from the file; a header takes at most this many of its lines, so a
+// file full of line feeds cannot make every lyric track hold millions of header syllables.
+inline constexpr size_t kMaximumHeaderInfoLines = 1000;
+
 // Where a Set Tempo event of the song lies.
 struct TempoReference {
     uint32_t track;
@@ -104,8 +108,13 @@ public:
     void TakeNotice(const CMidiTrack& track);
     void TakeNames(const CMidiTrack& track);
     void TakeTexts(const CMidiTrack& track);
-    // Appends the header lines (title, credits, notice, info text, a final " ") to the track's
-    // syllables, trimming the song's texts, and returns their number.
+    // Rebuilds the lyric syllables of every track. Each lyric track's header takes at most 1,000
+    // lines of the info text, fewer when the song has so many lyric tracks that their headers
+    // together would pass 250,000 syllables.
+    void BuildLyrics();
+    // Appends the header lines (title, credits, notice, the info text's lines up to the limit set by
+    // BuildLyrics, a final " ") to the track's syllables, trimming the song's texts, and returns
+    // their number.
     int32_t ComposeHeader(CMidiTrack& track);
     // Hands the track with the most syllables (or track 0 with its header) to the lyric view.
     void PublishLyricTrack();
@@ -151,6 +160,7 @@ private:
     int32_t m_division = 96;
     int32_t m_reservedValue = 0;
     int32_t m_format = 1;
+    size_t m_infoLineLimit = kMaximumHeaderInfoLines; // info text lines in a header, set by BuildLyrics
 };
 
 } // namespace linlangok

@@ -100,7 +100,8 @@ public:
     // Names the track: the first track-name event takes the text (in the song's code page), or a new
     // one is inserted at the front.
     void SetName(std::u16string_view name);
-    // Rebuilds the lyric syllables from the lyric events, after the song's header lines.
+    // Rebuilds the lyric syllables from the lyric events, after the song's header lines
+    // (CMidiSong::BuildLyrics does it for every track).
     void BuildLyrics();
 
     // Removes every entry whose message matches, with the same result as Remove without force on

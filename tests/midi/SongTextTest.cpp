@@ -26,8 +26,7 @@ struct SongTextTest : SongFixture, ::testing::Test {
         song.TakeTexts(song.Track(0));
         song.NormalizeTempo();
         song.BuildTempoMap();
-        for (size_t index = 0; index < song.TrackCount(); ++index)
-            song.Track(index).BuildLyrics();
+        song.BuildLyrics();
         song.PublishLyricTrack();
     }
 
@@ -139,6 +138,11 @@ TEST_F(SongTextTest, InfoTextLinesAreBounded)
     // Title, 1,000 lines of the info text, the final space.
     EXPECT_EQ(song.Track(0).HeaderLines(), 1002);
     EXPECT_EQ(song.Track(0).Syllables()[1001 * kSyllablesPerLine].text, u" ");
+    // Every lyric track carries the header: with 50 of them each takes 500 lines of the info text.
+    for (int track = 0; track < 50; ++track)
+        AddEmptyTrack().Append(Text(5, "啊"), 0);
+    Extract();
+    EXPECT_EQ(song.Track(50).HeaderLines(), 502);
 }
 
 } // namespace
