@@ -9,6 +9,7 @@
 
 #include "bench/BenchSupport.h"
 #include "bench/support/SilentPrompts.h"
+#include "common/CodePage.h"
 #include "engine/MidiSequencer.h"
 #include "engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
@@ -111,7 +112,7 @@ void PlayInRealTime(IUserPrompts& prompts, const std::filesystem::path& songPath
 {
     auto audio = OpenAudioOutput("wav:" + wavPath.string(), bufferFrames);
     CThreadTimerDriver driver;
-    CMidiSong song(prompts, driver);
+    CMidiSong song(prompts, LegacyCodePage(), driver);
     if (!song.Load(songPath))
         return;
     clicks = ClickTimes(song);

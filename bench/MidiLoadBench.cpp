@@ -258,13 +258,13 @@ struct OwnResult {
     uint64_t entries = 0;
 };
 
-OwnResult MeasureOwn(const GeneratedFile& file)
+OwnResult MeasureOwn(const GeneratedFile& file, const ICodePage& codePage)
 {
     bench::CSilentPrompts prompts;
     CManualTimerDriver driver;
     OwnResult result;
     for (int run = 0; run < kRuns; ++run) {
-        auto song = std::make_unique<CMidiSong>(prompts, driver);
+        auto song = std::make_unique<CMidiSong>(prompts, codePage, driver);
         malloc_trim(0);
         const size_t heapBefore = g_heapInUse;
         g_heapPeak = heapBefore;
@@ -352,14 +352,14 @@ void Report(const char* label, const GeneratedFile& file, const OwnResult& own, 
 int main()
 {
     using namespace linlangok;
-    SetLegacyCodePage(CreateLegacyCodePage());
+    const auto codePage = CreateLegacyCodePage();
     const auto folder = std::filesystem::temp_directory_path() / ("linlangok-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     const GeneratedFile n = Generate(folder / "n.mid", 410000);
     const GeneratedFile twoN = Generate(folder / "2n.mid", 820000);
-    const OwnResult ownN = MeasureOwn(n);
+    const OwnResult ownN = MeasureOwn(n, *codePage);
     const DrumstickResult drumstickN = MeasureDrumstick(n);
-    const OwnResult ownTwoN = MeasureOwn(twoN);
+    const OwnResult ownTwoN = MeasureOwn(twoN, *codePage);
     const DrumstickResult drumstickTwoN = MeasureDrumstick(twoN);
     Report("N", n, ownN, drumstickN);
     Report("2N", twoN, ownTwoN, drumstickTwoN);

@@ -11,6 +11,7 @@
 
 #include "bench/BenchSupport.h"
 #include "bench/support/SilentPrompts.h"
+#include "common/CodePage.h"
 #include "engine/ManualTimerDriver.h"
 #include "engine/MidiSequencer.h"
 #include "engine/UiTaskQueue.h"
@@ -82,7 +83,7 @@ double CpuSeconds()
 std::vector<int32_t> VirtualSchedule(IUserPrompts& prompts, const std::filesystem::path& songPath)
 {
     CManualTimerDriver driver;
-    CMidiSong song(prompts, driver);
+    CMidiSong song(prompts, LegacyCodePage(), driver);
     if (!song.Load(songPath))
         return {};
     CCaptureMidiOutputList devices;
@@ -173,7 +174,7 @@ int main(int argc, char** argv)
     bench::CSilentPrompts prompts;
     const std::vector<int32_t> schedule = VirtualSchedule(prompts, songPath);
     CThreadTimerDriver driver;
-    CMidiSong song(prompts, driver);
+    CMidiSong song(prompts, LegacyCodePage(), driver);
     const bool loaded = song.Load(songPath);
     std::filesystem::remove(songPath);
     if (!loaded)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/MidiShortMessageSink.h"
+#include "midi/MidiShortMessageSink.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,6 @@
-// Fuzz target for the Standard MIDI File reader: loads the input as a song, transposes it, saves
-// it and loads the saved file again, which must succeed.
+// Fuzz target for the Standard MIDI File reader: loads the input bytes as a song, transposes it,
+// saves it in memory and loads the saved bytes again, which must succeed without any message and
+// give the same tracks.
 
 #include "common/UserPrompts.h"
 #include "engine/ManualTimerDriver.h"
@@ -10,58 +11,56 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
+#include <span>
+#include <sstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 using namespace linlangok;
 
-struct CSilentPrompts final : IUserPrompts {
-    EPromptAnswer ShowMessage(const MessageRequest&) override { return EPromptAnswer::Ok; }
+struct CCountingPrompts final : IUserPrompts {
+    EPromptAnswer ShowMessage(const MessageRequest&) override
+    {
+        ++shown;
+        return EPromptAnswer::Ok;
+    }
     std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return {}; }
     std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return {}; }
     std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return {}; }
     std::optional<FontChoice> AskFont(const FontChoice&) override { return {}; }
-};
 
-std::filesystem::path g_input;
-std::filesystem::path g_saved;
+    int shown = 0;
+};
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetLegacyCodePage(std::make_shared<CIconvCodePage>("GBK"));
-    const auto folder = std::filesystem::temp_directory_path();
-    g_input = folder / ("linlangok-fuzz-" + std::to_string(getpid()) + ".mid");
-    g_saved = folder / ("linlangok-fuzz-" + std::to_string(getpid()) + "-saved.mid");
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    {
-        std::ofstream out(g_input, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
-    CSilentPrompts prompts;
+    static const CIconvCodePage gbk("GBK");
+    CCountingPrompts prompts;
     CManualTimerDriver driver;
-    CMidiSong song(prompts, driver);
-    if (song.Load(g_input)) {
-        const int semitones = size > 0 ? static_cast<int>(data[size / 2] % 255) - 127 : 0;
-        for (size_t index = 0; index < song.TrackCount(); ++index) {
-            if (song.Track(index).Transpose(semitones))
-                song.Track(index).UpdateNotation();
-        }
-        (void)song.LengthSeconds();
-        if (CMidiFileWriter(song, prompts).Write(g_saved, u"")) {
-            CMidiSong reloaded(prompts, driver);
-            if (!reloaded.Load(g_saved) || reloaded.TrackCount() != song.TrackCount())
-                std::abort();
-        }
+    CMidiSong song(prompts, gbk, driver);
+    if (!song.Load(std::span<const uint8_t>(data, size)))
+        return 0;
+    const int semitones = size > 0 ? static_cast<int>(data[size / 2] % 255) - 127 : 0;
+    for (size_t index = 0; index < song.TrackCount(); ++index) {
+        if (song.Track(index).Transpose(semitones))
+            song.Track(index).UpdateNotation();
     }
+    (void)song.LengthSeconds();
+    std::ostringstream saved;
+    try {
+        CMidiFileWriter(song, prompts).WriteSong(saved);
+    } catch (const std::exception&) {
+        return 0; // a song the format cannot hold
+    }
+    const std::string bytes = saved.str();
+    CCountingPrompts reloadPrompts;
+    CMidiSong reloaded(reloadPrompts, gbk, driver);
+    if (!reloaded.Load(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
+        || reloadPrompts.shown != 0 || reloaded.TrackCount() != song.TrackCount())
+        std::abort();
     return 0;
 }

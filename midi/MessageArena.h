@@ -41,6 +41,14 @@ public:
     // A copy of the bytes in the arena (null for none).
     uint8_t* CopyBytes(std::span<const uint8_t> bytes);
 
+    // Takes over storage of `size` bytes, released with the blocks; the caller keeps it when this
+    // throws std::bad_alloc. None of it is handed out until parts are given with Reuse.
+    void Adopt(std::unique_ptr<std::byte[]>&& storage, size_t size);
+    // Bytes of adopted storage that are no longer needed: the next allocation that does not fit the
+    // current block takes them before a new block. Only the latest run of such bytes is kept; runs
+    // given one right after the other join.
+    void Reuse(std::byte* begin, size_t size) noexcept;
+
     // Frees every block. Every object made in the arena must have been destroyed before.
     void Release();
 
@@ -57,6 +65,8 @@ private:
     std::vector<std::unique_ptr<std::byte[]>> m_blocks;
     std::byte* m_next = nullptr;
     std::byte* m_end = nullptr;
+    std::byte* m_reusableBegin = nullptr; // aligned
+    std::byte* m_reusableEnd = nullptr;
     size_t m_nextBlockSize = kFirstBlockSize;
     size_t m_reservedBytes = 0;
 };

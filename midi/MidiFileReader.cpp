@@ -4,10 +4,12 @@
 #include "common/UserPrompts.h"
 #include "midi/MidiSong.h"
 
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <stdexcept>
+#include <system_error>
 
 namespace linlangok {
 namespace {
@@ -20,6 +22,20 @@ uint16_t BigEndian16(const uint8_t* bytes)
     return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
 }
 
+// Data bytes that follow a system common (0xF1-0xF6) or real-time (0xF8-0xFE) status byte.
+int SystemDataByteCount(uint8_t status)
+{
+    switch (status) {
+    case 0xF1: // MIDI time code quarter frame
+    case 0xF3: // song select
+        return 1;
+    case 0xF2: // song position pointer
+        return 2;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 CMidiFileReader::CMidiFileReader(CMidiSong& song, IUserPrompts& prompts)
@@ -30,33 +46,64 @@ CMidiFileReader::CMidiFileReader(CMidiSong& song, IUserPrompts& prompts)
 
 bool CMidiFileReader::Read(const std::filesystem::path& path)
 {
-    m_path = path;
     if (path.empty())
         return false;
-    if (!m_input.Open(path)) {
+    std::error_code error;
+    const bool regular = std::filesystem::is_regular_file(path, error);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        regular ? std::fopen(path.c_str(), "rb") : nullptr, &std::fclose);
+    if (!file) {
         m_prompts.ShowError(kCaptionError, u"不能打开所选文件,或文件不存在!");
         return false;
     }
+    const uint64_t size = std::filesystem::file_size(path, error);
+    bool whole = !error && size <= kMaximumMidiFileSize;
+    if (whole) {
+        try {
+            m_ownedBytes = std::make_unique_for_overwrite<std::byte[]>(size);
+        } catch (const std::bad_alloc&) {
+            whole = false;
+        }
+    }
+    if (!whole || std::fread(m_ownedBytes.get(), 1, size, file.get()) != size) {
+        m_ownedBytes.reset();
+        m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
+        return false;
+    }
+    const bool read = Read(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(m_ownedBytes.get()), size));
+    m_ownedBytes.reset();
+    return read;
+}
+
+bool CMidiFileReader::Read(std::span<const uint8_t> bytes)
+{
+    m_bytes = bytes;
+    m_position = 0;
+    m_adopted = nullptr;
+    m_reused = 0;
+    bool read = true;
     try {
         ReadSong();
     } catch (const std::runtime_error& refusal) {
-        m_input.Close();
         m_prompts.ShowError(kCaptionWarning, Utf8ToUtf16(refusal.what()));
-        return false;
+        read = false;
     } catch (...) {
-        m_input.Close();
         m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
-        return true;
     }
-    m_input.Close();
-    return true;
+    // What the song's arena took over is all free now, for the messages that loading adds.
+    if (m_adopted) {
+        m_position = m_bytes.size();
+        ReuseBytesRead();
+    }
+    return read;
 }
 
 void CMidiFileReader::ReadSong()
 {
-    uint8_t header[14];
-    if (m_input.Read(header, sizeof header) != sizeof header || std::memcmp(header, "MThd\0\0\0\x06", 8) != 0)
+    if (m_bytes.size() < 14 || std::memcmp(m_bytes.data(), "MThd\0\0\0\x06", 8) != 0)
         throw std::runtime_error("文件类型不正确!");
+    const uint8_t* header = m_bytes.data();
+    m_position = 14;
     m_song.Clear();
 
     const uint16_t format = BigEndian16(header + 8);
@@ -81,28 +128,50 @@ void CMidiFileReader::ReadSong()
 
     // Track chunks are looked for after the header: a division whose low byte is 'M' must not
     // take the first chunk's "MTrk" as the rest of a mismatch.
+    bool damaged = false;
     for (uint16_t track = 0; track < trackCount; ++track) {
         if (!FindTrackChunk()) {
             m_prompts.ShowError(u"", u"音轨数错误!");
             break;
         }
-        ReadTrack(m_song.Track(track));
+        if (!ReadTrack(m_song.Track(track)) && !damaged) {
+            m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
+            damaged = true;
+        }
+        if (track + 1 < trackCount)
+            ReuseBytesRead();
     }
+}
+
+// The file's bytes before the read position are not looked at again. When the reader owns them
+// (it read the file), the song's arena takes them over and makes the messages of the tracks still
+// to come there: loading then touches hardly more fresh memory than the song itself needs.
+void CMidiFileReader::ReuseBytesRead()
+{
+    if (!m_ownedBytes && !m_adopted)
+        return;
+    CMessageArena& arena = m_song.Messages();
+    if (!m_adopted) {
+        std::byte* bytes = m_ownedBytes.get();
+        arena.Adopt(std::move(m_ownedBytes), m_bytes.size());
+        m_adopted = bytes;
+    }
+    arena.Reuse(m_adopted + m_reused, m_position - m_reused);
+    m_reused = m_position;
 }
 
 bool CMidiFileReader::FindTrackChunk()
 {
     static constexpr uint8_t kRest[3] = {'T', 'r', 'k'};
-    uint8_t byte;
-    while (m_input.ReadByte(byte)) {
-        if (byte != 'M')
+    while (m_position < m_bytes.size()) {
+        if (m_bytes[m_position++] != 'M')
             continue;
         size_t matched = 0;
         // A mismatching byte is not looked at again: scanning resumes after it.
         while (matched < 3) {
-            if (!m_input.ReadByte(byte))
+            if (m_position == m_bytes.size())
                 return false;
-            if (byte != kRest[matched])
+            if (m_bytes[m_position++] != kRest[matched])
                 break;
             ++matched;
         }
@@ -112,119 +181,125 @@ bool CMidiFileReader::FindTrackChunk()
     return false;
 }
 
-void CMidiFileReader::ReadTrack(CMidiTrack& track)
+bool CMidiFileReader::ReadTrack(CMidiTrack& track)
 {
-    uint8_t chunkLength[4]; // not trusted: the track ends at its End of Track
-    if (m_input.Read(chunkLength, 4) != 4)
-        throw CReadFault();
-    // A first pass counts the events so the entry vector is allocated once at its final size.
-    const uint64_t start = m_input.Position();
-    size_t events = 0;
-    try {
-        ParseTrackEvents<false>(nullptr, events);
-    } catch (const CReadFault&) {
-        // The second pass stops at the same place and reports it.
+    if (m_bytes.size() - m_position < 4) {
+        m_position = m_bytes.size();
+        return false;
     }
-    if (!m_input.Seek(start))
-        throw CReadFault();
-    track.Reserve(track.Count() + events);
-    size_t built = 0;
-    ParseTrackEvents<true>(&track, built);
+    const uint8_t* lengthBytes = m_bytes.data() + m_position;
+    const uint32_t length = uint32_t(lengthBytes[0]) << 24 | uint32_t(lengthBytes[1]) << 16
+        | uint32_t(lengthBytes[2]) << 8 | lengthBytes[3];
+    m_position += 4;
+    const size_t start = m_position;
+    const uint64_t chunkEnd = uint64_t(start) + length;
+    // Writers have left wrong chunk lengths, so a track ends at its End of Track. The length bounds
+    // the track only when it leads to the next chunk or the end of the file; then a missing End of
+    // Track or an event cut off by the chunk's end cannot swallow the next chunk.
+    const bool lengthLeadsToChunk = chunkEnd == m_bytes.size()
+        || (chunkEnd + 4 <= m_bytes.size() && std::memcmp(m_bytes.data() + chunkEnd, "MTrk", 4) == 0);
+    const size_t end = lengthLeadsToChunk ? static_cast<size_t>(chunkEnd) : m_bytes.size();
+
+    // Room for an event per 3 bytes of a chunk whose length holds, so a track rarely regrows its
+    // entries: events take 3 bytes or more but for running-status program and pressure changes.
+    if (lengthLeadsToChunk)
+        track.Reserve(track.Count() + length / 3);
+    const bool whole = ParseTrackEvents(track, end);
+    // Damage stays inside its chunk: the next one is looked for after this one's length.
+    if (!whole && chunkEnd <= m_bytes.size())
+        m_position = static_cast<size_t>(chunkEnd);
+    return whole;
 }
 
-// Walks the events of a track chunk up to its End of Track: with kBuild, appends them to the
-// track; without, only counts them. Both passes stop at the same byte.
-template <bool kBuild> void CMidiFileReader::ParseTrackEvents(CMidiTrack* track, size_t& events)
+// Appends the events of a track chunk up to its End of Track. False when corrupt or cut-off data
+// ends the track first. The cursor is kept in locals so it stays in registers.
+bool CMidiFileReader::ParseTrackEvents(CMidiTrack& track, size_t end)
 {
     CMessageArena& arena = m_song.Messages();
-    int64_t tick = 0;
-    uint8_t runningStatus = 0;
-    for (;; ++events) {
-        const uint32_t delta = NextVariableLength();
-        tick += delta;
-        if (tick > std::numeric_limits<int32_t>::max())
+    const uint8_t* const bytes = m_bytes.data();
+    const uint8_t* next = bytes + m_position;
+    const uint8_t* const last = bytes + end;
+    const auto nextByte = [&] {
+        if (next == last)
             throw CReadFault();
-        uint8_t status = NextByte();
-        uint8_t data1;
-        if (status < 0x80) {
-            if (runningStatus == 0)
-                throw CReadFault();
-            data1 = status;
-            status = runningStatus;
-        } else if (IsChannelStatus(status)) {
-            runningStatus = status;
-            data1 = NextDataByte();
-        } else if (status == kMetaStatus || IsSysExStatus(status)) {
-            const uint8_t type = status == kMetaStatus ? NextByte() : status;
-            if (status == kMetaStatus && type == kMetaEndOfTrack) {
-                if constexpr (kBuild)
-                    track->AdjustDelta(track->Count() - 1, static_cast<int32_t>(delta));
-                return;
-            }
-            const uint32_t length = NextDataLength();
-            if constexpr (kBuild) {
-                m_eventData.resize(length);
-                if (m_input.Read(m_eventData.data(), length) != length)
-                    throw CReadFault();
+        return *next++;
+    };
+    // A data byte with its top bit set is still read as data, so the events after it keep their
+    // places; the bit is dropped, as no device or file takes it.
+    const auto nextDataByte = [&] { return static_cast<uint8_t>(nextByte() & 0x7F); };
+    const auto nextVariableLength = [&] {
+        // At most 4 bytes, as the format allows: a longer quantity is corrupt data.
+        uint32_t value = 0;
+        for (int count = 0; count < 4; ++count) {
+            const uint8_t byte = nextByte();
+            value = value << 7 | (byte & 0x7F);
+            if (!(byte & 0x80))
+                return value;
+        }
+        throw CReadFault();
+    };
+
+    int64_t tick = 0;
+    // Ticks since the last event appended: the deltas of skipped bytes carry over to the next one.
+    int64_t delta = 0;
+    uint8_t runningStatus = 0;
+    bool whole = false;
+    try {
+        for (;;) {
+            const uint32_t eventDelta = nextVariableLength();
+            delta += eventDelta;
+            tick += eventDelta;
+            if (tick > std::numeric_limits<int32_t>::max())
+                break;
+            uint8_t status = nextByte();
+            uint8_t data1;
+            if (status < 0x80) {
+                if (runningStatus == 0)
+                    break;
+                data1 = status;
+                status = runningStatus;
+            } else if (IsChannelStatus(status)) {
+                runningStatus = status;
+                data1 = nextDataByte();
+            } else if (status == kMetaStatus || IsSysExStatus(status)) {
+                const uint8_t type = status == kMetaStatus ? nextByte() : status;
+                if (status == kMetaStatus && type == kMetaEndOfTrack) {
+                    track.AdjustDelta(track.Count() - 1, static_cast<int32_t>(delta));
+                    whole = true;
+                    break;
+                }
+                const uint32_t length = nextVariableLength();
+                if (length > static_cast<size_t>(last - next))
+                    break;
+                const uint8_t* data = next;
+                next += length;
                 const auto size = static_cast<int32_t>(length);
                 CMidiMessage* message = status == kMetaStatus
-                    ? static_cast<CMidiMessage*>(arena.New<CMetaMessage>(arena, type, m_eventData.data(), size))
-                    : arena.New<CSysExMessage>(arena, status, m_eventData.data(), size);
-                track->Append(message, static_cast<int32_t>(delta));
-            } else if (!m_input.Seek(m_input.Position() + length)) {
-                throw CReadFault();
+                    ? static_cast<CMidiMessage*>(arena.New<CMetaMessage>(arena, type, data, size))
+                    : arena.New<CSysExMessage>(arena, status, data, size);
+                track.Append(message, static_cast<int32_t>(delta));
+                delta = 0;
+                continue;
+            } else {
+                // System common and real-time bytes make no message in a track: skipped with the
+                // data bytes they carry, running status untouched.
+                for (int skipped = SystemDataByteCount(status); skipped > 0; --skipped)
+                    nextByte();
+                continue;
             }
-            continue;
-        } else {
-            throw CReadFault();
-        }
-        const uint8_t command = status & 0xF0;
-        const uint8_t data2 = command == 0xC0 || command == 0xD0 ? 0 : NextDataByte();
-        if constexpr (kBuild) {
+            const uint8_t command = status & 0xF0;
+            const uint8_t data2 = command == 0xC0 || command == 0xD0 ? 0 : nextDataByte();
             const uint8_t channel = status & 0x0F;
             CMidiMessage* message = command == 0x90
                 ? static_cast<CMidiMessage*>(arena.New<CNoteOnMessage>(channel, data1, data2))
                 : arena.New<CChannelMessage>(command, channel, data1, data2);
-            track->Append(message, static_cast<int32_t>(delta));
+            track.Append(message, static_cast<int32_t>(delta));
+            delta = 0;
         }
+    } catch (const CReadFault&) {
     }
-}
-
-uint8_t CMidiFileReader::NextByte()
-{
-    uint8_t byte;
-    if (!m_input.ReadByte(byte))
-        throw CReadFault();
-    return byte;
-}
-
-uint8_t CMidiFileReader::NextDataByte()
-{
-    const uint8_t byte = NextByte();
-    if (byte & 0x80)
-        throw CReadFault();
-    return byte;
-}
-
-uint32_t CMidiFileReader::NextVariableLength()
-{
-    // At most 4 bytes, as the format allows: a longer quantity is corrupt data.
-    uint32_t value = 0;
-    for (int count = 0; count < 4; ++count) {
-        const uint8_t byte = NextByte();
-        value = value << 7 | (byte & 0x7F);
-        if (!(byte & 0x80))
-            return value;
-    }
-    throw CReadFault();
-}
-
-uint32_t CMidiFileReader::NextDataLength()
-{
-    const uint32_t length = NextVariableLength();
-    if (length > m_input.Remaining())
-        throw CReadFault();
-    return length;
+    m_position = static_cast<size_t>(next - bytes);
+    return whole;
 }
 
 } // namespace linlangok

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <string_view>
 
 namespace linlangok {
@@ -24,9 +25,12 @@ public:
     // and returns false.
     bool Write(const std::filesystem::path& path, std::u16string_view caption);
 
-private:
+    // Appends the song in Standard MIDI File form to the stream. Throws std::length_error for a
+    // song that does not fit the format, std::invalid_argument for a delta beyond a variable-length
+    // quantity, and what the stream throws; shows nothing.
     void WriteSong(std::ostream& out) const;
 
+private:
     const CMidiSong& m_song;
     IUserPrompts& m_prompts;
 };

@@ -1,8 +1,8 @@
 #include "midi/MidiMessage.h"
 
 #include "common/CodePage.h"
-#include "engine/MidiShortMessageSink.h"
 #include "midi/MessageArena.h"
+#include "midi/MidiShortMessageSink.h"
 
 #include <cstring>
 #include <iomanip>
@@ -309,13 +309,13 @@ void CMetaMessage::SetTempoValue(int32_t tempo)
     m_data[2] = static_cast<uint8_t>(tempo);
 }
 
-std::u16string CMetaMessage::TextOfType(int32_t type) const
+std::u16string CMetaMessage::TextOfType(int32_t type, const ICodePage& codePage) const
 {
     if (m_type != type || m_length == 0)
         return {};
     const auto* end = static_cast<const uint8_t*>(std::memchr(m_data, 0, static_cast<size_t>(m_length)));
     const size_t size = end ? static_cast<size_t>(end - m_data) : static_cast<size_t>(m_length);
-    return AnsiToWide(std::string_view(reinterpret_cast<const char*>(m_data), size));
+    return codePage.ToWide(std::string_view(reinterpret_cast<const char*>(m_data), size));
 }
 
 void CMetaMessage::WriteSmf(SmfOutput& out) const

@@ -9,6 +9,7 @@
 namespace linlangok {
 
 class CMessageArena;
+class ICodePage;
 class IMidiShortMessageSink;
 
 // Where WriteSmf appends Standard MIDI File track bytes, with the running-status register: the last
@@ -178,12 +179,12 @@ public:
     // Set Tempo only: data bytes 0-2 take bits 16-23, 8-15 and 0-7 of the value.
     void SetTempoValue(int32_t tempo);
 
-    // The data up to the first zero byte, decoded from the legacy code page, when the type matches;
-    // empty otherwise.
-    std::u16string TextOfType(int32_t type) const;
-    std::u16string TrackNameText() const { return TextOfType(kMetaTrackName); }
-    std::u16string TextEventText() const { return TextOfType(kMetaText); }
-    std::u16string LyricText() const { return TextOfType(kMetaLyric); }
+    // The data up to the first zero byte, decoded from the code page, when the type matches; empty
+    // otherwise.
+    std::u16string TextOfType(int32_t type, const ICodePage& codePage) const;
+    std::u16string TrackNameText(const ICodePage& codePage) const { return TextOfType(kMetaTrackName, codePage); }
+    std::u16string TextEventText(const ICodePage& codePage) const { return TextOfType(kMetaText, codePage); }
+    std::u16string LyricText(const ICodePage& codePage) const { return TextOfType(kMetaLyric, codePage); }
 
     void WriteSmf(SmfOutput& out) const override;
     void WriteArchive(std::ostream& out) const override;

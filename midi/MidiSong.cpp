@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -29,17 +30,62 @@ CMetaMessage* NewSetTempo(CMessageArena& arena, int32_t tempo)
     return arena.New<CMetaMessage>(arena, kMetaSetTempo, data, 3);
 }
 
-CMetaMessage* NewTextMeta(CMessageArena& arena, int32_t type, std::u16string_view text)
+CMetaMessage* NewTextMeta(CMessageArena& arena, const ICodePage& codePage, int32_t type, std::u16string_view text)
 {
-    const std::string bytes = WideToAnsi(text);
+    const std::string bytes = codePage.FromWide(text);
     return arena.New<CMetaMessage>(
         arena, type, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
 }
 
+// Orders the items by key as a selection sort with swaps does: position i takes the first item
+// with the least key from i on, and the item it replaces moves to where that one was. A swap can
+// carry an item past others with the same key, so items with equal keys need not keep their order.
+// A tournament tree over the positions not yet placed finds each least key in O(log n).
+template <typename Item, typename KeyOf> void SelectionSort(std::vector<Item>& items, KeyOf keyOf)
+{
+    const size_t count = items.size();
+    if (count < 2)
+        return;
+    constexpr size_t kNone = SIZE_MAX;
+    size_t leaves = 1;
+    while (leaves < count)
+        leaves *= 2;
+    std::vector<int64_t> keys(count);
+    // winner[node]: the position of the first least key below the node, or kNone.
+    std::vector<size_t> winner(2 * leaves, kNone);
+    for (size_t position = 0; position < count; ++position) {
+        keys[position] = keyOf(items[position]);
+        winner[leaves + position] = position;
+    }
+    const auto replay = [&](size_t node) {
+        const size_t left = winner[2 * node];
+        const size_t right = winner[2 * node + 1];
+        // The left side holds the lower positions, so it wins a tie.
+        winner[node] = left == kNone || (right != kNone && keys[right] < keys[left]) ? right : left;
+    };
+    for (size_t node = leaves - 1; node >= 1; --node)
+        replay(node);
+    const auto replayAbove = [&](size_t position) {
+        for (size_t node = (leaves + position) / 2; node >= 1; node /= 2)
+            replay(node);
+    };
+    for (size_t position = 0; position + 1 < count; ++position) {
+        const size_t least = winner[1];
+        winner[leaves + position] = kNone;
+        if (least != position) {
+            std::swap(items[position], items[least]);
+            keys[least] = keys[position];
+            replayAbove(least);
+        }
+        replayAbove(position);
+    }
+}
+
 } // namespace
 
-CMidiSong::CMidiSong(IUserPrompts& prompts, IPeriodicTimerDriver& timerDriver)
+CMidiSong::CMidiSong(IUserPrompts& prompts, const ICodePage& codePage, IPeriodicTimerDriver& timerDriver)
     : m_prompts(prompts)
+    , m_codePage(codePage)
     , m_tempoMap(*this)
     , m_clock(timerDriver)
 {
@@ -53,14 +99,20 @@ CMidiSong::~CMidiSong()
 
 bool CMidiSong::Load(const std::filesystem::path& path)
 {
-    CMidiFileReader reader(*this, m_prompts);
-    if (!reader.Read(path))
-        return false;
+    return CMidiFileReader(*this, m_prompts).Read(path) && Prepare();
+}
+
+bool CMidiSong::Load(std::span<const uint8_t> bytes)
+{
+    return CMidiFileReader(*this, m_prompts).Read(bytes) && Prepare();
+}
+
+bool CMidiSong::Prepare()
+{
     try {
         PostProcess();
         BuildTempoMap();
-        for (const auto& track : m_tracks)
-            track->BuildLyrics();
+        BuildLyrics();
         PublishLyricTrack();
     } catch (...) {
         // Memory exhausted while preparing the song: it is not fit to play.
@@ -81,18 +133,22 @@ void CMidiSong::PostProcess()
             = {{{kMetaText, &m_infoText}, {kMetaNotice, &m_notice}, {kMetaText, &m_text2}, {kMetaText, &m_text1},
                 {kMetaTrackName, &m_subtitle}, {kMetaTrackName, &m_title}}};
         for (const auto& [type, text] : texts)
-            conductor->InsertFront(NewTextMeta(m_messages, type, *text));
+            conductor->InsertFront(NewTextMeta(m_messages, m_codePage, type, *text));
         InsertTrack(0, std::move(conductor));
-        SetTempo(0, kDefaultTempo, 0);
     }
     ResetText();
     TakeNotice(Track(0));
     TakeNames(Track(0));
     TakeTexts(Track(0));
     NormalizeTempo();
-    // A song without any Set Tempo plays at the default tempo, as the conductor track made above
-    // says; with an empty tempo map its length would be 0 and it would stop at once.
-    if (m_tempoReferences.empty()) {
+    // The song plays at the default tempo until its first Set Tempo. Without one at tick 0 the tempo
+    // map would count the time before it as 0 s (no Set Tempo at all: a length of 0, so the song
+    // would stop at once). The file's own tempo at tick 0, merged above, wins over the default.
+    const auto firstTempoTick = [this] {
+        const TempoReference& first = m_tempoReferences.front();
+        return Track(first.track).Entry(first.entry).tick;
+    };
+    if (m_tempoReferences.empty() || firstTempoTick() > 0) {
         SetTempo(0, kDefaultTempo, 0);
         CollectTempoReferences();
     }
@@ -177,8 +233,9 @@ void CMidiSong::NormalizeTempo()
     const auto entryOf = [this](const TempoReference& reference) -> const TrackEntry& {
         return m_tracks[reference.track]->Entries()[reference.entry];
     };
-    std::stable_sort(m_tempoReferences.begin(), m_tempoReferences.end(),
-        [&](const TempoReference& a, const TempoReference& b) { return entryOf(a).tick < entryOf(b).tick; });
+    // Of several Set Tempo events at one tick the first in this order counts; the selection sort's
+    // order, not the file's, is the one songs have always been played with.
+    SelectionSort(m_tempoReferences, [&](const TempoReference& reference) { return entryOf(reference).tick; });
     std::vector<PendingTempo>& pending = m_tempoMap.PendingTempos();
     pending.clear();
     for (const TempoReference& reference : m_tempoReferences) {

@@ -10,17 +10,23 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace linlangok {
 
+class ICodePage;
 class ILyricTrackView;
 class IPeriodicTimerDriver;
 class IUserPrompts;
 
 inline constexpr std::u16string_view kUntitled = u"未命名";
+
+// The info text is free text from the file; a header takes at most this many of its lines, so a
+// file full of line feeds cannot make every lyric track hold millions of header syllables.
+inline constexpr size_t kMaximumHeaderInfoLines = 1000;
 
 // Where a Set Tempo event of the song lies.
 struct TempoReference {
@@ -38,8 +44,9 @@ struct TempoReference {
 class CMidiSong {
 public:
     // An empty song: no tracks, division 96, title "未命名", the welcome line as info text. The
-    // prompts and the driver of the clock's timer must outlive the song.
-    CMidiSong(IUserPrompts& prompts, IPeriodicTimerDriver& timerDriver);
+    // prompts, the code page of the song's texts (meta events, lyric syllables) and the driver of
+    // the clock's timer must outlive the song.
+    CMidiSong(IUserPrompts& prompts, const ICodePage& codePage, IPeriodicTimerDriver& timerDriver);
     ~CMidiSong();
 
     CMidiSong(const CMidiSong&) = delete;
@@ -50,6 +57,8 @@ public:
     // False when nothing was loaded that should be played (the reason has been shown); a file
     // that cannot be opened or is no MIDI file leaves the previous song in place.
     bool Load(const std::filesystem::path& path);
+    // The same for a file's bytes in memory; they are not kept.
+    bool Load(std::span<const uint8_t> bytes);
     // Destroys every track and message and tells the lyric view that there is no lyric track.
     void Clear();
 
@@ -99,8 +108,13 @@ public:
     void TakeNotice(const CMidiTrack& track);
     void TakeNames(const CMidiTrack& track);
     void TakeTexts(const CMidiTrack& track);
-    // Appends the header lines (title, credits, notice, info text, a final " ") to the track's
-    // syllables, trimming the song's texts, and returns their number.
+    // Rebuilds the lyric syllables of every track. Each lyric track's header takes at most 1,000
+    // lines of the info text, fewer when the song has so many lyric tracks that their headers
+    // together would pass 250,000 syllables.
+    void BuildLyrics();
+    // Appends the header lines (title, credits, notice, the info text's lines up to the limit set by
+    // BuildLyrics, a final " ") to the track's syllables, trimming the song's texts, and returns
+    // their number.
     int32_t ComposeHeader(CMidiTrack& track);
     // Hands the track with the most syllables (or track 0 with its header) to the lyric view.
     void PublishLyricTrack();
@@ -116,17 +130,20 @@ public:
     const std::vector<TempoReference>& TempoReferences() const { return m_tempoReferences; }
     const CTempoMap& TempoMap() const { return m_tempoMap; }
     IUserPrompts& Prompts() const { return m_prompts; }
+    const ICodePage& CodePage() const { return m_codePage; }
     // Carried for compatibility; no operation reads them.
     int16_t ReservedWord() const { return m_reservedWord; }
     int32_t ReservedValue() const { return m_reservedValue; }
 
 private:
+    bool Prepare();
     void PostProcess();
     void CollectTempoReferences();
     void InsertPendingTempos();
     void DestroyTracks();
 
     IUserPrompts& m_prompts;
+    const ICodePage& m_codePage;
     ILyricTrackView* m_lyricTrackView = nullptr;
     CMessageArena m_messages;
     int16_t m_reservedWord = 20;
@@ -143,6 +160,7 @@ private:
     int32_t m_division = 96;
     int32_t m_reservedValue = 0;
     int32_t m_format = 1;
+    size_t m_infoLineLimit = kMaximumHeaderInfoLines; // info text lines in a header, set by BuildLyrics
 };
 
 } // namespace linlangok

@@ -271,7 +271,7 @@ void CMidiTrack::ClearEvents()
 
 void CMidiTrack::SetName(std::u16string_view name)
 {
-    const std::string bytes = WideToAnsi(name);
+    const std::string bytes = m_owner.CodePage().FromWide(name);
     const std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     CMessageArena& arena = m_owner.Messages();
     const auto named = std::find_if(m_entries.begin(), m_entries.end(),

@@ -97,10 +97,11 @@ public:
     void UpdateNotation();
     // Destroys every entry and message, the End of Track included; the track is not used again.
     void ClearEvents();
-    // Names the track: the first track-name event takes the text (legacy code page), or a new one is
-    // inserted at the front.
+    // Names the track: the first track-name event takes the text (in the song's code page), or a new
+    // one is inserted at the front.
     void SetName(std::u16string_view name);
-    // Rebuilds the lyric syllables from the lyric events, after the song's header lines.
+    // Rebuilds the lyric syllables from the lyric events, after the song's header lines
+    // (CMidiSong::BuildLyrics does it for every track).
     void BuildLyrics();
 
     // Removes every entry whose message matches, with the same result as Remove without force on

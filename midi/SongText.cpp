@@ -5,6 +5,7 @@
 #include "midi/LyricTrackView.h"
 #include "midi/MidiSong.h"
 
+#include <algorithm>
 #include <string>
 
 namespace linlangok {
@@ -13,9 +14,9 @@ namespace {
 constexpr std::u16string_view kLineEnds = u"\r\n";
 constexpr std::u16string_view kLineEndsAndSpaces = u"\r\n ";
 
-// The info text is free text from the file; a header taller than this many of its lines is cut, so a
-// file full of line feeds cannot make every lyric track hold millions of header syllables.
-constexpr size_t kMaximumInfoLines = 16;
+// Header syllables of all lyric tracks together: as every lyric track carries the header, a file with
+// many of them gets fewer info lines in each (at least one).
+constexpr size_t kHeaderSyllableBudget = 250000;
 
 // Calls visit(meta) for every meta event of the type in the track, in order, until it returns false.
 template <typename Visit> void ForEachMeta(const CMidiTrack& track, int32_t type, Visit visit)
@@ -32,7 +33,7 @@ void CMidiSong::TakeNotice(const CMidiTrack& track)
 {
     m_notice.clear();
     ForEachMeta(track, kMetaNotice, [this](const CMetaMessage& meta) {
-        m_notice = meta.TextOfType(kMetaNotice);
+        m_notice = meta.TextOfType(kMetaNotice, m_codePage);
         return false;
     });
 }
@@ -41,7 +42,7 @@ void CMidiSong::TakeNames(const CMidiTrack& track)
 {
     int found = 0;
     ForEachMeta(track, kMetaTrackName, [&](const CMetaMessage& meta) {
-        (found == 0 ? m_title : m_subtitle) = meta.TrackNameText();
+        (found == 0 ? m_title : m_subtitle) = meta.TrackNameText(m_codePage);
         return ++found < 2;
     });
 }
@@ -52,11 +53,11 @@ void CMidiSong::TakeTexts(const CMidiTrack& track)
     int found = 0;
     ForEachMeta(track, kMetaText, [&](const CMetaMessage& meta) {
         if (found == 0)
-            m_text1 = meta.TextEventText();
+            m_text1 = meta.TextEventText(m_codePage);
         else if (found == 1)
-            m_text2 = meta.TextEventText();
+            m_text2 = meta.TextEventText(m_codePage);
         else
-            m_infoText += TrimBoth(meta.TextEventText(), kLineEnds) + u" ";
+            m_infoText += TrimBoth(meta.TextEventText(m_codePage), kLineEnds) + u" ";
         ++found;
         return true;
     });
@@ -87,7 +88,7 @@ int32_t CMidiSong::ComposeHeader(CMidiTrack& track)
     m_infoText = TrimBoth(m_infoText, kLineEnds);
     if (!m_infoText.empty()) {
         std::u16string_view rest = m_infoText;
-        for (size_t piece = 0; piece < kMaximumInfoLines; ++piece) {
+        for (size_t piece = 0; piece < m_infoLineLimit; ++piece) {
             const size_t lineFeed = rest.find(u'\n');
             addLine(rest.substr(0, lineFeed));
             if (lineFeed == std::u16string_view::npos)
@@ -97,6 +98,16 @@ int32_t CMidiSong::ComposeHeader(CMidiTrack& track)
     }
     addLine(u" ");
     return lines;
+}
+
+void CMidiSong::BuildLyrics()
+{
+    const auto lyricTracks = static_cast<size_t>(
+        std::count_if(m_tracks.begin(), m_tracks.end(), [](const auto& track) { return track->LyricEvents() > 0; }));
+    m_infoLineLimit = std::clamp<size_t>(
+        kHeaderSyllableBudget / kSyllablesPerLine / std::max<size_t>(lyricTracks, 1), 1, kMaximumHeaderInfoLines);
+    for (const auto& track : m_tracks)
+        track->BuildLyrics();
 }
 
 void CMidiTrack::BuildLyrics()
@@ -113,7 +124,7 @@ void CMidiTrack::BuildLyrics()
             first = false;
         }
         const auto time = static_cast<float>(m_owner.TicksToSeconds(entry.tick));
-        const std::u16string text = AsMetaMessage(entry.message)->LyricText();
+        const std::u16string text = AsMetaMessage(entry.message)->LyricText(m_owner.CodePage());
         if (!text.empty())
             m_syllables.push_back({entry.tick, time, TrimBoth(text, kLineEnds)});
     }

@@ -1,5 +1,6 @@
 #include "tools/MidiCommands.h"
 
+#include "common/CodePage.h"
 #include "engine/ManualTimerDriver.h"
 #include "midi/LyricTrackView.h"
 #include "midi/MidiFileWriter.h"
@@ -26,7 +27,7 @@ private:
 class CToolSong {
 public:
     explicit CToolSong(IUserPrompts& prompts)
-        : m_song(prompts, m_driver)
+        : m_song(prompts, LegacyCodePage(), m_driver)
     {
         m_song.SetLyricTrackView(&m_lyricTrack);
     }
@@ -57,7 +58,7 @@ std::u16string TrackName(const CMidiTrack& track)
         return track.Name();
     for (const TrackEntry& entry : track.Entries()) {
         if (IsMetaOfType(entry.message, kMetaTrackName))
-            return AsMetaMessage(entry.message)->TrackNameText();
+            return AsMetaMessage(entry.message)->TrackNameText(track.Owner().CodePage());
     }
     return {};
 }

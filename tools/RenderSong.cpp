@@ -1,5 +1,6 @@
 #include "tools/RenderSong.h"
 
+#include "common/CodePage.h"
 #include "common/Text.h"
 #include "engine/ManualTimerDriver.h"
 #include "engine/MidiSequencer.h"
@@ -73,7 +74,7 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const std::filesys
         return std::nullopt;
     }
     CManualTimerDriver driver;
-    CMidiSong song(prompts, driver);
+    CMidiSong song(prompts, LegacyCodePage(), driver);
     if (!song.Load(midiFile))
         return std::nullopt;
     for (size_t track = 0; track < song.TrackCount(); ++track)

@@ -1,6 +1,7 @@
 #include "tools/RenderSong.h"
 #include "engine/ManualTimerDriver.h"
 #include "midi/MidiSong.h"
+#include "platform/codepage/IconvCodePage.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "tests/platform/AudioTestSignals.h"
 #include "tests/support/FileAccess.h"
@@ -204,7 +205,8 @@ TEST_F(RenderSongTest, DemoSongSoundsForItsWholeLengthWithoutClipping)
     const std::filesystem::path demo = LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid";
     ASSERT_TRUE(std::filesystem::exists(demo));
     CManualTimerDriver driver;
-    CMidiSong song(m_prompts, driver);
+    const CIconvCodePage gbk("GBK");
+    CMidiSong song(m_prompts, gbk, driver);
     ASSERT_TRUE(song.Load(demo));
     const double length = song.LengthSeconds();
     ASSERT_GT(length, 10.0);

@@ -1,8 +1,11 @@
 #include "midi/MidiFileReader.h"
+#include "midi/MidiFileWriter.h"
 #include "tests/midi/MidiTestSupport.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 namespace linlangok::test {
 namespace {
@@ -17,14 +20,10 @@ struct MidiFileReaderTest : SongFixture, ::testing::Test {
 
     MidiFileReaderTest() { song.SetLyricTrackView(&view); }
 
-    bool Load(const std::string& bytes) { return song.Load(folder.WriteFile("song.mid", bytes)); }
+    bool Load(const std::string& bytes) { return song.Load(AsBytes(bytes)); }
 
     // Reads without the post-processing.
-    bool Read(const std::string& bytes)
-    {
-        CMidiFileReader reader(song, prompts);
-        return reader.Read(folder.WriteFile("song.mid", bytes));
-    }
+    bool Read(const std::string& bytes) { return CMidiFileReader(song, prompts).Read(AsBytes(bytes)); }
 };
 
 TEST_F(MidiFileReaderTest, FormatOneWithATempoTrackLoadsAsItIs)
@@ -45,23 +44,50 @@ TEST_F(MidiFileReaderTest, FormatOneWithATempoTrackLoadsAsItIs)
     EXPECT_DOUBLE_EQ(song.LengthSeconds(), 1.0);
 }
 
-TEST_F(MidiFileReaderTest, NotesInTheFirstTrackGetAConductorTrack)
+TEST_F(MidiFileReaderTest, NotesInTheFirstTrackGetAConductorTrackAndKeepTheirTempo)
 {
+    // Set Tempo 750000 at tick 0, a lyric and Set Tempo 1000000 at tick 96.
     const std::string file = SmfHeader(1, 2, 96)
-        + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x03, 0x0D, 0x40, 0x00, 0x90, 0x3C, 0x40, 0x60, 0xFF, 0x51, 0x03,
-                       0x0F, 0x42, 0x40, 0x00, 0x80, 0x3C, 0x00})
-            + kEnd)
+        + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x0B, 0x71, 0xB0, 0x00, 0x90, 0x3C, 0x40}) + MetaEvent(96, 5, "la")
+            + Bytes({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x60, 0x80, 0x3C, 0x00}) + kEnd)
         + SmfTrack(Bytes({0x00, 0x91, 0x3C, 0x40, 0x60, 0x3C, 0x00, 0x60, 0xFF, 0x2F, 0x00}));
     ASSERT_TRUE(Load(file));
     ASSERT_EQ(song.TrackCount(), 3u);
     EXPECT_EQ(Describe(song.Track(0)),
         (Lines {"0/0 FF 03 \"未命名\"", "0/0 FF 03 \"\"", "0/0 FF 01 \"\"", "0/0 FF 01 \"\"", "0/0 FF 02 \"\"",
-            "0/0 FF 01 \"欢迎光临 http://www.orbisong.com\"", "0/0 FF 51 07 A1 20", "96/96 FF 51 0F 42 40",
+            "0/0 FF 01 \"欢迎光临 http://www.orbisong.com\"", "0/0 FF 51 0B 71 B0", "96/96 FF 51 0F 42 40",
             "96/0 FF 2F"}));
-    EXPECT_EQ(Describe(song.Track(1)), (Lines {"0/0 90 3C 40", "96/96 80 3C 00", "96/0 FF 2F"}));
+    EXPECT_EQ(
+        Describe(song.Track(1)), (Lines {"0/0 90 3C 40", "96/96 FF 05 \"la\"", "192/96 80 3C 00", "192/0 FF 2F"}));
+    EXPECT_EQ(song.Track(1).Syllables().back().time, 0.75f);
+    EXPECT_DOUBLE_EQ(song.LengthSeconds(), 1.75);
+    // A transposed copy keeps the tempo.
+    for (size_t track = 0; track < song.TrackCount(); ++track)
+        song.Track(track).Transpose(2);
+    std::ostringstream saved;
+    CMidiFileWriter(song, prompts).WriteSong(saved);
+    SongFixture copy;
+    ASSERT_TRUE(copy.song.Load(AsBytes(saved.str())));
+    EXPECT_EQ(copy.song.TempoMap().Segments().front().tempo, 750000);
+    EXPECT_DOUBLE_EQ(copy.song.LengthSeconds(), 1.75);
     // A track other than track 0 keeps the End of Track delta read from the file.
     EXPECT_EQ(Describe(song.Track(2)).back(), "96/96 FF 2F");
     EXPECT_EQ(song.InfoText(), std::u16string(kWelcomeLine) + u" ");
+}
+
+TEST_F(MidiFileReaderTest, LateFirstTempoGetsTheDefaultTempoBeforeIt)
+{
+    // Set Tempo 1000000 at tick 960, a lyric at 480, the last note at 1920.
+    const std::string file = SmfHeader(1, 2, 480)
+        + SmfTrack(Bytes({0x87, 0x40, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) + kEnd)
+        + SmfTrack(MetaEvent(480, 5, "la") + Bytes({0x00, 0x90, 0x3C, 0x40, 0x8B, 0x20, 0x3C, 0x00}) + kEnd);
+    ASSERT_TRUE(Load(file));
+    ASSERT_EQ(song.TempoMap().Segments().size(), 2u);
+    EXPECT_EQ(song.TempoMap().Segments()[0].tempo, 500000);
+    EXPECT_EQ(song.TempoMap().Segments()[0].tick, 0);
+    EXPECT_EQ(song.TempoMap().Segments()[1].start, 1.0f);
+    EXPECT_EQ(song.Track(1).Syllables().back().time, 0.5f);
+    EXPECT_DOUBLE_EQ(song.LengthSeconds(), 3.0);
 }
 
 TEST_F(MidiFileReaderTest, FormatZeroIsSplitByChannel)
@@ -153,8 +179,7 @@ TEST_F(MidiFileReaderTest, RefusalsShowTheirMessageAndReturnFalse)
     for (const Case& test : cases) {
         SongFixture fixture;
         fixture.AddEmptyTrack();
-        const auto path = folder.WriteFile("refused.mid", test.bytes);
-        EXPECT_FALSE(fixture.song.Load(path)) << test.message;
+        EXPECT_FALSE(fixture.song.Load(AsBytes(test.bytes))) << test.message;
         EXPECT_EQ(fixture.prompts.MessageTexts(), std::vector<std::string> {test.message});
         EXPECT_EQ(fixture.prompts.m_messages[0].caption, u"警告");
         EXPECT_EQ(fixture.song.TrackCount(), test.tracksAfter) << test.message;
@@ -164,20 +189,17 @@ TEST_F(MidiFileReaderTest, RefusalsShowTheirMessageAndReturnFalse)
     EXPECT_EQ(Describe(song.Track(0)), (Lines {"0/0 90 3C 40", "0/0 FF 2F"}));
 }
 
-TEST_F(MidiFileReaderTest, CorruptDataStopsReadingButKeepsWhatWasRead)
+TEST_F(MidiFileReaderTest, CorruptDataEndsItsTrackAndTheNextChunkIsFoundByTheLength)
 {
     const std::string head = SmfHeader(1, 2, 96);
     const std::string second = SmfTrack(Bytes({0x00, 0x91, 0x3C, 0x40}) + kEnd);
     const std::string events = Bytes({0x00, 0x90, 0x3C, 0x40});
     const std::string corruptions[] = {
-        "", // no End of Track before the end of the file
+        "", // no End of Track
         Bytes({0x81, 0x80}), // cut-off delta
         Bytes({0x00, 0x90, 0x3C}), // cut-off event
-        Bytes({0x00, 0xF1, 0x01}), // system common status inside a track
-        Bytes({0x00, 0xFE}), // real-time status inside a track
-        Bytes({0x00, 0x90, 0x3C, 0x90}), // status byte where a data byte belongs
-        Bytes({0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0x7F, 0x41}), // length beyond the end of the file
-        Bytes({0x00, 0xF0, 0x81, 0x00, 0x01}), // system exclusive beyond the end of the file
+        Bytes({0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0x7F, 0x41}), // length beyond the chunk
+        Bytes({0x00, 0xF0, 0x81, 0x00, 0x01}), // system exclusive beyond the chunk
         Bytes({0x80, 0x80, 0x80, 0x80, 0x00, 0x3C, 0x40}), // five-byte delta
         Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C,
             0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x7F, 0x3C,
@@ -185,46 +207,89 @@ TEST_F(MidiFileReaderTest, CorruptDataStopsReadingButKeepsWhatWasRead)
     };
     for (const std::string& corruption : corruptions) {
         SongFixture fixture;
-        const auto path = folder.WriteFile("corrupt.mid", head + second + SmfTrack(events + corruption));
-        const bool loaded = fixture.song.Load(path);
-        EXPECT_TRUE(loaded);
+        const std::string file = head + SmfTrack(events + corruption) + second;
+        EXPECT_TRUE(fixture.song.Load(AsBytes(file)));
         EXPECT_EQ(fixture.prompts.MessageTexts(), std::vector<std::string> {"读文件时出错!"});
-        ASSERT_GE(fixture.song.TrackCount(), 3u);
-        // After the conductor track: the file's first track whole, and the start of the corrupt one.
-        EXPECT_EQ(Describe(fixture.song.Track(1)), (Lines {"0/0 91 3C 40", "0/0 FF 2F"}));
-        EXPECT_EQ(Describe(fixture.song.Track(2)).front(), "0/0 90 3C 40");
+        ASSERT_EQ(fixture.song.TrackCount(), 3u);
+        // After the conductor track: the start of the corrupt track, and the next track whole.
+        EXPECT_EQ(Describe(fixture.song.Track(1)).front(), "0/0 90 3C 40");
+        EXPECT_EQ(Describe(fixture.song.Track(2)), (Lines {"0/0 91 3C 40", "0/0 FF 2F"}));
     }
     // Data bytes before any status byte.
     EXPECT_TRUE(Read(head + SmfTrack(Bytes({0x00, 0x3C, 0x40}) + kEnd) + second));
     EXPECT_EQ(prompts.MessageTexts(), std::vector<std::string> {"读文件时出错!"});
     EXPECT_EQ(song.Track(0).Count(), 1u);
-    EXPECT_EQ(song.Track(1).Count(), 1u);
+    EXPECT_EQ(song.Track(1).Count(), 2u);
 }
 
-TEST_F(MidiFileReaderTest, ChunkWithoutEndOfTrackRunsIntoTheNextChunk)
+TEST_F(MidiFileReaderTest, ChunkLengthNotLeadingToAChunkIsIgnored)
 {
-    // The first chunk ends without an End of Track: its events go on with the next chunk's bytes
-    // ('M' is a delta, "Tr" running-status data, 'k' a delta, the length bytes more data) up to the
-    // End of Track inside it. No chunk is left for the second track.
-    ASSERT_TRUE(Read(SmfHeader(1, 2, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}))
-        + SmfTrack(Bytes({0x00, 0x00, 0xFF, 0x2F, 0x00}))));
-    EXPECT_EQ(Describe(song.Track(0)),
-        (Lines {"0/0 90 3C 40", "77/77 90 54 72", "184/107 90 00 00", "184/0 90 05 00", "184/0 FF 2F"}));
-    EXPECT_EQ(prompts.MessageTexts(), std::vector<std::string> {"音轨数错误!"});
+    // A length of 0: the track is read up to its End of Track.
+    const std::string events = Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd;
+    ASSERT_TRUE(Read(SmfHeader(1, 2, 96) + "MTrk" + Bytes({0, 0, 0, 0}) + events + SmfTrack(events)));
+    EXPECT_TRUE(prompts.m_messages.empty());
+    EXPECT_EQ(DescribeSong(song), (std::vector<Lines>(2, Lines {"0/0 90 3C 40", "0/0 FF 2F"})));
 }
 
-TEST_F(MidiFileReaderTest, OpenFailuresLeaveTheSongAlone)
+TEST_F(MidiFileReaderTest, DataByteWithItsTopBitSetIsReadWithoutThatBit)
 {
-    AddEmptyTrack();
+    // Track 1 of 3: velocity 0xC0, key 0xBC, program 0x85.
+    const std::string rest
+        = SmfTrack(Bytes({0x00, 0x91, 0x40, 0x40}) + kEnd) + SmfTrack(Bytes({0x00, 0x92, 0x43, 0x40}) + kEnd);
+    ASSERT_TRUE(Read(SmfHeader(1, 3, 96)
+        + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0xC0, 0x60, 0x80, 0xBC, 0x00, 0x00, 0xC0, 0x85}) + kEnd) + rest));
+    EXPECT_TRUE(prompts.m_messages.empty());
+    EXPECT_EQ(Describe(song.Track(0)), (Lines {"0/0 90 3C 40", "96/96 80 3C 00", "96/0 C0 05", "96/0 FF 2F"}));
+    EXPECT_EQ(song.Track(2).Count(), 2u);
+    std::ostringstream saved;
+    CMidiFileWriter(song, prompts).WriteSong(saved);
+    EXPECT_EQ(saved.str(),
+        SmfHeader(1, 3, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40, 0x60, 0x80, 0x3C, 0x00, 0x00, 0xC0, 0x05}) + kEnd)
+            + rest);
+}
+
+TEST_F(MidiFileReaderTest, SystemCommonAndRealTimeBytesAreSkippedWithTheirData)
+{
+    for (int status = 0xF1; status <= 0xFE; ++status) {
+        if (status == 0xF7)
+            continue;
+        const size_t dataBytes = status == 0xF2 ? 2 : status == 0xF1 || status == 0xF3 ? 1 : 0;
+        // Note-on, the byte 96 ticks later, then a running-status note-off 96 ticks after it.
+        const std::string skipped = Bytes({0x60, status}) + std::string(dataBytes, '\x01');
+        SongFixture fixture;
+        ASSERT_TRUE(CMidiFileReader(fixture.song, fixture.prompts)
+                        .Read(AsBytes(SmfHeader(1, 1, 96)
+                            + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + skipped + Bytes({0x60, 0x3C, 0x00}) + kEnd))));
+        EXPECT_TRUE(fixture.prompts.m_messages.empty()) << status;
+        EXPECT_EQ(Describe(fixture.song.Track(0)), (Lines {"0/0 90 3C 40", "192/192 90 3C 00", "192/0 FF 2F"}))
+            << status;
+        std::ostringstream saved;
+        CMidiFileWriter(fixture.song, fixture.prompts).WriteSong(saved);
+        EXPECT_EQ(
+            saved.str(), SmfHeader(1, 1, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40, 0x81, 0x40, 0x3C, 0x00}) + kEnd))
+            << status;
+    }
+}
+
+TEST_F(MidiFileReaderTest, FilesAreReadWholeAndOpenFailuresLeaveTheSongAlone)
+{
+    ASSERT_TRUE(song.Load(folder.WriteFile("song.mid", SmfHeader(1, 1, 96) + SmfTrack(kEnd))));
+    EXPECT_EQ(song.TrackCount(), 1u);
     EXPECT_FALSE(song.Load(""));
     EXPECT_TRUE(prompts.m_messages.empty());
     EXPECT_FALSE(song.Load(folder.Path() / "missing.mid"));
     EXPECT_FALSE(song.Load(folder.Path()));
+    // Larger than any song: refused before anything is read (the file is sparse).
+    const auto huge = folder.WriteFile("huge.mid", SmfHeader(1, 1, 96));
+    std::filesystem::resize_file(huge, kMaximumMidiFileSize + 1);
+    EXPECT_FALSE(song.Load(huge));
     EXPECT_EQ(prompts.MessageTexts(),
-        (std::vector<std::string> {"不能打开所选文件,或文件不存在!", "不能打开所选文件,或文件不存在!"}));
+        (std::vector<std::string> {
+            "不能打开所选文件,或文件不存在!", "不能打开所选文件,或文件不存在!", "读文件时出错!"}));
     EXPECT_EQ(prompts.m_messages[0].caption, u"错误");
+    EXPECT_EQ(prompts.m_messages[2].caption, u"警告");
     EXPECT_EQ(song.TrackCount(), 1u);
-    EXPECT_TRUE(view.calls.empty());
+    EXPECT_EQ(view.calls.size(), 3u); // from the first load only
 }
 
 TEST_F(MidiFileReaderTest, ClearingTheSongWithdrawsTheLyricTrack)

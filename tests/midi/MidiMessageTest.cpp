@@ -1,10 +1,11 @@
 #include "midi/MidiMessage.h"
-#include "engine/MidiShortMessageSink.h"
 #include "midi/MessageArena.h"
+#include "midi/MidiShortMessageSink.h"
 #include "tests/midi/MidiTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -117,10 +118,13 @@ TEST(MetaMessage, TempoAndTexts)
     EXPECT_EQ(tempo.Data()[0], 0x06);
     EXPECT_EQ(tempo.TempoOf(), 400000);
 
-    const std::string text = Gbk("茉莉花") + std::string("\0tail", 5);
+    // Texts are decoded by the code page handed in.
+    const CIconvCodePage big5("BIG5");
+    const std::string text = big5.FromWide(u"茉莉花") + std::string("\0tail", 5);
     const CMetaMessage name(arena, 3, reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()));
-    EXPECT_EQ(name.TrackNameText(), u"茉莉花");
-    EXPECT_EQ(name.LyricText(), u"");
+    EXPECT_EQ(name.TrackNameText(big5), u"茉莉花");
+    EXPECT_NE(name.TrackNameText(CIconvCodePage("GBK")), u"茉莉花");
+    EXPECT_EQ(name.LyricText(big5), u"");
     EXPECT_EQ(name.TempoOf(), 0);
     EXPECT_EQ(name.Perform(sink), 0);
     const CMetaMessage marker(arena, 6, nullptr, 0);
@@ -166,6 +170,24 @@ TEST(ArchiveForm, RoundTripsEveryKind)
     std::ostringstream notation;
     note.WriteArchive(notation);
     EXPECT_EQ(notation.str(), Bytes({0x90, 3, 64, 90, 3, 5, 2, 0xFE}));
+}
+
+TEST(MessageArena, AdoptedBytesServeOnlyOnceGivenForReuse)
+{
+    CMessageArena arena;
+    auto storage = std::make_unique<std::byte[]>(64);
+    std::byte* bytes = storage.get();
+    arena.Adopt(std::move(storage), 64);
+    const auto* first = static_cast<std::byte*>(arena.Allocate(16));
+    EXPECT_TRUE(first < bytes || first >= bytes + 64);
+    arena.Allocate(4096 - 16); // the first block is full
+    arena.Reuse(bytes, 16);
+    arena.Reuse(bytes + 16, 48); // joins the run before
+    EXPECT_EQ(arena.Allocate(40), bytes);
+    EXPECT_EQ(arena.Allocate(24), bytes + 40);
+    const auto* beyond = static_cast<std::byte*>(arena.Allocate(8));
+    EXPECT_TRUE(beyond < bytes || beyond >= bytes + 64);
+    EXPECT_EQ(arena.ReservedBytes(), 64u + 4096u + 8192u);
 }
 
 } // namespace

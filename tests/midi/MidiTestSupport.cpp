@@ -1,6 +1,5 @@
 #include "tests/midi/MidiTestSupport.h"
 
-#include "common/CodePage.h"
 #include "common/Text.h"
 
 #include <cstdio>
@@ -39,13 +38,19 @@ std::string SmfTrack(std::string_view events)
 
 std::string Gbk(std::string_view utf8)
 {
-    return WideToAnsi(Utf8ToUtf16(utf8));
+    static const CIconvCodePage gbk("GBK");
+    return gbk.FromWide(Utf8ToUtf16(utf8));
 }
 
 std::string MetaEvent(uint32_t delta, int type, std::string_view data)
 {
     return VariableLength(delta) + Bytes({0xFF, type}) + VariableLength(static_cast<uint32_t>(data.size()))
         + std::string(data);
+}
+
+std::span<const uint8_t> AsBytes(std::string_view bytes)
+{
+    return {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
 }
 
 std::vector<std::string> Describe(const CMidiTrack& track)
@@ -66,7 +71,7 @@ std::vector<std::string> Describe(const CMidiTrack& track)
         } else if (const CMetaMessage* meta = AsMetaMessage(entry.message)) {
             appendHex(meta->Type());
             if (meta->Type() >= 1 && meta->Type() <= 7) {
-                line += " \"" + Utf16ToUtf8(meta->TextOfType(meta->Type())) + "\"";
+                line += " \"" + Utf16ToUtf8(meta->TextOfType(meta->Type(), track.Owner().CodePage())) + "\"";
             } else {
                 for (const uint8_t byte : meta->Data())
                     appendHex(byte);

@@ -3,10 +3,12 @@
 #include "engine/ManualTimerDriver.h"
 #include "midi/LyricTrackView.h"
 #include "midi/MidiSong.h"
+#include "platform/codepage/IconvCodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,13 +21,15 @@ std::string VariableLength(uint32_t value);
 std::string SmfHeader(int format, int tracks, int division);
 // "MTrk", the length of the events, the events.
 std::string SmfTrack(std::string_view events);
-// UTF-8 text in the legacy code page (GBK in the tests).
+// UTF-8 text in GBK, the code page of the tests' songs.
 std::string Gbk(std::string_view utf8);
 // A meta event with its delta.
 std::string MetaEvent(uint32_t delta, int type, std::string_view data);
+// The bytes of a string, as the reader takes them.
+std::span<const uint8_t> AsBytes(std::string_view bytes);
 
 // One line per entry: "tick/delta" and the message's bytes in hex ("480/480 90 3C 40",
-// "0/0 FF 51 07 A1 20"), texts decoded from the legacy code page ("0/0 FF 03 \"未命名\"").
+// "0/0 FF 51 07 A1 20"), texts decoded from the song's code page ("0/0 FF 03 \"未命名\"").
 std::vector<std::string> Describe(const CMidiTrack& track);
 // Describe for every track of the song.
 std::vector<std::vector<std::string>> DescribeSong(const CMidiSong& song);
@@ -35,11 +39,12 @@ struct CRecordingLyricView : ILyricTrackView {
     std::vector<const CMidiTrack*> calls;
 };
 
-// A song with scripted prompts and a virtual-time clock.
+// A song with scripted prompts, GBK texts and a virtual-time clock.
 struct SongFixture {
     CScriptedUserPrompts prompts;
     CManualTimerDriver driver;
-    CMidiSong song {prompts, driver};
+    const CIconvCodePage gbk {"GBK"};
+    CMidiSong song {prompts, gbk, driver};
 
     CMidiTrack& AddEmptyTrack();
     // Makes a message in the song's arena.

@@ -26,8 +26,7 @@ struct SongTextTest : SongFixture, ::testing::Test {
         song.TakeTexts(song.Track(0));
         song.NormalizeTempo();
         song.BuildTempoMap();
-        for (size_t index = 0; index < song.TrackCount(); ++index)
-            song.Track(index).BuildLyrics();
+        song.BuildLyrics();
         song.PublishLyricTrack();
     }
 
@@ -115,6 +114,20 @@ TEST_F(SongTextTest, WithoutLyricsTrackZeroShowsTheTitle)
     EXPECT_EQ(song.Track(0).Syllables().size(), 2u * kSyllablesPerLine);
 }
 
+TEST(SongText, TextsUseTheSongsOwnCodePage)
+{
+    CScriptedUserPrompts prompts;
+    CManualTimerDriver driver;
+    const CIconvCodePage big5("BIG5");
+    CMidiSong song(prompts, big5, driver);
+    CMidiTrack& track = song.AddTrack(std::make_unique<CMidiTrack>(song));
+    track.SetName(u"茉莉花");
+    const auto data = AsMetaMessage(track.Entry(0).message)->Data();
+    EXPECT_EQ(std::string(data.begin(), data.end()), big5.FromWide(u"茉莉花"));
+    song.TakeNames(track);
+    EXPECT_EQ(song.Title(), u"茉莉花");
+}
+
 TEST_F(SongTextTest, InfoTextLinesAreBounded)
 {
     CMidiTrack& conductor = AddEmptyTrack();
@@ -122,8 +135,14 @@ TEST_F(SongTextTest, InfoTextLinesAreBounded)
     conductor.Append(Text(1, ""), 0);
     conductor.Append(Text(1, "x" + std::string(100000, '\n') + "y"), 0);
     Extract();
-    // Title, 16 lines of the info text, the final space.
-    EXPECT_EQ(song.Track(0).HeaderLines(), 18);
+    // Title, 1,000 lines of the info text, the final space.
+    EXPECT_EQ(song.Track(0).HeaderLines(), 1002);
+    EXPECT_EQ(song.Track(0).Syllables()[1001 * kSyllablesPerLine].text, u" ");
+    // Every lyric track carries the header: with 50 of them each takes 500 lines of the info text.
+    for (int track = 0; track < 50; ++track)
+        AddEmptyTrack().Append(Text(5, "啊"), 0);
+    Extract();
+    EXPECT_EQ(song.Track(50).HeaderLines(), 502);
 }
 
 } // namespace

@@ -47,7 +47,8 @@ TEST_F(TempoTest, MergeKeepsTheFirstTempoAtATick)
     EXPECT_EQ(song.TempoReferences()[1].entry, 1u);
 }
 
-// The literal merge: Remove from the last entry down, then SetTempo for each pending tempo.
+// The literal merge: a selection sort by tick whose swaps may reorder Set Tempo events at one tick,
+// Remove from the last entry down, then SetTempo for each pending tempo.
 void ReferenceNormalizeTempo(CMidiSong& song)
 {
     std::vector<std::pair<int32_t, int32_t>> found;
@@ -62,7 +63,15 @@ void ReferenceNormalizeTempo(CMidiSong& song)
     }
     if (!outside)
         return;
-    std::stable_sort(found.begin(), found.end(), [](auto& a, auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < found.size(); ++i) {
+        size_t least = i;
+        for (size_t j = i + 1; j < found.size(); ++j) {
+            if (found[least].first > found[j].first)
+                least = j;
+        }
+        if (least != i)
+            std::swap(found[i], found[least]);
+    }
     std::vector<std::pair<int32_t, int32_t>> pending;
     for (const auto& tempo : found) {
         if ((pending.empty() || pending.back().first != tempo.first) && tempo.second >= 1)
