@@ -112,7 +112,8 @@ void PlayInRealTime(IUserPrompts& prompts, const std::filesystem::path& songPath
 {
     auto audio = OpenAudioOutput("wav:" + wavPath.string(), bufferFrames);
     CThreadTimerDriver driver;
-    CMidiSong song(prompts, LegacyCodePage(), driver);
+    const CIconvCodePage codePage("GBK"); // the benchmark songs hold no texts
+    CMidiSong song(prompts, codePage, driver);
     if (!song.Load(songPath))
         return;
     clicks = ClickTimes(song);
@@ -142,7 +143,6 @@ int main(int argc, char** argv)
     }
     if (buffers.empty())
         buffers = {512, 2048};
-    SetLegacyCodePage(CreateLegacyCodePage());
     const auto soundFont = FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT"));
     if (!soundFont) {
         std::printf("no SoundFont: set LINLANGOK_SOUNDFONT\n");
@@ -163,7 +163,7 @@ int main(int argc, char** argv)
     }
     RenderOptions options;
     options.soundFont = *soundFont;
-    if (RenderSong(prompts, songPath, folder / "offline.wav", options))
+    if (RenderSong(prompts, CIconvCodePage("GBK"), songPath, folder / "offline.wav", options))
         Report("offline render (virtual time)", ReadLeftChannel(folder / "offline.wav"), clicks);
     std::filesystem::remove_all(folder);
     return 0;

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 
 // The legacy ("ANSI") code page: the 8-bit encoding of MIDI meta texts, LRC files and song list
-// strings. The platform installs its converter once at start-up; the core only reads it.
+// strings. Each program's main makes one converter and hands it to what converts text.
 namespace linlangok {
 
 class ICodePage {
@@ -21,15 +20,5 @@ public:
     // UTF-16 to bytes in the code page. Characters the code page lacks become '?'; never throws.
     virtual std::string FromWide(std::u16string_view text) const = 0;
 };
-
-// Installs the process-wide converter. Called on the UI thread before any engine runs.
-void SetLegacyCodePage(std::shared_ptr<const ICodePage> codePage);
-
-// The installed converter. Without one, a Latin-1 converter stands in.
-const ICodePage& LegacyCodePage();
-
-// Shorthands for LegacyCodePage().ToWide / FromWide.
-std::u16string AnsiToWide(std::string_view bytes);
-std::string WideToAnsi(std::u16string_view text);
 
 } // namespace linlangok

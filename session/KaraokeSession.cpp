@@ -25,7 +25,7 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_lyricsShow(&g_noLyricsShow)
     , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
           services.programFolder, services.prompts, services.standardOutput))
-    , m_song(std::make_unique<CMidiSong>(services.prompts, services.timerDriver))
+    , m_song(std::make_unique<CMidiSong>(services.prompts, services.codePage, services.timerDriver))
     , m_sequencer(
           std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
     , m_audioPlayer(std::make_unique<CAudioPlayer>(services.audioOutput, services.prompts, services.openAudioFile))
@@ -117,7 +117,7 @@ void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
 {
     // A file that cannot be read has been reported; writing its empty song would only replace
     // the target with a file without music.
-    CMidiSong copy(m_services.prompts, m_services.timerDriver);
+    CMidiSong copy(m_services.prompts, m_services.codePage, m_services.timerDriver);
     if (!copy.Load(Utf16ToPath(m_accompanimentPath)))
         return;
     Transpose(copy);

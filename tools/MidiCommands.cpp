@@ -26,8 +26,8 @@ private:
 // virtual time: nothing plays.
 class CToolSong {
 public:
-    explicit CToolSong(IUserPrompts& prompts)
-        : m_song(prompts, LegacyCodePage(), m_driver)
+    CToolSong(IUserPrompts& prompts, const ICodePage& codePage)
+        : m_song(prompts, codePage, m_driver)
     {
         m_song.SetLyricTrackView(&m_lyricTrack);
     }
@@ -67,7 +67,7 @@ std::u16string TrackName(const CMidiTrack& track)
 
 int RunMidiInfo(ToolContext& context)
 {
-    CToolSong loaded(context.prompts);
+    CToolSong loaded(context.prompts, context.codePage);
     if (const int failure = loaded.LoadArgument(context, "info FILE"))
         return failure;
     CMidiSong& song = loaded.Song();
@@ -118,7 +118,7 @@ int RunMidiInfo(ToolContext& context)
 
 int RunMidiLyrics(ToolContext& context)
 {
-    CToolSong loaded(context.prompts);
+    CToolSong loaded(context.prompts, context.codePage);
     if (const int failure = loaded.LoadArgument(context, "lyrics FILE"))
         return failure;
     CJsonWriter json(std::cout);
@@ -148,7 +148,7 @@ int RunMidiTranspose(ToolContext& context)
     const auto [end, error] = std::from_chars(begin, amount.data() + amount.size(), semitones);
     if (error != std::errc() || end != amount.data() + amount.size() || semitones < -127 || semitones > 127)
         return UsageError(kUsage);
-    CToolSong loaded(context.prompts);
+    CToolSong loaded(context.prompts, context.codePage);
     if (!loaded.Load(context.arguments[0]))
         return 1;
     CMidiSong& song = loaded.Song();

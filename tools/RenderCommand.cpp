@@ -26,7 +26,7 @@ int RunRenderCommand(ToolContext& context)
     } else if (arguments.size() != 2) {
         return UsageError(kRenderUsage);
     }
-    const auto result = RenderSong(context.prompts, arguments[0], arguments[1], options);
+    const auto result = RenderSong(context.prompts, context.codePage, arguments[0], arguments[1], options);
     if (!result)
         return 1;
     std::cout << arguments[1] << ": " << static_cast<double>(result->frames) / 44100 << " s\n";

@@ -65,7 +65,7 @@ bool EveryTrackFinished(CMidiSequencer& sequencer)
 
 } // namespace
 
-std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const std::filesystem::path& midiFile,
+std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& codePage, const std::filesystem::path& midiFile,
     const std::filesystem::path& wavFile, const RenderOptions& options)
 {
     const auto soundFont = options.soundFont ? options.soundFont : FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT"));
@@ -74,7 +74,7 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const std::filesys
         return std::nullopt;
     }
     CManualTimerDriver driver;
-    CMidiSong song(prompts, LegacyCodePage(), driver);
+    CMidiSong song(prompts, codePage, driver);
     if (!song.Load(midiFile))
         return std::nullopt;
     for (size_t track = 0; track < song.TrackCount(); ++track)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/CodePage.h"
 #include "common/UserPrompts.h"
 
 #include <cstdint>
@@ -31,7 +32,7 @@ struct RenderResult {
 //
 // Messages (load errors, a missing SoundFont, write errors) go to the prompts; nothing when the
 // song cannot be played, else the result.
-std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const std::filesystem::path& midiFile,
+std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& codePage, const std::filesystem::path& midiFile,
     const std::filesystem::path& wavFile, const RenderOptions& options);
 
 inline constexpr double kMaximumTailSeconds = 10.0;

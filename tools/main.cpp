@@ -58,7 +58,6 @@ int main(int argc, char** argv)
     if (argc < 2)
         return PrintUsage();
     const auto codePage = CreateLegacyCodePage();
-    SetLegacyCodePage(codePage);
     CLameMp3EncoderLibrary encoder;
     CAlsaMixerSystem mixers;
     CConsolePrompts prompts;

@@ -94,13 +94,14 @@ protected:
     Audio Render(const RenderOptions& options)
     {
         const auto wav = m_folder.Path() / "out.wav";
-        const auto result = RenderSong(m_prompts, m_song, wav, options);
+        const auto result = RenderSong(m_prompts, m_gbk, m_song, wav, options);
         EXPECT_TRUE(result.has_value()) << testing::PrintToString(m_prompts.MessageTexts());
         return test::ReadAudioFile(wav);
     }
 
     CTemporaryFolder m_folder;
     CScriptedUserPrompts m_prompts;
+    const CIconvCodePage m_gbk {"GBK"};
     std::filesystem::path m_song;
 };
 
@@ -154,15 +155,15 @@ TEST_F(RenderSongTest, BurstOfTenThousandNotesOnOneTickPlaysAndPlaybackGoesOn)
 
 TEST_F(RenderSongTest, FailuresLeaveNoFileBehind)
 {
-    EXPECT_FALSE(RenderSong(m_prompts, m_folder.Path() / "missing.mid", m_folder.Path() / "a.wav", {}));
+    EXPECT_FALSE(RenderSong(m_prompts, m_gbk, m_folder.Path() / "missing.mid", m_folder.Path() / "a.wav", {}));
     EXPECT_FALSE(m_prompts.m_messages.empty());
     m_prompts.m_messages.clear();
-    EXPECT_FALSE(RenderSong(m_prompts, m_song, m_folder.Path() / "no folder" / "a.wav", {}));
+    EXPECT_FALSE(RenderSong(m_prompts, m_gbk, m_song, m_folder.Path() / "no folder" / "a.wav", {}));
     EXPECT_THAT(m_prompts.MessageTexts(), testing::ElementsAre(testing::HasSubstr("无法写入文件")));
     m_prompts.m_messages.clear();
     RenderOptions notASoundFont;
     notASoundFont.soundFont = m_song;
-    EXPECT_FALSE(RenderSong(m_prompts, m_song, m_folder.Path() / "a.wav", notASoundFont));
+    EXPECT_FALSE(RenderSong(m_prompts, m_gbk, m_song, m_folder.Path() / "a.wav", notASoundFont));
     EXPECT_EQ(m_prompts.m_messages.size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "a.wav"));
 
@@ -171,7 +172,7 @@ TEST_F(RenderSongTest, FailuresLeaveNoFileBehind)
     m_folder.WriteFile("a.wav", "old");
     {
         test::CFileSizeLimit limit(10000);
-        EXPECT_FALSE(RenderSong(m_prompts, m_song, m_folder.Path() / "a.wav", {}));
+        EXPECT_FALSE(RenderSong(m_prompts, m_gbk, m_song, m_folder.Path() / "a.wav", {}));
     }
     EXPECT_THAT(m_prompts.MessageTexts(), testing::ElementsAre(testing::HasSubstr("无法写入文件")));
     EXPECT_EQ(test::ReadWholeFile(m_folder.Path() / "a.wav"), "old");
@@ -205,14 +206,13 @@ TEST_F(RenderSongTest, DemoSongSoundsForItsWholeLengthWithoutClipping)
     const std::filesystem::path demo = LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid";
     ASSERT_TRUE(std::filesystem::exists(demo));
     CManualTimerDriver driver;
-    const CIconvCodePage gbk("GBK");
-    CMidiSong song(m_prompts, gbk, driver);
+    CMidiSong song(m_prompts, m_gbk, driver);
     ASSERT_TRUE(song.Load(demo));
     const double length = song.LengthSeconds();
     ASSERT_GT(length, 10.0);
 
     const auto wavPath = m_folder.Path() / "jasmine.wav";
-    const auto result = RenderSong(m_prompts, demo, wavPath, {});
+    const auto result = RenderSong(m_prompts, m_gbk, demo, wavPath, {});
     ASSERT_TRUE(result.has_value());
     const Audio wav = test::ReadAudioFile(wavPath);
     EXPECT_GT(Seconds(wav), length);

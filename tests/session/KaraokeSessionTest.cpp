@@ -147,8 +147,8 @@ TEST_F(KaraokeSessionTest, SavingATransposedCopyLeavesThePlayingSongAlone)
     EXPECT_GE(session.Position(), 4.4);
     EXPECT_FALSE(NoteOnKeys(rig.midi).empty()); // the song plays on, untransposed
 
-    CMidiSong original(rig.prompts, rig.timer);
-    CMidiSong saved(rig.prompts, rig.timer);
+    CMidiSong original(rig.prompts, rig.gbk, rig.timer);
+    CMidiSong saved(rig.prompts, rig.gbk, rig.timer);
     ASSERT_TRUE(original.Load(Utf16ToPath(test::CSessionRig::DemoSong())));
     ASSERT_TRUE(saved.Load(copy));
     ASSERT_EQ(saved.TrackCount(), original.TrackCount());

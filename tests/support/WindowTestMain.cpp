@@ -1,5 +1,3 @@
-#include "platform/codepage/IconvCodePage.h"
-
 #include <QApplication>
 
 #include <gmock/gmock.h>
@@ -16,7 +14,6 @@ int main(int argc, char** argv)
     // The SoundFont the bootstrap installs, so that tests hear the same instruments everywhere.
     if (const char* timGm = "/usr/share/sounds/sf2/TimGM6mb.sf2"; std::filesystem::exists(timGm))
         setenv("LINLANGOK_SOUNDFONT", timGm, 0);
-    linlangok::SetLegacyCodePage(std::make_shared<linlangok::CIconvCodePage>("GBK"));
     QApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }
