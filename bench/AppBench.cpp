@@ -16,7 +16,7 @@
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "platform/midi/CaptureMidiOutput.h"
+#include "engine/CaptureMidiOutput.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "platform/timer/ThreadTimerDriver.h"

@@ -17,7 +17,7 @@
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/timer/ThreadTimerDriver.h"
-#include "tools/RenderSong.h"
+#include "platform/render/RenderSong.h"
 
 #include <sndfile.h>
 

@@ -17,7 +17,7 @@
 #include "engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "platform/midi/CaptureMidiOutput.h"
+#include "engine/CaptureMidiOutput.h"
 #include "platform/timer/ThreadTimerDriver.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 #include "tools/Commands.h"
-#include "tools/RenderSong.h"
+#include "platform/render/RenderSong.h"
 
 #include <charconv>
 #include <iostream>

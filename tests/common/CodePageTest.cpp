@@ -1,3 +1,4 @@
+#include "common/Text.h"
 #include "platform/codepage/IconvCodePage.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +52,16 @@ TEST(IconvCodePage, EnvironmentOverridesTheLocale)
     EXPECT_EQ(CreateLegacyCodePage()->Name(), "CP932");
     ::unsetenv("LINLANGOK_CODEPAGE");
     ::unsetenv("LC_ALL");
+}
+
+TEST(Utf, TextIsLegacyUnlessItIsValidUtf8WithNonAsciiCharacters)
+{
+    const CIconvCodePage gbk("GBK");
+    EXPECT_EQ(DecodeUtf8OrLegacy("\xC3\xA9 \xB8\xE8", gbk), gbk.ToWide("\xC3\xA9 \xB8\xE8"));
+    EXPECT_EQ(DecodeUtf8OrLegacy("\xC3\xA9", gbk), u"\u00E9");
+    EXPECT_EQ(EncodeLegacyExactly(u"歌 a", gbk), "\xB8\xE8 a");
+    EXPECT_FALSE(EncodeLegacyExactly(u"\u0E01", gbk)); // not in GBK
+    EXPECT_FALSE(EncodeLegacyExactly(gbk.ToWide("\xC3\xA9"), gbk)); // those bytes read as UTF-8
 }
 
 } // namespace

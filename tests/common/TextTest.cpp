@@ -1,5 +1,4 @@
 #include "common/Text.h"
-#include "platform/codepage/IconvCodePage.h"
 
 #include <gtest/gtest.h>
 
@@ -26,16 +25,6 @@ TEST(Utf, InvalidInputBecomesReplacementCharacters)
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")); // encoded surrogate
     EXPECT_FALSE(IsValidUtf8("\xC4\xE3\xBA\xC3")); // GBK bytes of 你好
     EXPECT_TRUE(IsValidUtf8("\xE4\xBD\xA0\xE5\xA5\xBD"));
-}
-
-TEST(Utf, TextIsLegacyUnlessItIsValidUtf8WithNonAsciiCharacters)
-{
-    const CIconvCodePage gbk("GBK");
-    EXPECT_EQ(DecodeUtf8OrLegacy("\xC3\xA9 \xB8\xE8", gbk), gbk.ToWide("\xC3\xA9 \xB8\xE8"));
-    EXPECT_EQ(DecodeUtf8OrLegacy("\xC3\xA9", gbk), u"\u00E9");
-    EXPECT_EQ(EncodeLegacyExactly(u"歌 a", gbk), "\xB8\xE8 a");
-    EXPECT_FALSE(EncodeLegacyExactly(u"\u0E01", gbk)); // not in GBK
-    EXPECT_FALSE(EncodeLegacyExactly(gbk.ToWide("\xC3\xA9"), gbk)); // those bytes read as UTF-8
 }
 
 TEST(Utf, TrimBothRemovesOnlyTheGivenCharactersAtTheEnds)

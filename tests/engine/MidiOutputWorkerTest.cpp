@@ -1,5 +1,5 @@
 #include "engine/MidiOutputWorker.h"
-#include "platform/midi/CaptureMidiOutput.h"
+#include "engine/CaptureMidiOutput.h"
 #include "tests/support/ScriptedUserPrompts.h"
 
 #include <gmock/gmock.h>

@@ -1,9 +1,9 @@
 #include "engine/MidiSequencer.h"
+#include "engine/CaptureMidiOutput.h"
 #include "engine/ManualTimerDriver.h"
 #include "engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
-#include "platform/codepage/IconvCodePage.h"
-#include "platform/midi/CaptureMidiOutput.h"
+#include "tests/support/Latin1CodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
 
 #include <gmock/gmock.h>
@@ -25,7 +25,7 @@ uint32_t Pack(uint32_t status, uint32_t data1, uint32_t data2 = 0)
 // A song built in place, a sequencer over a capture output, virtual time.
 struct Rig {
     Rig()
-        : song(prompts, gbk, driver)
+        : song(prompts, codePage, driver)
         , sequencer(prompts, uiThread, devices, &song)
     {
         // Every message is stamped with the virtual millisecond of its send.
@@ -64,7 +64,7 @@ struct Rig {
     CManualTimerDriver driver;
     CUiTaskQueue uiThread;
     CCaptureMidiOutputList devices;
-    const CIconvCodePage gbk {"GBK"};
+    const test::CLatin1CodePage codePage;
     CMidiSong song;
     CMidiSequencer sequencer;
 };
@@ -278,8 +278,8 @@ TEST(MidiSequencer, ErrorPostedAfterTheSequencerIsGoneIsDropped)
     CManualTimerDriver driver;
     CUiTaskQueue uiThread;
     CCaptureMidiOutputList devices;
-    const CIconvCodePage gbk("GBK");
-    CMidiSong song(prompts, gbk, driver);
+    const test::CLatin1CodePage codePage;
+    CMidiSong song(prompts, codePage, driver);
     CMidiTrack& track = song.AddTrack(std::make_unique<CMidiTrack>(song));
     track.Append(song.Messages().New<CNoteOnMessage>(0, 60, 1), 10);
     {

@@ -1,4 +1,4 @@
-#include "tools/RenderSong.h"
+#include "platform/render/RenderSong.h"
 #include "engine/ManualTimerDriver.h"
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"

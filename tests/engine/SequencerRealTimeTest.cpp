@@ -1,9 +1,9 @@
+#include "engine/CaptureMidiOutput.h"
 #include "engine/MidiSequencer.h"
 #include "engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
-#include "platform/codepage/IconvCodePage.h"
-#include "platform/midi/CaptureMidiOutput.h"
 #include "platform/timer/ThreadTimerDriver.h"
+#include "tests/support/Latin1CodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
 
 #include <gtest/gtest.h>
@@ -26,8 +26,8 @@ TEST(MidiSequencerRealTime, PlaysAShortSongInOrderAndNeverEarly)
     CUiTaskQueue uiThread;
     CCaptureMidiOutputList devices;
     devices.Reserve(1000);
-    const CIconvCodePage gbk("GBK");
-    CMidiSong song(prompts, gbk, driver);
+    const test::CLatin1CodePage codePage;
+    CMidiSong song(prompts, codePage, driver);
     CMidiTrack& track = song.AddTrack(std::make_unique<CMidiTrack>(song));
     const uint8_t fast[3] = {0x03, 0xD0, 0x90}; // 250000 µs per quarter
     track.Append(song.Messages().New<CMetaMessage>(song.Messages(), kMetaSetTempo, fast, 3), 0);

@@ -8,7 +8,7 @@
 #include "platform/audio/ClockedAudioOutput.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "platform/midi/CaptureMidiOutput.h"
+#include "engine/CaptureMidiOutput.h"
 #include "session/KaraokeSession.h"
 #include "tests/engine/FakeMp3Encoder.h"
 #include "tests/engine/RecordingFakeWaveIn.h"

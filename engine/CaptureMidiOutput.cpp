@@ -1,4 +1,4 @@
-#include "platform/midi/CaptureMidiOutput.h"
+#include "engine/CaptureMidiOutput.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "tools/RenderSong.h"
+#include "platform/render/RenderSong.h"
 
 #include "common/CodePage.h"
 #include "common/Text.h"
