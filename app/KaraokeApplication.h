@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "app/Settings.h"
+#include "common/ProgramLauncher.h"
 #include "session/KaraokeSession.h"
 
 #include <QObject>
@@ -19,6 +20,7 @@ struct ApplicationServices {
     SessionServices session;
     IWaveInSystem& meterInput;
     IDesktopOpener& desktop;
+    IProgramLauncher& programs;
     std::filesystem::path dataFolder; // help/ and demo/
 };
 
