@@ -29,25 +29,25 @@ class VolumeWindowTest : public ::testing::Test {
 protected:
     CVolumeWindow& Start()
     {
-        m_karaoke = std::make_unique<CKaraokeApplication>(ApplicationServices {
+        karaoke = std::make_unique<CKaraokeApplication>(ApplicationServices {
             devices.Services(), devices.waveIn, desktop, programs, LINLANGOK_SOURCE_DIR "/resources"});
-        m_karaoke->Show();
+        karaoke->Show();
         QApplication::processEvents();
-        return m_karaoke->VolumeWindow();
+        return karaoke->VolumeWindow();
     }
 
-    CMixerSlider& Slider(int id) const { return *dynamic_cast<CMixerSlider*>(m_karaoke->VolumeWindow().Control(id)); }
-    CMixerCheckBox& Box(int id) const { return *dynamic_cast<CMixerCheckBox*>(m_karaoke->VolumeWindow().Control(id)); }
+    CMixerSlider& Slider(int id) const { return *dynamic_cast<CMixerSlider*>(karaoke->VolumeWindow().Control(id)); }
+    CMixerCheckBox& Box(int id) const { return *dynamic_cast<CMixerCheckBox*>(karaoke->VolumeWindow().Control(id)); }
     QString VolumeButtonText() const
     {
-        return static_cast<QPushButton*>(m_karaoke->MainWindow().Control(kToggleVolumeButton))->text();
+        return static_cast<QPushButton*>(karaoke->MainWindow().Control(kToggleVolumeButton))->text();
     }
 
     test::CSessionDevices devices;
     CMemoryMixerDevice& card = devices.mixers.Mixer(0);
     CRecordingDesktop desktop;
     test::CScriptedProgramLauncher programs;
-    std::unique_ptr<CKaraokeApplication> m_karaoke;
+    std::unique_ptr<CKaraokeApplication> karaoke;
 };
 
 constexpr int kSliders[] = {kMasterVolumeSlider, kWaveVolumeSlider, kMidiVolumeSlider, kMicrophoneVolumeSlider,
@@ -67,7 +67,7 @@ TEST_F(VolumeWindowTest, WidgetsShowTheMixerAndTheUsersMovesReachIt)
     CVolumeWindow& window = Start();
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(static_cast<QComboBox*>(window.Control(kRecordingDeviceList))->currentText(), u"Microphone");
-    ASSERT_NE(m_karaoke->Session().Recording().SelectedRecorder(), nullptr);
+    ASSERT_NE(karaoke->Session().Recording().SelectedRecorder(), nullptr);
     for (const int id : kSliders)
         EXPECT_TRUE(Slider(id).isEnabled()) << id;
     for (const int id : kBoxes)
@@ -119,7 +119,7 @@ TEST_F(VolumeWindowTest, ChangesMadeElsewhereShowUpAlsoAfterClosingAndShowingAga
     EXPECT_TRUE(Box(kStereoMixSelectBox).isChecked());
     EXPECT_EQ(Slider(kStereoMixRecordSlider).value(), 10);
 
-    static_cast<QPushButton*>(m_karaoke->MainWindow().Control(kToggleVolumeButton))->click();
+    static_cast<QPushButton*>(karaoke->MainWindow().Control(kToggleVolumeButton))->click();
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(VolumeButtonText(), u"隐藏控制");
     card.SetValues(controls.masterVolume, {0, 2114});
@@ -136,7 +136,7 @@ TEST_F(VolumeWindowTest, DefaultSettingsSelectStereoMixAtTwelvePercent)
     card.SetValues(controls.recordingSource, {1, 0, 0});
     Start();
     EXPECT_TRUE(Box(kMicrophoneSelectBox).isChecked());
-    static_cast<QPushButton*>(m_karaoke->VolumeWindow().Control(kDefaultSettingsButton))->click();
+    static_cast<QPushButton*>(karaoke->VolumeWindow().Control(kDefaultSettingsButton))->click();
     EXPECT_EQ(card.Values(controls.recordingSource), (Values {0, 1, 0}));
     EXPECT_EQ(card.Values(controls.stereoMixVolume), (Values {7864, 7864}));
     EXPECT_TRUE(Box(kStereoMixSelectBox).isChecked());
@@ -151,7 +151,6 @@ TEST_F(VolumeWindowTest, ControlsTheCardLacksAreDisabledAndTheLayoutFits)
     const auto master = layout.AddControl(speakers, {.type = kMixerControlVolume, .maximum = 65535, .steps = 31});
     layout.AddDestination(kMixerDestinationWaveIn, u"Capture", 2); // no sources, so no stereo mix
     CVolumeWindow& window = Start();
-    EXPECT_TRUE(Slider(kMasterVolumeSlider).isEnabled());
     for (const int id : kSliders)
         EXPECT_EQ(Slider(id).isEnabled(), id == kMasterVolumeSlider) << id;
     for (const int id : kBoxes) {
@@ -185,7 +184,7 @@ TEST_F(VolumeWindowTest, WithoutAMixerEveryWidgetIsDisabledQuietly)
         EXPECT_FALSE(Slider(id).isEnabled()) << id;
     for (const int id : kBoxes)
         EXPECT_FALSE(Box(id).isEnabled()) << id;
-    EXPECT_NE(m_karaoke->Session().Recording().SelectedRecorder(), nullptr); // it records all the same
+    EXPECT_NE(karaoke->Session().Recording().SelectedRecorder(), nullptr); // it records all the same
     EXPECT_TRUE(devices.prompts.m_messages.empty());
 }
 
@@ -195,7 +194,7 @@ TEST_F(VolumeWindowTest, WithoutRecordingDevicesTheListStaysEmpty)
     devices.waveIn.devices.clear();
     CVolumeWindow& window = Start();
     EXPECT_EQ(static_cast<QComboBox*>(window.Control(kRecordingDeviceList))->count(), 0);
-    EXPECT_EQ(m_karaoke->Session().Recording().SelectedRecorder(), nullptr);
+    EXPECT_EQ(karaoke->Session().Recording().SelectedRecorder(), nullptr);
     EXPECT_FALSE(Slider(kStereoMixRecordSlider).isEnabled());
     EXPECT_TRUE(Slider(kMasterVolumeSlider).isEnabled());
 }
@@ -217,7 +216,7 @@ TEST_F(VolumeWindowTest, ChoosingAnotherDeviceRecordsFromItAndBindsItsStereoMix)
     auto& list = *static_cast<QComboBox*>(window.Control(kRecordingDeviceList));
     list.setCurrentIndex(1);
     emit list.activated(1);
-    EXPECT_EQ(m_karaoke->Session().Recording().SelectedRecorder()->Capabilities().name, u"USB Audio");
+    EXPECT_EQ(karaoke->Session().Recording().SelectedRecorder()->Capabilities().name, u"USB Audio");
     EXPECT_EQ(Slider(kStereoMixRecordSlider).value(), 30);
     usb.SetValues(usbVolume, {70, 70});
     QApplication::processEvents();
@@ -228,7 +227,7 @@ TEST_F(VolumeWindowTest, ChoosingAnotherDeviceRecordsFromItAndBindsItsStereoMix)
 
     list.setCurrentIndex(2); // a device without a mixer
     emit list.activated(2);
-    EXPECT_EQ(m_karaoke->Session().Recording().SelectedRecorder()->Capabilities().name, u"Bluetooth");
+    EXPECT_EQ(karaoke->Session().Recording().SelectedRecorder()->Capabilities().name, u"Bluetooth");
     EXPECT_FALSE(Slider(kStereoMixRecordSlider).isEnabled());
     EXPECT_EQ(devices.prompts.MessageTexts(), std::vector<std::string> {"Can't open Mixer Device."});
 }
