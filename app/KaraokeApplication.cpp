@@ -4,6 +4,7 @@
 #include "common/Text.h"
 #include "lyrics/LrcLyricView.h"
 #include "lyrics/LyricFileLookup.h"
+#include "mixer/VolumeWindow.h"
 
 #include <QWidget>
 
@@ -36,13 +37,6 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     , m_session(std::make_unique<CKaraokeSession>(services.session))
 {
     m_settings->Load();
-    // The volume window's device list selects the first input device for recording.
-    if (const auto names = m_session->Recording().DeviceNames(); !names.empty()) {
-        try {
-            m_session->Recording().SelectDevice(names.front());
-        } catch (const std::exception&) {
-        }
-    }
     const std::filesystem::path demoSong = services.dataFolder / "demo" / "jasmine.mid";
     if (std::filesystem::is_regular_file(demoSong))
         m_session->SetAccompanimentPath(PathToUtf16(demoSong));
@@ -51,7 +45,9 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     connect(m_mainWindow.get(), &CMainWindow::quitRequested, this, &CKaraokeApplication::finished);
 
     m_lyricsWindow = std::make_unique<CCompanionPlaceholder>(QStringLiteral("歌词秀"), services.session.codePage);
-    m_volumeWindow = std::make_unique<CCompanionPlaceholder>(QStringLiteral("音量控制"), services.session.codePage);
+    m_volumeWindow = std::make_unique<CVolumeWindow>(
+        VolumeWindowParts {m_session->Recording(), services.session.mixers, services.session.prompts, services.desktop,
+            services.programs, m_mainWindow->Controller(), services.dataFolder / "help"});
     m_songListWindow = std::make_unique<CCompanionPlaceholder>(QStringLiteral("播放列表"), services.session.codePage);
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
     m_session->AttachLyrics(m_lyricsWindow.get(), nullptr);

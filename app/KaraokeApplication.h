@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "app/Settings.h"
+#include "common/ProgramLauncher.h"
 #include "session/KaraokeSession.h"
 
 #include <QObject>
@@ -12,6 +13,7 @@
 namespace linlangok {
 
 class CCompanionPlaceholder;
+class CVolumeWindow;
 
 // What the application is built on: the platform's services, made once by main and outliving
 // the application.
@@ -19,6 +21,7 @@ struct ApplicationServices {
     SessionServices session;
     IWaveInSystem& meterInput;
     IDesktopOpener& desktop;
+    IProgramLauncher& programs;
     std::filesystem::path dataFolder; // help/ and demo/
 };
 
@@ -34,6 +37,7 @@ public:
     CMainWindow& MainWindow() { return *m_mainWindow; }
     CKaraokeSession& Session() { return *m_session; }
     CSettings& Settings() { return *m_settings; }
+    CVolumeWindow& VolumeWindow() { return *m_volumeWindow; }
 
     // Shows the main window and its companions docked around it.
     void Show();
@@ -48,7 +52,7 @@ private:
     CompanionWindows m_companions;
     std::unique_ptr<CMainWindow> m_mainWindow;
     std::unique_ptr<CCompanionPlaceholder> m_lyricsWindow;
-    std::unique_ptr<CCompanionPlaceholder> m_volumeWindow;
+    std::unique_ptr<CVolumeWindow> m_volumeWindow;
     std::unique_ptr<CCompanionPlaceholder> m_songListWindow;
 };
 

@@ -39,7 +39,7 @@ ApplicationServices CPlatformServices::Services()
     return ApplicationServices {
         SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
             *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, std::cout, m_programFolder},
-        *m_waveIn, m_desktop, DataFolder()};
+        *m_waveIn, m_desktop, m_programs, DataFolder()};
 }
 
 } // namespace linlangok

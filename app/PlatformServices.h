@@ -2,6 +2,7 @@
 
 #include "app/KaraokeApplication.h"
 #include "app/QtDesktopOpener.h"
+#include "app/QtProgramLauncher.h"
 #include "app/QtUiThreadPoster.h"
 #include "app/QtUserPrompts.h"
 #include "engine/RecordingDevices.h"
@@ -39,6 +40,7 @@ private:
     CQtUserPrompts m_prompts;
     CQtUiThreadPoster m_uiThread;
     CQtDesktopOpener m_desktop;
+    CQtProgramLauncher m_programs;
     CThreadTimerDriver m_timerDriver;
     std::unique_ptr<IAudioOutput> m_audioOutput;
     std::unique_ptr<CMidiOutputDeviceList> m_midiDevices;

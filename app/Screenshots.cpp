@@ -2,6 +2,9 @@
 // into PNG files, the windows' golden pictures that a change to a window shows up in.
 
 #include "app/PlatformServices.h"
+#include "mixer/MemoryMixer.h"
+#include "mixer/VolumeWindow.h"
+#include "platform/audio/WaveInSystem.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -9,6 +12,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <iostream>
 
 namespace {
 
@@ -53,5 +57,31 @@ int main(int argc, char** argv)
     window.Controller().Record();
     RunEventsFor(2300);
     saved &= Save(window, folder, "main-recording");
+
+    // The volume window on this machine's mixer (without a sound card every widget is disabled),
+    // and on a typical card held in memory, recording through a virtual input.
+    saved &= Save(karaoke.VolumeWindow(), folder, "volume-this-machine");
+    CMemoryMixerSystem cardMixers;
+    CMemoryMixerDevice& card = cardMixers.AddMixer();
+    const TypicalCardControls controls = LayOutTypicalCard(card.Layout());
+    const std::pair<std::uint32_t, std::vector<std::int32_t>> values[]
+        = {{controls.masterVolume, {48000, 48000}}, {controls.waveVolume, {54000, 54000}},
+            {controls.midiVolume, {40000, 40000}}, {controls.microphoneVolume, {16000}}, {controls.microphoneMute, {1}},
+            {controls.recordMicrophoneVolume, {30000}}, {controls.microphoneBoost, {1}},
+            {controls.stereoMixVolume, {7864, 7864}}, {controls.recordingSource, {0, 1, 0}}};
+    for (const auto& [control, value] : values)
+        card.SetValues(control, value);
+    auto captureDevices = CaptureDevicesForSelection("null");
+    captureDevices.front().name = "HDA Intel PCH: ALC887 Analog";
+    CWaveInSystem waveIn(std::move(captureDevices));
+    CInputDeviceList inputDevices(waveIn, cardMixers);
+    const ApplicationServices services = platform.Services();
+    CRecordingController recording(
+        inputDevices, cardMixers, nullptr, services.session.programFolder, platform.Prompts(), std::cout);
+    CVolumeWindow volume(VolumeWindowParts {recording, cardMixers, platform.Prompts(), services.desktop,
+        services.programs, window.Controller(), services.dataFolder / "help"});
+    volume.show();
+    RunEventsFor(300);
+    saved &= Save(volume, folder, "volume-typical-card");
     return saved ? 0 : 1;
 }

@@ -1,5 +1,9 @@
 #include "mixer/MemoryMixer.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -22,8 +26,11 @@ void CMemoryMixerDevice::SetValues(std::uint32_t controlId, std::vector<std::int
 void CMemoryMixerDevice::Notify(std::uint32_t controlId)
 {
     for (CMemoryMixer* handle : m_handles) {
-        if (handle->m_listener)
-            handle->m_pending.insert(controlId);
+        if (!handle->m_listener)
+            continue;
+        handle->m_pending.insert(controlId);
+        if (handle->m_wakeup >= 0)
+            eventfd_write(handle->m_wakeup, 1);
     }
 }
 
@@ -49,12 +56,23 @@ CMemoryMixer::CMemoryMixer(CMemoryMixerDevice& device, IMixerListener* listener)
     : m_device(device)
     , m_listener(listener)
 {
+    if (m_listener)
+        m_wakeup = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     m_device.m_handles.push_back(this);
 }
 
 CMemoryMixer::~CMemoryMixer()
 {
     std::erase(m_device.m_handles, this);
+    if (m_wakeup >= 0)
+        close(m_wakeup);
+}
+
+std::vector<MixerPollDescriptor> CMemoryMixer::PollDescriptors() const
+{
+    if (m_wakeup < 0)
+        return {};
+    return {{m_wakeup, POLLIN}};
 }
 
 bool CMemoryMixer::ReadValues(
@@ -87,9 +105,45 @@ bool CMemoryMixer::WriteValues(
 
 void CMemoryMixer::HandleEvents()
 {
+    if (m_wakeup >= 0) {
+        eventfd_t count = 0;
+        eventfd_read(m_wakeup, &count);
+    }
     const auto pending = std::exchange(m_pending, {});
     for (const std::uint32_t controlId : pending)
         m_listener->OnMixerControlChange(controlId);
+}
+
+TypicalCardControls LayOutTypicalCard(CMixerLayout& layout)
+{
+    const MixerControlInfo volume {.type = kMixerControlVolume, .maximum = 65535, .steps = 31};
+    const MixerControlInfo onOff {.type = kMixerControlMute, .flags = kMixerControlUniform, .maximum = 1};
+    TypicalCardControls card {};
+    const auto speakers = layout.AddDestination(kMixerDestinationSpeakers, u"主音量", 2);
+    card.masterVolume = layout.AddControl(speakers, volume);
+    card.masterMute = layout.AddControl(speakers, onOff);
+    const auto wave = layout.AddSource(speakers, kMixerSourceWaveOut, u"Wav", 2);
+    card.waveVolume = layout.AddControl(wave, volume);
+    card.waveMute = layout.AddControl(wave, onOff);
+    const auto midi = layout.AddSource(speakers, kMixerSourceSynthesizer, u"MIDI", 2);
+    card.midiVolume = layout.AddControl(midi, volume);
+    card.midiMute = layout.AddControl(midi, onOff);
+    const auto microphone = layout.AddSource(speakers, kMixerSourceMicrophone, u"麦克风", 1);
+    card.microphoneVolume = layout.AddControl(microphone, volume);
+    card.microphoneMute = layout.AddControl(microphone, onOff);
+
+    const auto waveIn = layout.AddDestination(kMixerDestinationWaveIn, u"录音", 2);
+    const auto recordMicrophone = layout.AddSource(waveIn, kMixerSourceMicrophone, u"Microphone", 1);
+    card.recordMicrophoneVolume = layout.AddControl(recordMicrophone, volume);
+    card.microphoneBoost = layout.AddControl(
+        recordMicrophone, {.type = kMixerControlOnOff, .flags = kMixerControlUniform, .maximum = 1});
+    const auto stereoMix = layout.AddSource(waveIn, kMixerSourceAnalog, u"Stereo Mix", 2);
+    card.stereoMixVolume = layout.AddControl(stereoMix, volume);
+    const auto lineIn = layout.AddSource(waveIn, kMixerSourceLine, u"Line In", 2);
+    card.recordingSource = layout.AddControl(waveIn,
+        {.type = kMixerControlMultiplexer, .flags = kMixerControlUniform | kMixerControlMultiple, .maximum = 1},
+        {{recordMicrophone, u"Microphone"}, {stereoMix, u"Stereo Mix"}, {lineIn, u"Line In"}});
+    return card;
 }
 
 } // namespace linlangok

@@ -6,9 +6,9 @@
 #include <set>
 
 // A mixer held in memory, for tests and for trying the volume window without a sound card. Each
-// mixer is a layout with its values; every open handle queues a notification for each control
-// that changes (through any handle, or through SetValues as another program would) and delivers
-// them when it handles its events.
+// mixer is a layout with its values; every open handle with a listener queues a notification for
+// each control that changes (through any handle, or through SetValues as another program would),
+// makes its poll descriptor readable, and delivers them when it handles its events.
 namespace linlangok {
 
 class CMemoryMixer;
@@ -40,6 +40,7 @@ class CMemoryMixerSystem final : public IMixerSystem {
 public:
     // Adds a mixer; its number is its position. Wave-input device n belongs to mixer n.
     CMemoryMixerDevice& AddMixer();
+    CMemoryMixerDevice& Mixer(std::uint32_t number) { return *m_mixers.at(number); }
     // Makes every further opening fail, as a mixer that is busy or gone.
     void RefuseOpening(bool refuse) { m_refuseOpening = refuse; }
 
@@ -65,7 +66,8 @@ public:
         std::uint32_t controlId, std::uint32_t channels, std::uint32_t items, std::span<std::int32_t> values) override;
     bool WriteValues(std::uint32_t controlId, std::uint32_t channels, std::uint32_t items,
         std::span<const std::int32_t> values) override;
-    std::vector<MixerPollDescriptor> PollDescriptors() const override { return {}; }
+    // One descriptor, readable while notifications wait (none when it could not be made).
+    std::vector<MixerPollDescriptor> PollDescriptors() const override;
     void HandleEvents() override;
 
 private:
@@ -75,6 +77,20 @@ private:
     CMemoryMixerDevice& m_device;
     IMixerListener* m_listener;
     std::set<std::uint32_t> m_pending; // changed controls not yet delivered
+    int m_wakeup = -1; // an eventfd, counting up while notifications wait
 };
+
+// The controls of a typical sound card, as LayOutTypicalCard makes it.
+struct TypicalCardControls {
+    std::uint32_t masterVolume, masterMute, waveVolume, waveMute, midiVolume, midiMute, microphoneVolume,
+        microphoneMute;
+    std::uint32_t recordMicrophoneVolume, microphoneBoost, stereoMixVolume, recordingSource;
+};
+
+// Lays out a sound card as the volume window meets it: speakers (stereo volume, mute) with Wav,
+// MIDI and a mono microphone line, each with volume and mute; a recording destination whose
+// sources, chosen through a multiplexer, are the microphone (volume, boost), stereo mix (volume)
+// and line in. Every value starts at 0.
+TypicalCardControls LayOutTypicalCard(CMixerLayout& layout);
 
 } // namespace linlangok

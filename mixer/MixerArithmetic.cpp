@@ -92,7 +92,9 @@ FaderChannels FaderValues(
 
 int VolumePercent(std::int64_t value, std::int64_t minimum, std::int64_t maximum)
 {
-    const std::int64_t percent = (value - minimum) * 100 / (maximum - minimum);
+    // Rounded, so that every percentage written (VolumeForPercent truncates) reads back unchanged.
+    const std::int64_t span = maximum - minimum;
+    const std::int64_t percent = ((value - minimum) * 100 + span / 2) / span;
     return static_cast<int>(std::clamp<std::int64_t>(percent, 0, 100));
 }
 

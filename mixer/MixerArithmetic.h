@@ -36,7 +36,7 @@ std::optional<int> FaderPosition(
 FaderChannels FaderValues(
     EFaderKind kind, const FaderScale& scale, int position, FaderChannels current, double balanceRatio);
 
-// Volume in percent of the bounds, 0 … 100 (truncated). Requires maximum > minimum.
+// Volume in percent of the bounds, 0 … 100 (rounded to the nearest). Requires maximum > minimum.
 int VolumePercent(std::int64_t value, std::int64_t minimum, std::int64_t maximum);
 // The value for a percentage (limited to 0 … 100).
 std::int64_t VolumeForPercent(int percent, std::int64_t minimum, std::int64_t maximum);

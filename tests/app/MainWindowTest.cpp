@@ -2,6 +2,7 @@
 #include "app/StatusDisplay.h"
 #include "app/TerminationSignals.h"
 #include "tests/session/SessionRig.h"
+#include "tests/support/ScriptedProgramLauncher.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,8 +28,8 @@ class MainWindowTest : public ::testing::Test {
 protected:
     std::unique_ptr<CKaraokeApplication> Start()
     {
-        auto karaoke = std::make_unique<CKaraokeApplication>(
-            ApplicationServices {devices.Services(), devices.waveIn, desktop, LINLANGOK_SOURCE_DIR "/resources"});
+        auto karaoke = std::make_unique<CKaraokeApplication>(ApplicationServices {
+            devices.Services(), devices.waveIn, desktop, programs, LINLANGOK_SOURCE_DIR "/resources"});
         karaoke->Show();
         QApplication::processEvents();
         return karaoke;
@@ -44,6 +45,7 @@ protected:
 
     test::CSessionDevices devices;
     CNoDesktop desktop;
+    test::CScriptedProgramLauncher programs;
 };
 
 TEST_F(MainWindowTest, EachWayOutHasItsQuitCode)

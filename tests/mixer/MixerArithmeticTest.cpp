@@ -62,7 +62,7 @@ TEST(FaderValues, TheBalanceFaderKeepsTheLouderChannel)
     EXPECT_EQ(right.left, 30000);
 }
 
-TEST(VolumePercent, TruncatesAndStaysWithinTheBounds)
+TEST(VolumePercent, StaysWithinTheBounds)
 {
     EXPECT_EQ(VolumePercent(32768, 0, 65535), 50);
     EXPECT_EQ(VolumePercent(65535, 0, 65535), 100);
@@ -72,6 +72,17 @@ TEST(VolumePercent, TruncatesAndStaysWithinTheBounds)
     EXPECT_EQ(VolumeForPercent(12, 0, 65535), 7864);
     EXPECT_EQ(VolumeForPercent(150, 0, 65535), 65535);
     EXPECT_EQ(VolumeForPercent(-1, 10, 20), 10);
+}
+
+// A slider moved to 25 % showed 24 % once the mixer reported the value back, and its up key
+// could not get past such a step.
+TEST(VolumePercent, EveryPercentWrittenReadsBackUnchanged)
+{
+    for (const auto& [minimum, maximum] : {std::pair<int, int>(0, 65535), {-6400, 0}, {0, 255}}) {
+        for (int percent = 0; percent <= 100; ++percent)
+            EXPECT_EQ(VolumePercent(VolumeForPercent(percent, minimum, maximum), minimum, maximum), percent)
+                << minimum << " … " << maximum;
+    }
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 namespace linlangok::test {
 namespace {
 
@@ -105,10 +107,17 @@ TEST_F(MixerBindingTest, FadersFollowChangesMadeElsewhere)
     auto [slider, fader] = BoundFader(m_system);
     ASSERT_TRUE(fader.Init(kMixerDestinationSpeakers, kMixerNoSource, kMixerControlVolume, EFaderKind::Main));
     EXPECT_EQ(slider.m_position, 0);
+    const auto readable = [&fader] {
+        pollfd descriptor {fader.PollDescriptors().at(0).fd, POLLIN, 0};
+        return poll(&descriptor, 1, 0) == 1;
+    };
+    EXPECT_FALSE(readable());
     m_card.SetValues(m_masterVolume, {1000, 3000});
     m_card.SetValues(m_waveVolume, {5, 5});
+    EXPECT_TRUE(readable());
     EXPECT_EQ(slider.m_position, 0); // not before the window handles the mixer's events
     fader.HandleMixerEvents();
+    EXPECT_FALSE(readable());
     EXPECT_EQ(slider.m_position, 3000);
     fader.Close(); // the slider is destroyed
     EXPECT_EQ(m_card.OpenHandles(), 0u);

@@ -1,0 +1,299 @@
+#include "mixer/VolumeWindow.h"
+
+#include "app/Artwork.h"
+#include "app/DialogUnits.h"
+#include "common/Text.h"
+#include "engine/RecordingController.h"
+#include "mixer/MixerWidgets.h"
+#include "mixer/VolumeTool.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSocketNotifier>
+
+#include <poll.h>
+
+namespace linlangok {
+namespace {
+
+enum class EControlKind { Label, GroupBox, DeviceList, Slider, CheckBox, Button };
+
+struct ControlTemplate {
+    int id; // 0 for labels and group boxes
+    EControlKind kind;
+    const char16_t* text;
+    int x, y, width, height; // dialog units
+    const char16_t* accessibleName; // for controls whose text does not say what they are
+};
+
+// The dialog template, in creation order (later controls lie above earlier ones). Each column
+// has its label above the slider and its check box below.
+constexpr ControlTemplate kControls[] = {
+    {0, EControlKind::GroupBox, u"播放", 6, 26, 136, 122, nullptr},
+    {0, EControlKind::GroupBox, u"录音", 148, 26, 78, 122, nullptr},
+    {0, EControlKind::Label, u"录音设备:", 6, 8, 40, 10, nullptr},
+    {kRecordingDeviceList, EControlKind::DeviceList, u"", 48, 6, 178, 14, u"录音设备"},
+    {0, EControlKind::Label, u"主音量", 12, 38, 28, 10, nullptr},
+    {kMasterVolumeSlider, EControlKind::Slider, u"", 16, 50, 20, 66, u"主音量"},
+    {kMasterMuteBox, EControlKind::CheckBox, u"静音", 12, 120, 28, 10, u"主音量静音"},
+    {0, EControlKind::Label, u"Wav", 44, 38, 28, 10, nullptr},
+    {kWaveVolumeSlider, EControlKind::Slider, u"", 48, 50, 20, 66, u"Wav 音量"},
+    {kWaveMuteBox, EControlKind::CheckBox, u"静音", 44, 120, 28, 10, u"Wav 静音"},
+    {0, EControlKind::Label, u"MIDI", 76, 38, 28, 10, nullptr},
+    {kMidiVolumeSlider, EControlKind::Slider, u"", 80, 50, 20, 66, u"MIDI 音量"},
+    {kMidiMuteBox, EControlKind::CheckBox, u"静音", 76, 120, 28, 10, u"MIDI 静音"},
+    {0, EControlKind::Label, u"麦克风", 108, 38, 28, 10, nullptr},
+    {kMicrophoneVolumeSlider, EControlKind::Slider, u"", 112, 50, 20, 66, u"麦克风音量"},
+    {kMicrophoneMuteBox, EControlKind::CheckBox, u"静音", 108, 120, 28, 10, u"麦克风静音"},
+    {0, EControlKind::Label, u"立体声", 154, 38, 30, 10, nullptr},
+    {kStereoMixRecordSlider, EControlKind::Slider, u"", 159, 50, 20, 66, u"立体声混音录音音量"},
+    {kStereoMixSelectBox, EControlKind::CheckBox, u"选择", 154, 120, 30, 10, u"选择立体声混音录音"},
+    {0, EControlKind::Label, u"麦克风", 188, 38, 30, 10, nullptr},
+    {kMicrophoneRecordSlider, EControlKind::Slider, u"", 193, 50, 20, 66, u"麦克风录音音量"},
+    {kMicrophoneSelectBox, EControlKind::CheckBox, u"选择", 188, 120, 30, 10, u"选择麦克风录音"},
+    {kMicrophoneBoostBox, EControlKind::CheckBox, u"放大", 188, 132, 30, 10, u"麦克风放大"},
+    {kDefaultSettingsButton, EControlKind::Button, u"默认设置", 6, 156, 50, 14, nullptr},
+    {kPlaybackSettingsButton, EControlKind::Button, u"播放设置", 62, 156, 50, 14, nullptr},
+    {kRecordingSettingsButton, EControlKind::Button, u"录音设置", 118, 156, 50, 14, nullptr},
+    {kVolumeHelpButton, EControlKind::Button, u"帮助", 176, 156, 50, 14, nullptr},
+};
+
+constexpr int kClientWidth = 232; // dialog units
+constexpr int kClientHeight = 176;
+
+enum class EBindingKind { Fader, Switch, StereoMixSlider, Selector };
+
+// What each widget is bound to, in binding order.
+struct BindingTemplate {
+    int id;
+    EBindingKind kind;
+    std::uint32_t destination; // faders and switches
+    std::uint32_t source; // the source line, or for a selector the source it selects
+    std::uint32_t control; // faders and switches
+    ESourceNameVariant nameVariant = ESourceNameVariant::None; // selectors
+};
+
+constexpr BindingTemplate kBindings[] = {
+    {kMasterVolumeSlider, EBindingKind::Fader, kMixerDestinationSpeakers, kMixerNoSource, kMixerControlVolume},
+    {kMasterMuteBox, EBindingKind::Switch, kMixerDestinationSpeakers, kMixerNoSource, kMixerControlMute},
+    {kWaveVolumeSlider, EBindingKind::Fader, kMixerDestinationSpeakers, kMixerSourceWaveOut, kMixerControlVolume},
+    {kWaveMuteBox, EBindingKind::Switch, kMixerDestinationSpeakers, kMixerSourceWaveOut, kMixerControlMute},
+    {kMidiVolumeSlider, EBindingKind::Fader, kMixerDestinationSpeakers, kMixerSourceSynthesizer, kMixerControlVolume},
+    {kMidiMuteBox, EBindingKind::Switch, kMixerDestinationSpeakers, kMixerSourceSynthesizer, kMixerControlMute},
+    {kMicrophoneVolumeSlider, EBindingKind::Fader, kMixerDestinationSpeakers, kMixerSourceMicrophone,
+        kMixerControlVolume},
+    {kMicrophoneMuteBox, EBindingKind::Switch, kMixerDestinationSpeakers, kMixerSourceMicrophone, kMixerControlMute},
+    {kStereoMixRecordSlider, EBindingKind::StereoMixSlider, 0, 0, 0},
+    {kStereoMixSelectBox, EBindingKind::Selector, 0, kMixerSourceAnalog, 0, ESourceNameVariant::StereoMix},
+    {kMicrophoneRecordSlider, EBindingKind::Fader, kMixerDestinationWaveIn, kMixerSourceMicrophone,
+        kMixerControlVolume},
+    {kMicrophoneSelectBox, EBindingKind::Selector, 0, kMixerSourceMicrophone, 0, ESourceNameVariant::None},
+    {kMicrophoneBoostBox, EBindingKind::Switch, kMixerDestinationWaveIn, kMixerSourceMicrophone, kMixerControlOnOff},
+};
+
+constexpr int kDefaultStereoMixPercent = 12;
+
+} // namespace
+
+CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , m_parts(parts)
+{
+    setWindowTitle(QStringLiteral("音量控制"));
+    setWindowIcon(ApplicationIcon());
+    setModal(false);
+
+    QPalette background = palette();
+    background.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(BackgroundTile())));
+    setPalette(background);
+    setAutoFillBackground(true);
+
+    const CDialogUnits units(font());
+    BuildControls(units);
+    setFixedSize(units.X(kClientWidth), units.Y(kClientHeight));
+    BindControls();
+    Connect();
+}
+
+CVolumeWindow::~CVolumeWindow()
+{
+    m_notifiers.clear();
+    CLineVolumeSlider& stereoMix = m_parts.recording.StereoMixSlider();
+    stereoMix.Close();
+    stereoMix.Attach(nullptr);
+}
+
+QWidget* CVolumeWindow::Control(int id) const
+{
+    const auto found = m_controls.find(id);
+    return found == m_controls.end() ? nullptr : found->second;
+}
+
+void CVolumeWindow::BuildControls(const CDialogUnits& units)
+{
+    for (const ControlTemplate& control : kControls) {
+        const QString text = QString::fromUtf16(control.text);
+        QWidget* widget = nullptr;
+        switch (control.kind) {
+        case EControlKind::Label:
+            widget = new QLabel(text, this);
+            static_cast<QLabel*>(widget)->setAlignment(
+                text.endsWith(u':') ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+            break;
+        case EControlKind::GroupBox:
+            widget = new QGroupBox(text, this);
+            break;
+        case EControlKind::DeviceList:
+            widget = m_deviceList = new QComboBox(this);
+            break;
+        case EControlKind::Slider:
+            widget = new CMixerSlider(this);
+            break;
+        case EControlKind::CheckBox:
+            widget = new CMixerCheckBox(text, this);
+            break;
+        case EControlKind::Button: {
+            auto* button = new QPushButton(text, this);
+            button->setAutoDefault(false);
+            widget = button;
+            break;
+        }
+        }
+        widget->setGeometry(units.ToPixels(control.x, control.y, control.width, control.height));
+        widget->setAccessibleName(
+            control.accessibleName ? QString::fromUtf16(control.accessibleName) : QString(text).remove(u':'));
+        widget->raise();
+        if (control.id != 0) {
+            widget->setObjectName(QString::number(control.id));
+            m_controls[control.id] = widget;
+        }
+    }
+}
+
+void CVolumeWindow::BindControls()
+{
+    for (const std::u16string& name : m_parts.recording.DeviceNames())
+        m_deviceList->addItem(QString::fromStdU16String(name));
+    if (m_deviceList->count() > 0) {
+        try {
+            m_parts.recording.SelectDevice(m_deviceList->itemText(0).toStdU16String());
+        } catch (const std::exception&) {
+            // The device records all the same; its disabled stereo-mix slider says what is missing.
+        }
+    }
+
+    for (const BindingTemplate& binding : kBindings) {
+        QWidget* widget = Control(binding.id);
+        auto* slider = dynamic_cast<CMixerSlider*>(widget);
+        auto* checkBox = dynamic_cast<CMixerCheckBox*>(widget);
+        CMixerClient* client = nullptr;
+        switch (binding.kind) {
+        case EBindingKind::Fader: {
+            auto& fader = *m_faders.emplace_back(std::make_unique<CMixerFader>(m_parts.mixers));
+            fader.Attach(slider);
+            fader.Init(binding.destination, binding.source, binding.control, EFaderKind::Main);
+            connect(slider, &QSlider::valueChanged, this, [this, &fader] {
+                fader.OnScroll();
+                DeliverChanges();
+            });
+            client = &fader;
+            break;
+        }
+        case EBindingKind::Switch: {
+            auto& mixerSwitch = *m_switches.emplace_back(std::make_unique<CMixerSwitch>(m_parts.mixers));
+            mixerSwitch.Attach(checkBox);
+            mixerSwitch.Init(binding.destination, binding.source, binding.control);
+            connect(checkBox, &QCheckBox::clicked, this, [this, &mixerSwitch] {
+                mixerSwitch.OnClick();
+                DeliverChanges();
+            });
+            client = &mixerSwitch;
+            break;
+        }
+        case EBindingKind::StereoMixSlider: {
+            CLineVolumeSlider& stereoMix = m_parts.recording.StereoMixSlider();
+            stereoMix.Attach(slider);
+            m_parts.recording.BindStereoMixSlider();
+            connect(slider, &QSlider::valueChanged, this, [this, &stereoMix] {
+                stereoMix.OnScroll();
+                DeliverChanges();
+            });
+            client = &stereoMix;
+            break;
+        }
+        case EBindingKind::Selector: {
+            auto& selector = *m_selectors.emplace_back(std::make_unique<CRecordingSourceSelector>(m_parts.mixers));
+            selector.Init(checkBox, binding.source, binding.nameVariant);
+            connect(checkBox, &QCheckBox::clicked, this, [this, &selector] {
+                selector.Select();
+                DeliverChanges();
+            });
+            if (binding.nameVariant == ESourceNameVariant::StereoMix)
+                m_stereoMixSelector = &selector;
+            client = &selector;
+            break;
+        }
+        }
+        m_clients.push_back(client);
+        Watch(*client);
+    }
+}
+
+void CVolumeWindow::Connect()
+{
+    const auto onClick = [this](int id, auto&& action) {
+        connect(static_cast<QPushButton*>(Control(id)), &QPushButton::clicked, this, action);
+    };
+    onClick(kDefaultSettingsButton, [this] { ApplyDefaultSettings(); });
+    onClick(kPlaybackSettingsButton,
+        [this] { OpenVolumeTool(EVolumeToolView::Playback, m_parts.programs, m_parts.prompts); });
+    onClick(kRecordingSettingsButton,
+        [this] { OpenVolumeTool(EVolumeToolView::Recording, m_parts.programs, m_parts.prompts); });
+    onClick(kVolumeHelpButton, [this] { m_parts.desktop.OpenDocument(m_parts.helpFolder / "Volume.html"); });
+    connect(m_deviceList, &QComboBox::activated, this, [this](int index) {
+        try {
+            m_parts.recording.SelectDevice(m_deviceList->itemText(index).toStdU16String());
+        } catch (const std::exception& error) {
+            m_parts.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        }
+        CLineVolumeSlider& stereoMix = m_parts.recording.StereoMixSlider();
+        m_notifiers.erase(&stereoMix); // binding closes its mixer, and a message box may run events meanwhile
+        m_parts.recording.BindStereoMixSlider();
+        Watch(stereoMix);
+    });
+}
+
+void CVolumeWindow::Watch(CMixerClient& client)
+{
+    auto& notifiers = m_notifiers[&client];
+    notifiers.clear();
+    for (const MixerPollDescriptor& descriptor : client.PollDescriptors()) {
+        const auto type = (descriptor.events & POLLOUT) ? QSocketNotifier::Write : QSocketNotifier::Read;
+        auto& notifier = notifiers.emplace_back(std::make_unique<QSocketNotifier>(descriptor.fd, type));
+        connect(notifier.get(), &QSocketNotifier::activated, this, [&client] { client.HandleMixerEvents(); });
+    }
+}
+
+void CVolumeWindow::DeliverChanges()
+{
+    for (CMixerClient* client : m_clients)
+        client->HandleMixerEvents();
+}
+
+void CVolumeWindow::ApplyDefaultSettings()
+{
+    m_stereoMixSelector->Select();
+    if (MixerLine* line = m_parts.recording.StereoMixSlider().Line())
+        line->SetVolumePercent(kDefaultStereoMixPercent);
+    DeliverChanges();
+}
+
+void CVolumeWindow::reject()
+{
+    QDialog::reject();
+    m_parts.controller.CompanionClosed(ECompanion::Volume);
+}
+
+} // namespace linlangok

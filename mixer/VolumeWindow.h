@@ -1,0 +1,102 @@
+#pragma once
+
+#include "app/MainController.h"
+#include "common/ProgramLauncher.h"
+#include "mixer/MixerFader.h"
+#include "mixer/MixerSwitch.h"
+#include "mixer/RecordingSourceSelector.h"
+
+#include <QDialog>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QComboBox;
+class QSocketNotifier;
+
+namespace linlangok {
+
+class CDialogUnits;
+class CRecordingController;
+
+// Control identifiers of the volume window.
+enum EVolumeControl : int {
+    kMasterVolumeSlider = 1032,
+    kWaveVolumeSlider = 1033,
+    kMidiVolumeSlider = 1034,
+    kMicrophoneVolumeSlider = 1035,
+    kMasterMuteBox = 1036,
+    kWaveMuteBox = 1037,
+    kMidiMuteBox = 1038,
+    kMicrophoneMuteBox = 1039,
+    kStereoMixRecordSlider = 1041,
+    kMicrophoneBoostBox = 1042,
+    kMicrophoneRecordSlider = 1043,
+    kMicrophoneSelectBox = 1044,
+    kStereoMixSelectBox = 1046,
+    kDefaultSettingsButton = 1052,
+    kRecordingDeviceList = 1057,
+    kPlaybackSettingsButton = 1063,
+    kRecordingSettingsButton = 1064,
+    kVolumeHelpButton = 1069,
+};
+
+struct VolumeWindowParts {
+    CRecordingController& recording; // its stereo-mix slider is bound to this window's slider
+    IMixerSystem& mixers;
+    IUserPrompts& prompts;
+    IDesktopOpener& desktop;
+    IProgramLauncher& programs;
+    CMainController& controller; // hears when the window is closed
+    std::filesystem::path helpFolder; // Volume.html
+};
+
+// The volume control window "音量控制": playback volumes and mutes, recording levels, the
+// recording source, the microphone boost and the recording device, each widget bound to its
+// mixer control and following changes made by other programs (the mixers' poll descriptors
+// are watched). A widget whose control the sound card lacks is disabled. Closing only hides it.
+// Fixed size, laid out in dialog units. The parts outlive the window. UI thread.
+class CVolumeWindow final : public QDialog, public ICompanionWindow {
+    Q_OBJECT
+public:
+    // Selects the first recording device and binds every widget.
+    explicit CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent = nullptr);
+    ~CVolumeWindow() override;
+
+    bool IsShown() const override { return isVisible(); }
+    void SetShown(bool shown) override { setVisible(shown); }
+
+    // The control with the identifier, or null.
+    QWidget* Control(int id) const;
+
+    // Selects stereo mix as the recording source and sets its recording volume to 12 %.
+    void ApplyDefaultSettings();
+
+protected:
+    // The close box and Esc: the window hides and the main window offers to show it again.
+    void reject() override;
+
+private:
+    void BuildControls(const CDialogUnits& units);
+    void Connect();
+    void BindControls();
+    // Watches the client's mixer: its notifications arrive when one of its descriptors is ready.
+    void Watch(CMixerClient& client);
+    // Lets every binding hear the changes just made through another (mixers without descriptors
+    // deliver their notifications only when asked).
+    void DeliverChanges();
+
+    VolumeWindowParts m_parts;
+    std::map<int, QWidget*> m_controls;
+    QComboBox* m_deviceList = nullptr;
+    std::vector<std::unique_ptr<CMixerFader>> m_faders;
+    std::vector<std::unique_ptr<CMixerSwitch>> m_switches;
+    std::vector<std::unique_ptr<CRecordingSourceSelector>> m_selectors;
+    CRecordingSourceSelector* m_stereoMixSelector = nullptr;
+    std::vector<CMixerClient*> m_clients; // every binding, the stereo-mix slider's too
+    std::map<CMixerClient*, std::vector<std::unique_ptr<QSocketNotifier>>> m_notifiers;
+};
+
+} // namespace linlangok
