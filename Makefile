@@ -40,7 +40,7 @@ test: build
 fuzz: bootstrap
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DLINLANGOK_FUZZ=ON -DLINLANGOK_SANITIZE=address \
 	  -DLINLANGOK_TESTS=OFF -DLINLANGOK_BENCH=OFF >/dev/null
-	@cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target linlangok_fuzzers
 	@bash scripts/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 bench: build

@@ -8,6 +8,7 @@
 #include "app/KaraokeApplication.h"
 #include "app/PlatformServices.h"
 #include "app/QtDesktopOpener.h"
+#include "app/QtProgramLauncher.h"
 #include "app/QtUiThreadPoster.h"
 #include "bench/support/SilentPrompts.h"
 #include "engine/RecordingDevices.h"
@@ -129,6 +130,7 @@ PlayingFigures MeasurePlaying(
     bench::CSilentPrompts prompts;
     CQtUiThreadPoster uiThread(application);
     CQtDesktopOpener desktop;
+    CQtProgramLauncher programs;
     CThreadTimerDriver timer;
     const std::unique_ptr<IAudioOutput> output = OpenAudioOutput("null");
     std::unique_ptr<IMidiOutputDeviceList> midi;
@@ -143,7 +145,7 @@ PlayingFigures MeasurePlaying(
     CKaraokeApplication karaoke(
         ApplicationServices {SessionServices {prompts, uiThread, timer, *midi, *output, CSndFileDecoder::Open, inputs,
                                  mixers, &encoder, codePage, std::cout, home},
-            *waveIn, desktop, DataFolder()});
+            *waveIn, desktop, programs, DataFolder()});
     karaoke.Session().SetAccompanimentPath(u"" LINLANGOK_DEMO_SONG);
     karaoke.Show();
     karaoke.MainWindow().Controller().Play();
