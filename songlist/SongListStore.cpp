@@ -1,7 +1,6 @@
 #include "songlist/SongListStore.h"
 
 #include "common/Text.h"
-#include "songlist/FileFinder.h"
 
 #include <stdexcept>
 #include <system_error>
@@ -68,13 +67,11 @@ void CSongListStore::ClearSongs()
     m_open.songs.clear();
 }
 
-void CSongListStore::AddFolderSongs(const std::filesystem::path& folder)
+void CSongListStore::AddFolderSongs(const std::vector<FoundFile>& files)
 {
     m_open.storedName = kFolderListStoredName;
     m_open.flag = 0;
-    if (folder.empty())
-        return;
-    for (const auto& file : ListFolderFiles(folder, kSongFilePatterns, m_prompts))
+    for (const auto& file : files)
         m_open.songs.push_back({0, PathToUtf16(file.name), PathToUtf16(file.fullPath)});
 }
 

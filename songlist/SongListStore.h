@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/UserPrompts.h"
+#include "songlist/FileFinder.h"
 #include "songlist/SongListFile.h"
 
 #include <filesystem>
@@ -59,10 +60,10 @@ public:
     void RemoveSong(int index);
     void ClearSongs();
 
-    // Adding songs from a folder: the stored name becomes "listname" and the flag 0; then every
-    // file of the folder (not of its subfolders) matching "*.mid|*.mp3|*.wav" is appended in
-    // listing order. An empty folder path (the browser was cancelled) appends nothing.
-    void AddFolderSongs(const std::filesystem::path& folder);
+    // Adding songs from a folder: the stored name becomes "listname" and the flag 0; then the
+    // files, as a CFolderListing of kSongFilePatterns found them, are appended in listing order.
+    // None when the browser was cancelled.
+    void AddFolderSongs(const std::vector<FoundFile>& files);
 
     // The open list's song names, in list order (the list box's items).
     std::vector<std::u16string> SongNames() const;

@@ -71,6 +71,23 @@ TEST_F(FileFinder, TheCallerReadsDotDotAndEveryMatchingFileAndFolderInListingOrd
     EXPECT_EQ(seen.front(), (Seen {"..", true}));
     std::sort(seen.begin() + 1, seen.end());
     EXPECT_EQ(seen, (std::vector<Seen> {{"..", true}, {"a.MID", false}, {"d.wav", false}, {"sub", true}}));
+
+    // A slice at a time gives the same files as the whole listing at once.
+    CFolderListing listing(m_folder.Path(), u"*.mid|*.mp3|*.wav", m_prompts);
+    EXPECT_EQ(listing.EntryCount(), 6u);
+    int slices = 1;
+    while (listing.Step(1))
+        ++slices;
+    EXPECT_EQ(slices, 4);
+    EXPECT_EQ(listing.EntriesExamined(), 6u);
+    std::vector<std::filesystem::path> sliced;
+    for (const auto& file : listing.TakeFiles())
+        sliced.push_back(file.fullPath);
+    std::vector<std::filesystem::path> whole;
+    for (const auto& file : ListFolderFiles(m_folder.Path(), u"*.mid|*.mp3|*.wav", m_prompts))
+        whole.push_back(file.fullPath);
+    EXPECT_EQ(sliced, whole);
+    EXPECT_EQ(whole.size(), 2u);
 }
 
 TEST_F(FileFinder, WholeNamesMatchWithoutRegardToCaseAndWildcardsMatchLineBreaks)

@@ -89,7 +89,7 @@ TEST_F(SongListStore, AddingAFolderTakesItsSongsButNotThoseOfItsSubfolders)
     std::filesystem::create_directory(songs.Path() / "sub");
     songs.WriteFile("sub/b.mid", "");
     ASSERT_TRUE(m_store.CreateList(u"mine"));
-    m_store.AddFolderSongs(songs.Path());
+    m_store.AddFolderSongs(ListFolderFiles(songs.Path(), kSongFilePatterns, m_prompts));
     EXPECT_EQ(m_store.OpenList(), (SongList {0, u"listname", {{0, u"a.mid", a.u16string()}}}));
     m_store.AddFolderSongs({}); // the browser was cancelled
     EXPECT_EQ(m_store.OpenList().songs.size(), 1u);
