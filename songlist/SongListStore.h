@@ -68,8 +68,8 @@ public:
     // The open list's song names, in list order (the list box's items).
     std::vector<std::u16string> SongNames() const;
 
-    // Saves the open list to the selected list's file; false when none is selected or the save
-    // failed.
+    // Saves the open list to the selected list's file; false when none is selected, or with a
+    // message when the file could not be written.
     bool SaveOpenList();
 
     // The file of a list name: the folder, the name and ".kpl". Throws std::runtime_error with
@@ -78,7 +78,8 @@ public:
     std::filesystem::path ListFilePath(std::u16string_view name) const;
 
     // New list: saves an empty list under the name, rebuilds the index and selects it. A name
-    // that is invalid or already taken is refused with a message, and nothing changes.
+    // that is invalid or already taken, or a file that cannot be written, is refused with a
+    // message, and nothing changes.
     bool CreateList(std::u16string_view name);
 
     // Renames the selected list's file, rebuilds the index and selects the renamed list. An
@@ -95,6 +96,7 @@ private:
     // The index of the first list whose display name equals name exactly, or -1.
     int FindList(std::u16string_view name) const;
     bool ValidListFilePath(std::u16string_view name, std::filesystem::path& path) const;
+    bool Save(const std::filesystem::path& path, const SongList& list, std::u16string_view name);
 
     IUserPrompts& m_prompts;
     const ICodePage& m_codePage;

@@ -96,6 +96,17 @@ TEST_F(SongListStore, AddingAFolderTakesItsSongsButNotThoseOfItsSubfolders)
     EXPECT_EQ(m_store.Lists()[m_store.SelectedIndex()].displayName, u"mine");
 }
 
+TEST_F(SongListStore, AListThatCannotBeWrittenIsReported)
+{
+    ASSERT_TRUE(m_store.CreateList(u"mine"));
+    std::filesystem::remove_all(Folder());
+    EXPECT_FALSE(m_store.CreateList(u"other"));
+    EXPECT_TRUE(m_store.AddSong(u"/m/a.mid"));
+    EXPECT_FALSE(m_store.SaveOpenList());
+    EXPECT_EQ(
+        m_prompts.MessageTexts(), (std::vector<std::string> {"无法保存歌曲列表“other”。", "无法保存歌曲列表“mine”。"}));
+}
+
 TEST_F(SongListStore, NamesThatCouldLeaveTheFolderOrReplaceAListAreRefused)
 {
     for (const std::u16string& name :
