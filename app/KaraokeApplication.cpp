@@ -4,6 +4,7 @@
 #include "common/Text.h"
 #include "lyrics/LrcLyricView.h"
 #include "lyrics/LyricFileLookup.h"
+#include "songlist/SongListWindow.h"
 
 #include <QWidget>
 
@@ -52,7 +53,9 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
 
     m_lyricsWindow = std::make_unique<CCompanionPlaceholder>(QStringLiteral("歌词秀"), services.session.codePage);
     m_volumeWindow = std::make_unique<CCompanionPlaceholder>(QStringLiteral("音量控制"), services.session.codePage);
-    m_songListWindow = std::make_unique<CCompanionPlaceholder>(QStringLiteral("播放列表"), services.session.codePage);
+    m_songListWindow = std::make_unique<CSongListWindow>(
+        SongListWindowParts {m_mainWindow->Controller(), services.session.prompts, services.desktop,
+            services.session.codePage, services.session.programFolder, services.dataFolder / "help", demoSong});
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
     m_session->AttachLyrics(m_lyricsWindow.get(), nullptr);
 }

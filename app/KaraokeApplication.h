@@ -12,6 +12,7 @@
 namespace linlangok {
 
 class CCompanionPlaceholder;
+class CSongListWindow;
 
 // What the application is built on: the platform's services, made once by main and outliving
 // the application.
@@ -34,6 +35,7 @@ public:
     CMainWindow& MainWindow() { return *m_mainWindow; }
     CKaraokeSession& Session() { return *m_session; }
     CSettings& Settings() { return *m_settings; }
+    CSongListWindow& SongListWindow() { return *m_songListWindow; }
 
     // Shows the main window and its companions docked around it.
     void Show();
@@ -49,7 +51,7 @@ private:
     std::unique_ptr<CMainWindow> m_mainWindow;
     std::unique_ptr<CCompanionPlaceholder> m_lyricsWindow;
     std::unique_ptr<CCompanionPlaceholder> m_volumeWindow;
-    std::unique_ptr<CCompanionPlaceholder> m_songListWindow;
+    std::unique_ptr<CSongListWindow> m_songListWindow;
 };
 
 } // namespace linlangok

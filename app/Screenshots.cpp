@@ -2,9 +2,11 @@
 // into PNG files, the windows' golden pictures that a change to a window shows up in.
 
 #include "app/PlatformServices.h"
+#include "songlist/SongListWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QPushButton>
 #include <QThread>
 
@@ -53,5 +55,11 @@ int main(int argc, char** argv)
     window.Controller().Record();
     RunEventsFor(2300);
     saved &= Save(window, folder, "main-recording");
+
+    // The song list window with its first list and the demo song selected.
+    CSongListWindow& songList = karaoke.SongListWindow();
+    static_cast<QListWidget*>(songList.Control(kSongListBox))->setCurrentRow(0);
+    RunEventsFor(100);
+    saved &= Save(songList, folder, "songlist-demo");
     return saved ? 0 : 1;
 }
