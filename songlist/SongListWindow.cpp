@@ -42,6 +42,9 @@ constexpr ControlTemplate kControls[] = {
     {kSongListHelpButton, EControlKind::Button, u"帮助", 185, 75, 46, 14, nullptr},
 };
 
+// The list made when the PlayList folder holds none.
+constexpr std::u16string_view kFirstListName = u"默认列表";
+
 constexpr int kClientWidth = 237; // dialog units
 constexpr int kClientHeight = 125;
 constexpr int kDialogId = 205;

@@ -38,9 +38,6 @@ enum ESongListControl : int {
     kSongListHelpButton = 1083,
 };
 
-// The name of the list made when the PlayList folder holds none.
-inline constexpr std::u16string_view kFirstListName = u"默认列表";
-
 struct SongListWindowParts {
     CMainController& controller;
     IUserPrompts& prompts;

@@ -56,20 +56,16 @@ protected:
     QComboBox* Lists() const { return static_cast<QComboBox*>(window->Control(kListComboBox)); }
     QListWidget* Songs() const { return static_cast<QListWidget*>(window->Control(kSongListBox)); }
 
-    std::vector<std::string> ListNames() const
+    // The items of the list chooser or of the song box.
+    static std::vector<std::string> Items(const QAbstractItemModel* items)
     {
-        std::vector<std::string> names;
-        for (int i = 0; i < Lists()->count(); ++i)
-            names.push_back(Lists()->itemText(i).toStdString());
-        return names;
+        std::vector<std::string> texts;
+        for (int row = 0; row < items->rowCount(); ++row)
+            texts.push_back(items->index(row, 0).data().toString().toStdString());
+        return texts;
     }
-    std::vector<std::string> SongNames() const
-    {
-        std::vector<std::string> names;
-        for (int i = 0; i < Songs()->count(); ++i)
-            names.push_back(Songs()->item(i)->text().toStdString());
-        return names;
-    }
+    std::vector<std::string> ListNames() const { return Items(Lists()->model()); }
+    std::vector<std::string> SongNames() const { return Items(Songs()->model()); }
     std::string CurrentList() const { return Lists()->currentText().toStdString(); }
 
     void ChooseList(const char* name) const
@@ -120,21 +116,16 @@ protected:
     std::unique_ptr<CSongListWindow> window;
 };
 
-TEST_F(SongListWindowTest, TheFirstStartMakesADefaultListWithTheDemoSong)
+TEST_F(SongListWindowTest, TheFirstStartMakesADefaultListWithTheDemoSongAndTheControlsFit)
 {
     Open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("播放列表"));
     EXPECT_EQ(ListNames(), std::vector<std::string> {"默认列表"});
     EXPECT_EQ(SongNames(), std::vector<std::string> {"jasmine.mid"});
     EXPECT_EQ(ReadList("默认列表"), (SongList {0, {}, {SongRecordOfPath(test::CSessionRig::DemoSong())}}));
     Open(); // a list exists: nothing is made
-    EXPECT_EQ(ListNames(), std::vector<std::string> {"默认列表"});
     EXPECT_EQ(SongNames(), std::vector<std::string> {"jasmine.mid"});
-}
 
-TEST_F(SongListWindowTest, ControlsFitTheirTextsAndOpenTheirPages)
-{
-    Open();
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("播放列表"));
     for (const int id : {1010, 1022, 1023, 1024, 1025, 1026, 1028, 1029, 1031, 1058, 1082, 1083}) {
         QWidget* control = window->Control(id);
         ASSERT_NE(control, nullptr) << id;
@@ -171,8 +162,6 @@ TEST_F(SongListWindowTest, OnlyTheSongBoxGrowsAndTheSizeIsWrittenAtExit)
     const QSettings stored(QStringLiteral("Lyrabooth"), QStringLiteral("PlayListDlg"));
     EXPECT_EQ(stored.value("dialog_205_cx").toInt(), outer.width());
     EXPECT_EQ(stored.value("dialog_205_cy").toInt(), outer.height());
-    EXPECT_TRUE(
-        std::filesystem::exists(std::filesystem::path(getenv("XDG_CONFIG_HOME")) / "Lyrabooth/PlayListDlg.conf"));
 }
 
 TEST_F(SongListWindowTest, ListsAreMadeRenamedAndDeleted)
@@ -271,7 +260,7 @@ TEST_F(SongListWindowTest, AddingAFolderTakesItsSongsButNotThoseOfItsSubfolders)
 
     // Cancelled in the browser or while the folder is read: nothing is added.
     AddFolder({});
-    rig.prompts.m_paths.push_back(songs.Path());
+    rig.prompts.m_paths = {songs.Path(), songs.Path()};
     Click(kAddFolderButton);
     EXPECT_TRUE(window->IsAddingFolder());
     for (const int id : {1025, 1026, 1028, 1029, 1031, 1058, 1022, 1023})
@@ -279,6 +268,9 @@ TEST_F(SongListWindowTest, AddingAFolderTakesItsSongsButNotThoseOfItsSubfolders)
     window->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();
     EXPECT_FALSE(window->IsAddingFolder());
     EXPECT_TRUE(Button(kAddFolderButton)->isEnabled());
+    EXPECT_EQ(ReadList("默认列表").songs.size(), 2u);
+    Click(kAddFolderButton); // and when the program ends meanwhile
+    window.reset();
     EXPECT_EQ(ReadList("默认列表").songs.size(), 2u);
 }
 
@@ -338,7 +330,6 @@ TEST_F(SongListWindowTest, CloseEnterAndEscOnlyHideAndTheMainWindowOffersToShowI
         {"Esc", [this] { QTest::keyClick(Lists(), Qt::Key_Escape); }},
     };
     for (const auto& [way, action] : ways) {
-        mainWindow.Controller().ToggleCompanion(ECompanion::SongList);
         if (!window->isVisible())
             mainWindow.Controller().ToggleCompanion(ECompanion::SongList);
         ASSERT_TRUE(window->isVisible()) << way;
@@ -347,7 +338,6 @@ TEST_F(SongListWindowTest, CloseEnterAndEscOnlyHideAndTheMainWindowOffersToShowI
         EXPECT_FALSE(window->isVisible()) << way;
         EXPECT_EQ(toggle->text(), QStringLiteral("显示列表")) << way;
     }
-    EXPECT_EQ(ListNames().size(), 1u);
 }
 
 } // namespace
