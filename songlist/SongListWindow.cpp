@@ -89,9 +89,7 @@ CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* pare
         OpenFirstList(parts.firstSong);
     else
         m_store.SelectList(0);
-    ShowLists();
-    ShowSongs();
-    ApplyEnableStates();
+    ShowAll();
 }
 
 CSongListWindow::~CSongListWindow()
@@ -179,9 +177,7 @@ void CSongListWindow::OpenFirstList(const std::filesystem::path& firstSong)
 void CSongListWindow::ChooseList(int index)
 {
     m_store.SelectList(index);
-    ShowLists(); // a list that could not be loaded leaves the previous one selected
-    ShowSongs();
-    ApplyEnableStates();
+    ShowAll(); // a list that could not be loaded leaves the previous one selected
 }
 
 void CSongListWindow::NewList()
@@ -190,9 +186,7 @@ void CSongListWindow::NewList()
     if (!name)
         return;
     const bool created = m_store.CreateList(*name);
-    ShowLists();
-    ShowSongs();
-    ApplyEnableStates();
+    ShowAll();
     if (created)
         m_lists->setFocus();
 }
@@ -203,8 +197,7 @@ void CSongListWindow::RenameList()
     if (!name)
         return;
     const bool renamed = m_store.RenameList(*name);
-    ShowLists(); // after a failed rename no list is selected
-    ApplyEnableStates();
+    ShowAll(); // after a failed rename no list is selected
     if (renamed)
         m_lists->setFocus();
 }
@@ -221,9 +214,7 @@ void CSongListWindow::DeleteList()
     if (m_prompts.ShowMessage(question) != EPromptAnswer::Yes)
         return;
     m_store.DeleteSelectedList();
-    ShowLists();
-    ShowSongs();
-    ApplyEnableStates();
+    ShowAll();
     m_lists->setFocus();
 }
 
@@ -289,7 +280,8 @@ void CSongListWindow::RemoveSong()
     SaveAndShowSongs();
     if (m_songs->count() > 0) {
         m_songs->setFocus();
-        SelectFirstSong();
+        const QSignalBlocker blocker(m_songs); // selecting picks nothing
+        m_songs->setCurrentRow(0);
     }
 }
 
@@ -300,18 +292,22 @@ void CSongListWindow::ClearSongs()
     m_songs->setFocus();
 }
 
-void CSongListWindow::PickSong(int row)
+const SongRecord* CSongListWindow::SongAt(int row) const
 {
     const auto& songs = m_store.OpenList().songs;
-    if (row >= 0 && row < static_cast<int>(songs.size()))
-        m_controller.PickSong(songs[row].path);
+    return row >= 0 && row < static_cast<int>(songs.size()) ? &songs[row] : nullptr;
+}
+
+void CSongListWindow::PickSong(int row)
+{
+    if (const SongRecord* song = SongAt(row))
+        m_controller.PickSong(song->path);
 }
 
 void CSongListWindow::PlaySongNow(int row)
 {
-    const auto& songs = m_store.OpenList().songs;
-    if (row >= 0 && row < static_cast<int>(songs.size()))
-        m_controller.PlayNow(songs[row].path);
+    if (const SongRecord* song = SongAt(row))
+        m_controller.PlayNow(song->path);
 }
 
 bool CSongListWindow::eventFilter(QObject* watched, QEvent* event)
@@ -347,6 +343,13 @@ void CSongListWindow::SaveAndShowSongs()
     ShowSongs();
 }
 
+void CSongListWindow::ShowAll()
+{
+    ShowLists();
+    ShowSongs();
+    ApplyEnableStates();
+}
+
 void CSongListWindow::ShowLists()
 {
     const QSignalBlocker blocker(m_lists);
@@ -364,12 +367,6 @@ void CSongListWindow::ShowSongs()
     for (const auto& name : m_store.SongNames())
         names.append(ToQString(name));
     m_songs->addItems(names);
-}
-
-void CSongListWindow::SelectFirstSong()
-{
-    const QSignalBlocker blocker(m_songs);
-    m_songs->setCurrentRow(0);
 }
 
 void CSongListWindow::ApplyEnableStates()

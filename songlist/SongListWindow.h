@@ -49,10 +49,12 @@ struct SongListWindowParts {
 };
 
 // The song list window "播放列表": named song lists in the PlayList folder, each change saved at
-// once; picking a song hands it to the main window, a double-click plays it. Resizable (only the
-// song box grows), with a size grip; its size is written at exit under "PlayListDlg". Closing,
-// Enter and Esc only hide it. A folder is added a slice at a time with a progress dialog, the
-// list commands waiting meanwhile. The parts outlive the window. UI thread.
+// once; picking a song hands it to the main window, a double-click plays it. A PlayList folder
+// without lists gets a first one, "默认列表". The commands that change a list wait while none is
+// selected (after a rename onto a taken name) and while a folder is added, which goes a slice at
+// a time behind a progress dialog. Resizable (only the song box grows), with a size grip; its
+// size is written at exit under "PlayListDlg". Closing, Enter and Esc only hide it. The parts
+// outlive the window. UI thread.
 class CSongListWindow final : public QDialog, public ICompanionWindow {
     Q_OBJECT
 public:
@@ -88,15 +90,17 @@ private:
     void FinishAddingFolder(const std::vector<FoundFile>& files);
     void RemoveSong();
     void ClearSongs();
+    const SongRecord* SongAt(int row) const; // null outside the open list
     void PickSong(int row);
     void PlaySongNow(int row);
     void HideWindow();
 
     // Saves the open list and shows its songs again.
     void SaveAndShowSongs();
+    // The lists with the selected one, the open list's songs and the enable states.
+    void ShowAll();
     void ShowLists();
     void ShowSongs();
-    void SelectFirstSong();
     void ApplyEnableStates();
 
     CMainController& m_controller;

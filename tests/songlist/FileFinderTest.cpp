@@ -72,22 +72,18 @@ TEST_F(FileFinder, TheCallerReadsDotDotAndEveryMatchingFileAndFolderInListingOrd
     std::sort(seen.begin() + 1, seen.end());
     EXPECT_EQ(seen, (std::vector<Seen> {{"..", true}, {"a.MID", false}, {"d.wav", false}, {"sub", true}}));
 
-    // A slice at a time gives the same files as the whole listing at once.
+    // A slice at a time: one accepted entry per step, the same files.
     CFolderListing listing(m_folder.Path(), u"*.mid|*.mp3|*.wav", m_prompts);
-    EXPECT_EQ(listing.EntryCount(), 6u);
-    int slices = 1;
+    int steps = 1;
     while (listing.Step(1))
-        ++slices;
-    EXPECT_EQ(slices, 4);
-    EXPECT_EQ(listing.EntriesExamined(), 6u);
-    std::vector<std::filesystem::path> sliced;
+        ++steps;
+    EXPECT_EQ(steps, 4);
+    EXPECT_EQ(listing.EntriesExamined(), listing.EntryCount());
+    std::vector<std::string> files;
     for (const auto& file : listing.TakeFiles())
-        sliced.push_back(file.fullPath);
-    std::vector<std::filesystem::path> whole;
-    for (const auto& file : ListFolderFiles(m_folder.Path(), u"*.mid|*.mp3|*.wav", m_prompts))
-        whole.push_back(file.fullPath);
-    EXPECT_EQ(sliced, whole);
-    EXPECT_EQ(whole.size(), 2u);
+        files.push_back(file.name.string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string> {"a.MID", "d.wav"}));
 }
 
 TEST_F(FileFinder, WholeNamesMatchWithoutRegardToCaseAndWildcardsMatchLineBreaks)
