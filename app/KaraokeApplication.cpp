@@ -5,6 +5,7 @@
 #include "lyrics/LrcLyricView.h"
 #include "lyrics/LyricFileLookup.h"
 #include "mixer/VolumeWindow.h"
+#include "songlist/SongListWindow.h"
 
 #include <QWidget>
 
@@ -48,7 +49,9 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     m_volumeWindow = std::make_unique<CVolumeWindow>(
         VolumeWindowParts {m_session->Recording(), services.session.mixers, services.session.prompts, services.desktop,
             services.programs, m_mainWindow->Controller(), services.dataFolder / "help"});
-    m_songListWindow = std::make_unique<CCompanionPlaceholder>(QStringLiteral("播放列表"), services.session.codePage);
+    m_songListWindow = std::make_unique<CSongListWindow>(
+        SongListWindowParts {m_mainWindow->Controller(), services.session.prompts, services.desktop,
+            services.session.codePage, services.session.programFolder, services.dataFolder / "help", demoSong});
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
     m_session->AttachLyrics(m_lyricsWindow.get(), nullptr);
 }

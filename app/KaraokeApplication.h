@@ -14,6 +14,7 @@ namespace linlangok {
 
 class CCompanionPlaceholder;
 class CVolumeWindow;
+class CSongListWindow;
 
 // What the application is built on: the platform's services, made once by main and outliving
 // the application.
@@ -38,6 +39,7 @@ public:
     CKaraokeSession& Session() { return *m_session; }
     CSettings& Settings() { return *m_settings; }
     CVolumeWindow& VolumeWindow() { return *m_volumeWindow; }
+    CSongListWindow& SongListWindow() { return *m_songListWindow; }
 
     // Shows the main window and its companions docked around it.
     void Show();
@@ -53,7 +55,7 @@ private:
     std::unique_ptr<CMainWindow> m_mainWindow;
     std::unique_ptr<CCompanionPlaceholder> m_lyricsWindow;
     std::unique_ptr<CVolumeWindow> m_volumeWindow;
-    std::unique_ptr<CCompanionPlaceholder> m_songListWindow;
+    std::unique_ptr<CSongListWindow> m_songListWindow;
 };
 
 } // namespace linlangok

@@ -5,9 +5,11 @@
 #include "mixer/MemoryMixer.h"
 #include "mixer/VolumeWindow.h"
 #include "platform/audio/WaveInSystem.h"
+#include "songlist/SongListWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QPushButton>
 #include <QThread>
 
@@ -83,5 +85,10 @@ int main(int argc, char** argv)
     volume.show();
     RunEventsFor(300);
     saved &= Save(volume, folder, "volume-typical-card");
+    // The song list window with its first list and the demo song selected.
+    CSongListWindow& songList = karaoke.SongListWindow();
+    static_cast<QListWidget*>(songList.Control(kSongListBox))->setCurrentRow(0);
+    RunEventsFor(100);
+    saved &= Save(songList, folder, "songlist-demo");
     return saved ? 0 : 1;
 }

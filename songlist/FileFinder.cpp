@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 
+#include <limits>
 #include <system_error>
 
 namespace linlangok {
@@ -230,20 +231,28 @@ bool CFileFinder::Accepts(const Entry& entry)
     return true;
 }
 
+CFolderListing::CFolderListing(const std::filesystem::path& folder, std::u16string_view include, IUserPrompts& prompts)
+    : m_finder(prompts)
+    , m_more(m_finder.Start(folder, include, u""))
+{
+}
+
+bool CFolderListing::Step(std::size_t entries)
+{
+    for (; m_more && entries > 0; --entries) {
+        m_more = m_finder.Next();
+        if (!m_finder.IsFolder())
+            m_files.push_back({m_finder.FileName(), m_finder.FullPath()});
+    }
+    return m_more;
+}
+
 std::vector<FoundFile> ListFolderFiles(
     const std::filesystem::path& folder, std::u16string_view include, IUserPrompts& prompts)
 {
-    std::vector<FoundFile> files;
-    CFileFinder finder(prompts);
-    if (finder.Start(folder, include, u"")) {
-        bool more;
-        do {
-            more = finder.Next();
-            if (!finder.IsFolder())
-                files.push_back({finder.FileName(), finder.FullPath()});
-        } while (more);
-    }
-    return files;
+    CFolderListing listing(folder, include, prompts);
+    listing.Step(std::numeric_limits<std::size_t>::max());
+    return listing.TakeFiles();
 }
 
 } // namespace linlangok

@@ -2,6 +2,7 @@
 
 #include "common/UserPrompts.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -58,6 +59,11 @@ public:
     std::filesystem::path FileName() const;
     std::filesystem::path FullPath() const;
 
+    // How far the look-ahead cursor has gone: listing entries examined, of EntryCount ("." and
+    // ".." included).
+    std::size_t EntriesExamined() const { return std::min(m_lookAhead + 1, m_entries.size()); }
+    std::size_t EntryCount() const { return m_entries.size(); }
+
 private:
     struct Entry {
         std::filesystem::path name;
@@ -90,8 +96,29 @@ struct FoundFile {
     std::filesystem::path fullPath;
 };
 
-// Runs the calling pattern above: the files (not folders) of folder that match the include
-// patterns, in listing order.
+// Runs the calling pattern above a slice at a time, so that a window stays responsive while a
+// folder of thousands of entries is matched: the files (not folders) of folder that match the
+// include patterns, in listing order. The listing is read on construction. UI thread.
+class CFolderListing {
+public:
+    CFolderListing(const std::filesystem::path& folder, std::u16string_view include, IUserPrompts& prompts);
+
+    // Reads up to `entries` more accepted entries, folders among them; returns whether any remain.
+    bool Step(std::size_t entries);
+
+    std::size_t EntriesExamined() const { return m_finder.EntriesExamined(); }
+    std::size_t EntryCount() const { return m_finder.EntryCount(); }
+
+    // The files found so far.
+    std::vector<FoundFile> TakeFiles() { return std::move(m_files); }
+
+private:
+    CFileFinder m_finder;
+    bool m_more;
+    std::vector<FoundFile> m_files;
+};
+
+// The whole listing at once.
 std::vector<FoundFile> ListFolderFiles(
     const std::filesystem::path& folder, std::u16string_view include, IUserPrompts& prompts);
 

@@ -1,7 +1,6 @@
 #include "songlist/SongListStore.h"
 
 #include "common/Text.h"
-#include "songlist/FileFinder.h"
 
 #include <stdexcept>
 #include <system_error>
@@ -68,13 +67,11 @@ void CSongListStore::ClearSongs()
     m_open.songs.clear();
 }
 
-void CSongListStore::AddFolderSongs(const std::filesystem::path& folder)
+void CSongListStore::AddFolderSongs(const std::vector<FoundFile>& files)
 {
     m_open.storedName = kFolderListStoredName;
     m_open.flag = 0;
-    if (folder.empty())
-        return;
-    for (const auto& file : ListFolderFiles(folder, kSongFilePatterns, m_prompts))
+    for (const auto& file : files)
         m_open.songs.push_back({0, PathToUtf16(file.name), PathToUtf16(file.fullPath)});
 }
 
@@ -90,7 +87,15 @@ bool CSongListStore::SaveOpenList()
 {
     if (m_selected < 0)
         return false;
-    return SaveList(m_lists[m_selected].path, m_open, m_codePage);
+    return Save(m_lists[m_selected].path, m_open, m_lists[m_selected].displayName);
+}
+
+bool CSongListStore::Save(const std::filesystem::path& path, const SongList& list, std::u16string_view name)
+{
+    if (SaveList(path, list, m_codePage))
+        return true;
+    m_prompts.ShowError(kCaptionError, u"无法保存歌曲列表“" + std::u16string(name) + u"”。");
+    return false;
 }
 
 std::filesystem::path CSongListStore::ListFilePath(std::u16string_view name) const
@@ -131,7 +136,7 @@ bool CSongListStore::CreateList(std::u16string_view name)
         m_prompts.ShowError(kCaptionError, u"歌曲列表“" + std::u16string(name) + u"”已存在。");
         return false;
     }
-    if (!SaveList(path, SongList {}, m_codePage))
+    if (!Save(path, SongList {}, name))
         return false;
     EnumerateLists();
     return SelectList(FindList(name));

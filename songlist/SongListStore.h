@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/UserPrompts.h"
+#include "songlist/FileFinder.h"
 #include "songlist/SongListFile.h"
 
 #include <filesystem>
@@ -59,16 +60,16 @@ public:
     void RemoveSong(int index);
     void ClearSongs();
 
-    // Adding songs from a folder: the stored name becomes "listname" and the flag 0; then every
-    // file of the folder (not of its subfolders) matching "*.mid|*.mp3|*.wav" is appended in
-    // listing order. An empty folder path (the browser was cancelled) appends nothing.
-    void AddFolderSongs(const std::filesystem::path& folder);
+    // Adding songs from a folder: the stored name becomes "listname" and the flag 0; then the
+    // files, as a CFolderListing of kSongFilePatterns found them, are appended in listing order.
+    // None when the browser was cancelled.
+    void AddFolderSongs(const std::vector<FoundFile>& files);
 
     // The open list's song names, in list order (the list box's items).
     std::vector<std::u16string> SongNames() const;
 
-    // Saves the open list to the selected list's file; false when none is selected or the save
-    // failed.
+    // Saves the open list to the selected list's file; false when none is selected, or with a
+    // message when the file could not be written.
     bool SaveOpenList();
 
     // The file of a list name: the folder, the name and ".kpl". Throws std::runtime_error with
@@ -77,7 +78,8 @@ public:
     std::filesystem::path ListFilePath(std::u16string_view name) const;
 
     // New list: saves an empty list under the name, rebuilds the index and selects it. A name
-    // that is invalid or already taken is refused with a message, and nothing changes.
+    // that is invalid or already taken, or a file that cannot be written, is refused with a
+    // message, and nothing changes.
     bool CreateList(std::u16string_view name);
 
     // Renames the selected list's file, rebuilds the index and selects the renamed list. An
@@ -94,6 +96,7 @@ private:
     // The index of the first list whose display name equals name exactly, or -1.
     int FindList(std::u16string_view name) const;
     bool ValidListFilePath(std::u16string_view name, std::filesystem::path& path) const;
+    bool Save(const std::filesystem::path& path, const SongList& list, std::u16string_view name);
 
     IUserPrompts& m_prompts;
     const ICodePage& m_codePage;

@@ -71,6 +71,19 @@ TEST_F(FileFinder, TheCallerReadsDotDotAndEveryMatchingFileAndFolderInListingOrd
     EXPECT_EQ(seen.front(), (Seen {"..", true}));
     std::sort(seen.begin() + 1, seen.end());
     EXPECT_EQ(seen, (std::vector<Seen> {{"..", true}, {"a.MID", false}, {"d.wav", false}, {"sub", true}}));
+
+    // A slice at a time: one accepted entry per step, the same files.
+    CFolderListing listing(m_folder.Path(), u"*.mid|*.mp3|*.wav", m_prompts);
+    int steps = 1;
+    while (listing.Step(1))
+        ++steps;
+    EXPECT_EQ(steps, 4);
+    EXPECT_EQ(listing.EntriesExamined(), listing.EntryCount());
+    std::vector<std::string> files;
+    for (const auto& file : listing.TakeFiles())
+        files.push_back(file.name.string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string> {"a.MID", "d.wav"}));
 }
 
 TEST_F(FileFinder, WholeNamesMatchWithoutRegardToCaseAndWildcardsMatchLineBreaks)

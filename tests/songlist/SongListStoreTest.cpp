@@ -89,11 +89,22 @@ TEST_F(SongListStore, AddingAFolderTakesItsSongsButNotThoseOfItsSubfolders)
     std::filesystem::create_directory(songs.Path() / "sub");
     songs.WriteFile("sub/b.mid", "");
     ASSERT_TRUE(m_store.CreateList(u"mine"));
-    m_store.AddFolderSongs(songs.Path());
+    m_store.AddFolderSongs(ListFolderFiles(songs.Path(), kSongFilePatterns, m_prompts));
     EXPECT_EQ(m_store.OpenList(), (SongList {0, u"listname", {{0, u"a.mid", a.u16string()}}}));
     m_store.AddFolderSongs({}); // the browser was cancelled
     EXPECT_EQ(m_store.OpenList().songs.size(), 1u);
     EXPECT_EQ(m_store.Lists()[m_store.SelectedIndex()].displayName, u"mine");
+}
+
+TEST_F(SongListStore, AListThatCannotBeWrittenIsReported)
+{
+    ASSERT_TRUE(m_store.CreateList(u"mine"));
+    std::filesystem::remove_all(Folder());
+    EXPECT_FALSE(m_store.CreateList(u"other"));
+    EXPECT_TRUE(m_store.AddSong(u"/m/a.mid"));
+    EXPECT_FALSE(m_store.SaveOpenList());
+    EXPECT_EQ(
+        m_prompts.MessageTexts(), (std::vector<std::string> {"无法保存歌曲列表“other”。", "无法保存歌曲列表“mine”。"}));
 }
 
 TEST_F(SongListStore, NamesThatCouldLeaveTheFolderOrReplaceAListAreRefused)
