@@ -12,6 +12,7 @@
 namespace linlangok {
 
 class CCompanionPlaceholder;
+class CLyricsShowWindow;
 
 // What the application is built on: the platform's services, made once by main and outliving
 // the application.
@@ -34,6 +35,7 @@ public:
     CMainWindow& MainWindow() { return *m_mainWindow; }
     CKaraokeSession& Session() { return *m_session; }
     CSettings& Settings() { return *m_settings; }
+    CLyricsShowWindow& LyricsWindow() { return *m_lyricsWindow; }
 
     // Shows the main window and its companions docked around it.
     void Show();
@@ -47,7 +49,7 @@ private:
     std::unique_ptr<CKaraokeSession> m_session;
     CompanionWindows m_companions;
     std::unique_ptr<CMainWindow> m_mainWindow;
-    std::unique_ptr<CCompanionPlaceholder> m_lyricsWindow;
+    std::unique_ptr<CLyricsShowWindow> m_lyricsWindow;
     std::unique_ptr<CCompanionPlaceholder> m_volumeWindow;
     std::unique_ptr<CCompanionPlaceholder> m_songListWindow;
 };
