@@ -24,6 +24,8 @@ CPlatformServices::CPlatformServices(QApplication& application)
     , m_programFolder(ProgramFolder())
     , m_uiThread(application)
 {
+    // The song model decodes MIDI texts (titles, lyrics) with the process-wide code page.
+    SetLegacyCodePage(m_codePage);
     const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
     m_audioOutput = OpenAudioOutput(output && *output ? output : "default");
     m_midiDevices = std::make_unique<CMidiOutputDeviceList>(

@@ -1,4 +1,5 @@
 #include "app/KaraokeApplication.h"
+#include "app/PlatformServices.h"
 #include "app/StatusDisplay.h"
 #include "app/TerminationSignals.h"
 #include "tests/session/SessionRig.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 
 namespace linlangok {
 namespace {
@@ -140,6 +142,17 @@ TEST_F(MainWindowTest, TerminationDuringPlaybackSavesSettingsAndKeepsForeignLine
     EXPECT_EQ(saved.substr(0, foreign.size()), foreign);
     EXPECT_NE(saved.find("EXCEPTION_DATA=0000000000"), std::string::npos);
     EXPECT_NE(saved.find("UNDO_DATA=1200000012"), std::string::npos);
+}
+
+TEST(PlatformServices, InstallTheLegacyCodePageThatSongTextsAreDecodedWith)
+{
+    setenv("LINLANGOK_CODEPAGE", "BIG5", 1);
+    {
+        CPlatformServices platform(*qApp);
+        EXPECT_EQ(LegacyCodePage().Name(), "BIG5");
+    }
+    unsetenv("LINLANGOK_CODEPAGE");
+    SetLegacyCodePage(std::make_shared<CIconvCodePage>("GBK"));
 }
 
 } // namespace
