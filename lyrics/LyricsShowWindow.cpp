@@ -18,6 +18,8 @@ constexpr int kClientHeight = 100;
 constexpr int kFramePeriod = 100; // milliseconds
 constexpr int kSizeDialogId = 204;
 constexpr int kFontPixels = 18;
+// Rendered lines kept between paints: more than a tall screen shows at once.
+constexpr std::size_t kMaxLineImages = 512;
 
 QColor ToQColor(RgbColour colour)
 {
@@ -40,13 +42,26 @@ QFont LyricFont()
     return font;
 }
 
-void DrawCentredLines(QPainter& painter, const std::vector<LyricTextLine>& lines, int width)
+// Text in one colour on black, one line height tall and as wide as the text's advance; null for
+// no text.
+QPixmap RenderLine(const QString& text, const QColor& colour, const QFont& font, qreal pixelRatio)
 {
-    for (const LyricTextLine& line : lines) {
-        painter.setPen(ToQColor(line.colour));
-        painter.drawText(
-            QRect(0, line.top, width, kLyricLineHeight), Qt::AlignHCenter | Qt::AlignTop, ToQString(line.text));
-    }
+    const int width = QFontMetrics(font).horizontalAdvance(text);
+    if (width <= 0)
+        return {};
+    QPixmap image(QSize(width, kLyricLineHeight) * pixelRatio);
+    image.setDevicePixelRatio(pixelRatio);
+    image.fill(ToQColor(kLyricBackground));
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(colour);
+    painter.drawText(QRect(0, 0, width, kLyricLineHeight), Qt::AlignLeft | Qt::AlignTop, text);
+    return image;
+}
+
+int ImageWidth(const QPixmap& image)
+{
+    return image.isNull() ? 0 : TruncateToInt(image.deviceIndependentSize().width());
 }
 
 } // namespace
@@ -102,9 +117,12 @@ void CLyricsShowWindow::FrameTick()
 
 void CLyricsShowWindow::paintEvent(QPaintEvent*)
 {
+    if (m_lineImages.size() > kMaxLineImages || m_lineImageRatio != devicePixelRatioF()) {
+        m_lineImages.clear();
+        m_lineImageRatio = devicePixelRatioF();
+    }
     QPainter painter(this);
     painter.fillRect(rect(), ToQColor(kLyricBackground));
-    painter.setFont(m_font);
     LyricsPaintInput input = m_frame;
     input.clientHeight = height();
     if (m_midiFrame)
@@ -113,30 +131,40 @@ void CLyricsShowWindow::paintEvent(QPaintEvent*)
         PaintLrcView(painter, input);
 }
 
-void CLyricsShowWindow::PaintLrcView(QPainter& painter, const LyricsPaintInput& input) const
+const QPixmap& CLyricsShowWindow::LineImage(const std::u16string& text, RgbColour colour)
 {
-    painter.setBackgroundMode(Qt::OpaqueMode);
-    painter.setBackground(ToQColor(kLyricBackground));
-    DrawCentredLines(painter, m_lrcView.Layout(input), width());
+    const QColor qtColour = ToQColor(colour);
+    auto [image, made] = m_lineImages.try_emplace({text, qtColour.rgb()});
+    if (made)
+        image->second = RenderLine(ToQString(text), qtColour, m_font, m_lineImageRatio);
+    return image->second;
 }
 
-void CLyricsShowWindow::PaintMidiView(QPainter& painter, const LyricsPaintInput& input) const
+void CLyricsShowWindow::DrawCentredLines(QPainter& painter, const std::vector<LyricTextLine>& lines)
+{
+    for (const LyricTextLine& line : lines) {
+        const QPixmap& image = LineImage(line.text, line.colour);
+        painter.drawPixmap(TruncateToInt((width() - ImageWidth(image)) / 2.0), line.top, image);
+    }
+}
+
+void CLyricsShowWindow::PaintLrcView(QPainter& painter, const LyricsPaintInput& input)
+{
+    DrawCentredLines(painter, m_lrcView.Layout(input));
+}
+
+void CLyricsShowWindow::PaintMidiView(QPainter& painter, const LyricsPaintInput& input)
 {
     const MidiLyricFrame frame = m_midiView.Layout(input);
-    DrawCentredLines(painter, frame.lines, width());
+    DrawCentredLines(painter, frame.lines);
     if (!frame.current)
         return;
-    // The sung part and the rest, left-aligned one after the other and together centred.
-    const QFontMetrics metrics(m_font);
-    const QString sung = ToQString(frame.current->sung);
-    const QString rest = ToQString(frame.current->rest);
-    const int baseline = frame.current->top + metrics.ascent();
-    int x = TruncateToInt((width() - metrics.horizontalAdvance(sung + rest)) / 2.0);
-    painter.setPen(ToQColor(kMidiSungPart));
-    painter.drawText(x, baseline, sung);
-    x += metrics.horizontalAdvance(sung);
-    painter.setPen(ToQColor(kMidiRestPart));
-    painter.drawText(x, baseline, rest);
+    // The sung part and the rest, one after the other and together centred.
+    const QPixmap& sung = LineImage(frame.current->sung, kMidiSungPart);
+    const QPixmap& rest = LineImage(frame.current->rest, kMidiRestPart);
+    const int x = TruncateToInt((width() - ImageWidth(sung) - ImageWidth(rest)) / 2.0);
+    painter.drawPixmap(x, frame.current->top, sung);
+    painter.drawPixmap(x + ImageWidth(sung), frame.current->top, rest);
 }
 
 void CLyricsShowWindow::mousePressEvent(QMouseEvent* event)

@@ -7,8 +7,14 @@
 #include "midi/LyricTrackView.h"
 
 #include <QFont>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace linlangok {
 
@@ -55,8 +61,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void PaintLrcView(QPainter& painter, const LyricsPaintInput& input) const;
-    void PaintMidiView(QPainter& painter, const LyricsPaintInput& input) const;
+    void PaintLrcView(QPainter& painter, const LyricsPaintInput& input);
+    void PaintMidiView(QPainter& painter, const LyricsPaintInput& input);
+    void DrawCentredLines(QPainter& painter, const std::vector<LyricTextLine>& lines);
+    // The text rendered in the lyric font and the colour, made on first use.
+    const QPixmap& LineImage(const std::u16string& text, RgbColour colour);
 
     LyricsShowParts m_parts;
     CLrcLyricView m_lrcView;
@@ -64,6 +73,10 @@ private:
     LyricsPaintInput m_frame; // what the last tick read; the paint adds the client height
     bool m_midiFrame = false; // the last tick chose the MIDI view
     QFont m_font;
+    // Rendering text is most of a paint's cost, so each line is rendered once and then copied;
+    // dropped when too many have gathered or the screen's pixel ratio changes.
+    std::map<std::pair<std::u16string, QRgb>, QPixmap> m_lineImages;
+    qreal m_lineImageRatio = 1;
     QTimer m_frameTimer;
     CResizableWindow* m_resizer = nullptr; // a child of the window
 };
