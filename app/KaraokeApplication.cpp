@@ -2,36 +2,11 @@
 
 #include "app/Docking.h"
 #include "common/Text.h"
-#include "lyrics/LrcLyricView.h"
-#include "lyrics/LyricFileLookup.h"
+#include "lyrics/LyricsShowWindow.h"
 #include "mixer/VolumeWindow.h"
 #include "songlist/SongListWindow.h"
 
-#include <QWidget>
-
 namespace linlangok {
-
-// Stands in for a companion window until the real one is built: an empty window that shows and
-// hides; the lyrics one keeps the LRC lines it is given.
-class CCompanionPlaceholder final : public QWidget, public ICompanionWindow, public ILyricsShow {
-public:
-    CCompanionPlaceholder(const QString& title, const ICodePage& codePage)
-        : m_lrc(codePage)
-    {
-        setWindowTitle(title);
-        resize(240, 180);
-    }
-
-    bool IsShown() const override { return isVisible(); }
-    void SetShown(bool shown) override { setVisible(shown); }
-
-    void LoadLrcLyrics(const std::filesystem::path& path) override { m_lrc.Load(path); }
-    void ShowIdleLyrics() override { m_lrc.ShowIdle(); }
-    int MidiLyricLineCount() const override { return 0; }
-
-private:
-    CLrcLyricView m_lrc;
-};
 
 CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     : m_settings(std::make_unique<CSettings>(services.session.programFolder, services.session.codePage))
@@ -45,7 +20,10 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
         services.desktop, services.meterInput, m_companions, services.dataFolder / "help"});
     connect(m_mainWindow.get(), &CMainWindow::quitRequested, this, &CKaraokeApplication::finished);
 
-    m_lyricsWindow = std::make_unique<CCompanionPlaceholder>(QStringLiteral("歌词秀"), services.session.codePage);
+    m_lyricsWindow = std::make_unique<CLyricsShowWindow>(
+        LyricsShowParts {*m_session, m_mainWindow->Controller(), services.session.prompts, services.desktop,
+            services.session.codePage},
+        m_mainWindow.get());
     m_volumeWindow = std::make_unique<CVolumeWindow>(
         VolumeWindowParts {m_session->Recording(), services.session.mixers, services.session.prompts, services.desktop,
             services.programs, m_mainWindow->Controller(), services.dataFolder / "help"});
@@ -53,7 +31,7 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
         SongListWindowParts {m_mainWindow->Controller(), services.session.prompts, services.desktop,
             services.session.codePage, services.session.programFolder, services.dataFolder / "help", demoSong});
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
-    m_session->AttachLyrics(m_lyricsWindow.get(), nullptr);
+    m_session->AttachLyrics(m_lyricsWindow.get(), m_lyricsWindow.get());
 }
 
 CKaraokeApplication::~CKaraokeApplication()

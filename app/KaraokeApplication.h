@@ -12,9 +12,9 @@
 
 namespace linlangok {
 
-class CCompanionPlaceholder;
-class CVolumeWindow;
+class CLyricsShowWindow;
 class CSongListWindow;
+class CVolumeWindow;
 
 // What the application is built on: the platform's services, made once by main and outliving
 // the application.
@@ -38,6 +38,7 @@ public:
     CMainWindow& MainWindow() { return *m_mainWindow; }
     CKaraokeSession& Session() { return *m_session; }
     CSettings& Settings() { return *m_settings; }
+    CLyricsShowWindow& LyricsWindow() { return *m_lyricsWindow; }
     CVolumeWindow& VolumeWindow() { return *m_volumeWindow; }
     CSongListWindow& SongListWindow() { return *m_songListWindow; }
 
@@ -53,7 +54,7 @@ private:
     std::unique_ptr<CKaraokeSession> m_session;
     CompanionWindows m_companions;
     std::unique_ptr<CMainWindow> m_mainWindow;
-    std::unique_ptr<CCompanionPlaceholder> m_lyricsWindow;
+    std::unique_ptr<CLyricsShowWindow> m_lyricsWindow;
     std::unique_ptr<CVolumeWindow> m_volumeWindow;
     std::unique_ptr<CSongListWindow> m_songListWindow;
 };

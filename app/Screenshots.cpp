@@ -6,15 +6,23 @@
 #include "mixer/VolumeWindow.h"
 #include "platform/audio/WaveInSystem.h"
 #include "songlist/SongListWindow.h"
+#include "common/Text.h"
+#include "lyrics/LyricsShowWindow.h"
+#include "platform/audio/WavFileWriter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QThread>
+
+#include <fstream>
+#include <vector>
 
 #include <cstdio>
 #include <iostream>
+#include <cstdlib>
 
 namespace {
 
@@ -28,11 +36,54 @@ void RunEventsFor(int milliseconds)
     }
 }
 
+// Runs the events until the song has played to the position (at most 20 s).
+void RunEventsUntilPosition(linlangok::CKaraokeSession& session, double seconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (session.Position() < seconds && timer.elapsed() < 20000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
 bool Save(QWidget& window, const QString& folder, const char* name)
 {
     const QString path = folder + u'/' + QString::fromUtf8(name) + QStringLiteral(".png");
     const bool saved = window.grab().save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", path.toUtf8().constData());
+    return saved;
+}
+
+// The lyrics window during the demo song with a line half sung, then during a silent WAV song
+// with an LRC file of its words.
+bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& folder)
+{
+    using namespace linlangok;
+    CKaraokeSession& session = karaoke.Session();
+    RunEventsUntilPosition(session, 6.6);
+    bool saved = Save(karaoke.LyricsWindow(), folder, "lyrics-midi");
+
+    const QTemporaryDir songs;
+    const std::filesystem::path song = songs.filePath(QStringLiteral("jasmine.wav")).toStdString();
+    const std::filesystem::path lyrics = songs.filePath(QStringLiteral("jasmine.lrc")).toStdString();
+    {
+        CWavFileWriter silence(song, EWavFileMode::Growing);
+        const std::vector<int16_t> second(44100 * 2);
+        for (int seconds = 0; seconds < 30; ++seconds)
+            silence.WriteInt16(second.data(), 44100);
+        silence.Commit();
+    }
+    std::ofstream(lyrics) << "[ti:茉莉花]\n[00:00]茉莉花（江苏民歌）\n[00:03]好一朵美丽的茉莉花\n"
+                             "[00:06]芬芳美丽满枝桠\n[00:09]又香又白人人夸\n[00:12]让我来将你摘下\n"
+                             "[00:15]送给别人家\n[00:18]茉莉花呀茉莉花\n";
+    karaoke.MainWindow().Controller().Stop();
+    session.SetAccompanimentPath(PathToUtf16(song));
+    session.SetLyricPath(PathToUtf16(lyrics));
+    karaoke.MainWindow().Controller().Play();
+    RunEventsUntilPosition(session, 7.3);
+    saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc");
+    karaoke.MainWindow().Controller().Stop();
     return saved;
 }
 
@@ -45,6 +96,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: linlangok-screenshots OUTPUT_FOLDER\n");
         return 2;
     }
+    // The demo song's lyrics are GBK: the pictures show them alike whatever the machine's locale.
+    setenv("LINLANGOK_CODEPAGE", "GBK", 0);
     QApplication application(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     CPlatformServices platform(application);
@@ -56,6 +109,7 @@ int main(int argc, char** argv)
     window.Controller().Play();
     RunEventsFor(2300);
     saved &= Save(window, folder, "main-playing");
+    saved &= SaveLyricsWindow(karaoke, folder);
     window.Controller().Record();
     RunEventsFor(2300);
     saved &= Save(window, folder, "main-recording");

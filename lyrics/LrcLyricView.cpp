@@ -1,7 +1,6 @@
 #include "lyrics/LrcLyricView.h"
 
 #include <algorithm>
-#include <cstdint>
 
 namespace linlangok {
 namespace {
@@ -47,31 +46,45 @@ void CLrcLyricView::ShowIdle()
     m_scroll.ResetOffset();
 }
 
-std::vector<LyricTextLine> CLrcLyricView::Layout(const LyricsPaintInput& input)
+CLrcLyricView::LineTiming CLrcLyricView::CurrentLine(const LyricsPaintInput& input) const
+{
+    const int count = static_cast<int>(m_lines.size());
+    const int t = TruncateToInt(input.position);
+    LineTiming timing;
+    timing.line = input.lyricPathEmpty ? std::min(kIdleCurrentLine, count - 1) : FindCurrentLine(m_lines, t);
+    timing.last = timing.line == count - 1;
+    if (!timing.last) {
+        // 64-bit because times span the whole int range.
+        const std::int64_t next = m_lines[timing.line + 1].time;
+        timing.untilNext = next - t;
+        timing.duration = next - m_lines[timing.line].time;
+    }
+    return timing;
+}
+
+void CLrcLyricView::Advance(const LyricsPaintInput& input)
+{
+    if (m_lines.empty())
+        return;
+    const LineTiming current = CurrentLine(input);
+    m_scroll.Advance(
+        current.line, current.last, static_cast<double>(current.duration), kLyricLineHeight, input.playing);
+    if (input.idle)
+        m_scroll.LimitOffset(kIdleScrollLimit);
+}
+
+std::vector<LyricTextLine> CLrcLyricView::Layout(const LyricsPaintInput& input) const
 {
     std::vector<LyricTextLine> drawn;
     if (m_lines.empty())
         return drawn;
-    const int count = static_cast<int>(m_lines.size());
-    const int t = TruncateToInt(input.position);
-    int current = FindCurrentLine(m_lines, t);
-    if (input.lyricPathEmpty)
-        current = std::min(kIdleCurrentLine, count - 1);
-    const bool lastLine = current == count - 1;
-    // Seconds until the next line starts; 64-bit because times span the whole int range.
-    const std::int64_t untilNext = lastLine ? 0 : std::int64_t {m_lines[current + 1].time} - t;
-    const std::int64_t duration = lastLine ? 0 : std::int64_t {m_lines[current + 1].time} - m_lines[current].time;
-
-    m_scroll.Advance(current, lastLine, static_cast<double>(duration), kLyricLineHeight, input.playing);
-    if (input.idle)
-        m_scroll.LimitOffset(kIdleScrollLimit);
-
-    const VisibleLineRange range
-        = VisibleLines(input.clientHeight, kLyricLineHeight, current, count, m_scroll.Offset());
+    const LineTiming current = CurrentLine(input);
+    const VisibleLineRange range = VisibleLines(
+        input.clientHeight, kLyricLineHeight, current.line, static_cast<int>(m_lines.size()), m_scroll.Offset());
     for (int i = range.first; i <= range.last; ++i) {
         RgbColour colour = kLrcOtherLine;
-        if (i == current)
-            colour = !lastLine && untilNext < kLineEndingSeconds ? kLrcCurrentLineEnding : kLrcCurrentLine;
+        if (i == current.line)
+            colour = !current.last && current.untilNext < kLineEndingSeconds ? kLrcCurrentLineEnding : kLrcCurrentLine;
         drawn.push_back({i, TruncateToInt(static_cast<double>(m_lines[i].y) + range.base), m_lines[i].text, colour});
     }
     return drawn;

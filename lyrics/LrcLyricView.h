@@ -3,6 +3,7 @@
 #include "lyrics/LrcParser.h"
 #include "lyrics/LyricsLayout.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <span>
 #include <vector>
@@ -33,12 +34,27 @@ public:
     const std::vector<LyricLine>& Lines() const { return m_lines; }
     const CLyricScroll& Scroll() const { return m_scroll; }
 
-    // One paint: finds the current line, advances the scroll and returns the lines to draw, in
-    // order, each centred with an opaque black background. Every call advances the scroll by one
-    // step while playing, so call it once per paint. Nothing to draw when the view is empty.
-    std::vector<LyricTextLine> Layout(const LyricsPaintInput& input);
+    // One frame of the 10 Hz timer: finds the current line and advances the scroll by one step
+    // while playing. Nothing happens while the view is empty.
+    void Advance(const LyricsPaintInput& input);
+
+    // The lines to draw with the scroll as it stands, in order, each centred with an opaque black
+    // background; nothing when the view is empty. Changes nothing, so every paint of the same
+    // frame shows the same picture.
+    std::vector<LyricTextLine> Layout(const LyricsPaintInput& input) const;
 
 private:
+    // The current line at the input's position and the whole seconds that matter for it.
+    struct LineTiming {
+        int line = 0;
+        bool last = false;
+        std::int64_t untilNext = 0; // until the next line starts (0 for the last line)
+        std::int64_t duration = 0; // from this line's start to the next one's
+    };
+
+    // Only for a view with lines.
+    LineTiming CurrentLine(const LyricsPaintInput& input) const;
+
     const ICodePage& m_codePage;
     std::vector<LyricLine> m_lines;
     CLyricScroll m_scroll;

@@ -30,7 +30,7 @@ inline constexpr int kLyricLineHeight = 26; // pixels
 inline constexpr float kLyricInitialScrollStep = 0.1f; // pixels per paint
 inline constexpr float kIdleScrollLimit = 60.0f; // pixels
 
-// What one paint reads from the session and the main window.
+// What one frame reads from the session and the main window, and the client height it is drawn in.
 struct LyricsPaintInput {
     double position = 0; // the session's playback position, seconds
     int clientHeight = 0; // pixels

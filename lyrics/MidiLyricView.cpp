@@ -64,7 +64,19 @@ std::u16string CMidiLyricView::LineText(int line) const
     return JoinedText(line * kSyllablesPerLine, (line + 1) * kSyllablesPerLine - 1);
 }
 
-MidiLyricFrame CMidiLyricView::Layout(const LyricsPaintInput& input)
+void CMidiLyricView::Advance(const LyricsPaintInput& input)
+{
+    const int lines = LineCount();
+    if (lines == 0)
+        return;
+    const int current = FindMidiLine(m_times, input.position);
+    const bool lastLine = current == lines - 1;
+    const int first = current * kSyllablesPerLine;
+    const double duration = lastLine ? 0.0 : static_cast<double>(m_times[first + kSyllablesPerLine]) - m_times[first];
+    m_scroll.Advance(current, lastLine, duration, kLyricLineHeight, input.playing);
+}
+
+MidiLyricFrame CMidiLyricView::Layout(const LyricsPaintInput& input) const
 {
     MidiLyricFrame frame;
     const int lines = LineCount();
@@ -72,20 +84,15 @@ MidiLyricFrame CMidiLyricView::Layout(const LyricsPaintInput& input)
         return frame;
     const double t = input.position;
     const int current = FindMidiLine(m_times, t);
-    const bool lastLine = current == lines - 1;
-    const int first = current * kSyllablesPerLine;
-    const double duration = lastLine ? 0.0 : static_cast<double>(m_times[first + kSyllablesPerLine]) - m_times[first];
-    m_scroll.Advance(current, lastLine, duration, kLyricLineHeight, input.playing);
-
     const VisibleLineRange range
         = VisibleLines(input.clientHeight, kLyricLineHeight, current, lines, m_scroll.Offset());
     for (int line = range.first; line <= range.last; ++line) {
         const int top = TruncateToInt(static_cast<double>(kLyricLineHeight) * line + range.base);
         if (line == current) {
+            const int first = current * kSyllablesPerLine;
             const int sung = FindSungSyllable(m_times, current, t);
-            const int lineEnd = first + kSyllablesPerLine - 1;
-            frame.current
-                = KaraokeLine {line, top, JoinedText(first, sung), JoinedText(std::max(sung + 1, first), lineEnd)};
+            frame.current = KaraokeLine {line, top, JoinedText(first, sung),
+                JoinedText(std::max(sung + 1, first), first + kSyllablesPerLine - 1)};
         } else {
             frame.lines.push_back({line, top, LineText(line), line < m_headerLines ? kMidiHeaderLine : kMidiOtherLine});
         }

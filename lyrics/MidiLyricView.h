@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lyrics/LyricsLayout.h"
+#include "midi/LyricTrackView.h"
 
 #include <concepts>
 #include <optional>
@@ -24,8 +25,6 @@ concept LyricSyllableLike = requires(const T& syllable)
         syllable.text
         } -> std::convertible_to<std::u16string_view>;
 };
-
-inline constexpr int kSyllablesPerLine = 10;
 
 // Lines of syllableCount syllables, kSyllablesPerLine to a line.
 int MidiLyricLineCount(std::size_t syllableCount);
@@ -88,9 +87,13 @@ public:
 
     const CLyricScroll& Scroll() const { return m_scroll; }
 
-    // One paint: finds the current line and the sung syllable, advances the scroll and returns
-    // what to draw. Call it once per paint. Nothing to draw without syllables.
-    MidiLyricFrame Layout(const LyricsPaintInput& input);
+    // One frame of the 10 Hz timer: finds the current line and advances the scroll by one step
+    // while playing. Nothing happens without syllables.
+    void Advance(const LyricsPaintInput& input);
+
+    // What to draw with the scroll as it stands: the current line split at the sung syllable and
+    // the other visible lines. Changes nothing; nothing to draw without syllables.
+    MidiLyricFrame Layout(const LyricsPaintInput& input) const;
 
 private:
     void ReplaceSource(std::vector<float> times, std::vector<std::u16string> texts, int headerLines);

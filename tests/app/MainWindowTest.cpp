@@ -1,4 +1,5 @@
 #include "app/KaraokeApplication.h"
+#include "app/PlatformServices.h"
 #include "app/StatusDisplay.h"
 #include "app/TerminationSignals.h"
 #include "tests/session/SessionRig.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 
 namespace linlangok {
 namespace {
@@ -142,6 +144,14 @@ TEST_F(MainWindowTest, TerminationDuringPlaybackSavesSettingsAndKeepsForeignLine
     EXPECT_EQ(saved.substr(0, foreign.size()), foreign);
     EXPECT_NE(saved.find("EXCEPTION_DATA=0000000000"), std::string::npos);
     EXPECT_NE(saved.find("UNDO_DATA=1200000012"), std::string::npos);
+}
+
+TEST(PlatformServices, TheSessionDecodesSongTextsWithTheCodePageTheEnvironmentChose)
+{
+    setenv("LINLANGOK_CODEPAGE", "BIG5", 1);
+    CPlatformServices platform(*qApp);
+    unsetenv("LINLANGOK_CODEPAGE");
+    EXPECT_EQ(platform.Services().session.codePage.Name(), "BIG5");
 }
 
 } // namespace

@@ -23,6 +23,13 @@ LyricsPaintInput Paint(double position, bool playing = true, int clientHeight = 
     return input;
 }
 
+// One frame of the timer and the paint after it.
+template <typename View> auto Frame(View& view, const LyricsPaintInput& input)
+{
+    view.Advance(input);
+    return view.Layout(input);
+}
+
 // A view loaded with lines at the given times (texts "0", "1", ...).
 CLrcLyricView LrcView(const std::string& lrc)
 {
@@ -56,33 +63,33 @@ TEST(LrcLyricView, CurrentLine)
 TEST(LrcLyricView, FirstSongScrollsFromTheStartAndTurnsGreenInTheLastSecond)
 {
     CLrcLyricView view = LrcView("[00:00]0\n[00:10]1\n[00:20]2\n");
-    auto lines = view.Layout(Paint(0));
+    auto lines = Frame(view, Paint(0));
     // The remembered line is already 0, so the start-up step of 0.1 pixel per paint is kept.
     EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.1f);
     ASSERT_NE(FindLine(lines, 0), nullptr);
     EXPECT_EQ(*FindLine(lines, 0), (LyricTextLine {0, 149, u"0", kLrcCurrentLine}));
     EXPECT_EQ(*FindLine(lines, 1), (LyricTextLine {1, 175, u"1", kLrcOtherLine}));
 
-    EXPECT_EQ(FindLine(view.Layout(Paint(8.9)), 0)->colour, kLrcCurrentLine);
-    EXPECT_EQ(FindLine(view.Layout(Paint(9.0)), 0)->colour, kLrcCurrentLineEnding);
+    EXPECT_EQ(FindLine(Frame(view, Paint(8.9)), 0)->colour, kLrcCurrentLine);
+    EXPECT_EQ(FindLine(Frame(view, Paint(9.0)), 0)->colour, kLrcCurrentLineEnding);
 
-    lines = view.Layout(Paint(10.0));
+    lines = Frame(view, Paint(10.0));
     EXPECT_FLOAT_EQ(view.Scroll().Step(), 0.26f);
     EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.26f);
     EXPECT_EQ(FindLine(lines, 1)->top, 149); // 26 + trunc(150 - 26 - 0.26)
     EXPECT_EQ(FindLine(lines, 1)->colour, kLrcCurrentLine);
 
     // The last line keeps the step of the line before it and never turns green.
-    view.Layout(Paint(25));
+    Frame(view, Paint(25));
     EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.52f);
-    EXPECT_EQ(FindLine(view.Layout(Paint(25)), 2)->colour, kLrcCurrentLine);
+    EXPECT_EQ(FindLine(Frame(view, Paint(25)), 2)->colour, kLrcCurrentLine);
 }
 
 TEST(LrcLyricView, StoppedPictureStaysStill)
 {
     CLrcLyricView view = LrcView("[00:00]0\n[00:10]1\n");
-    const auto first = view.Layout(Paint(3, false));
-    EXPECT_EQ(view.Layout(Paint(3, false)), first);
+    const auto first = Frame(view, Paint(3, false));
+    EXPECT_EQ(Frame(view, Paint(3, false)), first);
     EXPECT_EQ(view.Scroll().Offset(), 0.0f);
 }
 
@@ -92,11 +99,11 @@ TEST(LrcLyricView, OnlyLinesThatCanBeVisibleAreDrawn)
     for (int i = 0; i < 40; ++i)
         lrc += "[00:" + std::to_string(10 + i) + "]x\n";
     CLrcLyricView view = LrcView(lrc);
-    const auto lines = view.Layout(Paint(30, false)); // line 20 current; 300 / 2 / 26 gives 5
+    const auto lines = Frame(view, Paint(30, false)); // line 20 current; 300 / 2 / 26 gives 5
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front().line, 14);
     EXPECT_EQ(lines.back().line, 26);
-    EXPECT_EQ(view.Layout(Paint(0, false)).front().line, 0);
+    EXPECT_EQ(Frame(view, Paint(0, false)).front().line, 0);
 }
 
 TEST(LrcLyricView, IdleLinesCentreTheHyphenLineAndRiseAtMostSixtyPixels)
@@ -109,7 +116,7 @@ TEST(LrcLyricView, IdleLinesCentreTheHyphenLineAndRiseAtMostSixtyPixels)
     input.lyricPathEmpty = true;
     std::vector<LyricTextLine> lines;
     for (int paint = 0; paint < 2000; ++paint)
-        lines = view.Layout(input);
+        lines = Frame(view, input);
     EXPECT_EQ(view.Scroll().Offset(), 60.0f);
     EXPECT_EQ(*FindLine(lines, 2), (LyricTextLine {2, 150 - 60, u"-----------------------", kLrcCurrentLine}));
 }
@@ -119,12 +126,12 @@ TEST(LrcLyricView, LoadResetsTheOffsetButAMissingFileOnlyEmptiesTheView)
     test::CTemporaryFolder folder;
     CLrcLyricView view(gbk);
     view.ShowIdle();
-    view.Layout(Paint(0));
+    Frame(view, Paint(0));
     ASSERT_GT(view.Scroll().Offset(), 0.0f);
     view.Load(folder.Path() / "missing.lrc");
     EXPECT_TRUE(view.Lines().empty());
     EXPECT_GT(view.Scroll().Offset(), 0.0f);
-    EXPECT_TRUE(view.Layout(Paint(0)).empty());
+    EXPECT_TRUE(Frame(view, Paint(0)).empty());
     view.Load(folder.WriteFile("a.lrc", "[00:01]a\n"));
     EXPECT_EQ(view.Lines().size(), 1u);
     EXPECT_EQ(view.Scroll().Offset(), 0.0f);
@@ -133,16 +140,16 @@ TEST(LrcLyricView, LoadResetsTheOffsetButAMissingFileOnlyEmptiesTheView)
 TEST(LrcLyricView, LinesStartingTogetherDoNotScroll)
 {
     CLrcLyricView view = LrcView("[00:00]a\n[00:00]b\n[00:05]c\n");
-    view.Layout(Paint(1)); // line 1 current
+    Frame(view, Paint(1)); // line 1 current
     EXPECT_FLOAT_EQ(view.Scroll().Step(), 26 * 0.1f / 5);
-    view.Layout(Paint(0)); // line 0, which lasts no time
+    Frame(view, Paint(0)); // line 0, which lasts no time
     EXPECT_EQ(view.Scroll().Step(), 0.0f);
     EXPECT_EQ(view.Scroll().Offset(), 0.0f);
 
     CLrcLyricView two = LrcView("[00:00]a\n[00:00]b\n");
     LyricsPaintInput input = Paint(0);
     input.lyricPathEmpty = true; // asks for line 2, which this list does not have
-    EXPECT_EQ(two.Layout(input).size(), 2u);
+    EXPECT_EQ(Frame(two, input).size(), 2u);
 }
 
 struct TestSyllable {
@@ -198,7 +205,7 @@ TEST(MidiLyricView, TheCurrentLineIsSplitAtTheSungSyllable)
     ASSERT_EQ(view.LineCount(), 3);
     EXPECT_EQ(view.LineText(2), Texts(20, 24));
 
-    auto frame = view.Layout(Paint(13.5, false));
+    auto frame = Frame(view, Paint(13.5, false));
     ASSERT_TRUE(frame.current);
     EXPECT_EQ(frame.current->line, 1);
     EXPECT_EQ(frame.current->sung, Texts(10, 13));
@@ -207,9 +214,9 @@ TEST(MidiLyricView, TheCurrentLineIsSplitAtTheSungSyllable)
     EXPECT_EQ(frame.lines[0], (LyricTextLine {0, 150 - 26, Texts(0, 9), kMidiHeaderLine}));
     EXPECT_EQ(frame.lines[1], (LyricTextLine {2, 150 + 26, Texts(20, 24), kMidiOtherLine}));
 
-    frame = view.Layout(Paint(-1, false)); // before the first syllable nothing is sung
+    frame = Frame(view, Paint(-1, false)); // before the first syllable nothing is sung
     EXPECT_EQ(frame.current, (KaraokeLine {0, 150, u"", Texts(0, 9)}));
-    EXPECT_EQ(view.Layout(Paint(99, false)).current, (KaraokeLine {2, 150, Texts(20, 24), u""}));
+    EXPECT_EQ(Frame(view, Paint(99, false)).current, (KaraokeLine {2, 150, Texts(20, 24), u""}));
 }
 
 TEST(MidiLyricView, ScrollStepSpreadsALineOverItsDuration)
@@ -219,7 +226,7 @@ TEST(MidiLyricView, ScrollStepSpreadsALineOverItsDuration)
     for (int i = 10; i < 30; ++i)
         syllables[i].time = 10 + (i - 10) * 0.5f; // line 1 lasts 5 s
     view.SetSource(syllables, 0);
-    view.Layout(Paint(11));
+    Frame(view, Paint(11));
     EXPECT_FLOAT_EQ(view.Scroll().Step(), 26 * 0.1f / 5);
     EXPECT_FLOAT_EQ(view.Scroll().Offset(), 26 * 0.1f / 5);
     EXPECT_EQ(view.Scroll().RememberedLine(), 1);
@@ -227,14 +234,14 @@ TEST(MidiLyricView, ScrollStepSpreadsALineOverItsDuration)
     for (auto& syllable : syllables)
         syllable.time = 5; // every line starts together: no scrolling, no division by zero
     view.SetSource(syllables, 0);
-    view.Layout(Paint(4));
+    Frame(view, Paint(4));
     EXPECT_EQ(view.Scroll().RememberedLine(), 0);
     EXPECT_EQ(view.Scroll().Step(), 0.0f);
     EXPECT_EQ(view.Scroll().Offset(), 0.0f);
 
     view.ClearSource();
     EXPECT_EQ(view.LineCount(), 0);
-    EXPECT_FALSE(view.Layout(Paint(0)).current);
+    EXPECT_FALSE(Frame(view, Paint(0)).current);
 }
 
 TEST(LyricsLayout, ViewChoiceAndTruncation)

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "app/MainController.h"
+#include "lyrics/LrcLyricView.h"
+#include "lyrics/LyricFileLookup.h"
+#include "lyrics/MidiLyricView.h"
+#include "midi/LyricTrackView.h"
+
+#include <QFont>
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace linlangok {
+
+class CKaraokeSession;
+class CResizableWindow;
+
+struct LyricsShowParts {
+    CKaraokeSession& session; // position, song kind, idle flag, lyric path
+    CMainController& controller; // the playing flag; hears when the window closes
+    IUserPrompts& prompts;
+    IDesktopOpener& desktop;
+    const ICodePage& codePage; // for LRC files in the legacy code page
+};
+
+// The lyrics show window "歌词秀": the lyrics of the playing song on black, the current line in
+// the vertical middle. An LRC view draws timed lines or the idle lines; a MIDI view draws the
+// song's syllables ten to a line with the current line sung red up to the syllable being sung.
+// A 10 Hz timer reads the session and moves the text up smoothly while the song plays; paints
+// only draw that frame, so exposing or resizing the window never moves the text. Closing it only
+// hides it. Resizable down to its initial size; its size is written at exit. The parts outlive
+// the window. UI thread.
+class CLyricsShowWindow final : public QWidget, public ICompanionWindow, public ILyricsShow, public ILyricTrackView {
+    Q_OBJECT
+public:
+    explicit CLyricsShowWindow(const LyricsShowParts& parts, QWidget* owner = nullptr);
+    ~CLyricsShowWindow() override;
+
+    bool IsShown() const override { return isVisible(); }
+    void SetShown(bool shown) override { setVisible(shown); }
+
+    void LoadLrcLyrics(const std::filesystem::path& path) override { m_lrcView.Load(path); }
+    void ShowIdleLyrics() override { m_lrcView.ShowIdle(); }
+    int MidiLyricLineCount() const override { return m_midiView.LineCount(); }
+
+    void SetLyricTrack(const CMidiTrack* track) override;
+
+    // The timer's work: reads the session and the playing flag, advances the scroll of the view
+    // in use and asks for a repaint. Skipped while a command of the main window is half done.
+    void FrameTick();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void PaintLrcView(QPainter& painter, const LyricsPaintInput& input);
+    void PaintMidiView(QPainter& painter, const LyricsPaintInput& input);
+    void DrawCentredLines(QPainter& painter, const std::vector<LyricTextLine>& lines);
+    // The text rendered in the lyric font and the colour, made on first use.
+    const QPixmap& LineImage(const std::u16string& text, RgbColour colour);
+
+    LyricsShowParts m_parts;
+    CLrcLyricView m_lrcView;
+    CMidiLyricView m_midiView;
+    LyricsPaintInput m_frame; // what the last tick read; the paint adds the client height
+    bool m_midiFrame = false; // the last tick chose the MIDI view
+    QFont m_font;
+    // Rendering text is most of a paint's cost, so each line is rendered once and then copied;
+    // dropped when too many have gathered or the screen's pixel ratio changes.
+    std::map<std::pair<std::u16string, QRgb>, QPixmap> m_lineImages;
+    qreal m_lineImageRatio = 1;
+    QTimer m_frameTimer;
+    CResizableWindow* m_resizer = nullptr; // a child of the window
+};
+
+} // namespace linlangok
