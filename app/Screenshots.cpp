@@ -2,17 +2,18 @@
 // into PNG files, the windows' golden pictures that a change to a window shows up in.
 
 #include "app/PlatformServices.h"
-#include "mixer/MemoryMixer.h"
-#include "mixer/VolumeWindow.h"
-#include "platform/audio/WaveInSystem.h"
-#include "songlist/SongListWindow.h"
 #include "common/Text.h"
 #include "lyrics/LyricsShowWindow.h"
+#include "mixer/MemoryMixer.h"
+#include "mixer/VolumeWindow.h"
 #include "platform/audio/WavFileWriter.h"
+#include "platform/audio/WaveInSystem.h"
+#include "songlist/SongListWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
@@ -21,8 +22,8 @@
 #include <vector>
 
 #include <cstdio>
-#include <iostream>
 #include <cstdlib>
+#include <iostream>
 
 namespace {
 
@@ -51,6 +52,26 @@ bool Save(QWidget& window, const QString& folder, const char* name)
 {
     const QString path = folder + u'/' + QString::fromUtf8(name) + QStringLiteral(".png");
     const bool saved = window.grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", path.toUtf8().constData());
+    return saved;
+}
+
+// The four windows as they are docked on the screen, in one picture.
+bool SaveDocked(linlangok::CKaraokeApplication& karaoke, const QString& folder, const char* name)
+{
+    QWidget* windows[]
+        = {&karaoke.MainWindow(), &karaoke.LyricsWindow(), &karaoke.VolumeWindow(), &karaoke.SongListWindow()};
+    QRect bounds;
+    for (QWidget* window : windows)
+        bounds |= window->frameGeometry();
+    QImage picture(bounds.size(), QImage::Format_RGB32);
+    picture.fill(QColor(48, 48, 48));
+    QPainter painter(&picture);
+    for (QWidget* window : windows)
+        painter.drawPixmap(window->geometry().topLeft() - bounds.topLeft(), window->grab());
+    painter.end();
+    const QString path = folder + u'/' + QString::fromUtf8(name) + QStringLiteral(".png");
+    const bool saved = picture.save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", path.toUtf8().constData());
     return saved;
 }
@@ -109,6 +130,7 @@ int main(int argc, char** argv)
     window.Controller().Play();
     RunEventsFor(2300);
     saved &= Save(window, folder, "main-playing");
+    saved &= SaveDocked(karaoke, folder, "application");
     saved &= SaveLyricsWindow(karaoke, folder);
     window.Controller().Record();
     RunEventsFor(2300);
