@@ -2,6 +2,9 @@
 #include "app/PlatformServices.h"
 #include "app/StatusDisplay.h"
 #include "app/TerminationSignals.h"
+#include "lyrics/LyricsShowWindow.h"
+#include "mixer/VolumeWindow.h"
+#include "songlist/SongListWindow.h"
 #include "tests/session/SessionRig.h"
 #include "tests/support/ScriptedProgramLauncher.h"
 
@@ -102,6 +105,27 @@ TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThemAndTheirTextsFit)
     }
     for (const int edit : {kAccompanimentEdit, kLyricEdit, kPitchEdit})
         EXPECT_FALSE(window.Control(edit)->accessibleName().isEmpty());
+}
+
+TEST_F(MainWindowTest, CompanionsStartDockedAroundTheMainWindowAndStayWhenItMoves)
+{
+    auto karaoke = Start();
+    const QRect main = karaoke->MainWindow().frameGeometry();
+    const QRect lyrics = karaoke->LyricsWindow().frameGeometry();
+    const QRect volume = karaoke->VolumeWindow().frameGeometry();
+    const QRect songList = karaoke->SongListWindow().frameGeometry();
+    EXPECT_EQ(songList.topLeft(), main.bottomLeft() + QPoint(0, 1));
+    // Sizes from the rule, but never below a window's minimum (its template's size).
+    const auto atLeast = [](int size, int minimum) { return std::max(size, minimum); };
+    EXPECT_EQ(songList.width(), atLeast(main.width(), karaoke->SongListWindow().minimumWidth()));
+    EXPECT_EQ(songList.height(), atLeast(volume.height(), karaoke->SongListWindow().minimumHeight()));
+    EXPECT_EQ(lyrics.topLeft(), main.topRight() + QPoint(1, 0));
+    EXPECT_EQ(lyrics.width(), atLeast(volume.width(), karaoke->LyricsWindow().minimumWidth()));
+    EXPECT_EQ(lyrics.height(), atLeast(main.height(), karaoke->LyricsWindow().minimumHeight()));
+    EXPECT_EQ(volume.topLeft(), main.bottomRight() + QPoint(1, 1));
+    karaoke->MainWindow().move(main.topLeft() + QPoint(40, 30));
+    QApplication::processEvents();
+    EXPECT_EQ(karaoke->LyricsWindow().frameGeometry(), lyrics);
 }
 
 TEST_F(MainWindowTest, TheStatusStripShowsGreenTextOnBlack)
