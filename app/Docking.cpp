@@ -16,12 +16,16 @@ CompanionPlacement DockCompanions(const QRect& mainWindow, const QSize& volumeWi
     return placement;
 }
 
-void PlaceWindow(QWidget& window, const QRect& frame)
+QMargins FrameMargins(const QWidget& window)
 {
     const QRect inner = window.geometry();
     const QRect outer = window.frameGeometry();
-    const QMargins margins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
         outer.bottom() - inner.bottom());
+}
+
+void PlaceWindow(QWidget& window, const QRect& frame, const QMargins& margins)
+{
     window.resize(frame.size().shrunkBy(margins).expandedTo(window.minimumSize()));
     window.move(frame.topLeft());
 }

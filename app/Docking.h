@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QRect>
 
 class QWidget;
@@ -18,9 +19,11 @@ struct CompanionPlacement {
 
 CompanionPlacement DockCompanions(const QRect& mainWindow, const QSize& volumeWindow);
 
-// Moves and sizes a top-level window so that its outer (frame) rectangle is `frame`; the frame
-// margins are the window system's, measured on the window itself once it has been shown, else
-// taken to be none.
-void PlaceWindow(QWidget& window, const QRect& frame);
+// The window system's frame around a shown top-level window (none before it is shown).
+QMargins FrameMargins(const QWidget& window);
+
+// Moves and sizes a top-level window so that its outer rectangle is `frame`, given the margins of
+// the frame around it; never below its minimum size.
+void PlaceWindow(QWidget& window, const QRect& frame, const QMargins& margins);
 
 } // namespace linlangok

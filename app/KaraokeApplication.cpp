@@ -47,11 +47,13 @@ CKaraokeApplication::~CKaraokeApplication()
 void CKaraokeApplication::Show()
 {
     m_mainWindow->show();
+    // The companions are not shown yet: their frames are taken to be the main window's.
+    const QMargins frame = FrameMargins(*m_mainWindow);
     const CompanionPlacement placement
-        = DockCompanions(m_mainWindow->frameGeometry(), m_volumeWindow->frameGeometry().size());
-    PlaceWindow(*m_lyricsWindow, placement.lyrics);
-    PlaceWindow(*m_volumeWindow, placement.volume);
-    PlaceWindow(*m_songListWindow, placement.songList);
+        = DockCompanions(m_mainWindow->frameGeometry(), m_volumeWindow->size().grownBy(frame));
+    PlaceWindow(*m_lyricsWindow, placement.lyrics, frame);
+    PlaceWindow(*m_volumeWindow, placement.volume, frame);
+    PlaceWindow(*m_songListWindow, placement.songList, frame);
     m_lyricsWindow->show();
     m_volumeWindow->show();
     m_songListWindow->show();
