@@ -66,10 +66,7 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     setWindowIcon(ApplicationIcon());
     setModal(false);
 
-    QPalette background = palette();
-    background.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(BackgroundTile())));
-    setPalette(background);
-    setAutoFillBackground(true);
+    SetTiledBackground(*this);
 
     BuildMenu();
     const CDialogUnits units(font());

@@ -94,10 +94,7 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
     setWindowIcon(ApplicationIcon());
     setModal(false);
 
-    QPalette background = palette();
-    background.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(BackgroundTile())));
-    setPalette(background);
-    setAutoFillBackground(true);
+    SetTiledBackground(*this);
 
     const CDialogUnits units(font());
     // The sliders and check boxes are the ones the mixer bindings drive.

@@ -62,10 +62,7 @@ CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* pare
 {
     setWindowTitle(QStringLiteral("播放列表"));
     setModal(false);
-    QPalette background = palette();
-    background.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(BackgroundTile())));
-    setPalette(background);
-    setAutoFillBackground(true);
+    SetTiledBackground(*this);
 
     const CDialogUnits units(font());
     m_controls.Build(*this, kControls, units);
