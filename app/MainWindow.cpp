@@ -3,6 +3,7 @@
 #include "app/Artwork.h"
 #include "app/DialogTemplate.h"
 #include "app/DialogUnits.h"
+#include "app/QtText.h"
 #include "app/StatusDisplay.h"
 #include "app/UpDownControl.h"
 #include "common/Product.h"
@@ -49,11 +50,6 @@ constexpr ControlTemplate kControls[] = {
 
 constexpr int kClientWidth = 247; // dialog units
 constexpr int kClientHeight = 156;
-
-QString ToQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "app/Artwork.h"
 #include "app/DialogTemplate.h"
 #include "app/DialogUnits.h"
+#include "app/QtText.h"
 #include "app/ResizableWindow.h"
 #include "common/Text.h"
 #include "songlist/ListNameDialog.h"
@@ -44,11 +45,6 @@ constexpr int kDialogId = 205;
 constexpr std::size_t kFolderSliceEntries = 256;
 
 constexpr std::u16string_view kSongSearchAddress = u"https://www.baidu.com/s?wd=MIDI%E4%BC%B4%E5%A5%8F";
-
-QString ToQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 } // namespace
 
