@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QWidget>
 
 namespace linlangok {
 
@@ -32,6 +33,14 @@ QImage BackgroundTile()
     painter.restore();
     painter.fillRect(QRectF(33.5, 9, 1.2, 14.5), QColor(198, 210, 229));
     return tile;
+}
+
+void SetTiledBackground(QWidget& window)
+{
+    QPalette background = window.palette();
+    background.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(BackgroundTile())));
+    window.setPalette(background);
+    window.setAutoFillBackground(true);
 }
 
 QImage ApplicationIconImage(int size)

@@ -1,7 +1,9 @@
 #include "app/MainWindow.h"
 
 #include "app/Artwork.h"
+#include "app/DialogTemplate.h"
 #include "app/DialogUnits.h"
+#include "app/QtText.h"
 #include "app/StatusDisplay.h"
 #include "app/UpDownControl.h"
 #include "common/Product.h"
@@ -10,7 +12,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -20,50 +21,35 @@
 namespace linlangok {
 namespace {
 
-enum class EControlKind { Label, Edit, Button, DefaultButton, CheckBox, UpDown, StatusDisplay, LevelMeter };
-
-struct ControlTemplate {
-    int id; // 0 for labels
-    EControlKind kind;
-    const char16_t* text;
-    int x, y, width, height; // dialog units
-    const char16_t* accessibleName; // for controls without a text of their own
-};
-
 // The dialog template, in creation order (later controls lie above earlier ones).
 constexpr ControlTemplate kControls[] = {
-    {kStatusDisplay, EControlKind::StatusDisplay, u"", 0, 0, 246, 31, nullptr},
-    {kLevelMeter, EControlKind::LevelMeter, u"", 209, 0, 37, 31, nullptr},
-    {0, EControlKind::Label, u"伴奏文件:", 6, 45, 34, 14, nullptr},
+    {kStatusDisplay, EControlKind::Custom, u"", 0, 0, 246, 31},
+    {kLevelMeter, EControlKind::Custom, u"", 209, 0, 37, 31},
+    {0, EControlKind::Label, u"伴奏文件:", 6, 45, 34, 14},
     {kAccompanimentEdit, EControlKind::Edit, u"", 47, 43, 139, 14, u"伴奏文件"},
-    {kBrowseAccompanimentButton, EControlKind::Button, u"浏览...", 190, 43, 50, 14, nullptr},
-    {0, EControlKind::Label, u"歌词文件:", 6, 59, 34, 14, nullptr},
+    {kBrowseAccompanimentButton, EControlKind::Button, u"浏览...", 190, 43, 50, 14},
+    {0, EControlKind::Label, u"歌词文件:", 6, 59, 34, 14},
     {kLyricEdit, EControlKind::Edit, u"", 47, 60, 139, 14, u"歌词文件"},
-    {kBrowseLyricButton, EControlKind::Button, u"浏览...", 190, 60, 50, 14, nullptr},
-    {kStartTogetherBox, EControlKind::CheckBox, u"同步播放开始", 6, 81, 60, 10, nullptr},
-    {kStopTogetherBox, EControlKind::CheckBox, u"同步播放结束", 122, 81, 60, 10, nullptr},
-    {kExitButton, EControlKind::DefaultButton, u"退出", 190, 80, 50, 14, nullptr},
-    {kRecordButton, EControlKind::Button, u"录音", 6, 97, 50, 14, nullptr},
-    {kStopRecordingButton, EControlKind::Button, u"停止", 59, 97, 50, 14, nullptr},
-    {kPitchLabel, EControlKind::Label, u"音调调整:", 122, 97, 35, 14, nullptr},
-    {kPlayButton, EControlKind::Button, u"播放", 6, 116, 50, 14, nullptr},
-    {kStopButton, EControlKind::Button, u"停止", 59, 116, 50, 14, nullptr},
+    {kBrowseLyricButton, EControlKind::Button, u"浏览...", 190, 60, 50, 14},
+    {kStartTogetherBox, EControlKind::CheckBox, u"同步播放开始", 6, 81, 60, 10},
+    {kStopTogetherBox, EControlKind::CheckBox, u"同步播放结束", 122, 81, 60, 10},
+    {kExitButton, EControlKind::DefaultButton, u"退出", 190, 80, 50, 14},
+    {kRecordButton, EControlKind::Button, u"录音", 6, 97, 50, 14},
+    {kStopRecordingButton, EControlKind::Button, u"停止", 59, 97, 50, 14},
+    {kPitchLabel, EControlKind::Label, u"音调调整:", 122, 97, 35, 14},
+    {kPlayButton, EControlKind::Button, u"播放", 6, 116, 50, 14},
+    {kStopButton, EControlKind::Button, u"停止", 59, 116, 50, 14},
     {kPitchEdit, EControlKind::Edit, u"", 122, 115, 48, 14, u"音调调整"},
-    {kPitchUpDown, EControlKind::UpDown, u"", 172, 115, 11, 14, u"音调调整"},
-    {kSaveAsButton, EControlKind::Button, u"另存为", 190, 115, 50, 14, nullptr},
-    {kToggleSongListButton, EControlKind::Button, u"隐藏列表", 6, 135, 50, 14, nullptr},
-    {kToggleVolumeButton, EControlKind::Button, u"隐藏控制", 59, 135, 50, 14, nullptr},
-    {kToggleLyricsButton, EControlKind::Button, u"隐藏歌词", 122, 135, 50, 14, nullptr},
-    {kHelpButton, EControlKind::Button, u"帮助", 190, 135, 50, 14, nullptr},
+    {kPitchUpDown, EControlKind::Custom, u"", 172, 115, 11, 14, u"音调调整"},
+    {kSaveAsButton, EControlKind::Button, u"另存为", 190, 115, 50, 14},
+    {kToggleSongListButton, EControlKind::Button, u"隐藏列表", 6, 135, 50, 14},
+    {kToggleVolumeButton, EControlKind::Button, u"隐藏控制", 59, 135, 50, 14},
+    {kToggleLyricsButton, EControlKind::Button, u"隐藏歌词", 122, 135, 50, 14},
+    {kHelpButton, EControlKind::Button, u"帮助", 190, 135, 50, 14},
 };
 
 constexpr int kClientWidth = 247; // dialog units
 constexpr int kClientHeight = 156;
-
-QString ToQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 } // namespace
 
@@ -76,17 +62,31 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     setWindowIcon(ApplicationIcon());
     setModal(false);
 
-    QPalette background = palette();
-    background.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(BackgroundTile())));
-    setPalette(background);
-    setAutoFillBackground(true);
+    SetTiledBackground(*this);
 
     BuildMenu();
     const CDialogUnits units(font());
     const int top = m_menuBar->sizeHint().height();
     m_menuBar->setGeometry(0, 0, units.X(kClientWidth), top);
-    m_levelMeter = new CInputLevelMeterWidget(parts.meterInput, parts.prompts, this);
-    BuildControls(units, top);
+    m_controls.Build(*this, kControls, units,
+        [this, &parts](const ControlTemplate& control) -> QWidget* {
+            switch (control.id) {
+            case kStatusDisplay:
+                return m_statusDisplay = new CStatusDisplay(this);
+            case kLevelMeter:
+                return m_levelMeter = new CInputLevelMeterWidget(parts.meterInput, parts.prompts, this);
+            case kPitchUpDown:
+                return m_pitchUpDown = new CUpDownControl(this);
+            default:
+                return nullptr;
+            }
+        },
+        {0, top});
+    m_accompanimentEdit = m_controls.Control<QLineEdit>(kAccompanimentEdit);
+    m_lyricEdit = m_controls.Control<QLineEdit>(kLyricEdit);
+    m_pitchEdit = m_controls.Control<QLineEdit>(kPitchEdit);
+    m_startTogether = m_controls.Control<QCheckBox>(kStartTogetherBox);
+    m_stopTogether = m_controls.Control<QCheckBox>(kStopTogetherBox);
     setFixedSize(units.X(kClientWidth), top + units.Y(kClientHeight));
 
     m_controller = std::make_unique<CMainController>(MainControllerParts {
@@ -106,12 +106,6 @@ CMainWindow::~CMainWindow()
     m_recordTick.stop();
 }
 
-QWidget* CMainWindow::Control(int id) const
-{
-    const auto found = m_controls.find(id);
-    return found == m_controls.end() ? nullptr : found->second;
-}
-
 void CMainWindow::BuildMenu()
 {
     m_menuBar = new QMenuBar(this);
@@ -124,64 +118,10 @@ void CMainWindow::BuildMenu()
     help->addAction(QStringLiteral("关于琳朗卡拉OK(&A)"), this, &CMainWindow::ShowAbout);
 }
 
-void CMainWindow::BuildControls(const CDialogUnits& units, int top)
-{
-    for (const ControlTemplate& control : kControls) {
-        const QString text = QString::fromUtf16(control.text);
-        QWidget* widget = nullptr;
-        switch (control.kind) {
-        case EControlKind::Label: {
-            auto* label = new QLabel(text, this);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            widget = label;
-            break;
-        }
-        case EControlKind::Edit:
-            widget = new QLineEdit(this);
-            break;
-        case EControlKind::Button:
-        case EControlKind::DefaultButton: {
-            auto* button = new QPushButton(text, this);
-            button->setAutoDefault(false);
-            button->setDefault(control.kind == EControlKind::DefaultButton);
-            widget = button;
-            break;
-        }
-        case EControlKind::CheckBox:
-            widget = new QCheckBox(text, this);
-            break;
-        case EControlKind::UpDown:
-            widget = m_pitchUpDown = new CUpDownControl(this);
-            break;
-        case EControlKind::StatusDisplay:
-            widget = m_statusDisplay = new CStatusDisplay(this);
-            break;
-        case EControlKind::LevelMeter:
-            widget = m_levelMeter;
-            break;
-        }
-        widget->setGeometry(units.ToPixels(control.x, control.y, control.width, control.height).translated(0, top));
-        if (control.accessibleName)
-            widget->setAccessibleName(QString::fromUtf16(control.accessibleName));
-        else if (!text.isEmpty())
-            widget->setAccessibleName(QString(text).remove(u':'));
-        widget->raise();
-        if (control.id != 0) {
-            widget->setObjectName(QString::number(control.id));
-            m_controls[control.id] = widget;
-        }
-    }
-    m_accompanimentEdit = static_cast<QLineEdit*>(Control(kAccompanimentEdit));
-    m_lyricEdit = static_cast<QLineEdit*>(Control(kLyricEdit));
-    m_pitchEdit = static_cast<QLineEdit*>(Control(kPitchEdit));
-    m_startTogether = static_cast<QCheckBox*>(Control(kStartTogetherBox));
-    m_stopTogether = static_cast<QCheckBox*>(Control(kStopTogetherBox));
-}
-
 void CMainWindow::Connect()
 {
     const auto onClick = [this](int id, auto&& action) {
-        connect(static_cast<QPushButton*>(Control(id)), &QPushButton::clicked, this, action);
+        connect(m_controls.Control<QPushButton>(id), &QPushButton::clicked, this, action);
     };
     CMainController& controller = *m_controller;
     onClick(kPlayButton, [&controller] { controller.Play(); });
@@ -301,7 +241,7 @@ void CMainWindow::ApplyEnableStates(const MainEnableStates& states)
 
 void CMainWindow::SetButtonText(int control, std::u16string_view text)
 {
-    auto* button = static_cast<QPushButton*>(Control(control));
+    auto* button = m_controls.Control<QPushButton>(control);
     button->setText(ToQString(text));
     button->setAccessibleName(button->text());
 }

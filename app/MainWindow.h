@@ -1,12 +1,12 @@
 #pragma once
 
+#include "app/DialogTemplate.h"
 #include "app/MainController.h"
 
 #include <QDialog>
 #include <QTimer>
 
 #include <filesystem>
-#include <map>
 #include <memory>
 
 class QCheckBox;
@@ -15,7 +15,6 @@ class QMenuBar;
 
 namespace linlangok {
 
-class CDialogUnits;
 class CInputLevelMeterWidget;
 class CKaraokeSession;
 class CStatusDisplay;
@@ -42,7 +41,7 @@ public:
 
     CMainController& Controller() { return *m_controller; }
     // The control with the identifier, or null.
-    QWidget* Control(int id) const;
+    QWidget* Control(int id) const { return m_controls.Control(id); }
     QMenuBar* MenuBar() const { return m_menuBar; }
     CStatusDisplay& StatusDisplay() const { return *m_statusDisplay; }
     CInputLevelMeterWidget& LevelMeter() const { return *m_levelMeter; }
@@ -74,7 +73,6 @@ private:
     void SetRecordTickRunning(bool running) override;
     void ShowStatus(const StatusValues& values) override;
 
-    void BuildControls(const CDialogUnits& units, int top);
     void BuildMenu();
     void Connect();
     void PlaceOnScreen();
@@ -88,7 +86,7 @@ private:
     QCheckBox* m_startTogether = nullptr;
     QCheckBox* m_stopTogether = nullptr;
     CUpDownControl* m_pitchUpDown = nullptr;
-    std::map<int, QWidget*> m_controls;
+    CDialogControls m_controls;
     QTimer m_displayTick;
     QTimer m_recordTick;
     bool m_quitting = false;

@@ -1,7 +1,8 @@
 #include "app/QtDesktopOpener.h"
 
+#include "app/QtText.h"
+
 #include <QDesktopServices>
-#include <QString>
 #include <QUrl>
 
 namespace linlangok {
@@ -13,7 +14,7 @@ void CQtDesktopOpener::OpenDocument(const std::filesystem::path& path)
 
 void CQtDesktopOpener::OpenWebPage(std::u16string_view address)
 {
-    QDesktopServices::openUrl(QUrl(QString::fromUtf16(address.data(), static_cast<qsizetype>(address.size()))));
+    QDesktopServices::openUrl(QUrl(ToQString(address)));
 }
 
 } // namespace linlangok

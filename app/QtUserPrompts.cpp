@@ -1,5 +1,7 @@
 #include "app/QtUserPrompts.h"
 
+#include "app/QtText.h"
+
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
@@ -7,11 +9,6 @@
 
 namespace linlangok {
 namespace {
-
-QString ToQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::filesystem::path ToPath(const QString& text)
 {

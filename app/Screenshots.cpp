@@ -48,12 +48,17 @@ void RunEventsUntilPosition(linlangok::CKaraokeSession& session, double seconds)
     }
 }
 
-bool Save(QWidget& window, const QString& folder, const char* name)
+bool SavePicture(const QImage& picture, const QString& folder, const char* name)
 {
     const QString path = folder + u'/' + QString::fromUtf8(name) + QStringLiteral(".png");
-    const bool saved = window.grab().save(path);
+    const bool saved = picture.save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", path.toUtf8().constData());
     return saved;
+}
+
+bool Save(QWidget& window, const QString& folder, const char* name)
+{
+    return SavePicture(window.grab().toImage(), folder, name);
 }
 
 // The four windows as they are docked on the screen, in one picture.
@@ -70,10 +75,7 @@ bool SaveDocked(linlangok::CKaraokeApplication& karaoke, const QString& folder, 
     for (QWidget* window : windows)
         painter.drawPixmap(window->geometry().topLeft() - bounds.topLeft(), window->grab());
     painter.end();
-    const QString path = folder + u'/' + QString::fromUtf8(name) + QStringLiteral(".png");
-    const bool saved = picture.save(path);
-    std::printf("%s %s\n", saved ? "wrote" : "could not write", path.toUtf8().constData());
-    return saved;
+    return SavePicture(picture, folder, name);
 }
 
 // The lyrics window during the demo song with a line half sung, then during a silent WAV song

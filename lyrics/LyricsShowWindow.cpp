@@ -1,6 +1,7 @@
 #include "lyrics/LyricsShowWindow.h"
 
 #include "app/DialogUnits.h"
+#include "app/QtText.h"
 #include "app/ResizableWindow.h"
 #include "common/Product.h"
 #include "midi/MidiTrack.h"
@@ -24,11 +25,6 @@ constexpr std::size_t kMaxLineImages = 512;
 QColor ToQColor(RgbColour colour)
 {
     return QColor(colour.red, colour.green, colour.blue);
-}
-
-QString ToQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // 宋体 at a character cell of 18 pixels. Its cell is its em, so whichever Song face stands in

@@ -1,6 +1,7 @@
 #include "mixer/VolumeWindow.h"
 
 #include "app/Artwork.h"
+#include "app/DialogTemplate.h"
 #include "app/DialogUnits.h"
 #include "common/Text.h"
 #include "engine/RecordingController.h"
@@ -8,8 +9,6 @@
 #include "mixer/VolumeTool.h"
 
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QSocketNotifier>
 
@@ -18,46 +17,36 @@
 namespace linlangok {
 namespace {
 
-enum class EControlKind { Label, GroupBox, DeviceList, Slider, CheckBox, Button };
-
-struct ControlTemplate {
-    int id; // 0 for labels and group boxes
-    EControlKind kind;
-    const char16_t* text;
-    int x, y, width, height; // dialog units
-    const char16_t* accessibleName; // for controls whose text does not say what they are
-};
-
 // The dialog template, in creation order (later controls lie above earlier ones). Each column
 // has its label above the slider and its check box below.
 constexpr ControlTemplate kControls[] = {
-    {0, EControlKind::GroupBox, u"播放", 6, 26, 136, 122, nullptr},
-    {0, EControlKind::GroupBox, u"录音", 148, 26, 78, 122, nullptr},
-    {0, EControlKind::Label, u"录音设备:", 6, 8, 40, 10, nullptr},
-    {kRecordingDeviceList, EControlKind::DeviceList, u"", 48, 6, 178, 14, u"录音设备"},
-    {0, EControlKind::Label, u"主音量", 12, 38, 28, 10, nullptr},
-    {kMasterVolumeSlider, EControlKind::Slider, u"", 16, 50, 20, 66, u"主音量"},
+    {0, EControlKind::GroupBox, u"播放", 6, 26, 136, 122},
+    {0, EControlKind::GroupBox, u"录音", 148, 26, 78, 122},
+    {0, EControlKind::Label, u"录音设备:", 6, 8, 40, 10, nullptr, Qt::AlignLeft | Qt::AlignVCenter},
+    {kRecordingDeviceList, EControlKind::ComboBox, u"", 48, 6, 178, 14, u"录音设备"},
+    {0, EControlKind::Label, u"主音量", 12, 38, 28, 10, nullptr, Qt::AlignCenter},
+    {kMasterVolumeSlider, EControlKind::VerticalSlider, u"", 16, 50, 20, 66, u"主音量"},
     {kMasterMuteBox, EControlKind::CheckBox, u"静音", 12, 120, 28, 10, u"主音量静音"},
-    {0, EControlKind::Label, u"Wav", 44, 38, 28, 10, nullptr},
-    {kWaveVolumeSlider, EControlKind::Slider, u"", 48, 50, 20, 66, u"Wav 音量"},
+    {0, EControlKind::Label, u"Wav", 44, 38, 28, 10, nullptr, Qt::AlignCenter},
+    {kWaveVolumeSlider, EControlKind::VerticalSlider, u"", 48, 50, 20, 66, u"Wav 音量"},
     {kWaveMuteBox, EControlKind::CheckBox, u"静音", 44, 120, 28, 10, u"Wav 静音"},
-    {0, EControlKind::Label, u"MIDI", 76, 38, 28, 10, nullptr},
-    {kMidiVolumeSlider, EControlKind::Slider, u"", 80, 50, 20, 66, u"MIDI 音量"},
+    {0, EControlKind::Label, u"MIDI", 76, 38, 28, 10, nullptr, Qt::AlignCenter},
+    {kMidiVolumeSlider, EControlKind::VerticalSlider, u"", 80, 50, 20, 66, u"MIDI 音量"},
     {kMidiMuteBox, EControlKind::CheckBox, u"静音", 76, 120, 28, 10, u"MIDI 静音"},
-    {0, EControlKind::Label, u"麦克风", 108, 38, 28, 10, nullptr},
-    {kMicrophoneVolumeSlider, EControlKind::Slider, u"", 112, 50, 20, 66, u"麦克风音量"},
+    {0, EControlKind::Label, u"麦克风", 108, 38, 28, 10, nullptr, Qt::AlignCenter},
+    {kMicrophoneVolumeSlider, EControlKind::VerticalSlider, u"", 112, 50, 20, 66, u"麦克风音量"},
     {kMicrophoneMuteBox, EControlKind::CheckBox, u"静音", 108, 120, 28, 10, u"麦克风静音"},
-    {0, EControlKind::Label, u"立体声", 154, 38, 30, 10, nullptr},
-    {kStereoMixRecordSlider, EControlKind::Slider, u"", 159, 50, 20, 66, u"立体声混音录音音量"},
+    {0, EControlKind::Label, u"立体声", 154, 38, 30, 10, nullptr, Qt::AlignCenter},
+    {kStereoMixRecordSlider, EControlKind::VerticalSlider, u"", 159, 50, 20, 66, u"立体声混音录音音量"},
     {kStereoMixSelectBox, EControlKind::CheckBox, u"选择", 154, 120, 30, 10, u"选择立体声混音录音"},
-    {0, EControlKind::Label, u"麦克风", 188, 38, 30, 10, nullptr},
-    {kMicrophoneRecordSlider, EControlKind::Slider, u"", 193, 50, 20, 66, u"麦克风录音音量"},
+    {0, EControlKind::Label, u"麦克风", 188, 38, 30, 10, nullptr, Qt::AlignCenter},
+    {kMicrophoneRecordSlider, EControlKind::VerticalSlider, u"", 193, 50, 20, 66, u"麦克风录音音量"},
     {kMicrophoneSelectBox, EControlKind::CheckBox, u"选择", 188, 120, 30, 10, u"选择麦克风录音"},
     {kMicrophoneBoostBox, EControlKind::CheckBox, u"放大", 188, 132, 30, 10, u"麦克风放大"},
-    {kDefaultSettingsButton, EControlKind::Button, u"默认设置", 6, 156, 50, 14, nullptr},
-    {kPlaybackSettingsButton, EControlKind::Button, u"播放设置", 62, 156, 50, 14, nullptr},
-    {kRecordingSettingsButton, EControlKind::Button, u"录音设置", 118, 156, 50, 14, nullptr},
-    {kVolumeHelpButton, EControlKind::Button, u"帮助", 176, 156, 50, 14, nullptr},
+    {kDefaultSettingsButton, EControlKind::Button, u"默认设置", 6, 156, 50, 14},
+    {kPlaybackSettingsButton, EControlKind::Button, u"播放设置", 62, 156, 50, 14},
+    {kRecordingSettingsButton, EControlKind::Button, u"录音设置", 118, 156, 50, 14},
+    {kVolumeHelpButton, EControlKind::Button, u"帮助", 176, 156, 50, 14},
 };
 
 constexpr int kClientWidth = 232; // dialog units
@@ -105,13 +94,21 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
     setWindowIcon(ApplicationIcon());
     setModal(false);
 
-    QPalette background = palette();
-    background.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(BackgroundTile())));
-    setPalette(background);
-    setAutoFillBackground(true);
+    SetTiledBackground(*this);
 
     const CDialogUnits units(font());
-    BuildControls(units);
+    // The sliders and check boxes are the ones the mixer bindings drive.
+    m_controls.Build(*this, kControls, units, [this](const ControlTemplate& control) -> QWidget* {
+        switch (control.kind) {
+        case EControlKind::VerticalSlider:
+            return new CMixerSlider(this);
+        case EControlKind::CheckBox:
+            return new CMixerCheckBox(QString::fromUtf16(control.text), this);
+        default:
+            return nullptr;
+        }
+    });
+    m_deviceList = m_controls.Control<QComboBox>(kRecordingDeviceList);
     setFixedSize(units.X(kClientWidth), units.Y(kClientHeight));
     BindControls();
     Connect();
@@ -123,53 +120,6 @@ CVolumeWindow::~CVolumeWindow()
     CLineVolumeSlider& stereoMix = m_parts.recording.StereoMixSlider();
     stereoMix.Close();
     stereoMix.Attach(nullptr);
-}
-
-QWidget* CVolumeWindow::Control(int id) const
-{
-    const auto found = m_controls.find(id);
-    return found == m_controls.end() ? nullptr : found->second;
-}
-
-void CVolumeWindow::BuildControls(const CDialogUnits& units)
-{
-    for (const ControlTemplate& control : kControls) {
-        const QString text = QString::fromUtf16(control.text);
-        QWidget* widget = nullptr;
-        switch (control.kind) {
-        case EControlKind::Label:
-            widget = new QLabel(text, this);
-            static_cast<QLabel*>(widget)->setAlignment(
-                text.endsWith(u':') ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
-            break;
-        case EControlKind::GroupBox:
-            widget = new QGroupBox(text, this);
-            break;
-        case EControlKind::DeviceList:
-            widget = m_deviceList = new QComboBox(this);
-            break;
-        case EControlKind::Slider:
-            widget = new CMixerSlider(this);
-            break;
-        case EControlKind::CheckBox:
-            widget = new CMixerCheckBox(text, this);
-            break;
-        case EControlKind::Button: {
-            auto* button = new QPushButton(text, this);
-            button->setAutoDefault(false);
-            widget = button;
-            break;
-        }
-        }
-        widget->setGeometry(units.ToPixels(control.x, control.y, control.width, control.height));
-        widget->setAccessibleName(
-            control.accessibleName ? QString::fromUtf16(control.accessibleName) : QString(text).remove(u':'));
-        widget->raise();
-        if (control.id != 0) {
-            widget->setObjectName(QString::number(control.id));
-            m_controls[control.id] = widget;
-        }
-    }
 }
 
 void CVolumeWindow::BindControls()
@@ -185,9 +135,8 @@ void CVolumeWindow::BindControls()
     }
 
     for (const BindingTemplate& binding : kBindings) {
-        QWidget* widget = Control(binding.id);
-        auto* slider = dynamic_cast<CMixerSlider*>(widget);
-        auto* checkBox = dynamic_cast<CMixerCheckBox*>(widget);
+        auto* slider = m_controls.Control<CMixerSlider>(binding.id);
+        auto* checkBox = m_controls.Control<CMixerCheckBox>(binding.id);
         CMixerClient* client = nullptr;
         switch (binding.kind) {
         case EBindingKind::Fader: {
@@ -244,7 +193,7 @@ void CVolumeWindow::BindControls()
 void CVolumeWindow::Connect()
 {
     const auto onClick = [this](int id, auto&& action) {
-        connect(static_cast<QPushButton*>(Control(id)), &QPushButton::clicked, this, action);
+        connect(m_controls.Control<QPushButton>(id), &QPushButton::clicked, this, action);
     };
     onClick(kDefaultSettingsButton, [this] { ApplyDefaultSettings(); });
     onClick(kPlaybackSettingsButton,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DialogTemplate.h"
 #include "app/MainController.h"
 #include "common/ProgramLauncher.h"
 #include "mixer/MixerFader.h"
@@ -18,7 +19,6 @@ class QSocketNotifier;
 
 namespace linlangok {
 
-class CDialogUnits;
 class CRecordingController;
 
 // Control identifiers of the volume window.
@@ -69,7 +69,7 @@ public:
     void SetShown(bool shown) override { setVisible(shown); }
 
     // The control with the identifier, or null.
-    QWidget* Control(int id) const;
+    QWidget* Control(int id) const { return m_controls.Control(id); }
 
     // Selects stereo mix as the recording source and sets its recording volume to 12 %.
     void ApplyDefaultSettings();
@@ -79,7 +79,6 @@ protected:
     void reject() override;
 
 private:
-    void BuildControls(const CDialogUnits& units);
     void Connect();
     void BindControls();
     // Watches the client's mixer: its notifications arrive when one of its descriptors is ready.
@@ -89,7 +88,7 @@ private:
     void DeliverChanges();
 
     VolumeWindowParts m_parts;
-    std::map<int, QWidget*> m_controls;
+    CDialogControls m_controls;
     QComboBox* m_deviceList = nullptr;
     std::vector<std::unique_ptr<CMixerFader>> m_faders;
     std::vector<std::unique_ptr<CMixerSwitch>> m_switches;

@@ -1,7 +1,9 @@
 #include "songlist/SongListWindow.h"
 
 #include "app/Artwork.h"
+#include "app/DialogTemplate.h"
 #include "app/DialogUnits.h"
+#include "app/QtText.h"
 #include "app/ResizableWindow.h"
 #include "common/Text.h"
 #include "songlist/ListNameDialog.h"
@@ -15,31 +17,21 @@
 namespace linlangok {
 namespace {
 
-enum class EControlKind { Button, ComboBox, ListBox };
-
-struct ControlTemplate {
-    int id;
-    EControlKind kind;
-    const char16_t* text;
-    int x, y, width, height; // dialog units
-    const char16_t* accessibleName; // where the text is missing or shared
-};
-
 // The dialog template: the list commands beside the list chooser on top, the song box below
 // with the song commands to its right, so that only the song box needs to grow.
 constexpr ControlTemplate kControls[] = {
     {kListComboBox, EControlKind::ComboBox, u"", 6, 6, 81, 14, u"歌曲列表"},
-    {kNewListButton, EControlKind::Button, u"新建", 89, 6, 46, 14, nullptr},
-    {kRenameListButton, EControlKind::Button, u"重命名", 137, 6, 46, 14, nullptr},
+    {kNewListButton, EControlKind::Button, u"新建", 89, 6, 46, 14},
+    {kRenameListButton, EControlKind::Button, u"重命名", 137, 6, 46, 14},
     {kDeleteListButton, EControlKind::Button, u"删除", 185, 6, 46, 14, u"删除列表"},
     {kSongListBox, EControlKind::ListBox, u"", 6, 24, 129, 95, u"歌曲"},
     {kAddFileButton, EControlKind::Button, u"文件", 137, 24, 46, 14, u"添加文件"},
     {kAddFolderButton, EControlKind::Button, u"文件夹", 185, 24, 46, 14, u"添加文件夹"},
     {kRemoveSongButton, EControlKind::Button, u"删除", 137, 41, 46, 14, u"删除歌曲"},
-    {kClearSongsButton, EControlKind::Button, u"清空", 185, 41, 46, 14, nullptr},
-    {kPlaySongButton, EControlKind::Button, u"播放", 137, 58, 46, 14, nullptr},
-    {kSongSearchButton, EControlKind::Button, u"在线搜歌", 185, 58, 46, 14, nullptr},
-    {kSongListHelpButton, EControlKind::Button, u"帮助", 185, 75, 46, 14, nullptr},
+    {kClearSongsButton, EControlKind::Button, u"清空", 185, 41, 46, 14},
+    {kPlaySongButton, EControlKind::Button, u"播放", 137, 58, 46, 14},
+    {kSongSearchButton, EControlKind::Button, u"在线搜歌", 185, 58, 46, 14},
+    {kSongListHelpButton, EControlKind::Button, u"帮助", 185, 75, 46, 14},
 };
 
 // The list made when the PlayList folder holds none.
@@ -54,11 +46,6 @@ constexpr std::size_t kFolderSliceEntries = 256;
 
 constexpr std::u16string_view kSongSearchAddress = u"https://www.baidu.com/s?wd=MIDI%E4%BC%B4%E5%A5%8F";
 
-QString ToQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* parent)
@@ -71,13 +58,12 @@ CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* pare
 {
     setWindowTitle(QStringLiteral("播放列表"));
     setModal(false);
-    QPalette background = palette();
-    background.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(BackgroundTile())));
-    setPalette(background);
-    setAutoFillBackground(true);
+    SetTiledBackground(*this);
 
     const CDialogUnits units(font());
-    BuildControls(units);
+    m_controls.Build(*this, kControls, units);
+    m_lists = m_controls.Control<QComboBox>(kListComboBox);
+    m_songs = m_controls.Control<QListWidget>(kSongListBox);
     resize(units.X(kClientWidth), units.Y(kClientHeight));
     m_resizer = new CResizableWindow(*this, QStringLiteral("PlayListDlg"), kDialogId, true);
     m_resizer->GrowVertically(*m_songs);
@@ -98,42 +84,10 @@ CSongListWindow::~CSongListWindow()
     m_resizer->StoreSize();
 }
 
-QWidget* CSongListWindow::Control(int id) const
-{
-    const auto found = m_controls.find(id);
-    return found == m_controls.end() ? nullptr : found->second;
-}
-
-void CSongListWindow::BuildControls(const CDialogUnits& units)
-{
-    for (const ControlTemplate& control : kControls) {
-        const QString text = QString::fromUtf16(control.text);
-        QWidget* widget = nullptr;
-        switch (control.kind) {
-        case EControlKind::Button: {
-            auto* button = new QPushButton(text, this);
-            button->setAutoDefault(false);
-            widget = button;
-            break;
-        }
-        case EControlKind::ComboBox:
-            widget = m_lists = new QComboBox(this);
-            break;
-        case EControlKind::ListBox:
-            widget = m_songs = new QListWidget(this);
-            break;
-        }
-        widget->setGeometry(units.ToPixels(control.x, control.y, control.width, control.height));
-        widget->setAccessibleName(control.accessibleName ? QString::fromUtf16(control.accessibleName) : text);
-        widget->setObjectName(QString::number(control.id));
-        m_controls[control.id] = widget;
-    }
-}
-
 void CSongListWindow::Connect()
 {
-    const auto onClick = [this](int id, void (CSongListWindow::*command)()) {
-        connect(static_cast<QPushButton*>(Control(id)), &QPushButton::clicked, this, command);
+    const auto onClick = [this](int id, auto&& action) {
+        connect(m_controls.Control<QPushButton>(id), &QPushButton::clicked, this, action);
     };
     onClick(kNewListButton, &CSongListWindow::NewList);
     onClick(kRenameListButton, &CSongListWindow::RenameList);
@@ -142,12 +96,9 @@ void CSongListWindow::Connect()
     onClick(kAddFolderButton, &CSongListWindow::AddFolder);
     onClick(kRemoveSongButton, &CSongListWindow::RemoveSong);
     onClick(kClearSongsButton, &CSongListWindow::ClearSongs);
-    connect(static_cast<QPushButton*>(Control(kPlaySongButton)), &QPushButton::clicked, this,
-        [this] { m_controller.Play(); });
-    connect(static_cast<QPushButton*>(Control(kSongSearchButton)), &QPushButton::clicked, this,
-        [this] { m_desktop.OpenWebPage(kSongSearchAddress); });
-    connect(static_cast<QPushButton*>(Control(kSongListHelpButton)), &QPushButton::clicked, this,
-        [this] { m_desktop.OpenDocument(m_helpFolder / "PlayList.html"); });
+    onClick(kPlaySongButton, [this] { m_controller.Play(); });
+    onClick(kSongSearchButton, [this] { m_desktop.OpenWebPage(kSongSearchAddress); });
+    onClick(kSongListHelpButton, [this] { m_desktop.OpenDocument(m_helpFolder / "PlayList.html"); });
     connect(m_lists, &QComboBox::activated, this, &CSongListWindow::ChooseList);
     // Moving the selection picks the song; so does a click on the song selected already, which
     // moves nothing (see eventFilter).

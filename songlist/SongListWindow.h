@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DialogTemplate.h"
 #include "app/MainController.h"
 #include "songlist/SongListStore.h"
 
@@ -8,7 +9,6 @@
 #include <QTimer>
 
 #include <filesystem>
-#include <map>
 #include <memory>
 
 class QComboBox;
@@ -17,7 +17,6 @@ class QProgressDialog;
 
 namespace linlangok {
 
-class CDialogUnits;
 class CResizableWindow;
 
 // Control identifiers of the song list window and its name dialog.
@@ -62,7 +61,7 @@ public:
     ~CSongListWindow() override;
 
     // The control with the identifier, or null.
-    QWidget* Control(int id) const;
+    QWidget* Control(int id) const { return m_controls.Control(id); }
     const CSongListStore& Store() const { return m_store; }
     bool IsAddingFolder() const { return m_folderListing != nullptr; }
 
@@ -75,7 +74,6 @@ protected:
     void reject() override; // Esc and the close box
 
 private:
-    void BuildControls(const CDialogUnits& units);
     void Connect();
     void OpenFirstList(const std::filesystem::path& firstSong);
 
@@ -108,7 +106,7 @@ private:
     IDesktopOpener& m_desktop;
     std::filesystem::path m_helpFolder;
     CSongListStore m_store;
-    std::map<int, QWidget*> m_controls;
+    CDialogControls m_controls;
     QComboBox* m_lists = nullptr;
     QListWidget* m_songs = nullptr;
     CResizableWindow* m_resizer = nullptr;
