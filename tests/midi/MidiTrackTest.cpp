@@ -8,8 +8,6 @@
 namespace linlangok::test {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 struct MidiTrackTest : SongFixture, ::testing::Test {
     // Entries at ticks 0, 480, 480, 960.
     CMidiTrack& FourNotes()

@@ -8,8 +8,6 @@
 namespace linlangok::test {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 struct TempoTest : SongFixture, ::testing::Test { };
 
 TEST_F(TempoTest, SetTempoRewritesInPlaceOrInsertsAfterTheTick)
