@@ -81,21 +81,6 @@ TEST_F(SongListStore, SongsAreAddedRemovedAndSaved)
     EXPECT_TRUE(m_store.SongNames().empty());
 }
 
-TEST_F(SongListStore, AddingAFolderTakesItsSongsButNotThoseOfItsSubfolders)
-{
-    test::CTemporaryFolder songs;
-    const auto a = songs.WriteFile("a.mid", "");
-    songs.WriteFile("notes.txt", "");
-    std::filesystem::create_directory(songs.Path() / "sub");
-    songs.WriteFile("sub/b.mid", "");
-    ASSERT_TRUE(m_store.CreateList(u"mine"));
-    m_store.AddFolderSongs(ListFolderFiles(songs.Path(), kSongFilePatterns, m_prompts));
-    EXPECT_EQ(m_store.OpenList(), (SongList {0, u"listname", {{0, u"a.mid", a.u16string()}}}));
-    m_store.AddFolderSongs({}); // the browser was cancelled
-    EXPECT_EQ(m_store.OpenList().songs.size(), 1u);
-    EXPECT_EQ(m_store.Lists()[m_store.SelectedIndex()].displayName, u"mine");
-}
-
 TEST_F(SongListStore, AListThatCannotBeWrittenIsReported)
 {
     ASSERT_TRUE(m_store.CreateList(u"mine"));
