@@ -1,6 +1,5 @@
 #include "app/IniFile.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -114,17 +113,6 @@ TEST(IniFile, LinesNotSetKeepTheirBytesAndSetLinesTakeTheFilesEncoding)
     file.SetValue(u"S", u"a", u"歌");
     file.SetValue(u"S", u"b", u"\u0E01");
     EXPECT_EQ(file.Serialize(), "[S]\r\na=\xE6\xAD\x8C\r\nb=\xE0\xB8\x81\r\n");
-}
-
-TEST(IniFile, LoadAndSave)
-{
-    test::CTemporaryFolder folder;
-    EXPECT_EQ(CIniFile::Load(folder.Path() / "missing.ini", gbk).Serialize(), "");
-    CIniFile file(gbk);
-    file.SetValue(u"S", u"k", u"v");
-    ASSERT_TRUE(file.Save(folder.Path() / "a.ini"));
-    EXPECT_EQ(CIniFile::Load(folder.Path() / "a.ini", gbk).Value(u"S", u"k"), u"v");
-    EXPECT_FALSE(file.Save(folder.Path() / "missing" / "a.ini"));
 }
 
 } // namespace
