@@ -4,6 +4,7 @@
 #include "tests/mixer/FakeControls.h"
 #include "tests/support/ScriptedUserPrompts.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -238,13 +239,9 @@ TEST_F(MixerBindingTest, LineListsLeaveOutTheSynthesizer)
     EXPECT_EQ(lines.FindLine(u"Stereo Mix")->Info().lineId, m_stereoMix);
     EXPECT_EQ(m_card.OpenHandles(), 1u);
 
-    MixerLineList missing(1, m_system);
-    try {
-        missing.Open();
-        FAIL() << "there is no second mixer";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Can't open Mixer Device.");
-    }
+    MixerLineList missing(1, m_system); // there is no second mixer
+    EXPECT_THAT([&] { missing.Open(); },
+        testing::ThrowsMessage<std::runtime_error>(testing::StrEq("Can't open Mixer Device.")));
 }
 
 TEST_F(MixerBindingTest, LineVolumesAreInPercent)
