@@ -89,20 +89,6 @@ TEST_F(MixerBindingTest, AMonoLineTakesOnlyTheMainFader)
     EXPECT_EQ(m_card.Values(m_microphoneVolume), (std::vector<std::int32_t> {50000}));
 }
 
-TEST_F(MixerBindingTest, TheMainFaderMovesBothChannelsKeepingTheBalance)
-{
-    m_card.SetValues(m_waveVolume, {40000, 20000});
-    auto [slider, fader] = BoundFader(m_system);
-    ASSERT_TRUE(fader.Init(kMixerDestinationSpeakers, kMixerSourceWaveOut, kMixerControlVolume, EFaderKind::Main));
-    EXPECT_EQ(slider.m_maximum, 31);
-    EXPECT_EQ(slider.m_position, 18); // 40000 / 2114
-    EXPECT_EQ(fader.LineName(), u"Wav");
-    EXPECT_EQ(fader.DestinationName(), u"主音量");
-    slider.m_position = 10;
-    fader.OnScroll();
-    EXPECT_EQ(m_card.Values(m_waveVolume), (std::vector<std::int32_t> {21140, 10570}));
-}
-
 TEST_F(MixerBindingTest, FadersFollowChangesMadeElsewhere)
 {
     auto [slider, fader] = BoundFader(m_system);
