@@ -274,22 +274,16 @@ TEST(MidiSequencer, OutputErrorsAreShownAndPlaybackStops)
 
 TEST(MidiSequencer, ErrorPostedAfterTheSequencerIsGoneIsDropped)
 {
-    CScriptedUserPrompts prompts;
-    CManualTimerDriver driver;
-    CUiTaskQueue uiThread;
-    CCaptureMidiOutputList devices;
-    const test::CLatin1CodePage codePage;
-    CMidiSong song(prompts, codePage, driver);
-    CMidiTrack& track = song.AddTrack(std::make_unique<CMidiTrack>(song));
-    track.Append(song.Messages().New<CNoteOnMessage>(0, 60, 1), 10);
+    Rig rig;
+    rig.Add(rig.AddTrack(), 10, Pack(0x90, 60, 1));
     {
-        CMidiSequencer sequencer(prompts, uiThread, devices, &song);
+        CMidiSequencer sequencer(rig.prompts, rig.uiThread, rig.devices, &rig.song);
         sequencer.Start();
-        devices.SetSendFails(true);
-        driver.Advance(1000);
+        rig.devices.SetSendFails(true);
+        rig.driver.Advance(1000);
     }
-    EXPECT_EQ(uiThread.RunPending(), 1u);
-    EXPECT_TRUE(prompts.m_messages.empty());
+    EXPECT_EQ(rig.uiThread.RunPending(), 1u);
+    EXPECT_TRUE(rig.prompts.m_messages.empty());
 }
 
 } // namespace

@@ -87,13 +87,5 @@ TEST_F(LyricFileLookup, AMidiSongShowsItsOwnSyllablesWhenTheyFillThreeLines)
     EXPECT_EQ(lyricPath, "/mine/chosen.lrc");
 }
 
-TEST_F(LyricFileLookup, TheLyricFolderIsUnderTheProgramFolder)
-{
-    EXPECT_EQ(LyricFolder(m_lyrics.Path()), m_lyrics.Path() / "Lyric");
-    CreateLyricFolder(LyricFolder(m_lyrics.Path()));
-    CreateLyricFolder(LyricFolder(m_lyrics.Path())); // an existing folder is fine
-    EXPECT_TRUE(std::filesystem::is_directory(m_lyrics.Path() / "Lyric"));
-}
-
 } // namespace
 } // namespace linlangok

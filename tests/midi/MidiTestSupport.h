@@ -15,8 +15,12 @@
 
 namespace linlangok::test {
 
+using Lines = std::vector<std::string>;
+
 // Bytes from numbers, for Standard MIDI File data written inline.
 std::string Bytes(std::initializer_list<int> values);
+// An End of Track event with delta 0.
+inline const std::string kEnd = Bytes({0x00, 0xFF, 0x2F, 0x00});
 std::string VariableLength(uint32_t value);
 std::string SmfHeader(int format, int tracks, int division);
 // "MTrk", the length of the events, the events.

@@ -10,7 +10,6 @@
 namespace linlangok::test {
 namespace {
 
-const std::string kEnd = Bytes({0x00, 0xFF, 0x2F, 0x00});
 const std::filesystem::path kDemoSong = std::filesystem::path(LINLANGOK_SOURCE_DIR) / "resources/demo/jasmine.mid";
 
 struct ToolRun {

@@ -1,5 +1,7 @@
 #include "engine/Mp3StreamWriter.h"
+#include "platform/mp3/LameMp3Encoder.h"
 #include "tests/engine/FakeMp3Encoder.h"
+#include "tests/platform/AudioTestSignals.h"
 #include "tests/support/FileAccess.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
@@ -34,27 +36,19 @@ protected:
     test::CScriptedUserPrompts m_prompts;
     test::FakeMp3Log m_log;
     test::CFakeMp3EncoderLibrary m_encoder {m_log};
+    CLameMp3EncoderLibrary m_lame;
 };
+// The real encoder; the 128 kbit/s frames of a recording are checked end to end in RecordEndToEndTest.
+using LameEncodingTest = Mp3StreamWriterTest;
 
 TEST_F(Mp3StreamWriterTest, EncoderMissingOrRefusingIsReported)
 {
     EXPECT_THAT([&] { CMp3StreamWriter writer(nullptr, m_home.Path(), 128, 0); }, Raises("Error loading lame_enc.DLL"));
     m_log.refuse = true;
     EXPECT_THAT([&] { CMp3StreamWriter writer(&m_encoder, m_home.Path(), 128, 0); }, Raises("ERRORR in beInitStream."));
-}
-
-// The header bits that the 128 kbit/s settings give are checked on LAME's output in RecordEndToEndTest.
-TEST_F(Mp3StreamWriterTest, AskedSettingsFollowTheBitrate)
-{
-    CMp3StreamWriter standard(&m_encoder, m_home.Path(), 128, 0);
-    CMp3StreamWriter low(&m_encoder, m_home.Path(), 32, 16000);
-    ASSERT_EQ(m_log.settings.size(), 2u);
-    EXPECT_TRUE(m_log.settings[0].mpeg1);
-    EXPECT_EQ(m_log.settings[0].inputChannels, 2);
-    EXPECT_FALSE(m_log.settings[0].strictIso);
-    EXPECT_FALSE(m_log.settings[1].mpeg1);
-    EXPECT_EQ(m_log.settings[1].bitrate, 32);
-    EXPECT_EQ(m_log.settings[1].outputSampleRate, 16000);
+    // The real encoder refuses an output rate of the wrong MPEG version.
+    EXPECT_THAT(
+        [&] { CMp3StreamWriter writer(&m_lame, m_home.Path(), 128, 22050); }, Raises("ERRORR in beInitStream."));
 }
 
 TEST_F(Mp3StreamWriterTest, FourSecondsReachTheEncoderAsTwoChunksAndReplaceAnOldRecording)
@@ -189,6 +183,22 @@ TEST_F(Mp3StreamWriterTest, SavingCopiesTheRecordingOnlyWhereTheUserAgrees)
             }
         }
     }
+}
+
+TEST_F(LameEncodingTest, ThirtyTwoKilobitsSelectMpeg2)
+{
+    const auto samples = test::SineFrames(44100, 440, 0.5);
+    CMp3StreamWriter writer(&m_lame, m_home.Path(), 32, 0);
+    writer.OpenTemporaryFile(m_prompts);
+    writer.Write(samples.data(), samples.size() * 2);
+    writer.Close();
+    const std::string bytes = test::ReadWholeFile(writer.TemporaryPath());
+    const auto frames = test::Mp3Frames(bytes);
+    // One second at 22.05 kHz, 576 samples a frame.
+    ASSERT_GE(frames.size(), 38u);
+    // MPEG-2 layer III, no CRC, 32 kbit/s, 22.05 kHz, private, joint stereo, copyright, original.
+    for (const test::Mp3Frame& frame : frames)
+        ASSERT_EQ(frame.header & 0xFFFFFDCF, 0xFFF3414Cu) << "frame at " << frame.offset;
 }
 
 } // namespace
