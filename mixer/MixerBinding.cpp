@@ -51,14 +51,10 @@ bool CMixerBinding::Bind(std::uint32_t destinationType, std::uint32_t sourceType
         return false;
     auto line = FirstOfType(m_mixer->DestinationCount(), destinationType,
         [this](std::uint32_t index) { return m_mixer->Destination(index); });
-    if (line) {
-        m_destinationName = line->name;
-        if (sourceType != kMixerNoSource) {
-            line = FirstOfType(
-                line->connections, sourceType, [this, destination = line->destination](std::uint32_t index) {
-                    return m_mixer->Source(destination, index);
-                });
-        }
+    if (line && sourceType != kMixerNoSource) {
+        line = FirstOfType(line->connections, sourceType, [this, destination = line->destination](std::uint32_t index) {
+            return m_mixer->Source(destination, index);
+        });
     }
     const auto control = line && line->controls > 0 ? m_mixer->ControlByType(line->lineId, controlType) : std::nullopt;
     const std::uint32_t unit = control ? MixerControlUnit(control->type) : 0;
@@ -67,7 +63,6 @@ bool CMixerBinding::Bind(std::uint32_t destinationType, std::uint32_t sourceType
         return false;
     }
     m_lineChannels = line->channels;
-    m_lineName = line->name;
     m_control = *control;
     m_valueChannels = (m_control.flags & kMixerControlUniform) ? 1 : std::max(m_lineChannels, 1u);
     m_valueItems = (m_control.flags & kMixerControlMultiple) ? m_control.items : 1;

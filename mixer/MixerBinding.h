@@ -37,8 +37,6 @@ protected:
 
 class CMixerBinding : public CMixerClient {
 public:
-    const std::u16string& LineName() const { return m_lineName; }
-    const std::u16string& DestinationName() const { return m_destinationName; }
     const MixerControlInfo& Control() const { return m_control; }
 
     // Another program (or binding) changed the control: the dialog control follows.
@@ -61,8 +59,6 @@ protected:
     virtual void ShowValues() = 0;
 
     std::uint32_t m_lineChannels = 0;
-    std::u16string m_lineName;
-    std::u16string m_destinationName;
     MixerControlInfo m_control;
     std::uint32_t m_valueChannels = 0; // 1 for a uniform control, else the line's channels
     std::uint32_t m_valueItems = 0; // the item count of a multiple-item control, else 1
