@@ -153,11 +153,13 @@ std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters
 
 #if defined(__SANITIZE_THREAD__)
 // ThreadSanitizer builds: libraries that are not built with it cannot show it their
-// synchronisation — FluidSynth loads SoundFont samples on OpenMP threads (libgomp), Qt scales and
-// draws images on its own threads. Defined here because every program links this file.
+// synchronisation — FluidSynth loads SoundFont samples on OpenMP threads (libgomp) and opens them
+// through libinstpatch's GLib locks; Qt scales and draws images on its own threads. Defined here
+// because every program links this file.
 extern "C" const char* __tsan_default_suppressions()
 {
     return "called_from_lib:libgomp.so.1\n"
+           "called_from_lib:libinstpatch-1.0.so.2\n"
            "called_from_lib:libQt6Core.so.6\n"
            "called_from_lib:libQt6Gui.so.6\n"
            "called_from_lib:libQt6Widgets.so.6\n"
