@@ -160,10 +160,8 @@ void CMainController::BrowseAccompaniment()
     FileDialogRequest request;
     request.filters = kAccompanimentFilters;
     request.defaultExtension = u"*.mid;*.wav;*.mp3";
-    if (const auto path = m_parts.prompts.AskOpenPath(request)) {
-        m_session.SetAccompanimentPath(PathToUtf16(*path));
-        WriteValues();
-    }
+    if (const auto path = m_parts.prompts.AskOpenPath(request))
+        UseAccompaniment(*path);
 }
 
 void CMainController::BrowseLyric()
@@ -172,11 +170,56 @@ void CMainController::BrowseLyric()
     FileDialogRequest request;
     request.filters = kLyricFilters;
     request.defaultExtension = u"*.lrc";
-    if (const auto path = m_parts.prompts.AskOpenPath(request)) {
-        m_session.SetLyricPath(PathToUtf16(*path));
-        m_session.LyricsShow().LoadLrcLyrics(*path);
-        WriteValues();
-    }
+    if (const auto path = m_parts.prompts.AskOpenPath(request))
+        UseLyricFile(*path);
+}
+
+void CMainController::FileDropped(const std::filesystem::path& path)
+{
+    CCommandScope scope(m_commandDepth);
+    std::u16string extension = PathToUtf16(path.extension());
+    for (char16_t& character : extension)
+        character = character >= u'A' && character <= u'Z' ? character - u'A' + u'a' : character;
+    if (extension == u".lrc")
+        UseLyricFile(path);
+    else
+        UseAccompaniment(path);
+}
+
+void CMainController::UseAccompaniment(const std::filesystem::path& path)
+{
+    m_session.SetAccompanimentPath(PathToUtf16(path));
+    WriteValues();
+}
+
+void CMainController::UseLyricFile(const std::filesystem::path& path)
+{
+    m_session.SetLyricPath(PathToUtf16(path));
+    m_session.LyricsShow().LoadLrcLyrics(path);
+    WriteValues();
+}
+
+void CMainController::TogglePlay()
+{
+    if (m_playing)
+        Stop();
+    else
+        Play();
+}
+
+void CMainController::ToggleRecord()
+{
+    if (m_recording)
+        StopRecording();
+    else
+        Record();
+}
+
+void CMainController::StepPitch(int semitones)
+{
+    // The edit keeps no focus here, so that the next key press is a shortcut again.
+    if (m_enableStates.pitch)
+        WritePitch(m_pitch + semitones);
 }
 
 void CMainController::SaveAs()
@@ -208,12 +251,17 @@ void CMainController::PitchEdited()
 
 void CMainController::PitchStepped(int upDownPosition)
 {
+    WritePitch(upDownPosition - kPitchUpDownOffset);
+    m_controls.FocusControl(kPitchEdit);
+}
+
+void CMainController::WritePitch(int32_t value)
+{
     {
         CCommandScope scope(m_commandDepth);
-        m_controls.WritePitchText(SignedText(upDownPosition - kPitchUpDownOffset));
+        m_controls.WritePitchText(SignedText(value));
     }
     PitchEdited();
-    m_controls.FocusControl(kPitchEdit);
 }
 
 CMainController::CompanionToggle CMainController::Toggle(ECompanion which) const

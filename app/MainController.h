@@ -159,6 +159,14 @@ public:
     void StopRecording();
     void BrowseAccompaniment();
     void BrowseLyric();
+    // A file dropped on the window: an LRC file becomes the lyric file (as if browsed), anything
+    // else the accompaniment.
+    void FileDropped(const std::filesystem::path& path);
+    // The keyboard's shortcuts: Space plays or stops, Ctrl+R records or stops recording, "+" and
+    // "-" step the pitch as the up-down does (only while the pitch can be changed).
+    void TogglePlay();
+    void ToggleRecord();
+    void StepPitch(int semitones);
     void SaveAs();
     void PitchEdited();
     void PitchStepped(int upDownPosition);
@@ -214,6 +222,10 @@ private:
     };
 
     CompanionToggle Toggle(ECompanion which) const;
+    // Writes the value into the pitch edit and runs Pitch edited on it (which clamps it).
+    void WritePitch(int32_t value);
+    void UseAccompaniment(const std::filesystem::path& path);
+    void UseLyricFile(const std::filesystem::path& path);
     bool ReadValues();
     void WriteValues();
     void StopCommand();

@@ -12,11 +12,17 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
+
+#include <algorithm>
 
 namespace linlangok {
 namespace {
@@ -92,6 +98,8 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     m_controller = std::make_unique<CMainController>(MainControllerParts {
         parts.session, *this, parts.prompts, *m_levelMeter, parts.desktop, parts.companions, parts.helpFolder});
     Connect();
+    AddShortcuts();
+    setAcceptDrops(true);
 
     m_pitchUpDown->SetRange(0, kPitchUpDownMaximum);
     PlaceOnScreen();
@@ -144,6 +152,48 @@ void CMainWindow::Connect()
         [&controller](int position) { controller.PitchStepped(position); });
     connect(&m_displayTick, &QTimer::timeout, this, [&controller] { controller.DisplayTick(); });
     connect(&m_recordTick, &QTimer::timeout, this, [&controller] { controller.RecordTick(); });
+}
+
+void CMainWindow::AddShortcuts()
+{
+    CMainController& controller = *m_controller;
+    const auto add = [this](const QKeySequence& keys, auto&& action) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    add(QKeySequence(Qt::Key_Space), [&controller] { controller.TogglePlay(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_R), [&controller] { controller.ToggleRecord(); });
+    for (const auto key : {Qt::Key_Plus, Qt::Key_Equal})
+        add(QKeySequence(key), [&controller] { controller.StepPitch(+1); });
+    add(QKeySequence(Qt::Key_Minus), [&controller] { controller.StepPitch(-1); });
+    add(QKeySequence(Qt::Key_F1), [&controller] { controller.OpenHelp(); });
+    const std::pair<int, const char16_t*> tips[] = {
+        {kPlayButton, u"播放 (空格键)"},
+        {kStopButton, u"停止播放 (空格键)"},
+        {kRecordButton, u"录音 (Ctrl+R)"},
+        {kStopRecordingButton, u"停止录音 (Ctrl+R)"},
+        {kPitchUpDown, u"升高 (+) / 降低 (-)"},
+        {kPitchEdit, u"音调调整：每步一个半音 (+/-)"},
+        {kHelpButton, u"帮助 (F1)"},
+    };
+    for (const auto& [id, tip] : tips)
+        Control(id)->setToolTip(QString::fromUtf16(tip));
+}
+
+void CMainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+void CMainWindow::dropEvent(QDropEvent* event)
+{
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            m_controller->FileDropped(ToPath(url.toLocalFile()));
+    }
+    event->acceptProposedAction();
 }
 
 void CMainWindow::PlaceOnScreen()

@@ -60,6 +60,9 @@ signals:
 protected:
     void reject() override; // Esc
     void closeEvent(QCloseEvent* event) override;
+    // Files dropped on the window: an LRC file becomes the lyric file, another the accompaniment.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     MainControlValues ReadControls() const override;
@@ -75,6 +78,9 @@ private:
 
     void BuildMenu();
     void Connect();
+    // Space, Ctrl+R, "+"/"-" and F1, with their keys in the controls' tooltips. Text edits keep the
+    // keys they type.
+    void AddShortcuts();
     void PlaceOnScreen();
 
     QMenuBar* m_menuBar = nullptr;

@@ -10,11 +10,6 @@
 namespace linlangok {
 namespace {
 
-std::filesystem::path ToPath(const QString& text)
-{
-    return std::filesystem::path(text.toStdString());
-}
-
 // "MIDI File (*.mid)" with "*.mid;*.wav": Qt reads the patterns from the parentheses, so each
 // filter is written as its description followed by its own patterns.
 QString FilterText(const std::vector<FileFilter>& filters)

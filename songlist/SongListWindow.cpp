@@ -9,10 +9,15 @@
 #include "songlist/ListNameDialog.h"
 
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace linlangok {
 namespace {
@@ -68,6 +73,7 @@ CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* pare
     m_resizer = new CResizableWindow(*this, QStringLiteral("PlayListDlg"), kDialogId, true);
     m_resizer->GrowVertically(*m_songs);
     Connect();
+    setAcceptDrops(true);
     m_folderSlice.setInterval(0);
 
     m_store.EnumerateLists();
@@ -167,6 +173,26 @@ void CSongListWindow::DeleteList()
     m_store.DeleteSelectedList();
     ShowAll();
     m_lists->setFocus();
+}
+
+void CSongListWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!IsAddingFolder() && std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+void CSongListWindow::dropEvent(QDropEvent* event)
+{
+    bool added = false;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        const std::filesystem::path path = ToPath(url.toLocalFile());
+        if (url.isLocalFile() && std::filesystem::is_regular_file(path))
+            added = m_store.AddSong(PathToUtf16(path)) || added;
+    }
+    if (added)
+        SaveAndShowSongs();
+    event->acceptProposedAction();
 }
 
 void CSongListWindow::AddFile()

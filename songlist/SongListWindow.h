@@ -72,6 +72,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override; // presses on the song box
     void keyPressEvent(QKeyEvent* event) override; // Enter
     void reject() override; // Esc and the close box
+    // Song files dropped on the window join the open list, as "文件" adds one.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void Connect();

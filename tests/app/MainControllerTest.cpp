@@ -285,6 +285,31 @@ TEST_F(MainControllerTest, PickOnlyWhenIdleAndPlayNowInAnyState)
     EXPECT_TRUE(controller.IsPlaying());
 }
 
+TEST_F(MainControllerTest, ShortcutsAndDroppedFilesDoWhatTheirControlsDo)
+{
+    controller.FileDropped(rig.home.WriteFile("words.LRC", "[00:01]x\n"));
+    EXPECT_EQ(controls.values.lyric, Utf8ToUtf16((rig.home.Path() / "words.LRC").string()));
+    controller.FileDropped("/songs/b.mid");
+    EXPECT_EQ(controls.values.accompaniment, u"/songs/b.mid");
+    EXPECT_EQ(rig.session.AccompanimentPath(), u"/songs/b.mid");
+
+    controller.PickSong(test::CSessionRig::DemoSong()); // a MIDI song: the pitch can change
+    controls.focus = 0;
+    controller.StepPitch(+1);
+    controller.StepPitch(+1);
+    EXPECT_EQ(controls.values.pitch, u"2");
+    EXPECT_EQ(controls.focus, 0); // the next key press is a shortcut again
+
+    controller.TogglePlay();
+    EXPECT_TRUE(controller.IsPlaying());
+    controller.StepPitch(-1); // the pitch cannot change while a MIDI song plays
+    EXPECT_EQ(rig.session.Pitch(), 2);
+    controller.ToggleRecord();
+    EXPECT_TRUE(controller.IsRecording());
+    controller.ToggleRecord(); // stops the song with it ("同步播放结束")
+    EXPECT_FALSE(controller.IsPlaying() || controller.IsRecording());
+}
+
 TEST_F(MainControllerTest, CompanionButtonsToggleTheirWindowsAndTexts)
 {
     controller.ToggleCompanion(ECompanion::SongList);

@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
@@ -220,6 +222,19 @@ TEST_F(SongListWindowTest, SongsAreAddedRemovedAndClearedAndSavedAtOnce)
     EXPECT_EQ(rig.prompts.m_fileDialogs.front().filters.front().description, u"Music Files (*.mid;*.wav;*.mp3)");
     EXPECT_EQ(SongNames(), (std::vector<std::string> {"jasmine.mid", "b.wav", "c.mp3"}));
     EXPECT_EQ(ReadList("默认列表").songs.back(), SongRecordOfPath(u"/m/c.mp3"));
+
+    // Files dropped on the window join the list at once; a dropped folder does not.
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(rig.home.WriteFile("拖.mid", "MThd").string())),
+        QUrl::fromLocalFile(QString::fromStdString(rig.home.Path().string()))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    EXPECT_EQ(SongNames().back(), "拖.mid");
+    EXPECT_EQ(ReadList("默认列表").songs.size(), 4u);
+    Songs()->setCurrentRow(3);
+    Click(kRemoveSongButton);
 
     // Removing selects the first song, not the neighbour, and picks nothing.
     Songs()->setCurrentRow(2);
