@@ -59,4 +59,67 @@ void CKaraokeApplication::Show()
     m_songListWindow->show();
 }
 
+bool CKaraokeApplication::IsPlaying() const
+{
+    return m_mainWindow->Controller().IsPlaying();
+}
+
+void CKaraokeApplication::Play()
+{
+    m_mainWindow->Controller().Play();
+}
+
+void CKaraokeApplication::Stop()
+{
+    m_mainWindow->Controller().Stop();
+}
+
+void CKaraokeApplication::PlayFile(const std::filesystem::path& path)
+{
+    m_mainWindow->Controller().PlayNow(PathToUtf16(path));
+}
+
+bool CKaraokeApplication::CanPlayNeighbour(int step) const
+{
+    return m_songListWindow->HasNeighbour(step);
+}
+
+void CKaraokeApplication::PlayNeighbour(int step)
+{
+    m_songListWindow->PlayNeighbour(step);
+}
+
+MediaTrack CKaraokeApplication::Track() const
+{
+    MediaTrack track;
+    track.path = Utf16ToPath(m_session->AccompanimentPath());
+    if (track.path.empty())
+        return track;
+    // A playing MIDI song has its own title; anything else is known by its file name.
+    const bool playing = IsPlaying();
+    const std::u16string& songTitle = m_session->Song().Title();
+    const bool titled = playing && m_session->Kind() == ESongKind::Midi && !songTitle.empty() && songTitle != kUntitled;
+    track.title = titled ? songTitle : PathToUtf16(track.path.stem());
+    if (playing)
+        track.lengthMicroseconds = int64_t {m_session->Length()} * 1'000'000;
+    return track;
+}
+
+int64_t CKaraokeApplication::PositionMicroseconds() const
+{
+    return IsPlaying() ? static_cast<int64_t>(m_session->Position() * 1e6) : 0;
+}
+
+void CKaraokeApplication::Raise()
+{
+    m_mainWindow->show();
+    m_mainWindow->raise();
+    m_mainWindow->activateWindow();
+}
+
+void CKaraokeApplication::Quit()
+{
+    m_mainWindow->QuitFromMenu();
+}
+
 } // namespace linlangok

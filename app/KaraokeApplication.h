@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainWindow.h"
+#include "app/MprisService.h"
 #include "app/Settings.h"
 #include "common/ProgramLauncher.h"
 #include "session/KaraokeSession.h"
@@ -28,8 +29,9 @@ struct ApplicationServices {
 
 // The main window object: owns the settings, the karaoke session, the main window and its
 // companion windows for the whole run, in that order of construction. The settings are loaded
-// first and saved when the object is destroyed, after the windows are gone. UI thread.
-class CKaraokeApplication final : public QObject {
+// first and saved when the object is destroyed, after the windows are gone. It is also the media
+// player that the desktop's media keys and panels control. UI thread.
+class CKaraokeApplication final : public QObject, public IMediaPlayer {
     Q_OBJECT
 public:
     explicit CKaraokeApplication(const ApplicationServices& services);
@@ -44,6 +46,17 @@ public:
 
     // Shows the main window and its companions docked around it.
     void Show();
+
+    bool IsPlaying() const override;
+    void Play() override;
+    void Stop() override;
+    void PlayFile(const std::filesystem::path& path) override;
+    bool CanPlayNeighbour(int step) const override;
+    void PlayNeighbour(int step) override;
+    MediaTrack Track() const override;
+    int64_t PositionMicroseconds() const override;
+    void Raise() override;
+    void Quit() override;
 
 signals:
     // The window has closed; the program ends with this code.

@@ -150,7 +150,10 @@ void CMainWindow::Connect()
     connect(m_pitchEdit, &QLineEdit::textChanged, this, [&controller] { controller.PitchEdited(); });
     connect(m_pitchUpDown, &CUpDownControl::stepped, this,
         [&controller](int position) { controller.PitchStepped(position); });
-    connect(&m_displayTick, &QTimer::timeout, this, [&controller] { controller.DisplayTick(); });
+    connect(&m_displayTick, &QTimer::timeout, this, [this, &controller] {
+        controller.DisplayTick();
+        emit displayTicked();
+    });
     connect(&m_recordTick, &QTimer::timeout, this, [&controller] { controller.RecordTick(); });
 }
 

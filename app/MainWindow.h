@@ -56,6 +56,8 @@ public:
 
 signals:
     void quitRequested(int code);
+    // After each 200 ms display tick.
+    void displayTicked();
 
 protected:
     void reject() override; // Esc

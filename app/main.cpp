@@ -1,7 +1,9 @@
 // Linlang Karaoke: builds the platform's services once and runs the main window.
 
 #include "app/PlatformServices.h"
+#include "app/QtText.h"
 #include "app/TerminationSignals.h"
+#include "common/Product.h"
 
 #include <QApplication>
 
@@ -10,7 +12,7 @@ int main(int argc, char** argv)
     using namespace linlangok;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("linlangok"));
-    QApplication::setApplicationDisplayName(QStringLiteral("琳朗卡拉OK"));
+    QApplication::setApplicationDisplayName(ToQString(kProductName));
     QApplication::setDesktopFileName(QStringLiteral("linlangok"));
 
     CPlatformServices platform(application);
@@ -20,6 +22,8 @@ int main(int argc, char** argv)
     QObject::connect(&termination, &CTerminationSignalWatcher::terminationRequested, &karaoke.MainWindow(),
         &CMainWindow::QuitFromMenu);
     QObject::connect(&karaoke, &CKaraokeApplication::finished, &application, &QApplication::exit);
+    CMprisService mpris(karaoke);
+    QObject::connect(&karaoke.MainWindow(), &CMainWindow::displayTicked, &mpris, &CMprisService::Refresh);
     karaoke.Show();
     return QApplication::exec();
 }

@@ -4,6 +4,9 @@
 
 namespace linlangok {
 
+// The product's name as the desktop shows it.
+inline constexpr std::u16string_view kProductName = u"琳朗卡拉OK";
+
 // The maker's web address: the second idle lyric line, and the page the idle lyrics window opens
 // (with kMakerWebFragment appended).
 inline constexpr std::u16string_view kMakerWebAddress = u"http://www.orbisong.com";

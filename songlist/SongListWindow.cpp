@@ -281,6 +281,20 @@ void CSongListWindow::PickSong(int row)
         m_controller.PickSong(song->path);
 }
 
+bool CSongListWindow::HasNeighbour(int step) const
+{
+    return SongAt(m_songs->currentRow() + step) != nullptr;
+}
+
+void CSongListWindow::PlayNeighbour(int step)
+{
+    const int row = m_songs->currentRow() + step;
+    if (!SongAt(row))
+        return;
+    m_songs->setCurrentRow(row);
+    PlaySongNow(row);
+}
+
 void CSongListWindow::PlaySongNow(int row)
 {
     if (const SongRecord* song = SongAt(row))

@@ -64,6 +64,11 @@ public:
     QWidget* Control(int id) const { return m_controls.Control(id); }
     const CSongListStore& Store() const { return m_store; }
     bool IsAddingFolder() const { return m_folderListing != nullptr; }
+    // Whether the open list has a song after (+1) or before (-1) the selected one (with none
+    // selected, the first song comes next).
+    bool HasNeighbour(int step) const;
+    // Selects that song and plays it at once, as a double-click does.
+    void PlayNeighbour(int step);
 
     bool IsShown() const override { return isVisible(); }
     void SetShown(bool shown) override { setVisible(shown); }
