@@ -143,8 +143,7 @@ SongMemoryValues CKaraokeSession::RecallSong()
         values.lyricPath.clear(); // moved or deleted: the lyric lookup finds what it can
     if (!values.lyricPath.empty())
         m_lyricPath = values.lyricPath;
-    if (values.melody)
-        m_melody = *values.melody;
+    m_melody = values.melody.value_or(true);
     m_encodingOverride = values.encoding;
     m_lrcOffsetMilliseconds = values.lrcOffsetMilliseconds;
     return values;

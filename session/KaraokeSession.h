@@ -91,11 +91,12 @@ public:
     // file, known by its size and the hash of its bytes (CSongMemory), so it stays the same song
     // after a move or a rename. Nothing is remembered of a file that cannot be read.
     //
-    // Restores what is remembered of the accompaniment file: the pitch, the lyric path (when that
-    // file still exists) and the guide melody, each when one is remembered (it keeps its value
-    // otherwise); the encoding override and the LRC offset, which belong to one song, become none
-    // and 0 when nothing is remembered. The guide melody takes effect at the next Play, so a song
-    // that plays meanwhile goes on as it is. Returns what was restored.
+    // Restores what is remembered of the accompaniment file. The pitch and the lyric path (when
+    // that file still exists) are restored when remembered and keep their values otherwise, as
+    // the main window's flows want; the guide melody, the encoding override and the LRC offset
+    // belong to the song alone and become on, none and 0 when nothing is remembered. The guide
+    // melody takes effect at the next Play, so a song that plays meanwhile goes on as it is.
+    // Returns what was restored.
     SongMemoryValues RecallSong();
     // Remember the pitch (of a MIDI file only) or the lyric path for the accompaniment file.
     void RememberPitch();

@@ -320,13 +320,20 @@ TEST_F(MainControllerTest, ASongComesBackWithWhatItRemembersWhereverItWasMoved)
     controller.SetMelody(true); // at once, while playing
     rig.Advance(3000);
     EXPECT_GT(melodyNotesSent(), 0);
+    controller.SetMelody(false);
     controller.Stop();
 
     controller.PlayNow(wav);
     EXPECT_EQ(controls.values.lyric, Utf8ToUtf16(lyric.string()));
     EXPECT_EQ(controls.values.pitch, u"0");
+    EXPECT_TRUE(controls.values.melody); // on, as for every song that remembers no switch
     controller.Stop();
-    controller.PickSong(test::CSessionRig::DemoSong()); // nothing remembered: the values stay
+    controller.PickSong(Utf8ToUtf16(moved.string()));
+    EXPECT_EQ(controls.values.pitch, u"3");
+    EXPECT_FALSE(controls.values.melody);
+    // Nothing remembered: the key and the lyric file stay.
+    controller.PickSong(Utf8ToUtf16(rig.home.WriteFile("other.mid", "MThd").string()));
+    EXPECT_EQ(controls.values.pitch, u"3");
     EXPECT_EQ(controls.values.lyric, Utf8ToUtf16(lyric.string()));
     EXPECT_TRUE(controls.values.melody);
     EXPECT_TRUE(rig.prompts.m_messages.empty());
