@@ -163,6 +163,7 @@ void CMidiSong::Clear()
 
 void CMidiSong::DestroyTracks()
 {
+    m_lyricTrack = nullptr;
     m_tempoReferences.clear();
     m_tracks.clear();
     m_messages.Release();

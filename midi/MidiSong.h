@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -118,6 +119,13 @@ public:
     int32_t ComposeHeader(CMidiTrack& track);
     // Hands the track with the most syllables (or track 0 with its header) to the lyric view.
     void PublishLyricTrack();
+    // The channel of the sung melody, for the guide-melody switch; nothing for a song without sung
+    // syllables. It is the channel of the lyric track's notes when they are all of one channel.
+    // When that track holds several channels (format 0) or no notes (lyrics in a track of their
+    // own), it is the channel whose note-ons, among that track's or else every track's, start with
+    // the most syllables (within a 64th note; the lowest of equals), and nothing when none does.
+    // The drums (channel 9) never count.
+    std::optional<uint8_t> MelodyChannel() const;
     // The lyric view, or null; not owned. It must outlive the song or be detached first.
     void SetLyricTrackView(ILyricTrackView* view) { m_lyricTrackView = view; }
 
@@ -145,6 +153,7 @@ private:
     IUserPrompts& m_prompts;
     const ICodePage& m_codePage;
     ILyricTrackView* m_lyricTrackView = nullptr;
+    const CMidiTrack* m_lyricTrack = nullptr; // chosen by PublishLyricTrack; null without tracks
     CMessageArena m_messages;
     int16_t m_reservedWord = 20;
     std::u16string m_title;

@@ -6,7 +6,9 @@
 #include "midi/MidiSong.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
+#include <vector>
 
 namespace linlangok {
 namespace {
@@ -17,6 +19,8 @@ constexpr std::u16string_view kLineEndsAndSpaces = u"\r\n ";
 // Header syllables of all lyric tracks together: as every lyric track carries the header, a file with
 // many of them gets fewer info lines in each (at least one).
 constexpr size_t kHeaderSyllableBudget = 250000;
+
+constexpr int32_t kPercussionChannel = 9;
 
 // Calls visit(meta) for every meta event of the type in the track, in order, until it returns false.
 template <typename Visit> void ForEachMeta(const CMidiTrack& track, int32_t type, Visit visit)
@@ -146,8 +150,61 @@ void CMidiSong::PublishLyricTrack()
         lyricTrack = m_tracks[0].get();
         lyricTrack->SetHeaderLines(ComposeHeader(*lyricTrack));
     }
+    m_lyricTrack = lyricTrack;
     if (lyricTrack && m_lyricTrackView)
         m_lyricTrackView->SetLyricTrack(lyricTrack);
+}
+
+std::optional<uint8_t> CMidiSong::MelodyChannel() const
+{
+    if (!m_lyricTrack)
+        return std::nullopt;
+    const std::vector<LyricSyllable>& syllables = m_lyricTrack->Syllables();
+    const auto firstSung
+        = std::min(syllables.size(), static_cast<size_t>(m_lyricTrack->HeaderLines()) * kSyllablesPerLine);
+    if (firstSung == syllables.size())
+        return std::nullopt;
+    // The note-on ticks of each channel of the lyric track, or of every track when it holds no
+    // notes; the drums never sing.
+    std::array<std::vector<int32_t>, 16> noteTicks;
+    const auto collect = [&noteTicks](const CMidiTrack& track) {
+        for (const TrackEntry& entry : track.Entries()) {
+            const CChannelMessage* channel = AsChannelMessage(entry.message);
+            if (channel && channel->IsNoteOn() && channel->Channel() != kPercussionChannel)
+                noteTicks[channel->Channel()].push_back(entry.tick);
+        }
+    };
+    const auto channelsWithNotes = [&noteTicks] {
+        return std::count_if(noteTicks.begin(), noteTicks.end(), [](const auto& ticks) { return !ticks.empty(); });
+    };
+    collect(*m_lyricTrack);
+    if (channelsWithNotes() == 1) {
+        return static_cast<uint8_t>(std::find_if(noteTicks.begin(), noteTicks.end(), [](const auto& ticks) {
+            return !ticks.empty();
+        }) - noteTicks.begin());
+    }
+    if (channelsWithNotes() == 0) {
+        for (const auto& track : m_tracks)
+            collect(*track);
+    }
+    // The melody is the channel whose notes start with the most syllables, give or take a 64th note.
+    const int32_t tolerance = std::max(m_division / 16, 0);
+    size_t mostSung = 0;
+    std::optional<uint8_t> melody;
+    for (size_t channel = 0; channel < noteTicks.size(); ++channel) {
+        std::vector<int32_t>& ticks = noteTicks[channel];
+        std::sort(ticks.begin(), ticks.end());
+        const auto sung = static_cast<size_t>(std::count_if(syllables.begin() + static_cast<std::ptrdiff_t>(firstSung),
+            syllables.end(), [&ticks, tolerance](const LyricSyllable& syllable) {
+                const auto note = std::lower_bound(ticks.begin(), ticks.end(), syllable.tick - tolerance);
+                return note != ticks.end() && *note <= syllable.tick + tolerance;
+            }));
+        if (sung > mostSung) {
+            mostSung = sung;
+            melody = static_cast<uint8_t>(channel);
+        }
+    }
+    return melody;
 }
 
 } // namespace linlangok

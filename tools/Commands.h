@@ -57,9 +57,9 @@ int RunLrcCommand(ToolContext& context);
 inline constexpr const char* kListUsage = "list show FILE.kpl | list create OUT.kpl SONG...";
 int RunListCommand(ToolContext& context);
 
-// render IN.mid OUT.wav [--transpose N]: a MIDI song through the sequencer and the built-in
-// synthesizer into a 44.1 kHz 16-bit stereo WAV.
-inline constexpr const char* kRenderUsage = "render IN.mid OUT.wav [--transpose N]";
+// render IN.mid OUT.wav [--transpose N] [--no-melody]: a MIDI song through the sequencer and the
+// built-in synthesizer into a 44.1 kHz 16-bit stereo WAV; --no-melody mutes the guide melody.
+inline constexpr const char* kRenderUsage = "render IN.mid OUT.wav [--transpose N] [--no-melody]";
 int RunRenderCommand(ToolContext& context);
 
 // playmidi FILE: a MIDI song in real time through the built-in synthesizer on LINLANGOK_AUDIO_OUT.

@@ -145,5 +145,48 @@ TEST_F(SongTextTest, InfoTextLinesAreBounded)
     EXPECT_EQ(song.Track(50).HeaderLines(), 502);
 }
 
+TEST(SongText, TheMelodyIsTheChannelOfTheNotesTheSyllablesMeet)
+{
+    // Syllables at beats 0..3 (division 480); each track listed as (channel, first tick, step) note runs.
+    struct Notes {
+        int channel;
+        int32_t first, step;
+    };
+    struct Track {
+        bool sings;
+        std::vector<Notes> notes;
+    };
+    struct Row {
+        const char* what;
+        std::vector<Track> tracks;
+        std::optional<uint8_t> melody;
+    };
+    const Row rows[] = {
+        {"the lyric track's one channel, though another track doubles it on a lower one",
+            {{false, {{1, 0, 480}}}, {true, {{3, 0, 480}}}}, 3},
+        {"format 0: the channel that meets the syllables (20 ticks late), not the busiest, never the drums",
+            {{true, {{2, 20, 480}, {1, 240, 120}, {9, 0, 480}}}}, 2},
+        {"lyrics in a track of their own", {{false, {{0, 240, 480}}}, {true, {}}, {false, {{4, 0, 480}}}}, 4},
+        {"no note meets a syllable", {{true, {}}, {false, {{0, 240, 480}, {9, 0, 480}}}}, std::nullopt},
+        {"no lyrics", {{false, {{0, 0, 480}}}}, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SongFixture fixture;
+        fixture.song.SetDivision(480);
+        for (const Track& track : row.tracks) {
+            CMidiTrack& added = fixture.AddEmptyTrack();
+            for (int32_t beat = 0; track.sings && beat < 4; ++beat)
+                added.InsertAtTick(beat * 480, fixture.Meta(kMetaLyric, "a"), true);
+            for (const Notes& notes : track.notes) {
+                for (int32_t tick = notes.first; tick < 4 * 480; tick += notes.step)
+                    added.InsertAtTick(tick, fixture.NoteOn(notes.channel, 60, 100), true);
+            }
+        }
+        fixture.song.BuildLyrics();
+        fixture.song.PublishLyricTrack();
+        EXPECT_EQ(fixture.song.MelodyChannel(), row.melody) << row.what;
+    }
+}
+
 } // namespace
 } // namespace linlangok::test
