@@ -69,6 +69,7 @@ void MidiPaintLayout(benchmark::State& state)
     struct Syllable {
         float time;
         std::u16string text;
+        ELyricBreak breakBefore = ELyricBreak::None;
     };
     std::vector<Syllable> syllables;
     for (int i = 0; i < kLines * 10; ++i)

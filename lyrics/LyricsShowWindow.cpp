@@ -151,7 +151,7 @@ void CLyricsShowWindow::PaintLrcView(QPainter& painter, const LyricsPaintInput& 
 
 void CLyricsShowWindow::PaintMidiView(QPainter& painter, const LyricsPaintInput& input)
 {
-    const MidiLyricFrame frame = m_midiView.Layout(input);
+    const LyricFrame frame = m_midiView.Layout(input);
     DrawCentredLines(painter, frame.lines);
     if (!frame.current)
         return;

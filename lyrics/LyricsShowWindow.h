@@ -31,7 +31,8 @@ struct LyricsShowParts {
 
 // The lyrics show window "歌词秀": the lyrics of the playing song on black, the current line in
 // the vertical middle. An LRC view draws timed lines or the idle lines; a MIDI view draws the
-// song's syllables ten to a line with the current line sung red up to the syllable being sung.
+// song's syllables in lines (ten to a line, or as a .kar song breaks them) with the current line
+// sung red up to the syllable being sung.
 // A 10 Hz timer reads the session and moves the text up smoothly while the song plays; paints
 // only draw that frame, so exposing or resizing the window never moves the text. Closing it only
 // hides it. Resizable down to its initial size; its size is written at exit. The parts outlive

@@ -156,6 +156,7 @@ struct TestSyllable {
     int tick;
     float time;
     std::u16string text;
+    ELyricBreak breakBefore = ELyricBreak::None;
 };
 
 // n syllables, syllable i at i seconds with the text "s<i>".
@@ -176,26 +177,60 @@ std::u16string Texts(int first, int last)
     return text;
 }
 
+// Without any break the header lines make no difference.
+std::vector<MidiLyricLine> UnbrokenLines(int syllables)
+{
+    return BuildMidiLyricLines(std::vector<ELyricBreak>(syllables), 2);
+}
+
 TEST(MidiLyricView, LinesAndTheLineFinder)
 {
-    EXPECT_EQ(MidiLyricLineCount(0), 0);
-    EXPECT_EQ(MidiLyricLineCount(10), 1);
-    EXPECT_EQ(MidiLyricLineCount(25), 3);
+    EXPECT_EQ(UnbrokenLines(0), std::vector<MidiLyricLine> {});
+    EXPECT_EQ(UnbrokenLines(25), (std::vector<MidiLyricLine> {{0, 10}, {10, 20}, {20, 25}}));
     const std::vector<float> times {
         0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
-    EXPECT_EQ(FindMidiLine(times, -1), 0);
-    EXPECT_EQ(FindMidiLine(times, 9.5), 0);
-    EXPECT_EQ(FindMidiLine(times, 10), 1);
-    EXPECT_EQ(FindMidiLine(times, 23.9), 2);
-    EXPECT_EQ(FindMidiLine(times, 100), 2);
-    EXPECT_EQ(FindMidiLine(std::span(times).first(1), 5), 0);
-    EXPECT_EQ(FindMidiLine(std::span(times).first(11), 10), 1);
-    EXPECT_EQ(FindMidiLine({}, 1), 0);
+    const auto lines = UnbrokenLines(25);
+    EXPECT_EQ(FindMidiLine(times, lines, -1), 0);
+    EXPECT_EQ(FindMidiLine(times, lines, 9.5), 0);
+    EXPECT_EQ(FindMidiLine(times, lines, 10), 1);
+    EXPECT_EQ(FindMidiLine(times, lines, 23.9), 2);
+    EXPECT_EQ(FindMidiLine(times, lines, 100), 2);
+    EXPECT_EQ(FindMidiLine(times, UnbrokenLines(1), 5), 0);
+    EXPECT_EQ(FindMidiLine(times, UnbrokenLines(11), 10), 1);
+    EXPECT_EQ(FindMidiLine({}, {}, 1), 0);
 
-    EXPECT_EQ(FindSungSyllable(times, 1, 13.5), 13);
-    EXPECT_EQ(FindSungSyllable(times, 0, -1), -1);
-    EXPECT_EQ(FindSungSyllable(times, 2, 30), 24); // past the last syllable: the whole line
-    EXPECT_EQ(FindSungSyllable(std::span(times).first(1), 0, 0), 0);
+    EXPECT_EQ(FindSungSyllable(times, lines[1], 13.5), 13);
+    EXPECT_EQ(FindSungSyllable(times, lines[0], -1), -1);
+    EXPECT_EQ(FindSungSyllable(times, lines[2], 30), 24); // past the last syllable: the whole line
+    EXPECT_EQ(FindSungSyllable(times, {0, 1}, 0), 0);
+    EXPECT_EQ(FindSungSyllable(times, {5, 5}, 9), -1); // no syllables
+}
+
+TEST(MidiLyricView, KarBreaksMakeTheLinesAndAnEmptyLinePartsParagraphs)
+{
+    using enum ELyricBreak;
+    // After one header line of 10 syllables: "\\a" "b" "/c" "\\d" "e".
+    std::vector<ELyricBreak> breaks(kSyllablesPerLine, None);
+    breaks.insert(breaks.end(), {Paragraph, None, Line, Paragraph, None});
+    EXPECT_EQ(
+        BuildMidiLyricLines(breaks, 1), (std::vector<MidiLyricLine> {{0, 10}, {10, 12}, {12, 13}, {13, 13}, {13, 15}}));
+
+    // Without a header: syllable i at i seconds, lines {0, 3}, {3, 5}, the empty line, {5, 7}.
+    std::vector<TestSyllable> syllables = Syllables(7);
+    syllables[0].breakBefore = Paragraph;
+    syllables[3].breakBefore = Line;
+    syllables[5].breakBefore = Paragraph;
+    CMidiLyricView view;
+    view.SetSource(syllables, 0);
+    ASSERT_EQ(view.LineCount(), 4);
+    EXPECT_EQ(view.LineText(0), Texts(0, 2));
+    EXPECT_EQ(view.LineText(2), u"");
+    EXPECT_EQ(Frame(view, Paint(3.5, false)).current, (KaraokeLine {1, 150, Texts(3, 3), Texts(4, 4)}));
+    EXPECT_FLOAT_EQ(view.Scroll().Step(), 26 * 0.1f / 2); // line 1 lasts until syllable 5
+    // The empty line is never current: the paragraph's first line follows line 1.
+    const LyricFrame frame = Frame(view, Paint(5.5, false));
+    EXPECT_EQ(frame.current, (KaraokeLine {3, 150, Texts(5, 5), Texts(6, 6)}));
+    EXPECT_EQ(frame.lines[2], (LyricTextLine {2, 150 - 26, u"", kMidiOtherLine}));
 }
 
 TEST(MidiLyricView, TheCurrentLineIsSplitAtTheSungSyllable)
