@@ -23,7 +23,7 @@ inline constexpr RgbColour kLrcCurrentLine {255, 255, 255};
 inline constexpr RgbColour kLrcCurrentLineEnding {64, 192, 64}; // the next line starts within 2 s
 inline constexpr RgbColour kMidiHeaderLine {255, 255, 255};
 inline constexpr RgbColour kMidiOtherLine {0, 128, 192};
-// The current line of the MIDI view, split karaoke-style.
+// The current line split karaoke-style, in the MIDI view and for a word-timed LRC line alike.
 inline constexpr RgbColour kMidiSungPart {255, 0, 0};
 inline constexpr RgbColour kMidiRestPart {255, 255, 255};
 

@@ -50,7 +50,8 @@ const LyricTextLine* FindLine(const std::vector<LyricTextLine>& lines, int index
 
 TEST(LrcLyricView, CurrentLine)
 {
-    const std::vector<LyricLine> lines {{5, 0, u"a"}, {10, 26, u"b"}, {10, 52, u"c"}, {20, 78, u"d"}};
+    const std::vector<LyricLine> lines {
+        {5, 0, u"a", 5000, {}}, {10, 26, u"b", 10000, {}}, {10, 52, u"c", 10000, {}}, {20, 78, u"d", 20000, {}}};
     EXPECT_EQ(FindCurrentLine(lines, 0), 0);
     EXPECT_EQ(FindCurrentLine(lines, 3), 0);
     EXPECT_EQ(FindCurrentLine(lines, 9), 0);
@@ -63,17 +64,17 @@ TEST(LrcLyricView, CurrentLine)
 TEST(LrcLyricView, FirstSongScrollsFromTheStartAndTurnsGreenInTheLastSecond)
 {
     CLrcLyricView view = LrcView("[00:00]0\n[00:10]1\n[00:20]2\n");
-    auto lines = Frame(view, Paint(0));
+    auto lines = Frame(view, Paint(0)).lines;
     // The remembered line is already 0, so the start-up step of 0.1 pixel per paint is kept.
     EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.1f);
     ASSERT_NE(FindLine(lines, 0), nullptr);
     EXPECT_EQ(*FindLine(lines, 0), (LyricTextLine {0, 149, u"0", kLrcCurrentLine}));
     EXPECT_EQ(*FindLine(lines, 1), (LyricTextLine {1, 175, u"1", kLrcOtherLine}));
 
-    EXPECT_EQ(FindLine(Frame(view, Paint(8.9)), 0)->colour, kLrcCurrentLine);
-    EXPECT_EQ(FindLine(Frame(view, Paint(9.0)), 0)->colour, kLrcCurrentLineEnding);
+    EXPECT_EQ(FindLine(Frame(view, Paint(8.9)).lines, 0)->colour, kLrcCurrentLine);
+    EXPECT_EQ(FindLine(Frame(view, Paint(9.0)).lines, 0)->colour, kLrcCurrentLineEnding);
 
-    lines = Frame(view, Paint(10.0));
+    lines = Frame(view, Paint(10.0)).lines;
     EXPECT_FLOAT_EQ(view.Scroll().Step(), 0.26f);
     EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.26f);
     EXPECT_EQ(FindLine(lines, 1)->top, 149); // 26 + trunc(150 - 26 - 0.26)
@@ -82,14 +83,14 @@ TEST(LrcLyricView, FirstSongScrollsFromTheStartAndTurnsGreenInTheLastSecond)
     // The last line keeps the step of the line before it and never turns green.
     Frame(view, Paint(25));
     EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.52f);
-    EXPECT_EQ(FindLine(Frame(view, Paint(25)), 2)->colour, kLrcCurrentLine);
+    EXPECT_EQ(FindLine(Frame(view, Paint(25)).lines, 2)->colour, kLrcCurrentLine);
 }
 
 TEST(LrcLyricView, StoppedPictureStaysStill)
 {
     CLrcLyricView view = LrcView("[00:00]0\n[00:10]1\n");
-    const auto first = Frame(view, Paint(3, false));
-    EXPECT_EQ(Frame(view, Paint(3, false)), first);
+    const auto first = Frame(view, Paint(3, false)).lines;
+    EXPECT_EQ(Frame(view, Paint(3, false)).lines, first);
     EXPECT_EQ(view.Scroll().Offset(), 0.0f);
 }
 
@@ -99,11 +100,11 @@ TEST(LrcLyricView, OnlyLinesThatCanBeVisibleAreDrawn)
     for (int i = 0; i < 40; ++i)
         lrc += "[00:" + std::to_string(10 + i) + "]x\n";
     CLrcLyricView view = LrcView(lrc);
-    const auto lines = Frame(view, Paint(30, false)); // line 20 current; 300 / 2 / 26 gives 5
+    const auto lines = Frame(view, Paint(30, false)).lines; // line 20 current; 300 / 2 / 26 gives 5
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front().line, 14);
     EXPECT_EQ(lines.back().line, 26);
-    EXPECT_EQ(Frame(view, Paint(0, false)).front().line, 0);
+    EXPECT_EQ(Frame(view, Paint(0, false)).lines.front().line, 0);
 }
 
 TEST(LrcLyricView, IdleLinesCentreTheHyphenLineAndRiseAtMostSixtyPixels)
@@ -116,7 +117,7 @@ TEST(LrcLyricView, IdleLinesCentreTheHyphenLineAndRiseAtMostSixtyPixels)
     input.lyricPathEmpty = true;
     std::vector<LyricTextLine> lines;
     for (int paint = 0; paint < 2000; ++paint)
-        lines = Frame(view, input);
+        lines = Frame(view, input).lines;
     EXPECT_EQ(view.Scroll().Offset(), 60.0f);
     EXPECT_EQ(*FindLine(lines, 2), (LyricTextLine {2, 150 - 60, u"-----------------------", kLrcCurrentLine}));
 }
@@ -131,7 +132,7 @@ TEST(LrcLyricView, LoadResetsTheOffsetButAMissingFileOnlyEmptiesTheView)
     view.Load(folder.Path() / "missing.lrc");
     EXPECT_TRUE(view.Lines().empty());
     EXPECT_GT(view.Scroll().Offset(), 0.0f);
-    EXPECT_TRUE(Frame(view, Paint(0)).empty());
+    EXPECT_TRUE(Frame(view, Paint(0)).lines.empty());
     view.Load(folder.WriteFile("a.lrc", "[00:01]a\n"));
     EXPECT_EQ(view.Lines().size(), 1u);
     EXPECT_EQ(view.Scroll().Offset(), 0.0f);
@@ -149,7 +150,22 @@ TEST(LrcLyricView, LinesStartingTogetherDoNotScroll)
     CLrcLyricView two = LrcView("[00:00]a\n[00:00]b\n");
     LyricsPaintInput input = Paint(0);
     input.lyricPathEmpty = true; // asks for line 2, which this list does not have
-    EXPECT_EQ(Frame(two, input).size(), 2u);
+    EXPECT_EQ(Frame(two, input).lines.size(), 2u);
+}
+
+TEST(LrcLyricView, AWordTimedCurrentLineIsSweptWordByWordAtTheExactPosition)
+{
+    CLrcLyricView view = LrcView("[00:00]plain\n[00:10.50]<00:10.50>a<00:11.20>b<00:12.00>c\n[00:20]d\n");
+    // The line finder reads whole seconds, the sweep the exact position.
+    const std::pair<double, KaraokeLine> sweeps[]
+        = {{10.2, {1, 150, u"", u"abc"}}, {11.5, {1, 150, u"ab", u"c"}}, {19.9, {1, 150, u"abc", u""}}};
+    for (const auto& [position, swept] : sweeps)
+        EXPECT_EQ(Frame(view, Paint(position, false)).current, swept) << position;
+    // Other lines, and a plain current line, are drawn whole as before.
+    const LyricFrame frame = Frame(view, Paint(5, false));
+    EXPECT_FALSE(frame.current);
+    EXPECT_EQ(*FindLine(frame.lines, 0), (LyricTextLine {0, 150, u"plain", kLrcCurrentLine}));
+    EXPECT_EQ(*FindLine(frame.lines, 1), (LyricTextLine {1, 176, u"abc", kLrcOtherLine}));
 }
 
 struct TestSyllable {
