@@ -50,9 +50,9 @@ std::vector<MidiLyricLine> BuildMidiLyricLines(std::span<const ELyricBreak> brea
 // line otherwise. 0 without lines.
 int FindMidiLine(std::span<const float> times, std::span<const MidiLyricLine> lines, double t);
 
-// The syllable being sung in the line at t seconds: the first i of the line with
-// time[i] ≤ t < time[i + 1]; the line's last syllable when t is past them all; -1 before the
-// line's first syllable and for a line without syllables. Never an index outside the line.
+// The syllable being sung in the line at t seconds: the first i of the line but its last with
+// time[i] ≤ t < time[i + 1], else the line's last syllable; -1 before the line's first syllable
+// and for a line without syllables. Never an index outside the line.
 int FindSungSyllable(std::span<const float> times, const MidiLyricLine& line, double t);
 
 // The MIDI lyric view of the lyrics show window without its drawing: the syllables of the
