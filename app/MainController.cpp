@@ -12,8 +12,8 @@ namespace linlangok {
 namespace {
 
 const std::vector<FileFilter> kAccompanimentFilters {
-    {u"Music Files (*.mid;*.wav;*.mp3)", u"*.mid;*.wav;*.mp3"},
-    {u"MIDI File (*.mid)", u"*.mid"},
+    {u"Music Files (*.mid;*.kar;*.wav;*.mp3)", u"*.mid;*.kar;*.wav;*.mp3"},
+    {u"MIDI File (*.mid;*.kar)", u"*.mid;*.kar"},
     {u"WAV  File (*.wav)", u"*.wav"},
     {u"MP3  File (*.mp3)", u"*.mp3"},
     {u"All Files (*.*)", u"*.*"},

@@ -39,9 +39,11 @@ public:
     void Advance(const LyricsPaintInput& input);
 
     // The lines to draw with the scroll as it stands, in order, each centred with an opaque black
-    // background; nothing when the view is empty. Changes nothing, so every paint of the same
-    // frame shows the same picture.
-    std::vector<LyricTextLine> Layout(const LyricsPaintInput& input) const;
+    // background; nothing when the view is empty. A word-timed current line is split
+    // karaoke-style at the word being sung at the exact position, as the MIDI view splits its
+    // line; any other line is whole. Changes nothing, so every paint of the same frame shows the
+    // same picture.
+    LyricFrame Layout(const LyricsPaintInput& input) const;
 
 private:
     // The current line at the input's position and the whole seconds that matter for it.

@@ -209,6 +209,7 @@ void CMidiSong::ResetText()
     m_text2.clear();
     m_notice.clear();
     m_infoText = kWelcomeLine;
+    m_karaokeTags.clear();
 }
 
 void CMidiSong::CollectTempoReferences()

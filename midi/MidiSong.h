@@ -79,7 +79,7 @@ public:
     // Where the messages of this song's tracks are made.
     CMessageArena& Messages() { return m_messages; }
 
-    // Title "未命名", subtitle, texts and notice empty, info text the welcome line.
+    // Title "未命名", subtitle, texts, notice and .kar tag lines empty, info text the welcome line.
     void ResetText();
 
     // Moves every Set Tempo event of the song into track 0 (the first of several at one tick
@@ -106,16 +106,25 @@ public:
     CTickClock& Clock() { return m_clock; }
 
     // Song text extraction: the notice, the names and the texts of a track (track 0 when loading).
+    // In a .kar song (see BuildLyrics) the texts leave out the "@" tag lines and the lyric track's
+    // syllables.
     void TakeNotice(const CMidiTrack& track);
     void TakeNames(const CMidiTrack& track);
     void TakeTexts(const CMidiTrack& track);
     // Rebuilds the lyric syllables of every track. Each lyric track's header takes at most 1,000
     // lines of the info text, fewer when the song has so many lyric tracks that their headers
     // together would pass 250,000 syllables.
+    //
+    // A song without lyric events whose text events follow the .kar convention (a track holds one
+    // that starts with "@", "/" or "\\") keeps its lyrics in text events: the lyric track is the
+    // track of such text events with the most that are not "@" tag lines, and those are its
+    // syllables. The tag lines of every track go to the header: "@T" (title, artist) and "@I"
+    // (information) lines as they are, "@L" followed by ": 语言", "@K" and "@V" by ": 版本", at
+    // most 1,000 of them.
     void BuildLyrics();
     // Appends the header lines (title, credits, notice, the info text's lines up to the limit set by
-    // BuildLyrics, a final " ") to the track's syllables, trimming the song's texts, and returns
-    // their number.
+    // BuildLyrics, the .kar tag lines, a final " ") to the track's syllables, trimming the song's
+    // texts, and returns their number.
     int32_t ComposeHeader(CMidiTrack& track);
     // Hands the track with the most syllables (or track 0 with its header) to the lyric view.
     void PublishLyricTrack();
@@ -144,6 +153,15 @@ public:
     int32_t ReservedValue() const { return m_reservedValue; }
 
 private:
+    // How the song keeps its lyrics under the .kar convention: used when a track of its text
+    // events follows it, lyricTrack null when no such track holds a syllable.
+    struct KaraokeText {
+        bool used = false;
+        CMidiTrack* lyricTrack = nullptr;
+    };
+
+    KaraokeText FindKaraokeText() const;
+    void TakeKaraokeTags(bool used);
     bool Prepare();
     void PostProcess();
     void CollectTempoReferences();
@@ -162,6 +180,7 @@ private:
     std::u16string m_text2;
     std::u16string m_notice;
     std::u16string m_infoText;
+    std::vector<std::u16string> m_karaokeTags; // header lines from the .kar tag lines
     std::vector<TempoReference> m_tempoReferences;
     CTempoMap m_tempoMap;
     CTickClock m_clock;

@@ -48,7 +48,9 @@ inline constexpr const char* kPlayUsage = "play FILE";
 int RunPlayCommand(ToolContext& context);
 int RunRecordCommand(ToolContext& context);
 
-// lrc FILE: the parsed, sorted lines of an LRC file as a JSON list of {time, text}.
+// lrc FILE: an LRC file as JSON {offset_ms, lines: [{time, time_ms, text, words}]}: its offset
+// tag's milliseconds (0 without one) and its parsed, sorted lines, with whole seconds and exact
+// milliseconds; "words" [{time_ms, text}] only for a word-timed line.
 inline constexpr const char* kLrcUsage = "lrc FILE";
 int RunLrcCommand(ToolContext& context);
 

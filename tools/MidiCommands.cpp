@@ -129,6 +129,10 @@ int RunMidiLyrics(ToolContext& context)
             json.Key("tick").Value(syllable.tick);
             json.Key("time").Value(double(syllable.time));
             json.Key("text").Value(std::u16string_view(syllable.text));
+            if (syllable.breakBefore == ELyricBreak::Line)
+                json.Key("line_break").Value(true);
+            else if (syllable.breakBefore == ELyricBreak::Paragraph)
+                json.Key("paragraph").Value(true);
             json.EndObject();
         }
     }

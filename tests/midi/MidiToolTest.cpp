@@ -70,6 +70,17 @@ TEST_F(MidiToolTest, LyricsListTheHeaderThenOneSyllablePerNote)
     EXPECT_EQ(run.out.substr(run.out.size() - 3), "}]\n");
 }
 
+TEST_F(MidiToolTest, KarLyricsFlagWhereTheirLineAndParagraphMarksStood)
+{
+    const ToolRun run
+        = Run("lyrics " + Quoted(std::filesystem::path(LINLANGOK_CORPUS_DIR) / "midi/valid/karaoke-text-events.kar"));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    ExpectContains(run.out,
+        {"\"text\":\"MIDI KARAOKE FILE: 版本\"}", "{\"tick\":960,\"time\":1,\"text\":\"好\",\"paragraph\":true}",
+            "{\"tick\":1200,\"time\":1.25,\"text\":\"一\"}",
+            "{\"tick\":2400,\"time\":2.5,\"text\":\"茉\",\"line_break\":true}"});
+}
+
 TEST_F(MidiToolTest, FormatsZeroAndTwo)
 {
     const auto zero = folder.WriteFile(

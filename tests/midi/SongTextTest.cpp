@@ -114,6 +114,67 @@ TEST_F(SongTextTest, WithoutLyricsTrackZeroShowsTheTitle)
     EXPECT_EQ(song.Track(0).Syllables().size(), 2u * kSyllablesPerLine);
 }
 
+// A .kar song's events: the title and tag lines, "\\" and "/" syllables in text events at
+// division 480 and 120 beats a minute, and a note on channel 0.
+struct KarEvents {
+    std::string conductor; // with the Set Tempo
+    std::string words;
+    std::string notes = Bytes({0x00, 0x90, 0x3C, 0x40, 0x83, 0x60, 0x3C, 0x00});
+
+    explicit KarEvents(std::string_view lyricEvents = {})
+        : conductor(Bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) + MetaEvent(0, 3, Gbk("茉莉花"))
+            + MetaEvent(0, 1, "@KMIDI KARAOKE FILE") + MetaEvent(0, 1, "@V0100") + MetaEvent(0, 1, Gbk("@I江苏民歌")))
+        , words(MetaEvent(0, 1, "@LCHIN") + MetaEvent(0, 1, Gbk("@T茉莉花")) + MetaEvent(0, 1, Gbk("@T 民歌\r\n"))
+              + std::string(lyricEvents) + MetaEvent(960, 1, Gbk("\\好")) + MetaEvent(240, 1, Gbk("一"))
+              + MetaEvent(240, 1, Gbk("朵")) + MetaEvent(240, 1, Gbk("/茉")) + MetaEvent(240, 1, Gbk("莉花\r"))
+              + MetaEvent(240, 1, "/") + MetaEvent(240, 1, Gbk("\\满")) + MetaEvent(0, 1, ""))
+    {
+    }
+};
+
+TEST_F(SongTextTest, KarTextEventsAreTheSyllablesWithTheirBreaksAndTheTagLinesGoToTheHeader)
+{
+    const KarEvents kar;
+    const std::string formatOne = SmfHeader(1, 3, 480) + SmfTrack(kar.conductor + kEnd) + SmfTrack(kar.words + kEnd)
+        + SmfTrack(kar.notes + kEnd);
+    // Format 0: everything in the track that becomes track 0, whose texts are then no title texts.
+    const std::string formatZero = SmfHeader(0, 1, 480) + SmfTrack(kar.conductor + kar.words + kar.notes + kEnd);
+    for (const auto& [file, lyricTrack] : {std::pair {formatOne, 1}, std::pair {formatZero, 0}}) {
+        SongFixture loaded;
+        CRecordingLyricView shown;
+        loaded.song.SetLyricTrackView(&shown);
+        ASSERT_TRUE(loaded.song.Load(AsBytes(file)));
+        const CMidiTrack& track = loaded.song.Track(lyricTrack);
+        EXPECT_EQ(shown.calls.back(), &track);
+        EXPECT_EQ(loaded.song.Text1(), u"");
+        EXPECT_EQ(loaded.song.InfoText(), u"");
+        EXPECT_EQ(HeaderTexts(track),
+            (std::vector<std::string> {
+                "茉莉花", "茉莉花", "民歌", "江苏民歌", "CHIN: 语言", "MIDI KARAOKE FILE: 版本", "0100: 版本", " "}));
+        EXPECT_EQ(LyricTexts(track), (std::vector<std::string> {"好", "一", "朵", "茉", "莉花", "", "满"}));
+        std::vector<ELyricBreak> breaks;
+        for (size_t index = track.HeaderLines() * kSyllablesPerLine; index < track.Syllables().size(); ++index)
+            breaks.push_back(track.Syllables()[index].breakBefore);
+        using enum ELyricBreak;
+        EXPECT_EQ(breaks, (std::vector<ELyricBreak> {Paragraph, None, None, Line, None, Line, Paragraph}));
+        EXPECT_FLOAT_EQ(track.Syllables()[track.HeaderLines() * kSyllablesPerLine + 1].time, 1.25f);
+    }
+}
+
+TEST_F(SongTextTest, WithLyricEventsTheTextEventsOfAKarSongAreTitleTexts)
+{
+    const KarEvents kar(MetaEvent(0, 5, Gbk("茉")) + MetaEvent(480, 5, "/"));
+    ASSERT_TRUE(song.Load(AsBytes(SmfHeader(1, 3, 480) + SmfTrack(kar.conductor + kEnd) + SmfTrack(kar.words + kEnd)
+        + SmfTrack(kar.notes + kEnd))));
+    EXPECT_EQ(song.Text1(), u"@KMIDI KARAOKE FILE");
+    EXPECT_EQ(song.Text2(), u"@V0100");
+    EXPECT_EQ(HeaderTexts(song.Track(1)),
+        (std::vector<std::string> {"茉莉花", "@KMIDI KARAOKE FILE: 作曲", "@V0100: 作词", "@I江苏民歌 ", " "}));
+    EXPECT_EQ(LyricTexts(song.Track(1)), (std::vector<std::string> {"茉", "/"}));
+    EXPECT_EQ(song.Track(1).Syllables().back().breakBefore, ELyricBreak::None);
+    EXPECT_EQ(view.calls.back(), &song.Track(1));
+}
+
 TEST(SongText, TextsUseTheSongsOwnCodePage)
 {
     CScriptedUserPrompts prompts;

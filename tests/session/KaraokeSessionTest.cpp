@@ -24,7 +24,7 @@ TEST(SongKind, TheTextAfterTheLastDotDecides)
         {u"x.MIDI", ESongKind::Midi},
         {u"x.jp", ESongKind::Midi},
         {u"x.midi ", ESongKind::Audio},
-        {u"x.kar", ESongKind::Audio},
+        {u"x.KaR", ESongKind::Midi},
         {u"mid", ESongKind::Midi}, // no dot: the whole path
         {u"song", ESongKind::Audio},
     };
