@@ -126,7 +126,8 @@ void CMidiSong::PostProcess()
 {
     if (m_format == 0)
         ConvertFormat0();
-    if (!Track(0).IsConductorOnly()) {
+    const bool addConductor = !Track(0).IsConductorOnly();
+    if (addConductor) {
         auto conductor = std::make_unique<CMidiTrack>(*this);
         ResetText();
         const std::array<std::pair<int32_t, const std::u16string*>, 6> texts
@@ -137,9 +138,15 @@ void CMidiSong::PostProcess()
         InsertTrack(0, std::move(conductor));
     }
     ResetText();
-    TakeNotice(Track(0));
-    TakeNames(Track(0));
-    TakeTexts(Track(0));
+    if (addConductor) {
+        // The texts are those the conductor was given; read back they would lose the characters
+        // the code page lacks. As TakeTexts joins them, the info text ends in a space.
+        m_infoText += u' ';
+    } else {
+        TakeNotice(Track(0));
+        TakeNames(Track(0));
+        TakeTexts(Track(0));
+    }
     NormalizeTempo();
     // The song plays at the default tempo until its first Set Tempo. Without one at tick 0 the tempo
     // map would count the time before it as 0 s (no Set Tempo at all: a length of 0, so the song

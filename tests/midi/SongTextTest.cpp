@@ -128,6 +128,17 @@ TEST(SongText, TextsUseTheSongsOwnCodePage)
     EXPECT_EQ(song.Title(), u"茉莉花");
 }
 
+TEST(SongText, TheTitleTextsASongAddsItselfSurviveACodePageThatLacksThem)
+{
+    CScriptedUserPrompts prompts;
+    CManualTimerDriver driver;
+    const CIconvCodePage western("CP1252");
+    CMidiSong song(prompts, western, driver);
+    ASSERT_TRUE(song.Load(AsBytes(SmfHeader(1, 1, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd))));
+    EXPECT_EQ(song.Title(), kUntitled);
+    EXPECT_EQ(song.InfoText(), std::u16string(kWelcomeLine) + u" ");
+}
+
 TEST_F(SongTextTest, InfoTextLinesAreBounded)
 {
     CMidiTrack& conductor = AddEmptyTrack();
