@@ -27,14 +27,14 @@ CLrcLyricView::CLrcLyricView(const ICodePage& codePage)
 {
 }
 
-void CLrcLyricView::Load(const std::filesystem::path& path)
+void CLrcLyricView::Load(const std::filesystem::path& path, const ITextEncodingDetector& detector)
 {
     m_lines.clear();
     if (path.empty()) {
         ShowIdle();
         return;
     }
-    if (auto lines = ReadLrcFile(path, m_codePage, kLyricLineHeight)) {
+    if (auto lines = ReadLrcFile(path, m_codePage, kLyricLineHeight, detector)) {
         m_lines = std::move(*lines);
         m_scroll.ResetOffset();
     }

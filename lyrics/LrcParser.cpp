@@ -13,11 +13,12 @@ namespace {
 constexpr std::size_t kMaxMinuteFieldLength = 9;
 constexpr std::size_t kSecondFieldLength = 2;
 
-enum class ELrcEncoding { Legacy, Utf8, Utf16Le, Utf16Be };
+enum class ELrcEncoding { CodePage, Utf8, Utf16Le, Utf16Be };
 
 struct LrcFormat {
-    ELrcEncoding encoding = ELrcEncoding::Legacy;
+    ELrcEncoding encoding = ELrcEncoding::CodePage;
     std::streamoff textStart = 0; // after the byte-order mark
+    const ICodePage* codePage = nullptr; // for ELrcEncoding::CodePage
 };
 
 bool IsBlank(char16_t character)
@@ -110,7 +111,7 @@ template <typename OnLine> void ForEachTextLine(std::istream& in, ELrcEncoding e
         finishLine(false);
 }
 
-LrcFormat DetectFormat(std::istream& in)
+LrcFormat DetectFormat(std::istream& in, const ICodePage& legacyCodePage, const ITextEncodingDetector& detector)
 {
     char bom[3] = {};
     const auto read = in.rdbuf()->sgetn(bom, 3);
@@ -125,16 +126,24 @@ LrcFormat DetectFormat(std::istream& in)
         return {ELrcEncoding::Utf16Be, 2};
 
     in.rdbuf()->pubseekpos(0, std::ios::in);
-    CUtf8Detector detector;
-    ForEachTextLine(in, ELrcEncoding::Legacy, [&](std::string_view line) { detector.Add(line); });
-    return {detector.IsUtf8() ? ELrcEncoding::Utf8 : ELrcEncoding::Legacy, 0};
+    CUtf8Detector utf8;
+    std::string sample;
+    ForEachTextLine(in, ELrcEncoding::CodePage, [&](std::string_view line) {
+        utf8.Add(line);
+        AppendToEncodingSample(sample, line);
+    });
+    if (const ICodePage* detected = detector.Detect(sample))
+        return {ELrcEncoding::CodePage, 0, detected};
+    if (utf8.IsUtf8())
+        return {ELrcEncoding::Utf8, 0};
+    return {ELrcEncoding::CodePage, 0, &legacyCodePage};
 }
 
-std::u16string DecodeLine(std::string_view line, ELrcEncoding encoding, const ICodePage& codePage)
+std::u16string DecodeLine(std::string_view line, const LrcFormat& format)
 {
-    switch (encoding) {
-    case ELrcEncoding::Legacy:
-        return codePage.ToWide(line);
+    switch (format.encoding) {
+    case ELrcEncoding::CodePage:
+        return format.codePage->ToWide(line);
     case ELrcEncoding::Utf8:
         return Utf8ToUtf16(line);
     case ELrcEncoding::Utf16Le:
@@ -143,7 +152,7 @@ std::u16string DecodeLine(std::string_view line, ELrcEncoding encoding, const IC
     }
     std::u16string text(line.size() / 2, u'\0');
     for (std::size_t i = 0; i < text.size(); ++i)
-        text[i] = UnitAt(line, 2 * i, encoding);
+        text[i] = UnitAt(line, 2 * i, format.encoding);
     return text;
 }
 
@@ -189,14 +198,15 @@ void ParseLrcLine(std::u16string_view line, std::vector<LyricLine>& lines)
     }
 }
 
-std::vector<LyricLine> ReadLrcLines(std::istream& in, const ICodePage& codePage, int lineHeight)
+std::vector<LyricLine> ReadLrcLines(
+    std::istream& in, const ICodePage& codePage, int lineHeight, const ITextEncodingDetector& detector)
 {
-    const LrcFormat format = DetectFormat(in);
+    const LrcFormat format = DetectFormat(in, codePage, detector);
     in.clear();
     in.rdbuf()->pubseekpos(format.textStart, std::ios::in);
     std::vector<LyricLine> lines;
     ForEachTextLine(in, format.encoding, [&](std::string_view bytes) {
-        const std::u16string line = DecodeLine(bytes, format.encoding, codePage);
+        const std::u16string line = DecodeLine(bytes, format);
         if (!line.empty() && line.back() != u']')
             ParseLrcLine(line, lines);
     });
@@ -204,19 +214,36 @@ std::vector<LyricLine> ReadLrcLines(std::istream& in, const ICodePage& codePage,
     return lines;
 }
 
-std::vector<LyricLine> ParseLrcText(std::string_view bytes, const ICodePage& codePage, int lineHeight)
+std::vector<LyricLine> ParseLrcText(
+    std::string_view bytes, const ICodePage& codePage, int lineHeight, const ITextEncodingDetector& detector)
 {
     std::istringstream in {std::string(bytes)};
-    return ReadLrcLines(in, codePage, lineHeight);
+    return ReadLrcLines(in, codePage, lineHeight, detector);
 }
 
 std::optional<std::vector<LyricLine>> ReadLrcFile(
-    const std::filesystem::path& path, const ICodePage& codePage, int lineHeight)
+    const std::filesystem::path& path, const ICodePage& codePage, int lineHeight, const ITextEncodingDetector& detector)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
-    return ReadLrcLines(in, codePage, lineHeight);
+    return ReadLrcLines(in, codePage, lineHeight, detector);
+}
+
+std::string LrcEncodingName(std::istream& in, const ICodePage& codePage, const ITextEncodingDetector& detector)
+{
+    const LrcFormat format = DetectFormat(in, codePage, detector);
+    switch (format.encoding) {
+    case ELrcEncoding::CodePage:
+        return format.codePage->Name();
+    case ELrcEncoding::Utf8:
+        return "UTF-8";
+    case ELrcEncoding::Utf16Le:
+        return "UTF-16LE";
+    case ELrcEncoding::Utf16Be:
+        return "UTF-16BE";
+    }
+    return {};
 }
 
 std::vector<LyricLine> IdleLyricLines(int lineHeight)

@@ -2,6 +2,7 @@
 
 #include "common/CodePage.h"
 #include "common/Product.h"
+#include "common/TextEncodings.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -41,15 +42,23 @@ void ParseLrcLine(std::u16string_view line, std::vector<LyricLine>& lines);
 
 // The lines of an LRC text: its text lines (up to a line of more than kMaxLrcLineBytes bytes)
 // parsed, sorted stably by time, y = index × lineHeight. The text is UTF-8 or UTF-16 when it
-// starts with that byte-order mark, UTF-8 when it is valid UTF-8 and not plain ASCII, and in
-// the legacy code page (codePage) otherwise. A line is cut at its first zero character. Reads
-// the stream twice (encoding, then lines), so it must be seekable. Never throws for bad content.
-std::vector<LyricLine> ReadLrcLines(std::istream& in, const ICodePage& codePage, int lineHeight);
-std::vector<LyricLine> ParseLrcText(std::string_view bytes, const ICodePage& codePage, int lineHeight);
+// starts with that byte-order mark; otherwise in the encoding the detector finds for its lines,
+// else UTF-8 when it is valid UTF-8 and not plain ASCII, else in the legacy code page
+// (codePage). A line is cut at its first zero character. Reads the stream twice (encoding, then
+// lines), so it must be seekable. Never throws for bad content.
+std::vector<LyricLine> ReadLrcLines(std::istream& in, const ICodePage& codePage, int lineHeight,
+    const ITextEncodingDetector& detector = NoEncodingDetection());
+std::vector<LyricLine> ParseLrcText(std::string_view bytes, const ICodePage& codePage, int lineHeight,
+    const ITextEncodingDetector& detector = NoEncodingDetection());
 
 // ReadLrcLines of a file; nothing when the file cannot be opened.
-std::optional<std::vector<LyricLine>> ReadLrcFile(
-    const std::filesystem::path& path, const ICodePage& codePage, int lineHeight);
+std::optional<std::vector<LyricLine>> ReadLrcFile(const std::filesystem::path& path, const ICodePage& codePage,
+    int lineHeight, const ITextEncodingDetector& detector = NoEncodingDetection());
+
+// The name of the encoding ReadLrcLines reads the text from the stream's start in: "UTF-8",
+// "UTF-16LE", "UTF-16BE" or the name of the chosen code page.
+std::string LrcEncodingName(
+    std::istream& in, const ICodePage& codePage, const ITextEncodingDetector& detector = NoEncodingDetection());
 
 // The five idle lines shown when a song has no lyrics, y = index × lineHeight.
 std::vector<LyricLine> IdleLyricLines(int lineHeight);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/CodePage.h"
+#include "common/TextEncodings.h"
 #include "engine/AudioPlayer.h"
 #include "engine/MidiSequencer.h"
 #include "engine/RecordingController.h"
@@ -30,6 +31,7 @@ struct SessionServices {
     IMixerSystem& mixers;
     IMp3EncoderLibrary* mp3Encoder; // null: recordings fail with the encoder's loading error
     const ICodePage& codePage;
+    const ITextEncodings& textEncodings; // of song texts: MIDI meta texts and LRC files
     std::ostream& standardOutput;
     std::filesystem::path programFolder;
 };
@@ -85,6 +87,16 @@ public:
     // of its own, so a song that plays goes on undisturbed.
     void SaveTransposed(const std::filesystem::path& path);
 
+    // The encodings the song's texts can be read in.
+    const ITextEncodings& TextEncodings() const { return m_services.textEncodings; }
+    // The name of the encoding that the song's texts (MIDI meta texts, an LRC file without a
+    // byte-order mark) are read in instead of the detected one; empty for none. A name that
+    // TextEncodings does not find counts as none. Play reads the song with it.
+    const std::string& EncodingOverride() const { return m_encodingOverride; }
+    void SetEncodingOverride(std::string name) { m_encodingOverride = std::move(name); }
+    // The encoding of the song's texts as the override and detection choose it.
+    const ITextEncodingDetector& TextEncoding() const { return m_textEncoding; }
+
     CMidiSong& Song() { return *m_song; }
     CMidiSequencer& Sequencer() { return *m_sequencer; }
     CAudioPlayer& AudioPlayer() { return *m_audioPlayer; }
@@ -107,6 +119,8 @@ private:
     std::unique_ptr<CMidiSequencer> m_sequencer;
     std::unique_ptr<CAudioPlayer> m_audioPlayer;
     bool m_idle = false;
+    std::string m_encodingOverride;
+    CEncodingOverride m_textEncoding {m_services.textEncodings, m_encodingOverride};
 };
 
 } // namespace linlangok
