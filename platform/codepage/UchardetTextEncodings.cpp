@@ -3,6 +3,7 @@
 #include "common/Text.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <uchardet/uchardet.h>
 
 namespace linlangok {
@@ -57,7 +58,11 @@ CUchardetTextEncodings::CUchardetTextEncodings(const ICodePage& legacyCodePage)
     const std::string legacyName = NormalName(legacyCodePage.Name());
     m_choices.push_back({legacyCodePage.Name(), u"系统默认 (" + Utf8ToUtf16(legacyCodePage.Name()) + u")"});
     for (const Known& known : kKnown) {
-        m_encodings.push_back({known.family, std::make_unique<CIconvCodePage>(known.iconvName, known.name)});
+        try {
+            m_encodings.push_back({known.family, std::make_unique<CIconvCodePage>(known.iconvName, known.name)});
+        } catch (const std::runtime_error&) {
+            continue;
+        }
         if (NormalName(known.name) != legacyName)
             m_choices.push_back({known.name, std::u16string(known.label)});
     }
@@ -109,7 +114,7 @@ const ICodePage* CUchardetTextEncodings::Find(std::string_view name) const
         return &m_legacyCodePage;
     const auto found = std::find_if(
         m_encodings.begin(), m_encodings.end(), [&](const Encoding& encoding) { return encoding.family == family; });
-    return found->converter.get();
+    return found == m_encodings.end() ? nullptr : found->converter.get();
 }
 
 const ICodePage* CUchardetTextEncodings::CleanConverter(EFamily family, std::string_view bytes) const

@@ -19,14 +19,13 @@ namespace linlangok {
 // the locale's own songs read as they always have. Everything else is unsure. Any thread.
 class CUchardetTextEncodings final : public ITextEncodings {
 public:
-    // Bytes outside ASCII needed to judge: valid UTF-8 from 4 on (two characters outside ASCII;
-    // shorter legacy texts can be valid UTF-8 by chance), any other answer from 8 on (uchardet
-    // answers shorter texts wrongly too often).
+    // Bytes outside ASCII needed to judge, as measured on song titles and lyrics: valid UTF-8 from
+    // 4 on (shorter GBK texts were valid UTF-8 by chance), any other answer from 8 on (uchardet
+    // answered shorter texts wrongly too often).
     static constexpr size_t kMinimumUtf8Bytes = 4;
     static constexpr size_t kMinimumDetectedBytes = 8;
 
-    // The legacy code page outlives the object. Throws std::runtime_error when iconv lacks one of
-    // the encodings.
+    // The legacy code page outlives the object. An encoding that iconv lacks is left out.
     explicit CUchardetTextEncodings(const ICodePage& legacyCodePage);
 
     const std::vector<TextEncodingChoice>& Choices() const override { return m_choices; }
