@@ -1,8 +1,9 @@
-// The LRC parser on arbitrary bytes: no crash, and the lines come out sorted, placed and with
-// times that are never negative, each line's whole seconds those of its milliseconds (give or
-// take the 32-bit limit), and a word-timed line's text its words joined.
+// The LRC parser with encoding detection on arbitrary bytes: no crash, and the lines come out
+// sorted, placed and with times that are never negative, each line's whole seconds those of its
+// milliseconds (give or take the 32-bit limit), and a word-timed line's text its words joined.
 #include "lyrics/LrcParser.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/codepage/UchardetTextEncodings.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,8 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     constexpr int kLineHeight = 26;
     static const linlangok::CIconvCodePage gbk("GBK");
-    const auto lines
-        = linlangok::ParseLrcText(std::string_view(reinterpret_cast<const char*>(data), size), gbk, kLineHeight).lines;
+    static const linlangok::CUchardetTextEncodings encodings(gbk);
+    const auto lines = linlangok::ParseLrcText(
+        std::string_view(reinterpret_cast<const char*>(data), size), gbk, kLineHeight, encodings)
+                           .lines;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const linlangok::LyricLine& line = lines[i];
         if (line.time < 0 || line.y != static_cast<std::int32_t>(i) * kLineHeight

@@ -39,14 +39,14 @@ CLrcLyricView::CLrcLyricView(const ICodePage& codePage)
 {
 }
 
-void CLrcLyricView::Load(const std::filesystem::path& path)
+void CLrcLyricView::Load(const std::filesystem::path& path, const ITextEncodingDetector& detector)
 {
     m_lines.clear();
     if (path.empty()) {
         ShowIdle();
         return;
     }
-    if (auto lyrics = ReadLrcFile(path, m_codePage, kLyricLineHeight)) {
+    if (auto lyrics = ReadLrcFile(path, m_codePage, kLyricLineHeight, detector)) {
         m_lines = std::move(lyrics->lines);
         m_scroll.ResetOffset();
     }

@@ -23,10 +23,10 @@ class CLrcLyricView {
 public:
     explicit CLrcLyricView(const ICodePage& codePage);
 
-    // Replaces the lines with those of the LRC file at path (see ReadLrcFile) and resets the
-    // scroll offset. An empty path shows the idle lines. A file that cannot be opened leaves the
-    // view empty and the scroll state as it was; nothing is reported.
-    void Load(const std::filesystem::path& path);
+    // Replaces the lines with those of the LRC file at path (see ReadLrcFile, which takes the
+    // detector) and resets the scroll offset. An empty path shows the idle lines. A file that
+    // cannot be opened leaves the view empty and the scroll state as it was; nothing is reported.
+    void Load(const std::filesystem::path& path, const ITextEncodingDetector& detector = NoEncodingDetection());
 
     // Replaces the lines with the five idle lines and resets the scroll offset.
     void ShowIdle();

@@ -19,11 +19,12 @@ constexpr std::size_t kMaxWordTagLength = 24;
 constexpr std::u16string_view kOffsetTag = u"[offset:";
 constexpr std::int64_t kLineTime = -1; // a word before the first word tag starts with its line
 
-enum class ELrcEncoding { Legacy, Utf8, Utf16Le, Utf16Be };
+enum class ELrcEncoding { CodePage, Utf8, Utf16Le, Utf16Be };
 
 struct LrcFormat {
-    ELrcEncoding encoding = ELrcEncoding::Legacy;
+    ELrcEncoding encoding = ELrcEncoding::CodePage;
     std::streamoff textStart = 0; // after the byte-order mark
+    const ICodePage* codePage = nullptr; // for ELrcEncoding::CodePage
 };
 
 bool IsBlank(char16_t character)
@@ -180,7 +181,7 @@ template <typename OnLine> void ForEachTextLine(std::istream& in, ELrcEncoding e
         finishLine(false);
 }
 
-LrcFormat DetectFormat(std::istream& in)
+LrcFormat DetectFormat(std::istream& in, const ICodePage& legacyCodePage, const ITextEncodingDetector& detector)
 {
     char bom[3] = {};
     const auto read = in.rdbuf()->sgetn(bom, 3);
@@ -195,16 +196,24 @@ LrcFormat DetectFormat(std::istream& in)
         return {ELrcEncoding::Utf16Be, 2};
 
     in.rdbuf()->pubseekpos(0, std::ios::in);
-    CUtf8Detector detector;
-    ForEachTextLine(in, ELrcEncoding::Legacy, [&](std::string_view line) { detector.Add(line); });
-    return {detector.IsUtf8() ? ELrcEncoding::Utf8 : ELrcEncoding::Legacy, 0};
+    CUtf8Detector utf8;
+    std::string sample;
+    ForEachTextLine(in, ELrcEncoding::CodePage, [&](std::string_view line) {
+        utf8.Add(line);
+        AppendToEncodingSample(sample, line);
+    });
+    if (const ICodePage* detected = detector.Detect(sample))
+        return {ELrcEncoding::CodePage, 0, detected};
+    if (utf8.IsUtf8())
+        return {ELrcEncoding::Utf8, 0};
+    return {ELrcEncoding::CodePage, 0, &legacyCodePage};
 }
 
-std::u16string DecodeLine(std::string_view line, ELrcEncoding encoding, const ICodePage& codePage)
+std::u16string DecodeLine(std::string_view line, const LrcFormat& format)
 {
-    switch (encoding) {
-    case ELrcEncoding::Legacy:
-        return codePage.ToWide(line);
+    switch (format.encoding) {
+    case ELrcEncoding::CodePage:
+        return format.codePage->ToWide(line);
     case ELrcEncoding::Utf8:
         return Utf8ToUtf16(line);
     case ELrcEncoding::Utf16Le:
@@ -213,7 +222,7 @@ std::u16string DecodeLine(std::string_view line, ELrcEncoding encoding, const IC
     }
     std::u16string text(line.size() / 2, u'\0');
     for (std::size_t i = 0; i < text.size(); ++i)
-        text[i] = UnitAt(line, 2 * i, encoding);
+        text[i] = UnitAt(line, 2 * i, format.encoding);
     return text;
 }
 
@@ -350,14 +359,15 @@ void ParseLrcLine(std::u16string_view line, std::vector<LyricLine>& lines)
     }
 }
 
-LrcLyrics ReadLrcLines(std::istream& in, const ICodePage& codePage, int lineHeight)
+LrcLyrics ReadLrcLines(
+    std::istream& in, const ICodePage& codePage, int lineHeight, const ITextEncodingDetector& detector)
 {
-    const LrcFormat format = DetectFormat(in);
+    const LrcFormat format = DetectFormat(in, codePage, detector);
     in.clear();
     in.rdbuf()->pubseekpos(format.textStart, std::ios::in);
     LrcLyrics lyrics;
     ForEachTextLine(in, format.encoding, [&](std::string_view bytes) {
-        const std::u16string line = DecodeLine(bytes, format.encoding, codePage);
+        const std::u16string line = DecodeLine(bytes, format);
         if (const auto offset = OffsetTagMilliseconds(line))
             lyrics.offsetMs = *offset;
         if (!line.empty() && line.back() != u']')
@@ -368,18 +378,36 @@ LrcLyrics ReadLrcLines(std::istream& in, const ICodePage& codePage, int lineHeig
     return lyrics;
 }
 
-LrcLyrics ParseLrcText(std::string_view bytes, const ICodePage& codePage, int lineHeight)
+LrcLyrics ParseLrcText(
+    std::string_view bytes, const ICodePage& codePage, int lineHeight, const ITextEncodingDetector& detector)
 {
     std::istringstream in {std::string(bytes)};
-    return ReadLrcLines(in, codePage, lineHeight);
+    return ReadLrcLines(in, codePage, lineHeight, detector);
 }
 
-std::optional<LrcLyrics> ReadLrcFile(const std::filesystem::path& path, const ICodePage& codePage, int lineHeight)
+std::optional<LrcLyrics> ReadLrcFile(
+    const std::filesystem::path& path, const ICodePage& codePage, int lineHeight, const ITextEncodingDetector& detector)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
-    return ReadLrcLines(in, codePage, lineHeight);
+    return ReadLrcLines(in, codePage, lineHeight, detector);
+}
+
+std::string LrcEncodingName(std::istream& in, const ICodePage& codePage, const ITextEncodingDetector& detector)
+{
+    const LrcFormat format = DetectFormat(in, codePage, detector);
+    switch (format.encoding) {
+    case ELrcEncoding::CodePage:
+        return format.codePage->Name();
+    case ELrcEncoding::Utf8:
+        return "UTF-8";
+    case ELrcEncoding::Utf16Le:
+        return "UTF-16LE";
+    case ELrcEncoding::Utf16Be:
+        return "UTF-16BE";
+    }
+    return {};
 }
 
 std::vector<LyricLine> IdleLyricLines(int lineHeight)

@@ -2,6 +2,7 @@
 
 #include "common/CodePage.h"
 #include "common/Product.h"
+#include "common/TextEncodings.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -71,15 +72,23 @@ void ParseLrcLine(std::u16string_view line, std::vector<LyricLine>& lines);
 // parsed, shifted by the last line that starts with an [offset:±ms] tag ("offset" in any case,
 // the value read like atoi and limited to ±366 days; a positive offset shows the lyrics earlier;
 // no time goes below 0), sorted stably by whole seconds, y = index × lineHeight. The text is UTF-8
-// or UTF-16 when it starts with that byte-order mark, UTF-8 when it is valid UTF-8 and not plain
-// ASCII, and in the legacy code page (codePage) otherwise. A line is cut at its first zero
-// character. Reads the stream twice (encoding, then lines), so it must be seekable. Never throws
-// for bad content.
-LrcLyrics ReadLrcLines(std::istream& in, const ICodePage& codePage, int lineHeight);
-LrcLyrics ParseLrcText(std::string_view bytes, const ICodePage& codePage, int lineHeight);
+// or UTF-16 when it starts with that byte-order mark; otherwise in the encoding the detector finds
+// for its lines, else UTF-8 when it is valid UTF-8 and not plain ASCII, else in the legacy code
+// page (codePage). A line is cut at its first zero character. Reads the stream twice (encoding,
+// then lines), so it must be seekable. Never throws for bad content.
+LrcLyrics ReadLrcLines(std::istream& in, const ICodePage& codePage, int lineHeight,
+    const ITextEncodingDetector& detector = NoEncodingDetection());
+LrcLyrics ParseLrcText(std::string_view bytes, const ICodePage& codePage, int lineHeight,
+    const ITextEncodingDetector& detector = NoEncodingDetection());
 
 // ReadLrcLines of a file; nothing when the file cannot be opened.
-std::optional<LrcLyrics> ReadLrcFile(const std::filesystem::path& path, const ICodePage& codePage, int lineHeight);
+std::optional<LrcLyrics> ReadLrcFile(const std::filesystem::path& path, const ICodePage& codePage, int lineHeight,
+    const ITextEncodingDetector& detector = NoEncodingDetection());
+
+// The name of the encoding ReadLrcLines reads the text from the stream's start in: "UTF-8",
+// "UTF-16LE", "UTF-16BE" or the name of the chosen code page.
+std::string LrcEncodingName(
+    std::istream& in, const ICodePage& codePage, const ITextEncodingDetector& detector = NoEncodingDetection());
 
 // The five idle lines shown when a song has no lyrics, y = index × lineHeight.
 std::vector<LyricLine> IdleLyricLines(int lineHeight);

@@ -86,6 +86,11 @@ CLyricsShowWindow::~CLyricsShowWindow()
     m_resizer->StoreSize();
 }
 
+void CLyricsShowWindow::LoadLrcLyrics(const std::filesystem::path& path)
+{
+    m_lrcView.Load(path, m_parts.session.TextEncoding());
+}
+
 void CLyricsShowWindow::SetLyricTrack(const CMidiTrack* track)
 {
     if (track)

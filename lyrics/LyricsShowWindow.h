@@ -47,7 +47,8 @@ public:
     bool IsShown() const override { return isVisible(); }
     void SetShown(bool shown) override { setVisible(shown); }
 
-    void LoadLrcLyrics(const std::filesystem::path& path) override { m_lrcView.Load(path); }
+    // In the encoding of the session's song texts (its override or detection).
+    void LoadLrcLyrics(const std::filesystem::path& path) override;
     void ShowIdleLyrics() override { m_lrcView.ShowIdle(); }
     int MidiLyricLineCount() const override { return m_midiView.LineCount(); }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Product.h"
+#include "common/TextEncodings.h"
 #include "engine/TickClock.h"
 #include "midi/MessageArena.h"
 #include "midi/MidiTrack.h"
@@ -9,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -18,7 +20,6 @@
 
 namespace linlangok {
 
-class ICodePage;
 class ILyricTrackView;
 class IPeriodicTimerDriver;
 class IUserPrompts;
@@ -45,8 +46,7 @@ struct TempoReference {
 class CMidiSong {
 public:
     // An empty song: no tracks, division 96, title "未命名", the welcome line as info text. The
-    // prompts, the code page of the song's texts (meta events, lyric syllables) and the driver of
-    // the clock's timer must outlive the song.
+    // prompts, the legacy code page and the driver of the clock's timer must outlive the song.
     CMidiSong(IUserPrompts& prompts, const ICodePage& codePage, IPeriodicTimerDriver& timerDriver);
     ~CMidiSong();
 
@@ -55,11 +55,14 @@ public:
 
     // Reads the Standard MIDI File and prepares the song: format-0 split, conductor track, title
     // texts, tempo merge, tempo map, lyric syllables, and hands the lyric track to the lyric view.
-    // False when nothing was loaded that should be played (the reason has been shown); a file
-    // that cannot be opened or is no MIDI file leaves the previous song in place.
-    bool Load(const std::filesystem::path& path);
+    // The song's texts (meta events, lyric syllables) are read in the encoding the detector finds
+    // for all of them together (the code page of the texts the song adds itself too), else in the
+    // legacy code page. False when nothing was loaded that should be played (the reason has been
+    // shown); a file that cannot be opened or is no MIDI file leaves the previous song in place.
+    // The code pages the detector gives must outlive the song.
+    bool Load(const std::filesystem::path& path, const ITextEncodingDetector& detector = NoEncodingDetection());
     // The same for a file's bytes in memory; they are not kept.
-    bool Load(std::span<const uint8_t> bytes);
+    bool Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector = NoEncodingDetection());
     // Destroys every track and message and tells the lyric view that there is no lyric track.
     void Clear();
 
@@ -147,6 +150,7 @@ public:
     const std::vector<TempoReference>& TempoReferences() const { return m_tempoReferences; }
     const CTempoMap& TempoMap() const { return m_tempoMap; }
     IUserPrompts& Prompts() const { return m_prompts; }
+    // The code page of the song's texts: the one the last Load chose, at first the legacy one.
     const ICodePage& CodePage() const { return m_codePage; }
     // Carried for compatibility; no operation reads them.
     int16_t ReservedWord() const { return m_reservedWord; }
@@ -162,14 +166,17 @@ private:
 
     KaraokeText FindKaraokeText() const;
     void TakeKaraokeTags(bool used);
-    bool Prepare();
+    bool Prepare(const ITextEncodingDetector& detector);
+    // Chooses the code page of the texts of the tracks as they were read.
+    void ChooseCodePage(const ITextEncodingDetector& detector);
     void PostProcess();
     void CollectTempoReferences();
     void InsertPendingTempos();
     void DestroyTracks();
 
     IUserPrompts& m_prompts;
-    const ICodePage& m_codePage;
+    const ICodePage& m_legacyCodePage;
+    std::reference_wrapper<const ICodePage> m_codePage; // of the song's texts
     ILyricTrackView* m_lyricTrackView = nullptr;
     const CMidiTrack* m_lyricTrack = nullptr; // chosen by PublishLyricTrack; null without tracks
     CMessageArena m_messages;

@@ -55,7 +55,7 @@ void CKaraokeSession::Play()
     std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
     const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
     if (m_kind == ESongKind::Midi) {
-        m_songLoaded = m_song->Load(songPath);
+        m_songLoaded = m_song->Load(songPath, m_textEncoding);
         if (!m_songLoaded)
             return;
         m_idle = LoadSongLyrics(
@@ -123,7 +123,7 @@ void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
     // A file that cannot be read has been reported; writing its empty song would only replace
     // the target with a file without music.
     CMidiSong copy(m_services.prompts, m_services.codePage, m_services.timerDriver);
-    if (!copy.Load(Utf16ToPath(m_accompanimentPath)))
+    if (!copy.Load(Utf16ToPath(m_accompanimentPath), m_textEncoding))
         return;
     Transpose(copy);
     CMidiFileWriter(copy, m_services.prompts).Write(path, kApplicationTitle);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/CodePage.h"
+#include "common/TextEncodings.h"
 #include "engine/AudioPlayer.h"
 #include "engine/MidiSequencer.h"
 #include "engine/RecordingController.h"
@@ -32,6 +33,7 @@ struct SessionServices {
     IMixerSystem& mixers;
     IMp3EncoderLibrary* mp3Encoder; // null: recordings fail with the encoder's loading error
     const ICodePage& codePage;
+    const ITextEncodings& textEncodings; // of song texts: MIDI meta texts and LRC files
     std::ostream& standardOutput;
     std::filesystem::path programFolder;
 };
@@ -106,10 +108,16 @@ public:
     // song.
     bool Melody() const { return m_melody; }
     void SetMelody(bool on);
-    // The code page name that the song's texts are read in instead of the detected one; empty
-    // for none. Setting it remembers it for the song.
+    // The encodings the song's texts can be read in.
+    const ITextEncodings& TextEncodings() const { return m_services.textEncodings; }
+    // The name of the encoding that the song's texts (MIDI meta texts, an LRC file without a
+    // byte-order mark) are read in instead of the detected one; empty for none. A name that
+    // TextEncodings does not find counts as none. Play reads the song with it. Setting it
+    // remembers it for the song.
     const std::string& EncodingOverride() const { return m_encodingOverride; }
     void SetEncodingOverride(std::string name);
+    // The encoding of the song's texts as the override and detection choose it.
+    const ITextEncodingDetector& TextEncoding() const { return m_textEncoding; }
     // Milliseconds added to every time of the song's LRC lyrics, within
     // ±kMaximumLrcOffsetMilliseconds (clamped). Setting it remembers it for the song.
     int32_t LrcOffsetMilliseconds() const { return m_lrcOffsetMilliseconds; }
@@ -149,6 +157,7 @@ private:
     bool m_melody = true;
     std::optional<uint8_t> m_melodyChannel; // of the MIDI song loaded last
     std::string m_encodingOverride;
+    CEncodingOverride m_textEncoding {m_services.textEncodings, m_encodingOverride};
     int32_t m_lrcOffsetMilliseconds = 0;
 };
 

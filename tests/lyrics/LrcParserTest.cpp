@@ -1,8 +1,11 @@
 #include "lyrics/LrcParser.h"
 #include "common/Text.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "tests/support/ScriptedEncodingDetector.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 namespace linlangok {
 
@@ -140,6 +143,40 @@ TEST(LrcParser, WordTimesExactTimesAndTheOffsetTag)
             line.y = 0;
         EXPECT_EQ(lyrics.offsetMs, test.offsetMs) << test.lrc;
         EXPECT_EQ(lyrics.lines, test.lines) << test.lrc;
+    }
+}
+
+TEST(LrcParser, TheDetectorDecidesBetweenAByteOrderMarkAndTheUtf8Rule)
+{
+    const CIconvCodePage big5("CP950", "BIG5");
+    const std::string big5Lines = "[ti:" + big5.FromWide(u"茉莉花") + "]\n[00:01]" + big5.FromWide(u"好一朵") + "\n";
+    const std::string utf8Line = "[00:01]\xE5\xA5\xBD\xE4\xB8\x80\xE6\x9C\xB5\n"; // 好一朵
+    const struct {
+        std::string bytes;
+        const ICodePage* answer;
+        std::u16string text;
+        const char* encoding;
+        std::vector<std::string> samples;
+    } cases[] = {
+        // Every line in one sample, line feeds between them, the header tags too.
+        {big5Lines, &big5, u"好一朵", "BIG5", {big5.FromWide(u"[ti:茉莉花]\n[00:01]好一朵")}},
+        {utf8Line, &big5, big5.ToWide("\xE5\xA5\xBD\xE4\xB8\x80\xE6\x9C\xB5"), "BIG5", {utf8Line.substr(0, 16)}},
+        // Unsure: valid UTF-8 is UTF-8, anything else legacy text.
+        {utf8Line, nullptr, u"好一朵", "UTF-8", {utf8Line.substr(0, 16)}},
+        {big5Lines, nullptr, gbk.ToWide(big5.FromWide(u"好一朵")), "GBK",
+            {big5.FromWide(u"[ti:茉莉花]\n[00:01]好一朵")}},
+        // A byte-order mark decides before any detection.
+        {"\xEF\xBB\xBF" + utf8Line, &big5, u"好一朵", "UTF-8", {}},
+    };
+    for (const auto& test : cases) {
+        const test::CScriptedEncodingDetector detector(test.answer);
+        EXPECT_EQ(
+            TimesAndTexts(ParseLrcText(test.bytes, gbk, 26, detector).lines), (std::vector<TimeText> {{1, test.text}}))
+            << test.bytes;
+        detector.samples.clear();
+        std::istringstream in(test.bytes);
+        EXPECT_EQ(LrcEncodingName(in, gbk, detector), test.encoding) << test.bytes;
+        EXPECT_EQ(detector.samples, test.samples) << test.bytes;
     }
 }
 

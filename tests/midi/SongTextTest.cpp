@@ -1,5 +1,6 @@
 #include "common/Text.h"
 #include "tests/midi/MidiTestSupport.h"
+#include "tests/support/ScriptedEncodingDetector.h"
 
 #include <gtest/gtest.h>
 
@@ -187,6 +188,45 @@ TEST(SongText, TextsUseTheSongsOwnCodePage)
     EXPECT_EQ(std::string(data.begin(), data.end()), big5.FromWide(u"茉莉花"));
     song.TakeNames(track);
     EXPECT_EQ(song.Title(), u"茉莉花");
+}
+
+TEST(SongText, TheTitleTextsASongAddsItselfSurviveACodePageThatLacksThem)
+{
+    CScriptedUserPrompts prompts;
+    CManualTimerDriver driver;
+    const CIconvCodePage western("CP1252");
+    CMidiSong song(prompts, western, driver);
+    ASSERT_TRUE(song.Load(AsBytes(SmfHeader(1, 1, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd))));
+    EXPECT_EQ(song.Title(), kUntitled);
+    EXPECT_EQ(song.InfoText(), std::u16string(kWelcomeLine) + u" ");
+}
+
+TEST(SongText, TheDetectedCodePageReadsEveryTextOfTheSong)
+{
+    // One track with notes and no conductor: the song adds its own title texts.
+    const CIconvCodePage big5("CP950", "BIG5");
+    const std::string title = big5.FromWide(u"茉莉花");
+    const std::string file = SmfHeader(1, 1, 96)
+        + SmfTrack(MetaEvent(0, 3, title) + MetaEvent(0, 1, std::string("Pub\0lic", 7))
+            + MetaEvent(0, 5, big5.FromWide(u"好")) + Bytes({0x00, 0x90, 0x3C, 0x40}) + MetaEvent(0, 6, "marker")
+            + MetaEvent(96, 5, big5.FromWide(u"一")) + Bytes({0x00, 0x80, 0x3C, 0x00}) + kEnd);
+    for (const ICodePage* answer : {static_cast<const ICodePage*>(&big5), static_cast<const ICodePage*>(nullptr)}) {
+        SongFixture fixture;
+        const ICodePage& expected = answer ? big5 : fixture.gbk;
+        const test::CScriptedEncodingDetector detector(answer);
+        ASSERT_TRUE(fixture.song.Load(AsBytes(file), detector));
+        // The shown texts of every track at once, each up to its first zero byte.
+        EXPECT_EQ(detector.samples,
+            (std::vector<std::string> {title + "\nPub\n" + big5.FromWide(u"好") + "\n" + big5.FromWide(u"一")}));
+        EXPECT_EQ(&fixture.song.CodePage(), &expected);
+        EXPECT_EQ(fixture.song.Title(), kUntitled);
+        EXPECT_EQ(fixture.song.InfoText(), std::u16string(kWelcomeLine) + u" ");
+        const CMidiTrack& lyrics = fixture.song.Track(1);
+        EXPECT_EQ(
+            AsMetaMessage(lyrics.Entry(0).message)->TrackNameText(fixture.song.CodePage()), expected.ToWide(title));
+        const std::vector<LyricSyllable>& syllables = lyrics.Syllables();
+        EXPECT_EQ(syllables[syllables.size() - 2].text, expected.ToWide(big5.FromWide(u"好")));
+    }
 }
 
 TEST_F(SongTextTest, InfoTextLinesAreBounded)
