@@ -12,8 +12,8 @@ namespace linlangok {
 namespace {
 
 const std::vector<FileFilter> kAccompanimentFilters {
-    {u"Music Files (*.mid;*.wav;*.mp3)", u"*.mid;*.wav;*.mp3"},
-    {u"MIDI File (*.mid)", u"*.mid"},
+    {u"Music Files (*.mid;*.kar;*.wav;*.mp3)", u"*.mid;*.kar;*.wav;*.mp3"},
+    {u"MIDI File (*.mid;*.kar)", u"*.mid;*.kar"},
     {u"WAV  File (*.wav)", u"*.wav"},
     {u"MP3  File (*.mp3)", u"*.mp3"},
     {u"All Files (*.*)", u"*.*"},
@@ -189,12 +189,14 @@ void CMainController::FileDropped(const std::filesystem::path& path)
 void CMainController::UseAccompaniment(const std::filesystem::path& path)
 {
     m_session.SetAccompanimentPath(PathToUtf16(path));
+    RecallSong();
     WriteValues();
 }
 
 void CMainController::UseLyricFile(const std::filesystem::path& path)
 {
     m_session.SetLyricPath(PathToUtf16(path));
+    m_session.RememberLyricPath();
     m_session.LyricsShow().LoadLrcLyrics(path);
     WriteValues();
 }
@@ -238,6 +240,13 @@ void CMainController::SaveAs()
 void CMainController::PitchEdited()
 {
     CCommandScope scope(m_commandDepth);
+    ApplyPitchEdit();
+    m_session.RememberPitch();
+}
+
+void CMainController::ApplyPitchEdit()
+{
+    CCommandScope scope(m_commandDepth);
     ReadValues();
     int32_t value = ParseSignedNumber(m_controls.ReadControls().pitch).value_or(0);
     if (value < kPitchMinimum || value > kPitchMaximum) {
@@ -262,6 +271,12 @@ void CMainController::WritePitch(int32_t value)
         m_controls.WritePitchText(SignedText(value));
     }
     PitchEdited();
+}
+
+void CMainController::SetMelody(bool on)
+{
+    CCommandScope scope(m_commandDepth);
+    m_session.SetMelody(on);
 }
 
 CMainController::CompanionToggle CMainController::Toggle(ECompanion which) const
@@ -347,6 +362,7 @@ void CMainController::PickSong(const std::u16string& path)
         return;
     CCommandScope scope(m_commandDepth);
     m_session.SetAccompanimentPath(path);
+    RecallSong();
     WriteValues();
     m_session.PickKind(path);
     const bool midi = m_session.Kind() == ESongKind::Midi;
@@ -357,15 +373,25 @@ void CMainController::PickSong(const std::u16string& path)
 
 void CMainController::PlayNow(const std::u16string& path)
 {
+    std::optional<int32_t> rememberedPitch;
     {
         CCommandScope scope(m_commandDepth);
         m_session.SetAccompanimentPath(path);
         m_session.SetLyricPath(u"");
+        rememberedPitch = RecallSong();
     }
     Play();
     CCommandScope scope(m_commandDepth);
-    m_pitch = 0;
+    m_pitch = rememberedPitch.value_or(0);
     WriteValues();
+}
+
+std::optional<int32_t> CMainController::RecallSong()
+{
+    const SongMemoryValues values = m_session.RecallSong();
+    if (values.pitch)
+        m_pitch = *values.pitch;
+    return values.pitch;
 }
 
 StatusValues CMainController::Status() const
@@ -405,9 +431,11 @@ void CMainController::WriteValues()
     values.accompaniment = m_session.AccompanimentPath();
     values.lyric = m_session.LyricPath();
     values.pitch = SignedText(m_pitch);
+    values.melody = m_session.Melody();
     m_controls.WriteControls(values);
-    // Writing the pitch edit raises its change notification, which reads the values back.
-    PitchEdited();
+    // Writing the pitch edit raises its change notification, which reads the values back; the
+    // user changed no pitch, so nothing is remembered.
+    ApplyPitchEdit();
 }
 
 void CMainController::ApplyEnableRules()

@@ -38,6 +38,7 @@ enum EMainControl : int {
     kPitchLabel = 1069,
     kLevelMeter = 1070,
     kHelpButton = 1071,
+    kMelodyBox = 1072,
 };
 
 // Quit codes: the identifiers of the commands that end the program.
@@ -57,6 +58,7 @@ struct MainControlValues {
     std::u16string accompaniment; // 1007
     std::u16string lyric; // 1010
     std::u16string pitch; // 1066
+    bool melody = true; // 1072 "原唱旋律"
 };
 
 // Which controls are enabled.
@@ -168,8 +170,12 @@ public:
     void ToggleRecord();
     void StepPitch(int semitones);
     void SaveAs();
+    // The user changed the pitch edit: the value is read, clamped, stored and remembered for the
+    // song.
     void PitchEdited();
     void PitchStepped(int upDownPosition);
+    // The "原唱旋律" check box: the guide melody on or off, at once, remembered for the song.
+    void SetMelody(bool on);
     void ToggleCompanion(ECompanion which);
     // A companion window closed by the user (it only hides): its button offers to show it.
     void CompanionClosed(ECompanion which);
@@ -185,7 +191,9 @@ public:
     // The 1,000 ms record tick.
     void RecordTick();
 
-    // For the song list window. PickSong works only while neither playing nor recording.
+    // For the song list window. PickSong works only while neither playing nor recording. Both,
+    // and browsing, restore what the song remembers (CKaraokeSession::RecallSong); with a
+    // remembered pitch, PlayNow plays with it and keeps it instead of setting 0.
     void PickSong(const std::u16string& path);
     void PlayNow(const std::u16string& path);
 
@@ -228,6 +236,10 @@ private:
     void UseLyricFile(const std::filesystem::path& path);
     bool ReadValues();
     void WriteValues();
+    // Pitch edited, without remembering the pitch for the song.
+    void ApplyPitchEdit();
+    // Restores what the accompaniment file remembers; its pitch, if any.
+    std::optional<int32_t> RecallSong();
     void StopCommand();
     void ApplyEnableRules();
     void RefreshStatus();

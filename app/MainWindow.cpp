@@ -52,6 +52,8 @@ constexpr ControlTemplate kControls[] = {
     {kToggleVolumeButton, EControlKind::Button, u"隐藏控制", 59, 135, 50, 14},
     {kToggleLyricsButton, EControlKind::Button, u"隐藏歌词", 122, 135, 50, 14},
     {kHelpButton, EControlKind::Button, u"帮助", 190, 135, 50, 14},
+    // In the free place of the right-hand column, beside the pitch.
+    {kMelodyBox, EControlKind::CheckBox, u"原唱旋律", 190, 99, 50, 10},
 };
 
 constexpr int kClientWidth = 247; // dialog units
@@ -93,6 +95,7 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     m_pitchEdit = m_controls.Control<QLineEdit>(kPitchEdit);
     m_startTogether = m_controls.Control<QCheckBox>(kStartTogetherBox);
     m_stopTogether = m_controls.Control<QCheckBox>(kStopTogetherBox);
+    m_melody = m_controls.Control<QCheckBox>(kMelodyBox);
     setFixedSize(units.X(kClientWidth), top + units.Y(kClientHeight));
 
     m_controller = std::make_unique<CMainController>(MainControllerParts {
@@ -148,6 +151,7 @@ void CMainWindow::Connect()
             Quit(*code);
     });
     connect(m_pitchEdit, &QLineEdit::textChanged, this, [&controller] { controller.PitchEdited(); });
+    connect(m_melody, &QCheckBox::clicked, this, [&controller](bool checked) { controller.SetMelody(checked); });
     connect(m_pitchUpDown, &CUpDownControl::stepped, this,
         [&controller](int position) { controller.PitchStepped(position); });
     connect(&m_displayTick, &QTimer::timeout, this, [this, &controller] {
@@ -252,6 +256,7 @@ MainControlValues CMainWindow::ReadControls() const
     values.accompaniment = m_accompanimentEdit->text().toStdU16String();
     values.lyric = m_lyricEdit->text().toStdU16String();
     values.pitch = m_pitchEdit->text().toStdU16String();
+    values.melody = m_melody->isChecked();
     return values;
 }
 
@@ -261,6 +266,7 @@ void CMainWindow::WriteControls(const MainControlValues& values)
     m_stopTogether->setChecked(values.stopTogether);
     m_accompanimentEdit->setText(ToQString(values.accompaniment));
     m_lyricEdit->setText(ToQString(values.lyric));
+    m_melody->setChecked(values.melody);
     WritePitchText(values.pitch);
 }
 

@@ -93,6 +93,7 @@ private:
     QLineEdit* m_pitchEdit = nullptr;
     QCheckBox* m_startTogether = nullptr;
     QCheckBox* m_stopTogether = nullptr;
+    QCheckBox* m_melody = nullptr;
     CUpDownControl* m_pitchUpDown = nullptr;
     CDialogControls m_controls;
     QTimer m_displayTick;

@@ -21,6 +21,7 @@ std::filesystem::path DataFolder()
 
 CPlatformServices::CPlatformServices(QApplication& application)
     : m_codePage(CreateLegacyCodePage())
+    , m_textEncodings(*m_codePage)
     , m_programFolder(ProgramFolder())
     , m_uiThread(application)
 {
@@ -38,7 +39,7 @@ ApplicationServices CPlatformServices::Services()
 {
     return ApplicationServices {
         SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
-            *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, std::cout, m_programFolder},
+            *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings, std::cout, m_programFolder},
         *m_waveIn, m_desktop, m_programs, DataFolder()};
 }
 

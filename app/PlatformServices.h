@@ -6,6 +6,7 @@
 #include "app/QtUiThreadPoster.h"
 #include "app/QtUserPrompts.h"
 #include "engine/RecordingDevices.h"
+#include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
@@ -34,6 +35,7 @@ public:
 
 private:
     std::shared_ptr<const ICodePage> m_codePage;
+    CUchardetTextEncodings m_textEncodings;
     std::filesystem::path m_programFolder;
     CLameMp3EncoderLibrary m_mp3Encoder;
     CAlsaMixerSystem m_mixers;

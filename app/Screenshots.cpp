@@ -79,7 +79,7 @@ bool SaveDocked(linlangok::CKaraokeApplication& karaoke, const QString& folder, 
 }
 
 // The lyrics window during the demo song with a line half sung, then during a silent WAV song
-// with an LRC file of its words.
+// with an LRC file of its words, plain and then word-timed.
 bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& folder)
 {
     using namespace linlangok;
@@ -106,6 +106,17 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     karaoke.MainWindow().Controller().Play();
     RunEventsUntilPosition(session, 7.3);
     saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc");
+    karaoke.MainWindow().Controller().Stop();
+
+    // The same words timed one by one, the second line half sung.
+    std::ofstream(lyrics) << "[ti:茉莉花]\n[00:00]茉莉花（江苏民歌）\n"
+                             "[00:03.00]<00:03.00>好<00:03.40>一<00:03.80>朵<00:04.20>美<00:04.60>丽<00:05.00>的"
+                             "<00:05.40>茉<00:05.80>莉<00:06.20>花<00:06.60>\n"
+                             "[00:07.00]<00:07.00>芬<00:07.40>芳<00:07.80>美<00:08.20>丽<00:08.60>满<00:09.00>枝"
+                             "<00:09.40>桠<00:09.80>\n[00:10.00]又香又白人人夸\n";
+    karaoke.MainWindow().Controller().Play();
+    RunEventsUntilPosition(session, 4.7);
+    saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc-words");
     karaoke.MainWindow().Controller().Stop();
     return saved;
 }

@@ -11,13 +11,14 @@
 #include "app/QtProgramLauncher.h"
 #include "app/QtUiThreadPoster.h"
 #include "bench/support/SilentPrompts.h"
+#include "engine/CaptureMidiOutput.h"
 #include "engine/RecordingDevices.h"
 #include "mixer/MemoryMixer.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "engine/CaptureMidiOutput.h"
+#include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "platform/timer/ThreadTimerDriver.h"
@@ -125,6 +126,7 @@ PlayingFigures MeasurePlaying(
     QApplication& application, const std::optional<std::filesystem::path>& soundFont, int seconds)
 {
     const CIconvCodePage codePage("GBK");
+    const CUchardetTextEncodings textEncodings(codePage);
     const std::filesystem::path home = std::filesystem::temp_directory_path() / "linlangok-bench-app";
     std::filesystem::create_directories(home);
     bench::CSilentPrompts prompts;
@@ -144,7 +146,7 @@ PlayingFigures MeasurePlaying(
     CLameMp3EncoderLibrary encoder;
     CKaraokeApplication karaoke(
         ApplicationServices {SessionServices {prompts, uiThread, timer, *midi, *output, CSndFileDecoder::Open, inputs,
-                                 mixers, &encoder, codePage, std::cout, home},
+                                 mixers, &encoder, codePage, textEncodings, std::cout, home},
             *waveIn, desktop, programs, DataFolder()});
     karaoke.Session().SetAccompanimentPath(u"" LINLANGOK_DEMO_SONG);
     karaoke.Show();

@@ -1,5 +1,5 @@
-// Costs of the lyrics and song list formats: parsing an LRC file at song start, one paint's
-// layout at 10 Hz, listing a folder of songs, and reading and writing a long song list.
+// Costs of the lyrics and song list formats: parsing an LRC file (plain or word-timed) at song
+// start, one paint's layout at 10 Hz, listing a folder of songs, and reading and writing a long song list.
 #include "bench/support/SilentPrompts.h"
 #include "lyrics/LrcLyricView.h"
 #include "lyrics/LrcParser.h"
@@ -49,6 +49,32 @@ void ParseLrc(benchmark::State& state)
 }
 BENCHMARK(ParseLrc)->Unit(benchmark::kMillisecond);
 
+// kLines word-timed lines of eight words, UTF-8, after an offset tag.
+std::string WordTimedLrcText()
+{
+    std::string text = "[offset:+250]\n";
+    for (int line = 0; line < kLines; ++line) {
+        const int start = line * 4000;
+        text += "[" + std::to_string(start / 60000) + ":" + std::to_string(start / 1000 % 60) + ".00]";
+        for (int word = 0; word < 8; ++word) {
+            const int at = start + word * 400;
+            text += "<" + std::to_string(at / 60000) + ":" + std::to_string(at / 1000 % 60) + "."
+                + std::to_string(at / 10 % 100) + ">茉莉";
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+void ParseWordTimedLrc(benchmark::State& state)
+{
+    const std::string text = WordTimedLrcText();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ParseLrcText(text, Gbk(), kLyricLineHeight));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(ParseWordTimedLrc)->Unit(benchmark::kMillisecond);
+
 void LrcPaintLayout(benchmark::State& state)
 {
     const auto path = std::filesystem::temp_directory_path() / "linlangok-bench.lrc";
@@ -69,6 +95,7 @@ void MidiPaintLayout(benchmark::State& state)
     struct Syllable {
         float time;
         std::u16string text;
+        ELyricBreak breakBefore = ELyricBreak::None;
     };
     std::vector<Syllable> syllables;
     for (int i = 0; i < kLines * 10; ++i)

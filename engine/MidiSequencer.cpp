@@ -59,7 +59,7 @@ void CMidiSequencer::Load(CMidiSong& song, int32_t startTick)
     song.RewindClock(0);
     m_players.clear();
     for (size_t track = 0; track < song.TrackCount(); ++track)
-        m_players.push_back(std::make_unique<CTrackPlayer>(track, song, m_output));
+        m_players.push_back(std::make_unique<CTrackPlayer>(track, song, m_output, m_mutedChannel));
 }
 
 void CMidiSequencer::Start()
@@ -124,6 +124,11 @@ void CMidiSequencer::StopAndSilence()
         player->Silence();
     m_playing = false;
     m_paused = true;
+}
+
+void CMidiSequencer::SetMutedChannel(std::optional<uint8_t> channel)
+{
+    m_mutedChannel.store(channel ? *channel & 0x0F : -1, std::memory_order_relaxed);
 }
 
 void CMidiSequencer::OnTimerError(const std::string& message)

@@ -6,8 +6,10 @@
 #include "engine/TrackPlayer.h"
 #include "engine/UiThreadPoster.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,11 @@ public:
     // Stops and resets the clock, rewinds every track and silences it; the output stays open.
     // Errors are shown as "停止播放时出错!".
     void Stop();
+    // Mutes the notes of the channel from the next tick on (the guide melody off): its notes that
+    // sound then get a note off, and its later note-ons and note-offs are skipped as if the song
+    // did not hold them. Every other message, and the timing, stay as they are. Nothing unmutes:
+    // the notes that start from then on play. Kept across Start and Load. UI thread.
+    void SetMutedChannel(std::optional<uint8_t> channel);
 
     bool IsPlaying() const { return m_playing; }
     bool IsPaused() const { return m_paused; }
@@ -68,6 +75,7 @@ private:
     CMidiOutputWorker m_output;
     std::vector<std::unique_ptr<CTrackPlayer>> m_players;
     int32_t m_startTick = 0;
+    std::atomic<int> m_mutedChannel {-1}; // read by the players on the timer thread
     bool m_playing = false;
     bool m_paused = false;
     // Lets a posted error find out whether the sequencer still exists.

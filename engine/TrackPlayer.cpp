@@ -13,11 +13,14 @@ constexpr uint8_t kSustainController = 64;
 
 } // namespace
 
-CTrackPlayer::CTrackPlayer(size_t trackIndex, CMidiSong& song, CMidiOutputWorker& output)
+CTrackPlayer::CTrackPlayer(
+    size_t trackIndex, CMidiSong& song, CMidiOutputWorker& output, const std::atomic<int>& mutedChannel)
     : m_song(song)
     , m_track(song.Track(trackIndex))
     , m_output(output)
     , m_clock(song.Clock())
+    , m_mutedChannel(mutedChannel)
+    , m_appliedMute(mutedChannel.load(std::memory_order_relaxed))
 {
     m_clock.Timer().AddClient(*this);
     Seek(0);
@@ -51,6 +54,8 @@ void CTrackPlayer::OnTickByTrack(int32_t tick)
 
 void CTrackPlayer::SendDue(int32_t tick)
 {
+    if (const int muted = m_mutedChannel.load(std::memory_order_relaxed); muted != m_appliedMute)
+        ApplyMute(muted);
     const std::vector<TrackEntry>& entries = m_track.Entries();
     while (!m_finished) {
         if (m_nextIndex < 0 || static_cast<size_t>(m_nextIndex) >= entries.size()) {
@@ -65,11 +70,28 @@ void CTrackPlayer::SendDue(int32_t tick)
     }
 }
 
+void CTrackPlayer::ApplyMute(int channel)
+{
+    if (channel >= 0) {
+        for (uint32_t key = 0; key < m_soundingNotes.size(); ++key) {
+            const CChannelMessage* note = m_soundingNotes[key];
+            if (note && note->Channel() == channel) {
+                m_output.SendShort(0x80u | note->Channel() | key << 8);
+                m_soundingNotes[key] = nullptr;
+            }
+        }
+    }
+    m_appliedMute = channel;
+}
+
 void CTrackPlayer::Dispatch(const TrackEntry& entry)
 {
     const CMidiMessage& message = *entry.message;
     if (const CChannelMessage* channel = AsChannelMessage(&message)) {
-        switch (channel->Command()) {
+        const int32_t command = channel->Command();
+        if ((command == 0x80 || command == 0x90) && channel->Channel() == m_appliedMute)
+            return;
+        switch (command) {
         case 0x90:
             m_soundingNotes[channel->Data1()] = channel->Data2() == 0 ? nullptr : channel;
             break;

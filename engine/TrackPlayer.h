@@ -3,6 +3,7 @@
 #include "engine/TimerClient.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -19,14 +20,21 @@ struct TrackEntry;
 // remembers the sounding notes (one slot per key, shared by the track's channels) and the held
 // sustain pedal, and applies Set Tempo events to the song's clock.
 //
+// The notes of one channel can be muted (the sequencer's guide-melody switch): while muted they
+// are neither sent nor remembered as sounding, as if the track did not hold them; the channel's
+// other messages still go out.
+//
 // A client of the song clock's timer from construction to destruction. UpdateTick and
 // OnTickByTrack run on the timer thread; Seek, Silence and SetNextIndex on the UI thread while
 // the clock is stopped.
 class CTrackPlayer final : public CTimerClient {
 public:
     // Binds track `trackIndex` of the song (std::invalid_argument when there is none), registers
-    // with the clock's timer and seeks to tick 0. The song and the output outlive the player.
-    CTrackPlayer(size_t trackIndex, CMidiSong& song, CMidiOutputWorker& output);
+    // with the clock's timer and seeks to tick 0. mutedChannel holds the channel whose notes are
+    // muted, or -1; the player reads it before each send, and when it has changed to a channel,
+    // first sends a note off for each note of that channel still sounding. The song, the output
+    // and mutedChannel outlive the player.
+    CTrackPlayer(size_t trackIndex, CMidiSong& song, CMidiOutputWorker& output, const std::atomic<int>& mutedChannel);
     ~CTrackPlayer() override;
 
     CTrackPlayer(const CTrackPlayer&) = delete;
@@ -51,12 +59,16 @@ public:
 
 private:
     void SendDue(int32_t tick);
+    // Takes up a new muted channel, releasing its sounding notes.
+    void ApplyMute(int channel);
     void Dispatch(const TrackEntry& entry);
 
     CMidiSong& m_song;
     const CMidiTrack& m_track;
     CMidiOutputWorker& m_output;
     CTickClock& m_clock;
+    const std::atomic<int>& m_mutedChannel;
+    int m_appliedMute; // the muted channel as this player last took it up
     int32_t m_nextIndex = 0;
     std::array<const CChannelMessage*, 128> m_soundingNotes {};
     const CChannelMessage* m_heldSustain = nullptr;

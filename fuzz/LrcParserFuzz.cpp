@@ -1,7 +1,9 @@
-// The LRC parser on arbitrary bytes: no crash, and the lines come out sorted, placed and with
-// times that are never negative.
+// The LRC parser with encoding detection on arbitrary bytes: no crash, and the lines come out
+// sorted, placed and with times that are never negative, each line's whole seconds those of its
+// milliseconds (give or take the 32-bit limit), and a word-timed line's text its words joined.
 #include "lyrics/LrcParser.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/codepage/UchardetTextEncodings.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,11 +13,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     constexpr int kLineHeight = 26;
     static const linlangok::CIconvCodePage gbk("GBK");
-    const auto lines
-        = linlangok::ParseLrcText(std::string_view(reinterpret_cast<const char*>(data), size), gbk, kLineHeight);
+    static const linlangok::CUchardetTextEncodings encodings(gbk);
+    const auto lines = linlangok::ParseLrcText(
+        std::string_view(reinterpret_cast<const char*>(data), size), gbk, kLineHeight, encodings)
+                           .lines;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].time < 0 || lines[i].y != static_cast<std::int32_t>(i) * kLineHeight
-            || (i > 0 && lines[i - 1].time > lines[i].time))
+        const linlangok::LyricLine& line = lines[i];
+        if (line.time < 0 || line.y != static_cast<std::int32_t>(i) * kLineHeight
+            || (i > 0 && lines[i - 1].time > line.time) || line.timeMs / 1000 < line.time)
+            std::abort();
+        std::u16string joined;
+        for (const linlangok::LrcWord& word : line.words) {
+            if (word.timeMs < 0)
+                std::abort();
+            joined += word.text;
+        }
+        if (!line.words.empty() && joined != line.text)
             std::abort();
     }
     return 0;

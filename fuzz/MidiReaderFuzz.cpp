@@ -1,12 +1,13 @@
-// Fuzz target for the Standard MIDI File reader: loads the input bytes as a song, transposes it,
-// saves it in memory and loads the saved bytes again, which must succeed without any message and
-// give the same tracks.
+// Fuzz target for the Standard MIDI File reader: loads the input bytes as a song (its texts in the
+// detected encoding), transposes it, saves it in memory and loads the saved bytes again, which
+// must succeed without any message and give the same tracks.
 
 #include "common/UserPrompts.h"
 #include "engine/ManualTimerDriver.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/codepage/UchardetTextEncodings.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -39,10 +40,11 @@ struct CCountingPrompts final : IUserPrompts {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const CIconvCodePage gbk("GBK");
+    static const CUchardetTextEncodings encodings(gbk);
     CCountingPrompts prompts;
     CManualTimerDriver driver;
     CMidiSong song(prompts, gbk, driver);
-    if (!song.Load(std::span<const uint8_t>(data, size)))
+    if (!song.Load(std::span<const uint8_t>(data, size), encodings))
         return 0;
     const int semitones = size > 0 ? static_cast<int>(data[size / 2] % 255) - 127 : 0;
     for (size_t index = 0; index < song.TrackCount(); ++index) {

@@ -9,6 +9,18 @@ namespace {
 constexpr int kIdleCurrentLine = 2;
 constexpr int kLineEndingSeconds = 2;
 
+// A word-timed line sung up to the word being sung at the position (seconds).
+KaraokeLine SweptLine(const LyricLine& line, int index, int top, double position)
+{
+    const std::vector<LrcWord>& words = line.words;
+    const int sung = FindSungItem(0, static_cast<int>(words.size()), position,
+        [&](int i) { return static_cast<double>(words[i].timeMs) / 1000; });
+    KaraokeLine swept {index, top, {}, {}};
+    for (int i = 0; i < static_cast<int>(words.size()); ++i)
+        (i <= sung ? swept.sung : swept.rest) += words[i].text;
+    return swept;
+}
+
 } // namespace
 
 int FindCurrentLine(std::span<const LyricLine> lines, int t)
@@ -27,15 +39,15 @@ CLrcLyricView::CLrcLyricView(const ICodePage& codePage)
 {
 }
 
-void CLrcLyricView::Load(const std::filesystem::path& path)
+void CLrcLyricView::Load(const std::filesystem::path& path, const ITextEncodingDetector& detector)
 {
     m_lines.clear();
     if (path.empty()) {
         ShowIdle();
         return;
     }
-    if (auto lines = ReadLrcFile(path, m_codePage, kLyricLineHeight)) {
-        m_lines = std::move(*lines);
+    if (auto lyrics = ReadLrcFile(path, m_codePage, kLyricLineHeight, detector)) {
+        m_lines = std::move(lyrics->lines);
         m_scroll.ResetOffset();
     }
 }
@@ -73,21 +85,27 @@ void CLrcLyricView::Advance(const LyricsPaintInput& input)
         m_scroll.LimitOffset(kIdleScrollLimit);
 }
 
-std::vector<LyricTextLine> CLrcLyricView::Layout(const LyricsPaintInput& input) const
+LyricFrame CLrcLyricView::Layout(const LyricsPaintInput& input) const
 {
-    std::vector<LyricTextLine> drawn;
+    LyricFrame frame;
     if (m_lines.empty())
-        return drawn;
+        return frame;
     const LineTiming current = CurrentLine(input);
     const VisibleLineRange range = VisibleLines(
         input.clientHeight, kLyricLineHeight, current.line, static_cast<int>(m_lines.size()), m_scroll.Offset());
     for (int i = range.first; i <= range.last; ++i) {
+        const LyricLine& line = m_lines[i];
+        const int top = TruncateToInt(static_cast<double>(line.y) + range.base);
+        if (i == current.line && !line.words.empty()) {
+            frame.current = SweptLine(line, i, top, input.position);
+            continue;
+        }
         RgbColour colour = kLrcOtherLine;
         if (i == current.line)
             colour = !current.last && current.untilNext < kLineEndingSeconds ? kLrcCurrentLineEnding : kLrcCurrentLine;
-        drawn.push_back({i, TruncateToInt(static_cast<double>(m_lines[i].y) + range.base), m_lines[i].text, colour});
+        frame.lines.push_back({i, top, line.text, colour});
     }
-    return drawn;
+    return frame;
 }
 
 } // namespace linlangok

@@ -23,10 +23,10 @@ class CLrcLyricView {
 public:
     explicit CLrcLyricView(const ICodePage& codePage);
 
-    // Replaces the lines with those of the LRC file at path (see ReadLrcFile) and resets the
-    // scroll offset. An empty path shows the idle lines. A file that cannot be opened leaves the
-    // view empty and the scroll state as it was; nothing is reported.
-    void Load(const std::filesystem::path& path);
+    // Replaces the lines with those of the LRC file at path (see ReadLrcFile, which takes the
+    // detector) and resets the scroll offset. An empty path shows the idle lines. A file that
+    // cannot be opened leaves the view empty and the scroll state as it was; nothing is reported.
+    void Load(const std::filesystem::path& path, const ITextEncodingDetector& detector = NoEncodingDetection());
 
     // Replaces the lines with the five idle lines and resets the scroll offset.
     void ShowIdle();
@@ -39,9 +39,11 @@ public:
     void Advance(const LyricsPaintInput& input);
 
     // The lines to draw with the scroll as it stands, in order, each centred with an opaque black
-    // background; nothing when the view is empty. Changes nothing, so every paint of the same
-    // frame shows the same picture.
-    std::vector<LyricTextLine> Layout(const LyricsPaintInput& input) const;
+    // background; nothing when the view is empty. A word-timed current line is split
+    // karaoke-style at the word being sung at the exact position, as the MIDI view splits its
+    // line; any other line is whole. Changes nothing, so every paint of the same frame shows the
+    // same picture.
+    LyricFrame Layout(const LyricsPaintInput& input) const;
 
 private:
     // The current line at the input's position and the whole seconds that matter for it.

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 // What the lyrics show window needs to paint, computed without a window: colours, the smooth
 // scroll shared by both views, and the range of lines that can be visible. All on the UI thread.
@@ -21,6 +23,7 @@ inline constexpr RgbColour kLrcCurrentLine {255, 255, 255};
 inline constexpr RgbColour kLrcCurrentLineEnding {64, 192, 64}; // the next line starts within 2 s
 inline constexpr RgbColour kMidiHeaderLine {255, 255, 255};
 inline constexpr RgbColour kMidiOtherLine {0, 128, 192};
+// The current line split karaoke-style, in the MIDI view and for a word-timed LRC line alike.
 inline constexpr RgbColour kMidiSungPart {255, 0, 0};
 inline constexpr RgbColour kMidiRestPart {255, 255, 255};
 
@@ -49,6 +52,39 @@ struct LyricTextLine {
 
     bool operator==(const LyricTextLine&) const = default;
 };
+
+// The current line split karaoke-style: the sung part (drawn in kMidiSungPart) then the rest
+// (kMidiRestPart), together centred horizontally, left-aligned one after the other, in a
+// rectangle of one line height at top.
+struct KaraokeLine {
+    int line = 0;
+    int top = 0;
+    std::u16string sung;
+    std::u16string rest;
+
+    bool operator==(const KaraokeLine&) const = default;
+};
+
+// What a view draws in one paint: its visible lines, the current one among them unless it is
+// split karaoke-style.
+struct LyricFrame {
+    std::vector<LyricTextLine> lines;
+    std::optional<KaraokeLine> current;
+};
+
+// The item being sung at t among items first to end − 1 whose start times timeOf(i) gives:
+// the first i with time(i) ≤ t < time(i + 1); the last item when t is past them all; -1
+// before the first item and when there is none.
+template <typename TimeOf> int FindSungItem(int first, int end, double t, TimeOf timeOf)
+{
+    if (first >= end || t < timeOf(first))
+        return -1;
+    for (int i = first; i + 1 < end; ++i) {
+        if (timeOf(i) <= t && t < timeOf(i + 1))
+            return i;
+    }
+    return end - 1;
+}
 
 // Whether the window draws the MIDI lyric view (a MIDI song that is not idle) or the LRC view.
 bool UseMidiLyricView(int songKind, bool idle);

@@ -86,6 +86,11 @@ CLyricsShowWindow::~CLyricsShowWindow()
     m_resizer->StoreSize();
 }
 
+void CLyricsShowWindow::LoadLrcLyrics(const std::filesystem::path& path)
+{
+    m_lrcView.Load(path, m_parts.session.TextEncoding());
+}
+
 void CLyricsShowWindow::SetLyricTrack(const CMidiTrack* track)
 {
     if (track)
@@ -121,10 +126,7 @@ void CLyricsShowWindow::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), ToQColor(kLyricBackground));
     LyricsPaintInput input = m_frame;
     input.clientHeight = height();
-    if (m_midiFrame)
-        PaintMidiView(painter, input);
-    else
-        PaintLrcView(painter, input);
+    PaintFrame(painter, m_midiFrame ? m_midiView.Layout(input) : m_lrcView.Layout(input));
 }
 
 const QPixmap& CLyricsShowWindow::LineImage(const std::u16string& text, RgbColour colour)
@@ -144,14 +146,8 @@ void CLyricsShowWindow::DrawCentredLines(QPainter& painter, const std::vector<Ly
     }
 }
 
-void CLyricsShowWindow::PaintLrcView(QPainter& painter, const LyricsPaintInput& input)
+void CLyricsShowWindow::PaintFrame(QPainter& painter, const LyricFrame& frame)
 {
-    DrawCentredLines(painter, m_lrcView.Layout(input));
-}
-
-void CLyricsShowWindow::PaintMidiView(QPainter& painter, const LyricsPaintInput& input)
-{
-    const MidiLyricFrame frame = m_midiView.Layout(input);
     DrawCentredLines(painter, frame.lines);
     if (!frame.current)
         return;

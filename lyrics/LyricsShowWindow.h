@@ -30,8 +30,10 @@ struct LyricsShowParts {
 };
 
 // The lyrics show window "歌词秀": the lyrics of the playing song on black, the current line in
-// the vertical middle. An LRC view draws timed lines or the idle lines; a MIDI view draws the
-// song's syllables ten to a line with the current line sung red up to the syllable being sung.
+// the vertical middle. An LRC view draws timed lines or the idle lines, a word-timed current
+// line sung red up to the word being sung; a MIDI view draws the song's syllables in lines (ten
+// to a line, or as a .kar song breaks them) with the current line sung red up to the syllable
+// being sung.
 // A 10 Hz timer reads the session and moves the text up smoothly while the song plays; paints
 // only draw that frame, so exposing or resizing the window never moves the text. Closing it only
 // hides it. Resizable down to its initial size; its size is written at exit. The parts outlive
@@ -45,7 +47,8 @@ public:
     bool IsShown() const override { return isVisible(); }
     void SetShown(bool shown) override { setVisible(shown); }
 
-    void LoadLrcLyrics(const std::filesystem::path& path) override { m_lrcView.Load(path); }
+    // In the encoding of the session's song texts (its override or detection).
+    void LoadLrcLyrics(const std::filesystem::path& path) override;
     void ShowIdleLyrics() override { m_lrcView.ShowIdle(); }
     int MidiLyricLineCount() const override { return m_midiView.LineCount(); }
 
@@ -61,8 +64,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void PaintLrcView(QPainter& painter, const LyricsPaintInput& input);
-    void PaintMidiView(QPainter& painter, const LyricsPaintInput& input);
+    // The view's lines, and its current line split karaoke-style when it is.
+    void PaintFrame(QPainter& painter, const LyricFrame& frame);
     void DrawCentredLines(QPainter& painter, const std::vector<LyricTextLine>& lines);
     // The text rendered in the lyric font and the colour, made on first use.
     const QPixmap& LineImage(const std::u16string& text, RgbColour colour);

@@ -4,50 +4,56 @@
 
 namespace linlangok {
 
-int MidiLyricLineCount(std::size_t syllableCount)
+std::vector<MidiLyricLine> BuildMidiLyricLines(std::span<const ELyricBreak> breaks, int headerLines)
 {
-    return static_cast<int>((syllableCount + kSyllablesPerLine - 1) / kSyllablesPerLine);
+    const int count = static_cast<int>(breaks.size());
+    const bool marked
+        = std::any_of(breaks.begin(), breaks.end(), [](ELyricBreak mark) { return mark != ELyricBreak::None; });
+    // Where the lines of kSyllablesPerLine syllables end: the whole list, or the header in a marked one.
+    const int grouped = marked ? std::clamp(headerLines, 0, count / kSyllablesPerLine) * kSyllablesPerLine : count;
+    std::vector<MidiLyricLine> lines;
+    for (int first = 0; first < grouped; first += kSyllablesPerLine)
+        lines.push_back({first, std::min(first + kSyllablesPerLine, grouped)});
+    int first = grouped;
+    for (int i = grouped + 1; i <= count; ++i) {
+        if (i < count && breaks[i] == ELyricBreak::None)
+            continue;
+        lines.push_back({first, i});
+        if (i < count && breaks[i] == ELyricBreak::Paragraph)
+            lines.push_back({i, i});
+        first = i;
+    }
+    return lines;
 }
 
-int FindMidiLine(std::span<const float> times, double t)
+int FindMidiLine(std::span<const float> times, std::span<const MidiLyricLine> lines, double t)
 {
-    const int count = static_cast<int>(times.size());
-    const int lines = MidiLyricLineCount(times.size());
-    if (count == 0 || t < times[0])
+    const int count = static_cast<int>(lines.size());
+    if (count == 0 || t < times[lines[0].first])
         return 0;
-    for (int line = 0; line < lines; ++line) {
-        const int end = std::min((line + 1) * kSyllablesPerLine, count - 1);
-        if (times[line * kSyllablesPerLine] <= t && t < times[end])
+    for (int line = 0; line + 1 < count; ++line) {
+        if (times[lines[line].first] <= t && t < times[lines[line + 1].first])
             return line;
-        if (end == count - 1)
-            break;
     }
-    return lines - 1;
+    return count - 1;
 }
 
-int FindSungSyllable(std::span<const float> times, int line, double t)
+int FindSungSyllable(std::span<const float> times, const MidiLyricLine& line, double t)
 {
-    const int count = static_cast<int>(times.size());
-    const int first = line * kSyllablesPerLine;
-    if (first < 0 || first >= count || t < times[first])
-        return -1;
-    const int end = std::min(first + kSyllablesPerLine, count - 1);
-    for (int i = first; i < end; ++i) {
-        if (times[i] <= t && t < times[i + 1])
-            return i;
-    }
-    return std::min(first + kSyllablesPerLine, count) - 1;
+    return FindSungItem(line.first, line.end, t, [&](int i) { return static_cast<double>(times[i]); });
 }
 
 void CMidiLyricView::ClearSource()
 {
-    ReplaceSource({}, {}, 0);
+    ReplaceSource({}, {}, {}, 0);
 }
 
-void CMidiLyricView::ReplaceSource(std::vector<float> times, std::vector<std::u16string> texts, int headerLines)
+void CMidiLyricView::ReplaceSource(
+    std::vector<float> times, std::vector<std::u16string> texts, std::span<const ELyricBreak> breaks, int headerLines)
 {
     m_times = std::move(times);
     m_texts = std::move(texts);
+    m_lines = BuildMidiLyricLines(breaks, headerLines);
     m_headerLines = headerLines;
 }
 
@@ -61,7 +67,7 @@ std::u16string CMidiLyricView::JoinedText(int first, int last) const
 
 std::u16string CMidiLyricView::LineText(int line) const
 {
-    return JoinedText(line * kSyllablesPerLine, (line + 1) * kSyllablesPerLine - 1);
+    return JoinedText(m_lines[line].first, m_lines[line].end - 1);
 }
 
 void CMidiLyricView::Advance(const LyricsPaintInput& input)
@@ -69,30 +75,30 @@ void CMidiLyricView::Advance(const LyricsPaintInput& input)
     const int lines = LineCount();
     if (lines == 0)
         return;
-    const int current = FindMidiLine(m_times, input.position);
+    const int current = FindMidiLine(m_times, m_lines, input.position);
     const bool lastLine = current == lines - 1;
-    const int first = current * kSyllablesPerLine;
-    const double duration = lastLine ? 0.0 : static_cast<double>(m_times[first + kSyllablesPerLine]) - m_times[first];
+    const double duration
+        = lastLine ? 0.0 : static_cast<double>(m_times[m_lines[current + 1].first]) - m_times[m_lines[current].first];
     m_scroll.Advance(current, lastLine, duration, kLyricLineHeight, input.playing);
 }
 
-MidiLyricFrame CMidiLyricView::Layout(const LyricsPaintInput& input) const
+LyricFrame CMidiLyricView::Layout(const LyricsPaintInput& input) const
 {
-    MidiLyricFrame frame;
+    LyricFrame frame;
     const int lines = LineCount();
     if (lines == 0)
         return frame;
     const double t = input.position;
-    const int current = FindMidiLine(m_times, t);
+    const int current = FindMidiLine(m_times, m_lines, t);
     const VisibleLineRange range
         = VisibleLines(input.clientHeight, kLyricLineHeight, current, lines, m_scroll.Offset());
     for (int line = range.first; line <= range.last; ++line) {
         const int top = TruncateToInt(static_cast<double>(kLyricLineHeight) * line + range.base);
         if (line == current) {
-            const int first = current * kSyllablesPerLine;
-            const int sung = FindSungSyllable(m_times, current, t);
-            frame.current = KaraokeLine {line, top, JoinedText(first, sung),
-                JoinedText(std::max(sung + 1, first), first + kSyllablesPerLine - 1)};
+            const MidiLyricLine& syllables = m_lines[current];
+            const int sung = FindSungSyllable(m_times, syllables, t);
+            frame.current = KaraokeLine {line, top, JoinedText(syllables.first, sung),
+                JoinedText(std::max(sung + 1, syllables.first), syllables.end - 1)};
         } else {
             frame.lines.push_back({line, top, LineText(line), line < m_headerLines ? kMidiHeaderLine : kMidiOtherLine});
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace linlangok {
 
 class CMidiTrack;
@@ -7,6 +9,10 @@ class CMidiTrack;
 // Syllables per display line of the lyrics show window; a header line of a lyric track is one
 // syllable with its text followed by this many minus one empty syllables.
 inline constexpr int kSyllablesPerLine = 10;
+
+// What a lyric syllable starts: nothing more, a new line ("/" in a .kar text event) or a new
+// paragraph ("\\"). Syllables of lyric events never start either.
+enum class ELyricBreak : std::uint8_t { None, Line, Paragraph };
 
 // Where a loaded song hands its lyric track: the lyrics show window implements it. Called on the
 // UI thread.

@@ -18,6 +18,12 @@ namespace {
 constexpr int32_t kDefaultTempo = 500000;
 constexpr int32_t kLargestTempo = 0xFFFFFF;
 
+// The meta events whose texts the song shows.
+bool IsSongText(int32_t type)
+{
+    return type == kMetaText || type == kMetaNotice || type == kMetaTrackName || type == kMetaLyric;
+}
+
 bool IsSetTempo(const CMidiMessage& message)
 {
     return IsMetaOfType(&message, kMetaSetTempo);
@@ -85,6 +91,7 @@ template <typename Item, typename KeyOf> void SelectionSort(std::vector<Item>& i
 
 CMidiSong::CMidiSong(IUserPrompts& prompts, const ICodePage& codePage, IPeriodicTimerDriver& timerDriver)
     : m_prompts(prompts)
+    , m_legacyCodePage(codePage)
     , m_codePage(codePage)
     , m_tempoMap(*this)
     , m_clock(timerDriver)
@@ -97,19 +104,20 @@ CMidiSong::~CMidiSong()
     DestroyTracks();
 }
 
-bool CMidiSong::Load(const std::filesystem::path& path)
+bool CMidiSong::Load(const std::filesystem::path& path, const ITextEncodingDetector& detector)
 {
-    return CMidiFileReader(*this, m_prompts).Read(path) && Prepare();
+    return CMidiFileReader(*this, m_prompts).Read(path) && Prepare(detector);
 }
 
-bool CMidiSong::Load(std::span<const uint8_t> bytes)
+bool CMidiSong::Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector)
 {
-    return CMidiFileReader(*this, m_prompts).Read(bytes) && Prepare();
+    return CMidiFileReader(*this, m_prompts).Read(bytes) && Prepare(detector);
 }
 
-bool CMidiSong::Prepare()
+bool CMidiSong::Prepare(const ITextEncodingDetector& detector)
 {
     try {
+        ChooseCodePage(detector);
         PostProcess();
         BuildTempoMap();
         BuildLyrics();
@@ -122,11 +130,29 @@ bool CMidiSong::Prepare()
     return true;
 }
 
+void CMidiSong::ChooseCodePage(const ITextEncodingDetector& detector)
+{
+    std::string sample;
+    for (const auto& track : m_tracks) {
+        for (const TrackEntry& entry : track->Entries()) {
+            const CMetaMessage* meta = AsMetaMessage(entry.message);
+            if (!meta || !IsSongText(meta->Type()))
+                continue;
+            const std::span<const uint8_t> data = meta->Data();
+            const auto text = std::string_view(reinterpret_cast<const char*>(data.data()), data.size());
+            AppendToEncodingSample(sample, text.substr(0, text.find('\0')));
+        }
+    }
+    const ICodePage* detected = detector.Detect(sample);
+    m_codePage = detected ? *detected : m_legacyCodePage;
+}
+
 void CMidiSong::PostProcess()
 {
     if (m_format == 0)
         ConvertFormat0();
-    if (!Track(0).IsConductorOnly()) {
+    const bool addConductor = !Track(0).IsConductorOnly();
+    if (addConductor) {
         auto conductor = std::make_unique<CMidiTrack>(*this);
         ResetText();
         const std::array<std::pair<int32_t, const std::u16string*>, 6> texts
@@ -137,9 +163,15 @@ void CMidiSong::PostProcess()
         InsertTrack(0, std::move(conductor));
     }
     ResetText();
-    TakeNotice(Track(0));
-    TakeNames(Track(0));
-    TakeTexts(Track(0));
+    if (addConductor) {
+        // The texts are those the conductor was given; read back they would lose the characters
+        // the code page lacks. As TakeTexts joins them, the info text ends in a space.
+        m_infoText += u' ';
+    } else {
+        TakeNotice(Track(0));
+        TakeNames(Track(0));
+        TakeTexts(Track(0));
+    }
     NormalizeTempo();
     // The song plays at the default tempo until its first Set Tempo. Without one at tick 0 the tempo
     // map would count the time before it as 0 s (no Set Tempo at all: a length of 0, so the song
@@ -163,6 +195,7 @@ void CMidiSong::Clear()
 
 void CMidiSong::DestroyTracks()
 {
+    m_lyricTrack = nullptr;
     m_tempoReferences.clear();
     m_tracks.clear();
     m_messages.Release();
@@ -208,6 +241,7 @@ void CMidiSong::ResetText()
     m_text2.clear();
     m_notice.clear();
     m_infoText = kWelcomeLine;
+    m_karaokeTags.clear();
 }
 
 void CMidiSong::CollectTempoReferences()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Product.h"
+#include "common/TextEncodings.h"
 #include "engine/TickClock.h"
 #include "midi/MessageArena.h"
 #include "midi/MidiTrack.h"
@@ -9,7 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,7 +20,6 @@
 
 namespace linlangok {
 
-class ICodePage;
 class ILyricTrackView;
 class IPeriodicTimerDriver;
 class IUserPrompts;
@@ -44,8 +46,7 @@ struct TempoReference {
 class CMidiSong {
 public:
     // An empty song: no tracks, division 96, title "未命名", the welcome line as info text. The
-    // prompts, the code page of the song's texts (meta events, lyric syllables) and the driver of
-    // the clock's timer must outlive the song.
+    // prompts, the legacy code page and the driver of the clock's timer must outlive the song.
     CMidiSong(IUserPrompts& prompts, const ICodePage& codePage, IPeriodicTimerDriver& timerDriver);
     ~CMidiSong();
 
@@ -54,11 +55,14 @@ public:
 
     // Reads the Standard MIDI File and prepares the song: format-0 split, conductor track, title
     // texts, tempo merge, tempo map, lyric syllables, and hands the lyric track to the lyric view.
-    // False when nothing was loaded that should be played (the reason has been shown); a file
-    // that cannot be opened or is no MIDI file leaves the previous song in place.
-    bool Load(const std::filesystem::path& path);
+    // The song's texts (meta events, lyric syllables) are read in the encoding the detector finds
+    // for all of them together (the code page of the texts the song adds itself too), else in the
+    // legacy code page. False when nothing was loaded that should be played (the reason has been
+    // shown); a file that cannot be opened or is no MIDI file leaves the previous song in place.
+    // The code pages the detector gives must outlive the song.
+    bool Load(const std::filesystem::path& path, const ITextEncodingDetector& detector = NoEncodingDetection());
     // The same for a file's bytes in memory; they are not kept.
-    bool Load(std::span<const uint8_t> bytes);
+    bool Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector = NoEncodingDetection());
     // Destroys every track and message and tells the lyric view that there is no lyric track.
     void Clear();
 
@@ -78,7 +82,7 @@ public:
     // Where the messages of this song's tracks are made.
     CMessageArena& Messages() { return m_messages; }
 
-    // Title "未命名", subtitle, texts and notice empty, info text the welcome line.
+    // Title "未命名", subtitle, texts, notice and .kar tag lines empty, info text the welcome line.
     void ResetText();
 
     // Moves every Set Tempo event of the song into track 0 (the first of several at one tick
@@ -105,19 +109,35 @@ public:
     CTickClock& Clock() { return m_clock; }
 
     // Song text extraction: the notice, the names and the texts of a track (track 0 when loading).
+    // In a .kar song (see BuildLyrics) the texts leave out the "@" tag lines and the lyric track's
+    // syllables.
     void TakeNotice(const CMidiTrack& track);
     void TakeNames(const CMidiTrack& track);
     void TakeTexts(const CMidiTrack& track);
     // Rebuilds the lyric syllables of every track. Each lyric track's header takes at most 1,000
     // lines of the info text, fewer when the song has so many lyric tracks that their headers
     // together would pass 250,000 syllables.
+    //
+    // A song without lyric events whose text events follow the .kar convention (a track holds one
+    // that starts with "@", "/" or "\\") keeps its lyrics in text events: the lyric track is the
+    // track of such text events with the most that are not "@" tag lines, and those are its
+    // syllables. The tag lines of every track go to the header: "@T" (title, artist) and "@I"
+    // (information) lines as they are, "@L" followed by ": 语言", "@K" and "@V" by ": 版本", at
+    // most 1,000 of them.
     void BuildLyrics();
     // Appends the header lines (title, credits, notice, the info text's lines up to the limit set by
-    // BuildLyrics, a final " ") to the track's syllables, trimming the song's texts, and returns
-    // their number.
+    // BuildLyrics, the .kar tag lines, a final " ") to the track's syllables, trimming the song's
+    // texts, and returns their number.
     int32_t ComposeHeader(CMidiTrack& track);
     // Hands the track with the most syllables (or track 0 with its header) to the lyric view.
     void PublishLyricTrack();
+    // The channel of the sung melody, for the guide-melody switch; nothing for a song without sung
+    // syllables. It is the channel of the lyric track's notes when they are all of one channel.
+    // When that track holds several channels (format 0) or no notes (lyrics in a track of their
+    // own), it is the channel whose note-ons, among that track's or else every track's, start with
+    // the most syllables (within a 64th note; the lowest of equals), and nothing when none does.
+    // The drums (channel 9) never count.
+    std::optional<uint8_t> MelodyChannel() const;
     // The lyric view, or null; not owned. It must outlive the song or be detached first.
     void SetLyricTrackView(ILyricTrackView* view) { m_lyricTrackView = view; }
 
@@ -130,21 +150,35 @@ public:
     const std::vector<TempoReference>& TempoReferences() const { return m_tempoReferences; }
     const CTempoMap& TempoMap() const { return m_tempoMap; }
     IUserPrompts& Prompts() const { return m_prompts; }
+    // The code page of the song's texts: the one the last Load chose, at first the legacy one.
     const ICodePage& CodePage() const { return m_codePage; }
     // Carried for compatibility; no operation reads them.
     int16_t ReservedWord() const { return m_reservedWord; }
     int32_t ReservedValue() const { return m_reservedValue; }
 
 private:
-    bool Prepare();
+    // How the song keeps its lyrics under the .kar convention: used when a track of its text
+    // events follows it, lyricTrack null when no such track holds a syllable.
+    struct KaraokeText {
+        bool used = false;
+        CMidiTrack* lyricTrack = nullptr;
+    };
+
+    KaraokeText FindKaraokeText() const;
+    void TakeKaraokeTags(bool used);
+    bool Prepare(const ITextEncodingDetector& detector);
+    // Chooses the code page of the texts of the tracks as they were read.
+    void ChooseCodePage(const ITextEncodingDetector& detector);
     void PostProcess();
     void CollectTempoReferences();
     void InsertPendingTempos();
     void DestroyTracks();
 
     IUserPrompts& m_prompts;
-    const ICodePage& m_codePage;
+    const ICodePage& m_legacyCodePage;
+    std::reference_wrapper<const ICodePage> m_codePage; // of the song's texts
     ILyricTrackView* m_lyricTrackView = nullptr;
+    const CMidiTrack* m_lyricTrack = nullptr; // chosen by PublishLyricTrack; null without tracks
     CMessageArena m_messages;
     int16_t m_reservedWord = 20;
     std::u16string m_title;
@@ -153,6 +187,7 @@ private:
     std::u16string m_text2;
     std::u16string m_notice;
     std::u16string m_infoText;
+    std::vector<std::u16string> m_karaokeTags; // header lines from the .kar tag lines
     std::vector<TempoReference> m_tempoReferences;
     CTempoMap m_tempoMap;
     CTickClock m_clock;

@@ -267,6 +267,7 @@ void CMidiTrack::ClearEvents()
     m_entries.shrink_to_fit();
     m_tempoEvents = 0;
     m_lyricEvents = 0;
+    m_textEvents = 0;
 }
 
 void CMidiTrack::SetName(std::u16string_view name)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "midi/LyricTrackView.h"
 #include "midi/MidiMessage.h"
 
 #include <cstddef>
@@ -20,11 +21,13 @@ struct TrackEntry {
     int32_t tick; // absolute tick
 };
 
-// One lyric syllable of a track: absolute tick, seconds from the start of the song, text.
+// One lyric syllable of a track: absolute tick, seconds from the start of the song, text, and
+// whether a line or paragraph starts with it (its "/" or "\\" is not part of the text).
 struct LyricSyllable {
     int32_t tick = 0;
     float time = 0.0f;
     std::u16string text;
+    ELyricBreak breakBefore = ELyricBreak::None;
 };
 
 // A track of a song: entries in playing order, always ending with an End of Track entry that the
@@ -103,14 +106,19 @@ public:
     // Rebuilds the lyric syllables from the lyric events, after the song's header lines
     // (CMidiSong::BuildLyrics does it for every track).
     void BuildLyrics();
+    // The same from the text events of a .kar lyric track: "@" tag lines are left out, a leading
+    // "/" or "\\" becomes the syllable's line or paragraph break.
+    void BuildKaraokeLyrics();
 
     // Removes every entry whose message matches, with the same result as Remove without force on
     // each of them from the last to the first, in one pass.
     void RemoveEach(const std::function<bool(const CMidiMessage&)>& matches);
 
-    // How many entries hold Set Tempo and lyric events: walks for them skip tracks without any.
+    // How many entries hold Set Tempo, lyric and text events: walks for them skip tracks without
+    // any.
     size_t TempoEvents() const { return m_tempoEvents; }
     size_t LyricEvents() const { return m_lyricEvents; }
+    size_t TextEvents() const { return m_textEvents; }
 
     const std::vector<LyricSyllable>& Syllables() const { return m_syllables; }
     std::vector<LyricSyllable>& Syllables() { return m_syllables; }
@@ -129,7 +137,7 @@ private:
     friend class CMidiSong;
 
     [[noreturn]] void RefuseAppend(const CMidiMessage* message) const;
-    // Counts a message in (change 1) or out (change -1) of the tempo and lyric tallies.
+    // Counts a message in (change 1) or out (change -1) of the tempo, lyric and text tallies.
     void Tally(const CMidiMessage* message, int change)
     {
         if (message->StatusByte() != kMetaStatus)
@@ -139,6 +147,8 @@ private:
             m_tempoEvents += static_cast<size_t>(change);
         else if (type == kMetaLyric)
             m_lyricEvents += static_cast<size_t>(change);
+        else if (type == kMetaText)
+            m_textEvents += static_cast<size_t>(change);
     }
     static bool IsRemovable(const CMidiMessage* message, bool force);
     void CheckNotCleared() const;
@@ -157,6 +167,7 @@ private:
     bool m_conductor = false;
     size_t m_tempoEvents = 0;
     size_t m_lyricEvents = 0;
+    size_t m_textEvents = 0;
 };
 
 } // namespace linlangok

@@ -1,12 +1,16 @@
 // Song text extraction: the title texts of track 0, the lyric syllables of each track with their
-// header lines, and the choice of the lyric track.
+// header lines, and the choice of the lyric track. Lyrics come from lyric events, or from text
+// events in a song that follows the .kar convention instead.
 
 #include "common/Text.h"
 #include "midi/LyricTrackView.h"
 #include "midi/MidiSong.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace linlangok {
 namespace {
@@ -18,6 +22,8 @@ constexpr std::u16string_view kLineEndsAndSpaces = u"\r\n ";
 // many of them gets fewer info lines in each (at least one).
 constexpr size_t kHeaderSyllableBudget = 250000;
 
+constexpr int32_t kPercussionChannel = 9;
+
 // Calls visit(meta) for every meta event of the type in the track, in order, until it returns false.
 template <typename Visit> void ForEachMeta(const CMidiTrack& track, int32_t type, Visit visit)
 {
@@ -27,7 +33,83 @@ template <typename Visit> void ForEachMeta(const CMidiTrack& track, int32_t type
     }
 }
 
+// The .kar marks are ASCII and stand first, where every code page of the songs has single bytes,
+// so they are read from the data: a Shift-JIS "\\" would decode as a yen sign.
+uint8_t FirstByte(const CMetaMessage& meta)
+{
+    return meta.Length() > 0 ? meta.Data()[0] : 0;
+}
+
+bool IsKaraokeTag(const CMetaMessage& meta)
+{
+    return FirstByte(meta) == '@';
+}
+
+bool IsKaraokeMarked(const CMetaMessage& meta)
+{
+    const uint8_t first = FirstByte(meta);
+    return first == '@' || first == '/' || first == '\\';
+}
+
+struct KaraokeTagKind {
+    uint8_t tag; // the byte after the "@"
+    std::u16string_view suffix;
+};
+
+// The tags the convention names, in the order the header shows them: title and artist first.
+constexpr KaraokeTagKind kKaraokeTagKinds[]
+    = {{'T', u""}, {'I', u""}, {'L', u": 语言"}, {'K', u": 版本"}, {'V', u": 版本"}};
+
 } // namespace
+
+CMidiSong::KaraokeText CMidiSong::FindKaraokeText() const
+{
+    KaraokeText found;
+    if (std::any_of(m_tracks.begin(), m_tracks.end(), [](const auto& track) { return track->LyricEvents() > 0; }))
+        return found;
+    size_t mostSyllables = 0;
+    for (const auto& track : m_tracks) {
+        if (track->TextEvents() == 0)
+            continue;
+        bool marked = false;
+        size_t syllables = 0;
+        ForEachMeta(*track, kMetaText, [&](const CMetaMessage& meta) {
+            marked = marked || IsKaraokeMarked(meta);
+            syllables += IsKaraokeTag(meta) ? 0 : 1;
+            return true;
+        });
+        found.used = found.used || marked;
+        if (marked && syllables > mostSyllables) {
+            found.lyricTrack = track.get();
+            mostSyllables = syllables;
+        }
+    }
+    return found;
+}
+
+void CMidiSong::TakeKaraokeTags(bool used)
+{
+    m_karaokeTags.clear();
+    if (!used)
+        return;
+    const auto full = [this] { return m_karaokeTags.size() >= kMaximumHeaderInfoLines; };
+    for (const KaraokeTagKind& kind : kKaraokeTagKinds) {
+        for (const auto& track : m_tracks) {
+            if (track->TextEvents() == 0 || full())
+                continue;
+            ForEachMeta(*track, kMetaText, [&](const CMetaMessage& meta) {
+                if (!IsKaraokeTag(meta) || meta.Length() < 2 || meta.Data()[1] != kind.tag)
+                    return true;
+                const std::u16string text = meta.TextEventText(m_codePage);
+                const std::u16string value
+                    = TrimBoth(std::u16string_view(text).substr(std::min<size_t>(text.size(), 2)), kLineEndsAndSpaces);
+                if (!value.empty())
+                    m_karaokeTags.push_back(value + std::u16string(kind.suffix));
+                return !full();
+            });
+        }
+    }
+}
 
 void CMidiSong::TakeNotice(const CMidiTrack& track)
 {
@@ -50,8 +132,11 @@ void CMidiSong::TakeNames(const CMidiTrack& track)
 void CMidiSong::TakeTexts(const CMidiTrack& track)
 {
     m_infoText.clear();
+    const KaraokeText karaoke = FindKaraokeText();
     int found = 0;
     ForEachMeta(track, kMetaText, [&](const CMetaMessage& meta) {
+        if (karaoke.used && (IsKaraokeTag(meta) || &track == karaoke.lyricTrack))
+            return true;
         if (found == 0)
             m_text1 = meta.TextEventText(m_codePage);
         else if (found == 1)
@@ -96,6 +181,8 @@ int32_t CMidiSong::ComposeHeader(CMidiTrack& track)
             rest.remove_prefix(lineFeed + 1);
         }
     }
+    for (const std::u16string& tag : m_karaokeTags)
+        addLine(tag);
     addLine(u" ");
     return lines;
 }
@@ -106,8 +193,14 @@ void CMidiSong::BuildLyrics()
         std::count_if(m_tracks.begin(), m_tracks.end(), [](const auto& track) { return track->LyricEvents() > 0; }));
     m_infoLineLimit = std::clamp<size_t>(
         kHeaderSyllableBudget / kSyllablesPerLine / std::max<size_t>(lyricTracks, 1), 1, kMaximumHeaderInfoLines);
-    for (const auto& track : m_tracks)
-        track->BuildLyrics();
+    const KaraokeText karaoke = FindKaraokeText();
+    TakeKaraokeTags(karaoke.used);
+    for (const auto& track : m_tracks) {
+        if (track.get() == karaoke.lyricTrack)
+            track->BuildKaraokeLyrics();
+        else
+            track->BuildLyrics();
+    }
 }
 
 void CMidiTrack::BuildLyrics()
@@ -130,6 +223,33 @@ void CMidiTrack::BuildLyrics()
     }
 }
 
+void CMidiTrack::BuildKaraokeLyrics()
+{
+    m_syllables.clear();
+    bool first = true;
+    for (const TrackEntry& entry : m_entries) {
+        if (!IsMetaOfType(entry.message, kMetaText))
+            continue;
+        const CMetaMessage& meta = *AsMetaMessage(entry.message);
+        std::u16string text = meta.TextEventText(m_owner.CodePage());
+        if (text.empty() || IsKaraokeTag(meta))
+            continue;
+        if (first) {
+            m_headerLines = m_owner.ComposeHeader(*this);
+            first = false;
+        }
+        ELyricBreak breakBefore = ELyricBreak::None;
+        if (FirstByte(meta) == '/')
+            breakBefore = ELyricBreak::Line;
+        else if (FirstByte(meta) == '\\')
+            breakBefore = ELyricBreak::Paragraph;
+        if (breakBefore != ELyricBreak::None)
+            text.erase(0, 1);
+        const auto time = static_cast<float>(m_owner.TicksToSeconds(entry.tick));
+        m_syllables.push_back({entry.tick, time, TrimBoth(text, kLineEnds), breakBefore});
+    }
+}
+
 void CMidiSong::PublishLyricTrack()
 {
     if (m_lyricTrackView)
@@ -146,8 +266,61 @@ void CMidiSong::PublishLyricTrack()
         lyricTrack = m_tracks[0].get();
         lyricTrack->SetHeaderLines(ComposeHeader(*lyricTrack));
     }
+    m_lyricTrack = lyricTrack;
     if (lyricTrack && m_lyricTrackView)
         m_lyricTrackView->SetLyricTrack(lyricTrack);
+}
+
+std::optional<uint8_t> CMidiSong::MelodyChannel() const
+{
+    if (!m_lyricTrack)
+        return std::nullopt;
+    const std::vector<LyricSyllable>& syllables = m_lyricTrack->Syllables();
+    const auto firstSung
+        = std::min(syllables.size(), static_cast<size_t>(m_lyricTrack->HeaderLines()) * kSyllablesPerLine);
+    if (firstSung == syllables.size())
+        return std::nullopt;
+    // The note-on ticks of each channel of the lyric track, or of every track when it holds no
+    // notes; the drums never sing.
+    std::array<std::vector<int32_t>, 16> noteTicks;
+    const auto collect = [&noteTicks](const CMidiTrack& track) {
+        for (const TrackEntry& entry : track.Entries()) {
+            const CChannelMessage* channel = AsChannelMessage(entry.message);
+            if (channel && channel->IsNoteOn() && channel->Channel() != kPercussionChannel)
+                noteTicks[channel->Channel()].push_back(entry.tick);
+        }
+    };
+    const auto channelsWithNotes = [&noteTicks] {
+        return std::count_if(noteTicks.begin(), noteTicks.end(), [](const auto& ticks) { return !ticks.empty(); });
+    };
+    collect(*m_lyricTrack);
+    if (channelsWithNotes() == 1) {
+        return static_cast<uint8_t>(std::find_if(noteTicks.begin(), noteTicks.end(), [](const auto& ticks) {
+            return !ticks.empty();
+        }) - noteTicks.begin());
+    }
+    if (channelsWithNotes() == 0) {
+        for (const auto& track : m_tracks)
+            collect(*track);
+    }
+    // The melody is the channel whose notes start with the most syllables, give or take a 64th note.
+    const int32_t tolerance = std::max(m_division / 16, 0);
+    size_t mostSung = 0;
+    std::optional<uint8_t> melody;
+    for (size_t channel = 0; channel < noteTicks.size(); ++channel) {
+        std::vector<int32_t>& ticks = noteTicks[channel];
+        std::sort(ticks.begin(), ticks.end());
+        const auto sung = static_cast<size_t>(std::count_if(syllables.begin() + static_cast<std::ptrdiff_t>(firstSung),
+            syllables.end(), [&ticks, tolerance](const LyricSyllable& syllable) {
+                const auto note = std::lower_bound(ticks.begin(), ticks.end(), syllable.tick - tolerance);
+                return note != ticks.end() && *note <= syllable.tick + tolerance;
+            }));
+        if (sung > mostSung) {
+            mostSung = sung;
+            melody = static_cast<uint8_t>(channel);
+        }
+    }
+    return melody;
 }
 
 } // namespace linlangok

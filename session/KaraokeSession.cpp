@@ -4,6 +4,8 @@
 #include "lyrics/LyricFileLookup.h"
 #include "midi/MidiFileWriter.h"
 
+#include <algorithm>
+
 namespace linlangok {
 namespace {
 
@@ -29,6 +31,7 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_sequencer(
           std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
     , m_audioPlayer(std::make_unique<CAudioPlayer>(services.audioOutput, services.prompts, services.openAudioFile))
+    , m_memory(services.programFolder / kSongMemoryFileName, services.prompts)
 {
     CreateLyricFolder(m_lyricFolder);
 }
@@ -52,12 +55,14 @@ void CKaraokeSession::Play()
     std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
     const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
     if (m_kind == ESongKind::Midi) {
-        m_songLoaded = m_song->Load(songPath);
+        m_songLoaded = m_song->Load(songPath, m_textEncoding);
         if (!m_songLoaded)
             return;
         m_idle = LoadSongLyrics(
             songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder, m_services.prompts);
         Transpose(*m_song);
+        m_melodyChannel = m_song->MelodyChannel();
+        ApplyMelody();
         m_sequencer->Start();
     } else {
         m_idle = LoadSongLyrics(
@@ -118,10 +123,84 @@ void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
     // A file that cannot be read has been reported; writing its empty song would only replace
     // the target with a file without music.
     CMidiSong copy(m_services.prompts, m_services.codePage, m_services.timerDriver);
-    if (!copy.Load(Utf16ToPath(m_accompanimentPath)))
+    if (!copy.Load(Utf16ToPath(m_accompanimentPath), m_textEncoding))
         return;
     Transpose(copy);
     CMidiFileWriter(copy, m_services.prompts).Write(path, kApplicationTitle);
+}
+
+SongMemoryValues CKaraokeSession::RecallSong()
+{
+    // The file is read again: it may have changed.
+    m_identifiedPath.clear();
+    m_songIdentity.reset();
+    const std::optional<SongIdentity>& song = AccompanimentIdentity();
+    SongMemoryValues values = song ? m_memory.Recall(*song) : SongMemoryValues {};
+    if (values.pitch)
+        m_pitch = *values.pitch;
+    std::error_code error;
+    if (!values.lyricPath.empty() && !std::filesystem::is_regular_file(Utf16ToPath(values.lyricPath), error))
+        values.lyricPath.clear(); // moved or deleted: the lyric lookup finds what it can
+    if (!values.lyricPath.empty())
+        m_lyricPath = values.lyricPath;
+    m_melody = values.melody.value_or(true);
+    m_encodingOverride = values.encoding;
+    m_lrcOffsetMilliseconds = values.lrcOffsetMilliseconds;
+    return values;
+}
+
+void CKaraokeSession::RememberPitch()
+{
+    if (DetectSongKind(m_accompanimentPath) == ESongKind::Midi)
+        Remember([this](SongMemoryValues& values) { values.pitch = m_pitch; });
+}
+
+void CKaraokeSession::RememberLyricPath()
+{
+    Remember([this](SongMemoryValues& values) { values.lyricPath = m_lyricPath; });
+}
+
+void CKaraokeSession::SetMelody(bool on)
+{
+    m_melody = on;
+    ApplyMelody();
+    Remember([on](SongMemoryValues& values) { values.melody = on; });
+}
+
+void CKaraokeSession::SetEncodingOverride(std::string name)
+{
+    m_encodingOverride = std::move(name);
+    Remember([this](SongMemoryValues& values) { values.encoding = m_encodingOverride; });
+}
+
+void CKaraokeSession::SetLrcOffsetMilliseconds(int32_t milliseconds)
+{
+    m_lrcOffsetMilliseconds = std::clamp(milliseconds, -kMaximumLrcOffsetMilliseconds, kMaximumLrcOffsetMilliseconds);
+    Remember([this](SongMemoryValues& values) { values.lrcOffsetMilliseconds = m_lrcOffsetMilliseconds; });
+}
+
+void CKaraokeSession::ApplyMelody()
+{
+    m_sequencer->SetMutedChannel(m_melody ? std::nullopt : m_melodyChannel);
+}
+
+template <typename Change> void CKaraokeSession::Remember(Change change)
+{
+    const std::optional<SongIdentity>& song = AccompanimentIdentity();
+    if (!song)
+        return;
+    SongMemoryValues values = m_memory.Recall(*song);
+    change(values);
+    m_memory.Remember(*song, values);
+}
+
+const std::optional<SongIdentity>& CKaraokeSession::AccompanimentIdentity()
+{
+    if (m_identifiedPath != m_accompanimentPath) {
+        m_identifiedPath = m_accompanimentPath;
+        m_songIdentity = IdentifySong(Utf16ToPath(m_accompanimentPath));
+    }
+    return m_songIdentity;
 }
 
 void CKaraokeSession::Transpose(CMidiSong& song) const

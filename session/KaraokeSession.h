@@ -1,14 +1,17 @@
 #pragma once
 
 #include "common/CodePage.h"
+#include "common/TextEncodings.h"
 #include "engine/AudioPlayer.h"
 #include "engine/MidiSequencer.h"
 #include "engine/RecordingController.h"
 #include "midi/MidiSong.h"
 #include "session/SongKind.h"
+#include "session/SongMemory.h"
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -30,6 +33,7 @@ struct SessionServices {
     IMixerSystem& mixers;
     IMp3EncoderLibrary* mp3Encoder; // null: recordings fail with the encoder's loading error
     const ICodePage& codePage;
+    const ITextEncodings& textEncodings; // of song texts: MIDI meta texts and LRC files
     std::ostream& standardOutput;
     std::filesystem::path programFolder;
 };
@@ -85,6 +89,40 @@ public:
     // of its own, so a song that plays goes on undisturbed.
     void SaveTransposed(const std::filesystem::path& path);
 
+    // Songs that remember, in SongMemory.ini in the program folder: the song is the accompaniment
+    // file, known by its size and the hash of its bytes (CSongMemory), so it stays the same song
+    // after a move or a rename. Nothing is remembered of a file that cannot be read.
+    //
+    // Restores what is remembered of the accompaniment file. The pitch and the lyric path (when
+    // that file still exists) are restored when remembered and keep their values otherwise, as
+    // the main window's flows want; the guide melody, the encoding override and the LRC offset
+    // belong to the song alone and become on, none and 0 when nothing is remembered. The guide
+    // melody takes effect at the next Play, so a song that plays meanwhile goes on as it is.
+    // Returns what was restored.
+    SongMemoryValues RecallSong();
+    // Remember the pitch (of a MIDI file only) or the lyric path for the accompaniment file.
+    void RememberPitch();
+    void RememberLyricPath();
+    // The guide melody: the notes of the melody channel (CMidiSong::MelodyChannel) play when on;
+    // off mutes them, at once while a MIDI song plays. On at start. Setting it remembers it for the
+    // song.
+    bool Melody() const { return m_melody; }
+    void SetMelody(bool on);
+    // The encodings the song's texts can be read in.
+    const ITextEncodings& TextEncodings() const { return m_services.textEncodings; }
+    // The name of the encoding that the song's texts (MIDI meta texts, an LRC file without a
+    // byte-order mark) are read in instead of the detected one; empty for none. A name that
+    // TextEncodings does not find counts as none. Play reads the song with it. Setting it
+    // remembers it for the song.
+    const std::string& EncodingOverride() const { return m_encodingOverride; }
+    void SetEncodingOverride(std::string name);
+    // The encoding of the song's texts as the override and detection choose it.
+    const ITextEncodingDetector& TextEncoding() const { return m_textEncoding; }
+    // Milliseconds added to every time of the song's LRC lyrics, within
+    // ±kMaximumLrcOffsetMilliseconds (clamped). Setting it remembers it for the song.
+    int32_t LrcOffsetMilliseconds() const { return m_lrcOffsetMilliseconds; }
+    void SetLrcOffsetMilliseconds(int32_t milliseconds);
+
     CMidiSong& Song() { return *m_song; }
     CMidiSequencer& Sequencer() { return *m_sequencer; }
     CAudioPlayer& AudioPlayer() { return *m_audioPlayer; }
@@ -93,6 +131,12 @@ public:
 private:
     // Transposes every track of the song by the pitch; nothing outside -127..127.
     void Transpose(CMidiSong& song) const;
+    // Mutes the melody channel of the loaded song, or nothing, as the guide melody says.
+    void ApplyMelody();
+    // Changes what is remembered of the accompaniment file and saves it.
+    template <typename Change> void Remember(Change change);
+    // The accompaniment file's identity, read again when the path has changed.
+    const std::optional<SongIdentity>& AccompanimentIdentity();
 
     SessionServices m_services;
     std::filesystem::path m_lyricFolder;
@@ -107,6 +151,14 @@ private:
     std::unique_ptr<CMidiSequencer> m_sequencer;
     std::unique_ptr<CAudioPlayer> m_audioPlayer;
     bool m_idle = false;
+    CSongMemory m_memory;
+    std::u16string m_identifiedPath; // the path m_songIdentity was read from
+    std::optional<SongIdentity> m_songIdentity;
+    bool m_melody = true;
+    std::optional<uint8_t> m_melodyChannel; // of the MIDI song loaded last
+    std::string m_encodingOverride;
+    CEncodingOverride m_textEncoding {m_services.textEncodings, m_encodingOverride};
+    int32_t m_lrcOffsetMilliseconds = 0;
 };
 
 } // namespace linlangok

@@ -11,7 +11,8 @@ ESongKind DetectSongKind(std::u16string_view path)
     for (char16_t& character : extension)
         if (character >= u'a' && character <= u'z')
             character = static_cast<char16_t>(character - u'a' + u'A');
-    return extension == u"JP" || extension == u"MID" || extension == u"MIDI" ? ESongKind::Midi : ESongKind::Audio;
+    return extension == u"JP" || extension == u"MID" || extension == u"MIDI" || extension == u"KAR" ? ESongKind::Midi
+                                                                                                    : ESongKind::Audio;
 }
 
 } // namespace linlangok

@@ -9,7 +9,7 @@ namespace linlangok {
 enum class ESongKind : int32_t { None = 0, Midi = 1, Audio = 2 };
 
 // MIDI when the text after the path's last "." (the whole path without one), upper-cased, is
-// exactly "JP", "MID" or "MIDI"; audio otherwise. A dot in a folder name counts.
+// exactly "JP", "MID", "MIDI" or "KAR" (a karaoke MIDI file); audio otherwise. A dot in a folder name counts.
 ESongKind DetectSongKind(std::u16string_view path);
 
 } // namespace linlangok

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "common/CodePage.h"
+#include "common/TextEncodings.h"
 #include "common/UserPrompts.h"
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,8 @@ class IMixerSystem;
 class IMp3EncoderLibrary;
 
 // What every command gets: its arguments (after the command name), the prompts that print the
-// engines' messages to standard error, the legacy code page, the run's mixer system and MP3
+// engines' messages to standard error, the legacy code page and the encodings of song texts, the
+// run's mixer system and MP3
 // encoder, and the run's audio output (LINLANGOK_AUDIO_OUT), which main opens on the first call
 // and keeps until the command has returned; null after printing why it cannot be opened. A
 // command returns the process exit code: 0 on success, 1 when a file could not be loaded or
@@ -24,6 +27,7 @@ struct ToolContext {
     std::vector<std::string> arguments;
     IUserPrompts& prompts;
     const ICodePage& codePage;
+    const ITextEncodings& textEncodings;
     IMixerSystem& mixers;
     IMp3EncoderLibrary& encoder;
     std::function<IAudioOutput*()> audioOutput;
@@ -41,6 +45,12 @@ struct ToolCommandEntry {
 // Prints "usage: linlangok-tool <usage>" to standard error and returns 2.
 int UsageError(const char* usage);
 
+// Takes "--encoding NAME" out of the arguments: the name of the encoding the command reads the
+// song's texts in instead of the detected one, empty without the option. Nothing when NAME is
+// missing or not one of the text encodings; the reason has been printed to standard error and
+// the command exits with 2.
+std::optional<std::string> TakeEncodingOption(ToolContext& context, const char* usage);
+
 // encode IN.wav OUT.mp3: a 44.1 kHz 16-bit stereo WAV through the MP3 stream writer.
 int RunEncodeCommand(ToolContext& context);
 // play FILE, playmidi FILE: any song through the karaoke session in real time.
@@ -48,8 +58,11 @@ inline constexpr const char* kPlayUsage = "play FILE";
 int RunPlayCommand(ToolContext& context);
 int RunRecordCommand(ToolContext& context);
 
-// lrc FILE: the parsed, sorted lines of an LRC file as a JSON list of {time, text}.
-inline constexpr const char* kLrcUsage = "lrc FILE";
+// lrc FILE [--encoding NAME]: an LRC file as JSON {encoding, offset_ms, lines: [{time, time_ms,
+// text, words}]}: the encoding it was read in, its offset tag's milliseconds (0 without one) and
+// its parsed, sorted lines, with whole seconds and exact milliseconds; "words" [{time_ms, text}]
+// only for a word-timed line.
+inline constexpr const char* kLrcUsage = "lrc FILE [--encoding NAME]";
 int RunLrcCommand(ToolContext& context);
 
 // list show FILE.kpl: a song list as JSON {name, flag, songs: [{name, path, flag}]}.
@@ -57,9 +70,9 @@ int RunLrcCommand(ToolContext& context);
 inline constexpr const char* kListUsage = "list show FILE.kpl | list create OUT.kpl SONG...";
 int RunListCommand(ToolContext& context);
 
-// render IN.mid OUT.wav [--transpose N]: a MIDI song through the sequencer and the built-in
-// synthesizer into a 44.1 kHz 16-bit stereo WAV.
-inline constexpr const char* kRenderUsage = "render IN.mid OUT.wav [--transpose N]";
+// render IN.mid OUT.wav [--transpose N] [--no-melody]: a MIDI song through the sequencer and the
+// built-in synthesizer into a 44.1 kHz 16-bit stereo WAV; --no-melody mutes the guide melody.
+inline constexpr const char* kRenderUsage = "render IN.mid OUT.wav [--transpose N] [--no-melody]";
 int RunRenderCommand(ToolContext& context);
 
 // playmidi FILE: a MIDI song in real time through the built-in synthesizer on LINLANGOK_AUDIO_OUT.

@@ -4,25 +4,53 @@
 #include "tools/Commands.h"
 #include "tools/JsonWriter.h"
 
+#include <fstream>
 #include <iostream>
 
 namespace linlangok {
 
 int RunLrcCommand(ToolContext& context)
 {
+    const std::optional<std::string> encoding = TakeEncodingOption(context, kLrcUsage);
+    if (!encoding)
+        return 2;
     if (context.arguments.size() != 1)
         return UsageError(kLrcUsage);
     const std::string& file = context.arguments[0];
-    const auto lines = ReadLrcFile(file, context.codePage, kLyricLineHeight);
-    if (!lines) {
+    const CEncodingOverride textEncoding(context.textEncodings, *encoding);
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
         context.prompts.ShowError(kCaptionError, u"无法打开歌词文件“" + Utf8ToUtf16(file) + u"”。");
         return 1;
     }
+    const std::string encodingName = LrcEncodingName(in, context.codePage, textEncoding);
+    in.clear();
+    in.seekg(0);
+    const LrcLyrics lyrics = ReadLrcLines(in, context.codePage, kLyricLineHeight, textEncoding);
     CJsonWriter json(std::cout);
-    json.BeginArray();
-    for (const auto& line : *lines)
-        json.BeginObject().Key("time").Value(line.time).Key("text").Value(std::u16string_view(line.text)).EndObject();
+    json.BeginObject();
+    json.Key("encoding").Value(encodingName);
+    json.Key("offset_ms").Value(static_cast<long long>(lyrics.offsetMs));
+    json.Key("lines").BeginArray();
+    for (const LyricLine& line : lyrics.lines) {
+        json.BeginObject();
+        json.Key("time").Value(line.time);
+        json.Key("time_ms").Value(static_cast<long long>(line.timeMs));
+        json.Key("text").Value(std::u16string_view(line.text));
+        if (!line.words.empty()) {
+            json.Key("words").BeginArray();
+            for (const LrcWord& word : line.words) {
+                json.BeginObject();
+                json.Key("time_ms").Value(static_cast<long long>(word.timeMs));
+                json.Key("text").Value(std::u16string_view(word.text));
+                json.EndObject();
+            }
+            json.EndArray();
+        }
+        json.EndObject();
+    }
     json.EndArray();
+    json.EndObject();
     std::cout << '\n';
     return 0;
 }

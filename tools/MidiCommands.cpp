@@ -26,26 +26,33 @@ private:
 // virtual time: nothing plays.
 class CToolSong {
 public:
-    CToolSong(IUserPrompts& prompts, const ICodePage& codePage)
-        : m_song(prompts, codePage, m_driver)
+    explicit CToolSong(const ToolContext& context)
+        : m_textEncoding(context.textEncodings, m_encodingOverride)
+        , m_song(context.prompts, context.codePage, m_driver)
     {
         m_song.SetLyricTrackView(&m_lyricTrack);
     }
 
-    // Loads the command's FILE argument, its only one. The exit code when that fails: 2 for a
-    // usage error, 1 when the file could not be loaded; 0 once loaded.
-    int LoadArgument(const ToolContext& context, const char* usage)
+    // Loads the command's FILE argument, its only one besides --encoding. The exit code when that
+    // fails: 2 for a usage error, 1 when the file could not be loaded; 0 once loaded.
+    int LoadArgument(ToolContext& context, const char* usage)
     {
+        const std::optional<std::string> encoding = TakeEncodingOption(context, usage);
+        if (!encoding)
+            return 2;
+        m_encodingOverride = *encoding;
         if (context.arguments.size() != 1)
             return UsageError(usage);
         return Load(context.arguments[0]) ? 0 : 1;
     }
 
-    bool Load(const std::string& path) { return m_song.Load(std::filesystem::path(path)); }
+    bool Load(const std::string& path) { return m_song.Load(std::filesystem::path(path), m_textEncoding); }
     CMidiSong& Song() { return m_song; }
     const CMidiTrack* LyricTrack() const { return m_lyricTrack.Track(); }
 
 private:
+    std::string m_encodingOverride;
+    CEncodingOverride m_textEncoding;
     CManualTimerDriver m_driver;
     CLyricTrackCapture m_lyricTrack;
     CMidiSong m_song;
@@ -67,8 +74,8 @@ std::u16string TrackName(const CMidiTrack& track)
 
 int RunMidiInfo(ToolContext& context)
 {
-    CToolSong loaded(context.prompts, context.codePage);
-    if (const int failure = loaded.LoadArgument(context, "info FILE"))
+    CToolSong loaded(context);
+    if (const int failure = loaded.LoadArgument(context, kInfoUsage))
         return failure;
     CMidiSong& song = loaded.Song();
     int lyricTrack = -1;
@@ -78,6 +85,7 @@ int RunMidiInfo(ToolContext& context)
     }
     CJsonWriter json(std::cout);
     json.BeginObject();
+    json.Key("encoding").Value(song.CodePage().Name());
     json.Key("format").Value(song.Format());
     json.Key("division").Value(song.Division());
     json.Key("title").Value(std::u16string_view(song.Title()));
@@ -118,21 +126,28 @@ int RunMidiInfo(ToolContext& context)
 
 int RunMidiLyrics(ToolContext& context)
 {
-    CToolSong loaded(context.prompts, context.codePage);
-    if (const int failure = loaded.LoadArgument(context, "lyrics FILE"))
+    CToolSong loaded(context);
+    if (const int failure = loaded.LoadArgument(context, kLyricsUsage))
         return failure;
     CJsonWriter json(std::cout);
-    json.BeginArray();
+    json.BeginObject();
+    json.Key("encoding").Value(loaded.Song().CodePage().Name());
+    json.Key("syllables").BeginArray();
     if (const CMidiTrack* track = loaded.LyricTrack()) {
         for (const LyricSyllable& syllable : track->Syllables()) {
             json.BeginObject();
             json.Key("tick").Value(syllable.tick);
             json.Key("time").Value(double(syllable.time));
             json.Key("text").Value(std::u16string_view(syllable.text));
+            if (syllable.breakBefore == ELyricBreak::Line)
+                json.Key("line_break").Value(true);
+            else if (syllable.breakBefore == ELyricBreak::Paragraph)
+                json.Key("paragraph").Value(true);
             json.EndObject();
         }
     }
     json.EndArray();
+    json.EndObject();
     std::cout << '\n';
     return 0;
 }
@@ -148,7 +163,7 @@ int RunMidiTranspose(ToolContext& context)
     const auto [end, error] = std::from_chars(begin, amount.data() + amount.size(), semitones);
     if (error != std::errc() || end != amount.data() + amount.size() || semitones < -127 || semitones > 127)
         return UsageError(kUsage);
-    CToolSong loaded(context.prompts, context.codePage);
+    CToolSong loaded(context);
     if (!loaded.Load(context.arguments[0]))
         return 1;
     CMidiSong& song = loaded.Song();

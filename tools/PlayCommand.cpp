@@ -37,9 +37,9 @@ int PlayThroughSession(ToolContext& context, const char* usage)
     CInputDeviceList inputDevices(*waveIn, context.mixers);
     // This loop is the UI thread: errors from the timer thread are shown here.
     CUiTaskQueue uiThread;
-    CKaraokeSession session(
-        SessionServices {context.prompts, uiThread, timerDriver, midiDevices, *output, CSndFileDecoder::Open,
-            inputDevices, context.mixers, &context.encoder, context.codePage, std::cout, context.programFolder});
+    CKaraokeSession session(SessionServices {context.prompts, uiThread, timerDriver, midiDevices, *output,
+        CSndFileDecoder::Open, inputDevices, context.mixers, &context.encoder, context.codePage, context.textEncodings,
+        std::cout, context.programFolder});
     session.SetAccompanimentPath(Utf8ToUtf16(context.arguments[0]));
     session.Play();
     const bool midi = session.Kind() == ESongKind::Midi;

@@ -1,5 +1,5 @@
-#include "tools/Commands.h"
 #include "platform/render/RenderSong.h"
+#include "tools/Commands.h"
 
 #include <charconv>
 #include <iostream>
@@ -19,12 +19,15 @@ bool ParseTranspose(const std::string& text, int& semitones)
 int RunRenderCommand(ToolContext& context)
 {
     const auto& arguments = context.arguments;
-    RenderOptions options;
-    if (arguments.size() == 4 && arguments[2] == "--transpose") {
-        if (!ParseTranspose(arguments[3], options.transpose))
-            return UsageError(kRenderUsage);
-    } else if (arguments.size() != 2) {
+    if (arguments.size() < 2)
         return UsageError(kRenderUsage);
+    RenderOptions options;
+    for (size_t index = 2; index < arguments.size(); ++index) {
+        if (arguments[index] == "--no-melody")
+            options.melody = false;
+        else if (arguments[index] != "--transpose" || ++index == arguments.size()
+            || !ParseTranspose(arguments[index], options.transpose))
+            return UsageError(kRenderUsage);
     }
     const auto result = RenderSong(context.prompts, context.codePage, arguments[0], arguments[1], options);
     if (!result)

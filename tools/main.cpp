@@ -3,12 +3,14 @@
 #include "common/ProgramFolder.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "tools/Commands.h"
 #include "tools/ConsolePrompts.h"
 #include "tools/MidiCommands.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -24,8 +26,8 @@ constexpr ToolCommandEntry kCommands[] = {
     {"record", "record OUT.mp3 --seconds S", RunRecordCommand},
     {"lrc", kLrcUsage, RunLrcCommand},
     {"list", kListUsage, RunListCommand},
-    {"info", "info FILE", RunMidiInfo},
-    {"lyrics", "lyrics FILE", RunMidiLyrics},
+    {"info", kInfoUsage, RunMidiInfo},
+    {"lyrics", kLyricsUsage, RunMidiLyrics},
     {"transpose", "transpose IN OUT N", RunMidiTranspose},
     {"render", kRenderUsage, RunRenderCommand},
     {"playmidi", kPlayMidiUsage, RunPlayMidiCommand},
@@ -50,6 +52,28 @@ int UsageError(const char* usage)
     return 2;
 }
 
+std::optional<std::string> TakeEncodingOption(ToolContext& context, const char* usage)
+{
+    std::vector<std::string>& arguments = context.arguments;
+    const auto option = std::find(arguments.begin(), arguments.end(), "--encoding");
+    if (option == arguments.end())
+        return std::string();
+    if (option + 1 == arguments.end()) {
+        UsageError(usage);
+        return std::nullopt;
+    }
+    std::string name = *(option + 1);
+    arguments.erase(option, option + 2);
+    if (!context.textEncodings.Find(name)) {
+        std::cerr << "unknown encoding: " << name << " (known:";
+        for (const TextEncodingChoice& choice : context.textEncodings.Choices())
+            std::cerr << ' ' << choice.name;
+        std::cerr << ")\n";
+        return std::nullopt;
+    }
+    return name;
+}
+
 } // namespace linlangok
 
 int main(int argc, char** argv)
@@ -58,6 +82,7 @@ int main(int argc, char** argv)
     if (argc < 2)
         return PrintUsage();
     const auto codePage = CreateLegacyCodePage();
+    const CUchardetTextEncodings textEncodings(*codePage);
     CLameMp3EncoderLibrary encoder;
     CAlsaMixerSystem mixers;
     CConsolePrompts prompts;
@@ -76,8 +101,8 @@ int main(int argc, char** argv)
     };
     for (const auto& command : kCommands) {
         if (command.name && std::strcmp(command.name, argv[1]) == 0) {
-            ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts, *codePage, mixers, encoder,
-                openAudioOutput, ProgramFolder()};
+            ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts, *codePage, textEncodings,
+                mixers, encoder, openAudioOutput, ProgramFolder()};
             return command.run(context);
         }
     }

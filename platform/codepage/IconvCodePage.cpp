@@ -54,8 +54,9 @@ std::string Convert(iconv_t converter, std::string_view input, size_t unitIn, st
 
 } // namespace
 
-CIconvCodePage::CIconvCodePage(std::string encoding)
+CIconvCodePage::CIconvCodePage(std::string encoding, std::string name)
     : m_encoding(std::move(encoding))
+    , m_name(name.empty() ? m_encoding : std::move(name))
     , m_toWide(OpenConverter("UTF-16LE", m_encoding))
     , m_fromWide(nullptr)
 {
@@ -75,7 +76,7 @@ CIconvCodePage::~CIconvCodePage()
 
 std::string CIconvCodePage::Name() const
 {
-    return m_encoding;
+    return m_name;
 }
 
 std::u16string CIconvCodePage::ToWide(std::string_view bytes) const

@@ -11,8 +11,9 @@ namespace linlangok {
 // ICodePage over iconv. Conversions are serialised by a lock, so one converter serves every thread.
 class CIconvCodePage final : public ICodePage {
 public:
-    // Throws std::runtime_error when iconv does not know the encoding.
-    explicit CIconvCodePage(std::string encoding);
+    // encoding is the iconv name; name is the one Name gives, the encoding when empty. Throws
+    // std::runtime_error when iconv does not know the encoding.
+    explicit CIconvCodePage(std::string encoding, std::string name = {});
     ~CIconvCodePage() override;
 
     CIconvCodePage(const CIconvCodePage&) = delete;
@@ -24,6 +25,7 @@ public:
 
 private:
     std::string m_encoding;
+    std::string m_name;
     void* m_toWide; // iconv_t
     void* m_fromWide; // iconv_t
     mutable std::mutex m_lock;

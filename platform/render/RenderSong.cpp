@@ -9,6 +9,7 @@
 #include "platform/audio/WavFileWriter.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -54,19 +55,36 @@ std::u16string PathText(const std::filesystem::path& path)
     return Utf8ToUtf16(path.string());
 }
 
-bool EveryTrackFinished(CMidiSequencer& sequencer)
+bool IsMutedNote(const CMidiMessage& message, std::optional<uint8_t> mutedChannel)
 {
-    for (size_t i = 0; i < sequencer.PlayerCount(); ++i) {
-        if (!sequencer.Player(i).IsFinished())
-            return false;
+    const CChannelMessage* channel = AsChannelMessage(&message);
+    return mutedChannel && channel && channel->Channel() == *mutedChannel
+        && (channel->Command() == 0x80 || channel->Command() == 0x90);
+}
+
+// The tick of the song's last event that is played: the song's last tick, or an earlier one
+// when notes of the muted channel come last. Every track has played out once the tick counter
+// has passed it.
+int32_t LastPlayedTick(const CMidiSong& song, std::optional<uint8_t> mutedChannel)
+{
+    int32_t last = 0;
+    for (size_t track = 0; track < song.TrackCount(); ++track) {
+        const std::vector<TrackEntry>& entries = song.Track(track).Entries();
+        // The End of Track (the last entry) takes the tick of the entry before it.
+        for (size_t index = entries.size(); index-- > 1;) {
+            if (!IsMutedNote(*entries[index - 1].message, mutedChannel)) {
+                last = std::max(last, entries[index - 1].tick);
+                break;
+            }
+        }
     }
-    return true;
+    return last;
 }
 
 } // namespace
 
-std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& codePage, const std::filesystem::path& midiFile,
-    const std::filesystem::path& wavFile, const RenderOptions& options)
+std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& codePage,
+    const std::filesystem::path& midiFile, const std::filesystem::path& wavFile, const RenderOptions& options)
 {
     const auto soundFont = options.soundFont ? options.soundFont : FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT"));
     if (!soundFont) {
@@ -87,6 +105,9 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& c
         *soundFont, output, false, [&driver, origin] { return origin + std::chrono::milliseconds(driver.Now()); });
     CUiTaskQueue uiThread;
     CMidiSequencer sequencer(prompts, uiThread, devices, &song);
+    const std::optional<uint8_t> mutedChannel = options.melody ? std::nullopt : song.MelodyChannel();
+    sequencer.SetMutedChannel(mutedChannel);
+    const int32_t lastTick = LastPlayedTick(song, mutedChannel);
     sequencer.Start();
     if (!sequencer.IsPlaying()) {
         if (sequencer.Output().IsOpen())
@@ -117,7 +138,7 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& c
             driver.Advance(1);
         if (uiThread.RunPending() > 0 && !sequencer.IsPlaying())
             return std::nullopt; // an error stopped playback and has been shown
-        if (sequencer.IsPlaying() && EveryTrackFinished(sequencer)) {
+        if (sequencer.IsPlaying() && song.Clock().Timer().TickCounter() > lastTick) {
             result.songSeconds = song.ElapsedSeconds();
             sequencer.Stop();
             stopFrame = frame;

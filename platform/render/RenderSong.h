@@ -12,6 +12,9 @@ namespace linlangok {
 struct RenderOptions {
     // Semitones applied to every track before playing, as the karaoke session does (-127..127).
     int transpose = 0;
+    // The guide melody: false mutes the notes of the melody channel, as the main window's
+    // "原唱旋律" switch does. The file then ends as that of the song without those notes would.
+    bool melody = true;
     // The built-in synthesizer's SoundFont; none: FindSoundFont.
     std::optional<std::filesystem::path> soundFont;
     // Frames per rendered buffer (the latency is compensated, so the file does not change with
@@ -32,8 +35,8 @@ struct RenderResult {
 //
 // Messages (load errors, a missing SoundFont, write errors) go to the prompts; nothing when the
 // song cannot be played, else the result.
-std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& codePage, const std::filesystem::path& midiFile,
-    const std::filesystem::path& wavFile, const RenderOptions& options);
+std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& codePage,
+    const std::filesystem::path& midiFile, const std::filesystem::path& wavFile, const RenderOptions& options);
 
 inline constexpr double kMaximumTailSeconds = 10.0;
 

@@ -310,6 +310,60 @@ TEST_F(MainControllerTest, ShortcutsAndDroppedFilesDoWhatTheirControlsDo)
     EXPECT_FALSE(controller.IsPlaying() || controller.IsRecording());
 }
 
+TEST_F(MainControllerTest, ASongComesBackWithWhatItRemembersWhereverItWasMoved)
+{
+    const auto song = rig.home.Path() / "song.mid";
+    std::filesystem::copy_file(Utf16ToPath(test::CSessionRig::DemoSong()), song);
+    const std::u16string wav = Utf8ToUtf16((rig.home.Path() / "song.wav").string());
+    test::WriteWavFile(Utf16ToPath(wav), test::SineFrames(44100, 440, 0.5));
+    const auto lyric = rig.home.WriteFile("words.lrc", "[00:00.00]啊\n");
+    const auto melodyNotesSent = [this] {
+        const std::vector<uint32_t> sent = rig.midi.ShortMessages();
+        return std::count_if(sent.begin(), sent.end(), [](uint32_t message) { return (message & 0xFF) == 0x90; });
+    };
+
+    controller.PickSong(Utf8ToUtf16(song.string()));
+    controls.values.pitch = u"3";
+    controller.PitchEdited();
+    controller.SetMelody(false);
+    controller.PickSong(wav);
+    rig.prompts.m_paths = {lyric};
+    controller.BrowseLyric();
+    controls.values.pitch = u"-5"; // a WAV file has no key to remember
+    controller.PitchEdited();
+
+    // Moved and renamed, played now: the remembered key wins over the 0 that Play now sets.
+    std::filesystem::create_directory(rig.home.Path() / "moved");
+    const auto moved = rig.home.Path() / "moved" / "改名.mid";
+    std::filesystem::rename(song, moved);
+    controller.PlayNow(Utf8ToUtf16(moved.string()));
+    EXPECT_EQ(controls.values.pitch, u"3");
+    EXPECT_EQ(rig.session.Pitch(), 3);
+    EXPECT_FALSE(controls.values.melody);
+    rig.Advance(3000);
+    EXPECT_EQ(melodyNotesSent(), 0);
+    controller.SetMelody(true); // at once, while playing
+    rig.Advance(3000);
+    EXPECT_GT(melodyNotesSent(), 0);
+    controller.SetMelody(false);
+    controller.Stop();
+
+    controller.PlayNow(wav);
+    EXPECT_EQ(controls.values.lyric, Utf8ToUtf16(lyric.string()));
+    EXPECT_EQ(controls.values.pitch, u"0");
+    EXPECT_TRUE(controls.values.melody); // on, as for every song that remembers no switch
+    controller.Stop();
+    controller.PickSong(Utf8ToUtf16(moved.string()));
+    EXPECT_EQ(controls.values.pitch, u"3");
+    EXPECT_FALSE(controls.values.melody);
+    // Nothing remembered: the key and the lyric file stay.
+    controller.PickSong(Utf8ToUtf16(rig.home.WriteFile("other.mid", "MThd").string()));
+    EXPECT_EQ(controls.values.pitch, u"3");
+    EXPECT_EQ(controls.values.lyric, Utf8ToUtf16(lyric.string()));
+    EXPECT_TRUE(controls.values.melody);
+    EXPECT_TRUE(rig.prompts.m_messages.empty());
+}
+
 TEST_F(MainControllerTest, CompanionButtonsToggleTheirWindowsAndTexts)
 {
     controller.ToggleCompanion(ECompanion::SongList);

@@ -107,6 +107,15 @@ TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThemAndTheirTextsFit)
         EXPECT_FALSE(window.Control(edit)->accessibleName().isEmpty());
 }
 
+TEST_F(MainWindowTest, TheMelodyBoxSwitchesTheGuideMelody)
+{
+    auto karaoke = Start();
+    auto* box = static_cast<QCheckBox*>(karaoke->MainWindow().Control(kMelodyBox));
+    EXPECT_TRUE(box->isChecked());
+    box->click();
+    EXPECT_FALSE(karaoke->Session().Melody());
+}
+
 TEST_F(MainWindowTest, CompanionsStartDockedAroundTheMainWindowAndStayWhenItMoves)
 {
     auto karaoke = Start();

@@ -173,6 +173,38 @@ TEST(MidiSequencer, StopReleasesTheSustainPedalThenEverySoundingKeyOnce)
     EXPECT_EQ(rig.SendTimes(Pack(0x95, 30, 100)).size(), 1u);
 }
 
+TEST(MidiSequencer, MutingAChannelReleasesItsSoundingNotesAndSkipsOnlyItsNotes)
+{
+    Rig rig;
+    CMidiTrack& track = rig.AddTrack();
+    rig.Add(track, 0, Pack(0x90, 60, 100)); // the melody, channel 0
+    rig.Add(track, 0, Pack(0x91, 48, 100));
+    rig.Add(track, 96, Pack(0x80, 60));
+    rig.Add(track, 96, Pack(0xB0, 7, 90));
+    rig.Add(track, 96, Pack(0x90, 62, 100));
+    rig.Add(track, 96, Pack(0x91, 62, 100)); // shares key 62's slot with the muted note
+    rig.Add(track, 9600, Pack(0x80, 62));
+    rig.sequencer.Start();
+    rig.driver.Advance(100);
+    rig.devices.Clear();
+    rig.sequencer.SetMutedChannel(0);
+    rig.driver.Advance(10); // no entry is due: only the release goes out
+    EXPECT_THAT(rig.Sent(), ElementsAre(Pack(0x80, 60)));
+    rig.devices.Clear();
+    rig.driver.Advance(1000);
+    EXPECT_THAT(rig.Sent(), ElementsAre(Pack(0xB0, 7, 90), Pack(0x91, 62, 100)));
+    // The muted notes never sounded, so stopping silences only the others; so do later starts.
+    rig.devices.Clear();
+    rig.sequencer.Stop();
+    EXPECT_THAT(rig.Sent(), ElementsAre(Pack(0x81, 48), Pack(0x81, 62)));
+    rig.sequencer.Start();
+    rig.driver.Advance(100);
+    EXPECT_TRUE(rig.SendTimes(Pack(0x90, 60, 100)).empty());
+    rig.sequencer.SetMutedChannel(std::nullopt);
+    rig.driver.Advance(1000);
+    EXPECT_EQ(rig.SendTimes(Pack(0x90, 62, 100)).size(), 1u);
+}
+
 struct CTickCounter : CTimerClient {
     void UpdateTick(CMultimediaTimer&) override { ++ticks; }
     int ticks = 0;

@@ -153,6 +153,32 @@ TEST_F(RenderSongTest, BurstOfTenThousandNotesOnOneTickPlaysAndPlaybackGoesOn)
     EXPECT_NEAR(PitchBetween(wav, 1.1, 1.4), 523.3, 3.0);
 }
 
+TEST_F(RenderSongTest, WithoutTheMelodyTheSongSoundsAsIfItsNotesWereNotThere)
+{
+    // Format 0: the melody (flute, channel 0) meets the syllables and ends last; a piano holds C3.
+    const auto events = [](bool melody) {
+        const auto part = [melody](std::string_view bytes) { return melody ? std::string(bytes) : std::string(); };
+        using namespace std::string_view_literals;
+        return std::string("\x00\xC1\x00\x00\xFF\x05\x01\x61"sv) + part("\x00\x90\x48\x64"sv)
+            + std::string("\x00\x91\x30\x64\x60\xFF\x05\x01\x62"sv) + part("\x00\x80\x48\x00\x00\x90\x4A\x64"sv)
+            + std::string("\x60\x81\x30\x00"sv) + part("\x60\x80\x4A\x00"sv);
+    };
+    m_folder.WriteFile("with.mid", FluteSong(events(true)));
+    m_folder.WriteFile("without.mid", FluteSong(events(false)));
+    const std::string tool = "cd '" + m_folder.Path().string()
+        + "' && '" LINLANGOK_TOOL "' render with.mid muted.wav --no-melody --transpose 0 2> errors.txt";
+    const int status = std::system(tool.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << test::ReadWholeFile(m_folder.Path() / "errors.txt");
+    const auto result
+        = RenderSong(m_prompts, m_gbk, m_folder.Path() / "without.mid", m_folder.Path() / "plain.wav", {});
+    ASSERT_TRUE(result.has_value());
+    const Audio muted = test::ReadAudioFile(m_folder.Path() / "muted.wav");
+    const Audio plain = test::ReadAudioFile(m_folder.Path() / "plain.wav");
+    EXPECT_GT(Loudness(plain, 0.1, 0.9), 0.001);
+    EXPECT_EQ(muted.samples.size(), plain.samples.size());
+    EXPECT_TRUE(muted.samples == plain.samples);
+}
+
 TEST_F(RenderSongTest, FailuresLeaveNoFileBehind)
 {
     EXPECT_FALSE(RenderSong(m_prompts, m_gbk, m_folder.Path() / "missing.mid", m_folder.Path() / "a.wav", {}));

@@ -50,7 +50,8 @@ const LyricTextLine* FindLine(const std::vector<LyricTextLine>& lines, int index
 
 TEST(LrcLyricView, CurrentLine)
 {
-    const std::vector<LyricLine> lines {{5, 0, u"a"}, {10, 26, u"b"}, {10, 52, u"c"}, {20, 78, u"d"}};
+    const std::vector<LyricLine> lines {
+        {5, 0, u"a", 5000, {}}, {10, 26, u"b", 10000, {}}, {10, 52, u"c", 10000, {}}, {20, 78, u"d", 20000, {}}};
     EXPECT_EQ(FindCurrentLine(lines, 0), 0);
     EXPECT_EQ(FindCurrentLine(lines, 3), 0);
     EXPECT_EQ(FindCurrentLine(lines, 9), 0);
@@ -63,17 +64,17 @@ TEST(LrcLyricView, CurrentLine)
 TEST(LrcLyricView, FirstSongScrollsFromTheStartAndTurnsGreenInTheLastSecond)
 {
     CLrcLyricView view = LrcView("[00:00]0\n[00:10]1\n[00:20]2\n");
-    auto lines = Frame(view, Paint(0));
+    auto lines = Frame(view, Paint(0)).lines;
     // The remembered line is already 0, so the start-up step of 0.1 pixel per paint is kept.
     EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.1f);
     ASSERT_NE(FindLine(lines, 0), nullptr);
     EXPECT_EQ(*FindLine(lines, 0), (LyricTextLine {0, 149, u"0", kLrcCurrentLine}));
     EXPECT_EQ(*FindLine(lines, 1), (LyricTextLine {1, 175, u"1", kLrcOtherLine}));
 
-    EXPECT_EQ(FindLine(Frame(view, Paint(8.9)), 0)->colour, kLrcCurrentLine);
-    EXPECT_EQ(FindLine(Frame(view, Paint(9.0)), 0)->colour, kLrcCurrentLineEnding);
+    EXPECT_EQ(FindLine(Frame(view, Paint(8.9)).lines, 0)->colour, kLrcCurrentLine);
+    EXPECT_EQ(FindLine(Frame(view, Paint(9.0)).lines, 0)->colour, kLrcCurrentLineEnding);
 
-    lines = Frame(view, Paint(10.0));
+    lines = Frame(view, Paint(10.0)).lines;
     EXPECT_FLOAT_EQ(view.Scroll().Step(), 0.26f);
     EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.26f);
     EXPECT_EQ(FindLine(lines, 1)->top, 149); // 26 + trunc(150 - 26 - 0.26)
@@ -82,14 +83,14 @@ TEST(LrcLyricView, FirstSongScrollsFromTheStartAndTurnsGreenInTheLastSecond)
     // The last line keeps the step of the line before it and never turns green.
     Frame(view, Paint(25));
     EXPECT_FLOAT_EQ(view.Scroll().Offset(), 0.52f);
-    EXPECT_EQ(FindLine(Frame(view, Paint(25)), 2)->colour, kLrcCurrentLine);
+    EXPECT_EQ(FindLine(Frame(view, Paint(25)).lines, 2)->colour, kLrcCurrentLine);
 }
 
 TEST(LrcLyricView, StoppedPictureStaysStill)
 {
     CLrcLyricView view = LrcView("[00:00]0\n[00:10]1\n");
-    const auto first = Frame(view, Paint(3, false));
-    EXPECT_EQ(Frame(view, Paint(3, false)), first);
+    const auto first = Frame(view, Paint(3, false)).lines;
+    EXPECT_EQ(Frame(view, Paint(3, false)).lines, first);
     EXPECT_EQ(view.Scroll().Offset(), 0.0f);
 }
 
@@ -99,11 +100,11 @@ TEST(LrcLyricView, OnlyLinesThatCanBeVisibleAreDrawn)
     for (int i = 0; i < 40; ++i)
         lrc += "[00:" + std::to_string(10 + i) + "]x\n";
     CLrcLyricView view = LrcView(lrc);
-    const auto lines = Frame(view, Paint(30, false)); // line 20 current; 300 / 2 / 26 gives 5
+    const auto lines = Frame(view, Paint(30, false)).lines; // line 20 current; 300 / 2 / 26 gives 5
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front().line, 14);
     EXPECT_EQ(lines.back().line, 26);
-    EXPECT_EQ(Frame(view, Paint(0, false)).front().line, 0);
+    EXPECT_EQ(Frame(view, Paint(0, false)).lines.front().line, 0);
 }
 
 TEST(LrcLyricView, IdleLinesCentreTheHyphenLineAndRiseAtMostSixtyPixels)
@@ -116,7 +117,7 @@ TEST(LrcLyricView, IdleLinesCentreTheHyphenLineAndRiseAtMostSixtyPixels)
     input.lyricPathEmpty = true;
     std::vector<LyricTextLine> lines;
     for (int paint = 0; paint < 2000; ++paint)
-        lines = Frame(view, input);
+        lines = Frame(view, input).lines;
     EXPECT_EQ(view.Scroll().Offset(), 60.0f);
     EXPECT_EQ(*FindLine(lines, 2), (LyricTextLine {2, 150 - 60, u"-----------------------", kLrcCurrentLine}));
 }
@@ -131,7 +132,7 @@ TEST(LrcLyricView, LoadResetsTheOffsetButAMissingFileOnlyEmptiesTheView)
     view.Load(folder.Path() / "missing.lrc");
     EXPECT_TRUE(view.Lines().empty());
     EXPECT_GT(view.Scroll().Offset(), 0.0f);
-    EXPECT_TRUE(Frame(view, Paint(0)).empty());
+    EXPECT_TRUE(Frame(view, Paint(0)).lines.empty());
     view.Load(folder.WriteFile("a.lrc", "[00:01]a\n"));
     EXPECT_EQ(view.Lines().size(), 1u);
     EXPECT_EQ(view.Scroll().Offset(), 0.0f);
@@ -149,13 +150,29 @@ TEST(LrcLyricView, LinesStartingTogetherDoNotScroll)
     CLrcLyricView two = LrcView("[00:00]a\n[00:00]b\n");
     LyricsPaintInput input = Paint(0);
     input.lyricPathEmpty = true; // asks for line 2, which this list does not have
-    EXPECT_EQ(Frame(two, input).size(), 2u);
+    EXPECT_EQ(Frame(two, input).lines.size(), 2u);
+}
+
+TEST(LrcLyricView, AWordTimedCurrentLineIsSweptWordByWordAtTheExactPosition)
+{
+    CLrcLyricView view = LrcView("[00:00]plain\n[00:10.50]<00:10.50>a<00:11.20>b<00:12.00>c\n[00:20]d\n");
+    // The line finder reads whole seconds, the sweep the exact position.
+    const std::pair<double, KaraokeLine> sweeps[]
+        = {{10.2, {1, 150, u"", u"abc"}}, {11.5, {1, 150, u"ab", u"c"}}, {19.9, {1, 150, u"abc", u""}}};
+    for (const auto& [position, swept] : sweeps)
+        EXPECT_EQ(Frame(view, Paint(position, false)).current, swept) << position;
+    // Other lines, and a plain current line, are drawn whole as before.
+    const LyricFrame frame = Frame(view, Paint(5, false));
+    EXPECT_FALSE(frame.current);
+    EXPECT_EQ(*FindLine(frame.lines, 0), (LyricTextLine {0, 150, u"plain", kLrcCurrentLine}));
+    EXPECT_EQ(*FindLine(frame.lines, 1), (LyricTextLine {1, 176, u"abc", kLrcOtherLine}));
 }
 
 struct TestSyllable {
     int tick;
     float time;
     std::u16string text;
+    ELyricBreak breakBefore = ELyricBreak::None;
 };
 
 // n syllables, syllable i at i seconds with the text "s<i>".
@@ -176,26 +193,60 @@ std::u16string Texts(int first, int last)
     return text;
 }
 
+// Without any break the header lines make no difference.
+std::vector<MidiLyricLine> UnbrokenLines(int syllables)
+{
+    return BuildMidiLyricLines(std::vector<ELyricBreak>(syllables), 2);
+}
+
 TEST(MidiLyricView, LinesAndTheLineFinder)
 {
-    EXPECT_EQ(MidiLyricLineCount(0), 0);
-    EXPECT_EQ(MidiLyricLineCount(10), 1);
-    EXPECT_EQ(MidiLyricLineCount(25), 3);
+    EXPECT_EQ(UnbrokenLines(0), std::vector<MidiLyricLine> {});
+    EXPECT_EQ(UnbrokenLines(25), (std::vector<MidiLyricLine> {{0, 10}, {10, 20}, {20, 25}}));
     const std::vector<float> times {
         0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
-    EXPECT_EQ(FindMidiLine(times, -1), 0);
-    EXPECT_EQ(FindMidiLine(times, 9.5), 0);
-    EXPECT_EQ(FindMidiLine(times, 10), 1);
-    EXPECT_EQ(FindMidiLine(times, 23.9), 2);
-    EXPECT_EQ(FindMidiLine(times, 100), 2);
-    EXPECT_EQ(FindMidiLine(std::span(times).first(1), 5), 0);
-    EXPECT_EQ(FindMidiLine(std::span(times).first(11), 10), 1);
-    EXPECT_EQ(FindMidiLine({}, 1), 0);
+    const auto lines = UnbrokenLines(25);
+    EXPECT_EQ(FindMidiLine(times, lines, -1), 0);
+    EXPECT_EQ(FindMidiLine(times, lines, 9.5), 0);
+    EXPECT_EQ(FindMidiLine(times, lines, 10), 1);
+    EXPECT_EQ(FindMidiLine(times, lines, 23.9), 2);
+    EXPECT_EQ(FindMidiLine(times, lines, 100), 2);
+    EXPECT_EQ(FindMidiLine(times, UnbrokenLines(1), 5), 0);
+    EXPECT_EQ(FindMidiLine(times, UnbrokenLines(11), 10), 1);
+    EXPECT_EQ(FindMidiLine({}, {}, 1), 0);
 
-    EXPECT_EQ(FindSungSyllable(times, 1, 13.5), 13);
-    EXPECT_EQ(FindSungSyllable(times, 0, -1), -1);
-    EXPECT_EQ(FindSungSyllable(times, 2, 30), 24); // past the last syllable: the whole line
-    EXPECT_EQ(FindSungSyllable(std::span(times).first(1), 0, 0), 0);
+    EXPECT_EQ(FindSungSyllable(times, lines[1], 13.5), 13);
+    EXPECT_EQ(FindSungSyllable(times, lines[0], -1), -1);
+    EXPECT_EQ(FindSungSyllable(times, lines[2], 30), 24); // past the last syllable: the whole line
+    EXPECT_EQ(FindSungSyllable(times, {0, 1}, 0), 0);
+    EXPECT_EQ(FindSungSyllable(times, {5, 5}, 9), -1); // no syllables
+}
+
+TEST(MidiLyricView, KarBreaksMakeTheLinesAndAnEmptyLinePartsParagraphs)
+{
+    using enum ELyricBreak;
+    // After one header line of 10 syllables: "\\a" "b" "/c" "\\d" "e".
+    std::vector<ELyricBreak> breaks(kSyllablesPerLine, None);
+    breaks.insert(breaks.end(), {Paragraph, None, Line, Paragraph, None});
+    EXPECT_EQ(
+        BuildMidiLyricLines(breaks, 1), (std::vector<MidiLyricLine> {{0, 10}, {10, 12}, {12, 13}, {13, 13}, {13, 15}}));
+
+    // Without a header: syllable i at i seconds, lines {0, 3}, {3, 5}, the empty line, {5, 7}.
+    std::vector<TestSyllable> syllables = Syllables(7);
+    syllables[0].breakBefore = Paragraph;
+    syllables[3].breakBefore = Line;
+    syllables[5].breakBefore = Paragraph;
+    CMidiLyricView view;
+    view.SetSource(syllables, 0);
+    ASSERT_EQ(view.LineCount(), 4);
+    EXPECT_EQ(view.LineText(0), Texts(0, 2));
+    EXPECT_EQ(view.LineText(2), u"");
+    EXPECT_EQ(Frame(view, Paint(3.5, false)).current, (KaraokeLine {1, 150, Texts(3, 3), Texts(4, 4)}));
+    EXPECT_FLOAT_EQ(view.Scroll().Step(), 26 * 0.1f / 2); // line 1 lasts until syllable 5
+    // The empty line is never current: the paragraph's first line follows line 1.
+    const LyricFrame frame = Frame(view, Paint(5.5, false));
+    EXPECT_EQ(frame.current, (KaraokeLine {3, 150, Texts(5, 5), Texts(6, 6)}));
+    EXPECT_EQ(frame.lines[2], (LyricTextLine {2, 150 - 26, u"", kMidiOtherLine}));
 }
 
 TEST(MidiLyricView, TheCurrentLineIsSplitAtTheSungSyllable)

@@ -164,6 +164,25 @@ TEST_F(LyricsShowWindowTest, LrcLineIsWhiteAndTurnsGreenInItsLastSecond)
     }
 }
 
+TEST_F(LyricsShowWindowTest, WordTimedLrcLineIsSungRedUpToTheWordBeingSung)
+{
+    karaoke->Session().SetAccompanimentPath(
+        AudioSong("[00:00]<00:00.00>好一<00:02.00>朵茉<00:04.00>莉花<00:06.00>\n[00:10]满园花草\n"));
+    controller.Play();
+    // At 2.5 s the second word is being sung: "好一朵茉" red, "莉花" white, together centred.
+    const QImage picture = ShowAt(2.5);
+    const ColourExtent sung = FindColour(picture, kMidiSungPart);
+    const ColourExtent rest = FindColour(picture, kMidiRestPart);
+    ASSERT_GT(sung.count, 20);
+    ASSERT_GT(rest.count, 20);
+    EXPECT_TRUE(WithinLine(sung.box, kMiddle - 1));
+    EXPECT_TRUE(WithinLine(rest.box, kMiddle - 1));
+    EXPECT_LT(sung.box.right(), rest.box.left());
+    EXPECT_GT(sung.box.width(), rest.box.width());
+    EXPECT_NEAR((sung.box.left() + rest.box.right()) / 2.0, kWidth / 2.0, 6);
+    EXPECT_GT(FindColour(picture, kLrcOtherLine, kMiddle + kLyricLineHeight - 1).count, 20);
+}
+
 TEST_F(LyricsShowWindowTest, IdleLinesCentreTheHyphenLineAndOnlyThenALeftClickOpensTheMakersPage)
 {
     const QImage picture = PlayAndShow(AudioSong(""), 0.5);

@@ -21,12 +21,13 @@ struct ToolRun {
 struct MidiToolTest : ::testing::Test {
     CTemporaryFolder folder;
 
-    ToolRun Run(const std::string& arguments)
+    // The tool's run with the legacy code page given, else the one of the tests' environment.
+    ToolRun Run(const std::string& arguments, const std::string& codePage = {})
     {
         const auto out = folder.Path() / "stdout";
         const auto err = folder.Path() / "stderr";
-        const std::string command
-            = std::string(LINLANGOK_TOOL_PATH) + " " + arguments + " >" + out.string() + " 2>" + err.string();
+        const std::string command = (codePage.empty() ? "" : "LINLANGOK_CODEPAGE=" + codePage + " ")
+            + std::string(LINLANGOK_TOOL_PATH) + " " + arguments + " >" + out.string() + " 2>" + err.string();
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(out), ReadWholeFile(err)};
     }
@@ -64,10 +65,55 @@ TEST_F(MidiToolTest, LyricsListTheHeaderThenOneSyllablePerNote)
 {
     const ToolRun run = Run("lyrics " + Quoted(kDemoSong));
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out.rfind("[{\"tick\":0,\"time\":0,\"text\":\"茉莉花\"}", 0), 0u);
+    EXPECT_EQ(run.out.rfind("{\"encoding\":\"GBK\",\"syllables\":[{\"tick\":0,\"time\":0,\"text\":\"茉莉花\"}", 0), 0u);
     // Two bars of introduction at 66 beats a minute: the first syllable at tick 1920.
     ExpectContains(run.out, {"{\"tick\":1920,\"time\":3.63636", "\"text\":\"好\""});
-    EXPECT_EQ(run.out.substr(run.out.size() - 3), "}]\n");
+    EXPECT_EQ(run.out.substr(run.out.size() - 4), "}]}\n");
+}
+
+TEST_F(MidiToolTest, TheSongTextCommandsTellTheEncodingAndTakeAnOverride)
+{
+    const std::string lrc = Quoted(LINLANGOK_CORPUS_DIR "/lrc/valid-gbk.lrc");
+    const struct {
+        const char* codePage;
+        std::string arguments;
+        const char* expected;
+    } cases[] = {
+        {"GBK", "info " + Quoted(kDemoSong),
+            "{\"encoding\":\"GBK\",\"format\":1,\"division\":480,\"title\":\"茉莉花\""},
+        // Under a Western locale the Chinese song is detected.
+        {"CP1252", "info " + Quoted(kDemoSong),
+            "{\"encoding\":\"GB18030\",\"format\":1,\"division\":480,\"title\":\"茉莉花\""},
+        {"CP1252", "lrc " + lrc,
+            "{\"encoding\":\"GB18030\",\"offset_ms\":0,\"lines\":[{\"time\":1,\"time_ms\":1000,\"text\":"
+            "\"好一朵茉莉花\"}"},
+        // The override wins, named in any case.
+        {"GBK", "lyrics --encoding big5 " + Quoted(kDemoSong),
+            "{\"encoding\":\"BIG5\",\"syllables\":[{\"tick\":0,\"time\":0,\"text\":\"嗩獲豪\"}"},
+        {"GBK", "lrc " + lrc + " --encoding UTF-8",
+            "{\"encoding\":\"UTF-8\",\"offset_ms\":0,\"lines\":[{\"time\":1,\"time_ms\":1000,\"text\":\"\uFFFD"},
+    };
+    for (const auto& test : cases) {
+        const ToolRun run = Run(test.arguments, test.codePage);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out.substr(0, std::string_view(test.expected).size()), test.expected);
+    }
+    const ToolRun unknown = Run("info --encoding KOI8-R " + Quoted(kDemoSong), "GBK");
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_EQ(unknown.err, "unknown encoding: KOI8-R (known: GBK UTF-8 GB18030 BIG5 CP932 CP949)\n");
+    EXPECT_EQ(Run("lrc " + lrc + " --encoding").exitCode, 2);
+}
+
+TEST_F(MidiToolTest, KarLyricsFlagWhereTheirLineAndParagraphMarksStood)
+{
+    const ToolRun run
+        = Run("lyrics " + Quoted(std::filesystem::path(LINLANGOK_CORPUS_DIR) / "midi/valid/karaoke-text-events.kar"));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    ExpectContains(run.out,
+        {"\"text\":\"MIDI KARAOKE FILE: 版本\"}", "{\"tick\":960,\"time\":1,\"text\":\"好\",\"paragraph\":true}",
+            "{\"tick\":1200,\"time\":1.25,\"text\":\"一\"}",
+            "{\"tick\":2400,\"time\":2.5,\"text\":\"茉\",\"line_break\":true}"});
 }
 
 TEST_F(MidiToolTest, FormatsZeroAndTwo)

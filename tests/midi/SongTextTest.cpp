@@ -1,5 +1,6 @@
 #include "common/Text.h"
 #include "tests/midi/MidiTestSupport.h"
+#include "tests/support/ScriptedEncodingDetector.h"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,67 @@ TEST_F(SongTextTest, WithoutLyricsTrackZeroShowsTheTitle)
     EXPECT_EQ(song.Track(0).Syllables().size(), 2u * kSyllablesPerLine);
 }
 
+// A .kar song's events: the title and tag lines, "\\" and "/" syllables in text events at
+// division 480 and 120 beats a minute, and a note on channel 0.
+struct KarEvents {
+    std::string conductor; // with the Set Tempo
+    std::string words;
+    std::string notes = Bytes({0x00, 0x90, 0x3C, 0x40, 0x83, 0x60, 0x3C, 0x00});
+
+    explicit KarEvents(std::string_view lyricEvents = {})
+        : conductor(Bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) + MetaEvent(0, 3, Gbk("茉莉花"))
+            + MetaEvent(0, 1, "@KMIDI KARAOKE FILE") + MetaEvent(0, 1, "@V0100") + MetaEvent(0, 1, Gbk("@I江苏民歌")))
+        , words(MetaEvent(0, 1, "@LCHIN") + MetaEvent(0, 1, Gbk("@T茉莉花")) + MetaEvent(0, 1, Gbk("@T 民歌\r\n"))
+              + std::string(lyricEvents) + MetaEvent(960, 1, Gbk("\\好")) + MetaEvent(240, 1, Gbk("一"))
+              + MetaEvent(240, 1, Gbk("朵")) + MetaEvent(240, 1, Gbk("/茉")) + MetaEvent(240, 1, Gbk("莉花\r"))
+              + MetaEvent(240, 1, "/") + MetaEvent(240, 1, Gbk("\\满")) + MetaEvent(0, 1, ""))
+    {
+    }
+};
+
+TEST_F(SongTextTest, KarTextEventsAreTheSyllablesWithTheirBreaksAndTheTagLinesGoToTheHeader)
+{
+    const KarEvents kar;
+    const std::string formatOne = SmfHeader(1, 3, 480) + SmfTrack(kar.conductor + kEnd) + SmfTrack(kar.words + kEnd)
+        + SmfTrack(kar.notes + kEnd);
+    // Format 0: everything in the track that becomes track 0, whose texts are then no title texts.
+    const std::string formatZero = SmfHeader(0, 1, 480) + SmfTrack(kar.conductor + kar.words + kar.notes + kEnd);
+    for (const auto& [file, lyricTrack] : {std::pair {formatOne, 1}, std::pair {formatZero, 0}}) {
+        SongFixture loaded;
+        CRecordingLyricView shown;
+        loaded.song.SetLyricTrackView(&shown);
+        ASSERT_TRUE(loaded.song.Load(AsBytes(file)));
+        const CMidiTrack& track = loaded.song.Track(lyricTrack);
+        EXPECT_EQ(shown.calls.back(), &track);
+        EXPECT_EQ(loaded.song.Text1(), u"");
+        EXPECT_EQ(loaded.song.InfoText(), u"");
+        EXPECT_EQ(HeaderTexts(track),
+            (std::vector<std::string> {
+                "茉莉花", "茉莉花", "民歌", "江苏民歌", "CHIN: 语言", "MIDI KARAOKE FILE: 版本", "0100: 版本", " "}));
+        EXPECT_EQ(LyricTexts(track), (std::vector<std::string> {"好", "一", "朵", "茉", "莉花", "", "满"}));
+        std::vector<ELyricBreak> breaks;
+        for (size_t index = track.HeaderLines() * kSyllablesPerLine; index < track.Syllables().size(); ++index)
+            breaks.push_back(track.Syllables()[index].breakBefore);
+        using enum ELyricBreak;
+        EXPECT_EQ(breaks, (std::vector<ELyricBreak> {Paragraph, None, None, Line, None, Line, Paragraph}));
+        EXPECT_FLOAT_EQ(track.Syllables()[track.HeaderLines() * kSyllablesPerLine + 1].time, 1.25f);
+    }
+}
+
+TEST_F(SongTextTest, WithLyricEventsTheTextEventsOfAKarSongAreTitleTexts)
+{
+    const KarEvents kar(MetaEvent(0, 5, Gbk("茉")) + MetaEvent(480, 5, "/"));
+    ASSERT_TRUE(song.Load(AsBytes(SmfHeader(1, 3, 480) + SmfTrack(kar.conductor + kEnd) + SmfTrack(kar.words + kEnd)
+        + SmfTrack(kar.notes + kEnd))));
+    EXPECT_EQ(song.Text1(), u"@KMIDI KARAOKE FILE");
+    EXPECT_EQ(song.Text2(), u"@V0100");
+    EXPECT_EQ(HeaderTexts(song.Track(1)),
+        (std::vector<std::string> {"茉莉花", "@KMIDI KARAOKE FILE: 作曲", "@V0100: 作词", "@I江苏民歌 ", " "}));
+    EXPECT_EQ(LyricTexts(song.Track(1)), (std::vector<std::string> {"茉", "/"}));
+    EXPECT_EQ(song.Track(1).Syllables().back().breakBefore, ELyricBreak::None);
+    EXPECT_EQ(view.calls.back(), &song.Track(1));
+}
+
 TEST(SongText, TextsUseTheSongsOwnCodePage)
 {
     CScriptedUserPrompts prompts;
@@ -126,6 +188,45 @@ TEST(SongText, TextsUseTheSongsOwnCodePage)
     EXPECT_EQ(std::string(data.begin(), data.end()), big5.FromWide(u"茉莉花"));
     song.TakeNames(track);
     EXPECT_EQ(song.Title(), u"茉莉花");
+}
+
+TEST(SongText, TheTitleTextsASongAddsItselfSurviveACodePageThatLacksThem)
+{
+    CScriptedUserPrompts prompts;
+    CManualTimerDriver driver;
+    const CIconvCodePage western("CP1252");
+    CMidiSong song(prompts, western, driver);
+    ASSERT_TRUE(song.Load(AsBytes(SmfHeader(1, 1, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd))));
+    EXPECT_EQ(song.Title(), kUntitled);
+    EXPECT_EQ(song.InfoText(), std::u16string(kWelcomeLine) + u" ");
+}
+
+TEST(SongText, TheDetectedCodePageReadsEveryTextOfTheSong)
+{
+    // One track with notes and no conductor: the song adds its own title texts.
+    const CIconvCodePage big5("CP950", "BIG5");
+    const std::string title = big5.FromWide(u"茉莉花");
+    const std::string file = SmfHeader(1, 1, 96)
+        + SmfTrack(MetaEvent(0, 3, title) + MetaEvent(0, 1, std::string("Pub\0lic", 7))
+            + MetaEvent(0, 5, big5.FromWide(u"好")) + Bytes({0x00, 0x90, 0x3C, 0x40}) + MetaEvent(0, 6, "marker")
+            + MetaEvent(96, 5, big5.FromWide(u"一")) + Bytes({0x00, 0x80, 0x3C, 0x00}) + kEnd);
+    for (const ICodePage* answer : {static_cast<const ICodePage*>(&big5), static_cast<const ICodePage*>(nullptr)}) {
+        SongFixture fixture;
+        const ICodePage& expected = answer ? big5 : fixture.gbk;
+        const test::CScriptedEncodingDetector detector(answer);
+        ASSERT_TRUE(fixture.song.Load(AsBytes(file), detector));
+        // The shown texts of every track at once, each up to its first zero byte.
+        EXPECT_EQ(detector.samples,
+            (std::vector<std::string> {title + "\nPub\n" + big5.FromWide(u"好") + "\n" + big5.FromWide(u"一")}));
+        EXPECT_EQ(&fixture.song.CodePage(), &expected);
+        EXPECT_EQ(fixture.song.Title(), kUntitled);
+        EXPECT_EQ(fixture.song.InfoText(), std::u16string(kWelcomeLine) + u" ");
+        const CMidiTrack& lyrics = fixture.song.Track(1);
+        EXPECT_EQ(
+            AsMetaMessage(lyrics.Entry(0).message)->TrackNameText(fixture.song.CodePage()), expected.ToWide(title));
+        const std::vector<LyricSyllable>& syllables = lyrics.Syllables();
+        EXPECT_EQ(syllables[syllables.size() - 2].text, expected.ToWide(big5.FromWide(u"好")));
+    }
 }
 
 TEST_F(SongTextTest, InfoTextLinesAreBounded)
@@ -143,6 +244,49 @@ TEST_F(SongTextTest, InfoTextLinesAreBounded)
         AddEmptyTrack().Append(Text(5, "啊"), 0);
     Extract();
     EXPECT_EQ(song.Track(50).HeaderLines(), 502);
+}
+
+TEST(SongText, TheMelodyIsTheChannelOfTheNotesTheSyllablesMeet)
+{
+    // Syllables at beats 0..3 (division 480); each track listed as (channel, first tick, step) note runs.
+    struct Notes {
+        int channel;
+        int32_t first, step;
+    };
+    struct Track {
+        bool sings;
+        std::vector<Notes> notes;
+    };
+    struct Row {
+        const char* what;
+        std::vector<Track> tracks;
+        std::optional<uint8_t> melody;
+    };
+    const Row rows[] = {
+        {"the lyric track's one channel, though another track doubles it on a lower one",
+            {{false, {{1, 0, 480}}}, {true, {{3, 0, 480}}}}, 3},
+        {"format 0: the channel that meets the syllables (20 ticks late), not the busiest, never the drums",
+            {{true, {{2, 20, 480}, {1, 240, 120}, {9, 0, 480}}}}, 2},
+        {"lyrics in a track of their own", {{false, {{0, 240, 480}}}, {true, {}}, {false, {{4, 0, 480}}}}, 4},
+        {"no note meets a syllable", {{true, {}}, {false, {{0, 240, 480}, {9, 0, 480}}}}, std::nullopt},
+        {"no lyrics", {{false, {{0, 0, 480}}}}, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SongFixture fixture;
+        fixture.song.SetDivision(480);
+        for (const Track& track : row.tracks) {
+            CMidiTrack& added = fixture.AddEmptyTrack();
+            for (int32_t beat = 0; track.sings && beat < 4; ++beat)
+                added.InsertAtTick(beat * 480, fixture.Meta(kMetaLyric, "a"), true);
+            for (const Notes& notes : track.notes) {
+                for (int32_t tick = notes.first; tick < 4 * 480; tick += notes.step)
+                    added.InsertAtTick(tick, fixture.NoteOn(notes.channel, 60, 100), true);
+            }
+        }
+        fixture.song.BuildLyrics();
+        fixture.song.PublishLyricTrack();
+        EXPECT_EQ(fixture.song.MelodyChannel(), row.melody) << row.what;
+    }
 }
 
 } // namespace

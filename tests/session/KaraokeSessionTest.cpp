@@ -1,4 +1,5 @@
 #include "session/KaraokeSession.h"
+#include "lyrics/LrcLyricView.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
 #include "tests/platform/AudioTestSignals.h"
@@ -24,7 +25,7 @@ TEST(SongKind, TheTextAfterTheLastDotDecides)
         {u"x.MIDI", ESongKind::Midi},
         {u"x.jp", ESongKind::Midi},
         {u"x.midi ", ESongKind::Audio},
-        {u"x.kar", ESongKind::Audio},
+        {u"x.KaR", ESongKind::Midi},
         {u"mid", ESongKind::Midi}, // no dot: the whole path
         {u"song", ESongKind::Audio},
     };
@@ -76,6 +77,27 @@ TEST_F(KaraokeSessionTest, PlayReloadsAndTransposesFromTheFileEachTime)
             else
                 EXPECT_EQ(keys[i], plain[i] + (pitch == -3 ? -3 : 0)) << pitch;
         }
+    }
+}
+
+TEST_F(KaraokeSessionTest, AnEncodingOverrideWinsOverDetectionForTheSongAndItsLrcFile)
+{
+    const std::string title = rig.gbk.FromWide(u"茉莉花");
+    const auto lrc = rig.home.WriteFile("song.lrc", "[00:01]" + title + "\n");
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    const std::string& big5 = session.TextEncodings().Choices()[3].name;
+    // A name that finds no encoding leaves detection in charge.
+    for (const std::string& name : {std::string(), big5, std::string("big5"), std::string("KOI8-R")}) {
+        session.SetEncodingOverride(name);
+        session.Play();
+        const ICodePage* found = session.TextEncodings().Find(name);
+        const ICodePage& expected = found ? *found : rig.gbk;
+        EXPECT_EQ(session.Song().CodePage().Name(), expected.Name()) << name;
+        EXPECT_EQ(session.Song().Title(), expected.ToWide(title)) << name;
+        CLrcLyricView view(rig.gbk);
+        view.Load(lrc, session.TextEncoding());
+        ASSERT_EQ(view.Lines().size(), 1u);
+        EXPECT_EQ(view.Lines()[0].text, expected.ToWide(title)) << name;
     }
 }
 

@@ -219,7 +219,7 @@ TEST_F(SongListWindowTest, SongsAreAddedRemovedAndClearedAndSavedAtOnce)
     Click(kAddFileButton);
     Click(kAddFileButton); // cancelled
     Click(kAddFileButton);
-    EXPECT_EQ(rig.prompts.m_fileDialogs.front().filters.front().description, u"Music Files (*.mid;*.wav;*.mp3)");
+    EXPECT_EQ(rig.prompts.m_fileDialogs.front().filters.front().description, u"Music Files (*.mid;*.kar;*.wav;*.mp3)");
     EXPECT_EQ(SongNames(), (std::vector<std::string> {"jasmine.mid", "b.wav", "c.mp3"}));
     EXPECT_EQ(ReadList("默认列表").songs.back(), SongRecordOfPath(u"/m/c.mp3"));
 
@@ -255,13 +255,13 @@ TEST_F(SongListWindowTest, SongsAreAddedRemovedAndClearedAndSavedAtOnce)
 TEST_F(SongListWindowTest, AddingAFolderTakesItsSongsButNotThoseOfItsSubfolders)
 {
     test::CTemporaryFolder songs;
-    const auto a = songs.WriteFile("a.mid", "");
+    const auto a = songs.WriteFile("a.KAR", "");
     songs.WriteFile("notes.txt", "");
     std::filesystem::create_directory(songs.Path() / "sub");
     songs.WriteFile("sub/b.mid", "");
     Open();
     AddFolder(songs.Path());
-    EXPECT_EQ(SongNames(), (std::vector<std::string> {"jasmine.mid", "a.mid"}));
+    EXPECT_EQ(SongNames(), (std::vector<std::string> {"jasmine.mid", "a.KAR"}));
     const SongList stored = ReadList("默认列表");
     EXPECT_EQ(stored.storedName, u"listname");
     EXPECT_EQ(stored.songs.back(), SongRecordOfPath(PathToUtf16(a)));

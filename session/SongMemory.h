@@ -1,0 +1,91 @@
+#pragma once
+
+#include "common/UserPrompts.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Songs that remember: per song, the key, the lyric file chosen for it, the encoding override of
+// its texts, the LRC offset and the guide-melody switch, kept in the file SongMemory.ini in the
+// program folder (not in OKSetting.ini, whose format is fixed).
+namespace linlangok {
+
+inline constexpr std::string_view kSongMemoryFileName = "SongMemory.ini";
+// The largest file read; the program's own writes stay below it by forgetting the songs used
+// longest ago.
+inline constexpr size_t kMaximumSongMemoryBytes = 1024 * 1024;
+// A song's identity hashes the file's first and last this many bytes (the whole of a smaller
+// file): a MIDI file whole, a long WAV or MP3 without reading it all.
+inline constexpr uint64_t kSongHashPartBytes = 1024 * 1024;
+inline constexpr int32_t kMaximumLrcOffsetMilliseconds = 600000;
+inline constexpr size_t kMaximumRememberedPathBytes = 4096;
+
+// A song as the memory knows it: the file's size and the FNV-1a 64 hash of its bytes (see
+// kSongHashPartBytes), so a moved or renamed file is still the same song.
+struct SongIdentity {
+    uint64_t size = 0;
+    uint64_t hash = 0;
+
+    bool operator==(const SongIdentity&) const = default;
+};
+
+// The identity of the file, or nothing when it is no regular file, is empty or cannot be read.
+std::optional<SongIdentity> IdentifySong(const std::filesystem::path& path);
+
+// What is remembered of one song; each value is absent until it is set for the song.
+struct SongMemoryValues {
+    std::optional<int32_t> pitch; // semitones, -127..127
+    std::u16string lyricPath; // the lyric file chosen for the song; empty: none
+    std::string encoding; // a code page name overriding the detected one; empty: none
+    int32_t lrcOffsetMilliseconds = 0; // added to every LRC time
+    std::optional<bool> melody; // the guide melody on
+
+    bool IsEmpty() const { return *this == SongMemoryValues {}; }
+    bool operator==(const SongMemoryValues&) const = default;
+};
+
+// The song memory file. Read on first use: a missing file is an empty memory; content it does
+// not understand (a foreign or damaged file, a file over kMaximumSongMemoryBytes, a value out of
+// range) is skipped with one warning, and the file is first copied to "SongMemory.ini.bak" so
+// that nothing is lost when the next change rewrites it. Every change saves the whole file
+// through SaveFile; a failed save is reported once. UI thread.
+class CSongMemory {
+public:
+    // The file and the prompts outlive the memory.
+    CSongMemory(std::filesystem::path file, IUserPrompts& prompts);
+
+    // What is remembered of the song; empty values when nothing is.
+    SongMemoryValues Recall(const SongIdentity& song);
+    // Replaces what is remembered of the song (empty values forget it), makes it the song used
+    // last and saves the file. A value the file cannot hold is dropped (a lyric path longer than
+    // kMaximumRememberedPathBytes or with a line break, an encoding name with other characters
+    // than letters, digits and "-_.:"); numbers are clamped to their ranges. False when the save
+    // failed.
+    bool Remember(const SongIdentity& song, const SongMemoryValues& values);
+
+    const std::filesystem::path& FilePath() const { return m_file; }
+
+private:
+    struct Entry {
+        SongIdentity song;
+        SongMemoryValues values;
+    };
+
+    void LoadOnce();
+    // The entries of the file's text, the song used longest ago first; false when some of the
+    // text was not understood.
+    static bool Parse(std::string_view text, std::vector<Entry>& entries);
+    static std::string Serialize(const Entry& entry);
+
+    std::filesystem::path m_file;
+    IUserPrompts& m_prompts;
+    std::vector<Entry> m_entries;
+    bool m_loaded = false;
+    bool m_saveFailureShown = false;
+};
+
+} // namespace linlangok
