@@ -32,6 +32,8 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
             services.session.codePage, services.session.programFolder, services.dataFolder / "help", demoSong});
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
     m_session->AttachLyrics(m_lyricsWindow.get(), m_lyricsWindow.get());
+    connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),
+        &CLyricsShowWindow::ToggleStageView);
 }
 
 CKaraokeApplication::~CKaraokeApplication()

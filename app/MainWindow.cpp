@@ -174,6 +174,7 @@ void CMainWindow::AddShortcuts()
         add(QKeySequence(key), [&controller] { controller.StepPitch(+1); });
     add(QKeySequence(Qt::Key_Minus), [&controller] { controller.StepPitch(-1); });
     add(QKeySequence(Qt::Key_F1), [&controller] { controller.OpenHelp(); });
+    add(QKeySequence(Qt::Key_F11), [this] { emit stageViewRequested(); });
     const std::pair<int, const char16_t*> tips[] = {
         {kPlayButton, u"播放 (空格键)"},
         {kStopButton, u"停止播放 (空格键)"},
@@ -182,6 +183,7 @@ void CMainWindow::AddShortcuts()
         {kPitchUpDown, u"升高 (+) / 降低 (-)"},
         {kPitchEdit, u"音调调整：每步一个半音 (+/-)"},
         {kHelpButton, u"帮助 (F1)"},
+        {kToggleLyricsButton, u"歌词秀；全屏舞台视图 (F11)"},
     };
     for (const auto& [id, tip] : tips)
         Control(id)->setToolTip(QString::fromUtf16(tip));

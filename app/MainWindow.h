@@ -58,6 +58,8 @@ signals:
     void quitRequested(int code);
     // After each 200 ms display tick.
     void displayTicked();
+    // F11: the lyrics full screen, or back.
+    void stageViewRequested();
 
 protected:
     void reject() override; // Esc
@@ -80,7 +82,7 @@ private:
 
     void BuildMenu();
     void Connect();
-    // Space, Ctrl+R, "+"/"-" and F1, with their keys in the controls' tooltips. Text edits keep the
+    // Space, Ctrl+R, "+"/"-", F1 and F11, with their keys in the controls' tooltips. Text edits keep the
     // keys they type.
     void AddShortcuts();
     void PlaceOnScreen();

@@ -13,12 +13,15 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <fstream>
+#include <memory>
 #include <vector>
 
 #include <cstdio>
@@ -61,6 +64,42 @@ bool Save(QWidget& window, const QString& folder, const char* name)
     return SavePicture(window.grab().toImage(), folder, name);
 }
 
+// The stage view as a 1280 × 720 television shows it now.
+bool SaveStage(linlangok::CKaraokeApplication& karaoke, const QString& folder, const char* name)
+{
+    QImage picture(1280, 720, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    linlangok::PaintStage(painter, picture.rect(), karaoke.LyricsWindow().Stage());
+    painter.end();
+    return SavePicture(picture, folder, name);
+}
+
+// The lyrics window's context menu with its encodings open beside it.
+bool SaveContextMenu(linlangok::CKaraokeApplication& karaoke, const QString& folder)
+{
+    linlangok::CLyricsShowWindow& lyrics = karaoke.LyricsWindow();
+    const std::unique_ptr<QMenu> menu = lyrics.MakeContextMenu();
+    menu->popup(lyrics.mapToGlobal(QPoint(20, 20)));
+    RunEventsFor(200);
+    QMenu* encodings = nullptr;
+    for (QAction* item : menu->actions()) {
+        if (item->menu() && item->text() == QStringLiteral("歌词编码"))
+            encodings = item->menu();
+    }
+    encodings->popup(menu->geometry().topRight() + QPoint(0, menu->actionGeometry(menu->actions()[3]).top()));
+    RunEventsFor(200);
+    QImage picture(
+        menu->width() + encodings->width(), std::max(menu->height(), encodings->height() + 60), QImage::Format_RGB32);
+    picture.fill(QColor(48, 48, 48));
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, menu->grab());
+    painter.drawPixmap(menu->width(), encodings->geometry().top() - menu->geometry().top(), encodings->grab());
+    painter.end();
+    encodings->close();
+    menu->close();
+    return SavePicture(picture, folder, "lyrics-context-menu");
+}
+
 // The four windows as they are docked on the screen, in one picture.
 bool SaveDocked(linlangok::CKaraokeApplication& karaoke, const QString& folder, const char* name)
 {
@@ -86,6 +125,7 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     CKaraokeSession& session = karaoke.Session();
     RunEventsUntilPosition(session, 6.6);
     bool saved = Save(karaoke.LyricsWindow(), folder, "lyrics-midi");
+    saved &= SaveStage(karaoke, folder, "stage-midi");
 
     const QTemporaryDir songs;
     const std::filesystem::path song = songs.filePath(QStringLiteral("jasmine.wav")).toStdString();
@@ -117,6 +157,8 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     karaoke.MainWindow().Controller().Play();
     RunEventsUntilPosition(session, 4.7);
     saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc-words");
+    saved &= SaveStage(karaoke, folder, "stage-lrc-words");
+    saved &= SaveContextMenu(karaoke, folder);
     karaoke.MainWindow().Controller().Stop();
     return saved;
 }
@@ -132,6 +174,10 @@ int main(int argc, char** argv)
     }
     // The demo song's lyrics are GBK: the pictures show them alike whatever the machine's locale.
     setenv("LINLANGOK_CODEPAGE", "GBK", 0);
+    // Virtual sound devices unless others are chosen: a machine without a capture device would
+    // otherwise stop at the error box of the level meter.
+    setenv("LINLANGOK_AUDIO_IN", "null", 0);
+    setenv("LINLANGOK_AUDIO_OUT", "null", 0);
     QApplication application(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     CPlatformServices platform(application);

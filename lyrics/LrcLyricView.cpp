@@ -108,4 +108,25 @@ LyricFrame CLrcLyricView::Layout(const LyricsPaintInput& input) const
     return frame;
 }
 
+StageLines CLrcLyricView::Stage(const LyricsPaintInput& input) const
+{
+    StageLines stage;
+    if (m_lines.empty())
+        return stage;
+    const int current = CurrentLine(input).line;
+    const LyricLine& line = m_lines[current];
+    if (line.words.empty()) {
+        stage.rest = line.text;
+    } else {
+        KaraokeLine swept = SweptLine(line, current, 0, input.position);
+        stage.sung = std::move(swept.sung);
+        stage.rest = std::move(swept.rest);
+    }
+    if (current + 1 < static_cast<int>(m_lines.size()))
+        stage.next = m_lines[current + 1].text;
+    if (!input.lyricPathEmpty)
+        stage.firstLineTime = static_cast<double>(m_lines.front().timeMs) / 1000;
+    return stage;
+}
+
 } // namespace linlangok

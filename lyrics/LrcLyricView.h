@@ -2,6 +2,7 @@
 
 #include "lyrics/LrcParser.h"
 #include "lyrics/LyricsLayout.h"
+#include "lyrics/StageLayout.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -44,6 +45,10 @@ public:
     // line; any other line is whole. Changes nothing, so every paint of the same frame shows the
     // same picture.
     LyricFrame Layout(const LyricsPaintInput& input) const;
+
+    // The lines the stage view shows at the input's position: the current line (a word-timed one
+    // split as Layout splits it) and the next one.
+    StageLines Stage(const LyricsPaintInput& input) const;
 
 private:
     // The current line at the input's position and the whole seconds that matter for it.

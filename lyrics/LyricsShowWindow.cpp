@@ -4,12 +4,18 @@
 #include "app/QtText.h"
 #include "app/ResizableWindow.h"
 #include "common/Product.h"
+#include "common/Text.h"
 #include "midi/MidiTrack.h"
 #include "session/KaraokeSession.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QShortcut>
 
 namespace linlangok {
 namespace {
@@ -78,10 +84,13 @@ CLyricsShowWindow::CLyricsShowWindow(const LyricsShowParts& parts, QWidget* owne
     m_resizer = new CResizableWindow(*this, QStringLiteral("DialogResizeEx"), kSizeDialogId, false);
     connect(&m_frameTimer, &QTimer::timeout, this, &CLyricsShowWindow::FrameTick);
     m_frameTimer.start(kFramePeriod);
+    m_stageWindow = std::make_unique<CStageWindow>(*this);
+    connect(new QShortcut(Qt::Key_F11, this), &QShortcut::activated, this, &CLyricsShowWindow::ToggleStageView);
 }
 
 CLyricsShowWindow::~CLyricsShowWindow()
 {
+    m_stageWindow.reset();
     m_frameTimer.stop();
     m_resizer->StoreSize();
 }
@@ -103,12 +112,23 @@ void CLyricsShowWindow::FrameTick()
 {
     if (!m_parts.controller.TimersMayRun())
         return;
-    const CKaraokeSession& session = m_parts.session;
-    m_frame.position = session.Position();
+    CKaraokeSession& session = m_parts.session;
     m_frame.playing = m_parts.controller.IsPlaying();
     m_frame.idle = session.IsIdle();
     m_frame.lyricPathEmpty = session.LyricPath().empty();
     m_midiFrame = UseMidiLyricView(static_cast<int>(session.Kind()), m_frame.idle);
+    // The nudge moves the LRC lyrics as the file's own offset tag does: later positions show
+    // them earlier.
+    m_frame.position
+        = session.Position() + (m_midiFrame ? 0.0 : static_cast<double>(session.LrcOffsetMilliseconds()) / 1000);
+    const std::u16string& songTitle = session.Song().Title();
+    if (m_midiFrame && songTitle != kUntitled) {
+        m_title = songTitle;
+        m_credits = session.Song().Subtitle();
+    } else {
+        m_title = PathToUtf16(Utf16ToPath(session.AccompanimentPath()).stem());
+        m_credits.clear();
+    }
     if (m_midiFrame)
         m_midiView.Advance(m_frame);
     else
@@ -164,9 +184,70 @@ void CLyricsShowWindow::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton) {
         if (m_parts.session.IsIdle())
             m_parts.desktop.OpenWebPage(std::u16string(kMakerWebAddress) + std::u16string(kMakerWebFragment));
-    } else if (event->button() == Qt::RightButton) {
-        m_parts.prompts.ShowMessage(MessageRequest {std::u16string(), u"OK"});
     }
+}
+
+StageFrame CLyricsShowWindow::Stage() const
+{
+    return ComposeStageFrame(
+        m_midiFrame ? m_midiView.Stage(m_frame) : m_lrcView.Stage(m_frame), m_frame.position, m_title, m_credits);
+}
+
+std::unique_ptr<QMenu> CLyricsShowWindow::MakeContextMenu()
+{
+    auto menu = std::make_unique<QMenu>(this);
+    QAction* stage = menu->addAction(QStringLiteral("舞台视图"), this, &CLyricsShowWindow::ToggleStageView);
+    stage->setShortcut(Qt::Key_F11);
+    stage->setCheckable(true);
+    stage->setChecked(m_stageWindow->isVisible());
+    QMenu* screens = menu->addMenu(QStringLiteral("舞台屏幕"));
+    const QScreen* chosen = m_stageWindow->ChosenScreen();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->geometry();
+        QAction* item
+            = screens->addAction(QStringLiteral("%1 (%2×%3)").arg(screen->name()).arg(area.width()).arg(area.height()),
+                this, [this, screen] { m_stageWindow->ChooseScreen(screen); });
+        item->setCheckable(true);
+        item->setChecked(screen == chosen);
+    }
+    menu->addSeparator();
+
+    QMenu* encodings = menu->addMenu(QStringLiteral("歌词编码"));
+    const std::string& override = m_parts.session.EncodingOverride();
+    const auto addEncoding = [&](const QString& label, const std::string& name) {
+        QAction* item = encodings->addAction(label, this, [this, name] { ChooseEncoding(name); });
+        item->setCheckable(true);
+        item->setChecked(override == name);
+    };
+    addEncoding(QStringLiteral("自动检测"), {});
+    for (const TextEncodingChoice& choice : m_parts.session.TextEncodings().Choices())
+        addEncoding(ToQString(choice.label), choice.name);
+
+    const int32_t offset = m_parts.session.LrcOffsetMilliseconds();
+    menu->addAction(QStringLiteral("歌词提前 0.1 秒"), this, [this] { NudgeLrcOffset(+100); });
+    menu->addAction(QStringLiteral("歌词推迟 0.1 秒"), this, [this] { NudgeLrcOffset(-100); });
+    QAction* reset = menu->addAction(QStringLiteral("歌词时间复原 (%1 秒)").arg(offset / 1000.0, 0, 'f', 1), this,
+        [this] { m_parts.session.SetLrcOffsetMilliseconds(0); });
+    reset->setEnabled(offset != 0);
+    return menu;
+}
+
+void CLyricsShowWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    MakeContextMenu()->exec(event->globalPos());
+}
+
+void CLyricsShowWindow::ChooseEncoding(const std::string& name)
+{
+    CKaraokeSession& session = m_parts.session;
+    session.SetEncodingOverride(name);
+    if (!session.LyricPath().empty())
+        LoadLrcLyrics(Utf16ToPath(session.LyricPath()));
+}
+
+void CLyricsShowWindow::NudgeLrcOffset(int32_t milliseconds)
+{
+    m_parts.session.SetLrcOffsetMilliseconds(m_parts.session.LrcOffsetMilliseconds() + milliseconds);
 }
 
 void CLyricsShowWindow::closeEvent(QCloseEvent* event)

@@ -4,6 +4,7 @@
 #include "lyrics/LrcLyricView.h"
 #include "lyrics/LyricFileLookup.h"
 #include "lyrics/MidiLyricView.h"
+#include "lyrics/StageWindow.h"
 #include "midi/LyricTrackView.h"
 
 #include <QFont>
@@ -11,7 +12,10 @@
 #include <QTimer>
 #include <QWidget>
 
+class QMenu;
+
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,9 +40,15 @@ struct LyricsShowParts {
 // being sung.
 // A 10 Hz timer reads the session and moves the text up smoothly while the song plays; paints
 // only draw that frame, so exposing or resizing the window never moves the text. Closing it only
-// hides it. Resizable down to its initial size; its size is written at exit. The parts outlive
-// the window. UI thread.
-class CLyricsShowWindow final : public QWidget, public ICompanionWindow, public ILyricsShow, public ILyricTrackView {
+// hides it. Resizable down to its initial size; its size is written at exit. Its context menu
+// opens the stage view (the same lyrics full screen) and picks its screen, chooses the encoding
+// of the song's texts, and moves the LRC lyrics earlier or later by a tenth of a second; the
+// song remembers both. The parts outlive the window. UI thread.
+class CLyricsShowWindow final : public QWidget,
+                                public ICompanionWindow,
+                                public ILyricsShow,
+                                public ILyricTrackView,
+                                public IStageSource {
     Q_OBJECT
 public:
     explicit CLyricsShowWindow(const LyricsShowParts& parts, QWidget* owner = nullptr);
@@ -58,12 +68,25 @@ public:
     // in use and asks for a repaint. Skipped while a command of the main window is half done.
     void FrameTick();
 
+    // What the stage view shows of the frame the last tick read.
+    StageFrame Stage() const override;
+    // Opens the stage view full screen, or closes it (F11 and the context menu).
+    void ToggleStageView() { m_stageWindow->Toggle(); }
+    CStageWindow& StageWindow() { return *m_stageWindow; }
+    // The context menu, as a right click opens it.
+    std::unique_ptr<QMenu> MakeContextMenu();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Reads the song's texts again in the encoding chosen now: the LRC file at once, a MIDI song
+    // at its next Play.
+    void ChooseEncoding(const std::string& name);
+    void NudgeLrcOffset(int32_t milliseconds);
     // The view's lines, and its current line split karaoke-style when it is.
     void PaintFrame(QPainter& painter, const LyricFrame& frame);
     void DrawCentredLines(QPainter& painter, const std::vector<LyricTextLine>& lines);
@@ -75,6 +98,8 @@ private:
     CMidiLyricView m_midiView;
     LyricsPaintInput m_frame; // what the last tick read; the paint adds the client height
     bool m_midiFrame = false; // the last tick chose the MIDI view
+    std::u16string m_title; // the song's, as the last tick read them
+    std::u16string m_credits;
     QFont m_font;
     // Rendering text is most of a paint's cost, so each line is rendered once and then copied;
     // dropped when too many have gathered or the screen's pixel ratio changes.
@@ -82,6 +107,7 @@ private:
     qreal m_lineImageRatio = 1;
     QTimer m_frameTimer;
     CResizableWindow* m_resizer = nullptr; // a child of the window
+    std::unique_ptr<CStageWindow> m_stageWindow;
 };
 
 } // namespace linlangok

@@ -43,6 +43,33 @@ int FindSungSyllable(std::span<const float> times, const MidiLyricLine& line, do
     return FindSungItem(line.first, line.end, t, [&](int i) { return static_cast<double>(times[i]); });
 }
 
+StageLines CMidiLyricView::Stage(const LyricsPaintInput& input) const
+{
+    StageLines stage;
+    const int first = LineWithSyllables(m_headerLines);
+    if (first == LineCount())
+        return stage;
+    const int current = LineWithSyllables(std::max(FindMidiLine(m_times, m_lines, input.position), first));
+    if (current == LineCount())
+        return stage;
+    const MidiLyricLine& syllables = m_lines[current];
+    const int sung = FindSungSyllable(m_times, syllables, input.position);
+    stage.sung = JoinedText(syllables.first, sung);
+    stage.rest = JoinedText(std::max(sung + 1, syllables.first), syllables.end - 1);
+    const int next = LineWithSyllables(current + 1);
+    if (next < LineCount())
+        stage.next = LineText(next);
+    stage.firstLineTime = m_times[m_lines[first].first];
+    return stage;
+}
+
+int CMidiLyricView::LineWithSyllables(int line) const
+{
+    while (line < LineCount() && m_lines[line].first == m_lines[line].end)
+        ++line;
+    return line;
+}
+
 void CMidiLyricView::ClearSource()
 {
     ReplaceSource({}, {}, {}, 0);

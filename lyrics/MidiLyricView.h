@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lyrics/LyricsLayout.h"
+#include "lyrics/StageLayout.h"
 #include "midi/LyricTrackView.h"
 
 #include <concepts>
@@ -98,7 +99,14 @@ public:
     // the other visible lines. Changes nothing; nothing to draw without syllables.
     LyricFrame Layout(const LyricsPaintInput& input) const;
 
+    // The lines the stage view shows at the input's position: the current lyric line split at the
+    // sung syllable as Layout splits it, and the next one. The header lines (the stage shows the
+    // title itself) and the empty lines between paragraphs are passed over.
+    StageLines Stage(const LyricsPaintInput& input) const;
+
 private:
+    // The first line from line on that has syllables, or LineCount().
+    int LineWithSyllables(int line) const;
     void ReplaceSource(std::vector<float> times, std::vector<std::u16string> texts, std::span<const ELyricBreak> breaks,
         int headerLines);
 

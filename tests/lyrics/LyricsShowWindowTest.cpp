@@ -7,6 +7,7 @@
 #include "tests/support/ScriptedProgramLauncher.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -44,6 +45,20 @@ ColourExtent FindColour(const QImage& image, RgbColour colour, int first = 0, in
         }
     }
     return extent;
+}
+
+// The first item of the menu or its submenus whose text contains the words.
+QAction* MenuItem(const QMenu& menu, const char* words)
+{
+    for (QAction* item : menu.actions()) {
+        if (item->menu()) {
+            if (QAction* found = MenuItem(*item->menu(), words))
+                return found;
+        } else if (item->text().contains(QString::fromUtf8(words))) {
+            return item;
+        }
+    }
+    return nullptr;
 }
 
 // The application on virtual devices with its lyrics window 400 × 300 pixels, not shown: paints
@@ -120,6 +135,12 @@ TEST_F(LyricsShowWindowTest, MidiLineIsSungRedUpToTheSyllableBeingSung)
     QImage picture = PlayAndShow(test::CSessionDevices::DemoSong(), 1.0);
     EXPECT_EQ(FindColour(picture, kMidiSungPart).count, 0);
     EXPECT_TRUE(LyricLinesStartBelowTheMiddleOne(picture));
+    // The stage view: the title is the song's; the first line, 2.6 s away, shows already.
+    const StageFrame first = window.Stage();
+    EXPECT_EQ(first.title, u"茉莉花");
+    EXPECT_FALSE(first.showTitle);
+    EXPECT_EQ(first.lines.rest, u"好一朵美丽的茉莉花好");
+    EXPECT_NEAR(first.lines.firstLineTime.value_or(0), 3.6, 0.05);
 
     // At 6.5 s "好一朵美丽的" of "好一朵美丽的茉莉花好" is sung: red, then the rest white, the
     // whole line centred; the title lines above are white, the next line blue.
@@ -134,6 +155,7 @@ TEST_F(LyricsShowWindowTest, MidiLineIsSungRedUpToTheSyllableBeingSung)
     EXPECT_NEAR((sung.box.left() + rest.box.right()) / 2.0, kWidth / 2.0, 6);
     EXPECT_GT(FindColour(picture, kMidiHeaderLine, 0, kMiddle - 1).count, 20);
     EXPECT_TRUE(LyricLinesStartBelowTheMiddleOne(picture));
+    EXPECT_EQ(window.Stage().lines.sung, u"好一朵美丽的");
 }
 
 TEST_F(LyricsShowWindowTest, LrcLineIsWhiteAndTurnsGreenInItsLastSecond)
@@ -181,6 +203,26 @@ TEST_F(LyricsShowWindowTest, WordTimedLrcLineIsSungRedUpToTheWordBeingSung)
     EXPECT_GT(sung.box.width(), rest.box.width());
     EXPECT_NEAR((sung.box.left() + rest.box.right()) / 2.0, kWidth / 2.0, 6);
     EXPECT_GT(FindColour(picture, kLrcOtherLine, kMiddle + kLyricLineHeight - 1).count, 20);
+
+    // The stage view sweeps the same words; the context menu's nudge shows them earlier, for the
+    // song, and opens the stage view.
+    ShowAt(3.95);
+    EXPECT_EQ(window.Stage().lines, (StageLines {u"好一朵茉", u"莉花", u"满园花草", 0.0}));
+    const std::unique_ptr<QMenu> menu = window.MakeContextMenu();
+    MenuItem(*menu, "歌词提前 0.1 秒")->trigger();
+    window.FrameTick();
+    EXPECT_EQ(karaoke->Session().LrcOffsetMilliseconds(), 100);
+    EXPECT_EQ(window.Stage().lines.sung, u"好一朵茉莉花");
+    MenuItem(*menu, "舞台视图")->trigger();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window.StageWindow()));
+    EXPECT_EQ(window.StageWindow().Frame().lines.sung, u"好一朵茉莉花");
+    window.ToggleStageView();
+    EXPECT_FALSE(window.StageWindow().isVisible());
+    // Another encoding reads the (UTF-8) file again at once.
+    MenuItem(*menu, "BIG5")->trigger();
+    window.FrameTick();
+    EXPECT_EQ(karaoke->Session().EncodingOverride(), "BIG5");
+    EXPECT_NE(window.Stage().lines.sung, u"好一朵茉莉花");
 }
 
 TEST_F(LyricsShowWindowTest, IdleLinesCentreTheHyphenLineAndOnlyThenALeftClickOpensTheMakersPage)
@@ -195,10 +237,6 @@ TEST_F(LyricsShowWindowTest, IdleLinesCentreTheHyphenLineAndOnlyThenALeftClickOp
 
     QTest::mouseClick(&window, Qt::LeftButton);
     EXPECT_EQ(desktop.pages, std::vector<std::u16string> {u"http://www.orbisong.com#klok10ad"});
-    QTest::mouseClick(&window, Qt::RightButton);
-    ASSERT_EQ(devices.prompts.m_messages.size(), 1u);
-    EXPECT_EQ(devices.prompts.m_messages[0].caption, std::u16string());
-    EXPECT_EQ(devices.prompts.m_messages[0].text, u"OK");
 
     PlayAndShow(test::CSessionDevices::DemoSong(), 0.5);
     QTest::mouseClick(&window, Qt::LeftButton);
