@@ -11,13 +11,14 @@
 #include "app/QtProgramLauncher.h"
 #include "app/QtUiThreadPoster.h"
 #include "bench/support/SilentPrompts.h"
+#include "engine/CaptureMidiOutput.h"
 #include "engine/RecordingDevices.h"
 #include "mixer/MemoryMixer.h"
 #include "platform/audio/AudioOutputDevices.h"
+#include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "engine/CaptureMidiOutput.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "platform/timer/ThreadTimerDriver.h"
@@ -143,8 +144,8 @@ PlayingFigures MeasurePlaying(
     CInputDeviceList inputs(*waveIn, mixers);
     CLameMp3EncoderLibrary encoder;
     CKaraokeApplication karaoke(
-        ApplicationServices {SessionServices {prompts, uiThread, timer, *midi, *output, CSndFileDecoder::Open, inputs,
-                                 mixers, &encoder, codePage, std::cout, home},
+        ApplicationServices {SessionServices {prompts, uiThread, timer, *midi, *output, CSndFileDecoder::Open,
+                                 CRubberBandStretcher::Create, inputs, mixers, &encoder, codePage, std::cout, home},
             *waveIn, desktop, programs, DataFolder()});
     karaoke.Session().SetAccompanimentPath(u"" LINLANGOK_DEMO_SONG);
     karaoke.Show();

@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "engine/RecordingDevices.h"
 #include "engine/UiTaskQueue.h"
+#include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/midi/MidiOutputDeviceList.h"
@@ -37,9 +38,9 @@ int PlayThroughSession(ToolContext& context, const char* usage)
     CInputDeviceList inputDevices(*waveIn, context.mixers);
     // This loop is the UI thread: errors from the timer thread are shown here.
     CUiTaskQueue uiThread;
-    CKaraokeSession session(
-        SessionServices {context.prompts, uiThread, timerDriver, midiDevices, *output, CSndFileDecoder::Open,
-            inputDevices, context.mixers, &context.encoder, context.codePage, std::cout, context.programFolder});
+    CKaraokeSession session(SessionServices {context.prompts, uiThread, timerDriver, midiDevices, *output,
+        CSndFileDecoder::Open, CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder,
+        context.codePage, std::cout, context.programFolder});
     session.SetAccompanimentPath(Utf8ToUtf16(context.arguments[0]));
     session.Play();
     const bool midi = session.Kind() == ESongKind::Midi;

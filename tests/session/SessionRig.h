@@ -1,14 +1,15 @@
 #pragma once
 
 #include "common/Text.h"
+#include "engine/CaptureMidiOutput.h"
 #include "engine/ManualTimerDriver.h"
 #include "engine/RecordingDevices.h"
 #include "engine/UiTaskQueue.h"
 #include "mixer/MemoryMixer.h"
 #include "platform/audio/ClockedAudioOutput.h"
+#include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "engine/CaptureMidiOutput.h"
 #include "session/KaraokeSession.h"
 #include "tests/engine/FakeMp3Encoder.h"
 #include "tests/engine/RecordingFakeWaveIn.h"
@@ -35,8 +36,8 @@ struct CSessionDevices {
     SessionServices Services(IMidiOutputDeviceList* midiDevices = nullptr, IAudioOutput* output = nullptr)
     {
         return SessionServices {prompts, uiThread, timer, midiDevices ? *midiDevices : midi,
-            output ? *output : *audioOutput, CSndFileDecoder::Open, inputDevices, mixers, &encoder, gbk, standardOutput,
-            home.Path()};
+            output ? *output : *audioOutput, CSndFileDecoder::Open, CRubberBandStretcher::Create, inputDevices, mixers,
+            &encoder, gbk, standardOutput, home.Path()};
     }
 
     // Lets `milliseconds` of song time pass for both kinds of song.
