@@ -28,6 +28,7 @@ constexpr ToolCommandEntry kCommands[] = {
     {"lyrics", "lyrics FILE", RunMidiLyrics},
     {"transpose", "transpose IN OUT N", RunMidiTranspose},
     {"render", kRenderUsage, RunRenderCommand},
+    {"render-audio", kRenderAudioUsage, RunRenderAudioCommand},
     {"playmidi", kPlayMidiUsage, RunPlayMidiCommand},
     {nullptr, nullptr, nullptr},
 };
