@@ -2,6 +2,7 @@
 
 #include "common/Product.h"
 #include "common/Text.h"
+#include "engine/AudioStretcher.h"
 #include "lyrics/LyricFileLookup.h"
 #include "lyrics/LyricsLayout.h"
 #include "session/KaraokeSession.h"
@@ -38,7 +39,8 @@ MainEnableStates ComputeEnableStates(ESongKind kind, bool playing, bool recordin
     states.play = !playing;
     states.stop = playing;
     states.saveAs = midi;
-    states.pitch = midi && !playing;
+    // An audio song changes key while it plays; a MIDI song takes its pitch at the next Play.
+    states.pitch = midi ? !playing : kind == ESongKind::Audio;
     return states;
 }
 
@@ -96,11 +98,19 @@ void CMainController::Initialize()
 void CMainController::Play()
 {
     CCommandScope scope(m_commandDepth);
-    m_session.Play();
-    m_playing = true;
+    PlaySession();
     RefreshStatus();
     ApplyEnableRules();
     m_parts.levelMeter.Start();
+}
+
+void CMainController::PlaySession()
+{
+    m_session.Play();
+    m_playing = true;
+    // An audio song plays within its own range: the edit shows the pitch it plays at.
+    if (m_session.Kind() == ESongKind::Audio)
+        StorePitch(m_pitch);
 }
 
 void CMainController::Stop()
@@ -122,10 +132,8 @@ void CMainController::Record()
 {
     CCommandScope scope(m_commandDepth);
     ReadValues();
-    if (m_startTogether) {
-        m_session.Play();
-        m_playing = true;
-    }
+    if (m_startTogether)
+        PlaySession();
     m_controls.SetRecordTickRunning(true);
     m_recordingSeconds = 0;
     // A recording that could not start is not shown as running: the session has reported why.
@@ -248,9 +256,16 @@ void CMainController::ApplyPitchEdit()
 {
     CCommandScope scope(m_commandDepth);
     ReadValues();
-    int32_t value = ParseSignedNumber(m_controls.ReadControls().pitch).value_or(0);
-    if (value < kPitchMinimum || value > kPitchMaximum) {
-        value = value < kPitchMinimum ? kPitchMinimum : kPitchMaximum;
+    StorePitch(ParseSignedNumber(m_controls.ReadControls().pitch).value_or(0));
+}
+
+void CMainController::StorePitch(int32_t value)
+{
+    const bool audio = m_session.Kind() == ESongKind::Audio;
+    const int32_t lowest = audio ? -kAudioPitchLimit : kPitchMinimum;
+    const int32_t highest = audio ? kAudioPitchLimit : kPitchMaximum;
+    if (value < lowest || value > highest) {
+        value = value < lowest ? lowest : highest;
         m_controls.WritePitchText(SignedText(value));
     }
     m_pitch = value;
@@ -365,9 +380,9 @@ void CMainController::PickSong(const std::u16string& path)
     RecallSong();
     WriteValues();
     m_session.PickKind(path);
-    const bool midi = m_session.Kind() == ESongKind::Midi;
-    m_enableStates.saveAs = midi;
-    m_enableStates.pitch = midi;
+    const MainEnableStates picked = ComputeEnableStates(m_session.Kind(), false, false);
+    m_enableStates.saveAs = picked.saveAs;
+    m_enableStates.pitch = picked.pitch;
     m_controls.ApplyEnableStates(m_enableStates);
 }
 
@@ -379,6 +394,12 @@ void CMainController::PlayNow(const std::u16string& path)
         m_session.SetAccompanimentPath(path);
         m_session.SetLyricPath(u"");
         rememberedPitch = RecallSong();
+        // An audio song takes the pitch at once, so it starts at the 0 it is left at (its key is
+        // never remembered).
+        if (DetectSongKind(path) == ESongKind::Audio) {
+            m_pitch = 0;
+            m_session.SetPitch(0);
+        }
     }
     Play();
     CCommandScope scope(m_commandDepth);

@@ -46,7 +46,7 @@ inline constexpr int kQuitByExitButton = 1;
 inline constexpr int kQuitByClose = 2;
 inline constexpr int kQuitByMenu = 32787;
 
-inline constexpr int kPitchMinimum = -127;
+inline constexpr int kPitchMinimum = -127; // MIDI songs; audio songs -12..12 (kAudioPitchLimit)
 inline constexpr int kPitchMaximum = 127;
 inline constexpr int kPitchUpDownOffset = 128; // up-down position = pitch + 128, range 0..255
 inline constexpr int kPitchUpDownMaximum = 255;
@@ -232,6 +232,10 @@ private:
     CompanionToggle Toggle(ECompanion which) const;
     // Writes the value into the pitch edit and runs Pitch edited on it (which clamps it).
     void WritePitch(int32_t value);
+    // Clamps the value to the song kind's range (the edit then shows it), moves the up-down and
+    // stores it as the session's pitch.
+    void StorePitch(int32_t value);
+    void PlaySession();
     void UseAccompaniment(const std::filesystem::path& path);
     void UseLyricFile(const std::filesystem::path& path);
     bool ReadValues();

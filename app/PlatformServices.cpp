@@ -2,6 +2,7 @@
 
 #include "common/ProgramFolder.h"
 #include "platform/audio/AudioOutputDevices.h"
+#include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
@@ -37,9 +38,9 @@ CPlatformServices::~CPlatformServices() = default;
 
 ApplicationServices CPlatformServices::Services()
 {
-    return ApplicationServices {
-        SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
-            *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings, std::cout, m_programFolder},
+    return ApplicationServices {SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput,
+                                    CSndFileDecoder::Open, CRubberBandStretcher::Create, *m_inputDevices, m_mixers,
+                                    &m_mp3Encoder, *m_codePage, m_textEncodings, std::cout, m_programFolder},
         *m_waveIn, m_desktop, m_programs, DataFolder()};
 }
 

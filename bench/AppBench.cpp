@@ -15,6 +15,7 @@
 #include "engine/RecordingDevices.h"
 #include "mixer/MemoryMixer.h"
 #include "platform/audio/AudioOutputDevices.h"
+#include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
@@ -144,10 +145,10 @@ PlayingFigures MeasurePlaying(
     CMemoryMixerSystem mixers;
     CInputDeviceList inputs(*waveIn, mixers);
     CLameMp3EncoderLibrary encoder;
-    CKaraokeApplication karaoke(
-        ApplicationServices {SessionServices {prompts, uiThread, timer, *midi, *output, CSndFileDecoder::Open, inputs,
-                                 mixers, &encoder, codePage, textEncodings, std::cout, home},
-            *waveIn, desktop, programs, DataFolder()});
+    CKaraokeApplication karaoke(ApplicationServices {
+        SessionServices {prompts, uiThread, timer, *midi, *output, CSndFileDecoder::Open, CRubberBandStretcher::Create,
+            inputs, mixers, &encoder, codePage, textEncodings, std::cout, home},
+        *waveIn, desktop, programs, DataFolder()});
     karaoke.Session().SetAccompanimentPath(u"" LINLANGOK_DEMO_SONG);
     karaoke.Show();
     karaoke.MainWindow().Controller().Play();

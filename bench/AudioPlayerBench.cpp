@@ -5,6 +5,7 @@
 #include "bench/support/SilentPrompts.h"
 #include "engine/AudioPlayer.h"
 #include "platform/audio/AudioSourceMixer.h"
+#include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
 
 #include <sndfile.h>
@@ -79,7 +80,7 @@ void MeasureCallback(const std::filesystem::path& path)
 {
     CHandDrivenOutput output;
     bench::CSilentPrompts prompts;
-    CAudioPlayer player(output, prompts, CSndFileDecoder::Open);
+    CAudioPlayer player(output, prompts, CSndFileDecoder::Open, CRubberBandStretcher::Create);
     player.OpenAndPlay(path.u16string());
     std::vector<float> mix(kBufferFrames * 2);
     std::vector<double> times;

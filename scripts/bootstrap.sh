@@ -11,7 +11,7 @@ packages=(
   libfluidsynth-dev fluidsynth timgm6mb-soundfont
   librtmidi-dev
   portaudio19-dev libasound2-dev alsa-utils
-  libsndfile1-dev libmpg123-dev libsoxr-dev
+  libsndfile1-dev libmpg123-dev libsoxr-dev librubberband-dev
   libmp3lame-dev lame
   libuchardet-dev
   libdrumstick-dev qtbase5-dev

@@ -30,7 +30,8 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_song(std::make_unique<CMidiSong>(services.prompts, services.codePage, services.timerDriver))
     , m_sequencer(
           std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
-    , m_audioPlayer(std::make_unique<CAudioPlayer>(services.audioOutput, services.prompts, services.openAudioFile))
+    , m_audioPlayer(std::make_unique<CAudioPlayer>(
+          services.audioOutput, services.prompts, services.openAudioFile, services.makeAudioStretcher))
     , m_memory(services.programFolder / kSongMemoryFileName, services.prompts)
 {
     CreateLyricFolder(m_lyricFolder);
@@ -46,6 +47,17 @@ void CKaraokeSession::AttachLyrics(ILyricsShow* show, ILyricTrackView* trackView
 {
     m_lyricsShow = show ? show : &g_noLyricsShow;
     m_song->SetLyricTrackView(trackView);
+}
+
+void CKaraokeSession::SetPitch(int32_t pitch)
+{
+    m_pitch = pitch;
+    m_audioPlayer->SetPitch(pitch);
+}
+
+void CKaraokeSession::SetTempoPercent(int32_t percent)
+{
+    m_audioPlayer->SetTempoPercent(percent);
 }
 
 void CKaraokeSession::Play()

@@ -29,6 +29,7 @@ struct SessionServices {
     IMidiOutputDeviceList& midiDevices;
     IAudioOutput& audioOutput;
     AudioFileOpener openAudioFile;
+    AudioStretcherFactory makeAudioStretcher; // key and tempo of audio songs
     CInputDeviceList& inputDevices;
     IMixerSystem& mixers;
     IMp3EncoderLibrary* mp3Encoder; // null: recordings fail with the encoder's loading error
@@ -39,7 +40,7 @@ struct SessionServices {
 };
 
 // The karaoke session: turns the chosen accompaniment and lyric files into running engines. It
-// knows the song kind, starts and stops the sequencer or the audio player, transposes MIDI songs,
+// knows the song kind, starts and stops the sequencer or the audio player, transposes songs,
 // chooses the lyrics, reports position and length, passes recording through and saves a
 // transposed copy. It shows nothing itself (the engines report their own errors) and keeps no
 // playing or recording flags. Every operation runs on the UI thread.
@@ -63,7 +64,10 @@ public:
     const std::u16string& LyricPath() const { return m_lyricPath; }
     void SetLyricPath(std::u16string path) { m_lyricPath = std::move(path); }
     int32_t Pitch() const { return m_pitch; }
-    void SetPitch(int32_t pitch) { m_pitch = pitch; }
+    // A MIDI song takes the pitch at its next Play; an audio song at once, within -12..12.
+    void SetPitch(int32_t pitch);
+    // The tempo of audio songs, at once, within 50..150 %; positions and lengths stay in song time.
+    void SetTempoPercent(int32_t percent);
     ESongKind Kind() const { return m_kind; }
     // The idle flag: the song has no lyrics and the lyrics window shows its idle lines.
     bool IsIdle() const { return m_idle; }

@@ -53,8 +53,21 @@ std::optional<std::string> TakeEncodingOption(ToolContext& context, const char* 
 
 // encode IN.wav OUT.mp3: a 44.1 kHz 16-bit stereo WAV through the MP3 stream writer.
 int RunEncodeCommand(ToolContext& context);
-// play FILE, playmidi FILE: any song through the karaoke session in real time.
-inline constexpr const char* kPlayUsage = "play FILE";
+
+// The key and tempo a command plays a song at.
+struct ShiftOptions {
+    int transpose = 0; // semitones
+    int tempoPercent = 100;
+};
+// Reads "--transpose N" and (where `tempo` allows it) "--tempo P", each at most once, from
+// arguments[first] on: N within -transposeLimit..transposeLimit, P within 50..150, with an
+// optional "+". False for anything else.
+bool ParseShiftOptions(
+    const std::vector<std::string>& arguments, size_t first, int transposeLimit, bool tempo, ShiftOptions& options);
+
+// play FILE [--transpose N] [--tempo P], playmidi FILE: any song through the karaoke session in
+// real time, a MIDI song transposed by -127..127, an audio song by -12..12 and at 50..150 %.
+inline constexpr const char* kPlayUsage = "play FILE [--transpose N] [--tempo P]";
 int RunPlayCommand(ToolContext& context);
 int RunRecordCommand(ToolContext& context);
 
@@ -78,5 +91,10 @@ int RunRenderCommand(ToolContext& context);
 // playmidi FILE: a MIDI song in real time through the built-in synthesizer on LINLANGOK_AUDIO_OUT.
 inline constexpr const char* kPlayMidiUsage = "playmidi FILE";
 int RunPlayMidiCommand(ToolContext& context);
+
+// render-audio IN OUT.wav [--transpose N] [--tempo P]: an audio file through the player's stretch
+// stage, -12..12 semitones at 50..150 %, into a 44.1 kHz 16-bit stereo WAV, as fast as it goes.
+inline constexpr const char* kRenderAudioUsage = "render-audio IN OUT.wav [--transpose N] [--tempo P]";
+int RunRenderAudioCommand(ToolContext& context);
 
 } // namespace linlangok

@@ -1,11 +1,13 @@
 // play FILE and playmidi FILE: a song through the karaoke session, as the main window plays it
 // (MIDI through the sequencer and the built-in synthesizer on the real timer thread, anything
 // else through the accompaniment player), on the output device that LINLANGOK_AUDIO_OUT selects.
-// Prints the position and length once a second until the session's song-end rule ends it.
+// play takes the song's key and (for audio songs) its tempo. Prints the position and length (song
+// time) once a second until the session's song-end rule ends it.
 
 #include "common/Text.h"
 #include "engine/RecordingDevices.h"
 #include "engine/UiTaskQueue.h"
+#include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/midi/MidiOutputDeviceList.h"
@@ -24,9 +26,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-int PlayThroughSession(ToolContext& context, const char* usage)
+int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
 {
-    if (context.arguments.size() != 1)
+    const auto& arguments = context.arguments;
+    const bool audio = !arguments.empty() && DetectSongKind(Utf8ToUtf16(arguments[0])) == ESongKind::Audio;
+    ShiftOptions shift;
+    if (arguments.empty() || (!shifts && arguments.size() != 1)
+        || !ParseShiftOptions(arguments, 1, audio ? kAudioPitchLimit : 127, audio, shift))
         return UsageError(usage);
     IAudioOutput* output = context.audioOutput();
     if (!output)
@@ -38,9 +44,11 @@ int PlayThroughSession(ToolContext& context, const char* usage)
     // This loop is the UI thread: errors from the timer thread are shown here.
     CUiTaskQueue uiThread;
     CKaraokeSession session(SessionServices {context.prompts, uiThread, timerDriver, midiDevices, *output,
-        CSndFileDecoder::Open, inputDevices, context.mixers, &context.encoder, context.codePage, context.textEncodings,
-        std::cout, context.programFolder});
-    session.SetAccompanimentPath(Utf8ToUtf16(context.arguments[0]));
+        CSndFileDecoder::Open, CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder,
+        context.codePage, context.textEncodings, std::cout, context.programFolder});
+    session.SetAccompanimentPath(Utf8ToUtf16(arguments[0]));
+    session.SetPitch(shift.transpose);
+    session.SetTempoPercent(shift.tempoPercent);
     session.Play();
     const bool midi = session.Kind() == ESongKind::Midi;
     if (midi ? !session.Sequencer().IsPlaying() : session.AudioPlayer().Speed() == 0)
@@ -70,12 +78,12 @@ int PlayThroughSession(ToolContext& context, const char* usage)
 
 int RunPlayCommand(ToolContext& context)
 {
-    return PlayThroughSession(context, kPlayUsage);
+    return PlayThroughSession(context, kPlayUsage, true);
 }
 
 int RunPlayMidiCommand(ToolContext& context)
 {
-    return PlayThroughSession(context, kPlayMidiUsage);
+    return PlayThroughSession(context, kPlayMidiUsage, false);
 }
 
 } // namespace linlangok

@@ -30,6 +30,7 @@ constexpr ToolCommandEntry kCommands[] = {
     {"lyrics", kLyricsUsage, RunMidiLyrics},
     {"transpose", "transpose IN OUT N", RunMidiTranspose},
     {"render", kRenderUsage, RunRenderCommand},
+    {"render-audio", kRenderAudioUsage, RunRenderAudioCommand},
     {"playmidi", kPlayMidiUsage, RunPlayMidiCommand},
     {nullptr, nullptr, nullptr},
 };

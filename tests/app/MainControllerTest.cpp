@@ -90,8 +90,8 @@ TEST(MainControllerRules, EnableRulesFollowKindAndFlags)
         {ESongKind::Midi, false, false, {false, true, false, true, false, true, true}},
         {ESongKind::Midi, true, false, {false, true, false, false, true, true, false}},
         {ESongKind::Midi, true, true, {false, false, true, false, true, true, false}},
-        {ESongKind::Audio, false, true, {true, false, true, true, false, false, false}},
-        {ESongKind::Audio, true, false, {true, true, false, false, true, false, false}},
+        {ESongKind::Audio, false, true, {true, false, true, true, false, false, true}},
+        {ESongKind::Audio, true, false, {true, true, false, false, true, false, true}},
     };
     for (const Row& row : rows)
         EXPECT_EQ(ComputeEnableStates(row.kind, row.playing, row.recording), row.expected);
@@ -268,7 +268,7 @@ TEST_F(MainControllerTest, PickOnlyWhenIdleAndPlayNowInAnyState)
     EXPECT_EQ(rig.session.Kind(), ESongKind::Audio);
     EXPECT_EQ(controls.values.accompaniment, wav);
     EXPECT_FALSE(controls.enables.saveAs);
-    EXPECT_FALSE(controls.enables.pitch);
+    EXPECT_TRUE(controls.enables.pitch);
 
     controls.values.pitch = u"3";
     controller.PitchEdited();
@@ -280,9 +280,50 @@ TEST_F(MainControllerTest, PickOnlyWhenIdleAndPlayNowInAnyState)
 
     controller.PickSong(wav); // playing: nothing changes
     EXPECT_EQ(rig.session.AccompanimentPath(), test::CSessionRig::DemoSong());
-    controller.PlayNow(wav);
+    controls.values.pitch = u"3";
+    controller.PitchEdited();
+    controller.PlayNow(wav); // an audio song takes the pitch at once: it plays at the 0 shown
     EXPECT_EQ(rig.session.Kind(), ESongKind::Audio);
     EXPECT_TRUE(controller.IsPlaying());
+    EXPECT_EQ(controls.values.pitch, u"0");
+    EXPECT_EQ(rig.session.AudioPlayer().Settings().semitones, 0);
+}
+
+TEST_F(MainControllerTest, AnAudioSongChangesKeyWhileItPlaysWithinTwelveSemitones)
+{
+    const auto wav = rig.home.Path() / "song.wav";
+    test::WriteWavFile(wav, test::SineFrames(44100 * 3, 440, 0.5));
+    rig.session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
+    controls.values.accompaniment = Utf8ToUtf16(wav.string());
+    controls.values.pitch = u"20"; // in the MIDI range while no song has played
+    controller.PitchEdited();
+    EXPECT_EQ(controls.values.pitch, u"20");
+    controller.Play();
+    EXPECT_TRUE(controls.enables.pitch);
+    struct Row {
+        void (*change)(CMainController&, CFakeControls&);
+        std::u16string_view shown;
+    };
+    const Row rows[] = {
+        {[](CMainController&, CFakeControls&) {}, u"12"}, // the edit shows what plays
+        {[](CMainController& c, CFakeControls&) { c.StepPitch(+1); }, u"12"},
+        {[](CMainController& c, CFakeControls&) { c.StepPitch(-1); }, u"11"},
+        {[](CMainController& c, CFakeControls&) { c.PitchStepped(kPitchUpDownOffset - 13); }, u"-12"},
+        {[](CMainController& c, CFakeControls& f) {
+             f.values.pitch = u"-3";
+             c.PitchEdited();
+         },
+            u"-3"},
+    };
+    for (const Row& row : rows) {
+        row.change(controller, controls);
+        const int32_t shown = *ParseSignedNumber(row.shown);
+        EXPECT_EQ(controls.values.pitch, row.shown);
+        EXPECT_EQ(controls.upDown, shown + kPitchUpDownOffset);
+        EXPECT_EQ(rig.session.AudioPlayer().Settings().semitones, shown); // at once, while playing
+    }
+    controller.Stop();
+    EXPECT_TRUE(controls.enables.pitch);
 }
 
 TEST_F(MainControllerTest, ShortcutsAndDroppedFilesDoWhatTheirControlsDo)

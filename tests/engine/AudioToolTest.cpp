@@ -92,5 +92,33 @@ TEST_F(AudioToolTest, EncodeWritesAnMp3OfTheSameLength)
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "x.mp3"));
 }
 
+TEST_F(AudioToolTest, RenderAudioAndPlayTakeAKeyAndATempo)
+{
+    test::WriteWavFile(m_folder.Path() / "song.wav", test::SineFrames(44100, 440, 0.5));
+    ASSERT_EQ(Run("", "render-audio song.wav out.wav --transpose +2 --tempo 80"), 0) << m_errors;
+    EXPECT_EQ(m_output, "out.wav: 1.25 s\n");
+    const auto rendered = test::ReadAudioFile(m_folder.Path() / "out.wav");
+    ASSERT_EQ(rendered.samples.size(), 55125u * 2);
+    EXPECT_NEAR(test::Cents(test::ToneFrequency(&rendered.samples[4410 * 2], 44100, 2, 0), 493.883), 0.0, 3.0);
+
+    m_folder.WriteFile("kept.wav", "an older file");
+    for (const std::string arguments :
+        {"--transpose 13", "--tempo 49", "--tempo 151", "--transpose 1 --transpose 2", "--transpose", "--pitch 2"})
+        EXPECT_EQ(Run("", "render-audio song.wav kept.wav " + arguments), 2) << arguments;
+    EXPECT_EQ(Run("", "render-audio missing.mp3 kept.wav"), 1);
+    EXPECT_EQ(m_errors, "错误: 播放文件时出错!\n");
+    EXPECT_EQ(test::ReadWholeFile(m_folder.Path() / "kept.wav"), "an older file");
+
+    // One second of song at 125 %: positions in song time, 0.8 s of sound three semitones down.
+    ASSERT_EQ(Run("LINLANGOK_AUDIO_OUT=wav:played.wav", "play song.wav --transpose -3 --tempo 125"), 0) << m_errors;
+    EXPECT_EQ(m_output, "position 0.0 s, length 1 s\nposition 1.0 s, length 1 s\n");
+    const auto played = test::ReadAudioFile(m_folder.Path() / "played.wav");
+    const size_t start = test::FirstSoundingFrame(played.samples);
+    ASSERT_GE(played.samples.size() / 2, start + 35280);
+    EXPECT_NEAR(test::Cents(test::ToneFrequency(&played.samples[(start + 4410) * 2], 26460, 2, 0), 369.994), 0.0, 3.0);
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=null", "play song.wav --transpose 13"), 2);
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=null", "play song.mid --tempo 80"), 2); // MIDI keeps its tempo
+}
+
 } // namespace
 } // namespace linlangok

@@ -127,6 +127,49 @@ double PeakFrequency(
     return best;
 }
 
+CMemoryDecoder::CMemoryDecoder(std::vector<int16_t> samples, uint64_t headerMilliseconds, bool failAtEnd)
+    : m_samples(std::move(samples))
+    , m_headerMilliseconds(headerMilliseconds)
+    , m_failAtEnd(failAtEnd)
+{
+}
+
+size_t CMemoryDecoder::Read(float* samples, size_t frames)
+{
+    if (m_next == m_samples.size() && m_failAtEnd)
+        throw std::runtime_error("bad frame");
+    frames = std::min(frames, (m_samples.size() - m_next) / 2);
+    for (size_t i = 0; i < frames * 2; ++i)
+        samples[i] = Int16ToFloat(m_samples[m_next + i]);
+    m_next += frames * 2;
+    return frames;
+}
+
+double ToneFrequency(const int16_t* samples, size_t frames, int channels, int channel, int rate)
+{
+    double first = -1;
+    double last = -1;
+    int periods = 0;
+    for (size_t frame = 1; frame < frames; ++frame) {
+        const double before = samples[(frame - 1) * static_cast<size_t>(channels) + static_cast<size_t>(channel)];
+        const double now = samples[frame * static_cast<size_t>(channels) + static_cast<size_t>(channel)];
+        if (before >= 0 || now < 0)
+            continue;
+        const double crossing = static_cast<double>(frame - 1) + before / (before - now);
+        if (first < 0)
+            first = crossing;
+        else
+            ++periods;
+        last = crossing;
+    }
+    return periods > 0 ? periods * rate / (last - first) : 0.0;
+}
+
+double Cents(double frequency, double reference)
+{
+    return 1200 * std::log2(frequency / reference);
+}
+
 std::vector<Mp3Frame> Mp3Frames(const std::string& bytes)
 {
     static constexpr int kMpeg1Bitrates[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/AudioFileDecoder.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -37,6 +39,28 @@ size_t FirstSoundingFrame(const std::vector<int16_t>& samples, int channels = 2)
 // and `high` (Goertzel).
 double PeakFrequency(
     const int16_t* samples, size_t frames, int channels, int channel, int rate, double low, double high);
+
+// The frequency (Hz) of a steady tone on one channel, from its upward zero crossings placed
+// between samples by linear interpolation: whole periods between the first and the last crossing
+// over the time between them. 0 without two crossings.
+double ToneFrequency(const int16_t* samples, size_t frames, int channels, int channel, int rate = 44100);
+// How far `frequency` lies from `reference`, in cents (hundredths of a semitone).
+double Cents(double frequency, double reference);
+
+// A decoder over 16-bit stereo frames in memory, whose header claims `headerMilliseconds`. After
+// the frames it ends or, with `failAtEnd`, raises as undecodable data does.
+class CMemoryDecoder final : public IAudioFileDecoder {
+public:
+    CMemoryDecoder(std::vector<int16_t> samples, uint64_t headerMilliseconds, bool failAtEnd = false);
+    uint64_t LengthMilliseconds() const override { return m_headerMilliseconds; }
+    size_t Read(float* samples, size_t frames) override;
+
+private:
+    std::vector<int16_t> m_samples;
+    uint64_t m_headerMilliseconds;
+    bool m_failAtEnd;
+    size_t m_next = 0; // sample index
+};
 
 // The frame headers of a raw MPEG-1 or MPEG-2 layer III stream, walked from its first byte; when
 // bytes that are no frame follow, a last entry with header 0 gives their offset.

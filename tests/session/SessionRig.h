@@ -7,6 +7,7 @@
 #include "engine/UiTaskQueue.h"
 #include "mixer/MemoryMixer.h"
 #include "platform/audio/ClockedAudioOutput.h"
+#include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
@@ -36,8 +37,8 @@ struct CSessionDevices {
     SessionServices Services(IMidiOutputDeviceList* midiDevices = nullptr, IAudioOutput* output = nullptr)
     {
         return SessionServices {prompts, uiThread, timer, midiDevices ? *midiDevices : midi,
-            output ? *output : *audioOutput, CSndFileDecoder::Open, inputDevices, mixers, &encoder, gbk, textEncodings,
-            standardOutput, home.Path()};
+            output ? *output : *audioOutput, CSndFileDecoder::Open, CRubberBandStretcher::Create, inputDevices, mixers,
+            &encoder, gbk, textEncodings, standardOutput, home.Path()};
     }
 
     // Lets `milliseconds` of song time pass for both kinds of song.

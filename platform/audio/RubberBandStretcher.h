@@ -1,0 +1,42 @@
+#pragma once
+
+#include "engine/AudioStretcher.h"
+
+#include <memory>
+#include <vector>
+
+namespace RubberBand {
+class RubberBandStretcher;
+}
+
+namespace linlangok {
+
+// IAudioStretcher over librubberband in real-time mode, with its finer (R3) engine on its short
+// window: exact pitch for music at a small share of one core. Formants are kept, so voices in the
+// accompaniment keep their colour in another key. One processing thread, its caller's.
+class CRubberBandStretcher final : public IAudioStretcher {
+public:
+    CRubberBandStretcher();
+    ~CRubberBandStretcher() override;
+
+    CRubberBandStretcher(const CRubberBandStretcher&) = delete;
+    CRubberBandStretcher& operator=(const CRubberBandStretcher&) = delete;
+
+    void Restart(double pitchScale, double timeRatio) override;
+    size_t StartPad() const override;
+    size_t StartDelay() const override;
+    size_t FramesRequired() const override;
+    void Process(const float* samples, size_t frames, bool final) override;
+    size_t Available() const override;
+    size_t Retrieve(float* samples, size_t frames) override;
+
+    // The factory for the player and the renderer.
+    static std::unique_ptr<IAudioStretcher> Create();
+
+private:
+    std::unique_ptr<RubberBand::RubberBandStretcher> m_stretcher;
+    std::vector<float> m_left;
+    std::vector<float> m_right;
+};
+
+} // namespace linlangok
