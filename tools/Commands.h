@@ -83,9 +83,10 @@ int RunLrcCommand(ToolContext& context);
 inline constexpr const char* kListUsage = "list show FILE.kpl | list create OUT.kpl SONG...";
 int RunListCommand(ToolContext& context);
 
-// render IN.mid OUT.wav [--transpose N] [--no-melody]: a MIDI song through the sequencer and the
-// built-in synthesizer into a 44.1 kHz 16-bit stereo WAV; --no-melody mutes the guide melody.
-inline constexpr const char* kRenderUsage = "render IN.mid OUT.wav [--transpose N] [--no-melody]";
+// render IN.mid OUT.wav [--transpose N] [--tempo P] [--no-melody]: a MIDI song through the
+// sequencer and the built-in synthesizer into a 44.1 kHz 16-bit stereo WAV, transposed by
+// -127..127, at 50..150 % of its tempo; --no-melody mutes the guide melody.
+inline constexpr const char* kRenderUsage = "render IN.mid OUT.wav [--transpose N] [--tempo P] [--no-melody]";
 int RunRenderCommand(ToolContext& context);
 
 // playmidi FILE: a MIDI song in real time through the built-in synthesizer on LINLANGOK_AUDIO_OUT.
