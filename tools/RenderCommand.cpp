@@ -18,7 +18,7 @@ int RunRenderCommand(ToolContext& context)
     options.melody = switches == shifts.end();
     shifts.erase(switches, shifts.end());
     ShiftOptions shift;
-    if (!ParseShiftOptions(shifts, 0, 127, true, shift))
+    if (!ParseShiftOptions(shifts, 0, 127, shift))
         return UsageError(kRenderUsage);
     options.transpose = shift.transpose;
     options.tempoPercent = shift.tempoPercent;
