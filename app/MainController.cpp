@@ -39,7 +39,7 @@ MainEnableStates ComputeEnableStates(ESongKind kind, bool playing, bool recordin
     states.play = !playing;
     states.stop = playing;
     states.saveAs = midi;
-    // An audio song changes key while it plays; a MIDI song takes its pitch at the next Play.
+    // An audio song changes key and tempo while it plays; a MIDI song takes them at the next Play.
     states.pitch = midi ? !playing : kind == ESongKind::Audio;
     return states;
 }
@@ -90,6 +90,8 @@ void CMainController::Initialize()
     m_pitch = 0;
     m_startTogether = true;
     m_stopTogether = true;
+    m_session.SetTempoPercent(100);
+    m_controls.WriteTempoPercent(100);
     ApplyEnableRules();
     WriteValues();
     RefreshStatus();
@@ -277,6 +279,19 @@ void CMainController::PitchStepped(int upDownPosition)
 {
     WritePitch(upDownPosition - kPitchUpDownOffset);
     m_controls.FocusControl(kPitchEdit);
+}
+
+void CMainController::TempoEdited(int percent)
+{
+    CCommandScope scope(m_commandDepth);
+    m_session.SetTempoPercent(percent);
+    if (m_session.TempoPercent() != percent)
+        m_controls.WriteTempoPercent(m_session.TempoPercent());
+}
+
+int32_t CMainController::TempoPercent() const
+{
+    return m_session.TempoPercent();
 }
 
 void CMainController::WritePitch(int32_t value)

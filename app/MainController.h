@@ -39,6 +39,8 @@ enum EMainControl : int {
     kLevelMeter = 1070,
     kHelpButton = 1071,
     kMelodyBox = 1072,
+    kTempoLabel = 1073,
+    kTempoSpin = 1074,
 };
 
 // Quit codes: the identifiers of the commands that end the program.
@@ -50,6 +52,7 @@ inline constexpr int kPitchMinimum = -127; // MIDI songs; audio songs -12..12 (k
 inline constexpr int kPitchMaximum = 127;
 inline constexpr int kPitchUpDownOffset = 128; // up-down position = pitch + 128, range 0..255
 inline constexpr int kPitchUpDownMaximum = 255;
+inline constexpr int kTempoStepPercent = 5; // the tempo spin box's step; its range is 50..150 %
 
 // What the editable controls hold.
 struct MainControlValues {
@@ -69,7 +72,7 @@ struct MainEnableStates {
     bool play = true; // 1000
     bool stop = false; // 1002
     bool saveAs = false; // 1068
-    bool pitch = false; // 1066, 1067
+    bool pitch = false; // 1066, 1067 and the tempo, 1074, which follows the pitch's rule
 
     bool operator==(const MainEnableStates&) const = default;
 };
@@ -93,6 +96,8 @@ public:
     virtual void WriteControls(const MainControlValues& values) = 0;
     virtual void WritePitchText(const std::u16string& text) = 0;
     virtual void SetPitchUpDownPosition(int position) = 0;
+    // Writes the tempo without raising the control's change notification.
+    virtual void WriteTempoPercent(int percent) = 0;
     virtual void ApplyEnableStates(const MainEnableStates& states) = 0;
     virtual void SetButtonText(int control, std::u16string_view text) = 0;
     virtual void FocusControl(int control) = 0;
@@ -174,6 +179,10 @@ public:
     // song.
     void PitchEdited();
     void PitchStepped(int upDownPosition);
+    // The user changed the tempo: clamped to 50..150 % (the control then shows it) and handed to
+    // the session, which applies it to an audio song at once and to a MIDI song at its next Play.
+    // It stays for every song until changed.
+    void TempoEdited(int percent);
     // The "原唱旋律" check box: the guide melody on or off, at once, remembered for the song.
     void SetMelody(bool on);
     void ToggleCompanion(ECompanion which);
@@ -204,6 +213,7 @@ public:
     bool IsRecording() const { return m_recording; }
     int32_t RecordingSeconds() const { return m_recordingSeconds; }
     int32_t PitchValue() const { return m_pitch; }
+    int32_t TempoPercent() const;
     const MainEnableStates& EnableStates() const { return m_enableStates; }
     StatusValues Status() const;
 

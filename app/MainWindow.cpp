@@ -7,6 +7,7 @@
 #include "app/StatusDisplay.h"
 #include "app/UpDownControl.h"
 #include "common/Product.h"
+#include "engine/AudioStretcher.h"
 #include "engine/InputLevelMeterWidget.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSpinBox>
 
 #include <algorithm>
 
@@ -54,6 +56,9 @@ constexpr ControlTemplate kControls[] = {
     {kHelpButton, EControlKind::Button, u"帮助", 190, 135, 50, 14},
     // In the free place of the right-hand column, beside the pitch.
     {kMelodyBox, EControlKind::CheckBox, u"原唱旋律", 190, 99, 50, 10},
+    // In the free place between the two check boxes, above the pitch.
+    {kTempoLabel, EControlKind::Label, u"速度:", 68, 81, 17, 10},
+    {kTempoSpin, EControlKind::Custom, u"", 86, 79, 32, 14, u"速度"},
 };
 
 constexpr int kClientWidth = 247; // dialog units
@@ -85,6 +90,8 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
                 return m_levelMeter = new CInputLevelMeterWidget(parts.meterInput, parts.prompts, this);
             case kPitchUpDown:
                 return m_pitchUpDown = new CUpDownControl(this);
+            case kTempoSpin:
+                return m_tempo = new QSpinBox(this);
             default:
                 return nullptr;
             }
@@ -105,6 +112,9 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     setAcceptDrops(true);
 
     m_pitchUpDown->SetRange(0, kPitchUpDownMaximum);
+    m_tempo->setRange(kTempoMinimumPercent, kTempoMaximumPercent);
+    m_tempo->setSingleStep(kTempoStepPercent);
+    m_tempo->setSuffix(QStringLiteral("%"));
     PlaceOnScreen();
     m_controller->Initialize();
     m_displayTick.start(200);
@@ -151,6 +161,7 @@ void CMainWindow::Connect()
             Quit(*code);
     });
     connect(m_pitchEdit, &QLineEdit::textChanged, this, [&controller] { controller.PitchEdited(); });
+    connect(m_tempo, &QSpinBox::valueChanged, this, [&controller](int percent) { controller.TempoEdited(percent); });
     connect(m_melody, &QCheckBox::clicked, this, [&controller](bool checked) { controller.SetMelody(checked); });
     connect(m_pitchUpDown, &CUpDownControl::stepped, this,
         [&controller](int position) { controller.PitchStepped(position); });
@@ -182,6 +193,7 @@ void CMainWindow::AddShortcuts()
         {kStopRecordingButton, u"停止录音 (Ctrl+R)"},
         {kPitchUpDown, u"升高 (+) / 降低 (-)"},
         {kPitchEdit, u"音调调整：每步一个半音 (+/-)"},
+        {kTempoSpin, u"速度：原速的百分比，每步 5%"},
         {kHelpButton, u"帮助 (F1)"},
         {kToggleLyricsButton, u"歌词秀；全屏舞台视图 (F11)"},
     };
@@ -283,6 +295,12 @@ void CMainWindow::SetPitchUpDownPosition(int position)
     m_pitchUpDown->SetPosition(position);
 }
 
+void CMainWindow::WriteTempoPercent(int percent)
+{
+    const QSignalBlocker blocker(m_tempo);
+    m_tempo->setValue(percent);
+}
+
 void CMainWindow::ApplyEnableStates(const MainEnableStates& states)
 {
     const std::pair<int, bool> enables[] = {
@@ -295,6 +313,8 @@ void CMainWindow::ApplyEnableStates(const MainEnableStates& states)
         {kSaveAsButton, states.saveAs},
         {kPitchEdit, states.pitch},
         {kPitchUpDown, states.pitch},
+        {kTempoLabel, states.pitch},
+        {kTempoSpin, states.pitch},
     };
     for (const auto& [id, enabled] : enables)
         Control(id)->setEnabled(enabled);

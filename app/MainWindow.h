@@ -12,6 +12,7 @@
 class QCheckBox;
 class QLineEdit;
 class QMenuBar;
+class QSpinBox;
 
 namespace linlangok {
 
@@ -73,6 +74,7 @@ private:
     void WriteControls(const MainControlValues& values) override;
     void WritePitchText(const std::u16string& text) override;
     void SetPitchUpDownPosition(int position) override;
+    void WriteTempoPercent(int percent) override;
     void ApplyEnableStates(const MainEnableStates& states) override;
     void SetButtonText(int control, std::u16string_view text) override;
     void FocusControl(int control) override;
@@ -97,6 +99,7 @@ private:
     QCheckBox* m_stopTogether = nullptr;
     QCheckBox* m_melody = nullptr;
     CUpDownControl* m_pitchUpDown = nullptr;
+    QSpinBox* m_tempo = nullptr;
     CDialogControls m_controls;
     QTimer m_displayTick;
     QTimer m_recordTick;

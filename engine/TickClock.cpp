@@ -48,9 +48,17 @@ void CTickClock::StopAndReset()
     m_timer.Reset();
 }
 
+void CTickClock::SetTempoPercent(int32_t percent)
+{
+    if (percent < 1 || percent > 1000)
+        throw std::invalid_argument("tempo percent out of range");
+    m_tempoPercent.store(percent, std::memory_order_relaxed);
+}
+
 void CTickClock::UpdateTimer(CMultimediaTimer& timer)
 {
-    const auto quarter = static_cast<int32_t>(static_cast<float>(m_tempo.load(std::memory_order_relaxed)) / m_speed);
+    // Microseconds per quarter note at the playing tempo: at most 0xFFFFFF * 100, within 32 bits.
+    const auto quarter = static_cast<int32_t>(int64_t {m_tempo.load(std::memory_order_relaxed)} * 100 / TempoPercent());
     if (quarter < 1)
         return;
     const int64_t total = static_cast<int64_t>(m_remainder) + m_step;

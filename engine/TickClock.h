@@ -29,6 +29,12 @@ public:
     int32_t Tempo() const { return m_tempo.load(std::memory_order_relaxed); }
     void SetTempo(int32_t microsecondsPerQuarter) { m_tempo.store(microsecondsPerQuarter, std::memory_order_relaxed); }
 
+    // How fast the song plays, in percent of its own tempo: every tempo of the song is divided by
+    // percent / 100, so the ticks (and what runs on them) keep their places in the song. Not
+    // changed while the timer runs; 1..1000 (std::invalid_argument otherwise).
+    int32_t TempoPercent() const { return m_tempoPercent.load(std::memory_order_relaxed); }
+    void SetTempoPercent(int32_t percent);
+
     int32_t Division() const { return m_division; }
     int32_t Remainder() const { return m_remainder; }
 
@@ -46,7 +52,7 @@ private:
     int32_t m_remainder = 0;
     int32_t m_step = 0;
     CMultimediaTimer m_timer;
-    float m_speed = 1.0f;
+    std::atomic<int32_t> m_tempoPercent {100};
 };
 
 } // namespace linlangok

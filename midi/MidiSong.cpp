@@ -419,7 +419,7 @@ size_t CMidiSong::ConvertFormat0()
 
 double CMidiSong::ElapsedSeconds() const
 {
-    return m_clock.Timer().ElapsedMilliseconds() * 0.001;
+    return m_clock.Timer().ElapsedMilliseconds() * 0.001 * m_clock.TempoPercent() / 100;
 }
 
 void CMidiSong::RewindClock(int32_t tick)

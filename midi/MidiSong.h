@@ -102,7 +102,9 @@ public:
     // track count, or 0 (with a message) when the song is not single-track format 0.
     size_t ConvertFormat0();
 
-    // Playing time: the clock's elapsed milliseconds in seconds.
+    // Playing time in the song's own time: the clock's elapsed milliseconds in seconds, scaled by
+    // its tempo percent to what they would be at 100 %, so that they compare with LengthSeconds
+    // and TicksToSeconds at any tempo.
     double ElapsedSeconds() const;
     // Rewinds the clock to the tick at the song's division.
     void RewindClock(int32_t tick);

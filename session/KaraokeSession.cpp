@@ -57,7 +57,8 @@ void CKaraokeSession::SetPitch(int32_t pitch)
 
 void CKaraokeSession::SetTempoPercent(int32_t percent)
 {
-    m_audioPlayer->SetTempoPercent(percent);
+    m_tempoPercent = std::clamp(percent, kTempoMinimumPercent, kTempoMaximumPercent);
+    m_audioPlayer->SetTempoPercent(m_tempoPercent);
 }
 
 void CKaraokeSession::Play()
@@ -75,6 +76,7 @@ void CKaraokeSession::Play()
         Transpose(*m_song);
         m_melodyChannel = m_song->MelodyChannel();
         ApplyMelody();
+        m_song->Clock().SetTempoPercent(m_tempoPercent);
         m_sequencer->Start();
     } else {
         m_idle = LoadSongLyrics(

@@ -66,7 +66,10 @@ public:
     int32_t Pitch() const { return m_pitch; }
     // A MIDI song takes the pitch at its next Play; an audio song at once, within -12..12.
     void SetPitch(int32_t pitch);
-    // The tempo of audio songs, at once, within 50..150 %; positions and lengths stay in song time.
+    // The tempo within 50..150 % (clamped): an audio song takes it at once, a MIDI song at its next
+    // Play, its tempo map scaled by it. Positions and lengths stay in song time (what they are at
+    // 100 %); the recording runs in real time.
+    int32_t TempoPercent() const { return m_tempoPercent; }
     void SetTempoPercent(int32_t percent);
     ESongKind Kind() const { return m_kind; }
     // The idle flag: the song has no lyrics and the lyrics window shows its idle lines.
@@ -148,6 +151,7 @@ private:
     std::u16string m_accompanimentPath;
     std::u16string m_lyricPath;
     int32_t m_pitch = 0;
+    int32_t m_tempoPercent = 100;
     std::unique_ptr<CRecordingController> m_recording;
     ESongKind m_kind = ESongKind::None;
     std::unique_ptr<CMidiSong> m_song;

@@ -59,14 +59,13 @@ struct ShiftOptions {
     int transpose = 0; // semitones
     int tempoPercent = 100;
 };
-// Reads "--transpose N" and (where `tempo` allows it) "--tempo P", each at most once, from
-// arguments[first] on: N within -transposeLimit..transposeLimit, P within 50..150, with an
-// optional "+". False for anything else.
+// Reads "--transpose N" and "--tempo P", each at most once, from arguments[first] on: N within
+// -transposeLimit..transposeLimit, P within 50..150, with an optional "+". False for anything else.
 bool ParseShiftOptions(
-    const std::vector<std::string>& arguments, size_t first, int transposeLimit, bool tempo, ShiftOptions& options);
+    const std::vector<std::string>& arguments, size_t first, int transposeLimit, ShiftOptions& options);
 
 // play FILE [--transpose N] [--tempo P], playmidi FILE: any song through the karaoke session in
-// real time, a MIDI song transposed by -127..127, an audio song by -12..12 and at 50..150 %.
+// real time, a MIDI song transposed by -127..127, an audio song by -12..12, either at 50..150 %.
 inline constexpr const char* kPlayUsage = "play FILE [--transpose N] [--tempo P]";
 int RunPlayCommand(ToolContext& context);
 int RunRecordCommand(ToolContext& context);
@@ -83,9 +82,10 @@ int RunLrcCommand(ToolContext& context);
 inline constexpr const char* kListUsage = "list show FILE.kpl | list create OUT.kpl SONG...";
 int RunListCommand(ToolContext& context);
 
-// render IN.mid OUT.wav [--transpose N] [--no-melody]: a MIDI song through the sequencer and the
-// built-in synthesizer into a 44.1 kHz 16-bit stereo WAV; --no-melody mutes the guide melody.
-inline constexpr const char* kRenderUsage = "render IN.mid OUT.wav [--transpose N] [--no-melody]";
+// render IN.mid OUT.wav [--transpose N] [--tempo P] [--no-melody]: a MIDI song through the
+// sequencer and the built-in synthesizer into a 44.1 kHz 16-bit stereo WAV, transposed by
+// -127..127, at 50..150 % of its tempo; --no-melody mutes the guide melody.
+inline constexpr const char* kRenderUsage = "render IN.mid OUT.wav [--transpose N] [--tempo P] [--no-melody]";
 int RunRenderCommand(ToolContext& context);
 
 // playmidi FILE: a MIDI song in real time through the built-in synthesizer on LINLANGOK_AUDIO_OUT.

@@ -1,7 +1,7 @@
 // play FILE and playmidi FILE: a song through the karaoke session, as the main window plays it
 // (MIDI through the sequencer and the built-in synthesizer on the real timer thread, anything
 // else through the accompaniment player), on the output device that LINLANGOK_AUDIO_OUT selects.
-// play takes the song's key and (for audio songs) its tempo. Prints the position and length (song
+// play takes the song's key and tempo. Prints the position and length (song
 // time) once a second until the session's song-end rule ends it.
 
 #include "common/Text.h"
@@ -32,7 +32,7 @@ int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
     const bool audio = !arguments.empty() && DetectSongKind(Utf8ToUtf16(arguments[0])) == ESongKind::Audio;
     ShiftOptions shift;
     if (arguments.empty() || (!shifts && arguments.size() != 1)
-        || !ParseShiftOptions(arguments, 1, audio ? kAudioPitchLimit : 127, audio, shift))
+        || !ParseShiftOptions(arguments, 1, audio ? kAudioPitchLimit : 127, shift))
         return UsageError(usage);
     IAudioOutput* output = context.audioOutput();
     if (!output)

@@ -11,7 +11,7 @@ int RunRenderAudioCommand(ToolContext& context)
 {
     const auto& arguments = context.arguments;
     ShiftOptions shift;
-    if (arguments.size() < 2 || !ParseShiftOptions(arguments, 2, kAudioPitchLimit, true, shift))
+    if (arguments.size() < 2 || !ParseShiftOptions(arguments, 2, kAudioPitchLimit, shift))
         return UsageError(kRenderAudioUsage);
     const auto frames = RenderAudio(context.prompts, arguments[0], arguments[1], {shift.transpose, shift.tempoPercent},
         CSndFileDecoder::Open, CRubberBandStretcher::Create);

@@ -1,34 +1,27 @@
 #include "platform/render/RenderSong.h"
 #include "tools/Commands.h"
 
-#include <charconv>
+#include <algorithm>
 #include <iostream>
 
 namespace linlangok {
-namespace {
-
-bool ParseTranspose(const std::string& text, int& semitones)
-{
-    const char* end = text.data() + text.size();
-    const auto [last, error] = std::from_chars(text.data() + (text.starts_with('+') ? 1 : 0), end, semitones);
-    return error == std::errc() && last == end && semitones >= -127 && semitones <= 127;
-}
-
-} // namespace
 
 int RunRenderCommand(ToolContext& context)
 {
     const auto& arguments = context.arguments;
     if (arguments.size() < 2)
         return UsageError(kRenderUsage);
+    // "--no-melody" is a switch; the rest are the key and tempo options of play.
+    std::vector<std::string> shifts(arguments.begin() + 2, arguments.end());
+    const auto switches = std::remove(shifts.begin(), shifts.end(), "--no-melody");
     RenderOptions options;
-    for (size_t index = 2; index < arguments.size(); ++index) {
-        if (arguments[index] == "--no-melody")
-            options.melody = false;
-        else if (arguments[index] != "--transpose" || ++index == arguments.size()
-            || !ParseTranspose(arguments[index], options.transpose))
-            return UsageError(kRenderUsage);
-    }
+    options.melody = switches == shifts.end();
+    shifts.erase(switches, shifts.end());
+    ShiftOptions shift;
+    if (!ParseShiftOptions(shifts, 0, 127, shift))
+        return UsageError(kRenderUsage);
+    options.transpose = shift.transpose;
+    options.tempoPercent = shift.tempoPercent;
     const auto result = RenderSong(context.prompts, context.codePage, arguments[0], arguments[1], options);
     if (!result)
         return 1;

@@ -17,7 +17,7 @@ bool ParseNumber(const std::string& text, int lowest, int highest, int& value)
 } // namespace
 
 bool ParseShiftOptions(
-    const std::vector<std::string>& arguments, size_t first, int transposeLimit, bool tempo, ShiftOptions& options)
+    const std::vector<std::string>& arguments, size_t first, int transposeLimit, ShiftOptions& options)
 {
     bool transposeSeen = false;
     bool tempoSeen = false;
@@ -29,7 +29,7 @@ bool ParseShiftOptions(
             transposeSeen = true;
             if (!ParseNumber(value, -transposeLimit, transposeLimit, options.transpose))
                 return false;
-        } else if (arguments[index] == "--tempo" && tempo && !tempoSeen) {
+        } else if (arguments[index] == "--tempo" && !tempoSeen) {
             tempoSeen = true;
             if (!ParseNumber(value, kTempoMinimumPercent, kTempoMaximumPercent, options.tempoPercent))
                 return false;

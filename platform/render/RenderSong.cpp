@@ -107,6 +107,7 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& c
     CMidiSequencer sequencer(prompts, uiThread, devices, &song);
     const std::optional<uint8_t> mutedChannel = options.melody ? std::nullopt : song.MelodyChannel();
     sequencer.SetMutedChannel(mutedChannel);
+    song.Clock().SetTempoPercent(options.tempoPercent);
     const int32_t lastTick = LastPlayedTick(song, mutedChannel);
     sequencer.Start();
     if (!sequencer.IsPlaying()) {

@@ -12,6 +12,8 @@ namespace linlangok {
 struct RenderOptions {
     // Semitones applied to every track before playing, as the karaoke session does (-127..127).
     int transpose = 0;
+    // The tempo in percent of the song's own (50..150): the tempo map is scaled, the file is not.
+    int tempoPercent = 100;
     // The guide melody: false mutes the notes of the melody channel, as the main window's
     // "原唱旋律" switch does. The file then ends as that of the song without those notes would.
     bool melody = true;
@@ -24,7 +26,7 @@ struct RenderOptions {
 
 struct RenderResult {
     uint64_t frames = 0; // frames written
-    double songSeconds = 0.0; // the song's playing time when its last event had gone out
+    double songSeconds = 0.0; // the song's playing time (song time) when its last event had gone out
 };
 
 // Plays a Standard MIDI File through the sequencer and the built-in synthesizer as fast as the

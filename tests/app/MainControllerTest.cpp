@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace linlangok {
 namespace {
 
@@ -14,6 +16,7 @@ struct CFakeControls final : IMainControls {
     void WriteControls(const MainControlValues& written) override { values = written; }
     void WritePitchText(const std::u16string& text) override { values.pitch = text; }
     void SetPitchUpDownPosition(int position) override { upDown = position; }
+    void WriteTempoPercent(int percent) override { tempo = percent; }
     void ApplyEnableStates(const MainEnableStates& states) override { enables = states; }
     void SetButtonText(int control, std::u16string_view text) override { buttons[control] = text; }
     void FocusControl(int control) override { focus = control; }
@@ -30,6 +33,7 @@ struct CFakeControls final : IMainControls {
     StatusValues status;
     std::map<int, std::u16string> buttons;
     int upDown = -1;
+    int tempo = -1;
     int focus = 0;
     int beeps = 0;
     int statusShown = 0;
@@ -176,7 +180,7 @@ TEST_F(MainControllerTest, TheSongEndsWhileTheRecordingGoesOn)
     EXPECT_EQ(ComposeStatusTexts(controls.status).state, u"状态:  录音");
 }
 
-TEST_F(MainControllerTest, PitchIsClampedAndOnlyEditableForAStoppedMidiSong)
+TEST_F(MainControllerTest, PitchAndTempoAreClampedAndOnlyEditableForAStoppedMidiSong)
 {
     struct Row {
         std::u16string typed;
@@ -200,8 +204,17 @@ TEST_F(MainControllerTest, PitchIsClampedAndOnlyEditableForAStoppedMidiSong)
     EXPECT_EQ(controls.upDown, 1);
     EXPECT_EQ(controls.focus, kPitchEdit);
 
+    EXPECT_EQ(controls.tempo, 100);
+    const std::pair<int, int> tempos[] = {{40, 50}, {200, 150}, {85, 150}}; // typed, shown: 85 is not rewritten
+    for (const auto& [typed, shown] : tempos) {
+        controller.TempoEdited(typed);
+        EXPECT_EQ(controls.tempo, shown);
+        EXPECT_EQ(controller.TempoPercent(), std::clamp(typed, 50, 150));
+    }
+
     controller.Play();
-    EXPECT_FALSE(controls.enables.pitch);
+    EXPECT_EQ(rig.session.Song().Clock().TempoPercent(), 85);
+    EXPECT_FALSE(controls.enables.pitch); // the tempo too
     controller.Stop();
     EXPECT_TRUE(controls.enables.pitch);
 }
@@ -322,6 +335,9 @@ TEST_F(MainControllerTest, AnAudioSongChangesKeyWhileItPlaysWithinTwelveSemitone
         EXPECT_EQ(controls.upDown, shown + kPitchUpDownOffset);
         EXPECT_EQ(rig.session.AudioPlayer().Settings().semitones, shown); // at once, while playing
     }
+    controller.TempoEdited(200);
+    EXPECT_EQ(controls.tempo, 150);
+    EXPECT_EQ(rig.session.AudioPlayer().Settings().tempoPercent, 150);
     controller.Stop();
     EXPECT_TRUE(controls.enables.pitch);
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <vector>
 
 namespace linlangok {
@@ -14,32 +15,39 @@ struct CTickRecorder : CTimerClient {
     std::vector<int32_t> ticks;
 };
 
-TEST(TickClock, GivesOutExactTicksWithoutDrift)
+TEST(TickClock, GivesOutExactTicksWithoutDriftAtAnyTempoPercent)
 {
     struct Case {
         int32_t division;
         int32_t tempo;
         uint32_t milliseconds;
+        int32_t percent;
+        int32_t quarter; // microseconds per quarter note as played: tempo * 100 / percent
     };
-    // One second at 96 and 500000, one hour at 480 and a tempo that divides nothing evenly.
-    for (const Case& row : {Case {96, 500000, 1000}, Case {480, 123456, 3600 * 1000}}) {
-        SCOPED_TRACE(row.tempo);
+    // One second at 96 and 500000, one hour at 480 and a tempo that divides nothing evenly; both
+    // also slower and faster than the song, the elapsed milliseconds staying real time.
+    for (const Case& row : {Case {96, 500000, 1000, 100, 500000}, Case {480, 123456, 3600 * 1000, 100, 123456},
+             Case {96, 500000, 1000, 80, 625000}, Case {480, 123456, 3600 * 1000, 150, 82304}}) {
+        SCOPED_TRACE(testing::Message() << row.tempo << " at " << row.percent << " %");
         CManualTimerDriver driver;
         CTickClock clock(driver);
         CTickRecorder recorder;
         clock.Timer().AddClient(recorder);
         clock.Rewind(row.division, 0);
         clock.SetTempo(row.tempo);
+        clock.SetTempoPercent(row.percent);
         clock.Start();
         driver.Advance(row.milliseconds);
         const uint64_t product = uint64_t {row.milliseconds} * 1000 * static_cast<uint64_t>(row.division);
-        ASSERT_EQ(recorder.ticks.size(), product / static_cast<uint64_t>(row.tempo));
-        EXPECT_EQ(static_cast<uint64_t>(clock.Remainder()), product % static_cast<uint64_t>(row.tempo));
+        ASSERT_EQ(recorder.ticks.size(), product / static_cast<uint64_t>(row.quarter));
+        EXPECT_EQ(static_cast<uint64_t>(clock.Remainder()), product % static_cast<uint64_t>(row.quarter));
         EXPECT_EQ(clock.Timer().ElapsedMilliseconds(), row.milliseconds);
         EXPECT_EQ(recorder.ticks.front(), 0);
         EXPECT_EQ(recorder.ticks.back(), static_cast<int32_t>(recorder.ticks.size()) - 1);
         clock.Timer().RemoveClient(recorder);
     }
+    CManualTimerDriver driver;
+    EXPECT_THROW(CTickClock(driver).SetTempoPercent(0), std::invalid_argument);
 }
 
 TEST(TickClock, PauseKeepsCountersAndResetZeroesThem)

@@ -139,6 +139,36 @@ TEST_F(KaraokeSessionTest, TheSongEndsAtItsExactLengthNotItsWholeSeconds)
     }
 }
 
+TEST_F(KaraokeSessionTest, AMidiSongAtEightyPercentPlaysItsNotesAndLyricsInSongTime)
+{
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.SetTempoPercent(10);
+    EXPECT_EQ(session.TempoPercent(), 50);
+    session.SetTempoPercent(80);
+    session.Play();
+    CMidiSong& song = session.Song();
+    const double tickSeconds = song.TicksToSeconds(1); // the demo keeps one tempo
+    uint32_t real = 0;
+    for (const uint32_t step : {1000u, 4000u, 7000u}) {
+        // A change waits for the next Play.
+        session.SetTempoPercent(120);
+        rig.Advance(step);
+        real += step;
+        // The lyrics run on the position, the notes on the ticks: both are at 0.8 × real time.
+        EXPECT_NEAR(session.Position(), real * 0.0008, 1e-9);
+        EXPECT_NEAR(song.TicksToSeconds(song.Clock().Timer().TickCounter()), real * 0.0008, tickSeconds);
+    }
+    const double length = song.LengthSeconds();
+    EXPECT_EQ(session.Length(), static_cast<int32_t>(length));
+    rig.Advance(static_cast<uint32_t>(length / 0.8 * 1000) - real - 20);
+    EXPECT_FALSE(session.HasReachedEnd());
+    rig.Advance(40);
+    EXPECT_TRUE(session.HasReachedEnd());
+    session.Play();
+    rig.Advance(1000);
+    EXPECT_NEAR(session.Position(), 1.2, 1e-9);
+}
+
 TEST_F(KaraokeSessionTest, AMidiFileThatDoesNotLoadHasNoLengthSoItsPlayEndsAtOnce)
 {
     session.SetAccompanimentPath(test::CSessionRig::DemoSong());
