@@ -27,10 +27,11 @@ CPlatformServices::CPlatformServices(QApplication& application)
     , m_uiThread(application)
 {
     const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
-    m_audioOutput = OpenAudioOutput(output && *output ? output : "default");
+    const auto loopback = std::make_shared<CLoopbackLine>();
+    m_audioOutput = OpenAudioOutput(output && *output ? output : "default", kDefaultBufferFrames, loopback);
     m_midiDevices = std::make_unique<CMidiOutputDeviceList>(
         FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), *m_audioOutput, true);
-    m_waveIn = CreateWaveInSystem();
+    m_waveIn = CreateWaveInSystem(loopback);
     m_inputDevices = std::make_unique<CInputDeviceList>(*m_waveIn, m_mixers);
 }
 
