@@ -1,3 +1,4 @@
+#include "engine/LatencyCalibration.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/ClockedAudioOutput.h"
 #include "platform/audio/ClockedCapture.h"
@@ -133,6 +134,39 @@ TEST(DeviceLatency, LoopbackInputHearsTheOutputItsDelayLater)
         ASSERT_EQ(heard.samples[frame * 2], expected) << frame;
         ASSERT_EQ(heard.samples[frame * 2 + 1], expected) << frame;
     }
+}
+
+// The calibration over the loopback pair, in virtual time: each step lets 10 ms pass on the
+// output, then on the input.
+std::optional<double> CalibrateOverLoopback(std::chrono::milliseconds delay, bool playing)
+{
+    const auto line = std::make_shared<CLoopbackLine>([] { return uint64_t {0}; });
+    auto outputPacer = std::make_unique<CManualPacer>();
+    CManualPacer& outputClock = *outputPacer;
+    const auto output = CreateLoopbackAudioOutput(line, delay, 441, std::move(outputPacer));
+    const auto inputPacer = std::make_shared<CManualPacer>();
+    const auto otherLine = std::make_shared<CLoopbackLine>();
+    CWaveInSystem waveIn(
+        {{"loopback", true, [&] { return CreateLoopbackCapture(playing ? line : otherLine, inputPacer); }}});
+    CLatencyCalibration calibration(*output, waveIn);
+    EXPECT_TRUE(calibration.Start());
+    EXPECT_EQ(calibration.ReportedLatencyMs(), 0.0);
+    for (int step = 0; step < 1000 && !calibration.IsDone(); ++step) {
+        outputClock.Release(441);
+        outputClock.WaitUntilIdle();
+        inputPacer->Release(441);
+        inputPacer->WaitUntilIdle();
+    }
+    EXPECT_TRUE(calibration.IsDone());
+    return calibration.Finish();
+}
+
+TEST(DeviceLatency, CalibrationMeasuresTheLoopbackDelay)
+{
+    const auto measured = CalibrateOverLoopback(87ms, true);
+    ASSERT_TRUE(measured);
+    EXPECT_NEAR(*measured, 87.0, 1.0);
+    EXPECT_FALSE(CalibrateOverLoopback(87ms, false)); // the input listens on another line: no click heard
 }
 
 } // namespace
