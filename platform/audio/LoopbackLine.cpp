@@ -18,7 +18,6 @@ CLoopbackLine::CLoopbackLine()
 
 CLoopbackLine::CLoopbackLine(Clock clock)
     : m_clock(std::move(clock))
-    , m_ring(kCapacityFrames * kStreamChannels, 0.0f)
 {
 }
 
@@ -26,6 +25,8 @@ void CLoopbackLine::SetDelay(uint64_t frames)
 {
     std::lock_guard lock(m_lock);
     m_delay = frames;
+    if (m_ring.empty())
+        m_ring.assign(kCapacityFrames * kStreamChannels, 0.0f);
 }
 
 void CLoopbackLine::Write(uint64_t moment, const float* samples, size_t frames)

@@ -25,10 +25,11 @@ public:
 
     uint64_t Now() const { return m_clock(); }
 
-    // The output, when it opens: how much later the input hears what is played.
+    // The output, when it opens: how much later the input hears what is played. The line's memory
+    // is taken then, so a line nobody plays into costs nothing.
     void SetDelay(uint64_t frames);
 
-    // The output: `frames` interleaved stereo frames heard from moment `moment` on.
+    // The output, after SetDelay: `frames` interleaved stereo frames heard from moment `moment` on.
     void Write(uint64_t moment, const float* samples, size_t frames);
     // The input: what it hears from moment `moment` on, as 16-bit stereo.
     void Read(uint64_t moment, int16_t* samples, size_t frames) const;
