@@ -26,7 +26,8 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
         m_mainWindow.get());
     m_volumeWindow = std::make_unique<CVolumeWindow>(
         VolumeWindowParts {m_session->Recording(), services.session.mixers, services.session.prompts, services.desktop,
-            services.programs, m_mainWindow->Controller(), services.dataFolder / "help"});
+            services.programs, m_mainWindow->Controller(), services.dataFolder / "help", services.session.audioOutput,
+            services.meterInput, services.session.programFolder});
     m_songListWindow = std::make_unique<CSongListWindow>(
         SongListWindowParts {m_mainWindow->Controller(), services.session.prompts, services.desktop,
             services.session.codePage, services.session.programFolder, services.dataFolder / "help", demoSong});

@@ -1,6 +1,7 @@
 #include "app/PlatformServices.h"
 
 #include "common/ProgramFolder.h"
+#include "common/Text.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
@@ -9,6 +10,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <stdexcept>
 
 namespace linlangok {
 
@@ -27,10 +29,22 @@ CPlatformServices::CPlatformServices(QApplication& application)
     , m_uiThread(application)
 {
     const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
-    m_audioOutput = OpenAudioOutput(output && *output ? output : "default");
+    const auto loopback = std::make_shared<CLoopbackLine>();
+    // A refused selection is shown, and the program runs on the null devices.
+    try {
+        m_audioOutput = OpenAudioOutput(output && *output ? output : "default", kDefaultBufferFrames, loopback);
+    } catch (const std::exception& error) {
+        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_audioOutput = OpenAudioOutput("null");
+    }
     m_midiDevices = std::make_unique<CMidiOutputDeviceList>(
         FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), *m_audioOutput, true);
-    m_waveIn = CreateWaveInSystem();
+    try {
+        m_waveIn = CreateWaveInSystem(loopback);
+    } catch (const std::invalid_argument& error) {
+        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_waveIn = std::make_unique<CWaveInSystem>(CaptureDevicesForSelection("null"));
+    }
     m_inputDevices = std::make_unique<CInputDeviceList>(*m_waveIn, m_mixers);
 }
 

@@ -216,7 +216,8 @@ int main(int argc, char** argv)
     CRecordingController recording(
         inputDevices, cardMixers, nullptr, services.session.programFolder, platform.Prompts(), std::cout);
     CVolumeWindow volume(VolumeWindowParts {recording, cardMixers, platform.Prompts(), services.desktop,
-        services.programs, window.Controller(), services.dataFolder / "help"});
+        services.programs, window.Controller(), services.dataFolder / "help", services.session.audioOutput, waveIn,
+        services.session.programFolder});
     volume.show();
     RunEventsFor(300);
     saved &= Save(volume, folder, "volume-typical-card");

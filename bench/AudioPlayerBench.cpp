@@ -71,6 +71,7 @@ public:
     std::string Name() const override { return "bench"; }
     int SampleRate() const override { return 44100; }
     size_t BufferFrames() const override { return kBufferFrames; }
+    std::chrono::microseconds OutputLatency() const override { return {}; }
     void AddSource(IAudioSource& source) override { m_mixer.AddSource(source); }
     void RemoveSource(IAudioSource& source) override { m_mixer.RemoveSource(source); }
     CAudioSourceMixer m_mixer;

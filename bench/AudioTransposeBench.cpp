@@ -142,6 +142,7 @@ public:
     std::string Name() const override { return "bench"; }
     int SampleRate() const override { return kRate; }
     size_t BufferFrames() const override { return kBufferFrames; }
+    std::chrono::microseconds OutputLatency() const override { return {}; }
     void AddSource(IAudioSource& source) override { m_mixer.AddSource(source); }
     void RemoveSource(IAudioSource& source) override { m_mixer.RemoveSource(source); }
 

@@ -37,6 +37,9 @@ public:
     virtual int SampleRate() const = 0;
     // Frames per callback buffer.
     virtual size_t BufferFrames() const = 0;
+    // How long a frame takes from leaving the callback to being heard, as the device reports it
+    // (zero for an output that plays nowhere).
+    virtual std::chrono::microseconds OutputLatency() const = 0;
 
     // Sources are not owned. Both calls are made from the UI thread while the stream runs;
     // RemoveSource returns once the callback no longer uses the source.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -70,6 +71,8 @@ public:
     virtual uint32_t Reset() = 0;
     // kWaveInErrorStillPlaying while buffers are queued. Otherwise notifies OnWaveInClose.
     virtual uint32_t Close() = 0;
+    // How long a sound takes from entering the device to reaching its buffers, as it reports it.
+    virtual std::chrono::microseconds InputLatency() const = 0;
 };
 
 // The machine's wave-input devices.

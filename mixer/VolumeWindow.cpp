@@ -4,6 +4,7 @@
 #include "app/DialogTemplate.h"
 #include "app/DialogUnits.h"
 #include "common/Text.h"
+#include "engine/LatencyCalibration.h"
 #include "engine/RecordingController.h"
 #include "mixer/MixerWidgets.h"
 #include "mixer/VolumeTool.h"
@@ -11,6 +12,9 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSocketNotifier>
+#include <QTimer>
+
+#include <cstdio>
 
 #include <poll.h>
 
@@ -47,10 +51,15 @@ constexpr ControlTemplate kControls[] = {
     {kPlaybackSettingsButton, EControlKind::Button, u"播放设置", 62, 156, 50, 14},
     {kRecordingSettingsButton, EControlKind::Button, u"录音设置", 118, 156, 50, 14},
     {kVolumeHelpButton, EControlKind::Button, u"帮助", 176, 156, 50, 14},
+    {kCalibrateLatencyButton, EControlKind::Button, u"校准延迟", 6, 176, 50, 14},
 };
 
 constexpr int kClientWidth = 232; // dialog units
-constexpr int kClientHeight = 176;
+constexpr int kClientHeight = 196;
+
+// The calibration's result is looked at this often, and given up after kLongestCalibration.
+constexpr int kCalibrationPollMs = 50;
+constexpr int kLongestCalibrationPolls = 200; // 10 s
 
 enum class EBindingKind { Fader, Switch, StereoMixSlider, Selector };
 
@@ -110,12 +119,15 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
     });
     m_deviceList = m_controls.Control<QComboBox>(kRecordingDeviceList);
     setFixedSize(units.X(kClientWidth), units.Y(kClientHeight));
+    m_calibrationPoll = new QTimer(this);
+    m_calibrationPoll->setInterval(kCalibrationPollMs);
     BindControls();
     Connect();
 }
 
 CVolumeWindow::~CVolumeWindow()
 {
+    m_calibration.reset();
     m_notifiers.clear();
     CLineVolumeSlider& stereoMix = m_parts.recording.StereoMixSlider();
     stereoMix.Close();
@@ -201,6 +213,11 @@ void CVolumeWindow::Connect()
     onClick(kRecordingSettingsButton,
         [this] { OpenVolumeTool(EVolumeToolView::Recording, m_parts.programs, m_parts.prompts); });
     onClick(kVolumeHelpButton, [this] { m_parts.desktop.OpenDocument(m_parts.helpFolder / "Volume.html"); });
+    onClick(kCalibrateLatencyButton, [this] { StartLatencyCalibration(); });
+    connect(m_calibrationPoll, &QTimer::timeout, this, [this] {
+        if (m_calibration->IsDone() || ++m_calibrationPolls >= kLongestCalibrationPolls)
+            FinishLatencyCalibration();
+    });
     connect(m_deviceList, &QComboBox::activated, this, [this](int index) {
         try {
             m_parts.recording.SelectDevice(m_deviceList->itemText(index).toStdU16String());
@@ -243,6 +260,44 @@ void CVolumeWindow::reject()
 {
     QDialog::reject();
     m_parts.controller.CompanionClosed(ECompanion::Volume);
+}
+
+void CVolumeWindow::StartLatencyCalibration()
+{
+    if (m_calibration)
+        return;
+    m_calibration = std::make_unique<CLatencyCalibration>(m_parts.audioOutput, m_parts.waveIn);
+    if (!m_calibration->Start()) {
+        m_calibration.reset();
+        m_parts.prompts.ShowError(kCaptionError, u"Can't open WAVE In Device!");
+        return;
+    }
+    m_controls.Control(kCalibrateLatencyButton)->setEnabled(false);
+    m_calibrationPolls = 0;
+    m_calibrationPoll->start();
+}
+
+void CVolumeWindow::FinishLatencyCalibration()
+{
+    m_calibrationPoll->stop();
+    const std::optional<double> roundTrip = m_calibration->Finish();
+    const double reported = m_calibration->ReportedLatencyMs();
+    m_calibration.reset();
+    m_controls.Control(kCalibrateLatencyButton)->setEnabled(true);
+    if (!roundTrip) {
+        m_parts.prompts.ShowError(kCaptionWarning,
+            u"没有听到校准的咔嗒声。请把麦克风放在音箱旁边，或用线把输出接到输入，调高录音音量后再试。");
+        return;
+    }
+    const LatencyCorrection correction {*roundTrip, *roundTrip - reported};
+    if (!SaveLatencyCorrection(m_parts.programFolder, correction)) {
+        m_parts.prompts.ShowError(kCaptionError, u"无法保存 Latency.ini。");
+        return;
+    }
+    char text[160];
+    std::snprintf(
+        text, sizeof text, "往返延迟为 %.1f 毫秒（设备报告 %.1f 毫秒），已保存。", correction.roundTripMs, reported);
+    m_parts.prompts.ShowMessage(MessageRequest {std::u16string(kApplicationTitle), Utf8ToUtf16(text)});
 }
 
 } // namespace linlangok

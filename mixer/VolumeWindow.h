@@ -3,6 +3,8 @@
 #include "app/DialogTemplate.h"
 #include "app/MainController.h"
 #include "common/ProgramLauncher.h"
+#include "engine/AudioOutput.h"
+#include "engine/WaveIn.h"
 #include "mixer/MixerFader.h"
 #include "mixer/MixerSwitch.h"
 #include "mixer/RecordingSourceSelector.h"
@@ -16,9 +18,11 @@
 
 class QComboBox;
 class QSocketNotifier;
+class QTimer;
 
 namespace linlangok {
 
+class CLatencyCalibration;
 class CRecordingController;
 
 // Control identifiers of the volume window.
@@ -41,6 +45,7 @@ enum EVolumeControl : int {
     kPlaybackSettingsButton = 1063,
     kRecordingSettingsButton = 1064,
     kVolumeHelpButton = 1069,
+    kCalibrateLatencyButton = 1070,
 };
 
 struct VolumeWindowParts {
@@ -51,12 +56,17 @@ struct VolumeWindowParts {
     IProgramLauncher& programs;
     CMainController& controller; // hears when the window is closed
     std::filesystem::path helpFolder; // Volume.html
+    IAudioOutput& audioOutput; // the latency calibration plays its clicks here
+    IWaveInSystem& waveIn; // and listens on the first device
+    std::filesystem::path programFolder; // Latency.ini
 };
 
 // The volume control window "音量控制": playback volumes and mutes, recording levels, the
 // recording source, the microphone boost and the recording device, each widget bound to its
 // mixer control and following changes made by other programs (the mixers' poll descriptors
-// are watched). A widget whose control the sound card lacks is disabled. Closing only hides it.
+// are watched). A widget whose control the sound card lacks is disabled. "校准延迟", in a row of
+// its own below, measures the round trip from the output to the input and keeps it in
+// Latency.ini. Closing only hides it.
 // Fixed size, laid out in dialog units. The parts outlive the window. UI thread.
 class CVolumeWindow final : public QDialog, public ICompanionWindow {
     Q_OBJECT
@@ -74,6 +84,9 @@ public:
     // Selects stereo mix as the recording source and sets its recording volume to 12 %.
     void ApplyDefaultSettings();
 
+    // Plays the clicks and listens; the button is disabled until the result has been shown.
+    void StartLatencyCalibration();
+
 protected:
     // The close box and Esc: the window hides and the main window offers to show it again.
     void reject() override;
@@ -86,6 +99,8 @@ private:
     // Lets every binding hear the changes just made through another (mixers without descriptors
     // deliver their notifications only when asked).
     void DeliverChanges();
+    // Shows (and keeps) the calibration's result once it is done.
+    void FinishLatencyCalibration();
 
     VolumeWindowParts m_parts;
     CDialogControls m_controls;
@@ -96,6 +111,9 @@ private:
     CRecordingSourceSelector* m_stereoMixSelector = nullptr;
     std::vector<CMixerClient*> m_clients; // every binding, the stereo-mix slider's too
     std::map<CMixerClient*, std::vector<std::unique_ptr<QSocketNotifier>>> m_notifiers;
+    std::unique_ptr<CLatencyCalibration> m_calibration;
+    QTimer* m_calibrationPoll = nullptr;
+    int m_calibrationPolls = 0;
 };
 
 } // namespace linlangok

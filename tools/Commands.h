@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 namespace linlangok {
 
 class IAudioOutput;
+class IWaveInSystem;
 class IMixerSystem;
 class IMp3EncoderLibrary;
 
@@ -20,7 +22,9 @@ class IMp3EncoderLibrary;
 // engines' messages to standard error, the legacy code page and the encodings of song texts, the
 // run's mixer system and MP3
 // encoder, and the run's audio output (LINLANGOK_AUDIO_OUT), which main opens on the first call
-// and keeps until the command has returned; null after printing why it cannot be opened. A
+// and keeps until the command has returned; null after printing why it cannot be opened; and the
+// wave input (LINLANGOK_AUDIO_IN), made on each call, its loopback input listening to that
+// output; null after printing why the selection is refused. A
 // command returns the process exit code: 0 on success, 1 when a file could not be loaded or
 // written, 2 on a usage error.
 struct ToolContext {
@@ -31,6 +35,7 @@ struct ToolContext {
     IMixerSystem& mixers;
     IMp3EncoderLibrary& encoder;
     std::function<IAudioOutput*()> audioOutput;
+    std::function<std::unique_ptr<IWaveInSystem>()> waveIn;
     std::filesystem::path programFolder;
 };
 
@@ -69,6 +74,11 @@ bool ParseShiftOptions(
 inline constexpr const char* kPlayUsage = "play FILE [--transpose N] [--tempo P]";
 int RunPlayCommand(ToolContext& context);
 int RunRecordCommand(ToolContext& context);
+
+// calibrate: plays clicks on LINLANGOK_AUDIO_OUT, listens on LINLANGOK_AUDIO_IN and prints the
+// round trip as JSON {latency_ms}; 1 with a message when no click was heard.
+inline constexpr const char* kCalibrateUsage = "calibrate";
+int RunCalibrateCommand(ToolContext& context);
 
 // lrc FILE [--encoding NAME]: an LRC file as JSON {encoding, offset_ms, lines: [{time, time_ms,
 // text, words}]}: the encoding it was read in, its offset tag's milliseconds (0 without one) and

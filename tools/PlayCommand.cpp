@@ -39,7 +39,9 @@ int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
         return 1;
     CThreadTimerDriver timerDriver;
     CMidiOutputDeviceList midiDevices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), *output, true);
-    const std::unique_ptr<IWaveInSystem> waveIn = CreateWaveInSystem();
+    const std::unique_ptr<IWaveInSystem> waveIn = context.waveIn();
+    if (!waveIn)
+        return 1;
     CInputDeviceList inputDevices(*waveIn, context.mixers);
     // This loop is the UI thread: errors from the timer thread are shown here.
     CUiTaskQueue uiThread;

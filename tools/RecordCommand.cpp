@@ -37,7 +37,9 @@ int RunRecordCommand(ToolContext& context)
         return UsageError(kUsage);
     }
 
-    const auto waveIn = CreateWaveInSystem();
+    const auto waveIn = context.waveIn();
+    if (!waveIn)
+        return 1;
     CInputDeviceList devices(*waveIn, context.mixers);
     CSaveToPathPrompts prompts(context.prompts, arguments[0]);
     std::ostringstream errors; // the controller's standard output; its prompts print the same texts

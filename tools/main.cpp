@@ -2,6 +2,7 @@
 
 #include "common/ProgramFolder.h"
 #include "platform/audio/AudioOutputDevices.h"
+#include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/mixer/AlsaMixer.h"
@@ -24,6 +25,7 @@ constexpr ToolCommandEntry kCommands[] = {
     {"encode", "encode IN.wav OUT.mp3", RunEncodeCommand},
     {"play", kPlayUsage, RunPlayCommand},
     {"record", "record OUT.mp3 --seconds S", RunRecordCommand},
+    {"calibrate", kCalibrateUsage, RunCalibrateCommand},
     {"lrc", kLrcUsage, RunLrcCommand},
     {"list", kListUsage, RunListCommand},
     {"info", kInfoUsage, RunMidiInfo},
@@ -89,21 +91,31 @@ int main(int argc, char** argv)
     CConsolePrompts prompts;
     // Opened for the commands that play, once, and closed after the command.
     std::unique_ptr<IAudioOutput> audioOutput;
-    auto openAudioOutput = [&audioOutput]() -> IAudioOutput* {
+    const auto loopback = std::make_shared<CLoopbackLine>();
+    auto openAudioOutput = [&audioOutput, &loopback]() -> IAudioOutput* {
         if (!audioOutput) {
             const char* selection = std::getenv("LINLANGOK_AUDIO_OUT");
             try {
-                audioOutput = OpenAudioOutput(selection && *selection ? selection : "default");
-            } catch (const std::runtime_error& error) {
+                audioOutput
+                    = OpenAudioOutput(selection && *selection ? selection : "default", kDefaultBufferFrames, loopback);
+            } catch (const std::exception& error) {
                 std::cerr << error.what() << '\n';
             }
         }
         return audioOutput.get();
     };
+    auto openWaveIn = [&loopback]() -> std::unique_ptr<IWaveInSystem> {
+        try {
+            return CreateWaveInSystem(loopback);
+        } catch (const std::invalid_argument& error) {
+            std::cerr << error.what() << '\n';
+            return nullptr;
+        }
+    };
     for (const auto& command : kCommands) {
         if (command.name && std::strcmp(command.name, argv[1]) == 0) {
             ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts, *codePage, textEncodings,
-                mixers, encoder, openAudioOutput, ProgramFolder()};
+                mixers, encoder, openAudioOutput, openWaveIn, ProgramFolder()};
             return command.run(context);
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -17,6 +18,8 @@ public:
     virtual ~ICaptureDevice() = default;
 
     virtual std::string Name() const = 0;
+    // The input latency the device reports: for a real one, of its running stream.
+    virtual std::chrono::microseconds Latency() const = 0;
     // Starts capturing into `consume`. False when the device cannot be opened or started.
     virtual bool Start(Consumer consume) = 0;
     // Stops; returns once `consume` is no longer called. Harmless when stopped.

@@ -30,6 +30,7 @@ public:
     bool Attach(ICaptureReceiver& receiver);
     // Returns once the receiver is no longer called; stops the device after the last one.
     void Detach(ICaptureReceiver& receiver);
+    std::chrono::microseconds Latency() const { return m_device->Latency(); }
 
 private:
     void Deliver(const int16_t* samples, size_t frames);

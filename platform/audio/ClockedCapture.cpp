@@ -1,5 +1,6 @@
 #include "platform/audio/ClockedCapture.h"
 
+#include "platform/audio/DeviceSelection.h"
 #include "platform/audio/SampleFormat.h"
 #include "platform/audio/SndFileDecoder.h"
 
@@ -13,11 +14,12 @@ constexpr size_t kChunkFrames = 441; // 10 ms
 
 } // namespace
 
-CClockedCapture::CClockedCapture(
-    std::string name, std::shared_ptr<IFramePacer> pacer, std::function<Producer()> openProducer)
+CClockedCapture::CClockedCapture(std::string name, std::shared_ptr<IFramePacer> pacer,
+    std::function<Producer()> openProducer, std::chrono::microseconds latency)
     : m_name(std::move(name))
     , m_pacer(std::move(pacer))
     , m_openProducer(std::move(openProducer))
+    , m_latency(latency)
     , m_chunk(kChunkFrames * kStreamChannels)
 {
 }
@@ -35,8 +37,12 @@ bool CClockedCapture::Start(Consumer consume)
         return false;
     m_pacer->Begin();
     m_thread = std::thread([this, produce = std::move(produce), consume = std::move(consume)] {
-        RunPaced(*m_pacer, kChunkFrames, [&](uint64_t) {
-            produce(m_chunk.data(), kChunkFrames);
+        const uint64_t silence = DurationToFrames(m_latency);
+        RunPaced(*m_pacer, kChunkFrames, [&](uint64_t firstFrame) {
+            const size_t silent = std::min<uint64_t>(silence - std::min(silence, firstFrame), kChunkFrames);
+            std::fill_n(m_chunk.data(), silent * kStreamChannels, int16_t {0});
+            if (silent < kChunkFrames)
+                produce(m_chunk.data() + silent * kStreamChannels, kChunkFrames - silent);
             consume(m_chunk.data(), kChunkFrames);
         });
     });
@@ -51,20 +57,35 @@ void CClockedCapture::Stop()
     m_thread.join();
 }
 
-std::unique_ptr<ICaptureDevice> CreateNullCapture(std::shared_ptr<IFramePacer> pacer)
+std::unique_ptr<ICaptureDevice> CreateNullCapture(std::shared_ptr<IFramePacer> pacer, std::chrono::microseconds latency)
 {
-    return std::make_unique<CClockedCapture>("null", std::move(pacer), [] {
-        return [](int16_t* samples, size_t frames) {
-            std::fill(samples, samples + frames * kStreamChannels, int16_t {0});
+    return std::make_unique<CClockedCapture>(
+        "null", std::move(pacer),
+        [] {
+            return [](int16_t* samples, size_t frames) {
+                std::fill(samples, samples + frames * kStreamChannels, int16_t {0});
+            };
+        },
+        latency);
+}
+
+std::unique_ptr<ICaptureDevice> CreateLoopbackCapture(
+    std::shared_ptr<CLoopbackLine> line, std::shared_ptr<IFramePacer> pacer)
+{
+    return std::make_unique<CClockedCapture>("loopback", std::move(pacer), [line]() -> CClockedCapture::Producer {
+        return [line, moment = line->Now()](int16_t* samples, size_t frames) mutable {
+            line->Read(moment, samples, frames);
+            moment += frames;
         };
     });
 }
 
 std::unique_ptr<ICaptureDevice> CreateWavFileCapture(
-    const std::filesystem::path& path, std::shared_ptr<IFramePacer> pacer)
+    const std::filesystem::path& path, std::shared_ptr<IFramePacer> pacer, std::chrono::microseconds latency)
 {
     return std::make_unique<CClockedCapture>(
-        "wav:" + path.string(), std::move(pacer), [path]() -> CClockedCapture::Producer {
+        "wav:" + path.string(), std::move(pacer),
+        [path]() -> CClockedCapture::Producer {
             std::shared_ptr<IAudioFileDecoder> decoder;
             try {
                 decoder = CSndFileDecoder::Open(path);
@@ -87,7 +108,8 @@ std::unique_ptr<ICaptureDevice> CreateWavFileCapture(
                 }
                 FloatsToInt16(floats->data(), frames * kStreamChannels, samples);
             };
-        });
+        },
+        latency);
 }
 
 } // namespace linlangok

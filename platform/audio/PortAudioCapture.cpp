@@ -5,6 +5,8 @@
 
 #include <portaudio.h>
 
+#include <cmath>
+
 namespace linlangok {
 namespace {
 
@@ -55,6 +57,8 @@ bool CPortAudioCapture::Start(Consumer consume)
         return false;
     }
     m_stream = stream;
+    if (const PaStreamInfo* info = Pa_GetStreamInfo(stream))
+        m_latency = std::chrono::microseconds(std::llround(info->inputLatency * 1e6));
     m_running = true;
     m_thread = std::thread([this, consume = std::move(consume)] {
         while (m_running) {

@@ -17,6 +17,8 @@ public:
     ~CPortAudioCapture() override;
 
     std::string Name() const override { return m_name; }
+    // The input latency PortAudio reports for the running stream; zero before the first start.
+    std::chrono::microseconds Latency() const override { return m_latency.load(); }
     bool Start(Consumer consume) override;
     void Stop() override;
 
@@ -28,6 +30,7 @@ private:
     std::string m_name;
     void* m_stream = nullptr; // PaStream*
     std::atomic<bool> m_running {false};
+    std::atomic<std::chrono::microseconds> m_latency {std::chrono::microseconds {0}};
     std::vector<int16_t> m_chunk;
     std::thread m_thread;
 };

@@ -6,6 +6,7 @@
 #include <portaudio.h>
 
 #include <chrono>
+#include <cmath>
 #include <stdexcept>
 
 namespace linlangok {
@@ -33,6 +34,8 @@ CPortAudioOutput::CPortAudioOutput(const std::string& selection, size_t bufferFr
     if (error != paNoError)
         throw std::runtime_error("Can't open audio output device " + m_name + ": " + Pa_GetErrorText(error));
     m_stream = stream;
+    if (const PaStreamInfo* info = Pa_GetStreamInfo(stream))
+        m_latency = std::chrono::microseconds(std::llround(info->outputLatency * 1e6));
 }
 
 CPortAudioOutput::~CPortAudioOutput()

@@ -2,6 +2,7 @@
 
 #include "platform/audio/MixingAudioOutput.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -21,11 +22,15 @@ public:
     CPortAudioOutput(const CPortAudioOutput&) = delete;
     CPortAudioOutput& operator=(const CPortAudioOutput&) = delete;
 
+    // The stream's output latency as PortAudio reports it.
+    std::chrono::microseconds OutputLatency() const override { return m_latency; }
+
 private:
     static int Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
         unsigned long statusFlags, void* self);
 
     void* m_stream = nullptr; // PaStream*
+    std::chrono::microseconds m_latency {0};
     uint64_t m_framesRendered = 0; // callback thread only
 };
 

@@ -27,6 +27,7 @@ public:
     uint32_t Start() override;
     uint32_t Reset() override;
     uint32_t Close() override;
+    std::chrono::microseconds InputLatency() const override { return m_stream->Latency(); }
 
 private:
     CWaveInDevice(std::shared_ptr<CCaptureStream> stream, IWaveInClient& client);

@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 #include "platform/audio/ClockedCapture.h"
+#include "platform/audio/DeviceSelection.h"
 #include "platform/audio/PortAudioCapture.h"
 #include "platform/audio/PortAudioLibrary.h"
 #include "platform/audio/SampleFormat.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace linlangok {
 namespace {
@@ -62,13 +64,23 @@ uint32_t CWaveInSystem::Open(uint32_t device, IWaveInClient& client, std::unique
     return CWaveInDevice::Open(std::move(stream), client, handle);
 }
 
-std::vector<CaptureDeviceEntry> CaptureDevicesForSelection(const std::string& selection)
+std::vector<CaptureDeviceEntry> CaptureDevicesForSelection(
+    const std::string& selection, std::shared_ptr<CLoopbackLine> loopback)
 {
-    if (selection == "null")
-        return {{"null", true, [] { return CreateNullCapture(CapturePacer()); }}};
-    if (selection.starts_with(kWavPrefix)) {
-        const std::filesystem::path path = selection.substr(kWavPrefix.size());
-        return {{selection, true, [path] { return CreateWavFileCapture(path, CapturePacer()); }}};
+    const DeviceSelection device = ParseDeviceSelection("LINLANGOK_AUDIO_IN", selection);
+    const std::chrono::microseconds latency = device.latency;
+    if (device.device == "null")
+        return {{"null", true, [latency] { return CreateNullCapture(CapturePacer(), latency); }}};
+    if (device.device.starts_with(kWavPrefix)) {
+        const std::filesystem::path path = device.device.substr(kWavPrefix.size());
+        return {{device.device, true, [path, latency] { return CreateWavFileCapture(path, CapturePacer(), latency); }}};
+    }
+    if (device.device.starts_with("loopback")) {
+        if (device.device != "loopback")
+            throw std::invalid_argument("LINLANGOK_AUDIO_IN=" + selection + ": the loopback input is plain loopback");
+        if (!loopback)
+            throw std::invalid_argument("LINLANGOK_AUDIO_IN=" + selection + ": no loopback line here to listen on");
+        return {{"loopback", true, [loopback] { return CreateLoopbackCapture(loopback, CapturePacer()); }}};
     }
     std::vector<CaptureDeviceEntry> devices;
     for (const PortAudioDevice& device : PortAudioDevices(true)) {
@@ -84,10 +96,11 @@ std::vector<CaptureDeviceEntry> CaptureDevicesForSelection(const std::string& se
     return devices;
 }
 
-std::unique_ptr<IWaveInSystem> CreateWaveInSystem()
+std::unique_ptr<IWaveInSystem> CreateWaveInSystem(std::shared_ptr<CLoopbackLine> loopback)
 {
     const char* selection = std::getenv("LINLANGOK_AUDIO_IN");
-    return std::make_unique<CWaveInSystem>(CaptureDevicesForSelection(selection && *selection ? selection : "default"));
+    return std::make_unique<CWaveInSystem>(
+        CaptureDevicesForSelection(selection && *selection ? selection : "default", std::move(loopback)));
 }
 
 } // namespace linlangok

@@ -2,6 +2,7 @@
 
 #include "engine/WaveIn.h"
 #include "platform/audio/CaptureStream.h"
+#include "platform/audio/LoopbackLine.h"
 
 #include <functional>
 #include <memory>
@@ -35,13 +36,17 @@ private:
 };
 
 // The capture devices LINLANGOK_AUDIO_IN's value selects, in device-number order: "null" or
-// "wav:PATH" give that one virtual device, running in real time; "default" (or empty) gives
+// "wav:PATH" (either with ",latency=MS" to simulate a latency) give that one virtual device,
+// running in real time, as does "loopback", which listens on `loopback`; "default" (or empty) gives
 // PortAudio's input devices with the default one first, a PortAudio device name the same with
 // that device first. The first device is the one the level meter opens, and the one the volume
-// window selects for recording, so both share one stream.
-std::vector<CaptureDeviceEntry> CaptureDevicesForSelection(const std::string& selection);
+// window selects for recording, so both share one stream. A bad option, or "loopback" without a
+// line, raises std::invalid_argument.
+std::vector<CaptureDeviceEntry> CaptureDevicesForSelection(
+    const std::string& selection, std::shared_ptr<CLoopbackLine> loopback = {});
 
-// The machine's wave input, as LINLANGOK_AUDIO_IN (default "default") selects it.
-std::unique_ptr<IWaveInSystem> CreateWaveInSystem();
+// The machine's wave input, as LINLANGOK_AUDIO_IN (default "default") selects it; the loopback
+// input listens on `loopback`.
+std::unique_ptr<IWaveInSystem> CreateWaveInSystem(std::shared_ptr<CLoopbackLine> loopback = {});
 
 } // namespace linlangok

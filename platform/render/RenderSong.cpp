@@ -30,6 +30,7 @@ public:
     std::string Name() const override { return "render"; }
     int SampleRate() const override { return kSampleRate; }
     size_t BufferFrames() const override { return m_bufferFrames; }
+    std::chrono::microseconds OutputLatency() const override { return {}; }
     void AddSource(IAudioSource& source) override { m_source = &source; }
     void RemoveSource(IAudioSource& source) override
     {

@@ -66,7 +66,19 @@ TEST_F(AudioToolTest, RecordSavesWhatTheInputDeviceCaptures)
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 0"), 2);
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 1s"), 2);
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3"), 2);
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null,latency=x", "record x.mp3 --seconds 1"), 1);
+    EXPECT_EQ(
+        m_errors, "LINLANGOK_AUDIO_IN=null,latency=x: the latency must be a whole number of milliseconds, 0 to 5000\n");
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "x.mp3"));
+}
+
+TEST_F(AudioToolTest, CalibrateRefusesABadLoopbackAndSaysSo)
+{
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=loopback:x LINLANGOK_AUDIO_IN=loopback", "calibrate"), 1);
+    EXPECT_EQ(
+        m_errors, "LINLANGOK_AUDIO_OUT=loopback:x: the loopback output is loopback:MS, a delay of 0 to 5000 ms\n");
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=null", "calibrate now"), 2);
+    EXPECT_EQ(m_output, "");
 }
 
 TEST_F(AudioToolTest, EncodeWritesAnMp3OfTheSameLength)

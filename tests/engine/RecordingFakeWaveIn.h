@@ -154,6 +154,7 @@ private:
             client->OnWaveInClose();
             return kWaveInOk;
         }
+        std::chrono::microseconds InputLatency() const override { return {}; }
 
     private:
         CFakeWaveIn& m_owner;

@@ -27,6 +27,7 @@ public:
     std::string Name() const override { return "test"; }
     int SampleRate() const override { return 44100; }
     size_t BufferFrames() const override { return m_bufferFrames; }
+    std::chrono::microseconds OutputLatency() const override { return {}; }
     void AddSource(IAudioSource& source) override { m_source = &source; }
     void RemoveSource(IAudioSource&) override { m_source = nullptr; }
 

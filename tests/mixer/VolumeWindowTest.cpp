@@ -1,5 +1,6 @@
 #include "mixer/VolumeWindow.h"
 #include "app/KaraokeApplication.h"
+#include "engine/LatencyCalibration.h"
 #include "mixer/MixerWidgets.h"
 #include "tests/session/SessionRig.h"
 #include "tests/support/ScriptedProgramLauncher.h"
@@ -265,6 +266,37 @@ TEST_F(VolumeWindowTest, SettingsButtonsOpenTheDesktopsMixerProgramAndHelpItsPag
     EXPECT_EQ(desktop.documents,
         (std::vector<std::filesystem::path> {
             std::filesystem::path(LINLANGOK_SOURCE_DIR "/resources/help/Volume.html")}));
+}
+
+// The calibration button over the rig's devices, in virtual time: the input hears the clicks
+// 100 ms after they are rendered, or hears nothing.
+TEST_F(VolumeWindowTest, CalibrationButtonMeasuresAndKeepsTheRoundTripOrSaysNothingWasHeard)
+{
+    CVolumeWindow& window = Start();
+    auto& button = *static_cast<QPushButton*>(window.Control(kCalibrateLatencyButton));
+    const std::filesystem::path ini = devices.home.Path() / "Latency.ini";
+    for (const bool heard : {false, true}) {
+        devices.prompts.m_messages.clear();
+        button.click();
+        EXPECT_FALSE(button.isEnabled());
+        for (uint64_t frame = 0; frame < ClickTrain::kFrames + kLongestRoundTripFrames + 441;) {
+            devices.Advance(10);
+            for (const uint64_t end = frame + 441; frame < end; ++frame) {
+                const auto sample = static_cast<int16_t>(
+                    heard && frame >= 4410 ? std::lround(ClickTrain::Sample(frame - 4410) * 8000) : 0);
+                devices.waveIn.Capture(1, sample, sample);
+            }
+        }
+        for (int poll = 0; poll < 100 && !button.isEnabled(); ++poll)
+            QTest::qWait(50); // the window looks at the calibration every 50 ms
+        EXPECT_TRUE(button.isEnabled());
+        ASSERT_EQ(devices.prompts.m_messages.size(), 1u);
+        EXPECT_EQ(std::filesystem::exists(ini), heard);
+    }
+    EXPECT_EQ(devices.prompts.MessageTexts().front(), "往返延迟为 100.0 毫秒（设备报告 0.0 毫秒），已保存。");
+    const auto kept = LoadLatencyCorrection(devices.home.Path());
+    ASSERT_TRUE(kept);
+    EXPECT_NEAR(kept->roundTripMs, 100.0, 0.05);
 }
 
 } // namespace

@@ -82,6 +82,7 @@ TEST(PortAudio, DefaultDeviceCapturesTheFileItReads)
         if (captured.size() >= 22050 * 2)
             break;
     }
+    EXPECT_GT(capture.Latency(), 0us); // PortAudio's figure for the running stream
     capture.Stop();
     const auto signal = CAlsaFileEnvironment::Signal();
     captured.resize(22050 * 2);
@@ -106,6 +107,7 @@ TEST(PortAudio, DefaultDeviceMixesSourcesIntoItsOutput)
     {
         CPortAudioOutput output("default", 512);
         EXPECT_EQ(output.Name(), "default");
+        EXPECT_GT(output.OutputLatency(), 0us);
         output.AddSource(source);
         while (source.rendered < source.signal.size() / 2)
             std::this_thread::sleep_for(1ms);
