@@ -13,8 +13,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -185,6 +187,29 @@ TEST(PlatformServices, TheSessionDecodesSongTextsWithTheCodePageTheEnvironmentCh
     CPlatformServices platform(*qApp);
     unsetenv("LINLANGOK_CODEPAGE");
     EXPECT_EQ(platform.Services().session.codePage.Name(), "BIG5");
+}
+
+TEST(PlatformServices, ABadSoundDeviceChoiceIsShownAndTheVirtualDevicesStandIn)
+{
+    // The boxes are answered as they open, and their texts kept.
+    QStringList shown;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown.append(box->text());
+            box->accept();
+        }
+    });
+    answer.start(10);
+    setenv("LINLANGOK_AUDIO_OUT", "null,latency=x", 1);
+    setenv("LINLANGOK_AUDIO_IN", "null,latency=-1", 1);
+    CPlatformServices platform(*qApp);
+    setenv("LINLANGOK_AUDIO_OUT", "null", 1);
+    unsetenv("LINLANGOK_AUDIO_IN");
+    ASSERT_EQ(shown.size(), 2) << shown.join(u'|').toStdString();
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("LINLANGOK_AUDIO_OUT"))) << shown[0].toStdString();
+    EXPECT_TRUE(shown[1].contains(QStringLiteral("LINLANGOK_AUDIO_IN"))) << shown[1].toStdString();
+    EXPECT_EQ(platform.Services().session.audioOutput.OutputLatency(), std::chrono::microseconds(0));
 }
 
 } // namespace
