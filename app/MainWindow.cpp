@@ -166,6 +166,8 @@ void CMainWindow::Connect()
     connect(m_pitchUpDown, &CUpDownControl::stepped, this,
         [&controller](int position) { controller.PitchStepped(position); });
     connect(&m_displayTick, &QTimer::timeout, this, [this, &controller] {
+        if (!controller.TimersMayRun())
+            return;
         controller.DisplayTick();
         emit displayTicked();
     });

@@ -57,7 +57,8 @@ public:
 
 signals:
     void quitRequested(int code);
-    // After each 200 ms display tick.
+    // After each 200 ms display tick that ran: none while a command is half done, so what listens
+    // reads the session as the window does.
     void displayTicked();
     // F11: the lyrics full screen, or back.
     void stageViewRequested();
