@@ -326,18 +326,5 @@ TEST_F(TempoTest, TicksToSecondsFollowsTheSegments)
     EXPECT_THROW(song.SetDivision(0), std::invalid_argument);
 }
 
-TEST_F(TempoTest, ClockOperationsReachTheTickClock)
-{
-    song.SetDivision(480);
-    song.RewindClock(100);
-    EXPECT_EQ(song.Clock().Division(), 480);
-    EXPECT_EQ(song.Clock().Timer().TickCounter(), 100);
-    song.Clock().Start();
-    driver.Advance(1500);
-    EXPECT_DOUBLE_EQ(song.ElapsedSeconds(), 1.5);
-    EXPECT_EQ(song.Clock().Timer().TickCounter(), 100 + 1440);
-    song.Clock().StopAndReset();
-}
-
 } // namespace
 } // namespace linlangok::test

@@ -43,8 +43,15 @@ struct CRecordingLyricView : ILyricTrackView {
     std::vector<const CMidiTrack*> calls;
 };
 
-// A song with scripted prompts, GBK texts and a virtual-time clock.
+// A song with scripted prompts, GBK texts (unless told otherwise) and a virtual-time clock.
 struct SongFixture {
+    SongFixture() = default;
+    // Texts in the code page given instead.
+    explicit SongFixture(const ICodePage& codePage)
+        : song(prompts, codePage, driver)
+    {
+    }
+
     CScriptedUserPrompts prompts;
     CManualTimerDriver driver;
     const CIconvCodePage gbk {"GBK"};

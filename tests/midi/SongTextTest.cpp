@@ -178,27 +178,23 @@ TEST_F(SongTextTest, WithLyricEventsTheTextEventsOfAKarSongAreTitleTexts)
 
 TEST(SongText, TextsUseTheSongsOwnCodePage)
 {
-    CScriptedUserPrompts prompts;
-    CManualTimerDriver driver;
     const CIconvCodePage big5("BIG5");
-    CMidiSong song(prompts, big5, driver);
-    CMidiTrack& track = song.AddTrack(std::make_unique<CMidiTrack>(song));
+    SongFixture fixture(big5);
+    CMidiTrack& track = fixture.AddEmptyTrack();
     track.SetName(u"茉莉花");
     const auto data = AsMetaMessage(track.Entry(0).message)->Data();
     EXPECT_EQ(std::string(data.begin(), data.end()), big5.FromWide(u"茉莉花"));
-    song.TakeNames(track);
-    EXPECT_EQ(song.Title(), u"茉莉花");
+    fixture.song.TakeNames(track);
+    EXPECT_EQ(fixture.song.Title(), u"茉莉花");
 }
 
 TEST(SongText, TheTitleTextsASongAddsItselfSurviveACodePageThatLacksThem)
 {
-    CScriptedUserPrompts prompts;
-    CManualTimerDriver driver;
     const CIconvCodePage western("CP1252");
-    CMidiSong song(prompts, western, driver);
-    ASSERT_TRUE(song.Load(AsBytes(SmfHeader(1, 1, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd))));
-    EXPECT_EQ(song.Title(), kUntitled);
-    EXPECT_EQ(song.InfoText(), std::u16string(kWelcomeLine) + u" ");
+    SongFixture fixture(western);
+    ASSERT_TRUE(fixture.song.Load(AsBytes(SmfHeader(1, 1, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd))));
+    EXPECT_EQ(fixture.song.Title(), kUntitled);
+    EXPECT_EQ(fixture.song.InfoText(), std::u16string(kWelcomeLine) + u" ");
 }
 
 TEST(SongText, TheDetectedCodePageReadsEveryTextOfTheSong)

@@ -105,8 +105,8 @@ std::string Outcome(const std::string& encoding, bool right)
 std::string ReadMidi(const SongWords& words, const ICodePage& encoding, const ICodePage& legacy)
 {
     const CUchardetTextEncodings encodings(legacy);
-    SongFixture fixture;
-    CMidiSong song(fixture.prompts, legacy, fixture.driver);
+    SongFixture fixture(legacy);
+    CMidiSong& song = fixture.song;
     if (!song.Load(AsBytes(MidiFile(words, encoding)), encodings))
         return "not loaded";
     std::vector<std::string> texts {Utf16ToUtf8(song.Title()), Utf16ToUtf8(song.Subtitle())};
