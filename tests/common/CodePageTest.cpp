@@ -6,29 +6,24 @@
 namespace linlangok {
 namespace {
 
-TEST(IconvCodePage, ConvertsGbkBothWays)
+using namespace std::string_literals;
+
+TEST(IconvCodePage, ConvertsGbkBothWaysAndRefusesAnUnknownEncoding)
 {
     CIconvCodePage gbk("GBK");
     EXPECT_EQ(gbk.ToWide("\xC4\xE3\xBA\xC3"), u"你好");
     EXPECT_EQ(gbk.FromWide(u"茉莉花"), "\xDC\xD4\xC0\xF2\xBB\xA8");
     EXPECT_EQ(gbk.FromWide(u"a\u0E01b"), "a?b"); // Thai is not in GBK
+    EXPECT_THROW(CIconvCodePage("NO-SUCH-ENCODING"), std::runtime_error);
 }
 
 TEST(IconvCodePage, BadBytesBecomeReplacementCharactersAndConversionGoesOn)
 {
     CIconvCodePage gbk("GBK");
     EXPECT_EQ(gbk.ToWide("\xC4"), u"\uFFFD"); // cut-off double byte
-    EXPECT_EQ(gbk.ToWide("a\xFF"
-                         "b"),
-        u"a\uFFFD"
-        "b"); // 0xFF is no lead byte
+    EXPECT_EQ(gbk.ToWide("a\xFF"s + "b"), u"a\uFFFDb"); // 0xFF is no lead byte
     EXPECT_EQ(gbk.ToWide(std::string_view("a\0b", 3)), std::u16string(u"a\0b", 3));
     EXPECT_EQ(gbk.ToWide(std::string(100000, 'x')).size(), 100000u);
-}
-
-TEST(IconvCodePage, UnknownEncodingIsRefused)
-{
-    EXPECT_THROW(CIconvCodePage("NO-SUCH-ENCODING"), std::runtime_error);
 }
 
 TEST(IconvCodePage, LocaleChoosesTheCodePage)

@@ -5,6 +5,8 @@
 namespace linlangok {
 namespace {
 
+using namespace std::string_literals;
+
 TEST(Utf, RoundTripsChineseAndSupplementaryCharacters)
 {
     const std::string text = "茉莉花 \xF0\x9F\x8E\xA4 karaoke";
@@ -16,10 +18,7 @@ TEST(Utf, RoundTripsChineseAndSupplementaryCharacters)
 
 TEST(Utf, InvalidInputBecomesReplacementCharacters)
 {
-    EXPECT_EQ(Utf8ToUtf16("a\xC0\xAF"
-                          "b"),
-        u"a\uFFFD"
-        "b"); // overlong "/"
+    EXPECT_EQ(Utf8ToUtf16("a\xC0\xAF"s + "b"), u"a\uFFFDb"); // overlong "/"
     EXPECT_EQ(Utf8ToUtf16("\xE8\x8C"), u"\uFFFD"); // cut off
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")); // encoded surrogate
