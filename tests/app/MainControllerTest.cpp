@@ -421,18 +421,6 @@ TEST_F(MainControllerTest, ASongComesBackWithWhatItRemembersWhereverItWasMoved)
     EXPECT_TRUE(rig.prompts.m_messages.empty());
 }
 
-TEST_F(MainControllerTest, CompanionButtonsToggleTheirWindowsAndTexts)
-{
-    controller.ToggleCompanion(ECompanion::SongList);
-    EXPECT_FALSE(window.shown);
-    EXPECT_EQ(controls.buttons[kToggleSongListButton], u"显示列表");
-    controller.ToggleCompanion(ECompanion::SongList);
-    EXPECT_TRUE(window.shown);
-    EXPECT_EQ(controls.buttons[kToggleSongListButton], u"隐藏列表");
-    controller.CompanionClosed(ECompanion::Lyrics);
-    EXPECT_EQ(controls.buttons[kToggleLyricsButton], u"显示歌词");
-}
-
 TEST(MainControllerEndToEnd, TheDemoSongPlaysIntoTheWavDeviceAndTheDisplayTickEndsIt)
 {
     const auto soundFont = FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT"));
