@@ -34,12 +34,6 @@ struct MidiToolTest : ::testing::Test {
 
     std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
-    static void ExpectContains(const std::string& out, std::initializer_list<const char*> expected)
-    {
-        for (const char* text : expected)
-            EXPECT_NE(out.find(text), std::string::npos) << text << " in " << out;
-    }
-
     // Two notes with a lyric each on channel `channel`, as one track's events.
     static std::string SungNotes(int channel, std::string_view first, std::string_view second)
     {
@@ -48,27 +42,49 @@ struct MidiToolTest : ::testing::Test {
     }
 };
 
-TEST_F(MidiToolTest, InfoDescribesTheDemoSong)
+TEST_F(MidiToolTest, InfoAndLyricsDescribeTheSong)
 {
-    const ToolRun run = Run("info " + Quoted(kDemoSong));
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err, "");
-    ExpectContains(run.out,
-        {"\"format\":1", "\"division\":480", "\"title\":\"茉莉花\"", "\"subtitle\":\"江苏民歌\"",
-            "\"text1\":\"民间曲调\"", "\"notice\":\"公有领域\"", "\"lyric_track\":1",
-            "\"tempo_map\":[{\"tick\":0,\"tempo\":909091,\"start\":0}]",
-            "{\"name\":\"茉莉花\",\"entries\":10,\"channel\":-1,\"syllables\":0,\"header_lines\":0,\"conductor\":true}",
-            "\"name\":\"旋律\"", "\"channel\":9"});
-}
-
-TEST_F(MidiToolTest, LyricsListTheHeaderThenOneSyllablePerNote)
-{
-    const ToolRun run = Run("lyrics " + Quoted(kDemoSong));
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out.rfind("{\"encoding\":\"GBK\",\"syllables\":[{\"tick\":0,\"time\":0,\"text\":\"茉莉花\"}", 0), 0u);
-    // Two bars of introduction at 66 beats a minute: the first syllable at tick 1920.
-    ExpectContains(run.out, {"{\"tick\":1920,\"time\":3.63636", "\"text\":\"好\""});
-    EXPECT_EQ(run.out.substr(run.out.size() - 4), "}]}\n");
+    const auto zero = folder.WriteFile(
+        "zero.mid", SmfHeader(0, 1, 96) + SmfTrack(MetaEvent(0, 3, "Zero") + SungNotes(0, "零", "一") + kEnd));
+    const auto two = folder.WriteFile("two.mid",
+        SmfHeader(2, 2, 96) + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) + kEnd)
+            + SmfTrack(SungNotes(2, "戊", "己") + kEnd));
+    const struct {
+        std::string arguments;
+        std::vector<const char*> expected;
+    } cases[] = {
+        {"info " + Quoted(kDemoSong),
+            {"\"format\":1", "\"division\":480", "\"title\":\"茉莉花\"", "\"subtitle\":\"江苏民歌\"",
+                "\"text1\":\"民间曲调\"", "\"notice\":\"公有领域\"", "\"lyric_track\":1",
+                "\"tempo_map\":[{\"tick\":0,\"tempo\":909091,\"start\":0}]",
+                "{\"name\":\"茉莉花\",\"entries\":10,\"channel\":-1,\"syllables\":0,\"header_lines\":0,\"conductor\":"
+                "true}",
+                "\"name\":\"旋律\"", "\"channel\":9"}},
+        // The header, then one syllable per note: after two bars of introduction at 66 beats a
+        // minute the first syllable is at tick 1920.
+        {"lyrics " + Quoted(kDemoSong),
+            {"{\"encoding\":\"GBK\",\"syllables\":[{\"tick\":0,\"time\":0,\"text\":\"茉莉花\"}",
+                "{\"tick\":1920,\"time\":3.63636", "\"text\":\"好\"", "}]}\n"}},
+        // A .kar song's syllables flag where their line and paragraph marks stood.
+        {"lyrics " + Quoted(std::filesystem::path(LINLANGOK_CORPUS_DIR) / "midi/valid/karaoke-text-events.kar"),
+            {"\"text\":\"MIDI KARAOKE FILE: 版本\"}", "{\"tick\":960,\"time\":1,\"text\":\"好\",\"paragraph\":true}",
+                "{\"tick\":1200,\"time\":1.25,\"text\":\"一\"}",
+                "{\"tick\":2400,\"time\":2.5,\"text\":\"茉\",\"line_break\":true}"}},
+        // Format 0: the lyrics stay with the meta events in track 0; channel 0 gets its own track.
+        {"info " + Quoted(zero),
+            {"\"format\":1", "\"title\":\"Zero\"", "\"lyric_track\":0",
+                "{\"name\":\"F0Track1\",\"entries\":6,\"channel\":0"}},
+        {"lyrics " + Quoted(zero), {"\"text\":\"一\""}},
+        {"info " + Quoted(two), {"\"format\":2", "\"length_seconds\":2,"}},
+        {"lyrics " + Quoted(two), {"{\"tick\":96,\"time\":1,\"text\":\"己\"}"}},
+    };
+    for (const auto& test : cases) {
+        const ToolRun run = Run(test.arguments);
+        EXPECT_EQ(run.exitCode, 0) << test.arguments << ": " << run.err;
+        EXPECT_EQ(run.err, "") << test.arguments;
+        for (const char* text : test.expected)
+            EXPECT_NE(run.out.find(text), std::string::npos) << text << " in " << run.out;
+    }
 }
 
 TEST_F(MidiToolTest, TheSongTextCommandsTellTheEncodingAndTakeAnOverride)
@@ -103,38 +119,6 @@ TEST_F(MidiToolTest, TheSongTextCommandsTellTheEncodingAndTakeAnOverride)
     EXPECT_EQ(unknown.out, "");
     EXPECT_EQ(unknown.err, "unknown encoding: KOI8-R (known: GBK UTF-8 GB18030 BIG5 CP932 CP949)\n");
     EXPECT_EQ(Run("lrc " + lrc + " --encoding").exitCode, 2);
-}
-
-TEST_F(MidiToolTest, KarLyricsFlagWhereTheirLineAndParagraphMarksStood)
-{
-    const ToolRun run
-        = Run("lyrics " + Quoted(std::filesystem::path(LINLANGOK_CORPUS_DIR) / "midi/valid/karaoke-text-events.kar"));
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    ExpectContains(run.out,
-        {"\"text\":\"MIDI KARAOKE FILE: 版本\"}", "{\"tick\":960,\"time\":1,\"text\":\"好\",\"paragraph\":true}",
-            "{\"tick\":1200,\"time\":1.25,\"text\":\"一\"}",
-            "{\"tick\":2400,\"time\":2.5,\"text\":\"茉\",\"line_break\":true}"});
-}
-
-TEST_F(MidiToolTest, FormatsZeroAndTwo)
-{
-    const auto zero = folder.WriteFile(
-        "zero.mid", SmfHeader(0, 1, 96) + SmfTrack(MetaEvent(0, 3, "Zero") + SungNotes(0, "零", "一") + kEnd));
-    const ToolRun zeroInfo = Run("info " + Quoted(zero));
-    EXPECT_EQ(zeroInfo.exitCode, 0) << zeroInfo.err;
-    // The lyrics stay with the meta events in track 0; channel 0 gets its own track.
-    ExpectContains(zeroInfo.out,
-        {"\"format\":1", "\"title\":\"Zero\"", "\"lyric_track\":0",
-            "{\"name\":\"F0Track1\",\"entries\":6,\"channel\":0"});
-    ExpectContains(Run("lyrics " + Quoted(zero)).out, {"\"text\":\"一\""});
-
-    const auto two = folder.WriteFile("two.mid",
-        SmfHeader(2, 2, 96) + SmfTrack(Bytes({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) + kEnd)
-            + SmfTrack(SungNotes(2, "戊", "己") + kEnd));
-    const ToolRun twoInfo = Run("info " + Quoted(two));
-    EXPECT_EQ(twoInfo.exitCode, 0);
-    ExpectContains(twoInfo.out, {"\"format\":2", "\"length_seconds\":2,"});
-    ExpectContains(Run("lyrics " + Quoted(two)).out, {"{\"tick\":96,\"time\":1,\"text\":\"己\"}"});
 }
 
 TEST_F(MidiToolTest, TransposeWritesWhatSaveAsWrites)
