@@ -141,14 +141,11 @@ TEST_F(SongTextTest, KarTextEventsAreTheSyllablesWithTheirBreaksAndTheTagLinesGo
     // Format 0: everything in the track that becomes track 0, whose texts are then no title texts.
     const std::string formatZero = SmfHeader(0, 1, 480) + SmfTrack(kar.conductor + kar.words + kar.notes + kEnd);
     for (const auto& [file, lyricTrack] : {std::pair {formatOne, 1}, std::pair {formatZero, 0}}) {
-        SongFixture loaded;
-        CRecordingLyricView shown;
-        loaded.song.SetLyricTrackView(&shown);
-        ASSERT_TRUE(loaded.song.Load(AsBytes(file)));
-        const CMidiTrack& track = loaded.song.Track(lyricTrack);
-        EXPECT_EQ(shown.calls.back(), &track);
-        EXPECT_EQ(loaded.song.Text1(), u"");
-        EXPECT_EQ(loaded.song.InfoText(), u"");
+        ASSERT_TRUE(song.Load(AsBytes(file)));
+        const CMidiTrack& track = song.Track(lyricTrack);
+        EXPECT_EQ(view.calls.back(), &track);
+        EXPECT_EQ(song.Text1(), u"");
+        EXPECT_EQ(song.InfoText(), u"");
         EXPECT_EQ(HeaderTexts(track),
             (std::vector<std::string> {
                 "茉莉花", "茉莉花", "民歌", "江苏民歌", "CHIN: 语言", "MIDI KARAOKE FILE: 版本", "0100: 版本", " "}));
