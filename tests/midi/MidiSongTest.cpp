@@ -25,7 +25,6 @@ struct MidiTrackTest : SongFixture, ::testing::Test {
 TEST_F(MidiTrackTest, AppendKeepsTicksAndTheEndOfTrack)
 {
     CMidiTrack& track = AddEmptyTrack();
-    EXPECT_EQ(track.Count(), 1u);
     EXPECT_EQ(Describe(track), Lines {"0/0 FF 2F"});
     EXPECT_EQ(song.LastTick(), 0);
     track.Append(NoteOn(0, 60, 64), 480);
