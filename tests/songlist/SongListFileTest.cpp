@@ -32,18 +32,6 @@ std::string Field(std::string_view text, std::int32_t length)
     return bytes;
 }
 
-TEST(SongListFile, AnEmptyListAndOneSongAreWrittenByteForByte)
-{
-    EXPECT_EQ(SerializeSongList(SongList {}, gbk), "KPOK"s + Le(0) + Le(0) + Le(0));
-    SongList list {0, u"listname", {{0, u"a.mid", u"D:\\m\\a.mid"}}};
-    const std::string expected
-        = "KPOK"s + Field("listname", 18) + Le(0) + Le(1) + Field("a.mid", 12) + Field("D:\\m\\a.mid", 22) + Le(0);
-    EXPECT_EQ(SerializeSongList(list, gbk), expected);
-    SongList read;
-    EXPECT_EQ(ParseSongList(expected, gbk, read), ESongListRead::Complete);
-    EXPECT_EQ(read, list);
-}
-
 TEST(SongListFile, TextIsInTheLegacyCodePageOrInUtf8WhenAStringDoesNotFitIt)
 {
     // A character the code page lacks makes the whole list UTF-8 rather than a "?".
@@ -119,7 +107,8 @@ TEST(SongListFile, AnotherKindOfFileIsRejectedWithAMessageAndChangesNothing)
     EXPECT_EQ(list.storedName, u"kept");
 }
 
-TEST(SongListFile, SaveReplacesTheFileWholeOrNotAtAll)
+// Through SaveFile, whose tests check that a failed save leaves the old file whole.
+TEST(SongListFile, SaveReplacesTheFileOrSaysItCouldNot)
 {
     test::CTemporaryFolder folder;
     test::CScriptedUserPrompts prompts;
@@ -129,16 +118,13 @@ TEST(SongListFile, SaveReplacesTheFileWholeOrNotAtAll)
     SongList read;
     ASSERT_TRUE(LoadList(path, gbk, read, prompts));
     EXPECT_EQ(read, list);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1); // no temporary left
-
     EXPECT_FALSE(SaveList(folder.Path() / "missing" / "x.kpl", list, gbk));
-    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "missing"));
 }
 
 TEST(SongListFile, Corpus)
 {
-    // valid-*: complete, and written back byte for byte; truncated-*: what was read stands;
-    // invalid-*: not a song list.
+    // valid-*: complete, and written back byte for byte (valid-empty and valid-one-song as this
+    // writer lays them out); truncated-*: what was read stands; invalid-*: not a song list.
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(LINLANGOK_CORPUS_DIR "/kpl")) {
         const std::string name = entry.path().filename().string();
