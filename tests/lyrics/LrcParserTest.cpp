@@ -204,14 +204,5 @@ TEST(LrcParser, Corpus)
         (std::vector<TimeText> {{4, u"big end"}}));
 }
 
-TEST(LrcParser, IdleLines)
-{
-    const auto lines = IdleLyricLines(26);
-    EXPECT_EQ(TimesAndTexts(lines),
-        (std::vector<TimeText> {{1, u"Orbisong工作室"}, {10, std::u16string(kMakerWebAddress)},
-            {49, u"-----------------------"}, {58, u"点击进入"}, {60, u"在线了解相关系列软件"}}));
-    EXPECT_EQ(lines[4].y, 104);
-}
-
 } // namespace
 } // namespace linlangok
