@@ -41,7 +41,7 @@ public:
     // understands none that long.
     static constexpr size_t kMaximumSysExLength = 1024;
     // How long after its stamp a message may be sent and still sound in its place: the sequencer
-    // sends a tick's messages two ticks and up to a timer period after it (14.6 ms at 85 beats
+    // sends a tick's messages two ticks and up to a timer period after it (14.7 ms at 85 beats
     // a minute and 96 ticks a quarter note) and the timer thread may wake late.
     static constexpr std::chrono::milliseconds kSendAllowance {20};
 
