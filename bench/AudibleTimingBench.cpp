@@ -2,10 +2,10 @@
 // beats) plays in real time through the sequencer and the built-in synthesizer into the WAV-file
 // audio device; the onsets found in the written audio are compared with the tempo map. Reports
 // the jitter of the onsets around their median offset (p50, p99, maximum) for each buffer size,
-// and for the same song rendered offline (virtual time: the synthesizer's 64-frame blocks and
-// the 1 ms timer periods alone). Figures only.
+// and for the same song rendered offline (virtual time: the synthesizer's 64-frame blocks
+// alone, as the messages are stamped with their tempo-map times). Figures only.
 //
-// bench_audible_timing [--seconds N] [--buffer FRAMES]...   (default 20 s, buffers 512 and 2048)
+// bench_audible_timing [--seconds N] [--buffer FRAMES]...   (default 20 s, buffers 64, 256, 1024, 4096)
 
 #include "bench/BenchSupport.h"
 #include "bench/support/SilentPrompts.h"
@@ -16,8 +16,8 @@
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/midi/MidiOutputDeviceList.h"
-#include "platform/timer/ThreadTimerDriver.h"
 #include "platform/render/RenderSong.h"
+#include "platform/timer/ThreadTimerDriver.h"
 
 #include <sndfile.h>
 
@@ -142,7 +142,7 @@ int main(int argc, char** argv)
             buffers.push_back(static_cast<size_t>(std::atol(argv[++i])));
     }
     if (buffers.empty())
-        buffers = {512, 2048};
+        buffers = {64, 256, 1024, 4096};
     const auto soundFont = FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT"));
     if (!soundFont) {
         std::printf("no SoundFont: set LINLANGOK_SOUNDFONT\n");

@@ -3,21 +3,23 @@
 // message: lateness = send time - (start + its time on the tempo map). Reports the median
 // lateness (the constant part: the design's latency), the jitter around it (p50, p99, maximum),
 // the drift (median lateness over the last 5 s minus over the first 5 s), and the CPU time of
-// the sequencer and timer thread beside that of a timer thread that only wakes up. The same
-// figures against the clock's own schedule (the song run in virtual time first) separate the
-// thread's timing from the tick arithmetic's 1 ms periods. Figures only.
+// the sequencer and timer thread beside that of the timer thread of a clock with nothing to
+// send. The same figures against the clock's own schedule (the song run in virtual time first)
+// separate the thread's timing from the tick arithmetic's 1 ms periods, and those of the stamps
+// (the time each message is meant to sound, which the built-in synthesizer plays it at) show
+// what the tempo map leaves of the thread's timing. Figures only.
 //
 // bench_playback_timing [--seconds N] [--idle]   (default 60 s, one core kept busy)
 
 #include "bench/BenchSupport.h"
 #include "bench/support/SilentPrompts.h"
 #include "common/CodePage.h"
+#include "engine/CaptureMidiOutput.h"
 #include "engine/ManualTimerDriver.h"
 #include "engine/MidiSequencer.h"
 #include "engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "engine/CaptureMidiOutput.h"
 #include "platform/timer/ThreadTimerDriver.h"
 
 #include <algorithm>
@@ -141,7 +143,7 @@ void Print(const char* against, const LatenessFigures& figures)
         figures.drift * 1e3, figures.lastFromMedian * 1e3);
 }
 
-// CPU share of a 1 ms timer thread that does nothing but wake up: the platform's floor.
+// CPU share of the timer thread of a running clock that has nothing to send: the floor.
 double IdleTimerCpuShare(IPeriodicTimerDriver& driver)
 {
     CTickClock clock(driver);
@@ -213,6 +215,7 @@ int main(int argc, char** argv)
     std::vector<double> ideal;
     std::vector<double> againstTempoMap;
     std::vector<double> againstSchedule;
+    std::vector<double> stamps;
     size_t mismatches = 0;
     for (size_t i = 0; i < expected.size() && i < captured.size() && i < schedule.size(); ++i) {
         if (captured[i].message != expected[i].message)
@@ -221,14 +224,18 @@ int main(int argc, char** argv)
         ideal.push_back(song.TicksToSeconds(expected[i].tick));
         againstTempoMap.push_back(sent - ideal.back());
         againstSchedule.push_back(sent - schedule[i] * 1e-3);
+        if (captured[i].due)
+            stamps.push_back(std::chrono::duration<double>(*captured[i].due - start).count() - ideal.back());
     }
     std::printf("song: %.1f s, %zu messages expected, %zu sent, %zu out of order; %s\n", length, expected.size(),
         captured.size(), mismatches, keepCoreBusy ? "one core kept busy by another process" : "idle machine");
     Print("the tempo map", Figures(againstTempoMap, ideal, length));
     Print("the clock's schedule (thread timing alone)", Figures(againstSchedule, ideal, length));
+    if (stamps.size() == ideal.size())
+        Print("the tempo map, by the stamps", Figures(stamps, ideal, length));
     std::printf("CPU (sequencer, timer thread and capture): %.3f s in %.1f s = %.3f %% of one core\n", cpu, wall,
         100.0 * cpu / wall);
-    std::printf("of which a 1 ms timer thread that only wakes up takes: %.3f %% of one core\n",
+    std::printf("of which the timer thread of a clock with nothing to send takes: %.3f %% of one core\n",
         100.0 * IdleTimerCpuShare(driver));
     return 0;
 }

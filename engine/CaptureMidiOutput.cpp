@@ -20,6 +20,10 @@ public:
     }
 
     void SendShort(uint32_t packedMessage) override { m_owner.Record(packedMessage, nullptr, 0); }
+    void SendShortAt(uint32_t packedMessage, std::chrono::steady_clock::time_point due) override
+    {
+        m_owner.Record(packedMessage, nullptr, 0, due);
+    }
 
     void SendLong(const uint8_t* bytes, size_t length) override
     {
@@ -74,10 +78,12 @@ void CCaptureMidiOutputList::SetSendFails(bool fails)
     m_sendFails = fails;
 }
 
-void CCaptureMidiOutputList::Record(uint32_t message, const uint8_t* bytes, size_t length)
+void CCaptureMidiOutputList::Record(
+    uint32_t message, const uint8_t* bytes, size_t length, std::optional<std::chrono::steady_clock::time_point> due)
 {
     CapturedMidiMessage captured;
     captured.time = std::chrono::steady_clock::now();
+    captured.due = due;
     captured.tick = m_tickSource ? m_tickSource() : 0;
     captured.message = message;
     std::lock_guard lock(m_lock);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace linlangok {
@@ -12,6 +13,7 @@ namespace linlangok {
 // One message as a capture device received it.
 struct CapturedMidiMessage {
     std::chrono::steady_clock::time_point time; // steady clock at the send
+    std::optional<std::chrono::steady_clock::time_point> due; // given by SendShortAt
     int32_t tick = 0; // the tick source's value at the send (0 without one)
     uint32_t message = 0; // packed short message; 0 for a long message
     std::vector<uint8_t> bytes; // a long message's bytes
@@ -50,7 +52,8 @@ public:
 private:
     class CConnection;
 
-    void Record(uint32_t message, const uint8_t* bytes, size_t length);
+    void Record(uint32_t message, const uint8_t* bytes, size_t length,
+        std::optional<std::chrono::steady_clock::time_point> due = std::nullopt);
 
     const uint32_t m_deviceCount;
     std::function<int32_t()> m_tickSource;

@@ -34,7 +34,7 @@ void CManualTimerDriver::Advance(uint32_t milliseconds)
             event.nextDue += event.period;
             const uint32_t identifier = event.identifier;
             const uint64_t changesBefore = m_changes;
-            if (!event.timer->OnPeriod())
+            if (event.timer->OnPeriods(1) == 0)
                 StopPeriodic(identifier);
             if (m_changes != changesBefore)
                 i = static_cast<size_t>(-1);

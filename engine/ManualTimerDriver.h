@@ -2,19 +2,27 @@
 
 #include "engine/PeriodicTimerDriver.h"
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
 namespace linlangok {
 
 // A periodic timer driver in virtual time: periods pass only when Advance is called, on the
-// calling thread. Used by tests and by offline rendering. Period 1 ms.
+// calling thread. Used by tests and by offline rendering. Period 1 ms. Every period is passed
+// in a call of its own, however long the timer would sleep, so that the counters can be read
+// after any millisecond.
 class CManualTimerDriver final : public IPeriodicTimerDriver {
 public:
     uint32_t MinimumPeriod() const override { return 1; }
     uint32_t MaximumPeriod() const override { return 1000000; }
+    std::chrono::steady_clock::time_point ClockTime() const override
+    {
+        return std::chrono::steady_clock::time_point() + std::chrono::milliseconds(m_now);
+    }
     uint32_t StartPeriodic(uint32_t periodMs, uint32_t resolutionMs, CMultimediaTimer& timer) override;
     void StopPeriodic(uint32_t identifier) override;
+    void Hurry(uint32_t) override { }
 
     // Lets `milliseconds` of virtual time pass: every running periodic event fires once per
     // elapsed period of its own, in start order.

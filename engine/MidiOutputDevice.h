@@ -2,6 +2,7 @@
 
 #include "midi/MidiShortMessageSink.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -15,6 +16,13 @@ namespace linlangok {
 class IMidiOutputConnection : public IMidiShortMessageSink {
 public:
     // SendShort raises std::runtime_error with a technical description when the device fails.
+
+    // Sends a short message meant to sound at `due` (the steady clock, or the offline renderer's
+    // virtual time). A device that cannot place messages in time plays it at once, as SendShort.
+    virtual void SendShortAt(uint32_t packedMessage, std::chrono::steady_clock::time_point due)
+    {
+        SendShort(packedMessage);
+    }
 
     // Sends one system exclusive message (F0 ... F7). The device may read the bytes until it
     // reports the message done through the callback given to Open. Raises std::runtime_error

@@ -7,6 +7,16 @@ namespace {
 
 constexpr const char* kSendError = "MIDIOut发送消息出错!";
 
+// Runs a send on the device; its failure becomes the worker's message.
+template <typename Send> void SendOrRaise(Send send)
+{
+    try {
+        send();
+    } catch (const std::exception&) {
+        throw std::runtime_error(kSendError);
+    }
+}
+
 } // namespace
 
 CMidiOutputWorker::CMidiOutputWorker(IUserPrompts& prompts, IMidiOutputDeviceList& devices)
@@ -71,13 +81,14 @@ void CMidiOutputWorker::Close()
 
 void CMidiOutputWorker::SendShort(uint32_t packedMessage)
 {
-    if (!IsOpen())
-        return;
-    try {
-        m_device->SendShort(packedMessage);
-    } catch (const std::exception&) {
-        throw std::runtime_error(kSendError);
-    }
+    if (IsOpen())
+        SendOrRaise([&] { m_device->SendShort(packedMessage); });
+}
+
+void CMidiOutputWorker::SendShortAt(uint32_t packedMessage, std::chrono::steady_clock::time_point due)
+{
+    if (IsOpen())
+        SendOrRaise([&] { m_device->SendShortAt(packedMessage, due); });
 }
 
 void CMidiOutputWorker::SendLong(const uint8_t* bytes, size_t length)

@@ -5,6 +5,7 @@
 #include "engine/MidiOutputDevice.h"
 
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -43,6 +44,8 @@ public:
     // Sends a packed short message while open; raises std::runtime_error "MIDIOut发送消息出错!"
     // when the device fails. Does nothing while closed.
     void SendShort(uint32_t packedMessage) override;
+    // The same for a message meant to sound at `due` (see IMidiOutputConnection::SendShortAt).
+    void SendShortAt(uint32_t packedMessage, std::chrono::steady_clock::time_point due);
     // Sends a system exclusive message (F0 ... F7) while open: its record waits in the release
     // queue until the device reports it done. Raises "MIDIOut发送消息出错!" on failure.
     void SendLong(const uint8_t* bytes, size_t length);

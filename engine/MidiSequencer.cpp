@@ -3,6 +3,7 @@
 #include "common/Text.h"
 #include "midi/MidiSong.h"
 
+#include <limits>
 #include <stdexcept>
 
 namespace linlangok {
@@ -98,7 +99,7 @@ int CMidiSequencer::OpenAndSeek(int32_t tick)
     }
     for (auto& player : m_players)
         player->Seek(tick);
-    m_song->Clock().Timer().SetTickCounter(tick);
+    m_song->Clock().SetPosition(tick);
     if (running)
         Start();
     return 1;
@@ -129,6 +130,8 @@ void CMidiSequencer::StopAndSilence()
 void CMidiSequencer::SetMutedChannel(std::optional<uint8_t> channel)
 {
     m_mutedChannel.store(channel ? *channel & 0x0F : -1, std::memory_order_relaxed);
+    if (m_song)
+        m_song->Clock().Timer().Hurry(); // the players take it up at the next period
 }
 
 void CMidiSequencer::OnTimerError(const std::string& message)
@@ -148,6 +151,11 @@ CTrackPlayer& CMidiSequencer::Player(size_t index)
     if (index >= m_players.size())
         throw std::invalid_argument("track player index out of range");
     return *m_players[index];
+}
+
+int32_t CMidiSequencer::NextTickWanted(int32_t) const
+{
+    return std::numeric_limits<int32_t>::max(); // the players, clients too, want the same ticks
 }
 
 void CMidiSequencer::UpdateTick(CMultimediaTimer& timer)

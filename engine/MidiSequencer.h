@@ -63,6 +63,8 @@ public:
 
     // Sends the due entries of every track, in track order, against the timer's tick counter.
     void UpdateTick(CMultimediaTimer& timer) override;
+    int32_t NextTickWanted(int32_t tickCounter) const override;
+    uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return UINT32_MAX; }
 
 private:
     void DetachFromSong();

@@ -2,7 +2,9 @@
 
 #include "engine/PeriodicTimerDriver.h"
 
+#include <algorithm>
 #include <exception>
+#include <limits>
 #include <stdexcept>
 
 namespace linlangok {
@@ -31,6 +33,9 @@ bool CMultimediaTimer::Start(uint32_t delayMs, uint32_t resolutionMs)
     // before, and undone when the driver refuses.
     const uint32_t previousPeriod = m_period;
     m_period = delayMs;
+    m_runStart = m_driver.ClockTime();
+    m_elapsedAtRunStart = static_cast<uint32_t>(m_progress.load(std::memory_order_relaxed) >> 32);
+    m_progress.store(uint64_t {m_elapsedAtRunStart} << 32 | 1, std::memory_order_release);
     m_running.store(true, std::memory_order_release);
     const uint32_t identifier = m_driver.StartPeriodic(delayMs, resolutionMs, *this);
     if (identifier == 0) {
@@ -53,7 +58,7 @@ void CMultimediaTimer::Stop()
 
 void CMultimediaTimer::Reset()
 {
-    m_elapsedMilliseconds.store(0, std::memory_order_relaxed);
+    m_progress.store(0, std::memory_order_release);
     m_callbackCount.store(0, std::memory_order_relaxed);
     m_tickCounter.store(0, std::memory_order_relaxed);
 }
@@ -79,21 +84,63 @@ void CMultimediaTimer::FanOutTick()
         client->UpdateTick(*this);
 }
 
-bool CMultimediaTimer::OnPeriod() noexcept
+uint32_t CMultimediaTimer::OnPeriods(uint32_t periods) noexcept
 {
-    m_elapsedMilliseconds.fetch_add(m_period, std::memory_order_relaxed);
-    m_callbackCount.fetch_add(1, std::memory_order_relaxed);
     try {
         std::lock_guard lock(m_clientLock);
-        for (CTimerClient* client : m_clients)
-            client->UpdateTimer(*this);
-        return true;
+        for (uint32_t period = 0; period < periods; ++period) {
+            const uint64_t elapsed = (m_progress.load(std::memory_order_relaxed) >> 32) + m_period;
+            m_progress.store(elapsed << 32 | 1, std::memory_order_release);
+            m_callbackCount.fetch_add(1, std::memory_order_relaxed);
+            for (CTimerClient* client : m_clients)
+                client->UpdateTimer(*this);
+        }
+        uint32_t sleep = kMaximumSleepPeriods;
+        for (const CTimerClient* client : m_clients)
+            sleep = std::min(sleep, client->PeriodsUntilWanted(*this));
+        sleep = std::max<uint32_t>(sleep, 1);
+        const uint64_t elapsed = m_progress.load(std::memory_order_relaxed) >> 32;
+        m_progress.store(elapsed << 32 | sleep, std::memory_order_release);
+        return sleep;
     } catch (const std::exception& error) {
         ReportError(error.what());
     } catch (...) {
         ReportError("UpdateTimer error!");
     }
-    return false;
+    return 0;
+}
+
+int32_t CMultimediaTimer::NextTickWanted() const
+{
+    std::lock_guard lock(m_clientLock);
+    const int32_t counter = TickCounter();
+    int32_t wanted = std::numeric_limits<int32_t>::max();
+    for (const CTimerClient* client : m_clients)
+        wanted = std::min(wanted, client->NextTickWanted(counter));
+    return wanted;
+}
+
+void CMultimediaTimer::Hurry()
+{
+    if (m_timerIdentifier != 0)
+        m_driver.Hurry(m_timerIdentifier);
+}
+
+uint32_t CMultimediaTimer::ElapsedMilliseconds() const
+{
+    const uint64_t progress = m_progress.load(std::memory_order_acquire);
+    const auto elapsed = static_cast<uint32_t>(progress >> 32);
+    const auto sleep = static_cast<uint32_t>(progress);
+    if (sleep <= 1 || !IsRunning())
+        return elapsed;
+    // The periods whose deadlines have passed since the last call, short of the one that ends
+    // the sleep: the call counts them all.
+    const auto lastPeriod = m_runStart + std::chrono::milliseconds(elapsed - m_elapsedAtRunStart);
+    const auto since = m_driver.ClockTime() - lastPeriod;
+    if (since < std::chrono::milliseconds(m_period))
+        return elapsed;
+    const auto passed = static_cast<uint64_t>(since / std::chrono::milliseconds(m_period));
+    return elapsed + m_period * static_cast<uint32_t>(std::min<uint64_t>(passed, sleep - 1));
 }
 
 void CMultimediaTimer::ReportError(const char* message) noexcept

@@ -3,6 +3,7 @@
 #include "engine/TimerClient.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -14,10 +15,16 @@ namespace linlangok {
 class IPeriodicTimerDriver;
 
 // A periodic timer with a list of clients called on every period, and the song's playing time.
-// Start, Stop, Reset, SetErrorHandler and the client list are used from the UI thread; OnPeriod
-// runs on the driver's thread. The counters are read from any thread without a lock.
+// The driver's thread sleeps while no client needs it: it passes the periods that have gone by
+// in one call, and the clients are called once for each of them. Start, Stop, Reset, Hurry,
+// SetErrorHandler and the client list are used from the UI thread; OnPeriods runs on the
+// driver's thread. The counters are read without a lock; the elapsed milliseconds counts the
+// periods that have passed on the driver's clock, also while the thread sleeps.
 class CMultimediaTimer {
 public:
+    // The longest the driver's thread sleeps, in periods, whatever the clients need.
+    static constexpr uint32_t kMaximumSleepPeriods = 100;
+
     explicit CMultimediaTimer(IPeriodicTimerDriver& driver);
     ~CMultimediaTimer();
 
@@ -42,10 +49,17 @@ public:
     // Calls UpdateTick on every client, in registration order (timer thread).
     void FanOutTick();
 
-    // The driver's callback: counts the period and calls UpdateTimer on every client. An error
-    // raised by a client never escapes: the timer stops running, the error handler gets the
-    // message, and false asks the driver to end the periodic event.
-    bool OnPeriod() noexcept;
+    // The driver's callback: counts each period and calls UpdateTimer on every client for it.
+    // Returns how many periods may pass before the clients next need a call (1 to
+    // kMaximumSleepPeriods). An error raised by a client never escapes: the timer stops running,
+    // the error handler gets the message, and 0 asks the driver to end the periodic event.
+    uint32_t OnPeriods(uint32_t periods) noexcept;
+
+    // The lowest tick counter at whose fan-out a client has work (timer thread).
+    int32_t NextTickWanted() const;
+
+    // Asks the driver for a call at the next period, e.g. after a change a client must take up.
+    void Hurry();
 
     // Receives the message text (UTF-8) of an error raised by a client on the timer thread.
     // Called on the timer thread, so it should only post the message to the UI thread. Set
@@ -54,7 +68,8 @@ public:
 
     bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
     uint32_t Period() const { return m_period; }
-    uint32_t ElapsedMilliseconds() const { return m_elapsedMilliseconds.load(std::memory_order_relaxed); }
+    // UI thread or timer thread.
+    uint32_t ElapsedMilliseconds() const;
     uint32_t CallbackCount() const { return m_callbackCount.load(std::memory_order_relaxed); }
     int32_t TickCounter() const { return m_tickCounter.load(std::memory_order_relaxed); }
     void SetTickCounter(int32_t tick) { m_tickCounter.store(tick, std::memory_order_relaxed); }
@@ -70,11 +85,15 @@ private:
     uint32_t m_timerIdentifier = 0;
     // Written only while no periodic event exists.
     uint32_t m_period = 0;
-    std::atomic<uint32_t> m_elapsedMilliseconds {0};
+    std::chrono::steady_clock::time_point m_runStart; // the driver's time at Start
+    uint32_t m_elapsedAtRunStart = 0;
+    // Elapsed milliseconds in the upper half; in the lower, the periods the driver may sleep
+    // after the last call.
+    std::atomic<uint64_t> m_progress {0};
     std::atomic<uint32_t> m_callbackCount {0};
     std::atomic<bool> m_running {false};
     std::list<CTimerClient*> m_clients;
-    std::recursive_mutex m_clientLock;
+    mutable std::recursive_mutex m_clientLock;
     std::atomic<int32_t> m_tickCounter {0};
     std::function<void(const std::string&)> m_errorHandler;
 };

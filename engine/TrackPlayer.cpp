@@ -4,6 +4,8 @@
 #include "engine/MidiOutputWorker.h"
 #include "midi/MidiSong.h"
 
+#include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace linlangok {
@@ -50,6 +52,20 @@ void CTrackPlayer::OnTickByTrack(int32_t tick)
     } catch (...) {
         throw std::runtime_error("OnTickByTrack error!");
     }
+}
+
+int32_t CTrackPlayer::NextTickWanted(int32_t tickCounter) const
+{
+    if (m_mutedChannel.load(std::memory_order_relaxed) != m_appliedMute)
+        return tickCounter;
+    if (m_finished)
+        return std::numeric_limits<int32_t>::max();
+    const std::vector<TrackEntry>& entries = m_track.Entries();
+    if (m_nextIndex < 0 || static_cast<size_t>(m_nextIndex) >= entries.size())
+        return tickCounter;
+    // Sent at the fan-out whose counter has passed the entry's tick.
+    const int32_t tick = entries[m_nextIndex].tick;
+    return tick == std::numeric_limits<int32_t>::max() ? tick : std::max(tickCounter, tick + 1);
 }
 
 void CTrackPlayer::SendDue(int32_t tick)
@@ -105,11 +121,11 @@ void CTrackPlayer::Dispatch(const TrackEntry& entry)
         default:
             break;
         }
-        channel->Perform(m_output);
+        m_output.SendShortAt(channel->PackedMessage(), m_clock.DueTime(entry.tick));
     } else if (IsMetaOfType(&message, kMetaSetTempo)) {
         const int32_t tempo = AsMetaMessage(&message)->TempoOf();
         if (tempo >= 1)
-            m_clock.SetTempo(tempo);
+            m_clock.ChangeTempoAt(entry.tick, tempo);
     }
 }
 

@@ -18,7 +18,8 @@ struct TrackEntry;
 
 // Plays one track of the song: on every MIDI tick sends the entries that have fallen due,
 // remembers the sounding notes (one slot per key, shared by the track's channels) and the held
-// sustain pedal, and applies Set Tempo events to the song's clock.
+// sustain pedal, and applies Set Tempo events to the song's clock. Channel messages go out
+// stamped with their tick's time on the clock's tempo map.
 //
 // The notes of one channel can be muted (the sequencer's guide-melody switch): while muted they
 // are neither sent nor remembered as sounding, as if the track did not hold them; the channel's
@@ -45,6 +46,9 @@ public:
     void UpdateTick(CMultimediaTimer& timer) override;
     // The same against a given tick; an error becomes "OnTickByTrack error!".
     void OnTickByTrack(int32_t tick);
+    // The fan-out that sends the next entry, or at once a newly muted channel's note offs.
+    int32_t NextTickWanted(int32_t tickCounter) const override;
+    uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return UINT32_MAX; }
 
     // Positions the track at the tick (the first entry at it, else the first after it) and sends
     // the controller state chased from the entries up to it, when the output is open. A negative

@@ -25,6 +25,10 @@ public:
     }
 
     void SendShort(uint32_t packedMessage) override { m_owner.Enqueue(EEventKind::ShortMessage, packedMessage); }
+    void SendShortAt(uint32_t packedMessage, std::chrono::steady_clock::time_point due) override
+    {
+        m_owner.Enqueue(EEventKind::ShortMessage, packedMessage, due);
+    }
 
     void SendLong(const uint8_t* bytes, size_t length) override
     {
@@ -42,7 +46,8 @@ CSynthMidiOutput::CSynthMidiOutput(SynthesizerFactory makeSynthesizer, IAudioOut
     : m_makeSynthesizer(std::move(makeSynthesizer))
     , m_output(output)
     , m_now(std::move(now))
-    , m_latencyFrames(output.BufferFrames() + ISynthesizer::kBlockFrames / 2)
+    , m_latencyFrames(output.BufferFrames() + ISynthesizer::kBlockFrames / 2
+          + static_cast<size_t>(kSendAllowance.count() * output.SampleRate() / 1000))
 {
 }
 
@@ -72,10 +77,11 @@ int64_t CSynthMidiOutput::Now() const
     return std::chrono::duration_cast<std::chrono::nanoseconds>(m_now().time_since_epoch()).count();
 }
 
-void CSynthMidiOutput::Enqueue(EEventKind kind, uint32_t message)
+void CSynthMidiOutput::Enqueue(
+    EEventKind kind, uint32_t message, std::optional<std::chrono::steady_clock::time_point> due)
 {
     QueuedEvent event;
-    event.time = Now();
+    event.time = due ? std::chrono::duration_cast<std::chrono::nanoseconds>(due->time_since_epoch()).count() : Now();
     event.message = message;
     event.kind = kind;
     m_queue.Push(event);

@@ -10,15 +10,19 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace linlangok {
 
 // The built-in synthesizer as a MIDI output device, rendering into the run's audio output.
 //
-// Every message is stamped with its send time and applied by the audio callback at the frame
-// that time maps to, so what is heard keeps the timing of the sends whatever the buffer size:
-// a message sent at time t is heard LatencyFrames() after t, quantized to the synthesizer's
-// 64-frame blocks (the nearest block start). The mapping from steady-clock time to stream frames
+// Every message is stamped with the time it is meant to sound, given by SendShortAt (the song's
+// tempo map) or else its send time, and applied by the audio callback at the frame that time
+// maps to, so what is heard keeps the timing of the stamps whatever the buffer size: a message
+// stamped t is heard LatencyFrames() after t, quantized to the synthesizer's 64-frame blocks
+// (the nearest block start), when it is sent no later than t + kSendAllowance; one sent later
+// sounds as soon as it can. Messages are applied in the order sent. The mapping from
+// steady-clock time to stream frames
 // comes from the callback timings: the earliest (callback time - first frame / rate) over the
 // last one to two seconds, which follows a sound card clock that drifts against the steady clock.
 //
@@ -36,10 +40,14 @@ public:
     // System exclusive messages longer than this are accepted and dropped; the synthesizer
     // understands none that long.
     static constexpr size_t kMaximumSysExLength = 1024;
+    // How long after its stamp a message may be sent and still sound in its place: the sequencer
+    // sends a tick's messages two ticks and up to a timer period after it (14.7 ms at 85 beats
+    // a minute and 96 ticks a quarter note) and the timer thread may wake late.
+    static constexpr std::chrono::milliseconds kSendAllowance {20};
 
     // The synthesizer is made at the first Open. output is not owned and outlives this object;
     // its sample rate and buffer size stay fixed. now gives the send times: the steady clock, or
-    // the offline renderer's virtual time.
+    // the offline renderer's virtual time, the clock of the stamps.
     CSynthMidiOutput(SynthesizerFactory makeSynthesizer, IAudioOutput& output, TimeSource now);
     ~CSynthMidiOutput() override;
 
@@ -53,8 +61,8 @@ public:
     // before SendLong returns.
     std::unique_ptr<IMidiOutputConnection> Open(std::function<void()> longMessageDone);
 
-    // Frames between a message's send time and the frame where it is heard: one output buffer
-    // plus half a synthesizer block.
+    // Frames between a message's stamp and the frame where it is heard: the send allowance, one
+    // output buffer and half a synthesizer block.
     size_t LatencyFrames() const { return m_latencyFrames; }
 
     // True when no message waits and no voice sounds. For the offline renderer, which calls it on
@@ -76,7 +84,7 @@ private:
     };
 
     // Sender side. Raises std::bad_alloc when the queue cannot grow.
-    void Enqueue(EEventKind kind, uint32_t message);
+    void Enqueue(EEventKind kind, uint32_t message, std::optional<std::chrono::steady_clock::time_point> due = {});
     void EnqueueSysEx(const uint8_t* bytes, size_t length);
     int64_t Now() const;
 

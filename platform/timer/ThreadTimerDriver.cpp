@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <system_error>
 #include <thread>
 
@@ -16,10 +17,13 @@ namespace linlangok {
 struct CThreadTimerDriver::PeriodicEvent {
     uint32_t identifier = 0;
     std::chrono::steady_clock::duration period;
+    std::chrono::steady_clock::time_point start;
     CMultimediaTimer* timer = nullptr;
     std::mutex lock;
     std::condition_variable wake;
-    bool stopRequested = false; // guarded by lock
+    bool stopRequested = false; // guarded by lock, as the two below
+    bool stopInsideCallback = false; // no more calls, not even for the periods gone by
+    bool hurried = false;
     std::thread thread;
 };
 
@@ -31,11 +35,12 @@ using PeriodicEvent = CThreadTimerDriver::PeriodicEvent;
 // inside the callback from one made by another thread.
 thread_local PeriodicEvent* t_currentEvent = nullptr;
 
-void RequestStop(PeriodicEvent& event)
+void RequestStop(PeriodicEvent& event, bool insideCallback = false)
 {
     {
         std::lock_guard lock(event.lock);
         event.stopRequested = true;
+        event.stopInsideCallback = insideCallback;
     }
     event.wake.notify_all();
 }
@@ -54,20 +59,38 @@ void RunPeriodicEvent(PeriodicEvent& event)
     t_currentEvent = &event;
     RaisePriority();
     const auto maximumLag = std::chrono::milliseconds(CThreadTimerDriver::kMaximumLagMs);
-    auto deadline = std::chrono::steady_clock::now() + event.period;
+    auto lastDeadline = event.start; // of the last period passed
+    uint32_t sleep = 1;
+    bool keepRunning = true;
     std::unique_lock lock(event.lock);
-    for (;;) {
-        if (event.wake.wait_until(lock, deadline, [&event] { return event.stopRequested; }))
-            break;
-        lock.unlock();
-        const bool keepRunning = event.timer->OnPeriod();
-        lock.lock();
-        if (!keepRunning)
-            break;
-        deadline += event.period;
+    while (keepRunning) {
+        const auto deadline = lastDeadline + sleep * event.period;
+        event.wake.wait_until(lock, deadline, [&event] { return event.stopRequested || event.hurried; });
         const auto now = std::chrono::steady_clock::now();
-        if (now - deadline > maximumLag)
-            deadline = now;
+        const auto passed = static_cast<uint32_t>(std::min<int64_t>((now - lastDeadline) / event.period, UINT32_MAX));
+        if (event.stopRequested) {
+            // The periods that have gone by still count, unless the callback itself stopped.
+            if (passed == 0 || event.stopInsideCallback)
+                break;
+        } else if (passed == 0) {
+            // Hurried within a period: its end ends the sleep.
+            event.hurried = false;
+            sleep = 1;
+            continue;
+        }
+        event.hurried = false;
+        const bool stopping = event.stopRequested;
+        lock.unlock();
+        uint32_t periods = passed;
+        if (now - deadline > maximumLag) {
+            periods = sleep;
+            lastDeadline = now;
+        } else {
+            lastDeadline += periods * event.period;
+        }
+        sleep = event.timer->OnPeriods(periods);
+        keepRunning = sleep != 0 && !stopping;
+        lock.lock();
     }
 }
 
@@ -94,6 +117,7 @@ uint32_t CThreadTimerDriver::StartPeriodic(uint32_t periodMs, uint32_t, CMultime
         return 0;
     auto event = std::make_unique<PeriodicEvent>();
     event->period = std::chrono::milliseconds(periodMs);
+    event->start = std::chrono::steady_clock::now();
     event->timer = &timer;
     std::lock_guard lock(m_lock);
     event->identifier = m_nextIdentifier++;
@@ -111,7 +135,7 @@ uint32_t CThreadTimerDriver::StartPeriodic(uint32_t periodMs, uint32_t, CMultime
 void CThreadTimerDriver::StopPeriodic(uint32_t identifier)
 {
     if (t_currentEvent && t_currentEvent->identifier == identifier) {
-        RequestStop(*t_currentEvent);
+        RequestStop(*t_currentEvent, true);
         return;
     }
     std::unique_ptr<PeriodicEvent> event;
@@ -126,6 +150,20 @@ void CThreadTimerDriver::StopPeriodic(uint32_t identifier)
     }
     RequestStop(*event);
     event->thread.join();
+}
+
+void CThreadTimerDriver::Hurry(uint32_t identifier)
+{
+    std::lock_guard lock(m_lock);
+    for (const auto& event : m_events) {
+        if (event->identifier == identifier) {
+            {
+                std::lock_guard eventLock(event->lock);
+                event->hurried = true;
+            }
+            event->wake.notify_all();
+        }
+    }
 }
 
 } // namespace linlangok

@@ -2,6 +2,7 @@
 
 #include "engine/PeriodicTimerDriver.h"
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -9,10 +10,11 @@
 namespace linlangok {
 
 // The platform's periodic timer: one thread per periodic event, sleeping to absolute deadlines
-// on the steady clock (deadline k = start + k periods), so periods do not drift. The thread asks
-// for real-time scheduling and keeps its normal priority when the system refuses. A callback
-// that comes late is followed at once by the ones it held up; after a stall of more than
-// kMaximumLagMs (a suspended machine) the missed periods are dropped instead of fired in a burst.
+// on the steady clock (deadline k = start + k periods), so periods do not drift. Between calls
+// the thread sleeps for as many periods as the timer asks, or until Hurry or StopPeriodic; then
+// it passes every period whose deadline has gone by. The thread asks for real-time scheduling
+// and keeps its normal priority when the system refuses. After a stall of more than
+// kMaximumLagMs (a suspended machine) the missed periods are dropped instead of passed.
 // StartPeriodic and StopPeriodic are called from the UI thread, or StopPeriodic from inside the
 // event's own callback. Destroying the driver stops every event.
 class CThreadTimerDriver final : public IPeriodicTimerDriver {
@@ -27,8 +29,10 @@ public:
 
     uint32_t MinimumPeriod() const override { return 1; }
     uint32_t MaximumPeriod() const override { return 1000000; }
+    std::chrono::steady_clock::time_point ClockTime() const override { return std::chrono::steady_clock::now(); }
     uint32_t StartPeriodic(uint32_t periodMs, uint32_t resolutionMs, CMultimediaTimer& timer) override;
     void StopPeriodic(uint32_t identifier) override;
+    void Hurry(uint32_t identifier) override;
 
     struct PeriodicEvent;
 

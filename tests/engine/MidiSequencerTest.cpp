@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
 namespace linlangok {
@@ -56,6 +57,19 @@ struct Rig {
         for (const auto& captured : devices.Messages()) {
             if (captured.message == message)
                 times.push_back(captured.tick);
+        }
+        return times;
+    }
+
+    // Microseconds of virtual time at which each such message is meant to sound, in order.
+    std::vector<int64_t> DueMicroseconds(uint32_t message) const
+    {
+        std::vector<int64_t> times;
+        for (const auto& captured : devices.Messages()) {
+            if (captured.message == message && captured.due) {
+                times.push_back(
+                    std::chrono::duration_cast<std::chrono::microseconds>(captured.due->time_since_epoch()).count());
+            }
         }
         return times;
     }
@@ -110,6 +124,31 @@ TEST(MidiSequencer, SetTempoChangesTheRateFromTheNextPeriodWithoutRescalingTheRe
     // period 5012 on, with the 56000 µs·ticks remainder of period 5011 carried as it stands.
     EXPECT_THAT(rig.SendTimes(Pack(0x99, 42, 90)), ElementsAre(11, 2511, 5011, 6261, 7511));
     EXPECT_EQ(rig.song.Clock().Tempo(), 250000);
+    // Each note is stamped with its exact time on the tempo map, counted from the start.
+    EXPECT_THAT(rig.DueMicroseconds(Pack(0x99, 42, 90)), ElementsAre(0, 2500000, 5000000, 6250000, 7500000));
+}
+
+TEST(MidiSequencer, StampsFollowTheTempoPercentAPauseAndASeek)
+{
+    Rig rig;
+    CMidiTrack& track = rig.AddTrack();
+    for (int32_t tick : {0, 96, 100, 192, 960})
+        rig.Add(track, tick, Pack(0x90, 60, 100));
+    rig.driver.Advance(7); // the clock's start, not the driver's zero, is the song's start
+    rig.song.Clock().SetTempoPercent(80);
+    rig.sequencer.Start();
+    rig.driver.Advance(700);
+    // Division 96, 500000 µs per quarter at 80 %: 6510.4166 µs per tick.
+    EXPECT_THAT(rig.DueMicroseconds(Pack(0x90, 60, 100)), ElementsAre(7000, 632000, 658041));
+    rig.song.Clock().Stop(); // a pause of 1 s moves what follows by 1 s
+    rig.driver.Advance(1000);
+    rig.song.Clock().Start();
+    rig.driver.Advance(1000);
+    EXPECT_EQ(rig.DueMicroseconds(Pack(0x90, 60, 100)).back(), 1257000 + 1000000);
+    rig.devices.Clear();
+    ASSERT_EQ(rig.sequencer.OpenAndSeek(900), 1); // playing on from tick 900, at 2707 ms
+    rig.driver.Advance(1000);
+    EXPECT_THAT(rig.DueMicroseconds(Pack(0x90, 60, 100)), ElementsAre(2707000 + 390625));
 }
 
 TEST(MidiSequencer, StartChasesControllersAndTempoAtTheStartTick)

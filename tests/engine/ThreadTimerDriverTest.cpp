@@ -61,6 +61,26 @@ TEST(ThreadTimerDriver, RunsPeriodsUntilStopAndStopWaitsForTheCallback)
     clock.Timer().RemoveClient(counter);
 }
 
+TEST(ThreadTimerDriver, ASleepingClockCountsEveryPeriodAndPauseKeepsThePositionShown)
+{
+    CThreadTimerDriver driver;
+    CTickClock clock(driver);
+    clock.Rewind(96, 0); // no client wants a tick: the thread sleeps as long as it may
+    clock.Start();
+    uint32_t shown = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        const uint32_t elapsed = clock.Timer().ElapsedMilliseconds();
+        EXPECT_GE(elapsed, shown);
+        shown = elapsed;
+        return elapsed >= 30;
+    }));
+    clock.Stop();
+    const uint32_t elapsed = clock.Timer().ElapsedMilliseconds();
+    EXPECT_GE(elapsed, shown);
+    EXPECT_EQ(clock.Timer().CallbackCount(), elapsed);
+    EXPECT_EQ(clock.Timer().TickCounter(), static_cast<int32_t>(elapsed * 96000 / 500000));
+}
+
 struct CStoppingClient : CTimerClient {
     CStoppingClient(IPeriodicTimerDriver& driver)
         : driver(driver)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -48,6 +49,41 @@ TEST(TickClock, GivesOutExactTicksWithoutDriftAtAnyTempoPercent)
     }
     CManualTimerDriver driver;
     EXPECT_THROW(CTickClock(driver).SetTempoPercent(0), std::invalid_argument);
+}
+
+TEST(TickClock, TheTimerSleepsUntilThePeriodOfTheFanOutAClientWants)
+{
+    struct CWantingRecorder : CTickRecorder {
+        int32_t NextTickWanted(int32_t) const override { return wanted; }
+        uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return UINT32_MAX; }
+        int32_t wanted = 0;
+    };
+    struct Case {
+        int32_t division;
+        int32_t tempo;
+        int32_t percent;
+        int32_t wanted;
+    };
+    for (const Case& row : {Case {96, 500000, 100, 10}, Case {480, 123456, 150, 500}, Case {96, 500000, 80, 3}}) {
+        SCOPED_TRACE(testing::Message() << "tick " << row.wanted << " at " << row.percent << " %");
+        CManualTimerDriver driver;
+        CTickClock clock(driver);
+        CWantingRecorder recorder;
+        recorder.wanted = row.wanted;
+        clock.Timer().AddClient(recorder);
+        clock.Rewind(row.division, 0);
+        clock.SetTempo(row.tempo);
+        clock.SetTempoPercent(row.percent);
+        const uint32_t sleep = clock.Timer().OnPeriods(1);
+        ASSERT_GT(sleep, 1u);
+        ASSERT_LT(sleep, CMultimediaTimer::kMaximumSleepPeriods);
+        EXPECT_EQ(clock.Timer().OnPeriods(sleep - 1), 1u);
+        EXPECT_TRUE(recorder.ticks.empty() || recorder.ticks.back() < row.wanted);
+        clock.Timer().OnPeriods(1);
+        EXPECT_NE(std::find(recorder.ticks.begin(), recorder.ticks.end(), row.wanted), recorder.ticks.end());
+        EXPECT_EQ(clock.Timer().CallbackCount(), sleep + 1);
+        clock.Timer().RemoveClient(recorder);
+    }
 }
 
 TEST(TickClock, PauseKeepsCountersAndResetZeroesThem)
