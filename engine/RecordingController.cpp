@@ -21,12 +21,13 @@ CRecordingController::Recording::Recording(
 }
 
 CRecordingController::CRecordingController(CInputDeviceList& devices, IMixerSystem& mixers, IMp3EncoderLibrary* encoder,
-    std::filesystem::path programFolder, IUserPrompts& prompts, std::ostream& standardOutput)
+    std::filesystem::path programFolder, IUserPrompts& prompts, std::ostream& standardOutput, IAudioOutput* output)
     : m_devices(devices)
     , m_encoder(encoder)
     , m_programFolder(std::move(programFolder))
     , m_prompts(prompts)
     , m_standardOutput(standardOutput)
+    , m_output(output)
     , m_stereoMixSlider(prompts, mixers)
 {
 }

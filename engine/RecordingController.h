@@ -1,7 +1,9 @@
 #pragma once
 
 #include "common/UserPrompts.h"
+#include "engine/AudioOutput.h"
 #include "engine/Mp3StreamWriter.h"
+#include "engine/PerformanceTake.h"
 #include "engine/RecordingDevices.h"
 #include "mixer/LineVolumeSlider.h"
 
@@ -16,14 +18,17 @@ namespace linlangok {
 
 // Starts and stops recordings on the selected input device, each into a new MP3 stream writer
 // (128 kbit/s, no resampling) and its temporary file, and runs the save-as flow when one ends.
+// While the accompaniment plays into `output`, a recording also keeps its performance take.
 // UI thread. Errors of start and stop are written, each followed by a line break, to
 // `standardOutput`, and shown with the same text through the prompts.
 class CRecordingController {
 public:
-    // `devices`, `mixers`, `encoder` (null when no encoder is available), `prompts` and
-    // `standardOutput` outlive the controller; the temporary recording lies in `programFolder`.
+    // `devices`, `mixers`, `encoder` (null when no encoder is available), `prompts`,
+    // `standardOutput` and `output` outlive the controller; the temporary recording lies in
+    // `programFolder`. Without `output` no recording keeps a performance take.
     CRecordingController(CInputDeviceList& devices, IMixerSystem& mixers, IMp3EncoderLibrary* encoder,
-        std::filesystem::path programFolder, IUserPrompts& prompts, std::ostream& standardOutput);
+        std::filesystem::path programFolder, IUserPrompts& prompts, std::ostream& standardOutput,
+        IAudioOutput* output = nullptr);
     // A recording in progress is stopped and left unsaved in its temporary file.
     ~CRecordingController();
 
@@ -39,6 +44,9 @@ public:
     // offered for saving. Does nothing when nothing records. Returns where the recording was
     // saved, if it was.
     std::optional<std::filesystem::path> StopRecording();
+    // After StopRecording, the take of the recording that just ended, or null when no
+    // accompaniment played during it. Handing it out clears it.
+    std::unique_ptr<CPerformanceTake> TakePerformance();
 
     // Makes the named device the one that records and opens its mixer lines. Raises
     // "Device not found." (the selection is then unchanged) or "Can't open Mixer Device.".
@@ -73,6 +81,7 @@ private:
     std::filesystem::path m_programFolder;
     IUserPrompts& m_prompts;
     std::ostream& m_standardOutput;
+    IAudioOutput* m_output;
     CLineVolumeSlider m_stereoMixSlider;
     CWaveRecorder* m_selected = nullptr;
     std::vector<std::u16string> m_lineNames;
