@@ -22,7 +22,8 @@ struct FrameClock {
 };
 
 // The line through a device's stamps, at the nominal `sampleRate`: each stamp may be late or
-// early by up to a buffer, so no single one is trusted. A least-squares line, fitted again
+// early by up to a buffer, so no single one is trusted (stamps that only ever run late move the
+// line by their mean lateness). A least-squares line, fitted again
 // without the stamps lying farther from it than three times their median distance; a rate more
 // than 1 % off the nominal one (too few or too close stamps) gives way to the nominal rate
 // through the stamps' median. Nothing without stamps.
