@@ -8,11 +8,13 @@
 #include "bench/support/SilentPrompts.h"
 #include "engine/LatencyCalibration.h"
 #include "engine/MidiSequencer.h"
+#include "engine/PerformanceRecorder.h"
 #include "engine/RecordingController.h"
 #include "engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
 #include "mixer/MemoryMixer.h"
 #include "platform/audio/AudioOutputDevices.h"
+#include "platform/audio/ClockedAudioOutput.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/midi/MidiOutputDeviceList.h"
@@ -112,6 +114,42 @@ Recorded RecordWhilePlaying(CMidiSequencer& sequencer, CUiTaskQueue& uiThread, C
     return recorded;
 }
 
+// A 440 Hz tone, for the output to play.
+struct CToneSource : IAudioSource {
+    void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept override
+    {
+        for (size_t i = 0; i < frames; ++i) {
+            const auto sample
+                = static_cast<float>(0.3 * std::sin(2 * 3.141592653589793 * 440 * (timing.firstFrame + i) / 44100));
+            mix[i * 2] += sample;
+            mix[i * 2 + 1] += sample;
+        }
+    }
+};
+
+// The CPU seconds a null output takes to play `seconds` of a tone as fast as it can, with the
+// performance recorder tapping it or not.
+double OfflineCpuSeconds(const std::filesystem::path& folder, double seconds, bool tapped)
+{
+    auto pacer = std::make_unique<CManualPacer>();
+    CManualPacer& clock = *pacer;
+    const auto output = CreateNullAudioOutput(kDefaultBufferFrames, std::move(pacer));
+    CToneSource tone;
+    output->AddSource(tone);
+    CPerformanceRecorder recorder(*output, folder);
+    if (tapped)
+        recorder.Start();
+    const double cpu = CpuSeconds();
+    for (double done = 0; done < seconds; done += 1) {
+        clock.Release(44100);
+        clock.WaitUntilIdle();
+    }
+    recorder.Finish({}, 0);
+    const double used = CpuSeconds() - cpu;
+    output->RemoveSource(tone);
+    return used;
+}
+
 } // namespace
 } // namespace linlangok
 
@@ -154,6 +192,13 @@ int main(int argc, char** argv)
         SaveLatencyCorrection(folder, {*roundTrip, *roundTrip - calibration.ReportedLatencyMs()});
         std::printf("calibration over loopback:87: %.3f ms (error %+.3f ms)\n", *roundTrip, *roundTrip - 87);
     }
+
+    constexpr double kOfflineSeconds = 600;
+    const double untapped = OfflineCpuSeconds(folder, kOfflineSeconds, false);
+    const double tapped = OfflineCpuSeconds(folder, kOfflineSeconds, true);
+    std::printf("keeping the accompaniment of %.0f s played as fast as it goes: %.3f s CPU, %.3f s without "
+                "(%.3f %% of one core in real time)\n",
+        kOfflineSeconds, tapped, untapped, (tapped - untapped) / kOfflineSeconds * 100);
 
     const auto songPath = folder / "clicks.mid";
     std::ofstream(songPath, std::ios::binary) << bench::ClickTrackBytes(seconds + 5);
