@@ -21,11 +21,6 @@ constexpr size_t kFileBufferBytes = 1 << 16;
 constexpr int kAudiblePeak = 33;
 constexpr int kMostTemporaryFiles = 1000;
 
-double Seconds(std::chrono::steady_clock::time_point time)
-{
-    return std::chrono::duration<double>(time.time_since_epoch()).count();
-}
-
 std::FILE* OpenTemporary(const std::filesystem::path& path)
 {
     // "x": never another take's file.
@@ -138,7 +133,8 @@ void CPerformanceRecorder::Drain()
                 skip -= skipped;
             }
             if (repeated < buffer.frames) {
-                m_played.push_back({static_cast<double>(buffer.firstFrame - m_firstFrame), Seconds(buffer.playTime)});
+                m_played.push_back(
+                    {static_cast<double>(buffer.firstFrame - m_firstFrame), SteadySeconds(buffer.playTime)});
                 m_nextFrame = buffer.firstFrame + buffer.frames;
             }
         }
@@ -160,7 +156,7 @@ void CPerformanceRecorder::WriteVoice(
     if (!m_voice || m_voiceFailed)
         return;
     try {
-        m_captured.push_back({static_cast<double>(m_voiceFrames), Seconds(firstFrameTime)});
+        m_captured.push_back({static_cast<double>(m_voiceFrames), SteadySeconds(firstFrameTime)});
     } catch (const std::bad_alloc&) {
         m_voiceFailed = true;
         return;

@@ -42,9 +42,9 @@ std::optional<FrameClock> LeastSquares(const std::vector<FrameStamp>& stamps)
     return FrameClock {meanY - (meanX + base) * slope, slope};
 }
 
-} // namespace
-
-std::optional<FrameClock> FitFrameClock(std::vector<FrameStamp> stamps, int sampleRate)
+// The robust line through the stamps; the nominal rate through their median when `nominal`,
+// nothing otherwise, where they do not follow the frames at about the nominal rate.
+std::optional<FrameClock> Fit(std::vector<FrameStamp> stamps, int sampleRate, bool orNominal)
 {
     if (stamps.empty())
         return std::nullopt;
@@ -65,11 +65,25 @@ std::optional<FrameClock> FitFrameClock(std::vector<FrameStamp> stamps, int samp
         if (plausible(line))
             return line;
     }
+    if (!orNominal)
+        return std::nullopt;
     std::vector<double> origins;
     origins.reserve(stamps.size());
     for (const FrameStamp& stamp : stamps)
         origins.push_back(stamp.seconds - stamp.frame * nominal);
     return FrameClock {Median(std::move(origins)), nominal};
+}
+
+} // namespace
+
+std::optional<FrameClock> FitFrameClock(std::vector<FrameStamp> stamps, int sampleRate)
+{
+    return Fit(std::move(stamps), sampleRate, true);
+}
+
+std::optional<FrameClock> FitMeasuredFrameClock(std::vector<FrameStamp> stamps, int sampleRate)
+{
+    return Fit(std::move(stamps), sampleRate, false);
 }
 
 } // namespace linlangok

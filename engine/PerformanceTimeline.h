@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -11,6 +12,12 @@ struct FrameStamp {
     double frame = 0;
     double seconds = 0;
 };
+
+// A steady-clock moment in seconds since the clock's epoch.
+inline double SteadySeconds(std::chrono::steady_clock::time_point time)
+{
+    return std::chrono::duration<double>(time.time_since_epoch()).count();
+}
 
 // A stream's frames against time: seconds = origin + frame * secondsPerFrame.
 struct FrameClock {
@@ -28,5 +35,8 @@ struct FrameClock {
 // than 1 % off the nominal one (too few or too close stamps) gives way to the nominal rate
 // through the stamps' median. Nothing without stamps.
 std::optional<FrameClock> FitFrameClock(std::vector<FrameStamp> stamps, int sampleRate);
+// The same line, but nothing where the nominal rate would stand in: the stamps do not follow the
+// frames (a device that gives no moments of its own).
+std::optional<FrameClock> FitMeasuredFrameClock(std::vector<FrameStamp> stamps, int sampleRate);
 
 } // namespace linlangok
