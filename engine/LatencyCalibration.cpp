@@ -19,6 +19,8 @@ constexpr double kLeastCorrelation = 0.35;
 // Input frames kept before the train starts (the input opens first), and the most kept in all.
 constexpr size_t kCaptureSlackFrames = 88200;
 constexpr size_t kCaptureLimit = ClickTrain::kFrames + kLongestRoundTripFrames + kCaptureSlackFrames;
+// Output buffers of the train whose moments are kept: every one, down to 32-frame buffers.
+constexpr size_t kPlayedStamps = ClickTrain::kFrames / 32 + 1;
 
 double ClickSample(size_t frame)
 {
@@ -95,9 +97,10 @@ std::optional<double> FindClickTrain(const std::vector<float>& captured)
     return lag + std::clamp(shift, -0.5, 0.5);
 }
 
-CLatencyCalibration::CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn)
+CLatencyCalibration::CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn, uint32_t deviceNumber)
     : m_output(output)
     , m_waveIn(waveIn)
+    , m_deviceNumber(deviceNumber)
 {
 }
 
@@ -115,7 +118,10 @@ bool CLatencyCalibration::Start()
     m_framesCaptured = 0;
     m_captured.clear();
     m_captured.reserve(kCaptureLimit);
-    if (m_waveIn.Open(kWaveMapper, *this, m_handle) != kWaveInOk) {
+    m_arrived.clear();
+    m_played.clear();
+    m_played.reserve(kPlayedStamps);
+    if (m_waveIn.Open(m_deviceNumber, *this, m_handle) != kWaveInOk) {
         m_handle.reset();
         return false;
     }
@@ -172,19 +178,29 @@ bool CLatencyCalibration::IsDone() const
 std::optional<double> CLatencyCalibration::Finish()
 {
     Stop();
-    const int64_t inputAtStart = m_inputAtStart.load();
-    if (inputAtStart == INT64_MIN)
+    // The input frame, to a fraction, that reached the input as the train started.
+    double start = 0;
+    const auto played = FitMeasuredFrameClock(std::move(m_played), static_cast<int>(kSampleRate));
+    const auto arrived = FitMeasuredFrameClock(std::move(m_arrived), static_cast<int>(kSampleRate));
+    if (played && arrived)
+        start = arrived->FrameAt(played->SecondsAt(0));
+    else if (m_inputAtStart.load() != INT64_MIN)
+        start = static_cast<double>(m_inputAtStart.load());
+    else
         return std::nullopt;
+    if (!(std::abs(start) < static_cast<double>(kCaptureLimit)))
+        return std::nullopt;
+    const auto whole = static_cast<int64_t>(std::floor(start));
     std::vector<float> heard;
-    if (inputAtStart < 0)
-        heard.assign(static_cast<size_t>(-inputAtStart), 0.0f);
-    const size_t from = static_cast<size_t>(std::max<int64_t>(inputAtStart, 0));
+    if (whole < 0)
+        heard.assign(static_cast<size_t>(-whole), 0.0f);
+    const size_t from = static_cast<size_t>(std::max<int64_t>(whole, 0));
     if (from < m_captured.size())
         heard.insert(heard.end(), m_captured.begin() + static_cast<long>(from), m_captured.end());
     const auto offset = FindClickTrain(heard);
     if (!offset)
         return std::nullopt;
-    return *offset * 1000.0 / kSampleRate;
+    return (*offset - (start - static_cast<double>(whole))) * 1000.0 / kSampleRate;
 }
 
 void CLatencyCalibration::MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept
@@ -196,6 +212,8 @@ void CLatencyCalibration::MixInto(float* mix, size_t frames, const AudioBufferTi
         const int64_t inputNow = static_cast<int64_t>(m_framesCaptured.load()) - static_cast<int64_t>(first);
         if (inputNow > m_inputAtStart.load())
             m_inputAtStart = inputNow;
+        if (m_played.size() < m_played.capacity())
+            m_played.push_back({static_cast<double>(first), SteadySeconds(timing.playTime)});
     }
     for (size_t i = 0; i < frames; ++i) {
         const float sample = ClickTrain::Sample(first + i);
@@ -212,6 +230,8 @@ void CLatencyCalibration::OnWaveInData(WaveInBuffer& buffer)
     const size_t frames = std::min<size_t>(buffer.bytesRecorded / 4, kCaptureLimit - m_captured.size());
     for (size_t i = 0; i < frames; ++i)
         m_captured.push_back((samples[i * 2] + samples[i * 2 + 1]) / 65536.0f);
+    if (frames > 0)
+        m_arrived.push_back({static_cast<double>(m_framesCaptured.load()), SteadySeconds(buffer.firstFrameTime)});
     m_framesCaptured += buffer.bytesRecorded / 4;
     if (m_capturing)
         m_handle->AddBuffer(buffer);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/AudioOutput.h"
+#include "engine/PerformanceTimeline.h"
 #include "engine/WaveIn.h"
 
 #include <array>
@@ -38,14 +39,16 @@ inline constexpr size_t kLongestRoundTripFrames = 44100;
 std::optional<double> FindClickTrain(const std::vector<float>& captured);
 
 // Measures the round trip from the output to the input: plays the click train into `output`
-// while capturing the first input device, then finds the train in what came back. The round trip
-// counts from the moment the output renders a click to the moment the input delivers it, read
-// off the frames each side has passed. Start and Finish on the UI thread; the output's and the
-// input's threads do the rest.
+// while capturing an input device, then finds the train in what came back. The round trip
+// counts from the moment a click leaves the output to the moment it reaches the input, by the
+// devices' own moments for their frames; from an input that gives none, from the moment the
+// output renders it to the moment the input delivers it, read off the frames each side has passed. Start and Finish on
+// the UI thread; the output's and the input's threads do the rest.
 class CLatencyCalibration final : public IAudioSource, private IWaveInClient {
 public:
-    // `output` and `waveIn` outlive the calibration.
-    CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn);
+    // `output` and `waveIn` outlive the calibration, which listens on `waveIn`'s `deviceNumber`
+    // (kWaveMapper: the first).
+    CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn, uint32_t deviceNumber);
     ~CLatencyCalibration() override;
 
     CLatencyCalibration(const CLatencyCalibration&) = delete;
@@ -74,6 +77,7 @@ private:
 
     IAudioOutput& m_output;
     IWaveInSystem& m_waveIn;
+    uint32_t m_deviceNumber;
     std::unique_ptr<IWaveInHandle> m_handle;
     std::vector<int16_t> m_memory;
     std::array<WaveInBuffer, 4> m_buffers;
@@ -86,9 +90,11 @@ private:
     // The input frames delivered by the moment the train started rendering: the greatest of
     // (frames delivered - train frames rendered) over every buffer.
     std::atomic<int64_t> m_inputAtStart {INT64_MIN};
+    std::vector<FrameStamp> m_played; // the train's frames leaving the output, reserved before it plays
 
     mutable std::mutex m_captureLock; // the captured frames against the capture thread
     std::vector<float> m_captured; // mono, from the input's start
+    std::vector<FrameStamp> m_arrived; // the input's frames reaching the device
     std::atomic<uint64_t> m_framesCaptured {0};
     bool m_capturing = false;
 };
