@@ -1,8 +1,11 @@
 // linlangok-screenshots OUTPUT_FOLDER: renders the windows offscreen in their typical states
 // into PNG files, the windows' golden pictures that a change to a window shows up in.
 
+#include "app/PerformanceController.h"
+#include "app/PerformanceWindow.h"
 #include "app/PlatformServices.h"
 #include "common/Text.h"
+#include "engine/AudioPlayer.h"
 #include "lyrics/LyricsShowWindow.h"
 #include "mixer/MemoryMixer.h"
 #include "mixer/VolumeWindow.h"
@@ -22,6 +25,7 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include <cstdio>
@@ -163,6 +167,28 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     return saved;
 }
 
+// The performance window as it opens after a recording, its voice moved by the typical latencies
+// of a USB headset.
+bool SavePerformanceWindow(
+    linlangok::CKaraokeApplication& karaoke, const linlangok::SessionServices& services, const QString& folder)
+{
+    using namespace linlangok;
+    // Only shown: nothing here auditions or saves it.
+    struct CPicturePerformance final : IPerformance {
+        double AlignmentMs() const override { return 86.4; }
+        void Write(const std::filesystem::path&, int) const override
+        {
+            throw std::logic_error("the picture's performance has no sound");
+        }
+    } performance;
+    CAudioPlayer player(services.audioOutput, services.prompts, services.openAudioFile, services.makeAudioStretcher);
+    CPerformanceController controller(performance, services.prompts, player, services.programFolder);
+    CPerformanceWindow window(controller, &karaoke.MainWindow());
+    window.show();
+    RunEventsFor(200);
+    return Save(window, folder, "performance");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -226,5 +252,6 @@ int main(int argc, char** argv)
     static_cast<QListWidget*>(songList.Control(kSongListBox))->setCurrentRow(0);
     RunEventsFor(100);
     saved &= Save(songList, folder, "songlist-demo");
+    saved &= SavePerformanceWindow(karaoke, services.session, folder);
     return saved ? 0 : 1;
 }
