@@ -12,8 +12,8 @@ namespace linlangok {
 namespace {
 
 const std::vector<FileFilter> kPerformanceFilters {
-    {u"MP3 File (*.mp3)", u"*.mp3"},
-    {u"WAV File (*.wav)", u"*.wav"},
+    {u"MP3 File", u"*.mp3"},
+    {u"WAV File", u"*.wav"},
 };
 
 // In the program folder, beside the temporary recording.

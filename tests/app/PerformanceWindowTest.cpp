@@ -1,13 +1,16 @@
 #include "app/PerformanceWindow.h"
+#include "app/QtUserPrompts.h"
 #include "engine/AudioPlayer.h"
 #include "tests/app/FakePerformance.h"
 #include "tests/session/SessionRig.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -58,6 +61,31 @@ TEST(PerformanceWindowTest, ControlsTheirTextsAndTheBalanceSlider)
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(controller.IsAuditioning());
     EXPECT_EQ(audition->text(), QStringLiteral("试听"));
+}
+
+TEST(PerformanceWindowTest, ABareNameTakesTheSuffixOfTheChosenFilter)
+{
+    const test::CTemporaryFolder folder;
+    const std::pair<int, const char*> rows[] = {{1, "take.wav"}, {0, "take.mp3"}};
+    for (const auto& [filter, saved] : rows) {
+        QTimer::singleShot(0, [filter] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            const QString chosen = dialog->nameFilters().at(filter);
+            dialog->selectNameFilter(chosen);
+            emit dialog->filterSelected(chosen);
+            dialog->selectFile(QStringLiteral("take"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        FileDialogRequest request;
+        request.filters = {{u"MP3 File", u"*.mp3"}, {u"WAV File", u"*.wav"}};
+        request.defaultExtension = u"mp3";
+        request.initialPath = folder.Path();
+        CQtUserPrompts prompts;
+        const auto path = prompts.AskSavePath(request);
+        ASSERT_TRUE(path) << saved;
+        EXPECT_EQ(path->filename(), saved);
+    }
 }
 
 } // namespace
