@@ -14,6 +14,9 @@ struct AudioBufferTiming {
     // Steady-clock time at which the callback started rendering this buffer.
     std::chrono::steady_clock::time_point callbackTime;
     int sampleRate = 44100;
+    // Steady-clock time at which the buffer's first frame leaves the device, by the device's own
+    // account; the listener hears it the output latency later.
+    std::chrono::steady_clock::time_point playTime;
 };
 
 // A producer of sound for the output stream: the built-in synthesizer, the accompaniment player.
@@ -24,6 +27,16 @@ public:
     // Audio callback thread: adds `frames` frames of interleaved stereo float samples (-1..1) to
     // `mix`. Must not block, allocate or throw.
     virtual void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept = 0;
+};
+
+// A listener to what an output stream plays, such as the performance take.
+class IAudioTap {
+public:
+    virtual ~IAudioTap() = default;
+
+    // Audio callback thread: one buffer as it goes to the device, every source mixed and clipped.
+    // Must not block, allocate or throw.
+    virtual void OnPlayed(const float* mix, size_t frames, const AudioBufferTiming& timing) noexcept = 0;
 };
 
 // An output stream (44.1 kHz stereo): mixes every added source into each buffer. A program opens
@@ -45,6 +58,10 @@ public:
     // RemoveSource returns once the callback no longer uses the source.
     virtual void AddSource(IAudioSource& source) = 0;
     virtual void RemoveSource(IAudioSource& source) = 0;
+    // Taps are not owned; the same rules hold. AddTap is false for an output that plays to no
+    // listener (an offline render) and so has nothing to tap.
+    virtual bool AddTap(IAudioTap&) { return false; }
+    virtual void RemoveTap(IAudioTap&) { }
 };
 
 } // namespace linlangok

@@ -31,16 +31,22 @@ public:
     double AlignmentMs() const;
     // Writes the mix: MP3 (128 kbit/s through `encoder`), or WAV (44.1 kHz 16-bit stereo) when the
     // name ends in ".wav" (case-insensitive). `voicePercent` 0..100 is the balance: the voice at
-    // min(1, p/50), the accompaniment at min(1, (100-p)/50), so 50 keeps both at full level; peaks
-    // above full scale are scaled down smoothly rather than clipped. Raises std::runtime_error with
-    // a message for the user; the target is untouched then.
+    // min(1, p/50), the accompaniment at min(1, (100-p)/50), so 50 keeps both at full level; a soft
+    // limiter above -1 dBFS bends the sum toward full scale instead of clipping it. Raises
+    // std::runtime_error with a message for the user; the target is untouched then.
     void Write(const std::filesystem::path& path, int voicePercent, IMp3EncoderLibrary* encoder) const;
 
 private:
+    // The mix's first frame and the frame after its last, counted from the accompaniment's first.
+    int64_t FirstFrame() const;
+    int64_t EndFrame() const;
+
     std::filesystem::path m_accompaniment;
     std::filesystem::path m_voice;
     int64_t m_voiceOffsetFrames;
     double m_alignmentMs;
+    int64_t m_accompanimentFrames;
+    int64_t m_voiceFrames;
 };
 
 } // namespace linlangok

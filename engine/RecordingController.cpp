@@ -1,6 +1,7 @@
 #include "engine/RecordingController.h"
 
 #include "common/Text.h"
+#include "engine/LatencyCalibration.h"
 
 #include <exception>
 
@@ -18,6 +19,14 @@ CRecordingController::Recording::Recording(
     : writer(encoder, programFolder, kBitrate, kResampleRate)
     , recorder(recorder)
 {
+}
+
+void CRecordingController::Recording::Write(
+    const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime)
+{
+    writer.Write(samples, byteCount);
+    if (performance)
+        performance->WriteVoice(samples, byteCount, firstFrameTime);
 }
 
 CRecordingController::CRecordingController(CInputDeviceList& devices, IMixerSystem& mixers, IMp3EncoderLibrary* encoder,
@@ -51,7 +60,9 @@ void CRecordingController::StartRecording()
     try {
         auto recording = std::make_unique<Recording>(*m_selected, m_encoder, m_programFolder);
         recording->writer.OpenTemporaryFile(m_prompts);
+        StartPerformance(*recording);
         m_selected->StartRecording(*recording);
+        recording->inputLatency = m_selected->InputLatency();
         m_recording = std::move(recording);
     } catch (const std::exception& error) {
         Report(error);
@@ -69,11 +80,37 @@ std::optional<std::filesystem::path> CRecordingController::StopRecording()
     } catch (const std::exception& error) {
         Report(error); // the blocks written before the failure are in the file, to be saved all the same
     }
+    if (recording->performance) {
+        try {
+            const auto correction = LoadLatencyCorrection(m_programFolder);
+            m_take = recording->performance->Finish(recording->inputLatency, correction ? correction->correctionMs : 0);
+        } catch (const std::exception& error) {
+            Report(error);
+        }
+    }
     try {
         return recording->writer.SaveAs(m_prompts);
     } catch (const std::exception& error) {
         Report(error);
         return std::nullopt;
+    }
+}
+
+std::unique_ptr<CPerformanceTake> CRecordingController::TakePerformance()
+{
+    return std::move(m_take);
+}
+
+void CRecordingController::StartPerformance(Recording& recording)
+{
+    if (!m_output)
+        return;
+    auto performance = std::make_unique<CPerformanceRecorder>(*m_output, m_programFolder);
+    try {
+        if (performance->Start())
+            recording.performance = std::move(performance);
+    } catch (const std::exception& error) {
+        Report(error); // the voice is recorded all the same
     }
 }
 

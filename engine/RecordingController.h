@@ -3,10 +3,12 @@
 #include "common/UserPrompts.h"
 #include "engine/AudioOutput.h"
 #include "engine/Mp3StreamWriter.h"
+#include "engine/PerformanceRecorder.h"
 #include "engine/PerformanceTake.h"
 #include "engine/RecordingDevices.h"
 #include "mixer/LineVolumeSlider.h"
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -68,13 +70,18 @@ private:
     // One recording: the writer, the recorder's view of it, and the recorder that feeds it.
     struct Recording : IRecordingSink {
         Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, const std::filesystem::path& programFolder);
-        void Write(const uint8_t* samples, size_t byteCount) override { writer.Write(samples, byteCount); }
+        void Write(
+            const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime) override;
 
         CMp3StreamWriter writer;
         CWaveRecorder& recorder;
+        std::unique_ptr<CPerformanceRecorder> performance; // while the output can be tapped
+        std::chrono::microseconds inputLatency {0};
     };
 
     void Report(const std::exception& error);
+    // Starts keeping the recording's performance take, when there is an output to tap.
+    void StartPerformance(Recording& recording);
 
     CInputDeviceList& m_devices;
     IMp3EncoderLibrary* m_encoder;
@@ -86,6 +93,7 @@ private:
     CWaveRecorder* m_selected = nullptr;
     std::vector<std::u16string> m_lineNames;
     std::unique_ptr<Recording> m_recording; // while recording
+    std::unique_ptr<CPerformanceTake> m_take; // the last recording's, until handed out
 };
 
 } // namespace linlangok

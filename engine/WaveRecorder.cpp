@@ -48,6 +48,12 @@ bool CWaveRecorder::IsRecording() const
     return m_handle != nullptr;
 }
 
+std::chrono::microseconds CWaveRecorder::InputLatency() const
+{
+    std::lock_guard lock(m_lock);
+    return m_handle ? m_handle->InputLatency() : std::chrono::microseconds {};
+}
+
 void CWaveRecorder::StartSequence(IRecordingSink& sink)
 {
     m_sink = &sink;
@@ -157,7 +163,7 @@ void CWaveRecorder::CaptureThread()
             continue;
         WaveInBuffer& buffer = *message.buffer;
         if (buffer.bytesRecorded != 0 && m_sink)
-            m_sink->Write(buffer.data, buffer.bytesRecorded);
+            m_sink->Write(buffer.data, buffer.bytesRecorded, buffer.firstFrameTime);
         // Under the requeue lock, so the buffer is either queued before the stop's reset, which
         // returns it, or counted as returned; never queued after the reset and lost.
         std::lock_guard lock(m_requeueLock);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -15,13 +16,15 @@
 
 namespace linlangok {
 
-// The consumer of recorded samples: the MP3 stream writer.
+// The consumer of recorded samples: the MP3 stream writer and the performance take.
 class IRecordingSink {
 public:
     virtual ~IRecordingSink() = default;
     // Capture thread: consumes one block of interleaved 16-bit stereo samples (little-endian,
-    // left then right). Must not throw: a sink keeps its own failures and reports them when closed.
-    virtual void Write(const uint8_t* samples, size_t byteCount) = 0;
+    // left then right), and when its first frame reached the device (WaveInBuffer::firstFrameTime).
+    // Must not throw: a sink keeps its own failures and reports them when closed.
+    virtual void Write(const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime)
+        = 0;
 };
 
 // Records from one wave-input device: two 2-second buffers in flight and a capture thread that
@@ -49,6 +52,8 @@ public:
     void StopRecording();
 
     bool IsRecording() const;
+    // The input latency the open device reports; zero when idle.
+    std::chrono::microseconds InputLatency() const;
     uint32_t DeviceNumber() const { return m_deviceNumber; }
     const WaveInCapabilities& Capabilities() const { return m_capabilities; }
     MixerLineList& MixerLines() { return m_lines; }

@@ -26,7 +26,7 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_lyricFolder(LyricFolder(services.programFolder))
     , m_lyricsShow(&g_noLyricsShow)
     , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
-          services.programFolder, services.prompts, services.standardOutput))
+          services.programFolder, services.prompts, services.standardOutput, &services.audioOutput))
     , m_song(std::make_unique<CMidiSong>(services.prompts, services.codePage, services.timerDriver))
     , m_sequencer(
           std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))

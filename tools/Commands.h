@@ -75,6 +75,13 @@ inline constexpr const char* kPlayUsage = "play FILE [--transpose N] [--tempo P]
 int RunPlayCommand(ToolContext& context);
 int RunRecordCommand(ToolContext& context);
 
+// sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX [--balance P]: plays the song and
+// records S seconds, saves the voice MP3 and the performance mixed at balance P (0..100, voice
+// against accompaniment, 50 by default), a WAV when its name ends in .wav; prints JSON
+// {alignment_ms, seconds, length_ms}.
+inline constexpr const char* kSingUsage = "sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX.mp3 [--balance P]";
+int RunSingCommand(ToolContext& context);
+
 // calibrate: plays clicks on LINLANGOK_AUDIO_OUT, listens on LINLANGOK_AUDIO_IN and prints the
 // round trip as JSON {latency_ms}; 1 with a message when no click was heard.
 inline constexpr const char* kCalibrateUsage = "calibrate";

@@ -5,19 +5,12 @@
 // time) once a second until the session's song-end rule ends it.
 
 #include "common/Text.h"
-#include "engine/RecordingDevices.h"
-#include "engine/UiTaskQueue.h"
-#include "platform/audio/RubberBandStretcher.h"
-#include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
-#include "platform/midi/MidiOutputDeviceList.h"
-#include "platform/timer/ThreadTimerDriver.h"
-#include "session/KaraokeSession.h"
 #include "tools/Commands.h"
+#include "tools/ToolSession.h"
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <thread>
 
@@ -37,17 +30,11 @@ int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
     IAudioOutput* output = context.audioOutput();
     if (!output)
         return 1;
-    CThreadTimerDriver timerDriver;
-    CMidiOutputDeviceList midiDevices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), *output, true);
     const std::unique_ptr<IWaveInSystem> waveIn = context.waveIn();
     if (!waveIn)
         return 1;
-    CInputDeviceList inputDevices(*waveIn, context.mixers);
-    // This loop is the UI thread: errors from the timer thread are shown here.
-    CUiTaskQueue uiThread;
-    CKaraokeSession session(SessionServices {context.prompts, uiThread, timerDriver, midiDevices, *output,
-        CSndFileDecoder::Open, CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder,
-        context.codePage, context.textEncodings, std::cout, context.programFolder});
+    CToolSession tool(context, *output, *waveIn, context.prompts);
+    CKaraokeSession& session = tool.session;
     session.SetAccompanimentPath(Utf8ToUtf16(arguments[0]));
     session.SetPitch(shift.transpose);
     session.SetTempoPercent(shift.tempoPercent);
@@ -65,8 +52,8 @@ int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
         }
         if (ended)
             break;
-        if (uiThread.WaitForTask(20ms))
-            uiThread.RunPending();
+        if (tool.uiThread.WaitForTask(20ms))
+            tool.uiThread.RunPending();
         if (midi && !session.Sequencer().IsPlaying())
             return 1; // stopped by an error that has been shown
     }

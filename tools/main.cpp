@@ -25,6 +25,7 @@ constexpr ToolCommandEntry kCommands[] = {
     {"encode", "encode IN.wav OUT.mp3", RunEncodeCommand},
     {"play", kPlayUsage, RunPlayCommand},
     {"record", "record OUT.mp3 --seconds S", RunRecordCommand},
+    {"sing", kSingUsage, RunSingCommand},
     {"calibrate", kCalibrateUsage, RunCalibrateCommand},
     {"lrc", kLrcUsage, RunLrcCommand},
     {"list", kListUsage, RunListCommand},

@@ -12,8 +12,11 @@ namespace linlangok {
 // delivering what it captures, chunk by chunk, on its own thread.
 class ICaptureDevice {
 public:
-    // Capture thread: one chunk of frames, valid during the call.
-    using Consumer = std::function<void(const int16_t* samples, size_t frames)>;
+    // Capture thread: one chunk of frames, valid during the call, and the steady-clock moment its
+    // first frame reached the device by the device's own account (it entered the input the input
+    // latency before).
+    using Consumer
+        = std::function<void(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured)>;
 
     virtual ~ICaptureDevice() = default;
 

@@ -18,7 +18,10 @@ bool CCaptureStream::Attach(ICaptureReceiver& receiver)
 {
     std::lock_guard attach(m_attachLock);
     if (m_receivers.empty()
-        && !m_device->Start([this](const int16_t* samples, size_t frames) { Deliver(samples, frames); }))
+        && !m_device->Start(
+            [this](const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured) {
+                Deliver(samples, frames, captured);
+            }))
         return false;
     std::lock_guard delivery(m_deliveryLock);
     m_receivers.push_back(&receiver);
@@ -40,11 +43,11 @@ void CCaptureStream::Detach(ICaptureReceiver& receiver)
     m_device->Stop();
 }
 
-void CCaptureStream::Deliver(const int16_t* samples, size_t frames)
+void CCaptureStream::Deliver(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured)
 {
     std::lock_guard delivery(m_deliveryLock);
     for (ICaptureReceiver* receiver : m_receivers)
-        receiver->OnCapture(samples, frames);
+        receiver->OnCapture(samples, frames, captured);
 }
 
 } // namespace linlangok

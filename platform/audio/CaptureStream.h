@@ -12,7 +12,8 @@ namespace linlangok {
 class ICaptureReceiver {
 public:
     virtual ~ICaptureReceiver() = default;
-    virtual void OnCapture(const int16_t* samples, size_t frames) = 0;
+    // `captured`: when the first frame reached the device (ICaptureDevice::Consumer).
+    virtual void OnCapture(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured) = 0;
 };
 
 // One capture device shared by everything open on it (the level meter and the recorder): the
@@ -33,7 +34,7 @@ public:
     std::chrono::microseconds Latency() const { return m_device->Latency(); }
 
 private:
-    void Deliver(const int16_t* samples, size_t frames);
+    void Deliver(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured);
 
     std::unique_ptr<ICaptureDevice> m_device;
     std::mutex m_attachLock; // Attach and Detach, with the device's start and stop

@@ -35,7 +35,8 @@ void CClockedAudioOutput::Run()
         silence -= frames;
     }
     RunPaced(*m_pacer, m_bufferFrames, [this](uint64_t firstFrame) {
-        const AudioBufferTiming timing {firstFrame, std::chrono::steady_clock::now(), kStreamSampleRate};
+        const AudioBufferTiming timing {
+            firstFrame, std::chrono::steady_clock::now(), kStreamSampleRate, m_pacer->TimeOf(firstFrame)};
         m_mixer.Render(m_buffer.data(), m_bufferFrames, timing);
         m_consume(m_buffer.data(), m_bufferFrames);
     });

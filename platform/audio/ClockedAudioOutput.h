@@ -16,7 +16,8 @@ namespace linlangok {
 
 // A virtual output device: its own thread pulls one buffer of the configured size from the
 // sources whenever the pacer says the next buffer is due, like a sound card, and hands the
-// mixed frames to `consume`: nothing for the null device, a file for the WAV-file device, the line
+// mixed frames to `consume`; each buffer's first frame leaves it at the moment the pacer gives that
+// frame: nothing for the null device, a file for the WAV-file device, the line
 // for the loopback output. A simulated latency is reported and applied: `consume` first receives
 // that much silence, so whatever it feeds hears each frame that much later.
 class CClockedAudioOutput final : public CMixingAudioOutput {

@@ -43,7 +43,7 @@ bool CClockedCapture::Start(Consumer consume)
             std::fill_n(m_chunk.data(), silent * kStreamChannels, int16_t {0});
             if (silent < kChunkFrames)
                 produce(m_chunk.data() + silent * kStreamChannels, kChunkFrames - silent);
-            consume(m_chunk.data(), kChunkFrames);
+            consume(m_chunk.data(), kChunkFrames, m_pacer->TimeOf(firstFrame));
         });
     });
     return true;

@@ -1,6 +1,18 @@
 #include "platform/audio/FramePacer.h"
 
 namespace linlangok {
+namespace {
+
+constexpr int kManualSampleRate = 44100;
+
+std::chrono::nanoseconds FramesToTime(uint64_t frames, int sampleRate)
+{
+    // Whole seconds and the rest apart, so the nanoseconds never overflow.
+    return std::chrono::seconds(frames / sampleRate)
+        + std::chrono::nanoseconds((frames % sampleRate) * 1000000000ull / sampleRate);
+}
+
+} // namespace
 
 CRealTimePacer::CRealTimePacer(int sampleRate, size_t leadFrames)
     : m_sampleRate(sampleRate)
@@ -18,12 +30,14 @@ void CRealTimePacer::Begin()
 bool CRealTimePacer::WaitUntil(uint64_t frame)
 {
     const uint64_t due = frame > m_leadFrames ? frame - m_leadFrames : 0;
-    // Whole seconds and the rest apart, so the nanoseconds never overflow.
-    const auto seconds = std::chrono::seconds(due / m_sampleRate);
-    const auto rest = std::chrono::nanoseconds((due % m_sampleRate) * 1000000000ull / m_sampleRate);
     std::unique_lock lock(m_lock);
-    m_wake.wait_until(lock, m_start + seconds + rest, [this] { return m_stopped; });
+    m_wake.wait_until(lock, m_start + FramesToTime(due, m_sampleRate), [this] { return m_stopped; });
     return !m_stopped;
+}
+
+std::chrono::steady_clock::time_point CRealTimePacer::TimeOf(uint64_t frame) const
+{
+    return m_start + FramesToTime(frame, m_sampleRate);
 }
 
 void CRealTimePacer::Stop()
@@ -35,11 +49,35 @@ void CRealTimePacer::Stop()
     m_wake.notify_all();
 }
 
+std::chrono::steady_clock::time_point CVirtualClock::Now() const
+{
+    std::lock_guard lock(m_lock);
+    return m_now;
+}
+
+void CVirtualClock::Advance(std::chrono::nanoseconds time)
+{
+    std::lock_guard lock(m_lock);
+    m_now += time;
+}
+
+CManualPacer::CManualPacer(std::shared_ptr<const CVirtualClock> clock)
+    : m_clock(std::move(clock))
+{
+}
+
 void CManualPacer::Begin()
 {
     std::lock_guard lock(m_lock);
     m_stopped = false;
     m_released = 0;
+    m_start = m_clock ? m_clock->Now() : std::chrono::steady_clock::time_point {};
+}
+
+std::chrono::steady_clock::time_point CManualPacer::TimeOf(uint64_t frame) const
+{
+    std::lock_guard lock(m_lock);
+    return m_start + FramesToTime(frame, kManualSampleRate);
 }
 
 bool CManualPacer::WaitUntil(uint64_t frame)

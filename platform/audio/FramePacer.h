@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 // How a virtual audio device keeps time: in real time, like a sound card, or in the virtual time
@@ -22,6 +23,8 @@ public:
     virtual bool WaitUntil(uint64_t frame) = 0;
     // Any thread: ends the current and every later wait of this run (until the next Begin).
     virtual void Stop() = 0;
+    // Device thread: the steady-clock moment the stream reaches `frame` in its time.
+    virtual std::chrono::steady_clock::time_point TimeOf(uint64_t frame) const = 0;
 };
 
 // Real time on the steady clock. An output device renders one buffer ahead of the time it is
@@ -34,6 +37,7 @@ public:
     void Begin() override;
     bool WaitUntil(uint64_t frame) override;
     void Stop() override;
+    std::chrono::steady_clock::time_point TimeOf(uint64_t frame) const override;
 
 private:
     int m_sampleRate;
@@ -44,13 +48,28 @@ private:
     bool m_stopped = false;
 };
 
+// A test's steady clock: it stands still until told to move.
+class CVirtualClock {
+public:
+    std::chrono::steady_clock::time_point Now() const;
+    void Advance(std::chrono::nanoseconds time);
+
+private:
+    mutable std::mutex m_lock;
+    std::chrono::steady_clock::time_point m_now;
+};
+
 // Virtual time: frames pass only when Release says so. Tests release audio and wait until the
-// device has produced all of it, so nothing in them depends on the machine's speed.
+// device has produced all of it, so nothing in them depends on the machine's speed. The stream's
+// time starts at `clock`'s moment of Begin (the clock's epoch without one), at 44.1 kHz.
 class CManualPacer final : public IFramePacer {
 public:
+    explicit CManualPacer(std::shared_ptr<const CVirtualClock> clock = {});
+
     void Begin() override;
     bool WaitUntil(uint64_t frame) override;
     void Stop() override;
+    std::chrono::steady_clock::time_point TimeOf(uint64_t frame) const override;
 
     // Lets `frames` more frames of the current run pass (Begin starts again from none).
     void Release(uint64_t frames);
@@ -61,6 +80,8 @@ public:
     uint64_t Released() const;
 
 private:
+    std::shared_ptr<const CVirtualClock> m_clock;
+    std::chrono::steady_clock::time_point m_start;
     mutable std::mutex m_lock;
     std::condition_variable m_changed;
     uint64_t m_released = 0;

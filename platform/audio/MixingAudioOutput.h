@@ -16,6 +16,12 @@ public:
     size_t BufferFrames() const override { return m_bufferFrames; }
     void AddSource(IAudioSource& source) override { m_mixer.AddSource(source); }
     void RemoveSource(IAudioSource& source) override { m_mixer.RemoveSource(source); }
+    bool AddTap(IAudioTap& tap) override
+    {
+        m_mixer.AddTap(tap);
+        return true;
+    }
+    void RemoveTap(IAudioTap& tap) override { m_mixer.RemoveTap(tap); }
 
 protected:
     CMixingAudioOutput(std::string name, size_t bufferFrames)

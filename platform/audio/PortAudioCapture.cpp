@@ -5,6 +5,8 @@
 
 #include <portaudio.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace linlangok {
@@ -66,7 +68,11 @@ bool CPortAudioCapture::Start(Consumer consume)
             // An overflow lost earlier frames, but this chunk holds good ones.
             if (error != paNoError && error != paInputOverflowed)
                 break;
-            consume(m_chunk.data(), kChunkFrames);
+            // The chunk's last frame came in when the frames still waiting behind it began to.
+            const long waiting = std::max(Pa_GetStreamReadAvailable(static_cast<PaStream*>(m_stream)), 0L);
+            const auto captured = std::chrono::steady_clock::now()
+                - std::chrono::nanoseconds((waiting + kChunkFrames) * 1000000000LL / kStreamSampleRate);
+            consume(m_chunk.data(), kChunkFrames, captured);
         }
     });
     return true;

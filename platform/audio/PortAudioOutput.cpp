@@ -27,6 +27,9 @@ CPortAudioOutput::CPortAudioOutput(const std::string& selection, size_t bufferFr
     PaError error = Pa_OpenStream(
         &stream, nullptr, &parameters, kStreamSampleRate, bufferFrames, paNoFlag, &CPortAudioOutput::Callback, this);
     if (error == paNoError) {
+        // Known before the callback first runs, which reads it.
+        if (const PaStreamInfo* info = Pa_GetStreamInfo(stream))
+            m_latency = std::chrono::microseconds(std::llround(info->outputLatency * 1e6));
         error = Pa_StartStream(stream);
         if (error != paNoError)
             Pa_CloseStream(stream);
@@ -34,8 +37,6 @@ CPortAudioOutput::CPortAudioOutput(const std::string& selection, size_t bufferFr
     if (error != paNoError)
         throw std::runtime_error("Can't open audio output device " + m_name + ": " + Pa_GetErrorText(error));
     m_stream = stream;
-    if (const PaStreamInfo* info = Pa_GetStreamInfo(stream))
-        m_latency = std::chrono::microseconds(std::llround(info->outputLatency * 1e6));
 }
 
 CPortAudioOutput::~CPortAudioOutput()
@@ -45,10 +46,17 @@ CPortAudioOutput::~CPortAudioOutput()
 }
 
 int CPortAudioOutput::Callback(
-    const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*, unsigned long, void* self)
+    const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time, unsigned long, void* self)
 {
     auto& device = *static_cast<CPortAudioOutput*>(self);
-    const AudioBufferTiming timing {device.m_framesRendered, std::chrono::steady_clock::now(), kStreamSampleRate};
+    const auto now = std::chrono::steady_clock::now();
+    // PortAudio's moment for the first frame at the converter includes the latency it reports;
+    // a host that gives no moments leaves it 0.
+    auto playTime = now;
+    if (time && time->outputBufferDacTime > time->currentTime && time->currentTime > 0)
+        playTime += std::chrono::nanoseconds(std::llround((time->outputBufferDacTime - time->currentTime) * 1e9))
+            - device.m_latency;
+    const AudioBufferTiming timing {device.m_framesRendered, now, kStreamSampleRate, playTime};
     device.m_mixer.Render(static_cast<float*>(output), frames, timing);
     device.m_framesRendered += frames;
     return paContinue;

@@ -1,5 +1,7 @@
 #include "platform/audio/WaveInDevice.h"
 
+#include "platform/audio/SampleFormat.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -104,13 +106,30 @@ uint32_t CWaveInDevice::Close()
     return kWaveInOk;
 }
 
-void CWaveInDevice::OnCapture(const int16_t* samples, size_t frames)
+void CWaveInDevice::Stamp(WaveInBuffer& buffer, std::chrono::steady_clock::time_point captured, size_t chunkFrame)
+{
+    const int64_t framesBefore = buffer.bytesRecorded / 4 - static_cast<int64_t>(chunkFrame);
+    const auto estimate = captured - std::chrono::nanoseconds(framesBefore * 1000000000 / kStreamSampleRate);
+    if (buffer.bytesRecorded == 0) {
+        m_stampBase = estimate;
+        m_stampSum = {};
+        m_stampCount = 1;
+    } else {
+        m_stampSum += estimate - m_stampBase;
+        ++m_stampCount;
+    }
+    // The mean of the estimates: one late chunk moves it little.
+    buffer.firstFrameTime = m_stampBase + m_stampSum / m_stampCount;
+}
+
+void CWaveInDevice::OnCapture(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured)
 {
     auto bytes = reinterpret_cast<const uint8_t*>(samples);
     size_t left = frames * 4;
     std::unique_lock lock(m_lock);
     while (left > 0 && m_started && !m_queue.empty()) {
         WaveInBuffer& buffer = *m_queue.front();
+        Stamp(buffer, captured, frames - left / 4);
         const size_t count = std::min<size_t>(left, buffer.length - buffer.bytesRecorded);
         std::memcpy(buffer.data + buffer.bytesRecorded, bytes, count);
         buffer.bytesRecorded += static_cast<uint32_t>(count);

@@ -32,7 +32,10 @@ public:
 private:
     CWaveInDevice(std::shared_ptr<CCaptureStream> stream, IWaveInClient& client);
 
-    void OnCapture(const int16_t* samples, size_t frames) override;
+    void OnCapture(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured) override;
+    // Folds the moment of a chunk, whose frame `chunkFrame` goes into the buffer next, into the
+    // buffer's first-frame time.
+    void Stamp(WaveInBuffer& buffer, std::chrono::steady_clock::time_point captured, size_t chunkFrame);
 
     std::shared_ptr<CCaptureStream> m_stream;
     IWaveInClient& m_client;
@@ -40,6 +43,10 @@ private:
     std::deque<WaveInBuffer*> m_queue;
     bool m_started = false;
     bool m_open = true;
+    // The filling buffer's first-frame estimates: the first, and the others' sum of distances to it.
+    std::chrono::steady_clock::time_point m_stampBase;
+    std::chrono::nanoseconds m_stampSum {0};
+    int64_t m_stampCount = 0;
 };
 
 } // namespace linlangok

@@ -24,7 +24,7 @@ using Calls = std::vector<std::string>;
 
 // Keeps every block it is given.
 struct CBlockSink : IRecordingSink {
-    void Write(const uint8_t* samples, size_t byteCount) override
+    void Write(const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point) override
     {
         std::lock_guard lock(mutex);
         blocks.emplace_back(samples, samples + byteCount);

@@ -32,7 +32,7 @@ struct CPositionSource : IAudioSource {
 struct CCollector {
     ICaptureDevice::Consumer Consumer()
     {
-        return [this](const int16_t* samples, size_t frames) {
+        return [this](const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point) {
             std::lock_guard lock(mutex);
             this->samples.insert(this->samples.end(), samples, samples + frames * 2);
         };

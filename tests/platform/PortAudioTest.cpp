@@ -71,7 +71,7 @@ TEST(PortAudio, DefaultDeviceCapturesTheFileItReads)
     CPortAudioCapture capture(device->index, device->name);
     std::mutex mutex;
     std::vector<int16_t> captured;
-    ASSERT_TRUE(capture.Start([&](const int16_t* samples, size_t frames) {
+    ASSERT_TRUE(capture.Start([&](const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point) {
         std::lock_guard lock(mutex);
         if (captured.size() < 22050 * 2)
             captured.insert(captured.end(), samples, samples + frames * 2);

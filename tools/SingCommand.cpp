@@ -1,0 +1,128 @@
+// sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX [--balance P]: plays the song through
+// the karaoke session, as play does, while recording S seconds from the first device of the
+// input, as record does; saves the voice and then the performance, the voice put in time against
+// the accompaniment as it was heard.
+
+#include "common/Text.h"
+#include "engine/PerformanceTake.h"
+#include "platform/audio/WaveInSystem.h"
+#include "tools/Commands.h"
+#include "tools/JsonWriter.h"
+#include "tools/SaveToPathPrompts.h"
+#include "tools/ToolSession.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace linlangok {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double kLongestRecording = 24 * 3600;
+
+// The number in `text`, whole, within low..high.
+std::optional<double> ParseNumber(const std::string& text, double low, double high)
+{
+    try {
+        size_t used = 0;
+        const double value = std::stod(text, &used);
+        if (used == text.size() && value >= low && value <= high)
+            return value;
+    } catch (const std::logic_error&) {
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int RunSingCommand(ToolContext& context)
+{
+    const auto& arguments = context.arguments;
+    if (arguments.size() != 6 && arguments.size() != 8)
+        return UsageError(kSingUsage);
+    std::optional<double> seconds;
+    std::optional<double> balance = 50;
+    std::string performancePath;
+    for (size_t i = 2; i + 1 < arguments.size(); i += 2) {
+        if (arguments[i] == "--seconds" && !seconds.has_value())
+            seconds = ParseNumber(arguments[i + 1], 0.1, kLongestRecording);
+        else if (arguments[i] == "--performance" && performancePath.empty())
+            performancePath = arguments[i + 1];
+        else if (arguments[i] == "--balance" && arguments.size() == 8)
+            balance = ParseNumber(arguments[i + 1], 0, 100);
+        else
+            return UsageError(kSingUsage);
+    }
+    if (!seconds || !balance || performancePath.empty() || std::floor(*balance) != *balance)
+        return UsageError(kSingUsage);
+
+    IAudioOutput* output = context.audioOutput();
+    if (!output)
+        return 1;
+    const std::unique_ptr<IWaveInSystem> waveIn = context.waveIn();
+    if (!waveIn)
+        return 1;
+    CSaveToPathPrompts prompts(context.prompts, arguments[1]);
+    CToolSession tool(context, *output, *waveIn, prompts);
+    CKaraokeSession& session = tool.session;
+    CRecordingController& recording = session.Recording();
+    const auto names = recording.DeviceNames();
+    if (names.empty()) {
+        std::cerr << "No recording device.\n";
+        return 1;
+    }
+    try {
+        recording.SelectDevice(names.front());
+    } catch (const std::runtime_error&) {
+        // "Can't open Mixer Device.": the device is selected all the same, and records without it.
+    }
+    session.SetAccompanimentPath(Utf8ToUtf16(arguments[0]));
+    session.Play();
+    const bool midi = session.Kind() == ESongKind::Midi;
+    if (midi ? !session.Sequencer().IsPlaying() : session.AudioPlayer().Speed() == 0)
+        return 1; // the reason has been shown
+    recording.StartRecording();
+    if (!recording.IsRecording())
+        return 1;
+    const auto end = std::chrono::steady_clock::now()
+        + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(*seconds));
+    while (std::chrono::steady_clock::now() < end) {
+        if (tool.uiThread.WaitForTask(std::min<std::chrono::milliseconds>(
+                20ms, std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()))))
+            tool.uiThread.RunPending();
+    }
+    const auto saved = recording.StopRecording();
+    session.Stop();
+    if (!saved)
+        return 1; // the reason has been shown
+    const auto take = recording.TakePerformance();
+    if (!take) {
+        std::cerr << "No accompaniment was heard during the recording: there is no performance.\n";
+        return 1;
+    }
+    try {
+        take->Write(performancePath, static_cast<int>(*balance), &context.encoder);
+    } catch (const std::runtime_error& error) {
+        std::cerr << error.what() << '\n';
+        return 1;
+    }
+    CJsonWriter(std::cout)
+        .BeginObject()
+        .Key("alignment_ms")
+        .Value(take->AlignmentMs())
+        .Key("seconds")
+        .Value(*seconds)
+        .Key("length_ms")
+        .Value(static_cast<long long>(take->Length().count()))
+        .EndObject();
+    std::cout << '\n';
+    return 0;
+}
+
+} // namespace linlangok

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "engine/RecordingDevices.h"
+#include "engine/UiTaskQueue.h"
+#include "platform/midi/MidiOutputDeviceList.h"
+#include "platform/timer/ThreadTimerDriver.h"
+#include "session/KaraokeSession.h"
+#include "tools/Commands.h"
+
+namespace linlangok {
+
+// A karaoke session for a command, as the main window runs one: MIDI through the sequencer and
+// the built-in synthesizer (LINLANGOK_SOUNDFONT) on the real timer thread, anything else through
+// the accompaniment player, both on `output`; recording from `waveIn`'s devices; messages through
+// `prompts`. The command's own loop is the UI thread, running `uiThread`'s tasks. `output`,
+// `waveIn` and `prompts` outlive it.
+struct CToolSession {
+    CToolSession(ToolContext& context, IAudioOutput& output, IWaveInSystem& waveIn, IUserPrompts& prompts);
+
+    CThreadTimerDriver timerDriver;
+    CMidiOutputDeviceList midiDevices;
+    CInputDeviceList inputDevices;
+    CUiTaskQueue uiThread;
+    CKaraokeSession session;
+};
+
+} // namespace linlangok
