@@ -32,6 +32,12 @@ std::u16string TenthsText(double milliseconds)
 
 } // namespace
 
+CTakePerformance::CTakePerformance(std::unique_ptr<CPerformanceTake> take, IMp3EncoderLibrary* encoder)
+    : m_take(std::move(take))
+    , m_encoder(encoder)
+{
+}
+
 CPerformanceController::CPerformanceController(
     const IPerformance& performance, IUserPrompts& prompts, CAudioPlayer& player, std::filesystem::path programFolder)
     : m_performance(performance)

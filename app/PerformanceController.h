@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/UserPrompts.h"
+#include "engine/PerformanceTake.h"
 
 #include <filesystem>
 #include <memory>
@@ -12,7 +13,6 @@
 namespace linlangok {
 
 class CAudioPlayer;
-class CPerformanceTake;
 
 // Control identifiers of the performance window.
 enum EPerformanceControl : int {
@@ -40,6 +40,23 @@ public:
     // (0..100) of the balance. Raises std::runtime_error with a message for the user; the target
     // is untouched then.
     virtual void Write(const std::filesystem::path& path, int voicePercent) const = 0;
+};
+
+// A recording's performance take, its MP3 written through `encoder` (null: an MP3 fails with the
+// encoder's loading error, a WAV is written all the same).
+class CTakePerformance final : public IPerformance {
+public:
+    CTakePerformance(std::unique_ptr<CPerformanceTake> take, IMp3EncoderLibrary* encoder);
+
+    double AlignmentMs() const override { return m_take->AlignmentMs(); }
+    void Write(const std::filesystem::path& path, int voicePercent) const override
+    {
+        m_take->Write(path, voicePercent, m_encoder);
+    }
+
+private:
+    std::unique_ptr<CPerformanceTake> m_take;
+    IMp3EncoderLibrary* m_encoder;
 };
 
 // Offers to save the performance of a recording that has just been saved. UI thread.

@@ -4,6 +4,7 @@
 #include "app/DialogUnits.h"
 #include "app/PerformanceController.h"
 #include "app/QtText.h"
+#include "session/KaraokeSession.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -89,6 +90,15 @@ void CPerformanceWindow::ShowAudition()
         m_auditionPoll.start();
     else
         m_auditionPoll.stop();
+}
+
+void RunPerformanceWindow(std::unique_ptr<CPerformanceTake> take, const SessionServices& services, QWidget* parent)
+{
+    const CTakePerformance performance(std::move(take), services.mp3Encoder);
+    CAudioPlayer player(services.audioOutput, services.prompts, services.openAudioFile, services.makeAudioStretcher);
+    CPerformanceController controller(performance, services.prompts, player, services.programFolder);
+    CPerformanceWindow window(controller, parent);
+    window.exec();
 }
 
 } // namespace linlangok

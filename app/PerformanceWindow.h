@@ -5,12 +5,16 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <memory>
+
 class QPushButton;
 class QSlider;
 
 namespace linlangok {
 
 class CPerformanceController;
+class CPerformanceTake;
+struct SessionServices;
 
 // The modal "保存演唱" window: the alignment, the balance slider between "伴奏" and "人声", and
 // the 试听, 保存演唱... and 关闭 buttons, laid out in dialog units; every command goes to the
@@ -36,5 +40,10 @@ private:
     QPushButton* m_audition = nullptr;
     QTimer m_auditionPoll;
 };
+
+// Shows the performance window for the take, modal to `parent`, until the user closes it: the
+// audition plays through the session's audio output, the mix is saved through its MP3 encoder,
+// the audition's file lies in its program folder.
+void RunPerformanceWindow(std::unique_ptr<CPerformanceTake> take, const SessionServices& services, QWidget* parent);
 
 } // namespace linlangok

@@ -1,11 +1,9 @@
 // linlangok-screenshots OUTPUT_FOLDER: renders the windows offscreen in their typical states
 // into PNG files, the windows' golden pictures that a change to a window shows up in.
 
-#include "app/PerformanceController.h"
 #include "app/PerformanceWindow.h"
 #include "app/PlatformServices.h"
 #include "common/Text.h"
-#include "engine/AudioPlayer.h"
 #include "lyrics/LyricsShowWindow.h"
 #include "mixer/MemoryMixer.h"
 #include "mixer/VolumeWindow.h"
@@ -21,11 +19,11 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <fstream>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 #include <cstdio>
@@ -167,26 +165,29 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     return saved;
 }
 
-// The performance window as it opens after a recording, its voice moved by the typical latencies
-// of a USB headset.
+// The performance window as it opens after a recording: a take of a second of silence, its
+// voice moved by the typical latencies of a USB headset.
 bool SavePerformanceWindow(
     linlangok::CKaraokeApplication& karaoke, const linlangok::SessionServices& services, const QString& folder)
 {
     using namespace linlangok;
-    // Only shown: nothing here auditions or saves it.
-    struct CPicturePerformance final : IPerformance {
-        double AlignmentMs() const override { return 86.4; }
-        void Write(const std::filesystem::path&, int) const override
-        {
-            throw std::logic_error("the picture's performance has no sound");
+    const std::filesystem::path accompaniment = services.programFolder / ".$$picture-accompaniment.tmp";
+    const std::filesystem::path voice = services.programFolder / ".$$picture-voice.tmp";
+    const std::vector<char> second(44100 * 4);
+    for (const auto& path : {accompaniment, voice})
+        std::ofstream(path, std::ios::binary).write(second.data(), static_cast<std::streamsize>(second.size()));
+    bool saved = false;
+    QTimer::singleShot(300, [&saved, &folder] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (qobject_cast<CPerformanceWindow*>(window) && window->isVisible()) {
+                saved = Save(*window, folder, "performance");
+                window->close();
+            }
         }
-    } performance;
-    CAudioPlayer player(services.audioOutput, services.prompts, services.openAudioFile, services.makeAudioStretcher);
-    CPerformanceController controller(performance, services.prompts, player, services.programFolder);
-    CPerformanceWindow window(controller, &karaoke.MainWindow());
-    window.show();
-    RunEventsFor(200);
-    return Save(window, folder, "performance");
+    });
+    RunPerformanceWindow(
+        std::make_unique<CPerformanceTake>(accompaniment, voice, -3810, 86.4), services, &karaoke.MainWindow());
+    return saved;
 }
 
 } // namespace
