@@ -16,7 +16,7 @@ struct AudioBufferTiming {
     int sampleRate = 44100;
     // Steady-clock time at which the buffer's first frame leaves the device, by the device's own
     // account; the listener hears it the output latency later.
-    std::chrono::steady_clock::time_point playTime;
+    std::chrono::steady_clock::time_point playTime {};
 };
 
 // A producer of sound for the output stream: the built-in synthesizer, the accompaniment player.

@@ -95,9 +95,10 @@ std::optional<double> FindClickTrain(const std::vector<float>& captured)
     return lag + std::clamp(shift, -0.5, 0.5);
 }
 
-CLatencyCalibration::CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn)
+CLatencyCalibration::CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn, uint32_t deviceNumber)
     : m_output(output)
     , m_waveIn(waveIn)
+    , m_deviceNumber(deviceNumber)
 {
 }
 
@@ -115,7 +116,7 @@ bool CLatencyCalibration::Start()
     m_framesCaptured = 0;
     m_captured.clear();
     m_captured.reserve(kCaptureLimit);
-    if (m_waveIn.Open(kWaveMapper, *this, m_handle) != kWaveInOk) {
+    if (m_waveIn.Open(m_deviceNumber, *this, m_handle) != kWaveInOk) {
         m_handle.reset();
         return false;
     }

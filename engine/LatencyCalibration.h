@@ -38,14 +38,15 @@ inline constexpr size_t kLongestRoundTripFrames = 44100;
 std::optional<double> FindClickTrain(const std::vector<float>& captured);
 
 // Measures the round trip from the output to the input: plays the click train into `output`
-// while capturing the first input device, then finds the train in what came back. The round trip
+// while capturing an input device, then finds the train in what came back. The round trip
 // counts from the moment the output renders a click to the moment the input delivers it, read
 // off the frames each side has passed. Start and Finish on the UI thread; the output's and the
 // input's threads do the rest.
 class CLatencyCalibration final : public IAudioSource, private IWaveInClient {
 public:
-    // `output` and `waveIn` outlive the calibration.
-    CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn);
+    // `output` and `waveIn` outlive the calibration, which listens on `waveIn`'s `deviceNumber`
+    // (kWaveMapper: the first).
+    CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn, uint32_t deviceNumber);
     ~CLatencyCalibration() override;
 
     CLatencyCalibration(const CLatencyCalibration&) = delete;
@@ -74,6 +75,7 @@ private:
 
     IAudioOutput& m_output;
     IWaveInSystem& m_waveIn;
+    uint32_t m_deviceNumber;
     std::unique_ptr<IWaveInHandle> m_handle;
     std::vector<int16_t> m_memory;
     std::array<WaveInBuffer, 4> m_buffers;

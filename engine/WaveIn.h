@@ -41,7 +41,7 @@ struct WaveInBuffer {
     uint32_t flags = 0;
     // When the first frame reached the device, by its clock (it entered the input the input
     // latency before): the device's estimate from every chunk that went into the buffer.
-    std::chrono::steady_clock::time_point firstFrameTime;
+    std::chrono::steady_clock::time_point firstFrameTime {};
 };
 
 struct WaveInCapabilities {

@@ -266,7 +266,9 @@ void CVolumeWindow::StartLatencyCalibration()
 {
     if (m_calibration)
         return;
-    m_calibration = std::make_unique<CLatencyCalibration>(m_parts.audioOutput, m_parts.waveIn);
+    const CWaveRecorder* selected = m_parts.recording.SelectedRecorder();
+    m_calibration = std::make_unique<CLatencyCalibration>(
+        m_parts.audioOutput, m_parts.waveIn, selected ? selected->DeviceNumber() : kWaveMapper);
     if (!m_calibration->Start()) {
         m_calibration.reset();
         m_parts.prompts.ShowError(kCaptionError, u"Can't open WAVE In Device!");

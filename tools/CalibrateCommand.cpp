@@ -1,6 +1,8 @@
-// calibrate: the round trip from LINLANGOK_AUDIO_OUT to LINLANGOK_AUDIO_IN, measured with clicks.
+// calibrate: the round trip from LINLANGOK_AUDIO_OUT to the first recording device of
+// LINLANGOK_AUDIO_IN, measured with clicks and kept in Latency.ini, as the volume window does.
 
 #include "engine/LatencyCalibration.h"
+#include "engine/RecordingDevices.h"
 #include "tools/Commands.h"
 #include "tools/JsonWriter.h"
 
@@ -20,7 +22,12 @@ int RunCalibrateCommand(ToolContext& context)
     const auto waveIn = context.waveIn();
     if (!waveIn)
         return 1;
-    CLatencyCalibration calibration(*output, *waveIn);
+    CInputDeviceList devices(*waveIn, context.mixers);
+    if (devices.InputDevices().empty()) {
+        std::cerr << "No recording device.\n";
+        return 1;
+    }
+    CLatencyCalibration calibration(*output, *waveIn, devices.InputDevices().front()->DeviceNumber());
     if (!calibration.Start()) {
         std::cerr << "Can't open WAVE In Device!\n";
         return 1;
@@ -35,7 +42,18 @@ int RunCalibrateCommand(ToolContext& context)
                      "input, and raise the recording level.\n";
         return 1;
     }
-    CJsonWriter(std::cout).BeginObject().Key("latency_ms").Value(*measured).EndObject();
+    const LatencyCorrection correction {*measured, *measured - calibration.ReportedLatencyMs()};
+    if (!SaveLatencyCorrection(context.programFolder, correction)) {
+        std::cerr << "Can't save Latency.ini.\n";
+        return 1;
+    }
+    CJsonWriter(std::cout)
+        .BeginObject()
+        .Key("latency_ms")
+        .Value(correction.roundTripMs)
+        .Key("correction_ms")
+        .Value(correction.correctionMs)
+        .EndObject();
     std::cout << '\n';
     return 0;
 }

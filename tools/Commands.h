@@ -82,8 +82,10 @@ int RunRecordCommand(ToolContext& context);
 inline constexpr const char* kSingUsage = "sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX.mp3 [--balance P]";
 int RunSingCommand(ToolContext& context);
 
-// calibrate: plays clicks on LINLANGOK_AUDIO_OUT, listens on LINLANGOK_AUDIO_IN and prints the
-// round trip as JSON {latency_ms}; 1 with a message when no click was heard.
+// calibrate: plays clicks on LINLANGOK_AUDIO_OUT, listens on LINLANGOK_AUDIO_IN's first recording
+// device, keeps the result in Latency.ini and prints it as JSON {latency_ms, correction_ms}: the
+// round trip and what the devices' reported latencies leave of it; 1 with a message when no
+// click was heard.
 inline constexpr const char* kCalibrateUsage = "calibrate";
 int RunCalibrateCommand(ToolContext& context);
 

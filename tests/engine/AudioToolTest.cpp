@@ -1,4 +1,5 @@
-// linlangok-tool play, record and encode, run as the user runs them, on the WAV-file devices.
+// linlangok-tool play, record, calibrate, sing and encode, run as the user runs them, on the WAV-file devices.
+#include "engine/LatencyCalibration.h"
 #include "tests/platform/AudioTestSignals.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -79,6 +80,25 @@ TEST_F(AudioToolTest, CalibrateRefusesABadLoopbackAndSaysSo)
         m_errors, "LINLANGOK_AUDIO_OUT=loopback:x: the loopback output is loopback:MS, a delay of 0 to 5000 ms\n");
     EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=null", "calibrate now"), 2);
     EXPECT_EQ(m_output, "");
+}
+
+TEST_F(AudioToolTest, CalibrateKeepsItsCorrectionForTheNextSing)
+{
+    // The round trip itself, in real time on a loaded machine, is the calibration tests' matter.
+    const std::string loopback = "LINLANGOK_AUDIO_OUT=loopback:87 LINLANGOK_AUDIO_IN=loopback";
+    ASSERT_EQ(Run(loopback, "calibrate"), 0) << m_errors;
+    const auto stored = LoadLatencyCorrection(m_folder.Path());
+    ASSERT_TRUE(stored);
+    EXPECT_GT(stored->correctionMs, 0);
+
+    test::WriteWavFile(m_folder.Path() / "song.wav", test::ChirpFrames(44100, 300, 3000, 0.5));
+    ASSERT_EQ(Run(loopback, "sing song.wav voice.mp3 --seconds 1 --performance mix.WAV --balance 70"), 0) << m_errors;
+    const std::string prefix = "{\"alignment_ms\":";
+    ASSERT_EQ(m_output.substr(0, prefix.size()), prefix);
+    EXPECT_NEAR(std::stod(m_output.substr(prefix.size())), stored->correctionMs, 1e-6);
+    EXPECT_GE(test::ReadAudioFile(m_folder.Path() / "mix.WAV").samples.size() / 2, 44100u);
+    EXPECT_TRUE(std::filesystem::exists(m_folder.Path() / "voice.mp3"));
+    EXPECT_EQ(Run(loopback, "sing song.wav voice.mp3 --seconds 1 --balance 70"), 2);
 }
 
 TEST_F(AudioToolTest, EncodeWritesAnMp3OfTheSameLength)

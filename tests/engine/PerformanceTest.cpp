@@ -31,12 +31,15 @@ constexpr uint64_t kBurstFrames = 441;
 constexpr uint64_t kOutputLatencyFrames = 1323; // 30 ms
 constexpr size_t kSteps = 300; // 10 ms each
 
-// A 1 kHz burst of 10 ms at frame `onset`, and silence elsewhere.
-float Burst(uint64_t frame, uint64_t onset, float amplitude)
+constexpr double kMusicHz = 1000;
+constexpr double kVoiceHz = 2500;
+
+// A burst of 10 ms at frame `onset`, and silence elsewhere.
+float Burst(uint64_t frame, uint64_t onset, double frequency)
 {
     if (frame < onset || frame >= onset + kBurstFrames)
         return 0;
-    return amplitude * static_cast<float>(std::sin(2 * std::numbers::pi * 1000.0 * (frame - onset) / 44100));
+    return 0.5f * static_cast<float>(std::sin(2 * std::numbers::pi * frequency * (frame - onset) / 44100));
 }
 
 // The accompaniment: a burst every half second, on every channel.
@@ -48,8 +51,8 @@ struct COnsetSource : IAudioSource {
             const uint64_t onset = frame < kFirstOnset
                 ? kFirstOnset
                 : kFirstOnset + (frame - kFirstOnset) / kOnsetSpacing * kOnsetSpacing;
-            mix[i * 2] += Burst(frame, onset, 0.5f);
-            mix[i * 2 + 1] += Burst(frame, onset, 0.5f);
+            mix[i * 2] += Burst(frame, onset, kMusicHz);
+            mix[i * 2 + 1] += Burst(frame, onset, kMusicHz);
         }
     }
 };
@@ -80,7 +83,7 @@ protected:
             const uint64_t heard = onset + kOutputLatencyFrames;
             for (uint64_t frame = heard; frame < heard + kBurstFrames; ++frame)
                 voice[frame * 2] = voice[frame * 2 + 1]
-                    = static_cast<int16_t>(std::lrint(32767 * Burst(frame, heard, 0.5f)));
+                    = static_cast<int16_t>(std::lrint(32767 * Burst(frame, heard, kVoiceHz)));
         }
         test::WriteWavFile(m_voice, voice);
         m_mixers.AddMixer();
@@ -149,12 +152,17 @@ TEST_F(PerformanceTest, VoiceLandsOnTheOnsetsItWasSungTo)
     take->Write(voicePath, 100, &m_encoder);
     take->Write(musicPath, 0, &m_encoder);
     take->Write(mixPath, 50, &m_encoder);
-    const auto voice = Onsets(test::ReadAudioFile(voicePath).samples);
-    const auto music = Onsets(test::ReadAudioFile(musicPath).samples);
+    const auto voiceSamples = test::ReadAudioFile(voicePath).samples;
+    const auto musicSamples = test::ReadAudioFile(musicPath).samples;
+    const auto voice = Onsets(voiceSamples);
+    const auto music = Onsets(musicSamples);
     ASSERT_GE(music.size(), 5u);
     ASSERT_EQ(voice.size(), music.size());
     for (size_t i = 0; i < music.size(); ++i)
         EXPECT_NEAR(voice[i], music[i], 220) << "onset " << i; // 5 ms
+    // Each balance's end holds one part alone.
+    EXPECT_NEAR(test::PeakFrequency(&voiceSamples[voice[0] * 2], 400, 2, 0, 44100, 500, 4000), kVoiceHz, 60);
+    EXPECT_NEAR(test::PeakFrequency(&musicSamples[music[0] * 2], 400, 2, 0, 44100, 500, 4000), kMusicHz, 60);
     const auto mixed = test::ReadAudioFile(mixPath);
     EXPECT_NEAR(static_cast<double>(mixed.samples.size() / 2), take->Length().count() * 44.1, 3 * 1152);
 

@@ -137,8 +137,8 @@ TEST(DeviceLatency, LoopbackInputHearsTheOutputItsDelayLater)
 }
 
 // The calibration over the loopback pair, in virtual time: each step lets 10 ms pass on the
-// output, then on the input.
-std::optional<double> CalibrateOverLoopback(std::chrono::milliseconds delay, bool playing)
+// output, then on the input. Device 0 listens on another line, device 1 on the output's.
+std::optional<double> CalibrateOverLoopback(std::chrono::milliseconds delay, uint32_t device)
 {
     const auto line = std::make_shared<CLoopbackLine>([] { return uint64_t {0}; });
     auto outputPacer = std::make_unique<CManualPacer>();
@@ -146,9 +146,9 @@ std::optional<double> CalibrateOverLoopback(std::chrono::milliseconds delay, boo
     const auto output = CreateLoopbackAudioOutput(line, delay, 441, std::move(outputPacer));
     const auto inputPacer = std::make_shared<CManualPacer>();
     const auto otherLine = std::make_shared<CLoopbackLine>();
-    CWaveInSystem waveIn(
-        {{"loopback", true, [&] { return CreateLoopbackCapture(playing ? line : otherLine, inputPacer); }}});
-    CLatencyCalibration calibration(*output, waveIn);
+    CWaveInSystem waveIn({{"elsewhere", true, [&] { return CreateLoopbackCapture(otherLine, inputPacer); }},
+        {"loopback", true, [&] { return CreateLoopbackCapture(line, inputPacer); }}});
+    CLatencyCalibration calibration(*output, waveIn, device);
     EXPECT_TRUE(calibration.Start());
     EXPECT_EQ(calibration.ReportedLatencyMs(), 0.0);
     for (int step = 0; step < 1000 && !calibration.IsDone(); ++step) {
@@ -161,12 +161,12 @@ std::optional<double> CalibrateOverLoopback(std::chrono::milliseconds delay, boo
     return calibration.Finish();
 }
 
-TEST(DeviceLatency, CalibrationMeasuresTheLoopbackDelay)
+TEST(DeviceLatency, CalibrationMeasuresTheLoopbackDelayOnTheDeviceItIsGiven)
 {
-    const auto measured = CalibrateOverLoopback(87ms, true);
+    const auto measured = CalibrateOverLoopback(87ms, 1);
     ASSERT_TRUE(measured);
     EXPECT_NEAR(*measured, 87.0, 1.0);
-    EXPECT_FALSE(CalibrateOverLoopback(87ms, false)); // the input listens on another line: no click heard
+    EXPECT_FALSE(CalibrateOverLoopback(87ms, 0)); // the first device listens on another line: no click heard
 }
 
 } // namespace

@@ -1,0 +1,218 @@
+// The performance take in real time over the loopback pair (the input hears the output 87 ms
+// later, and neither reports a latency): a MIDI click track through the sequencer and the built-in
+// synthesizer, calibrated first as the 校准延迟 button does, then recorded with and without the
+// take (--correction MS stores that correction instead of calibrating). Reports how far the voice's clicks land from
+// the accompaniment's in the performance, the CPU the take costs, the disk it fills and how fast the mix is written.
+
+#include "bench/BenchSupport.h"
+#include "bench/support/SilentPrompts.h"
+#include "engine/LatencyCalibration.h"
+#include "engine/MidiSequencer.h"
+#include "engine/RecordingController.h"
+#include "engine/UiTaskQueue.h"
+#include "midi/MidiSong.h"
+#include "mixer/MemoryMixer.h"
+#include "platform/audio/AudioOutputDevices.h"
+#include "platform/audio/WaveInSystem.h"
+#include "platform/codepage/IconvCodePage.h"
+#include "platform/midi/MidiOutputDeviceList.h"
+#include "platform/mp3/LameMp3Encoder.h"
+#include "platform/timer/ThreadTimerDriver.h"
+
+#include <sndfile.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+namespace linlangok {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double CpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::vector<float> ReadLeftChannel(const std::filesystem::path& path)
+{
+    SF_INFO format {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &format);
+    if (!file)
+        return {};
+    std::vector<float> frames(static_cast<size_t>(format.frames) * format.channels);
+    sf_readf_float(file, frames.data(), format.frames);
+    sf_close(file);
+    std::vector<float> left;
+    for (size_t i = 0; i < frames.size(); i += format.channels)
+        left.push_back(frames[i]);
+    return left;
+}
+
+// The first frame of each click: above a quarter of the loudest, after 50 ms below it.
+std::vector<double> Onsets(const std::vector<float>& left)
+{
+    float peak = 0;
+    for (float sample : left)
+        peak = std::max(peak, std::fabs(sample));
+    std::vector<double> onsets;
+    long quietSince = -100000;
+    for (size_t frame = 0; frame < left.size(); ++frame) {
+        if (std::fabs(left[frame]) < peak / 4)
+            continue;
+        if (static_cast<long>(frame) - quietSince > 2205)
+            onsets.push_back(static_cast<double>(frame));
+        quietSince = static_cast<long>(frame);
+    }
+    return onsets;
+}
+
+struct Recorded {
+    double cpuSeconds = 0;
+    double wallSeconds = 0;
+    uintmax_t temporaryBytes = 0;
+    std::unique_ptr<CPerformanceTake> take;
+};
+
+// Plays the song from its start and records `seconds` through `controller`.
+Recorded RecordWhilePlaying(CMidiSequencer& sequencer, CUiTaskQueue& uiThread, CRecordingController& controller,
+    const std::filesystem::path& folder, double seconds)
+{
+    sequencer.Start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Recorded recorded;
+    const double cpu = CpuSeconds();
+    const auto start = Clock::now();
+    controller.StartRecording();
+    while (Clock::now() - start < std::chrono::duration<double>(seconds)) {
+        if (uiThread.WaitForTask(std::chrono::milliseconds(20)))
+            uiThread.RunPending();
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().starts_with(".$$performance"))
+            recorded.temporaryBytes += entry.file_size();
+    }
+    controller.StopRecording();
+    recorded.cpuSeconds = CpuSeconds() - cpu;
+    recorded.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    sequencer.Stop();
+    recorded.take = controller.TakePerformance();
+    return recorded;
+}
+
+} // namespace
+} // namespace linlangok
+
+int main(int argc, char** argv)
+{
+    using namespace linlangok;
+    double seconds = 20;
+    std::optional<double> stored; // --correction MS: this instead of a calibration
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--seconds") == 0)
+            seconds = std::atof(argv[++i]);
+        else if (std::strcmp(argv[i], "--correction") == 0)
+            stored = std::atof(argv[++i]);
+    }
+    const auto soundFont = FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT"));
+    if (!soundFont) {
+        std::printf("no SoundFont: set LINLANGOK_SOUNDFONT\n");
+        return 1;
+    }
+    const auto folder = std::filesystem::temp_directory_path() / ("bench_performance_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    bench::CSilentPrompts prompts;
+    const auto line = std::make_shared<CLoopbackLine>();
+    const auto output = OpenAudioOutput("loopback:87", kDefaultBufferFrames, line);
+    CWaveInSystem waveIn(CaptureDevicesForSelection("loopback", line));
+
+    if (stored) {
+        SaveLatencyCorrection(folder, {*stored, *stored});
+    } else {
+        CLatencyCalibration calibration(*output, waveIn, kWaveMapper);
+        if (!calibration.Start())
+            return 1;
+        while (!calibration.IsDone())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const auto roundTrip = calibration.Finish();
+        if (!roundTrip) {
+            std::printf("calibration heard no click\n");
+            return 1;
+        }
+        SaveLatencyCorrection(folder, {*roundTrip, *roundTrip - calibration.ReportedLatencyMs()});
+        std::printf("calibration over loopback:87: %.3f ms (error %+.3f ms)\n", *roundTrip, *roundTrip - 87);
+    }
+
+    const auto songPath = folder / "clicks.mid";
+    std::ofstream(songPath, std::ios::binary) << bench::ClickTrackBytes(seconds + 5);
+    CThreadTimerDriver driver;
+    const CIconvCodePage codePage("GBK");
+    CMidiSong song(prompts, codePage, driver);
+    if (!song.Load(songPath))
+        return 1;
+    CMidiOutputDeviceList devices(*soundFont, *output, false);
+    CUiTaskQueue uiThread;
+    CMidiSequencer sequencer(prompts, uiThread, devices, &song);
+    CMemoryMixerSystem mixers;
+    mixers.AddMixer();
+    CInputDeviceList inputs(waveIn, mixers);
+    CLameMp3EncoderLibrary encoder;
+    std::ostringstream errors;
+    CRecordingController withTake(inputs, mixers, &encoder, folder, prompts, errors, output.get());
+    CRecordingController withoutTake(inputs, mixers, &encoder, folder, prompts, errors);
+    withTake.SelectDevice(withTake.DeviceNames().front());
+    withoutTake.SelectDevice(withoutTake.DeviceNames().front());
+
+    const Recorded plain = RecordWhilePlaying(sequencer, uiThread, withoutTake, folder, seconds);
+    Recorded kept = RecordWhilePlaying(sequencer, uiThread, withTake, folder, seconds);
+    if (!kept.take) {
+        std::printf("no take: %s\n", errors.str().c_str());
+        return 1;
+    }
+    std::printf("CPU while recording %.0f s: %.2f %% of one core without the take, %.2f %% with it (+%.2f %%)\n",
+        seconds, plain.cpuSeconds / plain.wallSeconds * 100, kept.cpuSeconds / kept.wallSeconds * 100,
+        (kept.cpuSeconds / kept.wallSeconds - plain.cpuSeconds / plain.wallSeconds) * 100);
+    std::printf("temporary files: %.1f KiB/s (%.1f MiB a minute)\n", kept.temporaryBytes / kept.wallSeconds / 1024,
+        kept.temporaryBytes / kept.wallSeconds * 60 / 1048576);
+
+    const auto started = Clock::now();
+    kept.take->Write(folder / "mix.mp3", 50, &encoder);
+    const double mp3Seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    kept.take->Write(folder / "voice.wav", 100, &encoder);
+    kept.take->Write(folder / "music.wav", 0, &encoder);
+    const double length = kept.take->Length().count() / 1000.0;
+    std::printf("mix of %.1f s written as MP3 in %.3f s (%.0fx real time)\n", length, mp3Seconds, length / mp3Seconds);
+
+    const auto voice = Onsets(ReadLeftChannel(folder / "voice.wav"));
+    const auto music = Onsets(ReadLeftChannel(folder / "music.wav"));
+    std::vector<double> errorsMs;
+    for (double onset : music) {
+        double nearest = 1e9;
+        for (double heard : voice)
+            nearest = std::fabs(heard - onset) < std::fabs(nearest) ? heard - onset : nearest;
+        if (std::fabs(nearest) < 4410)
+            errorsMs.push_back(nearest / 44.1);
+    }
+    std::vector<double> magnitudes;
+    for (double error : errorsMs)
+        magnitudes.push_back(std::fabs(error));
+    std::printf("alignment %.3f ms applied; voice against accompaniment over %zu of %zu clicks: median %+.3f ms, "
+                "max |error| %.3f ms\n",
+        kept.take->AlignmentMs(), errorsMs.size(), music.size(), bench::Percentile(errorsMs, 0.5),
+        bench::Percentile(magnitudes, 1.0));
+    kept.take.reset();
+    std::filesystem::remove_all(folder);
+    return 0;
+}
