@@ -1,6 +1,7 @@
 #include "app/KaraokeApplication.h"
 
 #include "app/Docking.h"
+#include "app/PerformanceWindow.h"
 #include "common/Text.h"
 #include "lyrics/LyricsShowWindow.h"
 #include "mixer/VolumeWindow.h"
@@ -9,7 +10,8 @@
 namespace linlangok {
 
 CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
-    : m_settings(std::make_unique<CSettings>(services.session.programFolder, services.session.codePage))
+    : m_sessionServices(services.session)
+    , m_settings(std::make_unique<CSettings>(services.session.programFolder, services.session.codePage))
     , m_session(std::make_unique<CKaraokeSession>(services.session))
 {
     m_settings->Load();
@@ -17,7 +19,7 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     if (std::filesystem::is_regular_file(demoSong))
         m_session->SetAccompanimentPath(PathToUtf16(demoSong));
     m_mainWindow = std::make_unique<CMainWindow>(MainWindowParts {*m_session, services.session.prompts,
-        services.desktop, services.meterInput, m_companions, services.dataFolder / "help"});
+        services.desktop, services.meterInput, m_companions, services.dataFolder / "help", this});
     connect(m_mainWindow.get(), &CMainWindow::quitRequested, this, &CKaraokeApplication::finished);
 
     m_lyricsWindow = std::make_unique<CLyricsShowWindow>(
@@ -111,6 +113,11 @@ MediaTrack CKaraokeApplication::Track() const
 int64_t CKaraokeApplication::PositionMicroseconds() const
 {
     return IsPlaying() ? static_cast<int64_t>(m_session->Position() * 1e6) : 0;
+}
+
+void CKaraokeApplication::OfferPerformance(std::unique_ptr<CPerformanceTake> take)
+{
+    RunPerformanceWindow(std::move(take), m_sessionServices, m_mainWindow.get());
 }
 
 void CKaraokeApplication::Raise()

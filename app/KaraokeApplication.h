@@ -30,8 +30,9 @@ struct ApplicationServices {
 // The main window object: owns the settings, the karaoke session, the main window and its
 // companion windows for the whole run, in that order of construction. The settings are loaded
 // first and saved when the object is destroyed, after the windows are gone. It is also the media
-// player that the desktop's media keys and panels control. UI thread.
-class CKaraokeApplication final : public QObject, public IMediaPlayer {
+// player that the desktop's media keys and panels control, and offers the performance of a saved
+// recording in the performance window. UI thread.
+class CKaraokeApplication final : public QObject, public IMediaPlayer, private IPerformanceOffer {
     Q_OBJECT
 public:
     explicit CKaraokeApplication(const ApplicationServices& services);
@@ -58,11 +59,15 @@ public:
     void Raise() override;
     void Quit() override;
 
+private:
+    void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override;
+
 signals:
     // The window has closed; the program ends with this code.
     void finished(int code);
 
 private:
+    SessionServices m_sessionServices;
     std::unique_ptr<CSettings> m_settings;
     std::unique_ptr<CKaraokeSession> m_session;
     CompanionWindows m_companions;

@@ -156,12 +156,19 @@ void CMainController::StopRecording()
         m_playing = false;
     }
     m_controls.SetRecordTickRunning(false);
-    m_session.StopRecording();
+    std::unique_ptr<CPerformanceTake> take = m_session.StopRecording();
     m_recording = false;
     m_recordingSeconds = 0;
+    // The performance is heard alone.
+    if (take && m_playing) {
+        m_session.Stop();
+        m_playing = false;
+    }
     RefreshStatus();
     ApplyEnableRules();
     StopMeterWhenIdle();
+    if (take && m_parts.performanceOffer)
+        m_parts.performanceOffer->OfferPerformance(std::move(take));
 }
 
 void CMainController::BrowseAccompaniment()

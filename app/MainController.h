@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PerformanceController.h"
 #include "app/StatusText.h"
 #include "common/UserPrompts.h"
 #include "session/SongKind.h"
@@ -150,6 +151,7 @@ struct MainControllerParts {
     IDesktopOpener& desktop;
     const CompanionWindows& companions;
     std::filesystem::path helpFolder; // Karaoke.html and Help.html
+    IPerformanceOffer* performanceOffer = nullptr; // null: no performance is offered
 };
 
 // Every operation runs on the UI thread. The parts outlive the controller.
@@ -163,6 +165,9 @@ public:
     void Play();
     void Stop();
     void Record();
+    // Stops the recording (and the song with stop-together) and runs the voice's save-as flow.
+    // When the voice was saved and the song was heard meanwhile, the song is stopped and the
+    // performance is offered.
     void StopRecording();
     void BrowseAccompaniment();
     void BrowseLyric();

@@ -105,8 +105,8 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     m_melody = m_controls.Control<QCheckBox>(kMelodyBox);
     setFixedSize(units.X(kClientWidth), top + units.Y(kClientHeight));
 
-    m_controller = std::make_unique<CMainController>(MainControllerParts {
-        parts.session, *this, parts.prompts, *m_levelMeter, parts.desktop, parts.companions, parts.helpFolder});
+    m_controller = std::make_unique<CMainController>(MainControllerParts {parts.session, *this, parts.prompts,
+        *m_levelMeter, parts.desktop, parts.companions, parts.helpFolder, parts.performanceOffer});
     Connect();
     AddShortcuts();
     setAcceptDrops(true);

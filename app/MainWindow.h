@@ -29,6 +29,7 @@ struct MainWindowParts {
     IWaveInSystem& meterInput;
     const CompanionWindows& companions;
     std::filesystem::path helpFolder;
+    IPerformanceOffer* performanceOffer = nullptr; // null: no performance is offered
 };
 
 // The main control window: a fixed-size dialog laid out in dialog units from the dialog font,

@@ -23,6 +23,16 @@ QString FilterText(const std::vector<FileFilter>& filters)
     return entries.join(QStringLiteral(";;"));
 }
 
+// The one suffix a filter names ("*.wav": "wav"); empty when it names several or a wildcard.
+QString PlainSuffix(const FileFilter& filter)
+{
+    const QString patterns = ToQString(filter.patterns);
+    if (!patterns.startsWith(QStringLiteral("*.")) || patterns.contains(u';'))
+        return {};
+    const QString suffix = patterns.mid(2);
+    return suffix.contains(u'*') || suffix.contains(u'?') ? QString() : suffix;
+}
+
 } // namespace
 
 EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
@@ -93,8 +103,17 @@ std::optional<std::filesystem::path> CQtUserPrompts::AskSavePath(const FileDialo
     // "*.mid;*.wav" names no single suffix to add; a plain one such as "mp3" is added when the
     // name has none.
     const QString extension = ToQString(request.defaultExtension);
-    if (!extension.isEmpty() && !extension.contains(u'*') && !extension.contains(u';'))
-        dialog.setDefaultSuffix(extension.startsWith(u'.') ? extension.mid(1) : extension);
+    if (!extension.isEmpty() && !extension.contains(u'*') && !extension.contains(u';')) {
+        const QString suffix = extension.startsWith(u'.') ? extension.mid(1) : extension;
+        dialog.setDefaultSuffix(suffix);
+        // A filter that names one suffix, as "WAV File (*.wav)" does, adds that one when chosen.
+        QObject::connect(
+            &dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &request, suffix](const QString& chosen) {
+                const qsizetype index = FilterText(request.filters).split(QStringLiteral(";;")).indexOf(chosen);
+                const QString named = index >= 0 ? PlainSuffix(request.filters[static_cast<size_t>(index)]) : QString();
+                dialog.setDefaultSuffix(named.isEmpty() ? suffix : named);
+            });
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return ToPath(dialog.selectedFiles().first());

@@ -1,6 +1,7 @@
 // linlangok-screenshots OUTPUT_FOLDER: renders the windows offscreen in their typical states
 // into PNG files, the windows' golden pictures that a change to a window shows up in.
 
+#include "app/PerformanceWindow.h"
 #include "app/PlatformServices.h"
 #include "common/Text.h"
 #include "lyrics/LyricsShowWindow.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <fstream>
@@ -163,6 +165,31 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     return saved;
 }
 
+// The performance window as it opens after a recording: a take of a second of silence, its
+// voice moved by the typical latencies of a USB headset.
+bool SavePerformanceWindow(
+    linlangok::CKaraokeApplication& karaoke, const linlangok::SessionServices& services, const QString& folder)
+{
+    using namespace linlangok;
+    const std::filesystem::path accompaniment = services.programFolder / ".$$picture-accompaniment.tmp";
+    const std::filesystem::path voice = services.programFolder / ".$$picture-voice.tmp";
+    const std::vector<char> second(44100 * 4);
+    for (const auto& path : {accompaniment, voice})
+        std::ofstream(path, std::ios::binary).write(second.data(), static_cast<std::streamsize>(second.size()));
+    bool saved = false;
+    QTimer::singleShot(300, [&saved, &folder] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (qobject_cast<CPerformanceWindow*>(window) && window->isVisible()) {
+                saved = Save(*window, folder, "performance");
+                window->close();
+            }
+        }
+    });
+    RunPerformanceWindow(
+        std::make_unique<CPerformanceTake>(accompaniment, voice, -3810, 86.4), services, &karaoke.MainWindow());
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -226,5 +253,6 @@ int main(int argc, char** argv)
     static_cast<QListWidget*>(songList.Control(kSongListBox))->setCurrentRow(0);
     RunEventsFor(100);
     saved &= Save(songList, folder, "songlist-demo");
+    saved &= SavePerformanceWindow(karaoke, services.session, folder);
     return saved ? 0 : 1;
 }

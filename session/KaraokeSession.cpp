@@ -100,9 +100,11 @@ bool CKaraokeSession::StartRecording()
     return m_recording->IsRecording();
 }
 
-void CKaraokeSession::StopRecording()
+std::unique_ptr<CPerformanceTake> CKaraokeSession::StopRecording()
 {
-    m_recording->StopRecording();
+    const bool saved = m_recording->StopRecording().has_value();
+    std::unique_ptr<CPerformanceTake> take = m_recording->TakePerformance();
+    return saved ? std::move(take) : nullptr;
 }
 
 double CKaraokeSession::Position() const

@@ -84,7 +84,9 @@ public:
     void Stop();
     // Whether a recording now runs; a failure has been reported through the prompts.
     bool StartRecording();
-    void StopRecording();
+    // Stops the recording and offers it for saving. Returns its performance take when the voice
+    // was saved and the accompaniment was heard during it; otherwise the take is dropped.
+    std::unique_ptr<CPerformanceTake> StopRecording();
     // Seconds into the song; 0 before anything played and after a MIDI file that did not load.
     double Position() const;
     // The song's length in whole seconds (truncated); 0 as Position is.

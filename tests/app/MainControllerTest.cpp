@@ -53,12 +53,32 @@ struct CFakeWindow final : ICompanionWindow, ILevelMeterControl, IDesktopOpener 
     std::vector<std::string> opened;
 };
 
+// Takes the offered performances, noting whether the song still played when each came.
+struct CFakeOffer final : IPerformanceOffer {
+    void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override
+    {
+        offers.push_back({take != nullptr, controller->IsPlaying() || audioPlayer->Speed() != 0});
+    }
+
+    struct Offer {
+        bool take;
+        bool songPlaying;
+        bool operator==(const Offer&) const = default;
+    };
+    const CMainController* controller = nullptr;
+    const CAudioPlayer* audioPlayer = nullptr;
+    std::vector<Offer> offers;
+};
+
 class MainControllerTest : public ::testing::Test {
 protected:
     MainControllerTest()
         : companions {&window, &window, &window}
-        , controller(MainControllerParts {rig.session, controls, rig.prompts, window, window, companions, "/help"})
+        , controller(
+              MainControllerParts {rig.session, controls, rig.prompts, window, window, companions, "/help", &offer})
     {
+        offer.controller = &controller;
+        offer.audioPlayer = &rig.session.AudioPlayer();
         rig.session.SetAccompanimentPath(test::CSessionRig::DemoSong());
         controller.Initialize();
     }
@@ -79,6 +99,7 @@ protected:
     CFakeControls controls;
     CFakeWindow window;
     CompanionWindows companions;
+    CFakeOffer offer;
     CMainController controller;
 };
 
@@ -178,6 +199,45 @@ TEST_F(MainControllerTest, TheSongEndsWhileTheRecordingGoesOn)
     controller.DisplayTick();
     EXPECT_EQ(controls.status.recordingSeconds, 2);
     EXPECT_EQ(ComposeStatusTexts(controls.status).state, u"状态:  录音");
+}
+
+TEST_F(MainControllerTest, ThePerformanceIsOfferedOnlyForASavedVoiceWithTheSongHeard)
+{
+    const auto song = rig.home.Path() / "song.wav";
+    test::WriteWavFile(song, test::SineFrames(44100 * 5, 440, 0.5));
+    struct Row {
+        const char* what;
+        bool startTogether, stopTogether;
+        std::optional<std::filesystem::path> voicePath;
+        std::vector<CFakeOffer::Offer> offers;
+    };
+    const Row rows[] = {
+        {"saved, song heard", true, true, rig.home.Path() / "voice.mp3", {{true, false}}},
+        {"song still playing: stopped first", true, false, rig.home.Path() / "voice2.mp3", {{true, false}}},
+        {"voice not saved", true, true, std::nullopt, {}},
+        {"no song heard", false, true, rig.home.Path() / "voice3.mp3", {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        offer.offers.clear();
+        controller.Stop();
+        controls.values.accompaniment = Utf8ToUtf16(song.string());
+        controls.values.startTogether = row.startTogether;
+        controls.values.stopTogether = row.stopTogether;
+        controller.Record();
+        for (int step = 0; step < 10; ++step) {
+            rig.Advance(100);
+            rig.waveIn.Capture(4410, 1000, -1000);
+        }
+        rig.prompts.m_paths = {row.voicePath};
+        controller.StopRecording();
+        EXPECT_EQ(offer.offers, row.offers);
+        ExpectState(!row.stopTogether && row.offers.empty(), false);
+    }
+    EXPECT_TRUE(rig.prompts.m_messages.empty()) << rig.prompts.MessageTexts()[0];
+    // Offered or dropped, no take leaves its temporary files behind.
+    for (const auto& entry : std::filesystem::directory_iterator(rig.home.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".$$performance"), std::string::npos) << entry.path();
 }
 
 TEST_F(MainControllerTest, PitchAndTempoAreClampedAndOnlyEditableForAStoppedMidiSong)

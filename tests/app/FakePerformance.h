@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/PerformanceController.h"
+#include "tests/platform/AudioTestSignals.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace linlangok::test {
+
+// A performance that writes a fifth of a second of sine as WAV wherever it is asked to, and
+// remembers each write; with `failure` set it raises that instead.
+struct CFakePerformance final : IPerformance {
+    struct Written {
+        std::filesystem::path path;
+        int voicePercent;
+        bool operator==(const Written&) const = default;
+    };
+
+    double AlignmentMs() const override { return alignmentMs; }
+    void Write(const std::filesystem::path& path, int voicePercent) const override
+    {
+        if (!failure.empty())
+            throw std::runtime_error(failure);
+        WriteWavFile(path, SineFrames(8820, 440.0, 0.5));
+        writes.push_back({path, voicePercent});
+    }
+
+    double alignmentMs = 120.0;
+    std::string failure;
+    mutable std::vector<Written> writes;
+};
+
+} // namespace linlangok::test
