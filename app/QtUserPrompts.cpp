@@ -10,15 +10,19 @@
 namespace linlangok {
 namespace {
 
-// "MIDI File (*.mid)" with "*.mid;*.wav": Qt reads the patterns from the parentheses, so each
-// filter is written as its description followed by its own patterns.
+// "MIDI File (*.mid)" with "*.mid;*.wav": Qt reads the space-separated patterns from the last
+// parentheses, so each filter is written as its description followed by its own patterns. A
+// description that already ends with them ("Music Files (*.mp3)" with "*.mp3") is not given them
+// twice.
 QString FilterText(const std::vector<FileFilter>& filters)
 {
     QStringList entries;
     for (const FileFilter& filter : filters) {
-        QString patterns = ToQString(filter.patterns);
-        patterns.replace(u';', u' ');
-        entries << ToQString(filter.description) + QStringLiteral(" (") + patterns + QStringLiteral(")");
+        QString description = ToQString(filter.description);
+        const QString patterns = QStringLiteral(" (") + ToQString(filter.patterns) + QStringLiteral(")");
+        if (description.endsWith(patterns))
+            description.chop(patterns.size());
+        entries << description + QString(patterns).replace(u';', u' ');
     }
     return entries.join(QStringLiteral(";;"));
 }

@@ -63,7 +63,9 @@ TEST(PerformanceWindowTest, ControlsTheirTextsAndTheBalanceSlider)
     EXPECT_EQ(audition->text(), QStringLiteral("试听"));
 }
 
-TEST(PerformanceWindowTest, ABareNameTakesTheSuffixOfTheChosenFilter)
+// The save dialog: a filter whose description already names its patterns shows them once, and a
+// bare name takes the suffix of the chosen filter.
+TEST(PerformanceWindowTest, SaveFiltersShowTheirPatternsOnceAndABareNameTakesTheChosenSuffix)
 {
     const test::CTemporaryFolder folder;
     const std::pair<int, const char*> rows[] = {{1, "take.wav"}, {0, "take.mp3"}};
@@ -71,6 +73,9 @@ TEST(PerformanceWindowTest, ABareNameTakesTheSuffixOfTheChosenFilter)
         QTimer::singleShot(0, [filter] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->nameFilters(),
+                QStringList({QStringLiteral("Music Files (*.mp3)"), QStringLiteral("WAV File (*.wav)"),
+                    QStringLiteral("Songs (*.mid *.kar)")}));
             const QString chosen = dialog->nameFilters().at(filter);
             dialog->selectNameFilter(chosen);
             emit dialog->filterSelected(chosen);
@@ -78,7 +83,8 @@ TEST(PerformanceWindowTest, ABareNameTakesTheSuffixOfTheChosenFilter)
             static_cast<QDialog*>(dialog)->accept();
         });
         FileDialogRequest request;
-        request.filters = {{u"MP3 File", u"*.mp3"}, {u"WAV File", u"*.wav"}};
+        request.filters
+            = {{u"Music Files (*.mp3)", u"*.mp3"}, {u"WAV File", u"*.wav"}, {u"Songs (*.mid;*.kar)", u"*.mid;*.kar"}};
         request.defaultExtension = u"mp3";
         request.initialPath = folder.Path();
         CQtUserPrompts prompts;
