@@ -189,7 +189,7 @@ int main(int argc, char** argv)
             std::printf("calibration heard no click\n");
             return 1;
         }
-        SaveLatencyCorrection(folder, {*roundTrip, *roundTrip - calibration.ReportedLatencyMs()});
+        SaveLatencyCorrection(folder, calibration.Correction(*roundTrip));
         std::printf("calibration over loopback:87: %.3f ms (error %+.3f ms)\n", *roundTrip, *roundTrip - 87);
     }
 

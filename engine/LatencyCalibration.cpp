@@ -1,6 +1,7 @@
 #include "engine/LatencyCalibration.h"
 
 #include "common/FileSaver.h"
+#include "common/Text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -143,6 +144,9 @@ bool CLatencyCalibration::Start()
     }
     m_reportedMs
         = std::chrono::duration<double, std::milli>(m_output.OutputLatency() + m_handle->InputLatency()).count();
+    WaveInCapabilities capabilities;
+    m_inputName
+        = m_waveIn.Capabilities(m_deviceNumber, capabilities) == kWaveInOk ? Utf16ToUtf8(capabilities.name) : "";
     m_output.AddSource(*this);
     m_playing = true;
     return true;
@@ -237,12 +241,35 @@ void CLatencyCalibration::OnWaveInData(WaveInBuffer& buffer)
         m_handle->AddBuffer(buffer);
 }
 
+LatencyCorrection CLatencyCalibration::Correction(double roundTripMs) const
+{
+    return {roundTripMs, roundTripMs - m_reportedMs, m_output.Name(), m_inputName};
+}
+
+namespace {
+
+// A device name as Latency.ini keeps it: on one line.
+std::string OneLine(std::string name)
+{
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    return name;
+}
+
+} // namespace
+
+bool LatencyCorrection::AppliesTo(const std::string& outputName, const std::string& inputName) const
+{
+    return (output.empty() && input.empty()) || (output == OneLine(outputName) && input == OneLine(inputName));
+}
+
 bool SaveLatencyCorrection(const std::filesystem::path& programFolder, const LatencyCorrection& correction)
 {
     std::ostringstream text;
     text.precision(3);
     text << std::fixed << "[Latency]\nRoundTripMs=" << correction.roundTripMs
-         << "\nCorrectionMs=" << correction.correctionMs << '\n';
+         << "\nCorrectionMs=" << correction.correctionMs << "\nOutput=" << OneLine(correction.output)
+         << "\nInput=" << OneLine(correction.input) << '\n';
     return SaveFile(programFolder / "Latency.ini", text.str());
 }
 
@@ -250,11 +277,16 @@ std::optional<LatencyCorrection> LoadLatencyCorrection(const std::filesystem::pa
 {
     std::ifstream file(programFolder / "Latency.ini");
     std::optional<double> roundTrip, correction;
+    std::string output, input;
     for (std::string line; std::getline(file, line);) {
         const size_t equals = line.find('=');
         if (equals == std::string::npos)
             continue;
         const std::string key = line.substr(0, equals);
+        if (key == "Output" || key == "Input") {
+            (key == "Output" ? output : input) = line.substr(equals + 1);
+            continue;
+        }
         char* end = nullptr;
         const double value = std::strtod(line.c_str() + equals + 1, &end);
         if (end == line.c_str() + equals + 1 || !std::isfinite(value))
@@ -266,7 +298,7 @@ std::optional<LatencyCorrection> LoadLatencyCorrection(const std::filesystem::pa
     }
     if (!roundTrip || !correction)
         return std::nullopt;
-    return LatencyCorrection {*roundTrip, *correction};
+    return LatencyCorrection {*roundTrip, *correction, output, input};
 }
 
 } // namespace linlangok

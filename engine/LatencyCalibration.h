@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace linlangok {
@@ -63,6 +64,9 @@ public:
     std::optional<double> Finish();
     // The latencies the two devices report, in milliseconds (valid after Start).
     double ReportedLatencyMs() const { return m_reportedMs; }
+    // What a measured round trip makes of the devices' reported latencies, for this output and
+    // input (valid after Start).
+    struct LatencyCorrection Correction(double roundTripMs) const;
 
     void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept override;
 
@@ -82,6 +86,7 @@ private:
     std::vector<int16_t> m_memory;
     std::array<WaveInBuffer, 4> m_buffers;
     double m_reportedMs = 0;
+    std::string m_inputName; // UTF-8
     bool m_playing = false;
 
     // Audio thread.
@@ -100,10 +105,19 @@ private:
 };
 
 // The round trip measured last, kept in the program's own Latency.ini in `programFolder`:
-// the round trip and the correction, what the devices' reported latencies do not account for.
+// the round trip and the correction, what the devices' reported latencies do not account for,
+// with the output and the input it was measured on.
 struct LatencyCorrection {
     double roundTripMs = 0;
     double correctionMs = 0;
+    // The devices' names (UTF-8, on one line); empty in a file written before they were kept,
+    // which holds for every pair.
+    std::string output;
+    std::string input;
+
+    // Whether the correction holds for a recording through these devices: another sound card
+    // has another round trip.
+    bool AppliesTo(const std::string& outputName, const std::string& inputName) const;
 };
 bool SaveLatencyCorrection(const std::filesystem::path& programFolder, const LatencyCorrection& correction);
 // Nothing when the file is missing or unreadable.

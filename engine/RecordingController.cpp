@@ -82,8 +82,10 @@ std::optional<std::filesystem::path> CRecordingController::StopRecording()
     }
     if (recording->performance) {
         try {
-            const auto correction = LoadLatencyCorrection(m_programFolder);
-            m_take = recording->performance->Finish(recording->inputLatency, correction ? correction->correctionMs : 0);
+            const auto stored = LoadLatencyCorrection(m_programFolder);
+            const bool applies
+                = stored && stored->AppliesTo(m_output->Name(), Utf16ToUtf8(recording->recorder.Capabilities().name));
+            m_take = recording->performance->Finish(recording->inputLatency, applies ? stored->correctionMs : 0);
         } catch (const std::exception& error) {
             Report(error);
         }

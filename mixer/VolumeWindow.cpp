@@ -284,6 +284,7 @@ void CVolumeWindow::FinishLatencyCalibration()
     m_calibrationPoll->stop();
     const std::optional<double> roundTrip = m_calibration->Finish();
     const double reported = m_calibration->ReportedLatencyMs();
+    const LatencyCorrection correction = m_calibration->Correction(roundTrip.value_or(0));
     m_calibration.reset();
     m_controls.Control(kCalibrateLatencyButton)->setEnabled(true);
     if (!roundTrip) {
@@ -291,7 +292,6 @@ void CVolumeWindow::FinishLatencyCalibration()
             u"没有听到校准的咔嗒声。请把麦克风放在音箱旁边，或用线把输出接到输入，调高录音音量后再试。");
         return;
     }
-    const LatencyCorrection correction {*roundTrip, *roundTrip - reported};
     if (!SaveLatencyCorrection(m_parts.programFolder, correction)) {
         m_parts.prompts.ShowError(kCaptionError, u"无法保存 Latency.ini。");
         return;

@@ -42,7 +42,7 @@ int RunCalibrateCommand(ToolContext& context)
                      "input, and raise the recording level.\n";
         return 1;
     }
-    const LatencyCorrection correction {*measured, *measured - calibration.ReportedLatencyMs()};
+    const LatencyCorrection correction = calibration.Correction(*measured);
     if (!SaveLatencyCorrection(context.programFolder, correction)) {
         std::cerr << "Can't save Latency.ini.\n";
         return 1;

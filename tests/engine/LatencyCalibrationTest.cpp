@@ -43,15 +43,22 @@ TEST(LatencyCalibration, FindsTheTrainInNoiseAndInAQuietInputButNotInNoiseAlone)
     EXPECT_FALSE(FindClickTrain({}));
 }
 
-TEST(LatencyCalibration, CorrectionIsKeptInLatencyIni)
+// The correction is kept with the devices it was measured on, and holds only for them.
+TEST(LatencyCalibration, CorrectionIsKeptInLatencyIniForItsDevices)
 {
     test::CTemporaryFolder folder;
     EXPECT_FALSE(LoadLatencyCorrection(folder.Path()));
-    ASSERT_TRUE(SaveLatencyCorrection(folder.Path(), {87.007, 57.25}));
+    ASSERT_TRUE(SaveLatencyCorrection(folder.Path(), {87.007, 57.25, "USB Audio: 声卡", "Mic\nin"}));
     const auto loaded = LoadLatencyCorrection(folder.Path());
     ASSERT_TRUE(loaded);
     EXPECT_DOUBLE_EQ(loaded->roundTripMs, 87.007);
     EXPECT_DOUBLE_EQ(loaded->correctionMs, 57.25);
+    EXPECT_EQ(loaded->output, "USB Audio: 声卡");
+    EXPECT_TRUE(loaded->AppliesTo("USB Audio: 声卡", "Mic\nin"));
+    EXPECT_FALSE(loaded->AppliesTo("null", "Mic\nin"));
+    EXPECT_FALSE(loaded->AppliesTo("USB Audio: 声卡", "loopback"));
+    // A file from before the devices were kept holds for every pair.
+    EXPECT_TRUE((LatencyCorrection {87, 57}).AppliesTo("null", "loopback"));
 }
 
 } // namespace
