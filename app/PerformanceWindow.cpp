@@ -6,6 +6,7 @@
 #include "app/QtText.h"
 #include "session/KaraokeSession.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -92,9 +93,38 @@ void CPerformanceWindow::ShowAudition()
         m_auditionPoll.stop();
 }
 
+namespace {
+
+// The take with a wait cursor while its mix is written: an MP3 of a whole song takes seconds.
+class CBusyPerformance final : public IPerformance {
+public:
+    explicit CBusyPerformance(const IPerformance& performance)
+        : m_performance(performance)
+    {
+    }
+
+    double AlignmentMs() const override { return m_performance.AlignmentMs(); }
+    void Write(const std::filesystem::path& path, int voicePercent) const override
+    {
+        const CWaitCursor waiting;
+        m_performance.Write(path, voicePercent);
+    }
+
+private:
+    struct CWaitCursor {
+        CWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+        ~CWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    };
+
+    const IPerformance& m_performance;
+};
+
+} // namespace
+
 void RunPerformanceWindow(std::unique_ptr<CPerformanceTake> take, const SessionServices& services, QWidget* parent)
 {
-    const CTakePerformance performance(std::move(take), services.mp3Encoder);
+    const CTakePerformance recorded(std::move(take), services.mp3Encoder);
+    const CBusyPerformance performance(recorded);
     CAudioPlayer player(services.audioOutput, services.prompts, services.openAudioFile, services.makeAudioStretcher);
     CPerformanceController controller(performance, services.prompts, player, services.programFolder);
     CPerformanceWindow window(controller, parent);
