@@ -10,6 +10,7 @@
 #include "app/QtDesktopOpener.h"
 #include "app/QtProgramLauncher.h"
 #include "app/QtUiThreadPoster.h"
+#include "bench/BenchSupport.h"
 #include "bench/support/SilentPrompts.h"
 #include "engine/CaptureMidiOutput.h"
 #include "engine/RecordingDevices.h"
@@ -33,7 +34,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -42,14 +42,6 @@ namespace linlangok {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double CpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // Resident memory of this process in MB.
 double ResidentMegabytes()
@@ -159,12 +151,12 @@ PlayingFigures MeasurePlaying(
     QObject::connect(&sample, &QTimer::timeout,
         [&figures] { figures.peakResidentMegabytes = std::max(figures.peakResidentMegabytes, ResidentMegabytes()); });
     sample.start(500);
-    const double cpuBefore = CpuSeconds();
+    const double cpuBefore = bench::ProcessCpuSeconds();
     const auto wallBefore = Clock::now();
     QTimer::singleShot(seconds * 1000, &application, [] { QCoreApplication::exit(0); });
     QApplication::exec();
     const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
-    figures.cpuPercent = 100.0 * (CpuSeconds() - cpuBefore) / wall;
+    figures.cpuPercent = 100.0 * (bench::ProcessCpuSeconds() - cpuBefore) / wall;
     return figures;
 }
 

@@ -8,6 +8,7 @@
 // bench_audible_timing [--seconds N] [--buffer FRAMES]...   (default 20 s, buffers 64, 256, 1024, 4096)
 
 #include "bench/BenchSupport.h"
+#include "bench/SoundFileSupport.h"
 #include "bench/support/SilentPrompts.h"
 #include "common/CodePage.h"
 #include "engine/MidiSequencer.h"
@@ -19,7 +20,6 @@
 #include "platform/render/RenderSong.h"
 #include "platform/timer/ThreadTimerDriver.h"
 
-#include <sndfile.h>
 
 #include <algorithm>
 #include <chrono>
@@ -49,21 +49,6 @@ std::vector<double> ClickTimes(const CMidiSong& song)
     }
     std::sort(times.begin(), times.end());
     return times;
-}
-
-std::vector<float> ReadLeftChannel(const std::filesystem::path& path)
-{
-    SF_INFO format {};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &format);
-    if (!file)
-        return {};
-    std::vector<float> frames(static_cast<size_t>(format.frames) * format.channels);
-    sf_readf_float(file, frames.data(), format.frames);
-    sf_close(file);
-    std::vector<float> left;
-    for (size_t i = 0; i < frames.size(); i += format.channels)
-        left.push_back(frames[i]);
-    return left;
 }
 
 // Finds each click's onset (the first sample above a tenth of the loudest) near where the
@@ -159,12 +144,12 @@ int main(int argc, char** argv)
         const auto wavPath = folder / "clicks.wav";
         PlayInRealTime(prompts, songPath, *soundFont, wavPath, bufferFrames, clicks);
         const std::string label = "real time, WAV-file device, " + std::to_string(bufferFrames) + "-frame buffer";
-        Report(label.c_str(), ReadLeftChannel(wavPath), clicks);
+        Report(label.c_str(), bench::ReadLeftChannel(wavPath), clicks);
     }
     RenderOptions options;
     options.soundFont = *soundFont;
     if (RenderSong(prompts, CIconvCodePage("GBK"), songPath, folder / "offline.wav", options))
-        Report("offline render (virtual time)", ReadLeftChannel(folder / "offline.wav"), clicks);
+        Report("offline render (virtual time)", bench::ReadLeftChannel(folder / "offline.wav"), clicks);
     std::filesystem::remove_all(folder);
     return 0;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <sys/resource.h>
+
 namespace linlangok::bench {
 namespace {
 
@@ -130,6 +132,14 @@ std::string ClickTrackBytes(double seconds)
         clicks.push_back({tick + kDivision / 4, Note(0x89, 37, 0)});
     }
     return File({Track(conductor), Track(clicks)});
+}
+
+double ProcessCpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 } // namespace linlangok::bench

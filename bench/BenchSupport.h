@@ -21,4 +21,7 @@ std::string ClickTrackBytes(double seconds);
 // The value at `fraction` (0..1) of the sorted values; 0 for none.
 double Percentile(std::vector<double> values, double fraction);
 
+// The CPU time the whole process has used, user and system, in seconds.
+double ProcessCpuSeconds();
+
 } // namespace linlangok::bench

@@ -5,6 +5,7 @@
 // the accompaniment's in the performance, the CPU the take costs, the disk it fills and how fast the mix is written.
 
 #include "bench/BenchSupport.h"
+#include "bench/SoundFileSupport.h"
 #include "bench/support/SilentPrompts.h"
 #include "engine/LatencyCalibration.h"
 #include "engine/MidiSequencer.h"
@@ -21,8 +22,6 @@
 #include "platform/mp3/LameMp3Encoder.h"
 #include "platform/timer/ThreadTimerDriver.h"
 
-#include <sndfile.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -40,28 +39,6 @@ namespace linlangok {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double CpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-std::vector<float> ReadLeftChannel(const std::filesystem::path& path)
-{
-    SF_INFO format {};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &format);
-    if (!file)
-        return {};
-    std::vector<float> frames(static_cast<size_t>(format.frames) * format.channels);
-    sf_readf_float(file, frames.data(), format.frames);
-    sf_close(file);
-    std::vector<float> left;
-    for (size_t i = 0; i < frames.size(); i += format.channels)
-        left.push_back(frames[i]);
-    return left;
-}
 
 // The first frame of each click: above a quarter of the loudest, after 50 ms below it.
 std::vector<double> Onsets(const std::vector<float>& left)
@@ -95,7 +72,7 @@ Recorded RecordWhilePlaying(CMidiSequencer& sequencer, CUiTaskQueue& uiThread, C
     sequencer.Start();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     Recorded recorded;
-    const double cpu = CpuSeconds();
+    const double cpu = bench::ProcessCpuSeconds();
     const auto start = Clock::now();
     controller.StartRecording();
     while (Clock::now() - start < std::chrono::duration<double>(seconds)) {
@@ -107,7 +84,7 @@ Recorded RecordWhilePlaying(CMidiSequencer& sequencer, CUiTaskQueue& uiThread, C
             recorded.temporaryBytes += entry.file_size();
     }
     controller.StopRecording();
-    recorded.cpuSeconds = CpuSeconds() - cpu;
+    recorded.cpuSeconds = bench::ProcessCpuSeconds() - cpu;
     recorded.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     sequencer.Stop();
     recorded.take = controller.TakePerformance();
@@ -139,13 +116,13 @@ double OfflineCpuSeconds(const std::filesystem::path& folder, double seconds, bo
     CPerformanceRecorder recorder(*output, folder);
     if (tapped)
         recorder.Start();
-    const double cpu = CpuSeconds();
+    const double cpu = bench::ProcessCpuSeconds();
     for (double done = 0; done < seconds; done += 1) {
         clock.Release(44100);
         clock.WaitUntilIdle();
     }
     recorder.Finish({}, 0);
-    const double used = CpuSeconds() - cpu;
+    const double used = bench::ProcessCpuSeconds() - cpu;
     output->RemoveSource(tone);
     return used;
 }
@@ -177,7 +154,7 @@ int main(int argc, char** argv)
     CWaveInSystem waveIn(CaptureDevicesForSelection("loopback", line));
 
     if (stored) {
-        SaveLatencyCorrection(folder, {*stored, *stored});
+        SaveLatencyCorrection(folder, {*stored, *stored, {}, {}});
     } else {
         CLatencyCalibration calibration(*output, waveIn, kWaveMapper);
         if (!calibration.Start())
@@ -240,8 +217,8 @@ int main(int argc, char** argv)
     const double length = kept.take->Length().count() / 1000.0;
     std::printf("mix of %.1f s written as MP3 in %.3f s (%.0fx real time)\n", length, mp3Seconds, length / mp3Seconds);
 
-    const auto voice = Onsets(ReadLeftChannel(folder / "voice.wav"));
-    const auto music = Onsets(ReadLeftChannel(folder / "music.wav"));
+    const auto voice = Onsets(bench::ReadLeftChannel(folder / "voice.wav"));
+    const auto music = Onsets(bench::ReadLeftChannel(folder / "music.wav"));
     std::vector<double> errorsMs;
     for (double onset : music) {
         double nearest = 1e9;

@@ -35,7 +35,6 @@
 #include <vector>
 
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,13 +70,6 @@ std::vector<ExpectedMessage> SendingOrder(const CMidiSong& song)
     for (const Keyed& message : keyed)
         order.push_back({message.tick, message.message});
     return order;
-}
-
-double CpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // The millisecond of each message's send in virtual time: when the clock's tick arithmetic sends
@@ -147,12 +139,13 @@ void Print(const char* against, const LatenessFigures& figures)
 double IdleTimerCpuShare(IPeriodicTimerDriver& driver)
 {
     CTickClock clock(driver);
-    const double before = CpuSeconds();
+    const double before = bench::ProcessCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     clock.Start();
     std::this_thread::sleep_for(std::chrono::seconds(5));
     clock.Stop();
-    return (CpuSeconds() - before) / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return (bench::ProcessCpuSeconds() - before)
+        / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 } // namespace
@@ -198,13 +191,13 @@ int main(int argc, char** argv)
         }
     }
     const double length = song.LengthSeconds();
-    const double cpuBefore = CpuSeconds();
+    const double cpuBefore = bench::ProcessCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     sequencer.Start();
     while (song.ElapsedSeconds() < length + 0.2)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double cpu = CpuSeconds() - cpuBefore;
+    const double cpu = bench::ProcessCpuSeconds() - cpuBefore;
     sequencer.Stop();
     if (busy > 0) {
         kill(busy, SIGKILL);

@@ -58,7 +58,7 @@ TEST(LatencyCalibration, CorrectionIsKeptInLatencyIniForItsDevices)
     EXPECT_FALSE(loaded->AppliesTo("null", "Mic\nin"));
     EXPECT_FALSE(loaded->AppliesTo("USB Audio: 声卡", "loopback"));
     // A file from before the devices were kept holds for every pair.
-    EXPECT_TRUE((LatencyCorrection {87, 57}).AppliesTo("null", "loopback"));
+    EXPECT_TRUE((LatencyCorrection {87, 57, {}, {}}).AppliesTo("null", "loopback"));
 }
 
 } // namespace
