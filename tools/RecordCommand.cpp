@@ -6,11 +6,11 @@
 #include "platform/audio/WaveInSystem.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"
+#include "tools/ToolSession.h"
 
 #include <chrono>
 #include <iostream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -44,20 +44,13 @@ int RunRecordCommand(ToolContext& context)
     CSaveToPathPrompts prompts(context.prompts, arguments[0]);
     std::ostringstream errors; // the controller's standard output; its prompts print the same texts
     CRecordingController controller(devices, context.mixers, &context.encoder, context.programFolder, prompts, errors);
-    const auto names = controller.DeviceNames();
-    if (names.empty()) {
-        std::cerr << "No recording device.\n";
+    if (!SelectFirstInputDevice(controller))
         return 1;
-    }
-    try {
-        controller.SelectDevice(names.front());
-    } catch (const std::runtime_error&) {
-        // "Can't open Mixer Device.": the device is selected all the same, and records without it.
-    }
     controller.StartRecording();
     if (!controller.IsRecording())
         return 1;
-    std::cout << "recording " << seconds << " s from " << Utf16ToUtf8(names.front()) << std::endl;
+    std::cout << "recording " << seconds << " s from "
+              << Utf16ToUtf8(controller.SelectedRecorder()->Capabilities().name) << std::endl;
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const auto saved = controller.StopRecording();
     return saved && errors.str().empty() ? 0 : 1;

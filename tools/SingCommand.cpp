@@ -72,16 +72,8 @@ int RunSingCommand(ToolContext& context)
     CToolSession tool(context, *output, *waveIn, prompts);
     CKaraokeSession& session = tool.session;
     CRecordingController& recording = session.Recording();
-    const auto names = recording.DeviceNames();
-    if (names.empty()) {
-        std::cerr << "No recording device.\n";
+    if (!SelectFirstInputDevice(recording))
         return 1;
-    }
-    try {
-        recording.SelectDevice(names.front());
-    } catch (const std::runtime_error&) {
-        // "Can't open Mixer Device.": the device is selected all the same, and records without it.
-    }
     session.SetAccompanimentPath(Utf8ToUtf16(arguments[0]));
     session.Play();
     const bool midi = session.Kind() == ESongKind::Midi;

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <stdexcept>
 
 namespace linlangok {
 
@@ -15,6 +16,21 @@ CToolSession::CToolSession(ToolContext& context, IAudioOutput& output, IWaveInSy
           CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder, context.codePage,
           context.textEncodings, std::cout, context.programFolder})
 {
+}
+
+bool SelectFirstInputDevice(CRecordingController& controller)
+{
+    const auto names = controller.DeviceNames();
+    if (names.empty()) {
+        std::cerr << "No recording device.\n";
+        return false;
+    }
+    try {
+        controller.SelectDevice(names.front());
+    } catch (const std::runtime_error&) {
+        // "Can't open Mixer Device.": the device is selected all the same, and records without it.
+    }
+    return true;
 }
 
 } // namespace linlangok

@@ -24,4 +24,8 @@ struct CToolSession {
     CKaraokeSession session;
 };
 
+// Selects the controller's first input device, which the recording commands record from. False,
+// with a message on standard error, when there is none.
+bool SelectFirstInputDevice(CRecordingController& controller);
+
 } // namespace linlangok
