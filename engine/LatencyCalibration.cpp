@@ -145,8 +145,8 @@ bool CLatencyCalibration::Start()
     m_reportedMs
         = std::chrono::duration<double, std::milli>(m_output.OutputLatency() + m_handle->InputLatency()).count();
     WaveInCapabilities capabilities;
-    m_inputName
-        = m_waveIn.Capabilities(m_deviceNumber, capabilities) == kWaveInOk ? Utf16ToUtf8(capabilities.name) : "";
+    const uint32_t device = m_deviceNumber == kWaveMapper ? 0 : m_deviceNumber; // the mapper opens the first
+    m_inputName = m_waveIn.Capabilities(device, capabilities) == kWaveInOk ? Utf16ToUtf8(capabilities.name) : "";
     m_output.AddSource(*this);
     m_playing = true;
     return true;

@@ -139,7 +139,8 @@ TEST(DeviceLatency, LoopbackInputHearsTheOutputItsDelayLater)
 // The calibration over the loopback pair, in virtual time: each step lets 10 ms pass on the
 // input, and on the output every `outputSteps` steps, as a loaded machine runs the output thread
 // late. Device 0 listens on another line, device 1 on the output's.
-std::optional<double> CalibrateOverLoopback(std::chrono::milliseconds delay, uint32_t device, int outputSteps = 1)
+std::optional<LatencyCorrection> CalibrateOverLoopback(
+    std::chrono::milliseconds delay, uint32_t device, int outputSteps = 1)
 {
     const auto line = std::make_shared<CLoopbackLine>([] { return uint64_t {0}; });
     auto outputPacer = std::make_unique<CManualPacer>();
@@ -161,14 +162,16 @@ std::optional<double> CalibrateOverLoopback(std::chrono::milliseconds delay, uin
         inputPacer->WaitUntilIdle();
     }
     EXPECT_TRUE(calibration.IsDone());
-    return calibration.Finish();
+    const auto roundTrip = calibration.Finish();
+    return roundTrip ? std::optional(calibration.Correction(*roundTrip)) : std::nullopt;
 }
 
 TEST(DeviceLatency, CalibrationMeasuresTheLoopbackDelayOnTheDeviceItIsGiven)
 {
     const auto measured = CalibrateOverLoopback(87ms, 1);
     ASSERT_TRUE(measured);
-    EXPECT_NEAR(*measured, 87.0, 1.0);
+    EXPECT_NEAR(measured->roundTripMs, 87.0, 1.0);
+    EXPECT_TRUE(measured->AppliesTo("loopback:87", "loopback")); // kept for the device that heard it
     EXPECT_FALSE(CalibrateOverLoopback(87ms, 0)); // the first device listens on another line: no click heard
 }
 
@@ -177,7 +180,7 @@ TEST(DeviceLatency, CalibrationGoesByTheDevicesMomentsNotByWhenTheirThreadsRun)
     for (const int outputSteps : {2, 5}) {
         const auto measured = CalibrateOverLoopback(87ms, 1, outputSteps);
         ASSERT_TRUE(measured) << outputSteps;
-        EXPECT_NEAR(*measured, 87.0, 0.05) << outputSteps;
+        EXPECT_NEAR(measured->roundTripMs, 87.0, 0.05) << outputSteps;
     }
 }
 
