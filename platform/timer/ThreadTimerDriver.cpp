@@ -88,8 +88,15 @@ void RunPeriodicEvent(PeriodicEvent& event)
         } else {
             lastDeadline += periods * event.period;
         }
-        sleep = event.timer->OnPeriods(periods);
-        keepRunning = sleep != 0 && !stopping;
+        // One period at a time: a client that stops the event from inside its callback ends the
+        // calls at once, also within a catch-up of several periods.
+        bool stoppedInside = false;
+        for (uint32_t done = 0; done < periods && !stoppedInside; ++done) {
+            sleep = event.timer->OnPeriods(1);
+            std::lock_guard stopLock(event.lock);
+            stoppedInside = sleep == 0 || event.stopInsideCallback;
+        }
+        keepRunning = !stoppedInside && !stopping;
         lock.lock();
     }
 }

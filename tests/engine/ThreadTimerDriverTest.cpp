@@ -91,11 +91,13 @@ struct CStoppingClient : CTimerClient {
         if (periods.fetch_add(1) + 1 == 5)
             driver.StopPeriodic(1);
     }
+    // The thread sleeps ten periods at a time, so that the fifth comes within a catch-up.
+    uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return 10; }
     IPeriodicTimerDriver& driver;
     std::atomic<int> periods {0};
 };
 
-TEST(ThreadTimerDriver, StopFromInsideTheCallbackEndsTheEventWithoutDeadlock)
+TEST(ThreadTimerDriver, StopFromInsideTheCallbackEndsTheEventAtOnceEvenWithinACatchUp)
 {
     CThreadTimerDriver driver;
     CMultimediaTimer timer(driver);
