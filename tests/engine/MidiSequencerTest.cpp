@@ -36,17 +36,20 @@ struct Rig {
     CMidiTrack& AddTrack() { return song.AddTrack(std::make_unique<CMidiTrack>(song)); }
     void Add(CMidiTrack& track, int32_t tick, uint32_t packed)
     {
-        const int32_t delta = tick - (track.Count() >= 2 ? track.Entries()[track.Count() - 2].tick : 0);
-        CMidiMessage* message = (packed & 0xF0) == 0x90
-            ? song.Messages().New<CNoteOnMessage>(packed & 0x0F, (packed >> 8) & 0x7F, (packed >> 16) & 0x7F)
-            : song.Messages().New<CChannelMessage>(packed);
-        track.Append(message, delta);
+        Append(track, tick,
+            (packed & 0xF0) == 0x90
+                ? song.Messages().New<CNoteOnMessage>(packed & 0x0F, (packed >> 8) & 0x7F, (packed >> 16) & 0x7F)
+                : song.Messages().New<CChannelMessage>(packed));
     }
     void AddTempo(CMidiTrack& track, int32_t tick, int32_t tempo)
     {
         const uint8_t data[3] = {uint8_t(tempo >> 16), uint8_t(tempo >> 8), uint8_t(tempo)};
-        const int32_t delta = tick - (track.Count() >= 2 ? track.Entries()[track.Count() - 2].tick : 0);
-        track.Append(song.Messages().New<CMetaMessage>(song.Messages(), kMetaSetTempo, data, 3), delta);
+        Append(track, tick, song.Messages().New<CMetaMessage>(song.Messages(), kMetaSetTempo, data, 3));
+    }
+    // At an absolute tick, before the track's End of Track.
+    static void Append(CMidiTrack& track, int32_t tick, CMidiMessage* message)
+    {
+        track.Append(message, tick - (track.Count() >= 2 ? track.Entries()[track.Count() - 2].tick : 0));
     }
 
     std::vector<uint32_t> Sent() const { return devices.ShortMessages(); }
