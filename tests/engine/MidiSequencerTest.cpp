@@ -154,7 +154,7 @@ TEST(MidiSequencer, StampsFollowTheTempoPercentAPauseAndASeek)
     EXPECT_THAT(rig.DueMicroseconds(Pack(0x90, 60, 100)), ElementsAre(2707000 + 390625));
 }
 
-TEST(MidiSequencer, StartChasesControllersAndTempoAtTheStartTickOnce)
+TEST(MidiSequencer, StartChasesAtTheStartTickAndStartingTwiceOnlyKeepsTheClockRunning)
 {
     Rig rig;
     CMidiTrack& track = rig.AddTrack();

@@ -40,7 +40,7 @@ struct CPeriodCounter : CTimerClient {
 
 // With a client that wants every period, and with none, when the thread sleeps as long as it may:
 // every period is counted, the position shown never goes back, and Stop waits for the callback.
-TEST(ThreadTimerDriver, RunsPeriodsUntilStopAndASleepingClockCountsEveryPeriod)
+TEST(ThreadTimerDriver, ASleepingClockCountsEveryPeriodAndPauseKeepsThePositionShown)
 {
     for (const bool withClient : {true, false}) {
         SCOPED_TRACE(withClient ? "client" : "sleeping");

@@ -157,9 +157,9 @@ std::optional<double> CalibrateOverLoopback(std::chrono::milliseconds delay, uin
     return calibration.Finish();
 }
 
-// The output thread may run late: the calibration goes by the devices' moments, not by when
-// their threads run.
-TEST(DeviceLatency, CalibrationMeasuresTheLoopbackDelayOnTheDeviceItIsGiven)
+// On time or with the output thread running late, the calibration measures the loopback delay on
+// the device it is given.
+TEST(DeviceLatency, CalibrationGoesByTheDevicesMomentsNotByWhenTheirThreadsRun)
 {
     for (const int outputSteps : {1, 2, 5}) {
         const auto measured = CalibrateOverLoopback(87ms, 1, outputSteps);
