@@ -1,7 +1,9 @@
 #pragma once
 
 #include "app/PerformanceController.h"
+#include "engine/AudioPlayer.h"
 #include "tests/platform/AudioTestSignals.h"
+#include "tests/session/SessionRig.h"
 
 #include <stdexcept>
 #include <string>
@@ -30,6 +32,14 @@ struct CFakePerformance final : IPerformance {
     double alignmentMs = 120.0;
     std::string failure;
     mutable std::vector<Written> writes;
+};
+
+// That performance's controller, auditioning through a player on the session's virtual devices.
+struct CPerformanceRig {
+    CSessionDevices devices;
+    CFakePerformance performance;
+    CAudioPlayer player {*devices.audioOutput, devices.prompts, CSndFileDecoder::Open, CRubberBandStretcher::Create};
+    CPerformanceController controller {performance, devices.prompts, player, devices.home.Path()};
 };
 
 } // namespace linlangok::test

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace linlangok {
 namespace {
@@ -373,25 +374,21 @@ TEST_F(MainControllerTest, AnAudioSongChangesKeyWhileItPlaysWithinTwelveSemitone
     EXPECT_EQ(controls.values.pitch, u"20");
     controller.Play();
     EXPECT_TRUE(controls.enables.pitch);
-    struct Row {
-        void (*change)(CMainController&, CFakeControls&);
-        std::u16string_view shown;
-    };
-    const Row rows[] = {
-        {[](CMainController&, CFakeControls&) {}, u"12"}, // the edit shows what plays
-        {[](CMainController& c, CFakeControls&) { c.StepPitch(+1); }, u"12"},
-        {[](CMainController& c, CFakeControls&) { c.StepPitch(-1); }, u"11"},
-        {[](CMainController& c, CFakeControls&) { c.PitchStepped(kPitchUpDownOffset - 13); }, u"-12"},
-        {[](CMainController& c, CFakeControls& f) {
-             f.values.pitch = u"-3";
-             c.PitchEdited();
+    const std::pair<std::function<void()>, std::u16string_view> rows[] = {
+        {[] {}, u"12"}, // the edit shows what plays
+        {[&] { controller.StepPitch(+1); }, u"12"},
+        {[&] { controller.StepPitch(-1); }, u"11"},
+        {[&] { controller.PitchStepped(kPitchUpDownOffset - 13); }, u"-12"},
+        {[&] {
+             controls.values.pitch = u"-3";
+             controller.PitchEdited();
          },
             u"-3"},
     };
-    for (const Row& row : rows) {
-        row.change(controller, controls);
-        const int32_t shown = *ParseSignedNumber(row.shown);
-        EXPECT_EQ(controls.values.pitch, row.shown);
+    for (const auto& [change, text] : rows) {
+        change();
+        const int32_t shown = *ParseSignedNumber(text);
+        EXPECT_EQ(controls.values.pitch, text);
         EXPECT_EQ(controls.upDown, shown + kPitchUpDownOffset);
         EXPECT_EQ(rig.session.AudioPlayer().Settings().semitones, shown); // at once, while playing
     }

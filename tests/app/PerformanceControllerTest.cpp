@@ -1,8 +1,4 @@
-#include "app/PerformanceController.h"
-#include "engine/AudioPlayer.h"
 #include "tests/app/FakePerformance.h"
-#include "tests/platform/AudioTestSignals.h"
-#include "tests/session/SessionRig.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +8,9 @@
 namespace linlangok {
 namespace {
 
-class PerformanceControllerTest : public ::testing::Test {
+class PerformanceControllerTest : public ::testing::Test, protected test::CPerformanceRig {
 protected:
     std::filesystem::path AuditionFile() const { return devices.home.Path() / ".$$performance.wav"; }
-
-    test::CSessionDevices devices;
-    test::CFakePerformance performance;
-    CAudioPlayer player {*devices.audioOutput, devices.prompts, CSndFileDecoder::Open, CRubberBandStretcher::Create};
-    CPerformanceController controller {performance, devices.prompts, player, devices.home.Path()};
 };
 
 TEST_F(PerformanceControllerTest, AlignmentReadsInTenthsOfAMillisecond)

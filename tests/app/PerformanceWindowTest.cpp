@@ -1,8 +1,6 @@
 #include "app/PerformanceWindow.h"
 #include "app/QtUserPrompts.h"
-#include "engine/AudioPlayer.h"
 #include "tests/app/FakePerformance.h"
-#include "tests/session/SessionRig.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -19,11 +17,9 @@ namespace {
 
 TEST(PerformanceWindowTest, ControlsTheirTextsAndTheBalanceSlider)
 {
-    test::CSessionDevices devices;
-    test::CFakePerformance performance;
-    performance.alignmentMs = 123.45;
-    CAudioPlayer player(*devices.audioOutput, devices.prompts, CSndFileDecoder::Open, CRubberBandStretcher::Create);
-    CPerformanceController controller(performance, devices.prompts, player, devices.home.Path());
+    test::CPerformanceRig rig;
+    rig.performance.alignmentMs = 123.45;
+    CPerformanceController& controller = rig.controller;
     CPerformanceWindow window(controller);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("保存演唱"));
     EXPECT_TRUE(window.isModal());

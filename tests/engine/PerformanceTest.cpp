@@ -1,6 +1,6 @@
-// The performance take over virtual devices in virtual time: an accompaniment of clicks played
-// through an output with a latency, a voice that claps on each click as the singer hears it,
-// captured through an input with a latency of 120 ms.
+// Recording over virtual devices in virtual time, through the real capture path, the wave-input
+// buffers and the MP3 encoder: an accompaniment of clicks played through an output with a
+// latency, a voice captured from a WAV file through an input with a latency of 120 ms.
 #include "engine/LatencyCalibration.h"
 #include "engine/PerformanceTimeline.h"
 #include "engine/RecordingController.h"
@@ -72,6 +72,21 @@ std::vector<int64_t> Onsets(const std::vector<int16_t>& samples)
         quietSince = static_cast<int64_t>(frame);
     }
     return onsets;
+}
+
+// Pearson correlation of the left channels of `a` (from frame `shift`) and `b`, over `frames` frames.
+double Correlation(
+    const std::vector<int16_t>& a, size_t shift, const std::vector<int16_t>& b, size_t first, size_t frames)
+{
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t frame = first; frame < first + frames; ++frame) {
+        const double x = a[(frame + shift) * 2];
+        const double y = b[frame * 2];
+        ab += x * y;
+        aa += x * x;
+        bb += y * y;
+    }
+    return ab / std::sqrt(aa * bb);
 }
 
 class PerformanceTest : public ::testing::Test {
@@ -197,6 +212,55 @@ TEST_F(PerformanceTest, FailedWriteRaisesAndKeepsTheOldFile)
     }
     EXPECT_THROW(take->Write(target, 50, &m_encoder), std::runtime_error);
     EXPECT_EQ(test::ReadWholeFile(target), "old");
+}
+
+TEST_F(PerformanceTest, RecordingIsSavedAsAnMp3ThatDecodesToTheSignal)
+{
+    const auto signal = test::ChirpFrames(44100 * 5, 150, 3000, 0.5);
+    test::WriteWavFile(m_voice, signal);
+    EXPECT_FALSE(Record(false));
+    EXPECT_EQ(m_output.str(), "");
+    EXPECT_TRUE(m_prompts.m_messages.empty());
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / ".$$a.tmp"));
+
+    // No tag, no VBR header. Every frame: MPEG-1 layer III, no CRC, 128 kbit/s, 44.1 kHz, private,
+    // joint stereo, copyright, original, no emphasis; and no bit reservoir, so no frame borrows from an
+    // earlier one (main_data_begin, the first 9 bits after the header, is 0).
+    const auto saved = m_folder.Path() / "voice.mp3";
+    const std::string bytes = test::ReadWholeFile(saved);
+    EXPECT_NE(bytes.compare(0, 3, "ID3"), 0);
+    EXPECT_EQ(bytes.substr(0, 418).find("Xing"), std::string::npos);
+    EXPECT_EQ(bytes.substr(0, 418).find("Info"), std::string::npos);
+    const auto frames = test::Mp3Frames(bytes);
+    ASSERT_GT(frames.size(), 110u);
+    for (const test::Mp3Frame& frame : frames) {
+        ASSERT_EQ(frame.header & 0xFFFFFDCF, 0xFFFB914Cu) << "frame at " << frame.offset;
+        ASSERT_EQ(
+            static_cast<uint8_t>(bytes[frame.offset + 4]) << 1 | static_cast<uint8_t>(bytes[frame.offset + 5]) >> 7, 0)
+            << "main_data_begin at " << frame.offset;
+    }
+
+    // 3 s, plus the encoder's delay and the padding of its last frame; the signal is heard the
+    // input's latency late.
+    const auto decoded = test::ReadAudioFile(saved);
+    const size_t decodedFrames = decoded.samples.size() / 2;
+    EXPECT_EQ(decodedFrames, frames.size() * 1152);
+    EXPECT_GE(decodedFrames, kSteps * 441);
+    EXPECT_LE(decodedFrames, kSteps * 441 + 3 * 1152);
+    size_t bestShift = 0;
+    double best = -1;
+    for (size_t shift = 0; shift < 8000; ++shift) {
+        const double correlation = Correlation(decoded.samples, shift, signal, 4410, 4410);
+        if (correlation > best) {
+            best = correlation;
+            bestShift = shift;
+        }
+    }
+    EXPECT_GT(Correlation(decoded.samples, bestShift, signal, 2000, 120000), 0.98) << "shift " << bestShift;
+    // At 1 s the rising chirp on the left is at 720 Hz, the falling one on the right at 2430 Hz.
+    const int16_t* second = decoded.samples.data() + (44100 + bestShift) * 2;
+    EXPECT_NEAR(test::PeakFrequency(second, 2048, 2, 0, 44100, 500, 3200), 720, 20);
+    EXPECT_NEAR(test::PeakFrequency(second, 2048, 2, 1, 44100, 500, 3200), 2430, 20);
 }
 
 TEST(PerformanceTimeline, FitIgnoresJitterAndLateStragglers)

@@ -38,47 +38,40 @@ struct CPeriodCounter : CTimerClient {
     std::atomic<int> periods {0};
 };
 
-TEST(ThreadTimerDriver, RunsPeriodsUntilStopAndStopWaitsForTheCallback)
-{
-    CThreadTimerDriver driver;
-    CTickClock clock(driver);
-    CPeriodCounter counter;
-    clock.Timer().AddClient(counter);
-    clock.Rewind(96, 0);
-    clock.Start();
-    ASSERT_TRUE(WaitFor([&] { return counter.periods.load() >= 30; }));
-    clock.Stop();
-    const int atStop = counter.periods.load();
-    EXPECT_EQ(clock.Timer().CallbackCount(), static_cast<uint32_t>(atStop));
-    EXPECT_EQ(clock.Timer().ElapsedMilliseconds(), static_cast<uint32_t>(atStop));
-    // The tick clock gave out floor(periods × 96000 / 500000) ticks.
-    EXPECT_EQ(clock.Timer().TickCounter(), atStop * 96000 / 500000);
-    std::this_thread::sleep_for(5ms);
-    EXPECT_EQ(counter.periods.load(), atStop);
-
-    clock.Start(); // resumes after a pause
-    ASSERT_TRUE(WaitFor([&] { return counter.periods.load() >= atStop + 10; }));
-    clock.Timer().RemoveClient(counter);
-}
-
+// With a client that wants every period, and with none, when the thread sleeps as long as it may:
+// every period is counted, the position shown never goes back, and Stop waits for the callback.
 TEST(ThreadTimerDriver, ASleepingClockCountsEveryPeriodAndPauseKeepsThePositionShown)
 {
-    CThreadTimerDriver driver;
-    CTickClock clock(driver);
-    clock.Rewind(96, 0); // no client wants a tick: the thread sleeps as long as it may
-    clock.Start();
-    uint32_t shown = 0;
-    ASSERT_TRUE(WaitFor([&] {
+    for (const bool withClient : {true, false}) {
+        SCOPED_TRACE(withClient ? "client" : "sleeping");
+        CThreadTimerDriver driver;
+        CTickClock clock(driver);
+        CPeriodCounter counter;
+        if (withClient)
+            clock.Timer().AddClient(counter);
+        clock.Rewind(96, 0);
+        clock.Start();
+        uint32_t shown = 0;
+        ASSERT_TRUE(WaitFor([&] {
+            const uint32_t elapsed = clock.Timer().ElapsedMilliseconds();
+            EXPECT_GE(elapsed, shown);
+            shown = elapsed;
+            return elapsed >= 30;
+        }));
+        clock.Stop();
         const uint32_t elapsed = clock.Timer().ElapsedMilliseconds();
         EXPECT_GE(elapsed, shown);
-        shown = elapsed;
-        return elapsed >= 30;
-    }));
-    clock.Stop();
-    const uint32_t elapsed = clock.Timer().ElapsedMilliseconds();
-    EXPECT_GE(elapsed, shown);
-    EXPECT_EQ(clock.Timer().CallbackCount(), elapsed);
-    EXPECT_EQ(clock.Timer().TickCounter(), static_cast<int32_t>(elapsed * 96000 / 500000));
+        EXPECT_EQ(clock.Timer().CallbackCount(), elapsed);
+        EXPECT_EQ(clock.Timer().TickCounter(), static_cast<int32_t>(elapsed * 96000 / 500000));
+        EXPECT_EQ(counter.periods.load(), withClient ? static_cast<int>(elapsed) : 0);
+        std::this_thread::sleep_for(5ms);
+        EXPECT_EQ(clock.Timer().ElapsedMilliseconds(), elapsed);
+
+        clock.Start(); // resumes after a pause
+        ASSERT_TRUE(WaitFor([&] { return clock.Timer().ElapsedMilliseconds() >= elapsed + 10; }));
+        clock.Stop();
+        clock.Timer().RemoveClient(counter);
+    }
 }
 
 struct CStoppingClient : CTimerClient {

@@ -33,22 +33,6 @@ struct CConstantSource : IAudioSource {
     float value;
 };
 
-// Writes a ramp that depends only on the stream position, and notes every buffer it was asked for.
-struct CRampSource : IAudioSource {
-    void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept override
-    {
-        for (size_t i = 0; i < frames; ++i) {
-            mix[i * 2] += Ramp(timing.firstFrame + i);
-            mix[i * 2 + 1] -= Ramp(timing.firstFrame + i);
-        }
-        std::lock_guard lock(mutex);
-        buffers.push_back({timing.firstFrame, frames});
-    }
-    static float Ramp(uint64_t frame) { return static_cast<float>(frame % 2000) / 32768.0f; }
-    std::mutex mutex;
-    std::vector<std::pair<uint64_t, size_t>> buffers;
-};
-
 TEST(AudioSourceMixer, SumsSourcesClipsAndRejectsTooMany)
 {
     CAudioSourceMixer mixer;
@@ -122,7 +106,7 @@ TEST(ClockedAudioOutput, WavFileDevicesWriteBuffersOfTheirSizeInVirtualTimeSideB
     CManualPacer& clock = *pacer;
     auto otherPacer = std::make_unique<CManualPacer>();
     CManualPacer& otherClock = *otherPacer;
-    CRampSource source;
+    test::CPositionSource source;
     CConstantSource quarter(0.25f);
     {
         auto output = CreateWavFileAudioOutput(path, 300, std::move(pacer));
@@ -130,8 +114,6 @@ TEST(ClockedAudioOutput, WavFileDevicesWriteBuffersOfTheirSizeInVirtualTimeSideB
         other->AddSource(quarter);
         otherClock.Release(500);
         EXPECT_EQ(output->Name(), "wav:" + path.string());
-        EXPECT_EQ(output->BufferFrames(), 300u);
-        EXPECT_EQ(output->SampleRate(), 44100);
         output->AddSource(source);
         clock.Release(3000);
         clock.WaitUntilIdle();
@@ -150,8 +132,8 @@ TEST(ClockedAudioOutput, WavFileDevicesWriteBuffersOfTheirSizeInVirtualTimeSideB
     EXPECT_EQ(audio.channels, 2);
     ASSERT_EQ(audio.samples.size(), 3600u * 2);
     for (size_t frame = 0; frame < 3000; ++frame) {
-        ASSERT_EQ(audio.samples[frame * 2], static_cast<int16_t>(frame % 2000)) << frame;
-        ASSERT_EQ(audio.samples[frame * 2 + 1], -static_cast<int16_t>(frame % 2000)) << frame;
+        ASSERT_EQ(audio.samples[frame * 2], test::CPositionSource::Value(frame)) << frame;
+        ASSERT_EQ(audio.samples[frame * 2 + 1], -test::CPositionSource::Value(frame)) << frame;
     }
     for (size_t i = 3000 * 2; i < audio.samples.size(); ++i)
         ASSERT_EQ(audio.samples[i], 0);
@@ -159,7 +141,7 @@ TEST(ClockedAudioOutput, WavFileDevicesWriteBuffersOfTheirSizeInVirtualTimeSideB
 
 TEST(ClockedAudioOutput, RealTimeDeviceNeverRunsAheadOfTheClock)
 {
-    CRampSource source;
+    test::CPositionSource source;
     const auto start = std::chrono::steady_clock::now();
     auto output = OpenAudioOutput("null", 256);
     EXPECT_EQ(output->Name(), "null");

@@ -145,6 +145,16 @@ size_t CMemoryDecoder::Read(float* samples, size_t frames)
     return frames;
 }
 
+void CPositionSource::MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept
+{
+    for (size_t i = 0; i < frames; ++i) {
+        mix[i * 2] += Int16ToFloat(Value(timing.firstFrame + i));
+        mix[i * 2 + 1] -= Int16ToFloat(Value(timing.firstFrame + i));
+    }
+    std::lock_guard lock(mutex);
+    buffers.push_back({timing.firstFrame, frames});
+}
+
 double ToneFrequency(const int16_t* samples, size_t frames, int channels, int channel, int rate)
 {
     double first = -1;

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "engine/AudioFileDecoder.h"
+#include "engine/AudioOutput.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Known signals and audio files for the audio tests.
@@ -60,6 +63,16 @@ private:
     uint64_t m_headerMilliseconds;
     bool m_failAtEnd;
     size_t m_next = 0; // sample index
+};
+
+// A source whose samples tell the stream frame they were mixed for: Value(frame) on the left, its
+// negative on the right (so swapped channels show). Notes every buffer it was asked for.
+struct CPositionSource final : IAudioSource {
+    void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept override;
+    static int16_t Value(uint64_t frame) { return static_cast<int16_t>(1 + frame % 2000); }
+
+    std::mutex mutex;
+    std::vector<std::pair<uint64_t, size_t>> buffers; // first frame, frames
 };
 
 // The frame headers of a raw MPEG-1 or MPEG-2 layer III stream, walked from its first byte; when

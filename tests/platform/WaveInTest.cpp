@@ -180,16 +180,5 @@ TEST_F(WaveInTest, DeviceThatCannotStartRefusesToOpen)
     EXPECT_EQ(CWaveInSystem({}).Open(kWaveMapper, client, client.handle), kWaveInErrorBadDevice);
 }
 
-TEST(WaveInSelection, VirtualDevicesStandAlone)
-{
-    const auto null = CaptureDevicesForSelection("null");
-    ASSERT_EQ(null.size(), 1u);
-    EXPECT_EQ(null[0].name, "null");
-    const auto file = CaptureDevicesForSelection("wav:/tmp/in.wav");
-    ASSERT_EQ(file.size(), 1u);
-    EXPECT_EQ(file[0].name, "wav:/tmp/in.wav");
-    EXPECT_EQ(file[0].create()->Name(), "wav:/tmp/in.wav");
-}
-
 } // namespace
 } // namespace linlangok

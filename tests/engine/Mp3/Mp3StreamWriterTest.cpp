@@ -38,7 +38,7 @@ protected:
     test::CFakeMp3EncoderLibrary m_encoder {m_log};
     CLameMp3EncoderLibrary m_lame;
 };
-// The real encoder; the 128 kbit/s frames of a recording are checked end to end in RecordEndToEndTest.
+// The real encoder; the 128 kbit/s frames of a recording are checked end to end in PerformanceTest.
 using LameEncodingTest = Mp3StreamWriterTest;
 
 TEST_F(Mp3StreamWriterTest, EncoderMissingOrRefusingIsReported)
