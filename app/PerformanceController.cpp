@@ -92,19 +92,9 @@ void CPerformanceController::Save()
     FileDialogRequest request;
     request.filters = kPerformanceFilters;
     request.defaultExtension = u"mp3";
-    std::optional<std::filesystem::path> target;
-    for (;;) {
-        target = m_prompts.AskSavePath(request);
-        if (!target)
-            return;
-        std::error_code error;
-        if (!std::filesystem::exists(*target, error))
-            break;
-        const MessageRequest question {std::u16string(kApplicationTitle), u"该文件已经存在,您确定要覆盖它吗?",
-            EMessageButtons::YesNo, EMessageIcon::Question};
-        if (m_prompts.ShowMessage(question) == EPromptAnswer::Yes)
-            break;
-    }
+    const std::optional<std::filesystem::path> target = m_prompts.AskSavePathConfirmingOverwrite(request);
+    if (!target)
+        return;
     try {
         m_performance.Write(*target, m_voicePercent);
     } catch (const std::exception& failure) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 // Every question and message the user sees goes through IUserPrompts: the windows implement it
@@ -70,11 +71,30 @@ public:
     {
         ShowMessage(MessageRequest {std::u16string(caption), std::u16string(text)});
     }
+
+    // The save dialog, asked again while the user picks an existing file and does not want it
+    // overwritten: the chosen path, or nothing when the user cancelled.
+    std::optional<std::filesystem::path> AskSavePathConfirmingOverwrite(const FileDialogRequest& request);
 };
 
 // The captions the engines use.
 inline constexpr std::u16string_view kCaptionError = u"错误";
 inline constexpr std::u16string_view kCaptionWarning = u"警告";
 inline constexpr std::u16string_view kApplicationTitle = u"琳朗卡拉OK 1.2";
+
+inline std::optional<std::filesystem::path> IUserPrompts::AskSavePathConfirmingOverwrite(
+    const FileDialogRequest& request)
+{
+    for (;;) {
+        auto target = AskSavePath(request);
+        std::error_code error;
+        if (!target || !std::filesystem::exists(*target, error))
+            return target;
+        const MessageRequest question {std::u16string(kApplicationTitle), u"该文件已经存在,您确定要覆盖它吗?",
+            EMessageButtons::YesNo, EMessageIcon::Question};
+        if (ShowMessage(question) == EPromptAnswer::Yes)
+            return target;
+    }
+}
 
 } // namespace linlangok

@@ -164,17 +164,11 @@ std::optional<std::filesystem::path> CMp3StreamWriter::SaveAs(IUserPrompts& prom
     request.filters = {{u"Music Files (*.mp3)", u"*.mp3"}};
     request.defaultExtension = u"mp3";
     for (;;) {
-        const auto target = prompts.AskSavePath(request);
+        const auto target = prompts.AskSavePathConfirmingOverwrite(request);
         if (!target)
             return std::nullopt;
-        if (std::filesystem::exists(*target, error)) {
-            const MessageRequest question {std::u16string(kApplicationTitle), u"该文件已经存在,您确定要覆盖它吗?",
-                EMessageButtons::YesNo, EMessageIcon::Question};
-            if (prompts.ShowMessage(question) != EPromptAnswer::Yes)
-                continue;
-            if (std::filesystem::equivalent(*target, m_temporaryPath, error))
-                return target;
-        }
+        if (std::filesystem::equivalent(*target, m_temporaryPath, error))
+            return target;
         if (CopyReplacing(m_temporaryPath, *target)) {
             std::filesystem::remove(m_temporaryPath, error);
             return target;
