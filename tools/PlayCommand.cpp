@@ -27,14 +27,10 @@ int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
     if (arguments.empty() || (!shifts && arguments.size() != 1)
         || !ParseShiftOptions(arguments, 1, audio ? kAudioPitchLimit : 127, shift))
         return UsageError(usage);
-    IAudioOutput* output = context.audioOutput();
-    if (!output)
+    const std::unique_ptr<CToolSession> tool = CToolSession::Open(context, context.prompts);
+    if (!tool)
         return 1;
-    const std::unique_ptr<IWaveInSystem> waveIn = context.waveIn();
-    if (!waveIn)
-        return 1;
-    CToolSession tool(context, *output, *waveIn, context.prompts);
-    CKaraokeSession& session = tool.session;
+    CKaraokeSession& session = tool->session;
     session.SetAccompanimentPath(Utf8ToUtf16(arguments[0]));
     session.SetPitch(shift.transpose);
     session.SetTempoPercent(shift.tempoPercent);
@@ -52,8 +48,8 @@ int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
         }
         if (ended)
             break;
-        if (tool.uiThread.WaitForTask(20ms))
-            tool.uiThread.RunPending();
+        if (tool->uiThread.WaitForTask(20ms))
+            tool->uiThread.RunPending();
         if (midi && !session.Sequencer().IsPlaying())
             return 1; // stopped by an error that has been shown
     }

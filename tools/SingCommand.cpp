@@ -62,15 +62,11 @@ int RunSingCommand(ToolContext& context)
     if (!seconds || !balance || performancePath.empty() || std::floor(*balance) != *balance)
         return UsageError(kSingUsage);
 
-    IAudioOutput* output = context.audioOutput();
-    if (!output)
-        return 1;
-    const std::unique_ptr<IWaveInSystem> waveIn = context.waveIn();
-    if (!waveIn)
-        return 1;
     CSaveToPathPrompts prompts(context.prompts, arguments[1]);
-    CToolSession tool(context, *output, *waveIn, prompts);
-    CKaraokeSession& session = tool.session;
+    const std::unique_ptr<CToolSession> tool = CToolSession::Open(context, prompts);
+    if (!tool)
+        return 1;
+    CKaraokeSession& session = tool->session;
     CRecordingController& recording = session.Recording();
     if (!SelectFirstInputDevice(recording))
         return 1;
@@ -85,9 +81,9 @@ int RunSingCommand(ToolContext& context)
     const auto end = std::chrono::steady_clock::now()
         + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(*seconds));
     while (std::chrono::steady_clock::now() < end) {
-        if (tool.uiThread.WaitForTask(std::min<std::chrono::milliseconds>(
+        if (tool->uiThread.WaitForTask(std::min<std::chrono::milliseconds>(
                 20ms, std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()))))
-            tool.uiThread.RunPending();
+            tool->uiThread.RunPending();
     }
     const auto saved = recording.StopRecording();
     session.Stop();

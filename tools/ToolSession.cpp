@@ -9,9 +9,22 @@
 
 namespace linlangok {
 
-CToolSession::CToolSession(ToolContext& context, IAudioOutput& output, IWaveInSystem& waveIn, IUserPrompts& prompts)
-    : midiDevices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), output, true)
-    , inputDevices(waveIn, context.mixers)
+std::unique_ptr<CToolSession> CToolSession::Open(ToolContext& context, IUserPrompts& prompts)
+{
+    IAudioOutput* output = context.audioOutput();
+    if (!output)
+        return nullptr;
+    std::unique_ptr<IWaveInSystem> waveIn = context.waveIn();
+    if (!waveIn)
+        return nullptr;
+    return std::make_unique<CToolSession>(context, *output, std::move(waveIn), prompts);
+}
+
+CToolSession::CToolSession(
+    ToolContext& context, IAudioOutput& output, std::unique_ptr<IWaveInSystem> waveIn, IUserPrompts& prompts)
+    : waveIn(std::move(waveIn))
+    , midiDevices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), output, true)
+    , inputDevices(*this->waveIn, context.mixers)
     , session(SessionServices {prompts, uiThread, timerDriver, midiDevices, output, CSndFileDecoder::Open,
           CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder, context.codePage,
           context.textEncodings, std::cout, context.programFolder})

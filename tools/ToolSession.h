@@ -12,11 +12,17 @@ namespace linlangok {
 // A karaoke session for a command, as the main window runs one: MIDI through the sequencer and
 // the built-in synthesizer (LINLANGOK_SOUNDFONT) on the real timer thread, anything else through
 // the accompaniment player, both on `output`; recording from `waveIn`'s devices; messages through
-// `prompts`. The command's own loop is the UI thread, running `uiThread`'s tasks. `output`,
-// `waveIn` and `prompts` outlive it.
+// `prompts`. The command's own loop is the UI thread, running `uiThread`'s tasks. `output` and
+// `prompts` outlive it.
 struct CToolSession {
-    CToolSession(ToolContext& context, IAudioOutput& output, IWaveInSystem& waveIn, IUserPrompts& prompts);
+    // On the context's audio output and wave input; null when either cannot be opened (the
+    // reason has been shown).
+    static std::unique_ptr<CToolSession> Open(ToolContext& context, IUserPrompts& prompts);
 
+    CToolSession(
+        ToolContext& context, IAudioOutput& output, std::unique_ptr<IWaveInSystem> waveIn, IUserPrompts& prompts);
+
+    std::unique_ptr<IWaveInSystem> waveIn;
     CThreadTimerDriver timerDriver;
     CMidiOutputDeviceList midiDevices;
     CInputDeviceList inputDevices;
