@@ -4,6 +4,7 @@
 // share of the 2 seconds it holds, and whether both encoders produced the same frames.
 
 #include "bench/support/SilentPrompts.h"
+#include "common/WavHeader.h"
 #include "engine/Mp3StreamWriter.h"
 #include "platform/mp3/LameMp3Encoder.h"
 
@@ -55,25 +56,7 @@ std::vector<std::int16_t> GenerateMusic()
 void WriteWav(const std::filesystem::path& path, const std::vector<std::int16_t>& samples)
 {
     const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
-    std::string header;
-    auto text = [&header](const char* fourCharacters) { header.append(fourCharacters, 4); };
-    auto number = [&header](std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            header.push_back(static_cast<char>(value >> (8 * i)));
-    };
-    text("RIFF");
-    number(36 + dataBytes, 4);
-    text("WAVE");
-    text("fmt ");
-    number(16, 4);
-    number(1, 2); // PCM
-    number(2, 2);
-    number(kRate, 4);
-    number(kRate * 4, 4);
-    number(4, 2);
-    number(16, 2);
-    text("data");
-    number(dataBytes, 4);
+    const std::string header = CaptureFormatWavHeader(dataBytes);
     std::ofstream out(path, std::ios::binary);
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
     out.write(reinterpret_cast<const char*>(samples.data()), dataBytes);

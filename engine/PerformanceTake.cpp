@@ -1,6 +1,7 @@
 #include "engine/PerformanceTake.h"
 
 #include "common/FileSaver.h"
+#include "common/WavHeader.h"
 
 #include <algorithm>
 #include <array>
@@ -20,7 +21,6 @@ constexpr int kSampleRate = 44100;
 constexpr int64_t kBytesPerFrame = 4;
 constexpr int64_t kChunkFrames = 16384;
 constexpr int kBitrate = 128;
-constexpr uint64_t kLargestWavData = 0xFFFFFFFFull - 36;
 // Above this level (-1 dBFS) the sum is bent smoothly toward full scale instead of clipped.
 constexpr float kLimiterKnee = 0.891f;
 
@@ -46,29 +46,6 @@ bool IsWavName(const std::filesystem::path& path)
     std::transform(extension.begin(), extension.end(), extension.begin(),
         [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension == ".wav";
-}
-
-void PutLittleEndian(std::string& bytes, uint32_t value, int size)
-{
-    for (int i = 0; i < size; ++i)
-        bytes.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
-}
-
-std::string WavHeader(uint32_t dataBytes)
-{
-    std::string header = "RIFF";
-    PutLittleEndian(header, 36 + dataBytes, 4);
-    header += "WAVEfmt ";
-    PutLittleEndian(header, 16, 4);
-    PutLittleEndian(header, 1, 2); // PCM
-    PutLittleEndian(header, 2, 2);
-    PutLittleEndian(header, kSampleRate, 4);
-    PutLittleEndian(header, kSampleRate * kBytesPerFrame, 4);
-    PutLittleEndian(header, kBytesPerFrame, 2);
-    PutLittleEndian(header, 16, 2);
-    header += "data";
-    PutLittleEndian(header, dataBytes, 4);
-    return header;
 }
 
 struct FileCloser {
@@ -170,12 +147,12 @@ void CPerformanceTake::Write(const std::filesystem::path& path, int voicePercent
             throw std::runtime_error(failure);
     }
     const uint64_t dataBytes = static_cast<uint64_t>(end - first) * kBytesPerFrame;
-    if (wav && dataBytes > kLargestWavData)
+    if (wav && dataBytes > kLargestWavDataBytes)
         throw std::runtime_error("The performance is too long for a WAV file.");
     CPart accompaniment(m_accompaniment, m_accompanimentFrames, 0);
     CPart voice(m_voice, m_voiceFrames, m_voiceOffsetFrames);
     CFileSaver saver(path);
-    if (!saver.IsOpen() || (wav && !saver.Write(WavHeader(static_cast<uint32_t>(dataBytes)))))
+    if (!saver.IsOpen() || (wav && !saver.Write(CaptureFormatWavHeader(static_cast<uint32_t>(dataBytes)))))
         throw std::runtime_error(failure);
 
     std::vector<float> mix;
