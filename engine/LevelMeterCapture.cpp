@@ -3,6 +3,7 @@
 #include "common/Text.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace linlangok {
 
@@ -31,8 +32,7 @@ void CInputLevelMeterCapture::Start()
         return;
     if (m_system.Open(kWaveMapper, *this, m_handle) != kWaveInOk) {
         m_handle.reset();
-        m_prompts.ShowError(u"", u"Can't open WAVE In Device!");
-        return;
+        return ShowFailure(u"Can't open WAVE In Device!");
     }
     m_memory.reset(new (std::nothrow) uint8_t[2 * kBufferBytes]);
     if (!m_memory)
@@ -87,7 +87,16 @@ void CInputLevelMeterCapture::Fail(const char* format, uint32_t code, bool queue
     m_handle->Close();
     m_handle.reset();
     m_memory.reset();
-    m_prompts.ShowError(u"", Utf8ToUtf16(text));
+    ShowFailure(Utf8ToUtf16(text));
+}
+
+void CInputLevelMeterCapture::ShowFailure(std::u16string_view text)
+{
+    // A machine without a usable input fails at every Play and Record: the meter stays dark, and
+    // the user is told once.
+    if (std::exchange(m_failureShown, true))
+        return;
+    m_prompts.ShowError(u"", text);
 }
 
 void CInputLevelMeterCapture::OnWaveInData(WaveInBuffer& buffer)

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 namespace linlangok {
 
@@ -27,9 +28,9 @@ public:
     CInputLevelMeterCapture(const CInputLevelMeterCapture&) = delete;
     CInputLevelMeterCapture& operator=(const CInputLevelMeterCapture&) = delete;
 
-    // UI thread. Starts capturing unless running. A failure shows its message (empty caption),
-    // e.g. "Can't open WAVE In Device!" or "Error starting record! -- 0000000B\n", and leaves the
-    // meter stopped.
+    // UI thread. Starts capturing unless running. A failure leaves the meter stopped; the first
+    // one of the meter's life shows its message (empty caption), e.g. "Can't open WAVE In Device!"
+    // or "Error starting record! -- 0000000B\n".
     void Start();
     // UI thread. Stops capturing if running.
     void Stop();
@@ -45,6 +46,8 @@ private:
     void OnWaveInClose() override { }
     // Shows the failure, releases the device (if `queued`, buffers are returned first) and memory.
     void Fail(const char* format, uint32_t code, bool queued);
+    // Shows the text unless a failure has been shown before.
+    void ShowFailure(std::u16string_view text);
 
     IWaveInSystem& m_system;
     IUserPrompts& m_prompts;
@@ -54,6 +57,7 @@ private:
     std::array<WaveInBuffer, 2> m_headers;
     mutable std::mutex m_runningLock; // the running flag against the capture thread's requeue
     bool m_running = false;
+    bool m_failureShown = false;
     std::atomic<int> m_left {0};
     std::atomic<int> m_right {0};
     std::atomic<int> m_heldLeft {0};

@@ -4,6 +4,7 @@
 #include "engine/LatencyCalibration.h"
 
 #include <exception>
+#include <stdexcept>
 
 namespace linlangok {
 
@@ -55,9 +56,11 @@ CRecordingController::~CRecordingController()
 
 void CRecordingController::StartRecording()
 {
-    if (!m_selected || m_recording)
+    if (m_recording)
         return;
     try {
+        if (!m_selected)
+            throw std::runtime_error("没有可用的录音设备,无法录音。");
         auto recording = std::make_unique<Recording>(*m_selected, m_encoder, m_programFolder);
         recording->writer.OpenTemporaryFile(m_prompts);
         StartPerformance(*recording);

@@ -37,9 +37,9 @@ public:
     CRecordingController(const CRecordingController&) = delete;
     CRecordingController& operator=(const CRecordingController&) = delete;
 
-    // Records from the selected device into a new writer's temporary file. Does nothing with no
-    // device selected or while a recording runs. A failed start leaves no recording behind (its
-    // empty temporary file stays until the next recording).
+    // Records from the selected device into a new writer's temporary file. Does nothing while a
+    // recording runs; with no device selected (none can record), says so. A failed start leaves
+    // no recording behind (its empty temporary file stays until the next recording).
     void StartRecording();
     // Stops the recording, finishes its MP3 file and asks where to save it. An encoder or disk
     // failure during the recording is reported first; what was recorded before it is still

@@ -76,6 +76,8 @@ public:
         m_lastDevice = device;
         if (const uint32_t code = Call("open"))
             return code;
+        if (device == kWaveMapper ? devices.empty() : device >= devices.size())
+            return kWaveInErrorBadDevice;
         {
             std::lock_guard lock(m_lock);
             m_client = &client;

@@ -260,7 +260,8 @@ TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
     AddMixers({});
     CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
     EXPECT_EQ(controller.DeviceNames(), (std::vector<std::u16string> {u"Microphone", u"USB"}));
-    controller.StartRecording(); // no device selected yet
+    controller.StartRecording(); // no device selected yet: says why
+    EXPECT_EQ(m_prompts.MessageTexts(), std::vector<std::string> {"没有可用的录音设备,无法录音。"});
     EXPECT_TRUE(m_waveIn.Calls().empty());
     EXPECT_FALSE(controller.IsRecording());
     controller.SelectDevice(u"Microphone");
@@ -287,7 +288,7 @@ TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
     EXPECT_EQ(m_log.calls, (std::vector<std::vector<int16_t>> {{0x0101, 0x0202, 0x0101, 0x0202, 0x0101, 0x0202}}));
     EXPECT_EQ(test::ReadWholeFile(saved), "E3;F;");
     EXPECT_FALSE(std::filesystem::exists(Temporary()));
-    EXPECT_EQ(m_output.str(), "");
+    EXPECT_EQ(m_output.str(), "没有可用的录音设备,无法录音。\n");
     controller.StopRecording(); // nothing records: no dialog
     EXPECT_EQ(m_prompts.m_fileDialogs.size(), 1u);
 }
