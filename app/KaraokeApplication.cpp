@@ -62,6 +62,8 @@ void CKaraokeApplication::Show()
     m_lyricsWindow->show();
     m_volumeWindow->show();
     m_songListWindow->show();
+    // The keys go to the main window at start, not to the companion shown last.
+    m_mainWindow->activateWindow();
 }
 
 bool CKaraokeApplication::IsPlaying() const

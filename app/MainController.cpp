@@ -134,14 +134,21 @@ void CMainController::Record()
 {
     CCommandScope scope(m_commandDepth);
     ReadValues();
+    const bool startsSong = m_startTogether && !m_playing;
     if (m_startTogether)
         PlaySession();
     m_controls.SetRecordTickRunning(true);
     m_recordingSeconds = 0;
-    // A recording that could not start is not shown as running: the session has reported why.
+    // A recording that could not start is not shown as running, nor is the song it was to start
+    // left playing: the session has said why.
     m_recording = m_session.StartRecording();
-    if (!m_recording)
+    if (!m_recording) {
         m_controls.SetRecordTickRunning(false);
+        if (startsSong) {
+            m_session.Stop();
+            m_playing = false;
+        }
+    }
     RefreshStatus();
     ApplyEnableRules();
     if (m_playing || m_recording)
@@ -159,11 +166,6 @@ void CMainController::StopRecording()
     std::unique_ptr<CPerformanceTake> take = m_session.StopRecording();
     m_recording = false;
     m_recordingSeconds = 0;
-    // The performance is heard alone.
-    if (take && m_playing) {
-        m_session.Stop();
-        m_playing = false;
-    }
     RefreshStatus();
     ApplyEnableRules();
     StopMeterWhenIdle();

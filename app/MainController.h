@@ -164,10 +164,12 @@ public:
 
     void Play();
     void Stop();
+    // A recording that cannot start (the session says why) is not shown as running, and the song
+    // it was to start is stopped again.
     void Record();
-    // Stops the recording (and the song with stop-together) and runs the voice's save-as flow.
-    // When the voice was saved and the song was heard meanwhile, the song is stopped and the
-    // performance is offered.
+    // Stops the recording (and the song with stop-together as the box is now) and runs the voice's
+    // save-as flow. When the voice was saved and the song was heard meanwhile, the performance is
+    // offered, with a song that still plays playing on.
     void StopRecording();
     void BrowseAccompaniment();
     void BrowseLyric();
@@ -190,6 +192,10 @@ public:
     void TempoEdited(int percent);
     // The "原唱旋律" check box: the guide melody on or off, at once, remembered for the song.
     void SetMelody(bool on);
+    // The user ticked or unticked "同步播放开始" or "同步播放结束": Record and Stop-recording go by
+    // the box as it is then, and writing the controls keeps what the user set.
+    void SetStartTogether(bool on) { m_startTogether = on; }
+    void SetStopTogether(bool on) { m_stopTogether = on; }
     void ToggleCompanion(ECompanion which);
     // A companion window closed by the user (it only hides): its button offers to show it.
     void CompanionClosed(ECompanion which);

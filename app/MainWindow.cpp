@@ -41,7 +41,7 @@ constexpr ControlTemplate kControls[] = {
     {kBrowseLyricButton, EControlKind::Button, u"浏览...", 190, 60, 50, 14},
     {kStartTogetherBox, EControlKind::CheckBox, u"同步播放开始", 6, 81, 60, 10},
     {kStopTogetherBox, EControlKind::CheckBox, u"同步播放结束", 122, 81, 60, 10},
-    {kExitButton, EControlKind::DefaultButton, u"退出", 190, 80, 50, 14},
+    {kExitButton, EControlKind::Button, u"退出", 190, 80, 50, 14}, // no default button: Enter never quits
     {kRecordButton, EControlKind::Button, u"录音", 6, 97, 50, 14},
     {kStopRecordingButton, EControlKind::Button, u"停止", 59, 97, 50, 14},
     {kPitchLabel, EControlKind::Label, u"音调调整:", 122, 97, 35, 14},
@@ -118,7 +118,7 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     PlaceOnScreen();
     m_controller->Initialize();
     m_displayTick.start(200);
-    m_accompanimentEdit->setFocus();
+    Control(kPlayButton)->setFocus();
 }
 
 CMainWindow::~CMainWindow()
@@ -163,6 +163,10 @@ void CMainWindow::Connect()
     connect(m_pitchEdit, &QLineEdit::textChanged, this, [&controller] { controller.PitchEdited(); });
     connect(m_tempo, &QSpinBox::valueChanged, this, [&controller](int percent) { controller.TempoEdited(percent); });
     connect(m_melody, &QCheckBox::clicked, this, [&controller](bool checked) { controller.SetMelody(checked); });
+    connect(m_startTogether, &QCheckBox::clicked, this,
+        [&controller](bool checked) { controller.SetStartTogether(checked); });
+    connect(m_stopTogether, &QCheckBox::clicked, this,
+        [&controller](bool checked) { controller.SetStopTogether(checked); });
     connect(m_pitchUpDown, &CUpDownControl::stepped, this,
         [&controller](int position) { controller.PitchStepped(position); });
     connect(&m_displayTick, &QTimer::timeout, this, [this, &controller] {
@@ -181,7 +185,6 @@ void CMainWindow::AddShortcuts()
         auto* shortcut = new QShortcut(keys, this);
         connect(shortcut, &QShortcut::activated, this, action);
     };
-    add(QKeySequence(Qt::Key_Space), [&controller] { controller.TogglePlay(); });
     add(QKeySequence(Qt::CTRL | Qt::Key_R), [&controller] { controller.ToggleRecord(); });
     for (const auto key : {Qt::Key_Plus, Qt::Key_Equal})
         add(QKeySequence(key), [&controller] { controller.StepPitch(+1); });
@@ -201,6 +204,18 @@ void CMainWindow::AddShortcuts()
     };
     for (const auto& [id, tip] : tips)
         Control(id)->setToolTip(QString::fromUtf16(tip));
+}
+
+void CMainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // A focused button, check box or edit has taken its Space already; what reaches the window
+    // plays or stops.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            m_controller->TogglePlay();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CMainWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -305,6 +320,7 @@ void CMainWindow::WriteTempoPercent(int percent)
 
 void CMainWindow::ApplyEnableStates(const MainEnableStates& states)
 {
+    QWidget* const focused = focusWidget();
     const std::pair<int, bool> enables[] = {
         {kLyricEdit, states.lyricControls},
         {kBrowseLyricButton, states.lyricControls},
@@ -320,6 +336,16 @@ void CMainWindow::ApplyEnableStates(const MainEnableStates& states)
     };
     for (const auto& [id, enabled] : enables)
         Control(id)->setEnabled(enabled);
+    // A control that a command disabled hands the focus on to the button that undoes the command
+    // (录音 to its 停止 and back), else to 播放 or 停止: Space pressed again undoes it, and never
+    // lands on a control the user did not choose.
+    if (!focused || focused->isEnabled())
+        return;
+    const bool recordButton = focused == Control(kRecordButton) || focused == Control(kStopRecordingButton);
+    if (recordButton)
+        Control(states.record ? kRecordButton : kStopRecordingButton)->setFocus();
+    else
+        Control(states.play ? kPlayButton : kStopButton)->setFocus();
 }
 
 void CMainWindow::SetButtonText(int control, std::u16string_view text)

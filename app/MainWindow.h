@@ -67,6 +67,8 @@ signals:
 protected:
     void reject() override; // Esc
     void closeEvent(QCloseEvent* event) override;
+    // Space that no focused control took: plays or stops.
+    void keyPressEvent(QKeyEvent* event) override;
     // Files dropped on the window: an LRC file becomes the lyric file, another the accompaniment.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -86,8 +88,8 @@ private:
 
     void BuildMenu();
     void Connect();
-    // Space, Ctrl+R, "+"/"-", F1 and F11, with their keys in the controls' tooltips. Text edits keep the
-    // keys they type.
+    // Ctrl+R, "+"/"-", F1 and F11, with their keys (and Space's) in the controls' tooltips. Text edits
+    // keep the keys they type.
     void AddShortcuts();
     void PlaceOnScreen();
 

@@ -34,13 +34,20 @@ struct CNoDesktop final : IDesktopOpener {
 
 class MainWindowTest : public ::testing::Test {
 protected:
+    // The application with its main window shown and active, as a user finds it.
     std::unique_ptr<CKaraokeApplication> Start()
     {
         auto karaoke = std::make_unique<CKaraokeApplication>(ApplicationServices {
-            devices.Services(), devices.waveIn, desktop, programs, LINLANGOK_SOURCE_DIR "/resources"});
+            devices.Services(), meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources"});
         karaoke->Show();
-        QApplication::processEvents();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
         return karaoke;
+    }
+
+    // A key pressed and released in the focused control, as the user types it.
+    static void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
     }
 
     // The quit code the window asks for after the action, or -1.
@@ -52,6 +59,7 @@ protected:
     }
 
     test::CSessionDevices devices;
+    test::CFakeWaveIn meterInput; // the fake serves one handle at a time: the meter has its own
     CNoDesktop desktop;
     test::CScriptedProgramLauncher programs;
 };
@@ -81,6 +89,50 @@ TEST_F(MainWindowTest, EachWayOutHasItsQuitCode)
             << row.how;
         EXPECT_FALSE(karaoke->MainWindow().isVisible()) << row.how;
     }
+}
+
+// Space at start plays, a focused box or edit takes its Space, Enter never quits, and the boxes
+// keep what the user set until they are read: 同步播放结束 when the take stops.
+TEST_F(MainWindowTest, KeysGoToTheFocusedControlAndTheBoxesKeepWhatTheUserSet)
+{
+    auto karaoke = Start();
+    CMainWindow& window = karaoke->MainWindow();
+    CMainController& controller = window.Controller();
+    Press(Qt::Key_Space);
+    EXPECT_TRUE(controller.IsPlaying());
+    Press(Qt::Key_Space);
+    EXPECT_FALSE(controller.IsPlaying());
+    for (const int focused : {kStartTogetherBox, kStopTogetherBox, kAccompanimentEdit, kStatusDisplay}) {
+        window.Control(focused)->setFocus();
+        Press(focused == kAccompanimentEdit ? Qt::Key_Return : Qt::Key_Space);
+    }
+    const std::u16string song = test::CSessionRig::DemoSong();
+    controller.FileDropped(Utf16ToPath(song));
+    controller.PlayNow(song);
+    for (const int box : {kStartTogetherBox, kStopTogetherBox})
+        EXPECT_FALSE(static_cast<QCheckBox*>(window.Control(box))->isChecked()) << box;
+    EXPECT_TRUE(controller.IsPlaying() && window.isVisible());
+    window.Control(kStopTogetherBox)->setFocus();
+    Press(Qt::Key_Space);
+    Press(Qt::Key_R, Qt::ControlModifier);
+    Press(Qt::Key_Space); // unticked during the take
+    Press(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_TRUE(controller.IsPlaying() && !controller.IsRecording());
+}
+
+TEST_F(MainWindowTest, WithoutACaptureDeviceRecordSaysWhyAndTheMeterOnlyOnce)
+{
+    devices.waveIn.devices.clear();
+    meterInput.devices.clear();
+    auto karaoke = Start();
+    CMainController& controller = karaoke->MainWindow().Controller();
+    controller.Record();
+    EXPECT_FALSE(controller.IsPlaying() || controller.IsRecording() || karaoke->MainWindow().IsRecordTickRunning());
+    controller.Play();
+    controller.Stop();
+    controller.Play();
+    EXPECT_EQ(devices.prompts.MessageTexts(),
+        (std::vector<std::string> {"没有可用的录音设备,无法录音。", "Can't open WAVE In Device!"}));
 }
 
 TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThemAndTheirTextsFit)
