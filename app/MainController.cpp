@@ -250,6 +250,7 @@ void CMainController::SaveAs()
     const size_t dot = accompaniment.rfind(u'.');
     FileDialogRequest request;
     request.filters = kMidiSaveFilters;
+    request.defaultExtension = u"mid"; // a bare name is a MIDI file, not taken for audio later
     request.askBeforeOverwrite = true;
     request.initialPath = Utf16ToPath(dot == std::u16string::npos ? u"" : accompaniment.substr(0, dot));
     if (const auto path = m_parts.prompts.AskSavePath(request))

@@ -1,5 +1,6 @@
 #include "app/KaraokeApplication.h"
 #include "app/PlatformServices.h"
+#include "app/QtUserPrompts.h"
 #include "app/StatusDisplay.h"
 #include "app/TerminationSignals.h"
 #include "lyrics/LyricsShowWindow.h"
@@ -35,10 +36,11 @@ struct CNoDesktop final : IDesktopOpener {
 class MainWindowTest : public ::testing::Test {
 protected:
     // The application with its main window shown and active, as a user finds it.
-    std::unique_ptr<CKaraokeApplication> Start()
+    std::unique_ptr<CKaraokeApplication> Start(IUserPrompts* prompts = nullptr)
     {
-        auto karaoke = std::make_unique<CKaraokeApplication>(ApplicationServices {
-            devices.Services(), meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources"});
+        auto karaoke
+            = std::make_unique<CKaraokeApplication>(ApplicationServices {devices.Services(nullptr, nullptr, prompts),
+                meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources"});
         karaoke->Show();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
         return karaoke;
@@ -133,6 +135,18 @@ TEST_F(MainWindowTest, WithoutACaptureDeviceRecordSaysWhyAndTheMeterOnlyOnce)
     controller.Play();
     EXPECT_EQ(devices.prompts.MessageTexts(),
         (std::vector<std::string> {"没有可用的录音设备,无法录音。", "Can't open WAVE In Device!"}));
+}
+
+TEST_F(MainWindowTest, SaveAsGivesABareNameTheMidiSuffix)
+{
+    CQtUserPrompts prompts;
+    auto karaoke = Start(&prompts);
+    const auto song = devices.home.Path() / "jasmine.kar";
+    std::filesystem::copy_file(Utf16ToPath(test::CSessionRig::DemoSong()), song);
+    karaoke->MainWindow().Controller().PickSong(PathToUtf16(song));
+    QTimer::singleShot(0, [] { static_cast<QDialog*>(QApplication::activeModalWidget())->accept(); });
+    static_cast<QPushButton*>(karaoke->MainWindow().Control(kSaveAsButton))->click(); // the suggested name
+    EXPECT_TRUE(std::filesystem::is_regular_file(devices.home.Path() / "jasmine.mid"));
 }
 
 TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThemAndTheirTextsFit)

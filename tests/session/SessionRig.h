@@ -33,12 +33,14 @@ struct CSessionDevices {
         mixers.AddMixer();
     }
 
-    // The devices above, or the MIDI devices and audio output given instead.
-    SessionServices Services(IMidiOutputDeviceList* midiDevices = nullptr, IAudioOutput* output = nullptr)
+    // The devices and prompts above, or the MIDI devices, audio output and prompts given instead.
+    SessionServices Services(IMidiOutputDeviceList* midiDevices = nullptr, IAudioOutput* output = nullptr,
+        IUserPrompts* userPrompts = nullptr)
     {
-        return SessionServices {prompts, uiThread, timer, midiDevices ? *midiDevices : midi,
-            output ? *output : *audioOutput, CSndFileDecoder::Open, CRubberBandStretcher::Create, inputDevices, mixers,
-            &encoder, gbk, textEncodings, standardOutput, home.Path()};
+        return SessionServices {userPrompts ? *userPrompts : prompts, uiThread, timer,
+            midiDevices ? *midiDevices : midi, output ? *output : *audioOutput, CSndFileDecoder::Open,
+            CRubberBandStretcher::Create, inputDevices, mixers, &encoder, gbk, textEncodings, standardOutput,
+            home.Path()};
     }
 
     // Lets `milliseconds` of song time pass for both kinds of song.
