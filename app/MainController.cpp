@@ -413,22 +413,16 @@ void CMainController::PickSong(const std::u16string& path)
 
 void CMainController::PlayNow(const std::u16string& path)
 {
-    std::optional<int32_t> rememberedPitch;
     {
         CCommandScope scope(m_commandDepth);
         m_session.SetAccompanimentPath(path);
         m_session.SetLyricPath(u"");
-        rememberedPitch = RecallSong();
-        // An audio song takes the pitch at once, so it starts at the 0 it is left at (its key is
-        // never remembered).
-        if (DetectSongKind(path) == ESongKind::Audio) {
-            m_pitch = 0;
-            m_session.SetPitch(0);
-        }
+        // The song plays at the key that the edit then shows: its remembered one, else 0.
+        m_pitch = RecallSong().value_or(0);
+        m_session.SetPitch(m_pitch);
     }
     Play();
     CCommandScope scope(m_commandDepth);
-    m_pitch = rememberedPitch.value_or(0);
     WriteValues();
 }
 

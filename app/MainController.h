@@ -212,8 +212,8 @@ public:
     void RecordTick();
 
     // For the song list window. PickSong works only while neither playing nor recording. Both,
-    // and browsing, restore what the song remembers (CKaraokeSession::RecallSong); with a
-    // remembered pitch, PlayNow plays with it and keeps it instead of setting 0.
+    // and browsing, restore what the song remembers (CKaraokeSession::RecallSong); PlayNow plays
+    // at the remembered pitch, or at 0 when none is, and the edit shows it.
     void PickSong(const std::u16string& path);
     void PlayNow(const std::u16string& path);
 
