@@ -191,15 +191,6 @@ TEST_F(PerformanceTest, VoiceLandsOnTheOnsetsItWasSungTo)
 
 TEST_F(PerformanceTest, AMixIsNeverLongerThanItsTake)
 {
-    // A correction beyond any sound card is ignored: the voice lands as without one.
-    m_folder.WriteFile("Latency.ini", "RoundTripMs=87\nCorrectionMs=1e18\n");
-    auto take = Record(true);
-    ASSERT_TRUE(take);
-    EXPECT_NEAR(take->AlignmentMs(), 150.0, 0.01);
-    ASSERT_EQ(m_prompts.m_messages.size(), 1u);
-    EXPECT_NE(m_prompts.MessageTexts().front().find("超出 ±10 秒"), std::string::npos);
-    take.reset();
-
     // However far a voice is put, it stays touching its second of accompaniment.
     const std::string second(44100 * 4, '\x10');
     for (const int64_t offset : {-(int64_t {1} << 62), int64_t {1} << 62, int64_t {44100} * 3600}) {
