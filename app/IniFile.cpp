@@ -2,11 +2,10 @@
 
 #include "common/CodePage.h"
 #include "common/FileSaver.h"
+#include "common/RegularFile.h"
 #include "common/Text.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 namespace linlangok {
 namespace {
@@ -164,10 +163,14 @@ CIniFile CIniFile::Parse(std::string_view bytes, const ICodePage& codePage)
     return file;
 }
 
-CIniFile CIniFile::Load(const std::filesystem::path& path, const ICodePage& codePage)
+std::optional<CIniFile> CIniFile::Load(const std::filesystem::path& path, const ICodePage& codePage)
 {
-    std::ifstream in(path, std::ios::binary);
-    return Parse(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), codePage);
+    const FileContent content = ReadRegularFile(path, kMaximumIniFileBytes);
+    if (content.result == EFileRead::Missing)
+        return CIniFile(codePage);
+    if (content.result != EFileRead::Done)
+        return std::nullopt;
+    return Parse(content.bytes, codePage);
 }
 
 std::u16string CIniFile::Decode(std::string_view bytes) const

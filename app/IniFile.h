@@ -13,6 +13,9 @@
 // Private-profile (INI) files: "[SECTION]" lines and "KEY=value" lines below them.
 namespace linlangok {
 
+// No settings file comes near this size.
+inline constexpr std::uint64_t kMaximumIniFileBytes = 4 << 20;
+
 // A profile structure: each byte as two uppercase hexadecimal digits, then the low byte of the
 // bytes' sum as two more. 18 as a 32-bit integer is "1200000012".
 std::u16string EncodeProfileStruct(std::span<const std::uint8_t> bytes);
@@ -40,8 +43,9 @@ public:
     // Never fails: any bytes read as some lines.
     static CIniFile Parse(std::string_view bytes, const ICodePage& codePage);
 
-    // The file at path; an empty file when it is missing or unreadable.
-    static CIniFile Load(const std::filesystem::path& path, const ICodePage& codePage);
+    // The file at path; an empty file when it is missing. Nothing when it cannot be read: not a
+    // regular file, larger than kMaximumIniFileBytes, or unreadable.
+    static std::optional<CIniFile> Load(const std::filesystem::path& path, const ICodePage& codePage);
 
     std::string Serialize() const;
 

@@ -115,7 +115,7 @@ CSettings::~CSettings()
 
 void CSettings::Load()
 {
-    const CIniFile file = CIniFile::Load(m_filePath, m_codePage);
+    const CIniFile file = CIniFile::Load(m_filePath, m_codePage).value_or(CIniFile(m_codePage));
     m_values = DefaultValues(m_programFolder, m_codePage);
     for (const auto& setting : kPathSettings) {
         if (auto value = file.Value(kPathSection, setting.key); value && !value->empty())
@@ -131,14 +131,17 @@ void CSettings::Load()
 
 bool CSettings::Save() const
 {
-    CIniFile file = CIniFile::Load(m_filePath, m_codePage);
+    // What cannot be read is not replaced: its lines would be lost.
+    std::optional<CIniFile> file = CIniFile::Load(m_filePath, m_codePage);
+    if (!file)
+        return false;
     for (const auto& setting : kPathSettings)
-        file.SetValue(kPathSection, setting.key, m_values.*setting.value);
+        file->SetValue(kPathSection, setting.key, m_values.*setting.value);
     for (const auto& setting : kIntegerSettings) {
         const std::int32_t value = setting.value == &SettingsValues::exitMarker ? 0 : m_values.*setting.value;
-        file.SetValue(kGlobalSection, setting.key, EncodeInteger(value));
+        file->SetValue(kGlobalSection, setting.key, EncodeInteger(value));
     }
-    return file.Save(m_filePath);
+    return file->Save(m_filePath);
 }
 
 } // namespace linlangok

@@ -44,13 +44,14 @@ public:
     CSettings(const CSettings&) = delete;
     CSettings& operator=(const CSettings&) = delete;
 
-    // Reads every value; a missing file, section or key, an empty path value, or an integer that
-    // is not a valid 4-byte structure gives the value's default. The language default comes from
-    // the code page.
+    // Reads every value; a missing or unreadable file (see CIniFile::Load), a missing section or
+    // key, an empty path value, or an integer that is not a valid 4-byte structure gives the
+    // value's default. The language default comes from the code page.
     void Load();
 
     // Writes every value, in order, into the file as it is now (the exit marker as 0), through a
-    // temporary file and a rename. False when the file could not be written.
+    // temporary file and a rename. False when the file could not be written, or could not be
+    // read (a directory, a FIFO, a device or an oversized file is left as it is).
     bool Save() const;
 
     const SettingsValues& Values() const { return m_values; }

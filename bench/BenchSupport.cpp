@@ -114,6 +114,19 @@ std::string BurstSongBytes(int notes)
     return File({Track(events)});
 }
 
+std::string ManyTracksSongBytes(int tracks)
+{
+    std::vector<std::string> chunks;
+    chunks.reserve(static_cast<size_t>(tracks));
+    for (int i = 0; i < tracks; ++i) {
+        const int32_t start = i % 4 * kDivision / 2;
+        const int channel = i % 15; // not the percussion channel
+        chunks.push_back(Track({{start, Note(0x90 | channel, 48 + i % 24, 40)},
+            {start + kDivision / 4, Note(0x80 | channel, 48 + i % 24, 0)}}));
+    }
+    return File(chunks);
+}
+
 double Percentile(std::vector<double> values, double fraction)
 {
     if (values.empty())

@@ -14,6 +14,10 @@ std::string DenseSongBytes(double seconds);
 // A burst: `notes` notes across the 16 channels, all starting on tick 0 and ending one beat later.
 std::string BurstSongBytes(int notes);
 
+// `tracks` tracks (up to 65535) of one short note each, the notes starting in turn on the first
+// four eighths: a song of two beats in which nearly every track waits most of the time.
+std::string ManyTracksSongBytes(int tracks);
+
 // A click track: percussion hits (channel 10, side stick) on every beat, with the tempo changing
 // every 8 beats, for about `seconds` seconds.
 std::string ClickTrackBytes(double seconds);

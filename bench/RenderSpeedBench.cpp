@@ -1,7 +1,8 @@
 // Render speed: CPU time of `linlangok-tool render` against Debian's `fluidsynth -ni -F`
 // rendering the same file with the same SoundFont, in the same run, three times each (the
-// median is reported). Songs: the demo song when present, a generated dense 60-second song and a
-// burst of 10,000 notes on one tick, or the files given. Figures only.
+// median is reported). Songs: the demo song when present, a generated dense 60-second song, a
+// burst of 10,000 notes on one tick and songs of 16,384 and 65,535 tracks, or the files given.
+// Figures only.
 //
 // bench_render_speed [SONG.mid...]
 
@@ -82,6 +83,10 @@ int main(int argc, char** argv)
         std::ofstream(songs.back(), std::ios::binary) << linlangok::bench::DenseSongBytes(60.0);
         songs.push_back(folder / "burst10000.mid");
         std::ofstream(songs.back(), std::ios::binary) << linlangok::bench::BurstSongBytes(10000);
+        for (const int tracks : {16384, 65535}) {
+            songs.push_back(folder / ("tracks" + std::to_string(tracks) + ".mid"));
+            std::ofstream(songs.back(), std::ios::binary) << linlangok::bench::ManyTracksSongBytes(tracks);
+        }
     }
     std::printf("SoundFont %s; CPU seconds, median of 3\n", soundFont->c_str());
     for (const auto& song : songs) {

@@ -1,12 +1,12 @@
 #include "engine/LatencyCalibration.h"
 
 #include "common/FileSaver.h"
+#include "common/RegularFile.h"
 #include "common/Text.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <numbers>
 #include <sstream>
 
@@ -273,9 +273,12 @@ bool SaveLatencyCorrection(const std::filesystem::path& programFolder, const Lat
     return SaveFile(programFolder / "Latency.ini", text.str());
 }
 
-std::optional<LatencyCorrection> LoadLatencyCorrection(const std::filesystem::path& programFolder)
+std::optional<LatencyCorrection> LoadLatencyCorrection(
+    const std::filesystem::path& programFolder, IUserPrompts& prompts)
 {
-    std::ifstream file(programFolder / "Latency.ini");
+    const std::filesystem::path path = programFolder / "Latency.ini";
+    const FileContent content = ReadRegularFile(path, kMaximumLatencyFileBytes);
+    std::istringstream file(content.bytes);
     std::optional<double> roundTrip, correction;
     std::string output, input;
     for (std::string line; std::getline(file, line);) {
@@ -287,14 +290,19 @@ std::optional<LatencyCorrection> LoadLatencyCorrection(const std::filesystem::pa
             (key == "Output" ? output : input) = line.substr(equals + 1);
             continue;
         }
+        if (key != "RoundTripMs" && key != "CorrectionMs")
+            continue;
         char* end = nullptr;
         const double value = std::strtod(line.c_str() + equals + 1, &end);
         if (end == line.c_str() + equals + 1 || !std::isfinite(value))
             continue;
-        if (key == "RoundTripMs")
-            roundTrip = value;
-        else if (key == "CorrectionMs")
-            correction = value;
+        if (std::abs(value) > kLargestLatencyMs) {
+            prompts.ShowError(kCaptionWarning,
+                PathToUtf16(path) + u" 中的 " + Utf8ToUtf16(key) + u"=" + Utf8ToUtf16(line.substr(equals + 1))
+                    + u" 超出 ±10 秒, 已忽略。");
+            continue;
+        }
+        (key == "RoundTripMs" ? roundTrip : correction) = value;
     }
     if (!roundTrip || !correction)
         return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/UserPrompts.h"
 #include "engine/AudioOutput.h"
 #include "engine/PerformanceTimeline.h"
 #include "engine/WaveIn.h"
@@ -119,8 +120,15 @@ struct LatencyCorrection {
     // has another round trip.
     bool AppliesTo(const std::string& outputName, const std::string& inputName) const;
 };
+// No sound card delays its sound by more; a value beyond it in Latency.ini is not believed.
+inline constexpr double kLargestLatencyMs = 10000;
+inline constexpr std::uint64_t kMaximumLatencyFileBytes = 64 << 10;
+
 bool SaveLatencyCorrection(const std::filesystem::path& programFolder, const LatencyCorrection& correction);
-// Nothing when the file is missing or unreadable.
-std::optional<LatencyCorrection> LoadLatencyCorrection(const std::filesystem::path& programFolder);
+// Nothing when the file is missing, not a regular file, larger than kMaximumLatencyFileBytes or
+// unreadable, or lacks a value. A value beyond ±kLargestLatencyMs is ignored with a warning
+// (caption "警告") through the prompts.
+std::optional<LatencyCorrection> LoadLatencyCorrection(
+    const std::filesystem::path& programFolder, IUserPrompts& prompts);
 
 } // namespace linlangok

@@ -3,10 +3,20 @@
 #include "common/Text.h"
 #include "midi/MidiSong.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
 namespace linlangok {
+namespace {
+
+// The heap's order: the earlier due tick, then the lower track, comes out first.
+template <typename Waiting> bool IsLater(const Waiting& a, const Waiting& b)
+{
+    return a.dueTick != b.dueTick ? a.dueTick > b.dueTick : a.track > b.track;
+}
+
+} // namespace
 
 CMidiSequencer::CMidiSequencer(
     IUserPrompts& prompts, IUiThreadPoster& uiThread, IMidiOutputDeviceList& devices, CMidiSong* song)
@@ -61,6 +71,25 @@ void CMidiSequencer::Load(CMidiSong& song, int32_t startTick)
     m_players.clear();
     for (size_t track = 0; track < song.TrackCount(); ++track)
         m_players.push_back(std::make_unique<CTrackPlayer>(track, song, m_output, m_mutedChannel));
+    m_waiting.reserve(m_players.size());
+    m_dueTracks.reserve(m_players.size());
+    QueueAllTracks();
+}
+
+void CMidiSequencer::QueueAllTracks()
+{
+    m_waiting.clear();
+    for (uint32_t track = 0; track < m_players.size(); ++track)
+        Queue(track);
+}
+
+void CMidiSequencer::Queue(uint32_t track)
+{
+    const int32_t dueTick = m_players[track]->DueTick();
+    if (dueTick == std::numeric_limits<int32_t>::max())
+        return;
+    m_waiting.push_back({dueTick, track});
+    std::push_heap(m_waiting.begin(), m_waiting.end(), IsLater<WaitingTrack>);
 }
 
 void CMidiSequencer::Start()
@@ -99,6 +128,7 @@ int CMidiSequencer::OpenAndSeek(int32_t tick)
     }
     for (auto& player : m_players)
         player->Seek(tick);
+    QueueAllTracks();
     m_song->Clock().SetPosition(tick);
     if (running)
         Start();
@@ -123,6 +153,7 @@ void CMidiSequencer::StopAndSilence()
         player->SetNextIndex(0);
     for (auto& player : m_players)
         player->Silence();
+    QueueAllTracks();
     m_playing = false;
     m_paused = true;
 }
@@ -146,23 +177,46 @@ void CMidiSequencer::OnTimerError(const std::string& message)
     m_prompts.ShowError(kCaptionError, Utf8ToUtf16(message));
 }
 
-CTrackPlayer& CMidiSequencer::Player(size_t index)
+const CTrackPlayer& CMidiSequencer::Player(size_t index) const
 {
     if (index >= m_players.size())
         throw std::invalid_argument("track player index out of range");
     return *m_players[index];
 }
 
-int32_t CMidiSequencer::NextTickWanted(int32_t) const
+int32_t CMidiSequencer::NextTickWanted(int32_t tickCounter) const
 {
-    return std::numeric_limits<int32_t>::max(); // the players, clients too, want the same ticks
+    if (m_mutedChannel.load(std::memory_order_relaxed) != m_queuedMute)
+        return tickCounter;
+    if (m_waiting.empty())
+        return std::numeric_limits<int32_t>::max();
+    // Sent at the fan-out whose counter has passed the entry's tick.
+    const int32_t tick = m_waiting.front().dueTick;
+    return tick == std::numeric_limits<int32_t>::max() ? tick : std::max(tickCounter, tick + 1);
 }
 
 void CMidiSequencer::UpdateTick(CMultimediaTimer& timer)
 {
     const int32_t tick = timer.TickCounter();
-    for (auto& player : m_players)
-        player->OnTickByTrack(tick);
+    if (const int muted = m_mutedChannel.load(std::memory_order_relaxed); muted != m_queuedMute) {
+        // Every track releases the newly muted channel's notes now.
+        for (auto& player : m_players)
+            player->OnTickByTrack(tick);
+        QueueAllTracks();
+        m_queuedMute = muted;
+        return;
+    }
+    m_dueTracks.clear();
+    while (!m_waiting.empty() && m_waiting.front().dueTick < tick) {
+        std::pop_heap(m_waiting.begin(), m_waiting.end(), IsLater<WaitingTrack>);
+        m_dueTracks.push_back(m_waiting.back().track);
+        m_waiting.pop_back();
+    }
+    std::sort(m_dueTracks.begin(), m_dueTracks.end());
+    for (const uint32_t track : m_dueTracks) {
+        m_players[track]->OnTickByTrack(tick);
+        Queue(track);
+    }
 }
 
 } // namespace linlangok

@@ -21,6 +21,9 @@ class CMidiSong;
 // player per track, seek with controller chase before playing, silence on stop. The song's
 // elapsed time is the play position; the sequencer does not announce the end of the song.
 //
+// The players wait in a queue by the tick of their next entry, so a tick costs the tracks that
+// have an entry due, not every track: a song of many tracks plays as one of few.
+//
 // Every operation runs on the UI thread; UpdateTick runs on the timer thread. An error on the
 // timer thread stops the timer at once; the sequencer then stops on the UI thread (through the
 // poster) and shows the message with the caption "错误".
@@ -59,14 +62,25 @@ public:
     CMidiOutputWorker& Output() { return m_output; }
     size_t PlayerCount() const { return m_players.size(); }
     // std::invalid_argument outside 0..PlayerCount()-1.
-    CTrackPlayer& Player(size_t index);
+    const CTrackPlayer& Player(size_t index) const;
 
-    // Sends the due entries of every track, in track order, against the timer's tick counter.
+    // Sends the due entries of the tracks that have some, in track order, against the timer's
+    // tick counter; after a change of the muted channel every track takes it up.
     void UpdateTick(CMultimediaTimer& timer) override;
+    // The first tick at which a track has an entry due.
     int32_t NextTickWanted(int32_t tickCounter) const override;
     uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return UINT32_MAX; }
 
 private:
+    // A track waiting for the tick of its next entry.
+    struct WaitingTrack {
+        int32_t dueTick;
+        uint32_t track;
+    };
+
+    // Queues every track that has an entry left, after the players moved.
+    void QueueAllTracks();
+    void Queue(uint32_t track);
     void DetachFromSong();
     void StopAndSilence();
     void OnTimerError(const std::string& message);
@@ -78,6 +92,11 @@ private:
     std::vector<std::unique_ptr<CTrackPlayer>> m_players;
     int32_t m_startTick = 0;
     std::atomic<int> m_mutedChannel {-1}; // read by the players on the timer thread
+    int m_queuedMute = -1; // the muted channel every track has taken up (timer thread)
+    // A heap, the earliest due tick (then the lowest track) first; both hold room for every track
+    // so that the timer thread never allocates.
+    std::vector<WaitingTrack> m_waiting;
+    std::vector<uint32_t> m_dueTracks; // the tracks taken from the heap at one tick
     bool m_playing = false;
     bool m_paused = false;
     // Lets a posted error find out whether the sequencer still exists.

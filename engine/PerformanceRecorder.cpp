@@ -208,8 +208,11 @@ std::unique_ptr<CPerformanceTake> CPerformanceRecorder::Finish(
         = std::chrono::duration<double, std::milli>(m_output.OutputLatency() + inputLatency).count() + correctionMs;
     const double middle = static_cast<double>(m_voiceFrames / 2);
     const double heardFrame = played->FrameAt(captured->SecondsAt(middle) - alignmentMs / 1000);
+    // Within 64 bits whatever the clocks and latencies; the take bounds it further.
+    constexpr double kFarthest = 0x1p62;
+    const double offset = std::clamp(heardFrame - middle, -kFarthest, kFarthest);
     auto take = std::make_unique<CPerformanceTake>(std::exchange(m_accompanimentPath, {}),
-        std::exchange(m_voicePath, {}), std::llround(heardFrame - middle), alignmentMs);
+        std::exchange(m_voicePath, {}), std::isnan(offset) ? 0 : std::llround(offset), alignmentMs);
     return take;
 }
 

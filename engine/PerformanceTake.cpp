@@ -94,10 +94,10 @@ CPerformanceTake::CPerformanceTake(
     std::filesystem::path accompaniment, std::filesystem::path voice, int64_t voiceOffsetFrames, double alignmentMs)
     : m_accompaniment(std::move(accompaniment))
     , m_voice(std::move(voice))
-    , m_voiceOffsetFrames(voiceOffsetFrames)
     , m_alignmentMs(alignmentMs)
     , m_accompanimentFrames(FramesOf(m_accompaniment))
     , m_voiceFrames(FramesOf(m_voice))
+    , m_voiceOffsetFrames(std::clamp(voiceOffsetFrames, -m_voiceFrames, m_accompanimentFrames))
 {
 }
 

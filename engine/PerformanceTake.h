@@ -16,7 +16,9 @@ class CPerformanceTake {
 public:
     // Takes over both temporary files. The voice's frame 0 belongs at the accompaniment's frame
     // `voiceOffsetFrames` (negative: before the accompaniment's first frame); `alignmentMs` is how
-    // far the latencies moved it from where the device clocks alone would put it.
+    // far the latencies moved it from where the device clocks alone would put it. An offset that
+    // would part the voice from the accompaniment is taken as far as keeps them touching, so the
+    // mix is never longer than both parts end to end.
     CPerformanceTake(std::filesystem::path accompaniment, std::filesystem::path voice, int64_t voiceOffsetFrames,
         double alignmentMs);
     ~CPerformanceTake(); // removes its temporary files
@@ -43,10 +45,10 @@ private:
 
     std::filesystem::path m_accompaniment;
     std::filesystem::path m_voice;
-    int64_t m_voiceOffsetFrames;
     double m_alignmentMs;
     int64_t m_accompanimentFrames;
     int64_t m_voiceFrames;
+    int64_t m_voiceOffsetFrames;
 };
 
 } // namespace linlangok

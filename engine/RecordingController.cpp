@@ -85,7 +85,7 @@ std::optional<std::filesystem::path> CRecordingController::StopRecording()
     }
     if (recording->performance) {
         try {
-            const auto stored = LoadLatencyCorrection(m_programFolder);
+            const auto stored = LoadLatencyCorrection(m_programFolder, m_prompts);
             const bool applies
                 = stored && stored->AppliesTo(m_output->Name(), Utf16ToUtf8(recording->recorder.Capabilities().name));
             m_take = recording->performance->Finish(recording->inputLatency, applies ? stored->correctionMs : 0);

@@ -24,25 +24,10 @@ CTrackPlayer::CTrackPlayer(
     , m_mutedChannel(mutedChannel)
     , m_appliedMute(mutedChannel.load(std::memory_order_relaxed))
 {
-    m_clock.Timer().AddClient(*this);
     Seek(0);
     m_soundingNotes.fill(nullptr);
     m_heldSustain = nullptr;
     m_finished = false;
-}
-
-CTrackPlayer::~CTrackPlayer()
-{
-    m_clock.Timer().RemoveClient(*this);
-}
-
-void CTrackPlayer::UpdateTick(CMultimediaTimer& timer)
-{
-    try {
-        SendDue(timer.TickCounter());
-    } catch (...) {
-        throw std::runtime_error("UpdateTick error!");
-    }
 }
 
 void CTrackPlayer::OnTickByTrack(int32_t tick)
@@ -54,18 +39,14 @@ void CTrackPlayer::OnTickByTrack(int32_t tick)
     }
 }
 
-int32_t CTrackPlayer::NextTickWanted(int32_t tickCounter) const
+int32_t CTrackPlayer::DueTick() const
 {
-    if (m_mutedChannel.load(std::memory_order_relaxed) != m_appliedMute)
-        return tickCounter;
     if (m_finished)
         return std::numeric_limits<int32_t>::max();
     const std::vector<TrackEntry>& entries = m_track.Entries();
     if (m_nextIndex < 0 || static_cast<size_t>(m_nextIndex) >= entries.size())
-        return tickCounter;
-    // Sent at the fan-out whose counter has passed the entry's tick.
-    const int32_t tick = entries[m_nextIndex].tick;
-    return tick == std::numeric_limits<int32_t>::max() ? tick : std::max(tickCounter, tick + 1);
+        return std::numeric_limits<int32_t>::min();
+    return entries[m_nextIndex].tick;
 }
 
 void CTrackPlayer::SendDue(int32_t tick)

@@ -1,9 +1,9 @@
 #include "lyrics/LrcParser.h"
 
+#include "common/RegularFile.h"
 #include "common/Text.h"
 
 #include <algorithm>
-#include <fstream>
 #include <limits>
 #include <sstream>
 
@@ -388,9 +388,10 @@ LrcLyrics ParseLrcText(
 std::optional<LrcLyrics> ReadLrcFile(
     const std::filesystem::path& path, const ICodePage& codePage, int lineHeight, const ITextEncodingDetector& detector)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    FileContent content = ReadRegularFile(path, kMaximumLrcFileBytes);
+    if (content.result != EFileRead::Done)
         return std::nullopt;
+    std::istringstream in(std::move(content.bytes));
     return ReadLrcLines(in, codePage, lineHeight, detector);
 }
 

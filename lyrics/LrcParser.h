@@ -81,7 +81,11 @@ LrcLyrics ReadLrcLines(std::istream& in, const ICodePage& codePage, int lineHeig
 LrcLyrics ParseLrcText(std::string_view bytes, const ICodePage& codePage, int lineHeight,
     const ITextEncodingDetector& detector = NoEncodingDetection());
 
-// ReadLrcLines of a file; nothing when the file cannot be opened.
+// No lyric file is read beyond this size: the lines of a song take some kilobytes.
+inline constexpr std::uint64_t kMaximumLrcFileBytes = 16 << 20;
+
+// ReadLrcLines of a file; nothing when it is missing, not a regular file, larger than
+// kMaximumLrcFileBytes or unreadable.
 std::optional<LrcLyrics> ReadLrcFile(const std::filesystem::path& path, const ICodePage& codePage, int lineHeight,
     const ITextEncodingDetector& detector = NoEncodingDetection());
 

@@ -1,15 +1,14 @@
 #include "midi/MidiFileReader.h"
 
+#include "common/RegularFile.h"
 #include "common/Text.h"
 #include "common/UserPrompts.h"
 #include "midi/MidiSong.h"
 
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <stdexcept>
-#include <system_error>
 
 namespace linlangok {
 namespace {
@@ -48,16 +47,13 @@ bool CMidiFileReader::Read(const std::filesystem::path& path)
 {
     if (path.empty())
         return false;
-    std::error_code error;
-    const bool regular = std::filesystem::is_regular_file(path, error);
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-        regular ? std::fopen(path.c_str(), "rb") : nullptr, &std::fclose);
-    if (!file) {
+    const CRegularFile file(path, kMaximumMidiFileSize);
+    if (!file.IsOpen() && file.Result() != EFileRead::TooLarge) {
         m_prompts.ShowError(kCaptionError, u"不能打开所选文件,或文件不存在!");
         return false;
     }
-    const uint64_t size = std::filesystem::file_size(path, error);
-    bool whole = !error && size <= kMaximumMidiFileSize;
+    const uint64_t size = file.Size();
+    bool whole = file.IsOpen();
     if (whole) {
         try {
             m_ownedBytes = std::make_unique_for_overwrite<std::byte[]>(size);
@@ -65,7 +61,7 @@ bool CMidiFileReader::Read(const std::filesystem::path& path)
             whole = false;
         }
     }
-    if (!whole || std::fread(m_ownedBytes.get(), 1, size, file.get()) != size) {
+    if (!whole || !file.ReadAt(0, m_ownedBytes.get(), size)) {
         m_ownedBytes.reset();
         m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
         return false;

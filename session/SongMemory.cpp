@@ -1,11 +1,12 @@
 #include "session/SongMemory.h"
 
 #include "common/FileSaver.h"
+#include "common/RegularFile.h"
 #include "common/Text.h"
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
+#include <limits>
 #include <numeric>
 
 namespace linlangok {
@@ -17,18 +18,18 @@ constexpr size_t kReadBlock = 64 * 1024;
 constexpr size_t kMaximumEncodingNameLength = 40;
 constexpr std::string_view kHeaderComment = "; 琳朗卡拉OK 歌曲记忆: 每首歌以 [文件大小:内容的 FNV-1a 64 散列] 标识\n";
 
-// Hashes `count` bytes of the stream from `offset` into the hash; false when they cannot be read.
-bool HashRange(std::ifstream& in, uint64_t offset, uint64_t count, uint64_t& hash)
+// Hashes `count` bytes of the file from `offset` into the hash; false when they cannot be read.
+bool HashRange(const CRegularFile& file, uint64_t offset, uint64_t count, uint64_t& hash)
 {
-    in.seekg(static_cast<std::streamoff>(offset));
     char block[kReadBlock];
     while (count > 0) {
-        const auto part = static_cast<std::streamsize>(std::min<uint64_t>(count, sizeof block));
-        if (!in.read(block, part))
+        const auto part = static_cast<size_t>(std::min<uint64_t>(count, sizeof block));
+        if (!file.ReadAt(offset, block, part))
             return false;
-        for (std::streamsize i = 0; i < part; ++i)
+        for (size_t i = 0; i < part; ++i)
             hash = (hash ^ static_cast<uint8_t>(block[i])) * kFnvPrime;
-        count -= static_cast<uint64_t>(part);
+        offset += part;
+        count -= part;
     }
     return true;
 }
@@ -128,17 +129,14 @@ SongMemoryValues StorableValues(SongMemoryValues values)
 
 std::optional<SongIdentity> IdentifySong(const std::filesystem::path& path)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return std::nullopt;
-    const uint64_t size = std::filesystem::file_size(path, error);
-    std::ifstream in(path, std::ios::binary);
-    if (error || size == 0 || !in)
+    const CRegularFile file(path, std::numeric_limits<uint64_t>::max());
+    const uint64_t size = file.Size();
+    if (!file.IsOpen() || size == 0)
         return std::nullopt;
     uint64_t hash = kFnvOffsetBasis;
     const uint64_t head = std::min(size, kSongHashPartBytes);
     const uint64_t tail = std::max(head, size > kSongHashPartBytes ? size - kSongHashPartBytes : 0);
-    if (!HashRange(in, 0, head, hash) || !HashRange(in, tail, size - tail, hash))
+    if (!HashRange(file, 0, head, hash) || !HashRange(file, tail, size - tail, hash))
         return std::nullopt;
     return SongIdentity {size, hash};
 }
@@ -191,21 +189,19 @@ void CSongMemory::LoadOnce()
     if (m_loaded)
         return;
     m_loaded = true;
-    std::error_code error;
-    if (!std::filesystem::exists(m_file, error))
+    const FileContent content = ReadRegularFile(m_file, kMaximumSongMemoryBytes);
+    if (content.result == EFileRead::Missing || (content.result == EFileRead::Done && Parse(content.bytes, m_entries)))
         return;
-    const uint64_t size = std::filesystem::file_size(m_file, error);
-    bool understood = !error && size <= kMaximumSongMemoryBytes;
-    if (understood) {
-        std::ifstream in(m_file, std::ios::binary);
-        std::string text(static_cast<size_t>(size), '\0');
-        understood = in.read(text.data(), static_cast<std::streamsize>(size)) && Parse(text, m_entries);
+    if (content.result == EFileRead::NotRegularFile || content.result == EFileRead::Unreadable) {
+        m_prompts.ShowError(kCaptionWarning,
+            u"歌曲记忆文件 " + PathToUtf16(m_file) + u" 无法读取 (" + std::u16string(FileReadErrorText(content.result))
+                + u"), 已忽略。");
+        return;
     }
-    if (understood)
-        return;
     std::filesystem::path backup = m_file;
     backup += ".bak";
     std::u16string message = u"歌曲记忆文件 " + PathToUtf16(m_file) + u" 中有无法读取的内容, 已忽略。";
+    std::error_code error;
     if (std::filesystem::copy_file(m_file, backup, std::filesystem::copy_options::overwrite_existing, error))
         message += u"\n原文件已另存为 " + PathToUtf16(backup);
     m_prompts.ShowError(kCaptionWarning, message);

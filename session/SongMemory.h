@@ -51,7 +51,8 @@ struct SongMemoryValues {
 // The song memory file. Read on first use: a missing file is an empty memory; content it does
 // not understand (a foreign or damaged file, a file over kMaximumSongMemoryBytes, a value out of
 // range) is skipped with one warning, and the file is first copied to "SongMemory.ini.bak" so
-// that nothing is lost when the next change rewrites it. Every change saves the whole file
+// that nothing is lost when the next change rewrites it; one that is no regular file or cannot be
+// read is skipped with a warning that says so. Every change saves the whole file
 // through SaveFile; a failed save is reported once. UI thread.
 class CSongMemory {
 public:

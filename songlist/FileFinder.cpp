@@ -152,8 +152,12 @@ bool CFileFinder::Start(const std::filesystem::path& folder, std::u16string_view
     m_entries.push_back({".", true});
     m_entries.push_back({"..", true});
     for (const std::filesystem::directory_iterator end; !error && listing != end; listing.increment(error)) {
+        // Only folders and regular files: a FIFO or a device would stall or never end the reader
+        // it is handed to.
         std::error_code typeError;
-        m_entries.push_back({listing->path().filename(), listing->is_directory(typeError)});
+        const std::filesystem::file_status status = listing->status(typeError);
+        if (std::filesystem::is_directory(status) || std::filesystem::is_regular_file(status))
+            m_entries.push_back({listing->path().filename(), std::filesystem::is_directory(status)});
     }
 
     // The look-ahead cursor looks for the first accepted entry; the current one follows a step

@@ -25,7 +25,8 @@ std::u16string RegexErrorText(std::regex_constants::error_type code);
 
 // Enumerates the entries of one folder and reports those that no exclude pattern and some
 // include pattern match, plus every folder. The listing holds "." and ".." first, then the
-// folder's entries in the file system's order; "." is never reported. Accepted entries are
+// folder's folders and regular files (links followed; FIFOs, sockets, devices and dangling links
+// are left out) in the file system's order; "." is never reported. Accepted entries are
 // found by a look-ahead cursor that runs ahead of the current one, so an entry is reported one
 // call late. The calling pattern:
 //

@@ -2,11 +2,10 @@
 
 #include "common/CodePage.h"
 #include "common/FileSaver.h"
+#include "common/RegularFile.h"
 #include "common/Text.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <stdexcept>
 
@@ -142,13 +141,10 @@ std::string SerializeSongList(const SongList& list, const ICodePage& codePage)
 
 ESongListRead ReadSongListFile(const std::filesystem::path& path, const ICodePage& codePage, SongList& list)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const FileContent content = ReadRegularFile(path, kMaximumSongListBytes);
+    if (content.result != EFileRead::Done)
         return ESongListRead::Unreadable;
-    const std::string bytes {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return ESongListRead::Unreadable;
-    return ParseSongList(bytes, codePage, list);
+    return ParseSongList(content.bytes, codePage, list);
 }
 
 bool LoadList(const std::filesystem::path& path, const ICodePage& codePage, SongList& list, IUserPrompts& prompts)

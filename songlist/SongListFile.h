@@ -32,6 +32,9 @@ struct SongList {
     bool operator==(const SongList&) const = default;
 };
 
+// No list file is read beyond this size: some hundred thousand songs.
+inline constexpr std::uint64_t kMaximumSongListBytes = 64 << 20;
+
 inline constexpr std::u16string_view kWrongListTypeMessage = u"文件类型不正确!";
 inline constexpr std::u16string_view kWrongListTypeCaption = u"错误!";
 
@@ -39,7 +42,7 @@ enum class ESongListRead {
     Complete,
     Truncated, // ended early or held an impossible length: what was read before stands
     WrongType, // no "KPOK" at the start: nothing was read
-    Unreadable, // the file could not be opened or read
+    Unreadable, // missing, not a regular file, over kMaximumSongListBytes, or a read error
 };
 
 // Parses the bytes of a list file, whose text is in codePage. Unless the result is WrongType, the

@@ -1,6 +1,8 @@
 // encode IN.wav OUT.mp3: a 44.1 kHz stereo WAV through the recorder's MP3 stream writer, in the
 // 2-second blocks the recorder hands over, then saved to OUT.mp3 by the save-as flow.
 
+#include "common/RegularFile.h"
+#include "common/Text.h"
 #include "engine/Mp3StreamWriter.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"
@@ -8,6 +10,7 @@
 #include <sndfile.h>
 
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -34,8 +37,11 @@ int RunEncodeCommand(ToolContext& context)
     if (context.arguments.size() != 2)
         return UsageError(kUsage);
     const std::string& input = context.arguments[0];
+    const CRegularFile source(input, std::numeric_limits<std::uint64_t>::max());
+    if (!source.IsOpen())
+        return Fail(input + ": " + Utf16ToUtf8(FileReadErrorText(source.Result())));
     SF_INFO info {};
-    std::unique_ptr<SNDFILE, SoundFileCloser> file(sf_open(input.c_str(), SFM_READ, &info));
+    std::unique_ptr<SNDFILE, SoundFileCloser> file(sf_open_fd(source.Descriptor(), SFM_READ, &info, SF_FALSE));
     if (!file)
         return Fail(input + ": " + sf_strerror(nullptr));
     if (info.samplerate != 44100 || info.channels != 2)

@@ -1,11 +1,12 @@
+#include "common/RegularFile.h"
 #include "common/Text.h"
 #include "lyrics/LrcParser.h"
 #include "lyrics/LyricsLayout.h"
 #include "tools/Commands.h"
 #include "tools/JsonWriter.h"
 
-#include <fstream>
 #include <iostream>
+#include <sstream>
 
 namespace linlangok {
 
@@ -18,11 +19,14 @@ int RunLrcCommand(ToolContext& context)
         return UsageError(kLrcUsage);
     const std::string& file = context.arguments[0];
     const CEncodingOverride textEncoding(context.textEncodings, *encoding);
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        context.prompts.ShowError(kCaptionError, u"无法打开歌词文件“" + Utf8ToUtf16(file) + u"”。");
+    FileContent content = ReadRegularFile(file, kMaximumLrcFileBytes);
+    if (content.result != EFileRead::Done) {
+        context.prompts.ShowError(kCaptionError,
+            u"无法打开歌词文件“" + Utf8ToUtf16(file) + u"”: " + std::u16string(FileReadErrorText(content.result))
+                + u"。");
         return 1;
     }
+    std::istringstream in(std::move(content.bytes));
     const std::string encodingName = LrcEncodingName(in, context.codePage, textEncoding);
     in.clear();
     in.seekg(0);

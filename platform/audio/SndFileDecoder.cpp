@@ -1,10 +1,12 @@
 #include "platform/audio/SndFileDecoder.h"
 
+#include "common/Text.h"
 #include "platform/audio/SampleFormat.h"
 
 #include <sndfile.h>
 
 #include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace linlangok {
@@ -22,9 +24,12 @@ SNDFILE* File(void* file)
 } // namespace
 
 CSndFileDecoder::CSndFileDecoder(const std::filesystem::path& path)
+    : m_source(path, std::numeric_limits<uint64_t>::max())
 {
+    if (!m_source.IsOpen())
+        throw std::runtime_error(Utf16ToUtf8(FileReadErrorText(m_source.Result())));
     SF_INFO info {};
-    m_file = sf_open(path.c_str(), SFM_READ, &info);
+    m_file = sf_open_fd(m_source.Descriptor(), SFM_READ, &info, SF_FALSE);
     if (!m_file)
         throw std::runtime_error(sf_strerror(nullptr));
     if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 384000) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/RegularFile.h"
 #include "engine/AudioFileDecoder.h"
 #include "platform/audio/SoxrResampler.h"
 
@@ -13,7 +14,8 @@ namespace linlangok {
 // are converted to 44.1 kHz. An MP3 file's length includes the encoder's delay and padding.
 class CSndFileDecoder final : public IAudioFileDecoder {
 public:
-    // Raises std::runtime_error with libsndfile's reason when the file cannot be opened.
+    // Raises std::runtime_error with the reason when the file is no regular file (never opening
+    // a FIFO or a device) or libsndfile's when it cannot read it.
     explicit CSndFileDecoder(const std::filesystem::path& path);
     ~CSndFileDecoder() override;
 
@@ -30,6 +32,7 @@ private:
     // Reads up to `frames` file frames as stereo into `samples`; 0 at the end.
     size_t ReadStereo(float* samples, size_t frames);
 
+    CRegularFile m_source; // outlives the SNDFILE reading its descriptor
     void* m_file; // SNDFILE*
     int m_channels = 0;
     uint64_t m_lengthMilliseconds = 0;

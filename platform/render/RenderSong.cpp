@@ -112,7 +112,9 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& c
     const int32_t lastTick = LastPlayedTick(song, mutedChannel);
     sequencer.Start();
     if (!sequencer.IsPlaying()) {
-        if (sequencer.Output().IsOpen())
+        // A song of length 0 (texts and lyrics at tick 0, no note) does not even open the output;
+        // an output that failed to open has shown its own message.
+        if (song.LastTick() == 0 || sequencer.Output().IsOpen())
             prompts.ShowError(kCaptionWarning, u"乐曲中没有可以播放的事件: " + PathText(midiFile));
         return std::nullopt;
     }

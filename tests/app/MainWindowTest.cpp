@@ -6,11 +6,13 @@
 #include "lyrics/LyricsShowWindow.h"
 #include "mixer/VolumeWindow.h"
 #include "songlist/SongListWindow.h"
+#include "tests/platform/AudioTestSignals.h"
 #include "tests/session/SessionRig.h"
 #include "tests/support/ScriptedProgramLauncher.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -24,6 +26,8 @@
 
 #include <csignal>
 #include <cstdlib>
+
+#include <sys/stat.h>
 
 namespace linlangok {
 namespace {
@@ -262,6 +266,26 @@ TEST_F(MainWindowTest, TerminationDuringPlaybackSavesSettingsAndKeepsForeignLine
     EXPECT_EQ(saved.substr(0, foreign.size()), foreign);
     EXPECT_NE(saved.find("EXCEPTION_DATA=0000000000"), std::string::npos);
     EXPECT_NE(saved.find("UNDO_DATA=1200000012"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, StartsAndPlaysWithSpecialFilesInItsProgramFolder)
+{
+    // A folder for the settings; a FIFO and an endless device for song lists and the song's lyrics.
+    const std::filesystem::path& home = devices.home.Path();
+    for (const char* folder : {"OKSetting.ini", "PlayList", "Lyric"})
+        std::filesystem::create_directory(home / folder);
+    ASSERT_EQ(::mkfifo((home / "PlayList" / "fifo.kpl").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((home / "Lyric" / "song.lrc").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", home / "PlayList" / "zero.kpl");
+    test::WriteWavFile(home / "song.wav", test::SineFrames(4410, 440, 0.5));
+    {
+        auto karaoke = Start();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&karaoke->SongListWindow())); // shown last
+        EXPECT_EQ(karaoke->SongListWindow().findChild<QComboBox*>()->count(), 1); // the first list, made anew
+        karaoke->MainWindow().Controller().PlayNow(PathToUtf16(home / "song.wav"));
+        EXPECT_TRUE(karaoke->MainWindow().Controller().IsPlaying());
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(home / "OKSetting.ini"));
 }
 
 TEST(PlatformServices, TheSessionDecodesSongTextsWithTheCodePageTheEnvironmentChose)

@@ -1,6 +1,7 @@
 // linlangok-tool play, record, calibrate, sing and encode, run as the user runs them, on the WAV-file devices.
 #include "engine/LatencyCalibration.h"
 #include "tests/platform/AudioTestSignals.h"
+#include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +83,8 @@ TEST_F(AudioToolTest, CalibrateKeepsItsCorrectionForTheNextSing)
     // The round trip itself, in real time on a loaded machine, is the calibration tests' matter.
     const std::string loopback = "LINLANGOK_AUDIO_OUT=loopback:87 LINLANGOK_AUDIO_IN=loopback";
     ASSERT_EQ(Run(loopback, "calibrate"), 0) << m_errors;
-    const auto stored = LoadLatencyCorrection(m_folder.Path());
+    test::CScriptedUserPrompts prompts;
+    const auto stored = LoadLatencyCorrection(m_folder.Path(), prompts);
     ASSERT_TRUE(stored);
     EXPECT_GT(stored->correctionMs, 0);
 

@@ -1,4 +1,5 @@
 #include "engine/LatencyCalibration.h"
+#include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -47,9 +48,10 @@ TEST(LatencyCalibration, FindsTheTrainInNoiseAndInAQuietInputButNotInNoiseAlone)
 TEST(LatencyCalibration, CorrectionIsKeptInLatencyIniForItsDevices)
 {
     test::CTemporaryFolder folder;
-    EXPECT_FALSE(LoadLatencyCorrection(folder.Path()));
+    test::CScriptedUserPrompts prompts;
+    EXPECT_FALSE(LoadLatencyCorrection(folder.Path(), prompts));
     ASSERT_TRUE(SaveLatencyCorrection(folder.Path(), {87.007, 57.25, "USB Audio: 声卡", "Mic\nin"}));
-    const auto loaded = LoadLatencyCorrection(folder.Path());
+    const auto loaded = LoadLatencyCorrection(folder.Path(), prompts);
     ASSERT_TRUE(loaded);
     EXPECT_DOUBLE_EQ(loaded->roundTripMs, 87.007);
     EXPECT_DOUBLE_EQ(loaded->correctionMs, 57.25);
@@ -59,6 +61,20 @@ TEST(LatencyCalibration, CorrectionIsKeptInLatencyIniForItsDevices)
     EXPECT_FALSE(loaded->AppliesTo("USB Audio: 声卡", "loopback"));
     // A file from before the devices were kept holds for every pair.
     EXPECT_TRUE((LatencyCorrection {87, 57, {}, {}}).AppliesTo("null", "loopback"));
+}
+
+TEST(LatencyCalibration, LatencyCorrectionOutOfRangeIsIgnored)
+{
+    test::CTemporaryFolder folder;
+    test::CScriptedUserPrompts prompts;
+    for (const std::string correction : {"1e18", "1e300", "-1e8", "10000.5"}) {
+        folder.WriteFile("Latency.ini", "RoundTripMs=87\nCorrectionMs=" + correction + "\n");
+        EXPECT_FALSE(LoadLatencyCorrection(folder.Path(), prompts)) << correction;
+        EXPECT_NE(prompts.MessageTexts().back().find("CorrectionMs=" + correction + " 超出 ±10 秒"), std::string::npos);
+    }
+    folder.WriteFile("Latency.ini", "RoundTripMs=-10000\nCorrectionMs=10000\n");
+    EXPECT_TRUE(LoadLatencyCorrection(folder.Path(), prompts));
+    EXPECT_EQ(prompts.m_messages.size(), 4u);
 }
 
 } // namespace

@@ -272,6 +272,11 @@ TEST_F(RenderSongTest, FailuresLeaveNoFileBehind)
     EXPECT_FALSE(RenderSong(m_prompts, m_gbk, m_song, m_folder.Path() / "a.wav", notASoundFont));
     EXPECT_EQ(m_prompts.m_messages.size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "a.wav"));
+    // Lyrics at tick 0 and no note: a song of length 0 says so.
+    m_prompts.m_messages.clear();
+    const auto lyricsOnly = m_folder.WriteFile("lyrics.mid", Format0Song(std::string("\x00\xFF\x05\x02la", 6)));
+    EXPECT_FALSE(RenderSong(m_prompts, m_gbk, lyricsOnly, m_folder.Path() / "a.wav", {}));
+    EXPECT_THAT(m_prompts.MessageTexts(), testing::ElementsAre(testing::HasSubstr("乐曲中没有可以播放的事件")));
 
     // A disk that fills midway leaves an older file as it was.
     m_prompts.m_messages.clear();
@@ -282,7 +287,7 @@ TEST_F(RenderSongTest, FailuresLeaveNoFileBehind)
     }
     EXPECT_THAT(m_prompts.MessageTexts(), testing::ElementsAre(testing::HasSubstr("无法写入文件")));
     EXPECT_EQ(test::ReadWholeFile(m_folder.Path() / "a.wav"), "old");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder.Path()), {}), 2); // and the song
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder.Path()), {}), 3); // and the songs
 }
 
 // Seconds during which at least one note of the song sounds, as [start, end) intervals.

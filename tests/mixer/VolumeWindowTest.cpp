@@ -294,7 +294,7 @@ TEST_F(VolumeWindowTest, CalibrationButtonMeasuresAndKeepsTheRoundTripOrSaysNoth
         EXPECT_EQ(std::filesystem::exists(ini), heard);
     }
     EXPECT_EQ(devices.prompts.MessageTexts().front(), "往返延迟为 100.0 毫秒（设备报告 0.0 毫秒），已保存。");
-    const auto kept = LoadLatencyCorrection(devices.home.Path());
+    const auto kept = LoadLatencyCorrection(devices.home.Path(), devices.prompts);
     ASSERT_TRUE(kept);
     EXPECT_NEAR(kept->roundTripMs, 100.0, 0.05);
     EXPECT_FALSE(kept->output.empty() || kept->input.empty()); // it holds for these devices only
