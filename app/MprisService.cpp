@@ -1,6 +1,7 @@
 #include "app/MprisService.h"
 
 #include "app/QtText.h"
+#include "common/FilePath.h"
 #include "common/Product.h"
 #include "common/Text.h"
 

@@ -1,6 +1,7 @@
 #include "songlist/SongListFile.h"
 
 #include "common/CodePage.h"
+#include "common/FilePath.h"
 #include "common/FileSaver.h"
 #include "common/Text.h"
 
@@ -181,9 +182,9 @@ std::u16string SongNameOfPath(std::u16string_view path)
     return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
 }
 
-SongRecord SongRecordOfPath(std::u16string_view path)
+SongRecord SongRecordOfPath(std::u16string_view path, const CPathDisplay& names)
 {
-    return {0, SongNameOfPath(path), std::u16string(path)};
+    return {0, names.Text(SongNameOfPath(path)), std::u16string(path)};
 }
 
 } // namespace linlangok

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/CodePage.h"
+#include "common/FilePath.h"
 #include "common/UserPrompts.h"
 
 #include <cstdint>
@@ -18,8 +19,8 @@ namespace linlangok {
 
 struct SongRecord {
     std::int32_t flag = 0; // always 0 in this system
-    std::u16string name; // the file name of the song, without its folder
-    std::u16string path; // the full path of the song file
+    std::u16string name; // the file name of the song, without its folder, as it is shown
+    std::u16string path; // the full path of the song file (FilePath.h)
 
     bool operator==(const SongRecord&) const = default;
 };
@@ -67,7 +68,7 @@ bool SaveList(const std::filesystem::path& path, const SongList& list, const ICo
 // The song name for a path: the text after its last "/" (the whole path when there is none).
 std::u16string SongNameOfPath(std::u16string_view path);
 
-// The record of a song added by its path: flag 0, its song name, the path.
-SongRecord SongRecordOfPath(std::u16string_view path);
+// The record of a song added by its path: flag 0, its song name as names show it, the path.
+SongRecord SongRecordOfPath(std::u16string_view path, const CPathDisplay& names);
 
 } // namespace linlangok

@@ -15,6 +15,7 @@ namespace {
 using namespace std::string_literals;
 
 const CIconvCodePage gbk("GBK");
+const CPathDisplay gbkNames(gbk, NoEncodingDetection());
 
 std::string Le(std::int32_t value)
 {
@@ -148,7 +149,7 @@ TEST(SongListFile, SongNameIsTheTextAfterTheLastSlash)
     EXPECT_EQ(SongNameOfPath(u"/m/歌/a.mid"), u"a.mid");
     EXPECT_EQ(SongNameOfPath(u"a.mid"), u"a.mid");
     EXPECT_EQ(SongNameOfPath(u"/m/"), u"");
-    EXPECT_EQ(SongRecordOfPath(u"/m/a.mid"), (SongRecord {0, u"a.mid", u"/m/a.mid"}));
+    EXPECT_EQ(SongRecordOfPath(u"/m/a.mid", gbkNames), (SongRecord {0, u"a.mid", u"/m/a.mid"}));
 }
 
 class SongListStore : public ::testing::Test {
@@ -168,7 +169,7 @@ protected:
 
     test::CTemporaryFolder m_home;
     test::CScriptedUserPrompts m_prompts;
-    CSongListStore m_store {m_prompts, gbk, PlayListFolder(m_home.Path())};
+    CSongListStore m_store {m_prompts, gbk, gbkNames, PlayListFolder(m_home.Path())};
 };
 
 TEST_F(SongListStore, TheFolderIsCreatedAndItsListFilesAreTheIndex)
