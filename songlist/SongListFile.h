@@ -14,7 +14,10 @@
 // song its name, its path and its flag. Integers are 32-bit little-endian; every string field
 // is a length L and L bytes holding the text, a zero byte and zero filler. The text is in the
 // legacy code page, or in UTF-8 throughout a list that holds a character the code page lacks;
-// a field that is valid UTF-8 with a non-ASCII character reads as UTF-8.
+// a field that is valid UTF-8 with a non-ASCII character reads as UTF-8. A song path whose bytes
+// are not UTF-8 (a GBK name on a UTF-8 file system), which no text carries, is written as its
+// file URI ("file:///" and the bytes percent-encoded; a relative path made absolute), which is
+// ASCII in every code page; a path field holding a file URI reads as the URI's path.
 namespace linlangok {
 
 struct SongRecord {

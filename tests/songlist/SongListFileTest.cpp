@@ -46,6 +46,9 @@ TEST(SongListFile, TextIsInTheLegacyCodePageOrInUtf8WhenAStringDoesNotFitIt)
         {cp1252, {0, u"listname", {{0, u"茉莉花.mid", u"/home/u/音乐/茉莉花.mid"}, {0, u"a.mid", u"/a.mid"}}},
             Field("茉莉花.mid", 16)},
         {gbk, {0, u"listname", {{0, u"ก.mid", u"/歌/ก.mid"}}}, Field("/歌/ก.mid", 18)},
+        {gbk, {0, u"listname", {{0, u"中文.mid", u"/m/\xDCD6\xDCD0\xDCCE\xDCC4.mid"}}},
+            Field("file:///m/%D6%D0%CE%C4.mid", 27)},
+        {gbk, {0, u"listname", {{0, u"a\uFFFD.mid", u"/a\xDCFF.mid"}}}, Field("file:///a%FF.mid", 17)},
     };
     for (const auto& [codePage, list, field] : cases) {
         const std::string bytes = SerializeSongList(list, codePage);
