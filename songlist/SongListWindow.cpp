@@ -187,7 +187,7 @@ void CSongListWindow::dropEvent(QDropEvent* event)
 {
     bool added = false;
     for (const QUrl& url : event->mimeData()->urls()) {
-        const std::filesystem::path path = ToPath(url.toLocalFile());
+        const std::filesystem::path path = PathOfUrl(url);
         if (url.isLocalFile() && std::filesystem::is_regular_file(path))
             added = m_store.AddSong(PathToUtf16(path)) || added;
     }
