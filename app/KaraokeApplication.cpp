@@ -2,6 +2,7 @@
 
 #include "app/Docking.h"
 #include "app/PerformanceWindow.h"
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "lyrics/LyricsShowWindow.h"
 #include "mixer/VolumeWindow.h"
@@ -30,9 +31,9 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
         VolumeWindowParts {m_session->Recording(), services.session.mixers, services.session.prompts, services.desktop,
             services.programs, m_mainWindow->Controller(), services.dataFolder / "help", services.session.audioOutput,
             services.meterInput, services.session.programFolder});
-    m_songListWindow = std::make_unique<CSongListWindow>(
-        SongListWindowParts {m_mainWindow->Controller(), services.session.prompts, services.desktop,
-            services.session.codePage, services.session.programFolder, services.dataFolder / "help", demoSong});
+    m_songListWindow = std::make_unique<CSongListWindow>(SongListWindowParts {m_mainWindow->Controller(),
+        services.session.prompts, services.desktop, services.session.codePage, m_session->PathDisplay(),
+        services.session.programFolder, services.dataFolder / "help", demoSong});
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
     m_session->AttachLyrics(m_lyricsWindow.get(), m_lyricsWindow.get());
     connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),
@@ -106,7 +107,7 @@ MediaTrack CKaraokeApplication::Track() const
     const bool playing = IsPlaying();
     const std::u16string& songTitle = m_session->Song().Title();
     const bool titled = playing && m_session->Kind() == ESongKind::Midi && !songTitle.empty() && songTitle != kUntitled;
-    track.title = titled ? songTitle : PathToUtf16(track.path.stem());
+    track.title = titled ? songTitle : m_session->PathDisplay().Text(PathToUtf16(track.path.stem()));
     if (playing)
         track.lengthMicroseconds = int64_t {m_session->Length()} * 1'000'000;
     return track;

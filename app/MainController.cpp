@@ -1,5 +1,6 @@
 #include "app/MainController.h"
 
+#include "common/FilePath.h"
 #include "common/Product.h"
 #include "common/Text.h"
 #include "engine/AudioStretcher.h"
@@ -25,6 +26,13 @@ const std::vector<FileFilter> kMidiSaveFilters {{u"MIDI File (*.mid)", u"*.mid"}
 std::u16string SignedText(int32_t value)
 {
     return Utf8ToUtf16(std::to_string(value));
+}
+
+// The path a path edit holds: an edit shows its path as names show it, so the text it was given
+// stands for that path until the user changes it.
+std::u16string EditedPath(const std::u16string& text, const std::u16string& shownPath, const CPathDisplay& names)
+{
+    return text == names.Text(shownPath) ? shownPath : text;
 }
 
 } // namespace
@@ -451,8 +459,9 @@ bool CMainController::ReadValues()
     const MainControlValues values = m_controls.ReadControls();
     m_startTogether = values.startTogether;
     m_stopTogether = values.stopTogether;
-    m_session.SetAccompanimentPath(values.accompaniment);
-    m_session.SetLyricPath(values.lyric);
+    const CPathDisplay& names = m_session.PathDisplay();
+    m_session.SetAccompanimentPath(EditedPath(values.accompaniment, m_session.AccompanimentPath(), names));
+    m_session.SetLyricPath(EditedPath(values.lyric, m_session.LyricPath(), names));
     const auto pitch = ParseSignedNumber(values.pitch);
     if (!pitch) {
         m_controls.Beep();
@@ -468,8 +477,8 @@ void CMainController::WriteValues()
     MainControlValues values;
     values.startTogether = m_startTogether;
     values.stopTogether = m_stopTogether;
-    values.accompaniment = m_session.AccompanimentPath();
-    values.lyric = m_session.LyricPath();
+    values.accompaniment = m_session.PathDisplay().Text(m_session.AccompanimentPath());
+    values.lyric = m_session.PathDisplay().Text(m_session.LyricPath());
     values.pitch = SignedText(m_pitch);
     values.melody = m_session.Melody();
     m_controls.WriteControls(values);
@@ -486,7 +495,7 @@ void CMainController::ApplyEnableRules()
 
 void CMainController::RefreshStatus()
 {
-    m_displayName = FileNamePart(m_session.AccompanimentPath());
+    m_displayName = m_session.PathDisplay().Text(FileNamePart(m_session.AccompanimentPath()));
     m_controls.ShowStatus(Status());
 }
 

@@ -59,8 +59,8 @@ inline constexpr int kTempoStepPercent = 5; // the tempo spin box's step; its ra
 struct MainControlValues {
     bool startTogether = true; // 1056 "同步播放开始"
     bool stopTogether = true; // 1052 "同步播放结束"
-    std::u16string accompaniment; // 1007
-    std::u16string lyric; // 1010
+    std::u16string accompaniment; // 1007: the path as CPathDisplay shows it
+    std::u16string lyric; // 1010: the same
     std::u16string pitch; // 1066
     bool melody = true; // 1072 "原唱旋律"
 };

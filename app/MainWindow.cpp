@@ -229,7 +229,7 @@ void CMainWindow::dropEvent(QDropEvent* event)
 {
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile())
-            m_controller->FileDropped(ToPath(url.toLocalFile()));
+            m_controller->FileDropped(PathOfUrl(url));
     }
     event->acceptProposedAction();
 }

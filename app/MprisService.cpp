@@ -1,6 +1,7 @@
 #include "app/MprisService.h"
 
 #include "app/QtText.h"
+#include "common/FilePath.h"
 #include "common/Product.h"
 #include "common/Text.h"
 
@@ -91,7 +92,7 @@ QVariantMap CMprisService::Metadata() const
             QVariant::fromValue(
                 QDBusObjectPath(QStringLiteral("/org/linlangok/song/") + QString::number(qHash(path))))},
         {QStringLiteral("xesam:title"), ToQString(track.title)},
-        {QStringLiteral("xesam:url"), QUrl::fromLocalFile(path).toString()},
+        {QStringLiteral("xesam:url"), UrlOfPath(track.path).toString()},
     };
     if (track.lengthMicroseconds > 0)
         metadata.insert(QStringLiteral("mpris:length"), QVariant::fromValue<qlonglong>(track.lengthMicroseconds));
@@ -202,7 +203,7 @@ void CMprisPlayerAdaptor::OpenUri(const QString& uri)
 {
     const QUrl url(uri);
     if (url.isLocalFile())
-        m_service.Command([path = ToPath(url.toLocalFile())](IMediaPlayer& player) { player.PlayFile(path); });
+        m_service.Command([path = PathOfUrl(url)](IMediaPlayer& player) { player.PlayFile(path); });
 }
 
 } // namespace linlangok

@@ -1,5 +1,6 @@
 #include "app/PerformanceController.h"
 
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "engine/AudioPlayer.h"
 
@@ -76,7 +77,7 @@ void CPerformanceController::ToggleAudition()
         return;
     }
     // The player has shown why a file it cannot play does not play.
-    m_auditioning = m_player.OpenAndPlay(PathToUtf16(m_auditionPath));
+    m_auditioning = m_player.OpenAndPlay(m_auditionPath);
     if (!m_auditioning)
         StopAudition();
 }

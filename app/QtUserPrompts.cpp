@@ -90,11 +90,12 @@ EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
 
 std::optional<std::filesystem::path> CQtUserPrompts::AskOpenPath(const FileDialogRequest& request)
 {
-    const QString path = QFileDialog::getOpenFileName(m_owner, ToQString(request.title),
-        QString::fromStdString(request.initialPath.string()), FilterText(request.filters));
-    if (path.isEmpty())
+    // URLs, not file names: a desktop portal's dialog hands over a name's bytes only so.
+    const QUrl url = QFileDialog::getOpenFileUrl(
+        m_owner, ToQString(request.title), UrlOfPath(request.initialPath), FilterText(request.filters));
+    if (url.isEmpty())
         return std::nullopt;
-    return ToPath(path);
+    return PathOfUrl(url);
 }
 
 std::optional<std::filesystem::path> CQtUserPrompts::AskSavePath(const FileDialogRequest& request)
@@ -118,18 +119,18 @@ std::optional<std::filesystem::path> CQtUserPrompts::AskSavePath(const FileDialo
                 dialog.setDefaultSuffix(named.isEmpty() ? suffix : named);
             });
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
         return std::nullopt;
-    return ToPath(dialog.selectedFiles().first());
+    return PathOfUrl(dialog.selectedUrls().first());
 }
 
 std::optional<std::filesystem::path> CQtUserPrompts::AskFolder(const FolderRequest& request)
 {
-    const QString folder = QFileDialog::getExistingDirectory(m_owner, ToQString(request.title),
-        QString::fromStdString(request.initialFolder.string()), QFileDialog::ShowDirsOnly);
+    const QUrl folder = QFileDialog::getExistingDirectoryUrl(
+        m_owner, ToQString(request.title), UrlOfPath(request.initialFolder), QFileDialog::ShowDirsOnly);
     if (folder.isEmpty())
         return std::nullopt;
-    return ToPath(folder);
+    return PathOfUrl(folder);
 }
 
 std::optional<FontChoice> CQtUserPrompts::AskFont(const FontChoice& current)

@@ -3,6 +3,7 @@
 
 #include "app/PerformanceWindow.h"
 #include "app/PlatformServices.h"
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "lyrics/LyricsShowWindow.h"
 #include "mixer/MemoryMixer.h"

@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 
 #include "app/IniFile.h"
+#include "common/FilePath.h"
 #include "common/Text.h"
 
 #include <algorithm>

@@ -128,9 +128,11 @@ BENCHMARK(ListSongFolder)->Unit(benchmark::kMillisecond);
 
 void SongListRoundTrip(benchmark::State& state)
 {
+    const CPathDisplay names(Gbk(), NoEncodingDetection());
     SongList list;
     for (int i = 0; i < 1000; ++i)
-        list.songs.push_back(SongRecordOfPath(u"/home/歌手/伴奏/茉莉花 " + std::u16string(1, u'0' + i % 10) + u".mid"));
+        list.songs.push_back(
+            SongRecordOfPath(u"/home/歌手/伴奏/茉莉花 " + std::u16string(1, u'0' + i % 10) + u".mid", names));
     std::size_t bytes = 0;
     for (auto _ : state) {
         const std::string written = SerializeSongList(list, Gbk());

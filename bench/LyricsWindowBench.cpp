@@ -5,6 +5,7 @@
 // time is the UI thread's CPU time for it (the Time column, and the longest as max_us; the CPU
 // column also counts the waits between frames). The goal is under 1 ms. Runs offscreen.
 #include "app/PlatformServices.h"
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "lyrics/LyricsShowWindow.h"
 #include "platform/audio/WavFileWriter.h"

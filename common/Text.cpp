@@ -54,43 +54,49 @@ std::u16string Utf8ToUtf16(std::string_view utf8)
     std::u16string result;
     result.reserve(utf8.size());
     bool valid = true;
-    for (size_t i = 0; i < utf8.size();) {
-        const char32_t codePoint = DecodeUtf8(utf8, i, valid);
-        if (codePoint >= 0x10000) {
-            result.push_back(static_cast<char16_t>(0xD800 + ((codePoint - 0x10000) >> 10)));
-            result.push_back(static_cast<char16_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF)));
-        } else {
-            result.push_back(static_cast<char16_t>(codePoint));
-        }
-    }
+    for (size_t i = 0; i < utf8.size();)
+        AppendUtf16(result, DecodeUtf8(utf8, i, valid));
     return result;
+}
+
+void AppendUtf16(std::u16string& utf16, char32_t codePoint)
+{
+    if (codePoint >= 0x10000) {
+        utf16.push_back(static_cast<char16_t>(0xD800 + ((codePoint - 0x10000) >> 10)));
+        utf16.push_back(static_cast<char16_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF)));
+    } else {
+        utf16.push_back(static_cast<char16_t>(codePoint));
+    }
 }
 
 std::string Utf16ToUtf8(std::u16string_view utf16)
 {
     std::string result;
     result.reserve(utf16.size() * 3);
-    for (size_t i = 0; i < utf16.size();) {
-        char32_t codePoint = NextCodePoint(utf16, i);
-        if (codePoint >= 0xD800 && codePoint <= 0xDFFF)
-            codePoint = kReplacement;
-        if (codePoint < 0x80) {
-            result.push_back(static_cast<char>(codePoint));
-        } else if (codePoint < 0x800) {
-            result.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
-            result.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-        } else if (codePoint < 0x10000) {
-            result.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
-            result.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-        } else {
-            result.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
-            result.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-        }
-    }
+    for (size_t i = 0; i < utf16.size();)
+        AppendUtf8(result, NextCodePoint(utf16, i));
     return result;
+}
+
+void AppendUtf8(std::string& utf8, char32_t codePoint)
+{
+    if (codePoint >= 0xD800 && codePoint <= 0xDFFF)
+        codePoint = kReplacement;
+    if (codePoint < 0x80) {
+        utf8.push_back(static_cast<char>(codePoint));
+    } else if (codePoint < 0x800) {
+        utf8.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
+        utf8.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    } else if (codePoint < 0x10000) {
+        utf8.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
+        utf8.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+        utf8.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    } else {
+        utf8.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
+        utf8.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
+        utf8.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+        utf8.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    }
 }
 
 char32_t NextCodePoint(std::u16string_view utf16, std::size_t& i)
@@ -107,6 +113,17 @@ bool IsValidUtf8(std::string_view bytes)
     for (size_t i = 0; i < bytes.size() && valid;)
         DecodeUtf8(bytes, i, valid);
     return valid;
+}
+
+std::optional<char32_t> NextUtf8CodePoint(std::string_view utf8, std::size_t& i)
+{
+    size_t next = i;
+    bool valid = true;
+    const char32_t codePoint = DecodeUtf8(utf8, next, valid);
+    if (!valid)
+        return std::nullopt;
+    i = next;
+    return codePoint;
 }
 
 void CUtf8Detector::Add(std::string_view bytes)
@@ -128,16 +145,6 @@ std::optional<std::string> EncodeLegacyExactly(std::u16string_view text, const I
     if (DecodeUtf8OrLegacy(bytes, codePage) != text)
         return std::nullopt;
     return bytes;
-}
-
-std::u16string PathToUtf16(const std::filesystem::path& path)
-{
-    return Utf8ToUtf16(path.native());
-}
-
-std::filesystem::path Utf16ToPath(std::u16string_view text)
-{
-    return std::filesystem::path(Utf16ToUtf8(text));
 }
 
 std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters)

@@ -3,13 +3,13 @@
 #include "common/CodePage.h"
 
 #include <cstddef>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// Conversions between the UTF-16 text the system holds and UTF-8, the encoding of file names,
-// of standard output and of the exceptions' message texts. Invalid sequences become U+FFFD.
+// Conversions between the UTF-16 text the system holds and UTF-8, the encoding of standard
+// output and of the exceptions' message texts. Invalid sequences become U+FFFD. File names, which
+// need not be UTF-8, convert through FilePath.h.
 namespace linlangok {
 
 std::u16string Utf8ToUtf16(std::string_view utf8);
@@ -17,6 +17,14 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 
 // Whether the bytes form valid UTF-8 (overlong forms and surrogates are invalid).
 bool IsValidUtf8(std::string_view bytes);
+
+// The code point of the valid UTF-8 sequence at position i, advancing i past it; nothing, with i
+// unchanged, when the bytes there are not valid UTF-8.
+std::optional<char32_t> NextUtf8CodePoint(std::string_view utf8, std::size_t& i);
+
+// Append a code point in UTF-16, and in UTF-8, where a surrogate becomes U+FFFD.
+void AppendUtf16(std::u16string& utf16, char32_t codePoint);
+void AppendUtf8(std::string& utf8, char32_t codePoint);
 
 // Tells how text bytes of unknown encoding read: as UTF-8 when they are valid UTF-8 and hold a
 // non-ASCII character, otherwise in the legacy code page. A text may be added in pieces cut at
@@ -41,10 +49,6 @@ std::optional<std::string> EncodeLegacyExactly(std::u16string_view text, const I
 // The code point at position i of UTF-16 text, advancing i past it: a surrogate pair gives its
 // supplementary code point; a lone surrogate is returned as it is.
 char32_t NextCodePoint(std::u16string_view utf16, std::size_t& i);
-
-// File-system paths (UTF-8 here) as wide text and back; invalid bytes become U+FFFD.
-std::u16string PathToUtf16(const std::filesystem::path& path);
-std::filesystem::path Utf16ToPath(std::u16string_view text);
 
 // Removes the given characters from both ends of the text.
 std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters);

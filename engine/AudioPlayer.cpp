@@ -1,7 +1,5 @@
 #include "engine/AudioPlayer.h"
 
-#include "common/Text.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -58,12 +56,11 @@ CAudioPlayer::~CAudioPlayer()
     Stop();
 }
 
-bool CAudioPlayer::OpenAndPlay(const std::u16string& path)
+bool CAudioPlayer::OpenAndPlay(const std::filesystem::path& path)
 {
     Stop();
     try {
-        m_stage = std::make_unique<CAudioStretchStage>(
-            m_openDecoder(std::filesystem::path(Utf16ToUtf8(path))), m_makeStretcher);
+        m_stage = std::make_unique<CAudioStretchStage>(m_openDecoder(path), m_makeStretcher);
         m_headerMilliseconds = static_cast<int64_t>(m_stage->LengthMilliseconds());
         m_stage->Restart(0.0, Settings());
         AddMark({0, 0.0, m_stage->Settings().SongFramesPerFrame()});

@@ -43,10 +43,10 @@ public:
     CAudioPlayer(const CAudioPlayer&) = delete;
     CAudioPlayer& operator=(const CAudioPlayer&) = delete;
 
-    // Stops what plays, opens the file (a UTF-16 path) and starts playing it. A file that cannot
+    // Stops what plays, opens the file and starts playing it. A file that cannot
     // be opened or decoded shows "播放文件时出错!" (caption "错误") and leaves nothing open.
     // Returns whether the file plays.
-    bool OpenAndPlay(const std::u16string& path);
+    bool OpenAndPlay(const std::filesystem::path& path);
     // Stops and closes the file. Harmless when nothing is open.
     void Stop();
 

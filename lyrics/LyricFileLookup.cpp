@@ -36,19 +36,23 @@ void CreateLyricFolder(const std::filesystem::path& folder)
     std::filesystem::create_directory(folder, error);
 }
 
-std::filesystem::path FindLyricFile(
-    const std::filesystem::path& songPath, const std::filesystem::path& lyricFolder, IUserPrompts& prompts)
+std::filesystem::path FindLyricFile(const std::filesystem::path& songPath, const std::filesystem::path& lyricFolder,
+    const CPathDisplay& names, IUserPrompts& prompts)
 {
     const std::string wanted = WantedLyricFileName(songPath);
+    const std::u16string wantedText = names.Text(PathToUtf16(wanted));
+    std::filesystem::path readsAlike;
     for (const auto& file : ListFolderFiles(lyricFolder, u"*.lrc", prompts)) {
         if (file.name.native() == wanted)
             return lyricFolder / file.name;
+        if (readsAlike.empty() && names.Text(PathToUtf16(file.name)) == wantedText)
+            readsAlike = lyricFolder / file.name;
     }
-    return {};
+    return readsAlike;
 }
 
 bool LoadSongLyrics(const std::filesystem::path& songPath, int songKind, std::filesystem::path& lyricPath,
-    ILyricsShow& show, const std::filesystem::path& lyricFolder, IUserPrompts& prompts)
+    ILyricsShow& show, const std::filesystem::path& lyricFolder, const CPathDisplay& names, IUserPrompts& prompts)
 {
     if (songKind == kMidiSongKind) {
         show.LoadLrcLyrics(songPath);
@@ -57,7 +61,7 @@ bool LoadSongLyrics(const std::filesystem::path& songPath, int songKind, std::fi
         show.ShowIdleLyrics();
         return true;
     }
-    if (auto found = FindLyricFile(songPath, lyricFolder, prompts); !found.empty()) {
+    if (auto found = FindLyricFile(songPath, lyricFolder, names, prompts); !found.empty()) {
         lyricPath = std::move(found);
         show.LoadLrcLyrics(lyricPath);
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/FilePath.h"
 #include "common/UserPrompts.h"
 #include "lyrics/LyricsLayout.h"
 
@@ -33,9 +34,11 @@ void CreateLyricFolder(const std::filesystem::path& folder);
 // The LRC file in the Lyric folder for a song: the first "*.lrc" file of the folder (not of its
 // subfolders) whose name is, case for case, the song's base name (the text between the path's
 // last "/" and its last ".", empty when that dot is missing or before the "/") followed by
-// ".lrc". Empty when there is none or the folder cannot be read.
-std::filesystem::path FindLyricFile(
-    const std::filesystem::path& songPath, const std::filesystem::path& lyricFolder, IUserPrompts& prompts);
+// ".lrc"; failing that, the first whose name reads as that name does (CPathDisplay), so that a
+// song and its lyrics named in different encodings (GBK and UTF-8) still meet. Empty when there
+// is none or the folder cannot be read.
+std::filesystem::path FindLyricFile(const std::filesystem::path& songPath, const std::filesystem::path& lyricFolder,
+    const CPathDisplay& names, IUserPrompts& prompts);
 
 // Chooses the lyrics for a song that has just been opened and returns the new idle flag.
 // A MIDI song (songKind 1) loads its own file into the LRC view and shows the idle lines when
@@ -43,6 +46,6 @@ std::filesystem::path FindLyricFile(
 // file FindLyricFile finds (which becomes lyricPath), else lyricPath when it is set, else shows
 // the idle lines.
 bool LoadSongLyrics(const std::filesystem::path& songPath, int songKind, std::filesystem::path& lyricPath,
-    ILyricsShow& show, const std::filesystem::path& lyricFolder, IUserPrompts& prompts);
+    ILyricsShow& show, const std::filesystem::path& lyricFolder, const CPathDisplay& names, IUserPrompts& prompts);
 
 } // namespace linlangok

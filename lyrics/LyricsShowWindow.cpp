@@ -3,6 +3,7 @@
 #include "app/DialogUnits.h"
 #include "app/QtText.h"
 #include "app/ResizableWindow.h"
+#include "common/FilePath.h"
 #include "common/Product.h"
 #include "common/Text.h"
 #include "midi/MidiTrack.h"
@@ -126,7 +127,7 @@ void CLyricsShowWindow::FrameTick()
         m_title = songTitle;
         m_credits = session.Song().Subtitle();
     } else {
-        m_title = PathToUtf16(Utf16ToPath(session.AccompanimentPath()).stem());
+        m_title = session.PathDisplay().Text(PathToUtf16(Utf16ToPath(session.AccompanimentPath()).stem()));
         m_credits.clear();
     }
     if (m_midiFrame)

@@ -1,5 +1,6 @@
 #include "session/KaraokeSession.h"
 
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "lyrics/LyricFileLookup.h"
 #include "midi/MidiFileWriter.h"
@@ -71,17 +72,17 @@ void CKaraokeSession::Play()
         m_songLoaded = m_song->Load(songPath, m_textEncoding);
         if (!m_songLoaded)
             return;
-        m_idle = LoadSongLyrics(
-            songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder, m_services.prompts);
+        m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
+            m_pathDisplay, m_services.prompts);
         Transpose(*m_song);
         m_melodyChannel = m_song->MelodyChannel();
         ApplyMelody();
         m_song->Clock().SetTempoPercent(m_tempoPercent);
         m_sequencer->Start();
     } else {
-        m_idle = LoadSongLyrics(
-            songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder, m_services.prompts);
-        m_audioPlayer->OpenAndPlay(m_accompanimentPath);
+        m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
+            m_pathDisplay, m_services.prompts);
+        m_audioPlayer->OpenAndPlay(songPath);
     }
     m_lyricPath = PathToUtf16(lyricPath);
 }

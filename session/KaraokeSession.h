@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/CodePage.h"
+#include "common/FilePath.h"
 #include "common/TextEncodings.h"
 #include "engine/AudioPlayer.h"
 #include "engine/MidiSequencer.h"
@@ -127,6 +128,8 @@ public:
     void SetEncodingOverride(std::string name);
     // The encoding of the song's texts as the override and detection choose it.
     const ITextEncodingDetector& TextEncoding() const { return m_textEncoding; }
+    // File names as they are shown, in the legacy code page or the encoding detected for them.
+    const CPathDisplay& PathDisplay() const { return m_pathDisplay; }
     // Milliseconds added to every time of the song's LRC lyrics, within
     // ±kMaximumLrcOffsetMilliseconds (clamped). Setting it remembers it for the song.
     int32_t LrcOffsetMilliseconds() const { return m_lrcOffsetMilliseconds; }
@@ -168,6 +171,7 @@ private:
     std::optional<uint8_t> m_melodyChannel; // of the MIDI song loaded last
     std::string m_encodingOverride;
     CEncodingOverride m_textEncoding {m_services.textEncodings, m_encodingOverride};
+    CPathDisplay m_pathDisplay {m_services.codePage, m_services.textEncodings};
     int32_t m_lrcOffsetMilliseconds = 0;
 };
 

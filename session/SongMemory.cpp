@@ -1,5 +1,6 @@
 #include "session/SongMemory.h"
 
+#include "common/FilePath.h"
 #include "common/FileSaver.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
@@ -88,7 +89,7 @@ bool ParseValue(std::string_view key, std::string_view value, SongMemoryValues& 
     } else if (key == "lyric") {
         if (value.empty() || value.size() > kMaximumRememberedPathBytes)
             return false;
-        values.lyricPath = Utf8ToUtf16(value);
+        values.lyricPath = StoredTextToPath(Utf8ToUtf16(value));
     } else if (key == "encoding") {
         if (!IsEncodingName(value))
             return false;
@@ -114,7 +115,7 @@ SongMemoryValues StorableValues(SongMemoryValues values)
 {
     if (values.pitch)
         values.pitch = std::clamp(*values.pitch, -127, 127);
-    const std::string lyric = Utf16ToUtf8(values.lyricPath);
+    const std::string lyric = Utf16ToUtf8(PathToStoredText(values.lyricPath));
     if (lyric.size() > kMaximumRememberedPathBytes || lyric.find_first_of("\r\n") != std::string::npos
         || Trim(lyric) != lyric)
         values.lyricPath.clear();
@@ -252,7 +253,7 @@ std::string CSongMemory::Serialize(const Entry& entry)
     if (values.pitch)
         text += "pitch=" + std::to_string(*values.pitch) + "\n";
     if (!values.lyricPath.empty())
-        text += "lyric=" + Utf16ToUtf8(values.lyricPath) + "\n";
+        text += "lyric=" + Utf16ToUtf8(PathToStoredText(values.lyricPath)) + "\n";
     if (!values.encoding.empty())
         text += "encoding=" + values.encoding + "\n";
     if (values.lrcOffsetMilliseconds != 0)

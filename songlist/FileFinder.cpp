@@ -1,5 +1,6 @@
 #include "songlist/FileFinder.h"
 
+#include "common/FilePath.h"
 #include "common/Text.h"
 
 #include <limits>

@@ -1,6 +1,7 @@
 #include "songlist/SongListFile.h"
 
 #include "common/CodePage.h"
+#include "common/FilePath.h"
 #include "common/FileSaver.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
@@ -46,6 +47,14 @@ public:
         return true;
     }
 
+    bool Path(std::u16string& path)
+    {
+        if (!String(path))
+            return false;
+        path = StoredTextToPath(path);
+        return true;
+    }
+
 private:
     std::string_view m_bytes;
     const ICodePage& m_codePage;
@@ -63,18 +72,18 @@ void AppendInteger(std::string& out, std::int32_t value)
 // all in UTF-8, so that no character turns into "?".
 std::vector<std::string> EncodeStrings(const SongList& list, const ICodePage& codePage)
 {
-    std::vector<std::u16string_view> texts {list.storedName};
+    std::vector<std::u16string> texts {list.storedName};
     for (const auto& song : list.songs) {
         texts.push_back(song.name);
-        texts.push_back(song.path);
+        texts.push_back(PathToStoredText(song.path));
     }
     std::vector<std::string> encoded;
     encoded.reserve(texts.size());
-    for (const auto text : texts) {
+    for (const auto& text : texts) {
         auto bytes = EncodeLegacyExactly(text, codePage);
         if (!bytes) {
             encoded.clear();
-            for (const auto utf8Text : texts)
+            for (const auto& utf8Text : texts)
                 encoded.push_back(Utf16ToUtf8(utf8Text));
             break;
         }
@@ -111,7 +120,7 @@ ESongListRead ParseSongList(std::string_view bytes, const ICodePage& codePage, S
         std::int32_t i = 0;
         for (; i < count; ++i) {
             SongRecord song;
-            if (!reader.String(song.name) || !reader.String(song.path) || !reader.Integer(song.flag))
+            if (!reader.String(song.name) || !reader.Path(song.path) || !reader.Integer(song.flag))
                 break;
             read.songs.push_back(std::move(song));
         }
@@ -177,9 +186,9 @@ std::u16string SongNameOfPath(std::u16string_view path)
     return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
 }
 
-SongRecord SongRecordOfPath(std::u16string_view path)
+SongRecord SongRecordOfPath(std::u16string_view path, const CPathDisplay& names)
 {
-    return {0, SongNameOfPath(path), std::u16string(path)};
+    return {0, names.Text(SongNameOfPath(path)), std::u16string(path)};
 }
 
 } // namespace linlangok

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/CodePage.h"
+#include "common/FilePath.h"
 #include "common/UserPrompts.h"
 
 #include <cstdint>
@@ -13,13 +14,16 @@
 // song its name, its path and its flag. Integers are 32-bit little-endian; every string field
 // is a length L and L bytes holding the text, a zero byte and zero filler. The text is in the
 // legacy code page, or in UTF-8 throughout a list that holds a character the code page lacks;
-// a field that is valid UTF-8 with a non-ASCII character reads as UTF-8.
+// a field that is valid UTF-8 with a non-ASCII character reads as UTF-8. A song path whose bytes
+// are not UTF-8 (a GBK name on a UTF-8 file system), which no text carries, is written as its
+// file URI ("file:///" and the bytes percent-encoded; a relative path made absolute), which is
+// ASCII in every code page; a path field holding a file URI reads as the URI's path.
 namespace linlangok {
 
 struct SongRecord {
     std::int32_t flag = 0; // always 0 in this system
-    std::u16string name; // the file name of the song, without its folder
-    std::u16string path; // the full path of the song file
+    std::u16string name; // the file name of the song, without its folder, as it is shown
+    std::u16string path; // the full path of the song file (FilePath.h)
 
     bool operator==(const SongRecord&) const = default;
 };
@@ -70,7 +74,7 @@ bool SaveList(const std::filesystem::path& path, const SongList& list, const ICo
 // The song name for a path: the text after its last "/" (the whole path when there is none).
 std::u16string SongNameOfPath(std::u16string_view path);
 
-// The record of a song added by its path: flag 0, its song name, the path.
-SongRecord SongRecordOfPath(std::u16string_view path);
+// The record of a song added by its path: flag 0, its song name as names show it, the path.
+SongRecord SongRecordOfPath(std::u16string_view path, const CPathDisplay& names);
 
 } // namespace linlangok

@@ -1,5 +1,6 @@
 #include "songlist/SongListStore.h"
 
+#include "common/FilePath.h"
 #include "common/Text.h"
 
 #include <stdexcept>
@@ -17,9 +18,11 @@ std::filesystem::path PlayListFolder(const std::filesystem::path& programFolder)
     return programFolder / "PlayList";
 }
 
-CSongListStore::CSongListStore(IUserPrompts& prompts, const ICodePage& codePage, std::filesystem::path folder)
+CSongListStore::CSongListStore(
+    IUserPrompts& prompts, const ICodePage& codePage, const CPathDisplay& names, std::filesystem::path folder)
     : m_prompts(prompts)
     , m_codePage(codePage)
+    , m_names(names)
     , m_folder(std::move(folder))
 {
     std::error_code error;
@@ -31,7 +34,7 @@ const std::vector<ListIndexEntry>& CSongListStore::EnumerateLists()
     m_lists.clear();
     m_selected = -1;
     for (const auto& file : ListFolderFiles(m_folder, kListFilePattern, m_prompts)) {
-        std::u16string name = PathToUtf16(file.name);
+        std::u16string name = m_names.Text(PathToUtf16(file.name));
         name.resize(name.size() >= kListFileExtension.size() ? name.size() - kListFileExtension.size() : 0);
         m_lists.push_back({std::move(name), file.fullPath});
     }
@@ -52,7 +55,7 @@ bool CSongListStore::AddSong(std::u16string_view path)
 {
     if (path.empty())
         return false;
-    m_open.songs.push_back(SongRecordOfPath(path));
+    m_open.songs.push_back(SongRecordOfPath(path, m_names));
     return true;
 }
 
@@ -72,7 +75,7 @@ void CSongListStore::AddFolderSongs(const std::vector<FoundFile>& files)
     m_open.storedName = kFolderListStoredName;
     m_open.flag = 0;
     for (const auto& file : files)
-        m_open.songs.push_back({0, PathToUtf16(file.name), PathToUtf16(file.fullPath)});
+        m_open.songs.push_back(SongRecordOfPath(PathToUtf16(file.fullPath), m_names));
 }
 
 std::vector<std::u16string> CSongListStore::SongNames() const

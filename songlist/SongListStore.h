@@ -22,20 +22,22 @@ std::filesystem::path PlayListFolder(const std::filesystem::path& programFolder)
 
 // One list file found in the PlayList folder.
 struct ListIndexEntry {
-    std::u16string displayName; // the file name without its last 4 characters
+    std::u16string displayName; // the file name as it is shown, without its last 4 characters
     std::filesystem::path path;
 };
 
 // The song lists of the PlayList folder: the index of list files (the folder's contents are the
 // index), the selected list and the one open list, which is always the selected list's content.
 // Changes to the open list are not saved by themselves: the song list window saves after each
-// change. Messages go through the prompts; list text is converted with the code page. The
-// caller keeps both alive for the store's lifetime. UI thread only.
+// change. Messages go through the prompts; list text is converted with the code page; file names
+// are shown as names shows them. The caller keeps these alive for the store's lifetime. UI thread
+// only.
 class CSongListStore {
 public:
     // Lists the files of folder (normally PlayListFolder). Creates the folder when it is
     // missing; a failure is ignored (the index is then empty and saves fail).
-    CSongListStore(IUserPrompts& prompts, const ICodePage& codePage, std::filesystem::path folder);
+    CSongListStore(
+        IUserPrompts& prompts, const ICodePage& codePage, const CPathDisplay& names, std::filesystem::path folder);
 
     const std::filesystem::path& GetListFolder() const { return m_folder; }
 
@@ -100,6 +102,7 @@ private:
 
     IUserPrompts& m_prompts;
     const ICodePage& m_codePage;
+    const CPathDisplay& m_names;
     std::filesystem::path m_folder;
     std::vector<ListIndexEntry> m_lists;
     int m_selected = -1;

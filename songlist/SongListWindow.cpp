@@ -5,6 +5,7 @@
 #include "app/DialogUnits.h"
 #include "app/QtText.h"
 #include "app/ResizableWindow.h"
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "songlist/ListNameDialog.h"
 
@@ -59,7 +60,7 @@ CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* pare
     , m_prompts(parts.prompts)
     , m_desktop(parts.desktop)
     , m_helpFolder(parts.helpFolder)
-    , m_store(parts.prompts, parts.codePage, PlayListFolder(parts.programFolder))
+    , m_store(parts.prompts, parts.codePage, parts.names, PlayListFolder(parts.programFolder))
 {
     setWindowTitle(QStringLiteral("播放列表"));
     setModal(false);
@@ -186,7 +187,7 @@ void CSongListWindow::dropEvent(QDropEvent* event)
 {
     bool added = false;
     for (const QUrl& url : event->mimeData()->urls()) {
-        const std::filesystem::path path = ToPath(url.toLocalFile());
+        const std::filesystem::path path = PathOfUrl(url);
         if (url.isLocalFile() && std::filesystem::is_regular_file(path))
             added = m_store.AddSong(PathToUtf16(path)) || added;
     }

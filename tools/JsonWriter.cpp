@@ -73,7 +73,26 @@ CJsonWriter& CJsonWriter::Value(std::string_view utf8)
 
 CJsonWriter& CJsonWriter::Value(std::u16string_view text)
 {
-    return Value(std::string_view(Utf16ToUtf8(text)));
+    Separate();
+    // A lone surrogate (a path's escaped byte) is written as its escape, which JSON's grammar
+    // allows, so that a reader can take the path's bytes back.
+    std::string utf8;
+    m_out << '"';
+    for (size_t i = 0; i < text.size();) {
+        const char32_t codePoint = NextCodePoint(text, i);
+        if (codePoint < 0xD800 || codePoint > 0xDFFF) {
+            AppendUtf8(utf8, codePoint);
+            continue;
+        }
+        WriteStringContent(utf8);
+        utf8.clear();
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(codePoint));
+        m_out << escape;
+    }
+    WriteStringContent(utf8);
+    m_out << '"';
+    return *this;
 }
 
 CJsonWriter& CJsonWriter::Value(long long number)
@@ -106,6 +125,12 @@ CJsonWriter& CJsonWriter::Value(bool flag)
 void CJsonWriter::WriteString(std::string_view utf8)
 {
     m_out << '"';
+    WriteStringContent(utf8);
+    m_out << '"';
+}
+
+void CJsonWriter::WriteStringContent(std::string_view utf8)
+{
     for (const char character : utf8) {
         const auto byte = static_cast<unsigned char>(character);
         switch (character) {
@@ -134,7 +159,6 @@ void CJsonWriter::WriteString(std::string_view utf8)
             }
         }
     }
-    m_out << '"';
 }
 
 } // namespace linlangok

@@ -20,6 +20,8 @@ public:
     CJsonWriter& Key(std::string_view key);
 
     CJsonWriter& Value(std::string_view utf8);
+    // A lone surrogate, as a path's escaped byte is (FilePath.h), is written as its escape: byte
+    // 0xD6 as \udcd6.
     CJsonWriter& Value(std::u16string_view text);
     CJsonWriter& Value(const char* utf8) { return Value(std::string_view(utf8)); }
     CJsonWriter& Value(long long number);
@@ -31,6 +33,7 @@ public:
 private:
     void Separate();
     void WriteString(std::string_view utf8);
+    void WriteStringContent(std::string_view utf8);
 
     std::ostream& m_out;
     std::vector<bool> m_hasItems; // one per open object or array

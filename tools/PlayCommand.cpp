@@ -4,7 +4,7 @@
 // play takes the song's key and tempo. Prints the position and length (song
 // time) once a second until the session's song-end rule ends it.
 
-#include "common/Text.h"
+#include "common/FilePath.h"
 #include "platform/audio/WaveInSystem.h"
 #include "tools/Commands.h"
 #include "tools/ToolSession.h"
@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
 {
     const auto& arguments = context.arguments;
-    const bool audio = !arguments.empty() && DetectSongKind(Utf8ToUtf16(arguments[0])) == ESongKind::Audio;
+    const bool audio = !arguments.empty() && DetectSongKind(PathToUtf16(arguments[0])) == ESongKind::Audio;
     ShiftOptions shift;
     if (arguments.empty() || (!shifts && arguments.size() != 1)
         || !ParseShiftOptions(arguments, 1, audio ? kAudioPitchLimit : 127, shift))
@@ -31,7 +31,7 @@ int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
     if (!tool)
         return 1;
     CKaraokeSession& session = tool->session;
-    session.SetAccompanimentPath(Utf8ToUtf16(arguments[0]));
+    session.SetAccompanimentPath(PathToUtf16(arguments[0]));
     session.SetPitch(shift.transpose);
     session.SetTempoPercent(shift.tempoPercent);
     session.Play();

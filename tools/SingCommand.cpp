@@ -3,7 +3,7 @@
 // input, as record does; saves the voice and then the performance, the voice put in time against
 // the accompaniment as it was heard.
 
-#include "common/Text.h"
+#include "common/FilePath.h"
 #include "engine/PerformanceTake.h"
 #include "platform/audio/WaveInSystem.h"
 #include "tools/Commands.h"
@@ -70,7 +70,7 @@ int RunSingCommand(ToolContext& context)
     CRecordingController& recording = session.Recording();
     if (!SelectFirstInputDevice(recording))
         return 1;
-    session.SetAccompanimentPath(Utf8ToUtf16(arguments[0]));
+    session.SetAccompanimentPath(PathToUtf16(arguments[0]));
     session.Play();
     const bool midi = session.Kind() == ESongKind::Midi;
     if (midi ? !session.Sequencer().IsPlaying() : session.AudioPlayer().Speed() == 0)

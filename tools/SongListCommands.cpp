@@ -1,3 +1,4 @@
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "songlist/SongListFile.h"
 #include "tools/Commands.h"
@@ -53,9 +54,10 @@ int ShowList(ToolContext& context, const std::string& file)
 
 int CreateList(ToolContext& context, const std::string& file, std::span<const std::string> songs)
 {
+    const CPathDisplay names(context.codePage, context.textEncodings);
     SongList list;
     for (const auto& song : songs)
-        list.songs.push_back(SongRecordOfPath(Utf8ToUtf16(song)));
+        list.songs.push_back(SongRecordOfPath(PathToUtf16(song), names));
     if (!SaveList(file, list, context.codePage)) {
         context.prompts.ShowError(kCaptionError, u"无法写入歌曲列表文件" + Quoted(file) + u"。");
         return 1;

@@ -1,5 +1,6 @@
 #include "app/KaraokeApplication.h"
 #include "app/PlatformServices.h"
+#include "app/QtText.h"
 #include "app/QtUserPrompts.h"
 #include "app/StatusDisplay.h"
 #include "app/TerminationSignals.h"
@@ -15,8 +16,10 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -178,6 +181,33 @@ TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThemAndTheirTextsFit)
     }
     for (const int edit : {kAccompanimentEdit, kLyricEdit, kPitchEdit})
         EXPECT_FALSE(window.Control(edit)->accessibleName().isEmpty());
+}
+
+TEST_F(MainWindowTest, GbkAndFfNamedSongsComeInByDropAndBrowseShowTheirNamesAndPlay)
+{
+    const std::filesystem::path gbk = devices.home.Path() / "\xD6\xD0\xCE\xC4.mid"; // 中文 in GBK
+    std::filesystem::copy_file(LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid", gbk);
+    const std::filesystem::path ff = devices.home.Path() / "a\xFF.wav";
+    test::WriteWavFile(ff, test::SineFrames(4410, 440, 0.5));
+    // Qt's file dialog reads such a name as U+FFFD; a drop's URI keeps its bytes.
+    EXPECT_EQ(
+        PathOfUrl(QUrl::fromLocalFile(QString::fromStdString((devices.home.Path() / "a\uFFFD.wav").string()))), ff);
+    auto karaoke = Start();
+    CMainController& controller = karaoke->MainWindow().Controller();
+    for (const auto& [song, shown] : {std::pair {gbk, u"中文.mid"}, std::pair {ff, u"a\uFFFD.wav"}}) {
+        QMimeData dropped;
+        dropped.setData("text/uri-list", QByteArray::fromStdString(FileUriOfPath(song) + "\r\n"));
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&karaoke->MainWindow(), &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&karaoke->MainWindow(), &drop);
+        const auto* edit = static_cast<QLineEdit*>(karaoke->MainWindow().Control(kAccompanimentEdit));
+        EXPECT_TRUE(edit->text().endsWith(QString::fromUtf16(shown)));
+        controller.Play();
+        EXPECT_EQ(karaoke->Session().AccompanimentPath(), PathToUtf16(song));
+        EXPECT_EQ(controller.Status().name, shown);
+        EXPECT_TRUE(devices.prompts.m_messages.empty()) << song;
+    }
 }
 
 TEST_F(MainWindowTest, TheMelodyBoxSwitchesTheGuideMelody)

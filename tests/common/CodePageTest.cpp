@@ -1,5 +1,7 @@
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "tests/support/ScriptedEncodingDetector.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +26,16 @@ TEST(IconvCodePage, BadBytesBecomeReplacementCharactersAndConversionGoesOn)
     EXPECT_EQ(gbk.ToWide("a\xFF"s + "b"), u"a\uFFFDb"); // 0xFF is no lead byte
     EXPECT_EQ(gbk.ToWide(std::string_view("a\0b", 3)), std::u16string(u"a\0b", 3));
     EXPECT_EQ(gbk.ToWide(std::string(100000, 'x')).size(), 100000u);
+}
+
+TEST(PathDisplay, NamesThatAreNotUtf8ShowInTheDetectedEncodingElseInTheLegacyCodePage)
+{
+    const CIconvCodePage gbk("GBK"), big5("BIG5");
+    const test::CScriptedEncodingDetector unsure(nullptr), saysBig5(&big5);
+    const CPathDisplay names(gbk, unsure);
+    EXPECT_EQ(names.Text(u"/歌/\xDCD6\xDCD0/\xDCCE\xDCC4.mid"), u"/歌/中/文.mid");
+    EXPECT_EQ(names.Text(u"a\xDCFF.mid"), u"a\uFFFD.mid");
+    EXPECT_EQ(CPathDisplay(gbk, saysBig5).Text(u"/\xDCA4\xDCA4\xDCA4\xDCE5.mid"), u"/中文.mid");
 }
 
 TEST(IconvCodePage, LocaleChoosesTheCodePage)

@@ -1,6 +1,10 @@
 #include "common/Text.h"
+#include "common/FilePath.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace linlangok {
 namespace {
@@ -31,6 +35,38 @@ TEST(Utf, TrimBothRemovesOnlyTheGivenCharactersAtTheEnds)
     EXPECT_EQ(TrimBoth(u"\r\n a\r\nb \r\n", u"\r\n"), u" a\r\nb ");
     EXPECT_EQ(TrimBoth(u"\r\n\r\n", u"\r\n"), u"");
     EXPECT_EQ(TrimBoth(u"", u"\r\n"), u"");
+}
+
+TEST(FilePath, AnyNameKeepsItsBytesThroughTextAndAUriAndUtf8NamesArePlainText)
+{
+    const std::tuple<std::string, std::u16string, std::string> cases[] = {
+        {"/歌/a b.mid", u"/歌/a b.mid", "file:///%E6%AD%8C/a%20b.mid"},
+        {"/m/\xD6\xD0\xCE\xC4.mid", u"/m/\xDCD6\xDCD0\xDCCE\xDCC4.mid", "file:///m/%D6%D0%CE%C4.mid"}, // GBK
+        {"/a\xFF#%.mid", u"/a\xDCFF#%.mid", "file:///a%FF%23%25.mid"},
+        {"/\xE4\xB8.mid", u"/\xDCE4\xDCB8.mid", "file:///%E4%B8.mid"}, // cut off
+    };
+    for (const auto& [bytes, text, uri] : cases) {
+        EXPECT_EQ(PathToUtf16(bytes), text);
+        EXPECT_EQ(Utf16ToPath(text).native(), bytes);
+        EXPECT_EQ(HoldsEscapedBytes(text), !IsValidUtf8(bytes));
+        EXPECT_EQ(FileUriOfPath(bytes), uri);
+        EXPECT_EQ(PathOfFileUri(uri), std::filesystem::path(bytes));
+    }
+    EXPECT_EQ(Utf16ToPath(u"\xDC41\xD800").native(), "\xEF\xBF\xBD\xEF\xBF\xBD"); // escaping no byte
+    EXPECT_EQ(PathOfFileUri("FILE://LocalHost/a%ff"), std::filesystem::path("/a\xFF"));
+    for (const char* refused : {"http:///a", "file://host/a", "file:a", "file:///a?b", "file:///a%2", "file:///a%00"})
+        EXPECT_EQ(PathOfFileUri(refused), std::nullopt) << refused;
+}
+
+TEST(FilePath, ANameThatQtReadAsReplacementCharactersIsFoundAmongTheFoldersEntries)
+{
+    const test::CTemporaryFolder folder;
+    std::filesystem::create_directory(folder.Path() / "\xD6\xD0");
+    const auto song = folder.WriteFile("\xD6\xD0/\xCE\xC4.mid", "");
+    folder.WriteFile("x\xFE.mid", "");
+    folder.WriteFile("x\xFD.mid", "");
+    EXPECT_EQ(ResolveLossyPath(folder.Path() / "\uFFFD\uFFFD/\uFFFD\uFFFD.mid"), song);
+    EXPECT_EQ(ResolveLossyPath(folder.Path() / "x\uFFFD.mid"), folder.Path() / "x\uFFFD.mid"); // two read so
 }
 
 } // namespace

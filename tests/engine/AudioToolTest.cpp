@@ -46,6 +46,25 @@ TEST_F(AudioToolTest, PlayWritesTheFileToTheWavDeviceAndReportsPosition)
     EXPECT_EQ(Run("", "play"), 2);
 }
 
+TEST_F(AudioToolTest, GbkAndFfNamedSongsGoFromAListToPlay)
+{
+    const std::string folder = m_folder.Path().string();
+    const std::string gbk = folder + "/\xD6\xD0\xCE\xC4.wav"; // 中文 in GBK
+    const std::string ff = folder + "/a\xFF.wav";
+    for (const std::string& song : {gbk, ff})
+        test::WriteWavFile(song, test::SineFrames(4410, 440, 0.5));
+    ASSERT_EQ(Run("LINLANGOK_CODEPAGE=GBK", "list create l.kpl '" + gbk + "' '" + ff + "'"), 0) << m_errors;
+    ASSERT_EQ(Run("LINLANGOK_CODEPAGE=GBK", "list show l.kpl"), 0) << m_errors;
+    EXPECT_EQ(m_output,
+        "{\"name\":\"\",\"flag\":0,\"songs\":[{\"name\":\"中文.wav\",\"path\":\"" + folder
+            + "/\\udcd6\\udcd0\\udcce\\udcc4.wav\",\"flag\":0},{\"name\":\"a\uFFFD.wav\",\"path\":\"" + folder
+            + "/a\\udcff.wav\",\"flag\":0}]}\n");
+    for (const std::string& song : {gbk, ff}) {
+        ASSERT_EQ(Run("LINLANGOK_AUDIO_OUT=wav:out.wav", "play '" + song + "'"), 0) << m_errors;
+        EXPECT_GE(test::ReadAudioFile(m_folder.Path() / "out.wav").samples.size(), 4410u * 2);
+    }
+}
+
 TEST_F(AudioToolTest, RecordSavesWhatTheInputDeviceCaptures)
 {
     test::WriteWavFile(m_folder.Path() / "voice.wav", test::SineFrames(44100, 440, 0.5));

@@ -1,4 +1,5 @@
 #include "lyrics/LyricFileLookup.h"
+#include "platform/codepage/IconvCodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -22,9 +23,11 @@ class LyricFileLookup : public ::testing::Test {
 protected:
     std::filesystem::path Find(const std::filesystem::path& song)
     {
-        return FindLyricFile(song, m_lyrics.Path(), m_prompts);
+        return FindLyricFile(song, m_lyrics.Path(), m_names, m_prompts);
     }
 
+    const CIconvCodePage m_gbk {"GBK"};
+    const CPathDisplay m_names {m_gbk, NoEncodingDetection()};
     test::CTemporaryFolder m_lyrics;
     test::CScriptedUserPrompts m_prompts;
     CRecordingLyricsShow m_show;
@@ -48,30 +51,38 @@ TEST_F(LyricFileLookup, TheSongsBaseNameMustMatchCaseForCaseAndADotlessNameWants
     EXPECT_EQ(Find("/a.b/song"), bare);
 }
 
+TEST_F(LyricFileLookup, NamesInGbkAndInUtf8FindEachOtherByTheTextTheyShowButTheSameBytesComeFirst)
+{
+    const auto utf8 = m_lyrics.WriteFile("中文.lrc", "");
+    EXPECT_EQ(Find("/k/\xD6\xD0\xCE\xC4.mid"), utf8);
+    const auto gbk = m_lyrics.WriteFile("\xD6\xD0\xCE\xC4.lrc", "");
+    EXPECT_EQ(Find("/k/\xD6\xD0\xCE\xC4.mid"), gbk);
+}
+
 TEST_F(LyricFileLookup, FoldersAreSkippedAndAMissingFolderFindsNothing)
 {
     std::filesystem::create_directory(m_lyrics.Path() / "song.lrc");
     EXPECT_EQ(Find("/k/song.mid"), std::filesystem::path());
-    EXPECT_EQ(FindLyricFile("/k/song.mid", m_lyrics.Path() / "missing", m_prompts), std::filesystem::path());
+    EXPECT_EQ(FindLyricFile("/k/song.mid", m_lyrics.Path() / "missing", m_names, m_prompts), std::filesystem::path());
 }
 
 TEST_F(LyricFileLookup, AnAudioSongPrefersTheLyricFolderAndKeepsWhatItFound)
 {
     const auto found = m_lyrics.WriteFile("song.lrc", "");
     std::filesystem::path lyricPath = "/mine/chosen.lrc";
-    EXPECT_FALSE(LoadSongLyrics("/k/song.mp3", 2, lyricPath, m_show, m_lyrics.Path(), m_prompts));
+    EXPECT_FALSE(LoadSongLyrics("/k/song.mp3", 2, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     EXPECT_EQ(lyricPath, found);
     // A later song without its own file falls back to the file found before.
-    EXPECT_FALSE(LoadSongLyrics("/k/other.wav", 2, lyricPath, m_show, m_lyrics.Path(), m_prompts));
+    EXPECT_FALSE(LoadSongLyrics("/k/other.wav", 2, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     EXPECT_EQ(m_show.m_calls, (std::vector<std::string> {"load " + found.string(), "load " + found.string()}));
 }
 
 TEST_F(LyricFileLookup, AnAudioSongWithoutLyricsKeepsTheChosenFileOrIsIdle)
 {
     std::filesystem::path lyricPath = "/mine/chosen.lrc";
-    EXPECT_FALSE(LoadSongLyrics("/k/song.mp3", 2, lyricPath, m_show, m_lyrics.Path(), m_prompts));
+    EXPECT_FALSE(LoadSongLyrics("/k/song.mp3", 2, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     lyricPath.clear();
-    EXPECT_TRUE(LoadSongLyrics("/k/song.mp3", 2, lyricPath, m_show, m_lyrics.Path(), m_prompts));
+    EXPECT_TRUE(LoadSongLyrics("/k/song.mp3", 2, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     EXPECT_EQ(m_show.m_calls, (std::vector<std::string> {"load /mine/chosen.lrc", "idle"}));
 }
 
@@ -80,9 +91,9 @@ TEST_F(LyricFileLookup, AMidiSongShowsItsOwnSyllablesWhenTheyFillThreeLines)
     m_lyrics.WriteFile("song.lrc", "");
     std::filesystem::path lyricPath = "/mine/chosen.lrc";
     m_show.m_midiLines = 3;
-    EXPECT_FALSE(LoadSongLyrics("/k/song.mid", kMidiSongKind, lyricPath, m_show, m_lyrics.Path(), m_prompts));
+    EXPECT_FALSE(LoadSongLyrics("/k/song.mid", kMidiSongKind, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     m_show.m_midiLines = 2;
-    EXPECT_TRUE(LoadSongLyrics("/k/song.mid", kMidiSongKind, lyricPath, m_show, m_lyrics.Path(), m_prompts));
+    EXPECT_TRUE(LoadSongLyrics("/k/song.mid", kMidiSongKind, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     EXPECT_EQ(m_show.m_calls, (std::vector<std::string> {"load /k/song.mid", "load /k/song.mid", "idle"}));
     EXPECT_EQ(lyricPath, "/mine/chosen.lrc");
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "engine/CaptureMidiOutput.h"
 #include "engine/ManualTimerDriver.h"

@@ -26,7 +26,7 @@ TEST_F(SongMemoryTest, WhatASongRemembersSurvivesARestartAndEmptyValuesForgetIt)
     const SongIdentity second {99, 1};
     SongMemoryValues values;
     values.pitch = -3;
-    values.lyricPath = u"/歌词/茉莉花.lrc";
+    values.lyricPath = u"/歌词/\xDCD6\xDCD0.lrc"; // a GBK name, as the file system holds it
     values.encoding = "BIG5";
     values.lrcOffsetMilliseconds = -300;
     values.melody = false;
@@ -43,8 +43,9 @@ TEST_F(SongMemoryTest, WhatASongRemembersSurvivesARestartAndEmptyValuesForgetIt)
         EXPECT_TRUE(memory.Remember(second, odd));
     }
     EXPECT_THAT(ReadWholeFile(MemoryFile()),
-        testing::HasSubstr("[1234:0123456789abcdef]\npitch=-3\nlyric=/歌词/茉莉花.lrc\nencoding=BIG5\n"
-                           "lrc-offset-ms=-300\nmelody=0\n"));
+        testing::HasSubstr(
+            "[1234:0123456789abcdef]\npitch=-3\nlyric=file:///%E6%AD%8C%E8%AF%8D/%D6%D0.lrc\nencoding=BIG5\n"
+            "lrc-offset-ms=-300\nmelody=0\n"));
     CSongMemory memory(MemoryFile(), m_prompts);
     EXPECT_EQ(memory.Recall(first), values);
     SongMemoryValues clamped;

@@ -15,6 +15,7 @@ namespace {
 using namespace std::string_literals;
 
 const CIconvCodePage gbk("GBK");
+const CPathDisplay gbkNames(gbk, NoEncodingDetection());
 
 std::string Le(std::int32_t value)
 {
@@ -45,6 +46,9 @@ TEST(SongListFile, TextIsInTheLegacyCodePageOrInUtf8WhenAStringDoesNotFitIt)
         {cp1252, {0, u"listname", {{0, u"茉莉花.mid", u"/home/u/音乐/茉莉花.mid"}, {0, u"a.mid", u"/a.mid"}}},
             Field("茉莉花.mid", 16)},
         {gbk, {0, u"listname", {{0, u"ก.mid", u"/歌/ก.mid"}}}, Field("/歌/ก.mid", 18)},
+        {gbk, {0, u"listname", {{0, u"中文.mid", u"/m/\xDCD6\xDCD0\xDCCE\xDCC4.mid"}}},
+            Field("file:///m/%D6%D0%CE%C4.mid", 27)},
+        {gbk, {0, u"listname", {{0, u"a\uFFFD.mid", u"/a\xDCFF.mid"}}}, Field("file:///a%FF.mid", 17)},
     };
     for (const auto& [codePage, list, field] : cases) {
         const std::string bytes = SerializeSongList(list, codePage);
@@ -148,7 +152,7 @@ TEST(SongListFile, SongNameIsTheTextAfterTheLastSlash)
     EXPECT_EQ(SongNameOfPath(u"/m/歌/a.mid"), u"a.mid");
     EXPECT_EQ(SongNameOfPath(u"a.mid"), u"a.mid");
     EXPECT_EQ(SongNameOfPath(u"/m/"), u"");
-    EXPECT_EQ(SongRecordOfPath(u"/m/a.mid"), (SongRecord {0, u"a.mid", u"/m/a.mid"}));
+    EXPECT_EQ(SongRecordOfPath(u"/m/a.mid", gbkNames), (SongRecord {0, u"a.mid", u"/m/a.mid"}));
 }
 
 class SongListStore : public ::testing::Test {
@@ -168,7 +172,7 @@ protected:
 
     test::CTemporaryFolder m_home;
     test::CScriptedUserPrompts m_prompts;
-    CSongListStore m_store {m_prompts, gbk, PlayListFolder(m_home.Path())};
+    CSongListStore m_store {m_prompts, gbk, gbkNames, PlayListFolder(m_home.Path())};
 };
 
 TEST_F(SongListStore, TheFolderIsCreatedAndItsListFilesAreTheIndex)

@@ -37,7 +37,7 @@ protected:
     {
         window.reset();
         window = std::make_unique<CSongListWindow>(SongListWindowParts {mainWindow.Controller(), rig.prompts, desktop,
-            rig.gbk, rig.home.Path(), "/help", Utf16ToPath(test::CSessionRig::DemoSong())});
+            rig.gbk, rig.session.PathDisplay(), rig.home.Path(), "/help", Utf16ToPath(test::CSessionRig::DemoSong())});
         companions.songList = window.get();
         window->show();
     }
@@ -124,7 +124,8 @@ TEST_F(SongListWindowTest, TheFirstStartMakesADefaultListWithTheDemoSongAndTheCo
     EXPECT_EQ(window->windowTitle(), QStringLiteral("播放列表"));
     EXPECT_EQ(ListNames(), std::vector<std::string> {"默认列表"});
     EXPECT_EQ(SongNames(), std::vector<std::string> {"jasmine.mid"});
-    EXPECT_EQ(ReadList("默认列表"), (SongList {0, {}, {SongRecordOfPath(test::CSessionRig::DemoSong())}}));
+    EXPECT_EQ(ReadList("默认列表"),
+        (SongList {0, {}, {SongRecordOfPath(test::CSessionRig::DemoSong(), rig.session.PathDisplay())}}));
     Open(); // a list exists: nothing is made
     EXPECT_EQ(SongNames(), std::vector<std::string> {"jasmine.mid"});
 
@@ -221,7 +222,7 @@ TEST_F(SongListWindowTest, SongsAreAddedRemovedAndClearedAndSavedAtOnce)
     Click(kAddFileButton);
     EXPECT_EQ(rig.prompts.m_fileDialogs.front().filters.front().description, u"Music Files (*.mid;*.kar;*.wav;*.mp3)");
     EXPECT_EQ(SongNames(), (std::vector<std::string> {"jasmine.mid", "b.wav", "c.mp3"}));
-    EXPECT_EQ(ReadList("默认列表").songs.back(), SongRecordOfPath(u"/m/c.mp3"));
+    EXPECT_EQ(ReadList("默认列表").songs.back(), SongRecordOfPath(u"/m/c.mp3", rig.session.PathDisplay()));
 
     // Files dropped on the window join the list at once; a dropped folder does not.
     QMimeData dropped;
@@ -264,7 +265,7 @@ TEST_F(SongListWindowTest, AddingAFolderTakesItsSongsButNotThoseOfItsSubfolders)
     EXPECT_EQ(SongNames(), (std::vector<std::string> {"jasmine.mid", "a.KAR"}));
     const SongList stored = ReadList("默认列表");
     EXPECT_EQ(stored.storedName, u"listname");
-    EXPECT_EQ(stored.songs.back(), SongRecordOfPath(PathToUtf16(a)));
+    EXPECT_EQ(stored.songs.back(), SongRecordOfPath(PathToUtf16(a), rig.session.PathDisplay()));
     EXPECT_EQ(CurrentList(), "默认列表");
 
     // Cancelled in the browser or while the folder is read: nothing is added.
