@@ -108,7 +108,10 @@ void CMainController::Play()
 
 void CMainController::PlaySession()
 {
-    m_session.Play();
+    {
+        CCommandScope loading(m_loadDepth);
+        m_session.Play();
+    }
     m_playing = true;
     // An audio song plays within its own range: the edit shows the pitch it plays at.
     if (m_session.Kind() == ESongKind::Audio)
@@ -378,13 +381,19 @@ std::optional<int> CMainController::ExitWithQuestion()
 
 void CMainController::DisplayTick()
 {
-    if (m_commandDepth > 0)
+    if (!TimersMayRun())
         return;
+    const bool commandRunning = m_commandDepth > 0;
     CCommandScope scope(m_commandDepth);
     m_displayPosition = TruncateToInt(m_session.Position());
     m_displayLength = m_session.Length();
-    if (m_session.HasReachedEnd())
-        StopCommand();
+    if (m_session.HasReachedEnd()) {
+        // The command reads the flags again when its box closes; until then the song holds at its end.
+        if (commandRunning)
+            m_displayPosition = m_displayLength;
+        else
+            StopCommand();
+    }
     m_controls.ShowStatus(Status());
 }
 

@@ -200,7 +200,9 @@ public:
     std::optional<int> ExitWithQuestion();
 
     // The 200 ms display tick: position and length from the session, the song-end rule, the
-    // repaint. Skipped while a command is half done (a modal box runs a nested event loop).
+    // repaint. Skipped while a song loads. Under a box that a command raised (a modal box runs a
+    // nested event loop) the song is shown as it plays on, and its end waits until the command is
+    // done.
     void DisplayTick();
     // The 1,000 ms record tick.
     void RecordTick();
@@ -211,8 +213,9 @@ public:
     void PickSong(const std::u16string& path);
     void PlayNow(const std::u16string& path);
 
-    // Whether the windows' timers may read the session now: false while a command runs.
-    bool TimersMayRun() const { return m_commandDepth == 0; }
+    // Whether the windows' timers may read the session now: false while a song loads, when a box
+    // raised meanwhile would find it half loaded.
+    bool TimersMayRun() const { return m_loadDepth == 0; }
 
     bool IsPlaying() const { return m_playing; }
     bool IsRecording() const { return m_recording; }
@@ -223,7 +226,7 @@ public:
     StatusValues Status() const;
 
 private:
-    // Counts a running command so that the timers leave the session alone meanwhile.
+    // Counts a running command, or a song's load.
     class CCommandScope {
     public:
         explicit CCommandScope(int& depth)
@@ -278,6 +281,7 @@ private:
     std::u16string m_displayName;
     MainEnableStates m_enableStates;
     int m_commandDepth = 0;
+    int m_loadDepth = 0;
 };
 
 } // namespace linlangok
