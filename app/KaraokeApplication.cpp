@@ -132,4 +132,14 @@ void CKaraokeApplication::Quit()
     m_mainWindow->QuitFromMenu();
 }
 
+bool CKaraokeApplication::IsBusy() const
+{
+    return m_mainWindow->Controller().IsCommandRunning();
+}
+
+void CKaraokeApplication::ShowNotice(std::u16string_view text)
+{
+    m_mainWindow->Controller().ShowNotice(std::u16string(text));
+}
+
 } // namespace linlangok

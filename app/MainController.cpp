@@ -22,6 +22,9 @@ const std::vector<FileFilter> kAccompanimentFilters {
 const std::vector<FileFilter> kLyricFilters {{u"Lyric File (*.lrc)", u"*.lrc"}, {u"All Files (*.*)", u"*.*"}};
 const std::vector<FileFilter> kMidiSaveFilters {{u"MIDI File (*.mid)", u"*.mid"}, {u"All Files (*.*)", u"*.*"}};
 
+// Five seconds of 200 ms display ticks.
+constexpr int kNoticeTicks = 25;
+
 std::u16string SignedText(int32_t value)
 {
     return Utf8ToUtf16(std::to_string(value));
@@ -383,7 +386,7 @@ void CMainController::DisplayTick()
 {
     if (!TimersMayRun())
         return;
-    const bool commandRunning = m_commandDepth > 0;
+    const bool commandRunning = IsCommandRunning();
     CCommandScope scope(m_commandDepth);
     m_displayPosition = TruncateToInt(m_session.Position());
     m_displayLength = m_session.Length();
@@ -394,6 +397,15 @@ void CMainController::DisplayTick()
         else
             StopCommand();
     }
+    if (m_noticeTicks > 0 && --m_noticeTicks == 0)
+        m_notice.clear();
+    m_controls.ShowStatus(Status());
+}
+
+void CMainController::ShowNotice(std::u16string text)
+{
+    m_notice = std::move(text);
+    m_noticeTicks = kNoticeTicks;
     m_controls.ShowStatus(Status());
 }
 
@@ -455,6 +467,7 @@ StatusValues CMainController::Status() const
     values.recordingSeconds = m_recordingSeconds;
     values.playing = m_playing;
     values.recording = m_recording;
+    values.notice = m_notice;
     return values;
 }
 

@@ -216,6 +216,11 @@ public:
     // Whether the windows' timers may read the session now: false while a song loads, when a box
     // raised meanwhile would find it half loaded.
     bool TimersMayRun() const { return m_loadDepth == 0; }
+    // Whether a command is half done: a box it raised runs the event loop meanwhile.
+    bool IsCommandRunning() const { return m_commandDepth > 0; }
+    // Shows a message in the status display, in the song's place, for a few seconds: for what
+    // must block nothing, such as the failure of a command from outside the window.
+    void ShowNotice(std::u16string text);
 
     bool IsPlaying() const { return m_playing; }
     bool IsRecording() const { return m_recording; }
@@ -282,6 +287,8 @@ private:
     MainEnableStates m_enableStates;
     int m_commandDepth = 0;
     int m_loadDepth = 0;
+    std::u16string m_notice;
+    int m_noticeTicks = 0; // display ticks until the notice goes
 };
 
 } // namespace linlangok

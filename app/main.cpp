@@ -22,7 +22,7 @@ int main(int argc, char** argv)
     QObject::connect(&termination, &CTerminationSignalWatcher::terminationRequested, &karaoke.MainWindow(),
         &CMainWindow::QuitFromMenu);
     QObject::connect(&karaoke, &CKaraokeApplication::finished, &application, &QApplication::exit);
-    CMprisService mpris(karaoke);
+    CMprisService mpris(karaoke, &platform.Prompts());
     QObject::connect(&karaoke.MainWindow(), &CMainWindow::displayTicked, &mpris, &CMprisService::Refresh);
     karaoke.Show();
     return QApplication::exec();
