@@ -122,6 +122,7 @@ void CKaraokeApplication::OfferPerformance(std::unique_ptr<CPerformanceTake> tak
 
 void CKaraokeApplication::Raise()
 {
+    m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);
     m_mainWindow->show();
     m_mainWindow->raise();
     m_mainWindow->activateWindow();

@@ -16,10 +16,12 @@ namespace linlangok {
 namespace {
 
 const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kRootInterface = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kBusName = QStringLiteral("org.mpris.MediaPlayer2.linlangok");
 // How often the pending commands look again whether the box has closed.
 constexpr int kPendingWaitMilliseconds = 100;
+constexpr int kHandOverTimeoutMilliseconds = 5000;
 // A URI in a message is cut to this many characters: a caller may send megabytes.
 constexpr qsizetype kShownUriLength = 200;
 
@@ -58,6 +60,32 @@ std::optional<std::filesystem::path> LocalPathOfUri(const QString& uri)
     if (!path.is_absolute() || bytes.contains('\0'))
         return std::nullopt;
     return path;
+}
+
+QString FileUriOfPath(const std::filesystem::path& path)
+{
+    return QStringLiteral("file://")
+        + QString::fromLatin1(QUrl::toPercentEncoding(QByteArray::fromStdString(path.native()), "/"));
+}
+
+HandOverResult HandOverToRunningCopy(const std::optional<std::filesystem::path>& song, QDBusConnection connection)
+{
+    if (!connection.isConnected())
+        return {};
+    const auto call = [&connection](const QString& interface, const QString& method, const QVariantList& arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall(kBusName, kObjectPath, interface, method);
+        message.setArguments(arguments);
+        message.setAutoStartService(false);
+        return connection.call(message, QDBus::Block, kHandOverTimeoutMilliseconds);
+    };
+    if (call(kRootInterface, QStringLiteral("Raise"), {}).type() != QDBusMessage::ReplyMessage)
+        return {};
+    if (!song)
+        return {EHandOver::Handed, {}};
+    const QDBusMessage reply = call(kPlayerInterface, QStringLiteral("OpenUri"), {FileUriOfPath(*song)});
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return {EHandOver::Handed, {}};
+    return {EHandOver::Refused, reply.errorMessage()};
 }
 
 CMprisService::CMprisService(IMediaPlayer& player, CQtUserPrompts* prompts, QDBusConnection connection)

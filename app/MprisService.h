@@ -59,6 +59,26 @@ std::optional<QString> SongFileRefusal(const std::filesystem::path& path);
 // file system's bytes; nothing for any other URI.
 std::optional<std::filesystem::path> LocalPathOfUri(const QString& uri);
 
+// The file: URI of an absolute path, every byte beyond the unreserved ones escaped.
+QString FileUriOfPath(const std::filesystem::path& path);
+
+enum class EHandOver {
+    NoCopyRuns, // no bus, or no copy of the program answers on it
+    Handed, // the running copy has the song and raised its window
+    Refused, // the running copy refused the song
+};
+
+struct HandOverResult {
+    EHandOver outcome = EHandOver::NoCopyRuns;
+    QString refusal; // why, when refused
+};
+
+// Hands an absolute song path (or, with none, only the window) to the copy of the program that
+// already runs on the bus, through its MPRIS player: the window is raised and the song played
+// there. Waits a few seconds at most for the answers.
+HandOverResult HandOverToRunningCopy(
+    const std::optional<std::filesystem::path>& song, QDBusConnection connection = QDBusConnection::sessionBus());
+
 // The player on the session D-Bus as an MPRIS media player ("org.mpris.MediaPlayer2.linlangok"),
 // so that media keys, panels and lock screens control it and show the song. A karaoke take has
 // no pause: Pause stops, and PlayPause plays or stops. A command is answered at once and carried

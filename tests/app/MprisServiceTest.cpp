@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDialog>
+#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -160,6 +161,30 @@ TEST_F(MprisServiceTest, OpenUriOfFifoOrAnythingButALocalSongIsRefusedWithoutBlo
             QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"))
             << uri;
     EXPECT_EQ(player.notices, 6);
+}
+
+TEST_F(MprisServiceTest, ASecondCopyHandsItsSongToTheFirstAndEnds)
+{
+    const test::CTemporaryFolder home;
+    qputenv("LINLANGOK_HOME", home.Path().c_str());
+    const std::string demo = test::ReadWholeFile(LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid");
+    const QString song = QString::fromStdString(home.WriteFile("a.mid", demo).string());
+    const auto handOver = [](const QString& path) { return QProcess::execute(QStringLiteral(LINLANGOK_APP), {path}); };
+    CPanel panel;
+    const auto state = [&panel] {
+        return CPanel::Map(panel.Get(kPlayer, QStringLiteral("Metadata"))).value(QStringLiteral("xesam:url")).toString()
+            + panel.Get(kPlayer, QStringLiteral("PlaybackStatus")).toString();
+    };
+    QProcess running;
+    running.start(QStringLiteral(LINLANGOK_APP), {song}); // picks its song
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state() == QStringLiteral("file://%1Stopped").arg(song); }, 20000));
+    EXPECT_EQ(handOver(song), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state() == QStringLiteral("file://%1Playing").arg(song); }));
+    EXPECT_EQ(handOver(QStringLiteral("/etc/shadow")), 1);
+    // A song that fails to load opens no box there, which would hold the Quit until someone closed it.
+    EXPECT_EQ(handOver(QString::fromStdString(home.WriteFile("c.wav", "RIFF").string())), 0);
+    panel.Call(kRoot, QStringLiteral("Quit"));
+    EXPECT_TRUE(running.waitForFinished(20000));
 }
 
 } // namespace
