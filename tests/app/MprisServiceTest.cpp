@@ -30,10 +30,11 @@ struct CFakePlayer final : IMediaPlayer {
     int64_t PositionMicroseconds() const override { return playing ? 1'500'000 : 0; }
     void Raise() override { ++raised; }
     void Quit() override { ++quit; }
-    bool IsBusy() const override { return false; }
+    bool IsBusy() const override { return busy; }
     void ShowNotice(std::u16string_view) override { ++notices; }
 
     int notices = 0;
+    bool busy = false;
     bool playing = false;
     int row = 0;
     int raised = 0;
@@ -118,7 +119,8 @@ TEST_F(MprisServiceTest, MediaKeysControlThePlayerAndPanelsSeeTheSong)
     EXPECT_EQ(metadata.value(QStringLiteral("mpris:length")).toLongLong(), 90'000'000);
     EXPECT_EQ(panel.Get(kPlayer, QStringLiteral("Position")).toLongLong(), 1'500'000);
 
-    // While a modal box is open, commands wait for it; beyond a limit they are refused.
+    // While a modal box is open or a command of the window is half done, commands wait; beyond a
+    // limit they are refused.
     QDialog box;
     box.setModal(true);
     box.show();
@@ -126,7 +128,11 @@ TEST_F(MprisServiceTest, MediaKeysControlThePlayerAndPanelsSeeTheSong)
         EXPECT_EQ(panel.Call(kPlayer, QStringLiteral("Stop")).type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(panel.Call(kPlayer, QStringLiteral("Stop")).errorName(),
         QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded"));
+    player.busy = true;
     box.hide();
+    QTest::qWait(250);
+    EXPECT_TRUE(player.playing);
+    player.busy = false;
     EXPECT_TRUE(QTest::qWaitFor([&] { return !player.playing; }));
 
     const QString song = QStringLiteral(LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid");
