@@ -125,6 +125,7 @@ void CKaraokeApplication::OfferPerformance(std::unique_ptr<CPerformanceTake> tak
 
 void CKaraokeApplication::Raise()
 {
+    m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);
     m_mainWindow->show();
     m_mainWindow->raise();
     m_mainWindow->activateWindow();
@@ -133,6 +134,16 @@ void CKaraokeApplication::Raise()
 void CKaraokeApplication::Quit()
 {
     m_mainWindow->QuitFromMenu();
+}
+
+bool CKaraokeApplication::IsBusy() const
+{
+    return m_mainWindow->Controller().IsCommandRunning();
+}
+
+void CKaraokeApplication::ShowNotice(std::u16string_view text)
+{
+    m_mainWindow->Controller().ShowNotice(std::u16string(text));
 }
 
 } // namespace linlangok

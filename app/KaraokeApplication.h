@@ -58,6 +58,8 @@ public:
     int64_t PositionMicroseconds() const override;
     void Raise() override;
     void Quit() override;
+    bool IsBusy() const override;
+    void ShowNotice(std::u16string_view text) override;
 
 private:
     void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override;

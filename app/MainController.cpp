@@ -23,6 +23,9 @@ const std::vector<FileFilter> kAccompanimentFilters {
 const std::vector<FileFilter> kLyricFilters {{u"Lyric File (*.lrc)", u"*.lrc"}, {u"All Files (*.*)", u"*.*"}};
 const std::vector<FileFilter> kMidiSaveFilters {{u"MIDI File (*.mid)", u"*.mid"}, {u"All Files (*.*)", u"*.*"}};
 
+// Five seconds of 200 ms display ticks.
+constexpr int kNoticeTicks = 25;
+
 std::u16string SignedText(int32_t value)
 {
     return Utf8ToUtf16(std::to_string(value));
@@ -116,7 +119,10 @@ void CMainController::Play()
 
 void CMainController::PlaySession()
 {
-    m_session.Play();
+    {
+        CCommandScope loading(m_loadDepth);
+        m_session.Play();
+    }
     m_playing = true;
     // An audio song plays within its own range: the edit shows the pitch it plays at.
     if (m_session.Kind() == ESongKind::Audio)
@@ -389,13 +395,28 @@ std::optional<int> CMainController::ExitWithQuestion()
 
 void CMainController::DisplayTick()
 {
-    if (m_commandDepth > 0)
+    if (!TimersMayRun())
         return;
+    const bool commandRunning = IsCommandRunning();
     CCommandScope scope(m_commandDepth);
     m_displayPosition = TruncateToInt(m_session.Position());
     m_displayLength = m_session.Length();
-    if (m_session.HasReachedEnd())
-        StopCommand();
+    if (m_session.HasReachedEnd()) {
+        // The command reads the flags again when its box closes; until then the song holds at its end.
+        if (commandRunning)
+            m_displayPosition = m_displayLength;
+        else
+            StopCommand();
+    }
+    if (m_noticeTicks > 0 && --m_noticeTicks == 0)
+        m_notice.clear();
+    m_controls.ShowStatus(Status());
+}
+
+void CMainController::ShowNotice(std::u16string text)
+{
+    m_notice = std::move(text);
+    m_noticeTicks = kNoticeTicks;
     m_controls.ShowStatus(Status());
 }
 
@@ -451,6 +472,7 @@ StatusValues CMainController::Status() const
     values.recordingSeconds = m_recordingSeconds;
     values.playing = m_playing;
     values.recording = m_recording;
+    values.notice = m_notice;
     return values;
 }
 

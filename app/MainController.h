@@ -206,7 +206,9 @@ public:
     std::optional<int> ExitWithQuestion();
 
     // The 200 ms display tick: position and length from the session, the song-end rule, the
-    // repaint. Skipped while a command is half done (a modal box runs a nested event loop).
+    // repaint. Skipped while a song loads. Under a box that a command raised (a modal box runs a
+    // nested event loop) the song is shown as it plays on, and its end waits until the command is
+    // done.
     void DisplayTick();
     // The 1,000 ms record tick.
     void RecordTick();
@@ -217,8 +219,14 @@ public:
     void PickSong(const std::u16string& path);
     void PlayNow(const std::u16string& path);
 
-    // Whether the windows' timers may read the session now: false while a command runs.
-    bool TimersMayRun() const { return m_commandDepth == 0; }
+    // Whether the windows' timers may read the session now: false while a song loads, when a box
+    // raised meanwhile would find it half loaded.
+    bool TimersMayRun() const { return m_loadDepth == 0; }
+    // Whether a command is half done: a box it raised runs the event loop meanwhile.
+    bool IsCommandRunning() const { return m_commandDepth > 0; }
+    // Shows a message in the status display, in the song's place, for a few seconds: for what
+    // must block nothing, such as the failure of a command from outside the window.
+    void ShowNotice(std::u16string text);
 
     bool IsPlaying() const { return m_playing; }
     bool IsRecording() const { return m_recording; }
@@ -229,7 +237,7 @@ public:
     StatusValues Status() const;
 
 private:
-    // Counts a running command so that the timers leave the session alone meanwhile.
+    // Counts a running command, or a song's load.
     class CCommandScope {
     public:
         explicit CCommandScope(int& depth)
@@ -284,6 +292,9 @@ private:
     std::u16string m_displayName;
     MainEnableStates m_enableStates;
     int m_commandDepth = 0;
+    int m_loadDepth = 0;
+    std::u16string m_notice;
+    int m_noticeTicks = 0; // display ticks until the notice goes
 };
 
 } // namespace linlangok

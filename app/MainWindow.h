@@ -58,8 +58,8 @@ public:
 
 signals:
     void quitRequested(int code);
-    // After each 200 ms display tick that ran: none while a command is half done, so what listens
-    // reads the session as the window does.
+    // After each 200 ms display tick that ran: none while a song loads, so what listens reads the
+    // session as the window does.
     void displayTicked();
     // F11: the lyrics full screen, or back.
     void stageViewRequested();

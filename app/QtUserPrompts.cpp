@@ -41,6 +41,10 @@ QString PlainSuffix(const FileFilter& filter)
 
 EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
 {
+    if (m_reportSink && request.buttons == EMessageButtons::Ok) {
+        m_reportSink(request);
+        return EPromptAnswer::Ok;
+    }
     QMessageBox box(m_owner);
     // No caption asks for the platform's own, "错误" as the desktop shows it; an empty one stays empty.
     box.setWindowTitle(request.caption ? ToQString(*request.caption) : QStringLiteral("错误"));

@@ -2,6 +2,8 @@
 
 #include "common/UserPrompts.h"
 
+#include <functional>
+
 class QWidget;
 
 namespace linlangok {
@@ -16,6 +18,11 @@ public:
     {
     }
     void SetOwner(QWidget* owner) { m_owner = owner; }
+    // While a sink is set, a report (a message with an OK button alone) goes to it instead of a
+    // box, and is answered Ok: a command from outside the window runs, and nobody may be there to
+    // close a box. Questions and dialogs still ask. Null: boxes again.
+    using ReportSink = std::function<void(const MessageRequest&)>;
+    void SetReportSink(ReportSink sink) { m_reportSink = std::move(sink); }
 
     EPromptAnswer ShowMessage(const MessageRequest& request) override;
     std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest& request) override;
@@ -25,6 +32,7 @@ public:
 
 private:
     QWidget* m_owner;
+    ReportSink m_reportSink;
 };
 
 } // namespace linlangok

@@ -22,7 +22,7 @@ std::u16string FormatPlayTime(int32_t seconds)
 StatusTexts ComposeStatusTexts(const StatusValues& values)
 {
     StatusTexts texts;
-    texts.name = u"伴奏:  " + values.name;
+    texts.name = values.notice.empty() ? u"伴奏:  " + values.name : values.notice;
     texts.play = u"播放:  " + FormatPlayTime(values.positionSeconds) + u" | " + FormatPlayTime(values.lengthSeconds);
     texts.record = u"录音:  " + FormatPlayTime(values.recordingSeconds);
     texts.state = u"状态:  ";

@@ -10,7 +10,7 @@ namespace linlangok {
 std::u16string FormatPlayTime(int32_t seconds);
 
 struct StatusTexts {
-    std::u16string name; // "伴奏:  " and the accompaniment's file name
+    std::u16string name; // "伴奏:  " and the accompaniment's file name, or the notice
     std::u16string play; // "播放:  " position " | " length
     std::u16string record; // "录音:  " recording time
     std::u16string state; // "状态:  " and 播放, 录音, both, or 停止
@@ -23,6 +23,7 @@ struct StatusValues {
     int32_t recordingSeconds = 0;
     bool playing = false;
     bool recording = false;
+    std::u16string notice; // shown for a while in the name's place; empty: none
 };
 
 StatusTexts ComposeStatusTexts(const StatusValues& values);

@@ -65,7 +65,7 @@ public:
     void SetLyricTrack(const CMidiTrack* track) override;
 
     // The timer's work: reads the session and the playing flag, advances the scroll of the view
-    // in use and asks for a repaint. Skipped while a command of the main window is half done.
+    // in use and asks for a repaint. Skipped while a song loads; under any other box it runs on.
     void FrameTick();
 
     // What the stage view shows of the frame the last tick read.

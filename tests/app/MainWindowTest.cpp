@@ -219,20 +219,29 @@ TEST_F(MainWindowTest, TheMelodyBoxSwitchesTheGuideMelody)
     EXPECT_FALSE(karaoke->Session().Melody());
 }
 
-TEST_F(MainWindowTest, NothingHearsTheDisplayTickWhileACommandIsHalfDone)
+TEST_F(MainWindowTest, TheStatusStripAndTheLyricsMoveOnUnderABoxWhileTheSongPlays)
 {
+    const std::filesystem::path song = devices.home.Path() / "song.wav";
+    test::WriteWavFile(song, test::SineFrames(44100 * 3, 440, 0.5));
     const auto karaoke = Start();
-    QSignalSpy ticked(&karaoke->MainWindow(), &CMainWindow::displayTicked);
-    int ticksDuringBox = -1;
+    CMainWindow& window = karaoke->MainWindow();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    karaoke->Session().SetAccompanimentPath(PathToUtf16(song));
+    karaoke->Session().SetLyricPath(PathToUtf16(devices.home.WriteFile("a.lrc", "[00:00]一\n[00:01]二\n[00:02]三")));
+    devices.waveIn.FailOn("open", 1, 4); // the level meter's box, open till after the song's end
+    std::vector<std::pair<int, std::u16string>> shown; // the strip's position, the lyrics' current line
     devices.prompts.m_whileShowing = [&] {
-        QTest::qWait(450); // the box's own event loop runs the window's timers
-        ticksDuringBox = static_cast<int>(ticked.count());
+        for (int second = 0; second < 4; ++second) {
+            devices.Advance(1000);
+            QTest::qWait(300);
+            shown.emplace_back(
+                window.StatusDisplay().Values().positionSeconds, karaoke->LyricsWindow().Stage().lines.rest);
+        }
     };
-    karaoke->Session().SetAccompanimentPath(Utf8ToUtf16(devices.home.WriteFile("bad.mid", "not a midi file").string()));
-    karaoke->MainWindow().Controller().Play();
-    EXPECT_EQ(ticksDuringBox, 0);
-    devices.prompts.m_whileShowing = nullptr;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ticked.count() > 0; }));
+    window.Controller().Play();
+    EXPECT_EQ(shown, (std::vector<std::pair<int, std::u16string>> {{1, u"二"}, {2, u"三"}, {3, u"三"}, {3, u"三"}}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.StatusDisplay().Values().playing; }));
 }
 
 TEST_F(MainWindowTest, CompanionsStartDockedAroundTheMainWindowAndStayWhenItMoves)

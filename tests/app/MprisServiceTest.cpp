@@ -1,12 +1,15 @@
 #include "app/MprisService.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDialog>
+#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace linlangok {
 namespace {
@@ -27,7 +30,11 @@ struct CFakePlayer final : IMediaPlayer {
     int64_t PositionMicroseconds() const override { return playing ? 1'500'000 : 0; }
     void Raise() override { ++raised; }
     void Quit() override { ++quit; }
+    bool IsBusy() const override { return busy; }
+    void ShowNotice(std::u16string_view) override { ++notices; }
 
+    int notices = 0;
+    bool busy = false;
     bool playing = false;
     int row = 0;
     int raised = 0;
@@ -112,30 +119,78 @@ TEST_F(MprisServiceTest, MediaKeysControlThePlayerAndPanelsSeeTheSong)
     EXPECT_EQ(metadata.value(QStringLiteral("mpris:length")).toLongLong(), 90'000'000);
     EXPECT_EQ(panel.Get(kPlayer, QStringLiteral("Position")).toLongLong(), 1'500'000);
 
-    // While a modal box is open, commands from outside are ignored, as clicks are.
+    // While a modal box is open or a command of the window is half done, commands wait; beyond a
+    // limit they are refused.
     QDialog box;
     box.setModal(true);
     box.show();
-    panel.Call(kPlayer, QStringLiteral("Stop"));
-    QTest::qWait(50);
-    EXPECT_TRUE(player.playing);
+    for (std::size_t command = 0; command < CMprisService::kMaxPendingCommands; ++command)
+        EXPECT_EQ(panel.Call(kPlayer, QStringLiteral("Stop")).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(panel.Call(kPlayer, QStringLiteral("Stop")).errorName(),
+        QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded"));
+    player.busy = true;
     box.hide();
+    QTest::qWait(250);
+    EXPECT_TRUE(player.playing);
+    player.busy = false;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !player.playing; }));
 
+    const QString song = QStringLiteral(LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid");
     panel.Call(kPlayer, QStringLiteral("Next"));
     panel.Call(kPlayer, QStringLiteral("Next")); // the list has two songs
     panel.Call(kPlayer, QStringLiteral("Pause")); // a take cannot pause: it stops
-    panel.Call(kPlayer, QStringLiteral("OpenUri"), {QStringLiteral("file:///songs/b.mid")});
+    panel.Call(kPlayer, QStringLiteral("OpenUri"), {QStringLiteral("file://localhost") + song});
     panel.Call(kRoot, QStringLiteral("Raise"));
     panel.Call(kRoot, QStringLiteral("Quit"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.quit == 1; }));
     EXPECT_EQ(player.row, 1);
     EXPECT_FALSE(player.playing);
-    EXPECT_EQ(player.played, std::vector<std::string> {"/songs/b.mid"});
+    EXPECT_EQ(player.played, std::vector<std::string> {song.toStdString()});
     EXPECT_EQ(player.raised, 1);
 
     // A second copy of the program takes a name of its own.
-    CMprisService second(player, panel.Bus());
+    CMprisService second(player, nullptr, panel.Bus());
     EXPECT_TRUE(second.ServiceName().startsWith(kService + QStringLiteral(".instance")));
+}
+
+TEST_F(MprisServiceTest, OpenUriOfFifoOrAnythingButALocalSongIsRefusedWithoutBlockingOrABox)
+{
+    const test::CTemporaryFolder folder;
+    ASSERT_EQ(mkfifo((folder.Path() / "fifo.wav").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", folder.Path() / "zero.wav");
+    CFakePlayer player;
+    CMprisService service(player);
+    CPanel panel;
+    for (const char* uri : {"file://%1/fifo.wav", "file://%1/zero.wav", "file://%1/missing.mp3", "file:///etc/shadow",
+             "file://otherhost%1/bad.wav", "http://example.com/a.mid"})
+        EXPECT_EQ(panel.Call(kPlayer, QStringLiteral("OpenUri"), {QString(uri).arg(folder.Path().c_str())}).errorName(),
+            QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"))
+            << uri;
+    EXPECT_EQ(player.notices, 6);
+}
+
+TEST_F(MprisServiceTest, ASecondCopyHandsItsSongToTheFirstAndEnds)
+{
+    const test::CTemporaryFolder home;
+    qputenv("LINLANGOK_HOME", home.Path().c_str());
+    const std::string demo = test::ReadWholeFile(LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid");
+    const QString song = QString::fromStdString(home.WriteFile("a.mid", demo).string());
+    const auto handOver = [](const QString& path) { return QProcess::execute(QStringLiteral(LINLANGOK_APP), {path}); };
+    CPanel panel;
+    const auto state = [&panel] {
+        return CPanel::Map(panel.Get(kPlayer, QStringLiteral("Metadata"))).value(QStringLiteral("xesam:url")).toString()
+            + panel.Get(kPlayer, QStringLiteral("PlaybackStatus")).toString();
+    };
+    QProcess running;
+    running.start(QStringLiteral(LINLANGOK_APP), {song}); // picks its song
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state() == QStringLiteral("file://%1Stopped").arg(song); }, 20000));
+    EXPECT_EQ(handOver(song), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state() == QStringLiteral("file://%1Playing").arg(song); }));
+    EXPECT_EQ(handOver(QStringLiteral("/etc/shadow")), 1);
+    // A song that fails to load opens no box there, which would hold the Quit until someone closed it.
+    EXPECT_EQ(handOver(QString::fromStdString(home.WriteFile("c.wav", "RIFF").string())), 0);
+    panel.Call(kRoot, QStringLiteral("Quit"));
+    EXPECT_TRUE(running.waitForFinished(20000));
 }
 
 } // namespace

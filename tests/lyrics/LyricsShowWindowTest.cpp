@@ -243,7 +243,7 @@ TEST_F(LyricsShowWindowTest, IdleLinesCentreTheHyphenLineAndOnlyThenALeftClickOp
     EXPECT_EQ(desktop.pages.size(), 1u);
 }
 
-TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAndNotWhileACommandIsHalfDone)
+TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAlsoWhileACommandIsHalfDone)
 {
     controller.Record(); // plays the demo song along
     ASSERT_TRUE(controller.IsRecording());
@@ -262,10 +262,6 @@ TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAndNotWhileACommandIsHalfDo
             window.FrameTick();
     };
     EXPECT_FALSE(controller.ExitWithQuestion());
-    EXPECT_EQ(window.grab().toImage(), first);
-
-    for (int frame = 0; frame < 10; ++frame)
-        window.FrameTick();
     EXPECT_NE(window.grab().toImage(), first);
 }
 
