@@ -256,9 +256,11 @@ void CSongListWindow::RemoveSong()
     m_store.RemoveSong(m_songs->currentRow());
     SaveAndShowSongs();
     if (m_songs->count() > 0) {
-        m_songs->setFocus();
-        const QSignalBlocker blocker(m_songs); // selecting picks nothing
+        // Selecting picks nothing, and neither does the focus, which makes the first song current
+        // in a song box that has none.
+        const QSignalBlocker blocker(m_songs);
         m_songs->setCurrentRow(0);
+        m_songs->setFocus();
     }
 }
 
