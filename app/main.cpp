@@ -1,9 +1,8 @@
 // Linlang Karaoke: builds the platform's services once and runs the main window.
 
+#include "app/ApplicationSetup.h"
 #include "app/PlatformServices.h"
-#include "app/QtText.h"
 #include "app/TerminationSignals.h"
-#include "common/Product.h"
 
 #include <QApplication>
 
@@ -11,9 +10,7 @@ int main(int argc, char** argv)
 {
     using namespace linlangok;
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("linlangok"));
-    QApplication::setApplicationDisplayName(ToQString(kProductName));
-    QApplication::setDesktopFileName(QStringLiteral("linlangok"));
+    SetUpApplication(application);
 
     CPlatformServices platform(application);
     CKaraokeApplication karaoke(platform.Services());

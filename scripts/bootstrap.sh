@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config python3
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev fonts-noto-cjk xvfb xauth desktop-file-utils dbus-daemon
+  qt6-base-dev qt6-translations-l10n fonts-noto-cjk xvfb xauth desktop-file-utils dbus-daemon
   libfluidsynth-dev fluidsynth timgm6mb-soundfont
   librtmidi-dev
   portaudio19-dev libasound2-dev alsa-utils

@@ -1,3 +1,4 @@
+#include "app/ApplicationSetup.h"
 #include "app/KaraokeApplication.h"
 #include "app/PlatformServices.h"
 #include "app/StatusDisplay.h"
@@ -18,6 +19,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -133,6 +135,64 @@ TEST_F(MainWindowTest, NothingHearsTheDisplayTickWhileACommandIsHalfDone)
     EXPECT_EQ(ticksDuringBox, 0);
     devices.prompts.m_whileShowing = nullptr;
     EXPECT_TRUE(QTest::qWaitFor([&] { return ticked.count() > 0; }));
+}
+
+// The title a window system shows: Qt appends the application's display name, when one is set,
+// to a title that does not end with it.
+QString ShownTitle(const QWidget& window)
+{
+    const QString title = window.windowTitle();
+    const QString name = QApplication::applicationDisplayName();
+    const bool nameSet = name != QApplication::applicationName();
+    return nameSet && !title.endsWith(name) ? title + QStringLiteral(" — ") + name : title;
+}
+
+TEST_F(MainWindowTest, WindowTitlesReadAsWritten)
+{
+    SetUpApplication(*static_cast<QApplication*>(QApplication::instance()));
+    auto karaoke = Start();
+    karaoke->MainWindow().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
+    QString boxTitle;
+    QTimer::singleShot(0, [&boxTitle] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            boxTitle = ShownTitle(*box);
+            box->close();
+        }
+    });
+    CQtUserPrompts(&karaoke->MainWindow()).ShowError(u"错误!", u"文件类型不正确!");
+    EXPECT_EQ(boxTitle.toStdString(), "错误!");
+    const std::pair<const QWidget*, std::string> windows[]
+        = {{&karaoke->MainWindow(), "琳朗卡拉OK 1.2"}, {&karaoke->LyricsWindow(), "歌词秀"},
+            {&karaoke->VolumeWindow(), "音量控制"}, {&karaoke->SongListWindow(), "播放列表"}};
+    for (const auto& [window, title] : windows)
+        EXPECT_EQ(ShownTitle(*window).toStdString(), title);
+}
+
+// Qt's own translations for the locale: Chinese for Chinese desktops, simplified or traditional,
+// German for a German one, Qt's English where it has none.
+TEST(QtTranslations, StockDialogButtonsSpeakTheDesktopsLanguage)
+{
+    const std::pair<const char*, std::string> rows[] = {
+        {"zh_CN", "是(&Y) 否(&N) 打开 取消"},
+        {"zh_TW", "是(&Y) 否(&N) 開啟 取消"},
+        {"zh_HK", "是(&Y) 否(&N) 開啟 取消"},
+        {"de_DE", "&Ja &Nein Öffnen Abbrechen"},
+        {"en_US", "&Yes &No Open Cancel"},
+    };
+    for (const auto& [locale, texts] : rows) {
+        const std::unique_ptr<QTranslator> translations = LoadQtTranslations(QLocale(QString::fromUtf8(locale)));
+        if (translations)
+            QApplication::installTranslator(translations.get());
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Open | QMessageBox::Cancel);
+        QStringList shown;
+        for (const auto button : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Open, QMessageBox::Cancel})
+            shown.append(box.button(button)->text());
+        if (translations)
+            QApplication::removeTranslator(translations.get());
+        EXPECT_EQ(shown.join(u' ').toStdString(), texts) << locale;
+    }
 }
 
 TEST_F(MainWindowTest, CompanionsStartDockedAroundTheMainWindowAndStayWhenItMoves)
