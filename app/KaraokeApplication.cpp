@@ -30,9 +30,9 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
         VolumeWindowParts {m_session->Recording(), services.session.mixers, services.session.prompts, services.desktop,
             services.programs, m_mainWindow->Controller(), services.dataFolder / "help", services.session.audioOutput,
             services.meterInput, services.session.programFolder});
-    m_songListWindow = std::make_unique<CSongListWindow>(
-        SongListWindowParts {m_mainWindow->Controller(), services.session.prompts, services.desktop,
-            services.session.codePage, services.session.programFolder, services.dataFolder / "help", demoSong});
+    m_songListWindow = std::make_unique<CSongListWindow>(SongListWindowParts {m_mainWindow->Controller(),
+        services.session.prompts, services.desktop, services.session.codePage, services.collator,
+        services.session.programFolder, services.dataFolder / "help", demoSong});
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
     m_session->AttachLyrics(m_lyricsWindow.get(), m_lyricsWindow.get());
     connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),

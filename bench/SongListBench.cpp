@@ -95,7 +95,7 @@ int main(int argc, char** argv)
         CFolderPrompts prompts(songs);
         CNoDesktop desktop;
         CSongListWindow window(SongListWindowParts {karaoke.MainWindow().Controller(), prompts, desktop,
-            services.session.codePage, services.session.programFolder, {}, {}});
+            services.session.codePage, services.collator, services.session.programFolder, {}, {}});
         window.show();
         auto* songBox = static_cast<QListWidget*>(window.Control(kSongListBox));
         for (int run = 0; run < runs; ++run) {

@@ -13,7 +13,7 @@ packages=(
   portaudio19-dev libasound2-dev alsa-utils
   libsndfile1-dev libmpg123-dev libsoxr-dev librubberband-dev
   libmp3lame-dev lame
-  libuchardet-dev
+  libuchardet-dev libicu-dev
   libdrumstick-dev qtbase5-dev
 )
 

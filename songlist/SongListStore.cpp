@@ -17,9 +17,11 @@ std::filesystem::path PlayListFolder(const std::filesystem::path& programFolder)
     return programFolder / "PlayList";
 }
 
-CSongListStore::CSongListStore(IUserPrompts& prompts, const ICodePage& codePage, std::filesystem::path folder)
+CSongListStore::CSongListStore(
+    IUserPrompts& prompts, const ICodePage& codePage, const ITextCollator& collator, std::filesystem::path folder)
     : m_prompts(prompts)
     , m_codePage(codePage)
+    , m_collator(collator)
     , m_folder(std::move(folder))
 {
     std::error_code error;
@@ -35,6 +37,7 @@ const std::vector<ListIndexEntry>& CSongListStore::EnumerateLists()
         name.resize(name.size() >= kListFileExtension.size() ? name.size() - kListFileExtension.size() : 0);
         m_lists.push_back({std::move(name), file.fullPath});
     }
+    SortByName(m_lists, m_collator, [](const ListIndexEntry& list) { return std::u16string_view(list.displayName); });
     return m_lists;
 }
 
@@ -71,8 +74,13 @@ void CSongListStore::AddFolderSongs(const std::vector<FoundFile>& files)
 {
     m_open.storedName = kFolderListStoredName;
     m_open.flag = 0;
+    std::vector<SongRecord> songs;
+    songs.reserve(files.size());
     for (const auto& file : files)
-        m_open.songs.push_back({0, PathToUtf16(file.name), PathToUtf16(file.fullPath)});
+        songs.push_back({0, PathToUtf16(file.name), PathToUtf16(file.fullPath)});
+    SortByName(songs, m_collator, [](const SongRecord& song) { return std::u16string_view(song.name); });
+    m_open.songs.insert(
+        m_open.songs.end(), std::make_move_iterator(songs.begin()), std::make_move_iterator(songs.end()));
 }
 
 std::vector<std::u16string> CSongListStore::SongNames() const

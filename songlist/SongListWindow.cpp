@@ -59,7 +59,7 @@ CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* pare
     , m_prompts(parts.prompts)
     , m_desktop(parts.desktop)
     , m_helpFolder(parts.helpFolder)
-    , m_store(parts.prompts, parts.codePage, PlayListFolder(parts.programFolder))
+    , m_store(parts.prompts, parts.codePage, parts.collator, PlayListFolder(parts.programFolder))
 {
     setWindowTitle(QStringLiteral("播放列表"));
     setModal(false);

@@ -42,6 +42,7 @@ struct SongListWindowParts {
     IUserPrompts& prompts;
     IDesktopOpener& desktop;
     const ICodePage& codePage;
+    const ITextCollator& collator; // the order of the lists and of a folder's songs
     std::filesystem::path programFolder; // the lists are in its PlayList folder
     std::filesystem::path helpFolder; // PlayList.html
     std::filesystem::path firstSong; // the first list starts with it, when the file exists

@@ -39,7 +39,7 @@ protected:
     std::unique_ptr<CKaraokeApplication> Start()
     {
         auto karaoke = std::make_unique<CKaraokeApplication>(ApplicationServices {
-            devices.Services(), devices.waveIn, desktop, programs, LINLANGOK_SOURCE_DIR "/resources"});
+            devices.Services(), devices.waveIn, desktop, programs, LINLANGOK_SOURCE_DIR "/resources", collator});
         karaoke->Show();
         QApplication::processEvents();
         return karaoke;
@@ -54,6 +54,7 @@ protected:
     }
 
     test::CSessionDevices devices;
+    const CIcuCollator collator;
     CNoDesktop desktop;
     test::CScriptedProgramLauncher programs;
 };

@@ -1,6 +1,7 @@
 #include "songlist/SongListWindow.h"
 #include "app/MainWindow.h"
 #include "common/FileSaver.h"
+#include "platform/collation/IcuCollator.h"
 #include "songlist/ListNameDialog.h"
 #include "tests/session/SessionRig.h"
 
@@ -37,7 +38,7 @@ protected:
     {
         window.reset();
         window = std::make_unique<CSongListWindow>(SongListWindowParts {mainWindow.Controller(), rig.prompts, desktop,
-            rig.gbk, rig.home.Path(), "/help", Utf16ToPath(test::CSessionRig::DemoSong())});
+            rig.gbk, collator, rig.home.Path(), "/help", Utf16ToPath(test::CSessionRig::DemoSong())});
         companions.songList = window.get();
         window->show();
         window->activateWindow();
@@ -113,6 +114,7 @@ protected:
     QPoint SongCentre(int row) const { return Songs()->visualItemRect(Songs()->item(row)).center(); }
 
     test::CSessionRig rig;
+    const CIcuCollator collator;
     CRecordingDesktop desktop;
     test::CFakeWaveIn meterInput; // the recorder has the rig's
     CompanionWindows companions;
