@@ -2,6 +2,7 @@
 
 #include "app/Docking.h"
 #include "app/PerformanceWindow.h"
+#include "app/ResizableWindow.h"
 #include "common/Text.h"
 #include "lyrics/LyricsShowWindow.h"
 #include "mixer/VolumeWindow.h"
@@ -56,9 +57,15 @@ void CKaraokeApplication::Show()
     const QMargins frame = FrameMargins(*m_mainWindow);
     const CompanionPlacement placement
         = DockCompanions(m_mainWindow->frameGeometry(), m_volumeWindow->size().grownBy(frame));
-    PlaceWindow(*m_lyricsWindow, placement.lyrics, frame);
+    // Docking places the resizable ones; the sizes they had at the last exit size them.
+    const auto withStoredSize = [](QRect docked, const CResizableWindow& resizer) {
+        if (const std::optional<QSize> stored = resizer.StoredSize())
+            docked.setSize(*stored);
+        return docked;
+    };
+    PlaceWindow(*m_lyricsWindow, withStoredSize(placement.lyrics, m_lyricsWindow->Resizer()), frame);
     PlaceWindow(*m_volumeWindow, placement.volume, frame);
-    PlaceWindow(*m_songListWindow, placement.songList, frame);
+    PlaceWindow(*m_songListWindow, withStoredSize(placement.songList, m_songListWindow->Resizer()), frame);
     m_lyricsWindow->show();
     m_volumeWindow->show();
     m_songListWindow->show();

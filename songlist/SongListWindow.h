@@ -73,6 +73,7 @@ public:
 
     bool IsShown() const override { return isVisible(); }
     void SetShown(bool shown) override { setVisible(shown); }
+    const CResizableWindow& Resizer() const { return *m_resizer; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override; // presses on the song box

@@ -1,6 +1,7 @@
 #include "app/ApplicationSetup.h"
 #include "app/KaraokeApplication.h"
 #include "app/PlatformServices.h"
+#include "app/ResizableWindow.h"
 #include "app/StatusDisplay.h"
 #include "app/TerminationSignals.h"
 #include "lyrics/LyricsShowWindow.h"
@@ -16,6 +17,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -215,6 +217,29 @@ TEST_F(MainWindowTest, CompanionsStartDockedAroundTheMainWindowAndStayWhenItMove
     karaoke->MainWindow().move(main.topLeft() + QPoint(40, 30));
     QApplication::processEvents();
     EXPECT_EQ(karaoke->LyricsWindow().frameGeometry(), lyrics);
+}
+
+// Docking places the resizable companions; the sizes they had at the last exit size them.
+TEST_F(MainWindowTest, CompanionsTakeTheSizesTheyHadAtTheLastExit)
+{
+    QSize lyrics;
+    QSize songList;
+    {
+        auto karaoke = Start();
+        karaoke->LyricsWindow().resize(karaoke->LyricsWindow().size() + QSize(50, 40));
+        karaoke->SongListWindow().resize(karaoke->SongListWindow().size() + QSize(30, 60));
+        lyrics = karaoke->LyricsWindow().frameGeometry().size();
+        songList = karaoke->SongListWindow().frameGeometry().size();
+    }
+    auto karaoke = Start();
+    karaoke->MainWindow().activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
+    EXPECT_EQ(karaoke->LyricsWindow().frameGeometry().size(), lyrics);
+    EXPECT_EQ(karaoke->SongListWindow().frameGeometry().size(), songList);
+    EXPECT_EQ(karaoke->SongListWindow().frameGeometry().topLeft(),
+        karaoke->MainWindow().frameGeometry().bottomLeft() + QPoint(0, 1));
+    for (const char* window : {"DialogResizeEx", "PlayListDlg"})
+        QSettings(CResizableWindow::kOrganisation, QString::fromUtf8(window)).clear();
 }
 
 TEST_F(MainWindowTest, TheStatusStripShowsGreenTextOnBlack)
