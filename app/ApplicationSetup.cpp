@@ -7,11 +7,11 @@
 
 namespace linlangok {
 
-void SetUpApplication(QApplication& application)
+void SetUpApplication(QApplication& application, const QLocale& locale)
 {
     QApplication::setApplicationName(QStringLiteral("linlangok"));
     QApplication::setDesktopFileName(QStringLiteral("linlangok"));
-    if (std::unique_ptr<QTranslator> translations = LoadQtTranslations(QLocale::system())) {
+    if (std::unique_ptr<QTranslator> translations = LoadQtTranslations(locale)) {
         translations->setParent(&application);
         QApplication::installTranslator(translations.release());
     }

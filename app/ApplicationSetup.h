@@ -9,10 +9,10 @@ class QTranslator;
 namespace linlangok {
 
 // Names the application for the desktop ("linlangok", its desktop entry) and installs Qt's own
-// translations for the user's locale, so that the stock dialogs (file dialogs, 是/否, 确定/取消)
-// speak the desktop's language. No display name is set: Qt would append it to every window
-// title. Call once, after the QApplication is made; UI thread.
-void SetUpApplication(QApplication& application);
+// translations for the locale (the user's, QLocale::system()), so that the stock dialogs (file
+// dialogs, 是/否, 确定/取消) speak the desktop's language. No display name is set: Qt would append
+// it to every window title. Call once, after the QApplication is made; UI thread.
+void SetUpApplication(QApplication& application, const QLocale& locale);
 
 // Qt's translations of its own texts for the locale, from Qt's translations folder; a Traditional
 // Chinese locale that has none of its own (Hong Kong, Macau) takes Taiwan's. Null when Qt has none

@@ -5,12 +5,13 @@
 #include "app/TerminationSignals.h"
 
 #include <QApplication>
+#include <QLocale>
 
 int main(int argc, char** argv)
 {
     using namespace linlangok;
     QApplication application(argc, argv);
-    SetUpApplication(application);
+    SetUpApplication(application, QLocale::system());
 
     CPlatformServices platform(application);
     CKaraokeApplication karaoke(platform.Services());

@@ -152,7 +152,7 @@ QString ShownTitle(const QWidget& window)
 
 TEST_F(MainWindowTest, WindowTitlesReadAsWritten)
 {
-    SetUpApplication(*static_cast<QApplication*>(QApplication::instance()));
+    SetUpApplication(*static_cast<QApplication*>(QApplication::instance()), QLocale(QLocale::English));
     auto karaoke = Start();
     karaoke->MainWindow().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
