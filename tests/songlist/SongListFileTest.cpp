@@ -188,16 +188,15 @@ TEST_F(SongListStore, TheFolderIsCreatedAndItsListFilesAreTheIndex)
 // Numbers by their value, Latin letters without regard to case, then Chinese by pinyin.
 TEST_F(SongListStore, ListsAndAFoldersSongsComeInReadingOrder)
 {
-    const std::vector<std::u16string> listed {u"流行", u"b", u"老歌", u"A", u"10 首", u"9 首", u"啊", u"a"};
-    const std::vector<std::u16string> ordered {u"9 首", u"10 首", u"a", u"A", u"b", u"啊", u"老歌", u"流行"};
-    for (const auto& name : listed)
+    std::vector<FoundFile> files;
+    for (const std::u16string name : {u"流行", u"b", u"老歌", u"A", u"10 首", u"9 首", u"啊", u"a"}) {
         WriteList(Utf16ToUtf8(name) + ".kpl", {});
+        files.push_back({Utf16ToPath(name), Utf16ToPath(u"/m/" + name)});
+    }
+    const std::vector<std::u16string> ordered {u"9 首", u"10 首", u"a", u"A", u"b", u"啊", u"老歌", u"流行"};
     m_store.EnumerateLists();
     EXPECT_EQ(ListNames(), ordered);
     ASSERT_TRUE(m_store.SelectList(0));
-    std::vector<FoundFile> files;
-    for (const auto& name : listed)
-        files.push_back({Utf16ToPath(name), Utf16ToPath(u"/m/" + name)});
     m_store.AddFolderSongs(files);
     EXPECT_EQ(m_store.SongNames(), ordered);
 }
