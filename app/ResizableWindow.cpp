@@ -46,7 +46,8 @@ std::optional<QSize> CResizableWindow::StoredSize() const
         settings.value(QStringLiteral("dialog_%1_cy").arg(m_dialogId)).toInt(&heightRead));
     if (!widthRead || !heightRead || stored.width() <= 0 || stored.height() <= 0)
         return std::nullopt;
-    return stored.boundedTo(m_window.screen()->availableSize());
+    const QScreen* screen = m_window.screen();
+    return screen ? stored.boundedTo(screen->availableSize()) : stored;
 }
 
 bool CResizableWindow::eventFilter(QObject* watched, QEvent* event)
