@@ -256,11 +256,9 @@ void CSongListWindow::RemoveSong()
     m_store.RemoveSong(m_songs->currentRow());
     SaveAndShowSongs();
     if (m_songs->count() > 0) {
-        // Selecting picks nothing, and neither does the focus, which makes the first song current
-        // in a song box that has none.
-        const QSignalBlocker blocker(m_songs);
-        m_songs->setCurrentRow(0);
         m_songs->setFocus();
+        const QSignalBlocker blocker(m_songs); // selecting picks nothing
+        m_songs->setCurrentRow(0);
     }
 }
 
@@ -360,6 +358,9 @@ void CSongListWindow::ShowSongs()
     for (const auto& name : m_store.SongNames())
         names.append(ToQString(name));
     m_songs->addItems(names);
+    // No song is current until one is chosen: a song box without one would make its first song
+    // current when it gets the focus (from RemoveSong, or with the window), which picks it.
+    m_songs->setCurrentIndex(QModelIndex());
 }
 
 void CSongListWindow::ApplyEnableStates()
