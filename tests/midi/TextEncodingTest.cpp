@@ -49,8 +49,7 @@ const SongWords kFrench {"法文", "Café de Flore", "Chanson", Syllables("Dé j
 const SongWords kGerman {"德文", "Schön", "Volkslied", Syllables("Guten Abend gut Nacht")};
 // Too short to judge but as UTF-8.
 const SongWords kTitleOnly {"短标题", "稻香", "", {}};
-// In GBK also valid UTF-8: "è", but not inside a word of ASCII letters. The LRC file holds the
-// title twice, enough bytes to be taken for UTF-8.
+// GBK "猫" is valid UTF-8 "è", in no ASCII word; an LRC file holding it twice passes for UTF-8.
 const SongWords kChineseLikeLatin {"短标题猫", "猫", "", {}};
 
 struct Saved {
