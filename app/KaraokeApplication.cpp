@@ -2,6 +2,7 @@
 
 #include "app/Docking.h"
 #include "app/PerformanceWindow.h"
+#include "app/ResizableWindow.h"
 #include "common/FilePath.h"
 #include "common/Text.h"
 #include "lyrics/LyricsShowWindow.h"
@@ -33,7 +34,7 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
             services.meterInput, services.session.programFolder});
     m_songListWindow = std::make_unique<CSongListWindow>(SongListWindowParts {m_mainWindow->Controller(),
         services.session.prompts, services.desktop, services.session.codePage, m_session->PathDisplay(),
-        services.session.programFolder, services.dataFolder / "help", demoSong});
+        services.collator, services.session.programFolder, services.dataFolder / "help", demoSong});
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
     m_session->AttachLyrics(m_lyricsWindow.get(), m_lyricsWindow.get());
     connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),
@@ -57,9 +58,15 @@ void CKaraokeApplication::Show()
     const QMargins frame = FrameMargins(*m_mainWindow);
     const CompanionPlacement placement
         = DockCompanions(m_mainWindow->frameGeometry(), m_volumeWindow->size().grownBy(frame));
-    PlaceWindow(*m_lyricsWindow, placement.lyrics, frame);
+    // Docking places the resizable ones; the sizes they had at the last exit size them.
+    const auto withStoredSize = [](QRect docked, const CResizableWindow& resizer) {
+        if (const std::optional<QSize> stored = resizer.StoredSize())
+            docked.setSize(*stored);
+        return docked;
+    };
+    PlaceWindow(*m_lyricsWindow, withStoredSize(placement.lyrics, m_lyricsWindow->Resizer()), frame);
     PlaceWindow(*m_volumeWindow, placement.volume, frame);
-    PlaceWindow(*m_songListWindow, placement.songList, frame);
+    PlaceWindow(*m_songListWindow, withStoredSize(placement.songList, m_songListWindow->Resizer()), frame);
     m_lyricsWindow->show();
     m_volumeWindow->show();
     m_songListWindow->show();

@@ -4,6 +4,7 @@
 #include "app/MprisService.h"
 #include "app/Settings.h"
 #include "common/ProgramLauncher.h"
+#include "common/TextCollator.h"
 #include "session/KaraokeSession.h"
 
 #include <QObject>
@@ -25,6 +26,7 @@ struct ApplicationServices {
     IDesktopOpener& desktop;
     IProgramLauncher& programs;
     std::filesystem::path dataFolder; // help/ and demo/
+    const ITextCollator& collator; // the order of song lists and of a folder's songs
 };
 
 // The main window object: owns the settings, the karaoke session, the main window and its

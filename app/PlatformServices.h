@@ -7,6 +7,7 @@
 #include "app/QtUserPrompts.h"
 #include "engine/RecordingDevices.h"
 #include "platform/codepage/UchardetTextEncodings.h"
+#include "platform/collation/IcuCollator.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
@@ -36,6 +37,7 @@ public:
 private:
     std::shared_ptr<const ICodePage> m_codePage;
     CUchardetTextEncodings m_textEncodings;
+    CIcuCollator m_collator;
     std::filesystem::path m_programFolder;
     CLameMp3EncoderLibrary m_mp3Encoder;
     CAlsaMixerSystem m_mixers;

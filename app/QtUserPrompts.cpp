@@ -12,17 +12,17 @@ namespace {
 
 // "MIDI File (*.mid)" with "*.mid;*.wav": Qt reads the space-separated patterns from the last
 // parentheses, so each filter is written as its description followed by its own patterns. A
-// description that already ends with them ("Music Files (*.mp3)" with "*.mp3") is not given them
-// twice.
+// description that ends with patterns of its own ("Music Files (*.mid;*.mp3)") shows the filter's
+// in their place, so that they appear once and are the ones matched.
 QString FilterText(const std::vector<FileFilter>& filters)
 {
     QStringList entries;
     for (const FileFilter& filter : filters) {
         QString description = ToQString(filter.description);
-        const QString patterns = QStringLiteral(" (") + ToQString(filter.patterns) + QStringLiteral(")");
-        if (description.endsWith(patterns))
-            description.chop(patterns.size());
-        entries << description + QString(patterns).replace(u';', u' ');
+        if (const qsizetype open = description.lastIndexOf(QStringLiteral(" ("));
+            open >= 0 && description.endsWith(u')'))
+            description.truncate(open);
+        entries << description + QStringLiteral(" (") + ToQString(filter.patterns).replace(u';', u' ') + u')';
     }
     return entries.join(QStringLiteral(";;"));
 }

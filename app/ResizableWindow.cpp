@@ -1,6 +1,7 @@
 #include "app/ResizableWindow.h"
 
 #include <QEvent>
+#include <QScreen>
 #include <QSettings>
 #include <QSizeGrip>
 #include <QWidget>
@@ -34,6 +35,19 @@ void CResizableWindow::StoreSize() const
     const QSize outer = m_window.frameGeometry().size();
     settings.setValue(QStringLiteral("dialog_%1_cx").arg(m_dialogId), outer.width());
     settings.setValue(QStringLiteral("dialog_%1_cy").arg(m_dialogId), outer.height());
+}
+
+std::optional<QSize> CResizableWindow::StoredSize() const
+{
+    const QSettings settings(kOrganisation, m_settingsApplication);
+    bool widthRead = false;
+    bool heightRead = false;
+    const QSize stored(settings.value(QStringLiteral("dialog_%1_cx").arg(m_dialogId)).toInt(&widthRead),
+        settings.value(QStringLiteral("dialog_%1_cy").arg(m_dialogId)).toInt(&heightRead));
+    if (!widthRead || !heightRead || stored.width() <= 0 || stored.height() <= 0)
+        return std::nullopt;
+    const QScreen* screen = m_window.screen();
+    return screen ? stored.boundedTo(screen->availableSize()) : stored;
 }
 
 bool CResizableWindow::eventFilter(QObject* watched, QEvent* event)

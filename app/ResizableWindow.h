@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <map>
+#include <optional>
 
 class QSizeGrip;
 class QWidget;
@@ -15,7 +16,8 @@ namespace linlangok {
 // size; the controls it is given grow in height with the window while all others keep their
 // place; an optional size grip sits in the bottom-right corner (hidden while maximised); and
 // its outer size is written at exit as "dialog_<id>_cx" / "dialog_<id>_cy" under the settings
-// organisation "Lyrabooth" and the application name given (write errors are ignored).
+// organisation "Lyrabooth" and the application name given (write errors are ignored), and read
+// back at the next start.
 class CResizableWindow final : public QObject {
 public:
     inline static const QString kOrganisation = QStringLiteral("Lyrabooth");
@@ -28,6 +30,10 @@ public:
 
     // Writes the window's outer size under the settings keys.
     void StoreSize() const;
+
+    // The outer size written at an earlier exit, at most the screen's available size; nothing
+    // when none was written or a value is not a positive number.
+    std::optional<QSize> StoredSize() const;
 
     QSizeGrip* SizeGrip() const { return m_sizeGrip; }
 

@@ -1,20 +1,26 @@
 // linlangok-screenshots OUTPUT_FOLDER: renders the windows offscreen in their typical states
 // into PNG files, the windows' golden pictures that a change to a window shows up in.
 
+#include "app/ApplicationSetup.h"
 #include "app/PerformanceWindow.h"
 #include "app/PlatformServices.h"
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "common/TextEncodings.h"
 #include "lyrics/LyricsShowWindow.h"
 #include "mixer/MemoryMixer.h"
 #include "mixer/VolumeWindow.h"
 #include "platform/audio/WavFileWriter.h"
 #include "platform/audio/WaveInSystem.h"
+#include "platform/codepage/IconvCodePage.h"
+#include "songlist/SongListFile.h"
 #include "songlist/SongListWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -32,6 +38,8 @@
 #include <iostream>
 
 namespace {
+
+constexpr std::u16string_view kPictureSong = u"~/音乐/茉莉花.mid";
 
 void RunEventsFor(int milliseconds)
 {
@@ -166,6 +174,40 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     return saved;
 }
 
+// The question before a song list is deleted, in a stock message box, answered no.
+bool SaveDeleteListQuestion(linlangok::CKaraokeApplication& karaoke, const QString& folder)
+{
+    bool saved = false;
+    QTimer::singleShot(300, [&saved, &folder] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            saved = Save(*box, folder, "songlist-delete-question");
+            box->close();
+        }
+    });
+    static_cast<QPushButton*>(karaoke.SongListWindow().Control(linlangok::kDeleteListButton))->click();
+    return saved;
+}
+
+// A program folder, settings and working folder of the pictures' own, so that they show neither
+// this machine's lists, settings and window sizes nor its folders: the demo song lies under a
+// folder named "~" in the working folder and is shown as a song in the user's home would be,
+// "~/音乐/茉莉花.mid", in a first list beside an empty second one.
+void PrepareHome(const std::filesystem::path& home)
+{
+    using namespace linlangok;
+    setenv("LINLANGOK_HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    std::filesystem::current_path(home);
+    const std::u16string song(kPictureSong);
+    std::filesystem::create_directories(Utf16ToPath(song).parent_path());
+    std::filesystem::copy_file(DataFolder() / "demo" / "jasmine.mid", Utf16ToPath(song));
+    std::filesystem::create_directories(home / "PlayList");
+    const CIconvCodePage gbk("GBK");
+    SaveList(home / "PlayList" / "默认列表.kpl",
+        SongList {0, {}, {SongRecordOfPath(song, CPathDisplay(gbk, NoEncodingDetection()))}}, gbk);
+    SaveList(home / "PlayList" / "新歌.kpl", SongList {}, gbk);
+}
+
 // The performance window as it opens after a recording: a take of a second of silence, its
 // voice moved by the typical latencies of a USB headset.
 bool SavePerformanceWindow(
@@ -206,12 +248,18 @@ int main(int argc, char** argv)
     // otherwise stop at the error box of the level meter.
     setenv("LINLANGOK_AUDIO_IN", "null", 0);
     setenv("LINLANGOK_AUDIO_OUT", "null", 0);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    const QTemporaryDir home;
+    PrepareHome(home.path().toStdString());
     QApplication application(argc, argv);
-    const QString folder = QString::fromLocal8Bit(argv[1]);
+    // The stock dialogs as a Chinese desktop shows them.
+    SetUpApplication(application, QLocale(QLocale::Chinese, QLocale::China));
     CPlatformServices platform(application);
     CKaraokeApplication karaoke(platform.Services());
     karaoke.Show();
     CMainWindow& window = karaoke.MainWindow();
+    window.Controller().PickSong(std::u16string(kPictureSong));
     RunEventsFor(300);
     bool saved = Save(window, folder, "main-idle");
     window.Controller().Play();
@@ -254,6 +302,7 @@ int main(int argc, char** argv)
     static_cast<QListWidget*>(songList.Control(kSongListBox))->setCurrentRow(0);
     RunEventsFor(100);
     saved &= Save(songList, folder, "songlist-demo");
+    saved &= SaveDeleteListQuestion(karaoke, folder);
     saved &= SavePerformanceWindow(karaoke, services.session, folder);
     return saved ? 0 : 1;
 }

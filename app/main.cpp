@@ -1,14 +1,15 @@
 // Linlang Karaoke: builds the platform's services once and runs the main window. One copy runs:
 // a second one started with a song hands it to the first and ends.
 
+#include "app/ApplicationSetup.h"
 #include "app/MprisService.h"
 #include "app/PlatformServices.h"
-#include "app/QtText.h"
 #include "app/TerminationSignals.h"
 #include "common/Product.h"
 #include "common/Text.h"
 
 #include <QApplication>
+#include <QLocale>
 
 #include <cstring>
 #include <iostream>
@@ -23,9 +24,7 @@ int main(int argc, char** argv)
 {
     using namespace linlangok;
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("linlangok"));
-    QApplication::setApplicationDisplayName(ToQString(kProductName));
-    QApplication::setDesktopFileName(QStringLiteral("linlangok"));
+    SetUpApplication(application, QLocale::system());
 
     // Qt has taken its own options out of the arguments: what is left is the song, if any.
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {

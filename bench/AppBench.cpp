@@ -21,6 +21,7 @@
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
+#include "platform/collation/IcuCollator.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "platform/timer/ThreadTimerDriver.h"
@@ -120,6 +121,7 @@ PlayingFigures MeasurePlaying(
 {
     const CIconvCodePage codePage("GBK");
     const CUchardetTextEncodings textEncodings(codePage);
+    const CIcuCollator collator;
     const std::filesystem::path home = std::filesystem::temp_directory_path() / "linlangok-bench-app";
     std::filesystem::create_directories(home);
     bench::CSilentPrompts prompts;
@@ -140,7 +142,7 @@ PlayingFigures MeasurePlaying(
     CKaraokeApplication karaoke(ApplicationServices {
         SessionServices {prompts, uiThread, timer, *midi, *output, CSndFileDecoder::Open, CRubberBandStretcher::Create,
             inputs, mixers, &encoder, codePage, textEncodings, std::cout, home},
-        *waveIn, desktop, programs, DataFolder()});
+        *waveIn, desktop, programs, DataFolder(), collator});
     karaoke.Session().SetAccompanimentPath(u"" LINLANGOK_DEMO_SONG);
     karaoke.Show();
     karaoke.MainWindow().Controller().Play();

@@ -94,8 +94,9 @@ int main(int argc, char** argv)
         CKaraokeApplication karaoke(services);
         CFolderPrompts prompts(songs);
         CNoDesktop desktop;
-        CSongListWindow window(SongListWindowParts {karaoke.MainWindow().Controller(), prompts, desktop,
-            services.session.codePage, karaoke.Session().PathDisplay(), services.session.programFolder, {}, {}});
+        CSongListWindow window(
+            SongListWindowParts {karaoke.MainWindow().Controller(), prompts, desktop, services.session.codePage,
+                karaoke.Session().PathDisplay(), services.collator, services.session.programFolder, {}, {}});
         window.show();
         auto* songBox = static_cast<QListWidget*>(window.Control(kSongListBox));
         for (int run = 0; run < runs; ++run) {

@@ -47,6 +47,12 @@ public:
     virtual const ICodePage* Find(std::string_view name) const = 0;
 };
 
+// Whether the bytes are valid UTF-8 whose characters outside ASCII are all Latin letters ("ü",
+// "é", "ß") inside words that hold ASCII letters ("Brüder", "Noël"): European text, however short,
+// that a legacy code page would read as other characters ("Br眉"). False for text without such
+// letters and for invalid UTF-8.
+bool IsUtf8LatinInAsciiWords(std::string_view bytes);
+
 // A detector that is never sure: the legacy rules alone.
 const ITextEncodingDetector& NoEncodingDetection();
 

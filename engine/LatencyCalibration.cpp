@@ -1,5 +1,6 @@
 #include "engine/LatencyCalibration.h"
 
+#include "common/FilePath.h"
 #include "common/FileSaver.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"

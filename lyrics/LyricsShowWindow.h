@@ -56,6 +56,7 @@ public:
 
     bool IsShown() const override { return isVisible(); }
     void SetShown(bool shown) override { setVisible(shown); }
+    const CResizableWindow& Resizer() const { return *m_resizer; }
 
     // In the encoding of the session's song texts (its override or detection).
     void LoadLrcLyrics(const std::filesystem::path& path) override;

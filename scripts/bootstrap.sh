@@ -7,13 +7,13 @@ packages=(
   build-essential cmake ninja-build pkg-config python3
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev fonts-noto-cjk xvfb xauth desktop-file-utils dbus-daemon
+  qt6-base-dev qt6-translations-l10n fonts-noto-cjk xvfb xauth desktop-file-utils dbus-daemon
   libfluidsynth-dev fluidsynth timgm6mb-soundfont
   librtmidi-dev
   portaudio19-dev libasound2-dev alsa-utils
   libsndfile1-dev libmpg123-dev libsoxr-dev librubberband-dev
   libmp3lame-dev lame
-  libuchardet-dev
+  libuchardet-dev libicu-dev
   libdrumstick-dev qtbase5-dev
 )
 

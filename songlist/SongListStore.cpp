@@ -18,11 +18,12 @@ std::filesystem::path PlayListFolder(const std::filesystem::path& programFolder)
     return programFolder / "PlayList";
 }
 
-CSongListStore::CSongListStore(
-    IUserPrompts& prompts, const ICodePage& codePage, const CPathDisplay& names, std::filesystem::path folder)
+CSongListStore::CSongListStore(IUserPrompts& prompts, const ICodePage& codePage, const CPathDisplay& names,
+    const ITextCollator& collator, std::filesystem::path folder)
     : m_prompts(prompts)
     , m_codePage(codePage)
     , m_names(names)
+    , m_collator(collator)
     , m_folder(std::move(folder))
 {
     std::error_code error;
@@ -38,6 +39,7 @@ const std::vector<ListIndexEntry>& CSongListStore::EnumerateLists()
         name.resize(name.size() >= kListFileExtension.size() ? name.size() - kListFileExtension.size() : 0);
         m_lists.push_back({std::move(name), file.fullPath});
     }
+    SortByName(m_lists, m_collator, [](const ListIndexEntry& list) { return std::u16string_view(list.displayName); });
     return m_lists;
 }
 
@@ -74,8 +76,13 @@ void CSongListStore::AddFolderSongs(const std::vector<FoundFile>& files)
 {
     m_open.storedName = kFolderListStoredName;
     m_open.flag = 0;
+    std::vector<SongRecord> songs;
+    songs.reserve(files.size());
     for (const auto& file : files)
-        m_open.songs.push_back(SongRecordOfPath(PathToUtf16(file.fullPath), m_names));
+        songs.push_back(SongRecordOfPath(PathToUtf16(file.fullPath), m_names));
+    SortByName(songs, m_collator, [](const SongRecord& song) { return std::u16string_view(song.name); });
+    m_open.songs.insert(
+        m_open.songs.end(), std::make_move_iterator(songs.begin()), std::make_move_iterator(songs.end()));
 }
 
 std::vector<std::u16string> CSongListStore::SongNames() const

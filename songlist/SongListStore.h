@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/TextCollator.h"
 #include "common/UserPrompts.h"
 #include "songlist/FileFinder.h"
 #include "songlist/SongListFile.h"
@@ -30,18 +31,18 @@ struct ListIndexEntry {
 // index), the selected list and the one open list, which is always the selected list's content.
 // Changes to the open list are not saved by themselves: the song list window saves after each
 // change. Messages go through the prompts; list text is converted with the code page; file names
-// are shown as names shows them. The caller keeps these alive for the store's lifetime. UI thread
-// only.
+// are shown as names shows them; the collator orders the lists and the songs added from a folder
+// by name. The caller keeps these alive for the store's lifetime. UI thread only.
 class CSongListStore {
 public:
     // Lists the files of folder (normally PlayListFolder). Creates the folder when it is
     // missing; a failure is ignored (the index is then empty and saves fail).
-    CSongListStore(
-        IUserPrompts& prompts, const ICodePage& codePage, const CPathDisplay& names, std::filesystem::path folder);
+    CSongListStore(IUserPrompts& prompts, const ICodePage& codePage, const CPathDisplay& names,
+        const ITextCollator& collator, std::filesystem::path folder);
 
     const std::filesystem::path& GetListFolder() const { return m_folder; }
 
-    // Rebuilds the index from the "*.kpl" files of the folder, in listing order, and selects
+    // Rebuilds the index from the "*.kpl" files of the folder, ordered by name, and selects
     // none. Returns the index, whose display names are the combo box's items.
     const std::vector<ListIndexEntry>& EnumerateLists();
     const std::vector<ListIndexEntry>& Lists() const { return m_lists; }
@@ -63,8 +64,8 @@ public:
     void ClearSongs();
 
     // Adding songs from a folder: the stored name becomes "listname" and the flag 0; then the
-    // files, as a CFolderListing of kSongFilePatterns found them, are appended in listing order.
-    // None when the browser was cancelled.
+    // files, as a CFolderListing of kSongFilePatterns found them, are appended in the order of
+    // their names. None when the browser was cancelled.
     void AddFolderSongs(const std::vector<FoundFile>& files);
 
     // The open list's song names, in list order (the list box's items).
@@ -103,6 +104,7 @@ private:
     IUserPrompts& m_prompts;
     const ICodePage& m_codePage;
     const CPathDisplay& m_names;
+    const ITextCollator& m_collator;
     std::filesystem::path m_folder;
     std::vector<ListIndexEntry> m_lists;
     int m_selected = -1;

@@ -60,7 +60,7 @@ CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* pare
     , m_prompts(parts.prompts)
     , m_desktop(parts.desktop)
     , m_helpFolder(parts.helpFolder)
-    , m_store(parts.prompts, parts.codePage, parts.names, PlayListFolder(parts.programFolder))
+    , m_store(parts.prompts, parts.codePage, parts.names, parts.collator, PlayListFolder(parts.programFolder))
 {
     setWindowTitle(QStringLiteral("播放列表"));
     setModal(false);
@@ -199,7 +199,7 @@ void CSongListWindow::dropEvent(QDropEvent* event)
 void CSongListWindow::AddFile()
 {
     FileDialogRequest request;
-    request.filters = {{u"Music Files (*.mid;*.kar;*.wav;*.mp3)", u"*.jp;*.mid;*.kar;*.wav;*.mp3"}};
+    request.filters = {{u"Music Files (*.mid;*.kar;*.wav;*.mp3)", u"*.mid;*.kar;*.wav;*.mp3"}};
     request.defaultExtension = u"*.mid;*.wav;*.mp3";
     const auto path = m_prompts.AskOpenPath(request);
     if (path && m_store.AddSong(PathToUtf16(*path)))
@@ -359,6 +359,9 @@ void CSongListWindow::ShowSongs()
     for (const auto& name : m_store.SongNames())
         names.append(ToQString(name));
     m_songs->addItems(names);
+    // No song is current until one is chosen: a song box without one would make its first song
+    // current when it gets the focus (from RemoveSong, or with the window), which picks it.
+    m_songs->setCurrentIndex(QModelIndex());
 }
 
 void CSongListWindow::ApplyEnableStates()

@@ -43,6 +43,7 @@ struct SongListWindowParts {
     IDesktopOpener& desktop;
     const ICodePage& codePage;
     const CPathDisplay& names; // how file names are shown
+    const ITextCollator& collator; // the order of the lists and of a folder's songs
     std::filesystem::path programFolder; // the lists are in its PlayList folder
     std::filesystem::path helpFolder; // PlayList.html
     std::filesystem::path firstSong; // the first list starts with it, when the file exists
@@ -73,6 +74,7 @@ public:
 
     bool IsShown() const override { return isVisible(); }
     void SetShown(bool shown) override { setVisible(shown); }
+    const CResizableWindow& Resizer() const { return *m_resizer; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override; // presses on the song box

@@ -134,7 +134,7 @@ const ICodePage* CUchardetTextEncodings::Detect(std::string_view bytes) const
 {
     const auto nonAscii = static_cast<size_t>(
         std::count_if(bytes.begin(), bytes.end(), [](char byte) { return static_cast<unsigned char>(byte) >= 0x80; }));
-    if (nonAscii >= kMinimumUtf8Bytes && IsValidUtf8(bytes))
+    if (IsValidUtf8(bytes) && (nonAscii >= kMinimumUtf8Bytes || IsUtf8LatinInAsciiWords(bytes)))
         return CleanConverter(EFamily::Utf8, bytes);
     if (nonAscii < kMinimumDetectedBytes)
         return nullptr;

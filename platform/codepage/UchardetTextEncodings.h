@@ -13,8 +13,10 @@ namespace linlangok {
 // The encodings of song texts over uchardet and iconv: the legacy code page first, then UTF-8,
 // GB18030, BIG5 (read as Windows' CP950), CP932 (Shift-JIS) and CP949 (EUC-KR, with Windows'
 // Hangul), each once. Detect trusts valid UTF-8 with at least kMinimumUtf8Bytes bytes outside
-// ASCII; otherwise it asks uchardet when kMinimumDetectedBytes such bytes are there, and takes
-// its answer only when it is one of these encodings and decodes every byte. Of the same family
+// ASCII, and shorter valid UTF-8 whose only such characters are Latin letters inside ASCII words
+// (IsUtf8LatinInAsciiWords); otherwise it asks uchardet when kMinimumDetectedBytes such bytes
+// are there, and takes its answer only when it is one of these encodings and decodes every
+// byte. Of the same family
 // (GBK and GB18030, BIG5 and CP950) the legacy code page is taken when it decodes every byte, so
 // the locale's own songs read as they always have. Everything else is unsure. Any thread.
 class CUchardetTextEncodings final : public ITextEncodings {

@@ -1,7 +1,9 @@
+#include "app/ApplicationSetup.h"
 #include "app/KaraokeApplication.h"
 #include "app/PlatformServices.h"
 #include "app/QtText.h"
 #include "app/QtUserPrompts.h"
+#include "app/ResizableWindow.h"
 #include "app/StatusDisplay.h"
 #include "app/TerminationSignals.h"
 #include "lyrics/LyricsShowWindow.h"
@@ -21,9 +23,11 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -47,7 +51,7 @@ protected:
     {
         auto karaoke
             = std::make_unique<CKaraokeApplication>(ApplicationServices {devices.Services(nullptr, nullptr, prompts),
-                meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources"});
+                meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources", collator});
         karaoke->Show();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
         return karaoke;
@@ -69,6 +73,7 @@ protected:
 
     test::CSessionDevices devices;
     test::CFakeWaveIn meterInput; // the fake serves one handle at a time: the meter has its own
+    const CIcuCollator collator;
     CNoDesktop desktop;
     test::CScriptedProgramLauncher programs;
 };
@@ -244,6 +249,30 @@ TEST_F(MainWindowTest, TheStatusStripAndTheLyricsMoveOnUnderABoxWhileTheSongPlay
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window.StatusDisplay().Values().playing; }));
 }
 
+// Qt appends the application's display name, when one is set, to every window title.
+TEST(ApplicationSetup, WindowTitlesReadAsWritten)
+{
+    SetUpApplication(*qApp, QLocale(QLocale::English));
+    EXPECT_EQ(QApplication::applicationDisplayName(), QApplication::applicationName());
+}
+
+// Qt's own translations: Chinese on Chinese desktops, simplified or traditional, German on a
+// German one, Qt's English where it has none.
+TEST(ApplicationSetup, StockDialogButtonsSpeakTheDesktopsLanguage)
+{
+    const std::pair<const char*, std::string> rows[] = {{"zh_CN", "是(&Y) 打开"}, {"zh_TW", "是(&Y) 開啟"},
+        {"zh_HK", "是(&Y) 開啟"}, {"de_DE", "&Ja Öffnen"}, {"en_US", "&Yes Open"}};
+    for (const auto& [locale, texts] : rows) {
+        const std::unique_ptr<QTranslator> translations = LoadQtTranslations(QLocale(QString::fromUtf8(locale)));
+        QApplication::installTranslator(translations.get()); // none: nothing installed
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::Open);
+        const QString shown = box.button(QMessageBox::Yes)->text() + u' ' + box.button(QMessageBox::Open)->text();
+        QApplication::removeTranslator(translations.get());
+        EXPECT_EQ(shown.toStdString(), texts) << locale;
+    }
+}
+
 TEST_F(MainWindowTest, CompanionsStartDockedAroundTheMainWindowAndStayWhenItMoves)
 {
     auto karaoke = Start();
@@ -263,6 +292,23 @@ TEST_F(MainWindowTest, CompanionsStartDockedAroundTheMainWindowAndStayWhenItMove
     karaoke->MainWindow().move(main.topLeft() + QPoint(40, 30));
     QApplication::processEvents();
     EXPECT_EQ(karaoke->LyricsWindow().frameGeometry(), lyrics);
+}
+
+// Docking places the resizable companions; the sizes they had at the last exit size them.
+TEST_F(MainWindowTest, CompanionsTakeTheSizesTheyHadAtTheLastExit)
+{
+    QSize stored;
+    {
+        const auto karaoke = Start();
+        karaoke->SongListWindow().resize(karaoke->SongListWindow().size() + QSize(30, 60));
+        stored = karaoke->SongListWindow().frameGeometry().size();
+    }
+    const auto karaoke = Start();
+    karaoke->MainWindow().activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
+    EXPECT_EQ(karaoke->SongListWindow().frameGeometry(),
+        QRect(karaoke->MainWindow().frameGeometry().bottomLeft() + QPoint(0, 1), stored));
+    QSettings(CResizableWindow::kOrganisation, QStringLiteral("PlayListDlg")).clear();
 }
 
 TEST_F(MainWindowTest, TheStatusStripShowsGreenTextOnBlack)

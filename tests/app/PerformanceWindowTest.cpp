@@ -59,8 +59,8 @@ TEST(PerformanceWindowTest, ControlsTheirTextsAndTheBalanceSlider)
     EXPECT_EQ(audition->text(), QStringLiteral("试听"));
 }
 
-// The save dialog: a filter whose description already names its patterns shows them once, and a
-// bare name takes the suffix of the chosen filter.
+// The save dialog: a filter whose description names patterns shows its own once, and a bare name
+// takes the suffix of the chosen filter.
 TEST(PerformanceWindowTest, SaveFiltersShowTheirPatternsOnceAndABareNameTakesTheChosenSuffix)
 {
     const test::CTemporaryFolder folder;
@@ -71,7 +71,7 @@ TEST(PerformanceWindowTest, SaveFiltersShowTheirPatternsOnceAndABareNameTakesThe
             ASSERT_NE(dialog, nullptr);
             EXPECT_EQ(dialog->nameFilters(),
                 QStringList({QStringLiteral("Music Files (*.mp3)"), QStringLiteral("WAV File (*.wav)"),
-                    QStringLiteral("Songs (*.mid *.kar)")}));
+                    QStringLiteral("Songs (*.mid *.kar)"), QStringLiteral("Music Files (*.jp *.mid)")}));
             const QString chosen = dialog->nameFilters().at(filter);
             dialog->selectNameFilter(chosen);
             emit dialog->filterSelected(chosen);
@@ -79,8 +79,8 @@ TEST(PerformanceWindowTest, SaveFiltersShowTheirPatternsOnceAndABareNameTakesThe
             static_cast<QDialog*>(dialog)->accept();
         });
         FileDialogRequest request;
-        request.filters
-            = {{u"Music Files (*.mp3)", u"*.mp3"}, {u"WAV File", u"*.wav"}, {u"Songs (*.mid;*.kar)", u"*.mid;*.kar"}};
+        request.filters = {{u"Music Files (*.mp3)", u"*.mp3"}, {u"WAV File", u"*.wav"},
+            {u"Songs (*.mid;*.kar)", u"*.mid;*.kar"}, {u"Music Files (*.mid;*.mp3)", u"*.jp;*.mid"}};
         request.defaultExtension = u"mp3";
         request.initialPath = folder.Path();
         CQtUserPrompts prompts;

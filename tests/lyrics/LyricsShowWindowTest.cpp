@@ -2,6 +2,7 @@
 #include "app/DialogUnits.h"
 #include "app/KaraokeApplication.h"
 #include "app/ResizableWindow.h"
+#include "platform/collation/IcuCollator.h"
 #include "tests/platform/AudioTestSignals.h"
 #include "tests/session/SessionRig.h"
 #include "tests/support/ScriptedProgramLauncher.h"
@@ -69,8 +70,8 @@ protected:
     static constexpr int kMiddle = 150; // the current line's top without scrolling
 
     LyricsShowWindowTest()
-        : karaoke(std::make_unique<CKaraokeApplication>(
-            ApplicationServices {devices.Services(), meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources"}))
+        : karaoke(std::make_unique<CKaraokeApplication>(ApplicationServices {
+            devices.Services(), meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources", collator}))
         , window(karaoke->LyricsWindow())
         , controller(karaoke->MainWindow().Controller())
     {
@@ -121,6 +122,7 @@ protected:
     }
 
     test::CSessionDevices devices;
+    const CIcuCollator collator;
     test::CFakeWaveIn meterInput; // the fake serves one client: the level meter gets its own
     CRecordingDesktop desktop;
     test::CScriptedProgramLauncher programs;

@@ -45,8 +45,12 @@ const SongWords kKorean {
     "韩文", "아리랑", "경기민요", Syllables("아리랑아리랑아라리요아리랑고개로넘어간다나를버리고가시는님은")};
 const SongWords kEnglish {"英文", "Jasmine Flower", "Folk Song", Syllables("What a beau ti ful jas mine flow er")};
 const SongWords kFrench {"法文", "Café de Flore", "Chanson", Syllables("Dé jà l'é té à Noël ça plaît")};
+// One accented letter in all the texts: too few bytes to judge by, but a Latin letter in a word.
+const SongWords kGerman {"德文", "Schön", "Volkslied", Syllables("Guten Abend gut Nacht")};
 // Too short to judge but as UTF-8.
 const SongWords kTitleOnly {"短标题", "稻香", "", {}};
+// GBK "猫" is valid UTF-8 "è", in no ASCII word; an LRC file holding it twice passes for UTF-8.
+const SongWords kChineseLikeLatin {"短标题猫", "猫", "", {}};
 
 struct Saved {
     const SongWords& words;
@@ -65,8 +69,10 @@ const Saved kSaved[] = {
     {kKorean, "EUC-KR", "EUC-KR"},
     {kEnglish, "CP1252", "ASCII"},
     {kFrench, "CP1252", "CP1252"},
+    {kGerman, "UTF-8", "UTF-8"},
     {kTitleOnly, "UTF-8", "UTF-8"},
     {kTitleOnly, "GBK", "GBK"},
+    {kChineseLikeLatin, "GBK", "GBK"},
 };
 
 // A song with the title and subtitle in track 0 and one lyric event per syllable in track 1.
@@ -160,8 +166,10 @@ TEST(TextEncodings, EverySongTextReadsRightUnderEveryLocale)
             "英文 ASCII: MIDI | GBK | BIG5 | CP1252 || LRC | GBK | BIG5 | CP1252",
             // Single-byte pages other than the legacy one are never detected.
             "法文 CP1252: MIDI | GBK ✗ | BIG5 ✗ | CP1252 || LRC | GBK ✗ | BIG5 ✗ | CP1252",
+            "德文 UTF-8: MIDI | UTF-8 | UTF-8 | UTF-8 || LRC | UTF-8 | UTF-8 | UTF-8",
             "短标题 UTF-8: MIDI | UTF-8 | UTF-8 | UTF-8 || LRC | UTF-8 | UTF-8 | UTF-8",
             "短标题 GBK: MIDI | GBK | BIG5 ✗ | CP1252 ✗ || LRC | GBK | BIG5 ✗ | CP1252 ✗",
+            "短标题猫 GBK: MIDI | GBK | BIG5 ✗ | CP1252 ✗ || LRC | UTF-8 ✗ | UTF-8 ✗ | UTF-8 ✗",
         }));
 }
 

@@ -2,6 +2,7 @@
 #include "app/KaraokeApplication.h"
 #include "engine/LatencyCalibration.h"
 #include "mixer/MixerWidgets.h"
+#include "platform/collation/IcuCollator.h"
 #include "tests/session/SessionRig.h"
 #include "tests/support/ScriptedProgramLauncher.h"
 
@@ -31,7 +32,7 @@ protected:
     CVolumeWindow& Start()
     {
         karaoke = std::make_unique<CKaraokeApplication>(ApplicationServices {
-            devices.Services(), devices.waveIn, desktop, programs, LINLANGOK_SOURCE_DIR "/resources"});
+            devices.Services(), devices.waveIn, desktop, programs, LINLANGOK_SOURCE_DIR "/resources", collator});
         karaoke->Show();
         QApplication::processEvents();
         return karaoke->VolumeWindow();
@@ -45,6 +46,7 @@ protected:
     }
 
     test::CSessionDevices devices;
+    const CIcuCollator collator;
     CMemoryMixerDevice& card = devices.mixers.Mixer(0);
     CRecordingDesktop desktop;
     test::CScriptedProgramLauncher programs;

@@ -1,6 +1,8 @@
 #include "songlist/SongListFile.h"
 #include "common/FileSaver.h"
+#include "common/Text.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/collation/IcuCollator.h"
 #include "songlist/SongListStore.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
@@ -161,18 +163,18 @@ protected:
 
     void WriteList(const std::string& name, const SongList& list) { ASSERT_TRUE(SaveList(Folder() / name, list, gbk)); }
 
-    std::vector<std::u16string> SortedListNames() const
+    std::vector<std::u16string> ListNames() const
     {
         std::vector<std::u16string> names;
         for (const auto& list : m_store.Lists())
             names.push_back(list.displayName);
-        std::sort(names.begin(), names.end());
         return names;
     }
 
     test::CTemporaryFolder m_home;
     test::CScriptedUserPrompts m_prompts;
-    CSongListStore m_store {m_prompts, gbk, gbkNames, PlayListFolder(m_home.Path())};
+    const CIcuCollator m_collator;
+    CSongListStore m_store {m_prompts, gbk, gbkNames, m_collator, PlayListFolder(m_home.Path())};
 };
 
 TEST_F(SongListStore, TheFolderIsCreatedAndItsListFilesAreTheIndex)
@@ -183,8 +185,24 @@ TEST_F(SongListStore, TheFolderIsCreatedAndItsListFilesAreTheIndex)
     WriteList("notes.txt", {});
     std::filesystem::create_directory(Folder() / "sub.kpl");
     m_store.EnumerateLists();
-    EXPECT_EQ(SortedListNames(), (std::vector<std::u16string> {u"Rock", u"x.kpl"}));
+    EXPECT_EQ(ListNames(), (std::vector<std::u16string> {u"Rock", u"x.kpl"}));
     EXPECT_EQ(m_store.SelectedIndex(), -1);
+}
+
+// Numbers by their value, Latin letters without regard to case, then Chinese by pinyin.
+TEST_F(SongListStore, ListsAndAFoldersSongsComeInReadingOrder)
+{
+    std::vector<FoundFile> files;
+    for (const std::u16string name : {u"流行", u"b", u"老歌", u"A", u"10 首", u"9 首", u"啊", u"a"}) {
+        WriteList(Utf16ToUtf8(name) + ".kpl", {});
+        files.push_back({Utf16ToPath(name), Utf16ToPath(u"/m/" + name)});
+    }
+    const std::vector<std::u16string> ordered {u"9 首", u"10 首", u"a", u"A", u"b", u"啊", u"老歌", u"流行"};
+    m_store.EnumerateLists();
+    EXPECT_EQ(ListNames(), ordered);
+    ASSERT_TRUE(m_store.SelectList(0));
+    m_store.AddFolderSongs(files);
+    EXPECT_EQ(m_store.SongNames(), ordered);
 }
 
 TEST_F(SongListStore, SelectingLoadsTheListAndAnUnreadableListKeepsThePreviousOne)
