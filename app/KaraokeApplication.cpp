@@ -31,7 +31,7 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     m_volumeWindow = std::make_unique<CVolumeWindow>(
         VolumeWindowParts {m_session->Recording(), services.session.mixers, services.session.prompts, services.desktop,
             services.programs, m_mainWindow->Controller(), services.dataFolder / "help", services.session.audioOutput,
-            services.meterInput, services.session.programFolder});
+            services.meterInput, services.session.programFolder, *m_session});
     m_songListWindow = std::make_unique<CSongListWindow>(SongListWindowParts {m_mainWindow->Controller(),
         services.session.prompts, services.desktop, services.session.codePage, m_session->PathDisplay(),
         services.collator, services.session.programFolder, services.dataFolder / "help", demoSong});

@@ -27,6 +27,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
     , m_textEncodings(*m_codePage)
     , m_programFolder(ProgramFolder())
     , m_uiThread(application)
+    , m_loudnessAnalyser(CSndFileDecoder::Open, *m_codePage)
 {
     const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
     const auto loopback = std::make_shared<CLoopbackLine>();
@@ -52,9 +53,10 @@ CPlatformServices::~CPlatformServices() = default;
 
 ApplicationServices CPlatformServices::Services()
 {
-    return ApplicationServices {SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput,
-                                    CSndFileDecoder::Open, CRubberBandStretcher::Create, *m_inputDevices, m_mixers,
-                                    &m_mp3Encoder, *m_codePage, m_textEncodings, std::cout, m_programFolder},
+    return ApplicationServices {
+        SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
+            CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
+            std::cout, m_programFolder, &m_loudnessAnalyser},
         *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator};
 }
 

@@ -8,6 +8,7 @@
 #include "engine/RecordingDevices.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/collation/IcuCollator.h"
+#include "platform/loudness/SongLoudnessAnalyser.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
@@ -50,6 +51,7 @@ private:
     std::unique_ptr<CMidiOutputDeviceList> m_midiDevices;
     std::unique_ptr<IWaveInSystem> m_waveIn;
     std::unique_ptr<CInputDeviceList> m_inputDevices;
+    CSongLoudnessAnalyser m_loudnessAnalyser;
 };
 
 // The folder with help/ and demo/: beside the program in a build tree, else the installed

@@ -293,7 +293,7 @@ int main(int argc, char** argv)
         inputDevices, cardMixers, nullptr, services.session.programFolder, platform.Prompts(), std::cout);
     CVolumeWindow volume(VolumeWindowParts {recording, cardMixers, platform.Prompts(), services.desktop,
         services.programs, window.Controller(), services.dataFolder / "help", services.session.audioOutput, waveIn,
-        services.session.programFolder});
+        services.session.programFolder, karaoke.Session()});
     volume.show();
     RunEventsFor(300);
     saved &= Save(volume, folder, "volume-typical-card");

@@ -58,7 +58,7 @@ void MeasurePitchAndDuration(const std::filesystem::path& folder)
     for (const StretchSettings settings :
         {StretchSettings {2, 100}, StretchSettings {-3, 100}, StretchSettings {2, 80}}) {
         const auto out = folder / "out.wav";
-        RenderAudio(prompts, sine, out, settings, CSndFileDecoder::Open, CRubberBandStretcher::Create);
+        RenderAudio(prompts, sine, out, settings, std::nullopt, CSndFileDecoder::Open, CRubberBandStretcher::Create);
         const auto audio = test::ReadAudioFile(out);
         const size_t frames = audio.samples.size() / 2;
         const double frequency = test::ToneFrequency(&audio.samples[frames / 10 * 2], frames * 8 / 10, 2, 0);

@@ -63,6 +63,8 @@ bool CAudioPlayer::OpenAndPlay(const std::filesystem::path& path)
         m_stage = std::make_unique<CAudioStretchStage>(m_openDecoder(path), m_makeStretcher);
         m_headerMilliseconds = static_cast<int64_t>(m_stage->LengthMilliseconds());
         m_stage->Restart(0.0, Settings());
+        m_leveler.SetGain(m_levelingGain);
+        m_leveler.Reset();
         AddMark({0, 0.0, m_stage->Settings().SongFramesPerFrame()});
         // The first part is decoded here, so a file that does not decode at all is reported now.
         // Stretching the whole look-ahead would hold up the window; the decode thread does that.
@@ -239,14 +241,15 @@ bool CAudioPlayer::FillRing(uint64_t ahead)
     // A stop or a change is seen between chunks, not only after a whole second of stretching.
     while (FramesAhead() + kChunkFrames <= ahead && m_ring.Free() >= kChunkFrames * 2
         && !m_stopDecoding.load(std::memory_order_relaxed) && Settings() == m_stage->Settings()) {
-        const size_t frames = m_stage->Read(m_chunk.get(), kChunkFrames);
+        const size_t read = m_stage->Read(m_chunk.get(), kChunkFrames);
         m_framesDecoded.store(m_stage->SourceFrames(), std::memory_order_release);
-        if (frames == 0) {
+        const size_t frames = read == 0 ? m_leveler.Drain(m_chunk.get()) : m_leveler.ProcessInTime(m_chunk.get(), read);
+        m_ring.Write(m_chunk.get(), frames * 2);
+        m_ringWritten += frames;
+        if (read == 0) {
             m_decodeEnded.store(true, std::memory_order_release);
             return false;
         }
-        m_ring.Write(m_chunk.get(), frames * 2);
-        m_ringWritten += frames;
     }
     return true;
 }
@@ -273,6 +276,7 @@ void CAudioPlayer::ApplySettings()
             song = SongFrameAt(first);
         }
         m_stage->Restart(song, wanted);
+        m_leveler.Reset();
         const uint64_t drop = first < m_ringWritten ? PackDrop(first, m_ringWritten) : 0;
         if (pending == 0) {
             if (drop != 0)

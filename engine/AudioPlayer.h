@@ -5,12 +5,14 @@
 #include "engine/AudioFileDecoder.h"
 #include "engine/AudioOutput.h"
 #include "engine/AudioStretchStage.h"
+#include "engine/LoudnessLeveler.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -29,6 +31,9 @@ inline constexpr std::u16string_view kPlayFileError = u"播放文件时出错!";
 // A change of key or tempo reaches the decode thread at once. The ring holds over a second of
 // audio, so the decode thread has the callback drop what lies more than kChangeMarginFrames
 // ahead and makes it again at the new settings: the change is heard within about 50 ms.
+//
+// The decode thread levels what it stretches (CLoudnessLeveler) without its lag, so a file
+// played without a leveling gain is heard sample for sample.
 class CAudioPlayer final : public IAudioSource {
 public:
     // Frames the callback still plays at the old settings after a change (about 46 ms).
@@ -54,6 +59,9 @@ public:
     // 50..150) for the file that plays, at once, and for the files played later.
     void SetPitch(int semitones);
     void SetTempoPercent(int percent);
+    // UI thread: the leveling gain (dB) of the files opened from now on, or nothing (at start)
+    // for their sound as it is.
+    void SetLevelingGain(std::optional<double> gainDb) { m_levelingGain = gainDb; }
     // The key and tempo last asked for; any thread.
     StretchSettings Settings() const;
 
@@ -107,7 +115,9 @@ private:
     std::atomic<int> m_tempoPercent {100};
 
     bool m_open = false; // UI thread
+    std::optional<double> m_levelingGain; // UI thread
     std::unique_ptr<CAudioStretchStage> m_stage; // UI thread while stopped, decode thread while playing
+    CLoudnessLeveler m_leveler; // as the stage
     int64_t m_headerMilliseconds = 0;
     CSpscQueue<float> m_ring; // interleaved stereo samples, whole frames at a time
     std::unique_ptr<float[]> m_chunk; // stage output before it enters the ring

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace linlangok {
@@ -45,6 +46,10 @@ public:
     // with a long message. Raises std::runtime_error with a technical description when the
     // device cannot be opened (also when it is already open).
     virtual std::unique_ptr<IMidiOutputConnection> Open(uint32_t device, std::function<void()> longMessageDone) = 0;
+
+    // The leveling gain (dB) of the songs that devices in the program's own audio path play from
+    // their next Open on, or nothing for their sound as it is. Other devices ignore it.
+    virtual void SetLevelingGain(std::optional<double>) { }
 };
 
 } // namespace linlangok

@@ -9,8 +9,10 @@
 #include "mixer/MixerWidgets.h"
 #include "mixer/VolumeTool.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -52,6 +54,7 @@ constexpr ControlTemplate kControls[] = {
     {kRecordingSettingsButton, EControlKind::Button, u"录音设置", 118, 156, 50, 14},
     {kVolumeHelpButton, EControlKind::Button, u"帮助", 176, 156, 50, 14},
     {kCalibrateLatencyButton, EControlKind::Button, u"校准延迟", 6, 176, 50, 14},
+    {kLevelingBox, EControlKind::CheckBox, u"音量均衡", 62, 178, 60, 10},
 };
 
 constexpr int kClientWidth = 232; // dialog units
@@ -93,6 +96,11 @@ constexpr BindingTemplate kBindings[] = {
 
 constexpr int kDefaultStereoMixPercent = 12;
 
+// Where the 音量均衡 switch is kept.
+const QString kLevelingOrganisation = QStringLiteral("Lyrabooth");
+const QString kLevelingApplication = QStringLiteral("VolumeControl");
+const QString kLevelingKey = QStringLiteral("Leveling");
+
 } // namespace
 
 CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
@@ -112,7 +120,7 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
         case EControlKind::VerticalSlider:
             return new CMixerSlider(this);
         case EControlKind::CheckBox:
-            return new CMixerCheckBox(QString::fromUtf16(control.text), this);
+            return control.id == kLevelingBox ? nullptr : new CMixerCheckBox(QString::fromUtf16(control.text), this);
         default:
             return nullptr;
         }
@@ -121,6 +129,10 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
     setFixedSize(units.X(kClientWidth), units.Y(kClientHeight));
     m_calibrationPoll = new QTimer(this);
     m_calibrationPoll->setInterval(kCalibrationPollMs);
+    auto* leveling = m_controls.Control<QCheckBox>(kLevelingBox);
+    leveling->setToolTip(QStringLiteral("每首歌以相同的响度播放 (EBU R128, -18 LUFS), 从下一次播放起生效"));
+    leveling->setChecked(QSettings(kLevelingOrganisation, kLevelingApplication).value(kLevelingKey, true).toBool());
+    m_parts.session.SetLeveling(leveling->isChecked());
     BindControls();
     Connect();
 }
@@ -214,6 +226,10 @@ void CVolumeWindow::Connect()
         [this] { OpenVolumeTool(EVolumeToolView::Recording, m_parts.programs, m_parts.prompts); });
     onClick(kVolumeHelpButton, [this] { m_parts.desktop.OpenDocument(m_parts.helpFolder / "Volume.html"); });
     onClick(kCalibrateLatencyButton, [this] { StartLatencyCalibration(); });
+    connect(m_controls.Control<QCheckBox>(kLevelingBox), &QCheckBox::toggled, this, [this](bool on) {
+        m_parts.session.SetLeveling(on);
+        QSettings(kLevelingOrganisation, kLevelingApplication).setValue(kLevelingKey, on);
+    });
     connect(m_calibrationPoll, &QTimer::timeout, this, [this] {
         if (m_calibration->IsDone() || ++m_calibrationPolls >= kLongestCalibrationPolls)
             FinishLatencyCalibration();

@@ -8,6 +8,7 @@
 #include "mixer/MixerFader.h"
 #include "mixer/MixerSwitch.h"
 #include "mixer/RecordingSourceSelector.h"
+#include "session/KaraokeSession.h"
 
 #include <QDialog>
 
@@ -46,6 +47,7 @@ enum EVolumeControl : int {
     kRecordingSettingsButton = 1064,
     kVolumeHelpButton = 1069,
     kCalibrateLatencyButton = 1070,
+    kLevelingBox = 1071,
 };
 
 struct VolumeWindowParts {
@@ -59,6 +61,7 @@ struct VolumeWindowParts {
     IAudioOutput& audioOutput; // the latency calibration plays its clicks here
     IWaveInSystem& waveIn; // and listens on the first device
     std::filesystem::path programFolder; // Latency.ini
+    CKaraokeSession& session; // levels its songs while 音量均衡 is ticked
 };
 
 // The volume control window "音量控制": playback volumes and mutes, recording levels, the
@@ -66,7 +69,8 @@ struct VolumeWindowParts {
 // mixer control and following changes made by other programs (the mixers' poll descriptors
 // are watched). A widget whose control the sound card lacks is disabled. "校准延迟", in a row of
 // its own below, measures the round trip from the output to the input and keeps it in
-// Latency.ini. Closing only hides it.
+// Latency.ini; beside it "音量均衡" switches the session's leveling, on by default and kept
+// with Qt's settings (the mixer's volumes are not touched). Closing only hides it.
 // Fixed size, laid out in dialog units. The parts outlive the window. UI thread.
 class CVolumeWindow final : public QDialog, public ICompanionWindow {
     Q_OBJECT

@@ -14,6 +14,7 @@ packages=(
   libsndfile1-dev libmpg123-dev libsoxr-dev librubberband-dev
   libmp3lame-dev lame
   libuchardet-dev libicu-dev
+  libebur128-dev ffmpeg
   libdrumstick-dev qtbase5-dev
 )
 

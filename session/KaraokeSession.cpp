@@ -36,6 +36,11 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_memory(services.programFolder / kSongMemoryFileName, services.prompts)
 {
     CreateLyricFolder(m_lyricFolder);
+    if (services.loudnessAnalyser)
+        m_analysis = std::make_unique<CLoudnessAnalysisQueue>(*services.loudnessAnalyser, services.uiThread,
+            [this](const SongIdentity& song, const std::optional<LoudnessMeasure>& measure) {
+                KeepMeasure(song, measure);
+            });
 }
 
 CKaraokeSession::~CKaraokeSession()
@@ -78,10 +83,14 @@ void CKaraokeSession::Play()
         m_melodyChannel = m_song->MelodyChannel();
         ApplyMelody();
         m_song->Clock().SetTempoPercent(m_tempoPercent);
+        m_levelingGain = ChooseLevelingGain(m_kind);
+        m_services.midiDevices.SetLevelingGain(m_levelingGain);
         m_sequencer->Start();
     } else {
         m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
             m_pathDisplay, m_services.prompts);
+        m_levelingGain = ChooseLevelingGain(m_kind);
+        m_audioPlayer->SetLevelingGain(m_levelingGain);
         m_audioPlayer->OpenAndPlay(songPath);
     }
     m_lyricPath = PathToUtf16(lyricPath);
@@ -163,6 +172,9 @@ SongMemoryValues CKaraokeSession::RecallSong()
     m_melody = values.melody.value_or(true);
     m_encodingOverride = values.encoding;
     m_lrcOffsetMilliseconds = values.lrcOffsetMilliseconds;
+    // Measured ahead, so that a song picked now plays at its own gain.
+    if (song && !values.loudness && m_leveling)
+        RequestMeasure(*song);
     return values;
 }
 
@@ -218,6 +230,37 @@ const std::optional<SongIdentity>& CKaraokeSession::AccompanimentIdentity()
         m_songIdentity = IdentifySong(Utf16ToPath(m_accompanimentPath));
     }
     return m_songIdentity;
+}
+
+std::optional<double> CKaraokeSession::ChooseLevelingGain(ESongKind kind)
+{
+    if (!m_leveling)
+        return std::nullopt;
+    const std::optional<SongIdentity>& song = AccompanimentIdentity();
+    std::optional<LoudnessMeasure> measure;
+    if (song) {
+        measure = m_memory.Recall(*song).loudness;
+        if (!measure)
+            RequestMeasure(*song);
+    }
+    return SongLevelingGainDb(kind, measure);
+}
+
+void CKaraokeSession::RequestMeasure(const SongIdentity& song)
+{
+    if (m_analysis && std::find(m_unmeasurable.begin(), m_unmeasurable.end(), song) == m_unmeasurable.end())
+        m_analysis->Request(Utf16ToPath(m_accompanimentPath), DetectSongKind(m_accompanimentPath), song);
+}
+
+void CKaraokeSession::KeepMeasure(const SongIdentity& song, const std::optional<LoudnessMeasure>& measure)
+{
+    if (!measure) {
+        m_unmeasurable.push_back(song);
+        return;
+    }
+    SongMemoryValues values = m_memory.Recall(song);
+    values.loudness = measure;
+    m_memory.Remember(song, values);
 }
 
 void CKaraokeSession::Transpose(CMidiSong& song) const

@@ -8,6 +8,7 @@
 #include "engine/RecordingController.h"
 #include "midi/MidiSong.h"
 #include "session/SongKind.h"
+#include "session/SongLoudness.h"
 #include "session/SongMemory.h"
 
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace linlangok {
 
@@ -38,6 +40,8 @@ struct SessionServices {
     const ITextEncodings& textEncodings; // of song texts: MIDI meta texts and LRC files
     std::ostream& standardOutput;
     std::filesystem::path programFolder;
+    // Measures songs for leveling; null: every song plays at the gain of a typical song of its kind.
+    ISongLoudnessAnalyser* loudnessAnalyser = nullptr;
 };
 
 // The karaoke session: turns the chosen accompaniment and lyric files into running engines. It
@@ -118,6 +122,17 @@ public:
     // song.
     bool Melody() const { return m_melody; }
     void SetMelody(bool on);
+    // Leveling: every song plays at kLevelingTargetLufs, its true peaks limited to
+    // kLevelingCeilingDbtp, at the gain its measure gives (measured off the UI thread and kept with
+    // the song's memory) or, until it is measured, the gain of a typical song of its kind. Play
+    // chooses the gain and it holds until the next Play, so a measure that arrives while the song
+    // plays is used from its next Play. The mixer's volumes are not touched. On at start; a change
+    // takes effect at the next Play.
+    bool Leveling() const { return m_leveling; }
+    void SetLeveling(bool on) { m_leveling = on; }
+    // The leveling gain (dB) chosen by the last Play, or nothing when that song plays as it is.
+    std::optional<double> LevelingGainDb() const { return m_levelingGain; }
+
     // The encodings the song's texts can be read in.
     const ITextEncodings& TextEncodings() const { return m_services.textEncodings; }
     // The name of the encoding that the song's texts (MIDI meta texts, an LRC file without a
@@ -149,6 +164,11 @@ private:
     template <typename Change> void Remember(Change change);
     // The accompaniment file's identity, read again when the path has changed.
     const std::optional<SongIdentity>& AccompanimentIdentity();
+    // The leveling gain for the accompaniment file of this kind; asks for its measure when none is
+    // remembered.
+    std::optional<double> ChooseLevelingGain(ESongKind kind);
+    void RequestMeasure(const SongIdentity& song);
+    void KeepMeasure(const SongIdentity& song, const std::optional<LoudnessMeasure>& measure);
 
     SessionServices m_services;
     std::filesystem::path m_lyricFolder;
@@ -173,6 +193,10 @@ private:
     CEncodingOverride m_textEncoding {m_services.textEncodings, m_encodingOverride};
     CPathDisplay m_pathDisplay {m_services.codePage, m_services.textEncodings};
     int32_t m_lrcOffsetMilliseconds = 0;
+    bool m_leveling = true;
+    std::optional<double> m_levelingGain;
+    std::vector<SongIdentity> m_unmeasurable; // songs the analysis found no measure in, this run
+    std::unique_ptr<CLoudnessAnalysisQueue> m_analysis; // null without an analyser; stops first
 };
 
 } // namespace linlangok

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <limits>
 #include <numeric>
+#include <type_traits>
 
 namespace linlangok {
 namespace {
@@ -39,10 +40,23 @@ template <typename Number> std::optional<Number> ParseNumber(std::string_view te
 {
     Number value {};
     const char* end = text.data() + text.size();
-    const auto [last, error] = std::from_chars(text.data(), end, value, base);
+    const auto [last, error] = [&] {
+        if constexpr (std::is_floating_point_v<Number>)
+            return std::from_chars(text.data(), end, value, std::chars_format::fixed);
+        else
+            return std::from_chars(text.data(), end, value, base);
+    }();
     if (text.empty() || error != std::errc() || last != end || text.front() == '+')
         return std::nullopt;
     return value;
+}
+
+// The number with two decimals, whatever the locale.
+std::string Hundredths(double value)
+{
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+    return std::string(text, written.ptr);
 }
 
 std::string_view Trim(std::string_view text)
@@ -103,6 +117,16 @@ bool ParseValue(std::string_view key, std::string_view value, SongMemoryValues& 
         if (value != "0" && value != "1")
             return false;
         values.melody = value == "1";
+    } else if (key == "loudness") {
+        // "integrated-LUFS true-peak-dBTP"
+        const size_t space = value.find(' ');
+        if (space == std::string_view::npos)
+            return false;
+        const auto integrated = ParseNumber<double>(value.substr(0, space));
+        const auto truePeak = ParseNumber<double>(value.substr(space + 1));
+        if (!integrated || !truePeak || !IsPlausibleMeasure({*integrated, *truePeak}))
+            return false;
+        values.loudness = LoudnessMeasure {*integrated, *truePeak};
     } else {
         return false;
     }
@@ -123,6 +147,8 @@ SongMemoryValues StorableValues(SongMemoryValues values)
         values.encoding.clear();
     values.lrcOffsetMilliseconds
         = std::clamp(values.lrcOffsetMilliseconds, -kMaximumLrcOffsetMilliseconds, kMaximumLrcOffsetMilliseconds);
+    if (values.loudness && !IsPlausibleMeasure(*values.loudness))
+        values.loudness.reset();
     return values;
 }
 
@@ -260,6 +286,9 @@ std::string CSongMemory::Serialize(const Entry& entry)
         text += "lrc-offset-ms=" + std::to_string(values.lrcOffsetMilliseconds) + "\n";
     if (values.melody)
         text += std::string("melody=") + (*values.melody ? "1" : "0") + "\n";
+    if (values.loudness)
+        text += "loudness=" + Hundredths(values.loudness->integratedLufs) + " "
+            + Hundredths(values.loudness->truePeakDbtp) + "\n";
     return text;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/UserPrompts.h"
+#include "engine/Loudness.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -10,8 +11,8 @@
 #include <vector>
 
 // Songs that remember: per song, the key, the lyric file chosen for it, the encoding override of
-// its texts, the LRC offset and the guide-melody switch, kept in the file SongMemory.ini in the
-// program folder (not in OKSetting.ini, whose format is fixed).
+// its texts, the LRC offset, the guide-melody switch and its loudness, kept in the file
+// SongMemory.ini in the program folder (not in OKSetting.ini, whose format is fixed).
 namespace linlangok {
 
 inline constexpr std::string_view kSongMemoryFileName = "SongMemory.ini";
@@ -43,6 +44,7 @@ struct SongMemoryValues {
     std::string encoding; // a code page name overriding the detected one; empty: none
     int32_t lrcOffsetMilliseconds = 0; // added to every LRC time
     std::optional<bool> melody; // the guide melody on
+    std::optional<LoudnessMeasure> loudness; // as measured for leveling
 
     bool IsEmpty() const { return *this == SongMemoryValues {}; }
     bool operator==(const SongMemoryValues&) const = default;
@@ -64,8 +66,8 @@ public:
     // Replaces what is remembered of the song (empty values forget it), makes it the song used
     // last and saves the file. A value the file cannot hold is dropped (a lyric path longer than
     // kMaximumRememberedPathBytes or with a line break, an encoding name with other characters
-    // than letters, digits and "-_.:"); numbers are clamped to their ranges. False when the save
-    // failed.
+    // than letters, digits and "-_.:", a loudness measure that IsPlausibleMeasure refuses); numbers
+    // are clamped to their ranges. False when the save failed.
     bool Remember(const SongIdentity& song, const SongMemoryValues& values);
 
     const std::filesystem::path& FilePath() const { return m_file; }

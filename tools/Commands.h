@@ -3,12 +3,14 @@
 #include "common/CodePage.h"
 #include "common/TextEncodings.h"
 #include "common/UserPrompts.h"
+#include "session/SongKind.h"
 
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace linlangok {
@@ -101,19 +103,32 @@ int RunLrcCommand(ToolContext& context);
 inline constexpr const char* kListUsage = "list show FILE.kpl | list create OUT.kpl SONG...";
 int RunListCommand(ToolContext& context);
 
-// render IN.mid OUT.wav [--transpose N] [--tempo P] [--no-melody]: a MIDI song through the
-// sequencer and the built-in synthesizer into a 44.1 kHz 16-bit stereo WAV, transposed by
-// -127..127, at 50..150 % of its tempo; --no-melody mutes the guide melody.
-inline constexpr const char* kRenderUsage = "render IN.mid OUT.wav [--transpose N] [--tempo P] [--no-melody]";
+// render IN.mid OUT.wav [--transpose N] [--tempo P] [--no-melody] [--no-normalize]: a MIDI song
+// through the sequencer and the built-in synthesizer into a 44.1 kHz 16-bit stereo WAV, transposed
+// by -127..127, at 50..150 % of its tempo, leveled as the session plays it unless told
+// --no-normalize; --no-melody mutes the guide melody.
+inline constexpr const char* kRenderUsage
+    = "render IN.mid OUT.wav [--transpose N] [--tempo P] [--no-melody] [--no-normalize]";
 int RunRenderCommand(ToolContext& context);
 
 // playmidi FILE: a MIDI song in real time through the built-in synthesizer on LINLANGOK_AUDIO_OUT.
 inline constexpr const char* kPlayMidiUsage = "playmidi FILE";
 int RunPlayMidiCommand(ToolContext& context);
 
-// render-audio IN OUT.wav [--transpose N] [--tempo P]: an audio file through the player's stretch
-// stage, -12..12 semitones at 50..150 %, into a 44.1 kHz 16-bit stereo WAV, as fast as it goes.
-inline constexpr const char* kRenderAudioUsage = "render-audio IN OUT.wav [--transpose N] [--tempo P]";
+// render-audio IN OUT.wav [--transpose N] [--tempo P] [--no-normalize]: an audio file through the
+// player's stretch stage and leveler, -12..12 semitones at 50..150 %, leveled as the session plays
+// it unless told --no-normalize, into a 44.1 kHz 16-bit stereo WAV, as fast as it goes.
+inline constexpr const char* kRenderAudioUsage = "render-audio IN OUT.wav [--transpose N] [--tempo P] [--no-normalize]";
 int RunRenderAudioCommand(ToolContext& context);
+
+// loudness FILE: a song's measure as the session takes it, and the gain it plays at, as JSON
+// {integrated_lufs, true_peak_dbtp, gain_db}; 1 when the song cannot be measured.
+inline constexpr const char* kLoudnessUsage = "loudness FILE";
+int RunLoudnessCommand(ToolContext& context);
+
+// Takes every `name` out of the arguments; true when there was one.
+bool TakeSwitch(std::vector<std::string>& arguments, std::string_view name);
+// The leveling gain (dB) the session plays the song at once it is measured.
+double MeasuredLevelingGainDb(ToolContext& context, const std::filesystem::path& song, ESongKind kind);
 
 } // namespace linlangok

@@ -104,13 +104,23 @@ CJsonWriter& CJsonWriter::Value(long long number)
 
 CJsonWriter& CJsonWriter::Value(double number)
 {
+    return Number(number, "%.*g", 17);
+}
+
+CJsonWriter& CJsonWriter::Value(double number, int decimals)
+{
+    return Number(number, "%.*f", decimals);
+}
+
+CJsonWriter& CJsonWriter::Number(double number, const char* format, int precision)
+{
     Separate();
     if (!std::isfinite(number)) {
         m_out << "null";
         return *this;
     }
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.17g", number);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, precision, number);
     m_out << buffer;
     return *this;
 }

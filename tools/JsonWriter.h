@@ -28,10 +28,14 @@ public:
     CJsonWriter& Value(int number) { return Value(static_cast<long long>(number)); }
     CJsonWriter& Value(unsigned number) { return Value(static_cast<long long>(number)); }
     CJsonWriter& Value(double number);
+    // The number with that many decimals.
+    CJsonWriter& Value(double number, int decimals);
     CJsonWriter& Value(bool flag);
 
 private:
     void Separate();
+    // A printf format with a precision, then the number.
+    CJsonWriter& Number(double number, const char* format, int precision);
     void WriteString(std::string_view utf8);
     void WriteStringContent(std::string_view utf8);
 

@@ -10,11 +10,17 @@ namespace linlangok {
 int RunRenderAudioCommand(ToolContext& context)
 {
     const auto& arguments = context.arguments;
-    ShiftOptions shift;
-    if (arguments.size() < 2 || !ParseShiftOptions(arguments, 2, kAudioPitchLimit, shift))
+    if (arguments.size() < 2)
         return UsageError(kRenderAudioUsage);
+    std::vector<std::string> options(arguments.begin() + 2, arguments.end());
+    const bool normalize = !TakeSwitch(options, "--no-normalize");
+    ShiftOptions shift;
+    if (!ParseShiftOptions(options, 0, kAudioPitchLimit, shift))
+        return UsageError(kRenderAudioUsage);
+    const std::optional<double> gain
+        = normalize ? std::optional(MeasuredLevelingGainDb(context, arguments[0], ESongKind::Audio)) : std::nullopt;
     const auto frames = RenderAudio(context.prompts, arguments[0], arguments[1], {shift.transpose, shift.tempoPercent},
-        CSndFileDecoder::Open, CRubberBandStretcher::Create);
+        gain, CSndFileDecoder::Open, CRubberBandStretcher::Create);
     if (!frames)
         return 1;
     std::cout << arguments[1] << ": " << static_cast<double>(*frames) / 44100 << " s\n";

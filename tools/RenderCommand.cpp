@@ -1,7 +1,6 @@
 #include "platform/render/RenderSong.h"
 #include "tools/Commands.h"
 
-#include <algorithm>
 #include <iostream>
 
 namespace linlangok {
@@ -11,17 +10,18 @@ int RunRenderCommand(ToolContext& context)
     const auto& arguments = context.arguments;
     if (arguments.size() < 2)
         return UsageError(kRenderUsage);
-    // "--no-melody" is a switch; the rest are the key and tempo options of play.
+    // "--no-melody" and "--no-normalize" are switches; the rest are the key and tempo options of play.
     std::vector<std::string> shifts(arguments.begin() + 2, arguments.end());
-    const auto switches = std::remove(shifts.begin(), shifts.end(), "--no-melody");
     RenderOptions options;
-    options.melody = switches == shifts.end();
-    shifts.erase(switches, shifts.end());
+    options.melody = !TakeSwitch(shifts, "--no-melody");
+    const bool normalize = !TakeSwitch(shifts, "--no-normalize");
     ShiftOptions shift;
     if (!ParseShiftOptions(shifts, 0, 127, shift))
         return UsageError(kRenderUsage);
     options.transpose = shift.transpose;
     options.tempoPercent = shift.tempoPercent;
+    if (normalize)
+        options.levelingGainDb = MeasuredLevelingGainDb(context, arguments[0], ESongKind::Midi);
     const auto result = RenderSong(context.prompts, context.codePage, arguments[0], arguments[1], options);
     if (!result)
         return 1;

@@ -25,9 +25,10 @@ CToolSession::CToolSession(
     : waveIn(std::move(waveIn))
     , midiDevices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), output, true)
     , inputDevices(*this->waveIn, context.mixers)
+    , loudnessAnalyser(CSndFileDecoder::Open, context.codePage)
     , session(SessionServices {prompts, uiThread, timerDriver, midiDevices, output, CSndFileDecoder::Open,
           CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder, context.codePage,
-          context.textEncodings, std::cout, context.programFolder})
+          context.textEncodings, std::cout, context.programFolder, &loudnessAnalyser})
 {
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/RecordingDevices.h"
 #include "engine/UiTaskQueue.h"
+#include "platform/loudness/SongLoudnessAnalyser.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/timer/ThreadTimerDriver.h"
 #include "session/KaraokeSession.h"
@@ -27,6 +28,7 @@ struct CToolSession {
     CMidiOutputDeviceList midiDevices;
     CInputDeviceList inputDevices;
     CUiTaskQueue uiThread;
+    CSongLoudnessAnalyser loudnessAnalyser;
     CKaraokeSession session;
 };
 

@@ -34,6 +34,7 @@ constexpr ToolCommandEntry kCommands[] = {
     {"transpose", "transpose IN OUT N", RunMidiTranspose},
     {"render", kRenderUsage, RunRenderCommand},
     {"render-audio", kRenderAudioUsage, RunRenderAudioCommand},
+    {"loudness", kLoudnessUsage, RunLoudnessCommand},
     {"playmidi", kPlayMidiUsage, RunPlayMidiCommand},
     {nullptr, nullptr, nullptr},
 };

@@ -57,4 +57,10 @@ std::unique_ptr<IMidiOutputConnection> CMidiOutputDeviceList::Open(
     return m_ports->Open(device - SynthesizerCount(), std::move(longMessageDone));
 }
 
+void CMidiOutputDeviceList::SetLevelingGain(std::optional<double> gainDb)
+{
+    if (m_synthesizer)
+        m_synthesizer->SetLevelingGain(gainDb);
+}
+
 } // namespace linlangok

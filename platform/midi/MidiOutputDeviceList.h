@@ -27,6 +27,8 @@ public:
     uint32_t DeviceCount() override;
     std::string DeviceName(uint32_t device) override;
     std::unique_ptr<IMidiOutputConnection> Open(uint32_t device, std::function<void()> longMessageDone) override;
+    // The built-in synthesizer's.
+    void SetLevelingGain(std::optional<double> gainDb) override;
 
     // The built-in synthesizer, or null when there is no SoundFont.
     CSynthMidiOutput* Synthesizer() { return m_synthesizer.get(); }

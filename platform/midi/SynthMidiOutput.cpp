@@ -1,6 +1,7 @@
 #include "platform/midi/SynthMidiOutput.h"
 
 #include <algorithm>
+#include <bit>
 #include <new>
 #include <stdexcept>
 
@@ -47,7 +48,8 @@ CSynthMidiOutput::CSynthMidiOutput(SynthesizerFactory makeSynthesizer, IAudioOut
     , m_output(output)
     , m_now(std::move(now))
     , m_latencyFrames(output.BufferFrames() + ISynthesizer::kBlockFrames / 2
-          + static_cast<size_t>(kSendAllowance.count() * output.SampleRate() / 1000))
+          + static_cast<size_t>(kSendAllowance.count() * output.SampleRate() / 1000) + CLoudnessLeveler::kLatencyFrames)
+    , m_leveler(output.SampleRate())
 {
 }
 
@@ -64,6 +66,12 @@ std::unique_ptr<IMidiOutputConnection> CSynthMidiOutput::Open(std::function<void
     if (!m_synth)
         m_synth = m_makeSynthesizer(m_output.SampleRate());
     Enqueue(EEventKind::Reset, 0);
+    QueuedEvent leveling;
+    leveling.time = Now();
+    leveling.kind = EEventKind::Leveling;
+    leveling.message = std::bit_cast<uint32_t>(static_cast<float>(m_levelingGain.value_or(0.0)));
+    leveling.length = m_levelingGain ? 1 : 0;
+    m_queue.Push(leveling);
     m_connected.store(true, std::memory_order_release);
     if (!m_registered) {
         m_output.AddSource(*this);
@@ -162,6 +170,7 @@ void CSynthMidiOutput::MixInto(float* mix, size_t frames, const AudioBufferTimin
             ApplyDueEvents(m_renderedFrames + block / 2, synthFrameOfStreamStart, timing.sampleRate);
         const size_t chunk = std::min(frames - done, static_cast<size_t>(block - intoBlock));
         m_synth->Render(m_scratch.data(), chunk);
+        m_leveler.Process(m_scratch.data(), chunk);
         float* out = mix + 2 * done;
         for (size_t i = 0; i < 2 * chunk; ++i)
             out[i] += m_scratch[i];
@@ -173,7 +182,8 @@ void CSynthMidiOutput::MixInto(float* mix, size_t frames, const AudioBufferTimin
 void CSynthMidiOutput::ApplyDueEvents(
     int64_t beforeSynthFrame, int64_t synthFrameOfStreamStart, int sampleRate) noexcept
 {
-    const auto latency = static_cast<int64_t>(m_latencyFrames);
+    // The leveler's lag comes after the synthesizer.
+    const auto latency = static_cast<int64_t>(m_latencyFrames - CLoudnessLeveler::kLatencyFrames);
     for (;;) {
         const auto ready = m_queue.Readable();
         size_t applied = 0;
@@ -210,6 +220,10 @@ void CSynthMidiOutput::Apply(const QueuedEvent& event) noexcept
         break;
     case EEventKind::ReleaseAllNotes:
         m_synth->ReleaseAllNotes();
+        break;
+    case EEventKind::Leveling:
+        m_leveler.SetGain(
+            event.length == 1 ? std::optional<double>(std::bit_cast<float>(event.message)) : std::nullopt);
         break;
     }
 }

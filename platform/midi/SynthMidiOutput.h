@@ -2,6 +2,7 @@
 
 #include "common/SpscQueue.h"
 #include "engine/AudioOutput.h"
+#include "engine/LoudnessLeveler.h"
 #include "engine/MidiOutputDevice.h"
 #include "platform/midi/Synthesizer.h"
 
@@ -32,6 +33,9 @@ namespace linlangok {
 // The queue takes every message, in order, however many are sent before the audio thread next
 // runs: it starts with room for kInitialQueueCapacity and grows, on the sending thread, only
 // past the most it has ever held.
+//
+// What the synthesizer renders passes through a loudness leveler (a song's gain and the
+// true-peak limiter), which each Open sets up for the song it starts.
 class CSynthMidiOutput final : public IAudioSource {
 public:
     using TimeSource = std::function<std::chrono::steady_clock::time_point()>;
@@ -61,8 +65,12 @@ public:
     // before SendLong returns.
     std::unique_ptr<IMidiOutputConnection> Open(std::function<void()> longMessageDone);
 
+    // The leveling gain (dB) of the songs opened from now on, or nothing (at start) for the sound
+    // as the synthesizer makes it. UI thread.
+    void SetLevelingGain(std::optional<double> gainDb) { m_levelingGain = gainDb; }
+
     // Frames between a message's stamp and the frame where it is heard: the send allowance, one
-    // output buffer and half a synthesizer block.
+    // output buffer, half a synthesizer block and the leveler's lag.
     size_t LatencyFrames() const { return m_latencyFrames; }
 
     // True when no message waits and no voice sounds. For the offline renderer, which calls it on
@@ -73,11 +81,13 @@ public:
 
 private:
     class CConnection;
-    enum class EEventKind : uint8_t { ShortMessage, SysExPart, Reset, ReleaseAllNotes };
+    enum class EEventKind : uint8_t { ShortMessage, SysExPart, Reset, ReleaseAllNotes, Leveling };
     static constexpr size_t kSysExPartBytes = 18;
     struct QueuedEvent {
         int64_t time = 0; // steady-clock nanoseconds
-        uint32_t message = 0; // short message; for a system exclusive part, 1 on the last part
+        // Short message; for a system exclusive part, 1 on the last part; for leveling, the gain in
+        // dB as float bits, with a length of 1 (0: no gain).
+        uint32_t message = 0;
         EEventKind kind = EEventKind::ShortMessage;
         uint8_t length = 0; // bytes used in a system exclusive part
         uint8_t bytes[kSysExPartBytes] = {};
@@ -99,6 +109,7 @@ private:
     TimeSource m_now;
     size_t m_latencyFrames;
     std::unique_ptr<ISynthesizer> m_synth;
+    std::optional<double> m_levelingGain; // UI thread
     bool m_registered = false;
     std::atomic<bool> m_connected {false};
 
@@ -114,6 +125,7 @@ private:
     std::array<uint8_t, kMaximumSysExLength> m_sysEx {};
     size_t m_sysExLength = 0;
     std::array<float, 2 * ISynthesizer::kBlockFrames> m_scratch {};
+    CLoudnessLeveler m_leveler;
 };
 
 } // namespace linlangok

@@ -3,6 +3,7 @@
 #include "common/Text.h"
 #include "engine/AudioPlayer.h"
 #include "engine/AudioStretchStage.h"
+#include "engine/LoudnessLeveler.h"
 #include "platform/audio/WavFileWriter.h"
 
 #include <exception>
@@ -21,8 +22,8 @@ std::u16string CannotWrite(const std::filesystem::path& path)
 } // namespace
 
 std::optional<uint64_t> RenderAudio(IUserPrompts& prompts, const std::filesystem::path& audioFile,
-    const std::filesystem::path& wavFile, const StretchSettings& settings, const AudioFileOpener& open,
-    const AudioStretcherFactory& makeStretcher)
+    const std::filesystem::path& wavFile, const StretchSettings& settings, std::optional<double> levelingGainDb,
+    const AudioFileOpener& open, const AudioStretcherFactory& makeStretcher)
 {
     std::optional<CAudioStretchStage> stage;
     try {
@@ -39,14 +40,20 @@ std::optional<uint64_t> RenderAudio(IUserPrompts& prompts, const std::filesystem
         prompts.ShowError(kCaptionError, CannotWrite(wavFile));
         return std::nullopt;
     }
+    CLoudnessLeveler leveler;
+    leveler.SetGain(levelingGainDb);
     std::vector<float> chunk(kChunkFrames * 2);
     uint64_t frames = 0;
-    while (const size_t read = stage->Read(chunk.data(), kChunkFrames)) {
-        if (!wav->WriteFloat(chunk.data(), read)) {
+    for (;;) {
+        const size_t read = stage->Read(chunk.data(), kChunkFrames);
+        const size_t leveled = read == 0 ? leveler.Drain(chunk.data()) : leveler.ProcessInTime(chunk.data(), read);
+        if (!wav->WriteFloat(chunk.data(), leveled)) {
             prompts.ShowError(kCaptionError, CannotWrite(wavFile));
             return std::nullopt;
         }
-        frames += read;
+        frames += leveled;
+        if (read == 0)
+            break;
     }
     if (stage->SourceFrames() == 0 && stage->LengthMilliseconds() > 0) {
         prompts.ShowError(kCaptionError, kPlayFileError);

@@ -11,15 +11,16 @@
 namespace linlangok {
 
 // Plays an audio file (WAV, MP3 ...) at a key and tempo through the accompaniment player's stretch
-// stage, as fast as the machine allows, into a 44.1 kHz 16-bit stereo WAV file, which replaces
-// `wavFile` only once complete. At key 0 and tempo 100 % it holds the decoded file unchanged.
+// stage and leveler, as fast as the machine allows, into a 44.1 kHz 16-bit stereo WAV file, which
+// replaces `wavFile` only once complete. At key 0 and tempo 100 % without a leveling gain (dB) it
+// holds the decoded file unchanged.
 //
 // Messages go to the prompts: "播放文件时出错!" when the file cannot be opened or holds no audio,
 // "无法写入文件 PATH" when the WAV cannot be written (nothing is then left behind), and a warning
 // when the file's data breaks off (the part before it is written). The frames written, or
 // nothing.
 std::optional<uint64_t> RenderAudio(IUserPrompts& prompts, const std::filesystem::path& audioFile,
-    const std::filesystem::path& wavFile, const StretchSettings& settings, const AudioFileOpener& open,
-    const AudioStretcherFactory& makeStretcher);
+    const std::filesystem::path& wavFile, const StretchSettings& settings, std::optional<double> levelingGainDb,
+    const AudioFileOpener& open, const AudioStretcherFactory& makeStretcher);
 
 } // namespace linlangok

@@ -6,6 +6,7 @@
 #include "engine/MidiSequencer.h"
 #include "engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
+#include "platform/audio/SampleFormat.h"
 #include "platform/audio/WavFileWriter.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 
@@ -18,17 +19,16 @@
 namespace linlangok {
 namespace {
 
-constexpr int kSampleRate = 44100;
-
 // The output stream of an offline render: the render loop pulls each buffer itself.
 class COfflineAudioOutput final : public IAudioOutput {
 public:
-    explicit COfflineAudioOutput(size_t bufferFrames)
+    COfflineAudioOutput(size_t bufferFrames, int sampleRate)
         : m_bufferFrames(bufferFrames)
+        , m_sampleRate(sampleRate)
     {
     }
     std::string Name() const override { return "render"; }
-    int SampleRate() const override { return kSampleRate; }
+    int SampleRate() const override { return m_sampleRate; }
     size_t BufferFrames() const override { return m_bufferFrames; }
     std::chrono::microseconds OutputLatency() const override { return {}; }
     void AddSource(IAudioSource& source) override { m_source = &source; }
@@ -43,11 +43,12 @@ public:
     {
         std::fill(mix, mix + 2 * m_bufferFrames, 0.0f);
         if (m_source)
-            m_source->MixInto(mix, m_bufferFrames, {firstFrame, callbackTime, kSampleRate});
+            m_source->MixInto(mix, m_bufferFrames, {firstFrame, callbackTime, m_sampleRate});
     }
 
 private:
     size_t m_bufferFrames;
+    int m_sampleRate;
     IAudioSource* m_source = nullptr;
 };
 
@@ -84,8 +85,8 @@ int32_t LastPlayedTick(const CMidiSong& song, std::optional<uint8_t> mutedChanne
 
 } // namespace
 
-std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& codePage,
-    const std::filesystem::path& midiFile, const std::filesystem::path& wavFile, const RenderOptions& options)
+std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePage& codePage,
+    const std::filesystem::path& midiFile, const RenderOptions& options, int sampleRate, const RenderSink& sink)
 {
     const auto soundFont = options.soundFont ? options.soundFont : FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT"));
     if (!soundFont) {
@@ -101,9 +102,10 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& c
 
     // Virtual time: the driver's milliseconds, which the render loop keeps level with the audio.
     const std::chrono::steady_clock::time_point origin;
-    COfflineAudioOutput output(options.bufferFrames);
+    COfflineAudioOutput output(options.bufferFrames, sampleRate);
     CMidiOutputDeviceList devices(
         *soundFont, output, false, [&driver, origin] { return origin + std::chrono::milliseconds(driver.Now()); });
+    devices.SetLevelingGain(options.levelingGainDb);
     CUiTaskQueue uiThread;
     CMidiSequencer sequencer(prompts, uiThread, devices, &song);
     const std::optional<uint8_t> mutedChannel = options.melody ? std::nullopt : song.MelodyChannel();
@@ -119,26 +121,19 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& c
         return std::nullopt;
     }
 
-    std::optional<CWavFileWriter> wav;
-    try {
-        wav.emplace(wavFile, EWavFileMode::Replacing);
-    } catch (const std::runtime_error&) {
-        prompts.ShowError(kCaptionError, u"无法写入文件 " + PathText(wavFile));
-        return std::nullopt;
-    }
     CSynthMidiOutput& synth = *devices.Synthesizer();
     // The synthesizer plays each message a fixed latency after its send; those first frames
-    // are dropped so that the file starts at the song's start.
+    // are dropped so that the render starts at the song's start.
     uint64_t skip = synth.LatencyFrames();
     const size_t bufferFrames = options.bufferFrames;
-    const auto tailFrames = static_cast<uint64_t>(kMaximumTailSeconds * kSampleRate);
+    const auto tailFrames = static_cast<uint64_t>(kMaximumTailSeconds * sampleRate);
     std::vector<float> buffer(2 * bufferFrames);
     RenderResult result;
     uint64_t frame = 0;
     uint64_t stopFrame = 0;
     for (;;) {
         // Every period that has begun by this buffer's time has fired, as on the timer thread.
-        while ((driver.Now() + 1) * kSampleRate <= frame * 1000)
+        while ((driver.Now() + 1) * static_cast<uint64_t>(sampleRate) <= frame * 1000)
             driver.Advance(1);
         if (uiThread.RunPending() > 0 && !sequencer.IsPlaying())
             return std::nullopt; // an error stopped playback and has been shown
@@ -149,18 +144,41 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& c
         }
         if (!sequencer.IsPlaying() && (synth.IsQuiet() || frame - stopFrame >= tailFrames))
             break;
-        output.Pull(buffer.data(), frame, origin + std::chrono::nanoseconds(frame * 1000000000ull / kSampleRate));
+        output.Pull(buffer.data(), frame, origin + std::chrono::nanoseconds(frame * 1000000000ull / sampleRate));
         frame += bufferFrames;
         const size_t dropped = static_cast<size_t>(std::min<uint64_t>(skip, bufferFrames));
         skip -= dropped;
-        if (!wav->WriteFloat(buffer.data() + 2 * dropped, bufferFrames - dropped)) {
-            prompts.ShowError(kCaptionError, u"无法写入文件 " + PathText(wavFile));
+        if (!sink(buffer.data() + 2 * dropped, bufferFrames - dropped))
             return std::nullopt;
-        }
         result.frames += bufferFrames - dropped;
     }
-    if (!wav->Commit()) {
+    return result;
+}
+
+std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& codePage,
+    const std::filesystem::path& midiFile, const std::filesystem::path& wavFile, const RenderOptions& options)
+{
+    // Opened with the first buffer, so that a song that cannot be played is reported alone.
+    std::optional<CWavFileWriter> wav;
+    const auto cannotWrite = [&] {
         prompts.ShowError(kCaptionError, u"无法写入文件 " + PathText(wavFile));
+        return false;
+    };
+    const auto write = [&](const float* frames, size_t count) {
+        if (!wav) {
+            try {
+                wav.emplace(wavFile, EWavFileMode::Replacing);
+            } catch (const std::runtime_error&) {
+                return cannotWrite();
+            }
+        }
+        return wav->WriteFloat(frames, count) || cannotWrite();
+    };
+    const auto result = RenderSongInto(prompts, codePage, midiFile, options, kStreamSampleRate, write);
+    if (!result || !wav)
+        return std::nullopt;
+    if (!wav->Commit()) {
+        cannotWrite();
         return std::nullopt;
     }
     return result;

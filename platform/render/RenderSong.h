@@ -3,8 +3,10 @@
 #include "common/CodePage.h"
 #include "common/UserPrompts.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 namespace linlangok {
@@ -22,6 +24,9 @@ struct RenderOptions {
     // Frames per rendered buffer (the latency is compensated, so the file does not change with
     // it beyond the synthesizer's 64-frame blocks).
     size_t bufferFrames = 64;
+    // The song's leveling gain (dB), as the session plays it; nothing for the synthesizer's sound
+    // as it is.
+    std::optional<double> levelingGainDb;
 };
 
 struct RenderResult {
@@ -39,6 +44,15 @@ struct RenderResult {
 // song cannot be played, else the result.
 std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& codePage,
     const std::filesystem::path& midiFile, const std::filesystem::path& wavFile, const RenderOptions& options);
+
+// Takes a render's audio, buffer by buffer: interleaved stereo frames at the render's rate (none
+// in a buffer that the latency takes up). False ends the render.
+using RenderSink = std::function<bool(const float* interleaved, size_t frames)>;
+
+// The same render at `sampleRate` Hz into `sink` instead of a file: the result, or nothing when
+// the song cannot be played (the messages have gone to the prompts) or the sink ended the render.
+std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePage& codePage,
+    const std::filesystem::path& midiFile, const RenderOptions& options, int sampleRate, const RenderSink& sink);
 
 inline constexpr double kMaximumTailSeconds = 10.0;
 

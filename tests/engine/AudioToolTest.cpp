@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <sys/wait.h>
 
@@ -148,6 +150,16 @@ TEST_F(AudioToolTest, RenderAudioAndPlayTakeAKeyAndATempo)
     const auto rendered = test::ReadAudioFile(m_folder.Path() / "out.wav");
     ASSERT_EQ(rendered.samples.size(), 55125u * 2);
     EXPECT_NEAR(test::Cents(test::ToneFrequency(&rendered.samples[4410 * 2], 44100, 2, 0), 493.883), 0.0, 3.0);
+
+    // Leveled as the session plays the song, unless told not to.
+    ASSERT_EQ(Run("", "loudness song.wav"), 0) << m_errors;
+    const double gainDb = std::stod(m_output.substr(m_output.find("\"gain_db\":") + 10));
+    EXPECT_NEAR(gainDb, -11.7, 0.5); // a 440 Hz sine at half scale: -6.3 LUFS
+    for (const auto& [option, gain] : {std::pair {"", std::pow(10.0, gainDb / 20)}, {" --no-normalize", 1.0}}) {
+        ASSERT_EQ(Run("", std::string("render-audio song.wav level.wav") + option), 0) << m_errors;
+        const auto level = test::ReadAudioFile(m_folder.Path() / "level.wav").samples;
+        EXPECT_NEAR(*std::max_element(level.begin(), level.end()), 16383 * gain, 30) << option;
+    }
 
     m_folder.WriteFile("kept.wav", "an older file");
     for (const std::string arguments :

@@ -7,6 +7,7 @@
 #include "tests/support/ScriptedProgramLauncher.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -175,6 +176,27 @@ TEST_F(VolumeWindowTest, ControlsTheCardLacksAreDisabledAndTheLayoutFits)
         if (button || label || qobject_cast<QSlider*>(child) || qobject_cast<QComboBox*>(child)) {
             EXPECT_FALSE(child->accessibleName().isEmpty()) << child->objectName().toStdString();
         }
+    }
+}
+
+TEST_F(VolumeWindowTest, LevelingBoxSwitchesTheSessionsLevelingFromTheNextPlayAndIsRemembered)
+{
+    for (const bool on : {true, false}) {
+        CVolumeWindow& window = Start();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        auto& box = *static_cast<QCheckBox*>(window.Control(kLevelingBox));
+        EXPECT_EQ(box.isChecked(), on);
+        CKaraokeSession& session = karaoke->Session();
+        session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+        session.Play();
+        EXPECT_EQ(session.LevelingGainDb().has_value(), on);
+        QTest::mouseClick(&box, Qt::LeftButton);
+        EXPECT_EQ(session.Leveling(), !on);
+        EXPECT_EQ(session.LevelingGainDb().has_value(), on); // the song plays on as it is
+        session.Play();
+        EXPECT_EQ(session.LevelingGainDb().has_value(), !on);
+        karaoke.reset();
     }
 }
 

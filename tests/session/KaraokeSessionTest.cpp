@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 namespace linlangok {
@@ -217,6 +218,67 @@ TEST_F(KaraokeSessionTest, ACopyOfAnUnreadableFileIsNotWritten)
     session.SaveTransposed(target);
     EXPECT_EQ(test::ReadWholeFile(target), "keep me");
     EXPECT_FALSE(rig.prompts.m_messages.empty());
+}
+
+// Gives every song the same measure, at once.
+struct CFixedLoudnessAnalyser final : ISongLoudnessAnalyser {
+    std::optional<LoudnessMeasure> Analyse(const std::filesystem::path&, ESongKind, std::stop_token) override
+    {
+        return LoudnessMeasure {-30.0, -6.0};
+    }
+};
+
+// The largest sample the output played.
+struct CPeakTap final : IAudioTap {
+    void OnPlayed(const float* mix, size_t frames, const AudioBufferTiming&) noexcept override
+    {
+        for (size_t i = 0; i < 2 * frames; ++i)
+            peak = std::max(peak, std::abs(mix[i]));
+    }
+    float peak = 0.0f;
+};
+
+TEST(KaraokeSessionLeveling, PlayTakesTheGainOfTheMeasureKnownThenAndKeepsItToTheNextPlay)
+{
+    test::CSessionDevices rig;
+    CFixedLoudnessAnalyser analyser;
+    SessionServices services = rig.Services();
+    services.loudnessAnalyser = &analyser;
+    const auto wav = rig.home.Path() / "song.wav";
+    test::WriteWavFile(wav, test::SineFrames(44100 * 2, 440, 0.5));
+    CPeakTap tap;
+    ASSERT_TRUE(rig.audioOutput->AddTap(tap));
+    const auto playFor = [&](CKaraokeSession& session) {
+        tap.peak = 0.0f;
+        session.Play();
+        rig.Advance(300);
+        return tap.peak;
+    };
+    {
+        CKaraokeSession session(services);
+        session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+        session.Play();
+        EXPECT_EQ(session.LevelingGainDb(), kLevelingTargetLufs - kTypicalMidiLufs); // not measured yet
+        session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
+        EXPECT_NEAR(playFor(session), 0.5 * std::pow(10.0, (kLevelingTargetLufs - kTypicalAudioLufs) / 20), 0.01);
+        // The measure arrives while the song plays, and waits for the next Play.
+        for (size_t measured = 0; measured < 2 && rig.uiThread.WaitForTask(std::chrono::seconds(10));)
+            measured += rig.uiThread.RunPending();
+        EXPECT_EQ(session.LevelingGainDb(), kLevelingTargetLufs - kTypicalAudioLufs);
+        const float limited = playFor(session);
+        EXPECT_EQ(session.LevelingGainDb(), 12.0);
+        EXPECT_LE(limited, std::pow(10.0, kLevelingCeilingDbtp / 20)); // 0.5 at +12 dB is 2.0
+        EXPECT_GT(limited, 0.7);
+        session.SetLeveling(false);
+        EXPECT_NEAR(playFor(session), 0.5, 0.01);
+        EXPECT_EQ(session.LevelingGainDb(), std::nullopt);
+    }
+    // The song remembers its measure.
+    CKaraokeSession session(rig.Services());
+    session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
+    session.Play();
+    EXPECT_EQ(session.LevelingGainDb(), 12.0);
+    rig.audioOutput->RemoveTap(tap);
 }
 
 } // namespace
