@@ -230,11 +230,9 @@ TEST_F(MainWindowTest, TheStatusStripAndTheLyricsMoveOnUnderABoxWhileTheSongPlay
     test::WriteWavFile(song, test::SineFrames(44100 * 3, 440, 0.5));
     const auto karaoke = Start();
     CMainWindow& window = karaoke->MainWindow();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     karaoke->Session().SetAccompanimentPath(PathToUtf16(song));
     karaoke->Session().SetLyricPath(PathToUtf16(devices.home.WriteFile("a.lrc", "[00:00]一\n[00:01]二\n[00:02]三")));
-    devices.waveIn.FailOn("open", 1, 4); // the level meter's box, open till after the song's end
+    meterInput.FailOn("open", 1, 4); // the level meter's box, open till after the song's end
     std::vector<std::pair<int, std::u16string>> shown; // the strip's position, the lyrics' current line
     devices.prompts.m_whileShowing = [&] {
         for (int second = 0; second < 4; ++second) {
@@ -365,7 +363,6 @@ TEST_F(MainWindowTest, StartsAndPlaysWithSpecialFilesInItsProgramFolder)
     test::WriteWavFile(home / "song.wav", test::SineFrames(4410, 440, 0.5));
     {
         auto karaoke = Start();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&karaoke->SongListWindow())); // shown last
         EXPECT_EQ(karaoke->SongListWindow().findChild<QComboBox*>()->count(), 1); // the first list, made anew
         karaoke->MainWindow().Controller().PlayNow(PathToUtf16(home / "song.wav"));
         EXPECT_TRUE(karaoke->MainWindow().Controller().IsPlaying());
