@@ -446,6 +446,8 @@ StatusValues CMainController::Status() const
     values.recordingSeconds = m_recordingSeconds;
     values.playing = m_playing;
     values.recording = m_recording;
+    values.playbackDropouts = m_session.PlaybackDropouts();
+    values.recordingDropouts = m_session.Recording().DropoutCount();
     return values;
 }
 

@@ -155,6 +155,7 @@ private:
             return kWaveInOk;
         }
         std::chrono::microseconds InputLatency() const override { return {}; }
+        uint64_t CapturedFrames() const override { return 0; }
 
     private:
         CFakeWaveIn& m_owner;

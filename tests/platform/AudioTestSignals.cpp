@@ -102,6 +102,28 @@ size_t FirstSoundingFrame(const std::vector<int16_t>& samples, int channels)
     return samples.size() / static_cast<size_t>(channels);
 }
 
+SoundingSpan FindSoundingSpan(const std::vector<int16_t>& samples, int channels, int threshold)
+{
+    const auto sounds = [threshold](int16_t sample) { return std::abs(sample) >= threshold; };
+    const auto first = std::find_if(samples.begin(), samples.end(), sounds);
+    if (first == samples.end())
+        return {};
+    const auto last = std::find_if(samples.rbegin(), samples.rend(), sounds).base() - 1;
+    const auto frame
+        = [&](auto at) { return static_cast<size_t>(at - samples.begin()) / static_cast<size_t>(channels); };
+    return {frame(first), frame(last) - frame(first) + 1};
+}
+
+double LevelDecibels(const int16_t* samples, size_t frames, int channels, int channel)
+{
+    double sum = 0;
+    for (size_t frame = 0; frame < frames; ++frame) {
+        const double value = samples[frame * static_cast<size_t>(channels) + static_cast<size_t>(channel)] / 32768.0;
+        sum += value * value;
+    }
+    return 10 * std::log10(sum / static_cast<double>(frames));
+}
+
 double PeakFrequency(
     const int16_t* samples, size_t frames, int channels, int channel, int rate, double low, double high)
 {
