@@ -2,6 +2,7 @@
 // the default output is the null sink "linlangok-sink", the default input a virtual microphone
 // that hears what is played into "linlangok-voice".
 #include "platform/audio/PortAudioOutput.h"
+#include "platform/mixer/AlsaMixer.h"
 #include "tests/platform/AudioTestSignals.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -24,71 +25,61 @@ protected:
         test::WriteWavFile(m_folder.Path() / "tone.wav", test::SineFrames(10 * 44100, 1000, 0.5));
         test::WriteWavFile(m_folder.Path() / "song.wav", test::SineFrames(44100, 1000, 0.5));
     }
-    // Runs a shell script in the folder, the program folder too, on the desktop's devices; its exit code.
-    int Run(const std::string& script)
+    // Runs `command` in the folder (the program folder too) once `condition` holds, polled every 20 ms
+    // for up to 10 s, with `background` running from the start; the command's exit code.
+    int Run(const std::string& background, const std::string& condition, const std::string& command)
     {
-        const int status = std::system(("cd '" + m_folder.Path().string()
-            + "' && export LINLANGOK_HOME=. LINLANGOK_AUDIO_OUT=default && (" + script + ") > output.txt 2> errors.txt")
-                                           .c_str());
+        const std::string script = "cd '" + m_folder.Path().string()
+            + "' || exit 1; export LINLANGOK_HOME=. LINLANGOK_AUDIO_OUT=default; " + background
+            + " & for poll in $(seq 500); do " + condition + " && break; sleep 0.02; done; " + command
+            + " > output.txt; code=$?; sleep 0.2; kill $! 2>/dev/null; wait $!; exit $code";
+        const int status = std::system(script.c_str());
         m_output = test::ReadWholeFile(m_folder.Path() / "output.txt");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    // The script's part that polls `condition` every 20 ms, for up to 10 s.
-    static std::string Await(const std::string& condition)
-    {
-        return "for poll in $(seq 500); do " + condition + " && break; sleep 0.02; done; ";
-    }
-    // The level of the sound in a file, and how long it lasts.
-    test::SoundingSpan Measure(const char* name, double& level) const
-    {
-        const auto audio = test::ReadAudioFile(m_folder.Path() / name);
-        const auto span = test::FindSoundingSpan(audio.samples, 2, 8000);
-        level = span.frames > 8820
-            ? test::LevelDecibels(&audio.samples[(span.first + 4410) * 2], span.frames - 8820, 2, 0)
-            : 0;
-        return span;
-    }
-
     test::CTemporaryFolder m_folder;
     std::string m_output;
 };
 
+// Closing an ALSA mixer removes its elements, whose callbacks must find the mixer whole.
+TEST_F(PipeWireDesktopTest, MixerTeardownRunsNoCallbackOnFreedMaps)
+{
+    auto mixer = CAlsaMixerSystem().Open(0, nullptr);
+    ASSERT_TRUE(mixer && mixer->DestinationCount() > 0) << "the default control has elements through pipewire-alsa";
+    mixer.reset();
+}
+
 TEST_F(PipeWireDesktopTest, TheApplicationBuildsItsVolumeWindowAndEndsOnSigterm)
 {
     // Its media player is on the session bus once every window is built. 19 is the menu's quit code.
-    EXPECT_EQ(Run("QT_QPA_PLATFORM=offscreen '" LINLANGOK_APPLICATION "' & "
-                  + Await("dbus-send --session --print-reply --dest=org.freedesktop.DBus / "
-                          "org.freedesktop.DBus.NameHasOwner string:org.mpris.MediaPlayer2.linlangok | grep -q true")
-                  + "kill -TERM $!; wait $!"),
+    EXPECT_EQ(Run("QT_QPA_PLATFORM=offscreen '" LINLANGOK_APPLICATION "'",
+                  "dbus-send --session --print-reply --dest=org.freedesktop.DBus / "
+                  "org.freedesktop.DBus.NameHasOwner string:org.mpris.MediaPlayer2.linlangok | grep -q true",
+                  "kill -TERM $!; wait $!"),
         19);
 }
 
 TEST_F(PipeWireDesktopTest, TheToolRecordsPlaysAndSingsAtTheSongsLevel)
 {
-    double level = 0;
-    ASSERT_EQ(Run("paplay --device=linlangok-voice tone.wav & "
-                  + Await("pactl list short sinks | grep -q 'linlangok-voice.*RUNNING'")
-                  + "'" LINLANGOK_TOOL "' record take.mp3 --seconds 1; code=$?; kill $!; exit $code"),
+    ASSERT_EQ(Run("paplay --device=linlangok-voice tone.wav", "pactl list short sinks | grep -q 'voice.*RUNNING'",
+                  "'" LINLANGOK_TOOL "' record take.mp3 --seconds 1"),
         0);
-    Measure("take.mp3", level);
-    EXPECT_NEAR(level, -9.03, 0.2);
+    const auto take = test::ReadAudioFile(m_folder.Path() / "take.mp3").samples;
+    EXPECT_NEAR(test::MeasureSound(take).level, -9.03, 0.2);
     // A second after the coder's delay of 1105 frames, in whole MP3 frames.
-    EXPECT_EQ(
-        test::ReadAudioFile(m_folder.Path() / "take.mp3").samples.size() / 2, (44100 + 1105 + 1151) / 1152 * 1152);
+    EXPECT_EQ(take.size() / 2, (44100 + 1105 + 1151) / 1152 * 1152);
 
-    ASSERT_EQ(Run("parecord --latency-msec=20 --device=linlangok-sink.monitor --file-format=wav heard.wav & "
-                  + Await("pactl list short sources | grep -q 'linlangok-sink.monitor.*RUNNING'")
-                  + "'" LINLANGOK_TOOL "' play song.wav; code=$?; sleep 0.2; kill $!; wait $!; exit $code"),
+    ASSERT_EQ(Run("parecord --latency-msec=20 --device=linlangok-sink.monitor --file-format=wav heard.wav",
+                  "pactl list short sources | grep -q 'monitor.*RUNNING'", "'" LINLANGOK_TOOL "' play song.wav"),
         0);
-    EXPECT_NEAR(Measure("heard.wav", level).frames, 44100, 441);
-    EXPECT_NEAR(level, -9.03, 0.2);
+    const test::Sound heard = test::MeasureSound(test::ReadAudioFile(m_folder.Path() / "heard.wav").samples);
+    EXPECT_NEAR(heard.frames, 44100, 441);
+    EXPECT_NEAR(heard.level, -9.03, 0.2);
 
-    ASSERT_EQ(Run("'" LINLANGOK_TOOL "' sing song.wav voice.mp3 --seconds 1 --performance mix.wav"), 0);
+    ASSERT_EQ(Run("true", "true", "'" LINLANGOK_TOOL "' sing song.wav voice.mp3 --seconds 1 --performance mix.wav"), 0);
     EXPECT_EQ(m_output.rfind("{\"alignment_ms\":", 0), 0u) << m_output;
 }
 
-// pipewire-alsa, like ALSA's null device, reports no overflow of a capture stream that is not read:
-// it drops the input silently.
 TEST_F(PipeWireDesktopTest, AStalledOutputCountsADropout)
 {
     struct CStallingSource final : IAudioSource {

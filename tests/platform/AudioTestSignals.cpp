@@ -102,26 +102,22 @@ size_t FirstSoundingFrame(const std::vector<int16_t>& samples, int channels)
     return samples.size() / static_cast<size_t>(channels);
 }
 
-SoundingSpan FindSoundingSpan(const std::vector<int16_t>& samples, int channels, int threshold)
+Sound MeasureSound(const std::vector<int16_t>& samples, int channels)
 {
-    const auto sounds = [threshold](int16_t sample) { return std::abs(sample) >= threshold; };
-    const auto first = std::find_if(samples.begin(), samples.end(), sounds);
+    const auto loud = [](int16_t sample) { return std::abs(sample) >= 8192; };
+    const auto first = std::find_if(samples.begin(), samples.end(), loud);
     if (first == samples.end())
         return {};
-    const auto last = std::find_if(samples.rbegin(), samples.rend(), sounds).base() - 1;
-    const auto frame
-        = [&](auto at) { return static_cast<size_t>(at - samples.begin()) / static_cast<size_t>(channels); };
-    return {frame(first), frame(last) - frame(first) + 1};
-}
-
-double LevelDecibels(const int16_t* samples, size_t frames, int channels, int channel)
-{
+    const size_t step = static_cast<size_t>(channels);
+    Sound sound {static_cast<size_t>(first - samples.begin()) / step};
+    const auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base() - 1;
+    sound.frames = static_cast<size_t>(last - samples.begin()) / step - sound.first + 1;
     double sum = 0;
-    for (size_t frame = 0; frame < frames; ++frame) {
-        const double value = samples[frame * static_cast<size_t>(channels) + static_cast<size_t>(channel)] / 32768.0;
-        sum += value * value;
-    }
-    return 10 * std::log10(sum / static_cast<double>(frames));
+    const size_t margin = 4410, inner = sound.frames > 3 * margin ? sound.frames - 2 * margin : 0;
+    for (size_t frame = sound.first + margin; frame < sound.first + margin + inner; ++frame)
+        sum += std::pow(samples[frame * step] / 32768.0, 2);
+    sound.level = 10 * std::log10(sum / static_cast<double>(inner));
+    return sound;
 }
 
 double PeakFrequency(

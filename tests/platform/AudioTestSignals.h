@@ -38,16 +38,15 @@ DecodedAudio ReadAudioFile(const std::filesystem::path& path);
 // Index of the first frame with a nonzero sample (frame count when all are zero).
 size_t FirstSoundingFrame(const std::vector<int16_t>& samples, int channels = 2);
 
-// The frames from the first to the last with a sample of at least `threshold` in magnitude: where
-// a sound starts in a recording and how long it lasts.
-struct SoundingSpan {
+// The sound in a recording: its first frame and length, from the first to the last sample of at
+// least a quarter of full scale, and its first channel's level (RMS in dBFS: -9.03 for a sine at
+// half scale) without its first and last tenth of a second.
+struct Sound {
     size_t first = 0;
     size_t frames = 0;
+    double level = 0;
 };
-SoundingSpan FindSoundingSpan(const std::vector<int16_t>& samples, int channels, int threshold);
-
-// One channel's level: its RMS in dB relative to full scale (a full-scale sine is -3.01 dB).
-double LevelDecibels(const int16_t* samples, size_t frames, int channels, int channel);
+Sound MeasureSound(const std::vector<int16_t>& samples, int channels = 2);
 
 // The frequency (Hz) at which one channel's energy peaks, searched in 1 Hz steps between `low`
 // and `high` (Goertzel).
