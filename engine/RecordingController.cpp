@@ -17,7 +17,7 @@ constexpr int kResampleRate = 0;
 
 CRecordingController::Recording::Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder,
     const std::filesystem::path& programFolder, uint64_t frameLimit)
-    : bytesLeft(frameLimit > UINT64_MAX / 4 ? UINT64_MAX : frameLimit * 4)
+    : bytesLeft(frameLimit > UINT64_MAX / kCaptureBytesPerFrame ? UINT64_MAX : frameLimit * kCaptureBytesPerFrame)
     , writer(encoder, programFolder, kBitrate, kResampleRate)
     , recorder(recorder)
 {

@@ -25,7 +25,9 @@ inline constexpr uint32_t kWaveMapper = 0xFFFFFFFF;
 // The capture format's bit in WaveInCapabilities::formats: 44.1 kHz, stereo, 16-bit.
 inline constexpr uint32_t kWaveFormat4S16 = 0x800;
 
-inline constexpr uint32_t kCaptureBytesPerSecond = 176400;
+inline constexpr uint32_t kCaptureFramesPerSecond = 44100;
+inline constexpr uint32_t kCaptureBytesPerFrame = 4;
+inline constexpr uint32_t kCaptureBytesPerSecond = kCaptureFramesPerSecond * kCaptureBytesPerFrame; // 176400
 
 // Buffer flags.
 inline constexpr uint32_t kWaveBufferDone = 0x01;

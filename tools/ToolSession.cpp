@@ -56,15 +56,15 @@ void PrintDropouts(uint64_t playback, uint64_t recording)
 
 uint64_t TakeFrames(double seconds)
 {
-    return static_cast<uint64_t>(std::llround(seconds * kCaptureBytesPerSecond / 4));
+    return static_cast<uint64_t>(std::llround(seconds * kCaptureFramesPerSecond));
 }
 
 void WaitForTake(
     const CRecordingController& controller, uint64_t frames, const std::function<void(std::chrono::milliseconds)>& wait)
 {
     using namespace std::chrono_literals;
-    const auto giveUp = std::chrono::steady_clock::now() + 10s
-        + std::chrono::milliseconds(frames * 1000 * 4 / kCaptureBytesPerSecond);
+    const auto giveUp
+        = std::chrono::steady_clock::now() + 10s + std::chrono::milliseconds(frames * 1000 / kCaptureFramesPerSecond);
     while (
         controller.IsRecording() && controller.RecordedFrames() < frames && std::chrono::steady_clock::now() < giveUp)
         wait(2ms);

@@ -134,7 +134,7 @@ void CWaveInDevice::OnCapture(const int16_t* samples, size_t frames, std::chrono
         const size_t count = std::min<size_t>(left, buffer.length - buffer.bytesRecorded);
         std::memcpy(buffer.data + buffer.bytesRecorded, bytes, count);
         buffer.bytesRecorded += static_cast<uint32_t>(count);
-        m_capturedFrames += count / 4;
+        m_capturedFrames += count / kCaptureBytesPerFrame;
         bytes += count;
         left -= count;
         if (buffer.bytesRecorded == buffer.length) {
