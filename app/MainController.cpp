@@ -473,6 +473,8 @@ StatusValues CMainController::Status() const
     values.playing = m_playing;
     values.recording = m_recording;
     values.notice = m_notice;
+    values.playbackDropouts = m_session.PlaybackDropouts();
+    values.recordingDropouts = m_session.Recording().DropoutCount();
     return values;
 }
 

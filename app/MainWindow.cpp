@@ -104,6 +104,7 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     m_stopTogether = m_controls.Control<QCheckBox>(kStopTogetherBox);
     m_melody = m_controls.Control<QCheckBox>(kMelodyBox);
     setFixedSize(units.X(kClientWidth), top + units.Y(kClientHeight));
+    m_statusDisplay->SetTextRight(m_levelMeter->x() - m_statusDisplay->x());
 
     m_controller = std::make_unique<CMainController>(MainControllerParts {parts.session, *this, parts.prompts,
         *m_levelMeter, parts.desktop, parts.companions, parts.helpFolder, parts.performanceOffer});

@@ -13,6 +13,8 @@ constexpr QPoint kPlayOrigin {10, 30};
 constexpr QPoint kRecordOrigin {136, 30};
 constexpr QPoint kStateOrigin {220, 30};
 constexpr int kFieldGap = 12;
+constexpr int kRightMargin = 10;
+constexpr QRgb kDropoutColour = qRgb(255, 191, 0);
 // The font's cell is 16 pixels high.
 constexpr int kFontCellHeight = 16;
 
@@ -42,6 +44,7 @@ CStatusDisplay::CStatusDisplay(QWidget* parent)
 void CStatusDisplay::SetValues(const StatusValues& values)
 {
     m_values = values;
+    setToolTip(QString::fromStdU16String(ComposeStatusTexts(values).dropoutNotice));
     update();
 }
 
@@ -60,7 +63,19 @@ void CStatusDisplay::paintEvent(QPaintEvent*)
         painter.drawText(origin + QPoint(0, metrics.ascent()), line);
         return origin.x() + metrics.horizontalAdvance(line) + kFieldGap;
     };
-    draw(kNameOrigin, texts.name);
+    // Dropouts stand at the right of the first line; the song's name gives way to them.
+    int nameRight = std::min(width(), m_textRight) - kRightMargin;
+    if (!texts.dropouts.empty()) {
+        const QString dropouts = QString::fromStdU16String(texts.dropouts);
+        nameRight -= metrics.horizontalAdvance(dropouts);
+        painter.setPen(QColor(kDropoutColour));
+        painter.drawText(QPoint(nameRight, kNameOrigin.y() + metrics.ascent()), dropouts);
+        painter.setPen(QColor(kStatusTextColour));
+        nameRight -= kFieldGap;
+    }
+    const QString name = metrics.elidedText(
+        QString::fromStdU16String(texts.name), Qt::ElideRight, std::max(nameRight - kNameOrigin.x(), 0));
+    painter.drawText(kNameOrigin + QPoint(0, metrics.ascent()), name);
     const int recordLeft = std::max(kRecordOrigin.x(), draw(kPlayOrigin, texts.play));
     const int stateLeft = std::max(kStateOrigin.x(), draw(QPoint(recordLeft, kRecordOrigin.y()), texts.record));
     draw(QPoint(stateLeft, kStateOrigin.y()), texts.state);

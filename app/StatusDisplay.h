@@ -18,6 +18,8 @@ public:
     // Shows the values at the next repaint.
     void SetValues(const StatusValues& values);
     const StatusValues& Values() const { return m_values; }
+    // Texts end left of this x (pixels), where the level meter covers the strip.
+    void SetTextRight(int x) { m_textRight = x; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -25,6 +27,7 @@ protected:
 private:
     QFont m_font;
     StatusValues m_values;
+    int m_textRight = QWIDGETSIZE_MAX;
 };
 
 } // namespace linlangok

@@ -1,6 +1,7 @@
 #include "app/StatusText.h"
 
 #include "common/Text.h"
+#include "session/KaraokeSession.h"
 
 #include <cstdio>
 
@@ -34,6 +35,9 @@ StatusTexts ComposeStatusTexts(const StatusValues& values)
         texts.state += u" | ";
     if (values.recording)
         texts.state += u"录音";
+    if (const uint64_t dropouts = values.playbackDropouts + values.recordingDropouts; dropouts > 0)
+        texts.dropouts = u"断音 " + Utf8ToUtf16(std::to_string(dropouts)) + u" 次";
+    texts.dropoutNotice = DropoutNotice(values.playbackDropouts, values.recordingDropouts);
     return texts;
 }
 

@@ -14,6 +14,8 @@ struct StatusTexts {
     std::u16string play; // "播放:  " position " | " length
     std::u16string record; // "录音:  " recording time
     std::u16string state; // "状态:  " and 播放, 录音, both, or 停止
+    std::u16string dropouts; // "断音 3 次", empty without dropouts
+    std::u16string dropoutNotice; // what they were and why (DropoutNotice)
 };
 
 struct StatusValues {
@@ -24,6 +26,8 @@ struct StatusValues {
     bool playing = false;
     bool recording = false;
     std::u16string notice; // shown for a while in the name's place; empty: none
+    uint64_t playbackDropouts = 0; // of the song playing or played last
+    uint64_t recordingDropouts = 0; // of the recording running or made last
 };
 
 StatusTexts ComposeStatusTexts(const StatusValues& values);

@@ -96,8 +96,8 @@ void CompareEngines()
     };
     for (const Engine& engine : engines) {
         RubberBandStretcher stretcher(kRate, 2,
-            engine.options | RubberBandStretcher::OptionProcessRealTime | RubberBandStretcher::OptionFormantPreserved
-                | RubberBandStretcher::OptionChannelsTogether | RubberBandStretcher::OptionThreadingNever,
+            engine.options | RubberBandStretcher::OptionProcessRealTime | RubberBandStretcher::OptionChannelsTogether
+                | RubberBandStretcher::OptionThreadingNever,
             1.0, std::exp2(2 / 12.0));
         std::vector<float> output;
         std::vector<float> block(4096);

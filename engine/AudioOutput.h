@@ -53,6 +53,10 @@ public:
     // How long a frame takes from leaving the callback to being heard, as the device reports it
     // (zero for an output that plays nowhere).
     virtual std::chrono::microseconds OutputLatency() const = 0;
+    // How often, since it opened, the device had to play without the stream's samples because
+    // they came too late (an underrun, heard as a dropout), or dropped them; zero for a device that
+    // cannot tell. Any thread.
+    virtual uint64_t DropoutCount() const { return 0; }
 
     // Sources are not owned. Both calls are made from the UI thread while the stream runs;
     // RemoveSource returns once the callback no longer uses the source.

@@ -3,6 +3,7 @@
 #include "common/Text.h"
 #include "engine/LatencyCalibration.h"
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 
@@ -15,9 +16,10 @@ constexpr int kResampleRate = 0;
 
 } // namespace
 
-CRecordingController::Recording::Recording(
-    CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, const std::filesystem::path& programFolder)
-    : writer(encoder, programFolder, kBitrate, kResampleRate)
+CRecordingController::Recording::Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder,
+    const std::filesystem::path& programFolder, uint64_t frameLimit)
+    : bytesLeft(frameLimit > UINT64_MAX / kCaptureBytesPerFrame ? UINT64_MAX : frameLimit * kCaptureBytesPerFrame)
+    , writer(encoder, programFolder, kBitrate, kResampleRate)
     , recorder(recorder)
 {
 }
@@ -25,6 +27,10 @@ CRecordingController::Recording::Recording(
 void CRecordingController::Recording::Write(
     const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime)
 {
+    byteCount = static_cast<size_t>(std::min<uint64_t>(byteCount, bytesLeft));
+    bytesLeft -= byteCount;
+    if (byteCount == 0)
+        return;
     writer.Write(samples, byteCount);
     if (performance)
         performance->WriteVoice(samples, byteCount, firstFrameTime);
@@ -54,14 +60,15 @@ CRecordingController::~CRecordingController()
     }
 }
 
-void CRecordingController::StartRecording()
+void CRecordingController::StartRecording(uint64_t frameLimit)
 {
     if (m_recording)
         return;
+    m_lastDropouts = 0;
     try {
         if (!m_selected)
             throw std::runtime_error("没有可用的录音设备,无法录音。");
-        auto recording = std::make_unique<Recording>(*m_selected, m_encoder, m_programFolder);
+        auto recording = std::make_unique<Recording>(*m_selected, m_encoder, m_programFolder, frameLimit);
         recording->writer.OpenTemporaryFile(m_prompts);
         StartPerformance(*recording);
         m_selected->StartRecording(*recording);
@@ -79,6 +86,7 @@ std::optional<std::filesystem::path> CRecordingController::StopRecording()
     const std::unique_ptr<Recording> recording = std::move(m_recording);
     try {
         recording->recorder.StopRecording();
+        m_lastDropouts = recording->recorder.DropoutCount();
         recording->writer.Close();
     } catch (const std::exception& error) {
         Report(error); // the blocks written before the failure are in the file, to be saved all the same

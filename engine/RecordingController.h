@@ -9,6 +9,7 @@
 #include "mixer/LineVolumeSlider.h"
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -39,8 +40,9 @@ public:
 
     // Records from the selected device into a new writer's temporary file. Does nothing while a
     // recording runs; with no device selected (none can record), says so. A failed start leaves
-    // no recording behind (its empty temporary file stays until the next recording).
-    void StartRecording();
+    // no recording behind (its empty temporary file stays until the next recording). The take
+    // keeps at most `frameLimit` frames, its first ones.
+    void StartRecording(uint64_t frameLimit = kNoFrameLimit);
     // Stops the recording, finishes its MP3 file and asks where to save it. An encoder or disk
     // failure during the recording is reported first; what was recorded before it is still
     // offered for saving. Does nothing when nothing records. Returns where the recording was
@@ -65,14 +67,22 @@ public:
     const std::vector<std::u16string>& LineNames() const { return m_lineNames; }
     CWaveRecorder* SelectedRecorder() const { return m_selected; }
     bool IsRecording() const { return m_recording != nullptr; }
+    // Frames the running recording has captured so far (CWaveRecorder::RecordedFrames).
+    uint64_t RecordedFrames() const { return m_recording ? m_recording->recorder.RecordedFrames() : 0; }
+    // Input lost during the running or the last recording (CWaveRecorder::DropoutCount).
+    uint64_t DropoutCount() const { return m_recording ? m_recording->recorder.DropoutCount() : m_lastDropouts; }
+
+    static constexpr uint64_t kNoFrameLimit = UINT64_MAX;
 
 private:
     // One recording: the writer, the recorder's view of it, and the recorder that feeds it.
     struct Recording : IRecordingSink {
-        Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, const std::filesystem::path& programFolder);
+        Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, const std::filesystem::path& programFolder,
+            uint64_t frameLimit);
         void Write(
             const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime) override;
 
+        uint64_t bytesLeft; // of the frame limit; capture thread
         CMp3StreamWriter writer;
         CWaveRecorder& recorder;
         std::unique_ptr<CPerformanceRecorder> performance; // while the output can be tapped
@@ -94,6 +104,7 @@ private:
     std::vector<std::u16string> m_lineNames;
     std::unique_ptr<Recording> m_recording; // while recording
     std::unique_ptr<CPerformanceTake> m_take; // the last recording's, until handed out
+    uint64_t m_lastDropouts = 0;
 };
 
 } // namespace linlangok

@@ -25,7 +25,9 @@ inline constexpr uint32_t kWaveMapper = 0xFFFFFFFF;
 // The capture format's bit in WaveInCapabilities::formats: 44.1 kHz, stereo, 16-bit.
 inline constexpr uint32_t kWaveFormat4S16 = 0x800;
 
-inline constexpr uint32_t kCaptureBytesPerSecond = 176400;
+inline constexpr uint32_t kCaptureFramesPerSecond = 44100;
+inline constexpr uint32_t kCaptureBytesPerFrame = 4;
+inline constexpr uint32_t kCaptureBytesPerSecond = kCaptureFramesPerSecond * kCaptureBytesPerFrame; // 176400
 
 // Buffer flags.
 inline constexpr uint32_t kWaveBufferDone = 0x01;
@@ -76,6 +78,11 @@ public:
     virtual uint32_t Close() = 0;
     // How long a sound takes from entering the device to reaching its buffers, as it reports it.
     virtual std::chrono::microseconds InputLatency() const = 0;
+    // Frames stored into buffers since the device opened (the platform's position). Any thread.
+    virtual uint64_t CapturedFrames() const = 0;
+    // How often since it opened the device lost input that was not read in time (an overflow,
+    // heard as a gap in the recording); zero for a device that cannot tell, or once closed.
+    virtual uint64_t DropoutCount() const { return 0; }
 };
 
 // The machine's wave-input devices.

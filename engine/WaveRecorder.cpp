@@ -54,9 +54,22 @@ std::chrono::microseconds CWaveRecorder::InputLatency() const
     return m_handle ? m_handle->InputLatency() : std::chrono::microseconds {};
 }
 
+uint64_t CWaveRecorder::RecordedFrames() const
+{
+    std::lock_guard lock(m_lock);
+    return m_handle ? m_handle->CapturedFrames() : 0;
+}
+
+uint64_t CWaveRecorder::DropoutCount() const
+{
+    std::lock_guard lock(m_lock);
+    return m_handle ? m_handle->DropoutCount() : m_dropouts;
+}
+
 void CWaveRecorder::StartSequence(IRecordingSink& sink)
 {
     m_sink = &sink;
+    m_dropouts = 0;
     m_state = kStarting;
     // Reset here rather than on the device-opened message, which the capture thread may take
     // after a failed queueing has already counted a returned buffer.
@@ -122,6 +135,7 @@ void CWaveRecorder::StopSequence()
         std::this_thread::sleep_for(kPollPeriod);
     m_handle->UnprepareBuffer(m_headers[1]);
     m_handle->UnprepareBuffer(m_headers[0]);
+    m_dropouts = m_handle->DropoutCount();
     CloseDevice();
     m_thread.join();
     m_handle.reset();

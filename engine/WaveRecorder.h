@@ -54,6 +54,11 @@ public:
     bool IsRecording() const;
     // The input latency the open device reports; zero when idle.
     std::chrono::microseconds InputLatency() const;
+    // Frames the running recording has captured so far, the sink's and those still in the
+    // buffers; zero when idle.
+    uint64_t RecordedFrames() const;
+    // Input the device lost during the running or the last recording (IWaveInHandle::DropoutCount).
+    uint64_t DropoutCount() const;
     uint32_t DeviceNumber() const { return m_deviceNumber; }
     const WaveInCapabilities& Capabilities() const { return m_capabilities; }
     MixerLineList& MixerLines() { return m_lines; }
@@ -87,6 +92,7 @@ private:
     std::unique_ptr<uint8_t[]> m_memory; // both buffers, allocated at the first start and kept
     std::array<WaveInBuffer, 2> m_headers;
     IRecordingSink* m_sink = nullptr;
+    uint64_t m_dropouts = 0; // of the last recording, once it ended
     MixerLineList m_lines;
     mutable std::mutex m_lock; // the recorder lock: start and stop
     std::atomic<int> m_state {kStopping};

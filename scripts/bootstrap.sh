@@ -11,6 +11,7 @@ packages=(
   libfluidsynth-dev fluidsynth timgm6mb-soundfont
   librtmidi-dev
   portaudio19-dev libasound2-dev alsa-utils
+  pipewire wireplumber pipewire-pulse pipewire-alsa pulseaudio-utils
   libsndfile1-dev libmpg123-dev libsoxr-dev librubberband-dev
   libmp3lame-dev lame
   libuchardet-dev libicu-dev

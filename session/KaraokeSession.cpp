@@ -6,6 +6,7 @@
 #include "midi/MidiFileWriter.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace linlangok {
 namespace {
@@ -70,6 +71,7 @@ void CKaraokeSession::SetTempoPercent(int32_t percent)
 void CKaraokeSession::Play()
 {
     Stop();
+    m_playbackDropouts = 0;
     m_kind = DetectSongKind(m_accompanimentPath);
     std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
     const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
@@ -94,10 +96,13 @@ void CKaraokeSession::Play()
         m_audioPlayer->OpenAndPlay(songPath);
     }
     m_lyricPath = PathToUtf16(lyricPath);
+    m_dropoutsAtPlay = m_services.audioOutput.DropoutCount();
 }
 
 void CKaraokeSession::Stop()
 {
+    if (m_dropoutsAtPlay)
+        m_playbackDropouts = m_services.audioOutput.DropoutCount() - *std::exchange(m_dropoutsAtPlay, std::nullopt);
     if (m_kind == ESongKind::Midi)
         m_sequencer->Stop();
     else if (m_kind == ESongKind::Audio)
@@ -115,6 +120,11 @@ std::unique_ptr<CPerformanceTake> CKaraokeSession::StopRecording()
     const bool saved = m_recording->StopRecording().has_value();
     std::unique_ptr<CPerformanceTake> take = m_recording->TakePerformance();
     return saved ? std::move(take) : nullptr;
+}
+
+uint64_t CKaraokeSession::PlaybackDropouts() const
+{
+    return m_dropoutsAtPlay ? m_services.audioOutput.DropoutCount() - *m_dropoutsAtPlay : m_playbackDropouts;
 }
 
 double CKaraokeSession::Position() const
@@ -270,6 +280,17 @@ void CKaraokeSession::Transpose(CMidiSong& song) const
     for (size_t index = 0; index < song.TrackCount(); ++index)
         if (song.Track(index).Transpose(m_pitch))
             song.Track(index).UpdateNotation();
+}
+
+std::u16string DropoutNotice(uint64_t playback, uint64_t recording)
+{
+    std::u16string notice;
+    for (const auto& [count, during] : {std::pair(playback, u"播放中"), std::pair(recording, u"录音中")}) {
+        if (count > 0)
+            notice += (notice.empty() ? u"" : u"，") + std::u16string(during) + u"出现 "
+                + Utf8ToUtf16(std::to_string(count)) + u" 次断音";
+    }
+    return notice.empty() ? notice : notice + u"(机器负载过高?)";
 }
 
 } // namespace linlangok

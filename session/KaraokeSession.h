@@ -96,6 +96,9 @@ public:
     double Position() const;
     // The song's length in whole seconds (truncated); 0 as Position is.
     int32_t Length() const;
+    // The dropouts the output played (IAudioOutput::DropoutCount) from the last Play that started
+    // a song to its Stop, so far while it plays.
+    uint64_t PlaybackDropouts() const;
     // The song-end rule: the position has reached the exact length (not only its whole seconds,
     // which would cut off up to a second of the song). True when nothing plays.
     bool HasReachedEnd() const;
@@ -197,6 +200,13 @@ private:
     std::optional<double> m_levelingGain;
     std::vector<SongIdentity> m_unmeasurable; // songs the analysis found no measure in, this run
     std::unique_ptr<CLoudnessAnalysisQueue> m_analysis; // null without an analyser; stops first
+    std::optional<uint64_t> m_dropoutsAtPlay; // the output's count when the song started, while it plays
+    uint64_t m_playbackDropouts = 0; // of the song that played last
 };
+
+// What the user is told of dropouts in playback and in the recording (CKaraokeSession::
+// PlaybackDropouts, CRecordingController::DropoutCount): "播放中出现 3 次断音(机器负载过高?)", or
+// the recording's alike, or both; empty without any.
+std::u16string DropoutNotice(uint64_t playback, uint64_t recording);
 
 } // namespace linlangok

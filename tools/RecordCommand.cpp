@@ -46,13 +46,15 @@ int RunRecordCommand(ToolContext& context)
     CRecordingController controller(devices, context.mixers, &context.encoder, context.programFolder, prompts, errors);
     if (!SelectFirstInputDevice(controller))
         return 1;
-    controller.StartRecording();
+    const uint64_t frames = TakeFrames(seconds);
+    controller.StartRecording(frames);
     if (!controller.IsRecording())
         return 1;
     std::cout << "recording " << seconds << " s from "
               << Utf16ToUtf8(controller.SelectedRecorder()->Capabilities().name) << std::endl;
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    WaitForTake(controller, frames, [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); });
     const auto saved = controller.StopRecording();
+    PrintDropouts(0, controller.DropoutCount());
     return saved && errors.str().empty() ? 0 : 1;
 }
 

@@ -11,7 +11,6 @@
 #include "tools/SaveToPathPrompts.h"
 #include "tools/ToolSession.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <iostream>
@@ -21,8 +20,6 @@
 
 namespace linlangok {
 namespace {
-
-using namespace std::chrono_literals;
 
 constexpr double kLongestRecording = 24 * 3600;
 
@@ -75,18 +72,17 @@ int RunSingCommand(ToolContext& context)
     const bool midi = session.Kind() == ESongKind::Midi;
     if (midi ? !session.Sequencer().IsPlaying() : session.AudioPlayer().Speed() == 0)
         return 1; // the reason has been shown
-    recording.StartRecording();
+    const uint64_t frames = TakeFrames(*seconds);
+    recording.StartRecording(frames);
     if (!recording.IsRecording())
         return 1;
-    const auto end = std::chrono::steady_clock::now()
-        + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(*seconds));
-    while (std::chrono::steady_clock::now() < end) {
-        if (tool->uiThread.WaitForTask(std::min<std::chrono::milliseconds>(
-                20ms, std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()))))
+    WaitForTake(recording, frames, [&tool](std::chrono::milliseconds time) {
+        if (tool->uiThread.WaitForTask(time))
             tool->uiThread.RunPending();
-    }
+    });
     const auto saved = recording.StopRecording();
     session.Stop();
+    PrintDropouts(session.PlaybackDropouts(), recording.DropoutCount());
     if (!saved)
         return 1; // the reason has been shown
     const auto take = recording.TakePerformance();

@@ -1,8 +1,10 @@
 #include "tools/ToolSession.h"
 
+#include "common/Text.h"
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <stdexcept>
@@ -45,6 +47,28 @@ bool SelectFirstInputDevice(CRecordingController& controller)
         // "Can't open Mixer Device.": the device is selected all the same, and records without it.
     }
     return true;
+}
+
+void PrintDropouts(uint64_t playback, uint64_t recording)
+{
+    if (const std::u16string notice = DropoutNotice(playback, recording); !notice.empty())
+        std::cerr << Utf16ToUtf8(notice) << '\n';
+}
+
+uint64_t TakeFrames(double seconds)
+{
+    return static_cast<uint64_t>(std::llround(seconds * kCaptureFramesPerSecond));
+}
+
+void WaitForTake(
+    const CRecordingController& controller, uint64_t frames, const std::function<void(std::chrono::milliseconds)>& wait)
+{
+    using namespace std::chrono_literals;
+    const auto giveUp
+        = std::chrono::steady_clock::now() + 10s + std::chrono::milliseconds(frames * 1000 / kCaptureFramesPerSecond);
+    while (
+        controller.IsRecording() && controller.RecordedFrames() < frames && std::chrono::steady_clock::now() < giveUp)
+        wait(2ms);
 }
 
 } // namespace linlangok

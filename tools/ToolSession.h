@@ -8,6 +8,10 @@
 #include "session/KaraokeSession.h"
 #include "tools/Commands.h"
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
 namespace linlangok {
 
 // A karaoke session for a command, as the main window runs one: MIDI through the sequencer and
@@ -35,5 +39,16 @@ struct CToolSession {
 // Selects the controller's first input device, which the recording commands record from. False,
 // with a message on standard error, when there is none.
 bool SelectFirstInputDevice(CRecordingController& controller);
+
+// Tells standard error of dropouts in playback and recording (DropoutNotice), when there were any.
+void PrintDropouts(uint64_t playback, uint64_t recording);
+
+// The frames of a take of `seconds`.
+uint64_t TakeFrames(double seconds);
+// Waits until the running recording has captured `frames` frames, calling `wait` with the longest
+// it may wait before the next look. A device that delivers less gets the take's own duration and
+// ten seconds more, so that a stalled device cannot hold the command for ever.
+void WaitForTake(const CRecordingController& controller, uint64_t frames,
+    const std::function<void(std::chrono::milliseconds)>& wait);
 
 } // namespace linlangok

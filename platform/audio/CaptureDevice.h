@@ -27,6 +27,9 @@ public:
     virtual bool Start(Consumer consume) = 0;
     // Stops; returns once `consume` is no longer called. Harmless when stopped.
     virtual void Stop() = 0;
+    // How often, since it was made, the device lost input that was not read in time (an
+    // overflow, a gap in what it delivers); zero for a device that cannot tell. Any thread.
+    virtual uint64_t DropoutCount() const { return 0; }
 };
 
 } // namespace linlangok

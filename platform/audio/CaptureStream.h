@@ -32,6 +32,7 @@ public:
     // Returns once the receiver is no longer called; stops the device after the last one.
     void Detach(ICaptureReceiver& receiver);
     std::chrono::microseconds Latency() const { return m_device->Latency(); }
+    uint64_t DropoutCount() const { return m_device->DropoutCount(); }
 
 private:
     void Deliver(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured);

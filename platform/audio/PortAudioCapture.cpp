@@ -66,7 +66,9 @@ bool CPortAudioCapture::Start(Consumer consume)
         while (m_running) {
             const PaError error = Pa_ReadStream(static_cast<PaStream*>(m_stream), m_chunk.data(), kChunkFrames);
             // An overflow lost earlier frames, but this chunk holds good ones.
-            if (error != paNoError && error != paInputOverflowed)
+            if (error == paInputOverflowed)
+                m_dropouts.fetch_add(1, std::memory_order_relaxed);
+            else if (error != paNoError)
                 break;
             // The chunk's last frame came in when the frames still waiting behind it began to.
             const long waiting = std::max(Pa_GetStreamReadAvailable(static_cast<PaStream*>(m_stream)), 0L);

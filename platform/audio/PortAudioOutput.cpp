@@ -45,10 +45,12 @@ CPortAudioOutput::~CPortAudioOutput()
     Pa_CloseStream(static_cast<PaStream*>(m_stream));
 }
 
-int CPortAudioOutput::Callback(
-    const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time, unsigned long, void* self)
+int CPortAudioOutput::Callback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
+    unsigned long statusFlags, void* self)
 {
     auto& device = *static_cast<CPortAudioOutput*>(self);
+    if (statusFlags & (paOutputUnderflow | paOutputOverflow))
+        device.m_dropouts.fetch_add(1, std::memory_order_relaxed);
     const auto now = std::chrono::steady_clock::now();
     // PortAudio's moment for the first frame at the converter includes the latency it reports;
     // a host that gives no moments leaves it 0.

@@ -2,6 +2,7 @@
 
 #include "platform/audio/MixingAudioOutput.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -24,6 +25,7 @@ public:
 
     // The stream's output latency as PortAudio reports it.
     std::chrono::microseconds OutputLatency() const override { return m_latency; }
+    uint64_t DropoutCount() const override { return m_dropouts.load(std::memory_order_relaxed); }
 
 private:
     static int Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
@@ -32,6 +34,7 @@ private:
     void* m_stream = nullptr; // PaStream*
     std::chrono::microseconds m_latency {0};
     uint64_t m_framesRendered = 0; // callback thread only
+    std::atomic<uint64_t> m_dropouts {0}; // buffers PortAudio flagged as under- or overflowed
 };
 
 } // namespace linlangok

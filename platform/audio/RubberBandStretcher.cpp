@@ -21,8 +21,7 @@ public:
 
 constexpr RubberBandStretcher::Options kOptions = RubberBandStretcher::OptionProcessRealTime
     | RubberBandStretcher::OptionEngineFiner | RubberBandStretcher::OptionWindowShort
-    | RubberBandStretcher::OptionFormantPreserved | RubberBandStretcher::OptionChannelsTogether
-    | RubberBandStretcher::OptionThreadingNever;
+    | RubberBandStretcher::OptionChannelsTogether | RubberBandStretcher::OptionThreadingNever;
 
 } // namespace
 

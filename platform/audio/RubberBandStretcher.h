@@ -12,8 +12,10 @@ class RubberBandStretcher;
 namespace linlangok {
 
 // IAudioStretcher over librubberband in real-time mode, with its finer (R3) engine on its short
-// window: exact pitch for music at a small share of one core. Formants are kept, so voices in the
-// accompaniment keep their colour in another key. One processing thread, its caller's.
+// window: exact pitch for music at a small share of one core, at the song's own level. Formants
+// move with the key: kept in place, they would weigh each shifted partial by the envelope at its
+// old frequency, which costs a tone or a whole song several decibels. One processing thread, its
+// caller's.
 class CRubberBandStretcher final : public IAudioStretcher {
 public:
     CRubberBandStretcher();

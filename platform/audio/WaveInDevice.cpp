@@ -23,6 +23,7 @@ uint32_t CWaveInDevice::Open(
 CWaveInDevice::CWaveInDevice(std::shared_ptr<CCaptureStream> stream, IWaveInClient& client)
     : m_stream(std::move(stream))
     , m_client(client)
+    , m_dropoutsBeforeOpen(m_stream->DropoutCount())
 {
 }
 
@@ -133,6 +134,7 @@ void CWaveInDevice::OnCapture(const int16_t* samples, size_t frames, std::chrono
         const size_t count = std::min<size_t>(left, buffer.length - buffer.bytesRecorded);
         std::memcpy(buffer.data + buffer.bytesRecorded, bytes, count);
         buffer.bytesRecorded += static_cast<uint32_t>(count);
+        m_capturedFrames += count / kCaptureBytesPerFrame;
         bytes += count;
         left -= count;
         if (buffer.bytesRecorded == buffer.length) {

@@ -3,6 +3,7 @@
 #include "engine/WaveIn.h"
 #include "platform/audio/CaptureStream.h"
 
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,8 @@ public:
     uint32_t Reset() override;
     uint32_t Close() override;
     std::chrono::microseconds InputLatency() const override { return m_stream->Latency(); }
+    uint64_t CapturedFrames() const override { return m_capturedFrames; }
+    uint64_t DropoutCount() const override { return m_stream ? m_stream->DropoutCount() - m_dropoutsBeforeOpen : 0; }
 
 private:
     CWaveInDevice(std::shared_ptr<CCaptureStream> stream, IWaveInClient& client);
@@ -39,10 +42,12 @@ private:
 
     std::shared_ptr<CCaptureStream> m_stream;
     IWaveInClient& m_client;
+    uint64_t m_dropoutsBeforeOpen; // the shared stream's
     std::mutex m_lock; // the queue and the flags of queued buffers
     std::deque<WaveInBuffer*> m_queue;
     bool m_started = false;
     bool m_open = true;
+    std::atomic<uint64_t> m_capturedFrames {0};
     // The filling buffer's first-frame estimates: the first, and the others' sum of distances to it.
     std::chrono::steady_clock::time_point m_stampBase;
     std::chrono::nanoseconds m_stampSum {0};

@@ -119,6 +119,17 @@ public:
         }
     }
 
+    // Closing the handle removes every element, which would call OnElementChanged on members
+    // already destroyed: the callbacks go first, then the handle, while the maps still live.
+    ~CAlsaMixer() override
+    {
+        for (snd_mixer_elem_t* element : m_elements) {
+            if (element)
+                snd_mixer_elem_set_callback(element, nullptr);
+        }
+        m_handle.reset();
+    }
+
     bool ReadValues(
         std::uint32_t controlId, std::uint32_t channels, std::uint32_t items, std::span<std::int32_t> values) override
     {

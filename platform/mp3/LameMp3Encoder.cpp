@@ -30,6 +30,45 @@ bool IsMpeg1Rate(int rate)
     return rate == 32000 || rate == 44100 || rate == 48000;
 }
 
+void Configure(lame_global_flags* flags, const Mp3EncoderSettings& settings, int outputRate)
+{
+    lame_set_errorf(flags, SilentReport);
+    lame_set_debugf(flags, SilentReport);
+    lame_set_msgf(flags, SilentReport);
+    // The constant-bitrate preset first (it sets the filters for the bitrate), then the rest.
+    lame_set_preset(flags, settings.bitrate);
+    lame_set_VBR(flags, vbr_off);
+    lame_set_brate(flags, settings.bitrate);
+    lame_set_num_channels(flags, settings.inputChannels);
+    lame_set_in_samplerate(flags, settings.inputSampleRate);
+    lame_set_out_samplerate(flags, outputRate);
+    lame_set_mode(flags, LameMode(settings.mode));
+    lame_set_extension(flags, settings.privateBit);
+    lame_set_error_protection(flags, settings.crc);
+    lame_set_copyright(flags, settings.copyright);
+    lame_set_original(flags, settings.original);
+    lame_set_emphasis(flags, 0);
+    lame_set_bWriteVbrTag(flags, settings.vbrHeader);
+    lame_set_disable_reservoir(flags, !settings.bitReservoir);
+    lame_set_strict_ISO(flags, settings.strictIso);
+    lame_set_write_id3tag_automatic(flags, 0);
+}
+
+// lame_init_params lowers the level by a factor of the bitrate's (to 95 % at 128 kbit/s), leaving
+// headroom for the coding's overshoot. A recording keeps its source's level: the scale given undoes
+// that factor, read from an encoder configured alike.
+float LevelKeepingScale(const Mp3EncoderSettings& settings, int outputRate)
+{
+    lame_global_flags* probe = lame_init();
+    if (!probe)
+        return 1;
+    Configure(probe, settings, outputRate);
+    const float configured = lame_get_scale(probe);
+    const float initialised = lame_init_params(probe) < 0 ? configured : lame_get_scale(probe);
+    lame_close(probe);
+    return configured > 0 && initialised > 0 ? configured / initialised : 1;
+}
+
 class CLameMp3Encoder final : public IMp3Encoder {
 public:
     explicit CLameMp3Encoder(lame_global_flags* flags)
@@ -75,26 +114,8 @@ std::unique_ptr<IMp3Encoder> CLameMp3EncoderLibrary::InitStream(const Mp3Encoder
     lame_global_flags* flags = lame_init();
     if (!flags)
         return nullptr;
-    lame_set_errorf(flags, SilentReport);
-    lame_set_debugf(flags, SilentReport);
-    lame_set_msgf(flags, SilentReport);
-    // The constant-bitrate preset first (it sets the filters for the bitrate), then the rest.
-    lame_set_preset(flags, settings.bitrate);
-    lame_set_VBR(flags, vbr_off);
-    lame_set_brate(flags, settings.bitrate);
-    lame_set_num_channels(flags, settings.inputChannels);
-    lame_set_in_samplerate(flags, settings.inputSampleRate);
-    lame_set_out_samplerate(flags, outputRate);
-    lame_set_mode(flags, LameMode(settings.mode));
-    lame_set_extension(flags, settings.privateBit);
-    lame_set_error_protection(flags, settings.crc);
-    lame_set_copyright(flags, settings.copyright);
-    lame_set_original(flags, settings.original);
-    lame_set_emphasis(flags, 0);
-    lame_set_bWriteVbrTag(flags, settings.vbrHeader);
-    lame_set_disable_reservoir(flags, !settings.bitReservoir);
-    lame_set_strict_ISO(flags, settings.strictIso);
-    lame_set_write_id3tag_automatic(flags, 0);
+    Configure(flags, settings, outputRate);
+    lame_set_scale(flags, LevelKeepingScale(settings, outputRate));
     if (lame_init_params(flags) < 0) {
         lame_close(flags);
         return nullptr;

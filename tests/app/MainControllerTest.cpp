@@ -123,6 +123,17 @@ TEST(MainControllerRules, EnableRulesFollowKindAndFlags)
         EXPECT_EQ(ComputeEnableStates(row.kind, row.playing, row.recording), row.expected);
 }
 
+TEST(StatusTexts, DropoutsOfPlaybackAndRecordingAreCountedAndTold)
+{
+    StatusValues values;
+    EXPECT_EQ(ComposeStatusTexts(values).dropouts, u"");
+    values.playbackDropouts = 2;
+    values.recordingDropouts = 5;
+    const StatusTexts texts = ComposeStatusTexts(values);
+    EXPECT_EQ(texts.dropouts, u"断音 7 次");
+    EXPECT_EQ(texts.dropoutNotice, u"播放中出现 2 次断音，录音中出现 5 次断音(机器负载过高?)");
+}
+
 TEST(MainControllerRules, NumbersAndNamesAsTheControlsReadThem)
 {
     EXPECT_EQ(ParseSignedNumber(u"200"), 200);

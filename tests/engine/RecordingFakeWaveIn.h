@@ -3,6 +3,7 @@
 #include "engine/WaveIn.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -20,6 +21,7 @@ namespace linlangok::test {
 class CFakeWaveIn final : public IWaveInSystem {
 public:
     std::vector<WaveInCapabilities> devices {{u"Microphone", kWaveFormat4S16, 2}};
+    std::atomic<uint64_t> dropouts {0}; // what the handle reports
 
     void FailOn(const std::string& operation, int call, uint32_t code) { m_failures[{operation, call}] = code; }
     std::vector<std::string> Calls() const
@@ -52,6 +54,7 @@ public:
                 const int16_t values[2] = {left, right};
                 std::memcpy(buffer.data + buffer.bytesRecorded, values, 4);
                 buffer.bytesRecorded += 4;
+                ++m_captured;
                 if (buffer.bytesRecorded == buffer.length) {
                     m_queue.pop_front();
                     buffer.flags = (buffer.flags & ~kWaveBufferInQueue) | kWaveBufferDone;
@@ -157,6 +160,8 @@ private:
             return kWaveInOk;
         }
         std::chrono::microseconds InputLatency() const override { return {}; }
+        uint64_t CapturedFrames() const override { return m_owner.m_captured; }
+        uint64_t DropoutCount() const override { return m_owner.dropouts; }
 
     private:
         CFakeWaveIn& m_owner;
@@ -177,6 +182,7 @@ private:
     IWaveInClient* m_client = nullptr;
     std::deque<WaveInBuffer*> m_queue;
     bool m_started = false;
+    std::atomic<uint64_t> m_captured {0};
     uint32_t m_lastDevice = 0;
 };
 

@@ -117,7 +117,10 @@ TEST(WaveRecorder, StopAfterThreeAndAHalfSecondsHandsOnAFullAndAPartBlock)
     waveIn.Capture(88200, 1, 2);
     sink.WaitForBlocks(1);
     waveIn.Capture(66150, 3, 4);
+    EXPECT_EQ(recorder.RecordedFrames(), 154350u);
+    waveIn.dropouts = 3;
     recorder.StopRecording();
+    EXPECT_EQ(recorder.DropoutCount(), 3u);
     EXPECT_FALSE(recorder.IsRecording());
     EXPECT_FALSE(waveIn.IsOpen());
     ASSERT_EQ(sink.blocks.size(), 2u);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <iterator>
 #include <numbers>
+#include <numeric>
 #include <stdexcept>
 
 namespace linlangok::test {
@@ -100,6 +101,27 @@ size_t FirstSoundingFrame(const std::vector<int16_t>& samples, int channels)
             return i / static_cast<size_t>(channels);
     }
     return samples.size() / static_cast<size_t>(channels);
+}
+
+Sound MeasureSound(const std::vector<int16_t>& samples, int channels)
+{
+    // Sound is what comes within 12 dB of the peak; a peak below -54 dBFS is silence.
+    const int peak = std::accumulate(samples.begin(), samples.end(), 0,
+        [](int highest, int16_t sample) { return std::max(highest, std::abs(static_cast<int>(sample))); });
+    const auto loud = [peak](int16_t sample) { return peak >= 64 && std::abs(sample) >= peak / 4; };
+    const auto first = std::find_if(samples.begin(), samples.end(), loud);
+    if (first == samples.end())
+        return {};
+    const size_t step = static_cast<size_t>(channels);
+    Sound sound {static_cast<size_t>(first - samples.begin()) / step};
+    const auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base() - 1;
+    sound.frames = static_cast<size_t>(last - samples.begin()) / step - sound.first + 1;
+    double sum = 0;
+    const size_t margin = 4410, inner = sound.frames > 3 * margin ? sound.frames - 2 * margin : 0;
+    for (size_t frame = sound.first + margin; frame < sound.first + margin + inner; ++frame)
+        sum += std::pow(samples[frame * step] / 32768.0, 2);
+    sound.level = 10 * std::log10(sum / static_cast<double>(inner));
+    return sound;
 }
 
 double PeakFrequency(

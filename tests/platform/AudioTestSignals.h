@@ -38,6 +38,16 @@ DecodedAudio ReadAudioFile(const std::filesystem::path& path);
 // Index of the first frame with a nonzero sample (frame count when all are zero).
 size_t FirstSoundingFrame(const std::vector<int16_t>& samples, int channels = 2);
 
+// The sound in a recording: its first frame and length, from the first to the last sample of at
+// least a quarter of the peak, and its first channel's level (RMS in dBFS: -9.03 for a sine at
+// half scale) without its first and last tenth of a second.
+struct Sound {
+    size_t first = 0;
+    size_t frames = 0;
+    double level = 0;
+};
+Sound MeasureSound(const std::vector<int16_t>& samples, int channels = 2);
+
 // The frequency (Hz) at which one channel's energy peaks, searched in 1 Hz steps between `low`
 // and `high` (Goertzel).
 double PeakFrequency(
