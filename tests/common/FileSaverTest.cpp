@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,6 +116,29 @@ TEST(FileSaver, WithoutWriteAccessOnlyTheFileItselfIsRewritten)
     EXPECT_EQ(Listing(closed), Names {"OKSetting.ini"});
     EXPECT_EQ(Listing(folder.Path()), (Names {"closed", "read-only.mid"}));
     ::chmod(closed.c_str(), 0755);
+}
+
+// Only the temporary files of killed savers go: not one a saver holds (here through an open file
+// description of its own, as another process would), nor one written in the last minute.
+TEST(FileSaver, DeadPartFilesGoWhenTheFolderIsNextWritten)
+{
+    CTemporaryFolder folder;
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+    const Names kept {".a.ini.ABCDEFGH.part", ".a.ini.fresh123.part", ".a.ini.held1234.part", "a.ini.nodot123.part"};
+    for (const auto& name : kept)
+        folder.WriteFile(name, "x");
+    folder.WriteFile(".a.ini.dead1234.part", "x");
+    for (const char* name :
+        {".a.ini.ABCDEFGH.part", ".a.ini.held1234.part", "a.ini.nodot123.part", ".a.ini.dead1234.part"})
+        std::filesystem::last_write_time(folder.Path() / name, old);
+    const int held = ::open((folder.Path() / ".a.ini.held1234.part").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    ASSERT_TRUE(SaveFile(folder.Path() / "b.ini", "b"));
+    ::close(held);
+    Names expected = kept;
+    expected.push_back("b.ini");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Listing(folder.Path()), expected);
 }
 
 TEST(FileSaver, AnUnfinishedSaveLeavesTheTargetAsItWas)
