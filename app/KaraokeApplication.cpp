@@ -7,6 +7,8 @@
 #include "mixer/VolumeWindow.h"
 #include "songlist/SongListWindow.h"
 
+#include <QTimer>
+
 namespace linlangok {
 
 CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
@@ -62,6 +64,8 @@ void CKaraokeApplication::Show()
     m_lyricsWindow->show();
     m_volumeWindow->show();
     m_songListWindow->show();
+    // From the event loop, so that a quit asked meanwhile can end it.
+    QTimer::singleShot(0, m_mainWindow.get(), [this] { m_mainWindow->Controller().OfferDeadTakes(); });
 }
 
 bool CKaraokeApplication::IsPlaying() const

@@ -7,6 +7,7 @@
 #include "app/QtUserPrompts.h"
 #include "engine/RecordingDevices.h"
 #include "platform/codepage/UchardetTextEncodings.h"
+#include "platform/files/FlockFileLocks.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
@@ -37,6 +38,7 @@ private:
     std::shared_ptr<const ICodePage> m_codePage;
     CUchardetTextEncodings m_textEncodings;
     std::filesystem::path m_programFolder;
+    CFlockFileLocks m_fileLocks;
     CLameMp3EncoderLibrary m_mp3Encoder;
     CAlsaMixerSystem m_mixers;
     CQtUserPrompts m_prompts;

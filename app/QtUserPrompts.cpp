@@ -2,6 +2,7 @@
 
 #include "app/QtText.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
@@ -41,6 +42,8 @@ QString PlainSuffix(const FileFilter& filter)
 
 EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
 {
+    if (!m_asking)
+        return EPromptAnswer::Cancel;
     QMessageBox box(m_owner);
     // No caption asks for the platform's own, "错误" as the desktop shows it; an empty one stays empty.
     box.setWindowTitle(request.caption ? ToQString(*request.caption) : QStringLiteral("错误"));
@@ -76,7 +79,10 @@ EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
-    switch (box.exec()) {
+    const int pressed = box.exec();
+    if (!m_asking)
+        return EPromptAnswer::Cancel;
+    switch (pressed) {
     case QMessageBox::Cancel:
         return EPromptAnswer::Cancel;
     case QMessageBox::Yes:
@@ -90,15 +96,19 @@ EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
 
 std::optional<std::filesystem::path> CQtUserPrompts::AskOpenPath(const FileDialogRequest& request)
 {
+    if (!m_asking)
+        return std::nullopt;
     const QString path = QFileDialog::getOpenFileName(m_owner, ToQString(request.title),
         QString::fromStdString(request.initialPath.string()), FilterText(request.filters));
-    if (path.isEmpty())
+    if (path.isEmpty() || !m_asking)
         return std::nullopt;
     return ToPath(path);
 }
 
 std::optional<std::filesystem::path> CQtUserPrompts::AskSavePath(const FileDialogRequest& request)
 {
+    if (!m_asking)
+        return std::nullopt;
     QFileDialog dialog(m_owner, ToQString(request.title), QString::fromStdString(request.initialPath.string()),
         FilterText(request.filters));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.askBeforeOverwrite);
@@ -118,28 +128,32 @@ std::optional<std::filesystem::path> CQtUserPrompts::AskSavePath(const FileDialo
                 dialog.setDefaultSuffix(named.isEmpty() ? suffix : named);
             });
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty() || !m_asking)
         return std::nullopt;
     return ToPath(dialog.selectedFiles().first());
 }
 
 std::optional<std::filesystem::path> CQtUserPrompts::AskFolder(const FolderRequest& request)
 {
+    if (!m_asking)
+        return std::nullopt;
     const QString folder = QFileDialog::getExistingDirectory(m_owner, ToQString(request.title),
         QString::fromStdString(request.initialFolder.string()), QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty())
+    if (folder.isEmpty() || !m_asking)
         return std::nullopt;
     return ToPath(folder);
 }
 
 std::optional<FontChoice> CQtUserPrompts::AskFont(const FontChoice& current)
 {
+    if (!m_asking)
+        return std::nullopt;
     QFont initial(ToQString(current.family), current.pointSize > 0 ? current.pointSize : -1);
     initial.setBold(current.bold);
     initial.setItalic(current.italic);
     bool accepted = false;
     const QFont font = QFontDialog::getFont(&accepted, initial, m_owner);
-    if (!accepted)
+    if (!accepted || !m_asking)
         return std::nullopt;
     FontChoice choice;
     choice.family = font.family().toStdU16String();
@@ -147,6 +161,16 @@ std::optional<FontChoice> CQtUserPrompts::AskFont(const FontChoice& current)
     choice.bold = font.bold();
     choice.italic = font.italic();
     return choice;
+}
+
+void CQtUserPrompts::StopAsking()
+{
+    m_asking = false;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog && dialog->isVisible() && dialog->isModal())
+            dialog->reject();
+    }
 }
 
 } // namespace linlangok

@@ -22,9 +22,12 @@ public:
     std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest& request) override;
     std::optional<std::filesystem::path> AskFolder(const FolderRequest& request) override;
     std::optional<FontChoice> AskFont(const FontChoice& current) override;
+    // Rejects the modal dialogs that are open.
+    void StopAsking() override;
 
 private:
     QWidget* m_owner;
+    bool m_asking = true;
 };
 
 } // namespace linlangok

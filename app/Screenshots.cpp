@@ -185,8 +185,9 @@ bool SavePerformanceWindow(
             }
         }
     });
-    RunPerformanceWindow(
-        std::make_unique<CPerformanceTake>(accompaniment, voice, -3810, 86.4), services, &karaoke.MainWindow());
+    RunPerformanceWindow(std::make_unique<CPerformanceTake>(
+                             accompaniment, voice, services.programFolder / ".$$picture.wav", -3810, 86.4),
+        services, &karaoke.MainWindow());
     return saved;
 }
 
@@ -206,6 +207,9 @@ int main(int argc, char** argv)
     setenv("LINLANGOK_AUDIO_IN", "null", 0);
     setenv("LINLANGOK_AUDIO_OUT", "null", 0);
     QApplication application(argc, argv);
+    // A program folder of the run's own: the take the pictures leave running is gone with it.
+    const QTemporaryDir home;
+    setenv("LINLANGOK_HOME", home.path().toLocal8Bit().constData(), 0);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     CPlatformServices platform(application);
     CKaraokeApplication karaoke(platform.Services());
@@ -240,8 +244,8 @@ int main(int argc, char** argv)
     CWaveInSystem waveIn(std::move(captureDevices));
     CInputDeviceList inputDevices(waveIn, cardMixers);
     const ApplicationServices services = platform.Services();
-    CRecordingController recording(
-        inputDevices, cardMixers, nullptr, services.session.programFolder, platform.Prompts(), std::cout);
+    CRecordingController recording(inputDevices, cardMixers, nullptr, services.session.programFolder,
+        services.session.fileLocks, platform.Prompts(), std::cout);
     CVolumeWindow volume(VolumeWindowParts {recording, cardMixers, platform.Prompts(), services.desktop,
         services.programs, window.Controller(), services.dataFolder / "help", services.session.audioOutput, waveIn,
         services.session.programFolder});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Mp3StreamWriter.h"
+#include "engine/TakeFiles.h"
 
 #include <chrono>
 #include <cstdint>
@@ -14,12 +15,15 @@ namespace linlangok {
 // belongs against the music. Nothing of either is held in memory. UI thread.
 class CPerformanceTake {
 public:
-    // Takes over both temporary files. The voice's frame 0 belongs at the accompaniment's frame
+    // Takes over both temporary files and their locks; the mix auditioned in the performance
+    // window goes to `audition`. The voice's frame 0 belongs at the accompaniment's frame
     // `voiceOffsetFrames` (negative: before the accompaniment's first frame); `alignmentMs` is how
     // far the latencies moved it from where the device clocks alone would put it.
-    CPerformanceTake(std::filesystem::path accompaniment, std::filesystem::path voice, int64_t voiceOffsetFrames,
-        double alignmentMs);
+    CPerformanceTake(LockedFile accompaniment, LockedFile voice, std::filesystem::path audition,
+        int64_t voiceOffsetFrames, double alignmentMs);
     ~CPerformanceTake(); // removes its temporary files
+
+    const std::filesystem::path& AuditionPath() const { return m_audition; }
 
     CPerformanceTake(const CPerformanceTake&) = delete;
     CPerformanceTake& operator=(const CPerformanceTake&) = delete;
@@ -41,8 +45,9 @@ private:
     int64_t FirstFrame() const;
     int64_t EndFrame() const;
 
-    std::filesystem::path m_accompaniment;
-    std::filesystem::path m_voice;
+    LockedFile m_accompaniment;
+    LockedFile m_voice;
+    std::filesystem::path m_audition;
     int64_t m_voiceOffsetFrames;
     double m_alignmentMs;
     int64_t m_accompanimentFrames;

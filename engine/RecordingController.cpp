@@ -14,9 +14,8 @@ constexpr int kResampleRate = 0;
 
 } // namespace
 
-CRecordingController::Recording::Recording(
-    CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, const std::filesystem::path& programFolder)
-    : writer(encoder, programFolder, kBitrate, kResampleRate)
+CRecordingController::Recording::Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, CTakeFolder& takes)
+    : writer(encoder, takes, kBitrate, kResampleRate)
     , recorder(recorder)
 {
 }
@@ -30,10 +29,11 @@ void CRecordingController::Recording::Write(
 }
 
 CRecordingController::CRecordingController(CInputDeviceList& devices, IMixerSystem& mixers, IMp3EncoderLibrary* encoder,
-    std::filesystem::path programFolder, IUserPrompts& prompts, std::ostream& standardOutput, IAudioOutput* output)
+    std::filesystem::path programFolder, IFileLocks& fileLocks, IUserPrompts& prompts, std::ostream& standardOutput,
+    IAudioOutput* output)
     : m_devices(devices)
     , m_encoder(encoder)
-    , m_programFolder(std::move(programFolder))
+    , m_takes(fileLocks, std::move(programFolder))
     , m_prompts(prompts)
     , m_standardOutput(standardOutput)
     , m_output(output)
@@ -58,7 +58,7 @@ void CRecordingController::StartRecording()
     if (!m_selected || m_recording)
         return;
     try {
-        auto recording = std::make_unique<Recording>(*m_selected, m_encoder, m_programFolder);
+        auto recording = std::make_unique<Recording>(*m_selected, m_encoder, m_takes);
         recording->writer.OpenTemporaryFile(m_prompts);
         StartPerformance(*recording);
         m_selected->StartRecording(*recording);
@@ -69,10 +69,10 @@ void CRecordingController::StartRecording()
     }
 }
 
-std::optional<std::filesystem::path> CRecordingController::StopRecording()
+TakeSaveResult CRecordingController::StopRecording()
 {
     if (!m_recording)
-        return std::nullopt;
+        return {ETakeFate::Discarded, {}};
     const std::unique_ptr<Recording> recording = std::move(m_recording);
     try {
         recording->recorder.StopRecording();
@@ -82,7 +82,7 @@ std::optional<std::filesystem::path> CRecordingController::StopRecording()
     }
     if (recording->performance) {
         try {
-            const auto stored = LoadLatencyCorrection(m_programFolder);
+            const auto stored = LoadLatencyCorrection(m_takes.Folder());
             const bool applies
                 = stored && stored->AppliesTo(m_output->Name(), Utf16ToUtf8(recording->recorder.Capabilities().name));
             m_take = recording->performance->Finish(recording->inputLatency, applies ? stored->correctionMs : 0);
@@ -90,12 +90,7 @@ std::optional<std::filesystem::path> CRecordingController::StopRecording()
             Report(error);
         }
     }
-    try {
-        return recording->writer.SaveAs(m_prompts);
-    } catch (const std::exception& error) {
-        Report(error);
-        return std::nullopt;
-    }
+    return recording->writer.SaveAs(m_prompts);
 }
 
 std::unique_ptr<CPerformanceTake> CRecordingController::TakePerformance()
@@ -103,11 +98,16 @@ std::unique_ptr<CPerformanceTake> CRecordingController::TakePerformance()
     return std::move(m_take);
 }
 
+void CRecordingController::OfferDeadTakes()
+{
+    linlangok::OfferDeadTakes(m_takes, m_prompts, m_encoder);
+}
+
 void CRecordingController::StartPerformance(Recording& recording)
 {
     if (!m_output)
         return;
-    auto performance = std::make_unique<CPerformanceRecorder>(*m_output, m_programFolder);
+    auto performance = std::make_unique<CPerformanceRecorder>(*m_output, m_takes, recording.writer.TakeNumber());
     try {
         if (performance->Start())
             recording.performance = std::move(performance);

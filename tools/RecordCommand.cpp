@@ -43,7 +43,8 @@ int RunRecordCommand(ToolContext& context)
     CInputDeviceList devices(*waveIn, context.mixers);
     CSaveToPathPrompts prompts(context.prompts, arguments[0]);
     std::ostringstream errors; // the controller's standard output; its prompts print the same texts
-    CRecordingController controller(devices, context.mixers, &context.encoder, context.programFolder, prompts, errors);
+    CRecordingController controller(
+        devices, context.mixers, &context.encoder, context.programFolder, context.fileLocks, prompts, errors);
     if (!SelectFirstInputDevice(controller))
         return 1;
     controller.StartRecording();
@@ -52,7 +53,7 @@ int RunRecordCommand(ToolContext& context)
     std::cout << "recording " << seconds << " s from "
               << Utf16ToUtf8(controller.SelectedRecorder()->Capabilities().name) << std::endl;
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const auto saved = controller.StopRecording();
+    const bool saved = controller.StopRecording().fate == ETakeFate::Saved;
     return saved && errors.str().empty() ? 0 : 1;
 }
 

@@ -85,7 +85,7 @@ int RunSingCommand(ToolContext& context)
                 20ms, std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()))))
             tool->uiThread.RunPending();
     }
-    const auto saved = recording.StopRecording();
+    const bool saved = recording.StopRecording().fate == ETakeFate::Saved;
     session.Stop();
     if (!saved)
         return 1; // the reason has been shown

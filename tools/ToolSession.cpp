@@ -27,7 +27,7 @@ CToolSession::CToolSession(
     , inputDevices(*this->waveIn, context.mixers)
     , session(SessionServices {prompts, uiThread, timerDriver, midiDevices, output, CSndFileDecoder::Open,
           CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder, context.codePage,
-          context.textEncodings, std::cout, context.programFolder})
+          context.textEncodings, std::cout, context.programFolder, context.fileLocks})
 {
 }
 

@@ -261,7 +261,7 @@ TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAndNotWhileACommandIsHalfDo
         for (int frame = 0; frame < 10; ++frame)
             window.FrameTick();
     };
-    EXPECT_FALSE(controller.ExitWithQuestion());
+    EXPECT_FALSE(controller.Quit());
     EXPECT_EQ(window.grab().toImage(), first);
 
     for (int frame = 0; frame < 10; ++frame)
