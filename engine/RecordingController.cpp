@@ -90,7 +90,15 @@ TakeSaveResult CRecordingController::StopRecording()
             Report(error);
         }
     }
-    return recording->writer.SaveAs(m_prompts);
+    TakeSaveResult result = recording->writer.SaveAs(m_prompts);
+    if (result.fate == ETakeFate::Unanswered) {
+        // Nobody chose where: say where the take is, for the log and the console.
+        const std::filesystem::path& kept = result.path.empty() ? recording->writer.TemporaryPath() : result.path;
+        const std::u16string text = u"这段录音没有另存, 保留在 " + PathToUtf16(kept);
+        m_standardOutput << Utf16ToUtf8(text) << std::endl;
+        m_prompts.ShowMessage({std::u16string(kCaptionWarning), text, EMessageButtons::Ok, EMessageIcon::Warning});
+    }
+    return result;
 }
 
 std::unique_ptr<CPerformanceTake> CRecordingController::TakePerformance()
