@@ -296,40 +296,30 @@ TEST_F(MainControllerTest, TypedPathsReachTheSessionThroughRecordNotPlay)
 // dated name in the program folder.
 TEST_F(MainControllerTest, QuittingNeverLosesATake)
 {
-    EXPECT_TRUE(controller.Quit());
-    EXPECT_TRUE(rig.prompts.m_messages.empty());
     const auto saved = rig.home.Path() / "take.mp3";
-    struct Row {
-        const char* what;
-        std::deque<EPromptAnswer> answers;
-        std::optional<std::filesystem::path> path;
-        bool quits;
-        size_t mp3Files; // in the program folder
-    };
     using enum EPromptAnswer;
-    const Row rows[] = {
-        {"stays", {No}, std::nullopt, false, 0},
-        {"saved", {Yes}, saved, true, 1},
-        {"discarded", {Yes, Yes}, std::nullopt, true, 1},
-        {"nobody answers", {}, std::nullopt, true, 2},
+    // The answers (the question, then the save flow's), the dialog's path, whether the program
+    // quits, and the MP3 files in the program folder after.
+    const std::tuple<std::deque<EPromptAnswer>, std::optional<std::filesystem::path>, bool, long> rows[] = {
+        {{No}, std::nullopt, false, 0}, // stays
+        {{Yes}, saved, true, 1}, {{Yes, Yes}, std::nullopt, true, 1}, // discarded
+        {{}, std::nullopt, true, 2}, // nobody answers: "未保存的录音 …"
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+    for (const auto& [answers, path, quits, mp3Files] : rows) {
         if (!controller.IsRecording())
             controller.Record();
         rig.waveIn.Capture(4410, 1000, -1000);
         rig.prompts.m_messages.clear();
-        rig.prompts.m_answers = row.answers;
-        rig.prompts.m_paths = {row.path};
-        EXPECT_EQ(controller.Quit(), row.quits);
-        EXPECT_EQ(controller.IsRecording(), !row.quits);
+        rig.prompts.m_answers = answers;
+        rig.prompts.m_paths = {path};
+        EXPECT_EQ(controller.Quit(), quits);
+        EXPECT_EQ(controller.IsRecording(), !quits);
         EXPECT_EQ(rig.prompts.MessageTexts().at(0), "当前正在录音,需要退出程序吗?");
         EXPECT_EQ(rig.prompts.m_messages[0].caption, u"琳朗卡拉OK 1.2");
-        size_t mp3Files = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(rig.home.Path()))
-            mp3Files += entry.path().extension() == ".mp3";
-        EXPECT_EQ(mp3Files, row.mp3Files);
-        EXPECT_EQ(std::filesystem::exists(rig.home.Path() / ".$$a.tmp"), !row.quits);
+        EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(rig.home.Path()), {},
+                      [](const auto& entry) { return entry.path().extension() == ".mp3"; }),
+            mp3Files);
+        EXPECT_EQ(std::filesystem::exists(rig.home.Path() / ".$$a.tmp"), !quits);
     }
     EXPECT_FALSE(test::ReadWholeFile(saved).empty());
 }

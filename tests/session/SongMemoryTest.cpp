@@ -67,11 +67,8 @@ TEST_F(SongMemoryTest, TwoInstancesKeepEachOthersSongs)
     CSongMemory first(MemoryFile(), m_prompts, m_locks);
     CSongMemory second(MemoryFile(), m_prompts, m_locks);
     EXPECT_EQ(first.Recall(mine), SongMemoryValues {});
-    SongMemoryValues two, minusOne;
-    two.pitch = 2;
-    minusOne.pitch = -1;
-    EXPECT_TRUE(second.Remember(theirs, two));
-    EXPECT_TRUE(first.Remember(mine, minusOne));
+    EXPECT_TRUE(second.Remember(theirs, {.pitch = 2}));
+    EXPECT_TRUE(first.Remember(mine, {.pitch = -1}));
     EXPECT_EQ(first.Recall(theirs).pitch, 2);
     EXPECT_EQ(CSongMemory(MemoryFile(), m_prompts, m_locks).Recall(theirs).pitch, 2);
     EXPECT_EQ(second.Recall(mine).pitch, -1);
