@@ -9,6 +9,8 @@
 #include "mixer/VolumeWindow.h"
 #include "songlist/SongListWindow.h"
 
+#include <QTimer>
+
 namespace linlangok {
 
 CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
@@ -72,6 +74,8 @@ void CKaraokeApplication::Show()
     m_songListWindow->show();
     // The keys go to the main window at start, not to the companion shown last.
     m_mainWindow->activateWindow();
+    // From the event loop, so that a quit asked meanwhile can end it.
+    QTimer::singleShot(0, m_mainWindow.get(), [this] { m_mainWindow->Controller().OfferDeadTakes(); });
 }
 
 bool CKaraokeApplication::IsPlaying() const

@@ -47,7 +47,8 @@ public:
     CVolumeWindow& VolumeWindow() { return *m_volumeWindow; }
     CSongListWindow& SongListWindow() { return *m_songListWindow; }
 
-    // Shows the main window and its companions docked around it.
+    // Shows the main window and its companions docked around it, then offers the takes that a
+    // program which ended without saving them left behind.
     void Show();
 
     bool IsPlaying() const override;

@@ -378,19 +378,27 @@ void CMainController::OpenDownloadPage()
     m_parts.desktop.OpenWebPage(kMakerDownloadAddress);
 }
 
-std::optional<int> CMainController::ExitWithQuestion()
+bool CMainController::Quit()
 {
     CCommandScope scope(m_commandDepth);
-    if (m_recording) {
-        MessageRequest question;
-        question.caption = std::u16string(kApplicationTitle);
-        question.text = u"当前正在录音,需要退出程序吗?";
-        question.buttons = EMessageButtons::YesNo;
-        question.icon = EMessageIcon::Question;
-        if (m_parts.prompts.ShowMessage(question) != EPromptAnswer::Yes)
-            return std::nullopt;
-    }
-    return kQuitByExitButton;
+    if (!m_recording)
+        return true;
+    MessageRequest question;
+    question.caption = std::u16string(kApplicationTitle);
+    question.text = u"当前正在录音,需要退出程序吗?";
+    question.buttons = EMessageButtons::YesNo;
+    question.icon = EMessageIcon::Question;
+    // Unanswered, as when a termination signal ends the program, the take is ended and kept.
+    if (m_parts.prompts.ShowMessage(question) == EPromptAnswer::No)
+        return false;
+    StopRecording();
+    return true;
+}
+
+void CMainController::OfferDeadTakes()
+{
+    CCommandScope scope(m_commandDepth);
+    m_session.Recording().OfferDeadTakes();
 }
 
 void CMainController::DisplayTick()

@@ -202,8 +202,13 @@ public:
     void OpenHelp();
     void OpenHelpTopics();
     void OpenDownloadPage();
-    // The "退出" button: asks first while recording. The quit code, or nothing to stay.
-    std::optional<int> ExitWithQuestion();
+    // Every way out (退出, Esc, the close box, the menu, a termination signal): while recording,
+    // asks "当前正在录音,需要退出程序吗?" and on anything but No ends the take as StopRecording
+    // does (its save flow, then its performance), so that quitting never loses a take. False to
+    // stay.
+    bool Quit();
+    // At start: the takes left by a program that ended without saving them are offered for saving.
+    void OfferDeadTakes();
 
     // The 200 ms display tick: position and length from the session, the song-end rule, the
     // repaint. Skipped while a song loads. Under a box that a command raised (a modal box runs a

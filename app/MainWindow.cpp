@@ -70,6 +70,7 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     : QDialog(parent,
         Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
             | Qt::WindowCloseButtonHint)
+    , m_prompts(parts.prompts)
 {
     setWindowTitle(ToQString(kApplicationTitle));
     setWindowIcon(ApplicationIcon());
@@ -157,10 +158,7 @@ void CMainWindow::Connect()
     onClick(kToggleSongListButton, [&controller] { controller.ToggleCompanion(ECompanion::SongList); });
     onClick(kToggleVolumeButton, [&controller] { controller.ToggleCompanion(ECompanion::Volume); });
     onClick(kHelpButton, [&controller] { controller.OpenHelp(); });
-    onClick(kExitButton, [this] {
-        if (const auto code = m_controller->ExitWithQuestion())
-            Quit(*code);
-    });
+    onClick(kExitButton, [this] { Quit(kQuitByExitButton); });
     connect(m_pitchEdit, &QLineEdit::textChanged, this, [&controller] { controller.PitchEdited(); });
     connect(m_tempo, &QSpinBox::valueChanged, this, [&controller](int percent) { controller.TempoEdited(percent); });
     connect(m_melody, &QCheckBox::clicked, this, [&controller](bool checked) { controller.SetMelody(checked); });
@@ -173,6 +171,8 @@ void CMainWindow::Connect()
     connect(&m_displayTick, &QTimer::timeout, this, [this, &controller] {
         if (!controller.TimersMayRun())
             return;
+        if (m_pendingQuit)
+            Quit(*std::exchange(m_pendingQuit, std::nullopt));
         controller.DisplayTick();
         emit displayTicked();
     });
@@ -249,11 +249,23 @@ void CMainWindow::Quit(int code)
 {
     if (m_quitting)
         return;
+    if (!m_controller->TimersMayRun()) {
+        m_pendingQuit = code;
+        return;
+    }
+    if (!m_controller->Quit())
+        return;
     m_quitting = true;
     m_displayTick.stop();
     m_recordTick.stop();
     hide();
     emit quitRequested(code);
+}
+
+void CMainWindow::Terminate()
+{
+    m_prompts.StopAsking();
+    QuitFromMenu();
 }
 
 void CMainWindow::reject()

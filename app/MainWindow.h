@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QLineEdit;
@@ -49,10 +50,15 @@ public:
     CInputLevelMeterWidget& LevelMeter() const { return *m_levelMeter; }
     bool IsRecordTickRunning() const { return m_recordTick.isActive(); }
 
-    // Ends the program with the quit code: the window closes and quitRequested is emitted.
+    // Ends the program with the quit code once the controller lets it (CMainController::Quit: a
+    // take that runs is ended and saved first): the window closes and quitRequested is emitted.
+    // Asked while a command waits on a box, it is carried out when that command has ended.
     void Quit(int code);
-    // The "退出(&X)" menu item, also run on SIGTERM and SIGINT.
+    // The "退出(&X)" menu item.
     void QuitFromMenu() { Quit(kQuitByMenu); }
+    // SIGTERM and SIGINT: nobody is there to answer, so the prompts stop asking (a take that runs
+    // is kept under a dated name), then the menu item's quit.
+    void Terminate();
 
     void ShowAbout();
 
@@ -93,6 +99,7 @@ private:
     void AddShortcuts();
     void PlaceOnScreen();
 
+    IUserPrompts& m_prompts;
     QMenuBar* m_menuBar = nullptr;
     CStatusDisplay* m_statusDisplay = nullptr;
     CInputLevelMeterWidget* m_levelMeter = nullptr;
@@ -108,6 +115,7 @@ private:
     QTimer m_displayTick;
     QTimer m_recordTick;
     bool m_quitting = false;
+    std::optional<int> m_pendingQuit; // asked while a command ran
     std::unique_ptr<CMainController> m_controller;
 };
 

@@ -17,9 +17,6 @@ const std::vector<FileFilter> kPerformanceFilters {
     {u"WAV File", u"*.wav"},
 };
 
-// In the program folder, beside the temporary recording.
-constexpr const char* kAuditionFileName = ".$$performance.wav";
-
 // Milliseconds to one decimal, whatever the locale.
 std::u16string TenthsText(double milliseconds)
 {
@@ -40,11 +37,11 @@ CTakePerformance::CTakePerformance(std::unique_ptr<CPerformanceTake> take, IMp3E
 }
 
 CPerformanceController::CPerformanceController(
-    const IPerformance& performance, IUserPrompts& prompts, CAudioPlayer& player, std::filesystem::path programFolder)
+    const IPerformance& performance, IUserPrompts& prompts, CAudioPlayer& player, std::filesystem::path auditionPath)
     : m_performance(performance)
     , m_prompts(prompts)
     , m_player(player)
-    , m_auditionPath(programFolder / kAuditionFileName)
+    , m_auditionPath(std::move(auditionPath))
 {
 }
 

@@ -68,11 +68,11 @@ public:
 };
 
 // Every operation runs on the UI thread. The performance, the prompts and the player outlive the
-// controller; the audition's temporary WAV lies in `programFolder`.
+// controller; the audition is written to the temporary WAV `auditionPath`.
 class CPerformanceController {
 public:
     CPerformanceController(const IPerformance& performance, IUserPrompts& prompts, CAudioPlayer& player,
-        std::filesystem::path programFolder);
+        std::filesystem::path auditionPath);
     // Stops the audition and removes its file.
     ~CPerformanceController();
 

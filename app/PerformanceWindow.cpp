@@ -123,10 +123,11 @@ private:
 
 void RunPerformanceWindow(std::unique_ptr<CPerformanceTake> take, const SessionServices& services, QWidget* parent)
 {
+    const std::filesystem::path auditionPath = take->AuditionPath();
     const CTakePerformance recorded(std::move(take), services.mp3Encoder);
     const CBusyPerformance performance(recorded);
     CAudioPlayer player(services.audioOutput, services.prompts, services.openAudioFile, services.makeAudioStretcher);
-    CPerformanceController controller(performance, services.prompts, player, services.programFolder);
+    CPerformanceController controller(performance, services.prompts, player, auditionPath);
     CPerformanceWindow window(controller, parent);
     window.exec();
 }

@@ -56,7 +56,7 @@ ApplicationServices CPlatformServices::Services()
     return ApplicationServices {
         SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
             CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
-            std::cout, m_programFolder, &m_loudnessAnalyser},
+            std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser},
         *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator};
 }
 

@@ -8,6 +8,7 @@
 #include "engine/RecordingDevices.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/collation/IcuCollator.h"
+#include "platform/files/FlockFileLocks.h"
 #include "platform/loudness/SongLoudnessAnalyser.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mixer/AlsaMixer.h"
@@ -40,6 +41,7 @@ private:
     CUchardetTextEncodings m_textEncodings;
     CIcuCollator m_collator;
     std::filesystem::path m_programFolder;
+    CFlockFileLocks m_fileLocks;
     CLameMp3EncoderLibrary m_mp3Encoder;
     CAlsaMixerSystem m_mixers;
     CQtUserPrompts m_prompts;

@@ -2,6 +2,7 @@
 
 #include "app/QtText.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
@@ -41,6 +42,8 @@ QString PlainSuffix(const FileFilter& filter)
 
 EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
 {
+    if (!m_asking)
+        return EPromptAnswer::Cancel;
     if (m_reportSink && request.buttons == EMessageButtons::Ok) {
         m_reportSink(request);
         return EPromptAnswer::Ok;
@@ -80,7 +83,10 @@ EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
-    switch (box.exec()) {
+    const int pressed = box.exec();
+    if (!m_asking)
+        return EPromptAnswer::Cancel;
+    switch (pressed) {
     case QMessageBox::Cancel:
         return EPromptAnswer::Cancel;
     case QMessageBox::Yes:
@@ -94,16 +100,20 @@ EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
 
 std::optional<std::filesystem::path> CQtUserPrompts::AskOpenPath(const FileDialogRequest& request)
 {
+    if (!m_asking)
+        return std::nullopt;
     // URLs, not file names: a desktop portal's dialog hands over a name's bytes only so.
     const QUrl url = QFileDialog::getOpenFileUrl(
         m_owner, ToQString(request.title), UrlOfPath(request.initialPath), FilterText(request.filters));
-    if (url.isEmpty())
+    if (url.isEmpty() || !m_asking)
         return std::nullopt;
     return PathOfUrl(url);
 }
 
 std::optional<std::filesystem::path> CQtUserPrompts::AskSavePath(const FileDialogRequest& request)
 {
+    if (!m_asking)
+        return std::nullopt;
     QFileDialog dialog(m_owner, ToQString(request.title), QString::fromStdString(request.initialPath.string()),
         FilterText(request.filters));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.askBeforeOverwrite);
@@ -123,28 +133,32 @@ std::optional<std::filesystem::path> CQtUserPrompts::AskSavePath(const FileDialo
                 dialog.setDefaultSuffix(named.isEmpty() ? suffix : named);
             });
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty() || !m_asking)
         return std::nullopt;
     return PathOfUrl(dialog.selectedUrls().first());
 }
 
 std::optional<std::filesystem::path> CQtUserPrompts::AskFolder(const FolderRequest& request)
 {
+    if (!m_asking)
+        return std::nullopt;
     const QUrl folder = QFileDialog::getExistingDirectoryUrl(
         m_owner, ToQString(request.title), UrlOfPath(request.initialFolder), QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty())
+    if (folder.isEmpty() || !m_asking)
         return std::nullopt;
     return PathOfUrl(folder);
 }
 
 std::optional<FontChoice> CQtUserPrompts::AskFont(const FontChoice& current)
 {
+    if (!m_asking)
+        return std::nullopt;
     QFont initial(ToQString(current.family), current.pointSize > 0 ? current.pointSize : -1);
     initial.setBold(current.bold);
     initial.setItalic(current.italic);
     bool accepted = false;
     const QFont font = QFontDialog::getFont(&accepted, initial, m_owner);
-    if (!accepted)
+    if (!accepted || !m_asking)
         return std::nullopt;
     FontChoice choice;
     choice.family = font.family().toStdU16String();
@@ -152,6 +166,16 @@ std::optional<FontChoice> CQtUserPrompts::AskFont(const FontChoice& current)
     choice.bold = font.bold();
     choice.italic = font.italic();
     return choice;
+}
+
+void CQtUserPrompts::StopAsking()
+{
+    m_asking = false;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog && dialog->isVisible() && dialog->isModal())
+            dialog->reject();
+    }
 }
 
 } // namespace linlangok

@@ -29,10 +29,13 @@ public:
     std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest& request) override;
     std::optional<std::filesystem::path> AskFolder(const FolderRequest& request) override;
     std::optional<FontChoice> AskFont(const FontChoice& current) override;
+    // Rejects the modal dialogs that are open.
+    void StopAsking() override;
 
 private:
     QWidget* m_owner;
     ReportSink m_reportSink;
+    bool m_asking = true;
 };
 
 } // namespace linlangok

@@ -228,8 +228,9 @@ bool SavePerformanceWindow(
             }
         }
     });
-    RunPerformanceWindow(
-        std::make_unique<CPerformanceTake>(accompaniment, voice, -3810, 86.4), services, &karaoke.MainWindow());
+    RunPerformanceWindow(std::make_unique<CPerformanceTake>(
+                             accompaniment, voice, services.programFolder / ".$$picture.wav", -3810, 86.4),
+        services, &karaoke.MainWindow());
     return saved;
 }
 
@@ -289,8 +290,8 @@ int main(int argc, char** argv)
     CWaveInSystem waveIn(std::move(captureDevices));
     CInputDeviceList inputDevices(waveIn, cardMixers);
     const ApplicationServices services = platform.Services();
-    CRecordingController recording(
-        inputDevices, cardMixers, nullptr, services.session.programFolder, platform.Prompts(), std::cout);
+    CRecordingController recording(inputDevices, cardMixers, nullptr, services.session.programFolder,
+        services.session.fileLocks, platform.Prompts(), std::cout);
     CVolumeWindow volume(VolumeWindowParts {recording, cardMixers, platform.Prompts(), services.desktop,
         services.programs, window.Controller(), services.dataFolder / "help", services.session.audioOutput, waveIn,
         services.session.programFolder, karaoke.Session()});

@@ -52,8 +52,8 @@ int main(int argc, char** argv)
     CKaraokeApplication karaoke(platform.Services());
     platform.Prompts().SetOwner(&karaoke.MainWindow());
     CTerminationSignalWatcher termination;
-    QObject::connect(&termination, &CTerminationSignalWatcher::terminationRequested, &karaoke.MainWindow(),
-        &CMainWindow::QuitFromMenu);
+    QObject::connect(
+        &termination, &CTerminationSignalWatcher::terminationRequested, &karaoke.MainWindow(), &CMainWindow::Terminate);
     QObject::connect(&karaoke, &CKaraokeApplication::finished, &application, &QApplication::exit);
     CMprisService mpris(karaoke, &platform.Prompts());
     QObject::connect(&karaoke.MainWindow(), &CMainWindow::displayTicked, &mpris, &CMprisService::Refresh);

@@ -22,6 +22,7 @@
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/collation/IcuCollator.h"
+#include "platform/files/FlockFileLocks.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "platform/timer/ThreadTimerDriver.h"
@@ -139,9 +140,10 @@ PlayingFigures MeasurePlaying(
     CMemoryMixerSystem mixers;
     CInputDeviceList inputs(*waveIn, mixers);
     CLameMp3EncoderLibrary encoder;
+    CFlockFileLocks locks;
     CKaraokeApplication karaoke(ApplicationServices {
         SessionServices {prompts, uiThread, timer, *midi, *output, CSndFileDecoder::Open, CRubberBandStretcher::Create,
-            inputs, mixers, &encoder, codePage, textEncodings, std::cout, home},
+            inputs, mixers, &encoder, codePage, textEncodings, std::cout, home, locks},
         *waveIn, desktop, programs, DataFolder(), collator});
     karaoke.Session().SetAccompanimentPath(u"" LINLANGOK_DEMO_SONG);
     karaoke.Show();

@@ -6,6 +6,7 @@
 #include "bench/support/SilentPrompts.h"
 #include "common/WavHeader.h"
 #include "engine/Mp3StreamWriter.h"
+#include "platform/files/FlockFileLocks.h"
 #include "platform/mp3/LameMp3Encoder.h"
 
 #include <sys/resource.h>
@@ -85,7 +86,9 @@ WriterRun EncodeWithWriter(
     bench::CSilentPrompts prompts;
     WriterRun run;
     const double start = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    CMp3StreamWriter writer(&encoder, target.parent_path(), 128, 0);
+    CFlockFileLocks locks;
+    CTakeFolder takes(locks, target.parent_path());
+    CMp3StreamWriter writer(&encoder, takes, 128, 0);
     writer.OpenTemporaryFile(prompts);
     for (std::size_t first = 0; first < samples.size(); first += 2 * kBlockFrames) {
         const double blockStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);

@@ -18,6 +18,7 @@
 #include "platform/audio/ClockedAudioOutput.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/files/FlockFileLocks.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "platform/timer/ThreadTimerDriver.h"
@@ -113,7 +114,9 @@ double OfflineCpuSeconds(const std::filesystem::path& folder, double seconds, bo
     const auto output = CreateNullAudioOutput(kDefaultBufferFrames, std::move(pacer));
     CToneSource tone;
     output->AddSource(tone);
-    CPerformanceRecorder recorder(*output, folder);
+    CFlockFileLocks locks;
+    CTakeFolder takes(locks, folder);
+    CPerformanceRecorder recorder(*output, takes, 1);
     if (tapped)
         recorder.Start();
     const double cpu = bench::ProcessCpuSeconds();
@@ -192,8 +195,9 @@ int main(int argc, char** argv)
     CInputDeviceList inputs(waveIn, mixers);
     CLameMp3EncoderLibrary encoder;
     std::ostringstream errors;
-    CRecordingController withTake(inputs, mixers, &encoder, folder, prompts, errors, output.get());
-    CRecordingController withoutTake(inputs, mixers, &encoder, folder, prompts, errors);
+    CFlockFileLocks locks;
+    CRecordingController withTake(inputs, mixers, &encoder, folder, locks, prompts, errors, output.get());
+    CRecordingController withoutTake(inputs, mixers, &encoder, folder, locks, prompts, errors);
     withTake.SelectDevice(withTake.DeviceNames().front());
     withoutTake.SelectDevice(withoutTake.DeviceNames().front());
 

@@ -1,11 +1,14 @@
 #include "common/FileSaver.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <random>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -17,6 +20,11 @@ constexpr int kMaximumLinks = 40; // as the kernel's own limit on links followed
 constexpr int kNameAttempts = 100;
 constexpr std::size_t kLongestNameStem = 200; // leaves room for the temporary name's additions
 constexpr std::size_t kCopyBlock = 64 * 1024;
+constexpr std::size_t kRandomLetters = 8;
+constexpr std::string_view kTemporarySuffix = ".part";
+// A saver locks its temporary file the moment after creating it; one whose lock is free and that
+// has not been written for this long was left by a process that ended without committing.
+constexpr std::time_t kDeadTemporarySeconds = 60;
 
 // The file a path names once symbolic links are followed (it need not exist); empty for a
 // link loop or an unreadable link.
@@ -40,22 +48,59 @@ std::string RandomSuffix()
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::minstd_rand generator {std::random_device {}()};
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-    std::string suffix(8, ' ');
+    std::string suffix(kRandomLetters, ' ');
     for (char& letter : suffix)
         letter = kLetters[pick(generator)];
     return suffix;
 }
 
+// Whether the name is one CreateTemporaryBeside makes.
+bool IsTemporaryName(std::string_view name)
+{
+    const std::size_t end = name.size() - std::min(name.size(), kTemporarySuffix.size() + kRandomLetters);
+    const std::string_view random = name.substr(end, kRandomLetters);
+    return end >= 3 && name.front() == '.' && name[end - 1] == '.' && name.ends_with(kTemporarySuffix)
+        && std::all_of(
+            random.begin(), random.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
+}
+
+// Removes the temporary files that savers of processes which ended (a crash, a kill) left in the
+// folder; never one that a saver holds, and never one written in the last minute.
+void RemoveDeadTemporaries(const std::filesystem::path& folder)
+{
+    const std::time_t now = std::time(nullptr);
+    std::error_code error;
+    for (auto entry = std::filesystem::directory_iterator(folder.empty() ? "." : folder, error);
+         !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        if (!IsTemporaryName(entry->path().filename().native()))
+            continue;
+        const int descriptor = ::open(entry->path().c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (descriptor < 0)
+            continue;
+        struct stat opened, named;
+        // The name must still be the file locked, not one made since under the same name.
+        if (::fstat(descriptor, &opened) == 0 && S_ISREG(opened.st_mode)
+            && now - opened.st_mtime >= kDeadTemporarySeconds && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0
+            && ::lstat(entry->path().c_str(), &named) == 0 && named.st_dev == opened.st_dev
+            && named.st_ino == opened.st_ino)
+            ::unlink(entry->path().c_str());
+        ::close(descriptor);
+    }
+}
+
 // Creates a new hidden file beside the target: ".NAME.RANDOM.part", which no listing pattern of
-// the program's folders ("*.kpl", "*.ini") matches. Returns its descriptor, or -1 with errno set.
+// the program's folders ("*.kpl", "*.ini") matches, locked (flock) while the saver has it, so that
+// another process never takes it for dead. Returns its descriptor, or -1 with errno set.
 int CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::path& temporary)
 {
     std::string stem = target.filename().native();
     if (stem.size() > kLongestNameStem)
         stem.resize(kLongestNameStem);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        temporary = target.parent_path() / ("." + stem + "." + RandomSuffix() + ".part");
+        temporary = target.parent_path() / ("." + stem + "." + RandomSuffix() + std::string(kTemporarySuffix));
         const int descriptor = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0)
+            (void)::flock(descriptor, LOCK_EX | LOCK_NB); // a file system without locks: the age rule alone
         if (descriptor >= 0 || errno != EEXIST)
             return descriptor;
     }
@@ -130,6 +175,7 @@ CFileSaver::CFileSaver(const std::filesystem::path& target)
         return;
     if (exists && (!S_ISREG(existing.st_mode) || ::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0))
         return;
+    RemoveDeadTemporaries(m_target.parent_path());
     m_descriptor = CreateTemporaryBeside(m_target, m_temporary);
     const int reason = errno;
     if (m_descriptor < 0) {

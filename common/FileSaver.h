@@ -18,7 +18,9 @@ namespace linlangok {
 // refused at once, with nothing written.
 //
 // Open, write, commit: destroying the saver without a successful Commit removes the temporary
-// file and leaves the target untouched. One thread at a time; never throws.
+// file and leaves the target untouched. The temporary file (".NAME.RANDOM.part") is locked while
+// the saver has it; opening a saver removes those that killed processes left in the folder (lock
+// free, unwritten for a minute). One thread at a time; never throws.
 class CFileSaver {
 public:
     explicit CFileSaver(const std::filesystem::path& target);

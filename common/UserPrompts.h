@@ -66,6 +66,11 @@ public:
     // The font chooser, starting from the current font: the new font, or nothing when cancelled.
     virtual std::optional<FontChoice> AskFont(const FontChoice& current) = 0;
 
+    // From now on nobody is there to answer (the program is being ended by a signal): the prompt
+    // open now and every later one return at once unanswered (Cancel, nothing chosen). Prompts
+    // that never wait for a person have nothing to do.
+    virtual void StopAsking() { }
+
     // Shorthand for a message with an OK button.
     void ShowError(std::u16string_view caption, std::u16string_view text)
     {
@@ -81,6 +86,8 @@ public:
 inline constexpr std::u16string_view kCaptionError = u"错误";
 inline constexpr std::u16string_view kCaptionWarning = u"警告";
 inline constexpr std::u16string_view kApplicationTitle = u"琳朗卡拉OK 1.2";
+// The question of AskSavePathConfirmingOverwrite.
+inline constexpr std::u16string_view kOverwriteQuestion = u"该文件已经存在,您确定要覆盖它吗?";
 
 inline std::optional<std::filesystem::path> IUserPrompts::AskSavePathConfirmingOverwrite(
     const FileDialogRequest& request)
@@ -90,7 +97,7 @@ inline std::optional<std::filesystem::path> IUserPrompts::AskSavePathConfirmingO
         std::error_code error;
         if (!target || !std::filesystem::exists(*target, error))
             return target;
-        const MessageRequest question {std::u16string(kApplicationTitle), u"该文件已经存在,您确定要覆盖它吗?",
+        const MessageRequest question {std::u16string(kApplicationTitle), std::u16string(kOverwriteQuestion),
             EMessageButtons::YesNo, EMessageIcon::Question};
         if (ShowMessage(question) == EPromptAnswer::Yes)
             return target;

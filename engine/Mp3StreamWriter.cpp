@@ -1,9 +1,5 @@
 #include "engine/Mp3StreamWriter.h"
 
-#include "common/FileSaver.h"
-#include "common/Text.h"
-
-#include <fstream>
 #include <stdexcept>
 #include <system_error>
 #include <unistd.h>
@@ -12,7 +8,6 @@ namespace linlangok {
 namespace {
 
 constexpr std::size_t kFrameBytes = 4; // 16-bit stereo
-constexpr std::size_t kCopyBlock = 64 * 1024;
 
 // Decodes little-endian 16-bit samples and appends them.
 void AppendSamples(std::vector<std::int16_t>& samples, const std::uint8_t* bytes, std::size_t byteCount)
@@ -21,23 +16,6 @@ void AppendSamples(std::vector<std::int16_t>& samples, const std::uint8_t* bytes
     samples.resize(first + byteCount / 2);
     for (std::size_t i = 0; i < byteCount / 2; ++i)
         samples[first + i] = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-}
-
-// Copies block by block through a CFileSaver, so a failed copy never leaves a half-written file
-// where a good one was.
-bool CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to)
-{
-    std::ifstream in(from, std::ios::binary);
-    CFileSaver out(to);
-    if (!in || !out.IsOpen())
-        return false;
-    std::vector<char> block(kCopyBlock);
-    while (in) {
-        in.read(block.data(), static_cast<std::streamsize>(block.size()));
-        if (!out.Write(block.data(), static_cast<std::size_t>(in.gcount())))
-            return false;
-    }
-    return !in.bad() && out.Commit();
 }
 
 } // namespace
@@ -51,15 +29,9 @@ Mp3EncoderSettings RecordingEncoderSettings(int bitrate, int resampleRate)
     return settings;
 }
 
-std::filesystem::path TemporaryRecordingPath(const std::filesystem::path& programFolder)
-{
-    return programFolder / ".$$a.tmp";
-}
-
-CMp3StreamWriter::CMp3StreamWriter(
-    IMp3EncoderLibrary* library, const std::filesystem::path& programFolder, int bitrate, int resampleRate)
+CMp3StreamWriter::CMp3StreamWriter(IMp3EncoderLibrary* library, CTakeFolder& takes, int bitrate, int resampleRate)
     : m_settings(RecordingEncoderSettings(bitrate, resampleRate))
-    , m_programFolder(programFolder)
+    , m_takes(takes)
 {
     if (!library)
         throw std::runtime_error("Error loading lame_enc.DLL");
@@ -71,6 +43,8 @@ CMp3StreamWriter::CMp3StreamWriter(
 CMp3StreamWriter::~CMp3StreamWriter()
 {
     Finish();
+    if (!m_recorded && !m_temporary.path.empty())
+        RemoveTemporaryFile();
 }
 
 void CMp3StreamWriter::OpenTemporaryFile(IUserPrompts& prompts)
@@ -79,11 +53,14 @@ void CMp3StreamWriter::OpenTemporaryFile(IUserPrompts& prompts)
         std::fclose(m_file);
         m_file = nullptr;
     }
-    m_temporaryPath = TemporaryRecordingPath(m_programFolder);
-    std::error_code error;
-    std::filesystem::remove(m_temporaryPath, error);
-    m_file = std::fopen(m_temporaryPath.c_str(), "wb");
+    std::optional<NewTake> take = m_takes.CreateTake();
+    m_file = take ? std::fopen(take->mp3.path.c_str(), "wb") : nullptr;
     m_fileSize = 0;
+    if (take) {
+        m_takeNumber = take->number;
+        m_temporary = std::move(take->mp3);
+        m_started = std::time(nullptr);
+    }
     if (!m_file) {
         // "出错" (error): the caption the older program showed garbled in a Cyrillic code page.
         prompts.ShowMessage({u"出错", u"Can't create MP3 file", EMessageButtons::YesNo, EMessageIcon::Error});
@@ -114,10 +91,12 @@ void CMp3StreamWriter::Write(const void* samples, std::size_t byteCount)
         m_partial[m_partialCount++] = bytes[used++];
     if (m_samples.empty())
         return;
-    if (m_stream->Encode(m_samples.data(), m_samples.size() / 2, m_output))
+    if (m_stream->Encode(m_samples.data(), m_samples.size() / 2, m_output)) {
         Append(m_output);
-    else
+        m_recorded = true;
+    } else {
         m_failed = true;
+    }
 }
 
 void CMp3StreamWriter::Append(const std::vector<std::uint8_t>& bytes)
@@ -155,27 +134,52 @@ void CMp3StreamWriter::Close()
     }
 }
 
-std::optional<std::filesystem::path> CMp3StreamWriter::SaveAs(IUserPrompts& prompts)
+TakeSaveResult CMp3StreamWriter::SaveAs(IUserPrompts& prompts)
 {
     std::error_code error;
-    if (m_temporaryPath.empty() || !std::filesystem::exists(m_temporaryPath, error))
-        return std::nullopt;
-    FileDialogRequest request;
-    request.filters = {{u"Music Files (*.mp3)", u"*.mp3"}};
-    request.defaultExtension = u"mp3";
-    for (;;) {
-        const auto target = prompts.AskSavePathConfirmingOverwrite(request);
-        if (!target)
-            return std::nullopt;
-        if (std::filesystem::equivalent(*target, m_temporaryPath, error))
-            return target;
-        if (CopyReplacing(m_temporaryPath, *target)) {
-            std::filesystem::remove(m_temporaryPath, error);
-            return target;
+    if (m_temporary.path.empty() || !std::filesystem::exists(m_temporary.path, error))
+        return {ETakeFate::Discarded, {}};
+    TakeSaveResult result = RunTakeSaveFlow(prompts, {}, [this](const std::filesystem::path& target) {
+        std::error_code same;
+        return !std::filesystem::equivalent(target, m_temporary.path, same)
+            && CopyFileReplacing(m_temporary.path, target);
+    });
+    if (result.fate == ETakeFate::Unanswered)
+        result.path = KeepUnsaved();
+    else
+        RemoveTemporaryFile();
+    return result;
+}
+
+std::filesystem::path CMp3StreamWriter::KeepUnsaved()
+{
+    const std::filesystem::path name = UnsavedTakeName(m_started);
+    for (int copy = 1; copy < 1000; ++copy) {
+        std::filesystem::path target = m_takes.Folder() / name;
+        if (copy > 1)
+            target.replace_filename(
+                name.stem().string() + " (" + std::to_string(copy) + ")" + name.extension().string());
+        // A link fails where the name is taken, so no other take is ever replaced; a file system
+        // without links gets a copy.
+        std::error_code error;
+        std::filesystem::create_hard_link(m_temporary.path, target, error);
+        if (error) {
+            if (std::filesystem::exists(std::filesystem::symlink_status(target, error)))
+                continue;
+            if (!CopyFileReplacing(m_temporary.path, target))
+                return {};
         }
-        prompts.ShowMessage({std::u16string(kCaptionError), u"无法保存文件 " + Utf8ToUtf16(target->string()),
-            EMessageButtons::Ok, EMessageIcon::Error});
+        RemoveTemporaryFile();
+        return target;
     }
+    return {};
+}
+
+void CMp3StreamWriter::RemoveTemporaryFile()
+{
+    std::error_code ignored;
+    std::filesystem::remove(m_temporary.path, ignored);
+    m_temporary = {};
 }
 
 } // namespace linlangok

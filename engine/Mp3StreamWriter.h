@@ -1,10 +1,12 @@
 #pragma once
 
 #include "common/UserPrompts.h"
+#include "engine/TakeFiles.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -62,27 +64,26 @@ public:
 // VBR header, no bit reservoir. `resampleRate` 0 means no resampling.
 Mp3EncoderSettings RecordingEncoderSettings(int bitrate, int resampleRate);
 
-// The temporary recording: ".$$a.tmp" in the program folder (a dot-file is this platform's hidden).
-std::filesystem::path TemporaryRecordingPath(const std::filesystem::path& programFolder);
-
 // Lives for one recording: constructed and opened on the user-interface thread before recording
 // starts, fed by Write on the capture thread, closed and saved on the user-interface thread after
 // the recorder has stopped. No lock guards it.
 class CMp3StreamWriter {
 public:
-    // `library` (platform/mp3 offers LAME; null when no encoder is available) outlives the writer;
-    // the temporary recording lies in `programFolder`. Throws std::runtime_error "Error loading
+    // `library` (platform/mp3 offers LAME; null when no encoder is available) and `takes`, where
+    // the temporary recording lies, outlive the writer. Throws std::runtime_error "Error loading
     // lame_enc.DLL" without a library, "ERRORR in beInitStream." when the encoder refuses the
     // settings. The recording controller uses bitrate 128 and resample rate 0.
-    CMp3StreamWriter(
-        IMp3EncoderLibrary* library, const std::filesystem::path& programFolder, int bitrate, int resampleRate);
-    ~CMp3StreamWriter(); // closes the writer if still open, silently
+    CMp3StreamWriter(IMp3EncoderLibrary* library, CTakeFolder& takes, int bitrate, int resampleRate);
+    // Closes the writer if still open, silently. A temporary recording that was written to and
+    // neither saved nor discarded stays, to be offered at the next start; one never written to goes.
+    ~CMp3StreamWriter();
 
     CMp3StreamWriter(const CMp3StreamWriter&) = delete;
     CMp3StreamWriter& operator=(const CMp3StreamWriter&) = delete;
 
-    // Deletes any old temporary recording and creates it anew. On failure shows "Can't create MP3
-    // file" (Yes/No, answer unused) and throws "Can't create MP3 file.".
+    // Creates the temporary recording as a new take of the folder (".$$a.tmp", or ".$$aN.tmp"
+    // while other takes are kept), locked while the writer has it. On failure shows "Can't create
+    // MP3 file" (Yes/No, answer unused) and throws "Can't create MP3 file.".
     void OpenTemporaryFile(IUserPrompts& prompts);
 
     // The recorder's sink: interleaved 16-bit little-endian stereo samples, `byteCount` bytes
@@ -97,30 +98,39 @@ public:
     // point; the temporary file is kept and SaveAs still copies it. A second call does nothing.
     void Close();
 
-    // The save-as flow, after Close: asks for a path, copies the temporary recording there (asking
-    // before overwriting; a failed copy is reported and the dialog shown again) and deletes the
-    // temporary file. The copy is saved through CFileSaver. Cancelling keeps the temporary file;
-    // the next recording replaces it.
-    // Returns the saved path, or nothing when the user cancelled or nothing was recorded.
-    std::optional<std::filesystem::path> SaveAs(IUserPrompts& prompts);
+    // The save-as flow, after Close (RunTakeSaveFlow): copies the temporary recording where the
+    // user chooses, through a CFileSaver, or discards it on the user's word, and deletes the
+    // temporary file. When nobody answers, the recording is kept in the program folder as
+    // "未保存的录音 DATE TIME.mp3" (the time it started; " (2)" and up when taken): Unanswered,
+    // with that path (empty when even that failed: the temporary file then stays). Without a
+    // temporary recording: Discarded, with nothing asked.
+    TakeSaveResult SaveAs(IUserPrompts& prompts);
 
-    const std::filesystem::path& TemporaryPath() const { return m_temporaryPath; }
+    const std::filesystem::path& TemporaryPath() const { return m_temporary.path; }
+    // The take the temporary recording belongs to; 0 before OpenTemporaryFile.
+    int TakeNumber() const { return m_takeNumber; }
 
 private:
     void Append(const std::vector<std::uint8_t>& bytes);
     void Finish();
+    // Renames the temporary recording to a free "未保存的录音 ..." name; empty when it cannot.
+    std::filesystem::path KeepUnsaved();
+    void RemoveTemporaryFile();
 
     Mp3EncoderSettings m_settings;
+    CTakeFolder& m_takes;
     std::unique_ptr<IMp3Encoder> m_stream;
     std::FILE* m_file = nullptr; // unbuffered, so a failed write can be cut back to m_fileSize
     std::uint64_t m_fileSize = 0; // the bytes written whole
-    std::filesystem::path m_programFolder;
-    std::filesystem::path m_temporaryPath;
+    LockedFile m_temporary;
+    int m_takeNumber = 0;
+    std::time_t m_started = 0;
     std::vector<std::int16_t> m_samples; // whole frames handed to the encoder
     std::vector<std::uint8_t> m_output; // the encoder's bytes for one call
     std::uint8_t m_partial[4] = {}; // bytes of an incomplete frame
     std::size_t m_partialCount = 0;
     bool m_failed = false;
+    bool m_recorded = false; // samples were encoded
 };
 
 } // namespace linlangok

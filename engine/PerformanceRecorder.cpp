@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <stdexcept>
-#include <string>
 #include <system_error>
 #include <utility>
 
@@ -19,12 +18,10 @@ constexpr auto kWriterPeriod = std::chrono::milliseconds(20);
 constexpr size_t kFileBufferBytes = 1 << 16;
 // Below this peak (-60 dBFS) nothing was heard: no accompaniment played.
 constexpr int kAudiblePeak = 33;
-constexpr int kMostTemporaryFiles = 1000;
 
 std::FILE* OpenTemporary(const std::filesystem::path& path)
 {
-    // "x": never another take's file.
-    std::FILE* file = std::fopen(path.c_str(), "wbx");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file)
         std::setvbuf(file, nullptr, _IOFBF, kFileBufferBytes);
     return file;
@@ -32,9 +29,10 @@ std::FILE* OpenTemporary(const std::filesystem::path& path)
 
 } // namespace
 
-CPerformanceRecorder::CPerformanceRecorder(IAudioOutput& output, std::filesystem::path programFolder)
+CPerformanceRecorder::CPerformanceRecorder(IAudioOutput& output, CTakeFolder& takes, int takeNumber)
     : m_output(output)
-    , m_programFolder(std::move(programFolder))
+    , m_takes(takes)
+    , m_takeNumber(takeNumber)
     , m_samples(kQueuedSamples)
     , m_buffers(kQueuedBuffers)
 {
@@ -44,31 +42,22 @@ CPerformanceRecorder::~CPerformanceRecorder()
 {
     Untap();
     CloseFiles();
-    std::error_code ignored;
-    if (!m_accompanimentPath.empty())
-        std::filesystem::remove(m_accompanimentPath, ignored);
-    if (!m_voicePath.empty())
-        std::filesystem::remove(m_voicePath, ignored);
+    for (const LockedFile* file : {&m_accompanimentFile, &m_voiceFile}) {
+        std::error_code ignored;
+        if (!file->path.empty())
+            std::filesystem::remove(file->path, ignored);
+    }
 }
 
 bool CPerformanceRecorder::Start()
 {
-    for (int number = 1; number <= kMostTemporaryFiles && !m_voice; ++number) {
-        const std::string stem = ".$$performance" + std::to_string(number);
-        const auto accompaniment = m_programFolder / (stem + "-accompaniment.tmp");
-        const auto voice = m_programFolder / (stem + "-voice.tmp");
-        if (!(m_accompaniment = OpenTemporary(accompaniment)))
-            continue;
-        m_accompanimentPath = accompaniment;
-        if ((m_voice = OpenTemporary(voice)))
-            m_voicePath = voice;
-        else {
-            CloseFiles();
-            std::error_code ignored;
-            std::filesystem::remove(std::exchange(m_accompanimentPath, {}), ignored);
-        }
+    if (auto files = m_takes.CreatePerformanceFiles(m_takeNumber)) {
+        m_accompanimentFile = std::move(files->first);
+        m_voiceFile = std::move(files->second);
+        m_accompaniment = OpenTemporary(m_accompanimentFile.path);
+        m_voice = OpenTemporary(m_voiceFile.path);
     }
-    if (!m_voice)
+    if (!m_accompaniment || !m_voice)
         throw std::runtime_error("Can't create the performance's temporary files.");
     m_writer = std::thread([this] { WriterThread(); });
     m_tapped = m_output.AddTap(*this);
@@ -211,9 +200,9 @@ std::unique_ptr<CPerformanceTake> CPerformanceRecorder::Finish(
     // Within 64 bits whatever the clocks and latencies; the take bounds it further.
     constexpr double kFarthest = 0x1p62;
     const double offset = std::clamp(heardFrame - middle, -kFarthest, kFarthest);
-    auto take = std::make_unique<CPerformanceTake>(std::exchange(m_accompanimentPath, {}),
-        std::exchange(m_voicePath, {}), std::isnan(offset) ? 0 : std::llround(offset), alignmentMs);
-    return take;
+    return std::make_unique<CPerformanceTake>(std::exchange(m_accompanimentFile, {}), std::exchange(m_voiceFile, {}),
+        TakeFilePaths(m_takes.Folder(), m_takeNumber).audition, std::isnan(offset) ? 0 : std::llround(offset),
+        alignmentMs);
 }
 
 } // namespace linlangok

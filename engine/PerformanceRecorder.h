@@ -24,17 +24,18 @@ namespace linlangok {
 // appends the voice to a second one. Both sides note when their frames were heard or captured.
 class CPerformanceRecorder final : private IAudioTap {
 public:
-    // `output` outlives the recorder; the temporary files go to `programFolder`.
-    CPerformanceRecorder(IAudioOutput& output, std::filesystem::path programFolder);
+    // `output` and `takes` outlive the recorder; the temporary files are those of take
+    // `takeNumber` of `takes`.
+    CPerformanceRecorder(IAudioOutput& output, CTakeFolder& takes, int takeNumber);
     // Untaps the output; removes the temporary files unless a take has them.
     ~CPerformanceRecorder() override;
 
     CPerformanceRecorder(const CPerformanceRecorder&) = delete;
     CPerformanceRecorder& operator=(const CPerformanceRecorder&) = delete;
 
-    // UI thread, before the recording starts: creates the temporary files and taps the output.
-    // False when the output has nothing to tap. Raises std::runtime_error when the files cannot be
-    // created.
+    // UI thread, before the recording starts: creates the temporary files, locked while the
+    // recorder or its take has them, and taps the output. False when the output has nothing to
+    // tap. Raises std::runtime_error when the files cannot be created.
     bool Start();
     // The recorder's capture thread: one block of the voice (16-bit stereo, whole frames) and
     // when its first frame reached the input device.
@@ -63,9 +64,10 @@ private:
     void CloseFiles();
 
     IAudioOutput& m_output;
-    std::filesystem::path m_programFolder;
-    std::filesystem::path m_accompanimentPath;
-    std::filesystem::path m_voicePath;
+    CTakeFolder& m_takes;
+    int m_takeNumber;
+    LockedFile m_accompanimentFile;
+    LockedFile m_voiceFile;
     bool m_tapped = false;
 
     // Audio callback to writer thread.

@@ -90,13 +90,14 @@ private:
 
 } // namespace
 
-CPerformanceTake::CPerformanceTake(
-    std::filesystem::path accompaniment, std::filesystem::path voice, int64_t voiceOffsetFrames, double alignmentMs)
+CPerformanceTake::CPerformanceTake(LockedFile accompaniment, LockedFile voice, std::filesystem::path audition,
+    int64_t voiceOffsetFrames, double alignmentMs)
     : m_accompaniment(std::move(accompaniment))
     , m_voice(std::move(voice))
+    , m_audition(std::move(audition))
     , m_alignmentMs(alignmentMs)
-    , m_accompanimentFrames(FramesOf(m_accompaniment))
-    , m_voiceFrames(FramesOf(m_voice))
+    , m_accompanimentFrames(FramesOf(m_accompaniment.path))
+    , m_voiceFrames(FramesOf(m_voice.path))
     , m_voiceOffsetFrames(std::clamp(voiceOffsetFrames, -m_voiceFrames, m_accompanimentFrames))
 {
 }
@@ -104,8 +105,8 @@ CPerformanceTake::CPerformanceTake(
 CPerformanceTake::~CPerformanceTake()
 {
     std::error_code ignored;
-    std::filesystem::remove(m_accompaniment, ignored);
-    std::filesystem::remove(m_voice, ignored);
+    std::filesystem::remove(m_accompaniment.path, ignored);
+    std::filesystem::remove(m_voice.path, ignored);
 }
 
 int64_t CPerformanceTake::FirstFrame() const
@@ -149,8 +150,8 @@ void CPerformanceTake::Write(const std::filesystem::path& path, int voicePercent
     const uint64_t dataBytes = static_cast<uint64_t>(end - first) * kBytesPerFrame;
     if (wav && dataBytes > kLargestWavDataBytes)
         throw std::runtime_error("The performance is too long for a WAV file.");
-    CPart accompaniment(m_accompaniment, m_accompanimentFrames, 0);
-    CPart voice(m_voice, m_voiceFrames, m_voiceOffsetFrames);
+    CPart accompaniment(m_accompaniment.path, m_accompanimentFrames, 0);
+    CPart voice(m_voice.path, m_voiceFrames, m_voiceOffsetFrames);
     CFileSaver saver(path);
     if (!saver.IsOpen() || (wav && !saver.Write(CaptureFormatWavHeader(static_cast<uint32_t>(dataBytes)))))
         throw std::runtime_error(failure);

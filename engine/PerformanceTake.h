@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Mp3StreamWriter.h"
+#include "engine/TakeFiles.h"
 
 #include <chrono>
 #include <cstdint>
@@ -14,14 +15,17 @@ namespace linlangok {
 // belongs against the music. Nothing of either is held in memory. UI thread.
 class CPerformanceTake {
 public:
-    // Takes over both temporary files. The voice's frame 0 belongs at the accompaniment's frame
+    // Takes over both temporary files and their locks; the mix auditioned in the performance
+    // window goes to `audition`. The voice's frame 0 belongs at the accompaniment's frame
     // `voiceOffsetFrames` (negative: before the accompaniment's first frame); `alignmentMs` is how
     // far the latencies moved it from where the device clocks alone would put it. An offset that
     // would part the voice from the accompaniment is taken as far as keeps them touching, so the
     // mix is never longer than both parts end to end.
-    CPerformanceTake(std::filesystem::path accompaniment, std::filesystem::path voice, int64_t voiceOffsetFrames,
-        double alignmentMs);
+    CPerformanceTake(LockedFile accompaniment, LockedFile voice, std::filesystem::path audition,
+        int64_t voiceOffsetFrames, double alignmentMs);
     ~CPerformanceTake(); // removes its temporary files
+
+    const std::filesystem::path& AuditionPath() const { return m_audition; }
 
     CPerformanceTake(const CPerformanceTake&) = delete;
     CPerformanceTake& operator=(const CPerformanceTake&) = delete;
@@ -43,8 +47,9 @@ private:
     int64_t FirstFrame() const;
     int64_t EndFrame() const;
 
-    std::filesystem::path m_accompaniment;
-    std::filesystem::path m_voice;
+    LockedFile m_accompaniment;
+    LockedFile m_voice;
+    std::filesystem::path m_audition;
     double m_alignmentMs;
     int64_t m_accompanimentFrames;
     int64_t m_voiceFrames;

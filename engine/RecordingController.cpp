@@ -1,5 +1,6 @@
 #include "engine/RecordingController.h"
 
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "engine/LatencyCalibration.h"
 
@@ -16,10 +17,10 @@ constexpr int kResampleRate = 0;
 
 } // namespace
 
-CRecordingController::Recording::Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder,
-    const std::filesystem::path& programFolder, uint64_t frameLimit)
+CRecordingController::Recording::Recording(
+    CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, CTakeFolder& takes, uint64_t frameLimit)
     : bytesLeft(frameLimit > UINT64_MAX / kCaptureBytesPerFrame ? UINT64_MAX : frameLimit * kCaptureBytesPerFrame)
-    , writer(encoder, programFolder, kBitrate, kResampleRate)
+    , writer(encoder, takes, kBitrate, kResampleRate)
     , recorder(recorder)
 {
 }
@@ -37,10 +38,11 @@ void CRecordingController::Recording::Write(
 }
 
 CRecordingController::CRecordingController(CInputDeviceList& devices, IMixerSystem& mixers, IMp3EncoderLibrary* encoder,
-    std::filesystem::path programFolder, IUserPrompts& prompts, std::ostream& standardOutput, IAudioOutput* output)
+    std::filesystem::path programFolder, IFileLocks& fileLocks, IUserPrompts& prompts, std::ostream& standardOutput,
+    IAudioOutput* output)
     : m_devices(devices)
     , m_encoder(encoder)
-    , m_programFolder(std::move(programFolder))
+    , m_takes(fileLocks, std::move(programFolder))
     , m_prompts(prompts)
     , m_standardOutput(standardOutput)
     , m_output(output)
@@ -68,7 +70,7 @@ void CRecordingController::StartRecording(uint64_t frameLimit)
     try {
         if (!m_selected)
             throw std::runtime_error("没有可用的录音设备,无法录音。");
-        auto recording = std::make_unique<Recording>(*m_selected, m_encoder, m_programFolder, frameLimit);
+        auto recording = std::make_unique<Recording>(*m_selected, m_encoder, m_takes, frameLimit);
         recording->writer.OpenTemporaryFile(m_prompts);
         StartPerformance(*recording);
         m_selected->StartRecording(*recording);
@@ -79,10 +81,10 @@ void CRecordingController::StartRecording(uint64_t frameLimit)
     }
 }
 
-std::optional<std::filesystem::path> CRecordingController::StopRecording()
+TakeSaveResult CRecordingController::StopRecording()
 {
     if (!m_recording)
-        return std::nullopt;
+        return {ETakeFate::Discarded, {}};
     const std::unique_ptr<Recording> recording = std::move(m_recording);
     try {
         recording->recorder.StopRecording();
@@ -93,7 +95,7 @@ std::optional<std::filesystem::path> CRecordingController::StopRecording()
     }
     if (recording->performance) {
         try {
-            const auto stored = LoadLatencyCorrection(m_programFolder, m_prompts);
+            const auto stored = LoadLatencyCorrection(m_takes.Folder(), m_prompts);
             const bool applies
                 = stored && stored->AppliesTo(m_output->Name(), Utf16ToUtf8(recording->recorder.Capabilities().name));
             m_take = recording->performance->Finish(recording->inputLatency, applies ? stored->correctionMs : 0);
@@ -101,12 +103,15 @@ std::optional<std::filesystem::path> CRecordingController::StopRecording()
             Report(error);
         }
     }
-    try {
-        return recording->writer.SaveAs(m_prompts);
-    } catch (const std::exception& error) {
-        Report(error);
-        return std::nullopt;
+    TakeSaveResult result = recording->writer.SaveAs(m_prompts);
+    if (result.fate == ETakeFate::Unanswered) {
+        // Nobody chose where: say where the take is, for the log and the console.
+        const std::filesystem::path& kept = result.path.empty() ? recording->writer.TemporaryPath() : result.path;
+        const std::u16string text = u"这段录音没有另存, 保留在 " + PathToUtf16(kept);
+        m_standardOutput << Utf16ToUtf8(text) << std::endl;
+        m_prompts.ShowMessage({std::u16string(kCaptionWarning), text, EMessageButtons::Ok, EMessageIcon::Warning});
     }
+    return result;
 }
 
 std::unique_ptr<CPerformanceTake> CRecordingController::TakePerformance()
@@ -114,11 +119,16 @@ std::unique_ptr<CPerformanceTake> CRecordingController::TakePerformance()
     return std::move(m_take);
 }
 
+void CRecordingController::OfferDeadTakes()
+{
+    linlangok::OfferDeadTakes(m_takes, m_prompts, m_encoder);
+}
+
 void CRecordingController::StartPerformance(Recording& recording)
 {
     if (!m_output)
         return;
-    auto performance = std::make_unique<CPerformanceRecorder>(*m_output, m_programFolder);
+    auto performance = std::make_unique<CPerformanceRecorder>(*m_output, m_takes, recording.writer.TakeNumber());
     try {
         if (performance->Start())
             recording.performance = std::move(performance);

@@ -6,6 +6,7 @@
 #include "engine/PerformanceRecorder.h"
 #include "engine/PerformanceTake.h"
 #include "engine/RecordingDevices.h"
+#include "engine/TakeFiles.h"
 #include "mixer/LineVolumeSlider.h"
 
 #include <chrono>
@@ -26,13 +27,14 @@ namespace linlangok {
 // `standardOutput`, and shown with the same text through the prompts.
 class CRecordingController {
 public:
-    // `devices`, `mixers`, `encoder` (null when no encoder is available), `prompts`,
-    // `standardOutput` and `output` outlive the controller; the temporary recording lies in
+    // `devices`, `mixers`, `encoder` (null when no encoder is available), `fileLocks`, `prompts`,
+    // `standardOutput` and `output` outlive the controller; the takes' temporary files lie in
     // `programFolder`. Without `output` no recording keeps a performance take.
     CRecordingController(CInputDeviceList& devices, IMixerSystem& mixers, IMp3EncoderLibrary* encoder,
-        std::filesystem::path programFolder, IUserPrompts& prompts, std::ostream& standardOutput,
+        std::filesystem::path programFolder, IFileLocks& fileLocks, IUserPrompts& prompts, std::ostream& standardOutput,
         IAudioOutput* output = nullptr);
-    // A recording in progress is stopped and left unsaved in its temporary file.
+    // A recording in progress is stopped and left in its temporary file, to be offered at the
+    // next start.
     ~CRecordingController();
 
     CRecordingController(const CRecordingController&) = delete;
@@ -40,17 +42,20 @@ public:
 
     // Records from the selected device into a new writer's temporary file. Does nothing while a
     // recording runs; with no device selected (none can record), says so. A failed start leaves
-    // no recording behind (its empty temporary file stays until the next recording). The take
-    // keeps at most `frameLimit` frames, its first ones.
+    // no recording behind, nor its temporary file. The take keeps at most `frameLimit` frames, its
+    // first ones.
     void StartRecording(uint64_t frameLimit = kNoFrameLimit);
-    // Stops the recording, finishes its MP3 file and asks where to save it. An encoder or disk
+    // Stops the recording, finishes its MP3 file and runs its save flow (CMp3StreamWriter::SaveAs:
+    // saved, discarded, or kept under a dated name when nobody answers). An encoder or disk
     // failure during the recording is reported first; what was recorded before it is still
-    // offered for saving. Does nothing when nothing records. Returns where the recording was
-    // saved, if it was.
-    std::optional<std::filesystem::path> StopRecording();
+    // offered for saving. Does nothing (Discarded) when nothing records.
+    TakeSaveResult StopRecording();
     // After StopRecording, the take of the recording that just ended, or null when no
     // accompaniment played during it. Handing it out clears it.
     std::unique_ptr<CPerformanceTake> TakePerformance();
+    // The takes that processes which ended without saving them left in the program folder, offered
+    // for saving (OfferDeadTakes). Another running instance's takes are left alone.
+    void OfferDeadTakes();
 
     // Makes the named device the one that records and opens its mixer lines. Raises
     // "Device not found." (the selection is then unchanged) or "Can't open Mixer Device.".
@@ -77,8 +82,7 @@ public:
 private:
     // One recording: the writer, the recorder's view of it, and the recorder that feeds it.
     struct Recording : IRecordingSink {
-        Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, const std::filesystem::path& programFolder,
-            uint64_t frameLimit);
+        Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, CTakeFolder& takes, uint64_t frameLimit);
         void Write(
             const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime) override;
 
@@ -95,7 +99,7 @@ private:
 
     CInputDeviceList& m_devices;
     IMp3EncoderLibrary* m_encoder;
-    std::filesystem::path m_programFolder;
+    CTakeFolder m_takes;
     IUserPrompts& m_prompts;
     std::ostream& m_standardOutput;
     IAudioOutput* m_output;

@@ -28,13 +28,13 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_lyricFolder(LyricFolder(services.programFolder))
     , m_lyricsShow(&g_noLyricsShow)
     , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
-          services.programFolder, services.prompts, services.standardOutput, &services.audioOutput))
+          services.programFolder, services.fileLocks, services.prompts, services.standardOutput, &services.audioOutput))
     , m_song(std::make_unique<CMidiSong>(services.prompts, services.codePage, services.timerDriver))
     , m_sequencer(
           std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
     , m_audioPlayer(std::make_unique<CAudioPlayer>(
           services.audioOutput, services.prompts, services.openAudioFile, services.makeAudioStretcher))
-    , m_memory(services.programFolder / kSongMemoryFileName, services.prompts)
+    , m_memory(services.programFolder / kSongMemoryFileName, services.prompts, services.fileLocks)
 {
     CreateLyricFolder(m_lyricFolder);
     if (services.loudnessAnalyser)
@@ -117,7 +117,7 @@ bool CKaraokeSession::StartRecording()
 
 std::unique_ptr<CPerformanceTake> CKaraokeSession::StopRecording()
 {
-    const bool saved = m_recording->StopRecording().has_value();
+    const bool saved = m_recording->StopRecording().fate == ETakeFate::Saved;
     std::unique_ptr<CPerformanceTake> take = m_recording->TakePerformance();
     return saved ? std::move(take) : nullptr;
 }

@@ -40,6 +40,7 @@ struct SessionServices {
     const ITextEncodings& textEncodings; // of song texts: MIDI meta texts and LRC files
     std::ostream& standardOutput;
     std::filesystem::path programFolder;
+    IFileLocks& fileLocks; // between instances on the program folder
     // Measures songs for leveling; null: every song plays at the gain of a typical song of its kind.
     ISongLoudnessAnalyser* loudnessAnalyser = nullptr;
 };
@@ -89,8 +90,8 @@ public:
     void Stop();
     // Whether a recording now runs; a failure has been reported through the prompts.
     bool StartRecording();
-    // Stops the recording and offers it for saving. Returns its performance take when the voice
-    // was saved and the accompaniment was heard during it; otherwise the take is dropped.
+    // Stops the recording and runs its save flow. Returns its performance take when the user
+    // saved the voice and the accompaniment was heard during it; otherwise the take is dropped.
     std::unique_ptr<CPerformanceTake> StopRecording();
     // Seconds into the song; 0 before anything played and after a MIDI file that did not load.
     double Position() const;

@@ -168,15 +168,17 @@ std::optional<SongIdentity> IdentifySong(const std::filesystem::path& path)
     return SongIdentity {size, hash};
 }
 
-CSongMemory::CSongMemory(std::filesystem::path file, IUserPrompts& prompts)
+CSongMemory::CSongMemory(std::filesystem::path file, IUserPrompts& prompts, IFileLocks& locks)
     : m_file(std::move(file))
     , m_prompts(prompts)
+    , m_locks(locks)
 {
 }
 
 SongMemoryValues CSongMemory::Recall(const SongIdentity& song)
 {
-    LoadOnce();
+    if (const std::u16string warning = Load(); !warning.empty())
+        m_prompts.ShowError(kCaptionWarning, warning);
     const auto found
         = std::find_if(m_entries.begin(), m_entries.end(), [&song](const Entry& entry) { return entry.song == song; });
     return found == m_entries.end() ? SongMemoryValues {} : found->values;
@@ -184,10 +186,39 @@ SongMemoryValues CSongMemory::Recall(const SongIdentity& song)
 
 bool CSongMemory::Remember(const SongIdentity& song, const SongMemoryValues& values)
 {
-    LoadOnce();
-    std::erase_if(m_entries, [&song](const Entry& entry) { return entry.song == song; });
-    if (const SongMemoryValues storable = StorableValues(values); !storable.IsEmpty())
-        m_entries.push_back({song, storable});
+    std::u16string warning;
+    bool saved = false;
+    {
+        // No box while the lock is held: the other instance would wait for it.
+        const auto folderLock = m_locks.Lock(m_file.parent_path());
+        warning = Load();
+        Apply({song, values});
+        saved = Save();
+    }
+    if (!warning.empty())
+        m_prompts.ShowError(kCaptionWarning, warning);
+    std::erase_if(m_unsaved, [&song](const Entry& entry) { return entry.song == song; });
+    if (saved) {
+        m_unsaved.clear();
+        return true;
+    }
+    m_unsaved.push_back({song, values});
+    if (!m_saveFailureShown) {
+        m_saveFailureShown = true;
+        m_prompts.ShowError(kCaptionWarning, u"无法保存歌曲记忆文件 " + PathToUtf16(m_file));
+    }
+    return false;
+}
+
+void CSongMemory::Apply(const Entry& change)
+{
+    std::erase_if(m_entries, [&change](const Entry& entry) { return entry.song == change.song; });
+    if (const SongMemoryValues storable = StorableValues(change.values); !storable.IsEmpty())
+        m_entries.push_back({change.song, storable});
+}
+
+bool CSongMemory::Save()
+{
     // The songs used longest ago are forgotten until the file fits its bound.
     std::vector<std::string> texts;
     texts.reserve(m_entries.size());
@@ -202,36 +233,35 @@ bool CSongMemory::Remember(const SongIdentity& song, const SongMemoryValues& val
     std::string file(kHeaderComment);
     for (size_t index = forgotten; index < texts.size(); ++index)
         file += texts[index];
-    if (SaveFile(m_file, file))
-        return true;
-    if (!m_saveFailureShown) {
-        m_saveFailureShown = true;
-        m_prompts.ShowError(kCaptionWarning, u"无法保存歌曲记忆文件 " + PathToUtf16(m_file));
-    }
-    return false;
+    return SaveFile(m_file, file);
 }
 
-void CSongMemory::LoadOnce()
+std::u16string CSongMemory::Load()
 {
-    if (m_loaded)
-        return;
-    m_loaded = true;
+    const std::u16string warning = Read();
+    for (const Entry& change : m_unsaved)
+        Apply(change);
+    return warning;
+}
+
+std::u16string CSongMemory::Read()
+{
+    m_entries.clear();
     const FileContent content = ReadRegularFile(m_file, kMaximumSongMemoryBytes);
-    if (content.result == EFileRead::Missing || (content.result == EFileRead::Done && Parse(content.bytes, m_entries)))
-        return;
-    if (content.result == EFileRead::NotRegularFile || content.result == EFileRead::Unreadable) {
-        m_prompts.ShowError(kCaptionWarning,
-            u"歌曲记忆文件 " + PathToUtf16(m_file) + u" 无法读取 (" + std::u16string(FileReadErrorText(content.result))
-                + u"), 已忽略。");
-        return;
-    }
+    if (content.result == EFileRead::Missing || (content.result == EFileRead::Done && Parse(content.bytes, m_entries))
+        || m_warned)
+        return {};
+    m_warned = true;
+    if (content.result == EFileRead::NotRegularFile || content.result == EFileRead::Unreadable)
+        return u"歌曲记忆文件 " + PathToUtf16(m_file) + u" 无法读取 ("
+            + std::u16string(FileReadErrorText(content.result)) + u"), 已忽略。";
     std::filesystem::path backup = m_file;
     backup += ".bak";
     std::u16string message = u"歌曲记忆文件 " + PathToUtf16(m_file) + u" 中有无法读取的内容, 已忽略。";
     std::error_code error;
     if (std::filesystem::copy_file(m_file, backup, std::filesystem::copy_options::overwrite_existing, error))
         message += u"\n原文件已另存为 " + PathToUtf16(backup);
-    m_prompts.ShowError(kCaptionWarning, message);
+    return message;
 }
 
 bool CSongMemory::Parse(std::string_view text, std::vector<Entry>& entries)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/FileLock.h"
 #include "common/UserPrompts.h"
 #include "engine/Loudness.h"
 
@@ -50,16 +51,18 @@ struct SongMemoryValues {
     bool operator==(const SongMemoryValues&) const = default;
 };
 
-// The song memory file. Read on first use: a missing file is an empty memory; content it does
-// not understand (a foreign or damaged file, a file over kMaximumSongMemoryBytes, a value out of
-// range) is skipped with one warning, and the file is first copied to "SongMemory.ini.bak" so
-// that nothing is lost when the next change rewrites it; one that is no regular file or cannot be
-// read is skipped with a warning that says so. Every change saves the whole file
-// through SaveFile; a failed save is reported once. UI thread.
+// The song memory file. Read at every use, so that what another instance on the same program
+// folder remembered is seen: a missing file is an empty memory; content it does not understand (a
+// foreign or damaged file, a file over kMaximumSongMemoryBytes, a value out of range) is skipped
+// with one warning a run, and the file is first copied to "SongMemory.ini.bak" so that nothing is
+// lost when the next change rewrites it; one that is no regular file or cannot be read is skipped
+// with a warning that says so. Every change reads the file again and saves it whole through
+// SaveFile, both under the lock of the file's folder, so that two instances never lose each
+// other's songs; a failed save is reported once, and its change kept for the run. UI thread.
 class CSongMemory {
 public:
-    // The file and the prompts outlive the memory.
-    CSongMemory(std::filesystem::path file, IUserPrompts& prompts);
+    // The file, the prompts and the locks outlive the memory.
+    CSongMemory(std::filesystem::path file, IUserPrompts& prompts, IFileLocks& locks);
 
     // What is remembered of the song; empty values when nothing is.
     SongMemoryValues Recall(const SongIdentity& song);
@@ -78,7 +81,16 @@ private:
         SongMemoryValues values;
     };
 
-    void LoadOnce();
+    // Reads the file anew, then applies this run's changes that could not be saved. Returns the
+    // warning to show when some of the file was not understood, once a run (the file has been
+    // copied aside then); empty otherwise.
+    std::u16string Load();
+    std::u16string Read();
+    // Replaces the song's entry, or removes it for empty values.
+    void Apply(const Entry& change);
+    // Saves the entries, forgetting the songs used longest ago until the file fits its bound;
+    // false when the save failed.
+    bool Save();
     // The entries of the file's text, the song used longest ago first; false when some of the
     // text was not understood.
     static bool Parse(std::string_view text, std::vector<Entry>& entries);
@@ -86,8 +98,10 @@ private:
 
     std::filesystem::path m_file;
     IUserPrompts& m_prompts;
+    IFileLocks& m_locks;
     std::vector<Entry> m_entries;
-    bool m_loaded = false;
+    std::vector<Entry> m_unsaved; // kept for the run until a save succeeds
+    bool m_warned = false;
     bool m_saveFailureShown = false;
 };
 

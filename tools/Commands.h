@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/CodePage.h"
+#include "common/FileLock.h"
 #include "common/TextEncodings.h"
 #include "common/UserPrompts.h"
 #include "session/SongKind.h"
@@ -39,6 +40,7 @@ struct ToolContext {
     std::function<IAudioOutput*()> audioOutput;
     std::function<std::unique_ptr<IWaveInSystem>()> waveIn;
     std::filesystem::path programFolder;
+    IFileLocks& fileLocks;
 };
 
 using ToolCommand = int (*)(ToolContext& context);

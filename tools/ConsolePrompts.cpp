@@ -13,10 +13,9 @@ EPromptAnswer CConsolePrompts::ShowMessage(const MessageRequest& request)
     case EMessageButtons::Ok:
         return EPromptAnswer::Ok;
     case EMessageButtons::OkCancel:
-        return EPromptAnswer::Cancel;
     case EMessageButtons::YesNo:
     case EMessageButtons::YesNoCancel:
-        return EPromptAnswer::No;
+        return EPromptAnswer::Cancel; // nobody answers a console
     }
     return EPromptAnswer::Ok;
 }

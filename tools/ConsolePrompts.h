@@ -5,8 +5,8 @@
 namespace linlangok {
 
 // IUserPrompts for the command-line tool: every message goes to standard error as
-// "caption: text" (UTF-8). Nobody is there to answer, so questions take the answer that changes
-// nothing (No, Cancel) and dialogs are cancelled.
+// "caption: text" (UTF-8). Nobody is there to answer, so questions go unanswered (Cancel) and
+// dialogs are cancelled.
 class CConsolePrompts final : public IUserPrompts {
 public:
     EPromptAnswer ShowMessage(const MessageRequest& request) override;

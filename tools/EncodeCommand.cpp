@@ -49,7 +49,8 @@ int RunEncodeCommand(ToolContext& context)
 
     CSaveToPathPrompts prompts(context.prompts, context.arguments[1]);
     try {
-        CMp3StreamWriter writer(&context.encoder, context.programFolder, 128, 0);
+        CTakeFolder takes(context.fileLocks, context.programFolder);
+        CMp3StreamWriter writer(&context.encoder, takes, 128, 0);
         writer.OpenTemporaryFile(prompts);
         std::vector<std::int16_t> block(2 * kBlockFrames);
         while (const sf_count_t frames = sf_readf_short(file.get(), block.data(), kBlockFrames))
@@ -57,7 +58,7 @@ int RunEncodeCommand(ToolContext& context)
         if (sf_error(file.get()) != SF_ERR_NO_ERROR)
             return Fail(input + ": " + sf_strerror(file.get()));
         writer.Close();
-        if (!writer.SaveAs(prompts))
+        if (writer.SaveAs(prompts).fate != ETakeFate::Saved)
             return 1;
     } catch (const std::runtime_error& error) {
         return Fail(error.what());

@@ -43,7 +43,8 @@ int RunRecordCommand(ToolContext& context)
     CInputDeviceList devices(*waveIn, context.mixers);
     CSaveToPathPrompts prompts(context.prompts, arguments[0]);
     std::ostringstream errors; // the controller's standard output; its prompts print the same texts
-    CRecordingController controller(devices, context.mixers, &context.encoder, context.programFolder, prompts, errors);
+    CRecordingController controller(
+        devices, context.mixers, &context.encoder, context.programFolder, context.fileLocks, prompts, errors);
     if (!SelectFirstInputDevice(controller))
         return 1;
     const uint64_t frames = TakeFrames(seconds);
@@ -53,7 +54,7 @@ int RunRecordCommand(ToolContext& context)
     std::cout << "recording " << seconds << " s from "
               << Utf16ToUtf8(controller.SelectedRecorder()->Capabilities().name) << std::endl;
     WaitForTake(controller, frames, [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); });
-    const auto saved = controller.StopRecording();
+    const bool saved = controller.StopRecording().fate == ETakeFate::Saved;
     PrintDropouts(0, controller.DropoutCount());
     return saved && errors.str().empty() ? 0 : 1;
 }

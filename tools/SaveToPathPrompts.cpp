@@ -12,7 +12,7 @@ CSaveToPathPrompts::CSaveToPathPrompts(IUserPrompts& console, std::filesystem::p
 
 EPromptAnswer CSaveToPathPrompts::ShowMessage(const MessageRequest& request)
 {
-    if (request.buttons == EMessageButtons::YesNo && request.caption == kApplicationTitle)
+    if (request.text == kOverwriteQuestion)
         return EPromptAnswer::Yes;
     return m_console.ShowMessage(request);
 }

@@ -80,7 +80,7 @@ int RunSingCommand(ToolContext& context)
         if (tool->uiThread.WaitForTask(time))
             tool->uiThread.RunPending();
     });
-    const auto saved = recording.StopRecording();
+    const bool saved = recording.StopRecording().fate == ETakeFate::Saved;
     session.Stop();
     PrintDropouts(session.PlaybackDropouts(), recording.DropoutCount());
     if (!saved)

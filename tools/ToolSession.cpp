@@ -30,7 +30,7 @@ CToolSession::CToolSession(
     , loudnessAnalyser(CSndFileDecoder::Open, context.codePage)
     , session(SessionServices {prompts, uiThread, timerDriver, midiDevices, output, CSndFileDecoder::Open,
           CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder, context.codePage,
-          context.textEncodings, std::cout, context.programFolder, &loudnessAnalyser})
+          context.textEncodings, std::cout, context.programFolder, context.fileLocks, &loudnessAnalyser})
 {
 }
 

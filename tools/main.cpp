@@ -5,6 +5,7 @@
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
+#include "platform/files/FlockFileLocks.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "tools/Commands.h"
@@ -91,6 +92,7 @@ int main(int argc, char** argv)
     CLameMp3EncoderLibrary encoder;
     CAlsaMixerSystem mixers;
     CConsolePrompts prompts;
+    CFlockFileLocks fileLocks;
     // Opened for the commands that play, once, and closed after the command.
     std::unique_ptr<IAudioOutput> audioOutput;
     const auto loopback = std::make_shared<CLoopbackLine>();
@@ -117,7 +119,7 @@ int main(int argc, char** argv)
     for (const auto& command : kCommands) {
         if (command.name && std::strcmp(command.name, argv[1]) == 0) {
             ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts, *codePage, textEncodings,
-                mixers, encoder, openAudioOutput, openWaveIn, ProgramFolder()};
+                mixers, encoder, openAudioOutput, openWaveIn, ProgramFolder(), fileLocks};
             return command.run(context);
         }
     }

@@ -39,7 +39,8 @@ struct CPerformanceRig {
     CSessionDevices devices;
     CFakePerformance performance;
     CAudioPlayer player {*devices.audioOutput, devices.prompts, CSndFileDecoder::Open, CRubberBandStretcher::Create};
-    CPerformanceController controller {performance, devices.prompts, player, devices.home.Path()};
+    CPerformanceController controller {
+        performance, devices.prompts, player, devices.home.Path() / ".$$performance1.wav"};
 };
 
 } // namespace linlangok::test

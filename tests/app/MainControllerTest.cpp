@@ -242,11 +242,12 @@ TEST_F(MainControllerTest, ThePerformanceIsOfferedOnlyForASavedVoiceWithTheSongH
             rig.waveIn.Capture(4410, 1000, -1000);
         }
         rig.prompts.m_paths = {row.voicePath};
+        rig.prompts.m_answers = {EPromptAnswer::Yes}; // discarded, when not saved
         controller.StopRecording();
         EXPECT_EQ(offer.offers, row.offers);
         ExpectState(!row.stopTogether, false);
     }
-    EXPECT_TRUE(rig.prompts.m_messages.empty()) << rig.prompts.MessageTexts()[0];
+    EXPECT_EQ(rig.prompts.MessageTexts(), std::vector<std::string> {"这段录音还没有保存, 要放弃它吗?"});
     // Offered or dropped, no take leaves its temporary files behind.
     for (const auto& entry : std::filesystem::directory_iterator(rig.home.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".$$performance"), std::string::npos) << entry.path();
@@ -301,17 +302,37 @@ TEST_F(MainControllerTest, TypedPathsReachTheSessionThroughRecordNotPlay)
     EXPECT_EQ(rig.session.AccompanimentPath(), u"/typed/other.mid");
 }
 
-TEST_F(MainControllerTest, ExitAsksOnlyWhileRecording)
+// Every way out asks first while recording, then ends the take through its save flow: saved,
+// discarded on the user's word, or, when nobody answers (a termination signal), kept under a
+// dated name in the program folder.
+TEST_F(MainControllerTest, QuittingNeverLosesATake)
 {
-    EXPECT_EQ(controller.ExitWithQuestion(), kQuitByExitButton);
-    EXPECT_TRUE(rig.prompts.m_messages.empty());
-    controller.Record();
-    rig.prompts.m_answers = {EPromptAnswer::No, EPromptAnswer::Yes};
-    EXPECT_EQ(controller.ExitWithQuestion(), std::nullopt);
-    EXPECT_TRUE(controller.IsRecording());
-    EXPECT_EQ(controller.ExitWithQuestion(), kQuitByExitButton);
-    EXPECT_EQ(rig.prompts.MessageTexts().back(), "当前正在录音,需要退出程序吗?");
-    EXPECT_EQ(rig.prompts.m_messages.back().caption, u"琳朗卡拉OK 1.2");
+    const auto saved = rig.home.Path() / "take.mp3";
+    using enum EPromptAnswer;
+    // The answers (the question, then the save flow's), the dialog's path, whether the program
+    // quits, and the MP3 files in the program folder after.
+    const std::tuple<std::deque<EPromptAnswer>, std::optional<std::filesystem::path>, bool, long> rows[] = {
+        {{No}, std::nullopt, false, 0}, // stays
+        {{Yes}, saved, true, 1}, {{Yes, Yes}, std::nullopt, true, 1}, // discarded
+        {{}, std::nullopt, true, 2}, // nobody answers: "未保存的录音 …"
+    };
+    for (const auto& [answers, path, quits, mp3Files] : rows) {
+        if (!controller.IsRecording())
+            controller.Record();
+        rig.waveIn.Capture(4410, 1000, -1000);
+        rig.prompts.m_messages.clear();
+        rig.prompts.m_answers = answers;
+        rig.prompts.m_paths = {path};
+        EXPECT_EQ(controller.Quit(), quits);
+        EXPECT_EQ(controller.IsRecording(), !quits);
+        EXPECT_EQ(rig.prompts.MessageTexts().at(0), "当前正在录音,需要退出程序吗?");
+        EXPECT_EQ(rig.prompts.m_messages[0].caption, u"琳朗卡拉OK 1.2");
+        EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(rig.home.Path()), {},
+                      [](const auto& entry) { return entry.path().extension() == ".mp3"; }),
+            mp3Files);
+        EXPECT_EQ(std::filesystem::exists(rig.home.Path() / ".$$a.tmp"), !quits);
+    }
+    EXPECT_FALSE(test::ReadWholeFile(saved).empty());
 }
 
 TEST_F(MainControllerTest, TimersLeaveTheSessionAloneWhileABoxIsOpen)

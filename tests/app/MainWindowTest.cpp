@@ -78,6 +78,7 @@ protected:
     test::CScriptedProgramLauncher programs;
 };
 
+// Each way out has its quit code, and during a recording asks first and saves the take.
 TEST_F(MainWindowTest, EachWayOutHasItsQuitCode)
 {
     struct Row {
@@ -97,12 +98,25 @@ TEST_F(MainWindowTest, EachWayOutHasItsQuitCode)
         {"close box", [](CMainWindow& window) { window.close(); }, 2},
         {"menu", [](CMainWindow& window) { window.MenuBar()->actions()[0]->menu()->actions()[0]->trigger(); }, 32787},
     };
-    for (const Row& row : rows) {
-        auto karaoke = Start();
-        EXPECT_EQ(QuitCodeAfter(karaoke->MainWindow(), [&] { row.action(karaoke->MainWindow()); }), row.code)
-            << row.how;
-        EXPECT_FALSE(karaoke->MainWindow().isVisible()) << row.how;
+    for (const bool recording : {false, true}) {
+        for (const Row& row : rows) {
+            auto karaoke = Start();
+            karaoke->Raise();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
+            const auto saved = devices.home.Path() / (std::string(row.how) + ".mp3");
+            if (recording) {
+                karaoke->MainWindow().Controller().Record();
+                devices.waveIn.Capture(4410, 1000, -1000);
+                devices.prompts.m_answers = {EPromptAnswer::Yes};
+                devices.prompts.m_paths = {saved};
+            }
+            EXPECT_EQ(QuitCodeAfter(karaoke->MainWindow(), [&] { row.action(karaoke->MainWindow()); }), row.code)
+                << row.how;
+            EXPECT_FALSE(karaoke->MainWindow().isVisible()) << row.how;
+            EXPECT_EQ(std::filesystem::exists(saved), recording) << row.how;
+        }
     }
+    EXPECT_EQ(devices.prompts.MessageTexts(), std::vector<std::string>(4, "当前正在录音,需要退出程序吗?"));
 }
 
 // Space at start plays, a focused box or edit takes its Space, Enter never quits, and the boxes
@@ -335,7 +349,7 @@ TEST_F(MainWindowTest, TerminationDuringPlaybackSavesSettingsAndKeepsForeignLine
         CTerminationSignalWatcher termination;
         auto karaoke = Start();
         QObject::connect(&termination, &CTerminationSignalWatcher::terminationRequested, &karaoke->MainWindow(),
-            &CMainWindow::QuitFromMenu);
+            &CMainWindow::Terminate);
         karaoke->MainWindow().Controller().Play();
         devices.Advance(500);
         const int code = QuitCodeAfter(karaoke->MainWindow(), [] {
@@ -368,6 +382,44 @@ TEST_F(MainWindowTest, StartsAndPlaysWithSpecialFilesInItsProgramFolder)
         EXPECT_TRUE(karaoke->MainWindow().Controller().IsPlaying());
     }
     EXPECT_TRUE(std::filesystem::is_directory(home / "OKSetting.ini"));
+}
+
+// The program as main builds it, recording from a WAV file: SIGTERM keeps the take as a dated MP3
+// in the program folder, with nobody asked.
+TEST(PlatformServices, SigtermDuringARecordingKeepsADatedMp3)
+{
+    test::CTemporaryFolder home;
+    const auto voice = home.Path() / "voice.wav";
+    test::WriteWavFile(voice, test::SineFrames(44100 * 5, 440, 0.5));
+    setenv("LINLANGOK_HOME", home.Path().c_str(), 1);
+    setenv("LINLANGOK_AUDIO_IN", ("wav:" + voice.string()).c_str(), 1);
+    {
+        CPlatformServices platform(*qApp);
+        CKaraokeApplication karaoke(platform.Services());
+        platform.Prompts().SetOwner(&karaoke.MainWindow());
+        CTerminationSignalWatcher termination;
+        QObject::connect(&termination, &CTerminationSignalWatcher::terminationRequested, &karaoke.MainWindow(),
+            &CMainWindow::Terminate);
+        karaoke.Show();
+        karaoke.Raise();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&karaoke.MainWindow()));
+        static_cast<QLineEdit*>(karaoke.MainWindow().Control(kAccompanimentEdit))->setText(voice.c_str());
+        static_cast<QPushButton*>(karaoke.MainWindow().Control(kRecordButton))->click();
+        ASSERT_TRUE(karaoke.MainWindow().Controller().IsRecording());
+        QTest::qWait(300);
+        std::raise(SIGTERM);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !karaoke.MainWindow().isVisible(); }));
+    }
+    unsetenv("LINLANGOK_AUDIO_IN");
+    unsetenv("LINLANGOK_HOME");
+    std::vector<std::filesystem::path> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(home.Path())) {
+        if (entry.path().filename().string().starts_with("未保存的录音 "))
+            kept.push_back(entry.path());
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".$$")) << entry.path();
+    }
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_GT(test::Mp3Frames(test::ReadWholeFile(kept[0])).size(), 5u); // 300 ms and more
 }
 
 TEST(PlatformServices, TheSessionDecodesSongTextsWithTheCodePageTheEnvironmentChose)

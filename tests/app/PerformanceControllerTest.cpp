@@ -10,7 +10,7 @@ namespace {
 
 class PerformanceControllerTest : public ::testing::Test, protected test::CPerformanceRig {
 protected:
-    std::filesystem::path AuditionFile() const { return devices.home.Path() / ".$$performance.wav"; }
+    std::filesystem::path AuditionFile() const { return devices.home.Path() / ".$$performance1.wav"; }
 };
 
 TEST_F(PerformanceControllerTest, AlignmentReadsInTenthsOfAMillisecond)

@@ -8,6 +8,7 @@
 #include "platform/audio/ClockedAudioOutput.h"
 #include "platform/audio/ClockedCapture.h"
 #include "platform/audio/WaveInSystem.h"
+#include "platform/files/FlockFileLocks.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "tests/platform/AudioTestSignals.h"
 #include "tests/support/ScriptedUserPrompts.h"
@@ -121,7 +122,7 @@ protected:
         CInputDeviceList devices(waveIn, m_mixers);
         m_prompts.m_paths.push_back(m_folder.Path() / "voice.mp3");
         CRecordingController controller(
-            devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output, output.get());
+            devices, m_mixers, &m_encoder, m_folder.Path(), m_locks, m_prompts, m_output, output.get());
         controller.SelectDevice(u"wav:voice");
         controller.StartRecording();
         EXPECT_TRUE(controller.IsRecording()) << m_output.str();
@@ -149,6 +150,7 @@ protected:
     std::filesystem::path m_voice = m_folder.Path() / "clap.wav";
     CMemoryMixerSystem m_mixers;
     CLameMp3EncoderLibrary m_encoder;
+    CFlockFileLocks m_locks;
     test::CScriptedUserPrompts m_prompts;
     std::ostringstream m_output;
 };

@@ -6,6 +6,7 @@
 #include "tests/engine/RecordingFakeWaveIn.h"
 #include "tests/mixer/FakeControls.h"
 #include "tests/support/FileAccess.h"
+#include "tests/support/GrantedFileLocks.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -251,6 +252,7 @@ protected:
 
     test::FakeMp3Log m_log;
     test::CFakeMp3EncoderLibrary m_encoder {m_log};
+    test::CGrantedFileLocks m_locks;
     test::CFakeWaveIn m_waveIn;
     test::CScriptedUserPrompts m_prompts;
     std::ostringstream m_output;
@@ -261,7 +263,7 @@ protected:
 TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
 {
     AddMixers({});
-    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
+    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_locks, m_prompts, m_output);
     EXPECT_EQ(controller.DeviceNames(), (std::vector<std::u16string> {u"Microphone", u"USB"}));
     controller.StartRecording(); // no device selected yet: says why
     EXPECT_EQ(m_prompts.MessageTexts(), std::vector<std::string> {"没有可用的录音设备,无法录音。"});
@@ -300,13 +302,14 @@ TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndThePromptsAndLeaveNoR
 {
     AddMixers({});
     {
-        CRecordingController withoutEncoder(m_devices, m_mixers, nullptr, m_folder.Path(), m_prompts, m_output);
+        CRecordingController withoutEncoder(
+            m_devices, m_mixers, nullptr, m_folder.Path(), m_locks, m_prompts, m_output);
         withoutEncoder.SelectDevice(u"Microphone");
         withoutEncoder.StartRecording();
         EXPECT_FALSE(withoutEncoder.IsRecording());
         EXPECT_TRUE(m_waveIn.Calls().empty());
     }
-    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
+    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_locks, m_prompts, m_output);
     controller.SelectDevice(u"Microphone");
     m_waveIn.FailOn("open", 1, kWaveInErrorAllocated);
     controller.StartRecording();
@@ -326,7 +329,7 @@ TEST_F(RecordingControllerTest, ErrorsGoToStandardOutputAndThePromptsAndLeaveNoR
 TEST_F(RecordingControllerTest, ADiskThatFillsKeepsTheTakeSaysSoAndStillOffersToSaveIt)
 {
     AddMixers({});
-    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
+    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_locks, m_prompts, m_output);
     controller.SelectDevice(u"Microphone");
     controller.StartRecording();
     const auto saved = m_folder.Path() / "take.mp3";
@@ -335,7 +338,7 @@ TEST_F(RecordingControllerTest, ADiskThatFillsKeepsTheTakeSaysSoAndStillOffersTo
         test::CFileSizeLimit limit(10); // room for the first block's "E88200;", not for the next
         m_waveIn.Capture(88200, 1, 1);
         m_waveIn.Capture(100, 2, 2); // handed over at the stop
-        EXPECT_EQ(controller.StopRecording(), saved);
+        EXPECT_EQ(controller.StopRecording().path, saved);
     }
     EXPECT_EQ(m_output.str(), "Can't write MP3 file.\n");
     EXPECT_EQ(m_prompts.MessageTexts(), std::vector<std::string> {"Can't write MP3 file."});
@@ -346,7 +349,7 @@ TEST_F(RecordingControllerTest, ADiskThatFillsKeepsTheTakeSaysSoAndStillOffersTo
 TEST_F(RecordingControllerTest, StereoMixSliderTakesTheFirstNameThatExists)
 {
     AddMixers({u"Mic", u"立体声混音", u"StereoMix", u"Stereo Mix "});
-    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
+    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_locks, m_prompts, m_output);
     test::CFakeSlider slider;
     controller.StereoMixSlider().Attach(&slider);
     controller.BindStereoMixSlider(); // no device selected
@@ -371,7 +374,7 @@ TEST_F(RecordingControllerTest, DeviceWhoseMixerCannotOpenIsSelectedWithoutLines
 {
     AddMixers({u"立體聲混音"});
     m_mixers.RefuseOpening(true);
-    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
+    CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_locks, m_prompts, m_output);
     EXPECT_THAT([&] { controller.SelectDevice(u"Microphone"); }, Raises("Can't open Mixer Device."));
     EXPECT_EQ(controller.SelectedRecorder()->Capabilities().name, u"Microphone");
     EXPECT_TRUE(controller.LineNames().empty());
@@ -388,7 +391,7 @@ TEST_F(RecordingControllerTest, DestroyedWhileRecordingStopsWithoutSaving)
 {
     AddMixers({});
     {
-        CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_prompts, m_output);
+        CRecordingController controller(m_devices, m_mixers, &m_encoder, m_folder.Path(), m_locks, m_prompts, m_output);
         controller.SelectDevice(u"USB");
         controller.StartRecording();
         m_waveIn.Capture(10, 7, 7);

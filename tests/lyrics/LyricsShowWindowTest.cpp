@@ -263,7 +263,7 @@ TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAlsoWhileACommandIsHalfDone
         for (int frame = 0; frame < 10; ++frame)
             window.FrameTick();
     };
-    EXPECT_FALSE(controller.ExitWithQuestion());
+    EXPECT_FALSE(controller.Quit());
     EXPECT_NE(window.grab().toImage(), first);
 }
 

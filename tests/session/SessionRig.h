@@ -15,6 +15,7 @@
 #include "session/KaraokeSession.h"
 #include "tests/engine/FakeMp3Encoder.h"
 #include "tests/engine/RecordingFakeWaveIn.h"
+#include "tests/support/GrantedFileLocks.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -41,7 +42,7 @@ struct CSessionDevices {
         return SessionServices {userPrompts ? *userPrompts : prompts, uiThread, timer,
             midiDevices ? *midiDevices : midi, output ? *output : *audioOutput, CSndFileDecoder::Open,
             CRubberBandStretcher::Create, inputDevices, mixers, &encoder, gbk, textEncodings, standardOutput,
-            home.Path()};
+            home.Path(), fileLocks};
     }
 
     // Lets `milliseconds` of song time pass for both kinds of song.
@@ -69,6 +70,7 @@ struct CSessionDevices {
     const CIconvCodePage gbk {"GBK"};
     const CUchardetTextEncodings textEncodings {gbk};
     std::ostringstream standardOutput;
+    CGrantedFileLocks fileLocks;
 };
 
 // A session on those devices, recording from the in-memory input.

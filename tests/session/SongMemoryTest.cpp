@@ -1,4 +1,5 @@
 #include "session/SongMemory.h"
+#include "tests/support/GrantedFileLocks.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -8,6 +9,7 @@
 namespace linlangok {
 namespace {
 
+using test::CGrantedFileLocks;
 using test::CScriptedUserPrompts;
 using test::CTemporaryFolder;
 using test::ReadWholeFile;
@@ -18,6 +20,7 @@ protected:
 
     CTemporaryFolder m_folder;
     CScriptedUserPrompts m_prompts;
+    CGrantedFileLocks m_locks;
 };
 
 TEST_F(SongMemoryTest, WhatASongRemembersSurvivesARestartAndEmptyValuesForgetIt)
@@ -39,7 +42,7 @@ TEST_F(SongMemoryTest, WhatASongRemembersSurvivesARestartAndEmptyValuesForgetIt)
     odd.lrcOffsetMilliseconds = 1 << 30;
     odd.loudness = LoudnessMeasure {-80.0, 0.0};
     {
-        CSongMemory memory(MemoryFile(), m_prompts);
+        CSongMemory memory(MemoryFile(), m_prompts, m_locks);
         EXPECT_EQ(memory.Recall(first), SongMemoryValues {});
         EXPECT_TRUE(memory.Remember(first, values));
         EXPECT_TRUE(memory.Remember(second, odd));
@@ -48,16 +51,30 @@ TEST_F(SongMemoryTest, WhatASongRemembersSurvivesARestartAndEmptyValuesForgetIt)
         testing::HasSubstr(
             "[1234:0123456789abcdef]\npitch=-3\nlyric=file:///%E6%AD%8C%E8%AF%8D/%D6%D0.lrc\nencoding=BIG5\n"
             "lrc-offset-ms=-300\nmelody=0\nloudness=-23.50 -3.25\n"));
-    CSongMemory memory(MemoryFile(), m_prompts);
+    CSongMemory memory(MemoryFile(), m_prompts, m_locks);
     EXPECT_EQ(memory.Recall(first), values);
     SongMemoryValues clamped;
     clamped.pitch = 127;
     clamped.lrcOffsetMilliseconds = kMaximumLrcOffsetMilliseconds;
     EXPECT_EQ(memory.Recall(second), clamped);
     EXPECT_TRUE(memory.Remember(first, {}));
-    EXPECT_EQ(CSongMemory(MemoryFile(), m_prompts).Recall(first), SongMemoryValues {});
+    EXPECT_EQ(CSongMemory(MemoryFile(), m_prompts, m_locks).Recall(first), SongMemoryValues {});
     EXPECT_THAT(ReadWholeFile(MemoryFile()), testing::Not(testing::HasSubstr("1234")));
     EXPECT_TRUE(m_prompts.m_messages.empty());
+}
+
+TEST_F(SongMemoryTest, TwoInstancesKeepEachOthersSongs)
+{
+    const SongIdentity mine {10, 1};
+    const SongIdentity theirs {20, 2};
+    CSongMemory first(MemoryFile(), m_prompts, m_locks);
+    CSongMemory second(MemoryFile(), m_prompts, m_locks);
+    EXPECT_EQ(first.Recall(mine), SongMemoryValues {});
+    EXPECT_TRUE(second.Remember(theirs, {.pitch = 2}));
+    EXPECT_TRUE(first.Remember(mine, {.pitch = -1}));
+    EXPECT_EQ(first.Recall(theirs).pitch, 2);
+    EXPECT_EQ(CSongMemory(MemoryFile(), m_prompts, m_locks).Recall(theirs).pitch, 2);
+    EXPECT_EQ(second.Recall(mine).pitch, -1);
 }
 
 TEST_F(SongMemoryTest, ASongIsKnownByItsBytesWhereverItLies)
@@ -103,7 +120,7 @@ TEST_F(SongMemoryTest, ContentItDoesNotUnderstandIsSkippedWithOneWarningAndKeptA
         SCOPED_TRACE(row.content.substr(0, 40));
         m_prompts.m_messages.clear();
         m_folder.WriteFile(kSongMemoryFileName, row.content);
-        CSongMemory memory(MemoryFile(), m_prompts);
+        CSongMemory memory(MemoryFile(), m_prompts, m_locks);
         const SongIdentity song {15, 0xff};
         EXPECT_EQ(memory.Recall(song).pitch, row.keepsGood ? std::optional<int32_t>(2) : std::nullopt);
         memory.Recall(song);
@@ -114,14 +131,14 @@ TEST_F(SongMemoryTest, ContentItDoesNotUnderstandIsSkippedWithOneWarningAndKeptA
         SongMemoryValues values;
         values.melody = true;
         EXPECT_TRUE(memory.Remember({1, 1}, values));
-        EXPECT_EQ(CSongMemory(MemoryFile(), m_prompts).Recall(song).pitch, memory.Recall(song).pitch);
+        EXPECT_EQ(CSongMemory(MemoryFile(), m_prompts, m_locks).Recall(song).pitch, memory.Recall(song).pitch);
         EXPECT_EQ(m_prompts.m_messages.size(), 1u);
     }
 }
 
 TEST_F(SongMemoryTest, AFailedSaveIsReportedOnce)
 {
-    CSongMemory memory(m_folder.Path() / "missing folder" / kSongMemoryFileName, m_prompts);
+    CSongMemory memory(m_folder.Path() / "missing folder" / kSongMemoryFileName, m_prompts, m_locks);
     SongMemoryValues values;
     values.pitch = 1;
     EXPECT_FALSE(memory.Remember({1, 1}, values));
