@@ -1,9 +1,9 @@
 // Linlang Karaoke: builds the platform's services once and runs the main window.
 
-#include "app/PlatformServices.h"
-#include "app/QtText.h"
-#include "app/TerminationSignals.h"
+#include "app/services/PlatformServices.h"
 #include "common/Product.h"
+#include "ui/desktop/TerminationSignals.h"
+#include "ui/widgets/QtText.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 // The INI reader on arbitrary bytes: no crash, writing back is stable, and a value that is set
 // reads back.
-#include "app/IniFile.h"
+#include "core/controller/IniFile.h"
 #include "platform/codepage/IconvCodePage.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // The LRC parser with encoding detection on arbitrary bytes: no crash, and the lines come out
 // sorted, placed and with times that are never negative, each line's whole seconds those of its
 // milliseconds (give or take the 32-bit limit), and a word-timed line's text its words joined.
-#include "lyrics/LrcParser.h"
+#include "core/lyrics/LrcParser.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 

@@ -1,7 +1,7 @@
 // The song list reader on arbitrary bytes: no crash, no allocation beyond the input's size, and
 // whatever it reads writes back to a file that reads back the same.
+#include "core/songlist/SongListFile.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "songlist/SongListFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // encode IN.wav OUT.mp3: a 44.1 kHz stereo WAV through the recorder's MP3 stream writer, in the
 // 2-second blocks the recorder hands over, then saved to OUT.mp3 by the save-as flow.
 
-#include "engine/Mp3StreamWriter.h"
+#include "core/engine/Mp3StreamWriter.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"
 

@@ -1,6 +1,6 @@
 #include "common/Text.h"
-#include "lyrics/LrcParser.h"
-#include "lyrics/LyricsLayout.h"
+#include "core/lyrics/LrcParser.h"
+#include "core/lyrics/LyricsLayout.h"
 #include "tools/Commands.h"
 #include "tools/JsonWriter.h"
 

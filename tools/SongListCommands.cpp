@@ -1,5 +1,5 @@
 #include "common/Text.h"
-#include "songlist/SongListFile.h"
+#include "core/songlist/SongListFile.h"
 #include "tools/Commands.h"
 #include "tools/JsonWriter.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "engine/RecordingDevices.h"
-#include "engine/UiTaskQueue.h"
+#include "core/engine/RecordingDevices.h"
+#include "core/engine/UiTaskQueue.h"
+#include "core/session/KaraokeSession.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/timer/ThreadTimerDriver.h"
-#include "session/KaraokeSession.h"
 #include "tools/Commands.h"
 
 namespace linlangok {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/AudioFileDecoder.h"
+#include "core/engine/AudioFileDecoder.h"
 #include "platform/audio/SoxrResampler.h"
 
 #include <optional>

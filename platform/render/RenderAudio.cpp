@@ -1,8 +1,8 @@
 #include "platform/render/RenderAudio.h"
 
 #include "common/Text.h"
-#include "engine/AudioPlayer.h"
-#include "engine/AudioStretchStage.h"
+#include "core/engine/AudioPlayer.h"
+#include "core/engine/AudioStretchStage.h"
 #include "platform/audio/WavFileWriter.h"
 
 #include <exception>
