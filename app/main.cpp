@@ -1,12 +1,12 @@
 // Linlang Karaoke: builds the platform's services once and runs the main window. One copy runs:
 // a second one started with a song hands it to the first and ends.
 
-#include "app/ApplicationSetup.h"
-#include "app/MprisService.h"
-#include "app/PlatformServices.h"
-#include "app/TerminationSignals.h"
+#include "app/services/PlatformServices.h"
 #include "common/Product.h"
 #include "common/Text.h"
+#include "ui/desktop/ApplicationSetup.h"
+#include "ui/desktop/MprisService.h"
+#include "ui/desktop/TerminationSignals.h"
 
 #include <QApplication>
 #include <QLocale>

@@ -5,16 +5,12 @@
 //   while the synthesizer plays (LINLANGOK_BENCH_SOUNDFONT, else FluidR3_GM when installed, else
 //   the default SoundFont).
 
-#include "app/KaraokeApplication.h"
-#include "app/PlatformServices.h"
-#include "app/QtDesktopOpener.h"
-#include "app/QtProgramLauncher.h"
-#include "app/QtUiThreadPoster.h"
+#include "app/services/PlatformServices.h"
 #include "bench/BenchSupport.h"
 #include "bench/support/SilentPrompts.h"
-#include "engine/CaptureMidiOutput.h"
-#include "engine/RecordingDevices.h"
-#include "mixer/MemoryMixer.h"
+#include "core/engine/CaptureMidiOutput.h"
+#include "core/engine/RecordingDevices.h"
+#include "core/mixer/MemoryMixer.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
@@ -26,6 +22,10 @@
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "platform/timer/ThreadTimerDriver.h"
+#include "ui/desktop/QtDesktopOpener.h"
+#include "ui/desktop/QtProgramLauncher.h"
+#include "ui/desktop/QtUiThreadPoster.h"
+#include "ui/main/KaraokeApplication.h"
 
 #include <QApplication>
 #include <QTimer>

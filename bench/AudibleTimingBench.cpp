@@ -11,15 +11,14 @@
 #include "bench/SoundFileSupport.h"
 #include "bench/support/SilentPrompts.h"
 #include "common/CodePage.h"
-#include "engine/MidiSequencer.h"
-#include "engine/UiTaskQueue.h"
+#include "core/engine/MidiSequencer.h"
+#include "core/engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/render/RenderSong.h"
 #include "platform/timer/ThreadTimerDriver.h"
-
 
 #include <algorithm>
 #include <chrono>

@@ -10,13 +10,13 @@
 //   callback takes (the sound card's own buffer comes on top).
 
 #include "bench/support/SilentPrompts.h"
-#include "engine/AudioPlayer.h"
-#include "platform/audio/AudioSourceMixer.h"
+#include "core/audio/AudioSourceMixer.h"
+#include "core/audio/SampleFormat.h"
+#include "core/engine/AudioPlayer.h"
 #include "platform/audio/RubberBandStretcher.h"
-#include "platform/audio/SampleFormat.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/render/RenderAudio.h"
-#include "tests/platform/AudioTestSignals.h"
+#include "tests/platform/audio/AudioTestSignals.h"
 
 #include <rubberband/RubberBandStretcher.h>
 

@@ -7,7 +7,7 @@
 
 #include "bench/BenchSupport.h"
 #include "bench/support/SilentPrompts.h"
-#include "platform/audio/SampleFormat.h"
+#include "core/audio/SampleFormat.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/loudness/SongLoudnessAnalyser.h"

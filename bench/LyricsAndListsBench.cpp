@@ -1,12 +1,12 @@
 // Costs of the lyrics and song list formats: parsing an LRC file (plain or word-timed) at song
 // start, one paint's layout at 10 Hz, listing a folder of songs, and reading and writing a long song list.
 #include "bench/support/SilentPrompts.h"
-#include "lyrics/LrcLyricView.h"
-#include "lyrics/LrcParser.h"
-#include "lyrics/MidiLyricView.h"
+#include "core/lyrics/LrcLyricView.h"
+#include "core/lyrics/LrcParser.h"
+#include "core/lyrics/MidiLyricView.h"
+#include "core/songlist/FileFinder.h"
+#include "core/songlist/SongListFile.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "songlist/FileFinder.h"
-#include "songlist/SongListFile.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,11 +4,11 @@
 // the event loop running between them, so the text scrolls as it does for the user; each frame's
 // time is the UI thread's CPU time for it (the Time column, and the longest as max_us; the CPU
 // column also counts the waits between frames). The goal is under 1 ms. Runs offscreen.
-#include "app/PlatformServices.h"
+#include "app/services/PlatformServices.h"
 #include "common/FilePath.h"
 #include "common/Text.h"
-#include "lyrics/LyricsShowWindow.h"
 #include "platform/audio/WavFileWriter.h"
+#include "ui/lyrics/LyricsShowWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

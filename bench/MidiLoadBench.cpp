@@ -6,10 +6,10 @@
 #include "bench/support/SilentPrompts.h"
 #include "common/Text.h"
 #include "common/UserPrompts.h"
-#include "engine/ManualTimerDriver.h"
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
+#include "timebase/ManualTimerDriver.h"
 
 #include <drumstick/qsmf.h>
 

@@ -14,13 +14,13 @@
 #include "bench/BenchSupport.h"
 #include "bench/support/SilentPrompts.h"
 #include "common/CodePage.h"
-#include "engine/CaptureMidiOutput.h"
-#include "engine/ManualTimerDriver.h"
-#include "engine/MidiSequencer.h"
-#include "engine/UiTaskQueue.h"
+#include "core/engine/CaptureMidiOutput.h"
+#include "core/engine/MidiSequencer.h"
+#include "core/engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/timer/ThreadTimerDriver.h"
+#include "timebase/ManualTimerDriver.h"
 
 #include <algorithm>
 #include <chrono>

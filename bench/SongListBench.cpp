@@ -5,10 +5,10 @@
 //
 // bench_song_list [--files N] [--runs N]   (default 10,000 files, 5 runs)
 
-#include "app/PlatformServices.h"
+#include "app/services/PlatformServices.h"
 #include "bench/BenchSupport.h"
 #include "common/Text.h"
-#include "songlist/SongListWindow.h"
+#include "ui/songlist/SongListWindow.h"
 
 #include <QApplication>
 #include <QListWidget>

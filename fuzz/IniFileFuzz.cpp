@@ -1,7 +1,7 @@
 // The INI reader on arbitrary bytes: no crash, writing back is stable, and a value that is set
 // reads back. Read from a file, the bytes give the same lines, and a folder, a FIFO and
 // /dev/zero are refused at once.
-#include "app/IniFile.h"
+#include "core/controller/IniFile.h"
 #include "fuzz/InputFiles.h"
 #include "platform/codepage/IconvCodePage.h"
 

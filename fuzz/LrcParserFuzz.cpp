@@ -3,8 +3,8 @@
 // milliseconds (give or take the 32-bit limit), and a word-timed line's text its words joined.
 // Read from a file, the bytes give the same lines, and a folder, a FIFO and /dev/zero are refused
 // at once.
+#include "core/lyrics/LrcParser.h"
 #include "fuzz/InputFiles.h"
-#include "lyrics/LrcParser.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 

@@ -3,11 +3,11 @@
 // must succeed without any message and give the same tracks.
 
 #include "common/UserPrompts.h"
-#include "engine/ManualTimerDriver.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
+#include "timebase/ManualTimerDriver.h"
 
 #include <cstdint>
 #include <cstdlib>

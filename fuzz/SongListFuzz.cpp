@@ -1,9 +1,9 @@
 // The song list reader on arbitrary bytes: no crash, no allocation beyond the input's size, and
 // whatever it reads writes back to a file that reads back the same. Read from a file, the bytes
 // give the same list, and a folder, a FIFO and /dev/zero are refused at once.
+#include "core/songlist/SongListFile.h"
 #include "fuzz/InputFiles.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "songlist/SongListFile.h"
 
 #include <cstddef>
 #include <cstdint>

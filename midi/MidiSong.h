@@ -2,10 +2,10 @@
 
 #include "common/Product.h"
 #include "common/TextEncodings.h"
-#include "engine/TickClock.h"
 #include "midi/MessageArena.h"
 #include "midi/MidiTrack.h"
 #include "midi/TempoMap.h"
+#include "timebase/TickClock.h"
 
 #include <cstddef>
 #include <cstdint>

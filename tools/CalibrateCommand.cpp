@@ -1,8 +1,8 @@
 // calibrate: the round trip from LINLANGOK_AUDIO_OUT to the first recording device of
 // LINLANGOK_AUDIO_IN, measured with clicks and kept in Latency.ini, as the volume window does.
 
-#include "engine/LatencyCalibration.h"
-#include "engine/RecordingDevices.h"
+#include "core/engine/LatencyCalibration.h"
+#include "core/engine/RecordingDevices.h"
 #include "tools/Commands.h"
 #include "tools/JsonWriter.h"
 

@@ -1,7 +1,7 @@
 #include "common/RegularFile.h"
 #include "common/Text.h"
-#include "lyrics/LrcParser.h"
-#include "lyrics/LyricsLayout.h"
+#include "core/lyrics/LrcParser.h"
+#include "core/lyrics/LyricsLayout.h"
 #include "tools/Commands.h"
 #include "tools/JsonWriter.h"
 

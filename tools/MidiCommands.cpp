@@ -1,10 +1,10 @@
 #include "tools/MidiCommands.h"
 
 #include "common/CodePage.h"
-#include "engine/ManualTimerDriver.h"
 #include "midi/LyricTrackView.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
+#include "timebase/ManualTimerDriver.h"
 #include "tools/JsonWriter.h"
 
 #include <charconv>

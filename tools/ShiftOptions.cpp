@@ -1,6 +1,6 @@
 #include "tools/Commands.h"
 
-#include "engine/AudioStretcher.h"
+#include "core/engine/AudioStretcher.h"
 
 #include <charconv>
 

@@ -4,7 +4,7 @@
 // the accompaniment as it was heard.
 
 #include "common/FilePath.h"
-#include "engine/PerformanceTake.h"
+#include "core/engine/PerformanceTake.h"
 #include "platform/audio/WaveInSystem.h"
 #include "tools/Commands.h"
 #include "tools/JsonWriter.h"

@@ -1,6 +1,6 @@
 #include "common/FilePath.h"
 #include "common/Text.h"
-#include "songlist/SongListFile.h"
+#include "core/songlist/SongListFile.h"
 #include "tools/Commands.h"
 #include "tools/JsonWriter.h"
 

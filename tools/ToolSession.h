@@ -1,11 +1,11 @@
 #pragma once
 
-#include "engine/RecordingDevices.h"
-#include "engine/UiTaskQueue.h"
+#include "core/engine/RecordingDevices.h"
+#include "core/engine/UiTaskQueue.h"
+#include "core/session/KaraokeSession.h"
 #include "platform/loudness/SongLoudnessAnalyser.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/timer/ThreadTimerDriver.h"
-#include "session/KaraokeSession.h"
 #include "tools/Commands.h"
 
 #include <chrono>

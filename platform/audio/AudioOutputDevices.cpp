@@ -1,7 +1,7 @@
 #include "platform/audio/AudioOutputDevices.h"
 
+#include "core/audio/DeviceSelection.h"
 #include "platform/audio/ClockedAudioOutput.h"
-#include "platform/audio/DeviceSelection.h"
 #include "platform/audio/PortAudioOutput.h"
 
 #include <stdexcept>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/AudioOutput.h"
-#include "platform/audio/LoopbackLine.h"
-#include "platform/audio/SampleFormat.h"
+#include "core/audio/LoopbackLine.h"
+#include "core/audio/SampleFormat.h"
+#include "core/engine/AudioOutput.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
 #include "platform/audio/ClockedAudioOutput.h"
 
-#include "platform/audio/DeviceSelection.h"
-#include "platform/audio/SampleFormat.h"
+#include "core/audio/DeviceSelection.h"
+#include "core/audio/SampleFormat.h"
 #include "platform/audio/WavFileWriter.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/audio/FramePacer.h"
-#include "platform/audio/LoopbackLine.h"
-#include "platform/audio/MixingAudioOutput.h"
+#include "core/audio/FramePacer.h"
+#include "core/audio/LoopbackLine.h"
+#include "core/audio/MixingAudioOutput.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/audio/CaptureDevice.h"
-#include "platform/audio/FramePacer.h"
-#include "platform/audio/LoopbackLine.h"
+#include "core/audio/CaptureDevice.h"
+#include "core/audio/FramePacer.h"
+#include "core/audio/LoopbackLine.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/audio/CaptureDevice.h"
+#include "core/audio/CaptureDevice.h"
 
 #include <atomic>
 #include <thread>

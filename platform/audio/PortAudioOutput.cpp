@@ -1,7 +1,7 @@
 #include "platform/audio/PortAudioOutput.h"
 
+#include "core/audio/SampleFormat.h"
 #include "platform/audio/PortAudioLibrary.h"
-#include "platform/audio/SampleFormat.h"
 
 #include <portaudio.h>
 

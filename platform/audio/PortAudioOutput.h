@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/audio/MixingAudioOutput.h"
+#include "core/audio/MixingAudioOutput.h"
 
 #include <atomic>
 #include <chrono>

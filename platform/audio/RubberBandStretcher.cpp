@@ -1,6 +1,6 @@
 #include "platform/audio/RubberBandStretcher.h"
 
-#include "platform/audio/SampleFormat.h"
+#include "core/audio/SampleFormat.h"
 
 #include <rubberband/RubberBandStretcher.h>
 

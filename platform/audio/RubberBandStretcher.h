@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/AudioStretcher.h"
+#include "core/engine/AudioStretcher.h"
 
 #include <memory>
 #include <vector>

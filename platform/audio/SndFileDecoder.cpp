@@ -1,7 +1,7 @@
 #include "platform/audio/SndFileDecoder.h"
 
 #include "common/Text.h"
-#include "platform/audio/SampleFormat.h"
+#include "core/audio/SampleFormat.h"
 
 #include <sndfile.h>
 

@@ -1,6 +1,6 @@
 #include "platform/audio/WavFileWriter.h"
 
-#include "platform/audio/SampleFormat.h"
+#include "core/audio/SampleFormat.h"
 
 #include <sndfile.h>
 

@@ -1,12 +1,12 @@
 #include "platform/audio/WaveInSystem.h"
 
 #include "common/Text.h"
+#include "core/audio/DeviceSelection.h"
+#include "core/audio/SampleFormat.h"
+#include "core/audio/WaveInDevice.h"
 #include "platform/audio/ClockedCapture.h"
-#include "platform/audio/DeviceSelection.h"
 #include "platform/audio/PortAudioCapture.h"
 #include "platform/audio/PortAudioLibrary.h"
-#include "platform/audio/SampleFormat.h"
-#include "platform/audio/WaveInDevice.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/WaveIn.h"
-#include "platform/audio/CaptureStream.h"
-#include "platform/audio/LoopbackLine.h"
+#include "core/audio/CaptureStream.h"
+#include "core/audio/LoopbackLine.h"
+#include "core/engine/WaveIn.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/Loudness.h"
-#include "engine/TruePeakDetector.h"
+#include "core/engine/Loudness.h"
+#include "core/engine/TruePeakDetector.h"
 
 #include <array>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "platform/loudness/SongLoudnessAnalyser.h"
 
-#include "platform/audio/SampleFormat.h"
+#include "core/audio/SampleFormat.h"
 #include "platform/loudness/LoudnessMeter.h"
 #include "platform/render/RenderSong.h"
 

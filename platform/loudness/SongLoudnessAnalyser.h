@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/CodePage.h"
-#include "engine/AudioFileDecoder.h"
-#include "session/SongLoudness.h"
+#include "core/engine/AudioFileDecoder.h"
+#include "core/session/SongLoudness.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/MidiOutputDevice.h"
+#include "core/engine/MidiOutputDevice.h"
 #include "platform/midi/RtMidiPorts.h"
 #include "platform/midi/SynthMidiOutput.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/MidiOutputDevice.h"
+#include "core/engine/MidiOutputDevice.h"
 
 #include <memory>
 #include <string>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "common/SpscQueue.h"
-#include "engine/AudioOutput.h"
-#include "engine/LoudnessLeveler.h"
-#include "engine/MidiOutputDevice.h"
+#include "core/engine/AudioOutput.h"
+#include "core/engine/LoudnessLeveler.h"
+#include "core/engine/MidiOutputDevice.h"
 #include "platform/midi/Synthesizer.h"
 
 #include <array>

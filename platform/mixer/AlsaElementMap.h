@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mixer/MixerLayout.h"
+#include "core/mixer/MixerLayout.h"
 
 #include <map>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mixer/Mixer.h"
+#include "core/mixer/Mixer.h"
 
 #include <string>
 

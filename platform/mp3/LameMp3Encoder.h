@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Mp3StreamWriter.h"
+#include "core/engine/Mp3StreamWriter.h"
 
 // The MP3 encoder library on libmp3lame. Install it once at start-up:
 //   SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());

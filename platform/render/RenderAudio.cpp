@@ -1,9 +1,9 @@
 #include "platform/render/RenderAudio.h"
 
 #include "common/Text.h"
-#include "engine/AudioPlayer.h"
-#include "engine/AudioStretchStage.h"
-#include "engine/LoudnessLeveler.h"
+#include "core/engine/AudioPlayer.h"
+#include "core/engine/AudioStretchStage.h"
+#include "core/engine/LoudnessLeveler.h"
 #include "platform/audio/WavFileWriter.h"
 
 #include <exception>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/UserPrompts.h"
-#include "engine/AudioFileDecoder.h"
-#include "engine/AudioStretcher.h"
+#include "core/engine/AudioFileDecoder.h"
+#include "core/engine/AudioStretcher.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -2,13 +2,13 @@
 
 #include "common/CodePage.h"
 #include "common/Text.h"
-#include "engine/ManualTimerDriver.h"
-#include "engine/MidiSequencer.h"
-#include "engine/UiTaskQueue.h"
+#include "core/audio/SampleFormat.h"
+#include "core/engine/MidiSequencer.h"
+#include "core/engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
-#include "platform/audio/SampleFormat.h"
 #include "platform/audio/WavFileWriter.h"
 #include "platform/midi/MidiOutputDeviceList.h"
+#include "timebase/ManualTimerDriver.h"
 
 #include <algorithm>
 #include <cstdlib>

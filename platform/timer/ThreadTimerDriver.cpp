@@ -1,6 +1,6 @@
 #include "platform/timer/ThreadTimerDriver.h"
 
-#include "engine/MultimediaTimer.h"
+#include "timebase/MultimediaTimer.h"
 
 #include <algorithm>
 #include <chrono>

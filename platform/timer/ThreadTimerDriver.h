@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/PeriodicTimerDriver.h"
+#include "timebase/PeriodicTimerDriver.h"
 
 #include <chrono>
 #include <memory>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "engine/ManualTimerDriver.h"
 #include "midi/LyricTrackView.h"
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
+#include "timebase/ManualTimerDriver.h"
 
 #include <cstdint>
 #include <initializer_list>

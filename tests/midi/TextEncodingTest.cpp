@@ -2,7 +2,7 @@
 // from MIDI meta texts and LRC files with uchardet's detection.
 
 #include "common/Text.h"
-#include "lyrics/LrcParser.h"
+#include "core/lyrics/LrcParser.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 #include "tests/midi/MidiTestSupport.h"
 

@@ -1,10 +1,10 @@
 // The programs on a PipeWire desktop, each case inside a private stack (scripts/pipewire-stack.sh):
 // the default output is the null sink "linlangok-sink", the default input a virtual microphone
 // that hears what is played into "linlangok-voice".
+#include "core/session/SongLoudness.h"
 #include "platform/audio/PortAudioOutput.h"
 #include "platform/mixer/AlsaMixer.h"
-#include "session/SongLoudness.h"
-#include "tests/platform/AudioTestSignals.h"
+#include "tests/platform/audio/AudioTestSignals.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,309 @@
+// linlangok-screenshots OUTPUT_FOLDER: renders the windows offscreen in their typical states
+// into PNG files, the windows' golden pictures that a change to a window shows up in.
+
+#include "app/services/PlatformServices.h"
+#include "common/FilePath.h"
+#include "common/Text.h"
+#include "common/TextEncodings.h"
+#include "core/mixer/MemoryMixer.h"
+#include "core/songlist/SongListFile.h"
+#include "platform/audio/WavFileWriter.h"
+#include "platform/audio/WaveInSystem.h"
+#include "platform/codepage/IconvCodePage.h"
+#include "ui/desktop/ApplicationSetup.h"
+#include "ui/lyrics/LyricsShowWindow.h"
+#include "ui/main/PerformanceWindow.h"
+#include "ui/mixer/VolumeWindow.h"
+#include "ui/songlist/SongListWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+constexpr std::u16string_view kPictureSong = u"~/音乐/茉莉花.mid";
+
+void RunEventsFor(int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+// Runs the events until the song has played to the position (at most 20 s).
+void RunEventsUntilPosition(linlangok::CKaraokeSession& session, double seconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (session.Position() < seconds && timer.elapsed() < 20000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+bool SavePicture(const QImage& picture, const QString& folder, const char* name)
+{
+    const QString path = folder + u'/' + QString::fromUtf8(name) + QStringLiteral(".png");
+    const bool saved = picture.save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", path.toUtf8().constData());
+    return saved;
+}
+
+bool Save(QWidget& window, const QString& folder, const char* name)
+{
+    return SavePicture(window.grab().toImage(), folder, name);
+}
+
+// The stage view as a 1280 × 720 television shows it now.
+bool SaveStage(linlangok::CKaraokeApplication& karaoke, const QString& folder, const char* name)
+{
+    QImage picture(1280, 720, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    linlangok::PaintStage(painter, picture.rect(), karaoke.LyricsWindow().Stage());
+    painter.end();
+    return SavePicture(picture, folder, name);
+}
+
+// The lyrics window's context menu with its encodings open beside it.
+bool SaveContextMenu(linlangok::CKaraokeApplication& karaoke, const QString& folder)
+{
+    linlangok::CLyricsShowWindow& lyrics = karaoke.LyricsWindow();
+    const std::unique_ptr<QMenu> menu = lyrics.MakeContextMenu();
+    menu->popup(lyrics.mapToGlobal(QPoint(20, 20)));
+    RunEventsFor(200);
+    QMenu* encodings = nullptr;
+    for (QAction* item : menu->actions()) {
+        if (item->menu() && item->text() == QStringLiteral("歌词编码"))
+            encodings = item->menu();
+    }
+    encodings->popup(menu->geometry().topRight() + QPoint(0, menu->actionGeometry(menu->actions()[3]).top()));
+    RunEventsFor(200);
+    QImage picture(
+        menu->width() + encodings->width(), std::max(menu->height(), encodings->height() + 60), QImage::Format_RGB32);
+    picture.fill(QColor(48, 48, 48));
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, menu->grab());
+    painter.drawPixmap(menu->width(), encodings->geometry().top() - menu->geometry().top(), encodings->grab());
+    painter.end();
+    encodings->close();
+    menu->close();
+    return SavePicture(picture, folder, "lyrics-context-menu");
+}
+
+// The four windows as they are docked on the screen, in one picture.
+bool SaveDocked(linlangok::CKaraokeApplication& karaoke, const QString& folder, const char* name)
+{
+    QWidget* windows[]
+        = {&karaoke.MainWindow(), &karaoke.LyricsWindow(), &karaoke.VolumeWindow(), &karaoke.SongListWindow()};
+    QRect bounds;
+    for (QWidget* window : windows)
+        bounds |= window->frameGeometry();
+    QImage picture(bounds.size(), QImage::Format_RGB32);
+    picture.fill(QColor(48, 48, 48));
+    QPainter painter(&picture);
+    for (QWidget* window : windows)
+        painter.drawPixmap(window->geometry().topLeft() - bounds.topLeft(), window->grab());
+    painter.end();
+    return SavePicture(picture, folder, name);
+}
+
+// The lyrics window during the demo song with a line half sung, then during a silent WAV song
+// with an LRC file of its words, plain and then word-timed.
+bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& folder)
+{
+    using namespace linlangok;
+    CKaraokeSession& session = karaoke.Session();
+    RunEventsUntilPosition(session, 6.6);
+    bool saved = Save(karaoke.LyricsWindow(), folder, "lyrics-midi");
+    saved &= SaveStage(karaoke, folder, "stage-midi");
+
+    const QTemporaryDir songs;
+    const std::filesystem::path song = songs.filePath(QStringLiteral("jasmine.wav")).toStdString();
+    const std::filesystem::path lyrics = songs.filePath(QStringLiteral("jasmine.lrc")).toStdString();
+    {
+        CWavFileWriter silence(song, EWavFileMode::Growing);
+        const std::vector<int16_t> second(44100 * 2);
+        for (int seconds = 0; seconds < 30; ++seconds)
+            silence.WriteInt16(second.data(), 44100);
+        silence.Commit();
+    }
+    std::ofstream(lyrics) << "[ti:茉莉花]\n[00:00]茉莉花（江苏民歌）\n[00:03]好一朵美丽的茉莉花\n"
+                             "[00:06]芬芳美丽满枝桠\n[00:09]又香又白人人夸\n[00:12]让我来将你摘下\n"
+                             "[00:15]送给别人家\n[00:18]茉莉花呀茉莉花\n";
+    karaoke.MainWindow().Controller().Stop();
+    session.SetAccompanimentPath(PathToUtf16(song));
+    session.SetLyricPath(PathToUtf16(lyrics));
+    karaoke.MainWindow().Controller().Play();
+    RunEventsUntilPosition(session, 7.3);
+    saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc");
+    karaoke.MainWindow().Controller().Stop();
+
+    // The same words timed one by one, the second line half sung.
+    std::ofstream(lyrics) << "[ti:茉莉花]\n[00:00]茉莉花（江苏民歌）\n"
+                             "[00:03.00]<00:03.00>好<00:03.40>一<00:03.80>朵<00:04.20>美<00:04.60>丽<00:05.00>的"
+                             "<00:05.40>茉<00:05.80>莉<00:06.20>花<00:06.60>\n"
+                             "[00:07.00]<00:07.00>芬<00:07.40>芳<00:07.80>美<00:08.20>丽<00:08.60>满<00:09.00>枝"
+                             "<00:09.40>桠<00:09.80>\n[00:10.00]又香又白人人夸\n";
+    karaoke.MainWindow().Controller().Play();
+    RunEventsUntilPosition(session, 4.7);
+    saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc-words");
+    saved &= SaveStage(karaoke, folder, "stage-lrc-words");
+    saved &= SaveContextMenu(karaoke, folder);
+    karaoke.MainWindow().Controller().Stop();
+    return saved;
+}
+
+// The question before a song list is deleted, in a stock message box, answered no.
+bool SaveDeleteListQuestion(linlangok::CKaraokeApplication& karaoke, const QString& folder)
+{
+    bool saved = false;
+    QTimer::singleShot(300, [&saved, &folder] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            saved = Save(*box, folder, "songlist-delete-question");
+            box->close();
+        }
+    });
+    static_cast<QPushButton*>(karaoke.SongListWindow().Control(linlangok::kDeleteListButton))->click();
+    return saved;
+}
+
+// A program folder, settings and working folder of the pictures' own, so that they show neither
+// this machine's lists, settings and window sizes nor its folders: the demo song lies under a
+// folder named "~" in the working folder and is shown as a song in the user's home would be,
+// "~/音乐/茉莉花.mid", in a first list beside an empty second one.
+void PrepareHome(const std::filesystem::path& home)
+{
+    using namespace linlangok;
+    setenv("LINLANGOK_HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    std::filesystem::current_path(home);
+    const std::u16string song(kPictureSong);
+    std::filesystem::create_directories(Utf16ToPath(song).parent_path());
+    std::filesystem::copy_file(DataFolder() / "demo" / "jasmine.mid", Utf16ToPath(song));
+    std::filesystem::create_directories(home / "PlayList");
+    const CIconvCodePage gbk("GBK");
+    SaveList(home / "PlayList" / "默认列表.kpl",
+        SongList {0, {}, {SongRecordOfPath(song, CPathDisplay(gbk, NoEncodingDetection()))}}, gbk);
+    SaveList(home / "PlayList" / "新歌.kpl", SongList {}, gbk);
+}
+
+// The performance window as it opens after a recording: a take of a second of silence, its
+// voice moved by the typical latencies of a USB headset.
+bool SavePerformanceWindow(
+    linlangok::CKaraokeApplication& karaoke, const linlangok::SessionServices& services, const QString& folder)
+{
+    using namespace linlangok;
+    const std::filesystem::path accompaniment = services.programFolder / ".$$picture-accompaniment.tmp";
+    const std::filesystem::path voice = services.programFolder / ".$$picture-voice.tmp";
+    const std::vector<char> second(44100 * 4);
+    for (const auto& path : {accompaniment, voice})
+        std::ofstream(path, std::ios::binary).write(second.data(), static_cast<std::streamsize>(second.size()));
+    bool saved = false;
+    QTimer::singleShot(300, [&saved, &folder] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (qobject_cast<CPerformanceWindow*>(window) && window->isVisible()) {
+                saved = Save(*window, folder, "performance");
+                window->close();
+            }
+        }
+    });
+    RunPerformanceWindow(std::make_unique<CPerformanceTake>(
+                             accompaniment, voice, services.programFolder / ".$$picture.wav", -3810, 86.4),
+        services, &karaoke.MainWindow());
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace linlangok;
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: linlangok-screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    // The demo song's lyrics are GBK: the pictures show them alike whatever the machine's locale.
+    setenv("LINLANGOK_CODEPAGE", "GBK", 0);
+    // Virtual sound devices unless others are chosen: a machine without a capture device would
+    // otherwise stop at the error box of the level meter.
+    setenv("LINLANGOK_AUDIO_IN", "null", 0);
+    setenv("LINLANGOK_AUDIO_OUT", "null", 0);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    const QTemporaryDir home;
+    PrepareHome(home.path().toStdString());
+    QApplication application(argc, argv);
+    // The stock dialogs as a Chinese desktop shows them.
+    SetUpApplication(application, QLocale(QLocale::Chinese, QLocale::China));
+    CPlatformServices platform(application);
+    CKaraokeApplication karaoke(platform.Services());
+    karaoke.Show();
+    CMainWindow& window = karaoke.MainWindow();
+    window.Controller().PickSong(std::u16string(kPictureSong));
+    RunEventsFor(300);
+    bool saved = Save(window, folder, "main-idle");
+    window.Controller().Play();
+    RunEventsFor(2300);
+    saved &= Save(window, folder, "main-playing");
+    saved &= SaveDocked(karaoke, folder, "application");
+    saved &= SaveLyricsWindow(karaoke, folder);
+    window.Controller().Record();
+    RunEventsFor(2300);
+    saved &= Save(window, folder, "main-recording");
+
+    // The volume window on this machine's mixer (without a sound card every widget is disabled),
+    // and on a typical card held in memory, recording through a virtual input.
+    saved &= Save(karaoke.VolumeWindow(), folder, "volume-this-machine");
+    CMemoryMixerSystem cardMixers;
+    CMemoryMixerDevice& card = cardMixers.AddMixer();
+    const TypicalCardControls controls = LayOutTypicalCard(card.Layout());
+    const std::pair<std::uint32_t, std::vector<std::int32_t>> values[]
+        = {{controls.masterVolume, {48000, 48000}}, {controls.waveVolume, {54000, 54000}},
+            {controls.midiVolume, {40000, 40000}}, {controls.microphoneVolume, {16000}}, {controls.microphoneMute, {1}},
+            {controls.recordMicrophoneVolume, {30000}}, {controls.microphoneBoost, {1}},
+            {controls.stereoMixVolume, {7864, 7864}}, {controls.recordingSource, {0, 1, 0}}};
+    for (const auto& [control, value] : values)
+        card.SetValues(control, value);
+    auto captureDevices = CaptureDevicesForSelection("null");
+    captureDevices.front().name = "HDA Intel PCH: ALC887 Analog";
+    CWaveInSystem waveIn(std::move(captureDevices));
+    CInputDeviceList inputDevices(waveIn, cardMixers);
+    const ApplicationServices services = platform.Services();
+    CRecordingController recording(inputDevices, cardMixers, nullptr, services.session.programFolder,
+        services.session.fileLocks, platform.Prompts(), std::cout);
+    CVolumeWindow volume(VolumeWindowParts {recording, cardMixers, platform.Prompts(), services.desktop,
+        services.programs, window.Controller(), services.dataFolder / "help", services.session.audioOutput, waveIn,
+        services.session.programFolder, karaoke.Session()});
+    volume.show();
+    RunEventsFor(300);
+    saved &= Save(volume, folder, "volume-typical-card");
+    // The song list window with its first list and the demo song selected.
+    CSongListWindow& songList = karaoke.SongListWindow();
+    static_cast<QListWidget*>(songList.Control(kSongListBox))->setCurrentRow(0);
+    RunEventsFor(100);
+    saved &= Save(songList, folder, "songlist-demo");
+    saved &= SaveDeleteListQuestion(karaoke, folder);
+    saved &= SavePerformanceWindow(karaoke, services.session, folder);
+    return saved ? 0 : 1;
+}

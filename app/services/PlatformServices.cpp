@@ -1,0 +1,63 @@
+#include "app/services/PlatformServices.h"
+
+#include "common/ProgramFolder.h"
+#include "common/Text.h"
+#include "platform/audio/AudioOutputDevices.h"
+#include "platform/audio/RubberBandStretcher.h"
+#include "platform/audio/SndFileDecoder.h"
+#include "platform/audio/WaveInSystem.h"
+#include "platform/codepage/IconvCodePage.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <stdexcept>
+
+namespace linlangok {
+
+std::filesystem::path DataFolder()
+{
+    const std::filesystem::path beside = ExecutableFolder();
+    if (std::filesystem::is_directory(beside / "demo"))
+        return beside;
+    return beside.parent_path() / "share" / "linlangok";
+}
+
+CPlatformServices::CPlatformServices(QApplication& application)
+    : m_codePage(CreateLegacyCodePage())
+    , m_textEncodings(*m_codePage)
+    , m_programFolder(ProgramFolder())
+    , m_uiThread(application)
+    , m_loudnessAnalyser(CSndFileDecoder::Open, *m_codePage)
+{
+    const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
+    const auto loopback = std::make_shared<CLoopbackLine>();
+    // A refused selection is shown, and the program runs on the null devices.
+    try {
+        m_audioOutput = OpenAudioOutput(output && *output ? output : "default", kDefaultBufferFrames, loopback);
+    } catch (const std::exception& error) {
+        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_audioOutput = OpenAudioOutput("null");
+    }
+    m_midiDevices = std::make_unique<CMidiOutputDeviceList>(
+        FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), *m_audioOutput, true);
+    try {
+        m_waveIn = CreateWaveInSystem(loopback);
+    } catch (const std::invalid_argument& error) {
+        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_waveIn = std::make_unique<CWaveInSystem>(CaptureDevicesForSelection("null"));
+    }
+    m_inputDevices = std::make_unique<CInputDeviceList>(*m_waveIn, m_mixers);
+}
+
+CPlatformServices::~CPlatformServices() = default;
+
+ApplicationServices CPlatformServices::Services()
+{
+    return ApplicationServices {
+        SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
+            CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
+            std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser},
+        *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator};
+}
+
+} // namespace linlangok

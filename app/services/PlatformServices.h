@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/engine/RecordingDevices.h"
+#include "platform/codepage/UchardetTextEncodings.h"
+#include "platform/collation/IcuCollator.h"
+#include "platform/files/FlockFileLocks.h"
+#include "platform/loudness/SongLoudnessAnalyser.h"
+#include "platform/midi/MidiOutputDeviceList.h"
+#include "platform/mixer/AlsaMixer.h"
+#include "platform/mp3/LameMp3Encoder.h"
+#include "platform/timer/ThreadTimerDriver.h"
+#include "ui/desktop/QtDesktopOpener.h"
+#include "ui/desktop/QtProgramLauncher.h"
+#include "ui/desktop/QtUiThreadPoster.h"
+#include "ui/desktop/QtUserPrompts.h"
+#include "ui/main/KaraokeApplication.h"
+
+#include <QApplication>
+
+#include <filesystem>
+#include <memory>
+
+namespace linlangok {
+
+// The platform's services for one run of the application, built once from the environment
+// (LINLANGOK_HOME, LINLANGOK_AUDIO_OUT, LINLANGOK_AUDIO_IN, LINLANGOK_SOUNDFONT,
+// LINLANGOK_CODEPAGE) and handed down. Constructed on the UI thread after the QApplication.
+class CPlatformServices {
+public:
+    explicit CPlatformServices(QApplication& application);
+    ~CPlatformServices();
+
+    CPlatformServices(const CPlatformServices&) = delete;
+    CPlatformServices& operator=(const CPlatformServices&) = delete;
+
+    ApplicationServices Services();
+    CQtUserPrompts& Prompts() { return m_prompts; }
+
+private:
+    std::shared_ptr<const ICodePage> m_codePage;
+    CUchardetTextEncodings m_textEncodings;
+    CIcuCollator m_collator;
+    std::filesystem::path m_programFolder;
+    CFlockFileLocks m_fileLocks;
+    CLameMp3EncoderLibrary m_mp3Encoder;
+    CAlsaMixerSystem m_mixers;
+    CQtUserPrompts m_prompts;
+    CQtUiThreadPoster m_uiThread;
+    CQtDesktopOpener m_desktop;
+    CQtProgramLauncher m_programs;
+    CThreadTimerDriver m_timerDriver;
+    std::unique_ptr<IAudioOutput> m_audioOutput;
+    std::unique_ptr<CMidiOutputDeviceList> m_midiDevices;
+    std::unique_ptr<IWaveInSystem> m_waveIn;
+    std::unique_ptr<CInputDeviceList> m_inputDevices;
+    CSongLoudnessAnalyser m_loudnessAnalyser;
+};
+
+// The folder with help/ and demo/: beside the program in a build tree, else the installed
+// share/linlangok under the program's prefix.
+std::filesystem::path DataFolder();
+
+} // namespace linlangok

@@ -1,0 +1,118 @@
+#include "core/controller/PerformanceController.h"
+
+#include "common/FilePath.h"
+#include "common/Text.h"
+#include "core/engine/AudioPlayer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <exception>
+
+namespace linlangok {
+namespace {
+
+const std::vector<FileFilter> kPerformanceFilters {
+    {u"MP3 File", u"*.mp3"},
+    {u"WAV File", u"*.wav"},
+};
+
+// Milliseconds to one decimal, whatever the locale.
+std::u16string TenthsText(double milliseconds)
+{
+    // Rounded first, so that -0.04 reads 0.0, not -0.0.
+    const double tenths = std::round(milliseconds * 10.0);
+    char text[32];
+    const auto written
+        = std::to_chars(text, text + sizeof text, tenths == 0.0 ? 0.0 : tenths / 10.0, std::chars_format::fixed, 1);
+    return Utf8ToUtf16(std::string_view(text, written.ptr - text));
+}
+
+} // namespace
+
+CTakePerformance::CTakePerformance(std::unique_ptr<CPerformanceTake> take, IMp3EncoderLibrary* encoder)
+    : m_take(std::move(take))
+    , m_encoder(encoder)
+{
+}
+
+CPerformanceController::CPerformanceController(
+    const IPerformance& performance, IUserPrompts& prompts, CAudioPlayer& player, std::filesystem::path auditionPath)
+    : m_performance(performance)
+    , m_prompts(prompts)
+    , m_player(player)
+    , m_auditionPath(std::move(auditionPath))
+{
+}
+
+CPerformanceController::~CPerformanceController()
+{
+    StopAudition();
+}
+
+std::u16string CPerformanceController::AlignmentText() const
+{
+    return u"人声已对齐伴奏 (校正 " + TenthsText(m_performance.AlignmentMs()) + u" 毫秒)";
+}
+
+void CPerformanceController::SetVoicePercent(int percent)
+{
+    m_voicePercent = std::clamp(percent, kVoicePercentMinimum, kVoicePercentMaximum);
+}
+
+void CPerformanceController::ToggleAudition()
+{
+    if (m_auditioning) {
+        StopAudition();
+        return;
+    }
+    try {
+        m_performance.Write(m_auditionPath, m_voicePercent);
+    } catch (const std::exception& error) {
+        m_prompts.ShowMessage(
+            {std::u16string(kCaptionError), Utf8ToUtf16(error.what()), EMessageButtons::Ok, EMessageIcon::Error});
+        return;
+    }
+    // The player has shown why a file it cannot play does not play.
+    m_auditioning = m_player.OpenAndPlay(m_auditionPath);
+    if (!m_auditioning)
+        StopAudition();
+}
+
+void CPerformanceController::AuditionTick()
+{
+    if (m_auditioning && m_player.PositionMilliseconds() >= m_player.EndMilliseconds())
+        StopAudition();
+}
+
+void CPerformanceController::Save()
+{
+    FileDialogRequest request;
+    request.filters = kPerformanceFilters;
+    request.defaultExtension = u"mp3";
+    const std::optional<std::filesystem::path> target = m_prompts.AskSavePathConfirmingOverwrite(request);
+    if (!target)
+        return;
+    try {
+        m_performance.Write(*target, m_voicePercent);
+    } catch (const std::exception& failure) {
+        m_prompts.ShowMessage({std::u16string(kCaptionError),
+            u"无法保存文件 " + PathToUtf16(*target) + u"\n" + Utf8ToUtf16(failure.what()), EMessageButtons::Ok,
+            EMessageIcon::Error});
+    }
+}
+
+void CPerformanceController::Close()
+{
+    StopAudition();
+}
+
+void CPerformanceController::StopAudition()
+{
+    m_player.Stop();
+    m_auditioning = false;
+    std::error_code ignored;
+    std::filesystem::remove(m_auditionPath, ignored);
+}
+
+} // namespace linlangok

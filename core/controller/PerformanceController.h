@@ -1,0 +1,116 @@
+#pragma once
+
+#include "common/UserPrompts.h"
+#include "core/engine/PerformanceTake.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// The performance window without the window: what it says of the alignment, the balance
+// slider's value, the audition and the save. The window binds its widgets to it.
+namespace linlangok {
+
+class CAudioPlayer;
+
+// Control identifiers of the performance window.
+enum EPerformanceControl : int {
+    kPerformanceAlignmentLabel = 1101,
+    kPerformanceBalanceSlider = 1102,
+    kPerformanceAuditionButton = 1103,
+    kPerformanceSaveButton = 1104,
+    kPerformanceCloseButton = 1105,
+};
+
+// The balance slider: the voice's share in percent, from the accompaniment alone (0) to the voice
+// alone (100); at 50 both play at full level.
+inline constexpr int kVoicePercentMinimum = 0;
+inline constexpr int kVoicePercentMaximum = 100;
+inline constexpr int kDefaultVoicePercent = 50;
+
+// A recorded performance: the voice in time with the accompaniment, mixed on demand.
+class IPerformance {
+public:
+    virtual ~IPerformance() = default;
+
+    // How far the voice was moved against the accompaniment to put it in time, in ms.
+    virtual double AlignmentMs() const = 0;
+    // Writes the mix, MP3, or WAV when the name ends in ".wav", with the voice at `voicePercent`
+    // (0..100) of the balance. Raises std::runtime_error with a message for the user; the target
+    // is untouched then.
+    virtual void Write(const std::filesystem::path& path, int voicePercent) const = 0;
+};
+
+// A recording's performance take, its MP3 written through `encoder` (null: an MP3 fails with the
+// encoder's loading error, a WAV is written all the same).
+class CTakePerformance final : public IPerformance {
+public:
+    CTakePerformance(std::unique_ptr<CPerformanceTake> take, IMp3EncoderLibrary* encoder);
+
+    double AlignmentMs() const override { return m_take->AlignmentMs(); }
+    void Write(const std::filesystem::path& path, int voicePercent) const override
+    {
+        m_take->Write(path, voicePercent, m_encoder);
+    }
+
+private:
+    std::unique_ptr<CPerformanceTake> m_take;
+    IMp3EncoderLibrary* m_encoder;
+};
+
+// Offers to save the performance of a recording that has just been saved. UI thread.
+class IPerformanceOffer {
+public:
+    virtual ~IPerformanceOffer() = default;
+    // Modal: returns when the user has closed the offer. The take is dropped then.
+    virtual void OfferPerformance(std::unique_ptr<CPerformanceTake> take) = 0;
+};
+
+// Every operation runs on the UI thread. The performance, the prompts and the player outlive the
+// controller; the audition is written to the temporary WAV `auditionPath`.
+class CPerformanceController {
+public:
+    CPerformanceController(const IPerformance& performance, IUserPrompts& prompts, CAudioPlayer& player,
+        std::filesystem::path auditionPath);
+    // Stops the audition and removes its file.
+    ~CPerformanceController();
+
+    CPerformanceController(const CPerformanceController&) = delete;
+    CPerformanceController& operator=(const CPerformanceController&) = delete;
+
+    // "人声已对齐伴奏 (校正 X 毫秒)", the alignment to a tenth of a millisecond.
+    std::u16string AlignmentText() const;
+
+    int VoicePercent() const { return m_voicePercent; }
+    // Clamped to 0..100. An audition that plays goes on as it was mixed; the next one has it.
+    void SetVoicePercent(int percent);
+
+    // "试听": writes the mix at the balance to the temporary WAV and plays it through the player;
+    // "停止": stops it and removes the file. A mix that cannot be written is shown as an error.
+    void ToggleAudition();
+    bool IsAuditioning() const { return m_auditioning; }
+    // The audition button's text: "停止" while the audition plays, "试听" otherwise.
+    std::u16string_view AuditionButtonText() const { return m_auditioning ? u"停止" : u"试听"; }
+    // The window's poll: an audition that has played to its end stops.
+    void AuditionTick();
+
+    // "保存演唱...": asks for an MP3 or WAV path, asks before overwriting (asked again after a No),
+    // and writes the mix at the balance there. A failure is shown with the path and its reason.
+    void Save();
+
+    // The window closes: the audition stops.
+    void Close();
+
+private:
+    void StopAudition();
+
+    const IPerformance& m_performance;
+    IUserPrompts& m_prompts;
+    CAudioPlayer& m_player;
+    std::filesystem::path m_auditionPath;
+    int m_voicePercent = kDefaultVoicePercent;
+    bool m_auditioning = false;
+};
+
+} // namespace linlangok

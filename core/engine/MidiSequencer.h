@@ -1,0 +1,106 @@
+#pragma once
+
+#include "common/UserPrompts.h"
+#include "core/engine/MidiOutputWorker.h"
+#include "core/engine/TrackPlayer.h"
+#include "core/engine/UiThreadPoster.h"
+#include "timebase/TimerClient.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace linlangok {
+
+class CMidiSong;
+
+// Plays the song through the MIDI output worker, paced by the song's tick clock: one track
+// player per track, seek with controller chase before playing, silence on stop. The song's
+// elapsed time is the play position; the sequencer does not announce the end of the song.
+//
+// The players wait in a queue by the tick of their next entry, so a tick costs the tracks that
+// have an entry due, not every track: a song of many tracks plays as one of few.
+//
+// Every operation runs on the UI thread; UpdateTick runs on the timer thread. An error on the
+// timer thread stops the timer at once; the sequencer then stops on the UI thread (through the
+// poster) and shows the message with the caption "错误".
+class CMidiSequencer final : public CTimerClient {
+public:
+    // prompts, uiThread, devices and the song are not owned and outlive the sequencer. With a
+    // song, Load(song, 0).
+    CMidiSequencer(
+        IUserPrompts& prompts, IUiThreadPoster& uiThread, IMidiOutputDeviceList& devices, CMidiSong* song = nullptr);
+    ~CMidiSequencer() override;
+
+    CMidiSequencer(const CMidiSequencer&) = delete;
+    CMidiSequencer& operator=(const CMidiSequencer&) = delete;
+
+    // Binds the song and rebuilds the track players: registers with the song clock's timer,
+    // closes the output, rewinds the clock to tick 0. Errors propagate.
+    void Load(CMidiSong& song, int32_t startTick);
+    // From idle or stopped: reloads, opens the output, seeks every track to the start tick,
+    // rewinds and starts the clock. While running it only keeps the clock running. Errors are
+    // shown as "播放开始时出错!"; a song of length 0 plays nothing.
+    void Start();
+    // Opens the output if needed (0 when it cannot be opened), seeks every track to the tick with
+    // chase and sets the clock's tick counter; 1 on success. Errors propagate.
+    int OpenAndSeek(int32_t tick);
+    // Stops and resets the clock, rewinds every track and silences it; the output stays open.
+    // Errors are shown as "停止播放时出错!".
+    void Stop();
+    // Mutes the notes of the channel from the next tick on (the guide melody off): its notes that
+    // sound then get a note off, and its later note-ons and note-offs are skipped as if the song
+    // did not hold them. Every other message, and the timing, stay as they are. Nothing unmutes:
+    // the notes that start from then on play. Kept across Start and Load. UI thread.
+    void SetMutedChannel(std::optional<uint8_t> channel);
+
+    bool IsPlaying() const { return m_playing; }
+    bool IsPaused() const { return m_paused; }
+    CMidiOutputWorker& Output() { return m_output; }
+    size_t PlayerCount() const { return m_players.size(); }
+    // std::invalid_argument outside 0..PlayerCount()-1.
+    const CTrackPlayer& Player(size_t index) const;
+
+    // Sends the due entries of the tracks that have some, in track order, against the timer's
+    // tick counter; after a change of the muted channel every track takes it up.
+    void UpdateTick(CMultimediaTimer& timer) override;
+    // The first tick at which a track has an entry due.
+    int32_t NextTickWanted(int32_t tickCounter) const override;
+    uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return UINT32_MAX; }
+
+private:
+    // A track waiting for the tick of its next entry.
+    struct WaitingTrack {
+        int32_t dueTick;
+        uint32_t track;
+    };
+
+    // Queues every track that has an entry left, after the players moved.
+    void QueueAllTracks();
+    void Queue(uint32_t track);
+    void DetachFromSong();
+    void StopAndSilence();
+    void OnTimerError(const std::string& message);
+
+    IUserPrompts& m_prompts;
+    IUiThreadPoster& m_uiThread;
+    CMidiSong* m_song = nullptr;
+    CMidiOutputWorker m_output;
+    std::vector<std::unique_ptr<CTrackPlayer>> m_players;
+    int32_t m_startTick = 0;
+    std::atomic<int> m_mutedChannel {-1}; // read by the players on the timer thread
+    int m_queuedMute = -1; // the muted channel every track has taken up (timer thread)
+    // A heap, the earliest due tick (then the lowest track) first; both hold room for every track
+    // so that the timer thread never allocates.
+    std::vector<WaitingTrack> m_waiting;
+    std::vector<uint32_t> m_dueTracks; // the tracks taken from the heap at one tick
+    bool m_playing = false;
+    bool m_paused = false;
+    // Lets a posted error find out whether the sequencer still exists.
+    std::shared_ptr<CMidiSequencer*> m_alive;
+};
+
+} // namespace linlangok

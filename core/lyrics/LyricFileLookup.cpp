@@ -1,0 +1,77 @@
+#include "core/lyrics/LyricFileLookup.h"
+
+#include "core/songlist/FileFinder.h"
+
+#include <string>
+#include <system_error>
+
+namespace linlangok {
+namespace {
+
+constexpr int kMaxIdleMidiLines = 2;
+
+// The song's base name followed by ".lrc", in the file system's encoding.
+std::string WantedLyricFileName(const std::filesystem::path& songPath)
+{
+    const std::string& path = songPath.native();
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    std::string base;
+    if (dot != std::string::npos && dot >= start)
+        base = path.substr(start, dot - start);
+    return base + ".lrc";
+}
+
+} // namespace
+
+std::filesystem::path LyricFolder(const std::filesystem::path& programFolder)
+{
+    return programFolder / "Lyric";
+}
+
+void CreateLyricFolder(const std::filesystem::path& folder)
+{
+    std::error_code error;
+    std::filesystem::create_directory(folder, error);
+}
+
+std::filesystem::path FindLyricFile(const std::filesystem::path& songPath, const std::filesystem::path& lyricFolder,
+    const CPathDisplay& names, IUserPrompts& prompts)
+{
+    const std::string wanted = WantedLyricFileName(songPath);
+    const std::u16string wantedText = names.Text(PathToUtf16(wanted));
+    std::filesystem::path readsAlike;
+    for (const auto& file : ListFolderFiles(lyricFolder, u"*.lrc", prompts)) {
+        if (file.name.native() == wanted)
+            return lyricFolder / file.name;
+        if (readsAlike.empty() && names.Text(PathToUtf16(file.name)) == wantedText)
+            readsAlike = lyricFolder / file.name;
+    }
+    return readsAlike;
+}
+
+bool LoadSongLyrics(const std::filesystem::path& songPath, int songKind, std::filesystem::path& lyricPath,
+    ILyricsShow& show, const std::filesystem::path& lyricFolder, const CPathDisplay& names, IUserPrompts& prompts)
+{
+    if (songKind == kMidiSongKind) {
+        show.LoadLrcLyrics(songPath);
+        if (show.MidiLyricLineCount() > kMaxIdleMidiLines)
+            return false;
+        show.ShowIdleLyrics();
+        return true;
+    }
+    if (auto found = FindLyricFile(songPath, lyricFolder, names, prompts); !found.empty()) {
+        lyricPath = std::move(found);
+        show.LoadLrcLyrics(lyricPath);
+        return false;
+    }
+    if (!lyricPath.empty()) {
+        show.LoadLrcLyrics(lyricPath);
+        return false;
+    }
+    show.ShowIdleLyrics();
+    return true;
+}
+
+} // namespace linlangok

@@ -1,0 +1,296 @@
+#include "core/session/KaraokeSession.h"
+
+#include "common/FilePath.h"
+#include "common/Text.h"
+#include "core/lyrics/LyricFileLookup.h"
+#include "midi/MidiFileWriter.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace linlangok {
+namespace {
+
+// Stands in for the lyrics window until one is attached: no lines, no syllables.
+class CNoLyricsShow final : public ILyricsShow {
+public:
+    void LoadLrcLyrics(const std::filesystem::path&) override { }
+    void ShowIdleLyrics() override { }
+    int MidiLyricLineCount() const override { return 0; }
+};
+
+CNoLyricsShow g_noLyricsShow;
+
+} // namespace
+
+CKaraokeSession::CKaraokeSession(const SessionServices& services)
+    : m_services(services)
+    , m_lyricFolder(LyricFolder(services.programFolder))
+    , m_lyricsShow(&g_noLyricsShow)
+    , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
+          services.programFolder, services.fileLocks, services.prompts, services.standardOutput, &services.audioOutput))
+    , m_song(std::make_unique<CMidiSong>(services.prompts, services.codePage, services.timerDriver))
+    , m_sequencer(
+          std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
+    , m_audioPlayer(std::make_unique<CAudioPlayer>(
+          services.audioOutput, services.prompts, services.openAudioFile, services.makeAudioStretcher))
+    , m_memory(services.programFolder / kSongMemoryFileName, services.prompts, services.fileLocks)
+{
+    CreateLyricFolder(m_lyricFolder);
+    if (services.loudnessAnalyser)
+        m_analysis = std::make_unique<CLoudnessAnalysisQueue>(*services.loudnessAnalyser, services.uiThread,
+            [this](const SongIdentity& song, const std::optional<LoudnessMeasure>& measure) {
+                KeepMeasure(song, measure);
+            });
+}
+
+CKaraokeSession::~CKaraokeSession()
+{
+    m_sequencer->Stop();
+    m_song->SetLyricTrackView(nullptr);
+}
+
+void CKaraokeSession::AttachLyrics(ILyricsShow* show, ILyricTrackView* trackView)
+{
+    m_lyricsShow = show ? show : &g_noLyricsShow;
+    m_song->SetLyricTrackView(trackView);
+}
+
+void CKaraokeSession::SetPitch(int32_t pitch)
+{
+    m_pitch = pitch;
+    m_audioPlayer->SetPitch(pitch);
+}
+
+void CKaraokeSession::SetTempoPercent(int32_t percent)
+{
+    m_tempoPercent = std::clamp(percent, kTempoMinimumPercent, kTempoMaximumPercent);
+    m_audioPlayer->SetTempoPercent(m_tempoPercent);
+}
+
+void CKaraokeSession::Play()
+{
+    Stop();
+    m_playbackDropouts = 0;
+    m_kind = DetectSongKind(m_accompanimentPath);
+    std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
+    const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
+    if (m_kind == ESongKind::Midi) {
+        m_songLoaded = m_song->Load(songPath, m_textEncoding);
+        if (!m_songLoaded)
+            return;
+        m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
+            m_pathDisplay, m_services.prompts);
+        Transpose(*m_song);
+        m_melodyChannel = m_song->MelodyChannel();
+        ApplyMelody();
+        m_song->Clock().SetTempoPercent(m_tempoPercent);
+        m_levelingGain = ChooseLevelingGain(m_kind);
+        m_services.midiDevices.SetLevelingGain(m_levelingGain);
+        m_sequencer->Start();
+    } else {
+        m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
+            m_pathDisplay, m_services.prompts);
+        m_levelingGain = ChooseLevelingGain(m_kind);
+        m_audioPlayer->SetLevelingGain(m_levelingGain);
+        m_audioPlayer->OpenAndPlay(songPath);
+    }
+    m_lyricPath = PathToUtf16(lyricPath);
+    m_dropoutsAtPlay = m_services.audioOutput.DropoutCount();
+}
+
+void CKaraokeSession::Stop()
+{
+    if (m_dropoutsAtPlay)
+        m_playbackDropouts = m_services.audioOutput.DropoutCount() - *std::exchange(m_dropoutsAtPlay, std::nullopt);
+    if (m_kind == ESongKind::Midi)
+        m_sequencer->Stop();
+    else if (m_kind == ESongKind::Audio)
+        m_audioPlayer->Stop();
+}
+
+bool CKaraokeSession::StartRecording()
+{
+    m_recording->StartRecording();
+    return m_recording->IsRecording();
+}
+
+std::unique_ptr<CPerformanceTake> CKaraokeSession::StopRecording()
+{
+    const bool saved = m_recording->StopRecording().fate == ETakeFate::Saved;
+    std::unique_ptr<CPerformanceTake> take = m_recording->TakePerformance();
+    return saved ? std::move(take) : nullptr;
+}
+
+uint64_t CKaraokeSession::PlaybackDropouts() const
+{
+    return m_dropoutsAtPlay ? m_services.audioOutput.DropoutCount() - *m_dropoutsAtPlay : m_playbackDropouts;
+}
+
+double CKaraokeSession::Position() const
+{
+    if (m_kind == ESongKind::Midi)
+        return m_songLoaded ? m_song->ElapsedSeconds() : 0.0;
+    if (m_kind == ESongKind::Audio)
+        return m_audioPlayer->PositionSeconds();
+    return 0.0;
+}
+
+int32_t CKaraokeSession::Length() const
+{
+    if (m_kind == ESongKind::Midi)
+        return m_songLoaded ? static_cast<int32_t>(m_song->LengthSeconds()) : 0;
+    if (m_kind == ESongKind::Audio)
+        return m_audioPlayer->LengthSeconds();
+    return 0;
+}
+
+bool CKaraokeSession::HasReachedEnd() const
+{
+    if (m_kind == ESongKind::Midi)
+        return !m_songLoaded || m_song->ElapsedSeconds() >= m_song->LengthSeconds();
+    if (m_kind == ESongKind::Audio)
+        return m_audioPlayer->PositionMilliseconds() >= m_audioPlayer->EndMilliseconds();
+    return true;
+}
+
+void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
+{
+    // A file that cannot be read has been reported; writing its empty song would only replace
+    // the target with a file without music.
+    CMidiSong copy(m_services.prompts, m_services.codePage, m_services.timerDriver);
+    if (!copy.Load(Utf16ToPath(m_accompanimentPath), m_textEncoding))
+        return;
+    Transpose(copy);
+    CMidiFileWriter(copy, m_services.prompts).Write(path, kApplicationTitle);
+}
+
+SongMemoryValues CKaraokeSession::RecallSong()
+{
+    // The file is read again: it may have changed.
+    m_identifiedPath.clear();
+    m_songIdentity.reset();
+    const std::optional<SongIdentity>& song = AccompanimentIdentity();
+    SongMemoryValues values = song ? m_memory.Recall(*song) : SongMemoryValues {};
+    if (values.pitch)
+        m_pitch = *values.pitch;
+    std::error_code error;
+    if (!values.lyricPath.empty() && !std::filesystem::is_regular_file(Utf16ToPath(values.lyricPath), error))
+        values.lyricPath.clear(); // moved or deleted: the lyric lookup finds what it can
+    if (!values.lyricPath.empty())
+        m_lyricPath = values.lyricPath;
+    m_melody = values.melody.value_or(true);
+    m_encodingOverride = values.encoding;
+    m_lrcOffsetMilliseconds = values.lrcOffsetMilliseconds;
+    // Measured ahead, so that a song picked now plays at its own gain.
+    if (song && !values.loudness && m_leveling)
+        RequestMeasure(*song);
+    return values;
+}
+
+void CKaraokeSession::RememberPitch()
+{
+    if (DetectSongKind(m_accompanimentPath) == ESongKind::Midi)
+        Remember([this](SongMemoryValues& values) { values.pitch = m_pitch; });
+}
+
+void CKaraokeSession::RememberLyricPath()
+{
+    Remember([this](SongMemoryValues& values) { values.lyricPath = m_lyricPath; });
+}
+
+void CKaraokeSession::SetMelody(bool on)
+{
+    m_melody = on;
+    ApplyMelody();
+    Remember([on](SongMemoryValues& values) { values.melody = on; });
+}
+
+void CKaraokeSession::SetEncodingOverride(std::string name)
+{
+    m_encodingOverride = std::move(name);
+    Remember([this](SongMemoryValues& values) { values.encoding = m_encodingOverride; });
+}
+
+void CKaraokeSession::SetLrcOffsetMilliseconds(int32_t milliseconds)
+{
+    m_lrcOffsetMilliseconds = std::clamp(milliseconds, -kMaximumLrcOffsetMilliseconds, kMaximumLrcOffsetMilliseconds);
+    Remember([this](SongMemoryValues& values) { values.lrcOffsetMilliseconds = m_lrcOffsetMilliseconds; });
+}
+
+void CKaraokeSession::ApplyMelody()
+{
+    m_sequencer->SetMutedChannel(m_melody ? std::nullopt : m_melodyChannel);
+}
+
+template <typename Change> void CKaraokeSession::Remember(Change change)
+{
+    const std::optional<SongIdentity>& song = AccompanimentIdentity();
+    if (!song)
+        return;
+    SongMemoryValues values = m_memory.Recall(*song);
+    change(values);
+    m_memory.Remember(*song, values);
+}
+
+const std::optional<SongIdentity>& CKaraokeSession::AccompanimentIdentity()
+{
+    if (m_identifiedPath != m_accompanimentPath) {
+        m_identifiedPath = m_accompanimentPath;
+        m_songIdentity = IdentifySong(Utf16ToPath(m_accompanimentPath));
+    }
+    return m_songIdentity;
+}
+
+std::optional<double> CKaraokeSession::ChooseLevelingGain(ESongKind kind)
+{
+    if (!m_leveling)
+        return std::nullopt;
+    const std::optional<SongIdentity>& song = AccompanimentIdentity();
+    std::optional<LoudnessMeasure> measure;
+    if (song) {
+        measure = m_memory.Recall(*song).loudness;
+        if (!measure)
+            RequestMeasure(*song);
+    }
+    return SongLevelingGainDb(kind, measure);
+}
+
+void CKaraokeSession::RequestMeasure(const SongIdentity& song)
+{
+    if (m_analysis && std::find(m_unmeasurable.begin(), m_unmeasurable.end(), song) == m_unmeasurable.end())
+        m_analysis->Request(Utf16ToPath(m_accompanimentPath), DetectSongKind(m_accompanimentPath), song);
+}
+
+void CKaraokeSession::KeepMeasure(const SongIdentity& song, const std::optional<LoudnessMeasure>& measure)
+{
+    if (!measure) {
+        m_unmeasurable.push_back(song);
+        return;
+    }
+    SongMemoryValues values = m_memory.Recall(song);
+    values.loudness = measure;
+    m_memory.Remember(song, values);
+}
+
+void CKaraokeSession::Transpose(CMidiSong& song) const
+{
+    if (m_pitch < -127 || m_pitch > 127)
+        return;
+    for (size_t index = 0; index < song.TrackCount(); ++index)
+        if (song.Track(index).Transpose(m_pitch))
+            song.Track(index).UpdateNotation();
+}
+
+std::u16string DropoutNotice(uint64_t playback, uint64_t recording)
+{
+    std::u16string notice;
+    for (const auto& [count, during] : {std::pair(playback, u"播放中"), std::pair(recording, u"录音中")}) {
+        if (count > 0)
+            notice += (notice.empty() ? u"" : u"，") + std::u16string(during) + u"出现 "
+                + Utf8ToUtf16(std::to_string(count)) + u" 次断音";
+    }
+    return notice.empty() ? notice : notice + u"(机器负载过高?)";
+}
+
+} // namespace linlangok

@@ -1,0 +1,213 @@
+#pragma once
+
+#include "common/CodePage.h"
+#include "common/FilePath.h"
+#include "common/TextEncodings.h"
+#include "core/engine/AudioPlayer.h"
+#include "core/engine/MidiSequencer.h"
+#include "core/engine/RecordingController.h"
+#include "core/session/SongKind.h"
+#include "core/session/SongLoudness.h"
+#include "core/session/SongMemory.h"
+#include "midi/MidiSong.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace linlangok {
+
+class ILyricsShow;
+class ILyricTrackView;
+
+// What the session's engines are built on. Everything is owned by the program's main and
+// outlives the session.
+struct SessionServices {
+    IUserPrompts& prompts;
+    IUiThreadPoster& uiThread;
+    IPeriodicTimerDriver& timerDriver;
+    IMidiOutputDeviceList& midiDevices;
+    IAudioOutput& audioOutput;
+    AudioFileOpener openAudioFile;
+    AudioStretcherFactory makeAudioStretcher; // key and tempo of audio songs
+    CInputDeviceList& inputDevices;
+    IMixerSystem& mixers;
+    IMp3EncoderLibrary* mp3Encoder; // null: recordings fail with the encoder's loading error
+    const ICodePage& codePage;
+    const ITextEncodings& textEncodings; // of song texts: MIDI meta texts and LRC files
+    std::ostream& standardOutput;
+    std::filesystem::path programFolder;
+    IFileLocks& fileLocks; // between instances on the program folder
+    // Measures songs for leveling; null: every song plays at the gain of a typical song of its kind.
+    ISongLoudnessAnalyser* loudnessAnalyser = nullptr;
+};
+
+// The karaoke session: turns the chosen accompaniment and lyric files into running engines. It
+// knows the song kind, starts and stops the sequencer or the audio player, transposes songs,
+// chooses the lyrics, reports position and length, passes recording through and saves a
+// transposed copy. It shows nothing itself (the engines report their own errors) and keeps no
+// playing or recording flags. Every operation runs on the UI thread.
+class CKaraokeSession {
+public:
+    // Creates the Lyric folder under the program folder (failures are ignored).
+    explicit CKaraokeSession(const SessionServices& services);
+    ~CKaraokeSession();
+
+    CKaraokeSession(const CKaraokeSession&) = delete;
+    CKaraokeSession& operator=(const CKaraokeSession&) = delete;
+
+    // Binds the lyrics show window: the LRC lines it loads and the MIDI lyric track it draws.
+    // Until then the lyrics go nowhere. Both outlive the session or are detached with nulls.
+    void AttachLyrics(ILyricsShow* show, ILyricTrackView* trackView);
+    // The attached lyrics show window, or one that shows nothing.
+    ILyricsShow& LyricsShow() { return *m_lyricsShow; }
+
+    const std::u16string& AccompanimentPath() const { return m_accompanimentPath; }
+    void SetAccompanimentPath(std::u16string path) { m_accompanimentPath = std::move(path); }
+    const std::u16string& LyricPath() const { return m_lyricPath; }
+    void SetLyricPath(std::u16string path) { m_lyricPath = std::move(path); }
+    int32_t Pitch() const { return m_pitch; }
+    // A MIDI song takes the pitch at its next Play; an audio song at once, within -12..12.
+    void SetPitch(int32_t pitch);
+    // The tempo within 50..150 % (clamped): an audio song takes it at once, a MIDI song at its next
+    // Play, its tempo map scaled by it. Positions and lengths stay in song time (what they are at
+    // 100 %); the recording runs in real time.
+    int32_t TempoPercent() const { return m_tempoPercent; }
+    void SetTempoPercent(int32_t percent);
+    ESongKind Kind() const { return m_kind; }
+    // The idle flag: the song has no lyrics and the lyrics window shows its idle lines.
+    bool IsIdle() const { return m_idle; }
+
+    // A song picked in a list: the kind is detected and stored without playing.
+    void PickKind(const std::u16string& path) { m_kind = DetectSongKind(path); }
+
+    // Stops what played, detects the kind, loads a MIDI song (a failed load stops here), chooses
+    // the lyrics, transposes by the pitch and starts the sequencer, or plays the audio file.
+    void Play();
+    void Stop();
+    // Whether a recording now runs; a failure has been reported through the prompts.
+    bool StartRecording();
+    // Stops the recording and runs its save flow. Returns its performance take when the user
+    // saved the voice and the accompaniment was heard during it; otherwise the take is dropped.
+    std::unique_ptr<CPerformanceTake> StopRecording();
+    // Seconds into the song; 0 before anything played and after a MIDI file that did not load.
+    double Position() const;
+    // The song's length in whole seconds (truncated); 0 as Position is.
+    int32_t Length() const;
+    // The dropouts the output played (IAudioOutput::DropoutCount) from the last Play that started
+    // a song to its Stop, so far while it plays.
+    uint64_t PlaybackDropouts() const;
+    // The song-end rule: the position has reached the exact length (not only its whole seconds,
+    // which would cut off up to a second of the song). True when nothing plays.
+    bool HasReachedEnd() const;
+    // Writes the accompaniment file transposed by the pitch. The copy is made from a song object
+    // of its own, so a song that plays goes on undisturbed.
+    void SaveTransposed(const std::filesystem::path& path);
+
+    // Songs that remember, in SongMemory.ini in the program folder: the song is the accompaniment
+    // file, known by its size and the hash of its bytes (CSongMemory), so it stays the same song
+    // after a move or a rename. Nothing is remembered of a file that cannot be read.
+    //
+    // Restores what is remembered of the accompaniment file. The pitch and the lyric path (when
+    // that file still exists) are restored when remembered and keep their values otherwise, as
+    // the main window's flows want; the guide melody, the encoding override and the LRC offset
+    // belong to the song alone and become on, none and 0 when nothing is remembered. The guide
+    // melody takes effect at the next Play, so a song that plays meanwhile goes on as it is.
+    // Returns what was restored.
+    SongMemoryValues RecallSong();
+    // Remember the pitch (of a MIDI file only) or the lyric path for the accompaniment file.
+    void RememberPitch();
+    void RememberLyricPath();
+    // The guide melody: the notes of the melody channel (CMidiSong::MelodyChannel) play when on;
+    // off mutes them, at once while a MIDI song plays. On at start. Setting it remembers it for the
+    // song.
+    bool Melody() const { return m_melody; }
+    void SetMelody(bool on);
+    // Leveling: every song plays at kLevelingTargetLufs, its true peaks limited to
+    // kLevelingCeilingDbtp, at the gain its measure gives (measured off the UI thread and kept with
+    // the song's memory) or, until it is measured, the gain of a typical song of its kind. Play
+    // chooses the gain and it holds until the next Play, so a measure that arrives while the song
+    // plays is used from its next Play. The mixer's volumes are not touched. On at start; a change
+    // takes effect at the next Play.
+    bool Leveling() const { return m_leveling; }
+    void SetLeveling(bool on) { m_leveling = on; }
+    // The leveling gain (dB) chosen by the last Play, or nothing when that song plays as it is.
+    std::optional<double> LevelingGainDb() const { return m_levelingGain; }
+
+    // The encodings the song's texts can be read in.
+    const ITextEncodings& TextEncodings() const { return m_services.textEncodings; }
+    // The name of the encoding that the song's texts (MIDI meta texts, an LRC file without a
+    // byte-order mark) are read in instead of the detected one; empty for none. A name that
+    // TextEncodings does not find counts as none. Play reads the song with it. Setting it
+    // remembers it for the song.
+    const std::string& EncodingOverride() const { return m_encodingOverride; }
+    void SetEncodingOverride(std::string name);
+    // The encoding of the song's texts as the override and detection choose it.
+    const ITextEncodingDetector& TextEncoding() const { return m_textEncoding; }
+    // File names as they are shown, in the legacy code page or the encoding detected for them.
+    const CPathDisplay& PathDisplay() const { return m_pathDisplay; }
+    // Milliseconds added to every time of the song's LRC lyrics, within
+    // ±kMaximumLrcOffsetMilliseconds (clamped). Setting it remembers it for the song.
+    int32_t LrcOffsetMilliseconds() const { return m_lrcOffsetMilliseconds; }
+    void SetLrcOffsetMilliseconds(int32_t milliseconds);
+
+    CMidiSong& Song() { return *m_song; }
+    CMidiSequencer& Sequencer() { return *m_sequencer; }
+    CAudioPlayer& AudioPlayer() { return *m_audioPlayer; }
+    CRecordingController& Recording() { return *m_recording; }
+
+private:
+    // Transposes every track of the song by the pitch; nothing outside -127..127.
+    void Transpose(CMidiSong& song) const;
+    // Mutes the melody channel of the loaded song, or nothing, as the guide melody says.
+    void ApplyMelody();
+    // Changes what is remembered of the accompaniment file and saves it.
+    template <typename Change> void Remember(Change change);
+    // The accompaniment file's identity, read again when the path has changed.
+    const std::optional<SongIdentity>& AccompanimentIdentity();
+    // The leveling gain for the accompaniment file of this kind; asks for its measure when none is
+    // remembered.
+    std::optional<double> ChooseLevelingGain(ESongKind kind);
+    void RequestMeasure(const SongIdentity& song);
+    void KeepMeasure(const SongIdentity& song, const std::optional<LoudnessMeasure>& measure);
+
+    SessionServices m_services;
+    std::filesystem::path m_lyricFolder;
+    ILyricsShow* m_lyricsShow = nullptr;
+    std::u16string m_accompanimentPath;
+    std::u16string m_lyricPath;
+    int32_t m_pitch = 0;
+    int32_t m_tempoPercent = 100;
+    std::unique_ptr<CRecordingController> m_recording;
+    ESongKind m_kind = ESongKind::None;
+    std::unique_ptr<CMidiSong> m_song;
+    bool m_songLoaded = false; // the last MIDI Play loaded its file
+    std::unique_ptr<CMidiSequencer> m_sequencer;
+    std::unique_ptr<CAudioPlayer> m_audioPlayer;
+    bool m_idle = false;
+    CSongMemory m_memory;
+    std::u16string m_identifiedPath; // the path m_songIdentity was read from
+    std::optional<SongIdentity> m_songIdentity;
+    bool m_melody = true;
+    std::optional<uint8_t> m_melodyChannel; // of the MIDI song loaded last
+    std::string m_encodingOverride;
+    CEncodingOverride m_textEncoding {m_services.textEncodings, m_encodingOverride};
+    CPathDisplay m_pathDisplay {m_services.codePage, m_services.textEncodings};
+    int32_t m_lrcOffsetMilliseconds = 0;
+    bool m_leveling = true;
+    std::optional<double> m_levelingGain;
+    std::vector<SongIdentity> m_unmeasurable; // songs the analysis found no measure in, this run
+    std::unique_ptr<CLoudnessAnalysisQueue> m_analysis; // null without an analyser; stops first
+    std::optional<uint64_t> m_dropoutsAtPlay; // the output's count when the song started, while it plays
+    uint64_t m_playbackDropouts = 0; // of the song that played last
+};
+
+// What the user is told of dropouts in playback and in the recording (CKaraokeSession::
+// PlaybackDropouts, CRecordingController::DropoutCount): "播放中出现 3 次断音(机器负载过高?)", or
+// the recording's alike, or both; empty without any.
+std::u16string DropoutNotice(uint64_t playback, uint64_t recording);
+
+} // namespace linlangok

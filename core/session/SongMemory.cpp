@@ -1,0 +1,325 @@
+#include "core/session/SongMemory.h"
+
+#include "common/FilePath.h"
+#include "common/FileSaver.h"
+#include "common/RegularFile.h"
+#include "common/Text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <numeric>
+#include <type_traits>
+
+namespace linlangok {
+namespace {
+
+constexpr uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ull;
+constexpr uint64_t kFnvPrime = 0x100000001b3ull;
+constexpr size_t kReadBlock = 64 * 1024;
+constexpr size_t kMaximumEncodingNameLength = 40;
+constexpr std::string_view kHeaderComment = "; 琳朗卡拉OK 歌曲记忆: 每首歌以 [文件大小:内容的 FNV-1a 64 散列] 标识\n";
+
+// Hashes `count` bytes of the file from `offset` into the hash; false when they cannot be read.
+bool HashRange(const CRegularFile& file, uint64_t offset, uint64_t count, uint64_t& hash)
+{
+    char block[kReadBlock];
+    while (count > 0) {
+        const auto part = static_cast<size_t>(std::min<uint64_t>(count, sizeof block));
+        if (!file.ReadAt(offset, block, part))
+            return false;
+        for (size_t i = 0; i < part; ++i)
+            hash = (hash ^ static_cast<uint8_t>(block[i])) * kFnvPrime;
+        offset += part;
+        count -= part;
+    }
+    return true;
+}
+
+template <typename Number> std::optional<Number> ParseNumber(std::string_view text, int base = 10)
+{
+    Number value {};
+    const char* end = text.data() + text.size();
+    const auto [last, error] = [&] {
+        if constexpr (std::is_floating_point_v<Number>)
+            return std::from_chars(text.data(), end, value, std::chars_format::fixed);
+        else
+            return std::from_chars(text.data(), end, value, base);
+    }();
+    if (text.empty() || error != std::errc() || last != end || text.front() == '+')
+        return std::nullopt;
+    return value;
+}
+
+// The number with two decimals, whatever the locale.
+std::string Hundredths(double value)
+{
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+    return std::string(text, written.ptr);
+}
+
+std::string_view Trim(std::string_view text)
+{
+    const size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+bool IsEncodingName(std::string_view name)
+{
+    return !name.empty() && name.size() <= kMaximumEncodingNameLength
+        && std::all_of(name.begin(), name.end(), [](char c) {
+               return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_'
+                   || c == '.' || c == ':';
+           });
+}
+
+// "[size:hash]", the hash in 16 hexadecimal digits.
+std::optional<SongIdentity> ParseHeader(std::string_view line)
+{
+    if (line.size() < 2 || line.front() != '[' || line.back() != ']')
+        return std::nullopt;
+    const std::string_view inner = line.substr(1, line.size() - 2);
+    const size_t colon = inner.find(':');
+    if (colon == std::string_view::npos || inner.size() - colon - 1 != 16)
+        return std::nullopt;
+    const auto size = ParseNumber<uint64_t>(inner.substr(0, colon));
+    const auto hash = ParseNumber<uint64_t>(inner.substr(colon + 1), 16);
+    if (!size || !hash)
+        return std::nullopt;
+    return SongIdentity {*size, *hash};
+}
+
+// Sets the value of the key; false for an unknown key or a value out of range.
+bool ParseValue(std::string_view key, std::string_view value, SongMemoryValues& values)
+{
+    if (key == "pitch") {
+        const auto pitch = ParseNumber<int32_t>(value);
+        if (!pitch || *pitch < -127 || *pitch > 127)
+            return false;
+        values.pitch = *pitch;
+    } else if (key == "lyric") {
+        if (value.empty() || value.size() > kMaximumRememberedPathBytes)
+            return false;
+        values.lyricPath = StoredTextToPath(Utf8ToUtf16(value));
+    } else if (key == "encoding") {
+        if (!IsEncodingName(value))
+            return false;
+        values.encoding = value;
+    } else if (key == "lrc-offset-ms") {
+        const auto offset = ParseNumber<int32_t>(value);
+        if (!offset || *offset < -kMaximumLrcOffsetMilliseconds || *offset > kMaximumLrcOffsetMilliseconds)
+            return false;
+        values.lrcOffsetMilliseconds = *offset;
+    } else if (key == "melody") {
+        if (value != "0" && value != "1")
+            return false;
+        values.melody = value == "1";
+    } else if (key == "loudness") {
+        // "integrated-LUFS true-peak-dBTP"
+        const size_t space = value.find(' ');
+        if (space == std::string_view::npos)
+            return false;
+        const auto integrated = ParseNumber<double>(value.substr(0, space));
+        const auto truePeak = ParseNumber<double>(value.substr(space + 1));
+        if (!integrated || !truePeak || !IsPlausibleMeasure({*integrated, *truePeak}))
+            return false;
+        values.loudness = LoudnessMeasure {*integrated, *truePeak};
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The values as the file holds them: a lyric path it cannot hold (too long, with a line break or
+// with blanks at an end) and an encoding name that is none are dropped, numbers are clamped.
+SongMemoryValues StorableValues(SongMemoryValues values)
+{
+    if (values.pitch)
+        values.pitch = std::clamp(*values.pitch, -127, 127);
+    const std::string lyric = Utf16ToUtf8(PathToStoredText(values.lyricPath));
+    if (lyric.size() > kMaximumRememberedPathBytes || lyric.find_first_of("\r\n") != std::string::npos
+        || Trim(lyric) != lyric)
+        values.lyricPath.clear();
+    if (!IsEncodingName(values.encoding))
+        values.encoding.clear();
+    values.lrcOffsetMilliseconds
+        = std::clamp(values.lrcOffsetMilliseconds, -kMaximumLrcOffsetMilliseconds, kMaximumLrcOffsetMilliseconds);
+    if (values.loudness && !IsPlausibleMeasure(*values.loudness))
+        values.loudness.reset();
+    return values;
+}
+
+} // namespace
+
+std::optional<SongIdentity> IdentifySong(const std::filesystem::path& path)
+{
+    const CRegularFile file(path, std::numeric_limits<uint64_t>::max());
+    const uint64_t size = file.Size();
+    if (!file.IsOpen() || size == 0)
+        return std::nullopt;
+    uint64_t hash = kFnvOffsetBasis;
+    const uint64_t head = std::min(size, kSongHashPartBytes);
+    const uint64_t tail = std::max(head, size > kSongHashPartBytes ? size - kSongHashPartBytes : 0);
+    if (!HashRange(file, 0, head, hash) || !HashRange(file, tail, size - tail, hash))
+        return std::nullopt;
+    return SongIdentity {size, hash};
+}
+
+CSongMemory::CSongMemory(std::filesystem::path file, IUserPrompts& prompts, IFileLocks& locks)
+    : m_file(std::move(file))
+    , m_prompts(prompts)
+    , m_locks(locks)
+{
+}
+
+SongMemoryValues CSongMemory::Recall(const SongIdentity& song)
+{
+    if (const std::u16string warning = Load(); !warning.empty())
+        m_prompts.ShowError(kCaptionWarning, warning);
+    const auto found
+        = std::find_if(m_entries.begin(), m_entries.end(), [&song](const Entry& entry) { return entry.song == song; });
+    return found == m_entries.end() ? SongMemoryValues {} : found->values;
+}
+
+bool CSongMemory::Remember(const SongIdentity& song, const SongMemoryValues& values)
+{
+    std::u16string warning;
+    bool saved = false;
+    {
+        // No box while the lock is held: the other instance would wait for it.
+        const auto folderLock = m_locks.Lock(m_file.parent_path());
+        warning = Load();
+        Apply({song, values});
+        saved = Save();
+    }
+    if (!warning.empty())
+        m_prompts.ShowError(kCaptionWarning, warning);
+    std::erase_if(m_unsaved, [&song](const Entry& entry) { return entry.song == song; });
+    if (saved) {
+        m_unsaved.clear();
+        return true;
+    }
+    m_unsaved.push_back({song, values});
+    if (!m_saveFailureShown) {
+        m_saveFailureShown = true;
+        m_prompts.ShowError(kCaptionWarning, u"无法保存歌曲记忆文件 " + PathToUtf16(m_file));
+    }
+    return false;
+}
+
+void CSongMemory::Apply(const Entry& change)
+{
+    std::erase_if(m_entries, [&change](const Entry& entry) { return entry.song == change.song; });
+    if (const SongMemoryValues storable = StorableValues(change.values); !storable.IsEmpty())
+        m_entries.push_back({change.song, storable});
+}
+
+bool CSongMemory::Save()
+{
+    // The songs used longest ago are forgotten until the file fits its bound.
+    std::vector<std::string> texts;
+    texts.reserve(m_entries.size());
+    for (const Entry& entry : m_entries)
+        texts.push_back(Serialize(entry));
+    size_t bytes = std::accumulate(texts.begin(), texts.end(), kHeaderComment.size(),
+        [](size_t sum, const std::string& text) { return sum + text.size(); });
+    size_t forgotten = 0;
+    while (bytes > kMaximumSongMemoryBytes)
+        bytes -= texts[forgotten++].size();
+    m_entries.erase(m_entries.begin(), m_entries.begin() + static_cast<std::ptrdiff_t>(forgotten));
+    std::string file(kHeaderComment);
+    for (size_t index = forgotten; index < texts.size(); ++index)
+        file += texts[index];
+    return SaveFile(m_file, file);
+}
+
+std::u16string CSongMemory::Load()
+{
+    const std::u16string warning = Read();
+    for (const Entry& change : m_unsaved)
+        Apply(change);
+    return warning;
+}
+
+std::u16string CSongMemory::Read()
+{
+    m_entries.clear();
+    const FileContent content = ReadRegularFile(m_file, kMaximumSongMemoryBytes);
+    if (content.result == EFileRead::Missing || (content.result == EFileRead::Done && Parse(content.bytes, m_entries))
+        || m_warned)
+        return {};
+    m_warned = true;
+    if (content.result == EFileRead::NotRegularFile || content.result == EFileRead::Unreadable)
+        return u"歌曲记忆文件 " + PathToUtf16(m_file) + u" 无法读取 ("
+            + std::u16string(FileReadErrorText(content.result)) + u"), 已忽略。";
+    std::filesystem::path backup = m_file;
+    backup += ".bak";
+    std::u16string message = u"歌曲记忆文件 " + PathToUtf16(m_file) + u" 中有无法读取的内容, 已忽略。";
+    std::error_code error;
+    if (std::filesystem::copy_file(m_file, backup, std::filesystem::copy_options::overwrite_existing, error))
+        message += u"\n原文件已另存为 " + PathToUtf16(backup);
+    return message;
+}
+
+bool CSongMemory::Parse(std::string_view text, std::vector<Entry>& entries)
+{
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    bool understood = true;
+    Entry* current = nullptr;
+    bool inBadSection = false;
+    while (!text.empty()) {
+        const size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = Trim(text.substr(0, end));
+        text.remove_prefix(std::min(end + 1, text.size()));
+        if (line.empty() || line.front() == ';' || line.front() == '#')
+            continue;
+        if (!IsValidUtf8(line)) {
+            understood = false;
+        } else if (line.front() == '[') {
+            const auto song = ParseHeader(line);
+            inBadSection = !song;
+            understood &= !inBadSection;
+            current = nullptr;
+            if (song) {
+                std::erase_if(entries, [&song](const Entry& entry) { return entry.song == *song; });
+                current = &entries.emplace_back(Entry {*song, {}});
+            }
+        } else if (!inBadSection) {
+            const size_t equals = line.find('=');
+            understood &= current && equals != std::string_view::npos
+                && ParseValue(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), current->values);
+        }
+    }
+    std::erase_if(entries, [](const Entry& entry) { return entry.values.IsEmpty(); });
+    return understood;
+}
+
+std::string CSongMemory::Serialize(const Entry& entry)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hash(16, '0');
+    for (int digit = 0; digit < 16; ++digit)
+        hash[15 - digit] = kHex[(entry.song.hash >> (4 * digit)) & 0xF];
+    const SongMemoryValues& values = entry.values;
+    std::string text = "[" + std::to_string(entry.song.size) + ":" + hash + "]\n";
+    if (values.pitch)
+        text += "pitch=" + std::to_string(*values.pitch) + "\n";
+    if (!values.lyricPath.empty())
+        text += "lyric=" + Utf16ToUtf8(PathToStoredText(values.lyricPath)) + "\n";
+    if (!values.encoding.empty())
+        text += "encoding=" + values.encoding + "\n";
+    if (values.lrcOffsetMilliseconds != 0)
+        text += "lrc-offset-ms=" + std::to_string(values.lrcOffsetMilliseconds) + "\n";
+    if (values.melody)
+        text += std::string("melody=") + (*values.melody ? "1" : "0") + "\n";
+    if (values.loudness)
+        text += "loudness=" + Hundredths(values.loudness->integratedLufs) + " "
+            + Hundredths(values.loudness->truePeakDbtp) + "\n";
+    return text;
+}
+
+} // namespace linlangok

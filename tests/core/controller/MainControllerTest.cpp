@@ -1,0 +1,571 @@
+#include "core/controller/MainController.h"
+#include "platform/midi/MidiOutputDeviceList.h"
+#include "tests/core/session/SessionRig.h"
+#include "tests/platform/audio/AudioTestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace linlangok {
+namespace {
+
+// The dialog's controls in memory: what the user typed and what the controller wrote.
+struct CFakeControls final : IMainControls {
+    MainControlValues ReadControls() const override { return values; }
+    void WriteControls(const MainControlValues& written) override { values = written; }
+    void WritePitchText(const std::u16string& text) override { values.pitch = text; }
+    void SetPitchUpDownPosition(int position) override { upDown = position; }
+    void WriteTempoPercent(int percent) override { tempo = percent; }
+    void ApplyEnableStates(const MainEnableStates& states) override { enables = states; }
+    void SetButtonText(int control, std::u16string_view text) override { buttons[control] = text; }
+    void FocusControl(int control) override { focus = control; }
+    void Beep() override { ++beeps; }
+    void SetRecordTickRunning(bool running) override { recordTick = running; }
+    void ShowStatus(const StatusValues& shown) override
+    {
+        status = shown;
+        ++statusShown;
+    }
+
+    MainControlValues values;
+    MainEnableStates enables;
+    StatusValues status;
+    std::map<int, std::u16string> buttons;
+    int upDown = -1;
+    int tempo = -1;
+    int focus = 0;
+    int beeps = 0;
+    int statusShown = 0;
+    bool recordTick = false;
+};
+
+struct CFakeWindow final : ICompanionWindow, ILevelMeterControl, IDesktopOpener {
+    bool IsShown() const override { return shown; }
+    void SetShown(bool show) override { shown = show; }
+    void Start() override { meterRunning = true; }
+    void Stop() override { meterRunning = false; }
+    void OpenDocument(const std::filesystem::path& path) override { opened.push_back(path.string()); }
+    void OpenWebPage(std::u16string_view address) override { opened.push_back(Utf16ToUtf8(address)); }
+
+    bool shown = true;
+    bool meterRunning = false;
+    std::vector<std::string> opened;
+};
+
+// Takes the offered performances, noting whether the song still played when each came.
+struct CFakeOffer final : IPerformanceOffer {
+    void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override
+    {
+        offers.push_back({take != nullptr, controller->IsPlaying() || audioPlayer->Speed() != 0});
+    }
+
+    struct Offer {
+        bool take;
+        bool songPlaying;
+        bool operator==(const Offer&) const = default;
+    };
+    const CMainController* controller = nullptr;
+    const CAudioPlayer* audioPlayer = nullptr;
+    std::vector<Offer> offers;
+};
+
+class MainControllerTest : public ::testing::Test {
+protected:
+    MainControllerTest()
+        : companions {&window, &window, &window}
+        , controller(
+              MainControllerParts {rig.session, controls, rig.prompts, window, window, companions, "/help", &offer})
+    {
+        offer.controller = &controller;
+        offer.audioPlayer = &rig.session.AudioPlayer();
+        rig.session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+        controller.Initialize();
+    }
+
+    // (playing, recording) as the controller, the enable rules and the status display show them.
+    void ExpectState(bool playing, bool recording)
+    {
+        EXPECT_EQ(controller.IsPlaying(), playing);
+        EXPECT_EQ(controller.IsRecording(), recording);
+        EXPECT_EQ(controls.enables, ComputeEnableStates(rig.session.Kind(), playing, recording));
+        EXPECT_EQ(controls.status.playing, playing);
+        EXPECT_EQ(controls.status.recording, recording);
+        EXPECT_EQ(controls.recordTick, recording);
+        EXPECT_EQ(window.meterRunning, playing || recording);
+    }
+
+    test::CSessionRig rig;
+    CFakeControls controls;
+    CFakeWindow window;
+    CompanionWindows companions;
+    CFakeOffer offer;
+    CMainController controller;
+};
+
+TEST(MainControllerRules, EnableRulesFollowKindAndFlags)
+{
+    struct Row {
+        ESongKind kind;
+        bool playing, recording;
+        MainEnableStates expected; // lyric, record, stopRecording, play, stop, saveAs, pitch
+    };
+    const Row rows[] = {
+        {ESongKind::None, false, false, {true, true, false, true, false, false, false}},
+        {ESongKind::Midi, false, false, {false, true, false, true, false, true, true}},
+        {ESongKind::Midi, true, false, {false, true, false, false, true, true, false}},
+        {ESongKind::Midi, true, true, {false, false, true, false, true, true, false}},
+        {ESongKind::Audio, false, true, {true, false, true, true, false, false, true}},
+        {ESongKind::Audio, true, false, {true, true, false, false, true, false, true}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ComputeEnableStates(row.kind, row.playing, row.recording), row.expected);
+}
+
+TEST(StatusTexts, DropoutsOfPlaybackAndRecordingAreCountedAndTold)
+{
+    StatusValues values;
+    EXPECT_EQ(ComposeStatusTexts(values).dropouts, u"");
+    values.playbackDropouts = 2;
+    values.recordingDropouts = 5;
+    const StatusTexts texts = ComposeStatusTexts(values);
+    EXPECT_EQ(texts.dropouts, u"断音 7 次");
+    EXPECT_EQ(texts.dropoutNotice, u"播放中出现 2 次断音，录音中出现 5 次断音(机器负载过高?)");
+}
+
+TEST(MainControllerRules, NumbersAndNamesAsTheControlsReadThem)
+{
+    EXPECT_EQ(ParseSignedNumber(u"200"), 200);
+    EXPECT_EQ(ParseSignedNumber(u" -12"), -12);
+    EXPECT_EQ(ParseSignedNumber(u"-2147483648"), INT32_MIN);
+    for (const std::u16string_view bad : {u"", u"-", u"1a", u"+3", u"2147483648", u"99999999999"})
+        EXPECT_EQ(ParseSignedNumber(bad), std::nullopt) << Utf16ToUtf8(bad);
+    EXPECT_EQ(FileNamePart(u"/music/a.b/song"), u"song");
+    EXPECT_EQ(FileNamePart(u"song.mid"), u"song.mid");
+}
+
+TEST_F(MainControllerTest, EveryTransitionOfTheStateTable)
+{
+    struct Step {
+        void (CMainController::*command)();
+        bool startTogether, stopTogether;
+        bool playing, recording;
+    };
+    // Idle → Playing → Both (restart) → Recording → Both → Playing (no stop-together) → Idle →
+    // Recording (no start-together) → Idle → Both → Idle (stop-together).
+    const Step steps[] = {
+        {&CMainController::Play, true, true, true, false},
+        {&CMainController::Record, true, true, true, true},
+        {&CMainController::Stop, true, true, false, true},
+        {&CMainController::Play, true, true, true, true},
+        {&CMainController::StopRecording, true, false, true, false},
+        {&CMainController::Stop, true, true, false, false},
+        {&CMainController::Record, false, true, false, true},
+        {&CMainController::StopRecording, false, true, false, false},
+        {&CMainController::Record, true, true, true, true},
+        {&CMainController::StopRecording, true, true, false, false},
+    };
+    int step = 0;
+    for (const Step& row : steps) {
+        SCOPED_TRACE(step++);
+        controls.values.startTogether = row.startTogether;
+        controls.values.stopTogether = row.stopTogether;
+        controller.PitchEdited(); // the check boxes are read with the other values
+        (controller.*row.command)();
+        ExpectState(row.playing, row.recording);
+        rig.Advance(100);
+    }
+    // Every take ended in the save-as flow, which the scripted prompts cancelled.
+    EXPECT_EQ(rig.prompts.m_fileDialogs.size(), 3u);
+}
+
+TEST_F(MainControllerTest, RecordRestartsAPlayingSongOnlyWithStartTogether)
+{
+    controller.Play();
+    rig.Advance(3000);
+    controller.Record();
+    EXPECT_LT(rig.session.Position(), 0.5); // started again from its beginning
+    controller.StopRecording();
+
+    controller.Play();
+    rig.Advance(3000);
+    controls.values.startTogether = false;
+    controller.Record();
+    EXPECT_GE(rig.session.Position(), 3.0);
+    ExpectState(true, true);
+}
+
+TEST_F(MainControllerTest, TheSongEndsWhileTheRecordingGoesOn)
+{
+    const auto song = rig.home.Path() / "short.wav";
+    test::WriteWavFile(song, test::SineFrames(44100, 440, 0.5)); // one second
+    controls.values.accompaniment = Utf8ToUtf16(song.string());
+    controller.Record();
+    ExpectState(true, true);
+    rig.Advance(1500);
+    controller.DisplayTick();
+    ExpectState(false, true);
+    controller.RecordTick();
+    controller.RecordTick();
+    controller.DisplayTick();
+    EXPECT_EQ(controls.status.recordingSeconds, 2);
+    EXPECT_EQ(ComposeStatusTexts(controls.status).state, u"状态:  录音");
+}
+
+TEST_F(MainControllerTest, ThePerformanceIsOfferedOnlyForASavedVoiceWithTheSongHeard)
+{
+    const auto song = rig.home.Path() / "song.wav";
+    test::WriteWavFile(song, test::SineFrames(44100 * 5, 440, 0.5));
+    struct Row {
+        const char* what;
+        bool startTogether, stopTogether;
+        std::optional<std::filesystem::path> voicePath;
+        std::vector<CFakeOffer::Offer> offers;
+    };
+    const Row rows[] = {
+        {"saved, song heard", true, true, rig.home.Path() / "voice.mp3", {{true, false}}},
+        {"song still playing: it plays on", true, false, rig.home.Path() / "voice2.mp3", {{true, true}}},
+        {"voice not saved", true, true, std::nullopt, {}},
+        {"no song heard", false, true, rig.home.Path() / "voice3.mp3", {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        offer.offers.clear();
+        controller.Stop();
+        controls.values.accompaniment = Utf8ToUtf16(song.string());
+        controls.values.startTogether = row.startTogether;
+        controls.values.stopTogether = row.stopTogether;
+        controller.Record();
+        for (int step = 0; step < 10; ++step) {
+            rig.Advance(100);
+            rig.waveIn.Capture(4410, 1000, -1000);
+        }
+        rig.prompts.m_paths = {row.voicePath};
+        rig.prompts.m_answers = {EPromptAnswer::Yes}; // discarded, when not saved
+        controller.StopRecording();
+        EXPECT_EQ(offer.offers, row.offers);
+        ExpectState(!row.stopTogether, false);
+    }
+    EXPECT_EQ(rig.prompts.MessageTexts(), std::vector<std::string> {"这段录音还没有保存, 要放弃它吗?"});
+    // Offered or dropped, no take leaves its temporary files behind.
+    for (const auto& entry : std::filesystem::directory_iterator(rig.home.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".$$performance"), std::string::npos) << entry.path();
+}
+
+TEST_F(MainControllerTest, PitchAndTempoAreClampedAndOnlyEditableForAStoppedMidiSong)
+{
+    struct Row {
+        std::u16string typed;
+        std::u16string shown;
+        int32_t stored;
+        int beeps;
+    };
+    const Row rows[] = {{u"200", u"127", 127, 0}, {u"-300", u"-127", -127, 0}, {u"-", u"-", 0, 1}, {u"5", u"5", 5, 0}};
+    for (const Row& row : rows) {
+        controls.beeps = 0;
+        controls.values.pitch = row.typed;
+        controller.PitchEdited();
+        EXPECT_EQ(controls.values.pitch, row.shown);
+        EXPECT_EQ(rig.session.Pitch(), row.stored);
+        EXPECT_EQ(controls.upDown, row.stored + kPitchUpDownOffset);
+        EXPECT_EQ(controls.beeps, row.beeps);
+    }
+    // The up-down's lowest position gives -128, which the edit clamps back.
+    controller.PitchStepped(0);
+    EXPECT_EQ(controls.values.pitch, u"-127");
+    EXPECT_EQ(controls.upDown, 1);
+    EXPECT_EQ(controls.focus, kPitchEdit);
+
+    EXPECT_EQ(controls.tempo, 100);
+    const std::pair<int, int> tempos[] = {{40, 50}, {200, 150}, {85, 150}}; // typed, shown: 85 is not rewritten
+    for (const auto& [typed, shown] : tempos) {
+        controller.TempoEdited(typed);
+        EXPECT_EQ(controls.tempo, shown);
+        EXPECT_EQ(controller.TempoPercent(), std::clamp(typed, 50, 150));
+    }
+
+    controller.Play();
+    EXPECT_EQ(rig.session.Song().Clock().TempoPercent(), 85);
+    EXPECT_FALSE(controls.enables.pitch); // the tempo too
+    controller.Stop();
+    EXPECT_TRUE(controls.enables.pitch);
+}
+
+TEST_F(MainControllerTest, TypedPathsReachTheSessionThroughRecordNotPlay)
+{
+    controls.values.accompaniment = u"/typed/other.mid";
+    controller.Play();
+    EXPECT_EQ(rig.session.AccompanimentPath(), test::CSessionRig::DemoSong());
+    controller.Stop();
+    controller.Record();
+    EXPECT_EQ(rig.session.AccompanimentPath(), u"/typed/other.mid");
+}
+
+// Every way out asks first while recording, then ends the take through its save flow: saved,
+// discarded on the user's word, or, when nobody answers (a termination signal), kept under a
+// dated name in the program folder.
+TEST_F(MainControllerTest, QuittingNeverLosesATake)
+{
+    const auto saved = rig.home.Path() / "take.mp3";
+    using enum EPromptAnswer;
+    // The answers (the question, then the save flow's), the dialog's path, whether the program
+    // quits, and the MP3 files in the program folder after.
+    const std::tuple<std::deque<EPromptAnswer>, std::optional<std::filesystem::path>, bool, long> rows[] = {
+        {{No}, std::nullopt, false, 0}, // stays
+        {{Yes}, saved, true, 1}, {{Yes, Yes}, std::nullopt, true, 1}, // discarded
+        {{}, std::nullopt, true, 2}, // nobody answers: "未保存的录音 …"
+    };
+    for (const auto& [answers, path, quits, mp3Files] : rows) {
+        if (!controller.IsRecording())
+            controller.Record();
+        rig.waveIn.Capture(4410, 1000, -1000);
+        rig.prompts.m_messages.clear();
+        rig.prompts.m_answers = answers;
+        rig.prompts.m_paths = {path};
+        EXPECT_EQ(controller.Quit(), quits);
+        EXPECT_EQ(controller.IsRecording(), !quits);
+        EXPECT_EQ(rig.prompts.MessageTexts().at(0), "当前正在录音,需要退出程序吗?");
+        EXPECT_EQ(rig.prompts.m_messages[0].caption, u"琳朗卡拉OK 1.2");
+        EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(rig.home.Path()), {},
+                      [](const auto& entry) { return entry.path().extension() == ".mp3"; }),
+            mp3Files);
+        EXPECT_EQ(std::filesystem::exists(rig.home.Path() / ".$$a.tmp"), !quits);
+    }
+    EXPECT_FALSE(test::ReadWholeFile(saved).empty());
+}
+
+TEST_F(MainControllerTest, TimersLeaveTheSessionAloneWhileABoxIsOpen)
+{
+    // A file that is no MIDI file raises a box in the middle of the load; the box's event loop
+    // runs the display tick, which would otherwise find position 0 ≥ length 0 and stop.
+    rig.session.SetAccompanimentPath(Utf8ToUtf16(rig.home.WriteFile("bad.mid", "not a midi file").string()));
+    int ticksDuringBox = 0;
+    rig.prompts.m_whileShowing = [&] {
+        const int shownBefore = controls.statusShown;
+        controller.DisplayTick();
+        ticksDuringBox += controls.statusShown - shownBefore;
+        EXPECT_FALSE(controller.TimersMayRun());
+    };
+    controller.Play();
+    EXPECT_FALSE(rig.prompts.m_messages.empty());
+    EXPECT_EQ(ticksDuringBox, 0);
+    EXPECT_TRUE(controller.IsPlaying());
+    rig.prompts.m_whileShowing = nullptr;
+    controller.DisplayTick(); // now the song-end rule ends it
+    EXPECT_FALSE(controller.IsPlaying());
+}
+
+TEST_F(MainControllerTest, ARecordingThatCannotStartIsNotShownAsRunning)
+{
+    rig.waveIn.FailOn("open", 1, 4);
+    controller.Record(); // nor is the song it would have started
+    ExpectState(false, false);
+    ASSERT_FALSE(rig.prompts.m_messages.empty());
+    EXPECT_EQ(rig.prompts.MessageTexts().back(), "Can't open WaveIN Device.");
+}
+
+TEST_F(MainControllerTest, PickOnlyWhenIdleAndPlayNowInAnyState)
+{
+    const std::u16string wav = Utf8ToUtf16(rig.home.Path().string()) + u"/song.wav";
+    test::WriteWavFile(Utf16ToPath(wav), test::SineFrames(44100 * 3, 440, 0.5));
+    controller.PickSong(wav);
+    EXPECT_EQ(rig.session.Kind(), ESongKind::Audio);
+    EXPECT_EQ(controls.values.accompaniment, wav);
+    EXPECT_FALSE(controls.enables.saveAs);
+    EXPECT_TRUE(controls.enables.pitch);
+
+    controls.values.pitch = u"3";
+    controller.PitchEdited();
+    controller.PlayNow(test::CSessionRig::DemoSong()); // no key remembered: it plays at the 0 shown
+    EXPECT_TRUE(controller.IsPlaying());
+    EXPECT_EQ(rig.session.Kind(), ESongKind::Midi);
+    EXPECT_EQ(controls.values.pitch, u"0");
+    const auto notesPlayed = [this] {
+        rig.Advance(2000);
+        std::vector<uint32_t> notes = rig.midi.ShortMessages();
+        std::erase_if(notes, [](uint32_t message) { return (message & 0xF0) != 0x90; });
+        rig.midi.Clear();
+        return notes;
+    };
+    const std::vector<uint32_t> playedNow = notesPlayed();
+    controller.Play();
+    EXPECT_EQ(notesPlayed(), playedNow);
+
+    controller.PickSong(wav); // playing: nothing changes
+    EXPECT_EQ(rig.session.AccompanimentPath(), test::CSessionRig::DemoSong());
+    controls.values.pitch = u"3";
+    controller.PitchEdited();
+    controller.PlayNow(wav); // an audio song takes the pitch at once: it plays at the 0 shown
+    EXPECT_EQ(rig.session.Kind(), ESongKind::Audio);
+    EXPECT_TRUE(controller.IsPlaying());
+    EXPECT_EQ(controls.values.pitch, u"0");
+    EXPECT_EQ(rig.session.AudioPlayer().Settings().semitones, 0);
+}
+
+TEST_F(MainControllerTest, AnAudioSongChangesKeyWhileItPlaysWithinTwelveSemitones)
+{
+    const auto wav = rig.home.Path() / "song.wav";
+    test::WriteWavFile(wav, test::SineFrames(44100 * 3, 440, 0.5));
+    rig.session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
+    controls.values.accompaniment = Utf8ToUtf16(wav.string());
+    controls.values.pitch = u"20"; // in the MIDI range while no song has played
+    controller.PitchEdited();
+    EXPECT_EQ(controls.values.pitch, u"20");
+    controller.Play();
+    EXPECT_TRUE(controls.enables.pitch);
+    const std::pair<std::function<void()>, std::u16string_view> rows[] = {
+        {[] {}, u"12"}, // the edit shows what plays
+        {[&] { controller.StepPitch(+1); }, u"12"},
+        {[&] { controller.StepPitch(-1); }, u"11"},
+        {[&] { controller.PitchStepped(kPitchUpDownOffset - 13); }, u"-12"},
+        {[&] {
+             controls.values.pitch = u"-3";
+             controller.PitchEdited();
+         },
+            u"-3"},
+    };
+    for (const auto& [change, text] : rows) {
+        change();
+        const int32_t shown = *ParseSignedNumber(text);
+        EXPECT_EQ(controls.values.pitch, text);
+        EXPECT_EQ(controls.upDown, shown + kPitchUpDownOffset);
+        EXPECT_EQ(rig.session.AudioPlayer().Settings().semitones, shown); // at once, while playing
+    }
+    controller.TempoEdited(200);
+    EXPECT_EQ(controls.tempo, 150);
+    EXPECT_EQ(rig.session.AudioPlayer().Settings().tempoPercent, 150);
+    controller.Stop();
+    EXPECT_TRUE(controls.enables.pitch);
+}
+
+TEST_F(MainControllerTest, ShortcutsAndDroppedFilesDoWhatTheirControlsDo)
+{
+    controller.FileDropped(rig.home.WriteFile("words.LRC", "[00:01]x\n"));
+    EXPECT_EQ(controls.values.lyric, Utf8ToUtf16((rig.home.Path() / "words.LRC").string()));
+    controller.FileDropped("/songs/b.mid");
+    EXPECT_EQ(controls.values.accompaniment, u"/songs/b.mid");
+    EXPECT_EQ(rig.session.AccompanimentPath(), u"/songs/b.mid");
+
+    controller.PickSong(test::CSessionRig::DemoSong()); // a MIDI song: the pitch can change
+    controls.focus = 0;
+    controller.StepPitch(+1);
+    controller.StepPitch(+1);
+    EXPECT_EQ(controls.values.pitch, u"2");
+    EXPECT_EQ(controls.focus, 0); // the next key press is a shortcut again
+
+    controller.TogglePlay();
+    EXPECT_TRUE(controller.IsPlaying());
+    controller.StepPitch(-1); // the pitch cannot change while a MIDI song plays
+    EXPECT_EQ(rig.session.Pitch(), 2);
+    controller.ToggleRecord();
+    EXPECT_TRUE(controller.IsRecording());
+    controller.ToggleRecord(); // stops the song with it ("同步播放结束")
+    EXPECT_FALSE(controller.IsPlaying() || controller.IsRecording());
+}
+
+TEST_F(MainControllerTest, ASongComesBackWithWhatItRemembersWhereverItWasMoved)
+{
+    const auto song = rig.home.Path() / "song.mid";
+    std::filesystem::copy_file(Utf16ToPath(test::CSessionRig::DemoSong()), song);
+    const std::u16string wav = Utf8ToUtf16((rig.home.Path() / "song.wav").string());
+    test::WriteWavFile(Utf16ToPath(wav), test::SineFrames(44100, 440, 0.5));
+    const auto lyric = rig.home.WriteFile("words.lrc", "[00:00.00]啊\n");
+    const auto melodyNotesSent = [this] {
+        const std::vector<uint32_t> sent = rig.midi.ShortMessages();
+        return std::count_if(sent.begin(), sent.end(), [](uint32_t message) { return (message & 0xFF) == 0x90; });
+    };
+
+    controller.PickSong(Utf8ToUtf16(song.string()));
+    controls.values.pitch = u"3";
+    controller.PitchEdited();
+    controller.SetMelody(false);
+    controller.PickSong(wav);
+    rig.prompts.m_paths = {lyric};
+    controller.BrowseLyric();
+    controls.values.pitch = u"-5"; // a WAV file has no key to remember
+    controller.PitchEdited();
+
+    // Moved and renamed, played now: the remembered key wins over the 0 that Play now sets.
+    std::filesystem::create_directory(rig.home.Path() / "moved");
+    const auto moved = rig.home.Path() / "moved" / "改名.mid";
+    std::filesystem::rename(song, moved);
+    controller.PlayNow(Utf8ToUtf16(moved.string()));
+    EXPECT_EQ(controls.values.pitch, u"3");
+    EXPECT_EQ(rig.session.Pitch(), 3);
+    EXPECT_FALSE(controls.values.melody);
+    rig.Advance(3000);
+    EXPECT_EQ(melodyNotesSent(), 0);
+    controller.SetMelody(true); // at once, while playing
+    rig.Advance(3000);
+    EXPECT_GT(melodyNotesSent(), 0);
+    controller.SetMelody(false);
+    controller.Stop();
+
+    controller.PlayNow(wav);
+    EXPECT_EQ(controls.values.lyric, Utf8ToUtf16(lyric.string()));
+    EXPECT_EQ(controls.values.pitch, u"0");
+    EXPECT_TRUE(controls.values.melody); // on, as for every song that remembers no switch
+    controller.Stop();
+    controller.PickSong(Utf8ToUtf16(moved.string()));
+    EXPECT_EQ(controls.values.pitch, u"3");
+    EXPECT_FALSE(controls.values.melody);
+    // Nothing remembered: the key and the lyric file stay.
+    controller.PickSong(Utf8ToUtf16(rig.home.WriteFile("other.mid", "MThd").string()));
+    EXPECT_EQ(controls.values.pitch, u"3");
+    EXPECT_EQ(controls.values.lyric, Utf8ToUtf16(lyric.string()));
+    EXPECT_TRUE(controls.values.melody);
+    EXPECT_TRUE(rig.prompts.m_messages.empty());
+}
+
+TEST(MainControllerEndToEnd, TheDemoSongPlaysIntoTheWavDeviceAndTheDisplayTickEndsIt)
+{
+    const auto soundFont = FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT"));
+    if (!soundFont)
+        GTEST_SKIP() << "no SoundFont in /usr/share/sounds/sf2 and LINLANGOK_SOUNDFONT unset";
+    test::CSessionDevices devices;
+    const auto wav = devices.home.Path() / "heard.wav";
+    auto* pacer = new CManualPacer;
+    std::unique_ptr<IAudioOutput> output = CreateWavFileAudioOutput(wav, 441, std::unique_ptr<IFramePacer>(pacer));
+    const std::chrono::steady_clock::time_point origin;
+    CMidiOutputDeviceList synth(*soundFont, *output, false,
+        [&devices, origin] { return origin + std::chrono::milliseconds(devices.timer.Now()); });
+    double length = 0;
+    {
+        CKaraokeSession session(devices.Services(&synth, output.get()));
+        session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+        CFakeControls controls;
+        CFakeWindow window;
+        CompanionWindows companions;
+        CMainController controller(
+            MainControllerParts {session, controls, devices.prompts, window, window, companions, ""});
+        controller.Initialize();
+        controller.Play();
+        length = session.Song().LengthSeconds();
+        uint32_t elapsed = 0;
+        while (controller.IsPlaying() && elapsed < (length + 5) * 1000) {
+            devices.timer.Advance(200);
+            pacer->Release(200 * 441 / 10);
+            pacer->WaitUntilIdle();
+            elapsed += 200;
+            controller.DisplayTick();
+        }
+        EXPECT_FALSE(controller.IsPlaying());
+        EXPECT_GE(elapsed, length * 1000);
+        EXPECT_LT(elapsed, length * 1000 + 400);
+        EXPECT_TRUE(devices.prompts.m_messages.empty());
+    }
+    // The device keeps the file's header up to date, so it reads back while still open.
+    const test::DecodedAudio heard = test::ReadAudioFile(wav);
+    const size_t frames = heard.samples.size() / 2;
+    ASSERT_GE(frames, static_cast<size_t>(length * 44100));
+    // Sound from the first second to the last.
+    for (const size_t second : {size_t {0}, static_cast<size_t>(length) - 1}) {
+        const auto begin = heard.samples.begin() + static_cast<std::ptrdiff_t>(second * 44100 * 2);
+        EXPECT_TRUE(std::any_of(begin, begin + 44100 * 2, [](int16_t sample) { return std::abs(sample) > 300; }))
+            << "second " << second;
+    }
+}
+
+} // namespace
+} // namespace linlangok

@@ -1,0 +1,285 @@
+#include "core/session/KaraokeSession.h"
+#include "core/lyrics/LrcLyricView.h"
+#include "midi/MidiFileWriter.h"
+#include "midi/MidiSong.h"
+#include "tests/core/session/SessionRig.h"
+#include "tests/platform/audio/AudioTestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace linlangok {
+namespace {
+
+TEST(SongKind, TheTextAfterTheLastDotDecides)
+{
+    struct Row {
+        std::u16string_view path;
+        ESongKind kind;
+    };
+    const Row rows[] = {
+        {u"/music/a.b/song", ESongKind::Audio}, // extension "B/SONG"
+        {u"x.Mid", ESongKind::Midi},
+        {u"x.MIDI", ESongKind::Midi},
+        {u"x.jp", ESongKind::Midi},
+        {u"x.midi ", ESongKind::Audio},
+        {u"x.KaR", ESongKind::Midi},
+        {u"mid", ESongKind::Midi}, // no dot: the whole path
+        {u"song", ESongKind::Audio},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(DetectSongKind(row.path), row.kind) << Utf16ToUtf8(row.path);
+}
+
+// The keys of the note-ons the capture device received, drums (channel 9, never transposed) left out.
+std::vector<int> NoteOnKeys(const CCaptureMidiOutputList& midi)
+{
+    std::vector<int> keys;
+    for (const uint32_t message : midi.ShortMessages())
+        if ((message & 0xFF) != 0x99 && (message & 0xF0) == 0x90 && (message >> 16 & 0x7F) != 0)
+            keys.push_back(static_cast<int>(message >> 8 & 0x7F));
+    return keys;
+}
+
+class KaraokeSessionTest : public ::testing::Test {
+protected:
+    test::CSessionRig rig;
+    CKaraokeSession& session = rig.session;
+};
+
+TEST_F(KaraokeSessionTest, PlayReloadsAndTransposesFromTheFileEachTime)
+{
+    EXPECT_EQ(session.Position(), 0.0);
+    EXPECT_EQ(session.Length(), 0);
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.Play();
+    rig.Advance(2000);
+    const std::vector<int> plain = NoteOnKeys(rig.midi);
+    ASSERT_FALSE(plain.empty());
+    EXPECT_GT(session.Length(), 40);
+    EXPECT_GE(session.Position(), 1.9);
+
+    // 127 moves each track as far up as its highest key allows; 128 is out of range and plays the
+    // song as it is.
+    for (const int32_t pitch : {127, -3, 128}) {
+        rig.midi.Clear();
+        session.SetPitch(pitch);
+        session.Play(); // starts again from the file, never transposing twice
+        EXPECT_LT(session.Position(), 0.1);
+        rig.Advance(2000);
+        const std::vector<int> keys = NoteOnKeys(rig.midi);
+        ASSERT_EQ(keys.size(), plain.size()) << pitch;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (pitch == 127)
+                EXPECT_GT(keys[i], plain[i]);
+            else
+                EXPECT_EQ(keys[i], plain[i] + (pitch == -3 ? -3 : 0)) << pitch;
+        }
+    }
+}
+
+TEST_F(KaraokeSessionTest, AnEncodingOverrideWinsOverDetectionForTheSongAndItsLrcFile)
+{
+    const std::string title = rig.gbk.FromWide(u"茉莉花");
+    const auto lrc = rig.home.WriteFile("song.lrc", "[00:01]" + title + "\n");
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    const std::string& big5 = session.TextEncodings().Choices()[3].name;
+    // A name that finds no encoding leaves detection in charge.
+    for (const std::string& name : {std::string(), big5, std::string("big5"), std::string("KOI8-R")}) {
+        session.SetEncodingOverride(name);
+        session.Play();
+        const ICodePage* found = session.TextEncodings().Find(name);
+        const ICodePage& expected = found ? *found : rig.gbk;
+        EXPECT_EQ(session.Song().CodePage().Name(), expected.Name()) << name;
+        EXPECT_EQ(session.Song().Title(), expected.ToWide(title)) << name;
+        CLrcLyricView view(rig.gbk);
+        view.Load(lrc, session.TextEncoding());
+        ASSERT_EQ(view.Lines().size(), 1u);
+        EXPECT_EQ(view.Lines()[0].text, expected.ToWide(title)) << name;
+    }
+}
+
+TEST_F(KaraokeSessionTest, EachKindStopsTheOtherBeforePlaying)
+{
+    const auto wav = rig.home.Path() / "song.wav";
+    test::WriteWavFile(wav, test::SineFrames(44100 * 2, 440, 0.5));
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.Play();
+    EXPECT_TRUE(session.Sequencer().IsPlaying());
+    session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
+    session.Play();
+    EXPECT_EQ(session.Kind(), ESongKind::Audio);
+    EXPECT_FALSE(session.Sequencer().IsPlaying());
+    EXPECT_EQ(session.Length(), 2);
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.Play();
+    EXPECT_EQ(session.AudioPlayer().Speed(), 0); // closed
+    EXPECT_TRUE(session.Sequencer().IsPlaying());
+}
+
+TEST_F(KaraokeSessionTest, TheSongEndsAtItsExactLengthNotItsWholeSeconds)
+{
+    const auto wav = rig.home.Path() / "song.wav";
+    test::WriteWavFile(wav, test::SineFrames(44100 * 3 / 2, 440, 0.5)); // 1.5 s
+    for (const std::u16string& path : {Utf8ToUtf16(wav.string()), test::CSessionRig::DemoSong()}) {
+        session.SetAccompanimentPath(path);
+        session.Play();
+        const double length = session.Kind() == ESongKind::Midi ? session.Song().LengthSeconds() : 1.5;
+        ASSERT_GT(length - session.Length(), 0.2) << "a length with a fraction";
+        rig.Advance(static_cast<uint32_t>(session.Length() * 1000 + 100));
+        EXPECT_FALSE(session.HasReachedEnd()); // the last fraction of a second still plays
+        // The decode thread wakes in real time to deliver the file's last frames.
+        for (int wait = 0; wait < 400 && !session.HasReachedEnd(); ++wait) {
+            rig.Advance(10);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_TRUE(session.HasReachedEnd()) << session.Position() << " of " << length;
+    }
+}
+
+TEST_F(KaraokeSessionTest, AMidiSongAtEightyPercentPlaysItsNotesAndLyricsInSongTime)
+{
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.SetTempoPercent(10);
+    EXPECT_EQ(session.TempoPercent(), 50);
+    session.SetTempoPercent(80);
+    session.Play();
+    CMidiSong& song = session.Song();
+    const double tickSeconds = song.TicksToSeconds(1); // the demo keeps one tempo
+    uint32_t real = 0;
+    for (const uint32_t step : {1000u, 4000u, 7000u}) {
+        // A change waits for the next Play.
+        session.SetTempoPercent(120);
+        rig.Advance(step);
+        real += step;
+        // The lyrics run on the position, the notes on the ticks: both are at 0.8 × real time.
+        EXPECT_NEAR(session.Position(), real * 0.0008, 1e-9);
+        EXPECT_NEAR(song.TicksToSeconds(song.Clock().Timer().TickCounter()), real * 0.0008, tickSeconds);
+    }
+    const double length = song.LengthSeconds();
+    EXPECT_EQ(session.Length(), static_cast<int32_t>(length));
+    rig.Advance(static_cast<uint32_t>(length / 0.8 * 1000) - real - 20);
+    EXPECT_FALSE(session.HasReachedEnd());
+    rig.Advance(40);
+    EXPECT_TRUE(session.HasReachedEnd());
+    session.Play();
+    rig.Advance(1000);
+    EXPECT_NEAR(session.Position(), 1.2, 1e-9);
+}
+
+TEST_F(KaraokeSessionTest, AMidiFileThatDoesNotLoadHasNoLengthSoItsPlayEndsAtOnce)
+{
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.Play();
+    session.SetAccompanimentPath(Utf8ToUtf16(rig.home.WriteFile("bad.mid", "not midi").string()));
+    session.Play();
+    EXPECT_EQ(session.Length(), 0); // not the length of the song before it
+    EXPECT_EQ(session.Position(), 0.0);
+    EXPECT_TRUE(session.HasReachedEnd());
+    EXPECT_FALSE(session.Sequencer().IsPlaying());
+}
+
+TEST_F(KaraokeSessionTest, SavingATransposedCopyLeavesThePlayingSongAlone)
+{
+    session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    session.Play();
+    rig.Advance(1500);
+    const CMidiTrack* playingTrack = &session.Song().Track(1);
+    const std::vector<int> before = NoteOnKeys(rig.midi);
+
+    session.SetPitch(2);
+    const auto copy = rig.home.Path() / "copy.mid";
+    session.SaveTransposed(copy);
+
+    EXPECT_EQ(&session.Song().Track(1), playingTrack);
+    EXPECT_TRUE(session.Sequencer().IsPlaying());
+    rig.midi.Clear();
+    rig.Advance(3000);
+    EXPECT_GE(session.Position(), 4.4);
+    EXPECT_FALSE(NoteOnKeys(rig.midi).empty()); // the song plays on, untransposed
+
+    // The copy holds what Save As writes for the song transposed by 2.
+    CMidiSong expected(rig.prompts, rig.gbk, rig.timer);
+    ASSERT_TRUE(expected.Load(Utf16ToPath(test::CSessionRig::DemoSong())));
+    for (size_t track = 0; track < expected.TrackCount(); ++track)
+        expected.Track(track).Transpose(2);
+    const auto expectedPath = rig.home.Path() / "expected.mid";
+    ASSERT_TRUE(CMidiFileWriter(expected, rig.prompts).Write(expectedPath, u""));
+    EXPECT_EQ(test::ReadWholeFile(copy), test::ReadWholeFile(expectedPath));
+}
+
+TEST_F(KaraokeSessionTest, ACopyOfAnUnreadableFileIsNotWritten)
+{
+    const auto target = rig.home.WriteFile("target.mid", "keep me");
+    session.SetAccompanimentPath(Utf8ToUtf16(rig.home.WriteFile("bad.mid", "not midi").string()));
+    session.SaveTransposed(target);
+    EXPECT_EQ(test::ReadWholeFile(target), "keep me");
+    EXPECT_FALSE(rig.prompts.m_messages.empty());
+}
+
+// Gives every song the same measure, at once.
+struct CFixedLoudnessAnalyser final : ISongLoudnessAnalyser {
+    std::optional<LoudnessMeasure> Analyse(const std::filesystem::path&, ESongKind, std::stop_token) override
+    {
+        return LoudnessMeasure {-30.0, -6.0};
+    }
+};
+
+// The largest sample the output played.
+struct CPeakTap final : IAudioTap {
+    void OnPlayed(const float* mix, size_t frames, const AudioBufferTiming&) noexcept override
+    {
+        for (size_t i = 0; i < 2 * frames; ++i)
+            peak = std::max(peak, std::abs(mix[i]));
+    }
+    float peak = 0.0f;
+};
+
+TEST(KaraokeSessionLeveling, PlayTakesTheGainOfTheMeasureKnownThenAndKeepsItToTheNextPlay)
+{
+    test::CSessionDevices rig;
+    CFixedLoudnessAnalyser analyser;
+    SessionServices services = rig.Services();
+    services.loudnessAnalyser = &analyser;
+    const auto wav = rig.home.Path() / "song.wav";
+    test::WriteWavFile(wav, test::SineFrames(44100 * 2, 440, 0.5));
+    CPeakTap tap;
+    ASSERT_TRUE(rig.audioOutput->AddTap(tap));
+    const auto playFor = [&](CKaraokeSession& session) {
+        tap.peak = 0.0f;
+        session.Play();
+        rig.Advance(300);
+        return tap.peak;
+    };
+    {
+        CKaraokeSession session(services);
+        session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+        session.Play();
+        EXPECT_EQ(session.LevelingGainDb(), kLevelingTargetLufs - kTypicalMidiLufs); // not measured yet
+        session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
+        EXPECT_NEAR(playFor(session), 0.5 * std::pow(10.0, (kLevelingTargetLufs - kTypicalAudioLufs) / 20), 0.01);
+        // The measure arrives while the song plays, and waits for the next Play.
+        for (size_t measured = 0; measured < 2 && rig.uiThread.WaitForTask(std::chrono::seconds(10));)
+            measured += rig.uiThread.RunPending();
+        EXPECT_EQ(session.LevelingGainDb(), kLevelingTargetLufs - kTypicalAudioLufs);
+        const float limited = playFor(session);
+        EXPECT_EQ(session.LevelingGainDb(), 12.0);
+        EXPECT_LE(limited, std::pow(10.0, kLevelingCeilingDbtp / 20)); // 0.5 at +12 dB is 2.0
+        EXPECT_GT(limited, 0.7);
+        session.SetLeveling(false);
+        EXPECT_NEAR(playFor(session), 0.5, 0.01);
+        EXPECT_EQ(session.LevelingGainDb(), std::nullopt);
+    }
+    // The song remembers its measure.
+    CKaraokeSession session(rig.Services());
+    session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
+    session.Play();
+    EXPECT_EQ(session.LevelingGainDb(), 12.0);
+    rig.audioOutput->RemoveTap(tap);
+}
+
+} // namespace
+} // namespace linlangok

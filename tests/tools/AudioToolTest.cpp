@@ -1,0 +1,185 @@
+// linlangok-tool play, record, calibrate, sing and encode, run as the user runs them, on the WAV-file devices.
+#include "core/engine/LatencyCalibration.h"
+#include "tests/platform/audio/AudioTestSignals.h"
+#include "tests/support/ScriptedUserPrompts.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sys/wait.h>
+
+namespace linlangok {
+namespace {
+
+class AudioToolTest : public testing::Test {
+protected:
+    // Runs the tool in the temporary folder (also its program folder); returns the exit code.
+    int Run(const std::string& environment, const std::string& arguments)
+    {
+        const std::string command = "cd '" + m_folder.Path().string() + "' && LINLANGOK_HOME=. " + environment
+            + " '" LINLANGOK_TOOL "' " + arguments + " > output.txt 2> errors.txt";
+        const int status = std::system(command.c_str());
+        m_output = test::ReadWholeFile(m_folder.Path() / "output.txt");
+        m_errors = test::ReadWholeFile(m_folder.Path() / "errors.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    test::CTemporaryFolder m_folder;
+    std::string m_output;
+    std::string m_errors;
+};
+
+TEST_F(AudioToolTest, PlayWritesTheFileToTheWavDeviceAndReportsPosition)
+{
+    // What reaches the device sample for sample is AudioPlayerTest's matter.
+    test::WriteWavFile(m_folder.Path() / "song.wav", test::ChirpFrames(22050, 300, 3000, 0.5));
+    ASSERT_EQ(Run("LINLANGOK_AUDIO_OUT=wav:out.wav", "play song.wav"), 0) << m_errors;
+    EXPECT_EQ(m_output, "position 0.0 s, length 0 s\nposition 0.5 s, length 0 s\n");
+    EXPECT_EQ(m_errors, "");
+    EXPECT_GE(test::ReadAudioFile(m_folder.Path() / "out.wav").samples.size(), 22050u * 2);
+
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=null", "play missing.mp3"), 1);
+    EXPECT_EQ(m_errors, "错误: 播放文件时出错!\n");
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=wav:no/such/folder.wav", "play song.wav"), 1);
+    EXPECT_EQ(m_errors, "Can't create WAV file no/such/folder.wav.\n");
+    EXPECT_EQ(Run("", "play"), 2);
+}
+
+TEST_F(AudioToolTest, GbkAndFfNamedSongsGoFromAListToPlay)
+{
+    const std::string folder = m_folder.Path().string();
+    const std::string gbk = folder + "/\xD6\xD0\xCE\xC4.wav"; // 中文 in GBK
+    const std::string ff = folder + "/a\xFF.wav";
+    for (const std::string& song : {gbk, ff})
+        test::WriteWavFile(song, test::SineFrames(4410, 440, 0.5));
+    ASSERT_EQ(Run("LINLANGOK_CODEPAGE=GBK", "list create l.kpl '" + gbk + "' '" + ff + "'"), 0) << m_errors;
+    ASSERT_EQ(Run("LINLANGOK_CODEPAGE=GBK", "list show l.kpl"), 0) << m_errors;
+    EXPECT_EQ(m_output,
+        "{\"name\":\"\",\"flag\":0,\"songs\":[{\"name\":\"中文.wav\",\"path\":\"" + folder
+            + "/\\udcd6\\udcd0\\udcce\\udcc4.wav\",\"flag\":0},{\"name\":\"a\uFFFD.wav\",\"path\":\"" + folder
+            + "/a\\udcff.wav\",\"flag\":0}]}\n");
+    for (const std::string& song : {gbk, ff}) {
+        ASSERT_EQ(Run("LINLANGOK_AUDIO_OUT=wav:out.wav", "play '" + song + "'"), 0) << m_errors;
+        EXPECT_GE(test::ReadAudioFile(m_folder.Path() / "out.wav").samples.size(), 4410u * 2);
+    }
+}
+
+TEST_F(AudioToolTest, RecordSavesWhatTheInputDeviceCapturesAtItsLevelAndLength)
+{
+    test::WriteWavFile(m_folder.Path() / "voice.wav", test::SineFrames(44100, 440, 0.5));
+    ASSERT_EQ(Run("LINLANGOK_AUDIO_IN=wav:voice.wav", "record take.mp3 --seconds 0.5"), 0) << m_errors;
+    EXPECT_EQ(m_output, "recording 0.5 s from wav:voice.wav\n");
+    const auto take = test::ReadAudioFile(m_folder.Path() / "take.mp3");
+    EXPECT_NEAR(test::MeasureSound(take.samples).frames, 22050, 50);
+    EXPECT_NEAR(test::MeasureSound(take.samples).level, -9.03, 0.2);
+    EXPECT_EQ(test::PeakFrequency(take.samples.data() + 4410 * 2, 4096, 2, 0, 44100, 400, 480), 440);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / ".$$a.tmp"));
+
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=wav:missing.wav", "record x.mp3 --seconds 1"), 1);
+    EXPECT_EQ(m_errors, "错误: Can't open WaveIN Device.\n");
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 0"), 2);
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 1s"), 2);
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3"), 2);
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null,latency=x", "record x.mp3 --seconds 1"), 1);
+    EXPECT_EQ(
+        m_errors, "LINLANGOK_AUDIO_IN=null,latency=x: the latency must be a whole number of milliseconds, 0 to 5000\n");
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "x.mp3"));
+}
+
+TEST_F(AudioToolTest, CalibrateRefusesABadLoopbackAndSaysSo)
+{
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=loopback:x LINLANGOK_AUDIO_IN=loopback", "calibrate"), 1);
+    EXPECT_EQ(
+        m_errors, "LINLANGOK_AUDIO_OUT=loopback:x: the loopback output is loopback:MS, a delay of 0 to 5000 ms\n");
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=null", "calibrate now"), 2);
+    EXPECT_EQ(m_output, "");
+}
+
+TEST_F(AudioToolTest, CalibrateKeepsItsCorrectionForTheNextSing)
+{
+    // The round trip itself, in real time on a loaded machine, is the calibration tests' matter.
+    const std::string loopback = "LINLANGOK_AUDIO_OUT=loopback:87 LINLANGOK_AUDIO_IN=loopback";
+    ASSERT_EQ(Run(loopback, "calibrate"), 0) << m_errors;
+    test::CScriptedUserPrompts prompts;
+    const auto stored = LoadLatencyCorrection(m_folder.Path(), prompts);
+    ASSERT_TRUE(stored);
+    EXPECT_GT(stored->correctionMs, 0);
+
+    test::WriteWavFile(m_folder.Path() / "song.wav", test::ChirpFrames(44100, 300, 3000, 0.5));
+    ASSERT_EQ(Run(loopback, "sing song.wav voice.mp3 --seconds 1 --performance mix.WAV --balance 70"), 0) << m_errors;
+    const std::string prefix = "{\"alignment_ms\":";
+    ASSERT_EQ(m_output.substr(0, prefix.size()), prefix);
+    EXPECT_NEAR(std::stod(m_output.substr(prefix.size())), stored->correctionMs, 1e-6);
+    EXPECT_GE(test::ReadAudioFile(m_folder.Path() / "mix.WAV").samples.size() / 2, 44100u);
+    EXPECT_TRUE(std::filesystem::exists(m_folder.Path() / "voice.mp3"));
+    EXPECT_EQ(Run(loopback, "sing song.wav voice.mp3 --seconds 1 --balance 70"), 2);
+}
+
+TEST_F(AudioToolTest, EncodeWritesAnMp3OfTheSameLevelAndLength)
+{
+    test::WriteWavFile(m_folder.Path() / "in.wav", test::SineFrames(44100 * 5 / 2, 440, 0.5));
+    m_folder.WriteFile("out.mp3", "an older file");
+    ASSERT_EQ(Run("", "encode in.wav out.mp3"), 0) << m_errors;
+    EXPECT_EQ(m_errors, "");
+    const auto decoded = test::ReadAudioFile(m_folder.Path() / "out.mp3");
+    EXPECT_GE(decoded.samples.size() / 2, 44100u * 5 / 2);
+    EXPECT_LE(decoded.samples.size() / 2, 44100u * 5 / 2 + 1105 + 2 * 1152);
+    EXPECT_EQ(test::PeakFrequency(decoded.samples.data() + 44100 * 2, 4096, 2, 0, 44100, 400, 480), 440);
+    EXPECT_NEAR(test::MeasureSound(decoded.samples).level, -9.03, 0.2);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / ".$$a.tmp"));
+
+    test::WriteWavFile(m_folder.Path() / "mono.wav", test::SineFrames(100, 440, 0.3, 44100, 1), 44100, 1);
+    EXPECT_EQ(Run("", "encode mono.wav x.mp3"), 1);
+    EXPECT_EQ(m_errors, "mono.wav: not a 44.1 kHz stereo sound file\n");
+    EXPECT_EQ(Run("", "encode missing.wav x.mp3"), 1);
+    EXPECT_NE(m_errors.find("missing.wav: "), std::string::npos);
+    EXPECT_EQ(Run("", "encode in.wav no-such-folder/x.mp3"), 1);
+    EXPECT_NE(m_errors.find("错误: 无法保存文件 no-such-folder/x.mp3"), std::string::npos) << m_errors;
+    EXPECT_EQ(Run("", "encode in.wav"), 2);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "x.mp3"));
+}
+
+TEST_F(AudioToolTest, RenderAudioAndPlayTakeAKeyAndATempo)
+{
+    test::WriteWavFile(m_folder.Path() / "song.wav", test::SineFrames(44100, 440, 0.5));
+    ASSERT_EQ(Run("", "render-audio song.wav out.wav --transpose +2 --tempo 80 --no-normalize"), 0) << m_errors;
+    EXPECT_EQ(m_output, "out.wav: 1.25 s\n");
+    const auto rendered = test::ReadAudioFile(m_folder.Path() / "out.wav");
+    ASSERT_EQ(rendered.samples.size(), 55125u * 2);
+    EXPECT_NEAR(test::Cents(test::ToneFrequency(&rendered.samples[4410 * 2], 44100, 2, 0), 493.883), 0.0, 3.0);
+    EXPECT_NEAR(test::MeasureSound(rendered.samples).level, -9.03, 0.2);
+
+    // Leveled as the session plays the song, unless told not to.
+    ASSERT_EQ(Run("", "loudness song.wav"), 0) << m_errors;
+    const double gainDb = std::stod(m_output.substr(m_output.find("\"gain_db\":") + 10));
+    EXPECT_NEAR(gainDb, -11.7, 0.5); // a 440 Hz sine at half scale: -6.3 LUFS
+    for (const auto& [option, gain] : {std::pair {"", std::pow(10.0, gainDb / 20)}, {" --no-normalize", 1.0}}) {
+        ASSERT_EQ(Run("", std::string("render-audio song.wav level.wav") + option), 0) << m_errors;
+        const auto level = test::ReadAudioFile(m_folder.Path() / "level.wav").samples;
+        EXPECT_NEAR(*std::max_element(level.begin(), level.end()), 16383 * gain, 30) << option;
+    }
+
+    m_folder.WriteFile("kept.wav", "an older file");
+    for (const std::string arguments :
+        {"--transpose 13", "--tempo 49", "--tempo 151", "--transpose 1 --transpose 2", "--transpose", "--pitch 2"})
+        EXPECT_EQ(Run("", "render-audio song.wav kept.wav " + arguments), 2) << arguments;
+    EXPECT_EQ(Run("", "render-audio missing.mp3 kept.wav"), 1);
+    EXPECT_EQ(m_errors, "错误: 播放文件时出错!\n");
+    EXPECT_EQ(test::ReadWholeFile(m_folder.Path() / "kept.wav"), "an older file");
+
+    // One second of song at 125 %: positions in song time, 0.8 s of sound three semitones down.
+    ASSERT_EQ(Run("LINLANGOK_AUDIO_OUT=wav:played.wav", "play song.wav --transpose -3 --tempo 125"), 0) << m_errors;
+    EXPECT_EQ(m_output, "position 0.0 s, length 1 s\nposition 1.0 s, length 1 s\n");
+    const auto played = test::ReadAudioFile(m_folder.Path() / "played.wav");
+    const size_t start = test::FirstSoundingFrame(played.samples);
+    ASSERT_GE(played.samples.size() / 2, start + 35280);
+    EXPECT_NEAR(test::Cents(test::ToneFrequency(&played.samples[(start + 4410) * 2], 26460, 2, 0), 369.994), 0.0, 3.0);
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=null", "play song.wav --transpose 13"), 2);
+    EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=null", "play song.mid --tempo 151"), 2);
+}
+
+} // namespace
+} // namespace linlangok

@@ -1,0 +1,294 @@
+#include "ui/lyrics/LyricsShowWindow.h"
+#include "platform/collation/IcuCollator.h"
+#include "tests/core/session/SessionRig.h"
+#include "tests/platform/audio/AudioTestSignals.h"
+#include "tests/support/ScriptedProgramLauncher.h"
+#include "ui/main/KaraokeApplication.h"
+#include "ui/widgets/DialogUnits.h"
+#include "ui/widgets/ResizableWindow.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace linlangok {
+namespace {
+
+struct CRecordingDesktop final : IDesktopOpener {
+    void OpenDocument(const std::filesystem::path&) override { }
+    void OpenWebPage(std::u16string_view address) override { pages.emplace_back(address); }
+
+    std::vector<std::u16string> pages;
+};
+
+// Where the pixels of exactly one colour lie within rows first to last of a picture.
+struct ColourExtent {
+    int count = 0;
+    QRect box;
+};
+
+ColourExtent FindColour(const QImage& image, RgbColour colour, int first = 0, int last = INT_MAX)
+{
+    const QRgb wanted = qRgb(colour.red, colour.green, colour.blue);
+    ColourExtent extent;
+    for (int y = std::max(first, 0); y <= std::min(last, image.height() - 1); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) == wanted) {
+                ++extent.count;
+                extent.box |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return extent;
+}
+
+// The first item of the menu or its submenus whose text contains the words.
+QAction* MenuItem(const QMenu& menu, const char* words)
+{
+    for (QAction* item : menu.actions()) {
+        if (item->menu()) {
+            if (QAction* found = MenuItem(*item->menu(), words))
+                return found;
+        } else if (item->text().contains(QString::fromUtf8(words))) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+// The application on virtual devices with its lyrics window 400 × 300 pixels, not shown: paints
+// happen only when a test grabs the window, and no window timer runs unless a test asks.
+class LyricsShowWindowTest : public ::testing::Test {
+protected:
+    static constexpr int kWidth = 400;
+    static constexpr int kMiddle = 150; // the current line's top without scrolling
+
+    LyricsShowWindowTest()
+        : karaoke(std::make_unique<CKaraokeApplication>(ApplicationServices {
+            devices.Services(), meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources", collator}))
+        , window(karaoke->LyricsWindow())
+        , controller(karaoke->MainWindow().Controller())
+    {
+        window.resize(kWidth, 2 * kMiddle);
+    }
+
+    // A silent WAV song of 25 seconds, with an LRC file of the same name in the Lyric folder
+    // when lrc is not empty.
+    std::u16string AudioSong(const std::string& lrc)
+    {
+        const auto song = devices.home.Path() / "song.wav";
+        test::WriteWavFile(song, std::vector<int16_t>(8000 * 25), 8000, 1);
+        if (!lrc.empty())
+            devices.home.WriteFile("Lyric/song.lrc", lrc);
+        return PathToUtf16(song);
+    }
+
+    // Plays the song from its start, lets it play to the position and runs one frame: the
+    // picture then.
+    QImage PlayAndShow(const std::u16string& song, double seconds)
+    {
+        karaoke->Session().SetAccompanimentPath(song);
+        controller.Play();
+        return ShowAt(seconds);
+    }
+
+    // Time passes in small steps: an audio song's position counts only what its decoder had ready.
+    QImage ShowAt(double seconds)
+    {
+        for (int step = 0; step < 100000 && karaoke->Session().Position() < seconds; ++step)
+            devices.Advance(10);
+        window.FrameTick();
+        return window.grab().toImage();
+    }
+
+    // Whether the pixels lie in the line whose rectangle starts at top.
+    static bool WithinLine(const QRect& box, int top)
+    {
+        return box.top() >= top && box.bottom() < top + kLyricLineHeight;
+    }
+
+    // In the MIDI view: no lyric line (blue) above the line after the middle one, and that one blue.
+    static bool LyricLinesStartBelowTheMiddleOne(const QImage& picture)
+    {
+        const int next = kMiddle + kLyricLineHeight;
+        return FindColour(picture, kMidiOtherLine, 0, next - 1).count == 0
+            && FindColour(picture, kMidiOtherLine, next, next + kLyricLineHeight - 1).count > 20;
+    }
+
+    test::CSessionDevices devices;
+    const CIcuCollator collator;
+    test::CFakeWaveIn meterInput; // the fake serves one client: the level meter gets its own
+    CRecordingDesktop desktop;
+    test::CScriptedProgramLauncher programs;
+    std::unique_ptr<CKaraokeApplication> karaoke;
+    CLyricsShowWindow& window;
+    CMainController& controller;
+};
+
+TEST_F(LyricsShowWindowTest, MidiLineIsSungRedUpToTheSyllableBeingSung)
+{
+    // Before the first syllable (at 3.6 s) nothing is sung; the first lyric line waits below.
+    QImage picture = PlayAndShow(test::CSessionDevices::DemoSong(), 1.0);
+    EXPECT_EQ(FindColour(picture, kMidiSungPart).count, 0);
+    EXPECT_TRUE(LyricLinesStartBelowTheMiddleOne(picture));
+    // The stage view: the title is the song's; the first line, 2.6 s away, shows already.
+    const StageFrame first = window.Stage();
+    EXPECT_EQ(first.title, u"茉莉花");
+    EXPECT_FALSE(first.showTitle);
+    EXPECT_EQ(first.lines.rest, u"好一朵美丽的茉莉花好");
+    EXPECT_NEAR(first.lines.firstLineTime.value_or(0), 3.6, 0.05);
+
+    // At 6.5 s "好一朵美丽的" of "好一朵美丽的茉莉花好" is sung: red, then the rest white, the
+    // whole line centred; the title lines above are white, the next line blue.
+    picture = ShowAt(6.5);
+    const ColourExtent sung = FindColour(picture, kMidiSungPart);
+    const ColourExtent rest = FindColour(picture, kMidiRestPart, kMiddle, kMiddle + kLyricLineHeight - 1);
+    ASSERT_GT(sung.count, 20);
+    ASSERT_GT(rest.count, 20);
+    EXPECT_TRUE(WithinLine(sung.box, kMiddle));
+    EXPECT_LT(sung.box.right(), rest.box.left());
+    EXPECT_GT(sung.box.width(), rest.box.width()); // six syllables against four
+    EXPECT_NEAR((sung.box.left() + rest.box.right()) / 2.0, kWidth / 2.0, 6);
+    EXPECT_GT(FindColour(picture, kMidiHeaderLine, 0, kMiddle - 1).count, 20);
+    EXPECT_TRUE(LyricLinesStartBelowTheMiddleOne(picture));
+    EXPECT_EQ(window.Stage().lines.sung, u"好一朵美丽的");
+}
+
+TEST_F(LyricsShowWindowTest, LrcLineIsWhiteAndTurnsGreenInItsLastSecond)
+{
+    karaoke->Session().SetAccompanimentPath(AudioSong("[00:00]好一朵茉莉花\n[00:10]满园花草\n[00:20]香也香不过它\n"));
+    controller.Play();
+    struct Row {
+        double position;
+        RgbColour current;
+        RgbColour absent;
+        bool lineAbove; // line 1 is current, line 0 above it
+    };
+    const Row rows[] = {
+        {8.5, kLrcCurrentLine, kLrcCurrentLineEnding, false},
+        {9.5, kLrcCurrentLineEnding, kLrcCurrentLine, false},
+        {10.5, kLrcCurrentLine, kLrcCurrentLineEnding, true},
+    };
+    for (const Row& row : rows) {
+        const QImage picture = ShowAt(row.position);
+        const ColourExtent current = FindColour(picture, row.current);
+        ASSERT_GT(current.count, 20) << row.position;
+        // The scroll has moved the text up by less than a pixel.
+        EXPECT_TRUE(WithinLine(current.box, kMiddle - 1)) << row.position;
+        EXPECT_EQ(FindColour(picture, row.absent).count, 0) << row.position;
+        EXPECT_GT(FindColour(picture, kLrcOtherLine, current.box.bottom() + 1).count, 20) << row.position;
+        EXPECT_EQ(FindColour(picture, kLrcOtherLine, 0, current.box.top() - 1).count > 0, row.lineAbove)
+            << row.position;
+    }
+}
+
+TEST_F(LyricsShowWindowTest, WordTimedLrcLineIsSungRedUpToTheWordBeingSung)
+{
+    karaoke->Session().SetAccompanimentPath(
+        AudioSong("[00:00]<00:00.00>好一<00:02.00>朵茉<00:04.00>莉花<00:06.00>\n[00:10]满园花草\n"));
+    controller.Play();
+    // At 2.5 s the second word is being sung: "好一朵茉" red, "莉花" white, together centred.
+    const QImage picture = ShowAt(2.5);
+    const ColourExtent sung = FindColour(picture, kMidiSungPart);
+    const ColourExtent rest = FindColour(picture, kMidiRestPart);
+    ASSERT_GT(sung.count, 20);
+    ASSERT_GT(rest.count, 20);
+    EXPECT_TRUE(WithinLine(sung.box, kMiddle - 1));
+    EXPECT_TRUE(WithinLine(rest.box, kMiddle - 1));
+    EXPECT_LT(sung.box.right(), rest.box.left());
+    EXPECT_GT(sung.box.width(), rest.box.width());
+    EXPECT_NEAR((sung.box.left() + rest.box.right()) / 2.0, kWidth / 2.0, 6);
+    EXPECT_GT(FindColour(picture, kLrcOtherLine, kMiddle + kLyricLineHeight - 1).count, 20);
+
+    // The stage view sweeps the same words; the context menu's nudge shows them earlier, for the
+    // song, and opens the stage view.
+    ShowAt(3.95);
+    EXPECT_EQ(window.Stage().lines, (StageLines {u"好一朵茉", u"莉花", u"满园花草", 0.0}));
+    const std::unique_ptr<QMenu> menu = window.MakeContextMenu();
+    MenuItem(*menu, "歌词提前 0.1 秒")->trigger();
+    window.FrameTick();
+    EXPECT_EQ(karaoke->Session().LrcOffsetMilliseconds(), 100);
+    EXPECT_EQ(window.Stage().lines.sung, u"好一朵茉莉花");
+    MenuItem(*menu, "舞台视图")->trigger();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window.StageWindow()));
+    EXPECT_EQ(window.StageWindow().Frame().lines.sung, u"好一朵茉莉花");
+    window.ToggleStageView();
+    EXPECT_FALSE(window.StageWindow().isVisible());
+    // Another encoding reads the (UTF-8) file again at once.
+    MenuItem(*menu, "BIG5")->trigger();
+    window.FrameTick();
+    EXPECT_EQ(karaoke->Session().EncodingOverride(), "BIG5");
+    EXPECT_NE(window.Stage().lines.sung, u"好一朵茉莉花");
+}
+
+TEST_F(LyricsShowWindowTest, IdleLinesCentreTheHyphenLineAndOnlyThenALeftClickOpensTheMakersPage)
+{
+    const QImage picture = PlayAndShow(AudioSong(""), 0.5);
+    ASSERT_TRUE(karaoke->Session().IsIdle());
+    const ColourExtent hyphens = FindColour(picture, kLrcCurrentLine);
+    ASSERT_GT(hyphens.count, 20);
+    EXPECT_TRUE(WithinLine(hyphens.box, kMiddle - 1));
+    EXPECT_GT(FindColour(picture, kLrcOtherLine, 0, kMiddle - 1).count, 20);
+    EXPECT_GT(FindColour(picture, kLrcOtherLine, kMiddle + kLyricLineHeight).count, 20);
+
+    QTest::mouseClick(&window, Qt::LeftButton);
+    EXPECT_EQ(desktop.pages, std::vector<std::u16string> {u"http://www.orbisong.com#klok10ad"});
+
+    PlayAndShow(test::CSessionDevices::DemoSong(), 0.5);
+    QTest::mouseClick(&window, Qt::LeftButton);
+    EXPECT_EQ(desktop.pages.size(), 1u);
+}
+
+TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAlsoWhileACommandIsHalfDone)
+{
+    controller.Record(); // plays the demo song along
+    ASSERT_TRUE(controller.IsRecording());
+    const QImage first = ShowAt(6.5);
+    for (int paint = 0; paint < 10; ++paint)
+        window.grab();
+    window.resize(kWidth + 100, 4 * kMiddle);
+    window.grab();
+    window.resize(kWidth, 2 * kMiddle);
+    EXPECT_EQ(window.grab().toImage(), first);
+
+    // Asked whether to quit while recording, the main window's command is half done.
+    devices.prompts.m_answers.push_back(EPromptAnswer::No);
+    devices.prompts.m_whileShowing = [this] {
+        for (int frame = 0; frame < 10; ++frame)
+            window.FrameTick();
+    };
+    EXPECT_FALSE(controller.Quit());
+    EXPECT_NE(window.grab().toImage(), first);
+}
+
+TEST_F(LyricsShowWindowTest, CloseHidesAndTheSizeIsWrittenAtExit)
+{
+    CLyricsShowWindow& shown = window;
+    const CDialogUnits units(shown.font());
+    EXPECT_EQ(shown.minimumSize(), QSize(units.X(171), units.Y(100)));
+    EXPECT_EQ(shown.windowTitle(), QStringLiteral("歌词秀"));
+    karaoke->Show();
+    QApplication::processEvents();
+    ASSERT_TRUE(shown.isVisible());
+
+    shown.close();
+    EXPECT_FALSE(shown.isVisible());
+    EXPECT_EQ(static_cast<QPushButton*>(karaoke->MainWindow().Control(kToggleLyricsButton))->text(),
+        QStringLiteral("显示歌词"));
+
+    shown.resize(shown.minimumSize() + QSize(50, 40));
+    const QSize outer = shown.frameGeometry().size();
+    karaoke.reset();
+    const QSettings stored(CResizableWindow::kOrganisation, QStringLiteral("DialogResizeEx"));
+    EXPECT_EQ(stored.value(QStringLiteral("dialog_204_cx")).toInt(), outer.width());
+    EXPECT_EQ(stored.value(QStringLiteral("dialog_204_cy")).toInt(), outer.height());
+}
+
+} // namespace
+} // namespace linlangok

@@ -1,0 +1,33 @@
+#include "ui/desktop/ApplicationSetup.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace linlangok {
+
+void SetUpApplication(QApplication& application, const QLocale& locale)
+{
+    QApplication::setApplicationName(QStringLiteral("linlangok"));
+    QApplication::setDesktopFileName(QStringLiteral("linlangok"));
+    if (std::unique_ptr<QTranslator> translations = LoadQtTranslations(locale)) {
+        translations->setParent(&application);
+        QApplication::installTranslator(translations.release());
+    }
+}
+
+std::unique_ptr<QTranslator> LoadQtTranslations(const QLocale& locale)
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    auto translations = std::make_unique<QTranslator>();
+    if (translations->load(locale, QStringLiteral("qt"), QStringLiteral("_"), folder))
+        return translations;
+    if (locale.language() == QLocale::Chinese && locale.script() == QLocale::TraditionalChineseScript
+        && translations->load(
+            QLocale(QLocale::Chinese, QLocale::Taiwan), QStringLiteral("qt"), QStringLiteral("_"), folder))
+        return translations;
+    return nullptr;
+}
+
+} // namespace linlangok

@@ -1,0 +1,20 @@
+#include "ui/desktop/QtDesktopOpener.h"
+
+#include "ui/widgets/QtText.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace linlangok {
+
+void CQtDesktopOpener::OpenDocument(const std::filesystem::path& path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+}
+
+void CQtDesktopOpener::OpenWebPage(std::u16string_view address)
+{
+    QDesktopServices::openUrl(QUrl(ToQString(address)));
+}
+
+} // namespace linlangok

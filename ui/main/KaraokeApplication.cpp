@@ -1,0 +1,160 @@
+#include "ui/main/KaraokeApplication.h"
+
+#include "common/FilePath.h"
+#include "common/Text.h"
+#include "ui/lyrics/LyricsShowWindow.h"
+#include "ui/main/Docking.h"
+#include "ui/main/PerformanceWindow.h"
+#include "ui/mixer/VolumeWindow.h"
+#include "ui/songlist/SongListWindow.h"
+#include "ui/widgets/ResizableWindow.h"
+
+#include <QTimer>
+
+namespace linlangok {
+
+CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
+    : m_sessionServices(services.session)
+    , m_settings(std::make_unique<CSettings>(services.session.programFolder, services.session.codePage))
+    , m_session(std::make_unique<CKaraokeSession>(services.session))
+{
+    m_settings->Load();
+    const std::filesystem::path demoSong = services.dataFolder / "demo" / "jasmine.mid";
+    if (std::filesystem::is_regular_file(demoSong))
+        m_session->SetAccompanimentPath(PathToUtf16(demoSong));
+    m_mainWindow = std::make_unique<CMainWindow>(MainWindowParts {*m_session, services.session.prompts,
+        services.desktop, services.meterInput, m_companions, services.dataFolder / "help", this});
+    connect(m_mainWindow.get(), &CMainWindow::quitRequested, this, &CKaraokeApplication::finished);
+
+    m_lyricsWindow = std::make_unique<CLyricsShowWindow>(
+        LyricsShowParts {*m_session, m_mainWindow->Controller(), services.session.prompts, services.desktop,
+            services.session.codePage},
+        m_mainWindow.get());
+    m_volumeWindow = std::make_unique<CVolumeWindow>(
+        VolumeWindowParts {m_session->Recording(), services.session.mixers, services.session.prompts, services.desktop,
+            services.programs, m_mainWindow->Controller(), services.dataFolder / "help", services.session.audioOutput,
+            services.meterInput, services.session.programFolder, *m_session});
+    m_songListWindow = std::make_unique<CSongListWindow>(SongListWindowParts {m_mainWindow->Controller(),
+        services.session.prompts, services.desktop, services.session.codePage, m_session->PathDisplay(),
+        services.collator, services.session.programFolder, services.dataFolder / "help", demoSong});
+    m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
+    m_session->AttachLyrics(m_lyricsWindow.get(), m_lyricsWindow.get());
+    connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),
+        &CLyricsShowWindow::ToggleStageView);
+}
+
+CKaraokeApplication::~CKaraokeApplication()
+{
+    m_session->AttachLyrics(nullptr, nullptr);
+    m_companions = CompanionWindows {};
+    m_songListWindow.reset();
+    m_volumeWindow.reset();
+    m_lyricsWindow.reset();
+    m_mainWindow.reset();
+}
+
+void CKaraokeApplication::Show()
+{
+    m_mainWindow->show();
+    // The companions are not shown yet: their frames are taken to be the main window's.
+    const QMargins frame = FrameMargins(*m_mainWindow);
+    const CompanionPlacement placement
+        = DockCompanions(m_mainWindow->frameGeometry(), m_volumeWindow->size().grownBy(frame));
+    // Docking places the resizable ones; the sizes they had at the last exit size them.
+    const auto withStoredSize = [](QRect docked, const CResizableWindow& resizer) {
+        if (const std::optional<QSize> stored = resizer.StoredSize())
+            docked.setSize(*stored);
+        return docked;
+    };
+    PlaceWindow(*m_lyricsWindow, withStoredSize(placement.lyrics, m_lyricsWindow->Resizer()), frame);
+    PlaceWindow(*m_volumeWindow, placement.volume, frame);
+    PlaceWindow(*m_songListWindow, withStoredSize(placement.songList, m_songListWindow->Resizer()), frame);
+    m_lyricsWindow->show();
+    m_volumeWindow->show();
+    m_songListWindow->show();
+    // The keys go to the main window at start, not to the companion shown last.
+    m_mainWindow->activateWindow();
+    // From the event loop, so that a quit asked meanwhile can end it.
+    QTimer::singleShot(0, m_mainWindow.get(), [this] { m_mainWindow->Controller().OfferDeadTakes(); });
+}
+
+bool CKaraokeApplication::IsPlaying() const
+{
+    return m_mainWindow->Controller().IsPlaying();
+}
+
+void CKaraokeApplication::Play()
+{
+    m_mainWindow->Controller().Play();
+}
+
+void CKaraokeApplication::Stop()
+{
+    m_mainWindow->Controller().Stop();
+}
+
+void CKaraokeApplication::PlayFile(const std::filesystem::path& path)
+{
+    m_mainWindow->Controller().PlayNow(PathToUtf16(path));
+}
+
+bool CKaraokeApplication::CanPlayNeighbour(int step) const
+{
+    return m_songListWindow->HasNeighbour(step);
+}
+
+void CKaraokeApplication::PlayNeighbour(int step)
+{
+    m_songListWindow->PlayNeighbour(step);
+}
+
+MediaTrack CKaraokeApplication::Track() const
+{
+    MediaTrack track;
+    track.path = Utf16ToPath(m_session->AccompanimentPath());
+    if (track.path.empty())
+        return track;
+    // A playing MIDI song has its own title; anything else is known by its file name.
+    const bool playing = IsPlaying();
+    const std::u16string& songTitle = m_session->Song().Title();
+    const bool titled = playing && m_session->Kind() == ESongKind::Midi && !songTitle.empty() && songTitle != kUntitled;
+    track.title = titled ? songTitle : m_session->PathDisplay().Text(PathToUtf16(track.path.stem()));
+    if (playing)
+        track.lengthMicroseconds = int64_t {m_session->Length()} * 1'000'000;
+    return track;
+}
+
+int64_t CKaraokeApplication::PositionMicroseconds() const
+{
+    return IsPlaying() ? static_cast<int64_t>(m_session->Position() * 1e6) : 0;
+}
+
+void CKaraokeApplication::OfferPerformance(std::unique_ptr<CPerformanceTake> take)
+{
+    RunPerformanceWindow(std::move(take), m_sessionServices, m_mainWindow.get());
+}
+
+void CKaraokeApplication::Raise()
+{
+    m_mainWindow->setWindowState(m_mainWindow->windowState() & ~Qt::WindowMinimized);
+    m_mainWindow->show();
+    m_mainWindow->raise();
+    m_mainWindow->activateWindow();
+}
+
+void CKaraokeApplication::Quit()
+{
+    m_mainWindow->QuitFromMenu();
+}
+
+bool CKaraokeApplication::IsBusy() const
+{
+    return m_mainWindow->Controller().IsCommandRunning();
+}
+
+void CKaraokeApplication::ShowNotice(std::u16string_view text)
+{
+    m_mainWindow->Controller().ShowNotice(std::u16string(text));
+}
+
+} // namespace linlangok

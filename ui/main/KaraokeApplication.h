@@ -1,0 +1,85 @@
+#pragma once
+
+#include "common/ProgramLauncher.h"
+#include "common/TextCollator.h"
+#include "core/controller/Settings.h"
+#include "core/session/KaraokeSession.h"
+#include "ui/desktop/MprisService.h"
+#include "ui/main/MainWindow.h"
+
+#include <QObject>
+
+#include <filesystem>
+#include <memory>
+
+namespace linlangok {
+
+class CLyricsShowWindow;
+class CSongListWindow;
+class CVolumeWindow;
+
+// What the application is built on: the platform's services, made once by main and outliving
+// the application.
+struct ApplicationServices {
+    SessionServices session;
+    IWaveInSystem& meterInput;
+    IDesktopOpener& desktop;
+    IProgramLauncher& programs;
+    std::filesystem::path dataFolder; // help/ and demo/
+    const ITextCollator& collator; // the order of song lists and of a folder's songs
+};
+
+// The main window object: owns the settings, the karaoke session, the main window and its
+// companion windows for the whole run, in that order of construction. The settings are loaded
+// first and saved when the object is destroyed, after the windows are gone. It is also the media
+// player that the desktop's media keys and panels control, and offers the performance of a saved
+// recording in the performance window. UI thread.
+class CKaraokeApplication final : public QObject, public IMediaPlayer, private IPerformanceOffer {
+    Q_OBJECT
+public:
+    explicit CKaraokeApplication(const ApplicationServices& services);
+    ~CKaraokeApplication() override;
+
+    CMainWindow& MainWindow() { return *m_mainWindow; }
+    CKaraokeSession& Session() { return *m_session; }
+    CSettings& Settings() { return *m_settings; }
+    CLyricsShowWindow& LyricsWindow() { return *m_lyricsWindow; }
+    CVolumeWindow& VolumeWindow() { return *m_volumeWindow; }
+    CSongListWindow& SongListWindow() { return *m_songListWindow; }
+
+    // Shows the main window and its companions docked around it, then offers the takes that a
+    // program which ended without saving them left behind.
+    void Show();
+
+    bool IsPlaying() const override;
+    void Play() override;
+    void Stop() override;
+    void PlayFile(const std::filesystem::path& path) override;
+    bool CanPlayNeighbour(int step) const override;
+    void PlayNeighbour(int step) override;
+    MediaTrack Track() const override;
+    int64_t PositionMicroseconds() const override;
+    void Raise() override;
+    void Quit() override;
+    bool IsBusy() const override;
+    void ShowNotice(std::u16string_view text) override;
+
+private:
+    void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override;
+
+signals:
+    // The window has closed; the program ends with this code.
+    void finished(int code);
+
+private:
+    SessionServices m_sessionServices;
+    std::unique_ptr<CSettings> m_settings;
+    std::unique_ptr<CKaraokeSession> m_session;
+    CompanionWindows m_companions;
+    std::unique_ptr<CMainWindow> m_mainWindow;
+    std::unique_ptr<CLyricsShowWindow> m_lyricsWindow;
+    std::unique_ptr<CVolumeWindow> m_volumeWindow;
+    std::unique_ptr<CSongListWindow> m_songListWindow;
+};
+
+} // namespace linlangok

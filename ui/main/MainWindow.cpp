@@ -1,0 +1,394 @@
+#include "ui/main/MainWindow.h"
+
+#include "common/Product.h"
+#include "core/engine/AudioStretcher.h"
+#include "ui/main/InputLevelMeterWidget.h"
+#include "ui/main/StatusDisplay.h"
+#include "ui/widgets/Artwork.h"
+#include "ui/widgets/DialogTemplate.h"
+#include "ui/widgets/DialogUnits.h"
+#include "ui/widgets/QtText.h"
+#include "ui/widgets/UpDownControl.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSpinBox>
+
+#include <algorithm>
+
+namespace linlangok {
+namespace {
+
+// The dialog template, in creation order (later controls lie above earlier ones).
+constexpr ControlTemplate kControls[] = {
+    {kStatusDisplay, EControlKind::Custom, u"", 0, 0, 246, 31},
+    {kLevelMeter, EControlKind::Custom, u"", 209, 0, 37, 31},
+    {0, EControlKind::Label, u"伴奏文件:", 6, 45, 34, 14},
+    {kAccompanimentEdit, EControlKind::Edit, u"", 47, 43, 139, 14, u"伴奏文件"},
+    {kBrowseAccompanimentButton, EControlKind::Button, u"浏览...", 190, 43, 50, 14},
+    {0, EControlKind::Label, u"歌词文件:", 6, 59, 34, 14},
+    {kLyricEdit, EControlKind::Edit, u"", 47, 60, 139, 14, u"歌词文件"},
+    {kBrowseLyricButton, EControlKind::Button, u"浏览...", 190, 60, 50, 14},
+    {kStartTogetherBox, EControlKind::CheckBox, u"同步播放开始", 6, 81, 60, 10},
+    {kStopTogetherBox, EControlKind::CheckBox, u"同步播放结束", 122, 81, 60, 10},
+    {kExitButton, EControlKind::Button, u"退出", 190, 80, 50, 14}, // no default button: Enter never quits
+    {kRecordButton, EControlKind::Button, u"录音", 6, 97, 50, 14},
+    {kStopRecordingButton, EControlKind::Button, u"停止", 59, 97, 50, 14},
+    {kPitchLabel, EControlKind::Label, u"音调调整:", 122, 97, 35, 14},
+    {kPlayButton, EControlKind::Button, u"播放", 6, 116, 50, 14},
+    {kStopButton, EControlKind::Button, u"停止", 59, 116, 50, 14},
+    {kPitchEdit, EControlKind::Edit, u"", 122, 115, 48, 14, u"音调调整"},
+    {kPitchUpDown, EControlKind::Custom, u"", 172, 115, 11, 14, u"音调调整"},
+    {kSaveAsButton, EControlKind::Button, u"另存为", 190, 115, 50, 14},
+    {kToggleSongListButton, EControlKind::Button, u"隐藏列表", 6, 135, 50, 14},
+    {kToggleVolumeButton, EControlKind::Button, u"隐藏控制", 59, 135, 50, 14},
+    {kToggleLyricsButton, EControlKind::Button, u"隐藏歌词", 122, 135, 50, 14},
+    {kHelpButton, EControlKind::Button, u"帮助", 190, 135, 50, 14},
+    // In the free place of the right-hand column, beside the pitch.
+    {kMelodyBox, EControlKind::CheckBox, u"原唱旋律", 190, 99, 50, 10},
+    // In the free place between the two check boxes, above the pitch.
+    {kTempoLabel, EControlKind::Label, u"速度:", 68, 81, 17, 10},
+    {kTempoSpin, EControlKind::Custom, u"", 86, 79, 32, 14, u"速度"},
+};
+
+constexpr int kClientWidth = 247; // dialog units
+constexpr int kClientHeight = 156;
+
+} // namespace
+
+CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
+    : QDialog(parent,
+        Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+            | Qt::WindowCloseButtonHint)
+    , m_prompts(parts.prompts)
+{
+    setWindowTitle(ToQString(kApplicationTitle));
+    setWindowIcon(ApplicationIcon());
+    setModal(false);
+
+    SetTiledBackground(*this);
+
+    BuildMenu();
+    const CDialogUnits units(font());
+    const int top = m_menuBar->sizeHint().height();
+    m_menuBar->setGeometry(0, 0, units.X(kClientWidth), top);
+    m_controls.Build(*this, kControls, units,
+        [this, &parts](const ControlTemplate& control) -> QWidget* {
+            switch (control.id) {
+            case kStatusDisplay:
+                return m_statusDisplay = new CStatusDisplay(this);
+            case kLevelMeter:
+                return m_levelMeter = new CInputLevelMeterWidget(parts.meterInput, parts.prompts, this);
+            case kPitchUpDown:
+                return m_pitchUpDown = new CUpDownControl(this);
+            case kTempoSpin:
+                return m_tempo = new QSpinBox(this);
+            default:
+                return nullptr;
+            }
+        },
+        {0, top});
+    m_accompanimentEdit = m_controls.Control<QLineEdit>(kAccompanimentEdit);
+    m_lyricEdit = m_controls.Control<QLineEdit>(kLyricEdit);
+    m_pitchEdit = m_controls.Control<QLineEdit>(kPitchEdit);
+    m_startTogether = m_controls.Control<QCheckBox>(kStartTogetherBox);
+    m_stopTogether = m_controls.Control<QCheckBox>(kStopTogetherBox);
+    m_melody = m_controls.Control<QCheckBox>(kMelodyBox);
+    setFixedSize(units.X(kClientWidth), top + units.Y(kClientHeight));
+    m_statusDisplay->SetTextRight(m_levelMeter->x() - m_statusDisplay->x());
+
+    m_controller = std::make_unique<CMainController>(MainControllerParts {parts.session, *this, parts.prompts,
+        *m_levelMeter, parts.desktop, parts.companions, parts.helpFolder, parts.performanceOffer});
+    Connect();
+    AddShortcuts();
+    setAcceptDrops(true);
+
+    m_pitchUpDown->SetRange(0, kPitchUpDownMaximum);
+    m_tempo->setRange(kTempoMinimumPercent, kTempoMaximumPercent);
+    m_tempo->setSingleStep(kTempoStepPercent);
+    m_tempo->setSuffix(QStringLiteral("%"));
+    PlaceOnScreen();
+    m_controller->Initialize();
+    m_displayTick.start(200);
+    Control(kPlayButton)->setFocus();
+}
+
+CMainWindow::~CMainWindow()
+{
+    m_displayTick.stop();
+    m_recordTick.stop();
+}
+
+void CMainWindow::BuildMenu()
+{
+    m_menuBar = new QMenuBar(this);
+    QMenu* file = m_menuBar->addMenu(QStringLiteral("文件(&F)"));
+    file->addAction(QStringLiteral("退出(&X)"), this, &CMainWindow::QuitFromMenu);
+    QMenu* download = m_menuBar->addMenu(QStringLiteral("下载(&D)"));
+    download->addAction(QStringLiteral("下载最新版(&D)"), this, [this] { m_controller->OpenDownloadPage(); });
+    QMenu* help = m_menuBar->addMenu(QStringLiteral("帮助(&H)"));
+    help->addAction(QStringLiteral("帮助主题(&H)"), this, [this] { m_controller->OpenHelpTopics(); });
+    help->addAction(QStringLiteral("关于琳朗卡拉OK(&A)"), this, &CMainWindow::ShowAbout);
+}
+
+void CMainWindow::Connect()
+{
+    const auto onClick = [this](int id, auto&& action) {
+        connect(m_controls.Control<QPushButton>(id), &QPushButton::clicked, this, action);
+    };
+    CMainController& controller = *m_controller;
+    onClick(kPlayButton, [&controller] { controller.Play(); });
+    onClick(kStopButton, [&controller] { controller.Stop(); });
+    onClick(kRecordButton, [&controller] { controller.Record(); });
+    onClick(kStopRecordingButton, [&controller] { controller.StopRecording(); });
+    onClick(kBrowseAccompanimentButton, [&controller] { controller.BrowseAccompaniment(); });
+    onClick(kBrowseLyricButton, [&controller] { controller.BrowseLyric(); });
+    onClick(kSaveAsButton, [&controller] { controller.SaveAs(); });
+    onClick(kToggleLyricsButton, [&controller] { controller.ToggleCompanion(ECompanion::Lyrics); });
+    onClick(kToggleSongListButton, [&controller] { controller.ToggleCompanion(ECompanion::SongList); });
+    onClick(kToggleVolumeButton, [&controller] { controller.ToggleCompanion(ECompanion::Volume); });
+    onClick(kHelpButton, [&controller] { controller.OpenHelp(); });
+    onClick(kExitButton, [this] { Quit(kQuitByExitButton); });
+    connect(m_pitchEdit, &QLineEdit::textChanged, this, [&controller] { controller.PitchEdited(); });
+    connect(m_tempo, &QSpinBox::valueChanged, this, [&controller](int percent) { controller.TempoEdited(percent); });
+    connect(m_melody, &QCheckBox::clicked, this, [&controller](bool checked) { controller.SetMelody(checked); });
+    connect(m_startTogether, &QCheckBox::clicked, this,
+        [&controller](bool checked) { controller.SetStartTogether(checked); });
+    connect(m_stopTogether, &QCheckBox::clicked, this,
+        [&controller](bool checked) { controller.SetStopTogether(checked); });
+    connect(m_pitchUpDown, &CUpDownControl::stepped, this,
+        [&controller](int position) { controller.PitchStepped(position); });
+    connect(&m_displayTick, &QTimer::timeout, this, [this, &controller] {
+        if (!controller.TimersMayRun())
+            return;
+        if (m_pendingQuit)
+            Quit(*std::exchange(m_pendingQuit, std::nullopt));
+        controller.DisplayTick();
+        emit displayTicked();
+    });
+    connect(&m_recordTick, &QTimer::timeout, this, [&controller] { controller.RecordTick(); });
+}
+
+void CMainWindow::AddShortcuts()
+{
+    CMainController& controller = *m_controller;
+    const auto add = [this](const QKeySequence& keys, auto&& action) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    add(QKeySequence(Qt::CTRL | Qt::Key_R), [&controller] { controller.ToggleRecord(); });
+    for (const auto key : {Qt::Key_Plus, Qt::Key_Equal})
+        add(QKeySequence(key), [&controller] { controller.StepPitch(+1); });
+    add(QKeySequence(Qt::Key_Minus), [&controller] { controller.StepPitch(-1); });
+    add(QKeySequence(Qt::Key_F1), [&controller] { controller.OpenHelp(); });
+    add(QKeySequence(Qt::Key_F11), [this] { emit stageViewRequested(); });
+    const std::pair<int, const char16_t*> tips[] = {
+        {kPlayButton, u"播放 (空格键)"},
+        {kStopButton, u"停止播放 (空格键)"},
+        {kRecordButton, u"录音 (Ctrl+R)"},
+        {kStopRecordingButton, u"停止录音 (Ctrl+R)"},
+        {kPitchUpDown, u"升高 (+) / 降低 (-)"},
+        {kPitchEdit, u"音调调整：每步一个半音 (+/-)"},
+        {kTempoSpin, u"速度：原速的百分比，每步 5%"},
+        {kHelpButton, u"帮助 (F1)"},
+        {kToggleLyricsButton, u"歌词秀；全屏舞台视图 (F11)"},
+    };
+    for (const auto& [id, tip] : tips)
+        Control(id)->setToolTip(QString::fromUtf16(tip));
+}
+
+void CMainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // A focused button, check box or edit has taken its Space already; what reaches the window
+    // plays or stops.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            m_controller->TogglePlay();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CMainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+void CMainWindow::dropEvent(QDropEvent* event)
+{
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            m_controller->FileDropped(PathOfUrl(url));
+    }
+    event->acceptProposedAction();
+}
+
+void CMainWindow::PlaceOnScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft() - QPoint(160, 120));
+}
+
+void CMainWindow::Quit(int code)
+{
+    if (m_quitting)
+        return;
+    if (!m_controller->TimersMayRun()) {
+        m_pendingQuit = code;
+        return;
+    }
+    if (!m_controller->Quit())
+        return;
+    m_quitting = true;
+    m_displayTick.stop();
+    m_recordTick.stop();
+    hide();
+    emit quitRequested(code);
+}
+
+void CMainWindow::Terminate()
+{
+    m_prompts.StopAsking();
+    QuitFromMenu();
+}
+
+void CMainWindow::reject()
+{
+    Quit(kQuitByClose);
+}
+
+void CMainWindow::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    Quit(kQuitByClose);
+}
+
+void CMainWindow::ShowAbout()
+{
+    QMessageBox about(this);
+    about.setWindowTitle(QStringLiteral("关于琳朗卡拉OK"));
+    about.setIconPixmap(QPixmap::fromImage(ApplicationIconImage(64)));
+    about.setText(
+        QStringLiteral("<b>%1</b><br>版本 %2<br><a href=\"%3\">%3</a>")
+            .arg(ToQString(kApplicationTitle), QStringLiteral(LINLANGOK_VERSION), ToQString(kMakerWebAddress)));
+    about.setTextFormat(Qt::RichText);
+    about.setStandardButtons(QMessageBox::Ok);
+    about.exec();
+}
+
+MainControlValues CMainWindow::ReadControls() const
+{
+    MainControlValues values;
+    values.startTogether = m_startTogether->isChecked();
+    values.stopTogether = m_stopTogether->isChecked();
+    values.accompaniment = m_accompanimentEdit->text().toStdU16String();
+    values.lyric = m_lyricEdit->text().toStdU16String();
+    values.pitch = m_pitchEdit->text().toStdU16String();
+    values.melody = m_melody->isChecked();
+    return values;
+}
+
+void CMainWindow::WriteControls(const MainControlValues& values)
+{
+    m_startTogether->setChecked(values.startTogether);
+    m_stopTogether->setChecked(values.stopTogether);
+    m_accompanimentEdit->setText(ToQString(values.accompaniment));
+    m_lyricEdit->setText(ToQString(values.lyric));
+    m_melody->setChecked(values.melody);
+    WritePitchText(values.pitch);
+}
+
+void CMainWindow::WritePitchText(const std::u16string& text)
+{
+    const QSignalBlocker blocker(m_pitchEdit);
+    m_pitchEdit->setText(ToQString(text));
+}
+
+void CMainWindow::SetPitchUpDownPosition(int position)
+{
+    m_pitchUpDown->SetPosition(position);
+}
+
+void CMainWindow::WriteTempoPercent(int percent)
+{
+    const QSignalBlocker blocker(m_tempo);
+    m_tempo->setValue(percent);
+}
+
+void CMainWindow::ApplyEnableStates(const MainEnableStates& states)
+{
+    QWidget* const focused = focusWidget();
+    const std::pair<int, bool> enables[] = {
+        {kLyricEdit, states.lyricControls},
+        {kBrowseLyricButton, states.lyricControls},
+        {kRecordButton, states.record},
+        {kStopRecordingButton, states.stopRecording},
+        {kPlayButton, states.play},
+        {kStopButton, states.stop},
+        {kSaveAsButton, states.saveAs},
+        {kPitchEdit, states.pitch},
+        {kPitchUpDown, states.pitch},
+        {kTempoLabel, states.pitch},
+        {kTempoSpin, states.pitch},
+    };
+    for (const auto& [id, enabled] : enables)
+        Control(id)->setEnabled(enabled);
+    // A control that a command disabled hands the focus on to the button that undoes the command
+    // (录音 to its 停止 and back), else to 播放 or 停止: Space pressed again undoes it, and never
+    // lands on a control the user did not choose.
+    if (!focused || focused->isEnabled())
+        return;
+    const bool recordButton = focused == Control(kRecordButton) || focused == Control(kStopRecordingButton);
+    if (recordButton)
+        Control(states.record ? kRecordButton : kStopRecordingButton)->setFocus();
+    else
+        Control(states.play ? kPlayButton : kStopButton)->setFocus();
+}
+
+void CMainWindow::SetButtonText(int control, std::u16string_view text)
+{
+    auto* button = m_controls.Control<QPushButton>(control);
+    button->setText(ToQString(text));
+    button->setAccessibleName(button->text());
+}
+
+void CMainWindow::FocusControl(int control)
+{
+    Control(control)->setFocus();
+}
+
+void CMainWindow::Beep()
+{
+    QApplication::beep();
+}
+
+void CMainWindow::SetRecordTickRunning(bool running)
+{
+    if (running)
+        m_recordTick.start(1000);
+    else
+        m_recordTick.stop();
+}
+
+void CMainWindow::ShowStatus(const StatusValues& values)
+{
+    m_statusDisplay->SetValues(values);
+}
+
+} // namespace linlangok

@@ -1,0 +1,378 @@
+#include "ui/songlist/SongListWindow.h"
+
+#include "common/FilePath.h"
+#include "common/Text.h"
+#include "ui/songlist/ListNameDialog.h"
+#include "ui/widgets/Artwork.h"
+#include "ui/widgets/DialogTemplate.h"
+#include "ui/widgets/DialogUnits.h"
+#include "ui/widgets/QtText.h"
+#include "ui/widgets/ResizableWindow.h"
+
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace linlangok {
+namespace {
+
+// The dialog template: the list commands beside the list chooser on top, the song box below
+// with the song commands to its right, so that only the song box needs to grow.
+constexpr ControlTemplate kControls[] = {
+    {kListComboBox, EControlKind::ComboBox, u"", 6, 6, 81, 14, u"歌曲列表"},
+    {kNewListButton, EControlKind::Button, u"新建", 89, 6, 46, 14},
+    {kRenameListButton, EControlKind::Button, u"重命名", 137, 6, 46, 14},
+    {kDeleteListButton, EControlKind::Button, u"删除", 185, 6, 46, 14, u"删除列表"},
+    {kSongListBox, EControlKind::ListBox, u"", 6, 24, 129, 95, u"歌曲"},
+    {kAddFileButton, EControlKind::Button, u"文件", 137, 24, 46, 14, u"添加文件"},
+    {kAddFolderButton, EControlKind::Button, u"文件夹", 185, 24, 46, 14, u"添加文件夹"},
+    {kRemoveSongButton, EControlKind::Button, u"删除", 137, 41, 46, 14, u"删除歌曲"},
+    {kClearSongsButton, EControlKind::Button, u"清空", 185, 41, 46, 14},
+    {kPlaySongButton, EControlKind::Button, u"播放", 137, 58, 46, 14},
+    {kSongSearchButton, EControlKind::Button, u"在线搜歌", 185, 58, 46, 14},
+    {kSongListHelpButton, EControlKind::Button, u"帮助", 185, 75, 46, 14},
+};
+
+// The list made when the PlayList folder holds none.
+constexpr std::u16string_view kFirstListName = u"默认列表";
+
+constexpr int kClientWidth = 237; // dialog units
+constexpr int kClientHeight = 125;
+constexpr int kDialogId = 205;
+
+// Accepted folder entries matched between two turns of the event loop: a few milliseconds.
+constexpr std::size_t kFolderSliceEntries = 256;
+
+constexpr std::u16string_view kSongSearchAddress = u"https://www.baidu.com/s?wd=MIDI%E4%BC%B4%E5%A5%8F";
+
+} // namespace
+
+CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , m_controller(parts.controller)
+    , m_prompts(parts.prompts)
+    , m_desktop(parts.desktop)
+    , m_helpFolder(parts.helpFolder)
+    , m_store(parts.prompts, parts.codePage, parts.names, parts.collator, PlayListFolder(parts.programFolder))
+{
+    setWindowTitle(QStringLiteral("播放列表"));
+    setModal(false);
+    SetTiledBackground(*this);
+
+    const CDialogUnits units(font());
+    m_controls.Build(*this, kControls, units);
+    m_lists = m_controls.Control<QComboBox>(kListComboBox);
+    m_songs = m_controls.Control<QListWidget>(kSongListBox);
+    resize(units.X(kClientWidth), units.Y(kClientHeight));
+    m_resizer = new CResizableWindow(*this, QStringLiteral("PlayListDlg"), kDialogId, true);
+    m_resizer->GrowVertically(*m_songs);
+    Connect();
+    setAcceptDrops(true);
+    m_folderSlice.setInterval(0);
+
+    m_store.EnumerateLists();
+    if (m_store.Lists().empty())
+        OpenFirstList(parts.firstSong);
+    else
+        m_store.SelectList(0);
+    ShowAll();
+}
+
+CSongListWindow::~CSongListWindow()
+{
+    m_folderSlice.stop();
+    m_resizer->StoreSize();
+}
+
+void CSongListWindow::Connect()
+{
+    const auto onClick = [this](int id, auto&& action) {
+        connect(m_controls.Control<QPushButton>(id), &QPushButton::clicked, this, action);
+    };
+    onClick(kNewListButton, &CSongListWindow::NewList);
+    onClick(kRenameListButton, &CSongListWindow::RenameList);
+    onClick(kDeleteListButton, &CSongListWindow::DeleteList);
+    onClick(kAddFileButton, &CSongListWindow::AddFile);
+    onClick(kAddFolderButton, &CSongListWindow::AddFolder);
+    onClick(kRemoveSongButton, &CSongListWindow::RemoveSong);
+    onClick(kClearSongsButton, &CSongListWindow::ClearSongs);
+    onClick(kPlaySongButton, [this] { m_controller.Play(); });
+    onClick(kSongSearchButton, [this] { m_desktop.OpenWebPage(kSongSearchAddress); });
+    onClick(kSongListHelpButton, [this] { m_desktop.OpenDocument(m_helpFolder / "PlayList.html"); });
+    connect(m_lists, &QComboBox::activated, this, &CSongListWindow::ChooseList);
+    // Moving the selection picks the song; so does a click on the song selected already, which
+    // moves nothing (see eventFilter).
+    connect(m_songs, &QListWidget::currentRowChanged, this, [this](int row) {
+        m_pressMovedSelection = true;
+        PickSong(row);
+    });
+    connect(m_songs, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (!m_pressMovedSelection)
+            PickSong(m_songs->row(item));
+    });
+    m_songs->viewport()->installEventFilter(this);
+    connect(m_songs, &QListWidget::itemDoubleClicked, this,
+        [this](QListWidgetItem* item) { PlaySongNow(m_songs->row(item)); });
+    connect(&m_folderSlice, &QTimer::timeout, this, &CSongListWindow::ContinueAddingFolder);
+}
+
+void CSongListWindow::OpenFirstList(const std::filesystem::path& firstSong)
+{
+    if (!m_store.CreateList(kFirstListName))
+        return;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(firstSong, error) && m_store.AddSong(PathToUtf16(firstSong)))
+        m_store.SaveOpenList();
+}
+
+void CSongListWindow::ChooseList(int index)
+{
+    m_store.SelectList(index);
+    ShowAll(); // a list that could not be loaded leaves the previous one selected
+}
+
+void CSongListWindow::NewList()
+{
+    const auto name = CListNameDialog::Ask(this, QStringLiteral("新建歌曲列表"), kNewListNameEdit);
+    if (!name)
+        return;
+    const bool created = m_store.CreateList(*name);
+    ShowAll();
+    if (created)
+        m_lists->setFocus();
+}
+
+void CSongListWindow::RenameList()
+{
+    const auto name = CListNameDialog::Ask(this, QStringLiteral("重命名歌曲列表"), kRenameListNameEdit);
+    if (!name)
+        return;
+    const bool renamed = m_store.RenameList(*name);
+    ShowAll(); // after a failed rename no list is selected
+    if (renamed)
+        m_lists->setFocus();
+}
+
+void CSongListWindow::DeleteList()
+{
+    if (m_store.Lists().size() <= 1)
+        return;
+    MessageRequest question;
+    question.caption = std::u16string(kApplicationTitle);
+    question.text = u"确定要删除当前播放列表吗?";
+    question.buttons = EMessageButtons::YesNo;
+    question.icon = EMessageIcon::Question;
+    if (m_prompts.ShowMessage(question) != EPromptAnswer::Yes)
+        return;
+    m_store.DeleteSelectedList();
+    ShowAll();
+    m_lists->setFocus();
+}
+
+void CSongListWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!IsAddingFolder() && std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+void CSongListWindow::dropEvent(QDropEvent* event)
+{
+    bool added = false;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        const std::filesystem::path path = PathOfUrl(url);
+        if (url.isLocalFile() && std::filesystem::is_regular_file(path))
+            added = m_store.AddSong(PathToUtf16(path)) || added;
+    }
+    if (added)
+        SaveAndShowSongs();
+    event->acceptProposedAction();
+}
+
+void CSongListWindow::AddFile()
+{
+    FileDialogRequest request;
+    request.filters = {{u"Music Files (*.mid;*.kar;*.wav;*.mp3)", u"*.mid;*.kar;*.wav;*.mp3"}};
+    request.defaultExtension = u"*.mid;*.wav;*.mp3";
+    const auto path = m_prompts.AskOpenPath(request);
+    if (path && m_store.AddSong(PathToUtf16(*path)))
+        SaveAndShowSongs();
+}
+
+void CSongListWindow::AddFolder()
+{
+    const auto folder = m_prompts.AskFolder({u"选择歌曲文件夹", {}});
+    if (!folder) {
+        FinishAddingFolder({});
+        return;
+    }
+    m_folderListing = std::make_unique<CFolderListing>(*folder, kSongFilePatterns, m_prompts);
+    m_progress = new QProgressDialog(QStringLiteral("正在读取文件夹中的歌曲..."), QStringLiteral("取消"), 0,
+        static_cast<int>(m_folderListing->EntryCount()), this);
+    m_progress->setWindowTitle(QStringLiteral("添加文件夹"));
+    m_progress->setMinimumDuration(500);
+    m_progress->setAutoClose(false);
+    m_progress->setAutoReset(false);
+    connect(m_progress, &QProgressDialog::canceled, this, &CSongListWindow::CancelAddingFolder);
+    m_progress->setValue(0);
+    ApplyEnableStates();
+    m_folderSlice.start();
+}
+
+void CSongListWindow::ContinueAddingFolder()
+{
+    const bool more = m_folderListing->Step(kFolderSliceEntries);
+    m_progress->setValue(static_cast<int>(m_folderListing->EntriesExamined()));
+    if (!more)
+        FinishAddingFolder(m_folderListing->TakeFiles());
+}
+
+void CSongListWindow::CancelAddingFolder()
+{
+    FinishAddingFolder({});
+}
+
+void CSongListWindow::FinishAddingFolder(const std::vector<FoundFile>& files)
+{
+    m_folderSlice.stop();
+    m_folderListing.reset();
+    if (m_progress) {
+        m_progress->hide();
+        m_progress->deleteLater();
+    }
+    m_store.AddFolderSongs(files);
+    SaveAndShowSongs();
+    ApplyEnableStates();
+}
+
+void CSongListWindow::RemoveSong()
+{
+    m_store.RemoveSong(m_songs->currentRow());
+    SaveAndShowSongs();
+    if (m_songs->count() > 0) {
+        m_songs->setFocus();
+        const QSignalBlocker blocker(m_songs); // selecting picks nothing
+        m_songs->setCurrentRow(0);
+    }
+}
+
+void CSongListWindow::ClearSongs()
+{
+    m_store.ClearSongs();
+    SaveAndShowSongs();
+    m_songs->setFocus();
+}
+
+const SongRecord* CSongListWindow::SongAt(int row) const
+{
+    const auto& songs = m_store.OpenList().songs;
+    return row >= 0 && row < static_cast<int>(songs.size()) ? &songs[row] : nullptr;
+}
+
+void CSongListWindow::PickSong(int row)
+{
+    if (const SongRecord* song = SongAt(row))
+        m_controller.PickSong(song->path);
+}
+
+bool CSongListWindow::HasNeighbour(int step) const
+{
+    return SongAt(m_songs->currentRow() + step) != nullptr;
+}
+
+void CSongListWindow::PlayNeighbour(int step)
+{
+    const int row = m_songs->currentRow() + step;
+    if (!SongAt(row))
+        return;
+    m_songs->setCurrentRow(row);
+    PlaySongNow(row);
+}
+
+void CSongListWindow::PlaySongNow(int row)
+{
+    if (const SongRecord* song = SongAt(row))
+        m_controller.PlayNow(song->path);
+}
+
+bool CSongListWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_songs->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_pressMovedSelection = false;
+    return QDialog::eventFilter(watched, event);
+}
+
+void CSongListWindow::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
+        HideWindow();
+    else
+        QDialog::keyPressEvent(event);
+}
+
+void CSongListWindow::reject()
+{
+    HideWindow();
+}
+
+void CSongListWindow::HideWindow()
+{
+    hide();
+    m_controller.CompanionClosed(ECompanion::SongList);
+}
+
+void CSongListWindow::SaveAndShowSongs()
+{
+    m_store.SaveOpenList();
+    ShowSongs();
+}
+
+void CSongListWindow::ShowAll()
+{
+    ShowLists();
+    ShowSongs();
+    ApplyEnableStates();
+}
+
+void CSongListWindow::ShowLists()
+{
+    const QSignalBlocker blocker(m_lists);
+    m_lists->clear();
+    for (const auto& list : m_store.Lists())
+        m_lists->addItem(ToQString(list.displayName));
+    m_lists->setCurrentIndex(m_store.SelectedIndex());
+}
+
+void CSongListWindow::ShowSongs()
+{
+    const QSignalBlocker blocker(m_songs);
+    m_songs->clear();
+    QStringList names;
+    for (const auto& name : m_store.SongNames())
+        names.append(ToQString(name));
+    m_songs->addItems(names);
+    // No song is current until one is chosen: a song box without one would make its first song
+    // current when it gets the focus (from RemoveSong, or with the window), which picks it.
+    m_songs->setCurrentIndex(QModelIndex());
+}
+
+void CSongListWindow::ApplyEnableStates()
+{
+    const bool idle = !IsAddingFolder();
+    const bool listOpen = idle && m_store.SelectedIndex() >= 0;
+    for (const int id : {kNewListButton, kListComboBox})
+        Control(id)->setEnabled(idle);
+    for (const int id :
+        {kRenameListButton, kDeleteListButton, kAddFileButton, kAddFolderButton, kRemoveSongButton, kClearSongsButton})
+        Control(id)->setEnabled(listOpen);
+}
+
+} // namespace linlangok
