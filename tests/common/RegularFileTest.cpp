@@ -8,6 +8,7 @@
 #include "session/SongMemory.h"
 #include "songlist/FileFinder.h"
 #include "songlist/SongListFile.h"
+#include "tests/support/GrantedFileLocks.h"
 #include "tests/support/Latin1CodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
@@ -33,6 +34,7 @@ TEST(RegularFile, EveryReaderRefusesADirectoryAFifoAndAnEndlessDevice)
     const test::CLatin1CodePage codePage;
     test::CScriptedUserPrompts prompts;
     CManualTimerDriver timer;
+    test::CGrantedFileLocks locks;
     CMidiSong song(prompts, codePage, timer);
     SongList list;
     using Refuses = std::function<bool(const std::filesystem::path&)>;
@@ -42,7 +44,7 @@ TEST(RegularFile, EveryReaderRefusesADirectoryAFifoAndAnEndlessDevice)
         {"song list", [&](auto& path) { return ReadSongListFile(path, codePage, list) == ESongListRead::Unreadable; }},
         {"lyrics", [&](auto& path) { return !ReadLrcFile(path, codePage, 26); }},
         {"song memory",
-            [&](auto& path) { return !IdentifySong(path) && CSongMemory(path, prompts).Recall({}).IsEmpty(); }},
+            [&](auto& path) { return !IdentifySong(path) && CSongMemory(path, prompts, locks).Recall({}).IsEmpty(); }},
         {"latency", [&](auto& path) { return !LoadLatencyCorrection(path.parent_path(), prompts); }},
         {"MIDI", [&](auto& path) { return !song.Load(path); }},
         {"audio",

@@ -196,8 +196,8 @@ TEST_F(PerformanceTest, AMixIsNeverLongerThanItsTake)
     // However far a voice is put, it stays touching its second of accompaniment.
     const std::string second(44100 * 4, '\x10');
     for (const int64_t offset : {-(int64_t {1} << 62), int64_t {1} << 62, int64_t {44100} * 3600}) {
-        CPerformanceTake far(
-            m_folder.WriteFile("music.tmp", second), m_folder.WriteFile("voice.tmp", second), offset, 0);
+        CPerformanceTake far(m_folder.WriteFile("music.tmp", second), m_folder.WriteFile("voice.tmp", second),
+            m_folder.Path() / "audition.wav", offset, 0);
         EXPECT_EQ(far.Length(), 2000ms) << offset;
         far.Write(m_folder.Path() / "far.wav", 50, &m_encoder);
         EXPECT_EQ(test::ReadAudioFile(m_folder.Path() / "far.wav").samples.size(), 2u * 44100 * 2) << offset;
