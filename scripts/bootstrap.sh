@@ -14,6 +14,7 @@ packages=(
   libsndfile1-dev libmpg123-dev libsoxr-dev librubberband-dev
   libmp3lame-dev lame
   libuchardet-dev
+  libsqlite3-dev libicu-dev libtag1-dev
   libdrumstick-dev qtbase5-dev
 )
 

@@ -35,6 +35,8 @@ constexpr ToolCommandEntry kCommands[] = {
     {"render", kRenderUsage, RunRenderCommand},
     {"render-audio", kRenderAudioUsage, RunRenderAudioCommand},
     {"playmidi", kPlayMidiUsage, RunPlayMidiCommand},
+    {"catalog", kCatalogUsage, RunCatalogCommand},
+    {"queue", kQueueUsage, RunQueueCommand},
     {nullptr, nullptr, nullptr},
 };
 
