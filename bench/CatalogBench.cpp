@@ -36,18 +36,18 @@ constexpr Named kSongs[] = {{"月亮代表我的心", "邓丽君"}, {"甜蜜蜜"
     {"晴天", "周杰伦"}, {"稻香", "周杰伦"}, {"七里香", "周杰伦"}, {"青花瓷", "周杰伦"}, {"夜曲", "周杰伦"},
     {"后来", "刘若英"}, {"十年", "陈奕迅"}, {"浮夸", "陈奕迅"}, {"红豆", "王菲"}, {"传奇", "王菲"},
     {"匆匆那年", "王菲"}, {"童话", "光良"}, {"小幸运", "田馥甄"}, {"演员", "薛之谦"}, {"光年之外", "邓紫棋"},
-    {"泡沫", "邓紫棋"}, {"海阔天空", "Beyond"}, {"光辉岁月", "Beyond"}, {"真的爱你", "Beyond"},
-    {"吻别", "张学友"}, {"一千个伤心的理由", "张学友"}, {"朋友", "周华健"}, {"江南", "林俊杰"},
-    {"修炼爱情", "林俊杰"}, {"倔强", "五月天"}, {"突然好想你", "五月天"}, {"平凡之路", "朴树"},
-    {"成都", "赵雷"}, {"南山南", "马頔"}, {"父亲", "筷子兄弟"}, {"小苹果", "筷子兄弟"}, {"爱情买卖", "慕容晓晓"},
-    {"最炫民族风", "凤凰传奇"}, {"菊花台", "周杰伦"}, {"长城", "Beyond"}, {"重逢", "单依纯"}, {"音乐", "曾轶可"},
-    {"说了再见", "周杰伦"}, {"单身情歌", "林志炫"}, {"蓝莲花", "许巍"}, {"老男孩", "筷子兄弟"},
-    {"千本桜", "初音ミク"}, {"Lemon", "米津玄師"}, {"夜に駆ける", "YOASOBI"}, {"糸", "中島みゆき"},
-    {"川の流れのように", "美空ひばり"}, {"さくら", "森山直太朗"}, {"First Love", "宇多田ヒカル"},
-    {"Hotel California", "Eagles"}, {"Yesterday", "The Beatles"}, {"Let It Be", "The Beatles"},
-    {"My Heart Will Go On", "Céline Dion"}, {"Bohemian Rhapsody", "Queen"}, {"Hello", "Adele"},
-    {"Someone Like You", "Adele"}, {"Shape of You", "Ed Sheeran"}, {"Yesterday Once More", "Carpenters"},
-    {"Take Me Home, Country Roads", "John Denver"}, {"Billie Jean", "Michael Jackson"}};
+    {"泡沫", "邓紫棋"}, {"海阔天空", "Beyond"}, {"光辉岁月", "Beyond"}, {"真的爱你", "Beyond"}, {"吻别", "张学友"},
+    {"一千个伤心的理由", "张学友"}, {"朋友", "周华健"}, {"江南", "林俊杰"}, {"修炼爱情", "林俊杰"}, {"倔强", "五月天"},
+    {"突然好想你", "五月天"}, {"平凡之路", "朴树"}, {"成都", "赵雷"}, {"南山南", "马頔"}, {"父亲", "筷子兄弟"},
+    {"小苹果", "筷子兄弟"}, {"爱情买卖", "慕容晓晓"}, {"最炫民族风", "凤凰传奇"}, {"菊花台", "周杰伦"},
+    {"长城", "Beyond"}, {"重逢", "单依纯"}, {"音乐", "曾轶可"}, {"说了再见", "周杰伦"}, {"单身情歌", "林志炫"},
+    {"蓝莲花", "许巍"}, {"老男孩", "筷子兄弟"}, {"千本桜", "初音ミク"}, {"Lemon", "米津玄師"},
+    {"夜に駆ける", "YOASOBI"}, {"糸", "中島みゆき"}, {"川の流れのように", "美空ひばり"}, {"さくら", "森山直太朗"},
+    {"First Love", "宇多田ヒカル"}, {"Hotel California", "Eagles"}, {"Yesterday", "The Beatles"},
+    {"Let It Be", "The Beatles"}, {"My Heart Will Go On", "Céline Dion"}, {"Bohemian Rhapsody", "Queen"},
+    {"Hello", "Adele"}, {"Someone Like You", "Adele"}, {"Shape of You", "Ed Sheeran"},
+    {"Yesterday Once More", "Carpenters"}, {"Take Me Home, Country Roads", "John Denver"},
+    {"Billie Jean", "Michael Jackson"}};
 constexpr const char* kVersions[] = {"", " (Live)", " (伴奏)", " (DJ版)", " (原版)", " (演唱会)", " 2"};
 
 std::string Utf16Be(std::string_view utf8)
@@ -131,8 +131,8 @@ Generated GenerateLibrary(const std::filesystem::path& root, size_t count)
     std::mt19937 random(2024);
     for (size_t i = 0; i < count; ++i) {
         const Named& song = kSongs[random() % std::size(kSongs)];
-        const std::string title = song.title + std::string(kVersions[random() % std::size(kVersions)]) + " "
-            + std::to_string(i % 977);
+        const std::string title
+            = song.title + std::string(kVersions[random() % std::size(kVersions)]) + " " + std::to_string(i % 977);
         const std::filesystem::path folder
             = root / Utf8ToUtf16(song.singer) / ("专辑" + std::to_string(i % 40)) / std::to_string(i / 2000);
         std::filesystem::create_directories(folder);
@@ -158,7 +158,10 @@ Generated GenerateLibrary(const std::filesystem::path& root, size_t count)
     return library;
 }
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 } // namespace
 } // namespace linlangok::bench
@@ -182,8 +185,8 @@ int main(int argc, char** argv)
     CCatalogScanner scanner(store, reader, readings, readings);
     start = Clock::now();
     ScanReport report = scanner.Scan({});
-    std::printf("first scan: %.2f s (%zu songs, %zu unreadable)\n", Seconds(start), report.songs,
-        report.unreadable.size());
+    std::printf(
+        "first scan: %.2f s (%zu songs, %zu unreadable)\n", Seconds(start), report.songs, report.unreadable.size());
     start = Clock::now();
     report = scanner.Scan({});
     std::printf("rescan, nothing changed: %.2f s (%zu changed)\n", Seconds(start), report.changed);

@@ -34,9 +34,9 @@ std::optional<std::string> SongFormat(const std::filesystem::path& path)
     return std::nullopt;
 }
 
-std::vector<FoundFile> FindSongFiles(const std::filesystem::path& folder, std::stop_token stop)
+std::vector<SongFile> FindSongFiles(const std::filesystem::path& folder, std::stop_token stop)
 {
-    std::vector<FoundFile> found;
+    std::vector<SongFile> found;
     std::error_code error;
     std::filesystem::recursive_directory_iterator walk(
         folder, std::filesystem::directory_options::skip_permission_denied, error);
@@ -53,14 +53,14 @@ std::vector<FoundFile> FindSongFiles(const std::filesystem::path& folder, std::s
     return found;
 }
 
-ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<FoundFile> found, const IdentifyFile& identify)
+ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<SongFile> found, const IdentifyFile& identify)
 {
     ScanPlan plan;
     std::unordered_map<std::string, const CatalogSong*> byPath;
     for (const CatalogSong& song : stored)
         byPath.emplace(song.path.native(), &song);
-    std::vector<FoundFile> unknown;
-    for (FoundFile& file : found) {
+    std::vector<SongFile> unknown;
+    for (SongFile& file : found) {
         const auto known = byPath.find(file.path.native());
         if (known == byPath.end()) {
             unknown.push_back(std::move(file));
@@ -76,7 +76,7 @@ ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<FoundFile>
     std::multimap<uint64_t, const CatalogSong*> vanishedBySize;
     for (const auto& [path, song] : byPath)
         vanishedBySize.emplace(song->size, song);
-    for (FoundFile& file : unknown) {
+    for (SongFile& file : unknown) {
         std::optional<SongIdentity> identity;
         const auto [first, last] = vanishedBySize.equal_range(file.size);
         if (first != last)
@@ -106,7 +106,7 @@ CCatalogScanner::CCatalogScanner(ICatalogStore& store, ISongReader& reader, ITex
 {
 }
 
-CatalogSong CCatalogScanner::Describe(const FoundFile& file, const std::optional<SongDetails>& details)
+CatalogSong CCatalogScanner::Describe(const SongFile& file, const std::optional<SongDetails>& details)
 {
     CatalogSong song;
     song.path = file.path;
@@ -129,12 +129,12 @@ ScanReport CCatalogScanner::Scan(std::stop_token stop, const ScanProgress& progr
     ScanReport report;
     std::vector<CatalogSong> stored = m_store.LoadSongs();
     std::vector<CatalogSong> inPresentFolders;
-    std::vector<FoundFile> found;
+    std::vector<SongFile> found;
     for (const std::filesystem::path& folder : m_store.Folders()) {
         std::error_code error;
         if (!std::filesystem::is_directory(folder, error))
             continue;
-        std::vector<FoundFile> files = FindSongFiles(folder, stop);
+        std::vector<SongFile> files = FindSongFiles(folder, stop);
         found.insert(found.end(), std::make_move_iterator(files.begin()), std::make_move_iterator(files.end()));
         std::copy_if(stored.begin(), stored.end(), std::back_inserter(inPresentFolders),
             [&folder](const CatalogSong& song) { return IsUnder(song.path, folder); });
@@ -145,9 +145,9 @@ ScanReport CCatalogScanner::Scan(std::stop_token stop, const ScanProgress& progr
         return report;
     }
     // A song under two nested song folders is found twice.
-    std::sort(found.begin(), found.end(), [](const FoundFile& a, const FoundFile& b) { return a.path < b.path; });
-    found.erase(std::unique(found.begin(), found.end(),
-                    [](const FoundFile& a, const FoundFile& b) { return a.path == b.path; }),
+    std::sort(found.begin(), found.end(), [](const SongFile& a, const SongFile& b) { return a.path < b.path; });
+    found.erase(
+        std::unique(found.begin(), found.end(), [](const SongFile& a, const SongFile& b) { return a.path == b.path; }),
         found.end());
     std::sort(inPresentFolders.begin(), inPresentFolders.end(),
         [](const CatalogSong& a, const CatalogSong& b) { return a.id < b.id; });
@@ -167,7 +167,7 @@ ScanReport CCatalogScanner::Scan(std::stop_token stop, const ScanProgress& progr
         m_store.Apply(batch);
         batch = {};
     };
-    auto read = [&](const FoundFile& file, int64_t id) {
+    auto read = [&](const SongFile& file, int64_t id) {
         const std::optional<SongDetails> details = m_reader.Read(file.path);
         if (!details) {
             report.unreadable.push_back(file.path);
@@ -188,7 +188,7 @@ ScanReport CCatalogScanner::Scan(std::stop_token stop, const ScanProgress& progr
             break;
         read(file, id);
     }
-    for (const FoundFile& file : plan.added) {
+    for (const SongFile& file : plan.added) {
         if (stop.stop_requested())
             break;
         read(file, 0);

@@ -17,12 +17,12 @@
 namespace linlangok {
 
 // A song file found under a song folder.
-struct FoundFile {
+struct SongFile {
     std::filesystem::path path;
     uint64_t size = 0;
     int64_t modified = 0; // nanoseconds of the file clock
 
-    bool operator==(const FoundFile&) const = default;
+    bool operator==(const SongFile&) const = default;
 };
 
 // What a rescan has to do, from the stored songs and the files found now. A file whose path,
@@ -31,8 +31,8 @@ struct FoundFile {
 // that song moved (it keeps its id and times sung); other new paths are new; stored songs not
 // found are removed.
 struct ScanPlan {
-    std::vector<FoundFile> added;
-    std::vector<std::pair<int64_t, FoundFile>> changed; // moved songs included
+    std::vector<SongFile> added;
+    std::vector<std::pair<int64_t, SongFile>> changed; // moved songs included
     std::vector<int64_t> removed;
     size_t unchanged = 0;
 };
@@ -41,13 +41,13 @@ struct ScanPlan {
 using IdentifyFile = std::function<std::optional<SongIdentity>(const std::filesystem::path&)>;
 
 // Only new files of the size of a song no longer found are identified.
-ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<FoundFile> found, const IdentifyFile& identify);
+ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<SongFile> found, const IdentifyFile& identify);
 
 // The song file kinds the catalogue holds, as their lower-case extensions ("midi" counts as "mid").
 std::optional<std::string> SongFormat(const std::filesystem::path& path);
 
 // Every song file under the folder and its subfolders; folders that cannot be read are skipped.
-std::vector<FoundFile> FindSongFiles(const std::filesystem::path& folder, std::stop_token stop);
+std::vector<SongFile> FindSongFiles(const std::filesystem::path& folder, std::stop_token stop);
 
 struct ScanReport {
     size_t songs = 0; // in the catalogue after the scan
@@ -73,7 +73,7 @@ public:
     ScanReport Scan(std::stop_token stop, const ScanProgress& progress = {});
 
     // A song's catalogue record from its file and what the reader found in it.
-    CatalogSong Describe(const FoundFile& file, const std::optional<SongDetails>& details);
+    CatalogSong Describe(const SongFile& file, const std::optional<SongDetails>& details);
 
 private:
     ICatalogStore& m_store;

@@ -383,12 +383,18 @@ void CMainController::DisplayTick()
 {
     if (m_commandDepth > 0)
         return;
-    CCommandScope scope(m_commandDepth);
-    m_displayPosition = TruncateToInt(m_session.Position());
-    m_displayLength = m_session.Length();
-    if (m_session.HasReachedEnd())
-        StopCommand();
-    m_controls.ShowStatus(Status());
+    bool ended = false;
+    {
+        CCommandScope scope(m_commandDepth);
+        m_displayPosition = TruncateToInt(m_session.Position());
+        m_displayLength = m_session.Length();
+        ended = m_playing && m_session.HasReachedEnd();
+        if (m_session.HasReachedEnd())
+            StopCommand();
+        m_controls.ShowStatus(Status());
+    }
+    if (ended && m_songEnded)
+        m_songEnded();
 }
 
 void CMainController::RecordTick()

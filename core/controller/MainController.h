@@ -6,6 +6,7 @@
 #include "core/session/SongKind.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -217,6 +218,9 @@ public:
     void PickSong(const std::u16string& path);
     void PlayNow(const std::u16string& path);
 
+    // Called after the display tick has stopped a song that reached its end by itself.
+    void SetSongEndHandler(std::function<void()> ended) { m_songEnded = std::move(ended); }
+
     // Whether the windows' timers may read the session now: false while a command runs.
     bool TimersMayRun() const { return m_commandDepth == 0; }
 
@@ -284,6 +288,7 @@ private:
     std::u16string m_displayName;
     MainEnableStates m_enableStates;
     int m_commandDepth = 0;
+    std::function<void()> m_songEnded;
 };
 
 } // namespace linlangok

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/ProgramLauncher.h"
+#include "core/catalog/SongPicker.h"
 #include "core/controller/Settings.h"
 #include "core/session/KaraokeSession.h"
 #include "ui/desktop/MprisService.h"
@@ -13,7 +14,10 @@
 
 namespace linlangok {
 
+class CCatalogWindow;
 class CLyricsShowWindow;
+class CSongPicker;
+struct CatalogServices;
 class CSongListWindow;
 class CVolumeWindow;
 
@@ -25,6 +29,7 @@ struct ApplicationServices {
     IDesktopOpener& desktop;
     IProgramLauncher& programs;
     std::filesystem::path dataFolder; // help/ and demo/
+    const CatalogServices* catalog = nullptr; // null: no catalogue (点歌) this run
 };
 
 // The main window object: owns the settings, the karaoke session, the main window and its
@@ -44,6 +49,8 @@ public:
     CLyricsShowWindow& LyricsWindow() { return *m_lyricsWindow; }
     CVolumeWindow& VolumeWindow() { return *m_volumeWindow; }
     CSongListWindow& SongListWindow() { return *m_songListWindow; }
+    // Null without the catalogue's services.
+    CCatalogWindow* CatalogWindow() { return m_catalogWindow.get(); }
 
     // Shows the main window and its companions docked around it.
     void Show();
@@ -61,6 +68,7 @@ public:
 
 private:
     void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override;
+    void AttachCatalog(const CatalogServices& catalog, IUserPrompts& prompts);
 
 signals:
     // The window has closed; the program ends with this code.
@@ -75,6 +83,9 @@ private:
     std::unique_ptr<CLyricsShowWindow> m_lyricsWindow;
     std::unique_ptr<CVolumeWindow> m_volumeWindow;
     std::unique_ptr<CSongListWindow> m_songListWindow;
+    std::unique_ptr<ISongStarter> m_songStarter;
+    std::unique_ptr<CSongPicker> m_songPicker;
+    std::unique_ptr<CCatalogWindow> m_catalogWindow;
 };
 
 } // namespace linlangok

@@ -130,7 +130,7 @@ TEST(CatalogScanTest, PlanFindsNewChangedMovedAndRemoved)
             return SongIdentity {30, 3};
         });
     EXPECT_EQ(plan.unchanged, 1u);
-    EXPECT_EQ(plan.added, (std::vector<FoundFile> {{"/s/new.mp3", 20, 7}}));
+    EXPECT_EQ(plan.added, (std::vector<SongFile> {{"/s/new.mp3", 20, 7}}));
     ASSERT_EQ(plan.changed.size(), 2u);
     EXPECT_EQ(plan.changed[0].first, 2);
     EXPECT_EQ(plan.changed[1].first, 3);
