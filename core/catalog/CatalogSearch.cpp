@@ -3,6 +3,7 @@
 #include "common/Text.h"
 
 #include <algorithm>
+#include <array>
 
 namespace linlangok {
 namespace {
@@ -27,23 +28,26 @@ bool IsIgnored(char32_t character)
         || (character >= 0xFF00 && character <= 0xFF0F) || (character >= 0xFF1A && character <= 0xFF20);
 }
 
-// The tokens of a readings text, each a list of alternatives.
+// The tokens of a readings text, each a list of alternatives; a search reads many, so they are
+// kept without allocating, the first kMaximumTokens of them.
 class CReadings {
 public:
+    static constexpr size_t kMaximumTokens = 64;
+
     explicit CReadings(std::string_view readings)
     {
         size_t start = 0;
-        while (start < readings.size()) {
+        while (start < readings.size() && m_size < kMaximumTokens) {
             size_t end = readings.find(' ', start);
             if (end == std::string_view::npos)
                 end = readings.size();
             if (end > start)
-                m_tokens.push_back(readings.substr(start, end - start));
+                m_tokens[m_size++] = readings.substr(start, end - start);
             start = end + 1;
         }
     }
 
-    size_t Size() const { return m_tokens.size(); }
+    size_t Size() const { return m_size; }
 
     template <typename Visit> bool AnyAlternative(size_t token, Visit visit) const
     {
@@ -65,8 +69,8 @@ public:
     bool MatchesPinyin(std::string_view query, size_t token, bool whole) const
     {
         if (query.empty())
-            return !whole || token == m_tokens.size();
-        if (token == m_tokens.size())
+            return !whole || token == m_size;
+        if (token == m_size)
             return false;
         return AnyAlternative(token, [&](std::string_view syllable) {
             if (query.starts_with(syllable))
@@ -77,7 +81,7 @@ public:
 
     bool MatchesInitials(std::string_view query, size_t token) const
     {
-        if (token + query.size() > m_tokens.size())
+        if (token + query.size() > m_size)
             return false;
         for (size_t i = 0; i < query.size(); ++i)
             if (!AnyAlternative(token + i, [&](std::string_view syllable) { return syllable[0] == query[i]; }))
@@ -86,7 +90,8 @@ public:
     }
 
 private:
-    std::vector<std::string_view> m_tokens;
+    std::array<std::string_view, kMaximumTokens> m_tokens;
+    size_t m_size = 0;
 };
 
 void Improve(std::optional<SearchMatch>& best, ESearchRank rank, ESearchWhy why)
@@ -189,14 +194,18 @@ std::optional<SearchMatch> MatchSong(std::u16string_view query, std::u16string_v
         Improve(best, ESearchRank::Substring, ESearchWhy::Text);
     if (best && best->rank == ESearchRank::Prefix)
         return best;
-    std::string ascii;
-    for (const char16_t character : query) {
+    char ascii[kMaximumSearchedCharacters];
+    if (query.size() > sizeof ascii)
+        return best;
+    for (size_t i = 0; i < query.size(); ++i) {
+        const char16_t character = query[i];
         if (!IsAsciiAlphanumeric(character))
             return best;
-        ascii += static_cast<char>(character >= u'A' && character <= u'Z' ? character - u'A' + u'a' : character);
+        ascii[i] = static_cast<char>(character >= u'A' && character <= u'Z' ? character - u'A' + u'a' : character);
     }
-    MatchReadings(ascii, titleReadings, true, best);
-    MatchReadings(ascii, singerReadings, false, best);
+    const std::string_view lower(ascii, query.size());
+    MatchReadings(lower, titleReadings, true, best);
+    MatchReadings(lower, singerReadings, false, best);
     return best;
 }
 

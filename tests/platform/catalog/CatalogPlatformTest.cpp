@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 
 namespace linlangok {
@@ -24,6 +25,41 @@ TEST(IcuTextReadingsTest, PolyphonesSurnamesAndFolding)
             {u"鄧麗君", "deng li jun"}, {u"Café Ｌｏｖｅ", "cafe love"}})
         EXPECT_EQ(ComposeReadings(readings.Fold(text), readings), expected) << Utf16ToUtf8(text);
     EXPECT_EQ(readings.Fold(u"鄧麗君 ÀÉ"), u"邓丽君 ae");
+}
+
+// Well-known titles and singers with the initials users type for them: at least 99 % of the titles
+// and singers must be found by their initials, with the readings ICU and the table give.
+TEST(IcuTextReadingsTest, InitialsRecallOnWellKnownSongs)
+{
+    CIcuTextReadings readings;
+    std::ifstream table(LINLANGOK_SOURCE_DIR "/tests/platform/catalog/recall.tsv");
+    size_t rows = 0;
+    size_t found = 0;
+    for (std::string line; std::getline(table, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::vector<std::u16string> fields;
+        for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+            end = line.find('\t', start);
+            fields.push_back(Utf8ToUtf16(line.substr(start, end == std::string::npos ? end : end - start)));
+        }
+        ASSERT_EQ(fields.size(), 4u) << line;
+        for (const size_t field : {0, 2}) {
+            const std::u16string text = NormalizeForSearch(fields[field], readings);
+            const std::string composed = ComposeReadings(readings.Fold(fields[field]), readings);
+            const auto match = field == 0 ? MatchSong(fields[field + 1], text, u"", composed, "")
+                                          : MatchSong(fields[field + 1], u"", text, "", composed);
+            ++rows;
+            if (match && match->rank <= ESearchRank::Initials)
+                ++found;
+            else
+                std::printf("not found: %s (%s) by %s\n", Utf16ToUtf8(fields[field]).c_str(), composed.c_str(),
+                    Utf16ToUtf8(fields[field + 1]).c_str());
+        }
+    }
+    std::printf("initials recall: %zu of %zu (%.1f %%)\n", found, rows, 100.0 * found / rows);
+    EXPECT_GE(rows, 800u);
+    EXPECT_GE(found * 100, rows * 99);
 }
 
 TEST(SqliteCatalogStoreTest, StoresAndSetsAsideAForeignFile)
