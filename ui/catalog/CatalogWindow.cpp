@@ -230,7 +230,6 @@ void CCatalogWindow::UpdateResults()
 
 void CCatalogWindow::UpdateQueue()
 {
-    const QSignalBlocker blocker(m_queue->model());
     const int row = m_queue->currentRow();
     m_queue->clear();
     for (const QueueEntry& entry : m_parts.picker.Queue().Entries()) {
