@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -22,6 +23,8 @@ namespace {
 
 // Results shown for one query: more are never looked at, and the list stays quick to fill.
 constexpr size_t kShownResults = 300;
+// How often the window looks at the background work's progress and result.
+constexpr int kPollMilliseconds = 50;
 
 QString ToQString(std::u16string_view text)
 {
@@ -62,6 +65,9 @@ CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("点歌"));
     BuildLayout();
+    m_poll = new QTimer(this);
+    m_poll->setInterval(kPollMilliseconds);
+    connect(m_poll, &QTimer::timeout, this, &CCatalogWindow::Poll);
     m_parts.picker.SetChangedHandler([this] { UpdateQueue(); });
     m_parts.picker.SetSungHandler([this](int64_t id) { m_index->CountSung(id); });
     UpdateQueue();
@@ -283,42 +289,49 @@ void CCatalogWindow::Refresh(bool rescan)
     m_progress->setVisible(rescan);
     m_cancel->setVisible(rescan);
     m_status->setText(rescan ? QStringLiteral("正在扫描歌曲文件夹…") : QStringLiteral("正在读取歌库…"));
+    m_done = 0;
+    m_total = 0;
     m_worker = std::jthread([this, rescan](std::stop_token stop) {
-        ScanReport report;
-        std::unique_ptr<CCatalogIndex> index;
-        QString error;
+        ScanOutcome outcome;
         try {
             const std::unique_ptr<ICatalogStore> store = m_parts.catalog.openStore();
             if (rescan) {
                 const std::unique_ptr<ISongReader> reader = m_parts.catalog.makeReader();
                 CCatalogScanner scanner(*store, *reader, m_parts.catalog.folding, m_parts.catalog.pinyin);
-                report = scanner.Scan(stop, [this](size_t done, size_t total) {
-                    QMetaObject::invokeMethod(
-                        this,
-                        [this, done, total] {
-                            m_progress->setRange(0, static_cast<int>(total));
-                            m_progress->setValue(static_cast<int>(done));
-                        },
-                        Qt::QueuedConnection);
+                outcome.report = scanner.Scan(stop, [this](size_t done, size_t total) {
+                    m_total = total;
+                    m_done = done;
                 });
             }
-            index = std::make_unique<CCatalogIndex>(m_parts.catalog.folding);
-            index->Build(store->LoadSongs());
+            outcome.index = std::make_unique<CCatalogIndex>(m_parts.catalog.folding);
+            outcome.index->Build(store->LoadSongs());
         } catch (const std::runtime_error& failure) {
-            error = QString::fromUtf8(failure.what());
+            outcome.error = QString::fromUtf8(failure.what());
         }
-        QMetaObject::invokeMethod(
-            this,
-            [this, index = std::shared_ptr<CCatalogIndex>(std::move(index)), report, error]() mutable {
-                Finished(index ? std::make_unique<CCatalogIndex>(std::move(*index)) : nullptr, report, error);
-            },
-            Qt::QueuedConnection);
+        const std::lock_guard lock(m_outcomeLock);
+        m_outcome = std::move(outcome);
     });
+    m_poll->start();
+}
+
+void CCatalogWindow::Poll()
+{
+    m_progress->setRange(0, static_cast<int>(m_total));
+    m_progress->setValue(static_cast<int>(m_done));
+    std::optional<ScanOutcome> outcome;
+    {
+        const std::lock_guard lock(m_outcomeLock);
+        outcome.swap(m_outcome);
+    }
+    if (!outcome)
+        return;
+    m_poll->stop();
+    m_worker = {};
+    Finished(std::move(outcome->index), outcome->report, outcome->error);
 }
 
 void CCatalogWindow::Finished(std::unique_ptr<CCatalogIndex> index, const ScanReport& report, const QString& error)
 {
-    m_worker = {};
     m_busy = false;
     m_progress->hide();
     m_cancel->hide();

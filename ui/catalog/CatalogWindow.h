@@ -9,8 +9,11 @@
 
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 class QCheckBox;
@@ -20,6 +23,7 @@ class QLineEdit;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 
 namespace linlangok {
@@ -47,7 +51,8 @@ struct CatalogWindowParts {
 // singer, kind, length), filters by singer and kind, 点歌 / 优先 / 播放 (double-click or Enter =
 // 点歌); the queue with drag to reorder, 优先, 删除, 切歌 and 连续播放; 歌库... adds a song folder
 // and scans in the background with a progress bar and 取消. The catalogue is loaded and indexed
-// off the UI thread too. Keyboard first: type, Up/Down move in the results, Enter picks.
+// off the UI thread too, and the new index replaces the old one on the UI thread. Keyboard first: type, Up/Down move in
+// the results, Enter picks.
 class CCatalogWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -78,7 +83,17 @@ private:
     const CatalogSong* SelectedSong() const;
     void PickSelected();
     void ChooseFolder();
+    // On the window's timer while the background work runs: its progress, and its outcome once
+    // there is one. The worker hands both over through atomics and a lock alone, never through
+    // an event it posts.
+    void Poll();
     void Finished(std::unique_ptr<CCatalogIndex> index, const ScanReport& report, const QString& error);
+
+    struct ScanOutcome {
+        std::unique_ptr<CCatalogIndex> index; // null when loading failed
+        ScanReport report;
+        QString error;
+    };
 
     CatalogWindowParts m_parts;
     std::unique_ptr<CCatalogIndex> m_index;
@@ -93,7 +108,12 @@ private:
     QProgressBar* m_progress = nullptr;
     QPushButton* m_cancel = nullptr;
     QLabel* m_status = nullptr;
+    QTimer* m_poll = nullptr;
     bool m_busy = false;
+    std::atomic<size_t> m_done = 0;
+    std::atomic<size_t> m_total = 0;
+    std::mutex m_outcomeLock;
+    std::optional<ScanOutcome> m_outcome;
     // Last: stopped and joined before anything it posts to goes.
     std::jthread m_worker;
 };
