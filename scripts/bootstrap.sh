@@ -16,6 +16,7 @@ packages=(
   libmp3lame-dev lame
   libuchardet-dev libicu-dev
   libebur128-dev ffmpeg
+  libsqlite3-dev libtag1-dev
   libdrumstick-dev qtbase5-dev
 )
 

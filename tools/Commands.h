@@ -133,4 +133,18 @@ bool TakeSwitch(std::vector<std::string>& arguments, std::string_view name);
 // The leveling gain (dB) the session plays the song at once it is measured.
 double MeasuredLevelingGainDb(ToolContext& context, const std::filesystem::path& song, ESongKind kind);
 
+// catalog add DIR: adds a song folder to the catalogue and scans every folder, printing
+// {songs, added, changed, removed, unreadable, seconds} (the unreadable files on standard error).
+// catalog search QUERY [--limit N]: the ranked songs as JSON [{id, title, singer, path, kind,
+// length_ms, why}], why being "text", "pinyin" or "initials"; 20 at most by default.
+inline constexpr const char* kCatalogUsage = "catalog add DIR | catalog search QUERY [--limit N]";
+int RunCatalogCommand(ToolContext& context);
+
+// queue add QUERY [--performer NAME] | queue list | queue next | queue clear: the picked songs
+// (SongQueue.txt in the program folder); add picks the catalogue's best match for QUERY, next
+// starts the next song and counts it as sung. Each prints {current, queue: [{id, title, singer,
+// performer, path}]}, current only while a song is on.
+inline constexpr const char* kQueueUsage = "queue add QUERY [--performer NAME] | queue list | queue next | queue clear";
+int RunQueueCommand(ToolContext& context);
+
 } // namespace linlangok

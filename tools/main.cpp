@@ -37,6 +37,8 @@ constexpr ToolCommandEntry kCommands[] = {
     {"render-audio", kRenderAudioUsage, RunRenderAudioCommand},
     {"loudness", kLoudnessUsage, RunLoudnessCommand},
     {"playmidi", kPlayMidiUsage, RunPlayMidiCommand},
+    {"catalog", kCatalogUsage, RunCatalogCommand},
+    {"queue", kQueueUsage, RunQueueCommand},
     {nullptr, nullptr, nullptr},
 };
 

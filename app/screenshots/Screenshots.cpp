@@ -10,6 +10,9 @@
 #include "platform/audio/WavFileWriter.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/codepage/UchardetTextEncodings.h"
+#include "platform/tags/SongFileReader.h"
+#include "ui/catalog/CatalogWindow.h"
 #include "ui/desktop/ApplicationSetup.h"
 #include "ui/lyrics/LyricsShowWindow.h"
 #include "ui/main/PerformanceWindow.h"
@@ -19,6 +22,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
@@ -236,6 +240,73 @@ bool SavePerformanceWindow(
 
 } // namespace
 
+// The 点歌 window over a catalogue of a few dozen generated songs (silent WAV files named as
+// karaoke libraries name them), a query typed and songs queued for two singers.
+bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
+{
+    using namespace linlangok;
+    QTemporaryDir temporary;
+    const std::filesystem::path root = temporary.path().toStdString();
+    const std::pair<const char*, const char*> songs[] = {{"邓丽君", "月亮代表我的心"}, {"邓丽君", "甜蜜蜜"},
+        {"邓丽君", "小城故事"}, {"邓丽君", "我只在乎你"}, {"周杰伦", "晴天"}, {"周杰伦", "稻香"}, {"周杰伦", "七里香"},
+        {"王菲", "红豆"}, {"陈奕迅", "十年"}, {"Beyond", "海阔天空"}, {"张学友", "吻别"}, {"五月天", "倔强"},
+        {"梁静茹", "勇气"}, {"孙燕姿", "遇见"}, {"刘若英", "后来"}, {"Eagles", "Hotel California"}};
+    // A MIDI file of one long note, titled in its track name: a few bytes for a song of minutes.
+    auto song = [](std::string_view title, uint32_t seconds) {
+        std::string track = std::string("\0\xFF\x03", 3) + static_cast<char>(title.size()) + std::string(title);
+        const uint32_t ticks = seconds * 960; // two quarter notes a second at the default tempo, 480 ticks each
+        track += std::string("\0\x90\x3C\x40", 4);
+        for (int shift = 21; shift > 0; shift -= 7)
+            track += static_cast<char>(0x80 | ((ticks >> shift) & 0x7F));
+        track += static_cast<char>(ticks & 0x7F);
+        track += std::string("\x80\x3C\0\0\xFF\x2F\0", 7);
+        std::string bytes("MThd\0\0\0\x06\0\0\0\x01\x01\xE0MTrk", 18);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes += static_cast<char>((track.size() >> shift) & 0xFF);
+        return bytes + track;
+    };
+    uint32_t seconds = 180;
+    for (const auto& [singer, title] : songs) {
+        std::filesystem::create_directories(root / "歌库" / singer);
+        seconds = 180 + (seconds * 37) % 120;
+        std::ofstream(root / "歌库" / singer / (std::string(singer) + " - " + title + ".mid"), std::ios::binary)
+            << song(title, seconds);
+    }
+    CIcuTextReadings readings;
+    const auto codePage = CreateLegacyCodePage();
+    const CUchardetTextEncodings encodings(*codePage);
+    const std::filesystem::path database = root / "Catalog.db";
+    CSqliteCatalogStore store(database);
+    const CatalogServices services {store,
+        [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
+        [&codePage, &encodings]() -> std::unique_ptr<ISongReader> {
+            return std::make_unique<CSongFileReader>(*codePage, encodings);
+        },
+        readings, readings, root / "SongQueue.txt"};
+    struct : ISongStarter {
+        void StartSong(const std::filesystem::path&) override { }
+    } starter;
+    CSongPicker picker(store, starter, prompts, services.queueFile);
+    CCatalogWindow window(CatalogWindowParts {picker, services, prompts, [] { return false; }});
+    window.show();
+    window.AddFolder(root / "歌库");
+    for (int waited = 0; window.IsBusy() && waited < 600; ++waited)
+        RunEventsFor(100);
+    for (const auto& [query, performer] :
+        {std::pair {"qt", "小王"}, {"yldbwdx", "小李"}, {"hktk", "小王"}, {"dx", "小李"}}) {
+        const std::vector<SearchResult> found = window.Index().Search(Utf8ToUtf16(query), {}, 1);
+        if (found.empty()) {
+            std::fprintf(stderr, "catalog: no song found for %s among %zu (busy %d)\n", query, window.Index().Size(),
+                window.IsBusy());
+            return false;
+        }
+        picker.Pick(*found.front().song, Utf8ToUtf16(performer), false);
+    }
+    window.SearchBox()->setText(QStringLiteral("dlj"));
+    RunEventsFor(200);
+    return Save(window, folder, "catalog");
+}
+
 int main(int argc, char** argv)
 {
     using namespace linlangok;
@@ -305,5 +376,6 @@ int main(int argc, char** argv)
     saved &= Save(songList, folder, "songlist-demo");
     saved &= SaveDeleteListQuestion(karaoke, folder);
     saved &= SavePerformanceWindow(karaoke, services.session, folder);
+    saved &= SaveCatalogWindow(platform.Prompts(), folder);
     return saved ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/tags/SongFileReader.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -47,6 +48,21 @@ CPlatformServices::CPlatformServices(QApplication& application)
         m_waveIn = std::make_unique<CWaveInSystem>(CaptureDevicesForSelection("null"));
     }
     m_inputDevices = std::make_unique<CInputDeviceList>(*m_waveIn, m_mixers);
+    try {
+        m_textReadings = std::make_unique<CIcuTextReadings>();
+        const std::filesystem::path database = m_programFolder / kCatalogFileName;
+        m_catalogStore = std::make_unique<CSqliteCatalogStore>(database);
+        if (!m_catalogStore->SetAsideWarning().empty())
+            m_prompts.ShowError(kCaptionWarning, m_catalogStore->SetAsideWarning());
+        m_catalog = std::make_unique<CatalogServices>(CatalogServices {*m_catalogStore,
+            [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
+            [this]() -> std::unique_ptr<ISongReader> {
+                return std::make_unique<CSongFileReader>(*m_codePage, m_textEncodings);
+            },
+            *m_textReadings, *m_textReadings, m_programFolder / kSongQueueFileName});
+    } catch (const std::runtime_error& error) {
+        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+    }
 }
 
 CPlatformServices::~CPlatformServices() = default;
@@ -57,7 +73,7 @@ ApplicationServices CPlatformServices::Services()
         SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
             CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
             std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser},
-        *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator};
+        *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get()};
 }
 
 } // namespace linlangok

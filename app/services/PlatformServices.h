@@ -3,12 +3,15 @@
 #include "core/engine/RecordingDevices.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/collation/IcuCollator.h"
+#include "platform/database/SqliteCatalogStore.h"
 #include "platform/files/FlockFileLocks.h"
 #include "platform/loudness/SongLoudnessAnalyser.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
+#include "platform/pinyin/IcuTextReadings.h"
 #include "platform/timer/ThreadTimerDriver.h"
+#include "ui/catalog/CatalogWindow.h"
 #include "ui/desktop/QtDesktopOpener.h"
 #include "ui/desktop/QtProgramLauncher.h"
 #include "ui/desktop/QtUiThreadPoster.h"
@@ -54,6 +57,10 @@ private:
     std::unique_ptr<IWaveInSystem> m_waveIn;
     std::unique_ptr<CInputDeviceList> m_inputDevices;
     CSongLoudnessAnalyser m_loudnessAnalyser;
+    // The catalogue's services; null when its database cannot be opened (the user was told).
+    std::unique_ptr<CIcuTextReadings> m_textReadings;
+    std::unique_ptr<CSqliteCatalogStore> m_catalogStore;
+    std::unique_ptr<CatalogServices> m_catalog;
 };
 
 // The folder with help/ and demo/: beside the program in a build tree, else the installed

@@ -406,19 +406,26 @@ void CMainController::DisplayTick()
     if (!TimersMayRun())
         return;
     const bool commandRunning = IsCommandRunning();
-    CCommandScope scope(m_commandDepth);
-    m_displayPosition = TruncateToInt(m_session.Position());
-    m_displayLength = m_session.Length();
-    if (m_session.HasReachedEnd()) {
-        // The command reads the flags again when its box closes; until then the song holds at its end.
-        if (commandRunning)
-            m_displayPosition = m_displayLength;
-        else
-            StopCommand();
+    bool ended = false;
+    {
+        CCommandScope scope(m_commandDepth);
+        m_displayPosition = TruncateToInt(m_session.Position());
+        m_displayLength = m_session.Length();
+        if (m_session.HasReachedEnd()) {
+            // The command reads the flags again when its box closes; until then the song holds at its end.
+            if (commandRunning) {
+                m_displayPosition = m_displayLength;
+            } else {
+                ended = m_playing;
+                StopCommand();
+            }
+        }
+        if (m_noticeTicks > 0 && --m_noticeTicks == 0)
+            m_notice.clear();
+        m_controls.ShowStatus(Status());
     }
-    if (m_noticeTicks > 0 && --m_noticeTicks == 0)
-        m_notice.clear();
-    m_controls.ShowStatus(Status());
+    if (ended && m_songEnded)
+        m_songEnded();
 }
 
 void CMainController::ShowNotice(std::u16string text)

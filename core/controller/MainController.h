@@ -6,6 +6,7 @@
 #include "core/session/SongKind.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -224,6 +225,9 @@ public:
     void PickSong(const std::u16string& path);
     void PlayNow(const std::u16string& path);
 
+    // Called after the display tick has stopped a song that reached its end by itself.
+    void SetSongEndHandler(std::function<void()> ended) { m_songEnded = std::move(ended); }
+
     // Whether the windows' timers may read the session now: false while a song loads, when a box
     // raised meanwhile would find it half loaded.
     bool TimersMayRun() const { return m_loadDepth == 0; }
@@ -300,6 +304,7 @@ private:
     int m_loadDepth = 0;
     std::u16string m_notice;
     int m_noticeTicks = 0; // display ticks until the notice goes
+    std::function<void()> m_songEnded;
 };
 
 } // namespace linlangok

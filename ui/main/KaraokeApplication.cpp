@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "ui/catalog/CatalogWindow.h"
 #include "ui/lyrics/LyricsShowWindow.h"
 #include "ui/main/Docking.h"
 #include "ui/main/PerformanceWindow.h"
@@ -10,6 +11,11 @@
 #include "ui/widgets/ResizableWindow.h"
 
 #include <QTimer>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 
 namespace linlangok {
 
@@ -41,12 +47,63 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     m_session->AttachLyrics(m_lyricsWindow.get(), m_lyricsWindow.get());
     connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),
         &CLyricsShowWindow::ToggleStageView);
+    if (services.catalog)
+        AttachCatalog(*services.catalog, services.session.prompts);
+}
+
+namespace {
+
+// Queued songs start as a song list's double-click does.
+class CControllerSongStarter final : public ISongStarter {
+public:
+    explicit CControllerSongStarter(CMainController& controller)
+        : m_controller(controller)
+    {
+    }
+    void StartSong(const std::filesystem::path& path) override { m_controller.PlayNow(PathToUtf16(path)); }
+
+private:
+    CMainController& m_controller;
+};
+
+} // namespace
+
+void CKaraokeApplication::AttachCatalog(const CatalogServices& catalog, IUserPrompts& prompts)
+{
+    CMainController& controller = m_mainWindow->Controller();
+    m_songStarter = std::make_unique<CControllerSongStarter>(controller);
+    m_songPicker = std::make_unique<CSongPicker>(catalog.store, *m_songStarter, prompts, catalog.queueFile);
+    m_catalogWindow = std::make_unique<CCatalogWindow>(
+        CatalogWindowParts {*m_songPicker, catalog, prompts,
+            [&controller] { return !controller.IsPlaying() && !controller.IsRecording(); }},
+        m_mainWindow.get());
+    controller.SetSongEndHandler([this] { m_songPicker->SongEnded(); });
+    QMenu* menu = m_mainWindow->MenuBar()->addMenu(QStringLiteral("点歌(&S)"));
+    QAction* show = menu->addAction(QStringLiteral("点歌和已点歌曲(&S)"), m_catalogWindow.get(), [this] {
+        m_catalogWindow->show();
+        m_catalogWindow->raise();
+        m_catalogWindow->activateWindow();
+        m_catalogWindow->SearchBox()->setFocus();
+    });
+    show->setShortcut(QKeySequence(Qt::Key_F3));
+    QAction* skip
+        = menu->addAction(QStringLiteral("切歌(&N)"), m_catalogWindow.get(), [this] { m_songPicker->Skip(); });
+    skip->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Right));
+    for (QAction* action : {show, skip}) {
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        m_mainWindow->addAction(action);
+    }
+    m_catalogWindow->Refresh(false);
 }
 
 CKaraokeApplication::~CKaraokeApplication()
 {
     m_session->AttachLyrics(nullptr, nullptr);
     m_companions = CompanionWindows {};
+    if (m_catalogWindow)
+        m_mainWindow->Controller().SetSongEndHandler({});
+    m_catalogWindow.reset();
+    m_songPicker.reset();
     m_songListWindow.reset();
     m_volumeWindow.reset();
     m_lyricsWindow.reset();

@@ -2,6 +2,7 @@
 
 #include "common/ProgramLauncher.h"
 #include "common/TextCollator.h"
+#include "core/catalog/SongPicker.h"
 #include "core/controller/Settings.h"
 #include "core/session/KaraokeSession.h"
 #include "ui/desktop/MprisService.h"
@@ -14,7 +15,10 @@
 
 namespace linlangok {
 
+class CCatalogWindow;
 class CLyricsShowWindow;
+class CSongPicker;
+struct CatalogServices;
 class CSongListWindow;
 class CVolumeWindow;
 
@@ -27,6 +31,7 @@ struct ApplicationServices {
     IProgramLauncher& programs;
     std::filesystem::path dataFolder; // help/ and demo/
     const ITextCollator& collator; // the order of song lists and of a folder's songs
+    const CatalogServices* catalog = nullptr; // null: no catalogue (点歌) this run
 };
 
 // The main window object: owns the settings, the karaoke session, the main window and its
@@ -46,6 +51,8 @@ public:
     CLyricsShowWindow& LyricsWindow() { return *m_lyricsWindow; }
     CVolumeWindow& VolumeWindow() { return *m_volumeWindow; }
     CSongListWindow& SongListWindow() { return *m_songListWindow; }
+    // Null without the catalogue's services.
+    CCatalogWindow* CatalogWindow() { return m_catalogWindow.get(); }
 
     // Shows the main window and its companions docked around it, then offers the takes that a
     // program which ended without saving them left behind.
@@ -66,6 +73,7 @@ public:
 
 private:
     void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override;
+    void AttachCatalog(const CatalogServices& catalog, IUserPrompts& prompts);
 
 signals:
     // The window has closed; the program ends with this code.
@@ -80,6 +88,9 @@ private:
     std::unique_ptr<CLyricsShowWindow> m_lyricsWindow;
     std::unique_ptr<CVolumeWindow> m_volumeWindow;
     std::unique_ptr<CSongListWindow> m_songListWindow;
+    std::unique_ptr<ISongStarter> m_songStarter;
+    std::unique_ptr<CSongPicker> m_songPicker;
+    std::unique_ptr<CCatalogWindow> m_catalogWindow;
 };
 
 } // namespace linlangok

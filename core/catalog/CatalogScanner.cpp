@@ -1,0 +1,204 @@
+#include "core/catalog/CatalogScanner.h"
+
+#include "core/catalog/CatalogSearch.h"
+#include "core/catalog/SongNaming.h"
+
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+
+namespace linlangok {
+namespace {
+
+// Songs stored together in one transaction.
+constexpr size_t kBatchSongs = 1000;
+
+bool IsUnder(const std::filesystem::path& path, const std::filesystem::path& folder)
+{
+    const auto mismatch = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    return mismatch.first == folder.end() || (std::next(mismatch.first) == folder.end() && mismatch.first->empty());
+}
+
+} // namespace
+
+std::optional<std::string> SongFormat(const std::filesystem::path& path)
+{
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+        [](char character) { return character >= 'A' && character <= 'Z' ? character - 'A' + 'a' : character; });
+    if (extension == ".midi")
+        return "mid";
+    for (const char* format : {".mid", ".kar", ".wav", ".mp3"})
+        if (extension == format)
+            return extension.substr(1);
+    return std::nullopt;
+}
+
+std::vector<SongFile> FindSongFiles(const std::filesystem::path& folder, std::stop_token stop)
+{
+    std::vector<SongFile> found;
+    std::error_code error;
+    std::filesystem::recursive_directory_iterator walk(
+        folder, std::filesystem::directory_options::skip_permission_denied, error);
+    for (const std::filesystem::recursive_directory_iterator end; !error && walk != end && !stop.stop_requested();
+         walk.increment(error)) {
+        std::error_code entryError;
+        if (!walk->is_regular_file(entryError) || !SongFormat(walk->path()))
+            continue;
+        const uint64_t size = walk->file_size(entryError);
+        const auto modified = walk->last_write_time(entryError);
+        if (!entryError)
+            found.push_back({walk->path(), size, modified.time_since_epoch().count()});
+    }
+    return found;
+}
+
+ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<SongFile> found, const IdentifyFile& identify)
+{
+    ScanPlan plan;
+    std::unordered_map<std::string, const CatalogSong*> byPath;
+    for (const CatalogSong& song : stored)
+        byPath.emplace(song.path.native(), &song);
+    std::vector<SongFile> unknown;
+    for (SongFile& file : found) {
+        const auto known = byPath.find(file.path.native());
+        if (known == byPath.end()) {
+            unknown.push_back(std::move(file));
+            continue;
+        }
+        if (known->second->size == file.size && known->second->modified == file.modified)
+            ++plan.unchanged;
+        else
+            plan.changed.emplace_back(known->second->id, std::move(file));
+        byPath.erase(known);
+    }
+    // What is left in byPath was not found: each is removed unless a new file is it, moved.
+    std::multimap<uint64_t, const CatalogSong*> vanishedBySize;
+    for (const auto& [path, song] : byPath)
+        vanishedBySize.emplace(song->size, song);
+    for (SongFile& file : unknown) {
+        std::optional<SongIdentity> identity;
+        const auto [first, last] = vanishedBySize.equal_range(file.size);
+        if (first != last)
+            identity = identify(file.path);
+        auto same = first;
+        while (identity && same != last && same->second->identity != *identity)
+            ++same;
+        if (identity && same != last) {
+            plan.changed.emplace_back(same->second->id, std::move(file));
+            byPath.erase(same->second->path.native());
+            vanishedBySize.erase(same);
+        } else {
+            plan.added.push_back(std::move(file));
+        }
+    }
+    for (const auto& [path, song] : byPath)
+        plan.removed.push_back(song->id);
+    std::sort(plan.removed.begin(), plan.removed.end());
+    return plan;
+}
+
+CCatalogScanner::CCatalogScanner(ICatalogStore& store, ISongReader& reader, ITextFolding& folding, IPinyin& pinyin)
+    : m_store(store)
+    , m_reader(reader)
+    , m_folding(folding)
+    , m_pinyin(pinyin)
+{
+}
+
+CatalogSong CCatalogScanner::Describe(const SongFile& file, const std::optional<SongDetails>& details)
+{
+    CatalogSong song;
+    song.path = file.path;
+    song.size = file.size;
+    song.modified = file.modified;
+    song.format = SongFormat(file.path).value_or("");
+    const SongName name = ParseSongFileName(file.path.stem().u16string());
+    song.title = details && !details->title.empty() ? details->title : name.title;
+    song.singer = details && !details->singer.empty() ? details->singer : name.singer;
+    song.lengthMilliseconds = details ? details->lengthMilliseconds : 0;
+    song.language = GuessLanguage(song.title, song.singer);
+    song.identity = IdentifySong(file.path).value_or(SongIdentity {file.size, 0});
+    song.titleReadings = ComposeReadings(m_folding.Fold(song.title), m_pinyin);
+    song.singerReadings = ComposeReadings(m_folding.Fold(song.singer), m_pinyin);
+    return song;
+}
+
+ScanReport CCatalogScanner::Scan(std::stop_token stop, const ScanProgress& progress)
+{
+    ScanReport report;
+    std::vector<CatalogSong> stored = m_store.LoadSongs();
+    std::vector<CatalogSong> inPresentFolders;
+    std::vector<SongFile> found;
+    for (const std::filesystem::path& folder : m_store.Folders()) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(folder, error))
+            continue;
+        std::vector<SongFile> files = FindSongFiles(folder, stop);
+        found.insert(found.end(), std::make_move_iterator(files.begin()), std::make_move_iterator(files.end()));
+        std::copy_if(stored.begin(), stored.end(), std::back_inserter(inPresentFolders),
+            [&folder](const CatalogSong& song) { return IsUnder(song.path, folder); });
+    }
+    if (stop.stop_requested()) {
+        report.songs = stored.size();
+        report.cancelled = true;
+        return report;
+    }
+    // A song under two nested song folders is found twice.
+    std::sort(found.begin(), found.end(), [](const SongFile& a, const SongFile& b) { return a.path < b.path; });
+    found.erase(
+        std::unique(found.begin(), found.end(), [](const SongFile& a, const SongFile& b) { return a.path == b.path; }),
+        found.end());
+    std::sort(inPresentFolders.begin(), inPresentFolders.end(),
+        [](const CatalogSong& a, const CatalogSong& b) { return a.id < b.id; });
+    inPresentFolders.erase(std::unique(inPresentFolders.begin(), inPresentFolders.end(),
+                               [](const CatalogSong& a, const CatalogSong& b) { return a.id == b.id; }),
+        inPresentFolders.end());
+
+    const ScanPlan plan = PlanScan(inPresentFolders, std::move(found), IdentifySong);
+    const size_t total = plan.added.size() + plan.changed.size();
+    size_t done = 0;
+    CatalogChanges batch;
+    batch.removed = plan.removed;
+    auto flush = [&]() {
+        report.added += batch.added.size();
+        report.changed += batch.changed.size();
+        report.removed += batch.removed.size();
+        m_store.Apply(batch);
+        batch = {};
+    };
+    auto read = [&](const SongFile& file, int64_t id) {
+        const std::optional<SongDetails> details = m_reader.Read(file.path);
+        if (!details) {
+            report.unreadable.push_back(file.path);
+            if (id != 0)
+                batch.removed.push_back(id);
+        } else {
+            CatalogSong song = Describe(file, details);
+            song.id = id;
+            (id ? batch.changed : batch.added).push_back(std::move(song));
+        }
+        if (++done % 64 == 0 && progress)
+            progress(done, total);
+        if (batch.added.size() + batch.changed.size() >= kBatchSongs)
+            flush();
+    };
+    for (const auto& [id, file] : plan.changed) {
+        if (stop.stop_requested())
+            break;
+        read(file, id);
+    }
+    for (const SongFile& file : plan.added) {
+        if (stop.stop_requested())
+            break;
+        read(file, 0);
+    }
+    flush();
+    if (progress)
+        progress(done, total);
+    report.cancelled = stop.stop_requested();
+    report.songs = stored.size() + report.added - report.removed;
+    return report;
+}
+
+} // namespace linlangok

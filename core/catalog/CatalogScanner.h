@@ -1,0 +1,85 @@
+#pragma once
+
+#include "core/catalog/CatalogStore.h"
+#include "core/catalog/SongReader.h"
+#include "core/catalog/TextReadings.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace linlangok {
+
+// A song file found under a song folder.
+struct SongFile {
+    std::filesystem::path path;
+    uint64_t size = 0;
+    int64_t modified = 0; // nanoseconds of the file clock
+
+    bool operator==(const SongFile&) const = default;
+};
+
+// What a rescan has to do, from the stored songs and the files found now. A file whose path,
+// size and modification time are stored is unchanged; one at a stored path with another size or
+// time is changed; a new path whose content identity is that of a stored song no longer found is
+// that song moved (it keeps its id and times sung); other new paths are new; stored songs not
+// found are removed.
+struct ScanPlan {
+    std::vector<SongFile> added;
+    std::vector<std::pair<int64_t, SongFile>> changed; // moved songs included
+    std::vector<int64_t> removed;
+    size_t unchanged = 0;
+};
+
+// The identity of a file, nothing when it cannot be read (see IdentifySong).
+using IdentifyFile = std::function<std::optional<SongIdentity>(const std::filesystem::path&)>;
+
+// Only new files of the size of a song no longer found are identified.
+ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<SongFile> found, const IdentifyFile& identify);
+
+// The song file kinds the catalogue holds, as their lower-case extensions ("midi" counts as "mid").
+std::optional<std::string> SongFormat(const std::filesystem::path& path);
+
+// Every song file under the folder and its subfolders; folders that cannot be read are skipped.
+std::vector<SongFile> FindSongFiles(const std::filesystem::path& folder, std::stop_token stop);
+
+struct ScanReport {
+    size_t songs = 0; // in the catalogue after the scan
+    size_t added = 0;
+    size_t changed = 0;
+    size_t removed = 0;
+    std::vector<std::filesystem::path> unreadable;
+    bool cancelled = false;
+};
+
+// Called now and then with the files read so far and the files to read.
+using ScanProgress = std::function<void(size_t done, size_t total)>;
+
+// Brings the store up to date with the song folders on disk: finds the files, plans, reads what
+// is new or changed (the reader's details, else the file name's patterns) and stores the changes
+// in batches, so that a cancelled scan keeps what it has read. A folder that does not exist now
+// (an unplugged drive) keeps its songs. Runs on the calling thread, meant to be a worker; the
+// store, reader, folding and pinyin are used from it alone meanwhile. Store errors are raised.
+class CCatalogScanner {
+public:
+    CCatalogScanner(ICatalogStore& store, ISongReader& reader, ITextFolding& folding, IPinyin& pinyin);
+
+    ScanReport Scan(std::stop_token stop, const ScanProgress& progress = {});
+
+    // A song's catalogue record from its file and what the reader found in it.
+    CatalogSong Describe(const SongFile& file, const std::optional<SongDetails>& details);
+
+private:
+    ICatalogStore& m_store;
+    ISongReader& m_reader;
+    ITextFolding& m_folding;
+    IPinyin& m_pinyin;
+};
+
+} // namespace linlangok

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "core/catalog/CatalogSong.h"
+#include "core/catalog/TextReadings.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// Finding songs by what a KTV user types: pinyin initials ("yldbwdx"), full pinyin with or
+// without spaces, or any part of the title or singer, in simplified or traditional characters.
+namespace linlangok {
+
+// The text as searched: folded (see ITextFolding), without spaces, punctuation and symbols.
+std::u16string NormalizeForSearch(std::u16string_view text, ITextFolding& folding);
+
+// The readings of a folded text in the form CatalogSong keeps them: one token per Han character
+// (its readings separated by "/", every reading IPinyin gives) and per run of Latin letters and
+// digits (in lower case), tokens separated by spaces; other characters are left out.
+std::string ComposeReadings(std::u16string_view foldedText, IPinyin& pinyin);
+
+// How a query matched, best first.
+enum class ESearchRank : uint8_t {
+    ExactTitle, // the title's text or full pinyin is the query
+    Prefix, // the title's or singer's text or pinyin starts with it
+    Initials, // the initials of the title or singer start with it
+    Substring, // any part of the text, of the pinyin from a syllable on, or of the initials
+};
+
+// Which form of the song the match was found in.
+enum class ESearchWhy : uint8_t { Text, Pinyin, Initials };
+std::string_view SearchWhyName(ESearchWhy why); // "text", "pinyin", "initials"
+
+struct SearchMatch {
+    ESearchRank rank;
+    ESearchWhy why;
+};
+
+// The best match of a normalized, non-empty query with a song's normalized title and singer and
+// their readings; nothing when it does not match.
+std::optional<SearchMatch> MatchSong(std::u16string_view query, std::u16string_view title, std::u16string_view singer,
+    std::string_view titleReadings, std::string_view singerReadings);
+
+struct SearchFilter {
+    std::u16string singer; // only this singer's songs (compared normalized); empty: all
+    std::string format; // only songs of this format ("mid", "mp3" …); empty: all
+};
+
+struct SearchResult {
+    const CatalogSong* song; // owned by the index, valid until it is rebuilt
+    SearchMatch match;
+};
+
+// The songs of the catalogue in memory with an index of every character pair of their
+// normalized texts and readings (initials and the pairs across syllables included), so that a
+// query of any length looks only at the songs holding all of its pairs (its characters for a
+// one-character query). Built on one thread and then searched from any number of threads.
+class CCatalogIndex {
+public:
+    // The folding must outlive the index.
+    explicit CCatalogIndex(ITextFolding& folding);
+
+    void Build(std::vector<CatalogSong> songs);
+
+    // The songs matching the query under the filter, ranked: by match rank, then the more sung
+    // first, then by title. An empty query matches every song (rank Substring, why Text). At most
+    // limit results.
+    std::vector<SearchResult> Search(std::u16string_view query, const SearchFilter& filter, size_t limit) const;
+
+    size_t Size() const { return m_songs.size(); }
+    const std::vector<CatalogSong>& Songs() const { return m_songs; }
+    const CatalogSong* Find(int64_t id) const;
+    // Counts a play of the song for the ranking.
+    void CountSung(int64_t id);
+
+private:
+    struct Normalized {
+        std::u16string title;
+        std::u16string singer;
+    };
+
+    void AddPairs(uint32_t song, std::u16string_view text);
+    void AddReadingPairs(uint32_t song, std::string_view readings);
+    void AddKey(uint32_t key, uint32_t song);
+    std::vector<uint32_t> Candidates(std::u16string_view query) const;
+
+    ITextFolding& m_folding;
+    std::vector<CatalogSong> m_songs;
+    std::vector<Normalized> m_normalized;
+    std::unordered_map<int64_t, uint32_t> m_byId;
+    // Song positions, ascending, under each character (key c) and each pair (key c1 << 16 | c2,
+    // c2 never 0).
+    std::unordered_map<uint32_t, std::vector<uint32_t>> m_postings;
+};
+
+} // namespace linlangok

@@ -1,0 +1,192 @@
+#include "core/catalog/SongQueue.h"
+
+#include "common/FileSaver.h"
+#include "common/Text.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace linlangok {
+namespace {
+
+constexpr std::string_view kHeader = "LinlangOK queue 1";
+
+std::string Field(std::u16string_view text)
+{
+    std::string utf8 = Utf16ToUtf8(text);
+    std::replace_if(
+        utf8.begin(), utf8.end(),
+        [](char character) { return character == '\t' || character == '\n' || character == '\r'; }, ' ');
+    return utf8;
+}
+
+std::vector<std::string_view> Split(std::string_view line, char separator)
+{
+    std::vector<std::string_view> fields;
+    size_t start = 0;
+    for (size_t end; (end = line.find(separator, start)) != std::string_view::npos; start = end + 1)
+        fields.push_back(line.substr(start, end - start));
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+} // namespace
+
+bool CSongQueue::Add(QueueEntry entry)
+{
+    if (m_entries.size() >= kMaximumQueuedSongs)
+        return false;
+    entry.placedByHand = false;
+    m_entries.push_back(std::move(entry));
+    Rotate();
+    return true;
+}
+
+void CSongQueue::Prioritize(size_t index)
+{
+    Move(index, 0);
+}
+
+void CSongQueue::Remove(size_t index)
+{
+    if (index >= m_entries.size())
+        return;
+    m_entries.erase(m_entries.begin() + static_cast<ptrdiff_t>(index));
+    Rotate();
+}
+
+void CSongQueue::Move(size_t from, size_t to)
+{
+    if (from >= m_entries.size())
+        return;
+    to = std::min(to, m_entries.size() - 1);
+    QueueEntry entry = std::move(m_entries[from]);
+    entry.placedByHand = true;
+    m_entries.erase(m_entries.begin() + static_cast<ptrdiff_t>(from));
+    m_entries.insert(m_entries.begin() + static_cast<ptrdiff_t>(to), std::move(entry));
+    Rotate();
+}
+
+std::optional<QueueEntry> CSongQueue::Next()
+{
+    m_current.reset();
+    if (m_entries.empty())
+        return std::nullopt;
+    m_current = std::move(m_entries.front());
+    m_current->placedByHand = false;
+    m_entries.erase(m_entries.begin());
+    Rotate();
+    return m_current;
+}
+
+void CSongQueue::Clear()
+{
+    m_entries.clear();
+    m_current.reset();
+}
+
+void CSongQueue::Rotate()
+{
+    std::map<std::u16string, size_t> sung;
+    if (m_current)
+        sung[m_current->performer] = 1;
+    std::vector<size_t> rounds(m_entries.size());
+    std::vector<size_t> slots;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        rounds[i] = sung[m_entries[i].performer]++;
+        if (!m_entries[i].placedByHand)
+            slots.push_back(i);
+    }
+    std::vector<size_t> order = slots;
+    std::stable_sort(order.begin(), order.end(), [&rounds](size_t a, size_t b) { return rounds[a] < rounds[b]; });
+    std::vector<QueueEntry> flowing;
+    flowing.reserve(order.size());
+    for (const size_t i : order)
+        flowing.push_back(std::move(m_entries[i]));
+    for (size_t i = 0; i < slots.size(); ++i)
+        m_entries[slots[i]] = std::move(flowing[i]);
+}
+
+std::string CSongQueue::Serialize() const
+{
+    std::string text(kHeader);
+    text += '\n';
+    auto write = [&text](char kind, const QueueEntry& entry) {
+        text += kind;
+        text += '\t' + std::to_string(entry.songId) + '\t' + Field(entry.performer) + '\t' + Field(entry.title) + '\t'
+            + Field(entry.singer) + '\t' + Field(Utf8ToUtf16(entry.path.string())) + '\n';
+    };
+    if (m_current)
+        write('C', *m_current);
+    for (const QueueEntry& entry : m_entries)
+        write(entry.placedByHand ? 'P' : 'Q', entry);
+    return text;
+}
+
+std::optional<CSongQueue> CSongQueue::Parse(std::string_view text)
+{
+    std::vector<std::string_view> lines = Split(text, '\n');
+    if (lines.empty() || lines.front() != kHeader || !lines.back().empty() || lines.size() > kMaximumQueuedSongs + 3)
+        return std::nullopt;
+    CSongQueue queue;
+    for (size_t i = 1; i + 1 < lines.size(); ++i) {
+        const std::vector<std::string_view> fields = Split(lines[i], '\t');
+        if (fields.size() != 6 || fields[0].size() != 1 || fields[5].empty() || !IsValidUtf8(lines[i]))
+            return std::nullopt;
+        QueueEntry entry;
+        std::istringstream id {std::string(fields[1])};
+        if (!(id >> entry.songId) || !id.eof())
+            return std::nullopt;
+        entry.performer = Utf8ToUtf16(fields[2]);
+        entry.title = Utf8ToUtf16(fields[3]);
+        entry.singer = Utf8ToUtf16(fields[4]);
+        entry.path = std::string(fields[5]);
+        switch (fields[0][0]) {
+        case 'C':
+            if (queue.m_current || !queue.m_entries.empty())
+                return std::nullopt;
+            queue.m_current = std::move(entry);
+            break;
+        case 'P':
+        case 'Q':
+            entry.placedByHand = fields[0][0] == 'P';
+            queue.m_entries.push_back(std::move(entry));
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return queue;
+}
+
+CSongQueue LoadSongQueue(const std::filesystem::path& file, std::u16string& warning)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(file, error))
+        return {};
+    std::optional<CSongQueue> queue;
+    if (std::filesystem::is_regular_file(file, error)
+        && std::filesystem::file_size(file, error) <= kMaximumSongQueueBytes && !error) {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        if (in)
+            queue = CSongQueue::Parse(bytes.str());
+    }
+    if (queue)
+        return std::move(*queue);
+    std::filesystem::path aside = file;
+    aside += ".damaged";
+    std::filesystem::rename(file, aside, error);
+    warning = u"已点歌曲文件无法读取，已另存为 " + Utf8ToUtf16(aside.filename().string()) + u"，已点歌曲从空开始。";
+    return {};
+}
+
+bool SaveSongQueue(const std::filesystem::path& file, const CSongQueue& queue)
+{
+    return SaveFile(file, queue.Serialize());
+}
+
+} // namespace linlangok

@@ -1,0 +1,302 @@
+#include "platform/database/SqliteCatalogStore.h"
+
+#include "common/Text.h"
+
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+namespace linlangok {
+namespace {
+
+// "LKOK": marks the file as this program's catalogue.
+constexpr int kApplicationId = 0x4C4B4F4B;
+constexpr int kSchemaVersion = 1;
+constexpr int kBusyTimeoutMilliseconds = 5000;
+
+constexpr const char* kSchema = R"(
+CREATE TABLE IF NOT EXISTS folders(path BLOB PRIMARY KEY);
+CREATE TABLE IF NOT EXISTS songs(
+  id INTEGER PRIMARY KEY,
+  path BLOB NOT NULL UNIQUE,
+  title TEXT NOT NULL,
+  singer TEXT NOT NULL,
+  format TEXT NOT NULL,
+  length_ms INTEGER NOT NULL,
+  language TEXT NOT NULL,
+  size INTEGER NOT NULL,
+  modified INTEGER NOT NULL,
+  hash INTEGER NOT NULL,
+  times_sung INTEGER NOT NULL DEFAULT 0,
+  title_readings TEXT NOT NULL,
+  singer_readings TEXT NOT NULL);
+)";
+
+std::string Blob(const std::filesystem::path& path)
+{
+    return path.native();
+}
+
+} // namespace
+
+// A prepared statement, finalized when it goes.
+class CSqliteCatalogStore::CStatement {
+public:
+    CStatement(CSqliteCatalogStore& store, const char* sql)
+        : m_store(store)
+    {
+        if (sqlite3_prepare_v2(store.m_database, sql, -1, &m_statement, nullptr) != SQLITE_OK)
+            store.Fail("prepare");
+    }
+    ~CStatement() { sqlite3_finalize(m_statement); }
+
+    CStatement& Bind(int index, int64_t value)
+    {
+        sqlite3_bind_int64(m_statement, index, value);
+        return *this;
+    }
+    CStatement& Bind(int index, std::string_view text, bool blob = false)
+    {
+        if (blob)
+            sqlite3_bind_blob(m_statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        else
+            sqlite3_bind_text(m_statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    // True while there is a row.
+    bool Step()
+    {
+        const int result = sqlite3_step(m_statement);
+        if (result != SQLITE_ROW && result != SQLITE_DONE)
+            m_store.Fail("step");
+        return result == SQLITE_ROW;
+    }
+    // Runs the statement to its end and readies it for new values: the first column of its
+    // first row, 0 without a row.
+    int64_t Run()
+    {
+        int64_t first = 0;
+        if (Step()) {
+            first = Integer(0);
+            while (Step()) { }
+        }
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+        return first;
+    }
+    int64_t Integer(int column) const { return sqlite3_column_int64(m_statement, column); }
+    std::string Text(int column) const
+    {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
+        return bytes ? std::string(bytes, static_cast<size_t>(sqlite3_column_bytes(m_statement, column)))
+                     : std::string();
+    }
+
+private:
+    CSqliteCatalogStore& m_store;
+    sqlite3_stmt* m_statement = nullptr;
+};
+
+CSqliteCatalogStore::CSqliteCatalogStore(const std::filesystem::path& file)
+    : m_file(file)
+{
+    if (OpenAndCheck())
+        return;
+    Close();
+    std::filesystem::path aside = m_file;
+    aside += ".damaged";
+    std::error_code error;
+    for (int number = 2; std::filesystem::exists(aside, error); ++number) {
+        aside = m_file;
+        aside += ".damaged-" + std::to_string(number);
+    }
+    std::filesystem::rename(m_file, aside, error);
+    if (error)
+        throw std::runtime_error("歌库数据库 " + m_file.string() + " 无法读取，也无法改名：" + error.message());
+    for (const char* suffix : {"-wal", "-shm"}) {
+        std::filesystem::path journal = m_file;
+        journal += suffix;
+        std::filesystem::path journalAside = aside;
+        journalAside += suffix;
+        std::filesystem::rename(journal, journalAside, error);
+    }
+    m_warning = u"歌库数据库已损坏或不是本程序的文件，已改名为 " + Utf8ToUtf16(aside.filename().string())
+        + u"，歌库已重建，请重新扫描歌曲文件夹。";
+    if (!OpenAndCheck()) {
+        Close();
+        throw std::runtime_error("歌库数据库 " + m_file.string() + " 无法建立");
+    }
+}
+
+CSqliteCatalogStore::~CSqliteCatalogStore()
+{
+    Close();
+}
+
+void CSqliteCatalogStore::Close()
+{
+    sqlite3_close_v2(m_database);
+    m_database = nullptr;
+}
+
+bool CSqliteCatalogStore::OpenAndCheck()
+{
+    if (sqlite3_open_v2(
+            m_file.c_str(), &m_database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
+        != SQLITE_OK)
+        return false;
+    sqlite3_busy_timeout(m_database, kBusyTimeoutMilliseconds);
+    try {
+        int64_t applicationId = 0;
+        int64_t version = 0;
+        int64_t objects = 0;
+        {
+            CStatement identity(*this,
+                "SELECT (SELECT application_id FROM pragma_application_id),"
+                " (SELECT user_version FROM pragma_user_version),"
+                " (SELECT count(*) FROM sqlite_schema)");
+            identity.Step();
+            applicationId = identity.Integer(0);
+            version = identity.Integer(1);
+            objects = identity.Integer(2);
+        }
+        if (objects != 0) {
+            CStatement check(*this, "PRAGMA quick_check");
+            if (applicationId != kApplicationId || version != kSchemaVersion || !check.Step() || check.Text(0) != "ok")
+                return false;
+        }
+        Execute("PRAGMA journal_mode=WAL");
+        Execute("PRAGMA synchronous=NORMAL");
+        if (objects == 0) {
+            Execute("BEGIN IMMEDIATE");
+            Execute(kSchema);
+            Execute(("PRAGMA application_id=" + std::to_string(kApplicationId)).c_str());
+            Execute(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
+            Execute("COMMIT");
+        }
+        return true;
+    } catch (const std::runtime_error&) {
+        // Only a file that is no database or a damaged one is set aside; a busy one is an error.
+        if (m_lastError == SQLITE_NOTADB || m_lastError == SQLITE_CORRUPT)
+            return false;
+        throw;
+    }
+}
+
+void CSqliteCatalogStore::Fail(const char* what)
+{
+    m_lastError = sqlite3_errcode(m_database) & 0xFF;
+    throw std::runtime_error(std::string("歌库数据库出错（") + what + "）：" + sqlite3_errmsg(m_database));
+}
+
+void CSqliteCatalogStore::Execute(const char* sql)
+{
+    if (sqlite3_exec(m_database, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        Fail("exec");
+}
+
+std::vector<std::filesystem::path> CSqliteCatalogStore::Folders()
+{
+    std::vector<std::filesystem::path> folders;
+    CStatement select(*this, "SELECT path FROM folders ORDER BY path");
+    while (select.Step())
+        folders.emplace_back(select.Text(0));
+    return folders;
+}
+
+void CSqliteCatalogStore::AddFolder(const std::filesystem::path& folder)
+{
+    CStatement(*this, "INSERT OR IGNORE INTO folders(path) VALUES(?)").Bind(1, Blob(folder), true).Run();
+}
+
+void CSqliteCatalogStore::RemoveFolder(const std::filesystem::path& folder)
+{
+    Execute("BEGIN IMMEDIATE");
+    try {
+        CStatement(*this, "DELETE FROM folders WHERE path = ?").Bind(1, Blob(folder), true).Run();
+        std::string prefix = Blob(folder);
+        if (!prefix.ends_with('/'))
+            prefix += '/';
+        // Paths under the folder: the prefix, compared as bytes.
+        CStatement(*this, "DELETE FROM songs WHERE substr(path, 1, ?) = ?")
+            .Bind(1, static_cast<int64_t>(prefix.size()))
+            .Bind(2, prefix, true)
+            .Run();
+        Execute("COMMIT");
+    } catch (...) {
+        sqlite3_exec(m_database, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+std::vector<CatalogSong> CSqliteCatalogStore::LoadSongs()
+{
+    std::vector<CatalogSong> songs;
+    CStatement select(*this,
+        "SELECT id, path, title, singer, format, length_ms, language, size, modified, hash,"
+        " times_sung, title_readings, singer_readings FROM songs ORDER BY id");
+    while (select.Step()) {
+        CatalogSong song;
+        song.id = select.Integer(0);
+        song.path = select.Text(1);
+        song.title = Utf8ToUtf16(select.Text(2));
+        song.singer = Utf8ToUtf16(select.Text(3));
+        song.format = select.Text(4);
+        song.lengthMilliseconds = static_cast<int32_t>(select.Integer(5));
+        song.language = select.Text(6);
+        song.size = static_cast<uint64_t>(select.Integer(7));
+        song.modified = select.Integer(8);
+        song.identity = {song.size, static_cast<uint64_t>(select.Integer(9))};
+        song.timesSung = static_cast<int32_t>(select.Integer(10));
+        song.titleReadings = select.Text(11);
+        song.singerReadings = select.Text(12);
+        songs.push_back(std::move(song));
+    }
+    return songs;
+}
+
+void CSqliteCatalogStore::Apply(CatalogChanges& changes)
+{
+    Execute("BEGIN IMMEDIATE");
+    try {
+        CStatement remove(*this, "DELETE FROM songs WHERE id = ?");
+        for (const int64_t id : changes.removed)
+            remove.Bind(1, id).Run();
+        CStatement insert(*this,
+            "INSERT INTO songs(path, title, singer, format, length_ms, language, size, modified, hash,"
+            " title_readings, singer_readings) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"
+            " ON CONFLICT(path) DO UPDATE SET title = ?2, singer = ?3, format = ?4, length_ms = ?5, language = ?6,"
+            " size = ?7, modified = ?8, hash = ?9, title_readings = ?10, singer_readings = ?11 RETURNING id");
+        CStatement update(*this,
+            "UPDATE songs SET path = ?1, title = ?2, singer = ?3, format = ?4, length_ms = ?5, language = ?6,"
+            " size = ?7, modified = ?8, hash = ?9, title_readings = ?10, singer_readings = ?11 WHERE id = ?12");
+        auto bind = [](CStatement& statement, const CatalogSong& song) -> CStatement& {
+            return statement.Bind(1, Blob(song.path), true)
+                .Bind(2, Utf16ToUtf8(song.title))
+                .Bind(3, Utf16ToUtf8(song.singer))
+                .Bind(4, song.format)
+                .Bind(5, song.lengthMilliseconds)
+                .Bind(6, song.language)
+                .Bind(7, static_cast<int64_t>(song.size))
+                .Bind(8, song.modified)
+                .Bind(9, static_cast<int64_t>(song.identity.hash))
+                .Bind(10, song.titleReadings)
+                .Bind(11, song.singerReadings);
+        };
+        for (CatalogSong& song : changes.added)
+            song.id = bind(insert, song).Run();
+        for (const CatalogSong& song : changes.changed)
+            bind(update, song).Bind(12, song.id).Run();
+        Execute("COMMIT");
+    } catch (...) {
+        sqlite3_exec(m_database, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void CSqliteCatalogStore::CountSung(int64_t id)
+{
+    CStatement(*this, "UPDATE songs SET times_sung = times_sung + 1 WHERE id = ?").Bind(1, id).Run();
+}
+
+} // namespace linlangok

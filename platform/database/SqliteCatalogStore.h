@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/catalog/CatalogStore.h"
+
+#include <filesystem>
+#include <string>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace linlangok {
+
+inline constexpr std::string_view kCatalogFileName = "Catalog.db";
+
+// The catalogue in one SQLite database file (WAL journal; every change in a transaction).
+// Opening a file that is damaged or belongs to another program sets it aside under a new name
+// ("Catalog.db.damaged", then ".damaged-2" …), never deleting it, and starts an empty catalogue;
+// SetAsideWarning then says so in one line. Several stores may be open on one file, one per
+// thread. Errors are raised as std::runtime_error.
+class CSqliteCatalogStore final : public ICatalogStore {
+public:
+    explicit CSqliteCatalogStore(const std::filesystem::path& file);
+    ~CSqliteCatalogStore() override;
+
+    CSqliteCatalogStore(const CSqliteCatalogStore&) = delete;
+    CSqliteCatalogStore& operator=(const CSqliteCatalogStore&) = delete;
+
+    // Empty unless opening set a damaged or foreign file aside.
+    const std::u16string& SetAsideWarning() const { return m_warning; }
+
+    std::vector<std::filesystem::path> Folders() override;
+    void AddFolder(const std::filesystem::path& folder) override;
+    void RemoveFolder(const std::filesystem::path& folder) override;
+    std::vector<CatalogSong> LoadSongs() override;
+    void Apply(CatalogChanges& changes) override;
+    void CountSung(int64_t id) override;
+
+private:
+    class CStatement;
+
+    bool OpenAndCheck();
+    void Close();
+    void Execute(const char* sql);
+    [[noreturn]] void Fail(const char* what);
+
+    std::filesystem::path m_file;
+    sqlite3* m_database = nullptr;
+    std::u16string m_warning;
+    int m_lastError = 0; // the primary result code of the last failure
+};
+
+} // namespace linlangok

@@ -1,0 +1,144 @@
+#include "common/Text.h"
+#include "core/catalog/CatalogScanner.h"
+#include "core/catalog/CatalogSearch.h"
+#include "core/catalog/SongNaming.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace linlangok {
+namespace {
+
+// A few characters' readings and traditional forms, as the ICU stand-ins would give them.
+class CTableText : public ITextFolding, public IPinyin {
+public:
+    std::u16string Fold(std::u16string_view text) override
+    {
+        std::u16string folded;
+        for (char16_t character : text) {
+            const auto simplified = kSimplified.find(character);
+            folded += simplified != kSimplified.end()    ? simplified->second
+                : character >= u'A' && character <= u'Z' ? static_cast<char16_t>(character + 32)
+                                                         : character;
+        }
+        return folded;
+    }
+    std::vector<std::string> Readings(char32_t character) override
+    {
+        const auto found = kReadings.find(character);
+        return found == kReadings.end() ? std::vector<std::string> {} : found->second;
+    }
+
+private:
+    const std::map<char16_t, char16_t> kSimplified {{u'鄧', u'邓'}, {u'麗', u'丽'}};
+    const std::map<char32_t, std::vector<std::string>> kReadings {{U'月', {"yue"}}, {U'亮', {"liang"}},
+        {U'代', {"dai"}}, {U'表', {"biao"}}, {U'我', {"wo"}}, {U'的', {"de", "di"}}, {U'心', {"xin"}},
+        {U'邓', {"deng"}}, {U'丽', {"li"}}, {U'君', {"jun"}}, {U'晴', {"qing"}}, {U'天', {"tian"}}, {U'周', {"zhou"}},
+        {U'杰', {"jie"}}, {U'伦', {"lun"}}, {U'长', {"chang", "zhang"}}, {U'城', {"cheng"}}, {U'稻', {"dao"}},
+        {U'香', {"xiang"}}, {U'重', {"zhong", "chong"}}, {U'逢', {"feng"}}};
+};
+
+TEST(CatalogSearchTest, FindsByTextPinyinAndInitialsRankedAndFolded)
+{
+    CTableText text;
+    std::vector<CatalogSong> songs;
+    int64_t id = 0;
+    for (const auto& [title, singer, sung] : std::vector<std::tuple<std::u16string, std::u16string, int>> {
+             {u"月亮代表我的心", u"邓丽君", 0}, {u"晴天", u"周杰伦", 0}, {u"稻香", u"周杰伦", 5}, {u"长城", u"", 0},
+             {u"重逢", u"", 0}, {u"晴天 (Live)", u"周杰伦", 9}, {u"Hotel California", u"Eagles", 0}}) {
+        CatalogSong song;
+        song.id = ++id;
+        song.title = title;
+        song.singer = singer;
+        song.timesSung = sung;
+        song.titleReadings = ComposeReadings(text.Fold(title), text);
+        song.singerReadings = ComposeReadings(text.Fold(singer), text);
+        songs.push_back(song);
+    }
+    EXPECT_EQ(songs[0].titleReadings, "yue liang dai biao wo de/di xin");
+    EXPECT_EQ(songs[6].titleReadings, "hotel california");
+    CCatalogIndex index(text);
+    index.Build(songs);
+    struct Case {
+        std::u16string query;
+        std::vector<std::u16string> titles; // ranked
+        ESearchWhy why; // of the first
+    };
+    for (const Case& test :
+        std::vector<Case> {{u"晴天", {u"晴天", u"晴天 (Live)"}, ESearchWhy::Text}, // exact before a more-sung prefix
+            {u"稻香", {u"稻香"}, ESearchWhy::Text},
+            {u"天", {u"晴天 (Live)", u"晴天"}, ESearchWhy::Text}, // substrings: more sung first
+            {u"yldbwdx", {u"月亮代表我的心"}, ESearchWhy::Initials},
+            {u"YLDBWDX", {u"月亮代表我的心"}, ESearchWhy::Initials},
+            {u"dbwdx", {u"月亮代表我的心"}, ESearchWhy::Initials},
+            {u"yueliangdaibiao", {u"月亮代表我的心"}, ESearchWhy::Pinyin},
+            {u"yue liang dai biao", {u"月亮代表我的心"}, ESearchWhy::Pinyin},
+            {u"woDIxin", {u"月亮代表我的心"}, ESearchWhy::Pinyin}, // the second reading of 的
+            {u"鄧麗君", {u"月亮代表我的心"}, ESearchWhy::Text}, {u"dlj", {u"月亮代表我的心"}, ESearchWhy::Initials},
+            {u"zhou", {u"晴天 (Live)", u"稻香", u"晴天"}, ESearchWhy::Pinyin}, // singer prefix, more sung first
+            {u"changcheng", {u"长城"}, ESearchWhy::Pinyin}, {u"zhangcheng", {u"长城"}, ESearchWhy::Pinyin},
+            {u"chongfeng", {u"重逢"}, ESearchWhy::Pinyin}, {u"zf", {u"重逢"}, ESearchWhy::Initials},
+            {u"hotel california", {u"Hotel California"}, ESearchWhy::Text},
+            {u"hc", {u"Hotel California"}, ESearchWhy::Initials}, {u"nothing", {}, ESearchWhy::Text},
+            {u"yx", {}, ESearchWhy::Text}}) {
+        SCOPED_TRACE(Utf16ToUtf8(test.query));
+        const std::vector<SearchResult> results = index.Search(test.query, {}, 10);
+        std::vector<std::u16string> titles;
+        for (const SearchResult& result : results)
+            titles.push_back(result.song->title);
+        EXPECT_EQ(titles, test.titles);
+        if (!results.empty()) {
+            EXPECT_EQ(results[0].match.why, test.why);
+        }
+    }
+    EXPECT_EQ(index.Search(u"", {u"周杰伦", ""}, 10).size(), 3u);
+    EXPECT_EQ(index.Search(u"", {}, 2).size(), 2u);
+}
+
+TEST(CatalogNamingTest, FileNamePatterns)
+{
+    for (const auto& [stem, title, singer] : std::vector<std::tuple<std::u16string, std::u16string, std::u16string>> {
+             {u"邓丽君 - 月亮代表我的心", u"月亮代表我的心", u"邓丽君"}, {u"晴天(周杰伦)", u"晴天", u"周杰伦"},
+             {u"晴天（周杰伦）", u"晴天", u"周杰伦"}, {u"01. 稻香", u"稻香", u""},
+             {u"07 - 周杰伦 - 晴天", u"晴天", u"周杰伦"}, {u"1984", u"1984", u""}, {u"100首", u"100首", u""},
+             {u"(Live)", u"(Live)", u""}}) {
+        const SongName name = ParseSongFileName(stem);
+        EXPECT_EQ(name.title, title) << Utf16ToUtf8(stem);
+        EXPECT_EQ(name.singer, singer) << Utf16ToUtf8(stem);
+    }
+}
+
+TEST(CatalogScanTest, PlanFindsNewChangedMovedAndRemoved)
+{
+    auto stored = [](int64_t id, const char* path, uint64_t size, uint64_t hash) {
+        CatalogSong song;
+        song.id = id;
+        song.path = path;
+        song.size = size;
+        song.modified = 7;
+        song.identity = {size, hash};
+        return song;
+    };
+    const std::vector<CatalogSong> songs {stored(1, "/s/same.mid", 10, 1), stored(2, "/s/edited.mid", 10, 2),
+        stored(3, "/s/old-name.mp3", 30, 3), stored(4, "/s/gone.wav", 30, 4)};
+    std::vector<std::filesystem::path> identified;
+    const ScanPlan plan = PlanScan(songs,
+        {{"/s/same.mid", 10, 7}, {"/s/edited.mid", 11, 7}, {"/s/new.mp3", 20, 7}, {"/s/moved/new-name.mp3", 30, 8}},
+        [&identified](const std::filesystem::path& path) {
+            identified.push_back(path);
+            return SongIdentity {30, 3};
+        });
+    EXPECT_EQ(plan.unchanged, 1u);
+    EXPECT_EQ(plan.added, (std::vector<SongFile> {{"/s/new.mp3", 20, 7}}));
+    ASSERT_EQ(plan.changed.size(), 2u);
+    EXPECT_EQ(plan.changed[0].first, 2);
+    EXPECT_EQ(plan.changed[1].first, 3);
+    EXPECT_EQ(plan.changed[1].second.path, "/s/moved/new-name.mp3");
+    EXPECT_EQ(plan.removed, (std::vector<int64_t> {4}));
+    // Only a new file of a vanished song's size is read for its identity.
+    EXPECT_EQ(identified, (std::vector<std::filesystem::path> {"/s/moved/new-name.mp3"}));
+}
+
+} // namespace
+} // namespace linlangok

@@ -1,0 +1,134 @@
+#include "common/Text.h"
+#include "core/catalog/CatalogScanner.h"
+#include "core/catalog/CatalogSearch.h"
+#include "platform/codepage/IconvCodePage.h"
+#include "platform/database/SqliteCatalogStore.h"
+#include "platform/pinyin/IcuTextReadings.h"
+#include "platform/tags/SongFileReader.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace linlangok {
+namespace {
+
+TEST(IcuTextReadingsTest, PolyphonesSurnamesAndFolding)
+{
+    CIcuTextReadings readings;
+    for (const auto& [text, expected] :
+        std::vector<std::pair<std::u16string, std::string>> {{u"长城", "chang/zhang cheng"}, {u"音乐", "yin le/yue"},
+            {u"单依纯", "dan/shan/chan yi chun"}, {u"曾轶可", "ceng/zeng yi ke"}, {u"解晓东", "jie/xie xiao dong"},
+            {u"区瑞强", "qu/ou rui qiang/jiang"}, {u"重逢", "zhong/chong feng"}, {u"绿光", "lv/lu guang"},
+            {u"鄧麗君", "deng li jun"}, {u"Café Ｌｏｖｅ", "cafe love"}})
+        EXPECT_EQ(ComposeReadings(readings.Fold(text), readings), expected) << Utf16ToUtf8(text);
+    EXPECT_EQ(readings.Fold(u"鄧麗君 ÀÉ"), u"邓丽君 ae");
+}
+
+// Well-known titles and singers with the initials users type for them: at least 99 % of the titles
+// and singers must be found by their initials, with the readings ICU and the table give.
+TEST(IcuTextReadingsTest, InitialsRecallOnWellKnownSongs)
+{
+    CIcuTextReadings readings;
+    std::ifstream table(LINLANGOK_SOURCE_DIR "/tests/platform/catalog/recall.tsv");
+    size_t rows = 0;
+    size_t found = 0;
+    for (std::string line; std::getline(table, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::vector<std::u16string> fields;
+        for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+            end = line.find('\t', start);
+            fields.push_back(Utf8ToUtf16(line.substr(start, end == std::string::npos ? end : end - start)));
+        }
+        ASSERT_EQ(fields.size(), 4u) << line;
+        for (const size_t field : {0, 2}) {
+            const std::u16string text = NormalizeForSearch(fields[field], readings);
+            const std::string composed = ComposeReadings(readings.Fold(fields[field]), readings);
+            const auto match = field == 0 ? MatchSong(fields[field + 1], text, u"", composed, "")
+                                          : MatchSong(fields[field + 1], u"", text, "", composed);
+            ++rows;
+            if (match && match->rank <= ESearchRank::Initials)
+                ++found;
+            else
+                std::printf("not found: %s (%s) by %s\n", Utf16ToUtf8(fields[field]).c_str(), composed.c_str(),
+                    Utf16ToUtf8(fields[field + 1]).c_str());
+        }
+    }
+    std::printf("initials recall: %zu of %zu (%.1f %%)\n", found, rows, 100.0 * found / rows);
+    EXPECT_GE(rows, 800u);
+    EXPECT_GE(found * 100, rows * 99);
+}
+
+TEST(SqliteCatalogStoreTest, StoresAndSetsAsideAForeignFile)
+{
+    test::CTemporaryFolder folder;
+    const std::filesystem::path file = folder.Path() / "Catalog.db";
+    CatalogSong song;
+    song.path = folder.Path() / "歌/a.mp3";
+    song.title = u"晴天";
+    song.singer = u"周杰伦";
+    song.format = "mp3";
+    song.identity = {3, 0xFEDCBA9876543210};
+    song.size = 3;
+    song.titleReadings = "qing tian";
+    {
+        CSqliteCatalogStore store(file);
+        store.AddFolder(folder.Path() / "歌");
+        CatalogChanges changes {{song}, {}, {}};
+        store.Apply(changes);
+        song.id = changes.added[0].id;
+        store.CountSung(song.id);
+    }
+    CSqliteCatalogStore reopened(file);
+    EXPECT_EQ(reopened.SetAsideWarning(), u"");
+    song.timesSung = 1;
+    const std::vector<CatalogSong> loaded = reopened.LoadSongs();
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0], song);
+    reopened.RemoveFolder(folder.Path() / "歌");
+    EXPECT_TRUE(reopened.LoadSongs().empty());
+
+    const std::filesystem::path foreign = folder.Path() / "Foreign.db";
+    std::ofstream(foreign) << "not a database, but someone's file";
+    const CSqliteCatalogStore rebuilt(foreign);
+    EXPECT_NE(rebuilt.SetAsideWarning(), u"");
+    std::ifstream aside(folder.Path() / "Foreign.db.damaged");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), "not a database, but someone's file");
+}
+
+TEST(CatalogScannerTest, ScansRescansAndCountsUnreadableFiles)
+{
+    test::CTemporaryFolder folder;
+    const std::filesystem::path songs = folder.Path() / "songs";
+    std::filesystem::create_directories(songs / "sub");
+    std::filesystem::copy_file(LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid", songs / "sub/01 - 茉莉花.mid");
+    std::ofstream(songs / "broken.mp3") << "no sound here";
+    std::ofstream(songs / "notes.txt") << "not a song";
+    CSqliteCatalogStore store(folder.Path() / "Catalog.db");
+    store.AddFolder(songs);
+    CIcuTextReadings readings;
+    const auto codePage = CreateLegacyCodePage();
+    CSongFileReader reader(*codePage, NoEncodingDetection());
+    CCatalogScanner scanner(store, reader, readings, readings);
+    ScanReport report = scanner.Scan({});
+    EXPECT_EQ(report.added, 1u);
+    EXPECT_EQ(report.unreadable, std::vector<std::filesystem::path> {songs / "broken.mp3"});
+    CCatalogIndex index(readings);
+    index.Build(store.LoadSongs());
+    const auto found = index.Search(u"mlh", {}, 5);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].song->format, "mid");
+    EXPECT_GT(found[0].song->lengthMilliseconds, 10000);
+
+    std::filesystem::rename(songs / "sub/01 - 茉莉花.mid", songs / "jasmine.mid");
+    report = scanner.Scan({});
+    EXPECT_EQ(report.changed, 1u);
+    EXPECT_EQ(report.removed, 0u);
+    EXPECT_EQ(store.LoadSongs().at(0).id, found[0].song->id);
+}
+
+} // namespace
+} // namespace linlangok

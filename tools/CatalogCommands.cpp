@@ -1,0 +1,205 @@
+#include "common/Text.h"
+#include "core/catalog/CatalogScanner.h"
+#include "core/catalog/CatalogSearch.h"
+#include "core/catalog/SongQueue.h"
+#include "platform/database/SqliteCatalogStore.h"
+#include "platform/pinyin/IcuTextReadings.h"
+#include "platform/tags/SongFileReader.h"
+#include "tools/Commands.h"
+#include "tools/JsonWriter.h"
+
+#include <chrono>
+#include <iostream>
+#include <stdexcept>
+
+namespace linlangok {
+namespace {
+
+constexpr size_t kDefaultSearchLimit = 20;
+constexpr size_t kMaximumSearchLimit = 100000;
+
+void WriteSong(CJsonWriter& json, const CatalogSong& song)
+{
+    json.Key("id").Value(static_cast<long long>(song.id)).Key("title").Value(std::u16string_view(song.title));
+    json.Key("singer").Value(std::u16string_view(song.singer)).Key("path").Value(Utf8ToUtf16(song.path.string()));
+    json.Key("kind").Value(song.format).Key("length_ms").Value(song.lengthMilliseconds);
+}
+
+void WriteEntry(CJsonWriter& json, const QueueEntry& entry)
+{
+    json.BeginObject().Key("id").Value(static_cast<long long>(entry.songId));
+    json.Key("title").Value(std::u16string_view(entry.title)).Key("singer").Value(std::u16string_view(entry.singer));
+    json.Key("performer").Value(std::u16string_view(entry.performer));
+    json.Key("path").Value(Utf8ToUtf16(entry.path.string())).EndObject();
+}
+
+// The catalogue's database in the program folder, with the warning of a set-aside file shown.
+std::unique_ptr<CSqliteCatalogStore> OpenStore(ToolContext& context)
+{
+    auto store = std::make_unique<CSqliteCatalogStore>(context.programFolder / kCatalogFileName);
+    if (!store->SetAsideWarning().empty())
+        context.prompts.ShowError(kCaptionWarning, store->SetAsideWarning());
+    return store;
+}
+
+int AddFolder(ToolContext& context, const std::string& folderArgument)
+{
+    std::error_code error;
+    const std::filesystem::path folder
+        = std::filesystem::weakly_canonical(std::filesystem::absolute(folderArgument, error), error);
+    if (error || !std::filesystem::is_directory(folder, error)) {
+        context.prompts.ShowError(kCaptionError, u"“" + Utf8ToUtf16(folderArgument) + u"”不是一个文件夹。");
+        return 1;
+    }
+    const auto started = std::chrono::steady_clock::now();
+    const auto store = OpenStore(context);
+    store->AddFolder(folder);
+    CIcuTextReadings readings;
+    CSongFileReader reader(context.codePage, context.textEncodings);
+    CCatalogScanner scanner(*store, reader, readings, readings);
+    const ScanReport report = scanner.Scan(std::stop_token());
+    for (const std::filesystem::path& path : report.unreadable)
+        std::cerr << "unreadable: " << path.string() << '\n';
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+    CJsonWriter json(std::cout);
+    json.BeginObject().Key("songs").Value(static_cast<long long>(report.songs));
+    json.Key("added").Value(static_cast<long long>(report.added));
+    json.Key("changed").Value(static_cast<long long>(report.changed));
+    json.Key("removed").Value(static_cast<long long>(report.removed));
+    json.Key("unreadable").Value(static_cast<long long>(report.unreadable.size()));
+    json.Key("seconds").Value(seconds.count()).EndObject();
+    std::cout << '\n';
+    return 0;
+}
+
+// "--limit N" taken out of the arguments; nothing when N is not a number in range.
+std::optional<size_t> TakeLimit(std::vector<std::string>& arguments)
+{
+    const auto option = std::find(arguments.begin(), arguments.end(), "--limit");
+    if (option == arguments.end())
+        return kDefaultSearchLimit;
+    if (option + 1 == arguments.end())
+        return std::nullopt;
+    size_t used = 0;
+    size_t limit = 0;
+    try {
+        limit = std::stoul(*(option + 1), &used);
+    } catch (const std::logic_error&) {
+        return std::nullopt;
+    }
+    if (used != (option + 1)->size() || limit == 0 || limit > kMaximumSearchLimit)
+        return std::nullopt;
+    arguments.erase(option, option + 2);
+    return limit;
+}
+
+std::vector<SearchResult> Search(CCatalogIndex& index, ICatalogStore& store, const std::string& query, size_t limit)
+{
+    index.Build(store.LoadSongs());
+    return index.Search(Utf8ToUtf16(query), {}, limit);
+}
+
+std::optional<std::string> TakeOption(std::vector<std::string>& arguments, const char* name)
+{
+    const auto option = std::find(arguments.begin(), arguments.end(), name);
+    if (option == arguments.end() || option + 1 == arguments.end())
+        return std::nullopt;
+    std::string value = *(option + 1);
+    arguments.erase(option, option + 2);
+    return value;
+}
+
+int RunQueue(ToolContext& context, std::vector<std::string> arguments)
+{
+    const std::filesystem::path file = context.programFolder / kSongQueueFileName;
+    std::u16string warning;
+    CSongQueue queue = LoadSongQueue(file, warning);
+    if (!warning.empty())
+        context.prompts.ShowError(kCaptionWarning, warning);
+    const std::string action = arguments[0];
+    const auto store = OpenStore(context);
+    CJsonWriter json(std::cout);
+    if (action == "add") {
+        const std::string performer = TakeOption(arguments, "--performer").value_or("");
+        if (arguments.size() != 2)
+            return UsageError(kQueueUsage);
+        CIcuTextReadings readings;
+        CCatalogIndex index(readings);
+        const std::vector<SearchResult> found = Search(index, *store, arguments[1], 1);
+        if (found.empty()) {
+            context.prompts.ShowError(kCaptionError, u"歌库中没有“" + Utf8ToUtf16(arguments[1]) + u"”。");
+            return 1;
+        }
+        const CatalogSong& song = *found[0].song;
+        if (!queue.Add({song.id, song.path, song.title, song.singer, Utf8ToUtf16(performer)})) {
+            context.prompts.ShowError(kCaptionError, u"已点歌曲已满。");
+            return 1;
+        }
+    } else if (action == "next") {
+        if (const std::optional<QueueEntry> current = queue.Next(); current && current->songId)
+            store->CountSung(current->songId);
+    } else if (action == "clear") {
+        queue.Clear();
+    } else if (action != "list" || arguments.size() != 1) {
+        return UsageError(kQueueUsage);
+    }
+    if (action != "list" && !SaveSongQueue(file, queue)) {
+        context.prompts.ShowError(kCaptionError, u"无法保存已点歌曲文件“" + Utf8ToUtf16(file.string()) + u"”。");
+        return 1;
+    }
+    json.BeginObject();
+    if (queue.Current()) {
+        json.Key("current");
+        WriteEntry(json, *queue.Current());
+    }
+    json.Key("queue").BeginArray();
+    for (const QueueEntry& entry : queue.Entries())
+        WriteEntry(json, entry);
+    json.EndArray().EndObject();
+    std::cout << '\n';
+    return 0;
+}
+
+} // namespace
+
+int RunCatalogCommand(ToolContext& context)
+{
+    std::vector<std::string>& arguments = context.arguments;
+    try {
+        if (arguments.size() == 2 && arguments[0] == "add")
+            return AddFolder(context, arguments[1]);
+        const std::optional<size_t> limit = TakeLimit(arguments);
+        if (!limit || arguments.size() != 2 || arguments[0] != "search")
+            return UsageError(kCatalogUsage);
+        const auto store = OpenStore(context);
+        CIcuTextReadings readings;
+        CCatalogIndex index(readings);
+        CJsonWriter json(std::cout);
+        json.BeginArray();
+        for (const SearchResult& result : Search(index, *store, arguments[1], *limit)) {
+            json.BeginObject();
+            WriteSong(json, *result.song);
+            json.Key("why").Value(SearchWhyName(result.match.why)).EndObject();
+        }
+        json.EndArray();
+        std::cout << '\n';
+        return 0;
+    } catch (const std::runtime_error& error) {
+        context.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        return 1;
+    }
+}
+
+int RunQueueCommand(ToolContext& context)
+{
+    if (context.arguments.empty())
+        return UsageError(kQueueUsage);
+    try {
+        return RunQueue(context, context.arguments);
+    } catch (const std::runtime_error& error) {
+        context.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        return 1;
+    }
+}
+
+} // namespace linlangok

@@ -1,0 +1,362 @@
+#include "ui/catalog/CatalogWindow.h"
+
+#include "common/Text.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <stdexcept>
+
+namespace linlangok {
+namespace {
+
+// Results shown for one query: more are never looked at, and the list stays quick to fill.
+constexpr size_t kShownResults = 300;
+// How often the window looks at the background work's progress and result.
+constexpr int kPollMilliseconds = 50;
+
+QString ToQString(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::u16string FromQString(const QString& text)
+{
+    return text.toStdU16String();
+}
+
+QString LengthText(int32_t milliseconds)
+{
+    if (milliseconds <= 0)
+        return {};
+    const int seconds = (milliseconds + 500) / 1000;
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString KindText(const std::string& format)
+{
+    return format == "mid" ? QStringLiteral("MIDI") : QString::fromStdString(format).toUpper();
+}
+
+QPushButton* Button(const QString& text, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_parts(parts)
+    , m_index(std::make_unique<CCatalogIndex>(parts.catalog.folding))
+{
+    setWindowTitle(QStringLiteral("点歌"));
+    BuildLayout();
+    m_poll = new QTimer(this);
+    m_poll->setInterval(kPollMilliseconds);
+    connect(m_poll, &QTimer::timeout, this, &CCatalogWindow::Poll);
+    m_parts.picker.SetChangedHandler([this] { UpdateQueue(); });
+    m_parts.picker.SetSungHandler([this](int64_t id) { m_index->CountSung(id); });
+    UpdateQueue();
+}
+
+CCatalogWindow::~CCatalogWindow()
+{
+    m_worker = {};
+    m_parts.picker.SetChangedHandler({});
+    m_parts.picker.SetSungHandler({});
+}
+
+void CCatalogWindow::BuildLayout()
+{
+    m_search = new QLineEdit(this);
+    m_search->setPlaceholderText(QStringLiteral("歌名、歌手、拼音或首字母（如 yldbwdx）"));
+    m_search->setAccessibleName(QStringLiteral("搜索"));
+    m_search->installEventFilter(this);
+    m_singer = new QLineEdit(this);
+    m_singer->setPlaceholderText(QStringLiteral("全部歌手"));
+    m_singer->setAccessibleName(QStringLiteral("歌手"));
+    m_kind = new QComboBox(this);
+    m_kind->setAccessibleName(QStringLiteral("类型"));
+    for (const auto& [text, format] :
+        {std::pair {"全部类型", ""}, {"MIDI", "mid"}, {"KAR", "kar"}, {"MP3", "mp3"}, {"WAV", "wav"}})
+        m_kind->addItem(QString::fromUtf8(text), QString::fromUtf8(format));
+    m_performer = new QLineEdit(this);
+    m_performer->setPlaceholderText(QStringLiteral("演唱者"));
+    m_performer->setAccessibleName(QStringLiteral("演唱者"));
+
+    m_results = new QTreeWidget(this);
+    m_results->setAccessibleName(QStringLiteral("搜索结果"));
+    m_results->setHeaderLabels(
+        {QStringLiteral("歌名"), QStringLiteral("歌手"), QStringLiteral("类型"), QStringLiteral("时长")});
+    m_results->setRootIsDecorated(false);
+    m_results->setUniformRowHeights(true);
+    m_results->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_results->installEventFilter(this);
+
+    auto* pick = Button(QStringLiteral("点歌"), this);
+    auto* top = Button(QStringLiteral("优先"), this);
+    auto* play = Button(QStringLiteral("播放"), this);
+    auto* library = Button(QStringLiteral("歌库..."), this);
+    m_progress = new QProgressBar(this);
+    m_progress->setAccessibleName(QStringLiteral("扫描进度"));
+    m_progress->hide();
+    m_cancel = Button(QStringLiteral("取消"), this);
+    m_cancel->hide();
+    m_status = new QLabel(this);
+
+    m_queue = new QListWidget(this);
+    m_queue->setAccessibleName(QStringLiteral("已点歌曲"));
+    m_queue->setDragDropMode(QAbstractItemView::InternalMove);
+    auto* queueTop = Button(QStringLiteral("优先"), this);
+    auto* remove = Button(QStringLiteral("删除"), this);
+    auto* skip = Button(QStringLiteral("切歌"), this);
+    m_continuous = new QCheckBox(QStringLiteral("连续播放"), this);
+    m_continuous->setChecked(m_parts.picker.Continuous());
+
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(m_search, 3);
+    filters->addWidget(m_singer, 1);
+    filters->addWidget(m_kind);
+    auto* actions = new QHBoxLayout;
+    actions->addWidget(m_performer, 1);
+    actions->addWidget(pick);
+    actions->addWidget(top);
+    actions->addWidget(play);
+    actions->addStretch();
+    actions->addWidget(library);
+    auto* scan = new QHBoxLayout;
+    scan->addWidget(m_status, 1);
+    scan->addWidget(m_progress, 1);
+    scan->addWidget(m_cancel);
+    auto* searchSide = new QVBoxLayout;
+    searchSide->addLayout(filters);
+    searchSide->addWidget(m_results, 1);
+    searchSide->addLayout(actions);
+    searchSide->addLayout(scan);
+    auto* queueButtons = new QHBoxLayout;
+    queueButtons->addWidget(queueTop);
+    queueButtons->addWidget(remove);
+    queueButtons->addWidget(skip);
+    auto* queueSide = new QVBoxLayout;
+    queueSide->addWidget(new QLabel(QStringLiteral("已点歌曲"), this));
+    queueSide->addWidget(m_queue, 1);
+    queueSide->addLayout(queueButtons);
+    queueSide->addWidget(m_continuous);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(searchSide, 3);
+    layout->addLayout(queueSide, 2);
+    resize(900, 520);
+
+    connect(m_search, &QLineEdit::textChanged, this, &CCatalogWindow::UpdateResults);
+    connect(m_singer, &QLineEdit::textChanged, this, &CCatalogWindow::UpdateResults);
+    connect(m_kind, &QComboBox::currentIndexChanged, this, &CCatalogWindow::UpdateResults);
+    connect(m_results, &QTreeWidget::itemActivated, this, &CCatalogWindow::PickSelected);
+    connect(pick, &QPushButton::clicked, this, &CCatalogWindow::PickSelected);
+    connect(top, &QPushButton::clicked, this, [this] {
+        if (const CatalogSong* song = SelectedSong()) {
+            m_parts.picker.Pick(*song, FromQString(m_performer->text()), false);
+            m_parts.picker.Prioritize(m_parts.picker.Queue().Entries().size() - 1);
+        }
+    });
+    connect(play, &QPushButton::clicked, this, [this] {
+        if (const CatalogSong* song = SelectedSong())
+            m_parts.picker.PlayNow(*song);
+    });
+    connect(library, &QPushButton::clicked, this, &CCatalogWindow::ChooseFolder);
+    connect(m_cancel, &QPushButton::clicked, this, [this] { m_worker.request_stop(); });
+    connect(queueTop, &QPushButton::clicked, this, [this] {
+        if (m_queue->currentRow() >= 0)
+            m_parts.picker.Prioritize(static_cast<size_t>(m_queue->currentRow()));
+    });
+    connect(remove, &QPushButton::clicked, this, [this] {
+        if (m_queue->currentRow() >= 0)
+            m_parts.picker.Remove(static_cast<size_t>(m_queue->currentRow()));
+    });
+    connect(skip, &QPushButton::clicked, this, [this] { m_parts.picker.Skip(); });
+    connect(m_continuous, &QCheckBox::toggled, this, [this](bool on) { m_parts.picker.SetContinuous(on); });
+    connect(m_queue->model(), &QAbstractItemModel::rowsMoved, this,
+        [this](const QModelIndex&, int from, int, const QModelIndex&, int to) {
+            // The view has moved its row already; the picker follows once the view is done.
+            const size_t target = static_cast<size_t>(to > from ? to - 1 : to);
+            QMetaObject::invokeMethod(
+                this, [this, from, target] { m_parts.picker.Move(static_cast<size_t>(from), target); },
+                Qt::QueuedConnection);
+        });
+}
+
+bool CCatalogWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (watched == m_search && (key == Qt::Key_Up || key == Qt::Key_Down)) {
+        const int row = m_results->currentIndex().row() + (key == Qt::Key_Down ? 1 : -1);
+        if (row >= 0 && row < m_results->topLevelItemCount())
+            m_results->setCurrentItem(m_results->topLevelItem(row));
+        return true;
+    }
+    if ((watched == m_search || watched == m_results) && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        PickSelected();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CCatalogWindow::UpdateResults()
+{
+    const SearchFilter filter {FromQString(m_singer->text()), m_kind->currentData().toString().toStdString()};
+    const std::vector<SearchResult> results = m_index->Search(FromQString(m_search->text()), filter, kShownResults);
+    m_results->clear();
+    m_shown.clear();
+    QList<QTreeWidgetItem*> items;
+    for (const SearchResult& result : results) {
+        const CatalogSong& song = *result.song;
+        items.append(new QTreeWidgetItem({ToQString(song.title), ToQString(song.singer), KindText(song.format),
+            LengthText(song.lengthMilliseconds)}));
+        m_shown.push_back(&song);
+    }
+    m_results->addTopLevelItems(items);
+    if (!items.isEmpty())
+        m_results->setCurrentItem(items.front());
+}
+
+void CCatalogWindow::UpdateQueue()
+{
+    const int row = m_queue->currentRow();
+    m_queue->clear();
+    for (const QueueEntry& entry : m_parts.picker.Queue().Entries()) {
+        QString text = ToQString(entry.title);
+        if (!entry.singer.empty())
+            text += QStringLiteral(" - ") + ToQString(entry.singer);
+        if (!entry.performer.empty())
+            text += QStringLiteral("  [") + ToQString(entry.performer) + QStringLiteral("]");
+        m_queue->addItem(text);
+    }
+    m_queue->setCurrentRow(std::min(row, m_queue->count() - 1));
+}
+
+const CatalogSong* CCatalogWindow::SelectedSong() const
+{
+    const int row = m_results->currentIndex().row();
+    return row >= 0 && static_cast<size_t>(row) < m_shown.size() ? m_shown[static_cast<size_t>(row)] : nullptr;
+}
+
+void CCatalogWindow::PickSelected()
+{
+    if (const CatalogSong* song = SelectedSong())
+        m_parts.picker.Pick(*song, FromQString(m_performer->text()), m_parts.idle());
+}
+
+void CCatalogWindow::ChooseFolder()
+{
+    FolderRequest request;
+    request.title = u"选择歌曲文件夹";
+    if (const std::optional<std::filesystem::path> folder = m_parts.prompts.AskFolder(request))
+        AddFolder(*folder);
+}
+
+void CCatalogWindow::AddFolder(const std::filesystem::path& folder)
+{
+    try {
+        m_parts.catalog.store.AddFolder(folder);
+    } catch (const std::runtime_error& error) {
+        m_parts.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        return;
+    }
+    Refresh(true);
+}
+
+void CCatalogWindow::Refresh(bool rescan)
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    m_progress->setRange(0, 0);
+    m_progress->setVisible(rescan);
+    m_cancel->setVisible(rescan);
+    m_status->setText(rescan ? QStringLiteral("正在扫描歌曲文件夹…") : QStringLiteral("正在读取歌库…"));
+    m_done = 0;
+    m_total = 0;
+    m_worker = std::jthread([this, rescan](std::stop_token stop) {
+        ScanOutcome outcome;
+        try {
+            const std::unique_ptr<ICatalogStore> store = m_parts.catalog.openStore();
+            if (rescan) {
+                const std::unique_ptr<ISongReader> reader = m_parts.catalog.makeReader();
+                CCatalogScanner scanner(*store, *reader, m_parts.catalog.folding, m_parts.catalog.pinyin);
+                outcome.report = scanner.Scan(stop, [this](size_t done, size_t total) {
+                    m_total = total;
+                    m_done = done;
+                });
+            }
+            outcome.index = std::make_unique<CCatalogIndex>(m_parts.catalog.folding);
+            outcome.index->Build(store->LoadSongs());
+        } catch (const std::runtime_error& failure) {
+            outcome.error = QString::fromUtf8(failure.what());
+        }
+        const std::lock_guard lock(m_outcomeLock);
+        m_outcome = std::move(outcome);
+    });
+    m_poll->start();
+}
+
+void CCatalogWindow::Poll()
+{
+    m_progress->setRange(0, static_cast<int>(m_total));
+    m_progress->setValue(static_cast<int>(m_done));
+    std::optional<ScanOutcome> outcome;
+    {
+        const std::lock_guard lock(m_outcomeLock);
+        outcome.swap(m_outcome);
+    }
+    if (!outcome)
+        return;
+    m_poll->stop();
+    m_worker = {};
+    Finished(std::move(outcome->index), outcome->report, outcome->error);
+}
+
+void CCatalogWindow::Finished(std::unique_ptr<CCatalogIndex> index, const ScanReport& report, const QString& error)
+{
+    m_busy = false;
+    m_progress->hide();
+    m_cancel->hide();
+    if (index)
+        m_index = std::move(index);
+    QString status = QStringLiteral("歌库共 %1 首").arg(m_index->Size());
+    if (report.added + report.changed + report.removed > 0 || !report.unreadable.empty())
+        status += QStringLiteral("：新增 %1，更新 %2，移除 %3，无法读取 %4")
+                      .arg(report.added)
+                      .arg(report.changed)
+                      .arg(report.removed)
+                      .arg(report.unreadable.size());
+    if (report.cancelled)
+        status += QStringLiteral("（扫描已取消）");
+    m_status->setText(status);
+    if (!report.unreadable.empty()) {
+        QStringList files;
+        for (const std::filesystem::path& path : report.unreadable)
+            files.append(QString::fromStdString(path.string()));
+        m_status->setToolTip(QStringLiteral("无法读取的文件：\n") + files.mid(0, 50).join(QLatin1Char('\n')));
+    }
+    if (!error.isEmpty())
+        m_parts.prompts.ShowError(kCaptionError, FromQString(error));
+    UpdateResults();
+    emit catalogueReady();
+}
+
+} // namespace linlangok
