@@ -212,8 +212,8 @@ std::vector<DeadTake> CTakeFolder::ClaimDeadTakes()
     std::vector<DeadTake> takes;
     for (auto& [number, take] : found) {
         const TakePaths paths = TakeFilePaths(m_folder, number);
-        const auto holds = [&take](const std::filesystem::path& path, uint64_t least) {
-            return std::any_of(take.files.begin(), take.files.end(), [&path](const LockedFile& file) {
+        const auto holds = [&files = take.files](const std::filesystem::path& path, uint64_t least) {
+            return std::any_of(files.begin(), files.end(), [&path](const LockedFile& file) {
                 return file.path == path;
             }) && SizeOf(path) >= least;
         };
