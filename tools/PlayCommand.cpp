@@ -27,7 +27,7 @@ int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
     if (arguments.empty() || (!shifts && arguments.size() != 1)
         || !ParseShiftOptions(arguments, 1, audio ? kAudioPitchLimit : 127, shift))
         return UsageError(usage);
-    const std::unique_ptr<CToolSession> tool = CToolSession::Open(context, context.prompts);
+    const std::unique_ptr<ToolSession> tool = ToolSession::Open(context, context.prompts);
     if (!tool)
         return 1;
     CKaraokeSession& session = tool->session;

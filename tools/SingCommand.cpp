@@ -60,7 +60,7 @@ int RunSingCommand(ToolContext& context)
         return UsageError(kSingUsage);
 
     CSaveToPathPrompts prompts(context.prompts, arguments[1]);
-    const std::unique_ptr<CToolSession> tool = CToolSession::Open(context, prompts);
+    const std::unique_ptr<ToolSession> tool = ToolSession::Open(context, prompts);
     if (!tool)
         return 1;
     CKaraokeSession& session = tool->session;

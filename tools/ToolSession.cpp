@@ -11,7 +11,7 @@
 
 namespace linlangok {
 
-std::unique_ptr<CToolSession> CToolSession::Open(ToolContext& context, IUserPrompts& prompts)
+std::unique_ptr<ToolSession> ToolSession::Open(ToolContext& context, IUserPrompts& prompts)
 {
     IAudioOutput* output = context.audioOutput();
     if (!output)
@@ -19,10 +19,10 @@ std::unique_ptr<CToolSession> CToolSession::Open(ToolContext& context, IUserProm
     std::unique_ptr<IWaveInSystem> waveIn = context.waveIn();
     if (!waveIn)
         return nullptr;
-    return std::make_unique<CToolSession>(context, *output, std::move(waveIn), prompts);
+    return std::make_unique<ToolSession>(context, *output, std::move(waveIn), prompts);
 }
 
-CToolSession::CToolSession(
+ToolSession::ToolSession(
     ToolContext& context, IAudioOutput& output, std::unique_ptr<IWaveInSystem> waveIn, IUserPrompts& prompts)
     : waveIn(std::move(waveIn))
     , midiDevices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), output, true)

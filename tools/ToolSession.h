@@ -19,12 +19,12 @@ namespace linlangok {
 // the accompaniment player, both on `output`; recording from `waveIn`'s devices; messages through
 // `prompts`. The command's own loop is the UI thread, running `uiThread`'s tasks. `output` and
 // `prompts` outlive it.
-struct CToolSession {
+struct ToolSession {
     // On the context's audio output and wave input; null when either cannot be opened (the
     // reason has been shown).
-    static std::unique_ptr<CToolSession> Open(ToolContext& context, IUserPrompts& prompts);
+    static std::unique_ptr<ToolSession> Open(ToolContext& context, IUserPrompts& prompts);
 
-    CToolSession(
+    ToolSession(
         ToolContext& context, IAudioOutput& output, std::unique_ptr<IWaveInSystem> waveIn, IUserPrompts& prompts);
 
     std::unique_ptr<IWaveInSystem> waveIn;

@@ -6,20 +6,20 @@
 
 namespace linlangok {
 
-ChaseState::ChaseState(CMidiOutputWorker& output, CTickClock& clock)
+CChaseState::CChaseState(CMidiOutputWorker& output, CTickClock& clock)
     : m_output(output)
     , m_clock(clock)
 {
 }
 
-void ChaseState::Clear()
+void CChaseState::Clear()
 {
     m_channelPressure = m_keyPressure = m_programChange = m_pitchBend = nullptr;
     m_tempo = nullptr;
     m_controllers.fill(nullptr);
 }
 
-void ChaseState::Enter(const CMidiMessage& message)
+void CChaseState::Enter(const CMidiMessage& message)
 {
     if (const CChannelMessage* channel = AsChannelMessage(&message)) {
         switch (channel->Command()) {
@@ -46,7 +46,7 @@ void ChaseState::Enter(const CMidiMessage& message)
     }
 }
 
-void ChaseState::Send() const
+void CChaseState::Send() const
 {
     if (!m_output.IsOpen())
         return;

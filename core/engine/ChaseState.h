@@ -15,9 +15,9 @@ class CTickClock;
 // pressure, polyphonic key pressure, program change, pitch bend and Set Tempo, and the last
 // control change of each controller number. Built by CTrackPlayer::Seek on the UI thread, then
 // sent and cleared. The messages are the song's; they must outlive the chase.
-class ChaseState {
+class CChaseState {
 public:
-    ChaseState(CMidiOutputWorker& output, CTickClock& clock);
+    CChaseState(CMidiOutputWorker& output, CTickClock& clock);
 
     void Clear();
     // Keeps the message when it is of a chased kind; ignores every other message.

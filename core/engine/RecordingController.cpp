@@ -147,7 +147,7 @@ void CRecordingController::SelectDevice(const std::u16string& name)
 
 void CRecordingController::BindStereoMixSlider()
 {
-    MixerLine* line = nullptr;
+    CMixerLine* line = nullptr;
     if (m_selected) {
         for (const char16_t* name : {u"Stereo Mix", u"StereoMix", u"立体声混音", u"立體聲混音"}) {
             if ((line = m_selected->MixerLines().FindLine(name)))

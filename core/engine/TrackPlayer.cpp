@@ -131,7 +131,7 @@ void CTrackPlayer::Seek(int32_t tick)
     const std::vector<TrackEntry>& entries = m_track.Entries();
     if (entries.empty())
         return;
-    ChaseState chase(m_output, m_clock);
+    CChaseState chase(m_output, m_clock);
     size_t index = 0;
     for (; index < entries.size() && entries[index].tick <= tick; ++index)
         chase.Enter(*entries[index].message);

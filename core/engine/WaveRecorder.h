@@ -61,7 +61,7 @@ public:
     uint64_t DropoutCount() const;
     uint32_t DeviceNumber() const { return m_deviceNumber; }
     const WaveInCapabilities& Capabilities() const { return m_capabilities; }
-    MixerLineList& MixerLines() { return m_lines; }
+    CMixerLineList& MixerLines() { return m_lines; }
 
 private:
     enum EState : int { kStarting = 0, kRecording = 1, kStopping = 2 };
@@ -93,7 +93,7 @@ private:
     std::array<WaveInBuffer, 2> m_headers;
     IRecordingSink* m_sink = nullptr;
     uint64_t m_dropouts = 0; // of the last recording, once it ended
-    MixerLineList m_lines;
+    CMixerLineList m_lines;
     mutable std::mutex m_lock; // the recorder lock: start and stop
     std::atomic<int> m_state {kStopping};
     std::atomic<uint8_t> m_returned {0}; // buffers back since stopping began

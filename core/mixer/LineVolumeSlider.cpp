@@ -8,7 +8,7 @@ CLineVolumeSlider::CLineVolumeSlider(IUserPrompts& prompts, IMixerSystem& system
 {
 }
 
-void CLineVolumeSlider::Bind(MixerLine* line)
+void CLineVolumeSlider::Bind(CMixerLine* line)
 {
     Close();
     m_line = line;

@@ -18,8 +18,8 @@ public:
     // Binds the slider to a line (not owned; nullptr disables the slider). When the line's mixer
     // cannot be opened, "Could not open mixer device" is shown and the slider disabled; a line
     // whose volume cannot be read leaves it disabled too.
-    void Bind(MixerLine* line);
-    MixerLine* Line() const { return m_line; }
+    void Bind(CMixerLine* line);
+    CMixerLine* Line() const { return m_line; }
 
     // The user moved the slider: the line's volume follows.
     void OnScroll();
@@ -31,7 +31,7 @@ private:
 
     IUserPrompts& m_prompts;
     ISliderControl* m_slider = nullptr;
-    MixerLine* m_line = nullptr;
+    CMixerLine* m_line = nullptr;
 };
 
 } // namespace linlangok

@@ -7,30 +7,30 @@
 
 namespace linlangok {
 
-MixerLine::MixerLine(MixerLineInfo info, IMixer& mixer, std::uint32_t deviceNumber)
+CMixerLine::CMixerLine(MixerLineInfo info, IMixer& mixer, std::uint32_t deviceNumber)
     : m_info(std::move(info))
     , m_mixer(mixer)
     , m_deviceNumber(deviceNumber)
 {
 }
 
-std::optional<MixerControlInfo> MixerLine::VolumeControl() const
+std::optional<MixerControlInfo> CMixerLine::VolumeControl() const
 {
     return m_mixer.ControlByType(m_info.lineId, kMixerControlVolume);
 }
 
-std::uint32_t MixerLine::Channels(const MixerControlInfo& control) const
+std::uint32_t CMixerLine::Channels(const MixerControlInfo& control) const
 {
     return (control.flags & kMixerControlUniform) ? 1 : std::clamp(m_info.channels, 1u, 2u);
 }
 
-std::optional<std::uint32_t> MixerLine::VolumeControlId() const
+std::optional<std::uint32_t> CMixerLine::VolumeControlId() const
 {
     const auto control = VolumeControl();
     return control ? std::optional(control->controlId) : std::nullopt;
 }
 
-std::optional<int> MixerLine::VolumePercent() const
+std::optional<int> CMixerLine::VolumePercent() const
 {
     const auto control = VolumeControl();
     if (!control || control->maximum <= control->minimum)
@@ -42,7 +42,7 @@ std::optional<int> MixerLine::VolumePercent() const
         *std::max_element(values.begin(), values.end()), control->minimum, control->maximum);
 }
 
-bool MixerLine::SetVolumePercent(int percent)
+bool CMixerLine::SetVolumePercent(int percent)
 {
     const auto control = VolumeControl();
     if (!control)
@@ -52,13 +52,13 @@ bool MixerLine::SetVolumePercent(int percent)
     return m_mixer.WriteValues(control->controlId, Channels(*control), 1, values);
 }
 
-MixerLineList::MixerLineList(std::uint32_t deviceNumber, IMixerSystem& system)
+CMixerLineList::CMixerLineList(std::uint32_t deviceNumber, IMixerSystem& system)
     : m_deviceNumber(deviceNumber)
     , m_system(system)
 {
 }
 
-void MixerLineList::Open()
+void CMixerLineList::Open()
 {
     std::lock_guard lock(m_lock);
     if (m_mixer)
@@ -70,11 +70,11 @@ void MixerLineList::Open()
     for (std::uint32_t index = 0; waveIn && index < waveIn->connections; ++index) {
         auto source = m_mixer->Source(waveIn->destination, index);
         if (source && source->componentType != kMixerSourceSynthesizer)
-            m_lines.push_back(std::make_unique<MixerLine>(std::move(*source), *m_mixer, m_deviceNumber));
+            m_lines.push_back(std::make_unique<CMixerLine>(std::move(*source), *m_mixer, m_deviceNumber));
     }
 }
 
-MixerLine* MixerLineList::FindLine(std::u16string_view name) const
+CMixerLine* CMixerLineList::FindLine(std::u16string_view name) const
 {
     std::lock_guard lock(m_lock);
     if (name.empty())
@@ -86,7 +86,7 @@ MixerLine* MixerLineList::FindLine(std::u16string_view name) const
     return nullptr;
 }
 
-std::vector<std::u16string> MixerLineList::LineNames() const
+std::vector<std::u16string> CMixerLineList::LineNames() const
 {
     std::lock_guard lock(m_lock);
     std::vector<std::u16string> names;

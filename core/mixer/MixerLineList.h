@@ -8,10 +8,10 @@
 namespace linlangok {
 
 // One source line of a wave-input device's recording destination, with its volume control.
-// Belongs to a MixerLineList and uses its open mixer.
-class MixerLine {
+// Belongs to a CMixerLineList and uses its open mixer.
+class CMixerLine {
 public:
-    MixerLine(MixerLineInfo info, IMixer& mixer, std::uint32_t deviceNumber);
+    CMixerLine(MixerLineInfo info, IMixer& mixer, std::uint32_t deviceNumber);
 
     const MixerLineInfo& Info() const { return m_info; }
     const std::u16string& Name() const { return m_info.name; }
@@ -37,9 +37,9 @@ private:
 
 // The source lines of one wave-input device's recording destination, except the synthesizer,
 // in connection order. One per recorder; built and searched on the user-interface thread.
-class MixerLineList {
+class CMixerLineList {
 public:
-    explicit MixerLineList(std::uint32_t deviceNumber, IMixerSystem& system);
+    explicit CMixerLineList(std::uint32_t deviceNumber, IMixerSystem& system);
 
     // Opens the device's mixer and reads its lines, once; later calls do nothing. Throws
     // std::runtime_error "Can't open Mixer Device." when the mixer cannot be opened.
@@ -47,7 +47,7 @@ public:
 
     // The first line whose name equals `name` exactly, or nullptr (always for an empty name).
     // The line lives as long as the list.
-    MixerLine* FindLine(std::u16string_view name) const;
+    CMixerLine* FindLine(std::u16string_view name) const;
     std::vector<std::u16string> LineNames() const;
 
     std::uint32_t DeviceNumber() const { return m_deviceNumber; }
@@ -57,7 +57,7 @@ private:
     IMixerSystem& m_system;
     mutable std::mutex m_lock;
     std::unique_ptr<IMixer> m_mixer;
-    std::vector<std::unique_ptr<MixerLine>> m_lines;
+    std::vector<std::unique_ptr<CMixerLine>> m_lines;
 };
 
 } // namespace linlangok

@@ -267,7 +267,7 @@ void CVolumeWindow::DeliverChanges()
 void CVolumeWindow::ApplyDefaultSettings()
 {
     m_stereoMixSelector->Select();
-    if (MixerLine* line = m_parts.recording.StereoMixSlider().Line())
+    if (CMixerLine* line = m_parts.recording.StereoMixSlider().Line())
         line->SetVolumePercent(kDefaultStereoMixPercent);
     DeliverChanges();
 }

@@ -213,7 +213,7 @@ TEST_F(MixerBindingTest, SourcesAreFoundByNameWhenTheirTypeDoesNotTell)
 
 TEST_F(MixerBindingTest, LineListsLeaveOutTheSynthesizer)
 {
-    MixerLineList lines(0, m_system);
+    CMixerLineList lines(0, m_system);
     EXPECT_EQ(lines.FindLine(u"Mic"), nullptr); // not opened yet
     lines.Open();
     lines.Open();
@@ -225,16 +225,16 @@ TEST_F(MixerBindingTest, LineListsLeaveOutTheSynthesizer)
     EXPECT_EQ(lines.FindLine(u"Stereo Mix")->Info().lineId, m_stereoMix);
     EXPECT_EQ(m_card.OpenHandles(), 1u);
 
-    MixerLineList missing(1, m_system); // there is no second mixer
+    CMixerLineList missing(1, m_system); // there is no second mixer
     EXPECT_THAT([&] { missing.Open(); },
         testing::ThrowsMessage<std::runtime_error>(testing::StrEq("Can't open Mixer Device.")));
 }
 
 TEST_F(MixerBindingTest, LineVolumesAreInPercent)
 {
-    MixerLineList lines(0, m_system);
+    CMixerLineList lines(0, m_system);
     lines.Open();
-    MixerLine& stereoMix = *lines.FindLine(u"Stereo Mix");
+    CMixerLine& stereoMix = *lines.FindLine(u"Stereo Mix");
     m_card.SetValues(m_stereoMixVolume, {32768, 100});
     EXPECT_EQ(stereoMix.VolumePercent(), 50);
     EXPECT_TRUE(stereoMix.SetVolumePercent(12));
@@ -248,13 +248,13 @@ TEST_F(MixerBindingTest, LineVolumesAreInPercent)
 // How the slider follows its line and moves it is checked through the volume window.
 TEST_F(MixerBindingTest, TheLineVolumeSliderIsDisabledWithoutALineVolume)
 {
-    MixerLineList lines(0, m_system);
+    CMixerLineList lines(0, m_system);
     lines.Open();
     CScriptedUserPrompts prompts;
     CFakeSlider slider;
     CLineVolumeSlider volume(prompts, m_system);
     volume.Attach(&slider);
-    for (MixerLine* line : {lines.FindLine(u"Line In"), static_cast<MixerLine*>(nullptr)}) {
+    for (CMixerLine* line : {lines.FindLine(u"Line In"), static_cast<CMixerLine*>(nullptr)}) {
         slider.m_enabled = true;
         volume.Bind(line); // Line In has no volume control
         EXPECT_FALSE(slider.m_enabled);
@@ -279,7 +279,7 @@ TEST(MixerWithoutSoundCard, EveryBindingStaysDisabled)
     CRecordingSourceSelector selector(noMixers);
     EXPECT_FALSE(selector.Init(&box, kMixerSourceMicrophone, ESourceNameVariant::None));
     EXPECT_FALSE(box.m_enabled || box.m_checked);
-    MixerLineList lines(0, noMixers);
+    CMixerLineList lines(0, noMixers);
     EXPECT_THROW(lines.Open(), std::runtime_error);
 }
 

@@ -135,7 +135,7 @@ TEST(AlsaElementMap, TheVolumeWindowFindsItsControlsOnAnAc97Card)
     EXPECT_TRUE(boost.Init(kMixerDestinationWaveIn, kMixerSourceMicrophone, kMixerControlOnOff));
     EXPECT_TRUE(boostBox.m_enabled);
 
-    MixerLineList lines(0, system);
+    CMixerLineList lines(0, system);
     lines.Open();
     EXPECT_NE(lines.FindLine(u"Stereo Mix"), nullptr);
     EXPECT_NE(lines.FindLine(u"Mono Mix"), nullptr);
@@ -164,7 +164,7 @@ TEST(AlsaMixer, AMachineWithoutSoundCardHasNoMixerAndSaysNothing)
     const std::uint32_t mixers = system.MixerCount();
     auto [slider, fader] = BoundFader(system);
     const bool bound = fader.Init(kMixerDestinationSpeakers, kMixerNoSource, kMixerControlVolume, EFaderKind::Main);
-    MixerLineList lines(0, system);
+    CMixerLineList lines(0, system);
     bool opened = true;
     try {
         lines.Open();
