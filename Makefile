@@ -1,9 +1,11 @@
 # The two set-up commands:
 #   make run    installs what is missing, builds, and runs Linlang Karaoke
 #   make test   installs what is missing, builds, and runs every test
-# SANITIZE=address (ASan+UBSan) or SANITIZE=thread builds into its own folder.
+# SANITIZE=address (ASan+UBSan) or SANITIZE=thread builds into its own folder; WERROR=1 makes
+# every compiler warning an error (as CI builds do).
 
 SANITIZE ?=
+WERROR ?=
 JOBS ?= 2
 BUILD_DIR ?= build$(if $(SANITIZE),-$(SANITIZE))
 FUZZ_DIR ?= build-fuzz
@@ -17,7 +19,7 @@ bootstrap:
 	@bash scripts/bootstrap.sh
 
 configure: bootstrap
-	@cmake -S . -B $(BUILD_DIR) -G Ninja -DLINLANGOK_SANITIZE=$(SANITIZE) >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DLINLANGOK_SANITIZE=$(SANITIZE) -DLINLANGOK_WERROR=$(if $(WERROR),ON,OFF) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -39,7 +41,7 @@ test: build
 # libFuzzer targets, built with clang, ASan and UBSan, each run for its own time (FUZZ_SECONDS overrides).
 fuzz: bootstrap
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DLINLANGOK_FUZZ=ON -DLINLANGOK_SANITIZE=address \
-	  -DLINLANGOK_TESTS=OFF -DLINLANGOK_BENCH=OFF >/dev/null
+	  -DLINLANGOK_TESTS=OFF -DLINLANGOK_BENCH=OFF -DLINLANGOK_WERROR=$(if $(WERROR),ON,OFF) >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target linlangok_fuzzers
 	@bash scripts/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 

@@ -47,10 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!song.Load(std::span<const uint8_t>(data, size), encodings))
         return 0;
     const int semitones = size > 0 ? static_cast<int>(data[size / 2] % 255) - 127 : 0;
-    for (size_t index = 0; index < song.TrackCount(); ++index) {
-        if (song.Track(index).Transpose(semitones))
-            song.Track(index).UpdateNotation();
-    }
+    for (size_t index = 0; index < song.TrackCount(); ++index)
+        song.Track(index).Transpose(semitones);
     (void)song.LengthSeconds();
     std::ostringstream saved;
     try {

@@ -10,7 +10,6 @@ void CMessageArena::Adopt(std::unique_ptr<std::byte[]>&& storage, size_t size)
 {
     m_blocks.reserve(m_blocks.size() + 1);
     m_blocks.push_back(std::move(storage));
-    m_reservedBytes += size;
 }
 
 void CMessageArena::Reuse(std::byte* begin, size_t size) noexcept
@@ -38,11 +37,9 @@ void* CMessageArena::AllocateInNewBlock(size_t size)
     // block's free tail stays usable.
     if (size > m_nextBlockSize / 4) {
         m_blocks.push_back(std::unique_ptr<std::byte[]>(new std::byte[size]));
-        m_reservedBytes += size;
         return m_blocks.back().get();
     }
     m_blocks.push_back(std::unique_ptr<std::byte[]>(new std::byte[m_nextBlockSize]));
-    m_reservedBytes += m_nextBlockSize;
     m_next = m_blocks.back().get();
     m_end = m_next + m_nextBlockSize;
     m_nextBlockSize = std::min(m_nextBlockSize * 2, kLargestBlockSize);
@@ -68,7 +65,6 @@ void CMessageArena::Release()
     m_next = nullptr;
     m_end = nullptr;
     m_nextBlockSize = kFirstBlockSize;
-    m_reservedBytes = 0;
 }
 
 } // namespace linlangok

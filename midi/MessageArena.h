@@ -52,9 +52,6 @@ public:
     // Frees every block. Every object made in the arena must have been destroyed before.
     void Release();
 
-    // Bytes held in blocks, used or not.
-    size_t ReservedBytes() const { return m_reservedBytes; }
-
 private:
     static constexpr size_t kAlignment = 8;
     static constexpr size_t kFirstBlockSize = 4096;
@@ -68,7 +65,6 @@ private:
     std::byte* m_reusableBegin = nullptr; // aligned
     std::byte* m_reusableEnd = nullptr;
     size_t m_nextBlockSize = kFirstBlockSize;
-    size_t m_reservedBytes = 0;
 };
 
 } // namespace linlangok

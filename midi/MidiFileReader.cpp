@@ -286,10 +286,7 @@ bool CMidiFileReader::ParseTrackEvents(CMidiTrack& track, size_t end)
             const uint8_t command = status & 0xF0;
             const uint8_t data2 = command == 0xC0 || command == 0xD0 ? 0 : nextDataByte();
             const uint8_t channel = status & 0x0F;
-            CMidiMessage* message = command == 0x90
-                ? static_cast<CMidiMessage*>(arena.New<CNoteOnMessage>(channel, data1, data2))
-                : arena.New<CChannelMessage>(command, channel, data1, data2);
-            track.Append(message, static_cast<int32_t>(delta));
+            track.Append(arena.New<CChannelMessage>(command, channel, data1, data2), static_cast<int32_t>(delta));
             delta = 0;
         }
     } catch (const CReadFault&) {

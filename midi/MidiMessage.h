@@ -46,10 +46,9 @@ inline constexpr int32_t kMetaEndOfTrack = 0x2F;
 inline constexpr int32_t kMetaSetTempo = 0x51;
 
 // One MIDI message of a track: a channel message, a meta event or a system exclusive message,
-// classified everywhere by StatusByte. Messages live in their song's CMessageArena (Clone and
-// FromBuffer make new ones there) and are owned by the track entry that holds them; they are
-// destroyed with std::destroy_at, never deleted. Built and changed on the UI thread; the sequencer
-// reads them (Perform, StatusByte) from the timer thread while a song plays.
+// classified everywhere by StatusByte. Messages live in their song's CMessageArena and are owned
+// by the track entry that holds them; they are destroyed with std::destroy_at, never deleted. Built and changed on the
+// UI thread; the sequencer reads them (Perform, StatusByte) from the timer thread while a song plays.
 class CMidiMessage {
 public:
     virtual ~CMidiMessage() = default;
@@ -57,23 +56,10 @@ public:
     // Appends the message in track form, without its delta time (running status for channel
     // messages; meta and system exclusive messages in full, clearing the register).
     virtual void WriteSmf(SmfOutput& out) const = 0;
-    // Appends the archive form (lengths big-endian).
-    virtual void WriteArchive(std::ostream& out) const = 0;
-    // Copies the archive form (lengths in native order) into the buffer and returns its size.
-    // Throws std::invalid_argument when the buffer is too small.
-    virtual size_t ToBuffer(std::span<uint8_t> buffer) const = 0;
-    // A new message of this kind, in the arena, from the archive form at the start of the buffer;
-    // `used` receives its size. Throws std::invalid_argument on a short or malformed form, and the
-    // meta length error of CMetaMessage.
-    virtual CMidiMessage* FromBuffer(std::span<const uint8_t> buffer, size_t& used, CMessageArena& arena) const = 0;
-    // A new message with the same content, in the arena.
-    virtual CMidiMessage* Clone(CMessageArena& arena) const = 0;
     // Channel messages send their packed short message to the output and return 0; Set Tempo
     // returns its tempo (microseconds per quarter note); other meta events return 1 for a marker and
     // 0 otherwise; system exclusive messages send nothing and return 0. Output errors propagate.
     virtual int32_t Perform(IMidiShortMessageSink& output) const = 0;
-    // One readable line, for diagnostics.
-    virtual void Dump(std::ostream& out) const = 0;
     // 0x80-0xEF for channel messages, 0xFF for meta events, 0xF0 or 0xF7 for system exclusive.
     virtual uint8_t StatusByte() const = 0;
 
@@ -102,62 +88,19 @@ public:
     uint8_t Data1() const { return m_data1; }
     uint8_t Data2() const { return m_data2; }
     void SetData1(uint8_t data1);
-    void SetData2(uint8_t data2);
-    // A value carried for compatibility: -1, never changed by this system, so not stored.
-    int32_t ReservedValue() const { return -1; }
 
     bool IsNoteOn() const { return Command() == 0x90 && m_data2 != 0; }
     // Command 0x80, or 0x90 with velocity 0.
     bool IsNoteOff() const { return Command() == 0x80 || (Command() == 0x90 && m_data2 == 0); }
 
-    // Size of the archive form: 4, 8 for a note-on.
-    virtual int32_t ByteSize() const { return 4; }
-
     void WriteSmf(SmfOutput& out) const override;
-    void WriteArchive(std::ostream& out) const override;
-    size_t ToBuffer(std::span<uint8_t> buffer) const override;
-    CMidiMessage* FromBuffer(std::span<const uint8_t> buffer, size_t& used, CMessageArena& arena) const override;
-    CMidiMessage* Clone(CMessageArena& arena) const override;
     int32_t Perform(IMidiShortMessageSink& output) const override;
-    void Dump(std::ostream& out) const override;
     uint8_t StatusByte() const override { return m_status; }
 
 private:
     uint8_t m_status;
     uint8_t m_data1;
     uint8_t m_data2 = 0;
-};
-
-// A note-on (command 0x90) with its numbered-notation fields: every note-on read from a file is
-// one. The notation fields sit in the base's tail padding.
-class CNoteOnMessage : public CChannelMessage {
-public:
-    CNoteOnMessage(uint8_t channel, uint8_t key, uint8_t velocity);
-    CNoteOnMessage(const CNoteOnMessage&) = default;
-
-    // Scale degree 1-7 (0 until computed), octave, accidental (1 flat, 2 natural, 3 sharp) and
-    // the key signature as sharps (positive) or flats (negative), -7..7.
-    uint8_t Degree() const { return m_degree; }
-    uint8_t Octave() const { return m_octave; }
-    uint8_t Accidental() const { return m_accidental; }
-    int8_t KeySignature() const { return m_keySignature; }
-    void SetNotation(uint8_t degree, uint8_t octave, uint8_t accidental);
-    void SetKeySignature(int8_t keySignature);
-    // Values carried for compatibility: -1 and 0, never changed by this system, so not stored.
-    int32_t ReservedNoteValue() const { return -1; }
-    uint8_t ReservedByte() const { return 0; }
-
-    int32_t ByteSize() const override { return 8; }
-    size_t ToBuffer(std::span<uint8_t> buffer) const override;
-    CMidiMessage* FromBuffer(std::span<const uint8_t> buffer, size_t& used, CMessageArena& arena) const override;
-    CMidiMessage* Clone(CMessageArena& arena) const override;
-    void Dump(std::ostream& out) const override;
-
-private:
-    uint8_t m_degree = 0;
-    uint8_t m_octave = 5;
-    uint8_t m_accidental = 2;
-    int8_t m_keySignature = 0;
 };
 
 // A meta event (status 0xFF). Its data bytes live in the arena. The constructor checks the length
@@ -187,12 +130,7 @@ public:
     std::u16string LyricText(const ICodePage& codePage) const { return TextOfType(kMetaLyric, codePage); }
 
     void WriteSmf(SmfOutput& out) const override;
-    void WriteArchive(std::ostream& out) const override;
-    size_t ToBuffer(std::span<uint8_t> buffer) const override;
-    CMidiMessage* FromBuffer(std::span<const uint8_t> buffer, size_t& used, CMessageArena& arena) const override;
-    CMidiMessage* Clone(CMessageArena& arena) const override;
     int32_t Perform(IMidiShortMessageSink& output) const override;
-    void Dump(std::ostream& out) const override;
     uint8_t StatusByte() const override { return kMetaStatus; }
 
 private:
@@ -211,12 +149,7 @@ public:
     std::span<const uint8_t> Data() const { return {m_data, static_cast<size_t>(m_length)}; }
 
     void WriteSmf(SmfOutput& out) const override;
-    void WriteArchive(std::ostream& out) const override;
-    size_t ToBuffer(std::span<uint8_t> buffer) const override;
-    CMidiMessage* FromBuffer(std::span<const uint8_t> buffer, size_t& used, CMessageArena& arena) const override;
-    CMidiMessage* Clone(CMessageArena& arena) const override;
     int32_t Perform(IMidiShortMessageSink& output) const override;
-    void Dump(std::ostream& out) const override;
     uint8_t StatusByte() const override { return static_cast<uint8_t>(m_status); }
 
 private:
@@ -230,8 +163,6 @@ const CChannelMessage* AsChannelMessage(const CMidiMessage* message);
 CChannelMessage* AsChannelMessage(CMidiMessage* message);
 const CMetaMessage* AsMetaMessage(const CMidiMessage* message);
 CMetaMessage* AsMetaMessage(CMidiMessage* message);
-// A note-on message (command 0x90, any velocity), or null.
-CNoteOnMessage* AsNoteOnMessage(CMidiMessage* message);
 // Whether the message is a meta event of the type.
 bool IsMetaOfType(const CMidiMessage* message, int32_t type);
 

@@ -154,9 +154,6 @@ public:
     IUserPrompts& Prompts() const { return m_prompts; }
     // The code page of the song's texts: the one the last Load chose, at first the legacy one.
     const ICodePage& CodePage() const { return m_codePage; }
-    // Carried for compatibility; no operation reads them.
-    int16_t ReservedWord() const { return m_reservedWord; }
-    int32_t ReservedValue() const { return m_reservedValue; }
 
 private:
     // How the song keeps its lyrics under the .kar convention: used when a track of its text
@@ -182,7 +179,6 @@ private:
     ILyricTrackView* m_lyricTrackView = nullptr;
     const CMidiTrack* m_lyricTrack = nullptr; // chosen by PublishLyricTrack; null without tracks
     CMessageArena m_messages;
-    int16_t m_reservedWord = 20;
     std::u16string m_title;
     std::u16string m_subtitle;
     std::u16string m_text1;
@@ -195,7 +191,6 @@ private:
     CTickClock m_clock;
     std::vector<std::unique_ptr<CMidiTrack>> m_tracks;
     int32_t m_division = 96;
-    int32_t m_reservedValue = 0;
     int32_t m_format = 1;
     size_t m_infoLineLimit = kMaximumHeaderInfoLines; // info text lines in a header, set by BuildLyrics
 };

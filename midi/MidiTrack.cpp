@@ -22,11 +22,6 @@ int32_t SaturatedSum(int32_t a, int32_t b)
     return static_cast<int32_t>(std::min<int64_t>(int64_t(a) + b, kMaximumTick));
 }
 
-// Key shift for the numbered notation of a key signature from -7 flats to 7 sharps.
-constexpr int kNotationShift[15] = {1, -6, -1, -8, -3, 2, -5, 0, -7, -2, -9, -4, 1, -6, -1};
-constexpr uint8_t kDegreeOfSemitone[12] = {1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 7, 7};
-constexpr uint8_t kAccidentalOfSemitone[12] = {2, 1, 2, 1, 2, 2, 3, 2, 3, 2, 1, 2};
-
 bool IsNoteMessage(const CChannelMessage* channel)
 {
     return channel && (channel->Command() == 0x80 || channel->Command() == 0x90);
@@ -176,7 +171,6 @@ void CMidiTrack::FixEnd()
 
 bool CMidiTrack::IsConductorOnly()
 {
-    m_conductor = false;
     if (m_entries.empty())
         return false;
     for (const TrackEntry& entry : m_entries) {
@@ -187,7 +181,6 @@ bool CMidiTrack::IsConductorOnly()
         m_entries.back().delta = 0;
         m_entries.back().tick = 0;
     }
-    m_conductor = true;
     return true;
 }
 
@@ -244,19 +237,6 @@ bool CMidiTrack::Transpose(int semitones)
     }
     m_transposition += applied;
     return true;
-}
-
-void CMidiTrack::UpdateNotation()
-{
-    for (const TrackEntry& entry : m_entries) {
-        CNoteOnMessage* note = AsNoteOnMessage(entry.message);
-        if (!note || !note->IsNoteOn())
-            continue;
-        const int signature = note->KeySignature();
-        const int shift = signature >= -7 && signature <= 7 ? kNotationShift[signature + 7] : 0;
-        const int key = std::clamp(note->Data1() + shift, 0, 127);
-        note->SetNotation(kDegreeOfSemitone[key % 12], static_cast<uint8_t>(key / 12), kAccidentalOfSemitone[key % 12]);
-    }
 }
 
 void CMidiTrack::ClearEvents()

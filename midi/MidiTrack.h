@@ -85,8 +85,7 @@ public:
     // The End of Track takes the tick of the entry before it and delta 0.
     void FixEnd();
 
-    // 1 when no entry holds a channel message; then the End of Track gets delta and tick 0. Also
-    // stored in the conductor flag.
+    // 1 when no entry holds a channel message; then the End of Track gets delta and tick 0.
     bool IsConductorOnly();
     // The channel of the first note-on with velocity or program change, or -1; stored when found.
     int32_t Channel();
@@ -96,8 +95,6 @@ public:
     // the file, keeping keys within 0..127; a percussion track (channel 9) is never moved. Returns
     // whether the transposition was applied. Throws std::invalid_argument outside -127..127.
     bool Transpose(int semitones);
-    // Recomputes the numbered notation of every sounding note-on from its key and key signature.
-    void UpdateNotation();
     // Destroys every entry and message, the End of Track included; the track is not used again.
     void ClearEvents();
     // Names the track: the first track-name event takes the text (in the song's code page), or a new
@@ -124,14 +121,7 @@ public:
     std::vector<LyricSyllable>& Syllables() { return m_syllables; }
     int32_t HeaderLines() const { return m_headerLines; }
     void SetHeaderLines(int32_t lines) { m_headerLines = lines; }
-    int32_t ChannelField() const { return m_channel; }
-    int32_t Transposition() const { return m_transposition; }
     const std::u16string& Name() const { return m_name; }
-    bool ConductorFlag() const { return m_conductor; }
-    // Carried for compatibility; no operation reads them.
-    int32_t ReservedFlag() const { return m_reservedFlag; }
-    int32_t ReservedValue() const { return m_reservedValue; }
-    uint8_t ReservedByte() const { return m_reservedByte; }
 
 private:
     friend class CMidiSong;
@@ -158,13 +148,9 @@ private:
     int32_t m_headerLines = 0;
     CMidiSong& m_owner;
     std::vector<TrackEntry> m_entries;
-    int32_t m_reservedFlag = 1;
     int32_t m_channel = -1;
-    int32_t m_reservedValue = -1;
     int32_t m_transposition = 0;
     std::u16string m_name;
-    uint8_t m_reservedByte = 100;
-    bool m_conductor = false;
     size_t m_tempoEvents = 0;
     size_t m_lyricEvents = 0;
     size_t m_textEvents = 0;

@@ -5,14 +5,8 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
-#include <stdexcept>
 
 namespace linlangok {
-namespace {
-
-constexpr size_t kMaximumClients = 0x3FFFFFFF;
-
-} // namespace
 
 CMultimediaTimer::CMultimediaTimer(IPeriodicTimerDriver& driver)
     : m_driver(driver)
@@ -66,8 +60,6 @@ void CMultimediaTimer::Reset()
 void CMultimediaTimer::AddClient(CTimerClient& client)
 {
     std::lock_guard lock(m_clientLock);
-    if (m_clients.size() >= kMaximumClients)
-        throw std::length_error("list<T> too long");
     m_clients.push_back(&client);
 }
 

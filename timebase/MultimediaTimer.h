@@ -41,8 +41,7 @@ public:
     void Reset();
 
     // Clients are not owned. The same client may be added more than once; RemoveClient removes
-    // every entry of it and waits for a running pass to finish. AddClient raises
-    // std::length_error "list<T> too long" past 0x3FFFFFFF entries.
+    // every entry of it and waits for a running pass to finish.
     void AddClient(CTimerClient& client);
     void RemoveClient(CTimerClient& client);
 

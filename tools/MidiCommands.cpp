@@ -167,10 +167,8 @@ int RunMidiTranspose(ToolContext& context)
     if (!loaded.Load(context.arguments[0]))
         return 1;
     CMidiSong& song = loaded.Song();
-    for (size_t index = 0; index < song.TrackCount(); ++index) {
-        if (song.Track(index).Transpose(semitones))
-            song.Track(index).UpdateNotation();
-    }
+    for (size_t index = 0; index < song.TrackCount(); ++index)
+        song.Track(index).Transpose(semitones);
     CMidiFileWriter writer(song, context.prompts);
     return writer.Write(std::filesystem::path(context.arguments[1]), kApplicationTitle) ? 0 : 1;
 }

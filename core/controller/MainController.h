@@ -239,10 +239,7 @@ public:
 
     bool IsPlaying() const { return m_playing; }
     bool IsRecording() const { return m_recording; }
-    int32_t RecordingSeconds() const { return m_recordingSeconds; }
-    int32_t PitchValue() const { return m_pitch; }
     int32_t TempoPercent() const;
-    const MainEnableStates& EnableStates() const { return m_enableStates; }
     StatusValues Status() const;
 
 private:

@@ -41,7 +41,6 @@ public:
     const StretchSettings& Settings() const { return m_settings; }
     // Frames decoded from the file so far; once it has ended, the song's length.
     uint64_t SourceFrames() const { return m_sourceFrames; }
-    bool SourceEnded() const { return m_sourceEnded; }
     bool SourceFailed() const { return m_sourceFailed; }
     uint64_t LengthMilliseconds() const { return m_source->LengthMilliseconds(); }
 

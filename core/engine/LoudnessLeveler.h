@@ -24,7 +24,6 @@ public:
 
     // The gain in dB for the frames given from now on, or nothing for the sound as it is.
     void SetGain(std::optional<double> gainDb) noexcept;
-    std::optional<double> Gain() const noexcept { return m_gainDb; }
 
     // Back to silence: the frames inside are dropped and the limiter lets go.
     void Reset() noexcept;

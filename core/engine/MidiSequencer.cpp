@@ -177,13 +177,6 @@ void CMidiSequencer::OnTimerError(const std::string& message)
     m_prompts.ShowError(kCaptionError, Utf8ToUtf16(message));
 }
 
-const CTrackPlayer& CMidiSequencer::Player(size_t index) const
-{
-    if (index >= m_players.size())
-        throw std::invalid_argument("track player index out of range");
-    return *m_players[index];
-}
-
 int32_t CMidiSequencer::NextTickWanted(int32_t tickCounter) const
 {
     if (m_mutedChannel.load(std::memory_order_relaxed) != m_queuedMute)

@@ -58,11 +58,7 @@ public:
     void SetMutedChannel(std::optional<uint8_t> channel);
 
     bool IsPlaying() const { return m_playing; }
-    bool IsPaused() const { return m_paused; }
     CMidiOutputWorker& Output() { return m_output; }
-    size_t PlayerCount() const { return m_players.size(); }
-    // std::invalid_argument outside 0..PlayerCount()-1.
-    const CTrackPlayer& Player(size_t index) const;
 
     // Sends the due entries of the tracks that have some, in track order, against the timer's
     // tick counter; after a change of the muted channel every track takes it up.

@@ -53,8 +53,6 @@ public:
     void Silence();
 
     void SetNextIndex(int32_t index) { m_nextIndex = index; }
-    int32_t NextIndex() const { return m_nextIndex; }
-    bool IsFinished() const { return m_finished; }
 
 private:
     void SendDue(int32_t tick);

@@ -108,7 +108,6 @@ public:
 
     float Offset() const { return m_offset; }
     float Step() const { return m_step; }
-    int RememberedLine() const { return m_rememberedLine; }
 
 private:
     float m_offset = 0;

@@ -82,7 +82,6 @@ public:
 
     int LineCount() const { return static_cast<int>(m_lines.size()); }
     const std::vector<MidiLyricLine>& Lines() const { return m_lines; }
-    int HeaderLineCount() const { return m_headerLines; }
 
     // The syllables first to last (inclusive, clamped to the list) joined without separators.
     std::u16string JoinedText(int first, int last) const;

@@ -41,7 +41,6 @@ bool CRecordingSourceSelector::NameMatches(const std::u16string& name) const
 bool CRecordingSourceSelector::FindItem()
 {
     m_itemIndex = -1;
-    m_itemName.clear();
     const auto waveIn = m_mixer->LineByComponentType(kMixerDestinationWaveIn);
     if (!waveIn)
         return false;
@@ -75,7 +74,6 @@ bool CRecordingSourceSelector::FindItem()
         m_itemIndex = -1;
         return false;
     }
-    m_itemName = (*items)[m_itemIndex].name;
     return true;
 }
 

@@ -27,7 +27,6 @@ public:
 
     // The item found, or -1; its name.
     int ItemIndex() const { return m_itemIndex; }
-    const std::u16string& ItemName() const { return m_itemName; }
 
     void OnMixerControlChange(std::uint32_t controlId) override;
 
@@ -45,7 +44,6 @@ private:
     std::uint32_t m_items = 0;
     std::uint32_t m_channels = 1;
     int m_itemIndex = -1;
-    std::u16string m_itemName;
 };
 
 } // namespace linlangok

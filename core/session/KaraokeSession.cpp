@@ -278,8 +278,7 @@ void CKaraokeSession::Transpose(CMidiSong& song) const
     if (m_pitch < -127 || m_pitch > 127)
         return;
     for (size_t index = 0; index < song.TrackCount(); ++index)
-        if (song.Track(index).Transpose(m_pitch))
-            song.Track(index).UpdateNotation();
+        song.Track(index).Transpose(m_pitch);
 }
 
 std::u16string DropoutNotice(uint64_t playback, uint64_t recording)

@@ -52,8 +52,8 @@ std::u16string FormatRegexError(std::u16string_view expression, std::u16string_v
     return u"Error on regex " + std::u16string(expression) + u":" + std::u16string(error);
 }
 
-} // namespace
-
+// "^" + the wildcard with "*" as ".*?", "." as "\." and "?" as "." + "$"; every other character
+// is copied unchanged. "*.mid" gives "^.*?\.mid$".
 std::u16string WildcardToRegex(std::u16string_view wildcard)
 {
     std::u16string expression = u"^";
@@ -75,6 +75,7 @@ std::u16string WildcardToRegex(std::u16string_view wildcard)
     return expression + u"$";
 }
 
+// The text of the message shown for a pattern that does not compile.
 std::u16string RegexErrorText(std::regex_constants::error_type code)
 {
     namespace rc = std::regex_constants;
@@ -104,6 +105,8 @@ std::u16string RegexErrorText(std::regex_constants::error_type code)
         return u"Unknown error";
     }
 }
+
+} // namespace
 
 CFileFinder::CFileFinder(IUserPrompts& prompts)
     : m_prompts(prompts)

@@ -16,13 +16,6 @@
 // expressions "." matches any character, line breaks included.
 namespace linlangok {
 
-// "^" + the wildcard with "*" as ".*?", "." as "\." and "?" as "." + "$"; every other character
-// is copied unchanged. "*.mid" gives "^.*?\.mid$".
-std::u16string WildcardToRegex(std::u16string_view wildcard);
-
-// The text of the message shown for a pattern that does not compile.
-std::u16string RegexErrorText(std::regex_constants::error_type code);
-
 // Enumerates the entries of one folder and reports those that no exclude pattern and some
 // include pattern match, plus every folder. The listing holds "." and ".." first, then the
 // folder's folders and regular files (links followed; FIFOs, sockets, devices and dangling links

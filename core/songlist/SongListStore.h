@@ -40,7 +40,7 @@ public:
     CSongListStore(IUserPrompts& prompts, const ICodePage& codePage, const CPathDisplay& names,
         const ITextCollator& collator, std::filesystem::path folder);
 
-    const std::filesystem::path& GetListFolder() const { return m_folder; }
+    const std::filesystem::path& Folder() const { return m_folder; }
 
     // Rebuilds the index from the "*.kpl" files of the folder, ordered by name, and selects
     // none. Returns the index, whose display names are the combo box's items.

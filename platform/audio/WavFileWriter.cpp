@@ -59,7 +59,6 @@ bool CWavFileWriter::WriteInt16(const int16_t* samples, size_t frames)
     if (!m_file)
         return false;
     const sf_count_t written = sf_writef_short(static_cast<SNDFILE*>(m_file), samples, static_cast<sf_count_t>(frames));
-    m_framesWritten += static_cast<uint64_t>(written);
     m_failed = m_failed || written != static_cast<sf_count_t>(frames);
     return written == static_cast<sf_count_t>(frames);
 }

@@ -38,8 +38,6 @@ public:
     // target. False when any write or the close failed. Later writes and commits fail.
     bool Commit();
 
-    uint64_t FramesWritten() const { return m_framesWritten; }
-
 private:
     static constexpr size_t kChunkFrames = 1024;
 
@@ -48,7 +46,6 @@ private:
     std::optional<CFileSaver> m_saver; // Replacing
     int m_descriptor = -1; // Growing
     void* m_file = nullptr; // SNDFILE*
-    uint64_t m_framesWritten = 0;
     bool m_failed = false;
     int16_t m_chunk[kChunkFrames * 2];
 };

@@ -2,10 +2,9 @@
 
 #include "core/engine/Mp3StreamWriter.h"
 
-// The MP3 encoder library on libmp3lame. Install it once at start-up:
-//   SetMp3EncoderLibrary(std::make_shared<CLameMp3EncoderLibrary>());
 namespace linlangok {
 
+// The MP3 encoder library on libmp3lame; the services own one and hand it to the MP3 writers.
 class CLameMp3EncoderLibrary final : public IMp3EncoderLibrary {
 public:
     // A LAME stream for the settings, or nullptr when LAME refuses them or the output rate does

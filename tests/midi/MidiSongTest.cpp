@@ -108,52 +108,26 @@ TEST_F(MidiTrackTest, TransposeClampsAndAccumulates)
     track.Append(Channel(0xA0, 0, 50, 1), 10);
     const Lines raised {"0/0 90 6B 40", "10/10 80 7F 00", "20/10 A0 32 01", "20/0 FF 2F"};
     EXPECT_TRUE(track.Transpose(12));
-    EXPECT_EQ(track.Transposition(), 7);
     EXPECT_EQ(Describe(track), raised);
     EXPECT_TRUE(track.Transpose(12));
-    EXPECT_EQ(track.Transposition(), 7);
     EXPECT_EQ(Describe(track), raised);
     EXPECT_FALSE(track.Transpose(7));
     EXPECT_TRUE(track.Transpose(0));
     EXPECT_EQ(Describe(track), (Lines {"0/0 90 64 40", "10/10 80 78 00", "20/10 A0 32 01", "20/0 FF 2F"}));
-    EXPECT_EQ(track.Transposition(), 0);
     EXPECT_TRUE(track.Transpose(-127));
     EXPECT_EQ(Describe(track)[0], "0/0 90 00 40");
-    EXPECT_EQ(track.Transposition(), -100);
     EXPECT_THROW(track.Transpose(128), std::invalid_argument);
 
     CMidiTrack& drums = AddEmptyTrack();
     drums.Append(Channel(0xC0, 9, 0), 0);
     drums.Append(NoteOn(9, 36, 100), 0);
     EXPECT_FALSE(drums.Transpose(5));
-    EXPECT_EQ(drums.Transposition(), 0);
-    EXPECT_EQ(drums.ChannelField(), 9);
     EXPECT_EQ(Describe(drums)[1], "0/0 99 24 64");
 
     CMidiTrack& silent = AddEmptyTrack();
     silent.Append(Channel(0xB0, 3, 7, 100), 0);
     EXPECT_FALSE(silent.Transpose(5));
     EXPECT_EQ(silent.Channel(), -1);
-}
-
-TEST_F(MidiTrackTest, UpdateNotationUsesTheKeySignature)
-{
-    CMidiTrack& track = AddEmptyTrack();
-    CNoteOnMessage* c = NoteOn(0, 60, 64);
-    CNoteOnMessage* fSharp = NoteOn(0, 66, 64);
-    CNoteOnMessage* inD = NoteOn(0, 62, 64); // D major: two sharps shift by -2, so D is degree 1
-    inD->SetKeySignature(2);
-    CNoteOnMessage* silent = NoteOn(0, 61, 0);
-    for (CMidiMessage* message : std::initializer_list<CMidiMessage*> {c, fSharp, inD, silent})
-        track.Append(message, 0);
-    track.UpdateNotation();
-    const auto notation = [](const CNoteOnMessage* note) {
-        return std::vector<int> {note->Degree(), note->Octave(), note->Accidental()};
-    };
-    EXPECT_EQ(notation(c), std::vector<int>({1, 5, 2}));
-    EXPECT_EQ(notation(fSharp), std::vector<int>({4, 5, 3}));
-    EXPECT_EQ(notation(inD), std::vector<int>({1, 5, 2}));
-    EXPECT_EQ(silent->Degree(), 0);
 }
 
 TEST_F(MidiTrackTest, ConductorOnlyResetsTheEndOfTrack)
@@ -163,13 +137,11 @@ TEST_F(MidiTrackTest, ConductorOnlyResetsTheEndOfTrack)
     conductor.Append(Meta(1, "late"), 960);
     conductor.AdjustDelta(2, 96);
     EXPECT_TRUE(conductor.IsConductorOnly());
-    EXPECT_TRUE(conductor.ConductorFlag());
     EXPECT_EQ(Describe(conductor).back(), "0/0 FF 2F");
     EXPECT_EQ(song.LastTick(), 960);
 
     CMidiTrack& notes = FourNotes();
     EXPECT_FALSE(notes.IsConductorOnly());
-    EXPECT_FALSE(notes.ConductorFlag());
     EXPECT_EQ(Describe(notes).back(), "960/0 FF 2F");
 }
 
@@ -227,81 +199,6 @@ TEST_F(TempoTest, MergeKeepsTheFirstTempoAtATick)
     ASSERT_EQ(song.TempoReferences().size(), 2u);
     EXPECT_EQ(song.TempoReferences()[1].track, 0u);
     EXPECT_EQ(song.TempoReferences()[1].entry, 1u);
-}
-
-// The literal merge: a selection sort by tick whose swaps may reorder Set Tempo events at one tick,
-// Remove from the last entry down, then SetTempo for each pending tempo.
-void ReferenceNormalizeTempo(CMidiSong& song)
-{
-    std::vector<std::pair<int32_t, int32_t>> found;
-    bool outside = false;
-    for (size_t track = 0; track < song.TrackCount(); ++track) {
-        for (const TrackEntry& entry : song.Track(track).Entries()) {
-            if (IsMetaOfType(entry.message, 0x51)) {
-                found.push_back({entry.tick, AsMetaMessage(entry.message)->TempoOf()});
-                outside = outside || track != 0;
-            }
-        }
-    }
-    if (!outside)
-        return;
-    for (size_t i = 0; i < found.size(); ++i) {
-        size_t least = i;
-        for (size_t j = i + 1; j < found.size(); ++j) {
-            if (found[least].first > found[j].first)
-                least = j;
-        }
-        if (least != i)
-            std::swap(found[i], found[least]);
-    }
-    std::vector<std::pair<int32_t, int32_t>> pending;
-    for (const auto& tempo : found) {
-        if ((pending.empty() || pending.back().first != tempo.first) && tempo.second >= 1)
-            pending.push_back(tempo);
-    }
-    for (size_t track = 0; track < song.TrackCount(); ++track) {
-        for (size_t index = song.Track(track).Count() - 1; index-- > 0;) {
-            if (IsMetaOfType(song.Track(track).Entry(index).message, 0x51))
-                song.Track(track).Remove(index, false);
-        }
-    }
-    for (const auto& [tick, tempo] : pending)
-        song.SetTempo(tick, tempo, 0);
-}
-
-TEST_F(TempoTest, MergeMatchesTheLiteralAlgorithm)
-{
-    for (unsigned seed = 0; seed < 200; ++seed) {
-        SongFixture merged;
-        SongFixture literal;
-        for (SongFixture* fixture : {&merged, &literal}) {
-            std::mt19937 random(seed);
-            for (int track = 0; track < 3; ++track) {
-                CMidiTrack& added = fixture->AddEmptyTrack();
-                const int events = static_cast<int>(random() % 7);
-                for (int event = 0; event < events; ++event) {
-                    const auto delta = static_cast<int32_t>(random() % 3 * 120);
-                    switch (random() % 4) {
-                    case 0:
-                        added.Append(fixture->NoteOn(track, 60, 64), delta);
-                        break;
-                    case 1:
-                        added.Append(fixture->Meta(1, "t"), delta);
-                        break;
-                    default:
-                        added.Append(fixture->Tempo(static_cast<int32_t>(random() % 3 * 100000)), delta);
-                    }
-                }
-                added.AdjustDelta(added.Count() - 1, static_cast<int32_t>(random() % 2 * 96));
-            }
-        }
-        merged.song.NormalizeTempo();
-        ReferenceNormalizeTempo(literal.song);
-        for (size_t track = 0; track < 3; ++track)
-            ASSERT_EQ(Describe(merged.song.Track(track)), Describe(literal.song.Track(track))) << "seed " << seed;
-        for (const TempoReference& reference : merged.song.TempoReferences())
-            EXPECT_TRUE(IsMetaOfType(merged.song.Track(reference.track).Entry(reference.entry).message, 0x51));
-    }
 }
 
 TEST_F(TempoTest, TicksToSecondsFollowsTheSegments)

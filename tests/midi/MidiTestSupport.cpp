@@ -105,10 +105,9 @@ CChannelMessage* SongFixture::Channel(int command, int channel, int data1, int d
         static_cast<uint8_t>(data1), static_cast<uint8_t>(data2));
 }
 
-CNoteOnMessage* SongFixture::NoteOn(int channel, int key, int velocity)
+CChannelMessage* SongFixture::NoteOn(int channel, int key, int velocity)
 {
-    return song.Messages().New<CNoteOnMessage>(
-        static_cast<uint8_t>(channel), static_cast<uint8_t>(key), static_cast<uint8_t>(velocity));
+    return Channel(0x90, channel, key, velocity);
 }
 
 CMetaMessage* SongFixture::Meta(int type, std::string_view data)

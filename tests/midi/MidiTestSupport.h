@@ -60,7 +60,7 @@ struct SongFixture {
     CMidiTrack& AddEmptyTrack();
     // Makes a message in the song's arena.
     CChannelMessage* Channel(int command, int channel, int data1, int data2 = 0);
-    CNoteOnMessage* NoteOn(int channel, int key, int velocity);
+    CChannelMessage* NoteOn(int channel, int key, int velocity);
     CMetaMessage* Meta(int type, std::string_view data);
     CMetaMessage* Tempo(int32_t tempo);
 };

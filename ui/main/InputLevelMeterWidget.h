@@ -23,8 +23,6 @@ public:
     void Stop() override;
     bool IsRunning() const { return m_capture->IsRunning(); }
 
-    void SetBackground(const QColor& colour) { m_background = colour; }
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -48,7 +48,6 @@ public:
     QMenuBar* MenuBar() const { return m_menuBar; }
     CStatusDisplay& StatusDisplay() const { return *m_statusDisplay; }
     CInputLevelMeterWidget& LevelMeter() const { return *m_levelMeter; }
-    bool IsRecordTickRunning() const { return m_recordTick.isActive(); }
 
     // Ends the program with the quit code once the controller lets it (CMainController::Quit: a
     // take that runs is ended and saved first): the window closes and quitRequested is emitted.

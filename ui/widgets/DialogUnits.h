@@ -16,9 +16,6 @@ public:
     int Y(int units) const { return (units * m_charHeight + 4) / 8; }
     QRect ToPixels(int x, int y, int width, int height) const;
 
-    int AverageCharWidth() const { return m_averageCharWidth; }
-    int CharHeight() const { return m_charHeight; }
-
 private:
     int m_averageCharWidth;
     int m_charHeight;

