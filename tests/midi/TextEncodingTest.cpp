@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <sstream>
 
 namespace linlangok::test {
@@ -208,22 +207,6 @@ TEST(TextEncodings, ChoicesAndTheirNames)
         EXPECT_EQ(found ? found->Name() : "", test.found) << test.name;
     }
     EXPECT_EQ(underBig5.Find("BIG5"), &big5);
-}
-
-TEST(TextEncodings, DetectionTakesAnyBytes)
-{
-    const CIconvCodePage gbk("GBK");
-    const CUchardetTextEncodings encodings(gbk);
-    std::mt19937 random(11);
-    for (int run = 0; run < 2000; ++run) {
-        std::string bytes(random() % 200, '\0');
-        for (char& byte : bytes)
-            byte = static_cast<char>(random());
-        // Unsure, or one of the choices.
-        if (const ICodePage* detected = encodings.Detect(bytes)) {
-            EXPECT_EQ(encodings.Find(detected->Name()), detected);
-        }
-    }
 }
 
 } // namespace

@@ -104,25 +104,6 @@ protected:
     CMainController controller;
 };
 
-TEST(MainControllerRules, EnableRulesFollowKindAndFlags)
-{
-    struct Row {
-        ESongKind kind;
-        bool playing, recording;
-        MainEnableStates expected; // lyric, record, stopRecording, play, stop, saveAs, pitch
-    };
-    const Row rows[] = {
-        {ESongKind::None, false, false, {true, true, false, true, false, false, false}},
-        {ESongKind::Midi, false, false, {false, true, false, true, false, true, true}},
-        {ESongKind::Midi, true, false, {false, true, false, false, true, true, false}},
-        {ESongKind::Midi, true, true, {false, false, true, false, true, true, false}},
-        {ESongKind::Audio, false, true, {true, false, true, true, false, false, true}},
-        {ESongKind::Audio, true, false, {true, true, false, false, true, false, true}},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(ComputeEnableStates(row.kind, row.playing, row.recording), row.expected);
-}
-
 TEST(StatusTexts, DropoutsOfPlaybackAndRecordingAreCountedAndTold)
 {
     StatusValues values;
@@ -326,7 +307,6 @@ TEST_F(MainControllerTest, QuittingNeverLosesATake)
         EXPECT_EQ(controller.Quit(), quits);
         EXPECT_EQ(controller.IsRecording(), !quits);
         EXPECT_EQ(rig.prompts.MessageTexts().at(0), "当前正在录音,需要退出程序吗?");
-        EXPECT_EQ(rig.prompts.m_messages[0].caption, u"琳朗卡拉OK 1.2");
         EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(rig.home.Path()), {},
                       [](const auto& entry) { return entry.path().extension() == ".mp3"; }),
             mp3Files);

@@ -29,8 +29,6 @@ TEST(MidiOutputWorker, NoDeviceOrOneThatWillNotOpenIsShownAndLeavesTheWorkerClos
     EXPECT_EQ(worker.OpenFirstAvailable(), 0);
     EXPECT_THAT(prompts.MessageTexts(),
         ElementsAre("无MIDI输出设备!\n", "无MIDI输出设备!\n", "打开设备时出错!请尝试设置MIDI输出设备!"));
-    EXPECT_EQ(prompts.m_messages[0].caption, std::nullopt);
-    EXPECT_EQ(prompts.m_messages[2].caption, u"错误");
     EXPECT_FALSE(nothing.IsOpen() || worker.IsOpen());
     EXPECT_NO_THROW(worker.SendShort(0x403C90));
     EXPECT_TRUE(devices.Messages().empty());

@@ -270,6 +270,7 @@ TEST(KaraokeSessionLeveling, PlayTakesTheGainOfTheMeasureKnownThenAndKeepsItToTh
         EXPECT_LE(limited, std::pow(10.0, kLevelingCeilingDbtp / 20)); // 0.5 at +12 dB is 2.0
         EXPECT_GT(limited, 0.7);
         session.SetLeveling(false);
+        EXPECT_EQ(session.LevelingGainDb(), 12.0); // the song plays on as it is
         EXPECT_NEAR(playFor(session), 0.5, 0.01);
         EXPECT_EQ(session.LevelingGainDb(), std::nullopt);
     }

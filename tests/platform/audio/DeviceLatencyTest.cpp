@@ -5,11 +5,9 @@
 #include "platform/audio/ClockedCapture.h"
 #include "platform/audio/WaveInSystem.h"
 #include "tests/platform/audio/AudioTestSignals.h"
-#include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <stdexcept>
 #include <vector>
 
@@ -17,19 +15,6 @@ namespace linlangok {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Collects what a capture device delivers.
-struct CCollector {
-    ICaptureDevice::Consumer Consumer()
-    {
-        return [this](const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point) {
-            std::lock_guard lock(mutex);
-            this->samples.insert(this->samples.end(), samples, samples + frames * 2);
-        };
-    }
-    std::mutex mutex;
-    std::vector<int16_t> samples;
-};
 
 TEST(DeviceLatency, BadSelectionsAreRefusedWithTheirReason)
 {
@@ -69,66 +54,6 @@ TEST(DeviceLatency, VirtualDevicesReportTheirSimulatedLatency)
     EXPECT_EQ(file[0].create()->Name(), "wav:/tmp/in,latency=x.wav");
 }
 
-TEST(DeviceLatency, SimulatedLatencyDelaysWhatTheDevicesPassOn)
-{
-    test::CTemporaryFolder folder;
-    const auto played = folder.Path() / "played.wav";
-    {
-        auto pacer = std::make_unique<CManualPacer>();
-        CManualPacer& clock = *pacer;
-        test::CPositionSource source;
-        auto output = CreateWavFileAudioOutput(played, 100, std::move(pacer), 10ms);
-        output->AddSource(source);
-        clock.Release(1000);
-        clock.WaitUntilIdle();
-    }
-    std::vector<int16_t> expected(441 * 2, 0);
-    for (uint64_t frame = 0; frame < 1000; ++frame)
-        expected.insert(
-            expected.end(), {test::CPositionSource::Value(frame), int16_t(-test::CPositionSource::Value(frame))});
-    EXPECT_EQ(test::ReadAudioFile(played).samples, expected);
-
-    const auto pacer = std::make_shared<CManualPacer>();
-    CCollector heard;
-    const auto input = CreateWavFileCapture(played, pacer, 10ms);
-    ASSERT_TRUE(input->Start(heard.Consumer()));
-    pacer->Release(441 * 4);
-    pacer->WaitUntilIdle();
-    input->Stop();
-    expected.insert(expected.begin(), 441 * 2, 0);
-    expected.resize(441 * 4 * 2);
-    EXPECT_EQ(heard.samples, expected);
-}
-
-TEST(DeviceLatency, LoopbackInputHearsTheOutputItsDelayLater)
-{
-    const auto line = std::make_shared<CLoopbackLine>([] { return uint64_t {0}; });
-    auto outputPacer = std::make_unique<CManualPacer>();
-    CManualPacer& outputClock = *outputPacer;
-    test::CPositionSource source;
-    const auto output = CreateLoopbackAudioOutput(line, 87ms, 256, std::move(outputPacer));
-    EXPECT_EQ(output->Name(), "loopback:87");
-    output->AddSource(source);
-    const auto inputPacer = std::make_shared<CManualPacer>();
-    CCollector heard;
-    const auto input = CreateLoopbackCapture(line, inputPacer);
-    ASSERT_TRUE(input->Start(heard.Consumer()));
-    for (int step = 0; step < 20; ++step) {
-        outputClock.Release(441);
-        outputClock.WaitUntilIdle();
-        inputPacer->Release(441);
-        inputPacer->WaitUntilIdle();
-    }
-    input->Stop();
-    constexpr size_t kDelayFrames = 3837; // 87 ms
-    ASSERT_EQ(heard.samples.size(), 441u * 20 * 2);
-    for (size_t frame = 0; frame < 441 * 20; ++frame) {
-        const int16_t expected = frame < kDelayFrames ? 0 : test::CPositionSource::Value(frame - kDelayFrames);
-        ASSERT_EQ(heard.samples[frame * 2], expected) << frame;
-        ASSERT_EQ(heard.samples[frame * 2 + 1], -expected) << frame;
-    }
-}
-
 // The calibration over the loopback pair, in virtual time: each step lets 10 ms pass on the
 // input, and on the output every `outputSteps` steps, as a loaded machine runs the output thread
 // late. Device 0 listens on another line, device 1 on the output's.
@@ -160,7 +85,8 @@ std::optional<LatencyCorrection> CalibrateOverLoopback(
 }
 
 // On time or with the output thread running late, the calibration measures the loopback delay on
-// the device it is given.
+// the device it is given: the loopback input hears the output exactly its delay later, and
+// PerformanceTest puts the simulated latencies of the null and WAV devices to use.
 TEST(DeviceLatency, CalibrationGoesByTheDevicesMomentsNotByWhenTheirThreadsRun)
 {
     for (const int outputSteps : {1, 2, 5}) {

@@ -15,34 +15,21 @@
 namespace linlangok {
 namespace {
 
-TEST(PerformanceWindowTest, ControlsTheirTextsAndTheBalanceSlider)
+TEST(PerformanceWindowTest, TheAlignmentShowsAndTheControlsDriveThePerformance)
 {
     test::CPerformanceRig rig;
     rig.performance.alignmentMs = 123.45;
     CPerformanceController& controller = rig.controller;
     CPerformanceWindow window(controller);
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("保存演唱"));
-    EXPECT_TRUE(window.isModal());
-
     QStringList labels;
     for (const QLabel* label : window.findChildren<QLabel*>())
         labels << label->text();
-    labels.sort();
-    EXPECT_EQ(labels,
-        (QStringList {
-            QStringLiteral("人声"), QStringLiteral("人声已对齐伴奏 (校正 123.5 毫秒)"), QStringLiteral("伴奏")}));
-    const std::pair<int, const char*> buttons[] = {{kPerformanceAuditionButton, "试听"},
-        {kPerformanceSaveButton, "保存演唱..."}, {kPerformanceCloseButton, "关闭"}};
-    for (const auto& [id, text] : buttons)
-        EXPECT_EQ(static_cast<QPushButton*>(window.Control(id))->text(), QString::fromUtf8(text)) << text;
-    auto* slider = static_cast<QSlider*>(window.Control(kPerformanceBalanceSlider));
-    EXPECT_EQ(slider->orientation(), Qt::Horizontal);
-    EXPECT_EQ(slider->minimum(), 0);
-    EXPECT_EQ(slider->maximum(), 100);
-    EXPECT_EQ(slider->value(), 50);
+    EXPECT_TRUE(labels.contains(QStringLiteral("人声已对齐伴奏 (校正 123.5 毫秒)"))) << labels.join(u'|').toStdString();
     for (const QWidget* control : window.findChildren<QWidget*>())
         EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
 
+    auto* slider = static_cast<QSlider*>(window.Control(kPerformanceBalanceSlider));
+    EXPECT_EQ(slider->value(), 50);
     slider->setValue(70);
     EXPECT_EQ(controller.VoicePercent(), 70);
     auto* audition = static_cast<QPushButton*>(window.Control(kPerformanceAuditionButton));

@@ -165,8 +165,6 @@ TEST_F(VolumeWindowTest, ControlsTheCardLacksAreDisabledAndTheLayoutFits)
     EXPECT_EQ(card.Values(master), (Values {0, 0}));
     EXPECT_TRUE(devices.prompts.m_messages.empty());
 
-    EXPECT_EQ(window.minimumSize(), window.maximumSize());
-    EXPECT_EQ(window.windowTitle(), u"音量控制");
     for (QWidget* child : window.findChildren<QWidget*>()) {
         const auto* button = qobject_cast<QAbstractButton*>(child);
         const auto* label = qobject_cast<QLabel*>(child);
@@ -179,7 +177,8 @@ TEST_F(VolumeWindowTest, ControlsTheCardLacksAreDisabledAndTheLayoutFits)
     }
 }
 
-TEST_F(VolumeWindowTest, LevelingBoxSwitchesTheSessionsLevelingFromTheNextPlayAndIsRemembered)
+// When the session takes the switch up is KaraokeSessionLeveling's matter.
+TEST_F(VolumeWindowTest, LevelingBoxSwitchesTheSessionsLevelingAndIsRemembered)
 {
     for (const bool on : {true, false}) {
         CVolumeWindow& window = Start();
@@ -187,15 +186,8 @@ TEST_F(VolumeWindowTest, LevelingBoxSwitchesTheSessionsLevelingFromTheNextPlayAn
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         auto& box = *static_cast<QCheckBox*>(window.Control(kLevelingBox));
         EXPECT_EQ(box.isChecked(), on);
-        CKaraokeSession& session = karaoke->Session();
-        session.SetAccompanimentPath(test::CSessionRig::DemoSong());
-        session.Play();
-        EXPECT_EQ(session.LevelingGainDb().has_value(), on);
         QTest::mouseClick(&box, Qt::LeftButton);
-        EXPECT_EQ(session.Leveling(), !on);
-        EXPECT_EQ(session.LevelingGainDb().has_value(), on); // the song plays on as it is
-        session.Play();
-        EXPECT_EQ(session.LevelingGainDb().has_value(), !on);
+        EXPECT_EQ(karaoke->Session().Leveling(), !on);
         karaoke.reset();
     }
 }

