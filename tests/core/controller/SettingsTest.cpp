@@ -13,17 +13,6 @@ using namespace std::string_literals;
 
 const CIconvCodePage gbk("GBK");
 
-TEST(ProfileStruct, BytesAsHexWithAChecksum)
-{
-    const std::vector<std::uint8_t> eighteen {18, 0, 0, 0};
-    EXPECT_EQ(EncodeProfileStruct(eighteen), u"1200000012");
-    EXPECT_EQ(EncodeProfileStruct(std::vector<std::uint8_t> {0xFF, 0xFF, 0xFF, 0xFF}), u"FFFFFFFFFC");
-    EXPECT_EQ(DecodeProfileStruct(u"1200000012", 4), eighteen);
-    EXPECT_EQ(DecodeProfileStruct(u"ffffffffFC", 4), (std::vector<std::uint8_t> {0xFF, 0xFF, 0xFF, 0xFF}));
-    for (const char16_t* bad : {u"1200000013", u"12000000", u"120000001200", u"12000000G2", u"", u"1200000012 "})
-        EXPECT_FALSE(DecodeProfileStruct(bad, 4)) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
-}
-
 TEST(IniFile, ValuesAreFoundWithoutRegardToCaseAndBlanks)
 {
     const CIniFile file = CIniFile::Parse("top=level\r\n"

@@ -1,4 +1,3 @@
-#include "core/engine/LevelMeter.h"
 #include "core/engine/LevelMeterCapture.h"
 #include "core/engine/RecordingController.h"
 #include "core/mixer/MemoryMixer.h"
@@ -44,47 +43,6 @@ struct CBlockSink : IRecordingSink {
 auto Raises(const char* message)
 {
     return testing::ThrowsMessage<std::runtime_error>(testing::StrEq(message));
-}
-
-TEST(LevelMeter, LevelsRunFromSilenceToFullScale)
-{
-    struct Case {
-        int16_t left, right;
-        int expectedLeft, expectedRight;
-    };
-    const Case cases[] = {
-        {0, 0, 0, 0}, {-32768, -32768, 256, 256}, {32767, -32767, 255, 255},
-        {32767, 0, 255, 0}, // each channel's sum is divided by the samples of both
-        {63, -64, 0, 0}, // |63| >> 6 is 0; 64 >> 6 = 1 per right sample, 128 / 256
-        {6400, 12800, 50, 100}, // 100 × 128 / 256
-    };
-    for (const Case& row : cases) {
-        SCOPED_TRACE(testing::Message() << row.left << ", " << row.right);
-        std::vector<int16_t> samples;
-        for (size_t frame = 0; frame < 128; ++frame)
-            samples.insert(samples.end(), {row.left, row.right});
-        const MeterLevels levels = MeasureLevels(samples.data(), samples.size());
-        EXPECT_EQ(levels.left, row.expectedLeft);
-        EXPECT_EQ(levels.right, row.expectedRight);
-    }
-    EXPECT_EQ(MeasureLevels(nullptr, 0).left, 0);
-    const int16_t odd[] = {-32768, 0, -32768}; // a lone last sample counts as left
-    EXPECT_EQ(MeasureLevels(odd, 3).left, 341); // 1024 / 3
-}
-
-TEST(LevelMeter, GeometrySplitsTheClientRectangle)
-{
-    const MeterRectangle client {0, 0, 37, 31};
-    const MeterShapes full = LayOutMeter(client, {256, 0}, {256, 128});
-    EXPECT_EQ(full.leftBar, (MeterRectangle {0, 2, 18, 31}));
-    EXPECT_EQ(full.rightBar, (MeterRectangle {18, 33, 37, 31})); // below the bottom: nothing drawn
-    EXPECT_EQ(full.leftMarker, (MeterRectangle {0, -2, 18, 1})); // trunc(−2), toward zero
-    EXPECT_EQ(full.rightMarker, (MeterRectangle {18, 13, 37, 16})); // trunc(15.5 − 2)
-    const MeterShapes offset = LayOutMeter({10, 5, 30, 105}, {64, 192}, {100, 0});
-    EXPECT_EQ(offset.leftBar, (MeterRectangle {10, 77, 20, 105})); // 0.75 × 100 + 2
-    EXPECT_EQ(offset.rightBar, (MeterRectangle {20, 27, 30, 105}));
-    EXPECT_EQ(offset.leftMarker.top, 58); // trunc(60.9375 − 2)
-    EXPECT_EQ(offset.rightMarker.top, 98);
 }
 
 TEST(WaveRecorder, StopAfterThreeAndAHalfSecondsHandsOnAFullAndAPartBlock)

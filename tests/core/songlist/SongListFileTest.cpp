@@ -148,14 +148,6 @@ TEST(SongListFile, Corpus)
     EXPECT_GE(files, 8);
 }
 
-TEST(SongListFile, SongNameIsTheTextAfterTheLastSlash)
-{
-    EXPECT_EQ(SongNameOfPath(u"/m/歌/a.mid"), u"a.mid");
-    EXPECT_EQ(SongNameOfPath(u"a.mid"), u"a.mid");
-    EXPECT_EQ(SongNameOfPath(u"/m/"), u"");
-    EXPECT_EQ(SongRecordOfPath(u"/m/a.mid", gbkNames), (SongRecord {0, u"a.mid", u"/m/a.mid"}));
-}
-
 class SongListStore : public ::testing::Test {
 protected:
     std::filesystem::path Folder() const { return m_home.Path() / "PlayList"; }
