@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <cstdio>
@@ -79,12 +80,13 @@ bool Save(QWidget& window, const QString& folder, const char* name)
     return SavePicture(window.grab().toImage(), folder, name);
 }
 
-// The stage view as a 1280 × 720 television shows it now.
-bool SaveStage(linlangok::CKaraokeApplication& karaoke, const QString& folder, const char* name)
+// The stage view as a 1280 × 720 television shows it now, or shows the frame given.
+bool SaveStage(linlangok::CKaraokeApplication& karaoke, const QString& folder, const char* name,
+    const std::optional<linlangok::StageFrame>& shown = std::nullopt)
 {
     QImage picture(1280, 720, QImage::Format_RGB32);
     QPainter painter(&picture);
-    linlangok::PaintStage(painter, picture.rect(), karaoke.LyricsWindow().Stage());
+    linlangok::PaintStage(painter, picture.rect(), shown.value_or(karaoke.LyricsWindow().Stage()));
     painter.end();
     return SavePicture(picture, folder, name);
 }
@@ -173,6 +175,10 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     RunEventsUntilPosition(session, 4.7);
     saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc-words");
     saved &= SaveStage(karaoke, folder, "stage-lrc-words");
+    // The same moment in the song's last seconds, with a song queued after it.
+    StageFrame ending = karaoke.LyricsWindow().Stage();
+    ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 17, 30, true);
+    saved &= SaveStage(karaoke, folder, "stage-up-next", ending);
     saved &= SaveContextMenu(karaoke, folder);
     karaoke.MainWindow().Controller().Stop();
     return saved;
@@ -279,8 +285,8 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     CSqliteCatalogStore store(database);
     const CatalogServices services {store,
         [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
-        [&codePage, &encodings]() -> std::unique_ptr<ISongReader> {
-            return std::make_unique<CSongFileReader>(*codePage, encodings);
+        [&codePage, &encodings, &root]() -> std::unique_ptr<ISongReader> {
+            return std::make_unique<CSongFileReader>(*codePage, encodings, root / "Lyric");
         },
         readings, readings, root / "SongQueue.txt"};
     struct : ISongStarter {

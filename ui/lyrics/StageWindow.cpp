@@ -85,14 +85,20 @@ private:
 void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame)
 {
     painter.fillRect(rect, ToQColor(kLyricBackground));
-    const int height = rect.height();
     const int margin = rect.width() / 20;
     const int left = rect.left() + margin;
     const int width = rect.width() - 2 * margin;
-    const int gap = height / 24;
+    const int gap = rect.height() / 24;
     // A font's line is at least its pixel size tall.
-    const QFont large = StageFont(height / 8);
-    const QFont small = StageFont(height / 12);
+    const QFont large = StageFont(rect.height() / 8);
+    const QFont small = StageFont(rect.height() / 12);
+    // The next song at the foot, the lines centred in what is left above it.
+    int height = rect.height();
+    if (!frame.upNext.empty()) {
+        const CWrappedText upNext({{ToQString(frame.upNext), kStageUpNext}}, StageFont(rect.height() / 16), width);
+        height = std::max(0, height - gap - upNext.Height() - gap);
+        upNext.Draw(painter, left, rect.top() + height + gap);
+    }
     // The blocks from top to bottom, centred together; the last ones are left out when they do
     // not fit, and a first block taller than the screen shows its start.
     std::deque<CWrappedText> blocks; // a layout cannot move

@@ -78,6 +78,12 @@ void CKaraokeApplication::AttachCatalog(const CatalogServices& catalog, IUserPro
             [&controller] { return !controller.IsPlaying() && !controller.IsRecording(); }},
         m_mainWindow.get());
     controller.SetSongEndHandler([this] { m_songPicker->SongEnded(); });
+    m_lyricsWindow->SetUpNextSource([this]() -> std::optional<StageUpNext> {
+        const std::optional<QueueEntry> next = m_songPicker->UpNext();
+        if (!next)
+            return std::nullopt;
+        return StageUpNext {next->title, next->singer, next->performer};
+    });
     QMenu* menu = m_mainWindow->MenuBar()->addMenu(QStringLiteral("点歌(&S)"));
     QAction* show = menu->addAction(QStringLiteral("点歌和已点歌曲(&S)"), m_catalogWindow.get(), [this] {
         m_catalogWindow->show();
@@ -100,8 +106,10 @@ CKaraokeApplication::~CKaraokeApplication()
 {
     m_session->AttachLyrics(nullptr, nullptr);
     m_companions = CompanionWindows {};
-    if (m_catalogWindow)
+    if (m_catalogWindow) {
         m_mainWindow->Controller().SetSongEndHandler({});
+        m_lyricsWindow->SetUpNextSource({});
+    }
     m_catalogWindow.reset();
     m_songPicker.reset();
     m_songListWindow.reset();

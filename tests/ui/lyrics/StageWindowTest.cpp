@@ -61,7 +61,7 @@ Ink FindInk(const QImage& image, RgbColour colour)
     return ink;
 }
 
-TEST(StageWindow, TheLinesAreLargeSweptWrappedAndTheTitleAndCountdownShowInTurn)
+TEST(StageWindow, TheLinesAreLargeSweptWrappedAndTheTitleCountdownAndNextSongShowInTurn)
 {
     StageFrame frame;
     frame.lines = {u"好一朵", u"茉莉花", u"芬芳美丽满枝桠", 12.0};
@@ -86,6 +86,17 @@ TEST(StageWindow, TheLinesAreLargeSweptWrappedAndTheTitleAndCountdownShowInTurn)
     const Ink dots = FindInk(wrapped, kLrcCurrentLineEnding);
     ASSERT_FALSE(dots.rows.empty());
     EXPECT_LT(dots.rows.back(), longLine.rows.front()); // above the first line
+
+    StageFrame ending;
+    ending.lines = {u"好一朵", u"茉莉花", u"芬芳美丽满枝桠", 12.0};
+    ending.upNext = u"下一首：月亮代表我的心";
+    const QImage upNext = Paint(ending);
+    const Ink named = FindInk(upNext, kStageUpNext);
+    const Ink above = FindInk(upNext, kMidiOtherLine);
+    ASSERT_FALSE(named.rows.empty());
+    ASSERT_FALSE(above.rows.empty());
+    EXPECT_GT(named.rows.front(), above.rows.back()); // at the foot, below the lines
+    EXPECT_LT(named.rows.back(), kScreen.height() - 1);
 
     frame.showTitle = true;
     frame.title = u"茉莉花";
