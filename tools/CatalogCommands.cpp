@@ -2,6 +2,7 @@
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/SongQueue.h"
+#include "core/lyrics/LyricFileLookup.h"
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
@@ -55,7 +56,7 @@ int AddFolder(ToolContext& context, const std::string& folderArgument)
     const auto store = OpenStore(context);
     store->AddFolder(folder);
     CIcuTextReadings readings;
-    CSongFileReader reader(context.codePage, context.textEncodings);
+    CSongFileReader reader(context.codePage, context.textEncodings, LyricFolder(context.programFolder));
     CCatalogScanner scanner(*store, reader, readings, readings);
     const ScanReport report = scanner.Scan(std::stop_token());
     for (const std::filesystem::path& path : report.unreadable)

@@ -2,6 +2,7 @@
 
 #include "common/ProgramFolder.h"
 #include "common/Text.h"
+#include "core/lyrics/LyricFileLookup.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
@@ -57,7 +58,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
         m_catalog = std::make_unique<CatalogServices>(CatalogServices {*m_catalogStore,
             [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
             [this]() -> std::unique_ptr<ISongReader> {
-                return std::make_unique<CSongFileReader>(*m_codePage, m_textEncodings);
+                return std::make_unique<CSongFileReader>(*m_codePage, m_textEncodings, LyricFolder(m_programFolder));
             },
             *m_textReadings, *m_textReadings, m_programFolder / kSongQueueFileName});
     } catch (const std::runtime_error& error) {

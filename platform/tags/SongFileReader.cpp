@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 #include "common/UserPrompts.h"
+#include "core/lyrics/LrcParser.h"
 #include "core/session/SongKind.h"
 #include "midi/MidiSong.h"
 #include "timebase/ManualTimerDriver.h"
@@ -23,9 +24,13 @@ public:
     std::optional<FontChoice> AskFont(const FontChoice&) override { return std::nullopt; }
 };
 
-CSongFileReader::CSongFileReader(const ICodePage& codePage, const ITextEncodingDetector& detector)
-    : m_detector(detector)
+CSongFileReader::CSongFileReader(
+    const ICodePage& codePage, const ITextEncodingDetector& detector, const std::filesystem::path& lyricFolder)
+    : m_codePage(codePage)
+    , m_detector(detector)
     , m_prompts(std::make_unique<CQuietPrompts>())
+    , m_names(codePage, detector)
+    , m_lyricFiles(lyricFolder, m_names, *m_prompts)
     , m_timerDriver(std::make_unique<CManualTimerDriver>())
     , m_song(std::make_unique<CMidiSong>(*m_prompts, codePage, *m_timerDriver))
     , m_untitled(m_song->Title())
@@ -54,6 +59,14 @@ std::optional<SongDetails> CSongFileReader::ReadAudio(const std::filesystem::pat
         details.singer = TrimBoth(Utf8ToUtf16(tag->artist().to8Bit(true)), u" ");
     }
     details.lengthMilliseconds = file.audioProperties()->lengthInMilliseconds();
+    if (details.title.empty() || details.singer.empty()) {
+        const std::filesystem::path lyrics = m_lyricFiles.Find(path);
+        if (const std::optional<LrcLyrics> lrc
+            = lyrics.empty() ? std::nullopt : ReadLrcFile(lyrics, m_codePage, 0, m_detector)) {
+            details.title = details.title.empty() ? lrc->title : details.title;
+            details.singer = details.singer.empty() ? lrc->artist : details.singer;
+        }
+    }
     return details;
 }
 
@@ -62,9 +75,14 @@ std::optional<SongDetails> CSongFileReader::ReadMidi(const std::filesystem::path
     if (!m_song->Load(path, m_detector))
         return std::nullopt;
     SongDetails details;
+    const std::vector<std::u16string>& karaokeTitles = m_song->KaraokeTitles();
     const std::u16string title = TrimBoth(m_song->Title(), u" ");
-    if (title != m_untitled)
+    if (!karaokeTitles.empty())
+        details.title = karaokeTitles[0];
+    else if (title != m_untitled)
         details.title = title;
+    if (karaokeTitles.size() > 1)
+        details.singer = karaokeTitles[1];
     details.lengthMilliseconds = static_cast<int32_t>(std::lround(m_song->LengthSeconds() * 1000));
     m_song->Clear();
     return details;

@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/TextEncodings.h"
 #include "core/catalog/SongReader.h"
+#include "core/lyrics/LyricFileLookup.h"
 
 #include <memory>
 
@@ -12,13 +13,16 @@ class CMidiSong;
 class CManualTimerDriver;
 
 // Reads a song file's details for the catalogue: an audio file's tags and length through TagLib
-// (ID3v2, ID3v1, RIFF INFO), a MIDI or .kar file's title and length through the program's own
-// MIDI reader, its texts in the encoding the detector finds. Nothing for a file that neither
-// reads. One thread at a time.
+// (ID3v2, ID3v1, RIFF INFO), what its tags leave out from the [ti:] and [ar:] tags of the LRC
+// file the lyric lookup finds for it; a MIDI file's title and length through the program's own
+// MIDI reader, a .kar file's from its first two @T lines (title and singer) before that; its texts
+// in the encoding the detector finds. Nothing for a file that neither reads. The Lyric folder is
+// listed once, when the reader is made. One thread at a time.
 class CSongFileReader final : public ISongReader {
 public:
     // The code page and the detector outlive the reader.
-    CSongFileReader(const ICodePage& codePage, const ITextEncodingDetector& detector);
+    CSongFileReader(
+        const ICodePage& codePage, const ITextEncodingDetector& detector, const std::filesystem::path& lyricFolder);
     ~CSongFileReader() override;
 
     std::optional<SongDetails> Read(const std::filesystem::path& path) override;
@@ -29,8 +33,11 @@ private:
     std::optional<SongDetails> ReadAudio(const std::filesystem::path& path);
     std::optional<SongDetails> ReadMidi(const std::filesystem::path& path);
 
+    const ICodePage& m_codePage;
     const ITextEncodingDetector& m_detector;
     std::unique_ptr<CQuietPrompts> m_prompts;
+    CPathDisplay m_names;
+    CLyricFolderIndex m_lyricFiles;
     std::unique_ptr<CManualTimerDriver> m_timerDriver;
     std::unique_ptr<CMidiSong> m_song;
     std::u16string m_untitled; // the title of a song without one
