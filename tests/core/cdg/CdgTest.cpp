@@ -1,0 +1,289 @@
+#include "core/cdg/CdgPackets.h"
+#include "core/cdg/CdgPicture.h"
+#include "core/cdg/Mp3gSong.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+namespace linlangok {
+namespace {
+
+constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kYellow = 0xFFFFFF00;
+constexpr uint32_t kBlack = 0xFF000000, kWhite = 0xFFFFFFFF;
+constexpr std::array<uint8_t, 12> kLetter {0x21, 0x12, 0x0C, 0x0C, 0x12, 0x21, 0x3F, 0x00, 0x2A, 0x15, 0x3F, 0x01};
+constexpr auto kNone = ECdgScroll::None, kForward = ECdgScroll::Forward, kBack = ECdgScroll::Back;
+
+// Colours 0..7 black, red, green, blue, yellow, cyan, magenta, white; 8..15 darker ones.
+std::string Palette()
+{
+    return CdgColourTable(false, {0x000, 0xF00, 0x0F0, 0x00F, 0xFF0, 0x0FF, 0xF0F, 0xFFF})
+        + CdgColourTable(true, {0x800, 0x080, 0x008, 0x880, 0x088, 0x808, 0x888, 0x444});
+}
+
+// The letter tile in yellow with red strokes on a blue screen, at tile row and column.
+std::string Letter(int row, int column)
+{
+    return Palette() + CdgMemoryPreset(3) + CdgTile(4, 1, row, column, kLetter);
+}
+
+std::string Times(int count, const std::string& packet)
+{
+    std::string packets;
+    for (int i = 0; i < count; ++i)
+        packets += packet;
+    return packets;
+}
+
+std::string Raw(uint8_t command, uint8_t instruction, uint8_t data0)
+{
+    std::string packet = CdgMemoryPreset(0);
+    packet[kCdgCommandByte] = static_cast<char>(command);
+    packet[kCdgInstructionByte] = static_cast<char>(instruction);
+    packet[kCdgDataByte] = static_cast<char>(data0);
+    return packet;
+}
+
+uint64_t Hash(const SongFrame& frame)
+{
+    uint64_t hash = 14695981039346656037u;
+    for (uint32_t pixel : frame.pixels)
+        for (int shift = 0; shift < 32; shift += 8)
+            hash = (hash ^ (pixel >> shift & 0xFF)) * 1099511628211u;
+    return hash;
+}
+
+struct Probe {
+    int x, y;
+    uint32_t argb;
+};
+
+struct StreamCase {
+    const char* name;
+    std::string stream;
+    std::vector<Probe> probes;
+    uint64_t hash;
+};
+
+TEST(CdgScreenTest, EveryInstructionDrawsTheFrameItShould)
+{
+    const std::string blueLetter = Letter(1, 1);
+    const std::vector<StreamCase> cases {
+        {"empty stream", "", {{0, 0, kBlack}, {287, 191, kBlack}}, 277137162678035237u},
+        {"memory preset", Palette() + CdgMemoryPreset(1), {{0, 0, kRed}, {287, 191, kRed}}, 12728959195986891557u},
+        {"memory preset, high colour", Palette() + CdgMemoryPreset(9), {{100, 100, 0xFF008800}}, 7869624030201226021u},
+        {"memory preset repeated", Palette() + CdgMemoryPreset(2, 1), {{5, 5, kGreen}}, 11495364712951112485u},
+        {"border preset unseen", Palette() + CdgMemoryPreset(1) + CdgBorderPreset(3), {{0, 0, kRed}, {287, 191, kRed}},
+            12728959195986891557u},
+        {"border seen through the offsets",
+            Palette() + CdgMemoryPreset(1) + CdgBorderPreset(3) + CdgScroll(0, kNone, 5, kNone, 11, false),
+            {{287, 191, kBlue}, {0, 0, kRed}, {281, 179, kRed}}, 1075162724143104973u},
+        {"tile", blueLetter, {{0, 0, kRed}, {1, 0, kYellow}, {5, 0, kRed}, {6, 0, kBlue}, {0, 12, kBlue}},
+            14666613334682123936u},
+        {"tile in the border unseen", Letter(0, 0), {{0, 0, kBlue}}, 3983744050242507557u},
+        {"tile at the last shown place", Letter(16, 48), {{287, 191, kRed}, {282, 191, kYellow}, {281, 191, kBlue}},
+            3225095609428117928u},
+        {"tile rows past the screen", Letter(18, 1) + CdgTile(4, 1, 31, 1, kLetter), {{0, 0, kBlue}},
+            3983744050242507557u},
+        {"tile columns past the screen", Letter(1, 50) + CdgTile(4, 1, 1, 63, kLetter), {{287, 0, kBlue}},
+            3983744050242507557u},
+        {"xor tile", Palette() + CdgMemoryPreset(1) + CdgTile(0, 6, 1, 1, kLetter, true),
+            {{0, 0, kWhite}, {1, 0, kRed}}, 2915075415958988639u},
+        {"xor tile twice", Palette() + CdgMemoryPreset(1) + Times(2, CdgTile(0, 6, 1, 1, kLetter, true)),
+            {{0, 0, kRed}}, 12728959195986891557u},
+        {"xor with both colours", Palette() + CdgMemoryPreset(2) + CdgTile(3, 0, 1, 1, kLetter, true),
+            {{0, 0, kGreen}, {1, 0, kRed}}, 6353110731799754227u},
+        {"xor over a tile", blueLetter + CdgTile(5, 5, 1, 1, {0x3F, 0x3F}, true),
+            {{0, 0, kYellow}, {1, 0, kRed}, {0, 2, kRed}}, 609547928551610000u},
+        {"scroll preset right", blueLetter + Times(2, CdgScroll(2, kForward, 0, kNone, 0, false)),
+            {{0, 0, kGreen}, {12, 0, kRed}, {13, 0, kYellow}, {18, 0, kBlue}}, 5486065202843929832u},
+        {"scroll preset left", Letter(1, 3) + Times(2, CdgScroll(2, kBack, 0, kNone, 0, false)),
+            {{0, 0, kRed}, {1, 0, kYellow}, {287, 0, kGreen}, {281, 0, kBlue}}, 15096144403542661104u},
+        {"scroll preset down", blueLetter + Times(2, CdgScroll(2, kNone, 0, kForward, 0, false)),
+            {{0, 0, kGreen}, {0, 24, kRed}, {1, 24, kYellow}, {0, 12, kBlue}}, 2595336482630486944u},
+        {"scroll preset up", Letter(3, 1) + Times(2, CdgScroll(2, kNone, 0, kBack, 0, false)),
+            {{0, 0, kRed}, {0, 191, kGreen}, {0, 179, kBlue}}, 18233362795236720032u},
+        {"scroll copy right wraps", Letter(1, 49) + Times(2, CdgScroll(2, kForward, 0, kNone, 0, true)),
+            {{0, 0, kRed}, {1, 0, kYellow}, {287, 0, kBlue}}, 14666613334682123936u},
+        {"scroll copy left wraps", Letter(1, 0) + Times(2, CdgScroll(2, kBack, 0, kNone, 0, true)),
+            {{282, 0, kRed}, {283, 0, kYellow}, {0, 0, kBlue}}, 17379920524391585704u},
+        {"scroll copy down wraps", Letter(17, 1) + Times(2, CdgScroll(2, kNone, 0, kForward, 0, true)),
+            {{0, 0, kRed}, {1, 0, kYellow}, {0, 191, kBlue}}, 14666613334682123936u},
+        {"scroll copy up wraps", Letter(0, 1) + Times(2, CdgScroll(2, kNone, 0, kBack, 0, true)),
+            {{0, 180, kRed}, {1, 180, kYellow}, {0, 0, kBlue}}, 9367945251954782368u},
+        {"scroll both ways", blueLetter + CdgScroll(2, kForward, 0, kForward, 0, false),
+            {{6, 12, kRed}, {7, 12, kYellow}, {0, 0, kBlue}}, 4523230826309837080u},
+        {"horizontal offset", blueLetter + CdgScroll(0, kNone, 3, kNone, 0, false),
+            {{0, 0, kYellow}, {2, 0, kRed}, {3, 0, kBlue}}, 5200269710953014273u},
+        {"vertical offset", blueLetter + CdgScroll(0, kNone, 0, kNone, 7, false),
+            {{0, 0, kYellow}, {0, 1, kRed}, {0, 5, kBlue}}, 2082889083421618128u},
+        {"horizontal offset past a tile", blueLetter + CdgScroll(0, kNone, 7, kNone, 0, false),
+            {{0, 0, kRed}, {1, 0, kBlue}}, 10919185403983315765u},
+        {"vertical offset past a tile", blueLetter + CdgScroll(0, kNone, 0, kNone, 15, false),
+            {{0, 0, kYellow}, {5, 0, kRed}, {0, 1, kBlue}}, 4984463946003758968u},
+        {"offsets back to zero",
+            blueLetter + CdgScroll(0, kNone, 4, kNone, 9, true) + CdgScroll(0, kNone, 0, kNone, 0, true),
+            {{0, 0, kRed}, {1, 0, kYellow}}, 14666613334682123936u},
+        {"transparent colour", blueLetter + CdgTransparentColour(3), {{0, 0, kRed}, {10, 10, 0x000000FF}},
+            3842167730332897408u},
+        {"transparent colour changed", blueLetter + CdgTransparentColour(3) + CdgTransparentColour(4),
+            {{10, 10, kBlue}, {1, 0, 0x00FFFF00}, {0, 0, kRed}}, 9616941346642228753u},
+        {"palette reloaded",
+            blueLetter + CdgColourTable(false, {0xFFF, 0xF0F, 0x0FF, 0xFF0, 0x00F, 0x0F0, 0xF00, 0x000}),
+            {{0, 0, 0xFFFF00FF}, {1, 0, 0xFF0000FF}, {10, 10, kYellow}}, 8891752251113435202u},
+        {"high colours only",
+            CdgColourTable(true, {0x800, 0x080, 0x008, 0x880, 0x088, 0x808, 0x888, 0x444}) + CdgMemoryPreset(8)
+                + CdgTile(1, 15, 1, 1, kLetter),
+            {{0, 0, 0xFF444444}, {1, 0, kBlack}, {10, 10, 0xFF880000}}, 11134699825298135273u},
+        {"high colours reloaded", Palette() + CdgMemoryPreset(8) + CdgColourTable(true, {0x123}),
+            {{10, 10, 0xFF112233}}, 7094099497921254181u},
+        {"other modes draw nothing", Palette() + CdgMemoryPreset(1) + Raw(0x0A, 1, 2) + Raw(0x00, 1, 2), {{0, 0, kRed}},
+            12728959195986891557u},
+        {"upper bits of the command", Palette() + CdgMemoryPreset(1) + Raw(0xC9, 1, 2), {{0, 0, kGreen}},
+            11495364712951112485u},
+        {"upper bits of the instruction", Palette() + CdgMemoryPreset(1) + Raw(0x09, 0xC1, 2), {{0, 0, kGreen}},
+            11495364712951112485u},
+        {"unknown instructions", Palette() + CdgMemoryPreset(1) + Raw(0x09, 3, 2) + Raw(0x09, 0x3F, 2), {{0, 0, kRed}},
+            12728959195986891557u},
+        {"upper bits of the data", Palette() + CdgMemoryPreset(1) + Raw(0x09, 1, 0xF2), {{0, 0, kGreen}},
+            11495364712951112485u},
+        {"last packet cut short", Palette() + CdgMemoryPreset(1) + CdgMemoryPreset(2).substr(0, 23), {{0, 0, kRed}},
+            12728959195986891557u},
+        {"memory preset clears the tiles", blueLetter + CdgMemoryPreset(5), {{0, 0, 0xFF00FFFF}, {1, 0, 0xFF00FFFF}},
+            4849442355276833573u},
+        {"scroll command that means nothing", blueLetter + Raw(0x09, 20, 0).replace(5, 1, 1, '\x32'),
+            {{0, 0, kYellow}, {3, 0, kRed}}, 5336224091151788228u},
+        {"border brought in by a copy",
+            Palette() + CdgMemoryPreset(1) + CdgBorderPreset(3) + CdgScroll(0, kForward, 0, kNone, 0, true),
+            {{0, 0, kBlue}, {6, 0, kRed}, {287, 191, kRed}}, 16079743645377980197u},
+        {"xor after a scroll",
+            Palette() + CdgMemoryPreset(0) + CdgTile(4, 1, 1, 1, kLetter) + CdgScroll(0, kForward, 0, kNone, 0, true)
+                + CdgTile(4, 1, 1, 2, kLetter, true),
+            {{6, 0, kBlack}, {7, 0, kBlack}, {0, 0, kBlack}}, 277137162678035237u},
+    };
+    for (const StreamCase& test : cases) {
+        CCdgPicture picture(test.stream);
+        const auto frame = picture.FrameAt(1e9);
+        ASSERT_TRUE(frame) << test.name;
+        ASSERT_EQ(frame->pixels.size(), size_t {288 * 192}) << test.name;
+        for (const Probe& probe : test.probes)
+            EXPECT_EQ(frame->pixels[static_cast<size_t>(probe.y * 288 + probe.x)], probe.argb)
+                << test.name << " at " << probe.x << "," << probe.y;
+        EXPECT_EQ(Hash(*frame), test.hash) << test.name;
+    }
+}
+
+// Ten seconds of every instruction at random, tiles and scrolls the most.
+std::string RandomStream(std::mt19937& random)
+{
+    std::string stream = Palette();
+    auto next = [&random](int limit) { return static_cast<int>(random() % static_cast<unsigned>(limit)); };
+    while (stream.size() < 3000 * kCdgPacketBytes) {
+        const auto colour = static_cast<uint8_t>(next(16));
+        std::array<uint8_t, 12> lines;
+        for (uint8_t& line : lines)
+            line = static_cast<uint8_t>(next(64));
+        const int kind = next(100);
+        const auto scroll = [&next] { return static_cast<ECdgScroll>(next(3)); };
+        if (kind < 70)
+            stream += CdgTile(colour, static_cast<uint8_t>(next(16)), next(19), next(51), lines, next(2) == 1);
+        else if (kind < 85)
+            stream += CdgScroll(colour, scroll(), next(6), scroll(), next(12), next(2) == 1);
+        else if (kind < 90)
+            stream += CdgColourTable(
+                next(2) == 1, {lines[0], lines[1], lines[2], lines[3], lines[4], lines[5], lines[6], lines[7]});
+        else if (kind < 93)
+            stream += CdgMemoryPreset(colour);
+        else if (kind < 96)
+            stream += CdgBorderPreset(colour);
+        else
+            stream += CdgTransparentColour(colour);
+    }
+    return stream;
+}
+
+TEST(CdgPictureTest, FrameAtAnyTimeAfterAnySeekIsTheScreenAfterItsPacket)
+{
+    std::mt19937 random(7);
+    const std::string stream = RandomStream(random);
+    CCdgPicture picture(stream);
+    std::vector<double> times {0.0, 1.0 / 300, 0.5, 9.99, 10.0, 3.0, 2.999, 1.0, 1.0, 0.0, 120.0};
+    for (int i = 0; i < 60; ++i)
+        times.push_back(std::uniform_real_distribution<double>(0.0, 10.5)(random));
+    auto packetsAt
+        = [](double time) { return std::min<uint64_t>(static_cast<uint64_t>(std::floor(time * 300)) + 1, 3000); };
+    std::map<uint64_t, CCdgScreen> expected;
+    for (double time : times)
+        expected[packetsAt(time)];
+    CCdgScreen screen;
+    for (uint64_t packet = 0; packet < 3000; ++packet) {
+        screen.Apply(reinterpret_cast<const uint8_t*>(&stream[packet * kCdgPacketBytes]));
+        if (expected.count(packet + 1))
+            expected[packet + 1] = screen;
+    }
+    std::shared_ptr<const SongFrame> last;
+    for (double time : times) {
+        const auto frame = picture.FrameAt(time);
+        std::vector<uint32_t> pixels(288 * 192);
+        expected[packetsAt(time)].Render(pixels.data());
+        ASSERT_EQ(frame->pixels, pixels) << "at " << time;
+        EXPECT_EQ(picture.ScreenBefore(packetsAt(time)), expected[packetsAt(time)]) << "at " << time;
+        if (last && last->sequence == frame->sequence) {
+            EXPECT_EQ(frame, last) << "an unchanged picture is the same frame";
+        }
+        last = frame;
+    }
+    EXPECT_EQ(picture.FrameAt(-0.01), nullptr);
+    EXPECT_EQ(picture.FrameAt(std::nan("")), nullptr);
+    EXPECT_EQ(picture.PacketCount(), 3000u);
+}
+
+TEST(Mp3gSongTest, MemberNamesThatClimbOutAreUnsafe)
+{
+    for (const char* name : {"song.cdg", "a/b/song.mp3", "..song.mp3", "a..b/c.cdg", "songs/./x.mp3"})
+        EXPECT_TRUE(IsSafeMemberName(name)) << name;
+    for (const char* name : {"", "../song.mp3", "a/../../song.cdg", "/etc/passwd", "\\server\\x.mp3", "a\\..\\..\\x",
+             "C:song.mp3", "c:/x.cdg", "a/.."})
+        EXPECT_FALSE(IsSafeMemberName(name)) << name;
+}
+
+TEST(Mp3gSongTest, MembersPairedByName)
+{
+    struct Case {
+        std::vector<std::string> names;
+        size_t audio, graphics;
+    };
+    for (const Case& test : std::vector<Case> {
+             {{"Song.CDG", "song.mp3"}, 1, 0},
+             {{"a.cdg", "b.cdg", "x/b.mp3", "b.ogg", "a.flac"}, 4, 0},
+             {{"__MACOSX/._x.mp3", "dir/", "x/tune.cdg", "y/other.wav"}, 3, 2},
+             {{"readme.txt", "b.WAV", "b.cdg"}, 1, 2},
+         }) {
+        const Mp3gMembers members = ChooseMp3gMembers(test.names);
+        EXPECT_EQ(members.audio, test.audio) << test.names[0];
+        EXPECT_EQ(members.graphics, test.graphics) << test.names[0];
+    }
+    for (const std::vector<std::string>& names : std::vector<std::vector<std::string>> {{}, {"song.mp3"}, {"a.cdg"},
+             {"a.cdg", "b.mp3", "c.mp3"}, {"dir.cdg/", "dir.mp3"}, {"__MACOSX/a.cdg", "a.mp3"}})
+        EXPECT_THROW(ChooseMp3gMembers(names), std::runtime_error) << names.size();
+}
+
+TEST(Mp3gSongTest, SongsFoundByTheirGraphicsInAnyCase)
+{
+    test::CTemporaryFolder folder;
+    const auto song = folder.WriteFile("Song.mp3", "");
+    folder.WriteFile("SONG.Cdg", "");
+    const auto plain = folder.WriteFile("plain.mp3", "");
+    folder.WriteFile("plain.cdg.txt", "");
+    EXPECT_EQ(FindBeside(song, {kCdgExtension}), folder.Path() / "SONG.Cdg");
+    EXPECT_EQ(FindBeside(folder.Path() / "song.cdg", {".ogg", ".mp3"}), song);
+    EXPECT_TRUE(IsMp3gSong(song));
+    EXPECT_FALSE(IsMp3gSong(plain));
+    EXPECT_TRUE(IsMp3gSong(folder.Path() / "any.ZIP"));
+    EXPECT_TRUE(IsMp3gSong(folder.Path() / "lone.cdg"));
+}
+
+} // namespace
+} // namespace linlangok
