@@ -8,8 +8,26 @@ namespace linlangok {
 CCdgPicture::CCdgPicture(std::string stream)
     : m_stream(std::move(stream))
     , m_packetCount(m_stream.size() / kCdgPacketBytes)
+    , m_snapshots(m_packetCount / kPacketsPerSnapshot + 1)
 {
-    m_snapshots.push_back(std::make_shared<const CCdgScreen::Packed>(m_screen.Pack()));
+    m_snapshots[0] = std::make_shared<const CCdgScreen::Packed>(m_screen.Pack());
+    if (m_snapshots.size() > 1)
+        m_worker = std::jthread([this](std::stop_token stop) { KeepSnapshots(stop); });
+}
+
+CCdgPicture::~CCdgPicture() = default;
+
+void CCdgPicture::KeepSnapshots(std::stop_token stop)
+{
+    CCdgScreen screen;
+    for (size_t second = 1; second < m_snapshots.size() && !stop.stop_requested(); ++second) {
+        bool changed = false;
+        for (uint64_t packet = (second - 1) * kPacketsPerSnapshot; packet < second * kPacketsPerSnapshot; ++packet)
+            changed |= screen.Apply(Packet(packet));
+        m_snapshots[second]
+            = changed ? std::make_shared<const CCdgScreen::Packed>(screen.Pack()) : m_snapshots[second - 1];
+        m_kept.store(second + 1, std::memory_order_release);
+    }
 }
 
 std::shared_ptr<const SongFrame> CCdgPicture::FrameAt(double songSeconds)
@@ -22,8 +40,7 @@ std::shared_ptr<const SongFrame> CCdgPicture::FrameAt(double songSeconds)
     ScreenBefore(shown);
     if (!m_frameStale)
         return m_frame;
-    // The frame is drawn anew only when the picture changed; a view that still holds the last
-    // one keeps it unchanged.
+    // A new frame each time the picture changed: a view may still hold the last one.
     auto frame = std::make_shared<SongFrame>();
     frame->width = kCdgShownWidth;
     frame->height = kCdgShownHeight;
@@ -40,32 +57,16 @@ std::shared_ptr<const SongFrame> CCdgPicture::FrameAt(double songSeconds)
 const CCdgScreen& CCdgPicture::ScreenBefore(uint64_t packet)
 {
     packet = std::min(packet, m_packetCount);
-    const uint64_t nearest = std::min<uint64_t>(packet / kPacketsPerSnapshot, m_snapshots.size() - 1);
+    const uint64_t nearest = std::min<uint64_t>(packet / kPacketsPerSnapshot, KeptSnapshots() - 1);
     const uint64_t nearestPacket = nearest * kPacketsPerSnapshot;
     if (packet < m_applied || nearestPacket > m_applied) {
         m_screen.Unpack(*m_snapshots[nearest]);
         m_applied = nearestPacket;
-        m_changedSinceSnapshot = false;
         m_frameStale = true;
     }
-    Advance(packet);
+    for (; m_applied < packet; ++m_applied)
+        m_frameStale |= m_screen.Apply(Packet(m_applied));
     return m_screen;
-}
-
-void CCdgPicture::Advance(uint64_t packets)
-{
-    while (m_applied < packets) {
-        const bool changed = m_screen.Apply(reinterpret_cast<const uint8_t*>(&m_stream[m_applied * kCdgPacketBytes]));
-        m_changedSinceSnapshot |= changed;
-        m_frameStale |= changed;
-        ++m_applied;
-        if (m_applied % kPacketsPerSnapshot != 0)
-            continue;
-        if (m_applied / kPacketsPerSnapshot == m_snapshots.size())
-            m_snapshots.push_back(m_changedSinceSnapshot ? std::make_shared<const CCdgScreen::Packed>(m_screen.Pack())
-                                                         : m_snapshots.back());
-        m_changedSinceSnapshot = false;
-    }
 }
 
 } // namespace linlangok

@@ -1,6 +1,8 @@
 #include "core/cdg/CdgScreen.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace linlangok {
 namespace {
@@ -179,20 +181,34 @@ void CCdgScreen::Render(uint32_t* pixels) const
     }
 }
 
+// Eight pixels at a time in 64-bit words (the byte order is the machine's own, here and in
+// Unpack): the even pixel of each pair goes to the high nibble.
 CCdgScreen::Packed CCdgScreen::Pack() const
 {
-    Packed packed {
-        std::vector<uint8_t>(m_pixels.size() / 2), m_colours, m_transparent, m_horizontalOffset, m_verticalOffset};
-    for (size_t i = 0; i < packed.pixels.size(); ++i)
-        packed.pixels[i] = static_cast<uint8_t>(m_pixels[2 * i] << 4 | m_pixels[2 * i + 1]);
+    // Left uninitialised: every byte is written below.
+    Packed packed {std::unique_ptr<uint8_t[]>(new uint8_t[Packed::kPixelBytes]), m_colours, m_transparent,
+        m_horizontalOffset, m_verticalOffset};
+    static_assert(std::endian::native == std::endian::little && kCdgScreenWidth * kCdgScreenHeight % 8 == 0);
+    for (size_t i = 0; i < m_pixels.size(); i += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, &m_pixels[i], sizeof eight);
+        const uint64_t pairs = (eight & 0x00FF00FF00FF00FFu) << 4 | (eight >> 8 & 0x00FF00FF00FF00FFu);
+        const uint64_t halves = (pairs | pairs >> 8) & 0x0000FFFF0000FFFFu;
+        const auto four = static_cast<uint32_t>(halves | halves >> 16);
+        std::memcpy(&packed.pixels[i / 2], &four, sizeof four);
+    }
     return packed;
 }
 
 void CCdgScreen::Unpack(const Packed& packed)
 {
-    for (size_t i = 0; i < packed.pixels.size(); ++i) {
-        m_pixels[2 * i] = packed.pixels[i] >> 4;
-        m_pixels[2 * i + 1] = packed.pixels[i] & 0xF;
+    for (size_t i = 0; i < m_pixels.size(); i += 8) {
+        uint32_t four;
+        std::memcpy(&four, &packed.pixels[i / 2], sizeof four);
+        const uint64_t halves = (four | static_cast<uint64_t>(four) << 16) & 0x0000FFFF0000FFFFu;
+        const uint64_t pairs = (halves | halves << 8) & 0x00FF00FF00FF00FFu;
+        const uint64_t eight = (pairs >> 4 & 0x000F000F000F000Fu) | (pairs & 0x000F000F000F000Fu) << 8;
+        std::memcpy(&m_pixels[i], &eight, sizeof eight);
     }
     m_colours = packed.colours;
     m_transparent = packed.transparent;

@@ -3,8 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
-#include <vector>
 
 // CD+G graphics: the screen that a stream of 24-byte subcode packets draws.
 namespace linlangok {
@@ -66,7 +66,8 @@ public:
 
     // The state in half the bytes, two pixels a byte; Unpack brings it back exactly.
     struct Packed {
-        std::vector<uint8_t> pixels;
+        static constexpr size_t kPixelBytes = kCdgScreenWidth * kCdgScreenHeight / 2;
+        std::unique_ptr<uint8_t[]> pixels; // kPixelBytes
         std::array<uint16_t, kCdgColours> colours {};
         std::optional<uint8_t> transparent;
         uint8_t horizontalOffset = 0;

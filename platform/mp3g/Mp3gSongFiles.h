@@ -24,6 +24,10 @@ struct Mp3gLimits {
 // picks). Raises std::runtime_error with the reason for the user (UTF-8) when it cannot.
 Mp3gSong OpenMp3gSong(const std::filesystem::path& song, const Mp3gLimits& limits = {});
 
+// The picture alone, as OpenMp3gSong opens it, for looking at a song's graphics: a .cdg file
+// needs no sound beside it.
+std::shared_ptr<ISongPicture> OpenMp3gPicture(const std::filesystem::path& song, const Mp3gLimits& limits = {});
+
 // The opener of song sound for the player, the loudness analysis and the renders: an MP3+G
 // archive's or .cdg file's sound as OpenMp3gSong finds it, any other file through libsndfile.
 std::unique_ptr<IAudioFileDecoder> OpenSongAudio(const std::filesystem::path& song);

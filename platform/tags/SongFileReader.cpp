@@ -2,16 +2,51 @@
 
 #include "common/Text.h"
 #include "common/UserPrompts.h"
+#include "core/cdg/Mp3gSong.h"
 #include "core/session/SongKind.h"
 #include "midi/MidiSong.h"
+#include "platform/mp3g/Mp3gSongFiles.h"
+#include "platform/mp3g/ZipArchive.h"
 #include "timebase/ManualTimerDriver.h"
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/tbytevectorstream.h>
 
 #include <cmath>
 
 namespace linlangok {
+namespace {
+
+std::optional<SongDetails> ReadAudio(const TagLib::FileRef& file)
+{
+    // A file without a frame of sound has no length: it is no song.
+    if (file.isNull() || !file.audioProperties() || file.audioProperties()->lengthInMilliseconds() <= 0)
+        return std::nullopt;
+    SongDetails details;
+    if (const TagLib::Tag* tag = file.tag()) {
+        details.title = TrimBoth(Utf8ToUtf16(tag->title().to8Bit(true)), u" ");
+        details.singer = TrimBoth(Utf8ToUtf16(tag->artist().to8Bit(true)), u" ");
+    }
+    details.lengthMilliseconds = file.audioProperties()->lengthInMilliseconds();
+    return details;
+}
+
+// The sound member of an MP3+G archive, read in memory.
+std::optional<SongDetails> ReadArchive(const std::filesystem::path& path)
+{
+    try {
+        const Mp3gLimits limits;
+        const CZipArchive archive(path, limits.archiveBytes, limits.archiveMembers);
+        const std::string sound = archive.Read(ChooseMp3gMembers(archive.Names()).audio, limits.audioBytes);
+        TagLib::ByteVectorStream stream(TagLib::ByteVector(sound.data(), static_cast<unsigned int>(sound.size())));
+        return ReadAudio(TagLib::FileRef(&stream, true, TagLib::AudioProperties::Fast));
+    } catch (const std::runtime_error&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
 
 // The MIDI reader's messages are for a song the user opens; a scan only counts the failures.
 class CSongFileReader::CQuietPrompts final : public IUserPrompts {
@@ -39,22 +74,11 @@ std::optional<SongDetails> CSongFileReader::Read(const std::filesystem::path& pa
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return std::nullopt;
-    return DetectSongKind(path.u16string()) == ESongKind::Midi ? ReadMidi(path) : ReadAudio(path);
-}
-
-std::optional<SongDetails> CSongFileReader::ReadAudio(const std::filesystem::path& path)
-{
-    const TagLib::FileRef file(path.c_str(), true, TagLib::AudioProperties::Fast);
-    // A file without a frame of sound has no length: it is no song.
-    if (file.isNull() || !file.audioProperties() || file.audioProperties()->lengthInMilliseconds() <= 0)
-        return std::nullopt;
-    SongDetails details;
-    if (const TagLib::Tag* tag = file.tag()) {
-        details.title = TrimBoth(Utf8ToUtf16(tag->title().to8Bit(true)), u" ");
-        details.singer = TrimBoth(Utf8ToUtf16(tag->artist().to8Bit(true)), u" ");
-    }
-    details.lengthMilliseconds = file.audioProperties()->lengthInMilliseconds();
-    return details;
+    if (DetectSongKind(path.u16string()) == ESongKind::Midi)
+        return ReadMidi(path);
+    if (HasExtension(path.filename().string(), kZipExtension))
+        return ReadArchive(path);
+    return ReadAudio(TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Fast));
 }
 
 std::optional<SongDetails> CSongFileReader::ReadMidi(const std::filesystem::path& path)

@@ -12,9 +12,9 @@ class CMidiSong;
 class CManualTimerDriver;
 
 // Reads a song file's details for the catalogue: an audio file's tags and length through TagLib
-// (ID3v2, ID3v1, RIFF INFO), a MIDI or .kar file's title and length through the program's own
-// MIDI reader, its texts in the encoding the detector finds. Nothing for a file that neither
-// reads. One thread at a time.
+// (ID3v2, ID3v1, RIFF INFO, Vorbis comments; an MP3+G archive's from its sound member), a MIDI
+// or .kar file's title and length through the program's own MIDI reader, its texts in the
+// encoding the detector finds. Nothing for a file that neither reads. One thread at a time.
 class CSongFileReader final : public ISongReader {
 public:
     // The code page and the detector outlive the reader.
@@ -26,7 +26,6 @@ public:
 private:
     class CQuietPrompts;
 
-    std::optional<SongDetails> ReadAudio(const std::filesystem::path& path);
     std::optional<SongDetails> ReadMidi(const std::filesystem::path& path);
 
     const ITextEncodingDetector& m_detector;
