@@ -24,6 +24,22 @@ ECdgScroll ScrollCommand(uint8_t value)
     return command == 1 ? ECdgScroll::Forward : command == 2 ? ECdgScroll::Back : ECdgScroll::None;
 }
 
+// Moves `size` bytes by `shift` towards the end (forward) or the start, the bytes pushed out
+// coming in at the other end.
+void Rotate(uint8_t* bytes, size_t size, size_t shift, bool forward)
+{
+    uint8_t carried[kCdgTileHeight * kCdgScreenWidth];
+    if (forward) {
+        std::memcpy(carried, bytes + size - shift, shift);
+        std::memmove(bytes + shift, bytes, size - shift);
+        std::memcpy(bytes, carried, shift);
+    } else {
+        std::memcpy(carried, bytes, shift);
+        std::memmove(bytes, bytes + shift, size - shift);
+        std::memcpy(bytes + size - shift, carried, shift);
+    }
+}
+
 uint32_t Argb(uint16_t colour, bool transparent)
 {
     const uint32_t red = ((colour >> 8) & 0xF) * 17;
@@ -80,10 +96,10 @@ bool CCdgScreen::Fill(int left, int top, int right, int bottom, uint8_t colour)
     bool changed = false;
     for (int y = top; y < bottom; ++y) {
         uint8_t* row = &m_pixels[static_cast<size_t>(y * kCdgScreenWidth)];
-        for (int x = left; x < right; ++x) {
-            changed |= row[x] != colour;
-            row[x] = colour;
-        }
+        changed = changed || std::find_if(row + left, row + right, [colour](uint8_t pixel) {
+            return pixel != colour;
+        }) != row + right;
+        std::memset(row + left, colour, static_cast<size_t>(right - left));
     }
     return changed;
 }
@@ -126,24 +142,16 @@ bool CCdgScreen::Scroll(const uint8_t* data, bool copy)
     // Each moves the picture by a tile, the part pushed out coming in on the other side; without
     // copy that part is filled with the colour instead.
     if (horizontal != ECdgScroll::None) {
-        for (int y = 0; y < kCdgScreenHeight; ++y) {
-            const auto row = m_pixels.begin() + y * kCdgScreenWidth;
-            if (horizontal == ECdgScroll::Forward)
-                std::rotate(row, row + kCdgScreenWidth - kCdgTileWidth, row + kCdgScreenWidth);
-            else
-                std::rotate(row, row + kCdgTileWidth, row + kCdgScreenWidth);
-        }
+        for (int y = 0; y < kCdgScreenHeight; ++y)
+            Rotate(&m_pixels[static_cast<size_t>(y * kCdgScreenWidth)], kCdgScreenWidth, kCdgTileWidth,
+                horizontal == ECdgScroll::Forward);
         if (!copy) {
             const int left = horizontal == ECdgScroll::Forward ? 0 : kCdgScreenWidth - kCdgTileWidth;
             Fill(left, 0, left + kCdgTileWidth, kCdgScreenHeight, colour);
         }
     }
     if (vertical != ECdgScroll::None) {
-        constexpr int kTileLine = kCdgTileHeight * kCdgScreenWidth;
-        if (vertical == ECdgScroll::Forward)
-            std::rotate(m_pixels.begin(), m_pixels.end() - kTileLine, m_pixels.end());
-        else
-            std::rotate(m_pixels.begin(), m_pixels.begin() + kTileLine, m_pixels.end());
+        Rotate(m_pixels.data(), m_pixels.size(), kCdgTileHeight * kCdgScreenWidth, vertical == ECdgScroll::Forward);
         if (!copy) {
             const int top = vertical == ECdgScroll::Forward ? 0 : kCdgScreenHeight - kCdgTileHeight;
             Fill(0, top, kCdgScreenWidth, top + kCdgTileHeight, colour);
