@@ -27,12 +27,9 @@ std::string Letter(int row, int column)
     return Palette() + CdgMemoryPreset(3) + CdgTile(4, 1, row, column, kLetter);
 }
 
-std::string Times(int count, const std::string& packet)
+std::string Twice(const std::string& packet)
 {
-    std::string packets;
-    for (int i = 0; i < count; ++i)
-        packets += packet;
-    return packets;
+    return packet + packet;
 }
 
 std::string Raw(uint8_t command, uint8_t instruction, uint8_t data0)
@@ -67,16 +64,14 @@ struct StreamCase {
 
 TEST(CdgScreenTest, EveryInstructionDrawsTheFrameItShould)
 {
-    const std::string blueLetter = Letter(1, 1);
+    const std::string blueLetter = Letter(1, 1), red = Palette() + CdgMemoryPreset(1);
     const std::vector<StreamCase> cases {
         {"empty stream", "", {{0, 0, kBlack}, {287, 191, kBlack}}, 277137162678035237u},
-        {"memory preset", Palette() + CdgMemoryPreset(1), {{0, 0, kRed}, {287, 191, kRed}}, 12728959195986891557u},
+        {"memory preset", red, {{0, 0, kRed}, {287, 191, kRed}}, 12728959195986891557u},
         {"memory preset, high colour", Palette() + CdgMemoryPreset(9), {{100, 100, 0xFF008800}}, 7869624030201226021u},
         {"memory preset repeated", Palette() + CdgMemoryPreset(2, 1), {{5, 5, kGreen}}, 11495364712951112485u},
-        {"border preset unseen", Palette() + CdgMemoryPreset(1) + CdgBorderPreset(3), {{0, 0, kRed}, {287, 191, kRed}},
-            12728959195986891557u},
-        {"border seen through the offsets",
-            Palette() + CdgMemoryPreset(1) + CdgBorderPreset(3) + CdgScroll(0, kNone, 5, kNone, 11, false),
+        {"border preset unseen", red + CdgBorderPreset(3), {{0, 0, kRed}, {287, 191, kRed}}, 12728959195986891557u},
+        {"border seen through the offsets", red + CdgBorderPreset(3) + CdgScroll(0, kNone, 5, kNone, 11, false),
             {{287, 191, kBlue}, {0, 0, kRed}, {281, 179, kRed}}, 1075162724143104973u},
         {"tile", blueLetter, {{0, 0, kRed}, {1, 0, kYellow}, {5, 0, kRed}, {6, 0, kBlue}, {0, 12, kBlue}},
             14666613334682123936u},
@@ -85,29 +80,27 @@ TEST(CdgScreenTest, EveryInstructionDrawsTheFrameItShould)
             3225095609428117928u},
         {"tiles past the screen", Letter(18, 1) + CdgTile(4, 1, 31, 1, kLetter) + CdgTile(4, 1, 1, 50, kLetter),
             {{0, 0, kBlue}, {287, 0, kBlue}}, 3983744050242507557u},
-        {"xor tile", Palette() + CdgMemoryPreset(1) + CdgTile(0, 6, 1, 1, kLetter, true),
-            {{0, 0, kWhite}, {1, 0, kRed}}, 2915075415958988639u},
-        {"xor tile twice", Palette() + CdgMemoryPreset(1) + Times(2, CdgTile(0, 6, 1, 1, kLetter, true)),
-            {{0, 0, kRed}}, 12728959195986891557u},
+        {"xor tile", red + CdgTile(0, 6, 1, 1, kLetter, true), {{0, 0, kWhite}, {1, 0, kRed}}, 2915075415958988639u},
+        {"xor tile twice", red + Twice(CdgTile(0, 6, 1, 1, kLetter, true)), {{0, 0, kRed}}, 12728959195986891557u},
         {"xor with both colours", Palette() + CdgMemoryPreset(2) + CdgTile(3, 0, 1, 1, kLetter, true),
             {{0, 0, kGreen}, {1, 0, kRed}}, 6353110731799754227u},
         {"xor over a tile", blueLetter + CdgTile(5, 5, 1, 1, {0x3F, 0x3F}, true),
             {{0, 0, kYellow}, {1, 0, kRed}, {0, 2, kRed}}, 609547928551610000u},
-        {"scroll preset right", blueLetter + Times(2, CdgScroll(2, kForward, 0, kNone, 0, false)),
+        {"scroll preset right", blueLetter + Twice(CdgScroll(2, kForward, 0, kNone, 0, false)),
             {{0, 0, kGreen}, {12, 0, kRed}, {13, 0, kYellow}, {18, 0, kBlue}}, 5486065202843929832u},
-        {"scroll preset left", Letter(1, 3) + Times(2, CdgScroll(2, kBack, 0, kNone, 0, false)),
+        {"scroll preset left", Letter(1, 3) + Twice(CdgScroll(2, kBack, 0, kNone, 0, false)),
             {{0, 0, kRed}, {1, 0, kYellow}, {287, 0, kGreen}, {281, 0, kBlue}}, 15096144403542661104u},
-        {"scroll preset down", blueLetter + Times(2, CdgScroll(2, kNone, 0, kForward, 0, false)),
+        {"scroll preset down", blueLetter + Twice(CdgScroll(2, kNone, 0, kForward, 0, false)),
             {{0, 0, kGreen}, {0, 24, kRed}, {1, 24, kYellow}, {0, 12, kBlue}}, 2595336482630486944u},
-        {"scroll preset up", Letter(3, 1) + Times(2, CdgScroll(2, kNone, 0, kBack, 0, false)),
+        {"scroll preset up", Letter(3, 1) + Twice(CdgScroll(2, kNone, 0, kBack, 0, false)),
             {{0, 0, kRed}, {0, 191, kGreen}, {0, 179, kBlue}}, 18233362795236720032u},
-        {"scroll copy right wraps", Letter(1, 49) + Times(2, CdgScroll(2, kForward, 0, kNone, 0, true)),
+        {"scroll copy right wraps", Letter(1, 49) + Twice(CdgScroll(2, kForward, 0, kNone, 0, true)),
             {{0, 0, kRed}, {1, 0, kYellow}, {287, 0, kBlue}}, 14666613334682123936u},
-        {"scroll copy left wraps", Letter(1, 0) + Times(2, CdgScroll(2, kBack, 0, kNone, 0, true)),
+        {"scroll copy left wraps", Letter(1, 0) + Twice(CdgScroll(2, kBack, 0, kNone, 0, true)),
             {{282, 0, kRed}, {283, 0, kYellow}, {0, 0, kBlue}}, 17379920524391585704u},
-        {"scroll copy down wraps", Letter(17, 1) + Times(2, CdgScroll(2, kNone, 0, kForward, 0, true)),
+        {"scroll copy down wraps", Letter(17, 1) + Twice(CdgScroll(2, kNone, 0, kForward, 0, true)),
             {{0, 0, kRed}, {1, 0, kYellow}, {0, 191, kBlue}}, 14666613334682123936u},
-        {"scroll copy up wraps", Letter(0, 1) + Times(2, CdgScroll(2, kNone, 0, kBack, 0, true)),
+        {"scroll copy up wraps", Letter(0, 1) + Twice(CdgScroll(2, kNone, 0, kBack, 0, true)),
             {{0, 180, kRed}, {1, 180, kYellow}, {0, 0, kBlue}}, 9367945251954782368u},
         {"scroll both ways", blueLetter + CdgScroll(2, kForward, 0, kForward, 0, false),
             {{6, 12, kRed}, {7, 12, kYellow}, {0, 0, kBlue}}, 4523230826309837080u},
@@ -135,22 +128,17 @@ TEST(CdgScreenTest, EveryInstructionDrawsTheFrameItShould)
             {{0, 0, 0xFF444444}, {1, 0, kBlack}, {10, 10, 0xFF880000}}, 11134699825298135273u},
         {"high colours reloaded", Palette() + CdgMemoryPreset(8) + CdgColourTable(true, {0x123}),
             {{10, 10, 0xFF112233}}, 7094099497921254181u},
-        {"other modes draw nothing", Palette() + CdgMemoryPreset(1) + Raw(0x0A, 1, 2) + Raw(0x00, 1, 2), {{0, 0, kRed}},
-            12728959195986891557u},
-        {"upper bits of the command and the instruction", Palette() + CdgMemoryPreset(1) + Raw(0xC9, 0xC1, 2),
-            {{0, 0, kGreen}}, 11495364712951112485u},
-        {"unknown instructions", Palette() + CdgMemoryPreset(1) + Raw(0x09, 3, 2) + Raw(0x09, 0x3F, 2), {{0, 0, kRed}},
-            12728959195986891557u},
-        {"upper bits of the data", Palette() + CdgMemoryPreset(1) + Raw(0x09, 1, 0xF2), {{0, 0, kGreen}},
+        {"other modes draw nothing", red + Raw(0x0A, 1, 2) + Raw(0x00, 1, 2), {{0, 0, kRed}}, 12728959195986891557u},
+        {"upper bits of the command and the instruction", red + Raw(0xC9, 0xC1, 2), {{0, 0, kGreen}},
             11495364712951112485u},
-        {"last packet cut short", Palette() + CdgMemoryPreset(1) + CdgMemoryPreset(2).substr(0, 23), {{0, 0, kRed}},
-            12728959195986891557u},
+        {"unknown instructions", red + Raw(0x09, 3, 2) + Raw(0x09, 0x3F, 2), {{0, 0, kRed}}, 12728959195986891557u},
+        {"upper bits of the data", red + Raw(0x09, 1, 0xF2), {{0, 0, kGreen}}, 11495364712951112485u},
+        {"last packet cut short", red + CdgMemoryPreset(2).substr(0, 23), {{0, 0, kRed}}, 12728959195986891557u},
         {"memory preset clears the tiles", blueLetter + CdgMemoryPreset(5), {{0, 0, 0xFF00FFFF}, {1, 0, 0xFF00FFFF}},
             4849442355276833573u},
         {"scroll command that means nothing", blueLetter + Raw(0x09, 20, 0).replace(5, 1, 1, '\x32'),
             {{0, 0, kYellow}, {3, 0, kRed}}, 5336224091151788228u},
-        {"border brought in by a copy",
-            Palette() + CdgMemoryPreset(1) + CdgBorderPreset(3) + CdgScroll(0, kForward, 0, kNone, 0, true),
+        {"border brought in by a copy", red + CdgBorderPreset(3) + CdgScroll(0, kForward, 0, kNone, 0, true),
             {{0, 0, kBlue}, {6, 0, kRed}, {287, 191, kRed}}, 16079743645377980197u},
         {"xor after a scroll",
             Palette() + CdgMemoryPreset(0) + CdgTile(4, 1, 1, 1, kLetter) + CdgScroll(0, kForward, 0, kNone, 0, true)
