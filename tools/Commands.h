@@ -147,4 +147,10 @@ int RunCatalogCommand(ToolContext& context);
 inline constexpr const char* kQueueUsage = "queue add QUERY [--performer NAME] | queue list | queue next | queue clear";
 int RunQueueCommand(ToolContext& context);
 
+// cdg-frame SONG --at SECONDS OUT.png: the 288×192 frame that an MP3+G song (its sound file, its
+// .cdg file or its zip archive) shows at SECONDS of song time, as a PNG; 1 with the reason when
+// the song's graphics cannot be read.
+inline constexpr const char* kCdgFrameUsage = "cdg-frame SONG --at SECONDS OUT.png";
+int RunCdgFrameCommand(ToolContext& context);
+
 } // namespace linlangok

@@ -1,8 +1,8 @@
 // loudness FILE, and the leveling gain of the renders: a song's loudness as the session measures it.
 
 #include "common/Text.h"
-#include "platform/audio/SndFileDecoder.h"
 #include "platform/loudness/SongLoudnessAnalyser.h"
+#include "platform/mp3g/Mp3gSongFiles.h"
 #include "tools/Commands.h"
 #include "tools/JsonWriter.h"
 
@@ -14,7 +14,7 @@ namespace {
 
 std::optional<LoudnessMeasure> MeasureSong(ToolContext& context, const std::filesystem::path& song, ESongKind kind)
 {
-    CSongLoudnessAnalyser analyser(CSndFileDecoder::Open, context.codePage);
+    CSongLoudnessAnalyser analyser(OpenSongAudio, context.codePage);
     return analyser.Analyse(song, kind, {});
 }
 

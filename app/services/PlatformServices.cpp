@@ -5,9 +5,9 @@
 #include "core/lyrics/LyricFileLookup.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/RubberBandStretcher.h"
-#include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/tags/SongFileReader.h"
 
 #include <cstdlib>
@@ -29,7 +29,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
     , m_textEncodings(*m_codePage)
     , m_programFolder(ProgramFolder())
     , m_uiThread(application)
-    , m_loudnessAnalyser(CSndFileDecoder::Open, *m_codePage)
+    , m_loudnessAnalyser(OpenSongAudio, *m_codePage)
 {
     const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
     const auto loopback = std::make_shared<CLoopbackLine>();
@@ -71,9 +71,10 @@ CPlatformServices::~CPlatformServices() = default;
 ApplicationServices CPlatformServices::Services()
 {
     return ApplicationServices {
-        SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
+        SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, OpenSongAudio,
             CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
-            std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser},
+            std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser,
+            [](const std::filesystem::path& song) { return OpenMp3gSong(song); }},
         *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get()};
 }
 

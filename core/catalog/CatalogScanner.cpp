@@ -28,7 +28,7 @@ std::optional<std::string> SongFormat(const std::filesystem::path& path)
         [](char character) { return character >= 'A' && character <= 'Z' ? character - 'A' + 'a' : character; });
     if (extension == ".midi")
         return "mid";
-    for (const char* format : {".mid", ".kar", ".wav", ".mp3"})
+    for (const char* format : {".mid", ".kar", ".wav", ".mp3", ".ogg", ".flac", ".zip"})
         if (extension == format)
             return extension.substr(1);
     return std::nullopt;

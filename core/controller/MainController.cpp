@@ -14,10 +14,11 @@ namespace linlangok {
 namespace {
 
 const std::vector<FileFilter> kAccompanimentFilters {
-    {u"Music Files (*.mid;*.kar;*.wav;*.mp3)", u"*.mid;*.kar;*.wav;*.mp3"},
+    {u"Music Files (*.mid;*.kar;*.wav;*.mp3;*.ogg;*.flac;*.zip)", u"*.mid;*.kar;*.wav;*.mp3;*.ogg;*.flac;*.zip"},
     {u"MIDI File (*.mid;*.kar)", u"*.mid;*.kar"},
     {u"WAV  File (*.wav)", u"*.wav"},
     {u"MP3  File (*.mp3)", u"*.mp3"},
+    {u"MP3+G (*.zip;*.cdg)", u"*.zip;*.cdg"},
     {u"All Files (*.*)", u"*.*"},
 };
 const std::vector<FileFilter> kLyricFilters {{u"Lyric File (*.lrc)", u"*.lrc"}, {u"All Files (*.*)", u"*.*"}};

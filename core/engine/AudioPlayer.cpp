@@ -60,7 +60,18 @@ bool CAudioPlayer::OpenAndPlay(const std::filesystem::path& path)
 {
     Stop();
     try {
-        m_stage = std::make_unique<CAudioStretchStage>(m_openDecoder(path), m_makeStretcher);
+        return Play(m_openDecoder(path));
+    } catch (const std::exception&) {
+        m_prompts.ShowError(kCaptionError, kPlayFileError);
+        return false;
+    }
+}
+
+bool CAudioPlayer::Play(std::unique_ptr<IAudioFileDecoder> decoder)
+{
+    Stop();
+    try {
+        m_stage = std::make_unique<CAudioStretchStage>(std::move(decoder), m_makeStretcher);
         m_headerMilliseconds = static_cast<int64_t>(m_stage->LengthMilliseconds());
         m_stage->Restart(0.0, Settings());
         m_leveler.SetGain(m_levelingGain);

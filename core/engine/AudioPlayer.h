@@ -52,6 +52,8 @@ public:
     // be opened or decoded shows "播放文件时出错!" (caption "错误") and leaves nothing open.
     // Returns whether the file plays.
     bool OpenAndPlay(const std::filesystem::path& path);
+    // The same for a file already opened (an archive's member, say).
+    bool Play(std::unique_ptr<IAudioFileDecoder> decoder);
     // Stops and closes the file. Harmless when nothing is open.
     void Stop();
 

@@ -93,14 +93,31 @@ void CKaraokeSession::Play()
             m_pathDisplay, m_services.prompts);
         m_levelingGain = ChooseLevelingGain(m_kind);
         m_audioPlayer->SetLevelingGain(m_levelingGain);
-        m_audioPlayer->OpenAndPlay(songPath);
+        if (m_services.openMp3gSong && IsMp3gSong(songPath))
+            PlayMp3g(songPath);
+        else
+            m_audioPlayer->OpenAndPlay(songPath);
     }
     m_lyricPath = PathToUtf16(lyricPath);
     m_dropoutsAtPlay = m_services.audioOutput.DropoutCount();
 }
 
+void CKaraokeSession::PlayMp3g(const std::filesystem::path& song)
+{
+    Mp3gSong opened;
+    try {
+        opened = m_services.openMp3gSong(song);
+    } catch (const std::runtime_error& error) {
+        m_services.prompts.ShowError(kCaptionError, std::u16string(kPlayFileError) + u"\n" + Utf8ToUtf16(error.what()));
+        return;
+    }
+    if (m_audioPlayer->Play(std::move(opened.audio)))
+        m_picture = std::move(opened.picture);
+}
+
 void CKaraokeSession::Stop()
 {
+    m_picture.reset();
     if (m_dropoutsAtPlay)
         m_playbackDropouts = m_services.audioOutput.DropoutCount() - *std::exchange(m_dropoutsAtPlay, std::nullopt);
     if (m_kind == ESongKind::Midi)

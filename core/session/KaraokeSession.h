@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/FilePath.h"
 #include "common/TextEncodings.h"
+#include "core/cdg/Mp3gSong.h"
 #include "core/engine/AudioPlayer.h"
 #include "core/engine/MidiSequencer.h"
 #include "core/engine/RecordingController.h"
@@ -43,6 +44,8 @@ struct SessionServices {
     IFileLocks& fileLocks; // between instances on the program folder
     // Measures songs for leveling; null: every song plays at the gain of a typical song of its kind.
     ISongLoudnessAnalyser* loudnessAnalyser = nullptr;
+    // Opens MP3+G songs (IsMp3gSong) with their pictures; empty: they play as other audio files.
+    Mp3gSongOpener openMp3gSong = {};
 };
 
 // The karaoke session: turns the chosen accompaniment and lyric files into running engines. It
@@ -85,7 +88,8 @@ public:
     void PickKind(const std::u16string& path) { m_kind = DetectSongKind(path); }
 
     // Stops what played, detects the kind, loads a MIDI song (a failed load stops here), chooses
-    // the lyrics, transposes by the pitch and starts the sequencer, or plays the audio file.
+    // the lyrics, transposes by the pitch and starts the sequencer, or plays the audio file: an
+    // MP3+G song with its picture, or "播放文件时出错!" and the reason when it cannot be opened.
     void Play();
     void Stop();
     // Whether a recording now runs; a failure has been reported through the prompts.
@@ -93,6 +97,9 @@ public:
     // Stops the recording and runs its save flow. Returns its performance take when the user
     // saved the voice and the accompaniment was heard during it; otherwise the take is dropped.
     std::unique_ptr<CPerformanceTake> StopRecording();
+    // The pictures of the song that plays (an MP3+G song's), drawn at Position(); null when it
+    // has none or nothing plays.
+    std::shared_ptr<ISongPicture> Picture() const { return m_picture; }
     // Seconds into the song; 0 before anything played and after a MIDI file that did not load.
     double Position() const;
     // The song's length in whole seconds (truncated); 0 as Position is.
@@ -160,6 +167,8 @@ public:
     CRecordingController& Recording() { return *m_recording; }
 
 private:
+    // Plays an MP3+G song's sound and keeps its picture.
+    void PlayMp3g(const std::filesystem::path& song);
     // Transposes every track of the song by the pitch; nothing outside -127..127.
     void Transpose(CMidiSong& song) const;
     // Mutes the melody channel of the loaded song, or nothing, as the guide melody says.
@@ -187,6 +196,7 @@ private:
     bool m_songLoaded = false; // the last MIDI Play loaded its file
     std::unique_ptr<CMidiSequencer> m_sequencer;
     std::unique_ptr<CAudioPlayer> m_audioPlayer;
+    std::shared_ptr<ISongPicture> m_picture;
     bool m_idle = false;
     CSongMemory m_memory;
     std::u16string m_identifiedPath; // the path m_songIdentity was read from

@@ -29,7 +29,8 @@ ESongKind DetectSongKind(std::u16string_view path)
 bool IsSongFileName(std::u16string_view path)
 {
     const std::u16string extension = UpperExtension(path);
-    return DetectSongKind(path) == ESongKind::Midi || extension == u"WAV" || extension == u"MP3";
+    return DetectSongKind(path) == ESongKind::Midi || extension == u"WAV" || extension == u"MP3" || extension == u"OGG"
+        || extension == u"FLAC" || extension == u"ZIP";
 }
 
 } // namespace linlangok

@@ -2,17 +2,52 @@
 
 #include "common/Text.h"
 #include "common/UserPrompts.h"
+#include "core/cdg/Mp3gSong.h"
 #include "core/lyrics/LrcParser.h"
 #include "core/session/SongKind.h"
 #include "midi/MidiSong.h"
+#include "platform/mp3g/Mp3gSongFiles.h"
+#include "platform/mp3g/ZipArchive.h"
 #include "timebase/ManualTimerDriver.h"
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/tbytevectorstream.h>
 
 #include <cmath>
 
 namespace linlangok {
+namespace {
+
+std::optional<SongDetails> ReadAudio(const TagLib::FileRef& file)
+{
+    // A file without a frame of sound has no length: it is no song.
+    if (file.isNull() || !file.audioProperties() || file.audioProperties()->lengthInMilliseconds() <= 0)
+        return std::nullopt;
+    SongDetails details;
+    if (const TagLib::Tag* tag = file.tag()) {
+        details.title = TrimBoth(Utf8ToUtf16(tag->title().to8Bit(true)), u" ");
+        details.singer = TrimBoth(Utf8ToUtf16(tag->artist().to8Bit(true)), u" ");
+    }
+    details.lengthMilliseconds = file.audioProperties()->lengthInMilliseconds();
+    return details;
+}
+
+// The sound member of an MP3+G archive, read in memory.
+std::optional<SongDetails> ReadArchive(const std::filesystem::path& path)
+{
+    try {
+        const Mp3gLimits limits;
+        const CZipArchive archive(path, limits.archiveBytes, limits.archiveMembers);
+        const std::string sound = archive.Read(ChooseMp3gMembers(archive.Names()).audio, limits.audioBytes);
+        TagLib::ByteVectorStream stream(TagLib::ByteVector(sound.data(), static_cast<unsigned int>(sound.size())));
+        return ReadAudio(TagLib::FileRef(&stream, true, TagLib::AudioProperties::Fast));
+    } catch (const std::runtime_error&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
 
 // The MIDI reader's messages are for a song the user opens; a scan only counts the failures.
 class CSongFileReader::CQuietPrompts final : public IUserPrompts {
@@ -44,30 +79,25 @@ std::optional<SongDetails> CSongFileReader::Read(const std::filesystem::path& pa
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return std::nullopt;
-    return DetectSongKind(path.u16string()) == ESongKind::Midi ? ReadMidi(path) : ReadAudio(path);
+    if (DetectSongKind(path.u16string()) == ESongKind::Midi)
+        return ReadMidi(path);
+    std::optional<SongDetails> details = HasExtension(path.filename().string(), kZipExtension)
+        ? ReadArchive(path)
+        : ReadAudio(TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Fast));
+    if (details && (details->title.empty() || details->singer.empty()))
+        TakeLyricTitles(path, *details);
+    return details;
 }
 
-std::optional<SongDetails> CSongFileReader::ReadAudio(const std::filesystem::path& path)
+void CSongFileReader::TakeLyricTitles(const std::filesystem::path& path, SongDetails& details)
 {
-    const TagLib::FileRef file(path.c_str(), true, TagLib::AudioProperties::Fast);
-    // A file without a frame of sound has no length: it is no song.
-    if (file.isNull() || !file.audioProperties() || file.audioProperties()->lengthInMilliseconds() <= 0)
-        return std::nullopt;
-    SongDetails details;
-    if (const TagLib::Tag* tag = file.tag()) {
-        details.title = TrimBoth(Utf8ToUtf16(tag->title().to8Bit(true)), u" ");
-        details.singer = TrimBoth(Utf8ToUtf16(tag->artist().to8Bit(true)), u" ");
+    const std::filesystem::path lyrics = m_lyricFiles.Find(path);
+    if (lyrics.empty())
+        return;
+    if (const std::optional<LrcLyrics> lrc = ReadLrcFile(lyrics, m_codePage, 0, m_detector)) {
+        details.title = details.title.empty() ? lrc->title : details.title;
+        details.singer = details.singer.empty() ? lrc->artist : details.singer;
     }
-    details.lengthMilliseconds = file.audioProperties()->lengthInMilliseconds();
-    if (details.title.empty() || details.singer.empty()) {
-        const std::filesystem::path lyrics = m_lyricFiles.Find(path);
-        if (const std::optional<LrcLyrics> lrc
-            = lyrics.empty() ? std::nullopt : ReadLrcFile(lyrics, m_codePage, 0, m_detector)) {
-            details.title = details.title.empty() ? lrc->title : details.title;
-            details.singer = details.singer.empty() ? lrc->artist : details.singer;
-        }
-    }
-    return details;
 }
 
 std::optional<SongDetails> CSongFileReader::ReadMidi(const std::filesystem::path& path)

@@ -13,11 +13,12 @@ class CMidiSong;
 class CManualTimerDriver;
 
 // Reads a song file's details for the catalogue: an audio file's tags and length through TagLib
-// (ID3v2, ID3v1, RIFF INFO), what its tags leave out from the [ti:] and [ar:] tags of the LRC
-// file the lyric lookup finds for it; a MIDI file's title and length through the program's own
-// MIDI reader, a .kar file's from its first two @T lines (title and singer) before that; its texts
-// in the encoding the detector finds. Nothing for a file that neither reads. The Lyric folder is
-// listed once, when the reader is made. One thread at a time.
+// (ID3v2, ID3v1, RIFF INFO, Vorbis comments; an MP3+G archive's from its sound member), what its
+// tags leave out from the [ti:] and [ar:] tags of the LRC file the lyric lookup finds for it; a
+// MIDI file's title and length through the program's own MIDI reader, a .kar file's from its
+// first two @T lines (title and singer) before that; its texts in the encoding the detector
+// finds. Nothing for a file that neither reads. The Lyric folder is listed once, when the reader
+// is made. One thread at a time.
 class CSongFileReader final : public ISongReader {
 public:
     // The code page and the detector outlive the reader.
@@ -30,8 +31,8 @@ public:
 private:
     class CQuietPrompts;
 
-    std::optional<SongDetails> ReadAudio(const std::filesystem::path& path);
     std::optional<SongDetails> ReadMidi(const std::filesystem::path& path);
+    void TakeLyricTitles(const std::filesystem::path& path, SongDetails& details);
 
     const ICodePage& m_codePage;
     const ITextEncodingDetector& m_detector;

@@ -1,10 +1,12 @@
 // linlangok-tool play, record, calibrate, sing and encode, run as the user runs them, on the WAV-file devices.
+#include "core/cdg/CdgPackets.h"
 #include "core/engine/LatencyCalibration.h"
 #include "tests/platform/audio/AudioTestSignals.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -46,6 +48,27 @@ TEST_F(AudioToolTest, PlayWritesTheFileToTheWavDeviceAndReportsPosition)
     EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=wav:no/such/folder.wav", "play song.wav"), 1);
     EXPECT_EQ(m_errors, "Can't create WAV file no/such/folder.wav.\n");
     EXPECT_EQ(Run("", "play"), 2);
+}
+
+TEST_F(AudioToolTest, CdgFrameWritesThePictureAtASongTime)
+{
+    m_folder.WriteFile("song.cdg",
+        CdgColourTable(false, {0x000, 0xF00, 0x0F0}) + std::string(148 * 24, '\0') + CdgMemoryPreset(1)
+            + CdgTile(1, 2, 1, 1, {0x20}));
+    ASSERT_EQ(Run("", "cdg-frame song.cdg --at 0.5 frame.png"), 0) << m_errors;
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, (m_folder.Path() / "frame.png").c_str()));
+    image.format = PNG_FORMAT_BGRA;
+    std::vector<uint32_t> pixels(image.width * image.height);
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    EXPECT_EQ(image.width, 288u);
+    EXPECT_EQ(image.height, 192u);
+    EXPECT_EQ(pixels[0], 0xFF00FF00u);
+    EXPECT_EQ(pixels[1], 0xFFFF0000u);
+    EXPECT_EQ(Run("", "cdg-frame missing.zip --at 1 frame.png"), 1);
+    EXPECT_EQ(m_errors, "missing.zip: 无法打开压缩包: 文件不存在\n");
+    EXPECT_EQ(Run("", "cdg-frame song.cdg --at -1 frame.png"), 2);
 }
 
 TEST_F(AudioToolTest, GbkAndFfNamedSongsGoFromAListToPlay)

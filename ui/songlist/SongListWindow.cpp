@@ -199,7 +199,8 @@ void CSongListWindow::dropEvent(QDropEvent* event)
 void CSongListWindow::AddFile()
 {
     FileDialogRequest request;
-    request.filters = {{u"Music Files (*.mid;*.kar;*.wav;*.mp3)", u"*.mid;*.kar;*.wav;*.mp3"}};
+    request.filters = {
+        {u"Music Files (*.mid;*.kar;*.wav;*.mp3;*.ogg;*.flac;*.zip)", u"*.mid;*.kar;*.wav;*.mp3;*.ogg;*.flac;*.zip"}};
     request.defaultExtension = u"*.mid;*.wav;*.mp3";
     const auto path = m_prompts.AskOpenPath(request);
     if (path && m_store.AddSong(PathToUtf16(*path)))
