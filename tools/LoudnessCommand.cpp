@@ -4,7 +4,7 @@
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/loudness/SongLoudnessAnalyser.h"
 #include "tools/Commands.h"
-#include "tools/JsonWriter.h"
+#include "common/JsonWriter.h"
 
 #include <algorithm>
 #include <iostream>

@@ -39,6 +39,7 @@ constexpr ToolCommandEntry kCommands[] = {
     {"playmidi", kPlayMidiUsage, RunPlayMidiCommand},
     {"catalog", kCatalogUsage, RunCatalogCommand},
     {"queue", kQueueUsage, RunQueueCommand},
+    {"serve", kServeUsage, RunServeCommand},
     {nullptr, nullptr, nullptr},
 };
 
