@@ -17,6 +17,7 @@ packages=(
   libuchardet-dev libicu-dev
   libebur128-dev ffmpeg
   libsqlite3-dev libtag1-dev
+  libcpp-httplib-dev libqrencode-dev chromium
   libdrumstick-dev qtbase5-dev
 )
 
