@@ -1,3 +1,4 @@
+#include "common/JsonWriter.h"
 #include "common/Text.h"
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
@@ -6,7 +7,6 @@
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
 #include "tools/Commands.h"
-#include "common/JsonWriter.h"
 
 #include <chrono>
 #include <iostream>

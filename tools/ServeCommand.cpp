@@ -25,7 +25,7 @@ void RequestStop(int)
 // `queue next`.
 class CQueueOnlyStarter final : public ISongStarter {
 public:
-    void StartSong(const std::filesystem::path&) override {}
+    void StartSong(const std::filesystem::path&) override { }
 };
 
 bool IsDigits(const std::string& text, size_t minimum, size_t maximum)
@@ -47,7 +47,8 @@ int Serve(ToolContext& context, const HttpServerOptions& options, const std::str
         pin.empty() ? RandomPin(4) : pin, PhoneLimits {}});
     service.SetCatalogue(index);
     CHttplibServer server;
-    const uint16_t port = server.Start(options, [&service](const HttpRequest& request) { return service.Handle(request); });
+    const uint16_t port
+        = server.Start(options, [&service](const HttpRequest& request) { return service.Handle(request); });
     std::string host = options.address;
     if (host == "0.0.0.0") {
         const std::vector<std::string> addresses = LanAddresses();
@@ -87,7 +88,7 @@ int RunServeCommand(ToolContext& context)
         else
             return UsageError(kServeUsage);
     }
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);

@@ -44,7 +44,8 @@ std::string SetCookie(std::string_view name, std::string_view value)
 
 bool HasControlCharacter(std::string_view text)
 {
-    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    return std::any_of(
+        text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 // A path that no route could ever have: not absolute, with a control character (NUL included),
@@ -299,8 +300,8 @@ HttpResponse CPhoneService::State(const Caller& caller)
         json.Key("performer").Value(std::u16string_view(item.performer));
         json.Key("mine").Value(!item.guest.empty() && item.guest == caller.id).EndObject();
     };
-    const size_t mine = static_cast<size_t>(
-        std::count_if(snapshot->waiting.begin(), snapshot->waiting.end(), [&](const QueueItem& item) { return item.guest == caller.id; }));
+    const size_t mine = static_cast<size_t>(std::count_if(snapshot->waiting.begin(), snapshot->waiting.end(),
+        [&](const QueueItem& item) { return item.guest == caller.id; }));
     json.BeginObject().Key("me").BeginObject().Key("name").Value(std::u16string_view(caller.guest.name));
     json.Key("host").Value(caller.guest.host).Key("picks").Value(static_cast<long long>(mine));
     json.Key("limit").Value(static_cast<long long>(m_parts.limits.picksPerGuest)).EndObject();
@@ -335,7 +336,10 @@ HttpResponse CPhoneService::Search(const HttpRequest& request)
         for (const SearchResult& result : index->Search(query, {}, m_parts.limits.maximumResults)) {
             const CatalogSong& song = *result.song;
             json.BeginObject().Key("id").Value(static_cast<long long>(song.id));
-            json.Key("title").Value(std::u16string_view(song.title)).Key("singer").Value(std::u16string_view(song.singer));
+            json.Key("title")
+                .Value(std::u16string_view(song.title))
+                .Key("singer")
+                .Value(std::u16string_view(song.singer));
             json.Key("kind").Value(song.format).Key("length_ms").Value(song.lengthMilliseconds).EndObject();
         }
     }
@@ -358,11 +362,12 @@ HttpResponse CPhoneService::Pick(const Caller& caller, const JsonValue& body)
         return Error(404, u"歌库里没有这首歌。");
     return RunOnUiThread([this, song = *found, caller] {
         const std::vector<QueueEntry>& waiting = m_parts.picker.Queue().Entries();
-        const auto mine = static_cast<size_t>(
-            std::count_if(waiting.begin(), waiting.end(), [&](const QueueEntry& entry) { return entry.guest == caller.id; }));
+        const auto mine = static_cast<size_t>(std::count_if(
+            waiting.begin(), waiting.end(), [&](const QueueEntry& entry) { return entry.guest == caller.id; }));
         if (mine >= m_parts.limits.picksPerGuest)
             return Error(409,
-                u"每人最多同时点 " + Utf8ToUtf16(std::to_string(m_parts.limits.picksPerGuest)) + u" 首歌，请等唱完再点。");
+                u"每人最多同时点 " + Utf8ToUtf16(std::to_string(m_parts.limits.picksPerGuest))
+                    + u" 首歌，请等唱完再点。");
         if (m_parts.picker.Queue().IsFull())
             return Error(409, u"已点歌曲已满。");
         m_parts.picker.Pick(song, caller.guest.name, m_parts.idle(), caller.id);
@@ -374,8 +379,8 @@ HttpResponse CPhoneService::Rename(const Caller& caller, const JsonValue& body)
 {
     const std::optional<std::u16string> name = CleanName(body.Find("name"), m_parts.limits.maximumNameCharacters);
     if (!name)
-        return Error(400,
-            u"名字要有 1 到 " + Utf8ToUtf16(std::to_string(m_parts.limits.maximumNameCharacters)) + u" 个字。");
+        return Error(
+            400, u"名字要有 1 到 " + Utf8ToUtf16(std::to_string(m_parts.limits.maximumNameCharacters)) + u" 个字。");
     std::lock_guard lock(m_lock);
     if (auto found = m_guests.find(caller.id); found != m_guests.end())
         found->second.name = *name;

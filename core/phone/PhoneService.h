@@ -123,11 +123,13 @@ private:
     HttpResponse Search(const HttpRequest& request);
     HttpResponse Pick(const Caller& caller, const JsonValue& body);
     HttpResponse Rename(const Caller& caller, const JsonValue& body);
-    HttpResponse HostLogin(const Caller& caller, const JsonValue& body, const std::string& address, PhoneClock::time_point now);
+    HttpResponse HostLogin(
+        const Caller& caller, const JsonValue& body, const std::string& address, PhoneClock::time_point now);
     // Runs the command on the UI thread and waits for its response.
     HttpResponse RunOnUiThread(std::function<HttpResponse()> command);
     // UI thread: the waiting entry with the ticket in the body, after checking who may touch it.
-    HttpResponse WithQueuedTicket(const JsonValue& body, const std::string& owner, const std::function<void(size_t)>& act);
+    HttpResponse WithQueuedTicket(
+        const JsonValue& body, const std::string& owner, const std::function<void(size_t)>& act);
 
     PhoneServiceParts m_parts;
     size_t m_listener = 0;

@@ -102,7 +102,10 @@ public:
     bool TimedOut() const { return m_timedOut; }
     bool Answered() const { return m_written > 0; }
 
-    bool is_readable() const override { return m_start < m_end || WaitFor(m_socket, POLLIN, m_deadline - Clock::now()); }
+    bool is_readable() const override
+    {
+        return m_start < m_end || WaitFor(m_socket, POLLIN, m_deadline - Clock::now());
+    }
     bool is_writable() const override { return WaitFor(m_socket, POLLOUT, kWriteTimeout); }
 
     ssize_t read(char* ptr, size_t size) override
@@ -131,9 +134,10 @@ public:
         return static_cast<ssize_t>(taken);
     }
 
+    // A request that ran out of time is answered 408 by the caller, not by the library.
     ssize_t write(const char* ptr, size_t size) override
     {
-        if (!is_writable())
+        if (m_timedOut || !is_writable())
             return -1;
         const ssize_t sent = send(m_socket, ptr, size, MSG_NOSIGNAL);
         if (sent > 0)
@@ -172,7 +176,8 @@ public:
         set_payload_max_length(options.maximumBodyBytes);
         // What the library tells clients in its Keep-Alive header; the loop below keeps to it.
         set_keep_alive_max_count(kRequestsPerConnection);
-        set_keep_alive_timeout(std::max<time_t>(1, std::chrono::duration_cast<std::chrono::seconds>(options.idleTimeout).count()));
+        set_keep_alive_timeout(
+            std::max<time_t>(1, std::chrono::duration_cast<std::chrono::seconds>(options.idleTimeout).count()));
     }
 
     // Ends every open connection's wait at once.
@@ -215,8 +220,10 @@ private:
                 socket, Clock::now() + m_options.requestTimeout, kHeaderBytes + m_options.maximumBodyBytes);
             bool closed = false;
             served = process_request(stream, count + 1 == kRequestsPerConnection, closed, nullptr);
-            if (!served && stream.TimedOut() && !stream.Answered())
+            if (stream.TimedOut() && !stream.Answered()) {
                 SendStatus(socket, "408 Request Timeout");
+                return false;
+            }
             if (!served || closed)
                 break;
         }
@@ -264,8 +271,8 @@ uint16_t CHttplibServer::Start(const HttpServerOptions& options, HttpHandler han
     Stop();
     auto server = std::make_unique<CGuardedHttplibServer>(options);
     const auto serve = [handler = std::move(handler)](const httplib::Request& request, httplib::Response& response) {
-        HttpRequest exchange {request.method, request.path, {}, request.get_header_value("Cookie"), request.body,
-            request.remote_addr};
+        HttpRequest exchange {
+            request.method, request.path, {}, request.get_header_value("Cookie"), request.body, request.remote_addr};
         for (const auto& [key, value] : request.params)
             exchange.parameters.emplace_back(key, value);
         const HttpResponse answer = handler(exchange);
@@ -277,9 +284,9 @@ uint16_t CHttplibServer::Start(const HttpServerOptions& options, HttpHandler han
     for (auto route : {&httplib::Server::Get, &httplib::Server::Options})
         (server.get()->*route)(".*", serve);
     using ContentRoute = httplib::Server& (httplib::Server::*)(const std::string&, httplib::Server::Handler);
-    for (ContentRoute route : {static_cast<ContentRoute>(&httplib::Server::Post),
-             static_cast<ContentRoute>(&httplib::Server::Put), static_cast<ContentRoute>(&httplib::Server::Patch),
-             static_cast<ContentRoute>(&httplib::Server::Delete)})
+    for (ContentRoute route :
+        {static_cast<ContentRoute>(&httplib::Server::Post), static_cast<ContentRoute>(&httplib::Server::Put),
+            static_cast<ContentRoute>(&httplib::Server::Patch), static_cast<ContentRoute>(&httplib::Server::Delete)})
         (server.get()->*route)(".*", serve);
     errno = 0;
     int port = options.port;
