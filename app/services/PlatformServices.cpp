@@ -7,6 +7,7 @@
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/http/HttplibServer.h"
 #include "platform/tags/SongFileReader.h"
 
 #include <cstdlib>
@@ -60,6 +61,8 @@ CPlatformServices::CPlatformServices(QApplication& application)
                 return std::make_unique<CSongFileReader>(*m_codePage, m_textEncodings);
             },
             *m_textReadings, *m_textReadings, m_programFolder / kSongQueueFileName});
+        m_phone = std::make_unique<PhoneServices>(
+            PhoneServices {[] { return std::make_unique<CHttplibServer>(); }, m_qrEncoder, LanAddresses});
     } catch (const std::runtime_error& error) {
         m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
     }
@@ -73,7 +76,7 @@ ApplicationServices CPlatformServices::Services()
         SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
             CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
             std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser},
-        *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get()};
+        *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get(), m_phone.get()};
 }
 
 } // namespace linlangok

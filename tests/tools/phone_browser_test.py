@@ -5,7 +5,7 @@ taps the search box, types pinyin initials, taps 点歌 on the result, sees the 
 picks, and the program's queue (`queue list`) holds it. Exit 77 (skipped) without chromium.
 
 usage: phone_browser_test.py TOOL [--screenshot OUT.png]"""
-import fcntl, json, os, shutil, signal, subprocess, sys, tempfile, time, wave
+import base64, fcntl, json, os, shutil, signal, subprocess, sys, tempfile, time, urllib.request, wave
 
 CHROMIUM = next((path for path in map(shutil.which, ("chromium", "chromium-browser", "google-chrome")) if path), None)
 SONGS = {"邓丽君 - 月亮代表我的心": 2, "邓丽君 - 甜蜜蜜": 3, "周杰伦 - 晴天": 4, "田馥甄 - 小幸运": 5, "Beyond - 海阔天空": 6}
@@ -106,6 +106,31 @@ class Page:
         self.taps += 1
 
 
+def fill_party(started, page):
+    """For the picture: two more guests pick, the host starts the first song, this phone picks again."""
+    base = started["url"].split("/?")[0]
+    for name, queries, pin in (("小王", ["qt", "hktk"], started["pin"]), ("小李", ["xxy"], None)):
+        guest = urllib.request.build_opener(urllib.request.HTTPCookieProcessor())
+        guest.open(started["url"]).read()
+        post = lambda path, body: guest.open(base + path, json.dumps(body).encode()).read()
+        post("/api/name", {"name": name})
+        for query in queries:
+            found = json.loads(guest.open(base + "/api/search?q=" + query).read())["results"][0]
+            post("/api/pick", {"id": found["id"]})
+        if pin:
+            post("/api/host/login", {"pin": pin})
+            post("/api/host/skip", {})
+    page.tap("document.getElementById('search')")
+    page.evaluate("document.getElementById('search').value = ''")
+    page.call("Input.insertText", text="tmm")
+    page.wait_for("[...document.querySelectorAll('#results li')].some(li => li.innerText.includes('甜蜜蜜'))", "甜蜜蜜")
+    page.tap("document.querySelector('#results li button')")
+    page.wait_for("document.querySelectorAll('#queue li').length === 4 && document.getElementById('now-title').textContent",
+                  "the party's queue")
+    page.evaluate("document.activeElement.blur(); window.scrollTo(0, 0)")
+    time.sleep(3.2)  # the toast fades
+
+
 def write_songs(folder):
     for name, seconds in SONGS.items():
         with wave.open(os.path.join(folder, name + ".wav"), "wb") as song:
@@ -152,18 +177,15 @@ def main():
                       " && li.innerText.includes('我点的'))", "月亮代表我的心 among my picks")
         assert page.taps <= 3, f"{page.taps} taps from the scan to a queued song"
         print(f"scan to queued song in {page.taps} taps")
-        if screenshot:
-            page.call("Input.insertText", text="")
-            image = page.call("Page.captureScreenshot", format="png")["data"]
-            with open(screenshot, "wb") as out:
-                import base64
-                out.write(base64.b64decode(image))
-
         queue = json.loads(subprocess.run([tool, "queue", "list"], env=environment, check=True,
                                           stdout=subprocess.PIPE, text=True).stdout)
         titles = [(entry["title"], entry["singer"], entry["performer"]) for entry in queue["queue"]]
         assert titles == [("月亮代表我的心", "邓丽君", "客人1")], titles
         print("the program's queue holds it:", titles)
+        if screenshot:
+            fill_party(started, page)
+            with open(screenshot, "wb") as out:
+                out.write(base64.b64decode(page.call("Page.captureScreenshot", format="png")["data"]))
     finally:
         if devtools:
             devtools.close()
