@@ -180,6 +180,10 @@ public:
             std::max<time_t>(1, std::chrono::duration_cast<std::chrono::seconds>(options.idleTimeout).count()));
     }
 
+    // The library listens with a backlog of 5: phones that connect at once beyond it wait a
+    // second for their connection to be retried. Listening again widens it.
+    void WidenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
+
     // Ends every open connection's wait at once.
     void CutConnections()
     {
@@ -297,6 +301,7 @@ uint16_t CHttplibServer::Start(const HttpServerOptions& options, HttpHandler han
         throw std::runtime_error("无法在 " + options.address + " 的端口 " + std::to_string(options.port)
             + " 上启动手机点歌服务（" + reason + "）。");
     }
+    server->WidenBacklog();
     m_server = std::move(server);
     m_listener = std::thread([server = m_server.get()] { server->listen_after_bind(); });
     // Stop stops only a server that runs.
