@@ -185,7 +185,8 @@ HttpResponse CPhoneService::Route(const HttpRequest& request, PhoneClock::time_p
         return IsPhoneRoutePath(request.path) ? Error(405, u"不支持这种请求方法。") : Error(404, u"没有这个页面。");
     if (route->access == ERouteAccess::Undeclared)
         return Error(403, u"禁止访问。");
-    const Caller caller = TakeCaller(request.cookies);
+    // A phone's session starts with the page or its first command; a read alone keeps none.
+    const Caller caller = TakeCaller(request.cookies, request.method == "POST" || route->path == "/");
     if (route->access == ERouteAccess::Host && !caller.guest.host)
         return Error(403, u"这是主持人的操作，请先输入主持人密码。");
     if (request.body.size() > m_parts.limits.maximumBodyBytes)
@@ -266,7 +267,7 @@ HttpResponse CPhoneService::Dispatch(const PhoneRoute& route, const HttpRequest&
     return Error(404, u"没有这个页面。");
 }
 
-CPhoneService::Caller CPhoneService::TakeCaller(std::string_view cookies)
+CPhoneService::Caller CPhoneService::TakeCaller(std::string_view cookies, bool start)
 {
     std::lock_guard lock(m_lock);
     ++m_requests;
@@ -275,6 +276,8 @@ CPhoneService::Caller CPhoneService::TakeCaller(std::string_view cookies)
         found->second.lastSeen = m_requests;
         return {id, found->second, false};
     }
+    if (!start)
+        return {};
     if (m_guests.size() >= m_parts.limits.maximumGuests) {
         m_guests.erase(std::min_element(m_guests.begin(), m_guests.end(),
             [](const auto& a, const auto& b) { return a.second.lastSeen < b.second.lastSeen; }));
@@ -293,15 +296,15 @@ HttpResponse CPhoneService::State(const Caller& caller)
     }
     std::ostringstream body;
     CJsonWriter json(body);
+    const auto isMine = [&caller](const QueueItem& item) { return !caller.id.empty() && item.guest == caller.id; };
     auto write = [&](const QueueItem& item) {
         json.BeginObject().Key("ticket").Value(static_cast<long long>(item.ticket));
         json.Key("id").Value(static_cast<long long>(item.songId)).Key("title").Value(std::u16string_view(item.title));
         json.Key("singer").Value(std::u16string_view(item.singer));
         json.Key("performer").Value(std::u16string_view(item.performer));
-        json.Key("mine").Value(!item.guest.empty() && item.guest == caller.id).EndObject();
+        json.Key("mine").Value(isMine(item)).EndObject();
     };
-    const size_t mine = static_cast<size_t>(std::count_if(snapshot->waiting.begin(), snapshot->waiting.end(),
-        [&](const QueueItem& item) { return item.guest == caller.id; }));
+    const size_t mine = static_cast<size_t>(std::count_if(snapshot->waiting.begin(), snapshot->waiting.end(), isMine));
     json.BeginObject().Key("me").BeginObject().Key("name").Value(std::u16string_view(caller.guest.name));
     json.Key("host").Value(caller.guest.host).Key("picks").Value(static_cast<long long>(mine));
     json.Key("limit").Value(static_cast<long long>(m_parts.limits.picksPerGuest)).EndObject();

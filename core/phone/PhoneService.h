@@ -118,7 +118,8 @@ private:
     HttpResponse Route(const HttpRequest& request, PhoneClock::time_point now, bool tokenInQuery);
     HttpResponse Dispatch(const PhoneRoute& route, const HttpRequest& request, const Caller& caller,
         const std::optional<JsonValue>& body, PhoneClock::time_point now);
-    Caller TakeCaller(std::string_view cookies);
+    // The caller's session; a new one when it has none and start is set, else an anonymous one.
+    Caller TakeCaller(std::string_view cookies, bool start);
     HttpResponse State(const Caller& caller);
     HttpResponse Search(const HttpRequest& request);
     HttpResponse Pick(const Caller& caller, const JsonValue& body);

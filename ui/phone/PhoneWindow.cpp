@@ -95,7 +95,8 @@ void CPhoneWindow::BuildLayout()
         m_addresses->addItem(QStringLiteral("127.0.0.1"));
     connect(m_addresses, &QComboBox::currentIndexChanged, this, &CPhoneWindow::ShowAddress);
     m_portBox = new QSpinBox(this);
-    m_portBox->setRange(1024, 65535);
+    m_portBox->setRange(0, 65535);
+    m_portBox->setSpecialValueText(QStringLiteral("自动"));
     m_portBox->setValue(
         QSettings(kSettingsOrganisation, kSettingsApplication).value(kPortKey, kDefaultPhonePort).toInt());
     m_portBox->setAccessibleName(QStringLiteral("端口"));
