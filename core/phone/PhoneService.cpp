@@ -187,7 +187,18 @@ HttpResponse CPhoneService::Route(const HttpRequest& request, PhoneClock::time_p
         return Error(403, u"禁止访问。");
     // A phone's session starts with the page or its first command; a read alone keeps none.
     const Caller caller = TakeCaller(request.cookies, request.method == "POST" || route->path == "/");
-    if (route->access == ERouteAccess::Host && !caller.guest.host)
+    HttpResponse response = Dispatch(*route, request, caller, now);
+    if (tokenInQuery)
+        response.headers.emplace_back("Set-Cookie", SetCookie(kTokenCookie, m_parts.token));
+    if (caller.isNew)
+        response.headers.emplace_back("Set-Cookie", SetCookie(kSessionCookie, caller.id));
+    return response;
+}
+
+HttpResponse CPhoneService::Dispatch(
+    const PhoneRoute& route, const HttpRequest& request, const Caller& caller, PhoneClock::time_point now)
+{
+    if (route.access == ERouteAccess::Host && !caller.guest.host)
         return Error(403, u"这是主持人的操作，请先输入主持人密码。");
     if (request.body.size() > m_parts.limits.maximumBodyBytes)
         return Error(413, u"请求太大。");
@@ -197,17 +208,6 @@ HttpResponse CPhoneService::Route(const HttpRequest& request, PhoneClock::time_p
         if (!body || body->type != JsonValue::EType::Object)
             return Error(400, u"请求不是有效的 JSON 对象。");
     }
-    HttpResponse response = Dispatch(*route, request, caller, body, now);
-    if (tokenInQuery)
-        response.headers.emplace_back("Set-Cookie", SetCookie(kTokenCookie, m_parts.token));
-    if (caller.isNew)
-        response.headers.emplace_back("Set-Cookie", SetCookie(kSessionCookie, caller.id));
-    return response;
-}
-
-HttpResponse CPhoneService::Dispatch(const PhoneRoute& route, const HttpRequest& request, const Caller& caller,
-    const std::optional<JsonValue>& body, PhoneClock::time_point now)
-{
     switch (route.action) {
     case EPhoneAction::Asset:
         for (const PhoneAsset& asset : PhoneAssets()) {

@@ -116,8 +116,9 @@ private:
     };
 
     HttpResponse Route(const HttpRequest& request, PhoneClock::time_point now, bool tokenInQuery);
-    HttpResponse Dispatch(const PhoneRoute& route, const HttpRequest& request, const Caller& caller,
-        const std::optional<JsonValue>& body, PhoneClock::time_point now);
+    // The checks that need the caller's session, then the route's action.
+    HttpResponse Dispatch(
+        const PhoneRoute& route, const HttpRequest& request, const Caller& caller, PhoneClock::time_point now);
     // The caller's session; a new one when it has none and start is set, else an anonymous one.
     Caller TakeCaller(std::string_view cookies, bool start);
     HttpResponse State(const Caller& caller);
