@@ -92,7 +92,8 @@ private:
             JsonValue member;
             if (!ParseValue(member, depth))
                 return false;
-            value.members.emplace_back(std::move(key), std::move(member));
+            value.keys.push_back(std::move(key));
+            value.items.push_back(std::move(member));
         } while (Take(','));
         return Take('}');
     }
@@ -237,9 +238,9 @@ private:
 
 const JsonValue* JsonValue::Find(std::string_view key) const
 {
-    for (auto member = members.rbegin(); member != members.rend(); ++member) {
-        if (member->first == key)
-            return &member->second;
+    for (size_t i = keys.size(); i-- > 0;) {
+        if (keys[i] == key)
+            return &items[i];
     }
     return nullptr;
 }

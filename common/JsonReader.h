@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace linlangok {
@@ -17,8 +16,8 @@ struct JsonValue {
     bool flag = false;
     double number = 0;
     std::string text;
-    std::vector<JsonValue> items; // an array's
-    std::vector<std::pair<std::string, JsonValue>> members; // an object's, in the text's order
+    std::vector<JsonValue> items; // an array's items, or an object's values in the text's order
+    std::vector<std::string> keys; // an object's keys, one for each item
 
     // The member of an object with that key (the last one when it repeats); null for none or
     // when this is not an object.
