@@ -18,6 +18,7 @@ packages=(
   libebur128-dev ffmpeg
   libsqlite3-dev libtag1-dev
   libzip-dev libpng-dev
+  libcpp-httplib-dev libqrencode-dev chromium
   libdrumstick-dev qtbase5-dev
 )
 

@@ -152,5 +152,17 @@ int RunQueueCommand(ToolContext& context);
 // the song's graphics cannot be read.
 inline constexpr const char* kCdgFrameUsage = "cdg-frame SONG --at SECONDS OUT.png";
 int RunCdgFrameCommand(ToolContext& context);
+class CSqliteCatalogStore;
+// The catalogue's database in the program folder, with the warning of a set-aside file shown.
+// Raises std::runtime_error when it cannot be opened.
+std::unique_ptr<CSqliteCatalogStore> OpenCatalogStore(ToolContext& context);
+
+// serve [--port N] [--pin NNNN] [--address A]: 手机点歌 over the catalogue and the queue of the
+// program folder. Prints {"url", "pin"} on the first line of standard output and serves until
+// SIGTERM or SIGINT. Port 8866 by default (0: any free port), a random 4-digit PIN unless given
+// one of 4 to 8 digits, every IPv4 address unless given one; the URL names the first LAN address
+// then, or the one given.
+inline constexpr const char* kServeUsage = "serve [--port N] [--pin NNNN] [--address A]";
+int RunServeCommand(ToolContext& context);
 
 } // namespace linlangok

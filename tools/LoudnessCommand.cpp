@@ -4,7 +4,7 @@
 #include "platform/loudness/SongLoudnessAnalyser.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "tools/Commands.h"
-#include "tools/JsonWriter.h"
+#include "common/JsonWriter.h"
 
 #include <algorithm>
 #include <iostream>

@@ -40,6 +40,7 @@ constexpr ToolCommandEntry kCommands[] = {
     {"catalog", kCatalogUsage, RunCatalogCommand},
     {"queue", kQueueUsage, RunQueueCommand},
     {"cdg-frame", kCdgFrameUsage, RunCdgFrameCommand},
+    {"serve", kServeUsage, RunServeCommand},
     {nullptr, nullptr, nullptr},
 };
 

@@ -11,12 +11,15 @@
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
+#include "platform/http/HttplibServer.h"
+#include "platform/qrcode/QrencodeEncoder.h"
 #include "platform/tags/SongFileReader.h"
 #include "ui/catalog/CatalogWindow.h"
 #include "ui/desktop/ApplicationSetup.h"
 #include "ui/lyrics/LyricsShowWindow.h"
 #include "ui/main/PerformanceWindow.h"
 #include "ui/mixer/VolumeWindow.h"
+#include "ui/phone/PhoneWindow.h"
 #include "ui/songlist/SongListWindow.h"
 
 #include <QApplication>
@@ -310,7 +313,30 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     }
     window.SearchBox()->setText(QStringLiteral("dlj"));
     RunEventsFor(200);
-    return Save(window, folder, "catalog");
+    bool saved = Save(window, folder, "catalog");
+
+    // 手机点歌 over the same catalogue and queue, at a stand-in LAN address, listening on the
+    // loopback alone; and its code on a 1280 × 720 stage view between songs.
+    CQrencodeEncoder encoder;
+    const PhoneServices phone {[] { return std::make_unique<CHttplibServer>(); }, encoder,
+        [] { return std::vector<std::string> {"192.168.1.23"}; }, "127.0.0.1"};
+    struct : IPhoneHostControls {
+        bool IsPlaying() const override { return false; }
+        void TogglePlay() override { }
+        void StepPitch(int) override { }
+    } host;
+    CPhoneWindow phoneWindow(PhoneWindowParts {
+        phone, picker, host, [] { return true; }, services.openStore, readings, [](const QImage&) {}});
+    phoneWindow.Start();
+    phoneWindow.show();
+    RunEventsFor(300);
+    saved &= Save(phoneWindow, folder, "phone");
+    QImage stage(1280, 720, QImage::Format_RGB32);
+    QPainter painter(&stage);
+    PaintStage(painter, stage.rect(), StageFrame {});
+    PaintStageCode(painter, stage.rect(), QrImage(encoder.Encode(phoneWindow.Url()), 1));
+    painter.end();
+    return saved && SavePicture(stage, folder, "stage-phone");
 }
 
 int main(int argc, char** argv)

@@ -8,6 +8,7 @@
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
+#include "platform/http/HttplibServer.h"
 #include "platform/tags/SongFileReader.h"
 
 #include <cstdlib>
@@ -61,6 +62,8 @@ CPlatformServices::CPlatformServices(QApplication& application)
                 return std::make_unique<CSongFileReader>(*m_codePage, m_textEncodings, LyricFolder(m_programFolder));
             },
             *m_textReadings, *m_textReadings, m_programFolder / kSongQueueFileName});
+        m_phone = std::make_unique<PhoneServices>(
+            PhoneServices {[] { return std::make_unique<CHttplibServer>(); }, m_qrEncoder, LanAddresses});
     } catch (const std::runtime_error& error) {
         m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
     }
@@ -75,7 +78,7 @@ ApplicationServices CPlatformServices::Services()
             CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
             std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser,
             [](const std::filesystem::path& song) { return OpenMp3gSong(song); }},
-        *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get()};
+        *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get(), m_phone.get()};
 }
 
 } // namespace linlangok

@@ -10,6 +10,7 @@
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "platform/pinyin/IcuTextReadings.h"
+#include "platform/qrcode/QrencodeEncoder.h"
 #include "platform/timer/ThreadTimerDriver.h"
 #include "ui/catalog/CatalogWindow.h"
 #include "ui/desktop/QtDesktopOpener.h"
@@ -17,6 +18,7 @@
 #include "ui/desktop/QtUiThreadPoster.h"
 #include "ui/desktop/QtUserPrompts.h"
 #include "ui/main/KaraokeApplication.h"
+#include "ui/phone/PhoneWindow.h"
 
 #include <QApplication>
 
@@ -61,6 +63,8 @@ private:
     std::unique_ptr<CIcuTextReadings> m_textReadings;
     std::unique_ptr<CSqliteCatalogStore> m_catalogStore;
     std::unique_ptr<CatalogServices> m_catalog;
+    CQrencodeEncoder m_qrEncoder;
+    std::unique_ptr<PhoneServices> m_phone; // with the catalogue
 };
 
 // The folder with help/ and demo/: beside the program in a build tree, else the installed

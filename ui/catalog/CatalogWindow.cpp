@@ -68,7 +68,7 @@ CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)
     m_poll = new QTimer(this);
     m_poll->setInterval(kPollMilliseconds);
     connect(m_poll, &QTimer::timeout, this, &CCatalogWindow::Poll);
-    m_parts.picker.SetChangedHandler([this] { UpdateQueue(); });
+    m_queueListener = m_parts.picker.AddChangedListener([this] { UpdateQueue(); });
     m_parts.picker.SetSungHandler([this](int64_t id) { m_index->CountSung(id); });
     UpdateQueue();
 }
@@ -76,7 +76,7 @@ CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)
 CCatalogWindow::~CCatalogWindow()
 {
     m_worker = {};
-    m_parts.picker.SetChangedHandler({});
+    m_parts.picker.RemoveChangedListener(m_queueListener);
     m_parts.picker.SetSungHandler({});
 }
 

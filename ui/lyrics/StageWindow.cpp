@@ -131,6 +131,19 @@ void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame)
     }
 }
 
+void PaintStageCode(QPainter& painter, const QRect& rect, const QImage& code)
+{
+    // Scaled by whole pixels, so that the modules stay sharp.
+    const int side = std::max(1, rect.height() / 3 / code.width()) * code.width();
+    const int margin = rect.height() / 24;
+    const QRect place(rect.right() + 1 - margin - side, rect.bottom() + 1 - margin - side, side, side);
+    painter.drawImage(place, code);
+    painter.setFont(StageFont(rect.height() / 20));
+    painter.setPen(ToQColor(kLrcCurrentLine));
+    painter.drawText(QRect(place.left() - side, rect.top(), 3 * side, place.top() - margin / 2 - rect.top()),
+        Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("扫码点歌"));
+}
+
 CStageWindow::CStageWindow(const IStageSource& source, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::FramelessWindowHint)
     , m_source(source)
@@ -190,10 +203,18 @@ void CStageWindow::FrameTick()
     update();
 }
 
+void CStageWindow::SetCornerCode(const QImage& code)
+{
+    m_cornerCode = code;
+    update();
+}
+
 void CStageWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     PaintStage(painter, rect(), m_frame);
+    if (!m_cornerCode.isNull())
+        PaintStageCode(painter, rect(), m_cornerCode);
 }
 
 void CStageWindow::keyPressEvent(QKeyEvent* event)

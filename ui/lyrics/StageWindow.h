@@ -2,6 +2,7 @@
 
 #include "core/lyrics/StageLayout.h"
 
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 
@@ -21,6 +22,9 @@ public:
 // instead of clipped; the title and credits instead of the lines at the start, and the countdown's
 // dots above the first line.
 void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame);
+// Paints a code to scan (手机点歌) in the lower right corner of rect, a third of its height tall,
+// with its caption above it.
+void PaintStageCode(QPainter& painter, const QRect& rect, const QImage& code);
 
 // The stage view: the lyrics full screen on the screen the user picks, by default a second
 // monitor or TV when one is attached. Esc, F11 and a double-click close it. A 10 Hz timer reads
@@ -40,6 +44,8 @@ public:
     void ChooseScreen(QScreen* screen);
 
     const StageFrame& Frame() const { return m_frame; }
+    // A code to scan (手机点歌) shown in a corner over the lyrics; an empty image removes it.
+    void SetCornerCode(const QImage& code);
     void FrameTick();
 
 protected:
@@ -53,6 +59,7 @@ private:
 
     const IStageSource& m_source;
     StageFrame m_frame;
+    QImage m_cornerCode;
     QTimer m_frameTimer;
 };
 

@@ -7,6 +7,7 @@
 #include "ui/main/Docking.h"
 #include "ui/main/PerformanceWindow.h"
 #include "ui/mixer/VolumeWindow.h"
+#include "ui/phone/PhoneWindow.h"
 #include "ui/songlist/SongListWindow.h"
 #include "ui/widgets/ResizableWindow.h"
 
@@ -48,7 +49,7 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),
         &CLyricsShowWindow::ToggleStageView);
     if (services.catalog)
-        AttachCatalog(*services.catalog, services.session.prompts);
+        AttachCatalog(*services.catalog, services.session.prompts, services.phone);
 }
 
 namespace {
@@ -66,17 +67,32 @@ private:
     CMainController& m_controller;
 };
 
+// The phones' host controls are the main window's commands.
+class CControllerPhoneHost final : public IPhoneHostControls {
+public:
+    explicit CControllerPhoneHost(CMainController& controller)
+        : m_controller(controller)
+    {
+    }
+    bool IsPlaying() const override { return m_controller.IsPlaying(); }
+    void TogglePlay() override { m_controller.TogglePlay(); }
+    void StepPitch(int semitones) override { m_controller.StepPitch(semitones); }
+
+private:
+    CMainController& m_controller;
+};
+
 } // namespace
 
-void CKaraokeApplication::AttachCatalog(const CatalogServices& catalog, IUserPrompts& prompts)
+void CKaraokeApplication::AttachCatalog(
+    const CatalogServices& catalog, IUserPrompts& prompts, const PhoneServices* phone)
 {
     CMainController& controller = m_mainWindow->Controller();
+    const auto idle = [&controller] { return !controller.IsPlaying() && !controller.IsRecording(); };
     m_songStarter = std::make_unique<CControllerSongStarter>(controller);
     m_songPicker = std::make_unique<CSongPicker>(catalog.store, *m_songStarter, prompts, catalog.queueFile);
     m_catalogWindow = std::make_unique<CCatalogWindow>(
-        CatalogWindowParts {*m_songPicker, catalog, prompts,
-            [&controller] { return !controller.IsPlaying() && !controller.IsRecording(); }},
-        m_mainWindow.get());
+        CatalogWindowParts {*m_songPicker, catalog, prompts, idle}, m_mainWindow.get());
     controller.SetSongEndHandler([this] { m_songPicker->SongEnded(); });
     m_lyricsWindow->SetUpNextSource([this]() -> std::optional<StageUpNext> {
         const std::optional<QueueEntry> next = m_songPicker->UpNext();
@@ -100,6 +116,22 @@ void CKaraokeApplication::AttachCatalog(const CatalogServices& catalog, IUserPro
         m_mainWindow->addAction(action);
     }
     m_catalogWindow->Refresh(false);
+    if (!phone)
+        return;
+    m_phoneHost = std::make_unique<CControllerPhoneHost>(controller);
+    m_phoneWindow = std::make_unique<CPhoneWindow>(
+        PhoneWindowParts {*phone, *m_songPicker, *m_phoneHost, idle, catalog.openStore, catalog.folding,
+            [this](const QImage& code) { m_lyricsWindow->StageWindow().SetCornerCode(code); }},
+        m_mainWindow.get());
+    connect(
+        m_catalogWindow.get(), &CCatalogWindow::catalogueReady, m_phoneWindow.get(), &CPhoneWindow::ReloadCatalogue);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("手机点歌(&P)..."), m_phoneWindow.get(), [this] {
+        m_phoneWindow->Start();
+        m_phoneWindow->show();
+        m_phoneWindow->raise();
+        m_phoneWindow->activateWindow();
+    });
 }
 
 CKaraokeApplication::~CKaraokeApplication()
@@ -110,6 +142,7 @@ CKaraokeApplication::~CKaraokeApplication()
         m_mainWindow->Controller().SetSongEndHandler({});
         m_lyricsWindow->SetUpNextSource({});
     }
+    m_phoneWindow.reset();
     m_catalogWindow.reset();
     m_songPicker.reset();
     m_songListWindow.reset();

@@ -4,6 +4,7 @@
 #include "common/TextCollator.h"
 #include "core/catalog/SongPicker.h"
 #include "core/controller/Settings.h"
+#include "core/phone/PhoneService.h"
 #include "core/session/KaraokeSession.h"
 #include "ui/desktop/MprisService.h"
 #include "ui/main/MainWindow.h"
@@ -17,6 +18,8 @@ namespace linlangok {
 
 class CCatalogWindow;
 class CLyricsShowWindow;
+class CPhoneWindow;
+struct PhoneServices;
 class CSongPicker;
 struct CatalogServices;
 class CSongListWindow;
@@ -32,6 +35,7 @@ struct ApplicationServices {
     std::filesystem::path dataFolder; // help/ and demo/
     const ITextCollator& collator; // the order of song lists and of a folder's songs
     const CatalogServices* catalog = nullptr; // null: no catalogue (点歌) this run
+    const PhoneServices* phone = nullptr; // null: no 手机点歌 this run; needs the catalogue
 };
 
 // The main window object: owns the settings, the karaoke session, the main window and its
@@ -53,6 +57,8 @@ public:
     CSongListWindow& SongListWindow() { return *m_songListWindow; }
     // Null without the catalogue's services.
     CCatalogWindow* CatalogWindow() { return m_catalogWindow.get(); }
+    // Null without the catalogue's and the phones' services.
+    CPhoneWindow* PhoneWindow() { return m_phoneWindow.get(); }
 
     // Shows the main window and its companions docked around it, then offers the takes that a
     // program which ended without saving them left behind.
@@ -73,7 +79,7 @@ public:
 
 private:
     void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override;
-    void AttachCatalog(const CatalogServices& catalog, IUserPrompts& prompts);
+    void AttachCatalog(const CatalogServices& catalog, IUserPrompts& prompts, const PhoneServices* phone);
 
 signals:
     // The window has closed; the program ends with this code.
@@ -91,6 +97,8 @@ private:
     std::unique_ptr<ISongStarter> m_songStarter;
     std::unique_ptr<CSongPicker> m_songPicker;
     std::unique_ptr<CCatalogWindow> m_catalogWindow;
+    std::unique_ptr<IPhoneHostControls> m_phoneHost;
+    std::unique_ptr<CPhoneWindow> m_phoneWindow;
 };
 
 } // namespace linlangok
