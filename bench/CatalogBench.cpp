@@ -5,6 +5,7 @@
 // new catalogue, and the time from a keystroke to the results shown.
 
 #include "BenchSupport.h"
+#include "bench/support/SilentPrompts.h"
 #include "common/Text.h"
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
@@ -174,15 +175,6 @@ double Seconds(Clock::time_point since)
 {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
-
-class CSilentPrompts final : public IUserPrompts {
-public:
-    EPromptAnswer ShowMessage(const MessageRequest&) override { return EPromptAnswer::Ok; }
-    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return std::nullopt; }
-    std::optional<FontChoice> AskFont(const FontChoice&) override { return std::nullopt; }
-};
 
 class CNoStarter final : public ISongStarter {
 public:

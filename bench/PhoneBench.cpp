@@ -7,6 +7,7 @@
 //
 // bench_phone [--seconds N] [--phones N] [--no-audible]   (default 20 s, 50 phones)
 
+#include "bench/support/SilentPrompts.h"
 #include "common/Text.h"
 #include "core/engine/UiTaskQueue.h"
 #include "core/phone/PhoneService.h"
@@ -50,15 +51,6 @@ public:
 class CBenchStarter final : public ISongStarter {
 public:
     void StartSong(const std::filesystem::path&) override { }
-};
-
-class CBenchPrompts final : public IUserPrompts {
-public:
-    EPromptAnswer ShowMessage(const MessageRequest&) override { return EPromptAnswer::Ok; }
-    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return {}; }
-    std::optional<FontChoice> AskFont(const FontChoice&) override { return {}; }
 };
 
 std::vector<CatalogSong> MakeSongs(size_t count, CIcuTextReadings& readings)
@@ -193,7 +185,7 @@ int main(int argc, char** argv)
     index->Build(MakeSongs(20000, readings));
     CBenchStore store;
     CBenchStarter starter;
-    CBenchPrompts prompts;
+    bench::CSilentPrompts prompts;
     const std::filesystem::path queueFile = std::filesystem::temp_directory_path() / "linlangok-bench-queue.txt";
     CSongPicker picker(store, starter, prompts, queueFile);
     for (int64_t id = 1; id <= 30; ++id)

@@ -1,7 +1,7 @@
 #include "platform/tags/SongFileReader.h"
 
+#include "common/QuietPrompts.h"
 #include "common/Text.h"
-#include "common/UserPrompts.h"
 #include "core/cdg/Mp3gSong.h"
 #include "core/lyrics/LrcParser.h"
 #include "core/session/SongKind.h"
@@ -48,16 +48,6 @@ std::optional<SongDetails> ReadArchive(const std::filesystem::path& path)
 }
 
 } // namespace
-
-// The MIDI reader's messages are for a song the user opens; a scan only counts the failures.
-class CSongFileReader::CQuietPrompts final : public IUserPrompts {
-public:
-    EPromptAnswer ShowMessage(const MessageRequest&) override { return EPromptAnswer::Ok; }
-    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return std::nullopt; }
-    std::optional<FontChoice> AskFont(const FontChoice&) override { return std::nullopt; }
-};
 
 CSongFileReader::CSongFileReader(
     const ICodePage& codePage, const ITextEncodingDetector& detector, const std::filesystem::path& lyricFolder)

@@ -10,6 +10,7 @@
 namespace linlangok {
 
 class CMidiSong;
+class CQuietPrompts;
 class CManualTimerDriver;
 
 // Reads a song file's details for the catalogue: an audio file's tags and length through TagLib
@@ -29,13 +30,12 @@ public:
     std::optional<SongDetails> Read(const std::filesystem::path& path) override;
 
 private:
-    class CQuietPrompts;
-
     std::optional<SongDetails> ReadMidi(const std::filesystem::path& path);
     void TakeLyricTitles(const std::filesystem::path& path, SongDetails& details);
 
     const ICodePage& m_codePage;
     const ITextEncodingDetector& m_detector;
+    // The MIDI reader's messages are for a song the user opens; a scan only counts the failures.
     std::unique_ptr<CQuietPrompts> m_prompts;
     CPathDisplay m_names;
     CLyricFolderIndex m_lyricFiles;
