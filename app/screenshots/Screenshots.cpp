@@ -333,8 +333,7 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     saved &= Save(phoneWindow, folder, "phone");
     QImage stage(1280, 720, QImage::Format_RGB32);
     QPainter painter(&stage);
-    PaintStage(painter, stage.rect(), StageFrame {});
-    PaintStageCode(painter, stage.rect(), QrImage(encoder.Encode(phoneWindow.Url()), 1));
+    PaintStage(painter, stage.rect(), StageFrame {}, QrImage(encoder.Encode(phoneWindow.Url()), 1));
     painter.end();
     return saved && SavePicture(stage, folder, "stage-phone");
 }

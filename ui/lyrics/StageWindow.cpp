@@ -80,9 +80,7 @@ private:
     int m_height = 0;
 };
 
-} // namespace
-
-void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame)
+void PaintStageText(QPainter& painter, const QRect& rect, const StageFrame& frame)
 {
     painter.fillRect(rect, ToQColor(kLyricBackground));
     const int margin = rect.width() / 20;
@@ -131,16 +129,24 @@ void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame)
     }
 }
 
-void PaintStageCode(QPainter& painter, const QRect& rect, const QImage& code)
+} // namespace
+
+void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame, const QImage& cornerCode)
 {
+    if (cornerCode.isNull()) {
+        PaintStageText(painter, rect, frame);
+        return;
+    }
     // Scaled by whole pixels, so that the modules stay sharp.
-    const int side = std::max(1, rect.height() / 3 / code.width()) * code.width();
+    const int side = std::max(1, rect.height() / 3 / cornerCode.width()) * cornerCode.width();
     const int margin = rect.height() / 24;
     const QRect place(rect.right() + 1 - margin - side, rect.bottom() + 1 - margin - side, side, side);
-    painter.drawImage(place, code);
+    painter.fillRect(rect, ToQColor(kLyricBackground));
+    PaintStageText(painter, rect.adjusted(0, 0, -(side + margin), 0), frame);
+    painter.drawImage(place, cornerCode);
     painter.setFont(StageFont(rect.height() / 20));
     painter.setPen(ToQColor(kLrcCurrentLine));
-    painter.drawText(QRect(place.left() - side, rect.top(), 3 * side, place.top() - margin / 2 - rect.top()),
+    painter.drawText(QRect(place.left(), rect.top(), side, place.top() - margin / 2 - rect.top()),
         Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("扫码点歌"));
 }
 
@@ -212,9 +218,7 @@ void CStageWindow::SetCornerCode(const QImage& code)
 void CStageWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    PaintStage(painter, rect(), m_frame);
-    if (!m_cornerCode.isNull())
-        PaintStageCode(painter, rect(), m_cornerCode);
+    PaintStage(painter, rect(), m_frame, m_cornerCode);
 }
 
 void CStageWindow::keyPressEvent(QKeyEvent* event)

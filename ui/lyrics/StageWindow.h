@@ -20,11 +20,9 @@ public:
 // Paints a frame into rect, readable from across the room: the current line at least an eighth of
 // the height tall, swept red as it is sung, the next line smaller below, both wrapped to the width
 // instead of clipped; the title and credits instead of the lines at the start, and the countdown's
-// dots above the first line.
-void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame);
-// Paints a code to scan (手机点歌) in the lower right corner of rect, a third of its height tall,
-// with its caption above it.
-void PaintStageCode(QPainter& painter, const QRect& rect, const QImage& code);
+// dots above the first line. A code to scan (手机点歌), when given, stands in the lower right
+// corner, a third of the height tall with its caption above it, and the text keeps left of it.
+void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame, const QImage& cornerCode = {});
 
 // The stage view: the lyrics full screen on the screen the user picks, by default a second
 // monitor or TV when one is attached. Esc, F11 and a double-click close it. A 10 Hz timer reads

@@ -15,11 +15,11 @@ namespace {
 
 constexpr QSize kScreen(1280, 720);
 
-QImage Paint(const StageFrame& frame)
+QImage Paint(const StageFrame& frame, const QImage& cornerCode = {})
 {
     QImage image(kScreen, QImage::Format_RGB32);
     QPainter painter(&image);
-    PaintStage(painter, image.rect(), frame);
+    PaintStage(painter, image.rect(), frame, cornerCode);
     return image;
 }
 
@@ -97,6 +97,13 @@ TEST(StageWindow, TheLinesAreLargeSweptWrappedAndTheTitleCountdownAndNextSongSho
     ASSERT_FALSE(above.rows.empty());
     EXPECT_GT(named.rows.front(), above.rows.back()); // at the foot, below the lines
     EXPECT_LT(named.rows.back(), kScreen.height() - 1);
+    // A code to scan in the corner keeps the line naming the next song clear of it.
+    QImage code(21, 21, QImage::Format_RGB32);
+    code.fill(Qt::white);
+    ending.upNext = u"下一首：月亮代表我的心（邓丽君）　演唱者：小王";
+    const Ink beside = FindInk(Paint(ending, code), kStageUpNext);
+    ASSERT_FALSE(beside.rows.empty());
+    EXPECT_LT(beside.right, kScreen.width() - kScreen.height() / 3);
 
     frame.showTitle = true;
     frame.title = u"茉莉花";
