@@ -5,6 +5,7 @@
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
+#include "platform/video/FfmpegVideoSongs.h"
 #include "tools/Commands.h"
 #include "tools/JsonWriter.h"
 
@@ -55,7 +56,8 @@ int AddFolder(ToolContext& context, const std::string& folderArgument)
     const auto store = OpenStore(context);
     store->AddFolder(folder);
     CIcuTextReadings readings;
-    CSongFileReader reader(context.codePage, context.textEncodings);
+    CVideoSongReader videoReader;
+    CSongFileReader reader(context.codePage, context.textEncodings, &videoReader);
     CCatalogScanner scanner(*store, reader, readings, readings);
     const ScanReport report = scanner.Scan(std::stop_token());
     for (const std::filesystem::path& path : report.unreadable)

@@ -27,10 +27,10 @@ ToolSession::ToolSession(
     : waveIn(std::move(waveIn))
     , midiDevices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), output, true)
     , inputDevices(*this->waveIn, context.mixers)
-    , loudnessAnalyser(CSndFileDecoder::Open, context.codePage)
+    , loudnessAnalyser(MeasuredSoundOpener(CSndFileDecoder::Open, &videoSongs), context.codePage)
     , session(SessionServices {prompts, uiThread, timerDriver, midiDevices, output, CSndFileDecoder::Open,
           CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder, context.codePage,
-          context.textEncodings, std::cout, context.programFolder, context.fileLocks, &loudnessAnalyser})
+          context.textEncodings, std::cout, context.programFolder, context.fileLocks, &loudnessAnalyser, &videoSongs})
 {
 }
 

@@ -39,6 +39,9 @@ constexpr ToolCommandEntry kCommands[] = {
     {"playmidi", kPlayMidiUsage, RunPlayMidiCommand},
     {"catalog", kCatalogUsage, RunCatalogCommand},
     {"queue", kQueueUsage, RunQueueCommand},
+    {"info-video", kInfoVideoUsage, RunInfoVideoCommand},
+    {"render-video-audio", kRenderVideoAudioUsage, RunRenderVideoAudioCommand},
+    {"frame", kFrameUsage, RunFrameCommand},
     {nullptr, nullptr, nullptr},
 };
 

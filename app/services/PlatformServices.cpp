@@ -28,7 +28,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
     , m_textEncodings(*m_codePage)
     , m_programFolder(ProgramFolder())
     , m_uiThread(application)
-    , m_loudnessAnalyser(CSndFileDecoder::Open, *m_codePage)
+    , m_loudnessAnalyser(MeasuredSoundOpener(CSndFileDecoder::Open, &m_videoSongs), *m_codePage)
 {
     const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
     const auto loopback = std::make_shared<CLoopbackLine>();
@@ -57,7 +57,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
         m_catalog = std::make_unique<CatalogServices>(CatalogServices {*m_catalogStore,
             [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
             [this]() -> std::unique_ptr<ISongReader> {
-                return std::make_unique<CSongFileReader>(*m_codePage, m_textEncodings);
+                return std::make_unique<CSongFileReader>(*m_codePage, m_textEncodings, &m_videoSongReader);
             },
             *m_textReadings, *m_textReadings, m_programFolder / kSongQueueFileName});
     } catch (const std::runtime_error& error) {
@@ -72,7 +72,7 @@ ApplicationServices CPlatformServices::Services()
     return ApplicationServices {
         SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
             CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
-            std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser},
+            std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser, &m_videoSongs},
         *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get()};
 }
 

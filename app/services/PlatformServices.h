@@ -11,6 +11,7 @@
 #include "platform/mp3/LameMp3Encoder.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/timer/ThreadTimerDriver.h"
+#include "platform/video/FfmpegVideoSongs.h"
 #include "ui/catalog/CatalogWindow.h"
 #include "ui/desktop/QtDesktopOpener.h"
 #include "ui/desktop/QtProgramLauncher.h"
@@ -56,6 +57,8 @@ private:
     std::unique_ptr<CMidiOutputDeviceList> m_midiDevices;
     std::unique_ptr<IWaveInSystem> m_waveIn;
     std::unique_ptr<CInputDeviceList> m_inputDevices;
+    CFfmpegVideoSongs m_videoSongs;
+    CVideoSongReader m_videoSongReader;
     CSongLoudnessAnalyser m_loudnessAnalyser;
     // The catalogue's services; null when its database cannot be opened (the user was told).
     std::unique_ptr<CIcuTextReadings> m_textReadings;

@@ -23,8 +23,10 @@ public:
     std::optional<FontChoice> AskFont(const FontChoice&) override { return std::nullopt; }
 };
 
-CSongFileReader::CSongFileReader(const ICodePage& codePage, const ITextEncodingDetector& detector)
+CSongFileReader::CSongFileReader(
+    const ICodePage& codePage, const ITextEncodingDetector& detector, ISongReader* videoReader)
     : m_detector(detector)
+    , m_videoReader(videoReader)
     , m_prompts(std::make_unique<CQuietPrompts>())
     , m_timerDriver(std::make_unique<CManualTimerDriver>())
     , m_song(std::make_unique<CMidiSong>(*m_prompts, codePage, *m_timerDriver))
@@ -39,6 +41,8 @@ std::optional<SongDetails> CSongFileReader::Read(const std::filesystem::path& pa
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return std::nullopt;
+    if (IsVideoFileName(path.u16string()))
+        return m_videoReader ? m_videoReader->Read(path) : std::nullopt;
     return DetectSongKind(path.u16string()) == ESongKind::Midi ? ReadMidi(path) : ReadAudio(path);
 }
 
