@@ -213,12 +213,17 @@ int RunFrameCommand(ToolContext& context)
     if (!player.OpenAndPlay(input))
         return 1;
     double heard = 0.0;
-    while (heard < at.front() && player.PositionMilliseconds() < player.EndMilliseconds()) {
+    // A decoder that stops giving sound before the end stops the wait after a while.
+    auto giveUp = std::chrono::steady_clock::now() + 10s;
+    while (heard < at.front() && player.PositionMilliseconds() < player.EndMilliseconds()
+        && std::chrono::steady_clock::now() < giveUp) {
         clock.Release(kStepFrames);
         clock.WaitUntilIdle();
         const double position = player.PositionSeconds();
         if (position == heard)
             std::this_thread::sleep_for(1ms); // the decode thread has not caught up
+        else
+            giveUp = std::chrono::steady_clock::now() + 10s;
         heard = position;
         picture->FrameAt(heard);
     }

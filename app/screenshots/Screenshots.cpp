@@ -18,6 +18,8 @@
 #include "ui/main/PerformanceWindow.h"
 #include "ui/mixer/VolumeWindow.h"
 #include "ui/songlist/SongListWindow.h"
+#include "ui/video/VideoWindow.h"
+#include "ui/widgets/PicturePainting.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,7 +28,10 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
+#include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPath>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
@@ -118,8 +123,8 @@ bool SaveContextMenu(linlangok::CKaraokeApplication& karaoke, const QString& fol
 // The four windows as they are docked on the screen, in one picture.
 bool SaveDocked(linlangok::CKaraokeApplication& karaoke, const QString& folder, const char* name)
 {
-    QWidget* windows[]
-        = {&karaoke.MainWindow(), &karaoke.LyricsWindow(), &karaoke.VolumeWindow(), &karaoke.SongListWindow()};
+    QWidget* windows[] = {&karaoke.MainWindow(), &karaoke.LyricsWindow(), &karaoke.VolumeWindow(),
+        &karaoke.SongListWindow(), &karaoke.VideoWindow()};
     QRect bounds;
     for (QWidget* window : windows)
         bounds |= window->frameGeometry();
@@ -175,6 +180,113 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     saved &= SaveStage(karaoke, folder, "stage-lrc-words");
     saved &= SaveContextMenu(karaoke, folder);
     karaoke.MainWindow().Controller().Stop();
+    return saved;
+}
+
+// One picture of a KTV video as karaoke discs have them: colour bands for the scenery, the title at
+// the start, then two lines of lyrics at the bottom, the one being sung filled in blue from the
+// left as it is sung.
+QImage KtvPicture(int frame, int framesPerSecond, QSize size)
+{
+    const double seconds = static_cast<double>(frame) / framesPerSecond;
+    QImage picture(size, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor bands[] = {QColor(38, 70, 140), QColor(64, 128, 180), QColor(222, 170, 96), QColor(70, 140, 80),
+        QColor(40, 96, 60)};
+    const int bandHeight = size.height() / 5 + 1;
+    for (int band = 0; band < 5; ++band) {
+        QLinearGradient shade(0, band * bandHeight, 0, (band + 1) * bandHeight);
+        shade.setColorAt(0, bands[band]);
+        shade.setColorAt(1, bands[band].darker(115));
+        painter.fillRect(0, band * bandHeight, size.width(), bandHeight, shade);
+    }
+    // A sun that drifts across, so that the pictures move.
+    painter.setBrush(QColor(255, 236, 160));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QPointF(size.width() * (0.15 + 0.02 * seconds), size.height() * 0.22), 28, 28);
+    QFont font;
+    font.setFamilies({QStringLiteral("Noto Sans CJK SC")});
+    font.setPixelSize(size.height() / 11);
+    font.setBold(true);
+    const auto outlined = [&](const QString& text, QPointF at, const QColor& fill, double sung) {
+        QPainterPath path;
+        path.addText(at, font, text);
+        painter.strokePath(path, QPen(Qt::black, 4));
+        painter.fillPath(path, Qt::white);
+        const QRectF bounds = path.boundingRect();
+        painter.save();
+        painter.setClipRect(QRectF(bounds.left(), bounds.top() - 4, bounds.width() * sung, bounds.height() + 8));
+        painter.strokePath(path, QPen(Qt::white, 4));
+        painter.fillPath(path, fill);
+        painter.restore();
+    };
+    const QColor sungBlue(40, 80, 230);
+    if (seconds < 2.0) {
+        outlined(QStringLiteral("茉莉花"), QPointF(size.width() * 0.36, size.height() * 0.5), sungBlue, 0.0);
+        return picture;
+    }
+    const double sung = std::clamp((seconds - 2.5) / 4.0, 0.0, 1.0);
+    outlined(QStringLiteral("好一朵美丽的茉莉花"), QPointF(size.width() * 0.08, size.height() * 0.78), sungBlue, sung);
+    outlined(QStringLiteral("芬芳美丽满枝桠"), QPointF(size.width() * 0.36, size.height() * 0.92), sungBlue, 0.0);
+    return picture;
+}
+
+// Writes a KTV video with ffmpeg: the pictures above at 25 per second as MPEG-2, and the sound of
+// a KTV disc, a backing tone on the left and a "vocal" tone on the right, as MPEG audio.
+bool MakeKtvVideo(const QString& path, int seconds)
+{
+    constexpr int kFramesPerSecond = 25;
+    const QSize size(640, 360);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
+            QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("bgra"), QStringLiteral("-s"),
+            QStringLiteral("%1x%2").arg(size.width()).arg(size.height()), QStringLiteral("-r"),
+            QString::number(kFramesPerSecond), QStringLiteral("-i"), QStringLiteral("-"), QStringLiteral("-f"),
+            QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("sine=f=220:d=%1,volume=0.3[l];sine=f=440:d=%1,volume=0.3[r];[l][r]join=inputs=2:"
+                           "channel_layout=stereo")
+                .arg(seconds),
+            QStringLiteral("-c:v"), QStringLiteral("mpeg2video"), QStringLiteral("-q:v"), QStringLiteral("3"),
+            QStringLiteral("-c:a"), QStringLiteral("mp2"), QStringLiteral("-shortest"), path});
+    if (!ffmpeg.waitForStarted())
+        return false;
+    for (int frame = 0; frame < seconds * kFramesPerSecond; ++frame) {
+        const QImage picture = KtvPicture(frame, kFramesPerSecond, size);
+        ffmpeg.write(reinterpret_cast<const char*>(picture.constBits()), picture.sizeInBytes());
+        ffmpeg.waitForBytesWritten(-1);
+    }
+    ffmpeg.closeWriteChannel();
+    return ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0;
+}
+
+// The video window while a generated KTV video plays, a line half sung, its original vocal heard
+// (原唱), and the same picture on the stage view.
+bool SaveVideoWindow(linlangok::CKaraokeApplication& karaoke, const QString& folder)
+{
+    using namespace linlangok;
+    const QTemporaryDir songs;
+    const QString song = songs.filePath(QStringLiteral("茉莉花 (KTV).mpg"));
+    if (!MakeKtvVideo(song, 12)) {
+        std::fprintf(stderr, "video: ffmpeg could not make the KTV video\n");
+        return false;
+    }
+    CMainController& controller = karaoke.MainWindow().Controller();
+    controller.Stop();
+    controller.PlayNow(PathToUtf16(song.toStdString()));
+    CKaraokeSession& session = karaoke.Session();
+    RunEventsUntilPosition(session, 4.6);
+    RunEventsFor(100);
+    bool saved = Save(karaoke.VideoWindow(), folder, "video");
+    QImage stage(1280, 720, QImage::Format_RGB32);
+    stage.fill(Qt::black);
+    if (const std::shared_ptr<const SongFrame> picture = session.PictureFrame()) {
+        QPainter painter(&stage);
+        PaintSongFrame(painter, stage.rect(), *picture);
+    }
+    saved &= SavePicture(stage, folder, "stage-video");
+    controller.Stop();
     return saved;
 }
 
@@ -377,5 +489,6 @@ int main(int argc, char** argv)
     saved &= SaveDeleteListQuestion(karaoke, folder);
     saved &= SavePerformanceWindow(karaoke, services.session, folder);
     saved &= SaveCatalogWindow(platform.Prompts(), folder);
+    saved &= SaveVideoWindow(karaoke, folder);
     return saved ? 0 : 1;
 }

@@ -154,6 +154,11 @@ double CKaraokeSession::HeardPosition() const
     return std::max(0.0, Position() - latency * songPerSecond);
 }
 
+std::shared_ptr<const SongFrame> CKaraokeSession::PictureFrame()
+{
+    return m_picture ? m_picture->FrameAt(HeardPosition()) : nullptr;
+}
+
 int32_t CKaraokeSession::Length() const
 {
     if (m_kind == ESongKind::Midi)

@@ -112,6 +112,8 @@ public:
     double HeardPosition() const;
     // The pictures of the song that plays (a video's), or null.
     ISongPicture* Picture() const { return m_picture.get(); }
+    // The picture due at HeardPosition; null without pictures or before the first one.
+    std::shared_ptr<const SongFrame> PictureFrame();
     // The song-end rule: the position has reached the exact length (not only its whole seconds,
     // which would cut off up to a second of the song). True when nothing plays.
     bool HasReachedEnd() const;

@@ -21,4 +21,10 @@ bool IsVideoFileName(std::u16string_view path);
 // or a video.
 bool IsSongFileName(std::u16string_view path);
 
+// The open dialogs' filter of every song file.
+inline constexpr std::u16string_view kSongFilesDescription
+    = u"Music Files (*.mid;*.kar;*.wav;*.mp3;*.mpg;*.vob;*.dat;*.mkv;*.mp4 …)";
+inline constexpr std::u16string_view kSongFilesPattern
+    = u"*.mid;*.kar;*.wav;*.mp3;*.mpg;*.mpeg;*.vob;*.dat;*.mkv;*.mp4;*.avi;*.webm;*.ts;*.m2ts";
+
 } // namespace linlangok

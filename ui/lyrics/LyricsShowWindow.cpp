@@ -194,6 +194,11 @@ StageFrame CLyricsShowWindow::Stage() const
         m_midiFrame ? m_midiView.Stage(m_frame) : m_lrcView.Stage(m_frame), m_frame.position, m_title, m_credits);
 }
 
+std::shared_ptr<const SongFrame> CLyricsShowWindow::StagePicture() const
+{
+    return m_parts.session.PictureFrame();
+}
+
 std::unique_ptr<QMenu> CLyricsShowWindow::MakeContextMenu()
 {
     auto menu = std::make_unique<QMenu>(this);

@@ -71,6 +71,8 @@ public:
 
     // What the stage view shows of the frame the last tick read.
     StageFrame Stage() const override;
+    // The session's picture due now.
+    std::shared_ptr<const SongFrame> StagePicture() const override;
     // Opens the stage view full screen, or closes it (F11 and the context menu).
     void ToggleStageView() { m_stageWindow->Toggle(); }
     CStageWindow& StageWindow() { return *m_stageWindow; }

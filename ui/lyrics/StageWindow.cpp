@@ -1,6 +1,7 @@
 #include "ui/lyrics/StageWindow.h"
 
 #include "core/lyrics/LyricsLayout.h"
+#include "ui/widgets/PicturePainting.h"
 #include "ui/widgets/QtText.h"
 
 #include <QGuiApplication>
@@ -180,6 +181,12 @@ void CStageWindow::ShowOn(QScreen* screen)
 
 void CStageWindow::FrameTick()
 {
+    std::shared_ptr<const SongFrame> picture = m_source.StagePicture();
+    m_frameTimer.setInterval(picture ? kPictureFramePeriod : kFramePeriod);
+    // A picture is painted again only when another one is due.
+    if (picture && picture == m_picture)
+        return;
+    m_picture = std::move(picture);
     m_frame = m_source.Stage();
     update();
 }
@@ -187,7 +194,10 @@ void CStageWindow::FrameTick()
 void CStageWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    PaintStage(painter, rect(), m_frame);
+    if (m_picture)
+        PaintSongFrame(painter, rect(), *m_picture);
+    else
+        PaintStage(painter, rect(), m_frame);
 }
 
 void CStageWindow::keyPressEvent(QKeyEvent* event)

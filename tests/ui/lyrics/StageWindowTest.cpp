@@ -98,7 +98,9 @@ TEST(StageWindow, TheLinesAreLargeSweptWrappedAndTheTitleAndCountdownShowInTurn)
 
 struct CFixedStage final : IStageSource {
     StageFrame Stage() const override { return frame; }
+    std::shared_ptr<const SongFrame> StagePicture() const override { return picture; }
     StageFrame frame;
+    std::shared_ptr<const SongFrame> picture;
 };
 
 TEST(StageWindow, ItOpensFullScreenOnTheChosenScreenAndEscClosesIt)
