@@ -151,7 +151,8 @@ void MeasureSwitch(const char* label, const std::filesystem::path& video, std::v
     size_t quiet = 0;
     size_t longestQuiet = 0;
     for (size_t frame = click - 4410; frame < click + 4410; ++frame) {
-        quiet = std::abs(heard[frame * 2]) < level * 0.05 && std::abs(heard[frame * 2 + 1]) < level * 0.05 ? quiet + 1 : 0;
+        quiet = std::abs(heard[frame * 2]) < level * 0.05 && std::abs(heard[frame * 2 + 1]) < level * 0.05 ? quiet + 1
+                                                                                                           : 0;
         longestQuiet = std::max(longestQuiet, quiet);
     }
     std::printf("%-34s other tone after %5.1f ms, longest quiet %4.2f ms, largest position jump %4.1f ms\n", label,
@@ -215,12 +216,13 @@ int main()
         return text;
     };
     const bool made = Make("-f lavfi -i testsrc2=s=1920x1080:r=30:d=20 " + sound(20)
-                           + "-c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -c:a aac h264-1080p.mp4")
-        && Make("-f lavfi -i testsrc2=s=720x576:r=25:d=20 " + sound(20)
-            + "-c:v mpeg2video -b:v 6M -c:a mp2 dvd-576p.mpg")
+                          + "-c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -c:a aac h264-1080p.mp4")
+        && Make(
+            "-f lavfi -i testsrc2=s=720x576:r=25:d=20 " + sound(20) + "-c:v mpeg2video -b:v 6M -c:a mp2 dvd-576p.mpg")
         && Make("-f lavfi -i " + Bars(300) + " " + sound(300) + "-c:v mpeg2video -q:v 2 -c:a mp2 -b:a 192k bars.mpg")
-        && Make("-f lavfi -i " + Bars(20) + " -f lavfi -i sine=f=440:d=20 -f lavfi -i sine=f=660:d=20 -map 0:v -map 1:a "
-                                             "-map 2:a -ac 2 -c:v mpeg4 -c:a flac two.mkv");
+        && Make("-f lavfi -i " + Bars(20)
+            + " -f lavfi -i sine=f=440:d=20 -f lavfi -i sine=f=660:d=20 -map 0:v -map 1:a "
+              "-map 2:a -ac 2 -c:v mpeg4 -c:a flac two.mkv");
     if (!made) {
         std::printf("bench_video: ffmpeg could not make the videos\n");
         return 1;

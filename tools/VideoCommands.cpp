@@ -43,7 +43,8 @@ std::optional<VideoSong> ReadVideoSong(ToolContext& context, IVideoSongs& videos
     try {
         song.info = videos.Probe(path);
     } catch (const std::runtime_error& error) {
-        context.prompts.ShowError(kCaptionError, u"无法读取视频文件 " + Utf8ToUtf16(path) + u": " + Utf8ToUtf16(error.what()));
+        context.prompts.ShowError(
+            kCaptionError, u"无法读取视频文件 " + Utf8ToUtf16(path) + u": " + Utf8ToUtf16(error.what()));
         return std::nullopt;
     }
     song.audioTracks = static_cast<int>(song.info.AudioTracks().size());
@@ -169,8 +170,9 @@ int RunRenderVideoAudioCommand(ToolContext& context)
     const std::optional<double> gain
         = normalize ? std::optional(MeasuredLevelingGainDb(context, arguments[0], ESongKind::Audio)) : std::nullopt;
     const std::vector<int> tracks = DecodedTracks(song->layout);
-    const auto frames = RenderAudio(context.prompts, arguments[0], arguments[1], {shift.transpose, shift.tempoPercent},
-        gain, [&videos, &tracks](const std::filesystem::path& path) { return videos.OpenAudio(path, tracks); },
+    const auto frames = RenderAudio(
+        context.prompts, arguments[0], arguments[1], {shift.transpose, shift.tempoPercent}, gain,
+        [&videos, &tracks](const std::filesystem::path& path) { return videos.OpenAudio(path, tracks); },
         CRubberBandStretcher::Create, picks);
     if (!frames)
         return 1;
@@ -206,7 +208,8 @@ int RunFrameCommand(ToolContext& context)
     CManualPacer& clock = *pacer;
     const std::unique_ptr<IAudioOutput> device = CreateNullAudioOutput(kStepFrames, std::move(pacer));
     const std::vector<int> tracks = DecodedTracks(song->layout);
-    CAudioPlayer player(*device, context.prompts,
+    CAudioPlayer player(
+        *device, context.prompts,
         [&videos, &tracks](const std::filesystem::path& path) { return videos.OpenAudio(path, tracks); },
         CRubberBandStretcher::Create);
     player.SetTempoPercent(shift.tempoPercent);

@@ -25,10 +25,10 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLinearGradient>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
@@ -192,8 +192,8 @@ QImage KtvPicture(int frame, int framesPerSecond, QSize size)
     QImage picture(size, QImage::Format_RGB32);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor bands[] = {QColor(38, 70, 140), QColor(64, 128, 180), QColor(222, 170, 96), QColor(70, 140, 80),
-        QColor(40, 96, 60)};
+    const QColor bands[]
+        = {QColor(38, 70, 140), QColor(64, 128, 180), QColor(222, 170, 96), QColor(70, 140, 80), QColor(40, 96, 60)};
     const int bandHeight = size.height() / 5 + 1;
     for (int band = 0; band < 5; ++band) {
         QLinearGradient shade(0, band * bandHeight, 0, (band + 1) * bandHeight);

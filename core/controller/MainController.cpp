@@ -18,7 +18,8 @@ const std::vector<FileFilter> kAccompanimentFilters {
     {u"MIDI File (*.mid;*.kar)", u"*.mid;*.kar"},
     {u"WAV  File (*.wav)", u"*.wav"},
     {u"MP3  File (*.mp3)", u"*.mp3"},
-    {u"Video File (*.mpg;*.vob;*.dat;*.mkv;*.mp4;*.avi …)", u"*.mpg;*.mpeg;*.vob;*.dat;*.mkv;*.mp4;*.avi;*.webm;*.ts;*.m2ts"},
+    {u"Video File (*.mpg;*.vob;*.dat;*.mkv;*.mp4;*.avi …)",
+        u"*.mpg;*.mpeg;*.vob;*.dat;*.mkv;*.mp4;*.avi;*.webm;*.ts;*.m2ts"},
     {u"All Files (*.*)", u"*.*"},
 };
 const std::vector<FileFilter> kLyricFilters {{u"Lyric File (*.lrc)", u"*.lrc"}, {u"All Files (*.*)", u"*.*"}};
@@ -338,7 +339,7 @@ void CMainController::ToggleMelody()
 {
     CCommandScope scope(m_commandDepth);
     m_session.SetMelody(!m_session.Melody());
-    WriteValues();
+    m_controls.WriteMelody(m_session.Melody());
 }
 
 CMainController::CompanionToggle CMainController::Toggle(ECompanion which) const

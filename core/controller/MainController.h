@@ -100,6 +100,8 @@ public:
     virtual void SetPitchUpDownPosition(int position) = 0;
     // Writes the tempo without raising the control's change notification.
     virtual void WriteTempoPercent(int percent) = 0;
+    // Ticks or unticks the "原唱旋律" box, as the session's guide melody is.
+    virtual void WriteMelody(bool on) = 0;
     virtual void ApplyEnableStates(const MainEnableStates& states) = 0;
     virtual void SetButtonText(int control, std::u16string_view text) = 0;
     virtual void FocusControl(int control) = 0;

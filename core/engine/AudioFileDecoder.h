@@ -24,8 +24,9 @@ public:
     // The file's length in milliseconds, from its own frame count and sample rate.
     virtual uint64_t LengthMilliseconds() const = 0;
 
-    // Decodes up to `frames` frames into `samples` (Channels() × frames floats). Returns the frames written;
-    // 0 at the end of the file. Raises std::runtime_error when the data cannot be decoded.
+    // Decodes up to `frames` frames into `samples` (Channels() × frames floats). Returns the
+    // frames written; 0 at the end of the file. Raises std::runtime_error when the data cannot be
+    // decoded.
     virtual size_t Read(float* samples, size_t frames) = 0;
 };
 

@@ -27,8 +27,9 @@ struct StretchSettings {
 };
 
 // A real-time pitch shifter and time stretcher for 44.1 kHz interleaved float frames of the
-// channels it was made for (a song's decoded channels, IAudioFileDecoder::Channels). Audio goes in with Process and comes out with Retrieve, some frames later. Used
-// by one thread at a time; nothing it does blocks or (after the first Restart) allocates.
+// channels it was made for (a song's decoded channels, IAudioFileDecoder::Channels). Audio goes
+// in with Process and comes out with Retrieve, some frames later. Used by one thread at a time;
+// nothing it does blocks or (after the first Restart) allocates.
 class IAudioStretcher {
 public:
     virtual ~IAudioStretcher() = default;

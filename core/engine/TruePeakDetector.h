@@ -5,9 +5,10 @@
 
 namespace linlangok {
 
-// The true peak of a stream of 1 to kMaximumChannels interleaved channels as ITU-R BS.1770-4 Annex 2 estimates it: four points between
-// every two samples from the Annex's 48-tap interpolating filter (4x oversampling), and the
-// samples themselves. It works at any sample rate. One thread at a time; nothing allocates.
+// The true peak of a stream of 1 to kMaximumChannels interleaved channels as ITU-R BS.1770-4
+// Annex 2 estimates it: four points between every two samples from the Annex's 48-tap
+// interpolating filter (4x oversampling), and the samples themselves. It works at any sample
+// rate. One thread at a time; nothing allocates.
 class CTruePeakDetector {
 public:
     // The peak given for a frame is that of the frame this many frames earlier.
@@ -29,7 +30,8 @@ public:
 private:
     static constexpr size_t kTaps = 12;
     size_t m_channels;
-    std::array<std::array<float, kTaps - 1>, kMaximumChannels> m_history {}; // the last samples of each channel
+    // The last samples of each channel.
+    std::array<std::array<float, kTaps - 1>, kMaximumChannels> m_history {};
     float m_previousInterval = 0.0f; // the interpolated peak before the frame given next
 };
 

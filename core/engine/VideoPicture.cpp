@@ -17,8 +17,8 @@ std::vector<MediaStream> VideoSongInfo::AudioTracks() const
 
 bool VideoSongInfo::HasPicture() const
 {
-    return std::any_of(
-        streams.begin(), streams.end(), [](const MediaStream& stream) { return stream.type == MediaStream::EType::Video; });
+    return std::any_of(streams.begin(), streams.end(),
+        [](const MediaStream& stream) { return stream.type == MediaStream::EType::Video; });
 }
 
 CVideoPicture::CVideoPicture(std::unique_ptr<IVideoFrameDecoder> decoder)
@@ -60,8 +60,8 @@ void CVideoPicture::Advance(double songSeconds)
     m_clock = songSeconds;
     bool wake = false;
     const bool before = m_current.frame && songSeconds < m_current.seconds - m_frameSeconds;
-    const double reach = !m_ahead.empty() ? m_ahead.back().seconds
-                                          : m_lastDecoded.value_or(m_current.frame ? m_current.seconds : 0.0);
+    const double reach
+        = !m_ahead.empty() ? m_ahead.back().seconds : m_lastDecoded.value_or(m_current.frame ? m_current.seconds : 0.0);
     bool seek = before || (!m_ended && songSeconds > reach + kSeekAheadSeconds);
     // While a seek runs, only a time well away from its target asks for another.
     if (m_seeking)
@@ -97,17 +97,20 @@ bool CVideoPicture::HasDecodedPast(double songSeconds) const
 
 std::shared_ptr<SongFrame> CVideoPicture::TakeSpare()
 {
-    if (m_spare.empty())
+    // A view may still hold a picture handed out before, until it paints the next one; nobody
+    // takes another copy of a spare one, so once the view lets go it is ours alone.
+    const auto free = std::find_if(
+        m_spare.begin(), m_spare.end(), [](const std::shared_ptr<SongFrame>& frame) { return frame.use_count() == 1; });
+    if (free == m_spare.end())
         return std::make_shared<SongFrame>();
-    std::shared_ptr<SongFrame> frame = std::move(m_spare.back());
-    m_spare.pop_back();
+    std::shared_ptr<SongFrame> frame = std::move(*free);
+    m_spare.erase(free);
     return frame;
 }
 
 void CVideoPicture::Recycle(std::shared_ptr<SongFrame> frame)
 {
-    // A frame a view still holds is left to it.
-    if (frame && frame.use_count() == 1 && m_spare.size() < kAheadPictures + 2)
+    if (frame && m_spare.size() < kAheadPictures + 2)
         m_spare.push_back(std::move(frame));
 }
 
@@ -145,8 +148,9 @@ void CVideoPicture::Work()
         } else {
             m_lastDecoded = picture->seconds;
             if (picture->converted) {
-                frame->sequence
-                    = m_frameSeconds > 0 ? static_cast<uint64_t>(std::llround(std::max(picture->seconds, 0.0) / m_frameSeconds)) : 0;
+                frame->sequence = m_frameSeconds > 0
+                    ? static_cast<uint64_t>(std::llround(std::max(picture->seconds, 0.0) / m_frameSeconds))
+                    : 0;
                 m_ahead.push_back({picture->seconds, std::move(frame)});
                 m_seeking = false;
             } else {

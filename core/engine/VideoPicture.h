@@ -49,7 +49,8 @@ private:
     // decoded and moves to the picture due.
     void Advance(double songSeconds);
     bool HasDecodedPast(double songSeconds) const;
-    // Under m_lock: a frame to decode into, and one given back when nobody else holds it.
+    // Under m_lock: a frame to decode into, reusing the memory of one given back (the pictures are
+    // large) once nobody else holds it.
     std::shared_ptr<SongFrame> TakeSpare();
     void Recycle(std::shared_ptr<SongFrame> frame);
     void Work();

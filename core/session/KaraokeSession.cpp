@@ -285,8 +285,9 @@ bool CKaraokeSession::ChooseHeardChannels()
         return true;
     const auto tracks = static_cast<int>(m_videoInfo->AudioTracks().size());
     if (tracks == 0) {
-        m_services.prompts.ShowError(
-            kCaptionError, u"视频文件中没有声音, 无法播放: " + m_pathDisplay.Text(PathToUtf16(Utf16ToPath(m_accompanimentPath).filename())));
+        m_services.prompts.ShowError(kCaptionError,
+            u"视频文件中没有声音, 无法播放: "
+                + m_pathDisplay.Text(PathToUtf16(Utf16ToPath(m_accompanimentPath).filename())));
         return false;
     }
     m_playingLayout = FitVocalLayout(m_vocalLayout, tracks);

@@ -48,7 +48,8 @@ bool SavePicturePng(const SongFrame& frame, const std::filesystem::path& path)
     for (int y = 0; y < frame.height; ++y) {
         uint8_t* row = picture->data[0] + static_cast<ptrdiff_t>(y) * picture->linesize[0];
         for (int x = 0; x < frame.width; ++x) {
-            const uint32_t pixel = frame.pixels[static_cast<size_t>(y) * static_cast<size_t>(frame.width) + static_cast<size_t>(x)];
+            const uint32_t pixel
+                = frame.pixels[static_cast<size_t>(y) * static_cast<size_t>(frame.width) + static_cast<size_t>(x)];
             row[3 * x] = static_cast<uint8_t>(pixel >> 16);
             row[3 * x + 1] = static_cast<uint8_t>(pixel >> 8);
             row[3 * x + 2] = static_cast<uint8_t>(pixel);

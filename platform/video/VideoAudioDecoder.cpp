@@ -126,7 +126,8 @@ size_t CVideoAudioDecoder::Read(float* samples, size_t frames)
         track.consumed += 2 * taken;
         track.skipFrames += static_cast<int64_t>(count - taken);
         if (track.consumed > track.buffered.size() / 2) {
-            track.buffered.erase(track.buffered.begin(), track.buffered.begin() + static_cast<std::ptrdiff_t>(track.consumed));
+            track.buffered.erase(
+                track.buffered.begin(), track.buffered.begin() + static_cast<std::ptrdiff_t>(track.consumed));
             track.consumed = 0;
         }
     }
@@ -194,8 +195,8 @@ void CVideoAudioDecoder::Append(Track& track, const AVFrame* frame)
         track.started = true;
         const int64_t timestamp = frame->best_effort_timestamp;
         if (timestamp != AV_NOPTS_VALUE) {
-            const auto offset = static_cast<int64_t>(
-                std::llround(m_input.Seconds(*track.stream, timestamp) * kStreamSampleRate));
+            const auto offset
+                = static_cast<int64_t>(std::llround(m_input.Seconds(*track.stream, timestamp) * kStreamSampleRate));
             if (offset > 0 && offset <= kMaximumOffsetFrames)
                 track.buffered.resize(track.buffered.size() + static_cast<size_t>(offset) * 2, 0.0f);
             else if (offset < 0 && offset >= -kMaximumOffsetFrames)

@@ -10,6 +10,7 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 namespace linlangok {
@@ -19,6 +20,7 @@ namespace {
 // kMaximumSeekBackSeconds.
 constexpr double kFirstSeekBackSeconds = 1.0;
 constexpr double kMaximumSeekBackSeconds = 64.0;
+constexpr unsigned kDecodeThreads = 4;
 
 } // namespace
 
@@ -34,8 +36,10 @@ CVideoFrameDecoder::CVideoFrameDecoder(const std::filesystem::path& path)
         context->streams[other]->discard = static_cast<int>(other) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     const AVCodec* codec = avcodec_find_decoder(m_stream->codecpar->codec_id);
     m_codec = codec ? avcodec_alloc_context3(codec) : nullptr;
+    // A few threads: a 1080p picture decodes in time on a slow machine, and a seek waits for few
+    // pictures in flight.
     if (m_codec)
-        m_codec->thread_count = 0; // as many as the machine has
+        m_codec->thread_count = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, kDecodeThreads));
     if (!m_codec || avcodec_parameters_to_context(m_codec, m_stream->codecpar) < 0
         || avcodec_open2(m_codec, codec, nullptr) < 0) {
         avcodec_free_context(&m_codec);
@@ -80,8 +84,9 @@ std::optional<double> CVideoFrameDecoder::ReceivePicture()
         if (received >= 0) {
             const int64_t timestamp = m_frame->best_effort_timestamp;
             // A picture without a time follows the one before.
-            const double seconds = timestamp != AV_NOPTS_VALUE ? m_input.Seconds(*m_stream, timestamp)
-                                                               : m_lastSeconds.value_or(-m_frameSeconds) + m_frameSeconds;
+            const double seconds = timestamp != AV_NOPTS_VALUE
+                ? m_input.Seconds(*m_stream, timestamp)
+                : m_lastSeconds.value_or(-m_frameSeconds) + m_frameSeconds;
             m_lastSeconds = seconds;
             return seconds;
         }

@@ -188,10 +188,10 @@ TEST_F(AudioToolTest, VideoCommandsDescribeRenderAndShowAVideoSong)
     if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "the ffmpeg command is not installed";
     ASSERT_EQ(std::system(("cd '" + m_folder.Path().string()
-                              + "' && ffmpeg -v error -f lavfi -i \"color=s=64x48:r=25:d=2,geq=lum='if(bitand(N\\,"
-                                "pow(2\\,floor(X/4)))\\,235\\,16)':cb=128:cr=128\" -f lavfi -i sine=f=440:d=2 -f lavfi "
-                                "-i sine=f=880:d=2 -filter_complex '[1:a][2:a]join=inputs=2:channel_layout=stereo' "
-                                "-c:v mpeg2video -c:a mp2 -b:a 256k ktv.mpg")
+                  + "' && ffmpeg -v error -f lavfi -i \"color=s=64x48:r=25:d=2,geq=lum='if(bitand(N\\,"
+                    "pow(2\\,floor(X/4)))\\,235\\,16)':cb=128:cr=128\" -f lavfi -i sine=f=440:d=2 -f lavfi "
+                    "-i sine=f=880:d=2 -filter_complex '[1:a][2:a]join=inputs=2:channel_layout=stereo' "
+                    "-c:v mpeg2video -c:a mp2 -b:a 256k ktv.mpg")
                               .c_str()),
         0);
     ASSERT_EQ(Run("", "info-video ktv.mpg"), 0) << m_errors;

@@ -182,7 +182,8 @@ void CStageWindow::ShowOn(QScreen* screen)
 void CStageWindow::FrameTick()
 {
     std::shared_ptr<const SongFrame> picture = m_source.StagePicture();
-    m_frameTimer.setInterval(picture ? kPictureFramePeriod : kFramePeriod);
+    if (const int period = picture ? kPictureFramePeriod : kFramePeriod; m_frameTimer.interval() != period)
+        m_frameTimer.setInterval(period);
     // A picture is painted again only when another one is due.
     if (picture && picture == m_picture)
         return;

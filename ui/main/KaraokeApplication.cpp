@@ -48,8 +48,8 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     m_session->AttachLyrics(m_lyricsWindow.get(), m_lyricsWindow.get());
     connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),
         &CLyricsShowWindow::ToggleStageView);
-    m_videoWindow = std::make_unique<CVideoWindow>(
-        VideoWindowParts {*m_session, m_mainWindow->Controller()}, m_mainWindow.get());
+    m_videoWindow
+        = std::make_unique<CVideoWindow>(VideoWindowParts {*m_session, m_mainWindow->Controller()}, m_mainWindow.get());
     connect(m_videoWindow.get(), &CVideoWindow::stageViewRequested, m_lyricsWindow.get(),
         &CLyricsShowWindow::ToggleStageView);
     AddVideoMenu();

@@ -331,6 +331,11 @@ void CMainWindow::WriteTempoPercent(int percent)
     m_tempo->setValue(percent);
 }
 
+void CMainWindow::WriteMelody(bool on)
+{
+    m_melody->setChecked(on);
+}
+
 void CMainWindow::ApplyEnableStates(const MainEnableStates& states)
 {
     QWidget* const focused = focusWidget();

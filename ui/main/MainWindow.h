@@ -85,6 +85,7 @@ private:
     void WritePitchText(const std::u16string& text) override;
     void SetPitchUpDownPosition(int position) override;
     void WriteTempoPercent(int percent) override;
+    void WriteMelody(bool on) override;
     void ApplyEnableStates(const MainEnableStates& states) override;
     void SetButtonText(int control, std::u16string_view text) override;
     void FocusControl(int control) override;

@@ -37,17 +37,20 @@ protected:
                                  "geq=lum='if(bitand(N\\,pow(2\\,floor(X/4)))\\,235\\,16)':cb=128:cr=128\" ";
         const std::string tone = "-f lavfi -i sine=sample_rate=44100:d=6:f=";
         const std::string make = "cd '" + s_folder->Path().string() + "' && ffmpeg -v error -y ";
-        const bool made = std::system((make + bars + tone + "440 " + tone + "880 -filter_complex "
-                                          "'[1:a][2:a]join=inputs=2:channel_layout=stereo[a]' -map 0:v -map '[a]' "
-                                          "-c:v mpeg2video -q:v 2 -c:a mp2 -b:a 256k lr.mpg").c_str())
+        const bool made = std::system((make + bars + tone + "440 " + tone
+                              + "880 -filter_complex "
+                                "'[1:a][2:a]join=inputs=2:channel_layout=stereo[a]' -map 0:v -map '[a]' "
+                                "-c:v mpeg2video -q:v 2 -c:a mp2 -b:a 256k lr.mpg")
+                                          .c_str())
                 == 0
-            && std::system((make + bars + tone + "440 " + tone + "660 -map 0:v -map 1:a -map 2:a -ac 2 -c:v mpeg4 "
-                                                             "-q:v 2 -c:a flac two.mkv")
-                                   .c_str())
+            && std::system((make + bars + tone + "440 " + tone
+                   + "660 -map 0:v -map 1:a -map 2:a -ac 2 -c:v mpeg4 "
+                     "-q:v 2 -c:a flac two.mkv")
+                               .c_str())
                 == 0
-            && std::system((make + bars + "-t 2 -c:v mpeg4 silent.mp4 && " + "ffmpeg -v error -y " + tone
-                               + "500 -t 2 sound.mkv")
-                                   .c_str())
+            && std::system((
+                   make + bars + "-t 2 -c:v mpeg4 silent.mp4 && " + "ffmpeg -v error -y " + tone + "500 -t 2 sound.mkv")
+                               .c_str())
                 == 0;
         if (!made)
             return;
@@ -72,7 +75,8 @@ protected:
     {
         int number = 0;
         for (int bar = 0; bar < 16; ++bar)
-            number |= (frame.pixels.at(static_cast<size_t>(24 * frame.width + bar * 4 + 2)) & 0xFF) > 128 ? 1 << bar : 0;
+            number
+                |= (frame.pixels.at(static_cast<size_t>(24 * frame.width + bar * 4 + 2)) & 0xFF) > 128 ? 1 << bar : 0;
         return number;
     }
 
@@ -137,7 +141,8 @@ TEST_F(VideoPlatformTest, TracksAndChannelsDecodeAsTheFileLaysThemOut)
         while (read < 44100)
             read += decoder->Read(&frames[read * row.tones.size()], 44100 - read);
         for (size_t channel = 0; channel < row.tones.size(); ++channel)
-            EXPECT_NEAR(Tone(frames, decoder->Channels(), static_cast<int>(channel), 22050, 4410), row.tones[channel], 2);
+            EXPECT_NEAR(
+                Tone(frames, decoder->Channels(), static_cast<int>(channel), 22050, 4410), row.tones[channel], 2);
     }
 }
 
@@ -148,8 +153,8 @@ TEST_F(VideoPlatformTest, ThePictureFollowsTheSoundAtEveryTempoAndAfterSeeks)
         auto pacer = std::make_unique<CManualPacer>();
         CManualPacer& clock = *pacer;
         const auto output = CreateNullAudioOutput(kBufferFrames, std::move(pacer));
-        CAudioPlayer player(*output, m_prompts,
-            [this](const std::filesystem::path& path) { return m_videos.OpenAudio(path, {0}); },
+        CAudioPlayer player(
+            *output, m_prompts, [this](const std::filesystem::path& path) { return m_videos.OpenAudio(path, {0}); },
             CRubberBandStretcher::Create);
         player.SetTempoPercent(tempo);
         ASSERT_TRUE(player.OpenAndPlay(File("lr.mpg")));
@@ -199,7 +204,8 @@ TEST_F(VideoPlatformTest, TheSwitchIsHeardAtOnceWithoutAGapOrAJump)
         std::vector<int64_t> positions;
         std::atomic<uint64_t> decoded {0};
         {
-            CAudioPlayer player(*output, m_prompts,
+            CAudioPlayer player(
+                *output, m_prompts,
                 [&](const std::filesystem::path& file) {
                     return std::make_unique<CCountingDecoder>(m_videos.OpenAudio(file, row.tracks), decoded);
                 },

@@ -31,10 +31,11 @@ protected:
     {
         const std::string make = "cd '" + devices.home.Path().string() + "' && ffmpeg -v error -y -f lavfi -i "
             + "\"color=c=black:s=64x48:r=25:d=3,geq=lum='if(lt(X,32),235,16)':cb=128:cr=128\" ";
-        if (std::system((make + "-f lavfi -i sine=f=440:d=3 -f lavfi -i sine=f=880:d=3 -filter_complex "
-                                "'[1:a][2:a]join=inputs=2:channel_layout=stereo' -c:a mp2 ktv.mpg && "
-                         + make + "silent.mp4")
-                               .c_str())
+        if (std::system((make
+                + "-f lavfi -i sine=f=440:d=3 -f lavfi -i sine=f=880:d=3 -filter_complex "
+                  "'[1:a][2:a]join=inputs=2:channel_layout=stereo' -c:a mp2 ktv.mpg && "
+                + make + "silent.mp4")
+                            .c_str())
             != 0)
             GTEST_SKIP() << "the ffmpeg command is not installed";
         SessionServices services = devices.Services();
@@ -87,11 +88,11 @@ TEST_F(VideoWindowTest, ThePictureShowsLetterboxedAndTheSwitchChangesWhatIsHeard
 
     // The context menu puts the vocal on the left; the song remembers it.
     const std::unique_ptr<QMenu> menu = window.MakeContextMenu();
-    QAction* left = nullptr;
+    QAction* leftChannel = nullptr;
     for (QAction* item : menu->actions())
-        left = item->text() == QStringLiteral("左声道原唱") ? item : left;
-    ASSERT_TRUE(left);
-    left->trigger();
+        leftChannel = item->text() == QStringLiteral("左声道原唱") ? item : leftChannel;
+    ASSERT_TRUE(leftChannel);
+    leftChannel->trigger();
     EXPECT_EQ(window.VocalPlace()->text(), QStringLiteral("左声道原唱"));
     controller.Stop();
     karaoke->Session().RecallSong();
@@ -101,7 +102,7 @@ TEST_F(VideoWindowTest, ThePictureShowsLetterboxedAndTheSwitchChangesWhatIsHeard
     // A video without sound is refused with a message that says so.
     controller.PlayNow(Song("silent.mp4"));
     ASSERT_FALSE(devices.prompts.m_messages.empty());
-    EXPECT_NE(devices.prompts.MessageTexts().back().find(u"没有声音"), std::u16string::npos);
+    EXPECT_NE(devices.prompts.MessageTexts().back().find("没有声音"), std::string::npos);
 }
 
 } // namespace
