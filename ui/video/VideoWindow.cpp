@@ -89,6 +89,7 @@ CVideoWindow::CVideoWindow(const VideoWindowParts& parts, QWidget* owner)
     m_vocalPlace->setAccessibleName(QStringLiteral("原唱位置"));
     auto* strip = new QHBoxLayout;
     strip->setContentsMargins(6, 4, 6, 4);
+    strip->setSpacing(10);
     strip->addWidget(m_vocalSwitch);
     strip->addWidget(m_vocalPlace, 1);
     auto* column = new QVBoxLayout(this);
@@ -120,13 +121,9 @@ void CVideoWindow::FrameTick()
         return;
     CKaraokeSession& session = m_parts.session;
     std::shared_ptr<const SongFrame> picture = session.PictureFrame();
-    const bool playing = m_parts.controller.IsPlaying();
-    QString text = QStringLiteral("播放视频歌曲时, 画面在这里显示");
-    if (playing && session.VideoInfo())
-        text = QStringLiteral("这首歌没有画面");
-    else if (playing)
-        text.clear();
-    m_view->Show(std::move(picture), text);
+    const bool silentVideo = m_parts.controller.IsPlaying() && session.VideoInfo() && !session.Picture();
+    m_view->Show(std::move(picture),
+        silentVideo ? QStringLiteral("这首歌没有画面") : QStringLiteral("播放视频歌曲时, 画面在这里显示"));
     ShowVocalState();
 }
 
