@@ -44,6 +44,14 @@ struct DecodedPicture {
     bool converted = false; // written into the frame given; false for one already over
 };
 
+// Whether a picture due at `seconds` is over at song time `keepFrom`: the one after it (one
+// `frameSeconds` on) is due by then, with half a picture's margin, so the picture before the one
+// due is always kept, whatever the rounding of the times or a stream whose times wander.
+inline bool IsPictureOver(double seconds, double frameSeconds, double keepFrom)
+{
+    return seconds + 1.5 * frameSeconds <= keepFrom;
+}
+
 // The pictures of one video file in order, worked by one thread at a time.
 class IVideoFrameDecoder {
 public:
@@ -51,10 +59,9 @@ public:
 
     // Seconds one picture stays, from the stream's frame rate.
     virtual double FrameSeconds() const = 0;
-    // Decodes the next picture. One that is over before `keepFrom` (song seconds: its time and one
-    // FrameSeconds lie before it) is only decoded; any other is converted into `frame`, whose
-    // pixels' memory is reused. Nothing at the end of the stream. Raises std::runtime_error when
-    // the data cannot be decoded.
+    // Decodes the next picture. One that is over at `keepFrom` (song seconds; IsPictureOver) is
+    // only decoded; any other is converted into `frame`, whose pixels' memory is reused. Nothing at the end of the
+    // stream. Raises std::runtime_error when the data cannot be decoded.
     virtual std::optional<DecodedPicture> DecodeNext(SongFrame& frame, double keepFrom) = 0;
     // Moves so that the pictures decoded next lead up to `seconds`: the first one is due at or
     // before it (the stream's start at the latest). Raises std::runtime_error when it cannot.

@@ -73,7 +73,7 @@ std::optional<DecodedPicture> CVideoFrameDecoder::DecodeNext(SongFrame& frame, d
         seconds = ReceivePicture();
     if (!seconds)
         return std::nullopt;
-    const bool over = *seconds + m_frameSeconds <= keepFrom;
+    const bool over = IsPictureOver(*seconds, m_frameSeconds, keepFrom);
     return DecodedPicture {*seconds, !over && Convert(frame)};
 }
 

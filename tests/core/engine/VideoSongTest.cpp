@@ -14,11 +14,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Ten seconds of pictures at 25 a second, each holding its number, with a key picture every ten.
+// Ten seconds of pictures at 25 a second from `start` on, each holding its number, with a key
+// picture every ten.
 class CCountingFrames final : public IVideoFrameDecoder {
 public:
-    CCountingFrames(std::atomic<int>& converted)
+    explicit CCountingFrames(std::atomic<int>& converted, double start = 0.0)
         : m_converted(converted)
+        , m_start(start)
     {
     }
     double FrameSeconds() const override { return 0.04; }
@@ -26,8 +28,8 @@ public:
     {
         if (m_next >= 250)
             return std::nullopt;
-        const double seconds = m_next * 0.04;
-        const bool keep = seconds + 0.04 > keepFrom;
+        const double seconds = m_next * 0.04 + m_start;
+        const bool keep = !IsPictureOver(seconds, 0.04, keepFrom);
         if (keep) {
             frame = {1, 1, {static_cast<uint32_t>(m_next)}, 0.0, false, 0};
             ++m_converted;
@@ -42,6 +44,7 @@ public:
 
 private:
     std::atomic<int>& m_converted;
+    double m_start;
     int m_next = 0;
 };
 
@@ -70,6 +73,16 @@ TEST(VideoPicture, ThePictureDueIsShownInStepAndAfterAnySeek)
     }
     EXPECT_EQ(ShownPicture(picture, 9.99), 249);
     EXPECT_EQ(ShownPicture(picture, 30.0), 249); // the last one stays after the end
+}
+
+// Picture 6 is due at 0.251 and picture 7 at 0.291, which, in doubles, lies just after the time
+// 0.291 that the player gives in whole milliseconds, while 0.251 + 0.04 does not.
+TEST(VideoPicture, ThePictureBeforeTheDueOneSurvivesTimesThatRoundOver)
+{
+    std::atomic<int> converted {0};
+    CVideoPicture picture(std::make_unique<CCountingFrames>(converted, 0.011));
+    EXPECT_EQ(ShownPicture(picture, 0.0), -1); // none is due yet
+    EXPECT_EQ(ShownPicture(picture, 0.291), 6);
 }
 
 TEST(PictureFit, VideoKeepsItsDisplayAspectAndPixelArtScalesByWholePixels)
