@@ -7,6 +7,7 @@
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
+#include "platform/video/FfmpegVideoSongs.h"
 #include "tools/Commands.h"
 
 #include <chrono>
@@ -47,7 +48,8 @@ int AddFolder(ToolContext& context, const std::string& folderArgument)
     const auto store = OpenCatalogStore(context);
     store->AddFolder(folder);
     CIcuTextReadings readings;
-    CSongFileReader reader(context.codePage, context.textEncodings, LyricFolder(context.programFolder));
+    CVideoSongReader videoReader;
+    CSongFileReader reader(context.codePage, context.textEncodings, LyricFolder(context.programFolder), &videoReader);
     CCatalogScanner scanner(*store, reader, readings, readings);
     const ScanReport report = scanner.Scan(std::stop_token());
     for (const std::filesystem::path& path : report.unreadable)

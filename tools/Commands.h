@@ -128,6 +128,26 @@ int RunRenderAudioCommand(ToolContext& context);
 inline constexpr const char* kLoudnessUsage = "loudness FILE";
 int RunLoudnessCommand(ToolContext& context);
 
+// info-video FILE: a video's streams, length and the vocal layout the program plays it by (the
+// song's remembered one, else the default for its tracks) as JSON {container, length_ms,
+// streams: [{index, type, codec, …}], audio_tracks, picture, vocal_layout, vocal_label,
+// remembered, choices}.
+inline constexpr const char* kInfoVideoUsage = "info-video FILE";
+int RunInfoVideoCommand(ToolContext& context);
+
+// render-video-audio IN OUT.wav [--backing] [--transpose N] [--tempo P] [--switch-at S]...
+// [--no-normalize]: a video's sound as the program plays it, its original vocal (or with
+// --backing its backing) heard, switching to the other at each song time S, into a 44.1 kHz
+// 16-bit stereo WAV, as fast as it goes.
+inline constexpr const char* kRenderVideoAudioUsage
+    = "render-video-audio IN OUT.wav [--backing] [--transpose N] [--tempo P] [--switch-at S]... [--no-normalize]";
+int RunRenderVideoAudioCommand(ToolContext& context);
+
+// frame IN --at SECONDS OUT.png [--tempo P]: the picture shown when the song, playing at P %,
+// is heard at song time SECONDS, as a PNG.
+inline constexpr const char* kFrameUsage = "frame IN --at SECONDS OUT.png [--tempo P]";
+int RunFrameCommand(ToolContext& context);
+
 // Takes every `name` out of the arguments; true when there was one.
 bool TakeSwitch(std::vector<std::string>& arguments, std::string_view name);
 // The leveling gain (dB) the session plays the song at once it is measured.

@@ -27,11 +27,11 @@ ToolSession::ToolSession(
     : waveIn(std::move(waveIn))
     , midiDevices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), output, true)
     , inputDevices(*this->waveIn, context.mixers)
-    , loudnessAnalyser(OpenSongAudio, context.codePage)
+    , loudnessAnalyser(MeasuredSoundOpener(OpenSongAudio, &videoSongs), context.codePage)
     , session(SessionServices {prompts, uiThread, timerDriver, midiDevices, output, OpenSongAudio,
           CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder, context.codePage,
           context.textEncodings, std::cout, context.programFolder, context.fileLocks, &loudnessAnalyser,
-          [](const std::filesystem::path& song) { return OpenMp3gSong(song); }})
+          [](const std::filesystem::path& song) { return OpenMp3gSong(song); }, &videoSongs})
 {
 }
 

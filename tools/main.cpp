@@ -41,6 +41,9 @@ constexpr ToolCommandEntry kCommands[] = {
     {"queue", kQueueUsage, RunQueueCommand},
     {"cdg-frame", kCdgFrameUsage, RunCdgFrameCommand},
     {"serve", kServeUsage, RunServeCommand},
+    {"info-video", kInfoVideoUsage, RunInfoVideoCommand},
+    {"render-video-audio", kRenderVideoAudioUsage, RunRenderVideoAudioCommand},
+    {"frame", kFrameUsage, RunFrameCommand},
     {nullptr, nullptr, nullptr},
 };
 

@@ -30,7 +30,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
     , m_textEncodings(*m_codePage)
     , m_programFolder(ProgramFolder())
     , m_uiThread(application)
-    , m_loudnessAnalyser(OpenSongAudio, *m_codePage)
+    , m_loudnessAnalyser(MeasuredSoundOpener(OpenSongAudio, &m_videoSongs), *m_codePage)
 {
     const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
     const auto loopback = std::make_shared<CLoopbackLine>();
@@ -59,7 +59,8 @@ CPlatformServices::CPlatformServices(QApplication& application)
         m_catalog = std::make_unique<CatalogServices>(CatalogServices {*m_catalogStore,
             [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
             [this]() -> std::unique_ptr<ISongReader> {
-                return std::make_unique<CSongFileReader>(*m_codePage, m_textEncodings, LyricFolder(m_programFolder));
+                return std::make_unique<CSongFileReader>(
+                    *m_codePage, m_textEncodings, LyricFolder(m_programFolder), &m_videoSongReader);
             },
             *m_textReadings, *m_textReadings, m_programFolder / kSongQueueFileName});
         m_phone = std::make_unique<PhoneServices>(
@@ -77,7 +78,7 @@ ApplicationServices CPlatformServices::Services()
         SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, OpenSongAudio,
             CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
             std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser,
-            [](const std::filesystem::path& song) { return OpenMp3gSong(song); }},
+            [](const std::filesystem::path& song) { return OpenMp3gSong(song); }, &m_videoSongs},
         *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get(), m_phone.get()};
 }
 

@@ -12,6 +12,7 @@
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/qrcode/QrencodeEncoder.h"
 #include "platform/timer/ThreadTimerDriver.h"
+#include "platform/video/FfmpegVideoSongs.h"
 #include "ui/catalog/CatalogWindow.h"
 #include "ui/desktop/QtDesktopOpener.h"
 #include "ui/desktop/QtProgramLauncher.h"
@@ -58,6 +59,8 @@ private:
     std::unique_ptr<CMidiOutputDeviceList> m_midiDevices;
     std::unique_ptr<IWaveInSystem> m_waveIn;
     std::unique_ptr<CInputDeviceList> m_inputDevices;
+    CFfmpegVideoSongs m_videoSongs;
+    CVideoSongReader m_videoSongReader;
     CSongLoudnessAnalyser m_loudnessAnalyser;
     // The catalogue's services; null when its database cannot be opened (the user was told).
     std::unique_ptr<CIcuTextReadings> m_textReadings;

@@ -2,6 +2,7 @@
 
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/SongNaming.h"
+#include "core/session/SongKind.h"
 
 #include <algorithm>
 #include <map>
@@ -31,6 +32,8 @@ std::optional<std::string> SongFormat(const std::filesystem::path& path)
     for (const char* format : {".mid", ".kar", ".wav", ".mp3", ".ogg", ".flac", ".zip"})
         if (extension == format)
             return extension.substr(1);
+    if (IsVideoFileName(path.u16string()))
+        return extension.substr(1);
     return std::nullopt;
 }
 

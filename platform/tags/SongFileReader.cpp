@@ -49,10 +49,11 @@ std::optional<SongDetails> ReadArchive(const std::filesystem::path& path)
 
 } // namespace
 
-CSongFileReader::CSongFileReader(
-    const ICodePage& codePage, const ITextEncodingDetector& detector, const std::filesystem::path& lyricFolder)
+CSongFileReader::CSongFileReader(const ICodePage& codePage, const ITextEncodingDetector& detector,
+    const std::filesystem::path& lyricFolder, ISongReader* videoReader)
     : m_codePage(codePage)
     , m_detector(detector)
+    , m_videoReader(videoReader)
     , m_prompts(std::make_unique<CQuietPrompts>())
     , m_names(codePage, detector)
     , m_lyricFiles(lyricFolder, m_names, *m_prompts)
@@ -71,9 +72,13 @@ std::optional<SongDetails> CSongFileReader::Read(const std::filesystem::path& pa
         return std::nullopt;
     if (DetectSongKind(path.u16string()) == ESongKind::Midi)
         return ReadMidi(path);
-    std::optional<SongDetails> details = HasExtension(path.filename().string(), kZipExtension)
-        ? ReadArchive(path)
-        : ReadAudio(TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Fast));
+    std::optional<SongDetails> details;
+    if (IsVideoFileName(path.u16string()))
+        details = m_videoReader ? m_videoReader->Read(path) : std::nullopt;
+    else if (HasExtension(path.filename().string(), kZipExtension))
+        details = ReadArchive(path);
+    else
+        details = ReadAudio(TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Fast));
     if (details && (details->title.empty() || details->singer.empty()))
         TakeLyricTitles(path, *details);
     return details;

@@ -92,7 +92,8 @@ void CCatalogWindow::BuildLayout()
     m_kind = new QComboBox(this);
     m_kind->setAccessibleName(QStringLiteral("类型"));
     for (const auto& [text, format] :
-        {std::pair {"全部类型", ""}, {"MIDI", "mid"}, {"KAR", "kar"}, {"MP3", "mp3"}, {"WAV", "wav"}})
+        {std::pair {"全部类型", ""}, {"MIDI", "mid"}, {"KAR", "kar"}, {"MP3", "mp3"}, {"WAV", "wav"},
+            {"视频", kVideoFormats.data()}})
         m_kind->addItem(QString::fromUtf8(text), QString::fromUtf8(format));
     m_performer = new QLineEdit(this);
     m_performer->setPlaceholderText(QStringLiteral("演唱者"));

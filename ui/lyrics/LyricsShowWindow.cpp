@@ -198,6 +198,11 @@ StageFrame CLyricsShowWindow::Stage() const
     return frame;
 }
 
+std::shared_ptr<const SongFrame> CLyricsShowWindow::StagePicture() const
+{
+    return m_parts.session.PictureFrame();
+}
+
 std::unique_ptr<QMenu> CLyricsShowWindow::MakeContextMenu()
 {
     auto menu = std::make_unique<QMenu>(this);

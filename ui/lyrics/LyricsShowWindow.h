@@ -75,6 +75,8 @@ public:
     StageFrame Stage() const override;
     // Where the stage view learns the song queued next; without it the view names none.
     void SetUpNextSource(std::function<std::optional<StageUpNext>()> upNext) { m_upNext = std::move(upNext); }
+    // The session's picture due now.
+    std::shared_ptr<const SongFrame> StagePicture() const override;
     // Opens the stage view full screen, or closes it (F11 and the context menu).
     void ToggleStageView() { m_stageWindow->Toggle(); }
     CStageWindow& StageWindow() { return *m_stageWindow; }

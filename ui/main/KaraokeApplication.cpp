@@ -9,6 +9,7 @@
 #include "ui/mixer/VolumeWindow.h"
 #include "ui/phone/PhoneWindow.h"
 #include "ui/songlist/SongListWindow.h"
+#include "ui/video/VideoWindow.h"
 #include "ui/widgets/ResizableWindow.h"
 
 #include <QTimer>
@@ -48,6 +49,11 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     m_session->AttachLyrics(m_lyricsWindow.get(), m_lyricsWindow.get());
     connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),
         &CLyricsShowWindow::ToggleStageView);
+    m_videoWindow
+        = std::make_unique<CVideoWindow>(VideoWindowParts {*m_session, m_mainWindow->Controller()}, m_mainWindow.get());
+    connect(m_videoWindow.get(), &CVideoWindow::stageViewRequested, m_lyricsWindow.get(),
+        &CLyricsShowWindow::ToggleStageView);
+    AddVideoMenu();
     if (services.catalog)
         AttachCatalog(*services.catalog, services.session.prompts, services.phone);
 }
@@ -100,7 +106,7 @@ void CKaraokeApplication::AttachCatalog(
             return std::nullopt;
         return StageUpNext {next->title, next->singer, next->performer};
     });
-    QMenu* menu = m_mainWindow->MenuBar()->addMenu(QStringLiteral("点歌(&S)"));
+    QMenu* menu = m_mainWindow->AddMenu(QStringLiteral("点歌(&S)"));
     QAction* show = menu->addAction(QStringLiteral("点歌和已点歌曲(&S)"), m_catalogWindow.get(), [this] {
         m_catalogWindow->show();
         m_catalogWindow->raise();
@@ -134,6 +140,28 @@ void CKaraokeApplication::AttachCatalog(
     });
 }
 
+void CKaraokeApplication::AddVideoMenu()
+{
+    QMenu* menu = m_mainWindow->AddMenu(QStringLiteral("视频(&V)"));
+    QAction* window = menu->addAction(QStringLiteral("视频窗口(&W)"), m_videoWindow.get(), [this](bool shown) {
+        m_videoWindow->setVisible(shown);
+        if (shown)
+            m_videoWindow->raise();
+    });
+    window->setCheckable(true);
+    QAction* original = menu->addAction(
+        QStringLiteral("原唱/伴唱(&O)"), m_videoWindow.get(), [this] { m_mainWindow->Controller().ToggleMelody(); });
+    original->setShortcut(QKeySequence(Qt::Key_F2));
+    original->setShortcutContext(Qt::ApplicationShortcut);
+    m_mainWindow->addAction(original);
+    QMenu* places = menu->addMenu(QStringLiteral("原唱位置(&L)"));
+    connect(places, &QMenu::aboutToShow, this, [this, places] {
+        places->clear();
+        m_videoWindow->AddVocalLayoutItems(*places);
+    });
+    connect(menu, &QMenu::aboutToShow, this, [this, window] { window->setChecked(m_videoWindow->isVisible()); });
+}
+
 CKaraokeApplication::~CKaraokeApplication()
 {
     m_session->AttachLyrics(nullptr, nullptr);
@@ -145,6 +173,7 @@ CKaraokeApplication::~CKaraokeApplication()
     m_phoneWindow.reset();
     m_catalogWindow.reset();
     m_songPicker.reset();
+    m_videoWindow.reset();
     m_songListWindow.reset();
     m_volumeWindow.reset();
     m_lyricsWindow.reset();
@@ -167,9 +196,11 @@ void CKaraokeApplication::Show()
     PlaceWindow(*m_lyricsWindow, withStoredSize(placement.lyrics, m_lyricsWindow->Resizer()), frame);
     PlaceWindow(*m_volumeWindow, placement.volume, frame);
     PlaceWindow(*m_songListWindow, withStoredSize(placement.songList, m_songListWindow->Resizer()), frame);
+    PlaceWindow(*m_videoWindow, withStoredSize(placement.video, m_videoWindow->Resizer()), frame);
     m_lyricsWindow->show();
     m_volumeWindow->show();
     m_songListWindow->show();
+    m_videoWindow->show();
     // The keys go to the main window at start, not to the companion shown last.
     m_mainWindow->activateWindow();
     // From the event loop, so that a quit asked meanwhile can end it.

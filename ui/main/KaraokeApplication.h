@@ -23,6 +23,7 @@ struct PhoneServices;
 class CSongPicker;
 struct CatalogServices;
 class CSongListWindow;
+class CVideoWindow;
 class CVolumeWindow;
 
 // What the application is built on: the platform's services, made once by main and outliving
@@ -55,6 +56,7 @@ public:
     CLyricsShowWindow& LyricsWindow() { return *m_lyricsWindow; }
     CVolumeWindow& VolumeWindow() { return *m_volumeWindow; }
     CSongListWindow& SongListWindow() { return *m_songListWindow; }
+    CVideoWindow& VideoWindow() { return *m_videoWindow; }
     // Null without the catalogue's services.
     CCatalogWindow* CatalogWindow() { return m_catalogWindow.get(); }
     // Null without the catalogue's and the phones' services.
@@ -80,6 +82,9 @@ public:
 private:
     void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override;
     void AttachCatalog(const CatalogServices& catalog, IUserPrompts& prompts, const PhoneServices* phone);
+    // The main window's 视频 menu: the video window, the 原唱/伴唱 switch (F2, anywhere in the
+    // program) and where the vocal is.
+    void AddVideoMenu();
 
 signals:
     // The window has closed; the program ends with this code.
@@ -94,6 +99,7 @@ private:
     std::unique_ptr<CLyricsShowWindow> m_lyricsWindow;
     std::unique_ptr<CVolumeWindow> m_volumeWindow;
     std::unique_ptr<CSongListWindow> m_songListWindow;
+    std::unique_ptr<CVideoWindow> m_videoWindow;
     std::unique_ptr<ISongStarter> m_songStarter;
     std::unique_ptr<CSongPicker> m_songPicker;
     std::unique_ptr<CCatalogWindow> m_catalogWindow;

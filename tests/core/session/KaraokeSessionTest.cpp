@@ -135,6 +135,8 @@ TEST(KaraokeSessionMp3g, AnMp3gSongPlaysWithItsPictureAndABrokenOneSaysWhy)
     ASSERT_TRUE(session.Picture());
     devices.Advance(100);
     EXPECT_EQ(session.Picture()->FrameAt(session.Position())->pixels[0], 0xFF00FF00u);
+    ASSERT_TRUE(session.PictureFrame()); // what the windows draw
+    EXPECT_TRUE(session.PictureFrame()->pixelArt);
     EXPECT_EQ(session.Length(), 1);
     session.Stop();
     EXPECT_FALSE(session.Picture());

@@ -225,7 +225,7 @@ TEST_F(SongListWindowTest, SongsAreAddedRemovedAndClearedAndSavedAtOnce)
     Click(kAddFileButton);
     Click(kAddFileButton); // cancelled
     Click(kAddFileButton);
-    EXPECT_EQ(rig.prompts.m_fileDialogs.front().filters.front().description, u"Music Files (*.mid;*.kar;*.wav;*.mp3;*.ogg;*.flac;*.zip)");
+    EXPECT_EQ(rig.prompts.m_fileDialogs.front().filters.front().description, kSongFilesDescription);
     EXPECT_EQ(SongNames(), (std::vector<std::string> {"jasmine.mid", "b.wav", "c.mp3"}));
     EXPECT_EQ(ReadList("默认列表").songs.back(), SongRecordOfPath(u"/m/c.mp3", rig.session.PathDisplay()));
 
