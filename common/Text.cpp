@@ -161,7 +161,8 @@ std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters
 #if defined(__SANITIZE_THREAD__)
 // ThreadSanitizer builds: libraries that are not built with it cannot show it their
 // synchronisation — FluidSynth loads SoundFont samples on OpenMP threads (libgomp) and opens them
-// through libinstpatch's GLib locks; Qt scales and draws images on its own threads. Defined here
+// through libinstpatch's GLib locks; Qt scales and draws images on its own threads; FFmpeg's
+// decoders hand pictures between their frame threads through atomics of their own. Defined here
 // because every program links this file.
 extern "C" const char* __tsan_default_suppressions()
 {
@@ -170,6 +171,8 @@ extern "C" const char* __tsan_default_suppressions()
            "called_from_lib:libQt6Core.so.6\n"
            "called_from_lib:libQt6Gui.so.6\n"
            "called_from_lib:libQt6Widgets.so.6\n"
-           "called_from_lib:libglib-2.0.so.0\n";
+           "called_from_lib:libglib-2.0.so.0\n"
+           "race:libavcodec.so\n"
+           "race:libavutil.so\n";
 }
 #endif

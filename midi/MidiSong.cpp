@@ -242,6 +242,7 @@ void CMidiSong::ResetText()
     m_notice.clear();
     m_infoText = kWelcomeLine;
     m_karaokeTags.clear();
+    m_karaokeTitles.clear();
 }
 
 void CMidiSong::CollectTempoReferences()

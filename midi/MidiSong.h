@@ -148,6 +148,8 @@ public:
     const std::u16string& Text1() const { return m_text1; }
     const std::u16string& Text2() const { return m_text2; }
     const std::u16string& Notice() const { return m_notice; }
+    // The texts of a .kar file's @T lines in file order: the title, then, by custom, the singer.
+    const std::vector<std::u16string>& KaraokeTitles() const { return m_karaokeTitles; }
     const std::u16string& InfoText() const { return m_infoText; }
     const std::vector<TempoReference>& TempoReferences() const { return m_tempoReferences; }
     const CTempoMap& TempoMap() const { return m_tempoMap; }
@@ -186,6 +188,7 @@ private:
     std::u16string m_notice;
     std::u16string m_infoText;
     std::vector<std::u16string> m_karaokeTags; // header lines from the .kar tag lines
+    std::vector<std::u16string> m_karaokeTitles;
     std::vector<TempoReference> m_tempoReferences;
     CTempoMap m_tempoMap;
     CTickClock m_clock;

@@ -90,6 +90,7 @@ CMidiSong::KaraokeText CMidiSong::FindKaraokeText() const
 void CMidiSong::TakeKaraokeTags(bool used)
 {
     m_karaokeTags.clear();
+    m_karaokeTitles.clear();
     if (!used)
         return;
     const auto full = [this] { return m_karaokeTags.size() >= kMaximumHeaderInfoLines; };
@@ -103,8 +104,11 @@ void CMidiSong::TakeKaraokeTags(bool used)
                 const std::u16string text = meta.TextEventText(m_codePage);
                 const std::u16string value
                     = TrimBoth(std::u16string_view(text).substr(std::min<size_t>(text.size(), 2)), kLineEndsAndSpaces);
-                if (!value.empty())
-                    m_karaokeTags.push_back(value + std::u16string(kind.suffix));
+                if (value.empty())
+                    return true;
+                if (kind.tag == 'T')
+                    m_karaokeTitles.push_back(value);
+                m_karaokeTags.push_back(value + std::u16string(kind.suffix));
                 return !full();
             });
         }

@@ -16,7 +16,10 @@ packages=(
   libmp3lame-dev lame
   libuchardet-dev libicu-dev
   libebur128-dev ffmpeg
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
   libsqlite3-dev libtag1-dev
+  libzip-dev libpng-dev
+  libcpp-httplib-dev libqrencode-dev chromium
   libdrumstick-dev qtbase5-dev
 )
 

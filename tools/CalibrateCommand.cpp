@@ -4,7 +4,7 @@
 #include "core/engine/LatencyCalibration.h"
 #include "core/engine/RecordingDevices.h"
 #include "tools/Commands.h"
-#include "tools/JsonWriter.h"
+#include "common/JsonWriter.h"
 
 #include <chrono>
 #include <iostream>

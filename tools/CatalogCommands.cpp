@@ -1,12 +1,14 @@
+#include "common/JsonWriter.h"
 #include "common/Text.h"
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/SongQueue.h"
+#include "core/lyrics/LyricFileLookup.h"
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
+#include "platform/video/FfmpegVideoSongs.h"
 #include "tools/Commands.h"
-#include "tools/JsonWriter.h"
 
 #include <chrono>
 #include <iostream>
@@ -33,15 +35,6 @@ void WriteEntry(CJsonWriter& json, const QueueEntry& entry)
     json.Key("path").Value(Utf8ToUtf16(entry.path.string())).EndObject();
 }
 
-// The catalogue's database in the program folder, with the warning of a set-aside file shown.
-std::unique_ptr<CSqliteCatalogStore> OpenStore(ToolContext& context)
-{
-    auto store = std::make_unique<CSqliteCatalogStore>(context.programFolder / kCatalogFileName);
-    if (!store->SetAsideWarning().empty())
-        context.prompts.ShowError(kCaptionWarning, store->SetAsideWarning());
-    return store;
-}
-
 int AddFolder(ToolContext& context, const std::string& folderArgument)
 {
     std::error_code error;
@@ -52,10 +45,11 @@ int AddFolder(ToolContext& context, const std::string& folderArgument)
         return 1;
     }
     const auto started = std::chrono::steady_clock::now();
-    const auto store = OpenStore(context);
+    const auto store = OpenCatalogStore(context);
     store->AddFolder(folder);
     CIcuTextReadings readings;
-    CSongFileReader reader(context.codePage, context.textEncodings);
+    CVideoSongReader videoReader;
+    CSongFileReader reader(context.codePage, context.textEncodings, LyricFolder(context.programFolder), &videoReader);
     CCatalogScanner scanner(*store, reader, readings, readings);
     const ScanReport report = scanner.Scan(std::stop_token());
     for (const std::filesystem::path& path : report.unreadable)
@@ -117,7 +111,7 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
     if (!warning.empty())
         context.prompts.ShowError(kCaptionWarning, warning);
     const std::string action = arguments[0];
-    const auto store = OpenStore(context);
+    const auto store = OpenCatalogStore(context);
     CJsonWriter json(std::cout);
     if (action == "add") {
         const std::string performer = TakeOption(arguments, "--performer").value_or("");
@@ -131,7 +125,7 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
             return 1;
         }
         const CatalogSong& song = *found[0].song;
-        if (!queue.Add({song.id, song.path, song.title, song.singer, Utf8ToUtf16(performer)})) {
+        if (!queue.Add({song.id, song.path, song.title, song.singer, Utf8ToUtf16(performer), false, 0, {}})) {
             context.prompts.ShowError(kCaptionError, u"已点歌曲已满。");
             return 1;
         }
@@ -162,6 +156,14 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
 
 } // namespace
 
+std::unique_ptr<CSqliteCatalogStore> OpenCatalogStore(ToolContext& context)
+{
+    auto store = std::make_unique<CSqliteCatalogStore>(context.programFolder / kCatalogFileName);
+    if (!store->SetAsideWarning().empty())
+        context.prompts.ShowError(kCaptionWarning, store->SetAsideWarning());
+    return store;
+}
+
 int RunCatalogCommand(ToolContext& context)
 {
     std::vector<std::string>& arguments = context.arguments;
@@ -171,7 +173,7 @@ int RunCatalogCommand(ToolContext& context)
         const std::optional<size_t> limit = TakeLimit(arguments);
         if (!limit || arguments.size() != 2 || arguments[0] != "search")
             return UsageError(kCatalogUsage);
-        const auto store = OpenStore(context);
+        const auto store = OpenCatalogStore(context);
         CIcuTextReadings readings;
         CCatalogIndex index(readings);
         CJsonWriter json(std::cout);

@@ -128,6 +128,26 @@ int RunRenderAudioCommand(ToolContext& context);
 inline constexpr const char* kLoudnessUsage = "loudness FILE";
 int RunLoudnessCommand(ToolContext& context);
 
+// info-video FILE: a video's streams, length and the vocal layout the program plays it by (the
+// song's remembered one, else the default for its tracks) as JSON {container, length_ms,
+// streams: [{index, type, codec, …}], audio_tracks, picture, vocal_layout, vocal_label,
+// remembered, choices}.
+inline constexpr const char* kInfoVideoUsage = "info-video FILE";
+int RunInfoVideoCommand(ToolContext& context);
+
+// render-video-audio IN OUT.wav [--backing] [--transpose N] [--tempo P] [--switch-at S]...
+// [--no-normalize]: a video's sound as the program plays it, its original vocal (or with
+// --backing its backing) heard, switching to the other at each song time S, into a 44.1 kHz
+// 16-bit stereo WAV, as fast as it goes.
+inline constexpr const char* kRenderVideoAudioUsage
+    = "render-video-audio IN OUT.wav [--backing] [--transpose N] [--tempo P] [--switch-at S]... [--no-normalize]";
+int RunRenderVideoAudioCommand(ToolContext& context);
+
+// frame IN --at SECONDS OUT.png [--tempo P]: the picture shown when the song, playing at P %,
+// is heard at song time SECONDS, as a PNG.
+inline constexpr const char* kFrameUsage = "frame IN --at SECONDS OUT.png [--tempo P]";
+int RunFrameCommand(ToolContext& context);
+
 // Takes every `name` out of the arguments; true when there was one.
 bool TakeSwitch(std::vector<std::string>& arguments, std::string_view name);
 // The leveling gain (dB) the session plays the song at once it is measured.
@@ -146,5 +166,23 @@ int RunCatalogCommand(ToolContext& context);
 // performer, path}]}, current only while a song is on.
 inline constexpr const char* kQueueUsage = "queue add QUERY [--performer NAME] | queue list | queue next | queue clear";
 int RunQueueCommand(ToolContext& context);
+
+// cdg-frame SONG --at SECONDS OUT.png: the 288×192 frame that an MP3+G song (its sound file, its
+// .cdg file or its zip archive) shows at SECONDS of song time, as a PNG; 1 with the reason when
+// the song's graphics cannot be read.
+inline constexpr const char* kCdgFrameUsage = "cdg-frame SONG --at SECONDS OUT.png";
+int RunCdgFrameCommand(ToolContext& context);
+class CSqliteCatalogStore;
+// The catalogue's database in the program folder, with the warning of a set-aside file shown.
+// Raises std::runtime_error when it cannot be opened.
+std::unique_ptr<CSqliteCatalogStore> OpenCatalogStore(ToolContext& context);
+
+// serve [--port N] [--pin NNNN] [--address A]: 手机点歌 over the catalogue and the queue of the
+// program folder. Prints {"url", "pin"} on the first line of standard output and serves until
+// SIGTERM or SIGINT. Port 8866 by default (0: any free port), a random 4-digit PIN unless given
+// one of 4 to 8 digits, every IPv4 address unless given one; the URL names the first LAN address
+// then, or the one given.
+inline constexpr const char* kServeUsage = "serve [--port N] [--pin NNNN] [--address A]";
+int RunServeCommand(ToolContext& context);
 
 } // namespace linlangok

@@ -1,10 +1,12 @@
 // loudness FILE, and the leveling gain of the renders: a song's loudness as the session measures it.
 
 #include "common/Text.h"
-#include "platform/audio/SndFileDecoder.h"
+#include "core/session/VocalLayout.h"
 #include "platform/loudness/SongLoudnessAnalyser.h"
+#include "platform/mp3g/Mp3gSongFiles.h"
+#include "platform/video/FfmpegVideoSongs.h"
 #include "tools/Commands.h"
-#include "tools/JsonWriter.h"
+#include "common/JsonWriter.h"
 
 #include <algorithm>
 #include <iostream>
@@ -14,7 +16,8 @@ namespace {
 
 std::optional<LoudnessMeasure> MeasureSong(ToolContext& context, const std::filesystem::path& song, ESongKind kind)
 {
-    CSongLoudnessAnalyser analyser(CSndFileDecoder::Open, context.codePage);
+    CFfmpegVideoSongs videoSongs;
+    CSongLoudnessAnalyser analyser(MeasuredSoundOpener(OpenSongAudio, &videoSongs), context.codePage);
     return analyser.Analyse(song, kind, {});
 }
 

@@ -3,7 +3,7 @@
 #include "core/lyrics/LrcParser.h"
 #include "core/lyrics/LyricsLayout.h"
 #include "tools/Commands.h"
-#include "tools/JsonWriter.h"
+#include "common/JsonWriter.h"
 
 #include <iostream>
 #include <sstream>

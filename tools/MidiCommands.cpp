@@ -5,7 +5,7 @@
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
 #include "timebase/ManualTimerDriver.h"
-#include "tools/JsonWriter.h"
+#include "common/JsonWriter.h"
 
 #include <charconv>
 #include <iostream>

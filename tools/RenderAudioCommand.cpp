@@ -1,5 +1,5 @@
 #include "platform/audio/RubberBandStretcher.h"
-#include "platform/audio/SndFileDecoder.h"
+#include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/render/RenderAudio.h"
 #include "tools/Commands.h"
 
@@ -20,7 +20,7 @@ int RunRenderAudioCommand(ToolContext& context)
     const std::optional<double> gain
         = normalize ? std::optional(MeasuredLevelingGainDb(context, arguments[0], ESongKind::Audio)) : std::nullopt;
     const auto frames = RenderAudio(context.prompts, arguments[0], arguments[1], {shift.transpose, shift.tempoPercent},
-        gain, CSndFileDecoder::Open, CRubberBandStretcher::Create);
+        gain, OpenSongAudio, CRubberBandStretcher::Create);
     if (!frames)
         return 1;
     std::cout << arguments[1] << ": " << static_cast<double>(*frames) / 44100 << " s\n";

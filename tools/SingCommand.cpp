@@ -7,7 +7,7 @@
 #include "core/engine/PerformanceTake.h"
 #include "platform/audio/WaveInSystem.h"
 #include "tools/Commands.h"
-#include "tools/JsonWriter.h"
+#include "common/JsonWriter.h"
 #include "tools/SaveToPathPrompts.h"
 #include "tools/ToolSession.h"
 

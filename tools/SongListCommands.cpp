@@ -2,7 +2,7 @@
 #include "common/Text.h"
 #include "core/songlist/SongListFile.h"
 #include "tools/Commands.h"
-#include "tools/JsonWriter.h"
+#include "common/JsonWriter.h"
 
 #include <iostream>
 #include <span>

@@ -2,7 +2,7 @@
 
 #include "common/Text.h"
 #include "platform/audio/RubberBandStretcher.h"
-#include "platform/audio/SndFileDecoder.h"
+#include "platform/mp3g/Mp3gSongFiles.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -27,10 +27,11 @@ ToolSession::ToolSession(
     : waveIn(std::move(waveIn))
     , midiDevices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), output, true)
     , inputDevices(*this->waveIn, context.mixers)
-    , loudnessAnalyser(CSndFileDecoder::Open, context.codePage)
-    , session(SessionServices {prompts, uiThread, timerDriver, midiDevices, output, CSndFileDecoder::Open,
+    , loudnessAnalyser(MeasuredSoundOpener(OpenSongAudio, &videoSongs), context.codePage)
+    , session(SessionServices {prompts, uiThread, timerDriver, midiDevices, output, OpenSongAudio,
           CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder, context.codePage,
-          context.textEncodings, std::cout, context.programFolder, context.fileLocks, &loudnessAnalyser})
+          context.textEncodings, std::cout, context.programFolder, context.fileLocks, &loudnessAnalyser,
+          [](const std::filesystem::path& song) { return OpenMp3gSong(song); }, &videoSongs})
 {
 }
 

@@ -6,6 +6,7 @@
 #include "platform/loudness/SongLoudnessAnalyser.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/timer/ThreadTimerDriver.h"
+#include "platform/video/FfmpegVideoSongs.h"
 #include "tools/Commands.h"
 
 #include <chrono>
@@ -32,6 +33,7 @@ struct ToolSession {
     CMidiOutputDeviceList midiDevices;
     CInputDeviceList inputDevices;
     CUiTaskQueue uiThread;
+    CFfmpegVideoSongs videoSongs;
     CSongLoudnessAnalyser loudnessAnalyser;
     CKaraokeSession session;
 };

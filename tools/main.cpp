@@ -39,6 +39,11 @@ constexpr ToolCommandEntry kCommands[] = {
     {"playmidi", kPlayMidiUsage, RunPlayMidiCommand},
     {"catalog", kCatalogUsage, RunCatalogCommand},
     {"queue", kQueueUsage, RunQueueCommand},
+    {"cdg-frame", kCdgFrameUsage, RunCdgFrameCommand},
+    {"serve", kServeUsage, RunServeCommand},
+    {"info-video", kInfoVideoUsage, RunInfoVideoCommand},
+    {"render-video-audio", kRenderVideoAudioUsage, RunRenderVideoAudioCommand},
+    {"frame", kFrameUsage, RunFrameCommand},
     {nullptr, nullptr, nullptr},
 };
 

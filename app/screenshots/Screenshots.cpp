@@ -5,36 +5,48 @@
 #include "common/FilePath.h"
 #include "common/Text.h"
 #include "common/TextEncodings.h"
+#include "core/cdg/CdgPackets.h"
 #include "core/mixer/MemoryMixer.h"
 #include "core/songlist/SongListFile.h"
 #include "platform/audio/WavFileWriter.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
+#include "platform/http/HttplibServer.h"
+#include "platform/qrcode/QrencodeEncoder.h"
 #include "platform/tags/SongFileReader.h"
 #include "ui/catalog/CatalogWindow.h"
 #include "ui/desktop/ApplicationSetup.h"
 #include "ui/lyrics/LyricsShowWindow.h"
 #include "ui/main/PerformanceWindow.h"
 #include "ui/mixer/VolumeWindow.h"
+#include "ui/phone/PhoneWindow.h"
 #include "ui/songlist/SongListWindow.h"
+#include "ui/video/VideoWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLinearGradient>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <cstdio>
@@ -79,12 +91,14 @@ bool Save(QWidget& window, const QString& folder, const char* name)
     return SavePicture(window.grab().toImage(), folder, name);
 }
 
-// The stage view as a 1280 × 720 television shows it now.
-bool SaveStage(linlangok::CKaraokeApplication& karaoke, const QString& folder, const char* name)
+// The stage view as a 1280 × 720 television shows it now, or shows the frame given.
+// With the song's picture given, the picture in place of the lines.
+bool SaveStage(linlangok::CKaraokeApplication& karaoke, const QString& folder, const char* name,
+    const std::optional<linlangok::StageFrame>& shown = std::nullopt, const linlangok::SongFrame* songPicture = nullptr)
 {
     QImage picture(1280, 720, QImage::Format_RGB32);
     QPainter painter(&picture);
-    linlangok::PaintStage(painter, picture.rect(), karaoke.LyricsWindow().Stage());
+    linlangok::PaintStage(painter, picture.rect(), shown.value_or(karaoke.LyricsWindow().Stage()), {}, songPicture);
     painter.end();
     return SavePicture(picture, folder, name);
 }
@@ -118,8 +132,8 @@ bool SaveContextMenu(linlangok::CKaraokeApplication& karaoke, const QString& fol
 // The four windows as they are docked on the screen, in one picture.
 bool SaveDocked(linlangok::CKaraokeApplication& karaoke, const QString& folder, const char* name)
 {
-    QWidget* windows[]
-        = {&karaoke.MainWindow(), &karaoke.LyricsWindow(), &karaoke.VolumeWindow(), &karaoke.SongListWindow()};
+    QWidget* windows[] = {&karaoke.MainWindow(), &karaoke.LyricsWindow(), &karaoke.VolumeWindow(),
+        &karaoke.SongListWindow(), &karaoke.VideoWindow()};
     QRect bounds;
     for (QWidget* window : windows)
         bounds |= window->frameGeometry();
@@ -173,8 +187,200 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     RunEventsUntilPosition(session, 4.7);
     saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc-words");
     saved &= SaveStage(karaoke, folder, "stage-lrc-words");
+    // The same moment in the song's last seconds, with a song queued after it.
+    StageFrame ending = karaoke.LyricsWindow().Stage();
+    ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 17, 30, true);
+    saved &= SaveStage(karaoke, folder, "stage-up-next", ending);
     saved &= SaveContextMenu(karaoke, folder);
     karaoke.MainWindow().Controller().Stop();
+    return saved;
+}
+
+// One picture of a KTV video as karaoke discs have them: colour bands for the scenery, the title at
+// the start, then two lines of lyrics at the bottom, the one being sung filled in blue from the
+// left as it is sung.
+QImage KtvPicture(int frame, int framesPerSecond, QSize size)
+{
+    const double seconds = static_cast<double>(frame) / framesPerSecond;
+    QImage picture(size, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor bands[]
+        = {QColor(38, 70, 140), QColor(64, 128, 180), QColor(222, 170, 96), QColor(70, 140, 80), QColor(40, 96, 60)};
+    const int bandHeight = size.height() / 5 + 1;
+    for (int band = 0; band < 5; ++band) {
+        QLinearGradient shade(0, band * bandHeight, 0, (band + 1) * bandHeight);
+        shade.setColorAt(0, bands[band]);
+        shade.setColorAt(1, bands[band].darker(115));
+        painter.fillRect(0, band * bandHeight, size.width(), bandHeight, shade);
+    }
+    // A sun that drifts across, so that the pictures move.
+    painter.setBrush(QColor(255, 236, 160));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QPointF(size.width() * (0.15 + 0.02 * seconds), size.height() * 0.22), 28, 28);
+    QFont font;
+    font.setFamilies({QStringLiteral("Noto Sans CJK SC")});
+    font.setPixelSize(size.height() / 11);
+    font.setBold(true);
+    const auto outlined = [&](const QString& text, QPointF at, const QColor& fill, double sung) {
+        QPainterPath path;
+        path.addText(at, font, text);
+        painter.strokePath(path, QPen(Qt::black, 4));
+        painter.fillPath(path, Qt::white);
+        const QRectF bounds = path.boundingRect();
+        painter.save();
+        painter.setClipRect(QRectF(bounds.left(), bounds.top() - 4, bounds.width() * sung, bounds.height() + 8));
+        painter.strokePath(path, QPen(Qt::white, 4));
+        painter.fillPath(path, fill);
+        painter.restore();
+    };
+    const QColor sungBlue(40, 80, 230);
+    if (seconds < 2.0) {
+        outlined(QStringLiteral("茉莉花"), QPointF(size.width() * 0.36, size.height() * 0.5), sungBlue, 0.0);
+        return picture;
+    }
+    const double sung = std::clamp((seconds - 2.5) / 4.0, 0.0, 1.0);
+    outlined(QStringLiteral("好一朵美丽的茉莉花"), QPointF(size.width() * 0.08, size.height() * 0.78), sungBlue, sung);
+    outlined(QStringLiteral("芬芳美丽满枝桠"), QPointF(size.width() * 0.36, size.height() * 0.92), sungBlue, 0.0);
+    return picture;
+}
+
+// Writes a KTV video with ffmpeg: the pictures above at 25 per second as MPEG-2, and the sound of
+// a KTV disc, a backing tone on the left and a "vocal" tone on the right, as MPEG audio.
+bool MakeKtvVideo(const QString& path, int seconds)
+{
+    constexpr int kFramesPerSecond = 25;
+    const QSize size(640, 360);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
+            QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("bgra"), QStringLiteral("-s"),
+            QStringLiteral("%1x%2").arg(size.width()).arg(size.height()), QStringLiteral("-r"),
+            QString::number(kFramesPerSecond), QStringLiteral("-i"), QStringLiteral("-"), QStringLiteral("-f"),
+            QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("sine=f=220:d=%1,volume=0.3[l];sine=f=440:d=%1,volume=0.3[r];[l][r]join=inputs=2:"
+                           "channel_layout=stereo")
+                .arg(seconds),
+            QStringLiteral("-c:v"), QStringLiteral("mpeg2video"), QStringLiteral("-q:v"), QStringLiteral("3"),
+            QStringLiteral("-c:a"), QStringLiteral("mp2"), QStringLiteral("-shortest"), path});
+    if (!ffmpeg.waitForStarted())
+        return false;
+    for (int frame = 0; frame < seconds * kFramesPerSecond; ++frame) {
+        const QImage picture = KtvPicture(frame, kFramesPerSecond, size);
+        ffmpeg.write(reinterpret_cast<const char*>(picture.constBits()), picture.sizeInBytes());
+        ffmpeg.waitForBytesWritten(-1);
+    }
+    ffmpeg.closeWriteChannel();
+    return ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0;
+}
+
+// The video window while a generated KTV video plays, a line half sung, its original vocal heard
+// (原唱), and the same picture on the stage view.
+bool SaveVideoWindow(linlangok::CKaraokeApplication& karaoke, const QString& folder)
+{
+    using namespace linlangok;
+    const QTemporaryDir songs;
+    const QString song = songs.filePath(QStringLiteral("茉莉花 (KTV).mpg"));
+    if (!MakeKtvVideo(song, 12)) {
+        std::fprintf(stderr, "video: ffmpeg could not make the KTV video\n");
+        return false;
+    }
+    CMainController& controller = karaoke.MainWindow().Controller();
+    controller.Stop();
+    controller.PlayNow(PathToUtf16(song.toStdString()));
+    CKaraokeSession& session = karaoke.Session();
+    RunEventsUntilPosition(session, 4.6);
+    RunEventsFor(100);
+    bool saved = Save(karaoke.VideoWindow(), folder, "video");
+    saved &= SaveStage(karaoke, folder, "stage-video", std::nullopt, session.PictureFrame().get());
+    controller.Stop();
+    return saved;
+}
+
+// The graphics of an MP3+G song as karaoke discs draw them: the title and two lines of lyrics drawn
+// with Qt into CD+G's tiles, the first line turning red tile by tile as it is sung from 2 s on.
+std::string KaraokeGraphics(int seconds)
+{
+    using namespace linlangok;
+    enum : uint8_t { kBackground, kText, kSung, kTitle };
+    QImage screen(kCdgScreenWidth, kCdgScreenHeight, QImage::Format_Indexed8);
+    screen.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(255, 0, 0), qRgb(255, 255, 0)});
+    screen.fill(kBackground);
+    QImage drawn(screen.size(), QImage::Format_RGB32);
+    drawn.fill(Qt::black);
+    {
+        QPainter painter(&drawn);
+        QFont font;
+        font.setFamilies({QStringLiteral("Noto Sans CJK SC")});
+        font.setPixelSize(22);
+        painter.setFont(font);
+        painter.setPen(Qt::yellow);
+        painter.drawText(QRect(0, 24, kCdgScreenWidth, 36), Qt::AlignCenter, QStringLiteral("茉莉花 (MP3+G)"));
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(0, 108, kCdgScreenWidth, 36), Qt::AlignCenter, QStringLiteral("好一朵美丽的茉莉花"));
+        painter.drawText(QRect(0, 144, kCdgScreenWidth, 36), Qt::AlignCenter, QStringLiteral("芬芳美丽满枝桠"));
+    }
+    // Each tile of text in one colour on the background, as the format draws it.
+    const auto tile = [&drawn](int row, int column, uint8_t colour) {
+        std::array<uint8_t, 12> lines {};
+        for (int y = 0; y < kCdgTileHeight; ++y)
+            for (int x = 0; x < kCdgTileWidth; ++x)
+                if (qGray(drawn.pixel(column * kCdgTileWidth + x, row * kCdgTileHeight + y)) > 100)
+                    lines[static_cast<size_t>(y)] |= static_cast<uint8_t>(0x20 >> x);
+        return std::any_of(lines.begin(), lines.end(), [](uint8_t line) { return line != 0; })
+            ? CdgTile(kBackground, colour, row, column, lines)
+            : std::string();
+    };
+    std::string graphics = CdgColourTable(false, {0x114, 0xFFF, 0xF22, 0xFE4}) + CdgMemoryPreset(kBackground)
+        + CdgBorderPreset(kBackground);
+    for (int row = 0; row < kCdgScreenHeight / kCdgTileHeight; ++row)
+        for (int column = 0; column < kCdgScreenWidth / kCdgTileWidth; ++column)
+            graphics += tile(row, column, row < 6 ? kTitle : kText);
+    // The first line (tile rows 9 and 10) sung over four seconds, column by column.
+    constexpr int kFirstSungSecond = 2;
+    constexpr int kSungSeconds = 4;
+    const size_t columns = kCdgScreenWidth / kCdgTileWidth;
+    for (size_t column = 0; column < columns; ++column) {
+        const size_t due = (kFirstSungSecond * kCdgPacketsPerSecond
+                               + column * kSungSeconds * kCdgPacketsPerSecond / columns)
+            * kCdgPacketBytes;
+        graphics.resize(std::max(graphics.size(), due), '\0');
+        graphics += tile(9, static_cast<int>(column), kSung) + tile(10, static_cast<int>(column), kSung);
+    }
+    graphics.resize(std::max(graphics.size(), static_cast<size_t>(seconds) * kCdgPacketsPerSecond * kCdgPacketBytes), '\0');
+    return graphics;
+}
+
+// The video window and the stage view while an MP3+G song (an MP3 with its .cdg file beside it)
+// plays, its first line half sung, the stage naming the next song.
+bool SaveMp3gSong(linlangok::CKaraokeApplication& karaoke, const QString& folder)
+{
+    using namespace linlangok;
+    const QTemporaryDir songs;
+    const QString song = songs.filePath(QStringLiteral("茉莉花.mp3"));
+    QFile graphics(songs.filePath(QStringLiteral("茉莉花.cdg")));
+    const std::string bytes = KaraokeGraphics(12);
+    if (QProcess::execute(QStringLiteral("ffmpeg"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                QStringLiteral("-i"), QStringLiteral("sine=f=330:d=12,volume=0.3"), song})
+            != 0
+        || !graphics.open(QIODevice::WriteOnly)
+        || graphics.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+        std::fprintf(stderr, "mp3g: could not make the MP3+G song\n");
+        return false;
+    }
+    graphics.close();
+    CMainController& controller = karaoke.MainWindow().Controller();
+    controller.Stop();
+    controller.PlayNow(PathToUtf16(song.toStdString()));
+    CKaraokeSession& session = karaoke.Session();
+    RunEventsUntilPosition(session, 4.0);
+    RunEventsFor(100);
+    bool saved = Save(karaoke.VideoWindow(), folder, "video-mp3g");
+    StageFrame ending = karaoke.LyricsWindow().Stage();
+    ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 4, 12, true);
+    saved &= SaveStage(karaoke, folder, "stage-mp3g", ending, session.PictureFrame().get());
+    controller.Stop();
     return saved;
 }
 
@@ -279,8 +485,8 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     CSqliteCatalogStore store(database);
     const CatalogServices services {store,
         [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
-        [&codePage, &encodings]() -> std::unique_ptr<ISongReader> {
-            return std::make_unique<CSongFileReader>(*codePage, encodings);
+        [&codePage, &encodings, &root]() -> std::unique_ptr<ISongReader> {
+            return std::make_unique<CSongFileReader>(*codePage, encodings, root / "Lyric");
         },
         readings, readings, root / "SongQueue.txt"};
     struct : ISongStarter {
@@ -304,7 +510,29 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     }
     window.SearchBox()->setText(QStringLiteral("dlj"));
     RunEventsFor(200);
-    return Save(window, folder, "catalog");
+    bool saved = Save(window, folder, "catalog");
+
+    // 手机点歌 over the same catalogue and queue, at a stand-in LAN address, listening on the
+    // loopback alone; and its code on a 1280 × 720 stage view between songs.
+    CQrencodeEncoder encoder;
+    const PhoneServices phone {[] { return std::make_unique<CHttplibServer>(); }, encoder,
+        [] { return std::vector<std::string> {"192.168.1.23"}; }, "127.0.0.1"};
+    struct : IPhoneHostControls {
+        bool IsPlaying() const override { return false; }
+        void TogglePlay() override { }
+        void StepPitch(int) override { }
+    } host;
+    CPhoneWindow phoneWindow(PhoneWindowParts {
+        phone, picker, host, [] { return true; }, services.openStore, readings, [](const QImage&) {}});
+    phoneWindow.Start();
+    phoneWindow.show();
+    RunEventsFor(300);
+    saved &= Save(phoneWindow, folder, "phone");
+    QImage stage(1280, 720, QImage::Format_RGB32);
+    QPainter painter(&stage);
+    PaintStage(painter, stage.rect(), StageFrame {}, QrImage(encoder.Encode(phoneWindow.Url()), 1));
+    painter.end();
+    return saved && SavePicture(stage, folder, "stage-phone");
 }
 
 int main(int argc, char** argv)
@@ -377,5 +605,7 @@ int main(int argc, char** argv)
     saved &= SaveDeleteListQuestion(karaoke, folder);
     saved &= SavePerformanceWindow(karaoke, services.session, folder);
     saved &= SaveCatalogWindow(platform.Prompts(), folder);
+    saved &= SaveVideoWindow(karaoke, folder);
+    saved &= SaveMp3gSong(karaoke, folder);
     return saved ? 0 : 1;
 }

@@ -2,11 +2,13 @@
 
 #include "common/ProgramFolder.h"
 #include "common/Text.h"
+#include "core/lyrics/LyricFileLookup.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/RubberBandStretcher.h"
-#include "platform/audio/SndFileDecoder.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/mp3g/Mp3gSongFiles.h"
+#include "platform/http/HttplibServer.h"
 #include "platform/tags/SongFileReader.h"
 
 #include <cstdlib>
@@ -28,7 +30,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
     , m_textEncodings(*m_codePage)
     , m_programFolder(ProgramFolder())
     , m_uiThread(application)
-    , m_loudnessAnalyser(CSndFileDecoder::Open, *m_codePage)
+    , m_loudnessAnalyser(MeasuredSoundOpener(OpenSongAudio, &m_videoSongs), *m_codePage)
 {
     const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
     const auto loopback = std::make_shared<CLoopbackLine>();
@@ -57,9 +59,12 @@ CPlatformServices::CPlatformServices(QApplication& application)
         m_catalog = std::make_unique<CatalogServices>(CatalogServices {*m_catalogStore,
             [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
             [this]() -> std::unique_ptr<ISongReader> {
-                return std::make_unique<CSongFileReader>(*m_codePage, m_textEncodings);
+                return std::make_unique<CSongFileReader>(
+                    *m_codePage, m_textEncodings, LyricFolder(m_programFolder), &m_videoSongReader);
             },
             *m_textReadings, *m_textReadings, m_programFolder / kSongQueueFileName});
+        m_phone = std::make_unique<PhoneServices>(
+            PhoneServices {[] { return std::make_unique<CHttplibServer>(); }, m_qrEncoder, LanAddresses});
     } catch (const std::runtime_error& error) {
         m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
     }
@@ -70,10 +75,11 @@ CPlatformServices::~CPlatformServices() = default;
 ApplicationServices CPlatformServices::Services()
 {
     return ApplicationServices {
-        SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, CSndFileDecoder::Open,
+        SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, OpenSongAudio,
             CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
-            std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser},
-        *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get()};
+            std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser,
+            [](const std::filesystem::path& song) { return OpenMp3gSong(song); }, &m_videoSongs},
+        *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get(), m_phone.get()};
 }
 
 } // namespace linlangok

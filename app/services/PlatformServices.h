@@ -10,13 +10,16 @@
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "platform/pinyin/IcuTextReadings.h"
+#include "platform/qrcode/QrencodeEncoder.h"
 #include "platform/timer/ThreadTimerDriver.h"
+#include "platform/video/FfmpegVideoSongs.h"
 #include "ui/catalog/CatalogWindow.h"
 #include "ui/desktop/QtDesktopOpener.h"
 #include "ui/desktop/QtProgramLauncher.h"
 #include "ui/desktop/QtUiThreadPoster.h"
 #include "ui/desktop/QtUserPrompts.h"
 #include "ui/main/KaraokeApplication.h"
+#include "ui/phone/PhoneWindow.h"
 
 #include <QApplication>
 
@@ -56,11 +59,15 @@ private:
     std::unique_ptr<CMidiOutputDeviceList> m_midiDevices;
     std::unique_ptr<IWaveInSystem> m_waveIn;
     std::unique_ptr<CInputDeviceList> m_inputDevices;
+    CFfmpegVideoSongs m_videoSongs;
+    CVideoSongReader m_videoSongReader;
     CSongLoudnessAnalyser m_loudnessAnalyser;
     // The catalogue's services; null when its database cannot be opened (the user was told).
     std::unique_ptr<CIcuTextReadings> m_textReadings;
     std::unique_ptr<CSqliteCatalogStore> m_catalogStore;
     std::unique_ptr<CatalogServices> m_catalog;
+    CQrencodeEncoder m_qrEncoder;
+    std::unique_ptr<PhoneServices> m_phone; // with the catalogue
 };
 
 // The folder with help/ and demo/: beside the program in a build tree, else the installed

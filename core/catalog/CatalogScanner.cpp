@@ -2,6 +2,7 @@
 
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/SongNaming.h"
+#include "core/session/SongKind.h"
 
 #include <algorithm>
 #include <map>
@@ -28,9 +29,11 @@ std::optional<std::string> SongFormat(const std::filesystem::path& path)
         [](char character) { return character >= 'A' && character <= 'Z' ? character - 'A' + 'a' : character; });
     if (extension == ".midi")
         return "mid";
-    for (const char* format : {".mid", ".kar", ".wav", ".mp3"})
+    for (const char* format : {".mid", ".kar", ".wav", ".mp3", ".ogg", ".flac", ".zip"})
         if (extension == format)
             return extension.substr(1);
+    if (IsVideoFileName(path.u16string()))
+        return extension.substr(1);
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include "core/catalog/CatalogSearch.h"
 
 #include "common/Text.h"
+#include "core/session/SongKind.h"
 
 #include <algorithm>
 #include <array>
@@ -297,8 +298,10 @@ std::vector<SearchResult> CCatalogIndex::Search(
     const std::u16string singer = NormalizeForSearch(filter.singer, m_folding);
     std::vector<SearchResult> results;
     auto consider = [&](uint32_t i) {
-        if ((!singer.empty() && m_normalized[i].singer != singer)
-            || (!filter.format.empty() && m_songs[i].format != filter.format))
+        const std::string& format = m_songs[i].format;
+        const bool formatShown = filter.format.empty() || format == filter.format
+            || (filter.format == kVideoFormats && IsVideoFileName(u"." + Utf8ToUtf16(format)));
+        if ((!singer.empty() && m_normalized[i].singer != singer) || !formatShown)
             return;
         if (query.empty()) {
             results.push_back({&m_songs[i], {ESearchRank::Substring, ESearchWhy::Text}});

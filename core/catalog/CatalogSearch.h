@@ -44,9 +44,12 @@ struct SearchMatch {
 std::optional<SearchMatch> MatchSong(std::u16string_view query, std::u16string_view title, std::u16string_view singer,
     std::string_view titleReadings, std::string_view singerReadings);
 
+// The search filter's format of every video song.
+inline constexpr std::string_view kVideoFormats = "video";
+
 struct SearchFilter {
     std::u16string singer; // only this singer's songs (compared normalized); empty: all
-    std::string format; // only songs of this format ("mid", "mp3" …); empty: all
+    std::string format; // only songs of this format ("mid", "mp3" …, kVideoFormats); empty: all
 };
 
 struct SearchResult {

@@ -14,7 +14,7 @@ struct CatalogSong {
     std::filesystem::path path;
     std::u16string title;
     std::u16string singer; // the artist; empty when unknown
-    std::string format; // the file's kind as its lower-case extension: "mid", "kar", "wav", "mp3"
+    std::string format; // the file's kind as its lower-case extension: "mid", "kar", "wav", "mp3", "zip" …
     int32_t lengthMilliseconds = 0; // 0 when unknown
     std::string language; // a guess from the title and singer: "zh", "ja", "ko", "en" or empty
     uint64_t size = 0; // bytes

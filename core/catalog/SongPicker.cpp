@@ -19,10 +19,21 @@ CSongPicker::CSongPicker(
         m_prompts.ShowError(kCaptionWarning, warning);
 }
 
-void CSongPicker::Pick(const CatalogSong& song, const std::u16string& performer, bool idle)
+size_t CSongPicker::AddChangedListener(std::function<void()> changed)
+{
+    m_changedListeners.emplace_back(++m_lastListener, std::move(changed));
+    return m_lastListener;
+}
+
+void CSongPicker::RemoveChangedListener(size_t number)
+{
+    std::erase_if(m_changedListeners, [number](const auto& listener) { return listener.first == number; });
+}
+
+void CSongPicker::Pick(const CatalogSong& song, const std::u16string& performer, bool idle, const std::string& guest)
 {
     const bool startNow = idle && m_queue.Entries().empty();
-    if (!m_queue.Add({song.id, song.path, song.title, song.singer, performer})) {
+    if (!m_queue.Add({song.id, song.path, song.title, song.singer, performer, false, 0, guest})) {
         m_prompts.ShowError(kCaptionError, u"已点歌曲已满。");
         return;
     }
@@ -34,7 +45,7 @@ void CSongPicker::Pick(const CatalogSong& song, const std::u16string& performer,
 
 void CSongPicker::PlayNow(const CatalogSong& song)
 {
-    QueueEntry entry {song.id, song.path, song.title, song.singer, {}};
+    QueueEntry entry {song.id, song.path, song.title, song.singer, {}, false, 0, {}};
     m_queue.Add(entry);
     m_queue.Move(m_queue.Entries().size() - 1, 0);
     Skip();
@@ -99,8 +110,8 @@ void CSongPicker::Changed()
         m_saveFailureShown = true;
         m_prompts.ShowError(kCaptionError, u"无法保存已点歌曲文件“" + Utf8ToUtf16(m_queueFile.string()) + u"”。");
     }
-    if (m_changed)
-        m_changed();
+    for (const auto& [number, changed] : m_changedListeners)
+        changed();
 }
 
 } // namespace linlangok

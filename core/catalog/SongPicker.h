@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace linlangok {
 
@@ -28,14 +31,17 @@ public:
     CSongPicker(ICatalogStore& store, ISongStarter& starter, IUserPrompts& prompts, std::filesystem::path queueFile);
 
     const CSongQueue& Queue() const { return m_queue; }
-    // Called after every change of the queue or the current song.
-    void SetChangedHandler(std::function<void()> changed) { m_changed = std::move(changed); }
+    // Called after every change of the queue or the current song, each listener in the order
+    // added, until it is removed by the number AddChangedListener gave.
+    size_t AddChangedListener(std::function<void()> changed);
+    void RemoveChangedListener(size_t number);
     // Called with the id of every song counted as sung.
     void SetSungHandler(std::function<void(int64_t)> sung) { m_sung = std::move(sung); }
 
-    // 点歌: the song joins the queue for the performer (empty: nobody named); when nothing is on
-    // and the queue was empty, it starts at once.
-    void Pick(const CatalogSong& song, const std::u16string& performer, bool idle);
+    // 点歌: the song joins the queue for the performer (empty: nobody named), marked as the
+    // guest's when a phone picked it; when nothing is on and the queue was empty, it starts at
+    // once.
+    void Pick(const CatalogSong& song, const std::u16string& performer, bool idle, const std::string& guest = {});
     // 播放: the song at once, ahead of the queue.
     void PlayNow(const CatalogSong& song);
     void Prioritize(size_t index);
@@ -63,7 +69,8 @@ private:
     CSongQueue m_queue;
     bool m_continuous = true;
     bool m_saveFailureShown = false;
-    std::function<void()> m_changed;
+    std::vector<std::pair<size_t, std::function<void()>>> m_changedListeners;
+    size_t m_lastListener = 0;
     std::function<void(int64_t)> m_sung;
 };
 

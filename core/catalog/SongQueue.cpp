@@ -36,12 +36,22 @@ std::vector<std::string_view> Split(std::string_view line, char separator)
 
 bool CSongQueue::Add(QueueEntry entry)
 {
-    if (m_entries.size() >= kMaximumQueuedSongs)
+    if (IsFull())
         return false;
     entry.placedByHand = false;
+    entry.ticket = ++m_lastTicket;
     m_entries.push_back(std::move(entry));
     Rotate();
     return true;
+}
+
+std::optional<size_t> CSongQueue::Find(uint64_t ticket) const
+{
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].ticket == ticket)
+            return i;
+    }
+    return std::nullopt;
 }
 
 void CSongQueue::Prioritize(size_t index)
@@ -143,6 +153,7 @@ std::optional<CSongQueue> CSongQueue::Parse(std::string_view text)
         entry.title = Utf8ToUtf16(fields[3]);
         entry.singer = Utf8ToUtf16(fields[4]);
         entry.path = std::string(fields[5]);
+        entry.ticket = ++queue.m_lastTicket;
         switch (fields[0][0]) {
         case 'C':
             if (queue.m_current || !queue.m_entries.empty())

@@ -23,6 +23,8 @@ struct QueueEntry {
     std::u16string singer; // the artist
     std::u16string performer; // who sings it; empty when nobody said
     bool placedByHand = false; // moved by 优先 or a drag: the rotation leaves it where it is
+    uint64_t ticket = 0; // the queue's number for the pick, unique while the program runs; not saved
+    std::string guest; // the phone session that picked it; empty for the program's own picks; not saved
 
     bool operator==(const QueueEntry&) const = default;
 };
@@ -38,8 +40,11 @@ public:
     const std::vector<QueueEntry>& Entries() const { return m_entries; }
     const std::optional<QueueEntry>& Current() const { return m_current; }
 
-    // 点歌: at the end of the performer's round. False when the queue is full.
+    // 点歌: at the end of the performer's round, with a new ticket. False when the queue is full.
     bool Add(QueueEntry entry);
+    bool IsFull() const { return m_entries.size() >= kMaximumQueuedSongs; }
+    // The position of the waiting entry with that ticket; nothing when none waits.
+    std::optional<size_t> Find(uint64_t ticket) const;
     // 优先: to the top. Indexes outside the queue do nothing.
     void Prioritize(size_t index);
     // 删除.
@@ -60,6 +65,7 @@ private:
 
     std::vector<QueueEntry> m_entries;
     std::optional<QueueEntry> m_current;
+    uint64_t m_lastTicket = 0;
 };
 
 // The queue file, saved through SaveFile. Load gives an empty queue for a missing file; a file it

@@ -14,10 +14,13 @@ namespace linlangok {
 namespace {
 
 const std::vector<FileFilter> kAccompanimentFilters {
-    {u"Music Files (*.mid;*.kar;*.wav;*.mp3)", u"*.mid;*.kar;*.wav;*.mp3"},
+    {std::u16string(kSongFilesDescription), std::u16string(kSongFilesPattern)},
     {u"MIDI File (*.mid;*.kar)", u"*.mid;*.kar"},
     {u"WAV  File (*.wav)", u"*.wav"},
     {u"MP3  File (*.mp3)", u"*.mp3"},
+    {u"MP3+G (*.zip;*.cdg)", u"*.zip;*.cdg"},
+    {u"Video File (*.mpg;*.vob;*.dat;*.mkv;*.mp4;*.avi …)",
+        u"*.mpg;*.mpeg;*.vob;*.dat;*.mkv;*.mp4;*.avi;*.webm;*.ts;*.m2ts"},
     {u"All Files (*.*)", u"*.*"},
 };
 const std::vector<FileFilter> kLyricFilters {{u"Lyric File (*.lrc)", u"*.lrc"}, {u"All Files (*.*)", u"*.*"}};
@@ -331,6 +334,13 @@ void CMainController::SetMelody(bool on)
 {
     CCommandScope scope(m_commandDepth);
     m_session.SetMelody(on);
+}
+
+void CMainController::ToggleMelody()
+{
+    CCommandScope scope(m_commandDepth);
+    m_session.SetMelody(!m_session.Melody());
+    m_controls.WriteMelody(m_session.Melody());
 }
 
 CMainController::CompanionToggle CMainController::Toggle(ECompanion which) const

@@ -100,6 +100,8 @@ public:
     virtual void SetPitchUpDownPosition(int position) = 0;
     // Writes the tempo without raising the control's change notification.
     virtual void WriteTempoPercent(int percent) = 0;
+    // Ticks or unticks the "原唱旋律" box, as the session's guide melody is.
+    virtual void WriteMelody(bool on) = 0;
     virtual void ApplyEnableStates(const MainEnableStates& states) = 0;
     virtual void SetButtonText(int control, std::u16string_view text) = 0;
     virtual void FocusControl(int control) = 0;
@@ -191,8 +193,11 @@ public:
     // the session, which applies it to an audio song at once and to a MIDI song at its next Play.
     // It stays for every song until changed.
     void TempoEdited(int percent);
-    // The "原唱旋律" check box: the guide melody on or off, at once, remembered for the song.
+    // The "原唱旋律" check box: the guide melody on or off (a video song's original vocal or its
+    // backing), at once, remembered for the song.
     void SetMelody(bool on);
+    // F2 and the video window's switch: the box's other state, which it then shows.
+    void ToggleMelody();
     // The user ticked or unticked "同步播放开始" or "同步播放结束": Record and Stop-recording go by
     // the box as it is then, and writing the controls keeps what the user set.
     void SetStartTogether(bool on) { m_startTogether = on; }

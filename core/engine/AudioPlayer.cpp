@@ -33,6 +33,16 @@ uint64_t DropEnd(uint64_t drop)
     return DropFirst(drop) + (drop & ((uint64_t {1} << kDropLengthBits) - 1));
 }
 
+uint16_t PackPick(ChannelPick pick)
+{
+    return static_cast<uint16_t>(pick.right << 8 | pick.left);
+}
+
+ChannelPick UnpackPick(uint16_t packed)
+{
+    return {static_cast<uint8_t>(packed & 0xFF), static_cast<uint8_t>(packed >> 8)};
+}
+
 int64_t FramesToMilliseconds(double frames)
 {
     return static_cast<int64_t>(std::floor(frames * 1000 / kSampleRate));
@@ -46,8 +56,8 @@ CAudioPlayer::CAudioPlayer(
     , m_prompts(prompts)
     , m_openDecoder(std::move(open))
     , m_makeStretcher(std::move(makeStretcher))
-    , m_ring(kRingFrames * 2)
-    , m_chunk(std::make_unique<float[]>(kChunkFrames * 2))
+    , m_ring(kRingFrames * kMaximumSongChannels)
+    , m_chunk(std::make_unique<float[]>(kChunkFrames * kMaximumSongChannels))
 {
 }
 
@@ -60,11 +70,24 @@ bool CAudioPlayer::OpenAndPlay(const std::filesystem::path& path)
 {
     Stop();
     try {
-        m_stage = std::make_unique<CAudioStretchStage>(m_openDecoder(path), m_makeStretcher);
+        return Play(m_openDecoder(path));
+    } catch (const std::exception&) {
+        m_prompts.ShowError(kCaptionError, kPlayFileError);
+        return false;
+    }
+}
+
+bool CAudioPlayer::Play(std::unique_ptr<IAudioFileDecoder> decoder)
+{
+    Stop();
+    try {
+        m_stage = std::make_unique<CAudioStretchStage>(std::move(decoder), m_makeStretcher);
         m_headerMilliseconds = static_cast<int64_t>(m_stage->LengthMilliseconds());
         m_stage->Restart(0.0, Settings());
+        m_channels = static_cast<size_t>(m_stage->Channels());
+        m_leveler = CLoudnessLeveler(kSampleRate, m_channels);
         m_leveler.SetGain(m_levelingGain);
-        m_leveler.Reset();
+        m_picker.Start(m_channels, UnpackPick(m_pick.load()));
         AddMark({0, 0.0, m_stage->Settings().SongFramesPerFrame()});
         // The first part is decoded here, so a file that does not decode at all is reported now.
         // Stretching the whole look-ahead would hold up the window; the decode thread does that.
@@ -130,6 +153,11 @@ StretchSettings CAudioPlayer::Settings() const
     return {m_semitones.load(), m_tempoPercent.load()};
 }
 
+void CAudioPlayer::SetChannelPick(ChannelPick pick)
+{
+    m_pick.store(PackPick(pick), std::memory_order_release);
+}
+
 void CAudioPlayer::WakeDecoder()
 {
     {
@@ -179,6 +207,7 @@ void CAudioPlayer::MixInto(float* mix, size_t frames, const AudioBufferTiming&) 
 {
     // The end flag is read before the ring, so an empty ring after it means every frame is out.
     const bool decodeEnded = m_decodeEnded.load(std::memory_order_acquire);
+    m_picker.Pick(UnpackPick(m_pick.load(std::memory_order_acquire)));
     uint64_t read = m_ringRead.load(std::memory_order_relaxed);
     bool dropped = false;
     size_t mixed = 0;
@@ -199,12 +228,11 @@ void CAudioPlayer::MixInto(float* mix, size_t frames, const AudioBufferTiming&) 
             wanted = std::min(wanted, DropFirst(drop) - read);
         }
         const auto ready = m_ring.Readable();
-        const size_t count = static_cast<size_t>(std::min<uint64_t>(ready.size() / 2, wanted));
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(ready.size() / m_channels, wanted));
         if (count == 0)
             break;
-        for (size_t i = 0; i < count * 2; ++i)
-            mix[mixed * 2 + i] += ready[i];
-        m_ring.Consume(count * 2);
+        m_picker.MixInto(mix + mixed * 2, ready.data(), count);
+        m_ring.Consume(count * m_channels);
         mixed += count;
         read += count;
     }
@@ -217,10 +245,10 @@ void CAudioPlayer::Discard(uint64_t frames) noexcept
 {
     while (frames > 0) {
         const auto ready = m_ring.Readable();
-        const size_t count = static_cast<size_t>(std::min<uint64_t>(ready.size() / 2, frames));
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(ready.size() / m_channels, frames));
         if (count == 0)
             return;
-        m_ring.Consume(count * 2);
+        m_ring.Consume(count * m_channels);
         frames -= count;
     }
 }
@@ -239,12 +267,12 @@ uint64_t CAudioPlayer::FramesAhead() const
 bool CAudioPlayer::FillRing(uint64_t ahead)
 {
     // A stop or a change is seen between chunks, not only after a whole second of stretching.
-    while (FramesAhead() + kChunkFrames <= ahead && m_ring.Free() >= kChunkFrames * 2
+    while (FramesAhead() + kChunkFrames <= ahead && m_ring.Free() >= kChunkFrames * m_channels
         && !m_stopDecoding.load(std::memory_order_relaxed) && Settings() == m_stage->Settings()) {
         const size_t read = m_stage->Read(m_chunk.get(), kChunkFrames);
         m_framesDecoded.store(m_stage->SourceFrames(), std::memory_order_release);
         const size_t frames = read == 0 ? m_leveler.Drain(m_chunk.get()) : m_leveler.ProcessInTime(m_chunk.get(), read);
-        m_ring.Write(m_chunk.get(), frames * 2);
+        m_ring.Write(m_chunk.get(), frames * m_channels);
         m_ringWritten += frames;
         if (read == 0) {
             m_decodeEnded.store(true, std::memory_order_release);

@@ -5,6 +5,7 @@
 #include "core/engine/AudioFileDecoder.h"
 #include "core/engine/AudioOutput.h"
 #include "core/engine/AudioStretchStage.h"
+#include "core/engine/ChannelPick.h"
 #include "core/engine/LoudnessLeveler.h"
 
 #include <atomic>
@@ -34,6 +35,11 @@ inline constexpr std::u16string_view kPlayFileError = u"播放文件时出错!";
 //
 // The decode thread levels what it stretches (CLoudnessLeveler) without its lag, so a file
 // played without a leveling gain is heard sample for sample.
+//
+// A song may be decoded into more channels than are heard (a video's original vocal and its
+// backing side by side): the ring holds them all, and the callback picks the ones heard
+// (CChannelPicker) as it plays them, so a new pick is heard with the next buffer, crossfaded, with
+// no gap and no jump in the song.
 class CAudioPlayer final : public IAudioSource {
 public:
     // Frames the callback still plays at the old settings after a change (about 46 ms).
@@ -52,6 +58,8 @@ public:
     // be opened or decoded shows "播放文件时出错!" (caption "错误") and leaves nothing open.
     // Returns whether the file plays.
     bool OpenAndPlay(const std::filesystem::path& path);
+    // The same for a file already opened (an archive's member, say).
+    bool Play(std::unique_ptr<IAudioFileDecoder> decoder);
     // Stops and closes the file. Harmless when nothing is open.
     void Stop();
 
@@ -64,6 +72,9 @@ public:
     void SetLevelingGain(std::optional<double> gainDb) { m_levelingGain = gainDb; }
     // The key and tempo last asked for; any thread.
     StretchSettings Settings() const;
+    // Any thread: the channels heard, from the next buffer on, of the song that plays and of those
+    // played later. A pick of channels the song does not have plays its first two.
+    void SetChannelPick(ChannelPick pick);
 
     // (end − start) / speed: whole seconds, truncated; 0 when nothing is open.
     int32_t LengthSeconds() const;
@@ -113,13 +124,16 @@ private:
     AudioStretcherFactory m_makeStretcher;
     std::atomic<int> m_semitones {0};
     std::atomic<int> m_tempoPercent {100};
+    std::atomic<uint16_t> m_pick {0x0100}; // ChannelPick: right << 8 | left
+    CChannelPicker m_picker; // audio callback while playing
 
     bool m_open = false; // UI thread
     std::optional<double> m_levelingGain; // UI thread
     std::unique_ptr<CAudioStretchStage> m_stage; // UI thread while stopped, decode thread while playing
     CLoudnessLeveler m_leveler; // as the stage
+    size_t m_channels = 2; // of the song that plays; set while stopped
     int64_t m_headerMilliseconds = 0;
-    CSpscQueue<float> m_ring; // interleaved stereo samples, whole frames at a time
+    CSpscQueue<float> m_ring; // interleaved samples of m_channels channels, whole frames at a time
     std::unique_ptr<float[]> m_chunk; // stage output before it enters the ring
     uint64_t m_ringWritten = 0; // frames written into the ring; decode thread
     std::atomic<uint64_t> m_ringRead {0}; // frames taken from the ring, played or dropped; callback writes

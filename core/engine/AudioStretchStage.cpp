@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <stdexcept>
 
 namespace linlangok {
 namespace {
@@ -24,10 +25,13 @@ double StretchSettings::PitchScale() const
 
 CAudioStretchStage::CAudioStretchStage(std::unique_ptr<IAudioFileDecoder> source, AudioStretcherFactory makeStretcher)
     : m_source(std::move(source))
+    , m_channels(static_cast<size_t>(m_source->Channels()))
     , m_makeStretcher(std::move(makeStretcher))
-    , m_history(kHistoryFrames * 2)
-    , m_scratch(kChunkFrames * 2)
+    , m_history(kHistoryFrames * m_channels)
+    , m_scratch(kChunkFrames * m_channels)
 {
+    if (m_channels != 2 && m_channels != kMaximumSongChannels)
+        throw std::runtime_error("unsupported channel count");
 }
 
 CAudioStretchStage::~CAudioStretchStage() = default;
@@ -36,7 +40,7 @@ void CAudioStretchStage::Restart(double songFrame, const StretchSettings& settin
 {
     const StretchSettings applied = settings.Clamped();
     if (!applied.IsUnchanged() && !m_stretcher)
-        m_stretcher = m_makeStretcher(); // first, so that a failure leaves everything as it was
+        m_stretcher = m_makeStretcher(Channels()); // first, so that a failure leaves everything as it was
     m_settings = applied;
     const double first
         = std::clamp(songFrame, static_cast<double>(HistoryStart()), static_cast<double>(m_sourceFrames));
@@ -111,7 +115,8 @@ size_t CAudioStretchStage::ReadStretched(float* samples, size_t frames)
                 m_dropFrames -= dropped;
                 continue;
             }
-            const size_t retrieved = stretcher.Retrieve(samples + written * 2, std::min<uint64_t>(ready, wanted));
+            const size_t retrieved
+                = stretcher.Retrieve(samples + written * m_channels, std::min<uint64_t>(ready, wanted));
             if (retrieved == 0)
                 break;
             written += retrieved;
@@ -140,14 +145,14 @@ size_t CAudioStretchStage::Fetch(uint64_t songFrame, float* samples, size_t fram
         }
         if (frame < HistoryStart()) {
             const size_t count = static_cast<size_t>(std::min<uint64_t>(frames - copied, HistoryStart() - frame));
-            std::fill(samples + copied * 2, samples + (copied + count) * 2, 0.0f);
+            std::fill(samples + copied * m_channels, samples + (copied + count) * m_channels, 0.0f);
             copied += count;
             continue;
         }
         const size_t slot = static_cast<size_t>(frame % kHistoryFrames);
         const size_t count
             = static_cast<size_t>(std::min<uint64_t>({frames - copied, m_sourceFrames - frame, kHistoryFrames - slot}));
-        std::copy_n(&m_history[slot * 2], count * 2, samples + copied * 2);
+        std::copy_n(&m_history[slot * m_channels], count * m_channels, samples + copied * m_channels);
         copied += count;
     }
     return copied;
@@ -160,7 +165,7 @@ bool CAudioStretchStage::DecodeMore()
     const size_t slot = static_cast<size_t>(m_sourceFrames % kHistoryFrames);
     size_t frames = 0;
     try {
-        frames = m_source->Read(&m_history[slot * 2], std::min<size_t>(kChunkFrames, kHistoryFrames - slot));
+        frames = m_source->Read(&m_history[slot * m_channels], std::min<size_t>(kChunkFrames, kHistoryFrames - slot));
     } catch (const std::exception&) {
         m_sourceFailed = true;
     }

@@ -33,7 +33,8 @@ public:
     // settings (clamped). A new stage stands at song frame 0 with no settings applied.
     void Restart(double songFrame, const StretchSettings& settings);
 
-    // Writes up to `frames` output frames (interleaved stereo) and returns how many; 0 at the end.
+    // Writes up to `frames` output frames (interleaved, of Channels() channels) and returns how
+    // many; 0 at the end.
     size_t Read(float* samples, size_t frames);
 
     // The song frame of the next output frame.
@@ -43,6 +44,8 @@ public:
     uint64_t SourceFrames() const { return m_sourceFrames; }
     bool SourceFailed() const { return m_sourceFailed; }
     uint64_t LengthMilliseconds() const { return m_source->LengthMilliseconds(); }
+    // The channels of a frame: the decoder's.
+    int Channels() const { return static_cast<int>(m_channels); }
 
 private:
     // Copies up to `frames` song frames from `songFrame` on, decoding as far as needed; fewer only
@@ -54,6 +57,7 @@ private:
     uint64_t HistoryStart() const { return m_sourceFrames > kHistoryFrames ? m_sourceFrames - kHistoryFrames : 0; }
 
     std::unique_ptr<IAudioFileDecoder> m_source;
+    size_t m_channels;
     AudioStretcherFactory m_makeStretcher;
     std::unique_ptr<IAudioStretcher> m_stretcher; // made on first use
     StretchSettings m_settings;

@@ -26,9 +26,10 @@ struct StretchSettings {
     bool operator==(const StretchSettings&) const = default;
 };
 
-// A real-time pitch shifter and time stretcher for the stream format (44.1 kHz interleaved
-// stereo float). Audio goes in with Process and comes out with Retrieve, some frames later. Used
-// by one thread at a time; nothing it does blocks or (after the first Restart) allocates.
+// A real-time pitch shifter and time stretcher for 44.1 kHz interleaved float frames of the
+// channels it was made for (a song's decoded channels, IAudioFileDecoder::Channels). Audio goes
+// in with Process and comes out with Retrieve, some frames later. Used by one thread at a time;
+// nothing it does blocks or (after the first Restart) allocates.
 class IAudioStretcher {
 public:
     virtual ~IAudioStretcher() = default;
@@ -52,7 +53,7 @@ public:
     static constexpr size_t kMaximumProcessFrames = 4096;
 };
 
-// Makes a stretcher; may raise std::bad_alloc.
-using AudioStretcherFactory = std::function<std::unique_ptr<IAudioStretcher>()>;
+// Makes a stretcher for frames of `channels` channels (2 or 4); may raise std::bad_alloc.
+using AudioStretcherFactory = std::function<std::unique_ptr<IAudioStretcher>(int channels)>;
 
 } // namespace linlangok

@@ -16,8 +16,10 @@ const float kLimiterThreshold = static_cast<float>(std::pow(10.0, (kLevelingCeil
 
 } // namespace
 
-CLoudnessLeveler::CLoudnessLeveler(int sampleRate)
-    : m_releaseCoefficient(static_cast<float>(std::exp(-1.0 / (kLimiterReleaseSeconds * sampleRate))))
+CLoudnessLeveler::CLoudnessLeveler(int sampleRate, size_t channels)
+    : m_channels(std::clamp<size_t>(channels, 1, kMaximumChannels))
+    , m_releaseCoefficient(static_cast<float>(std::exp(-1.0 / (kLimiterReleaseSeconds * sampleRate))))
+    , m_detector(m_channels)
 {
 }
 
@@ -47,7 +49,7 @@ void CLoudnessLeveler::Process(float* interleaved, size_t frames) noexcept
 {
     for (size_t done = 0; done < frames;) {
         const size_t block = std::min(frames - done, CTruePeakDetector::kMaximumBlockFrames);
-        ProcessBlock(interleaved + 2 * done, block);
+        ProcessBlock(interleaved + m_channels * done, block);
         done += block;
     }
 }
@@ -57,7 +59,7 @@ size_t CLoudnessLeveler::ProcessInTime(float* interleaved, size_t frames) noexce
     Process(interleaved, frames);
     const size_t held = std::min(m_heldBack, frames);
     m_heldBack -= held;
-    std::memmove(interleaved, interleaved + 2 * held, (frames - held) * 2 * sizeof(float));
+    std::memmove(interleaved, interleaved + m_channels * held, (frames - held) * m_channels * sizeof(float));
     return frames - held;
 }
 
@@ -65,7 +67,7 @@ size_t CLoudnessLeveler::Drain(float* interleaved) noexcept
 {
     // Silence after the end pushes out what is inside; the first frames out are the ones still
     // held back from the start when the stream was shorter than the lag.
-    std::fill(interleaved, interleaved + 2 * kLatencyFrames, 0.0f);
+    std::fill(interleaved, interleaved + m_channels * kLatencyFrames, 0.0f);
     const size_t written = ProcessInTime(interleaved, kLatencyFrames);
     m_heldBack = kLatencyFrames;
     return written;
@@ -75,17 +77,17 @@ void CLoudnessLeveler::ProcessBlock(float* interleaved, size_t frames) noexcept
 {
     std::array<float, CTruePeakDetector::kMaximumBlockFrames> peaks;
     if (m_gainDb) {
-        for (size_t i = 0; i < 2 * frames; ++i)
+        for (size_t i = 0; i < m_channels * frames; ++i)
             interleaved[i] *= m_gain;
         m_detector.Process(interleaved, frames, peaks.data());
     }
     for (size_t i = 0; i < frames; ++i) {
         const float gain = m_gainDb ? LimiterGain(peaks[i]) : 1.0f;
-        float* slot = m_delay.data() + 2 * m_delayIndex;
-        for (size_t channel = 0; channel < 2; ++channel) {
+        float* slot = m_delay.data() + m_channels * m_delayIndex;
+        for (size_t channel = 0; channel < m_channels; ++channel) {
             const float delayed = slot[channel];
-            slot[channel] = interleaved[2 * i + channel];
-            interleaved[2 * i + channel] = delayed * gain;
+            slot[channel] = interleaved[m_channels * i + channel];
+            interleaved[m_channels * i + channel] = delayed * gain;
         }
         m_delayIndex = (m_delayIndex + 1) % kLatencyFrames;
         ++m_frame;

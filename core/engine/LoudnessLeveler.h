@@ -12,15 +12,19 @@ namespace linlangok {
 // Levels one source of a song: its gain, and a look-ahead true-peak limiter behind it that keeps
 // the true peak at most at kLevelingCeilingDbtp. The limiter's gain falls over the look-ahead
 // before a peak, so it never clips, and comes back over kLimiterReleaseSeconds. Without a gain
-// the sound passes as it is, with the same lag. Interleaved stereo float at any sample rate; one
-// thread at a time; nothing blocks or allocates.
+// the sound passes as it is, with the same lag. Interleaved float of 1 to kMaximumChannels
+// channels, limited together, at any sample rate; one thread at a time; nothing blocks or
+// allocates.
 class CLoudnessLeveler {
 public:
     static constexpr size_t kLookaheadFrames = 64;
     // What comes out lags what goes in by this many frames.
     static constexpr size_t kLatencyFrames = CTruePeakDetector::kDelayFrames + kLookaheadFrames;
 
-    explicit CLoudnessLeveler(int sampleRate = 44100);
+    static constexpr size_t kMaximumChannels = CTruePeakDetector::kMaximumChannels;
+
+    // `channels` clamped to 1..kMaximumChannels.
+    explicit CLoudnessLeveler(int sampleRate = 44100, size_t channels = 2);
 
     // The gain in dB for the frames given from now on, or nothing for the sound as it is.
     void SetGain(std::optional<double> gainDb) noexcept;
@@ -51,11 +55,12 @@ private:
 
     static constexpr size_t kWindowFrames = kLookaheadFrames + 1;
 
+    size_t m_channels;
     std::optional<double> m_gainDb;
     float m_gain = 1.0f;
     float m_releaseCoefficient;
     CTruePeakDetector m_detector;
-    std::array<float, 2 * kLatencyFrames> m_delay {};
+    std::array<float, kMaximumChannels * kLatencyFrames> m_delay {};
     size_t m_delayIndex = 0;
     uint64_t m_frame = 0;
     // The least gain that the peaks of the last kWindowFrames frames ask for: a queue whose gains

@@ -24,6 +24,11 @@ constexpr float kPhaseCoefficients[kPhases][kTaps] = {
 
 } // namespace
 
+CTruePeakDetector::CTruePeakDetector(size_t channels) noexcept
+    : m_channels(std::clamp<size_t>(channels, 1, kMaximumChannels))
+{
+}
+
 void CTruePeakDetector::Reset() noexcept
 {
     for (auto& channel : m_history)
@@ -36,15 +41,15 @@ void CTruePeakDetector::Process(const float* interleaved, size_t frames, float* 
     constexpr size_t kHistory = kTaps - 1;
     constexpr size_t kBlock = kMaximumBlockFrames;
     // interval[i]: the largest interpolated magnitude between the samples 6 and 5 frames before
-    // the end of frame i, over both channels. The loops run over whole blocks, whose fixed length
+    // the end of frame i, over every channel. The loops run over whole blocks, whose fixed length
     // lets the compiler vectorise them; the frames past `frames` are silence and go unused.
     std::array<float, kBlock> interval {};
     std::array<float, kBlock> sample {};
-    for (size_t channel = 0; channel < 2; ++channel) {
+    for (size_t channel = 0; channel < m_channels; ++channel) {
         std::array<float, kHistory + kBlock> signal {};
         std::copy(m_history[channel].begin(), m_history[channel].end(), signal.begin());
         for (size_t i = 0; i < frames; ++i)
-            signal[kHistory + i] = interleaved[2 * i + channel];
+            signal[kHistory + i] = interleaved[m_channels * i + channel];
         for (size_t i = 0; i < kBlock; ++i)
             sample[i] = std::max(sample[i], std::fabs(signal[kHistory + i - kDelayFrames]));
         for (const auto& coefficients : kPhaseCoefficients) {

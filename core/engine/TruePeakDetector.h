@@ -5,26 +5,33 @@
 
 namespace linlangok {
 
-// The true peak of a stereo stream as ITU-R BS.1770-4 Annex 2 estimates it: four points between
-// every two samples from the Annex's 48-tap interpolating filter (4x oversampling), and the
-// samples themselves. It works at any sample rate. One thread at a time; nothing allocates.
+// The true peak of a stream of 1 to kMaximumChannels interleaved channels as ITU-R BS.1770-4
+// Annex 2 estimates it: four points between every two samples from the Annex's 48-tap
+// interpolating filter (4x oversampling), and the samples themselves. It works at any sample
+// rate. One thread at a time; nothing allocates.
 class CTruePeakDetector {
 public:
     // The peak given for a frame is that of the frame this many frames earlier.
     static constexpr size_t kDelayFrames = 6;
     static constexpr size_t kMaximumBlockFrames = 64;
+    static constexpr size_t kMaximumChannels = 4;
+
+    // Clamped to 1..kMaximumChannels.
+    explicit CTruePeakDetector(size_t channels = 2) noexcept;
 
     // Back to silence before the stream.
     void Reset() noexcept;
 
-    // For each of `frames` frames (interleaved stereo, at most kMaximumBlockFrames), writes to
-    // `peaks` the largest magnitude, over both channels, of the sample kDelayFrames frames
+    // For each of `frames` frames (interleaved, at most kMaximumBlockFrames), writes to `peaks`
+    // the largest magnitude, over every channel, of the sample kDelayFrames frames
     // earlier and of the interpolated points between it and its neighbours.
     void Process(const float* interleaved, size_t frames, float* peaks) noexcept;
 
 private:
     static constexpr size_t kTaps = 12;
-    std::array<std::array<float, kTaps - 1>, 2> m_history {}; // the last samples of each channel
+    size_t m_channels;
+    // The last samples of each channel.
+    std::array<std::array<float, kTaps - 1>, kMaximumChannels> m_history {};
     float m_previousInterval = 0.0f; // the interpolated peak before the frame given next
 };
 

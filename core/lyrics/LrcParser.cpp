@@ -16,7 +16,6 @@ constexpr std::size_t kFractionDigits = 3; // milliseconds
 constexpr std::int64_t kMaxOffsetMs = 366LL * 24 * 60 * 60 * 1000;
 // Longer than any word tag ("999999999:59.999"), so looking for its ">" stays short.
 constexpr std::size_t kMaxWordTagLength = 24;
-constexpr std::u16string_view kOffsetTag = u"[offset:";
 constexpr std::int64_t kLineTime = -1; // a word before the first word tag starts with its line
 
 enum class ELrcEncoding { CodePage, Utf8, Utf16Le, Utf16Be };
@@ -249,22 +248,41 @@ std::int64_t TimeTagMilliseconds(std::u16string_view tag, std::int32_t seconds)
     return std::int64_t {seconds} * 1000 + fraction;
 }
 
-// The milliseconds of an [offset:±ms] tag that starts the line; nothing for any other line.
-std::optional<std::int64_t> OffsetTagMilliseconds(std::u16string_view line)
+// The text between "[NAME:" (the name in any case) and the next "]" when the line starts with that
+// header tag; nothing for any other line.
+std::optional<std::u16string_view> HeaderTagValue(std::u16string_view line, std::u16string_view name)
 {
-    if (line.size() < kOffsetTag.size())
+    if (line.size() < name.size() + 2 || line[0] != u'[' || line[name.size() + 1] != u':')
         return std::nullopt;
-    for (std::size_t i = 0; i < kOffsetTag.size(); ++i) {
-        const char16_t character = line[i];
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t character = line[i + 1];
         const char16_t lower = character >= u'A' && character <= u'Z' ? character - u'A' + u'a' : character;
-        if (lower != kOffsetTag[i])
+        if (lower != name[i])
             return std::nullopt;
     }
-    const std::u16string_view rest = line.substr(kOffsetTag.size());
+    const std::u16string_view rest = line.substr(name.size() + 2);
     const std::size_t close = rest.find(u']');
     if (close == std::u16string_view::npos)
         return std::nullopt;
-    return LeadingInteger(rest.substr(0, close), kMaxOffsetMs);
+    return rest.substr(0, close);
+}
+
+// The milliseconds of an [offset:±ms] tag that starts the line; nothing for any other line.
+std::optional<std::int64_t> OffsetTagMilliseconds(std::u16string_view line)
+{
+    const std::optional<std::u16string_view> value = HeaderTagValue(line, u"offset");
+    if (!value)
+        return std::nullopt;
+    return LeadingInteger(*value, kMaxOffsetMs);
+}
+
+// Keeps the first non-empty value of a [NAME:...] header tag.
+void TakeHeaderText(std::u16string_view line, std::u16string_view name, std::u16string& text)
+{
+    if (!text.empty())
+        return;
+    if (const std::optional<std::u16string_view> value = HeaderTagValue(line, name))
+        text = TrimBoth(*value, u" \t\u3000");
 }
 
 // The words of a line's text; the text before the first word tag, when there is any, is a word at
@@ -370,6 +388,8 @@ LrcLyrics ReadLrcLines(
         const std::u16string line = DecodeLine(bytes, format);
         if (const auto offset = OffsetTagMilliseconds(line))
             lyrics.offsetMs = *offset;
+        TakeHeaderText(line, u"ti", lyrics.title);
+        TakeHeaderText(line, u"ar", lyrics.artist);
         if (!line.empty() && line.back() != u']')
             ParseLrcLine(line, lyrics.lines);
     });

@@ -40,10 +40,13 @@ struct LyricLine {
     bool operator==(const LyricLine&) const = default;
 };
 
-// The lines of an LRC text and the offset its [offset:±ms] tag gave them (0 without one).
+// The lines of an LRC text, the offset its [offset:±ms] tag gave them (0 without one), and the
+// song's title and artist from its first [ti:...] and [ar:...] tags (empty without them).
 struct LrcLyrics {
     std::vector<LyricLine> lines;
     std::int64_t offsetMs = 0;
+    std::u16string title;
+    std::u16string artist;
 };
 
 // Text lines longer than this many bytes stop the reading: that line and everything after it

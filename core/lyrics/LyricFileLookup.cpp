@@ -39,16 +39,27 @@ void CreateLyricFolder(const std::filesystem::path& folder)
 std::filesystem::path FindLyricFile(const std::filesystem::path& songPath, const std::filesystem::path& lyricFolder,
     const CPathDisplay& names, IUserPrompts& prompts)
 {
-    const std::string wanted = WantedLyricFileName(songPath);
-    const std::u16string wantedText = names.Text(PathToUtf16(wanted));
-    std::filesystem::path readsAlike;
+    return CLyricFolderIndex(lyricFolder, names, prompts).Find(songPath);
+}
+
+CLyricFolderIndex::CLyricFolderIndex(
+    const std::filesystem::path& lyricFolder, const CPathDisplay& names, IUserPrompts& prompts)
+    : m_names(names)
+{
     for (const auto& file : ListFolderFiles(lyricFolder, u"*.lrc", prompts)) {
-        if (file.name.native() == wanted)
-            return lyricFolder / file.name;
-        if (readsAlike.empty() && names.Text(PathToUtf16(file.name)) == wantedText)
-            readsAlike = lyricFolder / file.name;
+        std::filesystem::path path = lyricFolder / file.name;
+        m_byText.try_emplace(names.Text(PathToUtf16(file.name)), path);
+        m_byName.try_emplace(file.name.native(), std::move(path));
     }
-    return readsAlike;
+}
+
+std::filesystem::path CLyricFolderIndex::Find(const std::filesystem::path& songPath) const
+{
+    const std::string wanted = WantedLyricFileName(songPath);
+    if (const auto named = m_byName.find(wanted); named != m_byName.end())
+        return named->second;
+    const auto readsAlike = m_byText.find(m_names.Text(PathToUtf16(wanted)));
+    return readsAlike == m_byText.end() ? std::filesystem::path() : readsAlike->second;
 }
 
 bool LoadSongLyrics(const std::filesystem::path& songPath, int songKind, std::filesystem::path& lyricPath,

@@ -5,6 +5,8 @@
 #include "core/lyrics/LyricsLayout.h"
 
 #include <filesystem>
+#include <string>
+#include <unordered_map>
 
 // Choosing a song's lyrics when it starts: an LRC file named after the song in the Lyric
 // folder, the lyric file the user chose, the MIDI file's own syllables, or the idle lines.
@@ -39,6 +41,19 @@ void CreateLyricFolder(const std::filesystem::path& folder);
 // is none or the folder cannot be read.
 std::filesystem::path FindLyricFile(const std::filesystem::path& songPath, const std::filesystem::path& lyricFolder,
     const CPathDisplay& names, IUserPrompts& prompts);
+
+// The LRC files of the Lyric folder, listed once, to find the lyrics of many songs as FindLyricFile
+// does (a catalogue scan). The names outlive the index.
+class CLyricFolderIndex {
+public:
+    CLyricFolderIndex(const std::filesystem::path& lyricFolder, const CPathDisplay& names, IUserPrompts& prompts);
+    std::filesystem::path Find(const std::filesystem::path& songPath) const;
+
+private:
+    const CPathDisplay& m_names;
+    std::unordered_map<std::string, std::filesystem::path> m_byName;
+    std::unordered_map<std::u16string, std::filesystem::path> m_byText; // the first file that reads so
+};
 
 // Chooses the lyrics for a song that has just been opened and returns the new idle flag.
 // A MIDI song (songKind 1) loads its own file into the LRC view and shows the idle lines when

@@ -18,4 +18,17 @@ StageFrame ComposeStageFrame(StageLines lines, double position, std::u16string t
     return frame;
 }
 
+std::u16string ComposeUpNextLine(const std::optional<StageUpNext>& next, double position, double length, bool playing)
+{
+    const bool songEnding = length > 0 && position >= length - kStageUpNextSeconds;
+    if (!next || (playing && !songEnding))
+        return {};
+    std::u16string line = u"下一首：" + next->title;
+    if (!next->singer.empty())
+        line += u"（" + next->singer + u"）";
+    if (!next->performer.empty())
+        line += u"　演唱者：" + next->performer;
+    return line;
+}
+
 } // namespace linlangok

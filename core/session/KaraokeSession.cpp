@@ -2,10 +2,13 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "core/engine/VideoPicture.h"
 #include "core/lyrics/LyricFileLookup.h"
 #include "midi/MidiFileWriter.h"
 
 #include <algorithm>
+#include <chrono>
+#include <stdexcept>
 #include <utility>
 
 namespace linlangok {
@@ -33,7 +36,8 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_sequencer(
           std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
     , m_audioPlayer(std::make_unique<CAudioPlayer>(
-          services.audioOutput, services.prompts, services.openAudioFile, services.makeAudioStretcher))
+          services.audioOutput, services.prompts,
+          [this](const std::filesystem::path& path) { return OpenSongAudio(path); }, services.makeAudioStretcher))
     , m_memory(services.programFolder / kSongMemoryFileName, services.prompts, services.fileLocks)
 {
     CreateLyricFolder(m_lyricFolder);
@@ -89,24 +93,46 @@ void CKaraokeSession::Play()
         m_services.midiDevices.SetLevelingGain(m_levelingGain);
         m_sequencer->Start();
     } else {
+        if (!ChooseHeardChannels())
+            return;
         m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
             m_pathDisplay, m_services.prompts);
         m_levelingGain = ChooseLevelingGain(m_kind);
         m_audioPlayer->SetLevelingGain(m_levelingGain);
-        m_audioPlayer->OpenAndPlay(songPath);
+        if (m_services.openMp3gSong && IsMp3gSong(songPath))
+            PlayMp3g(songPath);
+        else if (m_audioPlayer->OpenAndPlay(songPath))
+            m_picture = OpenSongPicture(songPath);
+        else
+            m_playingTracks.clear();
     }
     m_lyricPath = PathToUtf16(lyricPath);
     m_dropoutsAtPlay = m_services.audioOutput.DropoutCount();
 }
 
+void CKaraokeSession::PlayMp3g(const std::filesystem::path& song)
+{
+    Mp3gSong opened;
+    try {
+        opened = m_services.openMp3gSong(song);
+    } catch (const std::runtime_error& error) {
+        m_services.prompts.ShowError(kCaptionError, std::u16string(kPlayFileError) + u"\n" + Utf8ToUtf16(error.what()));
+        return;
+    }
+    if (m_audioPlayer->Play(std::move(opened.audio)))
+        m_picture = std::move(opened.picture);
+}
+
 void CKaraokeSession::Stop()
 {
+    m_picture.reset();
     if (m_dropoutsAtPlay)
         m_playbackDropouts = m_services.audioOutput.DropoutCount() - *std::exchange(m_dropoutsAtPlay, std::nullopt);
     if (m_kind == ESongKind::Midi)
         m_sequencer->Stop();
     else if (m_kind == ESongKind::Audio)
         m_audioPlayer->Stop();
+    m_playingTracks.clear();
 }
 
 bool CKaraokeSession::StartRecording()
@@ -134,6 +160,18 @@ double CKaraokeSession::Position() const
     if (m_kind == ESongKind::Audio)
         return m_audioPlayer->PositionSeconds();
     return 0.0;
+}
+
+double CKaraokeSession::HeardPosition() const
+{
+    const double latency = std::chrono::duration<double>(m_services.audioOutput.OutputLatency()).count();
+    const double songPerSecond = m_kind == ESongKind::Audio ? m_audioPlayer->Settings().SongFramesPerFrame() : 1.0;
+    return std::max(0.0, Position() - latency * songPerSecond);
+}
+
+std::shared_ptr<const SongFrame> CKaraokeSession::PictureFrame()
+{
+    return m_picture ? m_picture->FrameAt(HeardPosition()) : nullptr;
 }
 
 int32_t CKaraokeSession::Length() const
@@ -180,6 +218,9 @@ SongMemoryValues CKaraokeSession::RecallSong()
     if (!values.lyricPath.empty())
         m_lyricPath = values.lyricPath;
     m_melody = values.melody.value_or(true);
+    ProbeVideo();
+    const auto tracks = static_cast<int>(m_videoInfo ? m_videoInfo->AudioTracks().size() : 0);
+    m_vocalLayout = values.vocalLayout.value_or(DefaultVocalLayout(tracks));
     m_encodingOverride = values.encoding;
     m_lrcOffsetMilliseconds = values.lrcOffsetMilliseconds;
     // Measured ahead, so that a song picked now plays at its own gain.
@@ -218,9 +259,76 @@ void CKaraokeSession::SetLrcOffsetMilliseconds(int32_t milliseconds)
     Remember([this](SongMemoryValues& values) { values.lrcOffsetMilliseconds = m_lrcOffsetMilliseconds; });
 }
 
+void CKaraokeSession::SetVocalLayout(const VocalLayout& layout)
+{
+    m_vocalLayout = layout;
+    Remember([&layout](SongMemoryValues& values) { values.vocalLayout = layout; });
+    if (m_playingTracks.empty() || !m_videoInfo)
+        return;
+    const VocalLayout fitted = FitVocalLayout(layout, static_cast<int>(m_videoInfo->AudioTracks().size()));
+    if (DecodedTracks(fitted) == m_playingTracks) {
+        m_playingLayout = fitted;
+        ApplyMelody();
+    }
+}
+
 void CKaraokeSession::ApplyMelody()
 {
     m_sequencer->SetMutedChannel(m_melody ? std::nullopt : m_melodyChannel);
+    if (!m_playingTracks.empty())
+        m_audioPlayer->SetChannelPick(HeardChannels(m_playingLayout, m_melody));
+}
+
+void CKaraokeSession::ProbeVideo()
+{
+    m_videoInfo.reset();
+    if (!m_services.videoSongs || !IsVideoFileName(m_accompanimentPath))
+        return;
+    try {
+        m_videoInfo = m_services.videoSongs->Probe(Utf16ToPath(m_accompanimentPath));
+    } catch (const std::runtime_error&) {
+        // The player reports a file that cannot be played.
+    }
+}
+
+bool CKaraokeSession::ChooseHeardChannels()
+{
+    m_playingTracks.clear();
+    m_audioPlayer->SetChannelPick({});
+    ProbeVideo();
+    if (!m_videoInfo)
+        return true;
+    const auto tracks = static_cast<int>(m_videoInfo->AudioTracks().size());
+    if (tracks == 0) {
+        m_services.prompts.ShowError(kCaptionError,
+            u"视频文件中没有声音, 无法播放: "
+                + m_pathDisplay.Text(PathToUtf16(Utf16ToPath(m_accompanimentPath).filename())));
+        return false;
+    }
+    m_playingLayout = FitVocalLayout(m_vocalLayout, tracks);
+    m_playingTracks = DecodedTracks(m_playingLayout);
+    ApplyMelody();
+    return true;
+}
+
+std::unique_ptr<IAudioFileDecoder> CKaraokeSession::OpenSongAudio(const std::filesystem::path& path)
+{
+    if (!m_playingTracks.empty())
+        return m_services.videoSongs->OpenAudio(path, m_playingTracks);
+    if (IsVideoFileName(PathToUtf16(path)))
+        throw std::runtime_error("video songs cannot be played");
+    return m_services.openAudioFile(path);
+}
+
+std::unique_ptr<ISongPicture> CKaraokeSession::OpenSongPicture(const std::filesystem::path& path)
+{
+    if (m_playingTracks.empty() || !m_videoInfo->HasPicture())
+        return nullptr;
+    try {
+        return std::make_unique<CVideoPicture>(m_services.videoSongs->OpenPictures(path));
+    } catch (const std::runtime_error&) {
+        return nullptr; // the sound plays on without its pictures
+    }
 }
 
 template <typename Change> void CKaraokeSession::Remember(Change change)

@@ -3,12 +3,16 @@
 #include "common/CodePage.h"
 #include "common/FilePath.h"
 #include "common/TextEncodings.h"
+#include "core/cdg/Mp3gSong.h"
 #include "core/engine/AudioPlayer.h"
 #include "core/engine/MidiSequencer.h"
 #include "core/engine/RecordingController.h"
+#include "core/engine/SongPicture.h"
+#include "core/engine/VideoSong.h"
 #include "core/session/SongKind.h"
 #include "core/session/SongLoudness.h"
 #include "core/session/SongMemory.h"
+#include "core/session/VocalLayout.h"
 #include "midi/MidiSong.h"
 
 #include <filesystem>
@@ -43,6 +47,10 @@ struct SessionServices {
     IFileLocks& fileLocks; // between instances on the program folder
     // Measures songs for leveling; null: every song plays at the gain of a typical song of its kind.
     ISongLoudnessAnalyser* loudnessAnalyser = nullptr;
+    // Opens MP3+G songs (IsMp3gSong) with their pictures; empty: they play as other audio files.
+    Mp3gSongOpener openMp3gSong = {};
+    // Video songs' sound and pictures; null: video files do not play.
+    IVideoSongs* videoSongs = nullptr;
 };
 
 // The karaoke session: turns the chosen accompaniment and lyric files into running engines. It
@@ -85,7 +93,10 @@ public:
     void PickKind(const std::u16string& path) { m_kind = DetectSongKind(path); }
 
     // Stops what played, detects the kind, loads a MIDI song (a failed load stops here), chooses
-    // the lyrics, transposes by the pitch and starts the sequencer, or plays the audio file.
+    // the lyrics, transposes by the pitch and starts the sequencer, or plays the audio file: an
+    // MP3+G song with its picture; a video's sound, with its original vocal or its backing as the
+    // guide-melody switch says, and then its pictures; or "播放文件时出错!" and the reason when it
+    // cannot be opened. A video without sound is refused with a message.
     void Play();
     void Stop();
     // Whether a recording now runs; a failure has been reported through the prompts.
@@ -100,6 +111,13 @@ public:
     // The dropouts the output played (IAudioOutput::DropoutCount) from the last Play that started
     // a song to its Stop, so far while it plays.
     uint64_t PlaybackDropouts() const;
+    // The song time the listener hears now: Position less what the output still holds (its
+    // latency, in song time). What a song's picture is drawn from.
+    double HeardPosition() const;
+    // The pictures of the song that plays (a video's or an MP3+G song's), or null.
+    ISongPicture* Picture() const { return m_picture.get(); }
+    // The picture due at HeardPosition; null without pictures or before the first one.
+    std::shared_ptr<const SongFrame> PictureFrame();
     // The song-end rule: the position has reached the exact length (not only its whole seconds,
     // which would cut off up to a second of the song). True when nothing plays.
     bool HasReachedEnd() const;
@@ -122,10 +140,21 @@ public:
     void RememberPitch();
     void RememberLyricPath();
     // The guide melody: the notes of the melody channel (CMidiSong::MelodyChannel) play when on;
-    // off mutes them, at once while a MIDI song plays. On at start. Setting it remembers it for the
-    // song.
+    // off mutes them, at once while a MIDI song plays. Of a video song, the original vocal (原唱)
+    // when on and the backing (伴唱) when off, heard at once. On at start. Setting it remembers it
+    // for the song.
     bool Melody() const { return m_melody; }
     void SetMelody(bool on);
+
+    // What the accompaniment file holds when it is a video, as RecallSong or Play found it; null
+    // for another song, or a video that could not be read.
+    const VideoSongInfo* VideoInfo() const { return m_videoInfo ? &*m_videoInfo : nullptr; }
+    // Where the video's original vocal is: remembered for the song, else the default for its
+    // tracks (restored by RecallSong).
+    const VocalLayout& SongVocalLayout() const { return m_vocalLayout; }
+    // Sets and remembers it. A song that plays switches at once when its decoded tracks stay the
+    // same (either channel, or the two tracks swapped), otherwise at its next Play.
+    void SetVocalLayout(const VocalLayout& layout);
     // Leveling: every song plays at kLevelingTargetLufs, its true peaks limited to
     // kLevelingCeilingDbtp, at the gain its measure gives (measured off the UI thread and kept with
     // the song's memory) or, until it is measured, the gain of a typical song of its kind. Play
@@ -160,10 +189,22 @@ public:
     CRecordingController& Recording() { return *m_recording; }
 
 private:
+    // Plays an MP3+G song's sound and keeps its picture.
+    void PlayMp3g(const std::filesystem::path& song);
     // Transposes every track of the song by the pitch; nothing outside -127..127.
     void Transpose(CMidiSong& song) const;
-    // Mutes the melody channel of the loaded song, or nothing, as the guide melody says.
+    // Mutes the melody channel of the loaded song, or nothing, as the guide melody says; a video
+    // that plays is heard with its vocal or its backing.
     void ApplyMelody();
+    // The player's opener: a video's decoded tracks, else the audio file.
+    std::unique_ptr<IAudioFileDecoder> OpenSongAudio(const std::filesystem::path& path);
+    // A video's frames; null for a song without them (an MP3+G song's come with its sound).
+    std::unique_ptr<ISongPicture> OpenSongPicture(const std::filesystem::path& path);
+    // Reads what the accompaniment file holds when it is a video (nothing otherwise).
+    void ProbeVideo();
+    // For the audio song about to play: the tracks to decode and the channels heard. False for a
+    // video without sound, which has been reported.
+    bool ChooseHeardChannels();
     // Changes what is remembered of the accompaniment file and saves it.
     template <typename Change> void Remember(Change change);
     // The accompaniment file's identity, read again when the path has changed.
@@ -187,6 +228,11 @@ private:
     bool m_songLoaded = false; // the last MIDI Play loaded its file
     std::unique_ptr<CMidiSequencer> m_sequencer;
     std::unique_ptr<CAudioPlayer> m_audioPlayer;
+    std::optional<VideoSongInfo> m_videoInfo; // of the accompaniment file, when a video
+    VocalLayout m_vocalLayout;
+    VocalLayout m_playingLayout; // of the video that plays, fitted to its tracks
+    std::vector<int> m_playingTracks; // decoded of the video that plays; empty for another song
+    std::shared_ptr<ISongPicture> m_picture; // of the song that plays
     bool m_idle = false;
     CSongMemory m_memory;
     std::u16string m_identifiedPath; // the path m_songIdentity was read from

@@ -26,10 +26,20 @@ ESongKind DetectSongKind(std::u16string_view path)
                                                                                                     : ESongKind::Audio;
 }
 
+bool IsVideoFileName(std::u16string_view path)
+{
+    const std::u16string extension = UpperExtension(path);
+    for (const char16_t* video : {u"MPG", u"MPEG", u"VOB", u"DAT", u"MKV", u"MP4", u"AVI", u"WEBM", u"TS", u"M2TS"})
+        if (extension == video)
+            return true;
+    return false;
+}
+
 bool IsSongFileName(std::u16string_view path)
 {
     const std::u16string extension = UpperExtension(path);
-    return DetectSongKind(path) == ESongKind::Midi || extension == u"WAV" || extension == u"MP3";
+    return DetectSongKind(path) == ESongKind::Midi || extension == u"WAV" || extension == u"MP3" || extension == u"OGG"
+        || extension == u"FLAC" || extension == u"ZIP" || IsVideoFileName(path);
 }
 
 } // namespace linlangok

@@ -117,6 +117,10 @@ bool ParseValue(std::string_view key, std::string_view value, SongMemoryValues& 
         if (value != "0" && value != "1")
             return false;
         values.melody = value == "1";
+    } else if (key == "vocal") {
+        values.vocalLayout = ParseVocalLayout(value);
+        if (!values.vocalLayout)
+            return false;
     } else if (key == "loudness") {
         // "integrated-LUFS true-peak-dBTP"
         const size_t space = value.find(' ');
@@ -316,6 +320,8 @@ std::string CSongMemory::Serialize(const Entry& entry)
         text += "lrc-offset-ms=" + std::to_string(values.lrcOffsetMilliseconds) + "\n";
     if (values.melody)
         text += std::string("melody=") + (*values.melody ? "1" : "0") + "\n";
+    if (values.vocalLayout)
+        text += "vocal=" + VocalLayoutText(*values.vocalLayout) + "\n";
     if (values.loudness)
         text += "loudness=" + Hundredths(values.loudness->integratedLufs) + " "
             + Hundredths(values.loudness->truePeakDbtp) + "\n";

@@ -3,6 +3,7 @@
 #include "common/FileLock.h"
 #include "common/UserPrompts.h"
 #include "core/engine/Loudness.h"
+#include "core/session/VocalLayout.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -12,7 +13,8 @@
 #include <vector>
 
 // Songs that remember: per song, the key, the lyric file chosen for it, the encoding override of
-// its texts, the LRC offset, the guide-melody switch and its loudness, kept in the file
+// its texts, the LRC offset, the guide-melody switch (a video's 原唱/伴唱), where a video's
+// original vocal is, and its loudness, kept in the file
 // SongMemory.ini in the program folder (not in OKSetting.ini, whose format is fixed).
 namespace linlangok {
 
@@ -44,7 +46,8 @@ struct SongMemoryValues {
     std::u16string lyricPath; // the lyric file chosen for the song; empty: none
     std::string encoding; // a code page name overriding the detected one; empty: none
     int32_t lrcOffsetMilliseconds = 0; // added to every LRC time
-    std::optional<bool> melody; // the guide melody on
+    std::optional<bool> melody; // the guide melody on; of a video, its original vocal (原唱)
+    std::optional<VocalLayout> vocalLayout; // of a video
     std::optional<LoudnessMeasure> loudness; // as measured for leveling
 
     bool IsEmpty() const { return *this == SongMemoryValues {}; }

@@ -13,7 +13,8 @@
 namespace linlangok {
 
 inline constexpr std::u16string_view kListFilePattern = u"*.kpl";
-inline constexpr std::u16string_view kSongFilePatterns = u"*.mid|*.kar|*.mp3|*.wav";
+inline constexpr std::u16string_view kSongFilePatterns = u"*.mid|*.kar|*.mp3|*.wav|*.ogg|*.flac|*.zip|*.mpg|*.mpeg|*.vob"
+                                                         u"|*.dat|*.mkv|*.mp4|*.avi|*.webm|*.ts|*.m2ts";
 inline constexpr std::u16string_view kFolderListStoredName = u"listname";
 inline constexpr std::u16string_view kInvalidListNameMessage
     = u"歌曲列表名不能为空，不能是“.”或“..”，也不能包含“/”、“\\”或空字符。";

@@ -25,20 +25,21 @@ constexpr RubberBandStretcher::Options kOptions = RubberBandStretcher::OptionPro
 
 } // namespace
 
-CRubberBandStretcher::CRubberBandStretcher()
+CRubberBandStretcher::CRubberBandStretcher(int channels)
     : m_stretcher(std::make_unique<RubberBandStretcher>(
-        kStreamSampleRate, kStreamChannels, std::make_shared<CSilentLogger>(), kOptions))
-    , m_left(kMaximumProcessFrames)
-    , m_right(kMaximumProcessFrames)
+        kStreamSampleRate, static_cast<size_t>(channels), std::make_shared<CSilentLogger>(), kOptions))
+    , m_channels(static_cast<size_t>(channels), std::vector<float>(kMaximumProcessFrames))
 {
+    for (std::vector<float>& channel : m_channels)
+        m_pointers.push_back(channel.data());
     m_stretcher->setMaxProcessSize(kMaximumProcessFrames);
 }
 
 CRubberBandStretcher::~CRubberBandStretcher() = default;
 
-std::unique_ptr<IAudioStretcher> CRubberBandStretcher::Create()
+std::unique_ptr<IAudioStretcher> CRubberBandStretcher::Create(int channels)
 {
-    return std::make_unique<CRubberBandStretcher>();
+    return std::make_unique<CRubberBandStretcher>(channels);
 }
 
 void CRubberBandStretcher::Restart(double pitchScale, double timeRatio)
@@ -66,12 +67,11 @@ size_t CRubberBandStretcher::FramesRequired() const
 void CRubberBandStretcher::Process(const float* samples, size_t frames, bool final)
 {
     frames = std::min(frames, kMaximumProcessFrames);
-    for (size_t frame = 0; frame < frames; ++frame) {
-        m_left[frame] = samples[frame * 2];
-        m_right[frame] = samples[frame * 2 + 1];
-    }
-    const float* const channels[] = {m_left.data(), m_right.data()};
-    m_stretcher->process(channels, frames, final);
+    const size_t count = m_channels.size();
+    for (size_t frame = 0; frame < frames; ++frame)
+        for (size_t channel = 0; channel < count; ++channel)
+            m_channels[channel][frame] = samples[frame * count + channel];
+    m_stretcher->process(m_pointers.data(), frames, final);
 }
 
 size_t CRubberBandStretcher::Available() const
@@ -81,12 +81,11 @@ size_t CRubberBandStretcher::Available() const
 
 size_t CRubberBandStretcher::Retrieve(float* samples, size_t frames)
 {
-    float* const channels[] = {m_left.data(), m_right.data()};
-    const size_t retrieved = m_stretcher->retrieve(channels, std::min(frames, kMaximumProcessFrames));
-    for (size_t frame = 0; frame < retrieved; ++frame) {
-        samples[frame * 2] = m_left[frame];
-        samples[frame * 2 + 1] = m_right[frame];
-    }
+    const size_t retrieved = m_stretcher->retrieve(m_pointers.data(), std::min(frames, kMaximumProcessFrames));
+    const size_t count = m_channels.size();
+    for (size_t frame = 0; frame < retrieved; ++frame)
+        for (size_t channel = 0; channel < count; ++channel)
+            samples[frame * count + channel] = m_channels[channel][frame];
     return retrieved;
 }
 

@@ -14,11 +14,11 @@ namespace linlangok {
 // IAudioStretcher over librubberband in real-time mode, with its finer (R3) engine on its short
 // window: exact pitch for music at a small share of one core, at the song's own level. Formants
 // move with the key: kept in place, they would weigh each shifted partial by the envelope at its
-// old frequency, which costs a tone or a whole song several decibels. One processing thread, its
-// caller's.
+// old frequency, which costs a tone or a whole song several decibels. The channels are stretched
+// together, so the pairs of a song with two tracks stay in step. One processing thread, its caller's.
 class CRubberBandStretcher final : public IAudioStretcher {
 public:
-    CRubberBandStretcher();
+    explicit CRubberBandStretcher(int channels);
     ~CRubberBandStretcher() override;
 
     CRubberBandStretcher(const CRubberBandStretcher&) = delete;
@@ -33,12 +33,12 @@ public:
     size_t Retrieve(float* samples, size_t frames) override;
 
     // The factory for the player and the renderer.
-    static std::unique_ptr<IAudioStretcher> Create();
+    static std::unique_ptr<IAudioStretcher> Create(int channels);
 
 private:
     std::unique_ptr<RubberBand::RubberBandStretcher> m_stretcher;
-    std::vector<float> m_left;
-    std::vector<float> m_right;
+    std::vector<std::vector<float>> m_channels; // one chunk of each channel, apart
+    std::vector<float*> m_pointers; // to each of them
 };
 
 } // namespace linlangok

@@ -6,6 +6,8 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -24,24 +26,61 @@ SNDFILE* File(void* file)
 } // namespace
 
 CSndFileDecoder::CSndFileDecoder(const std::filesystem::path& path)
-    : m_source(path, std::numeric_limits<uint64_t>::max())
+    : m_source(std::in_place, path, std::numeric_limits<uint64_t>::max())
 {
-    if (!m_source.IsOpen())
-        throw std::runtime_error(Utf16ToUtf8(FileReadErrorText(m_source.Result())));
+    if (!m_source->IsOpen())
+        throw std::runtime_error(Utf16ToUtf8(FileReadErrorText(m_source->Result())));
     SF_INFO info {};
-    m_file = sf_open_fd(m_source.Descriptor(), SFM_READ, &info, SF_FALSE);
+    m_file = sf_open_fd(m_source->Descriptor(), SFM_READ, &info, SF_FALSE);
+    Start(info.channels, info.samplerate, info.frames);
+}
+
+CSndFileDecoder::CSndFileDecoder(std::string bytes)
+    : m_bytes(std::move(bytes))
+{
+    static SF_VIRTUAL_IO memory {
+        [](void* self) -> sf_count_t {
+            return static_cast<sf_count_t>(static_cast<CSndFileDecoder*>(self)->m_bytes.size());
+        },
+        [](sf_count_t offset, int whence, void* self) -> sf_count_t {
+            auto& decoder = *static_cast<CSndFileDecoder*>(self);
+            const auto size = static_cast<sf_count_t>(decoder.m_bytes.size());
+            const sf_count_t base = whence == SEEK_CUR ? decoder.m_bytesRead : whence == SEEK_END ? size : 0;
+            if (offset < -base || offset > size - base)
+                return -1;
+            decoder.m_bytesRead = base + offset;
+            return decoder.m_bytesRead;
+        },
+        [](void* bytes, sf_count_t count, void* self) -> sf_count_t {
+            auto& decoder = *static_cast<CSndFileDecoder*>(self);
+            const sf_count_t read = std::clamp<sf_count_t>(
+                static_cast<sf_count_t>(decoder.m_bytes.size()) - decoder.m_bytesRead, 0, count);
+            std::memcpy(bytes, decoder.m_bytes.data() + decoder.m_bytesRead, static_cast<size_t>(read));
+            decoder.m_bytesRead += read;
+            return read;
+        },
+        [](const void*, sf_count_t, void*) -> sf_count_t { return 0; },
+        [](void* self) -> sf_count_t { return static_cast<CSndFileDecoder*>(self)->m_bytesRead; },
+    };
+    SF_INFO info {};
+    m_file = sf_open_virtual(&memory, SFM_READ, &info, this);
+    Start(info.channels, info.samplerate, info.frames);
+}
+
+void CSndFileDecoder::Start(int channels, int sampleRate, int64_t frames)
+{
     if (!m_file)
         throw std::runtime_error(sf_strerror(nullptr));
-    if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 384000) {
+    if (channels < 1 || sampleRate < 1000 || sampleRate > 384000) {
         sf_close(File(m_file));
         throw std::runtime_error("Unsupported audio format.");
     }
-    m_channels = info.channels;
-    if (info.frames > 0 && info.frames < kMaximumFrames)
-        m_lengthMilliseconds = static_cast<uint64_t>(info.frames) * 1000 / static_cast<uint64_t>(info.samplerate);
+    m_channels = channels;
+    if (frames > 0 && frames < kMaximumFrames)
+        m_lengthMilliseconds = static_cast<uint64_t>(frames) * 1000 / static_cast<uint64_t>(sampleRate);
     m_fileFrames.resize(kChunkFrames * static_cast<size_t>(m_channels));
-    if (info.samplerate != kStreamSampleRate) {
-        m_resampler.emplace(info.samplerate, kStreamSampleRate);
+    if (sampleRate != kStreamSampleRate) {
+        m_resampler.emplace(sampleRate, kStreamSampleRate);
         m_stereo.resize(kChunkFrames * kStreamChannels);
     }
 }

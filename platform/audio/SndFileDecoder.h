@@ -5,6 +5,7 @@
 #include "platform/audio/SoxrResampler.h"
 
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace linlangok {
@@ -17,6 +18,8 @@ public:
     // Raises std::runtime_error with the reason when the file is no regular file (never opening
     // a FIFO or a device) or libsndfile's when it cannot read it.
     explicit CSndFileDecoder(const std::filesystem::path& path);
+    // Decodes a sound file held in memory (a member of an archive); raises as above.
+    explicit CSndFileDecoder(std::string bytes);
     ~CSndFileDecoder() override;
 
     CSndFileDecoder(const CSndFileDecoder&) = delete;
@@ -29,11 +32,16 @@ public:
     static std::unique_ptr<IAudioFileDecoder> Open(const std::filesystem::path& path);
 
 private:
+    // Takes the format of the file just opened (m_file null when it could not be); raises, the
+    // file closed, when it is none that plays.
+    void Start(int channels, int sampleRate, int64_t frames);
     // Reads up to `frames` file frames as stereo into `samples`; 0 at the end.
     size_t ReadStereo(float* samples, size_t frames);
 
-    CRegularFile m_source; // outlives the SNDFILE reading its descriptor
-    void* m_file; // SNDFILE*
+    std::optional<CRegularFile> m_source; // a file's: outlives the SNDFILE reading its descriptor
+    std::string m_bytes; // a file in memory: the SNDFILE reads it through m_bytesRead
+    int64_t m_bytesRead = 0;
+    void* m_file = nullptr; // SNDFILE*
     int m_channels = 0;
     uint64_t m_lengthMilliseconds = 0;
     std::vector<float> m_fileFrames; // one chunk in the file's channel layout

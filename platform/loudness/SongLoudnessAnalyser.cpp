@@ -1,5 +1,6 @@
 #include "platform/loudness/SongLoudnessAnalyser.h"
 
+#include "common/QuietPrompts.h"
 #include "core/audio/SampleFormat.h"
 #include "platform/loudness/LoudnessMeter.h"
 #include "platform/render/RenderSong.h"
@@ -15,16 +16,6 @@ namespace {
 
 constexpr size_t kChunkFrames = 4096;
 constexpr size_t kMidiBufferFrames = 256;
-
-// The analysis shows nothing: a song that cannot be measured simply has no measure.
-class CQuietPrompts final : public IUserPrompts {
-public:
-    EPromptAnswer ShowMessage(const MessageRequest&) override { return EPromptAnswer::Ok; }
-    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return {}; }
-    std::optional<FontChoice> AskFont(const FontChoice&) override { return {}; }
-};
 
 } // namespace
 

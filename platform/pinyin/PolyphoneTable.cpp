@@ -33,7 +33,7 @@ constexpr std::pair<char16_t, const char*> kTable[] = {{u'长', "chang zhang"}, 
     {u'吕', "lv lu"}, {u'侣', "lv lu"}, {u'律', "lv lu"}, {u'虑', "lv lu"}, {u'略', "lve lue"}, {u'雨', "yu"},
     {u'语', "yu"}, {u'与', "yu"}, {u'鱼', "yu"}, {u'正', "zheng"}, {u'思', "si"}, {u'夜', "ye"}, {u'红', "hong"},
     {u'蔓', "man wan"}, {u'玟', "min wen"}, {u'靓', "jing liang"}, {u'华', "hua"}, {u'任', "ren"}, {u'沈', "shen"},
-    {u'宁', "ning"}, {u'殷', "yin"}, {u'纪', "ji"}};
+    {u'宁', "ning"}, {u'殷', "yin"}, {u'纪', "ji"}, {u'刹', "sha cha"}, {u'纤', "xian qian"}};
 
 } // namespace
 

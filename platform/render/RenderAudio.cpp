@@ -6,6 +6,8 @@
 #include "core/engine/LoudnessLeveler.h"
 #include "platform/audio/WavFileWriter.h"
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
 #include <vector>
 
@@ -23,7 +25,7 @@ std::u16string CannotWrite(const std::filesystem::path& path)
 
 std::optional<uint64_t> RenderAudio(IUserPrompts& prompts, const std::filesystem::path& audioFile,
     const std::filesystem::path& wavFile, const StretchSettings& settings, std::optional<double> levelingGainDb,
-    const AudioFileOpener& open, const AudioStretcherFactory& makeStretcher)
+    const AudioFileOpener& open, const AudioStretcherFactory& makeStretcher, const RenderedPicks& picks)
 {
     std::optional<CAudioStretchStage> stage;
     try {
@@ -40,14 +42,34 @@ std::optional<uint64_t> RenderAudio(IUserPrompts& prompts, const std::filesystem
         prompts.ShowError(kCaptionError, CannotWrite(wavFile));
         return std::nullopt;
     }
-    CLoudnessLeveler leveler;
+    const auto channels = static_cast<size_t>(stage->Channels());
+    CLoudnessLeveler leveler(44100, channels);
     leveler.SetGain(levelingGainDb);
-    std::vector<float> chunk(kChunkFrames * 2);
+    CChannelPicker picker;
+    picker.Start(channels, picks.first);
+    auto change = picks.changes.begin();
+    const double songFramesPerFrame = stage->Settings().SongFramesPerFrame();
+    std::vector<float> chunk(kChunkFrames * channels);
+    std::vector<float> stereo(kChunkFrames * 2);
     uint64_t frames = 0;
     for (;;) {
         const size_t read = stage->Read(chunk.data(), kChunkFrames);
         const size_t leveled = read == 0 ? leveler.Drain(chunk.data()) : leveler.ProcessInTime(chunk.data(), read);
-        if (!wav->WriteFloat(chunk.data(), leveled)) {
+        std::fill(stereo.begin(), stereo.end(), 0.0f);
+        for (size_t mixed = 0; mixed < leveled;) {
+            size_t count = leveled - mixed;
+            for (; change != picks.changes.end(); ++change) {
+                const auto at = static_cast<uint64_t>(std::llround(change->first * 44100 / songFramesPerFrame));
+                if (at > frames + mixed) {
+                    count = static_cast<size_t>(std::min<uint64_t>(count, at - frames - mixed));
+                    break;
+                }
+                picker.Pick(change->second);
+            }
+            picker.MixInto(&stereo[mixed * 2], &chunk[mixed * channels], count);
+            mixed += count;
+        }
+        if (!wav->WriteFloat(stereo.data(), leveled)) {
             prompts.ShowError(kCaptionError, CannotWrite(wavFile));
             return std::nullopt;
         }

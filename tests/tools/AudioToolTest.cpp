@@ -1,10 +1,12 @@
 // linlangok-tool play, record, calibrate, sing and encode, run as the user runs them, on the WAV-file devices.
+#include "core/cdg/CdgPackets.h"
 #include "core/engine/LatencyCalibration.h"
 #include "tests/platform/audio/AudioTestSignals.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -46,6 +48,27 @@ TEST_F(AudioToolTest, PlayWritesTheFileToTheWavDeviceAndReportsPosition)
     EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=wav:no/such/folder.wav", "play song.wav"), 1);
     EXPECT_EQ(m_errors, "Can't create WAV file no/such/folder.wav.\n");
     EXPECT_EQ(Run("", "play"), 2);
+}
+
+TEST_F(AudioToolTest, CdgFrameWritesThePictureAtASongTime)
+{
+    m_folder.WriteFile("song.cdg",
+        CdgColourTable(false, {0x000, 0xF00, 0x0F0}) + std::string(148 * 24, '\0') + CdgMemoryPreset(1)
+            + CdgTile(1, 2, 1, 1, {0x20}));
+    ASSERT_EQ(Run("", "cdg-frame song.cdg --at 0.5 frame.png"), 0) << m_errors;
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, (m_folder.Path() / "frame.png").c_str()));
+    image.format = PNG_FORMAT_BGRA;
+    std::vector<uint32_t> pixels(image.width * image.height);
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    EXPECT_EQ(image.width, 288u);
+    EXPECT_EQ(image.height, 192u);
+    EXPECT_EQ(pixels[0], 0xFF00FF00u);
+    EXPECT_EQ(pixels[1], 0xFFFF0000u);
+    EXPECT_EQ(Run("", "cdg-frame missing.zip --at 1 frame.png"), 1);
+    EXPECT_EQ(m_errors, "missing.zip: 无法打开压缩包: 文件不存在\n");
+    EXPECT_EQ(Run("", "cdg-frame song.cdg --at -1 frame.png"), 2);
 }
 
 TEST_F(AudioToolTest, GbkAndFfNamedSongsGoFromAListToPlay)
@@ -179,6 +202,48 @@ TEST_F(AudioToolTest, RenderAudioAndPlayTakeAKeyAndATempo)
     EXPECT_NEAR(test::Cents(test::ToneFrequency(&played.samples[(start + 4410) * 2], 26460, 2, 0), 369.994), 0.0, 3.0);
     EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=null", "play song.wav --transpose 13"), 2);
     EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=null", "play song.mid --tempo 151"), 2);
+}
+
+// The video commands on a KTV video of two seconds made with the ffmpeg command: 440 Hz (the
+// backing) on the left, 880 Hz (the vocal) on the right, pictures numbered as sixteen bars.
+TEST_F(AudioToolTest, VideoCommandsDescribeRenderAndShowAVideoSong)
+{
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "the ffmpeg command is not installed";
+    ASSERT_EQ(std::system(("cd '" + m_folder.Path().string()
+                  + "' && ffmpeg -v error -f lavfi -i \"color=s=64x48:r=25:d=2,geq=lum='if(bitand(N\\,"
+                    "pow(2\\,floor(X/4)))\\,235\\,16)':cb=128:cr=128\" -f lavfi -i sine=f=440:d=2 -f lavfi "
+                    "-i sine=f=880:d=2 -filter_complex '[1:a][2:a]join=inputs=2:channel_layout=stereo' "
+                    "-c:v mpeg2video -c:a mp2 -b:a 256k ktv.mpg")
+                              .c_str()),
+        0);
+    ASSERT_EQ(Run("", "info-video ktv.mpg"), 0) << m_errors;
+    EXPECT_NE(m_output.find("\"audio_tracks\":1,\"picture\":true,\"vocal_layout\":\"right\",\"vocal_label\":"
+                            "\"右声道原唱\",\"remembered\":false,\"choices\":[\"left\",\"right\"]}"),
+        std::string::npos)
+        << m_output;
+
+    // The switch in a render: the vocal, then from 1 s on the backing, with no gap at the switch.
+    ASSERT_EQ(Run("", "render-video-audio ktv.mpg out.wav --switch-at 1 --no-normalize"), 0) << m_errors;
+    const auto heard = test::ReadAudioFile(m_folder.Path() / "out.wav").samples;
+    ASSERT_GE(heard.size(), 2u * 88000);
+    EXPECT_EQ(test::PeakFrequency(&heard[2 * 22050], 4410, 2, 1, 44100, 300, 1000), 880);
+    EXPECT_EQ(test::PeakFrequency(&heard[2 * 44100], 2205, 2, 0, 44100, 300, 1000), 440);
+    EXPECT_EQ(test::PeakFrequency(&heard[2 * 44100], 2205, 2, 1, 44100, 300, 1000), 440);
+    for (size_t frame = 44100 - 2205; frame < 44100 + 2205; frame += 110)
+        EXPECT_GT(std::abs(*std::max_element(&heard[2 * frame], &heard[2 * (frame + 220)],
+                      [](int16_t a, int16_t b) { return std::abs(a) < std::abs(b); })),
+            1000)
+            << frame;
+
+    // The picture shown at 1.5 s of song time, the song played at 150 %: picture 37.
+    ASSERT_EQ(Run("", "frame ktv.mpg --at 1.5 picture.png --tempo 150"), 0) << m_errors;
+    EXPECT_EQ(m_output, "picture.png: 64x48, picture 37\n");
+    EXPECT_EQ(test::ReadWholeFile(m_folder.Path() / "picture.png").substr(1, 3), "PNG");
+    EXPECT_EQ(Run("", "frame ktv.mpg picture.png"), 2);
+    m_folder.WriteFile("bad.mpg", std::string(5000, 'x'));
+    EXPECT_EQ(Run("", "info-video bad.mpg"), 1);
+    EXPECT_NE(m_errors.find("无法读取视频文件"), std::string::npos);
 }
 
 } // namespace

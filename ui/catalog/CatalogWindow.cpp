@@ -68,7 +68,7 @@ CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)
     m_poll = new QTimer(this);
     m_poll->setInterval(kPollMilliseconds);
     connect(m_poll, &QTimer::timeout, this, &CCatalogWindow::Poll);
-    m_parts.picker.SetChangedHandler([this] { UpdateQueue(); });
+    m_queueListener = m_parts.picker.AddChangedListener([this] { UpdateQueue(); });
     m_parts.picker.SetSungHandler([this](int64_t id) { m_index->CountSung(id); });
     UpdateQueue();
 }
@@ -76,7 +76,7 @@ CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)
 CCatalogWindow::~CCatalogWindow()
 {
     m_worker = {};
-    m_parts.picker.SetChangedHandler({});
+    m_parts.picker.RemoveChangedListener(m_queueListener);
     m_parts.picker.SetSungHandler({});
 }
 
@@ -92,7 +92,8 @@ void CCatalogWindow::BuildLayout()
     m_kind = new QComboBox(this);
     m_kind->setAccessibleName(QStringLiteral("类型"));
     for (const auto& [text, format] :
-        {std::pair {"全部类型", ""}, {"MIDI", "mid"}, {"KAR", "kar"}, {"MP3", "mp3"}, {"WAV", "wav"}})
+        {std::pair {"全部类型", ""}, {"MIDI", "mid"}, {"KAR", "kar"}, {"MP3", "mp3"}, {"WAV", "wav"},
+            {"视频", kVideoFormats.data()}})
         m_kind->addItem(QString::fromUtf8(text), QString::fromUtf8(format));
     m_performer = new QLineEdit(this);
     m_performer->setPlaceholderText(QStringLiteral("演唱者"));

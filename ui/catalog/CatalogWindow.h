@@ -110,6 +110,7 @@ private:
     QLabel* m_status = nullptr;
     QTimer* m_poll = nullptr;
     bool m_busy = false;
+    size_t m_queueListener = 0;
     std::atomic<size_t> m_done = 0;
     std::atomic<size_t> m_total = 0;
     std::mutex m_outcomeLock;

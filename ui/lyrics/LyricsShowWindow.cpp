@@ -116,6 +116,7 @@ void CLyricsShowWindow::FrameTick()
     CKaraokeSession& session = m_parts.session;
     m_frame.playing = m_parts.controller.IsPlaying();
     m_frame.idle = session.IsIdle();
+    m_length = session.Length();
     m_frame.lyricPathEmpty = session.LyricPath().empty();
     m_midiFrame = UseMidiLyricView(static_cast<int>(session.Kind()), m_frame.idle);
     // The nudge moves the LRC lyrics as the file's own offset tag does: later positions show
@@ -190,8 +191,16 @@ void CLyricsShowWindow::mousePressEvent(QMouseEvent* event)
 
 StageFrame CLyricsShowWindow::Stage() const
 {
-    return ComposeStageFrame(
+    StageFrame frame = ComposeStageFrame(
         m_midiFrame ? m_midiView.Stage(m_frame) : m_lrcView.Stage(m_frame), m_frame.position, m_title, m_credits);
+    if (m_upNext)
+        frame.upNext = ComposeUpNextLine(m_upNext(), m_frame.position, m_length, m_frame.playing);
+    return frame;
+}
+
+std::shared_ptr<const SongFrame> CLyricsShowWindow::StagePicture() const
+{
+    return m_parts.session.PictureFrame();
 }
 
 std::unique_ptr<QMenu> CLyricsShowWindow::MakeContextMenu()

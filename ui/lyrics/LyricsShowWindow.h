@@ -14,8 +14,10 @@
 
 class QMenu;
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -71,6 +73,10 @@ public:
 
     // What the stage view shows of the frame the last tick read.
     StageFrame Stage() const override;
+    // Where the stage view learns the song queued next; without it the view names none.
+    void SetUpNextSource(std::function<std::optional<StageUpNext>()> upNext) { m_upNext = std::move(upNext); }
+    // The session's picture due now.
+    std::shared_ptr<const SongFrame> StagePicture() const override;
     // Opens the stage view full screen, or closes it (F11 and the context menu).
     void ToggleStageView() { m_stageWindow->Toggle(); }
     CStageWindow& StageWindow() { return *m_stageWindow; }
@@ -101,6 +107,8 @@ private:
     bool m_midiFrame = false; // the last tick chose the MIDI view
     std::u16string m_title; // the song's, as the last tick read them
     std::u16string m_credits;
+    double m_length = 0; // the song's whole seconds, as the last tick read them
+    std::function<std::optional<StageUpNext>()> m_upNext;
     QFont m_font;
     // Rendering text is most of a paint's cost, so each line is rendered once and then copied;
     // dropped when too many have gathered or the screen's pixel ratio changes.

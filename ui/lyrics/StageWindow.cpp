@@ -1,6 +1,7 @@
 #include "ui/lyrics/StageWindow.h"
 
 #include "core/lyrics/LyricsLayout.h"
+#include "ui/widgets/PicturePainting.h"
 #include "ui/widgets/QtText.h"
 
 #include <QGuiApplication>
@@ -80,19 +81,32 @@ private:
     int m_height = 0;
 };
 
-} // namespace
-
-void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame)
+void PaintStageText(QPainter& painter, const QRect& rect, const StageFrame& frame, const SongFrame* picture)
 {
     painter.fillRect(rect, ToQColor(kLyricBackground));
-    const int height = rect.height();
     const int margin = rect.width() / 20;
     const int left = rect.left() + margin;
     const int width = rect.width() - 2 * margin;
-    const int gap = height / 24;
+    const int gap = rect.height() / 24;
+    // The picture holds the song's own lyrics: it keeps its whole place, and the next song is
+    // named over its foot on a shaded band.
+    if (picture)
+        PaintSongFrame(painter, rect, *picture);
     // A font's line is at least its pixel size tall.
-    const QFont large = StageFont(height / 8);
-    const QFont small = StageFont(height / 12);
+    const QFont large = StageFont(rect.height() / 8);
+    const QFont small = StageFont(rect.height() / 12);
+    // The next song at the foot, the lines centred in what is left above it.
+    int height = rect.height();
+    if (!frame.upNext.empty()) {
+        const CWrappedText upNext({{ToQString(frame.upNext), kStageUpNext}}, StageFont(rect.height() / 16), width);
+        height = std::max(0, height - gap - upNext.Height() - gap);
+        if (picture)
+            painter.fillRect(QRect(rect.left(), rect.top() + height, rect.width(), rect.bottom() + 1 - height),
+                QColor(0, 0, 0, 160));
+        upNext.Draw(painter, left, rect.top() + height + gap);
+    }
+    if (picture)
+        return;
     // The blocks from top to bottom, centred together; the last ones are left out when they do
     // not fit, and a first block taller than the screen shows its start.
     std::deque<CWrappedText> blocks; // a layout cannot move
@@ -123,6 +137,28 @@ void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame)
         blocks[i].Draw(painter, left, top);
         top += blocks[i].Height() + gap;
     }
+}
+
+} // namespace
+
+void PaintStage(
+    QPainter& painter, const QRect& rect, const StageFrame& frame, const QImage& cornerCode, const SongFrame* picture)
+{
+    if (cornerCode.isNull()) {
+        PaintStageText(painter, rect, frame, picture);
+        return;
+    }
+    // Scaled by whole pixels, so that the modules stay sharp.
+    const int side = std::max(1, rect.height() / 3 / cornerCode.width()) * cornerCode.width();
+    const int margin = rect.height() / 24;
+    const QRect place(rect.right() + 1 - margin - side, rect.bottom() + 1 - margin - side, side, side);
+    painter.fillRect(rect, ToQColor(kLyricBackground));
+    PaintStageText(painter, rect.adjusted(0, 0, -(side + margin), 0), frame, picture);
+    painter.drawImage(place, cornerCode);
+    painter.setFont(StageFont(rect.height() / 20));
+    painter.setPen(ToQColor(kLrcCurrentLine));
+    painter.drawText(QRect(place.left(), rect.top(), side, place.top() - margin / 2 - rect.top()),
+        Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("扫码点歌"));
 }
 
 CStageWindow::CStageWindow(const IStageSource& source, QWidget* owner)
@@ -180,14 +216,28 @@ void CStageWindow::ShowOn(QScreen* screen)
 
 void CStageWindow::FrameTick()
 {
-    m_frame = m_source.Stage();
+    std::shared_ptr<const SongFrame> picture = m_source.StagePicture();
+    if (const int period = picture ? kPictureFramePeriod : kFramePeriod; m_frameTimer.interval() != period)
+        m_frameTimer.setInterval(period);
+    // A picture is painted again only when another one is due or the words over it change.
+    StageFrame frame = m_source.Stage();
+    if (picture && picture == m_picture && frame == m_frame)
+        return;
+    m_picture = std::move(picture);
+    m_frame = std::move(frame);
+    update();
+}
+
+void CStageWindow::SetCornerCode(const QImage& code)
+{
+    m_cornerCode = code;
     update();
 }
 
 void CStageWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    PaintStage(painter, rect(), m_frame);
+    PaintStage(painter, rect(), m_frame, m_cornerCode, m_picture.get());
 }
 
 void CStageWindow::keyPressEvent(QKeyEvent* event)

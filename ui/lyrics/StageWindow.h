@@ -1,33 +1,47 @@
 #pragma once
 
+#include "core/engine/SongPicture.h"
 #include "core/lyrics/StageLayout.h"
 
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
+
+#include <memory>
 
 class QScreen;
 
 namespace linlangok {
 
-// Where the stage view reads its frames: the lyrics window, whose views do the arithmetic.
+// Where the stage view reads its frames: the lyrics window, whose views do the arithmetic, and
+// the song's picture, which a song with one shows instead (its lyrics are in it).
 class IStageSource {
 public:
     virtual ~IStageSource() = default;
     virtual StageFrame Stage() const = 0;
+    // The picture due now; null for a song without pictures.
+    virtual std::shared_ptr<const SongFrame> StagePicture() const = 0;
 };
 
 // Paints a frame into rect, readable from across the room: the current line at least an eighth of
 // the height tall, swept red as it is sung, the next line smaller below, both wrapped to the width
 // instead of clipped; the title and credits instead of the lines at the start, and the countdown's
-// dots above the first line.
-void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame);
+// dots above the first line. A song's picture, when given, stands instead of the lines (its lyrics
+// are in it), with the next song named over its foot. A code to scan (手机点歌), when given, stands
+// in the lower right corner, a third of the height tall with its caption above it, and the text or
+// the picture keeps left of it.
+void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame, const QImage& cornerCode = {},
+    const SongFrame* picture = nullptr);
 
 // The stage view: the lyrics full screen on the screen the user picks, by default a second
-// monitor or TV when one is attached. Esc, F11 and a double-click close it. A 10 Hz timer reads
-// the source while it is shown. The source outlives the window. UI thread.
+// monitor or TV when one is attached, or the song's picture letterboxed. Esc, F11 and a
+// double-click close it. A timer reads the source while it is shown, at 10 Hz for lyrics and at
+// kPictureFramePeriod for pictures. The source outlives the window. UI thread.
 class CStageWindow final : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kPictureFramePeriod = 15; // milliseconds
+
     explicit CStageWindow(const IStageSource& source, QWidget* owner = nullptr);
 
     // Shows the view full screen on the chosen screen, or closes it.
@@ -40,6 +54,9 @@ public:
     void ChooseScreen(QScreen* screen);
 
     const StageFrame& Frame() const { return m_frame; }
+    // A code to scan (手机点歌) shown in a corner over the lyrics; an empty image removes it.
+    void SetCornerCode(const QImage& code);
+    const std::shared_ptr<const SongFrame>& Picture() const { return m_picture; }
     void FrameTick();
 
 protected:
@@ -53,6 +70,8 @@ private:
 
     const IStageSource& m_source;
     StageFrame m_frame;
+    QImage m_cornerCode;
+    std::shared_ptr<const SongFrame> m_picture;
     QTimer m_frameTimer;
 };
 

@@ -13,6 +13,7 @@ CompanionPlacement DockCompanions(const QRect& mainWindow, const QSize& volumeWi
     placement.songList = QRect(belowLeft, QSize(mainWindow.width(), volumeWindow.height()));
     placement.lyrics = QRect(right, QSize(volumeWindow.width(), mainWindow.height()));
     placement.volume = QRect(belowRight, volumeWindow);
+    placement.video = QRect(QPoint(mainWindow.left() - mainWindow.width(), mainWindow.top()), mainWindow.size());
     return placement;
 }
 

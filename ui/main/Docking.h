@@ -10,11 +10,12 @@ namespace linlangok {
 // Where the companion windows go at start (outer rectangles in screen pixels): the song list
 // under the main window, as wide as it and as tall as the volume window; the lyrics window to
 // its right, as tall as it and as wide as the volume window; the volume window at its
-// bottom-right corner, in its own size.
+// bottom-right corner, in its own size; the video window to its left, in its size.
 struct CompanionPlacement {
     QRect lyrics;
     QRect volume;
     QRect songList;
+    QRect video;
 };
 
 CompanionPlacement DockCompanions(const QRect& mainWindow, const QSize& volumeWindow);

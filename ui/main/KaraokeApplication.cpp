@@ -7,7 +7,9 @@
 #include "ui/main/Docking.h"
 #include "ui/main/PerformanceWindow.h"
 #include "ui/mixer/VolumeWindow.h"
+#include "ui/phone/PhoneWindow.h"
 #include "ui/songlist/SongListWindow.h"
+#include "ui/video/VideoWindow.h"
 #include "ui/widgets/ResizableWindow.h"
 
 #include <QTimer>
@@ -47,8 +49,13 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     m_session->AttachLyrics(m_lyricsWindow.get(), m_lyricsWindow.get());
     connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),
         &CLyricsShowWindow::ToggleStageView);
+    m_videoWindow
+        = std::make_unique<CVideoWindow>(VideoWindowParts {*m_session, m_mainWindow->Controller()}, m_mainWindow.get());
+    connect(m_videoWindow.get(), &CVideoWindow::stageViewRequested, m_lyricsWindow.get(),
+        &CLyricsShowWindow::ToggleStageView);
+    AddVideoMenu();
     if (services.catalog)
-        AttachCatalog(*services.catalog, services.session.prompts);
+        AttachCatalog(*services.catalog, services.session.prompts, services.phone);
 }
 
 namespace {
@@ -66,19 +73,40 @@ private:
     CMainController& m_controller;
 };
 
+// The phones' host controls are the main window's commands.
+class CControllerPhoneHost final : public IPhoneHostControls {
+public:
+    explicit CControllerPhoneHost(CMainController& controller)
+        : m_controller(controller)
+    {
+    }
+    bool IsPlaying() const override { return m_controller.IsPlaying(); }
+    void TogglePlay() override { m_controller.TogglePlay(); }
+    void StepPitch(int semitones) override { m_controller.StepPitch(semitones); }
+
+private:
+    CMainController& m_controller;
+};
+
 } // namespace
 
-void CKaraokeApplication::AttachCatalog(const CatalogServices& catalog, IUserPrompts& prompts)
+void CKaraokeApplication::AttachCatalog(
+    const CatalogServices& catalog, IUserPrompts& prompts, const PhoneServices* phone)
 {
     CMainController& controller = m_mainWindow->Controller();
+    const auto idle = [&controller] { return !controller.IsPlaying() && !controller.IsRecording(); };
     m_songStarter = std::make_unique<CControllerSongStarter>(controller);
     m_songPicker = std::make_unique<CSongPicker>(catalog.store, *m_songStarter, prompts, catalog.queueFile);
     m_catalogWindow = std::make_unique<CCatalogWindow>(
-        CatalogWindowParts {*m_songPicker, catalog, prompts,
-            [&controller] { return !controller.IsPlaying() && !controller.IsRecording(); }},
-        m_mainWindow.get());
+        CatalogWindowParts {*m_songPicker, catalog, prompts, idle}, m_mainWindow.get());
     controller.SetSongEndHandler([this] { m_songPicker->SongEnded(); });
-    QMenu* menu = m_mainWindow->MenuBar()->addMenu(QStringLiteral("点歌(&S)"));
+    m_lyricsWindow->SetUpNextSource([this]() -> std::optional<StageUpNext> {
+        const std::optional<QueueEntry> next = m_songPicker->UpNext();
+        if (!next)
+            return std::nullopt;
+        return StageUpNext {next->title, next->singer, next->performer};
+    });
+    QMenu* menu = m_mainWindow->AddMenu(QStringLiteral("点歌(&S)"));
     QAction* show = menu->addAction(QStringLiteral("点歌和已点歌曲(&S)"), m_catalogWindow.get(), [this] {
         m_catalogWindow->show();
         m_catalogWindow->raise();
@@ -94,16 +122,58 @@ void CKaraokeApplication::AttachCatalog(const CatalogServices& catalog, IUserPro
         m_mainWindow->addAction(action);
     }
     m_catalogWindow->Refresh(false);
+    if (!phone)
+        return;
+    m_phoneHost = std::make_unique<CControllerPhoneHost>(controller);
+    m_phoneWindow = std::make_unique<CPhoneWindow>(
+        PhoneWindowParts {*phone, *m_songPicker, *m_phoneHost, idle, catalog.openStore, catalog.folding,
+            [this](const QImage& code) { m_lyricsWindow->StageWindow().SetCornerCode(code); }},
+        m_mainWindow.get());
+    connect(
+        m_catalogWindow.get(), &CCatalogWindow::catalogueReady, m_phoneWindow.get(), &CPhoneWindow::ReloadCatalogue);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("手机点歌(&P)..."), m_phoneWindow.get(), [this] {
+        m_phoneWindow->Start();
+        m_phoneWindow->show();
+        m_phoneWindow->raise();
+        m_phoneWindow->activateWindow();
+    });
+}
+
+void CKaraokeApplication::AddVideoMenu()
+{
+    QMenu* menu = m_mainWindow->AddMenu(QStringLiteral("视频(&V)"));
+    QAction* window = menu->addAction(QStringLiteral("视频窗口(&W)"), m_videoWindow.get(), [this](bool shown) {
+        m_videoWindow->setVisible(shown);
+        if (shown)
+            m_videoWindow->raise();
+    });
+    window->setCheckable(true);
+    QAction* original = menu->addAction(
+        QStringLiteral("原唱/伴唱(&O)"), m_videoWindow.get(), [this] { m_mainWindow->Controller().ToggleMelody(); });
+    original->setShortcut(QKeySequence(Qt::Key_F2));
+    original->setShortcutContext(Qt::ApplicationShortcut);
+    m_mainWindow->addAction(original);
+    QMenu* places = menu->addMenu(QStringLiteral("原唱位置(&L)"));
+    connect(places, &QMenu::aboutToShow, this, [this, places] {
+        places->clear();
+        m_videoWindow->AddVocalLayoutItems(*places);
+    });
+    connect(menu, &QMenu::aboutToShow, this, [this, window] { window->setChecked(m_videoWindow->isVisible()); });
 }
 
 CKaraokeApplication::~CKaraokeApplication()
 {
     m_session->AttachLyrics(nullptr, nullptr);
     m_companions = CompanionWindows {};
-    if (m_catalogWindow)
+    if (m_catalogWindow) {
         m_mainWindow->Controller().SetSongEndHandler({});
+        m_lyricsWindow->SetUpNextSource({});
+    }
+    m_phoneWindow.reset();
     m_catalogWindow.reset();
     m_songPicker.reset();
+    m_videoWindow.reset();
     m_songListWindow.reset();
     m_volumeWindow.reset();
     m_lyricsWindow.reset();
@@ -126,9 +196,11 @@ void CKaraokeApplication::Show()
     PlaceWindow(*m_lyricsWindow, withStoredSize(placement.lyrics, m_lyricsWindow->Resizer()), frame);
     PlaceWindow(*m_volumeWindow, placement.volume, frame);
     PlaceWindow(*m_songListWindow, withStoredSize(placement.songList, m_songListWindow->Resizer()), frame);
+    PlaceWindow(*m_videoWindow, withStoredSize(placement.video, m_videoWindow->Resizer()), frame);
     m_lyricsWindow->show();
     m_volumeWindow->show();
     m_songListWindow->show();
+    m_videoWindow->show();
     // The keys go to the main window at start, not to the companion shown last.
     m_mainWindow->activateWindow();
     // From the event loop, so that a quit asked meanwhile can end it.

@@ -4,6 +4,7 @@
 #include "common/TextCollator.h"
 #include "core/catalog/SongPicker.h"
 #include "core/controller/Settings.h"
+#include "core/phone/PhoneService.h"
 #include "core/session/KaraokeSession.h"
 #include "ui/desktop/MprisService.h"
 #include "ui/main/MainWindow.h"
@@ -17,9 +18,12 @@ namespace linlangok {
 
 class CCatalogWindow;
 class CLyricsShowWindow;
+class CPhoneWindow;
+struct PhoneServices;
 class CSongPicker;
 struct CatalogServices;
 class CSongListWindow;
+class CVideoWindow;
 class CVolumeWindow;
 
 // What the application is built on: the platform's services, made once by main and outliving
@@ -32,6 +36,7 @@ struct ApplicationServices {
     std::filesystem::path dataFolder; // help/ and demo/
     const ITextCollator& collator; // the order of song lists and of a folder's songs
     const CatalogServices* catalog = nullptr; // null: no catalogue (点歌) this run
+    const PhoneServices* phone = nullptr; // null: no 手机点歌 this run; needs the catalogue
 };
 
 // The main window object: owns the settings, the karaoke session, the main window and its
@@ -51,8 +56,11 @@ public:
     CLyricsShowWindow& LyricsWindow() { return *m_lyricsWindow; }
     CVolumeWindow& VolumeWindow() { return *m_volumeWindow; }
     CSongListWindow& SongListWindow() { return *m_songListWindow; }
+    CVideoWindow& VideoWindow() { return *m_videoWindow; }
     // Null without the catalogue's services.
     CCatalogWindow* CatalogWindow() { return m_catalogWindow.get(); }
+    // Null without the catalogue's and the phones' services.
+    CPhoneWindow* PhoneWindow() { return m_phoneWindow.get(); }
 
     // Shows the main window and its companions docked around it, then offers the takes that a
     // program which ended without saving them left behind.
@@ -73,7 +81,10 @@ public:
 
 private:
     void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override;
-    void AttachCatalog(const CatalogServices& catalog, IUserPrompts& prompts);
+    void AttachCatalog(const CatalogServices& catalog, IUserPrompts& prompts, const PhoneServices* phone);
+    // The main window's 视频 menu: the video window, the 原唱/伴唱 switch (F2, anywhere in the
+    // program) and where the vocal is.
+    void AddVideoMenu();
 
 signals:
     // The window has closed; the program ends with this code.
@@ -88,9 +99,12 @@ private:
     std::unique_ptr<CLyricsShowWindow> m_lyricsWindow;
     std::unique_ptr<CVolumeWindow> m_volumeWindow;
     std::unique_ptr<CSongListWindow> m_songListWindow;
+    std::unique_ptr<CVideoWindow> m_videoWindow;
     std::unique_ptr<ISongStarter> m_songStarter;
     std::unique_ptr<CSongPicker> m_songPicker;
     std::unique_ptr<CCatalogWindow> m_catalogWindow;
+    std::unique_ptr<IPhoneHostControls> m_phoneHost;
+    std::unique_ptr<CPhoneWindow> m_phoneWindow;
 };
 
 } // namespace linlangok

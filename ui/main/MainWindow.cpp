@@ -136,9 +136,16 @@ void CMainWindow::BuildMenu()
     file->addAction(QStringLiteral("退出(&X)"), this, &CMainWindow::QuitFromMenu);
     QMenu* download = m_menuBar->addMenu(QStringLiteral("下载(&D)"));
     download->addAction(QStringLiteral("下载最新版(&D)"), this, [this] { m_controller->OpenDownloadPage(); });
-    QMenu* help = m_menuBar->addMenu(QStringLiteral("帮助(&H)"));
-    help->addAction(QStringLiteral("帮助主题(&H)"), this, [this] { m_controller->OpenHelpTopics(); });
-    help->addAction(QStringLiteral("关于琳朗卡拉OK(&A)"), this, &CMainWindow::ShowAbout);
+    m_helpMenu = m_menuBar->addMenu(QStringLiteral("帮助(&H)"));
+    m_helpMenu->addAction(QStringLiteral("帮助主题(&H)"), this, [this] { m_controller->OpenHelpTopics(); });
+    m_helpMenu->addAction(QStringLiteral("关于琳朗卡拉OK(&A)"), this, &CMainWindow::ShowAbout);
+}
+
+QMenu* CMainWindow::AddMenu(const QString& title)
+{
+    auto* menu = new QMenu(title, m_menuBar);
+    m_menuBar->insertMenu(m_helpMenu->menuAction(), menu);
+    return menu;
 }
 
 void CMainWindow::Connect()
@@ -329,6 +336,11 @@ void CMainWindow::WriteTempoPercent(int percent)
 {
     const QSignalBlocker blocker(m_tempo);
     m_tempo->setValue(percent);
+}
+
+void CMainWindow::WriteMelody(bool on)
+{
+    m_melody->setChecked(on);
 }
 
 void CMainWindow::ApplyEnableStates(const MainEnableStates& states)

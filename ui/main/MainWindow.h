@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QMenu;
 class QMenuBar;
 class QSpinBox;
 
@@ -46,6 +47,8 @@ public:
     // The control with the identifier, or null.
     QWidget* Control(int id) const { return m_controls.Control(id); }
     QMenuBar* MenuBar() const { return m_menuBar; }
+    // A menu of the program's other windows, before 帮助 (the menu bar owns it).
+    QMenu* AddMenu(const QString& title);
     CStatusDisplay& StatusDisplay() const { return *m_statusDisplay; }
     CInputLevelMeterWidget& LevelMeter() const { return *m_levelMeter; }
 
@@ -84,6 +87,7 @@ private:
     void WritePitchText(const std::u16string& text) override;
     void SetPitchUpDownPosition(int position) override;
     void WriteTempoPercent(int percent) override;
+    void WriteMelody(bool on) override;
     void ApplyEnableStates(const MainEnableStates& states) override;
     void SetButtonText(int control, std::u16string_view text) override;
     void FocusControl(int control) override;
@@ -100,6 +104,7 @@ private:
 
     IUserPrompts& m_prompts;
     QMenuBar* m_menuBar = nullptr;
+    QMenu* m_helpMenu = nullptr;
     CStatusDisplay* m_statusDisplay = nullptr;
     CInputLevelMeterWidget* m_levelMeter = nullptr;
     QLineEdit* m_accompanimentEdit = nullptr;

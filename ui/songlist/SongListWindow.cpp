@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "core/session/SongKind.h"
 #include "ui/songlist/ListNameDialog.h"
 #include "ui/widgets/Artwork.h"
 #include "ui/widgets/DialogTemplate.h"
@@ -199,7 +200,7 @@ void CSongListWindow::dropEvent(QDropEvent* event)
 void CSongListWindow::AddFile()
 {
     FileDialogRequest request;
-    request.filters = {{u"Music Files (*.mid;*.kar;*.wav;*.mp3)", u"*.mid;*.kar;*.wav;*.mp3"}};
+    request.filters = {{std::u16string(kSongFilesDescription), std::u16string(kSongFilesPattern)}};
     request.defaultExtension = u"*.mid;*.wav;*.mp3";
     const auto path = m_prompts.AskOpenPath(request);
     if (path && m_store.AddSong(PathToUtf16(*path)))

@@ -52,6 +52,7 @@ TEST(CatalogSearchTest, FindsByTextPinyinAndInitialsRankedAndFolded)
         song.title = title;
         song.singer = singer;
         song.timesSung = sung;
+        song.format = id == 2 ? "vob" : id == 3 ? "mkv" : "mid";
         song.titleReadings = ComposeReadings(text.Fold(title), text);
         song.singerReadings = ComposeReadings(text.Fold(singer), text);
         songs.push_back(song);
@@ -94,6 +95,9 @@ TEST(CatalogSearchTest, FindsByTextPinyinAndInitialsRankedAndFolded)
     }
     EXPECT_EQ(index.Search(u"", {u"周杰伦", ""}, 10).size(), 3u);
     EXPECT_EQ(index.Search(u"", {}, 2).size(), 2u);
+    EXPECT_EQ(index.Search(u"", {u"", std::string(kVideoFormats)}, 10).size(), 2u); // 晴天 and 稻香
+    EXPECT_EQ(index.Search(u"", {u"", "vob"}, 10).size(), 1u);
+    EXPECT_EQ(SongFormat("/歌/晴天.VOB"), "vob");
 }
 
 TEST(CatalogNamingTest, FileNamePatterns)

@@ -12,7 +12,7 @@ namespace {
 
 QueueEntry Pick(std::u16string performer, int64_t song)
 {
-    return {song, "/songs/" + std::to_string(song) + ".mp3", u"歌", u"", std::move(performer)};
+    return {song, "/songs/" + std::to_string(song) + ".mp3", u"歌", u"", std::move(performer), false, 0, {}};
 }
 
 // Nobody sings twice while another performer waits: along the current song and the queue, each

@@ -18,6 +18,7 @@ struct CFakeControls final : IMainControls {
     void WritePitchText(const std::u16string& text) override { values.pitch = text; }
     void SetPitchUpDownPosition(int position) override { upDown = position; }
     void WriteTempoPercent(int percent) override { tempo = percent; }
+    void WriteMelody(bool on) override { values.melody = on; }
     void ApplyEnableStates(const MainEnableStates& states) override { enables = states; }
     void SetButtonText(int control, std::u16string_view text) override { buttons[control] = text; }
     void FocusControl(int control) override { focus = control; }
@@ -476,7 +477,8 @@ TEST_F(MainControllerTest, ASongComesBackWithWhatItRemembersWhereverItWasMoved)
     EXPECT_FALSE(controls.values.melody);
     rig.Advance(3000);
     EXPECT_EQ(melodyNotesSent(), 0);
-    controller.SetMelody(true); // at once, while playing
+    controller.ToggleMelody(); // F2: at once, while playing, and the box shows it
+    EXPECT_TRUE(controls.values.melody);
     rig.Advance(3000);
     EXPECT_GT(melodyNotesSent(), 0);
     controller.SetMelody(false);

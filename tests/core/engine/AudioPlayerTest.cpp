@@ -64,7 +64,7 @@ public:
     size_t Retrieve(float* samples, size_t frames) override { return m_stretcher.Retrieve(samples, frames); }
 
 private:
-    CRubberBandStretcher m_stretcher;
+    CRubberBandStretcher m_stretcher {2};
     std::atomic<int>& m_restarts;
 };
 
@@ -300,7 +300,7 @@ TEST_F(AudioPlayerTest, AKeyChangeWhilePlayingIsHeardAfterTheMarginAndTheSongSta
     std::atomic<int> restarts {0};
     {
         CAudioPlayer player(*m_output, m_prompts, MemoryOpener(song),
-            [&restarts] { return std::make_unique<CCountingStretcher>(restarts); });
+            [&restarts](int) { return std::make_unique<CCountingStretcher>(restarts); });
         ASSERT_TRUE(player.OpenAndPlay(u"song.wav"));
         WaitUntilDecoded(player);
         PlayBuffers(player, 13230);

@@ -34,5 +34,29 @@ TEST(StageLayout, TitleAtTheStartThenTheCountdownBeforeALongIntro)
     }
 }
 
+TEST(StageLayout, TheNextSongIsNamedInASongsLastSecondsAndBetweenSongs)
+{
+    const StageUpNext next {u"月亮代表我的心", u"邓丽君", u"小王"};
+    struct Case {
+        std::optional<StageUpNext> next;
+        double position;
+        double length;
+        bool playing;
+        std::u16string line;
+    };
+    const std::u16string named = u"下一首：月亮代表我的心（邓丽君）　演唱者：小王";
+    const Case cases[] = {
+        {next, 100, 200, true, u""},
+        {next, 184.9, 200, true, u""},
+        {next, 185, 200, true, named},
+        {next, 0, 0, false, named}, // between songs
+        {next, 190, 0, true, u""}, // a length not known yet
+        {std::nullopt, 190, 200, true, u""},
+        {StageUpNext {u"茉莉花", u"", u""}, 0, 0, false, u"下一首：茉莉花"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ComposeUpNextLine(c.next, c.position, c.length, c.playing), c.line) << c.position;
+}
+
 } // namespace
 } // namespace linlangok

@@ -1,7 +1,9 @@
 #include "core/session/KaraokeSession.h"
+#include "core/cdg/CdgPackets.h"
 #include "core/lyrics/LrcLyricView.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
+#include "platform/mp3g/Mp3gSongFiles.h"
 #include "tests/core/session/SessionRig.h"
 #include "tests/platform/audio/AudioTestSignals.h"
 
@@ -118,6 +120,34 @@ TEST_F(KaraokeSessionTest, EachKindStopsTheOtherBeforePlaying)
     session.Play();
     EXPECT_EQ(session.AudioPlayer().Speed(), 0); // closed
     EXPECT_TRUE(session.Sequencer().IsPlaying());
+}
+
+TEST(KaraokeSessionMp3g, AnMp3gSongPlaysWithItsPictureAndABrokenOneSaysWhy)
+{
+    test::CSessionDevices devices;
+    SessionServices services = devices.Services();
+    services.openMp3gSong = [](const std::filesystem::path& song) { return OpenMp3gSong(song); };
+    CKaraokeSession session(services);
+    test::WriteWavFile(devices.home.Path() / "song.wav", test::SineFrames(44100, 440, 0.5));
+    devices.home.WriteFile("song.cdg", CdgColourTable(false, {0x000, 0x0F0}) + CdgMemoryPreset(1));
+    session.SetAccompanimentPath(Utf8ToUtf16((devices.home.Path() / "song.wav").string()));
+    session.Play();
+    ASSERT_TRUE(session.Picture());
+    devices.Advance(100);
+    EXPECT_EQ(session.Picture()->FrameAt(session.Position())->pixels[0], 0xFF00FF00u);
+    ASSERT_TRUE(session.PictureFrame()); // what the windows draw
+    EXPECT_TRUE(session.PictureFrame()->pixelArt);
+    EXPECT_EQ(session.Length(), 1);
+    session.Stop();
+    EXPECT_FALSE(session.Picture());
+
+    session.SetAccompanimentPath(Utf8ToUtf16((devices.home.WriteFile("lone.cdg", "")).string()));
+    session.Play();
+    EXPECT_FALSE(session.Picture());
+    EXPECT_EQ(session.AudioPlayer().Speed(), 0);
+    ASSERT_EQ(devices.prompts.m_messages.size(), 1u);
+    EXPECT_EQ(devices.prompts.m_messages[0].text,
+        u"播放文件时出错!\n找不到与“lone.cdg”同名的音频文件(.mp3、.ogg、.wav、.flac)");
 }
 
 TEST_F(KaraokeSessionTest, TheSongEndsAtItsExactLengthNotItsWholeSeconds)

@@ -33,6 +33,7 @@ TEST_F(SongMemoryTest, WhatASongRemembersSurvivesARestartAndEmptyValuesForgetIt)
     values.encoding = "BIG5";
     values.lrcOffsetMilliseconds = -300;
     values.melody = false;
+    values.vocalLayout = VocalLayout {VocalLayout::EPlace::Track, 1};
     values.loudness = LoudnessMeasure {-23.5, -3.25};
     // What the file cannot hold is dropped or clamped.
     SongMemoryValues odd;
@@ -50,7 +51,7 @@ TEST_F(SongMemoryTest, WhatASongRemembersSurvivesARestartAndEmptyValuesForgetIt)
     EXPECT_THAT(ReadWholeFile(MemoryFile()),
         testing::HasSubstr(
             "[1234:0123456789abcdef]\npitch=-3\nlyric=file:///%E6%AD%8C%E8%AF%8D/%D6%D0.lrc\nencoding=BIG5\n"
-            "lrc-offset-ms=-300\nmelody=0\nloudness=-23.50 -3.25\n"));
+            "lrc-offset-ms=-300\nmelody=0\nvocal=track 2\nloudness=-23.50 -3.25\n"));
     CSongMemory memory(MemoryFile(), m_prompts, m_locks);
     EXPECT_EQ(memory.Recall(first), values);
     SongMemoryValues clamped;
@@ -116,6 +117,7 @@ TEST_F(SongMemoryTest, ContentItDoesNotUnderstandIsSkippedWithOneWarningAndKeptA
         {"[Settings]\nVolume=3\n" + good, true},
         {good + "pitch=900\nmelody=yes\nkey=value\nno equals sign\n[15:xyz]\npitch=1\n", true},
         {good + "loudness=-20\nloudness=-71 -3\nloudness=-20 nan\nloudness=-20 -3 x\n", true},
+        {good + "vocal=middle\nvocal=track 0\nvocal=track 100\nvocal=track 1x\n", true},
         {"pitch=1\n" + good + "lyric=\xff\xfe\n", true},
         {good + std::string(kMaximumSongMemoryBytes, ';'), false},
     };

@@ -49,7 +49,7 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     const CatalogServices services {store,
         [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
         [&codePage]() -> std::unique_ptr<ISongReader> {
-            return std::make_unique<CSongFileReader>(*codePage, NoEncodingDetection());
+            return std::make_unique<CSongFileReader>(*codePage, NoEncodingDetection(), std::filesystem::path());
         },
         readings, readings, folder.Path() / "SongQueue.txt"};
     test::CScriptedUserPrompts prompts;

@@ -18,6 +18,7 @@ const QString kService = QStringLiteral("org.mpris.MediaPlayer2.linlangok");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+constexpr int kReplyMilliseconds = 10000;
 
 struct CFakePlayer final : IMediaPlayer {
     bool IsPlaying() const override { return playing; }
@@ -60,8 +61,8 @@ public:
     {
         QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, interface, method);
         call.setArguments(arguments);
-        // The player answers on this thread's event loop.
-        return m_bus.call(call, QDBus::BlockWithGui);
+        // The player answers on this thread's event loop; a reply that never comes fails the test.
+        return m_bus.call(call, QDBus::BlockWithGui, kReplyMilliseconds);
     }
     QVariant Get(const QString& interface, const QString& property)
     {
@@ -175,7 +176,16 @@ TEST_F(MprisServiceTest, ASecondCopyHandsItsSongToTheFirstAndEnds)
     qputenv("LINLANGOK_HOME", home.Path().c_str());
     const std::string demo = test::ReadWholeFile(LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid");
     const QString song = QString::fromStdString(home.WriteFile("a.mid", demo).string());
-    const auto handOver = [](const QString& path) { return QProcess::execute(QStringLiteral(LINLANGOK_APP), {path}); };
+    const auto handOver = [](const QString& path) {
+        QProcess second;
+        second.start(QStringLiteral(LINLANGOK_APP), {path});
+        if (!second.waitForFinished(20000)) {
+            second.kill();
+            second.waitForFinished();
+            return -1;
+        }
+        return second.exitCode();
+    };
     CPanel panel;
     const auto state = [&panel] {
         return CPanel::Map(panel.Get(kPlayer, QStringLiteral("Metadata"))).value(QStringLiteral("xesam:url")).toString()

@@ -15,11 +15,11 @@ namespace {
 
 constexpr QSize kScreen(1280, 720);
 
-QImage Paint(const StageFrame& frame)
+QImage Paint(const StageFrame& frame, const QImage& cornerCode = {}, const SongFrame* picture = nullptr)
 {
     QImage image(kScreen, QImage::Format_RGB32);
     QPainter painter(&image);
-    PaintStage(painter, image.rect(), frame);
+    PaintStage(painter, image.rect(), frame, cornerCode, picture);
     return image;
 }
 
@@ -61,7 +61,7 @@ Ink FindInk(const QImage& image, RgbColour colour)
     return ink;
 }
 
-TEST(StageWindow, TheLinesAreLargeSweptWrappedAndTheTitleAndCountdownShowInTurn)
+TEST(StageWindow, TheLinesAreLargeSweptWrappedAndTheTitleCountdownAndNextSongShowInTurn)
 {
     StageFrame frame;
     frame.lines = {u"好一朵", u"茉莉花", u"芬芳美丽满枝桠", 12.0};
@@ -87,6 +87,35 @@ TEST(StageWindow, TheLinesAreLargeSweptWrappedAndTheTitleAndCountdownShowInTurn)
     ASSERT_FALSE(dots.rows.empty());
     EXPECT_LT(dots.rows.back(), longLine.rows.front()); // above the first line
 
+    StageFrame ending;
+    ending.lines = {u"好一朵", u"茉莉花", u"芬芳美丽满枝桠", 12.0};
+    ending.upNext = u"下一首：月亮代表我的心";
+    const QImage upNext = Paint(ending);
+    const Ink named = FindInk(upNext, kStageUpNext);
+    const Ink above = FindInk(upNext, kMidiOtherLine);
+    ASSERT_FALSE(named.rows.empty());
+    ASSERT_FALSE(above.rows.empty());
+    EXPECT_GT(named.rows.front(), above.rows.back()); // at the foot, below the lines
+    EXPECT_LT(named.rows.back(), kScreen.height() - 1);
+    // A code to scan in the corner keeps the line naming the next song clear of it.
+    QImage code(21, 21, QImage::Format_RGB32);
+    code.fill(Qt::white);
+    ending.upNext = u"下一首：月亮代表我的心（邓丽君）　演唱者：小王";
+    const Ink beside = FindInk(Paint(ending, code), kStageUpNext);
+    ASSERT_FALSE(beside.rows.empty());
+    EXPECT_LT(beside.right, kScreen.width() - kScreen.height() / 3);
+    // A song's picture keeps left of the code as well, whole, with the next song named over its foot.
+    const SongFrame red {4, 3, std::vector<uint32_t>(12, 0xFFFF0000u), 4.0 / 3};
+    const QImage pictured = Paint(ending, code, &red);
+    const Ink picture = FindInk(pictured, {255, 0, 0});
+    ASSERT_FALSE(picture.rows.empty());
+    EXPECT_LT(picture.right, kScreen.width() - kScreen.height() / 3);
+    EXPECT_EQ(picture.rows.front(), 0);
+    const Ink over = FindInk(pictured, kStageUpNext);
+    ASSERT_FALSE(over.rows.empty());
+    EXPECT_GT(over.rows.front(), picture.rows.back()); // on the shaded foot of the picture
+    EXPECT_TRUE(FindInk(pictured, kMidiOtherLine).rows.empty()); // the picture instead of the lines
+
     frame.showTitle = true;
     frame.title = u"茉莉花";
     frame.credits = u"江苏民歌";
@@ -98,7 +127,9 @@ TEST(StageWindow, TheLinesAreLargeSweptWrappedAndTheTitleAndCountdownShowInTurn)
 
 struct CFixedStage final : IStageSource {
     StageFrame Stage() const override { return frame; }
+    std::shared_ptr<const SongFrame> StagePicture() const override { return picture; }
     StageFrame frame;
+    std::shared_ptr<const SongFrame> picture;
 };
 
 TEST(StageWindow, ItOpensFullScreenOnTheChosenScreenAndEscClosesIt)
@@ -114,6 +145,15 @@ TEST(StageWindow, ItOpensFullScreenOnTheChosenScreenAndEscClosesIt)
     EXPECT_TRUE(window.isFullScreen());
     EXPECT_EQ(window.geometry(), screen->geometry());
     EXPECT_EQ(window.Frame(), source.frame);
+    // A song with pictures shows them instead, letterboxed at their display aspect.
+    source.picture = std::make_shared<SongFrame>(SongFrame {4, 3, std::vector<uint32_t>(12, 0xFFFF0000u), 16.0 / 9});
+    window.FrameTick();
+    const QImage shown = window.grab().toImage();
+    int red = 0;
+    for (int x = 0; x < shown.width(); ++x)
+        red += shown.pixel(x, shown.height() / 2) == qRgb(255, 0, 0);
+    EXPECT_NEAR(red, std::min(shown.width(), shown.height() * 16 / 9), 2);
+    EXPECT_EQ(shown.pixel(shown.width() / 2, 0) == qRgb(255, 0, 0), shown.width() * 9 / 16 >= shown.height());
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
 }

@@ -31,6 +31,7 @@ public:
     // The number with that many decimals.
     CJsonWriter& Value(double number, int decimals);
     CJsonWriter& Value(bool flag);
+    CJsonWriter& Null();
 
 private:
     void Separate();

@@ -1,4 +1,4 @@
-#include "tools/JsonWriter.h"
+#include "common/JsonWriter.h"
 
 #include "common/Text.h"
 
@@ -129,6 +129,13 @@ CJsonWriter& CJsonWriter::Value(bool flag)
 {
     Separate();
     m_out << (flag ? "true" : "false");
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::Null()
+{
+    Separate();
+    m_out << "null";
     return *this;
 }
 

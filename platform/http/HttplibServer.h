@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/phone/HttpExchange.h"
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace linlangok {
+
+class CGuardedHttplibServer;
+
+// The HTTP server of cpp-httplib behind IHttpServer, on a pool of threads of its own. Beyond the
+// library it bounds each request's time as a whole (a client trickling bytes is cut off with 408),
+// the bytes a request may send, and the connections one address holds at once.
+class CHttplibServer final : public IHttpServer {
+public:
+    CHttplibServer();
+    ~CHttplibServer() override;
+
+    uint16_t Start(const HttpServerOptions& options, HttpHandler handler) override;
+    void Stop() override;
+
+private:
+    std::unique_ptr<CGuardedHttplibServer> m_server;
+    std::thread m_listener;
+};
+
+// The machine's IPv4 addresses on its networks (up, not loopback), private ranges first, as
+// text; empty when there is none.
+std::vector<std::string> LanAddresses();
+
+} // namespace linlangok

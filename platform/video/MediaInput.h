@@ -1,0 +1,54 @@
+#pragma once
+
+#include "common/RegularFile.h"
+#include "core/engine/VideoSong.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+struct AVFormatContext;
+struct AVIOContext;
+struct AVStream;
+
+namespace linlangok {
+
+// A media file opened with libavformat, read through a CRegularFile (never a FIFO or a device),
+// its streams' parameters read. Song time 0 is the file's start time. One thread at a time.
+class CMediaInput {
+public:
+    // Raises std::runtime_error with the reason when the file is no regular file or no media file
+    // libavformat knows.
+    explicit CMediaInput(const std::filesystem::path& path);
+    ~CMediaInput();
+
+    CMediaInput(const CMediaInput&) = delete;
+    CMediaInput& operator=(const CMediaInput&) = delete;
+
+    AVFormatContext* Context() const { return m_context; }
+    // The stream's timestamp in song seconds.
+    double Seconds(const AVStream& stream, int64_t timestamp) const;
+    // Song seconds as a timestamp of the stream.
+    int64_t Timestamp(const AVStream& stream, double seconds) const;
+
+    VideoSongInfo Info() const;
+    // The file's audio streams in file order, and its first video stream (-1 for none): a cover
+    // picture attached to the sound is no video.
+    std::vector<int> AudioStreams() const;
+    int VideoStream() const;
+
+private:
+    static int Read(void* input, uint8_t* buffer, int size);
+    static int64_t Seek(void* input, int64_t offset, int whence);
+
+    CRegularFile m_file;
+    int64_t m_position = 0; // of the next byte read
+    AVIOContext* m_io = nullptr;
+    AVFormatContext* m_context = nullptr;
+    double m_startSeconds = 0.0;
+};
+
+// The text of a libav* error code.
+std::string MediaErrorText(int error);
+
+} // namespace linlangok

@@ -1,0 +1,259 @@
+// 手机点歌 against a running server on a free port: the route table, the token, the PIN, the
+// limits and bad input, over raw sockets.
+#include "common/Text.h"
+#include "core/engine/UiTaskQueue.h"
+#include "core/phone/PhoneAssets.h"
+#include "core/phone/PhoneService.h"
+#include "platform/database/SqliteCatalogStore.h"
+#include "platform/http/HttplibServer.h"
+#include "platform/pinyin/IcuTextReadings.h"
+#include "tests/support/ScriptedUserPrompts.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <regex>
+#include <thread>
+
+namespace linlangok {
+namespace {
+
+constexpr const char* kToken = "0123456789abcdef0123456789abcdef";
+
+class CSilentStarter final : public ISongStarter {
+public:
+    void StartSong(const std::filesystem::path&) override { }
+};
+
+struct Reply {
+    int status = 0;
+    std::string head;
+    std::string body;
+};
+
+class PhoneServerTest : public ::testing::Test {
+protected:
+    void Serve(PhoneLimits limits, HttpServerOptions options = {})
+    {
+        CatalogChanges changes;
+        for (int i = 1; i <= 60; ++i) {
+            CatalogSong& song = changes.added.emplace_back();
+            song.path = "/songs/" + std::to_string(i) + ".mp3";
+            song.title = u"歌" + Utf8ToUtf16(std::to_string(i));
+            song.format = "mp3";
+        }
+        m_store.Apply(changes);
+        auto index = std::make_shared<CCatalogIndex>(m_readings);
+        index->Build(m_store.LoadSongs());
+        m_service = std::make_unique<CPhoneService>(
+            PhoneServiceParts {m_picker, nullptr, m_uiThread, [] { return false; }, kToken, "2468", limits});
+        m_service->SetCatalogue(index);
+        m_uiLoop = std::jthread([this](std::stop_token stop) {
+            while (!stop.stop_requested()) {
+                m_uiThread.WaitForTask(std::chrono::milliseconds(5));
+                m_uiThread.RunPending();
+            }
+        });
+        options.address = "127.0.0.1";
+        m_port = m_server.Start(options, [this](const HttpRequest& request) { return m_service->Handle(request); });
+    }
+
+    void TearDown() override
+    {
+        if (m_service)
+            m_service->Close();
+        m_server.Stop();
+        m_uiLoop = {};
+    }
+
+    // Sends raw bytes from the source address and reads the answer until the server closes.
+    Reply Send(const std::string& raw, const char* from = "127.0.0.1", bool finish = true)
+    {
+        const int client = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &address.sin_addr);
+        bind(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        address.sin_port = htons(m_port);
+        inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+        EXPECT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        send(client, raw.data(), raw.size(), MSG_NOSIGNAL);
+        if (finish)
+            shutdown(client, SHUT_WR);
+        std::string answer;
+        char buffer[4096];
+        for (ssize_t got; (got = recv(client, buffer, sizeof buffer, 0)) > 0;)
+            answer.append(buffer, static_cast<size_t>(got));
+        close(client);
+        Reply reply;
+        const size_t split = answer.find("\r\n\r\n");
+        reply.head = answer.substr(0, split);
+        reply.body = split == std::string::npos ? "" : answer.substr(split + 4);
+        std::sscanf(answer.c_str(), "HTTP/1.1 %d", &reply.status);
+        return reply;
+    }
+
+    Reply Call(const std::string& method, const std::string& target, const std::string& cookies,
+        const std::string& body = {}, const char* from = "127.0.0.1")
+    {
+        return Send(method + " " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\nCookie: " + cookies
+                + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body,
+            from);
+    }
+
+    // A new phone: the page opened from the QR code's address, and its cookies.
+    std::string NewGuest()
+    {
+        const Reply page = Call("GET", std::string("/?k=") + kToken, "");
+        EXPECT_EQ(page.status, 200);
+        std::string cookies;
+        const std::regex setCookie("Set-Cookie: ([ks]=[0-9a-f]{32}); Path=/; HttpOnly; SameSite=Strict");
+        for (std::sregex_iterator it(page.head.begin(), page.head.end(), setCookie), end; it != end; ++it)
+            cookies += (cookies.empty() ? "" : "; ") + (*it)[1].str();
+        EXPECT_EQ(std::count(cookies.begin(), cookies.end(), '='), 2) << page.head;
+        return cookies;
+    }
+
+    test::CTemporaryFolder m_folder;
+    test::CScriptedUserPrompts m_prompts;
+    CSqliteCatalogStore m_store {m_folder.Path() / "Catalog.db"};
+    CIcuTextReadings m_readings;
+    CSilentStarter m_starter;
+    CSongPicker m_picker {m_store, m_starter, m_prompts, m_folder.Path() / "SongQueue.txt"};
+    CUiTaskQueue m_uiThread;
+    std::unique_ptr<CPhoneService> m_service;
+    CHttplibServer m_server;
+    uint16_t m_port = 0;
+    std::jthread m_uiLoop;
+};
+
+PhoneLimits Lenient()
+{
+    PhoneLimits limits;
+    limits.requestsPerSecond = 100000;
+    return limits;
+}
+
+TEST_F(PhoneServerTest, EveryRouteDeclaresItsAccessAndNoHostRouteIsOpenToAGuest)
+{
+    Serve(Lenient());
+    const std::string guest = NewGuest();
+    size_t hostRoutes = 0;
+    for (const PhoneRoute& route : PhoneRoutes()) {
+        SCOPED_TRACE(std::string(route.path));
+        EXPECT_NE(route.access, ERouteAccess::Undeclared);
+        if (route.action == EPhoneAction::Asset) {
+            EXPECT_TRUE(std::any_of(PhoneAssets().begin(), PhoneAssets().end(),
+                [&](const PhoneAsset& asset) { return asset.path == route.path; }));
+        }
+        if (route.access == ERouteAccess::Host) {
+            ++hostRoutes;
+            EXPECT_EQ(
+                Call(std::string(route.method), std::string(route.path), guest, "{\"ticket\":1,\"step\":1}").status,
+                403);
+        }
+    }
+    EXPECT_EQ(hostRoutes, 5u);
+}
+
+TEST_F(PhoneServerTest, TokenAndPinGuardTheirRoutes)
+{
+    Serve(Lenient());
+    const std::string host = NewGuest();
+    const std::string other = NewGuest();
+    const std::string forged = std::string("k=") + std::string(kToken).substr(0, 31) + "0";
+    const struct {
+        const char* method;
+        std::string target;
+        std::string cookies;
+        std::string body;
+        int status;
+    } cases[] = {
+        {"GET", "/", "", "", 403},
+        {"GET", "/api/state", "", "", 403},
+        {"GET", "/api/state", forged, "", 403},
+        {"GET", "/api/state?k=" + std::string(kToken), "", "", 200},
+        {"GET", "/api/state", host, "", 200},
+        {"POST", "/api/host/login", host, "{\"pin\":\"1357\"}", 403},
+        {"POST", "/api/host/login", host, "{\"pin\":\"2468\"}", 200},
+        {"POST", "/api/host/skip", host, "{}", 200},
+        {"POST", "/api/host/skip", other, "{}", 403},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.target + " " + test.cookies);
+        const Reply reply = Call(test.method, test.target, test.cookies, test.body);
+        EXPECT_EQ(reply.status, test.status);
+        if (test.status == 403 && test.cookies != host && test.cookies != other) {
+            EXPECT_EQ(reply.body.find("queue"), std::string::npos);
+        }
+    }
+    // Five wrong PINs in a row lock the address out, the right one included.
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Call("POST", "/api/host/login", other, "{\"pin\":\"0000\"}", "127.0.0.3").status, 403);
+    EXPECT_EQ(Call("POST", "/api/host/login", other, "{\"pin\":\"2468\"}", "127.0.0.3").status, 429);
+}
+
+TEST_F(PhoneServerTest, LimitsHoldPicksResultsBodiesAndRate)
+{
+    PhoneLimits limits;
+    limits.requestsPerSecond = 20;
+    Serve(limits);
+    const std::string guest = NewGuest();
+    for (int id = 1; id <= 4; ++id)
+        EXPECT_EQ(Call("POST", "/api/pick", guest, "{\"id\":" + std::to_string(id) + "}", "127.0.0.4").status,
+            id <= 3 ? 200 : 409);
+    const Reply state = Call("GET", "/api/state", guest, {}, "127.0.0.4");
+    EXPECT_NE(state.body.find("\"picks\":3,\"limit\":3"), std::string::npos) << state.body;
+    EXPECT_EQ(state.body.find("/songs/"), std::string::npos);
+    const Reply found = Call("GET", "/api/search?q=", guest, {}, "127.0.0.5");
+    EXPECT_EQ(std::count(found.body.begin(), found.body.end(), '{'), 51) << "50 results at most";
+    EXPECT_EQ(found.body.find("/songs/"), std::string::npos) << "results carry ids, not paths";
+    EXPECT_EQ(
+        Call("POST", "/api/name", guest, "{\"name\":\"" + std::string(9000, 'a') + "\"}", "127.0.0.5").status, 413);
+    std::vector<int> burst;
+    for (int i = 0; i < 30; ++i)
+        burst.push_back(Call("GET", "/api/state", guest, {}, "127.0.0.6").status);
+    EXPECT_EQ(burst.front(), 200);
+    EXPECT_EQ(burst.back(), 429);
+}
+
+TEST_F(PhoneServerTest, BadInputGetsAClearClientError)
+{
+    HttpServerOptions options;
+    options.requestTimeout = std::chrono::milliseconds(300);
+    Serve(Lenient(), options);
+    const std::string guest = NewGuest();
+    const std::string cookie = "Cookie: " + guest + "\r\n";
+    const struct {
+        std::string raw;
+        int status;
+    } cases[] = {
+        {"POST /api/pick HTTP/1.1\r\n" + cookie + "Content-Length: 5\r\n\r\n{\"id\"", 400},
+        {"POST /api/pick HTTP/1.1\r\n" + cookie + "Content-Length: 4\r\n\r\n[17]", 400},
+        {"POST /api/name HTTP/1.1\r\n" + cookie + "Content-Length: 14\r\n\r\n{\"name\":\"\\u0000\"}", 400},
+        {"POST /api/pick HTTP/1.1\r\n" + cookie + "Content-Length: 99999999\r\n\r\n{}", 413},
+        {"GET /../../etc/passwd HTTP/1.1\r\n" + cookie + "\r\n", 400},
+        {"GET /%2e%2e/etc/passwd HTTP/1.1\r\n" + cookie + "\r\n", 400},
+        {"GET /phone.js%00.png HTTP/1.1\r\n" + cookie + "\r\n", 400},
+        {"GET /api/search?q=a%00b HTTP/1.1\r\n" + cookie + "\r\n", 400},
+        {"GET /etc/passwd HTTP/1.1\r\n" + cookie + "\r\n", 404},
+        {"DELETE /api/pick HTTP/1.1\r\n" + cookie + "\r\n", 405},
+        {"GET /api/state HTTP/1.1\r\n" + cookie + "X: " + std::string(20000, 'x') + "\r\n\r\n", 400},
+        {"GARBAGE\0\r\n\r\n", 400},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.raw.substr(0, 40));
+        EXPECT_EQ(Send(test.raw).status, test.status);
+    }
+    // A client that stops halfway through its headers is answered 408 and cut off.
+    EXPECT_EQ(Send("GET /api/state HTTP/1.1\r\n" + cookie, "127.0.0.1", false).status, 408);
+}
+
+} // namespace
+} // namespace linlangok

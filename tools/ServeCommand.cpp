@@ -1,0 +1,104 @@
+#include "common/JsonWriter.h"
+#include "common/Text.h"
+#include "core/engine/UiTaskQueue.h"
+#include "core/phone/PhoneService.h"
+#include "platform/database/SqliteCatalogStore.h"
+#include "platform/http/HttplibServer.h"
+#include "platform/pinyin/IcuTextReadings.h"
+#include "tools/Commands.h"
+
+#include <csignal>
+#include <iostream>
+#include <stdexcept>
+
+namespace linlangok {
+namespace {
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+void RequestStop(int)
+{
+    g_stopRequested = 1;
+}
+
+// Nothing plays in the tool: a song started from the queue only becomes the current one, as with
+// `queue next`.
+class CQueueOnlyStarter final : public ISongStarter {
+public:
+    void StartSong(const std::filesystem::path&) override { }
+};
+
+bool IsDigits(const std::string& text, size_t minimum, size_t maximum)
+{
+    return text.size() >= minimum && text.size() <= maximum
+        && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+int Serve(ToolContext& context, const HttpServerOptions& options, const std::string& pin)
+{
+    const auto store = OpenCatalogStore(context);
+    CIcuTextReadings readings;
+    auto index = std::make_shared<CCatalogIndex>(readings);
+    index->Build(store->LoadSongs());
+    CUiTaskQueue uiThread;
+    CQueueOnlyStarter starter;
+    CSongPicker picker(*store, starter, context.prompts, context.programFolder / kSongQueueFileName);
+    CPhoneService service(PhoneServiceParts {picker, nullptr, uiThread, [] { return false; }, RandomHex(16),
+        pin.empty() ? RandomPin(4) : pin, PhoneLimits {}});
+    service.SetCatalogue(index);
+    CHttplibServer server;
+    const uint16_t port
+        = server.Start(options, [&service](const HttpRequest& request) { return service.Handle(request); });
+    std::string host = options.address;
+    if (host == "0.0.0.0") {
+        const std::vector<std::string> addresses = LanAddresses();
+        host = addresses.empty() ? "127.0.0.1" : addresses.front();
+    }
+    CJsonWriter json(std::cout);
+    json.BeginObject().Key("url").Value("http://" + host + ':' + std::to_string(port) + "/?k=" + service.Token());
+    json.Key("pin").Value(service.Pin()).EndObject();
+    std::cout << std::endl;
+    while (!g_stopRequested) {
+        uiThread.WaitForTask(std::chrono::milliseconds(100));
+        uiThread.RunPending();
+    }
+    service.Close();
+    server.Stop();
+    return 0;
+}
+
+} // namespace
+
+int RunServeCommand(ToolContext& context)
+{
+    std::vector<std::string>& arguments = context.arguments;
+    HttpServerOptions options;
+    options.port = kDefaultPhonePort;
+    std::string pin;
+    for (size_t i = 0; i < arguments.size(); i += 2) {
+        if (i + 1 == arguments.size())
+            return UsageError(kServeUsage);
+        const std::string& value = arguments[i + 1];
+        if (arguments[i] == "--port" && IsDigits(value, 1, 5) && std::stoul(value) <= 65535)
+            options.port = static_cast<uint16_t>(std::stoul(value));
+        else if (arguments[i] == "--pin" && IsDigits(value, 4, 8))
+            pin = value;
+        else if (arguments[i] == "--address" && !value.empty())
+            options.address = value;
+        else
+            return UsageError(kServeUsage);
+    }
+    struct sigaction action { };
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    try {
+        return Serve(context, options, pin);
+    } catch (const std::runtime_error& error) {
+        context.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        return 1;
+    }
+}
+
+} // namespace linlangok

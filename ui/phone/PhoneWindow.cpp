@@ -1,0 +1,233 @@
+#include "ui/phone/PhoneWindow.h"
+
+#include "common/Text.h"
+#include "ui/desktop/QtUiThreadPoster.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <mutex>
+#include <stdexcept>
+
+namespace linlangok {
+namespace {
+
+const QString kSettingsOrganisation = QStringLiteral("Lyrabooth");
+const QString kSettingsApplication = QStringLiteral("PhonePicks");
+const QString kPortKey = QStringLiteral("Port");
+constexpr int kTickMilliseconds = 500;
+constexpr int kQuietModules = 4;
+constexpr int kWindowModulePixels = 6;
+
+QString HiddenPin(size_t digits)
+{
+    return QString(static_cast<qsizetype>(digits), QChar(0x2022)); // •
+}
+
+} // namespace
+
+struct CPhoneWindow::LoadedCatalogue {
+    std::mutex lock;
+    std::shared_ptr<const CCatalogIndex> index;
+};
+
+QImage QrImage(const QrCode& code, int modulePixels)
+{
+    const int side = (code.size + 2 * kQuietModules) * modulePixels;
+    QImage image(side, side, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    for (int y = 0; y < code.size; ++y) {
+        for (int x = 0; x < code.size; ++x) {
+            if (code.IsDark(x, y))
+                painter.fillRect((x + kQuietModules) * modulePixels, (y + kQuietModules) * modulePixels, modulePixels,
+                    modulePixels, Qt::black);
+        }
+    }
+    return image;
+}
+
+CPhoneWindow::CPhoneWindow(const PhoneWindowParts& parts, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_parts(parts)
+    , m_loaded(std::make_shared<LoadedCatalogue>())
+{
+    setWindowTitle(QStringLiteral("手机点歌"));
+    BuildLayout();
+    m_timer = new QTimer(this);
+    m_timer->setInterval(kTickMilliseconds);
+    connect(m_timer, &QTimer::timeout, this, &CPhoneWindow::Tick);
+    ShowAddress();
+}
+
+CPhoneWindow::~CPhoneWindow()
+{
+    Stop();
+}
+
+void CPhoneWindow::BuildLayout()
+{
+    m_codeLabel = new QLabel(this);
+    m_codeLabel->setAlignment(Qt::AlignCenter);
+    m_codeLabel->setAccessibleName(QStringLiteral("点歌二维码"));
+    m_urlLabel = new QLabel(this);
+    m_urlLabel->setAlignment(Qt::AlignCenter);
+    m_urlLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_urlLabel->setAccessibleName(QStringLiteral("点歌网址"));
+    m_status = new QLabel(this);
+    m_status->setWordWrap(true);
+    m_status->setAccessibleName(QStringLiteral("状态"));
+
+    m_addresses = new QComboBox(this);
+    m_addresses->setAccessibleName(QStringLiteral("网络地址"));
+    for (const std::string& address : m_parts.phone.lanAddresses())
+        m_addresses->addItem(QString::fromStdString(address));
+    if (m_addresses->count() == 0)
+        m_addresses->addItem(QStringLiteral("127.0.0.1"));
+    connect(m_addresses, &QComboBox::currentIndexChanged, this, &CPhoneWindow::ShowAddress);
+    m_portBox = new QSpinBox(this);
+    m_portBox->setRange(0, 65535);
+    m_portBox->setSpecialValueText(QStringLiteral("自动"));
+    m_portBox->setValue(
+        QSettings(kSettingsOrganisation, kSettingsApplication).value(kPortKey, kDefaultPhonePort).toInt());
+    m_portBox->setAccessibleName(QStringLiteral("端口"));
+    m_startStop = new QPushButton(this);
+    m_startStop->setAutoDefault(false);
+    connect(m_startStop, &QPushButton::clicked, this, [this] { IsRunning() ? Stop() : Start(); });
+    m_pin = new QLabel(this);
+    m_pin->setAccessibleName(QStringLiteral("主持人密码"));
+    m_showPin = new QPushButton(QStringLiteral("显示"), this);
+    m_showPin->setAutoDefault(false);
+    m_showPin->setCheckable(true);
+    connect(m_showPin, &QPushButton::toggled, this, &CPhoneWindow::ShowAddress);
+    m_stage = new QCheckBox(QStringLiteral("两首歌之间在舞台视图上显示二维码"), this);
+    connect(m_stage, &QCheckBox::toggled, this, &CPhoneWindow::Tick);
+
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(m_portBox, 1);
+    portRow->addWidget(m_startStop);
+    auto* pinRow = new QHBoxLayout;
+    pinRow->addWidget(m_pin, 1);
+    pinRow->addWidget(m_showPin);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("网络地址"), m_addresses);
+    form->addRow(QStringLiteral("端口"), portRow);
+    form->addRow(QStringLiteral("主持人密码"), pinRow);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_codeLabel, 1);
+    layout->addWidget(m_urlLabel);
+    layout->addWidget(m_status);
+    layout->addLayout(form);
+    layout->addWidget(m_stage);
+}
+
+void CPhoneWindow::Start()
+{
+    if (IsRunning())
+        return;
+    m_commandContext = std::make_unique<QObject>();
+    m_poster = std::make_unique<CQtUiThreadPoster>(*m_commandContext);
+    try {
+        m_service = std::make_unique<CPhoneService>(PhoneServiceParts {
+            m_parts.picker, &m_parts.host, *m_poster, m_parts.idle, RandomHex(16), RandomPin(4), PhoneLimits {}});
+        HttpServerOptions options;
+        options.address = m_parts.phone.listenAddress;
+        options.port = static_cast<uint16_t>(m_portBox->value());
+        m_server = m_parts.phone.makeServer();
+        m_port = m_server->Start(
+            options, [service = m_service.get()](const HttpRequest& request) { return service->Handle(request); });
+    } catch (const std::runtime_error& error) {
+        m_server.reset();
+        m_service.reset();
+        m_status->setText(QString::fromStdString(error.what()));
+        ShowAddress();
+        return;
+    }
+    QSettings(kSettingsOrganisation, kSettingsApplication).setValue(kPortKey, m_portBox->value());
+    ReloadCatalogue();
+    m_timer->start();
+    ShowAddress();
+}
+
+void CPhoneWindow::Stop()
+{
+    if (!IsRunning())
+        return;
+    m_timer->stop();
+    m_service->Close();
+    m_server->Stop();
+    m_server.reset();
+    // Commands posted and not yet run go with their context, before the service they call.
+    m_commandContext.reset();
+    m_poster.reset();
+    m_service.reset();
+    m_parts.showOnStage(QImage());
+    m_onStage = false;
+    ShowAddress();
+}
+
+void CPhoneWindow::ReloadCatalogue()
+{
+    if (!IsRunning())
+        return;
+    m_loader = std::jthread([loaded = m_loaded, openStore = m_parts.openStore, &folding = m_parts.folding] {
+        try {
+            auto index = std::make_shared<CCatalogIndex>(folding);
+            index->Build(openStore()->LoadSongs());
+            std::lock_guard lock(loaded->lock);
+            loaded->index = std::move(index);
+        } catch (const std::runtime_error&) {
+            // The catalogue window tells of a store that cannot be read; the phones search nothing.
+        }
+    });
+}
+
+void CPhoneWindow::ShowAddress()
+{
+    const bool running = IsRunning();
+    m_url = running ? "http://" + m_addresses->currentText().toStdString() + ':' + std::to_string(m_port)
+            + "/?k=" + m_service->Token()
+                    : std::string();
+    m_code = running ? QrImage(m_parts.phone.qrEncoder.Encode(m_url), kWindowModulePixels) : QImage();
+    m_codeLabel->setPixmap(QPixmap::fromImage(m_code));
+    m_codeLabel->setText(running ? QString() : QStringLiteral("手机点歌已关闭"));
+    m_codeLabel->setMinimumSize(running ? m_code.size() : QSize(240, 240));
+    m_urlLabel->setText(QString::fromStdString(m_url));
+    if (running)
+        m_status->setText(QStringLiteral("客人用手机扫描二维码即可点歌（手机要连在同一个网络上）。"));
+    m_startStop->setText(running ? QStringLiteral("停止") : QStringLiteral("开始"));
+    m_portBox->setEnabled(!running);
+    const std::string pin = running ? m_service->Pin() : std::string();
+    m_pin->setText(m_showPin->isChecked() ? QString::fromStdString(pin) : HiddenPin(pin.size()));
+    m_showPin->setEnabled(running);
+    if (m_onStage)
+        m_parts.showOnStage(m_code);
+}
+
+void CPhoneWindow::Tick()
+{
+    if (!IsRunning())
+        return;
+    {
+        std::lock_guard lock(m_loaded->lock);
+        if (m_loaded->index)
+            m_service->SetCatalogue(std::move(m_loaded->index));
+    }
+    m_service->Publish();
+    const bool onStage = m_stage->isChecked() && m_parts.idle();
+    if (onStage != m_onStage) {
+        m_onStage = onStage;
+        m_parts.showOnStage(onStage ? m_code : QImage());
+    }
+}
+
+} // namespace linlangok

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "core/catalog/CatalogStore.h"
+#include "core/catalog/TextReadings.h"
+#include "core/phone/PhoneService.h"
+#include "core/phone/QrCode.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+
+namespace linlangok {
+
+class CQtUiThreadPoster;
+
+// The platform's services of 手机点歌, made once by main.
+struct PhoneServices {
+    std::function<std::unique_ptr<IHttpServer>()> makeServer;
+    const IQrEncoder& qrEncoder;
+    std::function<std::vector<std::string>()> lanAddresses; // the machine's addresses for the QR code
+    std::string listenAddress = "0.0.0.0";
+};
+
+struct PhoneWindowParts {
+    const PhoneServices& phone;
+    CSongPicker& picker;
+    IPhoneHostControls& host;
+    std::function<bool()> idle; // nothing plays or records
+    std::function<std::unique_ptr<ICatalogStore>()> openStore; // a connection for the loading thread
+    ITextFolding& folding; // thread-safe
+    // Shows or hides the QR code on the stage view (an empty image hides it).
+    std::function<void(const QImage&)> showOnStage;
+};
+
+// The image of a QR code, modulePixels to a module, with its quiet zone of four modules.
+QImage QrImage(const QrCode& code, int modulePixels);
+
+// 手机点歌: starts and stops the phones' server, and shows the QR code of its address with the
+// token, the port (kept between runs; 8866 by default), the host's PIN (hidden until asked) and
+// whether the code also shows on the stage view between songs. The server is off until Start;
+// each start has a new token and PIN. The phones' catalogue is loaded in the background at start
+// and when ReloadCatalogue is called. UI thread.
+class CPhoneWindow final : public QWidget {
+    Q_OBJECT
+public:
+    explicit CPhoneWindow(const PhoneWindowParts& parts, QWidget* parent = nullptr);
+    ~CPhoneWindow() override;
+
+    // Starts the server on the port chosen; a failure shows in the window. Does nothing while it
+    // runs.
+    void Start();
+    void Stop();
+    bool IsRunning() const { return m_service != nullptr; }
+    // The address in the QR code; empty while stopped.
+    const std::string& Url() const { return m_url; }
+    const CPhoneService* Service() const { return m_service.get(); }
+    void ReloadCatalogue();
+
+private:
+    void BuildLayout();
+    void ShowAddress();
+    // On the window's timer: the playing state for the phones, and the code on the stage view.
+    void Tick();
+
+    PhoneWindowParts m_parts;
+    std::unique_ptr<QObject> m_commandContext; // the commands' poster posts to it; deleted first
+    std::unique_ptr<CQtUiThreadPoster> m_poster;
+    std::unique_ptr<CPhoneService> m_service;
+    std::unique_ptr<IHttpServer> m_server;
+    uint16_t m_port = 0;
+    std::string m_url;
+    QImage m_code;
+    bool m_onStage = false;
+    QLabel* m_codeLabel = nullptr;
+    QLabel* m_urlLabel = nullptr;
+    QLabel* m_status = nullptr;
+    QLabel* m_pin = nullptr;
+    QPushButton* m_showPin = nullptr;
+    QComboBox* m_addresses = nullptr;
+    QSpinBox* m_portBox = nullptr;
+    QPushButton* m_startStop = nullptr;
+    QCheckBox* m_stage = nullptr;
+    QTimer* m_timer = nullptr;
+    // The loading thread leaves the catalogue here; the timer hands it to the service.
+    struct LoadedCatalogue;
+    std::shared_ptr<LoadedCatalogue> m_loaded;
+    std::jthread m_loader;
+};
+
+} // namespace linlangok
