@@ -162,7 +162,8 @@ std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters
 // ThreadSanitizer builds: libraries that are not built with it cannot show it their
 // synchronisation — FluidSynth loads SoundFont samples on OpenMP threads (libgomp) and opens them
 // through libinstpatch's GLib locks; Qt scales and draws images on its own threads; FFmpeg's
-// decoders hand pictures between their frame threads through atomics of their own. Defined here
+// decoders hand pictures between their frame threads through atomics of their own; FluidSynth
+// shares its sample cache between synthesizers under GLib's futex locks. Defined here
 // because every program links this file.
 extern "C" const char* __tsan_default_suppressions()
 {
@@ -173,6 +174,7 @@ extern "C" const char* __tsan_default_suppressions()
            "called_from_lib:libQt6Widgets.so.6\n"
            "called_from_lib:libglib-2.0.so.0\n"
            "race:libavcodec.so\n"
-           "race:libavutil.so\n";
+           "race:libavutil.so\n"
+           "race:libfluidsynth.so\n";
 }
 #endif

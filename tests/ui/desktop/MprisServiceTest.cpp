@@ -3,6 +3,7 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QDialog>
 #include <QProcess>
@@ -61,8 +62,12 @@ public:
     {
         QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, interface, method);
         call.setArguments(arguments);
-        // The player answers on this thread's event loop; a reply that never comes fails the test.
-        return m_bus.call(call, QDBus::BlockWithGui, kReplyMilliseconds);
+        // The player answers on this thread's event loop. Qt's own blocking wait was seen to miss a
+        // reply under the thread sanitizer and wait for ever; this one ends at its deadline.
+        QDBusPendingCall pending = m_bus.asyncCall(call, kReplyMilliseconds);
+        if (!QTest::qWaitFor([&pending] { return pending.isFinished(); }, kReplyMilliseconds))
+            return QDBusMessage::createError(QDBusError::Timeout, QStringLiteral("no reply"));
+        return pending.reply();
     }
     QVariant Get(const QString& interface, const QString& property)
     {
