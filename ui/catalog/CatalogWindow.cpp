@@ -13,7 +13,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QAbstractTableModel>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <stdexcept>
@@ -58,6 +59,58 @@ QPushButton* Button(const QString& text, QWidget* parent)
 
 } // namespace
 
+// The search results as the list shows them. Rows are made only as they are painted, so that a
+// keystroke costs the search and the rows in sight, not a widget item for every result.
+class CSearchResultsModel final : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void Show(std::vector<SearchResult> results)
+    {
+        beginResetModel();
+        m_results = std::move(results);
+        endResetModel();
+    }
+    const CatalogSong* Song(int row) const
+    {
+        return row >= 0 && static_cast<size_t>(row) < m_results.size() ? m_results[static_cast<size_t>(row)].song
+                                                                         : nullptr;
+    }
+
+    int rowCount(const QModelIndex& parent) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_results.size());
+    }
+    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 4; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const CatalogSong* song = Song(index.row());
+        if (role != Qt::DisplayRole || !song)
+            return {};
+        switch (index.column()) {
+        case 0:
+            return ToQString(song->title);
+        case 1:
+            return ToQString(song->singer);
+        case 2:
+            return KindText(song->format);
+        default:
+            return LengthText(song->lengthMilliseconds);
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        static const QString kHeaders[]
+            = {QStringLiteral("歌名"), QStringLiteral("歌手"), QStringLiteral("类型"), QStringLiteral("时长")};
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= 4)
+            return {};
+        return kHeaders[section];
+    }
+
+private:
+    std::vector<SearchResult> m_results;
+};
+
 CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_parts(parts)
@@ -99,10 +152,10 @@ void CCatalogWindow::BuildLayout()
     m_performer->setPlaceholderText(QStringLiteral("演唱者"));
     m_performer->setAccessibleName(QStringLiteral("演唱者"));
 
-    m_results = new QTreeWidget(this);
+    m_shown = new CSearchResultsModel(this);
+    m_results = new QTreeView(this);
     m_results->setAccessibleName(QStringLiteral("搜索结果"));
-    m_results->setHeaderLabels(
-        {QStringLiteral("歌名"), QStringLiteral("歌手"), QStringLiteral("类型"), QStringLiteral("时长")});
+    m_results->setModel(m_shown);
     m_results->setRootIsDecorated(false);
     m_results->setUniformRowHeights(true);
     m_results->header()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -165,7 +218,7 @@ void CCatalogWindow::BuildLayout()
     connect(m_search, &QLineEdit::textChanged, this, &CCatalogWindow::UpdateResults);
     connect(m_singer, &QLineEdit::textChanged, this, &CCatalogWindow::UpdateResults);
     connect(m_kind, &QComboBox::currentIndexChanged, this, &CCatalogWindow::UpdateResults);
-    connect(m_results, &QTreeWidget::itemActivated, this, &CCatalogWindow::PickSelected);
+    connect(m_results, &QTreeView::activated, this, &CCatalogWindow::PickSelected);
     connect(pick, &QPushButton::clicked, this, &CCatalogWindow::PickSelected);
     connect(top, &QPushButton::clicked, this, [this] {
         if (const CatalogSong* song = SelectedSong()) {
@@ -206,8 +259,8 @@ bool CCatalogWindow::eventFilter(QObject* watched, QEvent* event)
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (watched == m_search && (key == Qt::Key_Up || key == Qt::Key_Down)) {
         const int row = m_results->currentIndex().row() + (key == Qt::Key_Down ? 1 : -1);
-        if (row >= 0 && row < m_results->topLevelItemCount())
-            m_results->setCurrentItem(m_results->topLevelItem(row));
+        if (row >= 0 && row < m_shown->rowCount({}))
+            m_results->setCurrentIndex(m_shown->index(row, 0));
         return true;
     }
     if ((watched == m_search || watched == m_results) && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
@@ -220,19 +273,9 @@ bool CCatalogWindow::eventFilter(QObject* watched, QEvent* event)
 void CCatalogWindow::UpdateResults()
 {
     const SearchFilter filter {FromQString(m_singer->text()), m_kind->currentData().toString().toStdString()};
-    const std::vector<SearchResult> results = m_index->Search(FromQString(m_search->text()), filter, kShownResults);
-    m_results->clear();
-    m_shown.clear();
-    QList<QTreeWidgetItem*> items;
-    for (const SearchResult& result : results) {
-        const CatalogSong& song = *result.song;
-        items.append(new QTreeWidgetItem({ToQString(song.title), ToQString(song.singer), KindText(song.format),
-            LengthText(song.lengthMilliseconds)}));
-        m_shown.push_back(&song);
-    }
-    m_results->addTopLevelItems(items);
-    if (!items.isEmpty())
-        m_results->setCurrentItem(items.front());
+    m_shown->Show(m_index->Search(FromQString(m_search->text()), filter, kShownResults));
+    if (m_shown->rowCount({}) > 0)
+        m_results->setCurrentIndex(m_shown->index(0, 0));
 }
 
 void CCatalogWindow::UpdateQueue()
@@ -252,8 +295,7 @@ void CCatalogWindow::UpdateQueue()
 
 const CatalogSong* CCatalogWindow::SelectedSong() const
 {
-    const int row = m_results->currentIndex().row();
-    return row >= 0 && static_cast<size_t>(row) < m_shown.size() ? m_shown[static_cast<size_t>(row)] : nullptr;
+    return m_shown->Song(m_results->currentIndex().row());
 }
 
 void CCatalogWindow::PickSelected()

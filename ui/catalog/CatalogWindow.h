@@ -24,9 +24,11 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class QTreeWidget;
+class QTreeView;
 
 namespace linlangok {
+
+class CSearchResultsModel;
 
 // The catalogue's platform services, made once by main. The factories make a store connection
 // and a song reader for the scanning thread; folding and pinyin are shared with it (they are
@@ -66,7 +68,7 @@ public:
     bool IsBusy() const { return m_busy; }
     const CCatalogIndex& Index() const { return *m_index; }
     QLineEdit* SearchBox() const { return m_search; }
-    QTreeWidget* Results() const { return m_results; }
+    QTreeView* Results() const { return m_results; }
     QListWidget* QueueList() const { return m_queue; }
 
 signals:
@@ -97,12 +99,12 @@ private:
 
     CatalogWindowParts m_parts;
     std::unique_ptr<CCatalogIndex> m_index;
-    std::vector<const CatalogSong*> m_shown;
+    CSearchResultsModel* m_shown = nullptr;
     QLineEdit* m_search = nullptr;
     QLineEdit* m_singer = nullptr;
     QComboBox* m_kind = nullptr;
     QLineEdit* m_performer = nullptr;
-    QTreeWidget* m_results = nullptr;
+    QTreeView* m_results = nullptr;
     QListWidget* m_queue = nullptr;
     QCheckBox* m_continuous = nullptr;
     QProgressBar* m_progress = nullptr;

@@ -10,7 +10,7 @@
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -64,13 +64,13 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     EXPECT_EQ(window.Index().Size(), 3u);
 
     QTest::keyClicks(window.SearchBox(), QStringLiteral("zjl"));
-    ASSERT_EQ(window.Results()->topLevelItemCount(), 2);
+    ASSERT_EQ(window.Results()->model()->rowCount(), 2);
     QTest::keyClick(window.SearchBox(), Qt::Key_Down);
-    const QString second = window.Results()->currentItem()->text(0);
+    const QString second = window.Results()->currentIndex().data().toString();
     QTest::keyClick(window.SearchBox(), Qt::Key_Return);
     window.SearchBox()->clear();
     window.SearchBox()->setText(QStringLiteral("鄧麗君"));
-    ASSERT_EQ(window.Results()->topLevelItemCount(), 1);
+    ASSERT_EQ(window.Results()->model()->rowCount(), 1);
     QTest::keyClick(window.SearchBox(), Qt::Key_Enter);
     ASSERT_EQ(window.QueueList()->count(), 2);
     EXPECT_TRUE(window.QueueList()->item(0)->text().startsWith(second));
