@@ -274,6 +274,18 @@ bool MakeKtvVideo(const QString& path, int seconds)
     return ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0;
 }
 
+// Plays the song from its start, what played stopped, and runs the events until it is heard at
+// `seconds` and the windows have drawn it.
+linlangok::CKaraokeSession& PlayUntil(linlangok::CKaraokeApplication& karaoke, const QString& song, double seconds)
+{
+    linlangok::CMainController& controller = karaoke.MainWindow().Controller();
+    controller.Stop();
+    controller.PlayNow(linlangok::PathToUtf16(song.toStdString()));
+    RunEventsUntilPosition(karaoke.Session(), seconds);
+    RunEventsFor(100);
+    return karaoke.Session();
+}
+
 // The video window while a generated KTV video plays, a line half sung, its original vocal heard
 // (原唱), and the same picture on the stage view.
 bool SaveVideoWindow(linlangok::CKaraokeApplication& karaoke, const QString& folder)
@@ -285,15 +297,10 @@ bool SaveVideoWindow(linlangok::CKaraokeApplication& karaoke, const QString& fol
         std::fprintf(stderr, "video: ffmpeg could not make the KTV video\n");
         return false;
     }
-    CMainController& controller = karaoke.MainWindow().Controller();
-    controller.Stop();
-    controller.PlayNow(PathToUtf16(song.toStdString()));
-    CKaraokeSession& session = karaoke.Session();
-    RunEventsUntilPosition(session, 4.6);
-    RunEventsFor(100);
+    CKaraokeSession& session = PlayUntil(karaoke, song, 4.6);
     bool saved = Save(karaoke.VideoWindow(), folder, "video");
     saved &= SaveStage(karaoke, folder, "stage-video", std::nullopt, session.PictureFrame().get());
-    controller.Stop();
+    karaoke.MainWindow().Controller().Stop();
     return saved;
 }
 
@@ -370,17 +377,12 @@ bool SaveMp3gSong(linlangok::CKaraokeApplication& karaoke, const QString& folder
         return false;
     }
     graphics.close();
-    CMainController& controller = karaoke.MainWindow().Controller();
-    controller.Stop();
-    controller.PlayNow(PathToUtf16(song.toStdString()));
-    CKaraokeSession& session = karaoke.Session();
-    RunEventsUntilPosition(session, 4.0);
-    RunEventsFor(100);
+    CKaraokeSession& session = PlayUntil(karaoke, song, 4.0);
     bool saved = Save(karaoke.VideoWindow(), folder, "video-mp3g");
     StageFrame ending = karaoke.LyricsWindow().Stage();
     ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 4, 12, true);
     saved &= SaveStage(karaoke, folder, "stage-mp3g", ending, session.PictureFrame().get());
-    controller.Stop();
+    karaoke.MainWindow().Controller().Stop();
     return saved;
 }
 
