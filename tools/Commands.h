@@ -4,7 +4,7 @@
 #include "common/FileLock.h"
 #include "common/TextEncodings.h"
 #include "common/UserPrompts.h"
-#include "core/session/SongKind.h"
+#include "common/SongKind.h"
 
 #include <filesystem>
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/SongNaming.h"
-#include "core/session/SongKind.h"
+#include "common/SongKind.h"
 
 #include <algorithm>
 #include <map>

@@ -3,7 +3,7 @@
 #include "common/UserPrompts.h"
 #include "core/controller/PerformanceController.h"
 #include "core/controller/StatusText.h"
-#include "core/session/SongKind.h"
+#include "common/SongKind.h"
 
 #include <cstdint>
 #include <functional>

@@ -9,7 +9,7 @@
 #include "core/engine/RecordingController.h"
 #include "core/engine/SongPicture.h"
 #include "core/engine/VideoSong.h"
-#include "core/session/SongKind.h"
+#include "common/SongKind.h"
 #include "core/session/SongLoudness.h"
 #include "core/session/SongMemory.h"
 #include "core/session/VocalLayout.h"

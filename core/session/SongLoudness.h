@@ -2,7 +2,7 @@
 
 #include "core/engine/Loudness.h"
 #include "core/engine/UiThreadPoster.h"
-#include "core/session/SongKind.h"
+#include "common/SongKind.h"
 #include "core/session/SongMemory.h"
 
 #include <condition_variable>

@@ -2,7 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
-#include "core/session/SongKind.h"
+#include "common/SongKind.h"
 
 #include <algorithm>
 #include <charconv>

@@ -4,7 +4,7 @@
 #include "common/Text.h"
 #include "core/cdg/Mp3gSong.h"
 #include "core/lyrics/LrcParser.h"
-#include "core/session/SongKind.h"
+#include "common/SongKind.h"
 #include "midi/MidiSong.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/mp3g/ZipArchive.h"

@@ -3,7 +3,7 @@
 #include "common/FilePath.h"
 #include "common/Product.h"
 #include "common/Text.h"
-#include "core/session/SongKind.h"
+#include "common/SongKind.h"
 #include "ui/desktop/QtUserPrompts.h"
 #include "ui/widgets/QtText.h"
 

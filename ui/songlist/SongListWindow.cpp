@@ -2,7 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
-#include "core/session/SongKind.h"
+#include "common/SongKind.h"
 #include "ui/songlist/ListNameDialog.h"
 #include "ui/widgets/Artwork.h"
 #include "ui/widgets/DialogTemplate.h"
