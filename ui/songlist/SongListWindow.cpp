@@ -1,8 +1,8 @@
 #include "ui/songlist/SongListWindow.h"
 
 #include "common/FilePath.h"
-#include "common/Text.h"
 #include "common/SongKind.h"
+#include "common/Text.h"
 #include "ui/songlist/ListNameDialog.h"
 #include "ui/widgets/Artwork.h"
 #include "ui/widgets/DialogTemplate.h"
