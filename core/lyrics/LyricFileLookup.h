@@ -12,7 +12,7 @@
 // folder, the lyric file the user chose, the MIDI file's own syllables, or the idle lines.
 namespace linlangok {
 
-// The lyrics show window as the lyric lookup uses it. Implemented by the window; UI thread.
+// The lyrics show as the lyric lookup uses it. Implemented by the lyrics presenter; UI thread.
 class ILyricsShow {
 public:
     virtual ~ILyricsShow() = default;

@@ -37,13 +37,13 @@ struct LyricsShowParts {
 // to a line, or as a .kar song breaks them) with the current line sung red up to the syllable
 // being sung.
 // The window paints what its presenter gives and forwards the user's input; the presenter learns
-// the song's lyrics from the session (attach Presenter() to it). A 10 Hz timer ticks the presenter,
-// which moves the text up smoothly while the song plays; paints only draw that frame, so exposing
-// or resizing the window never moves the text. Closing it only
-// hides it. Resizable down to its initial size; its size is written at exit. Its context menu
-// opens the stage view (the same lyrics full screen) and picks its screen, chooses the encoding
-// of the song's texts, and moves the LRC lyrics earlier or later by a tenth of a second; the
-// song remembers both. The parts outlive the window. UI thread.
+// the song's lyrics from the session (attach Presenter() to it). A 10 Hz timer ticks the
+// presenter, which moves the text up smoothly while the song plays; paints only draw that frame,
+// so exposing or resizing the window never moves the text. Closing it only hides it. Resizable
+// down to its initial size; its size is written at exit. Its context menu opens the stage view
+// (the same lyrics full screen) and picks its screen, chooses the encoding of the song's texts,
+// and moves the LRC lyrics earlier or later by a tenth of a second; the song remembers both. The
+// parts outlive the window. UI thread.
 class CLyricsShowWindow final : public QWidget, public ICompanionWindow, public IStageSource {
     Q_OBJECT
 public:
