@@ -229,7 +229,7 @@ void CKaraokeApplication::PlayFile(const std::filesystem::path& path)
 
 bool CKaraokeApplication::CanPlayNeighbour(int step) const
 {
-    return m_songListWindow->HasNeighbour(step);
+    return m_songListWindow->Presenter().HasNeighbour(step);
 }
 
 void CKaraokeApplication::PlayNeighbour(int step)
