@@ -14,7 +14,7 @@ inline constexpr int kSyllablesPerLine = 10;
 // paragraph ("\\"). Syllables of lyric events never start either.
 enum class ELyricBreak : std::uint8_t { None, Line, Paragraph };
 
-// Where a loaded song hands its lyric track: the lyrics show window implements it. Called on the
+// Where a loaded song hands its lyric track: the lyrics presenter implements it. Called on the
 // UI thread.
 class ILyricTrackView {
 public:

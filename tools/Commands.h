@@ -2,9 +2,9 @@
 
 #include "common/CodePage.h"
 #include "common/FileLock.h"
+#include "common/SongKind.h"
 #include "common/TextEncodings.h"
 #include "common/UserPrompts.h"
-#include "core/session/SongKind.h"
 
 #include <filesystem>
 #include <functional>

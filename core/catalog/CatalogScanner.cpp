@@ -1,8 +1,8 @@
 #include "core/catalog/CatalogScanner.h"
 
+#include "common/SongKind.h"
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/SongNaming.h"
-#include "core/session/SongKind.h"
 
 #include <algorithm>
 #include <map>

@@ -1,7 +1,7 @@
 #include "core/catalog/CatalogSearch.h"
 
+#include "common/SongKind.h"
 #include "common/Text.h"
-#include "core/session/SongKind.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "common/SongKind.h"
 #include "common/UserPrompts.h"
 #include "core/controller/PerformanceController.h"
 #include "core/controller/StatusText.h"
-#include "core/session/SongKind.h"
 
 #include <cstdint>
 #include <functional>

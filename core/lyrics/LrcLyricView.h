@@ -17,8 +17,8 @@ namespace linlangok {
 int FindCurrentLine(std::span<const LyricLine> lines, int t);
 
 // The LRC lyric view of the lyrics show window without its drawing: the timed lines of an LRC
-// file or the idle lines, and the scroll state. The window owns it and paints what Layout
-// returns; everything runs on the UI thread. LRC text in the legacy code page is read with
+// file or the idle lines, and the scroll state. The lyrics presenter owns it, and the window
+// paints what Layout returns; everything runs on the UI thread. LRC text in the legacy code page is read with
 // codePage, which the owner keeps alive for the view's lifetime.
 class CLrcLyricView {
 public:

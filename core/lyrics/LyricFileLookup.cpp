@@ -62,10 +62,10 @@ std::filesystem::path CLyricFolderIndex::Find(const std::filesystem::path& songP
     return readsAlike == m_byText.end() ? std::filesystem::path() : readsAlike->second;
 }
 
-bool LoadSongLyrics(const std::filesystem::path& songPath, int songKind, std::filesystem::path& lyricPath,
+bool LoadSongLyrics(const std::filesystem::path& songPath, ESongKind songKind, std::filesystem::path& lyricPath,
     ILyricsShow& show, const std::filesystem::path& lyricFolder, const CPathDisplay& names, IUserPrompts& prompts)
 {
-    if (songKind == kMidiSongKind) {
+    if (songKind == ESongKind::Midi) {
         show.LoadLrcLyrics(songPath);
         if (show.MidiLyricLineCount() > kMaxIdleMidiLines)
             return false;

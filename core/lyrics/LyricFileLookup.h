@@ -12,7 +12,7 @@
 // folder, the lyric file the user chose, the MIDI file's own syllables, or the idle lines.
 namespace linlangok {
 
-// The lyrics show window as the lyric lookup uses it. Implemented by the window; UI thread.
+// The lyrics show as the lyric lookup uses it. Implemented by the lyrics presenter; UI thread.
 class ILyricsShow {
 public:
     virtual ~ILyricsShow() = default;
@@ -56,11 +56,11 @@ private:
 };
 
 // Chooses the lyrics for a song that has just been opened and returns the new idle flag.
-// A MIDI song (songKind 1) loads its own file into the LRC view and shows the idle lines when
+// A MIDI song loads its own file into the LRC view and shows the idle lines when
 // its syllables fill 2 lines or fewer; lyricPath is left alone. Any other song loads the LRC
 // file FindLyricFile finds (which becomes lyricPath), else lyricPath when it is set, else shows
 // the idle lines.
-bool LoadSongLyrics(const std::filesystem::path& songPath, int songKind, std::filesystem::path& lyricPath,
+bool LoadSongLyrics(const std::filesystem::path& songPath, ESongKind songKind, std::filesystem::path& lyricPath,
     ILyricsShow& show, const std::filesystem::path& lyricFolder, const CPathDisplay& names, IUserPrompts& prompts);
 
 } // namespace linlangok

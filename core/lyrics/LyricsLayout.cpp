@@ -6,9 +6,9 @@
 
 namespace linlangok {
 
-bool UseMidiLyricView(int songKind, bool idle)
+bool UseMidiLyricView(ESongKind songKind, bool idle)
 {
-    return songKind == kMidiSongKind && !idle;
+    return songKind == ESongKind::Midi && !idle;
 }
 
 int TruncateToInt(double value)

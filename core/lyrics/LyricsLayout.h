@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/SongKind.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,8 +28,6 @@ inline constexpr RgbColour kMidiOtherLine {0, 128, 192};
 // The current line split karaoke-style, in the MIDI view and for a word-timed LRC line alike.
 inline constexpr RgbColour kMidiSungPart {255, 0, 0};
 inline constexpr RgbColour kMidiRestPart {255, 255, 255};
-
-inline constexpr int kMidiSongKind = 1; // the session's song kind of a MIDI song
 
 inline constexpr int kLyricLineHeight = 26; // pixels
 inline constexpr float kLyricInitialScrollStep = 0.1f; // pixels per paint
@@ -87,7 +87,7 @@ template <typename TimeOf> int FindSungItem(int first, int end, double t, TimeOf
 }
 
 // Whether the window draws the MIDI lyric view (a MIDI song that is not idle) or the LRC view.
-bool UseMidiLyricView(int songKind, bool idle);
+bool UseMidiLyricView(ESongKind songKind, bool idle);
 
 // Truncates toward zero; values beyond the int range are clamped to it, NaN gives 0.
 int TruncateToInt(double value);

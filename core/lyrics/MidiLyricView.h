@@ -57,8 +57,9 @@ int FindMidiLine(std::span<const float> times, std::span<const MidiLyricLine> li
 int FindSungSyllable(std::span<const float> times, const MidiLyricLine& line, double t);
 
 // The MIDI lyric view of the lyrics show window without its drawing: the syllables of the
-// song's lyric track in display lines (BuildMidiLyricLines), and the scroll state. The window
-// owns it and paints what Layout returns with a transparent text background; UI thread only.
+// song's lyric track in display lines (BuildMidiLyricLines), and the scroll state. The lyrics
+// presenter owns it, and the window paints what Layout returns with a transparent text
+// background; UI thread only.
 class CMidiLyricView {
 public:
     // Replaces the source with copies of the syllables' times, texts and breaks; headerLines is

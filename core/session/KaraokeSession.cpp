@@ -83,8 +83,8 @@ void CKaraokeSession::Play()
         m_songLoaded = m_song->Load(songPath, m_textEncoding);
         if (!m_songLoaded)
             return;
-        m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
-            m_pathDisplay, m_services.prompts);
+        m_idle = LoadSongLyrics(
+            songPath, m_kind, lyricPath, *m_lyricsShow, m_lyricFolder, m_pathDisplay, m_services.prompts);
         Transpose(*m_song);
         m_melodyChannel = m_song->MelodyChannel();
         ApplyMelody();
@@ -95,8 +95,8 @@ void CKaraokeSession::Play()
     } else {
         if (!ChooseHeardChannels())
             return;
-        m_idle = LoadSongLyrics(songPath, static_cast<int>(m_kind), lyricPath, *m_lyricsShow, m_lyricFolder,
-            m_pathDisplay, m_services.prompts);
+        m_idle = LoadSongLyrics(
+            songPath, m_kind, lyricPath, *m_lyricsShow, m_lyricFolder, m_pathDisplay, m_services.prompts);
         m_levelingGain = ChooseLevelingGain(m_kind);
         m_audioPlayer->SetLevelingGain(m_levelingGain);
         if (m_services.openMp3gSong && IsMp3gSong(songPath))

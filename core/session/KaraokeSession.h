@@ -2,6 +2,7 @@
 
 #include "common/CodePage.h"
 #include "common/FilePath.h"
+#include "common/SongKind.h"
 #include "common/TextEncodings.h"
 #include "core/cdg/Mp3gSong.h"
 #include "core/engine/AudioPlayer.h"
@@ -9,7 +10,6 @@
 #include "core/engine/RecordingController.h"
 #include "core/engine/SongPicture.h"
 #include "core/engine/VideoSong.h"
-#include "core/session/SongKind.h"
 #include "core/session/SongLoudness.h"
 #include "core/session/SongMemory.h"
 #include "core/session/VocalLayout.h"

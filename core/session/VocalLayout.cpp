@@ -1,8 +1,8 @@
 #include "core/session/VocalLayout.h"
 
 #include "common/FilePath.h"
+#include "common/SongKind.h"
 #include "common/Text.h"
-#include "core/session/SongKind.h"
 
 #include <algorithm>
 #include <charconv>

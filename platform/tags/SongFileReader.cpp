@@ -1,10 +1,10 @@
 #include "platform/tags/SongFileReader.h"
 
 #include "common/QuietPrompts.h"
+#include "common/SongKind.h"
 #include "common/Text.h"
 #include "core/cdg/Mp3gSong.h"
 #include "core/lyrics/LrcParser.h"
-#include "core/session/SongKind.h"
 #include "midi/MidiSong.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/mp3g/ZipArchive.h"

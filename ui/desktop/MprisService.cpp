@@ -2,8 +2,8 @@
 
 #include "common/FilePath.h"
 #include "common/Product.h"
+#include "common/SongKind.h"
 #include "common/Text.h"
-#include "core/session/SongKind.h"
 #include "ui/desktop/QtUserPrompts.h"
 #include "ui/widgets/QtText.h"
 

@@ -4,7 +4,6 @@
 #include "common/Product.h"
 #include "common/Text.h"
 #include "core/session/KaraokeSession.h"
-#include "midi/MidiTrack.h"
 #include "ui/widgets/DialogUnits.h"
 #include "ui/widgets/QtText.h"
 #include "ui/widgets/ResizableWindow.h"
@@ -72,7 +71,8 @@ int ImageWidth(const QPixmap& image)
 CLyricsShowWindow::CLyricsShowWindow(const LyricsShowParts& parts, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_parts(parts)
-    , m_lrcView(parts.codePage)
+    , m_source(parts.session, parts.controller)
+    , m_presenter(parts.codePage, m_source)
     , m_font(LyricFont())
 {
     setWindowTitle(QStringLiteral("歌词秀"));
@@ -96,46 +96,10 @@ CLyricsShowWindow::~CLyricsShowWindow()
     m_resizer->StoreSize();
 }
 
-void CLyricsShowWindow::LoadLrcLyrics(const std::filesystem::path& path)
-{
-    m_lrcView.Load(path, m_parts.session.TextEncoding());
-}
-
-void CLyricsShowWindow::SetLyricTrack(const CMidiTrack* track)
-{
-    if (track)
-        m_midiView.SetSource(track->Syllables(), track->HeaderLines());
-    else
-        m_midiView.ClearSource();
-}
-
 void CLyricsShowWindow::FrameTick()
 {
-    if (!m_parts.controller.TimersMayRun())
-        return;
-    CKaraokeSession& session = m_parts.session;
-    m_frame.playing = m_parts.controller.IsPlaying();
-    m_frame.idle = session.IsIdle();
-    m_length = session.Length();
-    m_frame.lyricPathEmpty = session.LyricPath().empty();
-    m_midiFrame = UseMidiLyricView(static_cast<int>(session.Kind()), m_frame.idle);
-    // The nudge moves the LRC lyrics as the file's own offset tag does: later positions show
-    // them earlier.
-    m_frame.position
-        = session.Position() + (m_midiFrame ? 0.0 : static_cast<double>(session.LrcOffsetMilliseconds()) / 1000);
-    const std::u16string& songTitle = session.Song().Title();
-    if (m_midiFrame && songTitle != kUntitled) {
-        m_title = songTitle;
-        m_credits = session.Song().Subtitle();
-    } else {
-        m_title = session.PathDisplay().Text(PathToUtf16(Utf16ToPath(session.AccompanimentPath()).stem()));
-        m_credits.clear();
-    }
-    if (m_midiFrame)
-        m_midiView.Advance(m_frame);
-    else
-        m_lrcView.Advance(m_frame);
-    update();
+    if (m_presenter.Tick())
+        update();
 }
 
 void CLyricsShowWindow::paintEvent(QPaintEvent*)
@@ -146,9 +110,7 @@ void CLyricsShowWindow::paintEvent(QPaintEvent*)
     }
     QPainter painter(this);
     painter.fillRect(rect(), ToQColor(kLyricBackground));
-    LyricsPaintInput input = m_frame;
-    input.clientHeight = height();
-    PaintFrame(painter, m_midiFrame ? m_midiView.Layout(input) : m_lrcView.Layout(input));
+    PaintFrame(painter, m_presenter.Frame(height()));
 }
 
 const QPixmap& CLyricsShowWindow::LineImage(const std::u16string& text, RgbColour colour)
@@ -187,15 +149,6 @@ void CLyricsShowWindow::mousePressEvent(QMouseEvent* event)
         if (m_parts.session.IsIdle())
             m_parts.desktop.OpenWebPage(std::u16string(kMakerWebAddress) + std::u16string(kMakerWebFragment));
     }
-}
-
-StageFrame CLyricsShowWindow::Stage() const
-{
-    StageFrame frame = ComposeStageFrame(
-        m_midiFrame ? m_midiView.Stage(m_frame) : m_lrcView.Stage(m_frame), m_frame.position, m_title, m_credits);
-    if (m_upNext)
-        frame.upNext = ComposeUpNextLine(m_upNext(), m_frame.position, m_length, m_frame.playing);
-    return frame;
 }
 
 std::shared_ptr<const SongFrame> CLyricsShowWindow::StagePicture() const
@@ -252,7 +205,7 @@ void CLyricsShowWindow::ChooseEncoding(const std::string& name)
     CKaraokeSession& session = m_parts.session;
     session.SetEncodingOverride(name);
     if (!session.LyricPath().empty())
-        LoadLrcLyrics(Utf16ToPath(session.LyricPath()));
+        m_presenter.LoadLrcLyrics(Utf16ToPath(session.LyricPath()));
 }
 
 void CLyricsShowWindow::NudgeLrcOffset(int32_t milliseconds)

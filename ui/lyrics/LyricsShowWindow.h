@@ -1,10 +1,8 @@
 #pragma once
 
 #include "core/controller/MainController.h"
-#include "core/lyrics/LrcLyricView.h"
-#include "core/lyrics/LyricFileLookup.h"
-#include "core/lyrics/MidiLyricView.h"
-#include "midi/LyricTrackView.h"
+#include "core/controller/SessionLyricsSource.h"
+#include "core/lyrics/LyricsPresenter.h"
 #include "ui/lyrics/StageWindow.h"
 
 #include <QFont>
@@ -14,10 +12,8 @@
 
 class QMenu;
 
-#include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,17 +36,15 @@ struct LyricsShowParts {
 // line sung red up to the word being sung; a MIDI view draws the song's syllables in lines (ten
 // to a line, or as a .kar song breaks them) with the current line sung red up to the syllable
 // being sung.
-// A 10 Hz timer reads the session and moves the text up smoothly while the song plays; paints
-// only draw that frame, so exposing or resizing the window never moves the text. Closing it only
-// hides it. Resizable down to its initial size; its size is written at exit. Its context menu
-// opens the stage view (the same lyrics full screen) and picks its screen, chooses the encoding
-// of the song's texts, and moves the LRC lyrics earlier or later by a tenth of a second; the
-// song remembers both. The parts outlive the window. UI thread.
-class CLyricsShowWindow final : public QWidget,
-                                public ICompanionWindow,
-                                public ILyricsShow,
-                                public ILyricTrackView,
-                                public IStageSource {
+// The window paints what its presenter gives and forwards the user's input; the presenter learns
+// the song's lyrics from the session (attach Presenter() to it). A 10 Hz timer ticks the
+// presenter, which moves the text up smoothly while the song plays; paints only draw that frame,
+// so exposing or resizing the window never moves the text. Closing it only hides it. Resizable
+// down to its initial size; its size is written at exit. Its context menu opens the stage view
+// (the same lyrics full screen) and picks its screen, chooses the encoding of the song's texts,
+// and moves the LRC lyrics earlier or later by a tenth of a second; the song remembers both. The
+// parts outlive the window. UI thread.
+class CLyricsShowWindow final : public QWidget, public ICompanionWindow, public IStageSource {
     Q_OBJECT
 public:
     explicit CLyricsShowWindow(const LyricsShowParts& parts, QWidget* owner = nullptr);
@@ -60,21 +54,13 @@ public:
     void SetShown(bool shown) override { setVisible(shown); }
     const CResizableWindow& Resizer() const { return *m_resizer; }
 
-    // In the encoding of the session's song texts (its override or detection).
-    void LoadLrcLyrics(const std::filesystem::path& path) override;
-    void ShowIdleLyrics() override { m_lrcView.ShowIdle(); }
-    int MidiLyricLineCount() const override { return m_midiView.LineCount(); }
+    CLyricsPresenter& Presenter() { return m_presenter; }
 
-    void SetLyricTrack(const CMidiTrack* track) override;
-
-    // The timer's work: reads the session and the playing flag, advances the scroll of the view
-    // in use and asks for a repaint. Skipped while a song loads; under any other box it runs on.
+    // The timer's work: ticks the presenter and asks for a repaint. Skipped while a song loads;
+    // under any other box it runs on.
     void FrameTick();
 
-    // What the stage view shows of the frame the last tick read.
-    StageFrame Stage() const override;
-    // Where the stage view learns the song queued next; without it the view names none.
-    void SetUpNextSource(std::function<std::optional<StageUpNext>()> upNext) { m_upNext = std::move(upNext); }
+    StageFrame Stage() const override { return m_presenter.Stage(); }
     // The session's picture due now.
     std::shared_ptr<const SongFrame> StagePicture() const override;
     // Opens the stage view full screen, or closes it (F11 and the context menu).
@@ -101,14 +87,8 @@ private:
     const QPixmap& LineImage(const std::u16string& text, RgbColour colour);
 
     LyricsShowParts m_parts;
-    CLrcLyricView m_lrcView;
-    CMidiLyricView m_midiView;
-    LyricsPaintInput m_frame; // what the last tick read; the paint adds the client height
-    bool m_midiFrame = false; // the last tick chose the MIDI view
-    std::u16string m_title; // the song's, as the last tick read them
-    std::u16string m_credits;
-    double m_length = 0; // the song's whole seconds, as the last tick read them
-    std::function<std::optional<StageUpNext>()> m_upNext;
+    CSessionLyricsSource m_source;
+    CLyricsPresenter m_presenter;
     QFont m_font;
     // Rendering text is most of a paint's cost, so each line is rendered once and then copied;
     // dropped when too many have gathered or the screen's pixel ratio changes.

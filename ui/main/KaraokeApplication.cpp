@@ -46,7 +46,7 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
         services.session.prompts, services.desktop, services.session.codePage, m_session->PathDisplay(),
         services.collator, services.session.programFolder, services.dataFolder / "help", demoSong});
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
-    m_session->AttachLyrics(m_lyricsWindow.get(), m_lyricsWindow.get());
+    m_session->AttachLyrics(&m_lyricsWindow->Presenter(), &m_lyricsWindow->Presenter());
     connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),
         &CLyricsShowWindow::ToggleStageView);
     m_videoWindow
@@ -100,7 +100,7 @@ void CKaraokeApplication::AttachCatalog(
     m_catalogWindow = std::make_unique<CCatalogWindow>(
         CatalogWindowParts {*m_songPicker, catalog, prompts, idle}, m_mainWindow.get());
     controller.SetSongEndHandler([this] { m_songPicker->SongEnded(); });
-    m_lyricsWindow->SetUpNextSource([this]() -> std::optional<StageUpNext> {
+    m_lyricsWindow->Presenter().SetUpNextSource([this]() -> std::optional<StageUpNext> {
         const std::optional<QueueEntry> next = m_songPicker->UpNext();
         if (!next)
             return std::nullopt;
@@ -168,7 +168,7 @@ CKaraokeApplication::~CKaraokeApplication()
     m_companions = CompanionWindows {};
     if (m_catalogWindow) {
         m_mainWindow->Controller().SetSongEndHandler({});
-        m_lyricsWindow->SetUpNextSource({});
+        m_lyricsWindow->Presenter().SetUpNextSource({});
     }
     m_phoneWindow.reset();
     m_catalogWindow.reset();
@@ -229,7 +229,7 @@ void CKaraokeApplication::PlayFile(const std::filesystem::path& path)
 
 bool CKaraokeApplication::CanPlayNeighbour(int step) const
 {
-    return m_songListWindow->HasNeighbour(step);
+    return m_songListWindow->Presenter().HasNeighbour(step);
 }
 
 void CKaraokeApplication::PlayNeighbour(int step)

@@ -1,8 +1,8 @@
 #include "ui/songlist/SongListWindow.h"
 
 #include "common/FilePath.h"
+#include "common/SongKind.h"
 #include "common/Text.h"
-#include "core/session/SongKind.h"
 #include "ui/songlist/ListNameDialog.h"
 #include "ui/widgets/Artwork.h"
 #include "ui/widgets/DialogTemplate.h"
@@ -41,15 +41,9 @@ constexpr ControlTemplate kControls[] = {
     {kSongListHelpButton, EControlKind::Button, u"帮助", 185, 75, 46, 14},
 };
 
-// The list made when the PlayList folder holds none.
-constexpr std::u16string_view kFirstListName = u"默认列表";
-
 constexpr int kClientWidth = 237; // dialog units
 constexpr int kClientHeight = 125;
 constexpr int kDialogId = 205;
-
-// Accepted folder entries matched between two turns of the event loop: a few milliseconds.
-constexpr std::size_t kFolderSliceEntries = 256;
 
 constexpr std::u16string_view kSongSearchAddress = u"https://www.baidu.com/s?wd=MIDI%E4%BC%B4%E5%A5%8F";
 
@@ -61,7 +55,8 @@ CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* pare
     , m_prompts(parts.prompts)
     , m_desktop(parts.desktop)
     , m_helpFolder(parts.helpFolder)
-    , m_store(parts.prompts, parts.codePage, parts.names, parts.collator, PlayListFolder(parts.programFolder))
+    , m_presenter(
+          parts.prompts, parts.codePage, parts.names, parts.collator, parts.programFolder, *this, parts.firstSong)
 {
     setWindowTitle(QStringLiteral("播放列表"));
     setModal(false);
@@ -78,11 +73,6 @@ CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* pare
     setAcceptDrops(true);
     m_folderSlice.setInterval(0);
 
-    m_store.EnumerateLists();
-    if (m_store.Lists().empty())
-        OpenFirstList(parts.firstSong);
-    else
-        m_store.SelectList(0);
     ShowAll();
 }
 
@@ -112,31 +102,22 @@ void CSongListWindow::Connect()
     // moves nothing (see eventFilter).
     connect(m_songs, &QListWidget::currentRowChanged, this, [this](int row) {
         m_pressMovedSelection = true;
-        PickSong(row);
+        m_presenter.PickSong(row);
     });
     connect(m_songs, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         if (!m_pressMovedSelection)
-            PickSong(m_songs->row(item));
+            m_presenter.PickSong(m_songs->row(item));
     });
     m_songs->viewport()->installEventFilter(this);
     connect(m_songs, &QListWidget::itemDoubleClicked, this,
-        [this](QListWidgetItem* item) { PlaySongNow(m_songs->row(item)); });
+        [this](QListWidgetItem* item) { m_presenter.PlaySong(m_songs->row(item)); });
     connect(&m_folderSlice, &QTimer::timeout, this, &CSongListWindow::ContinueAddingFolder);
-}
-
-void CSongListWindow::OpenFirstList(const std::filesystem::path& firstSong)
-{
-    if (!m_store.CreateList(kFirstListName))
-        return;
-    std::error_code error;
-    if (std::filesystem::is_regular_file(firstSong, error) && m_store.AddSong(PathToUtf16(firstSong)))
-        m_store.SaveOpenList();
 }
 
 void CSongListWindow::ChooseList(int index)
 {
-    m_store.SelectList(index);
-    ShowAll(); // a list that could not be loaded leaves the previous one selected
+    m_presenter.ChooseList(index);
+    ShowAll();
 }
 
 void CSongListWindow::NewList()
@@ -144,7 +125,7 @@ void CSongListWindow::NewList()
     const auto name = CListNameDialog::Ask(this, QStringLiteral("新建歌曲列表"), kNewListNameEdit);
     if (!name)
         return;
-    const bool created = m_store.CreateList(*name);
+    const bool created = m_presenter.CreateList(*name);
     ShowAll();
     if (created)
         m_lists->setFocus();
@@ -155,24 +136,16 @@ void CSongListWindow::RenameList()
     const auto name = CListNameDialog::Ask(this, QStringLiteral("重命名歌曲列表"), kRenameListNameEdit);
     if (!name)
         return;
-    const bool renamed = m_store.RenameList(*name);
-    ShowAll(); // after a failed rename no list is selected
+    const bool renamed = m_presenter.RenameList(*name);
+    ShowAll();
     if (renamed)
         m_lists->setFocus();
 }
 
 void CSongListWindow::DeleteList()
 {
-    if (m_store.Lists().size() <= 1)
+    if (!m_presenter.DeleteList())
         return;
-    MessageRequest question;
-    question.caption = std::u16string(kApplicationTitle);
-    question.text = u"确定要删除当前播放列表吗?";
-    question.buttons = EMessageButtons::YesNo;
-    question.icon = EMessageIcon::Question;
-    if (m_prompts.ShowMessage(question) != EPromptAnswer::Yes)
-        return;
-    m_store.DeleteSelectedList();
     ShowAll();
     m_lists->setFocus();
 }
@@ -186,14 +159,14 @@ void CSongListWindow::dragEnterEvent(QDragEnterEvent* event)
 
 void CSongListWindow::dropEvent(QDropEvent* event)
 {
-    bool added = false;
+    std::vector<std::filesystem::path> files;
     for (const QUrl& url : event->mimeData()->urls()) {
-        const std::filesystem::path path = PathOfUrl(url);
+        std::filesystem::path path = PathOfUrl(url);
         if (url.isLocalFile() && std::filesystem::is_regular_file(path))
-            added = m_store.AddSong(PathToUtf16(path)) || added;
+            files.push_back(std::move(path));
     }
-    if (added)
-        SaveAndShowSongs();
+    if (m_presenter.AddSongs(files))
+        ShowSongs();
     event->acceptProposedAction();
 }
 
@@ -203,20 +176,20 @@ void CSongListWindow::AddFile()
     request.filters = {{std::u16string(kSongFilesDescription), std::u16string(kSongFilesPattern)}};
     request.defaultExtension = u"*.mid;*.wav;*.mp3";
     const auto path = m_prompts.AskOpenPath(request);
-    if (path && m_store.AddSong(PathToUtf16(*path)))
-        SaveAndShowSongs();
+    if (path && m_presenter.AddSongs({*path}))
+        ShowSongs();
 }
 
 void CSongListWindow::AddFolder()
 {
     const auto folder = m_prompts.AskFolder({u"选择歌曲文件夹", {}});
     if (!folder) {
-        FinishAddingFolder({});
+        CancelAddingFolder();
         return;
     }
-    m_folderListing = std::make_unique<CFolderListing>(*folder, kSongFilePatterns, m_prompts);
+    m_presenter.StartAddingFolder(*folder);
     m_progress = new QProgressDialog(QStringLiteral("正在读取文件夹中的歌曲..."), QStringLiteral("取消"), 0,
-        static_cast<int>(m_folderListing->EntryCount()), this);
+        static_cast<int>(m_presenter.FolderEntryCount()), this);
     m_progress->setWindowTitle(QStringLiteral("添加文件夹"));
     m_progress->setMinimumDuration(500);
     m_progress->setAutoClose(false);
@@ -229,78 +202,48 @@ void CSongListWindow::AddFolder()
 
 void CSongListWindow::ContinueAddingFolder()
 {
-    const bool more = m_folderListing->Step(kFolderSliceEntries);
-    m_progress->setValue(static_cast<int>(m_folderListing->EntriesExamined()));
-    if (!more)
-        FinishAddingFolder(m_folderListing->TakeFiles());
+    if (m_presenter.ContinueAddingFolder())
+        m_progress->setValue(static_cast<int>(m_presenter.FolderEntriesExamined()));
+    else
+        FinishAddingFolder();
 }
 
 void CSongListWindow::CancelAddingFolder()
 {
-    FinishAddingFolder({});
+    m_presenter.CancelAddingFolder();
+    FinishAddingFolder();
 }
 
-void CSongListWindow::FinishAddingFolder(const std::vector<FoundFile>& files)
+void CSongListWindow::FinishAddingFolder()
 {
     m_folderSlice.stop();
-    m_folderListing.reset();
     if (m_progress) {
         m_progress->hide();
         m_progress->deleteLater();
     }
-    m_store.AddFolderSongs(files);
-    SaveAndShowSongs();
+    ShowSongs();
     ApplyEnableStates();
 }
 
 void CSongListWindow::RemoveSong()
 {
-    m_store.RemoveSong(m_songs->currentRow());
-    SaveAndShowSongs();
-    if (m_songs->count() > 0) {
+    m_presenter.RemoveCurrentSong();
+    ShowSongs();
+    if (m_songs->count() > 0)
         m_songs->setFocus();
-        const QSignalBlocker blocker(m_songs); // selecting picks nothing
-        m_songs->setCurrentRow(0);
-    }
 }
 
 void CSongListWindow::ClearSongs()
 {
-    m_store.ClearSongs();
-    SaveAndShowSongs();
+    m_presenter.ClearSongs();
+    ShowSongs();
     m_songs->setFocus();
-}
-
-const SongRecord* CSongListWindow::SongAt(int row) const
-{
-    const auto& songs = m_store.OpenList().songs;
-    return row >= 0 && row < static_cast<int>(songs.size()) ? &songs[row] : nullptr;
-}
-
-void CSongListWindow::PickSong(int row)
-{
-    if (const SongRecord* song = SongAt(row))
-        m_controller.PickSong(song->path);
-}
-
-bool CSongListWindow::HasNeighbour(int step) const
-{
-    return SongAt(m_songs->currentRow() + step) != nullptr;
 }
 
 void CSongListWindow::PlayNeighbour(int step)
 {
-    const int row = m_songs->currentRow() + step;
-    if (!SongAt(row))
-        return;
-    m_songs->setCurrentRow(row);
-    PlaySongNow(row);
-}
-
-void CSongListWindow::PlaySongNow(int row)
-{
-    if (const SongRecord* song = SongAt(row))
-        m_controller.PlayNow(song->path);
+    m_presenter.PlayNeighbour(step);
+    ShowCurrentSong();
 }
 
 bool CSongListWindow::eventFilter(QObject* watched, QEvent* event)
@@ -330,12 +273,6 @@ void CSongListWindow::HideWindow()
     m_controller.CompanionClosed(ECompanion::SongList);
 }
 
-void CSongListWindow::SaveAndShowSongs()
-{
-    m_store.SaveOpenList();
-    ShowSongs();
-}
-
 void CSongListWindow::ShowAll()
 {
     ShowLists();
@@ -347,9 +284,9 @@ void CSongListWindow::ShowLists()
 {
     const QSignalBlocker blocker(m_lists);
     m_lists->clear();
-    for (const auto& list : m_store.Lists())
+    for (const auto& list : m_presenter.Store().Lists())
         m_lists->addItem(ToQString(list.displayName));
-    m_lists->setCurrentIndex(m_store.SelectedIndex());
+    m_lists->setCurrentIndex(m_presenter.Store().SelectedIndex());
 }
 
 void CSongListWindow::ShowSongs()
@@ -357,23 +294,32 @@ void CSongListWindow::ShowSongs()
     const QSignalBlocker blocker(m_songs);
     m_songs->clear();
     QStringList names;
-    for (const auto& name : m_store.SongNames())
+    for (const auto& name : m_presenter.Store().SongNames())
         names.append(ToQString(name));
     m_songs->addItems(names);
-    // No song is current until one is chosen: a song box without one would make its first song
-    // current when it gets the focus (from RemoveSong, or with the window), which picks it.
-    m_songs->setCurrentIndex(QModelIndex());
+    ShowCurrentSong();
+}
+
+void CSongListWindow::ShowCurrentSong()
+{
+    const QSignalBlocker blocker(m_songs); // showing picks nothing
+    // Without a current song the box has none either: a song box without one would make its first
+    // song current when it gets the focus (with the window), which picks it.
+    const int current = m_presenter.CurrentSong();
+    if (current >= 0)
+        m_songs->setCurrentRow(current);
+    else
+        m_songs->setCurrentIndex(QModelIndex());
 }
 
 void CSongListWindow::ApplyEnableStates()
 {
-    const bool idle = !IsAddingFolder();
-    const bool listOpen = idle && m_store.SelectedIndex() >= 0;
+    const SongListEnables enables = m_presenter.Enables();
     for (const int id : {kNewListButton, kListComboBox})
-        Control(id)->setEnabled(idle);
+        Control(id)->setEnabled(enables.listChoice);
     for (const int id :
         {kRenameListButton, kDeleteListButton, kAddFileButton, kAddFolderButton, kRemoveSongButton, kClearSongsButton})
-        Control(id)->setEnabled(listOpen);
+        Control(id)->setEnabled(enables.listCommands);
 }
 
 } // namespace linlangok

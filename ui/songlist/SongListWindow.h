@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/controller/MainController.h"
-#include "core/songlist/SongListStore.h"
+#include "core/songlist/SongListPresenter.h"
 #include "ui/widgets/DialogTemplate.h"
 
 #include <QDialog>
@@ -49,14 +49,13 @@ struct SongListWindowParts {
     std::filesystem::path firstSong; // the first list starts with it, when the file exists
 };
 
-// The song list window "播放列表": named song lists in the PlayList folder, each change saved at
-// once; picking a song hands it to the main window, a double-click plays it. A PlayList folder
-// without lists gets a first one, "默认列表". The commands that change a list wait while none is
-// selected (after a rename onto a taken name) and while a folder is added, which goes a slice at
-// a time behind a progress dialog. Resizable (only the song box grows), with a size grip; its
-// size is written at exit under "PlayListDlg". Closing, Enter and Esc only hide it. The parts
-// outlive the window. UI thread.
-class CSongListWindow final : public QDialog, public ICompanionWindow {
+// The song list window "播放列表" over its presenter: named song lists in the PlayList folder,
+// each change saved at once; picking a song hands it to the main window, a double-click plays
+// it. The commands that change a list wait while none is selected (after a rename onto a taken
+// name) and while a folder is added, which goes a slice at a time behind a progress dialog. Resizable (only the song
+// box grows), with a size grip; its size is written at exit under "PlayListDlg". Closing, Enter and Esc only hide it.
+// The parts outlive the window. UI thread.
+class CSongListWindow final : public QDialog, public ICompanionWindow, private ISongListPlayer {
     Q_OBJECT
 public:
     explicit CSongListWindow(const SongListWindowParts& parts, QWidget* parent = nullptr);
@@ -64,12 +63,9 @@ public:
 
     // The control with the identifier, or null.
     QWidget* Control(int id) const { return m_controls.Control(id); }
-    const CSongListStore& Store() const { return m_store; }
-    bool IsAddingFolder() const { return m_folderListing != nullptr; }
-    // Whether the open list has a song after (+1) or before (-1) the selected one (with none
-    // selected, the first song comes next).
-    bool HasNeighbour(int step) const;
-    // Selects that song and plays it at once, as a double-click does.
+    const CSongListPresenter& Presenter() const { return m_presenter; }
+    bool IsAddingFolder() const { return m_presenter.IsAddingFolder(); }
+    // The presenter's, with the song selected in the song box.
     void PlayNeighbour(int step);
 
     bool IsShown() const override { return isVisible(); }
@@ -85,8 +81,10 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void PickSong(const std::u16string& path) override { m_controller.PickSong(path); }
+    void PlaySongNow(const std::u16string& path) override { m_controller.PlayNow(path); }
+
     void Connect();
-    void OpenFirstList(const std::filesystem::path& firstSong);
 
     void ChooseList(int index);
     void NewList();
@@ -96,32 +94,28 @@ private:
     void AddFolder();
     void ContinueAddingFolder();
     void CancelAddingFolder();
-    void FinishAddingFolder(const std::vector<FoundFile>& files);
+    void FinishAddingFolder();
     void RemoveSong();
     void ClearSongs();
-    const SongRecord* SongAt(int row) const; // null outside the open list
-    void PickSong(int row);
-    void PlaySongNow(int row);
     void HideWindow();
 
-    // Saves the open list and shows its songs again.
-    void SaveAndShowSongs();
     // The lists with the selected one, the open list's songs and the enable states.
     void ShowAll();
     void ShowLists();
+    // The open list's songs with the current one selected.
     void ShowSongs();
+    void ShowCurrentSong();
     void ApplyEnableStates();
 
     CMainController& m_controller;
     IUserPrompts& m_prompts;
     IDesktopOpener& m_desktop;
     std::filesystem::path m_helpFolder;
-    CSongListStore m_store;
+    CSongListPresenter m_presenter;
     CDialogControls m_controls;
     QComboBox* m_lists = nullptr;
     QListWidget* m_songs = nullptr;
     CResizableWindow* m_resizer = nullptr;
-    std::unique_ptr<CFolderListing> m_folderListing;
     QPointer<QProgressDialog> m_progress;
     QTimer m_folderSlice;
     bool m_pressMovedSelection = false; // the last mouse press on the song box picked its song

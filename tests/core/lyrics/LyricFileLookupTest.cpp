@@ -8,6 +8,8 @@
 namespace linlangok {
 namespace {
 
+constexpr ESongKind kAudio = ESongKind::Audio;
+
 // Records what the lookup asks of the lyrics show window.
 class CRecordingLyricsShow final : public ILyricsShow {
 public:
@@ -70,19 +72,19 @@ TEST_F(LyricFileLookup, AnAudioSongPrefersTheLyricFolderAndKeepsWhatItFound)
 {
     const auto found = m_lyrics.WriteFile("song.lrc", "");
     std::filesystem::path lyricPath = "/mine/chosen.lrc";
-    EXPECT_FALSE(LoadSongLyrics("/k/song.mp3", 2, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
+    EXPECT_FALSE(LoadSongLyrics("/k/song.mp3", kAudio, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     EXPECT_EQ(lyricPath, found);
     // A later song without its own file falls back to the file found before.
-    EXPECT_FALSE(LoadSongLyrics("/k/other.wav", 2, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
+    EXPECT_FALSE(LoadSongLyrics("/k/other.wav", kAudio, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     EXPECT_EQ(m_show.m_calls, (std::vector<std::string> {"load " + found.string(), "load " + found.string()}));
 }
 
 TEST_F(LyricFileLookup, AnAudioSongWithoutLyricsKeepsTheChosenFileOrIsIdle)
 {
     std::filesystem::path lyricPath = "/mine/chosen.lrc";
-    EXPECT_FALSE(LoadSongLyrics("/k/song.mp3", 2, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
+    EXPECT_FALSE(LoadSongLyrics("/k/song.mp3", kAudio, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     lyricPath.clear();
-    EXPECT_TRUE(LoadSongLyrics("/k/song.mp3", 2, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
+    EXPECT_TRUE(LoadSongLyrics("/k/song.mp3", kAudio, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     EXPECT_EQ(m_show.m_calls, (std::vector<std::string> {"load /mine/chosen.lrc", "idle"}));
 }
 
@@ -91,9 +93,10 @@ TEST_F(LyricFileLookup, AMidiSongShowsItsOwnSyllablesWhenTheyFillThreeLines)
     m_lyrics.WriteFile("song.lrc", "");
     std::filesystem::path lyricPath = "/mine/chosen.lrc";
     m_show.m_midiLines = 3;
-    EXPECT_FALSE(LoadSongLyrics("/k/song.mid", kMidiSongKind, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
+    EXPECT_FALSE(
+        LoadSongLyrics("/k/song.mid", ESongKind::Midi, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     m_show.m_midiLines = 2;
-    EXPECT_TRUE(LoadSongLyrics("/k/song.mid", kMidiSongKind, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
+    EXPECT_TRUE(LoadSongLyrics("/k/song.mid", ESongKind::Midi, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     EXPECT_EQ(m_show.m_calls, (std::vector<std::string> {"load /k/song.mid", "load /k/song.mid", "idle"}));
     EXPECT_EQ(lyricPath, "/mine/chosen.lrc");
 }

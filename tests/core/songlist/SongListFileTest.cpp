@@ -1,6 +1,7 @@
 #include "core/songlist/SongListFile.h"
 #include "common/FileSaver.h"
 #include "common/Text.h"
+#include "core/songlist/SongListPresenter.h"
 #include "core/songlist/SongListStore.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/collation/IcuCollator.h"
@@ -259,6 +260,45 @@ TEST_F(SongListStore, NamesThatCouldLeaveTheFolderOrReplaceAListAreRefused)
     SongList read;
     ASSERT_TRUE(LoadList(Folder() / "taken.kpl", gbk, read, m_prompts));
     EXPECT_EQ(read.songs.size(), 1u);
+}
+
+struct CRecordingPlayer final : ISongListPlayer {
+    void PickSong(const std::u16string& path) override { calls.push_back(u"pick " + path); }
+    void PlaySongNow(const std::u16string& path) override { calls.push_back(u"play " + path); }
+    std::vector<std::u16string> calls;
+};
+
+// The current song is the presenter's: picks and plays hand it to the player, media keys move from
+// it, and removing it makes the first song current without picking it. The commands on the list
+// wait while a folder is added and while no list is selected.
+TEST_F(SongListStore, ThePresenterKeepsTheCurrentSongAndTheEnableRules)
+{
+    CRecordingPlayer player;
+    CSongListPresenter presenter(m_prompts, gbk, gbkNames, m_collator, m_home.Path(), player, "/missing.mid");
+    ASSERT_EQ(presenter.Store().Lists().size(), 1u);
+    EXPECT_EQ(presenter.Store().Lists()[0].displayName, kFirstListName);
+    ASSERT_TRUE(presenter.AddSongs({"/m/a.mid", "/m/b.mid", "/m/c.mid"}));
+    EXPECT_EQ(presenter.CurrentSong(), -1);
+    EXPECT_FALSE(presenter.HasNeighbour(-1));
+    presenter.PlayNeighbour(+1);
+    presenter.PickSong(2);
+    EXPECT_FALSE(presenter.HasNeighbour(+1));
+    presenter.PlayNeighbour(-1);
+    presenter.RemoveCurrentSong();
+    EXPECT_EQ(presenter.CurrentSong(), 0);
+    EXPECT_EQ(player.calls, (std::vector<std::u16string> {u"play /m/a.mid", u"pick /m/c.mid", u"play /m/b.mid"}));
+
+    std::filesystem::create_directory(m_home.Path() / "songs");
+    m_home.WriteFile("songs/x.kar", "");
+    presenter.StartAddingFolder(m_home.Path() / "songs");
+    EXPECT_EQ(presenter.Enables(), (SongListEnables {false, false}));
+    while (presenter.ContinueAddingFolder()) { }
+    EXPECT_EQ(presenter.Enables(), (SongListEnables {true, true}));
+    EXPECT_EQ(presenter.Store().SongNames(), (std::vector<std::u16string> {u"a.mid", u"c.mid", u"x.kar"}));
+    EXPECT_EQ(presenter.CurrentSong(), -1);
+    ASSERT_TRUE(presenter.CreateList(u"b"));
+    EXPECT_FALSE(presenter.RenameList(kFirstListName)); // taken: no list is selected
+    EXPECT_EQ(presenter.Enables(), (SongListEnables {true, false}));
 }
 
 } // namespace

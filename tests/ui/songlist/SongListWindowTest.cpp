@@ -186,14 +186,12 @@ TEST_F(SongListWindowTest, ListsAreMadeRenamedAndDeleted)
     EXPECT_EQ(CurrentList(), "老歌");
     EXPECT_FALSE(std::filesystem::exists(ListFile("摇滚")));
 
-    // Onto an existing name: both files stay, no list is selected and the list commands wait.
+    // Onto an existing name: both files stay and no list is selected (the list commands wait, as
+    // the presenter's test shows).
     WithName(kRenameListButton, QStringLiteral("默认列表"));
     EXPECT_EQ(Lists()->currentIndex(), -1);
     EXPECT_EQ(ReadList("默认列表").songs.size(), 1u);
     EXPECT_TRUE(ReadList("老歌").songs.empty());
-    for (const int id : {1026, 1029, 1058, 1028, 1022, 1023})
-        EXPECT_FALSE(Button(id)->isEnabled()) << id;
-    EXPECT_TRUE(Button(kNewListButton)->isEnabled());
 
     // Deleting asks; deleting the last list selects the first.
     ChooseList(ListNames().back().c_str());

@@ -1,4 +1,4 @@
-#include "core/session/SongKind.h"
+#include "common/SongKind.h"
 
 #include <string>
 

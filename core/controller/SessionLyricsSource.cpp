@@ -1,0 +1,38 @@
+#include "core/controller/SessionLyricsSource.h"
+
+#include "common/FilePath.h"
+#include "core/controller/MainController.h"
+#include "core/session/KaraokeSession.h"
+
+namespace linlangok {
+
+CSessionLyricsSource::CSessionLyricsSource(CKaraokeSession& session, const CMainController& controller)
+    : m_session(session)
+    , m_controller(controller)
+{
+}
+
+std::optional<LyricsSongState> CSessionLyricsSource::Read() const
+{
+    if (!m_controller.TimersMayRun())
+        return std::nullopt;
+    LyricsSongState song;
+    song.position = m_session.Position();
+    song.playing = m_controller.IsPlaying();
+    song.idle = m_session.IsIdle();
+    song.kind = m_session.Kind();
+    song.lyricPathEmpty = m_session.LyricPath().empty();
+    song.lrcOffsetMilliseconds = m_session.LrcOffsetMilliseconds();
+    song.songTitle = m_session.Song().Title();
+    song.songSubtitle = m_session.Song().Subtitle();
+    song.fileTitle = m_session.PathDisplay().Text(PathToUtf16(Utf16ToPath(m_session.AccompanimentPath()).stem()));
+    song.length = m_session.Length();
+    return song;
+}
+
+const ITextEncodingDetector& CSessionLyricsSource::TextEncoding() const
+{
+    return m_session.TextEncoding();
+}
+
+} // namespace linlangok
