@@ -169,13 +169,13 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     std::ofstream(lyrics) << "[ti:茉莉花]\n[00:00]茉莉花（江苏民歌）\n[00:03]好一朵美丽的茉莉花\n"
                              "[00:06]芬芳美丽满枝桠\n[00:09]又香又白人人夸\n[00:12]让我来将你摘下\n"
                              "[00:15]送给别人家\n[00:18]茉莉花呀茉莉花\n";
-    karaoke.MainWindow().Controller().Stop();
+    karaoke.MainWindow().Controller().Handle(command::Stop {});
     session.SetAccompanimentPath(PathToUtf16(song));
     session.SetLyricPath(PathToUtf16(lyrics));
-    karaoke.MainWindow().Controller().Play();
+    karaoke.MainWindow().Controller().Handle(command::Play {});
     RunEventsUntilPosition(session, 7.3);
     saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc");
-    karaoke.MainWindow().Controller().Stop();
+    karaoke.MainWindow().Controller().Handle(command::Stop {});
 
     // The same words timed one by one, the second line half sung.
     std::ofstream(lyrics) << "[ti:茉莉花]\n[00:00]茉莉花（江苏民歌）\n"
@@ -183,7 +183,7 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
                              "<00:05.40>茉<00:05.80>莉<00:06.20>花<00:06.60>\n"
                              "[00:07.00]<00:07.00>芬<00:07.40>芳<00:07.80>美<00:08.20>丽<00:08.60>满<00:09.00>枝"
                              "<00:09.40>桠<00:09.80>\n[00:10.00]又香又白人人夸\n";
-    karaoke.MainWindow().Controller().Play();
+    karaoke.MainWindow().Controller().Handle(command::Play {});
     RunEventsUntilPosition(session, 4.7);
     saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc-words");
     saved &= SaveStage(karaoke, folder, "stage-lrc-words");
@@ -192,7 +192,7 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 17, 30, true);
     saved &= SaveStage(karaoke, folder, "stage-up-next", ending);
     saved &= SaveContextMenu(karaoke, folder);
-    karaoke.MainWindow().Controller().Stop();
+    karaoke.MainWindow().Controller().Handle(command::Stop {});
     return saved;
 }
 
@@ -286,14 +286,14 @@ bool SaveVideoWindow(linlangok::CKaraokeApplication& karaoke, const QString& fol
         return false;
     }
     CMainController& controller = karaoke.MainWindow().Controller();
-    controller.Stop();
-    controller.PlayNow(PathToUtf16(song.toStdString()));
+    controller.Handle(command::Stop {});
+    controller.Handle(command::PlayNow {PathToUtf16(song.toStdString())});
     CKaraokeSession& session = karaoke.Session();
     RunEventsUntilPosition(session, 4.6);
     RunEventsFor(100);
     bool saved = Save(karaoke.VideoWindow(), folder, "video");
     saved &= SaveStage(karaoke, folder, "stage-video", std::nullopt, session.PictureFrame().get());
-    controller.Stop();
+    controller.Handle(command::Stop {});
     return saved;
 }
 
@@ -371,8 +371,8 @@ bool SaveMp3gSong(linlangok::CKaraokeApplication& karaoke, const QString& folder
     }
     graphics.close();
     CMainController& controller = karaoke.MainWindow().Controller();
-    controller.Stop();
-    controller.PlayNow(PathToUtf16(song.toStdString()));
+    controller.Handle(command::Stop {});
+    controller.Handle(command::PlayNow {PathToUtf16(song.toStdString())});
     CKaraokeSession& session = karaoke.Session();
     RunEventsUntilPosition(session, 4.0);
     RunEventsFor(100);
@@ -380,7 +380,7 @@ bool SaveMp3gSong(linlangok::CKaraokeApplication& karaoke, const QString& folder
     StageFrame ending = karaoke.LyricsWindow().Stage();
     ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 4, 12, true);
     saved &= SaveStage(karaoke, folder, "stage-mp3g", ending, session.PictureFrame().get());
-    controller.Stop();
+    controller.Handle(command::Stop {});
     return saved;
 }
 
@@ -559,15 +559,15 @@ int main(int argc, char** argv)
     CKaraokeApplication karaoke(platform.Services());
     karaoke.Show();
     CMainWindow& window = karaoke.MainWindow();
-    window.Controller().PickSong(std::u16string(kPictureSong));
+    window.Controller().Handle(command::PickSong {std::u16string(kPictureSong)});
     RunEventsFor(300);
     bool saved = Save(window, folder, "main-idle");
-    window.Controller().Play();
+    window.Controller().Handle(command::Play {});
     RunEventsFor(2300);
     saved &= Save(window, folder, "main-playing");
     saved &= SaveDocked(karaoke, folder, "application");
     saved &= SaveLyricsWindow(karaoke, folder);
-    window.Controller().Record();
+    window.Controller().Handle(command::Record {});
     RunEventsFor(2300);
     saved &= Save(window, folder, "main-recording");
 

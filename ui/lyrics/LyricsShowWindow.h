@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/controller/MainController.h"
+#include "core/controller/DesktopOpener.h"
+#include "core/controller/MainCommand.h"
 #include "core/lyrics/LrcLyricView.h"
 #include "core/lyrics/LyricFileLookup.h"
 #include "core/lyrics/MidiLyricView.h"
@@ -29,7 +30,7 @@ class CResizableWindow;
 
 struct LyricsShowParts {
     CKaraokeSession& session; // position, song kind, idle flag, lyric path
-    CMainController& controller; // the playing flag; hears when the window closes
+    IMainCommands& controller; // the playing flag; hears when the window closes
     IUserPrompts& prompts;
     IDesktopOpener& desktop;
     const ICodePage& codePage; // for LRC files in the legacy code page

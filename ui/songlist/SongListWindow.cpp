@@ -104,7 +104,7 @@ void CSongListWindow::Connect()
     onClick(kAddFolderButton, &CSongListWindow::AddFolder);
     onClick(kRemoveSongButton, &CSongListWindow::RemoveSong);
     onClick(kClearSongsButton, &CSongListWindow::ClearSongs);
-    onClick(kPlaySongButton, [this] { m_controller.Play(); });
+    onClick(kPlaySongButton, [this] { m_controller.Handle(command::Play {}); });
     onClick(kSongSearchButton, [this] { m_desktop.OpenWebPage(kSongSearchAddress); });
     onClick(kSongListHelpButton, [this] { m_desktop.OpenDocument(m_helpFolder / "PlayList.html"); });
     connect(m_lists, &QComboBox::activated, this, &CSongListWindow::ChooseList);
@@ -280,7 +280,7 @@ const SongRecord* CSongListWindow::SongAt(int row) const
 void CSongListWindow::PickSong(int row)
 {
     if (const SongRecord* song = SongAt(row))
-        m_controller.PickSong(song->path);
+        m_controller.Handle(command::PickSong {song->path});
 }
 
 bool CSongListWindow::HasNeighbour(int step) const
@@ -300,7 +300,7 @@ void CSongListWindow::PlayNeighbour(int step)
 void CSongListWindow::PlaySongNow(int row)
 {
     if (const SongRecord* song = SongAt(row))
-        m_controller.PlayNow(song->path);
+        m_controller.Handle(command::PlayNow {song->path});
 }
 
 bool CSongListWindow::eventFilter(QObject* watched, QEvent* event)
@@ -327,7 +327,7 @@ void CSongListWindow::reject()
 void CSongListWindow::HideWindow()
 {
     hide();
-    m_controller.CompanionClosed(ECompanion::SongList);
+    m_controller.Handle(command::CompanionClosed {ECompanion::SongList});
 }
 
 void CSongListWindow::SaveAndShowSongs()

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/controller/MainController.h"
+#include "core/controller/DesktopOpener.h"
+#include "core/controller/MainCommand.h"
 #include "core/songlist/SongListStore.h"
 #include "ui/widgets/DialogTemplate.h"
 
@@ -38,7 +39,7 @@ enum ESongListControl : int {
 };
 
 struct SongListWindowParts {
-    CMainController& controller;
+    IMainCommands& controller;
     IUserPrompts& prompts;
     IDesktopOpener& desktop;
     const ICodePage& codePage;
@@ -112,7 +113,7 @@ private:
     void ShowSongs();
     void ApplyEnableStates();
 
-    CMainController& m_controller;
+    IMainCommands& m_controller;
     IUserPrompts& m_prompts;
     IDesktopOpener& m_desktop;
     std::filesystem::path m_helpFolder;
