@@ -233,6 +233,7 @@ TEST_F(MainWindowTest, TheMelodyBoxAndThePitchEditReachTheSession)
     EXPECT_TRUE(box->isChecked());
     box->click();
     EXPECT_FALSE(karaoke->Session().Melody());
+    karaoke->MainWindow().Controller().Handle(command::PickSong {test::CSessionRig::DemoSong()});
     auto* pitch = static_cast<QLineEdit*>(karaoke->MainWindow().Control(kPitchEdit));
     pitch->selectAll();
     QTest::keyClicks(pitch, QStringLiteral("-3"));
