@@ -64,7 +64,7 @@ int main(int argc, char** argv)
             std::cerr << refusal->toStdString() << '\n';
             karaoke.ShowNotice(refusal->toStdU16String());
         } else {
-            karaoke.MainWindow().Controller().PickSong(PathToUtf16(*song));
+            karaoke.MainWindow().Controller().Handle(command::PickSong {PathToUtf16(*song)});
         }
     }
     return QApplication::exec();

@@ -147,7 +147,7 @@ PlayingFigures MeasurePlaying(
         *waveIn, desktop, programs, DataFolder(), collator});
     karaoke.Session().SetAccompanimentPath(u"" LINLANGOK_DEMO_SONG);
     karaoke.Show();
-    karaoke.MainWindow().Controller().Play();
+    karaoke.MainWindow().Controller().Handle(command::Play {});
     QApplication::processEvents();
 
     PlayingFigures figures;

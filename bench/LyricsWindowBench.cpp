@@ -57,10 +57,10 @@ void Frames(benchmark::State& state, const std::u16string& song, const std::u16s
 {
     CKaraokeApplication& karaoke = *g_bench->karaoke;
     CLyricsShowWindow& window = karaoke.LyricsWindow();
-    karaoke.MainWindow().Controller().Stop();
+    karaoke.MainWindow().Controller().Handle(command::Stop {});
     karaoke.Session().SetAccompanimentPath(song);
     karaoke.Session().SetLyricPath(lyrics);
-    karaoke.MainWindow().Controller().Play();
+    karaoke.MainWindow().Controller().Handle(command::Play {});
     window.show();
     window.resize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     RunEventsFor(500);

@@ -1,17 +1,19 @@
 #include "tools/Commands.h"
 
+#include "common/Number.h"
 #include "core/engine/AudioStretcher.h"
-
-#include <charconv>
 
 namespace linlangok {
 namespace {
 
-bool ParseNumber(const std::string& text, int lowest, int highest, int& value)
+// An option's whole number, "+" allowed, within the bounds.
+bool ParseNumber(std::string_view text, int lowest, int highest, int& value)
 {
-    const char* end = text.data() + text.size();
-    const auto [last, error] = std::from_chars(text.data() + (text.starts_with('+') ? 1 : 0), end, value);
-    return error == std::errc() && last == end && value >= lowest && value <= highest;
+    const std::optional<int> number = linlangok::ParseNumber<int>(text.starts_with('+') ? text.substr(1) : text);
+    if (!number || *number < lowest || *number > highest)
+        return false;
+    value = *number;
+    return true;
 }
 
 } // namespace

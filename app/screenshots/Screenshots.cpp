@@ -169,13 +169,13 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     std::ofstream(lyrics) << "[ti:茉莉花]\n[00:00]茉莉花（江苏民歌）\n[00:03]好一朵美丽的茉莉花\n"
                              "[00:06]芬芳美丽满枝桠\n[00:09]又香又白人人夸\n[00:12]让我来将你摘下\n"
                              "[00:15]送给别人家\n[00:18]茉莉花呀茉莉花\n";
-    karaoke.MainWindow().Controller().Stop();
+    karaoke.MainWindow().Controller().Handle(command::Stop {});
     session.SetAccompanimentPath(PathToUtf16(song));
     session.SetLyricPath(PathToUtf16(lyrics));
-    karaoke.MainWindow().Controller().Play();
+    karaoke.MainWindow().Controller().Handle(command::Play {});
     RunEventsUntilPosition(session, 7.3);
     saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc");
-    karaoke.MainWindow().Controller().Stop();
+    karaoke.MainWindow().Controller().Handle(command::Stop {});
 
     // The same words timed one by one, the second line half sung.
     std::ofstream(lyrics) << "[ti:茉莉花]\n[00:00]茉莉花（江苏民歌）\n"
@@ -183,7 +183,7 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
                              "<00:05.40>茉<00:05.80>莉<00:06.20>花<00:06.60>\n"
                              "[00:07.00]<00:07.00>芬<00:07.40>芳<00:07.80>美<00:08.20>丽<00:08.60>满<00:09.00>枝"
                              "<00:09.40>桠<00:09.80>\n[00:10.00]又香又白人人夸\n";
-    karaoke.MainWindow().Controller().Play();
+    karaoke.MainWindow().Controller().Handle(command::Play {});
     RunEventsUntilPosition(session, 4.7);
     saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc-words");
     saved &= SaveStage(karaoke, folder, "stage-lrc-words");
@@ -192,7 +192,7 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 17, 30, true);
     saved &= SaveStage(karaoke, folder, "stage-up-next", ending);
     saved &= SaveContextMenu(karaoke, folder);
-    karaoke.MainWindow().Controller().Stop();
+    karaoke.MainWindow().Controller().Handle(command::Stop {});
     return saved;
 }
 
@@ -279,8 +279,8 @@ bool MakeKtvVideo(const QString& path, int seconds)
 linlangok::CKaraokeSession& PlayUntil(linlangok::CKaraokeApplication& karaoke, const QString& song, double seconds)
 {
     linlangok::CMainController& controller = karaoke.MainWindow().Controller();
-    controller.Stop();
-    controller.PlayNow(linlangok::PathToUtf16(song.toStdString()));
+    controller.Handle(linlangok::command::Stop {});
+    controller.Handle(linlangok::command::PlayNow {linlangok::PathToUtf16(song.toStdString())});
     RunEventsUntilPosition(karaoke.Session(), seconds);
     RunEventsFor(100);
     return karaoke.Session();
@@ -300,7 +300,7 @@ bool SaveVideoWindow(linlangok::CKaraokeApplication& karaoke, const QString& fol
     CKaraokeSession& session = PlayUntil(karaoke, song, 4.6);
     bool saved = Save(karaoke.VideoWindow(), folder, "video");
     saved &= SaveStage(karaoke, folder, "stage-video", std::nullopt, session.PictureFrame().get());
-    karaoke.MainWindow().Controller().Stop();
+    karaoke.MainWindow().Controller().Handle(linlangok::command::Stop {});
     return saved;
 }
 
@@ -382,7 +382,7 @@ bool SaveMp3gSong(linlangok::CKaraokeApplication& karaoke, const QString& folder
     StageFrame ending = karaoke.LyricsWindow().Stage();
     ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 4, 12, true);
     saved &= SaveStage(karaoke, folder, "stage-mp3g", ending, session.PictureFrame().get());
-    karaoke.MainWindow().Controller().Stop();
+    karaoke.MainWindow().Controller().Handle(linlangok::command::Stop {});
     return saved;
 }
 
@@ -561,15 +561,15 @@ int main(int argc, char** argv)
     CKaraokeApplication karaoke(platform.Services());
     karaoke.Show();
     CMainWindow& window = karaoke.MainWindow();
-    window.Controller().PickSong(std::u16string(kPictureSong));
+    window.Controller().Handle(command::PickSong {std::u16string(kPictureSong)});
     RunEventsFor(300);
     bool saved = Save(window, folder, "main-idle");
-    window.Controller().Play();
+    window.Controller().Handle(command::Play {});
     RunEventsFor(2300);
     saved &= Save(window, folder, "main-playing");
     saved &= SaveDocked(karaoke, folder, "application");
     saved &= SaveLyricsWindow(karaoke, folder);
-    window.Controller().Record();
+    window.Controller().Handle(command::Record {});
     RunEventsFor(2300);
     saved &= Save(window, folder, "main-recording");
 

@@ -1,5 +1,6 @@
 #include "core/controller/MainController.h"
 
+#include "common/EditText.h"
 #include "common/FilePath.h"
 #include "common/Product.h"
 #include "common/Text.h"
@@ -8,7 +9,7 @@
 #include "core/lyrics/LyricsLayout.h"
 #include "core/session/KaraokeSession.h"
 
-#include <limits>
+#include <utility>
 
 namespace linlangok {
 namespace {
@@ -58,36 +59,6 @@ MainEnableStates ComputeEnableStates(ESongKind kind, bool playing, bool recordin
     return states;
 }
 
-std::optional<int32_t> ParseSignedNumber(std::u16string_view text)
-{
-    size_t index = 0;
-    while (index < text.size() && (text[index] == u' ' || text[index] == u'\t'))
-        ++index;
-    const bool negative = index < text.size() && text[index] == u'-';
-    if (negative)
-        ++index;
-    if (index == text.size())
-        return std::nullopt;
-    int64_t value = 0;
-    for (; index < text.size(); ++index) {
-        if (text[index] < u'0' || text[index] > u'9')
-            return std::nullopt;
-        value = value * 10 + (text[index] - u'0');
-        if (value > int64_t {std::numeric_limits<int32_t>::max()} + 1)
-            return std::nullopt;
-    }
-    value = negative ? -value : value;
-    if (value > std::numeric_limits<int32_t>::max())
-        return std::nullopt;
-    return static_cast<int32_t>(value);
-}
-
-std::u16string FileNamePart(std::u16string_view path)
-{
-    const size_t slash = path.rfind(u'/');
-    return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
-}
-
 CMainController::CMainController(const MainControllerParts& parts)
     : m_parts(parts)
     , m_session(parts.session)
@@ -97,13 +68,12 @@ CMainController::CMainController(const MainControllerParts& parts)
 
 void CMainController::Initialize()
 {
-    CCommandScope scope(m_commandDepth);
     m_playing = false;
     m_recording = false;
     m_recordingSeconds = 0;
     m_pitch = 0;
-    m_startTogether = true;
-    m_stopTogether = true;
+    m_values.startTogether = true;
+    m_values.stopTogether = true;
     m_session.SetTempoPercent(100);
     m_controls.WriteTempoPercent(100);
     ApplyEnableRules();
@@ -111,9 +81,14 @@ void CMainController::Initialize()
     RefreshStatus();
 }
 
-void CMainController::Play()
+void CMainController::Handle(const MainCommand& command)
 {
     CCommandScope scope(m_commandDepth);
+    std::visit([this](const auto& alternative) { Run(alternative); }, command);
+}
+
+void CMainController::Run(const command::Play&)
+{
     PlaySession();
     RefreshStatus();
     ApplyEnableRules();
@@ -122,6 +97,7 @@ void CMainController::Play()
 
 void CMainController::PlaySession()
 {
+    RememberEditedPitch();
     {
         CCommandScope loading(m_loadDepth);
         m_session.Play();
@@ -132,9 +108,8 @@ void CMainController::PlaySession()
         StorePitch(m_pitch);
 }
 
-void CMainController::Stop()
+void CMainController::Run(const command::Stop&)
 {
-    CCommandScope scope(m_commandDepth);
     StopCommand();
 }
 
@@ -147,12 +122,12 @@ void CMainController::StopCommand()
     StopMeterWhenIdle();
 }
 
-void CMainController::Record()
+void CMainController::Run(const command::Record&)
 {
-    CCommandScope scope(m_commandDepth);
-    ReadValues();
-    const bool startsSong = m_startTogether && !m_playing;
-    if (m_startTogether)
+    RememberEditedPitch();
+    ApplyEditedValues();
+    const bool startsSong = m_values.startTogether && !m_playing;
+    if (m_values.startTogether)
         PlaySession();
     m_controls.SetRecordTickRunning(true);
     m_recordingSeconds = 0;
@@ -172,10 +147,9 @@ void CMainController::Record()
         m_parts.levelMeter.Start();
 }
 
-void CMainController::StopRecording()
+void CMainController::Run(const command::StopRecording&)
 {
-    CCommandScope scope(m_commandDepth);
-    if (m_stopTogether) {
+    if (m_values.stopTogether) {
         m_session.Stop();
         m_playing = false;
     }
@@ -190,79 +164,68 @@ void CMainController::StopRecording()
         m_parts.performanceOffer->OfferPerformance(std::move(take));
 }
 
-void CMainController::BrowseAccompaniment()
-{
-    CCommandScope scope(m_commandDepth);
-    FileDialogRequest request;
-    request.filters = kAccompanimentFilters;
-    request.defaultExtension = u"*.mid;*.wav;*.mp3";
-    if (const auto path = m_parts.prompts.AskOpenPath(request))
-        UseAccompaniment(*path);
-}
-
-void CMainController::BrowseLyric()
-{
-    CCommandScope scope(m_commandDepth);
-    FileDialogRequest request;
-    request.filters = kLyricFilters;
-    request.defaultExtension = u"*.lrc";
-    if (const auto path = m_parts.prompts.AskOpenPath(request))
-        UseLyricFile(*path);
-}
-
-void CMainController::FileDropped(const std::filesystem::path& path)
-{
-    CCommandScope scope(m_commandDepth);
-    std::u16string extension = PathToUtf16(path.extension());
-    for (char16_t& character : extension)
-        character = character >= u'A' && character <= u'Z' ? character - u'A' + u'a' : character;
-    if (extension == u".lrc")
-        UseLyricFile(path);
-    else
-        UseAccompaniment(path);
-}
-
-void CMainController::UseAccompaniment(const std::filesystem::path& path)
-{
-    m_session.SetAccompanimentPath(PathToUtf16(path));
-    RecallSong();
-    WriteValues();
-}
-
-void CMainController::UseLyricFile(const std::filesystem::path& path)
-{
-    m_session.SetLyricPath(PathToUtf16(path));
-    m_session.RememberLyricPath();
-    m_session.LyricsShow().LoadLrcLyrics(path);
-    WriteValues();
-}
-
-void CMainController::TogglePlay()
+void CMainController::Run(const command::TogglePlay&)
 {
     if (m_playing)
-        Stop();
+        Run(command::Stop {});
     else
-        Play();
+        Run(command::Play {});
 }
 
-void CMainController::ToggleRecord()
+void CMainController::Run(const command::ToggleRecord&)
 {
     if (m_recording)
-        StopRecording();
+        Run(command::StopRecording {});
     else
-        Record();
+        Run(command::Record {});
 }
 
-void CMainController::StepPitch(int semitones)
+void CMainController::Run(const command::PathEdited& edited)
+{
+    (edited.edit == EPathEdit::Lyric ? m_values.lyric : m_values.accompaniment) = edited.text;
+}
+
+void CMainController::Run(const command::Browse& browse)
+{
+    const bool lyric = browse.edit == EPathEdit::Lyric;
+    FileDialogRequest request;
+    request.filters = lyric ? kLyricFilters : kAccompanimentFilters;
+    request.defaultExtension = lyric ? u"*.lrc" : u"*.mid;*.wav;*.mp3";
+    if (const auto path = m_parts.prompts.AskOpenPath(request))
+        UsePath(browse.edit, *path);
+}
+
+void CMainController::Run(const command::DropFile& dropped)
+{
+    std::u16string extension = PathToUtf16(dropped.path.extension());
+    for (char16_t& character : extension)
+        character = character >= u'A' && character <= u'Z' ? character - u'A' + u'a' : character;
+    UsePath(extension == u".lrc" ? EPathEdit::Lyric : EPathEdit::Accompaniment, dropped.path);
+}
+
+void CMainController::UsePath(EPathEdit edit, const std::filesystem::path& path)
+{
+    if (edit == EPathEdit::Lyric) {
+        m_session.SetLyricPath(PathToUtf16(path));
+        m_session.RememberLyricPath();
+        m_session.LyricsShow().LoadLrcLyrics(path);
+    } else {
+        RememberEditedPitch();
+        m_session.SetAccompanimentPath(PathToUtf16(path));
+        RecallSong();
+    }
+    WriteValues();
+}
+
+void CMainController::Run(const command::StepPitch& step)
 {
     // The edit keeps no focus here, so that the next key press is a shortcut again.
     if (m_enableStates.pitch)
-        WritePitch(m_pitch + semitones);
+        WritePitch(m_pitch + step.semitones);
 }
 
-void CMainController::SaveAs()
+void CMainController::Run(const command::SaveAs&)
 {
-    CCommandScope scope(m_commandDepth);
     const std::u16string& accompaniment = m_session.AccompanimentPath();
     const size_t dot = accompaniment.rfind(u'.');
     FileDialogRequest request;
@@ -274,18 +237,17 @@ void CMainController::SaveAs()
         m_session.SaveTransposed(*path);
 }
 
-void CMainController::PitchEdited()
+void CMainController::Run(const command::PitchEdited& edited)
 {
-    CCommandScope scope(m_commandDepth);
+    m_values.pitch = edited.text;
     ApplyPitchEdit();
-    m_session.RememberPitch();
+    m_pitchEdited = true;
 }
 
 void CMainController::ApplyPitchEdit()
 {
-    CCommandScope scope(m_commandDepth);
-    ReadValues();
-    StorePitch(ParseSignedNumber(m_controls.ReadControls().pitch).value_or(0));
+    ApplyEditedValues();
+    StorePitch(ParseSignedNumber(m_values.pitch).value_or(0));
 }
 
 void CMainController::StorePitch(int32_t value)
@@ -295,24 +257,30 @@ void CMainController::StorePitch(int32_t value)
     const int32_t highest = audio ? kAudioPitchLimit : kPitchMaximum;
     if (value < lowest || value > highest) {
         value = value < lowest ? lowest : highest;
-        m_controls.WritePitchText(SignedText(value));
+        m_values.pitch = SignedText(value);
+        m_controls.WritePitchText(m_values.pitch);
     }
     m_pitch = value;
     m_controls.SetPitchUpDownPosition(value + kPitchUpDownOffset);
     m_session.SetPitch(value);
 }
 
-void CMainController::PitchStepped(int upDownPosition)
+void CMainController::RememberEditedPitch()
 {
-    WritePitch(upDownPosition - kPitchUpDownOffset);
-    m_controls.FocusControl(kPitchEdit);
+    if (std::exchange(m_pitchEdited, false))
+        m_session.RememberPitch();
 }
 
-void CMainController::TempoEdited(int percent)
+void CMainController::Run(const command::PitchStepped& stepped)
 {
-    CCommandScope scope(m_commandDepth);
-    m_session.SetTempoPercent(percent);
-    if (m_session.TempoPercent() != percent)
+    WritePitch(stepped.upDownPosition - kPitchUpDownOffset);
+    m_controls.FocusControl(EControlRole::PitchEdit);
+}
+
+void CMainController::Run(const command::TempoEdited& edited)
+{
+    m_session.SetTempoPercent(edited.percent);
+    if (m_session.TempoPercent() != edited.percent)
         m_controls.WriteTempoPercent(m_session.TempoPercent());
 }
 
@@ -323,24 +291,30 @@ int32_t CMainController::TempoPercent() const
 
 void CMainController::WritePitch(int32_t value)
 {
-    {
-        CCommandScope scope(m_commandDepth);
-        m_controls.WritePitchText(SignedText(value));
-    }
-    PitchEdited();
+    const std::u16string text = SignedText(value);
+    m_controls.WritePitchText(text);
+    Run(command::PitchEdited {text});
 }
 
-void CMainController::SetMelody(bool on)
+void CMainController::Run(const command::SetMelody& melody)
 {
-    CCommandScope scope(m_commandDepth);
-    m_session.SetMelody(on);
+    m_session.SetMelody(melody.on);
 }
 
-void CMainController::ToggleMelody()
+void CMainController::Run(const command::ToggleMelody&)
 {
-    CCommandScope scope(m_commandDepth);
     m_session.SetMelody(!m_session.Melody());
     m_controls.WriteMelody(m_session.Melody());
+}
+
+void CMainController::Run(const command::SetStartTogether& box)
+{
+    m_values.startTogether = box.on;
+}
+
+void CMainController::Run(const command::SetStopTogether& box)
+{
+    m_values.stopTogether = box.on;
 }
 
 CMainController::CompanionToggle CMainController::Toggle(ECompanion which) const
@@ -348,18 +322,18 @@ CMainController::CompanionToggle CMainController::Toggle(ECompanion which) const
     const CompanionWindows& windows = m_parts.companions;
     switch (which) {
     case ECompanion::Lyrics:
-        return {windows.lyrics, kToggleLyricsButton, u"隐藏歌词", u"显示歌词"};
+        return {windows.lyrics, EControlRole::LyricsButton, u"隐藏歌词", u"显示歌词"};
     case ECompanion::SongList:
-        return {windows.songList, kToggleSongListButton, u"隐藏列表", u"显示列表"};
+        return {windows.songList, EControlRole::SongListButton, u"隐藏列表", u"显示列表"};
     case ECompanion::Volume:
         break;
     }
-    return {windows.volume, kToggleVolumeButton, u"隐藏控制", u"显示控制"};
+    return {windows.volume, EControlRole::VolumeButton, u"隐藏控制", u"显示控制"};
 }
 
-void CMainController::ToggleCompanion(ECompanion which)
+void CMainController::Run(const command::ToggleCompanion& toggled)
 {
-    const CompanionToggle toggle = Toggle(which);
+    const CompanionToggle toggle = Toggle(toggled.which);
     if (!toggle.window)
         return;
     const bool show = !toggle.window->IsShown();
@@ -367,47 +341,44 @@ void CMainController::ToggleCompanion(ECompanion which)
     m_controls.SetButtonText(toggle.button, show ? toggle.hideText : toggle.showText);
 }
 
-void CMainController::CompanionClosed(ECompanion which)
+void CMainController::Run(const command::CompanionClosed& closed)
 {
-    const CompanionToggle toggle = Toggle(which);
+    const CompanionToggle toggle = Toggle(closed.which);
     m_controls.SetButtonText(toggle.button, toggle.showText);
 }
 
-void CMainController::OpenHelp()
+void CMainController::Run(const command::OpenHelp&)
 {
     m_parts.desktop.OpenDocument(m_parts.helpFolder / "Karaoke.html");
 }
 
-void CMainController::OpenHelpTopics()
+void CMainController::Run(const command::OpenHelpTopics&)
 {
     m_parts.desktop.OpenDocument(m_parts.helpFolder / "Help.html");
 }
 
-void CMainController::OpenDownloadPage()
+void CMainController::Run(const command::OpenDownloadPage&)
 {
     m_parts.desktop.OpenWebPage(kMakerDownloadAddress);
 }
 
-bool CMainController::Quit()
+void CMainController::Run(const command::Quit&)
 {
-    CCommandScope scope(m_commandDepth);
+    RememberEditedPitch();
     if (!m_recording)
-        return true;
+        return;
     MessageRequest question;
     question.caption = std::u16string(kApplicationTitle);
     question.text = u"当前正在录音,需要退出程序吗?";
     question.buttons = EMessageButtons::YesNo;
     question.icon = EMessageIcon::Question;
     // Unanswered, as when a termination signal ends the program, the take is ended and kept.
-    if (m_parts.prompts.ShowMessage(question) == EPromptAnswer::No)
-        return false;
-    StopRecording();
-    return true;
+    if (m_parts.prompts.ShowMessage(question) != EPromptAnswer::No)
+        Run(command::StopRecording {});
 }
 
-void CMainController::OfferDeadTakes()
+void CMainController::Run(const command::OfferDeadTakes&)
 {
-    CCommandScope scope(m_commandDepth);
     m_session.Recording().OfferDeadTakes();
 }
 
@@ -417,23 +388,20 @@ void CMainController::DisplayTick()
         return;
     const bool commandRunning = IsCommandRunning();
     bool ended = false;
-    {
-        CCommandScope scope(m_commandDepth);
-        m_displayPosition = TruncateToInt(m_session.Position());
-        m_displayLength = m_session.Length();
-        if (m_session.HasReachedEnd()) {
-            // The command reads the flags again when its box closes; until then the song holds at its end.
-            if (commandRunning) {
-                m_displayPosition = m_displayLength;
-            } else {
-                ended = m_playing;
-                StopCommand();
-            }
+    m_displayPosition = TruncateToInt(m_session.Position());
+    m_displayLength = m_session.Length();
+    if (m_session.HasReachedEnd()) {
+        // The command reads the flags again when its box closes; until then the song holds at its end.
+        if (commandRunning) {
+            m_displayPosition = m_displayLength;
+        } else {
+            ended = m_playing;
+            Handle(command::Stop {});
         }
-        if (m_noticeTicks > 0 && --m_noticeTicks == 0)
-            m_notice.clear();
-        m_controls.ShowStatus(Status());
     }
+    if (m_noticeTicks > 0 && --m_noticeTicks == 0)
+        m_notice.clear();
+    m_controls.ShowStatus(Status());
     if (ended && m_songEnded)
         m_songEnded();
 }
@@ -450,33 +418,30 @@ void CMainController::RecordTick()
     ++m_recordingSeconds;
 }
 
-void CMainController::PickSong(const std::u16string& path)
+void CMainController::Run(const command::PickSong& pick)
 {
     if (m_playing || m_recording)
         return;
-    CCommandScope scope(m_commandDepth);
-    m_session.SetAccompanimentPath(path);
+    RememberEditedPitch();
+    m_session.SetAccompanimentPath(pick.path);
     RecallSong();
     WriteValues();
-    m_session.PickKind(path);
+    m_session.PickKind(pick.path);
     const MainEnableStates picked = ComputeEnableStates(m_session.Kind(), false, false);
     m_enableStates.saveAs = picked.saveAs;
     m_enableStates.pitch = picked.pitch;
     m_controls.ApplyEnableStates(m_enableStates);
 }
 
-void CMainController::PlayNow(const std::u16string& path)
+void CMainController::Run(const command::PlayNow& play)
 {
-    {
-        CCommandScope scope(m_commandDepth);
-        m_session.SetAccompanimentPath(path);
-        m_session.SetLyricPath(u"");
-        // The song plays at the key that the edit then shows: its remembered one, else 0.
-        m_pitch = RecallSong().value_or(0);
-        m_session.SetPitch(m_pitch);
-    }
-    Play();
-    CCommandScope scope(m_commandDepth);
+    RememberEditedPitch();
+    m_session.SetAccompanimentPath(play.path);
+    m_session.SetLyricPath(u"");
+    // The song plays at the key that the edit then shows: its remembered one, else 0.
+    m_pitch = RecallSong().value_or(0);
+    m_session.SetPitch(m_pitch);
+    Run(command::Play {});
     WriteValues();
 }
 
@@ -503,36 +468,29 @@ StatusValues CMainController::Status() const
     return values;
 }
 
-bool CMainController::ReadValues()
+void CMainController::ApplyEditedValues()
 {
-    const MainControlValues values = m_controls.ReadControls();
-    m_startTogether = values.startTogether;
-    m_stopTogether = values.stopTogether;
     const CPathDisplay& names = m_session.PathDisplay();
-    m_session.SetAccompanimentPath(EditedPath(values.accompaniment, m_session.AccompanimentPath(), names));
-    m_session.SetLyricPath(EditedPath(values.lyric, m_session.LyricPath(), names));
-    const auto pitch = ParseSignedNumber(values.pitch);
+    m_session.SetAccompanimentPath(EditedPath(m_values.accompaniment, m_session.AccompanimentPath(), names));
+    m_session.SetLyricPath(EditedPath(m_values.lyric, m_session.LyricPath(), names));
+    const auto pitch = ParseSignedNumber(m_values.pitch);
     if (!pitch) {
         m_controls.Beep();
-        m_controls.FocusControl(kPitchEdit);
-        return false;
+        m_controls.FocusControl(EControlRole::PitchEdit);
+        return;
     }
     m_pitch = *pitch;
-    return true;
 }
 
 void CMainController::WriteValues()
 {
-    MainControlValues values;
-    values.startTogether = m_startTogether;
-    values.stopTogether = m_stopTogether;
-    values.accompaniment = m_session.PathDisplay().Text(m_session.AccompanimentPath());
-    values.lyric = m_session.PathDisplay().Text(m_session.LyricPath());
-    values.pitch = SignedText(m_pitch);
-    values.melody = m_session.Melody();
-    m_controls.WriteControls(values);
-    // Writing the pitch edit raises its change notification, which reads the values back; the
-    // user changed no pitch, so nothing is remembered.
+    m_values.accompaniment = m_session.PathDisplay().Text(m_session.AccompanimentPath());
+    m_values.lyric = m_session.PathDisplay().Text(m_session.LyricPath());
+    m_values.pitch = SignedText(m_pitch);
+    m_values.melody = m_session.Melody();
+    m_controls.WriteControls(m_values);
+    // The pitch written is taken as the edit's value; the user changed no pitch, so nothing is
+    // remembered.
     ApplyPitchEdit();
 }
 

@@ -1,12 +1,12 @@
 #include "core/controller/SessionLyricsSource.h"
 
 #include "common/FilePath.h"
-#include "core/controller/MainController.h"
+#include "core/controller/MainCommand.h"
 #include "core/session/KaraokeSession.h"
 
 namespace linlangok {
 
-CSessionLyricsSource::CSessionLyricsSource(CKaraokeSession& session, const CMainController& controller)
+CSessionLyricsSource::CSessionLyricsSource(CKaraokeSession& session, const IMainCommands& controller)
     : m_session(session)
     , m_controller(controller)
 {

@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/FileSaver.h"
+#include "common/Number.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
 
@@ -34,21 +35,6 @@ bool HashRange(const CRegularFile& file, uint64_t offset, uint64_t count, uint64
         count -= part;
     }
     return true;
-}
-
-template <typename Number> std::optional<Number> ParseNumber(std::string_view text, int base = 10)
-{
-    Number value {};
-    const char* end = text.data() + text.size();
-    const auto [last, error] = [&] {
-        if constexpr (std::is_floating_point_v<Number>)
-            return std::from_chars(text.data(), end, value, std::chars_format::fixed);
-        else
-            return std::from_chars(text.data(), end, value, base);
-    }();
-    if (text.empty() || error != std::errc() || last != end || text.front() == '+')
-        return std::nullopt;
-    return value;
 }
 
 // The number with two decimals, whatever the locale.

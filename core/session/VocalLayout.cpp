@@ -2,10 +2,10 @@
 
 #include "common/FilePath.h"
 #include "common/SongKind.h"
+#include "common/Number.h"
 #include "common/Text.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace linlangok {
 namespace {
@@ -110,13 +110,10 @@ std::optional<VocalLayout> ParseVocalLayout(std::string_view text)
     constexpr std::string_view kTrack = "track ";
     if (!text.starts_with(kTrack))
         return std::nullopt;
-    const std::string_view number = text.substr(kTrack.size());
-    int track = 0;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), track);
-    if (number.empty() || error != std::errc() || end != number.data() + number.size() || track < 1
-        || track > kMaximumTracks)
+    const std::optional<int> track = ParseNumber<int>(text.substr(kTrack.size()));
+    if (!track || *track < 1 || *track > kMaximumTracks)
         return std::nullopt;
-    return VocalLayout {VocalLayout::EPlace::Track, track - 1};
+    return VocalLayout {VocalLayout::EPlace::Track, *track - 1};
 }
 
 } // namespace linlangok

@@ -1,4 +1,5 @@
 #include "common/Text.h"
+#include "common/EditText.h"
 #include "common/FilePath.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -35,6 +36,17 @@ TEST(Utf, TrimBothRemovesOnlyTheGivenCharactersAtTheEnds)
     EXPECT_EQ(TrimBoth(u"\r\n a\r\nb \r\n", u"\r\n"), u" a\r\nb ");
     EXPECT_EQ(TrimBoth(u"\r\n\r\n", u"\r\n"), u"");
     EXPECT_EQ(TrimBoth(u"", u"\r\n"), u"");
+}
+
+TEST(Text, SignedNumbersAndFileNamesAsTheEditsReadThem)
+{
+    EXPECT_EQ(ParseSignedNumber(u"200"), 200);
+    EXPECT_EQ(ParseSignedNumber(u" -12"), -12);
+    EXPECT_EQ(ParseSignedNumber(u"-2147483648"), INT32_MIN);
+    for (const std::u16string_view bad : {u"", u"-", u"1a", u"+3", u"2147483648", u"99999999999", u"１", u"5 "})
+        EXPECT_EQ(ParseSignedNumber(bad), std::nullopt) << Utf16ToUtf8(bad);
+    EXPECT_EQ(FileNamePart(u"/music/a.b/song"), u"song");
+    EXPECT_EQ(FileNamePart(u"song.mid"), u"song.mid");
 }
 
 TEST(FilePath, AnyNameKeepsItsBytesThroughTextAndAUriAndUtf8NamesArePlainText)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/controller/MainController.h"
+#include "core/controller/DesktopOpener.h"
 
 namespace linlangok {
 

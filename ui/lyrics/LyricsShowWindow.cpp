@@ -216,7 +216,7 @@ void CLyricsShowWindow::NudgeLrcOffset(int32_t milliseconds)
 void CLyricsShowWindow::closeEvent(QCloseEvent* event)
 {
     event->accept();
-    m_parts.controller.CompanionClosed(ECompanion::Lyrics);
+    m_parts.controller.Handle(command::CompanionClosed {ECompanion::Lyrics});
 }
 
 } // namespace linlangok

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/controller/MainController.h"
+#include "core/controller/DesktopOpener.h"
+#include "core/controller/MainCommand.h"
 #include "core/controller/SessionLyricsSource.h"
 #include "core/lyrics/LyricsPresenter.h"
 #include "ui/lyrics/StageWindow.h"
@@ -25,7 +26,7 @@ class CResizableWindow;
 
 struct LyricsShowParts {
     CKaraokeSession& session; // position, song kind, idle flag, lyric path
-    CMainController& controller; // the playing flag; hears when the window closes
+    IMainCommands& controller; // the playing flag; hears when the window closes
     IUserPrompts& prompts;
     IDesktopOpener& desktop;
     const ICodePage& codePage; // for LRC files in the legacy code page

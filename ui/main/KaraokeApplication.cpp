@@ -67,7 +67,10 @@ public:
         : m_controller(controller)
     {
     }
-    void StartSong(const std::filesystem::path& path) override { m_controller.PlayNow(PathToUtf16(path)); }
+    void StartSong(const std::filesystem::path& path) override
+    {
+        m_controller.Handle(command::PlayNow {PathToUtf16(path)});
+    }
 
 private:
     CMainController& m_controller;
@@ -81,8 +84,8 @@ public:
     {
     }
     bool IsPlaying() const override { return m_controller.IsPlaying(); }
-    void TogglePlay() override { m_controller.TogglePlay(); }
-    void StepPitch(int semitones) override { m_controller.StepPitch(semitones); }
+    void TogglePlay() override { m_controller.Handle(command::TogglePlay {}); }
+    void StepPitch(int semitones) override { m_controller.Handle(command::StepPitch {semitones}); }
 
 private:
     CMainController& m_controller;
@@ -149,8 +152,8 @@ void CKaraokeApplication::AddVideoMenu()
             m_videoWindow->raise();
     });
     window->setCheckable(true);
-    QAction* original = menu->addAction(
-        QStringLiteral("原唱/伴唱(&O)"), m_videoWindow.get(), [this] { m_mainWindow->Controller().ToggleMelody(); });
+    QAction* original = menu->addAction(QStringLiteral("原唱/伴唱(&O)"), m_videoWindow.get(),
+        [this] { m_mainWindow->Controller().Handle(command::ToggleMelody {}); });
     original->setShortcut(QKeySequence(Qt::Key_F2));
     original->setShortcutContext(Qt::ApplicationShortcut);
     m_mainWindow->addAction(original);
@@ -204,7 +207,8 @@ void CKaraokeApplication::Show()
     // The keys go to the main window at start, not to the companion shown last.
     m_mainWindow->activateWindow();
     // From the event loop, so that a quit asked meanwhile can end it.
-    QTimer::singleShot(0, m_mainWindow.get(), [this] { m_mainWindow->Controller().OfferDeadTakes(); });
+    QTimer::singleShot(
+        0, m_mainWindow.get(), [this] { m_mainWindow->Controller().Handle(command::OfferDeadTakes {}); });
 }
 
 bool CKaraokeApplication::IsPlaying() const
@@ -214,17 +218,17 @@ bool CKaraokeApplication::IsPlaying() const
 
 void CKaraokeApplication::Play()
 {
-    m_mainWindow->Controller().Play();
+    m_mainWindow->Controller().Handle(command::Play {});
 }
 
 void CKaraokeApplication::Stop()
 {
-    m_mainWindow->Controller().Stop();
+    m_mainWindow->Controller().Handle(command::Stop {});
 }
 
 void CKaraokeApplication::PlayFile(const std::filesystem::path& path)
 {
-    m_mainWindow->Controller().PlayNow(PathToUtf16(path));
+    m_mainWindow->Controller().Handle(command::PlayNow {PathToUtf16(path)});
 }
 
 bool CKaraokeApplication::CanPlayNeighbour(int step) const

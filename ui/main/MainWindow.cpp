@@ -135,9 +135,11 @@ void CMainWindow::BuildMenu()
     QMenu* file = m_menuBar->addMenu(QStringLiteral("文件(&F)"));
     file->addAction(QStringLiteral("退出(&X)"), this, &CMainWindow::QuitFromMenu);
     QMenu* download = m_menuBar->addMenu(QStringLiteral("下载(&D)"));
-    download->addAction(QStringLiteral("下载最新版(&D)"), this, [this] { m_controller->OpenDownloadPage(); });
+    download->addAction(
+        QStringLiteral("下载最新版(&D)"), this, [this] { m_controller->Handle(command::OpenDownloadPage {}); });
     m_helpMenu = m_menuBar->addMenu(QStringLiteral("帮助(&H)"));
-    m_helpMenu->addAction(QStringLiteral("帮助主题(&H)"), this, [this] { m_controller->OpenHelpTopics(); });
+    m_helpMenu->addAction(
+        QStringLiteral("帮助主题(&H)"), this, [this] { m_controller->Handle(command::OpenHelpTopics {}); });
     m_helpMenu->addAction(QStringLiteral("关于琳朗卡拉OK(&A)"), this, &CMainWindow::ShowAbout);
 }
 
@@ -150,31 +152,45 @@ QMenu* CMainWindow::AddMenu(const QString& title)
 
 void CMainWindow::Connect()
 {
-    const auto onClick = [this](int id, auto&& action) {
-        connect(m_controls.Control<QPushButton>(id), &QPushButton::clicked, this, action);
-    };
     CMainController& controller = *m_controller;
-    onClick(kPlayButton, [&controller] { controller.Play(); });
-    onClick(kStopButton, [&controller] { controller.Stop(); });
-    onClick(kRecordButton, [&controller] { controller.Record(); });
-    onClick(kStopRecordingButton, [&controller] { controller.StopRecording(); });
-    onClick(kBrowseAccompanimentButton, [&controller] { controller.BrowseAccompaniment(); });
-    onClick(kBrowseLyricButton, [&controller] { controller.BrowseLyric(); });
-    onClick(kSaveAsButton, [&controller] { controller.SaveAs(); });
-    onClick(kToggleLyricsButton, [&controller] { controller.ToggleCompanion(ECompanion::Lyrics); });
-    onClick(kToggleSongListButton, [&controller] { controller.ToggleCompanion(ECompanion::SongList); });
-    onClick(kToggleVolumeButton, [&controller] { controller.ToggleCompanion(ECompanion::Volume); });
-    onClick(kHelpButton, [&controller] { controller.OpenHelp(); });
-    onClick(kExitButton, [this] { Quit(kQuitByExitButton); });
-    connect(m_pitchEdit, &QLineEdit::textChanged, this, [&controller] { controller.PitchEdited(); });
-    connect(m_tempo, &QSpinBox::valueChanged, this, [&controller](int percent) { controller.TempoEdited(percent); });
-    connect(m_melody, &QCheckBox::clicked, this, [&controller](bool checked) { controller.SetMelody(checked); });
+    const std::pair<int, MainCommand> clicks[] = {
+        {kPlayButton, command::Play {}},
+        {kStopButton, command::Stop {}},
+        {kRecordButton, command::Record {}},
+        {kStopRecordingButton, command::StopRecording {}},
+        {kBrowseAccompanimentButton, command::Browse {EPathEdit::Accompaniment}},
+        {kBrowseLyricButton, command::Browse {EPathEdit::Lyric}},
+        {kSaveAsButton, command::SaveAs {}},
+        {kToggleLyricsButton, command::ToggleCompanion {ECompanion::Lyrics}},
+        {kToggleSongListButton, command::ToggleCompanion {ECompanion::SongList}},
+        {kToggleVolumeButton, command::ToggleCompanion {ECompanion::Volume}},
+        {kHelpButton, command::OpenHelp {}},
+    };
+    for (const auto& [id, clicked] : clicks) {
+        connect(m_controls.Control<QPushButton>(id), &QPushButton::clicked, this,
+            [&controller, clicked] { controller.Handle(clicked); });
+    }
+    connect(
+        m_controls.Control<QPushButton>(kExitButton), &QPushButton::clicked, this, [this] { Quit(kQuitByExitButton); });
+    const std::pair<QLineEdit*, EPathEdit> pathEdits[]
+        = {{m_accompanimentEdit, EPathEdit::Accompaniment}, {m_lyricEdit, EPathEdit::Lyric}};
+    for (const auto& [edit, which] : pathEdits) {
+        connect(edit, &QLineEdit::textEdited, this, [&controller, which](const QString& text) {
+            controller.Handle(command::PathEdited {which, text.toStdU16String()});
+        });
+    }
+    connect(m_pitchEdit, &QLineEdit::textEdited, this,
+        [&controller](const QString& text) { controller.Handle(command::PitchEdited {text.toStdU16String()}); });
+    connect(m_tempo, &QSpinBox::valueChanged, this,
+        [&controller](int percent) { controller.Handle(command::TempoEdited {percent}); });
+    connect(m_melody, &QCheckBox::clicked, this,
+        [&controller](bool checked) { controller.Handle(command::SetMelody {checked}); });
     connect(m_startTogether, &QCheckBox::clicked, this,
-        [&controller](bool checked) { controller.SetStartTogether(checked); });
+        [&controller](bool checked) { controller.Handle(command::SetStartTogether {checked}); });
     connect(m_stopTogether, &QCheckBox::clicked, this,
-        [&controller](bool checked) { controller.SetStopTogether(checked); });
+        [&controller](bool checked) { controller.Handle(command::SetStopTogether {checked}); });
     connect(m_pitchUpDown, &CUpDownControl::stepped, this,
-        [&controller](int position) { controller.PitchStepped(position); });
+        [&controller](int position) { controller.Handle(command::PitchStepped {position}); });
     connect(&m_displayTick, &QTimer::timeout, this, [this, &controller] {
         if (!controller.TimersMayRun())
             return;
@@ -193,11 +209,11 @@ void CMainWindow::AddShortcuts()
         auto* shortcut = new QShortcut(keys, this);
         connect(shortcut, &QShortcut::activated, this, action);
     };
-    add(QKeySequence(Qt::CTRL | Qt::Key_R), [&controller] { controller.ToggleRecord(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_R), [&controller] { controller.Handle(command::ToggleRecord {}); });
     for (const auto key : {Qt::Key_Plus, Qt::Key_Equal})
-        add(QKeySequence(key), [&controller] { controller.StepPitch(+1); });
-    add(QKeySequence(Qt::Key_Minus), [&controller] { controller.StepPitch(-1); });
-    add(QKeySequence(Qt::Key_F1), [&controller] { controller.OpenHelp(); });
+        add(QKeySequence(key), [&controller] { controller.Handle(command::StepPitch {+1}); });
+    add(QKeySequence(Qt::Key_Minus), [&controller] { controller.Handle(command::StepPitch {-1}); });
+    add(QKeySequence(Qt::Key_F1), [&controller] { controller.Handle(command::OpenHelp {}); });
     add(QKeySequence(Qt::Key_F11), [this] { emit stageViewRequested(); });
     const std::pair<int, const char16_t*> tips[] = {
         {kPlayButton, u"播放 (空格键)"},
@@ -220,7 +236,7 @@ void CMainWindow::keyPressEvent(QKeyEvent* event)
     // plays or stops.
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
         if (!event->isAutoRepeat())
-            m_controller->TogglePlay();
+            m_controller->Handle(command::TogglePlay {});
         return;
     }
     QDialog::keyPressEvent(event);
@@ -237,7 +253,7 @@ void CMainWindow::dropEvent(QDropEvent* event)
 {
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile())
-            m_controller->FileDropped(PathOfUrl(url));
+            m_controller->Handle(command::DropFile {PathOfUrl(url)});
     }
     event->acceptProposedAction();
 }
@@ -260,7 +276,8 @@ void CMainWindow::Quit(int code)
         m_pendingQuit = code;
         return;
     }
-    if (!m_controller->Quit())
+    m_controller->Handle(command::Quit {});
+    if (m_controller->IsRecording())
         return;
     m_quitting = true;
     m_displayTick.stop();
@@ -297,18 +314,6 @@ void CMainWindow::ShowAbout()
     about.setTextFormat(Qt::RichText);
     about.setStandardButtons(QMessageBox::Ok);
     about.exec();
-}
-
-MainControlValues CMainWindow::ReadControls() const
-{
-    MainControlValues values;
-    values.startTogether = m_startTogether->isChecked();
-    values.stopTogether = m_stopTogether->isChecked();
-    values.accompaniment = m_accompanimentEdit->text().toStdU16String();
-    values.lyric = m_lyricEdit->text().toStdU16String();
-    values.pitch = m_pitchEdit->text().toStdU16String();
-    values.melody = m_melody->isChecked();
-    return values;
 }
 
 void CMainWindow::WriteControls(const MainControlValues& values)
@@ -373,16 +378,31 @@ void CMainWindow::ApplyEnableStates(const MainEnableStates& states)
         Control(states.play ? kPlayButton : kStopButton)->setFocus();
 }
 
-void CMainWindow::SetButtonText(int control, std::u16string_view text)
+int CMainWindow::ControlId(EControlRole role) const
 {
-    auto* button = m_controls.Control<QPushButton>(control);
+    switch (role) {
+    case EControlRole::PitchEdit:
+        return kPitchEdit;
+    case EControlRole::LyricsButton:
+        return kToggleLyricsButton;
+    case EControlRole::SongListButton:
+        return kToggleSongListButton;
+    case EControlRole::VolumeButton:
+        break;
+    }
+    return kToggleVolumeButton;
+}
+
+void CMainWindow::SetButtonText(EControlRole role, std::u16string_view text)
+{
+    auto* button = m_controls.Control<QPushButton>(ControlId(role));
     button->setText(ToQString(text));
     button->setAccessibleName(button->text());
 }
 
-void CMainWindow::FocusControl(int control)
+void CMainWindow::FocusControl(EControlRole control)
 {
-    Control(control)->setFocus();
+    Control(ControlId(control))->setFocus();
 }
 
 void CMainWindow::Beep()

@@ -18,6 +18,39 @@ class QSpinBox;
 
 namespace linlangok {
 
+// Control identifiers of the main window.
+enum EMainControl : int {
+    kExitButton = 1,
+    kPlayButton = 1000,
+    kStopButton = 1002,
+    kRecordButton = 1003,
+    kStopRecordingButton = 1005,
+    kAccompanimentEdit = 1007,
+    kBrowseAccompanimentButton = 1008,
+    kStatusDisplay = 1009,
+    kLyricEdit = 1010,
+    kBrowseLyricButton = 1011,
+    kToggleLyricsButton = 1020,
+    kToggleSongListButton = 1021,
+    kToggleVolumeButton = 1022,
+    kStopTogetherBox = 1052,
+    kStartTogetherBox = 1056,
+    kPitchEdit = 1066,
+    kPitchUpDown = 1067,
+    kSaveAsButton = 1068,
+    kPitchLabel = 1069,
+    kLevelMeter = 1070,
+    kHelpButton = 1071,
+    kMelodyBox = 1072,
+    kTempoLabel = 1073,
+    kTempoSpin = 1074,
+};
+
+// Quit codes: the identifiers of the commands that end the program.
+inline constexpr int kQuitByExitButton = 1;
+inline constexpr int kQuitByClose = 2;
+inline constexpr int kQuitByMenu = 32787;
+
 class CInputLevelMeterWidget;
 class CKaraokeSession;
 class CStatusDisplay;
@@ -82,19 +115,20 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    MainControlValues ReadControls() const override;
     void WriteControls(const MainControlValues& values) override;
     void WritePitchText(const std::u16string& text) override;
     void SetPitchUpDownPosition(int position) override;
     void WriteTempoPercent(int percent) override;
     void WriteMelody(bool on) override;
     void ApplyEnableStates(const MainEnableStates& states) override;
-    void SetButtonText(int control, std::u16string_view text) override;
-    void FocusControl(int control) override;
+    void SetButtonText(EControlRole role, std::u16string_view text) override;
+    void FocusControl(EControlRole control) override;
     void Beep() override;
     void SetRecordTickRunning(bool running) override;
     void ShowStatus(const StatusValues& values) override;
 
+    // The control that has the role.
+    int ControlId(EControlRole role) const;
     void BuildMenu();
     void Connect();
     // Ctrl+R, "+"/"-", F1 and F11, with their keys (and Space's) in the controls' tooltips. Text edits

@@ -275,7 +275,7 @@ void CVolumeWindow::ApplyDefaultSettings()
 void CVolumeWindow::reject()
 {
     QDialog::reject();
-    m_parts.controller.CompanionClosed(ECompanion::Volume);
+    m_parts.controller.Handle(command::CompanionClosed {ECompanion::Volume});
 }
 
 void CVolumeWindow::StartLatencyCalibration()

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "common/ProgramLauncher.h"
-#include "core/controller/MainController.h"
+#include "core/controller/DesktopOpener.h"
+#include "core/controller/MainCommand.h"
 #include "core/engine/AudioOutput.h"
 #include "core/engine/WaveIn.h"
 #include "core/mixer/MixerFader.h"
@@ -56,7 +57,7 @@ struct VolumeWindowParts {
     IUserPrompts& prompts;
     IDesktopOpener& desktop;
     IProgramLauncher& programs;
-    CMainController& controller; // hears when the window is closed
+    IMainCommands& controller; // hears when the window is closed
     std::filesystem::path helpFolder; // Volume.html
     IAudioOutput& audioOutput; // the latency calibration plays its clicks here
     IWaveInSystem& waveIn; // and listens on the first device

@@ -94,7 +94,7 @@ void CSongListWindow::Connect()
     onClick(kAddFolderButton, &CSongListWindow::AddFolder);
     onClick(kRemoveSongButton, &CSongListWindow::RemoveSong);
     onClick(kClearSongsButton, &CSongListWindow::ClearSongs);
-    onClick(kPlaySongButton, [this] { m_controller.Play(); });
+    onClick(kPlaySongButton, [this] { m_controller.Handle(command::Play {}); });
     onClick(kSongSearchButton, [this] { m_desktop.OpenWebPage(kSongSearchAddress); });
     onClick(kSongListHelpButton, [this] { m_desktop.OpenDocument(m_helpFolder / "PlayList.html"); });
     connect(m_lists, &QComboBox::activated, this, &CSongListWindow::ChooseList);
@@ -270,7 +270,7 @@ void CSongListWindow::reject()
 void CSongListWindow::HideWindow()
 {
     hide();
-    m_controller.CompanionClosed(ECompanion::SongList);
+    m_controller.Handle(command::CompanionClosed {ECompanion::SongList});
 }
 
 void CSongListWindow::ShowAll()

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/controller/MainController.h"
+#include "core/controller/DesktopOpener.h"
+#include "core/controller/MainCommand.h"
 #include "core/songlist/SongListPresenter.h"
 #include "ui/widgets/DialogTemplate.h"
 
@@ -38,7 +39,7 @@ enum ESongListControl : int {
 };
 
 struct SongListWindowParts {
-    CMainController& controller;
+    IMainCommands& controller;
     IUserPrompts& prompts;
     IDesktopOpener& desktop;
     const ICodePage& codePage;
@@ -81,8 +82,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void PickSong(const std::u16string& path) override { m_controller.PickSong(path); }
-    void PlaySongNow(const std::u16string& path) override { m_controller.PlayNow(path); }
+    void PickSong(const std::u16string& path) override { m_controller.Handle(command::PickSong {path}); }
+    void PlaySongNow(const std::u16string& path) override { m_controller.Handle(command::PlayNow {path}); }
 
     void Connect();
 
@@ -107,7 +108,7 @@ private:
     void ShowCurrentSong();
     void ApplyEnableStates();
 
-    CMainController& m_controller;
+    IMainCommands& m_controller;
     IUserPrompts& m_prompts;
     IDesktopOpener& m_desktop;
     std::filesystem::path m_helpFolder;

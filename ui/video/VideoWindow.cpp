@@ -102,7 +102,7 @@ CVideoWindow::CVideoWindow(const VideoWindowParts& parts, QWidget* owner)
     resize(units.X(kClientWidth), units.Y(kClientHeight));
     m_resizer = new CResizableWindow(*this, QStringLiteral("VideoWindow"), kSizeDialogId, false);
     connect(m_vocalSwitch, &QPushButton::clicked, this, [this] {
-        m_parts.controller.ToggleMelody();
+        m_parts.controller.Handle(command::ToggleMelody {});
         ShowVocalState();
     });
     connect(&m_frameTimer, &QTimer::timeout, this, &CVideoWindow::FrameTick);
@@ -163,7 +163,7 @@ std::unique_ptr<QMenu> CVideoWindow::MakeContextMenu()
 {
     auto menu = std::make_unique<QMenu>(this);
     QAction* original = menu->addAction(QStringLiteral("原唱"), this, [this] {
-        m_parts.controller.ToggleMelody();
+        m_parts.controller.Handle(command::ToggleMelody {});
         ShowVocalState();
     });
     original->setShortcut(Qt::Key_F2);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/controller/MainController.h"
+#include "core/controller/MainCommand.h"
 #include "core/engine/SongPicture.h"
 
 #include <QTimer>
@@ -19,7 +19,7 @@ class CResizableWindow;
 
 struct VideoWindowParts {
     CKaraokeSession& session; // the picture, the time heard, where the vocal is
-    CMainController& controller; // the timers' rule, the playing flag and the 原唱/伴唱 switch
+    IMainCommands& controller; // the timers' rule, the playing flag and the 原唱/伴唱 switch
 };
 
 // Paints the picture it is given, letterboxed on black, or a line of text without one.

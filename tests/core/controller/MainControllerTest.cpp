@@ -1,4 +1,5 @@
 #include "core/controller/MainController.h"
+#include "common/EditText.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "tests/core/session/SessionRig.h"
 #include "tests/platform/audio/AudioTestSignals.h"
@@ -11,17 +12,16 @@
 namespace linlangok {
 namespace {
 
-// The dialog's controls in memory: what the user typed and what the controller wrote.
+// The dialog's controls in memory: what the controller wrote.
 struct CFakeControls final : IMainControls {
-    MainControlValues ReadControls() const override { return values; }
     void WriteControls(const MainControlValues& written) override { values = written; }
     void WritePitchText(const std::u16string& text) override { values.pitch = text; }
     void SetPitchUpDownPosition(int position) override { upDown = position; }
     void WriteTempoPercent(int percent) override { tempo = percent; }
     void WriteMelody(bool on) override { values.melody = on; }
     void ApplyEnableStates(const MainEnableStates& states) override { enables = states; }
-    void SetButtonText(int control, std::u16string_view text) override { buttons[control] = text; }
-    void FocusControl(int control) override { focus = control; }
+    void SetButtonText(EControlRole, std::u16string_view) override { }
+    void FocusControl(EControlRole control) override { focus = control; }
     void Beep() override { ++beeps; }
     void SetRecordTickRunning(bool running) override { recordTick = running; }
     void ShowStatus(const StatusValues& shown) override
@@ -33,10 +33,9 @@ struct CFakeControls final : IMainControls {
     MainControlValues values;
     MainEnableStates enables;
     StatusValues status;
-    std::map<int, std::u16string> buttons;
     int upDown = -1;
     int tempo = -1;
-    int focus = 0;
+    std::optional<EControlRole> focus;
     int beeps = 0;
     int statusShown = 0;
     bool recordTick = false;
@@ -47,12 +46,11 @@ struct CFakeWindow final : ICompanionWindow, ILevelMeterControl, IDesktopOpener 
     void SetShown(bool show) override { shown = show; }
     void Start() override { meterRunning = true; }
     void Stop() override { meterRunning = false; }
-    void OpenDocument(const std::filesystem::path& path) override { opened.push_back(path.string()); }
-    void OpenWebPage(std::u16string_view address) override { opened.push_back(Utf16ToUtf8(address)); }
+    void OpenDocument(const std::filesystem::path&) override { }
+    void OpenWebPage(std::u16string_view) override { }
 
     bool shown = true;
     bool meterRunning = false;
-    std::vector<std::string> opened;
 };
 
 // Takes the offered performances, noting whether the song still played when each came.
@@ -97,6 +95,13 @@ protected:
         EXPECT_EQ(window.meterRunning, playing || recording);
     }
 
+    // The user types into the pitch edit: it holds the text, and the controller hears it.
+    void TypePitch(const std::u16string& text)
+    {
+        controls.values.pitch = text;
+        controller.Handle(command::PitchEdited {text});
+    }
+
     test::CSessionRig rig;
     CFakeControls controls;
     CFakeWindow window;
@@ -116,45 +121,33 @@ TEST(StatusTexts, DropoutsOfPlaybackAndRecordingAreCountedAndTold)
     EXPECT_EQ(texts.dropoutNotice, u"播放中出现 2 次断音，录音中出现 5 次断音(机器负载过高?)");
 }
 
-TEST(MainControllerRules, NumbersAndNamesAsTheControlsReadThem)
-{
-    EXPECT_EQ(ParseSignedNumber(u"200"), 200);
-    EXPECT_EQ(ParseSignedNumber(u" -12"), -12);
-    EXPECT_EQ(ParseSignedNumber(u"-2147483648"), INT32_MIN);
-    for (const std::u16string_view bad : {u"", u"-", u"1a", u"+3", u"2147483648", u"99999999999"})
-        EXPECT_EQ(ParseSignedNumber(bad), std::nullopt) << Utf16ToUtf8(bad);
-    EXPECT_EQ(FileNamePart(u"/music/a.b/song"), u"song");
-    EXPECT_EQ(FileNamePart(u"song.mid"), u"song.mid");
-}
-
 TEST_F(MainControllerTest, EveryTransitionOfTheStateTable)
 {
     struct Step {
-        void (CMainController::*command)();
+        MainCommand command;
         bool startTogether, stopTogether;
         bool playing, recording;
     };
     // Idle → Playing → Both (restart) → Recording → Both → Playing (no stop-together) → Idle →
     // Recording (no start-together) → Idle → Both → Idle (stop-together).
     const Step steps[] = {
-        {&CMainController::Play, true, true, true, false},
-        {&CMainController::Record, true, true, true, true},
-        {&CMainController::Stop, true, true, false, true},
-        {&CMainController::Play, true, true, true, true},
-        {&CMainController::StopRecording, true, false, true, false},
-        {&CMainController::Stop, true, true, false, false},
-        {&CMainController::Record, false, true, false, true},
-        {&CMainController::StopRecording, false, true, false, false},
-        {&CMainController::Record, true, true, true, true},
-        {&CMainController::StopRecording, true, true, false, false},
+        {command::Play {}, true, true, true, false},
+        {command::Record {}, true, true, true, true},
+        {command::Stop {}, true, true, false, true},
+        {command::Play {}, true, true, true, true},
+        {command::StopRecording {}, true, false, true, false},
+        {command::Stop {}, true, true, false, false},
+        {command::Record {}, false, true, false, true},
+        {command::StopRecording {}, false, true, false, false},
+        {command::Record {}, true, true, true, true},
+        {command::StopRecording {}, true, true, false, false},
     };
     int step = 0;
     for (const Step& row : steps) {
         SCOPED_TRACE(step++);
-        controls.values.startTogether = row.startTogether;
-        controls.values.stopTogether = row.stopTogether;
-        controller.PitchEdited(); // the check boxes are read with the other values
-        (controller.*row.command)();
+        controller.Handle(command::SetStartTogether {row.startTogether});
+        controller.Handle(command::SetStopTogether {row.stopTogether});
+        controller.Handle(row.command);
         ExpectState(row.playing, row.recording);
         rig.Advance(100);
     }
@@ -164,16 +157,16 @@ TEST_F(MainControllerTest, EveryTransitionOfTheStateTable)
 
 TEST_F(MainControllerTest, RecordRestartsAPlayingSongOnlyWithStartTogether)
 {
-    controller.Play();
+    controller.Handle(command::Play {});
     rig.Advance(3000);
-    controller.Record();
+    controller.Handle(command::Record {});
     EXPECT_LT(rig.session.Position(), 0.5); // started again from its beginning
-    controller.StopRecording();
+    controller.Handle(command::StopRecording {});
 
-    controller.Play();
+    controller.Handle(command::Play {});
     rig.Advance(3000);
-    controls.values.startTogether = false;
-    controller.Record();
+    controller.Handle(command::SetStartTogether {false});
+    controller.Handle(command::Record {});
     EXPECT_GE(rig.session.Position(), 3.0);
     ExpectState(true, true);
 }
@@ -182,8 +175,8 @@ TEST_F(MainControllerTest, TheSongEndsWhileTheRecordingGoesOn)
 {
     const auto song = rig.home.Path() / "short.wav";
     test::WriteWavFile(song, test::SineFrames(44100, 440, 0.5)); // one second
-    controls.values.accompaniment = Utf8ToUtf16(song.string());
-    controller.Record();
+    controller.Handle(command::PathEdited {EPathEdit::Accompaniment, Utf8ToUtf16(song.string())});
+    controller.Handle(command::Record {});
     ExpectState(true, true);
     rig.Advance(1500);
     controller.DisplayTick();
@@ -214,18 +207,18 @@ TEST_F(MainControllerTest, ThePerformanceIsOfferedOnlyForASavedVoiceWithTheSongH
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         offer.offers.clear();
-        controller.Stop();
-        controls.values.accompaniment = Utf8ToUtf16(song.string());
-        controls.values.startTogether = row.startTogether;
-        controls.values.stopTogether = row.stopTogether;
-        controller.Record();
+        controller.Handle(command::Stop {});
+        controller.Handle(command::PathEdited {EPathEdit::Accompaniment, Utf8ToUtf16(song.string())});
+        controller.Handle(command::SetStartTogether {row.startTogether});
+        controller.Handle(command::SetStopTogether {row.stopTogether});
+        controller.Handle(command::Record {});
         for (int step = 0; step < 10; ++step) {
             rig.Advance(100);
             rig.waveIn.Capture(4410, 1000, -1000);
         }
         rig.prompts.m_paths = {row.voicePath};
         rig.prompts.m_answers = {EPromptAnswer::Yes}; // discarded, when not saved
-        controller.StopRecording();
+        controller.Handle(command::StopRecording {});
         EXPECT_EQ(offer.offers, row.offers);
         ExpectState(!row.stopTogether, false);
     }
@@ -246,41 +239,60 @@ TEST_F(MainControllerTest, PitchAndTempoAreClampedAndOnlyEditableForAStoppedMidi
     const Row rows[] = {{u"200", u"127", 127, 0}, {u"-300", u"-127", -127, 0}, {u"-", u"-", 0, 1}, {u"5", u"5", 5, 0}};
     for (const Row& row : rows) {
         controls.beeps = 0;
-        controls.values.pitch = row.typed;
-        controller.PitchEdited();
+        TypePitch(row.typed);
         EXPECT_EQ(controls.values.pitch, row.shown);
         EXPECT_EQ(rig.session.Pitch(), row.stored);
         EXPECT_EQ(controls.upDown, row.stored + kPitchUpDownOffset);
         EXPECT_EQ(controls.beeps, row.beeps);
     }
     // The up-down's lowest position gives -128, which the edit clamps back.
-    controller.PitchStepped(0);
+    controller.Handle(command::PitchStepped {0});
     EXPECT_EQ(controls.values.pitch, u"-127");
     EXPECT_EQ(controls.upDown, 1);
-    EXPECT_EQ(controls.focus, kPitchEdit);
+    EXPECT_EQ(controls.focus, EControlRole::PitchEdit);
 
     EXPECT_EQ(controls.tempo, 100);
     const std::pair<int, int> tempos[] = {{40, 50}, {200, 150}, {85, 150}}; // typed, shown: 85 is not rewritten
     for (const auto& [typed, shown] : tempos) {
-        controller.TempoEdited(typed);
+        controller.Handle(command::TempoEdited {typed});
         EXPECT_EQ(controls.tempo, shown);
         EXPECT_EQ(controller.TempoPercent(), std::clamp(typed, 50, 150));
     }
 
-    controller.Play();
+    controller.Handle(command::Play {});
     EXPECT_EQ(rig.session.Song().Clock().TempoPercent(), 85);
     EXPECT_FALSE(controls.enables.pitch); // the tempo too
-    controller.Stop();
+    controller.Handle(command::Stop {});
     EXPECT_TRUE(controls.enables.pitch);
+}
+
+// The key is remembered when it is used (Play, another song, quitting), not at each keystroke.
+TEST_F(MainControllerTest, TypingThePitchWritesNothingUntilTheKeyIsUsed)
+{
+    const auto remembered = [this](std::string_view pitch) {
+        const auto memory = rig.home.Path() / kSongMemoryFileName;
+        const std::string text = std::filesystem::exists(memory) ? test::ReadWholeFile(memory) : "";
+        return text.find("pitch=" + std::string(pitch) + "\n") != std::string::npos;
+    };
+    for (const auto& [pitch, use] : {std::pair<std::string_view, MainCommand> {"-11", command::Play {}},
+             {"-12", command::PickSong {u"/songs/other.mid"}}, {"-13", command::Quit {}}}) {
+        controller.Handle(command::Stop {});
+        controller.Handle(command::PickSong {test::CSessionRig::DemoSong()});
+        TypePitch(u"-1");
+        TypePitch(Utf8ToUtf16(pitch));
+        EXPECT_FALSE(remembered("-1") || remembered(pitch)) << pitch;
+        controller.Handle(use);
+        EXPECT_TRUE(remembered(pitch)) << pitch;
+    }
 }
 
 TEST_F(MainControllerTest, TypedPathsReachTheSessionThroughRecordNotPlay)
 {
-    controls.values.accompaniment = u"/typed/other.mid";
-    controller.Play();
+    controller.Handle(command::PathEdited {EPathEdit::Accompaniment, u"/typed/other.mid"});
+    controller.Handle(command::Play {});
     EXPECT_EQ(rig.session.AccompanimentPath(), test::CSessionRig::DemoSong());
-    controller.Stop();
-    controller.Record();
+    controller.Handle(command::Stop {});
+    controller.Handle(command::Record {});
     EXPECT_EQ(rig.session.AccompanimentPath(), u"/typed/other.mid");
 }
 
@@ -300,12 +312,12 @@ TEST_F(MainControllerTest, QuittingNeverLosesATake)
     };
     for (const auto& [answers, path, quits, mp3Files] : rows) {
         if (!controller.IsRecording())
-            controller.Record();
+            controller.Handle(command::Record {});
         rig.waveIn.Capture(4410, 1000, -1000);
         rig.prompts.m_messages.clear();
         rig.prompts.m_answers = answers;
         rig.prompts.m_paths = {path};
-        EXPECT_EQ(controller.Quit(), quits);
+        controller.Handle(command::Quit {});
         EXPECT_EQ(controller.IsRecording(), !quits);
         EXPECT_EQ(rig.prompts.MessageTexts().at(0), "当前正在录音,需要退出程序吗?");
         EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(rig.home.Path()), {},
@@ -328,7 +340,7 @@ TEST_F(MainControllerTest, TimersLeaveTheSessionAloneWhileABoxIsOpen)
         ticksDuringBox += controls.statusShown - shownBefore;
         EXPECT_FALSE(controller.TimersMayRun());
     };
-    controller.Play();
+    controller.Handle(command::Play {});
     EXPECT_FALSE(rig.prompts.m_messages.empty());
     EXPECT_EQ(ticksDuringBox, 0);
     EXPECT_TRUE(controller.IsPlaying());
@@ -340,7 +352,7 @@ TEST_F(MainControllerTest, TimersLeaveTheSessionAloneWhileABoxIsOpen)
 TEST_F(MainControllerTest, ARecordingThatCannotStartIsNotShownAsRunning)
 {
     rig.waveIn.FailOn("open", 1, 4);
-    controller.Record(); // nor is the song it would have started
+    controller.Handle(command::Record {}); // nor is the song it would have started
     ExpectState(false, false);
     ASSERT_FALSE(rig.prompts.m_messages.empty());
     EXPECT_EQ(rig.prompts.MessageTexts().back(), "Can't open WaveIN Device.");
@@ -350,15 +362,14 @@ TEST_F(MainControllerTest, PickOnlyWhenIdleAndPlayNowInAnyState)
 {
     const std::u16string wav = Utf8ToUtf16(rig.home.Path().string()) + u"/song.wav";
     test::WriteWavFile(Utf16ToPath(wav), test::SineFrames(44100 * 3, 440, 0.5));
-    controller.PickSong(wav);
+    controller.Handle(command::PickSong {wav});
     EXPECT_EQ(rig.session.Kind(), ESongKind::Audio);
     EXPECT_EQ(controls.values.accompaniment, wav);
     EXPECT_FALSE(controls.enables.saveAs);
     EXPECT_TRUE(controls.enables.pitch);
 
-    controls.values.pitch = u"3";
-    controller.PitchEdited();
-    controller.PlayNow(test::CSessionRig::DemoSong()); // no key remembered: it plays at the 0 shown
+    TypePitch(u"3");
+    controller.Handle(command::PlayNow {test::CSessionRig::DemoSong()}); // no key remembered: it plays at the 0 shown
     EXPECT_TRUE(controller.IsPlaying());
     EXPECT_EQ(rig.session.Kind(), ESongKind::Midi);
     EXPECT_EQ(controls.values.pitch, u"0");
@@ -370,14 +381,13 @@ TEST_F(MainControllerTest, PickOnlyWhenIdleAndPlayNowInAnyState)
         return notes;
     };
     const std::vector<uint32_t> playedNow = notesPlayed();
-    controller.Play();
+    controller.Handle(command::Play {});
     EXPECT_EQ(notesPlayed(), playedNow);
 
-    controller.PickSong(wav); // playing: nothing changes
+    controller.Handle(command::PickSong {wav}); // playing: nothing changes
     EXPECT_EQ(rig.session.AccompanimentPath(), test::CSessionRig::DemoSong());
-    controls.values.pitch = u"3";
-    controller.PitchEdited();
-    controller.PlayNow(wav); // an audio song takes the pitch at once: it plays at the 0 shown
+    TypePitch(u"3");
+    controller.Handle(command::PlayNow {wav}); // an audio song takes the pitch at once: it plays at the 0 shown
     EXPECT_EQ(rig.session.Kind(), ESongKind::Audio);
     EXPECT_TRUE(controller.IsPlaying());
     EXPECT_EQ(controls.values.pitch, u"0");
@@ -389,22 +399,17 @@ TEST_F(MainControllerTest, AnAudioSongChangesKeyWhileItPlaysWithinTwelveSemitone
     const auto wav = rig.home.Path() / "song.wav";
     test::WriteWavFile(wav, test::SineFrames(44100 * 3, 440, 0.5));
     rig.session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
-    controls.values.accompaniment = Utf8ToUtf16(wav.string());
-    controls.values.pitch = u"20"; // in the MIDI range while no song has played
-    controller.PitchEdited();
+    controller.Handle(command::PathEdited {EPathEdit::Accompaniment, Utf8ToUtf16(wav.string())});
+    TypePitch(u"20"); // in the MIDI range while no song has played
     EXPECT_EQ(controls.values.pitch, u"20");
-    controller.Play();
+    controller.Handle(command::Play {});
     EXPECT_TRUE(controls.enables.pitch);
     const std::pair<std::function<void()>, std::u16string_view> rows[] = {
         {[] {}, u"12"}, // the edit shows what plays
-        {[&] { controller.StepPitch(+1); }, u"12"},
-        {[&] { controller.StepPitch(-1); }, u"11"},
-        {[&] { controller.PitchStepped(kPitchUpDownOffset - 13); }, u"-12"},
-        {[&] {
-             controls.values.pitch = u"-3";
-             controller.PitchEdited();
-         },
-            u"-3"},
+        {[&] { controller.Handle(command::StepPitch {+1}); }, u"12"},
+        {[&] { controller.Handle(command::StepPitch {-1}); }, u"11"},
+        {[&] { controller.Handle(command::PitchStepped {kPitchUpDownOffset - 13}); }, u"-12"},
+        {[&] { TypePitch(u"-3"); }, u"-3"},
     };
     for (const auto& [change, text] : rows) {
         change();
@@ -413,36 +418,31 @@ TEST_F(MainControllerTest, AnAudioSongChangesKeyWhileItPlaysWithinTwelveSemitone
         EXPECT_EQ(controls.upDown, shown + kPitchUpDownOffset);
         EXPECT_EQ(rig.session.AudioPlayer().Settings().semitones, shown); // at once, while playing
     }
-    controller.TempoEdited(200);
+    controller.Handle(command::TempoEdited {200});
     EXPECT_EQ(controls.tempo, 150);
     EXPECT_EQ(rig.session.AudioPlayer().Settings().tempoPercent, 150);
-    controller.Stop();
+    controller.Handle(command::Stop {});
     EXPECT_TRUE(controls.enables.pitch);
 }
 
 TEST_F(MainControllerTest, ShortcutsAndDroppedFilesDoWhatTheirControlsDo)
 {
-    controller.FileDropped(rig.home.WriteFile("words.LRC", "[00:01]x\n"));
+    controller.Handle(command::DropFile {rig.home.WriteFile("words.LRC", "[00:01]x\n")});
     EXPECT_EQ(controls.values.lyric, Utf8ToUtf16((rig.home.Path() / "words.LRC").string()));
-    controller.FileDropped("/songs/b.mid");
+    controller.Handle(command::DropFile {"/songs/b.mid"});
     EXPECT_EQ(controls.values.accompaniment, u"/songs/b.mid");
     EXPECT_EQ(rig.session.AccompanimentPath(), u"/songs/b.mid");
 
-    controller.PickSong(test::CSessionRig::DemoSong()); // a MIDI song: the pitch can change
-    controls.focus = 0;
-    controller.StepPitch(+1);
-    controller.StepPitch(+1);
+    controller.Handle(command::PickSong {test::CSessionRig::DemoSong()}); // a MIDI song: the pitch can change
+    controls.focus.reset();
+    controller.Handle(command::StepPitch {+1});
+    controller.Handle(command::StepPitch {+1});
     EXPECT_EQ(controls.values.pitch, u"2");
-    EXPECT_EQ(controls.focus, 0); // the next key press is a shortcut again
+    EXPECT_EQ(controls.focus, std::nullopt); // the next key press is a shortcut again
 
-    controller.TogglePlay();
-    EXPECT_TRUE(controller.IsPlaying());
-    controller.StepPitch(-1); // the pitch cannot change while a MIDI song plays
+    controller.Handle(command::Play {});
+    controller.Handle(command::StepPitch {-1}); // the pitch cannot change while a MIDI song plays
     EXPECT_EQ(rig.session.Pitch(), 2);
-    controller.ToggleRecord();
-    EXPECT_TRUE(controller.IsRecording());
-    controller.ToggleRecord(); // stops the song with it ("同步播放结束")
-    EXPECT_FALSE(controller.IsPlaying() || controller.IsRecording());
 }
 
 TEST_F(MainControllerTest, ASongComesBackWithWhatItRemembersWhereverItWasMoved)
@@ -457,43 +457,41 @@ TEST_F(MainControllerTest, ASongComesBackWithWhatItRemembersWhereverItWasMoved)
         return std::count_if(sent.begin(), sent.end(), [](uint32_t message) { return (message & 0xFF) == 0x90; });
     };
 
-    controller.PickSong(Utf8ToUtf16(song.string()));
-    controls.values.pitch = u"3";
-    controller.PitchEdited();
-    controller.SetMelody(false);
-    controller.PickSong(wav);
+    controller.Handle(command::PickSong {Utf8ToUtf16(song.string())});
+    TypePitch(u"3");
+    controller.Handle(command::SetMelody {false});
+    controller.Handle(command::PickSong {wav});
     rig.prompts.m_paths = {lyric};
-    controller.BrowseLyric();
-    controls.values.pitch = u"-5"; // a WAV file has no key to remember
-    controller.PitchEdited();
+    controller.Handle(command::Browse {EPathEdit::Lyric});
+    TypePitch(u"-5"); // a WAV file has no key to remember
 
     // Moved and renamed, played now: the remembered key wins over the 0 that Play now sets.
     std::filesystem::create_directory(rig.home.Path() / "moved");
     const auto moved = rig.home.Path() / "moved" / "改名.mid";
     std::filesystem::rename(song, moved);
-    controller.PlayNow(Utf8ToUtf16(moved.string()));
+    controller.Handle(command::PlayNow {Utf8ToUtf16(moved.string())});
     EXPECT_EQ(controls.values.pitch, u"3");
     EXPECT_EQ(rig.session.Pitch(), 3);
     EXPECT_FALSE(controls.values.melody);
     rig.Advance(3000);
     EXPECT_EQ(melodyNotesSent(), 0);
-    controller.ToggleMelody(); // F2: at once, while playing, and the box shows it
+    controller.Handle(command::ToggleMelody {}); // F2: at once, while playing, and the box shows it
     EXPECT_TRUE(controls.values.melody);
     rig.Advance(3000);
     EXPECT_GT(melodyNotesSent(), 0);
-    controller.SetMelody(false);
-    controller.Stop();
+    controller.Handle(command::SetMelody {false});
+    controller.Handle(command::Stop {});
 
-    controller.PlayNow(wav);
+    controller.Handle(command::PlayNow {wav});
     EXPECT_EQ(controls.values.lyric, Utf8ToUtf16(lyric.string()));
     EXPECT_EQ(controls.values.pitch, u"0");
     EXPECT_TRUE(controls.values.melody); // on, as for every song that remembers no switch
-    controller.Stop();
-    controller.PickSong(Utf8ToUtf16(moved.string()));
+    controller.Handle(command::Stop {});
+    controller.Handle(command::PickSong {Utf8ToUtf16(moved.string())});
     EXPECT_EQ(controls.values.pitch, u"3");
     EXPECT_FALSE(controls.values.melody);
     // Nothing remembered: the key and the lyric file stay.
-    controller.PickSong(Utf8ToUtf16(rig.home.WriteFile("other.mid", "MThd").string()));
+    controller.Handle(command::PickSong {Utf8ToUtf16(rig.home.WriteFile("other.mid", "MThd").string())});
     EXPECT_EQ(controls.values.pitch, u"3");
     EXPECT_EQ(controls.values.lyric, Utf8ToUtf16(lyric.string()));
     EXPECT_TRUE(controls.values.melody);
@@ -522,7 +520,7 @@ TEST(MainControllerEndToEnd, TheDemoSongPlaysIntoTheWavDeviceAndTheDisplayTickEn
         CMainController controller(
             MainControllerParts {session, controls, devices.prompts, window, window, companions, ""});
         controller.Initialize();
-        controller.Play();
+        controller.Handle(command::Play {});
         length = session.Song().LengthSeconds();
         uint32_t elapsed = 0;
         while (controller.IsPlaying() && elapsed < (length + 5) * 1000) {

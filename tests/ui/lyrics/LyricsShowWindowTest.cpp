@@ -91,7 +91,7 @@ protected:
     QImage PlayAndShow(const std::u16string& song, double seconds)
     {
         karaoke->Session().SetAccompanimentPath(song);
-        controller.Play();
+        controller.Handle(command::Play {});
         return ShowAt(seconds);
     }
 
@@ -124,7 +124,7 @@ TEST_F(LyricsShowWindowTest, WordTimedLrcLineIsSungRedUpToTheWordBeingSung)
 {
     karaoke->Session().SetAccompanimentPath(
         AudioSong("[00:00]<00:00.00>好一<00:02.00>朵茉<00:04.00>莉花<00:06.00>\n[00:10]满园花草\n"));
-    controller.Play();
+    controller.Handle(command::Play {});
     // At 2.5 s the second word is being sung: "好一朵茉" red, "莉花" white, together centred.
     const QImage picture = ShowAt(2.5);
     const ColourExtent sung = FindColour(picture, kMidiSungPart);
@@ -171,7 +171,7 @@ TEST_F(LyricsShowWindowTest, OnlyTheIdleLinesOpenTheMakersPageOnALeftClick)
 
 TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAlsoWhileACommandIsHalfDone)
 {
-    controller.Record(); // plays the demo song along
+    controller.Handle(command::Record {}); // plays the demo song along
     ASSERT_TRUE(controller.IsRecording());
     const QImage first = ShowAt(6.5);
     EXPECT_EQ(window.Stage().lines.sung, u"好一朵美丽的"); // the song's syllables reached the presenter
@@ -188,7 +188,8 @@ TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAlsoWhileACommandIsHalfDone
         for (int frame = 0; frame < 10; ++frame)
             window.FrameTick();
     };
-    EXPECT_FALSE(controller.Quit());
+    controller.Handle(command::Quit {});
+    EXPECT_TRUE(controller.IsRecording());
     EXPECT_NE(window.grab().toImage(), first);
 }
 

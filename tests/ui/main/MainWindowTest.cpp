@@ -105,7 +105,7 @@ TEST_F(MainWindowTest, EachWayOutHasItsQuitCode)
             ASSERT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
             const auto saved = devices.home.Path() / (std::string(row.how) + ".mp3");
             if (recording) {
-                karaoke->MainWindow().Controller().Record();
+                karaoke->MainWindow().Controller().Handle(command::Record {});
                 devices.waveIn.Capture(4410, 1000, -1000);
                 devices.prompts.m_answers = {EPromptAnswer::Yes};
                 devices.prompts.m_paths = {saved};
@@ -135,8 +135,8 @@ TEST_F(MainWindowTest, KeysGoToTheFocusedControlAndTheBoxesKeepWhatTheUserSet)
         Press(focused == kAccompanimentEdit ? Qt::Key_Return : Qt::Key_Space);
     }
     const std::u16string song = test::CSessionRig::DemoSong();
-    controller.FileDropped(Utf16ToPath(song));
-    controller.PlayNow(song);
+    controller.Handle(command::DropFile {Utf16ToPath(song)});
+    controller.Handle(command::PlayNow {song});
     for (const int box : {kStartTogetherBox, kStopTogetherBox})
         EXPECT_FALSE(static_cast<QCheckBox*>(window.Control(box))->isChecked()) << box;
     EXPECT_TRUE(controller.IsPlaying() && window.isVisible());
@@ -154,11 +154,11 @@ TEST_F(MainWindowTest, WithoutACaptureDeviceRecordSaysWhyAndTheMeterOnlyOnce)
     meterInput.devices.clear();
     auto karaoke = Start();
     CMainController& controller = karaoke->MainWindow().Controller();
-    controller.Record();
+    controller.Handle(command::Record {});
     EXPECT_FALSE(controller.IsPlaying() || controller.IsRecording());
-    controller.Play();
-    controller.Stop();
-    controller.Play();
+    controller.Handle(command::Play {});
+    controller.Handle(command::Stop {});
+    controller.Handle(command::Play {});
     EXPECT_EQ(devices.prompts.MessageTexts(),
         (std::vector<std::string> {"没有可用的录音设备,无法录音。", "Can't open WAVE In Device!"}));
 }
@@ -169,7 +169,7 @@ TEST_F(MainWindowTest, SaveAsGivesABareNameTheMidiSuffix)
     auto karaoke = Start(&prompts);
     const auto song = devices.home.Path() / "jasmine.kar";
     std::filesystem::copy_file(Utf16ToPath(test::CSessionRig::DemoSong()), song);
-    karaoke->MainWindow().Controller().PickSong(PathToUtf16(song));
+    karaoke->MainWindow().Controller().Handle(command::PickSong {PathToUtf16(song)});
     QTimer::singleShot(0, [] { static_cast<QDialog*>(QApplication::activeModalWidget())->accept(); });
     static_cast<QPushButton*>(karaoke->MainWindow().Control(kSaveAsButton))->click(); // the suggested name
     EXPECT_TRUE(std::filesystem::is_regular_file(devices.home.Path() / "jasmine.mid"));
@@ -219,20 +219,25 @@ TEST_F(MainWindowTest, GbkAndFfNamedSongsComeInByDropAndBrowseShowTheirNamesAndP
         QApplication::sendEvent(&karaoke->MainWindow(), &drop);
         const auto* edit = static_cast<QLineEdit*>(karaoke->MainWindow().Control(kAccompanimentEdit));
         EXPECT_TRUE(edit->text().endsWith(QString::fromUtf16(shown)));
-        controller.Play();
+        controller.Handle(command::Play {});
         EXPECT_EQ(karaoke->Session().AccompanimentPath(), PathToUtf16(song));
         EXPECT_EQ(controller.Status().name, shown);
         EXPECT_TRUE(devices.prompts.m_messages.empty()) << song;
     }
 }
 
-TEST_F(MainWindowTest, TheMelodyBoxSwitchesTheGuideMelody)
+TEST_F(MainWindowTest, TheMelodyBoxAndThePitchEditReachTheSession)
 {
     auto karaoke = Start();
     auto* box = static_cast<QCheckBox*>(karaoke->MainWindow().Control(kMelodyBox));
     EXPECT_TRUE(box->isChecked());
     box->click();
     EXPECT_FALSE(karaoke->Session().Melody());
+    karaoke->MainWindow().Controller().Handle(command::PickSong {test::CSessionRig::DemoSong()});
+    auto* pitch = static_cast<QLineEdit*>(karaoke->MainWindow().Control(kPitchEdit));
+    pitch->selectAll();
+    QTest::keyClicks(pitch, QStringLiteral("-3"));
+    EXPECT_EQ(karaoke->Session().Pitch(), -3);
 }
 
 TEST_F(MainWindowTest, TheStatusStripAndTheLyricsMoveOnUnderABoxWhileTheSongPlays)
@@ -253,7 +258,7 @@ TEST_F(MainWindowTest, TheStatusStripAndTheLyricsMoveOnUnderABoxWhileTheSongPlay
                 window.StatusDisplay().Values().positionSeconds, karaoke->LyricsWindow().Stage().lines.rest);
         }
     };
-    window.Controller().Play();
+    window.Controller().Handle(command::Play {});
     EXPECT_EQ(shown, (std::vector<std::pair<int, std::u16string>> {{1, u"二"}, {2, u"三"}, {3, u"三"}, {3, u"三"}}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window.StatusDisplay().Values().playing; }));
 }
@@ -329,7 +334,7 @@ TEST_F(MainWindowTest, TerminationDuringPlaybackSavesSettingsAndKeepsForeignLine
         auto karaoke = Start();
         QObject::connect(&termination, &CTerminationSignalWatcher::terminationRequested, &karaoke->MainWindow(),
             &CMainWindow::Terminate);
-        karaoke->MainWindow().Controller().Play();
+        karaoke->MainWindow().Controller().Handle(command::Play {});
         devices.Advance(500);
         const int code = QuitCodeAfter(karaoke->MainWindow(), [] {
             std::raise(SIGTERM);
@@ -357,7 +362,7 @@ TEST_F(MainWindowTest, StartsAndPlaysWithSpecialFilesInItsProgramFolder)
     {
         auto karaoke = Start();
         EXPECT_EQ(karaoke->SongListWindow().findChild<QComboBox*>()->count(), 1); // the first list, made anew
-        karaoke->MainWindow().Controller().PlayNow(PathToUtf16(home / "song.wav"));
+        karaoke->MainWindow().Controller().Handle(command::PlayNow {PathToUtf16(home / "song.wav")});
         EXPECT_TRUE(karaoke->MainWindow().Controller().IsPlaying());
     }
     EXPECT_TRUE(std::filesystem::is_directory(home / "OKSetting.ini"));
@@ -382,7 +387,9 @@ TEST(PlatformServices, SigtermDuringARecordingKeepsADatedMp3)
         karaoke.Show();
         karaoke.Raise();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&karaoke.MainWindow()));
-        static_cast<QLineEdit*>(karaoke.MainWindow().Control(kAccompanimentEdit))->setText(voice.c_str());
+        auto* accompaniment = static_cast<QLineEdit*>(karaoke.MainWindow().Control(kAccompanimentEdit));
+        accompaniment->selectAll();
+        QTest::keyClicks(accompaniment, QString::fromStdString(voice.string()));
         static_cast<QPushButton*>(karaoke.MainWindow().Control(kRecordButton))->click();
         ASSERT_TRUE(karaoke.MainWindow().Controller().IsRecording());
         QTest::qWait(300);

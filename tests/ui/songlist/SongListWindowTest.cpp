@@ -307,13 +307,13 @@ TEST_F(SongListWindowTest, AClickPicksADoubleClickPlaysAndTheKeyboardPicksToo)
     Click(kAddFileButton);
     QTest::mouseClick(Songs()->viewport(), Qt::LeftButton, {}, SongCentre(1));
     EXPECT_EQ(rig.session.AccompanimentPath(), PathToUtf16(other));
-    mainWindow.Controller().Play();
+    mainWindow.Controller().Handle(command::Play {});
     QTest::mouseClick(Songs()->viewport(), Qt::LeftButton, {}, SongCentre(0));
     QTest::mouseDClick(Songs()->viewport(), Qt::LeftButton, {}, SongCentre(0));
     EXPECT_EQ(rig.session.AccompanimentPath(), test::CSessionRig::DemoSong());
     EXPECT_TRUE(mainWindow.Controller().IsPlaying());
     // A click on the song already selected picks it again.
-    mainWindow.Controller().Stop();
+    mainWindow.Controller().Handle(command::Stop {});
     QTest::keyClick(Songs(), Qt::Key_Down);
     EXPECT_EQ(rig.session.AccompanimentPath(), PathToUtf16(other));
     QTest::keyClick(Songs(), Qt::Key_Up);
@@ -336,7 +336,7 @@ TEST_F(SongListWindowTest, CloseEnterAndEscOnlyHideAndTheMainWindowOffersToShowI
     };
     for (const auto& [way, action] : ways) {
         if (!window->isVisible())
-            mainWindow.Controller().ToggleCompanion(ECompanion::SongList);
+            mainWindow.Controller().Handle(command::ToggleCompanion {ECompanion::SongList});
         ASSERT_TRUE(window->isVisible()) << way;
         EXPECT_EQ(toggle->text(), QStringLiteral("隐藏列表")) << way;
         action();

@@ -3,8 +3,8 @@
 #include "platform/collation/IcuCollator.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/video/FfmpegVideoSongs.h"
-#include "tests/platform/audio/AudioTestSignals.h"
 #include "tests/core/session/SessionRig.h"
+#include "tests/platform/audio/AudioTestSignals.h"
 #include "tests/support/ScriptedProgramLauncher.h"
 #include "ui/main/KaraokeApplication.h"
 
@@ -68,7 +68,7 @@ TEST_F(VideoWindowTest, ThePictureShowsLetterboxedAndTheSwitchChangesWhatIsHeard
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     CMainController& controller = karaoke->MainWindow().Controller();
-    controller.PlayNow(Song("ktv.mpg"));
+    controller.Handle(command::PlayNow {Song("ktv.mpg")});
     while (karaoke->Session().Position() < 1.0)
         devices.Advance(10);
     for (int tick = 0; tick < 500 && !window.PictureView().Picture(); ++tick) {
@@ -99,13 +99,13 @@ TEST_F(VideoWindowTest, ThePictureShowsLetterboxedAndTheSwitchChangesWhatIsHeard
     ASSERT_TRUE(leftChannel);
     leftChannel->trigger();
     EXPECT_EQ(window.VocalPlace()->text(), QStringLiteral("左声道原唱"));
-    controller.Stop();
+    controller.Handle(command::Stop {});
     karaoke->Session().RecallSong();
     EXPECT_EQ(karaoke->Session().SongVocalLayout().place, VocalLayout::EPlace::LeftChannel);
     EXPECT_FALSE(karaoke->Session().Melody());
 
     // A video without sound is refused with a message that says so.
-    controller.PlayNow(Song("silent.mp4"));
+    controller.Handle(command::PlayNow {Song("silent.mp4")});
     ASSERT_FALSE(devices.prompts.m_messages.empty());
     EXPECT_NE(devices.prompts.MessageTexts().back().find("没有声音"), std::string::npos);
 }
@@ -120,7 +120,7 @@ TEST_F(VideoWindowTest, AnMp3gSongsGraphicsShowInWholePixels)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     test::WriteWavFile(devices.home.Path() / "g.wav", test::SineFrames(44100 * 2, 440, 0.5));
     devices.home.WriteFile("g.cdg", CdgColourTable(false, {0x000, 0xF00}) + CdgMemoryPreset(1));
-    karaoke->MainWindow().Controller().PlayNow(Song("g.wav"));
+    karaoke->MainWindow().Controller().Handle(command::PlayNow {Song("g.wav")});
     devices.Advance(100);
     window.FrameTick();
     ASSERT_TRUE(window.PictureView().Picture());
