@@ -163,7 +163,8 @@ std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters
 // synchronisation — FluidSynth loads SoundFont samples on OpenMP threads (libgomp) and opens them
 // through libinstpatch's GLib locks; Qt scales and draws images on its own threads; FFmpeg's
 // decoders hand pictures between their frame threads through atomics of their own; FluidSynth
-// shares its sample cache between synthesizers under GLib's futex locks. Defined here
+// shares its sample cache between synthesizers under GLib's futex locks; libdbus and Qt's D-Bus
+// module guard a connection with locks of their own. Defined here
 // because every program links this file.
 extern "C" const char* __tsan_default_suppressions()
 {
@@ -175,6 +176,9 @@ extern "C" const char* __tsan_default_suppressions()
            "called_from_lib:libglib-2.0.so.0\n"
            "race:libavcodec.so\n"
            "race:libavutil.so\n"
-           "race:libfluidsynth.so\n";
+           "race:libfluidsynth.so\n"
+           "race:libdbus-1.so.3\n"
+           "race:libQt6DBus.so.6\n"
+           "deadlock:libdbus-1.so.3\n";
 }
 #endif

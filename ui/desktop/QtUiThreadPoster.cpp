@@ -18,10 +18,10 @@ public:
     }
 
 protected:
-    void customEvent(QEvent* event) override
+    // Only the poster's wake-ups come here; the event is not read, as it was made on the posting
+    // thread and crossed inside Qt.
+    void customEvent(QEvent*) override
     {
-        if (event->type() != kRunPostedTask)
-            return;
         std::function<void()> task;
         {
             std::lock_guard lock(m_posted->lock);
