@@ -186,8 +186,8 @@ TEST_F(AudioToolTest, RenderAudioAndPlayTakeAKeyAndATempo)
     }
 
     m_folder.WriteFile("kept.wav", "an older file");
-    for (const std::string arguments :
-        {"--transpose 13", "--tempo 49", "--tempo 151", "--transpose 1 --transpose 2", "--transpose", "--pitch 2"})
+    for (const std::string arguments : {"--transpose 13", "--transpose +-2", "--tempo 49", "--tempo 151",
+             "--transpose 1 --transpose 2", "--transpose", "--pitch 2"})
         EXPECT_EQ(Run("", "render-audio song.wav kept.wav " + arguments), 2) << arguments;
     EXPECT_EQ(Run("", "render-audio missing.mp3 kept.wav"), 1);
     EXPECT_EQ(m_errors, "错误: 播放文件时出错!\n");
