@@ -241,24 +241,6 @@ TEST_F(RenderSongTest, WithoutTheMelodyTheSongSoundsAsIfItsNotesWereNotThere)
     EXPECT_TRUE(muted.samples == plain.samples);
 }
 
-TEST_F(RenderSongTest, AtEightyPercentATenSecondSongTakesTwelveAndAHalfSeconds)
-{
-    // C5 for a 16th note at 0 s and at 10 s (1920 ticks), through the tool's shared options.
-    m_folder.WriteFile(
-        "ten.mid", FluteSong(std::string("\x00\x90\x48\x64\x18\x80\x48\x00\x8E\x68\x90\x48\x64\x18\x80\x48\x00", 17)));
-    RunTool("'" LINLANGOK_TOOL "' render ten.mid slow.wav --tempo 80");
-    const Audio slow = test::ReadAudioFile(m_folder.Path() / "slow.wav");
-    const double first = FirstLoud(slow, 0.0, 0.002);
-    ASSERT_GT(first, 0.0);
-    EXPECT_NEAR(FirstLoud(slow, 12.0, 0.002) - first, 12.5, 0.010);
-
-    RenderOptions options;
-    options.tempoPercent = 80;
-    const auto result = RenderSong(m_prompts, m_gbk, m_folder.Path() / "ten.mid", m_folder.Path() / "a.wav", options);
-    ASSERT_TRUE(result.has_value());
-    EXPECT_NEAR(result->songSeconds, 10.125, 0.01); // song time
-}
-
 TEST_F(RenderSongTest, FailuresLeaveNoFileBehind)
 {
     EXPECT_FALSE(RenderSong(m_prompts, m_gbk, m_folder.Path() / "missing.mid", m_folder.Path() / "a.wav", {}));

@@ -169,7 +169,8 @@ TEST_F(LyricsShowWindowTest, OnlyTheIdleLinesOpenTheMakersPageOnALeftClick)
     EXPECT_EQ(desktop.pages.size(), 1u);
 }
 
-TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAlsoWhileACommandIsHalfDone)
+// That the timer moves it under a box as well is MainWindowTest's.
+TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheText)
 {
     controller.Handle(command::Record {}); // plays the demo song along
     ASSERT_TRUE(controller.IsRecording());
@@ -181,16 +182,6 @@ TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAlsoWhileACommandIsHalfDone
     window.grab();
     window.resize(kWidth, 2 * kMiddle);
     EXPECT_EQ(window.grab().toImage(), first);
-
-    // Asked whether to quit while recording, the main window's command is half done.
-    devices.prompts.m_answers.push_back(EPromptAnswer::No);
-    devices.prompts.m_whileShowing = [this] {
-        for (int frame = 0; frame < 10; ++frame)
-            window.FrameTick();
-    };
-    controller.Handle(command::Quit {});
-    EXPECT_TRUE(controller.IsRecording());
-    EXPECT_NE(window.grab().toImage(), first);
 }
 
 // The size it had at exit is CResizableWindow's, checked in MainWindowTest.

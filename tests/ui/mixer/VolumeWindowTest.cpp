@@ -64,8 +64,6 @@ TEST_F(VolumeWindowTest, WidgetsShowTheMixerAndTheUsersMovesReachIt)
     const TypicalCardControls controls = LayOutTypicalCard(card.Layout());
     card.SetValues(controls.masterVolume, {40000, 20000});
     card.SetValues(controls.waveMute, {1, 1});
-    card.SetValues(controls.microphoneVolume, {10570});
-    card.SetValues(controls.microphoneBoost, {1});
     card.SetValues(controls.recordingSource, {0, 1, 0});
     card.SetValues(controls.stereoMixVolume, {32768, 0});
     CVolumeWindow& window = Start();
@@ -76,16 +74,11 @@ TEST_F(VolumeWindowTest, WidgetsShowTheMixerAndTheUsersMovesReachIt)
         EXPECT_TRUE(Slider(id).isEnabled()) << id;
     for (const int id : kBoxes)
         EXPECT_TRUE(Box(id).isEnabled()) << id;
-    EXPECT_EQ(Slider(kMasterVolumeSlider).maximum(), 31);
+    // The positions' arithmetic is MixerArithmeticTest's; here each kind of control shows its line.
     EXPECT_EQ(Slider(kMasterVolumeSlider).value(), 18); // 40000 / 2114
-    EXPECT_EQ(Slider(kMicrophoneVolumeSlider).value(), 5);
-    EXPECT_EQ(Slider(kStereoMixRecordSlider).maximum(), 100);
     EXPECT_EQ(Slider(kStereoMixRecordSlider).value(), 50);
-    EXPECT_FALSE(Box(kMasterMuteBox).isChecked());
     EXPECT_TRUE(Box(kWaveMuteBox).isChecked());
-    EXPECT_TRUE(Box(kMicrophoneBoostBox).isChecked());
     EXPECT_TRUE(Box(kStereoMixSelectBox).isChecked());
-    EXPECT_FALSE(Box(kMicrophoneSelectBox).isChecked());
 
     Slider(kMasterVolumeSlider).setValue(31); // the balance stays
     EXPECT_EQ(card.Values(controls.masterVolume), (Values {65534, 32767}));
@@ -111,16 +104,11 @@ TEST_F(VolumeWindowTest, ChangesMadeElsewhereShowUpAlsoAfterClosingAndShowingAga
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(VolumeButtonText(), u"显示控制");
 
-    card.SetValues(controls.masterVolume, {42280, 0});
+    // What each binding follows is MixerBindingTest's; here the hidden window hears the card.
     card.SetValues(controls.masterMute, {1});
-    card.SetValues(controls.microphoneBoost, {1});
-    card.SetValues(controls.recordingSource, {0, 1, 0});
     card.SetValues(controls.stereoMixVolume, {6554, 6554});
     QApplication::processEvents();
-    EXPECT_EQ(Slider(kMasterVolumeSlider).value(), 20);
     EXPECT_TRUE(Box(kMasterMuteBox).isChecked());
-    EXPECT_TRUE(Box(kMicrophoneBoostBox).isChecked());
-    EXPECT_TRUE(Box(kStereoMixSelectBox).isChecked());
     EXPECT_EQ(Slider(kStereoMixRecordSlider).value(), 10);
 
     static_cast<QPushButton*>(karaoke->MainWindow().Control(kToggleVolumeButton))->click();
