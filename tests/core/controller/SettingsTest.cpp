@@ -124,6 +124,7 @@ TEST_F(Settings, WithoutAFileTheDefaultsAreWrittenAtExitInTheLegacyCodePage)
         CSettings settings(Home(), gbk);
         EXPECT_EQ(settings.Values().exitMarker, 1);
         EXPECT_EQ(settings.Values().languageValue, 0); // GBK
+        EXPECT_EQ(CSettings(m_folder.Path(), CIconvCodePage("BIG5")).Values().languageValue, 1);
     }
     EXPECT_EQ(FileBytes(),
         "[PATH_SETTING]\r\n"
@@ -179,15 +180,6 @@ TEST_F(Settings, ValuesFromAnotherBuildReadBackAndOtherLinesKeepTheirBytes)
     CSettings again(Home(), gbk);
     EXPECT_EQ(again.Values().lyricFolder, u"D:\\歌词");
     EXPECT_EQ(again.Values().chordFile, u"/\u0E01");
-}
-
-TEST_F(Settings, TheLanguageDefaultComesFromTheCodePage)
-{
-    const CIconvCodePage big5("BIG5");
-    {
-        CSettings settings(Home(), big5);
-    }
-    EXPECT_NE(FileBytes().find("LANG_DATA=0100000001\r\n"), std::string::npos);
 }
 
 TEST_F(Settings, LoadReadsTheFileAgainAndAFailedSaveIsSilent)

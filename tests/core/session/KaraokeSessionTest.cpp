@@ -16,26 +16,6 @@
 namespace linlangok {
 namespace {
 
-TEST(SongKind, TheTextAfterTheLastDotDecides)
-{
-    struct Row {
-        std::u16string_view path;
-        ESongKind kind;
-    };
-    const Row rows[] = {
-        {u"/music/a.b/song", ESongKind::Audio}, // extension "B/SONG"
-        {u"x.Mid", ESongKind::Midi},
-        {u"x.MIDI", ESongKind::Midi},
-        {u"x.jp", ESongKind::Midi},
-        {u"x.midi ", ESongKind::Audio},
-        {u"x.KaR", ESongKind::Midi},
-        {u"mid", ESongKind::Midi}, // no dot: the whole path
-        {u"song", ESongKind::Audio},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(DetectSongKind(row.path), row.kind) << Utf16ToUtf8(row.path);
-}
-
 // The keys of the note-ons the capture device received, drums (channel 9, never transposed) left out.
 std::vector<int> NoteOnKeys(const CCaptureMidiOutputList& midi)
 {

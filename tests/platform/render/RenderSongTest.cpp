@@ -201,23 +201,6 @@ TEST_F(RenderSongTest, EveryNoteSoundsAtItsTempoMapTimeWithinOneSynthesizerBlock
     }
 }
 
-TEST_F(RenderSongTest, BurstOfTenThousandNotesOnOneTickPlaysAndPlaybackGoesOn)
-{
-    // 10,000 notes start at tick 0 and end at tick 48; C5 follows at tick 192 (1 s).
-    std::string notes;
-    for (int i = 0; i < 20000; ++i) {
-        // Running status after the first note on; velocity 0 ends a note.
-        notes += i == 0 ? std::string("\x00\x90", 2) : std::string(1, char(i == 10000 ? 0x30 : 0x00));
-        notes += {char(36 + i % 48), char(i < 10000 ? 20 : 0)};
-    }
-    notes += std::string("\x81\x10\x48\x64\x60\x48\x00", 7);
-    m_song = m_folder.WriteFile("burst.mid", FluteSong(notes));
-    const Audio wav = Render({});
-    EXPECT_TRUE(m_prompts.m_messages.empty());
-    EXPECT_GT(Loudness(wav, 0.05, 0.2), 0.002);
-    EXPECT_NEAR(PitchBetween(wav, 1.1, 1.4), 523.3, 3.0);
-}
-
 TEST_F(RenderSongTest, WithoutTheMelodyTheSongSoundsAsIfItsNotesWereNotThere)
 {
     // Format 0: the melody (flute, channel 0) meets the syllables and ends last; a piano holds C3.

@@ -12,8 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
-
 namespace linlangok {
 namespace {
 
@@ -24,17 +22,17 @@ struct CRecordingDesktop final : IDesktopOpener {
     std::vector<std::u16string> pages;
 };
 
-// Where the pixels of exactly one colour lie within rows first to last of a picture.
+// Where the pixels of exactly one colour lie in a picture.
 struct ColourExtent {
     int count = 0;
     QRect box;
 };
 
-ColourExtent FindColour(const QImage& image, RgbColour colour, int first = 0, int last = INT_MAX)
+ColourExtent FindColour(const QImage& image, RgbColour colour)
 {
     const QRgb wanted = qRgb(colour.red, colour.green, colour.blue);
     ColourExtent extent;
-    for (int y = std::max(first, 0); y <= std::min(last, image.height() - 1); ++y) {
+    for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             if (image.pixel(x, y) == wanted) {
                 ++extent.count;
@@ -104,12 +102,6 @@ protected:
         return window.grab().toImage();
     }
 
-    // Whether the pixels lie in the line whose rectangle starts at top.
-    static bool WithinLine(const QRect& box, int top)
-    {
-        return box.top() >= top && box.bottom() < top + kLyricLineHeight;
-    }
-
     test::CSessionDevices devices;
     const CIcuCollator collator;
     test::CFakeWaveIn meterInput; // the fake serves one client: the level meter gets its own
@@ -126,17 +118,15 @@ TEST_F(LyricsShowWindowTest, WordTimedLrcLineIsSungRedUpToTheWordBeingSung)
         AudioSong("[00:00]<00:00.00>好一<00:02.00>朵茉<00:04.00>莉花<00:06.00>\n[00:10]满园花草\n"));
     controller.Handle(command::Play {});
     // At 2.5 s the second word is being sung: "好一朵茉" red, "莉花" white, together centred.
+    // Where the split and the lines fall is the views' matter (LyricViewsTest).
     const QImage picture = ShowAt(2.5);
     const ColourExtent sung = FindColour(picture, kMidiSungPart);
     const ColourExtent rest = FindColour(picture, kMidiRestPart);
     ASSERT_GT(sung.count, 20);
     ASSERT_GT(rest.count, 20);
-    EXPECT_TRUE(WithinLine(sung.box, kMiddle - 1));
-    EXPECT_TRUE(WithinLine(rest.box, kMiddle - 1));
     EXPECT_LT(sung.box.right(), rest.box.left());
-    EXPECT_GT(sung.box.width(), rest.box.width());
     EXPECT_NEAR((sung.box.left() + rest.box.right()) / 2.0, kWidth / 2.0, 6);
-    EXPECT_GT(FindColour(picture, kLrcOtherLine, kMiddle + kLyricLineHeight - 1).count, 20);
+    EXPECT_GT(FindColour(picture, kLrcOtherLine).count, 20);
 
     // The context menu's nudge shows the words earlier, for the song, and opens the stage view.
     ShowAt(3.95);
