@@ -1,9 +1,6 @@
 #include "ui/lyrics/LyricsShowWindow.h"
-#include "platform/collation/IcuCollator.h"
-#include "tests/core/session/SessionRig.h"
 #include "tests/platform/audio/AudioTestSignals.h"
-#include "tests/support/ScriptedProgramLauncher.h"
-#include "ui/main/KaraokeApplication.h"
+#include "tests/ui/main/ApplicationRig.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -14,13 +11,6 @@
 
 namespace linlangok {
 namespace {
-
-struct CRecordingDesktop final : IDesktopOpener {
-    void OpenDocument(const std::filesystem::path&) override { }
-    void OpenWebPage(std::u16string_view address) override { pages.emplace_back(address); }
-
-    std::vector<std::u16string> pages;
-};
 
 // Where the pixels of exactly one colour lie in a picture.
 struct ColourExtent {
@@ -59,14 +49,13 @@ QAction* MenuItem(const QMenu& menu, const char* words)
 
 // The application on virtual devices with its lyrics window 400 × 300 pixels, not shown: paints
 // happen only when a test grabs the window, and no window timer runs unless a test asks.
-class LyricsShowWindowTest : public ::testing::Test {
+class LyricsShowWindowTest : public ::testing::Test, protected test::CApplicationRig {
 protected:
     static constexpr int kWidth = 400;
     static constexpr int kMiddle = 150; // the current line's top without scrolling
 
     LyricsShowWindowTest()
-        : karaoke(std::make_unique<CKaraokeApplication>(ApplicationServices {
-            devices.Services(), meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources", collator}))
+        : karaoke(std::make_unique<CKaraokeApplication>(Services(devices.Services())))
         , window(karaoke->LyricsWindow())
         , controller(karaoke->MainWindow().Controller())
     {
@@ -102,11 +91,6 @@ protected:
         return window.grab().toImage();
     }
 
-    test::CSessionDevices devices;
-    const CIcuCollator collator;
-    test::CFakeWaveIn meterInput; // the fake serves one client: the level meter gets its own
-    CRecordingDesktop desktop;
-    test::CScriptedProgramLauncher programs;
     std::unique_ptr<CKaraokeApplication> karaoke;
     CLyricsShowWindow& window;
     CMainController& controller;

@@ -1,12 +1,10 @@
 #include "app/services/PlatformServices.h"
-#include "tests/core/session/SessionRig.h"
 #include "tests/platform/audio/AudioTestSignals.h"
-#include "tests/support/ScriptedProgramLauncher.h"
+#include "tests/ui/main/ApplicationRig.h"
 #include "ui/desktop/ApplicationSetup.h"
 #include "ui/desktop/QtUserPrompts.h"
 #include "ui/desktop/TerminationSignals.h"
 #include "ui/lyrics/LyricsShowWindow.h"
-#include "ui/main/KaraokeApplication.h"
 #include "ui/main/StatusDisplay.h"
 #include "ui/mixer/VolumeWindow.h"
 #include "ui/songlist/SongListWindow.h"
@@ -39,19 +37,12 @@
 namespace linlangok {
 namespace {
 
-struct CNoDesktop final : IDesktopOpener {
-    void OpenDocument(const std::filesystem::path&) override { }
-    void OpenWebPage(std::u16string_view) override { }
-};
-
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected test::CApplicationRig {
 protected:
     // The application with its main window shown and active, as a user finds it.
     std::unique_ptr<CKaraokeApplication> Start(IUserPrompts* prompts = nullptr)
     {
-        auto karaoke
-            = std::make_unique<CKaraokeApplication>(ApplicationServices {devices.Services(nullptr, nullptr, prompts),
-                meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources", collator});
+        auto karaoke = std::make_unique<CKaraokeApplication>(Services(devices.Services(nullptr, nullptr, prompts)));
         karaoke->Show();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
         return karaoke;
@@ -70,12 +61,6 @@ protected:
         action();
         return quit.count() == 1 ? quit.at(0).at(0).toInt() : -1;
     }
-
-    test::CSessionDevices devices;
-    test::CFakeWaveIn meterInput; // the fake serves one handle at a time: the meter has its own
-    const CIcuCollator collator;
-    CNoDesktop desktop;
-    test::CScriptedProgramLauncher programs;
 };
 
 // Each way out has its quit code, and during a recording asks first and saves the take.
@@ -181,19 +166,7 @@ TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThemAndTheirTextsFit)
     EXPECT_EQ(display.top(), window.MenuBar()->height());
     EXPECT_EQ(meter.top(), display.top()); // the meter lies over the strip's right end
     EXPECT_EQ(meter.right(), display.right());
-    for (QWidget* child : window.findChildren<QWidget*>()) {
-        const auto* button = qobject_cast<QAbstractButton*>(child);
-        const auto* label = qobject_cast<QLabel*>(child);
-        if (!button && !label)
-            continue;
-        const QString text = button ? button->text() : label->text();
-        if (text.isEmpty())
-            continue;
-        EXPECT_LE(child->sizeHint().width(), child->width() + 2) << text.toStdString();
-        EXPECT_FALSE(child->accessibleName().isEmpty()) << text.toStdString();
-    }
-    for (const int edit : {kAccompanimentEdit, kLyricEdit, kPitchEdit})
-        EXPECT_FALSE(window.Control(edit)->accessibleName().isEmpty());
+    test::ExpectTextsFitAndControlsNamed(window);
 }
 
 TEST_F(MainWindowTest, GbkAndFfNamedSongsComeInByDropAndBrowseShowTheirNamesAndPlay)

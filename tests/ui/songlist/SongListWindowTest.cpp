@@ -1,6 +1,7 @@
 #include "ui/songlist/SongListWindow.h"
 #include "platform/collation/IcuCollator.h"
 #include "tests/core/session/SessionRig.h"
+#include "tests/ui/main/ApplicationRig.h"
 #include "ui/main/MainWindow.h"
 #include "ui/songlist/ListNameDialog.h"
 
@@ -22,12 +23,6 @@
 
 namespace linlangok {
 namespace {
-
-struct CRecordingDesktop final : IDesktopOpener {
-    void OpenDocument(const std::filesystem::path& path) override { opened.push_back(path.string()); }
-    void OpenWebPage(std::u16string_view address) override { opened.push_back(Utf16ToUtf8(address)); }
-    std::vector<std::string> opened;
-};
 
 class SongListWindowTest : public ::testing::Test {
 protected:
@@ -115,7 +110,7 @@ protected:
 
     test::CSessionRig rig;
     const CIcuCollator collator;
-    CRecordingDesktop desktop;
+    test::CRecordingDesktop desktop;
     test::CFakeWaveIn meterInput; // the recorder has the rig's
     CompanionWindows companions;
     CMainWindow mainWindow {MainWindowParts {rig.session, rig.prompts, desktop, meterInput, companions, "/help"}};
@@ -132,18 +127,11 @@ TEST_F(SongListWindowTest, TheFirstStartMakesADefaultListWithTheDemoSongAndTheCo
     Open(); // a list exists: nothing is made
     EXPECT_EQ(SongNames(), std::vector<std::string> {"jasmine.mid"});
 
-    for (const int id : {1010, 1022, 1023, 1024, 1025, 1026, 1028, 1029, 1031, 1058, 1082, 1083}) {
-        QWidget* control = window->Control(id);
-        ASSERT_NE(control, nullptr) << id;
-        EXPECT_FALSE(control->accessibleName().isEmpty()) << id;
-        if (auto* button = qobject_cast<QPushButton*>(control)) {
-            EXPECT_LE(button->sizeHint().width(), button->width() + 2) << id;
-        }
-    }
+    test::ExpectTextsFitAndControlsNamed(*window);
     Click(kSongSearchButton);
     Click(kSongListHelpButton);
-    EXPECT_EQ(desktop.opened,
-        (std::vector<std::string> {"https://www.baidu.com/s?wd=MIDI%E4%BC%B4%E5%A5%8F", "/help/PlayList.html"}));
+    EXPECT_EQ(desktop.pages, std::vector<std::u16string> {u"https://www.baidu.com/s?wd=MIDI%E4%BC%B4%E5%A5%8F"});
+    EXPECT_EQ(desktop.documents, std::vector<std::filesystem::path> {"/help/PlayList.html"});
 }
 
 TEST_F(SongListWindowTest, OnlyTheSongBoxGrowsAndTheSizeIsWrittenAtExit)
