@@ -15,7 +15,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -234,16 +233,12 @@ TEST_F(MainWindowTest, TheStatusStripAndTheLyricsMoveOnUnderABoxWhileTheSongPlay
 }
 
 // Qt appends the application's display name, when one is set, to every window title.
-TEST(ApplicationSetup, WindowTitlesReadAsWritten)
+TEST(ApplicationSetup, WindowTitlesReadAsWrittenAndStockDialogButtonsSpeakTheDesktopsLanguage)
 {
     SetUpApplication(*qApp, QLocale(QLocale::English));
     EXPECT_EQ(QApplication::applicationDisplayName(), QApplication::applicationName());
-}
-
-// Qt's own translations: Chinese on Chinese desktops, simplified or traditional, German on a
-// German one, Qt's English where it has none.
-TEST(ApplicationSetup, StockDialogButtonsSpeakTheDesktopsLanguage)
-{
+    // Qt's own translations: Chinese on Chinese desktops, simplified or traditional, German on a
+    // German one, Qt's English where it has none.
     const std::pair<const char*, std::string> rows[] = {{"zh_CN", "是(&Y) 打开"}, {"zh_TW", "是(&Y) 開啟"},
         {"zh_HK", "是(&Y) 開啟"}, {"de_DE", "&Ja Öffnen"}, {"en_US", "&Yes Open"}};
     for (const auto& [locale, texts] : rows) {
@@ -378,14 +373,7 @@ TEST(PlatformServices, SigtermDuringARecordingKeepsADatedMp3)
     EXPECT_GT(test::Mp3Frames(test::ReadWholeFile(kept[0])).size(), 5u); // 300 ms and more
 }
 
-TEST(PlatformServices, TheSessionDecodesSongTextsWithTheCodePageTheEnvironmentChose)
-{
-    setenv("LINLANGOK_CODEPAGE", "BIG5", 1);
-    CPlatformServices platform(*qApp);
-    unsetenv("LINLANGOK_CODEPAGE");
-    EXPECT_EQ(platform.Services().session.codePage.Name(), "BIG5");
-}
-
+// The session also decodes song texts with the code page the environment chose.
 TEST(PlatformServices, ABadSoundDeviceChoiceIsShownAndTheVirtualDevicesStandIn)
 {
     // The boxes are answered as they open, and their texts kept.
@@ -400,9 +388,12 @@ TEST(PlatformServices, ABadSoundDeviceChoiceIsShownAndTheVirtualDevicesStandIn)
     answer.start(10);
     setenv("LINLANGOK_AUDIO_OUT", "null,latency=x", 1);
     setenv("LINLANGOK_AUDIO_IN", "null,latency=-1", 1);
+    setenv("LINLANGOK_CODEPAGE", "BIG5", 1);
     CPlatformServices platform(*qApp);
     setenv("LINLANGOK_AUDIO_OUT", "null", 1);
     unsetenv("LINLANGOK_AUDIO_IN");
+    unsetenv("LINLANGOK_CODEPAGE");
+    EXPECT_EQ(platform.Services().session.codePage.Name(), "BIG5");
     ASSERT_EQ(shown.size(), 2) << shown.join(u'|').toStdString();
     EXPECT_TRUE(shown[0].contains(QStringLiteral("LINLANGOK_AUDIO_OUT"))) << shown[0].toStdString();
     EXPECT_TRUE(shown[1].contains(QStringLiteral("LINLANGOK_AUDIO_IN"))) << shown[1].toStdString();
