@@ -73,8 +73,7 @@ TEST(LrcLyricView, FirstSongScrollsFromTheStartAndTurnsGreenInTheLastSecond)
     EXPECT_EQ(FindLine(Frame(view, Paint(25)).lines, 2)->colour, kLrcCurrentLine);
 }
 
-// A stopped picture stays still.
-TEST(LrcLyricView, OnlyLinesThatCanBeVisibleAreDrawn)
+TEST(LrcLyricView, AStoppedPictureStaysStillAndOnlyLinesThatCanBeVisibleAreDrawn)
 {
     std::string lrc;
     for (int i = 0; i < 40; ++i)
