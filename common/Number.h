@@ -9,7 +9,7 @@
 namespace linlangok {
 
 // A number that is the whole text, whatever the locale: an optional "-", then digits in the base
-// (a fixed-point decimal for a floating-point type). Nothing for an empty text, a "+", anything
+// (for a floating-point type a decimal, "1.5e3" too). Nothing for an empty text, a "+", anything
 // else after the number, or a value outside the type's range.
 template <typename Number> std::optional<Number> ParseNumber(std::string_view text, int base = 10)
 {
@@ -17,7 +17,7 @@ template <typename Number> std::optional<Number> ParseNumber(std::string_view te
     const char* end = text.data() + text.size();
     const auto [last, error] = [&] {
         if constexpr (std::is_floating_point_v<Number>)
-            return std::from_chars(text.data(), end, value, std::chars_format::fixed);
+            return std::from_chars(text.data(), end, value);
         else
             return std::from_chars(text.data(), end, value, base);
     }();

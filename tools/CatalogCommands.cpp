@@ -74,14 +74,8 @@ std::optional<size_t> TakeLimit(std::vector<std::string>& arguments)
         return kDefaultSearchLimit;
     if (option + 1 == arguments.end())
         return std::nullopt;
-    size_t used = 0;
-    size_t limit = 0;
-    try {
-        limit = std::stoul(*(option + 1), &used);
-    } catch (const std::logic_error&) {
-        return std::nullopt;
-    }
-    if (used != (option + 1)->size() || limit == 0 || limit > kMaximumSearchLimit)
+    const std::optional<size_t> limit = ParseArgument<size_t>(*(option + 1), 1, kMaximumSearchLimit);
+    if (!limit)
         return std::nullopt;
     arguments.erase(option, option + 2);
     return limit;

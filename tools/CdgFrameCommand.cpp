@@ -4,8 +4,8 @@
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "tools/Commands.h"
 
-#include <cmath>
 #include <iostream>
+#include <limits>
 #include <stdexcept>
 
 namespace linlangok {
@@ -15,18 +15,12 @@ int RunCdgFrameCommand(ToolContext& context)
     const std::vector<std::string>& arguments = context.arguments;
     if (arguments.size() != 4 || arguments[1] != "--at")
         return UsageError(kCdgFrameUsage);
-    double seconds = 0;
-    try {
-        size_t used = 0;
-        seconds = std::stod(arguments[2], &used);
-        if (used != arguments[2].size() || !std::isfinite(seconds) || seconds < 0)
-            return UsageError(kCdgFrameUsage);
-    } catch (const std::logic_error&) {
+    const std::optional<double> seconds = ParseArgument(arguments[2], 0.0, std::numeric_limits<double>::max());
+    if (!seconds)
         return UsageError(kCdgFrameUsage);
-    }
     std::shared_ptr<const SongFrame> frame;
     try {
-        frame = OpenMp3gPicture(arguments[0])->FrameAt(seconds);
+        frame = OpenMp3gPicture(arguments[0])->FrameAt(*seconds);
     } catch (const std::runtime_error& error) {
         std::cerr << arguments[0] << ": " << error.what() << '\n';
         return 1;

@@ -2,6 +2,7 @@
 
 #include "common/CodePage.h"
 #include "common/FileLock.h"
+#include "common/Number.h"
 #include "common/SongKind.h"
 #include "common/TextEncodings.h"
 #include "common/UserPrompts.h"
@@ -53,6 +54,18 @@ struct ToolCommandEntry {
 
 // Prints "usage: linlangok-tool <usage>" to standard error and returns 2.
 int UsageError(const char* usage);
+
+// An argument that is a number, the whole text, within lowest..highest, with an optional "+"
+// before its digits; nothing for anything else.
+template <typename Number> std::optional<Number> ParseArgument(std::string_view text, Number lowest, Number highest)
+{
+    if (text.starts_with('+') && !text.starts_with("+-"))
+        text.remove_prefix(1);
+    const std::optional<Number> number = ParseNumber<Number>(text);
+    if (!number || !(*number >= lowest && *number <= highest))
+        return std::nullopt;
+    return number;
+}
 
 // Takes "--encoding NAME" out of the arguments: the name of the encoding the command reads the
 // song's texts in instead of the detected one, empty without the option. Nothing when NAME is

@@ -1,13 +1,12 @@
 #include "tools/MidiCommands.h"
 
 #include "common/CodePage.h"
+#include "common/JsonWriter.h"
 #include "midi/LyricTrackView.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
 #include "timebase/ManualTimerDriver.h"
-#include "common/JsonWriter.h"
 
-#include <charconv>
 #include <iostream>
 
 namespace linlangok {
@@ -157,18 +156,15 @@ int RunMidiTranspose(ToolContext& context)
     constexpr const char* kUsage = "transpose IN OUT N (N: semitones, -127..127)";
     if (context.arguments.size() != 3)
         return UsageError(kUsage);
-    const std::string& amount = context.arguments[2];
-    int semitones = 0;
-    const char* begin = amount.data() + (amount.starts_with('+') ? 1 : 0);
-    const auto [end, error] = std::from_chars(begin, amount.data() + amount.size(), semitones);
-    if (error != std::errc() || end != amount.data() + amount.size() || semitones < -127 || semitones > 127)
+    const std::optional<int> semitones = ParseArgument(context.arguments[2], -127, 127);
+    if (!semitones)
         return UsageError(kUsage);
     CToolSong loaded(context);
     if (!loaded.Load(context.arguments[0]))
         return 1;
     CMidiSong& song = loaded.Song();
     for (size_t index = 0; index < song.TrackCount(); ++index)
-        song.Track(index).Transpose(semitones);
+        song.Track(index).Transpose(*semitones);
     CMidiFileWriter writer(song, context.prompts);
     return writer.Write(std::filesystem::path(context.arguments[1]), kApplicationTitle) ? 0 : 1;
 }

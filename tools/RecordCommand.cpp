@@ -27,15 +27,9 @@ int RunRecordCommand(ToolContext& context)
     const auto& arguments = context.arguments;
     if (arguments.size() != 3 || arguments[1] != "--seconds")
         return UsageError(kUsage);
-    double seconds = 0;
-    try {
-        size_t used = 0;
-        seconds = std::stod(arguments[2], &used);
-        if (used != arguments[2].size() || !(seconds > 0 && seconds <= kLongestRecording))
-            return UsageError(kUsage);
-    } catch (const std::logic_error&) {
+    const std::optional<double> seconds = ParseArgument(arguments[2], 0.0, kLongestRecording);
+    if (!seconds || *seconds == 0)
         return UsageError(kUsage);
-    }
 
     const auto waveIn = context.waveIn();
     if (!waveIn)
@@ -47,11 +41,11 @@ int RunRecordCommand(ToolContext& context)
         devices, context.mixers, &context.encoder, context.programFolder, context.fileLocks, prompts, errors);
     if (!SelectFirstInputDevice(controller))
         return 1;
-    const uint64_t frames = TakeFrames(seconds);
+    const uint64_t frames = TakeFrames(*seconds);
     controller.StartRecording(frames);
     if (!controller.IsRecording())
         return 1;
-    std::cout << "recording " << seconds << " s from "
+    std::cout << "recording " << *seconds << " s from "
               << Utf16ToUtf8(controller.SelectedRecorder()->Capabilities().name) << std::endl;
     WaitForTake(controller, frames, [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); });
     const bool saved = controller.StopRecording().fate == ETakeFate::Saved;

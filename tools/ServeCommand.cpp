@@ -8,6 +8,7 @@
 #include "tools/Commands.h"
 
 #include <csignal>
+#include <cstdint>
 #include <iostream>
 #include <stdexcept>
 
@@ -79,8 +80,9 @@ int RunServeCommand(ToolContext& context)
         if (i + 1 == arguments.size())
             return UsageError(kServeUsage);
         const std::string& value = arguments[i + 1];
-        if (arguments[i] == "--port" && IsDigits(value, 1, 5) && std::stoul(value) <= 65535)
-            options.port = static_cast<uint16_t>(std::stoul(value));
+        const std::optional<uint16_t> port = ParseArgument<uint16_t>(value, 0, UINT16_MAX);
+        if (arguments[i] == "--port" && port)
+            options.port = *port;
         else if (arguments[i] == "--pin" && IsDigits(value, 4, 8))
             pin = value;
         else if (arguments[i] == "--address" && !value.empty())

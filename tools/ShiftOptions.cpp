@@ -1,19 +1,17 @@
 #include "tools/Commands.h"
 
-#include "common/Number.h"
 #include "core/engine/AudioStretcher.h"
 
 namespace linlangok {
 namespace {
 
-// An option's whole number, "+" allowed, within the bounds.
-bool ParseNumber(std::string_view text, int lowest, int highest, int& value)
+// An option's number within the bounds, stored in `value`.
+bool ParseOption(std::string_view text, int lowest, int highest, int& value)
 {
-    const std::optional<int> number = linlangok::ParseNumber<int>(text.starts_with('+') ? text.substr(1) : text);
-    if (!number || *number < lowest || *number > highest)
-        return false;
-    value = *number;
-    return true;
+    const std::optional<int> number = ParseArgument(text, lowest, highest);
+    if (number)
+        value = *number;
+    return number.has_value();
 }
 
 } // namespace
@@ -29,11 +27,11 @@ bool ParseShiftOptions(
         const std::string& value = arguments[index + 1];
         if (arguments[index] == "--transpose" && !transposeSeen) {
             transposeSeen = true;
-            if (!ParseNumber(value, -transposeLimit, transposeLimit, options.transpose))
+            if (!ParseOption(value, -transposeLimit, transposeLimit, options.transpose))
                 return false;
         } else if (arguments[index] == "--tempo" && !tempoSeen) {
             tempoSeen = true;
-            if (!ParseNumber(value, kTempoMinimumPercent, kTempoMaximumPercent, options.tempoPercent))
+            if (!ParseOption(value, kTempoMinimumPercent, kTempoMaximumPercent, options.tempoPercent))
                 return false;
         } else {
             return false;

@@ -4,10 +4,10 @@
 // the accompaniment as it was heard.
 
 #include "common/FilePath.h"
+#include "common/JsonWriter.h"
 #include "core/engine/PerformanceTake.h"
 #include "platform/audio/WaveInSystem.h"
 #include "tools/Commands.h"
-#include "common/JsonWriter.h"
 #include "tools/SaveToPathPrompts.h"
 #include "tools/ToolSession.h"
 
@@ -23,19 +23,6 @@ namespace {
 
 constexpr double kLongestRecording = 24 * 3600;
 
-// The number in `text`, whole, within low..high.
-std::optional<double> ParseNumber(const std::string& text, double low, double high)
-{
-    try {
-        size_t used = 0;
-        const double value = std::stod(text, &used);
-        if (used == text.size() && value >= low && value <= high)
-            return value;
-    } catch (const std::logic_error&) {
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 int RunSingCommand(ToolContext& context)
@@ -48,11 +35,11 @@ int RunSingCommand(ToolContext& context)
     std::string performancePath;
     for (size_t i = 2; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == "--seconds" && !seconds.has_value())
-            seconds = ParseNumber(arguments[i + 1], 0.1, kLongestRecording);
+            seconds = ParseArgument(arguments[i + 1], 0.1, kLongestRecording);
         else if (arguments[i] == "--performance" && performancePath.empty())
             performancePath = arguments[i + 1];
         else if (arguments[i] == "--balance" && arguments.size() == 8)
-            balance = ParseNumber(arguments[i + 1], 0, 100);
+            balance = ParseArgument(arguments[i + 1], 0.0, 100.0);
         else
             return UsageError(kSingUsage);
     }

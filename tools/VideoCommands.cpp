@@ -2,6 +2,7 @@
 // the program plays it, and the picture shown at a moment of the song.
 
 #include "common/FilePath.h"
+#include "common/JsonWriter.h"
 #include "common/Text.h"
 #include "core/engine/AudioPlayer.h"
 #include "core/engine/VideoPicture.h"
@@ -9,13 +10,11 @@
 #include "core/session/VocalLayout.h"
 #include "platform/audio/ClockedAudioOutput.h"
 #include "platform/audio/RubberBandStretcher.h"
+#include "platform/image/PngFile.h"
 #include "platform/render/RenderAudio.h"
 #include "platform/video/FfmpegVideoSongs.h"
-#include "platform/image/PngFile.h"
 #include "tools/Commands.h"
-#include "common/JsonWriter.h"
 
-#include <charconv>
 #include <chrono>
 #include <iostream>
 #include <thread>
@@ -25,6 +24,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Past the last second a time option may name.
+constexpr double kLatestSecond = 1e6;
 // Frames of virtual time the frame command lets pass at a time: the windows' 10 ms.
 constexpr size_t kStepFrames = 441;
 
@@ -76,12 +77,10 @@ bool TakeSeconds(std::vector<std::string>& arguments, std::string_view name, std
         }
         if (option + 1 == arguments.end())
             return false;
-        const std::string& text = *(option + 1);
-        double seconds = 0.0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-        if (error != std::errc() || end != text.data() + text.size() || !(seconds >= 0.0 && seconds < 1e6))
+        const std::optional<double> seconds = ParseArgument(*(option + 1), 0.0, kLatestSecond);
+        if (!seconds || *seconds == kLatestSecond)
             return false;
-        values.push_back(seconds);
+        values.push_back(*seconds);
         option = arguments.erase(option, option + 2);
     }
     return true;

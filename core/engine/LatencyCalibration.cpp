@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/FileSaver.h"
+#include "common/Number.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
 
@@ -293,17 +294,18 @@ std::optional<LatencyCorrection> LoadLatencyCorrection(
         }
         if (key != "RoundTripMs" && key != "CorrectionMs")
             continue;
-        char* end = nullptr;
-        const double value = std::strtod(line.c_str() + equals + 1, &end);
-        if (end == line.c_str() + equals + 1 || !std::isfinite(value))
+        const size_t first = std::min(line.find_first_not_of(" \t", equals + 1), line.size());
+        const size_t last = line.find_last_not_of(" \t\r") + 1;
+        const std::optional<double> value = ParseNumber<double>(std::string_view(line).substr(first, last - first));
+        if (!value || !std::isfinite(*value))
             continue;
-        if (std::abs(value) > kLargestLatencyMs) {
+        if (std::abs(*value) > kLargestLatencyMs) {
             prompts.ShowError(kCaptionWarning,
                 PathToUtf16(path) + u" 中的 " + Utf8ToUtf16(key) + u"=" + Utf8ToUtf16(line.substr(equals + 1))
                     + u" 超出 ±10 秒, 已忽略。");
             continue;
         }
-        (key == "RoundTripMs" ? roundTrip : correction) = value;
+        (key == "RoundTripMs" ? roundTrip : correction) = *value;
     }
     if (!roundTrip || !correction)
         return std::nullopt;

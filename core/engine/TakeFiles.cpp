@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/FileSaver.h"
+#include "common/Number.h"
 #include "common/Text.h"
 #include "core/engine/Mp3StreamWriter.h"
 
@@ -34,17 +35,15 @@ std::optional<int> TakeNumberOf(const std::string& name)
             break;
         }
     }
-    size_t digits = 0;
-    while (digits < rest.size() && digits <= kLongestNumber && rest[digits] >= '0' && rest[digits] <= '9')
-        ++digits;
-    if (digits > kLongestNumber)
+    const size_t digits = std::min(rest.find_first_not_of("0123456789"), rest.size());
+    const std::optional<int> number = digits == 0 ? 1 : ParseNumber<int>(rest.substr(0, digits));
+    if (!number || digits > kLongestNumber)
         return std::nullopt;
-    const int number = digits == 0 ? 1 : std::stoi(std::string(rest.substr(0, digits)));
     // Only the names the number gives: no "0" in front, no ".$$a1.tmp".
-    const TakePaths paths = TakeFilePaths({}, number);
+    const TakePaths paths = TakeFilePaths({}, *number);
     for (const auto* path : {&paths.mp3, &paths.accompaniment, &paths.voice, &paths.audition}) {
         if (path->filename() == name)
-            return number;
+            return *number;
     }
     return std::nullopt;
 }

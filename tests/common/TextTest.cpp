@@ -1,6 +1,7 @@
 #include "common/Text.h"
 #include "common/EditText.h"
 #include "common/FilePath.h"
+#include "common/SongKind.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,16 @@ TEST(Text, SignedNumbersAndFileNamesAsTheEditsReadThem)
         EXPECT_EQ(ParseSignedNumber(bad), std::nullopt) << Utf16ToUtf8(bad);
     EXPECT_EQ(FileNamePart(u"/music/a.b/song"), u"song");
     EXPECT_EQ(FileNamePart(u"song.mid"), u"song.mid");
+}
+
+// "/music/a.b/song" has the extension "B/SONG"; a name without a dot is its own extension.
+TEST(Text, TheTextAfterTheLastDotDecidesTheSongKind)
+{
+    using enum ESongKind;
+    const std::pair<std::u16string_view, ESongKind> rows[] = {{u"/music/a.b/song", Audio}, {u"x.Mid", Midi},
+        {u"x.MIDI", Midi}, {u"x.jp", Midi}, {u"x.midi ", Audio}, {u"x.KaR", Midi}, {u"mid", Midi}, {u"song", Audio}};
+    for (const auto& [path, kind] : rows)
+        EXPECT_EQ(DetectSongKind(path), kind) << Utf16ToUtf8(path);
 }
 
 TEST(FilePath, AnyNameKeepsItsBytesThroughTextAndAUriAndUtf8NamesArePlainText)

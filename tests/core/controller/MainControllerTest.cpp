@@ -1,6 +1,5 @@
 #include "core/controller/MainController.h"
 #include "common/EditText.h"
-#include "platform/midi/MidiOutputDeviceList.h"
 #include "tests/core/session/SessionRig.h"
 #include "tests/platform/audio/AudioTestSignals.h"
 
@@ -496,55 +495,6 @@ TEST_F(MainControllerTest, ASongComesBackWithWhatItRemembersWhereverItWasMoved)
     EXPECT_EQ(controls.values.lyric, Utf8ToUtf16(lyric.string()));
     EXPECT_TRUE(controls.values.melody);
     EXPECT_TRUE(rig.prompts.m_messages.empty());
-}
-
-TEST(MainControllerEndToEnd, TheDemoSongPlaysIntoTheWavDeviceAndTheDisplayTickEndsIt)
-{
-    const auto soundFont = FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT"));
-    if (!soundFont)
-        GTEST_SKIP() << "no SoundFont in /usr/share/sounds/sf2 and LINLANGOK_SOUNDFONT unset";
-    test::CSessionDevices devices;
-    const auto wav = devices.home.Path() / "heard.wav";
-    auto* pacer = new CManualPacer;
-    std::unique_ptr<IAudioOutput> output = CreateWavFileAudioOutput(wav, 441, std::unique_ptr<IFramePacer>(pacer));
-    const std::chrono::steady_clock::time_point origin;
-    CMidiOutputDeviceList synth(*soundFont, *output, false,
-        [&devices, origin] { return origin + std::chrono::milliseconds(devices.timer.Now()); });
-    double length = 0;
-    {
-        CKaraokeSession session(devices.Services(&synth, output.get()));
-        session.SetAccompanimentPath(test::CSessionRig::DemoSong());
-        CFakeControls controls;
-        CFakeWindow window;
-        CompanionWindows companions;
-        CMainController controller(
-            MainControllerParts {session, controls, devices.prompts, window, window, companions, ""});
-        controller.Initialize();
-        controller.Handle(command::Play {});
-        length = session.Song().LengthSeconds();
-        uint32_t elapsed = 0;
-        while (controller.IsPlaying() && elapsed < (length + 5) * 1000) {
-            devices.timer.Advance(200);
-            pacer->Release(200 * 441 / 10);
-            pacer->WaitUntilIdle();
-            elapsed += 200;
-            controller.DisplayTick();
-        }
-        EXPECT_FALSE(controller.IsPlaying());
-        EXPECT_GE(elapsed, length * 1000);
-        EXPECT_LT(elapsed, length * 1000 + 400);
-        EXPECT_TRUE(devices.prompts.m_messages.empty());
-    }
-    // The device keeps the file's header up to date, so it reads back while still open.
-    const test::DecodedAudio heard = test::ReadAudioFile(wav);
-    const size_t frames = heard.samples.size() / 2;
-    ASSERT_GE(frames, static_cast<size_t>(length * 44100));
-    // Sound from the first second to the last.
-    for (const size_t second : {size_t {0}, static_cast<size_t>(length) - 1}) {
-        const auto begin = heard.samples.begin() + static_cast<std::ptrdiff_t>(second * 44100 * 2);
-        EXPECT_TRUE(std::any_of(begin, begin + 44100 * 2, [](int16_t sample) { return std::abs(sample) > 300; }))
-            << "second " << second;
-    }
 }
 
 } // namespace

@@ -63,16 +63,6 @@ TEST(IniFile, WritingKeepsEverythingElseAsItWas)
         "z=3\n");
 }
 
-// A new file's carriage return line feeds are checked with the encodings below.
-TEST(IniFile, OddLineEndsAreKept)
-{
-    CIniFile odd = CIniFile::Parse("[S]\r\r\nk=v\r\r\r\nlast=1\r", gbk);
-    EXPECT_EQ(odd.Value(u"S", u"last"), u"1");
-    odd.SetValue(u"S", u"k", u"w");
-    odd.SetValue(u"S", u"new", u"2");
-    EXPECT_EQ(odd.Serialize(), "[S]\r\r\nk=w\r\r\r\nlast=1\r\nnew=2\r\n");
-}
-
 TEST(IniFile, LinesNotSetKeepTheirBytesAndSetLinesTakeTheFilesEncoding)
 {
     // A GBK line with bytes that are no GBK text stays as it was, also when a value GBK cannot
@@ -90,6 +80,8 @@ TEST(IniFile, LinesNotSetKeepTheirBytesAndSetLinesTakeTheFilesEncoding)
         {"[S]\nname=\xE6\xAD\x8C\n", u"词", "[S]\nname=\xE6\xAD\x8C\nk=\xE8\xAF\x8D\n"},
         {"\xEF\xBB\xBF[S]\n", u"词", "\xEF\xBB\xBF[S]\nk=\xE8\xAF\x8D\n"},
         {"\xFF\xFE[\0S\0]\0\r\0\n\0"s, u"歌", "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\x4C\x6B\r\0\n\0"s},
+        {"[S]\r\r\nk=v\r\r\r\nlast=1\r", u"w", "[S]\r\r\nk=w\r\r\r\nlast=1\r"}, // odd line ends are kept
+        {"[S]\r\r\nlast=1\r", u"w", "[S]\r\r\nlast=1\r\nk=w\r\n"},
     };
     for (const auto& [file, value, written] : cases) {
         CIniFile ini = CIniFile::Parse(file, gbk);
@@ -124,6 +116,7 @@ TEST_F(Settings, WithoutAFileTheDefaultsAreWrittenAtExitInTheLegacyCodePage)
         CSettings settings(Home(), gbk);
         EXPECT_EQ(settings.Values().exitMarker, 1);
         EXPECT_EQ(settings.Values().languageValue, 0); // GBK
+        EXPECT_EQ(CSettings(m_folder.Path(), CIconvCodePage("BIG5")).Values().languageValue, 1);
     }
     EXPECT_EQ(FileBytes(),
         "[PATH_SETTING]\r\n"
@@ -179,15 +172,6 @@ TEST_F(Settings, ValuesFromAnotherBuildReadBackAndOtherLinesKeepTheirBytes)
     CSettings again(Home(), gbk);
     EXPECT_EQ(again.Values().lyricFolder, u"D:\\歌词");
     EXPECT_EQ(again.Values().chordFile, u"/\u0E01");
-}
-
-TEST_F(Settings, TheLanguageDefaultComesFromTheCodePage)
-{
-    const CIconvCodePage big5("BIG5");
-    {
-        CSettings settings(Home(), big5);
-    }
-    EXPECT_NE(FileBytes().find("LANG_DATA=0100000001\r\n"), std::string::npos);
 }
 
 TEST_F(Settings, LoadReadsTheFileAgainAndAFailedSaveIsSilent)

@@ -20,27 +20,6 @@ namespace {
 
 constexpr size_t kBufferFrames = 441;
 
-// Counts what the decode side has produced, so virtual time never outruns it.
-struct CCountingDecoder : IAudioFileDecoder {
-    CCountingDecoder(std::unique_ptr<IAudioFileDecoder> inner, std::atomic<uint64_t>& frames)
-        : inner(std::move(inner))
-        , frames(frames)
-    {
-    }
-    uint64_t LengthMilliseconds() const override { return inner->LengthMilliseconds(); }
-    size_t Read(float* samples, size_t count) override
-    {
-        const size_t read = inner->Read(samples, count);
-        frames += read;
-        if (read == 0)
-            ended = true;
-        return read;
-    }
-    std::unique_ptr<IAudioFileDecoder> inner;
-    std::atomic<uint64_t>& frames;
-    inline static std::atomic<bool> ended {false};
-};
-
 // Counts the stretcher's restarts, so that a test knows when a change has been put into effect.
 class CCountingStretcher final : public IAudioStretcher {
 public:
@@ -83,13 +62,12 @@ protected:
         auto pacer = std::make_unique<CManualPacer>();
         m_clock = pacer.get();
         m_output = CreateWavFileAudioOutput(m_outputPath, kBufferFrames, std::move(pacer));
-        CCountingDecoder::ended = false;
     }
 
     AudioFileOpener CountingOpener()
     {
         return [this](const std::filesystem::path& path) {
-            return std::make_unique<CCountingDecoder>(CSndFileDecoder::Open(path), m_decoded);
+            return std::make_unique<test::CCountingDecoder>(CSndFileDecoder::Open(path), m_decoded);
         };
     }
 
@@ -100,7 +78,7 @@ protected:
         const uint64_t end = m_clock->Released() + frames;
         while (m_clock->Released() < end) {
             const uint64_t step = std::min<uint64_t>(end - m_clock->Released(), 8820);
-            while (!CCountingDecoder::ended && m_decoded < m_clock->Released() + step + 4096)
+            while (m_decoded < m_clock->Released() + step + 4096)
                 std::this_thread::yield();
             m_clock->Release(step);
             m_clock->WaitUntilIdle();

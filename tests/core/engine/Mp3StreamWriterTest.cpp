@@ -44,13 +44,22 @@ protected:
 // The real encoder; the 128 kbit/s frames of a recording are checked end to end in PerformanceTest.
 using LameEncodingTest = Mp3StreamWriterTest;
 
-TEST_F(Mp3StreamWriterTest, EncoderMissingOrRefusingIsReported)
+// An encoder missing or refusing is raised; a temporary file that cannot be made is raised and shown.
+TEST_F(Mp3StreamWriterTest, EncoderMissingOrRefusingAndAnUncreatableFileAreReported)
 {
     EXPECT_THAT([&] { CMp3StreamWriter writer(nullptr, m_takes, 128, 0); }, Raises("Error loading lame_enc.DLL"));
-    m_log.refuse = true;
-    EXPECT_THAT([&] { CMp3StreamWriter writer(&m_encoder, m_takes, 128, 0); }, Raises("ERRORR in beInitStream."));
     // The real encoder refuses an output rate of the wrong MPEG version.
     EXPECT_THAT([&] { CMp3StreamWriter writer(&m_lame, m_takes, 128, 22050); }, Raises("ERRORR in beInitStream."));
+
+    const auto blocker = m_home.WriteFile("plain-file", "");
+    CTakeFolder blocked(m_locks, blocker / "inside");
+    CMp3StreamWriter writer(&m_encoder, blocked, 128, 0);
+    EXPECT_THAT([&] { writer.OpenTemporaryFile(m_prompts); }, Raises("Can't create MP3 file."));
+    ASSERT_EQ(m_prompts.m_messages.size(), 1u);
+    EXPECT_EQ(m_prompts.m_messages[0].text, u"Can't create MP3 file");
+    EXPECT_EQ(m_prompts.m_messages[0].buttons, EMessageButtons::YesNo);
+    m_log.refuse = true;
+    EXPECT_THAT([&] { CMp3StreamWriter refused(&m_encoder, m_takes, 128, 0); }, Raises("ERRORR in beInitStream."));
 }
 
 TEST_F(Mp3StreamWriterTest, FourSecondsReachTheEncoderAsTwoChunksBesideAnOldRecording)
@@ -92,17 +101,6 @@ TEST_F(Mp3StreamWriterTest, AnIncompleteFrameWaitsForTheNextBlock)
     EXPECT_EQ(m_log.calls[0], (std::vector<std::int16_t> {1, 2}));
     EXPECT_EQ(m_log.calls[1], (std::vector<std::int16_t> {3, 4}));
     EXPECT_EQ(test::ReadWholeFile(writer.TemporaryPath()), "E1;E1;F;");
-}
-
-TEST_F(Mp3StreamWriterTest, AnUncreatableFileIsReportedTwice)
-{
-    const auto blocker = m_home.WriteFile("plain-file", "");
-    CTakeFolder blocked(m_locks, blocker / "inside");
-    CMp3StreamWriter writer(&m_encoder, blocked, 128, 0);
-    EXPECT_THAT([&] { writer.OpenTemporaryFile(m_prompts); }, Raises("Can't create MP3 file."));
-    ASSERT_EQ(m_prompts.m_messages.size(), 1u);
-    EXPECT_EQ(m_prompts.m_messages[0].text, u"Can't create MP3 file");
-    EXPECT_EQ(m_prompts.m_messages[0].buttons, EMessageButtons::YesNo);
 }
 
 TEST_F(Mp3StreamWriterTest, AFailingEncoderOrDiskKeepsTheWholeBlocksBeforeAndReportsAtClose)

@@ -76,18 +76,26 @@ TEST(LrcParser, LinesAreSortedStablyAndPlacedOneLineHeightApart)
         EXPECT_EQ(lines[i].y, static_cast<int>(i) * 26);
 }
 
-TEST(LrcParser, HeaderAndEmptyTimedLinesAreSkipped)
+// Header and empty timed lines are skipped. CR LF is one line end, and so is LF alone; any other
+// CR stays in the text, also at the end of the file; the last line needs no line end; a line ends
+// at its first zero byte. Text is GBK or UTF-8, with or without its mark; one invalid UTF-8
+// sequence anywhere makes the whole file legacy text; a legacy line may end in a double-byte
+// character whose second byte is "]" (0xB0 0x5D).
+TEST(LrcParser, SkippedLinesLineEndsAndEncodings)
 {
-    EXPECT_EQ(Parse("[ti:Song]\r\n[00:30.00]\r\n[00:31]\r\n\r\n[00:32]sung\r\n[00:33]x]\n"),
-        (std::vector<TimeText> {{32, u"sung"}}));
-}
-
-TEST(LrcParser, LineEndsAndZeroBytes)
-{
-    // CR LF is one line end, and so is LF alone; any other CR stays in the text, also at the
-    // end of the file; the last line needs no line end; a line ends at its first zero byte.
-    EXPECT_EQ(Parse("[00:01]a\r\n[00:02]b\rc\n[00:03]d\0ignored]\n\0[00:04]gone\n[00:05]e\r\r\n[00:06]f\r"sv),
-        (std::vector<TimeText> {{1, u"a"}, {2, u"b\rc"}, {3, u"d"}, {5, u"e\r"}, {6, u"f\r"}}));
+    const std::vector<TimeText> song {{1, u"茉莉花"}};
+    const std::pair<std::string_view, std::vector<TimeText>> cases[] = {
+        {"[ti:Song]\r\n[00:30.00]\r\n[00:31]\r\n\r\n[00:32]sung\r\n[00:33]x]\n", {{32, u"sung"}}},
+        {"[00:01]a\r\n[00:02]b\rc\n[00:03]d\0ignored]\n\0[00:04]gone\n[00:05]e\r\r\n[00:06]f\r"sv,
+            {{1, u"a"}, {2, u"b\rc"}, {3, u"d"}, {5, u"e\r"}, {6, u"f\r"}}},
+        {"[00:01]\xDC\xD4\xC0\xF2\xBB\xA8\n", song},
+        {"[00:01]\xE8\x8C\x89\xE8\x8E\x89\xE8\x8A\xB1\n", song},
+        {"\xEF\xBB\xBF[00:01]\xE8\x8C\x89\xE8\x8E\x89\xE8\x8A\xB1\n", song},
+        {"[00:01]\xE8\x8C\x89\n[00:02]\xDC\xD4\n", {{1, gbk.ToWide("\xE8\x8C\x89")}, {2, u"茉"}}},
+        {"[00:07]\xB0\x5D\n", {{7, gbk.ToWide("\xB0\x5D")}}},
+    };
+    for (const auto& [bytes, lines] : cases)
+        EXPECT_EQ(Parse(bytes), lines) << bytes;
 }
 
 TEST(LrcParser, ALineOverNineHundredNinetyNineBytesStopsTheReading)
@@ -97,17 +105,6 @@ TEST(LrcParser, ALineOverNineHundredNinetyNineBytesStopsTheReading)
     EXPECT_EQ(ParseLrcText(fits + "\r\n[00:03]next\n", gbk, 26).lines.size(), 2u);
     EXPECT_EQ(Parse("[00:00]first\n" + tooLong + "\n[00:03]after\n"), (std::vector<TimeText> {{0, u"first"}}));
     EXPECT_EQ(Parse("[00:00]first\n" + fits + "z"), (std::vector<TimeText> {{0, u"first"}}));
-}
-
-TEST(LrcParser, TextEncodings)
-{
-    const std::vector<TimeText> song {{1, u"茉莉花"}};
-    EXPECT_EQ(Parse("[00:01]\xDC\xD4\xC0\xF2\xBB\xA8\n"), song); // GBK
-    EXPECT_EQ(Parse("[00:01]\xE8\x8C\x89\xE8\x8E\x89\xE8\x8A\xB1\n"), song); // UTF-8
-    EXPECT_EQ(Parse("\xEF\xBB\xBF[00:01]\xE8\x8C\x89\xE8\x8E\x89\xE8\x8A\xB1\n"), song); // UTF-8 mark
-    // One invalid UTF-8 sequence anywhere makes the whole file legacy text.
-    EXPECT_EQ(Parse("[00:01]\xE8\x8C\x89\n[00:02]\xDC\xD4\n"),
-        (std::vector<TimeText> {{1, gbk.ToWide("\xE8\x8C\x89")}, {2, u"茉"}}));
 }
 
 TEST(LrcParser, WordTimesExactTimesAndTheOffsetTag)
@@ -178,12 +175,6 @@ TEST(LrcParser, TheDetectorDecidesBetweenAByteOrderMarkAndTheUtf8Rule)
         EXPECT_EQ(LrcEncodingName(in, gbk, detector), test.encoding) << test.bytes;
         EXPECT_EQ(detector.samples, test.samples) << test.bytes;
     }
-}
-
-TEST(LrcParser, ALegacyLineEndingInADoubleByteCharacterWhoseSecondByteIsABracketIsRead)
-{
-    // 0xB0 0x5D is one GBK character; its second byte is "]".
-    EXPECT_EQ(Parse("[00:07]\xB0\x5D\n").size(), 1u);
 }
 
 TEST(LrcParser, Corpus)

@@ -68,24 +68,21 @@ TEST_F(LyricFileLookup, FoldersAreSkippedAndAMissingFolderFindsNothing)
     EXPECT_EQ(FindLyricFile("/k/song.mid", m_lyrics.Path() / "missing", m_names, m_prompts), std::filesystem::path());
 }
 
-TEST_F(LyricFileLookup, AnAudioSongPrefersTheLyricFolderAndKeepsWhatItFound)
+// An audio song without a file of its own keeps the chosen file, or the one found before, else is
+// idle.
+TEST_F(LyricFileLookup, AnAudioSongPrefersTheLyricFolderAndKeepsWhatItFoundOrWasChosen)
 {
-    const auto found = m_lyrics.WriteFile("song.lrc", "");
     std::filesystem::path lyricPath = "/mine/chosen.lrc";
+    EXPECT_FALSE(LoadSongLyrics("/k/other.mp3", kAudio, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
+    const auto found = m_lyrics.WriteFile("song.lrc", "");
     EXPECT_FALSE(LoadSongLyrics("/k/song.mp3", kAudio, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     EXPECT_EQ(lyricPath, found);
-    // A later song without its own file falls back to the file found before.
     EXPECT_FALSE(LoadSongLyrics("/k/other.wav", kAudio, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
-    EXPECT_EQ(m_show.m_calls, (std::vector<std::string> {"load " + found.string(), "load " + found.string()}));
-}
-
-TEST_F(LyricFileLookup, AnAudioSongWithoutLyricsKeepsTheChosenFileOrIsIdle)
-{
-    std::filesystem::path lyricPath = "/mine/chosen.lrc";
-    EXPECT_FALSE(LoadSongLyrics("/k/song.mp3", kAudio, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
     lyricPath.clear();
-    EXPECT_TRUE(LoadSongLyrics("/k/song.mp3", kAudio, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
-    EXPECT_EQ(m_show.m_calls, (std::vector<std::string> {"load /mine/chosen.lrc", "idle"}));
+    EXPECT_TRUE(LoadSongLyrics("/k/other.mp3", kAudio, lyricPath, m_show, m_lyrics.Path(), m_names, m_prompts));
+    EXPECT_EQ(m_show.m_calls,
+        (std::vector<std::string> {
+            "load /mine/chosen.lrc", "load " + found.string(), "load " + found.string(), "idle"}));
 }
 
 TEST_F(LyricFileLookup, AMidiSongShowsItsOwnSyllablesWhenTheyFillThreeLines)

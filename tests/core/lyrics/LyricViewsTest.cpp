@@ -48,19 +48,6 @@ const LyricTextLine* FindLine(const std::vector<LyricTextLine>& lines, int index
     return nullptr;
 }
 
-TEST(LrcLyricView, CurrentLine)
-{
-    const std::vector<LyricLine> lines {
-        {5, 0, u"a", 5000, {}}, {10, 26, u"b", 10000, {}}, {10, 52, u"c", 10000, {}}, {20, 78, u"d", 20000, {}}};
-    EXPECT_EQ(FindCurrentLine(lines, 0), 0);
-    EXPECT_EQ(FindCurrentLine(lines, 3), 0);
-    EXPECT_EQ(FindCurrentLine(lines, 9), 0);
-    EXPECT_EQ(FindCurrentLine(lines, 10), 2); // the last of equal times
-    EXPECT_EQ(FindCurrentLine(lines, 19), 2);
-    EXPECT_EQ(FindCurrentLine(lines, 500), 3);
-    EXPECT_EQ(FindCurrentLine({}, 5), 0);
-}
-
 TEST(LrcLyricView, FirstSongScrollsFromTheStartAndTurnsGreenInTheLastSecond)
 {
     CLrcLyricView view = LrcView("[00:00]0\n[00:10]1\n[00:20]2\n");
@@ -86,21 +73,15 @@ TEST(LrcLyricView, FirstSongScrollsFromTheStartAndTurnsGreenInTheLastSecond)
     EXPECT_EQ(FindLine(Frame(view, Paint(25)).lines, 2)->colour, kLrcCurrentLine);
 }
 
-TEST(LrcLyricView, StoppedPictureStaysStill)
-{
-    CLrcLyricView view = LrcView("[00:00]0\n[00:10]1\n");
-    const auto first = Frame(view, Paint(3, false)).lines;
-    EXPECT_EQ(Frame(view, Paint(3, false)).lines, first);
-    EXPECT_EQ(view.Scroll().Offset(), 0.0f);
-}
-
-TEST(LrcLyricView, OnlyLinesThatCanBeVisibleAreDrawn)
+TEST(LrcLyricView, AStoppedPictureStaysStillAndOnlyLinesThatCanBeVisibleAreDrawn)
 {
     std::string lrc;
     for (int i = 0; i < 40; ++i)
         lrc += "[00:" + std::to_string(10 + i) + "]x\n";
     CLrcLyricView view = LrcView(lrc);
     const auto lines = Frame(view, Paint(30, false)).lines; // line 20 current; 300 / 2 / 26 gives 5
+    EXPECT_EQ(Frame(view, Paint(30, false)).lines, lines);
+    EXPECT_EQ(view.Scroll().Offset(), 0.0f);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front().line, 14);
     EXPECT_EQ(lines.back().line, 26);
@@ -191,35 +172,6 @@ std::u16string Texts(int first, int last)
     for (int i = first; i <= last; ++i)
         text += u"s" + std::u16string(1, static_cast<char16_t>(u'a' + i));
     return text;
-}
-
-// Without any break the header lines make no difference.
-std::vector<MidiLyricLine> UnbrokenLines(int syllables)
-{
-    return BuildMidiLyricLines(std::vector<ELyricBreak>(syllables), 2);
-}
-
-TEST(MidiLyricView, LinesAndTheLineFinder)
-{
-    EXPECT_EQ(UnbrokenLines(0), std::vector<MidiLyricLine> {});
-    EXPECT_EQ(UnbrokenLines(25), (std::vector<MidiLyricLine> {{0, 10}, {10, 20}, {20, 25}}));
-    const std::vector<float> times {
-        0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
-    const auto lines = UnbrokenLines(25);
-    EXPECT_EQ(FindMidiLine(times, lines, -1), 0);
-    EXPECT_EQ(FindMidiLine(times, lines, 9.5), 0);
-    EXPECT_EQ(FindMidiLine(times, lines, 10), 1);
-    EXPECT_EQ(FindMidiLine(times, lines, 23.9), 2);
-    EXPECT_EQ(FindMidiLine(times, lines, 100), 2);
-    EXPECT_EQ(FindMidiLine(times, UnbrokenLines(1), 5), 0);
-    EXPECT_EQ(FindMidiLine(times, UnbrokenLines(11), 10), 1);
-    EXPECT_EQ(FindMidiLine({}, {}, 1), 0);
-
-    EXPECT_EQ(FindSungSyllable(times, lines[1], 13.5), 13);
-    EXPECT_EQ(FindSungSyllable(times, lines[0], -1), -1);
-    EXPECT_EQ(FindSungSyllable(times, lines[2], 30), 24); // past the last syllable: the whole line
-    EXPECT_EQ(FindSungSyllable(times, {0, 1}, 0), 0);
-    EXPECT_EQ(FindSungSyllable(times, {5, 5}, 9), -1); // no syllables
 }
 
 TEST(MidiLyricView, KarBreaksMakeTheLinesAndAnEmptyLinePartsParagraphs)

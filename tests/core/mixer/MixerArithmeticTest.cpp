@@ -35,7 +35,7 @@ TEST(FaderPosition, FollowsTheKind)
     EXPECT_EQ(FaderPosition(EFaderKind::Main, coarse, {65535, 0, true}, ratio), 31); // not 31.0009…
 }
 
-TEST(FaderValues, TheMainFaderKeepsTheBalance)
+TEST(FaderValues, TheMainFaderKeepsTheBalanceAndTheBalanceFaderTheLouderChannel)
 {
     const FaderChannels quieterRight = FaderValues(EFaderKind::Main, kFullScale, 30001, {40000, 20000, true}, -0.5);
     EXPECT_EQ(quieterRight.left, 30001);
@@ -47,11 +47,9 @@ TEST(FaderValues, TheMainFaderKeepsTheBalance)
     EXPECT_EQ(mono.left, 123);
     EXPECT_FALSE(mono.stereo);
     EXPECT_EQ(FaderValues(EFaderKind::Right, kFullScale, 77, {5, 6, true}, 0).left, 5);
-}
 
-TEST(FaderValues, TheBalanceFaderKeepsTheLouderChannel)
-{
-    // At a quarter of the span the right channel gets half of the louder value.
+    // The balance fader keeps the louder channel: at a quarter of the span the right channel gets
+    // half of the louder value.
     const FaderChannels left
         = FaderValues(EFaderKind::Balance, *MakeFaderScale(0, 65532, 65532), 16383, {60000, 10000, true}, 0);
     EXPECT_EQ(left.right, 30000);

@@ -229,7 +229,9 @@ TEST_F(MixerBindingTest, LineListsLeaveOutTheSynthesizer)
         testing::ThrowsMessage<std::runtime_error>(testing::StrEq("Can't open Mixer Device.")));
 }
 
-TEST_F(MixerBindingTest, LineVolumesAreInPercent)
+// How the slider follows its line and moves it is checked through the volume window; here, that it
+// is disabled without a line volume.
+TEST_F(MixerBindingTest, LineVolumesAreInPercentAndTheSliderIsDisabledWithoutOne)
 {
     CMixerLineList lines(0, m_system);
     lines.Open();
@@ -242,13 +244,7 @@ TEST_F(MixerBindingTest, LineVolumesAreInPercent)
     EXPECT_FALSE(lines.FindLine(u"Line In")->SetVolumePercent(12));
     m_card.FailReads(m_stereoMixVolume);
     EXPECT_EQ(stereoMix.VolumePercent(), std::nullopt);
-}
 
-// How the slider follows its line and moves it is checked through the volume window.
-TEST_F(MixerBindingTest, TheLineVolumeSliderIsDisabledWithoutALineVolume)
-{
-    CMixerLineList lines(0, m_system);
-    lines.Open();
     CScriptedUserPrompts prompts;
     CFakeSlider slider;
     CLineVolumeSlider volume(prompts, m_system);

@@ -3,9 +3,11 @@
 #include "core/engine/AudioFileDecoder.h"
 #include "core/engine/AudioOutput.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -73,6 +75,26 @@ private:
     uint64_t m_headerMilliseconds;
     bool m_failAtEnd;
     size_t m_next = 0; // sample index
+};
+
+// Counts the frames a decoder has produced, and jumps far ahead at its end, so that virtual time
+// never outruns the decode thread.
+struct CCountingDecoder final : IAudioFileDecoder {
+    CCountingDecoder(std::unique_ptr<IAudioFileDecoder> inner, std::atomic<uint64_t>& frames)
+        : inner(std::move(inner))
+        , frames(frames)
+    {
+    }
+    int Channels() const override { return inner->Channels(); }
+    uint64_t LengthMilliseconds() const override { return inner->LengthMilliseconds(); }
+    size_t Read(float* samples, size_t count) override
+    {
+        const size_t read = inner->Read(samples, count);
+        frames += read == 0 ? uint64_t {1} << 40 : read;
+        return read;
+    }
+    std::unique_ptr<IAudioFileDecoder> inner;
+    std::atomic<uint64_t>& frames;
 };
 
 // A source whose samples tell the stream frame they were mixed for: Value(frame) on the left, its

@@ -5,6 +5,7 @@
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
+#include "tests/platform/audio/AudioTestSignals.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -139,14 +140,6 @@ std::string BigEndian(uint32_t value, int bytes)
     return out;
 }
 
-std::string LittleEndian(uint32_t value, int bytes)
-{
-    std::string out;
-    for (int shift = 0; shift < bytes * 8; shift += 8)
-        out += static_cast<char>((value >> shift) & 0xff);
-    return out;
-}
-
 TEST(CatalogScannerTest, TitlesComeFromKarTitleLinesAndLrcTagsBeforeFileNames)
 {
     test::CTemporaryFolder folder;
@@ -161,12 +154,7 @@ TEST(CatalogScannerTest, TitlesComeFromKarTitleLinesAndLrcTagsBeforeFileNames)
     std::ofstream(songs / "track01.kar", std::ios::binary)
         << "MThd" << BigEndian(6, 4) << BigEndian(0, 2) << BigEndian(1, 2) << BigEndian(96, 2) << "MTrk"
         << BigEndian(static_cast<uint32_t>(events.size()), 4) << events;
-    // A WAV file without tags: a tenth of a second of 16-bit mono silence.
-    const uint32_t dataBytes = 4410 * 2;
-    std::ofstream(songs / "track02.wav", std::ios::binary)
-        << "RIFF" << LittleEndian(36 + dataBytes, 4) << "WAVEfmt " << LittleEndian(16, 4) << LittleEndian(1, 2)
-        << LittleEndian(1, 2) << LittleEndian(44100, 4) << LittleEndian(88200, 4) << LittleEndian(2, 2)
-        << LittleEndian(16, 2) << "data" << LittleEndian(dataBytes, 4) << std::string(dataBytes, '\0');
+    test::WriteWavFile(songs / "track02.wav", std::vector<int16_t>(4410), 44100, 1); // no tags
     std::ofstream(lyrics / "track02.lrc") << "[ti: 夜来香 ]\n[ar:李香兰]\n[00:01]那南风吹来清凉\n";
     const auto codePage = CreateLegacyCodePage();
     CSongFileReader reader(*codePage, NoEncodingDetection(), lyrics);

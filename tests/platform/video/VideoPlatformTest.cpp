@@ -86,25 +86,6 @@ protected:
     test::CScriptedUserPrompts m_prompts;
 };
 
-// Counts the song frames decoded, so that virtual time never outruns the decode thread.
-struct CCountingDecoder final : IAudioFileDecoder {
-    CCountingDecoder(std::unique_ptr<IAudioFileDecoder> inner, std::atomic<uint64_t>& frames)
-        : inner(std::move(inner))
-        , frames(frames)
-    {
-    }
-    int Channels() const override { return inner->Channels(); }
-    uint64_t LengthMilliseconds() const override { return inner->LengthMilliseconds(); }
-    size_t Read(float* samples, size_t count) override
-    {
-        const size_t read = inner->Read(samples, count);
-        frames += read == 0 ? uint64_t {1} << 40 : read;
-        return read;
-    }
-    std::unique_ptr<IAudioFileDecoder> inner;
-    std::atomic<uint64_t>& frames;
-};
-
 // The strongest of the frequencies on one channel of a stretch of interleaved frames.
 double Tone(const std::vector<float>& frames, int channels, int channel, size_t first, size_t count)
 {
@@ -207,7 +188,7 @@ TEST_F(VideoPlatformTest, TheSwitchIsHeardAtOnceWithoutAGapOrAJump)
             CAudioPlayer player(
                 *output, m_prompts,
                 [&](const std::filesystem::path& file) {
-                    return std::make_unique<CCountingDecoder>(m_videos.OpenAudio(file, row.tracks), decoded);
+                    return std::make_unique<test::CCountingDecoder>(m_videos.OpenAudio(file, row.tracks), decoded);
                 },
                 CRubberBandStretcher::Create);
             player.SetChannelPick(row.from);

@@ -3,6 +3,7 @@
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
+#include "tests/platform/audio/AudioTestSignals.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -14,8 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 namespace linlangok {
 namespace {
 
@@ -25,23 +24,13 @@ public:
     std::vector<std::filesystem::path> started;
 };
 
-// A WAV file of a tenth of a second of silence.
-void WriteWav(const std::filesystem::path& path)
-{
-    const char header[]
-        = "RIFF\x24\x45\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0data\0\x45\0\0";
-    std::ofstream out(path, std::ios::binary);
-    out.write(header, sizeof header - 1);
-    out << std::string(0x4500, '\0');
-}
-
 TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
 {
     test::CTemporaryFolder folder;
     const std::filesystem::path songs = folder.Path() / "歌库";
     std::filesystem::create_directories(songs / "周杰伦");
     for (const char* name : {"邓丽君 - 月亮代表我的心.wav", "周杰伦/周杰伦 - 晴天.wav", "周杰伦/稻香(周杰伦).wav"})
-        WriteWav(songs / name);
+        test::WriteWavFile(songs / name, std::vector<int16_t>(4410 * 2));
     CIcuTextReadings readings;
     const auto codePage = CreateLegacyCodePage();
     const std::filesystem::path database = folder.Path() / "Catalog.db";

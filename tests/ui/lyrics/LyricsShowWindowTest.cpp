@@ -1,9 +1,6 @@
 #include "ui/lyrics/LyricsShowWindow.h"
-#include "platform/collation/IcuCollator.h"
-#include "tests/core/session/SessionRig.h"
 #include "tests/platform/audio/AudioTestSignals.h"
-#include "tests/support/ScriptedProgramLauncher.h"
-#include "ui/main/KaraokeApplication.h"
+#include "tests/ui/main/ApplicationRig.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -12,29 +9,20 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
-
 namespace linlangok {
 namespace {
 
-struct CRecordingDesktop final : IDesktopOpener {
-    void OpenDocument(const std::filesystem::path&) override { }
-    void OpenWebPage(std::u16string_view address) override { pages.emplace_back(address); }
-
-    std::vector<std::u16string> pages;
-};
-
-// Where the pixels of exactly one colour lie within rows first to last of a picture.
+// Where the pixels of exactly one colour lie in a picture.
 struct ColourExtent {
     int count = 0;
     QRect box;
 };
 
-ColourExtent FindColour(const QImage& image, RgbColour colour, int first = 0, int last = INT_MAX)
+ColourExtent FindColour(const QImage& image, RgbColour colour)
 {
     const QRgb wanted = qRgb(colour.red, colour.green, colour.blue);
     ColourExtent extent;
-    for (int y = std::max(first, 0); y <= std::min(last, image.height() - 1); ++y) {
+    for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             if (image.pixel(x, y) == wanted) {
                 ++extent.count;
@@ -61,14 +49,13 @@ QAction* MenuItem(const QMenu& menu, const char* words)
 
 // The application on virtual devices with its lyrics window 400 × 300 pixels, not shown: paints
 // happen only when a test grabs the window, and no window timer runs unless a test asks.
-class LyricsShowWindowTest : public ::testing::Test {
+class LyricsShowWindowTest : public ::testing::Test, protected test::CApplicationRig {
 protected:
     static constexpr int kWidth = 400;
     static constexpr int kMiddle = 150; // the current line's top without scrolling
 
     LyricsShowWindowTest()
-        : karaoke(std::make_unique<CKaraokeApplication>(ApplicationServices {
-            devices.Services(), meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources", collator}))
+        : karaoke(std::make_unique<CKaraokeApplication>(Services(devices.Services())))
         , window(karaoke->LyricsWindow())
         , controller(karaoke->MainWindow().Controller())
     {
@@ -104,17 +91,6 @@ protected:
         return window.grab().toImage();
     }
 
-    // Whether the pixels lie in the line whose rectangle starts at top.
-    static bool WithinLine(const QRect& box, int top)
-    {
-        return box.top() >= top && box.bottom() < top + kLyricLineHeight;
-    }
-
-    test::CSessionDevices devices;
-    const CIcuCollator collator;
-    test::CFakeWaveIn meterInput; // the fake serves one client: the level meter gets its own
-    CRecordingDesktop desktop;
-    test::CScriptedProgramLauncher programs;
     std::unique_ptr<CKaraokeApplication> karaoke;
     CLyricsShowWindow& window;
     CMainController& controller;
@@ -126,17 +102,15 @@ TEST_F(LyricsShowWindowTest, WordTimedLrcLineIsSungRedUpToTheWordBeingSung)
         AudioSong("[00:00]<00:00.00>好一<00:02.00>朵茉<00:04.00>莉花<00:06.00>\n[00:10]满园花草\n"));
     controller.Handle(command::Play {});
     // At 2.5 s the second word is being sung: "好一朵茉" red, "莉花" white, together centred.
+    // Where the split and the lines fall is the views' matter (LyricViewsTest).
     const QImage picture = ShowAt(2.5);
     const ColourExtent sung = FindColour(picture, kMidiSungPart);
     const ColourExtent rest = FindColour(picture, kMidiRestPart);
     ASSERT_GT(sung.count, 20);
     ASSERT_GT(rest.count, 20);
-    EXPECT_TRUE(WithinLine(sung.box, kMiddle - 1));
-    EXPECT_TRUE(WithinLine(rest.box, kMiddle - 1));
     EXPECT_LT(sung.box.right(), rest.box.left());
-    EXPECT_GT(sung.box.width(), rest.box.width());
     EXPECT_NEAR((sung.box.left() + rest.box.right()) / 2.0, kWidth / 2.0, 6);
-    EXPECT_GT(FindColour(picture, kLrcOtherLine, kMiddle + kLyricLineHeight - 1).count, 20);
+    EXPECT_GT(FindColour(picture, kLrcOtherLine).count, 20);
 
     // The context menu's nudge shows the words earlier, for the song, and opens the stage view.
     ShowAt(3.95);
@@ -169,7 +143,8 @@ TEST_F(LyricsShowWindowTest, OnlyTheIdleLinesOpenTheMakersPageOnALeftClick)
     EXPECT_EQ(desktop.pages.size(), 1u);
 }
 
-TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAlsoWhileACommandIsHalfDone)
+// That the timer moves it under a box as well is MainWindowTest's.
+TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheText)
 {
     controller.Handle(command::Record {}); // plays the demo song along
     ASSERT_TRUE(controller.IsRecording());
@@ -181,16 +156,6 @@ TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheTextAlsoWhileACommandIsHalfDone
     window.grab();
     window.resize(kWidth, 2 * kMiddle);
     EXPECT_EQ(window.grab().toImage(), first);
-
-    // Asked whether to quit while recording, the main window's command is half done.
-    devices.prompts.m_answers.push_back(EPromptAnswer::No);
-    devices.prompts.m_whileShowing = [this] {
-        for (int frame = 0; frame < 10; ++frame)
-            window.FrameTick();
-    };
-    controller.Handle(command::Quit {});
-    EXPECT_TRUE(controller.IsRecording());
-    EXPECT_NE(window.grab().toImage(), first);
 }
 
 // The size it had at exit is CResizableWindow's, checked in MainWindowTest.

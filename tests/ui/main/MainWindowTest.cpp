@@ -1,12 +1,10 @@
 #include "app/services/PlatformServices.h"
-#include "tests/core/session/SessionRig.h"
 #include "tests/platform/audio/AudioTestSignals.h"
-#include "tests/support/ScriptedProgramLauncher.h"
+#include "tests/ui/main/ApplicationRig.h"
 #include "ui/desktop/ApplicationSetup.h"
 #include "ui/desktop/QtUserPrompts.h"
 #include "ui/desktop/TerminationSignals.h"
 #include "ui/lyrics/LyricsShowWindow.h"
-#include "ui/main/KaraokeApplication.h"
 #include "ui/main/StatusDisplay.h"
 #include "ui/mixer/VolumeWindow.h"
 #include "ui/songlist/SongListWindow.h"
@@ -17,7 +15,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -39,19 +36,12 @@
 namespace linlangok {
 namespace {
 
-struct CNoDesktop final : IDesktopOpener {
-    void OpenDocument(const std::filesystem::path&) override { }
-    void OpenWebPage(std::u16string_view) override { }
-};
-
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected test::CApplicationRig {
 protected:
     // The application with its main window shown and active, as a user finds it.
     std::unique_ptr<CKaraokeApplication> Start(IUserPrompts* prompts = nullptr)
     {
-        auto karaoke
-            = std::make_unique<CKaraokeApplication>(ApplicationServices {devices.Services(nullptr, nullptr, prompts),
-                meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources", collator});
+        auto karaoke = std::make_unique<CKaraokeApplication>(Services(devices.Services(nullptr, nullptr, prompts)));
         karaoke->Show();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
         return karaoke;
@@ -70,12 +60,6 @@ protected:
         action();
         return quit.count() == 1 ? quit.at(0).at(0).toInt() : -1;
     }
-
-    test::CSessionDevices devices;
-    test::CFakeWaveIn meterInput; // the fake serves one handle at a time: the meter has its own
-    const CIcuCollator collator;
-    CNoDesktop desktop;
-    test::CScriptedProgramLauncher programs;
 };
 
 // Each way out has its quit code, and during a recording asks first and saves the take.
@@ -148,19 +132,16 @@ TEST_F(MainWindowTest, KeysGoToTheFocusedControlAndTheBoxesKeepWhatTheUserSet)
     EXPECT_TRUE(controller.IsPlaying() && !controller.IsRecording());
 }
 
-TEST_F(MainWindowTest, WithoutACaptureDeviceRecordSaysWhyAndTheMeterOnlyOnce)
+// What Record says without a device is RecordingControllerTest's.
+TEST_F(MainWindowTest, WithoutACaptureDeviceTheMeterSaysWhyOnlyOnce)
 {
-    devices.waveIn.devices.clear();
     meterInput.devices.clear();
     auto karaoke = Start();
     CMainController& controller = karaoke->MainWindow().Controller();
-    controller.Handle(command::Record {});
-    EXPECT_FALSE(controller.IsPlaying() || controller.IsRecording());
     controller.Handle(command::Play {});
     controller.Handle(command::Stop {});
     controller.Handle(command::Play {});
-    EXPECT_EQ(devices.prompts.MessageTexts(),
-        (std::vector<std::string> {"没有可用的录音设备,无法录音。", "Can't open WAVE In Device!"}));
+    EXPECT_EQ(devices.prompts.MessageTexts(), std::vector<std::string> {"Can't open WAVE In Device!"});
 }
 
 TEST_F(MainWindowTest, SaveAsGivesABareNameTheMidiSuffix)
@@ -184,19 +165,7 @@ TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThemAndTheirTextsFit)
     EXPECT_EQ(display.top(), window.MenuBar()->height());
     EXPECT_EQ(meter.top(), display.top()); // the meter lies over the strip's right end
     EXPECT_EQ(meter.right(), display.right());
-    for (QWidget* child : window.findChildren<QWidget*>()) {
-        const auto* button = qobject_cast<QAbstractButton*>(child);
-        const auto* label = qobject_cast<QLabel*>(child);
-        if (!button && !label)
-            continue;
-        const QString text = button ? button->text() : label->text();
-        if (text.isEmpty())
-            continue;
-        EXPECT_LE(child->sizeHint().width(), child->width() + 2) << text.toStdString();
-        EXPECT_FALSE(child->accessibleName().isEmpty()) << text.toStdString();
-    }
-    for (const int edit : {kAccompanimentEdit, kLyricEdit, kPitchEdit})
-        EXPECT_FALSE(window.Control(edit)->accessibleName().isEmpty());
+    test::ExpectTextsFitAndControlsNamed(window);
 }
 
 TEST_F(MainWindowTest, GbkAndFfNamedSongsComeInByDropAndBrowseShowTheirNamesAndPlay)
@@ -264,16 +233,12 @@ TEST_F(MainWindowTest, TheStatusStripAndTheLyricsMoveOnUnderABoxWhileTheSongPlay
 }
 
 // Qt appends the application's display name, when one is set, to every window title.
-TEST(ApplicationSetup, WindowTitlesReadAsWritten)
+TEST(ApplicationSetup, WindowTitlesReadAsWrittenAndStockDialogButtonsSpeakTheDesktopsLanguage)
 {
     SetUpApplication(*qApp, QLocale(QLocale::English));
     EXPECT_EQ(QApplication::applicationDisplayName(), QApplication::applicationName());
-}
-
-// Qt's own translations: Chinese on Chinese desktops, simplified or traditional, German on a
-// German one, Qt's English where it has none.
-TEST(ApplicationSetup, StockDialogButtonsSpeakTheDesktopsLanguage)
-{
+    // Qt's own translations: Chinese on Chinese desktops, simplified or traditional, German on a
+    // German one, Qt's English where it has none.
     const std::pair<const char*, std::string> rows[] = {{"zh_CN", "是(&Y) 打开"}, {"zh_TW", "是(&Y) 開啟"},
         {"zh_HK", "是(&Y) 開啟"}, {"de_DE", "&Ja Öffnen"}, {"en_US", "&Yes Open"}};
     for (const auto& [locale, texts] : rows) {
@@ -408,14 +373,7 @@ TEST(PlatformServices, SigtermDuringARecordingKeepsADatedMp3)
     EXPECT_GT(test::Mp3Frames(test::ReadWholeFile(kept[0])).size(), 5u); // 300 ms and more
 }
 
-TEST(PlatformServices, TheSessionDecodesSongTextsWithTheCodePageTheEnvironmentChose)
-{
-    setenv("LINLANGOK_CODEPAGE", "BIG5", 1);
-    CPlatformServices platform(*qApp);
-    unsetenv("LINLANGOK_CODEPAGE");
-    EXPECT_EQ(platform.Services().session.codePage.Name(), "BIG5");
-}
-
+// The session also decodes song texts with the code page the environment chose.
 TEST(PlatformServices, ABadSoundDeviceChoiceIsShownAndTheVirtualDevicesStandIn)
 {
     // The boxes are answered as they open, and their texts kept.
@@ -430,9 +388,12 @@ TEST(PlatformServices, ABadSoundDeviceChoiceIsShownAndTheVirtualDevicesStandIn)
     answer.start(10);
     setenv("LINLANGOK_AUDIO_OUT", "null,latency=x", 1);
     setenv("LINLANGOK_AUDIO_IN", "null,latency=-1", 1);
+    setenv("LINLANGOK_CODEPAGE", "BIG5", 1);
     CPlatformServices platform(*qApp);
     setenv("LINLANGOK_AUDIO_OUT", "null", 1);
     unsetenv("LINLANGOK_AUDIO_IN");
+    unsetenv("LINLANGOK_CODEPAGE");
+    EXPECT_EQ(platform.Services().session.codePage.Name(), "BIG5");
     ASSERT_EQ(shown.size(), 2) << shown.join(u'|').toStdString();
     EXPECT_TRUE(shown[0].contains(QStringLiteral("LINLANGOK_AUDIO_OUT"))) << shown[0].toStdString();
     EXPECT_TRUE(shown[1].contains(QStringLiteral("LINLANGOK_AUDIO_IN"))) << shown[1].toStdString();

@@ -1,15 +1,11 @@
 #include "ui/mixer/VolumeWindow.h"
 #include "core/engine/LatencyCalibration.h"
-#include "platform/collation/IcuCollator.h"
-#include "tests/core/session/SessionRig.h"
-#include "tests/support/ScriptedProgramLauncher.h"
-#include "ui/main/KaraokeApplication.h"
+#include "tests/ui/main/ApplicationRig.h"
 #include "ui/mixer/MixerWidgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -20,20 +16,13 @@ namespace {
 
 using Values = std::vector<std::int32_t>;
 
-struct CRecordingDesktop final : IDesktopOpener {
-    void OpenDocument(const std::filesystem::path& path) override { documents.push_back(path); }
-    void OpenWebPage(std::u16string_view) override { }
-    std::vector<std::filesystem::path> documents;
-};
-
 // The volume window of a whole application over virtual devices, whose first wave input belongs
 // to the in-memory mixer `card`.
-class VolumeWindowTest : public ::testing::Test {
+class VolumeWindowTest : public ::testing::Test, protected test::CApplicationRig {
 protected:
     CVolumeWindow& Start()
     {
-        karaoke = std::make_unique<CKaraokeApplication>(ApplicationServices {
-            devices.Services(), devices.waveIn, desktop, programs, LINLANGOK_SOURCE_DIR "/resources", collator});
+        karaoke = std::make_unique<CKaraokeApplication>(Services(devices.Services(), &devices.waveIn));
         karaoke->Show();
         QApplication::processEvents();
         return karaoke->VolumeWindow();
@@ -46,11 +35,7 @@ protected:
         return static_cast<QPushButton*>(karaoke->MainWindow().Control(kToggleVolumeButton))->text();
     }
 
-    test::CSessionDevices devices;
-    const CIcuCollator collator;
     CMemoryMixerDevice& card = devices.mixers.Mixer(0);
-    CRecordingDesktop desktop;
-    test::CScriptedProgramLauncher programs;
     std::unique_ptr<CKaraokeApplication> karaoke;
 };
 
@@ -64,8 +49,6 @@ TEST_F(VolumeWindowTest, WidgetsShowTheMixerAndTheUsersMovesReachIt)
     const TypicalCardControls controls = LayOutTypicalCard(card.Layout());
     card.SetValues(controls.masterVolume, {40000, 20000});
     card.SetValues(controls.waveMute, {1, 1});
-    card.SetValues(controls.microphoneVolume, {10570});
-    card.SetValues(controls.microphoneBoost, {1});
     card.SetValues(controls.recordingSource, {0, 1, 0});
     card.SetValues(controls.stereoMixVolume, {32768, 0});
     CVolumeWindow& window = Start();
@@ -76,16 +59,11 @@ TEST_F(VolumeWindowTest, WidgetsShowTheMixerAndTheUsersMovesReachIt)
         EXPECT_TRUE(Slider(id).isEnabled()) << id;
     for (const int id : kBoxes)
         EXPECT_TRUE(Box(id).isEnabled()) << id;
-    EXPECT_EQ(Slider(kMasterVolumeSlider).maximum(), 31);
+    // The positions' arithmetic is MixerArithmeticTest's; here each kind of control shows its line.
     EXPECT_EQ(Slider(kMasterVolumeSlider).value(), 18); // 40000 / 2114
-    EXPECT_EQ(Slider(kMicrophoneVolumeSlider).value(), 5);
-    EXPECT_EQ(Slider(kStereoMixRecordSlider).maximum(), 100);
     EXPECT_EQ(Slider(kStereoMixRecordSlider).value(), 50);
-    EXPECT_FALSE(Box(kMasterMuteBox).isChecked());
     EXPECT_TRUE(Box(kWaveMuteBox).isChecked());
-    EXPECT_TRUE(Box(kMicrophoneBoostBox).isChecked());
     EXPECT_TRUE(Box(kStereoMixSelectBox).isChecked());
-    EXPECT_FALSE(Box(kMicrophoneSelectBox).isChecked());
 
     Slider(kMasterVolumeSlider).setValue(31); // the balance stays
     EXPECT_EQ(card.Values(controls.masterVolume), (Values {65534, 32767}));
@@ -111,16 +89,11 @@ TEST_F(VolumeWindowTest, ChangesMadeElsewhereShowUpAlsoAfterClosingAndShowingAga
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(VolumeButtonText(), u"显示控制");
 
-    card.SetValues(controls.masterVolume, {42280, 0});
+    // What each binding follows is MixerBindingTest's; here the hidden window hears the card.
     card.SetValues(controls.masterMute, {1});
-    card.SetValues(controls.microphoneBoost, {1});
-    card.SetValues(controls.recordingSource, {0, 1, 0});
     card.SetValues(controls.stereoMixVolume, {6554, 6554});
     QApplication::processEvents();
-    EXPECT_EQ(Slider(kMasterVolumeSlider).value(), 20);
     EXPECT_TRUE(Box(kMasterMuteBox).isChecked());
-    EXPECT_TRUE(Box(kMicrophoneBoostBox).isChecked());
-    EXPECT_TRUE(Box(kStereoMixSelectBox).isChecked());
     EXPECT_EQ(Slider(kStereoMixRecordSlider).value(), 10);
 
     static_cast<QPushButton*>(karaoke->MainWindow().Control(kToggleVolumeButton))->click();
@@ -164,17 +137,7 @@ TEST_F(VolumeWindowTest, ControlsTheCardLacksAreDisabledAndTheLayoutFits)
     static_cast<QPushButton*>(window.Control(kDefaultSettingsButton))->click();
     EXPECT_EQ(card.Values(master), (Values {0, 0}));
     EXPECT_TRUE(devices.prompts.m_messages.empty());
-
-    for (QWidget* child : window.findChildren<QWidget*>()) {
-        const auto* button = qobject_cast<QAbstractButton*>(child);
-        const auto* label = qobject_cast<QLabel*>(child);
-        if (button || label) {
-            EXPECT_LE(child->sizeHint().width(), child->width() + 2) << child->accessibleName().toStdString();
-        }
-        if (button || label || qobject_cast<QSlider*>(child) || qobject_cast<QComboBox*>(child)) {
-            EXPECT_FALSE(child->accessibleName().isEmpty()) << child->objectName().toStdString();
-        }
-    }
+    test::ExpectTextsFitAndControlsNamed(window);
 }
 
 // When the session takes the switch up is KaraokeSessionLeveling's matter.

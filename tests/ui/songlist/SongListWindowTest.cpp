@@ -1,7 +1,7 @@
 #include "ui/songlist/SongListWindow.h"
-#include "common/FileSaver.h"
 #include "platform/collation/IcuCollator.h"
 #include "tests/core/session/SessionRig.h"
+#include "tests/ui/main/ApplicationRig.h"
 #include "ui/main/MainWindow.h"
 #include "ui/songlist/ListNameDialog.h"
 
@@ -23,12 +23,6 @@
 
 namespace linlangok {
 namespace {
-
-struct CRecordingDesktop final : IDesktopOpener {
-    void OpenDocument(const std::filesystem::path& path) override { opened.push_back(path.string()); }
-    void OpenWebPage(std::u16string_view address) override { opened.push_back(Utf16ToUtf8(address)); }
-    std::vector<std::string> opened;
-};
 
 class SongListWindowTest : public ::testing::Test {
 protected:
@@ -116,7 +110,7 @@ protected:
 
     test::CSessionRig rig;
     const CIcuCollator collator;
-    CRecordingDesktop desktop;
+    test::CRecordingDesktop desktop;
     test::CFakeWaveIn meterInput; // the recorder has the rig's
     CompanionWindows companions;
     CMainWindow mainWindow {MainWindowParts {rig.session, rig.prompts, desktop, meterInput, companions, "/help"}};
@@ -133,18 +127,11 @@ TEST_F(SongListWindowTest, TheFirstStartMakesADefaultListWithTheDemoSongAndTheCo
     Open(); // a list exists: nothing is made
     EXPECT_EQ(SongNames(), std::vector<std::string> {"jasmine.mid"});
 
-    for (const int id : {1010, 1022, 1023, 1024, 1025, 1026, 1028, 1029, 1031, 1058, 1082, 1083}) {
-        QWidget* control = window->Control(id);
-        ASSERT_NE(control, nullptr) << id;
-        EXPECT_FALSE(control->accessibleName().isEmpty()) << id;
-        if (auto* button = qobject_cast<QPushButton*>(control)) {
-            EXPECT_LE(button->sizeHint().width(), button->width() + 2) << id;
-        }
-    }
+    test::ExpectTextsFitAndControlsNamed(*window);
     Click(kSongSearchButton);
     Click(kSongListHelpButton);
-    EXPECT_EQ(desktop.opened,
-        (std::vector<std::string> {"https://www.baidu.com/s?wd=MIDI%E4%BC%B4%E5%A5%8F", "/help/PlayList.html"}));
+    EXPECT_EQ(desktop.pages, std::vector<std::u16string> {u"https://www.baidu.com/s?wd=MIDI%E4%BC%B4%E5%A5%8F"});
+    EXPECT_EQ(desktop.documents, std::vector<std::filesystem::path> {"/help/PlayList.html"});
 }
 
 TEST_F(SongListWindowTest, OnlyTheSongBoxGrowsAndTheSizeIsWrittenAtExit)
@@ -186,13 +173,7 @@ TEST_F(SongListWindowTest, ListsAreMadeRenamedAndDeleted)
     EXPECT_EQ(CurrentList(), "老歌");
     EXPECT_FALSE(std::filesystem::exists(ListFile("摇滚")));
 
-    // Onto an existing name: both files stay and no list is selected (the list commands wait, as
-    // the presenter's test shows).
-    WithName(kRenameListButton, QStringLiteral("默认列表"));
-    EXPECT_EQ(Lists()->currentIndex(), -1);
-    EXPECT_EQ(ReadList("默认列表").songs.size(), 1u);
-    EXPECT_TRUE(ReadList("老歌").songs.empty());
-
+    // A name already taken is the presenter's and the store's matter.
     // Deleting asks; deleting the last list selects the first.
     ChooseList(ListNames().back().c_str());
     EXPECT_TRUE(Button(kDeleteListButton)->isEnabled());
@@ -205,13 +186,6 @@ TEST_F(SongListWindowTest, ListsAreMadeRenamedAndDeleted)
     EXPECT_EQ(ListNames().size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(ListFile(last)));
     EXPECT_EQ(Lists()->currentIndex(), 0);
-
-    // A file that is not a list leaves the list chosen before.
-    ASSERT_TRUE(SaveFile(ListFile("坏"), "not a list"));
-    WithName(kNewListButton, QStringLiteral("新歌")); // rebuilds the index with the bad file
-    ChooseList("坏");
-    EXPECT_EQ(rig.prompts.MessageTexts().back(), "文件类型不正确!");
-    EXPECT_EQ(CurrentList(), "新歌");
 }
 
 TEST_F(SongListWindowTest, SongsAreAddedRemovedAndClearedAndSavedAtOnce)

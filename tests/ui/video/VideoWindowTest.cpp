@@ -1,15 +1,11 @@
 #include "ui/video/VideoWindow.h"
 #include "core/cdg/CdgPackets.h"
-#include "platform/collation/IcuCollator.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/video/FfmpegVideoSongs.h"
-#include "tests/core/session/SessionRig.h"
 #include "tests/platform/audio/AudioTestSignals.h"
-#include "tests/support/ScriptedProgramLauncher.h"
-#include "ui/main/KaraokeApplication.h"
+#include "tests/ui/main/ApplicationRig.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -22,14 +18,9 @@
 namespace linlangok {
 namespace {
 
-struct CNoDesktop final : IDesktopOpener {
-    void OpenDocument(const std::filesystem::path&) override { }
-    void OpenWebPage(std::u16string_view) override { }
-};
-
 // The application on virtual devices, with video songs; a KTV video of 3 s made with the ffmpeg
 // command (4:3 pictures, white on the left half; 440 Hz left, 880 Hz right).
-class VideoWindowTest : public ::testing::Test {
+class VideoWindowTest : public ::testing::Test, protected test::CApplicationRig {
 protected:
     void SetUp() override
     {
@@ -45,18 +36,12 @@ protected:
         SessionServices services = devices.Services();
         services.videoSongs = &videos;
         services.openMp3gSong = [](const std::filesystem::path& song) { return OpenMp3gSong(song); };
-        karaoke = std::make_unique<CKaraokeApplication>(
-            ApplicationServices {services, meterInput, desktop, programs, LINLANGOK_SOURCE_DIR "/resources", collator});
+        karaoke = std::make_unique<CKaraokeApplication>(Services(services));
     }
 
     std::u16string Song(const char* name) const { return PathToUtf16(devices.home.Path() / name); }
 
-    test::CSessionDevices devices;
     CFfmpegVideoSongs videos;
-    const CIcuCollator collator;
-    test::CFakeWaveIn meterInput;
-    CNoDesktop desktop;
-    test::CScriptedProgramLauncher programs;
     std::unique_ptr<CKaraokeApplication> karaoke;
 };
 
