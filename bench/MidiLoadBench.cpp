@@ -9,7 +9,6 @@
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
-#include "timebase/ManualTimerDriver.h"
 
 #include <drumstick/qsmf.h>
 
@@ -263,11 +262,10 @@ struct OwnResult {
 OwnResult MeasureOwn(const GeneratedFile& file, const ICodePage& codePage)
 {
     bench::CSilentPrompts prompts;
-    CManualTimerDriver driver;
     const CUchardetTextEncodings encodings(codePage);
     OwnResult result;
     for (int run = 0; run < kRuns; ++run) {
-        auto song = std::make_unique<CMidiSong>(prompts, codePage, driver);
+        auto song = std::make_unique<CMidiSong>(prompts, codePage);
         malloc_trim(0);
         const size_t heapBefore = g_heapInUse;
         g_heapPeak = heapBefore;

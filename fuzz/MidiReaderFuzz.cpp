@@ -7,7 +7,6 @@
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
-#include "timebase/ManualTimerDriver.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -42,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const CIconvCodePage gbk("GBK");
     static const CUchardetTextEncodings encodings(gbk);
     CCountingPrompts prompts;
-    CManualTimerDriver driver;
-    CMidiSong song(prompts, gbk, driver);
+    CMidiSong song(prompts, gbk);
     if (!song.Load(std::span<const uint8_t>(data, size), encodings))
         return 0;
     const int semitones = size > 0 ? static_cast<int>(data[size / 2] % 255) - 127 : 0;
@@ -58,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const std::string bytes = saved.str();
     CCountingPrompts reloadPrompts;
-    CMidiSong reloaded(reloadPrompts, gbk, driver);
+    CMidiSong reloaded(reloadPrompts, gbk);
     if (!reloaded.Load(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
         || reloadPrompts.shown != 0 || reloaded.TrackCount() != song.TrackCount())
         std::abort();

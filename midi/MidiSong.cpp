@@ -89,12 +89,11 @@ template <typename Item, typename KeyOf> void SelectionSort(std::vector<Item>& i
 
 } // namespace
 
-CMidiSong::CMidiSong(IUserPrompts& prompts, const ICodePage& codePage, IPeriodicTimerDriver& timerDriver)
+CMidiSong::CMidiSong(IUserPrompts& prompts, const ICodePage& codePage)
     : m_prompts(prompts)
     , m_legacyCodePage(codePage)
     , m_codePage(codePage)
     , m_tempoMap(*this)
-    , m_clock(timerDriver)
 {
     ResetText();
 }
@@ -416,16 +415,6 @@ size_t CMidiSong::ConvertFormat0()
     }
     m_tracks.swap(tracks);
     return m_tracks.size();
-}
-
-double CMidiSong::ElapsedSeconds() const
-{
-    return m_clock.Timer().ElapsedMilliseconds() * 0.001 * m_clock.TempoPercent() / 100;
-}
-
-void CMidiSong::RewindClock(int32_t tick)
-{
-    m_clock.Rewind(m_division, tick);
 }
 
 } // namespace linlangok

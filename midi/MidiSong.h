@@ -5,7 +5,6 @@
 #include "midi/MessageArena.h"
 #include "midi/MidiTrack.h"
 #include "midi/TempoMap.h"
-#include "timebase/TickClock.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +20,6 @@
 namespace linlangok {
 
 class ILyricTrackView;
-class IPeriodicTimerDriver;
 class IUserPrompts;
 
 inline constexpr std::u16string_view kUntitled = u"未命名";
@@ -36,8 +34,8 @@ struct TempoReference {
     uint32_t entry;
 };
 
-// The in-memory MIDI song: tracks of timed messages, division, title texts, tempo map and the
-// song's tick clock. The karaoke session owns one for the whole run.
+// The in-memory MIDI song: tracks of timed messages, division, title texts and tempo map. The karaoke session owns one
+// for the whole run.
 //
 // Created, changed and destroyed on the UI thread; while a song plays the sequencer reads tracks,
 // entries and messages from the timer thread, and the session stops it before loading again.
@@ -46,8 +44,8 @@ struct TempoReference {
 class CMidiSong {
 public:
     // An empty song: no tracks, division 96, title "未命名", the welcome line as info text. The
-    // prompts, the legacy code page and the driver of the clock's timer must outlive the song.
-    CMidiSong(IUserPrompts& prompts, const ICodePage& codePage, IPeriodicTimerDriver& timerDriver);
+    // prompts and the legacy code page must outlive the song.
+    CMidiSong(IUserPrompts& prompts, const ICodePage& codePage);
     ~CMidiSong();
 
     CMidiSong(const CMidiSong&) = delete;
@@ -101,14 +99,6 @@ public:
     // track per channel with at least two events ("F0Track1" for channel 0 ...). Returns the new
     // track count, or 0 (with a message) when the song is not single-track format 0.
     size_t ConvertFormat0();
-
-    // Playing time in the song's own time: the clock's elapsed milliseconds in seconds, scaled by
-    // its tempo percent to what they would be at 100 %, so that they compare with LengthSeconds
-    // and TicksToSeconds at any tempo.
-    double ElapsedSeconds() const;
-    // Rewinds the clock to the tick at the song's division.
-    void RewindClock(int32_t tick);
-    CTickClock& Clock() { return m_clock; }
 
     // Song text extraction: the notice, the names and the texts of a track (track 0 when loading).
     // In a .kar song (see BuildLyrics) the texts leave out the "@" tag lines and the lyric track's
@@ -191,7 +181,6 @@ private:
     std::vector<std::u16string> m_karaokeTitles;
     std::vector<TempoReference> m_tempoReferences;
     CTempoMap m_tempoMap;
-    CTickClock m_clock;
     std::vector<std::unique_ptr<CMidiTrack>> m_tracks;
     int32_t m_division = 96;
     int32_t m_format = 1;

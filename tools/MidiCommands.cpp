@@ -1,11 +1,10 @@
 #include "tools/MidiCommands.h"
 
 #include "common/CodePage.h"
+#include "common/JsonWriter.h"
 #include "midi/LyricTrackView.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
-#include "timebase/ManualTimerDriver.h"
-#include "common/JsonWriter.h"
 
 #include <charconv>
 #include <iostream>
@@ -22,13 +21,12 @@ private:
     const CMidiTrack* m_track = nullptr;
 };
 
-// A song loaded as the session loads it, with the lyric track it hands over. The clock runs in
-// virtual time: nothing plays.
+// A song loaded as the session loads it, with the lyric track it hands over.
 class CToolSong {
 public:
     explicit CToolSong(const ToolContext& context)
         : m_textEncoding(context.textEncodings, m_encodingOverride)
-        , m_song(context.prompts, context.codePage, m_driver)
+        , m_song(context.prompts, context.codePage)
     {
         m_song.SetLyricTrackView(&m_lyricTrack);
     }
@@ -53,7 +51,6 @@ public:
 private:
     std::string m_encodingOverride;
     CEncodingOverride m_textEncoding;
-    CManualTimerDriver m_driver;
     CLyricTrackCapture m_lyricTrack;
     CMidiSong m_song;
 };

@@ -3,6 +3,7 @@
 #include "core/engine/ChaseState.h"
 #include "core/engine/MidiOutputWorker.h"
 #include "midi/MidiSong.h"
+#include "timebase/TickClock.h"
 
 #include <algorithm>
 #include <limits>
@@ -15,12 +16,11 @@ constexpr uint8_t kSustainController = 64;
 
 } // namespace
 
-CTrackPlayer::CTrackPlayer(
-    size_t trackIndex, CMidiSong& song, CMidiOutputWorker& output, const std::atomic<int>& mutedChannel)
-    : m_song(song)
-    , m_track(song.Track(trackIndex))
+CTrackPlayer::CTrackPlayer(size_t trackIndex, CMidiSong& song, CMidiOutputWorker& output, CTickClock& clock,
+    const std::atomic<int>& mutedChannel)
+    : m_track(song.Track(trackIndex))
     , m_output(output)
-    , m_clock(song.Clock())
+    , m_clock(clock)
     , m_mutedChannel(mutedChannel)
     , m_appliedMute(mutedChannel.load(std::memory_order_relaxed))
 {

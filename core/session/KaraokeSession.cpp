@@ -32,9 +32,9 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_lyricsShow(&g_noLyricsShow)
     , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
           services.programFolder, services.fileLocks, services.prompts, services.standardOutput, &services.audioOutput))
-    , m_song(std::make_unique<CMidiSong>(services.prompts, services.codePage, services.timerDriver))
-    , m_sequencer(
-          std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
+    , m_song(std::make_unique<CMidiSong>(services.prompts, services.codePage))
+    , m_sequencer(std::make_unique<CMidiSequencer>(
+          services.prompts, services.uiThread, services.midiDevices, services.timerDriver, m_song.get()))
     , m_audioPlayer(std::make_unique<CAudioPlayer>(
           services.audioOutput, services.prompts,
           [this](const std::filesystem::path& path) { return OpenSongAudio(path); }, services.makeAudioStretcher))
@@ -88,7 +88,7 @@ void CKaraokeSession::Play()
         Transpose(*m_song);
         m_melodyChannel = m_song->MelodyChannel();
         ApplyMelody();
-        m_song->Clock().SetTempoPercent(m_tempoPercent);
+        m_sequencer->Clock().SetTempoPercent(m_tempoPercent);
         m_levelingGain = ChooseLevelingGain(m_kind);
         m_services.midiDevices.SetLevelingGain(m_levelingGain);
         m_sequencer->Start();
@@ -156,7 +156,7 @@ uint64_t CKaraokeSession::PlaybackDropouts() const
 double CKaraokeSession::Position() const
 {
     if (m_kind == ESongKind::Midi)
-        return m_songLoaded ? m_song->ElapsedSeconds() : 0.0;
+        return m_songLoaded ? m_sequencer->ElapsedSeconds() : 0.0;
     if (m_kind == ESongKind::Audio)
         return m_audioPlayer->PositionSeconds();
     return 0.0;
@@ -186,7 +186,7 @@ int32_t CKaraokeSession::Length() const
 bool CKaraokeSession::HasReachedEnd() const
 {
     if (m_kind == ESongKind::Midi)
-        return !m_songLoaded || m_song->ElapsedSeconds() >= m_song->LengthSeconds();
+        return !m_songLoaded || m_sequencer->ElapsedSeconds() >= m_song->LengthSeconds();
     if (m_kind == ESongKind::Audio)
         return m_audioPlayer->PositionMilliseconds() >= m_audioPlayer->EndMilliseconds();
     return true;
@@ -196,7 +196,7 @@ void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
 {
     // A file that cannot be read has been reported; writing its empty song would only replace
     // the target with a file without music.
-    CMidiSong copy(m_services.prompts, m_services.codePage, m_services.timerDriver);
+    CMidiSong copy(m_services.prompts, m_services.codePage);
     if (!copy.Load(Utf16ToPath(m_accompanimentPath), m_textEncoding))
         return;
     Transpose(copy);

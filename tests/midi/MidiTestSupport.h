@@ -4,7 +4,6 @@
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
-#include "timebase/ManualTimerDriver.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -43,19 +42,18 @@ struct CRecordingLyricView : ILyricTrackView {
     std::vector<const CMidiTrack*> calls;
 };
 
-// A song with scripted prompts, GBK texts (unless told otherwise) and a virtual-time clock.
+// A song with scripted prompts and GBK texts (unless told otherwise).
 struct SongFixture {
     SongFixture() = default;
     // Texts in the code page given instead.
     explicit SongFixture(const ICodePage& codePage)
-        : song(prompts, codePage, driver)
+        : song(prompts, codePage)
     {
     }
 
     CScriptedUserPrompts prompts;
-    CManualTimerDriver driver;
     const CIconvCodePage gbk {"GBK"};
-    CMidiSong song {prompts, gbk, driver};
+    CMidiSong song {prompts, gbk};
 
     CMidiTrack& AddEmptyTrack();
     // Makes a message in the song's arena.

@@ -187,7 +187,7 @@ TEST_F(KaraokeSessionTest, AMidiSongAtEightyPercentPlaysItsNotesAndLyricsInSongT
         real += step;
         // The lyrics run on the position, the notes on the ticks: both are at 0.8 × real time.
         EXPECT_NEAR(session.Position(), real * 0.0008, 1e-9);
-        EXPECT_NEAR(song.TicksToSeconds(song.Clock().Timer().TickCounter()), real * 0.0008, tickSeconds);
+        EXPECT_NEAR(song.TicksToSeconds(session.Sequencer().Clock().Timer().TickCounter()), real * 0.0008, tickSeconds);
     }
     const double length = song.LengthSeconds();
     EXPECT_EQ(session.Length(), static_cast<int32_t>(length));
@@ -232,7 +232,7 @@ TEST_F(KaraokeSessionTest, SavingATransposedCopyLeavesThePlayingSongAlone)
     EXPECT_FALSE(NoteOnKeys(rig.midi).empty()); // the song plays on, untransposed
 
     // The copy holds what Save As writes for the song transposed by 2.
-    CMidiSong expected(rig.prompts, rig.gbk, rig.timer);
+    CMidiSong expected(rig.prompts, rig.gbk);
     ASSERT_TRUE(expected.Load(Utf16ToPath(test::CSessionRig::DemoSong())));
     for (size_t track = 0; track < expected.TrackCount(); ++track)
         expected.Track(track).Transpose(2);
