@@ -97,7 +97,7 @@ void PlayInRealTime(IUserPrompts& prompts, const std::filesystem::path& songPath
     auto audio = OpenAudioOutput("wav:" + wavPath.string(), bufferFrames);
     CThreadTimerDriver driver;
     const CIconvCodePage codePage("GBK"); // the benchmark songs hold no texts
-    CMidiSong song(prompts, codePage);
+    CMidiSong song(codePage);
     if (!song.Load(songPath))
         return;
     clicks = ClickTimes(song);

@@ -184,7 +184,7 @@ int main(int argc, char** argv)
     std::ofstream(songPath, std::ios::binary) << bench::ClickTrackBytes(seconds + 5);
     CThreadTimerDriver driver;
     const CIconvCodePage codePage("GBK");
-    CMidiSong song(prompts, codePage);
+    CMidiSong song(codePage);
     if (!song.Load(songPath))
         return 1;
     CMidiOutputDeviceList devices(*soundFont, *output, false);

@@ -78,7 +78,7 @@ std::vector<int32_t> VirtualSchedule(IUserPrompts& prompts, const std::filesyste
 {
     CManualTimerDriver driver;
     const CIconvCodePage codePage("GBK"); // the benchmark songs hold no texts
-    CMidiSong song(prompts, codePage);
+    CMidiSong song(codePage);
     if (!song.Load(songPath))
         return {};
     CCaptureMidiOutputList devices;
@@ -170,8 +170,8 @@ int main(int argc, char** argv)
     const std::vector<int32_t> schedule = VirtualSchedule(prompts, songPath);
     CThreadTimerDriver driver;
     const CIconvCodePage codePage("GBK"); // the benchmark songs hold no texts
-    CMidiSong song(prompts, codePage);
-    const bool loaded = song.Load(songPath);
+    CMidiSong song(codePage);
+    const bool loaded = song.Load(songPath).loaded;
     std::filesystem::remove(songPath);
     if (!loaded)
         return 1;

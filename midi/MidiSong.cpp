@@ -2,7 +2,6 @@
 
 #include "common/CodePage.h"
 #include "common/Text.h"
-#include "common/UserPrompts.h"
 #include "midi/LyricTrackView.h"
 #include "midi/MidiFileReader.h"
 
@@ -89,9 +88,8 @@ template <typename Item, typename KeyOf> void SelectionSort(std::vector<Item>& i
 
 } // namespace
 
-CMidiSong::CMidiSong(IUserPrompts& prompts, const ICodePage& codePage)
-    : m_prompts(prompts)
-    , m_legacyCodePage(codePage)
+CMidiSong::CMidiSong(const ICodePage& codePage)
+    : m_legacyCodePage(codePage)
     , m_codePage(codePage)
     , m_tempoMap(*this)
 {
@@ -103,18 +101,25 @@ CMidiSong::~CMidiSong()
     DestroyTracks();
 }
 
-bool CMidiSong::Load(const std::filesystem::path& path, const ITextEncodingDetector& detector)
+SongLoad CMidiSong::Load(const std::filesystem::path& path, const ITextEncodingDetector& detector)
 {
-    return CMidiFileReader(*this, m_prompts).Read(path) && Prepare(detector);
+    std::vector<MessageRequest> messages;
+    const bool read = CMidiFileReader(*this, messages).Read(path);
+    return Prepare(read, std::move(messages), detector);
 }
 
-bool CMidiSong::Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector)
+SongLoad CMidiSong::Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector)
 {
-    return CMidiFileReader(*this, m_prompts).Read(bytes) && Prepare(detector);
+    std::vector<MessageRequest> messages;
+    const bool read = CMidiFileReader(*this, messages).Read(bytes);
+    return Prepare(read, std::move(messages), detector);
 }
 
-bool CMidiSong::Prepare(const ITextEncodingDetector& detector)
+SongLoad CMidiSong::Prepare(bool read, std::vector<MessageRequest> messages, const ITextEncodingDetector& detector)
 {
+    SongLoad load {false, std::move(messages)};
+    if (!read)
+        return load;
     try {
         ChooseCodePage(detector);
         PostProcess();
@@ -123,10 +128,11 @@ bool CMidiSong::Prepare(const ITextEncodingDetector& detector)
         PublishLyricTrack();
     } catch (...) {
         // Memory exhausted while preparing the song: it is not fit to play.
-        m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
-        return false;
+        load.messages.push_back({std::u16string(kCaptionWarning), std::u16string(kReadErrorMessage)});
+        return load;
     }
-    return true;
+    load.loaded = true;
+    return load;
 }
 
 void CMidiSong::ChooseCodePage(const ITextEncodingDetector& detector)
@@ -358,10 +364,8 @@ int32_t CMidiSong::LastTick() const
 
 size_t CMidiSong::ConvertFormat0()
 {
-    if (m_format != 0 || m_tracks.size() != 1 || m_tracks[0]->Count() == 0) {
-        m_prompts.ShowError(u"", u"不是格式0的Midi文件不能作转换!");
+    if (m_format != 0 || m_tracks.size() != 1 || m_tracks[0]->Count() == 0)
         return 0;
-    }
     m_format = 1;
     std::vector<TrackEntry>& events = m_tracks[0]->m_entries;
     const size_t end = events.size() - 1;

@@ -2,6 +2,7 @@
 
 #include "common/Product.h"
 #include "common/TextEncodings.h"
+#include "common/UserPrompts.h"
 #include "midi/MessageArena.h"
 #include "midi/MidiTrack.h"
 #include "midi/TempoMap.h"
@@ -20,8 +21,6 @@
 namespace linlangok {
 
 class ILyricTrackView;
-class IUserPrompts;
-
 inline constexpr std::u16string_view kUntitled = u"未命名";
 
 // The info text is free text from the file; a header takes at most this many of its lines, so a
@@ -34,18 +33,28 @@ struct TempoReference {
     uint32_t entry;
 };
 
+// What a Load did: whether the song is fit to play, and the messages for the user in the order
+// they arose (a damaged file loads what it holds and has its read error to show). The caller
+// shows them.
+struct SongLoad {
+    bool loaded = false;
+    std::vector<MessageRequest> messages;
+
+    explicit operator bool() const { return loaded; }
+};
+
 // The in-memory MIDI song: tracks of timed messages, division, title texts and tempo map. The karaoke session owns one
 // for the whole run.
 //
 // Created, changed and destroyed on the UI thread; while a song plays the sequencer reads tracks,
 // entries and messages from the timer thread, and the session stops it before loading again.
-// Load and Write (CMidiFileWriter) show their messages through the prompts; the other operations
-// raise std::invalid_argument for an index outside its range and let std::bad_alloc through.
+// Load returns the messages for the user; the other operations raise std::invalid_argument for an index outside its
+// range and let std::bad_alloc through.
 class CMidiSong {
 public:
     // An empty song: no tracks, division 96, title "未命名", the welcome line as info text. The
-    // prompts and the legacy code page must outlive the song.
-    CMidiSong(IUserPrompts& prompts, const ICodePage& codePage);
+    // legacy code page must outlive the song.
+    explicit CMidiSong(const ICodePage& codePage);
     ~CMidiSong();
 
     CMidiSong(const CMidiSong&) = delete;
@@ -55,12 +64,12 @@ public:
     // texts, tempo merge, tempo map, lyric syllables, and hands the lyric track to the lyric view.
     // The song's texts (meta events, lyric syllables) are read in the encoding the detector finds
     // for all of them together (the code page of the texts the song adds itself too), else in the
-    // legacy code page. False when nothing was loaded that should be played (the reason has been
-    // shown); a file that cannot be opened or is no MIDI file leaves the previous song in place.
+    // legacy code page. Not loaded when nothing was read that should be played (the messages say
+    // why); a file that cannot be opened or is no MIDI file leaves the previous song in place.
     // The code pages the detector gives must outlive the song.
-    bool Load(const std::filesystem::path& path, const ITextEncodingDetector& detector = NoEncodingDetection());
+    SongLoad Load(const std::filesystem::path& path, const ITextEncodingDetector& detector = NoEncodingDetection());
     // The same for a file's bytes in memory; they are not kept.
-    bool Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector = NoEncodingDetection());
+    SongLoad Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector = NoEncodingDetection());
     // Destroys every track and message and tells the lyric view that there is no lyric track.
     void Clear();
 
@@ -97,7 +106,7 @@ public:
 
     // Splits a single-track format-0 song into a track of meta and system exclusive events and one
     // track per channel with at least two events ("F0Track1" for channel 0 ...). Returns the new
-    // track count, or 0 (with a message) when the song is not single-track format 0.
+    // track count, or 0 when the song is not single-track format 0.
     size_t ConvertFormat0();
 
     // Song text extraction: the notice, the names and the texts of a track (track 0 when loading).
@@ -143,7 +152,6 @@ public:
     const std::u16string& InfoText() const { return m_infoText; }
     const std::vector<TempoReference>& TempoReferences() const { return m_tempoReferences; }
     const CTempoMap& TempoMap() const { return m_tempoMap; }
-    IUserPrompts& Prompts() const { return m_prompts; }
     // The code page of the song's texts: the one the last Load chose, at first the legacy one.
     const ICodePage& CodePage() const { return m_codePage; }
 
@@ -157,7 +165,8 @@ private:
 
     KaraokeText FindKaraokeText() const;
     void TakeKaraokeTags(bool used);
-    bool Prepare(const ITextEncodingDetector& detector);
+    // Prepares what Read left, when it read a song.
+    SongLoad Prepare(bool read, std::vector<MessageRequest> messages, const ITextEncodingDetector& detector);
     // Chooses the code page of the texts of the tracks as they were read.
     void ChooseCodePage(const ITextEncodingDetector& detector);
     void PostProcess();
@@ -165,7 +174,6 @@ private:
     void InsertPendingTempos();
     void DestroyTracks();
 
-    IUserPrompts& m_prompts;
     const ICodePage& m_legacyCodePage;
     std::reference_wrapper<const ICodePage> m_codePage; // of the song's texts
     ILyricTrackView* m_lyricTrackView = nullptr;

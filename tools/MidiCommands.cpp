@@ -26,7 +26,8 @@ class CToolSong {
 public:
     explicit CToolSong(const ToolContext& context)
         : m_textEncoding(context.textEncodings, m_encodingOverride)
-        , m_song(context.prompts, context.codePage)
+        , m_prompts(context.prompts)
+        , m_song(context.codePage)
     {
         m_song.SetLyricTrackView(&m_lyricTrack);
     }
@@ -44,13 +45,19 @@ public:
         return Load(context.arguments[0]) ? 0 : 1;
     }
 
-    bool Load(const std::string& path) { return m_song.Load(std::filesystem::path(path), m_textEncoding); }
+    bool Load(const std::string& path)
+    {
+        const SongLoad load = m_song.Load(std::filesystem::path(path), m_textEncoding);
+        m_prompts.ShowMessages(load.messages);
+        return load.loaded;
+    }
     CMidiSong& Song() { return m_song; }
     const CMidiTrack* LyricTrack() const { return m_lyricTrack.Track(); }
 
 private:
     std::string m_encodingOverride;
     CEncodingOverride m_textEncoding;
+    IUserPrompts& m_prompts;
     CLyricTrackCapture m_lyricTrack;
     CMidiSong m_song;
 };

@@ -32,7 +32,7 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_lyricsShow(&g_noLyricsShow)
     , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
           services.programFolder, services.fileLocks, services.prompts, services.standardOutput, &services.audioOutput))
-    , m_song(std::make_unique<CMidiSong>(services.prompts, services.codePage))
+    , m_song(std::make_unique<CMidiSong>(services.codePage))
     , m_sequencer(std::make_unique<CMidiSequencer>(
           services.prompts, services.uiThread, services.midiDevices, services.timerDriver, m_song.get()))
     , m_audioPlayer(std::make_unique<CAudioPlayer>(
@@ -80,7 +80,7 @@ void CKaraokeSession::Play()
     std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
     const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
     if (m_kind == ESongKind::Midi) {
-        m_songLoaded = m_song->Load(songPath, m_textEncoding);
+        m_songLoaded = LoadMidi(*m_song, songPath);
         if (!m_songLoaded)
             return;
         m_idle = LoadSongLyrics(
@@ -108,6 +108,13 @@ void CKaraokeSession::Play()
     }
     m_lyricPath = PathToUtf16(lyricPath);
     m_dropoutsAtPlay = m_services.audioOutput.DropoutCount();
+}
+
+bool CKaraokeSession::LoadMidi(CMidiSong& song, const std::filesystem::path& path)
+{
+    const SongLoad load = song.Load(path, m_textEncoding);
+    m_services.prompts.ShowMessages(load.messages);
+    return load.loaded;
 }
 
 void CKaraokeSession::PlayMp3g(const std::filesystem::path& song)
@@ -196,8 +203,8 @@ void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
 {
     // A file that cannot be read has been reported; writing its empty song would only replace
     // the target with a file without music.
-    CMidiSong copy(m_services.prompts, m_services.codePage);
-    if (!copy.Load(Utf16ToPath(m_accompanimentPath), m_textEncoding))
+    CMidiSong copy(m_services.codePage);
+    if (!LoadMidi(copy, Utf16ToPath(m_accompanimentPath)))
         return;
     Transpose(copy);
     CMidiFileWriter(copy, m_services.prompts).Write(path, kApplicationTitle);

@@ -94,8 +94,10 @@ std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePag
         return std::nullopt;
     }
     CManualTimerDriver driver;
-    CMidiSong song(prompts, codePage);
-    if (!song.Load(midiFile))
+    CMidiSong song(codePage);
+    const SongLoad load = song.Load(midiFile);
+    prompts.ShowMessages(load.messages);
+    if (!load)
         return std::nullopt;
     for (size_t track = 0; track < song.TrackCount(); ++track)
         song.Track(track).Transpose(options.transpose);

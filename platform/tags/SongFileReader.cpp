@@ -56,7 +56,7 @@ CSongFileReader::CSongFileReader(const ICodePage& codePage, const ITextEncodingD
     , m_prompts(std::make_unique<CQuietPrompts>())
     , m_names(codePage, detector)
     , m_lyricFiles(lyricFolder, m_names, *m_prompts)
-    , m_song(std::make_unique<CMidiSong>(*m_prompts, codePage))
+    , m_song(std::make_unique<CMidiSong>(codePage))
     , m_untitled(m_song->Title())
 {
 }

@@ -36,7 +36,7 @@ private:
     const ICodePage& m_codePage;
     const ITextEncodingDetector& m_detector;
     ISongReader* m_videoReader;
-    // The MIDI reader's messages are for a song the user opens; a scan only counts the failures.
+    // Messages are for a song the user opens; a scan only counts the failures.
     std::unique_ptr<CQuietPrompts> m_prompts;
     CPathDisplay m_names;
     CLyricFolderIndex m_lyricFiles;

@@ -33,7 +33,7 @@ TEST(RegularFile, EveryReaderRefusesADirectoryAFifoAndAnEndlessDevice)
     const test::CLatin1CodePage codePage;
     test::CScriptedUserPrompts prompts;
     test::CGrantedFileLocks locks;
-    CMidiSong song(prompts, codePage);
+    CMidiSong song(codePage);
     SongList list;
     using Refuses = std::function<bool(const std::filesystem::path&)>;
     const std::pair<const char*, Refuses> readers[] = {

@@ -47,13 +47,24 @@ struct SongFixture {
     SongFixture() = default;
     // Texts in the code page given instead.
     explicit SongFixture(const ICodePage& codePage)
-        : song(prompts, codePage)
+        : song(codePage)
     {
     }
 
     CScriptedUserPrompts prompts;
     const CIconvCodePage gbk {"GBK"};
-    CMidiSong song {prompts, gbk};
+    CMidiSong song {gbk};
+
+    // Loads and reads as the session does: the messages go to the prompts.
+    template <typename Source>
+    bool Load(const Source& source, const ITextEncodingDetector& detector = NoEncodingDetection())
+    {
+        const SongLoad load = song.Load(source, detector);
+        prompts.ShowMessages(load.messages);
+        return load.loaded;
+    }
+    // Reads without the post-processing.
+    bool Read(std::span<const uint8_t> bytes);
 
     CMidiTrack& AddEmptyTrack();
     // Makes a message in the song's arena.

@@ -26,7 +26,7 @@ uint32_t Pack(uint32_t status, uint32_t data1, uint32_t data2 = 0)
 // A song built in place, a sequencer over a capture output, virtual time.
 struct Rig {
     Rig()
-        : song(prompts, codePage)
+        : song(codePage)
         , sequencer(prompts, uiThread, devices, driver, &song)
     {
         // Every message is stamped with the virtual millisecond of its send.

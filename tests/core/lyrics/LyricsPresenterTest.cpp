@@ -24,7 +24,7 @@ TEST(LyricsPresenter, TheSongKindChoosesTheViewTheNudgeAndTheTitle)
     test::CTemporaryFolder folder;
     const test::CLatin1CodePage codePage;
     test::CScriptedUserPrompts prompts;
-    CMidiSong song {prompts, codePage};
+    CMidiSong song {codePage};
     CMidiTrack track {song};
     CFakeSongSource source;
     CLyricsPresenter presenter {codePage, source};

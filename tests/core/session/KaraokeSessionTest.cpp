@@ -232,7 +232,7 @@ TEST_F(KaraokeSessionTest, SavingATransposedCopyLeavesThePlayingSongAlone)
     EXPECT_FALSE(NoteOnKeys(rig.midi).empty()); // the song plays on, untransposed
 
     // The copy holds what Save As writes for the song transposed by 2.
-    CMidiSong expected(rig.prompts, rig.gbk);
+    CMidiSong expected(rig.gbk);
     ASSERT_TRUE(expected.Load(Utf16ToPath(test::CSessionRig::DemoSong())));
     for (size_t track = 0; track < expected.TrackCount(); ++track)
         expected.Track(track).Transpose(2);

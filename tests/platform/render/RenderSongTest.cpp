@@ -315,7 +315,7 @@ TEST_F(RenderSongTest, DemoSongSoundsForItsWholeLengthWithoutClipping)
 {
     const std::filesystem::path demo = LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid";
     ASSERT_TRUE(std::filesystem::exists(demo));
-    CMidiSong song(m_prompts, m_gbk);
+    CMidiSong song(m_gbk);
     ASSERT_TRUE(song.Load(demo));
     const double length = song.LengthSeconds();
     ASSERT_GT(length, 10.0);
