@@ -2,7 +2,6 @@
 
 #include "common/CodePage.h"
 #include "common/Text.h"
-#include "midi/LyricTrackView.h"
 #include "midi/MidiFileReader.h"
 
 #include <algorithm>
@@ -98,7 +97,7 @@ CMidiSong::CMidiSong(const ICodePage& codePage)
 
 CMidiSong::~CMidiSong()
 {
-    DestroyTracks();
+    Clear();
 }
 
 SongLoad CMidiSong::Load(const std::filesystem::path& path, const ITextEncodingDetector& detector)
@@ -125,7 +124,7 @@ SongLoad CMidiSong::Prepare(bool read, std::vector<MessageRequest> messages, con
         PostProcess();
         BuildTempoMap();
         BuildLyrics();
-        PublishLyricTrack();
+        ChooseLyricTrack();
     } catch (...) {
         // Memory exhausted while preparing the song: it is not fit to play.
         load.messages.push_back({std::u16string(kCaptionWarning), std::u16string(kReadErrorMessage)});
@@ -192,13 +191,6 @@ void CMidiSong::PostProcess()
 }
 
 void CMidiSong::Clear()
-{
-    if (m_lyricTrackView)
-        m_lyricTrackView->SetLyricTrack(nullptr);
-    DestroyTracks();
-}
-
-void CMidiSong::DestroyTracks()
 {
     m_lyricTrack = nullptr;
     m_tempoReferences.clear();

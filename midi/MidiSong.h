@@ -20,7 +20,6 @@
 
 namespace linlangok {
 
-class ILyricTrackView;
 inline constexpr std::u16string_view kUntitled = u"未命名";
 
 // The info text is free text from the file; a header takes at most this many of its lines, so a
@@ -61,7 +60,7 @@ public:
     CMidiSong& operator=(const CMidiSong&) = delete;
 
     // Reads the Standard MIDI File and prepares the song: format-0 split, conductor track, title
-    // texts, tempo merge, tempo map, lyric syllables, and hands the lyric track to the lyric view.
+    // texts, tempo merge, tempo map, lyric syllables, and chooses the lyric track.
     // The song's texts (meta events, lyric syllables) are read in the encoding the detector finds
     // for all of them together (the code page of the texts the song adds itself too), else in the
     // legacy code page. Not loaded when nothing was read that should be played (the messages say
@@ -70,7 +69,7 @@ public:
     SongLoad Load(const std::filesystem::path& path, const ITextEncodingDetector& detector = NoEncodingDetection());
     // The same for a file's bytes in memory; they are not kept.
     SongLoad Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector = NoEncodingDetection());
-    // Destroys every track and message and tells the lyric view that there is no lyric track.
+    // Destroys every track and message; there is no lyric track then.
     void Clear();
 
     size_t TrackCount() const { return m_tracks.size(); }
@@ -130,8 +129,11 @@ public:
     // BuildLyrics, the .kar tag lines, a final " ") to the track's syllables, trimming the song's
     // texts, and returns their number.
     int32_t ComposeHeader(CMidiTrack& track);
-    // Hands the track with the most syllables (or track 0 with its header) to the lyric view.
-    void PublishLyricTrack();
+    // Chooses the track with the most syllables (or track 0 with its header) as the lyric track.
+    void ChooseLyricTrack();
+    // The track whose syllables and header lines the lyrics show draws; null without tracks. It
+    // stays valid until the next Load or Clear.
+    const CMidiTrack* LyricTrack() const { return m_lyricTrack; }
     // The channel of the sung melody, for the guide-melody switch; nothing for a song without sung
     // syllables. It is the channel of the lyric track's notes when they are all of one channel.
     // When that track holds several channels (format 0) or no notes (lyrics in a track of their
@@ -139,8 +141,6 @@ public:
     // the most syllables (within a 64th note; the lowest of equals), and nothing when none does.
     // The drums (channel 9) never count.
     std::optional<uint8_t> MelodyChannel() const;
-    // The lyric view, or null; not owned. It must outlive the song or be detached first.
-    void SetLyricTrackView(ILyricTrackView* view) { m_lyricTrackView = view; }
 
     const std::u16string& Title() const { return m_title; }
     const std::u16string& Subtitle() const { return m_subtitle; }
@@ -172,12 +172,10 @@ private:
     void PostProcess();
     void CollectTempoReferences();
     void InsertPendingTempos();
-    void DestroyTracks();
 
     const ICodePage& m_legacyCodePage;
     std::reference_wrapper<const ICodePage> m_codePage; // of the song's texts
-    ILyricTrackView* m_lyricTrackView = nullptr;
-    const CMidiTrack* m_lyricTrack = nullptr; // chosen by PublishLyricTrack; null without tracks
+    const CMidiTrack* m_lyricTrack = nullptr; // chosen by ChooseLyricTrack; null without tracks
     CMessageArena m_messages;
     std::u16string m_title;
     std::u16string m_subtitle;

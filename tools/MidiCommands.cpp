@@ -2,7 +2,6 @@
 
 #include "common/CodePage.h"
 #include "common/JsonWriter.h"
-#include "midi/LyricTrackView.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
 
@@ -12,16 +11,7 @@
 namespace linlangok {
 namespace {
 
-class CLyricTrackCapture final : public ILyricTrackView {
-public:
-    void SetLyricTrack(const CMidiTrack* track) override { m_track = track; }
-    const CMidiTrack* Track() const { return m_track; }
-
-private:
-    const CMidiTrack* m_track = nullptr;
-};
-
-// A song loaded as the session loads it, with the lyric track it hands over.
+// A song loaded as the session loads it.
 class CToolSong {
 public:
     explicit CToolSong(const ToolContext& context)
@@ -29,7 +19,6 @@ public:
         , m_prompts(context.prompts)
         , m_song(context.codePage)
     {
-        m_song.SetLyricTrackView(&m_lyricTrack);
     }
 
     // Loads the command's FILE argument, its only one besides --encoding. The exit code when that
@@ -52,13 +41,12 @@ public:
         return load.loaded;
     }
     CMidiSong& Song() { return m_song; }
-    const CMidiTrack* LyricTrack() const { return m_lyricTrack.Track(); }
+    const CMidiTrack* LyricTrack() const { return m_song.LyricTrack(); }
 
 private:
     std::string m_encodingOverride;
     CEncodingOverride m_textEncoding;
     IUserPrompts& m_prompts;
-    CLyricTrackCapture m_lyricTrack;
     CMidiSong m_song;
 };
 

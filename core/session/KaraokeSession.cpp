@@ -51,13 +51,12 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
 CKaraokeSession::~CKaraokeSession()
 {
     m_sequencer->Stop();
-    m_song->SetLyricTrackView(nullptr);
 }
 
 void CKaraokeSession::AttachLyrics(ILyricsShow* show, ILyricTrackView* trackView)
 {
     m_lyricsShow = show ? show : &g_noLyricsShow;
-    m_song->SetLyricTrackView(trackView);
+    m_lyricTrackView = trackView;
 }
 
 void CKaraokeSession::SetPitch(int32_t pitch)
@@ -80,7 +79,12 @@ void CKaraokeSession::Play()
     std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
     const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
     if (m_kind == ESongKind::Midi) {
-        m_songLoaded = LoadMidi(*m_song, songPath);
+        const SongLoad load = m_song->Load(songPath, m_textEncoding);
+        // The view lets go of a track the load destroyed before a message lets it paint again.
+        if (m_lyricTrackView)
+            m_lyricTrackView->SetLyricTrack(m_song->LyricTrack());
+        m_services.prompts.ShowMessages(load.messages);
+        m_songLoaded = load.loaded;
         if (!m_songLoaded)
             return;
         m_idle = LoadSongLyrics(
@@ -108,13 +112,6 @@ void CKaraokeSession::Play()
     }
     m_lyricPath = PathToUtf16(lyricPath);
     m_dropoutsAtPlay = m_services.audioOutput.DropoutCount();
-}
-
-bool CKaraokeSession::LoadMidi(CMidiSong& song, const std::filesystem::path& path)
-{
-    const SongLoad load = song.Load(path, m_textEncoding);
-    m_services.prompts.ShowMessages(load.messages);
-    return load.loaded;
 }
 
 void CKaraokeSession::PlayMp3g(const std::filesystem::path& song)
@@ -204,7 +201,9 @@ void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
     // A file that cannot be read has been reported; writing its empty song would only replace
     // the target with a file without music.
     CMidiSong copy(m_services.codePage);
-    if (!LoadMidi(copy, Utf16ToPath(m_accompanimentPath)))
+    const SongLoad load = copy.Load(Utf16ToPath(m_accompanimentPath), m_textEncoding);
+    m_services.prompts.ShowMessages(load.messages);
+    if (!load)
         return;
     Transpose(copy);
     CMidiFileWriter(copy, m_services.prompts).Write(path, kApplicationTitle);

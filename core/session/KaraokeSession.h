@@ -189,9 +189,6 @@ public:
     CRecordingController& Recording() { return *m_recording; }
 
 private:
-    // Loads the MIDI file into the song with the encoding of its texts and shows the messages;
-    // whether it loaded.
-    bool LoadMidi(CMidiSong& song, const std::filesystem::path& path);
     // Plays an MP3+G song's sound and keeps its picture.
     void PlayMp3g(const std::filesystem::path& song);
     // Transposes every track of the song by the pitch; nothing outside -127..127.
@@ -221,6 +218,7 @@ private:
     SessionServices m_services;
     std::filesystem::path m_lyricFolder;
     ILyricsShow* m_lyricsShow = nullptr;
+    ILyricTrackView* m_lyricTrackView = nullptr;
     std::u16string m_accompanimentPath;
     std::u16string m_lyricPath;
     int32_t m_pitch = 0;

@@ -37,11 +37,6 @@ std::vector<std::string> Describe(const CMidiTrack& track);
 // Describe for every track of the song.
 std::vector<std::vector<std::string>> DescribeSong(const CMidiSong& song);
 
-struct CRecordingLyricView : ILyricTrackView {
-    void SetLyricTrack(const CMidiTrack* track) override { calls.push_back(track); }
-    std::vector<const CMidiTrack*> calls;
-};
-
 // A song with scripted prompts and GBK texts (unless told otherwise).
 struct SongFixture {
     SongFixture() = default;

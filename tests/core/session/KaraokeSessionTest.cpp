@@ -200,12 +200,23 @@ TEST_F(KaraokeSessionTest, AMidiSongAtEightyPercentPlaysItsNotesAndLyricsInSongT
     EXPECT_NEAR(session.Position(), 1.2, 1e-9);
 }
 
+// A header of format 7 is refused after the song was cleared: the lyric view lets go of its track.
 TEST_F(KaraokeSessionTest, AMidiFileThatDoesNotLoadHasNoLengthSoItsPlayEndsAtOnce)
 {
+    struct : ILyricTrackView {
+        void SetLyricTrack(const CMidiTrack* shown) override { track = shown; }
+        const CMidiTrack* track = nullptr;
+    } view;
+    session.AttachLyrics(nullptr, &view);
     session.SetAccompanimentPath(test::CSessionRig::DemoSong());
     session.Play();
-    session.SetAccompanimentPath(Utf8ToUtf16(rig.home.WriteFile("bad.mid", "not midi").string()));
+    EXPECT_EQ(view.track, session.Song().LyricTrack());
+    EXPECT_NE(view.track, nullptr);
+    const std::string badHeader("MThd\0\0\0\x06\0\x07\0\x01\0\x60", 14);
+    session.SetAccompanimentPath(Utf8ToUtf16(rig.home.WriteFile("bad.mid", badHeader).string()));
     session.Play();
+    session.AttachLyrics(nullptr, nullptr);
+    EXPECT_EQ(view.track, nullptr);
     EXPECT_EQ(session.Length(), 0); // not the length of the song before it
     EXPECT_EQ(session.Position(), 0.0);
     EXPECT_TRUE(session.HasReachedEnd());
