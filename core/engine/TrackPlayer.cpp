@@ -103,10 +103,9 @@ void CTrackPlayer::Dispatch(const TrackEntry& entry)
             break;
         }
         m_output.SendShortAt(channel->PackedMessage(), m_clock.DueTime(entry.tick));
-    } else if (IsMetaOfType(&message, kMetaSetTempo)) {
-        const int32_t tempo = AsMetaMessage(&message)->TempoOf();
-        if (tempo >= 1)
-            m_clock.ChangeTempoAt(entry.tick, tempo);
+    } else if (const PerformResult performed = message.Perform(m_output);
+               performed.what == EPerformed::TempoChange && performed.tempo >= 1) {
+        m_clock.ChangeTempoAt(entry.tick, performed.tempo);
     }
 }
 
