@@ -114,10 +114,10 @@ void CMidiSequencer::Start()
     }
 }
 
-int CMidiSequencer::OpenAndSeek(int32_t tick)
+bool CMidiSequencer::OpenAndSeek(int32_t tick)
 {
     if (!m_output.IsOpen() && !m_output.OpenFirstAvailable())
-        return 0;
+        return false;
     const bool running = m_playing && !m_paused;
     if (running) {
         m_clock.Stop();
@@ -130,7 +130,7 @@ int CMidiSequencer::OpenAndSeek(int32_t tick)
     m_clock.SetPosition(tick);
     if (running)
         Start();
-    return 1;
+    return true;
 }
 
 void CMidiSequencer::Stop()

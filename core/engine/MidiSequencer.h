@@ -45,9 +45,9 @@ public:
     // rewinds and starts the clock. While running it only keeps the clock running. Errors are
     // shown as "播放开始时出错!"; a song of length 0 plays nothing.
     void Start();
-    // Opens the output if needed (0 when it cannot be opened), seeks every track to the tick with
-    // chase and sets the clock's tick counter; 1 on success. Errors propagate.
-    int OpenAndSeek(int32_t tick);
+    // Opens the output if needed, seeks every track to the tick with chase and sets the clock's
+    // tick counter. False when the output cannot be opened. Errors propagate.
+    bool OpenAndSeek(int32_t tick);
     // Stops and resets the clock, rewinds every track and silences it; the output stays open.
     // Errors are shown as "停止播放时出错!".
     void Stop();

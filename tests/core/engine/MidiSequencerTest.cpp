@@ -146,7 +146,7 @@ TEST(MidiSequencer, StampsFollowTheTempoPercentAPauseAndASeek)
     rig.driver.Advance(1000);
     EXPECT_EQ(rig.DueMicroseconds(Pack(0x90, 60, 100)).back(), 1257000 + 1000000);
     rig.devices.Clear();
-    ASSERT_EQ(rig.sequencer.OpenAndSeek(900), 1); // playing on from tick 900, at 2707 ms
+    ASSERT_TRUE(rig.sequencer.OpenAndSeek(900)); // playing on from tick 900, at 2707 ms
     rig.driver.Advance(1000);
     EXPECT_THAT(rig.DueMicroseconds(Pack(0x90, 60, 100)), ElementsAre(2707000 + 390625));
 }
