@@ -1,5 +1,6 @@
 #include "midi/MidiFileReader.h"
 
+#include "common/ErrorLog.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
 #include "midi/MidiSong.h"
@@ -88,6 +89,7 @@ bool CMidiFileReader::Read(std::span<const uint8_t> bytes)
         Report(kCaptionWarning, Utf8ToUtf16(refusal.what()));
         read = false;
     } catch (...) {
+        LogError("reading the MIDI file");
         Report(kCaptionWarning, kReadErrorMessage);
     }
     // What the song's arena took over is all free now, for the messages that loading adds.

@@ -1,6 +1,7 @@
 #include "midi/MidiSong.h"
 
 #include "common/CodePage.h"
+#include "common/ErrorLog.h"
 #include "common/Text.h"
 #include "midi/MidiFileReader.h"
 
@@ -127,6 +128,7 @@ SongLoad CMidiSong::Prepare(bool read, std::vector<MessageRequest> messages, con
         ChooseLyricTrack();
     } catch (...) {
         // Memory exhausted while preparing the song: it is not fit to play.
+        LogError("preparing the MIDI song");
         load.messages.push_back({std::u16string(kCaptionWarning), std::u16string(kReadErrorMessage)});
         return load;
     }

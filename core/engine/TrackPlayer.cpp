@@ -1,5 +1,6 @@
 #include "core/engine/TrackPlayer.h"
 
+#include "common/ErrorLog.h"
 #include "core/engine/ChaseState.h"
 #include "core/engine/MidiOutputWorker.h"
 #include "midi/MidiSong.h"
@@ -35,6 +36,7 @@ void CTrackPlayer::OnTickByTrack(int32_t tick)
     try {
         SendDue(tick);
     } catch (...) {
+        LogError("OnTickByTrack");
         throw std::runtime_error("OnTickByTrack error!");
     }
 }

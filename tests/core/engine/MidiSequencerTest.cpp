@@ -311,7 +311,10 @@ TEST(MidiSequencer, OutputErrorsAreShownAndPlaybackStops)
     ASSERT_TRUE(rig.sequencer.IsPlaying());
     rig.driver.Advance(100);
     rig.devices.SetSendFails(true);
+    testing::internal::CaptureStderr();
     rig.driver.Advance(10000);
+    // The message the user sees names no cause; the log keeps the device's own error.
+    EXPECT_THAT(testing::internal::GetCapturedStderr(), testing::HasSubstr("MIDI send: capture device send failed"));
     EXPECT_FALSE(rig.sequencer.Clock().Timer().IsRunning());
     EXPECT_EQ(rig.sequencer.Clock().Timer().TickCounter(), 481);
     EXPECT_EQ(rig.uiThread.RunPending(), 1u);
