@@ -80,9 +80,11 @@ void CKaraokeSession::Play()
     const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
     if (m_kind == ESongKind::Midi) {
         const SongLoad load = m_song->Load(songPath, m_textEncoding);
-        // The view lets go of a track the load destroyed before a message lets it paint again.
+        // The view and the sequencer's players let go of the tracks a load destroyed (a file
+        // refused after its header cleared the song) before a message lets the view paint again.
         if (m_lyricTrackView)
             m_lyricTrackView->SetLyricTrack(m_song->LyricTrack());
+        m_sequencer->Load(*m_song, 0);
         m_services.prompts.ShowMessages(load.messages);
         m_songLoaded = load.loaded;
         if (!m_songLoaded)

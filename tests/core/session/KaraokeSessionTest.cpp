@@ -200,8 +200,9 @@ TEST_F(KaraokeSessionTest, AMidiSongAtEightyPercentPlaysItsNotesAndLyricsInSongT
     EXPECT_NEAR(session.Position(), 1.2, 1e-9);
 }
 
-// A header of format 7 is refused after the song was cleared: the lyric view lets go of its track.
-TEST_F(KaraokeSessionTest, AMidiFileThatDoesNotLoadHasNoLengthSoItsPlayEndsAtOnce)
+// A header of format 7 is refused after the song was cleared: neither the lyric view nor the
+// sequencer's players (which the session's Stop walks) keep a track of the song before it.
+TEST_F(KaraokeSessionTest, AMidiFileRefusedAfterClearingTheSongLeavesNoTrackBehindAndNoLength)
 {
     struct : ILyricTrackView {
         void SetLyricTrack(const CMidiTrack* shown) override { track = shown; }
