@@ -97,15 +97,15 @@ void PlayInRealTime(IUserPrompts& prompts, const std::filesystem::path& songPath
     auto audio = OpenAudioOutput("wav:" + wavPath.string(), bufferFrames);
     CThreadTimerDriver driver;
     const CIconvCodePage codePage("GBK"); // the benchmark songs hold no texts
-    CMidiSong song(prompts, codePage, driver);
+    CMidiSong song(codePage);
     if (!song.Load(songPath))
         return;
     clicks = ClickTimes(song);
     CMidiOutputDeviceList devices(soundFont, *audio, false);
     CUiTaskQueue uiThread;
-    CMidiSequencer sequencer(prompts, uiThread, devices, &song);
+    CMidiSequencer sequencer(prompts, uiThread, devices, driver, &song);
     sequencer.Start();
-    while (song.ElapsedSeconds() < song.LengthSeconds() + 0.5)
+    while (sequencer.ElapsedSeconds() < song.LengthSeconds() + 0.5)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     sequencer.Stop();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));

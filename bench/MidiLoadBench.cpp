@@ -3,13 +3,10 @@
 // a plain vector of events. Reports throughput, the time to free the song, peak heap per event (a
 // counting allocator) and peak resident memory, at N and 2N events.
 
-#include "bench/support/SilentPrompts.h"
 #include "common/Text.h"
-#include "common/UserPrompts.h"
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
-#include "timebase/ManualTimerDriver.h"
 
 #include <drumstick/qsmf.h>
 
@@ -262,12 +259,10 @@ struct OwnResult {
 
 OwnResult MeasureOwn(const GeneratedFile& file, const ICodePage& codePage)
 {
-    bench::CSilentPrompts prompts;
-    CManualTimerDriver driver;
     const CUchardetTextEncodings encodings(codePage);
     OwnResult result;
     for (int run = 0; run < kRuns; ++run) {
-        auto song = std::make_unique<CMidiSong>(prompts, codePage, driver);
+        auto song = std::make_unique<CMidiSong>(codePage);
         malloc_trim(0);
         const size_t heapBefore = g_heapInUse;
         g_heapPeak = heapBefore;

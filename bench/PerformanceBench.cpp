@@ -184,12 +184,12 @@ int main(int argc, char** argv)
     std::ofstream(songPath, std::ios::binary) << bench::ClickTrackBytes(seconds + 5);
     CThreadTimerDriver driver;
     const CIconvCodePage codePage("GBK");
-    CMidiSong song(prompts, codePage, driver);
+    CMidiSong song(codePage);
     if (!song.Load(songPath))
         return 1;
     CMidiOutputDeviceList devices(*soundFont, *output, false);
     CUiTaskQueue uiThread;
-    CMidiSequencer sequencer(prompts, uiThread, devices, &song);
+    CMidiSequencer sequencer(prompts, uiThread, devices, driver, &song);
     CMemoryMixerSystem mixers;
     mixers.AddMixer();
     CInputDeviceList inputs(waveIn, mixers);

@@ -78,15 +78,15 @@ std::vector<int32_t> VirtualSchedule(IUserPrompts& prompts, const std::filesyste
 {
     CManualTimerDriver driver;
     const CIconvCodePage codePage("GBK"); // the benchmark songs hold no texts
-    CMidiSong song(prompts, codePage, driver);
+    CMidiSong song(codePage);
     if (!song.Load(songPath))
         return {};
     CCaptureMidiOutputList devices;
     devices.SetTickSource([&driver] { return static_cast<int32_t>(driver.Now()); });
     CUiTaskQueue uiThread;
-    CMidiSequencer sequencer(prompts, uiThread, devices, &song);
+    CMidiSequencer sequencer(prompts, uiThread, devices, driver, &song);
     sequencer.Start();
-    while (song.ElapsedSeconds() < song.LengthSeconds() + 0.2)
+    while (sequencer.ElapsedSeconds() < song.LengthSeconds() + 0.2)
         driver.Advance(1000);
     std::vector<int32_t> schedule;
     for (const CapturedMidiMessage& message : devices.Messages())
@@ -170,8 +170,8 @@ int main(int argc, char** argv)
     const std::vector<int32_t> schedule = VirtualSchedule(prompts, songPath);
     CThreadTimerDriver driver;
     const CIconvCodePage codePage("GBK"); // the benchmark songs hold no texts
-    CMidiSong song(prompts, codePage, driver);
-    const bool loaded = song.Load(songPath);
+    CMidiSong song(codePage);
+    const bool loaded = song.Load(songPath).loaded;
     std::filesystem::remove(songPath);
     if (!loaded)
         return 1;
@@ -179,7 +179,7 @@ int main(int argc, char** argv)
     CCaptureMidiOutputList devices;
     devices.Reserve(expected.size() + 64);
     CUiTaskQueue uiThread;
-    CMidiSequencer sequencer(prompts, uiThread, devices, &song);
+    CMidiSequencer sequencer(prompts, uiThread, devices, driver, &song);
 
     pid_t busy = -1;
     if (keepCoreBusy) {
@@ -194,7 +194,7 @@ int main(int argc, char** argv)
     const double cpuBefore = bench::ProcessCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     sequencer.Start();
-    while (song.ElapsedSeconds() < length + 0.2)
+    while (sequencer.ElapsedSeconds() < length + 0.2)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpu = bench::ProcessCpuSeconds() - cpuBefore;

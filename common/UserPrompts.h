@@ -71,6 +71,13 @@ public:
     // that never wait for a person have nothing to do.
     virtual void StopAsking() { }
 
+    // Shows each message in turn.
+    void ShowMessages(const std::vector<MessageRequest>& messages)
+    {
+        for (const MessageRequest& message : messages)
+            ShowMessage(message);
+    }
+
     // Shorthand for a message with an OK button.
     void ShowError(std::u16string_view caption, std::u16string_view text)
     {

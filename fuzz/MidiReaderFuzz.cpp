@@ -2,12 +2,11 @@
 // detected encoding), transposes it, saves it in memory and loads the saved bytes again, which
 // must succeed without any message and give the same tracks.
 
-#include "common/UserPrompts.h"
+#include "common/QuietPrompts.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
-#include "timebase/ManualTimerDriver.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -21,29 +20,13 @@ namespace {
 
 using namespace linlangok;
 
-struct CCountingPrompts final : IUserPrompts {
-    EPromptAnswer ShowMessage(const MessageRequest&) override
-    {
-        ++shown;
-        return EPromptAnswer::Ok;
-    }
-    std::optional<std::filesystem::path> AskOpenPath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskSavePath(const FileDialogRequest&) override { return {}; }
-    std::optional<std::filesystem::path> AskFolder(const FolderRequest&) override { return {}; }
-    std::optional<FontChoice> AskFont(const FontChoice&) override { return {}; }
-
-    int shown = 0;
-};
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const CIconvCodePage gbk("GBK");
     static const CUchardetTextEncodings encodings(gbk);
-    CCountingPrompts prompts;
-    CManualTimerDriver driver;
-    CMidiSong song(prompts, gbk, driver);
+    CMidiSong song(gbk);
     if (!song.Load(std::span<const uint8_t>(data, size), encodings))
         return 0;
     const int semitones = size > 0 ? static_cast<int>(data[size / 2] % 255) - 127 : 0;
@@ -52,15 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)song.LengthSeconds();
     std::ostringstream saved;
     try {
+        CQuietPrompts prompts;
         CMidiFileWriter(song, prompts).WriteSong(saved);
     } catch (const std::exception&) {
         return 0; // a song the format cannot hold
     }
     const std::string bytes = saved.str();
-    CCountingPrompts reloadPrompts;
-    CMidiSong reloaded(reloadPrompts, gbk, driver);
-    if (!reloaded.Load(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
-        || reloadPrompts.shown != 0 || reloaded.TrackCount() != song.TrackCount())
+    CMidiSong reloaded(gbk);
+    const SongLoad reload = reloaded.Load(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    if (!reload || !reload.messages.empty() || reloaded.TrackCount() != song.TrackCount())
         std::abort();
     return 0;
 }

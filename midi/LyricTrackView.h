@@ -14,8 +14,8 @@ inline constexpr int kSyllablesPerLine = 10;
 // paragraph ("\\"). Syllables of lyric events never start either.
 enum class ELyricBreak : std::uint8_t { None, Line, Paragraph };
 
-// Where a loaded song hands its lyric track: the lyrics presenter implements it. Called on the
-// UI thread.
+// Where the session hands the lyric track of the song it loaded: the lyrics presenter implements
+// it. Called on the UI thread.
 class ILyricTrackView {
 public:
     virtual ~ILyricTrackView() = default;

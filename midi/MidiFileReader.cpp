@@ -1,8 +1,8 @@
 #include "midi/MidiFileReader.h"
 
+#include "common/ErrorLog.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
-#include "common/UserPrompts.h"
 #include "midi/MidiSong.h"
 
 #include <cstring>
@@ -37,10 +37,15 @@ int SystemDataByteCount(uint8_t status)
 
 } // namespace
 
-CMidiFileReader::CMidiFileReader(CMidiSong& song, IUserPrompts& prompts)
+CMidiFileReader::CMidiFileReader(CMidiSong& song, std::vector<MessageRequest>& messages)
     : m_song(song)
-    , m_prompts(prompts)
+    , m_messages(messages)
 {
+}
+
+void CMidiFileReader::Report(std::u16string_view caption, std::u16string_view text)
+{
+    m_messages.push_back({std::u16string(caption), std::u16string(text)});
 }
 
 bool CMidiFileReader::Read(const std::filesystem::path& path)
@@ -49,7 +54,7 @@ bool CMidiFileReader::Read(const std::filesystem::path& path)
         return false;
     const CRegularFile file(path, kMaximumMidiFileSize);
     if (!file.IsOpen() && file.Result() != EFileRead::TooLarge) {
-        m_prompts.ShowError(kCaptionError, u"不能打开所选文件,或文件不存在!");
+        Report(kCaptionError, u"不能打开所选文件,或文件不存在!");
         return false;
     }
     const uint64_t size = file.Size();
@@ -63,7 +68,7 @@ bool CMidiFileReader::Read(const std::filesystem::path& path)
     }
     if (!whole || !file.ReadAt(0, m_ownedBytes.get(), size)) {
         m_ownedBytes.reset();
-        m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
+        Report(kCaptionWarning, kReadErrorMessage);
         return false;
     }
     const bool read = Read(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(m_ownedBytes.get()), size));
@@ -81,10 +86,11 @@ bool CMidiFileReader::Read(std::span<const uint8_t> bytes)
     try {
         ReadSong();
     } catch (const std::runtime_error& refusal) {
-        m_prompts.ShowError(kCaptionWarning, Utf8ToUtf16(refusal.what()));
+        Report(kCaptionWarning, Utf8ToUtf16(refusal.what()));
         read = false;
     } catch (...) {
-        m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
+        LogError("reading the MIDI file");
+        Report(kCaptionWarning, kReadErrorMessage);
     }
     // What the song's arena took over is all free now, for the messages that loading adds.
     if (m_adopted) {
@@ -127,11 +133,11 @@ void CMidiFileReader::ReadSong()
     bool damaged = false;
     for (uint16_t track = 0; track < trackCount; ++track) {
         if (!FindTrackChunk()) {
-            m_prompts.ShowError(u"", u"音轨数错误!");
+            Report(u"", u"音轨数错误!");
             break;
         }
         if (!ReadTrack(m_song.Track(track)) && !damaged) {
-            m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
+            Report(kCaptionWarning, kReadErrorMessage);
             damaged = true;
         }
         if (track + 1 < trackCount)

@@ -1,5 +1,6 @@
 #include "midi/MidiFileWriter.h"
 
+#include "common/ErrorLog.h"
 #include "common/FileSaver.h"
 #include "common/UserPrompts.h"
 #include "midi/MidiSong.h"
@@ -35,6 +36,7 @@ bool CMidiFileWriter::Write(const std::filesystem::path& path, std::u16string_vi
         WriteSong(out);
         written = SaveFile(path, out.view());
     } catch (...) {
+        LogError("writing the MIDI file");
     }
     if (!written)
         m_prompts.ShowError(caption, kWriteErrorMessage);

@@ -94,10 +94,10 @@ void CChannelMessage::WriteSmf(SmfOutput& out) const
         out.stream.put(static_cast<char>(m_data2));
 }
 
-int32_t CChannelMessage::Perform(IMidiShortMessageSink& output) const
+PerformResult CChannelMessage::Perform(IMidiShortMessageSink& output) const
 {
     output.SendShort(PackedMessage());
-    return 0;
+    return {EPerformed::Sent};
 }
 
 CMetaMessage::CMetaMessage(CMessageArena& arena, int32_t type, const uint8_t* data, int32_t length)
@@ -176,11 +176,11 @@ void CMetaMessage::WriteSmf(SmfOutput& out) const
     WriteDataSmf(out, head, Data());
 }
 
-int32_t CMetaMessage::Perform(IMidiShortMessageSink&) const
+PerformResult CMetaMessage::Perform(IMidiShortMessageSink&) const
 {
     if (m_type == kMetaSetTempo)
-        return TempoOf();
-    return m_type == kMetaMarker ? 1 : 0;
+        return {EPerformed::TempoChange, TempoOf()};
+    return {m_type == kMetaMarker ? EPerformed::Marker : EPerformed::Nothing};
 }
 
 CSysExMessage::CSysExMessage(CMessageArena& arena, uint8_t status, const uint8_t* data, int32_t length)
@@ -199,9 +199,9 @@ void CSysExMessage::WriteSmf(SmfOutput& out) const
     WriteDataSmf(out, head, Data());
 }
 
-int32_t CSysExMessage::Perform(IMidiShortMessageSink&) const
+PerformResult CSysExMessage::Perform(IMidiShortMessageSink&) const
 {
-    return 0;
+    return {};
 }
 
 const CChannelMessage* AsChannelMessage(const CMidiMessage* message)

@@ -45,6 +45,17 @@ inline constexpr int32_t kMetaMarker = 0x06;
 inline constexpr int32_t kMetaEndOfTrack = 0x2F;
 inline constexpr int32_t kMetaSetTempo = 0x51;
 
+// What performing a message did: sent its short message, changed the tempo (to `tempo`
+// microseconds per quarter note, as the Set Tempo event holds it), reached a marker, or nothing.
+enum class EPerformed : uint8_t { Nothing, Sent, TempoChange, Marker };
+
+struct PerformResult {
+    EPerformed what = EPerformed::Nothing;
+    int32_t tempo = 0; // for TempoChange
+
+    bool operator==(const PerformResult&) const = default;
+};
+
 // One MIDI message of a track: a channel message, a meta event or a system exclusive message,
 // classified everywhere by StatusByte. Messages live in their song's CMessageArena and are owned
 // by the track entry that holds them; they are destroyed with std::destroy_at, never deleted. Built and changed on the
@@ -56,10 +67,10 @@ public:
     // Appends the message in track form, without its delta time (running status for channel
     // messages; meta and system exclusive messages in full, clearing the register).
     virtual void WriteSmf(SmfOutput& out) const = 0;
-    // Channel messages send their packed short message to the output and return 0; Set Tempo
-    // returns its tempo (microseconds per quarter note); other meta events return 1 for a marker and
-    // 0 otherwise; system exclusive messages send nothing and return 0. Output errors propagate.
-    virtual int32_t Perform(IMidiShortMessageSink& output) const = 0;
+    // Channel messages send their packed short message to the output (Sent); Set Tempo gives its
+    // tempo (TempoChange); other meta events give Marker for a marker and Nothing otherwise; system
+    // exclusive messages send nothing (Nothing). Output errors propagate.
+    virtual PerformResult Perform(IMidiShortMessageSink& output) const = 0;
     // 0x80-0xEF for channel messages, 0xFF for meta events, 0xF0 or 0xF7 for system exclusive.
     virtual uint8_t StatusByte() const = 0;
 
@@ -94,7 +105,7 @@ public:
     bool IsNoteOff() const { return Command() == 0x80 || (Command() == 0x90 && m_data2 == 0); }
 
     void WriteSmf(SmfOutput& out) const override;
-    int32_t Perform(IMidiShortMessageSink& output) const override;
+    PerformResult Perform(IMidiShortMessageSink& output) const override;
     uint8_t StatusByte() const override { return m_status; }
 
 private:
@@ -130,7 +141,7 @@ public:
     std::u16string LyricText(const ICodePage& codePage) const { return TextOfType(kMetaLyric, codePage); }
 
     void WriteSmf(SmfOutput& out) const override;
-    int32_t Perform(IMidiShortMessageSink& output) const override;
+    PerformResult Perform(IMidiShortMessageSink& output) const override;
     uint8_t StatusByte() const override { return kMetaStatus; }
 
 private:
@@ -149,7 +160,7 @@ public:
     std::span<const uint8_t> Data() const { return {m_data, static_cast<size_t>(m_length)}; }
 
     void WriteSmf(SmfOutput& out) const override;
-    int32_t Perform(IMidiShortMessageSink& output) const override;
+    PerformResult Perform(IMidiShortMessageSink& output) const override;
     uint8_t StatusByte() const override { return static_cast<uint8_t>(m_status); }
 
 private:

@@ -1,9 +1,8 @@
 #include "midi/MidiSong.h"
 
 #include "common/CodePage.h"
+#include "common/ErrorLog.h"
 #include "common/Text.h"
-#include "common/UserPrompts.h"
-#include "midi/LyricTrackView.h"
 #include "midi/MidiFileReader.h"
 
 #include <algorithm>
@@ -89,45 +88,52 @@ template <typename Item, typename KeyOf> void SelectionSort(std::vector<Item>& i
 
 } // namespace
 
-CMidiSong::CMidiSong(IUserPrompts& prompts, const ICodePage& codePage, IPeriodicTimerDriver& timerDriver)
-    : m_prompts(prompts)
-    , m_legacyCodePage(codePage)
+CMidiSong::CMidiSong(const ICodePage& codePage)
+    : m_legacyCodePage(codePage)
     , m_codePage(codePage)
     , m_tempoMap(*this)
-    , m_clock(timerDriver)
 {
     ResetText();
 }
 
 CMidiSong::~CMidiSong()
 {
-    DestroyTracks();
+    Clear();
 }
 
-bool CMidiSong::Load(const std::filesystem::path& path, const ITextEncodingDetector& detector)
+SongLoad CMidiSong::Load(const std::filesystem::path& path, const ITextEncodingDetector& detector)
 {
-    return CMidiFileReader(*this, m_prompts).Read(path) && Prepare(detector);
+    std::vector<MessageRequest> messages;
+    const bool read = CMidiFileReader(*this, messages).Read(path);
+    return Prepare(read, std::move(messages), detector);
 }
 
-bool CMidiSong::Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector)
+SongLoad CMidiSong::Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector)
 {
-    return CMidiFileReader(*this, m_prompts).Read(bytes) && Prepare(detector);
+    std::vector<MessageRequest> messages;
+    const bool read = CMidiFileReader(*this, messages).Read(bytes);
+    return Prepare(read, std::move(messages), detector);
 }
 
-bool CMidiSong::Prepare(const ITextEncodingDetector& detector)
+SongLoad CMidiSong::Prepare(bool read, std::vector<MessageRequest> messages, const ITextEncodingDetector& detector)
 {
+    SongLoad load {false, std::move(messages)};
+    if (!read)
+        return load;
     try {
         ChooseCodePage(detector);
         PostProcess();
         BuildTempoMap();
         BuildLyrics();
-        PublishLyricTrack();
+        ChooseLyricTrack();
     } catch (...) {
         // Memory exhausted while preparing the song: it is not fit to play.
-        m_prompts.ShowError(kCaptionWarning, kReadErrorMessage);
-        return false;
+        LogError("preparing the MIDI song");
+        load.messages.push_back({std::u16string(kCaptionWarning), std::u16string(kReadErrorMessage)});
+        return load;
     }
-    return true;
+    load.loaded = true;
+    return load;
 }
 
 void CMidiSong::ChooseCodePage(const ITextEncodingDetector& detector)
@@ -187,13 +193,6 @@ void CMidiSong::PostProcess()
 }
 
 void CMidiSong::Clear()
-{
-    if (m_lyricTrackView)
-        m_lyricTrackView->SetLyricTrack(nullptr);
-    DestroyTracks();
-}
-
-void CMidiSong::DestroyTracks()
 {
     m_lyricTrack = nullptr;
     m_tempoReferences.clear();
@@ -359,10 +358,8 @@ int32_t CMidiSong::LastTick() const
 
 size_t CMidiSong::ConvertFormat0()
 {
-    if (m_format != 0 || m_tracks.size() != 1 || m_tracks[0]->Count() == 0) {
-        m_prompts.ShowError(u"", u"不是格式0的Midi文件不能作转换!");
+    if (m_format != 0 || m_tracks.size() != 1 || m_tracks[0]->Count() == 0)
         return 0;
-    }
     m_format = 1;
     std::vector<TrackEntry>& events = m_tracks[0]->m_entries;
     const size_t end = events.size() - 1;
@@ -416,16 +413,6 @@ size_t CMidiSong::ConvertFormat0()
     }
     m_tracks.swap(tracks);
     return m_tracks.size();
-}
-
-double CMidiSong::ElapsedSeconds() const
-{
-    return m_clock.Timer().ElapsedMilliseconds() * 0.001 * m_clock.TempoPercent() / 100;
-}
-
-void CMidiSong::RewindClock(int32_t tick)
-{
-    m_clock.Rewind(m_division, tick);
 }
 
 } // namespace linlangok

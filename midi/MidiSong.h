@@ -2,10 +2,10 @@
 
 #include "common/Product.h"
 #include "common/TextEncodings.h"
+#include "common/UserPrompts.h"
 #include "midi/MessageArena.h"
 #include "midi/MidiTrack.h"
 #include "midi/TempoMap.h"
-#include "timebase/TickClock.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,10 +20,6 @@
 
 namespace linlangok {
 
-class ILyricTrackView;
-class IPeriodicTimerDriver;
-class IUserPrompts;
-
 inline constexpr std::u16string_view kUntitled = u"未命名";
 
 // The info text is free text from the file; a header takes at most this many of its lines, so a
@@ -36,34 +32,44 @@ struct TempoReference {
     uint32_t entry;
 };
 
-// The in-memory MIDI song: tracks of timed messages, division, title texts, tempo map and the
-// song's tick clock. The karaoke session owns one for the whole run.
+// What a Load did: whether the song is fit to play, and the messages for the user in the order
+// they arose (a damaged file loads what it holds and has its read error to show). The caller
+// shows them.
+struct SongLoad {
+    bool loaded = false;
+    std::vector<MessageRequest> messages;
+
+    explicit operator bool() const { return loaded; }
+};
+
+// The in-memory MIDI song: tracks of timed messages, division, title texts and tempo map. The karaoke session owns one
+// for the whole run.
 //
 // Created, changed and destroyed on the UI thread; while a song plays the sequencer reads tracks,
 // entries and messages from the timer thread, and the session stops it before loading again.
-// Load and Write (CMidiFileWriter) show their messages through the prompts; the other operations
-// raise std::invalid_argument for an index outside its range and let std::bad_alloc through.
+// Load returns the messages for the user; the other operations raise std::invalid_argument for an index outside its
+// range and let std::bad_alloc through.
 class CMidiSong {
 public:
     // An empty song: no tracks, division 96, title "未命名", the welcome line as info text. The
-    // prompts, the legacy code page and the driver of the clock's timer must outlive the song.
-    CMidiSong(IUserPrompts& prompts, const ICodePage& codePage, IPeriodicTimerDriver& timerDriver);
+    // legacy code page must outlive the song.
+    explicit CMidiSong(const ICodePage& codePage);
     ~CMidiSong();
 
     CMidiSong(const CMidiSong&) = delete;
     CMidiSong& operator=(const CMidiSong&) = delete;
 
     // Reads the Standard MIDI File and prepares the song: format-0 split, conductor track, title
-    // texts, tempo merge, tempo map, lyric syllables, and hands the lyric track to the lyric view.
+    // texts, tempo merge, tempo map, lyric syllables, and chooses the lyric track.
     // The song's texts (meta events, lyric syllables) are read in the encoding the detector finds
     // for all of them together (the code page of the texts the song adds itself too), else in the
-    // legacy code page. False when nothing was loaded that should be played (the reason has been
-    // shown); a file that cannot be opened or is no MIDI file leaves the previous song in place.
+    // legacy code page. Not loaded when nothing was read that should be played (the messages say
+    // why); a file that cannot be opened or is no MIDI file leaves the previous song in place.
     // The code pages the detector gives must outlive the song.
-    bool Load(const std::filesystem::path& path, const ITextEncodingDetector& detector = NoEncodingDetection());
+    SongLoad Load(const std::filesystem::path& path, const ITextEncodingDetector& detector = NoEncodingDetection());
     // The same for a file's bytes in memory; they are not kept.
-    bool Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector = NoEncodingDetection());
-    // Destroys every track and message and tells the lyric view that there is no lyric track.
+    SongLoad Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector = NoEncodingDetection());
+    // Destroys every track and message; there is no lyric track then.
     void Clear();
 
     size_t TrackCount() const { return m_tracks.size(); }
@@ -99,16 +105,8 @@ public:
 
     // Splits a single-track format-0 song into a track of meta and system exclusive events and one
     // track per channel with at least two events ("F0Track1" for channel 0 ...). Returns the new
-    // track count, or 0 (with a message) when the song is not single-track format 0.
+    // track count, or 0 when the song is not single-track format 0.
     size_t ConvertFormat0();
-
-    // Playing time in the song's own time: the clock's elapsed milliseconds in seconds, scaled by
-    // its tempo percent to what they would be at 100 %, so that they compare with LengthSeconds
-    // and TicksToSeconds at any tempo.
-    double ElapsedSeconds() const;
-    // Rewinds the clock to the tick at the song's division.
-    void RewindClock(int32_t tick);
-    CTickClock& Clock() { return m_clock; }
 
     // Song text extraction: the notice, the names and the texts of a track (track 0 when loading).
     // In a .kar song (see BuildLyrics) the texts leave out the "@" tag lines and the lyric track's
@@ -131,8 +129,11 @@ public:
     // BuildLyrics, the .kar tag lines, a final " ") to the track's syllables, trimming the song's
     // texts, and returns their number.
     int32_t ComposeHeader(CMidiTrack& track);
-    // Hands the track with the most syllables (or track 0 with its header) to the lyric view.
-    void PublishLyricTrack();
+    // Chooses the track with the most syllables (or track 0 with its header) as the lyric track.
+    void ChooseLyricTrack();
+    // The track whose syllables and header lines the lyrics show draws; null without tracks. It
+    // stays valid until the next Load or Clear.
+    const CMidiTrack* LyricTrack() const { return m_lyricTrack; }
     // The channel of the sung melody, for the guide-melody switch; nothing for a song without sung
     // syllables. It is the channel of the lyric track's notes when they are all of one channel.
     // When that track holds several channels (format 0) or no notes (lyrics in a track of their
@@ -140,8 +141,6 @@ public:
     // the most syllables (within a 64th note; the lowest of equals), and nothing when none does.
     // The drums (channel 9) never count.
     std::optional<uint8_t> MelodyChannel() const;
-    // The lyric view, or null; not owned. It must outlive the song or be detached first.
-    void SetLyricTrackView(ILyricTrackView* view) { m_lyricTrackView = view; }
 
     const std::u16string& Title() const { return m_title; }
     const std::u16string& Subtitle() const { return m_subtitle; }
@@ -153,7 +152,6 @@ public:
     const std::u16string& InfoText() const { return m_infoText; }
     const std::vector<TempoReference>& TempoReferences() const { return m_tempoReferences; }
     const CTempoMap& TempoMap() const { return m_tempoMap; }
-    IUserPrompts& Prompts() const { return m_prompts; }
     // The code page of the song's texts: the one the last Load chose, at first the legacy one.
     const ICodePage& CodePage() const { return m_codePage; }
 
@@ -167,19 +165,17 @@ private:
 
     KaraokeText FindKaraokeText() const;
     void TakeKaraokeTags(bool used);
-    bool Prepare(const ITextEncodingDetector& detector);
+    // Prepares what Read left, when it read a song.
+    SongLoad Prepare(bool read, std::vector<MessageRequest> messages, const ITextEncodingDetector& detector);
     // Chooses the code page of the texts of the tracks as they were read.
     void ChooseCodePage(const ITextEncodingDetector& detector);
     void PostProcess();
     void CollectTempoReferences();
     void InsertPendingTempos();
-    void DestroyTracks();
 
-    IUserPrompts& m_prompts;
     const ICodePage& m_legacyCodePage;
     std::reference_wrapper<const ICodePage> m_codePage; // of the song's texts
-    ILyricTrackView* m_lyricTrackView = nullptr;
-    const CMidiTrack* m_lyricTrack = nullptr; // chosen by PublishLyricTrack; null without tracks
+    const CMidiTrack* m_lyricTrack = nullptr; // chosen by ChooseLyricTrack; null without tracks
     CMessageArena m_messages;
     std::u16string m_title;
     std::u16string m_subtitle;
@@ -191,7 +187,6 @@ private:
     std::vector<std::u16string> m_karaokeTitles;
     std::vector<TempoReference> m_tempoReferences;
     CTempoMap m_tempoMap;
-    CTickClock m_clock;
     std::vector<std::unique_ptr<CMidiTrack>> m_tracks;
     int32_t m_division = 96;
     int32_t m_format = 1;

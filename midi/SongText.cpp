@@ -254,10 +254,8 @@ void CMidiTrack::BuildKaraokeLyrics()
     }
 }
 
-void CMidiSong::PublishLyricTrack()
+void CMidiSong::ChooseLyricTrack()
 {
-    if (m_lyricTrackView)
-        m_lyricTrackView->SetLyricTrack(nullptr);
     CMidiTrack* lyricTrack = nullptr;
     size_t mostSyllables = 0;
     for (const auto& track : m_tracks) {
@@ -271,8 +269,6 @@ void CMidiSong::PublishLyricTrack()
         lyricTrack->SetHeaderLines(ComposeHeader(*lyricTrack));
     }
     m_lyricTrack = lyricTrack;
-    if (lyricTrack && m_lyricTrackView)
-        m_lyricTrackView->SetLyricTrack(lyricTrack);
 }
 
 std::optional<uint8_t> CMidiSong::MelodyChannel() const

@@ -1,5 +1,6 @@
 #include "timebase/MultimediaTimer.h"
 
+#include "common/ErrorLog.h"
 #include "timebase/PeriodicTimerDriver.h"
 
 #include <algorithm>
@@ -97,6 +98,7 @@ uint32_t CMultimediaTimer::OnPeriods(uint32_t periods) noexcept
     } catch (const std::exception& error) {
         ReportError(error.what());
     } catch (...) {
+        LogError("timer callback");
         ReportError("UpdateTimer error!");
     }
     return 0;
@@ -143,6 +145,7 @@ void CMultimediaTimer::ReportError(const char* message) noexcept
             m_errorHandler(message);
     } catch (...) {
         // Nobody could catch it on the timer thread; the stopped timer is what the UI sees.
+        LogError("timer error handler");
     }
 }
 

@@ -1,5 +1,6 @@
 #include "timebase/TickClock.h"
 
+#include "common/ErrorLog.h"
 #include "timebase/PeriodicTimerDriver.h"
 
 #include <algorithm>
@@ -135,6 +136,7 @@ void CTickClock::UpdateTimer(CMultimediaTimer& timer)
             --m_ticksDue;
         }
     } catch (...) {
+        LogError("UpdateTimer");
         throw std::runtime_error("UpdateTimer error!");
     }
 }

@@ -2,34 +2,22 @@
 
 #include "common/CodePage.h"
 #include "common/JsonWriter.h"
-#include "midi/LyricTrackView.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
-#include "timebase/ManualTimerDriver.h"
 
 #include <iostream>
 
 namespace linlangok {
 namespace {
 
-class CLyricTrackCapture final : public ILyricTrackView {
-public:
-    void SetLyricTrack(const CMidiTrack* track) override { m_track = track; }
-    const CMidiTrack* Track() const { return m_track; }
-
-private:
-    const CMidiTrack* m_track = nullptr;
-};
-
-// A song loaded as the session loads it, with the lyric track it hands over. The clock runs in
-// virtual time: nothing plays.
+// A song loaded as the session loads it.
 class CToolSong {
 public:
     explicit CToolSong(const ToolContext& context)
         : m_textEncoding(context.textEncodings, m_encodingOverride)
-        , m_song(context.prompts, context.codePage, m_driver)
+        , m_prompts(context.prompts)
+        , m_song(context.codePage)
     {
-        m_song.SetLyricTrackView(&m_lyricTrack);
     }
 
     // Loads the command's FILE argument, its only one besides --encoding. The exit code when that
@@ -45,15 +33,19 @@ public:
         return Load(context.arguments[0]) ? 0 : 1;
     }
 
-    bool Load(const std::string& path) { return m_song.Load(std::filesystem::path(path), m_textEncoding); }
+    bool Load(const std::string& path)
+    {
+        const SongLoad load = m_song.Load(std::filesystem::path(path), m_textEncoding);
+        m_prompts.ShowMessages(load.messages);
+        return load.loaded;
+    }
     CMidiSong& Song() { return m_song; }
-    const CMidiTrack* LyricTrack() const { return m_lyricTrack.Track(); }
+    const CMidiTrack* LyricTrack() const { return m_song.LyricTrack(); }
 
 private:
     std::string m_encodingOverride;
     CEncodingOverride m_textEncoding;
-    CManualTimerDriver m_driver;
-    CLyricTrackCapture m_lyricTrack;
+    IUserPrompts& m_prompts;
     CMidiSong m_song;
 };
 

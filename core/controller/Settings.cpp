@@ -1,5 +1,6 @@
 #include "core/controller/Settings.h"
 
+#include "common/ErrorLog.h"
 #include "common/FilePath.h"
 #include "common/Text.h"
 #include "core/controller/IniFile.h"
@@ -110,7 +111,8 @@ CSettings::~CSettings()
         m_values.exitMarker = 0;
         Save();
     } catch (...) {
-        // Write failures at exit are not reported.
+        // Write failures at exit are not shown, only logged.
+        LogError("saving the settings at exit");
     }
 }
 

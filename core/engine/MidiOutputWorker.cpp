@@ -1,5 +1,6 @@
 #include "core/engine/MidiOutputWorker.h"
 
+#include "common/ErrorLog.h"
 #include <stdexcept>
 
 namespace linlangok {
@@ -13,6 +14,7 @@ template <typename Send> void SendOrRaise(Send send)
     try {
         send();
     } catch (const std::exception&) {
+        LogError("MIDI send");
         throw std::runtime_error(kSendError);
     }
 }
@@ -41,6 +43,7 @@ int CMidiOutputWorker::OpenFirstAvailable()
         }
         return Open(m_deviceNumber > count ? 0 : m_deviceNumber);
     } catch (...) {
+        LogError("MIDI output device list");
         return 0;
     }
 }
@@ -61,6 +64,7 @@ int CMidiOutputWorker::Open(uint32_t device)
             return 1;
         }
     } catch (const std::exception&) {
+        LogError("MIDI output open");
     }
     m_open.store(0, std::memory_order_release);
     m_device.reset();
@@ -106,6 +110,7 @@ void CMidiOutputWorker::SendLong(const uint8_t* bytes, size_t length)
         }
         m_device->SendLong(sent->bytes.data(), sent->bytes.size());
     } catch (const std::exception&) {
+        LogError("MIDI long message send");
         // A refused message is never reported done: its record goes at once.
         std::lock_guard lock(m_queueLock);
         std::erase_if(m_releaseQueue, [sent](const auto& record) { return record.get() == sent; });

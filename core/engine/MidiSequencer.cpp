@@ -18,62 +18,61 @@ template <typename Waiting> bool IsLater(const Waiting& a, const Waiting& b)
 
 } // namespace
 
-CMidiSequencer::CMidiSequencer(
-    IUserPrompts& prompts, IUiThreadPoster& uiThread, IMidiOutputDeviceList& devices, CMidiSong* song)
+CMidiSequencer::CMidiSequencer(IUserPrompts& prompts, IUiThreadPoster& uiThread, IMidiOutputDeviceList& devices,
+    IPeriodicTimerDriver& timerDriver, CMidiSong* song)
     : m_prompts(prompts)
     , m_uiThread(uiThread)
     , m_output(prompts, devices)
+    , m_clock(timerDriver)
     , m_alive(std::make_shared<CMidiSequencer*>(this))
 {
+    CMultimediaTimer& timer = m_clock.Timer();
+    timer.AddClient(*this);
+    timer.SetErrorHandler(
+        [alive = std::weak_ptr<CMidiSequencer*>(m_alive), &uiThread = m_uiThread](const std::string& message) {
+            uiThread.Post([alive, message] {
+                if (auto sequencer = alive.lock())
+                    (*sequencer)->OnTimerError(message);
+            });
+        });
     if (song)
         Load(*song, 0);
 }
 
 CMidiSequencer::~CMidiSequencer()
 {
+    // Stopping the clock also waits for a callback that may still be reporting an error through
+    // this sequencer's handler.
+    m_clock.Stop();
+    m_clock.Timer().SetErrorHandler(nullptr);
+    m_clock.Timer().RemoveClient(*this);
     m_players.clear();
-    DetachFromSong();
-}
-
-void CMidiSequencer::DetachFromSong()
-{
-    if (!m_song)
-        return;
-    // The clock keeps the song's position; stopping it also waits for a callback that may still
-    // be reporting an error through this sequencer's handler.
-    m_song->Clock().Stop();
-    m_song->Clock().Timer().SetErrorHandler(nullptr);
-    m_song->Clock().Timer().RemoveClient(*this);
-    m_song = nullptr;
 }
 
 void CMidiSequencer::Load(CMidiSong& song, int32_t startTick)
 {
-    song.Clock().Stop(); // players change only while no tick can reach them
+    m_clock.Stop(); // players change only while no tick can reach them
     m_startTick = startTick;
-    if (m_song != &song) {
-        m_players.clear();
-        DetachFromSong();
-        m_song = &song;
-        CMultimediaTimer& timer = song.Clock().Timer();
-        timer.AddClient(*this);
-        timer.SetErrorHandler(
-            [alive = std::weak_ptr<CMidiSequencer*>(m_alive), &uiThread = m_uiThread](const std::string& message) {
-                uiThread.Post([alive, message] {
-                    if (auto sequencer = alive.lock())
-                        (*sequencer)->OnTimerError(message);
-                });
-            });
-    }
+    m_players.clear();
+    m_song = &song;
     if (m_output.IsOpen())
         m_output.Close();
-    song.RewindClock(0);
-    m_players.clear();
+    RewindClock(0);
     for (size_t track = 0; track < song.TrackCount(); ++track)
-        m_players.push_back(std::make_unique<CTrackPlayer>(track, song, m_output, m_mutedChannel));
+        m_players.push_back(std::make_unique<CTrackPlayer>(track, song, m_output, m_clock, m_mutedChannel));
     m_waiting.reserve(m_players.size());
     m_dueTracks.reserve(m_players.size());
     QueueAllTracks();
+}
+
+void CMidiSequencer::RewindClock(int32_t tick)
+{
+    m_clock.Rewind(m_song->Division(), tick);
+}
+
+double CMidiSequencer::ElapsedSeconds() const
+{
+    return m_clock.Timer().ElapsedMilliseconds() * 0.001 * m_clock.TempoPercent() / 100;
 }
 
 void CMidiSequencer::QueueAllTracks()
@@ -97,17 +96,16 @@ void CMidiSequencer::Start()
     if (!m_song)
         return;
     try {
-        CTickClock& clock = m_song->Clock();
         if (m_playing) {
-            clock.Start();
+            m_clock.Start();
         } else {
             Load(*m_song, m_startTick);
             if (m_song->LastTick() == 0)
                 return;
             if (!OpenAndSeek(m_startTick))
                 return;
-            m_song->RewindClock(m_startTick);
-            clock.Start();
+            RewindClock(m_startTick);
+            m_clock.Start();
         }
         m_playing = true;
         m_paused = false;
@@ -116,23 +114,23 @@ void CMidiSequencer::Start()
     }
 }
 
-int CMidiSequencer::OpenAndSeek(int32_t tick)
+bool CMidiSequencer::OpenAndSeek(int32_t tick)
 {
     if (!m_output.IsOpen() && !m_output.OpenFirstAvailable())
-        return 0;
+        return false;
     const bool running = m_playing && !m_paused;
     if (running) {
-        m_song->Clock().Stop();
+        m_clock.Stop();
         for (auto& player : m_players)
             player->Silence();
     }
     for (auto& player : m_players)
         player->Seek(tick);
     QueueAllTracks();
-    m_song->Clock().SetPosition(tick);
+    m_clock.SetPosition(tick);
     if (running)
         Start();
-    return 1;
+    return true;
 }
 
 void CMidiSequencer::Stop()
@@ -148,7 +146,7 @@ void CMidiSequencer::StopAndSilence()
 {
     if (!m_song)
         return;
-    m_song->Clock().StopAndReset();
+    m_clock.StopAndReset();
     for (auto& player : m_players)
         player->SetNextIndex(0);
     for (auto& player : m_players)
@@ -161,8 +159,7 @@ void CMidiSequencer::StopAndSilence()
 void CMidiSequencer::SetMutedChannel(std::optional<uint8_t> channel)
 {
     m_mutedChannel.store(channel ? *channel & 0x0F : -1, std::memory_order_relaxed);
-    if (m_song)
-        m_song->Clock().Timer().Hurry(); // the players take it up at the next period
+    m_clock.Timer().Hurry(); // the players take it up at the next period
 }
 
 void CMidiSequencer::OnTimerError(const std::string& message)

@@ -4,7 +4,7 @@
 #include "core/engine/MidiOutputWorker.h"
 #include "core/engine/TrackPlayer.h"
 #include "core/engine/UiThreadPoster.h"
-#include "timebase/TimerClient.h"
+#include "timebase/TickClock.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,9 +17,9 @@ namespace linlangok {
 
 class CMidiSong;
 
-// Plays the song through the MIDI output worker, paced by the song's tick clock: one track
-// player per track, seek with controller chase before playing, silence on stop. The song's
-// elapsed time is the play position; the sequencer does not announce the end of the song.
+// Plays the song through the MIDI output worker, paced by its own tick clock: one track player
+// per track, seek with controller chase before playing, silence on stop. The clock's elapsed time
+// is the play position; the sequencer does not announce the end of the song.
 //
 // The players wait in a queue by the tick of their next entry, so a tick costs the tracks that
 // have an entry due, not every track: a song of many tracks plays as one of few.
@@ -29,25 +29,25 @@ class CMidiSong;
 // poster) and shows the message with the caption "错误".
 class CMidiSequencer final : public CTimerClient {
 public:
-    // prompts, uiThread, devices and the song are not owned and outlive the sequencer. With a
-    // song, Load(song, 0).
-    CMidiSequencer(
-        IUserPrompts& prompts, IUiThreadPoster& uiThread, IMidiOutputDeviceList& devices, CMidiSong* song = nullptr);
+    // prompts, uiThread, devices, the driver of the clock's timer and the song are not owned and
+    // outlive the sequencer. With a song, Load(song, 0).
+    CMidiSequencer(IUserPrompts& prompts, IUiThreadPoster& uiThread, IMidiOutputDeviceList& devices,
+        IPeriodicTimerDriver& timerDriver, CMidiSong* song = nullptr);
     ~CMidiSequencer() override;
 
     CMidiSequencer(const CMidiSequencer&) = delete;
     CMidiSequencer& operator=(const CMidiSequencer&) = delete;
 
-    // Binds the song and rebuilds the track players: registers with the song clock's timer,
-    // closes the output, rewinds the clock to tick 0. Errors propagate.
+    // Binds the song and rebuilds the track players: closes the output, rewinds the clock to
+    // tick 0 at the song's division. Errors propagate.
     void Load(CMidiSong& song, int32_t startTick);
     // From idle or stopped: reloads, opens the output, seeks every track to the start tick,
     // rewinds and starts the clock. While running it only keeps the clock running. Errors are
     // shown as "播放开始时出错!"; a song of length 0 plays nothing.
     void Start();
-    // Opens the output if needed (0 when it cannot be opened), seeks every track to the tick with
-    // chase and sets the clock's tick counter; 1 on success. Errors propagate.
-    int OpenAndSeek(int32_t tick);
+    // Opens the output if needed, seeks every track to the tick with chase and sets the clock's
+    // tick counter. False when the output cannot be opened. Errors propagate.
+    bool OpenAndSeek(int32_t tick);
     // Stops and resets the clock, rewinds every track and silences it; the output stays open.
     // Errors are shown as "停止播放时出错!".
     void Stop();
@@ -59,6 +59,13 @@ public:
 
     bool IsPlaying() const { return m_playing; }
     CMidiOutputWorker& Output() { return m_output; }
+    // The clock that paces the song; the track players set its tempo.
+    CTickClock& Clock() { return m_clock; }
+    const CTickClock& Clock() const { return m_clock; }
+    // Playing time in the song's own time: the clock's elapsed milliseconds in seconds, scaled by
+    // its tempo percent to what they would be at 100 %, so that they compare with the song's
+    // LengthSeconds and TicksToSeconds at any tempo.
+    double ElapsedSeconds() const;
 
     // Sends the due entries of the tracks that have some, in track order, against the timer's
     // tick counter; after a change of the muted channel every track takes it up.
@@ -77,7 +84,8 @@ private:
     // Queues every track that has an entry left, after the players moved.
     void QueueAllTracks();
     void Queue(uint32_t track);
-    void DetachFromSong();
+    // Stops the clock and sets it to the tick at the song's division.
+    void RewindClock(int32_t tick);
     void StopAndSilence();
     void OnTimerError(const std::string& message);
 
@@ -85,6 +93,7 @@ private:
     IUiThreadPoster& m_uiThread;
     CMidiSong* m_song = nullptr;
     CMidiOutputWorker m_output;
+    CTickClock m_clock;
     std::vector<std::unique_ptr<CTrackPlayer>> m_players;
     int32_t m_startTick = 0;
     std::atomic<int> m_mutedChannel {-1}; // read by the players on the timer thread

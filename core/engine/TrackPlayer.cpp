@@ -1,8 +1,10 @@
 #include "core/engine/TrackPlayer.h"
 
+#include "common/ErrorLog.h"
 #include "core/engine/ChaseState.h"
 #include "core/engine/MidiOutputWorker.h"
 #include "midi/MidiSong.h"
+#include "timebase/TickClock.h"
 
 #include <algorithm>
 #include <limits>
@@ -15,12 +17,11 @@ constexpr uint8_t kSustainController = 64;
 
 } // namespace
 
-CTrackPlayer::CTrackPlayer(
-    size_t trackIndex, CMidiSong& song, CMidiOutputWorker& output, const std::atomic<int>& mutedChannel)
-    : m_song(song)
-    , m_track(song.Track(trackIndex))
+CTrackPlayer::CTrackPlayer(size_t trackIndex, CMidiSong& song, CMidiOutputWorker& output, CTickClock& clock,
+    const std::atomic<int>& mutedChannel)
+    : m_track(song.Track(trackIndex))
     , m_output(output)
-    , m_clock(song.Clock())
+    , m_clock(clock)
     , m_mutedChannel(mutedChannel)
     , m_appliedMute(mutedChannel.load(std::memory_order_relaxed))
 {
@@ -35,6 +36,7 @@ void CTrackPlayer::OnTickByTrack(int32_t tick)
     try {
         SendDue(tick);
     } catch (...) {
+        LogError("OnTickByTrack");
         throw std::runtime_error("OnTickByTrack error!");
     }
 }
@@ -103,10 +105,9 @@ void CTrackPlayer::Dispatch(const TrackEntry& entry)
             break;
         }
         m_output.SendShortAt(channel->PackedMessage(), m_clock.DueTime(entry.tick));
-    } else if (IsMetaOfType(&message, kMetaSetTempo)) {
-        const int32_t tempo = AsMetaMessage(&message)->TempoOf();
-        if (tempo >= 1)
-            m_clock.ChangeTempoAt(entry.tick, tempo);
+    } else if (const PerformResult performed = message.Perform(m_output);
+               performed.what == EPerformed::TempoChange && performed.tempo >= 1) {
+        m_clock.ChangeTempoAt(entry.tick, performed.tempo);
     }
 }
 

@@ -16,7 +16,7 @@ struct TrackEntry;
 
 // Plays one track of the song: sends the entries that have fallen due by a tick, remembers the
 // sounding notes (one slot per key, shared by the track's channels) and the held sustain pedal,
-// and applies Set Tempo events to the song's clock. Channel messages go out stamped with their
+// and applies Set Tempo events to the sequencer's clock. Channel messages go out stamped with their
 // tick's time on the clock's tempo map.
 //
 // The notes of one channel can be muted (the sequencer's guide-melody switch): while muted they
@@ -30,9 +30,10 @@ public:
     // Binds track `trackIndex` of the song (std::invalid_argument when there is none) and seeks
     // to tick 0. mutedChannel holds the channel whose notes are muted, or -1; the player reads it
     // before each send, and when it has changed to a channel, first sends a note off for each
-    // note of that channel still sounding. The song, the output and mutedChannel outlive the
-    // player.
-    CTrackPlayer(size_t trackIndex, CMidiSong& song, CMidiOutputWorker& output, const std::atomic<int>& mutedChannel);
+    // note of that channel still sounding. The song, the output, the clock and mutedChannel
+    // outlive the player.
+    CTrackPlayer(size_t trackIndex, CMidiSong& song, CMidiOutputWorker& output, CTickClock& clock,
+        const std::atomic<int>& mutedChannel);
 
     CTrackPlayer(const CTrackPlayer&) = delete;
     CTrackPlayer& operator=(const CTrackPlayer&) = delete;
@@ -60,7 +61,6 @@ private:
     void ApplyMute(int channel);
     void Dispatch(const TrackEntry& entry);
 
-    CMidiSong& m_song;
     const CMidiTrack& m_track;
     CMidiOutputWorker& m_output;
     CTickClock& m_clock;

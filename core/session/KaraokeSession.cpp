@@ -32,9 +32,9 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_lyricsShow(&g_noLyricsShow)
     , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
           services.programFolder, services.fileLocks, services.prompts, services.standardOutput, &services.audioOutput))
-    , m_song(std::make_unique<CMidiSong>(services.prompts, services.codePage, services.timerDriver))
-    , m_sequencer(
-          std::make_unique<CMidiSequencer>(services.prompts, services.uiThread, services.midiDevices, m_song.get()))
+    , m_song(std::make_unique<CMidiSong>(services.codePage))
+    , m_sequencer(std::make_unique<CMidiSequencer>(
+          services.prompts, services.uiThread, services.midiDevices, services.timerDriver, m_song.get()))
     , m_audioPlayer(std::make_unique<CAudioPlayer>(
           services.audioOutput, services.prompts,
           [this](const std::filesystem::path& path) { return OpenSongAudio(path); }, services.makeAudioStretcher))
@@ -51,13 +51,12 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
 CKaraokeSession::~CKaraokeSession()
 {
     m_sequencer->Stop();
-    m_song->SetLyricTrackView(nullptr);
 }
 
 void CKaraokeSession::AttachLyrics(ILyricsShow* show, ILyricTrackView* trackView)
 {
     m_lyricsShow = show ? show : &g_noLyricsShow;
-    m_song->SetLyricTrackView(trackView);
+    m_lyricTrackView = trackView;
 }
 
 void CKaraokeSession::SetPitch(int32_t pitch)
@@ -80,7 +79,14 @@ void CKaraokeSession::Play()
     std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
     const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
     if (m_kind == ESongKind::Midi) {
-        m_songLoaded = m_song->Load(songPath, m_textEncoding);
+        const SongLoad load = m_song->Load(songPath, m_textEncoding);
+        // The view and the sequencer's players let go of the tracks a load destroyed (a file
+        // refused after its header cleared the song) before a message lets the view paint again.
+        if (m_lyricTrackView)
+            m_lyricTrackView->SetLyricTrack(m_song->LyricTrack());
+        m_sequencer->Load(*m_song, 0);
+        m_services.prompts.ShowMessages(load.messages);
+        m_songLoaded = load.loaded;
         if (!m_songLoaded)
             return;
         m_idle = LoadSongLyrics(
@@ -88,7 +94,7 @@ void CKaraokeSession::Play()
         Transpose(*m_song);
         m_melodyChannel = m_song->MelodyChannel();
         ApplyMelody();
-        m_song->Clock().SetTempoPercent(m_tempoPercent);
+        m_sequencer->Clock().SetTempoPercent(m_tempoPercent);
         m_levelingGain = ChooseLevelingGain(m_kind);
         m_services.midiDevices.SetLevelingGain(m_levelingGain);
         m_sequencer->Start();
@@ -156,7 +162,7 @@ uint64_t CKaraokeSession::PlaybackDropouts() const
 double CKaraokeSession::Position() const
 {
     if (m_kind == ESongKind::Midi)
-        return m_songLoaded ? m_song->ElapsedSeconds() : 0.0;
+        return m_songLoaded ? m_sequencer->ElapsedSeconds() : 0.0;
     if (m_kind == ESongKind::Audio)
         return m_audioPlayer->PositionSeconds();
     return 0.0;
@@ -186,7 +192,7 @@ int32_t CKaraokeSession::Length() const
 bool CKaraokeSession::HasReachedEnd() const
 {
     if (m_kind == ESongKind::Midi)
-        return !m_songLoaded || m_song->ElapsedSeconds() >= m_song->LengthSeconds();
+        return !m_songLoaded || m_sequencer->ElapsedSeconds() >= m_song->LengthSeconds();
     if (m_kind == ESongKind::Audio)
         return m_audioPlayer->PositionMilliseconds() >= m_audioPlayer->EndMilliseconds();
     return true;
@@ -196,8 +202,10 @@ void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
 {
     // A file that cannot be read has been reported; writing its empty song would only replace
     // the target with a file without music.
-    CMidiSong copy(m_services.prompts, m_services.codePage, m_services.timerDriver);
-    if (!copy.Load(Utf16ToPath(m_accompanimentPath), m_textEncoding))
+    CMidiSong copy(m_services.codePage);
+    const SongLoad load = copy.Load(Utf16ToPath(m_accompanimentPath), m_textEncoding);
+    m_services.prompts.ShowMessages(load.messages);
+    if (!load)
         return;
     Transpose(copy);
     CMidiFileWriter(copy, m_services.prompts).Write(path, kApplicationTitle);

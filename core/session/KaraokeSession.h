@@ -218,6 +218,7 @@ private:
     SessionServices m_services;
     std::filesystem::path m_lyricFolder;
     ILyricsShow* m_lyricsShow = nullptr;
+    ILyricTrackView* m_lyricTrackView = nullptr;
     std::u16string m_accompanimentPath;
     std::u16string m_lyricPath;
     int32_t m_pitch = 0;

@@ -94,8 +94,10 @@ std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePag
         return std::nullopt;
     }
     CManualTimerDriver driver;
-    CMidiSong song(prompts, codePage, driver);
-    if (!song.Load(midiFile))
+    CMidiSong song(codePage);
+    const SongLoad load = song.Load(midiFile);
+    prompts.ShowMessages(load.messages);
+    if (!load)
         return std::nullopt;
     for (size_t track = 0; track < song.TrackCount(); ++track)
         song.Track(track).Transpose(options.transpose);
@@ -107,10 +109,10 @@ std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePag
         *soundFont, output, false, [&driver, origin] { return origin + std::chrono::milliseconds(driver.Now()); });
     devices.SetLevelingGain(options.levelingGainDb);
     CUiTaskQueue uiThread;
-    CMidiSequencer sequencer(prompts, uiThread, devices, &song);
+    CMidiSequencer sequencer(prompts, uiThread, devices, driver, &song);
     const std::optional<uint8_t> mutedChannel = options.melody ? std::nullopt : song.MelodyChannel();
     sequencer.SetMutedChannel(mutedChannel);
-    song.Clock().SetTempoPercent(options.tempoPercent);
+    sequencer.Clock().SetTempoPercent(options.tempoPercent);
     const int32_t lastTick = LastPlayedTick(song, mutedChannel);
     sequencer.Start();
     if (!sequencer.IsPlaying()) {
@@ -137,8 +139,8 @@ std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePag
             driver.Advance(1);
         if (uiThread.RunPending() > 0 && !sequencer.IsPlaying())
             return std::nullopt; // an error stopped playback and has been shown
-        if (sequencer.IsPlaying() && song.Clock().Timer().TickCounter() > lastTick) {
-            result.songSeconds = song.ElapsedSeconds();
+        if (sequencer.IsPlaying() && sequencer.Clock().Timer().TickCounter() > lastTick) {
+            result.songSeconds = sequencer.ElapsedSeconds();
             sequencer.Stop();
             stopFrame = frame;
         }

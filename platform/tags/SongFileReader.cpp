@@ -8,7 +8,6 @@
 #include "midi/MidiSong.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/mp3g/ZipArchive.h"
-#include "timebase/ManualTimerDriver.h"
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
@@ -57,8 +56,7 @@ CSongFileReader::CSongFileReader(const ICodePage& codePage, const ITextEncodingD
     , m_prompts(std::make_unique<CQuietPrompts>())
     , m_names(codePage, detector)
     , m_lyricFiles(lyricFolder, m_names, *m_prompts)
-    , m_timerDriver(std::make_unique<CManualTimerDriver>())
-    , m_song(std::make_unique<CMidiSong>(*m_prompts, codePage, *m_timerDriver))
+    , m_song(std::make_unique<CMidiSong>(codePage))
     , m_untitled(m_song->Title())
 {
 }

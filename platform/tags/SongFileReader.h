@@ -11,7 +11,6 @@ namespace linlangok {
 
 class CMidiSong;
 class CQuietPrompts;
-class CManualTimerDriver;
 
 // Reads a song file's details for the catalogue: an audio file's tags and length through TagLib
 // (ID3v2, ID3v1, RIFF INFO, Vorbis comments; an MP3+G archive's from its sound member), a video's
@@ -37,11 +36,10 @@ private:
     const ICodePage& m_codePage;
     const ITextEncodingDetector& m_detector;
     ISongReader* m_videoReader;
-    // The MIDI reader's messages are for a song the user opens; a scan only counts the failures.
+    // Messages are for a song the user opens; a scan only counts the failures.
     std::unique_ptr<CQuietPrompts> m_prompts;
     CPathDisplay m_names;
     CLyricFolderIndex m_lyricFiles;
-    std::unique_ptr<CManualTimerDriver> m_timerDriver;
     std::unique_ptr<CMidiSong> m_song;
     std::u16string m_untitled; // the title of a song without one
 };

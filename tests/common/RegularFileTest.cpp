@@ -11,7 +11,6 @@
 #include "tests/support/Latin1CodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
-#include "timebase/ManualTimerDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -33,9 +32,8 @@ TEST(RegularFile, EveryReaderRefusesADirectoryAFifoAndAnEndlessDevice)
     test::CTemporaryFolder folder;
     const test::CLatin1CodePage codePage;
     test::CScriptedUserPrompts prompts;
-    CManualTimerDriver timer;
     test::CGrantedFileLocks locks;
-    CMidiSong song(prompts, codePage, timer);
+    CMidiSong song(codePage);
     SongList list;
     using Refuses = std::function<bool(const std::filesystem::path&)>;
     const std::pair<const char*, Refuses> readers[] = {

@@ -36,7 +36,7 @@ TEST(MidiCorpus, ValidFilesLoadAndSaveStably)
     ASSERT_GE(files.size(), 11u);
     for (const auto& file : files) {
         SongFixture first;
-        ASSERT_TRUE(first.song.Load(file)) << file;
+        ASSERT_TRUE(first.Load(file)) << file;
         EXPECT_EQ(first.prompts.MessageTexts(), std::vector<std::string> {}) << file;
         const std::string saved = SaveAndRead(first.song, folder.Path() / "first.mid");
         SongFixture second;
@@ -71,7 +71,7 @@ TEST(MidiCorpus, InvalidFilesShowTheirReason)
         ASSERT_NE(reason, reasons.end()) << "unknown reason folder " << folder;
         for (const auto& file : FilesIn(folder)) {
             SongFixture fixture;
-            EXPECT_EQ(fixture.song.Load(file), reason->second.loads) << file;
+            EXPECT_EQ(fixture.Load(file), reason->second.loads) << file;
             EXPECT_EQ(fixture.prompts.MessageTexts(), std::vector<std::string> {reason->second.message}) << file;
             ++walked;
         }

@@ -13,14 +13,9 @@ namespace {
 // A song read from and written as Standard MIDI File bytes.
 struct MidiFileTest : SongFixture, ::testing::Test {
     CTemporaryFolder folder;
-    CRecordingLyricView view;
-
-    MidiFileTest() { song.SetLyricTrackView(&view); }
-
-    bool Load(const std::string& bytes) { return song.Load(AsBytes(bytes)); }
-
-    // Reads without the post-processing.
-    bool Read(const std::string& bytes) { return CMidiFileReader(song, prompts).Read(AsBytes(bytes)); }
+    using SongFixture::Load;
+    bool Load(const std::string& bytes) { return Load(AsBytes(bytes)); }
+    bool Read(const std::string& bytes) { return SongFixture::Read(AsBytes(bytes)); }
 
     // The bytes a save writes, through the file or to memory.
     std::string Written()
@@ -161,7 +156,7 @@ TEST_F(MidiFileReaderTest, OddButReadableFilesAreReadWhole)
     };
     for (const auto& test : cases) {
         SongFixture fixture;
-        EXPECT_TRUE(CMidiFileReader(fixture.song, fixture.prompts).Read(AsBytes(test.bytes))) << test.what;
+        EXPECT_TRUE(fixture.Read(AsBytes(test.bytes))) << test.what;
         EXPECT_EQ(DescribeSong(fixture.song), test.tracks) << test.what;
         EXPECT_EQ(fixture.prompts.MessageTexts(), test.messages) << test.what;
     }
@@ -194,7 +189,7 @@ TEST_F(MidiFileReaderTest, CorruptDataEndsItsTrackAndTheNextChunkIsFoundByTheLen
     for (const std::string& corruption : corruptions) {
         SongFixture fixture;
         const std::string file = head + SmfTrack(events + corruption) + second;
-        EXPECT_TRUE(fixture.song.Load(AsBytes(file)));
+        EXPECT_TRUE(fixture.Load(AsBytes(file)));
         EXPECT_EQ(fixture.prompts.MessageTexts(), std::vector<std::string> {"读文件时出错!"});
         ASSERT_EQ(fixture.song.TrackCount(), 3u);
         // After the conductor track: the start of the corrupt track, and the next track whole.
@@ -243,33 +238,31 @@ TEST_F(MidiFileReaderTest, SystemCommonAndRealTimeBytesAreSkippedWithTheirData)
 
 TEST_F(MidiFileReaderTest, FilesAreReadWholeAndOpenFailuresLeaveTheSongAlone)
 {
-    ASSERT_TRUE(song.Load(folder.WriteFile("song.mid", SmfHeader(1, 1, 96) + SmfTrack(kEnd))));
+    ASSERT_TRUE(Load(folder.WriteFile("song.mid", SmfHeader(1, 1, 96) + SmfTrack(kEnd))));
     EXPECT_EQ(song.TrackCount(), 1u);
-    EXPECT_FALSE(song.Load(""));
+    EXPECT_FALSE(Load(""));
     EXPECT_TRUE(prompts.m_messages.empty());
-    EXPECT_FALSE(song.Load(folder.Path() / "missing.mid"));
-    EXPECT_FALSE(song.Load(folder.Path()));
+    EXPECT_FALSE(Load(folder.Path() / "missing.mid"));
+    EXPECT_FALSE(Load(folder.Path()));
     // Larger than any song: refused before anything is read (the file is sparse).
     const auto huge = folder.WriteFile("huge.mid", SmfHeader(1, 1, 96));
     std::filesystem::resize_file(huge, kMaximumMidiFileSize + 1);
-    EXPECT_FALSE(song.Load(huge));
+    EXPECT_FALSE(Load(huge));
     EXPECT_EQ(prompts.MessageTexts(),
         (std::vector<std::string> {
             "不能打开所选文件,或文件不存在!", "不能打开所选文件,或文件不存在!", "读文件时出错!"}));
     EXPECT_EQ(song.TrackCount(), 1u);
-    EXPECT_EQ(view.calls.size(), 3u); // from the first load only
+    EXPECT_EQ(song.LyricTrack(), &song.Track(0));
 }
 
 TEST_F(MidiFileReaderTest, ClearingTheSongWithdrawsTheLyricTrack)
 {
     const std::string file = SmfHeader(1, 1, 96) + SmfTrack(Bytes({0x00, 0x90, 0x3C, 0x40}) + kEnd);
     ASSERT_TRUE(Load(file));
-    ASSERT_EQ(view.calls.size(), 3u); // Clear, then the publication: none, then the track
-    EXPECT_EQ(view.calls[2], &song.Track(0));
-    view.calls.clear();
-    // A refused file clears the song: the view must not keep a pointer into it.
+    EXPECT_EQ(song.LyricTrack(), &song.Track(0));
+    // A refused file clears the song: no lyric track is left to point into it.
     EXPECT_FALSE(Load(SmfHeader(7, 1, 96)));
-    EXPECT_EQ(view.calls, std::vector<const CMidiTrack*> {nullptr});
+    EXPECT_EQ(song.LyricTrack(), nullptr);
 }
 
 TEST_F(MidiFileWriterTest, EmptySongAndEmptyTrack)

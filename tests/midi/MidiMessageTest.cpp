@@ -43,7 +43,7 @@ TEST(ChannelMessage, PackedFormAndFieldsAgree)
     EXPECT_THROW(program.SetData1(200), std::invalid_argument);
 
     CRecordingSink sink;
-    EXPECT_EQ(CChannelMessage(0x90, 2, 60, 100).Perform(sink), 0);
+    EXPECT_EQ(CChannelMessage(0x90, 2, 60, 100).Perform(sink), PerformResult {EPerformed::Sent});
     EXPECT_EQ(sink.sent, std::vector<uint32_t> {0x643C92u});
 }
 
@@ -104,7 +104,7 @@ TEST(MetaMessage, TempoAndTexts)
     CMetaMessage tempo(arena, 0x51, tempoBytes, 3);
     CRecordingSink sink;
     EXPECT_EQ(tempo.TempoOf(), 500000);
-    EXPECT_EQ(tempo.Perform(sink), 500000);
+    EXPECT_EQ(tempo.Perform(sink), (PerformResult {EPerformed::TempoChange, 500000}));
     tempo.SetTempoValue(400000);
     EXPECT_EQ(tempo.Data()[0], 0x06);
     EXPECT_EQ(tempo.TempoOf(), 400000);
@@ -117,9 +117,9 @@ TEST(MetaMessage, TempoAndTexts)
     EXPECT_NE(name.TrackNameText(CIconvCodePage("GBK")), u"茉莉花");
     EXPECT_EQ(name.LyricText(big5), u"");
     EXPECT_EQ(name.TempoOf(), 0);
-    EXPECT_EQ(name.Perform(sink), 0);
+    EXPECT_EQ(name.Perform(sink), PerformResult {});
     const CMetaMessage marker(arena, 6, nullptr, 0);
-    EXPECT_EQ(marker.Perform(sink), 1);
+    EXPECT_EQ(marker.Perform(sink), PerformResult {EPerformed::Marker});
     EXPECT_TRUE(sink.sent.empty());
 }
 

@@ -1,6 +1,7 @@
 #include "tests/midi/MidiTestSupport.h"
 
 #include "common/Text.h"
+#include "midi/MidiFileReader.h"
 
 #include <cstdio>
 #include <memory>
@@ -92,6 +93,14 @@ std::vector<std::vector<std::string>> DescribeSong(const CMidiSong& song)
     for (size_t index = 0; index < song.TrackCount(); ++index)
         tracks.push_back(Describe(song.Track(index)));
     return tracks;
+}
+
+bool SongFixture::Read(std::span<const uint8_t> bytes)
+{
+    std::vector<MessageRequest> messages;
+    const bool read = CMidiFileReader(song, messages).Read(bytes);
+    prompts.ShowMessages(messages);
+    return read;
 }
 
 CMidiTrack& SongFixture::AddEmptyTrack()

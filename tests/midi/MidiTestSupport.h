@@ -4,7 +4,6 @@
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
-#include "timebase/ManualTimerDriver.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -38,24 +37,29 @@ std::vector<std::string> Describe(const CMidiTrack& track);
 // Describe for every track of the song.
 std::vector<std::vector<std::string>> DescribeSong(const CMidiSong& song);
 
-struct CRecordingLyricView : ILyricTrackView {
-    void SetLyricTrack(const CMidiTrack* track) override { calls.push_back(track); }
-    std::vector<const CMidiTrack*> calls;
-};
-
-// A song with scripted prompts, GBK texts (unless told otherwise) and a virtual-time clock.
+// A song with scripted prompts and GBK texts (unless told otherwise).
 struct SongFixture {
     SongFixture() = default;
     // Texts in the code page given instead.
     explicit SongFixture(const ICodePage& codePage)
-        : song(prompts, codePage, driver)
+        : song(codePage)
     {
     }
 
     CScriptedUserPrompts prompts;
-    CManualTimerDriver driver;
     const CIconvCodePage gbk {"GBK"};
-    CMidiSong song {prompts, gbk, driver};
+    CMidiSong song {gbk};
+
+    // Loads and reads as the session does: the messages go to the prompts.
+    template <typename Source>
+    bool Load(const Source& source, const ITextEncodingDetector& detector = NoEncodingDetection())
+    {
+        const SongLoad load = song.Load(source, detector);
+        prompts.ShowMessages(load.messages);
+        return load.loaded;
+    }
+    // Reads without the post-processing.
+    bool Read(std::span<const uint8_t> bytes);
 
     CMidiTrack& AddEmptyTrack();
     // Makes a message in the song's arena.

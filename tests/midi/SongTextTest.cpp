@@ -8,17 +8,11 @@ namespace linlangok::test {
 namespace {
 
 struct SongTextTest : SongFixture, ::testing::Test {
-    CRecordingLyricView view;
-
-    SongTextTest()
-    {
-        song.SetLyricTrackView(&view);
-        song.SetDivision(480);
-    }
+    SongTextTest() { song.SetDivision(480); }
 
     CMetaMessage* Text(int type, std::string_view utf8) { return Meta(type, Gbk(utf8)); }
 
-    // Title texts from track 0, tempo map, lyrics and publication, as a load does them.
+    // Title texts from track 0, tempo map, lyrics and the lyric track, as a load does them.
     void Extract()
     {
         song.ResetText();
@@ -28,7 +22,7 @@ struct SongTextTest : SongFixture, ::testing::Test {
         song.NormalizeTempo();
         song.BuildTempoMap();
         song.BuildLyrics();
-        song.PublishLyricTrack();
+        song.ChooseLyricTrack();
     }
 
     // Each header line as its text, checking the empty syllables that fill it.
@@ -82,7 +76,7 @@ TEST_F(SongTextTest, TitleTextsAndHeaderLines)
     const LyricSyllable& first = lyrics.Syllables()[lyrics.HeaderLines() * kSyllablesPerLine];
     EXPECT_EQ(first.tick, 960);
     EXPECT_FLOAT_EQ(first.time, 1.0f);
-    EXPECT_EQ(view.calls, (std::vector<const CMidiTrack*> {nullptr, &lyrics}));
+    EXPECT_EQ(song.LyricTrack(), &lyrics);
 }
 
 TEST_F(SongTextTest, EveryLyricTrackCarriesTheHeaderAndTheLongestIsShown)
@@ -100,7 +94,7 @@ TEST_F(SongTextTest, EveryLyricTrackCarriesTheHeaderAndTheLongestIsShown)
     Extract();
     EXPECT_EQ(shorter.Syllables().size(), 20u + 80u);
     EXPECT_EQ(longer.Syllables().size(), 20u + 120u);
-    EXPECT_EQ(view.calls.back(), &longer);
+    EXPECT_EQ(song.LyricTrack(), &longer);
     // Without a Set Tempo event every time is 0.
     EXPECT_EQ(longer.Syllables().back().time, 0.0f);
 }
@@ -110,7 +104,7 @@ TEST_F(SongTextTest, WithoutLyricsTrackZeroShowsTheTitle)
     AddEmptyTrack().Append(Text(3, "歌名"), 0);
     AddEmptyTrack().Append(NoteOn(0, 60, 64), 0);
     Extract();
-    EXPECT_EQ(view.calls.back(), &song.Track(0));
+    EXPECT_EQ(song.LyricTrack(), &song.Track(0));
     EXPECT_EQ(HeaderTexts(song.Track(0)), (std::vector<std::string> {"歌名", " "}));
     EXPECT_EQ(song.Track(0).Syllables().size(), 2u * kSyllablesPerLine);
 }
@@ -143,7 +137,7 @@ TEST_F(SongTextTest, KarTextEventsAreTheSyllablesWithTheirBreaksAndTheTagLinesGo
     for (const auto& [file, lyricTrack] : {std::pair {formatOne, 1}, std::pair {formatZero, 0}}) {
         ASSERT_TRUE(song.Load(AsBytes(file)));
         const CMidiTrack& track = song.Track(lyricTrack);
-        EXPECT_EQ(view.calls.back(), &track);
+        EXPECT_EQ(song.LyricTrack(), &track);
         EXPECT_EQ(song.Text1(), u"");
         EXPECT_EQ(song.InfoText(), u"");
         EXPECT_EQ(HeaderTexts(track),
@@ -170,7 +164,7 @@ TEST_F(SongTextTest, WithLyricEventsTheTextEventsOfAKarSongAreTitleTexts)
         (std::vector<std::string> {"茉莉花", "@KMIDI KARAOKE FILE: 作曲", "@V0100: 作词", "@I江苏民歌 ", " "}));
     EXPECT_EQ(LyricTexts(song.Track(1)), (std::vector<std::string> {"茉", "/"}));
     EXPECT_EQ(song.Track(1).Syllables().back().breakBefore, ELyricBreak::None);
-    EXPECT_EQ(view.calls.back(), &song.Track(1));
+    EXPECT_EQ(song.LyricTrack(), &song.Track(1));
 }
 
 TEST(SongText, TextsUseTheSongsOwnCodePage)
@@ -277,7 +271,7 @@ TEST(SongText, TheMelodyIsTheChannelOfTheNotesTheSyllablesMeet)
             }
         }
         fixture.song.BuildLyrics();
-        fixture.song.PublishLyricTrack();
+        fixture.song.ChooseLyricTrack();
         EXPECT_EQ(fixture.song.MelodyChannel(), row.melody) << row.what;
     }
 }

@@ -259,7 +259,7 @@ TEST_F(MainControllerTest, PitchAndTempoAreClampedAndOnlyEditableForAStoppedMidi
     }
 
     controller.Handle(command::Play {});
-    EXPECT_EQ(rig.session.Song().Clock().TempoPercent(), 85);
+    EXPECT_EQ(rig.session.Sequencer().Clock().TempoPercent(), 85);
     EXPECT_FALSE(controls.enables.pitch); // the tempo too
     controller.Handle(command::Stop {});
     EXPECT_TRUE(controls.enables.pitch);

@@ -4,7 +4,6 @@
 #include "tests/support/Latin1CodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
-#include "timebase/ManualTimerDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +24,7 @@ TEST(LyricsPresenter, TheSongKindChoosesTheViewTheNudgeAndTheTitle)
     test::CTemporaryFolder folder;
     const test::CLatin1CodePage codePage;
     test::CScriptedUserPrompts prompts;
-    CManualTimerDriver driver;
-    CMidiSong song {prompts, codePage, driver};
+    CMidiSong song {codePage};
     CMidiTrack track {song};
     CFakeSongSource source;
     CLyricsPresenter presenter {codePage, source};

@@ -6,7 +6,6 @@
 #include "tests/support/FileAccess.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
-#include "timebase/ManualTimerDriver.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -281,8 +280,7 @@ TEST_F(RenderSongTest, DemoSongSoundsForItsWholeLengthWithoutClipping)
 {
     const std::filesystem::path demo = LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid";
     ASSERT_TRUE(std::filesystem::exists(demo));
-    CManualTimerDriver driver;
-    CMidiSong song(m_prompts, m_gbk, driver);
+    CMidiSong song(m_gbk);
     ASSERT_TRUE(song.Load(demo));
     const double length = song.LengthSeconds();
     ASSERT_GT(length, 10.0);

@@ -152,7 +152,7 @@ TEST(MidiSequencerRealTime, PlaysAShortSongInOrderAndNeverEarly)
     CCaptureMidiOutputList devices;
     devices.Reserve(1000);
     const test::CLatin1CodePage codePage;
-    CMidiSong song(prompts, codePage, driver);
+    CMidiSong song(codePage);
     CMidiTrack& track = song.AddTrack(std::make_unique<CMidiTrack>(song));
     const uint8_t fast[3] = {0x03, 0xD0, 0x90}; // 250000 µs per quarter
     track.Append(song.Messages().New<CMetaMessage>(song.Messages(), kMetaSetTempo, fast, 3), 0);
@@ -167,7 +167,7 @@ TEST(MidiSequencerRealTime, PlaysAShortSongInOrderAndNeverEarly)
         ticks.push_back(static_cast<int32_t>(note * 12));
         ticks.push_back(static_cast<int32_t>(note * 12 + 6));
     }
-    CMidiSequencer sequencer(prompts, uiThread, devices, &song);
+    CMidiSequencer sequencer(prompts, uiThread, devices, driver, &song);
     const auto start = std::chrono::steady_clock::now();
     sequencer.Start();
     ASSERT_TRUE(sequencer.IsPlaying());
