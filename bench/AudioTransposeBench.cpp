@@ -119,7 +119,7 @@ void CompareEngines()
             }
         }
         const double cpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - start;
-        std::vector<int16_t> samples(output.size());
+        std::vector<std::int16_t> samples(output.size());
         FloatsToInt16(output.data(), output.size(), samples.data());
         const size_t steady = samples.size() / 10;
         const double frequency = test::ToneFrequency(&samples[steady], samples.size() - 2 * steady, 1, 0);
@@ -167,13 +167,13 @@ public:
             m_thread.join();
     }
     // The frames the callback has taken so far.
-    uint64_t Frames() const { return m_frames.load(); }
+    std::uint64_t Frames() const { return m_frames.load(); }
     const std::vector<float>& Samples() const { return m_samples; }
 
 private:
     CAudioSourceMixer m_mixer;
     std::vector<float> m_samples;
-    std::atomic<uint64_t> m_frames {0};
+    std::atomic<std::uint64_t> m_frames {0};
     std::thread m_thread;
 };
 
@@ -233,7 +233,7 @@ void MeasureChangeDelay(const std::filesystem::path& folder)
     output.Start();
     struct Change {
         int semitones;
-        uint64_t frame;
+        std::uint64_t frame;
     };
     std::vector<Change> changes;
     const auto start = std::chrono::steady_clock::now();

@@ -9,15 +9,15 @@
 namespace linlangok::bench {
 namespace {
 
-constexpr int32_t kDivision = 480;
-constexpr int32_t kTempos[] = {500000, 400000, 600000, 450000, 350000, 550000};
+constexpr std::int32_t kDivision = 480;
+constexpr std::int32_t kTempos[] = {500000, 400000, 600000, 450000, 350000, 550000};
 
 struct Event {
-    int32_t tick;
+    std::int32_t tick;
     std::string bytes;
 };
 
-void AppendVariableLength(std::string& out, uint32_t value)
+void AppendVariableLength(std::string& out, std::uint32_t value)
 {
     std::string reversed(1, char(value & 0x7F));
     while (value >>= 7)
@@ -27,7 +27,7 @@ void AppendVariableLength(std::string& out, uint32_t value)
 
 std::string Chunk(const char* id, const std::string& body)
 {
-    const auto size = static_cast<uint32_t>(body.size());
+    const auto size = static_cast<std::uint32_t>(body.size());
     return std::string(id) + char(size >> 24) + char(size >> 16) + char(size >> 8) + char(size) + body;
 }
 
@@ -35,9 +35,9 @@ std::string Track(std::vector<Event> events)
 {
     std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.tick < b.tick; });
     std::string body;
-    int32_t last = 0;
+    std::int32_t last = 0;
     for (const Event& event : events) {
-        AppendVariableLength(body, static_cast<uint32_t>(event.tick - last));
+        AppendVariableLength(body, static_cast<std::uint32_t>(event.tick - last));
         body += event.bytes;
         last = event.tick;
     }
@@ -45,7 +45,7 @@ std::string Track(std::vector<Event> events)
     return Chunk("MTrk", body);
 }
 
-std::string SetTempo(int32_t tempo)
+std::string SetTempo(std::int32_t tempo)
 {
     return std::string("\xFF\x51\x03", 3) + char(tempo >> 16) + char(tempo >> 8) + char(tempo);
 }
@@ -56,12 +56,12 @@ std::string Note(int status, int key, int velocity)
 }
 
 // The conductor: tempo changes every `beatsPerTempo` beats until `seconds`; returns the last tick.
-int32_t Conductor(double seconds, int32_t beatsPerTempo, std::vector<Event>& events)
+std::int32_t Conductor(double seconds, std::int32_t beatsPerTempo, std::vector<Event>& events)
 {
     double elapsed = 0.0;
-    int32_t tick = 0;
+    std::int32_t tick = 0;
     for (size_t segment = 0; elapsed < seconds; ++segment) {
-        const int32_t tempo = kTempos[segment % std::size(kTempos)];
+        const std::int32_t tempo = kTempos[segment % std::size(kTempos)];
         events.push_back({tick, SetTempo(tempo)});
         tick += beatsPerTempo * kDivision;
         elapsed += beatsPerTempo * tempo / 1e6;
@@ -84,17 +84,17 @@ std::string File(const std::vector<std::string>& tracks)
 std::string DenseSongBytes(double seconds)
 {
     std::vector<Event> conductor;
-    const int32_t end = Conductor(seconds, 20, conductor);
+    const std::int32_t end = Conductor(seconds, 20, conductor);
     std::vector<std::string> tracks {Track(conductor)};
     struct Voice {
         int channel;
-        int32_t spacing;
+        std::int32_t spacing;
         int lowestKey;
     };
     for (const Voice voice :
         {Voice {0, 240, 48}, Voice {1, 120, 60}, Voice {2, 160, 55}, Voice {3, 60, 72}, Voice {9, 480, 36}}) {
         std::vector<Event> events;
-        for (int32_t tick = 0, step = 0; tick < end; tick += voice.spacing, ++step) {
+        for (std::int32_t tick = 0, step = 0; tick < end; tick += voice.spacing, ++step) {
             const int key = voice.channel == 9 ? 36 + (step % 2) * 6 : voice.lowestKey + (step * 7) % 24;
             events.push_back({tick, Note(0x90 | voice.channel, key, 80)});
             events.push_back({tick + voice.spacing / 2, Note(0x80 | voice.channel, key, 0)});
@@ -119,7 +119,7 @@ std::string ManyTracksSongBytes(int tracks)
     std::vector<std::string> chunks;
     chunks.reserve(static_cast<size_t>(tracks));
     for (int i = 0; i < tracks; ++i) {
-        const int32_t start = i % 4 * kDivision / 2;
+        const std::int32_t start = i % 4 * kDivision / 2;
         const int channel = i % 15; // not the percussion channel
         chunks.push_back(Track({{start, Note(0x90 | channel, 48 + i % 24, 40)},
             {start + kDivision / 4, Note(0x80 | channel, 48 + i % 24, 0)}}));
@@ -138,9 +138,9 @@ double Percentile(std::vector<double> values, double fraction)
 std::string ClickTrackBytes(double seconds)
 {
     std::vector<Event> conductor;
-    const int32_t end = Conductor(seconds, 8, conductor);
+    const std::int32_t end = Conductor(seconds, 8, conductor);
     std::vector<Event> clicks;
-    for (int32_t tick = kDivision; tick < end; tick += kDivision) {
+    for (std::int32_t tick = kDivision; tick < end; tick += kDivision) {
         clicks.push_back({tick, Note(0x99, 37, 127)});
         clicks.push_back({tick + kDivision / 4, Note(0x89, 37, 0)});
     }

@@ -95,9 +95,9 @@ std::string TaggedMp3(std::string_view title, std::string_view singer)
 
 std::string TinyWav()
 {
-    const uint32_t data = 4410 * 4;
+    const std::uint32_t data = 4410 * 4;
     std::string bytes = "RIFF";
-    auto put = [&bytes](uint32_t value, int size) {
+    auto put = [&bytes](std::uint32_t value, int size) {
         for (int i = 0; i < size; ++i)
             bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
     };

@@ -26,11 +26,11 @@ std::string KaraokeStream(int seconds)
 {
     std::mt19937 random(5);
     std::string stream;
-    const auto packets = static_cast<uint64_t>(seconds) * kCdgPacketsPerSecond;
-    for (uint64_t packet = 0; packet < packets; ++packet) {
-        std::array<uint8_t, 12> lines;
-        for (uint8_t& line : lines)
-            line = static_cast<uint8_t>(random() & 0x3F);
+    const auto packets = static_cast<std::uint64_t>(seconds) * kCdgPacketsPerSecond;
+    for (std::uint64_t packet = 0; packet < packets; ++packet) {
+        std::array<std::uint8_t, 12> lines;
+        for (std::uint8_t& line : lines)
+            line = static_cast<std::uint8_t>(random() & 0x3F);
         const int row = 2 + static_cast<int>(random() % 14);
         const int column = 1 + static_cast<int>(random() % 48);
         if (packet % (20 * kCdgPacketsPerSecond) == 0)
@@ -40,7 +40,7 @@ std::string KaraokeStream(int seconds)
         else if (packet % (5 * kCdgPacketsPerSecond) == 2)
             stream += CdgScroll(0, ECdgScroll::None, 0, ECdgScroll::Back, 0, true);
         else
-            stream += CdgTile(0, static_cast<uint8_t>(1 + random() % 5), row, column, lines, packet % 3 == 0);
+            stream += CdgTile(0, static_cast<std::uint8_t>(1 + random() % 5), row, column, lines, packet % 3 == 0);
     }
     return stream;
 }
@@ -99,7 +99,7 @@ void MeasurePlaying(const std::string& stream, int seconds, int framesPerSecond)
     CCdgPicture picture(stream);
     WaitForSnapshots(picture);
     const double before = ThreadCpuSeconds();
-    uint64_t frames = 0;
+    std::uint64_t frames = 0;
     for (int frame = 0; frame < seconds * framesPerSecond; ++frame)
         frames += picture.FrameAt(static_cast<double>(frame) / framesPerSecond) != nullptr;
     const double cpu = ThreadCpuSeconds() - before;

@@ -43,8 +43,8 @@ bool WriteLoudMp3(const std::filesystem::path& midi, const std::filesystem::path
     std::ofstream out(mp3, std::ios::binary);
     const auto gain = static_cast<float>(std::pow(10.0, kMasteringGainDb / 20));
     std::vector<float> loud;
-    std::vector<int16_t> samples;
-    std::vector<uint8_t> bytes;
+    std::vector<std::int16_t> samples;
+    std::vector<std::uint8_t> bytes;
     const auto encode = [&](const float* frames, size_t count) {
         loud.resize(2 * count);
         std::transform(frames, frames + 2 * count, loud.begin(), [gain](float sample) { return sample * gain; });

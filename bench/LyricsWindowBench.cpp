@@ -95,7 +95,7 @@ void LrcSongFrame(benchmark::State& state)
     const std::filesystem::path lyrics = (folder + QStringLiteral("/song.lrc")).toStdString();
     if (!std::filesystem::exists(song)) {
         CWavFileWriter silence(song, EWavFileMode::Growing);
-        const std::vector<int16_t> second(44100 * 2);
+        const std::vector<std::int16_t> second(44100 * 2);
         for (int seconds = 0; seconds < 60; ++seconds)
             silence.WriteInt16(second.data(), 44100);
         silence.Commit();

@@ -119,14 +119,14 @@ constexpr int kRuns = 5;
 
 struct GeneratedFile {
     std::filesystem::path path;
-    uint64_t bytes = 0;
-    uint64_t events = 0; // End of Track events included
+    std::uint64_t bytes = 0;
+    std::uint64_t events = 0; // End of Track events included
 };
 
 // A format-1 file: a conductor track with tempo changes and texts, then instrument tracks of
 // notes in running status (note-on, note-on with velocity 0), controllers, pitch bends and a few
 // lyrics, with deltas of one and two bytes.
-GeneratedFile Generate(const std::filesystem::path& path, uint64_t eventsPerTrack)
+GeneratedFile Generate(const std::filesystem::path& path, std::uint64_t eventsPerTrack)
 {
     std::mt19937 random(1234);
     GeneratedFile file {path};
@@ -142,24 +142,24 @@ GeneratedFile Generate(const std::filesystem::path& path, uint64_t eventsPerTrac
     const auto writeTrack = [&](const std::ostringstream& events) {
         const std::string bytes = events.str();
         out.write("MTrk", 4);
-        const auto size = static_cast<uint32_t>(bytes.size());
+        const auto size = static_cast<std::uint32_t>(bytes.size());
         for (int shift = 24; shift >= 0; shift -= 8)
             out.put(static_cast<char>(size >> shift));
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     };
 
-    const auto addMeta = [&](std::ostringstream& events, uint32_t delta, int type, std::string_view data) {
+    const auto addMeta = [&](std::ostringstream& events, std::uint32_t delta, int type, std::string_view data) {
         WriteVariableLength(events, delta);
         events.put(static_cast<char>(0xFF));
         events.put(static_cast<char>(type));
-        WriteVariableLength(events, static_cast<uint32_t>(data.size()));
+        WriteVariableLength(events, static_cast<std::uint32_t>(data.size()));
         events << data;
         ++file.events;
     };
     std::ostringstream conductor;
     addMeta(conductor, 0, 3, "Benchmark");
     for (int change = 0; change < 200; ++change) {
-        const uint32_t tempo = 400000 + static_cast<uint32_t>(random() % 200000);
+        const std::uint32_t tempo = 400000 + static_cast<std::uint32_t>(random() % 200000);
         addMeta(conductor, change == 0 ? 0 : 4800, 0x51,
             std::string {static_cast<char>(tempo >> 16), static_cast<char>(tempo >> 8), static_cast<char>(tempo)});
     }
@@ -174,9 +174,9 @@ GeneratedFile Generate(const std::filesystem::path& path, uint64_t eventsPerTrac
         events << std::string {0, static_cast<char>(0xC0 | channel), static_cast<char>(track * 8)};
         ++file.events;
         char status = 0;
-        for (uint64_t event = 2; event + 1 < eventsPerTrack; ++event) {
-            const uint32_t roll = random() % 100;
-            const uint32_t delta = roll < 40 ? 0 : roll < 85 ? 1 + random() % 120 : 128 + random() % 900;
+        for (std::uint64_t event = 2; event + 1 < eventsPerTrack; ++event) {
+            const std::uint32_t roll = random() % 100;
+            const std::uint32_t delta = roll < 40 ? 0 : roll < 85 ? 1 + random() % 120 : 128 + random() % 900;
             if (roll == 99 && track == 0) {
                 addMeta(events, delta, 5, "la");
                 status = 0; // a meta event ends running status in the standard
@@ -204,7 +204,7 @@ GeneratedFile Generate(const std::filesystem::path& path, uint64_t eventsPerTrac
 }
 
 // A memory figure of this process in bytes: "VmRSS" resident now, "VmHWM" peak since the last reset.
-uint64_t MemoryStatus(std::string_view field)
+std::uint64_t MemoryStatus(std::string_view field)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -254,7 +254,7 @@ struct OwnResult {
     Timing free;
     double heapBytesPerEvent = 0;
     double residentBytesPerEvent = 0;
-    uint64_t entries = 0;
+    std::uint64_t entries = 0;
 };
 
 OwnResult MeasureOwn(const GeneratedFile& file, const ICodePage& codePage)
@@ -266,7 +266,7 @@ OwnResult MeasureOwn(const GeneratedFile& file, const ICodePage& codePage)
         malloc_trim(0);
         const size_t heapBefore = g_heapInUse;
         g_heapPeak = heapBefore;
-        const uint64_t residentBefore = MemoryStatus("VmRSS");
+        const std::uint64_t residentBefore = MemoryStatus("VmRSS");
         ResetPeakResident();
         result.load.Measure([&] {
             if (!song->Load(file.path, encodings))
@@ -284,16 +284,16 @@ OwnResult MeasureOwn(const GeneratedFile& file, const ICodePage& codePage)
 
 // What the drumstick reader produces per event.
 struct DrumstickEvent {
-    uint32_t tick;
-    uint16_t track;
-    uint8_t status;
-    uint8_t data1;
-    uint8_t data2;
+    std::uint32_t tick;
+    std::uint16_t track;
+    std::uint8_t status;
+    std::uint8_t data1;
+    std::uint8_t data2;
 };
 
 struct DrumstickResult {
     Timing load;
-    uint64_t events = 0;
+    std::uint64_t events = 0;
 };
 
 DrumstickResult MeasureDrumstick(const GeneratedFile& file)
@@ -302,10 +302,10 @@ DrumstickResult MeasureDrumstick(const GeneratedFile& file)
     for (int run = 0; run < kRuns; ++run) {
         drumstick::File::QSmf reader;
         std::vector<DrumstickEvent> events;
-        uint16_t track = 0;
+        std::uint16_t track = 0;
         const auto add = [&](int status, int data1, int data2) {
-            events.push_back({static_cast<uint32_t>(reader.getCurrentTime()), track, static_cast<uint8_t>(status),
-                static_cast<uint8_t>(data1), static_cast<uint8_t>(data2)});
+            events.push_back({static_cast<std::uint32_t>(reader.getCurrentTime()), track,
+                static_cast<std::uint8_t>(status), static_cast<std::uint8_t>(data1), static_cast<std::uint8_t>(data2)});
         };
         using drumstick::File::QSmf;
         QObject::connect(&reader, &QSmf::signalSMFTrackStart, [&] { ++track; });

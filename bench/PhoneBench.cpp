@@ -45,7 +45,7 @@ public:
     void RemoveFolder(const std::filesystem::path&) override { }
     std::vector<CatalogSong> LoadSongs() override { return {}; }
     void Apply(CatalogChanges&) override { }
-    void CountSung(int64_t) override { }
+    void CountSung(std::int64_t) override { }
 };
 
 class CBenchStarter final : public ISongStarter {
@@ -61,7 +61,7 @@ std::vector<CatalogSong> MakeSongs(size_t count, CIcuTextReadings& readings)
     std::vector<CatalogSong> songs(count);
     for (size_t i = 0; i < count; ++i) {
         CatalogSong& song = songs[i];
-        song.id = static_cast<int64_t>(i + 1);
+        song.id = static_cast<std::int64_t>(i + 1);
         song.path = "/songs/" + std::to_string(i) + ".mp3";
         song.title = std::u16string(words[i % 11]) + words[(i / 11) % 11] + Utf8ToUtf16(std::to_string(i));
         song.singer = singers[i % 7];
@@ -75,7 +75,7 @@ std::vector<CatalogSong> MakeSongs(size_t count, CIcuTextReadings& readings)
 // One phone: a kept-alive connection from its own loopback address.
 class CPhone {
 public:
-    CPhone(int number, uint16_t port)
+    CPhone(int number, std::uint16_t port)
         : m_number(number)
         , m_port(port)
     {
@@ -117,7 +117,7 @@ private:
         setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         sockaddr_in address {};
         address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(0x7F000000u | static_cast<uint32_t>(10 + m_number));
+        address.sin_addr.s_addr = htonl(0x7F000000u | static_cast<std::uint32_t>(10 + m_number));
         bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         address.sin_port = htons(m_port);
@@ -138,7 +138,7 @@ private:
     }
 
     int m_number;
-    uint16_t m_port;
+    std::uint16_t m_port;
     int m_socket = -1;
 };
 
@@ -188,7 +188,7 @@ int main(int argc, char** argv)
     bench::CSilentPrompts prompts;
     const std::filesystem::path queueFile = std::filesystem::temp_directory_path() / "linlangok-bench-queue.txt";
     CSongPicker picker(store, starter, prompts, queueFile);
-    for (int64_t id = 1; id <= 30; ++id)
+    for (std::int64_t id = 1; id <= 30; ++id)
         picker.Pick(*index->Find(id * 7), u"客人" + Utf8ToUtf16(std::to_string(id % 9)), false);
     CUiTaskQueue uiThread;
     CPhoneService service(PhoneServiceParts {picker, nullptr, uiThread, [] { return false; }, kToken, "1234", {}});
@@ -196,7 +196,7 @@ int main(int argc, char** argv)
     CHttplibServer server;
     HttpServerOptions options;
     options.address = "127.0.0.1";
-    const uint16_t port
+    const std::uint16_t port
         = server.Start(options, [&service](const HttpRequest& request) { return service.Handle(request); });
 
     std::mutex lock;

@@ -42,18 +42,18 @@ namespace linlangok {
 namespace {
 
 struct ExpectedMessage {
-    int32_t tick;
-    uint32_t message;
+    std::int32_t tick;
+    std::uint32_t message;
 };
 
 // The channel messages in the order the sequencer sends them: by tick, then track, then entry.
 std::vector<ExpectedMessage> SendingOrder(const CMidiSong& song)
 {
     struct Keyed {
-        int32_t tick;
+        std::int32_t tick;
         size_t track;
         size_t entry;
-        uint32_t message;
+        std::uint32_t message;
     };
     std::vector<Keyed> keyed;
     for (size_t track = 0; track < song.TrackCount(); ++track) {
@@ -74,7 +74,7 @@ std::vector<ExpectedMessage> SendingOrder(const CMidiSong& song)
 
 // The millisecond of each message's send in virtual time: when the clock's tick arithmetic sends
 // it, before any thread timing comes in.
-std::vector<int32_t> VirtualSchedule(IUserPrompts& prompts, const std::filesystem::path& songPath)
+std::vector<std::int32_t> VirtualSchedule(IUserPrompts& prompts, const std::filesystem::path& songPath)
 {
     CManualTimerDriver driver;
     const CIconvCodePage codePage("GBK"); // the benchmark songs hold no texts
@@ -82,13 +82,13 @@ std::vector<int32_t> VirtualSchedule(IUserPrompts& prompts, const std::filesyste
     if (!song.Load(songPath))
         return {};
     CCaptureMidiOutputList devices;
-    devices.SetTickSource([&driver] { return static_cast<int32_t>(driver.Now()); });
+    devices.SetTickSource([&driver] { return static_cast<std::int32_t>(driver.Now()); });
     CUiTaskQueue uiThread;
     CMidiSequencer sequencer(prompts, uiThread, devices, driver, &song);
     sequencer.Start();
     while (sequencer.ElapsedSeconds() < song.LengthSeconds() + 0.2)
         driver.Advance(1000);
-    std::vector<int32_t> schedule;
+    std::vector<std::int32_t> schedule;
     for (const CapturedMidiMessage& message : devices.Messages())
         schedule.push_back(message.tick);
     return schedule;
@@ -167,7 +167,7 @@ int main(int argc, char** argv)
     std::ofstream(songPath, std::ios::binary) << bench::DenseSongBytes(seconds);
 
     bench::CSilentPrompts prompts;
-    const std::vector<int32_t> schedule = VirtualSchedule(prompts, songPath);
+    const std::vector<std::int32_t> schedule = VirtualSchedule(prompts, songPath);
     CThreadTimerDriver driver;
     const CIconvCodePage codePage("GBK"); // the benchmark songs hold no texts
     CMidiSong song(codePage);

@@ -80,7 +80,7 @@ void MeasureCpu(const char* label, const std::filesystem::path& video, double se
     if (!player.OpenAndPlay(video))
         return;
     CVideoPicture picture(g_videos.OpenPictures(video));
-    std::set<uint64_t> shown;
+    std::set<std::uint64_t> shown;
     while (std::chrono::steady_clock::now() - start < std::chrono::duration<double>(seconds)) {
         if (const auto frame = picture.FrameAt(player.PositionSeconds()))
             shown.insert(frame->sequence);
@@ -128,13 +128,13 @@ void MeasureSwitch(const char* label, const std::filesystem::path& video, std::v
     std::this_thread::sleep_for(300ms); // the decode thread fills the ring ahead
     const size_t clickBuffer = 150;
     double largestJump = 0;
-    int64_t lastPosition = 0;
+    std::int64_t lastPosition = 0;
     for (size_t buffer = 0; buffer < 300; ++buffer) {
         if (buffer == clickBuffer)
             player.SetChannelPick(to);
         clock.Release(kBufferFrames);
         clock.WaitUntilIdle();
-        const int64_t position = player.PositionMilliseconds();
+        const std::int64_t position = player.PositionMilliseconds();
         if (buffer > 0)
             largestJump = std::max(largestJump, std::abs((position - lastPosition) - 10.0 * tempo / 100));
         lastPosition = position;

@@ -6,7 +6,7 @@
 
 namespace linlangok {
 
-std::optional<int32_t> ParseSignedNumber(std::u16string_view text)
+std::optional<std::int32_t> ParseSignedNumber(std::u16string_view text)
 {
     const size_t start = std::min(text.find_first_not_of(u" \t"), text.size());
     std::string ascii;
@@ -15,7 +15,7 @@ std::optional<int32_t> ParseSignedNumber(std::u16string_view text)
             return std::nullopt;
         ascii += static_cast<char>(character);
     }
-    return ParseNumber<int32_t>(ascii);
+    return ParseNumber<std::int32_t>(ascii);
 }
 
 std::u16string FileNamePart(std::u16string_view path)

@@ -6,7 +6,7 @@
 namespace linlangok {
 
 // What the session holds: nothing played yet, a MIDI song for the sequencer, or an audio file.
-enum class ESongKind : int32_t { None = 0, Midi = 1, Audio = 2 };
+enum class ESongKind : std::int32_t { None = 0, Midi = 1, Audio = 2 };
 
 // MIDI when the text after the path's last "." (the whole path without one), upper-cased, is
 // exactly "JP", "MID", "MIDI" or "KAR" (a karaoke MIDI file); audio otherwise. A dot in a folder name counts.

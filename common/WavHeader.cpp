@@ -3,7 +3,7 @@
 namespace linlangok {
 namespace {
 
-void PutLittleEndian(std::string& bytes, uint32_t value, int size)
+void PutLittleEndian(std::string& bytes, std::uint32_t value, int size)
 {
     for (int i = 0; i < size; ++i)
         bytes.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
@@ -11,10 +11,10 @@ void PutLittleEndian(std::string& bytes, uint32_t value, int size)
 
 } // namespace
 
-std::string CaptureFormatWavHeader(uint32_t dataBytes)
+std::string CaptureFormatWavHeader(std::uint32_t dataBytes)
 {
-    constexpr uint32_t kRate = 44100;
-    constexpr uint32_t kBytesPerFrame = 4;
+    constexpr std::uint32_t kRate = 44100;
+    constexpr std::uint32_t kBytesPerFrame = 4;
     std::string header = "RIFF";
     PutLittleEndian(header, 36 + dataBytes, 4);
     header += "WAVEfmt ";

@@ -22,12 +22,12 @@ using namespace linlangok;
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 {
     static const CIconvCodePage gbk("GBK");
     static const CUchardetTextEncodings encodings(gbk);
     CMidiSong song(gbk);
-    if (!song.Load(std::span<const uint8_t>(data, size), encodings))
+    if (!song.Load(std::span<const std::uint8_t>(data, size), encodings))
         return 0;
     const int semitones = size > 0 ? static_cast<int>(data[size / 2] % 255) - 127 : 0;
     for (size_t index = 0; index < song.TrackCount(); ++index)
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const std::string bytes = saved.str();
     CMidiSong reloaded(gbk);
-    const SongLoad reload = reloaded.Load(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    const SongLoad reload = reloaded.Load(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     if (!reload || !reload.messages.empty() || reloaded.TrackCount() != song.TrackCount())
         std::abort();
     return 0;

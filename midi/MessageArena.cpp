@@ -48,11 +48,11 @@ void* CMessageArena::AllocateInNewBlock(size_t size)
     return result;
 }
 
-uint8_t* CMessageArena::CopyBytes(std::span<const uint8_t> bytes)
+std::uint8_t* CMessageArena::CopyBytes(std::span<const std::uint8_t> bytes)
 {
     if (bytes.empty())
         return nullptr;
-    auto* copy = static_cast<uint8_t*>(Allocate(bytes.size()));
+    auto* copy = static_cast<std::uint8_t*>(Allocate(bytes.size()));
     std::memcpy(copy, bytes.data(), bytes.size());
     return copy;
 }

@@ -39,7 +39,7 @@ public:
     }
 
     // A copy of the bytes in the arena (null for none).
-    uint8_t* CopyBytes(std::span<const uint8_t> bytes);
+    std::uint8_t* CopyBytes(std::span<const std::uint8_t> bytes);
 
     // Takes over storage of `size` bytes, released with the blocks; the caller keeps it when this
     // throws std::bad_alloc. None of it is handed out until parts are given with Reuse.

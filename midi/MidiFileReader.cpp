@@ -16,13 +16,13 @@ namespace {
 // Corrupt or cut-off data: reported as the read error, not as a refusal.
 class CReadFault { };
 
-uint16_t BigEndian16(const uint8_t* bytes)
+std::uint16_t BigEndian16(const std::uint8_t* bytes)
 {
-    return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+    return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
 }
 
 // Data bytes that follow a system common (0xF1-0xF6) or real-time (0xF8-0xFE) status byte.
-int SystemDataByteCount(uint8_t status)
+int SystemDataByteCount(std::uint8_t status)
 {
     switch (status) {
     case 0xF1: // MIDI time code quarter frame
@@ -57,7 +57,7 @@ bool CMidiFileReader::Read(const std::filesystem::path& path)
         Report(kCaptionError, u"不能打开所选文件,或文件不存在!");
         return false;
     }
-    const uint64_t size = file.Size();
+    const std::uint64_t size = file.Size();
     bool whole = file.IsOpen();
     if (whole) {
         try {
@@ -71,12 +71,13 @@ bool CMidiFileReader::Read(const std::filesystem::path& path)
         Report(kCaptionWarning, kReadErrorMessage);
         return false;
     }
-    const bool read = Read(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(m_ownedBytes.get()), size));
+    const bool read
+        = Read(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(m_ownedBytes.get()), size));
     m_ownedBytes.reset();
     return read;
 }
 
-bool CMidiFileReader::Read(std::span<const uint8_t> bytes)
+bool CMidiFileReader::Read(std::span<const std::uint8_t> bytes)
 {
     m_bytes = bytes;
     m_position = 0;
@@ -104,24 +105,24 @@ void CMidiFileReader::ReadSong()
 {
     if (m_bytes.size() < 14 || std::memcmp(m_bytes.data(), "MThd\0\0\0\x06", 8) != 0)
         throw std::runtime_error("文件类型不正确!");
-    const uint8_t* header = m_bytes.data();
+    const std::uint8_t* header = m_bytes.data();
     m_position = 14;
     m_song.Clear();
 
-    const uint16_t format = BigEndian16(header + 8);
+    const std::uint16_t format = BigEndian16(header + 8);
     if (format > 2)
         throw std::runtime_error("文件类型无效!");
     m_song.SetFormat(format);
 
-    const uint16_t trackCount = BigEndian16(header + 10);
+    const std::uint16_t trackCount = BigEndian16(header + 10);
     if (trackCount > 1 && format == 0)
         throw std::runtime_error("无效的文件格式!");
     if (trackCount == 0)
         throw std::runtime_error("音轨数错误!");
-    for (uint16_t track = 0; track < trackCount; ++track)
+    for (std::uint16_t track = 0; track < trackCount; ++track)
         m_song.AddTrack(std::make_unique<CMidiTrack>(m_song));
 
-    const uint16_t division = BigEndian16(header + 12);
+    const std::uint16_t division = BigEndian16(header + 12);
     if (division & 0x8000)
         throw std::runtime_error("对不起,该文件采用了暂时不能处理的SMPTE定时方式!");
     if (division == 0)
@@ -131,7 +132,7 @@ void CMidiFileReader::ReadSong()
     // Track chunks are looked for after the header: a division whose low byte is 'M' must not
     // take the first chunk's "MTrk" as the rest of a mismatch.
     bool damaged = false;
-    for (uint16_t track = 0; track < trackCount; ++track) {
+    for (std::uint16_t track = 0; track < trackCount; ++track) {
         if (!FindTrackChunk()) {
             Report(u"", u"音轨数错误!");
             break;
@@ -164,7 +165,7 @@ void CMidiFileReader::ReuseBytesRead()
 
 bool CMidiFileReader::FindTrackChunk()
 {
-    static constexpr uint8_t kRest[3] = {'T', 'r', 'k'};
+    static constexpr std::uint8_t kRest[3] = {'T', 'r', 'k'};
     while (m_position < m_bytes.size()) {
         if (m_bytes[m_position++] != 'M')
             continue;
@@ -189,12 +190,12 @@ bool CMidiFileReader::ReadTrack(CMidiTrack& track)
         m_position = m_bytes.size();
         return false;
     }
-    const uint8_t* lengthBytes = m_bytes.data() + m_position;
-    const uint32_t length = uint32_t(lengthBytes[0]) << 24 | uint32_t(lengthBytes[1]) << 16
-        | uint32_t(lengthBytes[2]) << 8 | lengthBytes[3];
+    const std::uint8_t* lengthBytes = m_bytes.data() + m_position;
+    const std::uint32_t length = std::uint32_t(lengthBytes[0]) << 24 | std::uint32_t(lengthBytes[1]) << 16
+        | std::uint32_t(lengthBytes[2]) << 8 | lengthBytes[3];
     m_position += 4;
     const size_t start = m_position;
-    const uint64_t chunkEnd = uint64_t(start) + length;
+    const std::uint64_t chunkEnd = std::uint64_t(start) + length;
     // Writers have left wrong chunk lengths, so a track ends at its End of Track. The length bounds
     // the track only when it leads to the next chunk or the end of the file; then a missing End of
     // Track or an event cut off by the chunk's end cannot swallow the next chunk.
@@ -218,9 +219,9 @@ bool CMidiFileReader::ReadTrack(CMidiTrack& track)
 bool CMidiFileReader::ParseTrackEvents(CMidiTrack& track, size_t end)
 {
     CMessageArena& arena = m_song.Messages();
-    const uint8_t* const bytes = m_bytes.data();
-    const uint8_t* next = bytes + m_position;
-    const uint8_t* const last = bytes + end;
+    const std::uint8_t* const bytes = m_bytes.data();
+    const std::uint8_t* next = bytes + m_position;
+    const std::uint8_t* const last = bytes + end;
     const auto nextByte = [&] {
         if (next == last)
             throw CReadFault();
@@ -228,12 +229,12 @@ bool CMidiFileReader::ParseTrackEvents(CMidiTrack& track, size_t end)
     };
     // A data byte with its top bit set is still read as data, so the events after it keep their
     // places; the bit is dropped, as no device or file takes it.
-    const auto nextDataByte = [&] { return static_cast<uint8_t>(nextByte() & 0x7F); };
+    const auto nextDataByte = [&] { return static_cast<std::uint8_t>(nextByte() & 0x7F); };
     const auto nextVariableLength = [&] {
         // At most 4 bytes, as the format allows: a longer quantity is corrupt data.
-        uint32_t value = 0;
+        std::uint32_t value = 0;
         for (int count = 0; count < 4; ++count) {
-            const uint8_t byte = nextByte();
+            const std::uint8_t byte = nextByte();
             value = value << 7 | (byte & 0x7F);
             if (!(byte & 0x80))
                 return value;
@@ -241,20 +242,20 @@ bool CMidiFileReader::ParseTrackEvents(CMidiTrack& track, size_t end)
         throw CReadFault();
     };
 
-    int64_t tick = 0;
+    std::int64_t tick = 0;
     // Ticks since the last event appended: the deltas of skipped bytes carry over to the next one.
-    int64_t delta = 0;
-    uint8_t runningStatus = 0;
+    std::int64_t delta = 0;
+    std::uint8_t runningStatus = 0;
     bool whole = false;
     try {
         for (;;) {
-            const uint32_t eventDelta = nextVariableLength();
+            const std::uint32_t eventDelta = nextVariableLength();
             delta += eventDelta;
             tick += eventDelta;
-            if (tick > std::numeric_limits<int32_t>::max())
+            if (tick > std::numeric_limits<std::int32_t>::max())
                 break;
-            uint8_t status = nextByte();
-            uint8_t data1;
+            std::uint8_t status = nextByte();
+            std::uint8_t data1;
             if (status < 0x80) {
                 if (runningStatus == 0)
                     break;
@@ -264,22 +265,22 @@ bool CMidiFileReader::ParseTrackEvents(CMidiTrack& track, size_t end)
                 runningStatus = status;
                 data1 = nextDataByte();
             } else if (status == kMetaStatus || IsSysExStatus(status)) {
-                const uint8_t type = status == kMetaStatus ? nextByte() : status;
+                const std::uint8_t type = status == kMetaStatus ? nextByte() : status;
                 if (status == kMetaStatus && type == kMetaEndOfTrack) {
-                    track.AdjustDelta(track.Count() - 1, static_cast<int32_t>(delta));
+                    track.AdjustDelta(track.Count() - 1, static_cast<std::int32_t>(delta));
                     whole = true;
                     break;
                 }
-                const uint32_t length = nextVariableLength();
+                const std::uint32_t length = nextVariableLength();
                 if (length > static_cast<size_t>(last - next))
                     break;
-                const uint8_t* data = next;
+                const std::uint8_t* data = next;
                 next += length;
-                const auto size = static_cast<int32_t>(length);
+                const auto size = static_cast<std::int32_t>(length);
                 CMidiMessage* message = status == kMetaStatus
                     ? static_cast<CMidiMessage*>(arena.New<CMetaMessage>(arena, type, data, size))
                     : arena.New<CSysExMessage>(arena, status, data, size);
-                track.Append(message, static_cast<int32_t>(delta));
+                track.Append(message, static_cast<std::int32_t>(delta));
                 delta = 0;
                 continue;
             } else {
@@ -289,10 +290,10 @@ bool CMidiFileReader::ParseTrackEvents(CMidiTrack& track, size_t end)
                     nextByte();
                 continue;
             }
-            const uint8_t command = status & 0xF0;
-            const uint8_t data2 = command == 0xC0 || command == 0xD0 ? 0 : nextDataByte();
-            const uint8_t channel = status & 0x0F;
-            track.Append(arena.New<CChannelMessage>(command, channel, data1, data2), static_cast<int32_t>(delta));
+            const std::uint8_t command = status & 0xF0;
+            const std::uint8_t data2 = command == 0xC0 || command == 0xD0 ? 0 : nextDataByte();
+            const std::uint8_t channel = status & 0x0F;
+            track.Append(arena.New<CChannelMessage>(command, channel, data1, data2), static_cast<std::int32_t>(delta));
             delta = 0;
         }
     } catch (const CReadFault&) {

@@ -20,7 +20,7 @@ class CMidiTrack;
 inline constexpr std::u16string_view kReadErrorMessage = u"读文件时出错!";
 
 // Files above this size are not read: no song comes near it.
-inline constexpr uint64_t kMaximumMidiFileSize = uint64_t(256) << 20;
+inline constexpr std::uint64_t kMaximumMidiFileSize = std::uint64_t(256) << 20;
 
 // Reads a Standard MIDI File (formats 0, 1 and 2, metrical division) into a song. Made by
 // CMidiSong::Load for one read; runs on the UI thread.
@@ -49,7 +49,7 @@ public:
     // True when the song holds the file's tracks (possibly cut short, see above); false for a
     // refusal. The song is cleared only once the header has been recognised. The bytes are not
     // kept.
-    bool Read(std::span<const uint8_t> bytes);
+    bool Read(std::span<const std::uint8_t> bytes);
 
 private:
     void Report(std::u16string_view caption, std::u16string_view text);
@@ -65,7 +65,7 @@ private:
     std::unique_ptr<std::byte[]> m_ownedBytes; // the file read whole, until the song's arena adopts it
     std::byte* m_adopted = nullptr; // the file's bytes once the arena owns them
     size_t m_reused = 0; // the bytes before this offset have been handed to the arena for reuse
-    std::span<const uint8_t> m_bytes;
+    std::span<const std::uint8_t> m_bytes;
     size_t m_position = 0; // offset of the next byte to read in m_bytes
 };
 

@@ -13,7 +13,7 @@
 namespace linlangok {
 namespace {
 
-void WriteBigEndian(std::ostream& out, uint32_t value, int bytes)
+void WriteBigEndian(std::ostream& out, std::uint32_t value, int bytes)
 {
     for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
         out.put(static_cast<char>(value >> shift));
@@ -45,13 +45,13 @@ bool CMidiFileWriter::Write(const std::filesystem::path& path, std::u16string_vi
 
 void CMidiFileWriter::WriteSong(std::ostream& out) const
 {
-    if (m_song.TrackCount() > std::numeric_limits<uint16_t>::max())
+    if (m_song.TrackCount() > std::numeric_limits<std::uint16_t>::max())
         throw std::length_error("too many tracks for a MIDI file");
     out.write("MThd", 4);
     WriteBigEndian(out, 6, 4);
-    WriteBigEndian(out, static_cast<uint32_t>(m_song.Format()), 2);
-    WriteBigEndian(out, static_cast<uint32_t>(m_song.TrackCount()), 2);
-    WriteBigEndian(out, static_cast<uint32_t>(m_song.Division()), 2);
+    WriteBigEndian(out, static_cast<std::uint32_t>(m_song.Format()), 2);
+    WriteBigEndian(out, static_cast<std::uint32_t>(m_song.TrackCount()), 2);
+    WriteBigEndian(out, static_cast<std::uint32_t>(m_song.Division()), 2);
     // Each chunk is put together in memory and written after its length: patching the length by
     // seeking back would flush the file once per track.
     std::ostringstream chunk;
@@ -59,14 +59,14 @@ void CMidiFileWriter::WriteSong(std::ostream& out) const
         chunk.str({});
         SmfOutput smf {chunk};
         for (const TrackEntry& entry : m_song.Track(index).Entries()) {
-            WriteVariableLength(chunk, static_cast<uint32_t>(entry.delta));
+            WriteVariableLength(chunk, static_cast<std::uint32_t>(entry.delta));
             entry.message->WriteSmf(smf);
         }
         const std::string_view bytes = chunk.view();
-        if (bytes.size() > std::numeric_limits<uint32_t>::max())
+        if (bytes.size() > std::numeric_limits<std::uint32_t>::max())
             throw std::length_error("track too long for a MIDI file");
         out.write("MTrk", 4);
-        WriteBigEndian(out, static_cast<uint32_t>(bytes.size()), 4);
+        WriteBigEndian(out, static_cast<std::uint32_t>(bytes.size()), 4);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 }

@@ -16,36 +16,36 @@ static_assert(sizeof(CSysExMessage) == 24);
 
 namespace {
 
-bool HasOneDataByte(int32_t command)
+bool HasOneDataByte(std::int32_t command)
 {
     return command == 0xC0 || command == 0xD0;
 }
 
-uint8_t CheckedDataByte(int value)
+std::uint8_t CheckedDataByte(int value)
 {
     if (value < 0 || value > 0x7F)
         throw std::invalid_argument("MIDI data byte out of range");
-    return static_cast<uint8_t>(value);
+    return static_cast<std::uint8_t>(value);
 }
 
-uint8_t CheckedStatus(int command, int channel)
+std::uint8_t CheckedStatus(int command, int channel)
 {
     if (command < 0x80 || command > 0xE0 || (command & 0x0F) != 0 || channel < 0 || channel > 15)
         throw std::invalid_argument("MIDI channel status out of range");
-    return static_cast<uint8_t>(command | channel);
+    return static_cast<std::uint8_t>(command | channel);
 }
 
-void WriteDataSmf(SmfOutput& out, std::span<const uint8_t> head, std::span<const uint8_t> data)
+void WriteDataSmf(SmfOutput& out, std::span<const std::uint8_t> head, std::span<const std::uint8_t> data)
 {
     out.stream.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    WriteVariableLength(out.stream, static_cast<uint32_t>(data.size()));
+    WriteVariableLength(out.stream, static_cast<std::uint32_t>(data.size()));
     out.stream.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     out.runningStatus = 0;
 }
 
 } // namespace
 
-void WriteVariableLength(std::ostream& out, uint32_t value)
+void WriteVariableLength(std::ostream& out, std::uint32_t value)
 {
     if (value > kMaximumVariableLength)
         throw std::invalid_argument("variable-length quantity too large");
@@ -57,7 +57,7 @@ void WriteVariableLength(std::ostream& out, uint32_t value)
     out.write(bytes + first, 4 - first);
 }
 
-CChannelMessage::CChannelMessage(uint8_t command, uint8_t channel, uint8_t data1)
+CChannelMessage::CChannelMessage(std::uint8_t command, std::uint8_t channel, std::uint8_t data1)
     : m_status(CheckedStatus(command, channel))
     , m_data1(CheckedDataByte(data1))
 {
@@ -65,20 +65,20 @@ CChannelMessage::CChannelMessage(uint8_t command, uint8_t channel, uint8_t data1
         throw std::invalid_argument("MIDI command needs two data bytes");
 }
 
-CChannelMessage::CChannelMessage(uint8_t command, uint8_t channel, uint8_t data1, uint8_t data2)
+CChannelMessage::CChannelMessage(std::uint8_t command, std::uint8_t channel, std::uint8_t data1, std::uint8_t data2)
     : m_status(CheckedStatus(command, channel))
     , m_data1(CheckedDataByte(data1))
     , m_data2(HasOneDataByte(command) ? 0 : CheckedDataByte(data2))
 {
 }
 
-CChannelMessage::CChannelMessage(uint32_t packedMessage)
-    : CChannelMessage(static_cast<uint8_t>(packedMessage & 0xF0), static_cast<uint8_t>(packedMessage & 0x0F),
-        static_cast<uint8_t>(packedMessage >> 8), static_cast<uint8_t>(packedMessage >> 16))
+CChannelMessage::CChannelMessage(std::uint32_t packedMessage)
+    : CChannelMessage(static_cast<std::uint8_t>(packedMessage & 0xF0), static_cast<std::uint8_t>(packedMessage & 0x0F),
+        static_cast<std::uint8_t>(packedMessage >> 8), static_cast<std::uint8_t>(packedMessage >> 16))
 {
 }
 
-void CChannelMessage::SetData1(uint8_t data1)
+void CChannelMessage::SetData1(std::uint8_t data1)
 {
     m_data1 = CheckedDataByte(data1);
 }
@@ -100,7 +100,7 @@ PerformResult CChannelMessage::Perform(IMidiShortMessageSink& output) const
     return {EPerformed::Sent};
 }
 
-CMetaMessage::CMetaMessage(CMessageArena& arena, int32_t type, const uint8_t* data, int32_t length)
+CMetaMessage::CMetaMessage(CMessageArena& arena, std::int32_t type, const std::uint8_t* data, std::int32_t length)
     : m_type(type)
     , m_length(0)
     , m_data(nullptr)
@@ -110,7 +110,7 @@ CMetaMessage::CMetaMessage(CMessageArena& arena, int32_t type, const uint8_t* da
     SetData(arena, {data, static_cast<size_t>(length)});
 }
 
-void CMetaMessage::SetData(CMessageArena& arena, std::span<const uint8_t> data)
+void CMetaMessage::SetData(CMessageArena& arena, std::span<const std::uint8_t> data)
 {
     const size_t length = data.size();
     bool accepted = true;
@@ -139,40 +139,40 @@ void CMetaMessage::SetData(CMessageArena& arena, std::span<const uint8_t> data)
     if (!accepted)
         throw std::runtime_error("Meta数据长度出错!");
     m_data = arena.CopyBytes(data);
-    m_length = static_cast<int32_t>(length);
+    m_length = static_cast<std::int32_t>(length);
 }
 
-int32_t CMetaMessage::TempoOf() const
+std::int32_t CMetaMessage::TempoOf() const
 {
     if (m_type != kMetaSetTempo)
         return 0;
-    int32_t tempo = 0;
-    for (const uint8_t byte : Data())
+    std::int32_t tempo = 0;
+    for (const std::uint8_t byte : Data())
         tempo = tempo << 8 | byte;
     return tempo;
 }
 
-void CMetaMessage::SetTempoValue(int32_t tempo)
+void CMetaMessage::SetTempoValue(std::int32_t tempo)
 {
     if (m_type != kMetaSetTempo)
         return;
-    m_data[0] = static_cast<uint8_t>(tempo >> 16);
-    m_data[1] = static_cast<uint8_t>(tempo >> 8);
-    m_data[2] = static_cast<uint8_t>(tempo);
+    m_data[0] = static_cast<std::uint8_t>(tempo >> 16);
+    m_data[1] = static_cast<std::uint8_t>(tempo >> 8);
+    m_data[2] = static_cast<std::uint8_t>(tempo);
 }
 
-std::u16string CMetaMessage::TextOfType(int32_t type, const ICodePage& codePage) const
+std::u16string CMetaMessage::TextOfType(std::int32_t type, const ICodePage& codePage) const
 {
     if (m_type != type || m_length == 0)
         return {};
-    const auto* end = static_cast<const uint8_t*>(std::memchr(m_data, 0, static_cast<size_t>(m_length)));
+    const auto* end = static_cast<const std::uint8_t*>(std::memchr(m_data, 0, static_cast<size_t>(m_length)));
     const size_t size = end ? static_cast<size_t>(end - m_data) : static_cast<size_t>(m_length);
     return codePage.ToWide(std::string_view(reinterpret_cast<const char*>(m_data), size));
 }
 
 void CMetaMessage::WriteSmf(SmfOutput& out) const
 {
-    const uint8_t head[2] = {kMetaStatus, static_cast<uint8_t>(m_type)};
+    const std::uint8_t head[2] = {kMetaStatus, static_cast<std::uint8_t>(m_type)};
     WriteDataSmf(out, head, Data());
 }
 
@@ -183,7 +183,7 @@ PerformResult CMetaMessage::Perform(IMidiShortMessageSink&) const
     return {m_type == kMetaMarker ? EPerformed::Marker : EPerformed::Nothing};
 }
 
-CSysExMessage::CSysExMessage(CMessageArena& arena, uint8_t status, const uint8_t* data, int32_t length)
+CSysExMessage::CSysExMessage(CMessageArena& arena, std::uint8_t status, const std::uint8_t* data, std::int32_t length)
     : m_status(status)
     , m_length(length)
     , m_data(nullptr)
@@ -195,7 +195,7 @@ CSysExMessage::CSysExMessage(CMessageArena& arena, uint8_t status, const uint8_t
 
 void CSysExMessage::WriteSmf(SmfOutput& out) const
 {
-    const uint8_t head[1] = {StatusByte()};
+    const std::uint8_t head[1] = {StatusByte()};
     WriteDataSmf(out, head, Data());
 }
 
@@ -224,7 +224,7 @@ CMetaMessage* AsMetaMessage(CMidiMessage* message)
     return const_cast<CMetaMessage*>(AsMetaMessage(static_cast<const CMidiMessage*>(message)));
 }
 
-bool IsMetaOfType(const CMidiMessage* message, int32_t type)
+bool IsMetaOfType(const CMidiMessage* message, std::int32_t type)
 {
     const CMetaMessage* meta = AsMetaMessage(message);
     return meta && meta->Type() == type;

@@ -12,7 +12,7 @@ public:
 
     // Sends one message. Sending while the output is closed does nothing; a device failure raises
     // std::runtime_error with the output's message text.
-    virtual void SendShort(uint32_t packedMessage) = 0;
+    virtual void SendShort(std::uint32_t packedMessage) = 0;
 };
 
 } // namespace linlangok

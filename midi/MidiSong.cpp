@@ -14,11 +14,11 @@
 namespace linlangok {
 namespace {
 
-constexpr int32_t kDefaultTempo = 500000;
-constexpr int32_t kLargestTempo = 0xFFFFFF;
+constexpr std::int32_t kDefaultTempo = 500000;
+constexpr std::int32_t kLargestTempo = 0xFFFFFF;
 
 // The meta events whose texts the song shows.
-bool IsSongText(int32_t type)
+bool IsSongText(std::int32_t type)
 {
     return type == kMetaText || type == kMetaNotice || type == kMetaTrackName || type == kMetaLyric;
 }
@@ -28,18 +28,18 @@ bool IsSetTempo(const CMidiMessage& message)
     return IsMetaOfType(&message, kMetaSetTempo);
 }
 
-CMetaMessage* NewSetTempo(CMessageArena& arena, int32_t tempo)
+CMetaMessage* NewSetTempo(CMessageArena& arena, std::int32_t tempo)
 {
-    const uint8_t data[3]
-        = {static_cast<uint8_t>(tempo >> 16), static_cast<uint8_t>(tempo >> 8), static_cast<uint8_t>(tempo)};
+    const std::uint8_t data[3] = {static_cast<std::uint8_t>(tempo >> 16), static_cast<std::uint8_t>(tempo >> 8),
+        static_cast<std::uint8_t>(tempo)};
     return arena.New<CMetaMessage>(arena, kMetaSetTempo, data, 3);
 }
 
-CMetaMessage* NewTextMeta(CMessageArena& arena, const ICodePage& codePage, int32_t type, std::u16string_view text)
+CMetaMessage* NewTextMeta(CMessageArena& arena, const ICodePage& codePage, std::int32_t type, std::u16string_view text)
 {
     const std::string bytes = codePage.FromWide(text);
     return arena.New<CMetaMessage>(
-        arena, type, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+        arena, type, reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<std::int32_t>(bytes.size()));
 }
 
 // Orders the items by key as a selection sort with swaps does: position i takes the first item
@@ -55,7 +55,7 @@ template <typename Item, typename KeyOf> void SelectionSort(std::vector<Item>& i
     size_t leaves = 1;
     while (leaves < count)
         leaves *= 2;
-    std::vector<int64_t> keys(count);
+    std::vector<std::int64_t> keys(count);
     // winner[node]: the position of the first least key below the node, or kNone.
     std::vector<size_t> winner(2 * leaves, kNone);
     for (size_t position = 0; position < count; ++position) {
@@ -108,7 +108,7 @@ SongLoad CMidiSong::Load(const std::filesystem::path& path, const ITextEncodingD
     return Prepare(read, std::move(messages), detector);
 }
 
-SongLoad CMidiSong::Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector)
+SongLoad CMidiSong::Load(std::span<const std::uint8_t> bytes, const ITextEncodingDetector& detector)
 {
     std::vector<MessageRequest> messages;
     const bool read = CMidiFileReader(*this, messages).Read(bytes);
@@ -144,7 +144,7 @@ void CMidiSong::ChooseCodePage(const ITextEncodingDetector& detector)
             const CMetaMessage* meta = AsMetaMessage(entry.message);
             if (!meta || !IsSongText(meta->Type()))
                 continue;
-            const std::span<const uint8_t> data = meta->Data();
+            const std::span<const std::uint8_t> data = meta->Data();
             const auto text = std::string_view(reinterpret_cast<const char*>(data.data()), data.size());
             AppendToEncodingSample(sample, text.substr(0, text.find('\0')));
         }
@@ -161,7 +161,7 @@ void CMidiSong::PostProcess()
     if (addConductor) {
         auto conductor = std::make_unique<CMidiTrack>(*this);
         ResetText();
-        const std::array<std::pair<int32_t, const std::u16string*>, 6> texts
+        const std::array<std::pair<std::int32_t, const std::u16string*>, 6> texts
             = {{{kMetaText, &m_infoText}, {kMetaNotice, &m_notice}, {kMetaText, &m_text2}, {kMetaText, &m_text1},
                 {kMetaTrackName, &m_subtitle}, {kMetaTrackName, &m_title}}};
         for (const auto& [type, text] : texts)
@@ -225,7 +225,7 @@ CMidiTrack& CMidiSong::InsertTrack(size_t index, std::unique_ptr<CMidiTrack> tra
     return **m_tracks.insert(m_tracks.begin() + static_cast<std::ptrdiff_t>(index), std::move(track));
 }
 
-void CMidiSong::SetDivision(int32_t division)
+void CMidiSong::SetDivision(std::int32_t division)
 {
     if (division < 1 || division > 0x7FFF)
         throw std::invalid_argument("division out of range");
@@ -253,7 +253,7 @@ void CMidiSong::CollectTempoReferences()
         const std::vector<TrackEntry>& entries = m_tracks[track]->Entries();
         for (size_t entry = 0; entry < entries.size(); ++entry) {
             if (IsSetTempo(*entries[entry].message))
-                m_tempoReferences.push_back({static_cast<uint32_t>(track), static_cast<uint32_t>(entry)});
+                m_tempoReferences.push_back({static_cast<std::uint32_t>(track), static_cast<std::uint32_t>(entry)});
         }
     }
 }
@@ -274,7 +274,7 @@ void CMidiSong::NormalizeTempo()
     pending.clear();
     for (const TempoReference& reference : m_tempoReferences) {
         const TrackEntry& entry = entryOf(reference);
-        const int32_t tempo = AsMetaMessage(entry.message)->TempoOf();
+        const std::int32_t tempo = AsMetaMessage(entry.message)->TempoOf();
         if ((!pending.empty() && pending.back().tick == entry.tick) || tempo < 1)
             continue;
         pending.push_back({entry.tick, tempo});
@@ -297,8 +297,8 @@ void CMidiSong::InsertPendingTempos()
     std::vector<TrackEntry> merged;
     merged.reserve(track.m_entries.size() + pending.size());
     size_t next = 0;
-    int32_t previousTick = 0;
-    const auto insertPendingBefore = [&](int64_t tick) {
+    std::int32_t previousTick = 0;
+    const auto insertPendingBefore = [&](std::int64_t tick) {
         bool inserted = false;
         for (; next < pending.size() && pending[next].tick < tick; ++next) {
             merged.push_back(
@@ -316,14 +316,14 @@ void CMidiSong::InsertPendingTempos()
         merged.push_back(entry);
         previousTick = entry.tick;
     }
-    insertPendingBefore(int64_t(INT32_MAX) + 1);
+    insertPendingBefore(std::int64_t(INT32_MAX) + 1);
     merged.push_back(track.m_entries[end]);
     track.m_entries.swap(merged);
     track.m_tempoEvents += pending.size();
     track.FixEnd();
 }
 
-void CMidiSong::SetTempo(int32_t tick, int32_t tempo, size_t trackIndex)
+void CMidiSong::SetTempo(std::int32_t tick, std::int32_t tempo, size_t trackIndex)
 {
     if (tempo == 0)
         return;
@@ -346,9 +346,9 @@ void CMidiSong::BuildTempoMap()
     m_tempoMap.Build();
 }
 
-int32_t CMidiSong::LastTick() const
+std::int32_t CMidiSong::LastTick() const
 {
-    int32_t last = 0;
+    std::int32_t last = 0;
     for (const auto& track : m_tracks) {
         if (track->Count() >= 2)
             last = std::max(last, track->Entries()[track->Count() - 2].tick);
@@ -402,7 +402,7 @@ size_t CMidiSong::ConvertFormat0()
     for (auto& destination : destinations) {
         if (!destination)
             continue;
-        int32_t previousTick = 0;
+        std::int32_t previousTick = 0;
         std::vector<TrackEntry>& entries = destination->m_entries;
         for (size_t index = 0; index + 1 < entries.size(); ++index) {
             entries[index].delta = entries[index].tick - previousTick;

@@ -28,8 +28,8 @@ inline constexpr size_t kMaximumHeaderInfoLines = 1000;
 
 // Where a Set Tempo event of the song lies.
 struct TempoReference {
-    uint32_t track;
-    uint32_t entry;
+    std::uint32_t track;
+    std::uint32_t entry;
 };
 
 // What a Load did: whether the song is fit to play, and the messages for the user in the order
@@ -68,16 +68,16 @@ public:
     // The code pages the detector gives must outlive the song.
     SongLoad Load(const std::filesystem::path& path, const ITextEncodingDetector& detector = NoEncodingDetection());
     // The same for a file's bytes in memory; they are not kept.
-    SongLoad Load(std::span<const uint8_t> bytes, const ITextEncodingDetector& detector = NoEncodingDetection());
+    SongLoad Load(std::span<const std::uint8_t> bytes, const ITextEncodingDetector& detector = NoEncodingDetection());
     // Destroys every track and message; there is no lyric track then.
     void Clear();
 
     size_t TrackCount() const { return m_tracks.size(); }
-    int32_t Format() const { return m_format; }
-    void SetFormat(int32_t format) { m_format = format; }
+    std::int32_t Format() const { return m_format; }
+    void SetFormat(std::int32_t format) { m_format = format; }
     // Ticks per quarter note, 1..0x7FFF (std::invalid_argument otherwise).
-    int32_t Division() const { return m_division; }
-    void SetDivision(int32_t division);
+    std::int32_t Division() const { return m_division; }
+    void SetDivision(std::int32_t division);
 
     CMidiTrack& Track(size_t index);
     const CMidiTrack& Track(size_t index) const;
@@ -96,11 +96,11 @@ public:
     void NormalizeTempo();
     // Puts a tempo (microseconds per quarter note, 1..0xFFFFFF; 0 does nothing) at the tick of the
     // track: rewrites a Set Tempo already there or inserts one after the entries at that tick.
-    void SetTempo(int32_t tick, int32_t tempo, size_t trackIndex);
+    void SetTempo(std::int32_t tick, std::int32_t tempo, size_t trackIndex);
     void BuildTempoMap();
-    double TicksToSeconds(int32_t tick) const { return m_tempoMap.TicksToSeconds(tick); }
+    double TicksToSeconds(std::int32_t tick) const { return m_tempoMap.TicksToSeconds(tick); }
     // The latest tick of an event in any track; 0 without events.
-    int32_t LastTick() const;
+    std::int32_t LastTick() const;
     double LengthSeconds() const { return TicksToSeconds(LastTick()); }
 
     // Splits a single-track format-0 song into a track of meta and system exclusive events and one
@@ -128,7 +128,7 @@ public:
     // Appends the header lines (title, credits, notice, the info text's lines up to the limit set by
     // BuildLyrics, the .kar tag lines, a final " ") to the track's syllables, trimming the song's
     // texts, and returns their number.
-    int32_t ComposeHeader(CMidiTrack& track);
+    std::int32_t ComposeHeader(CMidiTrack& track);
     // Chooses the track with the most syllables (or track 0 with its header) as the lyric track.
     void ChooseLyricTrack();
     // The track whose syllables and header lines the lyrics show draws; null without tracks. It
@@ -140,7 +140,7 @@ public:
     // own), it is the channel whose note-ons, among that track's or else every track's, start with
     // the most syllables (within a 64th note; the lowest of equals), and nothing when none does.
     // The drums (channel 9) never count.
-    std::optional<uint8_t> MelodyChannel() const;
+    std::optional<std::uint8_t> MelodyChannel() const;
 
     const std::u16string& Title() const { return m_title; }
     const std::u16string& Subtitle() const { return m_subtitle; }
@@ -188,8 +188,8 @@ private:
     std::vector<TempoReference> m_tempoReferences;
     CTempoMap m_tempoMap;
     std::vector<std::unique_ptr<CMidiTrack>> m_tracks;
-    int32_t m_division = 96;
-    int32_t m_format = 1;
+    std::int32_t m_division = 96;
+    std::int32_t m_format = 1;
     size_t m_infoLineLimit = kMaximumHeaderInfoLines; // info text lines in a header, set by BuildLyrics
 };
 

@@ -14,12 +14,12 @@ static_assert(sizeof(TrackEntry) == 16);
 
 namespace {
 
-constexpr int32_t kMaximumTick = std::numeric_limits<int32_t>::max();
+constexpr std::int32_t kMaximumTick = std::numeric_limits<std::int32_t>::max();
 
 // Deltas of removed entries pile up on the next one; they stop at the largest tick.
-int32_t SaturatedSum(int32_t a, int32_t b)
+std::int32_t SaturatedSum(std::int32_t a, std::int32_t b)
 {
-    return static_cast<int32_t>(std::min<int64_t>(int64_t(a) + b, kMaximumTick));
+    return static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t(a) + b, kMaximumTick));
 }
 
 bool IsNoteMessage(const CChannelMessage* channel)
@@ -75,7 +75,7 @@ void CMidiTrack::InsertFront(CMidiMessage* message)
     FixEnd();
 }
 
-size_t CMidiTrack::FindIndexByTick(int32_t tick, bool after) const
+size_t CMidiTrack::FindIndexByTick(std::int32_t tick, bool after) const
 {
     if (m_entries.size() < 2)
         return 0;
@@ -86,18 +86,18 @@ size_t CMidiTrack::FindIndexByTick(int32_t tick, bool after) const
     // Ticks never decrease before the End of Track, so the first entry at or after the tick (after
     // it, with the flag) is found by bisection.
     const auto found = after
-        ? std::upper_bound(first, end, tick, [](int32_t t, const TrackEntry& entry) { return t < entry.tick; })
-        : std::lower_bound(first, end, tick, [](const TrackEntry& entry, int32_t t) { return entry.tick < t; });
+        ? std::upper_bound(first, end, tick, [](std::int32_t t, const TrackEntry& entry) { return t < entry.tick; })
+        : std::lower_bound(first, end, tick, [](const TrackEntry& entry, std::int32_t t) { return entry.tick < t; });
     return static_cast<size_t>(found - first);
 }
 
-size_t CMidiTrack::InsertAtTick(int32_t tick, CMidiMessage* message, bool after)
+size_t CMidiTrack::InsertAtTick(std::int32_t tick, CMidiMessage* message, bool after)
 {
     CheckInsertion(message);
     if (tick < 0)
         throw std::invalid_argument("negative tick");
     const size_t index = FindIndexByTick(tick, after);
-    const int32_t previousTick = index == 0 ? 0 : m_entries[index - 1].tick;
+    const std::int32_t previousTick = index == 0 ? 0 : m_entries[index - 1].tick;
     m_entries.reserve(m_entries.size() + 1);
     m_entries[index].delta = m_entries[index].tick - tick;
     m_entries.insert(m_entries.begin() + static_cast<std::ptrdiff_t>(index), {message, tick - previousTick, tick});
@@ -152,11 +152,11 @@ void CMidiTrack::RemoveEach(const std::function<bool(const CMidiMessage&)>& matc
     m_entries.erase(m_entries.begin(), m_entries.begin() + static_cast<std::ptrdiff_t>(kept));
 }
 
-void CMidiTrack::AdjustDelta(size_t index, int32_t ticks)
+void CMidiTrack::AdjustDelta(size_t index, std::int32_t ticks)
 {
     if (index >= m_entries.size())
         throw std::runtime_error("Index into track out of range.");
-    if (int64_t(m_entries[index].delta) + ticks >= 0)
+    if (std::int64_t(m_entries[index].delta) + ticks >= 0)
         m_entries[index].delta = SaturatedSum(m_entries[index].delta, ticks);
 }
 
@@ -184,7 +184,7 @@ bool CMidiTrack::IsConductorOnly()
     return true;
 }
 
-int32_t CMidiTrack::Channel()
+std::int32_t CMidiTrack::Channel()
 {
     for (const TrackEntry& entry : m_entries) {
         const CChannelMessage* channel = AsChannelMessage(entry.message);
@@ -233,7 +233,7 @@ bool CMidiTrack::Transpose(int semitones)
     for (const TrackEntry& entry : m_entries) {
         CChannelMessage* channel = AsChannelMessage(entry.message);
         if (IsNoteMessage(channel))
-            channel->SetData1(static_cast<uint8_t>(channel->Data1() + applied));
+            channel->SetData1(static_cast<std::uint8_t>(channel->Data1() + applied));
     }
     m_transposition += applied;
     return true;
@@ -253,14 +253,15 @@ void CMidiTrack::ClearEvents()
 void CMidiTrack::SetName(std::u16string_view name)
 {
     const std::string bytes = m_owner.CodePage().FromWide(name);
-    const std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     CMessageArena& arena = m_owner.Messages();
     const auto named = std::find_if(m_entries.begin(), m_entries.end(),
         [](const TrackEntry& entry) { return IsMetaOfType(entry.message, kMetaTrackName); });
     if (named != m_entries.end())
         AsMetaMessage(named->message)->SetData(arena, data);
     else
-        InsertFront(arena.New<CMetaMessage>(arena, kMetaTrackName, data.data(), static_cast<int32_t>(data.size())));
+        InsertFront(
+            arena.New<CMetaMessage>(arena, kMetaTrackName, data.data(), static_cast<std::int32_t>(data.size())));
     m_name = name;
 }
 

@@ -17,14 +17,14 @@ class CMidiSong;
 // One timed message of a track. 16 bytes: entries are most of a loaded song's memory.
 struct TrackEntry {
     CMidiMessage* message; // owned by the track
-    int32_t delta; // ticks since the previous entry (the first: since tick 0)
-    int32_t tick; // absolute tick
+    std::int32_t delta; // ticks since the previous entry (the first: since tick 0)
+    std::int32_t tick; // absolute tick
 };
 
 // One lyric syllable of a track: absolute tick, seconds from the start of the song, text, and
 // whether a line or paragraph starts with it (its "/" or "\\" is not part of the text).
 struct LyricSyllable {
-    int32_t tick = 0;
+    std::int32_t tick = 0;
     float time = 0.0f;
     std::u16string text;
     ELyricBreak breakBefore = ELyricBreak::None;
@@ -57,38 +57,38 @@ public:
 
     // Adds an entry just before the End of Track; its tick is the previous entry's tick plus the
     // delta. Throws std::invalid_argument for no message, a negative delta or a tick beyond 32 bits.
-    void Append(CMidiMessage* message, int32_t delta)
+    void Append(CMidiMessage* message, std::int32_t delta)
     {
         const size_t count = m_entries.size();
-        const int64_t tick = (count >= 2 ? m_entries[count - 2].tick : 0) + int64_t(delta);
+        const std::int64_t tick = (count >= 2 ? m_entries[count - 2].tick : 0) + std::int64_t(delta);
         if (count == 0 || !message || delta < 0 || tick > INT32_MAX)
             RefuseAppend(message);
         // The End of Track moves up one place and takes the new entry's tick (FixEnd).
-        m_entries.push_back({m_entries[count - 1].message, 0, static_cast<int32_t>(tick)});
-        m_entries[count - 1] = {message, delta, static_cast<int32_t>(tick)};
+        m_entries.push_back({m_entries[count - 1].message, 0, static_cast<std::int32_t>(tick)});
+        m_entries[count - 1] = {message, delta, static_cast<std::int32_t>(tick)};
         Tally(message, 1);
     }
     // Adds an entry with delta 0 and tick 0 as the first entry.
     void InsertFront(CMidiMessage* message);
     // Where an entry at the tick goes: before the entries already at it, or after them with the
     // after-flag. The End of Track's index when every event lies earlier.
-    size_t FindIndexByTick(int32_t tick, bool after) const;
+    size_t FindIndexByTick(std::int32_t tick, bool after) const;
     // Inserts the message at the tick (not negative) and returns its index; the entry after it keeps
     // its tick.
-    size_t InsertAtTick(int32_t tick, CMidiMessage* message, bool after);
+    size_t InsertAtTick(std::int32_t tick, CMidiMessage* message, bool after);
     // Removes an entry, adding its delta to the next one. Without force, notes (note-on, note-off)
     // stay; the End of Track (or an index beyond it) always stays.
     void Remove(size_t index, bool force);
     // Adds ticks to an entry's delta unless the result would be negative; the tick stays. Throws
     // std::runtime_error("Index into track out of range.") for an index outside the track.
-    void AdjustDelta(size_t index, int32_t ticks);
+    void AdjustDelta(size_t index, std::int32_t ticks);
     // The End of Track takes the tick of the entry before it and delta 0.
     void FixEnd();
 
     // 1 when no entry holds a channel message; then the End of Track gets delta and tick 0.
     bool IsConductorOnly();
     // The channel of the first note-on with velocity or program change, or -1; stored when found.
-    int32_t Channel();
+    std::int32_t Channel();
     // Lowest and highest key of the note-ons and note-offs; false when there is none.
     bool NoteRange(int& lowest, int& highest) const;
     // Moves every note-on and note-off by whole semitones so that the track sits `semitones` from
@@ -119,8 +119,8 @@ public:
 
     const std::vector<LyricSyllable>& Syllables() const { return m_syllables; }
     std::vector<LyricSyllable>& Syllables() { return m_syllables; }
-    int32_t HeaderLines() const { return m_headerLines; }
-    void SetHeaderLines(int32_t lines) { m_headerLines = lines; }
+    std::int32_t HeaderLines() const { return m_headerLines; }
+    void SetHeaderLines(std::int32_t lines) { m_headerLines = lines; }
     const std::u16string& Name() const { return m_name; }
 
 private:
@@ -132,7 +132,7 @@ private:
     {
         if (message->StatusByte() != kMetaStatus)
             return;
-        const int32_t type = static_cast<const CMetaMessage*>(message)->Type();
+        const std::int32_t type = static_cast<const CMetaMessage*>(message)->Type();
         if (type == kMetaSetTempo)
             m_tempoEvents += static_cast<size_t>(change);
         else if (type == kMetaLyric)
@@ -145,11 +145,11 @@ private:
     void CheckInsertion(const CMidiMessage* message) const;
 
     std::vector<LyricSyllable> m_syllables;
-    int32_t m_headerLines = 0;
+    std::int32_t m_headerLines = 0;
     CMidiSong& m_owner;
     std::vector<TrackEntry> m_entries;
-    int32_t m_channel = -1;
-    int32_t m_transposition = 0;
+    std::int32_t m_channel = -1;
+    std::int32_t m_transposition = 0;
     std::u16string m_name;
     size_t m_tempoEvents = 0;
     size_t m_lyricEvents = 0;

@@ -22,10 +22,10 @@ constexpr std::u16string_view kLineEndsAndSpaces = u"\r\n ";
 // many of them gets fewer info lines in each (at least one).
 constexpr size_t kHeaderSyllableBudget = 250000;
 
-constexpr int32_t kPercussionChannel = 9;
+constexpr std::int32_t kPercussionChannel = 9;
 
 // Calls visit(meta) for every meta event of the type in the track, in order, until it returns false.
-template <typename Visit> void ForEachMeta(const CMidiTrack& track, int32_t type, Visit visit)
+template <typename Visit> void ForEachMeta(const CMidiTrack& track, std::int32_t type, Visit visit)
 {
     for (const TrackEntry& entry : track.Entries()) {
         if (IsMetaOfType(entry.message, type) && !visit(*AsMetaMessage(entry.message)))
@@ -35,7 +35,7 @@ template <typename Visit> void ForEachMeta(const CMidiTrack& track, int32_t type
 
 // The .kar marks are ASCII and stand first, where every code page of the songs has single bytes,
 // so they are read from the data: a Shift-JIS "\\" would decode as a yen sign.
-uint8_t FirstByte(const CMetaMessage& meta)
+std::uint8_t FirstByte(const CMetaMessage& meta)
 {
     return meta.Length() > 0 ? meta.Data()[0] : 0;
 }
@@ -47,12 +47,12 @@ bool IsKaraokeTag(const CMetaMessage& meta)
 
 bool IsKaraokeMarked(const CMetaMessage& meta)
 {
-    const uint8_t first = FirstByte(meta);
+    const std::uint8_t first = FirstByte(meta);
     return first == '@' || first == '/' || first == '\\';
 }
 
 struct KaraokeTagKind {
-    uint8_t tag; // the byte after the "@"
+    std::uint8_t tag; // the byte after the "@"
     std::u16string_view suffix;
 };
 
@@ -152,9 +152,9 @@ void CMidiSong::TakeTexts(const CMidiTrack& track)
     });
 }
 
-int32_t CMidiSong::ComposeHeader(CMidiTrack& track)
+std::int32_t CMidiSong::ComposeHeader(CMidiTrack& track)
 {
-    int32_t lines = 0;
+    std::int32_t lines = 0;
     std::vector<LyricSyllable>& syllables = track.Syllables();
     const auto addLine = [&](std::u16string_view text) {
         syllables.push_back({0, 0.0f, std::u16string(text)});
@@ -271,7 +271,7 @@ void CMidiSong::ChooseLyricTrack()
     m_lyricTrack = lyricTrack;
 }
 
-std::optional<uint8_t> CMidiSong::MelodyChannel() const
+std::optional<std::uint8_t> CMidiSong::MelodyChannel() const
 {
     if (!m_lyricTrack)
         return std::nullopt;
@@ -282,7 +282,7 @@ std::optional<uint8_t> CMidiSong::MelodyChannel() const
         return std::nullopt;
     // The note-on ticks of each channel of the lyric track, or of every track when it holds no
     // notes; the drums never sing.
-    std::array<std::vector<int32_t>, 16> noteTicks;
+    std::array<std::vector<std::int32_t>, 16> noteTicks;
     const auto collect = [&noteTicks](const CMidiTrack& track) {
         for (const TrackEntry& entry : track.Entries()) {
             const CChannelMessage* channel = AsChannelMessage(entry.message);
@@ -295,7 +295,7 @@ std::optional<uint8_t> CMidiSong::MelodyChannel() const
     };
     collect(*m_lyricTrack);
     if (channelsWithNotes() == 1) {
-        return static_cast<uint8_t>(std::find_if(noteTicks.begin(), noteTicks.end(), [](const auto& ticks) {
+        return static_cast<std::uint8_t>(std::find_if(noteTicks.begin(), noteTicks.end(), [](const auto& ticks) {
             return !ticks.empty();
         }) - noteTicks.begin());
     }
@@ -304,11 +304,11 @@ std::optional<uint8_t> CMidiSong::MelodyChannel() const
             collect(*track);
     }
     // The melody is the channel whose notes start with the most syllables, give or take a 64th note.
-    const int32_t tolerance = std::max(m_division / 16, 0);
+    const std::int32_t tolerance = std::max(m_division / 16, 0);
     size_t mostSung = 0;
-    std::optional<uint8_t> melody;
+    std::optional<std::uint8_t> melody;
     for (size_t channel = 0; channel < noteTicks.size(); ++channel) {
-        std::vector<int32_t>& ticks = noteTicks[channel];
+        std::vector<std::int32_t>& ticks = noteTicks[channel];
         std::sort(ticks.begin(), ticks.end());
         const auto sung = static_cast<size_t>(std::count_if(syllables.begin() + static_cast<std::ptrdiff_t>(firstSung),
             syllables.end(), [&ticks, tolerance](const LyricSyllable& syllable) {
@@ -317,7 +317,7 @@ std::optional<uint8_t> CMidiSong::MelodyChannel() const
             }));
         if (sung > mostSung) {
             mostSung = sung;
-            melody = static_cast<uint8_t>(channel);
+            melody = static_cast<std::uint8_t>(channel);
         }
     }
     return melody;

@@ -28,14 +28,14 @@ void CTempoMap::Build()
     }
 }
 
-double CTempoMap::TicksToSeconds(int32_t tick) const
+double CTempoMap::TicksToSeconds(std::int32_t tick) const
 {
     if (m_segments.empty())
         return 0.0;
     // The segment holding the tick: the last one starting at or before it (segments ascend), or
     // the last segment for a tick before the first one.
     const auto after = std::upper_bound(m_segments.begin(), m_segments.end(), tick,
-        [](int32_t t, const TempoSegment& segment) { return t < segment.tick; });
+        [](std::int32_t t, const TempoSegment& segment) { return t < segment.tick; });
     const TempoSegment& segment = after == m_segments.begin() ? m_segments.back() : *(after - 1);
     return (double(tick) - segment.tick) * segment.tempo * 0.000001 / m_song.Division() + segment.start;
 }

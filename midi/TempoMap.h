@@ -10,15 +10,15 @@ class CMidiSong;
 // One tempo of the song from its tick on: microseconds per quarter note, and the seconds at which
 // the segment starts.
 struct TempoSegment {
-    int32_t tick;
-    int32_t tempo;
+    std::int32_t tick;
+    std::int32_t tempo;
     float start;
 };
 
 // A Set Tempo event waiting to be merged into the first track.
 struct PendingTempo {
-    int32_t tick;
-    int32_t tempo;
+    std::int32_t tick;
+    std::int32_t tempo;
 };
 
 // The song's tempo map: turns ticks into seconds. Built on the UI thread after loading; read on
@@ -33,7 +33,7 @@ public:
 
     // Seconds at the tick: 0.0 without segments; otherwise from the segment that holds the tick,
     // or the last segment for a tick at or after it or before the first one.
-    double TicksToSeconds(int32_t tick) const;
+    double TicksToSeconds(std::int32_t tick) const;
 
     const std::vector<TempoSegment>& Segments() const { return m_segments; }
     std::vector<PendingTempo>& PendingTempos() { return m_pendingTempos; }

@@ -4,25 +4,25 @@
 
 namespace linlangok {
 
-uint32_t CManualTimerDriver::StartPeriodic(uint32_t periodMs, uint32_t, CMultimediaTimer& timer)
+std::uint32_t CManualTimerDriver::StartPeriodic(std::uint32_t periodMs, std::uint32_t, CMultimediaTimer& timer)
 {
     if (m_refuse || periodMs == 0)
         return 0;
-    const uint32_t identifier = m_nextIdentifier++;
+    const std::uint32_t identifier = m_nextIdentifier++;
     m_events.push_back({identifier, periodMs, m_now + periodMs, &timer});
     ++m_changes;
     return identifier;
 }
 
-void CManualTimerDriver::StopPeriodic(uint32_t identifier)
+void CManualTimerDriver::StopPeriodic(std::uint32_t identifier)
 {
     m_changes
         += std::erase_if(m_events, [identifier](const PeriodicEvent& event) { return event.identifier == identifier; });
 }
 
-void CManualTimerDriver::Advance(uint32_t milliseconds)
+void CManualTimerDriver::Advance(std::uint32_t milliseconds)
 {
-    const uint64_t end = m_now + milliseconds;
+    const std::uint64_t end = m_now + milliseconds;
     while (m_now < end) {
         ++m_now;
         // A callback may start or stop events; then the scan starts over. Events that have
@@ -32,8 +32,8 @@ void CManualTimerDriver::Advance(uint32_t milliseconds)
             if (event.nextDue > m_now)
                 continue;
             event.nextDue += event.period;
-            const uint32_t identifier = event.identifier;
-            const uint64_t changesBefore = m_changes;
+            const std::uint32_t identifier = event.identifier;
+            const std::uint64_t changesBefore = m_changes;
             if (event.timer->OnPeriods(1) == 0)
                 StopPeriodic(identifier);
             if (m_changes != changesBefore)

@@ -14,38 +14,38 @@ namespace linlangok {
 // after any millisecond.
 class CManualTimerDriver final : public IPeriodicTimerDriver {
 public:
-    uint32_t MinimumPeriod() const override { return 1; }
-    uint32_t MaximumPeriod() const override { return 1000000; }
+    std::uint32_t MinimumPeriod() const override { return 1; }
+    std::uint32_t MaximumPeriod() const override { return 1000000; }
     std::chrono::steady_clock::time_point ClockTime() const override
     {
         return std::chrono::steady_clock::time_point() + std::chrono::milliseconds(m_now);
     }
-    uint32_t StartPeriodic(uint32_t periodMs, uint32_t resolutionMs, CMultimediaTimer& timer) override;
-    void StopPeriodic(uint32_t identifier) override;
-    void Hurry(uint32_t) override { }
+    std::uint32_t StartPeriodic(std::uint32_t periodMs, std::uint32_t resolutionMs, CMultimediaTimer& timer) override;
+    void StopPeriodic(std::uint32_t identifier) override;
+    void Hurry(std::uint32_t) override { }
 
     // Lets `milliseconds` of virtual time pass: every running periodic event fires once per
     // elapsed period of its own, in start order.
-    void Advance(uint32_t milliseconds);
+    void Advance(std::uint32_t milliseconds);
 
     // Virtual milliseconds since construction.
-    uint64_t Now() const { return m_now; }
+    std::uint64_t Now() const { return m_now; }
 
     // Refuse (true) or accept the next StartPeriodic calls.
     void SetRefuse(bool refuse) { m_refuse = refuse; }
 
 private:
     struct PeriodicEvent {
-        uint32_t identifier;
-        uint32_t period;
-        uint64_t nextDue;
+        std::uint32_t identifier;
+        std::uint32_t period;
+        std::uint64_t nextDue;
         CMultimediaTimer* timer;
     };
 
     std::vector<PeriodicEvent> m_events;
-    uint32_t m_nextIdentifier = 1;
-    uint64_t m_now = 0;
-    uint64_t m_changes = 0;
+    std::uint32_t m_nextIdentifier = 1;
+    std::uint64_t m_now = 0;
+    std::uint64_t m_changes = 0;
     bool m_refuse = false;
 };
 

@@ -19,20 +19,20 @@ CMultimediaTimer::~CMultimediaTimer()
     Stop();
 }
 
-bool CMultimediaTimer::Start(uint32_t delayMs, uint32_t resolutionMs)
+bool CMultimediaTimer::Start(std::uint32_t delayMs, std::uint32_t resolutionMs)
 {
     if (IsRunning())
         return true;
     Stop();
     // The first callback may come before StartPeriodic returns: period and running flag are set
     // before, and undone when the driver refuses.
-    const uint32_t previousPeriod = m_period;
+    const std::uint32_t previousPeriod = m_period;
     m_period = delayMs;
     m_runStart = m_driver.ClockTime();
-    m_elapsedAtRunStart = static_cast<uint32_t>(m_progress.load(std::memory_order_relaxed) >> 32);
-    m_progress.store(uint64_t {m_elapsedAtRunStart} << 32 | 1, std::memory_order_release);
+    m_elapsedAtRunStart = static_cast<std::uint32_t>(m_progress.load(std::memory_order_relaxed) >> 32);
+    m_progress.store(std::uint64_t {m_elapsedAtRunStart} << 32 | 1, std::memory_order_release);
     m_running.store(true, std::memory_order_release);
-    const uint32_t identifier = m_driver.StartPeriodic(delayMs, resolutionMs, *this);
+    const std::uint32_t identifier = m_driver.StartPeriodic(delayMs, resolutionMs, *this);
     if (identifier == 0) {
         m_running.store(false, std::memory_order_release);
         m_period = previousPeriod;
@@ -77,22 +77,22 @@ void CMultimediaTimer::FanOutTick()
         client->UpdateTick(*this);
 }
 
-uint32_t CMultimediaTimer::OnPeriods(uint32_t periods) noexcept
+std::uint32_t CMultimediaTimer::OnPeriods(std::uint32_t periods) noexcept
 {
     try {
         std::lock_guard lock(m_clientLock);
-        for (uint32_t period = 0; period < periods; ++period) {
-            const uint64_t elapsed = (m_progress.load(std::memory_order_relaxed) >> 32) + m_period;
+        for (std::uint32_t period = 0; period < periods; ++period) {
+            const std::uint64_t elapsed = (m_progress.load(std::memory_order_relaxed) >> 32) + m_period;
             m_progress.store(elapsed << 32 | 1, std::memory_order_release);
             m_callbackCount.fetch_add(1, std::memory_order_relaxed);
             for (CTimerClient* client : m_clients)
                 client->UpdateTimer(*this);
         }
-        uint32_t sleep = kMaximumSleepPeriods;
+        std::uint32_t sleep = kMaximumSleepPeriods;
         for (const CTimerClient* client : m_clients)
             sleep = std::min(sleep, client->PeriodsUntilWanted(*this));
-        sleep = std::max<uint32_t>(sleep, 1);
-        const uint64_t elapsed = m_progress.load(std::memory_order_relaxed) >> 32;
+        sleep = std::max<std::uint32_t>(sleep, 1);
+        const std::uint64_t elapsed = m_progress.load(std::memory_order_relaxed) >> 32;
         m_progress.store(elapsed << 32 | sleep, std::memory_order_release);
         return sleep;
     } catch (const std::exception& error) {
@@ -104,11 +104,11 @@ uint32_t CMultimediaTimer::OnPeriods(uint32_t periods) noexcept
     return 0;
 }
 
-int32_t CMultimediaTimer::NextTickWanted() const
+std::int32_t CMultimediaTimer::NextTickWanted() const
 {
     std::lock_guard lock(m_clientLock);
-    const int32_t counter = TickCounter();
-    int32_t wanted = std::numeric_limits<int32_t>::max();
+    const std::int32_t counter = TickCounter();
+    std::int32_t wanted = std::numeric_limits<std::int32_t>::max();
     for (const CTimerClient* client : m_clients)
         wanted = std::min(wanted, client->NextTickWanted(counter));
     return wanted;
@@ -120,11 +120,11 @@ void CMultimediaTimer::Hurry()
         m_driver.Hurry(m_timerIdentifier);
 }
 
-uint32_t CMultimediaTimer::ElapsedMilliseconds() const
+std::uint32_t CMultimediaTimer::ElapsedMilliseconds() const
 {
-    const uint64_t progress = m_progress.load(std::memory_order_acquire);
-    const auto elapsed = static_cast<uint32_t>(progress >> 32);
-    const auto sleep = static_cast<uint32_t>(progress);
+    const std::uint64_t progress = m_progress.load(std::memory_order_acquire);
+    const auto elapsed = static_cast<std::uint32_t>(progress >> 32);
+    const auto sleep = static_cast<std::uint32_t>(progress);
     if (sleep <= 1 || !IsRunning())
         return elapsed;
     // The periods whose deadlines have passed since the last call, short of the one that ends
@@ -133,8 +133,8 @@ uint32_t CMultimediaTimer::ElapsedMilliseconds() const
     const auto since = m_driver.ClockTime() - lastPeriod;
     if (since < std::chrono::milliseconds(m_period))
         return elapsed;
-    const auto passed = static_cast<uint64_t>(since / std::chrono::milliseconds(m_period));
-    return elapsed + m_period * static_cast<uint32_t>(std::min<uint64_t>(passed, sleep - 1));
+    const auto passed = static_cast<std::uint64_t>(since / std::chrono::milliseconds(m_period));
+    return elapsed + m_period * static_cast<std::uint32_t>(std::min<std::uint64_t>(passed, sleep - 1));
 }
 
 void CMultimediaTimer::ReportError(const char* message) noexcept

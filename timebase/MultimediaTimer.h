@@ -23,7 +23,7 @@ class IPeriodicTimerDriver;
 class CMultimediaTimer {
 public:
     // The longest the driver's thread sleeps, in periods, whatever the clients need.
-    static constexpr uint32_t kMaximumSleepPeriods = 100;
+    static constexpr std::uint32_t kMaximumSleepPeriods = 100;
 
     explicit CMultimediaTimer(IPeriodicTimerDriver& driver);
     ~CMultimediaTimer();
@@ -33,7 +33,7 @@ public:
 
     // Starts the periodic event (delay and resolution in milliseconds). True when running
     // afterwards; false when the driver refused. Starting a running timer changes nothing.
-    bool Start(uint32_t delayMs, uint32_t resolutionMs);
+    bool Start(std::uint32_t delayMs, std::uint32_t resolutionMs);
     // Cancels the periodic event and waits until its callback has returned; the counters stay.
     // Also releases an event that ended itself after a client error.
     void Stop();
@@ -52,10 +52,10 @@ public:
     // Returns how many periods may pass before the clients next need a call (1 to
     // kMaximumSleepPeriods). An error raised by a client never escapes: the timer stops running,
     // the error handler gets the message, and 0 asks the driver to end the periodic event.
-    uint32_t OnPeriods(uint32_t periods) noexcept;
+    std::uint32_t OnPeriods(std::uint32_t periods) noexcept;
 
     // The lowest tick counter at whose fan-out a client has work (timer thread).
-    int32_t NextTickWanted() const;
+    std::int32_t NextTickWanted() const;
 
     // Asks the driver for a call at the next period, e.g. after a change a client must take up.
     void Hurry();
@@ -66,12 +66,12 @@ public:
     void SetErrorHandler(std::function<void(const std::string& message)> handler);
 
     bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
-    uint32_t Period() const { return m_period; }
+    std::uint32_t Period() const { return m_period; }
     // UI thread or timer thread.
-    uint32_t ElapsedMilliseconds() const;
-    uint32_t CallbackCount() const { return m_callbackCount.load(std::memory_order_relaxed); }
-    int32_t TickCounter() const { return m_tickCounter.load(std::memory_order_relaxed); }
-    void SetTickCounter(int32_t tick) { m_tickCounter.store(tick, std::memory_order_relaxed); }
+    std::uint32_t ElapsedMilliseconds() const;
+    std::uint32_t CallbackCount() const { return m_callbackCount.load(std::memory_order_relaxed); }
+    std::int32_t TickCounter() const { return m_tickCounter.load(std::memory_order_relaxed); }
+    void SetTickCounter(std::int32_t tick) { m_tickCounter.store(tick, std::memory_order_relaxed); }
 
     IPeriodicTimerDriver& Driver() const { return m_driver; }
 
@@ -81,19 +81,19 @@ private:
     IPeriodicTimerDriver& m_driver;
     // Nonzero while the driver holds a periodic event for this timer, even one that ended itself
     // after an error; UI thread only.
-    uint32_t m_timerIdentifier = 0;
+    std::uint32_t m_timerIdentifier = 0;
     // Written only while no periodic event exists.
-    uint32_t m_period = 0;
+    std::uint32_t m_period = 0;
     std::chrono::steady_clock::time_point m_runStart; // the driver's time at Start
-    uint32_t m_elapsedAtRunStart = 0;
+    std::uint32_t m_elapsedAtRunStart = 0;
     // Elapsed milliseconds in the upper half; in the lower, the periods the driver may sleep
     // after the last call.
-    std::atomic<uint64_t> m_progress {0};
-    std::atomic<uint32_t> m_callbackCount {0};
+    std::atomic<std::uint64_t> m_progress {0};
+    std::atomic<std::uint32_t> m_callbackCount {0};
     std::atomic<bool> m_running {false};
     std::list<CTimerClient*> m_clients;
     mutable std::recursive_mutex m_clientLock;
-    std::atomic<int32_t> m_tickCounter {0};
+    std::atomic<std::int32_t> m_tickCounter {0};
     std::function<void(const std::string&)> m_errorHandler;
 };
 

@@ -16,8 +16,8 @@ public:
     virtual ~IPeriodicTimerDriver() = default;
 
     // The shortest and longest periods the driver offers, in milliseconds.
-    virtual uint32_t MinimumPeriod() const = 0;
-    virtual uint32_t MaximumPeriod() const = 0;
+    virtual std::uint32_t MinimumPeriod() const = 0;
+    virtual std::uint32_t MaximumPeriod() const = 0;
 
     // The driver's time: the steady clock, or virtual time counted from the clock's zero.
     virtual std::chrono::steady_clock::time_point ClockTime() const = 0;
@@ -26,17 +26,18 @@ public:
     // timer.OnPeriods(n) passes n periods; its result is how many periods the driver may let pass
     // before the next call (it may call sooner), and 0 ends the event. Runs until StopPeriodic or
     // until OnPeriods returns 0. Returns a nonzero identifier, or 0 when the driver refuses.
-    virtual uint32_t StartPeriodic(uint32_t periodMs, uint32_t resolutionMs, CMultimediaTimer& timer) = 0;
+    virtual std::uint32_t StartPeriodic(std::uint32_t periodMs, std::uint32_t resolutionMs, CMultimediaTimer& timer)
+        = 0;
 
     // Cancels a periodic event. Called from another thread, it returns once no callback of that
     // event runs any more (also when the event already ended itself) and forgets the identifier;
     // called from inside the event's own callback, it only prevents the next callbacks, and a
     // later call from another thread still releases the event. Unknown identifiers are ignored.
     // The periods that passed since the last callback are passed in a last one before it returns.
-    virtual void StopPeriodic(uint32_t identifier) = 0;
+    virtual void StopPeriodic(std::uint32_t identifier) = 0;
 
     // Asks for a call at the next period, however long the timer meant to sleep. Any thread.
-    virtual void Hurry(uint32_t identifier) = 0;
+    virtual void Hurry(std::uint32_t identifier) = 0;
 };
 
 } // namespace linlangok

@@ -20,11 +20,11 @@ public:
 
     // The lowest tick counter from tickCounter on at whose fan-out UpdateTick has work to do;
     // the timer thread sleeps through the ticks before it. By default every tick.
-    virtual int32_t NextTickWanted(int32_t tickCounter) const { return tickCounter; }
+    virtual std::int32_t NextTickWanted(std::int32_t tickCounter) const { return tickCounter; }
 
     // How many periods may pass before UpdateTimer has work to do again: by default every period.
     // A client of UpdateTick alone returns UINT32_MAX and leaves it to NextTickWanted.
-    virtual uint32_t PeriodsUntilWanted(const CMultimediaTimer& timer) const { return 1; }
+    virtual std::uint32_t PeriodsUntilWanted(const CMultimediaTimer& timer) const { return 1; }
 };
 
 } // namespace linlangok

@@ -41,7 +41,7 @@ int RunRecordCommand(ToolContext& context)
         devices, context.mixers, &context.encoder, context.programFolder, context.fileLocks, prompts, errors);
     if (!SelectFirstInputDevice(controller))
         return 1;
-    const uint64_t frames = TakeFrames(*seconds);
+    const std::uint64_t frames = TakeFrames(*seconds);
     controller.StartRecording(frames);
     if (!controller.IsRecording())
         return 1;

@@ -48,7 +48,7 @@ int Serve(ToolContext& context, const HttpServerOptions& options, const std::str
         pin.empty() ? RandomPin(4) : pin, PhoneLimits {}});
     service.SetCatalogue(index);
     CHttplibServer server;
-    const uint16_t port
+    const std::uint16_t port
         = server.Start(options, [&service](const HttpRequest& request) { return service.Handle(request); });
     std::string host = options.address;
     if (host == "0.0.0.0") {
@@ -80,7 +80,7 @@ int RunServeCommand(ToolContext& context)
         if (i + 1 == arguments.size())
             return UsageError(kServeUsage);
         const std::string& value = arguments[i + 1];
-        const std::optional<uint16_t> port = ParseArgument<uint16_t>(value, 0, UINT16_MAX);
+        const std::optional<std::uint16_t> port = ParseArgument<std::uint16_t>(value, 0, UINT16_MAX);
         if (arguments[i] == "--port" && port)
             options.port = *port;
         else if (arguments[i] == "--pin" && IsDigits(value, 4, 8))

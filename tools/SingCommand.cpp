@@ -59,7 +59,7 @@ int RunSingCommand(ToolContext& context)
     const bool midi = session.Kind() == ESongKind::Midi;
     if (midi ? !session.Sequencer().IsPlaying() : session.AudioPlayer().Speed() == 0)
         return 1; // the reason has been shown
-    const uint64_t frames = TakeFrames(*seconds);
+    const std::uint64_t frames = TakeFrames(*seconds);
     recording.StartRecording(frames);
     if (!recording.IsRecording())
         return 1;

@@ -50,19 +50,19 @@ bool SelectFirstInputDevice(CRecordingController& controller)
     return true;
 }
 
-void PrintDropouts(uint64_t playback, uint64_t recording)
+void PrintDropouts(std::uint64_t playback, std::uint64_t recording)
 {
     if (const std::u16string notice = DropoutNotice(playback, recording); !notice.empty())
         std::cerr << Utf16ToUtf8(notice) << '\n';
 }
 
-uint64_t TakeFrames(double seconds)
+std::uint64_t TakeFrames(double seconds)
 {
-    return static_cast<uint64_t>(std::llround(seconds * kCaptureFramesPerSecond));
+    return static_cast<std::uint64_t>(std::llround(seconds * kCaptureFramesPerSecond));
 }
 
-void WaitForTake(
-    const CRecordingController& controller, uint64_t frames, const std::function<void(std::chrono::milliseconds)>& wait)
+void WaitForTake(const CRecordingController& controller, std::uint64_t frames,
+    const std::function<void(std::chrono::milliseconds)>& wait)
 {
     using namespace std::chrono_literals;
     const auto giveUp

@@ -43,14 +43,14 @@ struct ToolSession {
 bool SelectFirstInputDevice(CRecordingController& controller);
 
 // Tells standard error of dropouts in playback and recording (DropoutNotice), when there were any.
-void PrintDropouts(uint64_t playback, uint64_t recording);
+void PrintDropouts(std::uint64_t playback, std::uint64_t recording);
 
 // The frames of a take of `seconds`.
-uint64_t TakeFrames(double seconds);
+std::uint64_t TakeFrames(double seconds);
 // Waits until the running recording has captured `frames` frames, calling `wait` with the longest
 // it may wait before the next look. A device that delivers less gets the take's own duration and
 // ten seconds more, so that a stalled device cannot hold the command for ever.
-void WaitForTake(const CRecordingController& controller, uint64_t frames,
+void WaitForTake(const CRecordingController& controller, std::uint64_t frames,
     const std::function<void(std::chrono::milliseconds)>& wait);
 
 } // namespace linlangok

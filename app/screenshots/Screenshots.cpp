@@ -161,7 +161,7 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     const std::filesystem::path lyrics = songs.filePath(QStringLiteral("jasmine.lrc")).toStdString();
     {
         CWavFileWriter silence(song, EWavFileMode::Growing);
-        const std::vector<int16_t> second(44100 * 2);
+        const std::vector<std::int16_t> second(44100 * 2);
         for (int seconds = 0; seconds < 30; ++seconds)
             silence.WriteInt16(second.data(), 44100);
         silence.Commit();
@@ -309,7 +309,7 @@ bool SaveVideoWindow(linlangok::CKaraokeApplication& karaoke, const QString& fol
 std::string KaraokeGraphics(int seconds)
 {
     using namespace linlangok;
-    enum : uint8_t { kBackground, kText, kSung, kTitle };
+    enum : std::uint8_t { kBackground, kText, kSung, kTitle };
     QImage screen(kCdgScreenWidth, kCdgScreenHeight, QImage::Format_Indexed8);
     screen.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(255, 0, 0), qRgb(255, 255, 0)});
     screen.fill(kBackground);
@@ -328,13 +328,13 @@ std::string KaraokeGraphics(int seconds)
         painter.drawText(QRect(0, 144, kCdgScreenWidth, 36), Qt::AlignCenter, QStringLiteral("芬芳美丽满枝桠"));
     }
     // Each tile of text in one colour on the background, as the format draws it.
-    const auto tile = [&drawn](int row, int column, uint8_t colour) {
-        std::array<uint8_t, 12> lines {};
+    const auto tile = [&drawn](int row, int column, std::uint8_t colour) {
+        std::array<std::uint8_t, 12> lines {};
         for (int y = 0; y < kCdgTileHeight; ++y)
             for (int x = 0; x < kCdgTileWidth; ++x)
                 if (qGray(drawn.pixel(column * kCdgTileWidth + x, row * kCdgTileHeight + y)) > 100)
-                    lines[static_cast<size_t>(y)] |= static_cast<uint8_t>(0x20 >> x);
-        return std::any_of(lines.begin(), lines.end(), [](uint8_t line) { return line != 0; })
+                    lines[static_cast<size_t>(y)] |= static_cast<std::uint8_t>(0x20 >> x);
+        return std::any_of(lines.begin(), lines.end(), [](std::uint8_t line) { return line != 0; })
             ? CdgTile(kBackground, colour, row, column, lines)
             : std::string();
     };
@@ -348,13 +348,14 @@ std::string KaraokeGraphics(int seconds)
     constexpr int kSungSeconds = 4;
     const size_t columns = kCdgScreenWidth / kCdgTileWidth;
     for (size_t column = 0; column < columns; ++column) {
-        const size_t due = (kFirstSungSecond * kCdgPacketsPerSecond
-                               + column * kSungSeconds * kCdgPacketsPerSecond / columns)
+        const size_t due
+            = (kFirstSungSecond * kCdgPacketsPerSecond + column * kSungSeconds * kCdgPacketsPerSecond / columns)
             * kCdgPacketBytes;
         graphics.resize(std::max(graphics.size(), due), '\0');
         graphics += tile(9, static_cast<int>(column), kSung) + tile(10, static_cast<int>(column), kSung);
     }
-    graphics.resize(std::max(graphics.size(), static_cast<size_t>(seconds) * kCdgPacketsPerSecond * kCdgPacketBytes), '\0');
+    graphics.resize(
+        std::max(graphics.size(), static_cast<size_t>(seconds) * kCdgPacketsPerSecond * kCdgPacketBytes), '\0');
     return graphics;
 }
 
@@ -460,9 +461,9 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
         {"王菲", "红豆"}, {"陈奕迅", "十年"}, {"Beyond", "海阔天空"}, {"张学友", "吻别"}, {"五月天", "倔强"},
         {"梁静茹", "勇气"}, {"孙燕姿", "遇见"}, {"刘若英", "后来"}, {"Eagles", "Hotel California"}};
     // A MIDI file of one long note, titled in its track name: a few bytes for a song of minutes.
-    auto song = [](std::string_view title, uint32_t seconds) {
+    auto song = [](std::string_view title, std::uint32_t seconds) {
         std::string track = std::string("\0\xFF\x03", 3) + static_cast<char>(title.size()) + std::string(title);
-        const uint32_t ticks = seconds * 960; // two quarter notes a second at the default tempo, 480 ticks each
+        const std::uint32_t ticks = seconds * 960; // two quarter notes a second at the default tempo, 480 ticks each
         track += std::string("\0\x90\x3C\x40", 4);
         for (int shift = 21; shift > 0; shift -= 7)
             track += static_cast<char>(0x80 | ((ticks >> shift) & 0x7F));
@@ -473,7 +474,7 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
             bytes += static_cast<char>((track.size() >> shift) & 0xFF);
         return bytes + track;
     };
-    uint32_t seconds = 180;
+    std::uint32_t seconds = 180;
     for (const auto& [singer, title] : songs) {
         std::filesystem::create_directories(root / "歌库" / singer);
         seconds = 180 + (seconds * 37) % 120;

@@ -38,7 +38,7 @@ template <typename T, size_t N> void CAudioSourceMixer::Remove(std::array<std::a
         return;
     // A pass that started before the slot was cleared may still hold the item: wait for it.
     // Passes that start later no longer see it.
-    const uint64_t pass = m_passes.load();
+    const std::uint64_t pass = m_passes.load();
     if (pass % 2 == 0)
         return;
     while (m_passes.load() == pass)

@@ -37,7 +37,7 @@ private:
 
     std::array<std::atomic<IAudioSource*>, kMaximumSources> m_slots {};
     std::array<std::atomic<IAudioTap*>, kMaximumTaps> m_taps {};
-    std::atomic<uint64_t> m_passes {0}; // odd while Render runs
+    std::atomic<std::uint64_t> m_passes {0}; // odd while Render runs
     std::mutex m_editLock; // serialises AddSource and RemoveSource; Render never takes it
 };
 

@@ -15,8 +15,8 @@ public:
     // Capture thread: one chunk of frames, valid during the call, and the steady-clock moment its
     // first frame reached the device by the device's own account (it entered the input the input
     // latency before).
-    using Consumer
-        = std::function<void(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured)>;
+    using Consumer = std::function<void(
+        const std::int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured)>;
 
     virtual ~ICaptureDevice() = default;
 
@@ -29,7 +29,7 @@ public:
     virtual void Stop() = 0;
     // How often, since it was made, the device lost input that was not read in time (an
     // overflow, a gap in what it delivers); zero for a device that cannot tell. Any thread.
-    virtual uint64_t DropoutCount() const { return 0; }
+    virtual std::uint64_t DropoutCount() const { return 0; }
 };
 
 } // namespace linlangok

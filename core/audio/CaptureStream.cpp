@@ -19,7 +19,7 @@ bool CCaptureStream::Attach(ICaptureReceiver& receiver)
     std::lock_guard attach(m_attachLock);
     if (m_receivers.empty()
         && !m_device->Start(
-            [this](const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured) {
+            [this](const std::int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured) {
                 Deliver(samples, frames, captured);
             }))
         return false;
@@ -43,7 +43,7 @@ void CCaptureStream::Detach(ICaptureReceiver& receiver)
     m_device->Stop();
 }
 
-void CCaptureStream::Deliver(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured)
+void CCaptureStream::Deliver(const std::int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured)
 {
     std::lock_guard delivery(m_deliveryLock);
     for (ICaptureReceiver* receiver : m_receivers)

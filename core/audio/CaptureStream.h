@@ -13,7 +13,8 @@ class ICaptureReceiver {
 public:
     virtual ~ICaptureReceiver() = default;
     // `captured`: when the first frame reached the device (ICaptureDevice::Consumer).
-    virtual void OnCapture(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured) = 0;
+    virtual void OnCapture(const std::int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured)
+        = 0;
 };
 
 // One capture device shared by everything open on it (the level meter and the recorder): the
@@ -32,10 +33,10 @@ public:
     // Returns once the receiver is no longer called; stops the device after the last one.
     void Detach(ICaptureReceiver& receiver);
     std::chrono::microseconds Latency() const { return m_device->Latency(); }
-    uint64_t DropoutCount() const { return m_device->DropoutCount(); }
+    std::uint64_t DropoutCount() const { return m_device->DropoutCount(); }
 
 private:
-    void Deliver(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured);
+    void Deliver(const std::int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured);
 
     std::unique_ptr<ICaptureDevice> m_device;
     std::mutex m_attachLock; // Attach and Detach, with the device's start and stop

@@ -59,9 +59,9 @@ std::optional<std::chrono::milliseconds> LoopbackOutputDelay(const std::string& 
     return delay;
 }
 
-uint64_t DurationToFrames(std::chrono::microseconds duration)
+std::uint64_t DurationToFrames(std::chrono::microseconds duration)
 {
-    return static_cast<uint64_t>((duration.count() * kStreamSampleRate + 500000) / 1000000);
+    return static_cast<std::uint64_t>((duration.count() * kStreamSampleRate + 500000) / 1000000);
 }
 
 } // namespace linlangok

@@ -28,6 +28,6 @@ DeviceSelection ParseDeviceSelection(const std::string& variable, const std::str
 std::optional<std::chrono::milliseconds> LoopbackOutputDelay(const std::string& variable, const std::string& device);
 
 // The number of whole frames at the stream's rate nearest to `duration`.
-uint64_t DurationToFrames(std::chrono::microseconds duration);
+std::uint64_t DurationToFrames(std::chrono::microseconds duration);
 
 } // namespace linlangok

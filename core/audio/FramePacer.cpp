@@ -5,7 +5,7 @@ namespace {
 
 constexpr int kManualSampleRate = 44100;
 
-std::chrono::nanoseconds FramesToTime(uint64_t frames, int sampleRate)
+std::chrono::nanoseconds FramesToTime(std::uint64_t frames, int sampleRate)
 {
     // Whole seconds and the rest apart, so the nanoseconds never overflow.
     return std::chrono::seconds(frames / sampleRate)
@@ -27,15 +27,15 @@ void CRealTimePacer::Begin()
     m_start = std::chrono::steady_clock::now();
 }
 
-bool CRealTimePacer::WaitUntil(uint64_t frame)
+bool CRealTimePacer::WaitUntil(std::uint64_t frame)
 {
-    const uint64_t due = frame > m_leadFrames ? frame - m_leadFrames : 0;
+    const std::uint64_t due = frame > m_leadFrames ? frame - m_leadFrames : 0;
     std::unique_lock lock(m_lock);
     m_wake.wait_until(lock, m_start + FramesToTime(due, m_sampleRate), [this] { return m_stopped; });
     return !m_stopped;
 }
 
-std::chrono::steady_clock::time_point CRealTimePacer::TimeOf(uint64_t frame) const
+std::chrono::steady_clock::time_point CRealTimePacer::TimeOf(std::uint64_t frame) const
 {
     return m_start + FramesToTime(frame, m_sampleRate);
 }
@@ -74,13 +74,13 @@ void CManualPacer::Begin()
     m_start = m_clock ? m_clock->Now() : std::chrono::steady_clock::time_point {};
 }
 
-std::chrono::steady_clock::time_point CManualPacer::TimeOf(uint64_t frame) const
+std::chrono::steady_clock::time_point CManualPacer::TimeOf(std::uint64_t frame) const
 {
     std::lock_guard lock(m_lock);
     return m_start + FramesToTime(frame, kManualSampleRate);
 }
 
-bool CManualPacer::WaitUntil(uint64_t frame)
+bool CManualPacer::WaitUntil(std::uint64_t frame)
 {
     std::unique_lock lock(m_lock);
     m_waitingFor = frame;
@@ -99,7 +99,7 @@ void CManualPacer::Stop()
     m_changed.notify_all();
 }
 
-void CManualPacer::Release(uint64_t frames)
+void CManualPacer::Release(std::uint64_t frames)
 {
     {
         std::lock_guard lock(m_lock);
@@ -114,7 +114,7 @@ void CManualPacer::WaitUntilIdle()
     m_changed.wait(lock, [this] { return m_stopped || m_waitingFor > m_released; });
 }
 
-uint64_t CManualPacer::Released() const
+std::uint64_t CManualPacer::Released() const
 {
     std::lock_guard lock(m_lock);
     return m_released;

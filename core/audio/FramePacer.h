@@ -20,11 +20,11 @@ public:
     virtual void Begin() = 0;
     // Device thread: blocks until the stream may have produced `frame` frames since Begin.
     // False once Stop has been called: the device thread then ends.
-    virtual bool WaitUntil(uint64_t frame) = 0;
+    virtual bool WaitUntil(std::uint64_t frame) = 0;
     // Any thread: ends the current and every later wait of this run (until the next Begin).
     virtual void Stop() = 0;
     // Device thread: the steady-clock moment the stream reaches `frame` in its time.
-    virtual std::chrono::steady_clock::time_point TimeOf(uint64_t frame) const = 0;
+    virtual std::chrono::steady_clock::time_point TimeOf(std::uint64_t frame) const = 0;
 };
 
 // Real time on the steady clock. An output device renders one buffer ahead of the time it is
@@ -35,9 +35,9 @@ public:
     CRealTimePacer(int sampleRate, size_t leadFrames);
 
     void Begin() override;
-    bool WaitUntil(uint64_t frame) override;
+    bool WaitUntil(std::uint64_t frame) override;
     void Stop() override;
-    std::chrono::steady_clock::time_point TimeOf(uint64_t frame) const override;
+    std::chrono::steady_clock::time_point TimeOf(std::uint64_t frame) const override;
 
 private:
     int m_sampleRate;
@@ -67,25 +67,25 @@ public:
     explicit CManualPacer(std::shared_ptr<const CVirtualClock> clock = {});
 
     void Begin() override;
-    bool WaitUntil(uint64_t frame) override;
+    bool WaitUntil(std::uint64_t frame) override;
     void Stop() override;
-    std::chrono::steady_clock::time_point TimeOf(uint64_t frame) const override;
+    std::chrono::steady_clock::time_point TimeOf(std::uint64_t frame) const override;
 
     // Lets `frames` more frames of the current run pass (Begin starts again from none).
-    void Release(uint64_t frames);
+    void Release(std::uint64_t frames);
     // Blocks until the device has produced every released frame (it waits for frames beyond
     // them) or its stream has stopped.
     void WaitUntilIdle();
     // Frames released so far in this run.
-    uint64_t Released() const;
+    std::uint64_t Released() const;
 
 private:
     std::shared_ptr<const CVirtualClock> m_clock;
     std::chrono::steady_clock::time_point m_start;
     mutable std::mutex m_lock;
     std::condition_variable m_changed;
-    uint64_t m_released = 0;
-    uint64_t m_waitingFor = 0; // the frame the device waits for; 0 while it works
+    std::uint64_t m_released = 0;
+    std::uint64_t m_waitingFor = 0; // the frame the device waits for; 0 while it works
     bool m_stopped = false;
 };
 
@@ -93,7 +93,7 @@ private:
 // chunk of `chunkFrames` frames as soon as the pacer lets its last frame pass, until it stops.
 template <typename Step> void RunPaced(IFramePacer& pacer, size_t chunkFrames, Step&& step)
 {
-    for (uint64_t frame = 0; pacer.WaitUntil(frame + chunkFrames); frame += chunkFrames)
+    for (std::uint64_t frame = 0; pacer.WaitUntil(frame + chunkFrames); frame += chunkFrames)
         step(frame);
 }
 

@@ -10,7 +10,7 @@ namespace linlangok {
 CLoopbackLine::CLoopbackLine()
     : CLoopbackLine([start = std::chrono::steady_clock::now()] {
         const auto elapsed = std::chrono::steady_clock::now() - start;
-        return static_cast<uint64_t>(
+        return static_cast<std::uint64_t>(
             std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() * kStreamSampleRate / 1000000);
     })
 {
@@ -21,7 +21,7 @@ CLoopbackLine::CLoopbackLine(Clock clock)
 {
 }
 
-void CLoopbackLine::SetDelay(uint64_t frames)
+void CLoopbackLine::SetDelay(std::uint64_t frames)
 {
     std::lock_guard lock(m_lock);
     m_delay = frames;
@@ -29,11 +29,11 @@ void CLoopbackLine::SetDelay(uint64_t frames)
         m_ring.assign(kCapacityFrames * kStreamChannels, 0.0f);
 }
 
-void CLoopbackLine::Write(uint64_t moment, const float* samples, size_t frames)
+void CLoopbackLine::Write(std::uint64_t moment, const float* samples, size_t frames)
 {
     std::lock_guard lock(m_lock);
     // Nothing was played between the last write and this one.
-    for (uint64_t gap = std::max(m_written, moment > kCapacityFrames ? moment - kCapacityFrames : 0); gap < moment;
+    for (std::uint64_t gap = std::max(m_written, moment > kCapacityFrames ? moment - kCapacityFrames : 0); gap < moment;
          ++gap)
         std::fill_n(&m_ring[(gap % kCapacityFrames) * kStreamChannels], kStreamChannels, 0.0f);
     for (size_t i = 0; i < frames; ++i)
@@ -42,12 +42,12 @@ void CLoopbackLine::Write(uint64_t moment, const float* samples, size_t frames)
     m_written = std::max(m_written, moment + frames);
 }
 
-void CLoopbackLine::Read(uint64_t moment, int16_t* samples, size_t frames) const
+void CLoopbackLine::Read(std::uint64_t moment, std::int16_t* samples, size_t frames) const
 {
     std::lock_guard lock(m_lock);
     for (size_t i = 0; i < frames * kStreamChannels; ++i) {
-        const uint64_t heard = moment + i / kStreamChannels;
-        const uint64_t played = heard - m_delay;
+        const std::uint64_t heard = moment + i / kStreamChannels;
+        const std::uint64_t played = heard - m_delay;
         const bool kept = heard >= m_delay && played < m_written && m_written - played <= kCapacityFrames;
         samples[i]
             = kept ? FloatToInt16(m_ring[(played % kCapacityFrames) * kStreamChannels + i % kStreamChannels]) : 0;

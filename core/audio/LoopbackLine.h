@@ -14,7 +14,7 @@ namespace linlangok {
 class CLoopbackLine {
 public:
     // The line's clock: the current moment, in frames.
-    using Clock = std::function<uint64_t()>;
+    using Clock = std::function<std::uint64_t()>;
 
     // Frames that the line remembers, more than the longest delay.
     static constexpr size_t kCapacityFrames = size_t {1} << 18;
@@ -23,23 +23,23 @@ public:
     CLoopbackLine();
     explicit CLoopbackLine(Clock clock);
 
-    uint64_t Now() const { return m_clock(); }
+    std::uint64_t Now() const { return m_clock(); }
 
     // The output, when it opens: how much later the input hears what is played. The line's memory
     // is taken then, so a line nobody plays into costs nothing.
-    void SetDelay(uint64_t frames);
+    void SetDelay(std::uint64_t frames);
 
     // The output, after SetDelay: `frames` interleaved stereo frames heard from moment `moment` on.
-    void Write(uint64_t moment, const float* samples, size_t frames);
+    void Write(std::uint64_t moment, const float* samples, size_t frames);
     // The input: what it hears from moment `moment` on, as 16-bit stereo.
-    void Read(uint64_t moment, int16_t* samples, size_t frames) const;
+    void Read(std::uint64_t moment, std::int16_t* samples, size_t frames) const;
 
 private:
     Clock m_clock;
     mutable std::mutex m_lock;
     std::vector<float> m_ring;
-    uint64_t m_written = 0; // the ring holds the moments before this one
-    uint64_t m_delay = 0;
+    std::uint64_t m_written = 0; // the ring holds the moments before this one
+    std::uint64_t m_delay = 0;
 };
 
 } // namespace linlangok

@@ -13,18 +13,18 @@ inline constexpr int kStreamSampleRate = 44100;
 inline constexpr int kStreamChannels = 2;
 inline constexpr size_t kDefaultBufferFrames = 512;
 
-inline int16_t FloatToInt16(float sample)
+inline std::int16_t FloatToInt16(float sample)
 {
     const float scaled = std::clamp(sample * 32768.0f, -32768.0f, 32767.0f);
-    return static_cast<int16_t>(std::lrintf(scaled));
+    return static_cast<std::int16_t>(std::lrintf(scaled));
 }
 
-inline float Int16ToFloat(int16_t sample)
+inline float Int16ToFloat(std::int16_t sample)
 {
     return static_cast<float>(sample) / 32768.0f;
 }
 
-inline void FloatsToInt16(const float* samples, size_t count, int16_t* out)
+inline void FloatsToInt16(const float* samples, size_t count, std::int16_t* out)
 {
     std::transform(samples, samples + count, out, FloatToInt16);
 }

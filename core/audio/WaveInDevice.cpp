@@ -7,7 +7,7 @@
 
 namespace linlangok {
 
-uint32_t CWaveInDevice::Open(
+std::uint32_t CWaveInDevice::Open(
     std::shared_ptr<CCaptureStream> stream, IWaveInClient& client, std::unique_ptr<IWaveInHandle>& handle)
 {
     std::unique_ptr<CWaveInDevice> device(new CWaveInDevice(std::move(stream), client));
@@ -33,7 +33,7 @@ CWaveInDevice::~CWaveInDevice()
         m_stream->Detach(*this);
 }
 
-uint32_t CWaveInDevice::PrepareBuffer(WaveInBuffer& buffer)
+std::uint32_t CWaveInDevice::PrepareBuffer(WaveInBuffer& buffer)
 {
     std::lock_guard lock(m_lock);
     if (!buffer.data || buffer.length == 0)
@@ -44,7 +44,7 @@ uint32_t CWaveInDevice::PrepareBuffer(WaveInBuffer& buffer)
     return kWaveInOk;
 }
 
-uint32_t CWaveInDevice::UnprepareBuffer(WaveInBuffer& buffer)
+std::uint32_t CWaveInDevice::UnprepareBuffer(WaveInBuffer& buffer)
 {
     std::lock_guard lock(m_lock);
     if (buffer.flags & kWaveBufferInQueue)
@@ -53,7 +53,7 @@ uint32_t CWaveInDevice::UnprepareBuffer(WaveInBuffer& buffer)
     return kWaveInOk;
 }
 
-uint32_t CWaveInDevice::AddBuffer(WaveInBuffer& buffer)
+std::uint32_t CWaveInDevice::AddBuffer(WaveInBuffer& buffer)
 {
     std::lock_guard lock(m_lock);
     if (!m_open)
@@ -68,14 +68,14 @@ uint32_t CWaveInDevice::AddBuffer(WaveInBuffer& buffer)
     return kWaveInOk;
 }
 
-uint32_t CWaveInDevice::Start()
+std::uint32_t CWaveInDevice::Start()
 {
     std::lock_guard lock(m_lock);
     m_started = true;
     return kWaveInOk;
 }
 
-uint32_t CWaveInDevice::Reset()
+std::uint32_t CWaveInDevice::Reset()
 {
     std::deque<WaveInBuffer*> returned;
     {
@@ -90,7 +90,7 @@ uint32_t CWaveInDevice::Reset()
     return kWaveInOk;
 }
 
-uint32_t CWaveInDevice::Close()
+std::uint32_t CWaveInDevice::Close()
 {
     {
         std::lock_guard lock(m_lock);
@@ -109,7 +109,7 @@ uint32_t CWaveInDevice::Close()
 
 void CWaveInDevice::Stamp(WaveInBuffer& buffer, std::chrono::steady_clock::time_point captured, size_t chunkFrame)
 {
-    const int64_t framesBefore = buffer.bytesRecorded / 4 - static_cast<int64_t>(chunkFrame);
+    const std::int64_t framesBefore = buffer.bytesRecorded / 4 - static_cast<std::int64_t>(chunkFrame);
     const auto estimate = captured - std::chrono::nanoseconds(framesBefore * 1000000000 / kStreamSampleRate);
     if (buffer.bytesRecorded == 0) {
         m_stampBase = estimate;
@@ -123,9 +123,10 @@ void CWaveInDevice::Stamp(WaveInBuffer& buffer, std::chrono::steady_clock::time_
     buffer.firstFrameTime = m_stampBase + m_stampSum / m_stampCount;
 }
 
-void CWaveInDevice::OnCapture(const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured)
+void CWaveInDevice::OnCapture(
+    const std::int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured)
 {
-    auto bytes = reinterpret_cast<const uint8_t*>(samples);
+    auto bytes = reinterpret_cast<const std::uint8_t*>(samples);
     size_t left = frames * 4;
     std::unique_lock lock(m_lock);
     while (left > 0 && m_started && !m_queue.empty()) {
@@ -133,7 +134,7 @@ void CWaveInDevice::OnCapture(const int16_t* samples, size_t frames, std::chrono
         Stamp(buffer, captured, frames - left / 4);
         const size_t count = std::min<size_t>(left, buffer.length - buffer.bytesRecorded);
         std::memcpy(buffer.data + buffer.bytesRecorded, bytes, count);
-        buffer.bytesRecorded += static_cast<uint32_t>(count);
+        buffer.bytesRecorded += static_cast<std::uint32_t>(count);
         m_capturedFrames += count / kCaptureBytesPerFrame;
         bytes += count;
         left -= count;

@@ -48,7 +48,7 @@ std::vector<SongFile> FindSongFiles(const std::filesystem::path& folder, std::st
         std::error_code entryError;
         if (!walk->is_regular_file(entryError) || !SongFormat(walk->path()))
             continue;
-        const uint64_t size = walk->file_size(entryError);
+        const std::uint64_t size = walk->file_size(entryError);
         const auto modified = walk->last_write_time(entryError);
         if (!entryError)
             found.push_back({walk->path(), size, modified.time_since_epoch().count()});
@@ -76,7 +76,7 @@ ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<SongFile> 
         byPath.erase(known);
     }
     // What is left in byPath was not found: each is removed unless a new file is it, moved.
-    std::multimap<uint64_t, const CatalogSong*> vanishedBySize;
+    std::multimap<std::uint64_t, const CatalogSong*> vanishedBySize;
     for (const auto& [path, song] : byPath)
         vanishedBySize.emplace(song->size, song);
     for (SongFile& file : unknown) {
@@ -170,7 +170,7 @@ ScanReport CCatalogScanner::Scan(std::stop_token stop, const ScanProgress& progr
         m_store.Apply(batch);
         batch = {};
     };
-    auto read = [&](const SongFile& file, int64_t id) {
+    auto read = [&](const SongFile& file, std::int64_t id) {
         const std::optional<SongDetails> details = m_reader.Read(file.path);
         if (!details) {
             report.unreadable.push_back(file.path);

@@ -19,8 +19,8 @@ namespace linlangok {
 // A song file found under a song folder.
 struct SongFile {
     std::filesystem::path path;
-    uint64_t size = 0;
-    int64_t modified = 0; // nanoseconds of the file clock
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // nanoseconds of the file clock
 
     bool operator==(const SongFile&) const = default;
 };
@@ -32,8 +32,8 @@ struct SongFile {
 // found are removed.
 struct ScanPlan {
     std::vector<SongFile> added;
-    std::vector<std::pair<int64_t, SongFile>> changed; // moved songs included
-    std::vector<int64_t> removed;
+    std::vector<std::pair<std::int64_t, SongFile>> changed; // moved songs included
+    std::vector<std::int64_t> removed;
     size_t unchanged = 0;
 };
 

@@ -215,23 +215,23 @@ CCatalogIndex::CCatalogIndex(ITextFolding& folding)
 {
 }
 
-void CCatalogIndex::AddKey(uint32_t key, uint32_t song)
+void CCatalogIndex::AddKey(std::uint32_t key, std::uint32_t song)
 {
-    std::vector<uint32_t>& postings = m_postings[key];
+    std::vector<std::uint32_t>& postings = m_postings[key];
     if (postings.empty() || postings.back() != song)
         postings.push_back(song);
 }
 
-void CCatalogIndex::AddPairs(uint32_t song, std::u16string_view text)
+void CCatalogIndex::AddPairs(std::uint32_t song, std::u16string_view text)
 {
     for (size_t i = 0; i < text.size(); ++i) {
         AddKey(text[i], song);
         if (i + 1 < text.size())
-            AddKey(static_cast<uint32_t>(text[i]) << 16 | text[i + 1], song);
+            AddKey(static_cast<std::uint32_t>(text[i]) << 16 | text[i + 1], song);
     }
 }
 
-void CCatalogIndex::AddReadingPairs(uint32_t song, std::string_view readingsText)
+void CCatalogIndex::AddReadingPairs(std::uint32_t song, std::string_view readingsText)
 {
     const CReadings readings(readingsText);
     for (size_t token = 0; token < readings.Size(); ++token) {
@@ -239,8 +239,9 @@ void CCatalogIndex::AddReadingPairs(uint32_t song, std::string_view readingsText
             AddPairs(song, Utf8ToUtf16(syllable));
             if (token + 1 < readings.Size()) {
                 readings.AnyAlternative(token + 1, [&](std::string_view next) {
-                    AddKey(static_cast<uint32_t>(syllable.back()) << 16 | static_cast<uint8_t>(next[0]), song);
-                    AddKey(static_cast<uint32_t>(syllable[0]) << 16 | static_cast<uint8_t>(next[0]), song);
+                    AddKey(
+                        static_cast<std::uint32_t>(syllable.back()) << 16 | static_cast<std::uint8_t>(next[0]), song);
+                    AddKey(static_cast<std::uint32_t>(syllable[0]) << 16 | static_cast<std::uint8_t>(next[0]), song);
                     return false;
                 });
             }
@@ -256,7 +257,7 @@ void CCatalogIndex::Build(std::vector<CatalogSong> songs)
     m_normalized.reserve(m_songs.size());
     m_byId.clear();
     m_postings.clear();
-    for (uint32_t i = 0; i < m_songs.size(); ++i) {
+    for (std::uint32_t i = 0; i < m_songs.size(); ++i) {
         const CatalogSong& song = m_songs[i];
         m_normalized.push_back({NormalizeForSearch(song.title, m_folding), NormalizeForSearch(song.singer, m_folding)});
         m_byId[song.id] = i;
@@ -267,21 +268,22 @@ void CCatalogIndex::Build(std::vector<CatalogSong> songs)
     }
 }
 
-std::vector<uint32_t> CCatalogIndex::Candidates(std::u16string_view query) const
+std::vector<std::uint32_t> CCatalogIndex::Candidates(std::u16string_view query) const
 {
-    std::vector<const std::vector<uint32_t>*> lists;
+    std::vector<const std::vector<std::uint32_t>*> lists;
     for (size_t i = 0; i < query.size(); ++i) {
         if (query.size() > 1 && i + 1 == query.size())
             break;
-        const uint32_t key = query.size() == 1 ? query[0] : static_cast<uint32_t>(query[i]) << 16 | query[i + 1];
+        const std::uint32_t key
+            = query.size() == 1 ? query[0] : static_cast<std::uint32_t>(query[i]) << 16 | query[i + 1];
         const auto found = m_postings.find(key);
         if (found == m_postings.end())
             return {};
         lists.push_back(&found->second);
     }
     std::sort(lists.begin(), lists.end(), [](const auto* a, const auto* b) { return a->size() < b->size(); });
-    std::vector<uint32_t> candidates = *lists.front();
-    std::vector<uint32_t> kept;
+    std::vector<std::uint32_t> candidates = *lists.front();
+    std::vector<std::uint32_t> kept;
     for (size_t i = 1; i < lists.size() && !candidates.empty(); ++i) {
         kept.clear();
         std::set_intersection(
@@ -297,7 +299,7 @@ std::vector<SearchResult> CCatalogIndex::Search(
     const std::u16string query = NormalizeForSearch(rawQuery, m_folding);
     const std::u16string singer = NormalizeForSearch(filter.singer, m_folding);
     std::vector<SearchResult> results;
-    auto consider = [&](uint32_t i) {
+    auto consider = [&](std::uint32_t i) {
         const std::string& format = m_songs[i].format;
         const bool formatShown = filter.format.empty() || format == filter.format
             || (filter.format == kVideoFormats && IsVideoFileName(u"." + Utf8ToUtf16(format)));
@@ -313,10 +315,10 @@ std::vector<SearchResult> CCatalogIndex::Search(
             results.push_back({&m_songs[i], *match});
     };
     if (query.empty()) {
-        for (uint32_t i = 0; i < m_songs.size(); ++i)
+        for (std::uint32_t i = 0; i < m_songs.size(); ++i)
             consider(i);
     } else {
-        for (const uint32_t i : Candidates(query))
+        for (const std::uint32_t i : Candidates(query))
             consider(i);
     }
     const auto better = [](const SearchResult& a, const SearchResult& b) {
@@ -334,13 +336,13 @@ std::vector<SearchResult> CCatalogIndex::Search(
     return results;
 }
 
-const CatalogSong* CCatalogIndex::Find(int64_t id) const
+const CatalogSong* CCatalogIndex::Find(std::int64_t id) const
 {
     const auto found = m_byId.find(id);
     return found == m_byId.end() ? nullptr : &m_songs[found->second];
 }
 
-void CCatalogIndex::CountSung(int64_t id)
+void CCatalogIndex::CountSung(std::int64_t id)
 {
     const auto found = m_byId.find(id);
     if (found != m_byId.end())

@@ -23,7 +23,7 @@ std::u16string NormalizeForSearch(std::u16string_view text, ITextFolding& foldin
 std::string ComposeReadings(std::u16string_view foldedText, IPinyin& pinyin);
 
 // How a query matched, best first.
-enum class ESearchRank : uint8_t {
+enum class ESearchRank : std::uint8_t {
     ExactTitle, // the title's text or full pinyin is the query
     Prefix, // the title's or singer's text or pinyin starts with it
     Initials, // the initials of the title or singer start with it
@@ -31,7 +31,7 @@ enum class ESearchRank : uint8_t {
 };
 
 // Which form of the song the match was found in.
-enum class ESearchWhy : uint8_t { Text, Pinyin, Initials };
+enum class ESearchWhy : std::uint8_t { Text, Pinyin, Initials };
 std::string_view SearchWhyName(ESearchWhy why); // "text", "pinyin", "initials"
 
 struct SearchMatch {
@@ -75,9 +75,9 @@ public:
 
     size_t Size() const { return m_songs.size(); }
     const std::vector<CatalogSong>& Songs() const { return m_songs; }
-    const CatalogSong* Find(int64_t id) const;
+    const CatalogSong* Find(std::int64_t id) const;
     // Counts a play of the song for the ranking.
-    void CountSung(int64_t id);
+    void CountSung(std::int64_t id);
 
 private:
     struct Normalized {
@@ -85,18 +85,18 @@ private:
         std::u16string singer;
     };
 
-    void AddPairs(uint32_t song, std::u16string_view text);
-    void AddReadingPairs(uint32_t song, std::string_view readings);
-    void AddKey(uint32_t key, uint32_t song);
-    std::vector<uint32_t> Candidates(std::u16string_view query) const;
+    void AddPairs(std::uint32_t song, std::u16string_view text);
+    void AddReadingPairs(std::uint32_t song, std::string_view readings);
+    void AddKey(std::uint32_t key, std::uint32_t song);
+    std::vector<std::uint32_t> Candidates(std::u16string_view query) const;
 
     ITextFolding& m_folding;
     std::vector<CatalogSong> m_songs;
     std::vector<Normalized> m_normalized;
-    std::unordered_map<int64_t, uint32_t> m_byId;
+    std::unordered_map<std::int64_t, std::uint32_t> m_byId;
     // Song positions, ascending, under each character (key c) and each pair (key c1 << 16 | c2,
     // c2 never 0).
-    std::unordered_map<uint32_t, std::vector<uint32_t>> m_postings;
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> m_postings;
 };
 
 } // namespace linlangok

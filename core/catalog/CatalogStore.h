@@ -11,7 +11,7 @@ namespace linlangok {
 struct CatalogChanges {
     std::vector<CatalogSong> added; // id 0; the store gives them theirs
     std::vector<CatalogSong> changed; // by id: everything but the times sung is replaced
-    std::vector<int64_t> removed;
+    std::vector<std::int64_t> removed;
 };
 
 // Where the catalogue lives between runs: the song folders and the songs under them. Errors are
@@ -29,7 +29,7 @@ public:
     virtual std::vector<CatalogSong> LoadSongs() = 0;
     // Applies every change or none. The added songs get their ids.
     virtual void Apply(CatalogChanges& changes) = 0;
-    virtual void CountSung(int64_t id) = 0;
+    virtual void CountSung(std::int64_t id) = 0;
 };
 
 } // namespace linlangok

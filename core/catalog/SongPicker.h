@@ -36,7 +36,7 @@ public:
     size_t AddChangedListener(std::function<void()> changed);
     void RemoveChangedListener(size_t number);
     // Called with the id of every song counted as sung.
-    void SetSungHandler(std::function<void(int64_t)> sung) { m_sung = std::move(sung); }
+    void SetSungHandler(std::function<void(std::int64_t)> sung) { m_sung = std::move(sung); }
 
     // 点歌: the song joins the queue for the performer (empty: nobody named), marked as the
     // guest's when a phone picked it; when nothing is on and the queue was empty, it starts at
@@ -71,7 +71,7 @@ private:
     bool m_saveFailureShown = false;
     std::vector<std::pair<size_t, std::function<void()>>> m_changedListeners;
     size_t m_lastListener = 0;
-    std::function<void(int64_t)> m_sung;
+    std::function<void(std::int64_t)> m_sung;
 };
 
 } // namespace linlangok

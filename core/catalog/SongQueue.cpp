@@ -45,7 +45,7 @@ bool CSongQueue::Add(QueueEntry entry)
     return true;
 }
 
-std::optional<size_t> CSongQueue::Find(uint64_t ticket) const
+std::optional<size_t> CSongQueue::Find(std::uint64_t ticket) const
 {
     for (size_t i = 0; i < m_entries.size(); ++i) {
         if (m_entries[i].ticket == ticket)

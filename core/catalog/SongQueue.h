@@ -17,13 +17,13 @@ inline constexpr size_t kMaximumSongQueueBytes = 4 * 1024 * 1024;
 inline constexpr size_t kMaximumQueuedSongs = 10000;
 
 struct QueueEntry {
-    int64_t songId = 0; // the catalogue's id; 0 for a song picked outside it
+    std::int64_t songId = 0; // the catalogue's id; 0 for a song picked outside it
     std::filesystem::path path;
     std::u16string title;
     std::u16string singer; // the artist
     std::u16string performer; // who sings it; empty when nobody said
     bool placedByHand = false; // moved by 优先 or a drag: the rotation leaves it where it is
-    uint64_t ticket = 0; // the queue's number for the pick, unique while the program runs; not saved
+    std::uint64_t ticket = 0; // the queue's number for the pick, unique while the program runs; not saved
     std::string guest; // the phone session that picked it; empty for the program's own picks; not saved
 
     bool operator==(const QueueEntry&) const = default;
@@ -44,7 +44,7 @@ public:
     bool Add(QueueEntry entry);
     bool IsFull() const { return m_entries.size() >= kMaximumQueuedSongs; }
     // The position of the waiting entry with that ticket; nothing when none waits.
-    std::optional<size_t> Find(uint64_t ticket) const;
+    std::optional<size_t> Find(std::uint64_t ticket) const;
     // 优先: to the top. Indexes outside the queue do nothing.
     void Prioritize(size_t index);
     // 删除.
@@ -65,7 +65,7 @@ private:
 
     std::vector<QueueEntry> m_entries;
     std::optional<QueueEntry> m_current;
-    uint64_t m_lastTicket = 0;
+    std::uint64_t m_lastTicket = 0;
 };
 
 // The queue file, saved through SaveFile. Load gives an empty queue for a missing file; a file it

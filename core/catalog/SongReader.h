@@ -11,7 +11,7 @@ namespace linlangok {
 struct SongDetails {
     std::u16string title; // empty when the file does not say
     std::u16string singer;
-    int32_t lengthMilliseconds = 0;
+    std::int32_t lengthMilliseconds = 0;
 };
 
 // Reads a song file's details for the catalogue. Called on the scanning thread.

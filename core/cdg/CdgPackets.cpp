@@ -12,50 +12,50 @@ std::string CdgPacket(ECdgInstruction instruction, const CdgPacketData& data)
     return packet;
 }
 
-std::string CdgMemoryPreset(uint8_t colour, uint8_t repeat)
+std::string CdgMemoryPreset(std::uint8_t colour, std::uint8_t repeat)
 {
-    return CdgPacket(
-        ECdgInstruction::MemoryPreset, {static_cast<uint8_t>(colour & 0xF), static_cast<uint8_t>(repeat & 0xF)});
+    return CdgPacket(ECdgInstruction::MemoryPreset,
+        {static_cast<std::uint8_t>(colour & 0xF), static_cast<std::uint8_t>(repeat & 0xF)});
 }
 
-std::string CdgBorderPreset(uint8_t colour)
+std::string CdgBorderPreset(std::uint8_t colour)
 {
-    return CdgPacket(ECdgInstruction::BorderPreset, {static_cast<uint8_t>(colour & 0xF)});
+    return CdgPacket(ECdgInstruction::BorderPreset, {static_cast<std::uint8_t>(colour & 0xF)});
 }
 
-std::string CdgTile(
-    uint8_t colour0, uint8_t colour1, int row, int column, const std::array<uint8_t, 12>& lines, bool exclusiveOr)
+std::string CdgTile(std::uint8_t colour0, std::uint8_t colour1, int row, int column,
+    const std::array<std::uint8_t, 12>& lines, bool exclusiveOr)
 {
-    CdgPacketData data {static_cast<uint8_t>(colour0 & 0xF), static_cast<uint8_t>(colour1 & 0xF),
-        static_cast<uint8_t>(row & 0x1F), static_cast<uint8_t>(column & 0x3F)};
+    CdgPacketData data {static_cast<std::uint8_t>(colour0 & 0xF), static_cast<std::uint8_t>(colour1 & 0xF),
+        static_cast<std::uint8_t>(row & 0x1F), static_cast<std::uint8_t>(column & 0x3F)};
     for (size_t line = 0; line < lines.size(); ++line)
         data[4 + line] = lines[line] & 0x3F;
     return CdgPacket(exclusiveOr ? ECdgInstruction::TileBlockXor : ECdgInstruction::TileBlock, data);
 }
 
-std::string CdgScroll(
-    uint8_t colour, ECdgScroll horizontal, int horizontalOffset, ECdgScroll vertical, int verticalOffset, bool copy)
+std::string CdgScroll(std::uint8_t colour, ECdgScroll horizontal, int horizontalOffset, ECdgScroll vertical,
+    int verticalOffset, bool copy)
 {
     return CdgPacket(copy ? ECdgInstruction::ScrollCopy : ECdgInstruction::ScrollPreset,
-        {static_cast<uint8_t>(colour & 0xF),
-            static_cast<uint8_t>(static_cast<int>(horizontal) << 4 | (horizontalOffset & 0x7)),
-            static_cast<uint8_t>(static_cast<int>(vertical) << 4 | (verticalOffset & 0xF))});
+        {static_cast<std::uint8_t>(colour & 0xF),
+            static_cast<std::uint8_t>(static_cast<int>(horizontal) << 4 | (horizontalOffset & 0x7)),
+            static_cast<std::uint8_t>(static_cast<int>(vertical) << 4 | (verticalOffset & 0xF))});
 }
 
-std::string CdgTransparentColour(uint8_t colour)
+std::string CdgTransparentColour(std::uint8_t colour)
 {
-    return CdgPacket(ECdgInstruction::TransparentColour, {static_cast<uint8_t>(colour & 0xF)});
+    return CdgPacket(ECdgInstruction::TransparentColour, {static_cast<std::uint8_t>(colour & 0xF)});
 }
 
-std::string CdgColourTable(bool high, const std::array<uint16_t, 8>& colours)
+std::string CdgColourTable(bool high, const std::array<std::uint16_t, 8>& colours)
 {
     CdgPacketData data {};
     for (size_t i = 0; i < colours.size(); ++i) {
         const int red = colours[i] >> 8 & 0xF;
         const int green = colours[i] >> 4 & 0xF;
         const int blue = colours[i] & 0xF;
-        data[2 * i] = static_cast<uint8_t>(red << 2 | green >> 2);
-        data[2 * i + 1] = static_cast<uint8_t>((green & 0x3) << 4 | blue);
+        data[2 * i] = static_cast<std::uint8_t>(red << 2 | green >> 2);
+        data[2 * i + 1] = static_cast<std::uint8_t>((green & 0x3) << 4 | blue);
     }
     return CdgPacket(high ? ECdgInstruction::LoadColoursHigh : ECdgInstruction::LoadColoursLow, data);
 }

@@ -22,7 +22,7 @@ void CCdgPicture::KeepSnapshots(std::stop_token stop)
     CCdgScreen screen;
     for (size_t second = 1; second < m_snapshots.size() && !stop.stop_requested(); ++second) {
         bool changed = false;
-        for (uint64_t packet = (second - 1) * kPacketsPerSnapshot; packet < second * kPacketsPerSnapshot; ++packet)
+        for (std::uint64_t packet = (second - 1) * kPacketsPerSnapshot; packet < second * kPacketsPerSnapshot; ++packet)
             changed |= screen.Apply(Packet(packet));
         m_snapshots[second]
             = changed ? std::make_shared<const CCdgScreen::Packed>(screen.Pack()) : m_snapshots[second - 1];
@@ -35,8 +35,8 @@ std::shared_ptr<const SongFrame> CCdgPicture::FrameAt(double songSeconds)
     if (!(songSeconds >= 0.0))
         return nullptr;
     const double packet = std::floor(songSeconds * kCdgPacketsPerSecond);
-    const uint64_t shown
-        = packet >= static_cast<double>(m_packetCount) ? m_packetCount : static_cast<uint64_t>(packet) + 1;
+    const std::uint64_t shown
+        = packet >= static_cast<double>(m_packetCount) ? m_packetCount : static_cast<std::uint64_t>(packet) + 1;
     ScreenBefore(shown);
     if (!m_frameStale)
         return m_frame;
@@ -54,11 +54,11 @@ std::shared_ptr<const SongFrame> CCdgPicture::FrameAt(double songSeconds)
     return m_frame;
 }
 
-const CCdgScreen& CCdgPicture::ScreenBefore(uint64_t packet)
+const CCdgScreen& CCdgPicture::ScreenBefore(std::uint64_t packet)
 {
     packet = std::min(packet, m_packetCount);
-    const uint64_t nearest = std::min<uint64_t>(packet / kPacketsPerSnapshot, KeptSnapshots() - 1);
-    const uint64_t nearestPacket = nearest * kPacketsPerSnapshot;
+    const std::uint64_t nearest = std::min<std::uint64_t>(packet / kPacketsPerSnapshot, KeptSnapshots() - 1);
+    const std::uint64_t nearestPacket = nearest * kPacketsPerSnapshot;
     if (packet < m_applied || nearestPacket > m_applied) {
         m_screen.Unpack(*m_snapshots[nearest]);
         m_applied = nearestPacket;

@@ -24,7 +24,7 @@ namespace linlangok {
 // was). Everything but KeptSnapshots runs on the UI thread, like ISongPicture.
 class CCdgPicture final : public ISongPicture {
 public:
-    static constexpr uint64_t kPacketsPerSnapshot = kCdgPacketsPerSecond;
+    static constexpr std::uint64_t kPacketsPerSnapshot = kCdgPacketsPerSecond;
 
     explicit CCdgPicture(std::string stream);
     // Stops the worker.
@@ -38,30 +38,30 @@ public:
     // change the same frame is returned.
     std::shared_ptr<const SongFrame> FrameAt(double songSeconds) override;
 
-    uint64_t PacketCount() const { return m_packetCount; }
+    std::uint64_t PacketCount() const { return m_packetCount; }
     // The screen after the packets before `packet` (all of them past the end).
-    const CCdgScreen& ScreenBefore(uint64_t packet);
+    const CCdgScreen& ScreenBefore(std::uint64_t packet);
     // How many of the stream's screens (one a second, and the first) the worker has kept so far,
     // and how many it keeps in all; any thread.
     size_t KeptSnapshots() const { return m_kept.load(std::memory_order_acquire); }
     size_t SnapshotCount() const { return m_snapshots.size(); }
 
 private:
-    const uint8_t* Packet(uint64_t packet) const
+    const std::uint8_t* Packet(std::uint64_t packet) const
     {
-        return reinterpret_cast<const uint8_t*>(m_stream.data()) + packet * kCdgPacketBytes;
+        return reinterpret_cast<const std::uint8_t*>(m_stream.data()) + packet * kCdgPacketBytes;
     }
     void KeepSnapshots(std::stop_token stop);
 
     const std::string m_stream;
-    const uint64_t m_packetCount;
+    const std::uint64_t m_packetCount;
     // [k]: the screen before packet k × kPacketsPerSnapshot. Sized at the start; the worker
     // writes [k] before m_kept passes k, and nothing else writes.
     std::vector<std::shared_ptr<const CCdgScreen::Packed>> m_snapshots;
     std::atomic<size_t> m_kept {1};
 
     CCdgScreen m_screen; // UI thread from here on
-    uint64_t m_applied = 0; // packets m_screen shows
+    std::uint64_t m_applied = 0; // packets m_screen shows
     std::shared_ptr<const SongFrame> m_frame;
     bool m_frameStale = true;
 

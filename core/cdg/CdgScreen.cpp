@@ -7,18 +7,18 @@
 namespace linlangok {
 namespace {
 
-constexpr uint8_t kSixBits = 0x3F;
-constexpr uint8_t kColourBits = 0x0F;
+constexpr std::uint8_t kSixBits = 0x3F;
+constexpr std::uint8_t kColourBits = 0x0F;
 
 constexpr int kTileRows = kCdgScreenHeight / kCdgTileHeight;
 constexpr int kTileColumns = kCdgScreenWidth / kCdgTileWidth;
 constexpr int kBorderWidth = (kCdgScreenWidth - kCdgShownWidth) / 2;
 constexpr int kBorderHeight = (kCdgScreenHeight - kCdgShownHeight) / 2;
-constexpr uint8_t kMaximumHorizontalOffset = kCdgTileWidth - 1;
-constexpr uint8_t kMaximumVerticalOffset = kCdgTileHeight - 1;
+constexpr std::uint8_t kMaximumHorizontalOffset = kCdgTileWidth - 1;
+constexpr std::uint8_t kMaximumVerticalOffset = kCdgTileHeight - 1;
 
 // A scroll byte's command; the fourth value means nothing.
-ECdgScroll ScrollCommand(uint8_t value)
+ECdgScroll ScrollCommand(std::uint8_t value)
 {
     const int command = (value >> 4) & 3;
     return command == 1 ? ECdgScroll::Forward : command == 2 ? ECdgScroll::Back : ECdgScroll::None;
@@ -26,9 +26,9 @@ ECdgScroll ScrollCommand(uint8_t value)
 
 // Moves `size` bytes by `shift` towards the end (forward) or the start, the bytes pushed out
 // coming in at the other end.
-void Rotate(uint8_t* bytes, size_t size, size_t shift, bool forward)
+void Rotate(std::uint8_t* bytes, size_t size, size_t shift, bool forward)
 {
-    uint8_t carried[kCdgTileHeight * kCdgScreenWidth];
+    std::uint8_t carried[kCdgTileHeight * kCdgScreenWidth];
     if (forward) {
         std::memcpy(carried, bytes + size - shift, shift);
         std::memmove(bytes + shift, bytes, size - shift);
@@ -40,28 +40,28 @@ void Rotate(uint8_t* bytes, size_t size, size_t shift, bool forward)
     }
 }
 
-uint32_t Argb(uint16_t colour, bool transparent)
+std::uint32_t Argb(std::uint16_t colour, bool transparent)
 {
-    const uint32_t red = ((colour >> 8) & 0xF) * 17;
-    const uint32_t green = ((colour >> 4) & 0xF) * 17;
-    const uint32_t blue = (colour & 0xF) * 17;
+    const std::uint32_t red = ((colour >> 8) & 0xF) * 17;
+    const std::uint32_t green = ((colour >> 4) & 0xF) * 17;
+    const std::uint32_t blue = (colour & 0xF) * 17;
     return (transparent ? 0u : 0xFF000000u) | red << 16 | green << 8 | blue;
 }
 
 } // namespace
 
-bool CCdgScreen::Apply(const uint8_t* packet)
+bool CCdgScreen::Apply(const std::uint8_t* packet)
 {
     if ((packet[kCdgCommandByte] & kSixBits) != kCdgGraphicsMode)
         return false;
-    uint8_t data[kCdgDataBytes];
+    std::uint8_t data[kCdgDataBytes];
     for (size_t i = 0; i < sizeof data; ++i)
         data[i] = packet[kCdgDataByte + i] & kSixBits;
     switch (static_cast<ECdgInstruction>(packet[kCdgInstructionByte] & kSixBits)) {
     case ECdgInstruction::MemoryPreset:
         return Fill(0, 0, kCdgScreenWidth, kCdgScreenHeight, data[0] & kColourBits);
     case ECdgInstruction::BorderPreset: {
-        const uint8_t colour = data[0] & kColourBits;
+        const std::uint8_t colour = data[0] & kColourBits;
         bool changed = Fill(0, 0, kCdgScreenWidth, kBorderHeight, colour);
         changed |= Fill(0, kCdgScreenHeight - kBorderHeight, kCdgScreenWidth, kCdgScreenHeight, colour);
         changed |= Fill(0, kBorderHeight, kBorderWidth, kCdgScreenHeight - kBorderHeight, colour);
@@ -78,7 +78,7 @@ bool CCdgScreen::Apply(const uint8_t* packet)
     case ECdgInstruction::ScrollCopy:
         return Scroll(data, true);
     case ECdgInstruction::TransparentColour: {
-        const uint8_t colour = data[0] & kColourBits;
+        const std::uint8_t colour = data[0] & kColourBits;
         const bool changed = m_transparent != colour;
         m_transparent = colour;
         return changed;
@@ -91,12 +91,12 @@ bool CCdgScreen::Apply(const uint8_t* packet)
     return false;
 }
 
-bool CCdgScreen::Fill(int left, int top, int right, int bottom, uint8_t colour)
+bool CCdgScreen::Fill(int left, int top, int right, int bottom, std::uint8_t colour)
 {
     bool changed = false;
     for (int y = top; y < bottom; ++y) {
-        uint8_t* row = &m_pixels[static_cast<size_t>(y * kCdgScreenWidth)];
-        changed = changed || std::find_if(row + left, row + right, [colour](uint8_t pixel) {
+        std::uint8_t* row = &m_pixels[static_cast<size_t>(y * kCdgScreenWidth)];
+        changed = changed || std::find_if(row + left, row + right, [colour](std::uint8_t pixel) {
             return pixel != colour;
         }) != row + right;
         std::memset(row + left, colour, static_cast<size_t>(right - left));
@@ -104,22 +104,22 @@ bool CCdgScreen::Fill(int left, int top, int right, int bottom, uint8_t colour)
     return changed;
 }
 
-bool CCdgScreen::DrawTile(const uint8_t* data, bool exclusiveOr)
+bool CCdgScreen::DrawTile(const std::uint8_t* data, bool exclusiveOr)
 {
-    const uint8_t colours[2]
-        = {static_cast<uint8_t>(data[0] & kColourBits), static_cast<uint8_t>(data[1] & kColourBits)};
+    const std::uint8_t colours[2]
+        = {static_cast<std::uint8_t>(data[0] & kColourBits), static_cast<std::uint8_t>(data[1] & kColourBits)};
     const int tileRow = data[2] & 0x1F;
     const int tileColumn = data[3];
     if (tileRow >= kTileRows || tileColumn >= kTileColumns)
         return false;
     bool changed = false;
     for (int line = 0; line < kCdgTileHeight; ++line) {
-        const uint8_t bits = data[4 + line];
-        uint8_t* row = &m_pixels[static_cast<size_t>(
+        const std::uint8_t bits = data[4 + line];
+        std::uint8_t* row = &m_pixels[static_cast<size_t>(
             (tileRow * kCdgTileHeight + line) * kCdgScreenWidth + tileColumn * kCdgTileWidth)];
         for (int x = 0; x < kCdgTileWidth; ++x) {
-            const uint8_t colour = colours[(bits >> (kCdgTileWidth - 1 - x)) & 1];
-            const uint8_t drawn = exclusiveOr ? static_cast<uint8_t>(row[x] ^ colour) : colour;
+            const std::uint8_t colour = colours[(bits >> (kCdgTileWidth - 1 - x)) & 1];
+            const std::uint8_t drawn = exclusiveOr ? static_cast<std::uint8_t>(row[x] ^ colour) : colour;
             changed |= row[x] != drawn;
             row[x] = drawn;
         }
@@ -127,13 +127,13 @@ bool CCdgScreen::DrawTile(const uint8_t* data, bool exclusiveOr)
     return changed;
 }
 
-bool CCdgScreen::Scroll(const uint8_t* data, bool copy)
+bool CCdgScreen::Scroll(const std::uint8_t* data, bool copy)
 {
-    const uint8_t colour = data[0] & kColourBits;
+    const std::uint8_t colour = data[0] & kColourBits;
     const ECdgScroll horizontal = ScrollCommand(data[1]);
     const ECdgScroll vertical = ScrollCommand(data[2]);
-    const uint8_t horizontalOffset = std::min<uint8_t>(data[1] & 0x07, kMaximumHorizontalOffset);
-    const uint8_t verticalOffset = std::min<uint8_t>(data[2] & 0x0F, kMaximumVerticalOffset);
+    const std::uint8_t horizontalOffset = std::min<std::uint8_t>(data[1] & 0x07, kMaximumHorizontalOffset);
+    const std::uint8_t verticalOffset = std::min<std::uint8_t>(data[2] & 0x0F, kMaximumVerticalOffset);
     const bool changed = horizontal != ECdgScroll::None || vertical != ECdgScroll::None
         || horizontalOffset != m_horizontalOffset || verticalOffset != m_verticalOffset;
     m_horizontalOffset = horizontalOffset;
@@ -160,29 +160,29 @@ bool CCdgScreen::Scroll(const uint8_t* data, bool copy)
     return changed;
 }
 
-bool CCdgScreen::LoadColours(const uint8_t* data, int first)
+bool CCdgScreen::LoadColours(const std::uint8_t* data, int first)
 {
     bool changed = false;
     for (int i = 0; i < kCdgColours / 2; ++i) {
-        const uint8_t high = data[2 * i];
-        const uint8_t low = data[2 * i + 1];
-        const auto red = static_cast<uint16_t>((high >> 2) & 0xF);
-        const auto green = static_cast<uint16_t>((high & 0x3) << 2 | (low >> 4 & 0x3));
-        const auto blue = static_cast<uint16_t>(low & 0xF);
-        const auto colour = static_cast<uint16_t>(red << 8 | green << 4 | blue);
+        const std::uint8_t high = data[2 * i];
+        const std::uint8_t low = data[2 * i + 1];
+        const auto red = static_cast<std::uint16_t>((high >> 2) & 0xF);
+        const auto green = static_cast<std::uint16_t>((high & 0x3) << 2 | (low >> 4 & 0x3));
+        const auto blue = static_cast<std::uint16_t>(low & 0xF);
+        const auto colour = static_cast<std::uint16_t>(red << 8 | green << 4 | blue);
         changed |= m_colours[static_cast<size_t>(first + i)] != colour;
         m_colours[static_cast<size_t>(first + i)] = colour;
     }
     return changed;
 }
 
-void CCdgScreen::Render(uint32_t* pixels) const
+void CCdgScreen::Render(std::uint32_t* pixels) const
 {
-    uint32_t argb[kCdgColours];
+    std::uint32_t argb[kCdgColours];
     for (int i = 0; i < kCdgColours; ++i)
         argb[i] = Argb(m_colours[static_cast<size_t>(i)], m_transparent == i);
     for (int y = 0; y < kCdgShownHeight; ++y) {
-        const uint8_t* row = &m_pixels[static_cast<size_t>(
+        const std::uint8_t* row = &m_pixels[static_cast<size_t>(
             (y + kBorderHeight + m_verticalOffset) * kCdgScreenWidth + kBorderWidth + m_horizontalOffset)];
         for (int x = 0; x < kCdgShownWidth; ++x)
             *pixels++ = argb[row[x]];
@@ -194,15 +194,15 @@ void CCdgScreen::Render(uint32_t* pixels) const
 CCdgScreen::Packed CCdgScreen::Pack() const
 {
     // Left uninitialised: every byte is written below.
-    Packed packed {std::unique_ptr<uint8_t[]>(new uint8_t[Packed::kPixelBytes]), m_colours, m_transparent,
+    Packed packed {std::unique_ptr<std::uint8_t[]>(new std::uint8_t[Packed::kPixelBytes]), m_colours, m_transparent,
         m_horizontalOffset, m_verticalOffset};
     static_assert(std::endian::native == std::endian::little && kCdgScreenWidth * kCdgScreenHeight % 8 == 0);
     for (size_t i = 0; i < m_pixels.size(); i += 8) {
-        uint64_t eight;
+        std::uint64_t eight;
         std::memcpy(&eight, &m_pixels[i], sizeof eight);
-        const uint64_t pairs = (eight & 0x00FF00FF00FF00FFu) << 4 | (eight >> 8 & 0x00FF00FF00FF00FFu);
-        const uint64_t halves = (pairs | pairs >> 8) & 0x0000FFFF0000FFFFu;
-        const auto four = static_cast<uint32_t>(halves | halves >> 16);
+        const std::uint64_t pairs = (eight & 0x00FF00FF00FF00FFu) << 4 | (eight >> 8 & 0x00FF00FF00FF00FFu);
+        const std::uint64_t halves = (pairs | pairs >> 8) & 0x0000FFFF0000FFFFu;
+        const auto four = static_cast<std::uint32_t>(halves | halves >> 16);
         std::memcpy(&packed.pixels[i / 2], &four, sizeof four);
     }
     return packed;
@@ -211,11 +211,11 @@ CCdgScreen::Packed CCdgScreen::Pack() const
 void CCdgScreen::Unpack(const Packed& packed)
 {
     for (size_t i = 0; i < m_pixels.size(); i += 8) {
-        uint32_t four;
+        std::uint32_t four;
         std::memcpy(&four, &packed.pixels[i / 2], sizeof four);
-        const uint64_t halves = (four | static_cast<uint64_t>(four) << 16) & 0x0000FFFF0000FFFFu;
-        const uint64_t pairs = (halves | halves << 8) & 0x00FF00FF00FF00FFu;
-        const uint64_t eight = (pairs >> 4 & 0x000F000F000F000Fu) | (pairs & 0x000F000F000F000Fu) << 8;
+        const std::uint64_t halves = (four | static_cast<std::uint64_t>(four) << 16) & 0x0000FFFF0000FFFFu;
+        const std::uint64_t pairs = (halves | halves << 8) & 0x00FF00FF00FF00FFu;
+        const std::uint64_t eight = (pairs >> 4 & 0x000F000F000F000Fu) | (pairs & 0x000F000F000F000Fu) << 8;
         std::memcpy(&m_pixels[i], &eight, sizeof eight);
     }
     m_colours = packed.colours;

@@ -30,7 +30,7 @@ const std::vector<FileFilter> kMidiSaveFilters {{u"MIDI File (*.mid)", u"*.mid"}
 // Five seconds of 200 ms display ticks.
 constexpr int kNoticeTicks = 25;
 
-std::u16string SignedText(int32_t value)
+std::u16string SignedText(std::int32_t value)
 {
     return Utf8ToUtf16(std::to_string(value));
 }
@@ -250,11 +250,11 @@ void CMainController::ApplyPitchEdit()
     StorePitch(ParseSignedNumber(m_values.pitch).value_or(0));
 }
 
-void CMainController::StorePitch(int32_t value)
+void CMainController::StorePitch(std::int32_t value)
 {
     const bool audio = m_session.Kind() == ESongKind::Audio;
-    const int32_t lowest = audio ? -kAudioPitchLimit : kPitchMinimum;
-    const int32_t highest = audio ? kAudioPitchLimit : kPitchMaximum;
+    const std::int32_t lowest = audio ? -kAudioPitchLimit : kPitchMinimum;
+    const std::int32_t highest = audio ? kAudioPitchLimit : kPitchMaximum;
     if (value < lowest || value > highest) {
         value = value < lowest ? lowest : highest;
         m_values.pitch = SignedText(value);
@@ -284,12 +284,12 @@ void CMainController::Run(const command::TempoEdited& edited)
         m_controls.WriteTempoPercent(m_session.TempoPercent());
 }
 
-int32_t CMainController::TempoPercent() const
+std::int32_t CMainController::TempoPercent() const
 {
     return m_session.TempoPercent();
 }
 
-void CMainController::WritePitch(int32_t value)
+void CMainController::WritePitch(std::int32_t value)
 {
     const std::u16string text = SignedText(value);
     m_controls.WritePitchText(text);
@@ -445,7 +445,7 @@ void CMainController::Run(const command::PlayNow& play)
     WriteValues();
 }
 
-std::optional<int32_t> CMainController::RecallSong()
+std::optional<std::int32_t> CMainController::RecallSong()
 {
     const SongMemoryValues values = m_session.RecallSong();
     if (values.pitch)

@@ -130,7 +130,7 @@ public:
 
     bool IsPlaying() const override { return m_playing; }
     bool IsRecording() const { return m_recording; }
-    int32_t TempoPercent() const;
+    std::int32_t TempoPercent() const;
     StatusValues Status() const;
 
 private:
@@ -186,10 +186,10 @@ private:
 
     CompanionToggle Toggle(ECompanion which) const;
     // Writes the value into the pitch edit and takes it as the user's edit (which clamps it).
-    void WritePitch(int32_t value);
+    void WritePitch(std::int32_t value);
     // Clamps the value to the song kind's range (the edit then shows it), moves the up-down and
     // stores it as the session's pitch.
-    void StorePitch(int32_t value);
+    void StorePitch(std::int32_t value);
     // Remembers the pitch that the user set for the song, once it is used.
     void RememberEditedPitch();
     void PlaySession();
@@ -201,7 +201,7 @@ private:
     // The pitch edit's value stored, without remembering it for the song.
     void ApplyPitchEdit();
     // Restores what the accompaniment file remembers; its pitch, if any.
-    std::optional<int32_t> RecallSong();
+    std::optional<std::int32_t> RecallSong();
     void StopCommand();
     void ApplyEnableRules();
     void RefreshStatus();
@@ -214,10 +214,10 @@ private:
     bool m_playing = false;
     bool m_recording = false;
     bool m_pitchEdited = false; // by the user, since it was last remembered
-    int32_t m_pitch = 0;
-    int32_t m_recordingSeconds = 0;
-    int32_t m_displayPosition = 0;
-    int32_t m_displayLength = 0;
+    std::int32_t m_pitch = 0;
+    std::int32_t m_recordingSeconds = 0;
+    std::int32_t m_displayPosition = 0;
+    std::int32_t m_displayLength = 0;
     std::u16string m_displayName;
     MainEnableStates m_enableStates;
     int m_commandDepth = 0;

@@ -7,11 +7,11 @@
 
 namespace linlangok {
 
-std::u16string FormatPlayTime(int32_t seconds)
+std::u16string FormatPlayTime(std::int32_t seconds)
 {
-    const int32_t hours = seconds / 3600;
-    const int32_t minutes = seconds / 60 - hours * 60;
-    const int32_t rest = seconds - hours * 3600 - minutes * 60;
+    const std::int32_t hours = seconds / 3600;
+    const std::int32_t minutes = seconds / 60 - hours * 60;
+    const std::int32_t rest = seconds - hours * 3600 - minutes * 60;
     char text[32];
     if (hours != 0)
         std::snprintf(text, sizeof text, "%d:%02d:%02d", hours, minutes, rest);
@@ -35,7 +35,7 @@ StatusTexts ComposeStatusTexts(const StatusValues& values)
         texts.state += u" | ";
     if (values.recording)
         texts.state += u"录音";
-    if (const uint64_t dropouts = values.playbackDropouts + values.recordingDropouts; dropouts > 0)
+    if (const std::uint64_t dropouts = values.playbackDropouts + values.recordingDropouts; dropouts > 0)
         texts.dropouts = u"断音 " + Utf8ToUtf16(std::to_string(dropouts)) + u" 次";
     texts.dropoutNotice = DropoutNotice(values.playbackDropouts, values.recordingDropouts);
     return texts;

@@ -7,7 +7,7 @@
 namespace linlangok {
 
 // n whole seconds (n ≥ 0) as "mm:ss", or "h:mm:ss" from one hour on; hours are not padded.
-std::u16string FormatPlayTime(int32_t seconds);
+std::u16string FormatPlayTime(std::int32_t seconds);
 
 struct StatusTexts {
     std::u16string name; // "伴奏:  " and the accompaniment's file name, or the notice
@@ -20,14 +20,14 @@ struct StatusTexts {
 
 struct StatusValues {
     std::u16string name;
-    int32_t positionSeconds = 0;
-    int32_t lengthSeconds = 0;
-    int32_t recordingSeconds = 0;
+    std::int32_t positionSeconds = 0;
+    std::int32_t lengthSeconds = 0;
+    std::int32_t recordingSeconds = 0;
     bool playing = false;
     bool recording = false;
     std::u16string notice; // shown for a while in the name's place; empty: none
-    uint64_t playbackDropouts = 0; // of the song playing or played last
-    uint64_t recordingDropouts = 0; // of the recording running or made last
+    std::uint64_t playbackDropouts = 0; // of the song playing or played last
+    std::uint64_t recordingDropouts = 0; // of the recording running or made last
 };
 
 StatusTexts ComposeStatusTexts(const StatusValues& values);

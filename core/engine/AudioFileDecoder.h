@@ -22,7 +22,7 @@ public:
     virtual int Channels() const { return 2; }
 
     // The file's length in milliseconds, from its own frame count and sample rate.
-    virtual uint64_t LengthMilliseconds() const = 0;
+    virtual std::uint64_t LengthMilliseconds() const = 0;
 
     // Decodes up to `frames` frames into `samples` (Channels() × frames floats). Returns the
     // frames written; 0 at the end of the file. Raises std::runtime_error when the data cannot be

@@ -10,7 +10,7 @@ namespace linlangok {
 // Where the audio callback is in time when it asks a source for one buffer.
 struct AudioBufferTiming {
     // Position of the buffer's first frame in the stream, in frames since the stream started.
-    uint64_t firstFrame = 0;
+    std::uint64_t firstFrame = 0;
     // Steady-clock time at which the callback started rendering this buffer.
     std::chrono::steady_clock::time_point callbackTime;
     int sampleRate = 44100;
@@ -56,7 +56,7 @@ public:
     // How often, since it opened, the device had to play without the stream's samples because
     // they came too late (an underrun, heard as a dropout), or dropped them; zero for a device that
     // cannot tell. Any thread.
-    virtual uint64_t DropoutCount() const { return 0; }
+    virtual std::uint64_t DropoutCount() const { return 0; }
 
     // Sources are not owned. Both calls are made from the UI thread while the stream runs;
     // RemoveSource returns once the callback no longer uses the source.

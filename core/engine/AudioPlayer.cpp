@@ -14,38 +14,38 @@ constexpr size_t kRingFrames = 131072;
 constexpr size_t kChunkFrames = 4096;
 // About 1.4 s ahead of the callback. The rest of the ring takes a change's new frames while the
 // old ones still wait there to be dropped.
-constexpr uint64_t kAheadFrames = (kRingFrames - kChunkFrames) / 2;
+constexpr std::uint64_t kAheadFrames = (kRingFrames - kChunkFrames) / 2;
 constexpr auto kDecodePeriod = std::chrono::milliseconds(10);
 constexpr int kDropLengthBits = 24; // the ring holds fewer frames than that
 
-uint64_t PackDrop(uint64_t first, uint64_t end)
+std::uint64_t PackDrop(std::uint64_t first, std::uint64_t end)
 {
     return first << kDropLengthBits | (end - first);
 }
 
-uint64_t DropFirst(uint64_t drop)
+std::uint64_t DropFirst(std::uint64_t drop)
 {
     return drop >> kDropLengthBits;
 }
 
-uint64_t DropEnd(uint64_t drop)
+std::uint64_t DropEnd(std::uint64_t drop)
 {
-    return DropFirst(drop) + (drop & ((uint64_t {1} << kDropLengthBits) - 1));
+    return DropFirst(drop) + (drop & ((std::uint64_t {1} << kDropLengthBits) - 1));
 }
 
-uint16_t PackPick(ChannelPick pick)
+std::uint16_t PackPick(ChannelPick pick)
 {
-    return static_cast<uint16_t>(pick.right << 8 | pick.left);
+    return static_cast<std::uint16_t>(pick.right << 8 | pick.left);
 }
 
-ChannelPick UnpackPick(uint16_t packed)
+ChannelPick UnpackPick(std::uint16_t packed)
 {
-    return {static_cast<uint8_t>(packed & 0xFF), static_cast<uint8_t>(packed >> 8)};
+    return {static_cast<std::uint8_t>(packed & 0xFF), static_cast<std::uint8_t>(packed >> 8)};
 }
 
-int64_t FramesToMilliseconds(double frames)
+std::int64_t FramesToMilliseconds(double frames)
 {
-    return static_cast<int64_t>(std::floor(frames * 1000 / kSampleRate));
+    return static_cast<std::int64_t>(std::floor(frames * 1000 / kSampleRate));
 }
 
 } // namespace
@@ -82,7 +82,7 @@ bool CAudioPlayer::Play(std::unique_ptr<IAudioFileDecoder> decoder)
     Stop();
     try {
         m_stage = std::make_unique<CAudioStretchStage>(std::move(decoder), m_makeStretcher);
-        m_headerMilliseconds = static_cast<int64_t>(m_stage->LengthMilliseconds());
+        m_headerMilliseconds = static_cast<std::int64_t>(m_stage->LengthMilliseconds());
         m_stage->Restart(0.0, Settings());
         m_channels = static_cast<size_t>(m_stage->Channels());
         m_leveler = CLoudnessLeveler(kSampleRate, m_channels);
@@ -167,37 +167,37 @@ void CAudioPlayer::WakeDecoder()
     m_decodeWake.notify_all();
 }
 
-int64_t CAudioPlayer::EndMilliseconds() const
+std::int64_t CAudioPlayer::EndMilliseconds() const
 {
     if (!m_open)
         return 0;
     if (!m_decodeEnded.load(std::memory_order_acquire))
         return m_headerMilliseconds;
-    const int64_t decoded = FramesToMilliseconds(static_cast<double>(m_framesDecoded.load()));
+    const std::int64_t decoded = FramesToMilliseconds(static_cast<double>(m_framesDecoded.load()));
     return m_headerMilliseconds > 0 ? std::min(m_headerMilliseconds, decoded) : decoded;
 }
 
-int64_t CAudioPlayer::PositionMilliseconds() const
+std::int64_t CAudioPlayer::PositionMilliseconds() const
 {
     if (!m_open)
         return 0;
-    const int64_t end = EndMilliseconds();
+    const std::int64_t end = EndMilliseconds();
     if (m_playedToEnd.load(std::memory_order_acquire))
         return end;
     return std::min(FramesToMilliseconds(SongFrameAt(m_ringRead.load(std::memory_order_acquire))), end);
 }
 
-int32_t CAudioPlayer::LengthSeconds() const
+std::int32_t CAudioPlayer::LengthSeconds() const
 {
-    const int32_t speed = Speed();
+    const std::int32_t speed = Speed();
     if (speed == 0)
         return 0;
-    return static_cast<int32_t>((EndMilliseconds() - StartMilliseconds()) / speed);
+    return static_cast<std::int32_t>((EndMilliseconds() - StartMilliseconds()) / speed);
 }
 
 double CAudioPlayer::PositionSeconds() const
 {
-    const int32_t speed = Speed();
+    const std::int32_t speed = Speed();
     if (speed == 0)
         return 0.0;
     return static_cast<double>(PositionMilliseconds()) / speed;
@@ -208,12 +208,12 @@ void CAudioPlayer::MixInto(float* mix, size_t frames, const AudioBufferTiming&) 
     // The end flag is read before the ring, so an empty ring after it means every frame is out.
     const bool decodeEnded = m_decodeEnded.load(std::memory_order_acquire);
     m_picker.Pick(UnpackPick(m_pick.load(std::memory_order_acquire)));
-    uint64_t read = m_ringRead.load(std::memory_order_relaxed);
+    std::uint64_t read = m_ringRead.load(std::memory_order_relaxed);
     bool dropped = false;
     size_t mixed = 0;
     while (mixed < frames) {
-        uint64_t wanted = frames - mixed;
-        if (uint64_t drop = m_pendingDrop.load(std::memory_order_acquire); drop != 0) {
+        std::uint64_t wanted = frames - mixed;
+        if (std::uint64_t drop = m_pendingDrop.load(std::memory_order_acquire); drop != 0) {
             if (read >= DropFirst(drop)) {
                 // Taken here, the drop can no longer be changed by the decode thread.
                 if (m_pendingDrop.compare_exchange_strong(drop, 0, std::memory_order_acq_rel)) {
@@ -228,7 +228,7 @@ void CAudioPlayer::MixInto(float* mix, size_t frames, const AudioBufferTiming&) 
             wanted = std::min(wanted, DropFirst(drop) - read);
         }
         const auto ready = m_ring.Readable();
-        const size_t count = static_cast<size_t>(std::min<uint64_t>(ready.size() / m_channels, wanted));
+        const size_t count = static_cast<size_t>(std::min<std::uint64_t>(ready.size() / m_channels, wanted));
         if (count == 0)
             break;
         m_picker.MixInto(mix + mixed * 2, ready.data(), count);
@@ -241,11 +241,11 @@ void CAudioPlayer::MixInto(float* mix, size_t frames, const AudioBufferTiming&) 
         m_playedToEnd.store(true, std::memory_order_release);
 }
 
-void CAudioPlayer::Discard(uint64_t frames) noexcept
+void CAudioPlayer::Discard(std::uint64_t frames) noexcept
 {
     while (frames > 0) {
         const auto ready = m_ring.Readable();
-        const size_t count = static_cast<size_t>(std::min<uint64_t>(ready.size() / m_channels, frames));
+        const size_t count = static_cast<size_t>(std::min<std::uint64_t>(ready.size() / m_channels, frames));
         if (count == 0)
             return;
         m_ring.Consume(count * m_channels);
@@ -253,18 +253,18 @@ void CAudioPlayer::Discard(uint64_t frames) noexcept
     }
 }
 
-uint64_t CAudioPlayer::FramesAhead() const
+std::uint64_t CAudioPlayer::FramesAhead() const
 {
     // The drop first: once the callback has taken it, the position read after it lies past it.
-    const uint64_t drop = m_pendingDrop.load(std::memory_order_acquire);
-    const uint64_t read = m_ringRead.load(std::memory_order_acquire);
-    uint64_t ahead = m_ringWritten - std::min(read, m_ringWritten);
+    const std::uint64_t drop = m_pendingDrop.load(std::memory_order_acquire);
+    const std::uint64_t read = m_ringRead.load(std::memory_order_acquire);
+    std::uint64_t ahead = m_ringWritten - std::min(read, m_ringWritten);
     if (drop != 0 && DropEnd(drop) > read)
         ahead -= DropEnd(drop) - std::max(read, DropFirst(drop));
     return ahead;
 }
 
-bool CAudioPlayer::FillRing(uint64_t ahead)
+bool CAudioPlayer::FillRing(std::uint64_t ahead)
 {
     // A stop or a change is seen between chunks, not only after a whole second of stretching.
     while (FramesAhead() + kChunkFrames <= ahead && m_ring.Free() >= kChunkFrames * m_channels
@@ -291,21 +291,21 @@ void CAudioPlayer::ApplySettings()
     // ring holds from there on are dropped when it does.
     m_decodeEnded.store(false, std::memory_order_release);
     for (;;) {
-        uint64_t pending = m_pendingDrop.load(std::memory_order_acquire);
-        uint64_t first = 0;
+        std::uint64_t pending = m_pendingDrop.load(std::memory_order_acquire);
+        std::uint64_t first = 0;
         double song = 0.0;
         if (pending != 0) {
             // A drop the callback has not reached yet: the new settings start where it starts.
             first = DropFirst(pending);
             song = m_lastDropSong;
         } else {
-            const uint64_t read = std::max(m_ringRead.load(std::memory_order_acquire), m_lastDropEnd);
+            const std::uint64_t read = std::max(m_ringRead.load(std::memory_order_acquire), m_lastDropEnd);
             first = std::min(read + kChangeMarginFrames, m_ringWritten);
             song = SongFrameAt(first);
         }
         m_stage->Restart(song, wanted);
         m_leveler.Reset();
-        const uint64_t drop = first < m_ringWritten ? PackDrop(first, m_ringWritten) : 0;
+        const std::uint64_t drop = first < m_ringWritten ? PackDrop(first, m_ringWritten) : 0;
         if (pending == 0) {
             if (drop != 0)
                 m_pendingDrop.store(drop, std::memory_order_release);
@@ -321,11 +321,11 @@ void CAudioPlayer::ApplySettings()
     }
 }
 
-double CAudioPlayer::SongFrameAt(uint64_t ringFrame) const
+double CAudioPlayer::SongFrameAt(std::uint64_t ringFrame) const
 {
     std::lock_guard lock(m_marksLock);
     auto mark = std::upper_bound(m_marks.begin(), m_marks.end(), ringFrame,
-        [](uint64_t frame, const SongMark& candidate) { return frame < candidate.ringFrame; });
+        [](std::uint64_t frame, const SongMark& candidate) { return frame < candidate.ringFrame; });
     if (mark == m_marks.begin())
         return 0.0;
     --mark;
@@ -334,11 +334,11 @@ double CAudioPlayer::SongFrameAt(uint64_t ringFrame) const
 
 void CAudioPlayer::AddMark(const SongMark& mark)
 {
-    const uint64_t read = m_ringRead.load(std::memory_order_acquire);
+    const std::uint64_t read = m_ringRead.load(std::memory_order_acquire);
     std::lock_guard lock(m_marksLock);
     // Marks before the one that the frame the callback plays next falls under are done with.
     const auto current = std::upper_bound(m_marks.begin(), m_marks.end(), read,
-        [](uint64_t frame, const SongMark& candidate) { return frame < candidate.ringFrame; });
+        [](std::uint64_t frame, const SongMark& candidate) { return frame < candidate.ringFrame; });
     if (current != m_marks.begin())
         m_marks.erase(m_marks.begin(), current - 1);
     m_marks.push_back(mark);

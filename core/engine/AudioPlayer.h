@@ -77,7 +77,7 @@ public:
     void SetChannelPick(ChannelPick pick);
 
     // (end − start) / speed: whole seconds, truncated; 0 when nothing is open.
-    int32_t LengthSeconds() const;
+    std::int32_t LengthSeconds() const;
     // position / speed: seconds with the fraction; 0.0 when nothing is open.
     double PositionSeconds() const;
 
@@ -87,10 +87,10 @@ public:
     // said ends where its audio ends; once played to the end the position stays at the end.
     // Positions and lengths are in song time, whatever the tempo: the position is the song's
     // moment the listener hears now (as far as the callback has taken it).
-    int64_t StartMilliseconds() const { return 0; }
-    int64_t EndMilliseconds() const;
-    int64_t PositionMilliseconds() const;
-    int32_t Speed() const { return m_open ? 1000 : 0; }
+    std::int64_t StartMilliseconds() const { return 0; }
+    std::int64_t EndMilliseconds() const;
+    std::int64_t PositionMilliseconds() const;
+    std::int32_t Speed() const { return m_open ? 1000 : 0; }
 
     // Audio callback thread.
     void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept override;
@@ -99,24 +99,24 @@ private:
     // Where a run of ring frames lies in the song: ring frame `ringFrame` is song frame
     // `songFrame`, and each later frame of the run advances the song by `songFramesPerFrame`.
     struct SongMark {
-        uint64_t ringFrame;
+        std::uint64_t ringFrame;
         double songFrame;
         double songFramesPerFrame;
     };
 
     // Stretches until the ring holds `ahead` frames to play (or a stop or a change is asked for);
     // false once the song has ended.
-    bool FillRing(uint64_t ahead);
+    bool FillRing(std::uint64_t ahead);
     // Decode thread: puts the settings asked for into effect.
     void ApplySettings();
     void Decode();
     void WakeDecoder();
     // The frames the ring holds that the callback will play.
-    uint64_t FramesAhead() const;
-    double SongFrameAt(uint64_t ringFrame) const;
+    std::uint64_t FramesAhead() const;
+    double SongFrameAt(std::uint64_t ringFrame) const;
     void AddMark(const SongMark& mark);
     // Audio callback: drops `frames` frames from the ring.
-    void Discard(uint64_t frames) noexcept;
+    void Discard(std::uint64_t frames) noexcept;
 
     IAudioOutput& m_output;
     IUserPrompts& m_prompts;
@@ -124,7 +124,7 @@ private:
     AudioStretcherFactory m_makeStretcher;
     std::atomic<int> m_semitones {0};
     std::atomic<int> m_tempoPercent {100};
-    std::atomic<uint16_t> m_pick {0x0100}; // ChannelPick: right << 8 | left
+    std::atomic<std::uint16_t> m_pick {0x0100}; // ChannelPick: right << 8 | left
     CChannelPicker m_picker; // audio callback while playing
 
     bool m_open = false; // UI thread
@@ -132,19 +132,19 @@ private:
     std::unique_ptr<CAudioStretchStage> m_stage; // UI thread while stopped, decode thread while playing
     CLoudnessLeveler m_leveler; // as the stage
     size_t m_channels = 2; // of the song that plays; set while stopped
-    int64_t m_headerMilliseconds = 0;
+    std::int64_t m_headerMilliseconds = 0;
     CSpscQueue<float> m_ring; // interleaved samples of m_channels channels, whole frames at a time
     std::unique_ptr<float[]> m_chunk; // stage output before it enters the ring
-    uint64_t m_ringWritten = 0; // frames written into the ring; decode thread
-    std::atomic<uint64_t> m_ringRead {0}; // frames taken from the ring, played or dropped; callback writes
+    std::uint64_t m_ringWritten = 0; // frames written into the ring; decode thread
+    std::atomic<std::uint64_t> m_ringRead {0}; // frames taken from the ring, played or dropped; callback writes
     // A change's drop, which the callback carries out when it reaches the first ring frame to go:
     // that frame × 2^24 + the number of frames; 0 for none. Either side may take it back.
-    std::atomic<uint64_t> m_pendingDrop {0};
-    uint64_t m_lastDropEnd = 0; // ring frame after the last drop asked for; decode thread
+    std::atomic<std::uint64_t> m_pendingDrop {0};
+    std::uint64_t m_lastDropEnd = 0; // ring frame after the last drop asked for; decode thread
     double m_lastDropSong = 0.0; // the song frame that plays there
     mutable std::mutex m_marksLock; // decode thread writes, UI thread reads
     std::vector<SongMark> m_marks;
-    std::atomic<uint64_t> m_framesDecoded {0}; // song frames
+    std::atomic<std::uint64_t> m_framesDecoded {0}; // song frames
     std::atomic<bool> m_decodeEnded {false};
     std::atomic<bool> m_playedToEnd {false};
 

@@ -44,7 +44,7 @@ void CAudioStretchStage::Restart(double songFrame, const StretchSettings& settin
     m_settings = applied;
     const double first
         = std::clamp(songFrame, static_cast<double>(HistoryStart()), static_cast<double>(m_sourceFrames));
-    m_startFrame = static_cast<uint64_t>(std::llround(first));
+    m_startFrame = static_cast<std::uint64_t>(std::llround(first));
     m_outputFrames = 0;
     m_cursor = m_startFrame;
     m_dropFrames = 0;
@@ -56,16 +56,17 @@ void CAudioStretchStage::Restart(double songFrame, const StretchSettings& settin
 
     // The pad is the song just before the start where there is one, so that a restart in the
     // middle of a song goes on from the music that led up to it rather than fading in.
-    const uint64_t pad = m_stretcher->StartPad();
-    const uint64_t silence = pad > m_startFrame ? pad - m_startFrame : 0;
+    const std::uint64_t pad = m_stretcher->StartPad();
+    const std::uint64_t silence = pad > m_startFrame ? pad - m_startFrame : 0;
     std::fill(m_scratch.begin(), m_scratch.end(), 0.0f);
-    for (uint64_t given = 0; given < silence;) {
-        const size_t count = static_cast<size_t>(std::min<uint64_t>(silence - given, kChunkFrames));
+    for (std::uint64_t given = 0; given < silence;) {
+        const size_t count = static_cast<size_t>(std::min<std::uint64_t>(silence - given, kChunkFrames));
         m_stretcher->Process(m_scratch.data(), count, false);
         given += count;
     }
-    for (uint64_t frame = m_startFrame - (pad - silence); frame < m_startFrame;) {
-        const size_t count = Fetch(frame, m_scratch.data(), std::min<uint64_t>(m_startFrame - frame, kChunkFrames));
+    for (std::uint64_t frame = m_startFrame - (pad - silence); frame < m_startFrame;) {
+        const size_t count
+            = Fetch(frame, m_scratch.data(), std::min<std::uint64_t>(m_startFrame - frame, kChunkFrames));
         m_stretcher->Process(m_scratch.data(), count, false);
         frame += count;
     }
@@ -95,13 +96,13 @@ size_t CAudioStretchStage::ReadStretched(float* samples, size_t frames)
     IAudioStretcher& stretcher = *m_stretcher;
     size_t written = 0;
     while (written < frames) {
-        uint64_t wanted = frames - written;
+        std::uint64_t wanted = frames - written;
         // Once the song's end is known, the output ends where the song does at this tempo: the
         // stretcher's tail beyond it is left out.
         if (m_sourceEnded) {
-            const auto total = static_cast<uint64_t>(
+            const auto total = static_cast<std::uint64_t>(
                 std::llround(static_cast<double>(m_sourceFrames - m_startFrame) / m_settings.SongFramesPerFrame()));
-            const uint64_t done = m_outputFrames + written;
+            const std::uint64_t done = m_outputFrames + written;
             if (done >= total)
                 break;
             wanted = std::min(wanted, total - done);
@@ -116,7 +117,7 @@ size_t CAudioStretchStage::ReadStretched(float* samples, size_t frames)
                 continue;
             }
             const size_t retrieved
-                = stretcher.Retrieve(samples + written * m_channels, std::min<uint64_t>(ready, wanted));
+                = stretcher.Retrieve(samples + written * m_channels, std::min<std::uint64_t>(ready, wanted));
             if (retrieved == 0)
                 break;
             written += retrieved;
@@ -133,25 +134,25 @@ size_t CAudioStretchStage::ReadStretched(float* samples, size_t frames)
     return written;
 }
 
-size_t CAudioStretchStage::Fetch(uint64_t songFrame, float* samples, size_t frames)
+size_t CAudioStretchStage::Fetch(std::uint64_t songFrame, float* samples, size_t frames)
 {
     size_t copied = 0;
     while (copied < frames) {
-        const uint64_t frame = songFrame + copied;
+        const std::uint64_t frame = songFrame + copied;
         if (frame >= m_sourceFrames) {
             if (!DecodeMore())
                 break;
             continue;
         }
         if (frame < HistoryStart()) {
-            const size_t count = static_cast<size_t>(std::min<uint64_t>(frames - copied, HistoryStart() - frame));
+            const size_t count = static_cast<size_t>(std::min<std::uint64_t>(frames - copied, HistoryStart() - frame));
             std::fill(samples + copied * m_channels, samples + (copied + count) * m_channels, 0.0f);
             copied += count;
             continue;
         }
         const size_t slot = static_cast<size_t>(frame % kHistoryFrames);
-        const size_t count
-            = static_cast<size_t>(std::min<uint64_t>({frames - copied, m_sourceFrames - frame, kHistoryFrames - slot}));
+        const size_t count = static_cast<size_t>(
+            std::min<std::uint64_t>({frames - copied, m_sourceFrames - frame, kHistoryFrames - slot}));
         std::copy_n(&m_history[slot * m_channels], count * m_channels, samples + copied * m_channels);
         copied += count;
     }

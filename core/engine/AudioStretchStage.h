@@ -20,7 +20,7 @@ namespace linlangok {
 // Undecodable data ends the song where it starts (SourceFailed tells). One thread at a time.
 class CAudioStretchStage {
 public:
-    static constexpr uint64_t kHistoryFrames = 131072; // about 3 s of song
+    static constexpr std::uint64_t kHistoryFrames = 131072; // about 3 s of song
 
     // `makeStretcher` is called when settings other than key 0 at tempo 100 % first apply.
     CAudioStretchStage(std::unique_ptr<IAudioFileDecoder> source, AudioStretcherFactory makeStretcher);
@@ -41,20 +41,20 @@ public:
     double SongFrame() const;
     const StretchSettings& Settings() const { return m_settings; }
     // Frames decoded from the file so far; once it has ended, the song's length.
-    uint64_t SourceFrames() const { return m_sourceFrames; }
+    std::uint64_t SourceFrames() const { return m_sourceFrames; }
     bool SourceFailed() const { return m_sourceFailed; }
-    uint64_t LengthMilliseconds() const { return m_source->LengthMilliseconds(); }
+    std::uint64_t LengthMilliseconds() const { return m_source->LengthMilliseconds(); }
     // The channels of a frame: the decoder's.
     int Channels() const { return static_cast<int>(m_channels); }
 
 private:
     // Copies up to `frames` song frames from `songFrame` on, decoding as far as needed; fewer only
     // at the song's end. Frames no longer held (and those before the song) are silence.
-    size_t Fetch(uint64_t songFrame, float* samples, size_t frames);
+    size_t Fetch(std::uint64_t songFrame, float* samples, size_t frames);
     // Decodes the next chunk into the history; false at the end of the file.
     bool DecodeMore();
     size_t ReadStretched(float* samples, size_t frames);
-    uint64_t HistoryStart() const { return m_sourceFrames > kHistoryFrames ? m_sourceFrames - kHistoryFrames : 0; }
+    std::uint64_t HistoryStart() const { return m_sourceFrames > kHistoryFrames ? m_sourceFrames - kHistoryFrames : 0; }
 
     std::unique_ptr<IAudioFileDecoder> m_source;
     size_t m_channels;
@@ -64,13 +64,13 @@ private:
     bool m_stretching = false;
 
     std::vector<float> m_history; // song frame f at f % kHistoryFrames
-    uint64_t m_sourceFrames = 0;
+    std::uint64_t m_sourceFrames = 0;
     bool m_sourceEnded = false;
     bool m_sourceFailed = false;
 
-    uint64_t m_startFrame = 0; // song frame of the last Restart
-    uint64_t m_outputFrames = 0; // output frames since then
-    uint64_t m_cursor = 0; // next song frame to hand on or to give to the stretcher
+    std::uint64_t m_startFrame = 0; // song frame of the last Restart
+    std::uint64_t m_outputFrames = 0; // output frames since then
+    std::uint64_t m_cursor = 0; // next song frame to hand on or to give to the stretcher
     size_t m_dropFrames = 0; // stretcher output still to drop
     bool m_finalGiven = false;
     std::vector<float> m_scratch;

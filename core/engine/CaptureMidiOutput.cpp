@@ -19,13 +19,13 @@ public:
         m_owner.m_heldLongMessages = 0;
     }
 
-    void SendShort(uint32_t packedMessage) override { m_owner.Record(packedMessage, nullptr, 0); }
-    void SendShortAt(uint32_t packedMessage, std::chrono::steady_clock::time_point due) override
+    void SendShort(std::uint32_t packedMessage) override { m_owner.Record(packedMessage, nullptr, 0); }
+    void SendShortAt(std::uint32_t packedMessage, std::chrono::steady_clock::time_point due) override
     {
         m_owner.Record(packedMessage, nullptr, 0, due);
     }
 
-    void SendLong(const uint8_t* bytes, size_t length) override
+    void SendLong(const std::uint8_t* bytes, size_t length) override
     {
         m_owner.Record(0, bytes, length);
         std::function<void()> done;
@@ -44,18 +44,18 @@ private:
     CCaptureMidiOutputList& m_owner;
 };
 
-CCaptureMidiOutputList::CCaptureMidiOutputList(uint32_t deviceCount)
+CCaptureMidiOutputList::CCaptureMidiOutputList(std::uint32_t deviceCount)
     : m_deviceCount(deviceCount)
 {
 }
 
-std::string CCaptureMidiOutputList::DeviceName(uint32_t device)
+std::string CCaptureMidiOutputList::DeviceName(std::uint32_t device)
 {
     return device < m_deviceCount ? "capture " + std::to_string(device) : std::string();
 }
 
 std::unique_ptr<IMidiOutputConnection> CCaptureMidiOutputList::Open(
-    uint32_t device, std::function<void()> longMessageDone)
+    std::uint32_t device, std::function<void()> longMessageDone)
 {
     std::lock_guard lock(m_lock);
     if (m_openFails || device >= m_deviceCount || m_openDevice >= 0)
@@ -78,8 +78,8 @@ void CCaptureMidiOutputList::SetSendFails(bool fails)
     m_sendFails = fails;
 }
 
-void CCaptureMidiOutputList::Record(
-    uint32_t message, const uint8_t* bytes, size_t length, std::optional<std::chrono::steady_clock::time_point> due)
+void CCaptureMidiOutputList::Record(std::uint32_t message, const std::uint8_t* bytes, size_t length,
+    std::optional<std::chrono::steady_clock::time_point> due)
 {
     CapturedMidiMessage captured;
     captured.time = std::chrono::steady_clock::now();
@@ -114,10 +114,10 @@ std::vector<CapturedMidiMessage> CCaptureMidiOutputList::Messages() const
     return m_messages;
 }
 
-std::vector<uint32_t> CCaptureMidiOutputList::ShortMessages() const
+std::vector<std::uint32_t> CCaptureMidiOutputList::ShortMessages() const
 {
     std::lock_guard lock(m_lock);
-    std::vector<uint32_t> messages;
+    std::vector<std::uint32_t> messages;
     for (const auto& captured : m_messages) {
         if (captured.bytes.empty())
             messages.push_back(captured.message);

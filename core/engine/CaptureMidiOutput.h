@@ -14,23 +14,23 @@ namespace linlangok {
 struct CapturedMidiMessage {
     std::chrono::steady_clock::time_point time; // steady clock at the send
     std::optional<std::chrono::steady_clock::time_point> due; // given by SendShortAt
-    int32_t tick = 0; // the tick source's value at the send (0 without one)
-    uint32_t message = 0; // packed short message; 0 for a long message
-    std::vector<uint8_t> bytes; // a long message's bytes
+    std::int32_t tick = 0; // the tick source's value at the send (0 without one)
+    std::uint32_t message = 0; // packed short message; 0 for a long message
+    std::vector<std::uint8_t> bytes; // a long message's bytes
 };
 
 // MIDI output devices that record what they are sent, for tests and benchmarks. Every device
 // writes into one shared record. Sends may come from any thread; the record is locked.
 class CCaptureMidiOutputList final : public IMidiOutputDeviceList {
 public:
-    explicit CCaptureMidiOutputList(uint32_t deviceCount = 1);
+    explicit CCaptureMidiOutputList(std::uint32_t deviceCount = 1);
 
-    uint32_t DeviceCount() override { return m_deviceCount; }
-    std::string DeviceName(uint32_t device) override;
-    std::unique_ptr<IMidiOutputConnection> Open(uint32_t device, std::function<void()> longMessageDone) override;
+    std::uint32_t DeviceCount() override { return m_deviceCount; }
+    std::string DeviceName(std::uint32_t device) override;
+    std::unique_ptr<IMidiOutputConnection> Open(std::uint32_t device, std::function<void()> longMessageDone) override;
 
     // Called at every send to stamp the message, e.g. with the timer's tick counter.
-    void SetTickSource(std::function<int32_t()> tickSource) { m_tickSource = std::move(tickSource); }
+    void SetTickSource(std::function<std::int32_t()> tickSource) { m_tickSource = std::move(tickSource); }
     // Room for this many messages, so that recording does not allocate on the timer thread.
     void Reserve(size_t messages);
 
@@ -43,7 +43,7 @@ public:
     size_t CompleteLongMessages();
 
     std::vector<CapturedMidiMessage> Messages() const;
-    std::vector<uint32_t> ShortMessages() const;
+    std::vector<std::uint32_t> ShortMessages() const;
     void Clear();
     // The device open now, or -1; and how many connections were opened in all.
     int OpenDevice() const;
@@ -52,11 +52,11 @@ public:
 private:
     class CConnection;
 
-    void Record(uint32_t message, const uint8_t* bytes, size_t length,
+    void Record(std::uint32_t message, const std::uint8_t* bytes, size_t length,
         std::optional<std::chrono::steady_clock::time_point> due = std::nullopt);
 
-    const uint32_t m_deviceCount;
-    std::function<int32_t()> m_tickSource;
+    const std::uint32_t m_deviceCount;
+    std::function<std::int32_t()> m_tickSource;
     bool m_openFails = false;
     bool m_holdLongMessageDone = false;
 

@@ -8,8 +8,8 @@ namespace linlangok {
 // Which of a song's decoded channels (IAudioFileDecoder::Channels) the listener hears on the left
 // and on the right: both of a stereo pair, or one channel on both sides.
 struct ChannelPick {
-    uint8_t left = 0;
-    uint8_t right = 1;
+    std::uint8_t left = 0;
+    std::uint8_t right = 1;
 
     bool operator==(const ChannelPick&) const = default;
 };

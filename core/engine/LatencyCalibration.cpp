@@ -37,13 +37,13 @@ double ClickSample(size_t frame)
 
 } // namespace
 
-float ClickTrain::Sample(uint64_t frame)
+float ClickTrain::Sample(std::uint64_t frame)
 {
     if (frame < kLeadFrames)
         return 0;
-    const uint64_t sinceFirst = frame - kLeadFrames;
-    const uint64_t click = sinceFirst / kClickSpacingFrames;
-    const uint64_t within = sinceFirst % kClickSpacingFrames;
+    const std::uint64_t sinceFirst = frame - kLeadFrames;
+    const std::uint64_t click = sinceFirst / kClickSpacingFrames;
+    const std::uint64_t within = sinceFirst % kClickSpacingFrames;
     if (click >= kClicks || within >= kClickFrames)
         return 0;
     return static_cast<float>(ClickSample(within));
@@ -100,7 +100,7 @@ std::optional<double> FindClickTrain(const std::vector<float>& captured)
     return lag + std::clamp(shift, -0.5, 0.5);
 }
 
-CLatencyCalibration::CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn, uint32_t deviceNumber)
+CLatencyCalibration::CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn, std::uint32_t deviceNumber)
     : m_output(output)
     , m_waveIn(waveIn)
     , m_deviceNumber(deviceNumber)
@@ -135,8 +135,8 @@ bool CLatencyCalibration::Start()
     }
     bool started = true;
     for (size_t i = 0; i < m_buffers.size(); ++i) {
-        m_buffers[i] = {reinterpret_cast<uint8_t*>(m_memory.data() + i * kBufferFrames * 2),
-            static_cast<uint32_t>(kBufferFrames * 4)};
+        m_buffers[i] = {reinterpret_cast<std::uint8_t*>(m_memory.data() + i * kBufferFrames * 2),
+            static_cast<std::uint32_t>(kBufferFrames * 4)};
         started = started && m_handle->PrepareBuffer(m_buffers[i]) == kWaveInOk
             && m_handle->AddBuffer(m_buffers[i]) == kWaveInOk;
     }
@@ -147,7 +147,7 @@ bool CLatencyCalibration::Start()
     m_reportedMs
         = std::chrono::duration<double, std::milli>(m_output.OutputLatency() + m_handle->InputLatency()).count();
     WaveInCapabilities capabilities;
-    const uint32_t device = m_deviceNumber == kWaveMapper ? 0 : m_deviceNumber; // the mapper opens the first
+    const std::uint32_t device = m_deviceNumber == kWaveMapper ? 0 : m_deviceNumber; // the mapper opens the first
     m_inputName = m_waveIn.Capabilities(device, capabilities) == kWaveInOk ? Utf16ToUtf8(capabilities.name) : "";
     m_output.AddSource(*this);
     m_playing = true;
@@ -174,11 +174,12 @@ void CLatencyCalibration::Stop()
 
 bool CLatencyCalibration::IsDone() const
 {
-    const int64_t inputAtStart = m_inputAtStart.load();
+    const std::int64_t inputAtStart = m_inputAtStart.load();
     if (m_framesPlayed.load() < ClickTrain::kFrames || inputAtStart == INT64_MIN)
         return false;
-    const uint64_t captured = m_framesCaptured.load();
-    return captured >= kCaptureLimit || static_cast<int64_t>(captured) >= inputAtStart + int64_t {kCapturedFrames};
+    const std::uint64_t captured = m_framesCaptured.load();
+    return captured >= kCaptureLimit
+        || static_cast<std::int64_t>(captured) >= inputAtStart + std::int64_t {kCapturedFrames};
 }
 
 std::optional<double> CLatencyCalibration::Finish()
@@ -196,11 +197,11 @@ std::optional<double> CLatencyCalibration::Finish()
         return std::nullopt;
     if (!(std::abs(start) < static_cast<double>(kCaptureLimit)))
         return std::nullopt;
-    const auto whole = static_cast<int64_t>(std::floor(start));
+    const auto whole = static_cast<std::int64_t>(std::floor(start));
     std::vector<float> heard;
     if (whole < 0)
         heard.assign(static_cast<size_t>(-whole), 0.0f);
-    const size_t from = static_cast<size_t>(std::max<int64_t>(whole, 0));
+    const size_t from = static_cast<size_t>(std::max<std::int64_t>(whole, 0));
     if (from < m_captured.size())
         heard.insert(heard.end(), m_captured.begin() + static_cast<long>(from), m_captured.end());
     const auto offset = FindClickTrain(heard);
@@ -213,9 +214,10 @@ void CLatencyCalibration::MixInto(float* mix, size_t frames, const AudioBufferTi
 {
     if (!m_trainStart)
         m_trainStart = timing.firstFrame;
-    const uint64_t first = timing.firstFrame - *m_trainStart;
+    const std::uint64_t first = timing.firstFrame - *m_trainStart;
     if (first < ClickTrain::kFrames) {
-        const int64_t inputNow = static_cast<int64_t>(m_framesCaptured.load()) - static_cast<int64_t>(first);
+        const std::int64_t inputNow
+            = static_cast<std::int64_t>(m_framesCaptured.load()) - static_cast<std::int64_t>(first);
         if (inputNow > m_inputAtStart.load())
             m_inputAtStart = inputNow;
         if (m_played.size() < m_played.capacity())
@@ -232,7 +234,7 @@ void CLatencyCalibration::MixInto(float* mix, size_t frames, const AudioBufferTi
 void CLatencyCalibration::OnWaveInData(WaveInBuffer& buffer)
 {
     std::lock_guard lock(m_captureLock);
-    const auto* samples = reinterpret_cast<const int16_t*>(buffer.data);
+    const auto* samples = reinterpret_cast<const std::int16_t*>(buffer.data);
     const size_t frames = std::min<size_t>(buffer.bytesRecorded / 4, kCaptureLimit - m_captured.size());
     for (size_t i = 0; i < frames; ++i)
         m_captured.push_back((samples[i * 2] + samples[i * 2 + 1]) / 65536.0f);

@@ -28,7 +28,7 @@ struct ClickTrain {
     static constexpr size_t kFrames = kLeadFrames + (kClicks - 1) * kClickSpacingFrames + kClickFrames;
 
     // The sample of the train's frame `frame` (0 outside the clicks).
-    static float Sample(uint64_t frame);
+    static float Sample(std::uint64_t frame);
 };
 
 // The longest round trip the calibration listens for.
@@ -50,7 +50,7 @@ class CLatencyCalibration final : public IAudioSource, private IWaveInClient {
 public:
     // `output` and `waveIn` outlive the calibration, which listens on `waveIn`'s `deviceNumber`
     // (kWaveMapper: the first).
-    CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn, uint32_t deviceNumber);
+    CLatencyCalibration(IAudioOutput& output, IWaveInSystem& waveIn, std::uint32_t deviceNumber);
     ~CLatencyCalibration() override;
 
     CLatencyCalibration(const CLatencyCalibration&) = delete;
@@ -82,26 +82,26 @@ private:
 
     IAudioOutput& m_output;
     IWaveInSystem& m_waveIn;
-    uint32_t m_deviceNumber;
+    std::uint32_t m_deviceNumber;
     std::unique_ptr<IWaveInHandle> m_handle;
-    std::vector<int16_t> m_memory;
+    std::vector<std::int16_t> m_memory;
     std::array<WaveInBuffer, 4> m_buffers;
     double m_reportedMs = 0;
     std::string m_inputName; // UTF-8
     bool m_playing = false;
 
     // Audio thread.
-    std::optional<uint64_t> m_trainStart; // the output frame the train starts at
-    std::atomic<uint64_t> m_framesPlayed {0};
+    std::optional<std::uint64_t> m_trainStart; // the output frame the train starts at
+    std::atomic<std::uint64_t> m_framesPlayed {0};
     // The input frames delivered by the moment the train started rendering: the greatest of
     // (frames delivered - train frames rendered) over every buffer.
-    std::atomic<int64_t> m_inputAtStart {INT64_MIN};
+    std::atomic<std::int64_t> m_inputAtStart {INT64_MIN};
     std::vector<FrameStamp> m_played; // the train's frames leaving the output, reserved before it plays
 
     mutable std::mutex m_captureLock; // the captured frames against the capture thread
     std::vector<float> m_captured; // mono, from the input's start
     std::vector<FrameStamp> m_arrived; // the input's frames reaching the device
-    std::atomic<uint64_t> m_framesCaptured {0};
+    std::atomic<std::uint64_t> m_framesCaptured {0};
     bool m_capturing = false;
 };
 

@@ -14,19 +14,19 @@ int LevelY(int level, int height, int offset)
 
 } // namespace
 
-MeterLevels MeasureLevels(const int16_t* samples, size_t sampleCount)
+MeterLevels MeasureLevels(const std::int16_t* samples, size_t sampleCount)
 {
     if (sampleCount == 0)
         return {};
-    int64_t left = 0;
-    int64_t right = 0;
+    std::int64_t left = 0;
+    std::int64_t right = 0;
     for (size_t i = 0; i < sampleCount; ++i) {
         const int magnitude = std::abs(static_cast<int>(samples[i])) >> 6;
         (i % 2 == 0 ? left : right) += magnitude;
     }
-    const auto count = static_cast<int64_t>(sampleCount);
-    return {
-        static_cast<int>(std::max<int64_t>(left / count, 0)), static_cast<int>(std::max<int64_t>(right / count, 0))};
+    const auto count = static_cast<std::int64_t>(sampleCount);
+    return {static_cast<int>(std::max<std::int64_t>(left / count, 0)),
+        static_cast<int>(std::max<std::int64_t>(right / count, 0))};
 }
 
 int HoldLevel(int held, int level)

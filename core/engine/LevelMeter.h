@@ -16,7 +16,7 @@ struct MeterLevels {
 // The mean of |sample| >> 6 over each channel's samples, divided by the count of samples of both
 // channels: silence gives 0, every sample at −32768 gives 256, at ±32767 255. `sampleCount` counts
 // 16-bit samples (even indexes left, odd right); none gives 0.
-MeterLevels MeasureLevels(const int16_t* samples, size_t sampleCount);
+MeterLevels MeasureLevels(const std::int16_t* samples, size_t sampleCount);
 
 // A held level rises at once to a level that is not below it and otherwise falls by 4, not below 0.
 int HoldLevel(int held, int level);
@@ -31,9 +31,9 @@ struct MeterRectangle {
 };
 
 struct MeterColour {
-    uint8_t red = 0;
-    uint8_t green = 0;
-    uint8_t blue = 0;
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
     bool operator==(const MeterColour&) const = default;
 };
 

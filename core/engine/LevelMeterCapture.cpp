@@ -34,25 +34,25 @@ void CInputLevelMeterCapture::Start()
         m_handle.reset();
         return ShowFailure(u"Can't open WAVE In Device!");
     }
-    m_memory.reset(new (std::nothrow) uint8_t[2 * kBufferBytes]);
+    m_memory.reset(new (std::nothrow) std::uint8_t[2 * kBufferBytes]);
     if (!m_memory)
         return Fail("ERROR: Can't allocate memory for WAVE buffer!\n", 0, false);
     m_headers[0] = {m_memory.get(), kBufferBytes};
     m_headers[1] = {m_memory.get() + kBufferBytes, kBufferBytes};
-    if (const uint32_t code = m_handle->PrepareBuffer(m_headers[0]))
+    if (const std::uint32_t code = m_handle->PrepareBuffer(m_headers[0]))
         return Fail("Error preparing WAVEHDR 1! -- %08X\n", code, false);
-    if (const uint32_t code = m_handle->PrepareBuffer(m_headers[1]))
+    if (const std::uint32_t code = m_handle->PrepareBuffer(m_headers[1]))
         return Fail("Error preparing WAVEHDR 2! -- %08X\n", code, false);
     {
         // Running before the buffers go in, so the first ones to come back are queued again.
         std::lock_guard lock(m_runningLock);
         m_running = true;
     }
-    if (const uint32_t code = m_handle->AddBuffer(m_headers[0]))
+    if (const std::uint32_t code = m_handle->AddBuffer(m_headers[0]))
         return Fail("Error queueing WAVEHDR 1! -- %08X\n", code, false);
-    if (const uint32_t code = m_handle->AddBuffer(m_headers[1]))
+    if (const std::uint32_t code = m_handle->AddBuffer(m_headers[1]))
         return Fail("Error queueing WAVEHDR 2! -- %08X\n", code, true);
-    if (const uint32_t code = m_handle->Start())
+    if (const std::uint32_t code = m_handle->Start())
         return Fail("Error starting record! -- %08X\n", code, true);
 }
 
@@ -72,7 +72,7 @@ void CInputLevelMeterCapture::Stop()
     m_memory.reset();
 }
 
-void CInputLevelMeterCapture::Fail(const char* format, uint32_t code, bool queued)
+void CInputLevelMeterCapture::Fail(const char* format, std::uint32_t code, bool queued)
 {
     char text[96];
     std::snprintf(text, sizeof text, format, code);
@@ -103,7 +103,7 @@ void CInputLevelMeterCapture::OnWaveInData(WaveInBuffer& buffer)
 {
     const size_t samples = buffer.bytesRecorded / 2;
     if (samples > 0) {
-        const MeterLevels levels = MeasureLevels(reinterpret_cast<const int16_t*>(buffer.data), samples);
+        const MeterLevels levels = MeasureLevels(reinterpret_cast<const std::int16_t*>(buffer.data), samples);
         const MeterLevels held = HoldLevels({m_heldLeft.load(), m_heldRight.load()}, levels);
         m_left = levels.left;
         m_right = levels.right;

@@ -19,7 +19,7 @@ namespace linlangok {
 // records, the meter and the recorder share the device's one capture stream.
 class CInputLevelMeterCapture final : private IWaveInClient {
 public:
-    static constexpr uint32_t kBufferBytes = 512;
+    static constexpr std::uint32_t kBufferBytes = 512;
 
     // `system` and `prompts` outlive the meter.
     CInputLevelMeterCapture(IWaveInSystem& system, IUserPrompts& prompts, std::function<void()> changed);
@@ -45,7 +45,7 @@ private:
     void OnWaveInData(WaveInBuffer& buffer) override;
     void OnWaveInClose() override { }
     // Shows the failure, releases the device (if `queued`, buffers are returned first) and memory.
-    void Fail(const char* format, uint32_t code, bool queued);
+    void Fail(const char* format, std::uint32_t code, bool queued);
     // Shows the text unless a failure has been shown before.
     void ShowFailure(std::u16string_view text);
 
@@ -53,7 +53,7 @@ private:
     IUserPrompts& m_prompts;
     std::function<void()> m_changed;
     std::unique_ptr<IWaveInHandle> m_handle;
-    std::unique_ptr<uint8_t[]> m_memory;
+    std::unique_ptr<std::uint8_t[]> m_memory;
     std::array<WaveInBuffer, 2> m_headers;
     mutable std::mutex m_runningLock; // the running flag against the capture thread's requeue
     bool m_running = false;

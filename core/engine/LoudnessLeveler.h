@@ -45,7 +45,7 @@ public:
 
 private:
     struct HeldRequirement {
-        uint64_t frame;
+        std::uint64_t frame;
         float gain;
     };
 
@@ -62,7 +62,7 @@ private:
     CTruePeakDetector m_detector;
     std::array<float, kMaximumChannels * kLatencyFrames> m_delay {};
     size_t m_delayIndex = 0;
-    uint64_t m_frame = 0;
+    std::uint64_t m_frame = 0;
     // The least gain that the peaks of the last kWindowFrames frames ask for: a queue whose gains
     // rise from front to back.
     std::array<HeldRequirement, kWindowFrames> m_held {};

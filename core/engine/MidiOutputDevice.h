@@ -20,7 +20,7 @@ public:
 
     // Sends a short message meant to sound at `due` (the steady clock, or the offline renderer's
     // virtual time). A device that cannot place messages in time plays it at once, as SendShort.
-    virtual void SendShortAt(uint32_t packedMessage, std::chrono::steady_clock::time_point due)
+    virtual void SendShortAt(std::uint32_t packedMessage, std::chrono::steady_clock::time_point due)
     {
         SendShort(packedMessage);
     }
@@ -28,7 +28,7 @@ public:
     // Sends one system exclusive message (F0 ... F7). The device may read the bytes until it
     // reports the message done through the callback given to Open. Raises std::runtime_error
     // when the device fails; then no done report follows.
-    virtual void SendLong(const uint8_t* bytes, size_t length) = 0;
+    virtual void SendLong(const std::uint8_t* bytes, size_t length) = 0;
 };
 
 // The system's MIDI output devices, numbered from 0. The built-in synthesizer, when it can
@@ -38,14 +38,15 @@ public:
     virtual ~IMidiOutputDeviceList() = default;
 
     // The number of devices, asked of the system on every call.
-    virtual uint32_t DeviceCount() = 0;
+    virtual std::uint32_t DeviceCount() = 0;
     // The device's name as the user would recognise it; empty for a number out of range.
-    virtual std::string DeviceName(uint32_t device) = 0;
+    virtual std::string DeviceName(std::uint32_t device) = 0;
 
     // Opens a device. longMessageDone is called, on any thread, each time the device has finished
     // with a long message. Raises std::runtime_error with a technical description when the
     // device cannot be opened (also when it is already open).
-    virtual std::unique_ptr<IMidiOutputConnection> Open(uint32_t device, std::function<void()> longMessageDone) = 0;
+    virtual std::unique_ptr<IMidiOutputConnection> Open(std::uint32_t device, std::function<void()> longMessageDone)
+        = 0;
 
     // The leveling gain (dB) of the songs that devices in the program's own audio path play from
     // their next Open on, or nothing for their sound as it is. Other devices ignore it.

@@ -36,7 +36,7 @@ CMidiOutputWorker::~CMidiOutputWorker()
 int CMidiOutputWorker::OpenFirstAvailable()
 {
     try {
-        const uint32_t count = m_devices.DeviceCount();
+        const std::uint32_t count = m_devices.DeviceCount();
         if (count < 1) {
             m_prompts.ShowMessage({std::nullopt, u"无MIDI输出设备!\n"}); // the default caption
             return 0;
@@ -48,7 +48,7 @@ int CMidiOutputWorker::OpenFirstAvailable()
     }
 }
 
-int CMidiOutputWorker::Open(uint32_t device)
+int CMidiOutputWorker::Open(std::uint32_t device)
 {
     Close();
     m_doneReports.store(0, std::memory_order_relaxed);
@@ -83,19 +83,19 @@ void CMidiOutputWorker::Close()
     m_device.reset();
 }
 
-void CMidiOutputWorker::SendShort(uint32_t packedMessage)
+void CMidiOutputWorker::SendShort(std::uint32_t packedMessage)
 {
     if (IsOpen())
         SendOrRaise([&] { m_device->SendShort(packedMessage); });
 }
 
-void CMidiOutputWorker::SendShortAt(uint32_t packedMessage, std::chrono::steady_clock::time_point due)
+void CMidiOutputWorker::SendShortAt(std::uint32_t packedMessage, std::chrono::steady_clock::time_point due)
 {
     if (IsOpen())
         SendOrRaise([&] { m_device->SendShortAt(packedMessage, due); });
 }
 
-void CMidiOutputWorker::SendLong(const uint8_t* bytes, size_t length)
+void CMidiOutputWorker::SendLong(const std::uint8_t* bytes, size_t length)
 {
     if (!IsOpen())
         return;

@@ -37,25 +37,25 @@ public:
     int OpenFirstAvailable();
     // Closes first, then opens the device and starts the worker thread. 1 on success; else shows
     // "打开设备时出错!请尝试设置MIDI输出设备!" (caption "错误") and returns 0, closed.
-    int Open(uint32_t device);
+    int Open(std::uint32_t device);
     // Flag cleared, worker woken and joined, queued records released, device closed.
     void Close();
 
     // Sends a packed short message while open; raises std::runtime_error "MIDIOut发送消息出错!"
     // when the device fails. Does nothing while closed.
-    void SendShort(uint32_t packedMessage) override;
+    void SendShort(std::uint32_t packedMessage) override;
     // The same for a message meant to sound at `due` (see IMidiOutputConnection::SendShortAt).
-    void SendShortAt(uint32_t packedMessage, std::chrono::steady_clock::time_point due);
+    void SendShortAt(std::uint32_t packedMessage, std::chrono::steady_clock::time_point due);
     // Sends a system exclusive message (F0 ... F7) while open: its record waits in the release
     // queue until the device reports it done. Raises "MIDIOut发送消息出错!" on failure.
-    void SendLong(const uint8_t* bytes, size_t length);
+    void SendLong(const std::uint8_t* bytes, size_t length);
 
     // Records waiting for release (for tests).
     size_t PendingRecords() const;
 
 private:
     struct LongMessageRecord {
-        std::vector<uint8_t> bytes;
+        std::vector<std::uint8_t> bytes;
     };
 
     void RunWorker();
@@ -64,7 +64,7 @@ private:
 
     IUserPrompts& m_prompts;
     IMidiOutputDeviceList& m_devices;
-    uint32_t m_deviceNumber = 0;
+    std::uint32_t m_deviceNumber = 0;
     std::unique_ptr<IMidiOutputConnection> m_device;
     CAutoResetEvent m_wake;
     std::atomic<size_t> m_doneReports {0};

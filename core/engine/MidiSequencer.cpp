@@ -49,7 +49,7 @@ CMidiSequencer::~CMidiSequencer()
     m_players.clear();
 }
 
-void CMidiSequencer::Load(CMidiSong& song, int32_t startTick)
+void CMidiSequencer::Load(CMidiSong& song, std::int32_t startTick)
 {
     m_clock.Stop(); // players change only while no tick can reach them
     m_startTick = startTick;
@@ -65,7 +65,7 @@ void CMidiSequencer::Load(CMidiSong& song, int32_t startTick)
     QueueAllTracks();
 }
 
-void CMidiSequencer::RewindClock(int32_t tick)
+void CMidiSequencer::RewindClock(std::int32_t tick)
 {
     m_clock.Rewind(m_song->Division(), tick);
 }
@@ -78,14 +78,14 @@ double CMidiSequencer::ElapsedSeconds() const
 void CMidiSequencer::QueueAllTracks()
 {
     m_waiting.clear();
-    for (uint32_t track = 0; track < m_players.size(); ++track)
+    for (std::uint32_t track = 0; track < m_players.size(); ++track)
         Queue(track);
 }
 
-void CMidiSequencer::Queue(uint32_t track)
+void CMidiSequencer::Queue(std::uint32_t track)
 {
-    const int32_t dueTick = m_players[track]->DueTick();
-    if (dueTick == std::numeric_limits<int32_t>::max())
+    const std::int32_t dueTick = m_players[track]->DueTick();
+    if (dueTick == std::numeric_limits<std::int32_t>::max())
         return;
     m_waiting.push_back({dueTick, track});
     std::push_heap(m_waiting.begin(), m_waiting.end(), IsLater<WaitingTrack>);
@@ -114,7 +114,7 @@ void CMidiSequencer::Start()
     }
 }
 
-bool CMidiSequencer::OpenAndSeek(int32_t tick)
+bool CMidiSequencer::OpenAndSeek(std::int32_t tick)
 {
     if (!m_output.IsOpen() && !m_output.OpenFirstAvailable())
         return false;
@@ -156,7 +156,7 @@ void CMidiSequencer::StopAndSilence()
     m_paused = true;
 }
 
-void CMidiSequencer::SetMutedChannel(std::optional<uint8_t> channel)
+void CMidiSequencer::SetMutedChannel(std::optional<std::uint8_t> channel)
 {
     m_mutedChannel.store(channel ? *channel & 0x0F : -1, std::memory_order_relaxed);
     m_clock.Timer().Hurry(); // the players take it up at the next period
@@ -174,20 +174,20 @@ void CMidiSequencer::OnTimerError(const std::string& message)
     m_prompts.ShowError(kCaptionError, Utf8ToUtf16(message));
 }
 
-int32_t CMidiSequencer::NextTickWanted(int32_t tickCounter) const
+std::int32_t CMidiSequencer::NextTickWanted(std::int32_t tickCounter) const
 {
     if (m_mutedChannel.load(std::memory_order_relaxed) != m_queuedMute)
         return tickCounter;
     if (m_waiting.empty())
-        return std::numeric_limits<int32_t>::max();
+        return std::numeric_limits<std::int32_t>::max();
     // Sent at the fan-out whose counter has passed the entry's tick.
-    const int32_t tick = m_waiting.front().dueTick;
-    return tick == std::numeric_limits<int32_t>::max() ? tick : std::max(tickCounter, tick + 1);
+    const std::int32_t tick = m_waiting.front().dueTick;
+    return tick == std::numeric_limits<std::int32_t>::max() ? tick : std::max(tickCounter, tick + 1);
 }
 
 void CMidiSequencer::UpdateTick(CMultimediaTimer& timer)
 {
-    const int32_t tick = timer.TickCounter();
+    const std::int32_t tick = timer.TickCounter();
     if (const int muted = m_mutedChannel.load(std::memory_order_relaxed); muted != m_queuedMute) {
         // Every track releases the newly muted channel's notes now.
         for (auto& player : m_players)
@@ -203,7 +203,7 @@ void CMidiSequencer::UpdateTick(CMultimediaTimer& timer)
         m_waiting.pop_back();
     }
     std::sort(m_dueTracks.begin(), m_dueTracks.end());
-    for (const uint32_t track : m_dueTracks) {
+    for (const std::uint32_t track : m_dueTracks) {
         m_players[track]->OnTickByTrack(tick);
         Queue(track);
     }

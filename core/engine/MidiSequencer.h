@@ -40,14 +40,14 @@ public:
 
     // Binds the song and rebuilds the track players: closes the output, rewinds the clock to
     // tick 0 at the song's division. Errors propagate.
-    void Load(CMidiSong& song, int32_t startTick);
+    void Load(CMidiSong& song, std::int32_t startTick);
     // From idle or stopped: reloads, opens the output, seeks every track to the start tick,
     // rewinds and starts the clock. While running it only keeps the clock running. Errors are
     // shown as "播放开始时出错!"; a song of length 0 plays nothing.
     void Start();
     // Opens the output if needed, seeks every track to the tick with chase and sets the clock's
     // tick counter. False when the output cannot be opened. Errors propagate.
-    bool OpenAndSeek(int32_t tick);
+    bool OpenAndSeek(std::int32_t tick);
     // Stops and resets the clock, rewinds every track and silences it; the output stays open.
     // Errors are shown as "停止播放时出错!".
     void Stop();
@@ -55,7 +55,7 @@ public:
     // sound then get a note off, and its later note-ons and note-offs are skipped as if the song
     // did not hold them. Every other message, and the timing, stay as they are. Nothing unmutes:
     // the notes that start from then on play. Kept across Start and Load. UI thread.
-    void SetMutedChannel(std::optional<uint8_t> channel);
+    void SetMutedChannel(std::optional<std::uint8_t> channel);
 
     bool IsPlaying() const { return m_playing; }
     CMidiOutputWorker& Output() { return m_output; }
@@ -71,21 +71,21 @@ public:
     // tick counter; after a change of the muted channel every track takes it up.
     void UpdateTick(CMultimediaTimer& timer) override;
     // The first tick at which a track has an entry due.
-    int32_t NextTickWanted(int32_t tickCounter) const override;
-    uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return UINT32_MAX; }
+    std::int32_t NextTickWanted(std::int32_t tickCounter) const override;
+    std::uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return UINT32_MAX; }
 
 private:
     // A track waiting for the tick of its next entry.
     struct WaitingTrack {
-        int32_t dueTick;
-        uint32_t track;
+        std::int32_t dueTick;
+        std::uint32_t track;
     };
 
     // Queues every track that has an entry left, after the players moved.
     void QueueAllTracks();
-    void Queue(uint32_t track);
+    void Queue(std::uint32_t track);
     // Stops the clock and sets it to the tick at the song's division.
-    void RewindClock(int32_t tick);
+    void RewindClock(std::int32_t tick);
     void StopAndSilence();
     void OnTimerError(const std::string& message);
 
@@ -95,13 +95,13 @@ private:
     CMidiOutputWorker m_output;
     CTickClock m_clock;
     std::vector<std::unique_ptr<CTrackPlayer>> m_players;
-    int32_t m_startTick = 0;
+    std::int32_t m_startTick = 0;
     std::atomic<int> m_mutedChannel {-1}; // read by the players on the timer thread
     int m_queuedMute = -1; // the muted channel every track has taken up (timer thread)
     // A heap, the earliest due tick (then the lowest track) first; both hold room for every track
     // so that the timer thread never allocates.
     std::vector<WaitingTrack> m_waiting;
-    std::vector<uint32_t> m_dueTracks; // the tracks taken from the heap at one tick
+    std::vector<std::uint32_t> m_dueTracks; // the tracks taken from the heap at one tick
     bool m_playing = false;
     bool m_paused = false;
     // Lets a posted error find out whether the sequencer still exists.

@@ -72,11 +72,11 @@ void CPerformanceRecorder::OnPlayed(const float* mix, size_t frames, const Audio
     // A buffer the writer has no room for is left out whole; the writer stands silence in for it.
     if (m_samples.Free() < count || m_buffers.Free() == 0)
         return;
-    std::array<int16_t, 1024> converted;
+    std::array<std::int16_t, 1024> converted;
     for (size_t done = 0; done < count;) {
         const size_t part = std::min(converted.size(), count - done);
         for (size_t i = 0; i < part; ++i)
-            converted[i] = static_cast<int16_t>(std::lrint(std::clamp(mix[done + i], -1.0f, 1.0f) * 32767.0f));
+            converted[i] = static_cast<std::int16_t>(std::lrint(std::clamp(mix[done + i], -1.0f, 1.0f) * 32767.0f));
         m_samples.Write(converted.data(), part);
         done += part;
     }
@@ -103,15 +103,15 @@ void CPerformanceRecorder::Drain()
                 m_started = true;
                 m_firstFrame = m_nextFrame = buffer.firstFrame;
             }
-            static constexpr std::array<int16_t, 1024> kSilence {};
+            static constexpr std::array<std::int16_t, 1024> kSilence {};
             while (m_nextFrame < buffer.firstFrame) {
-                const uint64_t frames
-                    = std::min<uint64_t>(buffer.firstFrame - m_nextFrame, kSilence.size() / kChannels);
+                const std::uint64_t frames
+                    = std::min<std::uint64_t>(buffer.firstFrame - m_nextFrame, kSilence.size() / kChannels);
                 AppendAccompaniment(kSilence.data(), frames * kChannels);
                 m_nextFrame += frames;
             }
             // Frames played again (never, from a steady stream) are written once.
-            const uint64_t repeated = std::min<uint64_t>(m_nextFrame - buffer.firstFrame, buffer.frames);
+            const std::uint64_t repeated = std::min<std::uint64_t>(m_nextFrame - buffer.firstFrame, buffer.frames);
             for (size_t left = buffer.frames * kChannels, skip = repeated * kChannels; left > 0;) {
                 const auto samples = m_samples.Readable();
                 const size_t part = std::min(samples.size(), left);
@@ -131,16 +131,16 @@ void CPerformanceRecorder::Drain()
     }
 }
 
-void CPerformanceRecorder::AppendAccompaniment(const int16_t* samples, size_t count)
+void CPerformanceRecorder::AppendAccompaniment(const std::int16_t* samples, size_t count)
 {
     for (size_t i = 0; i < count; ++i)
         m_peak = std::max(m_peak, std::abs(static_cast<int>(samples[i])));
-    if (!m_accompanimentFailed && std::fwrite(samples, sizeof(int16_t), count, m_accompaniment) != count)
+    if (!m_accompanimentFailed && std::fwrite(samples, sizeof(std::int16_t), count, m_accompaniment) != count)
         m_accompanimentFailed = true;
 }
 
 void CPerformanceRecorder::WriteVoice(
-    const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime) noexcept
+    const std::uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime) noexcept
 {
     if (!m_voice || m_voiceFailed)
         return;
@@ -152,7 +152,7 @@ void CPerformanceRecorder::WriteVoice(
     }
     if (std::fwrite(samples, 1, byteCount, m_voice) != byteCount)
         m_voiceFailed = true;
-    m_voiceFrames += byteCount / (kChannels * sizeof(int16_t));
+    m_voiceFrames += byteCount / (kChannels * sizeof(std::int16_t));
 }
 
 void CPerformanceRecorder::Untap()

@@ -40,7 +40,7 @@ public:
     // The recorder's capture thread: one block of the voice (16-bit stereo, whole frames) and
     // when its first frame reached the input device.
     void WriteVoice(
-        const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime) noexcept;
+        const std::uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime) noexcept;
     // UI thread, after the recorder has stopped: untaps the output and returns the take, with the
     // voice moved by the output's latency, `inputLatency` and `correctionMs`. Null when nothing
     // audible played or nothing was recorded. Raises std::runtime_error when a temporary file
@@ -50,7 +50,7 @@ public:
 private:
     // One buffer the output played, queued beside its samples.
     struct PlayedBuffer {
-        uint64_t firstFrame = 0;
+        std::uint64_t firstFrame = 0;
         size_t frames = 0;
         std::chrono::steady_clock::time_point playTime;
     };
@@ -59,7 +59,7 @@ private:
     void WriterThread();
     // Writer thread: appends what the queues hold to the accompaniment's file.
     void Drain();
-    void AppendAccompaniment(const int16_t* samples, size_t count);
+    void AppendAccompaniment(const std::int16_t* samples, size_t count);
     void Untap();
     void CloseFiles();
 
@@ -71,7 +71,7 @@ private:
     bool m_tapped = false;
 
     // Audio callback to writer thread.
-    CSpscQueue<int16_t> m_samples;
+    CSpscQueue<std::int16_t> m_samples;
     CSpscQueue<PlayedBuffer> m_buffers;
 
     // Writer thread.
@@ -81,15 +81,15 @@ private:
     bool m_stopping = false;
     std::FILE* m_accompaniment = nullptr;
     bool m_started = false;
-    uint64_t m_firstFrame = 0; // the output's frame the take starts at
-    uint64_t m_nextFrame = 0; // the output's frame the file's end stands for
+    std::uint64_t m_firstFrame = 0; // the output's frame the take starts at
+    std::uint64_t m_nextFrame = 0; // the output's frame the file's end stands for
     int m_peak = 0;
     std::vector<FrameStamp> m_played;
     bool m_accompanimentFailed = false;
 
     // Capture thread.
     std::FILE* m_voice = nullptr;
-    uint64_t m_voiceFrames = 0;
+    std::uint64_t m_voiceFrames = 0;
     std::vector<FrameStamp> m_captured;
     bool m_voiceFailed = false;
 };

@@ -22,7 +22,7 @@ public:
     // would part the voice from the accompaniment is taken as far as keeps them touching, so the
     // mix is never longer than both parts end to end.
     CPerformanceTake(LockedFile accompaniment, LockedFile voice, std::filesystem::path audition,
-        int64_t voiceOffsetFrames, double alignmentMs);
+        std::int64_t voiceOffsetFrames, double alignmentMs);
     ~CPerformanceTake(); // removes its temporary files
 
     const std::filesystem::path& AuditionPath() const { return m_audition; }
@@ -44,16 +44,16 @@ public:
 
 private:
     // The mix's first frame and the frame after its last, counted from the accompaniment's first.
-    int64_t FirstFrame() const;
-    int64_t EndFrame() const;
+    std::int64_t FirstFrame() const;
+    std::int64_t EndFrame() const;
 
     LockedFile m_accompaniment;
     LockedFile m_voice;
     std::filesystem::path m_audition;
     double m_alignmentMs;
-    int64_t m_accompanimentFrames;
-    int64_t m_voiceFrames;
-    int64_t m_voiceOffsetFrames;
+    std::int64_t m_accompanimentFrames;
+    std::int64_t m_voiceFrames;
+    std::int64_t m_voiceOffsetFrames;
 };
 
 } // namespace linlangok

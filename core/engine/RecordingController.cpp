@@ -18,7 +18,7 @@ constexpr int kResampleRate = 0;
 } // namespace
 
 CRecordingController::Recording::Recording(
-    CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, CTakeFolder& takes, uint64_t frameLimit)
+    CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, CTakeFolder& takes, std::uint64_t frameLimit)
     : bytesLeft(frameLimit > UINT64_MAX / kCaptureBytesPerFrame ? UINT64_MAX : frameLimit * kCaptureBytesPerFrame)
     , writer(encoder, takes, kBitrate, kResampleRate)
     , recorder(recorder)
@@ -26,9 +26,9 @@ CRecordingController::Recording::Recording(
 }
 
 void CRecordingController::Recording::Write(
-    const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime)
+    const std::uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime)
 {
-    byteCount = static_cast<size_t>(std::min<uint64_t>(byteCount, bytesLeft));
+    byteCount = static_cast<size_t>(std::min<std::uint64_t>(byteCount, bytesLeft));
     bytesLeft -= byteCount;
     if (byteCount == 0)
         return;
@@ -62,7 +62,7 @@ CRecordingController::~CRecordingController()
     }
 }
 
-void CRecordingController::StartRecording(uint64_t frameLimit)
+void CRecordingController::StartRecording(std::uint64_t frameLimit)
 {
     if (m_recording)
         return;

@@ -44,7 +44,7 @@ public:
     // recording runs; with no device selected (none can record), says so. A failed start leaves
     // no recording behind, nor its temporary file. The take keeps at most `frameLimit` frames, its
     // first ones.
-    void StartRecording(uint64_t frameLimit = kNoFrameLimit);
+    void StartRecording(std::uint64_t frameLimit = kNoFrameLimit);
     // Stops the recording, finishes its MP3 file and runs its save flow (CMp3StreamWriter::SaveAs:
     // saved, discarded, or kept under a dated name when nobody answers). An encoder or disk
     // failure during the recording is reported first; what was recorded before it is still
@@ -73,20 +73,20 @@ public:
     CWaveRecorder* SelectedRecorder() const { return m_selected; }
     bool IsRecording() const { return m_recording != nullptr; }
     // Frames the running recording has captured so far (CWaveRecorder::RecordedFrames).
-    uint64_t RecordedFrames() const { return m_recording ? m_recording->recorder.RecordedFrames() : 0; }
+    std::uint64_t RecordedFrames() const { return m_recording ? m_recording->recorder.RecordedFrames() : 0; }
     // Input lost during the running or the last recording (CWaveRecorder::DropoutCount).
-    uint64_t DropoutCount() const { return m_recording ? m_recording->recorder.DropoutCount() : m_lastDropouts; }
+    std::uint64_t DropoutCount() const { return m_recording ? m_recording->recorder.DropoutCount() : m_lastDropouts; }
 
-    static constexpr uint64_t kNoFrameLimit = UINT64_MAX;
+    static constexpr std::uint64_t kNoFrameLimit = UINT64_MAX;
 
 private:
     // One recording: the writer, the recorder's view of it, and the recorder that feeds it.
     struct Recording : IRecordingSink {
-        Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, CTakeFolder& takes, uint64_t frameLimit);
-        void Write(
-            const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime) override;
+        Recording(CWaveRecorder& recorder, IMp3EncoderLibrary* encoder, CTakeFolder& takes, std::uint64_t frameLimit);
+        void Write(const std::uint8_t* samples, size_t byteCount,
+            std::chrono::steady_clock::time_point firstFrameTime) override;
 
-        uint64_t bytesLeft; // of the frame limit; capture thread
+        std::uint64_t bytesLeft; // of the frame limit; capture thread
         CMp3StreamWriter writer;
         CWaveRecorder& recorder;
         std::unique_ptr<CPerformanceRecorder> performance; // while the output can be tapped
@@ -108,7 +108,7 @@ private:
     std::vector<std::u16string> m_lineNames;
     std::unique_ptr<Recording> m_recording; // while recording
     std::unique_ptr<CPerformanceTake> m_take; // the last recording's, until handed out
-    uint64_t m_lastDropouts = 0;
+    std::uint64_t m_lastDropouts = 0;
 };
 
 } // namespace linlangok

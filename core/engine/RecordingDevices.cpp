@@ -14,8 +14,8 @@ const std::vector<std::unique_ptr<CWaveRecorder>>& CInputDeviceList::InputDevice
 {
     std::lock_guard lock(m_lock);
     if (!m_built) {
-        const uint32_t count = m_system.DeviceCount();
-        for (uint32_t device = 0; device < count; ++device) {
+        const std::uint32_t count = m_system.DeviceCount();
+        for (std::uint32_t device = 0; device < count; ++device) {
             WaveInCapabilities capabilities;
             if (m_system.Capabilities(device, capabilities) != kWaveInOk || !(capabilities.formats & kWaveFormat4S16))
                 continue;

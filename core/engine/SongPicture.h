@@ -10,13 +10,13 @@ namespace linlangok {
 struct SongFrame {
     int width = 0;
     int height = 0;
-    std::vector<uint32_t> pixels;
+    std::vector<std::uint32_t> pixels;
     // Width over height of the picture as shown (a DVD's 720×576 may be shown at 16:9).
     double displayAspect = 0.0;
     // Drawn in whole pixels (CD+G graphics): scaled by whole multiples, nearest neighbour, never smoothed.
     bool pixelArt = false;
     // Position of the frame in its stream, counted from 0.
-    uint64_t sequence = 0;
+    std::uint64_t sequence = 0;
 };
 
 // The pictures of a video or CD+G song, drawn from the song's clock.

@@ -19,8 +19,8 @@ namespace {
 constexpr std::string_view kMp3Prefix = ".$$a";
 constexpr std::string_view kPerformancePrefix = ".$$performance";
 constexpr size_t kLongestNumber = 9; // digits
-constexpr uint64_t kMp3BytesPerSecond = 16000; // 128 kbit/s
-constexpr uint64_t kPcmBytesPerSecond = 176400;
+constexpr std::uint64_t kMp3BytesPerSecond = 16000; // 128 kbit/s
+constexpr std::uint64_t kPcmBytesPerSecond = 176400;
 constexpr size_t kCopyBlock = 64 * 1024;
 constexpr size_t kEncodeBlockFrames = 88200; // two seconds, as the recorder hands them over
 constexpr size_t kListedTakes = 8;
@@ -60,10 +60,10 @@ std::optional<bool> Exists(const std::filesystem::path& path)
     return true;
 }
 
-uint64_t SizeOf(const std::filesystem::path& path)
+std::uint64_t SizeOf(const std::filesystem::path& path)
 {
     std::error_code error;
-    const uint64_t size = std::filesystem::file_size(path, error);
+    const std::uint64_t size = std::filesystem::file_size(path, error);
     return error ? 0 : size;
 }
 
@@ -89,8 +89,8 @@ bool EncodePcmToMp3(const std::filesystem::path& pcm, const std::filesystem::pat
     CFileSaver out(target);
     if (!encoder || !in || !out.IsOpen())
         return false;
-    std::vector<int16_t> samples(kEncodeBlockFrames * 2);
-    std::vector<uint8_t> encoded;
+    std::vector<std::int16_t> samples(kEncodeBlockFrames * 2);
+    std::vector<std::uint8_t> encoded;
     while (in) {
         in.read(reinterpret_cast<char*>(samples.data()), static_cast<std::streamsize>(samples.size() * 2));
         const auto frames = static_cast<size_t>(in.gcount()) / 4;
@@ -211,7 +211,7 @@ std::vector<DeadTake> CTakeFolder::ClaimDeadTakes()
     std::vector<DeadTake> takes;
     for (auto& [number, take] : found) {
         const TakePaths paths = TakeFilePaths(m_folder, number);
-        const auto holds = [&files = take.files](const std::filesystem::path& path, uint64_t least) {
+        const auto holds = [&files = take.files](const std::filesystem::path& path, std::uint64_t least) {
             return std::any_of(files.begin(), files.end(), [&path](const LockedFile& file) {
                 return file.path == path;
             }) && SizeOf(path) >= least;
@@ -225,7 +225,7 @@ std::vector<DeadTake> CTakeFolder::ClaimDeadTakes()
             continue;
         }
         take.voiceIsPcm = take.voice == paths.voice;
-        const uint64_t bytesPerSecond = take.voiceIsPcm ? kPcmBytesPerSecond : kMp3BytesPerSecond;
+        const std::uint64_t bytesPerSecond = take.voiceIsPcm ? kPcmBytesPerSecond : kMp3BytesPerSecond;
         take.length = std::chrono::milliseconds(SizeOf(take.voice) * 1000 / bytesPerSecond);
         std::error_code error;
         const auto written = std::filesystem::last_write_time(take.voice, error);

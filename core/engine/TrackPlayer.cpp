@@ -13,7 +13,7 @@
 namespace linlangok {
 namespace {
 
-constexpr uint8_t kSustainController = 64;
+constexpr std::uint8_t kSustainController = 64;
 
 } // namespace
 
@@ -31,7 +31,7 @@ CTrackPlayer::CTrackPlayer(size_t trackIndex, CMidiSong& song, CMidiOutputWorker
     m_finished = false;
 }
 
-void CTrackPlayer::OnTickByTrack(int32_t tick)
+void CTrackPlayer::OnTickByTrack(std::int32_t tick)
 {
     try {
         SendDue(tick);
@@ -41,17 +41,17 @@ void CTrackPlayer::OnTickByTrack(int32_t tick)
     }
 }
 
-int32_t CTrackPlayer::DueTick() const
+std::int32_t CTrackPlayer::DueTick() const
 {
     if (m_finished)
-        return std::numeric_limits<int32_t>::max();
+        return std::numeric_limits<std::int32_t>::max();
     const std::vector<TrackEntry>& entries = m_track.Entries();
     if (m_nextIndex < 0 || static_cast<size_t>(m_nextIndex) >= entries.size())
-        return std::numeric_limits<int32_t>::min();
+        return std::numeric_limits<std::int32_t>::min();
     return entries[m_nextIndex].tick;
 }
 
-void CTrackPlayer::SendDue(int32_t tick)
+void CTrackPlayer::SendDue(std::int32_t tick)
 {
     if (const int muted = m_mutedChannel.load(std::memory_order_relaxed); muted != m_appliedMute)
         ApplyMute(muted);
@@ -72,7 +72,7 @@ void CTrackPlayer::SendDue(int32_t tick)
 void CTrackPlayer::ApplyMute(int channel)
 {
     if (channel >= 0) {
-        for (uint32_t key = 0; key < m_soundingNotes.size(); ++key) {
+        for (std::uint32_t key = 0; key < m_soundingNotes.size(); ++key) {
             const CChannelMessage* note = m_soundingNotes[key];
             if (note && note->Channel() == channel) {
                 m_output.SendShort(0x80u | note->Channel() | key << 8);
@@ -87,7 +87,7 @@ void CTrackPlayer::Dispatch(const TrackEntry& entry)
 {
     const CMidiMessage& message = *entry.message;
     if (const CChannelMessage* channel = AsChannelMessage(&message)) {
-        const int32_t command = channel->Command();
+        const std::int32_t command = channel->Command();
         if ((command == 0x80 || command == 0x90) && channel->Channel() == m_appliedMute)
             return;
         switch (command) {
@@ -114,17 +114,17 @@ void CTrackPlayer::Dispatch(const TrackEntry& entry)
 void CTrackPlayer::Silence()
 {
     if (m_heldSustain) {
-        m_output.SendShort(0xB0u | m_heldSustain->Channel() | uint32_t(kSustainController) << 8);
+        m_output.SendShort(0xB0u | m_heldSustain->Channel() | std::uint32_t(kSustainController) << 8);
         m_heldSustain = nullptr;
     }
-    for (uint32_t key = 0; key < m_soundingNotes.size(); ++key) {
+    for (std::uint32_t key = 0; key < m_soundingNotes.size(); ++key) {
         if (const CChannelMessage* note = m_soundingNotes[key])
             m_output.SendShort(0x80u | note->Channel() | key << 8);
     }
     m_soundingNotes.fill(nullptr);
 }
 
-void CTrackPlayer::Seek(int32_t tick)
+void CTrackPlayer::Seek(std::int32_t tick)
 {
     if (tick < 0)
         return;
@@ -141,7 +141,7 @@ void CTrackPlayer::Seek(int32_t tick)
         --index;
     if (index == entries.size())
         m_finished = true;
-    m_nextIndex = static_cast<int32_t>(index);
+    m_nextIndex = static_cast<std::int32_t>(index);
     chase.Send();
 }
 

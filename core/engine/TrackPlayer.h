@@ -40,23 +40,23 @@ public:
 
     // Sends the entries whose tick lies below the given tick; an error becomes
     // std::runtime_error "OnTickByTrack error!".
-    void OnTickByTrack(int32_t tick);
+    void OnTickByTrack(std::int32_t tick);
     // The tick of the next entry to send, which goes out at the first tick above it: INT32_MAX
     // once the track has finished, INT32_MIN when the next index lies outside the track (the
     // next OnTickByTrack finishes it).
-    int32_t DueTick() const;
+    std::int32_t DueTick() const;
 
     // Positions the track at the tick (the first entry at it, else the first after it) and sends
     // the controller state chased from the entries up to it, when the output is open. A negative
     // tick does nothing; a tick past the End of Track leaves the track finished.
-    void Seek(int32_t tick);
+    void Seek(std::int32_t tick);
     // Releases a held sustain pedal, then sends a note off for every sounding note.
     void Silence();
 
-    void SetNextIndex(int32_t index) { m_nextIndex = index; }
+    void SetNextIndex(std::int32_t index) { m_nextIndex = index; }
 
 private:
-    void SendDue(int32_t tick);
+    void SendDue(std::int32_t tick);
     // Takes up a new muted channel, releasing its sounding notes.
     void ApplyMute(int channel);
     void Dispatch(const TrackEntry& entry);
@@ -66,7 +66,7 @@ private:
     CTickClock& m_clock;
     const std::atomic<int>& m_mutedChannel;
     int m_appliedMute; // the muted channel as this player last took it up
-    int32_t m_nextIndex = 0;
+    std::int32_t m_nextIndex = 0;
     std::array<const CChannelMessage*, 128> m_soundingNotes {};
     const CChannelMessage* m_heldSustain = nullptr;
     bool m_finished = false;

@@ -123,7 +123,7 @@ void CVideoPicture::Work()
             return;
         const std::optional<double> seek = std::exchange(m_seekTo, std::nullopt);
         const double keepFrom = m_clock;
-        const uint64_t generation = m_generation;
+        const std::uint64_t generation = m_generation;
         std::shared_ptr<SongFrame> frame = TakeSpare();
         lock.unlock();
         std::optional<DecodedPicture> picture;
@@ -149,7 +149,7 @@ void CVideoPicture::Work()
             m_lastDecoded = picture->seconds;
             if (picture->converted) {
                 frame->sequence = m_frameSeconds > 0
-                    ? static_cast<uint64_t>(std::llround(std::max(picture->seconds, 0.0) / m_frameSeconds))
+                    ? static_cast<std::uint64_t>(std::llround(std::max(picture->seconds, 0.0) / m_frameSeconds))
                     : 0;
                 m_ahead.push_back({picture->seconds, std::move(frame)});
                 m_seeking = false;

@@ -68,7 +68,7 @@ private:
     std::optional<double> m_seekTo; // asked for, not yet taken by the worker
     std::optional<double> m_seekTarget; // of the last seek asked for
     bool m_seeking = false; // from the ask until the worker has decoded past the target
-    uint64_t m_generation = 0; // counts the seeks, so the worker drops a picture decoded before one
+    std::uint64_t m_generation = 0; // counts the seeks, so the worker drops a picture decoded before one
     std::optional<double> m_lastDecoded; // the time of the last picture decoded since the last seek
     bool m_ended = false;
     bool m_stop = false;

@@ -31,7 +31,7 @@ struct MediaStream {
 struct VideoSongInfo {
     std::string container; // "matroska,webm", "mpeg" …
     std::vector<MediaStream> streams;
-    int64_t lengthMilliseconds = 0; // 0 when the file does not say
+    std::int64_t lengthMilliseconds = 0; // 0 when the file does not say
 
     // The audio streams in file order, "音轨 1" first.
     std::vector<MediaStream> AudioTracks() const;

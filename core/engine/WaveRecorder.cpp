@@ -14,7 +14,7 @@ constexpr int kCloseAttempts = 1000; // a second of retries
 } // namespace
 
 CWaveRecorder::CWaveRecorder(
-    IWaveInSystem& system, uint32_t deviceNumber, WaveInCapabilities capabilities, IMixerSystem& mixers)
+    IWaveInSystem& system, std::uint32_t deviceNumber, WaveInCapabilities capabilities, IMixerSystem& mixers)
     : m_system(system)
     , m_deviceNumber(deviceNumber)
     , m_capabilities(std::move(capabilities))
@@ -54,13 +54,13 @@ std::chrono::microseconds CWaveRecorder::InputLatency() const
     return m_handle ? m_handle->InputLatency() : std::chrono::microseconds {};
 }
 
-uint64_t CWaveRecorder::RecordedFrames() const
+std::uint64_t CWaveRecorder::RecordedFrames() const
 {
     std::lock_guard lock(m_lock);
     return m_handle ? m_handle->CapturedFrames() : 0;
 }
 
-uint64_t CWaveRecorder::DropoutCount() const
+std::uint64_t CWaveRecorder::DropoutCount() const
 {
     std::lock_guard lock(m_lock);
     return m_handle ? m_handle->DropoutCount() : m_dropouts;
@@ -94,7 +94,7 @@ void CWaveRecorder::StartSequence(IRecordingSink& sink)
     }
     m_state = kRecording;
     if (!m_memory) {
-        m_memory.reset(new (std::nothrow) uint8_t[2 * kBufferBytes]);
+        m_memory.reset(new (std::nothrow) std::uint8_t[2 * kBufferBytes]);
         if (!m_memory)
             Abandon("Can't allocate memory for WAVE buffer.");
     }

@@ -23,7 +23,8 @@ public:
     // Capture thread: consumes one block of interleaved 16-bit stereo samples (little-endian,
     // left then right), and when its first frame reached the device (WaveInBuffer::firstFrameTime).
     // Must not throw: a sink keeps its own failures and reports them when closed.
-    virtual void Write(const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime)
+    virtual void Write(
+        const std::uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point firstFrameTime)
         = 0;
 };
 
@@ -33,10 +34,11 @@ public:
 // std::runtime_error with the system's texts, leaving the recorder idle.
 class CWaveRecorder final : private IWaveInClient {
 public:
-    static constexpr uint32_t kBufferBytes = 2 * kCaptureBytesPerSecond; // 352800: 2 seconds
+    static constexpr std::uint32_t kBufferBytes = 2 * kCaptureBytesPerSecond; // 352800: 2 seconds
 
     // `system` and `mixers` outlive the recorder; the device's mixer lines come from `mixers`.
-    CWaveRecorder(IWaveInSystem& system, uint32_t deviceNumber, WaveInCapabilities capabilities, IMixerSystem& mixers);
+    CWaveRecorder(
+        IWaveInSystem& system, std::uint32_t deviceNumber, WaveInCapabilities capabilities, IMixerSystem& mixers);
     // Stops a recording in progress.
     ~CWaveRecorder() override;
 
@@ -56,10 +58,10 @@ public:
     std::chrono::microseconds InputLatency() const;
     // Frames the running recording has captured so far, the sink's and those still in the
     // buffers; zero when idle.
-    uint64_t RecordedFrames() const;
+    std::uint64_t RecordedFrames() const;
     // Input the device lost during the running or the last recording (IWaveInHandle::DropoutCount).
-    uint64_t DropoutCount() const;
-    uint32_t DeviceNumber() const { return m_deviceNumber; }
+    std::uint64_t DropoutCount() const;
+    std::uint32_t DeviceNumber() const { return m_deviceNumber; }
     const WaveInCapabilities& Capabilities() const { return m_capabilities; }
     CMixerLineList& MixerLines() { return m_lines; }
 
@@ -86,17 +88,17 @@ private:
     [[noreturn]] void Abandon(const char* message);
 
     IWaveInSystem& m_system;
-    uint32_t m_deviceNumber;
+    std::uint32_t m_deviceNumber;
     WaveInCapabilities m_capabilities;
     std::unique_ptr<IWaveInHandle> m_handle;
-    std::unique_ptr<uint8_t[]> m_memory; // both buffers, allocated at the first start and kept
+    std::unique_ptr<std::uint8_t[]> m_memory; // both buffers, allocated at the first start and kept
     std::array<WaveInBuffer, 2> m_headers;
     IRecordingSink* m_sink = nullptr;
-    uint64_t m_dropouts = 0; // of the last recording, once it ended
+    std::uint64_t m_dropouts = 0; // of the last recording, once it ended
     CMixerLineList m_lines;
     mutable std::mutex m_lock; // the recorder lock: start and stop
     std::atomic<int> m_state {kStopping};
-    std::atomic<uint8_t> m_returned {0}; // buffers back since stopping began
+    std::atomic<std::uint8_t> m_returned {0}; // buffers back since stopping began
     std::mutex m_requeueLock; // the capture thread's requeue against the stop's state change
 
     std::thread m_thread;

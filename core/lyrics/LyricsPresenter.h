@@ -21,7 +21,7 @@ struct LyricsSongState {
     bool idle = false; // the session's idle flag
     ESongKind kind = ESongKind::None;
     bool lyricPathEmpty = true;
-    int32_t lrcOffsetMilliseconds = 0; // the user's nudge of the LRC lyrics
+    std::int32_t lrcOffsetMilliseconds = 0; // the user's nudge of the LRC lyrics
     std::u16string songTitle; // the MIDI song's title (kUntitled without one) and subtitle
     std::u16string songSubtitle;
     std::u16string fileTitle; // the song file's name without its extension, as displayed

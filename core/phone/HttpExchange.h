@@ -35,7 +35,7 @@ using HttpHandler = std::function<HttpResponse(const HttpRequest& request)>;
 
 struct HttpServerOptions {
     std::string address = "0.0.0.0"; // the address to listen on; 0.0.0.0 is every IPv4 address
-    uint16_t port = 0; // 0: any free port
+    std::uint16_t port = 0; // 0: any free port
     size_t maximumBodyBytes = 8 * 1024; // a larger body gets 413
     // A request must arrive whole within this time of its first byte (else 408 and the connection
     // closes), and an idle kept-alive connection closes after idleTimeout.
@@ -52,7 +52,7 @@ public:
     // Listens and serves on threads of its own, calling the handler for every request that
     // arrived whole; returns the port it listens on. Raises std::runtime_error with a message for
     // the user when it cannot listen.
-    virtual uint16_t Start(const HttpServerOptions& options, HttpHandler handler) = 0;
+    virtual std::uint16_t Start(const HttpServerOptions& options, HttpHandler handler) = 0;
     // Stops listening, closes the connections and joins the threads: no handler call runs after
     // it returns. Does nothing when the server is not running.
     virtual void Stop() = 0;

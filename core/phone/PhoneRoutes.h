@@ -10,9 +10,9 @@
 // key). A route that declares nothing is refused to everyone.
 namespace linlangok {
 
-enum class ERouteAccess : uint8_t { Undeclared, Guest, Host };
+enum class ERouteAccess : std::uint8_t { Undeclared, Guest, Host };
 
-enum class EPhoneAction : uint8_t {
+enum class EPhoneAction : std::uint8_t {
     Asset, // the page's own files
     State,
     Search,

@@ -65,13 +65,13 @@ const std::string* Parameter(const HttpRequest& request, std::string_view name)
     return nullptr;
 }
 
-std::optional<int64_t> IntegerMember(const JsonValue& body, std::string_view key)
+std::optional<std::int64_t> IntegerMember(const JsonValue& body, std::string_view key)
 {
     const JsonValue* value = body.Find(key);
     if (!value || value->type != JsonValue::EType::Number || value->number != std::trunc(value->number)
         || std::abs(value->number) > 9.0e15)
         return std::nullopt;
-    return static_cast<int64_t>(value->number);
+    return static_cast<std::int64_t>(value->number);
 }
 
 // A guest's name: trimmed, 1 to maximum characters, no control or line-breaking characters.
@@ -249,7 +249,7 @@ HttpResponse CPhoneService::Dispatch(
         });
     case EPhoneAction::PlayStop:
     case EPhoneAction::Key: {
-        const std::optional<int64_t> step = route.action == EPhoneAction::Key ? IntegerMember(*body, "step") : 0;
+        const std::optional<std::int64_t> step = route.action == EPhoneAction::Key ? IntegerMember(*body, "step") : 0;
         if (!step || std::abs(*step) > 12)
             return Error(400, u"升降调的半音数无效。");
         return RunOnUiThread([this, action = route.action, step = static_cast<int>(*step)] {
@@ -352,7 +352,7 @@ HttpResponse CPhoneService::Search(const HttpRequest& request)
 
 HttpResponse CPhoneService::Pick(const Caller& caller, const JsonValue& body)
 {
-    const std::optional<int64_t> id = IntegerMember(body, "id");
+    const std::optional<std::int64_t> id = IntegerMember(body, "id");
     if (!id)
         return Error(400, u"请求里没有歌曲编号。");
     std::shared_ptr<const CCatalogIndex> index;
@@ -412,10 +412,10 @@ HttpResponse CPhoneService::HostLogin(
 HttpResponse CPhoneService::WithQueuedTicket(
     const JsonValue& body, const std::string& owner, const std::function<void(size_t)>& act)
 {
-    const std::optional<int64_t> ticket = IntegerMember(body, "ticket");
+    const std::optional<std::int64_t> ticket = IntegerMember(body, "ticket");
     if (!ticket || *ticket <= 0)
         return Error(400, u"请求里没有已点歌曲的编号。");
-    const std::optional<size_t> index = m_parts.picker.Queue().Find(static_cast<uint64_t>(*ticket));
+    const std::optional<size_t> index = m_parts.picker.Queue().Find(static_cast<std::uint64_t>(*ticket));
     if (!index)
         return Error(404, u"这首歌已不在已点歌曲里。");
     if (!owner.empty() && m_parts.picker.Queue().Entries()[*index].guest != owner)

@@ -25,7 +25,7 @@
 // the key. Every request needs the token; see PhoneRoutes.h for who may call what.
 namespace linlangok {
 
-inline constexpr uint16_t kDefaultPhonePort = 8866;
+inline constexpr std::uint16_t kDefaultPhonePort = 8866;
 
 struct PhoneLimits {
     size_t picksPerGuest = 3; // waiting picks per phone
@@ -91,8 +91,8 @@ public:
 
 private:
     struct QueueItem {
-        uint64_t ticket = 0;
-        int64_t songId = 0;
+        std::uint64_t ticket = 0;
+        std::int64_t songId = 0;
         std::u16string title;
         std::u16string singer;
         std::u16string performer;
@@ -107,7 +107,7 @@ private:
     struct Guest {
         std::u16string name;
         bool host = false;
-        uint64_t lastSeen = 0; // the request count when it was last seen
+        std::uint64_t lastSeen = 0; // the request count when it was last seen
     };
     struct Caller {
         std::string id;
@@ -142,7 +142,7 @@ private:
     CRateLimiter m_limiter;
     CPinTries m_pinTries;
     std::map<std::string, Guest> m_guests; // by session id
-    uint64_t m_requests = 0;
+    std::uint64_t m_requests = 0;
     size_t m_guestNumber = 0;
     std::shared_ptr<const Snapshot> m_snapshot;
     std::shared_ptr<const CCatalogIndex> m_index;

@@ -9,7 +9,7 @@ namespace linlangok {
 // A QR code's modules, row by row, without the quiet zone around them.
 struct QrCode {
     int size = 0; // modules per side; 0 for no code
-    std::vector<uint8_t> dark; // size * size, 1 for a dark module
+    std::vector<std::uint8_t> dark; // size * size, 1 for a dark module
 
     bool IsDark(int x, int y) const { return dark[static_cast<size_t>(y) * size + x] != 0; }
 };

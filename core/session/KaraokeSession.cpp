@@ -59,13 +59,13 @@ void CKaraokeSession::AttachLyrics(ILyricsShow* show, ILyricTrackView* trackView
     m_lyricTrackView = trackView;
 }
 
-void CKaraokeSession::SetPitch(int32_t pitch)
+void CKaraokeSession::SetPitch(std::int32_t pitch)
 {
     m_pitch = pitch;
     m_audioPlayer->SetPitch(pitch);
 }
 
-void CKaraokeSession::SetTempoPercent(int32_t percent)
+void CKaraokeSession::SetTempoPercent(std::int32_t percent)
 {
     m_tempoPercent = std::clamp(percent, kTempoMinimumPercent, kTempoMaximumPercent);
     m_audioPlayer->SetTempoPercent(m_tempoPercent);
@@ -154,7 +154,7 @@ std::unique_ptr<CPerformanceTake> CKaraokeSession::StopRecording()
     return saved ? std::move(take) : nullptr;
 }
 
-uint64_t CKaraokeSession::PlaybackDropouts() const
+std::uint64_t CKaraokeSession::PlaybackDropouts() const
 {
     return m_dropoutsAtPlay ? m_services.audioOutput.DropoutCount() - *m_dropoutsAtPlay : m_playbackDropouts;
 }
@@ -180,10 +180,10 @@ std::shared_ptr<const SongFrame> CKaraokeSession::PictureFrame()
     return m_picture ? m_picture->FrameAt(HeardPosition()) : nullptr;
 }
 
-int32_t CKaraokeSession::Length() const
+std::int32_t CKaraokeSession::Length() const
 {
     if (m_kind == ESongKind::Midi)
-        return m_songLoaded ? static_cast<int32_t>(m_song->LengthSeconds()) : 0;
+        return m_songLoaded ? static_cast<std::int32_t>(m_song->LengthSeconds()) : 0;
     if (m_kind == ESongKind::Audio)
         return m_audioPlayer->LengthSeconds();
     return 0;
@@ -261,7 +261,7 @@ void CKaraokeSession::SetEncodingOverride(std::string name)
     Remember([this](SongMemoryValues& values) { values.encoding = m_encodingOverride; });
 }
 
-void CKaraokeSession::SetLrcOffsetMilliseconds(int32_t milliseconds)
+void CKaraokeSession::SetLrcOffsetMilliseconds(std::int32_t milliseconds)
 {
     m_lrcOffsetMilliseconds = std::clamp(milliseconds, -kMaximumLrcOffsetMilliseconds, kMaximumLrcOffsetMilliseconds);
     Remember([this](SongMemoryValues& values) { values.lrcOffsetMilliseconds = m_lrcOffsetMilliseconds; });
@@ -397,7 +397,7 @@ void CKaraokeSession::Transpose(CMidiSong& song) const
         song.Track(index).Transpose(m_pitch);
 }
 
-std::u16string DropoutNotice(uint64_t playback, uint64_t recording)
+std::u16string DropoutNotice(std::uint64_t playback, std::uint64_t recording)
 {
     std::u16string notice;
     for (const auto& [count, during] : {std::pair(playback, u"播放中"), std::pair(recording, u"录音中")}) {

@@ -77,14 +77,14 @@ public:
     void SetAccompanimentPath(std::u16string path) { m_accompanimentPath = std::move(path); }
     const std::u16string& LyricPath() const { return m_lyricPath; }
     void SetLyricPath(std::u16string path) { m_lyricPath = std::move(path); }
-    int32_t Pitch() const { return m_pitch; }
+    std::int32_t Pitch() const { return m_pitch; }
     // A MIDI song takes the pitch at its next Play; an audio song at once, within -12..12.
-    void SetPitch(int32_t pitch);
+    void SetPitch(std::int32_t pitch);
     // The tempo within 50..150 % (clamped): an audio song takes it at once, a MIDI song at its next
     // Play, its tempo map scaled by it. Positions and lengths stay in song time (what they are at
     // 100 %); the recording runs in real time.
-    int32_t TempoPercent() const { return m_tempoPercent; }
-    void SetTempoPercent(int32_t percent);
+    std::int32_t TempoPercent() const { return m_tempoPercent; }
+    void SetTempoPercent(std::int32_t percent);
     ESongKind Kind() const { return m_kind; }
     // The idle flag: the song has no lyrics and the lyrics window shows its idle lines.
     bool IsIdle() const { return m_idle; }
@@ -107,10 +107,10 @@ public:
     // Seconds into the song; 0 before anything played and after a MIDI file that did not load.
     double Position() const;
     // The song's length in whole seconds (truncated); 0 as Position is.
-    int32_t Length() const;
+    std::int32_t Length() const;
     // The dropouts the output played (IAudioOutput::DropoutCount) from the last Play that started
     // a song to its Stop, so far while it plays.
-    uint64_t PlaybackDropouts() const;
+    std::uint64_t PlaybackDropouts() const;
     // The song time the listener hears now: Position less what the output still holds (its
     // latency, in song time). What a song's picture is drawn from.
     double HeardPosition() const;
@@ -180,8 +180,8 @@ public:
     const CPathDisplay& PathDisplay() const { return m_pathDisplay; }
     // Milliseconds added to every time of the song's LRC lyrics, within
     // ±kMaximumLrcOffsetMilliseconds (clamped). Setting it remembers it for the song.
-    int32_t LrcOffsetMilliseconds() const { return m_lrcOffsetMilliseconds; }
-    void SetLrcOffsetMilliseconds(int32_t milliseconds);
+    std::int32_t LrcOffsetMilliseconds() const { return m_lrcOffsetMilliseconds; }
+    void SetLrcOffsetMilliseconds(std::int32_t milliseconds);
 
     CMidiSong& Song() { return *m_song; }
     CMidiSequencer& Sequencer() { return *m_sequencer; }
@@ -221,8 +221,8 @@ private:
     ILyricTrackView* m_lyricTrackView = nullptr;
     std::u16string m_accompanimentPath;
     std::u16string m_lyricPath;
-    int32_t m_pitch = 0;
-    int32_t m_tempoPercent = 100;
+    std::int32_t m_pitch = 0;
+    std::int32_t m_tempoPercent = 100;
     std::unique_ptr<CRecordingController> m_recording;
     ESongKind m_kind = ESongKind::None;
     std::unique_ptr<CMidiSong> m_song;
@@ -239,22 +239,22 @@ private:
     std::u16string m_identifiedPath; // the path m_songIdentity was read from
     std::optional<SongIdentity> m_songIdentity;
     bool m_melody = true;
-    std::optional<uint8_t> m_melodyChannel; // of the MIDI song loaded last
+    std::optional<std::uint8_t> m_melodyChannel; // of the MIDI song loaded last
     std::string m_encodingOverride;
     CEncodingOverride m_textEncoding {m_services.textEncodings, m_encodingOverride};
     CPathDisplay m_pathDisplay {m_services.codePage, m_services.textEncodings};
-    int32_t m_lrcOffsetMilliseconds = 0;
+    std::int32_t m_lrcOffsetMilliseconds = 0;
     bool m_leveling = true;
     std::optional<double> m_levelingGain;
     std::vector<SongIdentity> m_unmeasurable; // songs the analysis found no measure in, this run
     std::unique_ptr<CLoudnessAnalysisQueue> m_analysis; // null without an analyser; stops first
-    std::optional<uint64_t> m_dropoutsAtPlay; // the output's count when the song started, while it plays
-    uint64_t m_playbackDropouts = 0; // of the song that played last
+    std::optional<std::uint64_t> m_dropoutsAtPlay; // the output's count when the song started, while it plays
+    std::uint64_t m_playbackDropouts = 0; // of the song that played last
 };
 
 // What the user is told of dropouts in playback and in the recording (CKaraokeSession::
 // PlaybackDropouts, CRecordingController::DropoutCount): "播放中出现 3 次断音(机器负载过高?)", or
 // the recording's alike, or both; empty without any.
-std::u16string DropoutNotice(uint64_t playback, uint64_t recording);
+std::u16string DropoutNotice(std::uint64_t playback, std::uint64_t recording);
 
 } // namespace linlangok

@@ -15,22 +15,22 @@
 namespace linlangok {
 namespace {
 
-constexpr uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ull;
-constexpr uint64_t kFnvPrime = 0x100000001b3ull;
+constexpr std::uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ull;
+constexpr std::uint64_t kFnvPrime = 0x100000001b3ull;
 constexpr size_t kReadBlock = 64 * 1024;
 constexpr size_t kMaximumEncodingNameLength = 40;
 constexpr std::string_view kHeaderComment = "; 琳朗卡拉OK 歌曲记忆: 每首歌以 [文件大小:内容的 FNV-1a 64 散列] 标识\n";
 
 // Hashes `count` bytes of the file from `offset` into the hash; false when they cannot be read.
-bool HashRange(const CRegularFile& file, uint64_t offset, uint64_t count, uint64_t& hash)
+bool HashRange(const CRegularFile& file, std::uint64_t offset, std::uint64_t count, std::uint64_t& hash)
 {
     char block[kReadBlock];
     while (count > 0) {
-        const auto part = static_cast<size_t>(std::min<uint64_t>(count, sizeof block));
+        const auto part = static_cast<size_t>(std::min<std::uint64_t>(count, sizeof block));
         if (!file.ReadAt(offset, block, part))
             return false;
         for (size_t i = 0; i < part; ++i)
-            hash = (hash ^ static_cast<uint8_t>(block[i])) * kFnvPrime;
+            hash = (hash ^ static_cast<std::uint8_t>(block[i])) * kFnvPrime;
         offset += part;
         count -= part;
     }
@@ -71,8 +71,8 @@ std::optional<SongIdentity> ParseHeader(std::string_view line)
     const size_t colon = inner.find(':');
     if (colon == std::string_view::npos || inner.size() - colon - 1 != 16)
         return std::nullopt;
-    const auto size = ParseNumber<uint64_t>(inner.substr(0, colon));
-    const auto hash = ParseNumber<uint64_t>(inner.substr(colon + 1), 16);
+    const auto size = ParseNumber<std::uint64_t>(inner.substr(0, colon));
+    const auto hash = ParseNumber<std::uint64_t>(inner.substr(colon + 1), 16);
     if (!size || !hash)
         return std::nullopt;
     return SongIdentity {*size, *hash};
@@ -82,7 +82,7 @@ std::optional<SongIdentity> ParseHeader(std::string_view line)
 bool ParseValue(std::string_view key, std::string_view value, SongMemoryValues& values)
 {
     if (key == "pitch") {
-        const auto pitch = ParseNumber<int32_t>(value);
+        const auto pitch = ParseNumber<std::int32_t>(value);
         if (!pitch || *pitch < -127 || *pitch > 127)
             return false;
         values.pitch = *pitch;
@@ -95,7 +95,7 @@ bool ParseValue(std::string_view key, std::string_view value, SongMemoryValues& 
             return false;
         values.encoding = value;
     } else if (key == "lrc-offset-ms") {
-        const auto offset = ParseNumber<int32_t>(value);
+        const auto offset = ParseNumber<std::int32_t>(value);
         if (!offset || *offset < -kMaximumLrcOffsetMilliseconds || *offset > kMaximumLrcOffsetMilliseconds)
             return false;
         values.lrcOffsetMilliseconds = *offset;
@@ -146,13 +146,13 @@ SongMemoryValues StorableValues(SongMemoryValues values)
 
 std::optional<SongIdentity> IdentifySong(const std::filesystem::path& path)
 {
-    const CRegularFile file(path, std::numeric_limits<uint64_t>::max());
-    const uint64_t size = file.Size();
+    const CRegularFile file(path, std::numeric_limits<std::uint64_t>::max());
+    const std::uint64_t size = file.Size();
     if (!file.IsOpen() || size == 0)
         return std::nullopt;
-    uint64_t hash = kFnvOffsetBasis;
-    const uint64_t head = std::min(size, kSongHashPartBytes);
-    const uint64_t tail = std::max(head, size > kSongHashPartBytes ? size - kSongHashPartBytes : 0);
+    std::uint64_t hash = kFnvOffsetBasis;
+    const std::uint64_t head = std::min(size, kSongHashPartBytes);
+    const std::uint64_t tail = std::max(head, size > kSongHashPartBytes ? size - kSongHashPartBytes : 0);
     if (!HashRange(file, 0, head, hash) || !HashRange(file, tail, size - tail, hash))
         return std::nullopt;
     return SongIdentity {size, hash};

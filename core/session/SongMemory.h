@@ -24,15 +24,15 @@ inline constexpr std::string_view kSongMemoryFileName = "SongMemory.ini";
 inline constexpr size_t kMaximumSongMemoryBytes = 1024 * 1024;
 // A song's identity hashes the file's first and last this many bytes (the whole of a smaller
 // file): a MIDI file whole, a long WAV or MP3 without reading it all.
-inline constexpr uint64_t kSongHashPartBytes = 1024 * 1024;
-inline constexpr int32_t kMaximumLrcOffsetMilliseconds = 600000;
+inline constexpr std::uint64_t kSongHashPartBytes = 1024 * 1024;
+inline constexpr std::int32_t kMaximumLrcOffsetMilliseconds = 600000;
 inline constexpr size_t kMaximumRememberedPathBytes = 4096;
 
 // A song as the memory knows it: the file's size and the FNV-1a 64 hash of its bytes (see
 // kSongHashPartBytes), so a moved or renamed file is still the same song.
 struct SongIdentity {
-    uint64_t size = 0;
-    uint64_t hash = 0;
+    std::uint64_t size = 0;
+    std::uint64_t hash = 0;
 
     bool operator==(const SongIdentity&) const = default;
 };
@@ -42,10 +42,10 @@ std::optional<SongIdentity> IdentifySong(const std::filesystem::path& path);
 
 // What is remembered of one song; each value is absent until it is set for the song.
 struct SongMemoryValues {
-    std::optional<int32_t> pitch; // semitones, -127..127
+    std::optional<std::int32_t> pitch; // semitones, -127..127
     std::u16string lyricPath; // the lyric file chosen for the song; empty: none
     std::string encoding; // a code page name overriding the detected one; empty: none
-    int32_t lrcOffsetMilliseconds = 0; // added to every LRC time
+    std::int32_t lrcOffsetMilliseconds = 0; // added to every LRC time
     std::optional<bool> melody; // the guide melody on; of a video, its original vocal (原唱)
     std::optional<VocalLayout> vocalLayout; // of a video
     std::optional<LoudnessMeasure> loudness; // as measured for leveling

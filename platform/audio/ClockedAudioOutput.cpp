@@ -29,12 +29,12 @@ CClockedAudioOutput::~CClockedAudioOutput()
 
 void CClockedAudioOutput::Run()
 {
-    for (uint64_t silence = DurationToFrames(m_latency); silence > 0;) {
-        const size_t frames = std::min<uint64_t>(silence, m_bufferFrames);
+    for (std::uint64_t silence = DurationToFrames(m_latency); silence > 0;) {
+        const size_t frames = std::min<std::uint64_t>(silence, m_bufferFrames);
         m_consume(m_buffer.data(), frames);
         silence -= frames;
     }
-    RunPaced(*m_pacer, m_bufferFrames, [this](uint64_t firstFrame) {
+    RunPaced(*m_pacer, m_bufferFrames, [this](std::uint64_t firstFrame) {
         const AudioBufferTiming timing {
             firstFrame, std::chrono::steady_clock::now(), kStreamSampleRate, m_pacer->TimeOf(firstFrame)};
         m_mixer.Render(m_buffer.data(), m_bufferFrames, timing);

@@ -37,10 +37,10 @@ bool CClockedCapture::Start(Consumer consume)
         return false;
     m_pacer->Begin();
     m_thread = std::thread([this, produce = std::move(produce), consume = std::move(consume)] {
-        const uint64_t silence = DurationToFrames(m_latency);
-        RunPaced(*m_pacer, kChunkFrames, [&](uint64_t firstFrame) {
-            const size_t silent = std::min<uint64_t>(silence - std::min(silence, firstFrame), kChunkFrames);
-            std::fill_n(m_chunk.data(), silent * kStreamChannels, int16_t {0});
+        const std::uint64_t silence = DurationToFrames(m_latency);
+        RunPaced(*m_pacer, kChunkFrames, [&](std::uint64_t firstFrame) {
+            const size_t silent = std::min<std::uint64_t>(silence - std::min(silence, firstFrame), kChunkFrames);
+            std::fill_n(m_chunk.data(), silent * kStreamChannels, std::int16_t {0});
             if (silent < kChunkFrames)
                 produce(m_chunk.data() + silent * kStreamChannels, kChunkFrames - silent);
             consume(m_chunk.data(), kChunkFrames, m_pacer->TimeOf(firstFrame));
@@ -62,8 +62,8 @@ std::unique_ptr<ICaptureDevice> CreateNullCapture(std::shared_ptr<IFramePacer> p
     return std::make_unique<CClockedCapture>(
         "null", std::move(pacer),
         [] {
-            return [](int16_t* samples, size_t frames) {
-                std::fill(samples, samples + frames * kStreamChannels, int16_t {0});
+            return [](std::int16_t* samples, size_t frames) {
+                std::fill(samples, samples + frames * kStreamChannels, std::int16_t {0});
             };
         },
         latency);
@@ -73,7 +73,7 @@ std::unique_ptr<ICaptureDevice> CreateLoopbackCapture(
     std::shared_ptr<CLoopbackLine> line, std::shared_ptr<IFramePacer> pacer)
 {
     return std::make_unique<CClockedCapture>("loopback", std::move(pacer), [line]() -> CClockedCapture::Producer {
-        return [line, moment = line->Now()](int16_t* samples, size_t frames) mutable {
+        return [line, moment = line->Now()](std::int16_t* samples, size_t frames) mutable {
             line->Read(moment, samples, frames);
             moment += frames;
         };
@@ -93,7 +93,7 @@ std::unique_ptr<ICaptureDevice> CreateWavFileCapture(
                 return nullptr;
             }
             auto floats = std::make_shared<std::vector<float>>();
-            return [decoder, floats](int16_t* samples, size_t frames) {
+            return [decoder, floats](std::int16_t* samples, size_t frames) {
                 floats->assign(frames * kStreamChannels, 0.0f);
                 size_t done = 0;
                 try {

@@ -18,7 +18,7 @@ namespace linlangok {
 class CClockedCapture final : public ICaptureDevice {
 public:
     // Capture thread: fills the next `frames` frames.
-    using Producer = std::function<void(int16_t* samples, size_t frames)>;
+    using Producer = std::function<void(std::int16_t* samples, size_t frames)>;
 
     // `openProducer` is called at each start, for a producer that starts from the beginning; an
     // empty one means the source cannot be opened.
@@ -36,7 +36,7 @@ private:
     std::shared_ptr<IFramePacer> m_pacer;
     std::function<Producer()> m_openProducer;
     std::chrono::microseconds m_latency;
-    std::vector<int16_t> m_chunk;
+    std::vector<std::int16_t> m_chunk;
     std::thread m_thread;
 };
 

@@ -21,7 +21,7 @@ public:
     std::chrono::microseconds Latency() const override { return m_latency.load(); }
     bool Start(Consumer consume) override;
     void Stop() override;
-    uint64_t DropoutCount() const override { return m_dropouts.load(std::memory_order_relaxed); }
+    std::uint64_t DropoutCount() const override { return m_dropouts.load(std::memory_order_relaxed); }
 
     // Whether the device can capture 44.1 kHz 16-bit stereo.
     static bool CapturesStreamFormat(int deviceIndex);
@@ -31,9 +31,9 @@ private:
     std::string m_name;
     void* m_stream = nullptr; // PaStream*
     std::atomic<bool> m_running {false};
-    std::atomic<uint64_t> m_dropouts {0}; // reads that found the input overflowed
+    std::atomic<std::uint64_t> m_dropouts {0}; // reads that found the input overflowed
     std::atomic<std::chrono::microseconds> m_latency {std::chrono::microseconds {0}};
-    std::vector<int16_t> m_chunk;
+    std::vector<std::int16_t> m_chunk;
     std::thread m_thread;
 };
 

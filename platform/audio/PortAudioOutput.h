@@ -25,7 +25,7 @@ public:
 
     // The stream's output latency as PortAudio reports it.
     std::chrono::microseconds OutputLatency() const override { return m_latency; }
-    uint64_t DropoutCount() const override { return m_dropouts.load(std::memory_order_relaxed); }
+    std::uint64_t DropoutCount() const override { return m_dropouts.load(std::memory_order_relaxed); }
 
 private:
     static int Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
@@ -33,8 +33,8 @@ private:
 
     void* m_stream = nullptr; // PaStream*
     std::chrono::microseconds m_latency {0};
-    uint64_t m_framesRendered = 0; // callback thread only
-    std::atomic<uint64_t> m_dropouts {0}; // buffers PortAudio flagged as under- or overflowed
+    std::uint64_t m_framesRendered = 0; // callback thread only
+    std::atomic<std::uint64_t> m_dropouts {0}; // buffers PortAudio flagged as under- or overflowed
 };
 
 } // namespace linlangok

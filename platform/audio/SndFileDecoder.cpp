@@ -26,7 +26,7 @@ SNDFILE* File(void* file)
 } // namespace
 
 CSndFileDecoder::CSndFileDecoder(const std::filesystem::path& path)
-    : m_source(std::in_place, path, std::numeric_limits<uint64_t>::max())
+    : m_source(std::in_place, path, std::numeric_limits<std::uint64_t>::max())
 {
     if (!m_source->IsOpen())
         throw std::runtime_error(Utf16ToUtf8(FileReadErrorText(m_source->Result())));
@@ -67,7 +67,7 @@ CSndFileDecoder::CSndFileDecoder(std::string bytes)
     Start(info.channels, info.samplerate, info.frames);
 }
 
-void CSndFileDecoder::Start(int channels, int sampleRate, int64_t frames)
+void CSndFileDecoder::Start(int channels, int sampleRate, std::int64_t frames)
 {
     if (!m_file)
         throw std::runtime_error(sf_strerror(nullptr));
@@ -77,7 +77,7 @@ void CSndFileDecoder::Start(int channels, int sampleRate, int64_t frames)
     }
     m_channels = channels;
     if (frames > 0 && frames < kMaximumFrames)
-        m_lengthMilliseconds = static_cast<uint64_t>(frames) * 1000 / static_cast<uint64_t>(sampleRate);
+        m_lengthMilliseconds = static_cast<std::uint64_t>(frames) * 1000 / static_cast<std::uint64_t>(sampleRate);
     m_fileFrames.resize(kChunkFrames * static_cast<size_t>(m_channels));
     if (sampleRate != kStreamSampleRate) {
         m_resampler.emplace(sampleRate, kStreamSampleRate);

@@ -25,7 +25,7 @@ public:
     CSndFileDecoder(const CSndFileDecoder&) = delete;
     CSndFileDecoder& operator=(const CSndFileDecoder&) = delete;
 
-    uint64_t LengthMilliseconds() const override { return m_lengthMilliseconds; }
+    std::uint64_t LengthMilliseconds() const override { return m_lengthMilliseconds; }
     size_t Read(float* samples, size_t frames) override;
 
     // The opener for the accompaniment player.
@@ -34,16 +34,16 @@ public:
 private:
     // Takes the format of the file just opened (m_file null when it could not be); raises, the
     // file closed, when it is none that plays.
-    void Start(int channels, int sampleRate, int64_t frames);
+    void Start(int channels, int sampleRate, std::int64_t frames);
     // Reads up to `frames` file frames as stereo into `samples`; 0 at the end.
     size_t ReadStereo(float* samples, size_t frames);
 
     std::optional<CRegularFile> m_source; // a file's: outlives the SNDFILE reading its descriptor
     std::string m_bytes; // a file in memory: the SNDFILE reads it through m_bytesRead
-    int64_t m_bytesRead = 0;
+    std::int64_t m_bytesRead = 0;
     void* m_file = nullptr; // SNDFILE*
     int m_channels = 0;
-    uint64_t m_lengthMilliseconds = 0;
+    std::uint64_t m_lengthMilliseconds = 0;
     std::vector<float> m_fileFrames; // one chunk in the file's channel layout
     std::optional<CSoxrResampler> m_resampler; // when the file is not at 44.1 kHz
     std::vector<float> m_stereo; // one chunk of stereo frames for the resampler

@@ -54,7 +54,7 @@ bool CWavFileWriter::WriteFloat(const float* samples, size_t frames)
     return written;
 }
 
-bool CWavFileWriter::WriteInt16(const int16_t* samples, size_t frames)
+bool CWavFileWriter::WriteInt16(const std::int16_t* samples, size_t frames)
 {
     if (!m_file)
         return false;

@@ -32,7 +32,7 @@ public:
 
     // Appends interleaved stereo frames. False when not every frame was written.
     bool WriteFloat(const float* samples, size_t frames);
-    bool WriteInt16(const int16_t* samples, size_t frames);
+    bool WriteInt16(const std::int16_t* samples, size_t frames);
 
     // Finishes the header and closes the file; a Replacing writer then puts it in place of the
     // target. False when any write or the close failed. Later writes and commits fail.
@@ -47,7 +47,7 @@ private:
     int m_descriptor = -1; // Growing
     void* m_file = nullptr; // SNDFILE*
     bool m_failed = false;
-    int16_t m_chunk[kChunkFrames * 2];
+    std::int16_t m_chunk[kChunkFrames * 2];
 };
 
 } // namespace linlangok

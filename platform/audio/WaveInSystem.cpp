@@ -30,12 +30,12 @@ CWaveInSystem::CWaveInSystem(std::vector<CaptureDeviceEntry> devices)
 {
 }
 
-uint32_t CWaveInSystem::DeviceCount()
+std::uint32_t CWaveInSystem::DeviceCount()
 {
-    return static_cast<uint32_t>(m_devices.size());
+    return static_cast<std::uint32_t>(m_devices.size());
 }
 
-uint32_t CWaveInSystem::Capabilities(uint32_t device, WaveInCapabilities& capabilities)
+std::uint32_t CWaveInSystem::Capabilities(std::uint32_t device, WaveInCapabilities& capabilities)
 {
     if (device >= m_devices.size())
         return kWaveInErrorBadDevice;
@@ -46,7 +46,7 @@ uint32_t CWaveInSystem::Capabilities(uint32_t device, WaveInCapabilities& capabi
     return kWaveInOk;
 }
 
-uint32_t CWaveInSystem::Open(uint32_t device, IWaveInClient& client, std::unique_ptr<IWaveInHandle>& handle)
+std::uint32_t CWaveInSystem::Open(std::uint32_t device, IWaveInClient& client, std::unique_ptr<IWaveInHandle>& handle)
 {
     if (device == kWaveMapper)
         device = 0;

@@ -25,9 +25,9 @@ class CWaveInSystem final : public IWaveInSystem {
 public:
     explicit CWaveInSystem(std::vector<CaptureDeviceEntry> devices);
 
-    uint32_t DeviceCount() override;
-    uint32_t Capabilities(uint32_t device, WaveInCapabilities& capabilities) override;
-    uint32_t Open(uint32_t device, IWaveInClient& client, std::unique_ptr<IWaveInHandle>& handle) override;
+    std::uint32_t DeviceCount() override;
+    std::uint32_t Capabilities(std::uint32_t device, WaveInCapabilities& capabilities) override;
+    std::uint32_t Open(std::uint32_t device, IWaveInClient& client, std::unique_ptr<IWaveInHandle>& handle) override;
 
 private:
     std::vector<CaptureDeviceEntry> m_devices;

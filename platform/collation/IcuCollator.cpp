@@ -23,7 +23,7 @@ CIcuCollator::CIcuCollator()
     }
     ucol_setAttribute(m_collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
     // The Chinese collation puts Han before Latin; no reordering keeps the root order.
-    const int32_t rootOrder[] = {UCOL_REORDER_CODE_NONE};
+    const std::int32_t rootOrder[] = {UCOL_REORDER_CODE_NONE};
     ucol_setReorderCodes(m_collator, rootOrder, 1, &status);
 }
 
@@ -36,11 +36,11 @@ std::string CIcuCollator::SortKey(std::u16string_view text) const
 {
     if (!m_collator || text.size() > kMaximumCollatedLength)
         return Utf16ToUtf8(text);
-    const auto length = static_cast<int32_t>(text.size());
+    const auto length = static_cast<std::int32_t>(text.size());
     std::string key(text.size() * 4 + 16, '\0');
     for (;;) {
-        const int32_t needed = ucol_getSortKey(
-            m_collator, text.data(), length, reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
+        const std::int32_t needed = ucol_getSortKey(m_collator, text.data(), length,
+            reinterpret_cast<std::uint8_t*>(key.data()), static_cast<std::int32_t>(key.size()));
         if (needed <= 0)
             return Utf16ToUtf8(text);
         if (static_cast<size_t>(needed) <= key.size()) {

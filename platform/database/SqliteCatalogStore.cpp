@@ -50,7 +50,7 @@ public:
     }
     ~CStatement() { sqlite3_finalize(m_statement); }
 
-    CStatement& Bind(int index, int64_t value)
+    CStatement& Bind(int index, std::int64_t value)
     {
         sqlite3_bind_int64(m_statement, index, value);
         return *this;
@@ -73,9 +73,9 @@ public:
     }
     // Runs the statement to its end and readies it for new values: the first column of its
     // first row, 0 without a row.
-    int64_t Run()
+    std::int64_t Run()
     {
-        int64_t first = 0;
+        std::int64_t first = 0;
         if (Step()) {
             first = Integer(0);
             while (Step()) { }
@@ -84,7 +84,7 @@ public:
         sqlite3_clear_bindings(m_statement);
         return first;
     }
-    int64_t Integer(int column) const { return sqlite3_column_int64(m_statement, column); }
+    std::int64_t Integer(int column) const { return sqlite3_column_int64(m_statement, column); }
     std::string Text(int column) const
     {
         const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
@@ -147,9 +147,9 @@ bool CSqliteCatalogStore::OpenAndCheck()
         return false;
     sqlite3_busy_timeout(m_database, kBusyTimeoutMilliseconds);
     try {
-        int64_t applicationId = 0;
-        int64_t version = 0;
-        int64_t objects = 0;
+        std::int64_t applicationId = 0;
+        std::int64_t version = 0;
+        std::int64_t objects = 0;
         {
             CStatement identity(*this,
                 "SELECT (SELECT application_id FROM pragma_application_id),"
@@ -219,7 +219,7 @@ void CSqliteCatalogStore::RemoveFolder(const std::filesystem::path& folder)
             prefix += '/';
         // Paths under the folder: the prefix, compared as bytes.
         CStatement(*this, "DELETE FROM songs WHERE substr(path, 1, ?) = ?")
-            .Bind(1, static_cast<int64_t>(prefix.size()))
+            .Bind(1, static_cast<std::int64_t>(prefix.size()))
             .Bind(2, prefix, true)
             .Run();
         Execute("COMMIT");
@@ -242,12 +242,12 @@ std::vector<CatalogSong> CSqliteCatalogStore::LoadSongs()
         song.title = Utf8ToUtf16(select.Text(2));
         song.singer = Utf8ToUtf16(select.Text(3));
         song.format = select.Text(4);
-        song.lengthMilliseconds = static_cast<int32_t>(select.Integer(5));
+        song.lengthMilliseconds = static_cast<std::int32_t>(select.Integer(5));
         song.language = select.Text(6);
-        song.size = static_cast<uint64_t>(select.Integer(7));
+        song.size = static_cast<std::uint64_t>(select.Integer(7));
         song.modified = select.Integer(8);
-        song.identity = {song.size, static_cast<uint64_t>(select.Integer(9))};
-        song.timesSung = static_cast<int32_t>(select.Integer(10));
+        song.identity = {song.size, static_cast<std::uint64_t>(select.Integer(9))};
+        song.timesSung = static_cast<std::int32_t>(select.Integer(10));
         song.titleReadings = select.Text(11);
         song.singerReadings = select.Text(12);
         songs.push_back(std::move(song));
@@ -260,7 +260,7 @@ void CSqliteCatalogStore::Apply(CatalogChanges& changes)
     Execute("BEGIN IMMEDIATE");
     try {
         CStatement remove(*this, "DELETE FROM songs WHERE id = ?");
-        for (const int64_t id : changes.removed)
+        for (const std::int64_t id : changes.removed)
             remove.Bind(1, id).Run();
         CStatement insert(*this,
             "INSERT INTO songs(path, title, singer, format, length_ms, language, size, modified, hash,"
@@ -277,9 +277,9 @@ void CSqliteCatalogStore::Apply(CatalogChanges& changes)
                 .Bind(4, song.format)
                 .Bind(5, song.lengthMilliseconds)
                 .Bind(6, song.language)
-                .Bind(7, static_cast<int64_t>(song.size))
+                .Bind(7, static_cast<std::int64_t>(song.size))
                 .Bind(8, song.modified)
-                .Bind(9, static_cast<int64_t>(song.identity.hash))
+                .Bind(9, static_cast<std::int64_t>(song.identity.hash))
                 .Bind(10, song.titleReadings)
                 .Bind(11, song.singerReadings);
         };
@@ -294,7 +294,7 @@ void CSqliteCatalogStore::Apply(CatalogChanges& changes)
     }
 }
 
-void CSqliteCatalogStore::CountSung(int64_t id)
+void CSqliteCatalogStore::CountSung(std::int64_t id)
 {
     CStatement(*this, "UPDATE songs SET times_sung = times_sung + 1 WHERE id = ?").Bind(1, id).Run();
 }

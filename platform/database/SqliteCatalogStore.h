@@ -33,7 +33,7 @@ public:
     void RemoveFolder(const std::filesystem::path& folder) override;
     std::vector<CatalogSong> LoadSongs() override;
     void Apply(CatalogChanges& changes) override;
-    void CountSung(int64_t id) override;
+    void CountSung(std::int64_t id) override;
 
 private:
     class CStatement;

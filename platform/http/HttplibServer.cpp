@@ -270,7 +270,7 @@ CHttplibServer::~CHttplibServer()
     Stop();
 }
 
-uint16_t CHttplibServer::Start(const HttpServerOptions& options, HttpHandler handler)
+std::uint16_t CHttplibServer::Start(const HttpServerOptions& options, HttpHandler handler)
 {
     Stop();
     auto server = std::make_unique<CGuardedHttplibServer>(options);
@@ -307,7 +307,7 @@ uint16_t CHttplibServer::Start(const HttpServerOptions& options, HttpHandler han
     // Stop stops only a server that runs.
     while (!m_server->is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return static_cast<uint16_t>(port);
+    return static_cast<std::uint16_t>(port);
 }
 
 void CHttplibServer::Stop()

@@ -19,7 +19,7 @@ public:
     CHttplibServer();
     ~CHttplibServer() override;
 
-    uint16_t Start(const HttpServerOptions& options, HttpHandler handler) override;
+    std::uint16_t Start(const HttpServerOptions& options, HttpHandler handler) override;
     void Stop() override;
 
 private:

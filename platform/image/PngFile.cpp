@@ -27,7 +27,7 @@ bool SavePng(const std::filesystem::path& path, const SongFrame& frame)
         return false;
     std::vector<png_byte> rows(frame.pixels.size() * 4);
     for (size_t i = 0; i < frame.pixels.size(); ++i) {
-        const uint32_t pixel = frame.pixels[i];
+        const std::uint32_t pixel = frame.pixels[i];
         rows[4 * i] = static_cast<png_byte>(pixel >> 16);
         rows[4 * i + 1] = static_cast<png_byte>(pixel >> 8);
         rows[4 * i + 2] = static_cast<png_byte>(pixel);

@@ -61,7 +61,7 @@ SynthesizerFactory CFluidSynth::Factory(std::filesystem::path soundFont)
     };
 }
 
-void CFluidSynth::ApplyShort(uint32_t packedMessage) noexcept
+void CFluidSynth::ApplyShort(std::uint32_t packedMessage) noexcept
 {
     const int status = packedMessage & 0xFF;
     const int channel = status & 0x0F;
@@ -96,7 +96,7 @@ void CFluidSynth::ApplyShort(uint32_t packedMessage) noexcept
     }
 }
 
-void CFluidSynth::ApplySysEx(const uint8_t* bytes, size_t length) noexcept
+void CFluidSynth::ApplySysEx(const std::uint8_t* bytes, size_t length) noexcept
 {
     // The library takes the bytes between F0 and F7.
     if (length < 2 || bytes[0] != 0xF0)

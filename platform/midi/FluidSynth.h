@@ -27,9 +27,9 @@ public:
     CFluidSynth(const CFluidSynth&) = delete;
     CFluidSynth& operator=(const CFluidSynth&) = delete;
 
-    void ApplyShort(uint32_t packedMessage) noexcept override;
+    void ApplyShort(std::uint32_t packedMessage) noexcept override;
     // The library understands GM/GS/XG resets and tunings and ignores the rest.
-    void ApplySysEx(const uint8_t* bytes, size_t length) noexcept override;
+    void ApplySysEx(const std::uint8_t* bytes, size_t length) noexcept override;
     void ReleaseAllNotes() noexcept override;
     void Reset() noexcept override;
     void Render(float* interleaved, size_t frames) noexcept override;

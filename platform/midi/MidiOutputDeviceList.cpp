@@ -35,12 +35,12 @@ CMidiOutputDeviceList::CMidiOutputDeviceList(std::optional<std::filesystem::path
         m_ports = std::make_unique<CRtMidiPorts>();
 }
 
-uint32_t CMidiOutputDeviceList::DeviceCount()
+std::uint32_t CMidiOutputDeviceList::DeviceCount()
 {
     return SynthesizerCount() + (m_ports ? m_ports->Count() : 0);
 }
 
-std::string CMidiOutputDeviceList::DeviceName(uint32_t device)
+std::string CMidiOutputDeviceList::DeviceName(std::uint32_t device)
 {
     if (device < SynthesizerCount())
         return "内置合成器 (FluidSynth)";
@@ -48,7 +48,7 @@ std::string CMidiOutputDeviceList::DeviceName(uint32_t device)
 }
 
 std::unique_ptr<IMidiOutputConnection> CMidiOutputDeviceList::Open(
-    uint32_t device, std::function<void()> longMessageDone)
+    std::uint32_t device, std::function<void()> longMessageDone)
 {
     if (device < SynthesizerCount())
         return m_synthesizer->Open(std::move(longMessageDone));

@@ -24,9 +24,9 @@ public:
     CMidiOutputDeviceList(std::optional<std::filesystem::path> soundFont, IAudioOutput& audio, bool systemPorts,
         CSynthMidiOutput::TimeSource now = std::chrono::steady_clock::now);
 
-    uint32_t DeviceCount() override;
-    std::string DeviceName(uint32_t device) override;
-    std::unique_ptr<IMidiOutputConnection> Open(uint32_t device, std::function<void()> longMessageDone) override;
+    std::uint32_t DeviceCount() override;
+    std::string DeviceName(std::uint32_t device) override;
+    std::unique_ptr<IMidiOutputConnection> Open(std::uint32_t device, std::function<void()> longMessageDone) override;
     // The built-in synthesizer's.
     void SetLevelingGain(std::optional<double> gainDb) override;
 
@@ -34,7 +34,7 @@ public:
     CSynthMidiOutput* Synthesizer() { return m_synthesizer.get(); }
 
 private:
-    uint32_t SynthesizerCount() const { return m_synthesizer ? 1 : 0; }
+    std::uint32_t SynthesizerCount() const { return m_synthesizer ? 1 : 0; }
 
     std::unique_ptr<CSynthMidiOutput> m_synthesizer;
     std::unique_ptr<CRtMidiPorts> m_ports;

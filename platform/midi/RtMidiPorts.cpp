@@ -46,7 +46,7 @@ std::unique_ptr<RtMidiOut> CreateClient(bool& failed)
 }
 
 // Bytes in a short message with this status byte.
-size_t ShortMessageLength(uint8_t status)
+size_t ShortMessageLength(std::uint8_t status)
 {
     switch (status & 0xF0) {
     case 0xC0:
@@ -61,7 +61,7 @@ size_t ShortMessageLength(uint8_t status)
 
 class CRtMidiConnection final : public IMidiOutputConnection {
 public:
-    CRtMidiConnection(uint32_t port, std::function<void()> longMessageDone)
+    CRtMidiConnection(std::uint32_t port, std::function<void()> longMessageDone)
         : m_longMessageDone(std::move(longMessageDone))
     {
         m_client = CreateClient(m_failed);
@@ -74,14 +74,14 @@ public:
 
     ~CRtMidiConnection() override { m_client->closePort(); }
 
-    void SendShort(uint32_t packedMessage) override
+    void SendShort(std::uint32_t packedMessage) override
     {
-        const uint8_t bytes[3] = {static_cast<uint8_t>(packedMessage), static_cast<uint8_t>(packedMessage >> 8),
-            static_cast<uint8_t>(packedMessage >> 16)};
+        const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(packedMessage),
+            static_cast<std::uint8_t>(packedMessage >> 8), static_cast<std::uint8_t>(packedMessage >> 16)};
         Send(bytes, ShortMessageLength(bytes[0]));
     }
 
-    void SendLong(const uint8_t* bytes, size_t length) override
+    void SendLong(const std::uint8_t* bytes, size_t length) override
     {
         Send(bytes, length);
         if (m_longMessageDone)
@@ -89,7 +89,7 @@ public:
     }
 
 private:
-    void Send(const uint8_t* bytes, size_t length)
+    void Send(const std::uint8_t* bytes, size_t length)
     {
         m_client->sendMessage(bytes, length);
         if (m_failed) {
@@ -115,19 +115,19 @@ RtMidiOut* CRtMidiPorts::Enumerator()
     return m_enumerator.get();
 }
 
-uint32_t CRtMidiPorts::Count()
+std::uint32_t CRtMidiPorts::Count()
 {
     RtMidiOut* enumerator = Enumerator();
     return enumerator ? enumerator->getPortCount() : 0;
 }
 
-std::string CRtMidiPorts::Name(uint32_t port)
+std::string CRtMidiPorts::Name(std::uint32_t port)
 {
     RtMidiOut* enumerator = Enumerator();
     return enumerator && port < enumerator->getPortCount() ? enumerator->getPortName(port) : std::string();
 }
 
-std::unique_ptr<IMidiOutputConnection> CRtMidiPorts::Open(uint32_t port, std::function<void()> longMessageDone)
+std::unique_ptr<IMidiOutputConnection> CRtMidiPorts::Open(std::uint32_t port, std::function<void()> longMessageDone)
 {
     return std::make_unique<CRtMidiConnection>(port, std::move(longMessageDone));
 }

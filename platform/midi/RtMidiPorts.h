@@ -17,11 +17,11 @@ public:
     ~CRtMidiPorts();
 
     // Ports available now; 0 without a sequencer.
-    uint32_t Count();
-    std::string Name(uint32_t port);
+    std::uint32_t Count();
+    std::string Name(std::uint32_t port);
     // Raises std::runtime_error when the port cannot be opened. Long messages are sent at once
     // and reported done before SendLong returns.
-    std::unique_ptr<IMidiOutputConnection> Open(uint32_t port, std::function<void()> longMessageDone);
+    std::unique_ptr<IMidiOutputConnection> Open(std::uint32_t port, std::function<void()> longMessageDone);
 
 private:
     // The client that lists the ports, made on first use; null while there is no sequencer.

@@ -25,13 +25,13 @@ public:
         }
     }
 
-    void SendShort(uint32_t packedMessage) override { m_owner.Enqueue(EEventKind::ShortMessage, packedMessage); }
-    void SendShortAt(uint32_t packedMessage, std::chrono::steady_clock::time_point due) override
+    void SendShort(std::uint32_t packedMessage) override { m_owner.Enqueue(EEventKind::ShortMessage, packedMessage); }
+    void SendShortAt(std::uint32_t packedMessage, std::chrono::steady_clock::time_point due) override
     {
         m_owner.Enqueue(EEventKind::ShortMessage, packedMessage, due);
     }
 
-    void SendLong(const uint8_t* bytes, size_t length) override
+    void SendLong(const std::uint8_t* bytes, size_t length) override
     {
         m_owner.EnqueueSysEx(bytes, length);
         if (m_longMessageDone)
@@ -69,7 +69,7 @@ std::unique_ptr<IMidiOutputConnection> CSynthMidiOutput::Open(std::function<void
     QueuedEvent leveling;
     leveling.time = Now();
     leveling.kind = EEventKind::Leveling;
-    leveling.message = std::bit_cast<uint32_t>(static_cast<float>(m_levelingGain.value_or(0.0)));
+    leveling.message = std::bit_cast<std::uint32_t>(static_cast<float>(m_levelingGain.value_or(0.0)));
     leveling.length = m_levelingGain ? 1 : 0;
     m_queue.Push(leveling);
     m_connected.store(true, std::memory_order_release);
@@ -80,13 +80,13 @@ std::unique_ptr<IMidiOutputConnection> CSynthMidiOutput::Open(std::function<void
     return std::make_unique<CConnection>(*this, std::move(longMessageDone));
 }
 
-int64_t CSynthMidiOutput::Now() const
+std::int64_t CSynthMidiOutput::Now() const
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(m_now().time_since_epoch()).count();
 }
 
 void CSynthMidiOutput::Enqueue(
-    EEventKind kind, uint32_t message, std::optional<std::chrono::steady_clock::time_point> due)
+    EEventKind kind, std::uint32_t message, std::optional<std::chrono::steady_clock::time_point> due)
 {
     QueuedEvent event;
     event.time = due ? std::chrono::duration_cast<std::chrono::nanoseconds>(due->time_since_epoch()).count() : Now();
@@ -95,20 +95,20 @@ void CSynthMidiOutput::Enqueue(
     m_queue.Push(event);
 }
 
-void CSynthMidiOutput::EnqueueSysEx(const uint8_t* bytes, size_t length)
+void CSynthMidiOutput::EnqueueSysEx(const std::uint8_t* bytes, size_t length)
 {
     if (length > kMaximumSysExLength)
         return;
     const size_t parts = std::max<size_t>(1, (length + kSysExPartBytes - 1) / kSysExPartBytes);
     std::array<QueuedEvent, (kMaximumSysExLength + kSysExPartBytes - 1) / kSysExPartBytes> events;
-    const int64_t time = Now();
+    const std::int64_t time = Now();
     for (size_t part = 0; part < parts; ++part) {
         QueuedEvent& event = events[part];
         const size_t offset = part * kSysExPartBytes;
         event.time = time;
         event.kind = EEventKind::SysExPart;
         event.message = part + 1 == parts ? 1 : 0;
-        event.length = static_cast<uint8_t>(std::min(kSysExPartBytes, length - std::min(length, offset)));
+        event.length = static_cast<std::uint8_t>(std::min(kSysExPartBytes, length - std::min(length, offset)));
         std::copy_n(bytes + offset, event.length, event.bytes);
     }
     m_queue.Push(events.data(), parts);
@@ -121,12 +121,12 @@ bool CSynthMidiOutput::IsQuiet() noexcept
 
 void CSynthMidiOutput::UpdateOrigin(const AudioBufferTiming& timing, size_t frames)
 {
-    const int64_t callbackTime
+    const std::int64_t callbackTime
         = std::chrono::duration_cast<std::chrono::nanoseconds>(timing.callbackTime.time_since_epoch()).count();
-    const uint64_t rate = static_cast<uint64_t>(timing.sampleRate);
-    const auto streamOffset = static_cast<int64_t>(
+    const std::uint64_t rate = static_cast<std::uint64_t>(timing.sampleRate);
+    const auto streamOffset = static_cast<std::int64_t>(
         timing.firstFrame / rate * 1000000000ull + timing.firstFrame % rate * 1000000000ull / rate);
-    const int64_t sample = callbackTime - streamOffset;
+    const std::int64_t sample = callbackTime - streamOffset;
     // A callback is never early, only late by scheduling; the earliest sample is the truest.
     // Two windows of about a second each let the estimate rise when the card's clock is slow.
     if (!m_haveOrigin || timing.firstFrame < m_lastStreamFrame) {
@@ -144,11 +144,11 @@ void CSynthMidiOutput::UpdateOrigin(const AudioBufferTiming& timing, size_t fram
     m_lastStreamFrame = timing.firstFrame;
 }
 
-int64_t CSynthMidiOutput::FramesSinceOrigin(int64_t time, int sampleRate) const
+std::int64_t CSynthMidiOutput::FramesSinceOrigin(std::int64_t time, int sampleRate) const
 {
-    const int64_t origin = std::min(m_originCurrent, m_originPrevious);
-    const int64_t scaled = (time - origin) * sampleRate;
-    const int64_t frames = scaled / 1000000000;
+    const std::int64_t origin = std::min(m_originCurrent, m_originPrevious);
+    const std::int64_t scaled = (time - origin) * sampleRate;
+    const std::int64_t frames = scaled / 1000000000;
     return scaled % 1000000000 < 0 ? frames - 1 : frames;
 }
 
@@ -159,11 +159,11 @@ void CSynthMidiOutput::MixInto(float* mix, size_t frames, const AudioBufferTimin
     UpdateOrigin(timing, frames);
     if (!m_connected.load(std::memory_order_acquire) && IsQuiet())
         return;
-    const int64_t synthFrameOfStreamStart = m_renderedFrames - static_cast<int64_t>(timing.firstFrame);
-    constexpr auto block = static_cast<int64_t>(ISynthesizer::kBlockFrames);
+    const std::int64_t synthFrameOfStreamStart = m_renderedFrames - static_cast<std::int64_t>(timing.firstFrame);
+    constexpr auto block = static_cast<std::int64_t>(ISynthesizer::kBlockFrames);
     size_t done = 0;
     while (done < frames) {
-        const int64_t intoBlock = m_renderedFrames % block;
+        const std::int64_t intoBlock = m_renderedFrames % block;
         // A message applied now is heard from the next block on: take those whose frame lies
         // nearer to this block's start than to the next one's.
         if (intoBlock == 0)
@@ -175,20 +175,21 @@ void CSynthMidiOutput::MixInto(float* mix, size_t frames, const AudioBufferTimin
         for (size_t i = 0; i < 2 * chunk; ++i)
             out[i] += m_scratch[i];
         done += chunk;
-        m_renderedFrames += static_cast<int64_t>(chunk);
+        m_renderedFrames += static_cast<std::int64_t>(chunk);
     }
 }
 
 void CSynthMidiOutput::ApplyDueEvents(
-    int64_t beforeSynthFrame, int64_t synthFrameOfStreamStart, int sampleRate) noexcept
+    std::int64_t beforeSynthFrame, std::int64_t synthFrameOfStreamStart, int sampleRate) noexcept
 {
     // The leveler's lag comes after the synthesizer.
-    const auto latency = static_cast<int64_t>(m_latencyFrames - CLoudnessLeveler::kLatencyFrames);
+    const auto latency = static_cast<std::int64_t>(m_latencyFrames - CLoudnessLeveler::kLatencyFrames);
     for (;;) {
         const auto ready = m_queue.Readable();
         size_t applied = 0;
         for (const QueuedEvent& event : ready) {
-            const int64_t synthFrame = FramesSinceOrigin(event.time, sampleRate) + latency + synthFrameOfStreamStart;
+            const std::int64_t synthFrame
+                = FramesSinceOrigin(event.time, sampleRate) + latency + synthFrameOfStreamStart;
             if (synthFrame >= beforeSynthFrame)
                 break;
             Apply(event);

@@ -81,27 +81,27 @@ public:
 
 private:
     class CConnection;
-    enum class EEventKind : uint8_t { ShortMessage, SysExPart, Reset, ReleaseAllNotes, Leveling };
+    enum class EEventKind : std::uint8_t { ShortMessage, SysExPart, Reset, ReleaseAllNotes, Leveling };
     static constexpr size_t kSysExPartBytes = 18;
     struct QueuedEvent {
-        int64_t time = 0; // steady-clock nanoseconds
+        std::int64_t time = 0; // steady-clock nanoseconds
         // Short message; for a system exclusive part, 1 on the last part; for leveling, the gain in
         // dB as float bits, with a length of 1 (0: no gain).
-        uint32_t message = 0;
+        std::uint32_t message = 0;
         EEventKind kind = EEventKind::ShortMessage;
-        uint8_t length = 0; // bytes used in a system exclusive part
-        uint8_t bytes[kSysExPartBytes] = {};
+        std::uint8_t length = 0; // bytes used in a system exclusive part
+        std::uint8_t bytes[kSysExPartBytes] = {};
     };
 
     // Sender side. Raises std::bad_alloc when the queue cannot grow.
-    void Enqueue(EEventKind kind, uint32_t message, std::optional<std::chrono::steady_clock::time_point> due = {});
-    void EnqueueSysEx(const uint8_t* bytes, size_t length);
-    int64_t Now() const;
+    void Enqueue(EEventKind kind, std::uint32_t message, std::optional<std::chrono::steady_clock::time_point> due = {});
+    void EnqueueSysEx(const std::uint8_t* bytes, size_t length);
+    std::int64_t Now() const;
 
     // Audio thread.
     void UpdateOrigin(const AudioBufferTiming& timing, size_t frames);
-    int64_t FramesSinceOrigin(int64_t time, int sampleRate) const;
-    void ApplyDueEvents(int64_t beforeSynthFrame, int64_t synthFrameOfStreamStart, int sampleRate) noexcept;
+    std::int64_t FramesSinceOrigin(std::int64_t time, int sampleRate) const;
+    void ApplyDueEvents(std::int64_t beforeSynthFrame, std::int64_t synthFrameOfStreamStart, int sampleRate) noexcept;
     void Apply(const QueuedEvent& event) noexcept;
 
     SynthesizerFactory m_makeSynthesizer;
@@ -116,13 +116,13 @@ private:
     CSpscQueue<QueuedEvent> m_queue {kInitialQueueCapacity};
 
     // Audio thread only.
-    int64_t m_renderedFrames = 0;
-    uint64_t m_lastStreamFrame = 0;
+    std::int64_t m_renderedFrames = 0;
+    std::uint64_t m_lastStreamFrame = 0;
     bool m_haveOrigin = false;
-    int64_t m_originCurrent = 0;
-    int64_t m_originPrevious = 0;
+    std::int64_t m_originCurrent = 0;
+    std::int64_t m_originPrevious = 0;
     size_t m_originWindowFrames = 0;
-    std::array<uint8_t, kMaximumSysExLength> m_sysEx {};
+    std::array<std::uint8_t, kMaximumSysExLength> m_sysEx {};
     size_t m_sysExLength = 0;
     std::array<float, 2 * ISynthesizer::kBlockFrames> m_scratch {};
     CLoudnessLeveler m_leveler;

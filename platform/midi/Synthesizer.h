@@ -18,9 +18,9 @@ public:
     virtual ~ISynthesizer() = default;
 
     // A packed short message: channel messages and the system reset (0xFF); others are ignored.
-    virtual void ApplyShort(uint32_t packedMessage) noexcept = 0;
+    virtual void ApplyShort(std::uint32_t packedMessage) noexcept = 0;
     // A system exclusive message, F0 ... F7.
-    virtual void ApplySysEx(const uint8_t* bytes, size_t length) noexcept = 0;
+    virtual void ApplySysEx(const std::uint8_t* bytes, size_t length) noexcept = 0;
     // Every sounding note on every channel released (it fades with its release time).
     virtual void ReleaseAllNotes() noexcept = 0;
     // Voices cut, controllers and programs back to their power-on values.

@@ -13,9 +13,9 @@ namespace linlangok {
 
 // What is read of an MP3+G song at most; more is refused with a clear error, never allocated.
 struct Mp3gLimits {
-    uint64_t graphicsBytes = uint64_t {64} << 20; // CD+G is 7200 bytes a second: over two hours
-    uint64_t audioBytes = uint64_t {256} << 20; // of a member: 25 minutes of CD-quality WAV
-    uint64_t archiveBytes = uint64_t {1} << 30;
+    std::uint64_t graphicsBytes = std::uint64_t {64} << 20; // CD+G is 7200 bytes a second: over two hours
+    std::uint64_t audioBytes = std::uint64_t {256} << 20; // of a member: 25 minutes of CD-quality WAV
+    std::uint64_t archiveBytes = std::uint64_t {1} << 30;
     size_t archiveMembers = 10000;
 };
 

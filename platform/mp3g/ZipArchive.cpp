@@ -20,14 +20,14 @@ zip_t* Archive(void* archive)
     return static_cast<zip_t*>(archive);
 }
 
-std::string Megabytes(uint64_t bytes)
+std::string Megabytes(std::uint64_t bytes)
 {
     return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
 }
 
 } // namespace
 
-CZipArchive::CZipArchive(const std::filesystem::path& path, uint64_t maximumBytes, size_t maximumMembers)
+CZipArchive::CZipArchive(const std::filesystem::path& path, std::uint64_t maximumBytes, size_t maximumMembers)
 {
     const CRegularFile file(path, maximumBytes);
     if (!file.IsOpen())
@@ -47,7 +47,7 @@ CZipArchive::CZipArchive(const std::filesystem::path& path, uint64_t maximumByte
     }
     try {
         const zip_int64_t count = zip_get_num_entries(Archive(m_archive), 0);
-        if (count < 0 || static_cast<uint64_t>(count) > maximumMembers)
+        if (count < 0 || static_cast<std::uint64_t>(count) > maximumMembers)
             throw std::runtime_error("压缩包里的文件太多(超过 " + std::to_string(maximumMembers) + " 个)");
         for (zip_int64_t i = 0; i < count; ++i) {
             const char* name = zip_get_name(Archive(m_archive), static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
@@ -66,7 +66,7 @@ CZipArchive::~CZipArchive()
     zip_discard(Archive(m_archive));
 }
 
-std::string CZipArchive::Read(size_t member, uint64_t maximumBytes) const
+std::string CZipArchive::Read(size_t member, std::uint64_t maximumBytes) const
 {
     const std::string& name = m_names.at(member);
     const std::string tooLarge = "压缩包里的“" + name + "”解压后超过 " + Megabytes(maximumBytes) + ", 不予打开";
@@ -94,7 +94,7 @@ std::string CZipArchive::Read(size_t member, uint64_t maximumBytes) const
             throw std::runtime_error("读压缩包里的“" + name + "”时出错: " + zip_file_strerror(file.get()));
         if (read == 0)
             return bytes;
-        if (bytes.size() + static_cast<uint64_t>(read) > maximumBytes)
+        if (bytes.size() + static_cast<std::uint64_t>(read) > maximumBytes)
             throw std::runtime_error(tooLarge);
         bytes.append(chunk, static_cast<size_t>(read));
     }

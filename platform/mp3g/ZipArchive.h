@@ -16,7 +16,7 @@ public:
     // Opens the regular file at `path` of at most maximumBytes with at most maximumMembers
     // members. Refuses an archive any member of which would climb out of the folder it is
     // extracted to (IsSafeMemberName), so that no other program extracts it there either.
-    CZipArchive(const std::filesystem::path& path, uint64_t maximumBytes, size_t maximumMembers);
+    CZipArchive(const std::filesystem::path& path, std::uint64_t maximumBytes, size_t maximumMembers);
     ~CZipArchive();
 
     CZipArchive(const CZipArchive&) = delete;
@@ -28,7 +28,7 @@ public:
     // The member's uncompressed bytes. Raises when they would be more than maximumBytes (by the
     // size the archive states, or by what its data really inflates to), when the member is
     // encrypted or compressed by a method libzip lacks, or when its data is damaged.
-    std::string Read(size_t member, uint64_t maximumBytes) const;
+    std::string Read(size_t member, std::uint64_t maximumBytes) const;
 
 private:
     void* m_archive = nullptr; // zip_t*

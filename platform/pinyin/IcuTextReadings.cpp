@@ -83,7 +83,7 @@ std::vector<std::string> CIcuTextReadings::Readings(char32_t character)
         // "ü" is typed "v" in most input methods and "u" in others: both readings are kept.
         icu::UnicodeString withV = latin;
         bool umlaut = false;
-        for (int32_t i = 0; i < withV.length(); ++i) {
+        for (std::int32_t i = 0; i < withV.length(); ++i) {
             const char16_t letter = withV.charAt(i);
             if (letter == 0xFC || letter == 0x1D6 || letter == 0x1D8 || letter == 0x1DA || letter == 0x1DC) {
                 withV.setCharAt(i, u'v');

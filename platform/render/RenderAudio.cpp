@@ -23,7 +23,7 @@ std::u16string CannotWrite(const std::filesystem::path& path)
 
 } // namespace
 
-std::optional<uint64_t> RenderAudio(IUserPrompts& prompts, const std::filesystem::path& audioFile,
+std::optional<std::uint64_t> RenderAudio(IUserPrompts& prompts, const std::filesystem::path& audioFile,
     const std::filesystem::path& wavFile, const StretchSettings& settings, std::optional<double> levelingGainDb,
     const AudioFileOpener& open, const AudioStretcherFactory& makeStretcher, const RenderedPicks& picks)
 {
@@ -51,7 +51,7 @@ std::optional<uint64_t> RenderAudio(IUserPrompts& prompts, const std::filesystem
     const double songFramesPerFrame = stage->Settings().SongFramesPerFrame();
     std::vector<float> chunk(kChunkFrames * channels);
     std::vector<float> stereo(kChunkFrames * 2);
-    uint64_t frames = 0;
+    std::uint64_t frames = 0;
     for (;;) {
         const size_t read = stage->Read(chunk.data(), kChunkFrames);
         const size_t leveled = read == 0 ? leveler.Drain(chunk.data()) : leveler.ProcessInTime(chunk.data(), read);
@@ -59,9 +59,9 @@ std::optional<uint64_t> RenderAudio(IUserPrompts& prompts, const std::filesystem
         for (size_t mixed = 0; mixed < leveled;) {
             size_t count = leveled - mixed;
             for (; change != picks.changes.end(); ++change) {
-                const auto at = static_cast<uint64_t>(std::llround(change->first * 44100 / songFramesPerFrame));
+                const auto at = static_cast<std::uint64_t>(std::llround(change->first * 44100 / songFramesPerFrame));
                 if (at > frames + mixed) {
-                    count = static_cast<size_t>(std::min<uint64_t>(count, at - frames - mixed));
+                    count = static_cast<size_t>(std::min<std::uint64_t>(count, at - frames - mixed));
                     break;
                 }
                 picker.Pick(change->second);

@@ -30,7 +30,7 @@ struct RenderedPicks {
 // "无法写入文件 PATH" when the WAV cannot be written (nothing is then left behind), and a warning
 // when the file's data breaks off (the part before it is written). The frames written, or
 // nothing.
-std::optional<uint64_t> RenderAudio(IUserPrompts& prompts, const std::filesystem::path& audioFile,
+std::optional<std::uint64_t> RenderAudio(IUserPrompts& prompts, const std::filesystem::path& audioFile,
     const std::filesystem::path& wavFile, const StretchSettings& settings, std::optional<double> levelingGainDb,
     const AudioFileOpener& open, const AudioStretcherFactory& makeStretcher, const RenderedPicks& picks = {});
 

@@ -39,7 +39,7 @@ public:
     }
 
     // Renders the next buffer as if a sound card asked for it at `callbackTime`.
-    void Pull(float* mix, uint64_t firstFrame, std::chrono::steady_clock::time_point callbackTime)
+    void Pull(float* mix, std::uint64_t firstFrame, std::chrono::steady_clock::time_point callbackTime)
     {
         std::fill(mix, mix + 2 * m_bufferFrames, 0.0f);
         if (m_source)
@@ -57,7 +57,7 @@ std::u16string PathText(const std::filesystem::path& path)
     return Utf8ToUtf16(path.string());
 }
 
-bool IsMutedNote(const CMidiMessage& message, std::optional<uint8_t> mutedChannel)
+bool IsMutedNote(const CMidiMessage& message, std::optional<std::uint8_t> mutedChannel)
 {
     const CChannelMessage* channel = AsChannelMessage(&message);
     return mutedChannel && channel && channel->Channel() == *mutedChannel
@@ -67,9 +67,9 @@ bool IsMutedNote(const CMidiMessage& message, std::optional<uint8_t> mutedChanne
 // The tick of the song's last event that is played: the song's last tick, or an earlier one
 // when notes of the muted channel come last. Every track has played out once the tick counter
 // has passed it.
-int32_t LastPlayedTick(const CMidiSong& song, std::optional<uint8_t> mutedChannel)
+std::int32_t LastPlayedTick(const CMidiSong& song, std::optional<std::uint8_t> mutedChannel)
 {
-    int32_t last = 0;
+    std::int32_t last = 0;
     for (size_t track = 0; track < song.TrackCount(); ++track) {
         const std::vector<TrackEntry>& entries = song.Track(track).Entries();
         // The End of Track (the last entry) takes the tick of the entry before it.
@@ -110,10 +110,10 @@ std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePag
     devices.SetLevelingGain(options.levelingGainDb);
     CUiTaskQueue uiThread;
     CMidiSequencer sequencer(prompts, uiThread, devices, driver, &song);
-    const std::optional<uint8_t> mutedChannel = options.melody ? std::nullopt : song.MelodyChannel();
+    const std::optional<std::uint8_t> mutedChannel = options.melody ? std::nullopt : song.MelodyChannel();
     sequencer.SetMutedChannel(mutedChannel);
     sequencer.Clock().SetTempoPercent(options.tempoPercent);
-    const int32_t lastTick = LastPlayedTick(song, mutedChannel);
+    const std::int32_t lastTick = LastPlayedTick(song, mutedChannel);
     sequencer.Start();
     if (!sequencer.IsPlaying()) {
         // A song of length 0 (texts and lyrics at tick 0, no note) does not even open the output;
@@ -126,16 +126,16 @@ std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePag
     CSynthMidiOutput& synth = *devices.Synthesizer();
     // The synthesizer plays each message a fixed latency after its send; those first frames
     // are dropped so that the render starts at the song's start.
-    uint64_t skip = synth.LatencyFrames();
+    std::uint64_t skip = synth.LatencyFrames();
     const size_t bufferFrames = options.bufferFrames;
-    const auto tailFrames = static_cast<uint64_t>(kMaximumTailSeconds * sampleRate);
+    const auto tailFrames = static_cast<std::uint64_t>(kMaximumTailSeconds * sampleRate);
     std::vector<float> buffer(2 * bufferFrames);
     RenderResult result;
-    uint64_t frame = 0;
-    uint64_t stopFrame = 0;
+    std::uint64_t frame = 0;
+    std::uint64_t stopFrame = 0;
     for (;;) {
         // Every period that has begun by this buffer's time has fired, as on the timer thread.
-        while ((driver.Now() + 1) * static_cast<uint64_t>(sampleRate) <= frame * 1000)
+        while ((driver.Now() + 1) * static_cast<std::uint64_t>(sampleRate) <= frame * 1000)
             driver.Advance(1);
         if (uiThread.RunPending() > 0 && !sequencer.IsPlaying())
             return std::nullopt; // an error stopped playback and has been shown
@@ -148,7 +148,7 @@ std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePag
             break;
         output.Pull(buffer.data(), frame, origin + std::chrono::nanoseconds(frame * 1000000000ull / sampleRate));
         frame += bufferFrames;
-        const size_t dropped = static_cast<size_t>(std::min<uint64_t>(skip, bufferFrames));
+        const size_t dropped = static_cast<size_t>(std::min<std::uint64_t>(skip, bufferFrames));
         skip -= dropped;
         if (!sink(buffer.data() + 2 * dropped, bufferFrames - dropped))
             return std::nullopt;

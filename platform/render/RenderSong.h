@@ -30,7 +30,7 @@ struct RenderOptions {
 };
 
 struct RenderResult {
-    uint64_t frames = 0; // frames written
+    std::uint64_t frames = 0; // frames written
     double songSeconds = 0.0; // the song's playing time (song time) when its last event had gone out
 };
 

@@ -106,7 +106,7 @@ std::optional<SongDetails> CSongFileReader::ReadMidi(const std::filesystem::path
         details.title = title;
     if (karaokeTitles.size() > 1)
         details.singer = karaokeTitles[1];
-    details.lengthMilliseconds = static_cast<int32_t>(std::lround(m_song->LengthSeconds() * 1000));
+    details.lengthMilliseconds = static_cast<std::int32_t>(std::lround(m_song->LengthSeconds() * 1000));
     m_song->Clear();
     return details;
 }

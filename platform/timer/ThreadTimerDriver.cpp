@@ -15,7 +15,7 @@
 namespace linlangok {
 
 struct CThreadTimerDriver::PeriodicEvent {
-    uint32_t identifier = 0;
+    std::uint32_t identifier = 0;
     std::chrono::steady_clock::duration period;
     std::chrono::steady_clock::time_point start;
     CMultimediaTimer* timer = nullptr;
@@ -60,14 +60,15 @@ void RunPeriodicEvent(PeriodicEvent& event)
     RaisePriority();
     const auto maximumLag = std::chrono::milliseconds(CThreadTimerDriver::kMaximumLagMs);
     auto lastDeadline = event.start; // of the last period passed
-    uint32_t sleep = 1;
+    std::uint32_t sleep = 1;
     bool keepRunning = true;
     std::unique_lock lock(event.lock);
     while (keepRunning) {
         const auto deadline = lastDeadline + sleep * event.period;
         event.wake.wait_until(lock, deadline, [&event] { return event.stopRequested || event.hurried; });
         const auto now = std::chrono::steady_clock::now();
-        const auto passed = static_cast<uint32_t>(std::min<int64_t>((now - lastDeadline) / event.period, UINT32_MAX));
+        const auto passed
+            = static_cast<std::uint32_t>(std::min<std::int64_t>((now - lastDeadline) / event.period, UINT32_MAX));
         if (event.stopRequested) {
             // The periods that have gone by still count, unless the callback itself stopped.
             if (passed == 0 || event.stopInsideCallback)
@@ -81,7 +82,7 @@ void RunPeriodicEvent(PeriodicEvent& event)
         event.hurried = false;
         const bool stopping = event.stopRequested;
         lock.unlock();
-        uint32_t periods = passed;
+        std::uint32_t periods = passed;
         if (now - deadline > maximumLag) {
             periods = sleep;
             lastDeadline = now;
@@ -91,7 +92,7 @@ void RunPeriodicEvent(PeriodicEvent& event)
         // One period at a time: a client that stops the event from inside its callback ends the
         // calls at once, also within a catch-up of several periods.
         bool stoppedInside = false;
-        for (uint32_t done = 0; done < periods && !stoppedInside; ++done) {
+        for (std::uint32_t done = 0; done < periods && !stoppedInside; ++done) {
             sleep = event.timer->OnPeriods(1);
             std::lock_guard stopLock(event.lock);
             stoppedInside = sleep == 0 || event.stopInsideCallback;
@@ -118,7 +119,7 @@ CThreadTimerDriver::~CThreadTimerDriver()
     }
 }
 
-uint32_t CThreadTimerDriver::StartPeriodic(uint32_t periodMs, uint32_t, CMultimediaTimer& timer)
+std::uint32_t CThreadTimerDriver::StartPeriodic(std::uint32_t periodMs, std::uint32_t, CMultimediaTimer& timer)
 {
     if (periodMs < MinimumPeriod() || periodMs > MaximumPeriod())
         return 0;
@@ -139,7 +140,7 @@ uint32_t CThreadTimerDriver::StartPeriodic(uint32_t periodMs, uint32_t, CMultime
     return m_events.back()->identifier;
 }
 
-void CThreadTimerDriver::StopPeriodic(uint32_t identifier)
+void CThreadTimerDriver::StopPeriodic(std::uint32_t identifier)
 {
     if (t_currentEvent && t_currentEvent->identifier == identifier) {
         RequestStop(*t_currentEvent, true);
@@ -159,7 +160,7 @@ void CThreadTimerDriver::StopPeriodic(uint32_t identifier)
     event->thread.join();
 }
 
-void CThreadTimerDriver::Hurry(uint32_t identifier)
+void CThreadTimerDriver::Hurry(std::uint32_t identifier)
 {
     std::lock_guard lock(m_lock);
     for (const auto& event : m_events) {

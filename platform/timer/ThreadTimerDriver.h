@@ -19,7 +19,7 @@ namespace linlangok {
 // event's own callback. Destroying the driver stops every event.
 class CThreadTimerDriver final : public IPeriodicTimerDriver {
 public:
-    static constexpr uint32_t kMaximumLagMs = 100;
+    static constexpr std::uint32_t kMaximumLagMs = 100;
 
     CThreadTimerDriver();
     ~CThreadTimerDriver() override;
@@ -27,19 +27,19 @@ public:
     CThreadTimerDriver(const CThreadTimerDriver&) = delete;
     CThreadTimerDriver& operator=(const CThreadTimerDriver&) = delete;
 
-    uint32_t MinimumPeriod() const override { return 1; }
-    uint32_t MaximumPeriod() const override { return 1000000; }
+    std::uint32_t MinimumPeriod() const override { return 1; }
+    std::uint32_t MaximumPeriod() const override { return 1000000; }
     std::chrono::steady_clock::time_point ClockTime() const override { return std::chrono::steady_clock::now(); }
-    uint32_t StartPeriodic(uint32_t periodMs, uint32_t resolutionMs, CMultimediaTimer& timer) override;
-    void StopPeriodic(uint32_t identifier) override;
-    void Hurry(uint32_t identifier) override;
+    std::uint32_t StartPeriodic(std::uint32_t periodMs, std::uint32_t resolutionMs, CMultimediaTimer& timer) override;
+    void StopPeriodic(std::uint32_t identifier) override;
+    void Hurry(std::uint32_t identifier) override;
 
     struct PeriodicEvent;
 
 private:
     std::mutex m_lock;
     std::vector<std::unique_ptr<PeriodicEvent>> m_events;
-    uint32_t m_nextIdentifier = 1;
+    std::uint32_t m_nextIdentifier = 1;
 };
 
 } // namespace linlangok

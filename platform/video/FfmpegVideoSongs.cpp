@@ -55,8 +55,8 @@ std::optional<SongDetails> CVideoSongReader::Read(const std::filesystem::path& p
         SongDetails details;
         details.title = Tag(*input.Context(), "title");
         details.singer = Tag(*input.Context(), "artist");
-        details.lengthMilliseconds
-            = static_cast<int32_t>(std::min<int64_t>(info.lengthMilliseconds, std::numeric_limits<int32_t>::max()));
+        details.lengthMilliseconds = static_cast<std::int32_t>(
+            std::min<std::int64_t>(info.lengthMilliseconds, std::numeric_limits<std::int32_t>::max()));
         return details;
     } catch (const std::runtime_error&) {
         return std::nullopt;

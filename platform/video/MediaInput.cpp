@@ -34,7 +34,7 @@ std::string MediaErrorText(int error)
 }
 
 CMediaInput::CMediaInput(const std::filesystem::path& path)
-    : m_file(path, std::numeric_limits<uint64_t>::max())
+    : m_file(path, std::numeric_limits<std::uint64_t>::max())
 {
     if (!m_file.IsOpen())
         throw std::runtime_error(Utf16ToUtf8(FileReadErrorText(m_file.Result())));
@@ -73,7 +73,7 @@ CMediaInput::~CMediaInput()
     avio_context_free(&m_io);
 }
 
-int CMediaInput::Read(void* input, uint8_t* buffer, int size)
+int CMediaInput::Read(void* input, std::uint8_t* buffer, int size)
 {
     auto& self = *static_cast<CMediaInput*>(input);
     const ssize_t read = pread(self.m_file.Descriptor(), buffer, static_cast<size_t>(size), self.m_position);
@@ -85,10 +85,10 @@ int CMediaInput::Read(void* input, uint8_t* buffer, int size)
     return static_cast<int>(read);
 }
 
-int64_t CMediaInput::Seek(void* input, int64_t offset, int whence)
+std::int64_t CMediaInput::Seek(void* input, std::int64_t offset, int whence)
 {
     auto& self = *static_cast<CMediaInput*>(input);
-    const auto size = static_cast<int64_t>(self.m_file.Size());
+    const auto size = static_cast<std::int64_t>(self.m_file.Size());
     switch (whence & ~AVSEEK_FORCE) {
     case AVSEEK_SIZE:
         return size;
@@ -109,14 +109,14 @@ int64_t CMediaInput::Seek(void* input, int64_t offset, int whence)
     return offset;
 }
 
-double CMediaInput::Seconds(const AVStream& stream, int64_t timestamp) const
+double CMediaInput::Seconds(const AVStream& stream, std::int64_t timestamp) const
 {
     return static_cast<double>(timestamp) * av_q2d(stream.time_base) - m_startSeconds;
 }
 
-int64_t CMediaInput::Timestamp(const AVStream& stream, double seconds) const
+std::int64_t CMediaInput::Timestamp(const AVStream& stream, double seconds) const
 {
-    return static_cast<int64_t>(std::llround((seconds + m_startSeconds) / av_q2d(stream.time_base)));
+    return static_cast<std::int64_t>(std::llround((seconds + m_startSeconds) / av_q2d(stream.time_base)));
 }
 
 std::vector<int> CMediaInput::AudioStreams() const

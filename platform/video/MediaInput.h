@@ -27,9 +27,9 @@ public:
 
     AVFormatContext* Context() const { return m_context; }
     // The stream's timestamp in song seconds.
-    double Seconds(const AVStream& stream, int64_t timestamp) const;
+    double Seconds(const AVStream& stream, std::int64_t timestamp) const;
     // Song seconds as a timestamp of the stream.
-    int64_t Timestamp(const AVStream& stream, double seconds) const;
+    std::int64_t Timestamp(const AVStream& stream, double seconds) const;
 
     VideoSongInfo Info() const;
     // The file's audio streams in file order, and its first video stream (-1 for none): a cover
@@ -38,11 +38,11 @@ public:
     int VideoStream() const;
 
 private:
-    static int Read(void* input, uint8_t* buffer, int size);
-    static int64_t Seek(void* input, int64_t offset, int whence);
+    static int Read(void* input, std::uint8_t* buffer, int size);
+    static std::int64_t Seek(void* input, std::int64_t offset, int whence);
 
     CRegularFile m_file;
-    int64_t m_position = 0; // of the next byte read
+    std::int64_t m_position = 0; // of the next byte read
     AVIOContext* m_io = nullptr;
     AVFormatContext* m_context = nullptr;
     double m_startSeconds = 0.0;

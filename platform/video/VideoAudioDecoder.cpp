@@ -19,7 +19,7 @@ namespace {
 // How far a track may start after the file (silence before it), or one track run ahead of
 // another before the other is made up with silence: beyond it, a timestamp or the file's order
 // is not believed.
-constexpr int64_t kMaximumOffsetFrames = int64_t {30} * kStreamSampleRate;
+constexpr std::int64_t kMaximumOffsetFrames = std::int64_t {30} * kStreamSampleRate;
 
 } // namespace
 
@@ -41,7 +41,7 @@ struct CVideoAudioDecoder::Track {
     std::vector<float> buffered; // interleaved stereo, from `consumed` on
     size_t consumed = 0;
     bool started = false; // its first frame has placed it in the song
-    int64_t skipFrames = 0; // before the song's start, or already made up with silence
+    std::int64_t skipFrames = 0; // before the song's start, or already made up with silence
     bool ended = false;
 };
 
@@ -70,7 +70,7 @@ CVideoAudioDecoder::CVideoAudioDecoder(const std::filesystem::path& path, const 
         context->streams[index]->discard = used ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
     if (context->duration > 0)
-        m_lengthMilliseconds = static_cast<uint64_t>(context->duration / (AV_TIME_BASE / 1000));
+        m_lengthMilliseconds = static_cast<std::uint64_t>(context->duration / (AV_TIME_BASE / 1000));
     m_packet = av_packet_alloc();
     m_frame = av_frame_alloc();
     if (!m_packet || !m_frame) {
@@ -124,7 +124,7 @@ size_t CVideoAudioDecoder::Read(float* samples, size_t frames)
             samples[frame * channels + 2 * index + 1] = held ? track.buffered[track.consumed + 2 * frame + 1] : 0.0f;
         }
         track.consumed += 2 * taken;
-        track.skipFrames += static_cast<int64_t>(count - taken);
+        track.skipFrames += static_cast<std::int64_t>(count - taken);
         if (track.consumed > track.buffered.size() / 2) {
             track.buffered.erase(
                 track.buffered.begin(), track.buffered.begin() + static_cast<std::ptrdiff_t>(track.consumed));
@@ -193,10 +193,10 @@ void CVideoAudioDecoder::Append(Track& track, const AVFrame* frame)
         return;
     if (frame && !track.started) {
         track.started = true;
-        const int64_t timestamp = frame->best_effort_timestamp;
+        const std::int64_t timestamp = frame->best_effort_timestamp;
         if (timestamp != AV_NOPTS_VALUE) {
-            const auto offset
-                = static_cast<int64_t>(std::llround(m_input.Seconds(*track.stream, timestamp) * kStreamSampleRate));
+            const auto offset = static_cast<std::int64_t>(
+                std::llround(m_input.Seconds(*track.stream, timestamp) * kStreamSampleRate));
             if (offset > 0 && offset <= kMaximumOffsetFrames)
                 track.buffered.resize(track.buffered.size() + static_cast<size_t>(offset) * 2, 0.0f);
             else if (offset < 0 && offset >= -kMaximumOffsetFrames)
@@ -207,13 +207,13 @@ void CVideoAudioDecoder::Append(Track& track, const AVFrame* frame)
     const int room = swr_get_out_samples(track.resampler, input);
     if (room <= 0)
         return;
-    std::vector<uint8_t*> planes;
+    std::vector<std::uint8_t*> planes;
     for (std::vector<float>& plane : track.planes) {
         plane.resize(static_cast<size_t>(room));
-        planes.push_back(reinterpret_cast<uint8_t*>(plane.data()));
+        planes.push_back(reinterpret_cast<std::uint8_t*>(plane.data()));
     }
     const int made = swr_convert(track.resampler, planes.data(), room,
-        frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr, input);
+        frame ? const_cast<const std::uint8_t**>(frame->extended_data) : nullptr, input);
     const size_t right = track.planes.size() > 1 ? 1 : 0;
     for (int sample = 0; sample < made; ++sample) {
         if (track.skipFrames > 0) {

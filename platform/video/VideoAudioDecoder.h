@@ -32,7 +32,7 @@ public:
     CVideoAudioDecoder& operator=(const CVideoAudioDecoder&) = delete;
 
     int Channels() const override { return static_cast<int>(2 * m_tracks.size()); }
-    uint64_t LengthMilliseconds() const override { return m_lengthMilliseconds; }
+    std::uint64_t LengthMilliseconds() const override { return m_lengthMilliseconds; }
     size_t Read(float* samples, size_t frames) override;
 
 private:
@@ -49,7 +49,7 @@ private:
     std::vector<std::unique_ptr<Track>> m_tracks;
     AVPacket* m_packet = nullptr;
     AVFrame* m_frame = nullptr;
-    uint64_t m_lengthMilliseconds = 0;
+    std::uint64_t m_lengthMilliseconds = 0;
     bool m_inputEnded = false;
 };
 

@@ -82,7 +82,7 @@ std::optional<double> CVideoFrameDecoder::ReceivePicture()
     for (;;) {
         const int received = avcodec_receive_frame(m_codec, m_frame);
         if (received >= 0) {
-            const int64_t timestamp = m_frame->best_effort_timestamp;
+            const std::int64_t timestamp = m_frame->best_effort_timestamp;
             // A picture without a time follows the one before.
             const double seconds = timestamp != AV_NOPTS_VALUE
                 ? m_input.Seconds(*m_stream, timestamp)
@@ -112,7 +112,7 @@ void CVideoFrameDecoder::Seek(double seconds)
     for (double back = 0.0;; back = back == 0.0 ? kFirstSeekBackSeconds : back * 2) {
         const double target = std::max(seconds - back, 0.0);
         // Seeking by the stream's time, else by bytes, which every format allows.
-        const int64_t timestamp = m_input.Timestamp(*m_stream, target);
+        const std::int64_t timestamp = m_input.Timestamp(*m_stream, target);
         if (av_seek_frame(m_input.Context(), m_stream->index, timestamp, AVSEEK_FLAG_BACKWARD) < 0
             && avformat_seek_file(m_input.Context(), m_stream->index, INT64_MIN, timestamp, timestamp, 0) < 0)
             throw std::runtime_error("the video cannot seek");
@@ -143,7 +143,7 @@ bool CVideoFrameDecoder::Convert(SongFrame& frame)
     frame.width = outWidth;
     frame.height = outHeight;
     frame.pixels.resize(static_cast<size_t>(outWidth) * static_cast<size_t>(outHeight));
-    uint8_t* const planes[] = {reinterpret_cast<uint8_t*>(frame.pixels.data())};
+    std::uint8_t* const planes[] = {reinterpret_cast<std::uint8_t*>(frame.pixels.data())};
     const int strides[] = {outWidth * 4};
     sws_scale(m_scaler, m_frame->data, m_frame->linesize, 0, height, planes, strides);
     const AVRational pixelAspect = av_guess_sample_aspect_ratio(m_input.Context(), m_stream, m_frame);

@@ -14,8 +14,8 @@ namespace linlangok::test {
 namespace {
 
 struct CRecordingSink : IMidiShortMessageSink {
-    void SendShort(uint32_t packedMessage) override { sent.push_back(packedMessage); }
-    std::vector<uint32_t> sent;
+    void SendShort(std::uint32_t packedMessage) override { sent.push_back(packedMessage); }
+    std::vector<std::uint32_t> sent;
 };
 
 std::string WriteSmf(std::initializer_list<const CMidiMessage*> messages)
@@ -44,7 +44,7 @@ TEST(ChannelMessage, PackedFormAndFieldsAgree)
 
     CRecordingSink sink;
     EXPECT_EQ(CChannelMessage(0x90, 2, 60, 100).Perform(sink), PerformResult {EPerformed::Sent});
-    EXPECT_EQ(sink.sent, std::vector<uint32_t> {0x643C92u});
+    EXPECT_EQ(sink.sent, std::vector<std::uint32_t> {0x643C92u});
 }
 
 TEST(SmfWriting, RunningStatusIsClearedByMetaAndSysEx)
@@ -54,7 +54,7 @@ TEST(SmfWriting, RunningStatusIsClearedByMetaAndSysEx)
     const CChannelMessage second(0x90, 0, 0x3E, 0x40);
     const CChannelMessage program(0xC0, 0, 5);
     const CMetaMessage text(arena, 1, nullptr, 0);
-    const uint8_t data[5] = {0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    const std::uint8_t data[5] = {0x7E, 0x7F, 0x09, 0x01, 0xF7};
     const CSysExMessage sysEx(arena, 0xF0, data, 5);
     EXPECT_EQ(WriteSmf({&first, &second}), Bytes({0x90, 0x3C, 0x40, 0x3E, 0x40}));
     EXPECT_EQ(WriteSmf({&first, &text, &second}), Bytes({0x90, 0x3C, 0x40, 0xFF, 0x01, 0x00, 0x90, 0x3E, 0x40}));
@@ -64,7 +64,7 @@ TEST(SmfWriting, RunningStatusIsClearedByMetaAndSysEx)
 
 TEST(SmfWriting, VariableLengthQuantities)
 {
-    const auto encode = [](uint32_t value) {
+    const auto encode = [](std::uint32_t value) {
         std::ostringstream out;
         WriteVariableLength(out, value);
         return out.str();
@@ -80,7 +80,7 @@ TEST(SmfWriting, VariableLengthQuantities)
 TEST(MetaMessage, LengthMustFitTheType)
 {
     CMessageArena arena;
-    const uint8_t data[4] = {1, 2, 3, 4};
+    const std::uint8_t data[4] = {1, 2, 3, 4};
     const auto refused = [&](int type, int length) {
         try {
             CMetaMessage(arena, type, data, length);
@@ -100,7 +100,7 @@ TEST(MetaMessage, LengthMustFitTheType)
 TEST(MetaMessage, TempoAndTexts)
 {
     CMessageArena arena;
-    const uint8_t tempoBytes[3] = {0x07, 0xA1, 0x20};
+    const std::uint8_t tempoBytes[3] = {0x07, 0xA1, 0x20};
     CMetaMessage tempo(arena, 0x51, tempoBytes, 3);
     CRecordingSink sink;
     EXPECT_EQ(tempo.TempoOf(), 500000);
@@ -112,7 +112,7 @@ TEST(MetaMessage, TempoAndTexts)
     // Texts are decoded by the code page handed in.
     const CIconvCodePage big5("BIG5");
     const std::string text = big5.FromWide(u"茉莉花") + std::string("\0tail", 5);
-    const CMetaMessage name(arena, 3, reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()));
+    const CMetaMessage name(arena, 3, reinterpret_cast<const std::uint8_t*>(text.data()), std::int32_t(text.size()));
     EXPECT_EQ(name.TrackNameText(big5), u"茉莉花");
     EXPECT_NE(name.TrackNameText(CIconvCodePage("GBK")), u"茉莉花");
     EXPECT_EQ(name.LyricText(big5), u"");

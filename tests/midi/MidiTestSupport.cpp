@@ -16,7 +16,7 @@ std::string Bytes(std::initializer_list<int> values)
     return bytes;
 }
 
-std::string VariableLength(uint32_t value)
+std::string VariableLength(std::uint32_t value)
 {
     std::string bytes(1, static_cast<char>(value & 0x7F));
     while ((value >>= 7) != 0)
@@ -32,7 +32,7 @@ std::string SmfHeader(int format, int tracks, int division)
 
 std::string SmfTrack(std::string_view events)
 {
-    const auto size = static_cast<uint32_t>(events.size());
+    const auto size = static_cast<std::uint32_t>(events.size());
     return "MTrk" + Bytes({int(size >> 24), int(size >> 16 & 0xFF), int(size >> 8 & 0xFF), int(size & 0xFF)})
         + std::string(events);
 }
@@ -43,15 +43,15 @@ std::string Gbk(std::string_view utf8)
     return gbk.FromWide(Utf8ToUtf16(utf8));
 }
 
-std::string MetaEvent(uint32_t delta, int type, std::string_view data)
+std::string MetaEvent(std::uint32_t delta, int type, std::string_view data)
 {
-    return VariableLength(delta) + Bytes({0xFF, type}) + VariableLength(static_cast<uint32_t>(data.size()))
+    return VariableLength(delta) + Bytes({0xFF, type}) + VariableLength(static_cast<std::uint32_t>(data.size()))
         + std::string(data);
 }
 
-std::span<const uint8_t> AsBytes(std::string_view bytes)
+std::span<const std::uint8_t> AsBytes(std::string_view bytes)
 {
-    return {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+    return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
 }
 
 std::vector<std::string> Describe(const CMidiTrack& track)
@@ -74,12 +74,12 @@ std::vector<std::string> Describe(const CMidiTrack& track)
             if (meta->Type() >= 1 && meta->Type() <= 7) {
                 line += " \"" + Utf16ToUtf8(meta->TextOfType(meta->Type(), track.Owner().CodePage())) + "\"";
             } else {
-                for (const uint8_t byte : meta->Data())
+                for (const std::uint8_t byte : meta->Data())
                     appendHex(byte);
             }
         } else {
             const auto* sysEx = static_cast<const CSysExMessage*>(entry.message);
-            for (const uint8_t byte : sysEx->Data())
+            for (const std::uint8_t byte : sysEx->Data())
                 appendHex(byte);
         }
         lines.push_back(line);
@@ -95,7 +95,7 @@ std::vector<std::vector<std::string>> DescribeSong(const CMidiSong& song)
     return tracks;
 }
 
-bool SongFixture::Read(std::span<const uint8_t> bytes)
+bool SongFixture::Read(std::span<const std::uint8_t> bytes)
 {
     std::vector<MessageRequest> messages;
     const bool read = CMidiFileReader(song, messages).Read(bytes);
@@ -110,8 +110,8 @@ CMidiTrack& SongFixture::AddEmptyTrack()
 
 CChannelMessage* SongFixture::Channel(int command, int channel, int data1, int data2)
 {
-    return song.Messages().New<CChannelMessage>(static_cast<uint8_t>(command), static_cast<uint8_t>(channel),
-        static_cast<uint8_t>(data1), static_cast<uint8_t>(data2));
+    return song.Messages().New<CChannelMessage>(static_cast<std::uint8_t>(command), static_cast<std::uint8_t>(channel),
+        static_cast<std::uint8_t>(data1), static_cast<std::uint8_t>(data2));
 }
 
 CChannelMessage* SongFixture::NoteOn(int channel, int key, int velocity)
@@ -123,10 +123,10 @@ CMetaMessage* SongFixture::Meta(int type, std::string_view data)
 {
     CMessageArena& arena = song.Messages();
     return arena.New<CMetaMessage>(
-        arena, type, reinterpret_cast<const uint8_t*>(data.data()), static_cast<int32_t>(data.size()));
+        arena, type, reinterpret_cast<const std::uint8_t*>(data.data()), static_cast<std::int32_t>(data.size()));
 }
 
-CMetaMessage* SongFixture::Tempo(int32_t tempo)
+CMetaMessage* SongFixture::Tempo(std::int32_t tempo)
 {
     return Meta(0x51, Bytes({tempo >> 16, tempo >> 8 & 0xFF, tempo & 0xFF}));
 }

@@ -20,16 +20,16 @@ using Lines = std::vector<std::string>;
 std::string Bytes(std::initializer_list<int> values);
 // An End of Track event with delta 0.
 inline const std::string kEnd = Bytes({0x00, 0xFF, 0x2F, 0x00});
-std::string VariableLength(uint32_t value);
+std::string VariableLength(std::uint32_t value);
 std::string SmfHeader(int format, int tracks, int division);
 // "MTrk", the length of the events, the events.
 std::string SmfTrack(std::string_view events);
 // UTF-8 text in GBK, the code page of the tests' songs.
 std::string Gbk(std::string_view utf8);
 // A meta event with its delta.
-std::string MetaEvent(uint32_t delta, int type, std::string_view data);
+std::string MetaEvent(std::uint32_t delta, int type, std::string_view data);
 // The bytes of a string, as the reader takes them.
-std::span<const uint8_t> AsBytes(std::string_view bytes);
+std::span<const std::uint8_t> AsBytes(std::string_view bytes);
 
 // One line per entry: "tick/delta" and the message's bytes in hex ("480/480 90 3C 40",
 // "0/0 FF 51 07 A1 20"), texts decoded from the song's code page ("0/0 FF 03 \"未命名\"").
@@ -59,14 +59,14 @@ struct SongFixture {
         return load.loaded;
     }
     // Reads without the post-processing.
-    bool Read(std::span<const uint8_t> bytes);
+    bool Read(std::span<const std::uint8_t> bytes);
 
     CMidiTrack& AddEmptyTrack();
     // Makes a message in the song's arena.
     CChannelMessage* Channel(int command, int channel, int data1, int data2 = 0);
     CChannelMessage* NoteOn(int channel, int key, int velocity);
     CMetaMessage* Meta(int type, std::string_view data);
-    CMetaMessage* Tempo(int32_t tempo);
+    CMetaMessage* Tempo(std::int32_t tempo);
 };
 
 } // namespace linlangok::test

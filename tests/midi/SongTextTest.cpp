@@ -238,7 +238,7 @@ TEST(SongText, TheMelodyIsTheChannelOfTheNotesTheSyllablesMeet)
     // Syllables at beats 0..3 (division 480); each track listed as (channel, first tick, step) note runs.
     struct Notes {
         int channel;
-        int32_t first, step;
+        std::int32_t first, step;
     };
     struct Track {
         bool sings;
@@ -247,7 +247,7 @@ TEST(SongText, TheMelodyIsTheChannelOfTheNotesTheSyllablesMeet)
     struct Row {
         const char* what;
         std::vector<Track> tracks;
-        std::optional<uint8_t> melody;
+        std::optional<std::uint8_t> melody;
     };
     const Row rows[] = {
         {"the lyric track's one channel, though another track doubles it on a lower one",
@@ -263,10 +263,10 @@ TEST(SongText, TheMelodyIsTheChannelOfTheNotesTheSyllablesMeet)
         fixture.song.SetDivision(480);
         for (const Track& track : row.tracks) {
             CMidiTrack& added = fixture.AddEmptyTrack();
-            for (int32_t beat = 0; track.sings && beat < 4; ++beat)
+            for (std::int32_t beat = 0; track.sings && beat < 4; ++beat)
                 added.InsertAtTick(beat * 480, fixture.Meta(kMetaLyric, "a"), true);
             for (const Notes& notes : track.notes) {
-                for (int32_t tick = notes.first; tick < 4 * 480; tick += notes.step)
+                for (std::int32_t tick = notes.first; tick < 4 * 480; tick += notes.step)
                     added.InsertAtTick(tick, fixture.NoteOn(notes.channel, 60, 100), true);
             }
         }

@@ -13,17 +13,17 @@ namespace {
 // Tempo changes and client errors are covered through the sequencer in MidiSequencerTest.
 struct CTickRecorder : CTimerClient {
     void UpdateTick(CMultimediaTimer& timer) override { ticks.push_back(timer.TickCounter()); }
-    std::vector<int32_t> ticks;
+    std::vector<std::int32_t> ticks;
 };
 
 TEST(TickClock, GivesOutExactTicksWithoutDriftAtAnyTempoPercent)
 {
     struct Case {
-        int32_t division;
-        int32_t tempo;
-        uint32_t milliseconds;
-        int32_t percent;
-        int32_t quarter; // microseconds per quarter note as played: tempo * 100 / percent
+        std::int32_t division;
+        std::int32_t tempo;
+        std::uint32_t milliseconds;
+        std::int32_t percent;
+        std::int32_t quarter; // microseconds per quarter note as played: tempo * 100 / percent
     };
     // One second at 96 and 500000, one hour at 480 and a tempo that divides nothing evenly; both
     // also slower and faster than the song, the elapsed milliseconds staying real time.
@@ -39,12 +39,13 @@ TEST(TickClock, GivesOutExactTicksWithoutDriftAtAnyTempoPercent)
         clock.SetTempoPercent(row.percent);
         clock.Start();
         driver.Advance(row.milliseconds);
-        const uint64_t product = uint64_t {row.milliseconds} * 1000 * static_cast<uint64_t>(row.division);
-        ASSERT_EQ(recorder.ticks.size(), product / static_cast<uint64_t>(row.quarter));
-        EXPECT_EQ(static_cast<uint64_t>(clock.Remainder()), product % static_cast<uint64_t>(row.quarter));
+        const std::uint64_t product
+            = std::uint64_t {row.milliseconds} * 1000 * static_cast<std::uint64_t>(row.division);
+        ASSERT_EQ(recorder.ticks.size(), product / static_cast<std::uint64_t>(row.quarter));
+        EXPECT_EQ(static_cast<std::uint64_t>(clock.Remainder()), product % static_cast<std::uint64_t>(row.quarter));
         EXPECT_EQ(clock.Timer().ElapsedMilliseconds(), row.milliseconds);
         EXPECT_EQ(recorder.ticks.front(), 0);
-        EXPECT_EQ(recorder.ticks.back(), static_cast<int32_t>(recorder.ticks.size()) - 1);
+        EXPECT_EQ(recorder.ticks.back(), static_cast<std::int32_t>(recorder.ticks.size()) - 1);
         clock.Timer().RemoveClient(recorder);
     }
     CManualTimerDriver driver;
@@ -54,15 +55,15 @@ TEST(TickClock, GivesOutExactTicksWithoutDriftAtAnyTempoPercent)
 TEST(TickClock, TheTimerSleepsUntilThePeriodOfTheFanOutAClientWants)
 {
     struct CWantingRecorder : CTickRecorder {
-        int32_t NextTickWanted(int32_t) const override { return wanted; }
-        uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return UINT32_MAX; }
-        int32_t wanted = 0;
+        std::int32_t NextTickWanted(std::int32_t) const override { return wanted; }
+        std::uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return UINT32_MAX; }
+        std::int32_t wanted = 0;
     };
     struct Case {
-        int32_t division;
-        int32_t tempo;
-        int32_t percent;
-        int32_t wanted;
+        std::int32_t division;
+        std::int32_t tempo;
+        std::int32_t percent;
+        std::int32_t wanted;
     };
     for (const Case& row : {Case {96, 500000, 100, 10}, Case {480, 123456, 150, 500}, Case {96, 500000, 80, 3}}) {
         SCOPED_TRACE(testing::Message() << "tick " << row.wanted << " at " << row.percent << " %");
@@ -74,7 +75,7 @@ TEST(TickClock, TheTimerSleepsUntilThePeriodOfTheFanOutAClientWants)
         clock.Rewind(row.division, 0);
         clock.SetTempo(row.tempo);
         clock.SetTempoPercent(row.percent);
-        const uint32_t sleep = clock.Timer().OnPeriods(1);
+        const std::uint32_t sleep = clock.Timer().OnPeriods(1);
         ASSERT_GT(sleep, 1u);
         ASSERT_LT(sleep, CMultimediaTimer::kMaximumSleepPeriods);
         EXPECT_EQ(clock.Timer().OnPeriods(sleep - 1), 1u);
@@ -99,7 +100,7 @@ TEST(TickClock, PauseKeepsCountersAndResetZeroesThem)
     clock.Stop();
     driver.Advance(100);
     EXPECT_EQ(clock.Timer().ElapsedMilliseconds(), 100u);
-    const int32_t pausedAt = clock.Timer().TickCounter();
+    const std::int32_t pausedAt = clock.Timer().TickCounter();
     EXPECT_EQ(pausedAt, 10 + 19);
     clock.Start();
     driver.Advance(100);

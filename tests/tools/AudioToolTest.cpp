@@ -60,7 +60,7 @@ TEST_F(AudioToolTest, CdgFrameWritesThePictureAtASongTime)
     image.version = PNG_IMAGE_VERSION;
     ASSERT_TRUE(png_image_begin_read_from_file(&image, (m_folder.Path() / "frame.png").c_str()));
     image.format = PNG_FORMAT_BGRA;
-    std::vector<uint32_t> pixels(image.width * image.height);
+    std::vector<std::uint32_t> pixels(image.width * image.height);
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
     EXPECT_EQ(image.width, 288u);
     EXPECT_EQ(image.height, 192u);
@@ -228,7 +228,7 @@ TEST_F(AudioToolTest, VideoCommandsDescribeRenderAndShowAVideoSong)
     EXPECT_EQ(test::PeakFrequency(&heard[2 * 44100], 2205, 2, 1, 44100, 300, 1000), 440);
     for (size_t frame = 44100 - 2205; frame < 44100 + 2205; frame += 110)
         EXPECT_GT(std::abs(*std::max_element(&heard[2 * frame], &heard[2 * (frame + 220)],
-                      [](int16_t a, int16_t b) { return std::abs(a) < std::abs(b); })),
+                      [](std::int16_t a, std::int16_t b) { return std::abs(a) < std::abs(b); })),
             1000)
             << frame;
 

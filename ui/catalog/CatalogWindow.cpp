@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 
+#include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -13,7 +14,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QAbstractTableModel>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -37,7 +37,7 @@ std::u16string FromQString(const QString& text)
     return text.toStdU16String();
 }
 
-QString LengthText(int32_t milliseconds)
+QString LengthText(std::int32_t milliseconds)
 {
     if (milliseconds <= 0)
         return {};
@@ -74,7 +74,7 @@ public:
     const CatalogSong* Song(int row) const
     {
         return row >= 0 && static_cast<size_t>(row) < m_results.size() ? m_results[static_cast<size_t>(row)].song
-                                                                         : nullptr;
+                                                                       : nullptr;
     }
 
     int rowCount(const QModelIndex& parent) const override
@@ -122,7 +122,7 @@ CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)
     m_poll->setInterval(kPollMilliseconds);
     connect(m_poll, &QTimer::timeout, this, &CCatalogWindow::Poll);
     m_queueListener = m_parts.picker.AddChangedListener([this] { UpdateQueue(); });
-    m_parts.picker.SetSungHandler([this](int64_t id) { m_index->CountSung(id); });
+    m_parts.picker.SetSungHandler([this](std::int64_t id) { m_index->CountSung(id); });
     UpdateQueue();
 }
 
@@ -144,9 +144,8 @@ void CCatalogWindow::BuildLayout()
     m_singer->setAccessibleName(QStringLiteral("歌手"));
     m_kind = new QComboBox(this);
     m_kind->setAccessibleName(QStringLiteral("类型"));
-    for (const auto& [text, format] :
-        {std::pair {"全部类型", ""}, {"MIDI", "mid"}, {"KAR", "kar"}, {"MP3", "mp3"}, {"WAV", "wav"},
-            {"视频", kVideoFormats.data()}})
+    for (const auto& [text, format] : {std::pair {"全部类型", ""}, {"MIDI", "mid"}, {"KAR", "kar"}, {"MP3", "mp3"},
+             {"WAV", "wav"}, {"视频", kVideoFormats.data()}})
         m_kind->addItem(QString::fromUtf8(text), QString::fromUtf8(format));
     m_performer = new QLineEdit(this);
     m_performer->setPlaceholderText(QStringLiteral("演唱者"));

@@ -25,7 +25,7 @@ class CQtUserPrompts;
 struct MediaTrack {
     std::filesystem::path path; // empty: no song
     std::u16string title;
-    int64_t lengthMicroseconds = 0; // 0: not known yet
+    std::int64_t lengthMicroseconds = 0; // 0: not known yet
 };
 
 // What desktop media keys and panels see of the player and ask of it. UI thread.
@@ -41,7 +41,7 @@ public:
     virtual bool CanPlayNeighbour(int step) const = 0;
     virtual void PlayNeighbour(int step) = 0;
     virtual MediaTrack Track() const = 0;
-    virtual int64_t PositionMicroseconds() const = 0;
+    virtual std::int64_t PositionMicroseconds() const = 0;
     virtual void Raise() = 0;
     virtual void Quit() = 0;
     // Whether a command of the window is half done: a box it raised runs the event loop meanwhile.

@@ -186,7 +186,7 @@ std::unique_ptr<QMenu> CLyricsShowWindow::MakeContextMenu()
     for (const TextEncodingChoice& choice : m_parts.session.TextEncodings().Choices())
         addEncoding(ToQString(choice.label), choice.name);
 
-    const int32_t offset = m_parts.session.LrcOffsetMilliseconds();
+    const std::int32_t offset = m_parts.session.LrcOffsetMilliseconds();
     menu->addAction(QStringLiteral("歌词提前 0.1 秒"), this, [this] { NudgeLrcOffset(+100); });
     menu->addAction(QStringLiteral("歌词推迟 0.1 秒"), this, [this] { NudgeLrcOffset(-100); });
     QAction* reset = menu->addAction(QStringLiteral("歌词时间复原 (%1 秒)").arg(offset / 1000.0, 0, 'f', 1), this,
@@ -208,7 +208,7 @@ void CLyricsShowWindow::ChooseEncoding(const std::string& name)
         m_presenter.LoadLrcLyrics(Utf16ToPath(session.LyricPath()));
 }
 
-void CLyricsShowWindow::NudgeLrcOffset(int32_t milliseconds)
+void CLyricsShowWindow::NudgeLrcOffset(std::int32_t milliseconds)
 {
     m_parts.session.SetLrcOffsetMilliseconds(m_parts.session.LrcOffsetMilliseconds() + milliseconds);
 }

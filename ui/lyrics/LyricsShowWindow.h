@@ -80,7 +80,7 @@ private:
     // Reads the song's texts again in the encoding chosen now: the LRC file at once, a MIDI song
     // at its next Play.
     void ChooseEncoding(const std::string& name);
-    void NudgeLrcOffset(int32_t milliseconds);
+    void NudgeLrcOffset(std::int32_t milliseconds);
     // The view's lines, and its current line split karaoke-style when it is.
     void PaintFrame(QPainter& painter, const LyricFrame& frame);
     void DrawCentredLines(QPainter& painter, const std::vector<LyricTextLine>& lines);

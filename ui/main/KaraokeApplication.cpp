@@ -253,13 +253,13 @@ MediaTrack CKaraokeApplication::Track() const
     const bool titled = playing && m_session->Kind() == ESongKind::Midi && !songTitle.empty() && songTitle != kUntitled;
     track.title = titled ? songTitle : m_session->PathDisplay().Text(PathToUtf16(track.path.stem()));
     if (playing)
-        track.lengthMicroseconds = int64_t {m_session->Length()} * 1'000'000;
+        track.lengthMicroseconds = std::int64_t {m_session->Length()} * 1'000'000;
     return track;
 }
 
-int64_t CKaraokeApplication::PositionMicroseconds() const
+std::int64_t CKaraokeApplication::PositionMicroseconds() const
 {
-    return IsPlaying() ? static_cast<int64_t>(m_session->Position() * 1e6) : 0;
+    return IsPlaying() ? static_cast<std::int64_t>(m_session->Position() * 1e6) : 0;
 }
 
 void CKaraokeApplication::OfferPerformance(std::unique_ptr<CPerformanceTake> take)

@@ -73,7 +73,7 @@ public:
     bool CanPlayNeighbour(int step) const override;
     void PlayNeighbour(int step) override;
     MediaTrack Track() const override;
-    int64_t PositionMicroseconds() const override;
+    std::int64_t PositionMicroseconds() const override;
     void Raise() override;
     void Quit() override;
     bool IsBusy() const override;

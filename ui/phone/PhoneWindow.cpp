@@ -141,7 +141,7 @@ void CPhoneWindow::Start()
             m_parts.picker, &m_parts.host, *m_poster, m_parts.idle, RandomHex(16), RandomPin(4), PhoneLimits {}});
         HttpServerOptions options;
         options.address = m_parts.phone.listenAddress;
-        options.port = static_cast<uint16_t>(m_portBox->value());
+        options.port = static_cast<std::uint16_t>(m_portBox->value());
         m_server = m_parts.phone.makeServer();
         m_port = m_server->Start(
             options, [service = m_service.get()](const HttpRequest& request) { return service->Handle(request); });

@@ -79,7 +79,7 @@ private:
     std::unique_ptr<CQtUiThreadPoster> m_poster;
     std::unique_ptr<CPhoneService> m_service;
     std::unique_ptr<IHttpServer> m_server;
-    uint16_t m_port = 0;
+    std::uint16_t m_port = 0;
     std::string m_url;
     QImage m_code;
     bool m_onStage = false;

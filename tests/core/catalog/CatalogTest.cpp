@@ -43,7 +43,7 @@ TEST(CatalogSearchTest, FindsByTextPinyinAndInitialsRankedAndFolded)
 {
     CTableText text;
     std::vector<CatalogSong> songs;
-    int64_t id = 0;
+    std::int64_t id = 0;
     for (const auto& [title, singer, sung] : std::vector<std::tuple<std::u16string, std::u16string, int>> {
              {u"月亮代表我的心", u"邓丽君", 0}, {u"晴天", u"周杰伦", 0}, {u"稻香", u"周杰伦", 5}, {u"长城", u"", 0},
              {u"重逢", u"", 0}, {u"晴天 (Live)", u"周杰伦", 9}, {u"Hotel California", u"Eagles", 0}}) {
@@ -115,7 +115,7 @@ TEST(CatalogNamingTest, FileNamePatterns)
 
 TEST(CatalogScanTest, PlanFindsNewChangedMovedAndRemoved)
 {
-    auto stored = [](int64_t id, const char* path, uint64_t size, uint64_t hash) {
+    auto stored = [](std::int64_t id, const char* path, std::uint64_t size, std::uint64_t hash) {
         CatalogSong song;
         song.id = id;
         song.path = path;
@@ -139,7 +139,7 @@ TEST(CatalogScanTest, PlanFindsNewChangedMovedAndRemoved)
     EXPECT_EQ(plan.changed[0].first, 2);
     EXPECT_EQ(plan.changed[1].first, 3);
     EXPECT_EQ(plan.changed[1].second.path, "/s/moved/new-name.mp3");
-    EXPECT_EQ(plan.removed, (std::vector<int64_t> {4}));
+    EXPECT_EQ(plan.removed, (std::vector<std::int64_t> {4}));
     // Only a new file of a vanished song's size is read for its identity.
     EXPECT_EQ(identified, (std::vector<std::filesystem::path> {"/s/moved/new-name.mp3"}));
 }

@@ -10,7 +10,7 @@
 namespace linlangok {
 namespace {
 
-QueueEntry Pick(std::u16string performer, int64_t song)
+QueueEntry Pick(std::u16string performer, std::int64_t song)
 {
     return {song, "/songs/" + std::to_string(song) + ".mp3", u"歌", u"", std::move(performer), false, 0, {}};
 }
@@ -25,7 +25,7 @@ void ExpectFairRotation(const CSongQueue& queue)
         order.push_back(*queue.Current());
     order.insert(order.end(), queue.Entries().begin(), queue.Entries().end());
     std::map<std::u16string, size_t> rounds;
-    std::map<std::u16string, int64_t> lastSong;
+    std::map<std::u16string, std::int64_t> lastSong;
     size_t round = 0;
     for (size_t i = 0; i < order.size(); ++i) {
         const size_t own = rounds[order[i].performer]++;
@@ -44,7 +44,7 @@ TEST(SongQueueTest, RandomPicksRemovalsAndTurnsKeepTheRotationFair)
     const std::vector<std::u16string> performers {u"小王", u"小李", u"阿May", u""};
     for (int run = 0; run < 200; ++run) {
         CSongQueue queue;
-        int64_t song = 0;
+        std::int64_t song = 0;
         for (int step = 0; step < 40; ++step) {
             const unsigned action = random() % 10;
             if (action < 6)
@@ -63,23 +63,23 @@ TEST(SongQueueTest, RandomPicksRemovalsAndTurnsKeepTheRotationFair)
 TEST(SongQueueTest, RoundsAndHandPlacedSongs)
 {
     CSongQueue queue;
-    for (const auto& [performer, song] : std::vector<std::pair<std::u16string, int64_t>> {
+    for (const auto& [performer, song] : std::vector<std::pair<std::u16string, std::int64_t>> {
              {u"A", 1}, {u"A", 2}, {u"A", 3}, {u"B", 4}, {u"C", 5}, {u"B", 6}})
         queue.Add(Pick(performer, song));
     auto songs = [&queue]() {
-        std::vector<int64_t> ids;
+        std::vector<std::int64_t> ids;
         for (const QueueEntry& entry : queue.Entries())
             ids.push_back(entry.songId);
         return ids;
     };
-    EXPECT_EQ(songs(), (std::vector<int64_t> {1, 4, 5, 2, 6, 3}));
+    EXPECT_EQ(songs(), (std::vector<std::int64_t> {1, 4, 5, 2, 6, 3}));
     EXPECT_EQ(queue.Next()->songId, 1);
     queue.Add(Pick(u"A", 7)); // A sings now: after B's and C's waiting first songs and A's second
-    EXPECT_EQ(songs(), (std::vector<int64_t> {4, 5, 2, 6, 3, 7}));
+    EXPECT_EQ(songs(), (std::vector<std::int64_t> {4, 5, 2, 6, 3, 7}));
     queue.Prioritize(4); // 优先 stays on top through later picks and removals
     queue.Remove(1);
     queue.Add(Pick(u"C", 8));
-    EXPECT_EQ(songs(), (std::vector<int64_t> {3, 5, 6, 8, 2, 7}));
+    EXPECT_EQ(songs(), (std::vector<std::int64_t> {3, 5, 6, 8, 2, 7}));
 }
 
 TEST(SongQueueTest, SavedQueueReadsBackAndADamagedFileIsSetAside)

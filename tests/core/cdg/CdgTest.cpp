@@ -9,9 +9,9 @@
 namespace linlangok {
 namespace {
 
-constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kYellow = 0xFFFFFF00;
-constexpr uint32_t kBlack = 0xFF000000, kWhite = 0xFFFFFFFF;
-constexpr std::array<uint8_t, 12> kLetter {0x21, 0x12, 0x0C, 0x0C, 0x12, 0x21, 0x3F, 0x00, 0x2A, 0x15, 0x3F, 0x01};
+constexpr std::uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kYellow = 0xFFFFFF00;
+constexpr std::uint32_t kBlack = 0xFF000000, kWhite = 0xFFFFFFFF;
+constexpr std::array<std::uint8_t, 12> kLetter {0x21, 0x12, 0x0C, 0x0C, 0x12, 0x21, 0x3F, 0x00, 0x2A, 0x15, 0x3F, 0x01};
 constexpr auto kNone = ECdgScroll::None, kForward = ECdgScroll::Forward, kBack = ECdgScroll::Back;
 
 // Colours 0..7 black, red, green, blue, yellow, cyan, magenta, white; 8..15 darker ones.
@@ -32,7 +32,7 @@ std::string Twice(const std::string& packet)
     return packet + packet;
 }
 
-std::string Raw(uint8_t command, uint8_t instruction, uint8_t data0)
+std::string Raw(std::uint8_t command, std::uint8_t instruction, std::uint8_t data0)
 {
     std::string packet = CdgMemoryPreset(0);
     packet[kCdgCommandByte] = static_cast<char>(command);
@@ -49,14 +49,14 @@ size_t Hash(const SongFrame& frame)
 
 struct Probe {
     int x, y;
-    uint32_t argb;
+    std::uint32_t argb;
 };
 
 struct StreamCase {
     const char* name;
     std::string stream;
     std::vector<Probe> probes;
-    uint64_t hash;
+    std::uint64_t hash;
 };
 
 TEST(CdgScreenTest, EveryInstructionDrawsTheFrameItShould)
@@ -158,11 +158,11 @@ TEST(CdgScreenTest, EveryInstructionDrawsTheFrameItShould)
 std::string RandomStream(std::mt19937& random)
 {
     std::string stream = Palette();
-    auto next = [&random](int limit) { return static_cast<uint8_t>(random() % static_cast<unsigned>(limit)); };
+    auto next = [&random](int limit) { return static_cast<std::uint8_t>(random() % static_cast<unsigned>(limit)); };
     while (stream.size() < 3000 * kCdgPacketBytes) {
-        const std::array<uint8_t, 12> lines {
+        const std::array<std::uint8_t, 12> lines {
             next(64), next(64), next(64), next(64), next(64), next(64), next(64), next(64)};
-        const uint8_t colour = next(16), kind = next(100);
+        const std::uint8_t colour = next(16), kind = next(100);
         const auto scroll = [&next] { return static_cast<ECdgScroll>(next(3)); };
         if (kind < 85)
             stream += CdgTile(colour, next(16), next(19), next(51), lines, next(2) == 1);
@@ -189,10 +189,10 @@ TEST(CdgPictureTest, FrameAtAnyTimeAfterAnySeekIsTheScreenAfterItsPacket)
         times.push_back(std::uniform_real_distribution<double>(0.0, 10.5)(random));
     for (double time : times) {
         CCdgScreen expected;
-        for (uint64_t packet = 0; packet <= std::min<uint64_t>(static_cast<uint64_t>(std::floor(time * 300)), 2999);
-             ++packet)
-            expected.Apply(reinterpret_cast<const uint8_t*>(&stream[packet * kCdgPacketBytes]));
-        std::vector<uint32_t> pixels(288 * 192);
+        for (std::uint64_t packet = 0;
+             packet <= std::min<std::uint64_t>(static_cast<std::uint64_t>(std::floor(time * 300)), 2999); ++packet)
+            expected.Apply(reinterpret_cast<const std::uint8_t*>(&stream[packet * kCdgPacketBytes]));
+        std::vector<std::uint32_t> pixels(288 * 192);
         expected.Render(pixels.data());
         ASSERT_EQ(picture.FrameAt(time)->pixels, pixels) << "at " << time;
     }

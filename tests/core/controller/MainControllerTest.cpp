@@ -232,7 +232,7 @@ TEST_F(MainControllerTest, PitchAndTempoAreClampedAndOnlyEditableForAStoppedMidi
     struct Row {
         std::u16string typed;
         std::u16string shown;
-        int32_t stored;
+        std::int32_t stored;
         int beeps;
     };
     const Row rows[] = {{u"200", u"127", 127, 0}, {u"-300", u"-127", -127, 0}, {u"-", u"-", 0, 1}, {u"5", u"5", 5, 0}};
@@ -374,12 +374,12 @@ TEST_F(MainControllerTest, PickOnlyWhenIdleAndPlayNowInAnyState)
     EXPECT_EQ(controls.values.pitch, u"0");
     const auto notesPlayed = [this] {
         rig.Advance(2000);
-        std::vector<uint32_t> notes = rig.midi.ShortMessages();
-        std::erase_if(notes, [](uint32_t message) { return (message & 0xF0) != 0x90; });
+        std::vector<std::uint32_t> notes = rig.midi.ShortMessages();
+        std::erase_if(notes, [](std::uint32_t message) { return (message & 0xF0) != 0x90; });
         rig.midi.Clear();
         return notes;
     };
-    const std::vector<uint32_t> playedNow = notesPlayed();
+    const std::vector<std::uint32_t> playedNow = notesPlayed();
     controller.Handle(command::Play {});
     EXPECT_EQ(notesPlayed(), playedNow);
 
@@ -412,7 +412,7 @@ TEST_F(MainControllerTest, AnAudioSongChangesKeyWhileItPlaysWithinTwelveSemitone
     };
     for (const auto& [change, text] : rows) {
         change();
-        const int32_t shown = *ParseSignedNumber(text);
+        const std::int32_t shown = *ParseSignedNumber(text);
         EXPECT_EQ(controls.values.pitch, text);
         EXPECT_EQ(controls.upDown, shown + kPitchUpDownOffset);
         EXPECT_EQ(rig.session.AudioPlayer().Settings().semitones, shown); // at once, while playing
@@ -452,8 +452,8 @@ TEST_F(MainControllerTest, ASongComesBackWithWhatItRemembersWhereverItWasMoved)
     test::WriteWavFile(Utf16ToPath(wav), test::SineFrames(44100, 440, 0.5));
     const auto lyric = rig.home.WriteFile("words.lrc", "[00:00.00]啊\n");
     const auto melodyNotesSent = [this] {
-        const std::vector<uint32_t> sent = rig.midi.ShortMessages();
-        return std::count_if(sent.begin(), sent.end(), [](uint32_t message) { return (message & 0xFF) == 0x90; });
+        const std::vector<std::uint32_t> sent = rig.midi.ShortMessages();
+        return std::count_if(sent.begin(), sent.end(), [](std::uint32_t message) { return (message & 0xFF) == 0x90; });
     };
 
     controller.Handle(command::PickSong {Utf8ToUtf16(song.string())});

@@ -48,7 +48,7 @@ private:
 };
 
 // Opens every path as these frames, with a header that claims 2 s.
-AudioFileOpener MemoryOpener(const std::vector<int16_t>& samples, bool failAtEnd = false)
+AudioFileOpener MemoryOpener(const std::vector<std::int16_t>& samples, bool failAtEnd = false)
 {
     return [samples, failAtEnd](const std::filesystem::path&) {
         return std::make_unique<test::CMemoryDecoder>(samples, 2000, failAtEnd);
@@ -73,11 +73,11 @@ protected:
 
     // Lets `frames` frames of virtual time pass, a little at a time, each step only once the
     // decoder is far enough ahead that the callback finds its frames ready.
-    void Play(uint64_t frames)
+    void Play(std::uint64_t frames)
     {
-        const uint64_t end = m_clock->Released() + frames;
+        const std::uint64_t end = m_clock->Released() + frames;
         while (m_clock->Released() < end) {
-            const uint64_t step = std::min<uint64_t>(end - m_clock->Released(), 8820);
+            const std::uint64_t step = std::min<std::uint64_t>(end - m_clock->Released(), 8820);
             while (m_decoded < m_clock->Released() + step + 4096)
                 std::this_thread::yield();
             m_clock->Release(step);
@@ -95,10 +95,10 @@ protected:
 
     // Lets `frames` frames pass, one 441-frame buffer at a time, and returns the position (ms)
     // after each buffer.
-    std::vector<int64_t> PlayBuffers(const CAudioPlayer& player, uint64_t frames)
+    std::vector<std::int64_t> PlayBuffers(const CAudioPlayer& player, std::uint64_t frames)
     {
-        std::vector<int64_t> positions;
-        for (uint64_t played = 0; played < frames; played += kBufferFrames) {
+        std::vector<std::int64_t> positions;
+        for (std::uint64_t played = 0; played < frames; played += kBufferFrames) {
             m_clock->Release(kBufferFrames);
             m_clock->WaitUntilIdle();
             positions.push_back(player.PositionMilliseconds());
@@ -115,7 +115,7 @@ protected:
     test::CTemporaryFolder m_folder;
     std::filesystem::path m_outputPath = m_folder.Path() / "out.wav";
     test::CScriptedUserPrompts m_prompts;
-    std::atomic<uint64_t> m_decoded {0};
+    std::atomic<std::uint64_t> m_decoded {0};
     CManualPacer* m_clock = nullptr;
     std::unique_ptr<IAudioOutput> m_output;
 };
@@ -145,8 +145,9 @@ TEST_F(AudioPlayerTest, WavFilePlaysSampleForSampleWithPositionAndLength)
     }
     const auto output = FinishOutput();
     ASSERT_EQ(output.samples.size(), 136269u * 2);
-    EXPECT_EQ(std::vector<int16_t>(output.samples.begin(), output.samples.begin() + 264600), input);
-    EXPECT_TRUE(std::all_of(output.samples.begin() + 264600, output.samples.end(), [](int16_t s) { return s == 0; }));
+    EXPECT_EQ(std::vector<std::int16_t>(output.samples.begin(), output.samples.begin() + 264600), input);
+    EXPECT_TRUE(
+        std::all_of(output.samples.begin() + 264600, output.samples.end(), [](std::int16_t s) { return s == 0; }));
     EXPECT_TRUE(m_prompts.m_messages.empty());
 }
 
@@ -165,7 +166,7 @@ TEST_F(AudioPlayerTest, Mp3FilePlaysAsItDecodes)
 
     const auto output = FinishOutput();
     ASSERT_GE(output.samples.size(), decoded.samples.size());
-    EXPECT_EQ(std::vector<int16_t>(
+    EXPECT_EQ(std::vector<std::int16_t>(
                   output.samples.begin(), output.samples.begin() + static_cast<long>(decoded.samples.size())),
         decoded.samples);
     EXPECT_GT(*std::max_element(output.samples.begin(), output.samples.end()), 10000);
@@ -198,8 +199,8 @@ TEST_F(AudioPlayerTest, UnreadableFileIsReportedAndThePlayerStaysUsable)
 TEST_F(AudioPlayerTest, FileThatEndsEarlyEndsWhereItsAudioEnds)
 {
     for (bool fail : {false, true}) {
-        CAudioPlayer player(
-            *m_output, m_prompts, MemoryOpener(std::vector<int16_t>(88200, 8192), fail), CRubberBandStretcher::Create);
+        CAudioPlayer player(*m_output, m_prompts, MemoryOpener(std::vector<std::int16_t>(88200, 8192), fail),
+            CRubberBandStretcher::Create);
         ASSERT_TRUE(player.OpenAndPlay(u"short.wav"));
         EXPECT_EQ(player.LengthSeconds(), 1); // known as soon as the decoder stops
         m_clock->Release(30000);
@@ -217,8 +218,8 @@ TEST_F(AudioPlayerTest, SecondFileReplacesTheFirst)
 {
     const auto first = m_folder.Path() / "first.wav";
     const auto second = m_folder.Path() / "second.wav";
-    test::WriteWavFile(first, std::vector<int16_t>(88200 * 2, 1000));
-    test::WriteWavFile(second, std::vector<int16_t>(4410 * 2, -2000));
+    test::WriteWavFile(first, std::vector<std::int16_t>(88200 * 2, 1000));
+    test::WriteWavFile(second, std::vector<std::int16_t>(4410 * 2, -2000));
     {
         CAudioPlayer player(*m_output, m_prompts, CSndFileDecoder::Open, CRubberBandStretcher::Create);
         ASSERT_TRUE(player.OpenAndPlay(first.u16string()));
@@ -241,11 +242,11 @@ TEST_F(AudioPlayerTest, ThePositionIsTheSongMomentHeardAtAnyKeyAndTempo)
 {
     // 0.4 s of silence, then a tone: the position where it is heard must be 400 ms, however long
     // the stretcher takes to let it through.
-    std::vector<int16_t> song(17640 * 2, 0);
+    std::vector<std::int16_t> song(17640 * 2, 0);
     const auto tone = test::SineFrames(26460, 440, 0.5);
     song.insert(song.end(), tone.begin(), tone.end());
     const StretchSettings rows[] = {{2, 100}, {-3, 100}, {0, 80}, {5, 125}};
-    std::vector<std::vector<int64_t>> positions;
+    std::vector<std::vector<std::int64_t>> positions;
     {
         CAudioPlayer player(*m_output, m_prompts, MemoryOpener(song), CRubberBandStretcher::Create);
         for (const StretchSettings& row : rows) {
@@ -293,13 +294,13 @@ TEST_F(AudioPlayerTest, AKeyChangeWhilePlayingIsHeardAfterTheMarginAndTheSongSta
     // Up to the margin the song plays as it is; then at the new key, up to its end in time.
     const size_t change = 13230 + CAudioPlayer::kChangeMarginFrames;
     ASSERT_EQ(output.samples.size(), 57330u * 2);
-    EXPECT_EQ(std::vector<int16_t>(output.samples.begin(), output.samples.begin() + change * 2),
-        std::vector<int16_t>(song.begin(), song.begin() + change * 2));
+    EXPECT_EQ(std::vector<std::int16_t>(output.samples.begin(), output.samples.begin() + change * 2),
+        std::vector<std::int16_t>(song.begin(), song.begin() + change * 2));
     const double frequency = test::ToneFrequency(&output.samples[(change + 2205) * 2], 52920 - change - 4410, 2, 0);
     EXPECT_NEAR(test::Cents(frequency, 440 * std::exp2(2 / 12.0)), 0.0, 3.0);
     EXPECT_NE(output.samples[52919 * 2], 0);
     EXPECT_TRUE(
-        std::all_of(output.samples.begin() + 52920 * 2, output.samples.end(), [](int16_t s) { return s == 0; }));
+        std::all_of(output.samples.begin() + 52920 * 2, output.samples.end(), [](std::int16_t s) { return s == 0; }));
 }
 
 } // namespace

@@ -13,10 +13,10 @@ namespace {
 constexpr size_t kTenSeconds = 441000;
 
 // What the stage puts out from here to the song's end, as 16-bit frames.
-std::vector<int16_t> ReadToEnd(CAudioStretchStage& stage)
+std::vector<std::int16_t> ReadToEnd(CAudioStretchStage& stage)
 {
     std::vector<float> chunk(4096 * 2);
-    std::vector<int16_t> output;
+    std::vector<std::int16_t> output;
     while (const size_t frames = stage.Read(chunk.data(), 4096)) {
         output.resize(output.size() + frames * 2);
         FloatsToInt16(chunk.data(), frames * 2, &output[output.size() - frames * 2]);
@@ -62,7 +62,7 @@ TEST(AudioStretchStage, KeyZeroAtTempoHundredPassesTheFramesThroughAlsoAfterStre
     stage.Restart(stage.SongFrame() - 30000, {});
     EXPECT_EQ(stage.SongFrame(), 36150.0);
     const auto output = ReadToEnd(stage);
-    EXPECT_EQ(output, std::vector<int16_t>(song.begin() + 36150 * 2, song.end()));
+    EXPECT_EQ(output, std::vector<std::int16_t>(song.begin() + 36150 * 2, song.end()));
     EXPECT_FALSE(stage.SourceFailed());
 }
 

@@ -10,7 +10,7 @@ namespace linlangok::test {
 // What reaches a fake encoder: the settings asked for and the samples of every call.
 struct FakeMp3Log {
     std::vector<Mp3EncoderSettings> settings;
-    std::vector<std::vector<int16_t>> calls;
+    std::vector<std::vector<std::int16_t>> calls;
     bool refuse = false;
     bool failEncode = false;
 };
@@ -35,20 +35,20 @@ private:
             : m_log(log)
         {
         }
-        bool Encode(const int16_t* samples, size_t frames, std::vector<uint8_t>& output) override
+        bool Encode(const std::int16_t* samples, size_t frames, std::vector<std::uint8_t>& output) override
         {
             m_log.calls.emplace_back(samples, samples + 2 * frames);
             Emit("E" + std::to_string(frames) + ";", output);
             return !m_log.failEncode;
         }
-        bool Flush(std::vector<uint8_t>& output) override
+        bool Flush(std::vector<std::uint8_t>& output) override
         {
             Emit("F;", output);
             return true;
         }
 
     private:
-        static void Emit(const std::string& text, std::vector<uint8_t>& output)
+        static void Emit(const std::string& text, std::vector<std::uint8_t>& output)
         {
             output.assign(text.begin(), text.end());
         }

@@ -68,7 +68,7 @@ TEST(MidiOutputWorker, DeviceFailureRaisesTheSendError)
     devices.SetSendFails(true);
     EXPECT_THAT([&] { worker.SendShort(0x403C90); },
         testing::ThrowsMessage<std::runtime_error>(testing::StrEq("MIDIOut发送消息出错!")));
-    const uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    const std::uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
     EXPECT_THROW(worker.SendLong(reset, sizeof reset), std::runtime_error);
     EXPECT_EQ(worker.PendingRecords(), 0u);
 }
@@ -80,7 +80,7 @@ TEST(MidiOutputWorker, WorkerThreadReleasesRecordsAsTheDeviceReportsThemDone)
     devices.SetHoldLongMessageDone(true);
     CMidiOutputWorker worker(prompts, devices);
     ASSERT_EQ(worker.OpenFirstAvailable(), 1);
-    const uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    const std::uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
     worker.SendLong(reset, sizeof reset);
     worker.SendLong(reset, sizeof reset);
     EXPECT_EQ(worker.PendingRecords(), 2u);
@@ -90,7 +90,7 @@ TEST(MidiOutputWorker, WorkerThreadReleasesRecordsAsTheDeviceReportsThemDone)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(worker.PendingRecords(), 0u);
     ASSERT_EQ(devices.Messages().size(), 2u);
-    EXPECT_EQ(devices.Messages()[1].bytes, std::vector<uint8_t>(reset, reset + sizeof reset));
+    EXPECT_EQ(devices.Messages()[1].bytes, std::vector<std::uint8_t>(reset, reset + sizeof reset));
 
     // Records the device still holds at close are released before it closes.
     worker.SendLong(reset, sizeof reset);

@@ -18,7 +18,7 @@ namespace {
 using test::CScriptedUserPrompts;
 using testing::ElementsAre;
 
-uint32_t Pack(uint32_t status, uint32_t data1, uint32_t data2 = 0)
+std::uint32_t Pack(std::uint32_t status, std::uint32_t data1, std::uint32_t data2 = 0)
 {
     return status | data1 << 8 | data2 << 16;
 }
@@ -30,30 +30,30 @@ struct Rig {
         , sequencer(prompts, uiThread, devices, driver, &song)
     {
         // Every message is stamped with the virtual millisecond of its send.
-        devices.SetTickSource([this] { return static_cast<int32_t>(driver.Now()); });
+        devices.SetTickSource([this] { return static_cast<std::int32_t>(driver.Now()); });
     }
 
     CMidiTrack& AddTrack() { return song.AddTrack(std::make_unique<CMidiTrack>(song)); }
-    void Add(CMidiTrack& track, int32_t tick, uint32_t packed)
+    void Add(CMidiTrack& track, std::int32_t tick, std::uint32_t packed)
     {
         Append(track, tick, song.Messages().New<CChannelMessage>(packed));
     }
-    void AddTempo(CMidiTrack& track, int32_t tick, int32_t tempo)
+    void AddTempo(CMidiTrack& track, std::int32_t tick, std::int32_t tempo)
     {
-        const uint8_t data[3] = {uint8_t(tempo >> 16), uint8_t(tempo >> 8), uint8_t(tempo)};
+        const std::uint8_t data[3] = {std::uint8_t(tempo >> 16), std::uint8_t(tempo >> 8), std::uint8_t(tempo)};
         Append(track, tick, song.Messages().New<CMetaMessage>(song.Messages(), kMetaSetTempo, data, 3));
     }
     // At an absolute tick, before the track's End of Track.
-    static void Append(CMidiTrack& track, int32_t tick, CMidiMessage* message)
+    static void Append(CMidiTrack& track, std::int32_t tick, CMidiMessage* message)
     {
         track.Append(message, tick - (track.Count() >= 2 ? track.Entries()[track.Count() - 2].tick : 0));
     }
 
-    std::vector<uint32_t> Sent() const { return devices.ShortMessages(); }
+    std::vector<std::uint32_t> Sent() const { return devices.ShortMessages(); }
     // Virtual milliseconds at which the message was sent, in order.
-    std::vector<int32_t> SendTimes(uint32_t message) const
+    std::vector<std::int32_t> SendTimes(std::uint32_t message) const
     {
-        std::vector<int32_t> times;
+        std::vector<std::int32_t> times;
         for (const auto& captured : devices.Messages()) {
             if (captured.message == message)
                 times.push_back(captured.tick);
@@ -62,9 +62,9 @@ struct Rig {
     }
 
     // Microseconds of virtual time at which each such message is meant to sound, in order.
-    std::vector<int64_t> DueMicroseconds(uint32_t message) const
+    std::vector<std::int64_t> DueMicroseconds(std::uint32_t message) const
     {
-        std::vector<int64_t> times;
+        std::vector<std::int64_t> times;
         for (const auto& captured : devices.Messages()) {
             if (captured.message == message && captured.due) {
                 times.push_back(
@@ -89,19 +89,19 @@ TEST(MidiSequencer, TenMinutesOfNotesLandOnTheTickArithmeticWithoutDrift)
     rig.song.SetDivision(480);
     CMidiTrack& track = rig.AddTrack();
     // A note every beat at 120 bpm for ten minutes (1200 beats).
-    for (int32_t beat = 0; beat < 1200; ++beat) {
+    for (std::int32_t beat = 0; beat < 1200; ++beat) {
         rig.Add(track, beat * 480, Pack(0x90, 60, 100));
         rig.Add(track, beat * 480 + 240, Pack(0x80, 60));
     }
     rig.sequencer.Start();
     ASSERT_TRUE(rig.sequencer.IsPlaying());
     rig.driver.Advance(601 * 1000);
-    const std::vector<int32_t> times = rig.SendTimes(Pack(0x90, 60, 100));
+    const std::vector<std::int32_t> times = rig.SendTimes(Pack(0x90, 60, 100));
     ASSERT_EQ(times.size(), 1200u);
     // Tick t goes out when the counter reads t + 1, in the period that completes tick t + 2:
     // ceil((t + 2) × 500000 / 480000) ms.
     for (size_t beat = 0; beat < times.size(); ++beat) {
-        const int64_t tick = static_cast<int64_t>(beat) * 480;
+        const std::int64_t tick = static_cast<std::int64_t>(beat) * 480;
         ASSERT_EQ(times[beat], ((tick + 2) * 500000 + 479999) / 480000) << "beat " << beat;
     }
     // The last beat lies within one period of its tempo-map time plus the two-tick lag.
@@ -115,7 +115,7 @@ TEST(MidiSequencer, SetTempoChangesTheRateFromTheNextPeriodWithoutRescalingTheRe
     rig.AddTempo(conductor, 0, 500000);
     rig.AddTempo(conductor, 960, 250000);
     CMidiTrack& notes = rig.AddTrack();
-    for (int32_t tick : {0, 480, 960, 1440, 1920})
+    for (std::int32_t tick : {0, 480, 960, 1440, 1920})
         rig.Add(notes, tick, Pack(0x99, 42, 90));
     rig.Add(notes, 2000, Pack(0x89, 42));
     rig.sequencer.Start();
@@ -132,7 +132,7 @@ TEST(MidiSequencer, StampsFollowTheTempoPercentAPauseAndASeek)
 {
     Rig rig;
     CMidiTrack& track = rig.AddTrack();
-    for (int32_t tick : {0, 96, 100, 192, 960})
+    for (std::int32_t tick : {0, 96, 100, 192, 960})
         rig.Add(track, tick, Pack(0x90, 60, 100));
     rig.driver.Advance(7); // the clock's start, not the driver's zero, is the song's start
     rig.sequencer.Clock().SetTempoPercent(80);

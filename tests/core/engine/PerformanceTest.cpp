@@ -27,17 +27,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr uint64_t kFirstOnset = 13230; // 300 ms
-constexpr uint64_t kOnsetSpacing = 22050; // 500 ms
-constexpr uint64_t kBurstFrames = 441;
-constexpr uint64_t kOutputLatencyFrames = 1323; // 30 ms
+constexpr std::uint64_t kFirstOnset = 13230; // 300 ms
+constexpr std::uint64_t kOnsetSpacing = 22050; // 500 ms
+constexpr std::uint64_t kBurstFrames = 441;
+constexpr std::uint64_t kOutputLatencyFrames = 1323; // 30 ms
 constexpr size_t kSteps = 300; // 10 ms each
 
 constexpr double kMusicHz = 1000;
 constexpr double kVoiceHz = 2500;
 
 // A burst of 10 ms at frame `onset`, and silence elsewhere.
-float Burst(uint64_t frame, uint64_t onset, double frequency)
+float Burst(std::uint64_t frame, std::uint64_t onset, double frequency)
 {
     if (frame < onset || frame >= onset + kBurstFrames)
         return 0;
@@ -49,8 +49,8 @@ struct COnsetSource : IAudioSource {
     void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept override
     {
         for (size_t i = 0; i < frames; ++i) {
-            const uint64_t frame = timing.firstFrame + i;
-            const uint64_t onset = frame < kFirstOnset
+            const std::uint64_t frame = timing.firstFrame + i;
+            const std::uint64_t onset = frame < kFirstOnset
                 ? kFirstOnset
                 : kFirstOnset + (frame - kFirstOnset) / kOnsetSpacing * kOnsetSpacing;
             mix[i * 2] += Burst(frame, onset, kMusicHz);
@@ -61,23 +61,23 @@ struct COnsetSource : IAudioSource {
 
 // The onsets of the bursts in `samples` (interleaved stereo): each first frame above a quarter of
 // full scale after 20 ms of less.
-std::vector<int64_t> Onsets(const std::vector<int16_t>& samples)
+std::vector<std::int64_t> Onsets(const std::vector<std::int16_t>& samples)
 {
-    std::vector<int64_t> onsets;
-    int64_t quietSince = 0;
+    std::vector<std::int64_t> onsets;
+    std::int64_t quietSince = 0;
     for (size_t frame = 0; frame < samples.size() / 2; ++frame) {
         if (std::abs(samples[frame * 2]) < 1000)
             continue;
-        if (static_cast<int64_t>(frame) - quietSince > 882)
-            onsets.push_back(static_cast<int64_t>(frame));
-        quietSince = static_cast<int64_t>(frame);
+        if (static_cast<std::int64_t>(frame) - quietSince > 882)
+            onsets.push_back(static_cast<std::int64_t>(frame));
+        quietSince = static_cast<std::int64_t>(frame);
     }
     return onsets;
 }
 
 // Pearson correlation of the left channels of `a` (from frame `shift`) and `b`, over `frames` frames.
 double Correlation(
-    const std::vector<int16_t>& a, size_t shift, const std::vector<int16_t>& b, size_t first, size_t frames)
+    const std::vector<std::int16_t>& a, size_t shift, const std::vector<std::int16_t>& b, size_t first, size_t frames)
 {
     double ab = 0, aa = 0, bb = 0;
     for (size_t frame = first; frame < first + frames; ++frame) {
@@ -95,12 +95,12 @@ protected:
     PerformanceTest()
     {
         // The singer claps on each burst as it is heard: the output latency after it is played.
-        std::vector<int16_t> voice(44100 * 4 * 2);
-        for (uint64_t onset = kFirstOnset; onset + kBurstFrames < 44100 * 3; onset += kOnsetSpacing) {
-            const uint64_t heard = onset + kOutputLatencyFrames;
-            for (uint64_t frame = heard; frame < heard + kBurstFrames; ++frame)
+        std::vector<std::int16_t> voice(44100 * 4 * 2);
+        for (std::uint64_t onset = kFirstOnset; onset + kBurstFrames < 44100 * 3; onset += kOnsetSpacing) {
+            const std::uint64_t heard = onset + kOutputLatencyFrames;
+            for (std::uint64_t frame = heard; frame < heard + kBurstFrames; ++frame)
                 voice[frame * 2] = voice[frame * 2 + 1]
-                    = static_cast<int16_t>(std::lrint(32767 * Burst(frame, heard, kVoiceHz)));
+                    = static_cast<std::int16_t>(std::lrint(32767 * Burst(frame, heard, kVoiceHz)));
         }
         test::WriteWavFile(m_voice, voice);
         m_mixers.AddMixer();
@@ -195,7 +195,7 @@ TEST_F(PerformanceTest, AMixIsNeverLongerThanItsTake)
 {
     // However far a voice is put, it stays touching its second of accompaniment.
     const std::string second(44100 * 4, '\x10');
-    for (const int64_t offset : {-(int64_t {1} << 62), int64_t {1} << 62, int64_t {44100} * 3600}) {
+    for (const std::int64_t offset : {-(std::int64_t {1} << 62), std::int64_t {1} << 62, std::int64_t {44100} * 3600}) {
         CPerformanceTake far(m_folder.WriteFile("music.tmp", second), m_folder.WriteFile("voice.tmp", second),
             m_folder.Path() / "audition.wav", offset, 0);
         EXPECT_EQ(far.Length(), 2000ms) << offset;
@@ -244,8 +244,9 @@ TEST_F(PerformanceTest, RecordingIsSavedAsAnMp3ThatDecodesToTheSignal)
     ASSERT_GT(frames.size(), 110u);
     for (const test::Mp3Frame& frame : frames) {
         ASSERT_EQ(frame.header & 0xFFFFFDCF, 0xFFFB914Cu) << "frame at " << frame.offset;
-        ASSERT_EQ(
-            static_cast<uint8_t>(bytes[frame.offset + 4]) << 1 | static_cast<uint8_t>(bytes[frame.offset + 5]) >> 7, 0)
+        ASSERT_EQ(static_cast<std::uint8_t>(bytes[frame.offset + 4]) << 1
+                | static_cast<std::uint8_t>(bytes[frame.offset + 5]) >> 7,
+            0)
             << "main_data_begin at " << frame.offset;
     }
 
@@ -267,7 +268,7 @@ TEST_F(PerformanceTest, RecordingIsSavedAsAnMp3ThatDecodesToTheSignal)
     }
     EXPECT_GT(Correlation(decoded.samples, bestShift, signal, 2000, 120000), 0.98) << "shift " << bestShift;
     // At 1 s the rising chirp on the left is at 720 Hz, the falling one on the right at 2430 Hz.
-    const int16_t* second = decoded.samples.data() + (44100 + bestShift) * 2;
+    const std::int16_t* second = decoded.samples.data() + (44100 + bestShift) * 2;
     EXPECT_NEAR(test::PeakFrequency(second, 2048, 2, 0, 44100, 500, 3200), 720, 20);
     EXPECT_NEAR(test::PeakFrequency(second, 2048, 2, 1, 44100, 500, 3200), 2430, 20);
 }

@@ -21,9 +21,9 @@ namespace linlangok::test {
 class CFakeWaveIn final : public IWaveInSystem {
 public:
     std::vector<WaveInCapabilities> devices {{u"Microphone", kWaveFormat4S16, 2}};
-    std::atomic<uint64_t> dropouts {0}; // what the handle reports
+    std::atomic<std::uint64_t> dropouts {0}; // what the handle reports
 
-    void FailOn(const std::string& operation, int call, uint32_t code) { m_failures[{operation, call}] = code; }
+    void FailOn(const std::string& operation, int call, std::uint32_t code) { m_failures[{operation, call}] = code; }
     std::vector<std::string> Calls() const
     {
         std::lock_guard lock(m_lock);
@@ -39,10 +39,10 @@ public:
         std::lock_guard lock(m_lock);
         return m_queue.size();
     }
-    uint32_t LastDevice() const { return m_lastDevice; }
+    std::uint32_t LastDevice() const { return m_lastDevice; }
 
     // Captures `frames` frames of the given stereo sample values into the queued buffers.
-    void Capture(size_t frames, int16_t left, int16_t right)
+    void Capture(size_t frames, std::int16_t left, std::int16_t right)
     {
         for (size_t frame = 0; frame < frames; ++frame) {
             WaveInBuffer* full = nullptr;
@@ -51,7 +51,7 @@ public:
                 if (!m_started || m_queue.empty())
                     continue;
                 WaveInBuffer& buffer = *m_queue.front();
-                const int16_t values[2] = {left, right};
+                const std::int16_t values[2] = {left, right};
                 std::memcpy(buffer.data + buffer.bytesRecorded, values, 4);
                 buffer.bytesRecorded += 4;
                 ++m_captured;
@@ -66,18 +66,18 @@ public:
         }
     }
 
-    uint32_t DeviceCount() override { return static_cast<uint32_t>(devices.size()); }
-    uint32_t Capabilities(uint32_t device, WaveInCapabilities& capabilities) override
+    std::uint32_t DeviceCount() override { return static_cast<std::uint32_t>(devices.size()); }
+    std::uint32_t Capabilities(std::uint32_t device, WaveInCapabilities& capabilities) override
     {
         if (device >= devices.size())
             return kWaveInErrorBadDevice;
         capabilities = devices[device];
         return kWaveInOk;
     }
-    uint32_t Open(uint32_t device, IWaveInClient& client, std::unique_ptr<IWaveInHandle>& handle) override
+    std::uint32_t Open(std::uint32_t device, IWaveInClient& client, std::unique_ptr<IWaveInHandle>& handle) override
     {
         m_lastDevice = device;
-        if (const uint32_t code = Call("open"))
+        if (const std::uint32_t code = Call("open"))
             return code;
         if (device == kWaveMapper ? devices.empty() : device >= devices.size())
             return kWaveInErrorBadDevice;
@@ -97,14 +97,14 @@ private:
             : m_owner(owner)
         {
         }
-        uint32_t PrepareBuffer(WaveInBuffer& buffer) override
+        std::uint32_t PrepareBuffer(WaveInBuffer& buffer) override
         {
-            if (const uint32_t code = m_owner.Call("prepare"))
+            if (const std::uint32_t code = m_owner.Call("prepare"))
                 return code;
             buffer.flags |= kWaveBufferPrepared;
             return kWaveInOk;
         }
-        uint32_t UnprepareBuffer(WaveInBuffer& buffer) override
+        std::uint32_t UnprepareBuffer(WaveInBuffer& buffer) override
         {
             if (buffer.flags & kWaveBufferInQueue)
                 return kWaveInErrorStillPlaying;
@@ -112,9 +112,9 @@ private:
             buffer.flags &= ~kWaveBufferPrepared;
             return kWaveInOk;
         }
-        uint32_t AddBuffer(WaveInBuffer& buffer) override
+        std::uint32_t AddBuffer(WaveInBuffer& buffer) override
         {
-            if (const uint32_t code = m_owner.Call("add"))
+            if (const std::uint32_t code = m_owner.Call("add"))
                 return code;
             std::lock_guard lock(m_owner.m_lock);
             buffer.flags = (buffer.flags & ~kWaveBufferDone) | kWaveBufferInQueue;
@@ -122,15 +122,15 @@ private:
             m_owner.m_queue.push_back(&buffer);
             return kWaveInOk;
         }
-        uint32_t Start() override
+        std::uint32_t Start() override
         {
-            if (const uint32_t code = m_owner.Call("start"))
+            if (const std::uint32_t code = m_owner.Call("start"))
                 return code;
             std::lock_guard lock(m_owner.m_lock);
             m_owner.m_started = true;
             return kWaveInOk;
         }
-        uint32_t Reset() override
+        std::uint32_t Reset() override
         {
             m_owner.Call("reset");
             std::deque<WaveInBuffer*> returned;
@@ -145,9 +145,9 @@ private:
             }
             return kWaveInOk;
         }
-        uint32_t Close() override
+        std::uint32_t Close() override
         {
-            if (const uint32_t code = m_owner.Call("close"))
+            if (const std::uint32_t code = m_owner.Call("close"))
                 return code;
             IWaveInClient* client;
             {
@@ -160,14 +160,14 @@ private:
             return kWaveInOk;
         }
         std::chrono::microseconds InputLatency() const override { return {}; }
-        uint64_t CapturedFrames() const override { return m_owner.m_captured; }
-        uint64_t DropoutCount() const override { return m_owner.dropouts; }
+        std::uint64_t CapturedFrames() const override { return m_owner.m_captured; }
+        std::uint64_t DropoutCount() const override { return m_owner.dropouts; }
 
     private:
         CFakeWaveIn& m_owner;
     };
 
-    uint32_t Call(const std::string& operation)
+    std::uint32_t Call(const std::string& operation)
     {
         std::lock_guard lock(m_lock);
         m_calls.push_back(operation);
@@ -178,12 +178,12 @@ private:
 
     mutable std::mutex m_lock;
     std::vector<std::string> m_calls;
-    std::map<std::pair<std::string, int>, uint32_t> m_failures;
+    std::map<std::pair<std::string, int>, std::uint32_t> m_failures;
     IWaveInClient* m_client = nullptr;
     std::deque<WaveInBuffer*> m_queue;
     bool m_started = false;
-    std::atomic<uint64_t> m_captured {0};
-    uint32_t m_lastDevice = 0;
+    std::atomic<std::uint64_t> m_captured {0};
+    std::uint32_t m_lastDevice = 0;
 };
 
 } // namespace linlangok::test

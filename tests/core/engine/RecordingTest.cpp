@@ -24,7 +24,7 @@ using Calls = std::vector<std::string>;
 
 // Keeps every block it is given.
 struct CBlockSink : IRecordingSink {
-    void Write(const uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point) override
+    void Write(const std::uint8_t* samples, size_t byteCount, std::chrono::steady_clock::time_point) override
     {
         std::lock_guard lock(mutex);
         blocks.emplace_back(samples, samples + byteCount);
@@ -37,7 +37,7 @@ struct CBlockSink : IRecordingSink {
     }
     std::mutex mutex;
     std::condition_variable arrived;
-    std::vector<std::vector<uint8_t>> blocks;
+    std::vector<std::vector<std::uint8_t>> blocks;
 };
 
 auto Raises(const char* message)
@@ -227,7 +227,7 @@ TEST_F(RecordingControllerTest, RecordsSavesAndRemovesTheTemporaryFile)
     EXPECT_FALSE(m_waveIn.IsOpen());
     ASSERT_EQ(m_prompts.m_fileDialogs.size(), 1u);
     EXPECT_EQ(m_log.settings.size(), 1u);
-    EXPECT_EQ(m_log.calls, (std::vector<std::vector<int16_t>> {{0x0101, 0x0202, 0x0101, 0x0202, 0x0101, 0x0202}}));
+    EXPECT_EQ(m_log.calls, (std::vector<std::vector<std::int16_t>> {{0x0101, 0x0202, 0x0101, 0x0202, 0x0101, 0x0202}}));
     EXPECT_EQ(test::ReadWholeFile(saved), "E3;F;");
     EXPECT_FALSE(std::filesystem::exists(Temporary()));
     EXPECT_EQ(m_output.str(), "没有可用的录音设备,无法录音。\n");

@@ -31,7 +31,7 @@ public:
         const double seconds = m_next * 0.04 + m_start;
         const bool keep = !IsPictureOver(seconds, 0.04, keepFrom);
         if (keep) {
-            frame = {1, 1, {static_cast<uint32_t>(m_next)}, 0.0, false, 0};
+            frame = {1, 1, {static_cast<std::uint32_t>(m_next)}, 0.0, false, 0};
             ++m_converted;
         }
         ++m_next;

@@ -34,7 +34,7 @@ TEST(LyricsPresenter, TheSongKindChoosesTheViewTheNudgeAndTheTitle)
 
     struct Case {
         ESongKind kind;
-        int32_t offset;
+        std::int32_t offset;
         bool idle;
         std::u16string songTitle;
         StageLines lines;

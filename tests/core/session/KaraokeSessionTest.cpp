@@ -20,7 +20,7 @@ namespace {
 std::vector<int> NoteOnKeys(const CCaptureMidiOutputList& midi)
 {
     std::vector<int> keys;
-    for (const uint32_t message : midi.ShortMessages())
+    for (const std::uint32_t message : midi.ShortMessages())
         if ((message & 0xFF) != 0x99 && (message & 0xF0) == 0x90 && (message >> 16 & 0x7F) != 0)
             keys.push_back(static_cast<int>(message >> 8 & 0x7F));
     return keys;
@@ -46,7 +46,7 @@ TEST_F(KaraokeSessionTest, PlayReloadsAndTransposesFromTheFileEachTime)
 
     // 127 moves each track as far up as its highest key allows; 128 is out of range and plays the
     // song as it is.
-    for (const int32_t pitch : {127, -3, 128}) {
+    for (const std::int32_t pitch : {127, -3, 128}) {
         rig.midi.Clear();
         session.SetPitch(pitch);
         session.Play(); // starts again from the file, never transposing twice
@@ -139,7 +139,7 @@ TEST_F(KaraokeSessionTest, TheSongEndsAtItsExactLengthNotItsWholeSeconds)
         session.Play();
         const double length = session.Kind() == ESongKind::Midi ? session.Song().LengthSeconds() : 1.5;
         ASSERT_GT(length - session.Length(), 0.2) << "a length with a fraction";
-        rig.Advance(static_cast<uint32_t>(session.Length() * 1000 + 100));
+        rig.Advance(static_cast<std::uint32_t>(session.Length() * 1000 + 100));
         EXPECT_FALSE(session.HasReachedEnd()); // the last fraction of a second still plays
         // The decode thread wakes in real time to deliver the file's last frames.
         for (int wait = 0; wait < 400 && !session.HasReachedEnd(); ++wait) {
@@ -159,8 +159,8 @@ TEST_F(KaraokeSessionTest, AMidiSongAtEightyPercentPlaysItsNotesAndLyricsInSongT
     session.Play();
     CMidiSong& song = session.Song();
     const double tickSeconds = song.TicksToSeconds(1); // the demo keeps one tempo
-    uint32_t real = 0;
-    for (const uint32_t step : {1000u, 4000u, 7000u}) {
+    std::uint32_t real = 0;
+    for (const std::uint32_t step : {1000u, 4000u, 7000u}) {
         // A change waits for the next Play.
         session.SetTempoPercent(120);
         rig.Advance(step);
@@ -170,8 +170,8 @@ TEST_F(KaraokeSessionTest, AMidiSongAtEightyPercentPlaysItsNotesAndLyricsInSongT
         EXPECT_NEAR(song.TicksToSeconds(session.Sequencer().Clock().Timer().TickCounter()), real * 0.0008, tickSeconds);
     }
     const double length = song.LengthSeconds();
-    EXPECT_EQ(session.Length(), static_cast<int32_t>(length));
-    rig.Advance(static_cast<uint32_t>(length / 0.8 * 1000) - real - 20);
+    EXPECT_EQ(session.Length(), static_cast<std::int32_t>(length));
+    rig.Advance(static_cast<std::uint32_t>(length / 0.8 * 1000) - real - 20);
     EXPECT_FALSE(session.HasReachedEnd());
     rig.Advance(40);
     EXPECT_TRUE(session.HasReachedEnd());

@@ -46,7 +46,7 @@ struct CSessionDevices {
     }
 
     // Lets `milliseconds` of song time pass for both kinds of song.
-    void Advance(uint32_t milliseconds)
+    void Advance(std::uint32_t milliseconds)
     {
         timer.Advance(milliseconds);
         audioPacer->Release(milliseconds * 441 / 10);

@@ -127,7 +127,7 @@ TEST_F(SongMemoryTest, ContentItDoesNotUnderstandIsSkippedWithOneWarningAndKeptA
         m_folder.WriteFile(kSongMemoryFileName, row.content);
         CSongMemory memory(MemoryFile(), m_prompts, m_locks);
         const SongIdentity song {15, 0xff};
-        EXPECT_EQ(memory.Recall(song).pitch, row.keepsGood ? std::optional<int32_t>(2) : std::nullopt);
+        EXPECT_EQ(memory.Recall(song).pitch, row.keepsGood ? std::optional<std::int32_t>(2) : std::nullopt);
         memory.Recall(song);
         ASSERT_EQ(m_prompts.m_messages.size(), 1u);
         EXPECT_THAT(m_prompts.MessageTexts()[0], testing::HasSubstr("已忽略"));

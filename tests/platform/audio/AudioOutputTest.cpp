@@ -122,10 +122,10 @@ TEST(ClockedAudioOutput, WavFileDevicesWriteBuffersOfTheirSizeInVirtualTimeSideB
         clock.WaitUntilIdle();
         otherClock.WaitUntilIdle();
     }
-    EXPECT_EQ(test::ReadAudioFile(folder.Path() / "other.wav").samples, std::vector<int16_t>(500 * 2, 8192));
+    EXPECT_EQ(test::ReadAudioFile(folder.Path() / "other.wav").samples, std::vector<std::int16_t>(500 * 2, 8192));
     ASSERT_EQ(source.buffers.size(), 10u);
     for (size_t i = 0; i < source.buffers.size(); ++i)
-        EXPECT_EQ(source.buffers[i], std::make_pair(uint64_t {i * 300}, size_t {300}));
+        EXPECT_EQ(source.buffers[i], std::make_pair(std::uint64_t {i * 300}, size_t {300}));
 
     const auto audio = test::ReadAudioFile(path);
     EXPECT_EQ(audio.rate, 44100);
@@ -202,9 +202,9 @@ TEST(SndFileDecoder, ConvertsMonoAndOtherRatesToTheStreamFormat)
     EXPECT_EQ(CSndFileDecoder(path).LengthMilliseconds(), 500u);
     const std::vector<float> decoded = DecodeAll(path);
     ASSERT_NEAR(static_cast<double>(decoded.size() / 2), 22050, 2);
-    std::vector<int16_t> samples(decoded.size());
+    std::vector<std::int16_t> samples(decoded.size());
     for (size_t i = 0; i < decoded.size(); ++i) {
-        samples[i] = static_cast<int16_t>(std::lrint(decoded[i] * 32768));
+        samples[i] = static_cast<std::int16_t>(std::lrint(decoded[i] * 32768));
         if (i % 2 == 1) {
             ASSERT_EQ(decoded[i], decoded[i - 1]);
         }
@@ -218,11 +218,11 @@ TEST(SndFileDecoder, ConvertsMonoAndOtherRatesToTheStreamFormat)
     EXPECT_THROW(CSndFileDecoder(folder.Path() / "missing.mp3"), std::runtime_error);
 
     // 1.2 s at 48 kHz: 23 kHz on the left (which 44.1 kHz cannot hold), 1 kHz on the right.
-    std::vector<int16_t> input(57600 * 2);
+    std::vector<std::int16_t> input(57600 * 2);
     for (size_t frame = 0; frame < 57600; ++frame) {
         const double t = static_cast<double>(frame) / 48000;
-        input[frame * 2] = static_cast<int16_t>(std::lrint(16384 * std::sin(2 * M_PI * 23000 * t)));
-        input[frame * 2 + 1] = static_cast<int16_t>(std::lrint(16384 * std::sin(2 * M_PI * 1000 * t)));
+        input[frame * 2] = static_cast<std::int16_t>(std::lrint(16384 * std::sin(2 * M_PI * 23000 * t)));
+        input[frame * 2 + 1] = static_cast<std::int16_t>(std::lrint(16384 * std::sin(2 * M_PI * 1000 * t)));
     }
     test::WriteWavFile(folder.Path() / "48k.wav", input, 48000);
     const std::vector<float> filtered = DecodeAll(folder.Path() / "48k.wav");

@@ -15,7 +15,7 @@ namespace linlangok::test {
 namespace {
 
 void WriteFile(
-    const std::filesystem::path& path, const std::vector<int16_t>& samples, int rate, int channels, int format)
+    const std::filesystem::path& path, const std::vector<std::int16_t>& samples, int rate, int channels, int format)
 {
     SF_INFO info {};
     info.samplerate = rate;
@@ -31,16 +31,16 @@ void WriteFile(
         throw std::runtime_error("cannot write " + path.string());
 }
 
-int16_t Sample(double value)
+std::int16_t Sample(double value)
 {
-    return static_cast<int16_t>(std::lrint(value * 32767.0));
+    return static_cast<std::int16_t>(std::lrint(value * 32767.0));
 }
 
 } // namespace
 
-std::vector<int16_t> SineFrames(size_t frames, double frequency, double amplitude, int rate, int channels)
+std::vector<std::int16_t> SineFrames(size_t frames, double frequency, double amplitude, int rate, int channels)
 {
-    std::vector<int16_t> samples(frames * static_cast<size_t>(channels));
+    std::vector<std::int16_t> samples(frames * static_cast<size_t>(channels));
     for (size_t frame = 0; frame < frames; ++frame) {
         for (int channel = 0; channel < channels; ++channel) {
             const double phase = 2 * std::numbers::pi * frequency * (channel + 1) * static_cast<double>(frame) / rate;
@@ -51,9 +51,9 @@ std::vector<int16_t> SineFrames(size_t frames, double frequency, double amplitud
     return samples;
 }
 
-std::vector<int16_t> ChirpFrames(size_t frames, double from, double to, double amplitude)
+std::vector<std::int16_t> ChirpFrames(size_t frames, double from, double to, double amplitude)
 {
-    std::vector<int16_t> samples(frames * 2);
+    std::vector<std::int16_t> samples(frames * 2);
     const double duration = static_cast<double>(frames) / 44100;
     for (size_t frame = 0; frame < frames; ++frame) {
         const double t = static_cast<double>(frame) / 44100;
@@ -65,12 +65,12 @@ std::vector<int16_t> ChirpFrames(size_t frames, double from, double to, double a
     return samples;
 }
 
-void WriteWavFile(const std::filesystem::path& path, const std::vector<int16_t>& samples, int rate, int channels)
+void WriteWavFile(const std::filesystem::path& path, const std::vector<std::int16_t>& samples, int rate, int channels)
 {
     WriteFile(path, samples, rate, channels, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
 }
 
-void WriteMp3File(const std::filesystem::path& path, const std::vector<int16_t>& samples)
+void WriteMp3File(const std::filesystem::path& path, const std::vector<std::int16_t>& samples)
 {
     WriteFile(path, samples, 44100, 2, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III);
 }
@@ -94,7 +94,7 @@ DecodedAudio ReadAudioFile(const std::filesystem::path& path)
     return audio;
 }
 
-size_t FirstSoundingFrame(const std::vector<int16_t>& samples, int channels)
+size_t FirstSoundingFrame(const std::vector<std::int16_t>& samples, int channels)
 {
     for (size_t i = 0; i < samples.size(); ++i) {
         if (samples[i] != 0)
@@ -103,12 +103,12 @@ size_t FirstSoundingFrame(const std::vector<int16_t>& samples, int channels)
     return samples.size() / static_cast<size_t>(channels);
 }
 
-Sound MeasureSound(const std::vector<int16_t>& samples, int channels)
+Sound MeasureSound(const std::vector<std::int16_t>& samples, int channels)
 {
     // Sound is what comes within 12 dB of the peak; a peak below -54 dBFS is silence.
     const int peak = std::accumulate(samples.begin(), samples.end(), 0,
-        [](int highest, int16_t sample) { return std::max(highest, std::abs(static_cast<int>(sample))); });
-    const auto loud = [peak](int16_t sample) { return peak >= 64 && std::abs(sample) >= peak / 4; };
+        [](int highest, std::int16_t sample) { return std::max(highest, std::abs(static_cast<int>(sample))); });
+    const auto loud = [peak](std::int16_t sample) { return peak >= 64 && std::abs(sample) >= peak / 4; };
     const auto first = std::find_if(samples.begin(), samples.end(), loud);
     if (first == samples.end())
         return {};
@@ -125,7 +125,7 @@ Sound MeasureSound(const std::vector<int16_t>& samples, int channels)
 }
 
 double PeakFrequency(
-    const int16_t* samples, size_t frames, int channels, int channel, int rate, double low, double high)
+    const std::int16_t* samples, size_t frames, int channels, int channel, int rate, double low, double high)
 {
     double best = low;
     double bestPower = -1;
@@ -149,7 +149,7 @@ double PeakFrequency(
     return best;
 }
 
-CMemoryDecoder::CMemoryDecoder(std::vector<int16_t> samples, uint64_t headerMilliseconds, bool failAtEnd)
+CMemoryDecoder::CMemoryDecoder(std::vector<std::int16_t> samples, std::uint64_t headerMilliseconds, bool failAtEnd)
     : m_samples(std::move(samples))
     , m_headerMilliseconds(headerMilliseconds)
     , m_failAtEnd(failAtEnd)
@@ -177,7 +177,7 @@ void CPositionSource::MixInto(float* mix, size_t frames, const AudioBufferTiming
     buffers.push_back({timing.firstFrame, frames});
 }
 
-double ToneFrequency(const int16_t* samples, size_t frames, int channels, int channel, int rate)
+double ToneFrequency(const std::int16_t* samples, size_t frames, int channels, int channel, int rate)
 {
     double first = -1;
     double last = -1;
@@ -210,11 +210,11 @@ std::vector<Mp3Frame> Mp3Frames(const std::string& bytes)
     std::vector<Mp3Frame> frames;
     size_t offset = 0;
     while (offset + 4 <= bytes.size()) {
-        uint32_t header = 0;
+        std::uint32_t header = 0;
         for (size_t i = 0; i < 4; ++i)
-            header = header << 8 | static_cast<uint8_t>(bytes[offset + i]);
+            header = header << 8 | static_cast<std::uint8_t>(bytes[offset + i]);
         const bool mpeg1 = (header >> 19 & 3) == 3;
-        const uint32_t index = header >> 12 & 15;
+        const std::uint32_t index = header >> 12 & 15;
         const int bitrate = mpeg1 ? kMpeg1Bitrates[index] : kMpeg2Bitrates[index];
         const int rate = kRates[header >> 10 & 3] / (mpeg1 ? 1 : 2);
         if (header >> 21 != 0x7FF || bitrate == 0 || rate == 0)

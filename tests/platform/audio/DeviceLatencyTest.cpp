@@ -58,9 +58,9 @@ TEST(DeviceLatency, VirtualDevicesReportTheirSimulatedLatency)
 // input, and on the output every `outputSteps` steps, as a loaded machine runs the output thread
 // late. Device 0 listens on another line, device 1 on the output's.
 std::optional<LatencyCorrection> CalibrateOverLoopback(
-    std::chrono::milliseconds delay, uint32_t device, int outputSteps = 1)
+    std::chrono::milliseconds delay, std::uint32_t device, int outputSteps = 1)
 {
-    const auto line = std::make_shared<CLoopbackLine>([] { return uint64_t {0}; });
+    const auto line = std::make_shared<CLoopbackLine>([] { return std::uint64_t {0}; });
     auto outputPacer = std::make_unique<CManualPacer>();
     CManualPacer& outputClock = *outputPacer;
     const auto output = CreateLoopbackAudioOutput(line, delay, 441, std::move(outputPacer));

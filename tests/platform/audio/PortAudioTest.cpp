@@ -50,7 +50,7 @@ public:
     }
     void TearDown() override { m_home.reset(); }
 
-    static std::vector<int16_t> Signal() { return test::ChirpFrames(44100, 200, 6000, 0.6); }
+    static std::vector<std::int16_t> Signal() { return test::ChirpFrames(44100, 200, 6000, 0.6); }
     static std::filesystem::path OutputPath() { return m_home->Path() / "out.raw"; }
 
 private:
@@ -70,8 +70,8 @@ TEST(PortAudio, DefaultDeviceCapturesTheFileItReads)
     ASSERT_TRUE(device);
     CPortAudioCapture capture(device->index, device->name);
     std::mutex mutex;
-    std::vector<int16_t> captured;
-    ASSERT_TRUE(capture.Start([&](const int16_t* samples, size_t frames, std::chrono::steady_clock::time_point) {
+    std::vector<std::int16_t> captured;
+    ASSERT_TRUE(capture.Start([&](const std::int16_t* samples, size_t frames, std::chrono::steady_clock::time_point) {
         std::lock_guard lock(mutex);
         if (captured.size() < 22050 * 2)
             captured.insert(captured.end(), samples, samples + frames * 2);
@@ -86,7 +86,7 @@ TEST(PortAudio, DefaultDeviceCapturesTheFileItReads)
     capture.Stop();
     const auto signal = CAlsaFileEnvironment::Signal();
     captured.resize(22050 * 2);
-    EXPECT_EQ(captured, std::vector<int16_t>(signal.begin(), signal.begin() + 22050 * 2));
+    EXPECT_EQ(captured, std::vector<std::int16_t>(signal.begin(), signal.begin() + 22050 * 2));
 }
 
 TEST(PortAudio, DefaultDeviceMixesSourcesIntoItsOutput)
@@ -100,7 +100,7 @@ TEST(PortAudio, DefaultDeviceMixesSourcesIntoItsOutput)
             }
             calls++;
         }
-        std::vector<int16_t> signal = CAlsaFileEnvironment::Signal();
+        std::vector<std::int16_t> signal = CAlsaFileEnvironment::Signal();
         std::atomic<size_t> rendered {0};
         std::atomic<int> calls {0};
     } source;
@@ -118,7 +118,7 @@ TEST(PortAudio, DefaultDeviceMixesSourcesIntoItsOutput)
     }
     std::ifstream file(CAlsaFileEnvironment::OutputPath(), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::vector<int16_t> written(bytes.size() / 2);
+    std::vector<std::int16_t> written(bytes.size() / 2);
     std::memcpy(written.data(), bytes.data(), written.size() * 2);
     // The signal starts where the source was first asked for sound, after the silence the stream
     // played before; ALSA's conversion may round differently by one.

@@ -20,15 +20,15 @@ struct CRecordingClient : IWaveInClient {
     {
         {
             std::lock_guard lock(mutex);
-            blocks.emplace_back(reinterpret_cast<int16_t*>(buffer.data),
-                reinterpret_cast<int16_t*>(buffer.data) + buffer.bytesRecorded / 2);
+            blocks.emplace_back(reinterpret_cast<std::int16_t*>(buffer.data),
+                reinterpret_cast<std::int16_t*>(buffer.data) + buffer.bytesRecorded / 2);
             EXPECT_EQ(buffer.flags & (kWaveBufferDone | kWaveBufferInQueue), kWaveBufferDone);
         }
         if (requeue) {
             EXPECT_EQ(handle->AddBuffer(buffer), kWaveInOk);
         }
     }
-    std::vector<std::vector<int16_t>> Blocks()
+    std::vector<std::vector<std::int16_t>> Blocks()
     {
         std::lock_guard lock(mutex);
         return blocks;
@@ -39,17 +39,17 @@ struct CRecordingClient : IWaveInClient {
     std::atomic<bool> requeue {false};
     std::unique_ptr<IWaveInHandle> handle;
     std::mutex mutex;
-    std::vector<std::vector<int16_t>> blocks;
+    std::vector<std::vector<std::int16_t>> blocks;
 };
 
 struct CBuffers {
     explicit CBuffers(size_t bytes)
         : memory(bytes * 2)
     {
-        first = {memory.data(), static_cast<uint32_t>(bytes)};
-        second = {memory.data() + bytes, static_cast<uint32_t>(bytes)};
+        first = {memory.data(), static_cast<std::uint32_t>(bytes)};
+        second = {memory.data() + bytes, static_cast<std::uint32_t>(bytes)};
     }
-    std::vector<uint8_t> memory;
+    std::vector<std::uint8_t> memory;
     WaveInBuffer first;
     WaveInBuffer second;
 };
@@ -69,7 +69,7 @@ protected:
             {"broken", false, [this] { return CreateWavFileCapture(m_folder.Path() / "missing.wav", m_clock); }}});
     }
 
-    std::vector<int16_t> Signal(size_t firstFrame, size_t frames) const
+    std::vector<std::int16_t> Signal(size_t firstFrame, size_t frames) const
     {
         return {m_signal.begin() + static_cast<long>(firstFrame * 2),
             m_signal.begin() + static_cast<long>((firstFrame + frames) * 2)};
@@ -77,7 +77,7 @@ protected:
 
     test::CTemporaryFolder m_folder;
     std::filesystem::path m_path = m_folder.Path() / "input.wav";
-    std::vector<int16_t> m_signal = test::ChirpFrames(44100, 100, 5000, 0.7);
+    std::vector<std::int16_t> m_signal = test::ChirpFrames(44100, 100, 5000, 0.7);
     std::shared_ptr<CManualPacer> m_clock = std::make_shared<CManualPacer>();
     int m_streamsCreated = 0;
 };

@@ -132,7 +132,7 @@ TEST(CatalogScannerTest, ScansRescansAndCountsUnreadableFiles)
     EXPECT_EQ(store.LoadSongs().at(0).id, found[0].song->id);
 }
 
-std::string BigEndian(uint32_t value, int bytes)
+std::string BigEndian(std::uint32_t value, int bytes)
 {
     std::string out;
     for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8)
@@ -153,8 +153,8 @@ TEST(CatalogScannerTest, TitlesComeFromKarTitleLinesAndLrcTagsBeforeFileNames)
     events += std::string("\0\xff\x2f\0", 4);
     std::ofstream(songs / "track01.kar", std::ios::binary)
         << "MThd" << BigEndian(6, 4) << BigEndian(0, 2) << BigEndian(1, 2) << BigEndian(96, 2) << "MTrk"
-        << BigEndian(static_cast<uint32_t>(events.size()), 4) << events;
-    test::WriteWavFile(songs / "track02.wav", std::vector<int16_t>(4410), 44100, 1); // no tags
+        << BigEndian(static_cast<std::uint32_t>(events.size()), 4) << events;
+    test::WriteWavFile(songs / "track02.wav", std::vector<std::int16_t>(4410), 44100, 1); // no tags
     std::ofstream(lyrics / "track02.lrc") << "[ti: 夜来香 ]\n[ar:李香兰]\n[00:01]那南风吹来清凉\n";
     const auto codePage = CreateLegacyCodePage();
     CSongFileReader reader(*codePage, NoEncodingDetection(), lyrics);

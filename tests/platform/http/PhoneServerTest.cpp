@@ -129,7 +129,7 @@ protected:
     CUiTaskQueue m_uiThread;
     std::unique_ptr<CPhoneService> m_service;
     CHttplibServer m_server;
-    uint16_t m_port = 0;
+    std::uint16_t m_port = 0;
     std::jthread m_uiLoop;
 };
 

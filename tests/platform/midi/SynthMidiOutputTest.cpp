@@ -42,12 +42,12 @@ public:
         m_nextFrame += m_bufferFrames;
     }
 
-    uint64_t NextFrame() const { return m_nextFrame; }
+    std::uint64_t NextFrame() const { return m_nextFrame; }
 
 private:
     size_t m_bufferFrames;
     IAudioSource* m_source = nullptr;
-    uint64_t m_nextFrame = 0;
+    std::uint64_t m_nextFrame = 0;
 };
 
 std::optional<std::filesystem::path> TestSoundFont()
@@ -83,7 +83,7 @@ std::vector<long> OnsetErrors(size_t bufferFrames)
 
     struct Send {
         Clock::duration at;
-        uint32_t message;
+        std::uint32_t message;
     };
     std::vector<Send> sends;
     std::vector<Clock::duration> hits;
@@ -170,12 +170,12 @@ TEST(SynthMidiOutput, ClosingReleasesTheNotesAndAQuietClosedSynthAddsNothing)
 // Records what reaches it: short messages as they are, a system exclusive message as its length
 // with the top byte F0.
 struct CRecordingSynthesizer final : ISynthesizer {
-    explicit CRecordingSynthesizer(std::vector<uint32_t>& applied)
+    explicit CRecordingSynthesizer(std::vector<std::uint32_t>& applied)
         : applied(applied)
     {
     }
-    void ApplyShort(uint32_t packedMessage) noexcept override { applied.push_back(packedMessage); }
-    void ApplySysEx(const uint8_t*, size_t length) noexcept override { applied.push_back(0xF0000000u | length); }
+    void ApplyShort(std::uint32_t packedMessage) noexcept override { applied.push_back(packedMessage); }
+    void ApplySysEx(const std::uint8_t*, size_t length) noexcept override { applied.push_back(0xF0000000u | length); }
     void ReleaseAllNotes() noexcept override { }
     void Reset() noexcept override { }
     void Render(float* interleaved, size_t frames) noexcept override
@@ -183,24 +183,24 @@ struct CRecordingSynthesizer final : ISynthesizer {
         std::fill(interleaved, interleaved + 2 * frames, 0.0f);
     }
     int ActiveVoiceCount() const noexcept override { return 0; }
-    std::vector<uint32_t>& applied;
+    std::vector<std::uint32_t>& applied;
 };
 
 TEST(SynthMidiOutput, BurstOfAnySizeReachesTheSynthesizerInOrder)
 {
-    std::vector<uint32_t> applied;
+    std::vector<std::uint32_t> applied;
     CHandClockedOutput output(512);
     Clock::time_point now = Clock::time_point() + 10s;
     CSynthMidiOutput synth(
         [&applied](int) { return std::make_unique<CRecordingSynthesizer>(applied); }, output, [&now] { return now; });
     auto connection = synth.Open(nullptr);
     // Nobody pulls audio while 10,000 notes and a system exclusive message go out at one time.
-    std::vector<uint32_t> sent;
-    for (uint32_t i = 0; i < 20000; ++i) {
+    std::vector<std::uint32_t> sent;
+    for (std::uint32_t i = 0; i < 20000; ++i) {
         sent.push_back(0x90 | i % 16 | (i / 16 % 128) << 8 | (i < 10000 ? 0x400000 : 0));
         connection->SendShort(sent.back());
         if (i == 10000) {
-            const uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+            const std::uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
             connection->SendLong(reset, sizeof reset);
             sent.push_back(0xF0000006);
         }
@@ -238,7 +238,7 @@ TEST(MidiOutputDeviceList, SystemPortsAreListedWithoutPrintingAnything)
     CHandClockedOutput output(512);
     testing::internal::CaptureStderr();
     CMidiOutputDeviceList devices(std::nullopt, output, true);
-    const uint32_t count = devices.DeviceCount();
+    const std::uint32_t count = devices.DeviceCount();
     if (count == 0) {
         EXPECT_THROW(devices.Open(0, nullptr), std::runtime_error);
     }

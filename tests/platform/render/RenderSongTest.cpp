@@ -61,8 +61,8 @@ double PitchBetween(const Audio& wav, double from, double to)
 
 size_t ClippedSamples(const Audio& wav)
 {
-    return std::count_if(
-        wav.samples.begin(), wav.samples.end(), [](int16_t sample) { return sample == 32767 || sample == -32768; });
+    return std::count_if(wav.samples.begin(), wav.samples.end(),
+        [](std::int16_t sample) { return sample == 32767 || sample == -32768; });
 }
 
 // A format 0 file of division 96 whose track holds `events` and its End of Track.
@@ -150,15 +150,15 @@ TEST_F(RenderSongTest, NotesSoundWhereTheSongPutsThemAndTransposeMovesThem)
 // from there on. Returns the bytes and each hit's seconds on the tempo map.
 std::string ClickSong(std::vector<double>& hitSeconds)
 {
-    auto delta = [](uint32_t ticks) {
+    auto delta = [](std::uint32_t ticks) {
         std::string bytes(1, char(ticks & 0x7F));
         for (ticks >>= 7; ticks > 0; ticks >>= 7)
             bytes.insert(bytes.begin(), char(0x80 | (ticks & 0x7F)));
         return bytes;
     };
     std::string events = std::string("\x00\xFF\x51\x03\x07\xA1\x20", 7);
-    int32_t last = 0;
-    for (int32_t tick : {0, 100, 250, 390, 494, 614, 717}) {
+    std::int32_t last = 0;
+    for (std::int32_t tick : {0, 100, 250, 390, 494, 614, 717}) {
         if (last < 384 && tick >= 384) {
             events += delta(384 - last) + std::string("\xFF\x51\x03\x03\xD0\x90", 6);
             last = 384;
@@ -259,12 +259,12 @@ std::vector<std::pair<double, double>> SoundingIntervals(const CMidiSong& song)
 {
     std::vector<std::pair<double, double>> intervals;
     for (size_t track = 0; track < song.TrackCount(); ++track) {
-        std::vector<int32_t> started(16 * 128, -1);
+        std::vector<std::int32_t> started(16 * 128, -1);
         for (const TrackEntry& entry : song.Track(track).Entries()) {
             const CChannelMessage* channel = AsChannelMessage(entry.message);
             if (!channel || (!channel->IsNoteOn() && !channel->IsNoteOff()))
                 continue;
-            int32_t& start = started[channel->Channel() * 128 + channel->Data1()];
+            std::int32_t& start = started[channel->Channel() * 128 + channel->Data1()];
             if (channel->IsNoteOn() && start < 0) {
                 start = entry.tick;
             } else if (channel->IsNoteOff() && start >= 0) {

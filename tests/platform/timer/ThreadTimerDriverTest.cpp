@@ -51,18 +51,18 @@ TEST(ThreadTimerDriver, ASleepingClockCountsEveryPeriodAndPauseKeepsThePositionS
             clock.Timer().AddClient(counter);
         clock.Rewind(96, 0);
         clock.Start();
-        uint32_t shown = 0;
+        std::uint32_t shown = 0;
         ASSERT_TRUE(WaitFor([&] {
-            const uint32_t elapsed = clock.Timer().ElapsedMilliseconds();
+            const std::uint32_t elapsed = clock.Timer().ElapsedMilliseconds();
             EXPECT_GE(elapsed, shown);
             shown = elapsed;
             return elapsed >= 30;
         }));
         clock.Stop();
-        const uint32_t elapsed = clock.Timer().ElapsedMilliseconds();
+        const std::uint32_t elapsed = clock.Timer().ElapsedMilliseconds();
         EXPECT_GE(elapsed, shown);
         EXPECT_EQ(clock.Timer().CallbackCount(), elapsed);
-        EXPECT_EQ(clock.Timer().TickCounter(), static_cast<int32_t>(elapsed * 96000 / 500000));
+        EXPECT_EQ(clock.Timer().TickCounter(), static_cast<std::int32_t>(elapsed * 96000 / 500000));
         EXPECT_EQ(counter.periods.load(), withClient ? static_cast<int>(elapsed) : 0);
         std::this_thread::sleep_for(5ms);
         EXPECT_EQ(clock.Timer().ElapsedMilliseconds(), elapsed);
@@ -85,7 +85,7 @@ struct CStoppingClient : CTimerClient {
             driver.StopPeriodic(1);
     }
     // The thread sleeps ten periods at a time, so that the fifth comes within a catch-up.
-    uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return 10; }
+    std::uint32_t PeriodsUntilWanted(const CMultimediaTimer&) const override { return 10; }
     IPeriodicTimerDriver& driver;
     std::atomic<int> periods {0};
 };
@@ -128,7 +128,7 @@ TEST(ThreadTimerDriver, ClientErrorStopsPlaybackAndIsPostedToTheUiThread)
     EXPECT_EQ(uiThread.RunPending(), 1u);
     EXPECT_EQ(shown, "UpdateTimer error!");
     EXPECT_FALSE(clock.Timer().IsRunning());
-    const uint32_t callbacks = clock.Timer().CallbackCount();
+    const std::uint32_t callbacks = clock.Timer().CallbackCount();
     clock.Stop();
     EXPECT_EQ(clock.Timer().CallbackCount(), callbacks);
     EXPECT_EQ(client.ticks, 3);
@@ -154,18 +154,18 @@ TEST(MidiSequencerRealTime, PlaysAShortSongInOrderAndNeverEarly)
     const test::CLatin1CodePage codePage;
     CMidiSong song(codePage);
     CMidiTrack& track = song.AddTrack(std::make_unique<CMidiTrack>(song));
-    const uint8_t fast[3] = {0x03, 0xD0, 0x90}; // 250000 µs per quarter
+    const std::uint8_t fast[3] = {0x03, 0xD0, 0x90}; // 250000 µs per quarter
     track.Append(song.Messages().New<CMetaMessage>(song.Messages(), kMetaSetTempo, fast, 3), 0);
     // Division 96: 16 notes, 12 ticks apart (31.25 ms at 250000).
-    std::vector<uint32_t> expected;
-    std::vector<int32_t> ticks;
-    for (uint32_t note = 0; note < 16; ++note) {
+    std::vector<std::uint32_t> expected;
+    std::vector<std::int32_t> ticks;
+    for (std::uint32_t note = 0; note < 16; ++note) {
         track.Append(song.Messages().New<CChannelMessage>(0x90, 0, 60 + note, 100), note == 0 ? 0 : 6);
         track.Append(song.Messages().New<CChannelMessage>(0x80, 0, 60 + note, 0), 6);
         expected.push_back(0x640090u | (60 + note) << 8);
         expected.push_back(0x000080u | (60 + note) << 8);
-        ticks.push_back(static_cast<int32_t>(note * 12));
-        ticks.push_back(static_cast<int32_t>(note * 12 + 6));
+        ticks.push_back(static_cast<std::int32_t>(note * 12));
+        ticks.push_back(static_cast<std::int32_t>(note * 12 + 6));
     }
     CMidiSequencer sequencer(prompts, uiThread, devices, driver, &song);
     const auto start = std::chrono::steady_clock::now();

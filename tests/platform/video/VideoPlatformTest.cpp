@@ -89,7 +89,7 @@ protected:
 // The strongest of the frequencies on one channel of a stretch of interleaved frames.
 double Tone(const std::vector<float>& frames, int channels, int channel, size_t first, size_t count)
 {
-    std::vector<int16_t> samples;
+    std::vector<std::int16_t> samples;
     for (size_t frame = first; frame < first + count; ++frame)
         for (int index = 0; index < channels; ++index)
             samples.push_back(FloatToInt16(frames[frame * static_cast<size_t>(channels) + static_cast<size_t>(index)]));
@@ -182,8 +182,8 @@ TEST_F(VideoPlatformTest, TheSwitchIsHeardAtOnceWithoutAGapOrAJump)
         auto pacer = std::make_unique<CManualPacer>();
         CManualPacer& clock = *pacer;
         auto output = CreateWavFileAudioOutput(path, kBufferFrames, std::move(pacer));
-        std::vector<int64_t> positions;
-        std::atomic<uint64_t> decoded {0};
+        std::vector<std::int64_t> positions;
+        std::atomic<std::uint64_t> decoded {0};
         {
             CAudioPlayer player(
                 *output, m_prompts,
@@ -193,7 +193,7 @@ TEST_F(VideoPlatformTest, TheSwitchIsHeardAtOnceWithoutAGapOrAJump)
                 CRubberBandStretcher::Create);
             player.SetChannelPick(row.from);
             ASSERT_TRUE(player.OpenAndPlay(File(row.file)));
-            for (uint64_t buffer = 0; buffer < 200; ++buffer) {
+            for (std::uint64_t buffer = 0; buffer < 200; ++buffer) {
                 if (buffer == 100)
                     player.SetChannelPick(row.to); // the click, 1 s in
                 // The decode thread has asked for the chunk after the one these frames are in, so
@@ -213,9 +213,9 @@ TEST_F(VideoPlatformTest, TheSwitchIsHeardAtOnceWithoutAGapOrAJump)
         const size_t within = click + 2205; // 50 ms
         EXPECT_NEAR(test::PeakFrequency(&heard.samples[within * 2], 2205, 2, 0, 44100, 300, 1000), row.toTone, 2);
         for (size_t frame = click - 4410; frame < click + 4410; frame += 110) {
-            int16_t peak = 0;
+            std::int16_t peak = 0;
             for (size_t at = frame; at < frame + 220; ++at)
-                peak = std::max<int16_t>(peak, static_cast<int16_t>(std::abs(heard.samples[at * 2])));
+                peak = std::max<std::int16_t>(peak, static_cast<std::int16_t>(std::abs(heard.samples[at * 2])));
             EXPECT_GT(peak, 1000) << "silence at frame " << frame;
         }
     }

@@ -30,7 +30,7 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     const std::filesystem::path songs = folder.Path() / "歌库";
     std::filesystem::create_directories(songs / "周杰伦");
     for (const char* name : {"邓丽君 - 月亮代表我的心.wav", "周杰伦/周杰伦 - 晴天.wav", "周杰伦/稻香(周杰伦).wav"})
-        test::WriteWavFile(songs / name, std::vector<int16_t>(4410 * 2));
+        test::WriteWavFile(songs / name, std::vector<std::int16_t>(4410 * 2));
     CIcuTextReadings readings;
     const auto codePage = CreateLegacyCodePage();
     const std::filesystem::path database = folder.Path() / "Catalog.db";

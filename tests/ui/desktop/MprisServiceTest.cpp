@@ -29,7 +29,7 @@ struct CFakePlayer final : IMediaPlayer {
     bool CanPlayNeighbour(int step) const override { return row + step >= 0 && row + step < 2; }
     void PlayNeighbour(int step) override { row += step; }
     MediaTrack Track() const override { return {"/songs/茉莉花.mid", u"茉莉花", playing ? 90'000'000 : 0}; }
-    int64_t PositionMicroseconds() const override { return playing ? 1'500'000 : 0; }
+    std::int64_t PositionMicroseconds() const override { return playing ? 1'500'000 : 0; }
     void Raise() override { ++raised; }
     void Quit() override { ++quit; }
     bool IsBusy() const override { return busy; }

@@ -67,7 +67,7 @@ protected:
     std::u16string AudioSong(const std::string& lrc)
     {
         const auto song = devices.home.Path() / "song.wav";
-        test::WriteWavFile(song, std::vector<int16_t>(8000 * 25), 8000, 1);
+        test::WriteWavFile(song, std::vector<std::int16_t>(8000 * 25), 8000, 1);
         if (!lrc.empty())
             devices.home.WriteFile("Lyric/song.lrc", lrc);
         return PathToUtf16(song);

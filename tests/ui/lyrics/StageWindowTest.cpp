@@ -105,7 +105,7 @@ TEST(StageWindow, TheLinesAreLargeSweptWrappedAndTheTitleCountdownAndNextSongSho
     ASSERT_FALSE(beside.rows.empty());
     EXPECT_LT(beside.right, kScreen.width() - kScreen.height() / 3);
     // A song's picture keeps left of the code as well, whole, with the next song named over its foot.
-    const SongFrame red {4, 3, std::vector<uint32_t>(12, 0xFFFF0000u), 4.0 / 3};
+    const SongFrame red {4, 3, std::vector<std::uint32_t>(12, 0xFFFF0000u), 4.0 / 3};
     const QImage pictured = Paint(ending, code, &red);
     const Ink picture = FindInk(pictured, {255, 0, 0});
     ASSERT_FALSE(picture.rows.empty());

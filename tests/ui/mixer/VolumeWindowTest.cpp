@@ -258,10 +258,10 @@ TEST_F(VolumeWindowTest, CalibrationButtonMeasuresAndKeepsTheRoundTripOrSaysNoth
         devices.prompts.m_messages.clear();
         button.click();
         EXPECT_FALSE(button.isEnabled());
-        for (uint64_t frame = 0; frame < ClickTrain::kFrames + kLongestRoundTripFrames + 441;) {
+        for (std::uint64_t frame = 0; frame < ClickTrain::kFrames + kLongestRoundTripFrames + 441;) {
             devices.Advance(10);
-            for (const uint64_t end = frame + 441; frame < end; ++frame) {
-                const auto sample = static_cast<int16_t>(
+            for (const std::uint64_t end = frame + 441; frame < end; ++frame) {
+                const auto sample = static_cast<std::int16_t>(
                     heard && frame >= 4410 ? std::lround(ClickTrain::Sample(frame - 4410) * 8000) : 0);
                 devices.waveIn.Capture(1, sample, sample);
             }
