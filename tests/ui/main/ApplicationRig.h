@@ -50,12 +50,14 @@ inline void ExpectTextsFitAndControlsNamed(const QWidget& window)
         const auto* button = qobject_cast<QAbstractButton*>(child);
         const auto* label = qobject_cast<QLabel*>(child);
         const QString text = button ? button->text() : label ? label->text() : QString();
-        if (!text.isEmpty())
+        if (!text.isEmpty()) {
             EXPECT_LE(child->sizeHint().width(), child->width() + 2) << text.toStdString();
+        }
         if (!text.isEmpty() || qobject_cast<QLineEdit*>(child) || qobject_cast<QSlider*>(child)
-            || qobject_cast<QComboBox*>(child))
+            || qobject_cast<QComboBox*>(child)) {
             EXPECT_FALSE(child->accessibleName().isEmpty())
                 << child->metaObject()->className() << " " << child->objectName().toStdString();
+        }
     }
 }
 
