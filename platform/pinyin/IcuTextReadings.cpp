@@ -2,14 +2,37 @@
 
 #include "common/Text.h"
 
+#include <unicode/strenum.h>
 #include <unicode/translit.h>
 #include <unicode/unistr.h>
 #include <unicode/uscript.h>
 
+#include <set>
 #include <stdexcept>
 
 namespace linlangok {
 namespace {
+
+constexpr const char* kFoldingTransform = "Traditional-Simplified; NFD; [:Nonspacing Mark:] Remove; NFC; Lower";
+constexpr const char* kPinyinTransform = "Han-Latin";
+constexpr const char* kTonelessTransform = "NFD; [:Nonspacing Mark:] Remove; NFC; Lower";
+
+// Raises std::runtime_error unless ICU has the rule-based transforms the readings are built of.
+void RequireTransforms()
+{
+    std::set<std::string> missing {"Traditional-Simplified", kPinyinTransform};
+    UErrorCode status = U_ZERO_ERROR;
+    const std::unique_ptr<icu::StringEnumeration> ids(icu::Transliterator::getAvailableIDs(status));
+    while (U_SUCCESS(status) && ids && !missing.empty()) {
+        const icu::UnicodeString* id = ids->snext(status);
+        if (!id)
+            break;
+        std::string name;
+        missing.erase(id->toUTF8String(name));
+    }
+    if (!missing.empty())
+        throw std::runtime_error("ICU lacks the transform " + *missing.begin());
+}
 
 std::unique_ptr<icu::Transliterator> CreateTransform(const char* id)
 {
@@ -30,10 +53,8 @@ bool IsHan(char32_t character)
 } // namespace
 
 CIcuTextReadings::CIcuTextReadings()
-    : m_folding(CreateTransform("Traditional-Simplified; NFD; [:Nonspacing Mark:] Remove; NFC; Lower"))
-    , m_pinyin(CreateTransform("Han-Latin"))
-    , m_toneless(CreateTransform("NFD; [:Nonspacing Mark:] Remove; NFC; Lower"))
 {
+    RequireTransforms();
 }
 
 CIcuTextReadings::~CIcuTextReadings() = default;
@@ -53,6 +74,8 @@ std::u16string CIcuTextReadings::FoldCharacter(char32_t character)
     if (known != m_folded.end())
         return known->second;
     icu::UnicodeString text(static_cast<UChar32>(character));
+    if (!m_folding)
+        m_folding = CreateTransform(kFoldingTransform);
     m_folding->transliterate(text);
     std::u16string folded(reinterpret_cast<const char16_t*>(text.getBuffer()), static_cast<size_t>(text.length()));
     return m_folded.emplace(character, std::move(folded)).first->second;
@@ -78,6 +101,10 @@ std::vector<std::string> CIcuTextReadings::Readings(char32_t character)
         return known->second;
     std::vector<std::string> readings = PolyphoneReadings(character);
     if (readings.empty() && IsHan(character)) {
+        if (!m_pinyin) {
+            m_pinyin = CreateTransform(kPinyinTransform);
+            m_toneless = CreateTransform(kTonelessTransform);
+        }
         icu::UnicodeString latin(static_cast<UChar32>(character));
         m_pinyin->transliterate(latin);
         // "ü" is typed "v" in most input methods and "u" in others: both readings are kept.

@@ -18,10 +18,11 @@ namespace linlangok {
 // Latin in lower case; the Han-Latin transform, toneless, for pinyin, with a table of the
 // polyphones and surnames that matter for song titles and names, which lists every common
 // reading of those characters (most common first). A reading with ü is given with "v" and "u".
-// Each character is transformed once and kept; safe to call from several threads.
+// Each character is transformed once and kept; safe to call from several threads. The transforms
+// are built at their first use, as building them takes a tenth of a second (the pinyin one most).
 class CIcuTextReadings final : public ITextFolding, public IPinyin {
 public:
-    // Raises std::runtime_error when ICU lacks the transforms.
+    // Raises std::runtime_error when ICU lacks the transforms; builds none of them yet.
     CIcuTextReadings();
     ~CIcuTextReadings() override;
 
