@@ -89,6 +89,14 @@ void CMainController::Handle(const MainCommand& command)
 
 void CMainController::Run(const command::Play&)
 {
+    // The song shown plays: a path typed or set into an edit since it was written is taken first.
+    RememberEditedPitch();
+    ApplyEditedValues();
+    PlayCommand();
+}
+
+void CMainController::PlayCommand()
+{
     PlaySession();
     RefreshStatus();
     ApplyEnableRules();
@@ -441,7 +449,7 @@ void CMainController::Run(const command::PlayNow& play)
     // The song plays at the key that the edit then shows: its remembered one, else 0.
     m_pitch = RecallSong().value_or(0);
     m_session.SetPitch(m_pitch);
-    Run(command::Play {});
+    PlayCommand();
     WriteValues();
 }
 

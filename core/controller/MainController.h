@@ -192,6 +192,8 @@ private:
     void StorePitch(std::int32_t value);
     // Remembers the pitch that the user set for the song, once it is used.
     void RememberEditedPitch();
+    // Plays the session's song and shows it playing; Play takes the edits' paths before it.
+    void PlayCommand();
     void PlaySession();
     void UsePath(EPathEdit edit, const std::filesystem::path& path);
     // Hands the typed paths to the session and takes the pitch edit's number; what is no number

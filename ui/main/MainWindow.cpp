@@ -172,14 +172,16 @@ void CMainWindow::Connect()
     }
     connect(
         m_controls.Control<QPushButton>(kExitButton), &QPushButton::clicked, this, [this] { Quit(kQuitByExitButton); });
+    // Every change of an edit's text reaches the controller, typed or set by an assistive tool;
+    // the controller's own writes are blocked so that they do not come back to it.
     const std::pair<QLineEdit*, EPathEdit> pathEdits[]
         = {{m_accompanimentEdit, EPathEdit::Accompaniment}, {m_lyricEdit, EPathEdit::Lyric}};
     for (const auto& [edit, which] : pathEdits) {
-        connect(edit, &QLineEdit::textEdited, this, [&controller, which](const QString& text) {
+        connect(edit, &QLineEdit::textChanged, this, [&controller, which](const QString& text) {
             controller.Handle(command::PathEdited {which, text.toStdU16String()});
         });
     }
-    connect(m_pitchEdit, &QLineEdit::textEdited, this,
+    connect(m_pitchEdit, &QLineEdit::textChanged, this,
         [&controller](const QString& text) { controller.Handle(command::PitchEdited {text.toStdU16String()}); });
     connect(m_tempo, &QSpinBox::valueChanged, this,
         [&controller](int percent) { controller.Handle(command::TempoEdited {percent}); });
@@ -320,8 +322,12 @@ void CMainWindow::WriteControls(const MainControlValues& values)
 {
     m_startTogether->setChecked(values.startTogether);
     m_stopTogether->setChecked(values.stopTogether);
-    m_accompanimentEdit->setText(ToQString(values.accompaniment));
-    m_lyricEdit->setText(ToQString(values.lyric));
+    {
+        const QSignalBlocker accompanimentBlocker(m_accompanimentEdit);
+        const QSignalBlocker lyricBlocker(m_lyricEdit);
+        m_accompanimentEdit->setText(ToQString(values.accompaniment));
+        m_lyricEdit->setText(ToQString(values.lyric));
+    }
     m_melody->setChecked(values.melody);
     WritePitchText(values.pitch);
 }

@@ -285,14 +285,16 @@ TEST_F(MainControllerTest, TypingThePitchWritesNothingUntilTheKeyIsUsed)
     }
 }
 
-TEST_F(MainControllerTest, TypedPathsReachTheSessionThroughRecordNotPlay)
+// The edit shows the song that plays: a typed path reaches the session at Play as at Record.
+TEST_F(MainControllerTest, TypedPathsReachTheSessionThroughPlayAndRecord)
 {
     controller.Handle(command::PathEdited {EPathEdit::Accompaniment, u"/typed/other.mid"});
     controller.Handle(command::Play {});
-    EXPECT_EQ(rig.session.AccompanimentPath(), test::CSessionRig::DemoSong());
-    controller.Handle(command::Stop {});
-    controller.Handle(command::Record {});
     EXPECT_EQ(rig.session.AccompanimentPath(), u"/typed/other.mid");
+    controller.Handle(command::Stop {});
+    controller.Handle(command::PathEdited {EPathEdit::Accompaniment, u"/typed/third.mid"});
+    controller.Handle(command::Record {});
+    EXPECT_EQ(rig.session.AccompanimentPath(), u"/typed/third.mid");
 }
 
 // Every way out asks first while recording, then ends the take through its save flow: saved,
@@ -331,7 +333,8 @@ TEST_F(MainControllerTest, TimersLeaveTheSessionAloneWhileABoxIsOpen)
 {
     // A file that is no MIDI file raises a box in the middle of the load; the box's event loop
     // runs the display tick, which would otherwise find position 0 ≥ length 0 and stop.
-    rig.session.SetAccompanimentPath(Utf8ToUtf16(rig.home.WriteFile("bad.mid", "not a midi file").string()));
+    controller.Handle(
+        command::PathEdited {EPathEdit::Accompaniment, PathToUtf16(rig.home.WriteFile("bad.mid", "not a midi file"))});
     int ticksDuringBox = 0;
     rig.prompts.m_whileShowing = [&] {
         const int shownBefore = controls.statusShown;
@@ -397,7 +400,6 @@ TEST_F(MainControllerTest, AnAudioSongChangesKeyWhileItPlaysWithinTwelveSemitone
 {
     const auto wav = rig.home.Path() / "song.wav";
     test::WriteWavFile(wav, test::SineFrames(44100 * 3, 440, 0.5));
-    rig.session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
     controller.Handle(command::PathEdited {EPathEdit::Accompaniment, Utf8ToUtf16(wav.string())});
     TypePitch(u"20"); // in the MIDI range while no song has played
     EXPECT_EQ(controls.values.pitch, u"20");

@@ -77,7 +77,7 @@ protected:
     // picture then.
     QImage PlayAndShow(const std::u16string& song, double seconds)
     {
-        karaoke->Session().SetAccompanimentPath(song);
+        controller.Handle(command::PathEdited {EPathEdit::Accompaniment, song});
         controller.Handle(command::Play {});
         return ShowAt(seconds);
     }
@@ -98,8 +98,8 @@ protected:
 
 TEST_F(LyricsShowWindowTest, WordTimedLrcLineIsSungRedUpToTheWordBeingSung)
 {
-    karaoke->Session().SetAccompanimentPath(
-        AudioSong("[00:00]<00:00.00>好一<00:02.00>朵茉<00:04.00>莉花<00:06.00>\n[00:10]满园花草\n"));
+    controller.Handle(command::PathEdited {EPathEdit::Accompaniment,
+        AudioSong("[00:00]<00:00.00>好一<00:02.00>朵茉<00:04.00>莉花<00:06.00>\n[00:10]满园花草\n")});
     controller.Handle(command::Play {});
     // At 2.5 s the second word is being sung: "好一朵茉" red, "莉花" white, together centred.
     // Where the split and the lines fall is the views' matter (LyricViewsTest).

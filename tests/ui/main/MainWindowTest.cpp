@@ -11,6 +11,7 @@
 #include "ui/widgets/QtText.h"
 #include "ui/widgets/ResizableWindow.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -195,18 +196,33 @@ TEST_F(MainWindowTest, GbkAndFfNamedSongsComeInByDropAndBrowseShowTheirNamesAndP
     }
 }
 
-TEST_F(MainWindowTest, TheMelodyBoxAndThePitchEditReachTheSession)
+// Text typed, or set by a screen reader or an on-screen keyboard through AT-SPI's EditableText
+// (which Qt's accessibility interface stands for), reaches the session.
+TEST_F(MainWindowTest, TheMelodyBoxAndTextTypedOrSetThroughAccessibilityReachTheSession)
 {
+    const std::filesystem::path song = devices.home.Path() / "song.wav";
+    test::WriteWavFile(song, test::SineFrames(44100, 440, 0.5));
     auto karaoke = Start();
-    auto* box = static_cast<QCheckBox*>(karaoke->MainWindow().Control(kMelodyBox));
+    CMainWindow& window = karaoke->MainWindow();
+    auto* box = static_cast<QCheckBox*>(window.Control(kMelodyBox));
     EXPECT_TRUE(box->isChecked());
     box->click();
     EXPECT_FALSE(karaoke->Session().Melody());
-    karaoke->MainWindow().Controller().Handle(command::PickSong {test::CSessionRig::DemoSong()});
-    auto* pitch = static_cast<QLineEdit*>(karaoke->MainWindow().Control(kPitchEdit));
+    window.Controller().Handle(command::PickSong {test::CSessionRig::DemoSong()});
+    auto* pitch = static_cast<QLineEdit*>(window.Control(kPitchEdit));
     pitch->selectAll();
     QTest::keyClicks(pitch, QStringLiteral("-3"));
     EXPECT_EQ(karaoke->Session().Pitch(), -3);
+    const auto setThroughAccessibility = [&window](int id, const QString& text) {
+        QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(window.Control(id));
+        edit->editableTextInterface()->replaceText(0, edit->textInterface()->characterCount(), text);
+    };
+    setThroughAccessibility(kPitchEdit, QStringLiteral("200"));
+    EXPECT_EQ(pitch->text(), QStringLiteral("127"));
+    EXPECT_EQ(karaoke->Session().Pitch(), 127);
+    setThroughAccessibility(kAccompanimentEdit, QString::fromStdString(song.string()));
+    static_cast<QPushButton*>(window.Control(kPlayButton))->click();
+    EXPECT_EQ(karaoke->Session().AccompanimentPath(), PathToUtf16(song));
 }
 
 TEST_F(MainWindowTest, TheStatusStripAndTheLyricsMoveOnUnderABoxWhileTheSongPlays)
@@ -215,8 +231,9 @@ TEST_F(MainWindowTest, TheStatusStripAndTheLyricsMoveOnUnderABoxWhileTheSongPlay
     test::WriteWavFile(song, test::SineFrames(44100 * 3, 440, 0.5));
     const auto karaoke = Start();
     CMainWindow& window = karaoke->MainWindow();
-    karaoke->Session().SetAccompanimentPath(PathToUtf16(song));
-    karaoke->Session().SetLyricPath(PathToUtf16(devices.home.WriteFile("a.lrc", "[00:00]一\n[00:01]二\n[00:02]三")));
+    window.Controller().Handle(command::PathEdited {EPathEdit::Accompaniment, PathToUtf16(song)});
+    window.Controller().Handle(command::PathEdited {
+        EPathEdit::Lyric, PathToUtf16(devices.home.WriteFile("a.lrc", "[00:00]一\n[00:01]二\n[00:02]三"))});
     meterInput.FailOn("open", 1, 4); // the level meter's box, open till after the song's end
     std::vector<std::pair<int, std::u16string>> shown; // the strip's position, the lyrics' current line
     devices.prompts.m_whileShowing = [&] {
