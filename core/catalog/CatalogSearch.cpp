@@ -101,13 +101,15 @@ void Improve(std::optional<SearchMatch>& best, ESearchRank rank, ESearchWhy why)
         best = SearchMatch {rank, why};
 }
 
-void MatchReadings(std::string_view query, std::string_view readingsText, bool title, std::optional<SearchMatch>& best)
+void MatchReadings(std::string_view query, std::string_view readingsText, std::optional<SearchMatch>& best)
 {
     const CReadings readings(readingsText);
     if (readings.Size() == 0)
         return;
-    if (title && readings.MatchesPinyin(query, 0, true))
-        return Improve(best, ESearchRank::ExactTitle, ESearchWhy::Pinyin);
+    if (readings.MatchesPinyin(query, 0, true))
+        return Improve(best, ESearchRank::Exact, ESearchWhy::Pinyin);
+    if (query.size() == readings.Size() && readings.MatchesInitials(query, 0))
+        return Improve(best, ESearchRank::Exact, ESearchWhy::Initials);
     if (readings.MatchesPinyin(query, 0, false))
         return Improve(best, ESearchRank::Prefix, ESearchWhy::Pinyin);
     if (readings.MatchesInitials(query, 0))
@@ -187,14 +189,12 @@ std::optional<SearchMatch> MatchSong(std::u16string_view query, std::u16string_v
     std::string_view titleReadings, std::string_view singerReadings)
 {
     std::optional<SearchMatch> best;
-    if (title == query)
-        return SearchMatch {ESearchRank::ExactTitle, ESearchWhy::Text};
+    if (title == query || singer == query)
+        return SearchMatch {ESearchRank::Exact, ESearchWhy::Text};
     if (title.starts_with(query) || singer.starts_with(query))
         Improve(best, ESearchRank::Prefix, ESearchWhy::Text);
     else if (title.find(query) != std::u16string_view::npos || singer.find(query) != std::u16string_view::npos)
         Improve(best, ESearchRank::Substring, ESearchWhy::Text);
-    if (best && best->rank == ESearchRank::Prefix)
-        return best;
     char ascii[kMaximumSearchedCharacters];
     if (query.size() > sizeof ascii)
         return best;
@@ -205,8 +205,8 @@ std::optional<SearchMatch> MatchSong(std::u16string_view query, std::u16string_v
         ascii[i] = static_cast<char>(character >= u'A' && character <= u'Z' ? character - u'A' + u'a' : character);
     }
     const std::string_view lower(ascii, query.size());
-    MatchReadings(lower, titleReadings, true, best);
-    MatchReadings(lower, singerReadings, false, best);
+    MatchReadings(lower, titleReadings, best);
+    MatchReadings(lower, singerReadings, best);
     return best;
 }
 

@@ -24,7 +24,7 @@ std::string ComposeReadings(std::u16string_view foldedText, IPinyin& pinyin);
 
 // How a query matched, best first.
 enum class ESearchRank : std::uint8_t {
-    ExactTitle, // the title's text or full pinyin is the query
+    Exact, // the whole title or singer is the query: its text, its full pinyin or its initials
     Prefix, // the title's or singer's text or pinyin starts with it
     Initials, // the initials of the title or singer start with it
     Substring, // any part of the text, of the pinyin from a syllable on, or of the initials

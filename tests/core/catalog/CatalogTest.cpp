@@ -36,7 +36,8 @@ private:
         {U'代', {"dai"}}, {U'表', {"biao"}}, {U'我', {"wo"}}, {U'的', {"de", "di"}}, {U'心', {"xin"}},
         {U'邓', {"deng"}}, {U'丽', {"li"}}, {U'君', {"jun"}}, {U'晴', {"qing"}}, {U'天', {"tian"}}, {U'周', {"zhou"}},
         {U'杰', {"jie"}}, {U'伦', {"lun"}}, {U'长', {"chang", "zhang"}}, {U'城', {"cheng"}}, {U'稻', {"dao"}},
-        {U'香', {"xiang"}}, {U'重', {"zhong", "chong"}}, {U'逢', {"feng"}}};
+        {U'香', {"xiang"}}, {U'重', {"zhong", "chong"}}, {U'逢', {"feng"}}, {U'单', {"dan", "shan"}}, {U'依', {"yi"}},
+        {U'纯', {"chun"}}, {U'爱', {"ai"}}, {U'伤', {"shang"}}, {U'唱', {"chang"}}, {U'歌', {"ge"}}};
 };
 
 TEST(CatalogSearchTest, FindsByTextPinyinAndInitialsRankedAndFolded)
@@ -46,7 +47,8 @@ TEST(CatalogSearchTest, FindsByTextPinyinAndInitialsRankedAndFolded)
     std::int64_t id = 0;
     for (const auto& [title, singer, sung] : std::vector<std::tuple<std::u16string, std::u16string, int>> {
              {u"月亮代表我的心", u"邓丽君", 0}, {u"晴天", u"周杰伦", 0}, {u"稻香", u"周杰伦", 5}, {u"长城", u"", 0},
-             {u"重逢", u"", 0}, {u"晴天 (Live)", u"周杰伦", 9}, {u"Hotel California", u"Eagles", 0}}) {
+             {u"重逢", u"", 0}, {u"晴天 (Live)", u"周杰伦", 9}, {u"Hotel California", u"Eagles", 0},
+             {u"爱", u"单依纯", 0}, {u"伤月唱歌", u"", 9}}) {
         CatalogSong song;
         song.id = ++id;
         song.title = title;
@@ -82,7 +84,11 @@ TEST(CatalogSearchTest, FindsByTextPinyinAndInitialsRankedAndFolded)
             {u"chongfeng", {u"重逢"}, ESearchWhy::Pinyin}, {u"zf", {u"重逢"}, ESearchWhy::Initials},
             {u"hotel california", {u"Hotel California"}, ESearchWhy::Text},
             {u"hc", {u"Hotel California"}, ESearchWhy::Initials}, {u"nothing", {}, ESearchWhy::Text},
-            {u"yx", {}, ESearchWhy::Text}}) {
+            {u"yx", {}, ESearchWhy::Text},
+            // A whole name in any reading ranks with the exact titles, above more-sung names that
+            // only start with it.
+            {u"syc", {u"爱", u"伤月唱歌"}, ESearchWhy::Initials}, {u"shanyichun", {u"爱"}, ESearchWhy::Pinyin},
+            {u"单依纯", {u"爱"}, ESearchWhy::Text}}) {
         SCOPED_TRACE(Utf16ToUtf8(test.query));
         const std::vector<SearchResult> results = index.Search(test.query, {}, 10);
         std::vector<std::u16string> titles;
