@@ -188,13 +188,14 @@ void MeasureWindow(const std::filesystem::path& root, const ICodePage& codePage,
     const std::vector<std::u16string>& queries)
 {
     const std::filesystem::path database = root / "Window.db";
+    const CPathDisplay names(codePage, NoEncodingDetection());
     CSqliteCatalogStore store(database);
     const CatalogServices services {store,
         [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
         [&codePage, &root]() -> std::unique_ptr<ISongReader> {
             return std::make_unique<CSongFileReader>(codePage, NoEncodingDetection(), root / "Lyric");
         },
-        readings, readings, root / "SongQueue.txt"};
+        readings, readings, names, root / "SongQueue.txt"};
     CSilentPrompts prompts;
     CNoStarter starter;
     CSongPicker picker(store, starter, prompts, services.queueFile);
@@ -250,7 +251,8 @@ int main(int argc, char** argv)
     CIcuTextReadings readings;
     const auto codePage = CreateLegacyCodePage();
     CSongFileReader reader(*codePage, NoEncodingDetection(), root / "Lyric");
-    CCatalogScanner scanner(store, reader, readings, readings);
+    const CPathDisplay names(*codePage, NoEncodingDetection());
+    CCatalogScanner scanner(store, reader, readings, readings, names);
     start = Clock::now();
     ScanReport report = scanner.Scan({});
     std::printf(

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <random>
+#include <stdio.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -255,6 +256,30 @@ bool SaveFile(const std::filesystem::path& target, std::string_view bytes)
 {
     CFileSaver file(target);
     return file.Write(bytes) && file.Commit();
+}
+
+std::optional<std::filesystem::path> SetFileAside(const std::filesystem::path& file)
+{
+    // A file system without RENAME_NOREPLACE takes a plain rename onto a name found free.
+    constexpr int kMostCopies = 10000;
+    for (int number = 1; number <= kMostCopies; ++number) {
+        std::filesystem::path aside = file;
+        aside += number == 1 ? ".damaged" : ".damaged-" + std::to_string(number);
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
+            return aside;
+        if (errno == EEXIST)
+            continue;
+        if (errno != EINVAL && errno != ENOSYS)
+            return std::nullopt;
+        std::error_code error;
+        if (std::filesystem::exists(aside, error))
+            continue;
+        if (error)
+            return std::nullopt;
+        std::filesystem::rename(file, aside, error);
+        return error ? std::nullopt : std::optional(aside);
+    }
+    return std::nullopt;
 }
 
 } // namespace linlangok

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 
 namespace linlangok {
@@ -57,5 +58,10 @@ private:
 
 // Saves the bytes as the file at `target` through a CFileSaver. False when that fails.
 bool SaveFile(const std::filesystem::path& target, std::string_view bytes);
+
+// Sets a file the program cannot read aside for the user, never deleting it: renames it to the
+// first free one of "<name>.damaged", "<name>.damaged-2", "<name>.damaged-3" … beside it, so that
+// no copy set aside earlier is replaced. The new path; nothing when the file could not be renamed.
+std::optional<std::filesystem::path> SetFileAside(const std::filesystem::path& file);
 
 } // namespace linlangok

@@ -1,4 +1,6 @@
+#include "common/FilePath.h"
 #include "common/JsonWriter.h"
+#include "common/Number.h"
 #include "common/Text.h"
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
@@ -23,7 +25,7 @@ constexpr size_t kMaximumSearchLimit = 100000;
 void WriteSong(CJsonWriter& json, const CatalogSong& song)
 {
     json.Key("id").Value(static_cast<long long>(song.id)).Key("title").Value(std::u16string_view(song.title));
-    json.Key("singer").Value(std::u16string_view(song.singer)).Key("path").Value(Utf8ToUtf16(song.path.string()));
+    json.Key("singer").Value(std::u16string_view(song.singer)).Key("path").Value(PathToUtf16(song.path));
     json.Key("kind").Value(song.format).Key("length_ms").Value(song.lengthMilliseconds);
 }
 
@@ -32,7 +34,7 @@ void WriteEntry(CJsonWriter& json, const QueueEntry& entry)
     json.BeginObject().Key("id").Value(static_cast<long long>(entry.songId));
     json.Key("title").Value(std::u16string_view(entry.title)).Key("singer").Value(std::u16string_view(entry.singer));
     json.Key("performer").Value(std::u16string_view(entry.performer));
-    json.Key("path").Value(Utf8ToUtf16(entry.path.string())).EndObject();
+    json.Key("path").Value(PathToUtf16(entry.path)).EndObject();
 }
 
 int AddFolder(ToolContext& context, const std::string& folderArgument)
@@ -50,7 +52,8 @@ int AddFolder(ToolContext& context, const std::string& folderArgument)
     CIcuTextReadings readings;
     CVideoSongReader videoReader;
     CSongFileReader reader(context.codePage, context.textEncodings, LyricFolder(context.programFolder), &videoReader);
-    CCatalogScanner scanner(*store, reader, readings, readings);
+    const CPathDisplay names(context.codePage, context.textEncodings);
+    CCatalogScanner scanner(*store, reader, readings, readings, names);
     const ScanReport report = scanner.Scan(std::stop_token());
     for (const std::filesystem::path& path : report.unreadable)
         std::cerr << "unreadable: " << path.string() << '\n';
@@ -87,6 +90,25 @@ std::vector<SearchResult> Search(CCatalogIndex& index, ICatalogStore& store, con
     return index.Search(Utf8ToUtf16(query), {}, limit);
 }
 
+// The song `queue add` names: a catalogue id, a catalogued song's path, else the best match of the
+// argument as a query; null when none is.
+const CatalogSong* ChooseSong(CCatalogIndex& index, ICatalogStore& store, const std::string& argument)
+{
+    index.Build(store.LoadSongs());
+    if (const std::optional<std::int64_t> id = ParseNumber<std::int64_t>(argument))
+        if (const CatalogSong* song = index.Find(*id))
+            return song;
+    std::error_code error;
+    const std::filesystem::path path
+        = std::filesystem::weakly_canonical(std::filesystem::absolute(argument, error), error);
+    const auto atPath = std::find_if(
+        index.Songs().begin(), index.Songs().end(), [&path](const CatalogSong& song) { return song.path == path; });
+    if (!error && atPath != index.Songs().end())
+        return &*atPath;
+    const std::vector<SearchResult> found = index.Search(Utf8ToUtf16(argument), {}, 1);
+    return found.empty() ? nullptr : found[0].song;
+}
+
 std::optional<std::string> TakeOption(std::vector<std::string>& arguments, const char* name)
 {
     const auto option = std::find(arguments.begin(), arguments.end(), name);
@@ -106,23 +128,25 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
         context.prompts.ShowError(kCaptionWarning, warning);
     const std::string action = arguments[0];
     const auto store = OpenCatalogStore(context);
-    CJsonWriter json(std::cout);
+    std::optional<QueueEntry> queued;
     if (action == "add") {
         const std::string performer = TakeOption(arguments, "--performer").value_or("");
         if (arguments.size() != 2)
             return UsageError(kQueueUsage);
         CIcuTextReadings readings;
         CCatalogIndex index(readings);
-        const std::vector<SearchResult> found = Search(index, *store, arguments[1], 1);
-        if (found.empty()) {
+        const CatalogSong* song = ChooseSong(index, *store, arguments[1]);
+        if (!song) {
             context.prompts.ShowError(kCaptionError, u"歌库中没有“" + Utf8ToUtf16(arguments[1]) + u"”。");
             return 1;
         }
-        const CatalogSong& song = *found[0].song;
-        if (!queue.Add({song.id, song.path, song.title, song.singer, Utf8ToUtf16(performer), false, 0, {}})) {
+        const std::optional<std::uint64_t> ticket
+            = queue.Add({song->id, song->path, song->title, song->singer, Utf8ToUtf16(performer), false, 0, {}});
+        if (!ticket) {
             context.prompts.ShowError(kCaptionError, u"已点歌曲已满。");
             return 1;
         }
+        queued = queue.Entries()[*queue.Find(*ticket)];
     } else if (action == "next") {
         if (const std::optional<QueueEntry> current = queue.Next(); current && current->songId)
             store->CountSung(current->songId);
@@ -132,10 +156,15 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
         return UsageError(kQueueUsage);
     }
     if (action != "list" && !SaveSongQueue(file, queue)) {
-        context.prompts.ShowError(kCaptionError, u"无法保存已点歌曲文件“" + Utf8ToUtf16(file.string()) + u"”。");
+        context.prompts.ShowError(kCaptionError, u"无法保存已点歌曲文件“" + PathToUtf16(file) + u"”。");
         return 1;
     }
+    CJsonWriter json(std::cout);
     json.BeginObject();
+    if (queued) {
+        json.Key("queued");
+        WriteEntry(json, *queued);
+    }
     if (queue.Current()) {
         json.Key("current");
         WriteEntry(json, *queue.Current());

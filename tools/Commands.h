@@ -173,11 +173,13 @@ double MeasuredLevelingGainDb(ToolContext& context, const std::filesystem::path&
 inline constexpr const char* kCatalogUsage = "catalog add DIR | catalog search QUERY [--limit N]";
 int RunCatalogCommand(ToolContext& context);
 
-// queue add QUERY [--performer NAME] | queue list | queue next | queue clear: the picked songs
-// (SongQueue.txt in the program folder); add picks the catalogue's best match for QUERY, next
-// starts the next song and counts it as sung. Each prints {current, queue: [{id, title, singer,
-// performer, path}]}, current only while a song is on.
-inline constexpr const char* kQueueUsage = "queue add QUERY [--performer NAME] | queue list | queue next | queue clear";
+// queue add SONG [--performer NAME] | queue list | queue next | queue clear: the picked songs
+// (SongQueue.txt in the program folder); add picks the song with that catalogue id, else at
+// that catalogued path, else the catalogue's best match for SONG as a query; next starts the
+// next song and counts it as sung. Each prints {current, queue: [{id, title, singer, performer,
+// path}]}, current only while a song is on, add first the entry it queued as queued.
+inline constexpr const char* kQueueUsage
+    = "queue add ID|PATH|QUERY [--performer NAME] | queue list | queue next | queue clear";
 int RunQueueCommand(ToolContext& context);
 
 // cdg-frame SONG --at SECONDS OUT.png: the 288×192 frame that an MP3+G song (its sound file, its

@@ -170,8 +170,8 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
                              "[00:06]芬芳美丽满枝桠\n[00:09]又香又白人人夸\n[00:12]让我来将你摘下\n"
                              "[00:15]送给别人家\n[00:18]茉莉花呀茉莉花\n";
     karaoke.MainWindow().Controller().Handle(command::Stop {});
-    session.SetAccompanimentPath(PathToUtf16(song));
-    session.SetLyricPath(PathToUtf16(lyrics));
+    karaoke.MainWindow().Controller().Handle(command::PathEdited {EPathEdit::Accompaniment, PathToUtf16(song)});
+    karaoke.MainWindow().Controller().Handle(command::PathEdited {EPathEdit::Lyric, PathToUtf16(lyrics)});
     karaoke.MainWindow().Controller().Handle(command::Play {});
     RunEventsUntilPosition(session, 7.3);
     saved &= Save(karaoke.LyricsWindow(), folder, "lyrics-lrc");
@@ -484,6 +484,7 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     CIcuTextReadings readings;
     const auto codePage = CreateLegacyCodePage();
     const CUchardetTextEncodings encodings(*codePage);
+    const CPathDisplay names(*codePage, encodings);
     const std::filesystem::path database = root / "Catalog.db";
     CSqliteCatalogStore store(database);
     const CatalogServices services {store,
@@ -491,7 +492,7 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
         [&codePage, &encodings, &root]() -> std::unique_ptr<ISongReader> {
             return std::make_unique<CSongFileReader>(*codePage, encodings, root / "Lyric");
         },
-        readings, readings, root / "SongQueue.txt"};
+        readings, readings, names, root / "SongQueue.txt"};
     struct : ISongStarter {
         void StartSong(const std::filesystem::path&) override { }
     } starter;

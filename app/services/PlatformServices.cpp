@@ -7,8 +7,8 @@
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
-#include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/http/HttplibServer.h"
+#include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/tags/SongFileReader.h"
 
 #include <cstdlib>
@@ -62,7 +62,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
                 return std::make_unique<CSongFileReader>(
                     *m_codePage, m_textEncodings, LyricFolder(m_programFolder), &m_videoSongReader);
             },
-            *m_textReadings, *m_textReadings, m_programFolder / kSongQueueFileName});
+            *m_textReadings, *m_textReadings, m_pathDisplay, m_programFolder / kSongQueueFileName});
         m_phone = std::make_unique<PhoneServices>(
             PhoneServices {[] { return std::make_unique<CHttplibServer>(); }, m_qrEncoder, LanAddresses});
     } catch (const std::runtime_error& error) {

@@ -45,6 +45,7 @@ public:
 private:
     std::shared_ptr<const ICodePage> m_codePage;
     CUchardetTextEncodings m_textEncodings;
+    CPathDisplay m_pathDisplay {*m_codePage, m_textEncodings};
     CIcuCollator m_collator;
     std::filesystem::path m_programFolder;
     CFlockFileLocks m_fileLocks;

@@ -32,7 +32,7 @@ std::optional<std::string> SongFormat(const std::filesystem::path& path)
     for (const char* format : {".mid", ".kar", ".wav", ".mp3", ".ogg", ".flac", ".zip"})
         if (extension == format)
             return extension.substr(1);
-    if (IsVideoFileName(path.u16string()))
+    if (IsVideoFileName(PathToUtf16(path)))
         return extension.substr(1);
     return std::nullopt;
 }
@@ -101,11 +101,13 @@ ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<SongFile> 
     return plan;
 }
 
-CCatalogScanner::CCatalogScanner(ICatalogStore& store, ISongReader& reader, ITextFolding& folding, IPinyin& pinyin)
+CCatalogScanner::CCatalogScanner(
+    ICatalogStore& store, ISongReader& reader, ITextFolding& folding, IPinyin& pinyin, const CPathDisplay& names)
     : m_store(store)
     , m_reader(reader)
     , m_folding(folding)
     , m_pinyin(pinyin)
+    , m_names(names)
 {
 }
 
@@ -116,7 +118,7 @@ CatalogSong CCatalogScanner::Describe(const SongFile& file, const std::optional<
     song.size = file.size;
     song.modified = file.modified;
     song.format = SongFormat(file.path).value_or("");
-    const SongName name = ParseSongFileName(file.path.stem().u16string());
+    const SongName name = ParseSongFileName(m_names.Text(PathToUtf16(file.path.stem())));
     song.title = details && !details->title.empty() ? details->title : name.title;
     song.singer = details && !details->singer.empty() ? details->singer : name.singer;
     song.lengthMilliseconds = details ? details->lengthMilliseconds : 0;

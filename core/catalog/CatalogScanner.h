@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/FilePath.h"
 #include "core/catalog/CatalogStore.h"
 #include "core/catalog/SongReader.h"
 #include "core/catalog/TextReadings.h"
@@ -68,7 +69,9 @@ using ScanProgress = std::function<void(size_t done, size_t total)>;
 // store, reader, folding and pinyin are used from it alone meanwhile. Store errors are raised.
 class CCatalogScanner {
 public:
-    CCatalogScanner(ICatalogStore& store, ISongReader& reader, ITextFolding& folding, IPinyin& pinyin);
+    // A file name that is not UTF-8 is read as the names show it.
+    CCatalogScanner(
+        ICatalogStore& store, ISongReader& reader, ITextFolding& folding, IPinyin& pinyin, const CPathDisplay& names);
 
     ScanReport Scan(std::stop_token stop, const ScanProgress& progress = {});
 
@@ -80,6 +83,7 @@ private:
     ISongReader& m_reader;
     ITextFolding& m_folding;
     IPinyin& m_pinyin;
+    const CPathDisplay& m_names;
 };
 
 } // namespace linlangok

@@ -1,5 +1,6 @@
 #include "core/catalog/SongPicker.h"
 
+#include "common/FilePath.h"
 #include "common/Text.h"
 
 #include <stdexcept>
@@ -33,22 +34,38 @@ void CSongPicker::RemoveChangedListener(size_t number)
 void CSongPicker::Pick(const CatalogSong& song, const std::u16string& performer, bool idle, const std::string& guest)
 {
     const bool startNow = idle && m_queue.Entries().empty();
-    if (!m_queue.Add({song.id, song.path, song.title, song.singer, performer, false, 0, guest})) {
-        m_prompts.ShowError(kCaptionError, u"已点歌曲已满。");
+    if (!Enqueue(song, performer, guest, false))
         return;
-    }
     if (startNow)
         Skip();
     else
         Changed();
 }
 
+void CSongPicker::PickFirst(const CatalogSong& song, const std::u16string& performer)
+{
+    if (Enqueue(song, performer, {}, true))
+        Changed();
+}
+
 void CSongPicker::PlayNow(const CatalogSong& song)
 {
-    QueueEntry entry {song.id, song.path, song.title, song.singer, {}, false, 0, {}};
-    m_queue.Add(entry);
-    m_queue.Move(m_queue.Entries().size() - 1, 0);
-    Skip();
+    if (Enqueue(song, {}, {}, true))
+        Skip();
+}
+
+bool CSongPicker::Enqueue(
+    const CatalogSong& song, const std::u16string& performer, const std::string& guest, bool first)
+{
+    const std::optional<std::uint64_t> ticket
+        = m_queue.Add({song.id, song.path, song.title, song.singer, performer, false, 0, guest});
+    if (!ticket) {
+        m_prompts.ShowError(kCaptionError, u"已点歌曲已满。");
+        return false;
+    }
+    if (first)
+        m_queue.Prioritize(*m_queue.Find(*ticket));
+    return true;
 }
 
 void CSongPicker::Prioritize(size_t index)
@@ -108,7 +125,7 @@ void CSongPicker::Changed()
 {
     if (!SaveSongQueue(m_queueFile, m_queue) && !m_saveFailureShown) {
         m_saveFailureShown = true;
-        m_prompts.ShowError(kCaptionError, u"无法保存已点歌曲文件“" + Utf8ToUtf16(m_queueFile.string()) + u"”。");
+        m_prompts.ShowError(kCaptionError, u"无法保存已点歌曲文件“" + PathToUtf16(m_queueFile) + u"”。");
     }
     for (const auto& [number, changed] : m_changedListeners)
         changed();

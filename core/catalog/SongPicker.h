@@ -42,6 +42,8 @@ public:
     // guest's when a phone picked it; when nothing is on and the queue was empty, it starts at
     // once.
     void Pick(const CatalogSong& song, const std::u16string& performer, bool idle, const std::string& guest = {});
+    // 优先 on a song not yet queued: it joins the queue on top.
+    void PickFirst(const CatalogSong& song, const std::u16string& performer);
     // 播放: the song at once, ahead of the queue.
     void PlayNow(const CatalogSong& song);
     void Prioritize(size_t index);
@@ -59,6 +61,8 @@ public:
     std::optional<QueueEntry> UpNext() const;
 
 private:
+    // Adds the song (on top when first); false, with the message shown, when the queue is full.
+    bool Enqueue(const CatalogSong& song, const std::u16string& performer, const std::string& guest, bool first);
     void Start(const QueueEntry& entry);
     void Changed();
 

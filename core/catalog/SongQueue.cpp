@@ -1,5 +1,6 @@
 #include "core/catalog/SongQueue.h"
 
+#include "common/FilePath.h"
 #include "common/FileSaver.h"
 #include "common/Text.h"
 
@@ -22,6 +23,16 @@ std::string Field(std::u16string_view text)
     return utf8;
 }
 
+// A path as the queue file holds it: as song lists hold it, and as its file URI when a tab or a
+// line end in its name would split its line.
+std::string StoredPath(const std::filesystem::path& path)
+{
+    const std::string& bytes = path.native();
+    if (bytes.find_first_of("\t\n\r") != std::string::npos)
+        return FileUriOfPath(path);
+    return Utf16ToUtf8(PathToStoredText(PathToUtf16(path)));
+}
+
 std::vector<std::string_view> Split(std::string_view line, char separator)
 {
     std::vector<std::string_view> fields;
@@ -34,15 +45,15 @@ std::vector<std::string_view> Split(std::string_view line, char separator)
 
 } // namespace
 
-bool CSongQueue::Add(QueueEntry entry)
+std::optional<std::uint64_t> CSongQueue::Add(QueueEntry entry)
 {
     if (IsFull())
-        return false;
+        return std::nullopt;
     entry.placedByHand = false;
     entry.ticket = ++m_lastTicket;
     m_entries.push_back(std::move(entry));
     Rotate();
-    return true;
+    return m_lastTicket;
 }
 
 std::optional<size_t> CSongQueue::Find(std::uint64_t ticket) const
@@ -126,7 +137,7 @@ std::string CSongQueue::Serialize() const
     auto write = [&text](char kind, const QueueEntry& entry) {
         text += kind;
         text += '\t' + std::to_string(entry.songId) + '\t' + Field(entry.performer) + '\t' + Field(entry.title) + '\t'
-            + Field(entry.singer) + '\t' + Field(Utf8ToUtf16(entry.path.string())) + '\n';
+            + Field(entry.singer) + '\t' + StoredPath(entry.path) + '\n';
     };
     if (m_current)
         write('C', *m_current);
@@ -152,7 +163,7 @@ std::optional<CSongQueue> CSongQueue::Parse(std::string_view text)
         entry.performer = Utf8ToUtf16(fields[2]);
         entry.title = Utf8ToUtf16(fields[3]);
         entry.singer = Utf8ToUtf16(fields[4]);
-        entry.path = std::string(fields[5]);
+        entry.path = Utf16ToPath(StoredTextToPath(Utf8ToUtf16(fields[5])));
         entry.ticket = ++queue.m_lastTicket;
         switch (fields[0][0]) {
         case 'C':
@@ -188,10 +199,10 @@ CSongQueue LoadSongQueue(const std::filesystem::path& file, std::u16string& warn
     }
     if (queue)
         return std::move(*queue);
-    std::filesystem::path aside = file;
-    aside += ".damaged";
-    std::filesystem::rename(file, aside, error);
-    warning = u"已点歌曲文件无法读取，已另存为 " + Utf8ToUtf16(aside.filename().string()) + u"，已点歌曲从空开始。";
+    if (const std::optional<std::filesystem::path> aside = SetFileAside(file))
+        warning = u"已点歌曲文件无法读取，已另存为 " + PathToUtf16(aside->filename()) + u"，已点歌曲从空开始。";
+    else
+        warning = u"已点歌曲文件无法读取，也无法改名，已点歌曲从空开始。";
     return {};
 }
 

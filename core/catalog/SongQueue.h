@@ -40,8 +40,9 @@ public:
     const std::vector<QueueEntry>& Entries() const { return m_entries; }
     const std::optional<QueueEntry>& Current() const { return m_current; }
 
-    // 点歌: at the end of the performer's round, with a new ticket. False when the queue is full.
-    bool Add(QueueEntry entry);
+    // 点歌: at the end of the performer's round, with a new ticket, which is returned; the rotation
+    // may put it before others, so find it by the ticket. Nothing when the queue is full.
+    std::optional<std::uint64_t> Add(QueueEntry entry);
     bool IsFull() const { return m_entries.size() >= kMaximumQueuedSongs; }
     // The position of the waiting entry with that ticket; nothing when none waits.
     std::optional<size_t> Find(std::uint64_t ticket) const;

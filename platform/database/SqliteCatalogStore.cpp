@@ -1,9 +1,13 @@
 #include "platform/database/SqliteCatalogStore.h"
 
+#include "common/FilePath.h"
+#include "common/FileSaver.h"
 #include "common/Text.h"
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 namespace linlangok {
@@ -103,24 +107,18 @@ CSqliteCatalogStore::CSqliteCatalogStore(const std::filesystem::path& file)
     if (OpenAndCheck())
         return;
     Close();
-    std::filesystem::path aside = m_file;
-    aside += ".damaged";
-    std::error_code error;
-    for (int number = 2; std::filesystem::exists(aside, error); ++number) {
-        aside = m_file;
-        aside += ".damaged-" + std::to_string(number);
-    }
-    std::filesystem::rename(m_file, aside, error);
-    if (error)
-        throw std::runtime_error("歌库数据库 " + m_file.string() + " 无法读取，也无法改名：" + error.message());
+    const std::optional<std::filesystem::path> aside = SetFileAside(m_file);
+    if (!aside)
+        throw std::runtime_error("歌库数据库 " + m_file.string() + " 无法读取，也无法改名：" + std::strerror(errno));
     for (const char* suffix : {"-wal", "-shm"}) {
         std::filesystem::path journal = m_file;
         journal += suffix;
-        std::filesystem::path journalAside = aside;
+        std::filesystem::path journalAside = *aside;
         journalAside += suffix;
+        std::error_code error;
         std::filesystem::rename(journal, journalAside, error);
     }
-    m_warning = u"歌库数据库已损坏或不是本程序的文件，已改名为 " + Utf8ToUtf16(aside.filename().string())
+    m_warning = u"歌库数据库已损坏或不是本程序的文件，已改名为 " + PathToUtf16(aside->filename())
         + u"，歌库已重建，请重新扫描歌曲文件夹。";
     if (!OpenAndCheck()) {
         Close();

@@ -1,5 +1,6 @@
 #include "platform/tags/SongFileReader.h"
 
+#include "common/FilePath.h"
 #include "common/QuietPrompts.h"
 #include "common/SongKind.h"
 #include "common/Text.h"
@@ -68,10 +69,10 @@ std::optional<SongDetails> CSongFileReader::Read(const std::filesystem::path& pa
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return std::nullopt;
-    if (DetectSongKind(path.u16string()) == ESongKind::Midi)
+    if (DetectSongKind(PathToUtf16(path)) == ESongKind::Midi)
         return ReadMidi(path);
     std::optional<SongDetails> details;
-    if (IsVideoFileName(path.u16string()))
+    if (IsVideoFileName(PathToUtf16(path)))
         details = m_videoReader ? m_videoReader->Read(path) : std::nullopt;
     else if (HasExtension(path.filename().string(), kZipExtension))
         details = ReadArchive(path);

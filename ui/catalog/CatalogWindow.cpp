@@ -162,6 +162,7 @@ void CCatalogWindow::BuildLayout()
 
     auto* pick = Button(QStringLiteral("点歌"), this);
     auto* top = Button(QStringLiteral("优先"), this);
+    top->setAccessibleName(QStringLiteral("优先点歌")); // the queue's own 优先 is the other
     auto* play = Button(QStringLiteral("播放"), this);
     auto* library = Button(QStringLiteral("歌库..."), this);
     m_progress = new QProgressBar(this);
@@ -220,10 +221,8 @@ void CCatalogWindow::BuildLayout()
     connect(m_results, &QTreeView::activated, this, &CCatalogWindow::PickSelected);
     connect(pick, &QPushButton::clicked, this, &CCatalogWindow::PickSelected);
     connect(top, &QPushButton::clicked, this, [this] {
-        if (const CatalogSong* song = SelectedSong()) {
-            m_parts.picker.Pick(*song, FromQString(m_performer->text()), false);
-            m_parts.picker.Prioritize(m_parts.picker.Queue().Entries().size() - 1);
-        }
+        if (const CatalogSong* song = SelectedSong())
+            m_parts.picker.PickFirst(*song, FromQString(m_performer->text()));
     });
     connect(play, &QPushButton::clicked, this, [this] {
         if (const CatalogSong* song = SelectedSong())
@@ -339,7 +338,8 @@ void CCatalogWindow::Refresh(bool rescan)
             const std::unique_ptr<ICatalogStore> store = m_parts.catalog.openStore();
             if (rescan) {
                 const std::unique_ptr<ISongReader> reader = m_parts.catalog.makeReader();
-                CCatalogScanner scanner(*store, *reader, m_parts.catalog.folding, m_parts.catalog.pinyin);
+                CCatalogScanner scanner(
+                    *store, *reader, m_parts.catalog.folding, m_parts.catalog.pinyin, m_parts.catalog.names);
                 outcome.report = scanner.Scan(stop, [this](size_t done, size_t total) {
                     m_total = total;
                     m_done = done;
@@ -392,7 +392,7 @@ void CCatalogWindow::Finished(std::unique_ptr<CCatalogIndex> index, const ScanRe
     if (!report.unreadable.empty()) {
         QStringList files;
         for (const std::filesystem::path& path : report.unreadable)
-            files.append(QString::fromStdString(path.string()));
+            files.append(ToQString(m_parts.catalog.names.Text(PathToUtf16(path))));
         m_status->setToolTip(QStringLiteral("无法读取的文件：\n") + files.mid(0, 50).join(QLatin1Char('\n')));
     }
     if (!error.isEmpty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/FilePath.h"
 #include "common/UserPrompts.h"
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
@@ -39,6 +40,7 @@ struct CatalogServices {
     std::function<std::unique_ptr<ISongReader>()> makeReader;
     ITextFolding& folding;
     IPinyin& pinyin;
+    const CPathDisplay& names; // how file names that are not UTF-8 read
     std::filesystem::path queueFile;
 };
 

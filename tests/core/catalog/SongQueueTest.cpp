@@ -90,6 +90,10 @@ TEST(SongQueueTest, SavedQueueReadsBackAndADamagedFileIsSetAside)
     queue.Add(Pick(u"小王\t", 1));
     queue.Add(Pick(u"", 2));
     queue.Add(Pick(u"小李", 3));
+    // Names whose bytes are not UTF-8 (GBK) or that hold a line end keep their bytes.
+    const std::vector<std::filesystem::path> oddPaths {"/songs/\xD6\xD0\xCE\xC4.mid", "/songs/a\nb\t.mp3"};
+    for (const std::filesystem::path& path : oddPaths)
+        queue.Add({4, path, u"歌", u"", u"", false, 0, {}});
     queue.Next();
     queue.Move(1, 0);
     ASSERT_TRUE(SaveSongQueue(file, queue));
@@ -99,15 +103,22 @@ TEST(SongQueueTest, SavedQueueReadsBackAndADamagedFileIsSetAside)
     EXPECT_EQ(loaded.Serialize(), queue.Serialize());
     EXPECT_EQ(loaded.Current()->performer, u"小王 ");
     EXPECT_TRUE(loaded.Entries()[0].placedByHand);
+    EXPECT_EQ(loaded.Entries().back().path, oddPaths[1]);
+    EXPECT_EQ(loaded.Entries().at(2).path, oddPaths[0]);
 
-    for (const std::string damaged : {"LinlangOK queue 1\nQ\t1\t\t\t\t/a.mp3", "LinlangOK queue 1\nQ\tx\t\t\t\t/a\n",
-             "LinlangOK queue 1\nQ\t1\t\t\t\n", "other\n"}) {
-        std::ofstream(file, std::ios::binary) << damaged;
+    // Each damaged file is kept, none replacing an earlier one.
+    const std::string damaged[] = {"LinlangOK queue 1\nQ\t1\t\t\t\t/a.mp3", "LinlangOK queue 1\nQ\tx\t\t\t\t/a\n",
+        "LinlangOK queue 1\nQ\t1\t\t\t\n", "other\n"};
+    for (const std::string& text : damaged) {
+        std::ofstream(file, std::ios::binary) << text;
         EXPECT_TRUE(LoadSongQueue(file, warning).Entries().empty());
         EXPECT_NE(warning, u"");
         EXPECT_FALSE(std::filesystem::exists(file));
-        std::ifstream aside(folder.Path() / "SongQueue.txt.damaged", std::ios::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), damaged);
+    }
+    for (size_t i = 0; i < std::size(damaged); ++i) {
+        std::ifstream aside(
+            folder.Path() / ("SongQueue.txt.damaged" + (i ? "-" + std::to_string(i + 1) : "")), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), damaged[i]);
     }
 }
 

@@ -109,17 +109,26 @@ TEST(CatalogScannerTest, ScansRescansAndCountsUnreadableFiles)
     std::filesystem::copy_file(LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid", songs / "sub/01 - 茉莉花.mid");
     std::ofstream(songs / "broken.mp3") << "no sound here";
     std::ofstream(songs / "notes.txt") << "not a song";
+    // GBK names, as an archive from a Chinese Windows machine unpacks: 中文.wav and 说明.txt.
+    const std::filesystem::path gbkSong = songs / "\xD6\xD0\xCE\xC4.wav";
+    test::WriteWavFile(gbkSong, std::vector<std::int16_t>(4410));
+    std::ofstream(songs / "\xCB\xB5\xC3\xF7.txt") << "not a song";
     CSqliteCatalogStore store(folder.Path() / "Catalog.db");
     store.AddFolder(songs);
     CIcuTextReadings readings;
     const auto codePage = CreateLegacyCodePage();
     CSongFileReader reader(*codePage, NoEncodingDetection(), folder.Path() / "Lyric");
-    CCatalogScanner scanner(store, reader, readings, readings);
+    const CPathDisplay names(*codePage, NoEncodingDetection());
+    CCatalogScanner scanner(store, reader, readings, readings, names);
     ScanReport report = scanner.Scan({});
-    EXPECT_EQ(report.added, 1u);
+    EXPECT_EQ(report.added, 2u);
     EXPECT_EQ(report.unreadable, std::vector<std::filesystem::path> {songs / "broken.mp3"});
     CCatalogIndex index(readings);
     index.Build(store.LoadSongs());
+    const auto gbk = index.Search(u"zw", {}, 5);
+    ASSERT_EQ(gbk.size(), 1u);
+    EXPECT_EQ(gbk[0].song->title, u"中文");
+    EXPECT_EQ(gbk[0].song->path, gbkSong);
     const auto found = index.Search(u"mlh", {}, 5);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].song->format, "mid");

@@ -7,8 +7,10 @@
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -33,6 +35,7 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
         test::WriteWavFile(songs / name, std::vector<std::int16_t>(4410 * 2));
     CIcuTextReadings readings;
     const auto codePage = CreateLegacyCodePage();
+    const CPathDisplay names(*codePage, NoEncodingDetection());
     const std::filesystem::path database = folder.Path() / "Catalog.db";
     CSqliteCatalogStore store(database);
     const CatalogServices services {store,
@@ -40,7 +43,7 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
         [&codePage]() -> std::unique_ptr<ISongReader> {
             return std::make_unique<CSongFileReader>(*codePage, NoEncodingDetection(), std::filesystem::path());
         },
-        readings, readings, folder.Path() / "SongQueue.txt"};
+        readings, readings, names, folder.Path() / "SongQueue.txt"};
     test::CScriptedUserPrompts prompts;
     CRecordingStarter starter;
     CSongPicker picker(store, starter, prompts, services.queueFile);
@@ -71,6 +74,24 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     EXPECT_EQ(window.QueueList()->item(0)->text(), QStringLiteral("月亮代表我的心 - 邓丽君"));
     EXPECT_EQ(window.Index().Find(picker.Queue().Current()->songId)->timesSung, 1);
     EXPECT_TRUE(prompts.m_messages.empty());
+
+    // The rotation puts a new pick before others: 播放 and 优先 act on it, not on the last entry.
+    for (const auto& [id, performer] : {std::pair {101, u"A"}, {102, u"B"}, {103, u"A"}, {104, u"A"}, {105, u"A"}}) {
+        CatalogSong song;
+        song.id = id;
+        picker.Pick(song, performer, false);
+    }
+    const auto click = [&window](const QString& query, const QString& button) {
+        window.SearchBox()->setText(query);
+        for (QPushButton* each : window.findChildren<QPushButton*>())
+            if (QAccessible::queryAccessibleInterface(each)->text(QAccessible::Name) == button)
+                each->click();
+    };
+    click(QStringLiteral("qt"), QStringLiteral("播放"));
+    EXPECT_EQ(starter.started.back(), songs / "周杰伦/周杰伦 - 晴天.wav");
+    click(QStringLiteral("dx"), QStringLiteral("优先点歌"));
+    EXPECT_EQ(picker.Queue().Entries().at(0).title, u"稻香");
+    EXPECT_EQ(picker.Queue().Entries().size(), 7u);
 }
 
 } // namespace
