@@ -19,6 +19,9 @@ struct HttpRequest {
     std::string path; // percent-decoded, without the query
     HttpFields parameters; // the query's, percent-decoded, in order
     std::string cookies; // the Cookie header's value; empty without one
+    std::string host; // the Host header's value; empty without one
+    std::string origin; // the Origin header's value; empty without one
+    std::string contentType; // the Content-Type header's value; empty without one
     std::string body;
     std::string remoteAddress; // the peer's IP address as text
 };

@@ -275,8 +275,9 @@ std::uint16_t CHttplibServer::Start(const HttpServerOptions& options, HttpHandle
     Stop();
     auto server = std::make_unique<CGuardedHttplibServer>(options);
     const auto serve = [handler = std::move(handler)](const httplib::Request& request, httplib::Response& response) {
-        HttpRequest exchange {
-            request.method, request.path, {}, request.get_header_value("Cookie"), request.body, request.remote_addr};
+        HttpRequest exchange {request.method, request.path, {}, request.get_header_value("Cookie"),
+            request.get_header_value("Host"), request.get_header_value("Origin"),
+            request.get_header_value("Content-Type"), request.body, request.remote_addr};
         for (const auto& [key, value] : request.params)
             exchange.parameters.emplace_back(key, value);
         const HttpResponse answer = handler(exchange);
