@@ -11,6 +11,7 @@
 #include "core/catalog/CatalogSearch.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/database/SqliteCatalogStore.h"
+#include "platform/files/FlockFileLocks.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
 #include "ui/catalog/CatalogWindow.h"
@@ -198,7 +199,8 @@ void MeasureWindow(const std::filesystem::path& root, const ICodePage& codePage,
         readings, readings, names, root / "SongQueue.txt"};
     CSilentPrompts prompts;
     CNoStarter starter;
-    CSongPicker picker(store, starter, prompts, services.queueFile);
+    CFlockFileLocks locks;
+    CSongPicker picker(store, starter, prompts, locks, services.queueFile);
     CCatalogWindow window(CatalogWindowParts {picker, services, prompts, [] { return true; }});
     window.show();
     QElapsedTimer turn;

@@ -11,6 +11,7 @@
 #include "common/Text.h"
 #include "core/engine/UiTaskQueue.h"
 #include "core/phone/PhoneService.h"
+#include "platform/files/FlockFileLocks.h"
 #include "platform/http/HttplibServer.h"
 #include "platform/pinyin/IcuTextReadings.h"
 
@@ -187,7 +188,8 @@ int main(int argc, char** argv)
     CBenchStarter starter;
     bench::CSilentPrompts prompts;
     const std::filesystem::path queueFile = std::filesystem::temp_directory_path() / "linlangok-bench-queue.txt";
-    CSongPicker picker(store, starter, prompts, queueFile);
+    CFlockFileLocks locks;
+    CSongPicker picker(store, starter, prompts, locks, queueFile);
     for (std::int64_t id = 1; id <= 30; ++id)
         picker.Pick(*index->Find(id * 7), u"客人" + Utf8ToUtf16(std::to_string(id % 9)), false);
     CUiTaskQueue uiThread;

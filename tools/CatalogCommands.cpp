@@ -122,8 +122,11 @@ std::optional<std::string> TakeOption(std::vector<std::string>& arguments, const
 int RunQueue(ToolContext& context, std::vector<std::string> arguments)
 {
     const std::filesystem::path file = context.programFolder / kSongQueueFileName;
+    // Read, changed and written under the folder's lock, as the program and serve change it.
+    const auto lock = context.fileLocks.Lock(context.programFolder);
     std::u16string warning;
-    CSongQueue queue = LoadSongQueue(file, warning);
+    std::string text;
+    CSongQueue queue = LoadSongQueue(file, warning, text);
     if (!warning.empty())
         context.prompts.ShowError(kCaptionWarning, warning);
     const std::string action = arguments[0];
@@ -141,7 +144,7 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
             return 1;
         }
         const std::optional<std::uint64_t> ticket
-            = queue.Add({song->id, song->path, song->title, song->singer, Utf8ToUtf16(performer), false, 0, {}});
+            = queue.Add({song->id, song->path, song->title, song->singer, Utf8ToUtf16(performer), false, 0, {}, {}});
         if (!ticket) {
             context.prompts.ShowError(kCaptionError, u"已点歌曲已满。");
             return 1;

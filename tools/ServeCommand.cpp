@@ -43,18 +43,16 @@ int Serve(ToolContext& context, const HttpServerOptions& options, const std::str
     index->Build(store->LoadSongs());
     CUiTaskQueue uiThread;
     CQueueOnlyStarter starter;
-    CSongPicker picker(*store, starter, context.prompts, context.programFolder / kSongQueueFileName);
+    CSongPicker picker(*store, starter, context.prompts, context.fileLocks, context.programFolder / kSongQueueFileName);
     CPhoneService service(PhoneServiceParts {picker, nullptr, uiThread, [] { return false; }, RandomHex(16),
         pin.empty() ? RandomPin(4) : pin, PhoneLimits {}});
     service.SetCatalogue(index);
     CHttplibServer server;
     const std::uint16_t port
         = server.Start(options, [&service](const HttpRequest& request) { return service.Handle(request); });
-    std::string host = options.address;
-    if (host == "0.0.0.0") {
-        const std::vector<std::string> addresses = LanAddresses();
-        host = addresses.empty() ? "127.0.0.1" : addresses.front();
-    }
+    const std::vector<std::string> served = ServedAddresses(options.address, LanAddresses());
+    service.SetServedAddresses(served, port);
+    const std::string host = served.front();
     CJsonWriter json(std::cout);
     json.BeginObject().Key("url").Value("http://" + host + ':' + std::to_string(port) + "/?k=" + service.Token());
     json.Key("pin").Value(service.Pin()).EndObject();
@@ -62,6 +60,7 @@ int Serve(ToolContext& context, const HttpServerOptions& options, const std::str
     while (!g_stopRequested) {
         uiThread.WaitForTask(std::chrono::milliseconds(100));
         uiThread.RunPending();
+        picker.Refresh();
     }
     service.Close();
     server.Stop();

@@ -12,6 +12,7 @@
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
+#include "platform/files/FlockFileLocks.h"
 #include "platform/http/HttplibServer.h"
 #include "platform/qrcode/QrencodeEncoder.h"
 #include "platform/tags/SongFileReader.h"
@@ -152,6 +153,7 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
 {
     using namespace linlangok;
     CKaraokeSession& session = karaoke.Session();
+    const std::u16string demo = session.AccompanimentPath();
     RunEventsUntilPosition(session, 6.6);
     bool saved = Save(karaoke.LyricsWindow(), folder, "lyrics-midi");
     saved &= SaveStage(karaoke, folder, "stage-midi");
@@ -192,7 +194,11 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 17, 30, true);
     saved &= SaveStage(karaoke, folder, "stage-up-next", ending);
     saved &= SaveContextMenu(karaoke, folder);
-    karaoke.MainWindow().Controller().Handle(command::Stop {});
+    // The demo song again, as the edits showed it before: the song files here are about to go.
+    CMainController& controller = karaoke.MainWindow().Controller();
+    controller.Handle(command::Stop {});
+    controller.Handle(command::PathEdited {EPathEdit::Accompaniment, demo});
+    controller.Handle(command::PathEdited {EPathEdit::Lyric, u""});
     return saved;
 }
 
@@ -496,7 +502,8 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     struct : ISongStarter {
         void StartSong(const std::filesystem::path&) override { }
     } starter;
-    CSongPicker picker(store, starter, prompts, services.queueFile);
+    CFlockFileLocks locks;
+    CSongPicker picker(store, starter, prompts, locks, services.queueFile);
     CCatalogWindow window(CatalogWindowParts {picker, services, prompts, [] { return false; }});
     window.show();
     window.AddFolder(root / "歌库");

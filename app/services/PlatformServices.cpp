@@ -64,7 +64,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
             },
             *m_textReadings, *m_textReadings, m_pathDisplay, m_programFolder / kSongQueueFileName});
         m_phone = std::make_unique<PhoneServices>(
-            PhoneServices {[] { return std::make_unique<CHttplibServer>(); }, m_qrEncoder, LanAddresses});
+            PhoneServices {[] { return std::make_unique<CHttplibServer>(); }, m_qrEncoder, LanAddresses, {}});
     } catch (const std::runtime_error& error) {
         m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
     }

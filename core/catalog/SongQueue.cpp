@@ -2,10 +2,10 @@
 
 #include "common/FilePath.h"
 #include "common/FileSaver.h"
+#include "common/RegularFile.h"
 #include "common/Text.h"
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -53,6 +53,10 @@ std::optional<std::uint64_t> CSongQueue::Add(QueueEntry entry)
     entry.ticket = ++m_lastTicket;
     m_entries.push_back(std::move(entry));
     Rotate();
+    if (Serialize().size() > kMaximumSongQueueBytes) {
+        Remove(*Find(m_lastTicket));
+        return std::nullopt;
+    }
     return m_lastTicket;
 }
 
@@ -106,6 +110,38 @@ void CSongQueue::Clear()
 {
     m_entries.clear();
     m_current.reset();
+}
+
+void CSongQueue::Merge(CSongQueue fromFile)
+{
+    const auto same = [](const QueueEntry& a, const QueueEntry& b) {
+        return a.songId == b.songId && a.path == b.path && a.performer == b.performer && a.title == b.title
+            && a.singer == b.singer && a.placedByHand == b.placedByHand;
+    };
+    std::vector<bool> taken(m_entries.size());
+    const auto adopt = [&](QueueEntry& entry) {
+        for (size_t i = 0; i < m_entries.size(); ++i) {
+            if (!taken[i] && same(m_entries[i], entry)) {
+                taken[i] = true;
+                entry.ticket = m_entries[i].ticket;
+                entry.guest = m_entries[i].guest;
+                entry.guestAddress = m_entries[i].guestAddress;
+                return;
+            }
+        }
+        entry.ticket = ++m_lastTicket;
+    };
+    for (QueueEntry& entry : fromFile.m_entries)
+        adopt(entry);
+    if (fromFile.m_current && m_current && same(*m_current, *fromFile.m_current)) {
+        fromFile.m_current->ticket = m_current->ticket;
+        fromFile.m_current->guest = m_current->guest;
+        fromFile.m_current->guestAddress = m_current->guestAddress;
+    } else if (fromFile.m_current) {
+        fromFile.m_current->ticket = ++m_lastTicket;
+    }
+    m_entries = std::move(fromFile.m_entries);
+    m_current = std::move(fromFile.m_current);
 }
 
 void CSongQueue::Rotate()
@@ -183,22 +219,18 @@ std::optional<CSongQueue> CSongQueue::Parse(std::string_view text)
     return queue;
 }
 
-CSongQueue LoadSongQueue(const std::filesystem::path& file, std::u16string& warning)
+CSongQueue LoadSongQueue(const std::filesystem::path& file, std::u16string& warning, std::string& text)
 {
-    std::error_code error;
-    if (!std::filesystem::exists(file, error))
+    FileContent content = ReadRegularFile(file, kMaximumSongQueueBytes);
+    text.clear();
+    if (content.result == EFileRead::Missing)
         return {};
-    std::optional<CSongQueue> queue;
-    if (std::filesystem::is_regular_file(file, error)
-        && std::filesystem::file_size(file, error) <= kMaximumSongQueueBytes && !error) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        if (in)
-            queue = CSongQueue::Parse(bytes.str());
+    if (content.result == EFileRead::Done) {
+        if (std::optional<CSongQueue> queue = CSongQueue::Parse(content.bytes)) {
+            text = std::move(content.bytes);
+            return std::move(*queue);
+        }
     }
-    if (queue)
-        return std::move(*queue);
     if (const std::optional<std::filesystem::path> aside = SetFileAside(file))
         warning = u"已点歌曲文件无法读取，已另存为 " + PathToUtf16(aside->filename()) + u"，已点歌曲从空开始。";
     else

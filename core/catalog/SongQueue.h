@@ -25,6 +25,7 @@ struct QueueEntry {
     bool placedByHand = false; // moved by 优先 or a drag: the rotation leaves it where it is
     std::uint64_t ticket = 0; // the queue's number for the pick, unique while the program runs; not saved
     std::string guest; // the phone session that picked it; empty for the program's own picks; not saved
+    std::string guestAddress; // the address of the phone that picked it; not saved
 
     bool operator==(const QueueEntry&) const = default;
 };
@@ -41,7 +42,8 @@ public:
     const std::optional<QueueEntry>& Current() const { return m_current; }
 
     // 点歌: at the end of the performer's round, with a new ticket, which is returned; the rotation
-    // may put it before others, so find it by the ticket. Nothing when the queue is full.
+    // may put it before others, so find it by the ticket. Nothing when the queue is full: at
+    // kMaximumQueuedSongs, or when its file would grow past what loading reads.
     std::optional<std::uint64_t> Add(QueueEntry entry);
     bool IsFull() const { return m_entries.size() >= kMaximumQueuedSongs; }
     // The position of the waiting entry with that ticket; nothing when none waits.
@@ -56,6 +58,10 @@ public:
     // nothing (and no current song) when none waits.
     std::optional<QueueEntry> Next();
     void Clear();
+    // Takes the songs of the queue as its file holds it now, which another process may have
+    // changed. Each entry that this queue holds too (the same song, performer and place in the
+    // rotation, matched in order) keeps its ticket and guest; the others get new tickets.
+    void Merge(CSongQueue fromFile);
 
     // The queue as the text of its file, and back: nothing for a text it does not understand.
     std::string Serialize() const;
@@ -70,9 +76,10 @@ private:
 };
 
 // The queue file, saved through SaveFile. Load gives an empty queue for a missing file; a file it
-// does not understand or that is too large is renamed to "<name>.damaged", never deleted, and an
-// empty queue is returned with the warning for the user in warning.
-CSongQueue LoadSongQueue(const std::filesystem::path& file, std::u16string& warning);
+// does not understand or that is too large is set aside (SetFileAside), never deleted, and an
+// empty queue is returned with the warning for the user in warning. text is the file as read,
+// empty unless it was read as a queue.
+CSongQueue LoadSongQueue(const std::filesystem::path& file, std::u16string& warning, std::string& text);
 bool SaveSongQueue(const std::filesystem::path& file, const CSongQueue& queue);
 
 } // namespace linlangok

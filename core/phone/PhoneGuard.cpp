@@ -81,24 +81,45 @@ bool CRateLimiter::Admit(const std::string& address, PhoneClock::time_point now)
     return true;
 }
 
-bool CPinTries::IsLockedOut(const std::string& address, PhoneClock::time_point now) const
+bool CPinTries::IsLockedOut(const std::string& key, PhoneClock::time_point now) const
 {
-    const auto found = m_tries.find(address);
+    const auto found = m_tries.find(key);
     return found != m_tries.end() && found->second.failures >= kPinTries && now < found->second.lockedUntil;
 }
 
-void CPinTries::Failed(const std::string& address, PhoneClock::time_point now)
+bool CPinTries::IsLockedOut(const std::string& address, const std::string& session, PhoneClock::time_point now) const
 {
-    Tries& tries = m_tries[address];
+    const bool everyone = m_recentFailures.size() >= kAllPinTries && now < m_recentFailures.front() + kPinLockout;
+    return everyone || IsLockedOut("a" + address, now) || IsLockedOut("s" + session, now);
+}
+
+void CPinTries::Failed(const std::string& key, PhoneClock::time_point now)
+{
+    Tries& tries = m_tries[key];
     if (tries.failures >= kPinTries)
         tries.failures = 0;
     if (++tries.failures >= kPinTries)
         tries.lockedUntil = now + kPinLockout;
 }
 
-void CPinTries::Succeeded(const std::string& address)
+void CPinTries::Failed(const std::string& address, const std::string& session, PhoneClock::time_point now)
 {
-    m_tries.erase(address);
+    // Entries whose lock is over are forgotten, so the table holds the addresses and sessions
+    // that tried lately.
+    if (m_tries.size() >= 4096)
+        std::erase_if(m_tries, [now](const auto& entry) { return entry.second.lockedUntil <= now; });
+    Failed("a" + address, now);
+    Failed("s" + session, now);
+    std::erase_if(m_recentFailures, [now](PhoneClock::time_point failure) { return failure + kPinLockout <= now; });
+    m_recentFailures.push_back(now);
+    if (m_recentFailures.size() > kAllPinTries)
+        m_recentFailures.erase(m_recentFailures.begin());
+}
+
+void CPinTries::Succeeded(const std::string& address, const std::string& session)
+{
+    m_tries.erase("a" + address);
+    m_tries.erase("s" + session);
 }
 
 } // namespace linlangok

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 // The checks every phone request passes: the token, the rate of requests per address, and the
 // PIN's tries.
@@ -44,23 +45,31 @@ private:
     size_t m_pruneAt = 1024;
 };
 
-// Wrong PINs per address: after kPinTries wrong ones in a row the address may not try again for
-// kPinLockout. Not thread-safe.
+// Wrong PINs: after kPinTries wrong ones in a row from one address or one phone session, that
+// address and that session may not try again for kPinLockout, so that neither a new session nor
+// another address starts the count afresh; and after kAllPinTries wrong ones from anywhere
+// within kPinLockout nobody may, until the oldest of them is kPinLockout old, which bounds a
+// guessing spread over many addresses. Not thread-safe.
 class CPinTries {
 public:
     static constexpr int kPinTries = 5;
+    static constexpr size_t kAllPinTries = 20;
     static constexpr std::chrono::minutes kPinLockout {5};
 
-    bool IsLockedOut(const std::string& address, PhoneClock::time_point now) const;
-    void Failed(const std::string& address, PhoneClock::time_point now);
-    void Succeeded(const std::string& address);
+    bool IsLockedOut(const std::string& address, const std::string& session, PhoneClock::time_point now) const;
+    void Failed(const std::string& address, const std::string& session, PhoneClock::time_point now);
+    void Succeeded(const std::string& address, const std::string& session);
 
 private:
     struct Tries {
         int failures = 0;
         PhoneClock::time_point lockedUntil;
     };
-    std::unordered_map<std::string, Tries> m_tries;
+    bool IsLockedOut(const std::string& key, PhoneClock::time_point now) const;
+    void Failed(const std::string& key, PhoneClock::time_point now);
+
+    std::unordered_map<std::string, Tries> m_tries; // by "a" + address and "s" + session
+    std::vector<PhoneClock::time_point> m_recentFailures; // from anywhere, within kPinLockout
 };
 
 } // namespace linlangok

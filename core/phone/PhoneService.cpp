@@ -74,12 +74,23 @@ std::optional<std::int64_t> IntegerMember(const JsonValue& body, std::string_vie
     return static_cast<std::int64_t>(value->number);
 }
 
-// A guest's name: trimmed, 1 to maximum characters, no control or line-breaking characters.
+// The marks and embeddings that reorder text around them: a name holding one would show the
+// names after it in 已点歌曲 reversed or moved.
+bool IsBidiControl(char16_t character)
+{
+    return character == 0x061C || character == 0x200E || character == 0x200F
+        || (character >= 0x202A && character <= 0x202E) || (character >= 0x2066 && character <= 0x2069);
+}
+
+// A guest's name: without bidirectional controls, trimmed, 1 to maximum characters, no control
+// or line-breaking characters.
 std::optional<std::u16string> CleanName(const JsonValue* value, size_t maximum)
 {
     if (!value || value->type != JsonValue::EType::String || HasControlCharacter(value->text))
         return std::nullopt;
-    std::u16string name = TrimBoth(Utf8ToUtf16(value->text), u" \u3000");
+    std::u16string name = Utf8ToUtf16(value->text);
+    std::erase_if(name, IsBidiControl);
+    name = TrimBoth(name, u" \u3000");
     size_t characters = 0;
     for (size_t i = 0; i < name.size(); ++characters) {
         const char32_t character = NextCodePoint(name, i);
@@ -91,6 +102,14 @@ std::optional<std::u16string> CleanName(const JsonValue* value, size_t maximum)
     return name;
 }
 
+std::string Lower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& character : lower)
+        character = character >= 'A' && character <= 'Z' ? static_cast<char>(character - 'A' + 'a') : character;
+    return lower;
+}
+
 size_t CountCharacters(std::u16string_view text)
 {
     size_t characters = 0;
@@ -100,6 +119,16 @@ size_t CountCharacters(std::u16string_view text)
 }
 
 } // namespace
+
+std::vector<std::string> ServedAddresses(const std::string& listenAddress, const std::vector<std::string>& lanAddresses)
+{
+    std::vector<std::string> served {listenAddress};
+    if (listenAddress == "0.0.0.0")
+        served = lanAddresses, served.push_back("127.0.0.1");
+    if (std::find(served.begin(), served.end(), "127.0.0.1") != served.end())
+        served.push_back("localhost");
+    return served;
+}
 
 CPhoneService::CPhoneService(const PhoneServiceParts& parts)
     : m_parts(parts)
@@ -119,6 +148,31 @@ void CPhoneService::SetCatalogue(std::shared_ptr<const CCatalogIndex> index)
 {
     std::lock_guard lock(m_lock);
     m_index = std::move(index);
+}
+
+void CPhoneService::SetServedAddresses(std::vector<std::string> addresses, std::uint16_t port)
+{
+    std::vector<std::string> hosts;
+    for (const std::string& address : addresses) {
+        hosts.push_back(Lower(address) + ':' + std::to_string(port));
+        if (port == 80)
+            hosts.push_back(Lower(address));
+    }
+    std::lock_guard lock(m_lock);
+    m_servedHosts = std::move(hosts);
+}
+
+bool CPhoneService::IsServedHost(const HttpRequest& request)
+{
+    const std::string host = Lower(request.host);
+    const std::string origin = Lower(request.origin);
+    std::lock_guard lock(m_lock);
+    const auto served = [this](std::string_view name) {
+        return std::find(m_servedHosts.begin(), m_servedHosts.end(), name) != m_servedHosts.end();
+    };
+    // A browser names the page a post comes from; other clients may say nothing.
+    return served(host)
+        && (request.method != "POST" || origin.empty() || (origin.starts_with("http://") && served(origin.substr(7))));
 }
 
 void CPhoneService::Publish()
@@ -160,6 +214,8 @@ HttpResponse CPhoneService::Handle(const HttpRequest& request, PhoneClock::time_
             return response;
         }
     }
+    if (!IsServedHost(request))
+        return {403, "text/plain; charset=utf-8", "403 禁止访问：请用点歌二维码里的地址打开此页。\n", {}};
     const std::string* queryToken = Parameter(request, kTokenCookie);
     const bool tokenInQuery = queryToken && ConstantTimeEquals(*queryToken, m_parts.token);
     if (!tokenInQuery && !ConstantTimeEquals(CookieValue(request.cookies, kTokenCookie), m_parts.token))
@@ -185,8 +241,10 @@ HttpResponse CPhoneService::Route(const HttpRequest& request, PhoneClock::time_p
         return IsPhoneRoutePath(request.path) ? Error(405, u"不支持这种请求方法。") : Error(404, u"没有这个页面。");
     if (route->access == ERouteAccess::Undeclared)
         return Error(403, u"禁止访问。");
-    // A phone's session starts with the page or its first command; a read alone keeps none.
-    const Caller caller = TakeCaller(request.cookies, request.method == "POST" || route->path == "/");
+    // A phone's session starts with the page: commands need one, a read alone keeps none.
+    const Caller caller = TakeCaller(request.cookies, request.remoteAddress, route->path == "/");
+    if (request.method == "POST" && caller.id.empty())
+        return Error(403, u"请先用手机扫描点歌二维码打开点歌页面。");
     HttpResponse response = Dispatch(*route, request, caller, now);
     if (tokenInQuery)
         response.headers.emplace_back("Set-Cookie", SetCookie(kTokenCookie, m_parts.token));
@@ -204,6 +262,8 @@ HttpResponse CPhoneService::Dispatch(
         return Error(413, u"请求太大。");
     std::optional<JsonValue> body;
     if (request.method == "POST") {
+        if (!Lower(request.contentType).starts_with("application/json"))
+            return Error(415, u"请求要用 JSON。");
         body = ParseJson(request.body);
         if (!body || body->type != JsonValue::EType::Object)
             return Error(400, u"请求不是有效的 JSON 对象。");
@@ -225,7 +285,7 @@ HttpResponse CPhoneService::Dispatch(
     case EPhoneAction::Search:
         return Search(request);
     case EPhoneAction::Pick:
-        return Pick(caller, *body);
+        return Pick(caller, *body, request.remoteAddress);
     case EPhoneAction::Unpick:
         return RunOnUiThread([this, body = *body, id = caller.id] {
             return WithQueuedTicket(body, id, [this](size_t index) { m_parts.picker.Remove(index); });
@@ -267,7 +327,7 @@ HttpResponse CPhoneService::Dispatch(
     return Error(404, u"没有这个页面。");
 }
 
-CPhoneService::Caller CPhoneService::TakeCaller(std::string_view cookies, bool start)
+CPhoneService::Caller CPhoneService::TakeCaller(std::string_view cookies, const std::string& address, bool start)
 {
     std::lock_guard lock(m_lock);
     ++m_requests;
@@ -276,15 +336,38 @@ CPhoneService::Caller CPhoneService::TakeCaller(std::string_view cookies, bool s
         found->second.lastSeen = m_requests;
         return {id, found->second, false};
     }
-    if (!start)
+    if (!start || !MakeRoomForSession(address))
         return {};
-    if (m_guests.size() >= m_parts.limits.maximumGuests) {
-        m_guests.erase(std::min_element(m_guests.begin(), m_guests.end(),
-            [](const auto& a, const auto& b) { return a.second.lastSeen < b.second.lastSeen; }));
-    }
-    Caller caller {RandomHex(16), {u"客人" + Utf8ToUtf16(std::to_string(++m_guestNumber)), false, m_requests}, true};
+    Caller caller {
+        RandomHex(16), {u"客人" + Utf8ToUtf16(std::to_string(++m_guestNumber)), false, m_requests, address}, true};
     m_guests[caller.id] = caller.guest;
     return caller;
+}
+
+bool CPhoneService::MakeRoomForSession(const std::string& address)
+{
+    // A phone that drops its cookies, or a guest making sessions by the thousand, takes the place
+    // of its own address's sessions; a full table gives up a guest's, never a host's.
+    const auto oldestGuest = [this](auto&& among) {
+        auto oldest = m_guests.end();
+        for (auto it = m_guests.begin(); it != m_guests.end(); ++it) {
+            if (!it->second.host && among(it->second)
+                && (oldest == m_guests.end() || it->second.lastSeen < oldest->second.lastSeen))
+                oldest = it;
+        }
+        return oldest;
+    };
+    const auto fromAddress = [&address](const Guest& guest) { return guest.address == address; };
+    const auto count = static_cast<size_t>(
+        std::count_if(m_guests.begin(), m_guests.end(), [&](const auto& entry) { return fromAddress(entry.second); }));
+    if (count >= m_parts.limits.sessionsPerAddress || m_guests.size() >= m_parts.limits.maximumGuests) {
+        const auto taken = count >= m_parts.limits.sessionsPerAddress ? oldestGuest(fromAddress)
+                                                                      : oldestGuest([](const Guest&) { return true; });
+        if (taken == m_guests.end())
+            return false;
+        m_guests.erase(taken);
+    }
+    return true;
 }
 
 HttpResponse CPhoneService::State(const Caller& caller)
@@ -350,7 +433,7 @@ HttpResponse CPhoneService::Search(const HttpRequest& request)
     return JsonResponse(200, body.str());
 }
 
-HttpResponse CPhoneService::Pick(const Caller& caller, const JsonValue& body)
+HttpResponse CPhoneService::Pick(const Caller& caller, const JsonValue& body, const std::string& address)
 {
     const std::optional<std::int64_t> id = IntegerMember(body, "id");
     if (!id)
@@ -363,17 +446,18 @@ HttpResponse CPhoneService::Pick(const Caller& caller, const JsonValue& body)
     const CatalogSong* found = index ? index->Find(*id) : nullptr;
     if (!found)
         return Error(404, u"歌库里没有这首歌。");
-    return RunOnUiThread([this, song = *found, caller] {
+    return RunOnUiThread([this, song = *found, caller, address] {
+        // A phone is held to its limit by its session and by its address, so that dropping the
+        // cookie buys no more picks.
         const std::vector<QueueEntry>& waiting = m_parts.picker.Queue().Entries();
-        const auto mine = static_cast<size_t>(std::count_if(
-            waiting.begin(), waiting.end(), [&](const QueueEntry& entry) { return entry.guest == caller.id; }));
+        const auto mine = static_cast<size_t>(std::count_if(waiting.begin(), waiting.end(),
+            [&](const QueueEntry& entry) { return entry.guest == caller.id || entry.guestAddress == address; }));
         if (mine >= m_parts.limits.picksPerGuest)
             return Error(409,
                 u"每人最多同时点 " + Utf8ToUtf16(std::to_string(m_parts.limits.picksPerGuest))
                     + u" 首歌，请等唱完再点。");
-        if (m_parts.picker.Queue().IsFull())
+        if (!m_parts.picker.Pick(song, caller.guest.name, m_parts.idle(), {caller.id, address}))
             return Error(409, u"已点歌曲已满。");
-        m_parts.picker.Pick(song, caller.guest.name, m_parts.idle(), caller.id);
         return Done();
     });
 }
@@ -397,13 +481,13 @@ HttpResponse CPhoneService::HostLogin(
     if (!pin || pin->type != JsonValue::EType::String)
         return Error(400, u"请求里没有密码。");
     std::lock_guard lock(m_lock);
-    if (m_pinTries.IsLockedOut(address, now))
+    if (m_pinTries.IsLockedOut(address, caller.id, now))
         return Error(429, u"密码错了太多次，请过 5 分钟再试。");
     if (!ConstantTimeEquals(pin->text, m_parts.pin)) {
-        m_pinTries.Failed(address, now);
+        m_pinTries.Failed(address, caller.id, now);
         return Error(403, u"主持人密码不对。");
     }
-    m_pinTries.Succeeded(address);
+    m_pinTries.Succeeded(address, caller.id);
     if (auto found = m_guests.find(caller.id); found != m_guests.end())
         found->second.host = true;
     return Done();

@@ -35,9 +35,16 @@ struct PhoneLimits {
     size_t maximumNameCharacters = 16;
     size_t shownQueueEntries = 100; // the state lists this many waiting songs, and how many more wait
     double requestsPerSecond = 20; // per address, in bursts of as many
-    size_t maximumGuests = 1024; // phone sessions kept; the one seen longest ago goes first
+    size_t maximumGuests = 1024; // phone sessions kept; the guest's seen longest ago goes first
+    size_t sessionsPerAddress = 4; // a new one beyond these takes the place of its address's oldest
     std::chrono::milliseconds commandTimeout {3000}; // a busy program answers 503 after this
 };
+
+// The names under which phones reach a server listening on the address: the address itself, and
+// for every IPv4 address ("0.0.0.0") each of the machine's LAN addresses; the loopback's also as
+// "localhost".
+std::vector<std::string> ServedAddresses(
+    const std::string& listenAddress, const std::vector<std::string>& lanAddresses);
 
 // The host's controls of the playing song, on the UI thread: the main window's commands.
 class IPhoneHostControls {
@@ -82,6 +89,10 @@ public:
 
     // Any thread: the catalogue searched from now on (null: none yet).
     void SetCatalogue(std::shared_ptr<const CCatalogIndex> index);
+    // Any thread: the addresses the server listens on, and its port. Only requests whose Host
+    // header names one of them are answered (a page of another site that a rebound DNS name
+    // points at the server is refused), and only posts from a page of theirs.
+    void SetServedAddresses(std::vector<std::string> addresses, std::uint16_t port);
     // UI thread: publishes the queue and whether a song plays again. The picker's changes publish
     // by themselves; the owner calls it when the playing state may have changed.
     void Publish();
@@ -108,6 +119,7 @@ private:
         std::u16string name;
         bool host = false;
         std::uint64_t lastSeen = 0; // the request count when it was last seen
+        std::string address; // where the session began
     };
     struct Caller {
         std::string id;
@@ -120,10 +132,15 @@ private:
     HttpResponse Dispatch(
         const PhoneRoute& route, const HttpRequest& request, const Caller& caller, PhoneClock::time_point now);
     // The caller's session; a new one when it has none and start is set, else an anonymous one.
-    Caller TakeCaller(std::string_view cookies, bool start);
+    Caller TakeCaller(std::string_view cookies, const std::string& address, bool start);
+    // Under the lock: makes room for a new session from the address, never taking a host's; false
+    // when there is none to take.
+    bool MakeRoomForSession(const std::string& address);
+    // Whether the Host header names the server, and a post comes from its own page.
+    bool IsServedHost(const HttpRequest& request);
     HttpResponse State(const Caller& caller);
     HttpResponse Search(const HttpRequest& request);
-    HttpResponse Pick(const Caller& caller, const JsonValue& body);
+    HttpResponse Pick(const Caller& caller, const JsonValue& body, const std::string& address);
     HttpResponse Rename(const Caller& caller, const JsonValue& body);
     HttpResponse HostLogin(
         const Caller& caller, const JsonValue& body, const std::string& address, PhoneClock::time_point now);
@@ -146,6 +163,7 @@ private:
     size_t m_guestNumber = 0;
     std::shared_ptr<const Snapshot> m_snapshot;
     std::shared_ptr<const CCatalogIndex> m_index;
+    std::vector<std::string> m_servedHosts; // "address:port", as Host headers name the server
 };
 
 } // namespace linlangok

@@ -60,6 +60,9 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
 
 namespace {
 
+// How often the queue file is looked at for what other processes changed.
+constexpr int kQueueWatchMilliseconds = 1000;
+
 // Queued songs start as a song list's double-click does.
 class CControllerSongStarter final : public ISongStarter {
 public:
@@ -99,9 +102,14 @@ void CKaraokeApplication::AttachCatalog(
     CMainController& controller = m_mainWindow->Controller();
     const auto idle = [&controller] { return !controller.IsPlaying() && !controller.IsRecording(); };
     m_songStarter = std::make_unique<CControllerSongStarter>(controller);
-    m_songPicker = std::make_unique<CSongPicker>(catalog.store, *m_songStarter, prompts, catalog.queueFile);
+    m_songPicker = std::make_unique<CSongPicker>(
+        catalog.store, *m_songStarter, prompts, m_sessionServices.fileLocks, catalog.queueFile);
     m_catalogWindow = std::make_unique<CCatalogWindow>(
         CatalogWindowParts {*m_songPicker, catalog, prompts, idle}, m_mainWindow.get());
+    // The tool and serve change the queue file too.
+    auto* queueWatch = new QTimer(m_catalogWindow.get());
+    connect(queueWatch, &QTimer::timeout, m_catalogWindow.get(), [this] { m_songPicker->Refresh(); });
+    queueWatch->start(kQueueWatchMilliseconds);
     controller.SetSongEndHandler([this] { m_songPicker->SongEnded(); });
     m_lyricsWindow->Presenter().SetUpNextSource([this]() -> std::optional<StageUpNext> {
         const std::optional<QueueEntry> next = m_songPicker->UpNext();

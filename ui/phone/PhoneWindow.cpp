@@ -24,6 +24,8 @@ namespace {
 const QString kSettingsOrganisation = QStringLiteral("Lyrabooth");
 const QString kSettingsApplication = QStringLiteral("PhonePicks");
 const QString kPortKey = QStringLiteral("Port");
+const QString kPinDigitsKey = QStringLiteral("PinDigits");
+constexpr int kPinDigitChoices[] = {4, 6, 8};
 constexpr int kTickMilliseconds = 500;
 constexpr int kQuietModules = 4;
 constexpr int kWindowModulePixels = 6;
@@ -105,6 +107,12 @@ void CPhoneWindow::BuildLayout()
     connect(m_startStop, &QPushButton::clicked, this, [this] { IsRunning() ? Stop() : Start(); });
     m_pin = new QLabel(this);
     m_pin->setAccessibleName(QStringLiteral("主持人密码"));
+    m_pinDigits = new QComboBox(this);
+    m_pinDigits->setAccessibleName(QStringLiteral("密码位数"));
+    for (const int digits : kPinDigitChoices)
+        m_pinDigits->addItem(QStringLiteral("%1 位").arg(digits), digits);
+    m_pinDigits->setCurrentIndex(std::max(0,
+        m_pinDigits->findData(QSettings(kSettingsOrganisation, kSettingsApplication).value(kPinDigitsKey, 4).toInt())));
     m_showPin = new QPushButton(QStringLiteral("显示"), this);
     m_showPin->setAutoDefault(false);
     m_showPin->setCheckable(true);
@@ -117,6 +125,7 @@ void CPhoneWindow::BuildLayout()
     portRow->addWidget(m_startStop);
     auto* pinRow = new QHBoxLayout;
     pinRow->addWidget(m_pin, 1);
+    pinRow->addWidget(m_pinDigits);
     pinRow->addWidget(m_showPin);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("网络地址"), m_addresses);
@@ -137,14 +146,17 @@ void CPhoneWindow::Start()
     m_commandContext = std::make_unique<QObject>();
     m_poster = std::make_unique<CQtUiThreadPoster>(*m_commandContext);
     try {
-        m_service = std::make_unique<CPhoneService>(PhoneServiceParts {
-            m_parts.picker, &m_parts.host, *m_poster, m_parts.idle, RandomHex(16), RandomPin(4), PhoneLimits {}});
+        m_service
+            = std::make_unique<CPhoneService>(PhoneServiceParts {m_parts.picker, &m_parts.host, *m_poster, m_parts.idle,
+                RandomHex(16), RandomPin(static_cast<size_t>(m_pinDigits->currentData().toInt())), PhoneLimits {}});
         HttpServerOptions options;
-        options.address = m_parts.phone.listenAddress;
+        options.address = m_parts.phone.listenAddress.empty() ? m_addresses->currentText().toStdString()
+                                                              : m_parts.phone.listenAddress;
         options.port = static_cast<std::uint16_t>(m_portBox->value());
         m_server = m_parts.phone.makeServer();
         m_port = m_server->Start(
             options, [service = m_service.get()](const HttpRequest& request) { return service->Handle(request); });
+        m_service->SetServedAddresses(ServedAddresses(options.address, {}), m_port);
     } catch (const std::runtime_error& error) {
         m_server.reset();
         m_service.reset();
@@ -152,7 +164,9 @@ void CPhoneWindow::Start()
         ShowAddress();
         return;
     }
-    QSettings(kSettingsOrganisation, kSettingsApplication).setValue(kPortKey, m_portBox->value());
+    QSettings settings(kSettingsOrganisation, kSettingsApplication);
+    settings.setValue(kPortKey, m_portBox->value());
+    settings.setValue(kPinDigitsKey, m_pinDigits->currentData());
     ReloadCatalogue();
     m_timer->start();
     ShowAddress();
@@ -202,10 +216,13 @@ void CPhoneWindow::ShowAddress()
     m_codeLabel->setText(running ? QString() : QStringLiteral("手机点歌已关闭"));
     m_codeLabel->setMinimumSize(running ? m_code.size() : QSize(240, 240));
     m_urlLabel->setText(QString::fromStdString(m_url));
+    m_urlLabel->setMinimumWidth(m_urlLabel->sizeHint().width()); // the whole address, which has no place to wrap
     if (running)
         m_status->setText(QStringLiteral("客人用手机扫描二维码即可点歌（手机要连在同一个网络上）。"));
     m_startStop->setText(running ? QStringLiteral("停止") : QStringLiteral("开始"));
     m_portBox->setEnabled(!running);
+    m_addresses->setEnabled(!running); // the server listens on the address chosen at its start
+    m_pinDigits->setEnabled(!running);
     const std::string pin = running ? m_service->Pin() : std::string();
     m_pin->setText(m_showPin->isChecked() ? QString::fromStdString(pin) : HiddenPin(pin.size()));
     m_showPin->setEnabled(running);

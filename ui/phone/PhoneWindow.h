@@ -30,7 +30,7 @@ struct PhoneServices {
     std::function<std::unique_ptr<IHttpServer>()> makeServer;
     const IQrEncoder& qrEncoder;
     std::function<std::vector<std::string>()> lanAddresses; // the machine's addresses for the QR code
-    std::string listenAddress = "0.0.0.0";
+    std::string listenAddress; // where the server listens; empty: the address chosen in the window
 };
 
 struct PhoneWindowParts {
@@ -48,9 +48,10 @@ struct PhoneWindowParts {
 QImage QrImage(const QrCode& code, int modulePixels);
 
 // 手机点歌: starts and stops the phones' server, and shows the QR code of its address with the
-// token, the port (kept between runs; 8866 by default), the host's PIN (hidden until asked) and
-// whether the code also shows on the stage view between songs. The server is off until Start;
-// each start has a new token and PIN. The phones' catalogue is loaded in the background at start
+// token, the port (kept between runs; 8866 by default), the host's PIN (hidden until asked; 4, 6
+// or 8 digits, kept between runs) and whether the code also shows on the stage view between
+// songs. The server listens on the address chosen at its start alone. The server is off until
+// Start; each start has a new token and PIN. The phones' catalogue is loaded in the background at start
 // and when ReloadCatalogue is called. UI thread.
 class CPhoneWindow final : public QWidget {
     Q_OBJECT
@@ -87,6 +88,7 @@ private:
     QLabel* m_urlLabel = nullptr;
     QLabel* m_status = nullptr;
     QLabel* m_pin = nullptr;
+    QComboBox* m_pinDigits = nullptr; // a longer PIN holds out longer against guessing
     QPushButton* m_showPin = nullptr;
     QComboBox* m_addresses = nullptr;
     QSpinBox* m_portBox = nullptr;

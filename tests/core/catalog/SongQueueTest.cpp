@@ -12,7 +12,7 @@ namespace {
 
 QueueEntry Pick(std::u16string performer, std::int64_t song)
 {
-    return {song, "/songs/" + std::to_string(song) + ".mp3", u"歌", u"", std::move(performer), false, 0, {}};
+    return {song, "/songs/" + std::to_string(song) + ".mp3", u"歌", u"", std::move(performer), false, 0, {}, {}};
 }
 
 // Nobody sings twice while another performer waits: along the current song and the queue, each
@@ -93,12 +93,13 @@ TEST(SongQueueTest, SavedQueueReadsBackAndADamagedFileIsSetAside)
     // Names whose bytes are not UTF-8 (GBK) or that hold a line end keep their bytes.
     const std::vector<std::filesystem::path> oddPaths {"/songs/\xD6\xD0\xCE\xC4.mid", "/songs/a\nb\t.mp3"};
     for (const std::filesystem::path& path : oddPaths)
-        queue.Add({4, path, u"歌", u"", u"", false, 0, {}});
+        queue.Add({4, path, u"歌", u"", u"", false, 0, {}, {}});
     queue.Next();
     queue.Move(1, 0);
     ASSERT_TRUE(SaveSongQueue(file, queue));
     std::u16string warning;
-    const CSongQueue loaded = LoadSongQueue(file, warning);
+    std::string fileText;
+    const CSongQueue loaded = LoadSongQueue(file, warning, fileText);
     EXPECT_EQ(warning, u"");
     EXPECT_EQ(loaded.Serialize(), queue.Serialize());
     EXPECT_EQ(loaded.Current()->performer, u"小王 ");
@@ -111,7 +112,7 @@ TEST(SongQueueTest, SavedQueueReadsBackAndADamagedFileIsSetAside)
         "LinlangOK queue 1\nQ\t1\t\t\t\n", "other\n"};
     for (const std::string& text : damaged) {
         std::ofstream(file, std::ios::binary) << text;
-        EXPECT_TRUE(LoadSongQueue(file, warning).Entries().empty());
+        EXPECT_TRUE(LoadSongQueue(file, warning, fileText).Entries().empty());
         EXPECT_NE(warning, u"");
         EXPECT_FALSE(std::filesystem::exists(file));
     }

@@ -7,6 +7,7 @@
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/http/HttplibServer.h"
 #include "platform/pinyin/IcuTextReadings.h"
+#include "tests/support/GrantedFileLocks.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -62,6 +63,8 @@ protected:
         });
         options.address = "127.0.0.1";
         m_port = m_server.Start(options, [this](const HttpRequest& request) { return m_service->Handle(request); });
+        m_service->SetServedAddresses({"127.0.0.1"}, m_port);
+        m_host = "Host: 127.0.0.1:" + std::to_string(m_port) + "\r\n";
     }
 
     void TearDown() override
@@ -100,17 +103,19 @@ protected:
     }
 
     Reply Call(const std::string& method, const std::string& target, const std::string& cookies,
-        const std::string& body = {}, const char* from = "127.0.0.1")
+        const std::string& body = {}, const char* from = "127.0.0.1", const std::string& headers = {})
     {
-        return Send(method + " " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\nCookie: " + cookies
-                + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body,
+        const std::string type = method == "POST" ? "Content-Type: application/json\r\n" : "";
+        return Send(method + " " + target + " HTTP/1.1\r\n" + (headers.empty() ? m_host + type : headers)
+                + "Connection: close\r\nCookie: " + cookies + "\r\nContent-Length: " + std::to_string(body.size())
+                + "\r\n\r\n" + body,
             from);
     }
 
     // A new phone: the page opened from the QR code's address, and its cookies.
-    std::string NewGuest()
+    std::string NewGuest(const char* from = "127.0.0.1")
     {
-        const Reply page = Call("GET", std::string("/?k=") + kToken, "");
+        const Reply page = Call("GET", std::string("/?k=") + kToken, "", {}, from);
         EXPECT_EQ(page.status, 200);
         std::string cookies;
         const std::regex setCookie("Set-Cookie: ([ks]=[0-9a-f]{32}); Path=/; HttpOnly; SameSite=Strict");
@@ -125,11 +130,13 @@ protected:
     CSqliteCatalogStore m_store {m_folder.Path() / "Catalog.db"};
     CIcuTextReadings m_readings;
     CSilentStarter m_starter;
-    CSongPicker m_picker {m_store, m_starter, m_prompts, m_folder.Path() / "SongQueue.txt"};
+    test::CGrantedFileLocks m_locks;
+    CSongPicker m_picker {m_store, m_starter, m_prompts, m_locks, m_folder.Path() / "SongQueue.txt"};
     CUiTaskQueue m_uiThread;
     std::unique_ptr<CPhoneService> m_service;
     CHttplibServer m_server;
     std::uint16_t m_port = 0;
+    std::string m_host; // the Host header that names the server
     std::jthread m_uiLoop;
 };
 
@@ -223,13 +230,59 @@ TEST_F(PhoneServerTest, LimitsHoldPicksResultsBodiesAndRate)
     EXPECT_EQ(burst.back(), 429);
 }
 
+// Guests who drop cookies, make sessions by the hundred, guess the PIN from many addresses or
+// post from another site get no more than one honest phone.
+TEST_F(PhoneServerTest, HostileGuestsGetNoMorePicksSessionsOrPinTriesThanOnePhone)
+{
+    PhoneLimits limits = Lenient();
+    limits.maximumGuests = 16;
+    Serve(limits);
+    const std::string host = NewGuest("127.0.0.2");
+    ASSERT_EQ(Call("POST", "/api/host/login", host, "{\"pin\":\"2468\"}", "127.0.0.2").status, 200);
+    std::vector<int> picks;
+    for (int id = 1; id <= 5; ++id)
+        picks.push_back(
+            Call("POST", "/api/pick", NewGuest("127.0.0.3"), "{\"id\":" + std::to_string(id) + "}", "127.0.0.3")
+                .status);
+    EXPECT_EQ(picks, (std::vector<int> {200, 200, 200, 409, 409})) << "three picks per address";
+    EXPECT_EQ(Call("POST", "/api/pick", "k=" + std::string(kToken), "{\"id\":6}").status, 403) << "no session";
+    for (int i = 0; i < 60; ++i)
+        NewGuest(("127.0.1." + std::to_string(i % 10 + 1)).c_str());
+    EXPECT_EQ(Call("POST", "/api/host/skip", host, "{}", "127.0.0.2").status, 200) << "the host's session stays";
+
+    // The PIN: a locked session stays locked from another address, and wrong PINs from many
+    // addresses lock out everyone.
+    const std::string guesser = NewGuest("127.0.2.1");
+    for (int i = 0; i < 5; ++i)
+        Call("POST", "/api/host/login", guesser, "{\"pin\":\"0000\"}", "127.0.2.1");
+    EXPECT_EQ(Call("POST", "/api/host/login", guesser, "{\"pin\":\"2468\"}", "127.0.2.2").status, 429);
+    for (int address = 3; address <= 5; ++address) {
+        const std::string from = "127.0.2." + std::to_string(address);
+        const std::string guest = NewGuest(from.c_str());
+        for (int i = 0; i < 5; ++i)
+            Call("POST", "/api/host/login", guest, "{\"pin\":\"0000\"}", from.c_str());
+    }
+    EXPECT_EQ(Call("POST", "/api/host/login", NewGuest("127.0.2.9"), "{\"pin\":\"2468\"}", "127.0.2.9").status, 429);
+
+    // Another site's page, a rebound DNS name, a post that is not JSON; a name that reverses text.
+    const std::string guest = NewGuest();
+    const auto rename = [&](const std::string& headers) {
+        return Call("POST", "/api/name", guest, "{\"name\":\"x\"}", "127.0.0.1", headers).status;
+    };
+    EXPECT_EQ(rename("Host: evil.example:" + std::to_string(m_port) + "\r\n"), 403);
+    EXPECT_EQ(rename(m_host + "Origin: http://evil.example\r\nContent-Type: application/json\r\n"), 403);
+    EXPECT_EQ(rename(m_host + "Content-Type: text/plain\r\n"), 415);
+    ASSERT_EQ(Call("POST", "/api/name", guest, "{\"name\":\"\\u202eabc\"}").status, 200);
+    EXPECT_NE(Call("GET", "/api/state", guest).body.find("\"name\":\"abc\""), std::string::npos);
+}
+
 TEST_F(PhoneServerTest, BadInputGetsAClearClientError)
 {
     HttpServerOptions options;
     options.requestTimeout = std::chrono::milliseconds(300);
     Serve(Lenient(), options);
     const std::string guest = NewGuest();
-    const std::string cookie = "Cookie: " + guest + "\r\n";
+    const std::string cookie = m_host + "Content-Type: application/json\r\nCookie: " + guest + "\r\n";
     const struct {
         std::string raw;
         int status;

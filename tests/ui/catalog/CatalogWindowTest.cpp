@@ -4,6 +4,7 @@
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
 #include "tests/platform/audio/AudioTestSignals.h"
+#include "tests/support/GrantedFileLocks.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -46,7 +47,8 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
         readings, readings, names, folder.Path() / "SongQueue.txt"};
     test::CScriptedUserPrompts prompts;
     CRecordingStarter starter;
-    CSongPicker picker(store, starter, prompts, services.queueFile);
+    test::CGrantedFileLocks locks;
+    CSongPicker picker(store, starter, prompts, locks, services.queueFile);
     CCatalogWindow window(CatalogWindowParts {picker, services, prompts, [] { return false; }});
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -79,6 +81,7 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     for (const auto& [id, performer] : {std::pair {101, u"A"}, {102, u"B"}, {103, u"A"}, {104, u"A"}, {105, u"A"}}) {
         CatalogSong song;
         song.id = id;
+        song.path = "/songs/" + std::to_string(id) + ".wav";
         picker.Pick(song, performer, false);
     }
     const auto click = [&window](const QString& query, const QString& button) {
@@ -92,6 +95,15 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     click(QStringLiteral("dx"), QStringLiteral("优先点歌"));
     EXPECT_EQ(picker.Queue().Entries().at(0).title, u"稻香");
     EXPECT_EQ(picker.Queue().Entries().size(), 7u);
+
+    // Another process on the queue file (serve, the tool) takes a song out: the window shows it.
+    CSongPicker other(store, starter, prompts, locks, services.queueFile);
+    const std::uint64_t last = picker.Queue().Entries().back().ticket;
+    other.Remove(0);
+    picker.Refresh();
+    EXPECT_EQ(window.QueueList()->count(), 6);
+    EXPECT_EQ(picker.Queue().Entries().back().ticket, last);
+    EXPECT_TRUE(prompts.m_messages.empty());
 }
 
 } // namespace

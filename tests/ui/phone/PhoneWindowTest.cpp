@@ -3,6 +3,7 @@
 #include "platform/http/HttplibServer.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/qrcode/QrencodeEncoder.h"
+#include "tests/support/GrantedFileLocks.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -42,10 +43,11 @@ TEST(PhoneWindowTest, StartedServerTakesAPickAndStopsWithTheWindow)
     CIcuTextReadings readings;
     CQrencodeEncoder encoder;
     const PhoneServices phone {[] { return std::make_unique<CHttplibServer>(); }, encoder,
-        [] { return std::vector<std::string> {"127.0.0.1"}; }, "127.0.0.1"};
+        [] { return std::vector<std::string> {"127.0.0.1"}; }, {}};
     test::CScriptedUserPrompts prompts;
     CIdleHost host;
-    CSongPicker picker(store, host, prompts, folder.Path() / "SongQueue.txt");
+    test::CGrantedFileLocks locks;
+    CSongPicker picker(store, host, prompts, locks, folder.Path() / "SongQueue.txt");
     QImage onStage;
     CPhoneWindow window(PhoneWindowParts {phone, picker, host, [] { return true; },
         [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
@@ -59,7 +61,13 @@ TEST(PhoneWindowTest, StartedServerTakesAPickAndStopsWithTheWindow)
     const size_t port = url.find(':', 7) + 1;
     ASSERT_EQ(url.substr(url.find("/?k=") + 4), window.Service()->Token());
     httplib::Client client("127.0.0.1", std::stoi(url.substr(port)));
-    client.set_default_headers({{"Cookie", "k=" + window.Service()->Token()}});
+    // The page from the code's address gives the phone its session.
+    const httplib::Result page = client.Get(url.substr(url.find("/?k=")));
+    ASSERT_TRUE(page);
+    const std::string session = page->get_header_value("Set-Cookie", 1);
+    client.set_default_headers({{"Cookie", "k=" + window.Service()->Token() + "; " + session.substr(0, 34)}});
+    // It listens on the address chosen in the window, not on every one.
+    EXPECT_FALSE(httplib::Client("127.0.0.2", std::stoi(url.substr(port))).Get("/"));
     // Searched every 100 ms until the catalogue has loaded, below the rate limit.
     std::string found;
     for (int tries = 0; tries < 50 && found.find("晴天") == std::string::npos; ++tries) {
