@@ -1,3 +1,4 @@
+#include "platform/loudness/LoudnessMeter.h"
 #include "platform/render/RenderSong.h"
 #include "tools/Commands.h"
 
@@ -20,7 +21,12 @@ int RunRenderCommand(ToolContext& context)
         return UsageError(kRenderUsage);
     options.transpose = shift.transpose;
     options.tempoPercent = shift.tempoPercent;
-    if (normalize)
+    // A render with its guide melody is leveled by its own loudness, measured as it is made; one
+    // without is leveled as the session plays it, by the loudness of the song with its melody.
+    CLoudnessRenderProbe probe;
+    if (normalize && options.melody)
+        options.levelByProbe = &probe;
+    else if (normalize)
         options.levelingGainDb = MeasuredLevelingGainDb(context, arguments[0], ESongKind::Midi);
     const auto result = RenderSong(context.prompts, context.codePage, arguments[0], arguments[1], options);
     if (!result)

@@ -33,7 +33,6 @@ void CLoudnessLeveler::Reset() noexcept
 {
     m_detector.Reset();
     m_delay.fill(0.0f);
-    m_delayIndex = 0;
     m_frame = 0;
     m_heldFront = 0;
     m_heldCount = 0;
@@ -75,23 +74,34 @@ size_t CLoudnessLeveler::Drain(float* interleaved) noexcept
 
 void CLoudnessLeveler::ProcessBlock(float* interleaved, size_t frames) noexcept
 {
-    std::array<float, CTruePeakDetector::kMaximumBlockFrames> peaks;
+    constexpr size_t kBlockFrames = CTruePeakDetector::kMaximumBlockFrames;
+    std::array<float, kBlockFrames> gains;
+    gains.fill(1.0f);
     if (m_gainDb) {
         for (size_t i = 0; i < m_channels * frames; ++i)
             interleaved[i] *= m_gain;
+        std::array<float, kBlockFrames> peaks;
         m_detector.Process(interleaved, frames, peaks.data());
-    }
-    for (size_t i = 0; i < frames; ++i) {
-        const float gain = m_gainDb ? LimiterGain(peaks[i]) : 1.0f;
-        float* slot = m_delay.data() + m_channels * m_delayIndex;
-        for (size_t channel = 0; channel < m_channels; ++channel) {
-            const float delayed = slot[channel];
-            slot[channel] = interleaved[m_channels * i + channel];
-            interleaved[m_channels * i + channel] = delayed * gain;
+        for (size_t i = 0; i < frames; ++i) {
+            gains[i] = LimiterGain(peaks[i]);
+            ++m_frame;
         }
-        m_delayIndex = (m_delayIndex + 1) % kLatencyFrames;
-        ++m_frame;
+    } else {
+        m_frame += frames;
     }
+    // The delay line holds the last kLatencyFrames frames, oldest first: these frames go in behind
+    // them, and as many come out of its front.
+    const size_t held = m_channels * kLatencyFrames;
+    const size_t samples = m_channels * frames;
+    std::array<float, kMaximumChannels*(kLatencyFrames + kBlockFrames)> line;
+    std::copy(m_delay.begin(), m_delay.begin() + static_cast<std::ptrdiff_t>(held), line.begin());
+    std::copy(interleaved, interleaved + samples, line.begin() + static_cast<std::ptrdiff_t>(held));
+    for (size_t i = 0; i < frames; ++i) {
+        for (size_t channel = 0; channel < m_channels; ++channel)
+            interleaved[m_channels * i + channel] = line[m_channels * i + channel] * gains[i];
+    }
+    std::copy(line.begin() + static_cast<std::ptrdiff_t>(samples),
+        line.begin() + static_cast<std::ptrdiff_t>(samples + held), m_delay.begin());
 }
 
 float CLoudnessLeveler::LimiterGain(float peak) noexcept
@@ -100,6 +110,13 @@ float CLoudnessLeveler::LimiterGain(float peak) noexcept
     // slowly, and averaged over the window: every frame in the window asks for no more than it
     // got, so the mean that reaches the frame leaving the delay line is at most what it asked.
     const float wanted = peak > kLimiterThreshold ? kLimiterThreshold / peak : 1.0f;
+    // Most of a song asks for nothing and has asked for nothing over the window: the window's
+    // reductions are all 0 and only this frame is held.
+    if (wanted == 1.0f && m_reducingFrames == 0 && m_released == 1.0f && m_heldCount == 1
+        && m_held[m_heldFront].gain == 1.0f) {
+        m_held[m_heldFront].frame = m_frame;
+        return 1.0f;
+    }
     if (m_heldCount > 0 && m_held[m_heldFront].frame + kWindowFrames <= m_frame) {
         m_heldFront = (m_heldFront + 1) % kWindowFrames;
         --m_heldCount;

@@ -61,7 +61,6 @@ private:
     float m_releaseCoefficient;
     CTruePeakDetector m_detector;
     std::array<float, kMaximumChannels * kLatencyFrames> m_delay {};
-    size_t m_delayIndex = 0;
     std::uint64_t m_frame = 0;
     // The least gain that the peaks of the last kWindowFrames frames ask for: a queue whose gains
     // rise from front to back.

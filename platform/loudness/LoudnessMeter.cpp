@@ -1,5 +1,8 @@
 #include "platform/loudness/LoudnessMeter.h"
 
+#include "core/audio/SampleFormat.h"
+#include "core/session/SongLoudness.h"
+
 #include <ebur128.h>
 
 #include <algorithm>
@@ -16,8 +19,9 @@ ebur128_state* State(void* state)
 
 } // namespace
 
-CLoudnessMeter::CLoudnessMeter(int sampleRate)
+CLoudnessMeter::CLoudnessMeter(int sampleRate, bool truePeak)
     : m_state(ebur128_init(2, static_cast<unsigned long>(sampleRate), EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM))
+    , m_truePeaks(truePeak)
 {
     if (!m_state)
         throw std::runtime_error("cannot start the loudness meter");
@@ -37,6 +41,11 @@ void CLoudnessMeter::Add(const float* interleaved, size_t frames)
 
 void CLoudnessMeter::Detect(const float* interleaved, size_t frames)
 {
+    if (!m_truePeaks) {
+        for (size_t i = 0; i < 2 * frames; ++i)
+            m_truePeak = std::max(m_truePeak, std::abs(interleaved[i]));
+        return;
+    }
     std::array<float, CTruePeakDetector::kMaximumBlockFrames> peaks;
     for (size_t done = 0; done < frames;) {
         const size_t block = std::min(frames - done, peaks.size());
@@ -58,6 +67,16 @@ std::optional<LoudnessMeasure> CLoudnessMeter::Measure()
     if (!IsPlausibleMeasure(measure))
         return std::nullopt;
     return measure;
+}
+
+CLoudnessRenderProbe::CLoudnessRenderProbe()
+    : m_meter(kStreamSampleRate, false)
+{
+}
+
+double CLoudnessRenderProbe::LevelingGainDb()
+{
+    return SongLevelingGainDb(ESongKind::Midi, m_meter.Measure());
 }
 
 } // namespace linlangok

@@ -2,6 +2,7 @@
 
 #include "core/engine/Loudness.h"
 #include "core/engine/TruePeakDetector.h"
+#include "platform/render/RenderSong.h"
 
 #include <array>
 #include <cstddef>
@@ -14,8 +15,9 @@ namespace linlangok {
 // leveler's own detector (ITU-R BS.1770-4 Annex 2). One thread at a time.
 class CLoudnessMeter {
 public:
-    // Raises std::runtime_error when libebur128 cannot start.
-    explicit CLoudnessMeter(int sampleRate);
+    // Raises std::runtime_error when libebur128 cannot start. Without truePeak the peak measured
+    // is the samples' own, at a small part of the cost.
+    explicit CLoudnessMeter(int sampleRate, bool truePeak = true);
     ~CLoudnessMeter();
 
     CLoudnessMeter(const CLoudnessMeter&) = delete;
@@ -32,7 +34,19 @@ private:
 
     void* m_state = nullptr; // ebur128_state*
     CTruePeakDetector m_detector;
+    bool m_truePeaks;
     float m_truePeak = 0.0f;
+};
+
+// Levels a render by its own loudness, measured as songs are (RenderOptions::levelByProbe).
+class CLoudnessRenderProbe final : public ILoudnessProbe {
+public:
+    CLoudnessRenderProbe();
+    void Add(const float* interleaved, size_t frames) override { m_meter.Add(interleaved, frames); }
+    double LevelingGainDb() override;
+
+private:
+    CLoudnessMeter m_meter;
 };
 
 } // namespace linlangok

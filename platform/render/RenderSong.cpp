@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/Text.h"
 #include "core/audio/SampleFormat.h"
+#include "core/engine/LoudnessLeveler.h"
 #include "core/engine/MidiSequencer.h"
 #include "core/engine/UiTaskQueue.h"
 #include "midi/MidiSong.h"
@@ -11,7 +12,9 @@
 #include "timebase/ManualTimerDriver.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -81,6 +84,45 @@ std::int32_t LastPlayedTick(const CMidiSong& song, std::optional<std::uint8_t> m
         }
     }
     return last;
+}
+
+// The unleveled render spooled to a temporary file as its loudness is measured, then leveled at
+// the probe's gain into the sink, as the synthesizer's leveler would have leveled it.
+std::optional<RenderResult> RenderLeveledByProbe(IUserPrompts& prompts, const ICodePage& codePage,
+    const std::filesystem::path& midiFile, RenderOptions options, const RenderSink& sink,
+    const std::function<bool()>& cannotWrite)
+{
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> spool(std::tmpfile(), std::fclose);
+    if (!spool) {
+        cannotWrite();
+        return std::nullopt;
+    }
+    ILoudnessProbe& probe = *options.levelByProbe;
+    options.levelingGainDb.reset();
+    const auto keep = [&](const float* frames, size_t count) {
+        probe.Add(frames, count);
+        return std::fwrite(frames, 2 * sizeof(float), count, spool.get()) == count || cannotWrite();
+    };
+    const std::optional<RenderResult> result
+        = RenderSongInto(prompts, codePage, midiFile, options, kStreamSampleRate, keep);
+    if (!result)
+        return std::nullopt;
+    std::rewind(spool.get());
+    CLoudnessLeveler leveler(kStreamSampleRate);
+    leveler.SetGain(probe.LevelingGainDb());
+    leveler.Reset();
+    std::vector<float> chunk(2 * std::max<size_t>(4096, CLoudnessLeveler::kLatencyFrames));
+    while (const size_t read = std::fread(chunk.data(), 2 * sizeof(float), chunk.size() / 2, spool.get())) {
+        if (!sink(chunk.data(), leveler.ProcessInTime(chunk.data(), read)))
+            return std::nullopt;
+    }
+    if (std::ferror(spool.get())) {
+        cannotWrite();
+        return std::nullopt;
+    }
+    if (!sink(chunk.data(), leveler.Drain(chunk.data())))
+        return std::nullopt;
+    return result;
 }
 
 } // namespace
@@ -176,7 +218,11 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& c
         }
         return wav->WriteFloat(frames, count) || cannotWrite();
     };
-    const auto result = RenderSongInto(prompts, codePage, midiFile, options, kStreamSampleRate, write);
+    std::optional<RenderResult> result;
+    if (options.levelByProbe)
+        result = RenderLeveledByProbe(prompts, codePage, midiFile, options, write, cannotWrite);
+    else
+        result = RenderSongInto(prompts, codePage, midiFile, options, kStreamSampleRate, write);
     if (!result || !wav)
         return std::nullopt;
     if (!wav->Commit()) {

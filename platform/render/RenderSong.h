@@ -11,6 +11,15 @@
 
 namespace linlangok {
 
+// Measures a render's loudness as it goes by, for the gain that levels it as the session would.
+class ILoudnessProbe {
+public:
+    virtual ~ILoudnessProbe() = default;
+    virtual void Add(const float* interleaved, size_t frames) = 0;
+    // The leveling gain (dB) for everything added.
+    virtual double LevelingGainDb() = 0;
+};
+
 struct RenderOptions {
     // Semitones applied to every track before playing, as the karaoke session does (-127..127).
     int transpose = 0;
@@ -27,6 +36,9 @@ struct RenderOptions {
     // The song's leveling gain (dB), as the session plays it; nothing for the synthesizer's sound
     // as it is.
     std::optional<double> levelingGainDb;
+    // Levels the file by its own loudness instead, as this probe measures it: the song is rendered
+    // once, held unleveled in a temporary file, and leveled when its loudness is known.
+    ILoudnessProbe* levelByProbe = nullptr;
 };
 
 struct RenderResult {
