@@ -7,6 +7,7 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <strings.h>
 #include <sys/eventfd.h>
@@ -377,6 +378,9 @@ private:
                 continue;
             }
             ++count->second;
+            // Answers leave in one segment each, not held back until the client acknowledges the last.
+            const int on = 1;
+            setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             if (m_connections.size() >= m_options.connections)
                 Close(LongestWaiting());
             m_connections.push_back(
