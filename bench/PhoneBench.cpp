@@ -3,9 +3,11 @@
 // rate), and every fourth round also search a catalogue of 20,000 songs. Reports the latency of
 // the requests (p50, p95, p99, maximum; goal p99 ≤ 100 ms). Runs the audible-timing benchmark
 // (256-frame buffers) alone first and then again while the phones poll, so that its jitter
-// figures can be compared. Figures only.
+// figures can be compared. With --slowloris the phones poll while 16 connections from each of 20
+// other addresses send part of a request head and then nothing (whichever the server closes is
+// opened again at once), as a hostile guest on the venue's Wi-Fi would. Figures only.
 //
-// bench_phone [--seconds N] [--phones N] [--no-audible]   (default 20 s, 50 phones)
+// bench_phone [--seconds N] [--phones N] [--no-audible] [--slowloris]   (default 20 s, 50 phones)
 
 #include "bench/support/SilentPrompts.h"
 #include "common/Text.h"
@@ -18,6 +20,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -27,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -89,7 +93,8 @@ public:
         const auto started = Clock::now();
         if (m_socket < 0 && !Connect())
             return -1;
-        const std::string request = "GET " + target + " HTTP/1.1\r\nHost: phone\r\nCookie: k=" + kToken + "\r\n\r\n";
+        const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(m_port)
+            + "\r\nCookie: k=" + kToken + "\r\n\r\n";
         if (send(m_socket, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()))
             return Fail();
         std::string answer;
@@ -143,6 +148,63 @@ private:
     int m_socket = -1;
 };
 
+// Slow connections that hold on: each sends part of a request head from 127.0.1.1 … 127.0.1.20 and
+// then nothing; one that the server closes (or answers) is replaced at once.
+class CSlowloris {
+public:
+    static constexpr int kAddresses = 20;
+    static constexpr int kPerAddress = 16;
+
+    explicit CSlowloris(std::uint16_t port)
+        : m_port(port)
+        , m_thread([this](std::stop_token stop) { Run(stop); })
+    {
+    }
+
+    int Reopened() const { return m_reopened; }
+
+private:
+    int Open(int address) const
+    {
+        const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in from {};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(0x7F000100u | static_cast<std::uint32_t>(address));
+        bind(socket, reinterpret_cast<sockaddr*>(&from), sizeof from);
+        sockaddr_in to {};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(m_port);
+        connect(socket, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        const std::string part = "GET /api/state HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(m_port) + "\r\nCook";
+        send(socket, part.data(), part.size(), MSG_NOSIGNAL);
+        return socket;
+    }
+
+    void Run(std::stop_token stop)
+    {
+        std::vector<pollfd> sockets;
+        for (int i = 0; i < kAddresses * kPerAddress; ++i)
+            sockets.push_back({Open(1 + i / kPerAddress), POLLIN, 0});
+        while (!stop.stop_requested()) {
+            poll(sockets.data(), sockets.size(), 100);
+            for (size_t i = 0; i < sockets.size(); ++i) {
+                if (!sockets[i].revents)
+                    continue;
+                close(sockets[i].fd);
+                sockets[i].fd = Open(1 + static_cast<int>(i) / kPerAddress);
+                ++m_reopened;
+            }
+        }
+        for (const pollfd& socket : sockets)
+            close(socket.fd);
+    }
+
+    std::uint16_t m_port;
+    std::atomic<int> m_reopened = 0;
+    std::jthread m_thread;
+};
+
 double Percentile(std::vector<double>& values, double fraction)
 {
     if (values.empty())
@@ -169,10 +231,13 @@ int main(int argc, char** argv)
     using namespace linlangok;
     int seconds = 20;
     int phones = 50;
+    bool slowloris = false;
     const char* audible = LINLANGOK_AUDIBLE_BENCH;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--no-audible") == 0)
             audible = nullptr;
+        else if (std::strcmp(argv[i], "--slowloris") == 0)
+            slowloris = true;
         else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc)
             seconds = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--phones") == 0 && i + 1 < argc)
@@ -201,6 +266,7 @@ int main(int argc, char** argv)
     const std::uint16_t port
         = server.Start(options, [&service](const HttpRequest& request) { return service.Handle(request); });
 
+    std::unique_ptr<CSlowloris> attack = slowloris ? std::make_unique<CSlowloris>(port) : nullptr;
     std::mutex lock;
     std::vector<double> latencies;
     std::atomic<int> failures = 0;
@@ -233,6 +299,11 @@ int main(int argc, char** argv)
         audibleRun = std::jthread([&] { RunAudible(audible, seconds, "while the phones poll"); });
     clients.clear();
     audibleRun = {};
+    if (attack) {
+        std::printf("slowloris: %d slow connections from %d addresses, %d opened again after the server closed them\n",
+            CSlowloris::kAddresses * CSlowloris::kPerAddress, CSlowloris::kAddresses, attack->Reopened());
+        attack.reset();
+    }
     service.Close();
     server.Stop();
     std::filesystem::remove(queueFile);

@@ -39,13 +39,17 @@ using HttpHandler = std::function<HttpResponse(const HttpRequest& request)>;
 struct HttpServerOptions {
     std::string address = "0.0.0.0"; // the address to listen on; 0.0.0.0 is every IPv4 address
     std::uint16_t port = 0; // 0: any free port
-    size_t maximumBodyBytes = 8 * 1024; // a larger body gets 413
-    // A request must arrive whole within this time of its first byte (else 408 and the connection
-    // closes), and an idle kept-alive connection closes after idleTimeout.
+    size_t maximumBodyBytes = 8 * 1024; // a larger body gets 413; a chunked one 411
+    // A request must arrive whole within this time of its first byte, and a new connection must
+    // begin one within it (else 408 and the connection closes); an idle kept-alive connection
+    // closes after idleTimeout.
     std::chrono::milliseconds requestTimeout {5000};
     std::chrono::milliseconds idleTimeout {3000};
     size_t threads = 64;
     size_t connectionsPerAddress = 16; // more at once from one address get 429 and are closed
+    // Open connections at most; at the bound a new one closes the one that has waited longest
+    // without a whole request.
+    size_t connections = 512;
 };
 
 class IHttpServer {

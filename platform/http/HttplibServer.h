@@ -4,16 +4,17 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace linlangok {
 
 class CGuardedHttplibServer;
 
-// The HTTP server of cpp-httplib behind IHttpServer, on a pool of threads of its own. Beyond the
-// library it bounds each request's time as a whole (a client trickling bytes is cut off with 408),
-// the bytes a request may send, and the connections one address holds at once.
+// The HTTP server of cpp-httplib behind IHttpServer: one thread of its own watches every
+// connection and gathers each request; a pool of threads answers the whole ones. Beyond the library
+// it bounds each request's time as a whole (a client trickling bytes is cut off with 408), the bytes
+// a request may send, the connections one address holds at once and the connections in all, so
+// that slow or silent clients cannot keep the phones from being answered.
 class CHttplibServer final : public IHttpServer {
 public:
     CHttplibServer();
@@ -24,7 +25,6 @@ public:
 
 private:
     std::unique_ptr<CGuardedHttplibServer> m_server;
-    std::thread m_listener;
 };
 
 // The machine's IPv4 addresses on its networks (up, not loopback), private ranges first, as

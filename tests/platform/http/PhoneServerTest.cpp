@@ -33,7 +33,8 @@ public:
 };
 
 struct Reply {
-    int status = 0;
+    int status = 0; // of the first answer
+    std::vector<int> statuses; // of every answer, in order
     std::string head;
     std::string body;
 };
@@ -61,6 +62,12 @@ protected:
                 m_uiThread.RunPending();
             }
         });
+        Listen(options);
+    }
+
+    // Starts the server again over the same service.
+    void Listen(HttpServerOptions options)
+    {
         options.address = "127.0.0.1";
         m_port = m_server.Start(options, [this](const HttpRequest& request) { return m_service->Handle(request); });
         m_service->SetServedAddresses({"127.0.0.1"}, m_port);
@@ -75,17 +82,27 @@ protected:
         m_uiLoop = {};
     }
 
-    // Sends raw bytes from the source address and reads the answer until the server closes.
-    Reply Send(const std::string& raw, const char* from = "127.0.0.1", bool finish = true)
+    // A connection from the source address whose reads give up after 5 s, so that a server that
+    // does not answer fails the test instead of holding it.
+    int Connect(const std::string& from)
     {
         const int client = socket(AF_INET, SOCK_STREAM, 0);
+        const timeval timeout {5, 0};
+        setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
         sockaddr_in address {};
         address.sin_family = AF_INET;
-        inet_pton(AF_INET, from, &address.sin_addr);
+        inet_pton(AF_INET, from.c_str(), &address.sin_addr);
         bind(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
         address.sin_port = htons(m_port);
         inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
         EXPECT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        return client;
+    }
+
+    // Sends raw bytes from the source address and reads the answers until the server closes.
+    Reply Send(const std::string& raw, const char* from = "127.0.0.1", bool finish = true)
+    {
+        const int client = Connect(from);
         send(client, raw.data(), raw.size(), MSG_NOSIGNAL);
         if (finish)
             shutdown(client, SHUT_WR);
@@ -98,7 +115,10 @@ protected:
         const size_t split = answer.find("\r\n\r\n");
         reply.head = answer.substr(0, split);
         reply.body = split == std::string::npos ? "" : answer.substr(split + 4);
-        std::sscanf(answer.c_str(), "HTTP/1.1 %d", &reply.status);
+        const std::regex statusLine("HTTP/1\\.1 (\\d{3}) ");
+        for (std::sregex_iterator it(answer.begin(), answer.end(), statusLine), end; it != end; ++it)
+            reply.statuses.push_back(std::stoi((*it)[1].str()));
+        reply.status = reply.statuses.empty() ? 0 : reply.statuses.front();
         return reply;
     }
 
@@ -291,6 +311,8 @@ TEST_F(PhoneServerTest, BadInputGetsAClearClientError)
         {"POST /api/pick HTTP/1.1\r\n" + cookie + "Content-Length: 4\r\n\r\n[17]", 400},
         {"POST /api/name HTTP/1.1\r\n" + cookie + "Content-Length: 14\r\n\r\n{\"name\":\"\\u0000\"}", 400},
         {"POST /api/pick HTTP/1.1\r\n" + cookie + "Content-Length: 99999999\r\n\r\n{}", 413},
+        {"POST /api/pick HTTP/1.1\r\n" + cookie + "Content-Length: 2\r\nContent-Length: 9\r\n\r\n{}", 400},
+        {"POST /api/pick HTTP/1.1\r\n" + cookie + "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n", 411},
         {"GET /../../etc/passwd HTTP/1.1\r\n" + cookie + "\r\n", 400},
         {"GET /%2e%2e/etc/passwd HTTP/1.1\r\n" + cookie + "\r\n", 400},
         {"GET /phone.js%00.png HTTP/1.1\r\n" + cookie + "\r\n", 400},
@@ -306,6 +328,41 @@ TEST_F(PhoneServerTest, BadInputGetsAClearClientError)
     }
     // A client that stops halfway through its headers is answered 408 and cut off.
     EXPECT_EQ(Send("GET /api/state HTTP/1.1\r\n" + cookie, "127.0.0.1", false).status, 408);
+}
+
+TEST_F(PhoneServerTest, PipelinedRequestsAreAnsweredInOrder)
+{
+    Serve(Lenient());
+    const std::string head = m_host + "Cookie: " + NewGuest() + "\r\n";
+    const Reply reply = Send("GET /etc/passwd HTTP/1.1\r\n" + head + "\r\nPOST /api/pick HTTP/1.1\r\n" + head
+        + "Content-Type: application/json\r\nContent-Length: 4\r\n\r\n[17]GET /api/state HTTP/1.1\r\n" + head + "Connection: close\r\n\r\n");
+    EXPECT_EQ(reply.statuses, (std::vector<int> {404, 400, 200}));
+}
+
+TEST_F(PhoneServerTest, SlowConnectionsFromManyAddressesDoNotShutOutPhones)
+{
+    Serve(Lenient());
+    HttpServerOptions options;
+    options.requestTimeout = std::chrono::seconds(60);
+    // Within the bound every slow connection holds; beyond it the oldest make room.
+    for (const size_t connections : {size_t {512}, size_t {300}}) {
+        SCOPED_TRACE(connections);
+        options.connections = connections;
+        Listen(options);
+        std::vector<int> slow;
+        for (int address = 1; address <= 20; ++address) {
+            for (int i = 0; i < 16; ++i) {
+                slow.push_back(Connect("127.0.1." + std::to_string(address)));
+                const std::string part = "GET /api/state HTTP/1.1\r\n" + m_host + "Cook";
+                send(slow.back(), part.data(), part.size(), MSG_NOSIGNAL);
+            }
+        }
+        EXPECT_EQ(Call("GET", "/api/state", "", {}, "127.0.1.20").status, 429);
+        for (const char* phone : {"127.0.0.7", "127.0.0.8", "127.0.0.9"})
+            EXPECT_EQ(Call("GET", std::string("/api/state?k=") + kToken, "", {}, phone).status, 200) << phone;
+        for (const int socket : slow)
+            close(socket);
+    }
 }
 
 } // namespace
