@@ -101,7 +101,11 @@ wait_for "dbus-daemon" test -S "$stack/run/bus"
 start pipewire pipewire
 wait_for "pipewire" test -S "$stack/run/pipewire-0"
 start wireplumber wireplumber
+# The pulse folder exists before pipewire-pulse looks for it: otherwise a pactl that polls too
+# early can make it between pipewire-pulse's look and its mkdir, and pipewire-pulse gives up.
+mkdir -m 700 "$stack/run/pulse"
 start pipewire-pulse pipewire-pulse
+wait_for "pipewire-pulse" test -S "$stack/run/pulse/native"
 defaults_set() {
   local info
   info=$(pactl info) || return 1
