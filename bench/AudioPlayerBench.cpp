@@ -3,8 +3,8 @@
 // for one 512-frame buffer with the player mixing from its ring (p50, p99, maximum).
 
 #include "bench/support/SilentPrompts.h"
-#include "core/audio/AudioSourceMixer.h"
-#include "core/engine/AudioPlayer.h"
+#include "core/playback/AudioPlayer.h"
+#include "core/playback/AudioSourceMixer.h"
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
 

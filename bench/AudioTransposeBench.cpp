@@ -10,9 +10,9 @@
 //   callback takes (the sound card's own buffer comes on top).
 
 #include "bench/support/SilentPrompts.h"
-#include "core/audio/AudioSourceMixer.h"
 #include "core/audio/SampleFormat.h"
-#include "core/engine/AudioPlayer.h"
+#include "core/playback/AudioPlayer.h"
+#include "core/playback/AudioSourceMixer.h"
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/render/RenderAudio.h"

@@ -5,7 +5,7 @@
 
 #include "bench/support/SilentPrompts.h"
 #include "common/WavHeader.h"
-#include "core/engine/Mp3StreamWriter.h"
+#include "core/recording/Mp3StreamWriter.h"
 #include "platform/files/FlockFileLocks.h"
 #include "platform/mp3/LameMp3Encoder.h"
 

@@ -11,7 +11,7 @@
 
 #include "bench/support/SilentPrompts.h"
 #include "common/Text.h"
-#include "core/engine/UiTaskQueue.h"
+#include "common/UiTaskQueue.h"
 #include "core/phone/PhoneService.h"
 #include "platform/files/FlockFileLocks.h"
 #include "platform/http/HttplibServer.h"

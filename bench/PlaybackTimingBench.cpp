@@ -14,12 +14,12 @@
 #include "bench/BenchSupport.h"
 #include "bench/support/SilentPrompts.h"
 #include "common/CodePage.h"
-#include "core/engine/CaptureMidiOutput.h"
-#include "core/engine/MidiSequencer.h"
-#include "core/engine/UiTaskQueue.h"
+#include "common/UiTaskQueue.h"
+#include "core/midiplay/MidiSequencer.h"
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/timer/ThreadTimerDriver.h"
+#include "tests/support/CaptureMidiOutput.h"
 #include "timebase/ManualTimerDriver.h"
 
 #include <algorithm>

@@ -14,8 +14,8 @@
 
 #include "bench/BenchSupport.h"
 #include "bench/support/SilentPrompts.h"
-#include "core/engine/AudioPlayer.h"
-#include "core/engine/VideoPicture.h"
+#include "core/picture/VideoPicture.h"
+#include "core/playback/AudioPlayer.h"
 #include "platform/audio/ClockedAudioOutput.h"
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/video/FfmpegVideoSongs.h"

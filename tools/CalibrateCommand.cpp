@@ -1,10 +1,10 @@
 // calibrate: the round trip from LINLANGOK_AUDIO_OUT to the first recording device of
 // LINLANGOK_AUDIO_IN, measured with clicks and kept in Latency.ini, as the volume window does.
 
-#include "core/engine/LatencyCalibration.h"
-#include "core/engine/RecordingDevices.h"
-#include "tools/Commands.h"
 #include "common/JsonWriter.h"
+#include "core/performance/LatencyCalibration.h"
+#include "core/recording/RecordingDevices.h"
+#include "tools/Commands.h"
 
 #include <chrono>
 #include <iostream>

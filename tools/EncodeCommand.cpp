@@ -3,7 +3,7 @@
 
 #include "common/RegularFile.h"
 #include "common/Text.h"
-#include "core/engine/Mp3StreamWriter.h"
+#include "core/recording/Mp3StreamWriter.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"
 

@@ -2,7 +2,7 @@
 // LINLANGOK_AUDIO_IN selects, through the recording controller, saved to OUT.mp3.
 
 #include "common/Text.h"
-#include "core/engine/RecordingController.h"
+#include "core/performance/RecordingController.h"
 #include "platform/audio/WaveInSystem.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"

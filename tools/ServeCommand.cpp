@@ -1,6 +1,6 @@
 #include "common/JsonWriter.h"
 #include "common/Text.h"
-#include "core/engine/UiTaskQueue.h"
+#include "common/UiTaskQueue.h"
 #include "core/phone/PhoneService.h"
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/http/HttplibServer.h"

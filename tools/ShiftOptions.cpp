@@ -1,6 +1,6 @@
 #include "tools/Commands.h"
 
-#include "core/engine/AudioStretcher.h"
+#include "core/playback/AudioStretcher.h"
 
 namespace linlangok {
 namespace {

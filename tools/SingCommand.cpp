@@ -5,7 +5,7 @@
 
 #include "common/FilePath.h"
 #include "common/JsonWriter.h"
-#include "core/engine/PerformanceTake.h"
+#include "core/performance/PerformanceTake.h"
 #include "platform/audio/WaveInSystem.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"

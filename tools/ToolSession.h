@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/engine/RecordingDevices.h"
-#include "core/engine/UiTaskQueue.h"
+#include "common/UiTaskQueue.h"
+#include "core/recording/RecordingDevices.h"
 #include "core/session/KaraokeSession.h"
 #include "platform/loudness/SongLoudnessAnalyser.h"
 #include "platform/midi/MidiOutputDeviceList.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/engine/RecordingDevices.h"
+#include "core/recording/RecordingDevices.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/collation/IcuCollator.h"
 #include "platform/database/SqliteCatalogStore.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/cdg/CdgScreen.h"
-#include "core/engine/SongPicture.h"
+#include "core/picture/SongPicture.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/engine/AudioFileDecoder.h"
-#include "core/engine/SongPicture.h"
+#include "core/picture/SongPicture.h"
+#include "core/playback/AudioFileDecoder.h"
 
 #include <filesystem>
 #include <functional>

@@ -4,9 +4,9 @@
 #include "common/FilePath.h"
 #include "common/Product.h"
 #include "common/Text.h"
-#include "core/engine/AudioStretcher.h"
 #include "core/lyrics/LyricFileLookup.h"
 #include "core/lyrics/LyricsLayout.h"
+#include "core/playback/AudioStretcher.h"
 #include "core/session/KaraokeSession.h"
 
 #include <utility>

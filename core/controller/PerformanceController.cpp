@@ -2,7 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
-#include "core/engine/AudioPlayer.h"
+#include "core/playback/AudioPlayer.h"
 
 #include <algorithm>
 #include <charconv>

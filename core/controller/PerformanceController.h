@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/UserPrompts.h"
-#include "core/engine/PerformanceTake.h"
+#include "core/performance/PerformanceTake.h"
 
 #include <filesystem>
 #include <memory>

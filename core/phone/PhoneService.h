@@ -1,9 +1,9 @@
 #pragma once
 
 #include "common/JsonReader.h"
+#include "common/UiThreadPoster.h"
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/SongPicker.h"
-#include "core/engine/UiThreadPoster.h"
 #include "core/phone/HttpExchange.h"
 #include "core/phone/PhoneGuard.h"
 #include "core/phone/PhoneRoutes.h"

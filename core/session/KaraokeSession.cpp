@@ -2,8 +2,8 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
-#include "core/engine/VideoPicture.h"
 #include "core/lyrics/LyricFileLookup.h"
+#include "core/picture/VideoPicture.h"
 #include "midi/MidiFileWriter.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/SongKind.h"
-#include "core/engine/Loudness.h"
-#include "core/engine/UiThreadPoster.h"
+#include "common/UiThreadPoster.h"
+#include "core/loudness/Loudness.h"
 #include "core/session/SongMemory.h"
 
 #include <condition_variable>

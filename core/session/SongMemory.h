@@ -2,7 +2,7 @@
 
 #include "common/FileLock.h"
 #include "common/UserPrompts.h"
-#include "core/engine/Loudness.h"
+#include "core/loudness/Loudness.h"
 #include "core/session/VocalLayout.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/engine/AudioFileDecoder.h"
-#include "core/engine/ChannelPick.h"
-#include "core/engine/VideoSong.h"
+#include "core/picture/VideoSong.h"
+#include "core/playback/AudioFileDecoder.h"
+#include "core/playback/ChannelPick.h"
 
 #include <optional>
 #include <string>

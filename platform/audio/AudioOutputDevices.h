@@ -2,7 +2,7 @@
 
 #include "core/audio/LoopbackLine.h"
 #include "core/audio/SampleFormat.h"
-#include "core/engine/AudioOutput.h"
+#include "core/playback/AudioOutput.h"
 
 #include <memory>
 #include <string>

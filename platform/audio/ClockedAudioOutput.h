@@ -2,7 +2,7 @@
 
 #include "core/audio/FramePacer.h"
 #include "core/audio/LoopbackLine.h"
-#include "core/audio/MixingAudioOutput.h"
+#include "core/playback/MixingAudioOutput.h"
 
 #include <chrono>
 #include <filesystem>

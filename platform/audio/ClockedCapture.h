@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/audio/CaptureDevice.h"
 #include "core/audio/FramePacer.h"
 #include "core/audio/LoopbackLine.h"
+#include "core/recording/CaptureDevice.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/audio/CaptureDevice.h"
+#include "core/recording/CaptureDevice.h"
 
 #include <atomic>
 #include <thread>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/audio/MixingAudioOutput.h"
+#include "core/playback/MixingAudioOutput.h"
 
 #include <atomic>
 #include <chrono>

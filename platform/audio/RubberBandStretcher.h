@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/engine/AudioStretcher.h"
+#include "core/playback/AudioStretcher.h"
 
 #include <memory>
 #include <vector>

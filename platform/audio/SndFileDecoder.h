@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/RegularFile.h"
-#include "core/engine/AudioFileDecoder.h"
+#include "core/playback/AudioFileDecoder.h"
 #include "platform/audio/SoxrResampler.h"
 
 #include <optional>

@@ -3,7 +3,7 @@
 #include "common/Text.h"
 #include "core/audio/DeviceSelection.h"
 #include "core/audio/SampleFormat.h"
-#include "core/audio/WaveInDevice.h"
+#include "core/recording/WaveInDevice.h"
 #include "platform/audio/ClockedCapture.h"
 #include "platform/audio/PortAudioCapture.h"
 #include "platform/audio/PortAudioLibrary.h"

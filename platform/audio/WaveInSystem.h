@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/audio/CaptureStream.h"
 #include "core/audio/LoopbackLine.h"
-#include "core/engine/WaveIn.h"
+#include "core/recording/CaptureStream.h"
+#include "core/recording/WaveIn.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/engine/SongPicture.h"
+#include "core/picture/SongPicture.h"
 
 #include <filesystem>
 

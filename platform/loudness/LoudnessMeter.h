@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/engine/Loudness.h"
-#include "core/engine/TruePeakDetector.h"
+#include "core/loudness/Loudness.h"
+#include "core/loudness/TruePeakDetector.h"
 #include "platform/render/RenderSong.h"
 
 #include <array>

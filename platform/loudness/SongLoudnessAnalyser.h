@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/CodePage.h"
-#include "core/engine/AudioFileDecoder.h"
+#include "core/playback/AudioFileDecoder.h"
 #include "core/session/SongLoudness.h"
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/engine/MidiOutputDevice.h"
+#include "core/midiplay/MidiOutputDevice.h"
 #include "platform/midi/RtMidiPorts.h"
 #include "platform/midi/SynthMidiOutput.h"
 

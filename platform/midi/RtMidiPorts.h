@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/engine/MidiOutputDevice.h"
+#include "core/midiplay/MidiOutputDevice.h"
 
 #include <memory>
 #include <string>

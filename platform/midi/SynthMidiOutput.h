@@ -1,9 +1,9 @@
 #pragma once
 
 #include "common/SpscQueue.h"
-#include "core/engine/AudioOutput.h"
-#include "core/engine/LoudnessLeveler.h"
-#include "core/engine/MidiOutputDevice.h"
+#include "core/loudness/LoudnessLeveler.h"
+#include "core/midiplay/MidiOutputDevice.h"
+#include "core/playback/AudioOutput.h"
 #include "platform/midi/Synthesizer.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/engine/Mp3StreamWriter.h"
+#include "core/recording/Mp3StreamWriter.h"
 
 namespace linlangok {
 

@@ -1,9 +1,9 @@
 #include "platform/render/RenderAudio.h"
 
 #include "common/Text.h"
-#include "core/engine/AudioPlayer.h"
-#include "core/engine/AudioStretchStage.h"
-#include "core/engine/LoudnessLeveler.h"
+#include "core/loudness/LoudnessLeveler.h"
+#include "core/playback/AudioPlayer.h"
+#include "core/playback/AudioStretchStage.h"
 #include "platform/audio/WavFileWriter.h"
 
 #include <algorithm>

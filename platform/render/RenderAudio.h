@@ -1,9 +1,9 @@
 #pragma once
 
 #include "common/UserPrompts.h"
-#include "core/engine/AudioFileDecoder.h"
-#include "core/engine/AudioStretcher.h"
-#include "core/engine/ChannelPick.h"
+#include "core/playback/AudioFileDecoder.h"
+#include "core/playback/AudioStretcher.h"
+#include "core/playback/ChannelPick.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -2,10 +2,10 @@
 
 #include "common/CodePage.h"
 #include "common/Text.h"
+#include "common/UiTaskQueue.h"
 #include "core/audio/SampleFormat.h"
-#include "core/engine/LoudnessLeveler.h"
-#include "core/engine/MidiSequencer.h"
-#include "core/engine/UiTaskQueue.h"
+#include "core/loudness/LoudnessLeveler.h"
+#include "core/midiplay/MidiSequencer.h"
 #include "midi/MidiSong.h"
 #include "platform/audio/WavFileWriter.h"
 #include "platform/midi/MidiOutputDeviceList.h"

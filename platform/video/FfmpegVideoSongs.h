@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/catalog/SongReader.h"
-#include "core/engine/VideoSong.h"
+#include "core/picture/VideoSong.h"
 
 namespace linlangok {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/RegularFile.h"
-#include "core/engine/VideoSong.h"
+#include "core/picture/VideoSong.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/engine/AudioFileDecoder.h"
+#include "core/playback/AudioFileDecoder.h"
 #include "platform/video/MediaInput.h"
 
 #include <cstdint>

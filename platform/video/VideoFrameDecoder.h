@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/engine/VideoSong.h"
+#include "core/picture/VideoSong.h"
 #include "platform/video/MediaInput.h"
 
 #include <filesystem>

@@ -1,7 +1,7 @@
 #include "common/RegularFile.h"
 #include "core/controller/IniFile.h"
-#include "core/engine/LatencyCalibration.h"
 #include "core/lyrics/LrcParser.h"
+#include "core/performance/LatencyCalibration.h"
 #include "core/session/SongMemory.h"
 #include "core/songlist/FileFinder.h"
 #include "core/songlist/SongListFile.h"

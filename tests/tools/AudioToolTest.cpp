@@ -1,6 +1,6 @@
 // linlangok-tool play, record, calibrate, sing and encode, run as the user runs them, on the WAV-file devices.
 #include "core/cdg/CdgPackets.h"
-#include "core/engine/LatencyCalibration.h"
+#include "core/performance/LatencyCalibration.h"
 #include "tests/platform/audio/AudioTestSignals.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/engine/UiThreadPoster.h"
+#include "common/UiThreadPoster.h"
 
 #include <QObject>
 #include <QPointer>

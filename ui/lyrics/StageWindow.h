@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/engine/SongPicture.h"
 #include "core/lyrics/StageLayout.h"
+#include "core/picture/SongPicture.h"
 
 #include <QImage>
 #include <QTimer>

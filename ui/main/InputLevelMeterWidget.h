@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/controller/MainController.h"
-#include "core/engine/LevelMeterCapture.h"
+#include "core/recording/LevelMeterCapture.h"
 
 #include <QTimer>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "ui/main/MainWindow.h"
 
 #include "common/Product.h"
-#include "core/engine/AudioStretcher.h"
+#include "core/playback/AudioStretcher.h"
 #include "ui/main/InputLevelMeterWidget.h"
 #include "ui/main/StatusDisplay.h"
 #include "ui/widgets/Artwork.h"

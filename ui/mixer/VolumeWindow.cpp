@@ -1,9 +1,9 @@
 #include "ui/mixer/VolumeWindow.h"
 
 #include "common/Text.h"
-#include "core/engine/LatencyCalibration.h"
-#include "core/engine/RecordingController.h"
 #include "core/mixer/VolumeTool.h"
+#include "core/performance/LatencyCalibration.h"
+#include "core/performance/RecordingController.h"
 #include "ui/mixer/MixerWidgets.h"
 #include "ui/widgets/Artwork.h"
 #include "ui/widgets/DialogTemplate.h"

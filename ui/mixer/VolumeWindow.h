@@ -3,11 +3,11 @@
 #include "common/ProgramLauncher.h"
 #include "core/controller/DesktopOpener.h"
 #include "core/controller/MainCommand.h"
-#include "core/engine/AudioOutput.h"
-#include "core/engine/WaveIn.h"
 #include "core/mixer/MixerFader.h"
 #include "core/mixer/MixerSwitch.h"
 #include "core/mixer/RecordingSourceSelector.h"
+#include "core/playback/AudioOutput.h"
+#include "core/recording/WaveIn.h"
 #include "core/session/KaraokeSession.h"
 #include "ui/widgets/DialogTemplate.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/controller/MainCommand.h"
-#include "core/engine/SongPicture.h"
+#include "core/picture/SongPicture.h"
 
 #include <QTimer>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "ui/widgets/PicturePainting.h"
 
-#include "core/engine/PictureFit.h"
+#include "core/picture/PictureFit.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/controller/PerformanceController.h"
-#include "core/engine/AudioPlayer.h"
+#include "core/playback/AudioPlayer.h"
 #include "tests/core/session/SessionRig.h"
 #include "tests/platform/audio/AudioTestSignals.h"
 

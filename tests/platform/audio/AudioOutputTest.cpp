@@ -1,4 +1,4 @@
-#include "core/audio/AudioSourceMixer.h"
+#include "core/playback/AudioSourceMixer.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/ClockedAudioOutput.h"
 #include "platform/audio/SndFileDecoder.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/engine/AudioFileDecoder.h"
-#include "core/engine/AudioOutput.h"
+#include "core/playback/AudioFileDecoder.h"
+#include "core/playback/AudioOutput.h"
 
 #include <atomic>
 #include <cstddef>

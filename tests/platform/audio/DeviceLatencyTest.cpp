@@ -1,5 +1,5 @@
 #include "core/audio/SampleFormat.h"
-#include "core/engine/LatencyCalibration.h"
+#include "core/performance/LatencyCalibration.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/ClockedAudioOutput.h"
 #include "platform/audio/ClockedCapture.h"

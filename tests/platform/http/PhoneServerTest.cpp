@@ -1,7 +1,7 @@
 // 手机点歌 against a running server on a free port: the route table, the token, the PIN, the
 // limits and bad input, over raw sockets.
 #include "common/Text.h"
-#include "core/engine/UiTaskQueue.h"
+#include "common/UiTaskQueue.h"
 #include "core/phone/PhoneAssets.h"
 #include "core/phone/PhoneService.h"
 #include "platform/database/SqliteCatalogStore.h"
@@ -335,7 +335,8 @@ TEST_F(PhoneServerTest, PipelinedRequestsAreAnsweredInOrder)
     Serve(Lenient());
     const std::string head = m_host + "Cookie: " + NewGuest() + "\r\n";
     const Reply reply = Send("GET /etc/passwd HTTP/1.1\r\n" + head + "\r\nPOST /api/pick HTTP/1.1\r\n" + head
-        + "Content-Type: application/json\r\nContent-Length: 4\r\n\r\n[17]GET /api/state HTTP/1.1\r\n" + head + "Connection: close\r\n\r\n");
+        + "Content-Type: application/json\r\nContent-Length: 4\r\n\r\n[17]GET /api/state HTTP/1.1\r\n" + head
+        + "Connection: close\r\n\r\n");
     EXPECT_EQ(reply.statuses, (std::vector<int> {404, 400, 200}));
 }
 

@@ -1,6 +1,6 @@
 #include "core/audio/SampleFormat.h"
-#include "core/engine/AudioPlayer.h"
-#include "core/engine/VideoPicture.h"
+#include "core/picture/VideoPicture.h"
+#include "core/playback/AudioPlayer.h"
 #include "platform/audio/ClockedAudioOutput.h"
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/video/FfmpegVideoSongs.h"

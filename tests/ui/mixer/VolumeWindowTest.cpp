@@ -1,5 +1,5 @@
 #include "ui/mixer/VolumeWindow.h"
-#include "core/engine/LatencyCalibration.h"
+#include "core/performance/LatencyCalibration.h"
 #include "tests/ui/main/ApplicationRig.h"
 #include "ui/mixer/MixerWidgets.h"
 
