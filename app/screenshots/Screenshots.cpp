@@ -16,6 +16,7 @@
 #include "platform/qrcode/QrencodeEncoder.h"
 #include "platform/tags/SongFileReader.h"
 #include "ui/catalog/CatalogWindow.h"
+#include "ui/catalog/SongFoldersDialog.h"
 #include "ui/desktop/ApplicationSetup.h"
 #include "ui/lyrics/LyricsShowWindow.h"
 #include "ui/main/PerformanceWindow.h"
@@ -152,6 +153,7 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
 {
     using namespace linlangok;
     CKaraokeSession& session = karaoke.Session();
+    const std::u16string demo = session.AccompanimentPath();
     RunEventsUntilPosition(session, 6.6);
     bool saved = Save(karaoke.LyricsWindow(), folder, "lyrics-midi");
     saved &= SaveStage(karaoke, folder, "stage-midi");
@@ -192,7 +194,11 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 17, 30, true);
     saved &= SaveStage(karaoke, folder, "stage-up-next", ending);
     saved &= SaveContextMenu(karaoke, folder);
-    karaoke.MainWindow().Controller().Handle(command::Stop {});
+    // The demo song again, as the edits showed it before: the song files here are about to go.
+    CMainController& controller = karaoke.MainWindow().Controller();
+    controller.Handle(command::Stop {});
+    controller.Handle(command::PathEdited {EPathEdit::Accompaniment, demo});
+    controller.Handle(command::PathEdited {EPathEdit::Lyric, u""});
     return saved;
 }
 
@@ -515,6 +521,11 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     window.SearchBox()->setText(QStringLiteral("dlj"));
     RunEventsFor(200);
     bool saved = Save(window, folder, "catalog");
+    // Its 歌库 dialog, over the same store.
+    CSongFoldersDialog folders(store, prompts, names, &window);
+    folders.show();
+    RunEventsFor(200);
+    saved &= Save(folders, folder, "catalog-folders");
 
     // 手机点歌 over the same catalogue and queue, at a stand-in LAN address, listening on the
     // loopback alone; and its code on a 1280 × 720 stage view between songs.
