@@ -171,10 +171,12 @@ std::int64_t CAudioPlayer::EndMilliseconds() const
 {
     if (!m_open)
         return 0;
-    if (!m_decodeEnded.load(std::memory_order_acquire))
-        return m_headerMilliseconds;
+    const bool ended = m_decodeEnded.load(std::memory_order_acquire);
     const std::int64_t decoded = FramesToMilliseconds(static_cast<double>(m_framesDecoded.load()));
-    return m_headerMilliseconds > 0 ? std::min(m_headerMilliseconds, decoded) : decoded;
+    if (m_headerMilliseconds > 0)
+        return ended ? std::min(m_headerMilliseconds, decoded) : m_headerMilliseconds;
+    // A length the file does not say lies past what has been decoded until the decoding ends.
+    return ended ? decoded : decoded + 1;
 }
 
 std::int64_t CAudioPlayer::PositionMilliseconds() const

@@ -84,7 +84,9 @@ public:
     // What the numbers come from, as the media control reports them: start and end of the file
     // and the play position in milliseconds, the speed in thousandths of normal speed. The
     // speed is 1000 while a file is open and 0 otherwise. A file that ends before its header
-    // said ends where its audio ends; once played to the end the position stays at the end.
+    // said ends where its audio ends, and so does one whose header gives no length (0), whose
+    // end lies just past the audio decoded so far until then; once played to the end the
+    // position stays at the end.
     // Positions and lengths are in song time, whatever the tempo: the position is the song's
     // moment the listener hears now (as far as the callback has taken it).
     std::int64_t StartMilliseconds() const { return 0; }
