@@ -1,5 +1,7 @@
 #include "core/engine/AudioPlayer.h"
 
+#include "common/Text.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -59,6 +61,11 @@ CAudioPlayer::CAudioPlayer(
     , m_ring(kRingFrames * kMaximumSongChannels)
     , m_chunk(std::make_unique<float[]>(kChunkFrames * kMaximumSongChannels))
 {
+}
+
+std::u16string PlayFileErrorText(std::string_view reason)
+{
+    return std::u16string(kPlayFileError) + u"\n" + Utf8ToUtf16(reason);
 }
 
 CAudioPlayer::~CAudioPlayer()

@@ -23,6 +23,8 @@ namespace linlangok {
 
 // What the player (and whatever plays a file the same way) shows when a file cannot be played.
 inline constexpr std::u16string_view kPlayFileError = u"播放文件时出错!";
+// The same with the reason (UTF-8, for the user) on the line below it.
+std::u16string PlayFileErrorText(std::string_view reason);
 
 // The audio accompaniment player: plays one WAV or MP3 file into the run's output stream, at a key
 // and tempo of its own, and answers position and length. A decode thread decodes, stretches
