@@ -49,6 +49,7 @@ public:
     void AddFolder(const std::filesystem::path&) override { }
     void RemoveFolder(const std::filesystem::path&) override { }
     std::vector<CatalogSong> LoadSongs() override { return {}; }
+    std::vector<SongFile> LoadUnreadable() override { return {}; }
     void Apply(CatalogChanges&) override { }
     void CountSung(std::int64_t) override { }
 };

@@ -57,6 +57,8 @@ int AddFolder(ToolContext& context, const std::string& folderArgument)
     const ScanReport report = scanner.Scan(std::stop_token());
     for (const std::filesystem::path& path : report.unreadable)
         std::cerr << "unreadable: " << path.string() << '\n';
+    for (const std::filesystem::path& path : report.unreadableFolders)
+        context.prompts.ShowError(kCaptionWarning, UnreadableFolderText(names.Text(PathToUtf16(path))));
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
     CJsonWriter json(std::cout);
     json.BeginObject().Key("songs").Value(static_cast<long long>(report.songs));
@@ -64,6 +66,7 @@ int AddFolder(ToolContext& context, const std::string& folderArgument)
     json.Key("changed").Value(static_cast<long long>(report.changed));
     json.Key("removed").Value(static_cast<long long>(report.removed));
     json.Key("unreadable").Value(static_cast<long long>(report.unreadable.size()));
+    json.Key("unreadable_folders").Value(static_cast<long long>(report.unreadableFolders.size()));
     json.Key("seconds").Value(seconds.count()).EndObject();
     std::cout << '\n';
     return 0;

@@ -231,7 +231,11 @@ int RunFrameCommand(ToolContext& context)
     }
     player.Stop();
     const std::shared_ptr<const SongFrame> frame = picture->WaitForFrameAt(std::min(heard, at.front()), 10s);
-    if (!frame || !SavePng(output, *frame)) {
+    if (!frame) {
+        context.prompts.ShowError(kCaptionError, u"视频文件中的画面无法解码: " + Utf8ToUtf16(input));
+        return 1;
+    }
+    if (!SavePng(output, *frame)) {
         context.prompts.ShowError(kCaptionError, u"无法写入文件 " + Utf8ToUtf16(output));
         return 1;
     }

@@ -17,6 +17,7 @@
 #include "platform/qrcode/QrencodeEncoder.h"
 #include "platform/tags/SongFileReader.h"
 #include "ui/catalog/CatalogWindow.h"
+#include "ui/catalog/SongFoldersDialog.h"
 #include "ui/desktop/ApplicationSetup.h"
 #include "ui/lyrics/LyricsShowWindow.h"
 #include "ui/main/PerformanceWindow.h"
@@ -522,6 +523,11 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     window.SearchBox()->setText(QStringLiteral("dlj"));
     RunEventsFor(200);
     bool saved = Save(window, folder, "catalog");
+    // Its 歌库 dialog, over the same store.
+    CSongFoldersDialog folders(store, prompts, names, &window);
+    folders.show();
+    RunEventsFor(200);
+    saved &= Save(folders, folder, "catalog-folders");
 
     // 手机点歌 over the same catalogue and queue, at a stand-in LAN address, listening on the
     // loopback alone; and its code on a 1280 × 720 stage view between songs.

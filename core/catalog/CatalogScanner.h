@@ -17,15 +17,6 @@
 
 namespace linlangok {
 
-// A song file found under a song folder.
-struct SongFile {
-    std::filesystem::path path;
-    std::uint64_t size = 0;
-    std::int64_t modified = 0; // nanoseconds of the file clock
-
-    bool operator==(const SongFile&) const = default;
-};
-
 // What a rescan has to do, from the stored songs and the files found now. A file whose path,
 // size and modification time are stored is unchanged; one at a stored path with another size or
 // time is changed; a new path whose content identity is that of a stored song no longer found is
@@ -47,17 +38,34 @@ ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<SongFile> 
 // The song file kinds the catalogue holds, as their lower-case extensions ("midi" counts as "mid").
 std::optional<std::string> SongFormat(const std::filesystem::path& path);
 
-// Every song file under the folder and its subfolders; folders that cannot be read are skipped.
-std::vector<SongFile> FindSongFiles(const std::filesystem::path& folder, std::stop_token stop);
+// What a song folder holds: every song file under it and its subfolders, and the folders that
+// could not be listed (the folder itself when it is missing), whose files are skipped.
+struct FoundSongFiles {
+    std::vector<SongFile> files;
+    std::vector<std::filesystem::path> unreadableFolders;
+};
+FoundSongFiles FindSongFiles(const std::filesystem::path& folder, std::stop_token stop);
+
+// The longest title or singer the catalogue keeps, in UTF-16 units: a file's texts may be of any
+// length, and each goes into the queue file and to every phone.
+inline constexpr size_t kLongestCatalogText = 200;
+// The text cut to kLongestCatalogText units, never inside a surrogate pair.
+std::u16string CapCatalogText(std::u16string text);
 
 struct ScanReport {
     size_t songs = 0; // in the catalogue after the scan
     size_t added = 0;
     size_t changed = 0;
     size_t removed = 0;
+    // The files that could not be read, those remembered from earlier scans included.
     std::vector<std::filesystem::path> unreadable;
+    // Song folders and subfolders that could not be read: their songs stay as they were.
+    std::vector<std::filesystem::path> unreadableFolders;
     bool cancelled = false;
 };
+
+// What the user is told of a song folder in ScanReport::unreadableFolders, named as shown.
+std::u16string UnreadableFolderText(std::u16string_view folder);
 
 // Called now and then with the files read so far and the files to read.
 using ScanProgress = std::function<void(size_t done, size_t total)>;
@@ -65,8 +73,10 @@ using ScanProgress = std::function<void(size_t done, size_t total)>;
 // Brings the store up to date with the song folders on disk: finds the files, plans, reads what
 // is new or changed (the reader's details, else the file name's patterns) and stores the changes
 // in batches, so that a cancelled scan keeps what it has read. A folder that does not exist now
-// (an unplugged drive) keeps its songs. Runs on the calling thread, meant to be a worker; the
-// store, reader, folding and pinyin are used from it alone meanwhile. Store errors are raised.
+// (an unplugged drive) or cannot be read keeps its songs. A file that cannot be read (the reader
+// finds nothing, or fails) is remembered with its size and time and not read again until they
+// change. Runs on the calling thread, meant to be a worker; the store, reader, folding and pinyin
+// are used from it alone meanwhile. Store errors are raised.
 class CCatalogScanner {
 public:
     // A file name that is not UTF-8 is read as the names show it.

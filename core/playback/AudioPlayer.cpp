@@ -1,5 +1,7 @@
 #include "core/playback/AudioPlayer.h"
 
+#include "common/Text.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -59,6 +61,11 @@ CAudioPlayer::CAudioPlayer(
     , m_ring(kRingFrames * kMaximumSongChannels)
     , m_chunk(std::make_unique<float[]>(kChunkFrames * kMaximumSongChannels))
 {
+}
+
+std::u16string PlayFileErrorText(std::string_view reason)
+{
+    return std::u16string(kPlayFileError) + u"\n" + Utf8ToUtf16(reason);
 }
 
 CAudioPlayer::~CAudioPlayer()
@@ -171,10 +178,12 @@ std::int64_t CAudioPlayer::EndMilliseconds() const
 {
     if (!m_open)
         return 0;
-    if (!m_decodeEnded.load(std::memory_order_acquire))
-        return m_headerMilliseconds;
+    const bool ended = m_decodeEnded.load(std::memory_order_acquire);
     const std::int64_t decoded = FramesToMilliseconds(static_cast<double>(m_framesDecoded.load()));
-    return m_headerMilliseconds > 0 ? std::min(m_headerMilliseconds, decoded) : decoded;
+    if (m_headerMilliseconds > 0)
+        return ended ? std::min(m_headerMilliseconds, decoded) : m_headerMilliseconds;
+    // A length the file does not say lies past what has been decoded until the decoding ends.
+    return ended ? decoded : decoded + 1;
 }
 
 std::int64_t CAudioPlayer::PositionMilliseconds() const

@@ -23,6 +23,8 @@ namespace linlangok {
 
 // What the player (and whatever plays a file the same way) shows when a file cannot be played.
 inline constexpr std::u16string_view kPlayFileError = u"播放文件时出错!";
+// The same with the reason (UTF-8, for the user) on the line below it.
+std::u16string PlayFileErrorText(std::string_view reason);
 
 // The audio accompaniment player: plays one WAV or MP3 file into the run's output stream, at a key
 // and tempo of its own, and answers position and length. A decode thread decodes, stretches
@@ -84,7 +86,9 @@ public:
     // What the numbers come from, as the media control reports them: start and end of the file
     // and the play position in milliseconds, the speed in thousandths of normal speed. The
     // speed is 1000 while a file is open and 0 otherwise. A file that ends before its header
-    // said ends where its audio ends; once played to the end the position stays at the end.
+    // said ends where its audio ends, and so does one whose header gives no length (0), whose
+    // end lies just past the audio decoded so far until then; once played to the end the
+    // position stays at the end.
     // Positions and lengths are in song time, whatever the tempo: the position is the song's
     // moment the listener hears now (as far as the callback has taken it).
     std::int64_t StartMilliseconds() const { return 0; }

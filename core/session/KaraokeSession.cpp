@@ -122,7 +122,7 @@ void CKaraokeSession::PlayMp3g(const std::filesystem::path& song)
     try {
         opened = m_services.openMp3gSong(song);
     } catch (const std::runtime_error& error) {
-        m_services.prompts.ShowError(kCaptionError, std::u16string(kPlayFileError) + u"\n" + Utf8ToUtf16(error.what()));
+        m_services.prompts.ShowError(kCaptionError, PlayFileErrorText(error.what()));
         return;
     }
     if (m_audioPlayer->Play(std::move(opened.audio)))

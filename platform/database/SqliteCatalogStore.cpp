@@ -3,11 +3,14 @@
 #include "common/FilePath.h"
 #include "common/FileSaver.h"
 #include "common/Text.h"
+#include "core/catalog/CatalogScanner.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <random>
 #include <stdexcept>
 
 namespace linlangok {
@@ -18,6 +21,7 @@ constexpr int kApplicationId = 0x4C4B4F4B;
 constexpr int kSchemaVersion = 1;
 constexpr int kBusyTimeoutMilliseconds = 5000;
 
+// Every table, made where missing: a catalogue of an earlier version gains those it lacks.
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS folders(path BLOB PRIMARY KEY);
 CREATE TABLE IF NOT EXISTS songs(
@@ -34,11 +38,29 @@ CREATE TABLE IF NOT EXISTS songs(
   times_sung INTEGER NOT NULL DEFAULT 0,
   title_readings TEXT NOT NULL,
   singer_readings TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS unreadable(path BLOB PRIMARY KEY, size INTEGER NOT NULL, modified INTEGER NOT NULL);
 )";
 
 std::string Blob(const std::filesystem::path& path)
 {
     return path.native();
+}
+
+// The bytes every path under the folder starts with.
+std::string FolderPrefix(const std::filesystem::path& folder)
+{
+    std::string prefix = Blob(folder);
+    if (!prefix.ends_with('/'))
+        prefix += '/';
+    return prefix;
+}
+
+// The schema and the marks of this program's catalogue, in one transaction.
+bool WriteSchema(sqlite3* database)
+{
+    const std::string sql = std::string("BEGIN IMMEDIATE;") + kSchema + "PRAGMA application_id="
+        + std::to_string(kApplicationId) + ";PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";COMMIT;";
+    return sqlite3_exec(database, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 } // namespace
@@ -118,7 +140,7 @@ CSqliteCatalogStore::CSqliteCatalogStore(const std::filesystem::path& file)
         std::error_code error;
         std::filesystem::rename(journal, journalAside, error);
     }
-    m_warning = u"歌库数据库已损坏或不是本程序的文件，已改名为 " + PathToUtf16(aside->filename())
+    m_warning = u"歌库数据库是空文件、已损坏或不是本程序的文件，已改名为 " + PathToUtf16(aside->filename())
         + u"，歌库已重建，请重新扫描歌曲文件夹。";
     if (!OpenAndCheck()) {
         Close();
@@ -137,11 +159,34 @@ void CSqliteCatalogStore::Close()
     m_database = nullptr;
 }
 
+void CSqliteCatalogStore::CreateFile()
+{
+    std::filesystem::path building = m_file;
+    building += ".new-" + std::to_string(std::random_device()());
+    sqlite3* database = nullptr;
+    const bool made = sqlite3_open_v2(building.c_str(), &database,
+                          SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
+            == SQLITE_OK
+        && WriteSchema(database);
+    sqlite3_close_v2(database);
+    std::error_code error;
+    if (made)
+        std::filesystem::create_hard_link(building, m_file, error);
+    // Another instance may have linked its own first; a file system without hard links gets a rename.
+    if (made && error && error != std::errc::file_exists)
+        std::filesystem::rename(building, m_file, error);
+    std::filesystem::remove(building, error);
+}
+
 bool CSqliteCatalogStore::OpenAndCheck()
 {
-    if (sqlite3_open_v2(
-            m_file.c_str(), &m_database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
-        != SQLITE_OK)
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(m_file, error);
+    if (error == std::errc::no_such_file_or_directory)
+        CreateFile();
+    else if (!error && size == 0)
+        return false; // never left so by this program: a crash or a full disk cut it short
+    if (sqlite3_open_v2(m_file.c_str(), &m_database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         return false;
     sqlite3_busy_timeout(m_database, kBusyTimeoutMilliseconds);
     try {
@@ -165,13 +210,10 @@ bool CSqliteCatalogStore::OpenAndCheck()
         }
         Execute("PRAGMA journal_mode=WAL");
         Execute("PRAGMA synchronous=NORMAL");
-        if (objects == 0) {
-            Execute("BEGIN IMMEDIATE");
+        if (objects != 0)
             Execute(kSchema);
-            Execute(("PRAGMA application_id=" + std::to_string(kApplicationId)).c_str());
-            Execute(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
-            Execute("COMMIT");
-        }
+        else if (!WriteSchema(m_database))
+            Fail("schema");
         return true;
     } catch (const std::runtime_error&) {
         // Only a file that is no database or a damaged one is set aside; a busy one is an error.
@@ -212,14 +254,25 @@ void CSqliteCatalogStore::RemoveFolder(const std::filesystem::path& folder)
     Execute("BEGIN IMMEDIATE");
     try {
         CStatement(*this, "DELETE FROM folders WHERE path = ?").Bind(1, Blob(folder), true).Run();
-        std::string prefix = Blob(folder);
-        if (!prefix.ends_with('/'))
-            prefix += '/';
-        // Paths under the folder: the prefix, compared as bytes.
-        CStatement(*this, "DELETE FROM songs WHERE substr(path, 1, ?) = ?")
-            .Bind(1, static_cast<std::int64_t>(prefix.size()))
-            .Bind(2, prefix, true)
-            .Run();
+        std::vector<std::string> kept;
+        for (const std::filesystem::path& other : Folders())
+            kept.push_back(FolderPrefix(other));
+        const std::string prefix = FolderPrefix(folder);
+        for (const std::string table : {"songs", "unreadable"}) {
+            // Paths under the folder: the prefix, compared as bytes. Gathered before any goes.
+            std::vector<std::string> gone;
+            CStatement under(*this, ("SELECT path FROM " + table + " WHERE substr(path, 1, ?) = ?").c_str());
+            under.Bind(1, static_cast<std::int64_t>(prefix.size())).Bind(2, prefix, true);
+            while (under.Step()) {
+                std::string path = under.Text(0);
+                if (std::none_of(kept.begin(), kept.end(),
+                        [&path](const std::string& other) { return path.starts_with(other); }))
+                    gone.push_back(std::move(path));
+            }
+            CStatement remove(*this, ("DELETE FROM " + table + " WHERE path = ?").c_str());
+            for (const std::string& path : gone)
+                remove.Bind(1, path, true).Run();
+        }
         Execute("COMMIT");
     } catch (...) {
         sqlite3_exec(m_database, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -237,8 +290,9 @@ std::vector<CatalogSong> CSqliteCatalogStore::LoadSongs()
         CatalogSong song;
         song.id = select.Integer(0);
         song.path = select.Text(1);
-        song.title = Utf8ToUtf16(select.Text(2));
-        song.singer = Utf8ToUtf16(select.Text(3));
+        // A catalogue scanned before texts were capped may hold longer ones.
+        song.title = CapCatalogText(Utf8ToUtf16(select.Text(2)));
+        song.singer = CapCatalogText(Utf8ToUtf16(select.Text(3)));
         song.format = select.Text(4);
         song.lengthMilliseconds = static_cast<std::int32_t>(select.Integer(5));
         song.language = select.Text(6);
@@ -251,6 +305,15 @@ std::vector<CatalogSong> CSqliteCatalogStore::LoadSongs()
         songs.push_back(std::move(song));
     }
     return songs;
+}
+
+std::vector<SongFile> CSqliteCatalogStore::LoadUnreadable()
+{
+    std::vector<SongFile> files;
+    CStatement select(*this, "SELECT path, size, modified FROM unreadable");
+    while (select.Step())
+        files.push_back({select.Text(0), static_cast<std::uint64_t>(select.Integer(1)), select.Integer(2)});
+    return files;
 }
 
 void CSqliteCatalogStore::Apply(CatalogChanges& changes)
@@ -285,6 +348,15 @@ void CSqliteCatalogStore::Apply(CatalogChanges& changes)
             song.id = bind(insert, song).Run();
         for (const CatalogSong& song : changes.changed)
             bind(update, song).Bind(12, song.id).Run();
+        CStatement forget(*this, "DELETE FROM unreadable WHERE path = ?");
+        for (const std::filesystem::path& path : changes.forgotten)
+            forget.Bind(1, Blob(path), true).Run();
+        CStatement remember(*this, "INSERT OR REPLACE INTO unreadable(path, size, modified) VALUES(?, ?, ?)");
+        for (const SongFile& file : changes.unreadable)
+            remember.Bind(1, Blob(file.path), true)
+                .Bind(2, static_cast<std::int64_t>(file.size))
+                .Bind(3, file.modified)
+                .Run();
         Execute("COMMIT");
     } catch (...) {
         sqlite3_exec(m_database, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -13,10 +13,12 @@ namespace linlangok {
 inline constexpr std::string_view kCatalogFileName = "Catalog.db";
 
 // The catalogue in one SQLite database file (WAL journal; every change in a transaction).
-// Opening a file that is damaged or belongs to another program sets it aside under a new name
-// ("Catalog.db.damaged", then ".damaged-2" …), never deleting it, and starts an empty catalogue;
-// SetAsideWarning then says so in one line. Several stores may be open on one file, one per
-// thread. Errors are raised as std::runtime_error.
+// Opening a file that is damaged, empty or belongs to another program sets it aside under a new
+// name ("Catalog.db.damaged", then ".damaged-2" …), never deleting it, and starts an empty
+// catalogue; SetAsideWarning then says so in one line. A new catalogue is made beside its name
+// and linked in whole, so an empty file is never one that is being made. Several stores may be
+// open on one file, one per thread, and in several processes. Errors are raised as
+// std::runtime_error.
 class CSqliteCatalogStore final : public ICatalogStore {
 public:
     explicit CSqliteCatalogStore(const std::filesystem::path& file);
@@ -32,12 +34,14 @@ public:
     void AddFolder(const std::filesystem::path& folder) override;
     void RemoveFolder(const std::filesystem::path& folder) override;
     std::vector<CatalogSong> LoadSongs() override;
+    std::vector<SongFile> LoadUnreadable() override;
     void Apply(CatalogChanges& changes) override;
     void CountSung(std::int64_t id) override;
 
 private:
     class CStatement;
 
+    void CreateFile();
     bool OpenAndCheck();
     void Close();
     void Execute(const char* sql);

@@ -1,6 +1,7 @@
 #include "platform/render/RenderAudio.h"
 
 #include "common/Text.h"
+#include "core/cdg/Mp3gSong.h"
 #include "core/loudness/LoudnessLeveler.h"
 #include "core/playback/AudioPlayer.h"
 #include "core/playback/AudioStretchStage.h"
@@ -31,8 +32,9 @@ std::optional<std::uint64_t> RenderAudio(IUserPrompts& prompts, const std::files
     try {
         stage.emplace(open(audioFile), makeStretcher);
         stage->Restart(0.0, settings);
-    } catch (const std::exception&) {
-        prompts.ShowError(kCaptionError, kPlayFileError);
+    } catch (const std::exception& error) {
+        // An MP3+G song's opener says why for the user, as the session shows it.
+        prompts.ShowError(kCaptionError, IsMp3gSong(audioFile) ? PlayFileErrorText(error.what()) : kPlayFileError);
         return std::nullopt;
     }
     std::optional<CWavFileWriter> wav;

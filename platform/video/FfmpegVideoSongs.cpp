@@ -7,7 +7,6 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
-#include <libavutil/log.h>
 }
 
 #include <limits>
@@ -23,11 +22,6 @@ std::u16string Tag(const AVFormatContext& context, const char* key)
 }
 
 } // namespace
-
-CFfmpegVideoSongs::CFfmpegVideoSongs()
-{
-    av_log_set_level(AV_LOG_QUIET);
-}
 
 VideoSongInfo CFfmpegVideoSongs::Probe(const std::filesystem::path& path)
 {

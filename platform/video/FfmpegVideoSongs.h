@@ -9,8 +9,6 @@ namespace linlangok {
 // libraries' own messages are silenced: failures reach the caller as exceptions.
 class CFfmpegVideoSongs final : public IVideoSongs {
 public:
-    CFfmpegVideoSongs();
-
     VideoSongInfo Probe(const std::filesystem::path& path) override;
     std::unique_ptr<IAudioFileDecoder> OpenAudio(
         const std::filesystem::path& path, const std::vector<int>& tracks) override;

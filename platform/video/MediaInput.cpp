@@ -5,11 +5,17 @@
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
+#include <libavutil/log.h>
 #include <libavutil/mem.h>
+#include <libavutil/parseutils.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
 
 #include <unistd.h>
@@ -18,6 +24,15 @@ namespace linlangok {
 namespace {
 
 constexpr int kBufferBytes = 64 * 1024;
+// What is read of a file's end for its length when neither the container nor its streams say it.
+constexpr std::int64_t kTailBytes = std::int64_t {16} << 20;
+// The longest length believed: a duration beyond it, below zero or NaN is taken for none.
+constexpr double kLongestSeconds = 24 * 3600.0;
+
+std::optional<double> Believed(double seconds)
+{
+    return seconds > 0.0 && seconds <= kLongestSeconds ? std::optional(seconds) : std::nullopt;
+}
 
 bool IsPicture(const AVStream& stream)
 {
@@ -34,8 +49,13 @@ std::string MediaErrorText(int error)
 }
 
 CMediaInput::CMediaInput(const std::filesystem::path& path)
-    : m_file(path, std::numeric_limits<std::uint64_t>::max())
+    : m_path(path)
+    , m_file(path, std::numeric_limits<std::uint64_t>::max())
 {
+    // FFmpeg's log goes to standard error, line after line for a damaged file; what the user must
+    // know reaches the callers as exceptions.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     if (!m_file.IsOpen())
         throw std::runtime_error(Utf16ToUtf8(FileReadErrorText(m_file.Result())));
     auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferBytes));
@@ -136,12 +156,67 @@ int CMediaInput::VideoStream() const
     return -1;
 }
 
+std::int64_t CMediaInput::LengthMilliseconds() const
+{
+    std::optional<double> seconds;
+    if (m_context->duration != AV_NOPTS_VALUE)
+        seconds = Believed(static_cast<double>(m_context->duration) / AV_TIME_BASE);
+    // Else the longest that a stream says: as its duration, or as the DURATION tag that Matroska
+    // writers add.
+    std::optional<double> longest;
+    for (unsigned index = 0; !seconds && index < m_context->nb_streams; ++index) {
+        const AVStream& stream = *m_context->streams[index];
+        std::optional<double> own;
+        if (stream.duration != AV_NOPTS_VALUE)
+            own = Believed(static_cast<double>(stream.duration) * av_q2d(stream.time_base));
+        std::int64_t microseconds = 0;
+        if (const AVDictionaryEntry* tag = av_dict_get(stream.metadata, "DURATION", nullptr, 0);
+            !own && tag && av_parse_time(&microseconds, tag->value, 1) == 0)
+            own = Believed(static_cast<double>(microseconds) / 1e6);
+        if (own)
+            longest = std::max(longest.value_or(0.0), *own);
+    }
+    seconds = seconds ? seconds : longest;
+    // Else where the last packet of the file ends.
+    if (!seconds) {
+        try {
+            seconds = CMediaInput(m_path).EndOfLastPacket();
+        } catch (const std::exception&) {
+            // the file has changed since: its length stays unknown
+        }
+    }
+    return seconds ? std::llround(*seconds * 1000) : 0;
+}
+
+std::optional<double> CMediaInput::EndOfLastPacket()
+{
+    const auto size = static_cast<std::int64_t>(m_file.Size());
+    if (size > kTailBytes && av_seek_frame(m_context, -1, size - kTailBytes, AVSEEK_FLAG_BYTE) < 0)
+        return std::nullopt;
+    const std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(
+        av_packet_alloc(), [](AVPacket* unused) { av_packet_free(&unused); });
+    if (!packet)
+        throw std::bad_alloc();
+    std::optional<double> end;
+    while (av_read_frame(m_context, packet.get()) >= 0) {
+        const AVStream& stream = *m_context->streams[packet->stream_index];
+        const std::int64_t at = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        const AVMediaType type = stream.codecpar->codec_type;
+        if (at != AV_NOPTS_VALUE && (type == AVMEDIA_TYPE_AUDIO || IsPicture(stream))) {
+            if (const std::optional<double> seconds
+                = Believed(Seconds(stream, at + std::max<std::int64_t>(packet->duration, 0))))
+                end = std::max(end.value_or(0.0), *seconds);
+        }
+        av_packet_unref(packet.get());
+    }
+    return end;
+}
+
 VideoSongInfo CMediaInput::Info() const
 {
     VideoSongInfo info;
     info.container = m_context->iformat->name;
-    if (m_context->duration > 0)
-        info.lengthMilliseconds = m_context->duration / (AV_TIME_BASE / 1000);
+    info.lengthMilliseconds = LengthMilliseconds();
     for (unsigned index = 0; index < m_context->nb_streams; ++index) {
         const AVStream& stream = *m_context->streams[index];
         const AVCodecParameters& parameters = *stream.codecpar;

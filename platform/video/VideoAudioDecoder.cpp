@@ -69,8 +69,7 @@ CVideoAudioDecoder::CVideoAudioDecoder(const std::filesystem::path& path, const 
             [&](const auto& track) { return track->stream == context->streams[index]; });
         context->streams[index]->discard = used ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
-    if (context->duration > 0)
-        m_lengthMilliseconds = static_cast<std::uint64_t>(context->duration / (AV_TIME_BASE / 1000));
+    m_lengthMilliseconds = static_cast<std::uint64_t>(m_input.LengthMilliseconds());
     m_packet = av_packet_alloc();
     m_frame = av_frame_alloc();
     if (!m_packet || !m_frame) {

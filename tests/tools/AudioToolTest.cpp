@@ -71,6 +71,28 @@ TEST_F(AudioToolTest, CdgFrameWritesThePictureAtASongTime)
     EXPECT_EQ(Run("", "cdg-frame song.cdg --at -1 frame.png"), 2);
 }
 
+TEST_F(AudioToolTest, CatalogFrameAndRenderSayWhatWentWrongAndFfmpegStaysQuiet)
+{
+    // An empty catalogue is set aside and said; a damaged video is listed, without FFmpeg's lines.
+    m_folder.WriteFile("Catalog.db", "");
+    std::filesystem::create_directory(m_folder.Path() / "songs");
+    m_folder.WriteFile("songs/broken.mkv", std::string("\x1A\x45\xDF\xA3", 4) + std::string(4000, '\x01'));
+    EXPECT_EQ(Run("", "catalog add songs"), 0);
+    EXPECT_EQ(m_errors,
+        "警告: 歌库数据库是空文件、已损坏或不是本程序的文件，已改名为 Catalog.db.damaged，歌库已重建，"
+        "请重新扫描歌曲文件夹。\nunreadable: "
+            + (m_folder.Path() / "songs/broken.mkv").string() + "\n");
+    m_folder.WriteFile("refused.zip", "no archive");
+    EXPECT_EQ(Run("", "render-audio refused.zip out.wav"), 1);
+    EXPECT_EQ(m_errors, "错误: 播放文件时出错!\n无法打开压缩包: Not a zip archive\n");
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "the ffmpeg command is not installed";
+    const std::string ffmpeg = "' && ffmpeg -v error -f lavfi -i color=s=64x48:d=1 -f lavfi -i sine=d=1 -c:v mpeg4 ";
+    ASSERT_EQ(std::system(("cd '" + m_folder.Path().string() + ffmpeg + "-bsf:v noise=dropamount=1 a.mkv").c_str()), 0);
+    EXPECT_EQ(Run("", "frame a.mkv --at 0.5 frame.png"), 1); // every picture dropped
+    EXPECT_EQ(m_errors, "错误: 视频文件中的画面无法解码: a.mkv\n");
+}
+
 TEST_F(AudioToolTest, GbkAndFfNamedSongsGoFromAListToPlay)
 {
     const std::string folder = m_folder.Path().string();

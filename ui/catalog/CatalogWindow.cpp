@@ -1,6 +1,7 @@
 #include "ui/catalog/CatalogWindow.h"
 
 #include "common/Text.h"
+#include "ui/catalog/SongFoldersDialog.h"
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
@@ -228,7 +229,7 @@ void CCatalogWindow::BuildLayout()
         if (const CatalogSong* song = SelectedSong())
             m_parts.picker.PlayNow(*song);
     });
-    connect(library, &QPushButton::clicked, this, &CCatalogWindow::ChooseFolder);
+    connect(library, &QPushButton::clicked, this, &CCatalogWindow::EditFolders);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_worker.request_stop(); });
     connect(queueTop, &QPushButton::clicked, this, [this] {
         if (m_queue->currentRow() >= 0)
@@ -302,12 +303,21 @@ void CCatalogWindow::PickSelected()
         m_parts.picker.Pick(*song, FromQString(m_performer->text()), m_parts.idle());
 }
 
-void CCatalogWindow::ChooseFolder()
+void CCatalogWindow::EditFolders()
 {
-    FolderRequest request;
-    request.title = u"选择歌曲文件夹";
-    if (const std::optional<std::filesystem::path> folder = m_parts.prompts.AskFolder(request))
-        AddFolder(*folder);
+    // A scan that ran on would store the songs of a folder removed meanwhile.
+    if (m_busy) {
+        m_worker.request_stop();
+        m_worker.join();
+        Poll();
+    }
+    auto* dialog = new CSongFoldersDialog(m_parts.catalog.store, m_parts.prompts, m_parts.catalog.names, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog] {
+        if (dialog->Changed())
+            Refresh(true);
+    });
+    dialog->open();
 }
 
 void CCatalogWindow::AddFolder(const std::filesystem::path& folder)
@@ -386,15 +396,24 @@ void CCatalogWindow::Finished(std::unique_ptr<CCatalogIndex> index, const ScanRe
                       .arg(report.changed)
                       .arg(report.removed)
                       .arg(report.unreadable.size());
+    if (!report.unreadableFolders.empty())
+        status += QStringLiteral("，无法读取的文件夹 %1").arg(report.unreadableFolders.size());
     if (report.cancelled)
         status += QStringLiteral("（扫描已取消）");
     m_status->setText(status);
-    if (!report.unreadable.empty()) {
-        QStringList files;
-        for (const std::filesystem::path& path : report.unreadable)
-            files.append(ToQString(m_parts.catalog.names.Text(PathToUtf16(path))));
-        m_status->setToolTip(QStringLiteral("无法读取的文件：\n") + files.mid(0, 50).join(QLatin1Char('\n')));
-    }
+    // The first few of each, named as they are shown.
+    QStringList details;
+    const auto list = [this, &details](const QString& heading, const std::vector<std::filesystem::path>& paths) {
+        if (paths.empty())
+            return;
+        QStringList names;
+        for (size_t index = 0; index < paths.size() && index < 50; ++index)
+            names.append(ToQString(m_parts.catalog.names.Text(PathToUtf16(paths[index]))));
+        details.append(heading + QLatin1Char('\n') + names.join(QLatin1Char('\n')));
+    };
+    list(QStringLiteral("无法读取的文件夹（其中的歌曲保持原样）："), report.unreadableFolders);
+    list(QStringLiteral("无法读取的文件："), report.unreadable);
+    m_status->setToolTip(details.join(QStringLiteral("\n\n")));
     if (!error.isEmpty())
         m_parts.prompts.ShowError(kCaptionError, FromQString(error));
     UpdateResults();

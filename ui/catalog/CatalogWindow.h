@@ -53,10 +53,11 @@ struct CatalogWindowParts {
 
 // 点歌 and 已点歌曲 side by side: a search box whose results follow every keystroke (title,
 // singer, kind, length), filters by singer and kind, 点歌 / 优先 / 播放 (double-click or Enter =
-// 点歌); the queue with drag to reorder, 优先, 删除, 切歌 and 连续播放; 歌库... adds a song folder
-// and scans in the background with a progress bar and 取消. The catalogue is loaded and indexed
-// off the UI thread too, and the new index replaces the old one on the UI thread. Keyboard first: type, Up/Down move in
-// the results, Enter picks.
+// 点歌); the queue with drag to reorder, 优先, 删除, 切歌 and 连续播放; 歌库... adds and removes song
+// folders (CSongFoldersDialog) and scans in the background with a progress bar and 取消; the
+// status line counts what the scan could not read, and its tooltip names it. The catalogue is
+// loaded and indexed off the UI thread too, and the new index replaces the old one on the UI
+// thread. Keyboard first: type, Up/Down move in the results, Enter picks.
 class CCatalogWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -86,7 +87,9 @@ private:
     void UpdateQueue();
     const CatalogSong* SelectedSong() const;
     void PickSelected();
-    void ChooseFolder();
+    // 歌库...: the song folders' dialog, after which the catalogue is scanned again when they
+    // changed.
+    void EditFolders();
     // On the window's timer while the background work runs: its progress, and its outcome once
     // there is one. The worker hands both over through atomics and a lock alone, never through
     // an event it posts.

@@ -214,6 +214,26 @@ TEST_F(AudioPlayerTest, FileThatEndsEarlyEndsWhereItsAudioEnds)
     EXPECT_TRUE(m_prompts.m_messages.empty());
 }
 
+TEST_F(AudioPlayerTest, AFileWhoseHeaderGivesNoLengthPlaysToWhereItsAudioEnds)
+{
+    CAudioPlayer player(
+        *m_output, m_prompts,
+        [this](const std::filesystem::path&) {
+            return std::make_unique<test::CCountingDecoder>(
+                std::make_unique<test::CMemoryDecoder>(std::vector<std::int16_t>(441000, 8192), 0), m_decoded);
+        },
+        CRubberBandStretcher::Create);
+    ASSERT_TRUE(player.OpenAndPlay(u"unknown.wav"));
+    Play(88200);
+    EXPECT_DOUBLE_EQ(player.PositionSeconds(), 2.0);
+    EXPECT_LT(player.PositionMilliseconds(), player.EndMilliseconds()); // not at its end yet
+    Play(220500);
+    while (player.EndMilliseconds() != 5000) // known once the decoding has ended
+        std::this_thread::yield();
+    Play(4410);
+    EXPECT_EQ(player.PositionMilliseconds(), 5000);
+}
+
 TEST_F(AudioPlayerTest, SecondFileReplacesTheFirst)
 {
     const auto first = m_folder.Path() / "first.wav";

@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
+#include <set>
 #include <tuple>
 
 namespace linlangok {
@@ -71,7 +73,7 @@ TEST(SqliteCatalogStoreTest, StoresAndSetsAsideAForeignFile)
     CatalogSong song;
     song.path = folder.Path() / "歌/a.mp3";
     song.title = u"晴天";
-    song.singer = u"周杰伦";
+    song.singer = std::u16string(300, u'周'); // stored long by an older scan, read back capped
     song.format = "mp3";
     song.identity = {3, 0xFEDCBA9876543210};
     song.size = 3;
@@ -79,7 +81,8 @@ TEST(SqliteCatalogStoreTest, StoresAndSetsAsideAForeignFile)
     {
         CSqliteCatalogStore store(file);
         store.AddFolder(folder.Path() / "歌");
-        CatalogChanges changes {{song}, {}, {}};
+        CatalogChanges changes;
+        changes.added = {song};
         store.Apply(changes);
         song.id = changes.added[0].id;
         store.CountSung(song.id);
@@ -87,25 +90,61 @@ TEST(SqliteCatalogStoreTest, StoresAndSetsAsideAForeignFile)
     CSqliteCatalogStore reopened(file);
     EXPECT_EQ(reopened.SetAsideWarning(), u"");
     song.timesSung = 1;
+    song.singer.resize(kLongestCatalogText);
     const std::vector<CatalogSong> loaded = reopened.LoadSongs();
     ASSERT_EQ(loaded.size(), 1u);
     EXPECT_EQ(loaded[0], song);
+    // A folder's removal keeps what lies under another song folder inside it.
+    CatalogChanges nested;
+    nested.added = {song};
+    nested.added[0].path = folder.Path() / "歌/新歌/b.mp3";
+    nested.unreadable = {{folder.Path() / "歌/bad.mp3", 5, 6}, {folder.Path() / "歌/新歌/bad.mp3", 7, 8}};
+    reopened.AddFolder(folder.Path() / "歌/新歌");
+    reopened.Apply(nested);
     reopened.RemoveFolder(folder.Path() / "歌");
-    EXPECT_TRUE(reopened.LoadSongs().empty());
+    ASSERT_EQ(reopened.LoadSongs().size(), 1u);
+    EXPECT_EQ(reopened.LoadSongs()[0].path, folder.Path() / "歌/新歌/b.mp3");
+    EXPECT_EQ(reopened.LoadUnreadable(), (std::vector<SongFile> {{folder.Path() / "歌/新歌/bad.mp3", 7, 8}}));
 
-    const std::filesystem::path foreign = folder.Path() / "Foreign.db";
-    std::ofstream(foreign) << "not a database, but someone's file";
-    const CSqliteCatalogStore rebuilt(foreign);
-    EXPECT_NE(rebuilt.SetAsideWarning(), u"");
-    std::ifstream aside(folder.Path() / "Foreign.db.damaged");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), "not a database, but someone's file");
+    // A foreign file and an empty one, which a crash or a full disk leaves, are set aside and said.
+    for (const std::string content : {"not a database, but someone's file", ""}) {
+        const std::filesystem::path foreign = folder.Path() / "Foreign.db";
+        std::ofstream(foreign) << content;
+        const CSqliteCatalogStore rebuilt(foreign);
+        EXPECT_NE(rebuilt.SetAsideWarning(), u"");
+        EXPECT_EQ(
+            test::ReadWholeFile(folder.Path() / (content.empty() ? "Foreign.db.damaged-2" : "Foreign.db.damaged")),
+            content);
+    }
 }
 
-TEST(CatalogScannerTest, ScansRescansAndCountsUnreadableFiles)
+// The real reader, counting its reads of each file; one file makes it throw.
+class CCountingReader final : public ISongReader {
+public:
+    CCountingReader(ISongReader& reader, std::filesystem::path throwing)
+        : m_reader(reader)
+        , m_throwing(std::move(throwing))
+    {
+    }
+    std::optional<SongDetails> Read(const std::filesystem::path& path) override
+    {
+        if (++m_reads[path] && path == m_throwing)
+            throw std::length_error("a reader's own failure");
+        return m_reader.Read(path);
+    }
+    ISongReader& m_reader;
+    std::filesystem::path m_throwing;
+    std::map<std::filesystem::path, int> m_reads;
+};
+
+// Unreadable files are remembered and not read again while unchanged; none costs a long search (2 GB
+// of zeros, sparse) or stops the scan (a reader throws); unreadable folders are named; titles capped.
+TEST(CatalogScannerTest, ScansRescansAndRemembersUnreadableFilesAndFoldersAndCapsTitles)
 {
     test::CTemporaryFolder folder;
     const std::filesystem::path songs = folder.Path() / "songs";
     std::filesystem::create_directories(songs / "sub");
+    std::filesystem::create_directory(folder.Path() / "Lyric");
     std::filesystem::copy_file(LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid", songs / "sub/01 - 茉莉花.mid");
     std::ofstream(songs / "broken.mp3") << "no sound here";
     std::ofstream(songs / "notes.txt") << "not a song";
@@ -113,16 +152,39 @@ TEST(CatalogScannerTest, ScansRescansAndCountsUnreadableFiles)
     const std::filesystem::path gbkSong = songs / "\xD6\xD0\xCE\xC4.wav";
     test::WriteWavFile(gbkSong, std::vector<std::int16_t>(4410));
     std::ofstream(songs / "\xCB\xB5\xC3\xF7.txt") << "not a song";
+    // Three silent MPEG-1 layer III frames: a song, and the start of one that 2 GB of zeros follow.
+    std::string frames;
+    for (int frame = 0; frame < 3; ++frame)
+        frames += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
+    folder.WriteFile("songs/song.mp3", std::string("ID3\x03\0\0\0\0\0\0", 10) + frames);
+    for (const char* name : {"zeros.mp3", "zeros.ogg", "zeros.flac", "frames then zeros.mp3"}) {
+        folder.WriteFile(std::string("songs/") + name, name[0] == 'f' ? frames : "");
+        std::filesystem::resize_file(songs / name, std::uint64_t {2} << 30);
+    }
+    // A long title, and a file name whose 200th character is the first half of a surrogate pair.
+    test::WriteWavFile(songs / "long.wav", std::vector<std::int16_t>(4410));
+    folder.WriteFile("Lyric/long.lrc", "[ti:" + std::string(900, 'x') + "]\n");
+    test::WriteWavFile(songs / (std::string(199, 'y') + "\xF0\x9F\x8E\xA4.wav"), std::vector<std::int16_t>(4410));
     CSqliteCatalogStore store(folder.Path() / "Catalog.db");
     store.AddFolder(songs);
+    store.AddFolder(folder.Path() / "unplugged");
+    store.AddFolder(folder.WriteFile("notes.txt", "no folder"));
     CIcuTextReadings readings;
     const auto codePage = CreateLegacyCodePage();
-    CSongFileReader reader(*codePage, NoEncodingDetection(), folder.Path() / "Lyric");
+    CSongFileReader files(*codePage, NoEncodingDetection(), folder.Path() / "Lyric");
+    CCountingReader reader(files, songs / "broken.mp3");
     const CPathDisplay names(*codePage, NoEncodingDetection());
     CCatalogScanner scanner(store, reader, readings, readings, names);
-    ScanReport report = scanner.Scan({});
-    EXPECT_EQ(report.added, 2u);
-    EXPECT_EQ(report.unreadable, std::vector<std::filesystem::path> {songs / "broken.mp3"});
+    for (int scan = 0; scan < 2; ++scan) {
+        const ScanReport report = scanner.Scan({});
+        EXPECT_EQ(report.songs, 5u);
+        EXPECT_EQ(std::set(report.unreadable.begin(), report.unreadable.end()),
+            (std::set {songs / "broken.mp3", songs / "frames then zeros.mp3", songs / "zeros.flac", songs / "zeros.mp3",
+                songs / "zeros.ogg"}));
+        EXPECT_EQ(report.unreadableFolders,
+            (std::vector<std::filesystem::path> {folder.Path() / "notes.txt", folder.Path() / "unplugged"}));
+        EXPECT_EQ(reader.m_reads[songs / "zeros.mp3"], 1);
+    }
     CCatalogIndex index(readings);
     index.Build(store.LoadSongs());
     const auto gbk = index.Search(u"zw", {}, 5);
@@ -133,12 +195,25 @@ TEST(CatalogScannerTest, ScansRescansAndCountsUnreadableFiles)
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].song->format, "mid");
     EXPECT_GT(found[0].song->lengthMilliseconds, 10000);
+    std::set<std::u16string> titles;
+    for (const CatalogSong& song : index.Songs())
+        titles.insert(song.title);
+    EXPECT_TRUE(titles.contains(std::u16string(kLongestCatalogText, u'x')));
+    EXPECT_TRUE(titles.contains(std::u16string(kLongestCatalogText - 1, u'y')));
 
+    // A moved song keeps its id; a changed unreadable file is read again; one gone is forgotten.
     std::filesystem::rename(songs / "sub/01 - 茉莉花.mid", songs / "jasmine.mid");
-    report = scanner.Scan({});
+    std::filesystem::last_write_time(songs / "zeros.mp3", std::filesystem::file_time_type::clock::now());
+    std::filesystem::remove(songs / "broken.mp3");
+    const ScanReport report = scanner.Scan({});
     EXPECT_EQ(report.changed, 1u);
     EXPECT_EQ(report.removed, 0u);
-    EXPECT_EQ(store.LoadSongs().at(0).id, found[0].song->id);
+    EXPECT_EQ(report.unreadable.size(), 4u);
+    EXPECT_EQ(reader.m_reads[songs / "zeros.mp3"], 2);
+    EXPECT_EQ(store.LoadUnreadable().size(), 4u);
+    const std::int64_t id = found[0].song->id;
+    index.Build(store.LoadSongs());
+    EXPECT_EQ(index.Find(id)->path, songs / "jasmine.mid");
 }
 
 std::string BigEndian(std::uint32_t value, int bytes)

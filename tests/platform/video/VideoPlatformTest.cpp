@@ -51,6 +51,11 @@ protected:
             && std::system((
                    make + bars + "-t 2 -c:v mpeg4 silent.mp4 && " + "ffmpeg -v error -y " + tone + "500 -t 2 sound.mkv")
                                .c_str())
+                == 0
+            // Written to a pipe, which leaves out the durations.
+            && std::system((make + bars + tone + "440 -c:v mpeg4 -c:a flac -f matroska pipe:1 > pipe.mkv && ffmpeg "
+                   + "-v error " + bars + tone + "440 -c:v libvpx -c:a libopus -f webm pipe:1 > pipe.webm")
+                               .c_str())
                 == 0;
         if (!made)
             return;
@@ -218,6 +223,24 @@ TEST_F(VideoPlatformTest, TheSwitchIsHeardAtOnceWithoutAGapOrAJump)
                 peak = std::max<std::int16_t>(peak, static_cast<std::int16_t>(std::abs(heard.samples[at * 2])));
             EXPECT_GT(peak, 1000) << "silence at frame " << frame;
         }
+    }
+}
+
+TEST_F(VideoPlatformTest, WithoutABelievableDurationTheLengthIsTheStreamsOrWhereTheFileEnds)
+{
+    // The Duration element (a double of milliseconds) made NaN, negative and 31 years: the streams'
+    // DURATION tags say 6 s. Written to a pipe, the file says nothing: its last packets do.
+    std::string two = test::ReadWholeFile(File("two.mkv"));
+    const size_t duration = two.find("\x44\x89\x88") + 3;
+    std::vector<std::filesystem::path> files {File("pipe.mkv"), File("pipe.webm")};
+    for (const char* bad : {"\x7F\xF8\0\0\0\0\0\0", "\xC0\xB7\x70\0\0\0\0\0", "\x42\x6D\x1A\x94\xA2\0\0\0"})
+        files.push_back(s_folder->WriteFile(
+            "duration" + std::to_string(files.size()) + ".mkv", two.replace(duration, 8, std::string(bad, 8))));
+    for (const std::filesystem::path& file : files) {
+        SCOPED_TRACE(file);
+        EXPECT_NEAR(static_cast<double>(m_videos.Probe(file).lengthMilliseconds), 6000, 50);
+        EXPECT_NEAR(CVideoSongReader().Read(file)->lengthMilliseconds, 6000, 50);
+        EXPECT_NEAR(static_cast<double>(m_videos.OpenAudio(file, {0})->LengthMilliseconds()), 6000, 50);
     }
 }
 

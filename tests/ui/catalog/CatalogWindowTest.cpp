@@ -7,6 +7,7 @@
 #include "tests/support/GrantedFileLocks.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
+#include "ui/catalog/SongFoldersDialog.h"
 
 #include <QAccessible>
 #include <QLineEdit>
@@ -104,6 +105,24 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     EXPECT_EQ(window.QueueList()->count(), 6);
     EXPECT_EQ(picker.Queue().Entries().back().ticket, last);
     EXPECT_TRUE(prompts.m_messages.empty());
+
+    // 歌库...: Delete (删除) takes a folder out with its songs, 添加... adds one; closing rescans.
+    click(QString(), QStringLiteral("歌库..."));
+    auto* dialog = window.findChild<CSongFoldersDialog*>();
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    auto* list = dialog->findChild<QListWidget*>();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(list)->text(QAccessible::Name), QStringLiteral("歌曲文件夹"));
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_TRUE(store.LoadSongs().empty());
+    prompts.m_paths.push_back(songs / "周杰伦");
+    click(QString(), QStringLiteral("添加..."));
+    EXPECT_EQ(list->currentItem()->text().toStdU16String(), (songs / "周杰伦").u16string());
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    ASSERT_TRUE(ready.wait(20000));
+    EXPECT_EQ(window.Index().Size(), 2u);
 }
 
 } // namespace
