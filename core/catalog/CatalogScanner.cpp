@@ -28,21 +28,6 @@ bool IsUnderAny(const std::filesystem::path& path, const std::vector<std::filesy
 
 } // namespace
 
-std::optional<std::string> SongFormat(const std::filesystem::path& path)
-{
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-        [](char character) { return character >= 'A' && character <= 'Z' ? character - 'A' + 'a' : character; });
-    if (extension == ".midi")
-        return "mid";
-    for (const char* format : {".mid", ".kar", ".wav", ".mp3", ".ogg", ".flac", ".zip"})
-        if (extension == format)
-            return extension.substr(1);
-    if (IsVideoFileName(PathToUtf16(path)))
-        return extension.substr(1);
-    return std::nullopt;
-}
-
 FoundSongFiles FindSongFiles(const std::filesystem::path& folder, std::stop_token stop)
 {
     FoundSongFiles found;
@@ -60,7 +45,7 @@ FoundSongFiles FindSongFiles(const std::filesystem::path& folder, std::stop_toke
                 pending.push_back(walk->path());
                 continue;
             }
-            if (!walk->is_regular_file(entryError) || !SongFormat(walk->path()))
+            if (!walk->is_regular_file(entryError) || !IsSongFileName(PathToUtf16(walk->path())))
                 continue;
             const std::uint64_t size = walk->file_size(entryError);
             const auto modified = walk->last_write_time(entryError);
@@ -148,7 +133,7 @@ CatalogSong CCatalogScanner::Describe(const SongFile& file, const std::optional<
     song.path = file.path;
     song.size = file.size;
     song.modified = file.modified;
-    song.format = SongFormat(file.path).value_or("");
+    song.format = SongFileFormat(PathToUtf16(file.path)).value_or("");
     const SongName name = ParseSongFileName(m_names.Text(PathToUtf16(file.path.stem())));
     song.title = CapCatalogText(details && !details->title.empty() ? details->title : name.title);
     song.singer = CapCatalogText(details && !details->singer.empty() ? details->singer : name.singer);

@@ -15,13 +15,12 @@ namespace linlangok {
 namespace {
 
 const std::vector<FileFilter> kAccompanimentFilters {
-    {std::u16string(kSongFilesDescription), std::u16string(kSongFilesPattern)},
-    {u"MIDI File (*.mid;*.kar)", u"*.mid;*.kar"},
+    {std::u16string(kSongFilesDescription), SongFilePatterns(u';')},
+    {u"MIDI File (*.mid;*.kar)", u"*.mid;*.midi;*.jp;*.kar"},
     {u"WAV  File (*.wav)", u"*.wav"},
     {u"MP3  File (*.mp3)", u"*.mp3"},
     {u"MP3+G (*.zip;*.cdg)", u"*.zip;*.cdg"},
-    {u"Video File (*.mpg;*.vob;*.dat;*.mkv;*.mp4;*.avi …)",
-        u"*.mpg;*.mpeg;*.vob;*.dat;*.mkv;*.mp4;*.avi;*.webm;*.ts;*.m2ts"},
+    {u"Video File (*.mpg;*.vob;*.dat;*.mkv;*.mp4;*.avi …)", VideoFilePatterns(u';')},
     {u"All Files (*.*)", u"*.*"},
 };
 const std::vector<FileFilter> kLyricFilters {{u"Lyric File (*.lrc)", u"*.lrc"}, {u"All Files (*.*)", u"*.*"}};

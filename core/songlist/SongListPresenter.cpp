@@ -1,5 +1,7 @@
 #include "core/songlist/SongListPresenter.h"
 
+#include "common/SongKind.h"
+
 #include <system_error>
 
 namespace linlangok {
@@ -94,7 +96,7 @@ void CSongListPresenter::ClearSongs()
 
 void CSongListPresenter::StartAddingFolder(const std::filesystem::path& folder)
 {
-    m_folderListing = std::make_unique<CFolderListing>(folder, kSongFilePatterns, m_prompts);
+    m_folderListing = std::make_unique<CFolderListing>(folder, SongFilePatterns(u'|'), m_prompts);
 }
 
 bool CSongListPresenter::ContinueAddingFolder()

@@ -13,8 +13,6 @@
 namespace linlangok {
 
 inline constexpr std::u16string_view kListFilePattern = u"*.kpl";
-inline constexpr std::u16string_view kSongFilePatterns = u"*.mid|*.kar|*.mp3|*.wav|*.ogg|*.flac|*.zip|*.mpg|*.mpeg|*.vob"
-                                                         u"|*.dat|*.mkv|*.mp4|*.avi|*.webm|*.ts|*.m2ts";
 inline constexpr std::u16string_view kFolderListStoredName = u"listname";
 inline constexpr std::u16string_view kInvalidListNameMessage
     = u"歌曲列表名不能为空，不能是“.”或“..”，也不能包含“/”、“\\”或空字符。";
@@ -65,7 +63,7 @@ public:
     void ClearSongs();
 
     // Adding songs from a folder: the stored name becomes "listname" and the flag 0; then the
-    // files, as a CFolderListing of kSongFilePatterns found them, are appended in the order of
+    // files, as a CFolderListing of SongFilePatterns found them, are appended in the order of
     // their names. None when the browser was cancelled.
     void AddFolderSongs(const std::vector<FoundFile>& files);
 

@@ -1,5 +1,6 @@
 #include "platform/render/RenderAudio.h"
 
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "core/cdg/Mp3gSong.h"
 #include "core/loudness/LoudnessLeveler.h"
@@ -19,7 +20,7 @@ constexpr size_t kChunkFrames = 4096;
 
 std::u16string CannotWrite(const std::filesystem::path& path)
 {
-    return u"无法写入文件 " + Utf8ToUtf16(path.string());
+    return u"无法写入文件 " + PathToUtf16(path);
 }
 
 } // namespace
@@ -88,8 +89,7 @@ std::optional<std::uint64_t> RenderAudio(IUserPrompts& prompts, const std::files
         return std::nullopt;
     }
     if (stage->SourceFailed())
-        prompts.ShowError(
-            kCaptionWarning, u"文件后面的数据无法解码, 只写入了前面的部分: " + Utf8ToUtf16(audioFile.string()));
+        prompts.ShowError(kCaptionWarning, u"文件后面的数据无法解码, 只写入了前面的部分: " + PathToUtf16(audioFile));
     return frames;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/render/RenderSong.h"
 
 #include "common/CodePage.h"
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "common/UiTaskQueue.h"
 #include "core/audio/SampleFormat.h"
@@ -54,11 +55,6 @@ private:
     int m_sampleRate;
     IAudioSource* m_source = nullptr;
 };
-
-std::u16string PathText(const std::filesystem::path& path)
-{
-    return Utf8ToUtf16(path.string());
-}
 
 bool IsMutedNote(const CMidiMessage& message, std::optional<std::uint8_t> mutedChannel)
 {
@@ -161,7 +157,7 @@ std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePag
         // A song of length 0 (texts and lyrics at tick 0, no note) does not even open the output;
         // an output that failed to open has shown its own message.
         if (song.LastTick() == 0 || sequencer.Output().IsOpen())
-            prompts.ShowError(kCaptionWarning, u"乐曲中没有可以播放的事件: " + PathText(midiFile));
+            prompts.ShowError(kCaptionWarning, u"乐曲中没有可以播放的事件: " + PathToUtf16(midiFile));
         return std::nullopt;
     }
 
@@ -205,7 +201,7 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& c
     // Opened with the first buffer, so that a song that cannot be played is reported alone.
     std::optional<CWavFileWriter> wav;
     const auto cannotWrite = [&] {
-        prompts.ShowError(kCaptionError, u"无法写入文件 " + PathText(wavFile));
+        prompts.ShowError(kCaptionError, u"无法写入文件 " + PathToUtf16(wavFile));
         return false;
     };
     const auto write = [&](const float* frames, size_t count) {

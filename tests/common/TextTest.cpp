@@ -58,6 +58,13 @@ TEST(Text, TheTextAfterTheLastDotDecidesTheSongKind)
         {u"x.MIDI", Midi}, {u"x.jp", Midi}, {u"x.midi ", Audio}, {u"x.KaR", Midi}, {u"mid", Midi}, {u"song", Audio}};
     for (const auto& [path, kind] : rows)
         EXPECT_EQ(DetectSongKind(path), kind) << Utf16ToUtf8(path);
+    // Every reader, dialog and the catalogue know the same songs.
+    EXPECT_EQ(SongFileFormat(u"/歌/x.JP"), "mid");
+    EXPECT_EQ(SongFileFormat(u"/歌/晴天.VOB"), "vob");
+    EXPECT_EQ(SongFileFormat(u"/歌/x.txt"), std::nullopt);
+    EXPECT_TRUE(IsSongFileName(u"x.midi") && IsVideoFileName(u"x.m2ts") && !IsVideoFileName(u"x.zip"));
+    EXPECT_NE(SongFilePatterns(u'|').find(u"*.kar|*.wav"), std::u16string::npos);
+    EXPECT_TRUE(VideoFilePatterns(u';').starts_with(u"*.mpg;*.mpeg;"));
 }
 
 TEST(FilePath, AnyNameKeepsItsBytesThroughTextAndAUriAndUtf8NamesArePlainText)

@@ -1,6 +1,7 @@
 // The include check: every #include "FOLDER/File.h" in the product's folders must be one that
 // tests/layout/AllowedIncludes.txt allows, the table must keep the layers' order, and it must have
-// no cycle.
+// no cycle. The path check: no product line turns a path into text but through PathToUtf16 or
+// PathToStoredText, which keep every byte of a name that is not UTF-8.
 #include "tests/support/TemporaryFolder.h"
 
 #include <gmock/gmock.h>
@@ -122,6 +123,8 @@ std::vector<std::string> CheckLayout(const fs::path& root, std::istream& tableTe
     for (const auto& [folder, unused] : table)
         tops.insert(folder.substr(0, folder.find('/')));
     static const std::regex kInclude(R"(^\s*#\s*include\s*"([^"]+)\")");
+    static const std::regex kLossyPathText(
+        R"(\.u(8|16)string\(\)|(Utf8ToUtf16|fromStdString|fromUtf8)\([\w.>()\[\]-]*\.(generic_)?string\(\)\))");
     for (const auto& top : tops) {
         if (!fs::is_directory(root / top))
             continue;
@@ -137,7 +140,12 @@ std::vector<std::string> CheckLayout(const fs::path& root, std::istream& tableTe
             }
             std::ifstream in(entry.path());
             std::smatch match;
+            int number = 0;
             for (std::string line; std::getline(in, line);) {
+                ++number;
+                if (std::regex_search(line, kLossyPathText))
+                    problems.push_back(
+                        file + ":" + std::to_string(number) + " turns a path into text that loses bytes");
                 if (!std::regex_search(line, match, kInclude) || match[1].str().find('/') == std::string::npos)
                     continue;
                 const std::string included = match[1];
@@ -152,42 +160,47 @@ std::vector<std::string> CheckLayout(const fs::path& root, std::istream& tableTe
     return problems;
 }
 
-TEST(IncludeCheck, ProductFoldersIncludeOnlyWhatTheTableAllows)
+TEST(IncludeCheck, ProductFoldersIncludeOnlyWhatTheTableAllowsAndKeepPathBytes)
 {
     std::ifstream table(fs::path(LINLANGOK_SOURCE_DIR) / "tests/layout/AllowedIncludes.txt");
     ASSERT_TRUE(table);
     EXPECT_EQ(CheckLayout(LINLANGOK_SOURCE_DIR, table), std::vector<std::string>());
 }
 
-TEST(IncludeCheck, FailsOnPlantedWrongIncludes)
+TEST(IncludeCheck, FailsOnPlantedWrongIncludesAndLossyPathText)
 {
     struct Planted {
         const char* table;
         const char* file;
-        const char* include;
+        std::string line;
         const char* problem;
     };
+    const auto include = [](const char* header) { return std::string("#include \"") + header + "\""; };
     const Planted kCases[] = {
-        {"core/engine: common\nui/main: core/*\n", "core/engine/Player.h", "ui/main/Window.h",
+        {"core/engine: common\nui/main: core/*\n", "core/engine/Player.h", include("ui/main/Window.h"),
             "core/engine/Player.h includes ui/main/Window.h: core/engine may not include ui/main"},
-        {"core/engine: common\nplatform/audio: core/*\n", "core/engine/Player.cpp", "platform/audio/Device.h",
+        {"core/engine: common\nplatform/audio: core/*\n", "core/engine/Player.cpp", include("platform/audio/Device.h"),
             "core/engine/Player.cpp includes platform/audio/Device.h: core/engine may not include platform/audio"},
-        {"core/engine: platform/audio\nplatform/audio:\n", "core/engine/Player.h", "platform/audio/Device.h",
+        {"core/engine: platform/audio\nplatform/audio:\n", "core/engine/Player.h", include("platform/audio/Device.h"),
             "core/engine may not depend on platform/audio: its layer is not below"},
-        {"midi: core/engine\ncore/engine:\n", "midi/Song.h", "core/engine/Clock.h",
+        {"midi: core/engine\ncore/engine:\n", "midi/Song.h", include("core/engine/Clock.h"),
             "midi may not depend on core/engine: its layer is not below"},
-        {"ui/main: ui/lyrics\nui/lyrics: ui/main\n", "ui/main/Window.h", "ui/lyrics/Lyrics.h",
+        {"ui/main: ui/lyrics\nui/lyrics: ui/main\n", "ui/main/Window.h", include("ui/lyrics/Lyrics.h"),
             "cycle: ui/lyrics -> ui/main -> ui/lyrics"},
-        {"core/engine:\n", "core/video/Decoder.h", "core/engine/Clock.h",
+        {"core/engine:\n", "core/video/Decoder.h", include("core/engine/Clock.h"),
             "core/video/Decoder.h: its folder has no line in the table"},
-        {"core/engine:\n", "core/engine/Player.cpp", "tests/support/Fake.h",
+        {"core/engine:\n", "core/engine/Player.cpp", include("tests/support/Fake.h"),
             "core/engine/Player.cpp includes tests/support/Fake.h, which is in no folder of the table"},
+        {"core/engine:\n", "core/engine/Player.cpp", "    const auto text = Utf8ToUtf16(song->path.string());",
+            "core/engine/Player.cpp:1 turns a path into text that loses bytes"},
+        {"ui/main:\n", "ui/main/Window.cpp", "    label->setText(path.u16string());",
+            "ui/main/Window.cpp:1 turns a path into text that loses bytes"},
     };
     for (const auto& planted : kCases) {
         SCOPED_TRACE(planted.problem);
         test::CTemporaryFolder root;
         fs::create_directories((root.Path() / planted.file).parent_path());
-        root.WriteFile(planted.file, std::string("#include \"") + planted.include + "\"\n");
+        root.WriteFile(planted.file, planted.line + "\n");
         std::istringstream table(planted.table);
         EXPECT_THAT(CheckLayout(root.Path(), table), ::testing::Contains(std::string(planted.problem)));
     }

@@ -1,5 +1,6 @@
 #include "ui/desktop/QtDesktopOpener.h"
 
+#include "common/FilePath.h"
 #include "ui/widgets/QtText.h"
 
 #include <QDesktopServices>
@@ -9,7 +10,7 @@ namespace linlangok {
 
 void CQtDesktopOpener::OpenDocument(const std::filesystem::path& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+    QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(FileUriOfPath(path))));
 }
 
 void CQtDesktopOpener::OpenWebPage(std::u16string_view address)

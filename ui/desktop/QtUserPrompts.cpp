@@ -1,5 +1,6 @@
 #include "ui/desktop/QtUserPrompts.h"
 
+#include "common/FilePath.h"
 #include "ui/widgets/QtText.h"
 
 #include <QApplication>
@@ -114,8 +115,8 @@ std::optional<std::filesystem::path> CQtUserPrompts::AskSavePath(const FileDialo
 {
     if (!m_asking)
         return std::nullopt;
-    QFileDialog dialog(m_owner, ToQString(request.title), QString::fromStdString(request.initialPath.string()),
-        FilterText(request.filters));
+    QFileDialog dialog(
+        m_owner, ToQString(request.title), ToQString(PathToUtf16(request.initialPath)), FilterText(request.filters));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.askBeforeOverwrite);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

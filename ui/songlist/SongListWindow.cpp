@@ -173,7 +173,7 @@ void CSongListWindow::dropEvent(QDropEvent* event)
 void CSongListWindow::AddFile()
 {
     FileDialogRequest request;
-    request.filters = {{std::u16string(kSongFilesDescription), std::u16string(kSongFilesPattern)}};
+    request.filters = {{std::u16string(kSongFilesDescription), SongFilePatterns(u';')}};
     request.defaultExtension = u"*.mid;*.wav;*.mp3";
     const auto path = m_prompts.AskOpenPath(request);
     if (path && m_presenter.AddSongs({*path}))
