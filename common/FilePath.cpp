@@ -22,17 +22,6 @@ bool IsUnreservedInPath(unsigned char byte)
         || std::string_view("-._~/").find(static_cast<char>(byte)) != std::string_view::npos;
 }
 
-int HexDigitValue(char digit)
-{
-    if (digit >= '0' && digit <= '9')
-        return digit - '0';
-    if (digit >= 'a' && digit <= 'f')
-        return digit - 'a' + 10;
-    if (digit >= 'A' && digit <= 'F')
-        return digit - 'A' + 10;
-    return -1;
-}
-
 std::string LowerAscii(std::string_view text)
 {
     std::string lower(text);
@@ -54,17 +43,16 @@ std::u16string LossyText(const std::filesystem::path& name)
 std::optional<std::filesystem::path> EntryReadingAs(const std::filesystem::path& folder, const std::u16string& lossy)
 {
     std::optional<std::filesystem::path> found;
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        std::filesystem::path name = entry->path().filename();
+    bool several = false;
+    ForEachFolderEntry(folder, [&](const std::filesystem::directory_entry& entry) {
+        std::filesystem::path name = entry.path().filename();
         if (LossyText(name) != lossy)
-            continue;
-        if (found)
-            return std::nullopt;
+            return true;
+        several = found.has_value();
         found = std::move(name);
-    }
-    return found;
+        return !several;
+    });
+    return several ? std::nullopt : found;
 }
 
 } // namespace
@@ -161,8 +149,8 @@ std::optional<std::filesystem::path> PathOfFileUri(std::string_view uri)
             bytes.push_back(rest[i]);
             continue;
         }
-        const int high = i + 2 < rest.size() ? HexDigitValue(rest[i + 1]) : -1;
-        const int low = high >= 0 ? HexDigitValue(rest[i + 2]) : -1;
+        const int high = i + 2 < rest.size() ? HexDigitValue(static_cast<unsigned char>(rest[i + 1])) : -1;
+        const int low = high >= 0 ? HexDigitValue(static_cast<unsigned char>(rest[i + 2])) : -1;
         if (low < 0 || (high == 0 && low == 0))
             return std::nullopt;
         bytes.push_back(static_cast<char>(high << 4 | low));
@@ -171,6 +159,17 @@ std::optional<std::filesystem::path> PathOfFileUri(std::string_view uri)
     if (bytes.find('\0') != std::string::npos)
         return std::nullopt;
     return std::filesystem::path(std::move(bytes));
+}
+
+bool ForEachFolderEntry(
+    const std::filesystem::path& folder, const std::function<bool(const std::filesystem::directory_entry&)>& visit)
+{
+    std::error_code error;
+    std::filesystem::directory_iterator entry(folder.empty() ? "." : folder, error);
+    for (const std::filesystem::directory_iterator end; !error && entry != end; entry.increment(error))
+        if (!visit(*entry))
+            return false;
+    return !error;
 }
 
 std::filesystem::path ResolveLossyPath(const std::filesystem::path& path)

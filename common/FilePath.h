@@ -4,6 +4,7 @@
 #include "common/TextEncodings.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,12 @@ std::optional<std::filesystem::path> PathOfFileUri(std::string_view uri);
 // holds U+FFFD becomes the one entry of its folder that reads as that part. A part that no entry,
 // or more than one, reads as stays as it is. Other paths are returned unchanged.
 std::filesystem::path ResolveLossyPath(const std::filesystem::path& path);
+
+// Hands visit every entry of the folder ("." for an empty path), never throwing, until the end,
+// an error, or visit returns false. Whether the listing reached its end (false also when visit
+// stopped it).
+bool ForEachFolderEntry(
+    const std::filesystem::path& folder, const std::function<bool(const std::filesystem::directory_entry&)>& visit);
 
 // Shows paths as people read them: each "/"-separated part that is UTF-8 as it is; the others
 // (a GBK name on a UTF-8 file system) in the encoding that the detection finds for all of them

@@ -1,5 +1,7 @@
 #include "common/FileSaver.h"
 
+#include "common/FilePath.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -70,23 +72,22 @@ bool IsTemporaryName(std::string_view name)
 void RemoveDeadTemporaries(const std::filesystem::path& folder)
 {
     const std::time_t now = std::time(nullptr);
-    std::error_code error;
-    for (auto entry = std::filesystem::directory_iterator(folder.empty() ? "." : folder, error);
-         !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
-        if (!IsTemporaryName(entry->path().filename().native()))
-            continue;
-        const int descriptor = ::open(entry->path().c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    ForEachFolderEntry(folder, [now](const std::filesystem::directory_entry& entry) {
+        if (!IsTemporaryName(entry.path().filename().native()))
+            return true;
+        const int descriptor = ::open(entry.path().c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
         if (descriptor < 0)
-            continue;
+            return true;
         struct stat opened, named;
         // The name must still be the file locked, not one made since under the same name.
         if (::fstat(descriptor, &opened) == 0 && S_ISREG(opened.st_mode)
             && now - opened.st_mtime >= kDeadTemporarySeconds && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0
-            && ::lstat(entry->path().c_str(), &named) == 0 && named.st_dev == opened.st_dev
+            && ::lstat(entry.path().c_str(), &named) == 0 && named.st_dev == opened.st_dev
             && named.st_ino == opened.st_ino)
-            ::unlink(entry->path().c_str());
+            ::unlink(entry.path().c_str());
         ::close(descriptor);
-    }
+        return true;
+    });
 }
 
 // Creates a new hidden file beside the target: ".NAME.RANDOM.part", which no listing pattern of

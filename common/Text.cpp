@@ -147,13 +147,58 @@ std::optional<std::string> EncodeLegacyExactly(std::u16string_view text, const I
     return bytes;
 }
 
-std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters)
+int HexDigitValue(char32_t digit)
+{
+    if (digit >= U'0' && digit <= U'9')
+        return static_cast<int>(digit - U'0');
+    if (digit >= U'a' && digit <= U'f')
+        return static_cast<int>(digit - U'a') + 10;
+    if (digit >= U'A' && digit <= U'F')
+        return static_cast<int>(digit - U'A') + 10;
+    return -1;
+}
+
+namespace {
+
+template <typename Char>
+std::basic_string_view<Char> TrimmedText(std::basic_string_view<Char> text, std::basic_string_view<Char> characters)
 {
     const size_t first = text.find_first_not_of(characters);
-    if (first == std::u16string_view::npos)
+    if (first == std::basic_string_view<Char>::npos)
         return {};
-    const size_t last = text.find_last_not_of(characters);
-    return std::u16string(text.substr(first, last - first + 1));
+    return text.substr(first, text.find_last_not_of(characters) - first + 1);
+}
+
+template <typename Char> std::optional<KeyValueLine<Char>> SplitKeyValue(std::basic_string_view<Char> line)
+{
+    static constexpr Char kBlanks[] = {Char(' '), Char('\t'), Char('\r'), Char(0)};
+    const size_t equals = line.find(Char('='));
+    if (equals == std::basic_string_view<Char>::npos)
+        return std::nullopt;
+    return KeyValueLine<Char> {
+        TrimmedText<Char>(line.substr(0, equals), kBlanks), TrimmedText<Char>(line.substr(equals + 1), kBlanks)};
+}
+
+} // namespace
+
+std::optional<KeyValueLine<char>> SplitKeyValueLine(std::string_view line)
+{
+    return SplitKeyValue(line);
+}
+
+std::optional<KeyValueLine<char16_t>> SplitKeyValueLine(std::u16string_view line)
+{
+    return SplitKeyValue(line);
+}
+
+std::u16string_view Trimmed(std::u16string_view text, std::u16string_view characters)
+{
+    return TrimmedText(text, characters);
+}
+
+std::string_view Trimmed(std::string_view text, std::string_view characters)
+{
+    return TrimmedText(text, characters);
 }
 
 } // namespace linlangok

@@ -50,7 +50,20 @@ std::optional<std::string> EncodeLegacyExactly(std::u16string_view text, const I
 // supplementary code point; a lone surrogate is returned as it is.
 char32_t NextCodePoint(std::u16string_view utf16, std::size_t& i);
 
-// Removes the given characters from both ends of the text.
-std::u16string TrimBoth(std::u16string_view text, std::u16string_view characters);
+// The key and the value of a "key=value" line, each without the blanks (spaces, tabs, carriage
+// returns) at its ends; nothing for a line without "=".
+template <typename Char> struct KeyValueLine {
+    std::basic_string_view<Char> key;
+    std::basic_string_view<Char> value;
+};
+std::optional<KeyValueLine<char>> SplitKeyValueLine(std::string_view line);
+std::optional<KeyValueLine<char16_t>> SplitKeyValueLine(std::u16string_view line);
+
+// The value of a hexadecimal digit ("0"-"9", "a"-"f", "A"-"F"), or -1 for another character.
+int HexDigitValue(char32_t digit);
+
+// The text without the given characters at either end.
+std::u16string_view Trimmed(std::u16string_view text, std::u16string_view characters);
+std::string_view Trimmed(std::string_view text, std::string_view characters);
 
 } // namespace linlangok

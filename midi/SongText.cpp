@@ -102,8 +102,8 @@ void CMidiSong::TakeKaraokeTags(bool used)
                 if (!IsKaraokeTag(meta) || meta.Length() < 2 || meta.Data()[1] != kind.tag)
                     return true;
                 const std::u16string text = meta.TextEventText(m_codePage);
-                const std::u16string value
-                    = TrimBoth(std::u16string_view(text).substr(std::min<size_t>(text.size(), 2)), kLineEndsAndSpaces);
+                const std::u16string value = std::u16string(
+                    Trimmed(std::u16string_view(text).substr(std::min<size_t>(text.size(), 2)), kLineEndsAndSpaces));
                 if (value.empty())
                     return true;
                 if (kind.tag == 'T')
@@ -146,7 +146,7 @@ void CMidiSong::TakeTexts(const CMidiTrack& track)
         else if (found == 1)
             m_text2 = meta.TextEventText(m_codePage);
         else
-            m_infoText += TrimBoth(meta.TextEventText(m_codePage), kLineEnds) + u" ";
+            m_infoText += std::u16string(Trimmed(meta.TextEventText(m_codePage), kLineEnds)) + u" ";
         ++found;
         return true;
     });
@@ -165,16 +165,16 @@ std::int32_t CMidiSong::ComposeHeader(CMidiTrack& track)
         addLine(m_title);
     if (!m_subtitle.empty())
         addLine(m_subtitle);
-    m_text1 = TrimBoth(m_text1, kLineEnds);
+    m_text1 = std::u16string(Trimmed(m_text1, kLineEnds));
     if (!m_text1.empty())
         addLine(m_text1 + u": 作曲");
-    m_text2 = TrimBoth(m_text2, kLineEndsAndSpaces);
+    m_text2 = std::u16string(Trimmed(m_text2, kLineEndsAndSpaces));
     if (!m_text2.empty())
         addLine(m_text2 + u": 作词");
-    m_notice = TrimBoth(m_notice, kLineEnds);
+    m_notice = std::u16string(Trimmed(m_notice, kLineEnds));
     if (!m_notice.empty())
         addLine(m_notice);
-    m_infoText = TrimBoth(m_infoText, kLineEnds);
+    m_infoText = std::u16string(Trimmed(m_infoText, kLineEnds));
     if (!m_infoText.empty()) {
         std::u16string_view rest = m_infoText;
         for (size_t piece = 0; piece < m_infoLineLimit; ++piece) {
@@ -223,7 +223,7 @@ void CMidiTrack::BuildLyrics()
         const auto time = static_cast<float>(m_owner.TicksToSeconds(entry.tick));
         const std::u16string text = AsMetaMessage(entry.message)->LyricText(m_owner.CodePage());
         if (!text.empty())
-            m_syllables.push_back({entry.tick, time, TrimBoth(text, kLineEnds)});
+            m_syllables.push_back({entry.tick, time, std::u16string(Trimmed(text, kLineEnds))});
     }
 }
 
@@ -250,7 +250,7 @@ void CMidiTrack::BuildKaraokeLyrics()
         if (breakBefore != ELyricBreak::None)
             text.erase(0, 1);
         const auto time = static_cast<float>(m_owner.TicksToSeconds(entry.tick));
-        m_syllables.push_back({entry.tick, time, TrimBoth(text, kLineEnds), breakBefore});
+        m_syllables.push_back({entry.tick, time, std::u16string(Trimmed(text, kLineEnds)), breakBefore});
     }
 }
 

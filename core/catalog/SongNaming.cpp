@@ -14,10 +14,7 @@ bool IsDigit(char16_t character)
 
 std::u16string_view Trim(std::u16string_view text)
 {
-    const size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::u16string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    return Trimmed(text, kBlanks);
 }
 
 // The name without a leading track number of one to three digits and its separator.

@@ -1,5 +1,7 @@
 #include "core/cdg/Mp3gSong.h"
 
+#include "common/FilePath.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <system_error>
@@ -70,13 +72,16 @@ std::optional<std::filesystem::path> FindBeside(
     // Names made on systems that ignore case: "Song.MP3" beside "song.cdg".
     for (std::string_view extension : extensions) {
         const std::string wanted = stem + std::string(extension);
-        std::filesystem::directory_iterator entry(folder.empty() ? "." : folder, error);
-        for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
-            const std::string name = entry->path().filename().string();
-            if (EqualIgnoringCase(name, wanted) && entry->is_regular_file(error))
-                return folder / name;
-        }
-        error.clear();
+        std::optional<std::filesystem::path> found;
+        ForEachFolderEntry(folder, [&](const std::filesystem::directory_entry& entry) {
+            const std::string name = entry.path().filename().string();
+            std::error_code ignored;
+            if (EqualIgnoringCase(name, wanted) && entry.is_regular_file(ignored))
+                found = folder / name;
+            return !found;
+        });
+        if (found)
+            return found;
     }
     return std::nullopt;
 }

@@ -15,10 +15,7 @@ constexpr std::string_view kUtf16Mark = "\xFF\xFE";
 
 std::u16string_view TrimBlanks(std::u16string_view text)
 {
-    const std::size_t first = text.find_first_not_of(u" \t");
-    if (first == std::u16string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(u" \t") - first + 1);
+    return Trimmed(text, u" \t");
 }
 
 bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b)
@@ -43,30 +40,13 @@ std::optional<std::u16string_view> SectionName(std::u16string_view line)
     return TrimBlanks(inside.substr(0, inside.find(u']')));
 }
 
-struct KeyLine {
-    std::u16string_view key;
-    std::u16string_view value;
-};
-
 // The key and value of a "KEY=value" line, or nothing for other lines (sections, comments).
-std::optional<KeyLine> SplitKeyLine(std::u16string_view line)
+std::optional<KeyValueLine<char16_t>> SplitKeyLine(std::u16string_view line)
 {
     const std::u16string_view trimmed = TrimBlanks(line);
-    const std::size_t equals = trimmed.find(u'=');
-    if (trimmed.empty() || trimmed.front() == u'[' || trimmed.front() == u';' || equals == std::u16string_view::npos)
+    if (trimmed.empty() || trimmed.front() == u'[' || trimmed.front() == u';')
         return std::nullopt;
-    return KeyLine {TrimBlanks(trimmed.substr(0, equals)), TrimBlanks(trimmed.substr(equals + 1))};
-}
-
-int HexDigit(char16_t character)
-{
-    if (character >= u'0' && character <= u'9')
-        return character - u'0';
-    if (character >= u'A' && character <= u'F')
-        return character - u'A' + 10;
-    if (character >= u'a' && character <= u'f')
-        return character - u'a' + 10;
-    return -1;
+    return SplitKeyValueLine(trimmed);
 }
 
 void AppendHexByte(std::u16string& text, std::uint8_t byte)
@@ -97,8 +77,8 @@ std::optional<std::vector<std::uint8_t>> DecodeProfileStruct(std::u16string_view
     std::vector<std::uint8_t> bytes;
     std::uint8_t sum = 0;
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = HexDigit(text[i]);
-        const int low = HexDigit(text[i + 1]);
+        const int high = HexDigitValue(text[i]);
+        const int low = HexDigitValue(text[i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));

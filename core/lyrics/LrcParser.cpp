@@ -282,7 +282,7 @@ void TakeHeaderText(std::u16string_view line, std::u16string_view name, std::u16
     if (!text.empty())
         return;
     if (const std::optional<std::u16string_view> value = HeaderTagValue(line, name))
-        text = TrimBoth(*value, u" \t\u3000");
+        text = std::u16string(Trimmed(*value, u" \t\u3000"));
 }
 
 // The words of a line's text; the text before the first word tag, when there is any, is a word at

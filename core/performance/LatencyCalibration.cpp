@@ -286,24 +286,22 @@ std::optional<LatencyCorrection> LoadLatencyCorrection(
     std::optional<double> roundTrip, correction;
     std::string output, input;
     for (std::string line; std::getline(file, line);) {
-        const size_t equals = line.find('=');
-        if (equals == std::string::npos)
+        const auto entry = SplitKeyValueLine(line);
+        if (!entry)
             continue;
-        const std::string key = line.substr(0, equals);
+        const std::string_view key = entry->key;
         if (key == "Output" || key == "Input") {
-            (key == "Output" ? output : input) = line.substr(equals + 1);
+            (key == "Output" ? output : input) = entry->value;
             continue;
         }
         if (key != "RoundTripMs" && key != "CorrectionMs")
             continue;
-        const size_t first = std::min(line.find_first_not_of(" \t", equals + 1), line.size());
-        const size_t last = line.find_last_not_of(" \t\r") + 1;
-        const std::optional<double> value = ParseNumber<double>(std::string_view(line).substr(first, last - first));
+        const std::optional<double> value = ParseNumber<double>(entry->value);
         if (!value || !std::isfinite(*value))
             continue;
         if (std::abs(*value) > kLargestLatencyMs) {
             prompts.ShowError(kCaptionWarning,
-                PathToUtf16(path) + u" 中的 " + Utf8ToUtf16(key) + u"=" + Utf8ToUtf16(line.substr(equals + 1))
+                PathToUtf16(path) + u" 中的 " + Utf8ToUtf16(key) + u"=" + Utf8ToUtf16(entry->value)
                     + u" 超出 ±10 秒, 已忽略。");
             continue;
         }

@@ -90,7 +90,7 @@ std::optional<std::u16string> CleanName(const JsonValue* value, size_t maximum)
         return std::nullopt;
     std::u16string name = Utf8ToUtf16(value->text);
     std::erase_if(name, IsBidiControl);
-    name = TrimBoth(name, u" \u3000");
+    name = std::u16string(Trimmed(name, u" \u3000"));
     size_t characters = 0;
     for (size_t i = 0; i < name.size(); ++characters) {
         const char32_t character = NextCodePoint(name, i);

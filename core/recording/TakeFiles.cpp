@@ -3,13 +3,15 @@
 #include "common/FilePath.h"
 #include "common/FileSaver.h"
 #include "common/Number.h"
+#include "common/RegularFile.h"
 #include "common/Text.h"
 #include "core/recording/Mp3StreamWriter.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <limits>
 #include <map>
 #include <system_error>
 
@@ -80,25 +82,38 @@ std::u16string Describe(const DeadTake& take)
     return Utf8ToUtf16(std::string(when) + ", " + length);
 }
 
+// Hands a regular file to take from its start to its end, in blocks of up to blockBytes. False when
+// it cannot be read or take refuses a block.
+template <typename Take> bool ReadInBlocks(const std::filesystem::path& path, size_t blockBytes, Take take)
+{
+    const CRegularFile file(path, std::numeric_limits<std::uint64_t>::max());
+    std::vector<char> block(blockBytes);
+    for (std::uint64_t offset = 0; file.IsOpen() && offset < file.Size(); offset += blockBytes) {
+        const auto count = static_cast<size_t>(std::min<std::uint64_t>(blockBytes, file.Size() - offset));
+        if (!file.ReadAt(offset, block.data(), count) || !take(block.data(), count))
+            return false;
+    }
+    return file.IsOpen();
+}
+
 // Encodes a file of 44.1 kHz 16-bit stereo PCM as the recorder's MP3, through a CFileSaver.
 bool EncodePcmToMp3(const std::filesystem::path& pcm, const std::filesystem::path& target, IMp3EncoderLibrary* library)
 {
     const std::unique_ptr<IMp3Encoder> encoder
         = library ? library->InitStream(RecordingEncoderSettings(128, 0)) : nullptr;
-    std::ifstream in(pcm, std::ios::binary);
     CFileSaver out(target);
-    if (!encoder || !in || !out.IsOpen())
+    if (!encoder || !out.IsOpen())
         return false;
     std::vector<std::int16_t> samples(kEncodeBlockFrames * 2);
     std::vector<std::uint8_t> encoded;
-    while (in) {
-        in.read(reinterpret_cast<char*>(samples.data()), static_cast<std::streamsize>(samples.size() * 2));
-        const auto frames = static_cast<size_t>(in.gcount()) / 4;
-        if (frames > 0
-            && !(encoder->Encode(samples.data(), frames, encoded) && out.Write(encoded.data(), encoded.size())))
-            return false;
-    }
-    return !in.bad() && encoder->Flush(encoded) && out.Write(encoded.data(), encoded.size()) && out.Commit();
+    const auto encode = [&](const char* bytes, size_t count) {
+        const size_t frames = count / 4;
+        std::memcpy(samples.data(), bytes, frames * 4);
+        return frames == 0
+            || (encoder->Encode(samples.data(), frames, encoded) && out.Write(encoded.data(), encoded.size()));
+    };
+    return ReadInBlocks(pcm, samples.size() * 2, encode) && encoder->Flush(encoded)
+        && out.Write(encoded.data(), encoded.size()) && out.Commit();
 }
 
 } // namespace
@@ -189,24 +204,23 @@ std::vector<DeadTake> CTakeFolder::ClaimDeadTakes()
     {
         const auto folderLock = m_locks.Lock(m_folder);
         std::map<int, bool> live;
-        std::error_code error;
-        for (auto entry = std::filesystem::directory_iterator(m_folder, error);
-             !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
-            const auto number = TakeNumberOf(entry->path().filename().string());
+        ForEachFolderEntry(m_folder, [&](const std::filesystem::directory_entry& entry) {
+            const auto number = TakeNumberOf(entry.path().filename().string());
             if (!number || live[*number])
-                continue;
+                return true;
             // A take with a file that is held, or that is no regular file, is not this process's.
             std::error_code ignored;
-            auto lock = entry->symlink_status(ignored).type() == std::filesystem::file_type::regular
-                ? m_locks.TryLock(entry->path())
+            auto lock = entry.symlink_status(ignored).type() == std::filesystem::file_type::regular
+                ? m_locks.TryLock(entry.path())
                 : nullptr;
             if (!lock) {
                 live[*number] = true;
                 found.erase(*number);
-                continue;
+                return true;
             }
-            found[*number].files.emplace_back(entry->path(), std::move(lock));
-        }
+            found[*number].files.emplace_back(entry.path(), std::move(lock));
+            return true;
+        });
     }
     std::vector<DeadTake> takes;
     for (auto& [number, take] : found) {
@@ -265,17 +279,10 @@ TakeSaveResult RunTakeSaveFlow(
 
 bool CopyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to)
 {
-    std::ifstream in(from, std::ios::binary);
     CFileSaver out(to);
-    if (!in || !out.IsOpen())
-        return false;
-    std::vector<char> block(kCopyBlock);
-    while (in) {
-        in.read(block.data(), static_cast<std::streamsize>(block.size()));
-        if (!out.Write(block.data(), static_cast<size_t>(in.gcount())))
-            return false;
-    }
-    return !in.bad() && out.Commit();
+    return out.IsOpen()
+        && ReadInBlocks(from, kCopyBlock, [&out](const char* bytes, size_t count) { return out.Write(bytes, count); })
+        && out.Commit();
 }
 
 void OfferDeadTakes(CTakeFolder& folder, IUserPrompts& prompts, IMp3EncoderLibrary* encoder)

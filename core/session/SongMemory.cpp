@@ -47,10 +47,7 @@ std::string Hundredths(double value)
 
 std::string_view Trim(std::string_view text)
 {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+    return Trimmed(text, " \t\r");
 }
 
 bool IsEncodingName(std::string_view name)
@@ -279,9 +276,8 @@ bool CSongMemory::Parse(std::string_view text, std::vector<Entry>& entries)
                 current = &entries.emplace_back(Entry {*song, {}});
             }
         } else if (!inBadSection) {
-            const size_t equals = line.find('=');
-            understood &= current && equals != std::string_view::npos
-                && ParseValue(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), current->values);
+            const auto entry = SplitKeyValueLine(line);
+            understood &= current && entry && ParseValue(entry->key, entry->value, current->values);
         }
     }
     std::erase_if(entries, [](const Entry& entry) { return entry.values.IsEmpty(); });

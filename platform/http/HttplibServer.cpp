@@ -1,5 +1,7 @@
 #include "platform/http/HttplibServer.h"
 
+#include "common/Text.h"
+
 #include <httplib.h>
 
 #include <arpa/inet.h>
@@ -103,13 +105,6 @@ bool Named(std::string_view text, std::string_view name)
     return text.size() == name.size() && strncasecmp(text.data(), name.data(), name.size()) == 0;
 }
 
-std::string_view Trimmed(std::string_view text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    return first == std::string_view::npos ? std::string_view()
-                                           : text.substr(first, text.find_last_not_of(" \t") + 1 - first);
-}
-
 // Where the first request among the bytes received ends, judged from its head.
 struct RequestExtent {
     size_t length = 0; // the request's bytes, head and body; 0 while they have not all arrived
@@ -135,7 +130,7 @@ RequestExtent MeasureRequest(std::string_view received, size_t maximumBodyBytes)
         start = stop + 2;
         const size_t colon = line.find(':');
         const std::string_view name = line.substr(0, colon);
-        const std::string_view value = colon == std::string_view::npos ? "" : Trimmed(line.substr(colon + 1));
+        const std::string_view value = colon == std::string_view::npos ? "" : Trimmed(line.substr(colon + 1), " \t");
         if (Named(name, "Transfer-Encoding")) {
             extent.refusal = "411 Length Required";
             return extent;

@@ -1,5 +1,6 @@
 #include "platform/midi/MidiOutputDeviceList.h"
 
+#include "common/FilePath.h"
 #include "platform/midi/FluidSynth.h"
 
 #include <algorithm>
@@ -14,12 +15,12 @@ std::optional<std::filesystem::path> FindSoundFont(const char* configured, const
     if (configured && *configured)
         return std::filesystem::path(configured);
     std::vector<std::filesystem::path> found;
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        if (entry->path().extension() == ".sf2" && entry->is_regular_file(error))
-            found.push_back(entry->path());
-    }
+    ForEachFolderEntry(folder, [&found](const std::filesystem::directory_entry& entry) {
+        std::error_code error;
+        if (entry.path().extension() == ".sf2" && entry.is_regular_file(error))
+            found.push_back(entry.path());
+        return true;
+    });
     if (found.empty())
         return std::nullopt;
     return *std::min_element(found.begin(), found.end());

@@ -155,8 +155,8 @@ std::optional<SongDetails> ReadAudio(const TagLib::FileRef& file)
         return std::nullopt;
     SongDetails details;
     if (const TagLib::Tag* tag = file.tag()) {
-        details.title = TrimBoth(Utf8ToUtf16(tag->title().to8Bit(true)), u" ");
-        details.singer = TrimBoth(Utf8ToUtf16(tag->artist().to8Bit(true)), u" ");
+        details.title = std::u16string(Trimmed(Utf8ToUtf16(tag->title().to8Bit(true)), u" "));
+        details.singer = std::u16string(Trimmed(Utf8ToUtf16(tag->artist().to8Bit(true)), u" "));
     }
     details.lengthMilliseconds = file.audioProperties()->lengthInMilliseconds();
     return details;
@@ -259,7 +259,7 @@ std::optional<SongDetails> CSongFileReader::ReadMidi(const std::filesystem::path
         return std::nullopt;
     SongDetails details;
     const std::vector<std::u16string>& karaokeTitles = m_song->KaraokeTitles();
-    const std::u16string title = TrimBoth(m_song->Title(), u" ");
+    const std::u16string title = std::u16string(Trimmed(m_song->Title(), u" "));
     if (!karaokeTitles.empty())
         details.title = karaokeTitles[0];
     else if (title != m_untitled)

@@ -18,7 +18,8 @@ namespace {
 std::u16string Tag(const AVFormatContext& context, const char* key)
 {
     const AVDictionaryEntry* entry = av_dict_get(context.metadata, key, nullptr, 0);
-    return entry && IsValidUtf8(entry->value) ? TrimBoth(Utf8ToUtf16(entry->value), u" ") : std::u16string();
+    return entry && IsValidUtf8(entry->value) ? std::u16string(Trimmed(Utf8ToUtf16(entry->value), u" "))
+                                              : std::u16string();
 }
 
 } // namespace

@@ -32,11 +32,11 @@ TEST(Utf, InvalidInputBecomesReplacementCharacters)
     EXPECT_TRUE(IsValidUtf8("\xE4\xBD\xA0\xE5\xA5\xBD"));
 }
 
-TEST(Utf, TrimBothRemovesOnlyTheGivenCharactersAtTheEnds)
+TEST(Utf, TrimmedRemovesOnlyTheGivenCharactersAtTheEnds)
 {
-    EXPECT_EQ(TrimBoth(u"\r\n a\r\nb \r\n", u"\r\n"), u" a\r\nb ");
-    EXPECT_EQ(TrimBoth(u"\r\n\r\n", u"\r\n"), u"");
-    EXPECT_EQ(TrimBoth(u"", u"\r\n"), u"");
+    EXPECT_EQ(Trimmed(u"\r\n a\r\nb \r\n", u"\r\n"), u" a\r\nb ");
+    EXPECT_EQ(Trimmed(u"\r\n\r\n", u"\r\n"), u"");
+    EXPECT_EQ(Trimmed(u"", u"\r\n"), u"");
 }
 
 TEST(Text, SignedNumbersAndFileNamesAsTheEditsReadThem)

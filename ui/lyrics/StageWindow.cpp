@@ -2,6 +2,7 @@
 
 #include "core/lyrics/LyricsLayout.h"
 #include "ui/widgets/PicturePainting.h"
+#include "ui/widgets/ProgramSettings.h"
 #include "ui/widgets/QtText.h"
 
 #include <QGuiApplication>
@@ -20,7 +21,6 @@ namespace linlangok {
 namespace {
 
 constexpr int kFramePeriod = 100; // milliseconds
-const QString kSettingsOrganisation = QStringLiteral("Lyrabooth");
 const QString kSettingsApplication = QStringLiteral("StageView");
 const QString kScreenKey = QStringLiteral("Screen");
 

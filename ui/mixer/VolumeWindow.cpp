@@ -8,6 +8,7 @@
 #include "ui/widgets/Artwork.h"
 #include "ui/widgets/DialogTemplate.h"
 #include "ui/widgets/DialogUnits.h"
+#include "ui/widgets/ProgramSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -97,7 +98,6 @@ constexpr BindingTemplate kBindings[] = {
 constexpr int kDefaultStereoMixPercent = 12;
 
 // Where the 音量均衡 switch is kept.
-const QString kLevelingOrganisation = QStringLiteral("Lyrabooth");
 const QString kLevelingApplication = QStringLiteral("VolumeControl");
 const QString kLevelingKey = QStringLiteral("Leveling");
 
@@ -131,7 +131,7 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
     m_calibrationPoll->setInterval(kCalibrationPollMs);
     auto* leveling = m_controls.Control<QCheckBox>(kLevelingBox);
     leveling->setToolTip(QStringLiteral("每首歌以相同的响度播放 (EBU R128, -18 LUFS), 从下一次播放起生效"));
-    leveling->setChecked(QSettings(kLevelingOrganisation, kLevelingApplication).value(kLevelingKey, true).toBool());
+    leveling->setChecked(QSettings(kSettingsOrganisation, kLevelingApplication).value(kLevelingKey, true).toBool());
     m_parts.session.SetLeveling(leveling->isChecked());
     BindControls();
     Connect();
@@ -228,7 +228,7 @@ void CVolumeWindow::Connect()
     onClick(kCalibrateLatencyButton, [this] { StartLatencyCalibration(); });
     connect(m_controls.Control<QCheckBox>(kLevelingBox), &QCheckBox::toggled, this, [this](bool on) {
         m_parts.session.SetLeveling(on);
-        QSettings(kLevelingOrganisation, kLevelingApplication).setValue(kLevelingKey, on);
+        QSettings(kSettingsOrganisation, kLevelingApplication).setValue(kLevelingKey, on);
     });
     connect(m_calibrationPoll, &QTimer::timeout, this, [this] {
         if (m_calibration->IsDone() || ++m_calibrationPolls >= kLongestCalibrationPolls)

@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 #include "ui/desktop/QtUiThreadPoster.h"
+#include "ui/widgets/ProgramSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,7 +22,6 @@
 namespace linlangok {
 namespace {
 
-const QString kSettingsOrganisation = QStringLiteral("Lyrabooth");
 const QString kSettingsApplication = QStringLiteral("PhonePicks");
 const QString kPortKey = QStringLiteral("Port");
 const QString kPinDigitsKey = QStringLiteral("PinDigits");

@@ -1,5 +1,7 @@
 #include "ui/widgets/ResizableWindow.h"
 
+#include "ui/widgets/ProgramSettings.h"
+
 #include <QEvent>
 #include <QScreen>
 #include <QSettings>
@@ -31,7 +33,7 @@ void CResizableWindow::GrowVertically(QWidget& control)
 
 void CResizableWindow::StoreSize() const
 {
-    QSettings settings(kOrganisation, m_settingsApplication);
+    QSettings settings(kSettingsOrganisation, m_settingsApplication);
     const QSize outer = m_window.frameGeometry().size();
     settings.setValue(QStringLiteral("dialog_%1_cx").arg(m_dialogId), outer.width());
     settings.setValue(QStringLiteral("dialog_%1_cy").arg(m_dialogId), outer.height());
@@ -39,7 +41,7 @@ void CResizableWindow::StoreSize() const
 
 std::optional<QSize> CResizableWindow::StoredSize() const
 {
-    const QSettings settings(kOrganisation, m_settingsApplication);
+    const QSettings settings(kSettingsOrganisation, m_settingsApplication);
     bool widthRead = false;
     bool heightRead = false;
     const QSize stored(settings.value(QStringLiteral("dialog_%1_cx").arg(m_dialogId)).toInt(&widthRead),

@@ -16,12 +16,10 @@ namespace linlangok {
 // size; the controls it is given grow in height with the window while all others keep their
 // place; an optional size grip sits in the bottom-right corner (hidden while maximised); and
 // its outer size is written at exit as "dialog_<id>_cx" / "dialog_<id>_cy" under the settings
-// organisation "Lyrabooth" and the application name given (write errors are ignored), and read
+// organisation kSettingsOrganisation and the application name given (write errors are ignored), and read
 // back at the next start.
 class CResizableWindow final : public QObject {
 public:
-    inline static const QString kOrganisation = QStringLiteral("Lyrabooth");
-
     // Call once the window's controls are in their initial places and it has its initial size.
     CResizableWindow(QWidget& window, QString settingsApplication, int dialogId, bool sizeGrip);
 

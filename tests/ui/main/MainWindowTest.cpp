@@ -8,6 +8,7 @@
 #include "ui/main/StatusDisplay.h"
 #include "ui/mixer/VolumeWindow.h"
 #include "ui/songlist/SongListWindow.h"
+#include "ui/widgets/ProgramSettings.h"
 #include "ui/widgets/QtText.h"
 #include "ui/widgets/ResizableWindow.h"
 
@@ -304,7 +305,7 @@ TEST_F(MainWindowTest, CompanionsTakeTheSizesTheyHadAtTheLastExit)
     EXPECT_TRUE(QTest::qWaitForWindowActive(&karaoke->MainWindow()));
     EXPECT_EQ(karaoke->SongListWindow().frameGeometry(),
         QRect(karaoke->MainWindow().frameGeometry().bottomLeft() + QPoint(0, 1), stored));
-    QSettings(CResizableWindow::kOrganisation, QStringLiteral("PlayListDlg")).clear();
+    QSettings(kSettingsOrganisation, QStringLiteral("PlayListDlg")).clear();
 }
 
 TEST_F(MainWindowTest, TerminationDuringPlaybackSavesSettingsAndKeepsForeignLines)
