@@ -162,7 +162,7 @@ void CMidiSong::PostProcess()
         auto conductor = std::make_unique<CMidiTrack>(*this);
         ResetText();
         const std::array<std::pair<std::int32_t, const std::u16string*>, 6> texts
-            = {{{kMetaText, &m_infoText}, {kMetaNotice, &m_notice}, {kMetaText, &m_text2}, {kMetaText, &m_text1},
+            = {{{kMetaText, &m_infoText}, {kMetaNotice, &m_notice}, {kMetaText, &m_lyricist}, {kMetaText, &m_composer},
                 {kMetaTrackName, &m_subtitle}, {kMetaTrackName, &m_title}}};
         for (const auto& [type, text] : texts)
             conductor->InsertFront(NewTextMeta(m_messages, m_codePage, type, *text));
@@ -236,8 +236,8 @@ void CMidiSong::ResetText()
 {
     m_title = kUntitled;
     m_subtitle.clear();
-    m_text1.clear();
-    m_text2.clear();
+    m_composer.clear();
+    m_lyricist.clear();
     m_notice.clear();
     m_infoText = kWelcomeLine;
     m_karaokeTags.clear();

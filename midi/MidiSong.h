@@ -144,8 +144,10 @@ public:
 
     const std::u16string& Title() const { return m_title; }
     const std::u16string& Subtitle() const { return m_subtitle; }
-    const std::u16string& Text1() const { return m_text1; }
-    const std::u16string& Text2() const { return m_text2; }
+    // The first and second text events of track 0, shown as the composer's and the lyricist's
+    // credits (a .kar file keeps its own tags there).
+    const std::u16string& Composer() const { return m_composer; }
+    const std::u16string& Lyricist() const { return m_lyricist; }
     const std::u16string& Notice() const { return m_notice; }
     // The texts of a .kar file's @T lines in file order: the title, then, by custom, the singer.
     const std::vector<std::u16string>& KaraokeTitles() const { return m_karaokeTitles; }
@@ -179,8 +181,8 @@ private:
     CMessageArena m_messages;
     std::u16string m_title;
     std::u16string m_subtitle;
-    std::u16string m_text1;
-    std::u16string m_text2;
+    std::u16string m_composer;
+    std::u16string m_lyricist;
     std::u16string m_notice;
     std::u16string m_infoText;
     std::vector<std::u16string> m_karaokeTags; // header lines from the .kar tag lines

@@ -142,9 +142,9 @@ void CMidiSong::TakeTexts(const CMidiTrack& track)
         if (karaoke.used && (IsKaraokeTag(meta) || &track == karaoke.lyricTrack))
             return true;
         if (found == 0)
-            m_text1 = meta.TextEventText(m_codePage);
+            m_composer = meta.TextEventText(m_codePage);
         else if (found == 1)
-            m_text2 = meta.TextEventText(m_codePage);
+            m_lyricist = meta.TextEventText(m_codePage);
         else
             m_infoText += std::u16string(Trimmed(meta.TextEventText(m_codePage), kLineEnds)) + u" ";
         ++found;
@@ -165,12 +165,12 @@ std::int32_t CMidiSong::ComposeHeader(CMidiTrack& track)
         addLine(m_title);
     if (!m_subtitle.empty())
         addLine(m_subtitle);
-    m_text1 = std::u16string(Trimmed(m_text1, kLineEnds));
-    if (!m_text1.empty())
-        addLine(m_text1 + u": 作曲");
-    m_text2 = std::u16string(Trimmed(m_text2, kLineEndsAndSpaces));
-    if (!m_text2.empty())
-        addLine(m_text2 + u": 作词");
+    m_composer = std::u16string(Trimmed(m_composer, kLineEnds));
+    if (!m_composer.empty())
+        addLine(m_composer + u": 作曲");
+    m_lyricist = std::u16string(Trimmed(m_lyricist, kLineEndsAndSpaces));
+    if (!m_lyricist.empty())
+        addLine(m_lyricist + u": 作词");
     m_notice = std::u16string(Trimmed(m_notice, kLineEnds));
     if (!m_notice.empty())
         addLine(m_notice);

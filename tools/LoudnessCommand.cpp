@@ -1,12 +1,12 @@
 // loudness FILE, and the leveling gain of the renders: a song's loudness as the session measures it.
 
+#include "common/JsonWriter.h"
 #include "common/Text.h"
 #include "core/session/VocalLayout.h"
 #include "platform/loudness/SongLoudnessAnalyser.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/video/FfmpegVideoSongs.h"
 #include "tools/Commands.h"
-#include "common/JsonWriter.h"
 
 #include <algorithm>
 #include <iostream>

@@ -1,9 +1,9 @@
+#include "common/JsonWriter.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
 #include "core/lyrics/LrcParser.h"
 #include "core/lyrics/LyricsLayout.h"
 #include "tools/Commands.h"
-#include "common/JsonWriter.h"
 
 #include <iostream>
 #include <sstream>

@@ -81,8 +81,9 @@ int RunMidiInfo(ToolContext& context)
     json.Key("division").Value(song.Division());
     json.Key("title").Value(std::u16string_view(song.Title()));
     json.Key("subtitle").Value(std::u16string_view(song.Subtitle()));
-    json.Key("text1").Value(std::u16string_view(song.Text1()));
-    json.Key("text2").Value(std::u16string_view(song.Text2()));
+    // "text1" and "text2" are the keys scripts have read since the first releases.
+    json.Key("text1").Value(std::u16string_view(song.Composer()));
+    json.Key("text2").Value(std::u16string_view(song.Lyricist()));
     json.Key("notice").Value(std::u16string_view(song.Notice()));
     json.Key("info").Value(std::u16string_view(song.InfoText()));
     json.Key("last_tick").Value(song.LastTick());

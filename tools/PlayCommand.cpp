@@ -36,7 +36,7 @@ int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
     session.SetTempoPercent(shift.tempoPercent);
     session.Play();
     const bool midi = session.Kind() == ESongKind::Midi;
-    if (midi ? !session.Sequencer().IsPlaying() : session.AudioPlayer().Speed() == 0)
+    if (midi ? !session.Sequencer().IsPlaying() : !session.AudioPlayer().IsOpen())
         return 1; // the reason has been shown
     auto nextPrint = std::chrono::steady_clock::now();
     for (;;) {

@@ -57,7 +57,7 @@ int RunSingCommand(ToolContext& context)
     session.SetAccompanimentPath(PathToUtf16(arguments[0]));
     session.Play();
     const bool midi = session.Kind() == ESongKind::Midi;
-    if (midi ? !session.Sequencer().IsPlaying() : session.AudioPlayer().Speed() == 0)
+    if (midi ? !session.Sequencer().IsPlaying() : !session.AudioPlayer().IsOpen())
         return 1; // the reason has been shown
     const std::uint64_t frames = TakeFrames(*seconds);
     recording.StartRecording(frames);

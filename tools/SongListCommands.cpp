@@ -1,8 +1,8 @@
 #include "common/FilePath.h"
+#include "common/JsonWriter.h"
 #include "common/Text.h"
 #include "core/songlist/SongListFile.h"
 #include "tools/Commands.h"
-#include "common/JsonWriter.h"
 
 #include <iostream>
 #include <span>

@@ -198,18 +198,12 @@ std::int64_t CAudioPlayer::PositionMilliseconds() const
 
 std::int32_t CAudioPlayer::LengthSeconds() const
 {
-    const std::int32_t speed = Speed();
-    if (speed == 0)
-        return 0;
-    return static_cast<std::int32_t>((EndMilliseconds() - StartMilliseconds()) / speed);
+    return IsOpen() ? static_cast<std::int32_t>(EndMilliseconds() / 1000) : 0;
 }
 
 double CAudioPlayer::PositionSeconds() const
 {
-    const std::int32_t speed = Speed();
-    if (speed == 0)
-        return 0.0;
-    return static_cast<double>(PositionMilliseconds()) / speed;
+    return IsOpen() ? static_cast<double>(PositionMilliseconds()) / 1000.0 : 0.0;
 }
 
 void CAudioPlayer::MixInto(float* mix, size_t frames, const AudioBufferTiming&) noexcept

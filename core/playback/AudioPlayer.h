@@ -78,23 +78,21 @@ public:
     // played later. A pick of channels the song does not have plays its first two.
     void SetChannelPick(ChannelPick pick);
 
-    // (end − start) / speed: whole seconds, truncated; 0 when nothing is open.
+    // The end in whole seconds, truncated; 0 when nothing is open.
     std::int32_t LengthSeconds() const;
-    // position / speed: seconds with the fraction; 0.0 when nothing is open.
+    // The position in seconds with the fraction; 0.0 when nothing is open.
     double PositionSeconds() const;
 
-    // What the numbers come from, as the media control reports them: start and end of the file
-    // and the play position in milliseconds, the speed in thousandths of normal speed. The
-    // speed is 1000 while a file is open and 0 otherwise. A file that ends before its header
+    // Whether a file is open.
+    bool IsOpen() const { return m_open; }
+    // The end of the file and the play position in milliseconds. A file that ends before its header
     // said ends where its audio ends, and so does one whose header gives no length (0), whose
     // end lies just past the audio decoded so far until then; once played to the end the
     // position stays at the end.
     // Positions and lengths are in song time, whatever the tempo: the position is the song's
     // moment the listener hears now (as far as the callback has taken it).
-    std::int64_t StartMilliseconds() const { return 0; }
     std::int64_t EndMilliseconds() const;
     std::int64_t PositionMilliseconds() const;
-    std::int32_t Speed() const { return m_open ? 1000 : 0; }
 
     // Audio callback thread.
     void MixInto(float* mix, size_t frames, const AudioBufferTiming& timing) noexcept override;

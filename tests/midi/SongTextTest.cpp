@@ -65,8 +65,8 @@ TEST_F(SongTextTest, TitleTextsAndHeaderLines)
     EXPECT_EQ(song.Title(), u"茉莉花");
     EXPECT_EQ(song.Subtitle(), u"江苏民歌");
     EXPECT_EQ(song.Notice(), u"公有领域");
-    EXPECT_EQ(song.Text1(), u"民间曲调");
-    EXPECT_EQ(song.Text2(), u"民间歌词");
+    EXPECT_EQ(song.Composer(), u"民间曲调");
+    EXPECT_EQ(song.Lyricist(), u"民间歌词");
     EXPECT_EQ(song.InfoText(), u"第一行\n\n第三行 尾 ");
     EXPECT_EQ(lyrics.HeaderLines(), 9);
     EXPECT_EQ(HeaderTexts(lyrics),
@@ -138,7 +138,7 @@ TEST_F(SongTextTest, KarTextEventsAreTheSyllablesWithTheirBreaksAndTheTagLinesGo
         ASSERT_TRUE(song.Load(AsBytes(file)));
         const CMidiTrack& track = song.Track(lyricTrack);
         EXPECT_EQ(song.LyricTrack(), &track);
-        EXPECT_EQ(song.Text1(), u"");
+        EXPECT_EQ(song.Composer(), u"");
         EXPECT_EQ(song.InfoText(), u"");
         EXPECT_EQ(HeaderTexts(track),
             (std::vector<std::string> {
@@ -158,8 +158,8 @@ TEST_F(SongTextTest, WithLyricEventsTheTextEventsOfAKarSongAreTitleTexts)
     const KarEvents kar(MetaEvent(0, 5, Gbk("茉")) + MetaEvent(480, 5, "/"));
     ASSERT_TRUE(song.Load(AsBytes(SmfHeader(1, 3, 480) + SmfTrack(kar.conductor + kEnd) + SmfTrack(kar.words + kEnd)
         + SmfTrack(kar.notes + kEnd))));
-    EXPECT_EQ(song.Text1(), u"@KMIDI KARAOKE FILE");
-    EXPECT_EQ(song.Text2(), u"@V0100");
+    EXPECT_EQ(song.Composer(), u"@KMIDI KARAOKE FILE");
+    EXPECT_EQ(song.Lyricist(), u"@V0100");
     EXPECT_EQ(HeaderTexts(song.Track(1)),
         (std::vector<std::string> {"茉莉花", "@KMIDI KARAOKE FILE: 作曲", "@V0100: 作词", "@I江苏民歌 ", " "}));
     EXPECT_EQ(LyricTexts(song.Track(1)), (std::vector<std::string> {"茉", "/"}));

@@ -56,7 +56,7 @@ struct CFakeWindow final : ICompanionWindow, ILevelMeterControl, IDesktopOpener 
 struct CFakeOffer final : IPerformanceOffer {
     void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override
     {
-        offers.push_back({take != nullptr, controller->IsPlaying() || audioPlayer->Speed() != 0});
+        offers.push_back({take != nullptr, controller->IsPlaying() || audioPlayer->IsOpen()});
     }
 
     struct Offer {

@@ -98,7 +98,7 @@ TEST_F(KaraokeSessionTest, EachKindStopsTheOtherBeforePlaying)
     EXPECT_EQ(session.Length(), 2);
     session.SetAccompanimentPath(test::CSessionRig::DemoSong());
     session.Play();
-    EXPECT_EQ(session.AudioPlayer().Speed(), 0); // closed
+    EXPECT_FALSE(session.AudioPlayer().IsOpen()); // closed
     EXPECT_TRUE(session.Sequencer().IsPlaying());
 }
 
@@ -124,7 +124,7 @@ TEST(KaraokeSessionMp3g, AnMp3gSongPlaysWithItsPictureAndABrokenOneSaysWhy)
     session.SetAccompanimentPath(Utf8ToUtf16((devices.home.WriteFile("lone.cdg", "")).string()));
     session.Play();
     EXPECT_FALSE(session.Picture());
-    EXPECT_EQ(session.AudioPlayer().Speed(), 0);
+    EXPECT_FALSE(session.AudioPlayer().IsOpen());
     ASSERT_EQ(devices.prompts.m_messages.size(), 1u);
     EXPECT_EQ(devices.prompts.m_messages[0].text,
         u"播放文件时出错!\n找不到与“lone.cdg”同名的音频文件(.mp3、.ogg、.wav、.flac)");
