@@ -80,11 +80,18 @@ void CLoudnessLeveler::ProcessBlock(float* interleaved, size_t frames) noexcept
     if (m_gainDb) {
         for (size_t i = 0; i < m_channels * frames; ++i)
             interleaved[i] *= m_gain;
-        std::array<float, kBlockFrames> peaks;
-        m_detector.Process(interleaved, frames, peaks.data());
-        for (size_t i = 0; i < frames; ++i) {
-            gains[i] = LimiterGain(peaks[i]);
-            ++m_frame;
+        // Most blocks of a song are too quiet for any peak to reach the threshold: an idle
+        // limiter stays idle through them, as each frame would have left it.
+        if (IsLimiterIdle() && m_detector.SkipBelow(interleaved, frames, kLimiterThreshold)) {
+            m_frame += frames;
+            m_held[m_heldFront].frame = m_frame - 1;
+        } else {
+            std::array<float, kBlockFrames> peaks;
+            m_detector.Process(interleaved, frames, peaks.data());
+            for (size_t i = 0; i < frames; ++i) {
+                gains[i] = LimiterGain(peaks[i]);
+                ++m_frame;
+            }
         }
     } else {
         m_frame += frames;
@@ -96,9 +103,14 @@ void CLoudnessLeveler::ProcessBlock(float* interleaved, size_t frames) noexcept
     std::array<float, kMaximumChannels*(kLatencyFrames + kBlockFrames)> line;
     std::copy(m_delay.begin(), m_delay.begin() + static_cast<std::ptrdiff_t>(held), line.begin());
     std::copy(interleaved, interleaved + samples, line.begin() + static_cast<std::ptrdiff_t>(held));
-    for (size_t i = 0; i < frames; ++i) {
-        for (size_t channel = 0; channel < m_channels; ++channel)
-            interleaved[m_channels * i + channel] = line[m_channels * i + channel] * gains[i];
+    if (std::all_of(gains.begin(), gains.begin() + static_cast<std::ptrdiff_t>(frames),
+            [](float gain) { return gain == 1.0f; })) {
+        std::copy(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(samples), interleaved);
+    } else {
+        for (size_t i = 0; i < frames; ++i) {
+            for (size_t channel = 0; channel < m_channels; ++channel)
+                interleaved[m_channels * i + channel] = line[m_channels * i + channel] * gains[i];
+        }
     }
     std::copy(line.begin() + static_cast<std::ptrdiff_t>(samples),
         line.begin() + static_cast<std::ptrdiff_t>(samples + held), m_delay.begin());
@@ -112,8 +124,7 @@ float CLoudnessLeveler::LimiterGain(float peak) noexcept
     const float wanted = peak > kLimiterThreshold ? kLimiterThreshold / peak : 1.0f;
     // Most of a song asks for nothing and has asked for nothing over the window: the window's
     // reductions are all 0 and only this frame is held.
-    if (wanted == 1.0f && m_reducingFrames == 0 && m_released == 1.0f && m_heldCount == 1
-        && m_held[m_heldFront].gain == 1.0f) {
+    if (wanted == 1.0f && IsLimiterIdle()) {
         m_held[m_heldFront].frame = m_frame;
         return 1.0f;
     }
@@ -138,6 +149,11 @@ float CLoudnessLeveler::LimiterGain(float peak) noexcept
     if (m_reducingFrames == 0)
         m_reductionSum = 0.0;
     return static_cast<float>(1.0 - m_reductionSum / kWindowFrames);
+}
+
+bool CLoudnessLeveler::IsLimiterIdle() const noexcept
+{
+    return m_reducingFrames == 0 && m_released == 1.0f && m_heldCount == 1 && m_held[m_heldFront].gain == 1.0f;
 }
 
 } // namespace linlangok

@@ -52,6 +52,8 @@ private:
     void ProcessBlock(float* interleaved, size_t frames) noexcept;
     // The limiter's gain for the frame whose peak (after the song's gain) is `peak`.
     float LimiterGain(float peak) noexcept;
+    // No frame of the look-ahead window asked for a reduction, and none is being released.
+    bool IsLimiterIdle() const noexcept;
 
     static constexpr size_t kWindowFrames = kLookaheadFrames + 1;
 

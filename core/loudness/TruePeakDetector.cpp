@@ -22,6 +22,19 @@ constexpr float kPhaseCoefficients[kPhases][kTaps] = {
         0.1373291015625f, -0.0594482421875f, 0.0332031250000f, -0.0196533203125f, 0.0109863281250f, 0.0017089843750f},
 };
 
+// The most an interpolated point can exceed the largest magnitude of the samples it is made of.
+constexpr float FilterGain()
+{
+    float largest = 1.0f;
+    for (const auto& coefficients : kPhaseCoefficients) {
+        float sum = 0.0f;
+        for (const float coefficient : coefficients)
+            sum += coefficient < 0.0f ? -coefficient : coefficient;
+        largest = std::max(largest, sum);
+    }
+    return largest * 1.0001f; // the rounding of the float sums
+}
+
 } // namespace
 
 CTruePeakDetector::CTruePeakDetector(size_t channels) noexcept
@@ -71,6 +84,29 @@ void CTruePeakDetector::Process(const float* interleaved, size_t frames, float* 
         peaks[i] = std::max({sample[i], m_previousInterval, interval[i]});
         m_previousInterval = interval[i];
     }
+}
+
+bool CTruePeakDetector::SkipBelow(const float* interleaved, size_t frames, float limit) noexcept
+{
+    constexpr size_t kHistory = kTaps - 1;
+    const float sampleLimit = limit / FilterGain();
+    float largest = 0.0f;
+    for (size_t channel = 0; channel < m_channels; ++channel)
+        for (const float sample : m_history[channel])
+            largest = std::max(largest, std::fabs(sample));
+    for (size_t i = 0; i < m_channels * frames; ++i)
+        largest = std::max(largest, std::fabs(interleaved[i]));
+    if (largest > sampleLimit)
+        return false;
+    for (size_t channel = 0; channel < m_channels; ++channel) {
+        auto& history = m_history[channel];
+        const size_t kept = kHistory - std::min(frames, kHistory);
+        std::copy(history.end() - static_cast<std::ptrdiff_t>(kept), history.end(), history.begin());
+        for (size_t i = frames - std::min(frames, kHistory); i < frames; ++i)
+            history[kept + i - (frames - std::min(frames, kHistory))] = interleaved[m_channels * i + channel];
+    }
+    m_previousInterval = 0.0f;
+    return true;
 }
 
 } // namespace linlangok

@@ -26,6 +26,12 @@ public:
     // the largest magnitude, over every channel, of the sample kDelayFrames frames
     // earlier and of the interpolated points between it and its neighbours.
     void Process(const float* interleaved, size_t frames, float* peaks) noexcept;
+    // Whether no peak of these frames can exceed `limit`, judged from their samples and those
+    // still inside the filter alone (no interpolated point exceeds the largest sample magnitude by
+    // more than the filter's gain). Then the frames are taken without their peaks, and the peaks
+    // Process gives next are as if they had been computed, save that the one interpolated point
+    // before the next frame counts as 0. Otherwise nothing changes.
+    bool SkipBelow(const float* interleaved, size_t frames, float limit) noexcept;
 
 private:
     static constexpr size_t kTaps = 12;

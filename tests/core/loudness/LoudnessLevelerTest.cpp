@@ -1,5 +1,6 @@
 #include "core/loudness/LoudnessLeveler.h"
 #include "core/loudness/Loudness.h"
+#include "core/loudness/TruePeakDetector.h"
 
 #include <ebur128.h>
 #include <gtest/gtest.h>
@@ -74,6 +75,33 @@ TEST(LoudnessLeveler, ALoudSineStaysUnderTheCeilingAndAQuietOnePassesUnchanged)
             EXPECT_GT(TruePeakDbtp(output), kLevelingCeilingDbtp - 1.0);
         }
     }
+}
+
+// Blocks skipped as too quiet hold no peak over the limit, and the peaks after them are those of
+// a detector that skipped nothing.
+TEST(TruePeakDetector, SkippedQuietBlocksChangeNoPeakThatCounts)
+{
+    std::vector<float> input = Sine(0.95, 11025, std::numbers::pi / 4);
+    for (size_t frame = 0; frame < input.size() / 2; ++frame)
+        for (size_t channel = 0; channel < 2; ++channel)
+            input[2 * frame + channel] *= (frame / 1000) % 3 == 0 ? 1.0f : 0.2f;
+    constexpr float kLimit = 0.8f;
+    constexpr size_t kBlock = CTruePeakDetector::kMaximumBlockFrames;
+    CTruePeakDetector every, skipping;
+    size_t skipped = 0;
+    for (size_t first = 0; first + kBlock <= input.size() / 2; first += kBlock) {
+        float all[kBlock], some[kBlock];
+        every.Process(&input[2 * first], kBlock, all);
+        if (skipping.SkipBelow(&input[2 * first], kBlock, kLimit)) {
+            ++skipped;
+            EXPECT_LE(*std::max_element(all, all + kBlock), kLimit) << first;
+            continue;
+        }
+        skipping.Process(&input[2 * first], kBlock, some);
+        for (size_t i = 0; i < kBlock; ++i)
+            EXPECT_TRUE(some[i] == all[i] || (all[i] <= kLimit && some[i] <= kLimit)) << first + i;
+    }
+    EXPECT_GT(skipped, 100u);
 }
 
 } // namespace
