@@ -75,7 +75,7 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     ASSERT_EQ(starter.started.size(), 1u);
     EXPECT_EQ(window.QueueList()->count(), 1);
     EXPECT_EQ(window.QueueList()->item(0)->text(), QStringLiteral("月亮代表我的心 - 邓丽君"));
-    EXPECT_EQ(window.Index().Find(picker.Queue().Current()->songId)->timesSung, 1);
+    EXPECT_EQ(window.Index().TimesSung(picker.Queue().Current()->songId), 1);
     EXPECT_TRUE(prompts.m_messages.empty());
 
     // The rotation puts a new pick before others: 播放 and 优先 act on it, not on the last entry.
