@@ -1,10 +1,14 @@
 #include "common/JsonWriter.h"
 #include "common/Text.h"
 #include "common/UiTaskQueue.h"
+#include "core/catalog/CatalogService.h"
+#include "core/lyrics/LyricFileLookup.h"
 #include "core/phone/PhoneService.h"
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/http/HttplibServer.h"
 #include "platform/pinyin/IcuTextReadings.h"
+#include "platform/tags/SongFileReader.h"
+#include "platform/video/FfmpegVideoSongs.h"
 #include "tools/Commands.h"
 
 #include <csignal>
@@ -29,6 +33,30 @@ public:
     void StartSong(const std::filesystem::path&) override { }
 };
 
+// The phones search what the catalogue publishes; a catalogue that cannot be loaded ends serve.
+class CServedCatalogue final : public ICatalogListener {
+public:
+    CServedCatalogue(CPhoneService& phones, IUserPrompts& prompts)
+        : m_phones(phones)
+        , m_prompts(prompts)
+    {
+    }
+    void IndexChanged(const std::shared_ptr<const CCatalogIndex>& index) override { m_phones.SetCatalogue(index); }
+    void CatalogueLoaded(const CatalogueLoad& load) override
+    {
+        if (load.error.empty())
+            return;
+        m_prompts.ShowError(kCaptionError, load.error);
+        m_failed = true;
+    }
+    bool Failed() const { return m_failed; }
+
+private:
+    CPhoneService& m_phones;
+    IUserPrompts& m_prompts;
+    bool m_failed = false;
+};
+
 bool IsDigits(const std::string& text, size_t minimum, size_t maximum)
 {
     return text.size() >= minimum && text.size() <= maximum
@@ -39,32 +67,42 @@ int Serve(ToolContext& context, const HttpServerOptions& options, const std::str
 {
     const auto store = OpenCatalogStore(context);
     CIcuTextReadings readings;
-    auto index = std::make_shared<CCatalogIndex>(readings);
-    index->Build(store->LoadSongs());
+    CVideoSongReader videoReader;
+    const CPathDisplay names(context.codePage, context.textEncodings);
     CUiTaskQueue uiThread;
+    CCatalogService catalogue(CatalogServiceParts {[&context] { return OpenCatalogStore(context); },
+        [&context, &videoReader]() -> std::unique_ptr<ISongReader> {
+            return std::make_unique<CSongFileReader>(
+                context.codePage, context.textEncodings, LyricFolder(context.programFolder), &videoReader);
+        },
+        readings, readings, names, uiThread});
     CQueueOnlyStarter starter;
     CSongPicker picker(*store, starter, context.prompts, context.fileLocks, context.programFolder / kSongQueueFileName);
+    picker.SetSungHandler([&catalogue](std::int64_t id) { catalogue.CountSung(id); });
     CPhoneService service(PhoneServiceParts {picker, nullptr, uiThread, [] { return false; }, RandomHex(16),
         pin.empty() ? RandomPin(4) : pin, PhoneLimits {}});
-    service.SetCatalogue(index);
+    CServedCatalogue served(service, context.prompts);
+    catalogue.AddListener(served);
+    catalogue.Refresh(false);
     CHttplibServer server;
     const std::uint16_t port
         = server.Start(options, [&service](const HttpRequest& request) { return service.Handle(request); });
-    const std::vector<std::string> served = ServedAddresses(options.address, LanAddresses());
-    service.SetServedAddresses(served, port);
-    const std::string host = served.front();
+    const std::vector<std::string> addresses = ServedAddresses(options.address, LanAddresses());
+    service.SetServedAddresses(addresses, port);
+    const std::string host = addresses.front();
     CJsonWriter json(std::cout);
     json.BeginObject().Key("url").Value("http://" + host + ':' + std::to_string(port) + "/?k=" + service.Token());
     json.Key("pin").Value(service.Pin()).EndObject();
     std::cout << std::endl;
-    while (!g_stopRequested) {
+    while (!g_stopRequested && !served.Failed()) {
         uiThread.WaitForTask(std::chrono::milliseconds(100));
         uiThread.RunPending();
         picker.Refresh();
     }
     service.Close();
     server.Stop();
-    return 0;
+    catalogue.RemoveListener(served);
+    return served.Failed() ? 1 : 0;
 }
 
 } // namespace

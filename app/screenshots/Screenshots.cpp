@@ -505,17 +505,21 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     } starter;
     CFlockFileLocks locks;
     CSongPicker picker(store, starter, prompts, locks, services.queueFile);
-    CCatalogWindow window(CatalogWindowParts {picker, services, prompts, [] { return false; }});
+    CQtUiThreadPoster uiThread(*QCoreApplication::instance());
+    CCatalogService catalogue(CatalogueParts(services, uiThread));
+    CCatalogWindow window(CatalogWindowParts {picker, catalogue, services, prompts, [] { return false; }});
     window.show();
     window.AddFolder(root / "歌库");
     for (int waited = 0; window.IsBusy() && waited < 600; ++waited)
         RunEventsFor(100);
+    const std::shared_ptr<const CCatalogIndex> index = catalogue.Index();
     for (const auto& [query, performer] :
         {std::pair {"qt", "小王"}, {"yldbwdx", "小李"}, {"hktk", "小王"}, {"dx", "小李"}}) {
-        const std::vector<SearchResult> found = window.Index().Search(Utf8ToUtf16(query), {}, 1);
+        const std::vector<SearchResult> found
+            = index ? index->Search(Utf8ToUtf16(query), {}, 1) : std::vector<SearchResult> {};
         if (found.empty()) {
-            std::fprintf(stderr, "catalog: no song found for %s among %zu (busy %d)\n", query, window.Index().Size(),
-                window.IsBusy());
+            std::fprintf(stderr, "catalog: no song found for %s among %zu (busy %d)\n", query,
+                index ? index->Size() : 0, window.IsBusy());
             return false;
         }
         picker.Pick(*found.front().song, Utf8ToUtf16(performer), false);
@@ -539,8 +543,8 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
         void TogglePlay() override { }
         void StepPitch(int) override { }
     } host;
-    CPhoneWindow phoneWindow(PhoneWindowParts {
-        phone, picker, host, [] { return true; }, services.openStore, readings, [](const QImage&) {}});
+    CPhoneWindow phoneWindow(
+        PhoneWindowParts {phone, picker, host, [] { return true; }, catalogue, [](const QImage&) {}});
     phoneWindow.Start();
     phoneWindow.show();
     RunEventsFor(300);

@@ -212,36 +212,38 @@ std::optional<SearchMatch> MatchSong(std::u16string_view query, std::u16string_v
 
 CCatalogIndex::CCatalogIndex(ITextFolding& folding)
     : m_folding(folding)
+    , m_contents(std::make_shared<Contents>())
 {
 }
 
-void CCatalogIndex::AddKey(std::uint32_t key, std::uint32_t song)
+void CCatalogIndex::AddKey(Postings& postings, std::uint32_t key, std::uint32_t song)
 {
-    std::vector<std::uint32_t>& postings = m_postings[key];
-    if (postings.empty() || postings.back() != song)
-        postings.push_back(song);
+    std::vector<std::uint32_t>& songs = postings[key];
+    if (songs.empty() || songs.back() != song)
+        songs.push_back(song);
 }
 
-void CCatalogIndex::AddPairs(std::uint32_t song, std::u16string_view text)
+void CCatalogIndex::AddPairs(Postings& postings, std::uint32_t song, std::u16string_view text)
 {
     for (size_t i = 0; i < text.size(); ++i) {
-        AddKey(text[i], song);
+        AddKey(postings, text[i], song);
         if (i + 1 < text.size())
-            AddKey(static_cast<std::uint32_t>(text[i]) << 16 | text[i + 1], song);
+            AddKey(postings, static_cast<std::uint32_t>(text[i]) << 16 | text[i + 1], song);
     }
 }
 
-void CCatalogIndex::AddReadingPairs(std::uint32_t song, std::string_view readingsText)
+void CCatalogIndex::AddReadingPairs(Postings& postings, std::uint32_t song, std::string_view readingsText)
 {
     const CReadings readings(readingsText);
     for (size_t token = 0; token < readings.Size(); ++token) {
         readings.AnyAlternative(token, [&](std::string_view syllable) {
-            AddPairs(song, Utf8ToUtf16(syllable));
+            AddPairs(postings, song, Utf8ToUtf16(syllable));
             if (token + 1 < readings.Size()) {
                 readings.AnyAlternative(token + 1, [&](std::string_view next) {
-                    AddKey(
+                    AddKey(postings,
                         static_cast<std::uint32_t>(syllable.back()) << 16 | static_cast<std::uint8_t>(next[0]), song);
-                    AddKey(static_cast<std::uint32_t>(syllable[0]) << 16 | static_cast<std::uint8_t>(next[0]), song);
+                    AddKey(postings, static_cast<std::uint32_t>(syllable[0]) << 16 | static_cast<std::uint8_t>(next[0]),
+                        song);
                     return false;
                 });
             }
@@ -252,20 +254,23 @@ void CCatalogIndex::AddReadingPairs(std::uint32_t song, std::string_view reading
 
 void CCatalogIndex::Build(std::vector<CatalogSong> songs)
 {
-    m_songs = std::move(songs);
-    m_normalized.clear();
-    m_normalized.reserve(m_songs.size());
-    m_byId.clear();
-    m_postings.clear();
-    for (std::uint32_t i = 0; i < m_songs.size(); ++i) {
-        const CatalogSong& song = m_songs[i];
-        m_normalized.push_back({NormalizeForSearch(song.title, m_folding), NormalizeForSearch(song.singer, m_folding)});
-        m_byId[song.id] = i;
-        AddPairs(i, m_normalized.back().title);
-        AddPairs(i, m_normalized.back().singer);
-        AddReadingPairs(i, song.titleReadings);
-        AddReadingPairs(i, song.singerReadings);
+    auto contents = std::make_shared<Contents>();
+    contents->songs = std::move(songs);
+    contents->normalized.reserve(contents->songs.size());
+    m_timesSung.clear();
+    m_timesSung.reserve(contents->songs.size());
+    for (std::uint32_t i = 0; i < contents->songs.size(); ++i) {
+        const CatalogSong& song = contents->songs[i];
+        const Normalized& normalized = contents->normalized.emplace_back(
+            Normalized {NormalizeForSearch(song.title, m_folding), NormalizeForSearch(song.singer, m_folding)});
+        contents->byId[song.id] = i;
+        AddPairs(contents->postings, i, normalized.title);
+        AddPairs(contents->postings, i, normalized.singer);
+        AddReadingPairs(contents->postings, i, song.titleReadings);
+        AddReadingPairs(contents->postings, i, song.singerReadings);
+        m_timesSung.push_back(song.timesSung);
     }
+    m_contents = std::move(contents);
 }
 
 std::vector<std::uint32_t> CCatalogIndex::Candidates(std::u16string_view query) const
@@ -276,8 +281,8 @@ std::vector<std::uint32_t> CCatalogIndex::Candidates(std::u16string_view query) 
             break;
         const std::uint32_t key
             = query.size() == 1 ? query[0] : static_cast<std::uint32_t>(query[i]) << 16 | query[i + 1];
-        const auto found = m_postings.find(key);
-        if (found == m_postings.end())
+        const auto found = m_contents->postings.find(key);
+        if (found == m_contents->postings.end())
             return {};
         lists.push_back(&found->second);
     }
@@ -298,34 +303,38 @@ std::vector<SearchResult> CCatalogIndex::Search(
 {
     const std::u16string query = NormalizeForSearch(rawQuery, m_folding);
     const std::u16string singer = NormalizeForSearch(filter.singer, m_folding);
+    const std::vector<CatalogSong>& songs = m_contents->songs;
+    const std::vector<Normalized>& normalized = m_contents->normalized;
     std::vector<SearchResult> results;
     auto consider = [&](std::uint32_t i) {
-        const std::string& format = m_songs[i].format;
+        const std::string& format = songs[i].format;
         const bool formatShown = filter.format.empty() || format == filter.format
             || (filter.format == kVideoFormats && IsVideoFileName(u"." + Utf8ToUtf16(format)));
-        if ((!singer.empty() && m_normalized[i].singer != singer) || !formatShown)
+        if ((!singer.empty() && normalized[i].singer != singer) || !formatShown)
             return;
         if (query.empty()) {
-            results.push_back({&m_songs[i], {ESearchRank::Substring, ESearchWhy::Text}});
+            results.push_back({&songs[i], {ESearchRank::Substring, ESearchWhy::Text}});
             return;
         }
         const std::optional<SearchMatch> match = MatchSong(
-            query, m_normalized[i].title, m_normalized[i].singer, m_songs[i].titleReadings, m_songs[i].singerReadings);
+            query, normalized[i].title, normalized[i].singer, songs[i].titleReadings, songs[i].singerReadings);
         if (match)
-            results.push_back({&m_songs[i], *match});
+            results.push_back({&songs[i], *match});
     };
     if (query.empty()) {
-        for (std::uint32_t i = 0; i < m_songs.size(); ++i)
+        for (std::uint32_t i = 0; i < songs.size(); ++i)
             consider(i);
     } else {
         for (const std::uint32_t i : Candidates(query))
             consider(i);
     }
-    const auto better = [](const SearchResult& a, const SearchResult& b) {
+    const auto timesSung
+        = [&](const SearchResult& result) { return m_timesSung[static_cast<size_t>(result.song - songs.data())]; };
+    const auto better = [&timesSung](const SearchResult& a, const SearchResult& b) {
         if (a.match.rank != b.match.rank)
             return a.match.rank < b.match.rank;
-        if (a.song->timesSung != b.song->timesSung)
-            return a.song->timesSung > b.song->timesSung;
+        if (timesSung(a) != timesSung(b))
+            return timesSung(a) > timesSung(b);
         if (a.song->title != b.song->title)
             return a.song->title < b.song->title;
         return a.song->id < b.song->id;
@@ -338,15 +347,21 @@ std::vector<SearchResult> CCatalogIndex::Search(
 
 const CatalogSong* CCatalogIndex::Find(std::int64_t id) const
 {
-    const auto found = m_byId.find(id);
-    return found == m_byId.end() ? nullptr : &m_songs[found->second];
+    const auto found = m_contents->byId.find(id);
+    return found == m_contents->byId.end() ? nullptr : &m_contents->songs[found->second];
+}
+
+std::int32_t CCatalogIndex::TimesSung(std::int64_t id) const
+{
+    const auto found = m_contents->byId.find(id);
+    return found == m_contents->byId.end() ? 0 : m_timesSung[found->second];
 }
 
 void CCatalogIndex::CountSung(std::int64_t id)
 {
-    const auto found = m_byId.find(id);
-    if (found != m_byId.end())
-        ++m_songs[found->second].timesSung;
+    const auto found = m_contents->byId.find(id);
+    if (found != m_contents->byId.end())
+        ++m_timesSung[found->second];
 }
 
 } // namespace linlangok

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -53,30 +54,36 @@ struct SearchFilter {
 };
 
 struct SearchResult {
-    const CatalogSong* song; // owned by the index, valid until it is rebuilt
+    const CatalogSong* song; // owned by the index, valid while it or a copy of it lives
     SearchMatch match;
 };
 
 // The songs of the catalogue in memory with an index of every character pair of their
 // normalized texts and readings (initials and the pairs across syllables included), so that a
 // query of any length looks only at the songs holding all of its pairs (its characters for a
-// one-character query). Built on one thread and then searched from any number of threads.
+// one-character query). Built on one thread and then searched from any number of threads. A copy
+// is cheap: it shares the songs and their index, which never change after Build, and has counts
+// of plays of its own, so that counting one makes a new index without touching one in use.
 class CCatalogIndex {
 public:
-    // The folding must outlive the index.
+    // The folding must outlive the index and its copies.
     explicit CCatalogIndex(ITextFolding& folding);
 
     void Build(std::vector<CatalogSong> songs);
 
     // The songs matching the query under the filter, ranked: by match rank, then the more sung
-    // first, then by title. An empty query matches every song (rank Substring, why Text). At most
-    // limit results.
+    // first (TimesSung), then by title. An empty query matches every song (rank Substring, why
+    // Text). At most limit results.
     std::vector<SearchResult> Search(std::u16string_view query, const SearchFilter& filter, size_t limit) const;
 
-    size_t Size() const { return m_songs.size(); }
-    const std::vector<CatalogSong>& Songs() const { return m_songs; }
+    size_t Size() const { return m_contents->songs.size(); }
+    // The songs as built: their timesSung is the count stored then.
+    const std::vector<CatalogSong>& Songs() const { return m_contents->songs; }
     const CatalogSong* Find(std::int64_t id) const;
-    // Counts a play of the song for the ranking.
+    // The song's times sung as the ranking counts them: stored, and counted since; 0 when the
+    // song is not in the index.
+    std::int32_t TimesSung(std::int64_t id) const;
+    // Counts a play of the song for the ranking, in this index alone.
     void CountSung(std::int64_t id);
 
 private:
@@ -84,19 +91,24 @@ private:
         std::u16string title;
         std::u16string singer;
     };
+    // Song positions, ascending, under each character (key c) and each pair (key c1 << 16 | c2,
+    // c2 never 0).
+    using Postings = std::unordered_map<std::uint32_t, std::vector<std::uint32_t>>;
+    struct Contents {
+        std::vector<CatalogSong> songs;
+        std::vector<Normalized> normalized;
+        std::unordered_map<std::int64_t, std::uint32_t> byId;
+        Postings postings;
+    };
 
-    void AddPairs(std::uint32_t song, std::u16string_view text);
-    void AddReadingPairs(std::uint32_t song, std::string_view readings);
-    void AddKey(std::uint32_t key, std::uint32_t song);
+    static void AddPairs(Postings& postings, std::uint32_t song, std::u16string_view text);
+    static void AddReadingPairs(Postings& postings, std::uint32_t song, std::string_view readings);
+    static void AddKey(Postings& postings, std::uint32_t key, std::uint32_t song);
     std::vector<std::uint32_t> Candidates(std::u16string_view query) const;
 
     ITextFolding& m_folding;
-    std::vector<CatalogSong> m_songs;
-    std::vector<Normalized> m_normalized;
-    std::unordered_map<std::int64_t, std::uint32_t> m_byId;
-    // Song positions, ascending, under each character (key c) and each pair (key c1 << 16 | c2,
-    // c2 never 0).
-    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> m_postings;
+    std::shared_ptr<const Contents> m_contents;
+    std::vector<std::int32_t> m_timesSung; // by song position
 };
 
 } // namespace linlangok

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/session/SongMemory.h"
+#include "core/identity/SongIdentity.h"
 
 #include <cstdint>
 #include <filesystem>

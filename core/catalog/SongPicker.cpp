@@ -36,12 +36,13 @@ void CSongPicker::RemoveChangedListener(size_t number)
     std::erase_if(m_changedListeners, [number](const auto& listener) { return listener.first == number; });
 }
 
-bool CSongPicker::Pick(const CatalogSong& song, const std::u16string& performer, bool idle, const GuestPhone& guest)
+bool CSongPicker::Pick(
+    const CatalogSong& song, const std::u16string& performer, bool nothingPlays, const GuestPhone& guest)
 {
     bool added = false;
     bool startNow = false;
     Change([&] {
-        startNow = idle && m_queue.Entries().empty();
+        startNow = nothingPlays && m_queue.Entries().empty();
         added = Enqueue(song, performer, guest, false);
     });
     if (!added && guest.session.empty())

@@ -50,9 +50,11 @@ public:
     void SetSungHandler(std::function<void(std::int64_t)> sung) { m_sung = std::move(sung); }
 
     // 点歌: the song joins the queue for the performer (empty: nobody named), marked as the
-    // guest's when a phone picked it; when nothing is on and the queue was empty, it starts at
-    // once. False when the queue is full, which is shown for the program's own picks.
-    bool Pick(const CatalogSong& song, const std::u16string& performer, bool idle, const GuestPhone& guest = {});
+    // guest's when a phone picked it; when nothingPlays (nothing plays or records) and the queue
+    // was empty, it starts at once. False when the queue is full, which is shown for the
+    // program's own picks.
+    bool Pick(
+        const CatalogSong& song, const std::u16string& performer, bool nothingPlays, const GuestPhone& guest = {});
     // 优先 on a song not yet queued: it joins the queue on top.
     void PickFirst(const CatalogSong& song, const std::u16string& performer);
     // 播放: the song at once, ahead of the queue.

@@ -456,7 +456,7 @@ HttpResponse CPhoneService::Pick(const Caller& caller, const JsonValue& body, co
             return Error(409,
                 u"每人最多同时点 " + Utf8ToUtf16(std::to_string(m_parts.limits.picksPerGuest))
                     + u" 首歌，请等唱完再点。");
-        if (!m_parts.picker.Pick(song, caller.guest.name, m_parts.idle(), {caller.id, address}))
+        if (!m_parts.picker.Pick(song, caller.guest.name, m_parts.nothingPlays(), {caller.id, address}))
             return Error(409, u"已点歌曲已满。");
         return Done();
     });

@@ -60,7 +60,7 @@ struct PhoneServiceParts {
     CSongPicker& picker; // UI thread
     IPhoneHostControls* host; // UI thread; null where nothing plays (the tool)
     IUiThreadPoster& uiThread; // runs the commands on the picker's thread
-    std::function<bool()> idle; // UI thread: nothing plays or records, so a pick may start at once
+    std::function<bool()> nothingPlays; // UI thread: nothing plays or records, so a pick may start at once
     std::string token; // 32 hexadecimal digits, new at each start
     std::string pin; // the host's PIN
     PhoneLimits limits;

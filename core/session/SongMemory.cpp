@@ -8,34 +8,14 @@
 
 #include <algorithm>
 #include <charconv>
-#include <limits>
 #include <numeric>
 #include <type_traits>
 
 namespace linlangok {
 namespace {
 
-constexpr std::uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ull;
-constexpr std::uint64_t kFnvPrime = 0x100000001b3ull;
-constexpr size_t kReadBlock = 64 * 1024;
 constexpr size_t kMaximumEncodingNameLength = 40;
 constexpr std::string_view kHeaderComment = "; 琳朗卡拉OK 歌曲记忆: 每首歌以 [文件大小:内容的 FNV-1a 64 散列] 标识\n";
-
-// Hashes `count` bytes of the file from `offset` into the hash; false when they cannot be read.
-bool HashRange(const CRegularFile& file, std::uint64_t offset, std::uint64_t count, std::uint64_t& hash)
-{
-    char block[kReadBlock];
-    while (count > 0) {
-        const auto part = static_cast<size_t>(std::min<std::uint64_t>(count, sizeof block));
-        if (!file.ReadAt(offset, block, part))
-            return false;
-        for (size_t i = 0; i < part; ++i)
-            hash = (hash ^ static_cast<std::uint8_t>(block[i])) * kFnvPrime;
-        offset += part;
-        count -= part;
-    }
-    return true;
-}
 
 // The number with two decimals, whatever the locale.
 std::string Hundredths(double value)
@@ -140,20 +120,6 @@ SongMemoryValues StorableValues(SongMemoryValues values)
 }
 
 } // namespace
-
-std::optional<SongIdentity> IdentifySong(const std::filesystem::path& path)
-{
-    const CRegularFile file(path, std::numeric_limits<std::uint64_t>::max());
-    const std::uint64_t size = file.Size();
-    if (!file.IsOpen() || size == 0)
-        return std::nullopt;
-    std::uint64_t hash = kFnvOffsetBasis;
-    const std::uint64_t head = std::min(size, kSongHashPartBytes);
-    const std::uint64_t tail = std::max(head, size > kSongHashPartBytes ? size - kSongHashPartBytes : 0);
-    if (!HashRange(file, 0, head, hash) || !HashRange(file, tail, size - tail, hash))
-        return std::nullopt;
-    return SongIdentity {size, hash};
-}
 
 CSongMemory::CSongMemory(std::filesystem::path file, IUserPrompts& prompts, IFileLocks& locks)
     : m_file(std::move(file))

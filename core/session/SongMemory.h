@@ -2,6 +2,7 @@
 
 #include "common/FileLock.h"
 #include "common/UserPrompts.h"
+#include "core/identity/SongIdentity.h"
 #include "core/loudness/Loudness.h"
 #include "core/session/VocalLayout.h"
 
@@ -22,23 +23,8 @@ inline constexpr std::string_view kSongMemoryFileName = "SongMemory.ini";
 // The largest file read; the program's own writes stay below it by forgetting the songs used
 // longest ago.
 inline constexpr size_t kMaximumSongMemoryBytes = 1024 * 1024;
-// A song's identity hashes the file's first and last this many bytes (the whole of a smaller
-// file): a MIDI file whole, a long WAV or MP3 without reading it all.
-inline constexpr std::uint64_t kSongHashPartBytes = 1024 * 1024;
 inline constexpr std::int32_t kMaximumLrcOffsetMilliseconds = 600000;
 inline constexpr size_t kMaximumRememberedPathBytes = 4096;
-
-// A song as the memory knows it: the file's size and the FNV-1a 64 hash of its bytes (see
-// kSongHashPartBytes), so a moved or renamed file is still the same song.
-struct SongIdentity {
-    std::uint64_t size = 0;
-    std::uint64_t hash = 0;
-
-    bool operator==(const SongIdentity&) const = default;
-};
-
-// The identity of the file, or nothing when it is no regular file, is empty or cannot be read.
-std::optional<SongIdentity> IdentifySong(const std::filesystem::path& path);
 
 // What is remembered of one song; each value is absent until it is set for the song.
 struct SongMemoryValues {

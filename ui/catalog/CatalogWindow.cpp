@@ -14,7 +14,6 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -25,8 +24,6 @@ namespace {
 
 // Results shown for one query: more are never looked at, and the list stays quick to fill.
 constexpr size_t kShownResults = 300;
-// How often the window looks at the background work's progress and result.
-constexpr int kPollMilliseconds = 50;
 
 QString ToQString(std::u16string_view text)
 {
@@ -60,15 +57,17 @@ QPushButton* Button(const QString& text, QWidget* parent)
 
 } // namespace
 
-// The search results as the list shows them. Rows are made only as they are painted, so that a
-// keystroke costs the search and the rows in sight, not a widget item for every result.
+// The search results as the list shows them, with the index they point into. Rows are made only
+// as they are painted, so that a keystroke costs the search and the rows in sight, not a widget
+// item for every result.
 class CSearchResultsModel final : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    void Show(std::vector<SearchResult> results)
+    void Show(std::shared_ptr<const CCatalogIndex> index, std::vector<SearchResult> results)
     {
         beginResetModel();
+        m_index = std::move(index);
         m_results = std::move(results);
         endResetModel();
     }
@@ -109,29 +108,30 @@ public:
     }
 
 private:
+    std::shared_ptr<const CCatalogIndex> m_index;
     std::vector<SearchResult> m_results;
 };
+
+CatalogServiceParts CatalogueParts(const CatalogServices& catalog, IUiThreadPoster& uiThread)
+{
+    return {catalog.openStore, catalog.makeReader, catalog.folding, catalog.pinyin, catalog.names, uiThread};
+}
 
 CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_parts(parts)
-    , m_index(std::make_unique<CCatalogIndex>(parts.catalog.folding))
 {
     setWindowTitle(QStringLiteral("点歌"));
     BuildLayout();
-    m_poll = new QTimer(this);
-    m_poll->setInterval(kPollMilliseconds);
-    connect(m_poll, &QTimer::timeout, this, &CCatalogWindow::Poll);
     m_queueListener = m_parts.picker.AddChangedListener([this] { UpdateQueue(); });
-    m_parts.picker.SetSungHandler([this](std::int64_t id) { m_index->CountSung(id); });
+    m_parts.catalogue.AddListener(*this);
     UpdateQueue();
 }
 
 CCatalogWindow::~CCatalogWindow()
 {
-    m_worker = {};
+    m_parts.catalogue.RemoveListener(*this);
     m_parts.picker.RemoveChangedListener(m_queueListener);
-    m_parts.picker.SetSungHandler({});
 }
 
 void CCatalogWindow::BuildLayout()
@@ -230,7 +230,7 @@ void CCatalogWindow::BuildLayout()
             m_parts.picker.PlayNow(*song);
     });
     connect(library, &QPushButton::clicked, this, &CCatalogWindow::EditFolders);
-    connect(m_cancel, &QPushButton::clicked, this, [this] { m_worker.request_stop(); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { m_parts.catalogue.Cancel(); });
     connect(queueTop, &QPushButton::clicked, this, [this] {
         if (m_queue->currentRow() >= 0)
             m_parts.picker.Prioritize(static_cast<size_t>(m_queue->currentRow()));
@@ -272,7 +272,10 @@ bool CCatalogWindow::eventFilter(QObject* watched, QEvent* event)
 void CCatalogWindow::UpdateResults()
 {
     const SearchFilter filter {FromQString(m_singer->text()), m_kind->currentData().toString().toStdString()};
-    m_shown->Show(m_index->Search(FromQString(m_search->text()), filter, kShownResults));
+    std::shared_ptr<const CCatalogIndex> index = m_parts.catalogue.Index();
+    std::vector<SearchResult> results
+        = index ? index->Search(FromQString(m_search->text()), filter, kShownResults) : std::vector<SearchResult> {};
+    m_shown->Show(std::move(index), std::move(results));
     if (m_shown->rowCount({}) > 0)
         m_results->setCurrentIndex(m_shown->index(0, 0));
 }
@@ -300,17 +303,13 @@ const CatalogSong* CCatalogWindow::SelectedSong() const
 void CCatalogWindow::PickSelected()
 {
     if (const CatalogSong* song = SelectedSong())
-        m_parts.picker.Pick(*song, FromQString(m_performer->text()), m_parts.idle());
+        m_parts.picker.Pick(*song, FromQString(m_performer->text()), m_parts.nothingPlays());
 }
 
 void CCatalogWindow::EditFolders()
 {
     // A scan that ran on would store the songs of a folder removed meanwhile.
-    if (m_busy) {
-        m_worker.request_stop();
-        m_worker.join();
-        Poll();
-    }
+    m_parts.catalogue.Finish();
     auto* dialog = new CSongFoldersDialog(m_parts.catalog.store, m_parts.prompts, m_parts.catalog.names, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, dialog] {
@@ -333,63 +332,27 @@ void CCatalogWindow::AddFolder(const std::filesystem::path& folder)
 
 void CCatalogWindow::Refresh(bool rescan)
 {
-    if (m_busy)
+    if (!m_parts.catalogue.Refresh(rescan))
         return;
-    m_busy = true;
     m_progress->setRange(0, 0);
     m_progress->setVisible(rescan);
     m_cancel->setVisible(rescan);
     m_status->setText(rescan ? QStringLiteral("正在扫描歌曲文件夹…") : QStringLiteral("正在读取歌库…"));
-    m_done = 0;
-    m_total = 0;
-    m_worker = std::jthread([this, rescan](std::stop_token stop) {
-        ScanOutcome outcome;
-        try {
-            const std::unique_ptr<ICatalogStore> store = m_parts.catalog.openStore();
-            if (rescan) {
-                const std::unique_ptr<ISongReader> reader = m_parts.catalog.makeReader();
-                CCatalogScanner scanner(
-                    *store, *reader, m_parts.catalog.folding, m_parts.catalog.pinyin, m_parts.catalog.names);
-                outcome.report = scanner.Scan(stop, [this](size_t done, size_t total) {
-                    m_total = total;
-                    m_done = done;
-                });
-            }
-            outcome.index = std::make_unique<CCatalogIndex>(m_parts.catalog.folding);
-            outcome.index->Build(store->LoadSongs());
-        } catch (const std::runtime_error& failure) {
-            outcome.error = QString::fromUtf8(failure.what());
-        }
-        const std::lock_guard lock(m_outcomeLock);
-        m_outcome = std::move(outcome);
-    });
-    m_poll->start();
 }
 
-void CCatalogWindow::Poll()
+void CCatalogWindow::ScanProgressed(size_t done, size_t total)
 {
-    m_progress->setRange(0, static_cast<int>(m_total));
-    m_progress->setValue(static_cast<int>(m_done));
-    std::optional<ScanOutcome> outcome;
-    {
-        const std::lock_guard lock(m_outcomeLock);
-        outcome.swap(m_outcome);
-    }
-    if (!outcome)
-        return;
-    m_poll->stop();
-    m_worker = {};
-    Finished(std::move(outcome->index), outcome->report, outcome->error);
+    m_progress->setRange(0, static_cast<int>(total));
+    m_progress->setValue(static_cast<int>(done));
 }
 
-void CCatalogWindow::Finished(std::unique_ptr<CCatalogIndex> index, const ScanReport& report, const QString& error)
+void CCatalogWindow::CatalogueLoaded(const CatalogueLoad& load)
 {
-    m_busy = false;
+    const ScanReport& report = load.report;
     m_progress->hide();
     m_cancel->hide();
-    if (index)
-        m_index = std::move(index);
-    QString status = QStringLiteral("歌库共 %1 首").arg(m_index->Size());
+    const std::shared_ptr<const CCatalogIndex> loaded = m_parts.catalogue.Index();
+    QString status = QStringLiteral("歌库共 %1 首").arg(loaded ? loaded->Size() : 0);
     if (report.added + report.changed + report.removed > 0 || !report.unreadable.empty())
         status += QStringLiteral("：新增 %1，更新 %2，移除 %3，无法读取 %4")
                       .arg(report.added)
@@ -414,8 +377,8 @@ void CCatalogWindow::Finished(std::unique_ptr<CCatalogIndex> index, const ScanRe
     list(QStringLiteral("无法读取的文件夹（其中的歌曲保持原样）："), report.unreadableFolders);
     list(QStringLiteral("无法读取的文件："), report.unreadable);
     m_status->setToolTip(details.join(QStringLiteral("\n\n")));
-    if (!error.isEmpty())
-        m_parts.prompts.ShowError(kCaptionError, FromQString(error));
+    if (!load.error.empty())
+        m_parts.prompts.ShowError(kCaptionError, load.error);
     UpdateResults();
     emit catalogueReady();
 }

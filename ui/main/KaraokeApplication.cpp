@@ -100,12 +100,14 @@ void CKaraokeApplication::AttachCatalog(
     const CatalogServices& catalog, IUserPrompts& prompts, const PhoneServices* phone)
 {
     CMainController& controller = m_mainWindow->Controller();
-    const auto idle = [&controller] { return !controller.IsPlaying() && !controller.IsRecording(); };
+    const auto nothingPlays = [&controller] { return !controller.IsPlaying() && !controller.IsRecording(); };
+    m_catalogue = std::make_unique<CCatalogService>(CatalogueParts(catalog, m_sessionServices.uiThread));
     m_songStarter = std::make_unique<CControllerSongStarter>(controller);
     m_songPicker = std::make_unique<CSongPicker>(
         catalog.store, *m_songStarter, prompts, m_sessionServices.fileLocks, catalog.queueFile);
+    m_songPicker->SetSungHandler([this](std::int64_t id) { m_catalogue->CountSung(id); });
     m_catalogWindow = std::make_unique<CCatalogWindow>(
-        CatalogWindowParts {*m_songPicker, catalog, prompts, idle}, m_mainWindow.get());
+        CatalogWindowParts {*m_songPicker, *m_catalogue, catalog, prompts, nothingPlays}, m_mainWindow.get());
     // The tool and serve change the queue file too.
     auto* queueWatch = new QTimer(m_catalogWindow.get());
     connect(queueWatch, &QTimer::timeout, m_catalogWindow.get(), [this] { m_songPicker->Refresh(); });
@@ -137,11 +139,9 @@ void CKaraokeApplication::AttachCatalog(
         return;
     m_phoneHost = std::make_unique<CControllerPhoneHost>(controller);
     m_phoneWindow = std::make_unique<CPhoneWindow>(
-        PhoneWindowParts {*phone, *m_songPicker, *m_phoneHost, idle, catalog.openStore, catalog.folding,
+        PhoneWindowParts {*phone, *m_songPicker, *m_phoneHost, nothingPlays, *m_catalogue,
             [this](const QImage& code) { m_lyricsWindow->StageWindow().SetCornerCode(code); }},
         m_mainWindow.get());
-    connect(
-        m_catalogWindow.get(), &CCatalogWindow::catalogueReady, m_phoneWindow.get(), &CPhoneWindow::ReloadCatalogue);
     menu->addSeparator();
     menu->addAction(QStringLiteral("手机点歌(&P)..."), m_phoneWindow.get(), [this] {
         m_phoneWindow->Start();
@@ -184,6 +184,7 @@ CKaraokeApplication::~CKaraokeApplication()
     m_phoneWindow.reset();
     m_catalogWindow.reset();
     m_songPicker.reset();
+    m_catalogue.reset();
     m_videoWindow.reset();
     m_songListWindow.reset();
     m_volumeWindow.reset();

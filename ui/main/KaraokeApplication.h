@@ -16,6 +16,7 @@
 
 namespace linlangok {
 
+class CCatalogService;
 class CCatalogWindow;
 class CLyricsShowWindow;
 class CPhoneWindow;
@@ -100,6 +101,7 @@ private:
     std::unique_ptr<CVolumeWindow> m_volumeWindow;
     std::unique_ptr<CSongListWindow> m_songListWindow;
     std::unique_ptr<CVideoWindow> m_videoWindow;
+    std::unique_ptr<CCatalogService> m_catalogue; // the windows' and the phones' one catalogue
     std::unique_ptr<ISongStarter> m_songStarter;
     std::unique_ptr<CSongPicker> m_songPicker;
     std::unique_ptr<CCatalogWindow> m_catalogWindow;

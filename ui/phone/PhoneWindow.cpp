@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <mutex>
 #include <stdexcept>
 
 namespace linlangok {
@@ -37,11 +36,6 @@ QString HiddenPin(size_t digits)
 
 } // namespace
 
-struct CPhoneWindow::LoadedCatalogue {
-    std::mutex lock;
-    std::shared_ptr<const CCatalogIndex> index;
-};
-
 QImage QrImage(const QrCode& code, int modulePixels)
 {
     const int side = (code.size + 2 * kQuietModules) * modulePixels;
@@ -61,7 +55,6 @@ QImage QrImage(const QrCode& code, int modulePixels)
 CPhoneWindow::CPhoneWindow(const PhoneWindowParts& parts, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_parts(parts)
-    , m_loaded(std::make_shared<LoadedCatalogue>())
 {
     setWindowTitle(QStringLiteral("手机点歌"));
     BuildLayout();
@@ -69,10 +62,12 @@ CPhoneWindow::CPhoneWindow(const PhoneWindowParts& parts, QWidget* parent)
     m_timer->setInterval(kTickMilliseconds);
     connect(m_timer, &QTimer::timeout, this, &CPhoneWindow::Tick);
     ShowAddress();
+    m_parts.catalogue.AddListener(*this);
 }
 
 CPhoneWindow::~CPhoneWindow()
 {
+    m_parts.catalogue.RemoveListener(*this);
     Stop();
 }
 
@@ -146,9 +141,9 @@ void CPhoneWindow::Start()
     m_commandContext = std::make_unique<QObject>();
     m_poster = std::make_unique<CQtUiThreadPoster>(*m_commandContext);
     try {
-        m_service
-            = std::make_unique<CPhoneService>(PhoneServiceParts {m_parts.picker, &m_parts.host, *m_poster, m_parts.idle,
-                RandomHex(16), RandomPin(static_cast<size_t>(m_pinDigits->currentData().toInt())), PhoneLimits {}});
+        m_service = std::make_unique<CPhoneService>(
+            PhoneServiceParts {m_parts.picker, &m_parts.host, *m_poster, m_parts.nothingPlays, RandomHex(16),
+                RandomPin(static_cast<size_t>(m_pinDigits->currentData().toInt())), PhoneLimits {}});
         HttpServerOptions options;
         options.address = m_parts.phone.listenAddress.empty() ? m_addresses->currentText().toStdString()
                                                               : m_parts.phone.listenAddress;
@@ -157,6 +152,7 @@ void CPhoneWindow::Start()
         m_port = m_server->Start(
             options, [service = m_service.get()](const HttpRequest& request) { return service->Handle(request); });
         m_service->SetServedAddresses(ServedAddresses(options.address, {}), m_port);
+        m_service->SetCatalogue(m_parts.catalogue.Index());
     } catch (const std::runtime_error& error) {
         m_server.reset();
         m_service.reset();
@@ -167,7 +163,6 @@ void CPhoneWindow::Start()
     QSettings settings(kSettingsOrganisation, kSettingsApplication);
     settings.setValue(kPortKey, m_portBox->value());
     settings.setValue(kPinDigitsKey, m_pinDigits->currentData());
-    ReloadCatalogue();
     m_timer->start();
     ShowAddress();
 }
@@ -189,20 +184,10 @@ void CPhoneWindow::Stop()
     ShowAddress();
 }
 
-void CPhoneWindow::ReloadCatalogue()
+void CPhoneWindow::IndexChanged(const std::shared_ptr<const CCatalogIndex>& index)
 {
-    if (!IsRunning())
-        return;
-    m_loader = std::jthread([loaded = m_loaded, openStore = m_parts.openStore, &folding = m_parts.folding] {
-        try {
-            auto index = std::make_shared<CCatalogIndex>(folding);
-            index->Build(openStore()->LoadSongs());
-            std::lock_guard lock(loaded->lock);
-            loaded->index = std::move(index);
-        } catch (const std::runtime_error&) {
-            // The catalogue window tells of a store that cannot be read; the phones search nothing.
-        }
-    });
+    if (IsRunning())
+        m_service->SetCatalogue(index);
 }
 
 void CPhoneWindow::ShowAddress()
@@ -234,13 +219,8 @@ void CPhoneWindow::Tick()
 {
     if (!IsRunning())
         return;
-    {
-        std::lock_guard lock(m_loaded->lock);
-        if (m_loaded->index)
-            m_service->SetCatalogue(std::move(m_loaded->index));
-    }
     m_service->Publish();
-    const bool onStage = m_stage->isChecked() && m_parts.idle();
+    const bool onStage = m_stage->isChecked() && m_parts.nothingPlays();
     if (onStage != m_onStage) {
         m_onStage = onStage;
         m_parts.showOnStage(onStage ? m_code : QImage());

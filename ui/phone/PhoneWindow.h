@@ -1,7 +1,6 @@
 #pragma once
 
-#include "core/catalog/CatalogStore.h"
-#include "core/catalog/TextReadings.h"
+#include "core/catalog/CatalogService.h"
 #include "core/phone/PhoneService.h"
 #include "core/phone/QrCode.h"
 
@@ -11,7 +10,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 class QCheckBox;
@@ -37,9 +35,8 @@ struct PhoneWindowParts {
     const PhoneServices& phone;
     CSongPicker& picker;
     IPhoneHostControls& host;
-    std::function<bool()> idle; // nothing plays or records
-    std::function<std::unique_ptr<ICatalogStore>()> openStore; // a connection for the loading thread
-    ITextFolding& folding; // thread-safe
+    std::function<bool()> nothingPlays; // nothing plays or records
+    CCatalogService& catalogue; // shared with the 点歌 window
     // Shows or hides the QR code on the stage view (an empty image hides it).
     std::function<void(const QImage&)> showOnStage;
 };
@@ -51,9 +48,9 @@ QImage QrImage(const QrCode& code, int modulePixels);
 // token, the port (kept between runs; 8866 by default), the host's PIN (hidden until asked; 4, 6
 // or 8 digits, kept between runs) and whether the code also shows on the stage view between
 // songs. The server listens on the address chosen at its start alone. The server is off until
-// Start; each start has a new token and PIN. The phones' catalogue is loaded in the background at start
-// and when ReloadCatalogue is called. UI thread.
-class CPhoneWindow final : public QWidget {
+// Start; each start has a new token and PIN. The phones search the index that the catalogue
+// service published last, as the 点歌 window does. UI thread.
+class CPhoneWindow final : public QWidget, private ICatalogListener {
     Q_OBJECT
 public:
     explicit CPhoneWindow(const PhoneWindowParts& parts, QWidget* parent = nullptr);
@@ -67,13 +64,13 @@ public:
     // The address in the QR code; empty while stopped.
     const std::string& Url() const { return m_url; }
     const CPhoneService* Service() const { return m_service.get(); }
-    void ReloadCatalogue();
 
 private:
     void BuildLayout();
     void ShowAddress();
     // On the window's timer: the playing state for the phones, and the code on the stage view.
     void Tick();
+    void IndexChanged(const std::shared_ptr<const CCatalogIndex>& index) override;
 
     PhoneWindowParts m_parts;
     std::unique_ptr<QObject> m_commandContext; // the commands' poster posts to it; deleted first
@@ -95,10 +92,6 @@ private:
     QPushButton* m_startStop = nullptr;
     QCheckBox* m_stage = nullptr;
     QTimer* m_timer = nullptr;
-    // The loading thread leaves the catalogue here; the timer hands it to the service.
-    struct LoadedCatalogue;
-    std::shared_ptr<LoadedCatalogue> m_loaded;
-    std::jthread m_loader;
 };
 
 } // namespace linlangok

@@ -1,11 +1,17 @@
 #include "common/Text.h"
+#include "common/UiTaskQueue.h"
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
+#include "core/catalog/CatalogService.h"
 #include "core/catalog/SongNaming.h"
+#include "tests/support/Latin1CodePage.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
+#include <thread>
 
 namespace linlangok {
 namespace {
@@ -147,6 +153,99 @@ TEST(CatalogScanTest, PlanFindsNewChangedMovedAndRemoved)
     EXPECT_EQ(plan.removed, (std::vector<std::int64_t> {4}));
     // Only a new file of a vanished song's size is read for its identity.
     EXPECT_EQ(identified, (std::vector<std::filesystem::path> {"/s/moved/new-name.mp3"}));
+}
+
+// The songs that every connection the service opens shares; the reader finds nothing in a file
+// (its name names the song) and takes its time over it.
+struct StoredCatalogue {
+    std::filesystem::path folder;
+    std::vector<CatalogSong> songs;
+    std::atomic<size_t> reads = 0;
+    std::chrono::milliseconds readTime {0};
+};
+class CMemoryCatalogue final : public ICatalogStore, public ISongReader {
+public:
+    explicit CMemoryCatalogue(StoredCatalogue& stored)
+        : m_stored(stored)
+    {
+    }
+    std::vector<std::filesystem::path> Folders() override { return {m_stored.folder}; }
+    void AddFolder(const std::filesystem::path&) override { }
+    void RemoveFolder(const std::filesystem::path&) override { }
+    std::vector<CatalogSong> LoadSongs() override { return m_stored.songs; }
+    std::vector<SongFile> LoadUnreadable() override { return {}; }
+    void Apply(CatalogChanges& changes) override
+    {
+        for (CatalogSong& song : changes.added)
+            m_stored.songs.emplace_back(song).id = static_cast<std::int64_t>(m_stored.songs.size());
+    }
+    void CountSung(std::int64_t) override { }
+    std::optional<SongDetails> Read(const std::filesystem::path&) override
+    {
+        ++m_stored.reads;
+        std::this_thread::sleep_for(m_stored.readTime);
+        return SongDetails {};
+    }
+
+private:
+    StoredCatalogue& m_stored;
+};
+
+TEST(CatalogServiceTest, LoadsRescansCountsPlaysAndCancelsTheScanWhenDestroyed)
+{
+    test::CTemporaryFolder folder;
+    CTableText text;
+    const test::CLatin1CodePage codePage;
+    const CPathDisplay names(codePage, NoEncodingDetection());
+    StoredCatalogue stored {folder.Path(), {}};
+    CUiTaskQueue uiThread;
+    const auto open = [&stored] { return std::make_unique<CMemoryCatalogue>(stored); };
+    auto service = std::make_unique<CCatalogService>(CatalogServiceParts {open, open, text, text, names, uiThread});
+    struct : ICatalogListener {
+        void IndexChanged(const std::shared_ptr<const CCatalogIndex>& index) override { indexes.push_back(index); }
+        void CatalogueLoaded(const CatalogueLoad& load) override { loads.push_back(load); }
+        std::vector<std::shared_ptr<const CCatalogIndex>> indexes;
+        std::vector<CatalogueLoad> loads;
+    } listener;
+    service->AddListener(listener);
+    const auto load = [&](bool rescan) {
+        EXPECT_TRUE(service->Refresh(rescan));
+        EXPECT_FALSE(service->Refresh(true)); // one load at a time
+        for (int turn = 0; turn < 1000 && service->IsBusy(); ++turn) {
+            uiThread.WaitForTask(std::chrono::milliseconds(10));
+            uiThread.RunPending(); // the listener is told here alone
+        }
+        return listener.loads.empty() ? CatalogueLoad {} : listener.loads.back();
+    };
+    folder.WriteFile("晴天.mid", "MThd");
+    folder.WriteFile("稻香.mid", "MThd!");
+    EXPECT_EQ(load(false).report.songs, 0u);
+    const CatalogueLoad rescan = load(true);
+    EXPECT_TRUE(rescan.scanned && rescan.error.empty());
+    EXPECT_EQ(rescan.report.added, 2u);
+    ASSERT_EQ(listener.indexes.size(), 2u);
+    ASSERT_EQ(listener.indexes.back()->Size(), 2u);
+
+    // A counted play publishes a new index that ranks it first; the index in use stays as it was.
+    const std::shared_ptr<const CCatalogIndex> before = service->Index();
+    const std::int64_t sung = before->Search(u"稻香", {}, 1).at(0).song->id;
+    service->CountSung(sung);
+    EXPECT_EQ(before->TimesSung(sung), 0);
+    EXPECT_EQ(listener.indexes.back(), service->Index());
+    EXPECT_EQ(service->Index()->Search(u"", {}, 2).at(0).song->id, sung);
+
+    // Destroyed while it scans slowly, the service cancels the scan instead of reading on.
+    for (int i = 0; i < 100; ++i)
+        folder.WriteFile(std::to_string(i) + ".mid", "MThd" + std::to_string(i));
+    stored.reads = 0;
+    stored.readTime = std::chrono::milliseconds(5);
+    ASSERT_TRUE(service->Refresh(true));
+    for (int waited = 0; waited < 5000 && stored.reads == 0; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    service.reset();
+    EXPECT_LT(stored.reads, 100u);
+    uiThread.RunPending(); // what the worker posted meets no service
+    EXPECT_EQ(listener.loads.size(), 2u);
 }
 
 } // namespace

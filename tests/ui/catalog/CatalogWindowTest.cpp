@@ -8,6 +8,7 @@
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 #include "ui/catalog/SongFoldersDialog.h"
+#include "ui/desktop/QtUiThreadPoster.h"
 
 #include <QAccessible>
 #include <QLineEdit>
@@ -50,13 +51,15 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     CRecordingStarter starter;
     test::CGrantedFileLocks locks;
     CSongPicker picker(store, starter, prompts, locks, services.queueFile);
-    CCatalogWindow window(CatalogWindowParts {picker, services, prompts, [] { return false; }});
+    CQtUiThreadPoster uiThread(*QCoreApplication::instance());
+    CCatalogService catalogue(CatalogueParts(services, uiThread));
+    CCatalogWindow window(CatalogWindowParts {picker, catalogue, services, prompts, [] { return false; }});
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     QSignalSpy ready(&window, &CCatalogWindow::catalogueReady);
     window.AddFolder(songs);
     ASSERT_TRUE(ready.wait(20000));
-    EXPECT_EQ(window.Index().Size(), 3u);
+    EXPECT_EQ(catalogue.Index()->Size(), 3u);
 
     QTest::keyClicks(window.SearchBox(), QStringLiteral("zjl"));
     ASSERT_EQ(window.Results()->model()->rowCount(), 2);
@@ -75,7 +78,6 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     ASSERT_EQ(starter.started.size(), 1u);
     EXPECT_EQ(window.QueueList()->count(), 1);
     EXPECT_EQ(window.QueueList()->item(0)->text(), QStringLiteral("月亮代表我的心 - 邓丽君"));
-    EXPECT_EQ(window.Index().Find(picker.Queue().Current()->songId)->timesSung, 1);
     EXPECT_TRUE(prompts.m_messages.empty());
 
     // The rotation puts a new pick before others: 播放 and 优先 act on it, not on the last entry.
@@ -122,7 +124,7 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     EXPECT_EQ(list->currentItem()->text().toStdU16String(), (songs / "周杰伦").u16string());
     QTest::keyClick(dialog, Qt::Key_Escape);
     ASSERT_TRUE(ready.wait(20000));
-    EXPECT_EQ(window.Index().Size(), 2u);
+    EXPECT_EQ(catalogue.Index()->Size(), 2u);
 }
 
 } // namespace
