@@ -139,8 +139,9 @@ void CMainController::Run(const command::Record&)
     m_controls.SetRecordTickRunning(true);
     m_recordingSeconds = 0;
     // A recording that could not start is not shown as running, nor is the song it was to start
-    // left playing: the session has said why.
-    m_recording = m_session.StartRecording();
+    // left playing: the recording has said why.
+    m_session.Recording().StartRecording();
+    m_recording = m_session.Recording().IsRecording();
     if (!m_recording) {
         m_controls.SetRecordTickRunning(false);
         if (startsSong) {
@@ -161,13 +162,16 @@ void CMainController::Run(const command::StopRecording&)
         m_playing = false;
     }
     m_controls.SetRecordTickRunning(false);
-    std::unique_ptr<CPerformanceTake> take = m_session.StopRecording();
+    // The take is offered when the user saved the voice and the accompaniment was heard during it;
+    // otherwise it is dropped.
+    const bool saved = m_session.Recording().StopRecording().fate == ETakeFate::Saved;
+    std::unique_ptr<CPerformanceTake> take = m_session.Recording().TakePerformance();
     m_recording = false;
     m_recordingSeconds = 0;
     RefreshStatus();
     ApplyEnableRules();
     StopMeterWhenIdle();
-    if (take && m_parts.performanceOffer)
+    if (saved && take && m_parts.performanceOffer)
         m_parts.performanceOffer->OfferPerformance(std::move(take));
 }
 

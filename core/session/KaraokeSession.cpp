@@ -141,19 +141,6 @@ void CKaraokeSession::Stop()
     m_playingTracks.clear();
 }
 
-bool CKaraokeSession::StartRecording()
-{
-    m_recording->StartRecording();
-    return m_recording->IsRecording();
-}
-
-std::unique_ptr<CPerformanceTake> CKaraokeSession::StopRecording()
-{
-    const bool saved = m_recording->StopRecording().fate == ETakeFate::Saved;
-    std::unique_ptr<CPerformanceTake> take = m_recording->TakePerformance();
-    return saved ? std::move(take) : nullptr;
-}
-
 std::uint64_t CKaraokeSession::PlaybackDropouts() const
 {
     return m_dropoutsAtPlay ? m_services.audioOutput.DropoutCount() - *m_dropoutsAtPlay : m_playbackDropouts;

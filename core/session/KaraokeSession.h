@@ -55,7 +55,7 @@ struct SessionServices {
 
 // The karaoke session: turns the chosen accompaniment and lyric files into running engines. It
 // knows the song kind, starts and stops the sequencer or the audio player, transposes songs,
-// chooses the lyrics, reports position and length, passes recording through and saves a
+// chooses the lyrics, reports position and length, holds the recording controller and saves a
 // transposed copy. It shows nothing itself (the engines report their own errors) and keeps no
 // playing or recording flags. Every operation runs on the UI thread.
 class CKaraokeSession {
@@ -99,11 +99,6 @@ public:
     // cannot be opened. A video without sound is refused with a message.
     void Play();
     void Stop();
-    // Whether a recording now runs; a failure has been reported through the prompts.
-    bool StartRecording();
-    // Stops the recording and runs its save flow. Returns its performance take when the user
-    // saved the voice and the accompaniment was heard during it; otherwise the take is dropped.
-    std::unique_ptr<CPerformanceTake> StopRecording();
     // Seconds into the song; 0 before anything played and after a MIDI file that did not load.
     double Position() const;
     // The song's length in whole seconds (truncated); 0 as Position is.
