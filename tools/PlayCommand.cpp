@@ -54,7 +54,7 @@ int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
             return 1; // stopped by an error that has been shown
     }
     session.Stop();
-    PrintDropouts(session.PlaybackDropouts(), 0);
+    PrintDropouts(session.Dropouts().Count(), 0);
     if (midi)
         std::this_thread::sleep_for(500ms); // the released notes fade out
     return 0;

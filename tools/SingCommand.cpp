@@ -69,7 +69,7 @@ int RunSingCommand(ToolContext& context)
     });
     const bool saved = recording.StopRecording().fate == ETakeFate::Saved;
     session.Stop();
-    PrintDropouts(session.PlaybackDropouts(), recording.DropoutCount());
+    PrintDropouts(session.Dropouts().Count(), recording.DropoutCount());
     if (!saved)
         return 1; // the reason has been shown
     const auto take = recording.TakePerformance();

@@ -474,7 +474,7 @@ StatusValues CMainController::Status() const
     values.playing = m_playing;
     values.recording = m_recording;
     values.notice = m_notice;
-    values.playbackDropouts = m_session.PlaybackDropouts();
+    values.playbackDropouts = m_session.Dropouts().Count();
     values.recordingDropouts = m_session.Recording().DropoutCount();
     return values;
 }

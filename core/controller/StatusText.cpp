@@ -1,7 +1,7 @@
 #include "core/controller/StatusText.h"
 
 #include "common/Text.h"
-#include "core/session/KaraokeSession.h"
+#include "core/session/DropoutCounter.h"
 
 #include <cstdio>
 

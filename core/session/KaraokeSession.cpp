@@ -39,6 +39,7 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
           services.audioOutput, services.prompts,
           [this](const std::filesystem::path& path) { return OpenSongAudio(path); }, services.makeAudioStretcher))
     , m_memory(services.programFolder / kSongMemoryFileName, services.prompts, services.fileLocks)
+    , m_dropouts(services.audioOutput)
 {
     CreateLyricFolder(m_lyricFolder);
     if (services.loudnessAnalyser)
@@ -74,7 +75,7 @@ void CKaraokeSession::SetTempoPercent(std::int32_t percent)
 void CKaraokeSession::Play()
 {
     Stop();
-    m_playbackDropouts = 0;
+    m_dropouts.Clear();
     m_kind = DetectSongKind(m_accompanimentPath);
     std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
     const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
@@ -113,7 +114,7 @@ void CKaraokeSession::Play()
             m_playingTracks.clear();
     }
     m_lyricPath = PathToUtf16(lyricPath);
-    m_dropoutsAtPlay = m_services.audioOutput.DropoutCount();
+    m_dropouts.Start();
 }
 
 void CKaraokeSession::PlayMp3g(const std::filesystem::path& song)
@@ -132,18 +133,12 @@ void CKaraokeSession::PlayMp3g(const std::filesystem::path& song)
 void CKaraokeSession::Stop()
 {
     m_picture.reset();
-    if (m_dropoutsAtPlay)
-        m_playbackDropouts = m_services.audioOutput.DropoutCount() - *std::exchange(m_dropoutsAtPlay, std::nullopt);
+    m_dropouts.Stop();
     if (m_kind == ESongKind::Midi)
         m_sequencer->Stop();
     else if (m_kind == ESongKind::Audio)
         m_audioPlayer->Stop();
     m_playingTracks.clear();
-}
-
-std::uint64_t CKaraokeSession::PlaybackDropouts() const
-{
-    return m_dropoutsAtPlay ? m_services.audioOutput.DropoutCount() - *m_dropoutsAtPlay : m_playbackDropouts;
 }
 
 double CKaraokeSession::Position() const
@@ -382,17 +377,6 @@ void CKaraokeSession::Transpose(CMidiSong& song) const
         return;
     for (size_t index = 0; index < song.TrackCount(); ++index)
         song.Track(index).Transpose(m_pitch);
-}
-
-std::u16string DropoutNotice(std::uint64_t playback, std::uint64_t recording)
-{
-    std::u16string notice;
-    for (const auto& [count, during] : {std::pair(playback, u"播放中"), std::pair(recording, u"录音中")}) {
-        if (count > 0)
-            notice += (notice.empty() ? u"" : u"，") + std::u16string(during) + u"出现 "
-                + Utf8ToUtf16(std::to_string(count)) + u" 次断音";
-    }
-    return notice.empty() ? notice : notice + u"(机器负载过高?)";
 }
 
 } // namespace linlangok

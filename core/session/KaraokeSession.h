@@ -10,6 +10,7 @@
 #include "core/picture/SongPicture.h"
 #include "core/picture/VideoSong.h"
 #include "core/playback/AudioPlayer.h"
+#include "core/session/DropoutCounter.h"
 #include "core/session/SongLoudness.h"
 #include "core/session/SongMemory.h"
 #include "core/session/VocalLayout.h"
@@ -103,9 +104,6 @@ public:
     double Position() const;
     // The song's length in whole seconds (truncated); 0 as Position is.
     std::int32_t Length() const;
-    // The dropouts the output played (IAudioOutput::DropoutCount) from the last Play that started
-    // a song to its Stop, so far while it plays.
-    std::uint64_t PlaybackDropouts() const;
     // The song time the listener hears now: Position less what the output still holds (its
     // latency, in song time). What a song's picture is drawn from.
     double HeardPosition() const;
@@ -178,6 +176,9 @@ public:
     std::int32_t LrcOffsetMilliseconds() const { return m_lrcOffsetMilliseconds; }
     void SetLrcOffsetMilliseconds(std::int32_t milliseconds);
 
+    // The dropouts from the last Play that started a song to its Stop, so far while it plays.
+    const CDropoutCounter& Dropouts() const { return m_dropouts; }
+
     CMidiSong& Song() { return *m_song; }
     CMidiSequencer& Sequencer() { return *m_sequencer; }
     CAudioPlayer& AudioPlayer() { return *m_audioPlayer; }
@@ -242,14 +243,8 @@ private:
     bool m_leveling = true;
     std::optional<double> m_levelingGain;
     std::vector<SongIdentity> m_unmeasurable; // songs the analysis found no measure in, this run
+    CDropoutCounter m_dropouts;
     std::unique_ptr<CLoudnessAnalysisQueue> m_analysis; // null without an analyser; stops first
-    std::optional<std::uint64_t> m_dropoutsAtPlay; // the output's count when the song started, while it plays
-    std::uint64_t m_playbackDropouts = 0; // of the song that played last
 };
-
-// What the user is told of dropouts in playback and in the recording (CKaraokeSession::
-// PlaybackDropouts, CRecordingController::DropoutCount): "播放中出现 3 次断音(机器负载过高?)", or
-// the recording's alike, or both; empty without any.
-std::u16string DropoutNotice(std::uint64_t playback, std::uint64_t recording);
 
 } // namespace linlangok
