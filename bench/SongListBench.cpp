@@ -96,7 +96,7 @@ int main(int argc, char** argv)
         CNoDesktop desktop;
         CSongListWindow window(
             SongListWindowParts {karaoke.MainWindow().Controller(), prompts, desktop, services.session.codePage,
-                karaoke.Session().PathDisplay(), services.collator, services.session.programFolder, {}, {}});
+                karaoke.Session().Texts().PathDisplay(), services.collator, services.session.programFolder, {}, {}});
         window.show();
         auto* songBox = static_cast<QListWidget*>(window.Control(kSongListBox));
         for (int run = 0; run < runs; ++run) {

@@ -481,7 +481,7 @@ StatusValues CMainController::Status() const
 
 void CMainController::ApplyEditedValues()
 {
-    const CPathDisplay& names = m_session.PathDisplay();
+    const CPathDisplay& names = m_session.Texts().PathDisplay();
     m_session.SetAccompanimentPath(EditedPath(m_values.accompaniment, m_session.AccompanimentPath(), names));
     m_session.SetLyricPath(EditedPath(m_values.lyric, m_session.LyricPath(), names));
     const auto pitch = ParseSignedNumber(m_values.pitch);
@@ -495,8 +495,8 @@ void CMainController::ApplyEditedValues()
 
 void CMainController::WriteValues()
 {
-    m_values.accompaniment = m_session.PathDisplay().Text(m_session.AccompanimentPath());
-    m_values.lyric = m_session.PathDisplay().Text(m_session.LyricPath());
+    m_values.accompaniment = m_session.Texts().PathDisplay().Text(m_session.AccompanimentPath());
+    m_values.lyric = m_session.Texts().PathDisplay().Text(m_session.LyricPath());
     m_values.pitch = SignedText(m_pitch);
     m_values.melody = m_session.Melody();
     m_controls.WriteControls(m_values);
@@ -513,7 +513,7 @@ void CMainController::ApplyEnableRules()
 
 void CMainController::RefreshStatus()
 {
-    m_displayName = m_session.PathDisplay().Text(FileNamePart(m_session.AccompanimentPath()));
+    m_displayName = m_session.Texts().PathDisplay().Text(FileNamePart(m_session.AccompanimentPath()));
     m_controls.ShowStatus(Status());
 }
 

@@ -22,17 +22,18 @@ std::optional<LyricsSongState> CSessionLyricsSource::Read() const
     song.idle = m_session.IsIdle();
     song.kind = m_session.Kind();
     song.lyricPathEmpty = m_session.LyricPath().empty();
-    song.lrcOffsetMilliseconds = m_session.LrcOffsetMilliseconds();
+    song.lrcOffsetMilliseconds = m_session.Texts().LrcOffsetMilliseconds();
     song.songTitle = m_session.Song().Title();
     song.songSubtitle = m_session.Song().Subtitle();
-    song.fileTitle = m_session.PathDisplay().Text(PathToUtf16(Utf16ToPath(m_session.AccompanimentPath()).stem()));
+    song.fileTitle
+        = m_session.Texts().PathDisplay().Text(PathToUtf16(Utf16ToPath(m_session.AccompanimentPath()).stem()));
     song.length = m_session.Length();
     return song;
 }
 
 const ITextEncodingDetector& CSessionLyricsSource::TextEncoding() const
 {
-    return m_session.TextEncoding();
+    return m_session.Texts().TextEncoding();
 }
 
 } // namespace linlangok

@@ -28,6 +28,8 @@ CNoLyricsShow g_noLyricsShow;
 
 CKaraokeSession::CKaraokeSession(const SessionServices& services)
     : m_services(services)
+    , m_remembered(m_accompanimentPath, services.programFolder, services.prompts, services.fileLocks)
+    , m_texts(services.textEncodings, services.codePage, m_remembered)
     , m_lyricFolder(LyricFolder(services.programFolder))
     , m_lyricsShow(&g_noLyricsShow)
     , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
@@ -38,15 +40,10 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_audioPlayer(std::make_unique<CAudioPlayer>(
           services.audioOutput, services.prompts,
           [this](const std::filesystem::path& path) { return OpenSongAudio(path); }, services.makeAudioStretcher))
-    , m_memory(services.programFolder / kSongMemoryFileName, services.prompts, services.fileLocks)
     , m_dropouts(services.audioOutput)
+    , m_leveling(services.loudnessAnalyser, services.uiThread, m_remembered)
 {
     CreateLyricFolder(m_lyricFolder);
-    if (services.loudnessAnalyser)
-        m_analysis = std::make_unique<CLoudnessAnalysisQueue>(*services.loudnessAnalyser, services.uiThread,
-            [this](const SongIdentity& song, const std::optional<LoudnessMeasure>& measure) {
-                KeepMeasure(song, measure);
-            });
 }
 
 CKaraokeSession::~CKaraokeSession()
@@ -80,7 +77,7 @@ void CKaraokeSession::Play()
     std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
     const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
     if (m_kind == ESongKind::Midi) {
-        const SongLoad load = m_song->Load(songPath, m_textEncoding);
+        const SongLoad load = m_song->Load(songPath, m_texts.TextEncoding());
         // The view and the sequencer's players let go of the tracks a load destroyed (a file
         // refused after its header cleared the song) before a message lets the view paint again.
         if (m_lyricTrackView)
@@ -91,21 +88,19 @@ void CKaraokeSession::Play()
         if (!m_songLoaded)
             return;
         m_idle = LoadSongLyrics(
-            songPath, m_kind, lyricPath, *m_lyricsShow, m_lyricFolder, m_pathDisplay, m_services.prompts);
+            songPath, m_kind, lyricPath, *m_lyricsShow, m_lyricFolder, m_texts.PathDisplay(), m_services.prompts);
         Transpose(*m_song);
         m_melodyChannel = m_song->MelodyChannel();
         ApplyMelody();
         m_sequencer->Clock().SetTempoPercent(m_tempoPercent);
-        m_levelingGain = ChooseLevelingGain(m_kind);
-        m_services.midiDevices.SetLevelingGain(m_levelingGain);
+        m_services.midiDevices.SetLevelingGain(m_leveling.ChooseGain(m_kind));
         m_sequencer->Start();
     } else {
         if (!ChooseHeardChannels())
             return;
         m_idle = LoadSongLyrics(
-            songPath, m_kind, lyricPath, *m_lyricsShow, m_lyricFolder, m_pathDisplay, m_services.prompts);
-        m_levelingGain = ChooseLevelingGain(m_kind);
-        m_audioPlayer->SetLevelingGain(m_levelingGain);
+            songPath, m_kind, lyricPath, *m_lyricsShow, m_lyricFolder, m_texts.PathDisplay(), m_services.prompts);
+        m_audioPlayer->SetLevelingGain(m_leveling.ChooseGain(m_kind));
         if (m_services.openMp3gSong && IsMp3gSong(songPath))
             PlayMp3g(songPath);
         else if (m_audioPlayer->OpenAndPlay(songPath))
@@ -185,7 +180,7 @@ void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
     // A file that cannot be read has been reported; writing its empty song would only replace
     // the target with a file without music.
     CMidiSong copy(m_services.codePage);
-    const SongLoad load = copy.Load(Utf16ToPath(m_accompanimentPath), m_textEncoding);
+    const SongLoad load = copy.Load(Utf16ToPath(m_accompanimentPath), m_texts.TextEncoding());
     m_services.prompts.ShowMessages(load.messages);
     if (!load)
         return;
@@ -195,11 +190,7 @@ void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
 
 SongMemoryValues CKaraokeSession::RecallSong()
 {
-    // The file is read again: it may have changed.
-    m_identifiedPath.clear();
-    m_songIdentity.reset();
-    const std::optional<SongIdentity>& song = AccompanimentIdentity();
-    SongMemoryValues values = song ? m_memory.Recall(*song) : SongMemoryValues {};
+    SongMemoryValues values = m_remembered.RecallAnew();
     if (values.pitch)
         m_pitch = *values.pitch;
     std::error_code error;
@@ -211,48 +202,33 @@ SongMemoryValues CKaraokeSession::RecallSong()
     ProbeVideo();
     const auto tracks = static_cast<int>(m_videoInfo ? m_videoInfo->AudioTracks().size() : 0);
     m_vocalLayout = values.vocalLayout.value_or(DefaultVocalLayout(tracks));
-    m_encodingOverride = values.encoding;
-    m_lrcOffsetMilliseconds = values.lrcOffsetMilliseconds;
-    // Measured ahead, so that a song picked now plays at its own gain.
-    if (song && !values.loudness && m_leveling)
-        RequestMeasure(*song);
+    m_texts.Restore(values);
+    m_leveling.MeasureAhead(values);
     return values;
 }
 
 void CKaraokeSession::RememberPitch()
 {
     if (DetectSongKind(m_accompanimentPath) == ESongKind::Midi)
-        Remember([this](SongMemoryValues& values) { values.pitch = m_pitch; });
+        m_remembered.Remember([this](SongMemoryValues& values) { values.pitch = m_pitch; });
 }
 
 void CKaraokeSession::RememberLyricPath()
 {
-    Remember([this](SongMemoryValues& values) { values.lyricPath = m_lyricPath; });
+    m_remembered.Remember([this](SongMemoryValues& values) { values.lyricPath = m_lyricPath; });
 }
 
 void CKaraokeSession::SetMelody(bool on)
 {
     m_melody = on;
     ApplyMelody();
-    Remember([on](SongMemoryValues& values) { values.melody = on; });
-}
-
-void CKaraokeSession::SetEncodingOverride(std::string name)
-{
-    m_encodingOverride = std::move(name);
-    Remember([this](SongMemoryValues& values) { values.encoding = m_encodingOverride; });
-}
-
-void CKaraokeSession::SetLrcOffsetMilliseconds(std::int32_t milliseconds)
-{
-    m_lrcOffsetMilliseconds = std::clamp(milliseconds, -kMaximumLrcOffsetMilliseconds, kMaximumLrcOffsetMilliseconds);
-    Remember([this](SongMemoryValues& values) { values.lrcOffsetMilliseconds = m_lrcOffsetMilliseconds; });
+    m_remembered.Remember([on](SongMemoryValues& values) { values.melody = on; });
 }
 
 void CKaraokeSession::SetVocalLayout(const VocalLayout& layout)
 {
     m_vocalLayout = layout;
-    Remember([&layout](SongMemoryValues& values) { values.vocalLayout = layout; });
+    m_remembered.Remember([&layout](SongMemoryValues& values) { values.vocalLayout = layout; });
     if (m_playingTracks.empty() || !m_videoInfo)
         return;
     const VocalLayout fitted = FitVocalLayout(layout, static_cast<int>(m_videoInfo->AudioTracks().size()));
@@ -292,7 +268,7 @@ bool CKaraokeSession::ChooseHeardChannels()
     if (tracks == 0) {
         m_services.prompts.ShowError(kCaptionError,
             u"视频文件中没有声音, 无法播放: "
-                + m_pathDisplay.Text(PathToUtf16(Utf16ToPath(m_accompanimentPath).filename())));
+                + m_texts.PathDisplay().Text(PathToUtf16(Utf16ToPath(m_accompanimentPath).filename())));
         return false;
     }
     m_playingLayout = FitVocalLayout(m_vocalLayout, tracks);
@@ -319,56 +295,6 @@ std::unique_ptr<ISongPicture> CKaraokeSession::OpenSongPicture(const std::filesy
     } catch (const std::runtime_error&) {
         return nullptr; // the sound plays on without its pictures
     }
-}
-
-template <typename Change> void CKaraokeSession::Remember(Change change)
-{
-    const std::optional<SongIdentity>& song = AccompanimentIdentity();
-    if (!song)
-        return;
-    SongMemoryValues values = m_memory.Recall(*song);
-    change(values);
-    m_memory.Remember(*song, values);
-}
-
-const std::optional<SongIdentity>& CKaraokeSession::AccompanimentIdentity()
-{
-    if (m_identifiedPath != m_accompanimentPath) {
-        m_identifiedPath = m_accompanimentPath;
-        m_songIdentity = IdentifySong(Utf16ToPath(m_accompanimentPath));
-    }
-    return m_songIdentity;
-}
-
-std::optional<double> CKaraokeSession::ChooseLevelingGain(ESongKind kind)
-{
-    if (!m_leveling)
-        return std::nullopt;
-    const std::optional<SongIdentity>& song = AccompanimentIdentity();
-    std::optional<LoudnessMeasure> measure;
-    if (song) {
-        measure = m_memory.Recall(*song).loudness;
-        if (!measure)
-            RequestMeasure(*song);
-    }
-    return SongLevelingGainDb(kind, measure);
-}
-
-void CKaraokeSession::RequestMeasure(const SongIdentity& song)
-{
-    if (m_analysis && std::find(m_unmeasurable.begin(), m_unmeasurable.end(), song) == m_unmeasurable.end())
-        m_analysis->Request(Utf16ToPath(m_accompanimentPath), DetectSongKind(m_accompanimentPath), song);
-}
-
-void CKaraokeSession::KeepMeasure(const SongIdentity& song, const std::optional<LoudnessMeasure>& measure)
-{
-    if (!measure) {
-        m_unmeasurable.push_back(song);
-        return;
-    }
-    SongMemoryValues values = m_memory.Recall(song);
-    values.loudness = measure;
-    m_memory.Remember(song, values);
 }
 
 void CKaraokeSession::Transpose(CMidiSong& song) const

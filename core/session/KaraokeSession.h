@@ -11,8 +11,9 @@
 #include "core/picture/VideoSong.h"
 #include "core/playback/AudioPlayer.h"
 #include "core/session/DropoutCounter.h"
-#include "core/session/SongLoudness.h"
-#include "core/session/SongMemory.h"
+#include "core/session/RememberedSong.h"
+#include "core/session/SongLeveling.h"
+#include "core/session/SongTexts.h"
 #include "core/session/VocalLayout.h"
 #include "midi/MidiSong.h"
 
@@ -118,10 +119,6 @@ public:
     // of its own, so a song that plays goes on undisturbed.
     void SaveTransposed(const std::filesystem::path& path);
 
-    // Songs that remember, in SongMemory.ini in the program folder: the song is the accompaniment
-    // file, known by its size and the hash of its bytes (CSongMemory), so it stays the same song
-    // after a move or a rename. Nothing is remembered of a file that cannot be read.
-    //
     // Restores what is remembered of the accompaniment file. The pitch and the lyric path (when
     // that file still exists) are restored when remembered and keep their values otherwise, as
     // the main window's flows want; the guide melody, the encoding override and the LRC offset
@@ -148,34 +145,8 @@ public:
     // Sets and remembers it. A song that plays switches at once when its decoded tracks stay the
     // same (either channel, or the two tracks swapped), otherwise at its next Play.
     void SetVocalLayout(const VocalLayout& layout);
-    // Leveling: every song plays at kLevelingTargetLufs, its true peaks limited to
-    // kLevelingCeilingDbtp, at the gain its measure gives (measured off the UI thread and kept with
-    // the song's memory) or, until it is measured, the gain of a typical song of its kind. Play
-    // chooses the gain and it holds until the next Play, so a measure that arrives while the song
-    // plays is used from its next Play. The mixer's volumes are not touched. On at start; a change
-    // takes effect at the next Play.
-    bool Leveling() const { return m_leveling; }
-    void SetLeveling(bool on) { m_leveling = on; }
-    // The leveling gain (dB) chosen by the last Play, or nothing when that song plays as it is.
-    std::optional<double> LevelingGainDb() const { return m_levelingGain; }
-
-    // The encodings the song's texts can be read in.
-    const ITextEncodings& TextEncodings() const { return m_services.textEncodings; }
-    // The name of the encoding that the song's texts (MIDI meta texts, an LRC file without a
-    // byte-order mark) are read in instead of the detected one; empty for none. A name that
-    // TextEncodings does not find counts as none. Play reads the song with it. Setting it
-    // remembers it for the song.
-    const std::string& EncodingOverride() const { return m_encodingOverride; }
-    void SetEncodingOverride(std::string name);
-    // The encoding of the song's texts as the override and detection choose it.
-    const ITextEncodingDetector& TextEncoding() const { return m_textEncoding; }
-    // File names as they are shown, in the legacy code page or the encoding detected for them.
-    const CPathDisplay& PathDisplay() const { return m_pathDisplay; }
-    // Milliseconds added to every time of the song's LRC lyrics, within
-    // ±kMaximumLrcOffsetMilliseconds (clamped). Setting it remembers it for the song.
-    std::int32_t LrcOffsetMilliseconds() const { return m_lrcOffsetMilliseconds; }
-    void SetLrcOffsetMilliseconds(std::int32_t milliseconds);
-
+    CSongLeveling& Leveling() { return m_leveling; }
+    CSongTexts& Texts() { return m_texts; }
     // The dropouts from the last Play that started a song to its Stop, so far while it plays.
     const CDropoutCounter& Dropouts() const { return m_dropouts; }
 
@@ -201,21 +172,14 @@ private:
     // For the audio song about to play: the tracks to decode and the channels heard. False for a
     // video without sound, which has been reported.
     bool ChooseHeardChannels();
-    // Changes what is remembered of the accompaniment file and saves it.
-    template <typename Change> void Remember(Change change);
-    // The accompaniment file's identity, read again when the path has changed.
-    const std::optional<SongIdentity>& AccompanimentIdentity();
-    // The leveling gain for the accompaniment file of this kind; asks for its measure when none is
-    // remembered.
-    std::optional<double> ChooseLevelingGain(ESongKind kind);
-    void RequestMeasure(const SongIdentity& song);
-    void KeepMeasure(const SongIdentity& song, const std::optional<LoudnessMeasure>& measure);
 
     SessionServices m_services;
+    std::u16string m_accompanimentPath;
+    CRememberedSong m_remembered;
+    CSongTexts m_texts;
     std::filesystem::path m_lyricFolder;
     ILyricsShow* m_lyricsShow = nullptr;
     ILyricTrackView* m_lyricTrackView = nullptr;
-    std::u16string m_accompanimentPath;
     std::u16string m_lyricPath;
     std::int32_t m_pitch = 0;
     std::int32_t m_tempoPercent = 100;
@@ -231,20 +195,10 @@ private:
     std::vector<int> m_playingTracks; // decoded of the video that plays; empty for another song
     std::shared_ptr<ISongPicture> m_picture; // of the song that plays
     bool m_idle = false;
-    CSongMemory m_memory;
-    std::u16string m_identifiedPath; // the path m_songIdentity was read from
-    std::optional<SongIdentity> m_songIdentity;
     bool m_melody = true;
     std::optional<std::uint8_t> m_melodyChannel; // of the MIDI song loaded last
-    std::string m_encodingOverride;
-    CEncodingOverride m_textEncoding {m_services.textEncodings, m_encodingOverride};
-    CPathDisplay m_pathDisplay {m_services.codePage, m_services.textEncodings};
-    std::int32_t m_lrcOffsetMilliseconds = 0;
-    bool m_leveling = true;
-    std::optional<double> m_levelingGain;
-    std::vector<SongIdentity> m_unmeasurable; // songs the analysis found no measure in, this run
     CDropoutCounter m_dropouts;
-    std::unique_ptr<CLoudnessAnalysisQueue> m_analysis; // null without an analyser; stops first
+    CSongLeveling m_leveling; // its analysis stops first
 };
 
 } // namespace linlangok

@@ -176,21 +176,21 @@ std::unique_ptr<QMenu> CLyricsShowWindow::MakeContextMenu()
     menu->addSeparator();
 
     QMenu* encodings = menu->addMenu(QStringLiteral("歌词编码"));
-    const std::string& override = m_parts.session.EncodingOverride();
+    const std::string& override = m_parts.session.Texts().EncodingOverride();
     const auto addEncoding = [&](const QString& label, const std::string& name) {
         QAction* item = encodings->addAction(label, this, [this, name] { ChooseEncoding(name); });
         item->setCheckable(true);
         item->setChecked(override == name);
     };
     addEncoding(QStringLiteral("自动检测"), {});
-    for (const TextEncodingChoice& choice : m_parts.session.TextEncodings().Choices())
+    for (const TextEncodingChoice& choice : m_parts.session.Texts().TextEncodings().Choices())
         addEncoding(ToQString(choice.label), choice.name);
 
-    const std::int32_t offset = m_parts.session.LrcOffsetMilliseconds();
+    const std::int32_t offset = m_parts.session.Texts().LrcOffsetMilliseconds();
     menu->addAction(QStringLiteral("歌词提前 0.1 秒"), this, [this] { NudgeLrcOffset(+100); });
     menu->addAction(QStringLiteral("歌词推迟 0.1 秒"), this, [this] { NudgeLrcOffset(-100); });
     QAction* reset = menu->addAction(QStringLiteral("歌词时间复原 (%1 秒)").arg(offset / 1000.0, 0, 'f', 1), this,
-        [this] { m_parts.session.SetLrcOffsetMilliseconds(0); });
+        [this] { m_parts.session.Texts().SetLrcOffsetMilliseconds(0); });
     reset->setEnabled(offset != 0);
     return menu;
 }
@@ -203,14 +203,14 @@ void CLyricsShowWindow::contextMenuEvent(QContextMenuEvent* event)
 void CLyricsShowWindow::ChooseEncoding(const std::string& name)
 {
     CKaraokeSession& session = m_parts.session;
-    session.SetEncodingOverride(name);
+    session.Texts().SetEncodingOverride(name);
     if (!session.LyricPath().empty())
         m_presenter.LoadLrcLyrics(Utf16ToPath(session.LyricPath()));
 }
 
 void CLyricsShowWindow::NudgeLrcOffset(std::int32_t milliseconds)
 {
-    m_parts.session.SetLrcOffsetMilliseconds(m_parts.session.LrcOffsetMilliseconds() + milliseconds);
+    m_parts.session.Texts().SetLrcOffsetMilliseconds(m_parts.session.Texts().LrcOffsetMilliseconds() + milliseconds);
 }
 
 void CLyricsShowWindow::closeEvent(QCloseEvent* event)

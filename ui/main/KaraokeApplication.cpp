@@ -43,7 +43,7 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
             services.programs, m_mainWindow->Controller(), services.dataFolder / "help", services.session.audioOutput,
             services.meterInput, services.session.programFolder, *m_session});
     m_songListWindow = std::make_unique<CSongListWindow>(SongListWindowParts {m_mainWindow->Controller(),
-        services.session.prompts, services.desktop, services.session.codePage, m_session->PathDisplay(),
+        services.session.prompts, services.desktop, services.session.codePage, m_session->Texts().PathDisplay(),
         services.collator, services.session.programFolder, services.dataFolder / "help", demoSong});
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
     m_session->AttachLyrics(&m_lyricsWindow->Presenter(), &m_lyricsWindow->Presenter());
@@ -260,7 +260,7 @@ MediaTrack CKaraokeApplication::Track() const
     const bool playing = IsPlaying();
     const std::u16string& songTitle = m_session->Song().Title();
     const bool titled = playing && m_session->Kind() == ESongKind::Midi && !songTitle.empty() && songTitle != kUntitled;
-    track.title = titled ? songTitle : m_session->PathDisplay().Text(PathToUtf16(track.path.stem()));
+    track.title = titled ? songTitle : m_session->Texts().PathDisplay().Text(PathToUtf16(track.path.stem()));
     if (playing)
         track.lengthMicroseconds = std::int64_t {m_session->Length()} * 1'000'000;
     return track;

@@ -132,7 +132,7 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
     auto* leveling = m_controls.Control<QCheckBox>(kLevelingBox);
     leveling->setToolTip(QStringLiteral("每首歌以相同的响度播放 (EBU R128, -18 LUFS), 从下一次播放起生效"));
     leveling->setChecked(QSettings(kSettingsOrganisation, kLevelingApplication).value(kLevelingKey, true).toBool());
-    m_parts.session.SetLeveling(leveling->isChecked());
+    m_parts.session.Leveling().SetOn(leveling->isChecked());
     BindControls();
     Connect();
 }
@@ -227,7 +227,7 @@ void CVolumeWindow::Connect()
     onClick(kVolumeHelpButton, [this] { m_parts.desktop.OpenDocument(m_parts.helpFolder / "Volume.html"); });
     onClick(kCalibrateLatencyButton, [this] { StartLatencyCalibration(); });
     connect(m_controls.Control<QCheckBox>(kLevelingBox), &QCheckBox::toggled, this, [this](bool on) {
-        m_parts.session.SetLeveling(on);
+        m_parts.session.Leveling().SetOn(on);
         QSettings(kSettingsOrganisation, kLevelingApplication).setValue(kLevelingKey, on);
     });
     connect(m_calibrationPoll, &QTimer::timeout, this, [this] {

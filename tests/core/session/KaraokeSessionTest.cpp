@@ -68,17 +68,17 @@ TEST_F(KaraokeSessionTest, AnEncodingOverrideWinsOverDetectionForTheSongAndItsLr
     const std::string title = rig.gbk.FromWide(u"茉莉花");
     const auto lrc = rig.home.WriteFile("song.lrc", "[00:01]" + title + "\n");
     session.SetAccompanimentPath(test::CSessionRig::DemoSong());
-    const std::string& big5 = session.TextEncodings().Choices()[3].name;
+    const std::string& big5 = session.Texts().TextEncodings().Choices()[3].name;
     // A name that finds no encoding leaves detection in charge.
     for (const std::string& name : {std::string(), big5, std::string("big5"), std::string("KOI8-R")}) {
-        session.SetEncodingOverride(name);
+        session.Texts().SetEncodingOverride(name);
         session.Play();
-        const ICodePage* found = session.TextEncodings().Find(name);
+        const ICodePage* found = session.Texts().TextEncodings().Find(name);
         const ICodePage& expected = found ? *found : rig.gbk;
         EXPECT_EQ(session.Song().CodePage().Name(), expected.Name()) << name;
         EXPECT_EQ(session.Song().Title(), expected.ToWide(title)) << name;
         CLrcLyricView view(rig.gbk);
-        view.Load(lrc, session.TextEncoding());
+        view.Load(lrc, session.Texts().TextEncoding());
         ASSERT_EQ(view.Lines().size(), 1u);
         EXPECT_EQ(view.Lines()[0].text, expected.ToWide(title)) << name;
     }
@@ -278,27 +278,27 @@ TEST(KaraokeSessionLeveling, PlayTakesTheGainOfTheMeasureKnownThenAndKeepsItToTh
         CKaraokeSession session(services);
         session.SetAccompanimentPath(test::CSessionRig::DemoSong());
         session.Play();
-        EXPECT_EQ(session.LevelingGainDb(), kLevelingTargetLufs - kTypicalMidiLufs); // not measured yet
+        EXPECT_EQ(session.Leveling().GainDb(), kLevelingTargetLufs - kTypicalMidiLufs); // not measured yet
         session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
         EXPECT_NEAR(playFor(session), 0.5 * std::pow(10.0, (kLevelingTargetLufs - kTypicalAudioLufs) / 20), 0.01);
         // The measure arrives while the song plays, and waits for the next Play.
         for (size_t measured = 0; measured < 2 && rig.uiThread.WaitForTask(std::chrono::seconds(10));)
             measured += rig.uiThread.RunPending();
-        EXPECT_EQ(session.LevelingGainDb(), kLevelingTargetLufs - kTypicalAudioLufs);
+        EXPECT_EQ(session.Leveling().GainDb(), kLevelingTargetLufs - kTypicalAudioLufs);
         const float limited = playFor(session);
-        EXPECT_EQ(session.LevelingGainDb(), 12.0);
+        EXPECT_EQ(session.Leveling().GainDb(), 12.0);
         EXPECT_LE(limited, std::pow(10.0, kLevelingCeilingDbtp / 20)); // 0.5 at +12 dB is 2.0
         EXPECT_GT(limited, 0.7);
-        session.SetLeveling(false);
-        EXPECT_EQ(session.LevelingGainDb(), 12.0); // the song plays on as it is
+        session.Leveling().SetOn(false);
+        EXPECT_EQ(session.Leveling().GainDb(), 12.0); // the song plays on as it is
         EXPECT_NEAR(playFor(session), 0.5, 0.01);
-        EXPECT_EQ(session.LevelingGainDb(), std::nullopt);
+        EXPECT_EQ(session.Leveling().GainDb(), std::nullopt);
     }
     // The song remembers its measure.
     CKaraokeSession session(rig.Services());
     session.SetAccompanimentPath(Utf8ToUtf16(wav.string()));
     session.Play();
-    EXPECT_EQ(session.LevelingGainDb(), 12.0);
+    EXPECT_EQ(session.Leveling().GainDb(), 12.0);
     rig.audioOutput->RemoveTap(tap);
 }
 

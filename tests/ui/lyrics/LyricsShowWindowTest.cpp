@@ -117,7 +117,7 @@ TEST_F(LyricsShowWindowTest, WordTimedLrcLineIsSungRedUpToTheWordBeingSung)
     const std::unique_ptr<QMenu> menu = window.MakeContextMenu();
     MenuItem(*menu, "歌词提前 0.1 秒")->trigger();
     window.FrameTick();
-    EXPECT_EQ(karaoke->Session().LrcOffsetMilliseconds(), 100);
+    EXPECT_EQ(karaoke->Session().Texts().LrcOffsetMilliseconds(), 100);
     EXPECT_EQ(window.Stage().lines.sung, u"好一朵茉莉花");
     MenuItem(*menu, "舞台视图")->trigger();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window.StageWindow()));
@@ -127,7 +127,7 @@ TEST_F(LyricsShowWindowTest, WordTimedLrcLineIsSungRedUpToTheWordBeingSung)
     // Another encoding reads the (UTF-8) file again at once.
     MenuItem(*menu, "BIG5")->trigger();
     window.FrameTick();
-    EXPECT_EQ(karaoke->Session().EncodingOverride(), "BIG5");
+    EXPECT_EQ(karaoke->Session().Texts().EncodingOverride(), "BIG5");
     EXPECT_NE(window.Stage().lines.sung, u"好一朵茉莉花");
 }
 

@@ -150,7 +150,7 @@ TEST_F(VolumeWindowTest, LevelingBoxSwitchesTheSessionsLevelingAndIsRemembered)
         auto& box = *static_cast<QCheckBox*>(window.Control(kLevelingBox));
         EXPECT_EQ(box.isChecked(), on);
         QTest::mouseClick(&box, Qt::LeftButton);
-        EXPECT_EQ(karaoke->Session().Leveling(), !on);
+        EXPECT_EQ(karaoke->Session().Leveling().IsOn(), !on);
         karaoke.reset();
     }
 }

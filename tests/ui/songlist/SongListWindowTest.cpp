@@ -31,9 +31,9 @@ protected:
     void Open()
     {
         window.reset();
-        window = std::make_unique<CSongListWindow>(
-            SongListWindowParts {mainWindow.Controller(), rig.prompts, desktop, rig.gbk, rig.session.PathDisplay(),
-                collator, rig.home.Path(), "/help", Utf16ToPath(test::CSessionRig::DemoSong())});
+        window = std::make_unique<CSongListWindow>(SongListWindowParts {mainWindow.Controller(), rig.prompts, desktop,
+            rig.gbk, rig.session.Texts().PathDisplay(), collator, rig.home.Path(), "/help",
+            Utf16ToPath(test::CSessionRig::DemoSong())});
         companions.songList = window.get();
         window->show();
         window->activateWindow();
@@ -123,7 +123,7 @@ TEST_F(SongListWindowTest, TheFirstStartMakesADefaultListWithTheDemoSongAndTheCo
     EXPECT_EQ(ListNames(), std::vector<std::string> {"默认列表"});
     EXPECT_EQ(SongNames(), std::vector<std::string> {"jasmine.mid"});
     EXPECT_EQ(ReadList("默认列表"),
-        (SongList {0, {}, {SongRecordOfPath(test::CSessionRig::DemoSong(), rig.session.PathDisplay())}}));
+        (SongList {0, {}, {SongRecordOfPath(test::CSessionRig::DemoSong(), rig.session.Texts().PathDisplay())}}));
     Open(); // a list exists: nothing is made
     EXPECT_EQ(SongNames(), std::vector<std::string> {"jasmine.mid"});
 
@@ -196,7 +196,7 @@ TEST_F(SongListWindowTest, SongsAreAddedRemovedAndClearedAndSavedAtOnce)
     Click(kAddFileButton); // cancelled
     Click(kAddFileButton);
     EXPECT_EQ(SongNames(), (std::vector<std::string> {"jasmine.mid", "b.wav", "c.mp3"}));
-    EXPECT_EQ(ReadList("默认列表").songs.back(), SongRecordOfPath(u"/m/c.mp3", rig.session.PathDisplay()));
+    EXPECT_EQ(ReadList("默认列表").songs.back(), SongRecordOfPath(u"/m/c.mp3", rig.session.Texts().PathDisplay()));
 
     // Files dropped on the window join the list at once; a dropped folder does not.
     QMimeData dropped;
@@ -252,7 +252,7 @@ TEST_F(SongListWindowTest, AddingAFolderTakesItsSongsButNotThoseOfItsSubfolders)
     EXPECT_EQ(SongNames(), (std::vector<std::string> {"jasmine.mid", "a.KAR"}));
     const SongList stored = ReadList("默认列表");
     EXPECT_EQ(stored.storedName, u"listname");
-    EXPECT_EQ(stored.songs.back(), SongRecordOfPath(PathToUtf16(a), rig.session.PathDisplay()));
+    EXPECT_EQ(stored.songs.back(), SongRecordOfPath(PathToUtf16(a), rig.session.Texts().PathDisplay()));
     EXPECT_EQ(CurrentList(), "默认列表");
 
     // Cancelled in the browser or while the folder is read: nothing is added.
