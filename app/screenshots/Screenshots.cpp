@@ -306,7 +306,7 @@ bool SaveVideoWindow(linlangok::CKaraokeApplication& karaoke, const QString& fol
     }
     CKaraokeSession& session = PlayUntil(karaoke, song, 4.6);
     bool saved = Save(karaoke.VideoWindow(), folder, "video");
-    saved &= SaveStage(karaoke, folder, "stage-video", std::nullopt, session.PictureFrame().get());
+    saved &= SaveStage(karaoke, folder, "stage-video", std::nullopt, session.Video().PictureFrame().get());
     karaoke.MainWindow().Controller().Handle(linlangok::command::Stop {});
     return saved;
 }
@@ -389,7 +389,7 @@ bool SaveMp3gSong(linlangok::CKaraokeApplication& karaoke, const QString& folder
     bool saved = Save(karaoke.VideoWindow(), folder, "video-mp3g");
     StageFrame ending = karaoke.LyricsWindow().Stage();
     ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 4, 12, true);
-    saved &= SaveStage(karaoke, folder, "stage-mp3g", ending, session.PictureFrame().get());
+    saved &= SaveStage(karaoke, folder, "stage-mp3g", ending, session.Video().PictureFrame().get());
     karaoke.MainWindow().Controller().Handle(linlangok::command::Stop {});
     return saved;
 }

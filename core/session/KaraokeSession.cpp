@@ -1,15 +1,11 @@
 #include "core/session/KaraokeSession.h"
 
 #include "common/FilePath.h"
-#include "common/Text.h"
 #include "core/lyrics/LyricFileLookup.h"
-#include "core/picture/VideoPicture.h"
 #include "midi/MidiFileWriter.h"
 
 #include <algorithm>
 #include <chrono>
-#include <stdexcept>
-#include <utility>
 
 namespace linlangok {
 namespace {
@@ -39,7 +35,9 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
           services.prompts, services.uiThread, services.midiDevices, services.timerDriver, m_song.get()))
     , m_audioPlayer(std::make_unique<CAudioPlayer>(
           services.audioOutput, services.prompts,
-          [this](const std::filesystem::path& path) { return OpenSongAudio(path); }, services.makeAudioStretcher))
+          [this](const std::filesystem::path& path) { return m_video.OpenAudio(path); }, services.makeAudioStretcher))
+    , m_video({services.videoSongs, services.openAudioFile, services.openMp3gSong, services.prompts,
+          m_texts.PathDisplay(), m_remembered, *m_audioPlayer, m_melody, [this] { return HeardPosition(); }})
     , m_dropouts(services.audioOutput)
     , m_leveling(services.loudnessAnalyser, services.uiThread, m_remembered)
 {
@@ -96,44 +94,25 @@ void CKaraokeSession::Play()
         m_services.midiDevices.SetLevelingGain(m_leveling.ChooseGain(m_kind));
         m_sequencer->Start();
     } else {
-        if (!ChooseHeardChannels())
+        if (!m_video.ChooseHeardChannels())
             return;
         m_idle = LoadSongLyrics(
             songPath, m_kind, lyricPath, *m_lyricsShow, m_lyricFolder, m_texts.PathDisplay(), m_services.prompts);
         m_audioPlayer->SetLevelingGain(m_leveling.ChooseGain(m_kind));
-        if (m_services.openMp3gSong && IsMp3gSong(songPath))
-            PlayMp3g(songPath);
-        else if (m_audioPlayer->OpenAndPlay(songPath))
-            m_picture = OpenSongPicture(songPath);
-        else
-            m_playingTracks.clear();
+        m_video.Play(songPath);
     }
     m_lyricPath = PathToUtf16(lyricPath);
     m_dropouts.Start();
 }
 
-void CKaraokeSession::PlayMp3g(const std::filesystem::path& song)
-{
-    Mp3gSong opened;
-    try {
-        opened = m_services.openMp3gSong(song);
-    } catch (const std::runtime_error& error) {
-        m_services.prompts.ShowError(kCaptionError, PlayFileErrorText(error.what()));
-        return;
-    }
-    if (m_audioPlayer->Play(std::move(opened.audio)))
-        m_picture = std::move(opened.picture);
-}
-
 void CKaraokeSession::Stop()
 {
-    m_picture.reset();
+    m_video.Stop();
     m_dropouts.Stop();
     if (m_kind == ESongKind::Midi)
         m_sequencer->Stop();
     else if (m_kind == ESongKind::Audio)
         m_audioPlayer->Stop();
-    m_playingTracks.clear();
 }
 
 double CKaraokeSession::Position() const
@@ -150,11 +129,6 @@ double CKaraokeSession::HeardPosition() const
     const double latency = std::chrono::duration<double>(m_services.audioOutput.OutputLatency()).count();
     const double songPerSecond = m_kind == ESongKind::Audio ? m_audioPlayer->Settings().SongFramesPerFrame() : 1.0;
     return std::max(0.0, Position() - latency * songPerSecond);
-}
-
-std::shared_ptr<const SongFrame> CKaraokeSession::PictureFrame()
-{
-    return m_picture ? m_picture->FrameAt(HeardPosition()) : nullptr;
 }
 
 std::int32_t CKaraokeSession::Length() const
@@ -199,9 +173,7 @@ SongMemoryValues CKaraokeSession::RecallSong()
     if (!values.lyricPath.empty())
         m_lyricPath = values.lyricPath;
     m_melody = values.melody.value_or(true);
-    ProbeVideo();
-    const auto tracks = static_cast<int>(m_videoInfo ? m_videoInfo->AudioTracks().size() : 0);
-    m_vocalLayout = values.vocalLayout.value_or(DefaultVocalLayout(tracks));
+    m_video.Recall(values);
     m_texts.Restore(values);
     m_leveling.MeasureAhead(values);
     return values;
@@ -225,76 +197,10 @@ void CKaraokeSession::SetMelody(bool on)
     m_remembered.Remember([on](SongMemoryValues& values) { values.melody = on; });
 }
 
-void CKaraokeSession::SetVocalLayout(const VocalLayout& layout)
-{
-    m_vocalLayout = layout;
-    m_remembered.Remember([&layout](SongMemoryValues& values) { values.vocalLayout = layout; });
-    if (m_playingTracks.empty() || !m_videoInfo)
-        return;
-    const VocalLayout fitted = FitVocalLayout(layout, static_cast<int>(m_videoInfo->AudioTracks().size()));
-    if (DecodedTracks(fitted) == m_playingTracks) {
-        m_playingLayout = fitted;
-        ApplyMelody();
-    }
-}
-
 void CKaraokeSession::ApplyMelody()
 {
     m_sequencer->SetMutedChannel(m_melody ? std::nullopt : m_melodyChannel);
-    if (!m_playingTracks.empty())
-        m_audioPlayer->SetChannelPick(HeardChannels(m_playingLayout, m_melody));
-}
-
-void CKaraokeSession::ProbeVideo()
-{
-    m_videoInfo.reset();
-    if (!m_services.videoSongs || !IsVideoFileName(m_accompanimentPath))
-        return;
-    try {
-        m_videoInfo = m_services.videoSongs->Probe(Utf16ToPath(m_accompanimentPath));
-    } catch (const std::runtime_error&) {
-        // The player reports a file that cannot be played.
-    }
-}
-
-bool CKaraokeSession::ChooseHeardChannels()
-{
-    m_playingTracks.clear();
-    m_audioPlayer->SetChannelPick({});
-    ProbeVideo();
-    if (!m_videoInfo)
-        return true;
-    const auto tracks = static_cast<int>(m_videoInfo->AudioTracks().size());
-    if (tracks == 0) {
-        m_services.prompts.ShowError(kCaptionError,
-            u"视频文件中没有声音, 无法播放: "
-                + m_texts.PathDisplay().Text(PathToUtf16(Utf16ToPath(m_accompanimentPath).filename())));
-        return false;
-    }
-    m_playingLayout = FitVocalLayout(m_vocalLayout, tracks);
-    m_playingTracks = DecodedTracks(m_playingLayout);
-    ApplyMelody();
-    return true;
-}
-
-std::unique_ptr<IAudioFileDecoder> CKaraokeSession::OpenSongAudio(const std::filesystem::path& path)
-{
-    if (!m_playingTracks.empty())
-        return m_services.videoSongs->OpenAudio(path, m_playingTracks);
-    if (IsVideoFileName(PathToUtf16(path)))
-        throw std::runtime_error("video songs cannot be played");
-    return m_services.openAudioFile(path);
-}
-
-std::unique_ptr<ISongPicture> CKaraokeSession::OpenSongPicture(const std::filesystem::path& path)
-{
-    if (m_playingTracks.empty() || !m_videoInfo->HasPicture())
-        return nullptr;
-    try {
-        return std::make_unique<CVideoPicture>(m_services.videoSongs->OpenPictures(path));
-    } catch (const std::runtime_error&) {
-        return nullptr; // the sound plays on without its pictures
-    }
+    m_video.ApplyHeardChannels();
 }
 
 void CKaraokeSession::Transpose(CMidiSong& song) const

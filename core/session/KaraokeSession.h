@@ -14,6 +14,7 @@
 #include "core/session/RememberedSong.h"
 #include "core/session/SongLeveling.h"
 #include "core/session/SongTexts.h"
+#include "core/session/SongVideo.h"
 #include "core/session/VocalLayout.h"
 #include "midi/MidiSong.h"
 
@@ -108,10 +109,6 @@ public:
     // The song time the listener hears now: Position less what the output still holds (its
     // latency, in song time). What a song's picture is drawn from.
     double HeardPosition() const;
-    // The pictures of the song that plays (a video's or an MP3+G song's), or null.
-    ISongPicture* Picture() const { return m_picture.get(); }
-    // The picture due at HeardPosition; null without pictures or before the first one.
-    std::shared_ptr<const SongFrame> PictureFrame();
     // The song-end rule: the position has reached the exact length (not only its whole seconds,
     // which would cut off up to a second of the song). True when nothing plays.
     bool HasReachedEnd() const;
@@ -136,15 +133,7 @@ public:
     bool Melody() const { return m_melody; }
     void SetMelody(bool on);
 
-    // What the accompaniment file holds when it is a video, as RecallSong or Play found it; null
-    // for another song, or a video that could not be read.
-    const VideoSongInfo* VideoInfo() const { return m_videoInfo ? &*m_videoInfo : nullptr; }
-    // Where the video's original vocal is: remembered for the song, else the default for its
-    // tracks (restored by RecallSong).
-    const VocalLayout& SongVocalLayout() const { return m_vocalLayout; }
-    // Sets and remembers it. A song that plays switches at once when its decoded tracks stay the
-    // same (either channel, or the two tracks swapped), otherwise at its next Play.
-    void SetVocalLayout(const VocalLayout& layout);
+    CSongVideo& Video() { return m_video; }
     CSongLeveling& Leveling() { return m_leveling; }
     CSongTexts& Texts() { return m_texts; }
     // The dropouts from the last Play that started a song to its Stop, so far while it plays.
@@ -156,22 +145,11 @@ public:
     CRecordingController& Recording() { return *m_recording; }
 
 private:
-    // Plays an MP3+G song's sound and keeps its picture.
-    void PlayMp3g(const std::filesystem::path& song);
     // Transposes every track of the song by the pitch; nothing outside -127..127.
     void Transpose(CMidiSong& song) const;
     // Mutes the melody channel of the loaded song, or nothing, as the guide melody says; a video
     // that plays is heard with its vocal or its backing.
     void ApplyMelody();
-    // The player's opener: a video's decoded tracks, else the audio file.
-    std::unique_ptr<IAudioFileDecoder> OpenSongAudio(const std::filesystem::path& path);
-    // A video's frames; null for a song without them (an MP3+G song's come with its sound).
-    std::unique_ptr<ISongPicture> OpenSongPicture(const std::filesystem::path& path);
-    // Reads what the accompaniment file holds when it is a video (nothing otherwise).
-    void ProbeVideo();
-    // For the audio song about to play: the tracks to decode and the channels heard. False for a
-    // video without sound, which has been reported.
-    bool ChooseHeardChannels();
 
     SessionServices m_services;
     std::u16string m_accompanimentPath;
@@ -189,14 +167,10 @@ private:
     bool m_songLoaded = false; // the last MIDI Play loaded its file
     std::unique_ptr<CMidiSequencer> m_sequencer;
     std::unique_ptr<CAudioPlayer> m_audioPlayer;
-    std::optional<VideoSongInfo> m_videoInfo; // of the accompaniment file, when a video
-    VocalLayout m_vocalLayout;
-    VocalLayout m_playingLayout; // of the video that plays, fitted to its tracks
-    std::vector<int> m_playingTracks; // decoded of the video that plays; empty for another song
-    std::shared_ptr<ISongPicture> m_picture; // of the song that plays
     bool m_idle = false;
     bool m_melody = true;
     std::optional<std::uint8_t> m_melodyChannel; // of the MIDI song loaded last
+    CSongVideo m_video;
     CDropoutCounter m_dropouts;
     CSongLeveling m_leveling; // its analysis stops first
 };

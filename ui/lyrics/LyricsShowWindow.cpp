@@ -153,7 +153,7 @@ void CLyricsShowWindow::mousePressEvent(QMouseEvent* event)
 
 std::shared_ptr<const SongFrame> CLyricsShowWindow::StagePicture() const
 {
-    return m_parts.session.PictureFrame();
+    return m_parts.session.Video().PictureFrame();
 }
 
 std::unique_ptr<QMenu> CLyricsShowWindow::MakeContextMenu()

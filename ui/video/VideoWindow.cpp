@@ -27,14 +27,14 @@ struct VocalState {
     std::vector<VocalLayout> choices;
 };
 
-VocalState CurrentVocalState(const CKaraokeSession& session)
+VocalState CurrentVocalState(const CSongVideo& video)
 {
-    const VideoSongInfo* info = session.VideoInfo();
+    const VideoSongInfo* info = video.Info();
     const std::vector<MediaStream> tracks = info ? info->AudioTracks() : std::vector<MediaStream> {};
     if (tracks.empty())
         return {};
     const auto count = static_cast<int>(tracks.size());
-    return {FitVocalLayout(session.SongVocalLayout(), count), VocalLayoutChoices(count, tracks.front().channels)};
+    return {FitVocalLayout(video.SongVocalLayout(), count), VocalLayoutChoices(count, tracks.front().channels)};
 }
 
 } // namespace
@@ -120,8 +120,8 @@ void CVideoWindow::FrameTick()
     if (!m_parts.controller.TimersMayRun())
         return;
     CKaraokeSession& session = m_parts.session;
-    std::shared_ptr<const SongFrame> picture = session.PictureFrame();
-    const bool silentVideo = m_parts.controller.IsPlaying() && session.VideoInfo() && !session.Picture();
+    std::shared_ptr<const SongFrame> picture = session.Video().PictureFrame();
+    const bool silentVideo = m_parts.controller.IsPlaying() && session.Video().Info() && !session.Video().Picture();
     m_view->Show(std::move(picture),
         silentVideo ? QStringLiteral("这首歌没有画面") : QStringLiteral("播放视频或 MP3+G 歌曲时, 画面在这里显示"));
     ShowVocalState();
@@ -129,7 +129,7 @@ void CVideoWindow::FrameTick()
 
 void CVideoWindow::ShowVocalState()
 {
-    const VocalState state = CurrentVocalState(m_parts.session);
+    const VocalState state = CurrentVocalState(m_parts.session.Video());
     const bool original = m_parts.session.Melody();
     const bool switchable = !state.choices.empty();
     m_vocalSwitch->setEnabled(switchable);
@@ -144,11 +144,11 @@ void CVideoWindow::ShowVocalState()
 
 void CVideoWindow::AddVocalLayoutItems(QMenu& menu)
 {
-    const VocalState state = CurrentVocalState(m_parts.session);
+    const VocalState state = CurrentVocalState(m_parts.session.Video());
     auto* group = new QActionGroup(&menu);
     for (const VocalLayout& choice : state.choices) {
         QAction* item = menu.addAction(ToQString(VocalLayoutLabel(choice)), this, [this, choice] {
-            m_parts.session.SetVocalLayout(choice);
+            m_parts.session.Video().SetVocalLayout(choice);
             ShowVocalState();
         });
         item->setCheckable(true);

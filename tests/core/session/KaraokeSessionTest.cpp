@@ -112,18 +112,18 @@ TEST(KaraokeSessionMp3g, AnMp3gSongPlaysWithItsPictureAndABrokenOneSaysWhy)
     devices.home.WriteFile("song.cdg", CdgColourTable(false, {0x000, 0x0F0}) + CdgMemoryPreset(1));
     session.SetAccompanimentPath(Utf8ToUtf16((devices.home.Path() / "song.wav").string()));
     session.Play();
-    ASSERT_TRUE(session.Picture());
+    ASSERT_TRUE(session.Video().Picture());
     devices.Advance(100);
-    EXPECT_EQ(session.Picture()->FrameAt(session.Position())->pixels[0], 0xFF00FF00u);
-    ASSERT_TRUE(session.PictureFrame()); // what the windows draw
-    EXPECT_TRUE(session.PictureFrame()->pixelArt);
+    EXPECT_EQ(session.Video().Picture()->FrameAt(session.Position())->pixels[0], 0xFF00FF00u);
+    ASSERT_TRUE(session.Video().PictureFrame()); // what the windows draw
+    EXPECT_TRUE(session.Video().PictureFrame()->pixelArt);
     EXPECT_EQ(session.Length(), 1);
     session.Stop();
-    EXPECT_FALSE(session.Picture());
+    EXPECT_FALSE(session.Video().Picture());
 
     session.SetAccompanimentPath(Utf8ToUtf16((devices.home.WriteFile("lone.cdg", "")).string()));
     session.Play();
-    EXPECT_FALSE(session.Picture());
+    EXPECT_FALSE(session.Video().Picture());
     EXPECT_FALSE(session.AudioPlayer().IsOpen());
     ASSERT_EQ(devices.prompts.m_messages.size(), 1u);
     EXPECT_EQ(devices.prompts.m_messages[0].text,

@@ -86,7 +86,7 @@ TEST_F(VideoWindowTest, ThePictureShowsLetterboxedAndTheSwitchChangesWhatIsHeard
     EXPECT_EQ(window.VocalPlace()->text(), QStringLiteral("左声道原唱"));
     controller.Handle(command::Stop {});
     karaoke->Session().RecallSong();
-    EXPECT_EQ(karaoke->Session().SongVocalLayout().place, VocalLayout::EPlace::LeftChannel);
+    EXPECT_EQ(karaoke->Session().Video().SongVocalLayout().place, VocalLayout::EPlace::LeftChannel);
     EXPECT_FALSE(karaoke->Session().Melody());
 
     // A video without sound is refused with a message that says so.

@@ -1,0 +1,128 @@
+#include "core/session/SongVideo.h"
+
+#include "common/Text.h"
+#include "core/picture/VideoPicture.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace linlangok {
+
+CSongVideo::CSongVideo(Parts parts)
+    : m_parts(std::move(parts))
+{
+}
+
+void CSongVideo::SetVocalLayout(const VocalLayout& layout)
+{
+    m_layout = layout;
+    m_parts.song.Remember([&layout](SongMemoryValues& values) { values.vocalLayout = layout; });
+    if (m_playingTracks.empty() || !m_info)
+        return;
+    const VocalLayout fitted = FitVocalLayout(layout, static_cast<int>(m_info->AudioTracks().size()));
+    if (DecodedTracks(fitted) == m_playingTracks) {
+        m_playingLayout = fitted;
+        ApplyHeardChannels();
+    }
+}
+
+std::shared_ptr<const SongFrame> CSongVideo::PictureFrame()
+{
+    return m_picture ? m_picture->FrameAt(m_parts.heardPosition()) : nullptr;
+}
+
+void CSongVideo::Recall(const SongMemoryValues& values)
+{
+    Probe();
+    const auto tracks = static_cast<int>(m_info ? m_info->AudioTracks().size() : 0);
+    m_layout = values.vocalLayout.value_or(DefaultVocalLayout(tracks));
+}
+
+bool CSongVideo::ChooseHeardChannels()
+{
+    m_playingTracks.clear();
+    m_parts.player.SetChannelPick({});
+    Probe();
+    if (!m_info)
+        return true;
+    const auto tracks = static_cast<int>(m_info->AudioTracks().size());
+    if (tracks == 0) {
+        m_parts.prompts.ShowError(kCaptionError,
+            u"视频文件中没有声音, 无法播放: "
+                + m_parts.names.Text(PathToUtf16(Utf16ToPath(m_parts.song.Path()).filename())));
+        return false;
+    }
+    m_playingLayout = FitVocalLayout(m_layout, tracks);
+    m_playingTracks = DecodedTracks(m_playingLayout);
+    ApplyHeardChannels();
+    return true;
+}
+
+void CSongVideo::Play(const std::filesystem::path& song)
+{
+    if (m_parts.openMp3gSong && IsMp3gSong(song))
+        PlayMp3g(song);
+    else if (m_parts.player.OpenAndPlay(song))
+        m_picture = OpenPicture(song);
+    else
+        m_playingTracks.clear();
+}
+
+void CSongVideo::PlayMp3g(const std::filesystem::path& song)
+{
+    Mp3gSong opened;
+    try {
+        opened = m_parts.openMp3gSong(song);
+    } catch (const std::runtime_error& error) {
+        m_parts.prompts.ShowError(kCaptionError, PlayFileErrorText(error.what()));
+        return;
+    }
+    if (m_parts.player.Play(std::move(opened.audio)))
+        m_picture = std::move(opened.picture);
+}
+
+std::unique_ptr<IAudioFileDecoder> CSongVideo::OpenAudio(const std::filesystem::path& path)
+{
+    if (!m_playingTracks.empty())
+        return m_parts.videoSongs->OpenAudio(path, m_playingTracks);
+    if (IsVideoFileName(PathToUtf16(path)))
+        throw std::runtime_error("video songs cannot be played");
+    return m_parts.openAudioFile(path);
+}
+
+void CSongVideo::ApplyHeardChannels()
+{
+    if (!m_playingTracks.empty())
+        m_parts.player.SetChannelPick(HeardChannels(m_playingLayout, m_parts.original));
+}
+
+void CSongVideo::Stop()
+{
+    m_picture.reset();
+    m_playingTracks.clear();
+}
+
+void CSongVideo::Probe()
+{
+    m_info.reset();
+    if (!m_parts.videoSongs || !IsVideoFileName(m_parts.song.Path()))
+        return;
+    try {
+        m_info = m_parts.videoSongs->Probe(Utf16ToPath(m_parts.song.Path()));
+    } catch (const std::runtime_error&) {
+        // The player reports a file that cannot be played.
+    }
+}
+
+std::unique_ptr<ISongPicture> CSongVideo::OpenPicture(const std::filesystem::path& path)
+{
+    if (m_playingTracks.empty() || !m_info->HasPicture())
+        return nullptr;
+    try {
+        return std::make_unique<CVideoPicture>(m_parts.videoSongs->OpenPictures(path));
+    } catch (const std::runtime_error&) {
+        return nullptr; // the sound plays on without its pictures
+    }
+}
+
+} // namespace linlangok
