@@ -59,7 +59,7 @@ void Frames(benchmark::State& state, const std::u16string& song, const std::u16s
     CLyricsShowWindow& window = karaoke.LyricsWindow();
     karaoke.MainWindow().Controller().Handle(command::Stop {});
     karaoke.Session().SetAccompanimentPath(song);
-    karaoke.Session().SetLyricPath(lyrics);
+    karaoke.Session().Lyrics().SetPath(lyrics);
     karaoke.MainWindow().Controller().Handle(command::Play {});
     window.show();
     window.resize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));

@@ -32,8 +32,8 @@ int PlayThroughSession(ToolContext& context, const char* usage, bool shifts)
         return 1;
     CKaraokeSession& session = tool->session;
     session.SetAccompanimentPath(PathToUtf16(arguments[0]));
-    session.SetPitch(shift.transpose);
-    session.SetTempoPercent(shift.tempoPercent);
+    session.KeyAndTempo().SetPitch(shift.transpose);
+    session.KeyAndTempo().SetTempoPercent(shift.tempoPercent);
     session.Play();
     const bool midi = session.Kind() == ESongKind::Midi;
     if (midi ? !session.Sequencer().IsPlaying() : !session.AudioPlayer().IsOpen())

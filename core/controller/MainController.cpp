@@ -73,7 +73,7 @@ void CMainController::Initialize()
     m_pitch = 0;
     m_values.startTogether = true;
     m_values.stopTogether = true;
-    m_session.SetTempoPercent(100);
+    m_session.KeyAndTempo().SetTempoPercent(100);
     m_controls.WriteTempoPercent(100);
     ApplyEnableRules();
     WriteValues();
@@ -217,9 +217,9 @@ void CMainController::Run(const command::DropFile& dropped)
 void CMainController::UsePath(EPathEdit edit, const std::filesystem::path& path)
 {
     if (edit == EPathEdit::Lyric) {
-        m_session.SetLyricPath(PathToUtf16(path));
-        m_session.RememberLyricPath();
-        m_session.LyricsShow().LoadLrcLyrics(path);
+        m_session.Lyrics().SetPath(PathToUtf16(path));
+        m_session.Lyrics().RememberPath();
+        m_session.Lyrics().Show().LoadLrcLyrics(path);
     } else {
         RememberEditedPitch();
         m_session.SetAccompanimentPath(PathToUtf16(path));
@@ -273,13 +273,13 @@ void CMainController::StorePitch(std::int32_t value)
     }
     m_pitch = value;
     m_controls.SetPitchUpDownPosition(value + kPitchUpDownOffset);
-    m_session.SetPitch(value);
+    m_session.KeyAndTempo().SetPitch(value);
 }
 
 void CMainController::RememberEditedPitch()
 {
     if (std::exchange(m_pitchEdited, false))
-        m_session.RememberPitch();
+        m_session.KeyAndTempo().RememberPitch();
 }
 
 void CMainController::Run(const command::PitchStepped& stepped)
@@ -290,14 +290,14 @@ void CMainController::Run(const command::PitchStepped& stepped)
 
 void CMainController::Run(const command::TempoEdited& edited)
 {
-    m_session.SetTempoPercent(edited.percent);
-    if (m_session.TempoPercent() != edited.percent)
-        m_controls.WriteTempoPercent(m_session.TempoPercent());
+    m_session.KeyAndTempo().SetTempoPercent(edited.percent);
+    if (m_session.KeyAndTempo().TempoPercent() != edited.percent)
+        m_controls.WriteTempoPercent(m_session.KeyAndTempo().TempoPercent());
 }
 
 std::int32_t CMainController::TempoPercent() const
 {
-    return m_session.TempoPercent();
+    return m_session.KeyAndTempo().TempoPercent();
 }
 
 void CMainController::WritePitch(std::int32_t value)
@@ -448,10 +448,10 @@ void CMainController::Run(const command::PlayNow& play)
 {
     RememberEditedPitch();
     m_session.SetAccompanimentPath(play.path);
-    m_session.SetLyricPath(u"");
+    m_session.Lyrics().SetPath(u"");
     // The song plays at the key that the edit then shows: its remembered one, else 0.
     m_pitch = RecallSong().value_or(0);
-    m_session.SetPitch(m_pitch);
+    m_session.KeyAndTempo().SetPitch(m_pitch);
     PlayCommand();
     WriteValues();
 }
@@ -483,7 +483,7 @@ void CMainController::ApplyEditedValues()
 {
     const CPathDisplay& names = m_session.Texts().PathDisplay();
     m_session.SetAccompanimentPath(EditedPath(m_values.accompaniment, m_session.AccompanimentPath(), names));
-    m_session.SetLyricPath(EditedPath(m_values.lyric, m_session.LyricPath(), names));
+    m_session.Lyrics().SetPath(EditedPath(m_values.lyric, m_session.Lyrics().Path(), names));
     const auto pitch = ParseSignedNumber(m_values.pitch);
     if (!pitch) {
         m_controls.Beep();
@@ -496,7 +496,7 @@ void CMainController::ApplyEditedValues()
 void CMainController::WriteValues()
 {
     m_values.accompaniment = m_session.Texts().PathDisplay().Text(m_session.AccompanimentPath());
-    m_values.lyric = m_session.Texts().PathDisplay().Text(m_session.LyricPath());
+    m_values.lyric = m_session.Texts().PathDisplay().Text(m_session.Lyrics().Path());
     m_values.pitch = SignedText(m_pitch);
     m_values.melody = m_session.Melody();
     m_controls.WriteControls(m_values);

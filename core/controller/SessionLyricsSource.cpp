@@ -19,9 +19,9 @@ std::optional<LyricsSongState> CSessionLyricsSource::Read() const
     LyricsSongState song;
     song.position = m_session.Position();
     song.playing = m_controller.IsPlaying();
-    song.idle = m_session.IsIdle();
+    song.idle = m_session.Lyrics().ShowsIdleLyrics();
     song.kind = m_session.Kind();
-    song.lyricPathEmpty = m_session.LyricPath().empty();
+    song.lyricPathEmpty = m_session.Lyrics().Path().empty();
     song.lrcOffsetMilliseconds = m_session.Texts().LrcOffsetMilliseconds();
     song.songTitle = m_session.Song().Title();
     song.songSubtitle = m_session.Song().Subtitle();

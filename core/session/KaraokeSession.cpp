@@ -1,33 +1,18 @@
 #include "core/session/KaraokeSession.h"
 
 #include "common/FilePath.h"
-#include "core/lyrics/LyricFileLookup.h"
 #include "midi/MidiFileWriter.h"
 
 #include <algorithm>
 #include <chrono>
 
 namespace linlangok {
-namespace {
-
-// Stands in for the lyrics window until one is attached: no lines, no syllables.
-class CNoLyricsShow final : public ILyricsShow {
-public:
-    void LoadLrcLyrics(const std::filesystem::path&) override { }
-    void ShowIdleLyrics() override { }
-    int MidiLyricLineCount() const override { return 0; }
-};
-
-CNoLyricsShow g_noLyricsShow;
-
-} // namespace
 
 CKaraokeSession::CKaraokeSession(const SessionServices& services)
     : m_services(services)
     , m_remembered(m_accompanimentPath, services.programFolder, services.prompts, services.fileLocks)
     , m_texts(services.textEncodings, services.codePage, m_remembered)
-    , m_lyricFolder(LyricFolder(services.programFolder))
-    , m_lyricsShow(&g_noLyricsShow)
+    , m_lyrics(services.programFolder, m_texts.PathDisplay(), services.prompts, m_remembered)
     , m_recording(std::make_unique<CRecordingController>(services.inputDevices, services.mixers, services.mp3Encoder,
           services.programFolder, services.fileLocks, services.prompts, services.standardOutput, &services.audioOutput))
     , m_song(std::make_unique<CMidiSong>(services.codePage))
@@ -36,12 +21,12 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
     , m_audioPlayer(std::make_unique<CAudioPlayer>(
           services.audioOutput, services.prompts,
           [this](const std::filesystem::path& path) { return m_video.OpenAudio(path); }, services.makeAudioStretcher))
+    , m_keyAndTempo(*m_audioPlayer, m_remembered)
     , m_video({services.videoSongs, services.openAudioFile, services.openMp3gSong, services.prompts,
           m_texts.PathDisplay(), m_remembered, *m_audioPlayer, m_melody, [this] { return HeardPosition(); }})
     , m_dropouts(services.audioOutput)
     , m_leveling(services.loudnessAnalyser, services.uiThread, m_remembered)
 {
-    CreateLyricFolder(m_lyricFolder);
 }
 
 CKaraokeSession::~CKaraokeSession()
@@ -49,59 +34,36 @@ CKaraokeSession::~CKaraokeSession()
     m_sequencer->Stop();
 }
 
-void CKaraokeSession::AttachLyrics(ILyricsShow* show, ILyricTrackView* trackView)
-{
-    m_lyricsShow = show ? show : &g_noLyricsShow;
-    m_lyricTrackView = trackView;
-}
-
-void CKaraokeSession::SetPitch(std::int32_t pitch)
-{
-    m_pitch = pitch;
-    m_audioPlayer->SetPitch(pitch);
-}
-
-void CKaraokeSession::SetTempoPercent(std::int32_t percent)
-{
-    m_tempoPercent = std::clamp(percent, kTempoMinimumPercent, kTempoMaximumPercent);
-    m_audioPlayer->SetTempoPercent(m_tempoPercent);
-}
-
 void CKaraokeSession::Play()
 {
     Stop();
     m_dropouts.Clear();
     m_kind = DetectSongKind(m_accompanimentPath);
-    std::filesystem::path lyricPath = Utf16ToPath(m_lyricPath);
     const std::filesystem::path songPath = Utf16ToPath(m_accompanimentPath);
     if (m_kind == ESongKind::Midi) {
         const SongLoad load = m_song->Load(songPath, m_texts.TextEncoding());
         // The view and the sequencer's players let go of the tracks a load destroyed (a file
         // refused after its header cleared the song) before a message lets the view paint again.
-        if (m_lyricTrackView)
-            m_lyricTrackView->SetLyricTrack(m_song->LyricTrack());
+        m_lyrics.ShowTrack(m_song->LyricTrack());
         m_sequencer->Load(*m_song, 0);
         m_services.prompts.ShowMessages(load.messages);
         m_songLoaded = load.loaded;
         if (!m_songLoaded)
             return;
-        m_idle = LoadSongLyrics(
-            songPath, m_kind, lyricPath, *m_lyricsShow, m_lyricFolder, m_texts.PathDisplay(), m_services.prompts);
-        Transpose(*m_song);
+        m_lyrics.Load(songPath, m_kind);
+        m_keyAndTempo.Transpose(*m_song);
         m_melodyChannel = m_song->MelodyChannel();
         ApplyMelody();
-        m_sequencer->Clock().SetTempoPercent(m_tempoPercent);
+        m_sequencer->Clock().SetTempoPercent(m_keyAndTempo.TempoPercent());
         m_services.midiDevices.SetLevelingGain(m_leveling.ChooseGain(m_kind));
         m_sequencer->Start();
     } else {
         if (!m_video.ChooseHeardChannels())
             return;
-        m_idle = LoadSongLyrics(
-            songPath, m_kind, lyricPath, *m_lyricsShow, m_lyricFolder, m_texts.PathDisplay(), m_services.prompts);
+        m_lyrics.Load(songPath, m_kind);
         m_audioPlayer->SetLevelingGain(m_leveling.ChooseGain(m_kind));
         m_video.Play(songPath);
     }
-    m_lyricPath = PathToUtf16(lyricPath);
     m_dropouts.Start();
 }
 
@@ -158,36 +120,20 @@ void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
     m_services.prompts.ShowMessages(load.messages);
     if (!load)
         return;
-    Transpose(copy);
+    m_keyAndTempo.Transpose(copy);
     CMidiFileWriter(copy, m_services.prompts).Write(path, kApplicationTitle);
 }
 
 SongMemoryValues CKaraokeSession::RecallSong()
 {
     SongMemoryValues values = m_remembered.RecallAnew();
-    if (values.pitch)
-        m_pitch = *values.pitch;
-    std::error_code error;
-    if (!values.lyricPath.empty() && !std::filesystem::is_regular_file(Utf16ToPath(values.lyricPath), error))
-        values.lyricPath.clear(); // moved or deleted: the lyric lookup finds what it can
-    if (!values.lyricPath.empty())
-        m_lyricPath = values.lyricPath;
+    m_keyAndTempo.Recall(values);
+    m_lyrics.Recall(values);
     m_melody = values.melody.value_or(true);
     m_video.Recall(values);
     m_texts.Restore(values);
     m_leveling.MeasureAhead(values);
     return values;
-}
-
-void CKaraokeSession::RememberPitch()
-{
-    if (DetectSongKind(m_accompanimentPath) == ESongKind::Midi)
-        m_remembered.Remember([this](SongMemoryValues& values) { values.pitch = m_pitch; });
-}
-
-void CKaraokeSession::RememberLyricPath()
-{
-    m_remembered.Remember([this](SongMemoryValues& values) { values.lyricPath = m_lyricPath; });
 }
 
 void CKaraokeSession::SetMelody(bool on)
@@ -201,14 +147,6 @@ void CKaraokeSession::ApplyMelody()
 {
     m_sequencer->SetMutedChannel(m_melody ? std::nullopt : m_melodyChannel);
     m_video.ApplyHeardChannels();
-}
-
-void CKaraokeSession::Transpose(CMidiSong& song) const
-{
-    if (m_pitch < -127 || m_pitch > 127)
-        return;
-    for (size_t index = 0; index < song.TrackCount(); ++index)
-        song.Track(index).Transpose(m_pitch);
 }
 
 } // namespace linlangok

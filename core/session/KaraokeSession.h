@@ -1,21 +1,20 @@
 #pragma once
 
 #include "common/CodePage.h"
-#include "common/FilePath.h"
 #include "common/SongKind.h"
 #include "common/TextEncodings.h"
 #include "core/cdg/Mp3gSong.h"
 #include "core/midiplay/MidiSequencer.h"
 #include "core/performance/RecordingController.h"
-#include "core/picture/SongPicture.h"
 #include "core/picture/VideoSong.h"
 #include "core/playback/AudioPlayer.h"
 #include "core/session/DropoutCounter.h"
+#include "core/session/KeyAndTempo.h"
 #include "core/session/RememberedSong.h"
 #include "core/session/SongLeveling.h"
+#include "core/session/SongLyrics.h"
 #include "core/session/SongTexts.h"
 #include "core/session/SongVideo.h"
-#include "core/session/VocalLayout.h"
 #include "midi/MidiSong.h"
 
 #include <filesystem>
@@ -23,12 +22,8 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <vector>
 
 namespace linlangok {
-
-class ILyricsShow;
-class ILyricTrackView;
 
 // What the session's engines are built on. Everything is owned by the program's main and
 // outlives the session.
@@ -59,8 +54,13 @@ struct SessionServices {
 // The karaoke session: turns the chosen accompaniment and lyric files into running engines. It
 // knows the song kind, starts and stops the sequencer or the audio player, transposes songs,
 // chooses the lyrics, reports position and length, holds the recording controller and saves a
-// transposed copy. It shows nothing itself (the engines report their own errors) and keeps no
+// transposed copy. What belongs to one concern is a part of its own, reached through the session:
+// the lyrics, the key and tempo, the video and its pictures, the leveling, the song's texts and
+// the dropout count. It shows nothing itself (the engines report their own errors) and keeps no
 // playing or recording flags. Every operation runs on the UI thread.
+//
+// Songs remember, in SongMemory.ini in the program folder (CRememberedSong): the pitch, the lyric
+// path, the guide melody, the encoding override, the LRC offset, the vocal layout and the loudness.
 class CKaraokeSession {
 public:
     // Creates the Lyric folder under the program folder (failures are ignored).
@@ -70,28 +70,9 @@ public:
     CKaraokeSession(const CKaraokeSession&) = delete;
     CKaraokeSession& operator=(const CKaraokeSession&) = delete;
 
-    // Binds the lyrics show window: the LRC lines it loads and the MIDI lyric track it draws.
-    // Until then the lyrics go nowhere. Both outlive the session or are detached with nulls.
-    void AttachLyrics(ILyricsShow* show, ILyricTrackView* trackView);
-    // The attached lyrics show window, or one that shows nothing.
-    ILyricsShow& LyricsShow() { return *m_lyricsShow; }
-
     const std::u16string& AccompanimentPath() const { return m_accompanimentPath; }
     void SetAccompanimentPath(std::u16string path) { m_accompanimentPath = std::move(path); }
-    const std::u16string& LyricPath() const { return m_lyricPath; }
-    void SetLyricPath(std::u16string path) { m_lyricPath = std::move(path); }
-    std::int32_t Pitch() const { return m_pitch; }
-    // A MIDI song takes the pitch at its next Play; an audio song at once, within -12..12.
-    void SetPitch(std::int32_t pitch);
-    // The tempo within 50..150 % (clamped): an audio song takes it at once, a MIDI song at its next
-    // Play, its tempo map scaled by it. Positions and lengths stay in song time (what they are at
-    // 100 %); the recording runs in real time.
-    std::int32_t TempoPercent() const { return m_tempoPercent; }
-    void SetTempoPercent(std::int32_t percent);
     ESongKind Kind() const { return m_kind; }
-    // The idle flag: the song has no lyrics and the lyrics window shows its idle lines.
-    bool IsIdle() const { return m_idle; }
-
     // A song picked in a list: the kind is detected and stored without playing.
     void PickKind(const std::u16string& path) { m_kind = DetectSongKind(path); }
 
@@ -123,9 +104,6 @@ public:
     // melody takes effect at the next Play, so a song that plays meanwhile goes on as it is.
     // Returns what was restored.
     SongMemoryValues RecallSong();
-    // Remember the pitch (of a MIDI file only) or the lyric path for the accompaniment file.
-    void RememberPitch();
-    void RememberLyricPath();
     // The guide melody: the notes of the melody channel (CMidiSong::MelodyChannel) play when on;
     // off mutes them, at once while a MIDI song plays. Of a video song, the original vocal (原唱)
     // when on and the backing (伴唱) when off, heard at once. On at start. Setting it remembers it
@@ -133,6 +111,8 @@ public:
     bool Melody() const { return m_melody; }
     void SetMelody(bool on);
 
+    CSongLyrics& Lyrics() { return m_lyrics; }
+    CKeyAndTempo& KeyAndTempo() { return m_keyAndTempo; }
     CSongVideo& Video() { return m_video; }
     CSongLeveling& Leveling() { return m_leveling; }
     CSongTexts& Texts() { return m_texts; }
@@ -145,8 +125,6 @@ public:
     CRecordingController& Recording() { return *m_recording; }
 
 private:
-    // Transposes every track of the song by the pitch; nothing outside -127..127.
-    void Transpose(CMidiSong& song) const;
     // Mutes the melody channel of the loaded song, or nothing, as the guide melody says; a video
     // that plays is heard with its vocal or its backing.
     void ApplyMelody();
@@ -155,19 +133,14 @@ private:
     std::u16string m_accompanimentPath;
     CRememberedSong m_remembered;
     CSongTexts m_texts;
-    std::filesystem::path m_lyricFolder;
-    ILyricsShow* m_lyricsShow = nullptr;
-    ILyricTrackView* m_lyricTrackView = nullptr;
-    std::u16string m_lyricPath;
-    std::int32_t m_pitch = 0;
-    std::int32_t m_tempoPercent = 100;
+    CSongLyrics m_lyrics;
     std::unique_ptr<CRecordingController> m_recording;
     ESongKind m_kind = ESongKind::None;
     std::unique_ptr<CMidiSong> m_song;
     bool m_songLoaded = false; // the last MIDI Play loaded its file
     std::unique_ptr<CMidiSequencer> m_sequencer;
     std::unique_ptr<CAudioPlayer> m_audioPlayer;
-    bool m_idle = false;
+    CKeyAndTempo m_keyAndTempo;
     bool m_melody = true;
     std::optional<std::uint8_t> m_melodyChannel; // of the MIDI song loaded last
     CSongVideo m_video;

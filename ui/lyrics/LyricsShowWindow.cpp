@@ -146,7 +146,7 @@ void CLyricsShowWindow::PaintFrame(QPainter& painter, const LyricFrame& frame)
 void CLyricsShowWindow::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {
-        if (m_parts.session.IsIdle())
+        if (m_parts.session.Lyrics().ShowsIdleLyrics())
             m_parts.desktop.OpenWebPage(std::u16string(kMakerWebAddress) + std::u16string(kMakerWebFragment));
     }
 }
@@ -204,8 +204,8 @@ void CLyricsShowWindow::ChooseEncoding(const std::string& name)
 {
     CKaraokeSession& session = m_parts.session;
     session.Texts().SetEncodingOverride(name);
-    if (!session.LyricPath().empty())
-        m_presenter.LoadLrcLyrics(Utf16ToPath(session.LyricPath()));
+    if (!session.Lyrics().Path().empty())
+        m_presenter.LoadLrcLyrics(Utf16ToPath(session.Lyrics().Path()));
 }
 
 void CLyricsShowWindow::NudgeLrcOffset(std::int32_t milliseconds)

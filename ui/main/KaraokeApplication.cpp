@@ -46,7 +46,7 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
         services.session.prompts, services.desktop, services.session.codePage, m_session->Texts().PathDisplay(),
         services.collator, services.session.programFolder, services.dataFolder / "help", demoSong});
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
-    m_session->AttachLyrics(&m_lyricsWindow->Presenter(), &m_lyricsWindow->Presenter());
+    m_session->Lyrics().Attach(&m_lyricsWindow->Presenter(), &m_lyricsWindow->Presenter());
     connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),
         &CLyricsShowWindow::ToggleStageView);
     m_videoWindow
@@ -175,7 +175,7 @@ void CKaraokeApplication::AddVideoMenu()
 
 CKaraokeApplication::~CKaraokeApplication()
 {
-    m_session->AttachLyrics(nullptr, nullptr);
+    m_session->Lyrics().Attach(nullptr, nullptr);
     m_companions = CompanionWindows {};
     if (m_catalogWindow) {
         m_mainWindow->Controller().SetSongEndHandler({});

@@ -240,7 +240,7 @@ TEST_F(MainControllerTest, PitchAndTempoAreClampedAndOnlyEditableForAStoppedMidi
         controls.beeps = 0;
         TypePitch(row.typed);
         EXPECT_EQ(controls.values.pitch, row.shown);
-        EXPECT_EQ(rig.session.Pitch(), row.stored);
+        EXPECT_EQ(rig.session.KeyAndTempo().Pitch(), row.stored);
         EXPECT_EQ(controls.upDown, row.stored + kPitchUpDownOffset);
         EXPECT_EQ(controls.beeps, row.beeps);
     }
@@ -443,7 +443,7 @@ TEST_F(MainControllerTest, ShortcutsAndDroppedFilesDoWhatTheirControlsDo)
 
     controller.Handle(command::Play {});
     controller.Handle(command::StepPitch {-1}); // the pitch cannot change while a MIDI song plays
-    EXPECT_EQ(rig.session.Pitch(), 2);
+    EXPECT_EQ(rig.session.KeyAndTempo().Pitch(), 2);
 }
 
 TEST_F(MainControllerTest, ASongComesBackWithWhatItRemembersWhereverItWasMoved)
@@ -472,7 +472,7 @@ TEST_F(MainControllerTest, ASongComesBackWithWhatItRemembersWhereverItWasMoved)
     std::filesystem::rename(song, moved);
     controller.Handle(command::PlayNow {Utf8ToUtf16(moved.string())});
     EXPECT_EQ(controls.values.pitch, u"3");
-    EXPECT_EQ(rig.session.Pitch(), 3);
+    EXPECT_EQ(rig.session.KeyAndTempo().Pitch(), 3);
     EXPECT_FALSE(controls.values.melody);
     rig.Advance(3000);
     EXPECT_EQ(melodyNotesSent(), 0);

@@ -48,7 +48,7 @@ TEST_F(KaraokeSessionTest, PlayReloadsAndTransposesFromTheFileEachTime)
     // song as it is.
     for (const std::int32_t pitch : {127, -3, 128}) {
         rig.midi.Clear();
-        session.SetPitch(pitch);
+        session.KeyAndTempo().SetPitch(pitch);
         session.Play(); // starts again from the file, never transposing twice
         EXPECT_LT(session.Position(), 0.1);
         rig.Advance(2000);
@@ -153,16 +153,16 @@ TEST_F(KaraokeSessionTest, TheSongEndsAtItsExactLengthNotItsWholeSeconds)
 TEST_F(KaraokeSessionTest, AMidiSongAtEightyPercentPlaysItsNotesAndLyricsInSongTime)
 {
     session.SetAccompanimentPath(test::CSessionRig::DemoSong());
-    session.SetTempoPercent(10);
-    EXPECT_EQ(session.TempoPercent(), 50);
-    session.SetTempoPercent(80);
+    session.KeyAndTempo().SetTempoPercent(10);
+    EXPECT_EQ(session.KeyAndTempo().TempoPercent(), 50);
+    session.KeyAndTempo().SetTempoPercent(80);
     session.Play();
     CMidiSong& song = session.Song();
     const double tickSeconds = song.TicksToSeconds(1); // the demo keeps one tempo
     std::uint32_t real = 0;
     for (const std::uint32_t step : {1000u, 4000u, 7000u}) {
         // A change waits for the next Play.
-        session.SetTempoPercent(120);
+        session.KeyAndTempo().SetTempoPercent(120);
         rig.Advance(step);
         real += step;
         // The lyrics run on the position, the notes on the ticks: both are at 0.8 × real time.
@@ -188,7 +188,7 @@ TEST_F(KaraokeSessionTest, AMidiFileRefusedAfterClearingTheSongLeavesNoTrackBehi
         void SetLyricTrack(const CMidiTrack* shown) override { track = shown; }
         const CMidiTrack* track = nullptr;
     } view;
-    session.AttachLyrics(nullptr, &view);
+    session.Lyrics().Attach(nullptr, &view);
     session.SetAccompanimentPath(test::CSessionRig::DemoSong());
     session.Play();
     EXPECT_EQ(view.track, session.Song().LyricTrack());
@@ -196,7 +196,7 @@ TEST_F(KaraokeSessionTest, AMidiFileRefusedAfterClearingTheSongLeavesNoTrackBehi
     const std::string badHeader("MThd\0\0\0\x06\0\x07\0\x01\0\x60", 14);
     session.SetAccompanimentPath(Utf8ToUtf16(rig.home.WriteFile("bad.mid", badHeader).string()));
     session.Play();
-    session.AttachLyrics(nullptr, nullptr);
+    session.Lyrics().Attach(nullptr, nullptr);
     EXPECT_EQ(view.track, nullptr);
     EXPECT_EQ(session.Length(), 0); // not the length of the song before it
     EXPECT_EQ(session.Position(), 0.0);
@@ -212,7 +212,7 @@ TEST_F(KaraokeSessionTest, SavingATransposedCopyLeavesThePlayingSongAloneAndAnUn
     const CMidiTrack* playingTrack = &session.Song().Track(1);
     const std::vector<int> before = NoteOnKeys(rig.midi);
 
-    session.SetPitch(2);
+    session.KeyAndTempo().SetPitch(2);
     const auto copy = rig.home.Path() / "copy.mid";
     session.SaveTransposed(copy);
 

@@ -134,7 +134,7 @@ TEST_F(LyricsShowWindowTest, WordTimedLrcLineIsSungRedUpToTheWordBeingSung)
 TEST_F(LyricsShowWindowTest, OnlyTheIdleLinesOpenTheMakersPageOnALeftClick)
 {
     PlayAndShow(AudioSong(""), 0.5);
-    ASSERT_TRUE(karaoke->Session().IsIdle());
+    ASSERT_TRUE(karaoke->Session().Lyrics().ShowsIdleLyrics());
     QTest::mouseClick(&window, Qt::LeftButton);
     EXPECT_EQ(desktop.pages, std::vector<std::u16string> {u"http://www.orbisong.com#klok10ad"});
 

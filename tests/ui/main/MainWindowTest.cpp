@@ -213,14 +213,14 @@ TEST_F(MainWindowTest, TheMelodyBoxAndTextTypedOrSetThroughAccessibilityReachThe
     auto* pitch = static_cast<QLineEdit*>(window.Control(kPitchEdit));
     pitch->selectAll();
     QTest::keyClicks(pitch, QStringLiteral("-3"));
-    EXPECT_EQ(karaoke->Session().Pitch(), -3);
+    EXPECT_EQ(karaoke->Session().KeyAndTempo().Pitch(), -3);
     const auto setThroughAccessibility = [&window](int id, const QString& text) {
         QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(window.Control(id));
         edit->editableTextInterface()->replaceText(0, edit->textInterface()->characterCount(), text);
     };
     setThroughAccessibility(kPitchEdit, QStringLiteral("200"));
     EXPECT_EQ(pitch->text(), QStringLiteral("127"));
-    EXPECT_EQ(karaoke->Session().Pitch(), 127);
+    EXPECT_EQ(karaoke->Session().KeyAndTempo().Pitch(), 127);
     setThroughAccessibility(kAccompanimentEdit, QString::fromStdString(song.string()));
     static_cast<QPushButton*>(window.Control(kPlayButton))->click();
     EXPECT_EQ(karaoke->Session().AccompanimentPath(), PathToUtf16(song));
