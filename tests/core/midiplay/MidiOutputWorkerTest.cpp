@@ -23,17 +23,14 @@ struct MidiOutputWorkerTest : ::testing::Test {
     static constexpr std::uint8_t kReset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}; // GM System On
 };
 
-TEST(MidiOutputWorker, NoDeviceOrOneThatWillNotOpenIsShownAndLeavesTheWorkerClosedAndSilent)
+TEST_F(MidiOutputWorkerTest, NoDeviceOrOneThatWillNotOpenIsShownAndLeavesTheWorkerClosedAndSilent)
 {
-    CScriptedUserPrompts prompts;
     CCaptureMidiOutputList none(0);
     CMidiOutputWorker nothing(prompts, none);
     EXPECT_EQ(nothing.OpenFirstAvailable(), 0);
     EXPECT_EQ(nothing.OpenFirstAvailable(), 0); // shown on every attempt
 
-    CCaptureMidiOutputList devices;
     devices.SetOpenFails(true);
-    CMidiOutputWorker worker(prompts, devices);
     EXPECT_EQ(worker.OpenFirstAvailable(), 0);
     EXPECT_THAT(prompts.MessageTexts(),
         ElementsAre("无MIDI输出设备!\n", "无MIDI输出设备!\n", "打开设备时出错!请尝试设置MIDI输出设备!"));
