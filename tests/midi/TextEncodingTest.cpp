@@ -101,12 +101,7 @@ std::string LrcFile(const SongWords& words, const ICodePage& encoding, std::vect
     return encoding.FromWide(Utf8ToUtf16(text));
 }
 
-// The encoding the song's texts were read in, with " ✗" when a text did not come out right.
-std::string Outcome(const std::string& encoding, bool right)
-{
-    return encoding + (right ? "" : " ✗");
-}
-
+// Each reader gives the encoding the texts were read in, with " ✗" when a text did not come out right.
 std::string ReadMidi(const SongWords& words, const ICodePage& encoding, const ICodePage& legacy)
 {
     const CUchardetTextEncodings encodings(legacy);
@@ -120,7 +115,7 @@ std::string ReadMidi(const SongWords& words, const ICodePage& encoding, const IC
         texts.push_back(Utf16ToUtf8(syllables[index].text));
     std::vector<std::string> expected {words.title, words.subtitle};
     expected.insert(expected.end(), words.syllables.begin(), words.syllables.end());
-    return Outcome(song.CodePage().Name(), texts == expected);
+    return std::string(song.CodePage().Name()) + (texts == expected ? "" : " ✗");
 }
 
 std::string ReadLrc(const SongWords& words, const ICodePage& encoding, const ICodePage& legacy)
@@ -132,7 +127,7 @@ std::string ReadLrc(const SongWords& words, const ICodePage& encoding, const ICo
     for (const LyricLine& line : ParseLrcText(bytes, legacy, 26, encodings).lines)
         texts.push_back(line.text);
     std::istringstream in(bytes);
-    return Outcome(LrcEncodingName(in, legacy, encodings), texts == expected);
+    return std::string(LrcEncodingName(in, legacy, encodings)) + (texts == expected ? "" : " ✗");
 }
 
 TEST(TextEncodings, EverySongTextReadsRightUnderEveryLocale)

@@ -28,6 +28,11 @@ protected:
         m_errors = test::ReadWholeFile(m_folder.Path() / "errors.txt");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    // Runs a shell command in the temporary folder; true when it succeeds.
+    bool Shell(const std::string& command) const
+    {
+        return std::system(("cd '" + m_folder.Path().string() + "' && " + command).c_str()) == 0;
+    }
 
     test::CTemporaryFolder m_folder;
     std::string m_output;
@@ -85,10 +90,10 @@ TEST_F(AudioToolTest, CatalogFrameAndRenderSayWhatWentWrongAndFfmpegStaysQuiet)
     m_folder.WriteFile("refused.zip", "no archive");
     EXPECT_EQ(Run("", "render-audio refused.zip out.wav"), 1);
     EXPECT_EQ(m_errors, "错误: 播放文件时出错!\n无法打开压缩包: Not a zip archive\n");
-    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
+    if (!Shell("ffmpeg -version >/dev/null 2>&1"))
         GTEST_SKIP() << "the ffmpeg command is not installed";
-    const std::string ffmpeg = "' && ffmpeg -v error -f lavfi -i color=s=64x48:d=1 -f lavfi -i sine=d=1 -c:v mpeg4 ";
-    ASSERT_EQ(std::system(("cd '" + m_folder.Path().string() + ffmpeg + "-bsf:v noise=dropamount=1 a.mkv").c_str()), 0);
+    ASSERT_TRUE(Shell("ffmpeg -v error -f lavfi -i color=s=64x48:d=1 -f lavfi -i sine=d=1 -c:v mpeg4 "
+                      "-bsf:v noise=dropamount=1 a.mkv"));
     EXPECT_EQ(Run("", "frame a.mkv --at 0.5 frame.png"), 1); // every picture dropped
     EXPECT_EQ(m_errors, "错误: 视频文件中的画面无法解码: a.mkv\n");
 }
@@ -125,9 +130,8 @@ TEST_F(AudioToolTest, RecordSavesWhatTheInputDeviceCapturesAtItsLevelAndLength)
 
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=wav:missing.wav", "record x.mp3 --seconds 1"), 1);
     EXPECT_EQ(m_errors, "错误: Can't open WaveIN Device.\n");
-    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 0"), 2);
-    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3 --seconds 1s"), 2);
-    EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", "record x.mp3"), 2);
+    for (const char* arguments : {"record x.mp3 --seconds 0", "record x.mp3 --seconds 1s", "record x.mp3"})
+        EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null", arguments), 2) << arguments;
     EXPECT_EQ(Run("LINLANGOK_AUDIO_IN=null,latency=x", "record x.mp3 --seconds 1"), 1);
     EXPECT_EQ(
         m_errors, "LINLANGOK_AUDIO_IN=null,latency=x: the latency must be a whole number of milliseconds, 0 to 5000\n");
@@ -226,15 +230,12 @@ TEST_F(AudioToolTest, RenderAudioAndPlayTakeAKeyAndATempo)
 // backing) on the left, 880 Hz (the vocal) on the right, pictures numbered as sixteen bars.
 TEST_F(AudioToolTest, VideoCommandsDescribeRenderAndShowAVideoSong)
 {
-    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
+    if (!Shell("ffmpeg -version >/dev/null 2>&1"))
         GTEST_SKIP() << "the ffmpeg command is not installed";
-    ASSERT_EQ(std::system(("cd '" + m_folder.Path().string()
-                  + "' && ffmpeg -v error -f lavfi -i \"color=s=64x48:r=25:d=2,geq=lum='if(bitand(N\\,"
-                    "pow(2\\,floor(X/4)))\\,235\\,16)':cb=128:cr=128\" -f lavfi -i sine=f=440:d=2 -f lavfi "
-                    "-i sine=f=880:d=2 -filter_complex '[1:a][2:a]join=inputs=2:channel_layout=stereo' "
-                    "-c:v mpeg2video -c:a mp2 -b:a 256k ktv.mpg")
-                              .c_str()),
-        0);
+    ASSERT_TRUE(Shell("ffmpeg -v error -f lavfi -i \"color=s=64x48:r=25:d=2,geq=lum='if(bitand(N\\,pow(2\\,floor(X/4)))"
+                      "\\,235\\,16)':cb=128:cr=128\" -f lavfi -i sine=f=440:d=2 -f lavfi -i sine=f=880:d=2 "
+                      "-filter_complex '[1:a][2:a]join=inputs=2:channel_layout=stereo' -c:v mpeg2video -c:a mp2 "
+                      "-b:a 256k ktv.mpg"));
     ASSERT_EQ(Run("", "info-video ktv.mpg"), 0) << m_errors;
     EXPECT_NE(m_output.find("\"audio_tracks\":1,\"picture\":true,\"vocal_layout\":\"right\",\"vocal_label\":"
                             "\"右声道原唱\",\"remembered\":false,\"choices\":[\"left\",\"right\"]}"),

@@ -15,17 +15,22 @@ namespace {
 using test::CScriptedUserPrompts;
 using testing::ElementsAre;
 
-TEST(MidiOutputWorker, NoDeviceOrOneThatWillNotOpenIsShownAndLeavesTheWorkerClosedAndSilent)
-{
+// A worker over one capture device.
+struct MidiOutputWorkerTest : ::testing::Test {
     CScriptedUserPrompts prompts;
+    CCaptureMidiOutputList devices;
+    CMidiOutputWorker worker {prompts, devices};
+    static constexpr std::uint8_t kReset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}; // GM System On
+};
+
+TEST_F(MidiOutputWorkerTest, NoDeviceOrOneThatWillNotOpenIsShownAndLeavesTheWorkerClosedAndSilent)
+{
     CCaptureMidiOutputList none(0);
     CMidiOutputWorker nothing(prompts, none);
     EXPECT_EQ(nothing.OpenFirstAvailable(), 0);
     EXPECT_EQ(nothing.OpenFirstAvailable(), 0); // shown on every attempt
 
-    CCaptureMidiOutputList devices;
     devices.SetOpenFails(true);
-    CMidiOutputWorker worker(prompts, devices);
     EXPECT_EQ(worker.OpenFirstAvailable(), 0);
     EXPECT_THAT(prompts.MessageTexts(),
         ElementsAre("无MIDI输出设备!\n", "无MIDI输出设备!\n", "打开设备时出错!请尝试设置MIDI输出设备!"));
@@ -35,11 +40,8 @@ TEST(MidiOutputWorker, NoDeviceOrOneThatWillNotOpenIsShownAndLeavesTheWorkerClos
     worker.Close();
 }
 
-TEST(MidiOutputWorker, OpenTwiceReopensAndSendsGoThroughWhileOpen)
+TEST_F(MidiOutputWorkerTest, OpenTwiceReopensAndSendsGoThroughWhileOpen)
 {
-    CScriptedUserPrompts prompts;
-    CCaptureMidiOutputList devices;
-    CMidiOutputWorker worker(prompts, devices);
     EXPECT_EQ(worker.OpenFirstAvailable(), 1);
     EXPECT_EQ(worker.Open(0), 1); // closes the first connection, joining its thread
     EXPECT_EQ(devices.OpenCount(), 2);
@@ -59,30 +61,22 @@ TEST(MidiOutputWorker, OpenTwiceReopensAndSendsGoThroughWhileOpen)
     EXPECT_EQ(devices.OpenDevice(), -1);
 }
 
-TEST(MidiOutputWorker, DeviceFailureRaisesTheSendError)
+TEST_F(MidiOutputWorkerTest, DeviceFailureRaisesTheSendError)
 {
-    CScriptedUserPrompts prompts;
-    CCaptureMidiOutputList devices;
-    CMidiOutputWorker worker(prompts, devices);
     ASSERT_EQ(worker.OpenFirstAvailable(), 1);
     devices.SetSendFails(true);
     EXPECT_THAT([&] { worker.SendShort(0x403C90); },
         testing::ThrowsMessage<std::runtime_error>(testing::StrEq("MIDIOut发送消息出错!")));
-    const std::uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
-    EXPECT_THROW(worker.SendLong(reset, sizeof reset), std::runtime_error);
+    EXPECT_THROW(worker.SendLong(kReset, sizeof kReset), std::runtime_error);
     EXPECT_EQ(worker.PendingRecords(), 0u);
 }
 
-TEST(MidiOutputWorker, WorkerThreadReleasesRecordsAsTheDeviceReportsThemDone)
+TEST_F(MidiOutputWorkerTest, WorkerThreadReleasesRecordsAsTheDeviceReportsThemDone)
 {
-    CScriptedUserPrompts prompts;
-    CCaptureMidiOutputList devices;
     devices.SetHoldLongMessageDone(true);
-    CMidiOutputWorker worker(prompts, devices);
     ASSERT_EQ(worker.OpenFirstAvailable(), 1);
-    const std::uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
-    worker.SendLong(reset, sizeof reset);
-    worker.SendLong(reset, sizeof reset);
+    worker.SendLong(kReset, sizeof kReset);
+    worker.SendLong(kReset, sizeof kReset);
     EXPECT_EQ(worker.PendingRecords(), 2u);
     EXPECT_EQ(devices.CompleteLongMessages(), 2u);
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -90,10 +84,10 @@ TEST(MidiOutputWorker, WorkerThreadReleasesRecordsAsTheDeviceReportsThemDone)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(worker.PendingRecords(), 0u);
     ASSERT_EQ(devices.Messages().size(), 2u);
-    EXPECT_EQ(devices.Messages()[1].bytes, std::vector<std::uint8_t>(reset, reset + sizeof reset));
+    EXPECT_EQ(devices.Messages()[1].bytes, std::vector<std::uint8_t>(kReset, kReset + sizeof kReset));
 
     // Records the device still holds at close are released before it closes.
-    worker.SendLong(reset, sizeof reset);
+    worker.SendLong(kReset, sizeof kReset);
     EXPECT_EQ(worker.PendingRecords(), 1u);
     worker.Close();
     EXPECT_EQ(worker.PendingRecords(), 0u);

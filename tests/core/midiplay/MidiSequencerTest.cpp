@@ -51,25 +51,18 @@ struct Rig {
 
     std::vector<std::uint32_t> Sent() const { return devices.ShortMessages(); }
     // Virtual milliseconds at which the message was sent, in order.
-    std::vector<std::int32_t> SendTimes(std::uint32_t message) const
-    {
-        std::vector<std::int32_t> times;
-        for (const auto& captured : devices.Messages()) {
-            if (captured.message == message)
-                times.push_back(captured.tick);
-        }
-        return times;
-    }
-
+    std::vector<std::int64_t> SendTimes(std::uint32_t message) const { return Times(message, false); }
     // Microseconds of virtual time at which each such message is meant to sound, in order.
-    std::vector<std::int64_t> DueMicroseconds(std::uint32_t message) const
+    std::vector<std::int64_t> DueMicroseconds(std::uint32_t message) const { return Times(message, true); }
+    std::vector<std::int64_t> Times(std::uint32_t message, bool due) const
     {
         std::vector<std::int64_t> times;
         for (const auto& captured : devices.Messages()) {
-            if (captured.message == message && captured.due) {
-                times.push_back(
-                    std::chrono::duration_cast<std::chrono::microseconds>(captured.due->time_since_epoch()).count());
-            }
+            if (captured.message == message && (!due || captured.due))
+                times.push_back(due
+                        ? std::chrono::duration_cast<std::chrono::microseconds>(captured.due->time_since_epoch())
+                              .count()
+                        : captured.tick);
         }
         return times;
     }
@@ -96,7 +89,7 @@ TEST(MidiSequencer, TenMinutesOfNotesLandOnTheTickArithmeticWithoutDrift)
     rig.sequencer.Start();
     ASSERT_TRUE(rig.sequencer.IsPlaying());
     rig.driver.Advance(601 * 1000);
-    const std::vector<std::int32_t> times = rig.SendTimes(Pack(0x90, 60, 100));
+    const std::vector<std::int64_t> times = rig.SendTimes(Pack(0x90, 60, 100));
     ASSERT_EQ(times.size(), 1200u);
     // Tick t goes out when the counter reads t + 1, in the period that completes tick t + 2:
     // ceil((t + 2) × 500000 / 480000) ms.

@@ -12,7 +12,6 @@ TEST(FaderScale, StepsStayWithinTheSpan)
     const auto coarse = MakeFaderScale(0, 65535, 31);
     ASSERT_TRUE(coarse);
     EXPECT_EQ(coarse->span, 65535);
-    EXPECT_EQ(coarse->steps, 31);
     EXPECT_EQ(coarse->stepSize, 2114);
     EXPECT_EQ(MakeFaderScale(0, 10, 0)->stepSize, 10); // no steps: one step
     EXPECT_EQ(MakeFaderScale(0, 10, 1000)->steps, 10); // more steps than values: no zero step size

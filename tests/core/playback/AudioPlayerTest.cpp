@@ -80,8 +80,7 @@ protected:
             const std::uint64_t step = std::min<std::uint64_t>(end - m_clock->Released(), 8820);
             while (m_decoded < m_clock->Released() + step + 4096)
                 std::this_thread::yield();
-            m_clock->Release(step);
-            m_clock->WaitUntilIdle();
+            Advance(step);
         }
     }
 
@@ -99,11 +98,17 @@ protected:
     {
         std::vector<std::int64_t> positions;
         for (std::uint64_t played = 0; played < frames; played += kBufferFrames) {
-            m_clock->Release(kBufferFrames);
-            m_clock->WaitUntilIdle();
+            Advance(kBufferFrames);
             positions.push_back(player.PositionMilliseconds());
         }
         return positions;
+    }
+
+    // Lets `frames` frames of virtual time pass at once.
+    void Advance(std::uint64_t frames)
+    {
+        m_clock->Release(frames);
+        m_clock->WaitUntilIdle();
     }
 
     test::DecodedAudio FinishOutput()
@@ -190,8 +195,7 @@ TEST_F(AudioPlayerTest, UnreadableFileIsReportedAndThePlayerStaysUsable)
     const auto good = m_folder.Path() / "good.wav";
     test::WriteWavFile(good, test::SineFrames(4410, 1000, 0.5));
     EXPECT_TRUE(player.OpenAndPlay(good.u16string()));
-    m_clock->Release(8820);
-    m_clock->WaitUntilIdle();
+    Advance(8820);
     EXPECT_DOUBLE_EQ(player.PositionSeconds(), 0.1);
     EXPECT_EQ(m_prompts.m_messages.size(), 2u);
 }
@@ -203,11 +207,9 @@ TEST_F(AudioPlayerTest, FileThatEndsEarlyEndsWhereItsAudioEnds)
             CRubberBandStretcher::Create);
         ASSERT_TRUE(player.OpenAndPlay(u"short.wav"));
         EXPECT_EQ(player.LengthSeconds(), 1); // known as soon as the decoder stops
-        m_clock->Release(30000);
-        m_clock->WaitUntilIdle();
+        Advance(30000);
         EXPECT_NEAR(player.PositionSeconds(), 30000.0 / 44100, 0.001);
-        m_clock->Release(20000);
-        m_clock->WaitUntilIdle();
+        Advance(20000);
         EXPECT_DOUBLE_EQ(player.PositionSeconds(), 1.0);
         EXPECT_EQ(player.LengthSeconds(), 1);
     }
@@ -243,12 +245,10 @@ TEST_F(AudioPlayerTest, SecondFileReplacesTheFirst)
     {
         CAudioPlayer player(*m_output, m_prompts, CSndFileDecoder::Open, CRubberBandStretcher::Create);
         ASSERT_TRUE(player.OpenAndPlay(first.u16string()));
-        m_clock->Release(4410);
-        m_clock->WaitUntilIdle();
+        Advance(4410);
         ASSERT_TRUE(player.OpenAndPlay(second.u16string()));
         EXPECT_EQ(player.PositionSeconds(), 0.0);
-        m_clock->Release(8820);
-        m_clock->WaitUntilIdle();
+        Advance(8820);
     }
     const auto output = FinishOutput();
     ASSERT_EQ(output.samples.size(), 13230u * 2);

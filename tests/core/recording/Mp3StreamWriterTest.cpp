@@ -68,10 +68,8 @@ TEST_F(Mp3StreamWriterTest, FourSecondsReachTheEncoderAsTwoChunksBesideAnOldReco
     CMp3StreamWriter writer(&m_encoder, m_takes, 128, 0);
     writer.OpenTemporaryFile(m_prompts);
     std::vector<std::uint8_t> block(352800);
-    block[0] = 0x34; // first left sample 0x1234, first right sample -2
-    block[1] = 0x12;
-    block[2] = 0xFE;
-    block[3] = 0xFF;
+    const std::uint8_t first[] = {0x34, 0x12, 0xFE, 0xFF}; // left sample 0x1234, right sample -2
+    std::copy(std::begin(first), std::end(first), block.begin());
     writer.Write(block.data(), block.size());
     writer.Write(block.data(), block.size());
     writer.Close();

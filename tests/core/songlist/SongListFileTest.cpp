@@ -113,20 +113,6 @@ TEST(SongListFile, AnotherKindOfFileIsRejectedWithAMessageAndChangesNothing)
     EXPECT_EQ(list.storedName, u"kept");
 }
 
-// Through SaveFile, whose tests check that a failed save leaves the old file whole.
-TEST(SongListFile, SaveReplacesTheFileOrSaysItCouldNot)
-{
-    test::CTemporaryFolder folder;
-    test::CScriptedUserPrompts prompts;
-    const auto path = folder.WriteFile("x.kpl", "old");
-    const SongList list {0, {}, {{0, u"a.mid", u"/m/a.mid"}, {0, u"a.mid", u"/m/a.mid"}}};
-    ASSERT_TRUE(SaveList(path, list, gbk));
-    SongList read;
-    ASSERT_TRUE(LoadList(path, gbk, read, prompts));
-    EXPECT_EQ(read, list);
-    EXPECT_FALSE(SaveList(folder.Path() / "missing" / "x.kpl", list, gbk));
-}
-
 TEST(SongListFile, Corpus)
 {
     // valid-*: complete, and written back byte for byte (valid-empty and valid-one-song as this

@@ -31,21 +31,10 @@ public:
         const auto signal = Signal();
         m_home->WriteFile("in.raw", std::string(reinterpret_cast<const char*>(signal.data()), signal.size() * 2));
         m_home->WriteFile(".asoundrc",
-            "pcm.!default {\n"
-            "  type plug\n"
-            "  slave { pcm \"linlangok_file\" format S16_LE rate 44100 channels 2 }\n"
-            "}\n"
-            "pcm.linlangok_file {\n"
-            "  type file\n"
-            "  slave.pcm \"null\"\n"
-            "  file \""
-                + OutputPath().string()
-                + "\"\n"
-                  "  infile \""
-                + (m_home->Path() / "in.raw").string()
-                + "\"\n"
-                  "  format \"raw\"\n"
-                  "}\n");
+            "pcm.!default { type plug slave { pcm \"linlangok_file\" format S16_LE rate 44100 channels 2 } }\n"
+            "pcm.linlangok_file { type file slave.pcm \"null\" file \""
+                + OutputPath().string() + "\" infile \"" + (m_home->Path() / "in.raw").string()
+                + "\" format \"raw\" }\n");
         setenv("HOME", m_home->Path().c_str(), 1);
     }
     void TearDown() override { m_home.reset(); }

@@ -2,6 +2,7 @@
 #include "midi/MidiSong.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/midi/MidiOutputDeviceList.h"
+#include "tests/midi/MidiTestSupport.h"
 #include "tests/platform/audio/AudioTestSignals.h"
 #include "tests/support/FileAccess.h"
 #include "tests/support/ScriptedUserPrompts.h"
@@ -66,12 +67,9 @@ size_t ClippedSamples(const Audio& wav)
 }
 
 // A format 0 file of division 96 whose track holds `events` and its End of Track.
-std::string Format0Song(std::string events)
+std::string Format0Song(const std::string& events)
 {
-    events += std::string("\x00\xFF\x2F\x00", 4);
-    const std::string length(
-        {char(events.size() >> 24), char(events.size() >> 16), char(events.size() >> 8), char(events.size())});
-    return std::string("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60", 14) + "MTrk" + length + events;
+    return test::SmfHeader(0, 1, 96) + test::SmfTrack(events + test::kEnd);
 }
 
 // 500000 µs per quarter, a flute: the events after the program change.
@@ -150,12 +148,7 @@ TEST_F(RenderSongTest, NotesSoundWhereTheSongPutsThemAndTransposeMovesThem)
 // from there on. Returns the bytes and each hit's seconds on the tempo map.
 std::string ClickSong(std::vector<double>& hitSeconds)
 {
-    auto delta = [](std::uint32_t ticks) {
-        std::string bytes(1, char(ticks & 0x7F));
-        for (ticks >>= 7; ticks > 0; ticks >>= 7)
-            bytes.insert(bytes.begin(), char(0x80 | (ticks & 0x7F)));
-        return bytes;
-    };
+    const auto delta = [](std::int32_t ticks) { return test::VariableLength(static_cast<std::uint32_t>(ticks)); };
     std::string events = std::string("\x00\xFF\x51\x03\x07\xA1\x20", 7);
     std::int32_t last = 0;
     for (std::int32_t tick : {0, 100, 250, 390, 494, 614, 717}) {
@@ -279,7 +272,6 @@ std::vector<std::pair<double, double>> SoundingIntervals(const CMidiSong& song)
 TEST_F(RenderSongTest, DemoSongSoundsForItsWholeLengthWithoutClipping)
 {
     const std::filesystem::path demo = LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid";
-    ASSERT_TRUE(std::filesystem::exists(demo));
     CMidiSong song(m_gbk);
     ASSERT_TRUE(song.Load(demo));
     const double length = song.LengthSeconds();

@@ -36,27 +36,20 @@ protected:
         const std::string bars = "-f lavfi -i \"color=c=black:s=64x48:r=25:d=6,"
                                  "geq=lum='if(bitand(N\\,pow(2\\,floor(X/4)))\\,235\\,16)':cb=128:cr=128\" ";
         const std::string tone = "-f lavfi -i sine=sample_rate=44100:d=6:f=";
-        const std::string make = "cd '" + s_folder->Path().string() + "' && ffmpeg -v error -y ";
-        const bool made = std::system((make + bars + tone + "440 " + tone
-                              + "880 -filter_complex "
-                                "'[1:a][2:a]join=inputs=2:channel_layout=stereo[a]' -map 0:v -map '[a]' "
-                                "-c:v mpeg2video -q:v 2 -c:a mp2 -b:a 256k lr.mpg")
-                                          .c_str())
-                == 0
-            && std::system((make + bars + tone + "440 " + tone
-                   + "660 -map 0:v -map 1:a -map 2:a -ac 2 -c:v mpeg4 "
-                     "-q:v 2 -c:a flac two.mkv")
-                               .c_str())
-                == 0
-            && std::system((
-                   make + bars + "-t 2 -c:v mpeg4 silent.mp4 && " + "ffmpeg -v error -y " + tone + "500 -t 2 sound.mkv")
-                               .c_str())
-                == 0
-            // Written to a pipe, which leaves out the durations.
-            && std::system((make + bars + tone + "440 -c:v mpeg4 -c:a flac -f matroska pipe:1 > pipe.mkv && ffmpeg "
-                   + "-v error " + bars + tone + "440 -c:v libvpx -c:a libopus -f webm pipe:1 > pipe.webm")
-                               .c_str())
-                == 0;
+        const std::string make = "ffmpeg -v error -y " + bars;
+        // The last two are written to a pipe, which leaves out the durations.
+        const std::string commands[] = {
+            make + tone + "440 " + tone + "880 -filter_complex '[1:a][2:a]join=inputs=2:channel_layout=stereo[a]' "
+                + "-map 0:v -map '[a]' -c:v mpeg2video -q:v 2 -c:a mp2 -b:a 256k lr.mpg",
+            make + tone + "440 " + tone + "660 -map 0:v -map 1:a -map 2:a -ac 2 -c:v mpeg4 -q:v 2 -c:a flac two.mkv",
+            make + "-t 2 -c:v mpeg4 silent.mp4",
+            "ffmpeg -v error -y " + tone + "500 -t 2 sound.mkv",
+            make + tone + "440 -c:v mpeg4 -c:a flac -f matroska pipe:1 > pipe.mkv",
+            make + tone + "440 -c:v libvpx -c:a libopus -f webm pipe:1 > pipe.webm",
+        };
+        bool made = true;
+        for (const std::string& command : commands)
+            made = made && std::system(("cd '" + s_folder->Path().string() + "' && " + command).c_str()) == 0;
         if (!made)
             return;
         std::ifstream two(s_folder->Path() / "two.mkv", std::ios::binary);
