@@ -145,8 +145,8 @@ PlayingFigures MeasurePlaying(
         SessionServices {prompts, uiThread, timer, *midi, *output, CSndFileDecoder::Open, CRubberBandStretcher::Create,
             inputs, mixers, &encoder, codePage, textEncodings, std::cout, home, locks},
         *waveIn, desktop, programs, DataFolder(), collator});
-    karaoke.Session().SetAccompanimentPath(u"" LINLANGOK_DEMO_SONG);
     karaoke.Show();
+    karaoke.MainWindow().Controller().Handle(command::PickSong {u"" LINLANGOK_DEMO_SONG});
     karaoke.MainWindow().Controller().Handle(command::Play {});
     QApplication::processEvents();
 

@@ -58,8 +58,8 @@ void Frames(benchmark::State& state, const std::u16string& song, const std::u16s
     CKaraokeApplication& karaoke = *g_bench->karaoke;
     CLyricsShowWindow& window = karaoke.LyricsWindow();
     karaoke.MainWindow().Controller().Handle(command::Stop {});
-    karaoke.Session().SetAccompanimentPath(song);
-    karaoke.Session().Lyrics().SetPath(lyrics);
+    karaoke.MainWindow().Controller().Handle(command::PathEdited {EPathEdit::Accompaniment, song});
+    karaoke.MainWindow().Controller().Handle(command::PathEdited {EPathEdit::Lyric, lyrics});
     karaoke.MainWindow().Controller().Handle(command::Play {});
     window.show();
     window.resize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));

@@ -266,6 +266,7 @@ int main(int argc, char** argv)
     options.address = "127.0.0.1";
     const std::uint16_t port
         = server.Start(options, [&service](const HttpRequest& request) { return service.Handle(request); });
+    service.SetServedAddresses({"127.0.0.1"}, port);
 
     std::unique_ptr<CSlowloris> attack = slowloris ? std::make_unique<CSlowloris>(port) : nullptr;
     std::mutex lock;
