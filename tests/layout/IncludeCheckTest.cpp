@@ -12,7 +12,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -108,6 +107,23 @@ std::vector<std::string> CheckTable(const Table& table)
     return problems;
 }
 
+// The FILE of a line '#include "FILE"' (blanks allowed around the '#'), else empty.
+std::string QuotedInclude(std::string_view line)
+{
+    const auto skipBlanks = [&line] { line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size())); };
+    skipBlanks();
+    if (!line.starts_with('#'))
+        return {};
+    line.remove_prefix(1);
+    skipBlanks();
+    if (!line.starts_with("include"))
+        return {};
+    line.remove_prefix(7);
+    skipBlanks();
+    const size_t close = line.starts_with('"') ? line.find('"', 1) : std::string_view::npos;
+    return close == std::string_view::npos ? std::string() : std::string(line.substr(1, close - 1));
+}
+
 // A path's .u8string() or .u16string(), or Utf8ToUtf16, fromStdString or fromUtf8 of an
 // expression that ends in .string() or .generic_string().
 bool TurnsPathIntoLossyText(std::string_view line)
@@ -142,7 +158,6 @@ std::vector<std::string> CheckLayout(const fs::path& root, std::istream& tableTe
     std::set<std::string> tops;
     for (const auto& [folder, unused] : table)
         tops.insert(folder.substr(0, folder.find('/')));
-    static const std::regex kInclude(R"(^\s*#\s*include\s*"([^"]+)\")");
     for (const auto& top : tops) {
         if (!fs::is_directory(root / top))
             continue;
@@ -157,16 +172,15 @@ std::vector<std::string> CheckLayout(const fs::path& root, std::istream& tableTe
                 continue;
             }
             std::ifstream in(entry.path());
-            std::smatch match;
             int number = 0;
             for (std::string line; std::getline(in, line);) {
                 ++number;
                 if (TurnsPathIntoLossyText(line))
                     problems.push_back(
                         file + ":" + std::to_string(number) + " turns a path into text that loses bytes");
-                if (!std::regex_search(line, match, kInclude) || match[1].str().find('/') == std::string::npos)
+                const std::string included = QuotedInclude(line);
+                if (included.find('/') == std::string::npos)
                     continue;
-                const std::string included = match[1];
                 const std::string target = owner(fs::path(included).parent_path().generic_string());
                 if (target.empty())
                     problems.push_back(file + " includes " + included + ", which is in no folder of the table");
