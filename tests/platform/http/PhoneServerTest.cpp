@@ -19,7 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <regex>
+#include <cctype>
 #include <thread>
 
 namespace linlangok {
@@ -115,9 +115,11 @@ protected:
         const size_t split = answer.find("\r\n\r\n");
         reply.head = answer.substr(0, split);
         reply.body = split == std::string::npos ? "" : answer.substr(split + 4);
-        const std::regex statusLine("HTTP/1\\.1 (\\d{3}) ");
-        for (std::sregex_iterator it(answer.begin(), answer.end(), statusLine), end; it != end; ++it)
-            reply.statuses.push_back(std::stoi((*it)[1].str()));
+        for (size_t at = answer.find("HTTP/1.1 "); at != std::string::npos; at = answer.find("HTTP/1.1 ", at + 1)) {
+            const std::string status = answer.substr(at + 9, 4);
+            if (status.size() == 4 && status[3] == ' ' && std::all_of(status.begin(), status.end() - 1, ::isdigit))
+                reply.statuses.push_back(std::stoi(status));
+        }
         reply.status = reply.statuses.empty() ? 0 : reply.statuses.front();
         return reply;
     }
@@ -138,9 +140,17 @@ protected:
         const Reply page = Call("GET", std::string("/?k=") + kToken, "", {}, from);
         EXPECT_EQ(page.status, 200);
         std::string cookies;
-        const std::regex setCookie("Set-Cookie: ([ks]=[0-9a-f]{32}); Path=/; HttpOnly; SameSite=Strict");
-        for (std::sregex_iterator it(page.head.begin(), page.head.end(), setCookie), end; it != end; ++it)
-            cookies += (cookies.empty() ? "" : "; ") + (*it)[1].str();
+        const std::string_view kAttributes = "; Path=/; HttpOnly; SameSite=Strict";
+        for (size_t at = page.head.find("Set-Cookie: "); at != std::string::npos;
+             at = page.head.find("Set-Cookie: ", at + 1)) {
+            const std::string cookie = page.head.substr(at + 12, 34);
+            const bool wellFormed = (cookie.starts_with("k=") || cookie.starts_with("s="))
+                && std::all_of(
+                    cookie.begin() + 2, cookie.end(), [](char c) { return std::isxdigit(c) && !std::isupper(c); })
+                && page.head.compare(at + 46, kAttributes.size(), kAttributes) == 0;
+            if (cookie.size() == 34 && wellFormed)
+                cookies += (cookies.empty() ? "" : "; ") + cookie;
+        }
         EXPECT_EQ(std::count(cookies.begin(), cookies.end(), '='), 2) << page.head;
         return cookies;
     }
