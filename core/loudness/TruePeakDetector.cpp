@@ -98,12 +98,15 @@ bool CTruePeakDetector::SkipBelow(const float* interleaved, size_t frames, float
         largest = std::max(largest, std::fabs(interleaved[i]));
     if (largest > sampleLimit)
         return false;
+    // The filter keeps the last kHistory samples of each channel: the newest of its own, then the
+    // block's last ones.
+    const size_t taken = std::min(frames, kHistory);
+    const size_t kept = kHistory - taken;
     for (size_t channel = 0; channel < m_channels; ++channel) {
         auto& history = m_history[channel];
-        const size_t kept = kHistory - std::min(frames, kHistory);
         std::copy(history.end() - static_cast<std::ptrdiff_t>(kept), history.end(), history.begin());
-        for (size_t i = frames - std::min(frames, kHistory); i < frames; ++i)
-            history[kept + i - (frames - std::min(frames, kHistory))] = interleaved[m_channels * i + channel];
+        for (size_t i = 0; i < taken; ++i)
+            history[kept + i] = interleaved[m_channels * (frames - taken + i) + channel];
     }
     m_previousInterval = 0.0f;
     return true;
