@@ -200,4 +200,18 @@ std::unique_ptr<CSqliteCatalogStore> OpenCatalogStore(ToolContext& context);
 inline constexpr const char* kServeUsage = "serve [--port N] [--pin NNNN] [--address A]";
 int RunServeCommand(ToolContext& context);
 
+// melody SONG [--transpose N]: the notes the song is scored against, in song seconds, as JSON
+// {reference, notes: [{start, end, pitch}]}, pitch a MIDI note number; 1 with the reason when the
+// song has none.
+inline constexpr const char* kMelodyUsage = "melody SONG [--transpose N]";
+int RunMelodyCommand(ToolContext& context);
+
+// score SONG VOICE [--difficulty easy|normal|hard] [--transpose N] [--tempo P] [--latency-ms L]: a
+// recording of a voice (WAV or MP3, starting with the song, sung L ms before it was recorded) scored
+// against the song's reference as the windows score a singer, as JSON {score, notes, notes_hit,
+// lines: [{start, end, score, word}], reference}; 1 with the reason when the song has no reference.
+inline constexpr const char* kScoreUsage
+    = "score SONG VOICE [--difficulty easy|normal|hard] [--transpose N] [--tempo P] [--latency-ms L]";
+int RunScoreCommand(ToolContext& context);
+
 } // namespace linlangok

@@ -8,46 +8,33 @@
 #include <iostream>
 
 namespace linlangok {
+
+CToolSong::CToolSong(const ToolContext& context)
+    : m_textEncoding(context.textEncodings, m_encodingOverride)
+    , m_prompts(context.prompts)
+    , m_song(context.codePage)
+{
+}
+
+int CToolSong::LoadArgument(ToolContext& context, const char* usage)
+{
+    const std::optional<std::string> encoding = TakeEncodingOption(context, usage);
+    if (!encoding)
+        return 2;
+    m_encodingOverride = *encoding;
+    if (context.arguments.size() != 1)
+        return UsageError(usage);
+    return Load(context.arguments[0]) ? 0 : 1;
+}
+
+bool CToolSong::Load(const std::string& path)
+{
+    const SongLoad load = m_song.Load(std::filesystem::path(path), m_textEncoding);
+    m_prompts.ShowMessages(load.messages);
+    return load.loaded;
+}
+
 namespace {
-
-// A song loaded as the session loads it.
-class CToolSong {
-public:
-    explicit CToolSong(const ToolContext& context)
-        : m_textEncoding(context.textEncodings, m_encodingOverride)
-        , m_prompts(context.prompts)
-        , m_song(context.codePage)
-    {
-    }
-
-    // Loads the command's FILE argument, its only one besides --encoding. The exit code when that
-    // fails: 2 for a usage error, 1 when the file could not be loaded; 0 once loaded.
-    int LoadArgument(ToolContext& context, const char* usage)
-    {
-        const std::optional<std::string> encoding = TakeEncodingOption(context, usage);
-        if (!encoding)
-            return 2;
-        m_encodingOverride = *encoding;
-        if (context.arguments.size() != 1)
-            return UsageError(usage);
-        return Load(context.arguments[0]) ? 0 : 1;
-    }
-
-    bool Load(const std::string& path)
-    {
-        const SongLoad load = m_song.Load(std::filesystem::path(path), m_textEncoding);
-        m_prompts.ShowMessages(load.messages);
-        return load.loaded;
-    }
-    CMidiSong& Song() { return m_song; }
-    const CMidiTrack* LyricTrack() const { return m_song.LyricTrack(); }
-
-private:
-    std::string m_encodingOverride;
-    CEncodingOverride m_textEncoding;
-    IUserPrompts& m_prompts;
-    CMidiSong m_song;
-};
 
 // The name a track goes by: the one SetName gave it, else its first track-name event.
 std::u16string TrackName(const CMidiTrack& track)

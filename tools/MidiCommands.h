@@ -1,8 +1,33 @@
 #pragma once
 
+#include "midi/MidiSong.h"
 #include "tools/Commands.h"
 
+#include <string>
+
 namespace linlangok {
+
+// A song loaded as the session loads it, its texts in the detected encoding or the one given.
+class CToolSong {
+public:
+    explicit CToolSong(const ToolContext& context);
+
+    // Loads the command's FILE argument, its only one besides --encoding. The exit code when that
+    // fails: 2 for a usage error, 1 when the file could not be loaded; 0 once loaded.
+    int LoadArgument(ToolContext& context, const char* usage);
+    // Reads the song's texts in this encoding (a name of the text encodings) instead of the detected one.
+    void SetEncoding(std::string name) { m_encodingOverride = std::move(name); }
+    // False when the file could not be loaded (the reasons went to the prompts).
+    bool Load(const std::string& path);
+    CMidiSong& Song() { return m_song; }
+    const CMidiTrack* LyricTrack() const { return m_song.LyricTrack(); }
+
+private:
+    std::string m_encodingOverride;
+    CEncodingOverride m_textEncoding;
+    IUserPrompts& m_prompts;
+    CMidiSong m_song;
+};
 
 // linlangok-tool info FILE: the song as a load leaves it, as one JSON object on standard output,
 // with the encoding its texts were read in.

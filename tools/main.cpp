@@ -44,6 +44,8 @@ constexpr ToolCommandEntry kCommands[] = {
     {"info-video", kInfoVideoUsage, RunInfoVideoCommand},
     {"render-video-audio", kRenderVideoAudioUsage, RunRenderVideoAudioCommand},
     {"frame", kFrameUsage, RunFrameCommand},
+    {"melody", kMelodyUsage, RunMelodyCommand},
+    {"score", kScoreUsage, RunScoreCommand},
     {nullptr, nullptr, nullptr},
 };
 

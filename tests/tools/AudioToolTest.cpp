@@ -1,9 +1,12 @@
 // linlangok-tool play, record, calibrate, sing and encode, run as the user runs them, on the WAV-file devices.
 #include "core/cdg/CdgPackets.h"
 #include "core/performance/LatencyCalibration.h"
+#include "core/scoring/MidiMelody.h"
 #include "tests/platform/audio/AudioTestSignals.h"
+#include "tests/support/Latin1CodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/TestSinger.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -53,6 +56,43 @@ TEST_F(AudioToolTest, PlayWritesTheFileToTheWavDeviceAndReportsPosition)
     EXPECT_EQ(Run("LINLANGOK_AUDIO_OUT=wav:no/such/folder.wav", "play song.wav"), 1);
     EXPECT_EQ(m_errors, "Can't create WAV file no/such/folder.wav.\n");
     EXPECT_EQ(Run("", "play"), 2);
+}
+
+TEST_F(AudioToolTest, ScoreJudgesASungTakeAgainstTheSongsMelodyAtItsKeyAndLatency)
+{
+    const std::string song = LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid";
+    const test::CLatin1CodePage codePage;
+    CMidiSong midi(codePage);
+    ASSERT_TRUE(midi.Load(std::filesystem::path(song)).loaded);
+    const std::optional<ReferenceMelody> melody = MidiReferenceMelody(midi);
+    ASSERT_TRUE(melody);
+    ASSERT_EQ(Run("", "melody '" + song + "'"), 0) << m_errors;
+    EXPECT_TRUE(m_output.starts_with("{\"reference\":\"midi\",\"notes\":[{\"start\":")) << m_output;
+    EXPECT_EQ(std::count(m_output.begin(), m_output.end(), '{'), std::ptrdiff_t(melody->notes.size() + 1));
+
+    // The singer sings the melody an octave down, heard 150 ms late.
+    SingerVoice voice;
+    voice.semitones = -12;
+    const SungVoice sung = Sing(melody->notes, voice, melody->notes.back().end + 1);
+    std::vector<std::int16_t> frames(2 * (6615 + sung.samples.size()), 0);
+    for (size_t at = 0; at < sung.samples.size(); ++at)
+        frames[2 * (6615 + at)] = frames[2 * (6615 + at) + 1] = std::int16_t(std::lround(sung.samples[at] * 32767));
+    test::WriteWavFile(m_folder.Path() / "voice.wav", frames);
+    const auto scoreOf = [&](const std::string& options) {
+        EXPECT_EQ(Run("", "score '" + song + "' voice.wav " + options), 0) << m_errors;
+        const size_t at = m_output.find("{\"score\":");
+        return at == std::string::npos ? -1 : std::atoi(m_output.c_str() + at + 9);
+    };
+    EXPECT_GE(scoreOf("--latency-ms 150"), 95) << m_output;
+    EXPECT_LE(scoreOf("--latency-ms 150 --transpose 2"), 10) << "two semitones off the song's new key";
+    EXPECT_NEAR(scoreOf("--latency-ms 150 --transpose 2 --difficulty easy"), 60, 10)
+        << "half credit, vibrato peaks nearer";
+    EXPECT_NE(m_output.find("\"word\":\"不错\""), std::string::npos) << m_output;
+    EXPECT_TRUE(m_output.ends_with(",\"reference\":\"midi\"}\n")) << m_output;
+
+    EXPECT_EQ(Run("", "score voice.wav voice.wav"), 1);
+    EXPECT_NE(m_errors.find("本歌曲无评分数据"), std::string::npos) << m_errors;
+    EXPECT_EQ(Run("", "score '" + song + "' voice.wav --difficulty expert"), 2);
 }
 
 TEST_F(AudioToolTest, CdgFrameWritesThePictureAtASongTime)
