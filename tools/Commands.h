@@ -21,6 +21,8 @@ class IAudioOutput;
 class IWaveInSystem;
 class IMixerSystem;
 class IMp3EncoderLibrary;
+class CJsonWriter;
+struct SongScore;
 
 // What every command gets: its arguments (after the command name), the prompts that print the
 // engines' messages to standard error, the legacy code page and the encodings of song texts, the
@@ -95,7 +97,8 @@ int RunRecordCommand(ToolContext& context);
 // sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX [--balance P]: plays the song and
 // records S seconds, saves the voice MP3 and the performance mixed at balance P (0..100, voice
 // against accompaniment, 50 by default), a WAV when its name ends in .wav; prints JSON
-// {alignment_ms, seconds, length_ms}.
+// {alignment_ms, seconds, length_ms} and the singer's score {score, notes, notes_hit, lines}, or
+// score_notice when the song is not scored.
 inline constexpr const char* kSingUsage = "sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX.mp3 [--balance P]";
 int RunSingCommand(ToolContext& context);
 
@@ -213,5 +216,7 @@ int RunMelodyCommand(ToolContext& context);
 inline constexpr const char* kScoreUsage
     = "score SONG VOICE [--difficulty easy|normal|hard] [--transpose N] [--tempo P] [--latency-ms L]";
 int RunScoreCommand(ToolContext& context);
+// The score's members: score, notes, notes_hit and lines.
+void WriteScore(CJsonWriter& json, const SongScore& score);
 
 } // namespace linlangok

@@ -5,7 +5,7 @@
 #include "common/SongKind.h"
 #include "common/Text.h"
 #include "core/audio/SampleFormat.h"
-#include "core/scoring/MidiMelody.h"
+#include "core/controller/SongScoring.h"
 #include "core/scoring/SingingScore.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/pitch/AubioPitchTracker.h"
@@ -29,7 +29,7 @@ std::optional<ReferenceMelody> LoadReference(ToolContext& context, const std::st
         CMidiSong& song = loaded.Song();
         for (size_t index = 0; index < song.TrackCount(); ++index)
             song.Track(index).Transpose(transpose);
-        if (std::optional<ReferenceMelody> melody = MidiReferenceMelody(song))
+        if (std::optional<ReferenceMelody> melody = MidiSongMelody(song))
             return melody;
     }
     std::cerr << path << ": 本歌曲无评分数据 (the song has no melody to score against)\n";
@@ -71,6 +71,8 @@ void ScoreRecording(const std::string& voicePath, double latency, double songPer
     scorer.Finish();
 }
 
+} // namespace
+
 void WriteScore(CJsonWriter& json, const SongScore& score)
 {
     json.Key("score").Value(score.score).Key("notes").Value(score.notes).Key("notes_hit").Value(score.notesHit);
@@ -81,8 +83,6 @@ void WriteScore(CJsonWriter& json, const SongScore& score)
     }
     json.EndArray();
 }
-
-} // namespace
 
 int RunMelodyCommand(ToolContext& context)
 {

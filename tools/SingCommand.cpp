@@ -1,11 +1,13 @@
 // sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX [--balance P]: plays the song through
 // the karaoke session, as play does, while recording S seconds from the first device of the
 // input, as record does; saves the voice and then the performance, the voice put in time against
-// the accompaniment as it was heard.
+// the accompaniment as it was heard; scores the singer as the windows do.
 
 #include "common/FilePath.h"
 #include "common/JsonWriter.h"
+#include "core/controller/SongScoring.h"
 #include "core/performance/PerformanceTake.h"
+#include "platform/pitch/AubioPitchTracker.h"
 #include "platform/audio/WaveInSystem.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"
@@ -54,8 +56,11 @@ int RunSingCommand(ToolContext& context)
     CRecordingController& recording = session.Recording();
     if (!SelectFirstInputDevice(recording))
         return 1;
+    CLiveScoring live(*tool->waveIn, MakeAubioPitchTracker);
+    CSongScoring scoring(session, live);
     session.SetAccompanimentPath(PathToUtf16(arguments[0]));
     session.Play();
+    scoring.SongStarted();
     const bool midi = session.Kind() == ESongKind::Midi;
     if (midi ? !session.Sequencer().IsPlaying() : !session.AudioPlayer().IsOpen())
         return 1; // the reason has been shown
@@ -63,10 +68,12 @@ int RunSingCommand(ToolContext& context)
     recording.StartRecording(frames);
     if (!recording.IsRecording())
         return 1;
-    WaitForTake(recording, frames, [&tool](std::chrono::milliseconds time) {
-        if (tool->uiThread.WaitForTask(time))
+    WaitForTake(recording, frames, [&tool, &scoring](std::chrono::milliseconds time) {
+        if (tool->uiThread.WaitForTask(std::min(time, std::chrono::milliseconds(50))))
             tool->uiThread.RunPending();
+        scoring.Tick();
     });
+    scoring.SongStopped();
     const bool saved = recording.StopRecording().fate == ETakeFate::Saved;
     session.Stop();
     PrintDropouts(session.Dropouts().Count(), recording.DropoutCount());
@@ -83,15 +90,22 @@ int RunSingCommand(ToolContext& context)
         std::cerr << error.what() << '\n';
         return 1;
     }
-    CJsonWriter(std::cout)
-        .BeginObject()
+    CJsonWriter json(std::cout);
+    json.BeginObject()
         .Key("alignment_ms")
         .Value(take->AlignmentMs())
         .Key("seconds")
         .Value(*seconds)
         .Key("length_ms")
-        .Value(static_cast<long long>(take->Length().count()))
-        .EndObject();
+        .Value(static_cast<long long>(take->Length().count()));
+    if (const std::optional<SongScore>& score = scoring.LastResult()) {
+        json.Key("score").BeginObject();
+        WriteScore(json, *score);
+        json.EndObject();
+    } else if (!scoring.Notice().empty()) {
+        json.Key("score_notice").Value(scoring.Notice());
+    }
+    json.EndObject();
     std::cout << '\n';
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "common/FilePath.h"
 #include "common/Product.h"
 #include "common/Text.h"
+#include "core/controller/SongScoring.h"
 #include "core/lyrics/LyricFileLookup.h"
 #include "core/lyrics/LyricsLayout.h"
 #include "core/playback/AudioStretcher.h"
@@ -110,6 +111,8 @@ void CMainController::PlaySession()
         m_session.Play();
     }
     m_playing = true;
+    if (m_parts.scoring)
+        m_parts.scoring->SongStarted();
     // An audio song plays within its own range: the edit shows the pitch it plays at.
     if (m_session.Kind() == ESongKind::Audio)
         StorePitch(m_pitch);
@@ -122,11 +125,21 @@ void CMainController::Run(const command::Stop&)
 
 void CMainController::StopCommand()
 {
-    m_session.Stop();
-    m_playing = false;
+    StopSession();
     RefreshStatus();
     ApplyEnableRules();
     StopMeterWhenIdle();
+}
+
+void CMainController::StopSession()
+{
+    const bool scored = m_parts.scoring && m_playing;
+    if (scored)
+        m_parts.scoring->SongStopped();
+    m_session.Stop();
+    m_playing = false;
+    if (scored && m_parts.scoring->LastResult())
+        ShowNotice(ScoreStatusText(m_parts.scoring->LastResult()->score, m_parts.scoring->BestScore()));
 }
 
 void CMainController::Run(const command::Record&)
@@ -144,10 +157,8 @@ void CMainController::Run(const command::Record&)
     m_recording = m_session.Recording().IsRecording();
     if (!m_recording) {
         m_controls.SetRecordTickRunning(false);
-        if (startsSong) {
-            m_session.Stop();
-            m_playing = false;
-        }
+        if (startsSong)
+            StopSession();
     }
     RefreshStatus();
     ApplyEnableRules();
@@ -157,15 +168,15 @@ void CMainController::Run(const command::Record&)
 
 void CMainController::Run(const command::StopRecording&)
 {
-    if (m_values.stopTogether) {
-        m_session.Stop();
-        m_playing = false;
-    }
+    if (m_values.stopTogether)
+        StopSession();
     m_controls.SetRecordTickRunning(false);
     // The take is offered when the user saved the voice and the accompaniment was heard during it;
     // otherwise it is dropped.
     const bool saved = m_session.Recording().StopRecording().fate == ETakeFate::Saved;
     std::unique_ptr<CPerformanceTake> take = m_session.Recording().TakePerformance();
+    if (take && m_parts.scoring)
+        take->SetScore(m_parts.scoring->TakeScore());
     m_recording = false;
     m_recordingSeconds = 0;
     RefreshStatus();
@@ -399,6 +410,8 @@ void CMainController::DisplayTick()
         return;
     const bool commandRunning = IsCommandRunning();
     bool ended = false;
+    if (m_parts.scoring)
+        m_parts.scoring->Tick();
     m_displayPosition = TruncateToInt(m_session.Position());
     m_displayLength = m_session.Length();
     if (m_session.HasReachedEnd()) {

@@ -18,6 +18,7 @@
 namespace linlangok {
 
 class CKaraokeSession;
+class CSongScoring;
 
 // The main window's controls that the controller names; the window maps each to its control.
 enum class EControlRole { PitchEdit, LyricsButton, SongListButton, VolumeButton };
@@ -95,6 +96,7 @@ struct MainControllerParts {
     const CompanionWindows& companions;
     std::filesystem::path helpFolder; // Karaoke.html and Help.html
     IPerformanceOffer* performanceOffer = nullptr; // null: no performance is offered
+    CSongScoring* scoring = nullptr; // null: nothing is scored
 };
 
 // Every operation runs on the UI thread. The parts outlive the controller.
@@ -109,10 +111,9 @@ public:
     // boxes that it raises included.
     void Handle(const MainCommand& command) override;
 
-    // The 200 ms display tick: position and length from the session, the song-end rule, the
-    // repaint. Skipped while a song loads. Under a box that a command raised (a modal box runs a
-    // nested event loop) the song is shown as it plays on, and its end waits until the command is
-    // done.
+    // The 200 ms display tick: position and length from the session, the singer's pitches for
+    // the score, the song-end rule, the repaint. Skipped while a song loads. Under a box that a command raised (a modal
+    // box runs a nested event loop) the song is shown as it plays on, and its end waits until the command is done.
     void DisplayTick();
     // The 1,000 ms record tick.
     void RecordTick();
@@ -205,6 +206,8 @@ private:
     // Restores what the accompaniment file remembers; its pitch, if any.
     std::optional<std::int32_t> RecallSong();
     void StopCommand();
+    // Stops the session's song, and judges it when it was scored.
+    void StopSession();
     void ApplyEnableRules();
     void RefreshStatus();
     void StopMeterWhenIdle();

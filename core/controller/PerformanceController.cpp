@@ -52,7 +52,10 @@ CPerformanceController::~CPerformanceController()
 
 std::u16string CPerformanceController::AlignmentText() const
 {
-    return u"人声已对齐伴奏 (校正 " + TenthsText(m_performance.AlignmentMs()) + u" 毫秒)";
+    std::u16string text = u"人声已对齐伴奏 (校正 " + TenthsText(m_performance.AlignmentMs()) + u" 毫秒)";
+    if (const std::optional<int> score = m_performance.Score())
+        text += u"\n演唱得分 " + Utf8ToUtf16(std::to_string(*score));
+    return text;
 }
 
 void CPerformanceController::SetVoicePercent(int percent)

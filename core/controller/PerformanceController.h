@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,8 @@ public:
 
     // How far the voice was moved against the accompaniment to put it in time, in ms.
     virtual double AlignmentMs() const = 0;
+    // The singer's score while it was sung (0..100); nothing when the song was not scored.
+    virtual std::optional<int> Score() const { return std::nullopt; }
     // Writes the mix, MP3, or WAV when the name ends in ".wav", with the voice at `voicePercent`
     // (0..100) of the balance. Raises std::runtime_error with a message for the user; the target
     // is untouched then.
@@ -49,6 +52,7 @@ public:
     CTakePerformance(std::unique_ptr<CPerformanceTake> take, IMp3EncoderLibrary* encoder);
 
     double AlignmentMs() const override { return m_take->AlignmentMs(); }
+    std::optional<int> Score() const override { return m_take->Score(); }
     void Write(const std::filesystem::path& path, int voicePercent) const override
     {
         m_take->Write(path, voicePercent, m_encoder);
@@ -79,7 +83,8 @@ public:
     CPerformanceController(const CPerformanceController&) = delete;
     CPerformanceController& operator=(const CPerformanceController&) = delete;
 
-    // "人声已对齐伴奏 (校正 X 毫秒)", the alignment to a tenth of a millisecond.
+    // "人声已对齐伴奏 (校正 X 毫秒)", the alignment to a tenth of a millisecond, and "演唱得分 N" on a
+    // line of its own for a scored take.
     std::u16string AlignmentText() const;
 
     int VoicePercent() const { return m_voicePercent; }

@@ -26,6 +26,21 @@ std::vector<MidiLyricLine> BuildMidiLyricLines(std::span<const ELyricBreak> brea
     return lines;
 }
 
+std::vector<double> SungLineStarts(const CMidiTrack& track)
+{
+    const auto& syllables = track.Syllables();
+    std::vector<ELyricBreak> breaks(syllables.size());
+    std::transform(syllables.begin(), syllables.end(), breaks.begin(),
+        [](const LyricSyllable& syllable) { return syllable.breakBefore; });
+    const std::vector<MidiLyricLine> lines = BuildMidiLyricLines(breaks, track.HeaderLines());
+    std::vector<double> starts;
+    for (size_t line = std::max<std::int32_t>(track.HeaderLines(), 0); line < lines.size(); ++line) {
+        if (lines[line].end > lines[line].first)
+            starts.push_back(syllables[size_t(lines[line].first)].time);
+    }
+    return starts;
+}
+
 int FindMidiLine(std::span<const float> times, std::span<const MidiLyricLine> lines, double t)
 {
     const int count = static_cast<int>(lines.size());

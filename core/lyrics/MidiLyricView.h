@@ -3,6 +3,7 @@
 #include "core/lyrics/LyricsLayout.h"
 #include "core/lyrics/StageLayout.h"
 #include "midi/LyricTrackView.h"
+#include "midi/MidiTrack.h"
 
 #include <concepts>
 #include <optional>
@@ -45,6 +46,10 @@ struct MidiLyricLine {
 // new line, every syllable with a break starts one, and an empty line stands before every
 // paragraph but the first.
 std::vector<MidiLyricLine> BuildMidiLyricLines(std::span<const ELyricBreak> breaks, int headerLines);
+
+// Where the sung lines of a lyric track start, in song seconds: every display line after the
+// header's that holds a syllable, as the view shows them.
+std::vector<double> SungLineStarts(const CMidiTrack& track);
 
 // The current line at t seconds, given the syllable times (non-decreasing) and the lines: 0
 // before the first syllable; line j when time[first of j] ≤ t < time[first of j + 1]; the last

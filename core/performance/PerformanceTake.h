@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 
 namespace linlangok {
 
@@ -26,6 +27,9 @@ public:
     ~CPerformanceTake(); // removes its temporary files
 
     const std::filesystem::path& AuditionPath() const { return m_audition; }
+    // The singer's score (0..100) while the take was sung; nothing when the song was not scored.
+    std::optional<int> Score() const { return m_score; }
+    void SetScore(std::optional<int> score) { m_score = score; }
 
     CPerformanceTake(const CPerformanceTake&) = delete;
     CPerformanceTake& operator=(const CPerformanceTake&) = delete;
@@ -54,6 +58,7 @@ private:
     std::int64_t m_accompanimentFrames;
     std::int64_t m_voiceFrames;
     std::int64_t m_voiceOffsetFrames;
+    std::optional<int> m_score;
 };
 
 } // namespace linlangok

@@ -95,10 +95,7 @@ TakeSaveResult CRecordingController::StopRecording()
     }
     if (recording->performance) {
         try {
-            const auto stored = LoadLatencyCorrection(m_takes.Folder(), m_prompts);
-            const bool applies
-                = stored && stored->AppliesTo(m_output->Name(), Utf16ToUtf8(recording->recorder.Capabilities().name));
-            m_take = recording->performance->Finish(recording->inputLatency, applies ? stored->correctionMs : 0);
+            m_take = recording->performance->Finish(recording->inputLatency, CorrectionMsFor(recording->recorder));
         } catch (const std::exception& error) {
             Report(error);
         }
@@ -163,6 +160,20 @@ std::vector<std::u16string> CRecordingController::DeviceNames()
     for (const auto& recorder : m_devices.InputDevices())
         names.push_back(recorder->Capabilities().name);
     return names;
+}
+
+double CRecordingController::CorrectionMsFor(const CWaveRecorder& recorder) const
+{
+    if (!m_output)
+        return 0;
+    const auto stored = LoadLatencyCorrection(m_takes.Folder(), m_prompts);
+    const bool applies = stored && stored->AppliesTo(m_output->Name(), Utf16ToUtf8(recorder.Capabilities().name));
+    return applies ? stored->correctionMs : 0;
+}
+
+double CRecordingController::CalibratedCorrectionMs() const
+{
+    return m_selected ? CorrectionMsFor(*m_selected) : 0;
 }
 
 void CRecordingController::Report(const std::exception& error)

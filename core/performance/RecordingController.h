@@ -71,6 +71,9 @@ public:
     // The selected device's mixer line names.
     const std::vector<std::u16string>& LineNames() const { return m_lineNames; }
     CWaveRecorder* SelectedRecorder() const { return m_selected; }
+    // What the stored calibration adds to the selected device's reported latencies (ms): 0 when
+    // it was measured on other devices, or never.
+    double CalibratedCorrectionMs() const;
     bool IsRecording() const { return m_recording != nullptr; }
     // Frames the running recording has captured so far (CWaveRecorder::RecordedFrames).
     std::uint64_t RecordedFrames() const { return m_recording ? m_recording->recorder.RecordedFrames() : 0; }
@@ -94,6 +97,7 @@ private:
     };
 
     void Report(const std::exception& error);
+    double CorrectionMsFor(const CWaveRecorder& recorder) const;
     // Starts keeping the recording's performance take, when there is an output to tap.
     void StartPerformance(Recording& recording);
 

@@ -2,12 +2,11 @@
 
 #include "midi/MidiMessage.h"
 
-#include <algorithm>
 #include <array>
 
 namespace linlangok {
 
-std::optional<ReferenceMelody> MidiReferenceMelody(const CMidiSong& song)
+std::optional<ReferenceMelody> MidiReferenceMelody(const CMidiSong& song, std::vector<double> lineStarts)
 {
     const std::optional<std::uint8_t> channel = song.MelodyChannel();
     if (!channel)
@@ -32,15 +31,6 @@ std::optional<ReferenceMelody> MidiReferenceMelody(const CMidiSong& song)
     notes = MonophonicNotes(std::move(notes));
     if (notes.empty())
         return std::nullopt;
-    std::vector<double> lineStarts;
-    if (const CMidiTrack* lyrics = song.LyricTrack()) {
-        const auto& syllables = lyrics->Syllables();
-        const size_t firstSung = size_t(std::max<std::int32_t>(lyrics->HeaderLines(), 0));
-        for (size_t index = firstSung; index < syllables.size(); ++index) {
-            if (syllables[index].breakBefore != ELyricBreak::None || index == firstSung)
-                lineStarts.push_back(syllables[index].time);
-        }
-    }
     ReferenceMelody melody {EMelodySource::Midi, std::move(notes), {}};
     melody.lines = MelodyLines(melody.notes, std::move(lineStarts));
     return melody;

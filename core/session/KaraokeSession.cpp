@@ -89,8 +89,14 @@ double CKaraokeSession::Position() const
 double CKaraokeSession::HeardPosition() const
 {
     const double latency = std::chrono::duration<double>(m_services.audioOutput.OutputLatency()).count();
-    const double songPerSecond = m_kind == ESongKind::Audio ? m_audioPlayer->Settings().SongFramesPerFrame() : 1.0;
-    return std::max(0.0, Position() - latency * songPerSecond);
+    return std::max(0.0, Position() - latency * SongSecondsPerSecond());
+}
+
+double CKaraokeSession::SongSecondsPerSecond() const
+{
+    if (m_kind == ESongKind::Audio)
+        return m_audioPlayer->Settings().SongFramesPerFrame();
+    return m_sequencer->Clock().TempoPercent() / 100.0;
 }
 
 std::int32_t CKaraokeSession::Length() const

@@ -90,6 +90,8 @@ public:
     // The song time the listener hears now: Position less what the output still holds (its
     // latency, in song time). What a song's picture is drawn from.
     double HeardPosition() const;
+    // How fast song time runs: the tempo the song plays at (1.5 at 150 %).
+    double SongSecondsPerSecond() const;
     // The song-end rule: the position has reached the exact length (not only its whole seconds,
     // which would cut off up to a second of the song). True when nothing plays.
     bool HasReachedEnd() const;
@@ -111,6 +113,8 @@ public:
     bool Melody() const { return m_melody; }
     void SetMelody(bool on);
 
+    // What the song remembers, by its identity.
+    CRememberedSong& Remembered() { return m_remembered; }
     CSongLyrics& Lyrics() { return m_lyrics; }
     CKeyAndTempo& KeyAndTempo() { return m_keyAndTempo; }
     CSongVideo& Video() { return m_video; }

@@ -94,6 +94,11 @@ bool ParseValue(std::string_view key, std::string_view value, SongMemoryValues& 
         if (!integrated || !truePeak || !IsPlausibleMeasure({*integrated, *truePeak}))
             return false;
         values.loudness = LoudnessMeasure {*integrated, *truePeak};
+    } else if (key == "best-score") {
+        const auto score = ParseNumber<std::int32_t>(value);
+        if (!score || *score < 0 || *score > 100)
+            return false;
+        values.bestScore = *score;
     } else {
         return false;
     }
@@ -116,6 +121,8 @@ SongMemoryValues StorableValues(SongMemoryValues values)
         = std::clamp(values.lrcOffsetMilliseconds, -kMaximumLrcOffsetMilliseconds, kMaximumLrcOffsetMilliseconds);
     if (values.loudness && !IsPlausibleMeasure(*values.loudness))
         values.loudness.reset();
+    if (values.bestScore)
+        values.bestScore = std::clamp(*values.bestScore, 0, 100);
     return values;
 }
 
@@ -273,6 +280,8 @@ std::string CSongMemory::Serialize(const Entry& entry)
     if (values.loudness)
         text += "loudness=" + Hundredths(values.loudness->integratedLufs) + " "
             + Hundredths(values.loudness->truePeakDbtp) + "\n";
+    if (values.bestScore)
+        text += "best-score=" + std::to_string(*values.bestScore) + "\n";
     return text;
 }
 

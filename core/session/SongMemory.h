@@ -35,6 +35,7 @@ struct SongMemoryValues {
     std::optional<bool> melody; // the guide melody on; of a video, its original vocal (原唱)
     std::optional<VocalLayout> vocalLayout; // of a video
     std::optional<LoudnessMeasure> loudness; // as measured for leveling
+    std::optional<std::int32_t> bestScore; // the best a singer has scored, 0..100
 
     bool IsEmpty() const { return *this == SongMemoryValues {}; }
     bool operator==(const SongMemoryValues&) const = default;

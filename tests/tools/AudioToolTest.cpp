@@ -1,7 +1,8 @@
 // linlangok-tool play, record, calibrate, sing and encode, run as the user runs them, on the WAV-file devices.
 #include "core/cdg/CdgPackets.h"
+#include "core/controller/SongScoring.h"
 #include "core/performance/LatencyCalibration.h"
-#include "core/scoring/MidiMelody.h"
+#include "midi/MidiSong.h"
 #include "tests/platform/audio/AudioTestSignals.h"
 #include "tests/support/Latin1CodePage.h"
 #include "tests/support/ScriptedUserPrompts.h"
@@ -64,7 +65,7 @@ TEST_F(AudioToolTest, ScoreJudgesASungTakeAgainstTheSongsMelodyAtItsKeyAndLatenc
     const test::CLatin1CodePage codePage;
     CMidiSong midi(codePage);
     ASSERT_TRUE(midi.Load(std::filesystem::path(song)).loaded);
-    const std::optional<ReferenceMelody> melody = MidiReferenceMelody(midi);
+    const std::optional<ReferenceMelody> melody = MidiSongMelody(midi);
     ASSERT_TRUE(melody);
     ASSERT_EQ(Run("", "melody '" + song + "'"), 0) << m_errors;
     EXPECT_TRUE(m_output.starts_with("{\"reference\":\"midi\",\"notes\":[{\"start\":")) << m_output;

@@ -35,6 +35,7 @@ TEST_F(SongMemoryTest, WhatASongRemembersSurvivesARestartAndEmptyValuesForgetIt)
     values.melody = false;
     values.vocalLayout = VocalLayout {VocalLayout::EPlace::Track, 1};
     values.loudness = LoudnessMeasure {-23.5, -3.25};
+    values.bestScore = 87;
     // What the file cannot hold is dropped or clamped.
     SongMemoryValues odd;
     odd.pitch = 200;
@@ -42,6 +43,7 @@ TEST_F(SongMemoryTest, WhatASongRemembersSurvivesARestartAndEmptyValuesForgetIt)
     odd.encoding = "GBK\n[1:2]";
     odd.lrcOffsetMilliseconds = 1 << 30;
     odd.loudness = LoudnessMeasure {-80.0, 0.0};
+    odd.bestScore = 250;
     {
         CSongMemory memory(MemoryFile(), m_prompts, m_locks);
         EXPECT_EQ(memory.Recall(first), SongMemoryValues {});
@@ -51,12 +53,13 @@ TEST_F(SongMemoryTest, WhatASongRemembersSurvivesARestartAndEmptyValuesForgetIt)
     EXPECT_THAT(ReadWholeFile(MemoryFile()),
         testing::HasSubstr(
             "[1234:0123456789abcdef]\npitch=-3\nlyric=file:///%E6%AD%8C%E8%AF%8D/%D6%D0.lrc\nencoding=BIG5\n"
-            "lrc-offset-ms=-300\nmelody=0\nvocal=track 2\nloudness=-23.50 -3.25\n"));
+            "lrc-offset-ms=-300\nmelody=0\nvocal=track 2\nloudness=-23.50 -3.25\nbest-score=87\n"));
     CSongMemory memory(MemoryFile(), m_prompts, m_locks);
     EXPECT_EQ(memory.Recall(first), values);
     SongMemoryValues clamped;
     clamped.pitch = 127;
     clamped.lrcOffsetMilliseconds = kMaximumLrcOffsetMilliseconds;
+    clamped.bestScore = 100;
     EXPECT_EQ(memory.Recall(second), clamped);
     EXPECT_TRUE(memory.Remember(first, {}));
     EXPECT_EQ(CSongMemory(MemoryFile(), m_prompts, m_locks).Recall(first), SongMemoryValues {});
@@ -117,6 +120,7 @@ TEST_F(SongMemoryTest, ContentItDoesNotUnderstandIsSkippedWithOneWarningAndKeptA
         {"[Settings]\nVolume=3\n" + good, true},
         {good + "pitch=900\nmelody=yes\nkey=value\nno equals sign\n[15:xyz]\npitch=1\n", true},
         {good + "loudness=-20\nloudness=-71 -3\nloudness=-20 nan\nloudness=-20 -3 x\n", true},
+        {good + "best-score=101\nbest-score=-1\nbest-score=9x\n", true},
         {good + "vocal=middle\nvocal=track 0\nvocal=track 100\nvocal=track 1x\n", true},
         {"pitch=1\n" + good + "lyric=\xff\xfe\n", true},
         {good + std::string(kMaximumSongMemoryBytes, ';'), false},

@@ -1,0 +1,125 @@
+#include "core/scoring/LiveScoring.h"
+#include "core/recording/CaptureStream.h"
+#include "core/recording/WaveInDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+
+namespace linlangok {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A capture device the test feeds: each chunk at the moment the test says, with a reported latency.
+class CScriptedCapture final : public ICaptureDevice {
+public:
+    explicit CScriptedCapture(Consumer* consumer)
+        : m_consumer(*consumer)
+    {
+    }
+    std::string Name() const override { return "scripted"; }
+    std::chrono::microseconds Latency() const override { return 20ms; }
+    bool Start(Consumer consume) override
+    {
+        m_consumer = std::move(consume);
+        return true;
+    }
+    void Stop() override { m_consumer = nullptr; }
+
+private:
+    Consumer& m_consumer;
+};
+
+class CScriptedInput final : public IWaveInSystem {
+public:
+    std::uint32_t DeviceCount() override { return 1; }
+    std::uint32_t Capabilities(std::uint32_t, WaveInCapabilities& capabilities) override
+    {
+        capabilities = {u"scripted", kWaveFormat4S16, 2};
+        return kWaveInOk;
+    }
+    std::uint32_t Open(std::uint32_t, IWaveInClient& client, std::unique_ptr<IWaveInHandle>& handle) override
+    {
+        return CWaveInDevice::Open(m_stream, client, handle);
+    }
+
+    ICaptureDevice::Consumer consumer;
+    std::shared_ptr<CCaptureStream> m_stream
+        = std::make_shared<CCaptureStream>(std::make_unique<CScriptedCapture>(&consumer));
+};
+
+// A tracker that reads the pitch off the samples: a hop of value v/128 is MIDI note v, 0 is unvoiced.
+class CSampleValueTracker final : public IPitchTracker {
+public:
+    int SampleRate() const override { return 44100; }
+    size_t HopFrames() const override { return 256; }
+    void Push(const float* samples, size_t count, std::vector<PitchFrame>& frames) override
+    {
+        for (size_t index = 0; index < count; ++index, ++m_samples) {
+            if ((m_samples + 1) % 256 == 0)
+                frames.push_back({double(m_samples - 127) / 44100, samples[index] == 0 ? NAN : samples[index] * 128});
+        }
+    }
+
+private:
+    std::uint64_t m_samples = 0;
+};
+
+TEST(LiveScoring, PitchesLandAtTheSongTimeTheyWereSungForTheInputLatencyTakenOff)
+{
+    CScriptedInput input;
+    CLiveScoring live(input, [](int) { return std::make_unique<CSampleValueTracker>(); });
+    const std::vector<MelodyNote> notes {{1.0, 1.5, 64}, {1.5, 2.0, 67}};
+    // The calibration found 130 ms more than the device's reported 20 ms.
+    ASSERT_TRUE(
+        live.Start(kWaveMapper, {{EMelodySource::Midi, notes, MelodyLines(notes)}, EDifficulty::Normal, 1.0, 0.130}));
+    ASSERT_TRUE(input.consumer);
+    // The song started at `start`; the singer sings each note exactly and is heard 150 ms later.
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::int16_t> chunk(2 * 441);
+    for (int block = 0; block < 250; ++block) {
+        const double sung = block * 0.01;
+        const float pitch = sung >= 1.0 && sung < 1.5 ? 64 : sung >= 1.5 && sung < 2.0 ? 67 : 0;
+        std::fill(chunk.begin(), chunk.end(), std::int16_t(std::lround(pitch / 128 * 32768)));
+        input.consumer(chunk.data(), 441, start + std::chrono::microseconds(10000 * block + 150000));
+    }
+    // The listener hears song time 2.2 s at start + 2.2 s.
+    ScoringView view;
+    for (int wait = 0; wait < 2000 && (view.trace.empty() || view.trace.back().seconds < 2.0); ++wait) {
+        std::this_thread::sleep_for(1ms);
+        live.Update(2.2, start + 2200ms);
+        view = live.ViewAt(2.2);
+    }
+    ASSERT_FALSE(view.trace.empty());
+    EXPECT_EQ(view.notes.size(), 2u) << "the notes that sound within the lane";
+    size_t hits = 0;
+    for (const TracePoint& point : view.trace) {
+        if (point.seconds > 1.22 && point.seconds < 1.98) {
+            EXPECT_TRUE(point.hit) << point.seconds;
+            hits += point.hit;
+        }
+    }
+    EXPECT_GE(hits, 100u);
+    ASSERT_TRUE(view.lastLine);
+    EXPECT_EQ(view.lastLine->word, u"完美");
+    const std::optional<SongScore> result = live.Stop();
+    ASSERT_TRUE(result);
+    EXPECT_GE(result->score, 97);
+    EXPECT_FALSE(live.IsListening());
+    EXPECT_FALSE(live.Stop()) << "nothing more after the first stop";
+    EXPECT_EQ(live.DroppedSamples(), 0u);
+}
+
+TEST(LiveScoring, TheTraceIsDrawnInTheOctaveOfTheNoteNearest)
+{
+    const std::vector<MelodyNote> notes {{1.0, 1.5, 64}, {3.0, 3.5, 52}};
+    EXPECT_EQ(FoldToMelody(notes, 1.2, 76.5f), 64.5f);
+    EXPECT_EQ(FoldToMelody(notes, 2.9, 64.0f), 52.0f) << "nearer the second note";
+    EXPECT_EQ(FoldToMelody(notes, 0.1, 40.0f), 64.0f);
+    EXPECT_TRUE(std::isnan(FoldToMelody(notes, 1.2, NAN)));
+}
+
+} // namespace
+} // namespace linlangok
