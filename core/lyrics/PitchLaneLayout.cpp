@@ -180,7 +180,7 @@ ScoreRowBoxes ScoreScreenLayout::Row(std::size_t index) const
 {
     const int top = column.top + static_cast<int>(index) * rowHeight;
     const int labelWidth = column.width * 2 / 5;
-    const int scoreWidth = column.width / 5;
+    const int scoreWidth = column.width * 3 / 20;
     const int gap = rowHeight / 2;
     const int scoreLeft = column.left + labelWidth + gap;
     const int wordLeft = scoreLeft + scoreWidth + gap;
@@ -195,7 +195,7 @@ ScoreScreenLayout LayOutScoreScreen(PixelRect box, std::size_t rows)
     layout.score = {box.left, box.top + margin, box.width, box.height / 6};
     layout.best = {box.left, layout.score.Bottom(), box.width, box.height / 12};
     layout.rowHeight = std::max(box.height / 15, 1);
-    // The column is wide enough for "第 99 句  100  完美" in the row's text.
+    // The column is wide enough for "第 99 句  100  完美" in the rows' text.
     const int columnWidth = std::min(box.width, layout.rowHeight * 10);
     const int columnTop = layout.best.Bottom() + margin;
     layout.column = {box.left + (box.width - columnWidth) / 2, columnTop, columnWidth,
