@@ -4,7 +4,6 @@
 #include "core/scoring/ScoringView.h"
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
 
