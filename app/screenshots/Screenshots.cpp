@@ -20,6 +20,7 @@
 #include "ui/catalog/SongFoldersDialog.h"
 #include "ui/desktop/ApplicationSetup.h"
 #include "ui/lyrics/LyricsShowWindow.h"
+#include "ui/lyrics/StageWindow.h"
 #include "ui/main/PerformanceWindow.h"
 #include "ui/mixer/VolumeWindow.h"
 #include "ui/phone/PhoneWindow.h"
@@ -45,6 +46,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -148,8 +150,94 @@ bool SaveDocked(linlangok::CKaraokeApplication& karaoke, const QString& folder, 
     return SavePicture(picture, folder, name);
 }
 
+// A scoring source that gives what it is told.
+class CShownScoring final : public linlangok::IScoringViewSource {
+public:
+    std::optional<linlangok::ScoringView> View() const override { return view; }
+    std::u16string Notice() const override { return notice; }
+
+    std::optional<linlangok::ScoringView> view;
+    std::u16string notice;
+};
+
+// The scoring at 4.7 s of the word-timed 茉莉花 below: its first line (a word each 0.4 s from
+// 3 s, 茉 golden) half sung, 美 missed flat and 丽 begun sharp, the next line (芳 freestyle)
+// ahead, and the line before it just scored 很好.
+linlangok::ScoringView JasmineScoring()
+{
+    using namespace linlangok;
+    ScoringView view;
+    view.now = 4.7;
+    const double first[] = {64, 64, 67, 69, 72, 72, 69, 67, 67};
+    const double second[] = {67, 69, 67, 64, 67, 65, 64};
+    for (size_t i = 0; i < std::size(first); ++i)
+        view.notes.push_back({3.0 + 0.4 * i, 3.35 + 0.4 * i, first[i], i == 6 ? ENoteKind::Golden : ENoteKind::Normal});
+    for (size_t i = 0; i < std::size(second) && 7.0 + 0.4 * i < view.now + kLaneAheadSeconds; ++i)
+        view.notes.push_back(
+            {7.0 + 0.4 * i, 7.35 + 0.4 * i, second[i], i == 1 ? ENoteKind::Freestyle : ENoteKind::Normal});
+    for (double t = view.now - kLanePastSeconds; t <= view.now; t += 0.02) {
+        const auto note = std::find_if(view.notes.begin(), view.notes.end(),
+            [t](const MelodyNote& n) { return n.start <= t && t < n.end + 0.02; });
+        if (note == view.notes.end()) {
+            view.trace.push_back({t, NAN, false}); // a breath between the words
+            continue;
+        }
+        const double off = t >= 4.2 && t < 4.45 ? -1.3 : t >= 4.6 && t < 4.66 ? 1.2 : 0.25 * std::sin(t * 25);
+        view.trace.push_back({t, static_cast<float>(note->pitch + off), std::abs(off) <= 1.0});
+    }
+    view.runningScore = 78;
+    view.lastLine = LineScore {{0.8, 2.9}, 85, LineWord(85)};
+    return view;
+}
+
+// The score screen after the whole song: eight lines, the best score before this run's.
+linlangok::ScoringView JasmineResult()
+{
+    using namespace linlangok;
+    ScoringView view;
+    view.now = 30;
+    SongScore result {81, 46, 37, {}};
+    const int scores[] = {92, 85, 77, 64, 88, 95, 48, 81};
+    for (size_t i = 0; i < std::size(scores); ++i)
+        result.lines.push_back({{3.0 + 3 * i, 5.9 + 3 * i}, scores[i], LineWord(scores[i])});
+    view.result = std::move(result);
+    view.bestScore = 92;
+    return view;
+}
+
+// The stage view 1280 × 720 as the window paints it with its lyrics source and the scoring.
+bool SaveScoredStage(linlangok::CKaraokeApplication& karaoke, const linlangok::IScoringViewSource& scoring,
+    const QString& folder, const char* name)
+{
+    linlangok::CStageWindow stage(karaoke.LyricsWindow());
+    stage.resize(1280, 720);
+    stage.SetScoringSource(&scoring);
+    stage.FrameTick();
+    return Save(stage, folder, name);
+}
+
+// The lyrics window and the stage view with the pitch lane half way through a line, the score
+// screen after the song, and the lyrics window with the notice of a song that has no scoring.
+bool SaveScoring(linlangok::CKaraokeApplication& karaoke, const QString& folder)
+{
+    CShownScoring scoring;
+    scoring.view = JasmineScoring();
+    linlangok::CLyricsShowWindow& lyrics = karaoke.LyricsWindow();
+    lyrics.SetScoringSource(&scoring);
+    bool saved = Save(lyrics, folder, "lyrics-lane");
+    saved &= SaveScoredStage(karaoke, scoring, folder, "stage-lane");
+    scoring.view = JasmineResult();
+    saved &= SaveScoredStage(karaoke, scoring, folder, "stage-score");
+    scoring.view.reset();
+    scoring.notice = u"本歌曲无评分数据";
+    lyrics.SetScoringSource(&scoring);
+    saved &= Save(lyrics, folder, "lyrics-lane-notice");
+    lyrics.SetScoringSource(nullptr);
+    return saved;
+}
+
 // The lyrics window during the demo song with a line half sung, then during a silent WAV song
-// with an LRC file of its words, plain and then word-timed.
+// with an LRC file of its words, plain and then word-timed, then with the scoring.
 bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& folder)
 {
     using namespace linlangok;
@@ -195,6 +283,7 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     ending.upNext = ComposeUpNextLine(StageUpNext {u"月亮代表我的心", u"邓丽君", u"小王"}, 17, 30, true);
     saved &= SaveStage(karaoke, folder, "stage-up-next", ending);
     saved &= SaveContextMenu(karaoke, folder);
+    saved &= SaveScoring(karaoke, folder);
     // The demo song again, as the edits showed it before: the song files here are about to go.
     CMainController& controller = karaoke.MainWindow().Controller();
     controller.Handle(command::Stop {});

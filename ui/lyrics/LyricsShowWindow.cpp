@@ -4,6 +4,7 @@
 #include "common/Product.h"
 #include "common/Text.h"
 #include "core/session/KaraokeSession.h"
+#include "ui/lyrics/PitchLanePainting.h"
 #include "ui/widgets/DialogUnits.h"
 #include "ui/widgets/QtText.h"
 #include "ui/widgets/ResizableWindow.h"
@@ -27,11 +28,6 @@ constexpr int kSizeDialogId = 204;
 constexpr int kFontPixels = 18;
 // Rendered lines kept between paints: more than a tall screen shows at once.
 constexpr std::size_t kMaxLineImages = 512;
-
-QColor ToQColor(RgbColour colour)
-{
-    return QColor(colour.red, colour.green, colour.blue);
-}
 
 // 宋体 at a character cell of 18 pixels. Its cell is its em, so whichever Song face stands in
 // gets an em of 18 pixels: the same size of glyphs on the 26-pixel lines.
@@ -85,6 +81,10 @@ CLyricsShowWindow::CLyricsShowWindow(const LyricsShowParts& parts, QWidget* owne
     m_resizer = new CResizableWindow(*this, QStringLiteral("DialogResizeEx"), kSizeDialogId, false);
     connect(&m_frameTimer, &QTimer::timeout, this, &CLyricsShowWindow::FrameTick);
     m_frameTimer.start(kFramePeriod);
+    connect(&m_laneTimer, &QTimer::timeout, this, [this] {
+        if (ReadScoring())
+            update();
+    });
     m_stageWindow = std::make_unique<CStageWindow>(*this);
     connect(new QShortcut(Qt::Key_F11, this), &QShortcut::activated, this, &CLyricsShowWindow::ToggleStageView);
 }
@@ -93,13 +93,34 @@ CLyricsShowWindow::~CLyricsShowWindow()
 {
     m_stageWindow.reset();
     m_frameTimer.stop();
+    m_laneTimer.stop();
     m_resizer->StoreSize();
 }
 
 void CLyricsShowWindow::FrameTick()
 {
-    if (m_presenter.Tick())
+    const bool moved = m_presenter.Tick();
+    if (ReadScoring() || moved)
         update();
+}
+
+void CLyricsShowWindow::SetScoringSource(const IScoringViewSource* source)
+{
+    m_scoring.SetSource(source);
+    if (ReadScoring())
+        update();
+}
+
+bool CLyricsShowWindow::ReadScoring()
+{
+    const bool changed = m_scoring.Read();
+    if (!m_scoring.View())
+        m_laneTimer.stop();
+    else if (!m_laneTimer.isActive())
+        m_laneTimer.start(CScoringLane::kViewReadPeriod);
+    if (const QString description = m_scoring.Description(); description != accessibleDescription())
+        setAccessibleDescription(description);
+    return changed;
 }
 
 void CLyricsShowWindow::paintEvent(QPaintEvent*)
@@ -110,7 +131,12 @@ void CLyricsShowWindow::paintEvent(QPaintEvent*)
     }
     QPainter painter(this);
     painter.fillRect(rect(), ToQColor(kLyricBackground));
-    PaintFrame(painter, m_presenter.Frame(height()));
+    const LaneSplit split = m_scoring.Split(rect());
+    painter.save();
+    painter.setClipRect(ToQRect(split.lyrics));
+    PaintFrame(painter, m_presenter.Frame(split.lyrics.height));
+    painter.restore();
+    m_scoring.Paint(painter, ToQRect(split.band));
 }
 
 const QPixmap& CLyricsShowWindow::LineImage(const std::u16string& text, RgbColour colour)

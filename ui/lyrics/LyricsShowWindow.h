@@ -43,8 +43,11 @@ struct LyricsShowParts {
 // so exposing or resizing the window never moves the text. Closing it only hides it. Resizable
 // down to its initial size; its size is written at exit. Its context menu opens the stage view
 // (the same lyrics full screen) and picks its screen, chooses the encoding of the song's texts,
-// and moves the LRC lyrics earlier or later by a tenth of a second; the song remembers both. The
-// parts outlive the window. UI thread.
+// and moves the LRC lyrics earlier or later by a tenth of a second; the song remembers both.
+// While a scored song plays, its pitch lane takes the lower third below the lyrics, read at
+// CScoringLane::kViewReadPeriod by a second timer (the presenter still ticks at 10 Hz), and the
+// window's accessible description says the score and the last line's word. The parts and the
+// scoring source outlive the window. UI thread.
 class CLyricsShowWindow final : public QWidget, public ICompanionWindow, public IStageSource {
     Q_OBJECT
 public:
@@ -60,6 +63,9 @@ public:
     // The timer's work: ticks the presenter and asks for a repaint. Skipped while a song loads;
     // under any other box it runs on.
     void FrameTick();
+    // Where the pitch lane is read; null for none. Its stage view has a source of its own.
+    void SetScoringSource(const IScoringViewSource* source);
+    const CScoringLane& Scoring() const { return m_scoring; }
 
     StageFrame Stage() const override { return m_presenter.Stage(); }
     // The session's picture due now.
@@ -81,6 +87,9 @@ private:
     // at its next Play.
     void ChooseEncoding(const std::string& name);
     void NudgeLrcOffset(std::int32_t milliseconds);
+    // Reads the scoring source and runs the lane's timer while there is a view to draw; whether
+    // the lane may have changed.
+    bool ReadScoring();
     // The view's lines, and its current line split karaoke-style when it is.
     void PaintFrame(QPainter& painter, const LyricFrame& frame);
     void DrawCentredLines(QPainter& painter, const std::vector<LyricTextLine>& lines);
@@ -96,6 +105,8 @@ private:
     std::map<std::pair<std::u16string, QRgb>, QPixmap> m_lineImages;
     qreal m_lineImageRatio = 1;
     QTimer m_frameTimer;
+    CScoringLane m_scoring;
+    QTimer m_laneTimer;
     CResizableWindow* m_resizer = nullptr; // a child of the window
     std::unique_ptr<CStageWindow> m_stageWindow;
 };

@@ -1,6 +1,7 @@
 #include "ui/lyrics/StageWindow.h"
 
 #include "core/lyrics/LyricsLayout.h"
+#include "ui/lyrics/PitchLanePainting.h"
 #include "ui/widgets/PicturePainting.h"
 #include "ui/widgets/ProgramSettings.h"
 #include "ui/widgets/QtText.h"
@@ -18,16 +19,6 @@
 #include <vector>
 
 namespace linlangok {
-namespace {
-
-constexpr int kFramePeriod = 100; // milliseconds
-const QString kSettingsApplication = QStringLiteral("StageView");
-const QString kScreenKey = QStringLiteral("Screen");
-
-QColor ToQColor(RgbColour colour)
-{
-    return QColor(colour.red, colour.green, colour.blue);
-}
 
 QFont StageFont(int pixels)
 {
@@ -37,6 +28,12 @@ QFont StageFont(int pixels)
     font.setPixelSize(std::max(pixels, 1));
     return font;
 }
+
+namespace {
+
+constexpr int kFramePeriod = 100; // milliseconds
+const QString kSettingsApplication = QStringLiteral("StageView");
+const QString kScreenKey = QStringLiteral("Screen");
 
 struct TextRun {
     QString text;
@@ -217,11 +214,15 @@ void CStageWindow::ShowOn(QScreen* screen)
 void CStageWindow::FrameTick()
 {
     std::shared_ptr<const SongFrame> picture = m_source.StagePicture();
-    if (const int period = picture ? kPictureFramePeriod : kFramePeriod; m_frameTimer.interval() != period)
+    const bool scoringChanged = m_scoring.Read();
+    const int period = m_scoring.View() ? CScoringLane::kViewReadPeriod : picture ? kPictureFramePeriod : kFramePeriod;
+    if (m_frameTimer.interval() != period)
         m_frameTimer.setInterval(period);
+    if (const QString description = m_scoring.Description(); description != accessibleDescription())
+        setAccessibleDescription(description);
     // A picture is painted again only when another one is due or the words over it change.
     StageFrame frame = m_source.Stage();
-    if (picture && picture == m_picture && frame == m_frame)
+    if (picture && picture == m_picture && frame == m_frame && !scoringChanged)
         return;
     m_picture = std::move(picture);
     m_frame = std::move(frame);
@@ -237,7 +238,20 @@ void CStageWindow::SetCornerCode(const QImage& code)
 void CStageWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    PaintStage(painter, rect(), m_frame, m_cornerCode, m_picture.get());
+    if (m_scoring.ShowsResult()) {
+        m_scoring.PaintResult(painter, rect());
+        return;
+    }
+    const LaneSplit split = m_scoring.Split(rect());
+    PaintStage(painter, ToQRect(split.lyrics), m_frame, m_cornerCode, m_picture.get());
+    m_scoring.Paint(painter, ToQRect(split.band));
+}
+
+void CStageWindow::SetScoringSource(const IScoringViewSource* source)
+{
+    m_scoring.SetSource(source);
+    if (isVisible())
+        FrameTick();
 }
 
 void CStageWindow::keyPressEvent(QKeyEvent* event)

@@ -2,7 +2,9 @@
 
 #include "core/lyrics/StageLayout.h"
 #include "core/picture/SongPicture.h"
+#include "ui/lyrics/ScoringLane.h"
 
+#include <QFont>
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
@@ -23,6 +25,9 @@ public:
     virtual std::shared_ptr<const SongFrame> StagePicture() const = 0;
 };
 
+// The stage view's face, a CJK sans serif, at a pixel size (1 at least).
+QFont StageFont(int pixels);
+
 // Paints a frame into rect, readable from across the room: the current line at least an eighth of
 // the height tall, swept red as it is sung, the next line smaller below, both wrapped to the width
 // instead of clipped; the title and credits instead of the lines at the start, and the countdown's
@@ -34,9 +39,11 @@ void PaintStage(QPainter& painter, const QRect& rect, const StageFrame& frame, c
     const SongFrame* picture = nullptr);
 
 // The stage view: the lyrics full screen on the screen the user picks, by default a second
-// monitor or TV when one is attached, or the song's picture letterboxed. Esc, F11 and a
-// double-click close it. A timer reads the source while it is shown, at 10 Hz for lyrics and at
-// kPictureFramePeriod for pictures. The source outlives the window. UI thread.
+// monitor or TV when one is attached, or the song's picture letterboxed. While a scored song
+// plays, the pitch lane takes the lower third below them, and once it has ended the score screen
+// stands instead of them. Esc, F11 and a double-click close it. A timer reads the sources while
+// it is shown, at 10 Hz for lyrics, at kPictureFramePeriod for pictures and at
+// CScoringLane::kViewReadPeriod while the lane shows. The sources outlive the window. UI thread.
 class CStageWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -58,6 +65,9 @@ public:
     void SetCornerCode(const QImage& code);
     const std::shared_ptr<const SongFrame>& Picture() const { return m_picture; }
     void FrameTick();
+    // Where the lane and the score screen are read; null for none.
+    void SetScoringSource(const IScoringViewSource* source);
+    const CScoringLane& Scoring() const { return m_scoring; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -72,6 +82,7 @@ private:
     StageFrame m_frame;
     QImage m_cornerCode;
     std::shared_ptr<const SongFrame> m_picture;
+    CScoringLane m_scoring;
     QTimer m_frameTimer;
 };
 

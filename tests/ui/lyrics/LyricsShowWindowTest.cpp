@@ -158,6 +158,49 @@ TEST_F(LyricsShowWindowTest, OnlyTheTimerMovesTheText)
     EXPECT_EQ(window.grab().toImage(), first);
 }
 
+// A scoring source that gives what the test sets.
+class CTestScoring final : public IScoringViewSource {
+public:
+    std::optional<ScoringView> View() const override { return view; }
+    std::u16string Notice() const override { return {}; }
+
+    std::optional<ScoringView> view;
+};
+
+TEST_F(LyricsShowWindowTest, ThePitchLaneDrawsTheTraceInTheHitColourAndTellsTheScore)
+{
+    // At 10 s, one note from 9 s to 11 s sung on pitch up to 9.6 s, then a semitone and a half
+    // sharp.
+    CTestScoring scoring;
+    ScoringView view;
+    view.now = 10;
+    view.notes = {{9.0, 11.0, 66}};
+    for (double t = 9.0; t < 10.0; t += 0.02)
+        view.trace.push_back({t, t < 9.6 ? 66.0f : 67.5f, t < 9.6});
+    view.runningScore = 87;
+    view.lastLine = LineScore {{5.0, 8.5}, 92, LineWord(92)};
+    scoring.view = view;
+    window.SetScoringSource(&scoring);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(window.accessibleDescription(), QStringLiteral("得分 87，完美"));
+
+    const QImage picture = window.grab().toImage();
+    const LaneSplit split = SplitForLane({0, 0, window.width(), window.height()}, true, 0);
+    const CPitchLaneLayout lane(split.band, FitPitchRange(view.notes), view.now);
+    const auto colourAt = [&](double seconds, double pitch) {
+        return picture.pixel(TruncateToInt(lane.X(seconds)), TruncateToInt(lane.Y(pitch)));
+    };
+    EXPECT_EQ(colourAt(9.3, 66), qRgb(kLaneHit.red, kLaneHit.green, kLaneHit.blue));
+    EXPECT_EQ(colourAt(9.8, 67.5), qRgb(kLaneMiss.red, kLaneMiss.green, kLaneMiss.blue));
+    EXPECT_EQ(colourAt(10.5, 66), qRgb(kLaneNote.red, kLaneNote.green, kLaneNote.blue)); // the note ahead
+
+    // Without the source, the window is as before.
+    window.SetScoringSource(nullptr);
+    EXPECT_EQ(FindColour(window.grab().toImage(), kLaneHit).count, 0);
+    EXPECT_TRUE(window.accessibleDescription().isEmpty());
+}
+
 // The size it had at exit is CResizableWindow's, checked in MainWindowTest.
 TEST_F(LyricsShowWindowTest, CloseHidesAndTheMainWindowOffersToShowIt)
 {
