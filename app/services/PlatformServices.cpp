@@ -9,6 +9,7 @@
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/http/HttplibServer.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
+#include "platform/pitch/AubioPitchTracker.h"
 #include "platform/tags/SongFileReader.h"
 
 #include <cstdlib>
@@ -79,7 +80,8 @@ ApplicationServices CPlatformServices::Services()
             CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
             std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser,
             [](const std::filesystem::path& song) { return OpenMp3gSong(song); }, &m_videoSongs},
-        *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get(), m_phone.get()};
+        *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get(), m_phone.get(),
+        MakeAubioPitchTracker};
 }
 
 } // namespace linlangok

@@ -10,14 +10,19 @@
 #include "ui/phone/PhoneWindow.h"
 #include "ui/songlist/SongListWindow.h"
 #include "ui/video/VideoWindow.h"
+#include "ui/widgets/ProgramSettings.h"
 #include "ui/widgets/ResizableWindow.h"
 
 #include <QTimer>
 
+#include <algorithm>
+
 #include <QAction>
+#include <QActionGroup>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSettings>
 
 namespace linlangok {
 
@@ -27,11 +32,15 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     , m_session(std::make_unique<CKaraokeSession>(services.session))
 {
     m_settings->Load();
+    if (services.makePitchTracker) {
+        m_liveScoring = std::make_unique<CLiveScoring>(services.meterInput, services.makePitchTracker);
+        m_scoring = std::make_unique<CSongScoring>(*m_session, *m_liveScoring);
+    }
     const std::filesystem::path demoSong = services.dataFolder / "demo" / "jasmine.mid";
     if (std::filesystem::is_regular_file(demoSong))
         m_session->SetAccompanimentPath(PathToUtf16(demoSong));
     m_mainWindow = std::make_unique<CMainWindow>(MainWindowParts {*m_session, services.session.prompts,
-        services.desktop, services.meterInput, m_companions, services.dataFolder / "help", this});
+        services.desktop, services.meterInput, m_companions, services.dataFolder / "help", this, m_scoring.get()});
     connect(m_mainWindow.get(), &CMainWindow::quitRequested, this, &CKaraokeApplication::finished);
 
     m_lyricsWindow = std::make_unique<CLyricsShowWindow>(
@@ -54,6 +63,11 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     connect(m_videoWindow.get(), &CVideoWindow::stageViewRequested, m_lyricsWindow.get(),
         &CLyricsShowWindow::ToggleStageView);
     AddVideoMenu();
+    if (m_scoring) {
+        m_lyricsWindow->SetScoringSource(m_scoring.get());
+        m_lyricsWindow->StageWindow().SetScoringSource(m_scoring.get());
+        AddScoringMenu();
+    }
     if (services.catalog)
         AttachCatalog(*services.catalog, services.session.prompts, services.phone);
 }
@@ -173,6 +187,44 @@ void CKaraokeApplication::AddVideoMenu()
     connect(menu, &QMenu::aboutToShow, this, [this, window] { window->setChecked(m_videoWindow->isVisible()); });
 }
 
+namespace {
+
+const QString kScoringApplication = QStringLiteral("Scoring");
+const QString kScoringOnKey = QStringLiteral("On");
+const QString kDifficultyKey = QStringLiteral("Difficulty");
+
+} // namespace
+
+void CKaraokeApplication::AddScoringMenu()
+{
+    QSettings settings(kSettingsOrganisation, kScoringApplication);
+    m_scoring->SetOn(settings.value(kScoringOnKey, true).toBool());
+    const int difficulty = std::clamp(settings.value(kDifficultyKey, 1).toInt(), 0, 2);
+    m_scoring->SetDifficulty(static_cast<EDifficulty>(difficulty));
+    QMenu* menu = m_mainWindow->AddMenu(QStringLiteral("评分(&G)"));
+    QAction* on = menu->addAction(QStringLiteral("评分(&S)"));
+    on->setCheckable(true);
+    on->setChecked(m_scoring->IsOn());
+    connect(on, &QAction::toggled, this, [this](bool checked) {
+        m_scoring->SetOn(checked);
+        QSettings(kSettingsOrganisation, kScoringApplication).setValue(kScoringOnKey, checked);
+    });
+    menu->addSeparator();
+    auto* levels = new QActionGroup(menu);
+    const std::pair<EDifficulty, QString> choices[] = {{EDifficulty::Easy, QStringLiteral("简单(&E)")},
+        {EDifficulty::Normal, QStringLiteral("普通(&N)")}, {EDifficulty::Hard, QStringLiteral("困难(&H)")}};
+    for (const auto& [level, text] : choices) {
+        QAction* choice = menu->addAction(text);
+        choice->setCheckable(true);
+        choice->setChecked(level == m_scoring->Difficulty());
+        levels->addAction(choice);
+        connect(choice, &QAction::triggered, this, [this, level] {
+            m_scoring->SetDifficulty(level);
+            QSettings(kSettingsOrganisation, kScoringApplication).setValue(kDifficultyKey, static_cast<int>(level));
+        });
+    }
+}
+
 CKaraokeApplication::~CKaraokeApplication()
 {
     m_session->Lyrics().Attach(nullptr, nullptr);
@@ -190,6 +242,8 @@ CKaraokeApplication::~CKaraokeApplication()
     m_volumeWindow.reset();
     m_lyricsWindow.reset();
     m_mainWindow.reset();
+    m_scoring.reset();
+    m_liveScoring.reset();
 }
 
 void CKaraokeApplication::Show()

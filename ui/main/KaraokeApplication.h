@@ -4,6 +4,7 @@
 #include "common/TextCollator.h"
 #include "core/catalog/SongPicker.h"
 #include "core/controller/Settings.h"
+#include "core/controller/SongScoring.h"
 #include "core/phone/PhoneService.h"
 #include "core/session/KaraokeSession.h"
 #include "ui/desktop/MprisService.h"
@@ -38,6 +39,7 @@ struct ApplicationServices {
     const ITextCollator& collator; // the order of song lists and of a folder's songs
     const CatalogServices* catalog = nullptr; // null: no catalogue (点歌) this run
     const PhoneServices* phone = nullptr; // null: no 手机点歌 this run; needs the catalogue
+    PitchTrackerFactory makePitchTracker = {}; // empty: no 评分 this run
 };
 
 // The main window object: owns the settings, the karaoke session, the main window and its
@@ -83,9 +85,13 @@ public:
 private:
     void OfferPerformance(std::unique_ptr<CPerformanceTake> take) override;
     void AttachCatalog(const CatalogServices& catalog, IUserPrompts& prompts, const PhoneServices* phone);
+    // The main window's 评分 menu: the switch and the difficulty, both remembered.
+    void AddScoringMenu();
     // The main window's 视频 menu: the video window, the 原唱/伴唱 switch (F2, anywhere in the
     // program) and where the vocal is.
     void AddVideoMenu();
+    // Null when nothing is scored this run.
+    CSongScoring* Scoring() { return m_scoring.get(); }
 
 signals:
     // The window has closed; the program ends with this code.
@@ -95,6 +101,8 @@ private:
     SessionServices m_sessionServices;
     std::unique_ptr<CSettings> m_settings;
     std::unique_ptr<CKaraokeSession> m_session;
+    std::unique_ptr<CLiveScoring> m_liveScoring;
+    std::unique_ptr<CSongScoring> m_scoring;
     CompanionWindows m_companions;
     std::unique_ptr<CMainWindow> m_mainWindow;
     std::unique_ptr<CLyricsShowWindow> m_lyricsWindow;

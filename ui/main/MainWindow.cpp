@@ -108,7 +108,7 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     m_statusDisplay->SetTextRight(m_levelMeter->x() - m_statusDisplay->x());
 
     m_controller = std::make_unique<CMainController>(MainControllerParts {parts.session, *this, parts.prompts,
-        *m_levelMeter, parts.desktop, parts.companions, parts.helpFolder, parts.performanceOffer});
+        *m_levelMeter, parts.desktop, parts.companions, parts.helpFolder, parts.performanceOffer, parts.scoring});
     Connect();
     AddShortcuts();
     setAcceptDrops(true);

@@ -65,6 +65,7 @@ struct MainWindowParts {
     const CompanionWindows& companions;
     std::filesystem::path helpFolder;
     IPerformanceOffer* performanceOffer = nullptr; // null: no performance is offered
+    CSongScoring* scoring = nullptr; // null: nothing is scored
 };
 
 // The main control window: a fixed-size dialog laid out in dialog units from the dialog font,
