@@ -22,6 +22,7 @@ class CFakeWaveIn final : public IWaveInSystem {
 public:
     std::vector<WaveInCapabilities> devices {{u"Microphone", kWaveFormat4S16, 2}};
     std::atomic<std::uint64_t> dropouts {0}; // what the handle reports
+    std::chrono::microseconds latency {0}; // what the handle reports
 
     void FailOn(const std::string& operation, int call, std::uint32_t code) { m_failures[{operation, call}] = code; }
     std::vector<std::string> Calls() const
@@ -41,8 +42,10 @@ public:
     }
     std::uint32_t LastDevice() const { return m_lastDevice; }
 
-    // Captures `frames` frames of the given stereo sample values into the queued buffers.
-    void Capture(size_t frames, std::int16_t left, std::int16_t right)
+    // Captures `frames` frames of the given stereo sample values into the queued buffers, the
+    // first reaching the device at `captured`.
+    void Capture(size_t frames, std::int16_t left, std::int16_t right,
+        std::chrono::steady_clock::time_point captured = std::chrono::steady_clock::now())
     {
         for (size_t frame = 0; frame < frames; ++frame) {
             WaveInBuffer* full = nullptr;
@@ -51,6 +54,9 @@ public:
                 if (!m_started || m_queue.empty())
                     continue;
                 WaveInBuffer& buffer = *m_queue.front();
+                if (buffer.bytesRecorded == 0)
+                    buffer.firstFrameTime
+                        = captured + std::chrono::microseconds(frame * 1000000 / kCaptureFramesPerSecond);
                 const std::int16_t values[2] = {left, right};
                 std::memcpy(buffer.data + buffer.bytesRecorded, values, 4);
                 buffer.bytesRecorded += 4;
@@ -159,7 +165,7 @@ private:
             client->OnWaveInClose();
             return kWaveInOk;
         }
-        std::chrono::microseconds InputLatency() const override { return {}; }
+        std::chrono::microseconds InputLatency() const override { return m_owner.latency; }
         std::uint64_t CapturedFrames() const override { return m_owner.m_captured; }
         std::uint64_t DropoutCount() const override { return m_owner.dropouts; }
 

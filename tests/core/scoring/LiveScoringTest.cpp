@@ -1,6 +1,5 @@
 #include "core/scoring/LiveScoring.h"
-#include "core/recording/CaptureStream.h"
-#include "core/recording/WaveInDevice.h"
+#include "tests/core/recording/RecordingFakeWaveIn.h"
 
 #include <gtest/gtest.h>
 
@@ -11,44 +10,6 @@ namespace linlangok {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A capture device the test feeds: each chunk at the moment the test says, with a reported latency.
-class CScriptedCapture final : public ICaptureDevice {
-public:
-    explicit CScriptedCapture(Consumer* consumer)
-        : m_consumer(*consumer)
-    {
-    }
-    std::string Name() const override { return "scripted"; }
-    std::chrono::microseconds Latency() const override { return 20ms; }
-    bool Start(Consumer consume) override
-    {
-        m_consumer = std::move(consume);
-        return true;
-    }
-    void Stop() override { m_consumer = nullptr; }
-
-private:
-    Consumer& m_consumer;
-};
-
-class CScriptedInput final : public IWaveInSystem {
-public:
-    std::uint32_t DeviceCount() override { return 1; }
-    std::uint32_t Capabilities(std::uint32_t, WaveInCapabilities& capabilities) override
-    {
-        capabilities = {u"scripted", kWaveFormat4S16, 2};
-        return kWaveInOk;
-    }
-    std::uint32_t Open(std::uint32_t, IWaveInClient& client, std::unique_ptr<IWaveInHandle>& handle) override
-    {
-        return CWaveInDevice::Open(m_stream, client, handle);
-    }
-
-    ICaptureDevice::Consumer consumer;
-    std::shared_ptr<CCaptureStream> m_stream
-        = std::make_shared<CCaptureStream>(std::make_unique<CScriptedCapture>(&consumer));
-};
 
 // A tracker that reads the pitch off the samples: a hop of value v/128 is MIDI note v, 0 is unvoiced.
 class CSampleValueTracker final : public IPitchTracker {
@@ -69,21 +30,20 @@ private:
 
 TEST(LiveScoring, PitchesLandAtTheSongTimeTheyWereSungForTheInputLatencyTakenOff)
 {
-    CScriptedInput input;
+    test::CFakeWaveIn input;
+    input.latency = 20ms;
     CLiveScoring live(input, [](int) { return std::make_unique<CSampleValueTracker>(); });
     const std::vector<MelodyNote> notes {{1.0, 1.5, 64}, {1.5, 2.0, 67}};
     // The calibration found 130 ms more than the device's reported 20 ms.
     ASSERT_TRUE(
         live.Start(kWaveMapper, {{EMelodySource::Midi, notes, MelodyLines(notes)}, EDifficulty::Normal, 1.0, 0.130}));
-    ASSERT_TRUE(input.consumer);
     // The song started at `start`; the singer sings each note exactly and is heard 150 ms later.
     const auto start = std::chrono::steady_clock::now();
-    std::vector<std::int16_t> chunk(2 * 441);
     for (int block = 0; block < 250; ++block) {
         const double sung = block * 0.01;
         const float pitch = sung >= 1.0 && sung < 1.5 ? 64 : sung >= 1.5 && sung < 2.0 ? 67 : 0;
-        std::fill(chunk.begin(), chunk.end(), std::int16_t(std::lround(pitch / 128 * 32768)));
-        input.consumer(chunk.data(), 441, start + std::chrono::microseconds(10000 * block + 150000));
+        const auto value = std::int16_t(std::lround(pitch / 128 * 32768));
+        input.Capture(441, value, value, start + std::chrono::microseconds(10000 * block + 150000));
         // Ten times faster than a device delivers, well within what the analysis keeps queued.
         std::this_thread::sleep_for(1ms);
     }
