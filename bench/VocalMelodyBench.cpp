@@ -18,6 +18,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -36,6 +37,7 @@ constexpr float kBackingGain = 0.8f; // the backing in the original, against the
 struct Match {
     size_t found = 0;
     size_t unmatched = 0;
+    double medianLate = 0; // seconds a derived note of the right pitch starts after the true note
 };
 
 bool Matches(const MelodyNote& truth, const MelodyNote& derived)
@@ -49,6 +51,19 @@ Match Compare(const std::vector<MelodyNote>& tune, const std::vector<MelodyNote>
     for (const MelodyNote& truth : tune)
         match.found += std::any_of(
             derived.begin(), derived.end(), [&](const MelodyNote& note) { return Matches(truth, note); });
+    std::vector<double> late;
+    for (const MelodyNote& truth : tune) {
+        double nearest = INFINITY;
+        for (const MelodyNote& note : derived)
+            if (std::abs(note.pitch - truth.pitch) <= 0.5 && std::abs(note.start - truth.start) < std::abs(nearest))
+                nearest = note.start - truth.start;
+        if (std::isfinite(nearest))
+            late.push_back(nearest);
+    }
+    if (!late.empty()) {
+        std::nth_element(late.begin(), late.begin() + std::ptrdiff_t(late.size() / 2), late.end());
+        match.medianLate = late[late.size() / 2];
+    }
     for (const MelodyNote& note : derived)
         match.unmatched
             += std::none_of(tune.begin(), tune.end(), [&](const MelodyNote& truth) { return Matches(truth, note); });
@@ -64,9 +79,9 @@ void Report(
     }
     const Match match = Compare(tune, result->melody.notes);
     std::printf("  %-22s notes found %.1f %% (%zu of %zu; goal >= 90 %%), derived notes %zu, matching none %zu, "
-                "CPU %.2f s (goal < 10 s)\n",
+                "median start %+.0f ms, CPU %.2f s (goal < 10 s)\n",
         name, 100.0 * double(match.found) / double(tune.size()), match.found, tune.size(), result->melody.notes.size(),
-        match.unmatched, cpu);
+        match.unmatched, 1000 * match.medianLate, cpu);
 }
 
 // The stereo WAV of the backing track on the left and the original on the right.
@@ -125,8 +140,8 @@ int main(int argc, char** argv)
     const std::filesystem::path folder = folderTemplate;
     const std::string audio = codec == "flac" ? "-c:a flac" : "-c:a " + codec + " -b:a 192k";
     const bool tracks = layoutName == "tracks";
-    const std::string map = tracks ? "-filter_complex '[1:a]channelsplit=channel_layout=stereo[b][o]' -map 0:v "
-                                     "-map '[o]' -map '[b]' "
+    const std::string map = tracks ? "-filter_complex '[1:a]asplit[x][y];[x]pan=mono|c0=c1[o];[y]pan=mono|c0=c0[b]' "
+                                     "-map 0:v -map '[o]' -map '[b]' "
                                    : "-map 0:v -map 1:a ";
     const std::string command = "cd '" + folder.string()
         + "' && ffmpeg -v error -y -f lavfi -i color=c=black:s=64x48:r=5:d=" + std::to_string(int(seconds) + 1)
