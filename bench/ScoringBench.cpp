@@ -77,39 +77,6 @@ int Score(const std::vector<MelodyNote>& tune, const std::vector<PitchFrame>& fr
     return scorer.Result().score;
 }
 
-// A backing under the tune: a bass a fifth below each note and a chord above it (harmonic tones),
-// and a hi-hat of noise on every quarter of a second, at RMS `level`.
-std::vector<float> Backing(const std::vector<MelodyNote>& tune, int sampleRate, double seconds, double level)
-{
-    std::vector<double> backing(static_cast<size_t>(seconds * sampleRate), 0.0);
-    std::mt19937 random(11);
-    std::uniform_real_distribution<double> unit(-1.0, 1.0);
-    for (const MelodyNote& note : tune) {
-        const size_t first = std::min(backing.size(), static_cast<size_t>(note.start * sampleRate));
-        const size_t end = std::min(backing.size(), static_cast<size_t>(note.end * sampleRate));
-        for (const int interval : {-19, -5, 4, 7}) {
-            const double frequency = 440 * std::exp2((note.pitch + interval - 69) / 12);
-            for (size_t at = first; at < end; ++at) {
-                const double phase = 2 * std::numbers::pi * frequency * double(at) / sampleRate;
-                backing[at] += std::sin(phase) + 0.5 * std::sin(2 * phase) + 0.25 * std::sin(3 * phase);
-            }
-        }
-    }
-    const size_t quarter = static_cast<size_t>(sampleRate / 4);
-    for (size_t beat = 0; beat < backing.size(); beat += quarter) {
-        for (size_t at = beat; at < std::min(backing.size(), beat + quarter / 8); ++at)
-            backing[at] += 2 * unit(random);
-    }
-    double power = 0;
-    for (double sample : backing)
-        power += sample * sample;
-    const double scale = power > 0 ? level / std::sqrt(power / double(backing.size())) : 0;
-    std::vector<float> samples(backing.size());
-    std::transform(
-        backing.begin(), backing.end(), samples.begin(), [scale](double sample) { return float(sample * scale); });
-    return samples;
-}
-
 std::vector<float> Mixed(std::vector<float> voice, const std::vector<float>& other)
 {
     for (size_t at = 0; at < voice.size() && at < other.size(); ++at)
@@ -180,7 +147,7 @@ int main(int argc, char** argv)
     std::printf("  white noise                     %3d (goal <= 10)\n", scoreOf(noise));
     const double leakLevel = Rms(exact.samples) * std::pow(10.0, -10.0 / 20);
     std::printf("  exact, backing leaking at -10 dB %3d (goal >= 90)\n",
-        scoreOf(Mixed(exact.samples, Backing(tune, kRate, seconds, leakLevel))));
+        scoreOf(Mixed(exact.samples, TestBacking(tune, kRate, seconds, leakLevel))));
     const size_t late = static_cast<size_t>(0.150 * kRate);
     std::vector<float> delayed(late, 0.0f);
     delayed.insert(delayed.end(), exact.samples.begin(), exact.samples.end());

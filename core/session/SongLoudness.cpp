@@ -16,59 +16,28 @@ CLoudnessAnalysisQueue::CLoudnessAnalysisQueue(
     : m_analyser(analyser)
     , m_uiThread(uiThread)
     , m_onResult(std::move(onResult))
+    , m_worker(kMaximumWaiting, [&analyser] { analyser.EnterBackgroundThread(); })
 {
 }
 
-CLoudnessAnalysisQueue::~CLoudnessAnalysisQueue()
-{
-    if (m_thread.joinable()) {
-        m_thread.request_stop();
-        m_thread.join();
-    }
-}
+CLoudnessAnalysisQueue::~CLoudnessAnalysisQueue() = default;
 
 void CLoudnessAnalysisQueue::Request(const std::filesystem::path& path, ESongKind kind, const SongIdentity& song)
 {
-    {
-        std::lock_guard lock(m_lock);
-        if (m_measuring == song)
-            return;
-        std::erase_if(m_waiting, [&song](const Job& job) { return job.song == song; });
-        m_waiting.push_back({path, kind, song});
-        if (m_waiting.size() > kMaximumWaiting)
-            m_waiting.pop_front();
-    }
-    if (!m_thread.joinable())
-        m_thread = std::jthread([this](std::stop_token stop) { Run(stop); });
-    m_wake.notify_one();
+    m_worker.Request(song, [this, path, kind, song](std::stop_token stop) { Analyse(path, kind, song, stop); });
 }
 
-void CLoudnessAnalysisQueue::Run(std::stop_token stop)
+void CLoudnessAnalysisQueue::Analyse(
+    const std::filesystem::path& path, ESongKind kind, const SongIdentity& song, std::stop_token stop)
 {
-    m_analyser.EnterBackgroundThread();
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock lock(m_lock);
-            if (!m_wake.wait(lock, stop, [this] { return !m_waiting.empty(); }))
-                return;
-            job = std::move(m_waiting.back());
-            m_waiting.pop_back();
-            m_measuring = job.song;
-        }
-        std::optional<LoudnessMeasure> measure = m_analyser.Analyse(job.path, job.kind, stop);
-        if (stop.stop_requested())
-            return;
-        // A file changed meanwhile is another song, to be measured when it is asked for.
-        if (IdentifySong(job.path) == job.song) {
-            m_uiThread.Post([alive = std::weak_ptr(m_alive), song = job.song, measure] {
-                if (const auto queue = alive.lock())
-                    (*queue)->m_onResult(song, measure);
-            });
-        }
-        std::lock_guard lock(m_lock);
-        m_measuring.reset();
-    }
+    std::optional<LoudnessMeasure> measure = m_analyser.Analyse(path, kind, stop);
+    // A file changed meanwhile is another song, to be measured when it is asked for.
+    if (stop.stop_requested() || IdentifySong(path) != song)
+        return;
+    m_uiThread.Post([alive = std::weak_ptr(m_alive), song, measure] {
+        if (const auto queue = alive.lock())
+            (*queue)->m_onResult(song, measure);
+    });
 }
 
 } // namespace linlangok

@@ -1,20 +1,17 @@
 #pragma once
 
+#include "common/LatestFirstWorker.h"
 #include "common/SongKind.h"
 #include "common/UiThreadPoster.h"
 #include "core/loudness/Loudness.h"
 #include "core/session/SongMemory.h"
 
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <stop_token>
-#include <thread>
 
 namespace linlangok {
 
@@ -67,24 +64,14 @@ public:
     void Request(const std::filesystem::path& path, ESongKind kind, const SongIdentity& song);
 
 private:
-    struct Job {
-        std::filesystem::path path;
-        ESongKind kind = ESongKind::None;
-        SongIdentity song;
-    };
-
-    void Run(std::stop_token stop);
+    void Analyse(const std::filesystem::path& path, ESongKind kind, const SongIdentity& song, std::stop_token stop);
 
     ISongLoudnessAnalyser& m_analyser;
     IUiThreadPoster& m_uiThread;
     ResultHandler m_onResult;
     // Results posted to the UI thread reach the handler only while the queue lives.
     std::shared_ptr<CLoudnessAnalysisQueue*> m_alive = std::make_shared<CLoudnessAnalysisQueue*>(this);
-    std::mutex m_lock;
-    std::condition_variable_any m_wake;
-    std::deque<Job> m_waiting; // the newest last
-    std::optional<SongIdentity> m_measuring;
-    std::jthread m_thread; // started by the first request; stopped and joined first
+    CLatestFirstWorker<SongIdentity> m_worker; // stopped and joined first
 };
 
 } // namespace linlangok

@@ -73,6 +73,37 @@ std::vector<MelodyNote> TestTune(int notes, std::uint32_t seed)
     return tune;
 }
 
+std::vector<float> TestBacking(const std::vector<MelodyNote>& tune, int sampleRate, double seconds, double level)
+{
+    std::vector<double> backing(static_cast<size_t>(seconds * sampleRate), 0.0);
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (const MelodyNote& note : tune) {
+        const size_t first = std::min(backing.size(), static_cast<size_t>(note.start * sampleRate));
+        const size_t end = std::min(backing.size(), static_cast<size_t>(note.end * sampleRate));
+        for (const int interval : {-19, -5, 4, 7}) {
+            const double frequency = 440 * std::exp2((note.pitch + interval - 69) / 12);
+            for (size_t at = first; at < end; ++at) {
+                const double phase = 2 * std::numbers::pi * frequency * double(at) / sampleRate;
+                backing[at] += std::sin(phase) + 0.5 * std::sin(2 * phase) + 0.25 * std::sin(3 * phase);
+            }
+        }
+    }
+    const size_t quarter = static_cast<size_t>(sampleRate / 4);
+    for (size_t beat = 0; beat < backing.size(); beat += quarter) {
+        for (size_t at = beat; at < std::min(backing.size(), beat + quarter / 8); ++at)
+            backing[at] += 2 * unit(random);
+    }
+    double power = 0;
+    for (double sample : backing)
+        power += sample * sample;
+    const double scale = power > 0 ? level / std::sqrt(power / double(backing.size())) : 0;
+    std::vector<float> samples(backing.size());
+    std::transform(
+        backing.begin(), backing.end(), samples.begin(), [scale](double sample) { return float(sample * scale); });
+    return samples;
+}
+
 SungVoice Sing(const std::vector<MelodyNote>& melody, const SingerVoice& voice, double seconds)
 {
     const int rate = voice.sampleRate;

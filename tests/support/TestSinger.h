@@ -31,6 +31,10 @@ struct SungVoice {
 // with a rest of 1.2 s after each, the first at 1 s. The same for the same seed.
 std::vector<MelodyNote> TestTune(int notes, std::uint32_t seed = 7);
 
+// A backing under the tune: a bass a fifth below each note and a chord above it (harmonic tones),
+// and a hi-hat of noise on every quarter of a second, at RMS `level`.
+std::vector<float> TestBacking(const std::vector<MelodyNote>& tune, int sampleRate, double seconds, double level);
+
 // A source-filter singer: a glottal pulse train (Rosenberg pulses, jittered) through the formants
 // of a vowel that changes with each syllable, under an envelope, each syllable led by a noise
 // fricative; breath noise throughout. Sings every note of `melody` from its start, for
