@@ -7,8 +7,12 @@
 #include "core/audio/SampleFormat.h"
 #include "core/controller/SongScoring.h"
 #include "core/scoring/SingingScore.h"
+#include "core/session/RememberedSong.h"
+#include "core/session/VideoMelodyQueue.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/pitch/AubioPitchTracker.h"
+#include "platform/video/FfmpegVideoSongs.h"
+#include "platform/video/VideoMelody.h"
 #include "tools/Commands.h"
 #include "tools/MidiCommands.h"
 
@@ -17,6 +21,20 @@
 
 namespace linlangok {
 namespace {
+
+// A video's melody from its original vocal and backing, laid out as the song remembers, kept in the
+// program folder by the song's content as the program keeps it.
+std::optional<VocalMelodyResult> VideoMelody(ToolContext& context, const std::string& path)
+{
+    const std::optional<SongIdentity> song = IdentifySong(path);
+    if (!song)
+        return std::nullopt;
+    CFfmpegVideoSongs videos;
+    CVideoMelodyDeriver deriver(videos, MakeAubioPitchTracker);
+    CRememberedSong remembered(Utf8ToUtf16(path), context.programFolder, context.prompts, context.fileLocks);
+    const VocalLayout layout = remembered.RecallAnew().vocalLayout.value_or(deriver.DefaultLayout(path));
+    return FindVideoMelody(deriver, CMelodyStore(context.programFolder / kMelodyFolderName), path, *song, layout, {});
+}
 
 // The song's reference melody at `transpose` semitones; nothing, with the reason printed, when it
 // has none or cannot be read.
@@ -31,6 +49,13 @@ std::optional<ReferenceMelody> LoadReference(ToolContext& context, const std::st
             song.Track(index).Transpose(transpose);
         if (std::optional<ReferenceMelody> melody = MidiSongMelody(song))
             return melody;
+    } else if (IsVideoFileName(Utf8ToUtf16(path))) {
+        if (const std::optional<VocalMelodyResult> derived = VideoMelody(context, path)) {
+            if (derived->verdict == EVocalMelodyVerdict::Melody)
+                return TransposedMelody(derived->melody, transpose);
+            std::cerr << path << ": " << Utf16ToUtf8(VocalMelodyVerdictText(derived->verdict)) << '\n';
+            return std::nullopt;
+        }
     }
     std::cerr << path << ": 本歌曲无评分数据 (the song has no melody to score against)\n";
     return std::nullopt;

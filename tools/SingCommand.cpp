@@ -7,8 +7,9 @@
 #include "common/JsonWriter.h"
 #include "core/controller/SongScoring.h"
 #include "core/performance/PerformanceTake.h"
-#include "platform/pitch/AubioPitchTracker.h"
 #include "platform/audio/WaveInSystem.h"
+#include "platform/pitch/AubioPitchTracker.h"
+#include "platform/video/VideoMelody.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"
 #include "tools/ToolSession.h"
@@ -57,7 +58,8 @@ int RunSingCommand(ToolContext& context)
     if (!SelectFirstInputDevice(recording))
         return 1;
     CLiveScoring live(*tool->waveIn, MakeAubioPitchTracker);
-    CSongScoring scoring(session, live);
+    CVideoMelodyDeriver videoMelodies(tool->videoSongs, MakeAubioPitchTracker);
+    CSongScoring scoring({session, live, &videoMelodies, &tool->uiThread, context.programFolder});
     session.SetAccompanimentPath(PathToUtf16(arguments[0]));
     session.Play();
     scoring.SongStarted();

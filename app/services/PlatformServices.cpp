@@ -32,6 +32,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
     , m_programFolder(ProgramFolder())
     , m_uiThread(application)
     , m_loudnessAnalyser(MeasuredSoundOpener(OpenSongAudio, &m_videoSongs), *m_codePage)
+    , m_videoMelodies(m_videoSongs, MakeAubioPitchTracker)
 {
     const char* output = std::getenv("LINLANGOK_AUDIO_OUT");
     const auto loopback = std::make_shared<CLoopbackLine>();
@@ -81,7 +82,7 @@ ApplicationServices CPlatformServices::Services()
             std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser,
             [](const std::filesystem::path& song) { return OpenMp3gSong(song); }, &m_videoSongs},
         *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get(), m_phone.get(),
-        MakeAubioPitchTracker};
+        MakeAubioPitchTracker, &m_videoMelodies};
 }
 
 } // namespace linlangok

@@ -13,6 +13,7 @@
 #include "platform/qrcode/QrencodeEncoder.h"
 #include "platform/timer/ThreadTimerDriver.h"
 #include "platform/video/FfmpegVideoSongs.h"
+#include "platform/video/VideoMelody.h"
 #include "ui/catalog/CatalogWindow.h"
 #include "ui/desktop/QtDesktopOpener.h"
 #include "ui/desktop/QtProgramLauncher.h"
@@ -63,6 +64,7 @@ private:
     CFfmpegVideoSongs m_videoSongs;
     CVideoSongReader m_videoSongReader;
     CSongLoudnessAnalyser m_loudnessAnalyser;
+    CVideoMelodyDeriver m_videoMelodies;
     // The catalogue's services; null when its database cannot be opened (the user was told).
     std::unique_ptr<CIcuTextReadings> m_textReadings;
     std::unique_ptr<CSqliteCatalogStore> m_catalogStore;

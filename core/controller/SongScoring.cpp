@@ -1,5 +1,6 @@
 #include "core/controller/SongScoring.h"
 
+#include "common/FilePath.h"
 #include "common/Text.h"
 #include "core/lyrics/MidiLyricView.h"
 #include "core/scoring/MidiMelody.h"
@@ -10,11 +11,28 @@
 
 namespace linlangok {
 
-CSongScoring::CSongScoring(CKaraokeSession& session, CLiveScoring& live)
-    : m_session(session)
-    , m_live(live)
+namespace {
+
+// A melody ready in the middle of a song is scored from a little after the moment it arrives.
+constexpr double kLateStartSeconds = 0.3;
+
+} // namespace
+
+CSongScoring::CSongScoring(const SongScoringParts& parts)
+    : m_session(parts.session)
+    , m_live(parts.live)
+    , m_store(parts.programFolder / kMelodyFolderName)
 {
+    if (parts.videoMelodies && parts.uiThread) {
+        m_videoMelodies = std::make_unique<CVideoMelodyQueue>(*parts.videoMelodies, m_store, *parts.uiThread,
+            [this](const SongIdentity& song, const VocalMelodyResult& result) {
+                if (m_waitingFor == song)
+                    UseVideoMelody(result);
+            });
+    }
 }
+
+CSongScoring::~CSongScoring() = default;
 
 void CSongScoring::SetOn(bool on)
 {
@@ -26,36 +44,73 @@ void CSongScoring::SetOn(bool on)
     }
 }
 
-std::optional<ReferenceMelody> CSongScoring::PlayingReference() const
-{
-    if (m_session.Kind() == ESongKind::Midi && m_session.Sequencer().IsPlaying())
-        return MidiSongMelody(m_session.Song());
-    return std::nullopt;
-}
-
 void CSongScoring::SongStarted()
 {
     m_live.Stop();
     m_result.reset();
     m_notice.clear();
+    m_waitingFor.reset();
     if (!m_on)
         return;
-    std::optional<ReferenceMelody> melody = PlayingReference();
+    m_best = m_session.Remembered().RecallAnew().bestScore;
+    std::optional<ReferenceMelody> melody;
+    if (m_session.Kind() == ESongKind::Midi && m_session.Sequencer().IsPlaying())
+        melody = MidiSongMelody(m_session.Song());
+    else if (m_session.Kind() == ESongKind::Audio && m_session.Video().Info() && m_videoMelodies)
+        return FindVideoMelody();
     if (!melody) {
         m_notice = u"本歌曲无评分数据";
         return;
     }
-    m_best = m_session.Remembered().RecallAnew().bestScore;
+    Listen(std::move(*melody));
+}
+
+void CSongScoring::Listen(ReferenceMelody melody)
+{
+    m_notice.clear();
     const CRecordingController& recording = m_session.Recording();
     const CWaveRecorder* recorder = recording.SelectedRecorder();
     CLiveScoring::Song song {
-        std::move(*melody), m_difficulty, m_session.SongSecondsPerSecond(), recording.CalibratedCorrectionMs() / 1000};
+        std::move(melody), m_difficulty, m_session.SongSecondsPerSecond(), recording.CalibratedCorrectionMs() / 1000};
     if (!m_live.Start(recorder ? recorder->DeviceNumber() : kWaveMapper, std::move(song)))
         m_notice = u"麦克风无法打开, 本歌曲不评分";
 }
 
+void CSongScoring::FindVideoMelody()
+{
+    const std::optional<SongIdentity>& song = m_session.Remembered().Identity();
+    if (!song) {
+        m_notice = u"本歌曲无评分数据";
+        return;
+    }
+    const VocalLayout& layout = m_session.Video().SongVocalLayout();
+    const std::optional<KeptMelody> kept = m_store.Recall(*song);
+    if (kept && kept->layout == layout)
+        return UseVideoMelody(kept->result);
+    m_waitingFor = *song;
+    m_notice = u"正在分析原唱旋律…";
+    m_videoMelodies->Request(Utf16ToPath(m_session.AccompanimentPath()), *song, layout);
+}
+
+void CSongScoring::UseVideoMelody(const VocalMelodyResult& result)
+{
+    m_waitingFor.reset();
+    if (result.verdict != EVocalMelodyVerdict::Melody) {
+        m_notice = VocalMelodyVerdictText(result.verdict);
+        return;
+    }
+    const double from = m_session.HeardPosition() + kLateStartSeconds;
+    ReferenceMelody melody = MelodyFrom(TransposedMelody(result.melody, m_session.KeyAndTempo().Pitch()), from);
+    if (melody.notes.empty()) {
+        m_notice = u"本歌曲无评分数据";
+        return;
+    }
+    Listen(std::move(melody));
+}
+
 void CSongScoring::SongStopped()
 {
+    m_waitingFor.reset();
     Tick();
     std::optional<SongScore> result = m_live.Stop();
     if (!result || result->notes == 0)

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "common/UiThreadPoster.h"
 #include "core/scoring/LiveScoring.h"
 #include "core/scoring/ScoringView.h"
+#include "core/session/VideoMelodyQueue.h"
 
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,14 +15,27 @@ namespace linlangok {
 class CKaraokeSession;
 class CMidiSong;
 
-// 评分: scores the singer while a song with a reference melody plays (a MIDI song's melody channel
-// as it plays, its key and tempo included), listening on the input that records. When the song
-// stops, its score is kept for the score screen until the next song starts, and the song remembers
-// its best. A song without a reference is not scored: while it plays the notice says
-// "本歌曲无评分数据". UI thread; the session and the live scoring outlive this.
+// What the song scoring is built on; everything outlives it.
+struct SongScoringParts {
+    CKaraokeSession& session;
+    CLiveScoring& live;
+    // Video songs' melodies from their original vocal and backing; null: videos are not scored.
+    IVideoMelodyDeriver* videoMelodies = nullptr;
+    IUiThreadPoster* uiThread = nullptr; // with videoMelodies
+    std::filesystem::path programFolder; // where the derived melodies are kept
+};
+
+// 评分: scores the singer while a song with a reference melody plays, listening on the input that
+// records: a MIDI song's melody channel as it plays, or a video's melody derived from its 原唱 and
+// 伴唱 (kept for the song by content, derived in the background the first time it plays and scored
+// from the moment it is ready), each at the song's key and tempo. When the song stops, its score
+// is kept for the score screen until the next song starts, and the song remembers its best. A song
+// without a reference is not scored: while it plays the notice says "本歌曲无评分数据", or why a
+// video cannot be scored. UI thread.
 class CSongScoring final : public IScoringViewSource {
 public:
-    CSongScoring(CKaraokeSession& session, CLiveScoring& live);
+    explicit CSongScoring(const SongScoringParts& parts);
+    ~CSongScoring() override;
 
     // On by default. Takes effect at the next song; off stops listening at once.
     bool IsOn() const { return m_on; }
@@ -46,11 +63,17 @@ public:
     std::u16string Notice() const override { return m_notice; }
 
 private:
-    // The reference of the song that plays now; nothing when it has none.
-    std::optional<ReferenceMelody> PlayingReference() const;
+    // Scores the song from now on against the melody.
+    void Listen(ReferenceMelody melody);
+    // A video's melody: the one kept for it, else asked for.
+    void FindVideoMelody();
+    void UseVideoMelody(const VocalMelodyResult& result);
 
     CKaraokeSession& m_session;
     CLiveScoring& m_live;
+    CMelodyStore m_store;
+    std::unique_ptr<CVideoMelodyQueue> m_videoMelodies;
+    std::optional<SongIdentity> m_waitingFor; // the video whose melody is being derived while it plays
     bool m_on = true;
     EDifficulty m_difficulty = EDifficulty::Normal;
     std::u16string m_notice;

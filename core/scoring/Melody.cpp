@@ -1,6 +1,7 @@
 #include "core/scoring/Melody.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace linlangok {
 
@@ -59,6 +60,21 @@ std::vector<MelodyLine> MelodyLines(const std::vector<MelodyNote>& notes, std::v
         previousEnd = note.end;
     }
     return lines;
+}
+
+ReferenceMelody TransposedMelody(ReferenceMelody melody, double semitones)
+{
+    for (MelodyNote& note : melody.notes)
+        note.pitch += semitones;
+    return melody;
+}
+
+ReferenceMelody MelodyFrom(ReferenceMelody melody, double seconds)
+{
+    std::erase_if(melody.notes, [seconds](const MelodyNote& note) { return note.start < seconds; });
+    const double first = melody.notes.empty() ? INFINITY : melody.notes.front().start;
+    std::erase_if(melody.lines, [first](const MelodyLine& line) { return line.end <= first; });
+    return melody;
 }
 
 } // namespace linlangok

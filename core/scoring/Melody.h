@@ -53,4 +53,9 @@ std::vector<MelodyNote> MonophonicNotes(std::vector<MelodyNote> notes);
 // their own. Without starts, lines break at every rest of kLineBreakRestSeconds.
 std::vector<MelodyLine> MelodyLines(const std::vector<MelodyNote>& notes, std::vector<double> lineStarts = {});
 
+// The melody a key change of `semitones` makes of it.
+ReferenceMelody TransposedMelody(ReferenceMelody melody, double semitones);
+// What is left to sing from `seconds` on: the notes that start then or later, and their lines.
+ReferenceMelody MelodyFrom(ReferenceMelody melody, double seconds);
+
 } // namespace linlangok

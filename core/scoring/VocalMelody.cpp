@@ -18,6 +18,8 @@ constexpr double kExcerptSeconds = 0.25;
 constexpr double kQuietBlockShare = 1e-3;
 // Unvoiced hops a note bridges, and the hops its recent pitch is the mean of.
 constexpr size_t kBridgedHops = 2;
+// How far before its first pitched hop a note that follows a rest begins.
+constexpr double kConsonantSeconds = 0.05;
 constexpr size_t kRecentHops = 8;
 // Hops that must leave the recent pitch before a new note starts.
 constexpr size_t kJumpHops = 2;
@@ -154,9 +156,13 @@ std::vector<MelodyNote> VocalNotes(const std::vector<PitchFrame>& frames, double
     std::vector<float> pitches; // the note's hops
     std::vector<size_t> jumped; // hops after the note that left its pitch
     double first = 0, last = 0;
+    bool afterRest = false; // the note began after unvoiced hops, not at a jump
     size_t unvoiced = 0;
     const auto finish = [&] {
-        const double start = first - hopSeconds / 2;
+        double start = first - hopSeconds / 2;
+        // A syllable's note begins with its consonant, before its pitch is heard.
+        if (afterRest)
+            start = std::max(notes.empty() ? 0.0 : notes.back().end, start - kConsonantSeconds);
         const double end = last + hopSeconds / 2;
         if (!pitches.empty() && end - start >= kMinimumVocalNoteSeconds)
             notes.push_back({start, end, Median(pitches)});
@@ -178,6 +184,7 @@ std::vector<MelodyNote> VocalNotes(const std::vector<PitchFrame>& frames, double
         unvoiced = 0;
         if (pitches.empty()) {
             begin(at);
+            afterRest = true;
             continue;
         }
         const size_t recent = std::min(kRecentHops, pitches.size());
@@ -196,6 +203,7 @@ std::vector<MelodyNote> VocalNotes(const std::vector<PitchFrame>& frames, double
             continue;
         finish();
         begin(jumped.front());
+        afterRest = false;
         for (size_t hop = 1; hop < jumped.size(); ++hop) {
             pitches.push_back(smooth[jumped[hop]]);
             last = frames[jumped[hop]].seconds;
@@ -217,6 +225,7 @@ std::optional<VocalMelodyResult> DeriveVocalMelody(std::vector<float> original, 
     // does not reach, nothing is known of the voice: silence.
     const auto block = static_cast<size_t>(kCancellationBlockSeconds * sampleRate);
     std::vector<std::pair<double, double>> blocks; // backing, left over
+    double originalTotal = 0, backingTotal = 0;
     const std::ptrdiff_t lag = alignment->lagFrames;
     const auto gain = static_cast<float>(alignment->gain);
     for (size_t first = 0; first < original.size(); first += block) {
@@ -229,11 +238,13 @@ std::optional<VocalMelodyResult> DeriveVocalMelody(std::vector<float> original, 
                 continue;
             }
             const float scaled = gain * backing[size_t(from)];
+            originalTotal += double(original[at]) * original[at];
             original[at] -= scaled;
             backingPower += double(scaled) * scaled;
             leftover += double(original[at]) * original[at];
         }
         blocks.emplace_back(backingPower, leftover);
+        backingTotal += backingPower;
     }
     if (stop.stop_requested())
         return std::nullopt;
@@ -245,7 +256,11 @@ std::optional<VocalMelodyResult> DeriveVocalMelody(std::vector<float> original, 
         if (backingPower > kQuietBlockShare * meanBacking && backingPower > 0)
             leftovers.push_back(leftover / backingPower);
     VocalMelodyResult result;
-    if (!BackingCancels(leftovers)) {
+    // With the least-squares gain, the backing's share of the original's power is the square of
+    // their correlation: a song sung throughout cancels in no block, yet correlates well.
+    const bool correlated
+        = originalTotal > 0 && backingTotal / originalTotal >= kSameMixCorrelation * kSameMixCorrelation;
+    if (!correlated && !BackingCancels(leftovers)) {
         result.verdict = EVocalMelodyVerdict::NotSameMix;
         return result;
     }

@@ -47,6 +47,9 @@ struct BackingAlignment {
 
 // The backing may be offset from the original by up to this, either way.
 inline constexpr double kMaximumBackingLagSeconds = 1.5;
+// The original and the backing are one mix when they correlate at least this well (the voice
+// then holds at most about ten times the backing's power), or when enough of the backing cancels.
+inline constexpr double kSameMixCorrelation = 0.3;
 // Notes shorter than this are left out.
 inline constexpr double kMinimumVocalNoteSeconds = 0.1;
 // A new note starts where the pitch leaves the note's recent pitch by more than this.

@@ -20,20 +20,28 @@ void CVideoMelodyQueue::Request(
     m_worker.Request(song, [this, path, song, layout](std::stop_token stop) { Find(path, song, layout, stop); });
 }
 
+std::optional<VocalMelodyResult> FindVideoMelody(IVideoMelodyDeriver& deriver, const CMelodyStore& store,
+    const std::filesystem::path& path, const SongIdentity& song, const VocalLayout& layout, std::stop_token stop)
+{
+    std::optional<KeptMelody> kept = store.Recall(song);
+    if (kept && kept->layout == layout)
+        return std::move(kept->result);
+    std::optional<VocalMelodyResult> result = deriver.Derive(path, layout, stop);
+    // A file changed meanwhile is another song, to be derived when it is asked for.
+    if (!result || stop.stop_requested() || IdentifySong(path) != song)
+        return std::nullopt;
+    store.Keep(song, {layout, *result});
+    return result;
+}
+
 void CVideoMelodyQueue::Find(const std::filesystem::path& path, const SongIdentity& song,
     const std::optional<VocalLayout>& layout, std::stop_token stop)
 {
-    const VocalLayout used = layout ? *layout : m_deriver.DefaultLayout(path);
-    std::optional<KeptMelody> kept = m_store.Recall(song);
-    if (!kept || kept->layout != used) {
-        std::optional<VocalMelodyResult> result = m_deriver.Derive(path, used, stop);
-        // A file changed meanwhile is another song, to be derived when it is asked for.
-        if (!result || stop.stop_requested() || IdentifySong(path) != song)
-            return;
-        kept = KeptMelody {used, std::move(*result)};
-        m_store.Keep(song, *kept);
-    }
-    m_uiThread.Post([alive = std::weak_ptr(m_alive), song, result = std::move(kept->result)] {
+    std::optional<VocalMelodyResult> found
+        = FindVideoMelody(m_deriver, m_store, path, song, layout ? *layout : m_deriver.DefaultLayout(path), stop);
+    if (!found)
+        return;
+    m_uiThread.Post([alive = std::weak_ptr(m_alive), song, result = std::move(*found)] {
         if (const auto queue = alive.lock())
             (*queue)->m_onResult(song, result);
     });

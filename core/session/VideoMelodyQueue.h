@@ -34,6 +34,12 @@ public:
     virtual void EnterBackgroundThread() { }
 };
 
+// The melody of the video `path` (the song `song`) by `layout`: the one kept in the store when it
+// was derived by that layout, else derived and kept. Nothing when `stop` was requested or the file
+// is no longer that song.
+std::optional<VocalMelodyResult> FindVideoMelody(IVideoMelodyDeriver& deriver, const CMelodyStore& store,
+    const std::filesystem::path& path, const SongIdentity& song, const VocalLayout& layout, std::stop_token stop);
+
 // Finds the melodies of the video songs asked for on a thread of its own, the song asked for
 // last first: the one kept in the store when it was derived by the same layout, else derived and
 // kept (all but an Unreadable verdict, which is derived again when asked for again). Each result

@@ -34,7 +34,8 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     m_settings->Load();
     if (services.makePitchTracker) {
         m_liveScoring = std::make_unique<CLiveScoring>(services.meterInput, services.makePitchTracker);
-        m_scoring = std::make_unique<CSongScoring>(*m_session, *m_liveScoring);
+        m_scoring = std::make_unique<CSongScoring>(SongScoringParts {*m_session, *m_liveScoring, services.videoMelodies,
+            &services.session.uiThread, services.session.programFolder});
     }
     const std::filesystem::path demoSong = services.dataFolder / "demo" / "jasmine.mid";
     if (std::filesystem::is_regular_file(demoSong))

@@ -40,6 +40,7 @@ struct ApplicationServices {
     const CatalogServices* catalog = nullptr; // null: no catalogue (点歌) this run
     const PhoneServices* phone = nullptr; // null: no 手机点歌 this run; needs the catalogue
     PitchTrackerFactory makePitchTracker = {}; // empty: no 评分 this run
+    IVideoMelodyDeriver* videoMelodies = nullptr; // null: video songs are not scored
 };
 
 // The main window object: owns the settings, the karaoke session, the main window and its

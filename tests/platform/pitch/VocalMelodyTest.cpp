@@ -97,9 +97,10 @@ TEST(VocalMelodyTest, NotesSplitAtJumpsAndGapsAndKeepTheirMedianPitch)
     sing(30, 70);
     const std::vector<MelodyNote> notes = VocalNotes(frames, kHop);
     ASSERT_EQ(notes.size(), 4u);
-    EXPECT_NEAR(notes[0].start, -0.0025, 1e-9);
+    EXPECT_EQ(notes[0].start, 0) << "its consonant before it, from the song's start";
     EXPECT_NEAR(notes[0].end, 0.1975, 1e-9);
-    EXPECT_NEAR(notes[1].start, 0.1975, 1e-9);
+    EXPECT_NEAR(notes[1].start, 0.1975, 1e-9) << "a jump: no consonant";
+    EXPECT_NEAR(notes[2].start, notes[1].end, 1e-9) << "after a rest, its consonant as far as the note before";
     EXPECT_FLOAT_EQ(float(notes[0].pitch), 60.2f);
     EXPECT_FLOAT_EQ(float(notes[2].pitch), 62.2f);
     EXPECT_NEAR(notes[3].end - notes[3].start, 0.21, 1e-9);
