@@ -518,7 +518,7 @@ void PrepareHome(const std::filesystem::path& home)
 }
 
 // The performance window as it opens after a recording: a take of a second of silence, its
-// voice moved by the typical latencies of a USB headset.
+// voice moved by the typical latencies of a USB headset, sung for a score of 88.
 bool SavePerformanceWindow(
     linlangok::CKaraokeApplication& karaoke, const linlangok::SessionServices& services, const QString& folder)
 {
@@ -537,9 +537,10 @@ bool SavePerformanceWindow(
             }
         }
     });
-    RunPerformanceWindow(std::make_unique<CPerformanceTake>(
-                             accompaniment, voice, services.programFolder / ".$$picture.wav", -3810, 86.4),
-        services, &karaoke.MainWindow());
+    auto take = std::make_unique<CPerformanceTake>(
+        accompaniment, voice, services.programFolder / ".$$picture.wav", -3810, 86.4);
+    take->SetScore(88);
+    RunPerformanceWindow(std::move(take), services, &karaoke.MainWindow());
     return saved;
 }
 

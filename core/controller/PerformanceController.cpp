@@ -54,7 +54,7 @@ std::u16string CPerformanceController::AlignmentText() const
 {
     std::u16string text = u"人声已对齐伴奏 (校正 " + TenthsText(m_performance.AlignmentMs()) + u" 毫秒)";
     if (const std::optional<int> score = m_performance.Score())
-        text += u"\n演唱得分 " + Utf8ToUtf16(std::to_string(*score));
+        text += u"　得分 " + Utf8ToUtf16(std::to_string(*score));
     return text;
 }
 

@@ -38,7 +38,7 @@ public:
     // How far the voice was moved against the accompaniment to put it in time, in ms.
     virtual double AlignmentMs() const = 0;
     // The singer's score while it was sung (0..100); nothing when the song was not scored.
-    virtual std::optional<int> Score() const { return std::nullopt; }
+    virtual std::optional<int> Score() const = 0;
     // Writes the mix, MP3, or WAV when the name ends in ".wav", with the voice at `voicePercent`
     // (0..100) of the balance. Raises std::runtime_error with a message for the user; the target
     // is untouched then.
@@ -83,8 +83,8 @@ public:
     CPerformanceController(const CPerformanceController&) = delete;
     CPerformanceController& operator=(const CPerformanceController&) = delete;
 
-    // "人声已对齐伴奏 (校正 X 毫秒)", the alignment to a tenth of a millisecond, and "演唱得分 N" on a
-    // line of its own for a scored take.
+    // "人声已对齐伴奏 (校正 X 毫秒)", the alignment to a tenth of a millisecond, followed by
+    // "　得分 N" for a scored take.
     std::u16string AlignmentText() const;
 
     int VoicePercent() const { return m_voicePercent; }

@@ -104,6 +104,7 @@ public:
     }
 
     double AlignmentMs() const override { return m_performance.AlignmentMs(); }
+    std::optional<int> Score() const override { return m_performance.Score(); }
     void Write(const std::filesystem::path& path, int voicePercent) const override
     {
         const CWaitCursor waiting;

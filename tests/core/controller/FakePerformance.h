@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <optional>
 #include <vector>
 
 namespace linlangok::test {
@@ -21,6 +22,7 @@ struct CFakePerformance final : IPerformance {
     };
 
     double AlignmentMs() const override { return alignmentMs; }
+    std::optional<int> Score() const override { return score; }
     void Write(const std::filesystem::path& path, int voicePercent) const override
     {
         if (!failure.empty())
@@ -30,6 +32,7 @@ struct CFakePerformance final : IPerformance {
     }
 
     double alignmentMs = 120.0;
+    std::optional<int> score;
     std::string failure;
     mutable std::vector<Written> writes;
 };

@@ -12,7 +12,7 @@ protected:
     std::filesystem::path AuditionFile() const { return devices.home.Path() / ".$$performance1.wav"; }
 };
 
-TEST_F(PerformanceControllerTest, AlignmentReadsInTenthsOfAMillisecond)
+TEST_F(PerformanceControllerTest, AlignmentReadsInTenthsOfAMillisecondAndAScoredTakeSaysItsScore)
 {
     const std::pair<double, std::u16string_view> rows[]
         = {{120.0, u"120.0"}, {87.04, u"87.0"}, {4.96, u"5.0"}, {-0.04, u"0.0"}, {-12.25, u"-12.3"}};
@@ -21,6 +21,8 @@ TEST_F(PerformanceControllerTest, AlignmentReadsInTenthsOfAMillisecond)
         EXPECT_EQ(controller.AlignmentText(), u"人声已对齐伴奏 (校正 " + std::u16string(shown) + u" 毫秒)")
             << milliseconds;
     }
+    performance.score = 88;
+    EXPECT_EQ(controller.AlignmentText(), u"人声已对齐伴奏 (校正 -12.3 毫秒)　得分 88");
 }
 
 // Asking again before an existing file is overwritten is AskSavePathConfirmingOverwrite's, checked
