@@ -1,5 +1,7 @@
 #include "core/controller/MainController.h"
 #include "common/EditText.h"
+#include "core/controller/SongScoring.h"
+#include "platform/pitch/AubioPitchTracker.h"
 #include "tests/core/session/SessionRig.h"
 #include "tests/platform/audio/AudioTestSignals.h"
 
@@ -225,6 +227,41 @@ TEST_F(MainControllerTest, ThePerformanceIsOfferedOnlyForASavedVoiceWithTheSongH
     // Offered or dropped, no take leaves its temporary files behind.
     for (const auto& entry : std::filesystem::directory_iterator(rig.home.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".$$performance"), std::string::npos) << entry.path();
+}
+
+TEST(SongScoring, ASongWithAMelodyIsJudgedWhenItStopsAndRemembersItsBestAnotherSaysItHasNone)
+{
+    test::CSessionRig rig;
+    CLiveScoring live(rig.waveIn, MakeAubioPitchTracker);
+    CSongScoring scoring({rig.session, live});
+    CFakeControls controls;
+    CFakeWindow window;
+    const CompanionWindows companions {&window, &window, &window};
+    CMainController controller(MainControllerParts {
+        rig.session, controls, rig.prompts, window, window, companions, "/help", nullptr, &scoring});
+    rig.session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    controller.Initialize();
+    controller.Handle(command::Play {});
+    ASSERT_TRUE(scoring.View());
+    EXPECT_FALSE(scoring.View()->notes.empty()) << "the first notes are in the lane";
+    EXPECT_TRUE(live.IsListening());
+    rig.Advance(1000);
+    controller.Handle(command::Stop {});
+    ASSERT_TRUE(scoring.LastResult());
+    EXPECT_EQ(scoring.LastResult()->score, 0) << "nobody sang";
+    EXPECT_GT(scoring.LastResult()->notes, 40);
+    EXPECT_TRUE(scoring.View()->result) << "the score screen";
+    EXPECT_EQ(rig.session.Remembered().RecallAnew().bestScore, 0);
+    EXPECT_EQ(controls.status.notice, u"得分 0 (最高 0)");
+
+    const auto song = rig.home.Path() / "song.wav";
+    test::WriteWavFile(song, test::SineFrames(44100, 440, 0.5));
+    controller.Handle(command::PathEdited {EPathEdit::Accompaniment, Utf8ToUtf16(song.string())});
+    controller.Handle(command::Play {});
+    EXPECT_EQ(scoring.Notice(), u"本歌曲无评分数据");
+    EXPECT_FALSE(scoring.View());
+    scoring.SetOn(false);
+    EXPECT_EQ(scoring.Notice(), u"");
 }
 
 TEST_F(MainControllerTest, PitchAndTempoAreClampedAndOnlyEditableForAStoppedMidiSong)
