@@ -40,17 +40,10 @@ struct Match {
     double medianLate = 0; // seconds a derived note of the right pitch starts after the true note
 };
 
-bool Matches(const MelodyNote& truth, const MelodyNote& derived)
-{
-    return std::abs(derived.start - truth.start) <= 0.060 && std::abs(derived.pitch - truth.pitch) <= 0.5;
-}
-
 Match Compare(const std::vector<MelodyNote>& tune, const std::vector<MelodyNote>& derived)
 {
     Match match;
-    for (const MelodyNote& truth : tune)
-        match.found += std::any_of(
-            derived.begin(), derived.end(), [&](const MelodyNote& note) { return Matches(truth, note); });
+    match.found = NotesFound(tune, derived);
     std::vector<double> late;
     for (const MelodyNote& truth : tune) {
         double nearest = INFINITY;
@@ -65,8 +58,8 @@ Match Compare(const std::vector<MelodyNote>& tune, const std::vector<MelodyNote>
         match.medianLate = late[late.size() / 2];
     }
     for (const MelodyNote& note : derived)
-        match.unmatched
-            += std::none_of(tune.begin(), tune.end(), [&](const MelodyNote& truth) { return Matches(truth, note); });
+        match.unmatched += std::none_of(
+            tune.begin(), tune.end(), [&](const MelodyNote& truth) { return NoteMatches(truth, note); });
     return match;
 }
 

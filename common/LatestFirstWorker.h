@@ -13,14 +13,17 @@
 namespace linlangok {
 
 // Runs jobs on a thread of its own, the job asked for last first, one job per key: a key that
-// waits is moved to the front, one that runs is not asked for again. Jobs waiting beyond
+// waits is moved to the front, one that runs is not asked for again. A job returns what hands its
+// result on (or nothing), which runs once its key no longer counts as running: whoever asks again
+// after the result is out is heard. Jobs waiting beyond
 // `maximumWaiting` are forgotten, those asked for longest ago first. The thread starts with the
 // first request and first calls `enterThread`. Destroying the worker asks the running job to
 // stop (through its stop token) and waits for it; jobs still waiting are dropped. Request from
 // one thread at a time.
 template <typename Key> class CLatestFirstWorker {
 public:
-    using Job = std::function<void(std::stop_token stop)>;
+    using Delivery = std::function<void()>;
+    using Job = std::function<Delivery(std::stop_token stop)>;
 
     explicit CLatestFirstWorker(size_t maximumWaiting, std::function<void()> enterThread = {})
         : m_maximumWaiting(maximumWaiting)
@@ -69,11 +72,15 @@ private:
                 job = std::move(m_waiting.back().second);
                 m_waiting.pop_back();
             }
-            job(stop);
+            const Delivery deliver = job(stop);
             if (stop.stop_requested())
                 return;
-            std::lock_guard lock(m_lock);
-            m_running.reset();
+            {
+                std::lock_guard lock(m_lock);
+                m_running.reset();
+            }
+            if (deliver)
+                deliver();
         }
     }
 

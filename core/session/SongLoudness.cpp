@@ -24,20 +24,22 @@ CLoudnessAnalysisQueue::~CLoudnessAnalysisQueue() = default;
 
 void CLoudnessAnalysisQueue::Request(const std::filesystem::path& path, ESongKind kind, const SongIdentity& song)
 {
-    m_worker.Request(song, [this, path, kind, song](std::stop_token stop) { Analyse(path, kind, song, stop); });
+    m_worker.Request(song, [this, path, kind, song](std::stop_token stop) { return Analyse(path, kind, song, stop); });
 }
 
-void CLoudnessAnalysisQueue::Analyse(
+CLatestFirstWorker<SongIdentity>::Delivery CLoudnessAnalysisQueue::Analyse(
     const std::filesystem::path& path, ESongKind kind, const SongIdentity& song, std::stop_token stop)
 {
     std::optional<LoudnessMeasure> measure = m_analyser.Analyse(path, kind, stop);
     // A file changed meanwhile is another song, to be measured when it is asked for.
     if (stop.stop_requested() || IdentifySong(path) != song)
-        return;
-    m_uiThread.Post([alive = std::weak_ptr(m_alive), song, measure] {
-        if (const auto queue = alive.lock())
-            (*queue)->m_onResult(song, measure);
-    });
+        return {};
+    return [this, song, measure] {
+        m_uiThread.Post([alive = std::weak_ptr(m_alive), song, measure] {
+            if (const auto queue = alive.lock())
+                (*queue)->m_onResult(song, measure);
+        });
+    };
 }
 
 } // namespace linlangok

@@ -64,7 +64,9 @@ public:
     void Request(const std::filesystem::path& path, ESongKind kind, const SongIdentity& song);
 
 private:
-    void Analyse(const std::filesystem::path& path, ESongKind kind, const SongIdentity& song, std::stop_token stop);
+    // The measure's handing over to the UI thread; nothing when stopped or the file changed.
+    CLatestFirstWorker<SongIdentity>::Delivery Analyse(
+        const std::filesystem::path& path, ESongKind kind, const SongIdentity& song, std::stop_token stop);
 
     ISongLoudnessAnalyser& m_analyser;
     IUiThreadPoster& m_uiThread;

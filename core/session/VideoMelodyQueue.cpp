@@ -17,7 +17,7 @@ CVideoMelodyQueue::~CVideoMelodyQueue() = default;
 void CVideoMelodyQueue::Request(
     const std::filesystem::path& path, const SongIdentity& song, const std::optional<VocalLayout>& layout)
 {
-    m_worker.Request(song, [this, path, song, layout](std::stop_token stop) { Find(path, song, layout, stop); });
+    m_worker.Request(song, [this, path, song, layout](std::stop_token stop) { return Find(path, song, layout, stop); });
 }
 
 std::optional<VocalMelodyResult> FindVideoMelody(IVideoMelodyDeriver& deriver, const CMelodyStore& store,
@@ -34,17 +34,19 @@ std::optional<VocalMelodyResult> FindVideoMelody(IVideoMelodyDeriver& deriver, c
     return result;
 }
 
-void CVideoMelodyQueue::Find(const std::filesystem::path& path, const SongIdentity& song,
-    const std::optional<VocalLayout>& layout, std::stop_token stop)
+CLatestFirstWorker<SongIdentity>::Delivery CVideoMelodyQueue::Find(const std::filesystem::path& path,
+    const SongIdentity& song, const std::optional<VocalLayout>& layout, std::stop_token stop)
 {
     std::optional<VocalMelodyResult> found
         = FindVideoMelody(m_deriver, m_store, path, song, layout ? *layout : m_deriver.DefaultLayout(path), stop);
     if (!found)
-        return;
-    m_uiThread.Post([alive = std::weak_ptr(m_alive), song, result = std::move(*found)] {
-        if (const auto queue = alive.lock())
-            (*queue)->m_onResult(song, result);
-    });
+        return {};
+    return [this, song, result = std::move(*found)] {
+        m_uiThread.Post([alive = std::weak_ptr(m_alive), song, result] {
+            if (const auto queue = alive.lock())
+                (*queue)->m_onResult(song, result);
+        });
+    };
 }
 
 } // namespace linlangok

@@ -69,8 +69,9 @@ public:
         const std::optional<VocalLayout>& layout = std::nullopt);
 
 private:
-    void Find(const std::filesystem::path& path, const SongIdentity& song, const std::optional<VocalLayout>& layout,
-        std::stop_token stop);
+    // The result's handing over to the UI thread; nothing when stopped or the file changed.
+    CLatestFirstWorker<SongIdentity>::Delivery Find(const std::filesystem::path& path, const SongIdentity& song,
+        const std::optional<VocalLayout>& layout, std::stop_token stop);
 
     IVideoMelodyDeriver& m_deriver;
     const CMelodyStore& m_store;

@@ -104,6 +104,19 @@ std::vector<float> TestBacking(const std::vector<MelodyNote>& tune, int sampleRa
     return samples;
 }
 
+bool NoteMatches(const MelodyNote& truth, const MelodyNote& derived)
+{
+    return std::abs(derived.start - truth.start) <= 0.060 && std::abs(derived.pitch - truth.pitch) <= 0.5;
+}
+
+size_t NotesFound(const std::vector<MelodyNote>& truth, const std::vector<MelodyNote>& derived)
+{
+    return size_t(std::count_if(truth.begin(), truth.end(), [&](const MelodyNote& note) {
+        return std::any_of(
+            derived.begin(), derived.end(), [&](const MelodyNote& found) { return NoteMatches(note, found); });
+    }));
+}
+
 SungVoice Sing(const std::vector<MelodyNote>& melody, const SingerVoice& voice, double seconds)
 {
     const int rate = voice.sampleRate;

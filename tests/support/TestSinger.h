@@ -35,6 +35,11 @@ std::vector<MelodyNote> TestTune(int notes, std::uint32_t seed = 7);
 // and a hi-hat of noise on every quarter of a second, at RMS `level`.
 std::vector<float> TestBacking(const std::vector<MelodyNote>& tune, int sampleRate, double seconds, double level);
 
+// Whether a derived note stands for a true one: it starts within 60 ms and lies within 50 cents.
+bool NoteMatches(const MelodyNote& truth, const MelodyNote& derived);
+// How many of the true notes a derived note stands for.
+size_t NotesFound(const std::vector<MelodyNote>& truth, const std::vector<MelodyNote>& derived);
+
 // A source-filter singer: a glottal pulse train (Rosenberg pulses, jittered) through the formants
 // of a vowel that changes with each syllable, under an envelope, each syllable led by a noise
 // fricative; breath noise throughout. Sings every note of `melody` from its start, for

