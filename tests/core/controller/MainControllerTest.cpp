@@ -233,7 +233,7 @@ TEST(SongScoring, ASongWithAMelodyIsJudgedWhenItStopsAndRemembersItsBestAnotherS
 {
     test::CSessionRig rig;
     CLiveScoring live(rig.waveIn, MakeAubioPitchTracker);
-    CSongScoring scoring({rig.session, live});
+    CSongScoring scoring({rig.session, live, nullptr, nullptr, rig.home.Path()});
     CFakeControls controls;
     CFakeWindow window;
     const CompanionWindows companions {&window, &window, &window};
