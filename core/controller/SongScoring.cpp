@@ -52,7 +52,10 @@ void CSongScoring::SongStarted()
     m_waitingFor.reset();
     if (!m_on)
         return;
-    m_best = m_session.Remembered().RecallAnew().bestScore;
+    // The song was identified when it was picked and played: its memory needs no second hash.
+    CRememberedSong& remembered = m_session.Remembered();
+    const std::optional<SongIdentity>& identity = remembered.Identity();
+    m_best = identity ? remembered.Memory().Recall(*identity).bestScore : std::nullopt;
     std::optional<ReferenceMelody> melody;
     if (m_session.Kind() == ESongKind::Midi && m_session.Sequencer().IsPlaying())
         melody = MidiSongMelody(m_session.Song());
@@ -131,7 +134,7 @@ void CSongScoring::Tick()
 std::optional<int> CSongScoring::TakeScore() const
 {
     if (m_live.IsListening())
-        return m_live.ViewAt(m_session.HeardPosition()).runningScore;
+        return m_live.RunningScore();
     if (m_result)
         return m_result->score;
     return std::nullopt;

@@ -207,7 +207,7 @@ ScoringView CLiveScoring::ViewAt(double heard) const
         if (point.seconds >= from && point.seconds <= heard)
             view.trace.push_back(point);
     }
-    view.runningScore = m_scorer->RunningScore();
+    view.runningScore = RunningScore();
     const auto& lines = m_scorer->FinishedLines();
     if (!lines.empty() && heard - lines.back().line.end <= kLineWordSeconds)
         view.lastLine = lines.back();

@@ -55,6 +55,8 @@ public:
     // when it was not listening.
     std::optional<SongScore> Stop();
     bool IsListening() const { return m_scorer != nullptr; }
+    // While listening: the score over what has been judged so far (CSingingScorer::RunningScore).
+    int RunningScore() const { return m_scorer ? m_scorer->RunningScore() : 0; }
 
     // UI thread: takes the pitches tracked since the last call, `heard` being the song time the
     // listener hears at `now`.
