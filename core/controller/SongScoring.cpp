@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
+#include <set>
+#include <utility>
 
 namespace linlangok {
 
@@ -17,6 +20,54 @@ namespace {
 constexpr double kLateStartSeconds = 0.3;
 
 } // namespace
+
+// The catalogue's video songs, each offered once a run, from the index published last.
+class CSongScoring::CCatalogueVideos final : public ICatalogListener {
+public:
+    explicit CCatalogueVideos(CVideoMelodyQueue& queue)
+        : m_queue(queue)
+    {
+    }
+
+    void IndexChanged(const std::shared_ptr<const CCatalogIndex>& index) override
+    {
+        {
+            std::lock_guard lock(m_lock);
+            m_published = index;
+        }
+        m_queue.CatalogueChanged();
+    }
+
+    // The queue's thread alone.
+    std::optional<CataloguedVideo> Next()
+    {
+        {
+            std::lock_guard lock(m_lock);
+            if (m_published != m_walked) {
+                m_walked = m_published;
+                m_next = 0;
+            }
+        }
+        if (!m_walked)
+            return std::nullopt;
+        const std::vector<CatalogSong>& songs = m_walked->Songs();
+        while (m_next < songs.size()) {
+            const CatalogSong& song = songs[m_next++];
+            if (IsVideoFileName(PathToUtf16(song.path))
+                && m_offered.emplace(song.identity.size, song.identity.hash).second)
+                return CataloguedVideo {song.path, song.identity};
+        }
+        return std::nullopt;
+    }
+
+private:
+    CVideoMelodyQueue& m_queue;
+    std::mutex m_lock;
+    std::shared_ptr<const CCatalogIndex> m_published;
+    std::shared_ptr<const CCatalogIndex> m_walked;
+    size_t m_next = 0; // in m_walked's songs
+    std::set<std::pair<std::uint64_t, std::uint64_t>> m_offered;
+};
 
 CSongScoring::CSongScoring(const SongScoringParts& parts)
     : m_session(parts.session)
@@ -33,6 +84,16 @@ CSongScoring::CSongScoring(const SongScoringParts& parts)
 }
 
 CSongScoring::~CSongScoring() = default;
+
+void CSongScoring::DeriveCatalogue(CCatalogService& catalogue)
+{
+    if (!m_videoMelodies || m_catalogueVideos)
+        return;
+    m_catalogueVideos = std::make_unique<CCatalogueVideos>(*m_videoMelodies);
+    catalogue.AddListener(*m_catalogueVideos);
+    m_catalogueVideos->IndexChanged(catalogue.Index());
+    m_videoMelodies->DeriveCatalogue([walk = m_catalogueVideos.get()] { return walk->Next(); });
+}
 
 void CSongScoring::SetOn(bool on)
 {

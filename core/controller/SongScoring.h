@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/UiThreadPoster.h"
+#include "core/catalog/CatalogService.h"
 #include "core/scoring/LiveScoring.h"
 #include "core/scoring/ScoringView.h"
 #include "core/session/VideoMelodyQueue.h"
@@ -44,6 +45,10 @@ public:
     // Takes effect at the next song.
     void SetDifficulty(EDifficulty difficulty) { m_difficulty = difficulty; }
 
+    // Derives the melodies of the catalogue's videos in the background while no song asks for
+    // one. The catalogue goes before the scoring.
+    void DeriveCatalogue(CCatalogService& catalogue);
+
     // The session has just started its song.
     void SongStarted();
     // The session is about to stop its song: takes the last pitches, judges the song and remembers
@@ -63,6 +68,8 @@ public:
     std::u16string Notice() const override { return m_notice; }
 
 private:
+    class CCatalogueVideos;
+
     // Scores the song from now on against the melody.
     void Listen(ReferenceMelody melody);
     // A video's melody: the one kept for it, else asked for.
@@ -72,6 +79,7 @@ private:
     CKaraokeSession& m_session;
     CLiveScoring& m_live;
     CMelodyStore m_store;
+    std::unique_ptr<CCatalogueVideos> m_catalogueVideos; // walked by m_videoMelodies' thread
     std::unique_ptr<CVideoMelodyQueue> m_videoMelodies;
     std::optional<SongIdentity> m_waitingFor; // the video whose melody is being derived while it plays
     bool m_on = true;

@@ -20,6 +20,25 @@ void CVideoMelodyQueue::Request(
     m_worker.Request(song, [this, path, song, layout](std::stop_token stop) { return Find(path, song, layout, stop); });
 }
 
+void CVideoMelodyQueue::DeriveCatalogue(CatalogueWalk walk)
+{
+    m_worker.SetIdleSource([this, walk = std::move(walk)] { return NextCatalogueJob(walk); });
+    m_worker.WakeIdle();
+}
+
+std::optional<CLatestFirstWorker<SongIdentity>::Job> CVideoMelodyQueue::NextCatalogueJob(const CatalogueWalk& walk)
+{
+    for (std::optional<CataloguedVideo> video = walk(); video; video = walk()) {
+        if (m_store.Recall(video->song))
+            continue;
+        return [this, video = std::move(*video)](std::stop_token stop) {
+            FindVideoMelody(m_deriver, m_store, video.path, video.song, m_deriver.DefaultLayout(video.path), stop);
+            return CLatestFirstWorker<SongIdentity>::Delivery {};
+        };
+    }
+    return std::nullopt;
+}
+
 std::optional<VocalMelodyResult> FindVideoMelody(IVideoMelodyDeriver& deriver, const CMelodyStore& store,
     const std::filesystem::path& path, const SongIdentity& song, const VocalLayout& layout, std::stop_token stop)
 {

@@ -40,11 +40,19 @@ public:
 std::optional<VocalMelodyResult> FindVideoMelody(IVideoMelodyDeriver& deriver, const CMelodyStore& store,
     const std::filesystem::path& path, const SongIdentity& song, const VocalLayout& layout, std::stop_token stop);
 
+// A video song as the catalogue knows it.
+struct CataloguedVideo {
+    std::filesystem::path path;
+    SongIdentity song;
+};
+
 // Finds the melodies of the video songs asked for on a thread of its own, the song asked for
 // last first: the one kept in the store when it was derived by the same layout, else derived and
 // kept (all but an Unreadable verdict, which is derived again when asked for again). Each result
-// is handed to the UI thread. Destroying the queue stops the derivation that runs; results not
-// yet delivered are dropped.
+// is handed to the UI thread. When nothing is asked for, the catalogue's videos that have nothing
+// kept are derived by their default layout, one at a time, each stopped by the next request and
+// derived again after it. Destroying the queue stops the derivation that runs; results not yet
+// delivered are dropped.
 class CVideoMelodyQueue {
 public:
     // On the UI thread: what was found for the song.
@@ -68,10 +76,20 @@ public:
     void Request(const std::filesystem::path& path, const SongIdentity& song,
         const std::optional<VocalLayout>& layout = std::nullopt);
 
+    // On the queue's thread: the next catalogued video to derive when idle, or nothing when every
+    // one has been offered.
+    using CatalogueWalk = std::function<std::optional<CataloguedVideo>()>;
+    // Set once, before the first request: derives the catalogue's videos when idle.
+    void DeriveCatalogue(CatalogueWalk walk);
+    // The catalogue has new songs for the walk.
+    void CatalogueChanged() { m_worker.WakeIdle(); }
+
 private:
     // The result's handing over to the UI thread; nothing when stopped or the file changed.
     CLatestFirstWorker<SongIdentity>::Delivery Find(const std::filesystem::path& path, const SongIdentity& song,
         const std::optional<VocalLayout>& layout, std::stop_token stop);
+    // The job of the next catalogued video with nothing kept, or nothing when there is none.
+    std::optional<CLatestFirstWorker<SongIdentity>::Job> NextCatalogueJob(const CatalogueWalk& walk);
 
     IVideoMelodyDeriver& m_deriver;
     const CMelodyStore& m_store;

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
 
 namespace linlangok {
 namespace {
@@ -111,6 +115,62 @@ TEST(MelodyStoreTest, TheQueueDerivesASongOnceAndKeepsWhatItFound)
     EXPECT_EQ(results[3].second, EVocalMelodyVerdict::Unreadable);
     EXPECT_EQ(store.Recall(*IdentifySong(song))->layout, (VocalLayout {VocalLayout::EPlace::LeftChannel, 0}));
     EXPECT_FALSE(store.Recall(*IdentifySong(broken)));
+}
+
+// Records what it derives; the first derivation of "long.mkv" lasts until it is stopped.
+class CRecordingDeriver final : public IVideoMelodyDeriver {
+public:
+    std::optional<VocalMelodyResult> Derive(
+        const std::filesystem::path& video, const VocalLayout&, std::stop_token stop) override
+    {
+        std::unique_lock lock(m_lock);
+        m_derived.push_back(video.filename().string());
+        m_changed.notify_all();
+        if (video.filename() == "long.mkv" && m_derived.size() == 1) {
+            m_changed.wait(lock, stop, [] { return false; });
+            m_derived.back() += " stopped";
+            return std::nullopt;
+        }
+        return SomeMelody().result;
+    }
+    VocalLayout DefaultLayout(const std::filesystem::path&) override { return {}; }
+
+    // Waits (ten seconds at most) until this many derivations have started.
+    std::vector<std::string> WaitFor(size_t count)
+    {
+        std::unique_lock lock(m_lock);
+        m_changed.wait_for(lock, std::chrono::seconds(10), [&] { return m_derived.size() >= count; });
+        return m_derived;
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable_any m_changed;
+    std::vector<std::string> m_derived;
+};
+
+TEST(MelodyStoreTest, TheCatalogueIsDerivedWhenIdleAndGivesWayToASongAskedFor)
+{
+    const test::CTemporaryFolder folder;
+    const CMelodyStore store(folder.Path() / "Melodies");
+    const std::vector<std::filesystem::path> catalogue {folder.WriteFile("long.mkv", "a long video"),
+        folder.WriteFile("kept.mkv", "a video derived before"), folder.WriteFile("short.mkv", "a short one")};
+    ASSERT_TRUE(store.Keep(*IdentifySong(catalogue[1]), SomeMelody()));
+    const std::filesystem::path played = folder.WriteFile("played.mkv", "the video that plays");
+    CRecordingDeriver deriver;
+    CUiTaskQueue uiThread;
+    CVideoMelodyQueue queue(deriver, store, uiThread, [](const SongIdentity&, const VocalMelodyResult&) {});
+    size_t walked = 0;
+    queue.DeriveCatalogue([&]() -> std::optional<CataloguedVideo> {
+        if (walked == catalogue.size())
+            return std::nullopt;
+        const std::filesystem::path& path = catalogue[walked++];
+        return CataloguedVideo {path, *IdentifySong(path)};
+    });
+    deriver.WaitFor(1);
+    queue.Request(played, *IdentifySong(played));
+    EXPECT_EQ(
+        deriver.WaitFor(4), (std::vector<std::string> {"long.mkv stopped", "played.mkv", "long.mkv", "short.mkv"}));
 }
 
 } // namespace
