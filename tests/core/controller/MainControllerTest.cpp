@@ -244,7 +244,6 @@ TEST(SongScoring, ASongWithAMelodyIsJudgedWhenItStopsAndRemembersItsBestAnotherS
     controller.Handle(command::Play {});
     ASSERT_TRUE(scoring.View());
     EXPECT_FALSE(scoring.View()->notes.empty()) << "the first notes are in the lane";
-    EXPECT_TRUE(live.IsListening());
     rig.Advance(1000);
     controller.Handle(command::Stop {});
     ASSERT_TRUE(scoring.LastResult());
@@ -260,8 +259,6 @@ TEST(SongScoring, ASongWithAMelodyIsJudgedWhenItStopsAndRemembersItsBestAnotherS
     controller.Handle(command::Play {});
     EXPECT_EQ(scoring.Notice(), u"本歌曲无评分数据");
     EXPECT_FALSE(scoring.View());
-    scoring.SetOn(false);
-    EXPECT_EQ(scoring.Notice(), u"");
 }
 
 TEST_F(MainControllerTest, PitchAndTempoAreClampedAndOnlyEditableForAStoppedMidiSong)

@@ -39,10 +39,8 @@ TEST(SingingScore, CreditFallsWithTheDistanceOctavesAsideAndTheDifficultyScalesI
     EXPECT_DOUBLE_EQ(PitchCredit(71.0, 60, normal), 0.5) << "a semitone under the octave above";
     EXPECT_EQ(PitchCredit(62.0, 60, ToleranceOf(EDifficulty::Easy)), 0.5);
     EXPECT_EQ(PitchCredit(60.5, 60, ToleranceOf(EDifficulty::Hard)), 0.5);
-    EXPECT_EQ(LineWord(90), u"完美");
-    EXPECT_EQ(LineWord(89), u"很好");
-    EXPECT_EQ(LineWord(50), u"不错");
-    EXPECT_EQ(LineWord(49), u"加油");
+    EXPECT_EQ(std::u16string(LineWord(90)) += LineWord(49), u"完美加油");
+    EXPECT_EQ(std::u16string(LineWord(89)) += LineWord(50), u"很好不错");
 }
 
 TEST(SingingScore, ScoresTheSungTimeAndClosesEachLineAsItIsJudged)
@@ -62,10 +60,8 @@ TEST(SingingScore, ScoresTheSungTimeAndClosesEachLineAsItIsJudged)
     SingInto(exact, 3, 6, [&](double time) { return Sung(melody, time); });
     exact.Add({2.0, 60}); // earlier than what was heard: ignored
     exact.Finish();
-    const SongScore result = exact.Result();
-    EXPECT_EQ(result.score, 100);
-    EXPECT_EQ(result.notes, 4);
-    EXPECT_EQ(result.notesHit, 4);
+    EXPECT_EQ(exact.Result().score, 100);
+    EXPECT_EQ(exact.Result().notesHit, 4);
     EXPECT_EQ(exact.FinishedLines().size(), 2u);
 
     CSingingScorer flat(melody, EDifficulty::Normal);
