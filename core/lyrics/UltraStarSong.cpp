@@ -162,6 +162,7 @@ private:
     bool m_hadBom = false;
     bool m_inBody = false;
     bool m_ended = false;
+    bool m_tooManyHeaders = false;
     bool m_tooManyNotes = false;
     int m_voice = 0; // -1 in a voice beyond P2, whose lines are skipped
     std::int64_t m_relativeBeat[2] = {};
@@ -212,8 +213,14 @@ void CUltraStarReader::ReadHeader(std::size_t lineNumber, std::string_view line)
         return;
     }
     const std::string_view value = Trimmed(line.substr(colon + 1), kBlanks);
-    if (!value.empty())
+    if (value.empty())
+        return;
+    if (m_rawHeaders.size() < kMaxUltraStarHeaders) {
         m_rawHeaders.emplace_back(UpperAscii(Trimmed(line.substr(0, colon), kBlanks)), value);
+    } else if (!m_tooManyHeaders) {
+        m_tooManyHeaders = true;
+        WarnAtLine(lineNumber, u"起的标题太多，已跳过");
+    }
 }
 
 // The version and the mode are known once the headers are read; false for a version not read.

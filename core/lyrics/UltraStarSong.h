@@ -83,6 +83,8 @@ inline constexpr std::int64_t kMaxUltraStarBeat = 10'000'000;
 // #BPM and "B" tempos outside [kMinUltraStarBpm, kMaxUltraStarBpm] are invalid.
 inline constexpr double kMinUltraStarBpm = 1;
 inline constexpr double kMaxUltraStarBpm = 100'000;
+// Headers beyond this many are skipped with a warning: a song has some twenty.
+inline constexpr std::size_t kMaxUltraStarHeaders = 1000;
 // Notes beyond this many are skipped with a warning: a song has some hundreds.
 inline constexpr std::size_t kMaxUltraStarNotes = 100'000;
 // At most this many warnings are kept; one more says that the rest were left out.
