@@ -89,15 +89,20 @@ TEST(UltraStarSong, RelativeDuetWithItsNamedEncoding)
 }
 
 // A version 1 file is UTF-8 whatever #ENCODING says and never relative; the caller may override.
+// "#BPM:10,5" gives 42 beats a minute, and the blanks around a syllable are its own.
 TEST(UltraStarSong, VersionOneIsUtf8UnlessOverridden)
 {
     const std::string bytes = "\xEF\xBB\xBF#VERSION:1.0.0\n#TITLE:Br\xC3\xBC"
-                              "der\n#BPM:100\n#ENCODING:CP1252\n#RELATIVE:yes\n: 0 4 0 Hello \n- 12 50\n: 20 4 0 x\n";
+                              "der\n#BPM:10,5\n#ENCODING:CP1252\n#RELATIVE:yes\n: 0 4 0 Hello \n: 8 4 0 World\n"
+                              "- 12 50\n: 42 4 0  x\n";
     const UltraStarSong song = Read(bytes);
     EXPECT_EQ(song.version, "1.0.0");
     EXPECT_EQ(song.encoding, "UTF-8");
     EXPECT_EQ(song.title, u"Brüder");
-    EXPECT_EQ(Starts(song), (std::vector<double> {0, 3}));
+    ASSERT_EQ(song.notes.size(), 3u);
+    EXPECT_NEAR(song.notes[1].start, 8 * 60.0 / 42, 1e-3);
+    EXPECT_NEAR(song.notes[2].start, 60, 1e-3);
+    EXPECT_EQ(song.notes[0].text + song.notes[1].text + song.notes[2].text, u"Hello World x");
     EXPECT_EQ(song.warnings.size(), 2u);
     EXPECT_EQ(Read(bytes, "cp1252").title, u"BrÃ¼der");
 }
