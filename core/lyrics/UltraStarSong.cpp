@@ -84,18 +84,18 @@ ENoteKind KindOf(char type)
     }
 }
 
-// Whether a #VERSION value reads as 1.x.x; the major version is the digits before the first ".".
+// Whether a #VERSION value is "1.MINOR.PATCH", each a run of digits.
 bool IsVersionOne(std::string_view version)
 {
-    const std::size_t first = version.find('.');
-    const std::size_t second = version.find('.', first == std::string_view::npos ? first : first + 1);
-    if (second == std::string_view::npos || version.substr(0, first) != "1")
-        return false;
     const auto isNumber = [](std::string_view digits) {
         return !digits.empty()
             && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
-    return isNumber(version.substr(first + 1, second - first - 1)) && isNumber(version.substr(second + 1));
+    if (!version.starts_with("1."))
+        return false;
+    const std::string_view rest = version.substr(2);
+    const std::size_t period = rest.find('.');
+    return period != std::string_view::npos && isNumber(rest.substr(0, period)) && isNumber(rest.substr(period + 1));
 }
 
 // Calls onLine with each line (its number from 1, its bytes without the line end); a line ends
