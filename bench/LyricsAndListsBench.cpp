@@ -1,12 +1,15 @@
 // Costs of the lyrics and song list formats: parsing an LRC file (plain or word-timed) at song
-// start, one paint's layout at 10 Hz, listing a folder of songs, and reading and writing a long song list.
+// start, reading an UltraStar song (a long duet, and a file at the size cap), one paint's layout at
+// 10 Hz, listing a folder of songs, and reading and writing a long song list.
 #include "bench/support/SilentPrompts.h"
 #include "core/lyrics/LrcLyricView.h"
 #include "core/lyrics/LrcParser.h"
 #include "core/lyrics/MidiLyricView.h"
+#include "core/lyrics/UltraStarSong.h"
 #include "core/songlist/FileFinder.h"
 #include "core/songlist/SongListFile.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/codepage/UchardetTextEncodings.h"
 
 #include <benchmark/benchmark.h>
 
@@ -74,6 +77,39 @@ void ParseWordTimedLrc(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(ParseWordTimedLrc)->Unit(benchmark::kMillisecond);
+
+// A GBK duet of kLines lines of eight notes for each voice, with a tempo change every line.
+std::string LongUltraStarSong()
+{
+    std::string text = "#TITLE:\xDC\xD4\xC0\xF2\xBB\xA8\n#ARTIST:\xC3\xF1\xB8\xE8\n#MP3:a.mp3\n#BPM:300\n#GAP:1500\n";
+    for (const char* voice : {"P1\n", "P2\n"}) {
+        text += voice;
+        for (int line = 0; line < kLines; ++line) {
+            for (int note = 0; note < 8; ++note)
+                text += ": " + std::to_string(line * 40 + note * 4) + " 3 " + std::to_string(note) + " \xBA\xC3\n";
+            text += "- " + std::to_string(line * 40 + 34) + "\nB " + std::to_string(line * 40 + 36) + " 300\n";
+        }
+    }
+    return text + "E\n";
+}
+
+void ReadUltraStar(benchmark::State& state, std::string text)
+{
+    static const CUchardetTextEncodings encodings(Gbk());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ReadUltraStarSong(text, encodings, Gbk()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK_CAPTURE(ReadUltraStar, LongDuet, LongUltraStarSong())->Unit(benchmark::kMillisecond);
+// Headers, then as many notes as the file cap holds, most beyond the note cap.
+BENCHMARK_CAPTURE(ReadUltraStar, AtTheSizeCap,
+    [] {
+        std::string text = "#TITLE:x\n#BPM:300\n";
+        for (int beat = 0; text.size() + 20 < kMaxUltraStarFileBytes; ++beat)
+            text += ": " + std::to_string(beat) + " 1 0 a\n";
+        return text;
+    }())
+    ->Unit(benchmark::kMillisecond);
 
 void LrcPaintLayout(benchmark::State& state)
 {
