@@ -1,5 +1,9 @@
 #include "common/SongKind.h"
 
+#include "common/FilePath.h"
+#include "common/RegularFile.h"
+#include "common/Text.h"
+
 #include <algorithm>
 #include <array>
 
@@ -14,7 +18,7 @@ struct SongFileType {
     std::string_view format; // in the catalogue
 };
 
-constexpr std::array<SongFileType, 19> kSongFileTypes {{
+constexpr std::array<SongFileType, 20> kSongFileTypes {{
     {"mid", ESongKind::Midi, false, "mid"},
     {"midi", ESongKind::Midi, false, "mid"},
     {"jp", ESongKind::Midi, false, "mid"},
@@ -24,6 +28,7 @@ constexpr std::array<SongFileType, 19> kSongFileTypes {{
     {"ogg", ESongKind::Audio, false, "ogg"},
     {"flac", ESongKind::Audio, false, "flac"},
     {"zip", ESongKind::Audio, false, "zip"},
+    {"txt", ESongKind::Audio, false, "txt"},
     {"mpg", ESongKind::Audio, true, "mpg"},
     {"mpeg", ESongKind::Audio, true, "mpeg"},
     {"vob", ESongKind::Audio, true, "vob"},
@@ -78,9 +83,49 @@ bool IsVideoFileName(std::u16string_view path)
     return type && type->video;
 }
 
+bool IsUltraStarFileName(std::u16string_view path)
+{
+    const SongFileType* type = FindSongFileType(path);
+    return type && type->extension == "txt";
+}
+
 bool IsSongFileName(std::u16string_view path)
 {
     return FindSongFileType(path) != nullptr;
+}
+
+bool LooksLikeUltraStarSong(std::string_view firstBytes)
+{
+    std::string_view bytes = firstBytes.substr(0, kUltraStarProbeBytes);
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
+    while (!bytes.empty()) {
+        const size_t end = std::min(bytes.find_first_of("\r\n"), bytes.size());
+        const std::string_view line = Trimmed(bytes.substr(0, end), " \t");
+        bytes.remove_prefix(std::min(end + 1, bytes.size()));
+        if (line.empty())
+            continue;
+        const size_t colon = line.find(':');
+        if (line.front() != '#' || colon == std::string_view::npos)
+            return false;
+        std::string key(Trimmed(line.substr(1, colon - 1), " \t"));
+        for (char& character : key)
+            character = character >= 'a' && character <= 'z' ? char(character - 'a' + 'A') : character;
+        if (key == "TITLE" || key == "BPM" || key == "VERSION")
+            return true;
+    }
+    return false;
+}
+
+bool IsSongFile(const std::filesystem::path& path)
+{
+    if (!IsSongFileName(PathToUtf16(path)))
+        return false;
+    if (!IsUltraStarFileName(PathToUtf16(path)))
+        return true;
+    const CRegularFile file(path, UINT64_MAX);
+    std::string head(static_cast<size_t>(std::min<std::uint64_t>(file.Size(), kUltraStarProbeBytes)), '\0');
+    return file.IsOpen() && file.ReadAt(0, head.data(), head.size()) && LooksLikeUltraStarSong(head);
 }
 
 std::optional<std::string> SongFileFormat(std::u16string_view path)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,7 +15,9 @@ enum class ESongKind : std::int32_t { None = 0, Midi = 1, Audio = 2 };
 // Every decision on a song file is made from the text after the path's last "." (the whole path
 // without one), upper-cased; a dot in a folder name counts. The files the program plays:
 //   MIDI: "MID", "MIDI", "JP" and "KAR" (a karaoke MIDI file);
-//   audio: "WAV", "MP3", "OGG", "FLAC" and "ZIP" (an MP3+G archive);
+//   audio: "WAV", "MP3", "OGG", "FLAC", "ZIP" (an MP3+G archive) and "TXT" (an UltraStar song:
+//   its notes and lyrics beside its sound files; a text file of another kind is no song, which
+//   only its content tells);
 //   video (a KTV video, whose sound the audio player plays and whose pictures follow): "MPG",
 //   "MPEG", "VOB", "DAT", "MKV", "MP4", "AVI", "WEBM", "TS" and "M2TS".
 
@@ -23,8 +27,21 @@ ESongKind DetectSongKind(std::u16string_view path);
 // Whether the path names a video song.
 bool IsVideoFileName(std::u16string_view path);
 
+// Whether the path names an UltraStar song: a ".txt" file.
+bool IsUltraStarFileName(std::u16string_view path);
+
 // Whether the path names a song the program plays.
 bool IsSongFileName(std::u16string_view path);
+
+// LooksLikeUltraStarSong needs no more than this many bytes of a file's start.
+inline constexpr std::size_t kUltraStarProbeBytes = 4096;
+// Whether a file that starts with these bytes is an UltraStar song: its first non-empty lines
+// (after a UTF-8 byte-order mark) are "#KEY:VALUE" headers, among them #TITLE, #BPM or #VERSION.
+// For skipping other ".txt" files cheaply; the song's reader has the last word.
+bool LooksLikeUltraStarSong(std::string_view firstBytes);
+// Whether the file is a song the program plays: by its name, and a ".txt" file by its first bytes
+// (LooksLikeUltraStarSong). Any thread; false for a file that cannot be read.
+bool IsSongFile(const std::filesystem::path& path);
 
 // The catalogue's format of a song file: its lower-case extension, with "midi" and "jp" as
 // "mid"; nothing for a path that names no song.
@@ -37,6 +54,6 @@ std::u16string VideoFilePatterns(char16_t separator);
 
 // The open dialogs' filter of every song file.
 inline constexpr std::u16string_view kSongFilesDescription
-    = u"Music Files (*.mid;*.kar;*.wav;*.mp3;*.ogg;*.flac;*.zip;*.mpg;*.vob;*.dat;*.mkv;*.mp4 …)";
+    = u"Music Files (*.mid;*.kar;*.wav;*.mp3;*.ogg;*.flac;*.zip;*.txt;*.mpg;*.vob;*.dat;*.mkv;*.mp4 …)";
 
 } // namespace linlangok

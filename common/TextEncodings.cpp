@@ -69,7 +69,7 @@ const ITextEncodingDetector& NoEncodingDetection()
 
 const ICodePage* CEncodingOverride::Detect(std::string_view bytes) const
 {
-    if (const ICodePage* chosen = m_encodings.Find(m_name))
+    if (const ICodePage* chosen = Chosen())
         return chosen;
     return m_encodings.Detect(bytes);
 }

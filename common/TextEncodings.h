@@ -28,6 +28,12 @@ public:
     // or null when unsure. Any bytes are fine; never throws. The converter lives as long as the
     // detector.
     virtual const ICodePage* Detect(std::string_view bytes) const = 0;
+    // The encoding the user chose for the song's texts, before anything a file says of itself;
+    // null for none.
+    virtual const ICodePage* Chosen() const { return nullptr; }
+    // The converter of an encoding a song file names for itself ("GBK", "CP1252"); null for a
+    // name it does not know.
+    virtual const ICodePage* Named(std::string_view) const { return nullptr; }
 };
 
 // An encoding the user can choose for a song's texts.
@@ -45,6 +51,8 @@ public:
     // The converter of the choice with this name (ASCII case ignored); also found by another name
     // of the same encoding. Null for an empty or unknown name.
     virtual const ICodePage* Find(std::string_view name) const = 0;
+
+    const ICodePage* Named(std::string_view name) const override { return Find(name); }
 };
 
 // Whether the bytes are valid UTF-8 whose characters outside ASCII are all Latin letters ("ü",
@@ -68,6 +76,8 @@ public:
     }
 
     const ICodePage* Detect(std::string_view bytes) const override;
+    const ICodePage* Chosen() const override { return m_encodings.Find(m_name); }
+    const ICodePage* Named(std::string_view name) const override { return m_encodings.Find(name); }
 
 private:
     const ITextEncodings& m_encodings;

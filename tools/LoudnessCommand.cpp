@@ -17,7 +17,7 @@ namespace {
 std::optional<LoudnessMeasure> MeasureSong(ToolContext& context, const std::filesystem::path& song, ESongKind kind)
 {
     CFfmpegVideoSongs videoSongs;
-    CSongLoudnessAnalyser analyser(MeasuredSoundOpener(OpenSongAudio, &videoSongs), context.codePage);
+    CSongLoudnessAnalyser analyser(MeasuredSoundOpener(OpenSongAudio, &videoSongs, context.codePage), context.codePage);
     return analyser.Analyse(song, kind, {});
 }
 

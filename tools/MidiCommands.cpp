@@ -2,9 +2,11 @@
 
 #include "common/CodePage.h"
 #include "common/JsonWriter.h"
+#include "common/Text.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace linlangok {
@@ -50,8 +52,20 @@ std::u16string TrackName(const CMidiTrack& track)
 
 } // namespace
 
+namespace {
+
+bool NamesUltraStarSong(const ToolContext& context)
+{
+    return std::any_of(context.arguments.begin(), context.arguments.end(),
+        [](const std::string& argument) { return IsUltraStarFileName(Utf8ToUtf16(argument)); });
+}
+
+} // namespace
+
 int RunMidiInfo(ToolContext& context)
 {
+    if (NamesUltraStarSong(context))
+        return RunUltraStarInfo(context);
     CToolSong loaded(context);
     if (const int failure = loaded.LoadArgument(context, kInfoUsage))
         return failure;
@@ -105,6 +119,8 @@ int RunMidiInfo(ToolContext& context)
 
 int RunMidiLyrics(ToolContext& context)
 {
+    if (NamesUltraStarSong(context))
+        return RunUltraStarLyrics(context);
     CToolSong loaded(context);
     if (const int failure = loaded.LoadArgument(context, kLyricsUsage))
         return failure;

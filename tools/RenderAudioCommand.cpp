@@ -1,3 +1,4 @@
+#include "core/session/UltraStarSound.h"
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/render/RenderAudio.h"
@@ -19,8 +20,9 @@ int RunRenderAudioCommand(ToolContext& context)
         return UsageError(kRenderAudioUsage);
     const std::optional<double> gain
         = normalize ? std::optional(MeasuredLevelingGainDb(context, arguments[0], ESongKind::Audio)) : std::nullopt;
-    const auto frames = RenderAudio(context.prompts, arguments[0], arguments[1], {shift.transpose, shift.tempoPercent},
-        gain, OpenSongAudio, CRubberBandStretcher::Create);
+    const auto frames
+        = RenderAudio(context.prompts, arguments[0], arguments[1], {shift.transpose, shift.tempoPercent}, gain,
+            UltraStarSoundOpener(OpenSongAudio, context.textEncodings, context.codePage), CRubberBandStretcher::Create);
     if (!frames)
         return 1;
     std::cout << arguments[1] << ": " << static_cast<double>(*frames) / 44100 << " s\n";

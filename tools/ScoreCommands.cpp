@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "core/audio/SampleFormat.h"
 #include "core/controller/SongScoring.h"
+#include "core/lyrics/UltraStarSong.h"
 #include "core/scoring/SingingScore.h"
 #include "core/session/RememberedSong.h"
 #include "core/session/VideoMelodyQueue.h"
@@ -49,6 +50,13 @@ std::optional<ReferenceMelody> LoadReference(ToolContext& context, const std::st
             song.Track(index).Transpose(transpose);
         if (std::optional<ReferenceMelody> melody = MidiSongMelody(song))
             return melody;
+    } else if (IsUltraStarFileName(Utf8ToUtf16(path))) {
+        const UltraStarRead read = ReadUltraStarFile(path, context.textEncodings, context.codePage);
+        if (!read.song) {
+            std::cerr << path << ": " << Utf16ToUtf8(read.error) << '\n';
+            return std::nullopt;
+        }
+        return TransposedMelody(UltraStarMelody(*read.song, 0), transpose);
     } else if (IsVideoFileName(Utf8ToUtf16(path))) {
         if (const std::optional<VocalMelodyResult> derived = VideoMelody(context, path)) {
             if (derived->verdict == EVocalMelodyVerdict::Melody)

@@ -27,7 +27,7 @@ ToolSession::ToolSession(
     : waveIn(std::move(waveIn))
     , midiDevices(FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT")), output, true)
     , inputDevices(*this->waveIn, context.mixers)
-    , loudnessAnalyser(MeasuredSoundOpener(OpenSongAudio, &videoSongs), context.codePage)
+    , loudnessAnalyser(MeasuredSoundOpener(OpenSongAudio, &videoSongs, context.codePage), context.codePage)
     , session(SessionServices {prompts, uiThread, timerDriver, midiDevices, output, OpenSongAudio,
           CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder, context.codePage,
           context.textEncodings, std::cout, context.programFolder, context.fileLocks, &loudnessAnalyser,

@@ -31,7 +31,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
     , m_textEncodings(*m_codePage)
     , m_programFolder(ProgramFolder())
     , m_uiThread(application)
-    , m_loudnessAnalyser(MeasuredSoundOpener(OpenSongAudio, &m_videoSongs), *m_codePage)
+    , m_loudnessAnalyser(MeasuredSoundOpener(OpenSongAudio, &m_videoSongs, *m_codePage), *m_codePage)
     , m_videoMelodies(m_videoSongs, MakeAubioPitchTracker)
 {
     const char* output = std::getenv("LINLANGOK_AUDIO_OUT");

@@ -45,7 +45,7 @@ FoundSongFiles FindSongFiles(const std::filesystem::path& folder, std::stop_toke
                 pending.push_back(walk->path());
                 continue;
             }
-            if (!walk->is_regular_file(entryError) || !IsSongFileName(PathToUtf16(walk->path())))
+            if (!walk->is_regular_file(entryError) || !IsSongFile(walk->path()))
                 continue;
             const std::uint64_t size = walk->file_size(entryError);
             const auto modified = walk->last_write_time(entryError);

@@ -21,6 +21,7 @@ const std::vector<FileFilter> kAccompanimentFilters {
     {u"WAV  File (*.wav)", u"*.wav"},
     {u"MP3  File (*.mp3)", u"*.mp3"},
     {u"MP3+G (*.zip;*.cdg)", u"*.zip;*.cdg"},
+    {u"UltraStar (*.txt)", u"*.txt"},
     {u"Video File (*.mpg;*.vob;*.dat;*.mkv;*.mp4;*.avi …)", VideoFilePatterns(u';')},
     {u"All Files (*.*)", u"*.*"},
 };

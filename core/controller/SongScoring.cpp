@@ -120,6 +120,8 @@ void CSongScoring::SongStarted()
     std::optional<ReferenceMelody> melody;
     if (m_session.Kind() == ESongKind::Midi && m_session.Sequencer().IsPlaying())
         melody = MidiSongMelody(m_session.Song());
+    else if (const UltraStarSong* notes = m_session.Video().UltraStar(); notes && m_session.AudioPlayer().IsOpen())
+        melody = TransposedMelody(UltraStarMelody(*notes, 0), m_session.KeyAndTempo().Pitch());
     else if (m_session.Kind() == ESongKind::Audio && m_session.Video().Info() && m_videoMelodies)
         return FindVideoMelody();
     if (!melody) {

@@ -1,5 +1,9 @@
 #include "core/lyrics/LrcLyricView.h"
 
+#include "common/FilePath.h"
+#include "common/SongKind.h"
+#include "core/lyrics/UltraStarSong.h"
+
 #include <algorithm>
 
 namespace linlangok {
@@ -44,6 +48,13 @@ void CLrcLyricView::Load(const std::filesystem::path& path, const ITextEncodingD
     m_lines.clear();
     if (path.empty()) {
         ShowIdle();
+        return;
+    }
+    if (IsUltraStarFileName(PathToUtf16(path))) {
+        if (const std::optional<UltraStarSong> song = ReadUltraStarFile(path, detector, m_codePage).song) {
+            m_lines = UltraStarLyricLines(*song, 0, kLyricLineHeight);
+            m_scroll.ResetOffset();
+        }
         return;
     }
     if (auto lyrics = ReadLrcFile(path, m_codePage, kLyricLineHeight, detector)) {

@@ -1,5 +1,6 @@
 #include "core/lyrics/LyricFileLookup.h"
 
+#include "common/SongKind.h"
 #include "core/songlist/FileFinder.h"
 
 #include <string>
@@ -71,6 +72,11 @@ bool LoadSongLyrics(const std::filesystem::path& songPath, ESongKind songKind, s
             return false;
         show.ShowIdleLyrics();
         return true;
+    }
+    if (IsUltraStarFileName(PathToUtf16(songPath))) {
+        lyricPath = songPath; // its syllables are its lyrics
+        show.LoadLrcLyrics(lyricPath);
+        return false;
     }
     if (auto found = FindLyricFile(songPath, lyricFolder, names, prompts); !found.empty()) {
         lyricPath = std::move(found);

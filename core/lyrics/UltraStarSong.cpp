@@ -1,5 +1,6 @@
 #include "core/lyrics/UltraStarSong.h"
 
+#include "common/FilePath.h"
 #include "common/Number.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
@@ -127,10 +128,9 @@ struct PendingNote {
 
 class CUltraStarReader {
 public:
-    CUltraStarReader(const ITextEncodings& encodings, const ICodePage& legacy, std::string_view overrideName)
-        : m_encodings(encodings)
+    CUltraStarReader(const ITextEncodingDetector& detector, const ICodePage& legacy)
+        : m_detector(detector)
         , m_legacy(legacy)
-        , m_overrideName(overrideName)
     {
     }
 
@@ -154,9 +154,8 @@ private:
     void PlaceNotes();
     double BeatSeconds(std::int64_t beat) const;
 
-    const ITextEncodings& m_encodings;
+    const ITextEncodingDetector& m_detector;
     const ICodePage& m_legacy;
-    std::string_view m_overrideName;
     UltraStarSong m_song;
     std::u16string m_error;
     bool m_hadBom = false;
@@ -334,16 +333,16 @@ void CUltraStarReader::ChooseEncoding()
         utf8.Add(note.textBytes);
     }
     const std::string_view named = RawHeader("ENCODING");
-    const ICodePage* found = m_song.version.empty() ? m_encodings.Find(named) : nullptr;
+    const ICodePage* found = m_song.version.empty() ? m_detector.Named(named) : nullptr;
     if (m_song.version.empty() && !named.empty() && !found)
         Warn(u"不认识的编码“" + Utf8ToUtf16(named) + u"”，已自动选择");
-    if (const ICodePage* chosen = m_encodings.Find(m_overrideName))
+    if (const ICodePage* chosen = m_detector.Chosen())
         m_codePage = chosen;
     else if (!m_song.version.empty() || (!found && m_hadBom))
         m_codePage = nullptr;
     else if (found)
         m_codePage = found;
-    else if (const ICodePage* detected = m_encodings.Detect(sample))
+    else if (const ICodePage* detected = m_detector.Detect(sample))
         m_codePage = detected;
     else
         m_codePage = utf8.IsUtf8() ? nullptr : &m_legacy;
@@ -486,41 +485,28 @@ double UltraStarSong::LengthSeconds() const
     return end;
 }
 
-UltraStarRead ReadUltraStarSong(
-    std::string_view bytes, const ITextEncodings& encodings, const ICodePage& legacy, std::string_view overrideName)
+UltraStarRead ReadUltraStarSong(std::string_view bytes, const ITextEncodingDetector& detector, const ICodePage& legacy)
 {
-    return CUltraStarReader(encodings, legacy, overrideName).Read(bytes);
+    return CUltraStarReader(detector, legacy).Read(bytes);
 }
 
-UltraStarRead ReadUltraStarFile(const std::filesystem::path& path, const ITextEncodings& encodings,
-    const ICodePage& legacy, std::string_view overrideName)
+UltraStarRead ReadUltraStarFile(
+    const std::filesystem::path& path, const ITextEncodingDetector& detector, const ICodePage& legacy)
 {
     const FileContent content = ReadRegularFile(path, kMaxUltraStarFileBytes);
     if (content.result == EFileRead::TooLarge)
         return {std::nullopt, u"歌曲文件过大"};
     if (content.result != EFileRead::Done)
         return {std::nullopt, std::u16string(FileReadErrorText(content.result))};
-    return ReadUltraStarSong(content.bytes, encodings, legacy, overrideName);
+    return ReadUltraStarSong(content.bytes, detector, legacy);
 }
 
-bool LooksLikeUltraStarSong(std::string_view firstBytes)
+std::filesystem::path UltraStarFile(const std::filesystem::path& songFile, const std::u16string& name)
 {
-    std::string_view bytes = firstBytes.substr(0, kUltraStarProbeBytes);
-    if (bytes.starts_with(kUtf8Bom))
-        bytes.remove_prefix(kUtf8Bom.size());
-    bool found = false;
-    ForEachLine(bytes, [&](std::size_t, std::string_view line) {
-        const std::string_view trimmed = Trimmed(line, kBlanks);
-        if (trimmed.empty())
-            return true;
-        const std::size_t colon = trimmed.find(':');
-        if (trimmed.front() != '#' || colon == std::string_view::npos)
-            return false;
-        const std::string key = UpperAscii(Trimmed(trimmed.substr(1, colon - 1), kBlanks));
-        found = found || key == "TITLE" || key == "BPM" || key == "VERSION";
-        return !found;
-    });
-    return found;
+    const std::filesystem::path file = Utf16ToPath(name);
+    if (name.empty() || file.is_absolute())
+        return {};
+    return songFile.parent_path() / file;
 }
 
 std::vector<LyricLine> UltraStarLyricLines(const UltraStarSong& song, int voice, int lineHeight)

@@ -89,27 +89,23 @@ inline constexpr std::size_t kMaxUltraStarHeaders = 1000;
 inline constexpr std::size_t kMaxUltraStarNotes = 100'000;
 // At most this many warnings are kept; one more says that the rest were left out.
 inline constexpr std::size_t kMaxUltraStarWarnings = 50;
-// LooksLikeUltraStarSong needs no more than this many bytes of a file's start.
-inline constexpr std::size_t kUltraStarProbeBytes = 4096;
 
-// The song in the bytes of a song file. The texts are UTF-8 in a file of version 1.x.x;
-// otherwise in the encoding overrideName names when the encodings find it, else the one #ENCODING
-// names, else UTF-8 after a byte-order mark, else what the encodings detect, else UTF-8 when
+// The song in the bytes of a song file. Its texts are read in the encoding the detector says the
+// user chose (Chosen), else UTF-8 in a file of version 1.x.x, else the one its #ENCODING names
+// (Named), else UTF-8 after a byte-order mark, else what the detector finds, else UTF-8 when
 // valid, else the legacy code page. An error for a file larger than kMaxUltraStarFileBytes,
 // without headers, without a valid #BPM, of another major version or without notes; every other
 // flaw is a warning. Never throws for bad content.
-UltraStarRead ReadUltraStarSong(std::string_view bytes, const ITextEncodings& encodings, const ICodePage& legacy,
-    std::string_view overrideName = {});
+UltraStarRead ReadUltraStarSong(std::string_view bytes, const ITextEncodingDetector& detector, const ICodePage& legacy);
 
 // ReadUltraStarSong of a regular file; one larger than kMaxUltraStarFileBytes is refused
 // without being read.
-UltraStarRead ReadUltraStarFile(const std::filesystem::path& path, const ITextEncodings& encodings,
-    const ICodePage& legacy, std::string_view overrideName = {});
+UltraStarRead ReadUltraStarFile(
+    const std::filesystem::path& path, const ITextEncodingDetector& detector, const ICodePage& legacy);
 
-// Whether a file that starts with these bytes (kUltraStarProbeBytes are enough) is an UltraStar
-// song: its first non-empty lines are "#KEY:VALUE" headers, among them #TITLE, #BPM or #VERSION.
-// For skipping other ".txt" files cheaply; ReadUltraStarSong has the last word.
-bool LooksLikeUltraStarSong(std::string_view firstBytes);
+// The file a header names (#AUDIO, #VIDEO …), beside the song file; empty for no name or an
+// absolute path (a song names files of its own folder).
+std::filesystem::path UltraStarFile(const std::filesystem::path& songFile, const std::u16string& name);
 
 // The lines of a voice as word-timed LRC lines: one word per syllable at its start, then an empty
 // word where the line ends; y = index × lineHeight. Times before the audio's start become 0.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace linlangok {
@@ -27,6 +28,26 @@ public:
     // The frame due at song time `songSeconds`, or null before the first one. Called on the UI thread;
     // returns at once, never waiting for a decoder.
     virtual std::shared_ptr<const SongFrame> FrameAt(double songSeconds) = 0;
+};
+
+// A song's pictures `delay` seconds late against its sound (early when negative): a video whose
+// sound starts elsewhere than the song's.
+class CDelayedPicture final : public ISongPicture {
+public:
+    CDelayedPicture(std::unique_ptr<ISongPicture> picture, double delay)
+        : m_picture(std::move(picture))
+        , m_delay(delay)
+    {
+    }
+
+    std::shared_ptr<const SongFrame> FrameAt(double songSeconds) override
+    {
+        return m_picture->FrameAt(songSeconds - m_delay);
+    }
+
+private:
+    std::unique_ptr<ISongPicture> m_picture;
+    double m_delay;
 };
 
 } // namespace linlangok

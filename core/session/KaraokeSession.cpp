@@ -23,7 +23,8 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
           [this](const std::filesystem::path& path) { return m_video.OpenAudio(path); }, services.makeAudioStretcher))
     , m_keyAndTempo(*m_audioPlayer, m_remembered)
     , m_video({services.videoSongs, services.openAudioFile, services.openMp3gSong, services.prompts,
-          m_texts.PathDisplay(), m_remembered, *m_audioPlayer, m_melody, [this] { return HeardPosition(); }})
+          m_texts.PathDisplay(), m_texts.TextEncoding(), services.codePage, m_remembered, *m_audioPlayer, m_melody,
+          [this] { return HeardPosition(); }})
     , m_dropouts(services.audioOutput)
     , m_leveling(services.loudnessAnalyser, services.uiThread, m_remembered)
 {

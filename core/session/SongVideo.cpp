@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 #include "core/picture/VideoPicture.h"
+#include "core/session/UltraStarSound.h"
 
 #include <stdexcept>
 #include <utility>
@@ -41,8 +42,18 @@ void CSongVideo::Recall(const SongMemoryValues& values)
 bool CSongVideo::ChooseHeardChannels()
 {
     m_playingTracks.clear();
+    m_pairedSound = false;
     m_parts.player.SetChannelPick({});
     Probe();
+    if (!m_ultraStarError.empty()) {
+        m_parts.prompts.ShowError(kCaptionError, PlayFileErrorText(Utf16ToUtf8(m_ultraStarError)));
+        return false;
+    }
+    if (m_ultraStar) {
+        m_pairedSound = m_hasInstrumental;
+        ApplyHeardChannels();
+        return true;
+    }
     if (!m_info)
         return true;
     const auto tracks = static_cast<int>(m_info->AudioTracks().size());
@@ -60,7 +71,9 @@ bool CSongVideo::ChooseHeardChannels()
 
 void CSongVideo::Play(const std::filesystem::path& song)
 {
-    if (m_parts.openMp3gSong && IsMp3gSong(song))
+    if (m_ultraStar)
+        PlayUltraStar(song);
+    else if (m_parts.openMp3gSong && IsMp3gSong(song))
         PlayMp3g(song);
     else if (m_parts.player.OpenAndPlay(song))
         m_picture = OpenPicture(song);
@@ -81,6 +94,19 @@ void CSongVideo::PlayMp3g(const std::filesystem::path& song)
         m_picture = std::move(opened.picture);
 }
 
+void CSongVideo::PlayUltraStar(const std::filesystem::path& song)
+{
+    std::unique_ptr<IAudioFileDecoder> sound;
+    try {
+        sound = OpenUltraStarSound(*m_ultraStar, song, m_parts.openAudioFile, m_pairedSound);
+    } catch (const std::runtime_error& error) {
+        m_parts.prompts.ShowError(kCaptionError, PlayFileErrorText(error.what()));
+        return;
+    }
+    if (m_parts.player.Play(std::move(sound)))
+        m_picture = OpenPicture(song);
+}
+
 std::unique_ptr<IAudioFileDecoder> CSongVideo::OpenAudio(const std::filesystem::path& path)
 {
     if (!m_playingTracks.empty())
@@ -92,6 +118,8 @@ std::unique_ptr<IAudioFileDecoder> CSongVideo::OpenAudio(const std::filesystem::
 
 void CSongVideo::ApplyHeardChannels()
 {
+    if (m_pairedSound)
+        m_parts.player.SetChannelPick(m_parts.original ? ChannelPick {0, 1} : ChannelPick {2, 3});
     if (!m_playingTracks.empty())
         m_parts.player.SetChannelPick(HeardChannels(m_playingLayout, m_parts.original));
 }
@@ -100,11 +128,26 @@ void CSongVideo::Stop()
 {
     m_picture.reset();
     m_playingTracks.clear();
+    m_pairedSound = false;
 }
 
 void CSongVideo::Probe()
 {
     m_info.reset();
+    m_ultraStar.reset();
+    m_ultraStarError.clear();
+    m_hasInstrumental = false;
+    if (IsUltraStarFileName(m_parts.song.Path())) {
+        UltraStarRead read
+            = ReadUltraStarFile(Utf16ToPath(m_parts.song.Path()), m_parts.songTextEncoding, m_parts.codePage);
+        m_ultraStar = std::move(read.song);
+        m_ultraStarError = std::move(read.error);
+        std::error_code error;
+        m_hasInstrumental = m_ultraStar
+            && std::filesystem::is_regular_file(
+                UltraStarFile(Utf16ToPath(m_parts.song.Path()), m_ultraStar->instrumental), error);
+        return;
+    }
     if (!m_parts.videoSongs || !IsVideoFileName(m_parts.song.Path()))
         return;
     try {
@@ -116,10 +159,27 @@ void CSongVideo::Probe()
 
 std::unique_ptr<ISongPicture> CSongVideo::OpenPicture(const std::filesystem::path& path)
 {
-    if (m_playingTracks.empty() || !m_info->HasPicture())
+    std::filesystem::path pictures = path;
+    double delay = 0;
+    if (m_ultraStar) {
+        // Its video, else its background: a picture file that FFmpeg reads as one frame.
+        std::error_code error;
+        pictures = UltraStarFile(path, m_ultraStar->video);
+        delay = m_ultraStar->videoGapSeconds.value_or(0);
+        if (pictures.empty() || !std::filesystem::is_regular_file(pictures, error)) {
+            pictures = UltraStarFile(path, m_ultraStar->background);
+            delay = 0;
+        }
+        if (!m_parts.videoSongs || pictures.empty() || !std::filesystem::is_regular_file(pictures, error))
+            return nullptr;
+    } else if (m_playingTracks.empty() || !m_info->HasPicture()) {
         return nullptr;
+    }
     try {
-        return std::make_unique<CVideoPicture>(m_parts.videoSongs->OpenPictures(path));
+        auto picture = std::make_unique<CVideoPicture>(m_parts.videoSongs->OpenPictures(pictures));
+        if (delay == 0)
+            return picture;
+        return std::make_unique<CDelayedPicture>(std::move(picture), delay);
     } catch (const std::runtime_error&) {
         return nullptr; // the sound plays on without its pictures
     }

@@ -4,6 +4,7 @@
 #include "common/SongKind.h"
 #include "common/UserPrompts.h"
 #include "core/cdg/Mp3gSong.h"
+#include "core/lyrics/UltraStarSong.h"
 #include "core/picture/SongPicture.h"
 #include "core/picture/VideoSong.h"
 #include "core/playback/AudioPlayer.h"
@@ -19,8 +20,9 @@
 namespace linlangok {
 
 // What an audio song shows and which of its sound is heard: what the accompaniment file holds
-// when it is a video, where its original vocal is, the tracks and channels of the video that
-// plays, and the pictures of the song that plays (a video's or an MP3+G song's). UI thread.
+// when it is a video or an UltraStar song, where its original vocal is, the tracks and channels
+// of the video that plays, and the pictures of the song that plays (a video's, an MP3+G song's or
+// an UltraStar song's video or background). UI thread.
 class CSongVideo {
 public:
     struct Parts {
@@ -29,6 +31,8 @@ public:
         Mp3gSongOpener openMp3gSong; // empty: MP3+G songs play as other audio files
         IUserPrompts& prompts;
         const CPathDisplay& names;
+        const ITextEncodingDetector& songTextEncoding; // of UltraStar songs, with the song's override
+        const ICodePage& codePage;
         CRememberedSong& song;
         CAudioPlayer& player;
         // The guide-melody switch: a video is heard with its original vocal when on, its backing
@@ -47,6 +51,12 @@ public:
     // What the accompaniment file holds when it is a video, as Recall or ChooseHeardChannels
     // found it; null for another song, or a video that could not be read.
     const VideoSongInfo* Info() const { return m_info ? &*m_info : nullptr; }
+    // The accompaniment file read as an UltraStar song, as Recall or ChooseHeardChannels read it;
+    // null for another song, or one that could not be read.
+    const UltraStarSong* UltraStar() const { return m_ultraStar ? &*m_ultraStar : nullptr; }
+    // An UltraStar song with an instrumental file beside its full mix: the guide-melody switch
+    // hears one or the other (as Recall or ChooseHeardChannels found it).
+    bool HasInstrumental() const { return m_hasInstrumental; }
     // Where the video's original vocal is: remembered for the song, else the default for its
     // tracks (restored by Recall).
     const VocalLayout& SongVocalLayout() const { return m_layout; }
@@ -62,10 +72,13 @@ public:
     // takes the remembered vocal layout.
     void Recall(const SongMemoryValues& values);
     // For the audio song about to play: the tracks to decode and the channels heard. False for a
-    // video without sound, which has been reported.
+    // video without sound or an UltraStar song that cannot be read, which has been reported. An
+    // UltraStar song with an instrumental file plays it beside its full mix, the mix heard as the
+    // original vocal and the instrumental as the backing.
     bool ChooseHeardChannels();
     // Plays the audio song's sound through the player: an MP3+G song with its picture; a video's
-    // decoded tracks, and then its pictures; or the audio file.
+    // decoded tracks, and then its pictures; an UltraStar song's sound files, and then its video
+    // (delayed by its video gap) or its background; or the audio file.
     void Play(const std::filesystem::path& song);
     // The player's opener: a video's decoded tracks, else the audio file.
     std::unique_ptr<IAudioFileDecoder> OpenAudio(const std::filesystem::path& path);
@@ -75,10 +88,13 @@ public:
     void Stop();
 
 private:
-    // Reads what the accompaniment file holds when it is a video (nothing otherwise).
+    // Reads what the accompaniment file holds when it is a video or an UltraStar song (nothing
+    // otherwise). An UltraStar song that cannot be read leaves why in m_ultraStarError.
     void Probe();
     // Plays an MP3+G song's sound and keeps its picture.
     void PlayMp3g(const std::filesystem::path& song);
+    // Plays an UltraStar song's sound files and keeps its video or background.
+    void PlayUltraStar(const std::filesystem::path& song);
     // A video's frames; null for a song without them (an MP3+G song's come with its sound).
     std::unique_ptr<ISongPicture> OpenPicture(const std::filesystem::path& path);
 
@@ -87,6 +103,10 @@ private:
     VocalLayout m_layout;
     VocalLayout m_playingLayout; // of the video that plays, fitted to its tracks
     std::vector<int> m_playingTracks; // decoded of the video that plays; empty for another song
+    std::optional<UltraStarSong> m_ultraStar; // of the accompaniment file, when an UltraStar song
+    std::u16string m_ultraStarError; // why the accompaniment's UltraStar song could not be read
+    bool m_hasInstrumental = false;
+    bool m_pairedSound = false; // the UltraStar song that plays is heard from its mix or its instrumental
     std::shared_ptr<ISongPicture> m_picture; // of the song that plays
 };
 

@@ -1,8 +1,9 @@
 #include "core/session/VocalLayout.h"
+#include "core/session/UltraStarSound.h"
 
 #include "common/FilePath.h"
-#include "common/SongKind.h"
 #include "common/Number.h"
+#include "common/SongKind.h"
 #include "common/Text.h"
 
 #include <algorithm>
@@ -78,9 +79,10 @@ std::vector<VocalLayout> VocalLayoutChoices(int audioTracks, int firstTrackChann
     return choices;
 }
 
-AudioFileOpener MeasuredSoundOpener(AudioFileOpener audioFiles, IVideoSongs* videoSongs)
+AudioFileOpener MeasuredSoundOpener(AudioFileOpener audioFiles, IVideoSongs* videoSongs, const ICodePage& codePage)
 {
-    return [audioFiles = std::move(audioFiles), videoSongs](const std::filesystem::path& path) {
+    return [audioFiles = UltraStarSoundOpener(std::move(audioFiles), NoEncodingDetection(), codePage), videoSongs](
+               const std::filesystem::path& path) {
         if (!videoSongs || !IsVideoFileName(PathToUtf16(path)))
             return audioFiles(path);
         const VocalLayout layout = DefaultVocalLayout(static_cast<int>(videoSongs->Probe(path).AudioTracks().size()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/CodePage.h"
 #include "core/picture/VideoSong.h"
 #include "core/playback/AudioFileDecoder.h"
 #include "core/playback/ChannelPick.h"
@@ -45,8 +46,9 @@ std::vector<VocalLayout> VocalLayoutChoices(int audioTracks, int firstTrackChann
 
 // The opener of a song's sound as it is measured for leveling: an audio file as `audioFiles` opens
 // it; a video (with `videoSongs`) by the track that its default layout has the backing on (both
-// channels of the first track for a vocal on a channel).
-AudioFileOpener MeasuredSoundOpener(AudioFileOpener audioFiles, IVideoSongs* videoSongs);
+// channels of the first track for a vocal on a channel); an UltraStar song by its full mix, its
+// texts read in the legacy `codePage` where they are not UTF-8 (which outlives the opener).
+AudioFileOpener MeasuredSoundOpener(AudioFileOpener audioFiles, IVideoSongs* videoSongs, const ICodePage& codePage);
 
 // As the song memory keeps it: "left", "right" or "track N" (N from 1); nothing for other text.
 std::string VocalLayoutText(const VocalLayout& layout);

@@ -105,7 +105,9 @@ bool CSongListPresenter::ContinueAddingFolder()
         return false;
     if (m_folderListing->Step(kFolderSliceEntries))
         return true;
-    FinishAddingFolder(m_folderListing->TakeFiles());
+    std::vector<FoundFile> files = m_folderListing->TakeFiles();
+    std::erase_if(files, [](const FoundFile& file) { return !IsSongFile(file.fullPath); });
+    FinishAddingFolder(std::move(files));
     return false;
 }
 

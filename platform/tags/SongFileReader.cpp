@@ -7,6 +7,7 @@
 #include "common/Text.h"
 #include "core/cdg/Mp3gSong.h"
 #include "core/lyrics/LrcParser.h"
+#include "core/lyrics/UltraStarSong.h"
 #include "midi/MidiSong.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/mp3g/ZipArchive.h"
@@ -230,6 +231,8 @@ std::optional<SongDetails> CSongFileReader::Read(const std::filesystem::path& pa
         return std::nullopt;
     if (DetectSongKind(PathToUtf16(path)) == ESongKind::Midi)
         return ReadMidi(path);
+    if (IsUltraStarFileName(PathToUtf16(path)))
+        return ReadUltraStar(path);
     std::optional<SongDetails> details;
     if (IsVideoFileName(PathToUtf16(path)))
         details = m_videoReader ? m_videoReader->Read(path) : std::nullopt;
@@ -251,6 +254,23 @@ void CSongFileReader::TakeLyricTitles(const std::filesystem::path& path, SongDet
         details.title = details.title.empty() ? lrc->title : details.title;
         details.singer = details.singer.empty() ? lrc->artist : details.singer;
     }
+}
+
+std::optional<SongDetails> CSongFileReader::ReadUltraStar(const std::filesystem::path& path)
+{
+    const std::optional<UltraStarSong> song = ReadUltraStarFile(path, m_detector, m_codePage).song;
+    if (!song)
+        return std::nullopt;
+    // The length of its sound where that can be read, else to its last note.
+    const std::filesystem::path sound = UltraStarFile(path, song->audio);
+    std::error_code error;
+    std::optional<SongDetails> details
+        = sound.empty() || !std::filesystem::is_regular_file(sound, error) ? std::nullopt : ReadTaggedFile(sound);
+    if (!details)
+        details = SongDetails {{}, {}, static_cast<std::int32_t>(std::lround(song->LengthSeconds() * 1000))};
+    details->title = song->title;
+    details->singer = song->artist;
+    return details;
 }
 
 std::optional<SongDetails> CSongFileReader::ReadMidi(const std::filesystem::path& path)

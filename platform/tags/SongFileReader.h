@@ -16,7 +16,8 @@ class CQuietPrompts;
 // (ID3v2, ID3v1, RIFF INFO, Vorbis comments; an MP3+G archive's from its sound member), a video's
 // through the video reader, and what those leave out from the [ti:] and [ar:] tags of the LRC file
 // the lyric lookup finds for it; a MIDI file's title and length through the program's own MIDI
-// reader, a .kar file's from its first two @T lines (title and singer) before that; its texts in
+// reader, a .kar file's from its first two @T lines (title and singer) before that; an UltraStar
+// song's from its headers, its length from its sound file's; its texts in
 // the encoding the detector finds. Nothing for a file that none reads, and for an MP3, Ogg or FLAC
 // file whose sound TagLib would search far for (not within 1 MiB of where it starts looking). The
 // Lyric folder is listed once, when the reader is made. One thread at a time.
@@ -32,6 +33,8 @@ public:
 
 private:
     std::optional<SongDetails> ReadMidi(const std::filesystem::path& path);
+    // Its title and artist; the length of its sound, else to its last note.
+    std::optional<SongDetails> ReadUltraStar(const std::filesystem::path& path);
     void TakeLyricTitles(const std::filesystem::path& path, SongDetails& details);
 
     const ICodePage& m_codePage;

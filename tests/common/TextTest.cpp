@@ -61,7 +61,12 @@ TEST(Text, TheTextAfterTheLastDotDecidesTheSongKind)
     // Every reader, dialog and the catalogue know the same songs.
     EXPECT_EQ(SongFileFormat(u"/歌/x.JP"), "mid");
     EXPECT_EQ(SongFileFormat(u"/歌/晴天.VOB"), "vob");
-    EXPECT_EQ(SongFileFormat(u"/歌/x.txt"), std::nullopt);
+    EXPECT_EQ(SongFileFormat(u"/歌/x.txt"), "txt");
+    EXPECT_EQ(SongFileFormat(u"/歌/x.lrc"), std::nullopt);
+    // A ".txt" file is a song when it starts with UltraStar headers.
+    EXPECT_TRUE(LooksLikeUltraStarSong("\xEF\xBB\xBF\r\n#artist:a\n# Title :x"));
+    EXPECT_FALSE(LooksLikeUltraStarSong("#ARTIST:a\nnotes\n#TITLE:x\n"));
+    EXPECT_FALSE(LooksLikeUltraStarSong("# Title without colon\n#BPM:300\n"));
     EXPECT_TRUE(IsSongFileName(u"x.midi") && IsVideoFileName(u"x.m2ts") && !IsVideoFileName(u"x.zip"));
     EXPECT_NE(SongFilePatterns(u'|').find(u"*.kar|*.wav"), std::u16string::npos);
     EXPECT_TRUE(VideoFilePatterns(u';').starts_with(u"*.mpg;*.mpeg;"));

@@ -131,13 +131,13 @@ void CVideoWindow::ShowVocalState()
 {
     const VocalState state = CurrentVocalState(m_parts.session.Video());
     const bool original = m_parts.session.Melody();
-    const bool switchable = !state.choices.empty();
+    const bool switchable = !state.choices.empty() || m_parts.session.Video().HasInstrumental();
     m_vocalSwitch->setEnabled(switchable);
     m_vocalSwitch->setChecked(switchable && original);
     const QString text = original ? QStringLiteral("原唱") : QStringLiteral("伴唱");
     if (m_vocalSwitch->text() != text)
         m_vocalSwitch->setText(text);
-    const QString place = switchable ? ToQString(VocalLayoutLabel(state.layout)) : QString();
+    const QString place = state.choices.empty() ? QString() : ToQString(VocalLayoutLabel(state.layout));
     if (m_vocalPlace->text() != place)
         m_vocalPlace->setText(place);
 }

@@ -130,6 +130,49 @@ TEST(KaraokeSessionMp3g, AnMp3gSongPlaysWithItsPictureAndABrokenOneSaysWhy)
         u"播放文件时出错!\n找不到与“lone.cdg”同名的音频文件(.mp3、.ogg、.wav、.flac)");
 }
 
+TEST(KaraokeSessionUltraStar, ItsMixAndInstrumentalSwitchLiveItsLyricsAreItsOwnAndAMissingSoundSaysWhy)
+{
+    test::CSessionDevices devices;
+    auto* pacer = new CManualPacer;
+    const std::filesystem::path heard = devices.home.Path() / "heard.wav";
+    std::unique_ptr<IAudioOutput> output = CreateWavFileAudioOutput(heard, 441, std::unique_ptr<IFramePacer>(pacer));
+    test::WriteWavFile(devices.home.Path() / "mix.wav", test::SineFrames(44100, 440, 0.5));
+    test::WriteWavFile(devices.home.Path() / "backing.wav", test::SineFrames(88200, 220, 0.5));
+    const std::filesystem::path song = devices.home.WriteFile("song.txt",
+        "#TITLE:t\n#ARTIST:a\n#AUDIO:mix.wav\n#INSTRUMENTAL:backing.wav\n#BPM:60\n: 0 2 2 la\n- 3\n* 4 2 4 ha\nE\n");
+    {
+        CKaraokeSession session(devices.Services(nullptr, output.get()));
+        for (const auto& [text, message] : {std::pair {"#TITLE:t\n#BPM:60\n#AUDIO:none.wav\n: 0 2 2 la\n",
+                                                u"播放文件时出错!\n找不到歌曲的音频文件“none.wav”"},
+                 std::pair {"#TITLE:t\n#BPM:60\n", u"播放文件时出错!\n歌曲中没有音符"}}) {
+            devices.prompts.m_messages.clear();
+            session.SetAccompanimentPath(PathToUtf16(devices.home.WriteFile("broken.txt", text)));
+            session.Play();
+            EXPECT_FALSE(session.AudioPlayer().IsOpen());
+            ASSERT_EQ(devices.prompts.m_messages.size(), 1u);
+            EXPECT_EQ(devices.prompts.m_messages[0].text, message);
+        }
+        session.SetAccompanimentPath(PathToUtf16(song));
+        session.Play();
+        EXPECT_TRUE(session.Video().HasInstrumental());
+        EXPECT_EQ(session.Length(), 2) << "as long as the longer file";
+        EXPECT_EQ(session.Lyrics().Path(), PathToUtf16(song));
+        ASSERT_TRUE(session.Video().UltraStar());
+        EXPECT_EQ(session.Video().UltraStar()->lines.size(), 2u);
+        pacer->Release(22050);
+        pacer->WaitUntilIdle();
+        session.SetMelody(false); // 伴唱: the instrumental, at once
+        pacer->Release(22050);
+        pacer->WaitUntilIdle();
+        session.Stop();
+    }
+    output.reset();
+    const test::DecodedAudio audio = test::ReadAudioFile(heard);
+    ASSERT_GE(audio.samples.size(), 2u * 44100);
+    EXPECT_NEAR(test::PeakFrequency(audio.samples.data() + 2 * 4410, 13230, 2, 0, 44100, 100, 1000), 440, 2);
+    EXPECT_NEAR(test::PeakFrequency(audio.samples.data() + 2 * 26460, 13230, 2, 0, 44100, 100, 1000), 220, 2);
+}
+
 TEST_F(KaraokeSessionTest, TheSongEndsAtItsExactLengthNotItsWholeSeconds)
 {
     const auto wav = rig.home.Path() / "song.wav";
