@@ -44,7 +44,7 @@ int main(int argc, char** argv)
 
     const double cpuBefore = bench::ProcessCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    if (!live.Start(kWaveMapper, {melody, EDifficulty::Normal, 1.0, 0.0})) {
+    if (!live.Start(kWaveMapper, {melody, EDifficulty::Normal, 1.0, 0.0, std::nullopt})) {
         std::fprintf(stderr, "bench_live_scoring: the WAV input cannot be opened\n");
         return 1;
     }

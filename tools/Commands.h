@@ -213,6 +213,8 @@ int RunMelodyCommand(ToolContext& context);
 // recording of a voice (WAV or MP3, starting with the song, sung L ms before it was recorded) scored
 // against the song's reference as the windows score a singer, as JSON {score, notes, notes_hit,
 // lines: [{start, end, score, word}], reference}; 1 with the reason when the song has no reference.
+// An UltraStar duet's first voice is sung on the recording's left and its second on the right,
+// scored in "second_voice" {score, notes, notes_hit, lines}.
 inline constexpr const char* kScoreUsage
     = "score SONG VOICE [--difficulty easy|normal|hard] [--transpose N] [--tempo P] [--latency-ms L]";
 int RunScoreCommand(ToolContext& context);

@@ -69,6 +69,17 @@ std::optional<ReferenceMelody> LoadReference(ToolContext& context, const std::st
     return std::nullopt;
 }
 
+// An UltraStar duet's second voice at `transpose` semitones; nothing for another song.
+std::optional<ReferenceMelody> SecondVoice(ToolContext& context, const std::string& path, int transpose)
+{
+    if (!IsUltraStarFileName(Utf8ToUtf16(path)))
+        return std::nullopt;
+    const std::optional<UltraStarSong> song = ReadUltraStarFile(path, context.textEncodings, context.codePage).song;
+    if (!song || song->voices < 2)
+        return std::nullopt;
+    return TransposedMelody(UltraStarMelody(*song, 1), transpose);
+}
+
 std::optional<EDifficulty> ParseDifficulty(std::string_view text)
 {
     if (text == "easy")
@@ -80,28 +91,36 @@ std::optional<EDifficulty> ParseDifficulty(std::string_view text)
     return std::nullopt;
 }
 
-// Feeds the recording's pitches to the scorer: a pitch heard at `seconds` of the recording was sung
-// `latency` earlier, at the song time the tempo makes of it. Raises std::runtime_error when the
-// recording cannot be read.
-void ScoreRecording(const std::string& voicePath, double latency, double songPerSecond, CSingingScorer& scorer)
+// Feeds the recording's pitches to the scorers: a pitch heard at `seconds` of the recording was
+// sung `latency` earlier, at the song time the tempo makes of it. One scorer hears the first stereo
+// pair's two sides together; a duet's two hear its left and its right. Raises std::runtime_error
+// when the recording cannot be read.
+void ScoreRecording(
+    const std::string& voicePath, double latency, double songPerSecond, const std::vector<CSingingScorer*>& scorers)
 {
     const std::unique_ptr<IAudioFileDecoder> decoder = OpenSongAudio(voicePath);
     const size_t channels = static_cast<size_t>(decoder->Channels());
-    const std::unique_ptr<IPitchTracker> tracker = MakeAubioPitchTracker(kStreamSampleRate);
+    std::vector<std::unique_ptr<IPitchTracker>> trackers;
+    for (size_t voice = 0; voice < scorers.size(); ++voice)
+        trackers.push_back(MakeAubioPitchTracker(kStreamSampleRate));
     constexpr size_t kChunkFrames = 4096;
     std::vector<float> samples(kChunkFrames * channels);
-    std::vector<float> mono(kChunkFrames);
+    std::vector<float> voice(kChunkFrames);
     std::vector<PitchFrame> frames;
     while (const size_t read = decoder->Read(samples.data(), kChunkFrames)) {
-        // The voice is the first stereo pair's two sides together.
-        for (size_t frame = 0; frame < read; ++frame)
-            mono[frame] = 0.5f * (samples[frame * channels] + samples[frame * channels + 1]);
-        frames.clear();
-        tracker->Push(mono.data(), read, frames);
-        for (const PitchFrame& pitch : frames)
-            scorer.Add({(pitch.seconds - latency) * songPerSecond, pitch.pitch});
+        for (size_t index = 0; index < scorers.size(); ++index) {
+            for (size_t frame = 0; frame < read; ++frame) {
+                const float* pair = &samples[frame * channels];
+                voice[frame] = scorers.size() == 1 ? 0.5f * (pair[0] + pair[1]) : pair[index];
+            }
+            frames.clear();
+            trackers[index]->Push(voice.data(), read, frames);
+            for (const PitchFrame& pitch : frames)
+                scorers[index]->Add({(pitch.seconds - latency) * songPerSecond, pitch.pitch});
+        }
     }
-    scorer.Finish();
+    for (CSingingScorer* scorer : scorers)
+        scorer->Finish();
 }
 
 } // namespace
@@ -166,8 +185,13 @@ int RunScoreCommand(ToolContext& context)
         return 1;
     const EMelodySource source = melody->source;
     CSingingScorer scorer(std::move(*melody), difficulty);
+    std::optional<ReferenceMelody> second = SecondVoice(context, arguments[0], shift.transpose);
+    std::optional<CSingingScorer> secondScorer;
+    std::vector<CSingingScorer*> scorers {&scorer};
+    if (second)
+        scorers.push_back(&secondScorer.emplace(std::move(*second), difficulty));
     try {
-        ScoreRecording(arguments[1], latencyMs / 1000, shift.tempoPercent / 100.0, scorer);
+        ScoreRecording(arguments[1], latencyMs / 1000, shift.tempoPercent / 100.0, scorers);
     } catch (const std::runtime_error& error) {
         std::cerr << arguments[1] << ": " << error.what() << '\n';
         return 1;
@@ -175,6 +199,11 @@ int RunScoreCommand(ToolContext& context)
     CJsonWriter json(std::cout);
     json.BeginObject();
     WriteScore(json, scorer.Result());
+    if (secondScorer) {
+        json.Key("second_voice").BeginObject();
+        WriteScore(json, secondScorer->Result());
+        json.EndObject();
+    }
     json.Key("reference").Value(MelodySourceName(source)).EndObject();
     std::cout << '\n';
     return 0;

@@ -104,6 +104,11 @@ int RunSingCommand(ToolContext& context)
         json.Key("score").BeginObject();
         WriteScore(json, *score);
         json.EndObject();
+        if (const std::optional<SongScore>& second = scoring.LastSecondVoiceResult()) {
+            json.Key("second_voice_score").BeginObject();
+            WriteScore(json, *second);
+            json.EndObject();
+        }
     } else if (!scoring.Notice().empty()) {
         json.Key("score_notice").Value(scoring.Notice());
     }

@@ -118,26 +118,31 @@ void CSongScoring::SongStarted()
     const std::optional<SongIdentity>& identity = remembered.Identity();
     m_best = identity ? remembered.Memory().Recall(*identity).bestScore : std::nullopt;
     std::optional<ReferenceMelody> melody;
-    if (m_session.Kind() == ESongKind::Midi && m_session.Sequencer().IsPlaying())
+    std::optional<ReferenceMelody> secondVoice;
+    if (m_session.Kind() == ESongKind::Midi && m_session.Sequencer().IsPlaying()) {
         melody = MidiSongMelody(m_session.Song());
-    else if (const UltraStarSong* notes = m_session.Video().UltraStar(); notes && m_session.AudioPlayer().IsOpen())
-        melody = TransposedMelody(UltraStarMelody(*notes, 0), m_session.KeyAndTempo().Pitch());
-    else if (m_session.Kind() == ESongKind::Audio && m_session.Video().Info() && m_videoMelodies)
+    } else if (const UltraStarSong* notes = m_session.Video().UltraStar(); notes && m_session.AudioPlayer().IsOpen()) {
+        const double key = m_session.KeyAndTempo().Pitch();
+        melody = TransposedMelody(UltraStarMelody(*notes, 0), key);
+        if (notes->voices == 2)
+            secondVoice = TransposedMelody(UltraStarMelody(*notes, 1), key);
+    } else if (m_session.Kind() == ESongKind::Audio && m_session.Video().Info() && m_videoMelodies) {
         return FindVideoMelody();
+    }
     if (!melody) {
         m_notice = u"本歌曲无评分数据";
         return;
     }
-    Listen(std::move(*melody));
+    Listen(std::move(*melody), std::move(secondVoice));
 }
 
-void CSongScoring::Listen(ReferenceMelody melody)
+void CSongScoring::Listen(ReferenceMelody melody, std::optional<ReferenceMelody> secondVoice)
 {
     m_notice.clear();
     const CRecordingController& recording = m_session.Recording();
     const CWaveRecorder* recorder = recording.SelectedRecorder();
-    CLiveScoring::Song song {
-        std::move(melody), m_difficulty, m_session.SongSecondsPerSecond(), recording.CalibratedCorrectionMs() / 1000};
+    CLiveScoring::Song song {std::move(melody), m_difficulty, m_session.SongSecondsPerSecond(),
+        recording.CalibratedCorrectionMs() / 1000, std::move(secondVoice)};
     if (!m_live.Start(recorder ? recorder->DeviceNumber() : kWaveMapper, std::move(song)))
         m_notice = u"麦克风无法打开, 本歌曲不评分";
 }
@@ -217,6 +222,8 @@ std::optional<ScoringView> CSongScoring::View() const
     view.result = m_result;
     view.bestScore = m_best;
     view.runningScore = m_result->score;
+    if (m_live.SecondVoiceResult())
+        view.secondVoiceScore = m_live.SecondVoiceResult()->score;
     return view;
 }
 

@@ -32,7 +32,8 @@ struct SongScoringParts {
 // from the moment it is ready), each at the song's key and tempo. When the song stops, its score
 // is kept for the score screen until the next song starts, and the song remembers its best. A song
 // without a reference is not scored: while it plays the notice says "本歌曲无评分数据", or why a
-// video cannot be scored. UI thread.
+// video cannot be scored. An UltraStar duet's voices are scored apart (CLiveScoring); the first
+// voice's score is the song's. UI thread.
 class CSongScoring final : public IScoringViewSource {
 public:
     explicit CSongScoring(const SongScoringParts& parts);
@@ -61,6 +62,8 @@ public:
     // the song that just ended; nothing when neither.
     std::optional<int> TakeScore() const;
     const std::optional<SongScore>& LastResult() const { return m_result; }
+    // Of a duet that ended last, its second voice's score.
+    const std::optional<SongScore>& LastSecondVoiceResult() const { return m_live.SecondVoiceResult(); }
     // The best score of the song playing or ended last, this run's included.
     std::optional<int> BestScore() const { return m_best; }
 
@@ -70,8 +73,8 @@ public:
 private:
     class CCatalogueVideos;
 
-    // Scores the song from now on against the melody.
-    void Listen(ReferenceMelody melody);
+    // Scores the song from now on against the melody (and a duet's second voice).
+    void Listen(ReferenceMelody melody, std::optional<ReferenceMelody> secondVoice = std::nullopt);
     // A video's melody: the one kept for it, else asked for.
     void FindVideoMelody();
     void UseVideoMelody(const VocalMelodyResult& result);

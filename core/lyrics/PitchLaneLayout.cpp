@@ -142,7 +142,10 @@ std::vector<TraceSegment> CPitchLaneLayout::Segments(const std::vector<TracePoin
 
 std::u16string ScoreText(const ScoringView& view)
 {
-    return u"得分 " + Digits(view.result ? view.result->score : view.runningScore);
+    std::u16string text = u"得分 " + Digits(view.result ? view.result->score : view.runningScore);
+    if (view.secondVoiceScore)
+        text += u" / " + Digits(*view.secondVoiceScore);
+    return text;
 }
 
 std::u16string_view ShownWord(const ScoringView& view)

@@ -130,7 +130,7 @@ private:
     double m_now = 0;
 };
 
-// "得分 87": the song's score once it has one, else the running score.
+// "得分 87": the song's score once it has one, else the running score; a duet's "得分 87 / 75".
 std::u16string ScoreText(const ScoringView& view);
 // The last line's word while it shows (kLineWordSeconds after its end); empty otherwise.
 std::u16string_view ShownWord(const ScoringView& view);

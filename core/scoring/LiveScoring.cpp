@@ -8,7 +8,7 @@ namespace {
 
 constexpr int kRate = static_cast<int>(kCaptureFramesPerSecond);
 // The queues hold a second of what the analysis has not taken yet; beyond it input is dropped.
-constexpr size_t kQueuedSamples = 1 << 16;
+constexpr size_t kQueuedFrames = 1 << 16;
 // Arrivals older than this give no origin: the device's clock and the steady clock drift apart.
 constexpr double kOriginWindowSeconds = 2.0;
 
@@ -35,8 +35,8 @@ float FoldToMelody(const std::vector<MelodyNote>& notes, double seconds, float p
 CLiveScoring::CLiveScoring(IWaveInSystem& system, PitchTrackerFactory makeTracker)
     : m_system(system)
     , m_makeTracker(std::move(makeTracker))
-    , m_samples(kQueuedSamples)
-    , m_arrivals(kQueuedSamples / (kBufferBytes / kCaptureBytesPerFrame))
+    , m_samples(2 * kQueuedFrames)
+    , m_arrivals(kQueuedFrames / (kBufferBytes / kCaptureBytesPerFrame))
     , m_sung(4096)
 {
 }
@@ -49,13 +49,19 @@ CLiveScoring::~CLiveScoring()
 bool CLiveScoring::Start(std::uint32_t device, Song song)
 {
     Stop();
+    const size_t voices = song.secondVoice ? 2 : 1;
     try {
-        m_tracker = m_makeTracker(kRate);
+        for (size_t voice = 0; voice < voices; ++voice)
+            m_trackers[voice] = m_makeTracker(kRate);
     } catch (const std::exception&) {
+        m_trackers = {};
         return false;
     }
     m_memory.reset(new (std::nothrow) std::uint8_t[kBuffers * kBufferBytes]);
-    if (!m_tracker || !m_memory || m_system.Open(device, *this, m_handle) != kWaveInOk) {
+    const bool tracking = std::all_of(m_trackers.begin(), m_trackers.begin() + std::ptrdiff_t(voices),
+        [](const auto& tracker) { return tracker != nullptr; });
+    if (!tracking || !m_memory || m_system.Open(device, *this, m_handle) != kWaveInOk) {
+        m_trackers = {};
         m_handle.reset();
         return false;
     }
@@ -80,27 +86,36 @@ bool CLiveScoring::Start(std::uint32_t device, Song song)
     started = started && m_handle->Start() == kWaveInOk;
     if (!started) {
         CloseInput();
+        m_trackers = {};
         return false;
     }
     m_analysis = std::jthread([this](std::stop_token stop) { Analyse(stop); });
     m_songPerSecond = song.songPerSecond;
     m_trace.clear();
-    m_scorer = std::make_unique<CSingingScorer>(std::move(song.melody), song.difficulty);
+    m_scorers[0] = std::make_unique<CSingingScorer>(std::move(song.melody), song.difficulty);
+    if (song.secondVoice)
+        m_scorers[1] = std::make_unique<CSingingScorer>(std::move(*song.secondVoice), song.difficulty);
     return true;
 }
 
 std::optional<SongScore> CLiveScoring::Stop()
 {
-    if (!m_scorer)
+    m_secondVoiceResult.reset();
+    if (!m_scorers[0])
         return std::nullopt;
     CloseInput();
     m_analysis.request_stop();
     m_captured.Set();
     m_analysis = {};
-    m_tracker.reset();
-    m_scorer->Finish();
-    const SongScore result = m_scorer->Result();
-    m_scorer.reset();
+    m_trackers = {};
+    for (const auto& scorer : m_scorers) {
+        if (scorer)
+            scorer->Finish();
+    }
+    const SongScore result = m_scorers[0]->Result();
+    if (m_scorers[1])
+        m_secondVoiceResult = m_scorers[1]->Result();
+    m_scorers = {};
     return result;
 }
 
@@ -123,14 +138,14 @@ void CLiveScoring::OnWaveInData(WaveInBuffer& buffer)
 {
     const auto* frames = reinterpret_cast<const std::int16_t*>(buffer.data);
     const size_t count = buffer.bytesRecorded / kCaptureBytesPerFrame;
-    if (count > 0 && m_arrivals.Free() > 0 && m_samples.Free() >= count) {
-        // Both channels of the voice, with room for nothing to be allocated here.
-        std::array<float, kBufferBytes / kCaptureBytesPerFrame> mono;
-        for (size_t frame = 0; frame < count; ++frame)
-            mono[frame] = (float(frames[2 * frame]) + float(frames[2 * frame + 1])) / 65536.0f;
+    if (count > 0 && m_arrivals.Free() > 0 && m_samples.Free() >= 2 * count) {
+        // With room for nothing to be allocated here.
+        std::array<float, 2 * kBufferBytes / kCaptureBytesPerFrame> stereo;
+        for (size_t sample = 0; sample < 2 * count; ++sample)
+            stereo[sample] = float(frames[sample]) / 32768.0f;
         const Arrival arrival {m_capturedSamples, SteadySecondsOf(buffer.firstFrameTime)};
         m_arrivals.Write(&arrival, 1);
-        m_samples.Write(mono.data(), count);
+        m_samples.Write(stereo.data(), 2 * count);
         m_captured.Set();
     } else if (count > 0) {
         m_dropped.fetch_add(count, std::memory_order_relaxed);
@@ -163,26 +178,51 @@ void CLiveScoring::Analyse(std::stop_token stop)
         for (const Arrival& arrival : m_origins)
             origin = std::min(origin, arrival.seconds);
         for (std::span<const float> samples = m_samples.Readable(); !samples.empty(); samples = m_samples.Readable()) {
-            frames.clear();
-            m_tracker->Push(samples.data(), samples.size(), frames);
+            SplitVoices(samples);
             m_samples.Consume(samples.size());
-            for (const PitchFrame& frame : frames)
-                m_sung.Push({origin + frame.seconds - m_latencySeconds, frame.pitch});
+            for (size_t voice = 0; voice < m_trackers.size() && m_trackers[voice]; ++voice) {
+                frames.clear();
+                m_trackers[voice]->Push(m_voices[voice].data(), m_voices[voice].size(), frames);
+                for (const PitchFrame& frame : frames)
+                    m_sung.Push({origin + frame.seconds - m_latencySeconds, frame.pitch, std::uint8_t(voice)});
+            }
+        }
+    }
+}
+
+void CLiveScoring::SplitVoices(std::span<const float> stereo)
+{
+    const size_t frames = stereo.size() / 2;
+    for (std::vector<float>& voice : m_voices)
+        voice.resize(frames);
+    for (size_t frame = 0; frame < frames; ++frame) {
+        const float left = stereo[2 * frame];
+        const float right = stereo[2 * frame + 1];
+        if (m_trackers[1]) {
+            m_voices[0][frame] = left;
+            m_voices[1][frame] = right;
+        } else {
+            m_voices[0][frame] = 0.5f * (left + right);
         }
     }
 }
 
 void CLiveScoring::Update(double heard, std::chrono::steady_clock::time_point now)
 {
-    if (!m_scorer)
+    if (!m_scorers[0])
         return;
     const double nowSeconds = SteadySecondsOf(now);
-    const auto& notes = m_scorer->Melody().notes;
+    const auto& notes = m_scorers[0]->Melody().notes;
     for (std::span<const SungMoment> sung = m_sung.Readable(); !sung.empty(); sung = m_sung.Readable()) {
         for (const SungMoment& moment : sung) {
             const SungPitch pitch {heard + (moment.steadySeconds - nowSeconds) * m_songPerSecond, moment.pitch};
-            m_scorer->Add(pitch);
-            m_trace.push_back({pitch.seconds, FoldToMelody(notes, pitch.seconds, pitch.pitch), m_scorer->Hits(pitch)});
+            CSingingScorer* scorer = m_scorers[moment.voice].get();
+            if (!scorer)
+                continue;
+            scorer->Add(pitch);
+            if (moment.voice == 0)
+                m_trace.push_back(
+                    {pitch.seconds, FoldToMelody(notes, pitch.seconds, pitch.pitch), scorer->Hits(pitch)});
         }
         m_sung.Consume(sung.size());
     }
@@ -194,9 +234,9 @@ ScoringView CLiveScoring::ViewAt(double heard) const
 {
     ScoringView view;
     view.now = heard;
-    if (!m_scorer)
+    if (!m_scorers[0])
         return view;
-    const auto& notes = m_scorer->Melody().notes;
+    const auto& notes = m_scorers[0]->Melody().notes;
     const double from = heard - kLanePastSeconds;
     const double to = heard + kLaneAheadSeconds;
     auto first = std::lower_bound(
@@ -208,7 +248,9 @@ ScoringView CLiveScoring::ViewAt(double heard) const
             view.trace.push_back(point);
     }
     view.runningScore = RunningScore();
-    const auto& lines = m_scorer->FinishedLines();
+    if (m_scorers[1])
+        view.secondVoiceScore = m_scorers[1]->RunningScore();
+    const auto& lines = m_scorers[0]->FinishedLines();
     if (!lines.empty() && heard - lines.back().line.end <= kLineWordSeconds)
         view.lastLine = lines.back();
     return view;

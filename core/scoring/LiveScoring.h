@@ -15,7 +15,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
+#include <vector>
 
 namespace linlangok {
 
@@ -25,7 +27,9 @@ namespace linlangok {
 // waits for it. The analysis thread tracks the pitch and stamps each pitch with the steady-clock
 // moment it was sung: when its window's middle reached the device, less the input latency the
 // device reports and the calibration's correction. The UI thread takes the pitches, puts each at
-// the song time the listener heard when it was sung, scores it and keeps the trace.
+// the song time the listener heard when it was sung, scores it and keeps the trace. A duet's two
+// voices are scored apart: the first from the input's left channel, the second from its right (a
+// two-microphone receiver's two singers; a mono microphone's one singer sings both).
 class CLiveScoring final : private IWaveInClient {
 public:
     static constexpr std::uint32_t kBufferBytes = 1024; // 256 frames, 5.8 ms
@@ -39,6 +43,8 @@ public:
         double songPerSecond = 1;
         // What the devices' reported input latency leaves of the round trip, as calibrated.
         double correctionSeconds = 0;
+        // A duet's second voice; the first is `melody`.
+        std::optional<ReferenceMelody> secondVoice;
     };
 
     // `system` outlives the scoring; `makeTracker` is called on the UI thread at each Start.
@@ -51,18 +57,21 @@ public:
     // UI thread: listens on `device` (kWaveMapper: the default input) and scores from now on. False
     // when the input cannot be opened or started, or no tracker made; nothing is scored then.
     bool Start(std::uint32_t device, Song song);
-    // UI thread: stops listening and judges what was not yet judged; the song's score. Nothing
-    // when it was not listening.
+    // UI thread: stops listening and judges what was not yet judged; the song's score (of a duet,
+    // the first voice's). Nothing when it was not listening.
     std::optional<SongScore> Stop();
-    bool IsListening() const { return m_scorer != nullptr; }
+    // A duet's second voice's score as the last Stop judged it; nothing for another song, or after
+    // a Stop that stopped nothing.
+    const std::optional<SongScore>& SecondVoiceResult() const { return m_secondVoiceResult; }
+    bool IsListening() const { return m_scorers[0] != nullptr; }
     // While listening: the score over what has been judged so far (CSingingScorer::RunningScore).
-    int RunningScore() const { return m_scorer ? m_scorer->RunningScore() : 0; }
+    int RunningScore() const { return m_scorers[0] ? m_scorers[0]->RunningScore() : 0; }
 
     // UI thread: takes the pitches tracked since the last call, `heard` being the song time the
     // listener hears at `now`.
     void Update(double heard, std::chrono::steady_clock::time_point now);
-    // UI thread, while listening: the lane's notes and trace around `heard`, the running score and
-    // the last line's word.
+    // UI thread, while listening: the lane's notes and trace around `heard` (of a duet, the first
+    // voice's), the running score (and the second voice's) and the last line's word.
     ScoringView ViewAt(double heard) const;
 
     // Input the analysis could not keep up with, in samples (the queue was full).
@@ -78,12 +87,16 @@ private:
     struct SungMoment {
         double steadySeconds = 0;
         float pitch = 0;
+        std::uint8_t voice = 0;
     };
 
     void OnWaveInOpen() override { }
     void OnWaveInData(WaveInBuffer& buffer) override;
     void OnWaveInClose() override { }
     void Analyse(std::stop_token stop);
+    // Analysis thread: the captured pairs into m_voices, the two sides apart for a duet, else
+    // together.
+    void SplitVoices(std::span<const float> stereo);
     void CloseInput();
 
     IWaveInSystem& m_system;
@@ -95,14 +108,15 @@ private:
     bool m_running = false;
 
     // Capture thread to analysis thread.
-    CSpscQueue<float> m_samples;
+    CSpscQueue<float> m_samples; // left and right, interleaved
     CSpscQueue<Arrival> m_arrivals;
     CAutoResetEvent m_captured;
     std::uint64_t m_capturedSamples = 0; // capture thread
     std::atomic<std::uint64_t> m_dropped {0};
 
     // Analysis thread.
-    std::unique_ptr<IPitchTracker> m_tracker;
+    std::array<std::unique_ptr<IPitchTracker>, 2> m_trackers; // the second for a duet
+    std::array<std::vector<float>, 2> m_voices; // what each tracker is given of the samples
     double m_latencySeconds = 0;
     std::deque<Arrival> m_origins; // each arrival's stream origin (seconds - sample / rate), the last 2 s
 
@@ -111,9 +125,10 @@ private:
     std::jthread m_analysis;
 
     // UI thread.
-    std::unique_ptr<CSingingScorer> m_scorer;
+    std::array<std::unique_ptr<CSingingScorer>, 2> m_scorers; // the second for a duet
+    std::optional<SongScore> m_secondVoiceResult;
     double m_songPerSecond = 1;
-    std::deque<TracePoint> m_trace; // the lane's span back from the last pitch
+    std::deque<TracePoint> m_trace; // of the first voice: the lane's span back from the last pitch
 };
 
 // The pitch moved by whole octaves to lie within half an octave of the melody's note at `seconds`,

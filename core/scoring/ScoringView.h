@@ -32,6 +32,8 @@ struct ScoringView {
     std::vector<MelodyNote> notes; // those that sound within the lane's span
     std::vector<TracePoint> trace; // what was sung within the lane's span, in time order
     int runningScore = 0; // 0..100
+    // A duet's second voice's score, running or the song's once there is a result.
+    std::optional<int> secondVoiceScore;
     std::optional<LineScore> lastLine; // the line that ended last, for kLineWordSeconds
     std::optional<SongScore> result; // once the song has ended: the score screen
     std::optional<int> bestScore; // the best this song has had, this run's included

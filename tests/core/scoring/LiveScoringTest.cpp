@@ -29,22 +29,26 @@ private:
     std::uint64_t m_samples = 0;
 };
 
-TEST(LiveScoring, PitchesLandAtTheSongTimeTheyWereSungForTheInputLatencyTakenOff)
+TEST(LiveScoring, PitchesLandAtTheSongTimeTheyWereSungForTheInputLatencyTakenOffEachDuetVoiceOnItsSide)
 {
     test::CFakeWaveIn input;
     input.latency = 20ms;
     CLiveScoring live(input, [](int) { return std::make_unique<CSampleValueTracker>(); });
     const std::vector<MelodyNote> notes {{1.0, 1.5, 64}, {1.5, 2.0, 67}};
+    const std::vector<MelodyNote> second {{1.0, 2.0, 60}};
     // The calibration found 130 ms more than the device's reported 20 ms.
-    ASSERT_TRUE(
-        live.Start(kWaveMapper, {{EMelodySource::Midi, notes, MelodyLines(notes)}, EDifficulty::Normal, 1.0, 0.130}));
-    // The song started at `start`; the singer sings each note exactly and is heard 150 ms later.
+    ASSERT_TRUE(live.Start(kWaveMapper,
+        {{EMelodySource::Midi, notes, MelodyLines(notes)}, EDifficulty::Normal, 1.0, 0.130,
+            ReferenceMelody {EMelodySource::UltraStar, second, MelodyLines(second)}}));
+    // The song started at `start`; the singers sing each note exactly, the second on the right,
+    // and are heard 150 ms later.
     const auto start = std::chrono::steady_clock::now();
+    const auto sample = [](float pitch) { return std::int16_t(std::lround(pitch / 128 * 32768)); };
     for (int block = 0; block < 250; ++block) {
         const double sung = block * 0.01;
         const float pitch = sung >= 1.0 && sung < 1.5 ? 64 : sung >= 1.5 && sung < 2.0 ? 67 : 0;
-        const auto value = std::int16_t(std::lround(pitch / 128 * 32768));
-        input.Capture(441, value, value, start + std::chrono::microseconds(10000 * block + 150000));
+        input.Capture(
+            441, sample(pitch), sample(pitch == 0 ? 0 : 60), start + std::chrono::microseconds(10000 * block + 150000));
         // Ten times faster than a device delivers, well within what the analysis keeps queued.
         std::this_thread::sleep_for(1ms);
     }
@@ -63,9 +67,12 @@ TEST(LiveScoring, PitchesLandAtTheSongTimeTheyWereSungForTheInputLatencyTakenOff
         view.trace.begin(), view.trace.end(), [&](const TracePoint& point) { return point.hit || !inNotes(point); }));
     ASSERT_TRUE(view.lastLine);
     EXPECT_EQ(view.lastLine->word, u"完美");
+    EXPECT_TRUE(view.secondVoiceScore);
     const std::optional<SongScore> result = live.Stop();
     ASSERT_TRUE(result);
     EXPECT_GE(result->score, 97);
+    ASSERT_TRUE(live.SecondVoiceResult());
+    EXPECT_GE(live.SecondVoiceResult()->score, 97);
     EXPECT_FALSE(live.Stop()) << "nothing more after the first stop";
     EXPECT_EQ(live.DroppedSamples(), 0u);
 }
