@@ -46,6 +46,8 @@ std::optional<QString> SongFileRefusal(const std::filesystem::path& path)
         return Refusal(name, u"不是普通文件");
     if (::access(path.c_str(), R_OK) != 0)
         return Refusal(name, u"没有读取权限");
+    if (!IsSongFile(path))
+        return Refusal(name, u"不是 UltraStar 歌曲文件");
     return std::nullopt;
 }
 
