@@ -35,13 +35,15 @@ void CheckSong(const linlangok::UltraStarSong& song)
         Check(i == 0 || song.notes[i - 1].voice < note.voice
             || (song.notes[i - 1].voice == note.voice && song.notes[i - 1].beat <= note.beat));
     }
+    const std::vector<linlangok::LyricLine> lines = linlangok::UltraStarLyricLines(song, 26);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::u16string joined;
+        for (const linlangok::LrcWord& word : lines[i].words)
+            joined += word.text;
+        Check(joined == lines[i].text && lines[i].words.back().text.empty());
+        Check(i == 0 || lines[i - 1].timeMs <= lines[i].timeMs);
+    }
     for (int voice = 0; voice < song.voices; ++voice) {
-        for (const linlangok::LyricLine& line : linlangok::UltraStarLyricLines(song, voice, 26)) {
-            std::u16string joined;
-            for (const linlangok::LrcWord& word : line.words)
-                joined += word.text;
-            Check(joined == line.text && line.words.back().text.empty());
-        }
         const linlangok::ReferenceMelody melody = linlangok::UltraStarMelody(song, voice);
         for (std::size_t i = 1; i < melody.notes.size(); ++i)
             Check(melody.notes[i - 1].end <= melody.notes[i].start);

@@ -236,8 +236,27 @@ bool SaveScoring(linlangok::CKaraokeApplication& karaoke, const QString& folder)
     return saved;
 }
 
+// The lyrics window during an UltraStar duet on the silent song beside it, the first voice's
+// second line half sung with its golden syllables, the second voice's lines around it.
+bool SaveDuet(linlangok::CKaraokeApplication& karaoke, const QString& folder, const std::filesystem::path& song)
+{
+    using namespace linlangok;
+    std::ofstream(song) << "#TITLE:月光\n#ARTIST:琳朗\n#BPM:150\n#AUDIO:jasmine.wav\n#P1:甲\n#P2:乙\n"
+                           "P1\n: 0 4 0 月\n: 4 4 2 光\n: 8 4 4 照\n: 12 4 2 窗\n* 16 8 0 前\n- 26\n"
+                           ": 30 4 0 花\n* 34 4 2 开\n: 38 4 4 满\n* 42 4 2 山\n: 46 8 0 冈\n- 56\n"
+                           ": 80 4 0 歌\n: 84 4 2 声\n: 88 8 0 远\n"
+                           "P2\n: 20 4 5 风\n: 24 4 7 吹\n: 28 4 9 过\n: 32 4 7 小\n* 36 8 5 河\n- 46\n"
+                           ": 50 4 5 鸟\n: 54 4 7 儿\n: 58 4 9 回\n: 62 8 5 家\n";
+    CMainController& controller = karaoke.MainWindow().Controller();
+    controller.Handle(command::Stop {});
+    controller.Handle(command::PathEdited {EPathEdit::Accompaniment, PathToUtf16(song)});
+    controller.Handle(command::Play {});
+    RunEventsUntilPosition(karaoke.Session(), 3.95);
+    return Save(karaoke.LyricsWindow(), folder, "lyrics-duet");
+}
+
 // The lyrics window during the demo song with a line half sung, then during a silent WAV song
-// with an LRC file of its words, plain and then word-timed, then with the scoring.
+// with an LRC file of its words, plain and then word-timed, then with the scoring, then a duet.
 bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& folder)
 {
     using namespace linlangok;
@@ -284,6 +303,7 @@ bool SaveLyricsWindow(linlangok::CKaraokeApplication& karaoke, const QString& fo
     saved &= SaveStage(karaoke, folder, "stage-up-next", ending);
     saved &= SaveContextMenu(karaoke, folder);
     saved &= SaveScoring(karaoke, folder);
+    saved &= SaveDuet(karaoke, folder, songs.filePath(QStringLiteral("duet.txt")).toStdString());
     // The demo song again, as the edits showed it before: the song files here are about to go.
     CMainController& controller = karaoke.MainWindow().Controller();
     controller.Handle(command::Stop {});

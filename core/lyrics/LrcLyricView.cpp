@@ -19,9 +19,15 @@ KaraokeLine SweptLine(const LyricLine& line, int index, int top, double position
     const std::vector<LrcWord>& words = line.words;
     const int sung = FindSungItem(0, static_cast<int>(words.size()), position,
         [&](int i) { return static_cast<double>(words[i].timeMs) / 1000; });
-    KaraokeLine swept {index, top, {}, {}};
-    for (int i = 0; i < static_cast<int>(words.size()); ++i)
-        (i <= sung ? swept.sung : swept.rest) += words[i].text;
+    KaraokeLine swept {index, top, {}, {}, line.voice, {}};
+    std::size_t offset = 0;
+    for (int i = 0; i < static_cast<int>(words.size()); ++i) {
+        const std::u16string& text = words[i].text;
+        if (words[i].golden && !text.empty())
+            swept.golden.push_back({offset, offset + text.size()});
+        offset += text.size();
+        (i <= sung ? swept.sung : swept.rest) += text;
+    }
     return swept;
 }
 
@@ -52,7 +58,7 @@ void CLrcLyricView::Load(const std::filesystem::path& path, const ITextEncodingD
     }
     if (IsUltraStarFileName(PathToUtf16(path))) {
         if (const std::optional<UltraStarSong> song = ReadUltraStarFile(path, detector, m_codePage).song) {
-            m_lines = UltraStarLyricLines(*song, 0, kLyricLineHeight);
+            m_lines = UltraStarLyricLines(*song, kLyricLineHeight);
             m_scroll.ResetOffset();
         }
         return;
@@ -85,6 +91,17 @@ CLrcLyricView::LineTiming CLrcLyricView::CurrentLine(const LyricsPaintInput& inp
     return timing;
 }
 
+int CLrcLyricView::OtherVoiceLine(int current, double position) const
+{
+    // The lines of one voice never overlap, so only its latest line can still be sung.
+    for (int i = current - 1; i >= 0; --i) {
+        const LyricLine& line = m_lines[i];
+        if (line.voice != m_lines[current].voice)
+            return !line.words.empty() && position * 1000 < static_cast<double>(line.words.back().timeMs) ? i : -1;
+    }
+    return -1;
+}
+
 void CLrcLyricView::Advance(const LyricsPaintInput& input)
 {
     if (m_lines.empty())
@@ -111,7 +128,7 @@ LyricFrame CLrcLyricView::Layout(const LyricsPaintInput& input) const
             frame.current = SweptLine(line, i, top, input.position);
             continue;
         }
-        RgbColour colour = kLrcOtherLine;
+        RgbColour colour = OtherLineColour(line.voice);
         if (i == current.line)
             colour = !current.last && current.untilNext < kLineEndingSeconds ? kLrcCurrentLineEnding : kLrcCurrentLine;
         frame.lines.push_back({i, top, line.text, colour});
@@ -126,15 +143,21 @@ StageLines CLrcLyricView::Stage(const LyricsPaintInput& input) const
         return stage;
     const int current = CurrentLine(input).line;
     const LyricLine& line = m_lines[current];
+    stage.voice = line.voice;
     if (line.words.empty()) {
         stage.rest = line.text;
     } else {
         KaraokeLine swept = SweptLine(line, current, 0, input.position);
         stage.sung = std::move(swept.sung);
         stage.rest = std::move(swept.rest);
+        stage.golden = std::move(swept.golden);
     }
-    if (current + 1 < static_cast<int>(m_lines.size()))
+    if (const int other = OtherVoiceLine(current, input.position); other >= 0)
+        stage.other = SweptLine(m_lines[other], other, 0, input.position);
+    if (current + 1 < static_cast<int>(m_lines.size())) {
         stage.next = m_lines[current + 1].text;
+        stage.nextVoice = m_lines[current + 1].voice;
+    }
     if (!input.lyricPathEmpty)
         stage.firstLineTime = static_cast<double>(m_lines.front().timeMs) / 1000;
     return stage;

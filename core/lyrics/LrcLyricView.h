@@ -42,12 +42,13 @@ public:
     // The lines to draw with the scroll as it stands, in order, each centred with an opaque black
     // background; nothing when the view is empty. A word-timed current line is split
     // karaoke-style at the word being sung at the exact position, as the MIDI view splits its
-    // line; any other line is whole. Changes nothing, so every paint of the same frame shows the
-    // same picture.
+    // line; any other line is whole, in OtherLineColour of its voice unless current. Changes nothing, so every paint of
+    // the same frame shows the same picture.
     LyricFrame Layout(const LyricsPaintInput& input) const;
 
     // The lines the stage view shows at the input's position: the current line (a word-timed one
-    // split as Layout splits it) and the next one.
+    // split as Layout splits it) and the next one; in a duet also the other voice's line that
+    // began before the current one while it is still sung, split alike.
     StageLines Stage(const LyricsPaintInput& input) const;
 
 private:
@@ -61,6 +62,9 @@ private:
 
     // Only for a view with lines.
     LineTiming CurrentLine(const LyricsPaintInput& input) const;
+    // The nearest line before current of another voice when its last word (the line's end) is
+    // still to come at position (seconds); -1 for none.
+    int OtherVoiceLine(int current, double position) const;
 
     const ICodePage& m_codePage;
     std::vector<LyricLine> m_lines;

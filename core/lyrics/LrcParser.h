@@ -24,6 +24,7 @@ namespace linlangok {
 struct LrcWord {
     std::int64_t timeMs = 0;
     std::u16string text;
+    bool golden = false; // a golden note of an UltraStar song; never set from an LRC file
 
     bool operator==(const LrcWord&) const = default;
 };
@@ -36,6 +37,7 @@ struct LyricLine {
     std::u16string text;
     std::int64_t timeMs = 0; // the exact start in milliseconds; time is its whole seconds
     std::vector<LrcWord> words; // of a word-timed line, in line order; empty for a plain line
+    int voice = 0; // 1 for the second voice of an UltraStar duet; 0 from an LRC file
 
     bool operator==(const LyricLine&) const = default;
 };

@@ -2,9 +2,11 @@
 
 #include "common/SongKind.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What the lyrics show window needs to paint, computed without a window: colours, the smooth
@@ -28,6 +30,12 @@ inline constexpr RgbColour kMidiOtherLine {0, 128, 192};
 // The current line split karaoke-style, in the MIDI view and for a word-timed LRC line alike.
 inline constexpr RgbColour kMidiSungPart {255, 0, 0};
 inline constexpr RgbColour kMidiRestPart {255, 255, 255};
+// The second voice of a duet: its other lines, and the rest of its current line.
+inline constexpr RgbColour kDuetOtherLine {0, 192, 176};
+inline constexpr RgbColour kDuetRestPart {150, 235, 255};
+// A golden syllable of the current line, before and after it is sung.
+inline constexpr RgbColour kGoldenRestPart {255, 215, 0};
+inline constexpr RgbColour kGoldenSungPart {255, 140, 0};
 
 inline constexpr int kLyricLineHeight = 26; // pixels
 inline constexpr float kLyricInitialScrollStep = 0.1f; // pixels per paint
@@ -53,17 +61,44 @@ struct LyricTextLine {
     bool operator==(const LyricTextLine&) const = default;
 };
 
-// The current line split karaoke-style: the sung part (drawn in kMidiSungPart) then the rest
-// (kMidiRestPart), together centred horizontally, left-aligned one after the other, in a
-// rectangle of one line height at top.
+// Characters [start, end) of a text, in UTF-16 units.
+struct TextSpan {
+    std::size_t start = 0;
+    std::size_t end = 0;
+
+    bool operator==(const TextSpan&) const = default;
+};
+
+// The current line split karaoke-style: the sung part then the rest, together centred
+// horizontally, left-aligned one after the other, in a rectangle of one line height at top, in
+// the colours KaraokeRuns gives.
 struct KaraokeLine {
     int line = 0;
     int top = 0;
     std::u16string sung;
     std::u16string rest;
+    int voice = 0; // of the line (LyricLine::voice)
+    std::vector<TextSpan> golden {}; // the golden syllables in sung + rest, in order
 
     bool operator==(const KaraokeLine&) const = default;
 };
+
+// Text in one colour.
+struct LyricRun {
+    std::u16string text;
+    RgbColour colour;
+
+    bool operator==(const LyricRun&) const = default;
+};
+
+// A split line as runs to draw one after the other: the sung part in kMidiSungPart, the rest in
+// kMidiRestPart (kDuetRestPart for the second voice), golden syllables in kGoldenSungPart and
+// kGoldenRestPart. Neighbours of one colour are one run; no run is empty.
+std::vector<LyricRun> KaraokeRuns(
+    std::u16string_view sung, std::u16string_view rest, int voice, const std::vector<TextSpan>& golden);
+
+// The colour of a line that is not current, by its voice.
+RgbColour OtherLineColour(int voice);
 
 // What a view draws in one paint: its visible lines, the current one among them unless it is
 // split karaoke-style.

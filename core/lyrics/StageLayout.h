@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // What the stage view shows, computed without a window: the current line with its sweep, the next
 // line, the song's title at the start, a countdown before the first line and the next song near the
@@ -16,6 +17,11 @@ struct StageLines {
     std::u16string rest; // and the rest of it; a line that is not swept is all rest
     std::u16string next;
     std::optional<double> firstLineTime; // seconds from the start; none without lines
+    int voice = 0; // of the current line (LyricLine::voice)
+    std::vector<TextSpan> golden {}; // the golden syllables in sung + rest
+    int nextVoice = 0;
+    // A duet's line of the other voice, begun before the current one and still being sung.
+    std::optional<KaraokeLine> other {};
 
     bool operator==(const StageLines&) const = default;
 };

@@ -509,24 +509,29 @@ std::filesystem::path UltraStarFile(const std::filesystem::path& songFile, const
     return songFile.parent_path() / file;
 }
 
-std::vector<LyricLine> UltraStarLyricLines(const UltraStarSong& song, int voice, int lineHeight)
+std::vector<LyricLine> UltraStarLyricLines(const UltraStarSong& song, int lineHeight)
 {
     const auto milliseconds = [](double seconds) { return std::max<std::int64_t>(0, std::llround(seconds * 1000)); };
     std::vector<LyricLine> lines;
     for (const UltraStarLine& line : song.lines) {
-        if (line.voice != voice)
-            continue;
         LyricLine lyric;
         lyric.timeMs = milliseconds(line.start);
         lyric.time = static_cast<std::int32_t>(lyric.timeMs / 1000);
-        lyric.y = static_cast<std::int32_t>(lines.size()) * lineHeight;
+        lyric.voice = line.voice;
         for (std::size_t i = line.firstNote; i < line.firstNote + line.noteCount; ++i) {
-            lyric.text += song.notes[i].text;
-            lyric.words.push_back({milliseconds(song.notes[i].start), song.notes[i].text});
+            const UltraStarNote& note = song.notes[i];
+            const bool golden = note.kind == ENoteKind::Golden || note.kind == ENoteKind::GoldenRap;
+            lyric.text += note.text;
+            lyric.words.push_back({milliseconds(note.start), note.text, golden});
         }
         lyric.words.push_back({milliseconds(line.end), {}});
         lines.push_back(std::move(lyric));
     }
+    // The lines come voice by voice.
+    std::stable_sort(lines.begin(), lines.end(),
+        [](const LyricLine& first, const LyricLine& second) { return first.timeMs < second.timeMs; });
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        lines[i].y = static_cast<std::int32_t>(i) * lineHeight;
     return lines;
 }
 

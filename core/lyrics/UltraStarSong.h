@@ -107,9 +107,11 @@ UltraStarRead ReadUltraStarFile(
 // absolute path (a song names files of its own folder).
 std::filesystem::path UltraStarFile(const std::filesystem::path& songFile, const std::u16string& name);
 
-// The lines of a voice as word-timed LRC lines: one word per syllable at its start, then an empty
-// word where the line ends; y = index × lineHeight. Times before the audio's start become 0.
-std::vector<LyricLine> UltraStarLyricLines(const UltraStarSong& song, int voice, int lineHeight);
+// The lines of every voice as word-timed LRC lines, merged by start time (of lines starting
+// together, the first voice's first), each with its voice: one word per syllable at its start,
+// golden for a golden note (rap or not), then an empty word where the line ends;
+// y = index × lineHeight. Times before the audio's start become 0.
+std::vector<LyricLine> UltraStarLyricLines(const UltraStarSong& song, int lineHeight);
 
 // The notes of a voice as a reference melody (pitch 60 + the note's) made monophonic, in the
 // voice's lines.

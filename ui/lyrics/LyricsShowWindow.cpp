@@ -161,12 +161,19 @@ void CLyricsShowWindow::PaintFrame(QPainter& painter, const LyricFrame& frame)
     DrawCentredLines(painter, frame.lines);
     if (!frame.current)
         return;
-    // The sung part and the rest, one after the other and together centred.
-    const QPixmap& sung = LineImage(frame.current->sung, kMidiSungPart);
-    const QPixmap& rest = LineImage(frame.current->rest, kMidiRestPart);
-    const int x = TruncateToInt((width() - ImageWidth(sung) - ImageWidth(rest)) / 2.0);
-    painter.drawPixmap(x, frame.current->top, sung);
-    painter.drawPixmap(x + ImageWidth(sung), frame.current->top, rest);
+    // The runs one after the other and together centred.
+    const KaraokeLine& current = *frame.current;
+    std::vector<const QPixmap*> images;
+    int total = 0;
+    for (const LyricRun& run : KaraokeRuns(current.sung, current.rest, current.voice, current.golden)) {
+        images.push_back(&LineImage(run.text, run.colour));
+        total += ImageWidth(*images.back());
+    }
+    int x = TruncateToInt((width() - total) / 2.0);
+    for (const QPixmap* image : images) {
+        painter.drawPixmap(x, current.top, *image);
+        x += ImageWidth(*image);
+    }
 }
 
 void CLyricsShowWindow::mousePressEvent(QMouseEvent* event)

@@ -34,9 +34,9 @@ struct LyricsShowParts {
 
 // The lyrics show window "歌词秀": the lyrics of the playing song on black, the current line in
 // the vertical middle. An LRC view draws timed lines or the idle lines, a word-timed current
-// line sung red up to the word being sung; a MIDI view draws the song's syllables in lines (ten
-// to a line, or as a .kar song breaks them) with the current line sung red up to the syllable
-// being sung.
+// line sung red up to the word being sung, an UltraStar duet's second voice in its own colour and
+// golden syllables in gold; a MIDI view draws the song's syllables in lines (ten to a line, or as
+// a .kar song breaks them) with the current line sung red up to the syllable being sung.
 // The window paints what its presenter gives and forwards the user's input; the presenter learns
 // the song's lyrics from the session (attach Presenter() to it). A 10 Hz timer ticks the
 // presenter, which moves the text up smoothly while the song plays; paints only draw that frame,

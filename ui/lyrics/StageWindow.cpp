@@ -35,25 +35,20 @@ constexpr int kFramePeriod = 100; // milliseconds
 const QString kSettingsApplication = QStringLiteral("StageView");
 const QString kScreenKey = QStringLiteral("Screen");
 
-struct TextRun {
-    QString text;
-    RgbColour colour;
-};
-
 // Runs of text one after the other, wrapped to a width with each line centred.
 class CWrappedText {
 public:
-    CWrappedText(const std::vector<TextRun>& runs, const QFont& font, int width)
+    CWrappedText(const std::vector<LyricRun>& runs, const QFont& font, int width)
     {
         QString text;
         QList<QTextLayout::FormatRange> formats;
-        for (const TextRun& run : runs) {
+        for (const LyricRun& run : runs) {
             QTextLayout::FormatRange range;
             range.start = static_cast<int>(text.size());
             range.length = static_cast<int>(run.text.size());
             range.format.setForeground(ToQColor(run.colour));
             formats.append(range);
-            text += run.text;
+            text += ToQString(run.text);
         }
         m_layout.setText(text);
         m_layout.setFont(font);
@@ -95,7 +90,7 @@ void PaintStageText(QPainter& painter, const QRect& rect, const StageFrame& fram
     // The next song at the foot, the lines centred in what is left above it.
     int height = rect.height();
     if (!frame.upNext.empty()) {
-        const CWrappedText upNext({{ToQString(frame.upNext), kStageUpNext}}, StageFont(rect.height() / 16), width);
+        const CWrappedText upNext({{frame.upNext, kStageUpNext}}, StageFont(rect.height() / 16), width);
         height = std::max(0, height - gap - upNext.Height() - gap);
         if (picture)
             painter.fillRect(QRect(rect.left(), rect.top() + height, rect.width(), rect.bottom() + 1 - height),
@@ -108,17 +103,19 @@ void PaintStageText(QPainter& painter, const QRect& rect, const StageFrame& fram
     // not fit, and a first block taller than the screen shows its start.
     std::deque<CWrappedText> blocks; // a layout cannot move
     if (frame.showTitle) {
-        blocks.emplace_back(std::vector<TextRun> {{ToQString(frame.title), kLrcCurrentLine}}, large, width);
-        blocks.emplace_back(std::vector<TextRun> {{ToQString(frame.credits), kLrcOtherLine}}, small, width);
+        blocks.emplace_back(std::vector<LyricRun> {{frame.title, kLrcCurrentLine}}, large, width);
+        blocks.emplace_back(std::vector<LyricRun> {{frame.credits, kLrcOtherLine}}, small, width);
     } else {
+        const StageLines& lines = frame.lines;
         if (frame.countdownDots > 0)
             blocks.emplace_back(
-                std::vector<TextRun> {{QString(frame.countdownDots, QChar(0x25CF)), kLrcCurrentLineEnding}}, small,
+                std::vector<LyricRun> {{std::u16string(frame.countdownDots, u'\u25CF'), kLrcCurrentLineEnding}}, small,
                 width); // ●
-        blocks.emplace_back(std::vector<TextRun> {{ToQString(frame.lines.sung), kMidiSungPart},
-                                {ToQString(frame.lines.rest), kMidiRestPart}},
-            large, width);
-        blocks.emplace_back(std::vector<TextRun> {{ToQString(frame.lines.next), kMidiOtherLine}}, small, width);
+        // The other voice began first, so its line stands above.
+        if (const std::optional<KaraokeLine>& other = lines.other)
+            blocks.emplace_back(KaraokeRuns(other->sung, other->rest, other->voice, other->golden), large, width);
+        blocks.emplace_back(KaraokeRuns(lines.sung, lines.rest, lines.voice, lines.golden), large, width);
+        blocks.emplace_back(std::vector<LyricRun> {{lines.next, OtherLineColour(lines.nextVoice)}}, small, width);
     }
     int total = 0;
     size_t shown = 0;

@@ -29,7 +29,8 @@ public:
 QFont StageFont(int pixels);
 
 // Paints a frame into rect, readable from across the room: the current line at least an eighth of
-// the height tall, swept red as it is sung, the next line smaller below, both wrapped to the width
+// the height tall, swept red as it is sung (in KaraokeRuns' colours), a duet's other voice's line
+// still being sung as tall above it, the next line smaller below, all wrapped to the width
 // instead of clipped; the title and credits instead of the lines at the start, and the countdown's
 // dots above the first line. A song's picture, when given, stands instead of the lines (its lyrics
 // are in it), with the next song named over its foot. A code to scan (手机点歌), when given, stands

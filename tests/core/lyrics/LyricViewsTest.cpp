@@ -134,6 +134,31 @@ TEST(LrcLyricView, LinesStartingTogetherDoNotScroll)
     EXPECT_EQ(Frame(two, input).lines.size(), 2u);
 }
 
+// At #BPM 15 a beat is a second: P1 sings "ab" from 0 s to 8 s, "b" golden, P2 "d" from 2 s to 6 s.
+TEST(LrcLyricView, ADuetShowsBothVoicesByTimeAndTheStageKeepsTheOtherVoiceStillSung)
+{
+    test::CTemporaryFolder folder;
+    CLrcLyricView view(gbk);
+    view.Load(folder.WriteFile("duet.txt",
+        "#TITLE:x\n#BPM:15\nP1\n: 0 4 0 a\n* 4 4 0 b\n- 10\n: 10 2 0 c\n"
+        "P2\n: 2 4 0 d\n"));
+    const LyricFrame frame = Frame(view, Paint(3, false));
+    EXPECT_EQ(*FindLine(frame.lines, 0), (LyricTextLine {0, 124, u"ab", kLrcOtherLine}));
+    EXPECT_EQ(frame.current, (KaraokeLine {1, 150, u"d", u"", 1, {}}));
+    EXPECT_EQ(FindLine(Frame(view, Paint(0, false)).lines, 1)->colour, kDuetOtherLine);
+    const StageLines stage = view.Stage(Paint(3));
+    EXPECT_EQ(stage.other, (KaraokeLine {0, 0, u"a", u"b", 0, {{1, 2}}}));
+    EXPECT_EQ(stage.voice, 1);
+    EXPECT_EQ(stage.next, u"c");
+    EXPECT_FALSE(view.Stage(Paint(8)).other.has_value());
+
+    EXPECT_EQ(
+        KaraokeRuns(u"a", u"b", 0, {{1, 2}}), (std::vector<LyricRun> {{u"a", kMidiSungPart}, {u"b", kGoldenRestPart}}));
+    EXPECT_EQ(KaraokeRuns(u"xy", u"zw", 1, {{1, 3}}),
+        (std::vector<LyricRun> {
+            {u"x", kMidiSungPart}, {u"y", kGoldenSungPart}, {u"z", kGoldenRestPart}, {u"w", kDuetRestPart}}));
+}
+
 TEST(LrcLyricView, AWordTimedCurrentLineIsSweptWordByWordAtTheExactPosition)
 {
     CLrcLyricView view = LrcView("[00:00]plain\n[00:10.50]<00:10.50>a<00:11.20>b<00:12.00>c\n[00:20]d\n");

@@ -63,11 +63,13 @@ TEST(UltraStarSong, LegacyDuetTimesKindsHeadersAndDetectedGbk)
     EXPECT_EQ(song.lines[1].firstNote, 2u);
     EXPECT_EQ(song.lines[2].voice, 1);
 
-    // Word-timed LRC lines sweep syllable by syllable; the melody of a voice is monophonic.
-    const std::vector<LyricLine> lyrics = UltraStarLyricLines(song, 0, 26);
-    ASSERT_EQ(lyrics.size(), 2u);
-    EXPECT_EQ(lyrics[0], (LyricLine {1, 0, u"好 一 ", 1000, {{1000, u"好"}, {1400, u" 一 "}, {1800, u""}}}));
-    EXPECT_EQ(lyrics[1].y, 26);
+    // Word-timed LRC lines of both voices by start time sweep syllable by syllable, golden notes
+    // golden; the melody of a voice is monophonic.
+    const std::vector<LyricLine> lyrics = UltraStarLyricLines(song, 26);
+    ASSERT_EQ(lyrics.size(), 3u);
+    EXPECT_EQ(lyrics[0], (LyricLine {1, 0, u"好 一 ", 1000, {{1000, u"好"}, {1400, u" 一 ", true}, {1800, u""}}}));
+    EXPECT_EQ(lyrics[1], (LyricLine {1, 26, u"莉花", 1000, {{1000, u"莉", true}, {1600, u"花"}, {1800, u""}}, 1}));
+    EXPECT_EQ(lyrics[2].y, 52);
     const ReferenceMelody melody = UltraStarMelody(song, 1);
     EXPECT_EQ(melody.source, EMelodySource::UltraStar);
     ASSERT_EQ(melody.notes.size(), 2u);

@@ -131,6 +131,22 @@ TEST_F(LyricsShowWindowTest, WordTimedLrcLineIsSungRedUpToTheWordBeingSung)
     EXPECT_NE(window.Stage().lines.sung, u"好一朵茉莉花");
 }
 
+// At #BPM 15 a beat is a second: P1 sings a golden "朵茉莉" from 2 s, P2 "芬芳美丽" from 8 s.
+TEST_F(LyricsShowWindowTest, ADuetsSecondVoiceAndItsGoldenSyllablesHaveTheirColours)
+{
+    AudioSong("");
+    const std::u16string song = PathToUtf16(devices.home.WriteFile("duet.txt",
+        "#TITLE:茉莉花\n#BPM:15\n#AUDIO:song.wav\nP1\n: 0 2 0 好一\n* 2 4 0 朵茉莉\nP2\n: 8 4 0 芬芳美丽\n"));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QImage picture = PlayAndShow(song, 1);
+    EXPECT_GT(FindColour(picture, kGoldenRestPart).count, 20);
+    EXPECT_GT(FindColour(picture, kDuetOtherLine).count, 20);
+    picture = ShowAt(3);
+    EXPECT_GT(FindColour(picture, kGoldenSungPart).count, 20);
+    EXPECT_EQ(FindColour(picture, kGoldenRestPart).count, 0);
+}
+
 TEST_F(LyricsShowWindowTest, OnlyTheIdleLinesOpenTheMakersPageOnALeftClick)
 {
     PlayAndShow(AudioSong(""), 0.5);
