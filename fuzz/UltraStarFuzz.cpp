@@ -2,6 +2,7 @@
 // voice in beat order with finite times, its lines covering its notes in order, its LRC lines'
 // texts their words joined and its melody sorted and not overlapping. Read from a file, the bytes
 // give the same song, and a folder, a FIFO and /dev/zero are refused at once.
+#include "common/SongKind.h"
 #include "core/lyrics/UltraStarSong.h"
 #include "fuzz/InputFiles.h"
 #include "platform/codepage/IconvCodePage.h"
