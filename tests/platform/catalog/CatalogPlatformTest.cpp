@@ -9,6 +9,7 @@
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <fstream>
@@ -78,6 +79,7 @@ TEST(SqliteCatalogStoreTest, StoresAndSetsAsideAForeignFile)
     song.identity = {3, 0xFEDCBA9876543210};
     song.size = 3;
     song.titleReadings = "qing tian";
+    song.cover = folder.Path() / "歌/封面.jpg";
     {
         CSqliteCatalogStore store(file);
         store.AddFolder(folder.Path() / "歌");
@@ -116,6 +118,25 @@ TEST(SqliteCatalogStoreTest, StoresAndSetsAsideAForeignFile)
             test::ReadWholeFile(folder.Path() / (content.empty() ? "Foreign.db.damaged-2" : "Foreign.db.damaged")),
             content);
     }
+
+    // A catalogue of version 1 gains covers; its UltraStar songs are read again by the next scan.
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open((folder.Path() / "Old.db").c_str(), &old), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(old,
+                  "CREATE TABLE songs(id INTEGER PRIMARY KEY, path BLOB NOT NULL UNIQUE, title TEXT NOT NULL, singer "
+                  "TEXT NOT NULL, format TEXT NOT NULL, length_ms INTEGER NOT NULL, language TEXT NOT NULL, size "
+                  "INTEGER NOT NULL, modified INTEGER NOT NULL, hash INTEGER NOT NULL, times_sung INTEGER NOT NULL "
+                  "DEFAULT 0, title_readings TEXT NOT NULL, singer_readings TEXT NOT NULL);"
+                  "INSERT INTO songs VALUES(1, 'a.txt', 'A', '', 'txt', 0, '', 1, 5, 0, 3, '', ''),"
+                  "(2, 'b.mp3', 'B', '', 'mp3', 0, '', 1, 5, 0, 0, '', '');"
+                  "PRAGMA application_id=1280003915; PRAGMA user_version=1;",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(old);
+    const std::vector<CatalogSong> migrated = CSqliteCatalogStore(folder.Path() / "Old.db").LoadSongs();
+    ASSERT_EQ(migrated.size(), 2u);
+    EXPECT_EQ(std::tuple(migrated[0].modified, migrated[0].timesSung, migrated[1].modified), std::tuple(0, 3, 5));
+    EXPECT_EQ(CSqliteCatalogStore(folder.Path() / "Old.db").LoadSongs(), migrated);
 }
 
 // The real reader, counting its reads of each file; one file makes it throw.
@@ -152,6 +173,9 @@ TEST(CatalogScannerTest, ScansRescansAndRemembersUnreadableFilesAndFoldersAndCap
     const std::filesystem::path gbkSong = songs / "\xD6\xD0\xCE\xC4.wav";
     test::WriteWavFile(gbkSong, std::vector<std::int16_t>(4410));
     std::ofstream(songs / "\xCB\xB5\xC3\xF7.txt") << "not a song";
+    folder.WriteFile("songs/sub/song.txt",
+        "#TITLE:红日\n#ARTIST:李克勤\n#BPM:200\n#MP3:红日.wav\n#COVER:封面.jpg\n: 0 8 5 Hong\nE\n");
+    test::WriteWavFile(songs / "sub/红日.wav", std::vector<std::int16_t>(44100));
     // Three silent MPEG-1 layer III frames: a song, and the start of one that 2 GB of zeros follow.
     std::string frames;
     for (int frame = 0; frame < 3; ++frame)
@@ -177,7 +201,7 @@ TEST(CatalogScannerTest, ScansRescansAndRemembersUnreadableFilesAndFoldersAndCap
     CCatalogScanner scanner(store, reader, readings, readings, names);
     for (int scan = 0; scan < 2; ++scan) {
         const ScanReport report = scanner.Scan({});
-        EXPECT_EQ(report.songs, 5u);
+        EXPECT_EQ(report.songs, 7u); // the UltraStar song's sound file is one too
         EXPECT_EQ(std::set(report.unreadable.begin(), report.unreadable.end()),
             (std::set {songs / "broken.mp3", songs / "frames then zeros.mp3", songs / "zeros.flac", songs / "zeros.mp3",
                 songs / "zeros.ogg"}));
@@ -200,6 +224,12 @@ TEST(CatalogScannerTest, ScansRescansAndRemembersUnreadableFilesAndFoldersAndCap
         titles.insert(song.title);
     EXPECT_TRUE(titles.contains(std::u16string(kLongestCatalogText, u'x')));
     EXPECT_TRUE(titles.contains(std::u16string(kLongestCatalogText - 1, u'y')));
+    const auto ultraStar = index.Search(u"hr", {u"", "txt"}, 5);
+    ASSERT_EQ(ultraStar.size(), 1u);
+    EXPECT_EQ(std::tuple(ultraStar[0].song->singer, ultraStar[0].song->format, ultraStar[0].song->lengthMilliseconds,
+                  ultraStar[0].song->cover),
+        std::tuple(u"李克勤", "txt", 500, songs / "sub/封面.jpg"));
+    EXPECT_FALSE(reader.m_reads.contains(songs / "notes.txt")) << "a plain note file is no song";
 
     // A moved song keeps its id; a changed unreadable file is read again; one gone is forgotten.
     std::filesystem::rename(songs / "sub/01 - 茉莉花.mid", songs / "jasmine.mid");
