@@ -3,7 +3,9 @@
 // search time of typed queries (initials, pinyin, two characters, text) in memory, and what a
 // counted play costs (a new index). Then the 点歌 window, offscreen: the UI thread's longest
 // event-loop turn while the catalogue service scans the library into a new catalogue, and the
-// time from a keystroke to the results shown.
+// time from a keystroke to the results shown. Before those, a library of 10,000 UltraStar songs
+// (or the count given as the second argument), each in its own folder with its sound file,
+// scanned from scratch and rescanned. A first argument of 0 measures the UltraStar library alone.
 
 #include "BenchSupport.h"
 #include "bench/support/SilentPrompts.h"
@@ -96,9 +98,9 @@ std::string TaggedMp3(std::string_view title, std::string_view singer)
     return tag + frames + frame + frame + frame;
 }
 
-std::string TinyWav()
+std::string TinyWav(std::uint32_t frames = 4410)
 {
-    const std::uint32_t data = 4410 * 4;
+    const std::uint32_t data = frames * 4;
     std::string bytes = "RIFF";
     auto put = [&bytes](std::uint32_t value, int size) {
         for (int i = 0; i < size; ++i)
@@ -174,6 +176,26 @@ Generated GenerateLibrary(const std::filesystem::path& root, size_t count)
     return library;
 }
 
+// Made-up words for the UltraStar songs' titles and artists.
+constexpr const char* kTitleWords[]
+    = {"春风", "夜雨", "江边", "远山", "灯火", "Blue", "River", "Paper", "Silver", "Morning", "星河", "旧梦"};
+constexpr const char* kArtists[]
+    = {"林小雨", "王一帆", "陈默", "Lumen", "Kite Runners", "Mara Vell", "周若水", "The Quiet Bells"};
+
+// A song of 40 lines of 6 notes, as long as a real one, beside its sound file and naming its cover.
+std::string UltraStarText(const std::string& title, const std::string& artist, const std::string& audio)
+{
+    std::string text
+        = "#TITLE:" + title + "\n#ARTIST:" + artist + "\n#MP3:" + audio + "\n#COVER:cover.jpg\n#BPM:240\n#GAP:1500\n";
+    int beat = 0;
+    for (int line = 0; line < 40; ++line) {
+        for (int note = 0; note < 6; ++note, beat += 4)
+            text += ": " + std::to_string(beat) + " 3 " + std::to_string(note + line % 5) + " la\n";
+        text += "- " + std::to_string(beat++) + "\n";
+    }
+    return text + "E\n";
+}
+
 double Seconds(Clock::time_point since)
 {
     return std::chrono::duration<double>(Clock::now() - since).count();
@@ -237,6 +259,39 @@ void MeasureWindow(const std::filesystem::path& root, const ICodePage& codePage,
         Percentile(times, 0.95), Percentile(times, 1.0));
 }
 
+// The UltraStar library under root: a folder per song with its .txt and a short WAV, every
+// file its own; then the first scan into a new catalogue and a rescan with nothing changed.
+void MeasureUltraStar(
+    const std::filesystem::path& root, size_t count, const ICodePage& codePage, CIcuTextReadings& readings)
+{
+    Clock::time_point start = Clock::now();
+    const std::string wav = TinyWav(441);
+    std::mt19937 random(2026);
+    for (size_t i = 0; i < count; ++i) {
+        const std::string artist = kArtists[random() % std::size(kArtists)];
+        const std::string title = std::string(kTitleWords[random() % std::size(kTitleWords)]) + " "
+            + kTitleWords[random() % std::size(kTitleWords)] + " " + std::to_string(i);
+        const std::filesystem::path folder = root / "songs" / Utf8ToUtf16(artist) / Utf8ToUtf16(artist + " - " + title);
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / Utf8ToUtf16(title + ".txt"), std::ios::binary)
+            << UltraStarText(title, artist, title + ".wav");
+        std::ofstream(folder / Utf8ToUtf16(title + ".wav"), std::ios::binary) << wav;
+    }
+    std::printf("generated %zu UltraStar songs in %.1f s\n", count, Seconds(start));
+    CSqliteCatalogStore store(root / "Catalog.db");
+    store.AddFolder(root / "songs");
+    CSongFileReader reader(codePage, NoEncodingDetection(), root / "Lyric");
+    const CPathDisplay names(codePage, NoEncodingDetection());
+    CCatalogScanner scanner(store, reader, readings, readings, names);
+    start = Clock::now();
+    ScanReport report = scanner.Scan({});
+    std::printf("UltraStar first scan: %.2f s (%zu songs, %zu unreadable)\n", Seconds(start), report.songs,
+        report.unreadable.size());
+    start = Clock::now();
+    report = scanner.Scan({});
+    std::printf("UltraStar rescan, nothing changed: %.2f s (%zu changed)\n", Seconds(start), report.changed);
+}
+
 } // namespace
 } // namespace linlangok::bench
 
@@ -245,18 +300,23 @@ int main(int argc, char** argv)
     using namespace linlangok;
     using namespace linlangok::bench;
     const size_t count = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100000;
+    const size_t ultraStarCount = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 10000;
     const std::filesystem::path root = std::filesystem::temp_directory_path() / "linlangok-catalog-bench";
     std::filesystem::remove_all(root);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
+    CIcuTextReadings readings;
+    const auto codePage = CreateLegacyCodePage();
+    MeasureUltraStar(root / "ultrastar", ultraStarCount, *codePage, readings);
+    std::filesystem::remove_all(root / "ultrastar");
+    if (count == 0)
+        return 0;
     Clock::time_point start = Clock::now();
     const Generated library = GenerateLibrary(root, count);
     std::printf("generated %zu songs in %.1f s\n", count, Seconds(start));
 
     CSqliteCatalogStore store(root / "Catalog.db");
     store.AddFolder(root / "songs");
-    CIcuTextReadings readings;
-    const auto codePage = CreateLegacyCodePage();
     CSongFileReader reader(*codePage, NoEncodingDetection(), root / "Lyric");
     const CPathDisplay names(*codePage, NoEncodingDetection());
     CCatalogScanner scanner(store, reader, readings, readings, names);

@@ -138,6 +138,7 @@ CatalogSong CCatalogScanner::Describe(const SongFile& file, const std::optional<
     song.title = CapCatalogText(details && !details->title.empty() ? details->title : name.title);
     song.singer = CapCatalogText(details && !details->singer.empty() ? details->singer : name.singer);
     song.lengthMilliseconds = details ? details->lengthMilliseconds : 0;
+    song.cover = details ? details->cover : std::filesystem::path();
     song.language = GuessLanguage(song.title, song.singer);
     song.identity = IdentifySong(file.path).value_or(SongIdentity {file.size, 0});
     song.titleReadings = ComposeReadings(m_folding.Fold(song.title), m_pinyin);

@@ -35,7 +35,6 @@ using IdentifyFile = std::function<std::optional<SongIdentity>(const std::filesy
 // Only new files of the size of a song no longer found are identified.
 ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<SongFile> found, const IdentifyFile& identify);
 
-
 // What a song folder holds: every song file under it and its subfolders, and the folders that
 // could not be listed (the folder itself when it is missing), whose files are skipped.
 struct FoundSongFiles {

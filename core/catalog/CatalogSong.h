@@ -25,6 +25,8 @@ struct CatalogSong {
     // separated by spaces, a Han character's pinyin readings separated by "/".
     std::string titleReadings;
     std::string singerReadings;
+    // The song's own picture file (an UltraStar #COVER), not looked at by the scan; empty for none.
+    std::filesystem::path cover;
 
     bool operator==(const CatalogSong&) const = default;
 };

@@ -12,6 +12,7 @@ struct SongDetails {
     std::u16string title; // empty when the file does not say
     std::u16string singer;
     std::int32_t lengthMilliseconds = 0;
+    std::filesystem::path cover; // the song's own picture file (an UltraStar #COVER); empty for none
 };
 
 // Reads a song file's details for the catalogue. Called on the scanning thread.

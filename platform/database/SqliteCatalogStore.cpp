@@ -18,7 +18,8 @@ namespace {
 
 // "LKOK": marks the file as this program's catalogue.
 constexpr int kApplicationId = 0x4C4B4F4B;
-constexpr int kSchemaVersion = 1;
+// Version 2 adds the songs' covers.
+constexpr int kSchemaVersion = 2;
 constexpr int kBusyTimeoutMilliseconds = 5000;
 
 // Every table, made where missing: a catalogue of an earlier version gains those it lacks.
@@ -37,7 +38,8 @@ CREATE TABLE IF NOT EXISTS songs(
   hash INTEGER NOT NULL,
   times_sung INTEGER NOT NULL DEFAULT 0,
   title_readings TEXT NOT NULL,
-  singer_readings TEXT NOT NULL);
+  singer_readings TEXT NOT NULL,
+  cover BLOB NOT NULL DEFAULT x'');
 CREATE TABLE IF NOT EXISTS unreadable(path BLOB PRIMARY KEY, size INTEGER NOT NULL, modified INTEGER NOT NULL);
 )";
 
@@ -205,11 +207,14 @@ bool CSqliteCatalogStore::OpenAndCheck()
         }
         if (objects != 0) {
             CStatement check(*this, "PRAGMA quick_check");
-            if (applicationId != kApplicationId || version != kSchemaVersion || !check.Step() || check.Text(0) != "ok")
+            if (applicationId != kApplicationId || version < 1 || version > kSchemaVersion || !check.Step()
+                || check.Text(0) != "ok")
                 return false;
         }
         Execute("PRAGMA journal_mode=WAL");
         Execute("PRAGMA synchronous=NORMAL");
+        if (objects != 0 && version < kSchemaVersion)
+            Migrate();
         if (objects != 0)
             Execute(kSchema);
         else if (!WriteSchema(m_database))
@@ -219,6 +224,24 @@ bool CSqliteCatalogStore::OpenAndCheck()
         // Only a file that is no database or a damaged one is set aside; a busy one is an error.
         if (m_lastError == SQLITE_NOTADB || m_lastError == SQLITE_CORRUPT)
             return false;
+        throw;
+    }
+}
+
+void CSqliteCatalogStore::Migrate()
+{
+    // Another process may be migrating the file too: the version is read again under the write lock.
+    Execute("BEGIN IMMEDIATE");
+    try {
+        const std::int64_t version = CStatement(*this, "SELECT user_version FROM pragma_user_version").Run();
+        // The UltraStar songs scanned before covers were kept are read again by the next scan.
+        if (version < 2)
+            Execute("ALTER TABLE songs ADD COLUMN cover BLOB NOT NULL DEFAULT x'';"
+                    "UPDATE songs SET modified = 0 WHERE format = 'txt'");
+        Execute(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
+        Execute("COMMIT");
+    } catch (...) {
+        sqlite3_exec(m_database, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
 }
@@ -285,7 +308,7 @@ std::vector<CatalogSong> CSqliteCatalogStore::LoadSongs()
     std::vector<CatalogSong> songs;
     CStatement select(*this,
         "SELECT id, path, title, singer, format, length_ms, language, size, modified, hash,"
-        " times_sung, title_readings, singer_readings FROM songs ORDER BY id");
+        " times_sung, title_readings, singer_readings, cover FROM songs ORDER BY id");
     while (select.Step()) {
         CatalogSong song;
         song.id = select.Integer(0);
@@ -302,6 +325,7 @@ std::vector<CatalogSong> CSqliteCatalogStore::LoadSongs()
         song.timesSung = static_cast<std::int32_t>(select.Integer(10));
         song.titleReadings = select.Text(11);
         song.singerReadings = select.Text(12);
+        song.cover = select.Text(13);
         songs.push_back(std::move(song));
     }
     return songs;
@@ -325,12 +349,14 @@ void CSqliteCatalogStore::Apply(CatalogChanges& changes)
             remove.Bind(1, id).Run();
         CStatement insert(*this,
             "INSERT INTO songs(path, title, singer, format, length_ms, language, size, modified, hash,"
-            " title_readings, singer_readings) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"
+            " title_readings, singer_readings, cover) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"
             " ON CONFLICT(path) DO UPDATE SET title = ?2, singer = ?3, format = ?4, length_ms = ?5, language = ?6,"
-            " size = ?7, modified = ?8, hash = ?9, title_readings = ?10, singer_readings = ?11 RETURNING id");
+            " size = ?7, modified = ?8, hash = ?9, title_readings = ?10, singer_readings = ?11, cover = ?12"
+            " RETURNING id");
         CStatement update(*this,
             "UPDATE songs SET path = ?1, title = ?2, singer = ?3, format = ?4, length_ms = ?5, language = ?6,"
-            " size = ?7, modified = ?8, hash = ?9, title_readings = ?10, singer_readings = ?11 WHERE id = ?12");
+            " size = ?7, modified = ?8, hash = ?9, title_readings = ?10, singer_readings = ?11, cover = ?12"
+            " WHERE id = ?13");
         auto bind = [](CStatement& statement, const CatalogSong& song) -> CStatement& {
             return statement.Bind(1, Blob(song.path), true)
                 .Bind(2, Utf16ToUtf8(song.title))
@@ -342,12 +368,13 @@ void CSqliteCatalogStore::Apply(CatalogChanges& changes)
                 .Bind(8, song.modified)
                 .Bind(9, static_cast<std::int64_t>(song.identity.hash))
                 .Bind(10, song.titleReadings)
-                .Bind(11, song.singerReadings);
+                .Bind(11, song.singerReadings)
+                .Bind(12, Blob(song.cover), true);
         };
         for (CatalogSong& song : changes.added)
             song.id = bind(insert, song).Run();
         for (const CatalogSong& song : changes.changed)
-            bind(update, song).Bind(12, song.id).Run();
+            bind(update, song).Bind(13, song.id).Run();
         CStatement forget(*this, "DELETE FROM unreadable WHERE path = ?");
         for (const std::filesystem::path& path : changes.forgotten)
             forget.Bind(1, Blob(path), true).Run();

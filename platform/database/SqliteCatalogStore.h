@@ -17,7 +17,8 @@ inline constexpr std::string_view kCatalogFileName = "Catalog.db";
 // name ("Catalog.db.damaged", then ".damaged-2" …), never deleting it, and starts an empty
 // catalogue; SetAsideWarning then says so in one line. A new catalogue is made beside its name
 // and linked in whole, so an empty file is never one that is being made. Several stores may be
-// open on one file, one per thread, and in several processes. Errors are raised as
+// open on one file, one per thread, and in several processes. A catalogue of an earlier version is
+// migrated when opened; one of a later version is set aside as foreign. Errors are raised as
 // std::runtime_error.
 class CSqliteCatalogStore final : public ICatalogStore {
 public:
@@ -43,6 +44,8 @@ private:
 
     void CreateFile();
     bool OpenAndCheck();
+    // Brings a catalogue of an earlier version to this one.
+    void Migrate();
     void Close();
     void Execute(const char* sql);
     [[noreturn]] void Fail(const char* what);

@@ -266,10 +266,13 @@ std::optional<SongDetails> CSongFileReader::ReadUltraStar(const std::filesystem:
     std::error_code error;
     std::optional<SongDetails> details
         = sound.empty() || !std::filesystem::is_regular_file(sound, error) ? std::nullopt : ReadTaggedFile(sound);
-    if (!details)
-        details = SongDetails {{}, {}, static_cast<std::int32_t>(std::lround(song->LengthSeconds() * 1000))};
+    if (!details) {
+        details.emplace();
+        details->lengthMilliseconds = static_cast<std::int32_t>(std::lround(song->LengthSeconds() * 1000));
+    }
     details->title = song->title;
     details->singer = song->artist;
+    details->cover = UltraStarFile(path, song->cover);
     return details;
 }
 

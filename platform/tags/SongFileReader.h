@@ -17,7 +17,7 @@ class CQuietPrompts;
 // through the video reader, and what those leave out from the [ti:] and [ar:] tags of the LRC file
 // the lyric lookup finds for it; a MIDI file's title and length through the program's own MIDI
 // reader, a .kar file's from its first two @T lines (title and singer) before that; an UltraStar
-// song's from its headers, its length from its sound file's; its texts in
+// song's from its headers, its length from its sound file's, its cover's path from #COVER; its texts in
 // the encoding the detector finds. Nothing for a file that none reads, and for an MP3, Ogg or FLAC
 // file whose sound TagLib would search far for (not within 1 MiB of where it starts looking). The
 // Lyric folder is listed once, when the reader is made. One thread at a time.

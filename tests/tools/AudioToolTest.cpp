@@ -139,6 +139,33 @@ TEST_F(AudioToolTest, CatalogFrameAndRenderSayWhatWentWrongAndFfmpegStaysQuiet)
     EXPECT_EQ(m_errors, "错误: 视频文件中的画面无法解码: a.mkv\n");
 }
 
+// Times in seconds from the audio's start: #GAP 1000 ms, then a beat is 60 / (4 × 150) s.
+TEST_F(AudioToolTest, InfoLyricsAndCatalogReadAnUltraStarSong)
+{
+    std::filesystem::create_directory(m_folder.Path() / "songs");
+    m_folder.WriteFile("songs/song.txt",
+        "#VERSION:1.1.0\n#TITLE:月光\n#ARTIST:小明\n#AUDIO:月光.wav\n#BPM:150\n#GAP:1000\n"
+        ": 0 4 60 月\n: 4 4 62 光\n- 10\n* 12 6 64 照\nF 20 2 0 啊\nE\n");
+    test::WriteWavFile(m_folder.Path() / "songs/月光.wav", std::vector<std::int16_t>(8000), 8000, 1);
+    ASSERT_EQ(Run("", "info songs/song.txt"), 0) << m_errors;
+    EXPECT_TRUE(m_output.starts_with(R"({"version":"1.1.0","encoding":"UTF-8",)")) << m_output;
+    EXPECT_NE(m_output.find(R"("voices":1,"notes":4,"lines":2,"length_seconds":3.2)"), std::string::npos) << m_output;
+    ASSERT_EQ(Run("", "lyrics songs/song.txt"), 0) << m_errors;
+    EXPECT_EQ(m_output,
+        R"({"encoding":"UTF-8","syllables":[{"time":1,"end":1.3999999999999999,"text":"月","pitch":60,)"
+        R"("type":"normal","voice":1,"line_break":false},{"time":1.3999999999999999,"end":1.8,"text":"光",)"
+        R"("pitch":62,"type":"normal","voice":1,"line_break":false},{"time":2.2000000000000002,)"
+        R"("end":2.7999999999999998,"text":"照","pitch":64,"type":"golden","voice":1,"line_break":true},)"
+        R"({"time":3,"end":3.2000000000000002,"text":"啊","pitch":0,"type":"freestyle","voice":1,"line_break":false}]})"
+        "\n");
+    ASSERT_EQ(Run("", "catalog add songs"), 0) << m_errors;
+    ASSERT_EQ(Run("", "catalog search yg"), 0) << m_errors;
+    EXPECT_NE(m_output.find(R"("title":"月光","singer":"小明","path":")" + m_folder.Path().string()
+                  + R"(/songs/song.txt","kind":"txt","length_ms":1000,)"),
+        std::string::npos)
+        << m_output;
+}
+
 TEST_F(AudioToolTest, GbkAndFfNamedSongsGoFromAListToPlay)
 {
     const std::string folder = m_folder.Path().string();

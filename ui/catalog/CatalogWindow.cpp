@@ -1,6 +1,7 @@
 #include "ui/catalog/CatalogWindow.h"
 
 #include "common/Text.h"
+#include "ui/catalog/CoverPictures.h"
 #include "ui/catalog/SongFoldersDialog.h"
 
 #include <QAbstractTableModel>
@@ -59,14 +60,20 @@ QPushButton* Button(const QString& text, QWidget* parent)
 
 // The search results as the list shows them, with the index they point into. Rows are made only
 // as they are painted, so that a keystroke costs the search and the rows in sight, not a widget
-// item for every result.
+// item for every result. A song's cover shows beside its title once it is read.
 class CSearchResultsModel final : public QAbstractTableModel {
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    CSearchResultsModel(int coverSide, QObject* parent)
+        : QAbstractTableModel(parent)
+        , m_covers(new CCoverPictures(coverSide, this))
+    {
+        connect(m_covers, &CCoverPictures::coverRead, this, &CSearchResultsModel::CoverRead);
+    }
 
     void Show(std::shared_ptr<const CCatalogIndex> index, std::vector<SearchResult> results)
     {
         beginResetModel();
+        m_covers->DropWaiting();
         m_index = std::move(index);
         m_results = std::move(results);
         endResetModel();
@@ -85,6 +92,10 @@ public:
     QVariant data(const QModelIndex& index, int role) const override
     {
         const CatalogSong* song = Song(index.row());
+        if (role == Qt::DecorationRole && index.column() == 0 && song && !song->cover.empty()) {
+            const QPixmap cover = m_covers->Cover(QByteArray::fromStdString(song->cover.native()));
+            return cover.isNull() ? QVariant() : QVariant(cover);
+        }
         if (role != Qt::DisplayRole || !song)
             return {};
         switch (index.column()) {
@@ -108,6 +119,17 @@ public:
     }
 
 private:
+    void CoverRead(const QByteArray& file)
+    {
+        const std::string_view path(file.constData(), static_cast<size_t>(file.size()));
+        for (size_t row = 0; row < m_results.size(); ++row)
+            if (m_results[row].song->cover.native() == path) {
+                const QModelIndex title = index(static_cast<int>(row), 0);
+                emit dataChanged(title, title, {Qt::DecorationRole});
+            }
+    }
+
+    CCoverPictures* m_covers;
     std::shared_ptr<const CCatalogIndex> m_index;
     std::vector<SearchResult> m_results;
 };
@@ -152,8 +174,11 @@ void CCatalogWindow::BuildLayout()
     m_performer->setPlaceholderText(QStringLiteral("演唱者"));
     m_performer->setAccessibleName(QStringLiteral("演唱者"));
 
-    m_shown = new CSearchResultsModel(this);
     m_results = new QTreeView(this);
+    // A cover as tall as a line of text: rows stay as high as without.
+    const int coverSide = m_results->fontMetrics().height();
+    m_results->setIconSize({coverSide, coverSide});
+    m_shown = new CSearchResultsModel(coverSide, this);
     m_results->setAccessibleName(QStringLiteral("搜索结果"));
     m_results->setModel(m_shown);
     m_results->setRootIsDecorated(false);

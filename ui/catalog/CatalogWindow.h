@@ -49,13 +49,12 @@ struct CatalogWindowParts {
     std::function<bool()> nothingPlays; // nothing plays or records
 };
 
-// 点歌 and 已点歌曲 side by side: a search box whose results follow every keystroke (title,
-// singer, kind, length), filters by singer and kind, 点歌 / 优先 / 播放 (double-click or Enter =
-// 点歌); the queue with drag to reorder, 优先, 删除, 切歌 and 连续播放; 歌库... adds and removes song
-// folders (CSongFoldersDialog) and scans in the background with a progress bar and 取消; the
-// status line counts what the scan could not read, and its tooltip names it. The catalogue
-// service loads and scans; the results search the index it published last. Keyboard first:
-// type, Up/Down move in the results, Enter picks.
+// 点歌 and 已点歌曲 side by side: a search box whose results follow every keystroke (title with
+// the song's cover where it has one, singer, kind, length), filters by singer and kind, 点歌 / 优先 / 播放
+// (double-click or Enter = 点歌); the queue with drag to reorder, 优先, 删除, 切歌 and 连续播放; 歌库... adds and
+// removes song folders (CSongFoldersDialog) and scans in the background with a progress bar and 取消; the status line
+// counts what the scan could not read, and its tooltip names it. The catalogue service loads and scans; the results
+// search the index it published last. Keyboard first: type, Up/Down move in the results, Enter picks.
 class CCatalogWindow final : public QWidget, private ICatalogListener {
     Q_OBJECT
 public:

@@ -9,6 +9,7 @@
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <fstream>
@@ -78,6 +79,8 @@ TEST(SqliteCatalogStoreTest, StoresAndSetsAsideAForeignFile)
     song.identity = {3, 0xFEDCBA9876543210};
     song.size = 3;
     song.titleReadings = "qing tian";
+    song.modified = 5;
+    song.cover = folder.Path() / "歌/封面.jpg";
     {
         CSqliteCatalogStore store(file);
         store.AddFolder(folder.Path() / "歌");
@@ -97,13 +100,14 @@ TEST(SqliteCatalogStoreTest, StoresAndSetsAsideAForeignFile)
     // A folder's removal keeps what lies under another song folder inside it.
     CatalogChanges nested;
     nested.added = {song};
-    nested.added[0].path = folder.Path() / "歌/新歌/b.mp3";
+    nested.added[0].path = folder.Path() / "歌/新歌/b.txt";
+    nested.added[0].format = "txt";
     nested.unreadable = {{folder.Path() / "歌/bad.mp3", 5, 6}, {folder.Path() / "歌/新歌/bad.mp3", 7, 8}};
     reopened.AddFolder(folder.Path() / "歌/新歌");
     reopened.Apply(nested);
     reopened.RemoveFolder(folder.Path() / "歌");
     ASSERT_EQ(reopened.LoadSongs().size(), 1u);
-    EXPECT_EQ(reopened.LoadSongs()[0].path, folder.Path() / "歌/新歌/b.mp3");
+    EXPECT_EQ(reopened.LoadSongs()[0].path, folder.Path() / "歌/新歌/b.txt");
     EXPECT_EQ(reopened.LoadUnreadable(), (std::vector<SongFile> {{folder.Path() / "歌/新歌/bad.mp3", 7, 8}}));
 
     // A foreign file and an empty one, which a crash or a full disk leaves, are set aside and said.
@@ -116,6 +120,16 @@ TEST(SqliteCatalogStoreTest, StoresAndSetsAsideAForeignFile)
             test::ReadWholeFile(folder.Path() / (content.empty() ? "Foreign.db.damaged-2" : "Foreign.db.damaged")),
             content);
     }
+
+    // A catalogue of version 1 gains covers; its UltraStar songs are read again by the next scan.
+    sqlite3* older = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &older), SQLITE_OK);
+    EXPECT_EQ(
+        sqlite3_exec(older, "ALTER TABLE songs DROP COLUMN cover; PRAGMA user_version=1", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(older);
+    const std::vector<CatalogSong> migrated = CSqliteCatalogStore(file).LoadSongs();
+    EXPECT_EQ(std::tuple(migrated.at(0).cover, migrated[0].modified), std::tuple(std::filesystem::path(), 0));
 }
 
 // The real reader, counting its reads of each file; one file makes it throw.
@@ -152,6 +166,8 @@ TEST(CatalogScannerTest, ScansRescansAndRemembersUnreadableFilesAndFoldersAndCap
     const std::filesystem::path gbkSong = songs / "\xD6\xD0\xCE\xC4.wav";
     test::WriteWavFile(gbkSong, std::vector<std::int16_t>(4410));
     std::ofstream(songs / "\xCB\xB5\xC3\xF7.txt") << "not a song";
+    folder.WriteFile("songs/sub/song.txt",
+        "#TITLE:红日\n#ARTIST:李克勤\n#BPM:200\n#MP3:红日.wav\n#COVER:封面.jpg\n: 0 8 5 Hong\nE\n");
     // Three silent MPEG-1 layer III frames: a song, and the start of one that 2 GB of zeros follow.
     std::string frames;
     for (int frame = 0; frame < 3; ++frame)
@@ -177,7 +193,7 @@ TEST(CatalogScannerTest, ScansRescansAndRemembersUnreadableFilesAndFoldersAndCap
     CCatalogScanner scanner(store, reader, readings, readings, names);
     for (int scan = 0; scan < 2; ++scan) {
         const ScanReport report = scanner.Scan({});
-        EXPECT_EQ(report.songs, 5u);
+        EXPECT_EQ(report.songs, 6u);
         EXPECT_EQ(std::set(report.unreadable.begin(), report.unreadable.end()),
             (std::set {songs / "broken.mp3", songs / "frames then zeros.mp3", songs / "zeros.flac", songs / "zeros.mp3",
                 songs / "zeros.ogg"}));
@@ -200,6 +216,11 @@ TEST(CatalogScannerTest, ScansRescansAndRemembersUnreadableFilesAndFoldersAndCap
         titles.insert(song.title);
     EXPECT_TRUE(titles.contains(std::u16string(kLongestCatalogText, u'x')));
     EXPECT_TRUE(titles.contains(std::u16string(kLongestCatalogText - 1, u'y')));
+    const auto ultraStar = index.Search(u"hr", {}, 5);
+    ASSERT_EQ(ultraStar.size(), 1u);
+    EXPECT_EQ(std::tuple(ultraStar[0].song->singer, ultraStar[0].song->format, ultraStar[0].song->lengthMilliseconds,
+                  ultraStar[0].song->cover),
+        std::tuple(u"李克勤", "txt", 600, songs / "sub/封面.jpg"));
 
     // A moved song keeps its id; a changed unreadable file is read again; one gone is forgotten.
     std::filesystem::rename(songs / "sub/01 - 茉莉花.mid", songs / "jasmine.mid");

@@ -11,6 +11,7 @@
 #include "ui/desktop/QtUiThreadPoster.h"
 
 #include <QAccessible>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -36,6 +37,10 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     std::filesystem::create_directories(songs / "周杰伦");
     for (const char* name : {"邓丽君 - 月亮代表我的心.wav", "周杰伦/周杰伦 - 晴天.wav", "周杰伦/稻香(周杰伦).wav"})
         test::WriteWavFile(songs / name, std::vector<std::int16_t>(4410 * 2));
+    folder.WriteFile("歌库/红日.txt", "#TITLE:红日\n#ARTIST:李克勤\n#BPM:100\n#COVER:cover.png\n: 0 4 60 hong\nE\n");
+    QImage red(64, 48, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(QString::fromStdString((songs / "cover.png").string())));
     CIcuTextReadings readings;
     const auto codePage = CreateLegacyCodePage();
     const CPathDisplay names(*codePage, NoEncodingDetection());
@@ -59,7 +64,23 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     QSignalSpy ready(&window, &CCatalogWindow::catalogueReady);
     window.AddFolder(songs);
     ASSERT_TRUE(ready.wait(20000));
-    EXPECT_EQ(catalogue.Index()->Size(), 3u);
+    EXPECT_EQ(catalogue.Index()->Size(), 4u);
+
+    // An UltraStar song's cover shows beside its title once read; a song without one shows
+    // none. Red, tinted on the selected row.
+    const auto titleIsRed = [&window](const QString& query) {
+        window.SearchBox()->setText(query);
+        window.Results()->repaint();
+        const QPoint inCover = window.Results()->visualRect(window.Results()->model()->index(0, 0)).topLeft();
+        const QColor colour = window.Results()->viewport()->grab().toImage().pixelColor(inCover + QPoint(8, 8));
+        return colour.red() > 150 && colour.green() < 100;
+    };
+    QSignalSpy covered(window.Results()->model(), &QAbstractItemModel::dataChanged);
+    titleIsRed(QStringLiteral("hr"));
+    ASSERT_TRUE(covered.wait(20000));
+    EXPECT_TRUE(titleIsRed(QStringLiteral("hr")));
+    EXPECT_FALSE(titleIsRed(QStringLiteral("qt")));
+    window.SearchBox()->clear();
 
     QTest::keyClicks(window.SearchBox(), QStringLiteral("zjl"));
     ASSERT_EQ(window.Results()->model()->rowCount(), 2);
