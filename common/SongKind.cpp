@@ -94,11 +94,17 @@ bool IsSongFileName(std::u16string_view path)
     return FindSongFileType(path) != nullptr;
 }
 
-bool LooksLikeUltraStarSong(std::string_view firstBytes)
+namespace {
+
+// Calls onHeader(key in upper case, value) for each of the first non-empty lines (after a UTF-8
+// byte-order mark) while they are "#KEY:VALUE" headers; whether one of them was #TITLE, #BPM or
+// #VERSION.
+template <typename OnHeader> bool ReadUltraStarHeaders(std::string_view firstBytes, OnHeader onHeader)
 {
     std::string_view bytes = firstBytes.substr(0, kUltraStarProbeBytes);
     if (bytes.starts_with("\xEF\xBB\xBF"))
         bytes.remove_prefix(3);
+    bool song = false;
     while (!bytes.empty()) {
         const size_t end = std::min(bytes.find_first_of("\r\n"), bytes.size());
         const std::string_view line = Trimmed(bytes.substr(0, end), " \t");
@@ -107,25 +113,50 @@ bool LooksLikeUltraStarSong(std::string_view firstBytes)
             continue;
         const size_t colon = line.find(':');
         if (line.front() != '#' || colon == std::string_view::npos)
-            return false;
+            break;
         std::string key(Trimmed(line.substr(1, colon - 1), " \t"));
         for (char& character : key)
             character = character >= 'a' && character <= 'z' ? char(character - 'a' + 'A') : character;
-        if (key == "TITLE" || key == "BPM" || key == "VERSION")
-            return true;
+        song = song || key == "TITLE" || key == "BPM" || key == "VERSION";
+        onHeader(key, Trimmed(line.substr(colon + 1), " \t"));
     }
-    return false;
+    return song;
+}
+
+// The first kUltraStarProbeBytes of a regular file; empty when it cannot be read.
+std::string ReadHead(const std::filesystem::path& path)
+{
+    const CRegularFile file(path, UINT64_MAX);
+    std::string head(static_cast<size_t>(std::min<std::uint64_t>(file.Size(), kUltraStarProbeBytes)), '\0');
+    return file.IsOpen() && file.ReadAt(0, head.data(), head.size()) ? head : std::string();
+}
+
+} // namespace
+
+bool LooksLikeUltraStarSong(std::string_view firstBytes)
+{
+    return ReadUltraStarHeaders(firstBytes, [](const std::string&, std::string_view) {});
 }
 
 bool IsSongFile(const std::filesystem::path& path)
 {
     if (!IsSongFileName(PathToUtf16(path)))
         return false;
-    if (!IsUltraStarFileName(PathToUtf16(path)))
-        return true;
-    const CRegularFile file(path, UINT64_MAX);
-    std::string head(static_cast<size_t>(std::min<std::uint64_t>(file.Size(), kUltraStarProbeBytes)), '\0');
-    return file.IsOpen() && file.ReadAt(0, head.data(), head.size()) && LooksLikeUltraStarSong(head);
+    return !IsUltraStarFileName(PathToUtf16(path)) || LooksLikeUltraStarSong(ReadHead(path));
+}
+
+std::vector<std::filesystem::path> UltraStarMediaFiles(const std::filesystem::path& song)
+{
+    std::vector<std::filesystem::path> files;
+    if (!IsUltraStarFileName(PathToUtf16(song)))
+        return files;
+    const bool isSong = ReadUltraStarHeaders(ReadHead(song), [&](const std::string& key, std::string_view value) {
+        const std::filesystem::path name(value);
+        const bool media = key == "MP3" || key == "AUDIO" || key == "VOCALS" || key == "INSTRUMENTAL" || key == "VIDEO";
+        if (media && !value.empty() && name.is_relative())
+            files.push_back((song.parent_path() / name).lexically_normal());
+    });
+    return isSong ? files : std::vector<std::filesystem::path> {};
 }
 
 std::optional<std::string> SongFileFormat(std::u16string_view path)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace linlangok {
 
@@ -42,6 +45,26 @@ bool LooksLikeUltraStarSong(std::string_view firstBytes);
 // Whether the file is a song the program plays: by its name, and a ".txt" file by its first bytes
 // (LooksLikeUltraStarSong). Any thread; false for a file that cannot be read.
 bool IsSongFile(const std::filesystem::path& path);
+// The files an UltraStar song names beside itself for its sound and its video (#MP3, #AUDIO,
+// #VOCALS, #INSTRUMENTAL, #VIDEO: the header's bytes as a relative path, lexically normal): parts
+// of the song, no songs of their own. Read from its first kUltraStarProbeBytes; none for another
+// file.
+std::vector<std::filesystem::path> UltraStarMediaFiles(const std::filesystem::path& song);
+// Leaves out of the files of one folder (from `first` on; `pathOf` gives a file's path) the media
+// files that an UltraStar song among them names.
+template <typename File, typename PathOf>
+void LeaveOutUltraStarMedia(std::vector<File>& files, std::size_t first, PathOf pathOf)
+{
+    std::set<std::filesystem::path> media;
+    for (std::size_t index = first; index < files.size(); ++index) {
+        for (std::filesystem::path& file : UltraStarMediaFiles(pathOf(files[index])))
+            media.insert(std::move(file));
+    }
+    if (!media.empty())
+        files.erase(std::remove_if(files.begin() + std::ptrdiff_t(first), files.end(),
+                        [&](const File& file) { return media.contains(pathOf(file).lexically_normal()); }),
+            files.end());
+}
 
 // The catalogue's format of a song file: its lower-case extension, with "midi" and "jp" as
 // "mid"; nothing for a path that names no song.

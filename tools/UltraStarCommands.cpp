@@ -93,8 +93,8 @@ int RunUltraStarLyrics(ToolContext& context)
         for (size_t index = line.firstNote; index < line.firstNote + line.noteCount; ++index) {
             const UltraStarNote& note = song.notes[index];
             json.BeginObject();
-            json.Key("time").Value(note.start);
-            json.Key("end").Value(note.end);
+            json.Key("time").Value(note.start, 3);
+            json.Key("end").Value(note.end, 3);
             json.Key("text").Value(std::u16string_view(note.text));
             json.Key("pitch").Value(note.pitch);
             json.Key("type").Value(NoteKindName(note.kind));

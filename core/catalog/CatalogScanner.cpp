@@ -38,6 +38,7 @@ FoundSongFiles FindSongFiles(const std::filesystem::path& folder, std::stop_toke
         const std::filesystem::path listed = std::move(pending.back());
         pending.pop_back();
         std::error_code error;
+        const size_t listedFrom = found.files.size();
         std::filesystem::directory_iterator walk(listed, error);
         for (const std::filesystem::directory_iterator end; !error && walk != end; walk.increment(error)) {
             std::error_code entryError;
@@ -54,6 +55,7 @@ FoundSongFiles FindSongFiles(const std::filesystem::path& folder, std::stop_toke
         }
         if (error)
             found.unreadableFolders.push_back(listed);
+        LeaveOutUltraStarMedia(found.files, listedFrom, [](const SongFile& file) { return file.path; });
     }
     return found;
 }

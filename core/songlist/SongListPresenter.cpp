@@ -107,6 +107,7 @@ bool CSongListPresenter::ContinueAddingFolder()
         return true;
     std::vector<FoundFile> files = m_folderListing->TakeFiles();
     std::erase_if(files, [](const FoundFile& file) { return !IsSongFile(file.fullPath); });
+    LeaveOutUltraStarMedia(files, 0, [](const FoundFile& file) { return file.fullPath; });
     FinishAddingFolder(std::move(files));
     return false;
 }
