@@ -16,7 +16,7 @@ packages=(
   libmp3lame-dev lame
   libuchardet-dev libicu-dev
   libebur128-dev ffmpeg
-  libaubio-dev
+  libaubio-dev libfftw3-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
   libsqlite3-dev libtag1-dev
   libzip-dev libpng-dev

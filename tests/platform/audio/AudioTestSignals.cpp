@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <iterator>
 #include <numbers>
 #include <numeric>
@@ -61,6 +62,28 @@ std::vector<std::int16_t> ChirpFrames(size_t frames, double from, double to, dou
         const double down = 2 * std::numbers::pi * (to * t + (from - to) * t * t / (2 * duration));
         samples[frame * 2] = Sample(amplitude * std::sin(up));
         samples[frame * 2 + 1] = Sample(amplitude * std::sin(down));
+    }
+    return samples;
+}
+
+std::vector<std::int16_t> VoiceFrames(
+    size_t frames, double voiceHertz, double voiceLeft, double voiceRight, const std::vector<PannedTone>& tones)
+{
+    constexpr double kPi = std::numbers::pi;
+    std::vector<std::int16_t> samples(frames * 2);
+    double phase = 0;
+    for (size_t frame = 0; frame < frames; ++frame) {
+        phase += 2 * kPi * voiceHertz * (1 + 0.02 * std::sin(2 * kPi * 5.5 * frame / 44100)) / 44100;
+        double voice = 0;
+        for (int harmonic = 1; harmonic * voiceHertz * 1.02 <= 3000; ++harmonic)
+            voice += std::sin(harmonic * phase) / harmonic;
+        double sides[2] = {voiceLeft * voice, voiceRight * voice};
+        for (const PannedTone& tone : tones) {
+            sides[0] += tone.left * std::sin(2 * kPi * tone.hertz * frame / 44100);
+            sides[1] += tone.right * std::sin(2 * kPi * tone.hertz * frame / 44100);
+        }
+        samples[frame * 2] = Sample(sides[0]);
+        samples[frame * 2 + 1] = Sample(sides[1]);
     }
     return samples;
 }
@@ -200,6 +223,17 @@ double ToneFrequency(const std::int16_t* samples, size_t frames, int channels, i
 double Cents(double frequency, double reference)
 {
     return 1200 * std::log2(frequency / reference);
+}
+
+double Level(const float* samples, size_t frames, int channels, int channel, double hertz)
+{
+    std::complex<double> sum;
+    for (size_t frame = 0; frame < frames; ++frame) {
+        const double weight = 1 - std::cos(2 * std::numbers::pi * static_cast<double>(frame) / frames);
+        const double sample = weight * samples[frame * channels + channel];
+        sum += hertz > 0 ? std::polar(sample, -2 * std::numbers::pi * hertz * frame / 44100) : sample * sample;
+    }
+    return hertz > 0 ? 20 * std::log10(2 * std::abs(sum) / frames) : 10 * std::log10(sum.real() / (1.5 * frames));
 }
 
 std::vector<Mp3Frame> Mp3Frames(const std::string& bytes)

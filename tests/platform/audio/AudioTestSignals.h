@@ -25,6 +25,17 @@ std::vector<std::int16_t> SineFrames(
 // part of it differs from every other, so a shifted or repeated block shows.
 std::vector<std::int16_t> ChirpFrames(size_t frames, double from, double to, double amplitude);
 
+// A steady tone at these amplitudes (0..1) on the left and the right.
+struct PannedTone {
+    double hertz;
+    double left;
+    double right;
+};
+// Stereo frames of a sung `voiceHertz` (vibrato ±2 % at 5.5 Hz, harmonics up to 3 kHz at 1/n of
+// the amplitudes given) and steady tones beside it.
+std::vector<std::int16_t> VoiceFrames(
+    size_t frames, double voiceHertz, double voiceLeft, double voiceRight, const std::vector<PannedTone>& tones = {});
+
 void WriteWavFile(
     const std::filesystem::path& path, const std::vector<std::int16_t>& samples, int rate = 44100, int channels = 2);
 void WriteMp3File(const std::filesystem::path& path, const std::vector<std::int16_t>& samples);
@@ -62,6 +73,10 @@ double PeakFrequency(
 double ToneFrequency(const std::int16_t* samples, size_t frames, int channels, int channel, int rate = 44100);
 // How far `frequency` lies from `reference`, in cents (hundredths of a semitone).
 double Cents(double frequency, double reference);
+
+// One channel's level (dB against full scale) over interleaved float frames at 44.1 kHz,
+// Hann-weighted: of a tone of `hertz` (its amplitude), or with 0 Hz of everything (RMS).
+double Level(const float* samples, size_t frames, int channels, int channel, double hertz = 0);
 
 // A decoder over 16-bit stereo frames in memory, whose header claims `headerMilliseconds`. After
 // the frames it ends or, with `failAtEnd`, raises as undecodable data does.
