@@ -133,10 +133,12 @@ int RunRenderCommand(ToolContext& context);
 inline constexpr const char* kPlayMidiUsage = "playmidi FILE";
 int RunPlayMidiCommand(ToolContext& context);
 
-// render-audio IN OUT.wav [--transpose N] [--tempo P] [--no-normalize]: an audio file through the
-// player's stretch stage and leveler, -12..12 semitones at 50..150 %, leveled as the session plays
-// it unless told --no-normalize, into a 44.1 kHz 16-bit stereo WAV, as fast as it goes.
-inline constexpr const char* kRenderAudioUsage = "render-audio IN OUT.wav [--transpose N] [--tempo P] [--no-normalize]";
+// render-audio IN OUT.wav [--transpose N] [--tempo P] [--vocal-reduction] [--no-normalize]: an
+// audio file through the player's stretch stage and leveler, -12..12 semitones at 50..150 %,
+// leveled as the session plays it unless told --no-normalize, into a 44.1 kHz 16-bit stereo WAV,
+// as fast as it goes; with --vocal-reduction its backing as 伴唱 plays it (the centre taken out).
+inline constexpr const char* kRenderAudioUsage
+    = "render-audio IN OUT.wav [--transpose N] [--tempo P] [--vocal-reduction] [--no-normalize]";
 int RunRenderAudioCommand(ToolContext& context);
 
 // loudness FILE: a song's measure as the session takes it, and the gain it plays at, as JSON

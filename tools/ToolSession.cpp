@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 #include "platform/audio/RubberBandStretcher.h"
+#include "platform/fft/FftwRealFft.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 
 #include <cmath>
@@ -31,7 +32,7 @@ ToolSession::ToolSession(
     , session(SessionServices {prompts, uiThread, timerDriver, midiDevices, output, OpenSongAudio,
           CRubberBandStretcher::Create, inputDevices, context.mixers, &context.encoder, context.codePage,
           context.textEncodings, std::cout, context.programFolder, context.fileLocks, &loudnessAnalyser,
-          [](const std::filesystem::path& song) { return OpenMp3gSong(song); }, &videoSongs})
+          [](const std::filesystem::path& song) { return OpenMp3gSong(song); }, &videoSongs, CFftwRealFft::Create})
 {
 }
 

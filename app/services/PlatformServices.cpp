@@ -7,6 +7,7 @@
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/fft/FftwRealFft.h"
 #include "platform/http/HttplibServer.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "platform/pitch/AubioPitchTracker.h"
@@ -80,7 +81,7 @@ ApplicationServices CPlatformServices::Services()
         SessionServices {m_prompts, m_uiThread, m_timerDriver, *m_midiDevices, *m_audioOutput, OpenSongAudio,
             CRubberBandStretcher::Create, *m_inputDevices, m_mixers, &m_mp3Encoder, *m_codePage, m_textEncodings,
             std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser,
-            [](const std::filesystem::path& song) { return OpenMp3gSong(song); }, &m_videoSongs},
+            [](const std::filesystem::path& song) { return OpenMp3gSong(song); }, &m_videoSongs, CFftwRealFft::Create},
         *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get(), m_phone.get(),
         MakeAubioPitchTracker, &m_videoMelodies};
 }

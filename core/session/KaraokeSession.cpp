@@ -22,7 +22,7 @@ CKaraokeSession::CKaraokeSession(const SessionServices& services)
           services.audioOutput, services.prompts,
           [this](const std::filesystem::path& path) { return m_video.OpenAudio(path); }, services.makeAudioStretcher))
     , m_keyAndTempo(*m_audioPlayer, m_remembered)
-    , m_video({services.videoSongs, services.openAudioFile, services.openMp3gSong, services.prompts,
+    , m_video({services.videoSongs, services.openAudioFile, services.openMp3gSong, services.makeFft, services.prompts,
           m_texts.PathDisplay(), m_texts.TextEncoding(), services.codePage, m_remembered, *m_audioPlayer, m_melody,
           [this] { return HeardPosition(); }})
     , m_dropouts(services.audioOutput)

@@ -49,6 +49,9 @@ struct SessionServices {
     Mp3gSongOpener openMp3gSong = {};
     // Video songs' sound and pictures; null: video files do not play.
     IVideoSongs* videoSongs = nullptr;
+    // The FFT of the vocal reduction that gives an audio song without a backing of its own one
+    // (CSongVideo::HasBacking); empty: such songs have none.
+    RealFftFactory makeFft = {};
 };
 
 // The karaoke session: turns the chosen accompaniment and lyric files into running engines. It

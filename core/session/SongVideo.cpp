@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 #include "core/picture/VideoPicture.h"
+#include "core/playback/VocalReduction.h"
 #include "core/session/UltraStarSound.h"
 
 #include <stdexcept>
@@ -42,17 +43,12 @@ void CSongVideo::Recall(const SongMemoryValues& values)
 bool CSongVideo::ChooseHeardChannels()
 {
     m_playingTracks.clear();
-    m_pairedSound = false;
+    m_backingPlays = false;
     m_parts.player.SetChannelPick({});
     Probe();
     if (!m_ultraStarError.empty()) {
         m_parts.prompts.ShowError(kCaptionError, PlayFileErrorText(Utf16ToUtf8(m_ultraStarError)));
         return false;
-    }
-    if (m_ultraStar) {
-        m_pairedSound = m_hasInstrumental;
-        ApplyHeardChannels();
-        return true;
     }
     if (!m_info)
         return true;
@@ -90,7 +86,7 @@ void CSongVideo::PlayMp3g(const std::filesystem::path& song)
         m_parts.prompts.ShowError(kCaptionError, PlayFileErrorText(error.what()));
         return;
     }
-    if (m_parts.player.Play(std::move(opened.audio)))
+    if (m_parts.player.Play(WithBacking(std::move(opened.audio))))
         m_picture = std::move(opened.picture);
 }
 
@@ -98,10 +94,16 @@ void CSongVideo::PlayUltraStar(const std::filesystem::path& song)
 {
     std::unique_ptr<IAudioFileDecoder> sound;
     try {
-        sound = OpenUltraStarSound(*m_ultraStar, song, m_parts.openAudioFile, m_pairedSound);
+        sound = OpenUltraStarSound(*m_ultraStar, song, m_parts.openAudioFile, m_hasInstrumental);
     } catch (const std::runtime_error& error) {
         m_parts.prompts.ShowError(kCaptionError, PlayFileErrorText(error.what()));
         return;
+    }
+    if (m_hasInstrumental) {
+        m_backingPlays = true;
+        ApplyHeardChannels();
+    } else {
+        sound = WithBacking(std::move(sound));
     }
     if (m_parts.player.Play(std::move(sound)))
         m_picture = OpenPicture(song);
@@ -113,12 +115,22 @@ std::unique_ptr<IAudioFileDecoder> CSongVideo::OpenAudio(const std::filesystem::
         return m_parts.videoSongs->OpenAudio(path, m_playingTracks);
     if (IsVideoFileName(PathToUtf16(path)))
         throw std::runtime_error("video songs cannot be played");
-    return m_parts.openAudioFile(path);
+    return WithBacking(m_parts.openAudioFile(path));
+}
+
+std::unique_ptr<IAudioFileDecoder> CSongVideo::WithBacking(std::unique_ptr<IAudioFileDecoder> sound)
+{
+    if (!m_parts.makeFft || sound->Channels() != 2)
+        return sound;
+    auto reduced = std::make_unique<CVocalReducedDecoder>(std::move(sound), m_parts.makeFft);
+    m_backingPlays = true;
+    ApplyHeardChannels();
+    return reduced;
 }
 
 void CSongVideo::ApplyHeardChannels()
 {
-    if (m_pairedSound)
+    if (m_backingPlays)
         m_parts.player.SetChannelPick(m_parts.original ? ChannelPick {0, 1} : ChannelPick {2, 3});
     if (!m_playingTracks.empty())
         m_parts.player.SetChannelPick(HeardChannels(m_playingLayout, m_parts.original));
@@ -128,7 +140,7 @@ void CSongVideo::Stop()
 {
     m_picture.reset();
     m_playingTracks.clear();
-    m_pairedSound = false;
+    m_backingPlays = false;
 }
 
 void CSongVideo::Probe()

@@ -8,6 +8,7 @@
 #include "core/picture/SongPicture.h"
 #include "core/picture/VideoSong.h"
 #include "core/playback/AudioPlayer.h"
+#include "core/playback/RealFft.h"
 #include "core/session/RememberedSong.h"
 #include "core/session/VocalLayout.h"
 
@@ -29,6 +30,7 @@ public:
         IVideoSongs* videoSongs; // null: video files do not play
         AudioFileOpener openAudioFile;
         Mp3gSongOpener openMp3gSong; // empty: MP3+G songs play as other audio files
+        RealFftFactory makeFft; // empty: a song without a backing of its own has none
         IUserPrompts& prompts;
         const CPathDisplay& names;
         const ITextEncodingDetector& songTextEncoding; // of UltraStar songs, with the song's override
@@ -54,9 +56,14 @@ public:
     // The accompaniment file read as an UltraStar song, as Recall or ChooseHeardChannels read it;
     // null for another song, or one that could not be read.
     const UltraStarSong* UltraStar() const { return m_ultraStar ? &*m_ultraStar : nullptr; }
-    // An UltraStar song with an instrumental file beside its full mix: the guide-melody switch
-    // hears one or the other (as Recall or ChooseHeardChannels found it).
-    bool HasInstrumental() const { return m_hasInstrumental; }
+    // The audio song (not a video) can be heard with its original vocal or its backing, as the
+    // guide-melody switch says: an UltraStar song's instrumental file beside its mix, else the
+    // song with the centre of its stereo image taken out (CVocalReducedDecoder), when makeFft is
+    // given. As Recall or ChooseHeardChannels found it.
+    bool HasBacking() const
+    {
+        return m_hasInstrumental || (m_parts.makeFft && !m_info && !IsVideoFileName(m_parts.song.Path()));
+    }
     // Where the video's original vocal is: remembered for the song, else the default for its
     // tracks (restored by Recall).
     const VocalLayout& SongVocalLayout() const { return m_layout; }
@@ -93,6 +100,9 @@ private:
     void Probe();
     // Plays an MP3+G song's sound and keeps its picture.
     void PlayMp3g(const std::filesystem::path& song);
+    // The sound with a vocal-reduced pair beside it when it is stereo and makeFft is given; as it
+    // is otherwise.
+    std::unique_ptr<IAudioFileDecoder> WithBacking(std::unique_ptr<IAudioFileDecoder> sound);
     // Plays an UltraStar song's sound files and keeps its video or background.
     void PlayUltraStar(const std::filesystem::path& song);
     // A video's frames; null for a song without them (an MP3+G song's come with its sound).
@@ -106,7 +116,8 @@ private:
     std::optional<UltraStarSong> m_ultraStar; // of the accompaniment file, when an UltraStar song
     std::u16string m_ultraStarError; // why the accompaniment's UltraStar song could not be read
     bool m_hasInstrumental = false;
-    bool m_pairedSound = false; // the UltraStar song that plays is heard from its mix or its instrumental
+    // The audio song that plays is decoded with a backing pair (channels 2 and 3) beside its own.
+    bool m_backingPlays = false;
     std::shared_ptr<ISongPicture> m_picture; // of the song that plays
 };
 

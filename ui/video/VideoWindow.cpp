@@ -131,7 +131,7 @@ void CVideoWindow::ShowVocalState()
 {
     const VocalState state = CurrentVocalState(m_parts.session.Video());
     const bool original = m_parts.session.Melody();
-    const bool switchable = !state.choices.empty() || m_parts.session.Video().HasInstrumental();
+    const bool switchable = !state.choices.empty() || m_parts.session.Video().HasBacking();
     m_vocalSwitch->setEnabled(switchable);
     m_vocalSwitch->setChecked(switchable && original);
     const QString text = original ? QStringLiteral("原唱") : QStringLiteral("伴唱");

@@ -3,6 +3,7 @@
 #include "core/lyrics/LrcLyricView.h"
 #include "midi/MidiFileWriter.h"
 #include "midi/MidiSong.h"
+#include "platform/fft/FftwRealFft.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
 #include "tests/core/session/SessionRig.h"
 #include "tests/platform/audio/AudioTestSignals.h"
@@ -154,7 +155,7 @@ TEST(KaraokeSessionUltraStar, ItsMixAndInstrumentalSwitchLiveItsLyricsAreItsOwnA
         }
         session.SetAccompanimentPath(PathToUtf16(song));
         session.Play();
-        EXPECT_TRUE(session.Video().HasInstrumental());
+        EXPECT_TRUE(session.Video().HasBacking());
         EXPECT_EQ(session.Length(), 2) << "as long as the longer file";
         EXPECT_EQ(session.Lyrics().Path(), PathToUtf16(song));
         ASSERT_TRUE(session.Video().UltraStar());
@@ -171,6 +172,38 @@ TEST(KaraokeSessionUltraStar, ItsMixAndInstrumentalSwitchLiveItsLyricsAreItsOwnA
     ASSERT_GE(audio.samples.size(), 2u * 44100);
     EXPECT_NEAR(test::PeakFrequency(audio.samples.data() + 2 * 4410, 13230, 2, 0, 44100, 100, 1000), 440, 2);
     EXPECT_NEAR(test::PeakFrequency(audio.samples.data() + 2 * 26460, 13230, 2, 0, 44100, 100, 1000), 220, 2);
+}
+
+TEST(KaraokeSessionVocalReduction, AStereoSongsBackingIsItsCentreTakenOutSwitchedLive)
+{
+    test::CSessionDevices devices;
+    auto* pacer = new CManualPacer;
+    const std::filesystem::path heard = devices.home.Path() / "heard.wav";
+    std::unique_ptr<IAudioOutput> output = CreateWavFileAudioOutput(heard, 441, std::unique_ptr<IFramePacer>(pacer));
+    const std::filesystem::path song = devices.home.Path() / "song.wav";
+    test::WriteWavFile(song, test::VoiceFrames(44100, 330, 0.3, 0.3, {{1500, 0.2, 0}}));
+    {
+        SessionServices services = devices.Services(nullptr, output.get());
+        services.makeFft = CFftwRealFft::Create;
+        CKaraokeSession session(services);
+        session.SetAccompanimentPath(PathToUtf16(song));
+        session.RecallSong();
+        EXPECT_TRUE(session.Video().HasBacking());
+        session.Play();
+        pacer->Release(22050);
+        pacer->WaitUntilIdle();
+        session.SetMelody(false);
+        pacer->Release(22050);
+        pacer->WaitUntilIdle();
+        session.Stop();
+    }
+    output.reset();
+    const test::DecodedAudio audio = test::ReadAudioFile(heard);
+    ASSERT_GE(audio.samples.size(), 2u * 44100);
+    std::vector<float> frames(audio.samples.begin(), audio.samples.end());
+    const auto level = [&](size_t from, double hertz) { return test::Level(&frames[2 * from], 13230, 2, 0, hertz); };
+    EXPECT_GT(level(4410, 330) - level(26460, 330), 20) << "the centre voice is gone after the switch";
+    EXPECT_NEAR(level(4410, 1500), level(26460, 1500), 1) << "the tone on the left stays";
 }
 
 TEST_F(KaraokeSessionTest, TheSongEndsAtItsExactLengthNotItsWholeSeconds)
