@@ -28,6 +28,14 @@ void CSongVideo::SetVocalLayout(const VocalLayout& layout)
     }
 }
 
+bool CSongVideo::HasBacking() const
+{
+    if (m_ultraStar)
+        return m_hasInstrumental || static_cast<bool>(m_parts.makeFft);
+    const std::u16string& song = m_parts.song.Path();
+    return m_parts.makeFft && DetectSongKind(song) == ESongKind::Audio && !IsVideoFileName(song);
+}
+
 std::shared_ptr<const SongFrame> CSongVideo::PictureFrame()
 {
     return m_picture ? m_picture->FrameAt(m_parts.heardPosition()) : nullptr;

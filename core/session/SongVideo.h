@@ -60,10 +60,7 @@ public:
     // guide-melody switch says: an UltraStar song's instrumental file beside its mix, else the
     // song with the centre of its stereo image taken out (CVocalReducedDecoder), when makeFft is
     // given. As Recall or ChooseHeardChannels found it.
-    bool HasBacking() const
-    {
-        return m_hasInstrumental || (m_parts.makeFft && !m_info && !IsVideoFileName(m_parts.song.Path()));
-    }
+    bool HasBacking() const;
     // Where the video's original vocal is: remembered for the song, else the default for its
     // tracks (restored by Recall).
     const VocalLayout& SongVocalLayout() const { return m_layout; }
