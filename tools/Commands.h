@@ -220,6 +220,11 @@ int RunMelodyCommand(ToolContext& context);
 inline constexpr const char* kScoreUsage
     = "score SONG VOICE [--difficulty easy|normal|hard] [--transpose N] [--tempo P] [--latency-ms L]";
 int RunScoreCommand(ToolContext& context);
+// effects: the voice effects as JSON {presets: [{name, chain: [{uri, controls: {symbol: value}}]}],
+// plugins: [{uri, name, class}]}, the installed LV2 reverbs and delays.
+inline constexpr const char* kEffectsUsage = "effects";
+int RunEffectsCommand(ToolContext& context);
+
 // The score's members: score, notes, notes_hit and lines.
 void WriteScore(CJsonWriter& json, const SongScore& score);
 

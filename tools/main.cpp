@@ -46,6 +46,7 @@ constexpr ToolCommandEntry kCommands[] = {
     {"frame", kFrameUsage, RunFrameCommand},
     {"melody", kMelodyUsage, RunMelodyCommand},
     {"score", kScoreUsage, RunScoreCommand},
+    {"effects", kEffectsUsage, RunEffectsCommand},
     {nullptr, nullptr, nullptr},
 };
 

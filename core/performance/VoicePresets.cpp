@@ -1,0 +1,41 @@
+#include "core/performance/VoicePresets.h"
+
+namespace linlangok {
+namespace {
+
+constexpr const char* kRoom = "urn:dragonfly:room";
+constexpr const char* kHall = "https://github.com/michaelwillis/dragonfly-reverb";
+constexpr const char* kDelay = "http://drobilla.net/plugins/mda/Delay";
+
+constexpr VoiceEffectControl kKtvRoom[]
+    = {{"dry_level", 80}, {"early_level", 15}, {"late_level", 25}, {"size", 16}, {"predelay", 10}, {"decay", 1.2f}};
+// mda Delay's time goes with the square of its control: 0.4 is 119 ms, 0.635 is 300 ms.
+constexpr VoiceEffectControl kKtvEcho[] = {{"l_delay", 0.4f}, {"r_delay", 0.4f}, {"feedback", 0.2f}, {"fx_mix", 0.15f}};
+constexpr VoiceEffectControl kStudioRoom[]
+    = {{"dry_level", 80}, {"early_level", 15}, {"late_level", 15}, {"size", 8}, {"predelay", 4}, {"decay", 0.4f}};
+constexpr VoiceEffectControl kHallControls[]
+    = {{"dry_level", 80}, {"early_level", 10}, {"late_level", 30}, {"size", 30}, {"delay", 20}, {"decay", 2.4f}};
+constexpr VoiceEffectControl kEchoControls[]
+    = {{"l_delay", 0.635f}, {"r_delay", 0.635f}, {"feedback", 0.45f}, {"fx_mix", 0.35f}};
+
+constexpr VoiceEffectStage kKtv[] = {{kRoom, kKtvRoom}, {kDelay, kKtvEcho}};
+constexpr VoiceEffectStage kStudio[] = {{kRoom, kStudioRoom}};
+constexpr VoiceEffectStage kHallChain[] = {{kHall, kHallControls}};
+constexpr VoiceEffectStage kEcho[] = {{kDelay, kEchoControls}};
+
+constexpr VoicePreset kPresets[] = {
+    {"无", {}},
+    {"KTV", kKtv},
+    {"录音棚", kStudio},
+    {"大厅", kHallChain},
+    {"回声", kEcho},
+};
+
+} // namespace
+
+std::span<const VoicePreset> VoicePresets()
+{
+    return kPresets;
+}
+
+} // namespace linlangok

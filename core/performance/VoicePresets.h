@@ -1,0 +1,29 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace linlangok {
+
+// A control of an effect plugin, by its port symbol, and the value it is set to.
+struct VoiceEffectControl {
+    std::string_view symbol;
+    float value;
+};
+
+// One plugin of a preset's chain, by URI, its other controls at their defaults.
+struct VoiceEffectStage {
+    std::string_view uri;
+    std::span<const VoiceEffectControl> controls;
+};
+
+// A named sound for the voice: its plugins, the voice through each in turn. 无 has none.
+struct VoicePreset {
+    std::string_view name;
+    std::span<const VoiceEffectStage> chain;
+};
+
+// 无, KTV, 录音棚, 大厅, 回声, over the Dragonfly reverbs and mda Delay.
+std::span<const VoicePreset> VoicePresets();
+
+} // namespace linlangok
