@@ -8,7 +8,7 @@ constexpr const char* kHall = "https://github.com/michaelwillis/dragonfly-reverb
 constexpr const char* kDelay = "http://drobilla.net/plugins/mda/Delay";
 
 constexpr VoiceEffectControl kKtvRoom[]
-    = {{"dry_level", 80}, {"early_level", 15}, {"late_level", 25}, {"size", 16}, {"predelay", 10}, {"decay", 1.2f}};
+    = {{"dry_level", 80}, {"early_level", 15}, {"late_level", 25}, {"size", 16}, {"predelay", 10}, {"decay", 2.2f}};
 // mda Delay's time goes with the square of its control: 0.4 is 119 ms, 0.635 is 300 ms.
 constexpr VoiceEffectControl kKtvEcho[] = {{"l_delay", 0.4f}, {"r_delay", 0.4f}, {"feedback", 0.2f}, {"fx_mix", 0.15f}};
 constexpr VoiceEffectControl kStudioRoom[]
