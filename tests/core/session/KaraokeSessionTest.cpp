@@ -131,18 +131,46 @@ TEST(KaraokeSessionMp3g, AnMp3gSongPlaysWithItsPictureAndABrokenOneSaysWhy)
         u"播放文件时出错!\n找不到与“lone.cdg”同名的音频文件(.mp3、.ogg、.wav、.flac)");
 }
 
+// A WAV-file output paced by hand, for what a session makes heard.
+struct CHeardOutput {
+    explicit CHeardOutput(std::filesystem::path path)
+        : file(std::move(path))
+        , output(CreateWavFileAudioOutput(file, 441, std::unique_ptr<IFramePacer>(pacer)))
+    {
+    }
+    // Half a second of the song with its original vocal, then half a second of its backing.
+    void PlaySwitchingHalfWay(CKaraokeSession& session)
+    {
+        session.Play();
+        pacer->Release(22050);
+        pacer->WaitUntilIdle();
+        session.SetMelody(false);
+        pacer->Release(22050);
+        pacer->WaitUntilIdle();
+        session.Stop();
+    }
+    // Once the sessions on the output are gone.
+    test::DecodedAudio Heard()
+    {
+        output.reset();
+        return test::ReadAudioFile(file);
+    }
+
+    std::filesystem::path file;
+    CManualPacer* pacer = new CManualPacer; // owned by the output
+    std::unique_ptr<IAudioOutput> output;
+};
+
 TEST(KaraokeSessionUltraStar, ItsMixAndInstrumentalSwitchLiveItsLyricsAreItsOwnAndAMissingSoundSaysWhy)
 {
     test::CSessionDevices devices;
-    auto* pacer = new CManualPacer;
-    const std::filesystem::path heard = devices.home.Path() / "heard.wav";
-    std::unique_ptr<IAudioOutput> output = CreateWavFileAudioOutput(heard, 441, std::unique_ptr<IFramePacer>(pacer));
+    CHeardOutput heard(devices.home.Path() / "heard.wav");
     test::WriteWavFile(devices.home.Path() / "mix.wav", test::SineFrames(44100, 440, 0.5));
     test::WriteWavFile(devices.home.Path() / "backing.wav", test::SineFrames(88200, 220, 0.5));
     const std::filesystem::path song = devices.home.WriteFile("song.txt",
         "#TITLE:t\n#ARTIST:a\n#AUDIO:mix.wav\n#INSTRUMENTAL:backing.wav\n#BPM:60\n: 0 2 2 la\n- 3\n* 4 2 4 ha\nE\n");
     {
-        CKaraokeSession session(devices.Services(nullptr, output.get()));
+        CKaraokeSession session(devices.Services(nullptr, heard.output.get()));
         for (const auto& [text, message] : {std::pair {"#TITLE:t\n#BPM:60\n#AUDIO:none.wav\n: 0 2 2 la\n",
                                                 u"播放文件时出错!\n找不到歌曲的音频文件“none.wav”"},
                  std::pair {"#TITLE:t\n#BPM:60\n", u"播放文件时出错!\n歌曲中没有音符"}}) {
@@ -160,15 +188,9 @@ TEST(KaraokeSessionUltraStar, ItsMixAndInstrumentalSwitchLiveItsLyricsAreItsOwnA
         EXPECT_EQ(session.Lyrics().Path(), PathToUtf16(song));
         ASSERT_TRUE(session.Video().UltraStar());
         EXPECT_EQ(session.Video().UltraStar()->lines.size(), 2u);
-        pacer->Release(22050);
-        pacer->WaitUntilIdle();
-        session.SetMelody(false); // 伴唱: the instrumental, at once
-        pacer->Release(22050);
-        pacer->WaitUntilIdle();
-        session.Stop();
+        heard.PlaySwitchingHalfWay(session); // 伴唱: the instrumental, at once
     }
-    output.reset();
-    const test::DecodedAudio audio = test::ReadAudioFile(heard);
+    const test::DecodedAudio audio = heard.Heard();
     ASSERT_GE(audio.samples.size(), 2u * 44100);
     EXPECT_NEAR(test::PeakFrequency(audio.samples.data() + 2 * 4410, 13230, 2, 0, 44100, 100, 1000), 440, 2);
     EXPECT_NEAR(test::PeakFrequency(audio.samples.data() + 2 * 26460, 13230, 2, 0, 44100, 100, 1000), 220, 2);
@@ -177,28 +199,19 @@ TEST(KaraokeSessionUltraStar, ItsMixAndInstrumentalSwitchLiveItsLyricsAreItsOwnA
 TEST(KaraokeSessionVocalReduction, AStereoSongsBackingIsItsCentreTakenOutSwitchedLive)
 {
     test::CSessionDevices devices;
-    auto* pacer = new CManualPacer;
-    const std::filesystem::path heard = devices.home.Path() / "heard.wav";
-    std::unique_ptr<IAudioOutput> output = CreateWavFileAudioOutput(heard, 441, std::unique_ptr<IFramePacer>(pacer));
+    CHeardOutput heard(devices.home.Path() / "heard.wav");
     const std::filesystem::path song = devices.home.Path() / "song.wav";
     test::WriteWavFile(song, test::VoiceFrames(44100, 330, 0.3, 0.3, {{1500, 0.2, 0}}));
     {
-        SessionServices services = devices.Services(nullptr, output.get());
+        SessionServices services = devices.Services(nullptr, heard.output.get());
         services.makeFft = CFftwRealFft::Create;
         CKaraokeSession session(services);
         session.SetAccompanimentPath(PathToUtf16(song));
         session.RecallSong();
         EXPECT_TRUE(session.Video().HasBacking());
-        session.Play();
-        pacer->Release(22050);
-        pacer->WaitUntilIdle();
-        session.SetMelody(false);
-        pacer->Release(22050);
-        pacer->WaitUntilIdle();
-        session.Stop();
+        heard.PlaySwitchingHalfWay(session);
     }
-    output.reset();
-    const test::DecodedAudio audio = test::ReadAudioFile(heard);
+    const test::DecodedAudio audio = heard.Heard();
     ASSERT_GE(audio.samples.size(), 2u * 44100);
     std::vector<float> frames(audio.samples.begin(), audio.samples.end());
     const auto level = [&](size_t from, double hertz) { return test::Level(&frames[2 * from], 13230, 2, 0, hertz); };
