@@ -1,5 +1,7 @@
 #include "core/performance/VoicePresets.h"
 
+#include <algorithm>
+
 namespace linlangok {
 namespace {
 
@@ -36,6 +38,34 @@ constexpr VoicePreset kPresets[] = {
 std::span<const VoicePreset> VoicePresets()
 {
     return kPresets;
+}
+
+const VoicePreset* FindVoicePreset(std::string_view name)
+{
+    const auto found = std::find_if(
+        std::begin(kPresets), std::end(kPresets), [name](const VoicePreset& preset) { return preset.name == name; });
+    return found == std::end(kPresets) ? nullptr : found;
+}
+
+VoiceEffectChain ChainOf(const VoicePreset& preset)
+{
+    VoiceEffectChain chain;
+    for (const VoiceEffectStage& stage : preset.chain) {
+        VoiceEffectSetting& setting = chain.emplace_back();
+        setting.uri = stage.uri;
+        for (const VoiceEffectControl& control : stage.controls)
+            setting.controls.emplace_back(std::string(control.symbol), control.value);
+    }
+    return chain;
+}
+
+std::string_view VoicePluginPackage(std::string_view uri)
+{
+    if (uri.starts_with("urn:dragonfly:") || uri.starts_with(kHall))
+        return "dragonfly-reverb-lv2";
+    if (uri.starts_with("http://drobilla.net/plugins/mda/"))
+        return "mda-lv2";
+    return {};
 }
 
 } // namespace linlangok

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/performance/VoiceEffect.h"
+
 #include <span>
 #include <string_view>
 
@@ -25,5 +27,11 @@ struct VoicePreset {
 
 // 无, KTV, 录音棚, 大厅, 回声, over the Dragonfly reverbs and mda Delay.
 std::span<const VoicePreset> VoicePresets();
+// The preset with that name; null when there is none.
+const VoicePreset* FindVoicePreset(std::string_view name);
+// The preset's plugins as a chain to start.
+VoiceEffectChain ChainOf(const VoicePreset& preset);
+// The Debian package that brings the plugin with that URI; empty when it is not one the presets use.
+std::string_view VoicePluginPackage(std::string_view uri);
 
 } // namespace linlangok

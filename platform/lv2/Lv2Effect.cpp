@@ -48,6 +48,10 @@ CLv2Effect::CLv2Effect(std::shared_ptr<Lv2World> world, const LilvPlugin* plugin
     : m_world(std::move(world))
     , m_uri(lilv_node_as_uri(lilv_plugin_get_uri(plugin)))
 {
+    if (LilvNode* name = lilv_plugin_get_name(plugin)) {
+        m_name = lilv_node_as_string(name);
+        lilv_node_free(name);
+    }
     LilvNodes* required = lilv_plugin_get_required_features(plugin);
     std::string missing;
     LILV_FOREACH(nodes, i, required)
@@ -92,6 +96,11 @@ CLv2Effect::CLv2Effect(std::shared_ptr<Lv2World> world, const LilvPlugin* plugin
     if (lilv_plugin_has_latency(plugin))
         m_latencyPort = int(lilv_plugin_get_latency_port_index(plugin));
     lilv_instance_activate(m_instance);
+}
+
+std::string CLv2Effect::FailureReason() const
+{
+    return m_failed ? "效果插件“" + (m_name.empty() ? m_uri : m_name) + "”输出了无效的声音，已关闭。" : std::string();
 }
 
 CLv2Effect::~CLv2Effect()

@@ -36,6 +36,7 @@ public:
     void Process(const float* in, int channels, size_t frames, float* stereoOut) override;
     size_t LatencyFrames() const override;
     bool HasFailed() const override { return m_failed; }
+    std::string FailureReason() const override;
 
     // Sets the control input with that symbol, brought into its range, from the next block on;
     // false when the plugin has none or the value is NaN. The processing thread's, between blocks.
@@ -70,6 +71,7 @@ private:
     std::array<std::array<float, kBlockFrames>, 2> m_in {};
     std::array<std::array<float, kBlockFrames>, 2> m_out {};
     std::string m_uri;
+    std::string m_name;
     int m_inputs = 0;
     int m_outputs = 0;
     uint32_t m_sequenceType = 0;
