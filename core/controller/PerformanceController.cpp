@@ -30,10 +30,27 @@ std::u16string TenthsText(double milliseconds)
 
 } // namespace
 
-CTakePerformance::CTakePerformance(std::unique_ptr<CPerformanceTake> take, IMp3EncoderLibrary* encoder)
+CTakePerformance::CTakePerformance(
+    std::unique_ptr<CPerformanceTake> take, IMp3EncoderLibrary* encoder, CVoiceEffectChoice* voiceEffect)
     : m_take(std::move(take))
     , m_encoder(encoder)
+    , m_voiceEffect(voiceEffect)
 {
+}
+
+std::string CTakePerformance::Write(const std::filesystem::path& path, int voicePercent) const
+{
+    std::string why;
+    const std::unique_ptr<IVoiceEffect> effect = m_voiceEffect ? m_voiceEffect->Start(why) : nullptr;
+    if (effect) {
+        m_take->Write(path, voicePercent, m_encoder, effect.get());
+        if (!effect->HasFailed())
+            return {};
+        why = effect->FailureReason();
+        m_voiceEffect->SwitchOff();
+    }
+    m_take->Write(path, voicePercent, m_encoder);
+    return why.empty() ? why : why + "\n人声没有加效果。";
 }
 
 CPerformanceController::CPerformanceController(
@@ -70,7 +87,7 @@ void CPerformanceController::ToggleAudition()
         return;
     }
     try {
-        m_performance.Write(m_auditionPath, m_voicePercent);
+        ShowNotice(m_performance.Write(m_auditionPath, m_voicePercent));
     } catch (const std::exception& error) {
         m_prompts.ShowMessage(
             {std::u16string(kCaptionError), Utf8ToUtf16(error.what()), EMessageButtons::Ok, EMessageIcon::Error});
@@ -97,7 +114,7 @@ void CPerformanceController::Save()
     if (!target)
         return;
     try {
-        m_performance.Write(*target, m_voicePercent);
+        ShowNotice(m_performance.Write(*target, m_voicePercent));
     } catch (const std::exception& failure) {
         m_prompts.ShowMessage({std::u16string(kCaptionError),
             u"无法保存文件 " + PathToUtf16(*target) + u"\n" + Utf8ToUtf16(failure.what()), EMessageButtons::Ok,
@@ -108,6 +125,13 @@ void CPerformanceController::Save()
 void CPerformanceController::Close()
 {
     StopAudition();
+}
+
+void CPerformanceController::ShowNotice(const std::string& notice)
+{
+    if (!notice.empty())
+        m_prompts.ShowMessage(
+            {std::u16string(kCaptionWarning), Utf8ToUtf16(notice), EMessageButtons::Ok, EMessageIcon::Warning});
 }
 
 void CPerformanceController::StopAudition()

@@ -2,6 +2,7 @@
 
 #include "common/UserPrompts.h"
 #include "core/performance/PerformanceTake.h"
+#include "core/performance/VoiceEffectChoice.h"
 
 #include <filesystem>
 #include <memory>
@@ -40,27 +41,29 @@ public:
     // The singer's score while it was sung (0..100); nothing when the song was not scored.
     virtual std::optional<int> Score() const = 0;
     // Writes the mix, MP3, or WAV when the name ends in ".wav", with the voice at `voicePercent`
-    // (0..100) of the balance. Raises std::runtime_error with a message for the user; the target
-    // is untouched then.
-    virtual void Write(const std::filesystem::path& path, int voicePercent) const = 0;
+    // (0..100) of the balance. Returns what the user should know of a written mix (the voice's
+    // effect could not be heard, and why; UTF-8), empty when nothing. Raises std::runtime_error
+    // with a message for the user; the target is untouched then.
+    virtual std::string Write(const std::filesystem::path& path, int voicePercent) const = 0;
 };
 
 // A recording's performance take, its MP3 written through `encoder` (null: an MP3 fails with the
-// encoder's loading error, a WAV is written all the same).
+// encoder's loading error, a WAV is written all the same), the voice through the effect
+// `voiceEffect` chooses (null: dry). An effect that cannot start leaves the mix dry; one that
+// fails while the mix is written is switched off and the mix written again dry.
 class CTakePerformance final : public IPerformance {
 public:
-    CTakePerformance(std::unique_ptr<CPerformanceTake> take, IMp3EncoderLibrary* encoder);
+    CTakePerformance(
+        std::unique_ptr<CPerformanceTake> take, IMp3EncoderLibrary* encoder, CVoiceEffectChoice* voiceEffect = nullptr);
 
     double AlignmentMs() const override { return m_take->AlignmentMs(); }
     std::optional<int> Score() const override { return m_take->Score(); }
-    void Write(const std::filesystem::path& path, int voicePercent) const override
-    {
-        m_take->Write(path, voicePercent, m_encoder);
-    }
+    std::string Write(const std::filesystem::path& path, int voicePercent) const override;
 
 private:
     std::unique_ptr<CPerformanceTake> m_take;
     IMp3EncoderLibrary* m_encoder;
+    CVoiceEffectChoice* m_voiceEffect;
 };
 
 // Offers to save the performance of a recording that has just been saved. UI thread.
@@ -92,7 +95,8 @@ public:
     void SetVoicePercent(int percent);
 
     // "试听": writes the mix at the balance to the temporary WAV and plays it through the player;
-    // "停止": stops it and removes the file. A mix that cannot be written is shown as an error.
+    // "停止": stops it and removes the file. A mix that cannot be written is shown as an error,
+    // what the user should know of one written as a warning.
     void ToggleAudition();
     bool IsAuditioning() const { return m_auditioning; }
     // The audition button's text: "停止" while the audition plays, "试听" otherwise.
@@ -101,7 +105,8 @@ public:
     void AuditionTick();
 
     // "保存演唱...": asks for an MP3 or WAV path, asks before overwriting (asked again after a No),
-    // and writes the mix at the balance there. A failure is shown with the path and its reason.
+    // and writes the mix at the balance there. A failure is shown with the path and its reason,
+    // what the user should know of the mix as a warning.
     void Save();
 
     // The window closes: the audition stops.
@@ -109,6 +114,8 @@ public:
 
 private:
     void StopAudition();
+    // Shows what the user should know of a mix written; nothing when empty.
+    void ShowNotice(const std::string& notice);
 
     const IPerformance& m_performance;
     IUserPrompts& m_prompts;

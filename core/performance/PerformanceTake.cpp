@@ -2,6 +2,7 @@
 
 #include "common/FileSaver.h"
 #include "common/WavHeader.h"
+#include "core/performance/VoiceEffect.h"
 
 #include <algorithm>
 #include <array>
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -23,6 +25,10 @@ constexpr std::int64_t kChunkFrames = 16384;
 constexpr int kBitrate = 128;
 // Above this level (-1 dBFS) the sum is bent smoothly toward full scale instead of clipped.
 constexpr float kLimiterKnee = 0.891f;
+// An effect's tail (a reverb's decay, an echo's repeats) goes on this long after the voice ends.
+constexpr std::int64_t kEffectTailFrames = 3 * kSampleRate;
+// The voice goes through an effect in blocks of this size.
+constexpr std::int64_t kEffectBlockFrames = 1024;
 
 std::int64_t FramesOf(const std::filesystem::path& path)
 {
@@ -81,11 +87,63 @@ public:
             out[i] += gain * static_cast<float>(m_samples[i]) / 32768.0f;
     }
 
+    std::int64_t Offset() const { return m_offset; }
+
 private:
     FileHandle m_file;
     std::int64_t m_frames;
     std::int64_t m_offset;
     std::vector<std::int16_t> m_samples;
+};
+
+// The voice through an effect, chunk after chunk in the mix's order: the effect's output put back
+// by its latency, and its tail after the voice's last frame.
+class CWetVoice {
+public:
+    CWetVoice(CPart& voice, IVoiceEffect& effect)
+        : m_voice(voice)
+        , m_effect(effect)
+        , m_dry(static_cast<size_t>(kEffectBlockFrames * 2))
+        , m_wet(m_dry.size())
+    {
+        for (std::int64_t latency = static_cast<std::int64_t>(effect.LatencyFrames()); latency > 0;) {
+            const std::int64_t count = std::min(latency, kEffectBlockFrames);
+            Run(count);
+            latency -= count;
+        }
+    }
+
+    // Adds `gain` times the wet voice for mix frames first..first+count to `mix`; called for
+    // consecutive chunks.
+    void AddTo(std::vector<float>& mix, std::int64_t first, std::int64_t count, float gain)
+    {
+        std::int64_t frame = std::max(first, m_voice.Offset());
+        const std::int64_t end = first + count;
+        while (frame < end) {
+            const std::int64_t block = std::min(end - frame, kEffectBlockFrames);
+            Run(block);
+            float* out = mix.data() + (frame - first) * 2;
+            for (size_t i = 0; i < static_cast<size_t>(block * 2); ++i)
+                out[i] += gain * m_wet[i];
+            frame += block;
+        }
+    }
+
+private:
+    // The voice's next `count` frames (silence past its end) through the effect into m_wet.
+    void Run(std::int64_t count)
+    {
+        std::fill_n(m_dry.begin(), count * 2, 0.0f);
+        m_voice.AddTo(m_dry, m_voice.Offset() + m_fed, count, 1.0f);
+        m_effect.Process(m_dry.data(), 2, static_cast<size_t>(count), m_wet.data());
+        m_fed += count;
+    }
+
+    CPart& m_voice;
+    IVoiceEffect& m_effect;
+    std::vector<float> m_dry;
+    std::vector<float> m_wet;
+    std::int64_t m_fed = 0; // voice frames given to the effect
 };
 
 } // namespace
@@ -129,7 +187,8 @@ double CPerformanceTake::AlignmentMs() const
     return m_alignmentMs;
 }
 
-void CPerformanceTake::Write(const std::filesystem::path& path, int voicePercent, IMp3EncoderLibrary* encoder) const
+void CPerformanceTake::Write(
+    const std::filesystem::path& path, int voicePercent, IMp3EncoderLibrary* encoder, IVoiceEffect* voiceEffect) const
 {
     const bool wav = IsWavName(path);
     const char* failure = wav ? "Can't write WAV file." : "Can't write MP3 file.";
@@ -137,7 +196,8 @@ void CPerformanceTake::Write(const std::filesystem::path& path, int voicePercent
     const float voiceGain = std::min(1.0f, percent / 50.0f);
     const float accompanimentGain = std::min(1.0f, (100 - percent) / 50.0f);
     const std::int64_t first = FirstFrame();
-    const std::int64_t end = EndFrame();
+    const std::int64_t end
+        = voiceEffect ? std::max(EndFrame(), m_voiceOffsetFrames + m_voiceFrames + kEffectTailFrames) : EndFrame();
 
     std::unique_ptr<IMp3Encoder> mp3;
     if (!wav) {
@@ -152,6 +212,9 @@ void CPerformanceTake::Write(const std::filesystem::path& path, int voicePercent
         throw std::runtime_error("The performance is too long for a WAV file.");
     CPart accompaniment(m_accompaniment.path, m_accompanimentFrames, 0);
     CPart voice(m_voice.path, m_voiceFrames, m_voiceOffsetFrames);
+    std::optional<CWetVoice> wetVoice;
+    if (voiceEffect)
+        wetVoice.emplace(voice, *voiceEffect);
     CFileSaver saver(path);
     if (!saver.IsOpen() || (wav && !saver.Write(CaptureFormatWavHeader(static_cast<std::uint32_t>(dataBytes)))))
         throw std::runtime_error(failure);
@@ -163,7 +226,10 @@ void CPerformanceTake::Write(const std::filesystem::path& path, int voicePercent
         const std::int64_t count = std::min(kChunkFrames, end - frame);
         mix.assign(static_cast<size_t>(count * 2), 0.0f);
         accompaniment.AddTo(mix, frame, count, accompanimentGain);
-        voice.AddTo(mix, frame, count, voiceGain);
+        if (wetVoice)
+            wetVoice->AddTo(mix, frame, count, voiceGain);
+        else
+            voice.AddTo(mix, frame, count, voiceGain);
         pcm.resize(mix.size());
         for (size_t i = 0; i < mix.size(); ++i)
             pcm[i] = static_cast<std::int16_t>(std::lrint(SoftLimit(mix[i]) * 32767.0f));

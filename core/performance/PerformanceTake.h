@@ -10,6 +10,8 @@
 
 namespace linlangok {
 
+class IVoiceEffect;
+
 // What a recording made while the accompaniment played leaves for its performance: the
 // accompaniment as the listener heard it and the voice as the input captured it, each in a
 // temporary file of raw 44.1 kHz 16-bit stereo PCM in the program folder, and where the voice
@@ -42,9 +44,12 @@ public:
     // Writes the mix: MP3 (128 kbit/s through `encoder`), or WAV (44.1 kHz 16-bit stereo) when the
     // name ends in ".wav" (case-insensitive). `voicePercent` 0..100 is the balance: the voice at
     // min(1, p/50), the accompaniment at min(1, (100-p)/50), so 50 keeps both at full level; a soft
-    // limiter above -1 dBFS bends the sum toward full scale instead of clipping it. Raises
+    // limiter above -1 dBFS bends the sum toward full scale instead of clipping it. With
+    // `voiceEffect` (fresh, not used before) the voice is heard through it, put back by its
+    // latency, and the mix goes on for its tail after the voice's end; the take stays dry. Raises
     // std::runtime_error with a message for the user; the target is untouched then.
-    void Write(const std::filesystem::path& path, int voicePercent, IMp3EncoderLibrary* encoder) const;
+    void Write(const std::filesystem::path& path, int voicePercent, IMp3EncoderLibrary* encoder,
+        IVoiceEffect* voiceEffect = nullptr) const;
 
 private:
     // The mix's first frame and the frame after its last, counted from the accompaniment's first.

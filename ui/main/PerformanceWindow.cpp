@@ -105,10 +105,10 @@ public:
 
     double AlignmentMs() const override { return m_performance.AlignmentMs(); }
     std::optional<int> Score() const override { return m_performance.Score(); }
-    void Write(const std::filesystem::path& path, int voicePercent) const override
+    std::string Write(const std::filesystem::path& path, int voicePercent) const override
     {
         const CWaitCursor waiting;
-        m_performance.Write(path, voicePercent);
+        return m_performance.Write(path, voicePercent);
     }
 
 private:

@@ -23,17 +23,19 @@ struct CFakePerformance final : IPerformance {
 
     double AlignmentMs() const override { return alignmentMs; }
     std::optional<int> Score() const override { return score; }
-    void Write(const std::filesystem::path& path, int voicePercent) const override
+    std::string Write(const std::filesystem::path& path, int voicePercent) const override
     {
         if (!failure.empty())
             throw std::runtime_error(failure);
         WriteWavFile(path, SineFrames(8820, 440.0, 0.5));
         writes.push_back({path, voicePercent});
+        return notice;
     }
 
     double alignmentMs = 120.0;
     std::optional<int> score;
     std::string failure;
+    std::string notice;
     mutable std::vector<Written> writes;
 };
 
