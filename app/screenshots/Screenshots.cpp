@@ -560,7 +560,7 @@ bool SavePerformanceWindow(
     auto take = std::make_unique<CPerformanceTake>(
         accompaniment, voice, services.programFolder / ".$$picture.wav", -3810, 86.4);
     take->SetScore(88);
-    RunPerformanceWindow(std::move(take), services, &karaoke.MainWindow());
+    RunPerformanceWindow(std::move(take), services, nullptr, &karaoke.MainWindow());
     return saved;
 }
 
@@ -722,9 +722,10 @@ int main(int argc, char** argv)
     const ApplicationServices services = platform.Services();
     CRecordingController recording(inputDevices, cardMixers, nullptr, services.session.programFolder,
         services.session.fileLocks, platform.Prompts(), std::cout);
+    CVoiceEffectChoice voiceEffect(services.voiceEffects);
     CVolumeWindow volume(VolumeWindowParts {recording, cardMixers, platform.Prompts(), services.desktop,
         services.programs, window.Controller(), services.dataFolder / "help", services.session.audioOutput, waveIn,
-        services.session.programFolder, karaoke.Session()});
+        services.session.programFolder, karaoke.Session(), voiceEffect});
     volume.show();
     RunEventsFor(300);
     saved &= Save(volume, folder, "volume-typical-card");

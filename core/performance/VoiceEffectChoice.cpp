@@ -36,6 +36,7 @@ void CVoiceEffectChoice::ChoosePreset(std::string_view name)
     const VoicePreset* preset = FindVoicePreset(name);
     m_name = preset ? preset->name : kDry;
     m_custom.reset();
+    Changed();
 }
 
 void CVoiceEffectChoice::ChooseCustom(VoiceEffectSetting setting)
@@ -44,6 +45,7 @@ void CVoiceEffectChoice::ChooseCustom(VoiceEffectSetting setting)
         return ChoosePreset(kDry);
     m_name = kMoreEffects;
     m_custom = std::move(setting);
+    Changed();
 }
 
 std::unique_ptr<IVoiceEffect> CVoiceEffectChoice::Start(std::string& why) const

@@ -2,6 +2,7 @@
 
 #include "core/performance/VoiceEffect.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,8 @@ public:
     explicit CVoiceEffectChoice(const IVoiceEffects* effects);
 
     const IVoiceEffects* Effects() const { return m_effects; }
+    // Called after every change, SwitchOff's too; empty: none.
+    void SetListener(std::function<void()> listener) { m_listener = std::move(listener); }
     // 无, a preset's name, or kMoreEffects.
     const std::string& Name() const { return m_name; }
     // The plugin picked under 更多效果…, while it is the choice.
@@ -44,7 +47,14 @@ public:
     void SetText(std::string_view text);
 
 private:
+    void Changed() const
+    {
+        if (m_listener)
+            m_listener();
+    }
+
     const IVoiceEffects* m_effects;
+    std::function<void()> m_listener;
     std::string m_name {kDry};
     std::optional<VoiceEffectSetting> m_custom;
 };

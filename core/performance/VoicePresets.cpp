@@ -68,4 +68,12 @@ std::string_view VoicePluginPackage(std::string_view uri)
     return {};
 }
 
+std::string MissingVoicePluginText(std::string_view uri)
+{
+    std::string text = "找不到效果插件“" + std::string(uri) + "”。";
+    if (const std::string_view package = VoicePluginPackage(uri); !package.empty())
+        text += "请安装软件包 " + std::string(package) + "。";
+    return text;
+}
+
 } // namespace linlangok

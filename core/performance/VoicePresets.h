@@ -3,6 +3,7 @@
 #include "core/performance/VoiceEffect.h"
 
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace linlangok {
@@ -33,5 +34,7 @@ const VoicePreset* FindVoicePreset(std::string_view name);
 VoiceEffectChain ChainOf(const VoicePreset& preset);
 // The Debian package that brings the plugin with that URI; empty when it is not one the presets use.
 std::string_view VoicePluginPackage(std::string_view uri);
+// "找不到效果插件“URI”。", with "请安装软件包 PACKAGE。" when VoicePluginPackage knows it.
+std::string MissingVoicePluginText(std::string_view uri);
 
 } // namespace linlangok

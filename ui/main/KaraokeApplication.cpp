@@ -30,6 +30,7 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     : m_sessionServices(services.session)
     , m_settings(std::make_unique<CSettings>(services.session.programFolder, services.session.codePage))
     , m_session(std::make_unique<CKaraokeSession>(services.session))
+    , m_voiceEffect(std::make_unique<CVoiceEffectChoice>(services.voiceEffects))
 {
     m_settings->Load();
     if (services.makePitchTracker) {
@@ -51,7 +52,7 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     m_volumeWindow = std::make_unique<CVolumeWindow>(
         VolumeWindowParts {m_session->Recording(), services.session.mixers, services.session.prompts, services.desktop,
             services.programs, m_mainWindow->Controller(), services.dataFolder / "help", services.session.audioOutput,
-            services.meterInput, services.session.programFolder, *m_session});
+            services.meterInput, services.session.programFolder, *m_session, *m_voiceEffect});
     m_songListWindow = std::make_unique<CSongListWindow>(SongListWindowParts {m_mainWindow->Controller(),
         services.session.prompts, services.desktop, services.session.codePage, m_session->Texts().PathDisplay(),
         services.collator, services.session.programFolder, services.dataFolder / "help", demoSong});
@@ -330,7 +331,7 @@ std::int64_t CKaraokeApplication::PositionMicroseconds() const
 
 void CKaraokeApplication::OfferPerformance(std::unique_ptr<CPerformanceTake> take)
 {
-    RunPerformanceWindow(std::move(take), m_sessionServices, m_mainWindow.get());
+    RunPerformanceWindow(std::move(take), m_sessionServices, m_voiceEffect.get(), m_mainWindow.get());
 }
 
 void CKaraokeApplication::Raise()

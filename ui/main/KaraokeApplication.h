@@ -5,6 +5,7 @@
 #include "core/catalog/SongPicker.h"
 #include "core/controller/Settings.h"
 #include "core/controller/SongScoring.h"
+#include "core/performance/VoiceEffectChoice.h"
 #include "core/phone/PhoneService.h"
 #include "core/session/KaraokeSession.h"
 #include "ui/desktop/MprisService.h"
@@ -41,6 +42,7 @@ struct ApplicationServices {
     const PhoneServices* phone = nullptr; // null: no 手机点歌 this run; needs the catalogue
     PitchTrackerFactory makePitchTracker = {}; // empty: no 评分 this run
     IVideoMelodyDeriver* videoMelodies = nullptr; // null: video songs are not scored
+    const IVoiceEffects* voiceEffects = nullptr; // null: the voice is always dry
 };
 
 // The main window object: owns the settings, the karaoke session, the main window and its
@@ -59,6 +61,8 @@ public:
     CSettings& Settings() { return *m_settings; }
     CLyricsShowWindow& LyricsWindow() { return *m_lyricsWindow; }
     CVolumeWindow& VolumeWindow() { return *m_volumeWindow; }
+    // What the voice goes through in the performance and in 耳返, as 效果 sets it.
+    CVoiceEffectChoice& VoiceEffect() { return *m_voiceEffect; }
     CSongListWindow& SongListWindow() { return *m_songListWindow; }
     CVideoWindow& VideoWindow() { return *m_videoWindow; }
     // Null without the catalogue's services.
@@ -102,6 +106,7 @@ private:
     SessionServices m_sessionServices;
     std::unique_ptr<CSettings> m_settings;
     std::unique_ptr<CKaraokeSession> m_session;
+    std::unique_ptr<CVoiceEffectChoice> m_voiceEffect;
     std::unique_ptr<CLiveScoring> m_liveScoring;
     std::unique_ptr<CSongScoring> m_scoring;
     CompanionWindows m_companions;

@@ -122,10 +122,11 @@ private:
 
 } // namespace
 
-void RunPerformanceWindow(std::unique_ptr<CPerformanceTake> take, const SessionServices& services, QWidget* parent)
+void RunPerformanceWindow(std::unique_ptr<CPerformanceTake> take, const SessionServices& services,
+    CVoiceEffectChoice* voiceEffect, QWidget* parent)
 {
     const std::filesystem::path auditionPath = take->AuditionPath();
-    const CTakePerformance recorded(std::move(take), services.mp3Encoder);
+    const CTakePerformance recorded(std::move(take), services.mp3Encoder, voiceEffect);
     const CBusyPerformance performance(recorded);
     CAudioPlayer player(services.audioOutput, services.prompts, services.openAudioFile, services.makeAudioStretcher);
     CPerformanceController controller(performance, services.prompts, player, auditionPath);

@@ -14,6 +14,7 @@ namespace linlangok {
 
 class CPerformanceController;
 class CPerformanceTake;
+class CVoiceEffectChoice;
 struct SessionServices;
 
 // The modal "保存演唱" window: the alignment, the balance slider between "伴奏" and "人声", and
@@ -44,6 +45,7 @@ private:
 // Shows the performance window for the take, modal to `parent`, until the user closes it: the
 // audition plays through the session's audio output, the mix is saved through its MP3 encoder,
 // the audition's file lies in its program folder.
-void RunPerformanceWindow(std::unique_ptr<CPerformanceTake> take, const SessionServices& services, QWidget* parent);
+void RunPerformanceWindow(std::unique_ptr<CPerformanceTake> take, const SessionServices& services,
+    CVoiceEffectChoice* voiceEffect, QWidget* parent);
 
 } // namespace linlangok

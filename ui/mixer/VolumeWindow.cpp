@@ -5,6 +5,7 @@
 #include "core/performance/LatencyCalibration.h"
 #include "core/performance/RecordingController.h"
 #include "ui/mixer/MixerWidgets.h"
+#include "ui/mixer/VoiceControls.h"
 #include "ui/widgets/Artwork.h"
 #include "ui/widgets/DialogTemplate.h"
 #include "ui/widgets/DialogUnits.h"
@@ -56,10 +57,13 @@ constexpr ControlTemplate kControls[] = {
     {kVolumeHelpButton, EControlKind::Button, u"帮助", 176, 156, 50, 14},
     {kCalibrateLatencyButton, EControlKind::Button, u"校准延迟", 6, 176, 50, 14},
     {kLevelingBox, EControlKind::CheckBox, u"音量均衡", 62, 178, 60, 10},
+    {0, EControlKind::Label, u"效果:", 6, 198, 24, 10, nullptr, Qt::AlignLeft | Qt::AlignVCenter},
+    {kVoiceEffectList, EControlKind::ComboBox, u"", 32, 196, 110, 14, u"效果"},
+    {kMoreEffectsButton, EControlKind::Button, u"更多效果…", 148, 196, 78, 14},
 };
 
 constexpr int kClientWidth = 232; // dialog units
-constexpr int kClientHeight = 196;
+constexpr int kClientHeight = 216;
 
 // The calibration's result is looked at this often, and given up after kLongestCalibration.
 constexpr int kCalibrationPollMs = 50;
@@ -133,6 +137,8 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
     leveling->setToolTip(QStringLiteral("每首歌以相同的响度播放 (EBU R128, -18 LUFS), 从下一次播放起生效"));
     leveling->setChecked(QSettings(kSettingsOrganisation, kLevelingApplication).value(kLevelingKey, true).toBool());
     m_parts.session.Leveling().SetOn(leveling->isChecked());
+    m_voiceEffect = std::make_unique<CVoiceEffectControls>(m_parts.voiceEffect, m_parts.prompts,
+        *m_controls.Control<QComboBox>(kVoiceEffectList), *m_controls.Control<QPushButton>(kMoreEffectsButton));
     BindControls();
     Connect();
 }

@@ -25,6 +25,8 @@ class QTimer;
 namespace linlangok {
 
 class CLatencyCalibration;
+class CVoiceEffectChoice;
+class CVoiceEffectControls;
 class CRecordingController;
 
 // Control identifiers of the volume window.
@@ -49,6 +51,8 @@ enum EVolumeControl : int {
     kVolumeHelpButton = 1069,
     kCalibrateLatencyButton = 1070,
     kLevelingBox = 1071,
+    kVoiceEffectList = 1072,
+    kMoreEffectsButton = 1073,
 };
 
 struct VolumeWindowParts {
@@ -63,6 +67,7 @@ struct VolumeWindowParts {
     IWaveInSystem& waveIn; // and listens on the first device
     std::filesystem::path programFolder; // Latency.ini
     CKaraokeSession& session; // levels its songs while 音量均衡 is ticked
+    CVoiceEffectChoice& voiceEffect; // 效果
 };
 
 // The volume control window "音量控制": playback volumes and mutes, recording levels, the
@@ -71,7 +76,8 @@ struct VolumeWindowParts {
 // are watched). A widget whose control the sound card lacks is disabled. "校准延迟", in a row of
 // its own below, measures the round trip from the output to the input and keeps it in
 // Latency.ini; beside it "音量均衡" switches the session's leveling, on by default and kept
-// with Qt's settings (the mixer's volumes are not touched). Closing only hides it.
+// with Qt's settings (the mixer's volumes are not touched); below them 效果, the sound of the
+// singer's voice (CVoiceEffectControls). Closing only hides it.
 // Fixed size, laid out in dialog units. The parts outlive the window. UI thread.
 class CVolumeWindow final : public QDialog, public ICompanionWindow {
     Q_OBJECT
@@ -117,6 +123,7 @@ private:
     std::vector<CMixerClient*> m_clients; // every binding, the stereo-mix slider's too
     std::map<CMixerClient*, std::vector<std::unique_ptr<QSocketNotifier>>> m_notifiers;
     std::unique_ptr<CLatencyCalibration> m_calibration;
+    std::unique_ptr<CVoiceEffectControls> m_voiceEffect;
     QTimer* m_calibrationPoll = nullptr;
     int m_calibrationPolls = 0;
 };

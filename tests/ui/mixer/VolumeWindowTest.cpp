@@ -2,12 +2,15 @@
 #include "core/performance/LatencyCalibration.h"
 #include "tests/ui/main/ApplicationRig.h"
 #include "ui/mixer/MixerWidgets.h"
+#include "ui/mixer/VoiceControls.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -22,7 +25,9 @@ class VolumeWindowTest : public ::testing::Test, protected test::CApplicationRig
 protected:
     CVolumeWindow& Start()
     {
-        karaoke = std::make_unique<CKaraokeApplication>(Services(devices.Services(), &devices.waveIn));
+        ApplicationServices services = Services(devices.Services(), &devices.waveIn);
+        services.voiceEffects = voiceEffects;
+        karaoke = std::make_unique<CKaraokeApplication>(services);
         karaoke->Show();
         QApplication::processEvents();
         return karaoke->VolumeWindow();
@@ -36,6 +41,7 @@ protected:
     }
 
     CMemoryMixerDevice& card = devices.mixers.Mixer(0);
+    const IVoiceEffects* voiceEffects = nullptr;
     std::unique_ptr<CKaraokeApplication> karaoke;
 };
 
@@ -277,6 +283,58 @@ TEST_F(VolumeWindowTest, CalibrationButtonMeasuresAndKeepsTheRoundTripOrSaysNoth
     ASSERT_TRUE(kept);
     EXPECT_NEAR(kept->roundTripMs, 100.0, 0.05);
     EXPECT_FALSE(kept->output.empty() || kept->input.empty()); // it holds for these devices only
+}
+
+// The room the presets use and a plate with a level and a switch; nothing of them runs here.
+struct CInstalledEffects final : IVoiceEffects {
+    std::vector<VoicePluginInfo> Plugins() const override
+    {
+        return {{"urn:dragonfly:plate", "Dragonfly Plate Reverb", "Reverb Plugin"},
+            {"urn:dragonfly:room", "Dragonfly Room Reverb", "Reverb Plugin"}};
+    }
+    std::vector<VoiceControlInfo> Controls(std::string_view uri) const override
+    {
+        if (uri != "urn:dragonfly:plate")
+            return {};
+        return {{"wet", "Wet Level", 0, 100, 25}, {"bypass", "Bypass", 0, 1, 0, true}};
+    }
+    std::unique_ptr<IVoiceEffect> Start(const VoiceEffectChain&) const override { return nullptr; }
+};
+
+TEST_F(VolumeWindowTest, EffectListSaysAMissingPluginsPackageAndAPickedPluginIsRemembered)
+{
+    const CInstalledEffects effects;
+    voiceEffects = &effects;
+    CVolumeWindow& window = Start();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto& list = *static_cast<QComboBox*>(window.Control(kVoiceEffectList));
+    EXPECT_EQ(list.currentText(), "无");
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Down); // KTV echoes through mda Delay, which is missing
+    EXPECT_EQ(karaoke->VoiceEffect().Name(), "KTV");
+    EXPECT_EQ(devices.prompts.MessageTexts(),
+        std::vector<std::string> {
+            "找不到效果插件“http://drobilla.net/plugins/mda/Delay”。请安装软件包 mda-lv2。\n人声没有加效果。"});
+    QTest::keyClick(&list, Qt::Key_Down); // 录音棚 is the room alone
+    EXPECT_EQ(devices.prompts.m_messages.size(), 1u);
+
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<CMoreEffectsDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        test::ExpectTextsFitAndControlsNamed(*dialog);
+        dialog->findChild<QDoubleSpinBox*>()->setValue(40);
+        dialog->accept();
+    });
+    QTest::mouseClick(static_cast<QPushButton*>(window.Control(kMoreEffectsButton)), Qt::LeftButton);
+    EXPECT_EQ(karaoke->VoiceEffect().Text(), "lv2 urn:dragonfly:plate wet=40 bypass=0");
+    EXPECT_EQ(list.currentText(), "Dragonfly Plate Reverb");
+
+    karaoke.reset();
+    Start();
+    EXPECT_EQ(karaoke->VoiceEffect().Text(), "lv2 urn:dragonfly:plate wet=40 bypass=0");
+    karaoke->VoiceEffect().SwitchOff(); // as a failing effect is
+    EXPECT_EQ(static_cast<QComboBox*>(karaoke->VolumeWindow().Control(kVoiceEffectList))->currentText(), "无");
 }
 
 } // namespace

@@ -1,0 +1,238 @@
+#include "ui/mixer/VoiceControls.h"
+
+#include "common/Text.h"
+#include "core/performance/VoicePresets.h"
+#include "ui/widgets/ProgramSettings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSettings>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace linlangok {
+namespace {
+
+const QString kVoiceApplication = QStringLiteral("VolumeControl");
+const QString kVoiceEffectKey = QStringLiteral("VoiceEffect");
+
+QString FromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A spin box's range for a control whose plugin gives none.
+constexpr double kUnboundedControl = 1e6;
+
+double Bounded(float limit)
+{
+    return std::isfinite(limit) ? limit : std::copysign(kUnboundedControl, limit);
+}
+
+// A form row's label, which screen readers say as the name without its colon.
+QLabel* RowLabel(const QString& name, QWidget* buddy)
+{
+    auto* label = new QLabel(name + QStringLiteral(":"), buddy->parentWidget());
+    label->setAccessibleName(name);
+    label->setBuddy(buddy);
+    return label;
+}
+
+} // namespace
+
+CVoiceEffectControls::CVoiceEffectControls(
+    CVoiceEffectChoice& choice, IUserPrompts& prompts, QComboBox& list, QPushButton& more)
+    : QObject(&list)
+    , m_choice(choice)
+    , m_prompts(prompts)
+    , m_list(list)
+    , m_more(more)
+{
+    for (const VoicePreset& preset : VoicePresets())
+        m_list.addItem(FromUtf8(preset.name));
+    m_choice.SetText(
+        QSettings(kSettingsOrganisation, kVoiceApplication).value(kVoiceEffectKey).toString().toStdString());
+    m_choice.SetListener([this] {
+        QSettings(kSettingsOrganisation, kVoiceApplication).setValue(kVoiceEffectKey, FromUtf8(m_choice.Text()));
+        ShowChoice();
+    });
+    ShowChoice();
+    const bool installed = m_choice.Effects() && !m_choice.Effects()->Plugins().empty();
+    m_more.setEnabled(installed);
+    if (!installed)
+        m_more.setToolTip(QStringLiteral("没有安装 LV2 效果插件"));
+    connect(&m_list, &QComboBox::activated, this, &CVoiceEffectControls::ChoosePreset);
+    connect(&m_more, &QPushButton::clicked, this, &CVoiceEffectControls::PickPlugin);
+}
+
+CVoiceEffectControls::~CVoiceEffectControls()
+{
+    m_choice.SetListener({});
+}
+
+void CVoiceEffectControls::ShowChoice()
+{
+    const int presets = static_cast<int>(VoicePresets().size());
+    while (m_list.count() > presets)
+        m_list.removeItem(presets);
+    if (const auto& custom = m_choice.Custom()) {
+        QString name = FromUtf8(custom->uri);
+        if (m_choice.Effects()) {
+            for (const VoicePluginInfo& plugin : m_choice.Effects()->Plugins())
+                if (plugin.uri == custom->uri)
+                    name = FromUtf8(plugin.name);
+        }
+        m_list.addItem(name);
+        m_list.setCurrentIndex(presets);
+        return;
+    }
+    m_list.setCurrentIndex(m_list.findText(FromUtf8(m_choice.Name())));
+}
+
+void CVoiceEffectControls::ChoosePreset(int index)
+{
+    if (index >= static_cast<int>(VoicePresets().size()))
+        return;
+    m_choice.ChoosePreset(VoicePresets()[static_cast<size_t>(index)].name);
+    SayWhatIsMissing();
+}
+
+void CVoiceEffectControls::PickPlugin()
+{
+    if (!m_choice.Effects())
+        return;
+    CMoreEffectsDialog dialog(*m_choice.Effects(), m_choice.Custom(), m_more.window());
+    if (dialog.exec() == QDialog::Accepted)
+        m_choice.ChooseCustom(dialog.Setting());
+}
+
+void CVoiceEffectControls::SayWhatIsMissing()
+{
+    const VoicePreset* preset = FindVoicePreset(m_choice.Name());
+    if (!preset)
+        return;
+    const std::vector<VoicePluginInfo> installed
+        = m_choice.Effects() ? m_choice.Effects()->Plugins() : std::vector<VoicePluginInfo> {};
+    for (const VoiceEffectStage& stage : preset->chain) {
+        if (std::none_of(installed.begin(), installed.end(),
+                [&](const VoicePluginInfo& plugin) { return plugin.uri == stage.uri; })) {
+            m_prompts.ShowMessage({std::u16string(kCaptionWarning),
+                Utf8ToUtf16(MissingVoicePluginText(stage.uri)) + u"\n人声没有加效果。", EMessageButtons::Ok,
+                EMessageIcon::Warning});
+            return;
+        }
+    }
+}
+
+CMoreEffectsDialog::CMoreEffectsDialog(
+    const IVoiceEffects& effects, const std::optional<VoiceEffectSetting>& current, QWidget* parent)
+    : QDialog(parent)
+    , m_effects(effects)
+    , m_plugins(effects.Plugins())
+{
+    setWindowTitle(QStringLiteral("更多效果"));
+    auto* layout = new QVBoxLayout(this);
+    auto* pluginRow = new QFormLayout;
+    m_pluginList = new QComboBox(this);
+    m_pluginList->setAccessibleName(QStringLiteral("效果插件"));
+    int chosen = 0;
+    for (size_t i = 0; i < m_plugins.size(); ++i) {
+        m_pluginList->addItem(FromUtf8(m_plugins[i].name + " (" + m_plugins[i].className + ")"));
+        if (current && current->uri == m_plugins[i].uri)
+            chosen = static_cast<int>(i);
+    }
+    pluginRow->addRow(RowLabel(QStringLiteral("插件"), m_pluginList), m_pluginList);
+    layout->addLayout(pluginRow);
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    auto* controls = new QWidget(scroll);
+    m_form = new QFormLayout(controls);
+    scroll->setWidget(controls);
+    layout->addWidget(scroll);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    for (const auto& [button, text] : {std::pair {QDialogButtonBox::Ok, QStringLiteral("确定")},
+             std::pair {QDialogButtonBox::Cancel, QStringLiteral("取消")}}) {
+        buttons->button(button)->setText(text);
+        buttons->button(button)->setAccessibleName(text);
+    }
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    m_pluginList->setCurrentIndex(chosen);
+    ShowControls(chosen, current ? &*current : nullptr);
+    connect(m_pluginList, &QComboBox::activated, this, [this](int index) { ShowControls(index, nullptr); });
+    resize(420, 420);
+}
+
+void CMoreEffectsDialog::ShowControls(int pluginIndex, const VoiceEffectSetting* values)
+{
+    while (m_form->rowCount() > 0)
+        m_form->removeRow(0);
+    m_controlWidgets.clear();
+    m_controlInfo.clear();
+    if (pluginIndex < 0 || pluginIndex >= static_cast<int>(m_plugins.size()))
+        return;
+    const std::string& uri = m_plugins[static_cast<size_t>(pluginIndex)].uri;
+    m_controlInfo = m_effects.Controls(uri);
+    for (const VoiceControlInfo& control : m_controlInfo) {
+        float value = control.defaultValue;
+        if (values && values->uri == uri) {
+            for (const auto& [symbol, set] : values->controls)
+                if (symbol == control.symbol)
+                    value = set;
+        }
+        const QString name = FromUtf8(control.name.empty() ? control.symbol : control.name);
+        QWidget* widget = nullptr;
+        if (control.toggled) {
+            auto* box = new QCheckBox(m_form->parentWidget());
+            box->setChecked(value > 0);
+            widget = box;
+        } else if (control.integer) {
+            auto* spin = new QSpinBox(m_form->parentWidget());
+            spin->setRange(static_cast<int>(Bounded(control.minimum)), static_cast<int>(Bounded(control.maximum)));
+            spin->setValue(static_cast<int>(std::lround(value)));
+            widget = spin;
+        } else {
+            auto* spin = new QDoubleSpinBox(m_form->parentWidget());
+            spin->setDecimals(3);
+            spin->setRange(Bounded(control.minimum), Bounded(control.maximum));
+            spin->setSingleStep((Bounded(control.maximum) - Bounded(control.minimum)) / 100);
+            spin->setValue(value);
+            widget = spin;
+        }
+        widget->setAccessibleName(name);
+        m_form->addRow(RowLabel(name, widget), widget);
+        m_controlWidgets.push_back(widget);
+    }
+}
+
+VoiceEffectSetting CMoreEffectsDialog::Setting() const
+{
+    VoiceEffectSetting setting;
+    const int index = m_pluginList->currentIndex();
+    if (index < 0 || index >= static_cast<int>(m_plugins.size()))
+        return setting;
+    setting.uri = m_plugins[static_cast<size_t>(index)].uri;
+    for (size_t i = 0; i < m_controlInfo.size(); ++i) {
+        float value = 0;
+        if (auto* box = qobject_cast<QCheckBox*>(m_controlWidgets[i]))
+            value = box->isChecked() ? 1.0f : 0.0f;
+        else if (auto* spin = qobject_cast<QSpinBox*>(m_controlWidgets[i]))
+            value = static_cast<float>(spin->value());
+        else if (auto* decimal = qobject_cast<QDoubleSpinBox*>(m_controlWidgets[i]))
+            value = static_cast<float>(decimal->value());
+        setting.controls.emplace_back(m_controlInfo[i].symbol, value);
+    }
+    return setting;
+}
+
+} // namespace linlangok
