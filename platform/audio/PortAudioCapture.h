@@ -8,12 +8,20 @@
 
 namespace linlangok {
 
+// How a PortAudio capture stream is opened: the recorder's defaults, a safe high latency in
+// chunks of 256 frames; the ear monitor asks for the device's low latency in chunks of its
+// quantum.
+struct PortAudioCaptureOptions {
+    unsigned long chunkFrames = 256;
+    bool lowLatency = false;
+};
+
 // Capture from a PortAudio device: a blocking-read stream at the capture format, read by the
 // device's own thread in small chunks (the callback-free API, so nothing here runs on
 // PortAudio's real-time thread).
 class CPortAudioCapture final : public ICaptureDevice {
 public:
-    CPortAudioCapture(int deviceIndex, std::string name);
+    CPortAudioCapture(int deviceIndex, std::string name, PortAudioCaptureOptions options = {});
     ~CPortAudioCapture() override;
 
     std::string Name() const override { return m_name; }
@@ -29,6 +37,7 @@ public:
 private:
     int m_deviceIndex;
     std::string m_name;
+    PortAudioCaptureOptions m_options;
     void* m_stream = nullptr; // PaStream*
     std::atomic<bool> m_running {false};
     std::atomic<std::uint64_t> m_dropouts {0}; // reads that found the input overflowed
