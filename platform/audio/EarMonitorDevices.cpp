@@ -22,7 +22,7 @@ EarMonitorDevices EarMonitorDevicesForSelection(
 {
     EarMonitorDevices devices;
     devices.openCapture = [input, quantum, loopback] {
-        const PortAudioCaptureOptions options {static_cast<unsigned long>(quantum), true};
+        const PortAudioCaptureOptions options {static_cast<unsigned long>(quantum), true, false};
         std::vector<CaptureDeviceEntry> entries = CaptureDevicesForSelection(input, loopback, options);
         if (entries.empty())
             throw std::runtime_error("没有录音设备。");

@@ -60,7 +60,8 @@ bool CPortAudioCapture::Start(Consumer consume)
         return false;
     }
     m_stream = stream;
-    if (const PaStreamInfo* info = Pa_GetStreamInfo(stream))
+    const PaStreamInfo* info = Pa_GetStreamInfo(stream);
+    if (info && m_options.reportsBufferLatency)
         m_latency = std::chrono::microseconds(std::llround(info->inputLatency * 1e6));
     m_running = true;
     m_thread = std::thread([this, chunkFrames, consume = std::move(consume)] {
