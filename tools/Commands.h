@@ -17,6 +17,7 @@
 
 namespace linlangok {
 
+class CLoopbackLine;
 class IAudioOutput;
 class IWaveInSystem;
 class IMixerSystem;
@@ -44,6 +45,7 @@ struct ToolContext {
     std::function<std::unique_ptr<IWaveInSystem>()> waveIn;
     std::filesystem::path programFolder;
     IFileLocks& fileLocks;
+    std::shared_ptr<CLoopbackLine> loopback;
 };
 
 using ToolCommand = int (*)(ToolContext& context);
@@ -108,6 +110,14 @@ int RunSingCommand(ToolContext& context);
 // click was heard.
 inline constexpr const char* kCalibrateUsage = "calibrate";
 int RunCalibrateCommand(ToolContext& context);
+
+// monitor --seconds S [--quantum N] [--volume P]: 耳返 for S seconds from LINLANGOK_AUDIO_IN to
+// LINLANGOK_AUDIO_OUT, both opened for it at N frames per buffer (128 by default, 16..8192), at P %
+// (0..100, 100 by default); prints JSON {latency_ms, quantum, underruns}: the latency its stream
+// measured last (null when no voice frame was played) and the short buffers and dropouts; 1 with
+// the message when a device does not open or a howl closed it.
+inline constexpr const char* kMonitorUsage = "monitor --seconds S [--quantum N] [--volume P]";
+int RunMonitorCommand(ToolContext& context);
 
 // lrc FILE [--encoding NAME]: an LRC file as JSON {encoding, offset_ms, lines: [{time, time_ms,
 // text, words}]}: the encoding it was read in, its offset tag's milliseconds (0 without one) and

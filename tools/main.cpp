@@ -28,6 +28,7 @@ constexpr ToolCommandEntry kCommands[] = {
     {"record", "record OUT.mp3 --seconds S", RunRecordCommand},
     {"sing", kSingUsage, RunSingCommand},
     {"calibrate", kCalibrateUsage, RunCalibrateCommand},
+    {"monitor", kMonitorUsage, RunMonitorCommand},
     {"lrc", kLrcUsage, RunLrcCommand},
     {"list", kListUsage, RunListCommand},
     {"info", kInfoUsage, RunMidiInfo},
@@ -129,7 +130,7 @@ int main(int argc, char** argv)
     for (const auto& command : kCommands) {
         if (command.name && std::strcmp(command.name, argv[1]) == 0) {
             ToolContext context {std::vector<std::string>(argv + 2, argv + argc), prompts, *codePage, textEncodings,
-                mixers, encoder, openAudioOutput, openWaveIn, ProgramFolder(), fileLocks};
+                mixers, encoder, openAudioOutput, openWaveIn, ProgramFolder(), fileLocks, loopback};
             return command.run(context);
         }
     }

@@ -19,7 +19,7 @@ std::unique_ptr<IFramePacer> OutputPacer(size_t bufferFrames)
 } // namespace
 
 std::unique_ptr<IAudioOutput> OpenAudioOutput(
-    const std::string& selection, size_t bufferFrames, std::shared_ptr<CLoopbackLine> loopback)
+    const std::string& selection, size_t bufferFrames, std::shared_ptr<CLoopbackLine> loopback, EMissingOutput missing)
 {
     const DeviceSelection device = ParseDeviceSelection("LINLANGOK_AUDIO_OUT", selection);
     if (device.device == "null")
@@ -36,6 +36,8 @@ std::unique_ptr<IAudioOutput> OpenAudioOutput(
     try {
         return std::make_unique<CPortAudioOutput>(selection, bufferFrames);
     } catch (const std::runtime_error&) {
+        if (missing == EMissingOutput::Raise)
+            throw;
         return CreateNullAudioOutput(bufferFrames, OutputPacer(bufferFrames));
     }
 }

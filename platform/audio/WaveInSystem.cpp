@@ -65,7 +65,7 @@ std::uint32_t CWaveInSystem::Open(std::uint32_t device, IWaveInClient& client, s
 }
 
 std::vector<CaptureDeviceEntry> CaptureDevicesForSelection(
-    const std::string& selection, std::shared_ptr<CLoopbackLine> loopback)
+    const std::string& selection, std::shared_ptr<CLoopbackLine> loopback, PortAudioCaptureOptions options)
 {
     const DeviceSelection device = ParseDeviceSelection("LINLANGOK_AUDIO_IN", selection);
     const std::chrono::microseconds latency = device.latency;
@@ -85,7 +85,7 @@ std::vector<CaptureDeviceEntry> CaptureDevicesForSelection(
     std::vector<CaptureDeviceEntry> devices;
     for (const PortAudioDevice& device : PortAudioDevices(true)) {
         devices.push_back({device.name, CPortAudioCapture::CapturesStreamFormat(device.index),
-            [device] { return std::make_unique<CPortAudioCapture>(device.index, device.name); }});
+            [device, options] { return std::make_unique<CPortAudioCapture>(device.index, device.name, options); }});
     }
     if (const auto first = FindPortAudioDevice(selection, true)) {
         const auto found = std::find_if(

@@ -3,6 +3,7 @@
 #include "core/audio/LoopbackLine.h"
 #include "core/recording/CaptureStream.h"
 #include "core/recording/WaveIn.h"
+#include "platform/audio/PortAudioCapture.h"
 
 #include <functional>
 #include <memory>
@@ -41,9 +42,9 @@ private:
 // PortAudio's input devices with the default one first, a PortAudio device name the same with
 // that device first. The first device is the one the level meter opens, and the one the volume
 // window selects for recording, so both share one stream. A bad option, or "loopback" without a
-// line, raises std::invalid_argument.
+// line, raises std::invalid_argument. The PortAudio devices open their streams with `options`.
 std::vector<CaptureDeviceEntry> CaptureDevicesForSelection(
-    const std::string& selection, std::shared_ptr<CLoopbackLine> loopback = {});
+    const std::string& selection, std::shared_ptr<CLoopbackLine> loopback = {}, PortAudioCaptureOptions options = {});
 
 // The machine's wave input, as LINLANGOK_AUDIO_IN (default "default") selects it; the loopback
 // input listens on `loopback`.
