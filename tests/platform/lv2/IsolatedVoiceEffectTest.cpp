@@ -3,6 +3,7 @@
 #include "core/performance/VoicePresets.h"
 #include "platform/lv2/EffectHostProtocol.h"
 #include "platform/lv2/Lv2Plugins.h"
+#include "platform/lv2/Lv2VoiceEffects.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -87,6 +88,18 @@ TEST_F(IsolatedVoiceEffect, MissingPluginIsNamedWithThePackageThatBringsIt)
         "找不到效果插件“urn:dragonfly:none”。请安装软件包 dragonfly-reverb-lv2。");
     EXPECT_EQ(StartError({{"urn:linlangok:none", {}}}), "找不到效果插件“urn:linlangok:none”。");
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+}
+
+TEST_F(IsolatedVoiceEffect, VoiceEffectsStartTheHostTheEnvironmentNames)
+{
+    setenv("LINLANGOK_EFFECT_HOST", LINLANGOK_EFFECT_HOST_PATH, 1);
+    const CLv2VoiceEffects effects(EffectHostPath());
+    const auto effect = effects.Start({{kMisbehaving, {{"mode", 0}}}});
+    std::vector<float> out(m_voice.size() * 2);
+    effect->Process(m_voice.data(), 1, m_voice.size(), out.data());
+    EXPECT_FALSE(effect->HasFailed());
+    EXPECT_EQ(out[1001 * 2 + 1], m_voice[1001]);
+    EXPECT_THROW(effects.Start({}), std::invalid_argument);
 }
 
 TEST_F(IsolatedVoiceEffect, ControlsOfTheTestPlugin)
