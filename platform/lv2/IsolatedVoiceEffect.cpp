@@ -80,9 +80,17 @@ void CIsolatedVoiceEffect::Spawn(const std::filesystem::path& host)
     posix_spawn_file_actions_adddup2(&actions, sockets[1], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, sockets[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    // The signals this thread blocks are the program's business; the host starts with none blocked.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     const std::string path = host.string();
     char* const arguments[] = {const_cast<char*>(path.c_str()), nullptr};
-    const int error = posix_spawn(&m_host, path.c_str(), &actions, nullptr, arguments, environ);
+    const int error = posix_spawn(&m_host, path.c_str(), &actions, &attributes, arguments, environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(sockets[1]);
     if (error != 0) {

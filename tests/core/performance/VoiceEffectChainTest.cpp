@@ -7,15 +7,13 @@
 namespace linlangok {
 namespace {
 
-// Every sample times `scale` plus `offset`, each side from its own input channel; remembers the
-// channels it was given and its longest block.
-class CLinearStage final : public IVoiceEffect {
-public:
+// Each side times `scale` plus `offset`; remembers the channels it was given and its longest block.
+struct CLinearStage final : IVoiceEffect {
     CLinearStage(float scale, float offset, size_t latency, std::string failure = {})
-        : m_scale(scale)
-        , m_offset(offset)
-        , m_latency(latency)
-        , m_failure(std::move(failure))
+        : scale(scale)
+        , offset(offset)
+        , latency(latency)
+        , failure(std::move(failure))
     {
     }
     void Process(const float* in, int channels, size_t frames, float* stereoOut) override
@@ -23,50 +21,44 @@ public:
         lastChannels = channels;
         longestBlock = std::max(longestBlock, frames);
         for (size_t sample = 0; sample < frames * 2; ++sample)
-            stereoOut[sample]
-                = in[sample / 2 * size_t(channels) + (channels == 2 ? sample % 2 : 0)] * m_scale + m_offset;
+            stereoOut[sample] = in[sample / 2 * size_t(channels) + (channels == 2 ? sample % 2 : 0)] * scale + offset;
     }
-    size_t LatencyFrames() const override { return m_latency; }
-    bool HasFailed() const override { return !m_failure.empty(); }
-    std::string FailureReason() const override { return m_failure; }
+    size_t LatencyFrames() const override { return latency; }
+    bool HasFailed() const override { return !failure.empty(); }
+    std::string FailureReason() const override { return failure; }
 
+    float scale, offset;
+    size_t latency;
+    std::string failure;
     int lastChannels = 0;
     size_t longestBlock = 0;
-
-private:
-    float m_scale, m_offset;
-    size_t m_latency;
-    std::string m_failure;
 };
 
 TEST(VoiceEffectChain, RunsTheStagesInTurnInPiecesOfItsBlock)
 {
     std::vector<std::unique_ptr<IVoiceEffect>> stages;
-    auto* first = static_cast<CLinearStage*>(stages.emplace_back(std::make_unique<CLinearStage>(2, 0, 3)).get());
-    auto* second = static_cast<CLinearStage*>(stages.emplace_back(std::make_unique<CLinearStage>(1, 1, 0)).get());
-    auto* third = static_cast<CLinearStage*>(stages.emplace_back(std::make_unique<CLinearStage>(-1, 0, 5)).get());
+    for (const auto& [scale, offset, latency] : {std::tuple {2.0f, 0.0f, 3}, {1.0f, 1.0f, 0}, {-1.0f, 0.0f, 5}})
+        stages.push_back(std::make_unique<CLinearStage>(scale, offset, latency));
+    const auto& first = static_cast<const CLinearStage&>(*stages[0]);
+    const auto& last = static_cast<const CLinearStage&>(*stages[2]);
     CVoiceEffectChain chain(std::move(stages), 4);
     const std::vector<float> voice {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     std::vector<float> out(voice.size() * 2);
     chain.Process(voice.data(), 1, voice.size(), out.data());
-    for (size_t frame = 0; frame < voice.size(); ++frame) {
-        EXPECT_EQ(out[frame * 2], -(voice[frame] * 2 + 1));
-        EXPECT_EQ(out[frame * 2 + 1], -(voice[frame] * 2 + 1));
-    }
-    EXPECT_EQ(first->lastChannels, 1);
-    EXPECT_EQ(second->lastChannels, 2);
-    EXPECT_EQ(third->longestBlock, 4u);
+    for (size_t sample = 0; sample < out.size(); ++sample)
+        EXPECT_EQ(out[sample], -(voice[sample / 2] * 2 + 1));
+    EXPECT_EQ(first.lastChannels, 1);
+    EXPECT_EQ(last.lastChannels, 2);
+    EXPECT_EQ(last.longestBlock, 4u);
     EXPECT_EQ(chain.LatencyFrames(), 8u);
     EXPECT_FALSE(chain.HasFailed());
-    EXPECT_EQ(chain.FailureReason(), "");
 }
 
 TEST(VoiceEffectChain, FailsForTheFirstFailedStagesReason)
 {
     std::vector<std::unique_ptr<IVoiceEffect>> stages;
-    stages.push_back(std::make_unique<CLinearStage>(1, 0, 0));
-    stages.push_back(std::make_unique<CLinearStage>(1, 0, 0, "B"));
-    stages.push_back(std::make_unique<CLinearStage>(1, 0, 0, "C"));
+    for (const char* failure : {"", "B", "C"})
+        stages.push_back(std::make_unique<CLinearStage>(1, 0, 0, failure));
     const CVoiceEffectChain chain(std::move(stages));
     EXPECT_TRUE(chain.HasFailed());
     EXPECT_EQ(chain.FailureReason(), "B");
