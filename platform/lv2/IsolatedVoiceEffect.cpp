@@ -2,7 +2,6 @@
 
 #include "core/performance/VoiceEffectChain.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
