@@ -110,11 +110,8 @@ TEST(EffectHost, RefusesAMalformedChainWithAReason)
         const int status = std::system(command.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
         const std::string answer = test::ReadWholeFile(folder.Path() / "out");
-        effecthost::AnswerHeader header {1, 0, 0};
-        std::memcpy(&header, answer.data(), std::min(answer.size(), sizeof header));
-        EXPECT_EQ(header.started, 0u);
-        EXPECT_EQ(header.textBytes, answer.size() - sizeof header);
-        EXPECT_GT(header.textBytes, 0u);
+        ASSERT_GT(answer.size(), sizeof(effecthost::AnswerHeader)); // with the reason
+        EXPECT_EQ(answer.substr(0, 4), std::string(4, '\0')); // not started
     }
 }
 
