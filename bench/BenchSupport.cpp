@@ -79,6 +79,14 @@ std::string File(const std::vector<std::string>& tracks)
     return header;
 }
 
+double CpuSeconds(int who)
+{
+    rusage usage {};
+    getrusage(who, &usage);
+    const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 } // namespace
 
 std::string DenseSongBytes(double seconds)
@@ -149,10 +157,12 @@ std::string ClickTrackBytes(double seconds)
 
 double ProcessCpuSeconds()
 {
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return CpuSeconds(RUSAGE_SELF);
+}
+
+double ChildrenCpuSeconds()
+{
+    return CpuSeconds(RUSAGE_CHILDREN);
 }
 
 } // namespace linlangok::bench

@@ -27,5 +27,7 @@ double Percentile(std::vector<double> values, double fraction);
 
 // The CPU time the whole process has used, user and system, in seconds.
 double ProcessCpuSeconds();
+// The CPU time, user and system, of the child processes that have ended and been reaped, in seconds.
+double ChildrenCpuSeconds();
 
 } // namespace linlangok::bench

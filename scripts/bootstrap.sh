@@ -22,7 +22,7 @@ packages=(
   libzip-dev libpng-dev
   libcpp-httplib-dev libqrencode-dev chromium
   libdrumstick-dev qtbase5-dev
-  liblilv-dev mda-lv2 dragonfly-reverb-lv2
+  liblilv-dev lv2-dev mda-lv2 dragonfly-reverb-lv2
 )
 
 missing=()

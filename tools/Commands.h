@@ -231,8 +231,10 @@ inline constexpr const char* kScoreUsage
     = "score SONG VOICE [--difficulty easy|normal|hard] [--transpose N] [--tempo P] [--latency-ms L]";
 int RunScoreCommand(ToolContext& context);
 // effects: the voice effects as JSON {presets: [{name, chain: [{uri, controls: {symbol: value}}]}],
-// plugins: [{uri, name, class}]}, the installed LV2 reverbs and delays.
-inline constexpr const char* kEffectsUsage = "effects";
+// plugins: [{uri, name, class}]}, the installed LV2 reverbs and delays. effects --controls URI: the
+// control inputs of the plugin with that URI, as {uri, controls: [{symbol, name, min, max, default,
+// toggled, integer}]} (an unbounded end null; no controls when it is not installed).
+inline constexpr const char* kEffectsUsage = "effects [--controls URI]";
 int RunEffectsCommand(ToolContext& context);
 
 // The score's members: score, notes, notes_hit and lines.

@@ -1,5 +1,6 @@
 #include "platform/lv2/Lv2Effect.h"
 
+#include "core/performance/VoiceEffectChain.h"
 #include "platform/lv2/Lv2World.h"
 
 #include <lv2/atom/atom.h>
@@ -100,7 +101,7 @@ CLv2Effect::CLv2Effect(std::shared_ptr<Lv2World> world, const LilvPlugin* plugin
 
 std::string CLv2Effect::FailureReason() const
 {
-    return m_failed ? "效果插件“" + (m_name.empty() ? m_uri : m_name) + "”输出了无效的声音，已关闭。" : std::string();
+    return m_failed ? "效果插件“" + Name() + "”输出了无效的声音，已关闭。" : std::string();
 }
 
 CLv2Effect::~CLv2Effect()
@@ -208,18 +209,8 @@ void CLv2Effect::Process(const float* in, int channels, size_t frames, float* st
             m_failed = !finite;
         }
         if (m_failed)
-            PassDry(source, channels, block, target);
+            PassVoiceDry(source, channels, block, target);
         done += block;
-    }
-}
-
-void CLv2Effect::PassDry(const float* in, int channels, size_t frames, float* stereoOut) const
-{
-    for (size_t frame = 0; frame < frames; ++frame) {
-        for (size_t side = 0; side < 2; ++side) {
-            const float sample = in[frame * size_t(channels) + (channels == 2 ? side : 0)];
-            stereoOut[frame * 2 + side] = std::isfinite(sample) ? sample : 0.0f;
-        }
     }
 }
 

@@ -38,6 +38,9 @@ public:
     bool HasFailed() const override { return m_failed; }
     std::string FailureReason() const override;
 
+    // The plugin's name as it gives it, else its URI.
+    const std::string& Name() const { return m_name.empty() ? m_uri : m_name; }
+
     // Sets the control input with that symbol, brought into its range, from the next block on;
     // false when the plugin has none or the value is NaN. The processing thread's, between blocks.
     bool SetControl(std::string_view symbol, float value);
@@ -60,7 +63,6 @@ private:
 
     void ConnectPorts(const LilvPlugin* plugin);
     void ResetEvents();
-    void PassDry(const float* in, int channels, size_t frames, float* stereoOut) const;
 
     std::shared_ptr<Lv2World> m_world;
     LilvInstance* m_instance = nullptr;

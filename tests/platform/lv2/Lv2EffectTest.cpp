@@ -41,7 +41,7 @@ TEST(Lv2Plugins, ListsTheInstalledReverbAndRefusesAnUnknownUri)
         plugins.Instantiate("urn:linlangok:none");
         ADD_FAILURE() << "an unknown plugin was made";
     } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "no LV2 plugin urn:linlangok:none is installed");
+        EXPECT_STREQ(error.what(), "找不到效果插件“urn:linlangok:none”。");
     }
 }
 

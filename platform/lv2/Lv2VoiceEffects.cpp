@@ -1,0 +1,40 @@
+#include "platform/lv2/Lv2VoiceEffects.h"
+
+#include "common/ProgramFolder.h"
+#include "platform/lv2/IsolatedVoiceEffect.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace linlangok {
+
+std::filesystem::path EffectHostPath()
+{
+    if (const char* host = std::getenv("LINLANGOK_EFFECT_HOST"); host && *host)
+        return host;
+    return ExecutableFolder() / "linlangok-effect-host";
+}
+
+CLv2VoiceEffects::CLv2VoiceEffects(std::filesystem::path host)
+    : m_host(std::move(host))
+{
+}
+
+std::vector<VoicePluginInfo> CLv2VoiceEffects::Plugins() const
+{
+    return m_plugins.VoiceEffectPlugins();
+}
+
+std::vector<VoiceControlInfo> CLv2VoiceEffects::Controls(std::string_view uri) const
+{
+    return m_plugins.Controls(uri);
+}
+
+std::unique_ptr<IVoiceEffect> CLv2VoiceEffects::Start(const VoiceEffectChain& chain) const
+{
+    if (chain.empty())
+        throw std::invalid_argument("an empty chain of voice effects");
+    return std::make_unique<CIsolatedVoiceEffect>(m_host, chain);
+}
+
+} // namespace linlangok
