@@ -96,12 +96,14 @@ inline constexpr const char* kPlayUsage = "play FILE [--transpose N] [--tempo P]
 int RunPlayCommand(ToolContext& context);
 int RunRecordCommand(ToolContext& context);
 
-// sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX [--balance P]: plays the song and
-// records S seconds, saves the voice MP3 and the performance mixed at balance P (0..100, voice
-// against accompaniment, 50 by default), a WAV when its name ends in .wav; prints JSON
-// {alignment_ms, seconds, length_ms} and the singer's score {score, notes, notes_hit, lines}, or
-// score_notice when the song is not scored.
-inline constexpr const char* kSingUsage = "sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX.mp3 [--balance P]";
+// sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX [--balance P] [--effect PRESET]:
+// plays the song and records S seconds, saves the voice MP3 and the performance mixed at balance
+// P (0..100, voice against accompaniment, 50 by default), the voice through the preset's effect
+// (无 by default), a WAV when its name ends in .wav; prints JSON {alignment_ms, seconds,
+// length_ms, effect} (the effect heard: 无 when it could not run) and the singer's score
+// {score, notes, notes_hit, lines}, or score_notice when the song is not scored.
+inline constexpr const char* kSingUsage
+    = "sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX.mp3 [--balance P] [--effect 无|KTV|录音棚|大厅|回声]";
 int RunSingCommand(ToolContext& context);
 
 // calibrate: plays clicks on LINLANGOK_AUDIO_OUT, listens on LINLANGOK_AUDIO_IN's first recording
@@ -111,12 +113,14 @@ int RunSingCommand(ToolContext& context);
 inline constexpr const char* kCalibrateUsage = "calibrate";
 int RunCalibrateCommand(ToolContext& context);
 
-// monitor --seconds S [--quantum N] [--volume P]: 耳返 for S seconds from LINLANGOK_AUDIO_IN to
-// LINLANGOK_AUDIO_OUT, both opened for it at N frames per buffer (128 by default, 16..8192), at P %
-// (0..100, 100 by default); prints JSON {latency_ms, quantum, underruns}: the latency its stream
-// measured last (null when no voice frame was played) and the short buffers and dropouts; 1 with
-// the message when a device does not open or a howl closed it.
-inline constexpr const char* kMonitorUsage = "monitor --seconds S [--quantum N] [--volume P]";
+// monitor --seconds S [--quantum N] [--volume P] [--effect PRESET]: 耳返 for S seconds from
+// LINLANGOK_AUDIO_IN to LINLANGOK_AUDIO_OUT, both opened for it at N frames per buffer (128 by
+// default, 16..8192), at P % (0..100, 100 by default), through the preset's effect (无 by
+// default; one that cannot start says why and the voice stays dry); prints JSON {latency_ms, quantum, underruns}: the
+// latency its stream measured last (null when no voice frame was played) and the short buffers and dropouts; 1 with the
+// message when a device does not open or a howl closed it.
+inline constexpr const char* kMonitorUsage
+    = "monitor --seconds S [--quantum N] [--volume P] [--effect 无|KTV|录音棚|大厅|回声]";
 int RunMonitorCommand(ToolContext& context);
 
 // lrc FILE [--encoding NAME]: an LRC file as JSON {encoding, offset_ms, lines: [{time, time_ms,

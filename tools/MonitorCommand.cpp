@@ -1,11 +1,13 @@
-// monitor --seconds S [--quantum N] [--volume P]: 耳返 on the devices that LINLANGOK_AUDIO_IN and
-// LINLANGOK_AUDIO_OUT select, for S seconds, and what its stream measured.
+// monitor --seconds S [--quantum N] [--volume P] [--effect PRESET]: 耳返 on the devices that
+// LINLANGOK_AUDIO_IN and LINLANGOK_AUDIO_OUT select, through the preset's effect, for S seconds,
+// and what its stream measured.
 
 #include "common/JsonWriter.h"
 #include "core/performance/EarMonitor.h"
 #include "platform/audio/EarMonitorDevices.h"
 #include "platform/fft/FftwRealFft.h"
 #include "tools/Commands.h"
+#include "tools/VoiceEffectOption.h"
 
 #include <chrono>
 #include <iostream>
@@ -22,6 +24,7 @@ struct MonitorOptions {
     std::optional<double> seconds;
     size_t quantum = kEarMonitorQuantum;
     int volume = 100;
+    const VoicePreset* preset = nullptr;
 };
 
 // Each option at most once, --seconds given.
@@ -50,6 +53,10 @@ std::optional<MonitorOptions> ParseMonitorOptions(const std::vector<std::string>
                 return std::nullopt;
             options.volume = *volume;
             volumeGiven = true;
+        } else if (name == "--effect" && !options.preset) {
+            options.preset = FindVoicePreset(value);
+            if (!options.preset)
+                return std::nullopt;
         } else {
             return std::nullopt;
         }
@@ -68,7 +75,11 @@ int RunMonitorCommand(ToolContext& context)
         return UsageError(kMonitorUsage);
     CEarMonitor monitor(CreateEarMonitorDevices(options->quantum, context.loopback), &CFftwRealFft::Create);
     monitor.SetVolume(options->volume);
-    std::unique_ptr<IVoiceEffect> effect; // the dry voice
+    CToolVoiceEffect voiceEffect(options->preset);
+    std::string why;
+    std::unique_ptr<IVoiceEffect> effect = voiceEffect.Choice().Start(why);
+    if (!why.empty())
+        std::cerr << why << '\n';
     std::string failure;
     if (!monitor.Start(std::move(effect), failure)) {
         std::cerr << failure << '\n';

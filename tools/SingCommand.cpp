@@ -1,18 +1,20 @@
-// sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX [--balance P]: plays the song through
-// the karaoke session, as play does, while recording S seconds from the first device of the
-// input, as record does; saves the voice and then the performance, the voice put in time against
-// the accompaniment as it was heard; scores the singer as the windows do.
+// sing SONG OUT_VOICE.mp3 --seconds S --performance OUT_MIX [--balance P] [--effect PRESET]:
+// plays the song through the karaoke session, as play does, while recording S seconds from the
+// first device of the input, as record does; saves the voice and then the performance, the voice
+// put in time against the accompaniment as it was heard and heard through the preset's effect;
+// scores the singer as the windows do.
 
 #include "common/FilePath.h"
 #include "common/JsonWriter.h"
+#include "core/controller/PerformanceController.h"
 #include "core/controller/SongScoring.h"
-#include "core/performance/PerformanceTake.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/pitch/AubioPitchTracker.h"
 #include "platform/video/VideoMelody.h"
 #include "tools/Commands.h"
 #include "tools/SaveToPathPrompts.h"
 #include "tools/ToolSession.h"
+#include "tools/VoiceEffectOption.h"
 
 #include <chrono>
 #include <cmath>
@@ -31,22 +33,26 @@ constexpr double kLongestRecording = 24 * 3600;
 int RunSingCommand(ToolContext& context)
 {
     const auto& arguments = context.arguments;
-    if (arguments.size() != 6 && arguments.size() != 8)
+    if (arguments.size() < 6 || arguments.size() % 2 != 0)
         return UsageError(kSingUsage);
     std::optional<double> seconds;
-    std::optional<double> balance = 50;
+    std::optional<std::optional<double>> balance;
     std::string performancePath;
+    const VoicePreset* preset = nullptr;
     for (size_t i = 2; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == "--seconds" && !seconds.has_value())
             seconds = ParseArgument(arguments[i + 1], 0.1, kLongestRecording);
         else if (arguments[i] == "--performance" && performancePath.empty())
             performancePath = arguments[i + 1];
-        else if (arguments[i] == "--balance" && arguments.size() == 8)
+        else if (arguments[i] == "--balance" && !balance)
             balance = ParseArgument(arguments[i + 1], 0.0, 100.0);
+        else if (arguments[i] == "--effect" && !preset && FindVoicePreset(arguments[i + 1]))
+            preset = FindVoicePreset(arguments[i + 1]);
         else
             return UsageError(kSingUsage);
     }
-    if (!seconds || !balance || performancePath.empty() || std::floor(*balance) != *balance)
+    const std::optional<double> voicePercent = balance.value_or(50);
+    if (!seconds || !voicePercent || performancePath.empty() || std::floor(*voicePercent) != *voicePercent)
         return UsageError(kSingUsage);
 
     CSaveToPathPrompts prompts(context.prompts, arguments[1]);
@@ -81,13 +87,19 @@ int RunSingCommand(ToolContext& context)
     PrintDropouts(session.Dropouts().Count(), recording.DropoutCount());
     if (!saved)
         return 1; // the reason has been shown
-    const auto take = recording.TakePerformance();
+    auto take = recording.TakePerformance();
     if (!take) {
         std::cerr << "No accompaniment was heard during the recording: there is no performance.\n";
         return 1;
     }
+    const double alignmentMs = take->AlignmentMs();
+    const auto length = take->Length();
+    CToolVoiceEffect effect(preset);
+    const CTakePerformance performance(std::move(take), &context.encoder, &effect.Choice());
     try {
-        take->Write(performancePath, static_cast<int>(*balance), &context.encoder);
+        if (const std::string notice = performance.Write(performancePath, static_cast<int>(*voicePercent));
+            !notice.empty())
+            std::cerr << notice << '\n';
     } catch (const std::runtime_error& error) {
         std::cerr << error.what() << '\n';
         return 1;
@@ -95,11 +107,13 @@ int RunSingCommand(ToolContext& context)
     CJsonWriter json(std::cout);
     json.BeginObject()
         .Key("alignment_ms")
-        .Value(take->AlignmentMs())
+        .Value(alignmentMs)
         .Key("seconds")
         .Value(*seconds)
         .Key("length_ms")
-        .Value(static_cast<long long>(take->Length().count()));
+        .Value(static_cast<long long>(length.count()))
+        .Key("effect")
+        .Value(effect.Choice().Name());
     if (const std::optional<SongScore>& score = scoring.LastResult()) {
         json.Key("score").BeginObject();
         WriteScore(json, *score);

@@ -53,6 +53,8 @@ CPlatformServices::CPlatformServices(QApplication& application)
         m_waveIn = std::make_unique<CWaveInSystem>(CaptureDevicesForSelection("null"));
     }
     m_inputDevices = std::make_unique<CInputDeviceList>(*m_waveIn, m_mixers);
+    m_earMonitor
+        = std::make_unique<CEarMonitor>(CreateEarMonitorDevices(kEarMonitorQuantum, loopback), CFftwRealFft::Create);
     try {
         m_textReadings = std::make_unique<CIcuTextReadings>();
         const std::filesystem::path database = m_programFolder / kCatalogFileName;
@@ -83,7 +85,7 @@ ApplicationServices CPlatformServices::Services()
             std::cout, m_programFolder, m_fileLocks, &m_loudnessAnalyser,
             [](const std::filesystem::path& song) { return OpenMp3gSong(song); }, &m_videoSongs, CFftwRealFft::Create},
         *m_waveIn, m_desktop, m_programs, DataFolder(), m_collator, m_catalog.get(), m_phone.get(),
-        MakeAubioPitchTracker, &m_videoMelodies};
+        MakeAubioPitchTracker, &m_videoMelodies, &m_voiceEffects, m_earMonitor.get()};
 }
 
 } // namespace linlangok

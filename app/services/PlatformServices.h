@@ -1,11 +1,13 @@
 #pragma once
 
 #include "core/recording/RecordingDevices.h"
+#include "platform/audio/EarMonitorDevices.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/collation/IcuCollator.h"
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/files/FlockFileLocks.h"
 #include "platform/loudness/SongLoudnessAnalyser.h"
+#include "platform/lv2/Lv2VoiceEffects.h"
 #include "platform/midi/MidiOutputDeviceList.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
@@ -65,6 +67,8 @@ private:
     CVideoSongReader m_videoSongReader;
     CSongLoudnessAnalyser m_loudnessAnalyser;
     CVideoMelodyDeriver m_videoMelodies;
+    CLv2VoiceEffects m_voiceEffects {EffectHostPath()};
+    std::unique_ptr<CEarMonitor> m_earMonitor; // on the same selections as the other devices
     // The catalogue's services; null when its database cannot be opened (the user was told).
     std::unique_ptr<CIcuTextReadings> m_textReadings;
     std::unique_ptr<CSqliteCatalogStore> m_catalogStore;

@@ -108,11 +108,8 @@ std::vector<VoiceControlInfo> CLv2Plugins::Controls(std::string_view uri) const
 std::unique_ptr<CLv2Effect> CLv2Plugins::Instantiate(std::string_view uri) const
 {
     const LilvPlugin* plugin = Find(uri);
-    if (!plugin) {
-        const std::string_view package = VoicePluginPackage(uri);
-        throw std::runtime_error("找不到效果插件“" + std::string(uri) + "”。"
-            + (package.empty() ? std::string() : "请安装软件包 " + std::string(package) + "。"));
-    }
+    if (!plugin)
+        throw std::runtime_error(MissingVoicePluginText(uri));
     return std::make_unique<CLv2Effect>(m_world, plugin);
 }
 

@@ -33,7 +33,7 @@ public:
     std::vector<VoiceControlInfo> Controls(std::string_view uri) const;
     // The plugin with that URI running at 44.1 kHz, its controls at their defaults. Raises
     // std::runtime_error saying why when there is no such plugin (the user's message, naming the
-    // package that brings it when VoicePluginPackage knows it), it has ports other than 1 or 2
+    // package that brings it: MissingVoicePluginText), it has ports other than 1 or 2
     // audio inputs and outputs, controls and event sequences, it needs a feature this host does
     // not give, or it fails to start.
     std::unique_ptr<CLv2Effect> Instantiate(std::string_view uri) const;

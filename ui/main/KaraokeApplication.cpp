@@ -52,7 +52,7 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     m_volumeWindow = std::make_unique<CVolumeWindow>(
         VolumeWindowParts {m_session->Recording(), services.session.mixers, services.session.prompts, services.desktop,
             services.programs, m_mainWindow->Controller(), services.dataFolder / "help", services.session.audioOutput,
-            services.meterInput, services.session.programFolder, *m_session, *m_voiceEffect});
+            services.meterInput, services.session.programFolder, *m_session, *m_voiceEffect, services.earMonitor});
     m_songListWindow = std::make_unique<CSongListWindow>(SongListWindowParts {m_mainWindow->Controller(),
         services.session.prompts, services.desktop, services.session.codePage, m_session->Texts().PathDisplay(),
         services.collator, services.session.programFolder, services.dataFolder / "help", demoSong});

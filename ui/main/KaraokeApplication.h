@@ -28,6 +28,7 @@ struct CatalogServices;
 class CSongListWindow;
 class CVideoWindow;
 class CVolumeWindow;
+class CEarMonitor;
 
 // What the application is built on: the platform's services, made once by main and outliving
 // the application.
@@ -43,6 +44,7 @@ struct ApplicationServices {
     PitchTrackerFactory makePitchTracker = {}; // empty: no 评分 this run
     IVideoMelodyDeriver* videoMelodies = nullptr; // null: video songs are not scored
     const IVoiceEffects* voiceEffects = nullptr; // null: the voice is always dry
+    CEarMonitor* earMonitor = nullptr; // null: no 耳返 this run
 };
 
 // The main window object: owns the settings, the karaoke session, the main window and its

@@ -13,7 +13,10 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSettings>
+#include <QSignalBlocker>
+#include <QSlider>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -24,6 +27,9 @@ namespace {
 
 const QString kVoiceApplication = QStringLiteral("VolumeControl");
 const QString kVoiceEffectKey = QStringLiteral("VoiceEffect");
+const QString kEarMonitorVolumeKey = QStringLiteral("EarMonitorVolume");
+constexpr int kDefaultEarMonitorVolume = 80;
+constexpr int kEarMonitorPollMs = 200;
 
 QString FromUtf8(std::string_view text)
 {
@@ -64,6 +70,7 @@ CVoiceEffectControls::CVoiceEffectControls(
     m_choice.SetListener([this] {
         QSettings(kSettingsOrganisation, kVoiceApplication).setValue(kVoiceEffectKey, FromUtf8(m_choice.Text()));
         ShowChoice();
+        emit changed();
     });
     ShowChoice();
     const bool installed = m_choice.Effects() && !m_choice.Effects()->Plugins().empty();
@@ -131,6 +138,85 @@ void CVoiceEffectControls::SayWhatIsMissing()
             return;
         }
     }
+}
+
+CEarMonitorControls::CEarMonitorControls(CEarMonitor& monitor, const CVoiceEffectChoice& choice, IUserPrompts& prompts,
+    QCheckBox& on, QSlider& volume, QLabel& latency)
+    : QObject(&on)
+    , m_monitor(monitor)
+    , m_choice(choice)
+    , m_prompts(prompts)
+    , m_on(on)
+    , m_volume(volume)
+    , m_latency(latency)
+    , m_poll(new QTimer(this))
+{
+    m_on.setChecked(false);
+    m_on.setToolTip(QStringLiteral("从音箱或耳机里听到自己的声音 (加上效果); 用音箱时小心啸叫"));
+    m_volume.setRange(0, 100);
+    m_volume.setValue(QSettings(kSettingsOrganisation, kVoiceApplication)
+                          .value(kEarMonitorVolumeKey, kDefaultEarMonitorVolume)
+                          .toInt());
+    m_monitor.SetVolume(m_volume.value());
+    m_latency.setText(QStringLiteral("延迟 --"));
+    m_poll->setInterval(kEarMonitorPollMs);
+    connect(&m_on, &QCheckBox::toggled, this, &CEarMonitorControls::Switch);
+    connect(&m_volume, &QSlider::valueChanged, this, [this](int percent) {
+        m_monitor.SetVolume(percent);
+        QSettings(kSettingsOrganisation, kVoiceApplication).setValue(kEarMonitorVolumeKey, percent);
+    });
+    connect(m_poll, &QTimer::timeout, this, &CEarMonitorControls::Poll);
+}
+
+CEarMonitorControls::~CEarMonitorControls()
+{
+    m_monitor.Stop();
+}
+
+void CEarMonitorControls::EffectChanged()
+{
+    if (m_monitor.IsRunning())
+        Switch(true);
+}
+
+void CEarMonitorControls::Switch(bool on)
+{
+    if (!on) {
+        m_poll->stop();
+        m_monitor.Stop();
+        m_latency.setText(QStringLiteral("延迟 --"));
+        return;
+    }
+    std::string why;
+    std::unique_ptr<IVoiceEffect> effect = m_choice.Start(why);
+    if (!why.empty())
+        Warn(why + "\n耳返没有加效果。");
+    std::string failure;
+    if (!m_monitor.Start(std::move(effect), failure)) {
+        Warn(failure);
+        const QSignalBlocker quiet(m_on);
+        m_on.setChecked(false);
+        return;
+    }
+    m_poll->start();
+}
+
+void CEarMonitorControls::Poll()
+{
+    for (const std::string& message : m_monitor.TakeMessages())
+        Warn(message);
+    if (!m_monitor.IsRunning()) {
+        m_on.setChecked(false);
+        return;
+    }
+    if (const std::optional<double> latency = m_monitor.LatencyMs())
+        m_latency.setText(QStringLiteral("延迟 %1 毫秒").arg(*latency, 0, 'f', 1));
+}
+
+void CEarMonitorControls::Warn(const std::string& text)
+{
+    m_prompts.ShowMessage(
+        {std::u16string(kCaptionWarning), Utf8ToUtf16(text), EMessageButtons::Ok, EMessageIcon::Warning});
 }
 
 CMoreEffectsDialog::CMoreEffectsDialog(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/UserPrompts.h"
+#include "core/performance/EarMonitor.h"
 #include "core/performance/VoiceEffectChoice.h"
 
 #include <QDialog>
@@ -8,9 +9,13 @@
 #include <optional>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QFormLayout;
+class QLabel;
 class QPushButton;
+class QSlider;
+class QTimer;
 
 namespace linlangok {
 
@@ -25,6 +30,10 @@ public:
     CVoiceEffectControls(CVoiceEffectChoice& choice, IUserPrompts& prompts, QComboBox& list, QPushButton& more);
     ~CVoiceEffectControls() override;
 
+signals:
+    // The choice has changed, here or elsewhere.
+    void changed();
+
 private:
     void ShowChoice();
     void ChoosePreset(int index);
@@ -36,6 +45,36 @@ private:
     IUserPrompts& m_prompts;
     QComboBox& m_list;
     QPushButton& m_more;
+};
+
+// The volume window's 耳返: its switch (off at every start, since speakers and an open microphone
+// can howl), its volume (kept with Qt's settings) and the delay the running monitor measures. The
+// monitor hears the voice through the chosen effect, started again when the choice changes; what
+// it says (a howl closed it, its effect failed) is shown as a warning. UI thread.
+class CEarMonitorControls final : public QObject {
+    Q_OBJECT
+public:
+    // The monitor, the choice and the widgets outlive the controls; the switch is turned off.
+    CEarMonitorControls(CEarMonitor& monitor, const CVoiceEffectChoice& choice, IUserPrompts& prompts, QCheckBox& on,
+        QSlider& volume, QLabel& latency);
+    ~CEarMonitorControls() override;
+
+    // The effect chosen has changed: a running monitor starts again with it.
+    void EffectChanged();
+
+private:
+    void Switch(bool on);
+    // The monitor's messages and its delay; a monitor that stopped itself unticks the switch.
+    void Poll();
+    void Warn(const std::string& text);
+
+    CEarMonitor& m_monitor;
+    const CVoiceEffectChoice& m_choice;
+    IUserPrompts& m_prompts;
+    QCheckBox& m_on;
+    QSlider& m_volume;
+    QLabel& m_latency;
+    QTimer* m_poll = nullptr;
 };
 
 // "更多效果": an installed reverb or delay and its controls, each by its own widget (a check box

@@ -13,8 +13,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QSlider>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -60,10 +62,15 @@ constexpr ControlTemplate kControls[] = {
     {0, EControlKind::Label, u"效果:", 6, 198, 24, 10, nullptr, Qt::AlignLeft | Qt::AlignVCenter},
     {kVoiceEffectList, EControlKind::ComboBox, u"", 32, 196, 110, 14, u"效果"},
     {kMoreEffectsButton, EControlKind::Button, u"更多效果…", 148, 196, 78, 14},
+    {kEarMonitorBox, EControlKind::CheckBox, u"耳返", 6, 218, 30, 10},
+    {0, EControlKind::Label, u"音量", 38, 218, 20, 10, nullptr, Qt::AlignLeft | Qt::AlignVCenter},
+    {kEarMonitorVolumeSlider, EControlKind::Custom, u"", 60, 216, 82, 14, u"耳返音量"},
+    {kEarMonitorLatencyLabel, EControlKind::Label, u"延迟 --", 148, 218, 78, 10, u"耳返延迟",
+        Qt::AlignLeft | Qt::AlignVCenter},
 };
 
 constexpr int kClientWidth = 232; // dialog units
-constexpr int kClientHeight = 216;
+constexpr int kClientHeight = 236;
 
 // The calibration's result is looked at this often, and given up after kLongestCalibration.
 constexpr int kCalibrationPollMs = 50;
@@ -124,7 +131,11 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
         case EControlKind::VerticalSlider:
             return new CMixerSlider(this);
         case EControlKind::CheckBox:
-            return control.id == kLevelingBox ? nullptr : new CMixerCheckBox(QString::fromUtf16(control.text), this);
+            return control.id == kLevelingBox || control.id == kEarMonitorBox
+                ? nullptr
+                : new CMixerCheckBox(QString::fromUtf16(control.text), this);
+        case EControlKind::Custom:
+            return new QSlider(Qt::Horizontal, this);
         default:
             return nullptr;
         }
@@ -139,6 +150,18 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
     m_parts.session.Leveling().SetOn(leveling->isChecked());
     m_voiceEffect = std::make_unique<CVoiceEffectControls>(m_parts.voiceEffect, m_parts.prompts,
         *m_controls.Control<QComboBox>(kVoiceEffectList), *m_controls.Control<QPushButton>(kMoreEffectsButton));
+    auto* earMonitorBox = m_controls.Control<QCheckBox>(kEarMonitorBox);
+    auto* earMonitorVolume = m_controls.Control<QSlider>(kEarMonitorVolumeSlider);
+    auto* earMonitorLatency = m_controls.Control<QLabel>(kEarMonitorLatencyLabel);
+    if (m_parts.earMonitor) {
+        m_earMonitor = std::make_unique<CEarMonitorControls>(*m_parts.earMonitor, m_parts.voiceEffect, m_parts.prompts,
+            *earMonitorBox, *earMonitorVolume, *earMonitorLatency);
+        connect(m_voiceEffect.get(), &CVoiceEffectControls::changed, m_earMonitor.get(),
+            &CEarMonitorControls::EffectChanged);
+    } else {
+        for (QWidget* widget : {static_cast<QWidget*>(earMonitorBox), static_cast<QWidget*>(earMonitorVolume)})
+            widget->setEnabled(false);
+    }
     BindControls();
     Connect();
 }

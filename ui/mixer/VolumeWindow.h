@@ -27,6 +27,8 @@ namespace linlangok {
 class CLatencyCalibration;
 class CVoiceEffectChoice;
 class CVoiceEffectControls;
+class CEarMonitor;
+class CEarMonitorControls;
 class CRecordingController;
 
 // Control identifiers of the volume window.
@@ -53,6 +55,9 @@ enum EVolumeControl : int {
     kLevelingBox = 1071,
     kVoiceEffectList = 1072,
     kMoreEffectsButton = 1073,
+    kEarMonitorBox = 1074,
+    kEarMonitorVolumeSlider = 1075,
+    kEarMonitorLatencyLabel = 1076,
 };
 
 struct VolumeWindowParts {
@@ -68,6 +73,7 @@ struct VolumeWindowParts {
     std::filesystem::path programFolder; // Latency.ini
     CKaraokeSession& session; // levels its songs while 音量均衡 is ticked
     CVoiceEffectChoice& voiceEffect; // 效果
+    CEarMonitor* earMonitor = nullptr; // 耳返; null: none this run
 };
 
 // The volume control window "音量控制": playback volumes and mutes, recording levels, the
@@ -77,7 +83,8 @@ struct VolumeWindowParts {
 // its own below, measures the round trip from the output to the input and keeps it in
 // Latency.ini; beside it "音量均衡" switches the session's leveling, on by default and kept
 // with Qt's settings (the mixer's volumes are not touched); below them 效果, the sound of the
-// singer's voice (CVoiceEffectControls). Closing only hides it.
+// singer's voice (CVoiceEffectControls), and 耳返, hearing it at once (CEarMonitorControls).
+// Closing only hides it.
 // Fixed size, laid out in dialog units. The parts outlive the window. UI thread.
 class CVolumeWindow final : public QDialog, public ICompanionWindow {
     Q_OBJECT
@@ -124,6 +131,7 @@ private:
     std::map<CMixerClient*, std::vector<std::unique_ptr<QSocketNotifier>>> m_notifiers;
     std::unique_ptr<CLatencyCalibration> m_calibration;
     std::unique_ptr<CVoiceEffectControls> m_voiceEffect;
+    std::unique_ptr<CEarMonitorControls> m_earMonitor;
     QTimer* m_calibrationPoll = nullptr;
     int m_calibrationPolls = 0;
 };

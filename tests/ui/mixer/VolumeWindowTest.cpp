@@ -1,5 +1,7 @@
 #include "ui/mixer/VolumeWindow.h"
 #include "core/performance/LatencyCalibration.h"
+#include "platform/audio/EarMonitorDevices.h"
+#include "platform/fft/FftwRealFft.h"
 #include "tests/ui/main/ApplicationRig.h"
 #include "ui/mixer/MixerWidgets.h"
 #include "ui/mixer/VoiceControls.h"
@@ -8,7 +10,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QSlider>
 #include <QTest>
 #include <QTimer>
 
@@ -27,6 +31,7 @@ protected:
     {
         ApplicationServices services = Services(devices.Services(), &devices.waveIn);
         services.voiceEffects = voiceEffects;
+        services.earMonitor = earMonitor;
         karaoke = std::make_unique<CKaraokeApplication>(services);
         karaoke->Show();
         QApplication::processEvents();
@@ -42,6 +47,7 @@ protected:
 
     CMemoryMixerDevice& card = devices.mixers.Mixer(0);
     const IVoiceEffects* voiceEffects = nullptr;
+    CEarMonitor* earMonitor = nullptr;
     std::unique_ptr<CKaraokeApplication> karaoke;
 };
 
@@ -335,6 +341,45 @@ TEST_F(VolumeWindowTest, EffectListSaysAMissingPluginsPackageAndAPickedPluginIsR
     EXPECT_EQ(karaoke->VoiceEffect().Text(), "lv2 urn:dragonfly:plate wet=40 bypass=0");
     karaoke->VoiceEffect().SwitchOff(); // as a failing effect is
     EXPECT_EQ(static_cast<QComboBox*>(karaoke->VolumeWindow().Control(kVoiceEffectList))->currentText(), "无");
+}
+
+TEST_F(VolumeWindowTest, EarMonitorIsOffAtStartShowsItsDelayAndSaysWhyItCannotOpen)
+{
+    CEarMonitor monitor(EarMonitorDevicesForSelection("null", "null,latency=5", 128), CFftwRealFft::Create);
+    earMonitor = &monitor;
+    CVolumeWindow& window = Start();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto& box = *static_cast<QCheckBox*>(window.Control(kEarMonitorBox));
+    auto& volume = *static_cast<QSlider*>(window.Control(kEarMonitorVolumeSlider));
+    auto& latency = *static_cast<QLabel*>(window.Control(kEarMonitorLatencyLabel));
+    EXPECT_FALSE(box.isChecked());
+    EXPECT_FALSE(monitor.IsRunning());
+    volume.setFocus();
+    QTest::keyClick(&volume, Qt::Key_PageDown);
+    EXPECT_EQ(monitor.Volume(), 70);
+    box.setFocus();
+    QTest::keyClick(&box, Qt::Key_Space);
+    EXPECT_TRUE(monitor.IsRunning());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return latency.text().endsWith("毫秒"); })) << latency.text().toStdString();
+    QTest::keyClick(&box, Qt::Key_Space);
+    EXPECT_FALSE(monitor.IsRunning());
+    EXPECT_EQ(latency.text(), "延迟 --");
+    EXPECT_TRUE(devices.prompts.m_messages.empty());
+
+    karaoke.reset();
+    CEarMonitor broken(EarMonitorDevicesForSelection("null", "wav:/nonexistent/ear.wav", 128), CFftwRealFft::Create);
+    earMonitor = &broken;
+    CVolumeWindow& again = Start();
+    EXPECT_EQ(static_cast<QSlider*>(again.Control(kEarMonitorVolumeSlider))->value(), 70);
+    auto& brokenBox = *static_cast<QCheckBox*>(again.Control(kEarMonitorBox));
+    QTest::mouseClick(&brokenBox, Qt::LeftButton);
+    EXPECT_FALSE(brokenBox.isChecked());
+    EXPECT_FALSE(broken.IsRunning());
+    ASSERT_EQ(devices.prompts.m_messages.size(), 1u);
+    EXPECT_NE(devices.prompts.MessageTexts().front().find("ear.wav"), std::string::npos)
+        << devices.prompts.MessageTexts().front();
+    karaoke.reset(); // before the monitors it switches off
 }
 
 } // namespace
