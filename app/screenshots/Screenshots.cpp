@@ -22,6 +22,7 @@
 #include "ui/lyrics/LyricsShowWindow.h"
 #include "ui/lyrics/StageWindow.h"
 #include "ui/main/PerformanceWindow.h"
+#include "ui/mixer/VoiceControls.h"
 #include "ui/mixer/VolumeWindow.h"
 #include "ui/phone/PhoneWindow.h"
 #include "ui/songlist/SongListWindow.h"
@@ -725,10 +726,17 @@ int main(int argc, char** argv)
     CVoiceEffectChoice voiceEffect(services.voiceEffects);
     CVolumeWindow volume(VolumeWindowParts {recording, cardMixers, platform.Prompts(), services.desktop,
         services.programs, window.Controller(), services.dataFolder / "help", services.session.audioOutput, waveIn,
-        services.session.programFolder, karaoke.Session(), voiceEffect});
+        services.session.programFolder, karaoke.Session(), voiceEffect, services.earMonitor});
     volume.show();
     RunEventsFor(300);
     saved &= Save(volume, folder, "volume-typical-card");
+    // 更多效果… on the installed plate reverb.
+    if (services.voiceEffects) {
+        CMoreEffectsDialog moreEffects(*services.voiceEffects, VoiceEffectSetting {"urn:dragonfly:plate", {}}, &volume);
+        moreEffects.show();
+        RunEventsFor(100);
+        saved &= Save(moreEffects, folder, "volume-more-effects");
+    }
     // The song list window with its first list and the demo song selected.
     CSongListWindow& songList = karaoke.SongListWindow();
     static_cast<QListWidget*>(songList.Control(kSongListBox))->setCurrentRow(0);
