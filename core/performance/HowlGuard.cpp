@@ -18,9 +18,11 @@ constexpr size_t kMainLobeBins = 4;
 // A howl's frequency is that of the loop: it stays within this while it grows; a singer's
 // vibrato moves by tens of hertz.
 constexpr double kSteadyHz = 4;
-// Over the half second the band has risen by this much, and never fell this far below its
-// highest level so far.
+// Over the half second the band has risen by this much, in each of its thirds by a quarter of it
+// (a howl grows all the while; a note's onset is one step, then a held level), and never fell
+// this far below its highest level so far.
 constexpr double kRiseDb = 1.5;
+constexpr size_t kRisingParts = 3;
 constexpr double kDipDb = 1;
 // Quieter peaks (as a sine's amplitude, full scale 1) are no howl yet.
 constexpr double kQuietestAmplitude = 0.001;
@@ -101,19 +103,26 @@ bool CHowlGuard::Howls() const
 {
     if (m_peakCount < m_peaks.size())
         return false;
-    double lowestHz = 1e9, highestHz = 0, firstDb = 0, loudestDb = -1e9, lastDb = 0;
-    for (size_t i = 0; i < m_peaks.size(); ++i) {
-        const Peak& peak = m_peaks[(m_nextPeak + i) % m_peaks.size()];
+    const size_t count = m_peaks.size();
+    auto at = [this, count](size_t i) -> const Peak& { return m_peaks[(m_nextPeak + i) % count]; };
+    double lowestHz = 1e9, highestHz = 0, loudestDb = -1e9;
+    for (size_t i = 0; i < count; ++i) {
+        const Peak& peak = at(i);
         if (!peak.narrow || peak.levelDb < loudestDb - kDipDb)
             return false;
         lowestHz = std::min(lowestHz, peak.frequency);
         highestHz = std::max(highestHz, peak.frequency);
-        if (i == 0)
-            firstDb = peak.levelDb;
         loudestDb = std::max(loudestDb, peak.levelDb);
-        lastDb = peak.levelDb;
     }
-    return highestHz - lowestHz <= kSteadyHz && lastDb - firstDb >= kRiseDb;
+    if (highestHz - lowestHz > kSteadyHz || at(count - 1).levelDb - at(0).levelDb < kRiseDb)
+        return false;
+    for (size_t part = 0; part < kRisingParts; ++part) {
+        const size_t from = part * (count - 1) / kRisingParts;
+        const size_t to = (part + 1) * (count - 1) / kRisingParts;
+        if (at(to).levelDb - at(from).levelDb < kRiseDb / 4)
+            return false;
+    }
+    return true;
 }
 
 } // namespace linlangok

@@ -150,15 +150,19 @@ TEST_F(EarMonitorTest, TheMeasuredLatencyIsTheDelayOfAClickGoingRound)
     EXPECT_EQ(clicks[3] - clicks[2], clicks[1] - clicks[0]);
 }
 
-// Feedback: a tone growing from `tone` by 6 dB/s in noise of RMS `noiseLevel`; without a tone, noise.
-std::vector<std::int16_t> Feedback(double seconds, double tone = 0.01, double noiseLevel = 0.001)
+// Feedback: a tone growing from `tone` by `dbPerSecond` from `onset` seconds on, in noise of RMS
+// `noiseLevel`; without a tone, noise.
+std::vector<std::int16_t> Feedback(
+    double seconds, double tone = 0.01, double noiseLevel = 0.001, double dbPerSecond = 6, double onset = 0)
 {
     std::vector<std::int16_t> samples(size_t(seconds * 44100) * 2);
     std::mt19937 random(7);
     std::normal_distribution<double> noise(0, noiseLevel);
     for (size_t frame = 0; frame < samples.size() / 2; ++frame) {
         const double time = double(frame) / 44100;
-        const double sample = tone * std::pow(10.0, 6 * time / 20) * std::sin(2 * M_PI * 1234.5 * time);
+        const double sample = time < onset
+            ? 0
+            : tone * std::pow(10.0, dbPerSecond * (time - onset) / 20) * std::sin(2 * M_PI * 1234.5 * time);
         samples[frame * 2] = samples[frame * 2 + 1]
             = FloatToInt16(float(std::clamp(sample, -1.0, 1.0) + noise(random)));
     }
@@ -193,6 +197,18 @@ TEST(HowlGuard, HearsFeedbackNotASungNoteNorNoise)
     EXPECT_FALSE(Howls(test::VoiceFrames(3 * 44100, 330, 0.5, 0.5)));
     EXPECT_FALSE(Howls(test::SineFrames(3 * 44100, 1000, 0.5))); // a steady whistle does not rise
     EXPECT_FALSE(Howls(Feedback(3, 0, 0.2)));
+}
+
+// The monitor's fade-in and a note's onset are each one rise, then a held level: no howl.
+TEST_F(EarMonitorTest, ToneHeldFromTheStartIsNoHowl)
+{
+    for (const double onset : {0.0, 0.3}) {
+        Open(Feedback(2, 0.1, 0, 0, onset));
+        ASSERT_TRUE(m_monitor->Start(nullptr, m_failure));
+        Run(1.5);
+        EXPECT_TRUE(m_monitor->IsRunning()) << onset;
+        EXPECT_EQ(m_monitor->TakeMessages(), std::vector<std::string> {}) << onset;
+    }
 }
 
 } // namespace
