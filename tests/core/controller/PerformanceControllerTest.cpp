@@ -167,6 +167,10 @@ TEST(TakePerformance, TheVoiceIsHeardThroughTheEffectInTimeAndAFailingOneLeavesT
     EXPECT_EQ(test::ReadAudioFile(folder.Path() / "failed.wav").samples, dry);
     EXPECT_TRUE(choice.IsDry());
     EXPECT_EQ(choice.Text(), "无");
+    // 无 starts nothing and mixes exactly as without effects.
+    EXPECT_EQ(performance.Write(folder.Path() / "none.wav", 100), "");
+    EXPECT_EQ(test::ReadWholeFile(folder.Path() / "none.wav"), test::ReadWholeFile(folder.Path() / "dry.wav"));
+    EXPECT_EQ(effects.started.size(), 2u);
 }
 
 TEST(VoiceEffectChoice, IsKeptAsTextAndAnythingElseIsDry)
