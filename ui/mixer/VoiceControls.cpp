@@ -140,7 +140,7 @@ void CVoiceEffectControls::SayWhatIsMissing()
     }
 }
 
-CEarMonitorControls::CEarMonitorControls(CEarMonitor& monitor, const CVoiceEffectChoice& choice, IUserPrompts& prompts,
+CEarMonitorControls::CEarMonitorControls(CEarMonitor& monitor, CVoiceEffectChoice& choice, IUserPrompts& prompts,
     QCheckBox& on, QSlider& volume, QLabel& latency)
     : QObject(&on)
     , m_monitor(monitor)
@@ -203,8 +203,11 @@ void CEarMonitorControls::Switch(bool on)
 
 void CEarMonitorControls::Poll()
 {
-    for (const std::string& message : m_monitor.TakeMessages())
+    for (const std::string& message : m_monitor.TakeMessages()) {
         Warn(message);
+        if (message != CEarMonitor::kHowlMessage)
+            m_choice.SwitchOff(); // its effect failed: the voice goes on dry
+    }
     if (!m_monitor.IsRunning()) {
         m_on.setChecked(false);
         return;

@@ -50,12 +50,13 @@ private:
 // The volume window's 耳返: its switch (off at every start, since speakers and an open microphone
 // can howl), its volume (kept with Qt's settings) and the delay the running monitor measures. The
 // monitor hears the voice through the chosen effect, started again when the choice changes; what
-// it says (a howl closed it, its effect failed) is shown as a warning. UI thread.
+// it says (a howl closed it, its effect failed) is shown as a warning, and an effect that failed
+// is switched off as in the performance. UI thread.
 class CEarMonitorControls final : public QObject {
     Q_OBJECT
 public:
     // The monitor, the choice and the widgets outlive the controls; the switch is turned off.
-    CEarMonitorControls(CEarMonitor& monitor, const CVoiceEffectChoice& choice, IUserPrompts& prompts, QCheckBox& on,
+    CEarMonitorControls(CEarMonitor& monitor, CVoiceEffectChoice& choice, IUserPrompts& prompts, QCheckBox& on,
         QSlider& volume, QLabel& latency);
     ~CEarMonitorControls() override;
 
@@ -69,7 +70,7 @@ private:
     void Warn(const std::string& text);
 
     CEarMonitor& m_monitor;
-    const CVoiceEffectChoice& m_choice;
+    CVoiceEffectChoice& m_choice;
     IUserPrompts& m_prompts;
     QCheckBox& m_on;
     QSlider& m_volume;
