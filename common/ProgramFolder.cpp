@@ -31,18 +31,35 @@ std::filesystem::path ExecutableFolder()
     return error ? std::filesystem::current_path() : executable.parent_path();
 }
 
-std::filesystem::path ProgramFolder()
+std::filesystem::path InstalledDataFolder(const std::filesystem::path& executableFolder)
 {
-    std::filesystem::path folder;
-    if (const char* home = std::getenv("LINLANGOK_HOME"); home && *home)
-        folder = home;
-    else if (folder = ExecutableFolder(); IsWritableFolder(folder))
-        return folder;
-    else
-        folder = UserDataFolder();
+    return executableFolder.parent_path() / "share" / "linlangok";
+}
+
+namespace {
+
+std::filesystem::path Created(std::filesystem::path folder)
+{
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     return folder;
+}
+
+} // namespace
+
+std::filesystem::path ProgramFolderBeside(const std::filesystem::path& executableFolder)
+{
+    std::error_code error;
+    if (IsWritableFolder(executableFolder) && !std::filesystem::is_directory(InstalledDataFolder(executableFolder), error))
+        return executableFolder;
+    return Created(UserDataFolder());
+}
+
+std::filesystem::path ProgramFolder()
+{
+    if (const char* home = std::getenv("LINLANGOK_HOME"); home && *home)
+        return Created(home);
+    return ProgramFolderBeside(ExecutableFolder());
 }
 
 } // namespace linlangok

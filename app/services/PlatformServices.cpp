@@ -24,7 +24,7 @@ std::filesystem::path DataFolder()
     const std::filesystem::path beside = ExecutableFolder();
     if (std::filesystem::is_directory(beside / "demo"))
         return beside;
-    return beside.parent_path() / "share" / "linlangok";
+    return InstalledDataFolder(beside);
 }
 
 CPlatformServices::CPlatformServices(QApplication& application)

@@ -19,5 +19,18 @@ TEST(ProgramFolder, EnvironmentNamesTheFolder)
     EXPECT_EQ(ProgramFolder(), ExecutableFolder()); // the build folder is writable
 }
 
+TEST(ProgramFolder, AnInstalledProgramKeepsItsFilesInTheUsersDataFolderEvenWhereItsFolderIsWritable)
+{
+    test::CTemporaryFolder folder;
+    const std::filesystem::path bin = folder.Path() / "usr" / "bin";
+    std::filesystem::create_directories(bin);
+    EXPECT_EQ(ProgramFolderBeside(bin), bin); // unpacked in a folder of its own
+    std::filesystem::create_directories(InstalledDataFolder(bin));
+    ::setenv("XDG_DATA_HOME", (folder.Path() / "data").c_str(), 1);
+    EXPECT_EQ(ProgramFolderBeside(bin), folder.Path() / "data" / "linlangok");
+    EXPECT_TRUE(std::filesystem::is_directory(folder.Path() / "data" / "linlangok"));
+    ::unsetenv("XDG_DATA_HOME");
+}
+
 } // namespace
 } // namespace linlangok
