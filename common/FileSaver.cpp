@@ -211,9 +211,11 @@ bool CFileSaver::CommitByRename()
 {
     struct stat existing;
     if (::stat(m_target.c_str(), &existing) == 0) {
-        // Owner first: changing it may clear the set-user-ID and set-group-ID bits.
-        if (::fchown(m_descriptor, existing.st_uid, existing.st_gid) != 0)
-            (void)::fchown(m_descriptor, static_cast<uid_t>(-1), existing.st_gid);
+        // Owner first: changing it may clear the set-user-ID and set-group-ID bits. Where the owner
+        // cannot be given back, the group alone; where neither can, the file is the writer's.
+        const bool ownerKept = ::fchown(m_descriptor, existing.st_uid, existing.st_gid) == 0
+            || ::fchown(m_descriptor, static_cast<uid_t>(-1), existing.st_gid) == 0;
+        static_cast<void>(ownerKept);
         if (::fchmod(m_descriptor, existing.st_mode & 07777) != 0)
             return false;
     }

@@ -108,7 +108,9 @@ void CMp3StreamWriter::Append(const std::vector<std::uint8_t>& bytes)
     // A full disk: the file ends with the last whole block, not with part of an MP3 frame.
     m_failed = true;
     std::clearerr(m_file);
-    (void)::ftruncate(::fileno(m_file), static_cast<off_t>(m_fileSize));
+    // Where it cannot be cut, the partial frame stays at the end, and decoders pass over it.
+    const bool cut = ::ftruncate(::fileno(m_file), static_cast<off_t>(m_fileSize)) == 0;
+    static_cast<void>(cut);
 }
 
 void CMp3StreamWriter::Finish()
