@@ -10,8 +10,9 @@ JOBS ?= 2
 BUILD_DIR ?= build$(if $(SANITIZE),-$(SANITIZE))
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?=
+DEB_DIR ?= build-deb
 
-.PHONY: all bootstrap configure build run test fuzz bench clean
+.PHONY: all bootstrap configure build run test fuzz bench deb install-test clean
 
 all: build
 
@@ -46,8 +47,27 @@ fuzz: bootstrap
 	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target linlangok_fuzzers
 	@bash scripts/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
+# The Debian package, built for /usr from a release build of its own with Debian's hardening
+# flags, and lintian's word on it
+# (an error fails); install-test installs it in a scratch copy of this system's root and takes it
+# away again (as root; skipped otherwise).
+deb: bootstrap
+	@export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	  CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  CFLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	  cmake -S . -B $(DEB_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DLINLANGOK_TESTS=OFF \
+	  -DLINLANGOK_BENCH=OFF -DLINLANGOK_WERROR=$(if $(WERROR),ON,OFF) >/dev/null
+	@cmake --build $(DEB_DIR) -j $(JOBS)
+	@rm -f $(DEB_DIR)/linlangok_*.deb
+	@cd $(DEB_DIR) && cpack -G DEB >/dev/null
+	@lintian --fail-on error $(DEB_DIR)/linlangok_*.deb
+	@ls $(DEB_DIR)/linlangok_*.deb
+
+install-test: deb
+	@bash tests/package/install-test.sh $(DEB_DIR)/linlangok_*.deb || [ $$? -eq 77 ]
+
 bench: build
 	@bash scripts/run-benchmarks.sh $(BUILD_DIR)
 
 clean:
-	rm -rf build build-address build-thread $(FUZZ_DIR)
+	rm -rf build build-address build-thread $(FUZZ_DIR) $(DEB_DIR)

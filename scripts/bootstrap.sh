@@ -23,6 +23,7 @@ packages=(
   libcpp-httplib-dev libqrencode-dev chromium
   libdrumstick-dev qtbase5-dev
   liblilv-dev lv2-dev mda-lv2 dragonfly-reverb-lv2
+  dpkg-dev file lintian appstream
 )
 
 missing=()

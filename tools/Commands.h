@@ -53,6 +53,7 @@ using ToolCommand = int (*)(ToolContext& context);
 struct ToolCommandEntry {
     const char* name;
     const char* usage;
+    const char* summary; // what it does, in a line
     ToolCommand run;
 };
 

@@ -12,7 +12,12 @@ std::filesystem::path EffectHostPath()
 {
     if (const char* host = std::getenv("LINLANGOK_EFFECT_HOST"); host && *host)
         return host;
-    return ExecutableFolder() / "linlangok-effect-host";
+    const std::filesystem::path folder = ExecutableFolder();
+    const std::filesystem::path beside = folder / "linlangok-effect-host";
+    std::error_code error;
+    if (std::filesystem::exists(beside, error))
+        return beside;
+    return folder.parent_path() / "libexec" / "linlangok" / "linlangok-effect-host";
 }
 
 CLv2VoiceEffects::CLv2VoiceEffects(std::filesystem::path host)

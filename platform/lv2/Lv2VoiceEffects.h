@@ -8,7 +8,7 @@
 namespace linlangok {
 
 // The effect host program: LINLANGOK_EFFECT_HOST when set, else linlangok-effect-host beside the
-// running executable.
+// running executable (a build tree), else under libexec/linlangok of its prefix (installed).
 std::filesystem::path EffectHostPath();
 
 // IVoiceEffects over the installed LV2 plugins: the lists are read in this process, the chains
