@@ -49,7 +49,7 @@ def environment(readme):
             in_table = True
         elif in_table and line.startswith("| `"):
             cells = [cell.strip() for cell in line.strip("|").split(" | ")]
-            rows.append(f".TP\n{markdown_roff(cells[0])}\n{markdown_roff(cells[1])}; by default {markdown_roff(cells[2])}.")
+            rows.append(f".TP\n{markdown_roff(cells[0])}\n{markdown_roff(cells[1])}.\n.br\nDefault: {markdown_roff(cells[2])}.")
         elif in_table and not line.startswith("|"):
             break
     if not rows:
