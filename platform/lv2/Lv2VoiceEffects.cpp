@@ -25,14 +25,21 @@ CLv2VoiceEffects::CLv2VoiceEffects(std::filesystem::path host)
 {
 }
 
+const CLv2Plugins& CLv2VoiceEffects::Installed() const
+{
+    if (!m_plugins)
+        m_plugins = std::make_unique<CLv2Plugins>();
+    return *m_plugins;
+}
+
 std::vector<VoicePluginInfo> CLv2VoiceEffects::Plugins() const
 {
-    return m_plugins.VoiceEffectPlugins();
+    return Installed().VoiceEffectPlugins();
 }
 
 std::vector<VoiceControlInfo> CLv2VoiceEffects::Controls(std::string_view uri) const
 {
-    return m_plugins.Controls(uri);
+    return Installed().Controls(uri);
 }
 
 std::unique_ptr<IVoiceEffect> CLv2VoiceEffects::Start(const VoiceEffectChain& chain) const

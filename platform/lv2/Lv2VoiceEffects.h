@@ -4,6 +4,7 @@
 #include "platform/lv2/Lv2Plugins.h"
 
 #include <filesystem>
+#include <memory>
 
 namespace linlangok {
 
@@ -11,8 +12,10 @@ namespace linlangok {
 // running executable (a build tree), else under libexec/linlangok of its prefix (installed).
 std::filesystem::path EffectHostPath();
 
-// IVoiceEffects over the installed LV2 plugins: the lists are read in this process, the chains
-// run in the effect host at the path given (CIsolatedVoiceEffect).
+// IVoiceEffects over the installed LV2 plugins: the lists are read in this process, when first
+// asked for (reading every bundle's description takes tens of milliseconds, which the program's
+// start need not wait for), the chains run in the effect host at the path given
+// (CIsolatedVoiceEffect).
 class CLv2VoiceEffects final : public IVoiceEffects {
 public:
     explicit CLv2VoiceEffects(std::filesystem::path host);
@@ -22,8 +25,10 @@ public:
     std::unique_ptr<IVoiceEffect> Start(const VoiceEffectChain& chain) const override;
 
 private:
+    const CLv2Plugins& Installed() const;
+
     std::filesystem::path m_host;
-    CLv2Plugins m_plugins;
+    mutable std::unique_ptr<CLv2Plugins> m_plugins;
 };
 
 } // namespace linlangok

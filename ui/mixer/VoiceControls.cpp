@@ -73,10 +73,7 @@ CVoiceEffectControls::CVoiceEffectControls(
         emit changed();
     });
     ShowChoice();
-    const bool installed = m_choice.Effects() && !m_choice.Effects()->Plugins().empty();
-    m_more.setEnabled(installed);
-    if (!installed)
-        m_more.setToolTip(QStringLiteral("没有安装 LV2 效果插件"));
+    m_more.setEnabled(m_choice.Effects() != nullptr);
     connect(&m_list, &QComboBox::activated, this, &CVoiceEffectControls::ChoosePreset);
     connect(&m_more, &QPushButton::clicked, this, &CVoiceEffectControls::PickPlugin);
 }
@@ -117,6 +114,11 @@ void CVoiceEffectControls::PickPlugin()
 {
     if (!m_choice.Effects())
         return;
+    if (m_choice.Effects()->Plugins().empty()) {
+        m_prompts.ShowMessage({std::u16string(kCaptionWarning), u"这台电脑上没有安装 LV2 混响或延迟插件。",
+            EMessageButtons::Ok, EMessageIcon::Warning});
+        return;
+    }
     CMoreEffectsDialog dialog(*m_choice.Effects(), m_choice.Custom(), m_more.window());
     if (dialog.exec() == QDialog::Accepted)
         m_choice.ChooseCustom(dialog.Setting());

@@ -22,7 +22,9 @@ namespace linlangok {
 // The volume window's 效果: the presets and, while it is the choice, the plugin picked under
 // 更多效果…, which its button opens. The choice is kept with Qt's settings and shown again when
 // it changes elsewhere (an effect that failed switches it off). A chosen chain whose plugin is
-// not installed is said at once, with the package that brings it. UI thread.
+// not installed is said at once, with the package that brings it. The installed plugins are
+// looked at only when needed (a preset picked, 更多效果…, a plugin's name), not as the window is
+// made. UI thread.
 class CVoiceEffectControls final : public QObject {
     Q_OBJECT
 public:
