@@ -2,6 +2,7 @@
 #include "common/EditText.h"
 #include "common/FilePath.h"
 #include "common/SongKind.h"
+#include "common/Translation.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -102,6 +103,22 @@ TEST(FilePath, ANameThatQtReadAsReplacementCharactersIsFoundAmongTheFoldersEntri
     folder.WriteFile("x\xFD.mid", "");
     EXPECT_EQ(ResolveLossyPath(folder.Path() / "\uFFFD\uFFFD/\uFFFD\uFFFD.mid"), song);
     EXPECT_EQ(ResolveLossyPath(folder.Path() / "x\uFFFD.mid"), folder.Path() / "x\uFFFD.mid"); // two read so
+}
+
+// A translation may put the markers in another order; an argument that itself holds "%2" is left
+// as it is, and a marker without an argument stays.
+TEST(TranslationTest, FormattedFillsMarkersInOnePassAndTrFallsBackToTheSource)
+{
+    EXPECT_EQ(Formatted(u"“%2”里的“%1”", {u"a%2", u"b"}), u"“b”里的“a%2”");
+    EXPECT_EQ(Formatted(u"100% %3", {u"x"}), u"100% %3");
+    EXPECT_EQ(Tr("Test", "错误"), u"错误");
+    InstallTranslationLookup([](const char*, const char* source) {
+        return std::string(source) == "错误" ? std::string("Error") : std::string();
+    });
+    EXPECT_EQ(Tr("Test", "错误"), u"Error");
+    EXPECT_EQ(TrUtf8("Test", "警告"), "警告");
+    InstallTranslationLookup(nullptr);
+    EXPECT_EQ(Tr("Test", "错误"), u"错误");
 }
 
 } // namespace

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+// The system's texts are written in simplified Chinese. Every text a user sees goes through Tr
+// (or tr in the windows), which gives it in the user's language; lupdate collects the literals
+// from these calls into the translation files. The program installs the lookup (Qt's
+// translators) once at start, before its other threads; until then, and for a text without a
+// translation, a text reads as its source.
+namespace linlangok {
+
+// The translation of a UTF-8 source text in its context, as UTF-8; empty for none.
+using TranslationLookup = std::string (*)(const char* context, const char* sourceText);
+
+// Any thread may translate once the lookup is installed; null restores the source texts.
+void InstallTranslationLookup(TranslationLookup lookup);
+
+// The UTF-8 source text, a literal where lupdate should find it, in the user's language.
+std::u16string Tr(const char* context, const char* sourceText);
+std::string TrUtf8(const char* context, const char* sourceText);
+
+// The pattern with "%1" … "%9" replaced by the arguments in turn, in one pass (an argument's own
+// "%2" stays as it is). A translation may move the markers; a marker without an argument stays.
+std::u16string Formatted(std::u16string_view pattern, std::initializer_list<std::u16string_view> arguments);
+
+} // namespace linlangok
+
+// Marks a literal in a table for lupdate; whoever shows it passes it through Tr with the same
+// context.
+#define LINLANGOK_TR_NOOP(context, sourceText) sourceText
