@@ -12,7 +12,7 @@ FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?=
 DEB_DIR ?= build-deb
 
-.PHONY: all bootstrap configure build run test fuzz bench deb install-test clean
+.PHONY: all bootstrap configure build run test fuzz bench deb install-test translations clean
 
 all: build
 
@@ -35,6 +35,10 @@ run: build
 	  echo "No display (set QT_QPA_PLATFORM=offscreen or use xvfb-run for the window): playing the demo song with linlangok-tool."; \
 	  $(BUILD_DIR)/tools/linlangok-tool playmidi resources/demo/jasmine.mid; \
 	fi
+
+# The English translation files take the code's texts in, keeping their translations.
+translations: bootstrap
+	@python3 scripts/translations.py update
 
 # A test that hangs fails after ten minutes instead of holding the run (sanitizer builds are slow).
 test: build

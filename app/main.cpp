@@ -4,12 +4,14 @@
 #include "app/services/PlatformServices.h"
 #include "common/Product.h"
 #include "common/Text.h"
+#include "platform/language/ProgramLanguage.h"
 #include "ui/desktop/ApplicationSetup.h"
 #include "ui/desktop/MprisService.h"
 #include "ui/desktop/TerminationSignals.h"
 
 #include <QApplication>
 #include <QLocale>
+#include <QTranslator>
 
 #include <cstring>
 #include <iostream>
@@ -24,7 +26,9 @@ int main(int argc, char** argv)
 {
     using namespace linlangok;
     QApplication application(argc, argv);
-    SetUpApplication(application, QLocale::system());
+    const std::string language = StartLanguage(RememberedLanguage(), QLocale::system().uiLanguages());
+    const std::unique_ptr<QTranslator> translation = InstallProgramLanguage(language);
+    SetUpApplication(application, QLocale(QString::fromStdString(language)));
 
     // Qt has taken its own options out of the arguments: what is left is the song, if any.
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {

@@ -2,19 +2,66 @@
 
 #include "common/Text.h"
 
+#include <algorithm>
 #include <atomic>
-#include <vector>
+#include <mutex>
 
 namespace linlangok {
 namespace {
 
 std::atomic<TranslationLookup> g_lookup {nullptr};
+std::mutex g_languageMutex;
+std::string g_language = kSourceLanguage;
+
+// "zh-Hant-TW" and "zh_TW" alike, lower-cased, in parts.
+std::vector<std::string> LocaleParts(std::string_view locale)
+{
+    std::vector<std::string> parts(1);
+    for (const char c : locale) {
+        if (c == '-' || c == '_')
+            parts.emplace_back();
+        else
+            parts.back() += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return parts;
+}
 
 } // namespace
 
-void InstallTranslationLookup(TranslationLookup lookup)
+std::string ChosenLanguage(std::string_view choice, const std::vector<std::string>& uiLanguages)
 {
+    for (const Language& language : kLanguages) {
+        if (choice == language.code)
+            return language.code;
+    }
+    for (const std::string& locale : uiLanguages) {
+        const std::vector<std::string> parts = LocaleParts(locale);
+        const auto has
+            = [&parts](const char* part) { return std::find(parts.begin() + 1, parts.end(), part) != parts.end(); };
+        if (parts.front() == "en")
+            return "en";
+        if (parts.front() != "zh")
+            continue;
+        if (has("hk") || has("mo"))
+            return "zh_HK";
+        if (has("tw") || has("hant"))
+            return "zh_TW";
+        return kSourceLanguage;
+    }
+    return "en";
+}
+
+void InstallTranslationLookup(TranslationLookup lookup, std::string_view language)
+{
+    const std::lock_guard lock(g_languageMutex);
+    g_language = lookup ? std::string(language) : std::string(kSourceLanguage);
     g_lookup.store(lookup, std::memory_order_release);
+}
+
+std::string CurrentLanguage()
+{
+    const std::lock_guard lock(g_languageMutex);
+    return g_language;
 }
 
 std::string TrUtf8(const char* context, const char* sourceText)

@@ -24,6 +24,7 @@ packages=(
   libdrumstick-dev qtbase5-dev
   liblilv-dev lv2-dev mda-lv2 dragonfly-reverb-lv2
   dpkg-dev file lintian appstream
+  qt6-tools-dev qt6-l10n-tools opencc
 )
 
 missing=()

@@ -14,6 +14,7 @@
 #include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/files/FlockFileLocks.h"
 #include "platform/http/HttplibServer.h"
+#include "platform/language/ProgramLanguage.h"
 #include "platform/qrcode/QrencodeEncoder.h"
 #include "platform/tags/SongFileReader.h"
 #include "ui/catalog/CatalogWindow.h"
@@ -42,8 +43,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTranslator>
+
 #include <QThread>
 #include <QTimer>
+#include <cstring>
 
 #include <algorithm>
 #include <array>
@@ -565,6 +569,24 @@ bool SavePerformanceWindow(
     return saved;
 }
 
+// The main window and its companions docked, playing, in another of the program's languages.
+int SaveInLanguage(QApplication& application, const std::string& language, const QString& folder)
+{
+    const std::unique_ptr<QTranslator> translation = linlangok::InstallProgramLanguage(language);
+    linlangok::SetUpApplication(application, QLocale(QString::fromStdString(language)));
+    linlangok::CPlatformServices platform(application);
+    linlangok::CKaraokeApplication karaoke(platform.Services());
+    karaoke.Show();
+    linlangok::CMainWindow& window = karaoke.MainWindow();
+    window.Controller().Handle(linlangok::command::PickSong {std::u16string(kPictureSong)});
+    window.Controller().Handle(linlangok::command::Play {});
+    RunEventsFor(2300);
+    const std::string suffix = "-" + language;
+    const bool saved = Save(window, folder, ("main" + suffix).c_str())
+        && SaveDocked(karaoke, folder, ("application" + suffix).c_str());
+    return saved ? 0 : 1;
+}
+
 } // namespace
 
 // The 点歌 window over a catalogue of a few dozen generated songs (silent WAV files named as
@@ -670,8 +692,9 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
 int main(int argc, char** argv)
 {
     using namespace linlangok;
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: linlangok-screenshots OUTPUT_FOLDER\n");
+    const bool oneLanguage = argc == 4 && std::strcmp(argv[1], "--language") == 0;
+    if (argc != 2 && !oneLanguage) {
+        std::fprintf(stderr, "usage: linlangok-screenshots [--language CODE] OUTPUT_FOLDER\n");
         return 2;
     }
     // The demo song's lyrics are GBK: the pictures show them alike whatever the machine's locale.
@@ -681,10 +704,12 @@ int main(int argc, char** argv)
     setenv("LINLANGOK_AUDIO_IN", "null", 0);
     setenv("LINLANGOK_AUDIO_OUT", "null", 0);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    const QString folder = QFileInfo(QString::fromLocal8Bit(argv[argc - 1])).absoluteFilePath();
     const QTemporaryDir home;
     PrepareHome(home.path().toStdString());
     QApplication application(argc, argv);
+    if (oneLanguage)
+        return SaveInLanguage(application, argv[2], folder);
     // The stock dialogs as a Chinese desktop shows them.
     SetUpApplication(application, QLocale(QLocale::Chinese, QLocale::China));
     CPlatformServices platform(application);
@@ -747,5 +772,11 @@ int main(int argc, char** argv)
     saved &= SaveCatalogWindow(platform.Prompts(), folder);
     saved &= SaveVideoWindow(karaoke, folder);
     saved &= SaveMp3gSong(karaoke, folder);
+    // Each other language in a run of its own, since a program installs its language once.
+    for (const char* language : {"en", "zh_TW"}) {
+        saved &= QProcess::execute(QApplication::applicationFilePath(),
+                     {QStringLiteral("--language"), QString::fromUtf8(language), folder})
+            == 0;
+    }
     return saved ? 0 : 1;
 }

@@ -112,13 +112,32 @@ TEST(TranslationTest, FormattedFillsMarkersInOnePassAndTrFallsBackToTheSource)
     EXPECT_EQ(Formatted(u"“%2”里的“%1”", {u"a%2", u"b"}), u"“b”里的“a%2”");
     EXPECT_EQ(Formatted(u"100% %3", {u"x"}), u"100% %3");
     EXPECT_EQ(Tr("Test", "错误"), u"错误");
-    InstallTranslationLookup([](const char*, const char* source) {
-        return std::string(source) == "错误" ? std::string("Error") : std::string();
-    });
+    InstallTranslationLookup(
+        [](const char*, const char* source) {
+            return std::string(source) == "错误" ? std::string("Error") : std::string();
+        },
+        "en");
     EXPECT_EQ(Tr("Test", "错误"), u"Error");
     EXPECT_EQ(TrUtf8("Test", "警告"), "警告");
-    InstallTranslationLookup(nullptr);
+    EXPECT_EQ(CurrentLanguage(), "en");
+    InstallTranslationLookup(nullptr, "en");
     EXPECT_EQ(Tr("Test", "错误"), u"错误");
+    EXPECT_EQ(CurrentLanguage(), kSourceLanguage);
+}
+
+// The user's choice first, then the desktop's languages in turn; Hong Kong and Macau read Hong
+// Kong's traditional Chinese, a language without a translation falls through to the next.
+TEST(TranslationTest, ChosenLanguageFollowsTheChoiceThenTheDesktopsLanguages)
+{
+    EXPECT_EQ(ChosenLanguage("zh_TW", {"en-US"}), "zh_TW");
+    EXPECT_EQ(ChosenLanguage("", {"zh-Hant-TW"}), "zh_TW");
+    EXPECT_EQ(ChosenLanguage("", {"zh-Hant"}), "zh_TW");
+    EXPECT_EQ(ChosenLanguage("", {"zh_MO"}), "zh_HK");
+    EXPECT_EQ(ChosenLanguage("", {"zh-Hant-HK", "zh-HK"}), "zh_HK");
+    EXPECT_EQ(ChosenLanguage("", {"zh-CN", "zh-Hans"}), "zh_CN");
+    EXPECT_EQ(ChosenLanguage("fr", {"de-DE", "zh-SG"}), "zh_CN");
+    EXPECT_EQ(ChosenLanguage("", {"de-DE", "fr"}), "en");
+    EXPECT_EQ(ChosenLanguage("", {"C"}), "en");
 }
 
 } // namespace

@@ -1,11 +1,20 @@
 #include "ui/desktop/ApplicationSetup.h"
 
+#include "ui/widgets/ProgramSettings.h"
+
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSettings>
 #include <QTranslator>
 
 namespace linlangok {
+namespace {
+
+const QString kLanguageApplication = QStringLiteral("Language");
+const QString kLanguageKey = QStringLiteral("language");
+
+} // namespace
 
 void SetUpApplication(QApplication& application, const QLocale& locale)
 {
@@ -28,6 +37,16 @@ std::unique_ptr<QTranslator> LoadQtTranslations(const QLocale& locale)
             QLocale(QLocale::Chinese, QLocale::Taiwan), QStringLiteral("qt"), QStringLiteral("_"), folder))
         return translations;
     return nullptr;
+}
+
+QString RememberedLanguage()
+{
+    return QSettings(kSettingsOrganisation, kLanguageApplication).value(kLanguageKey).toString();
+}
+
+void RememberLanguage(const QString& language)
+{
+    QSettings(kSettingsOrganisation, kLanguageApplication).setValue(kLanguageKey, language);
 }
 
 } // namespace linlangok

@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "ui/catalog/CatalogWindow.h"
 #include "ui/lyrics/LyricsShowWindow.h"
 #include "ui/main/Docking.h"
@@ -25,6 +26,16 @@
 #include <QSettings>
 
 namespace linlangok {
+namespace {
+
+// The help pages in the program's language: help/LANGUAGE where they are, else the source's own.
+std::filesystem::path HelpFolder(const std::filesystem::path& dataFolder)
+{
+    const std::filesystem::path translated = dataFolder / "help" / CurrentLanguage();
+    return std::filesystem::is_directory(translated) ? translated : dataFolder / "help";
+}
+
+} // namespace
 
 CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
     : m_sessionServices(services.session)
@@ -39,10 +50,11 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
             &services.session.uiThread, services.session.programFolder});
     }
     const std::filesystem::path demoSong = services.dataFolder / "demo" / "jasmine.mid";
+    const std::filesystem::path helpFolder = HelpFolder(services.dataFolder);
     if (std::filesystem::is_regular_file(demoSong))
         m_session->SetAccompanimentPath(PathToUtf16(demoSong));
     m_mainWindow = std::make_unique<CMainWindow>(MainWindowParts {*m_session, services.session.prompts,
-        services.desktop, services.meterInput, m_companions, services.dataFolder / "help", this, m_scoring.get()});
+        services.desktop, services.meterInput, m_companions, helpFolder, this, m_scoring.get()});
     connect(m_mainWindow.get(), &CMainWindow::quitRequested, this, &CKaraokeApplication::finished);
 
     m_lyricsWindow = std::make_unique<CLyricsShowWindow>(
@@ -51,11 +63,11 @@ CKaraokeApplication::CKaraokeApplication(const ApplicationServices& services)
         m_mainWindow.get());
     m_volumeWindow = std::make_unique<CVolumeWindow>(
         VolumeWindowParts {m_session->Recording(), services.session.mixers, services.session.prompts, services.desktop,
-            services.programs, m_mainWindow->Controller(), services.dataFolder / "help", services.session.audioOutput,
+            services.programs, m_mainWindow->Controller(), helpFolder, services.session.audioOutput,
             services.meterInput, services.session.programFolder, *m_session, *m_voiceEffect, services.earMonitor});
     m_songListWindow = std::make_unique<CSongListWindow>(SongListWindowParts {m_mainWindow->Controller(),
         services.session.prompts, services.desktop, services.session.codePage, m_session->Texts().PathDisplay(),
-        services.collator, services.session.programFolder, services.dataFolder / "help", demoSong});
+        services.collator, services.session.programFolder, helpFolder, demoSong});
     m_companions = CompanionWindows {m_lyricsWindow.get(), m_songListWindow.get(), m_volumeWindow.get()};
     m_session->Lyrics().Attach(&m_lyricsWindow->Presenter(), &m_lyricsWindow->Presenter());
     connect(m_mainWindow.get(), &CMainWindow::stageViewRequested, m_lyricsWindow.get(),

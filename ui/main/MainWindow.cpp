@@ -1,5 +1,7 @@
 #include "ui/main/MainWindow.h"
 
+#include "ui/main/LanguageMenu.h"
+
 #include "common/Product.h"
 #include "core/playback/AudioStretcher.h"
 #include "ui/main/InputLevelMeterWidget.h"
@@ -140,6 +142,7 @@ void CMainWindow::BuildMenu()
     m_helpMenu = m_menuBar->addMenu(QStringLiteral("帮助(&H)"));
     m_helpMenu->addAction(
         QStringLiteral("帮助主题(&H)"), this, [this] { m_controller->Handle(command::OpenHelpTopics {}); });
+    m_helpMenu->addMenu(new CLanguageMenu(m_prompts, m_helpMenu));
     m_helpMenu->addAction(QStringLiteral("关于琳朗卡拉OK(&A)"), this, &CMainWindow::ShowAbout);
 }
 
