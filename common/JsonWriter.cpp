@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -104,24 +105,26 @@ CJsonWriter& CJsonWriter::Value(long long number)
 
 CJsonWriter& CJsonWriter::Value(double number)
 {
-    return Number(number, "%.*g", 17);
+    return Number(number, std::chars_format::general, 17);
 }
 
 CJsonWriter& CJsonWriter::Value(double number, int decimals)
 {
-    return Number(number, "%.*f", decimals);
+    return Number(number, std::chars_format::fixed, decimals);
 }
 
-CJsonWriter& CJsonWriter::Number(double number, const char* format, int precision)
+// std::to_chars, unlike printf, writes a point whatever the C locale (which QCoreApplication sets
+// from the environment), and the buffer holds the longest fixed form of a double.
+CJsonWriter& CJsonWriter::Number(double number, std::chars_format format, int precision)
 {
     Separate();
     if (!std::isfinite(number)) {
         m_out << "null";
         return *this;
     }
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, precision, number);
-    m_out << buffer;
+    char buffer[512];
+    const std::to_chars_result written = std::to_chars(buffer, buffer + sizeof buffer, number, format, precision);
+    m_out << std::string_view(buffer, written.ec == std::errc() ? written.ptr - buffer : 0);
     return *this;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -36,7 +37,7 @@ public:
 private:
     void Separate();
     // A printf format with a precision, then the number.
-    CJsonWriter& Number(double number, const char* format, int precision);
+    CJsonWriter& Number(double number, std::chars_format format, int precision);
     void WriteString(std::string_view utf8);
     void WriteStringContent(std::string_view utf8);
 

@@ -6,13 +6,19 @@
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/files/FlockFileLocks.h"
+#include "platform/language/ProgramLanguage.h"
 #include "platform/mixer/AlsaMixer.h"
 #include "platform/mp3/LameMp3Encoder.h"
 #include "tools/Commands.h"
 #include "tools/ConsolePrompts.h"
 #include "tools/MidiCommands.h"
 
+#include <QCoreApplication>
+#include <QLocale>
+#include <QTranslator>
+
 #include <algorithm>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -26,28 +32,35 @@ constexpr ToolCommandEntry kCommands[] = {
     {"encode", "encode IN.wav OUT.mp3", "encodes a WAV file as MP3, as recordings are encoded", RunEncodeCommand},
     {"play", kPlayUsage, "plays a MIDI, WAV, MP3 or video song through the karaoke session", RunPlayCommand},
     {"record", "record OUT.mp3 --seconds S", "records from the first input into an MP3", RunRecordCommand},
-    {"sing", kSingUsage, "plays a song while recording the voice, then saves the voice and the performance mix, scored", RunSingCommand},
-    {"calibrate", kCalibrateUsage, "measures the round trip from the output to the input with clicks and keeps it", RunCalibrateCommand},
-    {"monitor", kMonitorUsage, "hears the input on the output at once (耳返) and prints the delay its stream measured", RunMonitorCommand},
+    {"sing", kSingUsage, "plays a song while recording the voice, then saves the voice and the performance mix, scored",
+        RunSingCommand},
+    {"calibrate", kCalibrateUsage, "measures the round trip from the output to the input with clicks and keeps it",
+        RunCalibrateCommand},
+    {"monitor", kMonitorUsage, "hears the input on the output at once (耳返) and prints the delay its stream measured",
+        RunMonitorCommand},
     {"lrc", kLrcUsage, "reads an LRC lyrics file and prints its lines", RunLrcCommand},
     {"list", kListUsage, "shows or creates a song list", RunListCommand},
     {"info", kInfoUsage, "prints what a song file holds: tracks, tempo, lyrics, headers", RunMidiInfo},
     {"lyrics", kLyricsUsage, "prints the lyrics a song shows, with their times", RunMidiLyrics},
     {"transpose", "transpose IN OUT N", "saves a MIDI song transposed by N semitones", RunMidiTranspose},
     {"render", kRenderUsage, "renders a MIDI song through the built-in synthesizer to WAV", RunRenderCommand},
-    {"render-audio", kRenderAudioUsage, "renders an audio song with key and tempo, or its vocal-reduced backing, to WAV", RunRenderAudioCommand},
+    {"render-audio", kRenderAudioUsage,
+        "renders an audio song with key and tempo, or its vocal-reduced backing, to WAV", RunRenderAudioCommand},
     {"loudness", kLoudnessUsage, "measures a song's loudness and true peak (EBU R128)", RunLoudnessCommand},
     {"playmidi", kPlayMidiUsage, "plays a MIDI file through the built-in synthesizer", RunPlayMidiCommand},
-    {"catalog", kCatalogUsage, "adds a folder of songs to the catalogue, or searches it as 点歌 does", RunCatalogCommand},
+    {"catalog", kCatalogUsage, "adds a folder of songs to the catalogue, or searches it as 点歌 does",
+        RunCatalogCommand},
     {"queue", kQueueUsage, "adds to, lists, advances or clears the queue of picked songs", RunQueueCommand},
     {"cdg-frame", kCdgFrameUsage, "draws an MP3+G song's picture at a moment as PNG", RunCdgFrameCommand},
     {"serve", kServeUsage, "serves the phones' page for picking songs (手机点歌)", RunServeCommand},
     {"info-video", kInfoVideoUsage, "prints a video song's streams and its vocal layout", RunInfoVideoCommand},
-    {"render-video-audio", kRenderVideoAudioUsage, "renders a video song's sound, original vocal or backing, to WAV", RunRenderVideoAudioCommand},
+    {"render-video-audio", kRenderVideoAudioUsage, "renders a video song's sound, original vocal or backing, to WAV",
+        RunRenderVideoAudioCommand},
     {"frame", kFrameUsage, "draws a video song's picture at a moment as PNG", RunFrameCommand},
     {"melody", kMelodyUsage, "prints the melody a song is scored against", RunMelodyCommand},
     {"score", kScoreUsage, "scores a recorded voice against a song", RunScoreCommand},
-    {"effects", kEffectsUsage, "lists the voice effects' presets and the installed LV2 plugins, or one plugin's controls", RunEffectsCommand},
+    {"effects", kEffectsUsage,
+        "lists the voice effects' presets and the installed LV2 plugins, or one plugin's controls", RunEffectsCommand},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -97,6 +110,11 @@ std::optional<std::string> TakeEncodingOption(ToolContext& context, const char* 
 int main(int argc, char** argv)
 {
     using namespace linlangok;
+    // Messages in LINLANGOK_LANGUAGE's language, else the locale's (LANGUAGE, LC_ALL, LANG).
+    const QCoreApplication application(argc, argv);
+    std::setlocale(LC_NUMERIC, "C"); // numbers read and printed as the commands always have
+    const std::unique_ptr<QTranslator> translation
+        = InstallProgramLanguage(StartLanguage(QString(), QLocale::system().uiLanguages()));
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         PrintCommands(std::cout);
         return 0;
