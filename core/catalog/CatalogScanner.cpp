@@ -1,6 +1,7 @@
 #include "core/catalog/CatalogScanner.h"
 
 #include "common/SongKind.h"
+#include "common/Translation.h"
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/SongNaming.h"
 
@@ -116,7 +117,7 @@ ScanPlan PlanScan(const std::vector<CatalogSong>& stored, std::vector<SongFile> 
 
 std::u16string UnreadableFolderText(std::u16string_view folder)
 {
-    return u"无法读取歌曲文件夹“" + std::u16string(folder) + u"”，其中的歌曲保持原样。";
+    return Formatted(Tr("CatalogScanner", "无法读取歌曲文件夹“%1”，其中的歌曲保持原样。"), {folder});
 }
 
 CCatalogScanner::CCatalogScanner(

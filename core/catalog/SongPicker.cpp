@@ -4,6 +4,7 @@
 #include "common/FileSaver.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <stdexcept>
 
@@ -46,7 +47,7 @@ bool CSongPicker::Pick(
         added = Enqueue(song, performer, guest, false);
     });
     if (!added && guest.session.empty())
-        m_prompts.ShowError(kCaptionError, u"已点歌曲已满。");
+        m_prompts.ShowError(kCaptionError, Tr("CSongPicker", "已点歌曲已满。"));
     if (added && startNow)
         Skip();
     return added;
@@ -57,7 +58,7 @@ void CSongPicker::PickFirst(const CatalogSong& song, const std::u16string& perfo
     bool added = false;
     Change([&] { added = Enqueue(song, performer, {}, true); });
     if (!added)
-        m_prompts.ShowError(kCaptionError, u"已点歌曲已满。");
+        m_prompts.ShowError(kCaptionError, Tr("CSongPicker", "已点歌曲已满。"));
 }
 
 void CSongPicker::PlayNow(const CatalogSong& song)
@@ -67,7 +68,7 @@ void CSongPicker::PlayNow(const CatalogSong& song)
     if (added)
         Skip();
     else
-        m_prompts.ShowError(kCaptionError, u"已点歌曲已满。");
+        m_prompts.ShowError(kCaptionError, Tr("CSongPicker", "已点歌曲已满。"));
 }
 
 bool CSongPicker::Enqueue(const CatalogSong& song, const std::u16string& performer, const GuestPhone& guest, bool first)
@@ -161,7 +162,8 @@ void CSongPicker::Change(const std::function<void()>& change)
         m_fileWritten = std::filesystem::last_write_time(m_queueFile, error);
     }
     if (!saved && !std::exchange(m_saveFailureShown, true))
-        m_prompts.ShowError(kCaptionError, u"无法保存已点歌曲文件“" + PathToUtf16(m_queueFile) + u"”。");
+        m_prompts.ShowError(
+            kCaptionError, Formatted(Tr("CSongPicker", "无法保存已点歌曲文件“%1”。"), {PathToUtf16(m_queueFile)}));
     Changed();
 }
 

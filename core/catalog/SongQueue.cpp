@@ -4,6 +4,7 @@
 #include "common/FileSaver.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <map>
@@ -232,9 +233,10 @@ CSongQueue LoadSongQueue(const std::filesystem::path& file, std::u16string& warn
         }
     }
     if (const std::optional<std::filesystem::path> aside = SetFileAside(file))
-        warning = u"已点歌曲文件无法读取，已另存为 " + PathToUtf16(aside->filename()) + u"，已点歌曲从空开始。";
+        warning = Formatted(
+            Tr("SongQueue", "已点歌曲文件无法读取，已另存为 %1，已点歌曲从空开始。"), {PathToUtf16(aside->filename())});
     else
-        warning = u"已点歌曲文件无法读取，也无法改名，已点歌曲从空开始。";
+        warning = Tr("SongQueue", "已点歌曲文件无法读取，也无法改名，已点歌曲从空开始。");
     return {};
 }
 

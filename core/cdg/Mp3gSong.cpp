@@ -1,6 +1,8 @@
 #include "core/cdg/Mp3gSong.h"
 
 #include "common/FilePath.h"
+#include "common/Text.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -123,14 +125,16 @@ Mp3gMembers ChooseMp3gMembers(const std::vector<std::string>& names)
             audio.push_back(i);
     }
     if (graphics.empty())
-        throw std::runtime_error("压缩包里没有 CD+G 图形文件(.cdg)");
+        throw std::runtime_error(TrUtf8("Mp3gSong", "压缩包里没有 CD+G 图形文件(.cdg)"));
     for (size_t picture : graphics)
         for (size_t sound : audio)
             if (EqualIgnoringCase(*Stem(names[picture], true), *Stem(names[sound], false)))
                 return {sound, picture};
     if (graphics.size() == 1 && audio.size() == 1)
         return {audio.front(), graphics.front()};
-    throw std::runtime_error("压缩包里没有与“" + names[graphics.front()] + "”同名的音频文件(.mp3、.ogg、.wav、.flac)");
+    throw std::runtime_error(
+        Utf16ToUtf8(Formatted(Tr("Mp3gSong", "压缩包里没有与“%1”同名的音频文件(.mp3、.ogg、.wav、.flac)"),
+            {Utf8ToUtf16(names[graphics.front()])})));
 }
 
 } // namespace linlangok

@@ -4,6 +4,7 @@
 #include "common/FilePath.h"
 #include "common/Product.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/controller/SongScoring.h"
 #include "core/lyrics/LyricFileLookup.h"
 #include "core/lyrics/LyricsLayout.h"
@@ -345,13 +346,16 @@ CMainController::CompanionToggle CMainController::Toggle(ECompanion which) const
     const CompanionWindows& windows = m_parts.companions;
     switch (which) {
     case ECompanion::Lyrics:
-        return {windows.lyrics, EControlRole::LyricsButton, u"隐藏歌词", u"显示歌词"};
+        return {windows.lyrics, EControlRole::LyricsButton, Tr("CMainController", "隐藏歌词"),
+            Tr("CMainController", "显示歌词")};
     case ECompanion::SongList:
-        return {windows.songList, EControlRole::SongListButton, u"隐藏列表", u"显示列表"};
+        return {windows.songList, EControlRole::SongListButton, Tr("CMainController", "隐藏列表"),
+            Tr("CMainController", "显示列表")};
     case ECompanion::Volume:
         break;
     }
-    return {windows.volume, EControlRole::VolumeButton, u"隐藏控制", u"显示控制"};
+    return {windows.volume, EControlRole::VolumeButton, Tr("CMainController", "隐藏控制"),
+        Tr("CMainController", "显示控制")};
 }
 
 void CMainController::Run(const command::ToggleCompanion& toggled)
@@ -392,7 +396,7 @@ void CMainController::Run(const command::Quit&)
         return;
     MessageRequest question;
     question.caption = std::u16string(kApplicationTitle);
-    question.text = u"当前正在录音,需要退出程序吗?";
+    question.text = Tr("CMainController", "当前正在录音,需要退出程序吗?");
     question.buttons = EMessageButtons::YesNo;
     question.icon = EMessageIcon::Question;
     // Unanswered, as when a termination signal ends the program, the take is ended and kept.

@@ -152,8 +152,8 @@ private:
     struct CompanionToggle {
         ICompanionWindow* window;
         EControlRole button;
-        std::u16string_view hideText;
-        std::u16string_view showText;
+        std::u16string hideText;
+        std::u16string showText;
     };
 
     // The commands, each run by Handle.

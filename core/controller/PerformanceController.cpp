@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/playback/AudioPlayer.h"
 
 #include <algorithm>
@@ -50,7 +51,8 @@ std::string CTakePerformance::Write(const std::filesystem::path& path, int voice
         m_voiceEffect->SwitchOff();
     }
     m_take->Write(path, voicePercent, m_encoder);
-    return why.empty() ? why : why + "\n人声没有加效果。";
+    return why.empty() ? why
+                       : Utf16ToUtf8(Formatted(Tr("CTakePerformance", "%1\n人声没有加效果。"), {Utf8ToUtf16(why)}));
 }
 
 CPerformanceController::CPerformanceController(
@@ -69,10 +71,17 @@ CPerformanceController::~CPerformanceController()
 
 std::u16string CPerformanceController::AlignmentText() const
 {
-    std::u16string text = u"人声已对齐伴奏 (校正 " + TenthsText(m_performance.AlignmentMs()) + u" 毫秒)";
-    if (const std::optional<int> score = m_performance.Score())
-        text += u"　得分 " + Utf8ToUtf16(std::to_string(*score));
-    return text;
+    const std::u16string correction = TenthsText(m_performance.AlignmentMs());
+    if (const std::optional<int> score = m_performance.Score()) {
+        return Formatted(Tr("CPerformanceController", "人声已对齐伴奏 (校正 %1 毫秒)　得分 %2"),
+            {correction, Utf8ToUtf16(std::to_string(*score))});
+    }
+    return Formatted(Tr("CPerformanceController", "人声已对齐伴奏 (校正 %1 毫秒)"), {correction});
+}
+
+std::u16string CPerformanceController::AuditionButtonText() const
+{
+    return m_auditioning ? Tr("CPerformanceController", "停止") : Tr("CPerformanceController", "试听");
 }
 
 void CPerformanceController::SetVoicePercent(int percent)
@@ -117,8 +126,9 @@ void CPerformanceController::Save()
         ShowNotice(m_performance.Write(*target, m_voicePercent));
     } catch (const std::exception& failure) {
         m_prompts.ShowMessage({std::u16string(kCaptionError),
-            u"无法保存文件 " + PathToUtf16(*target) + u"\n" + Utf8ToUtf16(failure.what()), EMessageButtons::Ok,
-            EMessageIcon::Error});
+            Formatted(Tr("CPerformanceController", "无法保存文件 %1\n%2"),
+                {PathToUtf16(*target), Utf8ToUtf16(failure.what())}),
+            EMessageButtons::Ok, EMessageIcon::Error});
     }
 }
 

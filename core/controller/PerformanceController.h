@@ -100,7 +100,7 @@ public:
     void ToggleAudition();
     bool IsAuditioning() const { return m_auditioning; }
     // The audition button's text: "停止" while the audition plays, "试听" otherwise.
-    std::u16string_view AuditionButtonText() const { return m_auditioning ? u"停止" : u"试听"; }
+    std::u16string AuditionButtonText() const;
     // The window's poll: an audition that has played to its end stops.
     void AuditionTick();
 

@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/lyrics/MidiLyricView.h"
 #include "core/scoring/MidiMelody.h"
 #include "core/session/KaraokeSession.h"
@@ -130,7 +131,7 @@ void CSongScoring::SongStarted()
         return FindVideoMelody();
     }
     if (!melody) {
-        m_notice = u"本歌曲无评分数据";
+        m_notice = Tr("CSongScoring", "本歌曲无评分数据");
         return;
     }
     Listen(std::move(*melody), std::move(secondVoice));
@@ -144,14 +145,14 @@ void CSongScoring::Listen(ReferenceMelody melody, std::optional<ReferenceMelody>
     CLiveScoring::Song song {std::move(melody), m_difficulty, m_session.SongSecondsPerSecond(),
         recording.CalibratedCorrectionMs() / 1000, std::move(secondVoice)};
     if (!m_live.Start(recorder ? recorder->DeviceNumber() : kWaveMapper, std::move(song)))
-        m_notice = u"麦克风无法打开, 本歌曲不评分";
+        m_notice = Tr("CSongScoring", "麦克风无法打开, 本歌曲不评分");
 }
 
 void CSongScoring::FindVideoMelody()
 {
     const std::optional<SongIdentity>& song = m_session.Remembered().Identity();
     if (!song) {
-        m_notice = u"本歌曲无评分数据";
+        m_notice = Tr("CSongScoring", "本歌曲无评分数据");
         return;
     }
     const VocalLayout& layout = m_session.Video().SongVocalLayout();
@@ -159,7 +160,7 @@ void CSongScoring::FindVideoMelody()
     if (kept && kept->layout == layout)
         return UseVideoMelody(kept->result);
     m_waitingFor = *song;
-    m_notice = u"正在分析原唱旋律…";
+    m_notice = Tr("CSongScoring", "正在分析原唱旋律…");
     m_videoMelodies->Request(Utf16ToPath(m_session.AccompanimentPath()), *song, layout);
 }
 
@@ -173,7 +174,7 @@ void CSongScoring::UseVideoMelody(const VocalMelodyResult& result)
     const double from = m_session.HeardPosition() + kLateStartSeconds;
     ReferenceMelody melody = MelodyFrom(TransposedMelody(result.melody, m_session.KeyAndTempo().Pitch()), from);
     if (melody.notes.empty()) {
-        m_notice = u"本歌曲无评分数据";
+        m_notice = Tr("CSongScoring", "本歌曲无评分数据");
         return;
     }
     Listen(std::move(melody));
@@ -235,10 +236,10 @@ std::optional<ReferenceMelody> MidiSongMelody(const CMidiSong& song)
 
 std::u16string ScoreStatusText(int score, std::optional<int> best)
 {
-    std::u16string text = u"得分 " + Utf8ToUtf16(std::to_string(score));
+    const std::u16string scored = Utf8ToUtf16(std::to_string(score));
     if (best)
-        text += u" (最高 " + Utf8ToUtf16(std::to_string(*best)) + u")";
-    return text;
+        return Formatted(Tr("SongScoring", "得分 %1 (最高 %2)"), {scored, Utf8ToUtf16(std::to_string(*best))});
+    return Formatted(Tr("SongScoring", "得分 %1"), {scored});
 }
 
 } // namespace linlangok

@@ -1,6 +1,7 @@
 #include "core/controller/StatusText.h"
 
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/session/DropoutCounter.h"
 
 #include <cstdio>
@@ -23,20 +24,20 @@ std::u16string FormatPlayTime(std::int32_t seconds)
 StatusTexts ComposeStatusTexts(const StatusValues& values)
 {
     StatusTexts texts;
-    texts.name = values.notice.empty() ? u"伴奏:  " + values.name : values.notice;
-    texts.play = u"播放:  " + FormatPlayTime(values.positionSeconds) + u" | " + FormatPlayTime(values.lengthSeconds);
-    texts.record = u"录音:  " + FormatPlayTime(values.recordingSeconds);
-    texts.state = u"状态:  ";
-    if (!values.playing && !values.recording)
-        texts.state += u"停止";
-    if (values.playing)
-        texts.state += u"播放";
+    texts.name = values.notice.empty() ? Formatted(Tr("StatusText", "伴奏:  %1"), {values.name}) : values.notice;
+    texts.play = Formatted(Tr("StatusText", "播放:  %1 | %2"),
+        {FormatPlayTime(values.positionSeconds), FormatPlayTime(values.lengthSeconds)});
+    texts.record = Formatted(Tr("StatusText", "录音:  %1"), {FormatPlayTime(values.recordingSeconds)});
     if (values.playing && values.recording)
-        texts.state += u" | ";
-    if (values.recording)
-        texts.state += u"录音";
+        texts.state = Tr("StatusText", "状态:  播放 | 录音");
+    else if (values.playing)
+        texts.state = Tr("StatusText", "状态:  播放");
+    else if (values.recording)
+        texts.state = Tr("StatusText", "状态:  录音");
+    else
+        texts.state = Tr("StatusText", "状态:  停止");
     if (const std::uint64_t dropouts = values.playbackDropouts + values.recordingDropouts; dropouts > 0)
-        texts.dropouts = u"断音 " + Utf8ToUtf16(std::to_string(dropouts)) + u" 次";
+        texts.dropouts = Formatted(Tr("StatusText", "断音 %1 次"), {Utf8ToUtf16(std::to_string(dropouts))});
     texts.dropoutNotice = DropoutNotice(values.playbackDropouts, values.recordingDropouts);
     return texts;
 }

@@ -2,6 +2,7 @@
 
 #include "common/RegularFile.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <limits>
@@ -433,16 +434,16 @@ std::string LrcEncodingName(std::istream& in, const ICodePage& codePage, const I
 
 std::vector<LyricLine> IdleLyricLines(int lineHeight)
 {
-    const std::pair<std::int32_t, std::u16string_view> idle[] = {
-        {1, u"Orbisong工作室"},
-        {10, kMakerWebAddress},
+    const std::pair<std::int32_t, std::u16string> idle[] = {
+        {1, Tr("LrcParser", "Orbisong工作室")},
+        {10, std::u16string(kMakerWebAddress)},
         {49, u"-----------------------"},
-        {58, u"点击进入"},
-        {60, u"在线了解相关系列软件"},
+        {58, Tr("LrcParser", "点击进入")},
+        {60, Tr("LrcParser", "在线了解相关系列软件")},
     };
     std::vector<LyricLine> lines;
     for (const auto& [time, text] : idle)
-        lines.push_back({time, 0, std::u16string(text), std::int64_t {time} * 1000, {}});
+        lines.push_back({time, 0, text, std::int64_t {time} * 1000, {}});
     SortAndPlace(lines, lineHeight);
     return lines;
 }

@@ -1,6 +1,7 @@
 #include "core/lyrics/PitchLaneLayout.h"
 
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -142,10 +143,10 @@ std::vector<TraceSegment> CPitchLaneLayout::Segments(const std::vector<TracePoin
 
 std::u16string ScoreText(const ScoringView& view)
 {
-    std::u16string text = u"得分 " + Digits(view.result ? view.result->score : view.runningScore);
+    const std::u16string score = Digits(view.result ? view.result->score : view.runningScore);
     if (view.secondVoiceScore)
-        text += u" / " + Digits(*view.secondVoiceScore);
-    return text;
+        return Formatted(Tr("PitchLaneLayout", "得分 %1 / %2"), {score, Digits(*view.secondVoiceScore)});
+    return Formatted(Tr("PitchLaneLayout", "得分 %1"), {score});
 }
 
 std::u16string_view ShownWord(const ScoringView& view)
@@ -157,15 +158,14 @@ std::u16string_view ShownWord(const ScoringView& view)
 
 std::u16string ScoringSummary(const ScoringView& view)
 {
-    std::u16string summary = ScoreText(view);
+    const std::u16string score = ScoreText(view);
     if (view.result) {
         if (view.bestScore)
-            summary += u"，最高分 " + Digits(*view.bestScore);
+            return Formatted(Tr("PitchLaneLayout", "%1，最高分 %2"), {score, Digits(*view.bestScore)});
     } else if (const std::u16string_view word = ShownWord(view); !word.empty()) {
-        summary += u"，";
-        summary += word;
+        return Formatted(Tr("PitchLaneLayout", "%1，%2"), {score, word});
     }
-    return summary;
+    return score;
 }
 
 std::vector<ScoreRow> ScoreRows(const SongScore& result)
@@ -173,8 +173,8 @@ std::vector<ScoreRow> ScoreRows(const SongScore& result)
     std::vector<ScoreRow> rows;
     for (size_t i = 0; i < result.lines.size(); ++i) {
         const LineScore& line = result.lines[i];
-        rows.push_back(
-            {u"第 " + Digits(static_cast<long long>(i + 1)) + u" 句", Digits(line.score), std::u16string(line.word)});
+        rows.push_back({Formatted(Tr("PitchLaneLayout", "第 %1 句"), {Digits(static_cast<long long>(i + 1))}),
+            Digits(line.score), std::u16string(line.word)});
     }
     return rows;
 }
@@ -211,7 +211,7 @@ ScoreScreenLayout LayOutScoreScreen(PixelRect box, std::size_t rows)
 
 std::u16string MoreRowsText(std::size_t left)
 {
-    return u"另有 " + Digits(static_cast<long long>(left)) + u" 句";
+    return Formatted(Tr("PitchLaneLayout", "另有 %1 句"), {Digits(static_cast<long long>(left))});
 }
 
 } // namespace linlangok

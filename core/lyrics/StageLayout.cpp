@@ -1,5 +1,7 @@
 #include "core/lyrics/StageLayout.h"
 
+#include "common/Translation.h"
+
 #include <cmath>
 
 namespace linlangok {
@@ -23,12 +25,13 @@ std::u16string ComposeUpNextLine(const std::optional<StageUpNext>& next, double 
     const bool songEnding = length > 0 && position >= length - kStageUpNextSeconds;
     if (!next || (playing && !songEnding))
         return {};
-    std::u16string line = u"下一首：" + next->title;
-    if (!next->singer.empty())
-        line += u"（" + next->singer + u"）";
-    if (!next->performer.empty())
-        line += u"　演唱者：" + next->performer;
-    return line;
+    if (next->singer.empty() && next->performer.empty())
+        return Formatted(Tr("StageLayout", "下一首：%1"), {next->title});
+    if (next->performer.empty())
+        return Formatted(Tr("StageLayout", "下一首：%1（%2）"), {next->title, next->singer});
+    if (next->singer.empty())
+        return Formatted(Tr("StageLayout", "下一首：%1　演唱者：%2"), {next->title, next->performer});
+    return Formatted(Tr("StageLayout", "下一首：%1（%2）　演唱者：%3"), {next->title, next->singer, next->performer});
 }
 
 } // namespace linlangok

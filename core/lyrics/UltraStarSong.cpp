@@ -4,6 +4,7 @@
 #include "common/Number.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -138,7 +139,8 @@ public:
 
 private:
     void Warn(std::u16string text);
-    void WarnAtLine(std::size_t lineNumber, std::u16string_view what);
+    // The pattern's %1 is the line number, %2 the detail.
+    void WarnAtLine(std::size_t lineNumber, std::u16string_view pattern, std::u16string_view detail = {});
     bool ReadLine(std::size_t lineNumber, std::string_view line);
     void ReadHeader(std::size_t lineNumber, std::string_view line);
     bool StartBody();
@@ -177,18 +179,18 @@ void CUltraStarReader::Warn(std::u16string text)
     if (m_song.warnings.size() < kMaxUltraStarWarnings)
         m_song.warnings.push_back(std::move(text));
     else if (m_song.warnings.size() == kMaxUltraStarWarnings)
-        m_song.warnings.push_back(u"警告太多，其余从略");
+        m_song.warnings.push_back(Tr("UltraStarSong", "警告太多，其余从略"));
 }
 
-void CUltraStarReader::WarnAtLine(std::size_t lineNumber, std::u16string_view what)
+void CUltraStarReader::WarnAtLine(std::size_t lineNumber, std::u16string_view pattern, std::u16string_view detail)
 {
-    Warn(u"第 " + Widened(std::to_string(lineNumber)) + u" 行" + std::u16string(what));
+    Warn(Formatted(pattern, {Widened(std::to_string(lineNumber)), detail}));
 }
 
 bool CUltraStarReader::ReadLine(std::size_t lineNumber, std::string_view line)
 {
     if (line.size() > kMaxUltraStarLineBytes) {
-        WarnAtLine(lineNumber, u"过长，已跳过");
+        WarnAtLine(lineNumber, Tr("UltraStarSong", "第 %1 行过长，已跳过"));
         return true;
     }
     const std::string_view trimmed = Trimmed(line, kBlanks);
@@ -208,7 +210,7 @@ void CUltraStarReader::ReadHeader(std::size_t lineNumber, std::string_view line)
 {
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos) {
-        WarnAtLine(lineNumber, u"不是“#键:值”的标题，已跳过");
+        WarnAtLine(lineNumber, Tr("UltraStarSong", "第 %1 行不是“#键:值”的标题，已跳过"));
         return;
     }
     const std::string_view value = Trimmed(line.substr(colon + 1), kBlanks);
@@ -218,7 +220,7 @@ void CUltraStarReader::ReadHeader(std::size_t lineNumber, std::string_view line)
         m_rawHeaders.emplace_back(UpperAscii(Trimmed(line.substr(0, colon), kBlanks)), value);
     } else if (!m_tooManyHeaders) {
         m_tooManyHeaders = true;
-        WarnAtLine(lineNumber, u"起的标题太多，已跳过");
+        WarnAtLine(lineNumber, Tr("UltraStarSong", "第 %1 行起的标题太多，已跳过"));
     }
 }
 
@@ -228,13 +230,13 @@ bool CUltraStarReader::StartBody()
     m_inBody = true;
     const std::string_view version = RawHeader("VERSION");
     if (!version.empty() && !IsVersionOne(version)) {
-        m_error = u"不支持的 UltraStar 版本：" + Utf8ToUtf16(version);
+        m_error = Formatted(Tr("UltraStarSong", "不支持的 UltraStar 版本：%1"), {Utf8ToUtf16(version)});
         return false;
     }
     m_song.version = version;
     for (const std::string_view legacyOnly : {"ENCODING", "RELATIVE"}) {
         if (!version.empty() && !RawHeader(legacyOnly).empty())
-            Warn(u"#" + Widened(legacyOnly) + u" 只用于无版本的歌曲，已忽略");
+            Warn(Formatted(Tr("UltraStarSong", "#%1 只用于无版本的歌曲，已忽略"), {Widened(legacyOnly)}));
     }
     m_song.relative = version.empty() && UpperAscii(RawHeader("RELATIVE")) == "YES";
     return true;
@@ -249,7 +251,8 @@ void CUltraStarReader::ReadBodyLine(std::size_t lineNumber, std::string_view lin
     } else if (type == 'P' && !argument.empty() && argument.find_first_not_of("0123456789") == std::string_view::npos) {
         m_voice = argument == "1" ? 0 : argument == "2" ? 1 : -1;
         if (m_voice < 0)
-            WarnAtLine(lineNumber, u"的声部 P" + Widened(argument) + u" 不是 P1 或 P2，其音符已跳过");
+            WarnAtLine(
+                lineNumber, Tr("UltraStarSong", "第 %1 行的声部 P%2 不是 P1 或 P2，其音符已跳过"), Widened(argument));
     } else if (m_voice < 0) {
         return;
     } else if (type == '-') {
@@ -260,7 +263,7 @@ void CUltraStarReader::ReadBodyLine(std::size_t lineNumber, std::string_view lin
         ReadNote(lineNumber, line);
     } else if (!m_tooManyNotes) {
         m_tooManyNotes = true;
-        WarnAtLine(lineNumber, u"起的音符太多，已跳过");
+        WarnAtLine(lineNumber, Tr("UltraStarSong", "第 %1 行起的音符太多，已跳过"));
     }
 }
 
@@ -272,12 +275,12 @@ void CUltraStarReader::ReadNote(std::size_t lineNumber, std::string_view line)
     const std::optional<std::int64_t> length = ParseBeat(NextField(line, position));
     const std::optional<int> pitch = ParseNumber<int>(NextField(line, position));
     if (!separated || !start || !length || !pitch) {
-        WarnAtLine(lineNumber, u"无法识别，已跳过");
+        WarnAtLine(lineNumber, Tr("UltraStarSong", "第 %1 行无法识别，已跳过"));
         return;
     }
     const std::int64_t beat = m_relativeBeat[m_voice] + *start;
     if (beat > kMaxUltraStarBeat || *pitch < kMinPitch || *pitch > kMaxPitch) {
-        WarnAtLine(lineNumber, u"的音符超出范围，已跳过");
+        WarnAtLine(lineNumber, Tr("UltraStarSong", "第 %1 行的音符超出范围，已跳过"));
         return;
     }
     // One blank separates the pitch from the syllable; any further blanks belong to it.
@@ -292,7 +295,7 @@ void CUltraStarReader::ReadTempoChange(std::size_t lineNumber, std::string_view 
     const std::optional<std::int64_t> beat = ParseBeat(NextField(line, position));
     const std::optional<double> bpm = ParseDecimal(NextField(line, position), kMaxUltraStarBpm);
     if (!beat || !bpm || *bpm < kMinUltraStarBpm || m_relativeBeat[m_voice] + *beat > kMaxUltraStarBeat) {
-        WarnAtLine(lineNumber, u"的变速无效，已跳过");
+        WarnAtLine(lineNumber, Tr("UltraStarSong", "第 %1 行的变速无效，已跳过"));
         return;
     }
     m_tempo.push_back({m_relativeBeat[m_voice] + *beat, *bpm, 0});
@@ -307,7 +310,7 @@ void CUltraStarReader::ReadLineBreak(std::size_t lineNumber, std::string_view li
     NextField(line, position);
     const std::optional<std::int64_t> offset = ParseBeat(NextField(line, position));
     if (!offset || m_relativeBeat[m_voice] + *offset > kMaxUltraStarBeat) {
-        WarnAtLine(lineNumber, u"的相对偏移无效，按 0 计");
+        WarnAtLine(lineNumber, Tr("UltraStarSong", "第 %1 行的相对偏移无效，按 0 计"));
         return;
     }
     m_relativeBeat[m_voice] += *offset;
@@ -335,7 +338,7 @@ void CUltraStarReader::ChooseEncoding()
     const std::string_view named = RawHeader("ENCODING");
     const ICodePage* found = m_song.version.empty() ? m_detector.Named(named) : nullptr;
     if (m_song.version.empty() && !named.empty() && !found)
-        Warn(u"不认识的编码“" + Utf8ToUtf16(named) + u"”，已自动选择");
+        Warn(Formatted(Tr("UltraStarSong", "不认识的编码“%1”，已自动选择"), {Utf8ToUtf16(named)}));
     if (const ICodePage* chosen = m_detector.Chosen())
         m_codePage = chosen;
     else if (!m_song.version.empty() || (!found && m_hadBom))
@@ -361,7 +364,7 @@ std::optional<double> CUltraStarReader::TimeHeader(std::string_view key)
         return std::nullopt;
     const std::optional<double> time = ParseDecimal(value, kMaxHeaderTime);
     if (!time)
-        Warn(u"#" + Widened(key) + u" 的值无效，已忽略");
+        Warn(Formatted(Tr("UltraStarSong", "#%1 的值无效，已忽略"), {Widened(key)}));
     return time;
 }
 
@@ -434,7 +437,7 @@ void CUltraStarReader::PlaceNotes()
         note.end = BeatSeconds(note.beat + note.length);
         const bool newVoice = i == 0 || m_notes[i - 1].note.voice != note.voice;
         if (!newVoice && note.beat < voiceEnd)
-            WarnAtLine(pending.lineNumber, u"的音符与前面的音符重叠");
+            WarnAtLine(pending.lineNumber, Tr("UltraStarSong", "第 %1 行的音符与前面的音符重叠"));
         voiceEnd = newVoice ? note.beat + note.length : std::max(voiceEnd, note.beat + note.length);
         if (newVoice || m_notes[i - 1].lineId != pending.lineId)
             m_song.lines.push_back({note.voice, i, 0, note.start, note.end});
@@ -450,7 +453,7 @@ void CUltraStarReader::PlaceNotes()
 UltraStarRead CUltraStarReader::Read(std::string_view bytes)
 {
     if (bytes.size() > kMaxUltraStarFileBytes)
-        return {std::nullopt, u"歌曲文件过大"};
+        return {std::nullopt, Tr("UltraStarSong", "歌曲文件过大")};
     m_hadBom = bytes.starts_with(kUtf8Bom);
     if (m_hadBom)
         bytes.remove_prefix(kUtf8Bom.size());
@@ -458,14 +461,14 @@ UltraStarRead CUltraStarReader::Read(std::string_view bytes)
     if (!m_error.empty())
         return {std::nullopt, m_error};
     if (m_rawHeaders.empty())
-        return {std::nullopt, u"不是 UltraStar 歌曲文件"};
+        return {std::nullopt, Tr("UltraStarSong", "不是 UltraStar 歌曲文件")};
     if (!m_inBody && !StartBody())
         return {std::nullopt, m_error};
     const std::optional<double> bpm = ParseDecimal(RawHeader("BPM"), kMaxUltraStarBpm);
     if (!bpm || *bpm < kMinUltraStarBpm)
-        return {std::nullopt, u"歌曲没有有效的 BPM"};
+        return {std::nullopt, Tr("UltraStarSong", "歌曲没有有效的 BPM")};
     if (m_notes.empty())
-        return {std::nullopt, u"歌曲中没有音符"};
+        return {std::nullopt, Tr("UltraStarSong", "歌曲中没有音符")};
     m_song.bpm = *bpm;
     ChooseEncoding();
     TakeHeaders();
@@ -495,7 +498,7 @@ UltraStarRead ReadUltraStarFile(
 {
     const FileContent content = ReadRegularFile(path, kMaxUltraStarFileBytes);
     if (content.result == EFileRead::TooLarge)
-        return {std::nullopt, u"歌曲文件过大"};
+        return {std::nullopt, Tr("UltraStarSong", "歌曲文件过大")};
     if (content.result != EFileRead::Done)
         return {std::nullopt, std::u16string(FileReadErrorText(content.result))};
     return ReadUltraStarSong(content.bytes, detector, legacy);

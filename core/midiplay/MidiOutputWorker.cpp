@@ -1,12 +1,13 @@
 #include "core/midiplay/MidiOutputWorker.h"
 
 #include "common/ErrorLog.h"
+#include "common/Translation.h"
 #include <stdexcept>
 
 namespace linlangok {
 namespace {
 
-constexpr const char* kSendError = "MIDIOut发送消息出错!";
+constexpr const char* kSendError = LINLANGOK_TR_NOOP("CMidiOutputWorker", "MIDIOut发送消息出错!");
 
 // Runs a send on the device; its failure becomes the worker's message.
 template <typename Send> void SendOrRaise(Send send)
@@ -15,7 +16,7 @@ template <typename Send> void SendOrRaise(Send send)
         send();
     } catch (const std::exception&) {
         LogError("MIDI send");
-        throw std::runtime_error(kSendError);
+        throw std::runtime_error(TrUtf8("CMidiOutputWorker", kSendError));
     }
 }
 
@@ -38,7 +39,7 @@ int CMidiOutputWorker::OpenFirstAvailable()
     try {
         const std::uint32_t count = m_devices.DeviceCount();
         if (count < 1) {
-            m_prompts.ShowMessage({std::nullopt, u"无MIDI输出设备!\n"}); // the default caption
+            m_prompts.ShowMessage({std::nullopt, Tr("CMidiOutputWorker", "无MIDI输出设备!\n")}); // the default caption
             return 0;
         }
         return Open(m_deviceNumber > count ? 0 : m_deviceNumber);
@@ -68,7 +69,7 @@ int CMidiOutputWorker::Open(std::uint32_t device)
     }
     m_open.store(0, std::memory_order_release);
     m_device.reset();
-    m_prompts.ShowError(kCaptionError, u"打开设备时出错!请尝试设置MIDI输出设备!");
+    m_prompts.ShowError(kCaptionError, Tr("CMidiOutputWorker", "打开设备时出错!请尝试设置MIDI输出设备!"));
     return 0;
 }
 
@@ -114,7 +115,7 @@ void CMidiOutputWorker::SendLong(const std::uint8_t* bytes, size_t length)
         // A refused message is never reported done: its record goes at once.
         std::lock_guard lock(m_queueLock);
         std::erase_if(m_releaseQueue, [sent](const auto& record) { return record.get() == sent; });
-        throw std::runtime_error(kSendError);
+        throw std::runtime_error(TrUtf8("CMidiOutputWorker", kSendError));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "core/midiplay/MidiSequencer.h"
 
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "midi/MidiSong.h"
 
 #include <algorithm>
@@ -110,7 +111,7 @@ void CMidiSequencer::Start()
         m_playing = true;
         m_paused = false;
     } catch (const std::exception&) {
-        m_prompts.ShowError(kCaptionError, u"播放开始时出错!");
+        m_prompts.ShowError(kCaptionError, Tr("CMidiSequencer", "播放开始时出错!"));
     }
 }
 
@@ -138,7 +139,7 @@ void CMidiSequencer::Stop()
     try {
         StopAndSilence();
     } catch (const std::exception&) {
-        m_prompts.ShowError(kCaptionError, u"停止播放时出错!");
+        m_prompts.ShowError(kCaptionError, Tr("CMidiSequencer", "停止播放时出错!"));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "core/mixer/VolumeTool.h"
 
 #include "common/Text.h"
+#include "common/Translation.h"
 
 namespace linlangok {
 namespace {
@@ -17,8 +18,6 @@ constexpr Terminal kTerminals[] = {
     {"xfce4-terminal", "-x"},
     {"xterm", "-e"},
 };
-
-constexpr std::u16string_view kCaption = u"音量控制";
 
 } // namespace
 
@@ -48,14 +47,15 @@ void OpenVolumeTool(EVolumeToolView view, IProgramLauncher& programs, IUserPromp
 {
     const auto command = VolumeToolCommand(view, programs);
     if (!command) {
-        prompts.ShowMessage({std::u16string(kCaption),
-            u"找不到系统的音量控制程序。请安装 pavucontrol，或安装 alsamixer 和一个终端程序。", EMessageButtons::Ok,
-            EMessageIcon::Warning});
+        prompts.ShowMessage({Tr("VolumeTool", "音量控制"),
+            Tr("VolumeTool", "找不到系统的音量控制程序。请安装 pavucontrol，或安装 alsamixer 和一个终端程序。"),
+            EMessageButtons::Ok, EMessageIcon::Warning});
         return;
     }
     if (!programs.Start(*command)) {
-        prompts.ShowMessage({std::u16string(kCaption), u"无法启动 " + Utf8ToUtf16(command->program) + u"。",
-            EMessageButtons::Ok, EMessageIcon::Error});
+        prompts.ShowMessage({Tr("VolumeTool", "音量控制"),
+            Formatted(Tr("VolumeTool", "无法启动 %1。"), {Utf8ToUtf16(command->program)}), EMessageButtons::Ok,
+            EMessageIcon::Error});
     }
 }
 

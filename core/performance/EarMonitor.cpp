@@ -1,5 +1,7 @@
 #include "core/performance/EarMonitor.h"
 
+#include "common/Text.h"
+#include "common/Translation.h"
 #include "core/audio/SampleFormat.h"
 
 #include <algorithm>
@@ -48,7 +50,7 @@ bool CEarMonitor::Start(std::unique_ptr<IVoiceEffect> effect, std::string& failu
         output = m_devices.openOutput();
         capture = m_devices.openCapture();
     } catch (const std::exception& error) {
-        failure = std::string("耳返无法打开设备：") + error.what();
+        failure = Utf16ToUtf8(Formatted(Tr("CEarMonitor", "耳返无法打开设备：%1"), {Utf8ToUtf16(error.what())}));
         return false;
     }
     m_ring.Clear();
@@ -76,7 +78,8 @@ bool CEarMonitor::Start(std::unique_ptr<IVoiceEffect> effect, std::string& failu
             [this](const std::int16_t* samples, size_t frames, std::chrono::steady_clock::time_point captured) {
                 OnCaptured(samples, frames, captured);
             })) {
-        failure = "耳返无法打开录音设备 " + m_capture->Name() + "。";
+        failure
+            = Utf16ToUtf8(Formatted(Tr("CEarMonitor", "耳返无法打开录音设备 %1。"), {Utf8ToUtf16(m_capture->Name())}));
         CloseDevices();
         return false;
     }

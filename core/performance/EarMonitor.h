@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/SpscQueue.h"
+#include "common/Translation.h"
 #include "core/performance/HowlGuard.h"
 #include "core/performance/VoiceEffect.h"
 #include "core/playback/AudioOutput.h"
@@ -36,8 +37,9 @@ struct EarMonitorDevices {
 // started. Every public call is made from the UI thread.
 class CEarMonitor {
 public:
-    // What TakeMessages gives when a howl closed the monitor.
-    static constexpr const char* kHowlMessage = "检测到啸叫，耳返已关闭。";
+    // What TakeMessages gives when a howl closed the monitor: the source text, shown through Tr in
+    // the context "CEarMonitor".
+    static constexpr const char* kHowlMessage = LINLANGOK_TR_NOOP("CEarMonitor", "检测到啸叫，耳返已关闭。");
 
     // `fftFactory` makes the howl guard's transform, here, once.
     CEarMonitor(EarMonitorDevices devices, const RealFftFactory& fftFactory);

@@ -5,6 +5,7 @@
 #include "common/Number.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -301,8 +302,8 @@ std::optional<LatencyCorrection> LoadLatencyCorrection(
             continue;
         if (std::abs(*value) > kLargestLatencyMs) {
             prompts.ShowError(kCaptionWarning,
-                PathToUtf16(path) + u" 中的 " + Utf8ToUtf16(key) + u"=" + Utf8ToUtf16(entry->value)
-                    + u" 超出 ±10 秒, 已忽略。");
+                Formatted(Tr("LatencyCalibration", "%1 中的 %2=%3 超出 ±10 秒, 已忽略。"),
+                    {PathToUtf16(path), Utf8ToUtf16(key), Utf8ToUtf16(entry->value)}));
             continue;
         }
         (key == "RoundTripMs" ? roundTrip : correction) = *value;

@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/performance/LatencyCalibration.h"
 
 #include <algorithm>
@@ -69,7 +70,7 @@ void CRecordingController::StartRecording(std::uint64_t frameLimit)
     m_lastDropouts = 0;
     try {
         if (!m_selected)
-            throw std::runtime_error("没有可用的录音设备,无法录音。");
+            throw std::runtime_error(TrUtf8("CRecordingController", "没有可用的录音设备,无法录音。"));
         auto recording = std::make_unique<Recording>(*m_selected, m_encoder, m_takes, frameLimit);
         recording->writer.OpenTemporaryFile(m_prompts);
         StartPerformance(*recording);
@@ -104,7 +105,8 @@ TakeSaveResult CRecordingController::StopRecording()
     if (result.fate == ETakeFate::Unanswered) {
         // Nobody chose where: say where the take is, for the log and the console.
         const std::filesystem::path& kept = result.path.empty() ? recording->writer.TemporaryPath() : result.path;
-        const std::u16string text = u"这段录音没有另存, 保留在 " + PathToUtf16(kept);
+        const std::u16string text
+            = Formatted(Tr("CRecordingController", "这段录音没有另存, 保留在 %1"), {PathToUtf16(kept)});
         m_standardOutput << Utf16ToUtf8(text) << std::endl;
         m_prompts.ShowMessage({std::u16string(kCaptionWarning), text, EMessageButtons::Ok, EMessageIcon::Warning});
     }

@@ -1,5 +1,8 @@
 #include "core/performance/VoicePresets.h"
 
+#include "common/Text.h"
+#include "common/Translation.h"
+
 #include <algorithm>
 
 namespace linlangok {
@@ -26,11 +29,11 @@ constexpr VoiceEffectStage kHallChain[] = {{kHall, kHallControls}};
 constexpr VoiceEffectStage kEcho[] = {{kDelay, kEchoControls}};
 
 constexpr VoicePreset kPresets[] = {
-    {"无", {}},
-    {"KTV", kKtv},
-    {"录音棚", kStudio},
-    {"大厅", kHallChain},
-    {"回声", kEcho},
+    {LINLANGOK_TR_NOOP("VoicePresets", "无"), {}},
+    {LINLANGOK_TR_NOOP("VoicePresets", "KTV"), kKtv},
+    {LINLANGOK_TR_NOOP("VoicePresets", "录音棚"), kStudio},
+    {LINLANGOK_TR_NOOP("VoicePresets", "大厅"), kHallChain},
+    {LINLANGOK_TR_NOOP("VoicePresets", "回声"), kEcho},
 };
 
 } // namespace
@@ -70,10 +73,11 @@ std::string_view VoicePluginPackage(std::string_view uri)
 
 std::string MissingVoicePluginText(std::string_view uri)
 {
-    std::string text = "找不到效果插件“" + std::string(uri) + "”。";
-    if (const std::string_view package = VoicePluginPackage(uri); !package.empty())
-        text += "请安装软件包 " + std::string(package) + "。";
-    return text;
+    if (const std::string_view package = VoicePluginPackage(uri); !package.empty()) {
+        return Utf16ToUtf8(Formatted(
+            Tr("VoicePresets", "找不到效果插件“%1”。请安装软件包 %2。"), {Utf8ToUtf16(uri), Utf8ToUtf16(package)}));
+    }
+    return Utf16ToUtf8(Formatted(Tr("VoicePresets", "找不到效果插件“%1”。"), {Utf8ToUtf16(uri)}));
 }
 
 } // namespace linlangok

@@ -20,7 +20,8 @@ struct VoiceEffectStage {
     std::span<const VoiceEffectControl> controls;
 };
 
-// A named sound for the voice: its plugins, the voice through each in turn. 无 has none.
+// A named sound for the voice: its plugins, the voice through each in turn. 无 has none. The name
+// is the source text, shown through Tr in the context "VoicePresets".
 struct VoicePreset {
     std::string_view name;
     std::span<const VoiceEffectStage> chain;
@@ -34,7 +35,7 @@ const VoicePreset* FindVoicePreset(std::string_view name);
 VoiceEffectChain ChainOf(const VoicePreset& preset);
 // The Debian package that brings the plugin with that URI; empty when it is not one the presets use.
 std::string_view VoicePluginPackage(std::string_view uri);
-// "找不到效果插件“URI”。", with "请安装软件包 PACKAGE。" when VoicePluginPackage knows it.
+// "找不到效果插件“URI”。", with "请安装软件包 PACKAGE。" when VoicePluginPackage knows it; translated.
 std::string MissingVoicePluginText(std::string_view uri);
 
 } // namespace linlangok

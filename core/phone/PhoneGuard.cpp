@@ -1,5 +1,7 @@
 #include "core/phone/PhoneGuard.h"
 
+#include "common/Translation.h"
+
 #include <algorithm>
 #include <random>
 #include <stdexcept>
@@ -19,7 +21,7 @@ std::string RandomHex(size_t bytes)
             hex += kDigits[value & 15];
         }
     } catch (const std::exception&) {
-        throw std::runtime_error("无法读取系统的随机数来源（/dev/urandom）。");
+        throw std::runtime_error(TrUtf8("PhoneGuard", "无法读取系统的随机数来源（/dev/urandom）。"));
     }
     return hex;
 }

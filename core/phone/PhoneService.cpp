@@ -2,6 +2,7 @@
 
 #include "common/JsonWriter.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/phone/PhoneAssets.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ HttpResponse Done()
 
 HttpResponse Busy()
 {
-    return Error(503, u"程序正忙，请稍后再试。");
+    return Error(503, Tr("CPhoneService", "程序正忙，请稍后再试。"));
 }
 
 std::string SetCookie(std::string_view name, std::string_view value)
@@ -209,17 +210,19 @@ HttpResponse CPhoneService::Handle(const HttpRequest& request, PhoneClock::time_
     {
         std::lock_guard lock(m_lock);
         if (!m_limiter.Admit(request.remoteAddress, now)) {
-            HttpResponse response = Error(429, u"请求太频繁，请稍后再试。");
+            HttpResponse response = Error(429, Tr("CPhoneService", "请求太频繁，请稍后再试。"));
             response.headers.emplace_back("Retry-After", "1");
             return response;
         }
     }
     if (!IsServedHost(request))
-        return {403, "text/plain; charset=utf-8", "403 禁止访问：请用点歌二维码里的地址打开此页。\n", {}};
+        return {403, "text/plain; charset=utf-8",
+            TrUtf8("CPhoneService", "403 禁止访问：请用点歌二维码里的地址打开此页。\n"), {}};
     const std::string* queryToken = Parameter(request, kTokenCookie);
     const bool tokenInQuery = queryToken && ConstantTimeEquals(*queryToken, m_parts.token);
     if (!tokenInQuery && !ConstantTimeEquals(CookieValue(request.cookies, kTokenCookie), m_parts.token))
-        return {403, "text/plain; charset=utf-8", "403 禁止访问：请扫描点歌二维码打开此页。\n", {}};
+        return {403, "text/plain; charset=utf-8", TrUtf8("CPhoneService", "403 禁止访问：请扫描点歌二维码打开此页。\n"),
+            {}};
     HttpResponse response = Route(request, now, tokenInQuery);
     response.headers.emplace_back("Cache-Control", "no-store");
     response.headers.emplace_back("X-Content-Type-Options", "nosniff");
@@ -231,20 +234,21 @@ HttpResponse CPhoneService::Handle(const HttpRequest& request, PhoneClock::time_
 HttpResponse CPhoneService::Route(const HttpRequest& request, PhoneClock::time_point now, bool tokenInQuery)
 {
     if (IsMalformedPath(request.path))
-        return Error(400, u"请求的地址无效。");
+        return Error(400, Tr("CPhoneService", "请求的地址无效。"));
     for (const auto& [key, value] : request.parameters) {
         if (HasControlCharacter(key) || HasControlCharacter(value) || !IsValidUtf8(value))
-            return Error(400, u"请求的参数无效。");
+            return Error(400, Tr("CPhoneService", "请求的参数无效。"));
     }
     const PhoneRoute* route = FindPhoneRoute(request.method, request.path);
     if (!route)
-        return IsPhoneRoutePath(request.path) ? Error(405, u"不支持这种请求方法。") : Error(404, u"没有这个页面。");
+        return IsPhoneRoutePath(request.path) ? Error(405, Tr("CPhoneService", "不支持这种请求方法。"))
+                                              : Error(404, Tr("CPhoneService", "没有这个页面。"));
     if (route->access == ERouteAccess::Undeclared)
-        return Error(403, u"禁止访问。");
+        return Error(403, Tr("CPhoneService", "禁止访问。"));
     // A phone's session starts with the page: commands need one, a read alone keeps none.
     const Caller caller = TakeCaller(request.cookies, request.remoteAddress, route->path == "/");
     if (request.method == "POST" && caller.id.empty())
-        return Error(403, u"请先用手机扫描点歌二维码打开点歌页面。");
+        return Error(403, Tr("CPhoneService", "请先用手机扫描点歌二维码打开点歌页面。"));
     HttpResponse response = Dispatch(*route, request, caller, now);
     if (tokenInQuery)
         response.headers.emplace_back("Set-Cookie", SetCookie(kTokenCookie, m_parts.token));
@@ -257,16 +261,16 @@ HttpResponse CPhoneService::Dispatch(
     const PhoneRoute& route, const HttpRequest& request, const Caller& caller, PhoneClock::time_point now)
 {
     if (route.access == ERouteAccess::Host && !caller.guest.host)
-        return Error(403, u"这是主持人的操作，请先输入主持人密码。");
+        return Error(403, Tr("CPhoneService", "这是主持人的操作，请先输入主持人密码。"));
     if (request.body.size() > m_parts.limits.maximumBodyBytes)
-        return Error(413, u"请求太大。");
+        return Error(413, Tr("CPhoneService", "请求太大。"));
     std::optional<JsonValue> body;
     if (request.method == "POST") {
         if (!Lower(request.contentType).starts_with("application/json"))
-            return Error(415, u"请求要用 JSON。");
+            return Error(415, Tr("CPhoneService", "请求要用 JSON。"));
         body = ParseJson(request.body);
         if (!body || body->type != JsonValue::EType::Object)
-            return Error(400, u"请求不是有效的 JSON 对象。");
+            return Error(400, Tr("CPhoneService", "请求不是有效的 JSON 对象。"));
     }
     switch (route.action) {
     case EPhoneAction::Asset:
@@ -279,7 +283,7 @@ HttpResponse CPhoneService::Dispatch(
                 return response;
             }
         }
-        return Error(404, u"没有这个页面。");
+        return Error(404, Tr("CPhoneService", "没有这个页面。"));
     case EPhoneAction::State:
         return State(caller);
     case EPhoneAction::Search:
@@ -311,10 +315,10 @@ HttpResponse CPhoneService::Dispatch(
     case EPhoneAction::Key: {
         const std::optional<std::int64_t> step = route.action == EPhoneAction::Key ? IntegerMember(*body, "step") : 0;
         if (!step || std::abs(*step) > 12)
-            return Error(400, u"升降调的半音数无效。");
+            return Error(400, Tr("CPhoneService", "升降调的半音数无效。"));
         return RunOnUiThread([this, action = route.action, step = static_cast<int>(*step)] {
             if (!m_parts.host)
-                return Error(503, u"这里不播放歌曲。");
+                return Error(503, Tr("CPhoneService", "这里不播放歌曲。"));
             if (action == EPhoneAction::Key)
                 m_parts.host->StepPitch(step);
             else
@@ -324,7 +328,7 @@ HttpResponse CPhoneService::Dispatch(
         });
     }
     }
-    return Error(404, u"没有这个页面。");
+    return Error(404, Tr("CPhoneService", "没有这个页面。"));
 }
 
 CPhoneService::Caller CPhoneService::TakeCaller(std::string_view cookies, const std::string& address, bool start)
@@ -338,8 +342,10 @@ CPhoneService::Caller CPhoneService::TakeCaller(std::string_view cookies, const 
     }
     if (!start || !MakeRoomForSession(address))
         return {};
-    Caller caller {
-        RandomHex(16), {u"客人" + Utf8ToUtf16(std::to_string(++m_guestNumber)), false, m_requests, address}, true};
+    Caller caller {RandomHex(16),
+        {Formatted(Tr("CPhoneService", "客人%1"), {Utf8ToUtf16(std::to_string(++m_guestNumber))}), false, m_requests,
+            address},
+        true};
     m_guests[caller.id] = caller.guest;
     return caller;
 }
@@ -409,7 +415,7 @@ HttpResponse CPhoneService::Search(const HttpRequest& request)
     const std::string* rawQuery = Parameter(request, "q");
     const std::u16string query = rawQuery ? Utf8ToUtf16(*rawQuery) : std::u16string();
     if (CountCharacters(query) > m_parts.limits.maximumQueryCharacters)
-        return Error(400, u"搜索的字太多。");
+        return Error(400, Tr("CPhoneService", "搜索的字太多。"));
     std::shared_ptr<const CCatalogIndex> index;
     {
         std::lock_guard lock(m_lock);
@@ -437,7 +443,7 @@ HttpResponse CPhoneService::Pick(const Caller& caller, const JsonValue& body, co
 {
     const std::optional<std::int64_t> id = IntegerMember(body, "id");
     if (!id)
-        return Error(400, u"请求里没有歌曲编号。");
+        return Error(400, Tr("CPhoneService", "请求里没有歌曲编号。"));
     std::shared_ptr<const CCatalogIndex> index;
     {
         std::lock_guard lock(m_lock);
@@ -445,7 +451,7 @@ HttpResponse CPhoneService::Pick(const Caller& caller, const JsonValue& body, co
     }
     const CatalogSong* found = index ? index->Find(*id) : nullptr;
     if (!found)
-        return Error(404, u"歌库里没有这首歌。");
+        return Error(404, Tr("CPhoneService", "歌库里没有这首歌。"));
     return RunOnUiThread([this, song = *found, caller, address] {
         // A phone is held to its limit by its session and by its address, so that dropping the
         // cookie buys no more picks.
@@ -454,10 +460,10 @@ HttpResponse CPhoneService::Pick(const Caller& caller, const JsonValue& body, co
             [&](const QueueEntry& entry) { return entry.guest == caller.id || entry.guestAddress == address; }));
         if (mine >= m_parts.limits.picksPerGuest)
             return Error(409,
-                u"每人最多同时点 " + Utf8ToUtf16(std::to_string(m_parts.limits.picksPerGuest))
-                    + u" 首歌，请等唱完再点。");
+                Formatted(Tr("CPhoneService", "每人最多同时点 %1 首歌，请等唱完再点。"),
+                    {Utf8ToUtf16(std::to_string(m_parts.limits.picksPerGuest))}));
         if (!m_parts.picker.Pick(song, caller.guest.name, m_parts.nothingPlays(), {caller.id, address}))
-            return Error(409, u"已点歌曲已满。");
+            return Error(409, Tr("CPhoneService", "已点歌曲已满。"));
         return Done();
     });
 }
@@ -466,8 +472,9 @@ HttpResponse CPhoneService::Rename(const Caller& caller, const JsonValue& body)
 {
     const std::optional<std::u16string> name = CleanName(body.Find("name"), m_parts.limits.maximumNameCharacters);
     if (!name)
-        return Error(
-            400, u"名字要有 1 到 " + Utf8ToUtf16(std::to_string(m_parts.limits.maximumNameCharacters)) + u" 个字。");
+        return Error(400,
+            Formatted(Tr("CPhoneService", "名字要有 1 到 %1 个字。"),
+                {Utf8ToUtf16(std::to_string(m_parts.limits.maximumNameCharacters))}));
     std::lock_guard lock(m_lock);
     if (auto found = m_guests.find(caller.id); found != m_guests.end())
         found->second.name = *name;
@@ -479,13 +486,13 @@ HttpResponse CPhoneService::HostLogin(
 {
     const JsonValue* pin = body.Find("pin");
     if (!pin || pin->type != JsonValue::EType::String)
-        return Error(400, u"请求里没有密码。");
+        return Error(400, Tr("CPhoneService", "请求里没有密码。"));
     std::lock_guard lock(m_lock);
     if (m_pinTries.IsLockedOut(address, caller.id, now))
-        return Error(429, u"密码错了太多次，请过 5 分钟再试。");
+        return Error(429, Tr("CPhoneService", "密码错了太多次，请过 5 分钟再试。"));
     if (!ConstantTimeEquals(pin->text, m_parts.pin)) {
         m_pinTries.Failed(address, caller.id, now);
-        return Error(403, u"主持人密码不对。");
+        return Error(403, Tr("CPhoneService", "主持人密码不对。"));
     }
     m_pinTries.Succeeded(address, caller.id);
     if (auto found = m_guests.find(caller.id); found != m_guests.end())
@@ -498,12 +505,12 @@ HttpResponse CPhoneService::WithQueuedTicket(
 {
     const std::optional<std::int64_t> ticket = IntegerMember(body, "ticket");
     if (!ticket || *ticket <= 0)
-        return Error(400, u"请求里没有已点歌曲的编号。");
+        return Error(400, Tr("CPhoneService", "请求里没有已点歌曲的编号。"));
     const std::optional<size_t> index = m_parts.picker.Queue().Find(static_cast<std::uint64_t>(*ticket));
     if (!index)
-        return Error(404, u"这首歌已不在已点歌曲里。");
+        return Error(404, Tr("CPhoneService", "这首歌已不在已点歌曲里。"));
     if (!owner.empty() && m_parts.picker.Queue().Entries()[*index].guest != owner)
-        return Error(403, u"只能删除自己点的歌。");
+        return Error(403, Tr("CPhoneService", "只能删除自己点的歌。"));
     act(*index);
     return Done();
 }

@@ -1,6 +1,7 @@
 #include "core/playback/AudioPlayer.h"
 
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <chrono>
@@ -63,9 +64,14 @@ CAudioPlayer::CAudioPlayer(
 {
 }
 
+std::u16string PlayFileErrorText()
+{
+    return Tr("AudioPlayer", "播放文件时出错!");
+}
+
 std::u16string PlayFileErrorText(std::string_view reason)
 {
-    return std::u16string(kPlayFileError) + u"\n" + Utf8ToUtf16(reason);
+    return Formatted(Tr("AudioPlayer", "播放文件时出错!\n%1"), {Utf8ToUtf16(reason)});
 }
 
 CAudioPlayer::~CAudioPlayer()
@@ -79,7 +85,7 @@ bool CAudioPlayer::OpenAndPlay(const std::filesystem::path& path)
     try {
         return Play(m_openDecoder(path));
     } catch (const std::exception&) {
-        m_prompts.ShowError(kCaptionError, kPlayFileError);
+        m_prompts.ShowError(kCaptionError, PlayFileErrorText());
         return false;
     }
 }
@@ -108,7 +114,7 @@ bool CAudioPlayer::Play(std::unique_ptr<IAudioFileDecoder> decoder)
         return true;
     } catch (const std::exception&) {
         Stop();
-        m_prompts.ShowError(kCaptionError, kPlayFileError);
+        m_prompts.ShowError(kCaptionError, PlayFileErrorText());
         return false;
     }
 }

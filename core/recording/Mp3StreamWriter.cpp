@@ -1,5 +1,7 @@
 #include "core/recording/Mp3StreamWriter.h"
 
+#include "common/Translation.h"
+
 #include <stdexcept>
 #include <system_error>
 #include <unistd.h>
@@ -63,7 +65,8 @@ void CMp3StreamWriter::OpenTemporaryFile(IUserPrompts& prompts)
     }
     if (!m_file) {
         // "出错" (error): the caption the older program showed garbled in a Cyrillic code page.
-        prompts.ShowMessage({u"出错", u"Can't create MP3 file", EMessageButtons::YesNo, EMessageIcon::Error});
+        prompts.ShowMessage(
+            {Tr("CMp3StreamWriter", "出错"), u"Can't create MP3 file", EMessageButtons::YesNo, EMessageIcon::Error});
         throw std::runtime_error("Can't create MP3 file.");
     }
     std::setvbuf(m_file, nullptr, _IONBF, 0);

@@ -5,6 +5,7 @@
 #include "common/Number.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/recording/Mp3StreamWriter.h"
 
 #include <algorithm>
@@ -76,10 +77,11 @@ std::u16string Describe(const DeadTake& take)
     if (const std::tm* local = std::localtime(&take.recorded))
         std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", local);
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(take.length).count();
-    std::string length = std::to_string(seconds % 60) + " 秒";
-    if (seconds >= 60)
-        length = std::to_string(seconds / 60) + " 分 " + length;
-    return Utf8ToUtf16(std::string(when) + ", " + length);
+    const std::u16string length = seconds >= 60
+        ? Formatted(Tr("TakeFiles", "%1 分 %2 秒"),
+            {Utf8ToUtf16(std::to_string(seconds / 60)), Utf8ToUtf16(std::to_string(seconds % 60))})
+        : Formatted(Tr("TakeFiles", "%1 秒"), {Utf8ToUtf16(std::to_string(seconds))});
+    return Utf8ToUtf16(when) + u", " + length;
 }
 
 // Hands a regular file to take from its start to its end, in blocks of up to blockBytes. False when
@@ -263,7 +265,7 @@ TakeSaveResult RunTakeSaveFlow(
         const auto target = prompts.AskSavePathConfirmingOverwrite(request);
         if (!target) {
             const EPromptAnswer answer = prompts.ShowMessage({std::u16string(kApplicationTitle),
-                u"这段录音还没有保存, 要放弃它吗?", EMessageButtons::YesNo, EMessageIcon::Question});
+                Tr("TakeFiles", "这段录音还没有保存, 要放弃它吗?"), EMessageButtons::YesNo, EMessageIcon::Question});
             if (answer == EPromptAnswer::Yes)
                 return {ETakeFate::Discarded, {}};
             if (answer != EPromptAnswer::No)
@@ -272,8 +274,9 @@ TakeSaveResult RunTakeSaveFlow(
         }
         if (write(*target))
             return {ETakeFate::Saved, *target};
-        prompts.ShowMessage({std::u16string(kCaptionError), u"无法保存文件 " + PathToUtf16(*target),
-            EMessageButtons::Ok, EMessageIcon::Error});
+        prompts.ShowMessage(
+            {std::u16string(kCaptionError), Formatted(Tr("TakeFiles", "无法保存文件 %1"), {PathToUtf16(*target)}),
+                EMessageButtons::Ok, EMessageIcon::Error});
     }
 }
 
@@ -290,13 +293,15 @@ void OfferDeadTakes(CTakeFolder& folder, IUserPrompts& prompts, IMp3EncoderLibra
     std::vector<DeadTake> takes = folder.ClaimDeadTakes();
     if (takes.empty())
         return;
-    std::u16string text
-        = u"程序上次没有正常结束, 留下了 " + Utf8ToUtf16(std::to_string(takes.size())) + u" 段没有保存的录音:\n";
+    std::u16string list;
     for (size_t index = 0; index < takes.size() && index < kListedTakes; ++index)
-        text += u"\n    " + Describe(takes[index]);
+        list += u"\n    " + Describe(takes[index]);
     if (takes.size() > kListedTakes)
-        text += u"\n    ……";
-    text += u"\n\n选“是”逐段保存, 选“否”删除它们, 选“取消”下次启动时再问。";
+        list += u"\n    ……";
+    const std::u16string text = Formatted(Tr("TakeFiles",
+                                              "程序上次没有正常结束, 留下了 %1 段没有保存的录音:\n%2\n\n"
+                                              "选“是”逐段保存, 选“否”删除它们, 选“取消”下次启动时再问。"),
+        {Utf8ToUtf16(std::to_string(takes.size())), list});
     const EPromptAnswer answer = prompts.ShowMessage(
         {std::u16string(kApplicationTitle), text, EMessageButtons::YesNoCancel, EMessageIcon::Question});
     if (answer != EPromptAnswer::Yes && answer != EPromptAnswer::No)
@@ -314,7 +319,7 @@ void OfferDeadTakes(CTakeFolder& folder, IUserPrompts& prompts, IMp3EncoderLibra
                                    : CopyFileReplacing(take.voice, target);
         };
         if (answer == EPromptAnswer::No
-            || RunTakeSaveFlow(prompts, u"保存录于 " + Describe(take) + u" 的录音", write).fate
+            || RunTakeSaveFlow(prompts, Formatted(Tr("TakeFiles", "保存录于 %1 的录音"), {Describe(take)}), write).fate
                 != ETakeFate::Unanswered)
             take.RemoveFiles();
     }

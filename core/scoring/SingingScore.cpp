@@ -1,5 +1,7 @@
 #include "core/scoring/SingingScore.h"
 
+#include "common/Translation.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -29,15 +31,15 @@ double PitchCredit(double sung, double target, const PitchTolerance& tolerance)
     return (tolerance.none - distance) / (tolerance.none - tolerance.full);
 }
 
-std::u16string_view LineWord(int score)
+std::u16string LineWord(int score)
 {
     if (score >= 90)
-        return u"完美";
+        return Tr("SingingScore", "完美");
     if (score >= 75)
-        return u"很好";
+        return Tr("SingingScore", "很好");
     if (score >= 50)
-        return u"不错";
-    return u"加油";
+        return Tr("SingingScore", "不错");
+    return Tr("SingingScore", "加油");
 }
 
 CSingingScorer::CSingingScorer(ReferenceMelody melody, EDifficulty difficulty)

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <deque>
-#include <string_view>
+#include <string>
 #include <vector>
 
 namespace linlangok {
@@ -34,12 +34,12 @@ struct SungPitch {
 double PitchCredit(double sung, double target, const PitchTolerance& tolerance);
 
 // The word a line's score earns: 完美 from 90, 很好 from 75, 不错 from 50, else 加油.
-std::u16string_view LineWord(int score);
+std::u16string LineWord(int score);
 
 struct LineScore {
     MelodyLine line;
     int score = 0; // 0..100
-    std::u16string_view word;
+    std::u16string word;
 };
 
 // What a singer earned: the song's score 0..100 over the scored note time, the notes scored and

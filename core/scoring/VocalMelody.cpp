@@ -1,5 +1,7 @@
 #include "core/scoring/VocalMelody.h"
 
+#include "common/Translation.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -83,19 +85,19 @@ bool BackingCancels(std::vector<double>& leftovers)
 
 } // namespace
 
-std::u16string_view VocalMelodyVerdictText(EVocalMelodyVerdict verdict)
+std::u16string VocalMelodyVerdictText(EVocalMelodyVerdict verdict)
 {
     switch (verdict) {
     case EVocalMelodyVerdict::Melody:
         break;
     case EVocalMelodyVerdict::NotSameMix:
-        return u"原唱与伴唱不是同一混音，本歌曲无法评分";
+        return Tr("VocalMelody", "原唱与伴唱不是同一混音，本歌曲无法评分");
     case EVocalMelodyVerdict::NoVoice:
-        return u"原唱与伴唱之差中没有歌声，本歌曲无法评分";
+        return Tr("VocalMelody", "原唱与伴唱之差中没有歌声，本歌曲无法评分");
     case EVocalMelodyVerdict::Unreadable:
-        return u"读不出原唱与伴唱，本歌曲无法评分";
+        return Tr("VocalMelody", "读不出原唱与伴唱，本歌曲无法评分");
     }
-    return u"";
+    return {};
 }
 
 std::optional<BackingAlignment> AlignBacking(

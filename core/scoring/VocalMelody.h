@@ -7,7 +7,7 @@
 #include <optional>
 #include <span>
 #include <stop_token>
-#include <string_view>
+#include <string>
 #include <vector>
 
 // The reference melody of a KTV video derived from its two sounds: the vocal is what the original
@@ -26,7 +26,7 @@ enum class EVocalMelodyVerdict {
 
 // The user-facing reason a song cannot be scored ("原唱与伴唱不是同一混音，本歌曲无法评分" …);
 // empty for Melody.
-std::u16string_view VocalMelodyVerdictText(EVocalMelodyVerdict verdict);
+std::u16string VocalMelodyVerdictText(EVocalMelodyVerdict verdict);
 
 struct VocalMelodyResult {
     EVocalMelodyVerdict verdict = EVocalMelodyVerdict::NoVoice;

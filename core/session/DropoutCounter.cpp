@@ -1,6 +1,7 @@
 #include "core/session/DropoutCounter.h"
 
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <utility>
 
@@ -19,13 +20,17 @@ void CDropoutCounter::Stop()
 
 std::u16string DropoutNotice(std::uint64_t playback, std::uint64_t recording)
 {
-    std::u16string notice;
-    for (const auto& [count, during] : {std::pair(playback, u"播放中"), std::pair(recording, u"录音中")}) {
-        if (count > 0)
-            notice += (notice.empty() ? u"" : u"，") + std::u16string(during) + u"出现 "
-                + Utf8ToUtf16(std::to_string(count)) + u" 次断音";
+    const std::u16string played = Utf8ToUtf16(std::to_string(playback));
+    const std::u16string recorded = Utf8ToUtf16(std::to_string(recording));
+    if (playback > 0 && recording > 0) {
+        return Formatted(
+            Tr("DropoutCounter", "播放中出现 %1 次断音，录音中出现 %2 次断音(机器负载过高?)"), {played, recorded});
     }
-    return notice.empty() ? notice : notice + u"(机器负载过高?)";
+    if (playback > 0)
+        return Formatted(Tr("DropoutCounter", "播放中出现 %1 次断音(机器负载过高?)"), {played});
+    if (recording > 0)
+        return Formatted(Tr("DropoutCounter", "录音中出现 %1 次断音(机器负载过高?)"), {recorded});
+    return {};
 }
 
 } // namespace linlangok

@@ -5,6 +5,7 @@
 #include "common/Number.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <charconv>
@@ -165,7 +166,8 @@ bool CSongMemory::Remember(const SongIdentity& song, const SongMemoryValues& val
     m_unsaved.push_back({song, values});
     if (!m_saveFailureShown) {
         m_saveFailureShown = true;
-        m_prompts.ShowError(kCaptionWarning, u"无法保存歌曲记忆文件 " + PathToUtf16(m_file));
+        m_prompts.ShowError(
+            kCaptionWarning, Formatted(Tr("CSongMemory", "无法保存歌曲记忆文件 %1"), {PathToUtf16(m_file)}));
     }
     return false;
 }
@@ -213,15 +215,16 @@ std::u16string CSongMemory::Read()
         return {};
     m_warned = true;
     if (content.result == EFileRead::NotRegularFile || content.result == EFileRead::Unreadable)
-        return u"歌曲记忆文件 " + PathToUtf16(m_file) + u" 无法读取 ("
-            + std::u16string(FileReadErrorText(content.result)) + u"), 已忽略。";
+        return Formatted(Tr("CSongMemory", "歌曲记忆文件 %1 无法读取 (%2), 已忽略。"),
+            {PathToUtf16(m_file), FileReadErrorText(content.result)});
     std::filesystem::path backup = m_file;
     backup += ".bak";
-    std::u16string message = u"歌曲记忆文件 " + PathToUtf16(m_file) + u" 中有无法读取的内容, 已忽略。";
     std::error_code error;
-    if (std::filesystem::copy_file(m_file, backup, std::filesystem::copy_options::overwrite_existing, error))
-        message += u"\n原文件已另存为 " + PathToUtf16(backup);
-    return message;
+    if (std::filesystem::copy_file(m_file, backup, std::filesystem::copy_options::overwrite_existing, error)) {
+        return Formatted(Tr("CSongMemory", "歌曲记忆文件 %1 中有无法读取的内容, 已忽略。\n原文件已另存为 %2"),
+            {PathToUtf16(m_file), PathToUtf16(backup)});
+    }
+    return Formatted(Tr("CSongMemory", "歌曲记忆文件 %1 中有无法读取的内容, 已忽略。"), {PathToUtf16(m_file)});
 }
 
 bool CSongMemory::Parse(std::string_view text, std::vector<Entry>& entries)

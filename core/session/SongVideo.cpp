@@ -1,6 +1,7 @@
 #include "core/session/SongVideo.h"
 
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/picture/VideoPicture.h"
 #include "core/playback/VocalReduction.h"
 #include "core/session/UltraStarSound.h"
@@ -63,8 +64,8 @@ bool CSongVideo::ChooseHeardChannels()
     const auto tracks = static_cast<int>(m_info->AudioTracks().size());
     if (tracks == 0) {
         m_parts.prompts.ShowError(kCaptionError,
-            u"视频文件中没有声音, 无法播放: "
-                + m_parts.names.Text(PathToUtf16(Utf16ToPath(m_parts.song.Path()).filename())));
+            Formatted(Tr("CSongVideo", "视频文件中没有声音, 无法播放: %1"),
+                {m_parts.names.Text(PathToUtf16(Utf16ToPath(m_parts.song.Path()).filename()))}));
         return false;
     }
     m_playingLayout = FitVocalLayout(m_layout, tracks);

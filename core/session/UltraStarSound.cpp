@@ -3,6 +3,7 @@
 #include "common/FilePath.h"
 #include "common/SongKind.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/playback/PairedAudioDecoder.h"
 
 #include <stdexcept>
@@ -17,7 +18,7 @@ std::unique_ptr<IAudioFileDecoder> OpenUltraStarSound(
         const std::filesystem::path file = UltraStarFile(songFile, name);
         std::error_code error;
         if (file.empty() || !std::filesystem::is_regular_file(file, error))
-            throw std::runtime_error(Utf16ToUtf8(u"找不到歌曲的音频文件“" + name + u"”"));
+            throw std::runtime_error(Utf16ToUtf8(Formatted(Tr("UltraStarSound", "找不到歌曲的音频文件“%1”"), {name})));
         return open(file);
     };
     std::unique_ptr<IAudioFileDecoder> mix = openFile(song.audio);

@@ -5,6 +5,7 @@
 #include "common/Number.h"
 #include "common/SongKind.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 
@@ -60,13 +61,13 @@ std::u16string VocalLayoutLabel(const VocalLayout& layout)
 {
     switch (layout.place) {
     case VocalLayout::EPlace::LeftChannel:
-        return u"左声道原唱";
+        return Tr("VocalLayout", "左声道原唱");
     case VocalLayout::EPlace::RightChannel:
-        return u"右声道原唱";
+        return Tr("VocalLayout", "右声道原唱");
     case VocalLayout::EPlace::Track:
         break;
     }
-    return u"音轨 " + Utf8ToUtf16(std::to_string(layout.track + 1));
+    return Formatted(Tr("VocalLayout", "音轨 %1"), {Utf8ToUtf16(std::to_string(layout.track + 1))});
 }
 
 std::vector<VocalLayout> VocalLayoutChoices(int audioTracks, int firstTrackChannels)

@@ -2,14 +2,13 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <limits>
 #include <system_error>
 
 namespace linlangok {
 namespace {
-
-constexpr std::u16string_view kRegexErrorCaption = u"错误！";
 
 // std::wregex works on wchar_t, which holds whole code points here.
 std::wstring ToRegexText(std::u16string_view text)
@@ -211,8 +210,7 @@ std::filesystem::path CFileFinder::FullPath() const
 bool CFileFinder::Matches(Pattern& pattern, const std::wstring& name)
 {
     if (!pattern.expression) {
-        m_prompts.ShowMessage(
-            {std::u16string(kRegexErrorCaption), FormatRegexError(pattern.expressionText, pattern.error)});
+        m_prompts.ShowMessage({Tr("CFileFinder", "错误！"), FormatRegexError(pattern.expressionText, pattern.error)});
         return false;
     }
     return std::regex_match(name, *pattern.expression);

@@ -5,6 +5,7 @@
 #include "common/FileSaver.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <limits>
@@ -156,6 +157,11 @@ ESongListRead ReadSongListFile(const std::filesystem::path& path, const ICodePag
     return ParseSongList(content.bytes, codePage, list);
 }
 
+void ShowWrongListType(IUserPrompts& prompts)
+{
+    prompts.ShowError(Tr("SongListFile", "错误!"), Tr("SongListFile", "文件类型不正确!"));
+}
+
 bool LoadList(const std::filesystem::path& path, const ICodePage& codePage, SongList& list, IUserPrompts& prompts)
 {
     switch (ReadSongListFile(path, codePage, list)) {
@@ -163,7 +169,7 @@ bool LoadList(const std::filesystem::path& path, const ICodePage& codePage, Song
     case ESongListRead::Truncated:
         return true;
     case ESongListRead::WrongType:
-        prompts.ShowError(kWrongListTypeCaption, kWrongListTypeMessage);
+        ShowWrongListType(prompts);
         return false;
     case ESongListRead::Unreadable:
         break;

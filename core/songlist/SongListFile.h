@@ -39,6 +39,7 @@ struct SongList {
 // No list file is read beyond this size: some hundred thousand songs.
 inline constexpr std::uint64_t kMaximumSongListBytes = 64 << 20;
 
+// The source texts of ShowWrongListType's message, for callers not yet showing the translation.
 inline constexpr std::u16string_view kWrongListTypeMessage = u"文件类型不正确!";
 inline constexpr std::u16string_view kWrongListTypeCaption = u"错误!";
 
@@ -63,9 +64,11 @@ std::string SerializeSongList(const SongList& list, const ICodePage& codePage);
 ESongListRead ReadSongListFile(const std::filesystem::path& path, const ICodePage& codePage, SongList& list);
 
 // Loads a list file into list: true when it was read, also when it ended early. A file that is
-// not a song list shows kWrongListTypeMessage and leaves the list unchanged; a file that cannot
-// be opened returns false without a message.
+// not a song list is reported through ShowWrongListType and leaves the list unchanged; a file
+// that cannot be opened returns false without a message.
 bool LoadList(const std::filesystem::path& path, const ICodePage& codePage, SongList& list, IUserPrompts& prompts);
+// Says that a file is not a song list: "错误!", "文件类型不正确!".
+void ShowWrongListType(IUserPrompts& prompts);
 
 // Saves the list file through SaveFile, so a failed save leaves the old file whole. False,
 // without a message, when it cannot be written.

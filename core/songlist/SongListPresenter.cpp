@@ -1,6 +1,7 @@
 #include "core/songlist/SongListPresenter.h"
 
 #include "common/SongKind.h"
+#include "common/Translation.h"
 
 #include <system_error>
 
@@ -61,7 +62,7 @@ bool CSongListPresenter::DeleteList()
         return false;
     MessageRequest question;
     question.caption = std::u16string(kApplicationTitle);
-    question.text = u"确定要删除当前播放列表吗?";
+    question.text = Tr("CSongListPresenter", "确定要删除当前播放列表吗?");
     question.buttons = EMessageButtons::YesNo;
     question.icon = EMessageIcon::Question;
     if (m_prompts.ShowMessage(question) != EPromptAnswer::Yes)

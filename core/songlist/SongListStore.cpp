@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <stdexcept>
 #include <system_error>
@@ -104,7 +105,7 @@ bool CSongListStore::Save(const std::filesystem::path& path, const SongList& lis
 {
     if (SaveList(path, list, m_codePage))
         return true;
-    m_prompts.ShowError(kCaptionError, u"无法保存歌曲列表“" + std::u16string(name) + u"”。");
+    m_prompts.ShowError(kCaptionError, Formatted(Tr("CSongListStore", "无法保存歌曲列表“%1”。"), {name}));
     return false;
 }
 
@@ -112,7 +113,8 @@ std::filesystem::path CSongListStore::ListFilePath(std::u16string_view name) con
 {
     if (name.empty() || name == u"." || name == u".."
         || name.find_first_of(std::u16string_view(u"/\\\0", 3)) != std::u16string_view::npos)
-        throw std::runtime_error(Utf16ToUtf8(kInvalidListNameMessage));
+        throw std::runtime_error(
+            TrUtf8("CSongListStore", "歌曲列表名不能为空，不能是“.”或“..”，也不能包含“/”、“\\”或空字符。"));
     return m_folder / Utf16ToPath(std::u16string(name) + std::u16string(kListFileExtension));
 }
 
@@ -143,7 +145,7 @@ bool CSongListStore::CreateList(std::u16string_view name)
         return false;
     std::error_code error;
     if (std::filesystem::exists(path, error)) {
-        m_prompts.ShowError(kCaptionError, u"歌曲列表“" + std::u16string(name) + u"”已存在。");
+        m_prompts.ShowError(kCaptionError, Formatted(Tr("CSongListStore", "歌曲列表“%1”已存在。"), {name}));
         return false;
     }
     if (!Save(path, SongList {}, name))
