@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -111,11 +112,12 @@ public:
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        static const QString kHeaders[]
-            = {QStringLiteral("歌名"), QStringLiteral("歌手"), QStringLiteral("类型"), QStringLiteral("时长")};
+        static constexpr const char* kHeaders[]
+            = {QT_TRANSLATE_NOOP("CSearchResultsModel", "歌名"), QT_TRANSLATE_NOOP("CSearchResultsModel", "歌手"),
+                QT_TRANSLATE_NOOP("CSearchResultsModel", "类型"), QT_TRANSLATE_NOOP("CSearchResultsModel", "时长")};
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= 4)
             return {};
-        return kHeaders[section];
+        return QCoreApplication::translate("CSearchResultsModel", kHeaders[section]);
     }
 
 private:
@@ -143,7 +145,7 @@ CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_parts(parts)
 {
-    setWindowTitle(QStringLiteral("点歌"));
+    setWindowTitle(tr("点歌"));
     BuildLayout();
     m_queueListener = m_parts.picker.AddChangedListener([this] { UpdateQueue(); });
     m_parts.catalogue.AddListener(*this);
@@ -159,52 +161,52 @@ CCatalogWindow::~CCatalogWindow()
 void CCatalogWindow::BuildLayout()
 {
     m_search = new QLineEdit(this);
-    m_search->setPlaceholderText(QStringLiteral("歌名、歌手、拼音或首字母（如 yldbwdx）"));
-    m_search->setAccessibleName(QStringLiteral("搜索"));
+    m_search->setPlaceholderText(tr("歌名、歌手、拼音或首字母（如 yldbwdx）"));
+    m_search->setAccessibleName(tr("搜索"));
     m_search->installEventFilter(this);
     m_singer = new QLineEdit(this);
-    m_singer->setPlaceholderText(QStringLiteral("全部歌手"));
-    m_singer->setAccessibleName(QStringLiteral("歌手"));
+    m_singer->setPlaceholderText(tr("全部歌手"));
+    m_singer->setAccessibleName(tr("歌手"));
     m_kind = new QComboBox(this);
-    m_kind->setAccessibleName(QStringLiteral("类型"));
-    for (const auto& [text, format] : {std::pair {"全部类型", ""}, {"MIDI", "mid"}, {"KAR", "kar"}, {"MP3", "mp3"},
-             {"WAV", "wav"}, {"视频", kVideoFormats.data()}})
-        m_kind->addItem(QString::fromUtf8(text), QString::fromUtf8(format));
+    m_kind->setAccessibleName(tr("类型"));
+    for (const auto& [text, format] : {std::pair {QT_TR_NOOP("全部类型"), ""}, {"MIDI", "mid"}, {"KAR", "kar"},
+             {"MP3", "mp3"}, {"WAV", "wav"}, {QT_TR_NOOP("视频"), kVideoFormats.data()}})
+        m_kind->addItem(tr(text), QString::fromUtf8(format));
     m_performer = new QLineEdit(this);
-    m_performer->setPlaceholderText(QStringLiteral("演唱者"));
-    m_performer->setAccessibleName(QStringLiteral("演唱者"));
+    m_performer->setPlaceholderText(tr("演唱者"));
+    m_performer->setAccessibleName(tr("演唱者"));
 
     m_results = new QTreeView(this);
     // A cover as tall as a line of text: rows stay as high as without.
     const int coverSide = m_results->fontMetrics().height();
     m_results->setIconSize({coverSide, coverSide});
     m_shown = new CSearchResultsModel(coverSide, this);
-    m_results->setAccessibleName(QStringLiteral("搜索结果"));
+    m_results->setAccessibleName(tr("搜索结果"));
     m_results->setModel(m_shown);
     m_results->setRootIsDecorated(false);
     m_results->setUniformRowHeights(true);
     m_results->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_results->installEventFilter(this);
 
-    auto* pick = Button(QStringLiteral("点歌"), this);
-    auto* top = Button(QStringLiteral("优先"), this);
-    top->setAccessibleName(QStringLiteral("优先点歌")); // the queue's own 优先 is the other
-    auto* play = Button(QStringLiteral("播放"), this);
-    auto* library = Button(QStringLiteral("歌库..."), this);
+    auto* pick = Button(tr("点歌"), this);
+    auto* top = Button(tr("优先"), this);
+    top->setAccessibleName(tr("优先点歌")); // the queue's own 优先 is the other
+    auto* play = Button(tr("播放"), this);
+    auto* library = Button(tr("歌库..."), this);
     m_progress = new QProgressBar(this);
-    m_progress->setAccessibleName(QStringLiteral("扫描进度"));
+    m_progress->setAccessibleName(tr("扫描进度"));
     m_progress->hide();
-    m_cancel = Button(QStringLiteral("取消"), this);
+    m_cancel = Button(tr("取消"), this);
     m_cancel->hide();
     m_status = new QLabel(this);
 
     m_queue = new QListWidget(this);
-    m_queue->setAccessibleName(QStringLiteral("已点歌曲"));
+    m_queue->setAccessibleName(tr("已点歌曲"));
     m_queue->setDragDropMode(QAbstractItemView::InternalMove);
-    auto* queueTop = Button(QStringLiteral("优先"), this);
-    auto* remove = Button(QStringLiteral("删除"), this);
-    auto* skip = Button(QStringLiteral("切歌"), this);
-    m_continuous = new QCheckBox(QStringLiteral("连续播放"), this);
+    auto* queueTop = Button(tr("优先"), this);
+    auto* remove = Button(tr("删除"), this);
+    auto* skip = Button(tr("切歌"), this);
+    m_continuous = new QCheckBox(tr("连续播放"), this);
     m_continuous->setChecked(m_parts.picker.Continuous());
 
     auto* filters = new QHBoxLayout;
@@ -232,7 +234,7 @@ void CCatalogWindow::BuildLayout()
     queueButtons->addWidget(remove);
     queueButtons->addWidget(skip);
     auto* queueSide = new QVBoxLayout;
-    queueSide->addWidget(new QLabel(QStringLiteral("已点歌曲"), this));
+    queueSide->addWidget(new QLabel(tr("已点歌曲"), this));
     queueSide->addWidget(m_queue, 1);
     queueSide->addLayout(queueButtons);
     queueSide->addWidget(m_continuous);
@@ -362,7 +364,7 @@ void CCatalogWindow::Refresh(bool rescan)
     m_progress->setRange(0, 0);
     m_progress->setVisible(rescan);
     m_cancel->setVisible(rescan);
-    m_status->setText(rescan ? QStringLiteral("正在扫描歌曲文件夹…") : QStringLiteral("正在读取歌库…"));
+    m_status->setText(rescan ? tr("正在扫描歌曲文件夹…") : tr("正在读取歌库…"));
 }
 
 void CCatalogWindow::ScanProgressed(size_t done, size_t total)
@@ -377,17 +379,17 @@ void CCatalogWindow::CatalogueLoaded(const CatalogueLoad& load)
     m_progress->hide();
     m_cancel->hide();
     const std::shared_ptr<const CCatalogIndex> loaded = m_parts.catalogue.Index();
-    QString status = QStringLiteral("歌库共 %1 首").arg(loaded ? loaded->Size() : 0);
+    QString status = tr("歌库共 %1 首").arg(loaded ? loaded->Size() : 0);
     if (report.added + report.changed + report.removed > 0 || !report.unreadable.empty())
-        status += QStringLiteral("：新增 %1，更新 %2，移除 %3，无法读取 %4")
+        status += tr("：新增 %1，更新 %2，移除 %3，无法读取 %4")
                       .arg(report.added)
                       .arg(report.changed)
                       .arg(report.removed)
                       .arg(report.unreadable.size());
     if (!report.unreadableFolders.empty())
-        status += QStringLiteral("，无法读取的文件夹 %1").arg(report.unreadableFolders.size());
+        status += tr("，无法读取的文件夹 %1").arg(report.unreadableFolders.size());
     if (report.cancelled)
-        status += QStringLiteral("（扫描已取消）");
+        status += tr("（扫描已取消）");
     m_status->setText(status);
     // The first few of each, named as they are shown.
     QStringList details;
@@ -399,8 +401,8 @@ void CCatalogWindow::CatalogueLoaded(const CatalogueLoad& load)
             names.append(ToQString(m_parts.catalog.names.Text(PathToUtf16(paths[index]))));
         details.append(heading + QLatin1Char('\n') + names.join(QLatin1Char('\n')));
     };
-    list(QStringLiteral("无法读取的文件夹（其中的歌曲保持原样）："), report.unreadableFolders);
-    list(QStringLiteral("无法读取的文件："), report.unreadable);
+    list(tr("无法读取的文件夹（其中的歌曲保持原样）："), report.unreadableFolders);
+    list(tr("无法读取的文件："), report.unreadable);
     m_status->setToolTip(details.join(QStringLiteral("\n\n")));
     if (!load.error.empty())
         m_parts.prompts.ShowError(kCaptionError, load.error);

@@ -22,16 +22,16 @@ CSongFoldersDialog::CSongFoldersDialog(
     , m_prompts(prompts)
     , m_names(names)
 {
-    setWindowTitle(QStringLiteral("歌库"));
-    auto* label = new QLabel(QStringLiteral("歌曲文件夹"), this);
+    setWindowTitle(tr("歌库"));
+    auto* label = new QLabel(tr("歌曲文件夹"), this);
     m_list = new QListWidget(this);
-    m_list->setAccessibleName(QStringLiteral("歌曲文件夹"));
+    m_list->setAccessibleName(tr("歌曲文件夹"));
     m_list->installEventFilter(this);
     label->setBuddy(m_list);
     auto* buttons = new QDialogButtonBox(Qt::Vertical, this);
-    auto* add = buttons->addButton(QStringLiteral("添加..."), QDialogButtonBox::ActionRole);
-    m_remove = buttons->addButton(QStringLiteral("删除"), QDialogButtonBox::ActionRole);
-    auto* close = buttons->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
+    auto* add = buttons->addButton(tr("添加..."), QDialogButtonBox::ActionRole);
+    m_remove = buttons->addButton(tr("删除"), QDialogButtonBox::ActionRole);
+    auto* close = buttons->addButton(tr("关闭"), QDialogButtonBox::RejectRole);
     for (QPushButton* button : {add, m_remove, close})
         button->setAutoDefault(false);
     auto* side = new QHBoxLayout;
@@ -62,7 +62,7 @@ bool CSongFoldersDialog::eventFilter(QObject* watched, QEvent* event)
 void CSongFoldersDialog::AddFolder()
 {
     FolderRequest request;
-    request.title = u"选择歌曲文件夹";
+    request.title = tr("选择歌曲文件夹").toStdU16String();
     const std::optional<std::filesystem::path> folder = m_prompts.AskFolder(request);
     if (!folder)
         return;

@@ -26,9 +26,10 @@ constexpr int kHandOverTimeoutMilliseconds = 5000;
 // A URI in a message is cut to this many characters: a caller may send megabytes.
 constexpr qsizetype kShownUriLength = 200;
 
-QString Refusal(const QString& name, std::u16string_view reason)
+QString Refusal(const QString& name, const char* reason)
 {
-    return QStringLiteral("不能打开“%1”：%2").arg(name, ToQString(reason));
+    return QCoreApplication::translate("MprisService", "不能打开“%1”：%2")
+        .arg(name, QCoreApplication::translate("MprisService", reason));
 }
 
 } // namespace
@@ -37,17 +38,17 @@ std::optional<QString> SongFileRefusal(const std::filesystem::path& path)
 {
     const QString name = ToQString(PathToUtf16(path.filename()));
     if (!IsSongFileName(PathToUtf16(path)))
-        return Refusal(name, u"只能打开 MIDI、KAR、WAV 或 MP3 歌曲");
+        return Refusal(name, QT_TRANSLATE_NOOP("MprisService", "只能打开 MIDI、KAR、WAV 或 MP3 歌曲"));
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (!std::filesystem::exists(status))
-        return Refusal(name, u"文件不存在");
+        return Refusal(name, QT_TRANSLATE_NOOP("MprisService", "文件不存在"));
     if (!std::filesystem::is_regular_file(status))
-        return Refusal(name, u"不是普通文件");
+        return Refusal(name, QT_TRANSLATE_NOOP("MprisService", "不是普通文件"));
     if (::access(path.c_str(), R_OK) != 0)
-        return Refusal(name, u"没有读取权限");
+        return Refusal(name, QT_TRANSLATE_NOOP("MprisService", "没有读取权限"));
     if (!IsSongFile(path))
-        return Refusal(name, u"不是 UltraStar 歌曲文件");
+        return Refusal(name, QT_TRANSLATE_NOOP("MprisService", "不是 UltraStar 歌曲文件"));
     return std::nullopt;
 }
 
@@ -126,7 +127,7 @@ void CMprisService::Refresh()
 void CMprisService::Command(std::function<void(IMediaPlayer&)> command)
 {
     if (m_pending.size() >= kMaxPendingCommands) {
-        Refuse(QDBusError::LimitsExceeded, QStringLiteral("太多的命令在等待当前的对话框关闭"));
+        Refuse(QDBusError::LimitsExceeded, tr("太多的命令在等待当前的对话框关闭"));
         return;
     }
     m_pending.push_back(std::move(command));
@@ -159,7 +160,8 @@ void CMprisService::OpenUri(const QString& uri)
 {
     const std::optional<std::filesystem::path> path = PathOfFileUri(QUrl(uri).toEncoded().toStdString());
     const QString shownUri = uri.size() > kShownUriLength ? uri.left(kShownUriLength) + u'…' : uri;
-    const std::optional<QString> refusal = path ? SongFileRefusal(*path) : Refusal(shownUri, u"只能打开本机上的文件");
+    const std::optional<QString> refusal
+        = path ? SongFileRefusal(*path) : Refusal(shownUri, QT_TRANSLATE_NOOP("MprisService", "只能打开本机上的文件"));
     if (!refusal) {
         Command([path = *path](IMediaPlayer& player) { player.PlayFile(path); });
         return;

@@ -51,7 +51,8 @@ EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
     }
     QMessageBox box(m_owner);
     // No caption asks for the platform's own, "错误" as the desktop shows it; an empty one stays empty.
-    box.setWindowTitle(request.caption ? ToQString(*request.caption) : QStringLiteral("错误"));
+    box.setWindowTitle(
+        request.caption ? ToQString(*request.caption) : QCoreApplication::translate("CQtUserPrompts", "错误"));
     box.setText(ToQString(request.text));
     switch (request.icon) {
     case EMessageIcon::None:

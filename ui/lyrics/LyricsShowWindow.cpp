@@ -71,7 +71,7 @@ CLyricsShowWindow::CLyricsShowWindow(const LyricsShowParts& parts, QWidget* owne
     , m_presenter(parts.codePage, m_source)
     , m_font(LyricFont())
 {
-    setWindowTitle(QStringLiteral("歌词秀"));
+    setWindowTitle(tr("歌词秀"));
     setAccessibleName(windowTitle());
     // Every paint covers the whole client area itself: nothing is erased first.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -192,11 +192,11 @@ std::shared_ptr<const SongFrame> CLyricsShowWindow::StagePicture() const
 std::unique_ptr<QMenu> CLyricsShowWindow::MakeContextMenu()
 {
     auto menu = std::make_unique<QMenu>(this);
-    QAction* stage = menu->addAction(QStringLiteral("舞台视图"), this, &CLyricsShowWindow::ToggleStageView);
+    QAction* stage = menu->addAction(tr("舞台视图"), this, &CLyricsShowWindow::ToggleStageView);
     stage->setShortcut(Qt::Key_F11);
     stage->setCheckable(true);
     stage->setChecked(m_stageWindow->isVisible());
-    QMenu* screens = menu->addMenu(QStringLiteral("舞台屏幕"));
+    QMenu* screens = menu->addMenu(tr("舞台屏幕"));
     const QScreen* chosen = m_stageWindow->ChosenScreen();
     for (QScreen* screen : QGuiApplication::screens()) {
         const QRect area = screen->geometry();
@@ -208,21 +208,21 @@ std::unique_ptr<QMenu> CLyricsShowWindow::MakeContextMenu()
     }
     menu->addSeparator();
 
-    QMenu* encodings = menu->addMenu(QStringLiteral("歌词编码"));
+    QMenu* encodings = menu->addMenu(tr("歌词编码"));
     const std::string& override = m_parts.session.Texts().EncodingOverride();
     const auto addEncoding = [&](const QString& label, const std::string& name) {
         QAction* item = encodings->addAction(label, this, [this, name] { ChooseEncoding(name); });
         item->setCheckable(true);
         item->setChecked(override == name);
     };
-    addEncoding(QStringLiteral("自动检测"), {});
+    addEncoding(tr("自动检测"), {});
     for (const TextEncodingChoice& choice : m_parts.session.Texts().TextEncodings().Choices())
         addEncoding(ToQString(choice.label), choice.name);
 
     const std::int32_t offset = m_parts.session.Texts().LrcOffsetMilliseconds();
-    menu->addAction(QStringLiteral("歌词提前 0.1 秒"), this, [this] { NudgeLrcOffset(+100); });
-    menu->addAction(QStringLiteral("歌词推迟 0.1 秒"), this, [this] { NudgeLrcOffset(-100); });
-    QAction* reset = menu->addAction(QStringLiteral("歌词时间复原 (%1 秒)").arg(offset / 1000.0, 0, 'f', 1), this,
+    menu->addAction(tr("歌词提前 0.1 秒"), this, [this] { NudgeLrcOffset(+100); });
+    menu->addAction(tr("歌词推迟 0.1 秒"), this, [this] { NudgeLrcOffset(-100); });
+    QAction* reset = menu->addAction(tr("歌词时间复原 (%1 秒)").arg(offset / 1000.0, 0, 'f', 1), this,
         [this] { m_parts.session.Texts().SetLrcOffsetMilliseconds(0); });
     reset->setEnabled(offset != 0);
     return menu;

@@ -3,6 +3,7 @@
 #include "ui/lyrics/StageWindow.h"
 #include "ui/widgets/QtText.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -120,7 +121,8 @@ void PaintScoreScreen(QPainter& painter, const QRect& rect, const ScoringView& v
     const ScoreScreenLayout layout = LayOutScoreScreen(ToPixelRect(rect), rows.size());
     DrawText(painter, layout.score, Qt::AlignCenter, ToQString(ScoreText(view)), kLaneWord);
     if (view.bestScore)
-        DrawText(painter, layout.best, Qt::AlignCenter, QStringLiteral("最高分 %1").arg(*view.bestScore), kLaneScore);
+        DrawText(painter, layout.best, Qt::AlignCenter,
+            QCoreApplication::translate("PitchLanePainting", "最高分 %1").arg(*view.bestScore), kLaneScore);
     constexpr double kRowShare = 0.7;
     for (size_t i = 0; i < layout.rowsShown; ++i) {
         const ScoreRowBoxes boxes = layout.Row(i);

@@ -6,6 +6,7 @@
 #include "ui/widgets/ProgramSettings.h"
 #include "ui/widgets/QtText.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -152,14 +153,14 @@ void PaintStage(
     painter.setFont(StageFont(rect.height() / 20));
     painter.setPen(ToQColor(kLrcCurrentLine));
     painter.drawText(QRect(place.left(), rect.top(), side, place.top() - margin / 2 - rect.top()),
-        Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("扫码点歌"));
+        Qt::AlignHCenter | Qt::AlignBottom, QCoreApplication::translate("StageWindow", "扫码点歌"));
 }
 
 CStageWindow::CStageWindow(const IStageSource& source, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::FramelessWindowHint)
     , m_source(source)
 {
-    setWindowTitle(QStringLiteral("舞台视图"));
+    setWindowTitle(tr("舞台视图"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::BlankCursor);
     connect(&m_frameTimer, &QTimer::timeout, this, &CStageWindow::FrameTick);

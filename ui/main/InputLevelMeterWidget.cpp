@@ -1,5 +1,6 @@
 #include "ui/main/InputLevelMeterWidget.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -23,7 +24,7 @@ CInputLevelMeterWidget::CInputLevelMeterWidget(IWaveInSystem& system, IUserPromp
     , m_capture(std::make_unique<CInputLevelMeterCapture>(system, prompts, [] {}))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setAccessibleName(QStringLiteral("输入电平"));
+    setAccessibleName(QCoreApplication::translate("CInputLevelMeterWidget", "输入电平"));
     m_refresh.setInterval(kRefreshMilliseconds);
     connect(&m_refresh, &QTimer::timeout, this, &CInputLevelMeterWidget::Refresh);
 }

@@ -149,16 +149,15 @@ void CKaraokeApplication::AttachCatalog(
             return std::nullopt;
         return StageUpNext {next->title, next->singer, next->performer};
     });
-    QMenu* menu = m_mainWindow->AddMenu(QStringLiteral("点歌(&S)"));
-    QAction* show = menu->addAction(QStringLiteral("点歌和已点歌曲(&S)"), m_catalogWindow.get(), [this] {
+    QMenu* menu = m_mainWindow->AddMenu(tr("点歌(&S)"));
+    QAction* show = menu->addAction(tr("点歌和已点歌曲(&S)"), m_catalogWindow.get(), [this] {
         m_catalogWindow->show();
         m_catalogWindow->raise();
         m_catalogWindow->activateWindow();
         m_catalogWindow->SearchBox()->setFocus();
     });
     show->setShortcut(QKeySequence(Qt::Key_F3));
-    QAction* skip
-        = menu->addAction(QStringLiteral("切歌(&N)"), m_catalogWindow.get(), [this] { m_songPicker->Skip(); });
+    QAction* skip = menu->addAction(tr("切歌(&N)"), m_catalogWindow.get(), [this] { m_songPicker->Skip(); });
     skip->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Right));
     for (QAction* action : {show, skip}) {
         action->setShortcutContext(Qt::ApplicationShortcut);
@@ -173,7 +172,7 @@ void CKaraokeApplication::AttachCatalog(
             [this](const QImage& code) { m_lyricsWindow->StageWindow().SetCornerCode(code); }},
         m_mainWindow.get());
     menu->addSeparator();
-    menu->addAction(QStringLiteral("手机点歌(&P)..."), m_phoneWindow.get(), [this] {
+    menu->addAction(tr("手机点歌(&P)..."), m_phoneWindow.get(), [this] {
         m_phoneWindow->Start();
         m_phoneWindow->show();
         m_phoneWindow->raise();
@@ -183,19 +182,19 @@ void CKaraokeApplication::AttachCatalog(
 
 void CKaraokeApplication::AddVideoMenu()
 {
-    QMenu* menu = m_mainWindow->AddMenu(QStringLiteral("视频(&V)"));
-    QAction* window = menu->addAction(QStringLiteral("视频窗口(&W)"), m_videoWindow.get(), [this](bool shown) {
+    QMenu* menu = m_mainWindow->AddMenu(tr("视频(&V)"));
+    QAction* window = menu->addAction(tr("视频窗口(&W)"), m_videoWindow.get(), [this](bool shown) {
         m_videoWindow->setVisible(shown);
         if (shown)
             m_videoWindow->raise();
     });
     window->setCheckable(true);
-    QAction* original = menu->addAction(QStringLiteral("原唱/伴唱(&O)"), m_videoWindow.get(),
+    QAction* original = menu->addAction(tr("原唱/伴唱(&O)"), m_videoWindow.get(),
         [this] { m_mainWindow->Controller().Handle(command::ToggleMelody {}); });
     original->setShortcut(QKeySequence(Qt::Key_F2));
     original->setShortcutContext(Qt::ApplicationShortcut);
     m_mainWindow->addAction(original);
-    QMenu* places = menu->addMenu(QStringLiteral("原唱位置(&L)"));
+    QMenu* places = menu->addMenu(tr("原唱位置(&L)"));
     connect(places, &QMenu::aboutToShow, this, [this, places] {
         places->clear();
         m_videoWindow->AddVocalLayoutItems(*places);
@@ -217,8 +216,8 @@ void CKaraokeApplication::AddScoringMenu()
     m_scoring->SetOn(settings.value(kScoringOnKey, true).toBool());
     const int difficulty = std::clamp(settings.value(kDifficultyKey, 1).toInt(), 0, 2);
     m_scoring->SetDifficulty(static_cast<EDifficulty>(difficulty));
-    QMenu* menu = m_mainWindow->AddMenu(QStringLiteral("评分(&G)"));
-    QAction* on = menu->addAction(QStringLiteral("评分(&S)"));
+    QMenu* menu = m_mainWindow->AddMenu(tr("评分(&G)"));
+    QAction* on = menu->addAction(tr("评分(&S)"));
     on->setCheckable(true);
     on->setChecked(m_scoring->IsOn());
     connect(on, &QAction::toggled, this, [this](bool checked) {
@@ -227,8 +226,8 @@ void CKaraokeApplication::AddScoringMenu()
     });
     menu->addSeparator();
     auto* levels = new QActionGroup(menu);
-    const std::pair<EDifficulty, QString> choices[] = {{EDifficulty::Easy, QStringLiteral("简单(&E)")},
-        {EDifficulty::Normal, QStringLiteral("普通(&N)")}, {EDifficulty::Hard, QStringLiteral("困难(&H)")}};
+    const std::pair<EDifficulty, QString> choices[] = {{EDifficulty::Easy, tr("简单(&E)")},
+        {EDifficulty::Normal, tr("普通(&N)")}, {EDifficulty::Hard, tr("困难(&H)")}};
     for (const auto& [level, text] : choices) {
         QAction* choice = menu->addAction(text);
         choice->setCheckable(true);

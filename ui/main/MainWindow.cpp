@@ -33,34 +33,35 @@ namespace {
 
 // The dialog template, in creation order (later controls lie above earlier ones).
 constexpr ControlTemplate kControls[] = {
-    {kStatusDisplay, EControlKind::Custom, u"", 0, 0, 246, 31},
-    {kLevelMeter, EControlKind::Custom, u"", 209, 0, 37, 31},
-    {0, EControlKind::Label, u"伴奏文件:", 6, 45, 34, 14},
-    {kAccompanimentEdit, EControlKind::Edit, u"", 47, 43, 139, 14, u"伴奏文件"},
-    {kBrowseAccompanimentButton, EControlKind::Button, u"浏览...", 190, 43, 50, 14},
-    {0, EControlKind::Label, u"歌词文件:", 6, 59, 34, 14},
-    {kLyricEdit, EControlKind::Edit, u"", 47, 60, 139, 14, u"歌词文件"},
-    {kBrowseLyricButton, EControlKind::Button, u"浏览...", 190, 60, 50, 14},
-    {kStartTogetherBox, EControlKind::CheckBox, u"同步播放开始", 6, 81, 60, 10},
-    {kStopTogetherBox, EControlKind::CheckBox, u"同步播放结束", 122, 81, 60, 10},
-    {kExitButton, EControlKind::Button, u"退出", 190, 80, 50, 14}, // no default button: Enter never quits
-    {kRecordButton, EControlKind::Button, u"录音", 6, 97, 50, 14},
-    {kStopRecordingButton, EControlKind::Button, u"停止", 59, 97, 50, 14},
-    {kPitchLabel, EControlKind::Label, u"音调调整:", 122, 97, 35, 14},
-    {kPlayButton, EControlKind::Button, u"播放", 6, 116, 50, 14},
-    {kStopButton, EControlKind::Button, u"停止", 59, 116, 50, 14},
-    {kPitchEdit, EControlKind::Edit, u"", 122, 115, 48, 14, u"音调调整"},
-    {kPitchUpDown, EControlKind::Custom, u"", 172, 115, 11, 14, u"音调调整"},
-    {kSaveAsButton, EControlKind::Button, u"另存为", 190, 115, 50, 14},
-    {kToggleSongListButton, EControlKind::Button, u"隐藏列表", 6, 135, 50, 14},
-    {kToggleVolumeButton, EControlKind::Button, u"隐藏控制", 59, 135, 50, 14},
-    {kToggleLyricsButton, EControlKind::Button, u"隐藏歌词", 122, 135, 50, 14},
-    {kHelpButton, EControlKind::Button, u"帮助", 190, 135, 50, 14},
+    {kStatusDisplay, EControlKind::Custom, "", 0, 0, 246, 31},
+    {kLevelMeter, EControlKind::Custom, "", 209, 0, 37, 31},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CMainWindow", "伴奏文件:"), 6, 45, 34, 14},
+    {kAccompanimentEdit, EControlKind::Edit, "", 47, 43, 139, 14, QT_TRANSLATE_NOOP("CMainWindow", "伴奏文件")},
+    {kBrowseAccompanimentButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "浏览..."), 190, 43, 50, 14},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CMainWindow", "歌词文件:"), 6, 59, 34, 14},
+    {kLyricEdit, EControlKind::Edit, "", 47, 60, 139, 14, QT_TRANSLATE_NOOP("CMainWindow", "歌词文件")},
+    {kBrowseLyricButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "浏览..."), 190, 60, 50, 14},
+    {kStartTogetherBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CMainWindow", "同步播放开始"), 6, 81, 60, 10},
+    {kStopTogetherBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CMainWindow", "同步播放结束"), 122, 81, 60, 10},
+    // No default button: Enter never quits.
+    {kExitButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "退出"), 190, 80, 50, 14},
+    {kRecordButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "录音"), 6, 97, 50, 14},
+    {kStopRecordingButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "停止"), 59, 97, 50, 14},
+    {kPitchLabel, EControlKind::Label, QT_TRANSLATE_NOOP("CMainWindow", "音调调整:"), 122, 97, 35, 14},
+    {kPlayButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "播放"), 6, 116, 50, 14},
+    {kStopButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "停止"), 59, 116, 50, 14},
+    {kPitchEdit, EControlKind::Edit, "", 122, 115, 48, 14, QT_TRANSLATE_NOOP("CMainWindow", "音调调整")},
+    {kPitchUpDown, EControlKind::Custom, "", 172, 115, 11, 14, QT_TRANSLATE_NOOP("CMainWindow", "音调调整")},
+    {kSaveAsButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "另存为"), 190, 115, 50, 14},
+    {kToggleSongListButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "隐藏列表"), 6, 135, 50, 14},
+    {kToggleVolumeButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "隐藏控制"), 59, 135, 50, 14},
+    {kToggleLyricsButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "隐藏歌词"), 122, 135, 50, 14},
+    {kHelpButton, EControlKind::Button, QT_TRANSLATE_NOOP("CMainWindow", "帮助"), 190, 135, 50, 14},
     // In the free place of the right-hand column, beside the pitch.
-    {kMelodyBox, EControlKind::CheckBox, u"原唱旋律", 190, 99, 50, 10},
+    {kMelodyBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CMainWindow", "原唱旋律"), 190, 99, 50, 10},
     // In the free place between the two check boxes, above the pitch.
-    {kTempoLabel, EControlKind::Label, u"速度:", 68, 81, 17, 10},
-    {kTempoSpin, EControlKind::Custom, u"", 86, 79, 32, 14, u"速度"},
+    {kTempoLabel, EControlKind::Label, QT_TRANSLATE_NOOP("CMainWindow", "速度:"), 68, 81, 17, 10},
+    {kTempoSpin, EControlKind::Custom, "", 86, 79, 32, 14, QT_TRANSLATE_NOOP("CMainWindow", "速度")},
 };
 
 constexpr int kClientWidth = 247; // dialog units
@@ -84,7 +85,7 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
     const CDialogUnits units(font());
     const int top = m_menuBar->sizeHint().height();
     m_menuBar->setGeometry(0, 0, units.X(kClientWidth), top);
-    m_controls.Build(*this, kControls, units,
+    m_controls.Build(*this, "CMainWindow", kControls, units,
         [this, &parts](const ControlTemplate& control) -> QWidget* {
             switch (control.id) {
             case kStatusDisplay:
@@ -134,16 +135,14 @@ CMainWindow::~CMainWindow()
 void CMainWindow::BuildMenu()
 {
     m_menuBar = new QMenuBar(this);
-    QMenu* file = m_menuBar->addMenu(QStringLiteral("文件(&F)"));
-    file->addAction(QStringLiteral("退出(&X)"), this, &CMainWindow::QuitFromMenu);
-    QMenu* download = m_menuBar->addMenu(QStringLiteral("下载(&D)"));
-    download->addAction(
-        QStringLiteral("下载最新版(&D)"), this, [this] { m_controller->Handle(command::OpenDownloadPage {}); });
-    m_helpMenu = m_menuBar->addMenu(QStringLiteral("帮助(&H)"));
-    m_helpMenu->addAction(
-        QStringLiteral("帮助主题(&H)"), this, [this] { m_controller->Handle(command::OpenHelpTopics {}); });
+    QMenu* file = m_menuBar->addMenu(tr("文件(&F)"));
+    file->addAction(tr("退出(&X)"), this, &CMainWindow::QuitFromMenu);
+    QMenu* download = m_menuBar->addMenu(tr("下载(&D)"));
+    download->addAction(tr("下载最新版(&D)"), this, [this] { m_controller->Handle(command::OpenDownloadPage {}); });
+    m_helpMenu = m_menuBar->addMenu(tr("帮助(&H)"));
+    m_helpMenu->addAction(tr("帮助主题(&H)"), this, [this] { m_controller->Handle(command::OpenHelpTopics {}); });
     m_helpMenu->addMenu(new CLanguageMenu(m_prompts, m_helpMenu));
-    m_helpMenu->addAction(QStringLiteral("关于琳朗卡拉OK(&A)"), this, &CMainWindow::ShowAbout);
+    m_helpMenu->addAction(tr("关于琳朗卡拉OK(&A)"), this, &CMainWindow::ShowAbout);
 }
 
 QMenu* CMainWindow::AddMenu(const QString& title)
@@ -220,19 +219,19 @@ void CMainWindow::AddShortcuts()
     add(QKeySequence(Qt::Key_Minus), [&controller] { controller.Handle(command::StepPitch {-1}); });
     add(QKeySequence(Qt::Key_F1), [&controller] { controller.Handle(command::OpenHelp {}); });
     add(QKeySequence(Qt::Key_F11), [this] { emit stageViewRequested(); });
-    const std::pair<int, const char16_t*> tips[] = {
-        {kPlayButton, u"播放 (空格键)"},
-        {kStopButton, u"停止播放 (空格键)"},
-        {kRecordButton, u"录音 (Ctrl+R)"},
-        {kStopRecordingButton, u"停止录音 (Ctrl+R)"},
-        {kPitchUpDown, u"升高 (+) / 降低 (-)"},
-        {kPitchEdit, u"音调调整：每步一个半音 (+/-)"},
-        {kTempoSpin, u"速度：原速的百分比，每步 5%"},
-        {kHelpButton, u"帮助 (F1)"},
-        {kToggleLyricsButton, u"歌词秀；全屏舞台视图 (F11)"},
+    const std::pair<int, QString> tips[] = {
+        {kPlayButton, tr("播放 (空格键)")},
+        {kStopButton, tr("停止播放 (空格键)")},
+        {kRecordButton, tr("录音 (Ctrl+R)")},
+        {kStopRecordingButton, tr("停止录音 (Ctrl+R)")},
+        {kPitchUpDown, tr("升高 (+) / 降低 (-)")},
+        {kPitchEdit, tr("音调调整：每步一个半音 (+/-)")},
+        {kTempoSpin, tr("速度：原速的百分比，每步 5%")},
+        {kHelpButton, tr("帮助 (F1)")},
+        {kToggleLyricsButton, tr("歌词秀；全屏舞台视图 (F11)")},
     };
     for (const auto& [id, tip] : tips)
-        Control(id)->setToolTip(QString::fromUtf16(tip));
+        Control(id)->setToolTip(tip);
 }
 
 void CMainWindow::keyPressEvent(QKeyEvent* event)
@@ -311,10 +310,10 @@ void CMainWindow::closeEvent(QCloseEvent* event)
 void CMainWindow::ShowAbout()
 {
     QMessageBox about(this);
-    about.setWindowTitle(QStringLiteral("关于琳朗卡拉OK"));
+    about.setWindowTitle(tr("关于琳朗卡拉OK"));
     about.setIconPixmap(QPixmap::fromImage(ApplicationIconImage(64)));
     about.setText(
-        QStringLiteral("<b>%1</b><br>版本 %2<br><a href=\"%3\">%3</a>")
+        tr("<b>%1</b><br>版本 %2<br><a href=\"%3\">%3</a>")
             .arg(ToQString(kApplicationTitle), QStringLiteral(LINLANGOK_VERSION), ToQString(kMakerWebAddress)));
     about.setTextFormat(Qt::RichText);
     about.setStandardButtons(QMessageBox::Ok);

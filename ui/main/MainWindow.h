@@ -18,8 +18,8 @@ class QSpinBox;
 
 namespace linlangok {
 
-// Control identifiers of the main window.
-enum EMainControl : int {
+// Control identifiers of the main window (no fixed underlying type: lupdate misreads one).
+enum EMainControl {
     kExitButton = 1,
     kPlayButton = 1000,
     kStopButton = 1002,

@@ -16,13 +16,17 @@ namespace {
 
 // The dialog template, in creation order.
 constexpr ControlTemplate kControls[] = {
-    {kPerformanceAlignmentLabel, EControlKind::Label, u"", 7, 7, 182, 10},
-    {0, EControlKind::Label, u"伴奏", 7, 25, 18, 10, nullptr, Qt::AlignLeft | Qt::AlignVCenter},
-    {kPerformanceBalanceSlider, EControlKind::Custom, u"", 27, 23, 142, 14, u"人声与伴奏的平衡"},
-    {0, EControlKind::Label, u"人声", 171, 25, 18, 10, nullptr, Qt::AlignRight | Qt::AlignVCenter},
-    {kPerformanceAuditionButton, EControlKind::Button, u"试听", 7, 46, 50, 14},
-    {kPerformanceSaveButton, EControlKind::DefaultButton, u"保存演唱...", 67, 46, 62, 14},
-    {kPerformanceCloseButton, EControlKind::Button, u"关闭", 139, 46, 50, 14},
+    {kPerformanceAlignmentLabel, EControlKind::Label, "", 7, 7, 182, 10},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CPerformanceWindow", "伴奏"), 7, 25, 18, 10, nullptr,
+        Qt::AlignLeft | Qt::AlignVCenter},
+    {kPerformanceBalanceSlider, EControlKind::Custom, "", 27, 23, 142, 14,
+        QT_TRANSLATE_NOOP("CPerformanceWindow", "人声与伴奏的平衡")},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CPerformanceWindow", "人声"), 171, 25, 18, 10, nullptr,
+        Qt::AlignRight | Qt::AlignVCenter},
+    {kPerformanceAuditionButton, EControlKind::Button, QT_TRANSLATE_NOOP("CPerformanceWindow", "试听"), 7, 46, 50, 14},
+    {kPerformanceSaveButton, EControlKind::DefaultButton, QT_TRANSLATE_NOOP("CPerformanceWindow", "保存演唱..."), 67,
+        46, 62, 14},
+    {kPerformanceCloseButton, EControlKind::Button, QT_TRANSLATE_NOOP("CPerformanceWindow", "关闭"), 139, 46, 50, 14},
 };
 
 constexpr int kClientWidth = 196; // dialog units
@@ -36,13 +40,13 @@ CPerformanceWindow::CPerformanceWindow(CPerformanceController& controller, QWidg
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_controller(controller)
 {
-    setWindowTitle(QStringLiteral("保存演唱"));
+    setWindowTitle(tr("保存演唱"));
     setWindowIcon(ApplicationIcon());
     setModal(true);
     SetTiledBackground(*this);
 
     const CDialogUnits units(font());
-    m_controls.Build(*this, kControls, units, [this](const ControlTemplate& control) -> QWidget* {
+    m_controls.Build(*this, "CPerformanceWindow", kControls, units, [this](const ControlTemplate& control) -> QWidget* {
         if (control.id != kPerformanceBalanceSlider)
             return nullptr;
         return m_balance = new QSlider(Qt::Horizontal, this);
@@ -57,7 +61,7 @@ CPerformanceWindow::CPerformanceWindow(CPerformanceController& controller, QWidg
     m_balance->setTickPosition(QSlider::TicksBelow);
     m_balance->setTickInterval(kDefaultVoicePercent);
     m_balance->setValue(m_controller.VoicePercent());
-    m_balance->setToolTip(QStringLiteral("向左伴奏更响，向右人声更响；居中两者都是原音量"));
+    m_balance->setToolTip(tr("向左伴奏更响，向右人声更响；居中两者都是原音量"));
     m_audition = m_controls.Control<QPushButton>(kPerformanceAuditionButton);
 
     connect(m_balance, &QSlider::valueChanged, this, [this](int percent) { m_controller.SetVoicePercent(percent); });

@@ -1,5 +1,6 @@
 #include "ui/main/StatusDisplay.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 
 #include <algorithm>
@@ -38,7 +39,7 @@ CStatusDisplay::CStatusDisplay(QWidget* parent)
     , m_font(DisplayFont())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setAccessibleName(QStringLiteral("状态显示"));
+    setAccessibleName(QCoreApplication::translate("CStatusDisplay", "状态显示"));
 }
 
 void CStatusDisplay::SetValues(const StatusValues& values)

@@ -115,8 +115,9 @@ void CVoiceEffectControls::PickPlugin()
     if (!m_choice.Effects())
         return;
     if (m_choice.Effects()->Plugins().empty()) {
-        m_prompts.ShowMessage({std::u16string(kCaptionWarning), u"这台电脑上没有安装 LV2 混响或延迟插件。",
-            EMessageButtons::Ok, EMessageIcon::Warning});
+        m_prompts.ShowMessage(
+            {std::u16string(kCaptionWarning), tr("这台电脑上没有安装 LV2 混响或延迟插件。").toStdU16String(),
+                EMessageButtons::Ok, EMessageIcon::Warning});
         return;
     }
     CMoreEffectsDialog dialog(*m_choice.Effects(), m_choice.Custom(), m_more.window());
@@ -135,8 +136,8 @@ void CVoiceEffectControls::SayWhatIsMissing()
         if (std::none_of(installed.begin(), installed.end(),
                 [&](const VoicePluginInfo& plugin) { return plugin.uri == stage.uri; })) {
             m_prompts.ShowMessage({std::u16string(kCaptionWarning),
-                Utf8ToUtf16(MissingVoicePluginText(stage.uri)) + u"\n人声没有加效果。", EMessageButtons::Ok,
-                EMessageIcon::Warning});
+                tr("%1\n人声没有加效果。").arg(FromUtf8(MissingVoicePluginText(stage.uri))).toStdU16String(),
+                EMessageButtons::Ok, EMessageIcon::Warning});
             return;
         }
     }
@@ -154,13 +155,13 @@ CEarMonitorControls::CEarMonitorControls(CEarMonitor& monitor, CVoiceEffectChoic
     , m_poll(new QTimer(this))
 {
     m_on.setChecked(false);
-    m_on.setToolTip(QStringLiteral("从音箱或耳机里听到自己的声音 (加上效果); 用音箱时小心啸叫"));
+    m_on.setToolTip(tr("从音箱或耳机里听到自己的声音 (加上效果); 用音箱时小心啸叫"));
     m_volume.setRange(0, 100);
     m_volume.setValue(QSettings(kSettingsOrganisation, kVoiceApplication)
                           .value(kEarMonitorVolumeKey, kDefaultEarMonitorVolume)
                           .toInt());
     m_monitor.SetVolume(m_volume.value());
-    m_latency.setText(QStringLiteral("延迟 --"));
+    m_latency.setText(tr("延迟 --"));
     m_poll->setInterval(kEarMonitorPollMs);
     connect(&m_on, &QCheckBox::toggled, this, &CEarMonitorControls::Switch);
     connect(&m_volume, &QSlider::valueChanged, this, [this](int percent) {
@@ -186,13 +187,13 @@ void CEarMonitorControls::Switch(bool on)
     if (!on) {
         m_poll->stop();
         m_monitor.Stop();
-        m_latency.setText(QStringLiteral("延迟 --"));
+        m_latency.setText(tr("延迟 --"));
         return;
     }
     std::string why;
     std::unique_ptr<IVoiceEffect> effect = m_choice.Start(why);
     if (!why.empty())
-        Warn(why + "\n耳返没有加效果。");
+        Warn(tr("%1\n耳返没有加效果。").arg(FromUtf8(why)).toStdString());
     std::string failure;
     if (!m_monitor.Start(std::move(effect), failure)) {
         Warn(failure);
@@ -215,7 +216,7 @@ void CEarMonitorControls::Poll()
         return;
     }
     if (const std::optional<double> latency = m_monitor.LatencyMs())
-        m_latency.setText(QStringLiteral("延迟 %1 毫秒").arg(*latency, 0, 'f', 1));
+        m_latency.setText(tr("延迟 %1 毫秒").arg(*latency, 0, 'f', 1));
 }
 
 void CEarMonitorControls::Warn(const std::string& text)
@@ -230,18 +231,18 @@ CMoreEffectsDialog::CMoreEffectsDialog(
     , m_effects(effects)
     , m_plugins(effects.Plugins())
 {
-    setWindowTitle(QStringLiteral("更多效果"));
+    setWindowTitle(tr("更多效果"));
     auto* layout = new QVBoxLayout(this);
     auto* pluginRow = new QFormLayout;
     m_pluginList = new QComboBox(this);
-    m_pluginList->setAccessibleName(QStringLiteral("效果插件"));
+    m_pluginList->setAccessibleName(tr("效果插件"));
     int chosen = 0;
     for (size_t i = 0; i < m_plugins.size(); ++i) {
         m_pluginList->addItem(FromUtf8(m_plugins[i].name + " (" + m_plugins[i].className + ")"));
         if (current && current->uri == m_plugins[i].uri)
             chosen = static_cast<int>(i);
     }
-    pluginRow->addRow(RowLabel(QStringLiteral("插件"), m_pluginList), m_pluginList);
+    pluginRow->addRow(RowLabel(tr("插件"), m_pluginList), m_pluginList);
     layout->addLayout(pluginRow);
     auto* scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
@@ -250,8 +251,8 @@ CMoreEffectsDialog::CMoreEffectsDialog(
     scroll->setWidget(controls);
     layout->addWidget(scroll);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    for (const auto& [button, text] : {std::pair {QDialogButtonBox::Ok, QStringLiteral("确定")},
-             std::pair {QDialogButtonBox::Cancel, QStringLiteral("取消")}}) {
+    for (const auto& [button, text] :
+        {std::pair {QDialogButtonBox::Ok, tr("确定")}, std::pair {QDialogButtonBox::Cancel, tr("取消")}}) {
         buttons->button(button)->setText(text);
         buttons->button(button)->setAccessibleName(text);
     }

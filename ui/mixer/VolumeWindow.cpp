@@ -20,8 +20,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <cstdio>
-
 #include <poll.h>
 
 namespace linlangok {
@@ -30,43 +28,60 @@ namespace {
 // The dialog template, in creation order (later controls lie above earlier ones). Each column
 // has its label above the slider and its check box below.
 constexpr ControlTemplate kControls[] = {
-    {0, EControlKind::GroupBox, u"播放", 6, 26, 136, 122},
-    {0, EControlKind::GroupBox, u"录音", 148, 26, 78, 122},
-    {0, EControlKind::Label, u"录音设备:", 6, 8, 40, 10, nullptr, Qt::AlignLeft | Qt::AlignVCenter},
-    {kRecordingDeviceList, EControlKind::ComboBox, u"", 48, 6, 178, 14, u"录音设备"},
-    {0, EControlKind::Label, u"主音量", 12, 38, 28, 10, nullptr, Qt::AlignCenter},
-    {kMasterVolumeSlider, EControlKind::VerticalSlider, u"", 16, 50, 20, 66, u"主音量"},
-    {kMasterMuteBox, EControlKind::CheckBox, u"静音", 12, 120, 28, 10, u"主音量静音"},
-    {0, EControlKind::Label, u"Wav", 44, 38, 28, 10, nullptr, Qt::AlignCenter},
-    {kWaveVolumeSlider, EControlKind::VerticalSlider, u"", 48, 50, 20, 66, u"Wav 音量"},
-    {kWaveMuteBox, EControlKind::CheckBox, u"静音", 44, 120, 28, 10, u"Wav 静音"},
-    {0, EControlKind::Label, u"MIDI", 76, 38, 28, 10, nullptr, Qt::AlignCenter},
-    {kMidiVolumeSlider, EControlKind::VerticalSlider, u"", 80, 50, 20, 66, u"MIDI 音量"},
-    {kMidiMuteBox, EControlKind::CheckBox, u"静音", 76, 120, 28, 10, u"MIDI 静音"},
-    {0, EControlKind::Label, u"麦克风", 108, 38, 28, 10, nullptr, Qt::AlignCenter},
-    {kMicrophoneVolumeSlider, EControlKind::VerticalSlider, u"", 112, 50, 20, 66, u"麦克风音量"},
-    {kMicrophoneMuteBox, EControlKind::CheckBox, u"静音", 108, 120, 28, 10, u"麦克风静音"},
-    {0, EControlKind::Label, u"立体声", 154, 38, 30, 10, nullptr, Qt::AlignCenter},
-    {kStereoMixRecordSlider, EControlKind::VerticalSlider, u"", 159, 50, 20, 66, u"立体声混音录音音量"},
-    {kStereoMixSelectBox, EControlKind::CheckBox, u"选择", 154, 120, 30, 10, u"选择立体声混音录音"},
-    {0, EControlKind::Label, u"麦克风", 188, 38, 30, 10, nullptr, Qt::AlignCenter},
-    {kMicrophoneRecordSlider, EControlKind::VerticalSlider, u"", 193, 50, 20, 66, u"麦克风录音音量"},
-    {kMicrophoneSelectBox, EControlKind::CheckBox, u"选择", 188, 120, 30, 10, u"选择麦克风录音"},
-    {kMicrophoneBoostBox, EControlKind::CheckBox, u"放大", 188, 132, 30, 10, u"麦克风放大"},
-    {kDefaultSettingsButton, EControlKind::Button, u"默认设置", 6, 156, 50, 14},
-    {kPlaybackSettingsButton, EControlKind::Button, u"播放设置", 62, 156, 50, 14},
-    {kRecordingSettingsButton, EControlKind::Button, u"录音设置", 118, 156, 50, 14},
-    {kVolumeHelpButton, EControlKind::Button, u"帮助", 176, 156, 50, 14},
-    {kCalibrateLatencyButton, EControlKind::Button, u"校准延迟", 6, 176, 50, 14},
-    {kLevelingBox, EControlKind::CheckBox, u"音量均衡", 62, 178, 60, 10},
-    {0, EControlKind::Label, u"效果:", 6, 198, 24, 10, nullptr, Qt::AlignLeft | Qt::AlignVCenter},
-    {kVoiceEffectList, EControlKind::ComboBox, u"", 32, 196, 110, 14, u"效果"},
-    {kMoreEffectsButton, EControlKind::Button, u"更多效果…", 148, 196, 78, 14},
-    {kEarMonitorBox, EControlKind::CheckBox, u"耳返", 6, 218, 30, 10},
-    {0, EControlKind::Label, u"音量", 38, 218, 20, 10, nullptr, Qt::AlignLeft | Qt::AlignVCenter},
-    {kEarMonitorVolumeSlider, EControlKind::Custom, u"", 60, 216, 82, 14, u"耳返音量"},
-    {kEarMonitorLatencyLabel, EControlKind::Label, u"延迟 --", 148, 218, 78, 10, u"耳返延迟",
+    {0, EControlKind::GroupBox, QT_TRANSLATE_NOOP("CVolumeWindow", "播放"), 6, 26, 136, 122},
+    {0, EControlKind::GroupBox, QT_TRANSLATE_NOOP("CVolumeWindow", "录音"), 148, 26, 78, 122},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CVolumeWindow", "录音设备:"), 6, 8, 40, 10, nullptr,
         Qt::AlignLeft | Qt::AlignVCenter},
+    {kRecordingDeviceList, EControlKind::ComboBox, "", 48, 6, 178, 14, QT_TRANSLATE_NOOP("CVolumeWindow", "录音设备")},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CVolumeWindow", "主音量"), 12, 38, 28, 10, nullptr, Qt::AlignCenter},
+    {kMasterVolumeSlider, EControlKind::VerticalSlider, "", 16, 50, 20, 66,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "主音量")},
+    {kMasterMuteBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CVolumeWindow", "静音"), 12, 120, 28, 10,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "主音量静音")},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CVolumeWindow", "Wav"), 44, 38, 28, 10, nullptr, Qt::AlignCenter},
+    {kWaveVolumeSlider, EControlKind::VerticalSlider, "", 48, 50, 20, 66,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "Wav 音量")},
+    {kWaveMuteBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CVolumeWindow", "静音"), 44, 120, 28, 10,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "Wav 静音")},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CVolumeWindow", "MIDI"), 76, 38, 28, 10, nullptr, Qt::AlignCenter},
+    {kMidiVolumeSlider, EControlKind::VerticalSlider, "", 80, 50, 20, 66,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "MIDI 音量")},
+    {kMidiMuteBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CVolumeWindow", "静音"), 76, 120, 28, 10,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "MIDI 静音")},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CVolumeWindow", "麦克风"), 108, 38, 28, 10, nullptr, Qt::AlignCenter},
+    {kMicrophoneVolumeSlider, EControlKind::VerticalSlider, "", 112, 50, 20, 66,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "麦克风音量")},
+    {kMicrophoneMuteBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CVolumeWindow", "静音"), 108, 120, 28, 10,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "麦克风静音")},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CVolumeWindow", "立体声"), 154, 38, 30, 10, nullptr, Qt::AlignCenter},
+    {kStereoMixRecordSlider, EControlKind::VerticalSlider, "", 159, 50, 20, 66,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "立体声混音录音音量")},
+    {kStereoMixSelectBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CVolumeWindow", "选择"), 154, 120, 30, 10,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "选择立体声混音录音")},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CVolumeWindow", "麦克风"), 188, 38, 30, 10, nullptr, Qt::AlignCenter},
+    {kMicrophoneRecordSlider, EControlKind::VerticalSlider, "", 193, 50, 20, 66,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "麦克风录音音量")},
+    {kMicrophoneSelectBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CVolumeWindow", "选择"), 188, 120, 30, 10,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "选择麦克风录音")},
+    {kMicrophoneBoostBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CVolumeWindow", "放大"), 188, 132, 30, 10,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "麦克风放大")},
+    {kDefaultSettingsButton, EControlKind::Button, QT_TRANSLATE_NOOP("CVolumeWindow", "默认设置"), 6, 156, 50, 14},
+    {kPlaybackSettingsButton, EControlKind::Button, QT_TRANSLATE_NOOP("CVolumeWindow", "播放设置"), 62, 156, 50, 14},
+    {kRecordingSettingsButton, EControlKind::Button, QT_TRANSLATE_NOOP("CVolumeWindow", "录音设置"), 118, 156, 50, 14},
+    {kVolumeHelpButton, EControlKind::Button, QT_TRANSLATE_NOOP("CVolumeWindow", "帮助"), 176, 156, 50, 14},
+    {kCalibrateLatencyButton, EControlKind::Button, QT_TRANSLATE_NOOP("CVolumeWindow", "校准延迟"), 6, 176, 50, 14},
+    {kLevelingBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CVolumeWindow", "音量均衡"), 62, 178, 60, 10},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CVolumeWindow", "效果:"), 6, 198, 24, 10, nullptr,
+        Qt::AlignLeft | Qt::AlignVCenter},
+    {kVoiceEffectList, EControlKind::ComboBox, "", 32, 196, 110, 14, QT_TRANSLATE_NOOP("CVolumeWindow", "效果")},
+    {kMoreEffectsButton, EControlKind::Button, QT_TRANSLATE_NOOP("CVolumeWindow", "更多效果…"), 148, 196, 78, 14},
+    {kEarMonitorBox, EControlKind::CheckBox, QT_TRANSLATE_NOOP("CVolumeWindow", "耳返"), 6, 218, 30, 10},
+    {0, EControlKind::Label, QT_TRANSLATE_NOOP("CVolumeWindow", "音量"), 38, 218, 20, 10, nullptr,
+        Qt::AlignLeft | Qt::AlignVCenter},
+    {kEarMonitorVolumeSlider, EControlKind::Custom, "", 60, 216, 82, 14,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "耳返音量")},
+    {kEarMonitorLatencyLabel, EControlKind::Label, QT_TRANSLATE_NOOP("CVolumeWindow", "延迟 --"), 148, 218, 78, 10,
+        QT_TRANSLATE_NOOP("CVolumeWindow", "耳返延迟"), Qt::AlignLeft | Qt::AlignVCenter},
 };
 
 constexpr int kClientWidth = 232; // dialog units
@@ -118,7 +133,7 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_parts(parts)
 {
-    setWindowTitle(QStringLiteral("音量控制"));
+    setWindowTitle(tr("音量控制"));
     setWindowIcon(ApplicationIcon());
     setModal(false);
 
@@ -126,14 +141,14 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
 
     const CDialogUnits units(font());
     // The sliders and check boxes are the ones the mixer bindings drive.
-    m_controls.Build(*this, kControls, units, [this](const ControlTemplate& control) -> QWidget* {
+    m_controls.Build(*this, "CVolumeWindow", kControls, units, [this](const ControlTemplate& control) -> QWidget* {
         switch (control.kind) {
         case EControlKind::VerticalSlider:
             return new CMixerSlider(this);
         case EControlKind::CheckBox:
             return control.id == kLevelingBox || control.id == kEarMonitorBox
                 ? nullptr
-                : new CMixerCheckBox(QString::fromUtf16(control.text), this);
+                : new CMixerCheckBox(m_controls.Text(control), this);
         case EControlKind::Custom:
             return new QSlider(Qt::Horizontal, this);
         default:
@@ -145,7 +160,7 @@ CVolumeWindow::CVolumeWindow(const VolumeWindowParts& parts, QWidget* parent)
     m_calibrationPoll = new QTimer(this);
     m_calibrationPoll->setInterval(kCalibrationPollMs);
     auto* leveling = m_controls.Control<QCheckBox>(kLevelingBox);
-    leveling->setToolTip(QStringLiteral("每首歌以相同的响度播放 (EBU R128, -18 LUFS), 从下一次播放起生效"));
+    leveling->setToolTip(tr("每首歌以相同的响度播放 (EBU R128, -18 LUFS), 从下一次播放起生效"));
     leveling->setChecked(QSettings(kSettingsOrganisation, kLevelingApplication).value(kLevelingKey, true).toBool());
     m_parts.session.Leveling().SetOn(leveling->isChecked());
     m_voiceEffect = std::make_unique<CVoiceEffectControls>(m_parts.voiceEffect, m_parts.prompts,
@@ -316,7 +331,7 @@ void CVolumeWindow::StartLatencyCalibration()
         m_parts.audioOutput, m_parts.waveIn, selected ? selected->DeviceNumber() : kWaveMapper);
     if (!m_calibration->Start()) {
         m_calibration.reset();
-        m_parts.prompts.ShowError(kCaptionError, u"Can't open WAVE In Device!");
+        m_parts.prompts.ShowError(kCaptionError, tr("Can't open WAVE In Device!").toStdU16String());
         return;
     }
     m_controls.Control(kCalibrateLatencyButton)->setEnabled(false);
@@ -334,17 +349,19 @@ void CVolumeWindow::FinishLatencyCalibration()
     m_controls.Control(kCalibrateLatencyButton)->setEnabled(true);
     if (!roundTrip) {
         m_parts.prompts.ShowError(kCaptionWarning,
-            u"没有听到校准的咔嗒声。请把麦克风放在音箱旁边，或用线把输出接到输入，调高录音音量后再试。");
+            tr("没有听到校准的咔嗒声。请把麦克风放在音箱旁边，或用线把输出接到输入，调高录音音量后再试。")
+                .toStdU16String());
         return;
     }
     if (!SaveLatencyCorrection(m_parts.programFolder, correction)) {
-        m_parts.prompts.ShowError(kCaptionError, u"无法保存 Latency.ini。");
+        m_parts.prompts.ShowError(
+            kCaptionError, tr("无法保存 %1。").arg(QStringLiteral("Latency.ini")).toStdU16String());
         return;
     }
-    char text[160];
-    std::snprintf(
-        text, sizeof text, "往返延迟为 %.1f 毫秒（设备报告 %.1f 毫秒），已保存。", correction.roundTripMs, reported);
-    m_parts.prompts.ShowMessage(MessageRequest {std::u16string(kApplicationTitle), Utf8ToUtf16(text)});
+    const QString text = tr("往返延迟为 %1 毫秒（设备报告 %2 毫秒），已保存。")
+                             .arg(correction.roundTripMs, 0, 'f', 1)
+                             .arg(reported, 0, 'f', 1);
+    m_parts.prompts.ShowMessage(MessageRequest {std::u16string(kApplicationTitle), text.toStdU16String()});
 }
 
 } // namespace linlangok

@@ -31,8 +31,8 @@ class CEarMonitor;
 class CEarMonitorControls;
 class CRecordingController;
 
-// Control identifiers of the volume window.
-enum EVolumeControl : int {
+// Control identifiers of the volume window (no fixed underlying type: lupdate misreads one).
+enum EVolumeControl {
     kMasterVolumeSlider = 1032,
     kWaveVolumeSlider = 1033,
     kMidiVolumeSlider = 1034,

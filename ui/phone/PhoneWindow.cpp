@@ -56,7 +56,7 @@ CPhoneWindow::CPhoneWindow(const PhoneWindowParts& parts, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_parts(parts)
 {
-    setWindowTitle(QStringLiteral("手机点歌"));
+    setWindowTitle(tr("手机点歌"));
     BuildLayout();
     m_timer = new QTimer(this);
     m_timer->setInterval(kTickMilliseconds);
@@ -75,17 +75,17 @@ void CPhoneWindow::BuildLayout()
 {
     m_codeLabel = new QLabel(this);
     m_codeLabel->setAlignment(Qt::AlignCenter);
-    m_codeLabel->setAccessibleName(QStringLiteral("点歌二维码"));
+    m_codeLabel->setAccessibleName(tr("点歌二维码"));
     m_urlLabel = new QLabel(this);
     m_urlLabel->setAlignment(Qt::AlignCenter);
     m_urlLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_urlLabel->setAccessibleName(QStringLiteral("点歌网址"));
+    m_urlLabel->setAccessibleName(tr("点歌网址"));
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
-    m_status->setAccessibleName(QStringLiteral("状态"));
+    m_status->setAccessibleName(tr("状态"));
 
     m_addresses = new QComboBox(this);
-    m_addresses->setAccessibleName(QStringLiteral("网络地址"));
+    m_addresses->setAccessibleName(tr("网络地址"));
     for (const std::string& address : m_parts.phone.lanAddresses())
         m_addresses->addItem(QString::fromStdString(address));
     if (m_addresses->count() == 0)
@@ -93,26 +93,26 @@ void CPhoneWindow::BuildLayout()
     connect(m_addresses, &QComboBox::currentIndexChanged, this, &CPhoneWindow::ShowAddress);
     m_portBox = new QSpinBox(this);
     m_portBox->setRange(0, 65535);
-    m_portBox->setSpecialValueText(QStringLiteral("自动"));
+    m_portBox->setSpecialValueText(tr("自动"));
     m_portBox->setValue(
         QSettings(kSettingsOrganisation, kSettingsApplication).value(kPortKey, kDefaultPhonePort).toInt());
-    m_portBox->setAccessibleName(QStringLiteral("端口"));
+    m_portBox->setAccessibleName(tr("端口"));
     m_startStop = new QPushButton(this);
     m_startStop->setAutoDefault(false);
     connect(m_startStop, &QPushButton::clicked, this, [this] { IsRunning() ? Stop() : Start(); });
     m_pin = new QLabel(this);
-    m_pin->setAccessibleName(QStringLiteral("主持人密码"));
+    m_pin->setAccessibleName(tr("主持人密码"));
     m_pinDigits = new QComboBox(this);
-    m_pinDigits->setAccessibleName(QStringLiteral("密码位数"));
+    m_pinDigits->setAccessibleName(tr("密码位数"));
     for (const int digits : kPinDigitChoices)
-        m_pinDigits->addItem(QStringLiteral("%1 位").arg(digits), digits);
+        m_pinDigits->addItem(tr("%1 位").arg(digits), digits);
     m_pinDigits->setCurrentIndex(std::max(0,
         m_pinDigits->findData(QSettings(kSettingsOrganisation, kSettingsApplication).value(kPinDigitsKey, 4).toInt())));
-    m_showPin = new QPushButton(QStringLiteral("显示"), this);
+    m_showPin = new QPushButton(tr("显示"), this);
     m_showPin->setAutoDefault(false);
     m_showPin->setCheckable(true);
     connect(m_showPin, &QPushButton::toggled, this, &CPhoneWindow::ShowAddress);
-    m_stage = new QCheckBox(QStringLiteral("两首歌之间在舞台视图上显示二维码"), this);
+    m_stage = new QCheckBox(tr("两首歌之间在舞台视图上显示二维码"), this);
     connect(m_stage, &QCheckBox::toggled, this, &CPhoneWindow::Tick);
 
     auto* portRow = new QHBoxLayout;
@@ -123,9 +123,9 @@ void CPhoneWindow::BuildLayout()
     pinRow->addWidget(m_pinDigits);
     pinRow->addWidget(m_showPin);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("网络地址"), m_addresses);
-    form->addRow(QStringLiteral("端口"), portRow);
-    form->addRow(QStringLiteral("主持人密码"), pinRow);
+    form->addRow(tr("网络地址"), m_addresses);
+    form->addRow(tr("端口"), portRow);
+    form->addRow(tr("主持人密码"), pinRow);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_codeLabel, 1);
     layout->addWidget(m_urlLabel);
@@ -198,13 +198,13 @@ void CPhoneWindow::ShowAddress()
                     : std::string();
     m_code = running ? QrImage(m_parts.phone.qrEncoder.Encode(m_url), kWindowModulePixels) : QImage();
     m_codeLabel->setPixmap(QPixmap::fromImage(m_code));
-    m_codeLabel->setText(running ? QString() : QStringLiteral("手机点歌已关闭"));
+    m_codeLabel->setText(running ? QString() : tr("手机点歌已关闭"));
     m_codeLabel->setMinimumSize(running ? m_code.size() : QSize(240, 240));
     m_urlLabel->setText(QString::fromStdString(m_url));
     m_urlLabel->setMinimumWidth(m_urlLabel->sizeHint().width()); // the whole address, which has no place to wrap
     if (running)
-        m_status->setText(QStringLiteral("客人用手机扫描二维码即可点歌（手机要连在同一个网络上）。"));
-    m_startStop->setText(running ? QStringLiteral("停止") : QStringLiteral("开始"));
+        m_status->setText(tr("客人用手机扫描二维码即可点歌（手机要连在同一个网络上）。"));
+    m_startStop->setText(running ? tr("停止") : tr("开始"));
     m_portBox->setEnabled(!running);
     m_addresses->setEnabled(!running); // the server listens on the address chosen at its start
     m_pinDigits->setEnabled(!running);

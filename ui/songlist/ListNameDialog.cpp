@@ -19,16 +19,16 @@ CListNameDialog::CListNameDialog(const QString& title, int editId, QWidget* pare
 {
     setWindowTitle(title);
     const CDialogUnits units(font());
-    auto* label = new QLabel(QStringLiteral("请输入歌曲列表名:"), this);
+    auto* label = new QLabel(tr("请输入歌曲列表名:"), this);
     label->setGeometry(units.ToPixels(7, 7, 173, 10));
     m_edit = new QLineEdit(this);
     m_edit->setGeometry(units.ToPixels(7, 18, 173, 14));
     m_edit->setObjectName(QString::number(editId));
-    m_edit->setAccessibleName(QStringLiteral("歌曲列表名"));
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    m_edit->setAccessibleName(tr("歌曲列表名"));
+    auto* ok = new QPushButton(tr("确定"), this);
     ok->setGeometry(units.ToPixels(78, 39, 50, 14));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    auto* cancel = new QPushButton(tr("取消"), this);
     cancel->setGeometry(units.ToPixels(130, 39, 50, 14));
     cancel->setAutoDefault(false);
     for (QPushButton* button : {ok, cancel})

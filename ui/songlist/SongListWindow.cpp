@@ -27,18 +27,22 @@ namespace {
 // The dialog template: the list commands beside the list chooser on top, the song box below
 // with the song commands to its right, so that only the song box needs to grow.
 constexpr ControlTemplate kControls[] = {
-    {kListComboBox, EControlKind::ComboBox, u"", 6, 6, 81, 14, u"歌曲列表"},
-    {kNewListButton, EControlKind::Button, u"新建", 89, 6, 46, 14},
-    {kRenameListButton, EControlKind::Button, u"重命名", 137, 6, 46, 14},
-    {kDeleteListButton, EControlKind::Button, u"删除", 185, 6, 46, 14, u"删除列表"},
-    {kSongListBox, EControlKind::ListBox, u"", 6, 24, 129, 95, u"歌曲"},
-    {kAddFileButton, EControlKind::Button, u"文件", 137, 24, 46, 14, u"添加文件"},
-    {kAddFolderButton, EControlKind::Button, u"文件夹", 185, 24, 46, 14, u"添加文件夹"},
-    {kRemoveSongButton, EControlKind::Button, u"删除", 137, 41, 46, 14, u"删除歌曲"},
-    {kClearSongsButton, EControlKind::Button, u"清空", 185, 41, 46, 14},
-    {kPlaySongButton, EControlKind::Button, u"播放", 137, 58, 46, 14},
-    {kSongSearchButton, EControlKind::Button, u"在线搜歌", 185, 58, 46, 14},
-    {kSongListHelpButton, EControlKind::Button, u"帮助", 185, 75, 46, 14},
+    {kListComboBox, EControlKind::ComboBox, "", 6, 6, 81, 14, QT_TRANSLATE_NOOP("CSongListWindow", "歌曲列表")},
+    {kNewListButton, EControlKind::Button, QT_TRANSLATE_NOOP("CSongListWindow", "新建"), 89, 6, 46, 14},
+    {kRenameListButton, EControlKind::Button, QT_TRANSLATE_NOOP("CSongListWindow", "重命名"), 137, 6, 46, 14},
+    {kDeleteListButton, EControlKind::Button, QT_TRANSLATE_NOOP("CSongListWindow", "删除"), 185, 6, 46, 14,
+        QT_TRANSLATE_NOOP("CSongListWindow", "删除列表")},
+    {kSongListBox, EControlKind::ListBox, "", 6, 24, 129, 95, QT_TRANSLATE_NOOP("CSongListWindow", "歌曲")},
+    {kAddFileButton, EControlKind::Button, QT_TRANSLATE_NOOP("CSongListWindow", "文件"), 137, 24, 46, 14,
+        QT_TRANSLATE_NOOP("CSongListWindow", "添加文件")},
+    {kAddFolderButton, EControlKind::Button, QT_TRANSLATE_NOOP("CSongListWindow", "文件夹"), 185, 24, 46, 14,
+        QT_TRANSLATE_NOOP("CSongListWindow", "添加文件夹")},
+    {kRemoveSongButton, EControlKind::Button, QT_TRANSLATE_NOOP("CSongListWindow", "删除"), 137, 41, 46, 14,
+        QT_TRANSLATE_NOOP("CSongListWindow", "删除歌曲")},
+    {kClearSongsButton, EControlKind::Button, QT_TRANSLATE_NOOP("CSongListWindow", "清空"), 185, 41, 46, 14},
+    {kPlaySongButton, EControlKind::Button, QT_TRANSLATE_NOOP("CSongListWindow", "播放"), 137, 58, 46, 14},
+    {kSongSearchButton, EControlKind::Button, QT_TRANSLATE_NOOP("CSongListWindow", "在线搜歌"), 185, 58, 46, 14},
+    {kSongListHelpButton, EControlKind::Button, QT_TRANSLATE_NOOP("CSongListWindow", "帮助"), 185, 75, 46, 14},
 };
 
 constexpr int kClientWidth = 237; // dialog units
@@ -58,12 +62,12 @@ CSongListWindow::CSongListWindow(const SongListWindowParts& parts, QWidget* pare
     , m_presenter(
           parts.prompts, parts.codePage, parts.names, parts.collator, parts.programFolder, *this, parts.firstSong)
 {
-    setWindowTitle(QStringLiteral("播放列表"));
+    setWindowTitle(tr("播放列表"));
     setModal(false);
     SetTiledBackground(*this);
 
     const CDialogUnits units(font());
-    m_controls.Build(*this, kControls, units);
+    m_controls.Build(*this, "CSongListWindow", kControls, units);
     m_lists = m_controls.Control<QComboBox>(kListComboBox);
     m_songs = m_controls.Control<QListWidget>(kSongListBox);
     resize(units.X(kClientWidth), units.Y(kClientHeight));
@@ -122,7 +126,7 @@ void CSongListWindow::ChooseList(int index)
 
 void CSongListWindow::NewList()
 {
-    const auto name = CListNameDialog::Ask(this, QStringLiteral("新建歌曲列表"), kNewListNameEdit);
+    const auto name = CListNameDialog::Ask(this, tr("新建歌曲列表"), kNewListNameEdit);
     if (!name)
         return;
     const bool created = m_presenter.CreateList(*name);
@@ -133,7 +137,7 @@ void CSongListWindow::NewList()
 
 void CSongListWindow::RenameList()
 {
-    const auto name = CListNameDialog::Ask(this, QStringLiteral("重命名歌曲列表"), kRenameListNameEdit);
+    const auto name = CListNameDialog::Ask(this, tr("重命名歌曲列表"), kRenameListNameEdit);
     if (!name)
         return;
     const bool renamed = m_presenter.RenameList(*name);
@@ -182,15 +186,15 @@ void CSongListWindow::AddFile()
 
 void CSongListWindow::AddFolder()
 {
-    const auto folder = m_prompts.AskFolder({u"选择歌曲文件夹", {}});
+    const auto folder = m_prompts.AskFolder({tr("选择歌曲文件夹").toStdU16String(), {}});
     if (!folder) {
         CancelAddingFolder();
         return;
     }
     m_presenter.StartAddingFolder(*folder);
-    m_progress = new QProgressDialog(QStringLiteral("正在读取文件夹中的歌曲..."), QStringLiteral("取消"), 0,
-        static_cast<int>(m_presenter.FolderEntryCount()), this);
-    m_progress->setWindowTitle(QStringLiteral("添加文件夹"));
+    m_progress = new QProgressDialog(
+        tr("正在读取文件夹中的歌曲..."), tr("取消"), 0, static_cast<int>(m_presenter.FolderEntryCount()), this);
+    m_progress->setWindowTitle(tr("添加文件夹"));
     m_progress->setMinimumDuration(500);
     m_progress->setAutoClose(false);
     m_progress->setAutoReset(false);

@@ -20,8 +20,9 @@ namespace linlangok {
 
 class CResizableWindow;
 
-// Control identifiers of the song list window and its name dialog.
-enum ESongListControl : int {
+// Control identifiers of the song list window and its name dialog (no fixed underlying type:
+// lupdate misreads one).
+enum ESongListControl {
     kSongListBox = 1010,
     kRemoveSongButton = 1022,
     kClearSongsButton = 1023,

@@ -9,6 +9,7 @@
 #include <QActionGroup>
 #include <QBoxLayout>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -43,7 +44,7 @@ CPictureView::CPictureView(QWidget* parent)
     : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setAccessibleName(QStringLiteral("视频画面"));
+    setAccessibleName(QCoreApplication::translate("CPictureView", "视频画面"));
 }
 
 void CPictureView::Show(std::shared_ptr<const SongFrame> picture, const QString& text)
@@ -71,7 +72,7 @@ CVideoWindow::CVideoWindow(const VideoWindowParts& parts, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_parts(parts)
 {
-    setWindowTitle(QStringLiteral("视频"));
+    setWindowTitle(tr("视频"));
     setAccessibleName(windowTitle());
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -80,13 +81,13 @@ CVideoWindow::CVideoWindow(const VideoWindowParts& parts, QWidget* owner)
     setAutoFillBackground(true);
 
     m_view = new CPictureView(this);
-    m_vocalSwitch = new QPushButton(QStringLiteral("原唱"), this);
+    m_vocalSwitch = new QPushButton(tr("原唱"), this);
     m_vocalSwitch->setCheckable(true);
-    m_vocalSwitch->setAccessibleName(QStringLiteral("原唱/伴唱"));
-    m_vocalSwitch->setToolTip(QStringLiteral("切换原唱/伴唱 (F2)"));
+    m_vocalSwitch->setAccessibleName(tr("原唱/伴唱"));
+    m_vocalSwitch->setToolTip(tr("切换原唱/伴唱 (F2)"));
     m_vocalSwitch->setFocusPolicy(Qt::NoFocus);
     m_vocalPlace = new QLabel(this);
-    m_vocalPlace->setAccessibleName(QStringLiteral("原唱位置"));
+    m_vocalPlace->setAccessibleName(tr("原唱位置"));
     auto* strip = new QHBoxLayout;
     strip->setContentsMargins(6, 4, 6, 4);
     strip->setSpacing(10);
@@ -122,8 +123,8 @@ void CVideoWindow::FrameTick()
     CKaraokeSession& session = m_parts.session;
     std::shared_ptr<const SongFrame> picture = session.Video().PictureFrame();
     const bool silentVideo = m_parts.controller.IsPlaying() && session.Video().Info() && !session.Video().Picture();
-    m_view->Show(std::move(picture),
-        silentVideo ? QStringLiteral("这首歌没有画面") : QStringLiteral("播放视频或 MP3+G 歌曲时, 画面在这里显示"));
+    m_view->Show(
+        std::move(picture), silentVideo ? tr("这首歌没有画面") : tr("播放视频或 MP3+G 歌曲时, 画面在这里显示"));
     ShowVocalState();
 }
 
@@ -134,7 +135,7 @@ void CVideoWindow::ShowVocalState()
     const bool switchable = !state.choices.empty() || m_parts.session.Video().HasBacking();
     m_vocalSwitch->setEnabled(switchable);
     m_vocalSwitch->setChecked(switchable && original);
-    const QString text = original ? QStringLiteral("原唱") : QStringLiteral("伴唱");
+    const QString text = original ? tr("原唱") : tr("伴唱");
     if (m_vocalSwitch->text() != text)
         m_vocalSwitch->setText(text);
     const QString place = state.choices.empty() ? QString() : ToQString(VocalLayoutLabel(state.layout));
@@ -156,13 +157,13 @@ void CVideoWindow::AddVocalLayoutItems(QMenu& menu)
         group->addAction(item);
     }
     if (state.choices.empty())
-        menu.addAction(QStringLiteral("(没有可切换的原唱)"))->setEnabled(false);
+        menu.addAction(tr("(没有可切换的原唱)"))->setEnabled(false);
 }
 
 std::unique_ptr<QMenu> CVideoWindow::MakeContextMenu()
 {
     auto menu = std::make_unique<QMenu>(this);
-    QAction* original = menu->addAction(QStringLiteral("原唱"), this, [this] {
+    QAction* original = menu->addAction(tr("原唱"), this, [this] {
         m_parts.controller.Handle(command::ToggleMelody {});
         ShowVocalState();
     });
@@ -170,10 +171,10 @@ std::unique_ptr<QMenu> CVideoWindow::MakeContextMenu()
     original->setCheckable(true);
     original->setChecked(m_parts.session.Melody());
     original->setEnabled(m_vocalSwitch->isEnabled());
-    menu->addSection(QStringLiteral("原唱位置"));
+    menu->addSection(tr("原唱位置"));
     AddVocalLayoutItems(*menu);
     menu->addSeparator();
-    QAction* stage = menu->addAction(QStringLiteral("舞台视图"), this, &CVideoWindow::stageViewRequested);
+    QAction* stage = menu->addAction(tr("舞台视图"), this, &CVideoWindow::stageViewRequested);
     stage->setShortcut(Qt::Key_F11);
     return menu;
 }

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,17 +53,18 @@ QWidget* MakeStandardWidget(const ControlTemplate& control, const QString& text,
 
 } // namespace
 
-void CDialogControls::Build(QWidget& parent, std::span<const ControlTemplate> controls, const CDialogUnits& units,
-    const ControlFactory& factory, QPoint offset)
+void CDialogControls::Build(QWidget& parent, const char* context, std::span<const ControlTemplate> controls,
+    const CDialogUnits& units, const ControlFactory& factory, QPoint offset)
 {
+    m_context = context;
     for (const ControlTemplate& control : controls) {
-        const QString text = QString::fromUtf16(control.text);
+        const QString text = Text(control);
         QWidget* widget = factory ? factory(control) : nullptr;
         if (!widget)
             widget = MakeStandardWidget(control, text, parent);
         widget->setGeometry(units.ToPixels(control.x, control.y, control.width, control.height).translated(offset));
         if (control.accessibleName)
-            widget->setAccessibleName(QString::fromUtf16(control.accessibleName));
+            widget->setAccessibleName(QCoreApplication::translate(m_context, control.accessibleName));
         else if (!text.isEmpty())
             widget->setAccessibleName(QString(text).remove(u':'));
         widget->raise();
@@ -71,6 +73,11 @@ void CDialogControls::Build(QWidget& parent, std::span<const ControlTemplate> co
             m_controls[control.id] = widget;
         }
     }
+}
+
+QString CDialogControls::Text(const ControlTemplate& control) const
+{
+    return *control.text ? QCoreApplication::translate(m_context, control.text) : QString();
 }
 
 QWidget* CDialogControls::Control(int id) const

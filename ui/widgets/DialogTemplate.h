@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QString>
 #include <Qt>
 
 #include <functional>
@@ -26,13 +27,14 @@ enum class EControlKind {
     Custom, // made by the window itself
 };
 
-// One control of a dialog template.
+// One control of a dialog template. The texts are UTF-8 source texts, marked with
+// QT_TRANSLATE_NOOP in the window's context and translated when the control is made.
 struct ControlTemplate {
     int id; // 0 for controls never looked up (labels, group boxes)
     EControlKind kind;
-    const char16_t* text;
+    const char* text;
     int x, y, width, height; // dialog units
-    const char16_t* accessibleName = nullptr; // where the text is missing or does not say what the control is
+    const char* accessibleName = nullptr; // where the text is missing or does not say what the control is
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop; // labels
 };
 
@@ -45,12 +47,16 @@ using ControlFactory = std::function<QWidget*(const ControlTemplate& control)>;
 class CDialogControls {
 public:
     // Makes the controls in the parent in template order, each above the ones before it, at its
-    // rectangle moved by `offset` pixels (e.g. below a menu bar). A control's accessible name is
-    // the template's, else its text without colons; a control with an identifier has the number
-    // as its object name. The factory, when given, is asked first for every control. Throws
-    // std::invalid_argument for a Custom control the factory does not make.
-    void Build(QWidget& parent, std::span<const ControlTemplate> controls, const CDialogUnits& units,
-        const ControlFactory& factory = {}, QPoint offset = {});
+    // rectangle moved by `offset` pixels (e.g. below a menu bar). The texts are translated in the
+    // translation context. A control's accessible name is the template's, else its text without
+    // colons; a control with an identifier has the number as its object name. The factory, when
+    // given, is asked first for every control. Throws std::invalid_argument for a Custom control
+    // the factory does not make.
+    void Build(QWidget& parent, const char* context, std::span<const ControlTemplate> controls,
+        const CDialogUnits& units, const ControlFactory& factory = {}, QPoint offset = {});
+
+    // The control's text in the user's language, as Build translated it; empty for none.
+    QString Text(const ControlTemplate& control) const;
 
     // The control with the identifier, or null.
     QWidget* Control(int id) const;
@@ -58,6 +64,7 @@ public:
     template <class TWidget> TWidget* Control(int id) const { return dynamic_cast<TWidget*>(Control(id)); }
 
 private:
+    const char* m_context = "";
     std::map<int, QWidget*> m_controls;
 };
 

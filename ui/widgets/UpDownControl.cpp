@@ -19,8 +19,8 @@ CUpDownControl::CUpDownControl(QWidget* parent)
     }
     m_up->setArrowType(Qt::UpArrow);
     m_down->setArrowType(Qt::DownArrow);
-    m_up->setAccessibleName(QStringLiteral("升高"));
-    m_down->setAccessibleName(QStringLiteral("降低"));
+    m_up->setAccessibleName(tr("升高"));
+    m_down->setAccessibleName(tr("降低"));
     connect(m_up, &QToolButton::clicked, this, &CUpDownControl::StepUp);
     connect(m_down, &QToolButton::clicked, this, &CUpDownControl::StepDown);
 }

@@ -15,17 +15,17 @@ namespace linlangok {
 namespace {
 
 constexpr ControlTemplate kControls[] = {
-    {0, EControlKind::GroupBox, u"组", 0, 0, 100, 80},
-    {1, EControlKind::Label, u"名称:", 4, 4, 30, 10},
-    {2, EControlKind::Label, u"居中", 4, 16, 30, 10, nullptr, Qt::AlignCenter},
-    {3, EControlKind::Edit, u"", 36, 4, 60, 14, u"名称"},
-    {4, EControlKind::Button, u"确定", 4, 30, 40, 14},
-    {5, EControlKind::DefaultButton, u"退出", 48, 30, 40, 14},
-    {6, EControlKind::CheckBox, u"静音", 4, 46, 40, 10, u"主音量静音"},
-    {7, EControlKind::ComboBox, u"", 4, 58, 40, 14},
-    {8, EControlKind::ListBox, u"", 48, 46, 40, 30},
-    {9, EControlKind::VerticalSlider, u"", 90, 4, 8, 60},
-    {10, EControlKind::Custom, u"", 0, 0, 100, 10, u"电平"},
+    {0, EControlKind::GroupBox, "组", 0, 0, 100, 80},
+    {1, EControlKind::Label, "名称:", 4, 4, 30, 10},
+    {2, EControlKind::Label, "居中", 4, 16, 30, 10, nullptr, Qt::AlignCenter},
+    {3, EControlKind::Edit, "", 36, 4, 60, 14, "名称"},
+    {4, EControlKind::Button, "确定", 4, 30, 40, 14},
+    {5, EControlKind::DefaultButton, "退出", 48, 30, 40, 14},
+    {6, EControlKind::CheckBox, "静音", 4, 46, 40, 10, "主音量静音"},
+    {7, EControlKind::ComboBox, "", 4, 58, 40, 14},
+    {8, EControlKind::ListBox, "", 48, 46, 40, 30},
+    {9, EControlKind::VerticalSlider, "", 90, 4, 8, 60},
+    {10, EControlKind::Custom, "", 0, 0, 100, 10, "电平"},
 };
 
 TEST(DialogTemplateTest, BuildsEachKindWhereTheTemplateSaysWithItsNames)
@@ -36,7 +36,7 @@ TEST(DialogTemplateTest, BuildsEachKindWhereTheTemplateSaysWithItsNames)
     auto* made = new QProgressBar(&parent); // made first, placed last
     CDialogControls controls;
     controls.Build(
-        parent, kControls, units,
+        parent, "DialogTemplateTest", kControls, units,
         [made](const ControlTemplate& control) -> QWidget* {
             return control.kind == EControlKind::Custom ? made : nullptr;
         },
@@ -75,7 +75,8 @@ TEST(DialogTemplateTest, ACustomControlWithoutWidgetIsRefused)
 {
     QWidget parent;
     CDialogControls controls;
-    EXPECT_THROW(controls.Build(parent, kControls, CDialogUnits(parent.font())), std::invalid_argument);
+    EXPECT_THROW(
+        controls.Build(parent, "DialogTemplateTest", kControls, CDialogUnits(parent.font())), std::invalid_argument);
 }
 
 } // namespace
