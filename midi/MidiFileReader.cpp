@@ -54,7 +54,7 @@ bool CMidiFileReader::Read(const std::filesystem::path& path)
         return false;
     const CRegularFile file(path, kMaximumMidiFileSize);
     if (!file.IsOpen() && file.Result() != EFileRead::TooLarge) {
-        Report(kCaptionError, u"不能打开所选文件,或文件不存在!");
+        Report(CaptionError(), u"不能打开所选文件,或文件不存在!");
         return false;
     }
     const std::uint64_t size = file.Size();
@@ -68,7 +68,7 @@ bool CMidiFileReader::Read(const std::filesystem::path& path)
     }
     if (!whole || !file.ReadAt(0, m_ownedBytes.get(), size)) {
         m_ownedBytes.reset();
-        Report(kCaptionWarning, kReadErrorMessage);
+        Report(CaptionWarning(), kReadErrorMessage);
         return false;
     }
     const bool read
@@ -87,11 +87,11 @@ bool CMidiFileReader::Read(std::span<const std::uint8_t> bytes)
     try {
         ReadSong();
     } catch (const std::runtime_error& refusal) {
-        Report(kCaptionWarning, Utf8ToUtf16(refusal.what()));
+        Report(CaptionWarning(), Utf8ToUtf16(refusal.what()));
         read = false;
     } catch (...) {
         LogError("reading the MIDI file");
-        Report(kCaptionWarning, kReadErrorMessage);
+        Report(CaptionWarning(), kReadErrorMessage);
     }
     // What the song's arena took over is all free now, for the messages that loading adds.
     if (m_adopted) {
@@ -138,7 +138,7 @@ void CMidiFileReader::ReadSong()
             break;
         }
         if (!ReadTrack(m_song.Track(track)) && !damaged) {
-            Report(kCaptionWarning, kReadErrorMessage);
+            Report(CaptionWarning(), kReadErrorMessage);
             damaged = true;
         }
         if (track + 1 < trackCount)

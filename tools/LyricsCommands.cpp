@@ -21,7 +21,7 @@ int RunLrcCommand(ToolContext& context)
     const CEncodingOverride textEncoding(context.textEncodings, *encoding);
     FileContent content = ReadRegularFile(file, kMaximumLrcFileBytes);
     if (content.result != EFileRead::Done) {
-        context.prompts.ShowError(kCaptionError,
+        context.prompts.ShowError(CaptionError(),
             u"无法打开歌词文件“" + Utf8ToUtf16(file) + u"”: " + std::u16string(FileReadErrorText(content.result))
                 + u"。");
         return 1;

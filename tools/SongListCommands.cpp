@@ -38,7 +38,7 @@ int ShowList(ToolContext& context, const std::string& file)
         return 0;
     case ESongListRead::Truncated:
         PrintList(list);
-        context.prompts.ShowError(kCaptionError,
+        context.prompts.ShowError(CaptionError(),
             u"歌曲列表文件" + Quoted(file) + u"不完整，只读出了前 " + Utf8ToUtf16(std::to_string(list.songs.size()))
                 + u" 首歌曲。");
         return 1;
@@ -48,7 +48,7 @@ int ShowList(ToolContext& context, const std::string& file)
     case ESongListRead::Unreadable:
         break;
     }
-    context.prompts.ShowError(kCaptionError, u"无法打开歌曲列表文件" + Quoted(file) + u"。");
+    context.prompts.ShowError(CaptionError(), u"无法打开歌曲列表文件" + Quoted(file) + u"。");
     return 1;
 }
 
@@ -59,7 +59,7 @@ int CreateList(ToolContext& context, const std::string& file, std::span<const st
     for (const auto& song : songs)
         list.songs.push_back(SongRecordOfPath(PathToUtf16(song), names));
     if (!SaveList(file, list, context.codePage)) {
-        context.prompts.ShowError(kCaptionError, u"无法写入歌曲列表文件" + Quoted(file) + u"。");
+        context.prompts.ShowError(CaptionError(), u"无法写入歌曲列表文件" + Quoted(file) + u"。");
         return 1;
     }
     return 0;

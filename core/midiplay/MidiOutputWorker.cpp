@@ -68,7 +68,7 @@ int CMidiOutputWorker::Open(std::uint32_t device)
     }
     m_open.store(0, std::memory_order_release);
     m_device.reset();
-    m_prompts.ShowError(kCaptionError, u"打开设备时出错!请尝试设置MIDI输出设备!");
+    m_prompts.ShowError(CaptionError(), u"打开设备时出错!请尝试设置MIDI输出设备!");
     return 0;
 }
 

@@ -110,7 +110,7 @@ void CMidiSequencer::Start()
         m_playing = true;
         m_paused = false;
     } catch (const std::exception&) {
-        m_prompts.ShowError(kCaptionError, u"播放开始时出错!");
+        m_prompts.ShowError(CaptionError(), u"播放开始时出错!");
     }
 }
 
@@ -138,7 +138,7 @@ void CMidiSequencer::Stop()
     try {
         StopAndSilence();
     } catch (const std::exception&) {
-        m_prompts.ShowError(kCaptionError, u"停止播放时出错!");
+        m_prompts.ShowError(CaptionError(), u"停止播放时出错!");
     }
 }
 
@@ -171,7 +171,7 @@ void CMidiSequencer::OnTimerError(const std::string& message)
         m_playing = false;
         m_paused = true;
     }
-    m_prompts.ShowError(kCaptionError, Utf8ToUtf16(message));
+    m_prompts.ShowError(CaptionError(), Utf8ToUtf16(message));
 }
 
 std::int32_t CMidiSequencer::NextTickWanted(std::int32_t tickCounter) const

@@ -300,7 +300,7 @@ std::optional<LatencyCorrection> LoadLatencyCorrection(
         if (!value || !std::isfinite(*value))
             continue;
         if (std::abs(*value) > kLargestLatencyMs) {
-            prompts.ShowError(kCaptionWarning,
+            prompts.ShowError(CaptionWarning(),
                 PathToUtf16(path) + u" 中的 " + Utf8ToUtf16(key) + u"=" + Utf8ToUtf16(entry->value)
                     + u" 超出 ±10 秒, 已忽略。");
             continue;

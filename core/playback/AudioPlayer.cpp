@@ -79,7 +79,7 @@ bool CAudioPlayer::OpenAndPlay(const std::filesystem::path& path)
     try {
         return Play(m_openDecoder(path));
     } catch (const std::exception&) {
-        m_prompts.ShowError(kCaptionError, kPlayFileError);
+        m_prompts.ShowError(CaptionError(), kPlayFileError);
         return false;
     }
 }
@@ -108,7 +108,7 @@ bool CAudioPlayer::Play(std::unique_ptr<IAudioFileDecoder> decoder)
         return true;
     } catch (const std::exception&) {
         Stop();
-        m_prompts.ShowError(kCaptionError, kPlayFileError);
+        m_prompts.ShowError(CaptionError(), kPlayFileError);
         return false;
     }
 }

@@ -272,8 +272,8 @@ TakeSaveResult RunTakeSaveFlow(
         }
         if (write(*target))
             return {ETakeFate::Saved, *target};
-        prompts.ShowMessage({std::u16string(kCaptionError), u"无法保存文件 " + PathToUtf16(*target),
-            EMessageButtons::Ok, EMessageIcon::Error});
+        prompts.ShowMessage(
+            {CaptionError(), u"无法保存文件 " + PathToUtf16(*target), EMessageButtons::Ok, EMessageIcon::Error});
     }
 }
 

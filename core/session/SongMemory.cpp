@@ -138,7 +138,7 @@ CSongMemory::CSongMemory(std::filesystem::path file, IUserPrompts& prompts, IFil
 SongMemoryValues CSongMemory::Recall(const SongIdentity& song)
 {
     if (const std::u16string warning = Load(); !warning.empty())
-        m_prompts.ShowError(kCaptionWarning, warning);
+        m_prompts.ShowError(CaptionWarning(), warning);
     const auto found
         = std::find_if(m_entries.begin(), m_entries.end(), [&song](const Entry& entry) { return entry.song == song; });
     return found == m_entries.end() ? SongMemoryValues {} : found->values;
@@ -156,7 +156,7 @@ bool CSongMemory::Remember(const SongIdentity& song, const SongMemoryValues& val
         saved = Save();
     }
     if (!warning.empty())
-        m_prompts.ShowError(kCaptionWarning, warning);
+        m_prompts.ShowError(CaptionWarning(), warning);
     std::erase_if(m_unsaved, [&song](const Entry& entry) { return entry.song == song; });
     if (saved) {
         m_unsaved.clear();
@@ -165,7 +165,7 @@ bool CSongMemory::Remember(const SongIdentity& song, const SongMemoryValues& val
     m_unsaved.push_back({song, values});
     if (!m_saveFailureShown) {
         m_saveFailureShown = true;
-        m_prompts.ShowError(kCaptionWarning, u"无法保存歌曲记忆文件 " + PathToUtf16(m_file));
+        m_prompts.ShowError(CaptionWarning(), u"无法保存歌曲记忆文件 " + PathToUtf16(m_file));
     }
     return false;
 }

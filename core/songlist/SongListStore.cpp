@@ -104,7 +104,7 @@ bool CSongListStore::Save(const std::filesystem::path& path, const SongList& lis
 {
     if (SaveList(path, list, m_codePage))
         return true;
-    m_prompts.ShowError(kCaptionError, u"无法保存歌曲列表“" + std::u16string(name) + u"”。");
+    m_prompts.ShowError(CaptionError(), u"无法保存歌曲列表“" + std::u16string(name) + u"”。");
     return false;
 }
 
@@ -122,7 +122,7 @@ bool CSongListStore::ValidListFilePath(std::u16string_view name, std::filesystem
         path = ListFilePath(name);
         return true;
     } catch (const std::runtime_error& error) {
-        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         return false;
     }
 }
@@ -143,7 +143,7 @@ bool CSongListStore::CreateList(std::u16string_view name)
         return false;
     std::error_code error;
     if (std::filesystem::exists(path, error)) {
-        m_prompts.ShowError(kCaptionError, u"歌曲列表“" + std::u16string(name) + u"”已存在。");
+        m_prompts.ShowError(CaptionError(), u"歌曲列表“" + std::u16string(name) + u"”已存在。");
         return false;
     }
     if (!Save(path, SongList {}, name))

@@ -115,8 +115,8 @@ void CVoiceEffectControls::PickPlugin()
     if (!m_choice.Effects())
         return;
     if (m_choice.Effects()->Plugins().empty()) {
-        m_prompts.ShowMessage({std::u16string(kCaptionWarning), u"这台电脑上没有安装 LV2 混响或延迟插件。",
-            EMessageButtons::Ok, EMessageIcon::Warning});
+        m_prompts.ShowMessage(
+            {CaptionWarning(), u"这台电脑上没有安装 LV2 混响或延迟插件。", EMessageButtons::Ok, EMessageIcon::Warning});
         return;
     }
     CMoreEffectsDialog dialog(*m_choice.Effects(), m_choice.Custom(), m_more.window());
@@ -134,9 +134,9 @@ void CVoiceEffectControls::SayWhatIsMissing()
     for (const VoiceEffectStage& stage : preset->chain) {
         if (std::none_of(installed.begin(), installed.end(),
                 [&](const VoicePluginInfo& plugin) { return plugin.uri == stage.uri; })) {
-            m_prompts.ShowMessage({std::u16string(kCaptionWarning),
-                Utf8ToUtf16(MissingVoicePluginText(stage.uri)) + u"\n人声没有加效果。", EMessageButtons::Ok,
-                EMessageIcon::Warning});
+            m_prompts.ShowMessage(
+                {CaptionWarning(), Utf8ToUtf16(MissingVoicePluginText(stage.uri)) + u"\n人声没有加效果。",
+                    EMessageButtons::Ok, EMessageIcon::Warning});
             return;
         }
     }
@@ -220,8 +220,7 @@ void CEarMonitorControls::Poll()
 
 void CEarMonitorControls::Warn(const std::string& text)
 {
-    m_prompts.ShowMessage(
-        {std::u16string(kCaptionWarning), Utf8ToUtf16(text), EMessageButtons::Ok, EMessageIcon::Warning});
+    m_prompts.ShowMessage({CaptionWarning(), Utf8ToUtf16(text), EMessageButtons::Ok, EMessageIcon::Warning});
 }
 
 CMoreEffectsDialog::CMoreEffectsDialog(

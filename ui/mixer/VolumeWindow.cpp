@@ -267,7 +267,7 @@ void CVolumeWindow::Connect()
         try {
             m_parts.recording.SelectDevice(m_deviceList->itemText(index).toStdU16String());
         } catch (const std::exception& error) {
-            m_parts.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+            m_parts.prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         }
         CLineVolumeSlider& stereoMix = m_parts.recording.StereoMixSlider();
         m_notifiers.erase(&stereoMix); // binding closes its mixer, and a message box may run events meanwhile
@@ -316,7 +316,7 @@ void CVolumeWindow::StartLatencyCalibration()
         m_parts.audioOutput, m_parts.waveIn, selected ? selected->DeviceNumber() : kWaveMapper);
     if (!m_calibration->Start()) {
         m_calibration.reset();
-        m_parts.prompts.ShowError(kCaptionError, u"Can't open WAVE In Device!");
+        m_parts.prompts.ShowError(CaptionError(), u"Can't open WAVE In Device!");
         return;
     }
     m_controls.Control(kCalibrateLatencyButton)->setEnabled(false);
@@ -333,12 +333,12 @@ void CVolumeWindow::FinishLatencyCalibration()
     m_calibration.reset();
     m_controls.Control(kCalibrateLatencyButton)->setEnabled(true);
     if (!roundTrip) {
-        m_parts.prompts.ShowError(kCaptionWarning,
+        m_parts.prompts.ShowError(CaptionWarning(),
             u"没有听到校准的咔嗒声。请把麦克风放在音箱旁边，或用线把输出接到输入，调高录音音量后再试。");
         return;
     }
     if (!SaveLatencyCorrection(m_parts.programFolder, correction)) {
-        m_parts.prompts.ShowError(kCaptionError, u"无法保存 Latency.ini。");
+        m_parts.prompts.ShowError(CaptionError(), u"无法保存 Latency.ini。");
         return;
     }
     char text[160];
