@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/cdg/Mp3gSong.h"
 #include "core/loudness/LoudnessLeveler.h"
 #include "core/playback/AudioPlayer.h"
@@ -20,7 +21,7 @@ constexpr size_t kChunkFrames = 4096;
 
 std::u16string CannotWrite(const std::filesystem::path& path)
 {
-    return u"无法写入文件 " + PathToUtf16(path);
+    return Formatted(Tr("RenderAudio", "无法写入文件 %1"), {PathToUtf16(path)});
 }
 
 } // namespace
@@ -89,7 +90,8 @@ std::optional<std::uint64_t> RenderAudio(IUserPrompts& prompts, const std::files
         return std::nullopt;
     }
     if (stage->SourceFailed())
-        prompts.ShowError(CaptionWarning(), u"文件后面的数据无法解码, 只写入了前面的部分: " + PathToUtf16(audioFile));
+        prompts.ShowError(CaptionWarning(),
+            Formatted(Tr("RenderAudio", "文件后面的数据无法解码, 只写入了前面的部分: %1"), {PathToUtf16(audioFile)}));
     return frames;
 }
 
