@@ -15,7 +15,8 @@ inline constexpr std::u16string_view kMakerWebFragment = u"#klok10ad";
 // The maker's page with the newest version (the "下载最新版(&D)" menu item).
 inline constexpr std::u16string_view kMakerDownloadAddress = u"http://www.orbisong.com/download.htm";
 
-// The info text of a song that has none of its own: a welcome with the maker's address.
+// The info text of a song that has none of its own: a welcome with the maker's address, as the song
+// holds and saves it; the header shows it translated.
 inline constexpr std::u16string_view kWelcomeLine = u"欢迎光临 http://www.orbisong.com";
 
 } // namespace linlangok

@@ -1,5 +1,7 @@
 #include "common/RegularFile.h"
 
+#include "common/Translation.h"
+
 #include <cerrno>
 #include <new>
 
@@ -25,19 +27,19 @@ EFileRead ResultOfStatus(const struct stat& status, std::uint64_t maximumBytes)
 
 } // namespace
 
-std::u16string_view FileReadErrorText(EFileRead result)
+std::u16string FileReadErrorText(EFileRead result)
 {
     switch (result) {
     case EFileRead::Done:
         break;
     case EFileRead::Missing:
-        return u"文件不存在";
+        return Tr("RegularFile", "文件不存在");
     case EFileRead::NotRegularFile:
-        return u"不是普通文件";
+        return Tr("RegularFile", "不是普通文件");
     case EFileRead::TooLarge:
-        return u"文件太大";
+        return Tr("RegularFile", "文件太大");
     case EFileRead::Unreadable:
-        return u"读文件时出错";
+        return Tr("RegularFile", "读文件时出错");
     }
     return {};
 }

@@ -20,7 +20,7 @@ enum class EFileRead {
 };
 
 // Why a file was not read, for a message: "文件不存在", "不是普通文件", "文件太大", "读文件时出错".
-std::u16string_view FileReadErrorText(EFileRead result);
+std::u16string FileReadErrorText(EFileRead result);
 
 // A regular file open for reading. The path is looked at first and only a regular file is
 // opened, with O_NONBLOCK so that a FIFO put in its place meanwhile cannot stall the open; the

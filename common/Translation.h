@@ -45,6 +45,8 @@ std::string TrUtf8(const char* context, const char* sourceText);
 // The pattern with "%1" … "%9" replaced by the arguments in turn, in one pass (an argument's own
 // "%2" stays as it is). A translation may move the markers; a marker without an argument stays.
 std::u16string Formatted(std::u16string_view pattern, std::initializer_list<std::u16string_view> arguments);
+// The same in UTF-8, for the messages of exceptions.
+std::string FormattedUtf8(std::string_view pattern, std::initializer_list<std::string_view> arguments);
 
 } // namespace linlangok
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Translation.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -89,12 +91,30 @@ public:
     std::optional<std::filesystem::path> AskSavePathConfirmingOverwrite(const FileDialogRequest& request);
 };
 
-// The captions the engines use.
-inline constexpr std::u16string_view kCaptionError = u"错误";
-inline constexpr std::u16string_view kCaptionWarning = u"警告";
+// The captions the engines use, in the user's language.
+inline std::u16string CaptionError()
+{
+    return Tr("UserPrompts", "错误");
+}
+
+inline std::u16string CaptionWarning()
+{
+    return Tr("UserPrompts", "警告");
+}
+
+// The program's name and version as a caption shows it, in the user's language. kApplicationTitle
+// is its untranslated source, for the callers that have not moved to ApplicationTitle yet.
 inline constexpr std::u16string_view kApplicationTitle = u"琳朗卡拉OK 1.2";
+inline std::u16string ApplicationTitle()
+{
+    return Tr("UserPrompts", "琳朗卡拉OK 1.2");
+}
+
 // The question of AskSavePathConfirmingOverwrite.
-inline constexpr std::u16string_view kOverwriteQuestion = u"该文件已经存在,您确定要覆盖它吗?";
+inline std::u16string OverwriteQuestion()
+{
+    return Tr("UserPrompts", "该文件已经存在,您确定要覆盖它吗?");
+}
 
 inline std::optional<std::filesystem::path> IUserPrompts::AskSavePathConfirmingOverwrite(
     const FileDialogRequest& request)
@@ -104,8 +124,8 @@ inline std::optional<std::filesystem::path> IUserPrompts::AskSavePathConfirmingO
         std::error_code error;
         if (!target || !std::filesystem::exists(*target, error))
             return target;
-        const MessageRequest question {std::u16string(kApplicationTitle), std::u16string(kOverwriteQuestion),
-            EMessageButtons::YesNo, EMessageIcon::Question};
+        const MessageRequest question {
+            ApplicationTitle(), OverwriteQuestion(), EMessageButtons::YesNo, EMessageIcon::Question};
         if (ShowMessage(question) == EPromptAnswer::Yes)
             return target;
     }

@@ -3,6 +3,7 @@
 #include "common/ErrorLog.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "midi/MidiSong.h"
 
 #include <cstring>
@@ -43,6 +44,11 @@ CMidiFileReader::CMidiFileReader(CMidiSong& song, std::vector<MessageRequest>& m
 {
 }
 
+std::u16string ReadErrorMessage()
+{
+    return Tr("CMidiFileReader", "读文件时出错!");
+}
+
 void CMidiFileReader::Report(std::u16string_view caption, std::u16string_view text)
 {
     m_messages.push_back({std::u16string(caption), std::u16string(text)});
@@ -54,7 +60,7 @@ bool CMidiFileReader::Read(const std::filesystem::path& path)
         return false;
     const CRegularFile file(path, kMaximumMidiFileSize);
     if (!file.IsOpen() && file.Result() != EFileRead::TooLarge) {
-        Report(kCaptionError, u"不能打开所选文件,或文件不存在!");
+        Report(CaptionError(), Tr("CMidiFileReader", "不能打开所选文件,或文件不存在!"));
         return false;
     }
     const std::uint64_t size = file.Size();
@@ -68,7 +74,7 @@ bool CMidiFileReader::Read(const std::filesystem::path& path)
     }
     if (!whole || !file.ReadAt(0, m_ownedBytes.get(), size)) {
         m_ownedBytes.reset();
-        Report(kCaptionWarning, kReadErrorMessage);
+        Report(CaptionWarning(), ReadErrorMessage());
         return false;
     }
     const bool read
@@ -87,11 +93,11 @@ bool CMidiFileReader::Read(std::span<const std::uint8_t> bytes)
     try {
         ReadSong();
     } catch (const std::runtime_error& refusal) {
-        Report(kCaptionWarning, Utf8ToUtf16(refusal.what()));
+        Report(CaptionWarning(), Utf8ToUtf16(refusal.what()));
         read = false;
     } catch (...) {
         LogError("reading the MIDI file");
-        Report(kCaptionWarning, kReadErrorMessage);
+        Report(CaptionWarning(), ReadErrorMessage());
     }
     // What the song's arena took over is all free now, for the messages that loading adds.
     if (m_adopted) {
@@ -104,29 +110,29 @@ bool CMidiFileReader::Read(std::span<const std::uint8_t> bytes)
 void CMidiFileReader::ReadSong()
 {
     if (m_bytes.size() < 14 || std::memcmp(m_bytes.data(), "MThd\0\0\0\x06", 8) != 0)
-        throw std::runtime_error("文件类型不正确!");
+        throw std::runtime_error(TrUtf8("CMidiFileReader", "文件类型不正确!"));
     const std::uint8_t* header = m_bytes.data();
     m_position = 14;
     m_song.Clear();
 
     const std::uint16_t format = BigEndian16(header + 8);
     if (format > 2)
-        throw std::runtime_error("文件类型无效!");
+        throw std::runtime_error(TrUtf8("CMidiFileReader", "文件类型无效!"));
     m_song.SetFormat(format);
 
     const std::uint16_t trackCount = BigEndian16(header + 10);
     if (trackCount > 1 && format == 0)
-        throw std::runtime_error("无效的文件格式!");
+        throw std::runtime_error(TrUtf8("CMidiFileReader", "无效的文件格式!"));
     if (trackCount == 0)
-        throw std::runtime_error("音轨数错误!");
+        throw std::runtime_error(TrUtf8("CMidiFileReader", "音轨数错误!"));
     for (std::uint16_t track = 0; track < trackCount; ++track)
         m_song.AddTrack(std::make_unique<CMidiTrack>(m_song));
 
     const std::uint16_t division = BigEndian16(header + 12);
     if (division & 0x8000)
-        throw std::runtime_error("对不起,该文件采用了暂时不能处理的SMPTE定时方式!");
+        throw std::runtime_error(TrUtf8("CMidiFileReader", "对不起,该文件采用了暂时不能处理的SMPTE定时方式!"));
     if (division == 0)
-        throw std::runtime_error("文件类型无效!");
+        throw std::runtime_error(TrUtf8("CMidiFileReader", "文件类型无效!"));
     m_song.SetDivision(division);
 
     // Track chunks are looked for after the header: a division whose low byte is 'M' must not
@@ -134,11 +140,11 @@ void CMidiFileReader::ReadSong()
     bool damaged = false;
     for (std::uint16_t track = 0; track < trackCount; ++track) {
         if (!FindTrackChunk()) {
-            Report(u"", u"音轨数错误!");
+            Report(u"", Tr("CMidiFileReader", "音轨数错误!"));
             break;
         }
         if (!ReadTrack(m_song.Track(track)) && !damaged) {
-            Report(kCaptionWarning, kReadErrorMessage);
+            Report(CaptionWarning(), ReadErrorMessage());
             damaged = true;
         }
         if (track + 1 < trackCount)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,9 +16,9 @@ namespace linlangok {
 class CMidiSong;
 class CMidiTrack;
 
-// The read error: corrupt or cut-off data, memory exhausted, a file that cannot be read whole. The
-// song keeps what was read.
-inline constexpr std::u16string_view kReadErrorMessage = u"读文件时出错!";
+// The read error, in the user's language: corrupt or cut-off data, memory exhausted, a file that cannot be read whole.
+// The song keeps what was read.
+std::u16string ReadErrorMessage();
 
 // Files above this size are not read: no song comes near it.
 inline constexpr std::uint64_t kMaximumMidiFileSize = std::uint64_t(256) << 20;

@@ -2,6 +2,7 @@
 
 #include "common/ErrorLog.h"
 #include "common/FileSaver.h"
+#include "common/Translation.h"
 #include "common/UserPrompts.h"
 #include "midi/MidiSong.h"
 
@@ -39,7 +40,7 @@ bool CMidiFileWriter::Write(const std::filesystem::path& path, std::u16string_vi
         LogError("writing the MIDI file");
     }
     if (!written)
-        m_prompts.ShowError(caption, kWriteErrorMessage);
+        m_prompts.ShowError(caption, Tr("CMidiFileWriter", "写Mid文件时出错!"));
     return written;
 }
 

@@ -9,9 +9,6 @@ namespace linlangok {
 class CMidiSong;
 class IUserPrompts;
 
-// The write error, shown with the caller's caption.
-inline constexpr std::u16string_view kWriteErrorMessage = u"写Mid文件时出错!";
-
 // Writes a song as a Standard MIDI File: the header with the song's format, track count and
 // division, then one track chunk per track with running status. Made for one save on the UI thread;
 // the file is put together in memory and saved in one piece.

@@ -1,6 +1,7 @@
 #include "midi/MidiMessage.h"
 
 #include "common/CodePage.h"
+#include "common/Translation.h"
 #include "midi/MessageArena.h"
 #include "midi/MidiShortMessageSink.h"
 
@@ -137,7 +138,7 @@ void CMetaMessage::SetData(CMessageArena& arena, std::span<const std::uint8_t> d
         accepted = length <= 0x7FFFFFFF;
     }
     if (!accepted)
-        throw std::runtime_error("Meta数据长度出错!");
+        throw std::runtime_error(TrUtf8("CMetaMessage", "Meta数据长度出错!"));
     m_data = arena.CopyBytes(data);
     m_length = static_cast<std::int32_t>(length);
 }

@@ -129,7 +129,7 @@ SongLoad CMidiSong::Prepare(bool read, std::vector<MessageRequest> messages, con
     } catch (...) {
         // Memory exhausted while preparing the song: it is not fit to play.
         LogError("preparing the MIDI song");
-        load.messages.push_back({std::u16string(kCaptionWarning), std::u16string(kReadErrorMessage)});
+        load.messages.push_back({CaptionWarning(), ReadErrorMessage()});
         return load;
     }
     load.loaded = true;

@@ -20,6 +20,7 @@
 
 namespace linlangok {
 
+// The title of a song without one, as the song holds and saves it; the header shows it translated.
 inline constexpr std::u16string_view kUntitled = u"未命名";
 
 // The info text is free text from the file; a header takes at most this many of its lines, so a

@@ -3,6 +3,7 @@
 // events in a song that follows the .kar convention instead.
 
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "midi/LyricTrackView.h"
 #include "midi/MidiSong.h"
 
@@ -53,12 +54,13 @@ bool IsKaraokeMarked(const CMetaMessage& meta)
 
 struct KaraokeTagKind {
     std::uint8_t tag; // the byte after the "@"
-    std::u16string_view suffix;
+    const char* line; // the header line, with the value as %1
 };
 
 // The tags the convention names, in the order the header shows them: title and artist first.
 constexpr KaraokeTagKind kKaraokeTagKinds[]
-    = {{'T', u""}, {'I', u""}, {'L', u": 语言"}, {'K', u": 版本"}, {'V', u": 版本"}};
+    = {{'T', "%1"}, {'I', "%1"}, {'L', LINLANGOK_TR_NOOP("CMidiSong", "%1: 语言")},
+        {'K', LINLANGOK_TR_NOOP("CMidiSong", "%1: 版本")}, {'V', LINLANGOK_TR_NOOP("CMidiSong", "%1: 版本")}};
 
 } // namespace
 
@@ -108,7 +110,7 @@ void CMidiSong::TakeKaraokeTags(bool used)
                     return true;
                 if (kind.tag == 'T')
                     m_karaokeTitles.push_back(value);
-                m_karaokeTags.push_back(value + std::u16string(kind.suffix));
+                m_karaokeTags.push_back(Formatted(Tr("CMidiSong", kind.line), {value}));
                 return !full();
             });
         }
@@ -161,22 +163,26 @@ std::int32_t CMidiSong::ComposeHeader(CMidiTrack& track)
         syllables.resize(syllables.size() + kSyllablesPerLine - 1);
         ++lines;
     };
+    // The song holds the untitled and welcome texts as the data it saves; the header shows them
+    // in the user's language.
     if (!m_title.empty())
-        addLine(m_title);
+        addLine(m_title == kUntitled ? Tr("CMidiSong", "未命名") : m_title);
     if (!m_subtitle.empty())
         addLine(m_subtitle);
     m_composer = std::u16string(Trimmed(m_composer, kLineEnds));
     if (!m_composer.empty())
-        addLine(m_composer + u": 作曲");
+        addLine(Formatted(Tr("CMidiSong", "%1: 作曲"), {m_composer}));
     m_lyricist = std::u16string(Trimmed(m_lyricist, kLineEndsAndSpaces));
     if (!m_lyricist.empty())
-        addLine(m_lyricist + u": 作词");
+        addLine(Formatted(Tr("CMidiSong", "%1: 作词"), {m_lyricist}));
     m_notice = std::u16string(Trimmed(m_notice, kLineEnds));
     if (!m_notice.empty())
         addLine(m_notice);
     m_infoText = std::u16string(Trimmed(m_infoText, kLineEnds));
     if (!m_infoText.empty()) {
-        std::u16string_view rest = m_infoText;
+        const std::u16string info
+            = m_infoText == kWelcomeLine ? Formatted(Tr("CMidiSong", "欢迎光临 %1"), {kMakerWebAddress}) : m_infoText;
+        std::u16string_view rest = info;
         for (size_t piece = 0; piece < m_infoLineLimit; ++piece) {
             const size_t lineFeed = rest.find(u'\n');
             addLine(rest.substr(0, lineFeed));

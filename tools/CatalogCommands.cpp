@@ -2,6 +2,7 @@
 #include "common/JsonWriter.h"
 #include "common/Number.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/SongQueue.h"
@@ -43,7 +44,8 @@ int AddFolder(ToolContext& context, const std::string& folderArgument)
     const std::filesystem::path folder
         = std::filesystem::weakly_canonical(std::filesystem::absolute(folderArgument, error), error);
     if (error || !std::filesystem::is_directory(folder, error)) {
-        context.prompts.ShowError(kCaptionError, u"“" + Utf8ToUtf16(folderArgument) + u"”不是一个文件夹。");
+        context.prompts.ShowError(
+            CaptionError(), Formatted(Tr("CatalogCommands", "“%1”不是一个文件夹。"), {Utf8ToUtf16(folderArgument)}));
         return 1;
     }
     const auto started = std::chrono::steady_clock::now();
@@ -58,7 +60,7 @@ int AddFolder(ToolContext& context, const std::string& folderArgument)
     for (const std::filesystem::path& path : report.unreadable)
         std::cerr << "unreadable: " << path.string() << '\n';
     for (const std::filesystem::path& path : report.unreadableFolders)
-        context.prompts.ShowError(kCaptionWarning, UnreadableFolderText(names.Text(PathToUtf16(path))));
+        context.prompts.ShowError(CaptionWarning(), UnreadableFolderText(names.Text(PathToUtf16(path))));
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
     CJsonWriter json(std::cout);
     json.BeginObject().Key("songs").Value(static_cast<long long>(report.songs));
@@ -131,7 +133,7 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
     std::string text;
     CSongQueue queue = LoadSongQueue(file, warning, text);
     if (!warning.empty())
-        context.prompts.ShowError(kCaptionWarning, warning);
+        context.prompts.ShowError(CaptionWarning(), warning);
     const std::string action = arguments[0];
     const auto store = OpenCatalogStore(context);
     std::optional<QueueEntry> queued;
@@ -143,13 +145,14 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
         CCatalogIndex index(readings);
         const CatalogSong* song = ChooseSong(index, *store, arguments[1]);
         if (!song) {
-            context.prompts.ShowError(kCaptionError, u"歌库中没有“" + Utf8ToUtf16(arguments[1]) + u"”。");
+            context.prompts.ShowError(
+                CaptionError(), Formatted(Tr("CatalogCommands", "歌库中没有“%1”。"), {Utf8ToUtf16(arguments[1])}));
             return 1;
         }
         const std::optional<std::uint64_t> ticket
             = queue.Add({song->id, song->path, song->title, song->singer, Utf8ToUtf16(performer), false, 0, {}, {}});
         if (!ticket) {
-            context.prompts.ShowError(kCaptionError, u"已点歌曲已满。");
+            context.prompts.ShowError(CaptionError(), Tr("CatalogCommands", "已点歌曲已满。"));
             return 1;
         }
         queued = queue.Entries()[*queue.Find(*ticket)];
@@ -162,7 +165,8 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
         return UsageError(kQueueUsage);
     }
     if (action != "list" && !SaveSongQueue(file, queue)) {
-        context.prompts.ShowError(kCaptionError, u"无法保存已点歌曲文件“" + PathToUtf16(file) + u"”。");
+        context.prompts.ShowError(
+            CaptionError(), Formatted(Tr("CatalogCommands", "无法保存已点歌曲文件“%1”。"), {PathToUtf16(file)}));
         return 1;
     }
     CJsonWriter json(std::cout);
@@ -189,7 +193,7 @@ std::unique_ptr<CSqliteCatalogStore> OpenCatalogStore(ToolContext& context)
 {
     auto store = std::make_unique<CSqliteCatalogStore>(context.programFolder / kCatalogFileName);
     if (!store->SetAsideWarning().empty())
-        context.prompts.ShowError(kCaptionWarning, store->SetAsideWarning());
+        context.prompts.ShowError(CaptionWarning(), store->SetAsideWarning());
     return store;
 }
 
@@ -216,7 +220,7 @@ int RunCatalogCommand(ToolContext& context)
         std::cout << '\n';
         return 0;
     } catch (const std::runtime_error& error) {
-        context.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        context.prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         return 1;
     }
 }
@@ -228,7 +232,7 @@ int RunQueueCommand(ToolContext& context)
     try {
         return RunQueue(context, context.arguments);
     } catch (const std::runtime_error& error) {
-        context.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        context.prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         return 1;
     }
 }

@@ -8,7 +8,8 @@ namespace linlangok {
 
 EPromptAnswer CConsolePrompts::ShowMessage(const MessageRequest& request)
 {
-    std::cerr << Utf16ToUtf8(request.caption.value_or(u"错误")) << ": " << Utf16ToUtf8(request.text) << std::endl;
+    std::cerr << Utf16ToUtf8(request.caption.value_or(CaptionError())) << ": " << Utf16ToUtf8(request.text)
+              << std::endl;
     switch (request.buttons) {
     case EMessageButtons::Ok:
         return EPromptAnswer::Ok;

@@ -1,6 +1,7 @@
 #include "common/JsonWriter.h"
 #include "common/RegularFile.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/lyrics/LrcParser.h"
 #include "core/lyrics/LyricsLayout.h"
 #include "tools/Commands.h"
@@ -21,9 +22,9 @@ int RunLrcCommand(ToolContext& context)
     const CEncodingOverride textEncoding(context.textEncodings, *encoding);
     FileContent content = ReadRegularFile(file, kMaximumLrcFileBytes);
     if (content.result != EFileRead::Done) {
-        context.prompts.ShowError(kCaptionError,
-            u"无法打开歌词文件“" + Utf8ToUtf16(file) + u"”: " + std::u16string(FileReadErrorText(content.result))
-                + u"。");
+        context.prompts.ShowError(CaptionError(),
+            Formatted(Tr("LyricsCommands", "无法打开歌词文件“%1”: %2。"),
+                {Utf8ToUtf16(file), FileReadErrorText(content.result)}));
         return 1;
     }
     std::istringstream in(std::move(content.bytes));

@@ -162,7 +162,7 @@ int RunMidiTranspose(ToolContext& context)
     for (size_t index = 0; index < song.TrackCount(); ++index)
         song.Track(index).Transpose(*semitones);
     CMidiFileWriter writer(song, context.prompts);
-    return writer.Write(std::filesystem::path(context.arguments[1]), kApplicationTitle) ? 0 : 1;
+    return writer.Write(std::filesystem::path(context.arguments[1]), ApplicationTitle()) ? 0 : 1;
 }
 
 } // namespace linlangok

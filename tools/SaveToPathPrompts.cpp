@@ -12,7 +12,7 @@ CSaveToPathPrompts::CSaveToPathPrompts(IUserPrompts& console, std::filesystem::p
 
 EPromptAnswer CSaveToPathPrompts::ShowMessage(const MessageRequest& request)
 {
-    if (request.text == kOverwriteQuestion)
+    if (request.text == OverwriteQuestion())
         return EPromptAnswer::Yes;
     return m_console.ShowMessage(request);
 }

@@ -4,6 +4,7 @@
 #include "common/JsonWriter.h"
 #include "common/SongKind.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/audio/SampleFormat.h"
 #include "core/controller/SongScoring.h"
 #include "core/lyrics/UltraStarSong.h"
@@ -65,7 +66,9 @@ std::optional<ReferenceMelody> LoadReference(ToolContext& context, const std::st
             return std::nullopt;
         }
     }
-    std::cerr << path << ": 本歌曲无评分数据 (the song has no melody to score against)\n";
+    std::cerr << FormattedUtf8(
+        TrUtf8("ScoreCommands", "%1: 本歌曲无评分数据 (the song has no melody to score against)"), {path})
+              << '\n';
     return std::nullopt;
 }
 

@@ -46,7 +46,7 @@ public:
     {
         if (load.error.empty())
             return;
-        m_prompts.ShowError(kCaptionError, load.error);
+        m_prompts.ShowError(CaptionError(), load.error);
         m_failed = true;
     }
     bool Failed() const { return m_failed; }
@@ -135,7 +135,7 @@ int RunServeCommand(ToolContext& context)
     try {
         return Serve(context, options, pin);
     } catch (const std::runtime_error& error) {
-        context.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        context.prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         return 1;
     }
 }

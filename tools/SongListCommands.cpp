@@ -1,6 +1,7 @@
 #include "common/FilePath.h"
 #include "common/JsonWriter.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/songlist/SongListFile.h"
 #include "tools/Commands.h"
 
@@ -10,11 +11,6 @@
 
 namespace linlangok {
 namespace {
-
-std::u16string Quoted(const std::string& file)
-{
-    return u"“" + Utf8ToUtf16(file) + u"”";
-}
 
 void PrintList(const SongList& list)
 {
@@ -38,9 +34,9 @@ int ShowList(ToolContext& context, const std::string& file)
         return 0;
     case ESongListRead::Truncated:
         PrintList(list);
-        context.prompts.ShowError(kCaptionError,
-            u"歌曲列表文件" + Quoted(file) + u"不完整，只读出了前 " + Utf8ToUtf16(std::to_string(list.songs.size()))
-                + u" 首歌曲。");
+        context.prompts.ShowError(CaptionError(),
+            Formatted(Tr("SongListCommands", "歌曲列表文件“%1”不完整，只读出了前 %2 首歌曲。"),
+                {Utf8ToUtf16(file), Utf8ToUtf16(std::to_string(list.songs.size()))}));
         return 1;
     case ESongListRead::WrongType:
         context.prompts.ShowError(kWrongListTypeCaption, kWrongListTypeMessage);
@@ -48,7 +44,8 @@ int ShowList(ToolContext& context, const std::string& file)
     case ESongListRead::Unreadable:
         break;
     }
-    context.prompts.ShowError(kCaptionError, u"无法打开歌曲列表文件" + Quoted(file) + u"。");
+    context.prompts.ShowError(
+        CaptionError(), Formatted(Tr("SongListCommands", "无法打开歌曲列表文件“%1”。"), {Utf8ToUtf16(file)}));
     return 1;
 }
 
@@ -59,7 +56,8 @@ int CreateList(ToolContext& context, const std::string& file, std::span<const st
     for (const auto& song : songs)
         list.songs.push_back(SongRecordOfPath(PathToUtf16(song), names));
     if (!SaveList(file, list, context.codePage)) {
-        context.prompts.ShowError(kCaptionError, u"无法写入歌曲列表文件" + Quoted(file) + u"。");
+        context.prompts.ShowError(
+            CaptionError(), Formatted(Tr("SongListCommands", "无法写入歌曲列表文件“%1”。"), {Utf8ToUtf16(file)}));
         return 1;
     }
     return 0;

@@ -24,7 +24,7 @@ LoadedUltraStar LoadUltraStarArgument(ToolContext& context, const char* usage)
     const CEncodingOverride textEncoding(context.textEncodings, *encoding);
     UltraStarRead read = ReadUltraStarFile(context.arguments[0], textEncoding, context.codePage);
     if (!read.song) {
-        context.prompts.ShowError(kCaptionError, read.error);
+        context.prompts.ShowError(CaptionError(), read.error);
         return {std::nullopt, 1};
     }
     return {std::move(read.song), 0};

@@ -4,6 +4,7 @@
 #include "common/FilePath.h"
 #include "common/JsonWriter.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/picture/VideoPicture.h"
 #include "core/playback/AudioPlayer.h"
 #include "core/session/SongMemory.h"
@@ -44,8 +45,8 @@ std::optional<VideoSong> ReadVideoSong(ToolContext& context, IVideoSongs& videos
     try {
         song.info = videos.Probe(path);
     } catch (const std::runtime_error& error) {
-        context.prompts.ShowError(
-            kCaptionError, u"无法读取视频文件 " + Utf8ToUtf16(path) + u": " + Utf8ToUtf16(error.what()));
+        context.prompts.ShowError(CaptionError(),
+            Formatted(Tr("VideoCommands", "无法读取视频文件 %1: %2"), {Utf8ToUtf16(path), Utf8ToUtf16(error.what())}));
         return std::nullopt;
     }
     song.audioTracks = static_cast<int>(song.info.AudioTracks().size());
@@ -62,7 +63,8 @@ std::optional<VideoSong> ReadVideoSong(ToolContext& context, IVideoSongs& videos
 bool HasSound(ToolContext& context, const VideoSong& song, const std::string& path)
 {
     if (song.audioTracks == 0)
-        context.prompts.ShowError(kCaptionError, u"视频文件中没有声音: " + Utf8ToUtf16(path));
+        context.prompts.ShowError(
+            CaptionError(), Formatted(Tr("VideoCommands", "视频文件中没有声音: %1"), {Utf8ToUtf16(path)}));
     return song.audioTracks > 0;
 }
 
@@ -198,7 +200,8 @@ int RunFrameCommand(ToolContext& context)
     try {
         picture.emplace(videos.OpenPictures(input));
     } catch (const std::runtime_error&) {
-        context.prompts.ShowError(kCaptionError, u"视频文件中没有画面: " + Utf8ToUtf16(input));
+        context.prompts.ShowError(
+            CaptionError(), Formatted(Tr("VideoCommands", "视频文件中没有画面: %1"), {Utf8ToUtf16(input)}));
         return 1;
     }
     // The song plays at the tempo on a virtual device, as fast as it decodes, and the picture
@@ -232,11 +235,13 @@ int RunFrameCommand(ToolContext& context)
     player.Stop();
     const std::shared_ptr<const SongFrame> frame = picture->WaitForFrameAt(std::min(heard, at.front()), 10s);
     if (!frame) {
-        context.prompts.ShowError(kCaptionError, u"视频文件中的画面无法解码: " + Utf8ToUtf16(input));
+        context.prompts.ShowError(
+            CaptionError(), Formatted(Tr("VideoCommands", "视频文件中的画面无法解码: %1"), {Utf8ToUtf16(input)}));
         return 1;
     }
     if (!SavePng(output, *frame)) {
-        context.prompts.ShowError(kCaptionError, u"无法写入文件 " + Utf8ToUtf16(output));
+        context.prompts.ShowError(
+            CaptionError(), Formatted(Tr("VideoCommands", "无法写入文件 %1"), {Utf8ToUtf16(output)}));
         return 1;
     }
     std::cout << output << ": " << frame->width << "x" << frame->height << ", picture " << frame->sequence << "\n";

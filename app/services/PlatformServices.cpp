@@ -41,7 +41,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
     try {
         m_audioOutput = OpenAudioOutput(output && *output ? output : "default", kDefaultBufferFrames, loopback);
     } catch (const std::exception& error) {
-        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         m_audioOutput = OpenAudioOutput("null");
     }
     m_midiDevices = std::make_unique<CMidiOutputDeviceList>(
@@ -49,7 +49,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
     try {
         m_waveIn = CreateWaveInSystem(loopback);
     } catch (const std::invalid_argument& error) {
-        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         m_waveIn = std::make_unique<CWaveInSystem>(CaptureDevicesForSelection("null"));
     }
     m_inputDevices = std::make_unique<CInputDeviceList>(*m_waveIn, m_mixers);
@@ -60,7 +60,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
         const std::filesystem::path database = m_programFolder / kCatalogFileName;
         m_catalogStore = std::make_unique<CSqliteCatalogStore>(database);
         if (!m_catalogStore->SetAsideWarning().empty())
-            m_prompts.ShowError(kCaptionWarning, m_catalogStore->SetAsideWarning());
+            m_prompts.ShowError(CaptionWarning(), m_catalogStore->SetAsideWarning());
         m_catalog = std::make_unique<CatalogServices>(CatalogServices {*m_catalogStore,
             [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
             [this]() -> std::unique_ptr<ISongReader> {
@@ -71,7 +71,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
         m_phone = std::make_unique<PhoneServices>(
             PhoneServices {[] { return std::make_unique<CHttplibServer>(); }, m_qrEncoder, LanAddresses, {}});
     } catch (const std::runtime_error& error) {
-        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
     }
 }
 

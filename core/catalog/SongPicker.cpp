@@ -23,7 +23,7 @@ CSongPicker::CSongPicker(ICatalogStore& store, ISongStarter& starter, IUserPromp
         m_queue = LoadSongQueue(m_queueFile, m_warning, m_fileText);
     }
     if (!m_warning.empty())
-        m_prompts.ShowError(kCaptionWarning, std::exchange(m_warning, {}));
+        m_prompts.ShowError(CaptionWarning(), std::exchange(m_warning, {}));
 }
 
 size_t CSongPicker::AddChangedListener(std::function<void()> changed)
@@ -47,7 +47,7 @@ bool CSongPicker::Pick(
         added = Enqueue(song, performer, guest, false);
     });
     if (!added && guest.session.empty())
-        m_prompts.ShowError(kCaptionError, Tr("CSongPicker", "已点歌曲已满。"));
+        m_prompts.ShowError(CaptionError(), Tr("CSongPicker", "已点歌曲已满。"));
     if (added && startNow)
         Skip();
     return added;
@@ -58,7 +58,7 @@ void CSongPicker::PickFirst(const CatalogSong& song, const std::u16string& perfo
     bool added = false;
     Change([&] { added = Enqueue(song, performer, {}, true); });
     if (!added)
-        m_prompts.ShowError(kCaptionError, Tr("CSongPicker", "已点歌曲已满。"));
+        m_prompts.ShowError(CaptionError(), Tr("CSongPicker", "已点歌曲已满。"));
 }
 
 void CSongPicker::PlayNow(const CatalogSong& song)
@@ -68,7 +68,7 @@ void CSongPicker::PlayNow(const CatalogSong& song)
     if (added)
         Skip();
     else
-        m_prompts.ShowError(kCaptionError, Tr("CSongPicker", "已点歌曲已满。"));
+        m_prompts.ShowError(CaptionError(), Tr("CSongPicker", "已点歌曲已满。"));
 }
 
 bool CSongPicker::Enqueue(const CatalogSong& song, const std::u16string& performer, const GuestPhone& guest, bool first)
@@ -163,7 +163,7 @@ void CSongPicker::Change(const std::function<void()>& change)
     }
     if (!saved && !std::exchange(m_saveFailureShown, true))
         m_prompts.ShowError(
-            kCaptionError, Formatted(Tr("CSongPicker", "无法保存已点歌曲文件“%1”。"), {PathToUtf16(m_queueFile)}));
+            CaptionError(), Formatted(Tr("CSongPicker", "无法保存已点歌曲文件“%1”。"), {PathToUtf16(m_queueFile)}));
     Changed();
 }
 
@@ -193,7 +193,7 @@ void CSongPicker::Start(const QueueEntry& entry)
     try {
         m_store.CountSung(entry.songId);
     } catch (const std::runtime_error& error) {
-        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
     }
     if (m_sung)
         m_sung(entry.songId);
@@ -202,7 +202,7 @@ void CSongPicker::Start(const QueueEntry& entry)
 void CSongPicker::Changed()
 {
     if (!m_warning.empty())
-        m_prompts.ShowError(kCaptionWarning, std::exchange(m_warning, {}));
+        m_prompts.ShowError(CaptionWarning(), std::exchange(m_warning, {}));
     for (const auto& [number, changed] : m_changedListeners)
         changed();
 }

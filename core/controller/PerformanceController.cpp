@@ -98,8 +98,7 @@ void CPerformanceController::ToggleAudition()
     try {
         ShowNotice(m_performance.Write(m_auditionPath, m_voicePercent));
     } catch (const std::exception& error) {
-        m_prompts.ShowMessage(
-            {std::u16string(kCaptionError), Utf8ToUtf16(error.what()), EMessageButtons::Ok, EMessageIcon::Error});
+        m_prompts.ShowMessage({CaptionError(), Utf8ToUtf16(error.what()), EMessageButtons::Ok, EMessageIcon::Error});
         return;
     }
     // The player has shown why a file it cannot play does not play.
@@ -125,7 +124,7 @@ void CPerformanceController::Save()
     try {
         ShowNotice(m_performance.Write(*target, m_voicePercent));
     } catch (const std::exception& failure) {
-        m_prompts.ShowMessage({std::u16string(kCaptionError),
+        m_prompts.ShowMessage({std::u16string(CaptionError()),
             Formatted(Tr("CPerformanceController", "无法保存文件 %1\n%2"),
                 {PathToUtf16(*target), Utf8ToUtf16(failure.what())}),
             EMessageButtons::Ok, EMessageIcon::Error});
@@ -140,8 +139,7 @@ void CPerformanceController::Close()
 void CPerformanceController::ShowNotice(const std::string& notice)
 {
     if (!notice.empty())
-        m_prompts.ShowMessage(
-            {std::u16string(kCaptionWarning), Utf8ToUtf16(notice), EMessageButtons::Ok, EMessageIcon::Warning});
+        m_prompts.ShowMessage({CaptionWarning(), Utf8ToUtf16(notice), EMessageButtons::Ok, EMessageIcon::Warning});
 }
 
 void CPerformanceController::StopAudition()

@@ -69,7 +69,7 @@ int CMidiOutputWorker::Open(std::uint32_t device)
     }
     m_open.store(0, std::memory_order_release);
     m_device.reset();
-    m_prompts.ShowError(kCaptionError, Tr("CMidiOutputWorker", "打开设备时出错!请尝试设置MIDI输出设备!"));
+    m_prompts.ShowError(CaptionError(), Tr("CMidiOutputWorker", "打开设备时出错!请尝试设置MIDI输出设备!"));
     return 0;
 }
 

@@ -111,7 +111,7 @@ void CMidiSequencer::Start()
         m_playing = true;
         m_paused = false;
     } catch (const std::exception&) {
-        m_prompts.ShowError(kCaptionError, Tr("CMidiSequencer", "播放开始时出错!"));
+        m_prompts.ShowError(CaptionError(), Tr("CMidiSequencer", "播放开始时出错!"));
     }
 }
 
@@ -139,7 +139,7 @@ void CMidiSequencer::Stop()
     try {
         StopAndSilence();
     } catch (const std::exception&) {
-        m_prompts.ShowError(kCaptionError, Tr("CMidiSequencer", "停止播放时出错!"));
+        m_prompts.ShowError(CaptionError(), Tr("CMidiSequencer", "停止播放时出错!"));
     }
 }
 
@@ -172,7 +172,7 @@ void CMidiSequencer::OnTimerError(const std::string& message)
         m_playing = false;
         m_paused = true;
     }
-    m_prompts.ShowError(kCaptionError, Utf8ToUtf16(message));
+    m_prompts.ShowError(CaptionError(), Utf8ToUtf16(message));
 }
 
 std::int32_t CMidiSequencer::NextTickWanted(std::int32_t tickCounter) const

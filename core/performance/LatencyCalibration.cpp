@@ -301,7 +301,7 @@ std::optional<LatencyCorrection> LoadLatencyCorrection(
         if (!value || !std::isfinite(*value))
             continue;
         if (std::abs(*value) > kLargestLatencyMs) {
-            prompts.ShowError(kCaptionWarning,
+            prompts.ShowError(CaptionWarning(),
                 Formatted(Tr("LatencyCalibration", "%1 中的 %2=%3 超出 ±10 秒, 已忽略。"),
                     {PathToUtf16(path), Utf8ToUtf16(key), Utf8ToUtf16(entry->value)}));
             continue;

@@ -108,7 +108,7 @@ TakeSaveResult CRecordingController::StopRecording()
         const std::u16string text
             = Formatted(Tr("CRecordingController", "这段录音没有另存, 保留在 %1"), {PathToUtf16(kept)});
         m_standardOutput << Utf16ToUtf8(text) << std::endl;
-        m_prompts.ShowMessage({std::u16string(kCaptionWarning), text, EMessageButtons::Ok, EMessageIcon::Warning});
+        m_prompts.ShowMessage({CaptionWarning(), text, EMessageButtons::Ok, EMessageIcon::Warning});
     }
     return result;
 }
@@ -183,7 +183,7 @@ void CRecordingController::Report(const std::exception& error)
     m_standardOutput << error.what() << '\n';
     m_standardOutput.flush();
     // A desktop user never reads standard output.
-    m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+    m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
 }
 
 } // namespace linlangok

@@ -85,7 +85,7 @@ bool CAudioPlayer::OpenAndPlay(const std::filesystem::path& path)
     try {
         return Play(m_openDecoder(path));
     } catch (const std::exception&) {
-        m_prompts.ShowError(kCaptionError, PlayFileErrorText());
+        m_prompts.ShowError(CaptionError(), PlayFileErrorText());
         return false;
     }
 }
@@ -114,7 +114,7 @@ bool CAudioPlayer::Play(std::unique_ptr<IAudioFileDecoder> decoder)
         return true;
     } catch (const std::exception&) {
         Stop();
-        m_prompts.ShowError(kCaptionError, PlayFileErrorText());
+        m_prompts.ShowError(CaptionError(), PlayFileErrorText());
         return false;
     }
 }

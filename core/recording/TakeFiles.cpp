@@ -275,7 +275,7 @@ TakeSaveResult RunTakeSaveFlow(
         if (write(*target))
             return {ETakeFate::Saved, *target};
         prompts.ShowMessage(
-            {std::u16string(kCaptionError), Formatted(Tr("TakeFiles", "无法保存文件 %1"), {PathToUtf16(*target)}),
+            {std::u16string(CaptionError()), Formatted(Tr("TakeFiles", "无法保存文件 %1"), {PathToUtf16(*target)}),
                 EMessageButtons::Ok, EMessageIcon::Error});
     }
 }

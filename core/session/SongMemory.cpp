@@ -139,7 +139,7 @@ CSongMemory::CSongMemory(std::filesystem::path file, IUserPrompts& prompts, IFil
 SongMemoryValues CSongMemory::Recall(const SongIdentity& song)
 {
     if (const std::u16string warning = Load(); !warning.empty())
-        m_prompts.ShowError(kCaptionWarning, warning);
+        m_prompts.ShowError(CaptionWarning(), warning);
     const auto found
         = std::find_if(m_entries.begin(), m_entries.end(), [&song](const Entry& entry) { return entry.song == song; });
     return found == m_entries.end() ? SongMemoryValues {} : found->values;
@@ -157,7 +157,7 @@ bool CSongMemory::Remember(const SongIdentity& song, const SongMemoryValues& val
         saved = Save();
     }
     if (!warning.empty())
-        m_prompts.ShowError(kCaptionWarning, warning);
+        m_prompts.ShowError(CaptionWarning(), warning);
     std::erase_if(m_unsaved, [&song](const Entry& entry) { return entry.song == song; });
     if (saved) {
         m_unsaved.clear();
@@ -167,7 +167,7 @@ bool CSongMemory::Remember(const SongIdentity& song, const SongMemoryValues& val
     if (!m_saveFailureShown) {
         m_saveFailureShown = true;
         m_prompts.ShowError(
-            kCaptionWarning, Formatted(Tr("CSongMemory", "无法保存歌曲记忆文件 %1"), {PathToUtf16(m_file)}));
+            CaptionWarning(), Formatted(Tr("CSongMemory", "无法保存歌曲记忆文件 %1"), {PathToUtf16(m_file)}));
     }
     return false;
 }

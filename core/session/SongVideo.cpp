@@ -56,14 +56,14 @@ bool CSongVideo::ChooseHeardChannels()
     m_parts.player.SetChannelPick({});
     Probe();
     if (!m_ultraStarError.empty()) {
-        m_parts.prompts.ShowError(kCaptionError, PlayFileErrorText(Utf16ToUtf8(m_ultraStarError)));
+        m_parts.prompts.ShowError(CaptionError(), PlayFileErrorText(Utf16ToUtf8(m_ultraStarError)));
         return false;
     }
     if (!m_info)
         return true;
     const auto tracks = static_cast<int>(m_info->AudioTracks().size());
     if (tracks == 0) {
-        m_parts.prompts.ShowError(kCaptionError,
+        m_parts.prompts.ShowError(CaptionError(),
             Formatted(Tr("CSongVideo", "视频文件中没有声音, 无法播放: %1"),
                 {m_parts.names.Text(PathToUtf16(Utf16ToPath(m_parts.song.Path()).filename()))}));
         return false;
@@ -92,7 +92,7 @@ void CSongVideo::PlayMp3g(const std::filesystem::path& song)
     try {
         opened = m_parts.openMp3gSong(song);
     } catch (const std::runtime_error& error) {
-        m_parts.prompts.ShowError(kCaptionError, PlayFileErrorText(error.what()));
+        m_parts.prompts.ShowError(CaptionError(), PlayFileErrorText(error.what()));
         return;
     }
     if (m_parts.player.Play(WithBacking(std::move(opened.audio))))
@@ -105,7 +105,7 @@ void CSongVideo::PlayUltraStar(const std::filesystem::path& song)
     try {
         sound = OpenUltraStarSound(*m_ultraStar, song, m_parts.openAudioFile, m_hasInstrumental);
     } catch (const std::runtime_error& error) {
-        m_parts.prompts.ShowError(kCaptionError, PlayFileErrorText(error.what()));
+        m_parts.prompts.ShowError(CaptionError(), PlayFileErrorText(error.what()));
         return;
     }
     if (m_hasInstrumental) {

@@ -105,7 +105,7 @@ bool CSongListStore::Save(const std::filesystem::path& path, const SongList& lis
 {
     if (SaveList(path, list, m_codePage))
         return true;
-    m_prompts.ShowError(kCaptionError, Formatted(Tr("CSongListStore", "无法保存歌曲列表“%1”。"), {name}));
+    m_prompts.ShowError(CaptionError(), Formatted(Tr("CSongListStore", "无法保存歌曲列表“%1”。"), {name}));
     return false;
 }
 
@@ -124,7 +124,7 @@ bool CSongListStore::ValidListFilePath(std::u16string_view name, std::filesystem
         path = ListFilePath(name);
         return true;
     } catch (const std::runtime_error& error) {
-        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         return false;
     }
 }
@@ -145,7 +145,7 @@ bool CSongListStore::CreateList(std::u16string_view name)
         return false;
     std::error_code error;
     if (std::filesystem::exists(path, error)) {
-        m_prompts.ShowError(kCaptionError, Formatted(Tr("CSongListStore", "歌曲列表“%1”已存在。"), {name}));
+        m_prompts.ShowError(CaptionError(), Formatted(Tr("CSongListStore", "歌曲列表“%1”已存在。"), {name}));
         return false;
     }
     if (!Save(path, SongList {}, name))

@@ -1,5 +1,6 @@
 #include "platform/audio/EarMonitorDevices.h"
 
+#include "common/Translation.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/WaveInSystem.h"
 
@@ -25,7 +26,7 @@ EarMonitorDevices EarMonitorDevicesForSelection(
         const PortAudioCaptureOptions options {static_cast<unsigned long>(quantum), true, false};
         std::vector<CaptureDeviceEntry> entries = CaptureDevicesForSelection(input, loopback, options);
         if (entries.empty())
-            throw std::runtime_error("没有录音设备。");
+            throw std::runtime_error(TrUtf8("EarMonitorDevices", "没有录音设备。"));
         return entries.front().create();
     };
     devices.openOutput

@@ -1,6 +1,7 @@
 #include "platform/codepage/UchardetTextEncodings.h"
 
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -46,17 +47,18 @@ CUchardetTextEncodings::CUchardetTextEncodings(const ICodePage& legacyCodePage)
         EFamily family;
         const char* iconvName;
         const char* name;
-        std::u16string_view label;
+        const char* label;
     };
     static constexpr Known kKnown[] = {
-        {EFamily::Utf8, "UTF-8", "UTF-8", u"Unicode (UTF-8)"},
-        {EFamily::Chinese, "GB18030", "GB18030", u"简体中文 (GB18030)"},
-        {EFamily::TraditionalChinese, "CP950", "BIG5", u"繁体中文 (BIG5)"},
-        {EFamily::Japanese, "CP932", "CP932", u"日文 (Shift-JIS)"},
-        {EFamily::Korean, "CP949", "CP949", u"韩文 (EUC-KR)"},
+        {EFamily::Utf8, "UTF-8", "UTF-8", "Unicode (UTF-8)"},
+        {EFamily::Chinese, "GB18030", "GB18030", LINLANGOK_TR_NOOP("CUchardetTextEncodings", "简体中文 (GB18030)")},
+        {EFamily::TraditionalChinese, "CP950", "BIG5", LINLANGOK_TR_NOOP("CUchardetTextEncodings", "繁体中文 (BIG5)")},
+        {EFamily::Japanese, "CP932", "CP932", LINLANGOK_TR_NOOP("CUchardetTextEncodings", "日文 (Shift-JIS)")},
+        {EFamily::Korean, "CP949", "CP949", LINLANGOK_TR_NOOP("CUchardetTextEncodings", "韩文 (EUC-KR)")},
     };
     const std::string legacyName = NormalName(legacyCodePage.Name());
-    m_choices.push_back({legacyCodePage.Name(), u"系统默认 (" + Utf8ToUtf16(legacyCodePage.Name()) + u")"});
+    m_choices.push_back({legacyCodePage.Name(),
+        Formatted(Tr("CUchardetTextEncodings", "系统默认 (%1)"), {Utf8ToUtf16(legacyCodePage.Name())})});
     for (const Known& known : kKnown) {
         try {
             m_encodings.push_back({known.family, std::make_unique<CIconvCodePage>(known.iconvName, known.name)});
@@ -64,7 +66,7 @@ CUchardetTextEncodings::CUchardetTextEncodings(const ICodePage& legacyCodePage)
             continue;
         }
         if (NormalName(known.name) != legacyName)
-            m_choices.push_back({known.name, std::u16string(known.label)});
+            m_choices.push_back({known.name, Tr("CUchardetTextEncodings", known.label)});
     }
 }
 

@@ -3,6 +3,7 @@
 #include "common/FilePath.h"
 #include "common/FileSaver.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/catalog/CatalogScanner.h"
 
 #include <sqlite3.h>
@@ -132,8 +133,11 @@ CSqliteCatalogStore::CSqliteCatalogStore(const std::filesystem::path& file)
         return;
     Close();
     const std::optional<std::filesystem::path> aside = SetFileAside(m_file);
-    if (!aside)
-        throw std::runtime_error("歌库数据库 " + m_file.string() + " 无法读取，也无法改名：" + std::strerror(errno));
+    if (!aside) {
+        const std::string reason = std::strerror(errno);
+        throw std::runtime_error(FormattedUtf8(
+            TrUtf8("CSqliteCatalogStore", "歌库数据库 %1 无法读取，也无法改名：%2"), {m_file.string(), reason}));
+    }
     for (const char* suffix : {"-wal", "-shm"}) {
         std::filesystem::path journal = m_file;
         journal += suffix;
@@ -142,11 +146,14 @@ CSqliteCatalogStore::CSqliteCatalogStore(const std::filesystem::path& file)
         std::error_code error;
         std::filesystem::rename(journal, journalAside, error);
     }
-    m_warning = u"歌库数据库是空文件、已损坏或不是本程序的文件，已改名为 " + PathToUtf16(aside->filename())
-        + u"，歌库已重建，请重新扫描歌曲文件夹。";
+    m_warning = Formatted(
+        Tr("CSqliteCatalogStore",
+            "歌库数据库是空文件、已损坏或不是本程序的文件，已改名为 %1，歌库已重建，请重新扫描歌曲文件夹。"),
+        {PathToUtf16(aside->filename())});
     if (!OpenAndCheck()) {
         Close();
-        throw std::runtime_error("歌库数据库 " + m_file.string() + " 无法建立");
+        throw std::runtime_error(
+            FormattedUtf8(TrUtf8("CSqliteCatalogStore", "歌库数据库 %1 无法建立"), {m_file.string()}));
     }
 }
 
@@ -249,7 +256,8 @@ void CSqliteCatalogStore::Migrate()
 void CSqliteCatalogStore::Fail(const char* what)
 {
     m_lastError = sqlite3_errcode(m_database) & 0xFF;
-    throw std::runtime_error(std::string("歌库数据库出错（") + what + "）：" + sqlite3_errmsg(m_database));
+    throw std::runtime_error(
+        FormattedUtf8(TrUtf8("CSqliteCatalogStore", "歌库数据库出错（%1）：%2"), {what, sqlite3_errmsg(m_database)}));
 }
 
 void CSqliteCatalogStore::Execute(const char* sql)

@@ -1,6 +1,7 @@
 #include "platform/http/HttplibServer.h"
 
 #include "common/Text.h"
+#include "common/Translation.h"
 
 #include <httplib.h>
 
@@ -552,8 +553,9 @@ std::uint16_t CHttplibServer::Start(const HttpServerOptions& options, HttpHandle
     const int port = server->Listen(options.address, options.port);
     if (port == 0) {
         const std::string reason = errno ? std::strerror(errno) : "unknown error";
-        throw std::runtime_error("无法在 " + options.address + " 的端口 " + std::to_string(options.port)
-            + " 上启动手机点歌服务（" + reason + "）。");
+        throw std::runtime_error(
+            FormattedUtf8(TrUtf8("CHttplibServer", "无法在 %1 的端口 %2 上启动手机点歌服务（%3）。"),
+                {options.address, std::to_string(options.port), reason}));
     }
     m_server = std::move(server);
     return static_cast<std::uint16_t>(port);

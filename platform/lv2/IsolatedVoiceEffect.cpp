@@ -1,5 +1,6 @@
 #include "platform/lv2/IsolatedVoiceEffect.h"
 
+#include "common/Translation.h"
 #include "core/performance/VoiceEffectChain.h"
 
 #include <signal.h>
@@ -62,16 +63,17 @@ CIsolatedVoiceEffect::~CIsolatedVoiceEffect()
 
 void CIsolatedVoiceEffect::SetNames(const std::string& names)
 {
-    m_crashed = "效果插件“" + names + "”已崩溃，已关闭。";
-    m_hung = "效果插件“" + names + "”没有响应，已关闭。";
-    m_invalid = "效果插件“" + names + "”输出了无效的声音，已关闭。";
+    m_crashed = FormattedUtf8(TrUtf8("CIsolatedVoiceEffect", "效果插件“%1”已崩溃，已关闭。"), {names});
+    m_hung = FormattedUtf8(TrUtf8("CIsolatedVoiceEffect", "效果插件“%1”没有响应，已关闭。"), {names});
+    m_invalid = FormattedUtf8(TrUtf8("CIsolatedVoiceEffect", "效果插件“%1”输出了无效的声音，已关闭。"), {names});
 }
 
 void CIsolatedVoiceEffect::Spawn(const std::filesystem::path& host)
 {
     int sockets[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
-        throw std::runtime_error(std::string("无法启动效果程序：") + std::strerror(errno));
+        throw std::runtime_error(
+            FormattedUtf8(TrUtf8("CIsolatedVoiceEffect", "无法启动效果程序：%1"), {std::strerror(errno)}));
     // The host's end becomes its standard input and output; nothing else of this process, such as
     // the sound devices' descriptors, goes with it.
     posix_spawn_file_actions_t actions;
@@ -95,7 +97,8 @@ void CIsolatedVoiceEffect::Spawn(const std::filesystem::path& host)
     if (error != 0) {
         close(sockets[0]);
         m_host = -1;
-        throw std::runtime_error("无法启动效果程序“" + path + "”：" + std::strerror(error));
+        throw std::runtime_error(
+            FormattedUtf8(TrUtf8("CIsolatedVoiceEffect", "无法启动效果程序“%1”：%2"), {path, std::strerror(error)}));
     }
     m_socket = sockets[0];
 }

@@ -1,5 +1,6 @@
 #include "platform/lv2/Lv2Effect.h"
 
+#include "common/Translation.h"
 #include "core/performance/VoiceEffectChain.h"
 #include "platform/lv2/Lv2World.h"
 
@@ -101,7 +102,8 @@ CLv2Effect::CLv2Effect(std::shared_ptr<Lv2World> world, const LilvPlugin* plugin
 
 std::string CLv2Effect::FailureReason() const
 {
-    return m_failed ? "效果插件“" + Name() + "”输出了无效的声音，已关闭。" : std::string();
+    return m_failed ? FormattedUtf8(TrUtf8("CLv2Effect", "效果插件“%1”输出了无效的声音，已关闭。"), {Name()})
+                    : std::string();
 }
 
 CLv2Effect::~CLv2Effect()

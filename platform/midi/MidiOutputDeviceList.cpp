@@ -1,6 +1,7 @@
 #include "platform/midi/MidiOutputDeviceList.h"
 
 #include "common/FilePath.h"
+#include "common/Translation.h"
 #include "platform/midi/FluidSynth.h"
 
 #include <algorithm>
@@ -44,7 +45,7 @@ std::uint32_t CMidiOutputDeviceList::DeviceCount()
 std::string CMidiOutputDeviceList::DeviceName(std::uint32_t device)
 {
     if (device < SynthesizerCount())
-        return "内置合成器 (FluidSynth)";
+        return TrUtf8("CMidiOutputDeviceList", "内置合成器 (FluidSynth)");
     return m_ports ? m_ports->Name(device - SynthesizerCount()) : std::string();
 }
 

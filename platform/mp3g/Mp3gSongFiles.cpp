@@ -2,6 +2,7 @@
 
 #include "common/RegularFile.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/cdg/CdgPicture.h"
 #include "platform/audio/SndFileDecoder.h"
 #include "platform/mp3g/ZipArchive.h"
@@ -39,8 +40,10 @@ Mp3gSong OpenFiles(const std::filesystem::path& song, const Mp3gLimits& limits, 
     if (!named || HasAudio(parts)) {
         other = FindBeside(song, named ? kAudioExtensions : std::vector {kCdgExtension});
         if (!other) {
-            throw std::runtime_error(named ? "找不到与“" + FileName(song) + "”同名的音频文件(.mp3、.ogg、.wav、.flac)"
-                                           : "找不到与“" + FileName(song) + "”同名的 CD+G 图形文件(.cdg)");
+            throw std::runtime_error(
+                FormattedUtf8(named ? TrUtf8("Mp3gSongFiles", "找不到与“%1”同名的音频文件(.mp3、.ogg、.wav、.flac)")
+                                    : TrUtf8("Mp3gSongFiles", "找不到与“%1”同名的 CD+G 图形文件(.cdg)"),
+                    {FileName(song)}));
         }
     }
     Mp3gSong opened;
@@ -48,8 +51,8 @@ Mp3gSong OpenFiles(const std::filesystem::path& song, const Mp3gLimits& limits, 
         const std::filesystem::path& graphics = named ? song : *other;
         FileContent content = ReadRegularFile(graphics, limits.graphicsBytes);
         if (content.result != EFileRead::Done)
-            throw std::runtime_error(
-                "无法读取“" + FileName(graphics) + "”: " + Utf16ToUtf8(FileReadErrorText(content.result)));
+            throw std::runtime_error(FormattedUtf8(TrUtf8("Mp3gSongFiles", "无法读取“%1”: %2"),
+                {FileName(graphics), Utf16ToUtf8(FileReadErrorText(content.result))}));
         opened.picture = std::make_shared<CCdgPicture>(std::move(content.bytes));
     }
     if (HasAudio(parts))

@@ -2,6 +2,7 @@
 
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/cdg/Mp3gSong.h"
 #include "core/loudness/LoudnessLeveler.h"
 #include "core/playback/AudioPlayer.h"
@@ -20,7 +21,7 @@ constexpr size_t kChunkFrames = 4096;
 
 std::u16string CannotWrite(const std::filesystem::path& path)
 {
-    return u"无法写入文件 " + PathToUtf16(path);
+    return Formatted(Tr("RenderAudio", "无法写入文件 %1"), {PathToUtf16(path)});
 }
 
 } // namespace
@@ -35,14 +36,14 @@ std::optional<std::uint64_t> RenderAudio(IUserPrompts& prompts, const std::files
         stage->Restart(0.0, settings);
     } catch (const std::exception& error) {
         // An MP3+G song's opener says why for the user, as the session shows it.
-        prompts.ShowError(kCaptionError, IsMp3gSong(audioFile) ? PlayFileErrorText(error.what()) : kPlayFileError);
+        prompts.ShowError(CaptionError(), IsMp3gSong(audioFile) ? PlayFileErrorText(error.what()) : kPlayFileError);
         return std::nullopt;
     }
     std::optional<CWavFileWriter> wav;
     try {
         wav.emplace(wavFile, EWavFileMode::Replacing);
     } catch (const std::runtime_error&) {
-        prompts.ShowError(kCaptionError, CannotWrite(wavFile));
+        prompts.ShowError(CaptionError(), CannotWrite(wavFile));
         return std::nullopt;
     }
     const auto channels = static_cast<size_t>(stage->Channels());
@@ -73,7 +74,7 @@ std::optional<std::uint64_t> RenderAudio(IUserPrompts& prompts, const std::files
             mixed += count;
         }
         if (!wav->WriteFloat(stereo.data(), leveled)) {
-            prompts.ShowError(kCaptionError, CannotWrite(wavFile));
+            prompts.ShowError(CaptionError(), CannotWrite(wavFile));
             return std::nullopt;
         }
         frames += leveled;
@@ -81,15 +82,16 @@ std::optional<std::uint64_t> RenderAudio(IUserPrompts& prompts, const std::files
             break;
     }
     if (stage->SourceFrames() == 0 && stage->LengthMilliseconds() > 0) {
-        prompts.ShowError(kCaptionError, kPlayFileError);
+        prompts.ShowError(CaptionError(), kPlayFileError);
         return std::nullopt;
     }
     if (!wav->Commit()) {
-        prompts.ShowError(kCaptionError, CannotWrite(wavFile));
+        prompts.ShowError(CaptionError(), CannotWrite(wavFile));
         return std::nullopt;
     }
     if (stage->SourceFailed())
-        prompts.ShowError(kCaptionWarning, u"文件后面的数据无法解码, 只写入了前面的部分: " + PathToUtf16(audioFile));
+        prompts.ShowError(CaptionWarning(),
+            Formatted(Tr("RenderAudio", "文件后面的数据无法解码, 只写入了前面的部分: %1"), {PathToUtf16(audioFile)}));
     return frames;
 }
 

@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/FilePath.h"
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "common/UiTaskQueue.h"
 #include "core/audio/SampleFormat.h"
 #include "core/loudness/LoudnessLeveler.h"
@@ -128,7 +129,7 @@ std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePag
 {
     const auto soundFont = options.soundFont ? options.soundFont : FindSoundFont(std::getenv("LINLANGOK_SOUNDFONT"));
     if (!soundFont) {
-        prompts.ShowError(kCaptionError, u"没有找到SoundFont音色库 (LINLANGOK_SOUNDFONT)");
+        prompts.ShowError(CaptionError(), Tr("RenderSong", "没有找到SoundFont音色库 (LINLANGOK_SOUNDFONT)"));
         return std::nullopt;
     }
     CManualTimerDriver driver;
@@ -157,7 +158,8 @@ std::optional<RenderResult> RenderSongInto(IUserPrompts& prompts, const ICodePag
         // A song of length 0 (texts and lyrics at tick 0, no note) does not even open the output;
         // an output that failed to open has shown its own message.
         if (song.LastTick() == 0 || sequencer.Output().IsOpen())
-            prompts.ShowError(kCaptionWarning, u"乐曲中没有可以播放的事件: " + PathToUtf16(midiFile));
+            prompts.ShowError(
+                CaptionWarning(), Formatted(Tr("RenderSong", "乐曲中没有可以播放的事件: %1"), {PathToUtf16(midiFile)}));
         return std::nullopt;
     }
 
@@ -201,7 +203,7 @@ std::optional<RenderResult> RenderSong(IUserPrompts& prompts, const ICodePage& c
     // Opened with the first buffer, so that a song that cannot be played is reported alone.
     std::optional<CWavFileWriter> wav;
     const auto cannotWrite = [&] {
-        prompts.ShowError(kCaptionError, u"无法写入文件 " + PathToUtf16(wavFile));
+        prompts.ShowError(CaptionError(), Formatted(Tr("RenderSong", "无法写入文件 %1"), {PathToUtf16(wavFile)}));
         return false;
     };
     const auto write = [&](const float* frames, size_t count) {

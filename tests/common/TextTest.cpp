@@ -111,6 +111,7 @@ TEST(TranslationTest, FormattedFillsMarkersInOnePassAndTrFallsBackToTheSource)
 {
     EXPECT_EQ(Formatted(u"“%2”里的“%1”", {u"a%2", u"b"}), u"“b”里的“a%2”");
     EXPECT_EQ(Formatted(u"100% %3", {u"x"}), u"100% %3");
+    EXPECT_EQ(FormattedUtf8("“%1”无法读取: %2", {"a.zip", "%1"}), "“a.zip”无法读取: %1");
     EXPECT_EQ(Tr("Test", "错误"), u"错误");
     InstallTranslationLookup(
         [](const char*, const char* source) {

@@ -351,7 +351,7 @@ void CCatalogWindow::AddFolder(const std::filesystem::path& folder)
     try {
         m_parts.catalog.store.AddFolder(folder);
     } catch (const std::runtime_error& error) {
-        m_parts.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_parts.prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         return;
     }
     Refresh(true);
@@ -405,7 +405,7 @@ void CCatalogWindow::CatalogueLoaded(const CatalogueLoad& load)
     list(tr("无法读取的文件："), report.unreadable);
     m_status->setToolTip(details.join(QStringLiteral("\n\n")));
     if (!load.error.empty())
-        m_parts.prompts.ShowError(kCaptionError, load.error);
+        m_parts.prompts.ShowError(CaptionError(), load.error);
     UpdateResults();
     emit catalogueReady();
 }

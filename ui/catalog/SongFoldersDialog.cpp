@@ -69,7 +69,7 @@ void CSongFoldersDialog::AddFolder()
     try {
         m_store.AddFolder(*folder);
     } catch (const std::runtime_error& error) {
-        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         return;
     }
     m_changed = true;
@@ -85,7 +85,7 @@ void CSongFoldersDialog::RemoveFolder()
     try {
         m_store.RemoveFolder(m_folders[static_cast<size_t>(row)]);
     } catch (const std::runtime_error& error) {
-        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         return;
     }
     m_changed = true;
@@ -98,7 +98,7 @@ void CSongFoldersDialog::Reload(int row)
         m_folders = m_store.Folders();
     } catch (const std::runtime_error& error) {
         m_folders.clear();
-        m_prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
     }
     m_list->clear();
     for (const std::filesystem::path& folder : m_folders)

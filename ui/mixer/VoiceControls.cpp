@@ -116,7 +116,7 @@ void CVoiceEffectControls::PickPlugin()
         return;
     if (m_choice.Effects()->Plugins().empty()) {
         m_prompts.ShowMessage(
-            {std::u16string(kCaptionWarning), tr("这台电脑上没有安装 LV2 混响或延迟插件。").toStdU16String(),
+            {std::u16string(CaptionWarning()), tr("这台电脑上没有安装 LV2 混响或延迟插件。").toStdU16String(),
                 EMessageButtons::Ok, EMessageIcon::Warning});
         return;
     }
@@ -135,7 +135,7 @@ void CVoiceEffectControls::SayWhatIsMissing()
     for (const VoiceEffectStage& stage : preset->chain) {
         if (std::none_of(installed.begin(), installed.end(),
                 [&](const VoicePluginInfo& plugin) { return plugin.uri == stage.uri; })) {
-            m_prompts.ShowMessage({std::u16string(kCaptionWarning),
+            m_prompts.ShowMessage({std::u16string(CaptionWarning()),
                 tr("%1\n人声没有加效果。").arg(FromUtf8(MissingVoicePluginText(stage.uri))).toStdU16String(),
                 EMessageButtons::Ok, EMessageIcon::Warning});
             return;
@@ -221,8 +221,7 @@ void CEarMonitorControls::Poll()
 
 void CEarMonitorControls::Warn(const std::string& text)
 {
-    m_prompts.ShowMessage(
-        {std::u16string(kCaptionWarning), Utf8ToUtf16(text), EMessageButtons::Ok, EMessageIcon::Warning});
+    m_prompts.ShowMessage({CaptionWarning(), Utf8ToUtf16(text), EMessageButtons::Ok, EMessageIcon::Warning});
 }
 
 CMoreEffectsDialog::CMoreEffectsDialog(

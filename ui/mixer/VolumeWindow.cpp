@@ -282,7 +282,7 @@ void CVolumeWindow::Connect()
         try {
             m_parts.recording.SelectDevice(m_deviceList->itemText(index).toStdU16String());
         } catch (const std::exception& error) {
-            m_parts.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
+            m_parts.prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         }
         CLineVolumeSlider& stereoMix = m_parts.recording.StereoMixSlider();
         m_notifiers.erase(&stereoMix); // binding closes its mixer, and a message box may run events meanwhile
@@ -331,7 +331,7 @@ void CVolumeWindow::StartLatencyCalibration()
         m_parts.audioOutput, m_parts.waveIn, selected ? selected->DeviceNumber() : kWaveMapper);
     if (!m_calibration->Start()) {
         m_calibration.reset();
-        m_parts.prompts.ShowError(kCaptionError, tr("Can't open WAVE In Device!").toStdU16String());
+        m_parts.prompts.ShowError(CaptionError(), tr("Can't open WAVE In Device!").toStdU16String());
         return;
     }
     m_controls.Control(kCalibrateLatencyButton)->setEnabled(false);
@@ -348,14 +348,14 @@ void CVolumeWindow::FinishLatencyCalibration()
     m_calibration.reset();
     m_controls.Control(kCalibrateLatencyButton)->setEnabled(true);
     if (!roundTrip) {
-        m_parts.prompts.ShowError(kCaptionWarning,
+        m_parts.prompts.ShowError(CaptionWarning(),
             tr("没有听到校准的咔嗒声。请把麦克风放在音箱旁边，或用线把输出接到输入，调高录音音量后再试。")
                 .toStdU16String());
         return;
     }
     if (!SaveLatencyCorrection(m_parts.programFolder, correction)) {
         m_parts.prompts.ShowError(
-            kCaptionError, tr("无法保存 %1。").arg(QStringLiteral("Latency.ini")).toStdU16String());
+            CaptionError(), tr("无法保存 %1。").arg(QStringLiteral("Latency.ini")).toStdU16String());
         return;
     }
     const QString text = tr("往返延迟为 %1 毫秒（设备报告 %2 毫秒），已保存。")
