@@ -1,11 +1,17 @@
 #pragma once
 
+#include "common/Translation.h"
+
+#include <string>
 #include <string_view>
 
 namespace linlangok {
 
-// The product's name as the desktop shows it.
-inline constexpr std::u16string_view kProductName = u"琳朗卡拉OK";
+// The product's name as the desktop shows it, in the user's language.
+inline std::u16string ProductName()
+{
+    return Tr("Product", "琳朗卡拉OK");
+}
 
 // The maker's web address: the second idle lyric line, and the page the idle lyrics window opens
 // (with kMakerWebFragment appended).

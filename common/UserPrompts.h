@@ -102,9 +102,7 @@ inline std::u16string CaptionWarning()
     return Tr("UserPrompts", "警告");
 }
 
-// The program's name and version as a caption shows it, in the user's language. kApplicationTitle
-// is its untranslated source, for the callers that have not moved to ApplicationTitle yet.
-inline constexpr std::u16string_view kApplicationTitle = u"琳朗卡拉OK 1.2";
+// The program's name and version as a caption shows it, in the user's language.
 inline std::u16string ApplicationTitle()
 {
     return Tr("UserPrompts", "琳朗卡拉OK 1.2");

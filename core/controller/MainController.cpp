@@ -395,7 +395,7 @@ void CMainController::Run(const command::Quit&)
     if (!m_recording)
         return;
     MessageRequest question;
-    question.caption = std::u16string(kApplicationTitle);
+    question.caption = ApplicationTitle();
     question.text = Tr("CMainController", "当前正在录音,需要退出程序吗?");
     question.buttons = EMessageButtons::YesNo;
     question.icon = EMessageIcon::Question;

@@ -264,7 +264,7 @@ TakeSaveResult RunTakeSaveFlow(
     for (;;) {
         const auto target = prompts.AskSavePathConfirmingOverwrite(request);
         if (!target) {
-            const EPromptAnswer answer = prompts.ShowMessage({std::u16string(kApplicationTitle),
+            const EPromptAnswer answer = prompts.ShowMessage({ApplicationTitle(),
                 Tr("TakeFiles", "这段录音还没有保存, 要放弃它吗?"), EMessageButtons::YesNo, EMessageIcon::Question});
             if (answer == EPromptAnswer::Yes)
                 return {ETakeFate::Discarded, {}};
@@ -302,8 +302,8 @@ void OfferDeadTakes(CTakeFolder& folder, IUserPrompts& prompts, IMp3EncoderLibra
                                               "程序上次没有正常结束, 留下了 %1 段没有保存的录音:\n%2\n\n"
                                               "选“是”逐段保存, 选“否”删除它们, 选“取消”下次启动时再问。"),
         {Utf8ToUtf16(std::to_string(takes.size())), list});
-    const EPromptAnswer answer = prompts.ShowMessage(
-        {std::u16string(kApplicationTitle), text, EMessageButtons::YesNoCancel, EMessageIcon::Question});
+    const EPromptAnswer answer
+        = prompts.ShowMessage({ApplicationTitle(), text, EMessageButtons::YesNoCancel, EMessageIcon::Question});
     if (answer != EPromptAnswer::Yes && answer != EPromptAnswer::No)
         return;
     for (DeadTake& take : takes) {

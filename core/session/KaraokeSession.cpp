@@ -128,7 +128,7 @@ void CKaraokeSession::SaveTransposed(const std::filesystem::path& path)
     if (!load)
         return;
     m_keyAndTempo.Transpose(copy);
-    CMidiFileWriter(copy, m_services.prompts).Write(path, kApplicationTitle);
+    CMidiFileWriter(copy, m_services.prompts).Write(path, ApplicationTitle());
 }
 
 SongMemoryValues CKaraokeSession::RecallSong()

@@ -61,7 +61,7 @@ bool CSongListPresenter::DeleteList()
     if (m_store.Lists().size() <= 1)
         return false;
     MessageRequest question;
-    question.caption = std::u16string(kApplicationTitle);
+    question.caption = ApplicationTitle();
     question.text = Tr("CSongListPresenter", "确定要删除当前播放列表吗?");
     question.buttons = EMessageButtons::YesNo;
     question.icon = EMessageIcon::Question;

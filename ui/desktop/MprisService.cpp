@@ -185,7 +185,7 @@ void CMprisService::ShowFailure(const QString& text)
         QStringLiteral("/org/freedesktop/Notifications"), QStringLiteral("org.freedesktop.Notifications"),
         QStringLiteral("Notify"));
     notify.setAutoStartService(false);
-    notify << ToQString(kProductName) << 0u << QStringLiteral("linlangok") << ToQString(kProductName) << text
+    notify << ToQString(ProductName()) << 0u << QStringLiteral("linlangok") << ToQString(ProductName()) << text
            << QStringList() << QVariantMap() << -1;
     // Sent without waiting: a notification server that does not answer holds nothing.
     m_connection.send(notify);
@@ -244,7 +244,7 @@ CMprisRootAdaptor::CMprisRootAdaptor(CMprisService& service)
 
 QString CMprisRootAdaptor::Identity() const
 {
-    return ToQString(kProductName);
+    return ToQString(ProductName());
 }
 
 QStringList CMprisRootAdaptor::SupportedMimeTypes() const

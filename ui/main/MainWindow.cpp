@@ -75,7 +75,7 @@ CMainWindow::CMainWindow(const MainWindowParts& parts, QWidget* parent)
             | Qt::WindowCloseButtonHint)
     , m_prompts(parts.prompts)
 {
-    setWindowTitle(ToQString(kApplicationTitle));
+    setWindowTitle(ToQString(ApplicationTitle()));
     setWindowIcon(ApplicationIcon());
     setModal(false);
 
@@ -314,7 +314,7 @@ void CMainWindow::ShowAbout()
     about.setIconPixmap(QPixmap::fromImage(ApplicationIconImage(64)));
     about.setText(
         tr("<b>%1</b><br>版本 %2<br><a href=\"%3\">%3</a>")
-            .arg(ToQString(kApplicationTitle), QStringLiteral(LINLANGOK_VERSION), ToQString(kMakerWebAddress)));
+            .arg(ToQString(ApplicationTitle()), QStringLiteral(LINLANGOK_VERSION), ToQString(kMakerWebAddress)));
     about.setTextFormat(Qt::RichText);
     about.setStandardButtons(QMessageBox::Ok);
     about.exec();

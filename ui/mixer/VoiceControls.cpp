@@ -1,11 +1,13 @@
 #include "ui/mixer/VoiceControls.h"
 
 #include "common/Text.h"
+#include "common/Translation.h"
 #include "core/performance/VoicePresets.h"
 #include "ui/widgets/ProgramSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -64,7 +66,7 @@ CVoiceEffectControls::CVoiceEffectControls(
     , m_more(more)
 {
     for (const VoicePreset& preset : VoicePresets())
-        m_list.addItem(FromUtf8(preset.name));
+        m_list.addItem(QCoreApplication::translate("VoicePresets", preset.name.data()), FromUtf8(preset.name));
     m_choice.SetText(
         QSettings(kSettingsOrganisation, kVoiceApplication).value(kVoiceEffectKey).toString().toStdString());
     m_choice.SetListener([this] {
@@ -99,7 +101,7 @@ void CVoiceEffectControls::ShowChoice()
         m_list.setCurrentIndex(presets);
         return;
     }
-    m_list.setCurrentIndex(m_list.findText(FromUtf8(m_choice.Name())));
+    m_list.setCurrentIndex(m_list.findData(FromUtf8(m_choice.Name())));
 }
 
 void CVoiceEffectControls::ChoosePreset(int index)
@@ -207,9 +209,12 @@ void CEarMonitorControls::Switch(bool on)
 void CEarMonitorControls::Poll()
 {
     for (const std::string& message : m_monitor.TakeMessages()) {
-        Warn(message);
-        if (message != CEarMonitor::kHowlMessage)
+        if (message == CEarMonitor::kHowlMessage) {
+            Warn(TrUtf8("CEarMonitor", CEarMonitor::kHowlMessage));
+        } else {
+            Warn(message);
             m_choice.SwitchOff(); // its effect failed: the voice goes on dry
+        }
     }
     if (!m_monitor.IsRunning()) {
         m_on.setChecked(false);

@@ -361,7 +361,7 @@ void CVolumeWindow::FinishLatencyCalibration()
     const QString text = tr("往返延迟为 %1 毫秒（设备报告 %2 毫秒），已保存。")
                              .arg(correction.roundTripMs, 0, 'f', 1)
                              .arg(reported, 0, 'f', 1);
-    m_parts.prompts.ShowMessage(MessageRequest {std::u16string(kApplicationTitle), text.toStdU16String()});
+    m_parts.prompts.ShowMessage(MessageRequest {ApplicationTitle(), text.toStdU16String()});
 }
 
 } // namespace linlangok
