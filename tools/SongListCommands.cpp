@@ -39,7 +39,7 @@ int ShowList(ToolContext& context, const std::string& file)
                 {Utf8ToUtf16(file), Utf8ToUtf16(std::to_string(list.songs.size()))}));
         return 1;
     case ESongListRead::WrongType:
-        context.prompts.ShowError(kWrongListTypeCaption, kWrongListTypeMessage);
+        ShowWrongListType(context.prompts);
         return 1;
     case ESongListRead::Unreadable:
         break;

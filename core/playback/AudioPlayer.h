@@ -21,8 +21,6 @@
 
 namespace linlangok {
 
-// The source text of PlayFileErrorText(), for callers not yet showing the translation.
-inline constexpr std::u16string_view kPlayFileError = u"播放文件时出错!";
 // What the player (and whatever plays a file the same way) shows when a file cannot be played.
 std::u16string PlayFileErrorText();
 // The same with the reason (UTF-8, for the user) on the line below it.

@@ -39,9 +39,6 @@ struct SongList {
 // No list file is read beyond this size: some hundred thousand songs.
 inline constexpr std::uint64_t kMaximumSongListBytes = 64 << 20;
 
-// The source texts of ShowWrongListType's message, for callers not yet showing the translation.
-inline constexpr std::u16string_view kWrongListTypeMessage = u"文件类型不正确!";
-inline constexpr std::u16string_view kWrongListTypeCaption = u"错误!";
 
 enum class ESongListRead {
     Complete,

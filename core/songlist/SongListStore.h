@@ -14,9 +14,6 @@ namespace linlangok {
 
 inline constexpr std::u16string_view kListFilePattern = u"*.kpl";
 inline constexpr std::u16string_view kFolderListStoredName = u"listname";
-// The source text of the message for a name no list can have.
-inline constexpr std::u16string_view kInvalidListNameMessage
-    = u"歌曲列表名不能为空，不能是“.”或“..”，也不能包含“/”、“\\”或空字符。";
 
 // The PlayList folder under the program folder.
 std::filesystem::path PlayListFolder(const std::filesystem::path& programFolder);
@@ -76,8 +73,8 @@ public:
     bool SaveOpenList();
 
     // The file of a list name: the folder, the name and ".kpl". Throws std::runtime_error with
-    // (the translation of) kInvalidListNameMessage for "", ".", ".." and names holding "/", "\" or
-    // a zero character; other dots ("等你...", "Vol..2") are fine.
+    // "歌曲列表名不能为空……" for "", ".", ".." and names holding "/", "\" or a zero character;
+    // other dots ("等你...", "Vol..2") are fine.
     std::filesystem::path ListFilePath(std::u16string_view name) const;
 
     // New list: saves an empty list under the name, rebuilds the index and selects it. A name

@@ -36,7 +36,7 @@ std::optional<std::uint64_t> RenderAudio(IUserPrompts& prompts, const std::files
         stage->Restart(0.0, settings);
     } catch (const std::exception& error) {
         // An MP3+G song's opener says why for the user, as the session shows it.
-        prompts.ShowError(CaptionError(), IsMp3gSong(audioFile) ? PlayFileErrorText(error.what()) : kPlayFileError);
+        prompts.ShowError(CaptionError(), IsMp3gSong(audioFile) ? PlayFileErrorText(error.what()) : PlayFileErrorText());
         return std::nullopt;
     }
     std::optional<CWavFileWriter> wav;
@@ -82,7 +82,7 @@ std::optional<std::uint64_t> RenderAudio(IUserPrompts& prompts, const std::files
             break;
     }
     if (stage->SourceFrames() == 0 && stage->LengthMilliseconds() > 0) {
-        prompts.ShowError(CaptionError(), kPlayFileError);
+        prompts.ShowError(CaptionError(), PlayFileErrorText());
         return std::nullopt;
     }
     if (!wav->Commit()) {

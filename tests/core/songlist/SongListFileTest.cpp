@@ -230,7 +230,8 @@ TEST_F(SongListStore, NamesThatCouldLeaveTheFolderOrReplaceAListAreRefused)
     for (const std::u16string& name :
         std::vector<std::u16string> {u"../escape", u"a/b", u"a\\b", u"..", u".", u"", std::u16string(u"a\0b", 3)}) {
         EXPECT_FALSE(m_store.CreateList(name));
-        EXPECT_EQ(m_prompts.m_messages.back().text, kInvalidListNameMessage);
+        EXPECT_EQ(
+            m_prompts.m_messages.back().text, u"歌曲列表名不能为空，不能是“.”或“..”，也不能包含“/”、“\\”或空字符。");
     }
     EXPECT_EQ(m_prompts.MessageTexts().back(), "歌曲列表名不能为空，不能是“.”或“..”，也不能包含“/”、“\\”或空字符。");
     for (const std::u16string name : {u"等你...", u"Vol..2", u"..a"}) {
