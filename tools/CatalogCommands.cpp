@@ -2,11 +2,13 @@
 #include "common/JsonWriter.h"
 #include "common/Number.h"
 #include "common/Text.h"
+#include "common/Translation.h"
+#include "core/catalog/CatalogCache.h"
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/SongQueue.h"
 #include "core/lyrics/LyricFileLookup.h"
-#include "platform/database/SqliteCatalogStore.h"
+#include "platform/database/CatalogSelection.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
 #include "platform/video/FfmpegVideoSongs.h"
@@ -87,10 +89,24 @@ std::optional<size_t> TakeLimit(std::vector<std::string>& arguments)
     return limit;
 }
 
-std::vector<SearchResult> Search(CCatalogIndex& index, ICatalogStore& store, const std::string& query, size_t limit)
+// The catalogue's songs into the index; a venue's room whose server is away searches the songs its
+// program loaded last, and says so.
+void LoadForSearch(ToolContext& context, CCatalogIndex& index)
 {
-    index.Build(store.LoadSongs());
-    return index.Search(Utf8ToUtf16(query), {}, limit);
+    const CCatalogSelection selection(context.programFolder);
+    try {
+        const std::unique_ptr<ICatalogStore> store = OpenCatalogStore(context);
+        index.Build(store->LoadSongs(), store->LoadedRevision());
+    } catch (const std::runtime_error& error) {
+        std::optional<CatalogSnapshot> cached;
+        if (selection.IsShared())
+            cached = LoadCatalogCache(context.programFolder / kCatalogCacheFileName);
+        if (!cached)
+            throw;
+        context.prompts.ShowError(kCaptionWarning,
+            Formatted(Tr("CatalogCommands", "歌库离线，搜索的是上次载入的歌曲：%1"), {Utf8ToUtf16(error.what())}));
+        index.Build(std::move(cached->songs), cached->revision);
+    }
 }
 
 // The song `queue add` names: a catalogue id, a catalogued song's path, else the best match of the
@@ -185,11 +201,12 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
 
 } // namespace
 
-std::unique_ptr<CSqliteCatalogStore> OpenCatalogStore(ToolContext& context)
+std::unique_ptr<ICatalogStore> OpenCatalogStore(ToolContext& context)
 {
-    auto store = std::make_unique<CSqliteCatalogStore>(context.programFolder / kCatalogFileName);
-    if (!store->SetAsideWarning().empty())
-        context.prompts.ShowError(kCaptionWarning, store->SetAsideWarning());
+    std::u16string warning;
+    std::unique_ptr<ICatalogStore> store = CCatalogSelection(context.programFolder).Open(&warning);
+    if (!warning.empty())
+        context.prompts.ShowError(kCaptionWarning, warning);
     return store;
 }
 
@@ -202,12 +219,12 @@ int RunCatalogCommand(ToolContext& context)
         const std::optional<size_t> limit = TakeLimit(arguments);
         if (!limit || arguments.size() != 2 || arguments[0] != "search")
             return UsageError(kCatalogUsage);
-        const auto store = OpenCatalogStore(context);
         CIcuTextReadings readings;
         CCatalogIndex index(readings);
+        LoadForSearch(context, index);
         CJsonWriter json(std::cout);
         json.BeginArray();
-        for (const SearchResult& result : Search(index, *store, arguments[1], *limit)) {
+        for (const SearchResult& result : index.Search(Utf8ToUtf16(arguments[1]), {}, *limit)) {
             json.BeginObject();
             WriteSong(json, *result.song);
             json.Key("why").Value(SearchWhyName(result.match.why)).EndObject();

@@ -136,7 +136,8 @@ private:
 
 CatalogServiceParts CatalogueParts(const CatalogServices& catalog, IUiThreadPoster& uiThread)
 {
-    return {catalog.openStore, catalog.makeReader, catalog.folding, catalog.pinyin, catalog.names, uiThread};
+    return {catalog.openStore, catalog.makeReader, catalog.folding, catalog.pinyin, catalog.names, uiThread,
+        catalog.shared};
 }
 
 CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)

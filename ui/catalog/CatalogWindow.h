@@ -36,6 +36,7 @@ struct CatalogServices {
     IPinyin& pinyin;
     const CPathDisplay& names; // how file names that are not UTF-8 read
     std::filesystem::path queueFile;
+    SharedCatalogParts shared = {}; // a venue's catalogue the rooms share; empty for one machine's
 };
 
 // The catalogue service's parts from the platform's services.

@@ -6,6 +6,7 @@
 #include "core/catalog/RoomCatalogStore.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/database/PostgresCatalogStore.h"
+#include "platform/database/SqliteCatalogStore.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "tests/support/PrivatePostgresServer.h"
 #include "tests/support/TemporaryFolder.h"
@@ -287,6 +288,31 @@ TEST_F(VenueCatalogTest, RoomsFollowEachOtherAndKeepSearchingWhileTheServerIsAwa
     EXPECT_TRUE(room.RunUntil([&] { return room.Pending().Pending().empty(); }));
     EXPECT_EQ(CPostgresCatalogStore(m_connection).LoadCounts(), (std::vector<SongCount> {{sweet, 8}}));
     EXPECT_EQ(room.TimesSung(sweet), 8);
+}
+
+// The tool as a room: LINLANGOK_CATALOG selects the venue's catalogue for the scan and the search,
+// and a value that is no connection string is refused.
+TEST_F(VenueCatalogTest, ToolScansAndSearchesTheVenueCatalogue)
+{
+    test::CTemporaryFolder folder;
+    std::filesystem::create_directories(folder.Path() / "songs");
+    std::filesystem::copy_file(LINLANGOK_SOURCE_DIR "/resources/demo/jasmine.mid", folder.Path() / "songs/茉莉花.mid");
+    const auto run = [&](const std::string& home, const std::string& catalog, const std::string& arguments) {
+        std::filesystem::create_directories(folder.Path() / home);
+        const std::string command = "cd '" + folder.Path().string() + "' && LINLANGOK_HOME=" + home
+            + " LINLANGOK_CATALOG='" + catalog + "' '" LINLANGOK_TOOL "' " + arguments + " > out.txt 2> errors.txt";
+        const int status = std::system(command.c_str());
+        return std::pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadWholeFile(folder.Path() / "out.txt")
+                + test::ReadWholeFile(folder.Path() / "errors.txt"));
+    };
+    EXPECT_EQ(run("scanner", m_connection, "catalog add songs").first, 0);
+    const auto [found, output] = run("room", m_connection, "catalog search mlh");
+    EXPECT_EQ(found, 0);
+    EXPECT_NE(output.find("茉莉花"), std::string::npos) << output;
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "room" / kCatalogFileName));
+    const auto [refused, message] = run("room", "Catalog.db", "catalog search mlh");
+    EXPECT_EQ(refused, 1);
+    EXPECT_NE(message.find("LINLANGOK_CATALOG"), std::string::npos) << message;
 }
 
 TEST_F(VenueCatalogTest, ConnectionTextsHideThePassword)
