@@ -198,6 +198,10 @@ void CCatalogWindow::BuildLayout()
     m_cancel = Button(QStringLiteral("取消"), this);
     m_cancel->hide();
     m_status = new QLabel(this);
+    m_offline = new QLabel(this);
+    m_offline->setAccessibleName(tr("歌库状态"));
+    m_offline->setWordWrap(true);
+    SharedCatalogueReached(!m_parts.catalogue.IsOffline(), m_parts.catalogue.OfflineReason());
 
     m_queue = new QListWidget(this);
     m_queue->setAccessibleName(QStringLiteral("已点歌曲"));
@@ -227,6 +231,7 @@ void CCatalogWindow::BuildLayout()
     searchSide->addLayout(filters);
     searchSide->addWidget(m_results, 1);
     searchSide->addLayout(actions);
+    searchSide->addWidget(m_offline);
     searchSide->addLayout(scan);
     auto* queueButtons = new QHBoxLayout;
     queueButtons->addWidget(queueTop);
@@ -407,6 +412,13 @@ void CCatalogWindow::CatalogueLoaded(const CatalogueLoad& load)
         m_parts.prompts.ShowError(kCaptionError, load.error);
     UpdateResults();
     emit catalogueReady();
+}
+
+void CCatalogWindow::SharedCatalogueReached(bool reached, const std::u16string& why)
+{
+    m_offline->setVisible(!reached);
+    if (!reached)
+        m_offline->setText(tr("歌库离线：%1\n搜索的是上次载入的歌曲，点唱次数连上后送出。").arg(ToQString(why)));
 }
 
 } // namespace linlangok

@@ -89,6 +89,8 @@ private:
     void EditFolders();
     void ScanProgressed(size_t done, size_t total) override;
     void CatalogueLoaded(const CatalogueLoad& load) override;
+    // A venue's catalogue: while its server is away, a line says so, and why.
+    void SharedCatalogueReached(bool reached, const std::u16string& why) override;
 
     CatalogWindowParts m_parts;
     CSearchResultsModel* m_shown = nullptr;
@@ -102,6 +104,7 @@ private:
     QProgressBar* m_progress = nullptr;
     QPushButton* m_cancel = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_offline = nullptr;
     size_t m_queueListener = 0;
 };
 
