@@ -21,6 +21,9 @@ constexpr int kSchemaVersion = 1;
 // "LKOK": the advisory lock under which one connection at a time creates or migrates the tables.
 constexpr std::int64_t kSchemaLock = 0x4C4B4F4B;
 constexpr const char* kChannel = "linlangok_catalog";
+// Statements sent before their results are read: one round trip for each so many, their results
+// small enough for the socket's buffers.
+constexpr size_t kPipelined = 100;
 
 // The type numbers of pg_type for the parameters.
 constexpr Oid kByteaType = 17;
@@ -168,19 +171,35 @@ public:
 
     Result Run(CPostgresCatalogStore& store, const char* sql, const char* what) const
     {
-        std::vector<const char*> values;
-        std::vector<int> lengths;
-        const std::vector<int> formats(m_values.size(), 1);
-        for (const std::string& value : m_values) {
-            values.push_back(value.data());
-            lengths.push_back(static_cast<int>(value.size()));
-        }
+        const Values values(*this);
         return store.Check(PQexecParams(store.m_connection, sql, static_cast<int>(m_values.size()), m_types.data(),
-                               values.data(), lengths.data(), formats.data(), 1),
+                               values.pointers.data(), values.lengths.data(), values.formats.data(), 1),
             what);
+    }
+    // Sends the statement in a pipeline without waiting for its result; false when it could not be.
+    bool Send(CPostgresCatalogStore& store, const char* sql) const
+    {
+        const Values values(*this);
+        return PQsendQueryParams(store.m_connection, sql, static_cast<int>(m_values.size()), m_types.data(),
+                   values.pointers.data(), values.lengths.data(), values.formats.data(), 1)
+            == 1;
     }
 
 private:
+    struct Values {
+        explicit Values(const CQuery& query)
+            : formats(query.m_values.size(), 1)
+        {
+            for (const std::string& value : query.m_values) {
+                pointers.push_back(value.data());
+                lengths.push_back(static_cast<int>(value.size()));
+            }
+        }
+        std::vector<const char*> pointers;
+        std::vector<int> lengths;
+        std::vector<int> formats;
+    };
+
     std::vector<std::string> m_values;
     std::vector<Oid> m_types;
 };
@@ -398,46 +417,82 @@ std::vector<SongFile> CPostgresCatalogStore::LoadUnreadable()
     return files;
 }
 
+std::vector<CPostgresCatalogStore::Result> CPostgresCatalogStore::RunAll(
+    const char* sql, const std::vector<CQuery>& queries, const char* what)
+{
+    std::vector<Result> results;
+    results.reserve(queries.size());
+    for (size_t first = 0; first < queries.size(); first += kPipelined) {
+        const size_t end = std::min(queries.size(), first + kPipelined);
+        if (!PQenterPipelineMode(m_connection))
+            Fail(what);
+        bool sent = true;
+        for (size_t i = first; i < end && sent; ++i)
+            sent = queries[i].Send(*this, sql);
+        if (!sent || !PQpipelineSync(m_connection))
+            Fail(what);
+        std::string failure;
+        for (size_t i = first; i < end; ++i) {
+            Result result(PQgetResult(m_connection));
+            const ExecStatusType status = PQresultStatus(result.get());
+            if (failure.empty() && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
+                failure = result ? PQresultErrorMessage(result.get()) : PQerrorMessage(m_connection);
+            results.push_back(std::move(result));
+            PQclear(PQgetResult(m_connection)); // the end of this statement's results
+        }
+        PQclear(PQgetResult(m_connection)); // the pipeline's sync
+        PQexitPipelineMode(m_connection);
+        if (!failure.empty())
+            throw std::runtime_error(Utf16ToUtf8(Formatted(
+                Tr("CPostgresCatalogStore", "歌库服务器出错（%1）：%2"), {Utf8ToUtf16(what), Utf8ToUtf16(failure)})));
+    }
+    return results;
+}
+
 void CPostgresCatalogStore::Apply(CatalogChanges& changes)
 {
     const std::int64_t revision = BeginRevision();
     try {
+        std::vector<CQuery> queries;
         for (const std::int64_t id : changes.removed)
-            CQuery().Integer(id).Integer(revision).Run(*this,
-                "WITH gone AS (DELETE FROM songs WHERE id = $1 RETURNING id) INSERT INTO removed_songs"
-                " SELECT id, $2 FROM gone ON CONFLICT (id) DO UPDATE SET revision = excluded.revision",
-                "remove");
+            queries.push_back(CQuery().Integer(id).Integer(revision));
+        RunAll("WITH gone AS (DELETE FROM songs WHERE id = $1 RETURNING id) INSERT INTO removed_songs"
+               " SELECT id, $2 FROM gone ON CONFLICT (id) DO UPDATE SET revision = excluded.revision",
+            queries, "remove");
         // Another room may have scanned the same file meanwhile: its row is brought up to date.
-        for (CatalogSong& song : changes.added) {
-            const Result id = CQuery().Song(song).Integer(revision).Run(*this,
-                "INSERT INTO songs(path, title, singer, format, length_ms, language, size, modified, hash,"
-                " title_readings, singer_readings, cover, revision)"
-                " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13)"
-                " ON CONFLICT (path) DO UPDATE SET title = $2, singer = $3, format = $4, length_ms = $5,"
-                " language = $6, size = $7, modified = $8, hash = $9, title_readings = $10, singer_readings = $11,"
-                " cover = $12, revision = $13 RETURNING id",
-                "add");
-            song.id = IntegerAt(id.get(), 0, 0);
-        }
+        queries.clear();
+        for (const CatalogSong& song : changes.added)
+            queries.push_back(CQuery().Song(song).Integer(revision));
+        const std::vector<Result> ids
+            = RunAll("INSERT INTO songs(path, title, singer, format, length_ms, language, size, modified, hash,"
+                     " title_readings, singer_readings, cover, revision)"
+                     " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13)"
+                     " ON CONFLICT (path) DO UPDATE SET title = $2, singer = $3, format = $4, length_ms = $5,"
+                     " language = $6, size = $7, modified = $8, hash = $9, title_readings = $10, singer_readings = $11,"
+                     " cover = $12, revision = $13 RETURNING id",
+                queries, "add");
+        queries.clear();
         for (const CatalogSong& song : changes.changed)
-            CQuery().Song(song).Integer(revision).Integer(song.id).Run(*this,
-                "UPDATE songs SET path = $1, title = $2, singer = $3, format = $4, length_ms = $5, language = $6,"
-                " size = $7, modified = $8, hash = $9, title_readings = $10, singer_readings = $11, cover = $12,"
-                " revision = $13 WHERE id = $14",
-                "change");
+            queries.push_back(CQuery().Song(song).Integer(revision).Integer(song.id));
+        RunAll("UPDATE songs SET path = $1, title = $2, singer = $3, format = $4, length_ms = $5, language = $6,"
+               " size = $7, modified = $8, hash = $9, title_readings = $10, singer_readings = $11, cover = $12,"
+               " revision = $13 WHERE id = $14",
+            queries, "change");
+        queries.clear();
         for (const std::filesystem::path& path : changes.forgotten)
-            CQuery().Path(path).Run(*this, "DELETE FROM unreadable WHERE path = $1", "unreadable");
+            queries.push_back(CQuery().Path(path));
+        RunAll("DELETE FROM unreadable WHERE path = $1", queries, "unreadable");
+        queries.clear();
         for (const SongFile& file : changes.unreadable)
-            CQuery()
-                .Path(file.path)
-                .Integer(static_cast<std::int64_t>(file.size))
-                .Integer(file.modified)
-                .Run(*this,
-                    "INSERT INTO unreadable(path, size, modified) VALUES ($1, $2, $3)"
-                    " ON CONFLICT (path) DO UPDATE SET size = $2, modified = $3",
-                    "unreadable");
+            queries.push_back(
+                CQuery().Path(file.path).Integer(static_cast<std::int64_t>(file.size)).Integer(file.modified));
+        RunAll("INSERT INTO unreadable(path, size, modified) VALUES ($1, $2, $3)"
+               " ON CONFLICT (path) DO UPDATE SET size = $2, modified = $3",
+            queries, "unreadable");
         Execute(("NOTIFY " + std::string(kChannel) + ", 'songs'").c_str());
         Execute("COMMIT");
+        for (size_t i = 0; i < ids.size(); ++i)
+            changes.added[i].id = IntegerAt(ids[i].get(), 0, 0);
     } catch (...) {
         Rollback();
         throw;

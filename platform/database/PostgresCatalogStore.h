@@ -56,6 +56,8 @@ private:
     // Runs statements without parameters whose rows, if any, are not read (they come as text).
     Result Execute(const char* sql);
     Result Check(pg_result* result, const char* what);
+    // Runs the statement once for each query's values, in pipelines: the results in order.
+    std::vector<Result> RunAll(const char* sql, const std::vector<CQuery>& queries, const char* what);
     [[noreturn]] void Fail(const char* what);
     // Begins a transaction that numbers its changes: the new revision.
     std::int64_t BeginRevision();

@@ -53,9 +53,10 @@ std::string Quoted(std::string_view text)
 
 } // namespace
 
-CPrivatePostgresServer::CPrivatePostgresServer()
+CPrivatePostgresServer::CPrivatePostgresServer(bool durable)
     : m_binaries(FindBinaries())
     , m_asNobody(geteuid() == 0)
+    , m_durable(durable)
 {
     if (m_binaries.empty()) {
         m_missing = "PostgreSQL is not installed (no /usr/lib/postgresql/*/bin/pg_ctl)";
@@ -101,7 +102,7 @@ bool CPrivatePostgresServer::Start()
     if (m_running)
         return true;
     const std::string options = "-p " + std::to_string(m_port) + " -k " + Quoted(m_folder.string())
-        + " -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200";
+        + " -c listen_addresses=127.0.0.1 -c max_connections=200" + (m_durable ? "" : " -c fsync=off");
     m_running = RunAsOwner("pg_ctl -D " + Quoted((m_folder / "data").string()) + " -o " + Quoted(options) + " -l "
         + Quoted((m_folder / "server.log").string()) + " -w -t 60 start");
     return m_running;

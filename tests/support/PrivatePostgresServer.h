@@ -8,10 +8,11 @@ namespace linlangok::test {
 // A PostgreSQL server of the test's own: a cluster made by initdb in a temporary folder, started by
 // pg_ctl on a free port of 127.0.0.1 with its socket in that folder, stopped and removed on
 // destruction. No system service is touched. Run as nobody when the test runs as root, which the
-// server refuses. Missing() says why there is none (PostgreSQL not installed, initdb failed).
+// server refuses. Missing() says why there is none (PostgreSQL not installed, initdb failed). A
+// durable server syncs each commit to disk as a venue's does; the tests' does not.
 class CPrivatePostgresServer {
 public:
-    CPrivatePostgresServer();
+    explicit CPrivatePostgresServer(bool durable = false);
     ~CPrivatePostgresServer();
 
     CPrivatePostgresServer(const CPrivatePostgresServer&) = delete;
@@ -36,6 +37,7 @@ private:
     std::filesystem::path m_folder;
     int m_port = 0;
     bool m_asNobody = false;
+    bool m_durable = false;
     bool m_running = false;
     std::string m_missing;
 };
