@@ -168,6 +168,7 @@ void CCatalogService::Deliver()
     m_worker = {};
     m_busy = false;
     m_loading = false;
+    m_loadEnded = true;
     if (outcome->index)
         Publish(std::move(outcome->index));
     for (size_t i = 0; i < m_listeners.size(); ++i)
@@ -263,18 +264,22 @@ void CCatalogService::Follow(std::stop_token stop)
                 recount = false;
             }
             const std::shared_ptr<const CCatalogIndex> base = Index();
-            if (!m_proposing && !m_loading && (songsChanged || !told.empty())) {
+            // Until the first load has ended, it is that load's to make the index.
+            if (!m_proposing && !m_loading && m_loadEnded && (songsChanged || !told.empty())) {
                 std::shared_ptr<CCatalogIndex> next;
+                bool changed = !base;
                 if (!base) {
                     next = std::make_shared<CCatalogIndex>(m_parts.folding);
                     std::vector<CatalogSong> songs = store->LoadSongs();
                     next->Build(std::move(songs), store->LoadedRevision());
                 } else if (songsChanged) {
-                    next = base->Applied(store->ChangesSince(base->Revision()));
+                    const CatalogDelta delta = store->ChangesSince(base->Revision());
+                    changed = !delta.songs.empty() || !delta.removed.empty() || delta.revision != base->Revision();
+                    next = base->Applied(delta);
                 } else {
                     next = std::make_shared<CCatalogIndex>(*base);
                 }
-                if (next->RaiseCounts(told) || songsChanged)
+                if (next->RaiseCounts(told) || changed)
                     Propose(base, std::move(next));
                 songsChanged = false;
                 told.clear();

@@ -136,6 +136,7 @@ private:
     std::shared_ptr<Handover> m_handover;
     std::u16string m_offlineReason;
     std::atomic<bool> m_loading = false; // m_busy, for the follower
+    std::atomic<bool> m_loadEnded = false; // a load has ended once
     std::atomic<bool> m_proposing = false; // a proposal waits for the UI thread
     std::atomic<bool> m_refused = false; // the last was refused: the index had changed
     std::atomic<std::int64_t> m_cachedRevision = -1;
