@@ -24,11 +24,6 @@ CCatalogSelection::CCatalogSelection(const std::filesystem::path& programFolder)
     m_connection = variable;
 }
 
-std::string CCatalogSelection::Shown() const
-{
-    return IsShared() ? MaskedConnection(m_connection) : (m_programFolder / kCatalogFileName).string();
-}
-
 std::unique_ptr<ICatalogStore> CCatalogSelection::Open(std::u16string* warning) const
 {
     if (IsShared())

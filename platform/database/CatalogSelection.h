@@ -17,8 +17,6 @@ public:
     explicit CCatalogSelection(const std::filesystem::path& programFolder);
 
     bool IsShared() const { return !m_connection.empty(); }
-    // The catalogue as it may be shown: the file, or the connection without its password.
-    std::string Shown() const;
 
     // A store of its own for the calling thread: the file's (a set-aside warning then in warning,
     // when given) or a connection to the server. Raises std::runtime_error when it cannot be opened.
@@ -29,8 +27,6 @@ public:
     // the cache of the index and the pending counts in the program folder. The counts outlive the
     // parts.
     SharedCatalogParts Shared(CPendingCounts& pending) const;
-
-    const std::filesystem::path& ProgramFolder() const { return m_programFolder; }
 
 private:
     std::filesystem::path m_programFolder;

@@ -219,8 +219,8 @@ CPostgresCatalogStore::CPostgresCatalogStore(const std::string& connection)
     if (PQstatus(m_connection) != CONNECTION_OK) {
         const std::string message = PQerrorMessage(m_connection);
         PQfinish(m_connection);
-        throw std::runtime_error(
-            Utf16ToUtf8(Formatted(Tr("CPostgresCatalogStore", "无法连接歌库服务器：%1"), {Utf8ToUtf16(message)})));
+        throw std::runtime_error(Utf16ToUtf8(Formatted(Tr("CPostgresCatalogStore", "无法连接歌库服务器（%1）：%2"),
+            {Utf8ToUtf16(MaskedConnection(connection)), Utf8ToUtf16(message)})));
     }
     // Notices (a warning of the server's) are no errors: nothing of them reaches standard error.
     PQsetNoticeProcessor(

