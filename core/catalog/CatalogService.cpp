@@ -16,7 +16,7 @@ namespace {
 constexpr std::chrono::milliseconds kFollowWait {250};
 // How long it waits before it tries an away server again.
 constexpr std::chrono::seconds kReconnectWait {1};
-// How often at most the cache is written anew while changes come.
+// How often at most the cache is written anew while changes come, and the counts read in whole.
 constexpr std::chrono::seconds kCacheInterval {60};
 
 } // namespace
@@ -245,7 +245,7 @@ void CCatalogService::Follow(std::stop_token stop)
     bool songsChanged = true; // since the index was made, as far as the follower knows
     bool recount = true; // the counts are to be read in whole
     std::vector<SongCount> told;
-    auto cacheWritten = std::chrono::steady_clock::now();
+    auto refreshed = std::chrono::steady_clock::now();
     std::mutex sleepLock;
     std::condition_variable_any sleeper;
     while (!stop.stop_requested()) {
@@ -294,11 +294,13 @@ void CCatalogService::Follow(std::stop_token stop)
             sleeper.wait_for(lock, stop, kReconnectWait, [] { return false; });
             continue;
         }
-        const std::shared_ptr<const CCatalogIndex> index = Index();
-        if (index && index->Revision() != m_cachedRevision
-            && std::chrono::steady_clock::now() - cacheWritten > kCacheInterval) {
-            SaveCache(*index);
-            cacheWritten = std::chrono::steady_clock::now();
+        // Now and then the counts are read in whole, for a notice lost with another room's connection.
+        if (std::chrono::steady_clock::now() - refreshed > kCacheInterval) {
+            const std::shared_ptr<const CCatalogIndex> index = Index();
+            if (index && index->Revision() != m_cachedRevision)
+                SaveCache(*index);
+            refreshed = std::chrono::steady_clock::now();
+            recount = true;
         }
     }
 }

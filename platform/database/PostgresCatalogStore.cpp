@@ -501,10 +501,12 @@ void CPostgresCatalogStore::Apply(CatalogChanges& changes)
 
 void CPostgresCatalogStore::CountSung(std::int64_t id)
 {
-    CQuery().Integer(id).Text(kChannel).Run(*this,
-        "WITH counted AS (UPDATE songs SET times_sung = times_sung + 1 WHERE id = $1 RETURNING id, times_sung)"
-        " SELECT pg_notify($2, 'sung ' || id || ' ' || times_sung) FROM counted",
-        "count");
+    CQuery().Integer(id).Run(*this, "UPDATE songs SET times_sung = times_sung + 1 WHERE id = $1", "count");
+    // Told apart from the count: a transaction that notifies holds the server's one notify lock
+    // until it commits, and the rooms' counts would wait for each other's write to disk. This one
+    // writes nothing.
+    CQuery().Integer(id).Text(kChannel).Run(
+        *this, "SELECT pg_notify($2, 'sung ' || id || ' ' || times_sung) FROM songs WHERE id = $1", "count");
 }
 
 void CPostgresCatalogStore::Listen()

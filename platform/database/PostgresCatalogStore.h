@@ -37,7 +37,7 @@ public:
     std::int64_t LoadedRevision() const override { return m_loadedRevision; }
     std::vector<SongFile> LoadUnreadable() override;
     void Apply(CatalogChanges& changes) override;
-    // One atomic increment on the server, so that rooms counting at once lose none.
+    // One atomic increment on the server, so that rooms counting at once lose none; then told.
     void CountSung(std::int64_t id) override;
 
     void Listen() override;
