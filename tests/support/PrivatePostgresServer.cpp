@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 namespace linlangok::test {
@@ -15,17 +16,11 @@ constexpr unsigned kNobody = 65534;
 // The bin folder of the newest PostgreSQL installed; empty when there is none.
 std::filesystem::path FindBinaries()
 {
-    std::filesystem::path newest;
-    int newestVersion = 0;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/postgresql", error)) {
-        const int version = std::atoi(entry.path().filename().c_str());
-        if (version > newestVersion && std::filesystem::exists(entry.path() / "bin" / "pg_ctl", error)) {
-            newestVersion = version;
-            newest = entry.path() / "bin";
-        }
-    }
-    return newest;
+    for (int version = 30; version >= 10; --version)
+        if (const std::filesystem::path bin = "/usr/lib/postgresql/" + std::to_string(version) + "/bin";
+            std::filesystem::exists(bin / "pg_ctl"))
+            return bin;
+    return {};
 }
 
 int FreePort()
@@ -116,10 +111,15 @@ bool CPrivatePostgresServer::Stop()
     return !m_running;
 }
 
+std::string CPrivatePostgresServer::ClientOptions() const
+{
+    return " -h " + Quoted(m_folder.string()) + " -p " + std::to_string(m_port) + " -U linlangok";
+}
+
 bool CPrivatePostgresServer::RunSql(const std::string& database, const std::string& sql) const
 {
-    return RunAsOwner("psql -q -h " + Quoted(m_folder.string()) + " -p " + std::to_string(m_port)
-        + " -U linlangok -v ON_ERROR_STOP=1 -d " + Quoted(database) + " -c " + Quoted(sql));
+    return RunAsOwner(
+        "psql -q" + ClientOptions() + " -v ON_ERROR_STOP=1 -d " + Quoted(database) + " -c " + Quoted(sql));
 }
 
 std::string CPrivatePostgresServer::CreateDatabase(const std::string& name)

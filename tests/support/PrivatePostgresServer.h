@@ -24,14 +24,14 @@ public:
     std::string CreateDatabase(const std::string& name);
     // Runs SQL in the database through psql; true when it succeeded.
     bool RunSql(const std::string& database, const std::string& sql) const;
-    // Stops the server (fast: connections are ended) and starts it again on the same port; true
-    // when it did.
+    // Stops the server (ending its connections) or starts it again on the same port; true when done.
     bool Stop();
     bool Start();
 
 private:
     // Runs a program of PostgreSQL's as the cluster's owner; true when it succeeds.
     bool RunAsOwner(const std::string& arguments) const;
+    std::string ClientOptions() const; // of psql and createdb: the socket, the port, the user
 
     std::filesystem::path m_binaries;
     std::filesystem::path m_folder;

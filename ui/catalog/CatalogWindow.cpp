@@ -199,6 +199,7 @@ void CCatalogWindow::BuildLayout()
     m_cancel->hide();
     m_status = new QLabel(this);
     m_offline = new QLabel(this);
+    m_offline->setObjectName(QStringLiteral("offline"));
     m_offline->setAccessibleName(tr("歌库状态"));
     m_offline->setWordWrap(true);
     SharedCatalogueReached(!m_parts.catalogue.IsOffline(), m_parts.catalogue.OfflineReason());

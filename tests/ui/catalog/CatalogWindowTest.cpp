@@ -159,9 +159,7 @@ TEST(CatalogWindowTest, RoomWhoseServerIsAwaySearchesTheSongsLoadedLast)
     CIcuTextReadings readings;
     CatalogSong song;
     song.id = 7;
-    song.path = "/mnt/songs/月亮代表我的心.mid";
     song.title = u"月亮代表我的心";
-    song.format = "mid";
     song.titleReadings = ComposeReadings(readings.Fold(song.title), readings);
     ASSERT_TRUE(SaveCatalogCache(folder.Path() / kCatalogCacheFileName, {3, {song}}));
     const auto away = []() -> std::unique_ptr<ISharedCatalogStore> { throw std::runtime_error("connection refused"); };
@@ -187,9 +185,8 @@ TEST(CatalogWindowTest, RoomWhoseServerIsAwaySearchesTheSongsLoadedLast)
     QTest::keyClicks(window.SearchBox(), QStringLiteral("yldb"));
     EXPECT_EQ(window.Results()->model()->rowCount(), 1);
     EXPECT_TRUE(prompts.m_messages.empty());
-    const auto labels = window.findChildren<QLabel*>();
-    QLabel* offline = *std::find_if(labels.begin(), labels.end(),
-        [](QLabel* label) { return label->accessibleName() == QStringLiteral("歌库状态"); });
+    QLabel* offline = window.findChild<QLabel*>(QStringLiteral("offline"));
+    ASSERT_TRUE(offline && offline->accessibleName() == QStringLiteral("歌库状态"));
     ASSERT_TRUE(QTest::qWaitFor([offline] { return offline->isVisible(); }, 20000));
     EXPECT_TRUE(offline->text().contains(QStringLiteral("connection refused"))) << offline->text().toStdString();
 }
