@@ -6,6 +6,7 @@
 #include "core/catalog/CatalogCache.h"
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
+#include "core/catalog/RoomCatalogStore.h"
 #include "core/catalog/SongQueue.h"
 #include "core/lyrics/LyricFileLookup.h"
 #include "platform/database/CatalogSelection.h"
@@ -111,9 +112,9 @@ void LoadForSearch(ToolContext& context, CCatalogIndex& index)
 
 // The song `queue add` names: a catalogue id, a catalogued song's path, else the best match of the
 // argument as a query; null when none is.
-const CatalogSong* ChooseSong(CCatalogIndex& index, ICatalogStore& store, const std::string& argument)
+const CatalogSong* ChooseSong(ToolContext& context, CCatalogIndex& index, const std::string& argument)
 {
-    index.Build(store.LoadSongs());
+    LoadForSearch(context, index);
     if (const std::optional<std::int64_t> id = ParseNumber<std::int64_t>(argument))
         if (const CatalogSong* song = index.Find(*id))
             return song;
@@ -149,7 +150,10 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
     if (!warning.empty())
         context.prompts.ShowError(kCaptionWarning, warning);
     const std::string action = arguments[0];
-    const auto store = OpenCatalogStore(context);
+    // A venue's room keeps its queue, and the plays it counts, while the server is away.
+    const CCatalogSelection selection(context.programFolder);
+    CPendingCounts pending(context.programFolder / kPendingCountsFileName, context.fileLocks);
+    const std::unique_ptr<ICatalogStore> store = OpenRoomStore(context, selection, pending);
     std::optional<QueueEntry> queued;
     if (action == "add") {
         const std::string performer = TakeOption(arguments, "--performer").value_or("");
@@ -157,7 +161,7 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
             return UsageError(kQueueUsage);
         CIcuTextReadings readings;
         CCatalogIndex index(readings);
-        const CatalogSong* song = ChooseSong(index, *store, arguments[1]);
+        const CatalogSong* song = ChooseSong(context, index, arguments[1]);
         if (!song) {
             context.prompts.ShowError(kCaptionError, u"歌库中没有“" + Utf8ToUtf16(arguments[1]) + u"”。");
             return 1;
@@ -172,6 +176,14 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
     } else if (action == "next") {
         if (const std::optional<QueueEntry> current = queue.Next(); current && current->songId)
             store->CountSung(current->songId);
+        if (selection.IsShared()) {
+            try {
+                SendPendingCounts(pending, *selection.Connect());
+            } catch (const std::runtime_error& error) {
+                context.prompts.ShowError(kCaptionWarning,
+                    Formatted(Tr("CatalogCommands", "歌库离线，点唱次数连上后送出：%1"), {Utf8ToUtf16(error.what())}));
+            }
+        }
     } else if (action == "clear") {
         queue.Clear();
     } else if (action != "list" || arguments.size() != 1) {
@@ -208,6 +220,14 @@ std::unique_ptr<ICatalogStore> OpenCatalogStore(ToolContext& context)
     if (!warning.empty())
         context.prompts.ShowError(kCaptionWarning, warning);
     return store;
+}
+
+std::unique_ptr<ICatalogStore> OpenRoomStore(
+    ToolContext& context, const CCatalogSelection& selection, CPendingCounts& pending)
+{
+    if (!selection.IsShared())
+        return OpenCatalogStore(context);
+    return std::make_unique<CRoomCatalogStore>([&selection] { return selection.Connect(); }, pending);
 }
 
 int RunCatalogCommand(ToolContext& context)

@@ -212,6 +212,12 @@ class ICatalogStore;
 // program folder, with the warning of a set-aside file shown. Raises std::runtime_error when it
 // cannot be opened.
 std::unique_ptr<ICatalogStore> OpenCatalogStore(ToolContext& context);
+class CCatalogSelection;
+class CPendingCounts;
+// The program folder's room's store: OpenCatalogStore's, but for a venue's room one that keeps the
+// plays counted in pending until the server has them, and connects only when first asked.
+std::unique_ptr<ICatalogStore> OpenRoomStore(
+    ToolContext& context, const CCatalogSelection& selection, CPendingCounts& pending);
 
 // serve [--port N] [--pin NNNN] [--address A]: 手机点歌 over the catalogue and the queue of the
 // program folder. Prints {"url", "pin"} on the first line of standard output and serves until

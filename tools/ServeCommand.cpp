@@ -2,7 +2,6 @@
 #include "common/Text.h"
 #include "common/UiTaskQueue.h"
 #include "core/catalog/CatalogService.h"
-#include "core/catalog/RoomCatalogStore.h"
 #include "core/lyrics/LyricFileLookup.h"
 #include "core/phone/PhoneService.h"
 #include "platform/database/CatalogSelection.h"
@@ -68,10 +67,8 @@ int Serve(ToolContext& context, const HttpServerOptions& options, const std::str
 {
     // A venue's room counts plays as the program's rooms do, without waiting for the server.
     const CCatalogSelection selection(context.programFolder);
-    CPendingCounts pending(context.programFolder / kPendingCountsFileName);
-    const std::unique_ptr<ICatalogStore> store = selection.IsShared()
-        ? std::make_unique<CRoomCatalogStore>([&selection] { return selection.Connect(); }, pending)
-        : OpenCatalogStore(context);
+    CPendingCounts pending(context.programFolder / kPendingCountsFileName, context.fileLocks);
+    const std::unique_ptr<ICatalogStore> store = OpenRoomStore(context, selection, pending);
     CIcuTextReadings readings;
     CVideoSongReader videoReader;
     const CPathDisplay names(context.codePage, context.textEncodings);

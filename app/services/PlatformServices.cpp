@@ -63,7 +63,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
         SharedCatalogParts shared;
         if (selection.IsShared()) {
             // A room never waits for the server at start: the service connects on its own threads.
-            m_pendingCounts = std::make_unique<CPendingCounts>(m_programFolder / kPendingCountsFileName);
+            m_pendingCounts = std::make_unique<CPendingCounts>(m_programFolder / kPendingCountsFileName, m_fileLocks);
             m_catalogStore
                 = std::make_unique<CRoomCatalogStore>([&selection] { return selection.Connect(); }, *m_pendingCounts);
             shared = selection.Shared(*m_pendingCounts);

@@ -191,24 +191,6 @@ void CCatalogService::SaveCache(const CCatalogIndex& index)
         m_cachedRevision = index.Revision();
 }
 
-// Follower thread.
-void CCatalogService::SendPending(ISharedCatalogStore& store)
-{
-    if (!m_parts.shared.pendingCounts)
-        return;
-    const std::vector<std::int64_t> pending = m_parts.shared.pendingCounts->Pending();
-    size_t sent = 0;
-    try {
-        for (; sent < pending.size(); ++sent)
-            store.CountSung(pending[sent]);
-    } catch (...) {
-        m_parts.shared.pendingCounts->Sent(sent);
-        throw;
-    }
-    if (sent > 0)
-        m_parts.shared.pendingCounts->Sent(sent);
-}
-
 void CCatalogService::Propose(std::shared_ptr<const CCatalogIndex> base, std::shared_ptr<const CCatalogIndex> next)
 {
     m_proposing = true;
@@ -256,7 +238,8 @@ void CCatalogService::Follow(std::stop_token stop)
                 PostReached(true, {});
                 songsChanged = recount = true;
             }
-            SendPending(*store);
+            if (m_parts.shared.pendingCounts)
+                SendPendingCounts(*m_parts.shared.pendingCounts, *store);
             if (m_refused.exchange(false))
                 songsChanged = recount = true;
             if (recount) {

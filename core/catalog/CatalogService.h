@@ -122,7 +122,6 @@ private:
     // The shared catalogue's follower thread: sends the plays kept, waits for notices and applies the
     // changes to the index, reconnecting while the server is away.
     void Follow(std::stop_token stop);
-    void SendPending(ISharedCatalogStore& store);
     // Offers the index made from base to the UI thread, which publishes it while base is the index.
     void Propose(std::shared_ptr<const CCatalogIndex> base, std::shared_ptr<const CCatalogIndex> next);
     void PostReached(bool reached, const std::u16string& why);

@@ -8,6 +8,7 @@
 #include "platform/database/PostgresCatalogStore.h"
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/pinyin/IcuTextReadings.h"
+#include "tests/support/GrantedFileLocks.h"
 #include "tests/support/PrivatePostgresServer.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -176,7 +177,8 @@ TEST_F(VenueCatalogTest, RoomsFollowEachOtherAndKeepSearchingWhileTheServerIsAwa
     const auto codePage = CreateLegacyCodePage();
     const CPathDisplay names(*codePage, NoEncodingDetection());
     CUiTaskQueue uiThread;
-    CPendingCounts pending(folder.Path() / kPendingCountsFileName);
+    test::CGrantedFileLocks locks;
+    CPendingCounts pending(folder.Path() / kPendingCountsFileName, locks);
     CCatalogService room(CatalogServiceParts {connect, {}, m_readings, m_readings, names, uiThread,
         {connect, folder.Path() / kCatalogCacheFileName, &pending}});
     CRoomCatalogStore roomStore(connect, pending);
@@ -218,7 +220,7 @@ TEST_F(VenueCatalogTest, RoomsFollowEachOtherAndKeepSearchingWhileTheServerIsAwa
     sing(sweet);
     sing(sweet);
     EXPECT_EQ(room.Index()->TimesSung(sweet), 8);
-    EXPECT_EQ(CPendingCounts(folder.Path() / kPendingCountsFileName).Pending(), (std::vector {sweet, sweet}));
+    EXPECT_EQ(CPendingCounts(folder.Path() / kPendingCountsFileName, locks).Pending(), (std::vector {sweet, sweet}));
     const std::optional<CatalogSnapshot> cached = LoadCatalogCache(folder.Path() / kCatalogCacheFileName);
     ASSERT_TRUE(cached);
     EXPECT_FALSE(cached->songs.empty());
@@ -250,6 +252,19 @@ TEST_F(VenueCatalogTest, ToolScansAndSearchesTheVenueCatalogue)
     EXPECT_EQ(found, 0);
     EXPECT_NE(output.find("茉莉花"), std::string::npos) << output;
     EXPECT_FALSE(std::filesystem::exists(folder.Path() / "room" / kCatalogFileName));
+
+    // The room's plays reach the server; while it is away, the queue goes on and they wait.
+    for (const char* arguments : {"queue add mlh", "queue add mlh", "queue next"})
+        EXPECT_EQ(run("room", m_connection, arguments).first, 0);
+    ASSERT_TRUE(s_server->Stop());
+    const auto [away, warning] = run("room", m_connection, "queue next");
+    EXPECT_EQ(away, 0);
+    EXPECT_NE(warning.find("歌库离线"), std::string::npos) << warning;
+    ASSERT_TRUE(s_server->Start());
+    EXPECT_EQ(run("room", m_connection, "queue next").first, 0);
+    EXPECT_EQ(CPostgresCatalogStore(m_connection).LoadCounts().at(0).timesSung, 2);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "room" / kPendingCountsFileName));
+
     const auto [refused, message] = run("room", "Catalog.db", "catalog search mlh");
     EXPECT_EQ(refused, 1);
     EXPECT_NE(message.find("LINLANGOK_CATALOG"), std::string::npos) << message;

@@ -163,7 +163,8 @@ TEST(CatalogWindowTest, RoomWhoseServerIsAwaySearchesTheSongsLoadedLast)
     song.titleReadings = ComposeReadings(readings.Fold(song.title), readings);
     ASSERT_TRUE(SaveCatalogCache(folder.Path() / kCatalogCacheFileName, {3, {song}}));
     const auto away = []() -> std::unique_ptr<ISharedCatalogStore> { throw std::runtime_error("connection refused"); };
-    CPendingCounts pending(folder.Path() / kPendingCountsFileName);
+    test::CGrantedFileLocks locks;
+    CPendingCounts pending(folder.Path() / kPendingCountsFileName, locks);
     CRoomCatalogStore store(away, pending);
     const auto codePage = CreateLegacyCodePage();
     const CPathDisplay names(*codePage, NoEncodingDetection());
@@ -172,7 +173,6 @@ TEST(CatalogWindowTest, RoomWhoseServerIsAwaySearchesTheSongsLoadedLast)
         folder.Path() / "SongQueue.txt", {away, folder.Path() / kCatalogCacheFileName, &pending}};
     test::CScriptedUserPrompts prompts;
     CRecordingStarter starter;
-    test::CGrantedFileLocks locks;
     CSongPicker picker(store, starter, prompts, locks, services.queueFile);
     CQtUiThreadPoster uiThread(*QCoreApplication::instance());
     CCatalogService catalogue(CatalogueParts(services, uiThread));
