@@ -176,14 +176,6 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
     } else if (action == "next") {
         if (const std::optional<QueueEntry> current = queue.Next(); current && current->songId)
             store->CountSung(current->songId);
-        if (selection.IsShared()) {
-            try {
-                SendPendingCounts(pending, *selection.Connect());
-            } catch (const std::runtime_error& error) {
-                context.prompts.ShowError(kCaptionWarning,
-                    Formatted(Tr("CatalogCommands", "歌库离线，点唱次数连上后送出：%1"), {Utf8ToUtf16(error.what())}));
-            }
-        }
     } else if (action == "clear") {
         queue.Clear();
     } else if (action != "list" || arguments.size() != 1) {
@@ -209,6 +201,22 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
     json.EndArray().EndObject();
     std::cout << '\n';
     return 0;
+}
+
+// A venue's room's plays counted and not yet sent, sent now when the server can be reached: after
+// the queue, so that the program folder's lock is not held meanwhile.
+void SendPlays(ToolContext& context)
+{
+    const CCatalogSelection selection(context.programFolder);
+    if (!selection.IsShared())
+        return;
+    CPendingCounts pending(context.programFolder / kPendingCountsFileName, context.fileLocks);
+    try {
+        SendPendingCounts(pending, *selection.Connect());
+    } catch (const std::runtime_error& error) {
+        context.prompts.ShowError(kCaptionWarning,
+            Formatted(Tr("CatalogCommands", "歌库离线，点唱次数连上后送出：%1"), {Utf8ToUtf16(error.what())}));
+    }
 }
 
 } // namespace
@@ -263,7 +271,10 @@ int RunQueueCommand(ToolContext& context)
     if (context.arguments.empty())
         return UsageError(kQueueUsage);
     try {
-        return RunQueue(context, context.arguments);
+        const int result = RunQueue(context, context.arguments);
+        if (result == 0 && context.arguments[0] == "next")
+            SendPlays(context);
+        return result;
     } catch (const std::runtime_error& error) {
         context.prompts.ShowError(kCaptionError, Utf8ToUtf16(error.what()));
         return 1;
