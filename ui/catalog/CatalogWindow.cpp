@@ -307,9 +307,22 @@ void CCatalogWindow::UpdateResults()
     std::shared_ptr<const CCatalogIndex> index = m_parts.catalogue.Index();
     std::vector<SearchResult> results
         = index ? index->Search(FromQString(m_search->text()), filter, kShownResults) : std::vector<SearchResult> {};
+    m_shownRevision = index ? index->Revision() : 0;
     m_shown->Show(std::move(index), std::move(results));
     if (m_shown->rowCount({}) > 0)
         m_results->setCurrentIndex(m_shown->index(0, 0));
+}
+
+void CCatalogWindow::IndexChanged(const std::shared_ptr<const CCatalogIndex>& index)
+{
+    if (!index || index->Revision() == m_shownRevision)
+        return;
+    const CatalogSong* selected = SelectedSong();
+    const std::int64_t id = selected ? selected->id : 0;
+    UpdateResults();
+    for (int row = 0; row < m_shown->rowCount({}); ++row)
+        if (const CatalogSong* song = m_shown->Song(row); song && song->id == id)
+            m_results->setCurrentIndex(m_shown->index(row, 0));
 }
 
 void CCatalogWindow::UpdateQueue()

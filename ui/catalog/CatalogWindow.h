@@ -89,6 +89,9 @@ private:
     void EditFolders();
     void ScanProgressed(size_t done, size_t total) override;
     void CatalogueLoaded(const CatalogueLoad& load) override;
+    // Another room's scan of a venue's catalogue shows in the results at once, the chosen song kept
+    // chosen; a play counted (no new revision) leaves them as they are.
+    void IndexChanged(const std::shared_ptr<const CCatalogIndex>& index) override;
     // A venue's catalogue: while its server is away, a line says so, and why.
     void SharedCatalogueReached(bool reached, const std::u16string& why) override;
 
@@ -105,6 +108,7 @@ private:
     QPushButton* m_cancel = nullptr;
     QLabel* m_status = nullptr;
     QLabel* m_offline = nullptr;
+    std::int64_t m_shownRevision = 0; // of the index the results were searched in
     size_t m_queueListener = 0;
 };
 
