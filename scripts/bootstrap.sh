@@ -19,6 +19,7 @@ packages=(
   libaubio-dev libfftw3-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
   libsqlite3-dev libtag1-dev
+  postgresql libpq-dev
   libzip-dev libpng-dev
   libcpp-httplib-dev libqrencode-dev chromium
   libdrumstick-dev qtbase5-dev

@@ -3,11 +3,13 @@
 #include "common/Number.h"
 #include "common/Text.h"
 #include "common/Translation.h"
+#include "core/catalog/CatalogCache.h"
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
+#include "core/catalog/RoomCatalogStore.h"
 #include "core/catalog/SongQueue.h"
 #include "core/lyrics/LyricFileLookup.h"
-#include "platform/database/SqliteCatalogStore.h"
+#include "platform/database/CatalogSelection.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
 #include "platform/video/FfmpegVideoSongs.h"
@@ -89,17 +91,31 @@ std::optional<size_t> TakeLimit(std::vector<std::string>& arguments)
     return limit;
 }
 
-std::vector<SearchResult> Search(CCatalogIndex& index, ICatalogStore& store, const std::string& query, size_t limit)
+// The catalogue's songs into the index; a venue's room whose server is away searches the songs its
+// program loaded last, and says so.
+void LoadForSearch(ToolContext& context, CCatalogIndex& index)
 {
-    index.Build(store.LoadSongs());
-    return index.Search(Utf8ToUtf16(query), {}, limit);
+    const CCatalogSelection selection(context.programFolder);
+    try {
+        const std::unique_ptr<ICatalogStore> store = OpenCatalogStore(context);
+        index.Build(store->LoadSongs(), store->LoadedRevision());
+    } catch (const std::runtime_error& error) {
+        std::optional<CatalogSnapshot> cached;
+        if (selection.IsShared())
+            cached = LoadCatalogCache(context.programFolder / kCatalogCacheFileName);
+        if (!cached)
+            throw;
+        context.prompts.ShowError(CaptionWarning(),
+            Formatted(Tr("CatalogCommands", "歌库离线，搜索的是上次载入的歌曲：%1"), {Utf8ToUtf16(error.what())}));
+        index.Build(std::move(cached->songs), cached->revision);
+    }
 }
 
 // The song `queue add` names: a catalogue id, a catalogued song's path, else the best match of the
 // argument as a query; null when none is.
-const CatalogSong* ChooseSong(CCatalogIndex& index, ICatalogStore& store, const std::string& argument)
+const CatalogSong* ChooseSong(ToolContext& context, CCatalogIndex& index, const std::string& argument)
 {
-    index.Build(store.LoadSongs());
+    LoadForSearch(context, index);
     if (const std::optional<std::int64_t> id = ParseNumber<std::int64_t>(argument))
         if (const CatalogSong* song = index.Find(*id))
             return song;
@@ -135,7 +151,10 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
     if (!warning.empty())
         context.prompts.ShowError(CaptionWarning(), warning);
     const std::string action = arguments[0];
-    const auto store = OpenCatalogStore(context);
+    // A venue's room keeps its queue, and the plays it counts, while the server is away.
+    const CCatalogSelection selection(context.programFolder);
+    CPendingCounts pending(context.programFolder / kPendingCountsFileName, context.fileLocks);
+    const std::unique_ptr<ICatalogStore> store = OpenRoomStore(context, selection, pending);
     std::optional<QueueEntry> queued;
     if (action == "add") {
         const std::string performer = TakeOption(arguments, "--performer").value_or("");
@@ -143,7 +162,7 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
             return UsageError(kQueueUsage);
         CIcuTextReadings readings;
         CCatalogIndex index(readings);
-        const CatalogSong* song = ChooseSong(index, *store, arguments[1]);
+        const CatalogSong* song = ChooseSong(context, index, arguments[1]);
         if (!song) {
             context.prompts.ShowError(
                 CaptionError(), Formatted(Tr("CatalogCommands", "歌库中没有“%1”。"), {Utf8ToUtf16(arguments[1])}));
@@ -187,14 +206,39 @@ int RunQueue(ToolContext& context, std::vector<std::string> arguments)
     return 0;
 }
 
+// A venue's room's plays counted and not yet sent, sent now when the server can be reached: after
+// the queue, so that the program folder's lock is not held meanwhile.
+void SendPlays(ToolContext& context)
+{
+    const CCatalogSelection selection(context.programFolder);
+    if (!selection.IsShared())
+        return;
+    CPendingCounts pending(context.programFolder / kPendingCountsFileName, context.fileLocks);
+    try {
+        SendPendingCounts(pending, *selection.Connect());
+    } catch (const std::runtime_error& error) {
+        context.prompts.ShowError(CaptionWarning(),
+            Formatted(Tr("CatalogCommands", "歌库离线，点唱次数连上后送出：%1"), {Utf8ToUtf16(error.what())}));
+    }
+}
+
 } // namespace
 
-std::unique_ptr<CSqliteCatalogStore> OpenCatalogStore(ToolContext& context)
+std::unique_ptr<ICatalogStore> OpenCatalogStore(ToolContext& context)
 {
-    auto store = std::make_unique<CSqliteCatalogStore>(context.programFolder / kCatalogFileName);
-    if (!store->SetAsideWarning().empty())
-        context.prompts.ShowError(CaptionWarning(), store->SetAsideWarning());
+    std::u16string warning;
+    std::unique_ptr<ICatalogStore> store = CCatalogSelection(context.programFolder).Open(&warning);
+    if (!warning.empty())
+        context.prompts.ShowError(CaptionWarning(), warning);
     return store;
+}
+
+std::unique_ptr<ICatalogStore> OpenRoomStore(
+    ToolContext& context, const CCatalogSelection& selection, CPendingCounts& pending)
+{
+    if (!selection.IsShared())
+        return OpenCatalogStore(context);
+    return std::make_unique<CRoomCatalogStore>([&selection] { return selection.Connect(); }, pending);
 }
 
 int RunCatalogCommand(ToolContext& context)
@@ -206,12 +250,12 @@ int RunCatalogCommand(ToolContext& context)
         const std::optional<size_t> limit = TakeLimit(arguments);
         if (!limit || arguments.size() != 2 || arguments[0] != "search")
             return UsageError(kCatalogUsage);
-        const auto store = OpenCatalogStore(context);
         CIcuTextReadings readings;
         CCatalogIndex index(readings);
+        LoadForSearch(context, index);
         CJsonWriter json(std::cout);
         json.BeginArray();
-        for (const SearchResult& result : Search(index, *store, arguments[1], *limit)) {
+        for (const SearchResult& result : index.Search(Utf8ToUtf16(arguments[1]), {}, *limit)) {
             json.BeginObject();
             WriteSong(json, *result.song);
             json.Key("why").Value(SearchWhyName(result.match.why)).EndObject();
@@ -230,7 +274,10 @@ int RunQueueCommand(ToolContext& context)
     if (context.arguments.empty())
         return UsageError(kQueueUsage);
     try {
-        return RunQueue(context, context.arguments);
+        const int result = RunQueue(context, context.arguments);
+        if (result == 0 && context.arguments[0] == "next")
+            SendPlays(context);
+        return result;
     } catch (const std::runtime_error& error) {
         context.prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
         return 1;

@@ -207,10 +207,17 @@ int RunQueueCommand(ToolContext& context);
 // the song's graphics cannot be read.
 inline constexpr const char* kCdgFrameUsage = "cdg-frame SONG --at SECONDS OUT.png";
 int RunCdgFrameCommand(ToolContext& context);
-class CSqliteCatalogStore;
-// The catalogue's database in the program folder, with the warning of a set-aside file shown.
-// Raises std::runtime_error when it cannot be opened.
-std::unique_ptr<CSqliteCatalogStore> OpenCatalogStore(ToolContext& context);
+class ICatalogStore;
+// The catalogue LINLANGOK_CATALOG selects (a venue's on PostgreSQL), else the database in the
+// program folder, with the warning of a set-aside file shown. Raises std::runtime_error when it
+// cannot be opened.
+std::unique_ptr<ICatalogStore> OpenCatalogStore(ToolContext& context);
+class CCatalogSelection;
+class CPendingCounts;
+// The program folder's room's store: OpenCatalogStore's, but for a venue's room one that keeps the
+// plays counted in pending until the server has them, and connects only when first asked.
+std::unique_ptr<ICatalogStore> OpenRoomStore(
+    ToolContext& context, const CCatalogSelection& selection, CPendingCounts& pending);
 
 // serve [--port N] [--pin NNNN] [--address A]: 手机点歌 over the catalogue and the queue of the
 // program folder. Prints {"url", "pin"} on the first line of standard output and serves until

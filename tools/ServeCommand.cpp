@@ -4,7 +4,7 @@
 #include "core/catalog/CatalogService.h"
 #include "core/lyrics/LyricFileLookup.h"
 #include "core/phone/PhoneService.h"
-#include "platform/database/SqliteCatalogStore.h"
+#include "platform/database/CatalogSelection.h"
 #include "platform/http/HttplibServer.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "platform/tags/SongFileReader.h"
@@ -65,7 +65,10 @@ bool IsDigits(const std::string& text, size_t minimum, size_t maximum)
 
 int Serve(ToolContext& context, const HttpServerOptions& options, const std::string& pin)
 {
-    const auto store = OpenCatalogStore(context);
+    // A venue's room counts plays as the program's rooms do, without waiting for the server.
+    const CCatalogSelection selection(context.programFolder);
+    CPendingCounts pending(context.programFolder / kPendingCountsFileName, context.fileLocks);
+    const std::unique_ptr<ICatalogStore> store = OpenRoomStore(context, selection, pending);
     CIcuTextReadings readings;
     CVideoSongReader videoReader;
     const CPathDisplay names(context.codePage, context.textEncodings);
@@ -75,7 +78,7 @@ int Serve(ToolContext& context, const HttpServerOptions& options, const std::str
             return std::make_unique<CSongFileReader>(
                 context.codePage, context.textEncodings, LyricFolder(context.programFolder), &videoReader);
         },
-        readings, readings, names, uiThread});
+        readings, readings, names, uiThread, selection.Shared(pending)});
     CQueueOnlyStarter starter;
     CSongPicker picker(*store, starter, context.prompts, context.fileLocks, context.programFolder / kSongQueueFileName);
     picker.SetSungHandler([&catalogue](std::int64_t id) { catalogue.CountSung(id); });

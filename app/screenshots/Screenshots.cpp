@@ -12,6 +12,7 @@
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
+#include "platform/database/SqliteCatalogStore.h"
 #include "platform/files/FlockFileLocks.h"
 #include "platform/http/HttplibServer.h"
 #include "platform/language/ProgramLanguage.h"

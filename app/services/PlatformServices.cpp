@@ -2,6 +2,7 @@
 
 #include "common/ProgramFolder.h"
 #include "common/Text.h"
+#include "core/catalog/RoomCatalogStore.h"
 #include "core/lyrics/LyricFileLookup.h"
 #include "platform/audio/AudioOutputDevices.h"
 #include "platform/audio/RubberBandStretcher.h"
@@ -57,17 +58,28 @@ CPlatformServices::CPlatformServices(QApplication& application)
         = std::make_unique<CEarMonitor>(CreateEarMonitorDevices(kEarMonitorQuantum, loopback), CFftwRealFft::Create);
     try {
         m_textReadings = std::make_unique<CIcuTextReadings>();
-        const std::filesystem::path database = m_programFolder / kCatalogFileName;
-        m_catalogStore = std::make_unique<CSqliteCatalogStore>(database);
-        if (!m_catalogStore->SetAsideWarning().empty())
-            m_prompts.ShowError(CaptionWarning(), m_catalogStore->SetAsideWarning());
-        m_catalog = std::make_unique<CatalogServices>(CatalogServices {*m_catalogStore,
-            [database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
-            [this]() -> std::unique_ptr<ISongReader> {
-                return std::make_unique<CSongFileReader>(
-                    *m_codePage, m_textEncodings, LyricFolder(m_programFolder), &m_videoSongReader);
-            },
-            *m_textReadings, *m_textReadings, m_pathDisplay, m_programFolder / kSongQueueFileName});
+        m_catalogSelection = std::make_unique<CCatalogSelection>(m_programFolder);
+        const CCatalogSelection& selection = *m_catalogSelection;
+        SharedCatalogParts shared;
+        if (selection.IsShared()) {
+            // A room never waits for the server at start: the service connects on its own threads.
+            m_pendingCounts = std::make_unique<CPendingCounts>(m_programFolder / kPendingCountsFileName, m_fileLocks);
+            m_catalogStore
+                = std::make_unique<CRoomCatalogStore>([&selection] { return selection.Connect(); }, *m_pendingCounts);
+            shared = selection.Shared(*m_pendingCounts);
+        } else {
+            std::u16string warning;
+            m_catalogStore = selection.Open(&warning);
+            if (!warning.empty())
+                m_prompts.ShowError(CaptionWarning(), warning);
+        }
+        m_catalog = std::make_unique<CatalogServices>(
+            CatalogServices {*m_catalogStore, [&selection]() { return selection.Open(); },
+                [this]() -> std::unique_ptr<ISongReader> {
+                    return std::make_unique<CSongFileReader>(
+                        *m_codePage, m_textEncodings, LyricFolder(m_programFolder), &m_videoSongReader);
+                },
+                *m_textReadings, *m_textReadings, m_pathDisplay, m_programFolder / kSongQueueFileName, shared});
         m_phone = std::make_unique<PhoneServices>(
             PhoneServices {[] { return std::make_unique<CHttplibServer>(); }, m_qrEncoder, LanAddresses, {}});
     } catch (const std::runtime_error& error) {

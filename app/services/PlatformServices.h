@@ -4,7 +4,7 @@
 #include "platform/audio/EarMonitorDevices.h"
 #include "platform/codepage/UchardetTextEncodings.h"
 #include "platform/collation/IcuCollator.h"
-#include "platform/database/SqliteCatalogStore.h"
+#include "platform/database/CatalogSelection.h"
 #include "platform/files/FlockFileLocks.h"
 #include "platform/loudness/SongLoudnessAnalyser.h"
 #include "platform/lv2/Lv2VoiceEffects.h"
@@ -33,7 +33,7 @@ namespace linlangok {
 
 // The platform's services for one run of the application, built once from the environment
 // (LINLANGOK_HOME, LINLANGOK_AUDIO_OUT, LINLANGOK_AUDIO_IN, LINLANGOK_SOUNDFONT,
-// LINLANGOK_CODEPAGE) and handed down. Constructed on the UI thread after the QApplication.
+// LINLANGOK_CODEPAGE, LINLANGOK_CATALOG) and handed down. Constructed on the UI thread after the QApplication.
 class CPlatformServices {
 public:
     explicit CPlatformServices(QApplication& application);
@@ -71,7 +71,9 @@ private:
     std::unique_ptr<CEarMonitor> m_earMonitor; // on the same selections as the other devices
     // The catalogue's services; null when its database cannot be opened (the user was told).
     std::unique_ptr<CIcuTextReadings> m_textReadings;
-    std::unique_ptr<CSqliteCatalogStore> m_catalogStore;
+    std::unique_ptr<CCatalogSelection> m_catalogSelection;
+    std::unique_ptr<CPendingCounts> m_pendingCounts; // a venue's room's, else null
+    std::unique_ptr<ICatalogStore> m_catalogStore;
     std::unique_ptr<CatalogServices> m_catalog;
     CQrencodeEncoder m_qrEncoder;
     std::unique_ptr<PhoneServices> m_phone; // with the catalogue

@@ -252,8 +252,10 @@ void CCatalogIndex::AddReadingPairs(Postings& postings, std::uint32_t song, std:
     }
 }
 
-void CCatalogIndex::Build(std::vector<CatalogSong> songs)
+void CCatalogIndex::Build(std::vector<CatalogSong> songs, std::int64_t revision)
 {
+    m_revision = revision;
+    m_changes = nullptr;
     auto contents = std::make_shared<Contents>();
     contents->songs = std::move(songs);
     contents->normalized.reserve(contents->songs.size());
@@ -303,65 +305,178 @@ std::vector<SearchResult> CCatalogIndex::Search(
 {
     const std::u16string query = NormalizeForSearch(rawQuery, m_folding);
     const std::u16string singer = NormalizeForSearch(filter.singer, m_folding);
-    const std::vector<CatalogSong>& songs = m_contents->songs;
-    const std::vector<Normalized>& normalized = m_contents->normalized;
-    std::vector<SearchResult> results;
-    auto consider = [&](std::uint32_t i) {
-        const std::string& format = songs[i].format;
+    struct Found {
+        SearchResult result;
+        std::int32_t timesSung;
+    };
+    std::vector<Found> found;
+    auto consider = [&](const CatalogSong& song, const Normalized& normalized, size_t position) {
+        const std::string& format = song.format;
         const bool formatShown = filter.format.empty() || format == filter.format
             || (filter.format == kVideoFormats && IsVideoFileName(u"." + Utf8ToUtf16(format)));
-        if ((!singer.empty() && normalized[i].singer != singer) || !formatShown)
+        if ((!singer.empty() && normalized.singer != singer) || !formatShown)
             return;
         if (query.empty()) {
-            results.push_back({&songs[i], {ESearchRank::Substring, ESearchWhy::Text}});
+            found.push_back({{&song, {ESearchRank::Substring, ESearchWhy::Text}}, m_timesSung[position]});
             return;
         }
-        const std::optional<SearchMatch> match = MatchSong(
-            query, normalized[i].title, normalized[i].singer, songs[i].titleReadings, songs[i].singerReadings);
+        const std::optional<SearchMatch> match
+            = MatchSong(query, normalized.title, normalized.singer, song.titleReadings, song.singerReadings);
         if (match)
-            results.push_back({&songs[i], *match});
+            found.push_back({{&song, *match}, m_timesSung[position]});
+    };
+    const std::vector<CatalogSong>& songs = m_contents->songs;
+    const auto considerBuilt = [&](std::uint32_t i) {
+        if (!m_changes || !m_changes->hidden[i])
+            consider(songs[i], m_contents->normalized[i], i);
     };
     if (query.empty()) {
         for (std::uint32_t i = 0; i < songs.size(); ++i)
-            consider(i);
+            considerBuilt(i);
     } else {
         for (const std::uint32_t i : Candidates(query))
-            consider(i);
+            considerBuilt(i);
     }
-    const auto timesSung
-        = [&](const SearchResult& result) { return m_timesSung[static_cast<size_t>(result.song - songs.data())]; };
-    const auto better = [&timesSung](const SearchResult& a, const SearchResult& b) {
-        if (a.match.rank != b.match.rank)
-            return a.match.rank < b.match.rank;
-        if (timesSung(a) != timesSung(b))
-            return timesSung(a) > timesSung(b);
-        if (a.song->title != b.song->title)
-            return a.song->title < b.song->title;
-        return a.song->id < b.song->id;
+    if (m_changes)
+        for (size_t i = 0; i < m_changes->songs.size(); ++i)
+            consider(m_changes->songs[i], m_changes->normalized[i], songs.size() + i);
+    const auto better = [](const Found& a, const Found& b) {
+        if (a.result.match.rank != b.result.match.rank)
+            return a.result.match.rank < b.result.match.rank;
+        if (a.timesSung != b.timesSung)
+            return a.timesSung > b.timesSung;
+        if (a.result.song->title != b.result.song->title)
+            return a.result.song->title < b.result.song->title;
+        return a.result.song->id < b.result.song->id;
     };
-    const size_t kept = std::min(limit, results.size());
-    std::partial_sort(results.begin(), results.begin() + static_cast<ptrdiff_t>(kept), results.end(), better);
-    results.resize(kept);
+    const size_t kept = std::min(limit, found.size());
+    std::partial_sort(found.begin(), found.begin() + static_cast<ptrdiff_t>(kept), found.end(), better);
+    std::vector<SearchResult> results;
+    results.reserve(kept);
+    for (size_t i = 0; i < kept; ++i)
+        results.push_back(found[i].result);
     return results;
+}
+
+std::optional<size_t> CCatalogIndex::Position(std::int64_t id) const
+{
+    if (m_changes) {
+        if (const auto changed = m_changes->byId.find(id); changed != m_changes->byId.end())
+            return m_contents->songs.size() + changed->second;
+    }
+    const auto found = m_contents->byId.find(id);
+    if (found == m_contents->byId.end() || (m_changes && m_changes->hidden[found->second]))
+        return std::nullopt;
+    return found->second;
+}
+
+size_t CCatalogIndex::Size() const
+{
+    return m_changes ? m_contents->songs.size() - m_changes->hiddenCount + m_changes->songs.size()
+                     : m_contents->songs.size();
+}
+
+std::vector<CatalogSong> CCatalogIndex::AllSongs() const
+{
+    std::vector<CatalogSong> all;
+    all.reserve(Size());
+    const std::vector<CatalogSong>& songs = m_contents->songs;
+    for (size_t i = 0; i < songs.size(); ++i) {
+        if (m_changes && m_changes->hidden[i])
+            continue;
+        all.push_back(songs[i]);
+        all.back().timesSung = m_timesSung[i];
+    }
+    if (m_changes) {
+        for (size_t i = 0; i < m_changes->songs.size(); ++i) {
+            all.push_back(m_changes->songs[i]);
+            all.back().timesSung = m_timesSung[songs.size() + i];
+        }
+    }
+    return all;
+}
+
+std::shared_ptr<CCatalogIndex> CCatalogIndex::Applied(const CatalogDelta& delta) const
+{
+    auto next = std::make_shared<CCatalogIndex>(*this);
+    next->m_revision = delta.revision;
+    std::unordered_map<std::int64_t, std::int32_t> counted; // the counts here of the songs the delta holds
+    for (const CatalogSong& song : delta.songs)
+        if (const std::optional<size_t> position = Position(song.id))
+            counted[song.id] = m_timesSung[*position];
+    const auto countOf = [&counted](const CatalogSong& song) {
+        const auto found = counted.find(song.id);
+        return found == counted.end() ? song.timesSung : std::max(song.timesSung, found->second);
+    };
+    std::unordered_map<std::int64_t, bool> gone; // removed, or replaced by the delta
+    for (const std::int64_t id : delta.removed)
+        gone[id] = true;
+    for (const CatalogSong& song : delta.songs)
+        gone[song.id] = true;
+    const std::vector<CatalogSong>& built = m_contents->songs;
+    auto changes = std::make_shared<Changes>();
+    changes->hidden = m_changes ? m_changes->hidden : std::vector<bool>(built.size(), false);
+    changes->hiddenCount = m_changes ? m_changes->hiddenCount : 0;
+    for (const auto& [id, unused] : gone) {
+        const auto found = m_contents->byId.find(id);
+        if (found != m_contents->byId.end() && !changes->hidden[found->second]) {
+            changes->hidden[found->second] = true;
+            ++changes->hiddenCount;
+        }
+    }
+    next->m_timesSung.assign(m_timesSung.begin(), m_timesSung.begin() + static_cast<ptrdiff_t>(built.size()));
+    const auto keep = [&](const CatalogSong& song, const Normalized& normalized, std::int32_t timesSung) {
+        changes->byId[song.id] = static_cast<std::uint32_t>(changes->songs.size());
+        changes->songs.push_back(song);
+        changes->normalized.push_back(normalized);
+        next->m_timesSung.push_back(timesSung);
+    };
+    if (m_changes)
+        for (size_t i = 0; i < m_changes->songs.size(); ++i)
+            if (!gone.contains(m_changes->songs[i].id))
+                keep(m_changes->songs[i], m_changes->normalized[i], m_timesSung[built.size() + i]);
+    for (const CatalogSong& song : delta.songs)
+        keep(song, {NormalizeForSearch(song.title, m_folding), NormalizeForSearch(song.singer, m_folding)},
+            countOf(song));
+    next->m_changes = std::move(changes);
+    // Songs beside the built ones are each matched in every search: past a few, a build is cheaper.
+    if (next->m_changes->songs.size() + next->m_changes->hiddenCount > std::max<size_t>(2048, built.size() / 16))
+        next->Build(next->AllSongs(), delta.revision);
+    return next;
+}
+
+bool CCatalogIndex::RaiseCounts(const std::vector<SongCount>& counts)
+{
+    bool raised = false;
+    for (const SongCount& count : counts) {
+        const std::optional<size_t> position = Position(count.id);
+        if (position && m_timesSung[*position] < count.timesSung) {
+            m_timesSung[*position] = count.timesSung;
+            raised = true;
+        }
+    }
+    return raised;
 }
 
 const CatalogSong* CCatalogIndex::Find(std::int64_t id) const
 {
-    const auto found = m_contents->byId.find(id);
-    return found == m_contents->byId.end() ? nullptr : &m_contents->songs[found->second];
+    const std::optional<size_t> position = Position(id);
+    if (!position)
+        return nullptr;
+    const size_t built = m_contents->songs.size();
+    return *position < built ? &m_contents->songs[*position] : &m_changes->songs[*position - built];
 }
 
 std::int32_t CCatalogIndex::TimesSung(std::int64_t id) const
 {
-    const auto found = m_contents->byId.find(id);
-    return found == m_contents->byId.end() ? 0 : m_timesSung[found->second];
+    const std::optional<size_t> position = Position(id);
+    return position ? m_timesSung[*position] : 0;
 }
 
 void CCatalogIndex::CountSung(std::int64_t id)
 {
-    const auto found = m_contents->byId.find(id);
-    if (found != m_contents->byId.end())
-        ++m_timesSung[found->second];
+    if (const std::optional<size_t> position = Position(id))
+        ++m_timesSung[*position];
 }
 
 } // namespace linlangok

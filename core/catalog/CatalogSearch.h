@@ -1,11 +1,13 @@
 #pragma once
 
 #include "core/catalog/CatalogSong.h"
+#include "core/catalog/SharedCatalog.h"
 #include "core/catalog/TextReadings.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -69,16 +71,27 @@ public:
     // The folding must outlive the index and its copies.
     explicit CCatalogIndex(ITextFolding& folding);
 
-    void Build(std::vector<CatalogSong> songs);
+    // The revision of a shared catalogue the songs show (see ICatalogStore::LoadedRevision).
+    void Build(std::vector<CatalogSong> songs, std::int64_t revision = 0);
+    std::int64_t Revision() const { return m_revision; }
+
+    // A copy with the delta applied: songs added, changed or removed since the revision. A few are
+    // kept beside the songs as built and searched one by one; when they grow many, the copy is
+    // built anew. A song's times sung is the more of its counts here and in the delta.
+    std::shared_ptr<CCatalogIndex> Applied(const CatalogDelta& delta) const;
+    // Raises each song's times sung to its count given, where that is more; true when any was.
+    bool RaiseCounts(const std::vector<SongCount>& counts);
 
     // The songs matching the query under the filter, ranked: by match rank, then the more sung
     // first (TimesSung), then by title. An empty query matches every song (rank Substring, why
     // Text). At most limit results.
     std::vector<SearchResult> Search(std::u16string_view query, const SearchFilter& filter, size_t limit) const;
 
-    size_t Size() const { return m_contents->songs.size(); }
-    // The songs as built: their timesSung is the count stored then.
+    size_t Size() const;
+    // The songs as built, without a delta applied since: their timesSung is the count stored then.
     const std::vector<CatalogSong>& Songs() const { return m_contents->songs; }
+    // Every song, a delta's included, with its times sung as the ranking counts them.
+    std::vector<CatalogSong> AllSongs() const;
     const CatalogSong* Find(std::int64_t id) const;
     // The song's times sung as the ranking counts them: stored, and counted since; 0 when the
     // song is not in the index.
@@ -101,6 +114,18 @@ private:
         Postings postings;
     };
 
+    // The songs of deltas applied since Build, by id, and the built songs they hide (changed or
+    // removed since), by position.
+    struct Changes {
+        std::vector<CatalogSong> songs;
+        std::vector<Normalized> normalized;
+        std::unordered_map<std::int64_t, std::uint32_t> byId;
+        std::vector<bool> hidden;
+        size_t hiddenCount = 0;
+    };
+
+    // The song's position: among the built songs, then after them among the changes.
+    std::optional<size_t> Position(std::int64_t id) const;
     static void AddPairs(Postings& postings, std::uint32_t song, std::u16string_view text);
     static void AddReadingPairs(Postings& postings, std::uint32_t song, std::string_view readings);
     static void AddKey(Postings& postings, std::uint32_t key, std::uint32_t song);
@@ -108,7 +133,9 @@ private:
 
     ITextFolding& m_folding;
     std::shared_ptr<const Contents> m_contents;
+    std::shared_ptr<const Changes> m_changes; // null when none
     std::vector<std::int32_t> m_timesSung; // by song position
+    std::int64_t m_revision = 0;
 };
 
 } // namespace linlangok

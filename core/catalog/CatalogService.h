@@ -5,11 +5,15 @@
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/CatalogStore.h"
+#include "core/catalog/PendingCounts.h"
+#include "core/catalog/SharedCatalog.h"
 #include "core/catalog/SongReader.h"
 #include "core/catalog/TextReadings.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -18,6 +22,16 @@
 #include <vector>
 
 namespace linlangok {
+
+// A venue's catalogue that the rooms share. The service then follows the changes others make (the
+// index is changed, not loaded anew), keeps the index it loaded last in the cache file to search
+// while the server is away, and sends the plays counted that the pending counts keep. All of it
+// outlives the service.
+struct SharedCatalogParts {
+    std::function<std::unique_ptr<ISharedCatalogStore>()> connect; // empty: not shared
+    std::filesystem::path cacheFile;
+    CPendingCounts* pendingCounts = nullptr;
+};
 
 // What the catalogue service works with. The factories make a store connection and a song reader
 // for its worker thread; folding and pinyin are shared with it (they are thread-safe). All of it
@@ -29,6 +43,7 @@ struct CatalogServiceParts {
     IPinyin& pinyin;
     const CPathDisplay& names; // how file names that are not UTF-8 read
     IUiThreadPoster& uiThread; // where the listeners are told
+    SharedCatalogParts shared = {};
 };
 
 // How a load ended.
@@ -49,6 +64,8 @@ public:
     virtual void ScanProgressed(size_t, size_t) { }
     // A load has ended; when it loaded, IndexChanged came first.
     virtual void CatalogueLoaded(const CatalogueLoad&) { }
+    // A shared catalogue's server was reached again, or not (why, for the user): the index stays.
+    virtual void SharedCatalogueReached(bool, const std::u16string&) { }
 };
 
 // The program's one catalogue in memory. It loads the songs from the store on a worker thread of
@@ -84,6 +101,9 @@ public:
     std::shared_ptr<const CCatalogIndex> Index() const;
     // Counts a play of the song for the ranking: publishes a new index.
     void CountSung(std::int64_t id);
+    // A shared catalogue's server is away (as last told); why, for the user. False for one machine's.
+    bool IsOffline() const { return !m_offlineReason.empty(); }
+    const std::u16string& OfflineReason() const { return m_offlineReason; }
 
 private:
     struct Outcome {
@@ -99,6 +119,13 @@ private:
     // On the UI thread: publishes the worker's outcome, when there is one.
     void Deliver();
     void Publish(std::shared_ptr<const CCatalogIndex> index);
+    // The shared catalogue's follower thread: sends the plays kept, waits for notices and applies the
+    // changes to the index, reconnecting while the server is away.
+    void Follow(std::stop_token stop);
+    // Offers the index made from base to the UI thread, which publishes it while base is the index.
+    void Propose(std::shared_ptr<const CCatalogIndex> base, std::shared_ptr<const CCatalogIndex> next);
+    void PostReached(bool reached, const std::u16string& why);
+    void SaveCache(const CCatalogIndex& index);
 
     CatalogServiceParts m_parts;
     std::vector<ICatalogListener*> m_listeners;
@@ -106,8 +133,15 @@ private:
     mutable std::mutex m_indexLock;
     std::shared_ptr<const CCatalogIndex> m_index;
     std::shared_ptr<Handover> m_handover;
-    // Last: stopped and joined before anything it uses goes.
+    std::u16string m_offlineReason;
+    std::atomic<bool> m_loading = false; // m_busy, for the follower
+    std::atomic<bool> m_loadEnded = false; // a load has ended once
+    std::atomic<bool> m_proposing = false; // a proposal waits for the UI thread
+    std::atomic<bool> m_refused = false; // the last was refused: the index had changed
+    std::atomic<std::int64_t> m_cachedRevision = -1;
+    // Last: stopped and joined before anything they use goes.
     std::jthread m_worker;
+    std::jthread m_follower;
 };
 
 } // namespace linlangok

@@ -43,6 +43,9 @@ public:
     virtual void RemoveFolder(const std::filesystem::path& folder) = 0;
 
     virtual std::vector<CatalogSong> LoadSongs() = 0;
+    // The revision of a shared catalogue that the songs LoadSongs gave last show; 0 for a store
+    // that does not number its changes.
+    virtual std::int64_t LoadedRevision() const { return 0; }
     // The files remembered as unreadable, with the size and time they had then.
     virtual std::vector<SongFile> LoadUnreadable() = 0;
     // Applies every change or none. The added songs get their ids.

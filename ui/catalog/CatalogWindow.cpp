@@ -138,7 +138,8 @@ private:
 
 CatalogServiceParts CatalogueParts(const CatalogServices& catalog, IUiThreadPoster& uiThread)
 {
-    return {catalog.openStore, catalog.makeReader, catalog.folding, catalog.pinyin, catalog.names, uiThread};
+    return {catalog.openStore, catalog.makeReader, catalog.folding, catalog.pinyin, catalog.names, uiThread,
+        catalog.shared};
 }
 
 CCatalogWindow::CCatalogWindow(const CatalogWindowParts& parts, QWidget* parent)
@@ -199,6 +200,11 @@ void CCatalogWindow::BuildLayout()
     m_cancel = Button(tr("取消"), this);
     m_cancel->hide();
     m_status = new QLabel(this);
+    m_offline = new QLabel(this);
+    m_offline->setObjectName(QStringLiteral("offline"));
+    m_offline->setAccessibleName(tr("歌库状态"));
+    m_offline->setWordWrap(true);
+    SharedCatalogueReached(!m_parts.catalogue.IsOffline(), m_parts.catalogue.OfflineReason());
 
     m_queue = new QListWidget(this);
     m_queue->setAccessibleName(tr("已点歌曲"));
@@ -228,6 +234,7 @@ void CCatalogWindow::BuildLayout()
     searchSide->addLayout(filters);
     searchSide->addWidget(m_results, 1);
     searchSide->addLayout(actions);
+    searchSide->addWidget(m_offline);
     searchSide->addLayout(scan);
     auto* queueButtons = new QHBoxLayout;
     queueButtons->addWidget(queueTop);
@@ -302,9 +309,22 @@ void CCatalogWindow::UpdateResults()
     std::shared_ptr<const CCatalogIndex> index = m_parts.catalogue.Index();
     std::vector<SearchResult> results
         = index ? index->Search(FromQString(m_search->text()), filter, kShownResults) : std::vector<SearchResult> {};
+    m_shownRevision = index ? index->Revision() : 0;
     m_shown->Show(std::move(index), std::move(results));
     if (m_shown->rowCount({}) > 0)
         m_results->setCurrentIndex(m_shown->index(0, 0));
+}
+
+void CCatalogWindow::IndexChanged(const std::shared_ptr<const CCatalogIndex>& index)
+{
+    if (!index || index->Revision() == m_shownRevision)
+        return;
+    const CatalogSong* selected = SelectedSong();
+    const std::int64_t id = selected ? selected->id : 0;
+    UpdateResults();
+    for (int row = 0; row < m_shown->rowCount({}); ++row)
+        if (const CatalogSong* song = m_shown->Song(row); song && song->id == id)
+            m_results->setCurrentIndex(m_shown->index(row, 0));
 }
 
 void CCatalogWindow::UpdateQueue()
@@ -408,6 +428,13 @@ void CCatalogWindow::CatalogueLoaded(const CatalogueLoad& load)
         m_parts.prompts.ShowError(CaptionError(), load.error);
     UpdateResults();
     emit catalogueReady();
+}
+
+void CCatalogWindow::SharedCatalogueReached(bool reached, const std::u16string& why)
+{
+    m_offline->setVisible(!reached);
+    if (!reached)
+        m_offline->setText(tr("歌库离线：%1\n搜索的是上次载入的歌曲，点唱次数连上后送出。").arg(ToQString(why)));
 }
 
 } // namespace linlangok

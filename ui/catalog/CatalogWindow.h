@@ -36,6 +36,7 @@ struct CatalogServices {
     IPinyin& pinyin;
     const CPathDisplay& names; // how file names that are not UTF-8 read
     std::filesystem::path queueFile;
+    SharedCatalogParts shared = {}; // a venue's catalogue the rooms share; empty for one machine's
 };
 
 // The catalogue service's parts from the platform's services.
@@ -88,6 +89,11 @@ private:
     void EditFolders();
     void ScanProgressed(size_t done, size_t total) override;
     void CatalogueLoaded(const CatalogueLoad& load) override;
+    // Another room's scan of a venue's catalogue shows in the results at once, the chosen song kept
+    // chosen; a play counted (no new revision) leaves them as they are.
+    void IndexChanged(const std::shared_ptr<const CCatalogIndex>& index) override;
+    // A venue's catalogue: while its server is away, a line says so, and why.
+    void SharedCatalogueReached(bool reached, const std::u16string& why) override;
 
     CatalogWindowParts m_parts;
     CSearchResultsModel* m_shown = nullptr;
@@ -101,6 +107,8 @@ private:
     QProgressBar* m_progress = nullptr;
     QPushButton* m_cancel = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_offline = nullptr;
+    std::int64_t m_shownRevision = 0; // of the index the results were searched in
     size_t m_queueListener = 0;
 };
 

@@ -1,4 +1,6 @@
 #include "ui/catalog/CatalogWindow.h"
+#include "core/catalog/CatalogCache.h"
+#include "core/catalog/RoomCatalogStore.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/pinyin/IcuTextReadings.h"
@@ -12,6 +14,7 @@
 
 #include <QAccessible>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -146,6 +149,46 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     QTest::keyClick(dialog, Qt::Key_Escape);
     ASSERT_TRUE(ready.wait(20000));
     EXPECT_EQ(catalogue.Index()->Size(), 2u);
+}
+
+// A venue's room that starts while its server is away: it searches the songs it loaded last and says
+// that the library is offline, without an error to dismiss.
+TEST(CatalogWindowTest, RoomWhoseServerIsAwaySearchesTheSongsLoadedLast)
+{
+    test::CTemporaryFolder folder;
+    CIcuTextReadings readings;
+    CatalogSong song;
+    song.id = 7;
+    song.title = u"月亮代表我的心";
+    song.titleReadings = ComposeReadings(readings.Fold(song.title), readings);
+    ASSERT_TRUE(SaveCatalogCache(folder.Path() / kCatalogCacheFileName, {3, {song}}));
+    const auto away = []() -> std::unique_ptr<ISharedCatalogStore> { throw std::runtime_error("connection refused"); };
+    test::CGrantedFileLocks locks;
+    CPendingCounts pending(folder.Path() / kPendingCountsFileName, locks);
+    CRoomCatalogStore store(away, pending);
+    const auto codePage = CreateLegacyCodePage();
+    const CPathDisplay names(*codePage, NoEncodingDetection());
+    const CatalogServices services {store, [away]() -> std::unique_ptr<ICatalogStore> { return away(); },
+        []() -> std::unique_ptr<ISongReader> { return nullptr; }, readings, readings, names,
+        folder.Path() / "SongQueue.txt", {away, folder.Path() / kCatalogCacheFileName, &pending}};
+    test::CScriptedUserPrompts prompts;
+    CRecordingStarter starter;
+    CSongPicker picker(store, starter, prompts, locks, services.queueFile);
+    CQtUiThreadPoster uiThread(*QCoreApplication::instance());
+    CCatalogService catalogue(CatalogueParts(services, uiThread));
+    CCatalogWindow window(CatalogWindowParts {picker, catalogue, services, prompts, [] { return false; }});
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QSignalSpy ready(&window, &CCatalogWindow::catalogueReady);
+    window.Refresh(false);
+    ASSERT_TRUE(ready.wait(20000));
+    QTest::keyClicks(window.SearchBox(), QStringLiteral("yldb"));
+    EXPECT_EQ(window.Results()->model()->rowCount(), 1);
+    EXPECT_TRUE(prompts.m_messages.empty());
+    QLabel* offline = window.findChild<QLabel*>(QStringLiteral("offline"));
+    ASSERT_TRUE(offline && offline->accessibleName() == QStringLiteral("歌库状态"));
+    ASSERT_TRUE(QTest::qWaitFor([offline] { return offline->isVisible(); }, 20000));
+    EXPECT_TRUE(offline->text().contains(QStringLiteral("connection refused"))) << offline->text().toStdString();
 }
 
 } // namespace

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "common/FileLock.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace linlangok {
+
+class ICatalogStore;
+
+// The file in the program folder that keeps the plays a room has counted and the shared catalogue
+// has yet to hear of.
+inline constexpr std::string_view kPendingCountsFileName = "VenueCounts.txt";
+
+// The plays counted and not yet sent, kept in a file (one song id a line) so that none is lost
+// when the program ends before the server is back. The program, serve and the tool on one program
+// folder share it: plays are added at its end under a lock held for moments, and one process at a
+// time sends them from its start. Any thread.
+class CPendingCounts {
+public:
+    // The locks outlive the counts.
+    CPendingCounts(std::filesystem::path file, IFileLocks& locks);
+
+    CPendingCounts(const CPendingCounts&) = delete;
+    CPendingCounts& operator=(const CPendingCounts&) = delete;
+
+    // Keeps a play of the song; false when the file could not be written.
+    bool Add(std::int64_t id);
+    // The plays kept, oldest first; a damaged line is skipped.
+    std::vector<std::int64_t> Pending() const;
+
+private:
+    friend void SendPendingCounts(CPendingCounts& pending, ICatalogStore& store);
+    std::vector<std::int64_t> Read() const;
+    bool Write(const std::vector<std::int64_t>& ids) const;
+    std::unique_ptr<IFileLock> LockFile(const char* suffix, bool wait) const;
+
+    std::filesystem::path m_file;
+    IFileLocks& m_locks;
+};
+
+// Sends the plays kept to the store, oldest first, each forgotten once sent, unless another process
+// sends them now; raises the store's error, the plays not sent kept.
+void SendPendingCounts(CPendingCounts& pending, ICatalogStore& store);
+
+} // namespace linlangok

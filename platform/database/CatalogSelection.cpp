@@ -1,0 +1,52 @@
+#include "platform/database/CatalogSelection.h"
+
+#include "common/Text.h"
+#include "common/Translation.h"
+#include "core/catalog/CatalogCache.h"
+#include "platform/database/PostgresCatalogStore.h"
+#include "platform/database/SqliteCatalogStore.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace linlangok {
+
+CCatalogSelection::CCatalogSelection(const std::filesystem::path& programFolder)
+    : m_programFolder(programFolder)
+{
+    const char* variable = std::getenv("LINLANGOK_CATALOG");
+    if (!variable || !*variable)
+        return;
+    if (!IsPostgresConnection(variable))
+        throw std::runtime_error(Utf16ToUtf8(Formatted(
+            Tr("CCatalogSelection", "LINLANGOK_CATALOG 应为 PostgreSQL 的连接串（postgresql://…），而不是“%1”。"),
+            {Utf8ToUtf16(variable)})));
+    m_connection = variable;
+}
+
+std::unique_ptr<ICatalogStore> CCatalogSelection::Open(std::u16string* warning) const
+{
+    if (IsShared())
+        return Connect();
+    auto store = std::make_unique<CSqliteCatalogStore>(m_programFolder / kCatalogFileName);
+    if (warning)
+        *warning = store->SetAsideWarning();
+    return store;
+}
+
+std::unique_ptr<ISharedCatalogStore> CCatalogSelection::Connect() const
+{
+    return std::make_unique<CPostgresCatalogStore>(m_connection);
+}
+
+SharedCatalogParts CCatalogSelection::Shared(CPendingCounts& pending) const
+{
+    if (!IsShared())
+        return {};
+    return {[connection = m_connection]() -> std::unique_ptr<ISharedCatalogStore> {
+                return std::make_unique<CPostgresCatalogStore>(connection);
+            },
+        m_programFolder / kCatalogCacheFileName, &pending};
+}
+
+} // namespace linlangok

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/catalog/CatalogService.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace linlangok {
+
+// Which catalogue a run uses: a venue's on PostgreSQL when LINLANGOK_CATALOG holds a libpq
+// connection string, else Catalog.db in the program folder.
+class CCatalogSelection {
+public:
+    // Reads LINLANGOK_CATALOG; raises std::runtime_error when it is set to something else than a
+    // connection string (the text shown with its password hidden).
+    explicit CCatalogSelection(const std::filesystem::path& programFolder);
+
+    bool IsShared() const { return !m_connection.empty(); }
+
+    // A store of its own for the calling thread: the file's (a set-aside warning then in warning,
+    // when given) or a connection to the server. Raises std::runtime_error when it cannot be opened.
+    std::unique_ptr<ICatalogStore> Open(std::u16string* warning = nullptr) const;
+    // A connection to the shared catalogue; only when IsShared.
+    std::unique_ptr<ISharedCatalogStore> Connect() const;
+    // The parts of the catalogue service that follow the shared catalogue (empty for the file's):
+    // the cache of the index and the pending counts in the program folder. The counts outlive the
+    // parts.
+    SharedCatalogParts Shared(CPendingCounts& pending) const;
+
+private:
+    std::filesystem::path m_programFolder;
+    std::string m_connection;
+};
+
+} // namespace linlangok
