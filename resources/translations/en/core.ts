@@ -15,6 +15,13 @@
     </message>
 </context>
 <context>
+    <name>CCatalogService</name>
+    <message>
+        <source>歌库服务器无法连接</source>
+        <translation>The library server cannot be reached</translation>
+    </message>
+</context>
+<context>
     <name>CEarMonitor</name>
     <message>
         <source>耳返无法打开设备：%1</source>
@@ -259,6 +266,13 @@
     <message>
         <source>这段录音没有另存, 保留在 %1</source>
         <translation>This recording was not saved elsewhere; it is kept in %1</translation>
+    </message>
+</context>
+<context>
+    <name>CRoomCatalogStore</name>
+    <message>
+        <source>点唱次数无法存入文件，程序结束前连上歌库服务器时仍会送出。</source>
+        <translation>The play counts could not be saved to a file; they are still sent if the library server is reached before the program ends.</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>CCatalogSelection</name>
+    <message>
+        <source>LINLANGOK_CATALOG 应为 PostgreSQL 的连接串（postgresql://…），而不是“%1”。</source>
+        <translation>LINLANGOK_CATALOG should be a PostgreSQL connection string (postgresql://…), not "%1".</translation>
+    </message>
+</context>
+<context>
     <name>CHttplibServer</name>
     <message>
         <source>无法在 %1 的端口 %2 上启动手机点歌服务（%3）。</source>
@@ -118,6 +125,25 @@
     </message>
 </context>
 <context>
+    <name>CPostgresCatalogStore</name>
+    <message>
+        <source>无法连接歌库服务器：内存不足</source>
+        <translation>Cannot connect to the library server: out of memory</translation>
+    </message>
+    <message>
+        <source>无法连接歌库服务器（%1）：%2</source>
+        <translation>Cannot connect to the library server (%1): %2</translation>
+    </message>
+    <message>
+        <source>歌库服务器出错（%1）：%2</source>
+        <translation>The library server failed (%1): %2</translation>
+    </message>
+    <message>
+        <source>歌库数据库的版本 %1 不是本程序能用的，未作改动。</source>
+        <translation>The library database is of version %1, which this program cannot use; it was left unchanged.</translation>
+    </message>
+</context>
+<context>
     <name>CSqliteCatalogStore</name>
     <message>
         <source>歌库数据库 %1 无法读取，也无法改名：%2</source>
@@ -207,6 +233,14 @@
     <message>
         <source>无法保存已点歌曲文件“%1”。</source>
         <translation>Cannot save the queue file &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>歌库离线，搜索的是上次载入的歌曲：%1</source>
+        <translation>Library offline, searching the songs loaded last: %1</translation>
+    </message>
+    <message>
+        <source>歌库离线，点唱次数连上后送出：%1</source>
+        <translation>Library offline, play counts are sent once connected: %1</translation>
     </message>
 </context>
 <context>

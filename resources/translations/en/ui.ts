@@ -539,6 +539,16 @@
         <source>无法读取的文件：</source>
         <translation>Unreadable files:</translation>
     </message>
+    <message>
+        <source>歌库状态</source>
+        <translation>Library status</translation>
+    </message>
+    <message>
+        <source>歌库离线：%1
+搜索的是上次载入的歌曲，点唱次数连上后送出。</source>
+        <translation>Library offline: %1
+Searching the songs loaded last; play counts are sent once connected.</translation>
+    </message>
 </context>
 <context>
     <name>linlangok::CEarMonitorControls</name>
