@@ -23,7 +23,7 @@ CSongListPresenter::CSongListPresenter(IUserPrompts& prompts, const ICodePage& c
     m_store.EnumerateLists();
     if (!m_store.Lists().empty()) {
         m_store.SelectList(0);
-    } else if (m_store.CreateList(kFirstListName)) {
+    } else if (m_store.CreateList(Tr("CSongListPresenter", "默认列表"))) {
         std::error_code error;
         if (std::filesystem::is_regular_file(firstSong, error) && m_store.AddSong(PathToUtf16(firstSong)))
             m_store.SaveOpenList();

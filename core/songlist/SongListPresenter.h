@@ -10,9 +10,6 @@
 
 namespace linlangok {
 
-// The list made when the PlayList folder holds none.
-inline constexpr std::u16string_view kFirstListName = u"默认列表";
-
 // Where the song list hands its songs: the main controller. UI thread.
 class ISongListPlayer {
 public:
@@ -38,8 +35,8 @@ struct SongListEnables {
 // player and the store's parts outlive it. UI thread.
 class CSongListPresenter {
 public:
-    // Selects the first list; a folder without lists gets kFirstListName with firstSong in it
-    // when that file exists.
+    // Selects the first list; a folder without lists gets one named 默认列表 (in the user's
+    // language) with firstSong in it when that file exists.
     CSongListPresenter(IUserPrompts& prompts, const ICodePage& codePage, const CPathDisplay& names,
         const ITextCollator& collator, const std::filesystem::path& programFolder, ISongListPlayer& player,
         const std::filesystem::path& firstSong);

@@ -281,6 +281,10 @@
         <source>确定要删除当前播放列表吗?</source>
         <translation>Delete the current song list?</translation>
     </message>
+    <message>
+        <source>默认列表</source>
+        <translation>Default list</translation>
+    </message>
 </context>
 <context>
     <name>CSongListStore</name>
@@ -524,31 +528,31 @@ The voice has no effect.</translation>
     <name>StatusText</name>
     <message>
         <source>伴奏:  %1</source>
-        <translation>Accompaniment:  %1</translation>
+        <translation>Song:  %1</translation>
     </message>
     <message>
         <source>播放:  %1 | %2</source>
-        <translation>Play:  %1 | %2</translation>
+        <translation>Time:  %1 | %2</translation>
     </message>
     <message>
         <source>录音:  %1</source>
-        <translation>Record:  %1</translation>
+        <translation>Rec:  %1</translation>
     </message>
     <message>
         <source>状态:  播放 | 录音</source>
-        <translation>State:  Playing | Recording</translation>
+        <translation>Playing | Recording</translation>
     </message>
     <message>
         <source>状态:  播放</source>
-        <translation>State:  Playing</translation>
+        <translation>Playing</translation>
     </message>
     <message>
         <source>状态:  录音</source>
-        <translation>State:  Recording</translation>
+        <translation>Recording</translation>
     </message>
     <message>
         <source>状态:  停止</source>
-        <translation>State:  Stopped</translation>
+        <translation>Stopped</translation>
     </message>
     <message>
         <source>断音 %1 次</source>

@@ -5,7 +5,7 @@
     <name>CCatalogSelection</name>
     <message>
         <source>LINLANGOK_CATALOG 应为 PostgreSQL 的连接串（postgresql://…），而不是“%1”。</source>
-        <translation>LINLANGOK_CATALOG should be a PostgreSQL connection string (postgresql://…), not "%1".</translation>
+        <translation>LINLANGOK_CATALOG should be a PostgreSQL connection string (postgresql://…), not &quot;%1&quot;.</translation>
     </message>
 </context>
 <context>

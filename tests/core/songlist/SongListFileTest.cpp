@@ -263,7 +263,7 @@ TEST_F(SongListStore, ThePresenterKeepsTheCurrentSongAndTheEnableRules)
     CRecordingPlayer player;
     CSongListPresenter presenter(m_prompts, gbk, gbkNames, m_collator, m_home.Path(), player, "/missing.mid");
     ASSERT_EQ(presenter.Store().Lists().size(), 1u);
-    EXPECT_EQ(presenter.Store().Lists()[0].displayName, kFirstListName);
+    EXPECT_EQ(presenter.Store().Lists()[0].displayName, u"默认列表");
     ASSERT_TRUE(presenter.AddSongs({"/m/a.mid", "/m/b.mid", "/m/c.mid"}));
     EXPECT_EQ(presenter.CurrentSong(), -1);
     EXPECT_FALSE(presenter.HasNeighbour(-1));
@@ -284,7 +284,7 @@ TEST_F(SongListStore, ThePresenterKeepsTheCurrentSongAndTheEnableRules)
     EXPECT_EQ(presenter.Store().SongNames(), (std::vector<std::u16string> {u"a.mid", u"c.mid", u"x.kar"}));
     EXPECT_EQ(presenter.CurrentSong(), -1);
     ASSERT_TRUE(presenter.CreateList(u"b"));
-    EXPECT_FALSE(presenter.RenameList(kFirstListName)); // taken: no list is selected
+    EXPECT_FALSE(presenter.RenameList(u"默认列表")); // taken: no list is selected
     EXPECT_EQ(presenter.Enables(), (SongListEnables {true, false}));
 }
 
