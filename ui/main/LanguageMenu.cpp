@@ -33,8 +33,8 @@ void CLanguageMenu::Choose(const QString& language)
     if (language == RememberedLanguage())
         return;
     RememberLanguage(language);
-    m_prompts.ShowMessage(MessageRequest {std::nullopt, tr("琳朗卡拉OK 下次启动时使用所选的语言。").toStdU16String(),
-        EMessageButtons::Ok, EMessageIcon::Information});
+    m_prompts.ShowMessage(MessageRequest {ApplicationTitle(),
+        tr("琳朗卡拉OK 下次启动时使用所选的语言。").toStdU16String(), EMessageButtons::Ok, EMessageIcon::Information});
 }
 
 } // namespace linlangok

@@ -2,11 +2,14 @@
 #include "common/Translation.h"
 #include "platform/language/ProgramLanguage.h"
 #include "tests/core/controller/FakePerformance.h"
+#include "tests/support/ScriptedUserPrompts.h"
 #include "tests/support/TemporaryFolder.h"
 #include "tests/ui/main/ApplicationRig.h"
 #include "ui/catalog/CatalogWindow.h"
 #include "ui/catalog/SongFoldersDialog.h"
+#include "ui/desktop/ApplicationSetup.h"
 #include "ui/lyrics/LyricsShowWindow.h"
+#include "ui/main/LanguageMenu.h"
 #include "ui/main/PerformanceWindow.h"
 #include "ui/mixer/VoiceControls.h"
 #include "ui/mixer/VolumeWindow.h"
@@ -141,6 +144,23 @@ TEST_P(LanguageTest, EveryWindowShowsItsTextsWholeInTheLanguage)
     test::CPerformanceRig rig;
     CPerformanceWindow performance(rig.controller);
     Check(performance);
+}
+
+// 语言 remembers the choice, says once that it comes at the next start, and shows the remembered
+// choice checked; 跟随系统 is the choice of none.
+TEST(LanguageMenuTest, TheChoiceIsRememberedAndTakesEffectAtTheNextStart)
+{
+    test::CScriptedUserPrompts prompts;
+    RememberLanguage(QString());
+    CLanguageMenu menu(prompts, nullptr);
+    ASSERT_EQ(menu.actions().size(), 6); // 跟随系统, a separator and the four languages
+    EXPECT_TRUE(menu.actions().constFirst()->isChecked());
+    menu.actions().at(3)->trigger();
+    menu.actions().at(3)->trigger();
+    EXPECT_EQ(RememberedLanguage(), QStringLiteral("zh_TW"));
+    EXPECT_EQ(prompts.MessageTexts(), std::vector<std::string> {"琳朗卡拉OK 下次启动时使用所选的语言。"});
+    EXPECT_TRUE(CLanguageMenu(prompts, nullptr).actions().at(3)->isChecked());
+    RememberLanguage(QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, LanguageTest, ::testing::Values("en", "zh_TW", "zh_HK"),
