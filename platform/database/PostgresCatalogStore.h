@@ -39,6 +39,8 @@ public:
     void Apply(CatalogChanges& changes) override;
     // One atomic increment on the server, so that rooms counting at once lose none; then told.
     void CountSung(std::int64_t id) override;
+    // One atomic GREATEST on the server, so that of rooms scoring at once the best stays; then told.
+    void KeepBestScore(std::int64_t id, std::int32_t score) override;
 
     void Listen() override;
     CatalogNotices WaitForNotices(std::chrono::milliseconds timeout) override;
@@ -64,6 +66,8 @@ private:
     void Rollback();
     std::vector<CatalogSong> SongsOf(const Result& rows);
     void TakeNotices(CatalogNotices& notices);
+    // Tells the listeners the song's times sung and best score as they are now.
+    void TellCount(std::int64_t id, const char* what);
 
     pg_conn* m_connection = nullptr;
     std::int64_t m_loadedRevision = 0;

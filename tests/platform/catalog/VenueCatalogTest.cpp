@@ -166,6 +166,33 @@ TEST_F(VenueCatalogTest, PlaysOfTwoRoomsCountingAtOnceAddUpAndAreTold)
     EXPECT_TRUE(std::all_of(told.begin(), told.end(), [id](const SongCount& count) { return count.id == id; }));
 }
 
+TEST_F(VenueCatalogTest, ScoresOfTwoRoomsAtOnceKeepTheBestOnATableOfTheFirstVersion)
+{
+    const std::int64_t id = Add("/s/a.mid", u"小城故事");
+    // The tables as the first version made them: the scores' column comes with the next open.
+    ASSERT_TRUE(s_server->RunSql(
+        m_database, "ALTER TABLE songs DROP COLUMN best_score; UPDATE linlangok_schema SET version = 1"));
+    // Two rooms of two connections each, every one its scores in its own order; the best once.
+    const auto room = [this, id](int seed) {
+        return [this, id, seed] {
+            std::vector<std::jthread> connections;
+            for (int connection = 0; connection < 2; ++connection)
+                connections.emplace_back([&, connection] {
+                    CPostgresCatalogStore store(m_connection);
+                    for (int score = 0; score < 60; ++score)
+                        store.KeepBestScore(id, (score * 37 + seed * 11 + connection * 5) % 60 + seed);
+                });
+            return true;
+        };
+    };
+    std::jthread other([&] { EXPECT_TRUE(InChild(room(30))); });
+    EXPECT_TRUE(InChild(room(0)));
+    other.join();
+    CPostgresCatalogStore store(m_connection);
+    EXPECT_EQ(store.LoadCounts(), (std::vector<SongCount> {{id, 0, 89}}));
+    EXPECT_EQ(store.LoadSongs().at(0).bestScore, 89);
+}
+
 // A room as the program runs one, the catalogue service following the shared catalogue, while
 // another room (a second process) scans and counts; then the server goes away and comes back.
 TEST_F(VenueCatalogTest, RoomsFollowEachOtherAndKeepSearchingWhileTheServerIsAway)
@@ -218,9 +245,13 @@ TEST_F(VenueCatalogTest, RoomsFollowEachOtherAndKeepSearchingWhileTheServerIsAwa
     EXPECT_EQ(Utf16ToUtf8(room.OfflineReason()).find("s3cret"), std::string::npos);
     EXPECT_TRUE(finds(u"甜蜜蜜"));
     sing(sweet);
+    roomStore.KeepBestScore(sweet, 87); // as the scoring keeps a score
+    room.KeepBestScore(sweet, 87);
     sing(sweet);
     EXPECT_EQ(room.Index()->TimesSung(sweet), 8);
-    EXPECT_EQ(CPendingCounts(folder.Path() / kPendingCountsFileName, locks).Pending(), (std::vector {sweet, sweet}));
+    EXPECT_EQ(room.Index()->BestScore(sweet), 87);
+    EXPECT_EQ(CPendingCounts(folder.Path() / kPendingCountsFileName, locks).Pending(),
+        (std::vector<PendingPlay> {{sweet, std::nullopt}, {sweet, 87}, {sweet, std::nullopt}}));
     const std::optional<CatalogSnapshot> cached = LoadCatalogCache(folder.Path() / kCatalogCacheFileName);
     ASSERT_TRUE(cached);
     EXPECT_FALSE(cached->songs.empty());
@@ -229,8 +260,16 @@ TEST_F(VenueCatalogTest, RoomsFollowEachOtherAndKeepSearchingWhileTheServerIsAwa
     ASSERT_TRUE(s_server->Start());
     Add("/s/3.mid", u"我只在乎你");
     EXPECT_TRUE(runUntil([&] { return !room.IsOffline() && finds(u"wzzhn") && pending.Pending().empty(); }));
-    EXPECT_EQ(CPostgresCatalogStore(m_connection).LoadCounts(), (std::vector<SongCount> {{sweet, 8}}));
+    EXPECT_EQ(CPostgresCatalogStore(m_connection).LoadCounts(), (std::vector<SongCount> {{sweet, 8, 87}}));
     EXPECT_EQ(room.Index()->TimesSung(sweet), 8);
+    // A better score of the other room's reaches this one; a worse one does not lower it.
+    ASSERT_TRUE(InChild([&] {
+        CPostgresCatalogStore store(m_connection);
+        store.KeepBestScore(sweet, 93);
+        store.KeepBestScore(sweet, 40);
+        return true;
+    }));
+    EXPECT_TRUE(runUntil([&] { return room.Index()->BestScore(sweet) == 93; }));
 }
 
 // The tool as a room: LINLANGOK_CATALOG selects the venue's catalogue for the scan and the search,
