@@ -11,6 +11,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 namespace linlangok {
@@ -618,22 +619,40 @@ bool IsPostgresConnection(std::string_view text)
         || text.find('=') != std::string_view::npos;
 }
 
-std::string MaskedConnection(std::string_view connection)
+namespace {
+
+// The connection string's settings as key=value pairs, its password as given; nothing when it
+// does not parse.
+std::optional<std::string> Rebuilt(std::string_view connection, const std::optional<std::string>& password)
 {
     PQconninfoOption* options = PQconninfoParse(std::string(connection).c_str(), nullptr);
     if (!options)
-        return "***";
-    std::string masked;
+        return std::nullopt;
+    std::string rebuilt;
     for (const PQconninfoOption* option = options; option->keyword; ++option) {
-        if (!option->val)
+        const bool isPassword = std::strcmp(option->keyword, "password") == 0;
+        if (!option->val || (isPassword && !password))
             continue;
-        if (!masked.empty())
-            masked += ' ';
-        masked += std::string(option->keyword) + '='
-            + (std::strcmp(option->keyword, "password") == 0 ? std::string("***") : Quoted(option->val));
+        if (!rebuilt.empty())
+            rebuilt += ' ';
+        rebuilt += std::string(option->keyword) + '=' + (isPassword ? *password : Quoted(option->val));
     }
     PQconninfoFree(options);
-    return masked;
+    return rebuilt;
+}
+
+} // namespace
+
+std::string MaskedConnection(std::string_view connection)
+{
+    return Rebuilt(connection, "***").value_or("***");
+}
+
+std::optional<std::string> ConnectionWithoutPassword(std::string_view connection)
+{
+    if (!IsPostgresConnection(connection))
+        return std::nullopt;
+    return Rebuilt(connection, std::nullopt);
 }
 
 } // namespace linlangok

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -77,5 +78,8 @@ private:
 bool IsPostgresConnection(std::string_view text);
 // The connection string as it may be shown: its password replaced by "***".
 std::string MaskedConnection(std::string_view connection);
+// The connection string as it may be kept, its password left out (libpq then reads ~/.pgpass);
+// nothing when it is no connection string.
+std::optional<std::string> ConnectionWithoutPassword(std::string_view connection);
 
 } // namespace linlangok
