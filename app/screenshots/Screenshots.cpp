@@ -662,9 +662,10 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     RunEventsFor(200);
     bool saved = Save(window, folder, "catalog");
     // Its 歌库 dialog, over the same store.
-    CSongFoldersDialog folders(store, prompts, names, &window);
+    CSongFoldersDialog folders({services.openStore, prompts, names}, &window);
     folders.show();
-    RunEventsFor(200);
+    while (folders.IsBusy())
+        RunEventsFor(20);
     saved &= Save(folders, folder, "catalog-folders");
 
     // 手机点歌 over the same catalogue and queue, at a stand-in LAN address, listening on the

@@ -8,6 +8,7 @@
 #include "platform/audio/RubberBandStretcher.h"
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
+#include "platform/database/PostgresCatalogStore.h"
 #include "platform/fft/FftwRealFft.h"
 #include "platform/http/HttplibServer.h"
 #include "platform/mp3g/Mp3gSongFiles.h"
@@ -58,7 +59,8 @@ CPlatformServices::CPlatformServices(QApplication& application)
         = std::make_unique<CEarMonitor>(CreateEarMonitorDevices(kEarMonitorQuantum, loopback), CFftwRealFft::Create);
     try {
         m_textReadings = std::make_unique<CIcuTextReadings>();
-        m_catalogSelection = std::make_unique<CCatalogSelection>(m_programFolder);
+        const char* environment = std::getenv("LINLANGOK_CATALOG");
+        m_catalogSelection = std::make_unique<CCatalogSelection>(m_programFolder, RememberedCatalogConnection());
         const CCatalogSelection& selection = *m_catalogSelection;
         SharedCatalogParts shared;
         if (selection.IsShared()) {
@@ -79,7 +81,8 @@ CPlatformServices::CPlatformServices(QApplication& application)
                     return std::make_unique<CSongFileReader>(
                         *m_codePage, m_textEncodings, LyricFolder(m_programFolder), &m_videoSongReader);
                 },
-                *m_textReadings, *m_textReadings, m_pathDisplay, m_programFolder / kSongQueueFileName, shared});
+                *m_textReadings, *m_textReadings, m_pathDisplay, m_programFolder / kSongQueueFileName, shared,
+                {environment ? environment : "", MaskedConnection, ConnectionWithoutPassword}});
         m_phone = std::make_unique<PhoneServices>(
             PhoneServices {[] { return std::make_unique<CHttplibServer>(); }, m_qrEncoder, LanAddresses, {}});
     } catch (const std::runtime_error& error) {

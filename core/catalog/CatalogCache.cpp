@@ -4,6 +4,7 @@
 #include "common/RegularFile.h"
 #include "common/Text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace linlangok {
@@ -83,7 +84,8 @@ bool SaveCatalogCache(const std::filesystem::path& file, const CatalogSnapshot& 
         PutInteger(bytes, song.identity.size, 8);
         PutInteger(bytes, song.identity.hash, 8);
         PutInteger(bytes, static_cast<std::uint32_t>(song.timesSung), 4);
-        PutInteger(bytes, 0, 8); // room for what a later version keeps
+        PutInteger(bytes, static_cast<std::uint32_t>(song.bestScore), 4);
+        PutInteger(bytes, 0, 4); // room for what a later version keeps
         PutText(bytes, song.path.native());
         PutText(bytes, Utf16ToUtf8(song.title));
         PutText(bytes, Utf16ToUtf8(song.singer));
@@ -117,7 +119,8 @@ std::optional<CatalogSnapshot> LoadCatalogCache(const std::filesystem::path& fil
         song.identity.size = reader.Integer(8);
         song.identity.hash = reader.Integer(8);
         song.timesSung = static_cast<std::int32_t>(reader.Integer(4));
-        reader.Integer(8);
+        song.bestScore = std::clamp(static_cast<std::int32_t>(reader.Integer(4)), 0, 100);
+        reader.Integer(4);
         song.path = reader.Text();
         song.title = Utf8ToUtf16(reader.Text());
         song.singer = Utf8ToUtf16(reader.Text());

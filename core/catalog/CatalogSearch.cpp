@@ -261,6 +261,8 @@ void CCatalogIndex::Build(std::vector<CatalogSong> songs, std::int64_t revision)
     contents->normalized.reserve(contents->songs.size());
     m_timesSung.clear();
     m_timesSung.reserve(contents->songs.size());
+    m_bestScores.clear();
+    m_bestScores.reserve(contents->songs.size());
     for (std::uint32_t i = 0; i < contents->songs.size(); ++i) {
         const CatalogSong& song = contents->songs[i];
         const Normalized& normalized = contents->normalized.emplace_back(
@@ -271,6 +273,7 @@ void CCatalogIndex::Build(std::vector<CatalogSong> songs, std::int64_t revision)
         AddReadingPairs(contents->postings, i, song.titleReadings);
         AddReadingPairs(contents->postings, i, song.singerReadings);
         m_timesSung.push_back(song.timesSung);
+        m_bestScores.push_back(song.bestScore);
     }
     m_contents = std::move(contents);
 }
@@ -386,11 +389,13 @@ std::vector<CatalogSong> CCatalogIndex::AllSongs() const
             continue;
         all.push_back(songs[i]);
         all.back().timesSung = m_timesSung[i];
+        all.back().bestScore = m_bestScores[i];
     }
     if (m_changes) {
         for (size_t i = 0; i < m_changes->songs.size(); ++i) {
             all.push_back(m_changes->songs[i]);
             all.back().timesSung = m_timesSung[songs.size() + i];
+            all.back().bestScore = m_bestScores[songs.size() + i];
         }
     }
     return all;
@@ -400,13 +405,16 @@ std::shared_ptr<CCatalogIndex> CCatalogIndex::Applied(const CatalogDelta& delta)
 {
     auto next = std::make_shared<CCatalogIndex>(*this);
     next->m_revision = delta.revision;
-    std::unordered_map<std::int64_t, std::int32_t> counted; // the counts here of the songs the delta holds
+    // The counts and scores here of the songs the delta holds.
+    std::unordered_map<std::int64_t, SongCount> counted;
     for (const CatalogSong& song : delta.songs)
         if (const std::optional<size_t> position = Position(song.id))
-            counted[song.id] = m_timesSung[*position];
+            counted[song.id] = {song.id, m_timesSung[*position], m_bestScores[*position]};
     const auto countOf = [&counted](const CatalogSong& song) {
         const auto found = counted.find(song.id);
-        return found == counted.end() ? song.timesSung : std::max(song.timesSung, found->second);
+        return found == counted.end() ? SongCount {song.id, song.timesSung, song.bestScore}
+                                      : SongCount {song.id, std::max(song.timesSung, found->second.timesSung),
+                                          std::max(song.bestScore, found->second.bestScore)};
     };
     std::unordered_map<std::int64_t, bool> gone; // removed, or replaced by the delta
     for (const std::int64_t id : delta.removed)
@@ -425,16 +433,19 @@ std::shared_ptr<CCatalogIndex> CCatalogIndex::Applied(const CatalogDelta& delta)
         }
     }
     next->m_timesSung.assign(m_timesSung.begin(), m_timesSung.begin() + static_cast<ptrdiff_t>(built.size()));
-    const auto keep = [&](const CatalogSong& song, const Normalized& normalized, std::int32_t timesSung) {
+    next->m_bestScores.assign(m_bestScores.begin(), m_bestScores.begin() + static_cast<ptrdiff_t>(built.size()));
+    const auto keep = [&](const CatalogSong& song, const Normalized& normalized, const SongCount& count) {
         changes->byId[song.id] = static_cast<std::uint32_t>(changes->songs.size());
         changes->songs.push_back(song);
         changes->normalized.push_back(normalized);
-        next->m_timesSung.push_back(timesSung);
+        next->m_timesSung.push_back(count.timesSung);
+        next->m_bestScores.push_back(count.bestScore);
     };
     if (m_changes)
         for (size_t i = 0; i < m_changes->songs.size(); ++i)
             if (!gone.contains(m_changes->songs[i].id))
-                keep(m_changes->songs[i], m_changes->normalized[i], m_timesSung[built.size() + i]);
+                keep(m_changes->songs[i], m_changes->normalized[i],
+                    {0, m_timesSung[built.size() + i], m_bestScores[built.size() + i]});
     for (const CatalogSong& song : delta.songs)
         keep(song, {NormalizeForSearch(song.title, m_folding), NormalizeForSearch(song.singer, m_folding)},
             countOf(song));
@@ -450,8 +461,14 @@ bool CCatalogIndex::RaiseCounts(const std::vector<SongCount>& counts)
     bool raised = false;
     for (const SongCount& count : counts) {
         const std::optional<size_t> position = Position(count.id);
-        if (position && m_timesSung[*position] < count.timesSung) {
+        if (!position)
+            continue;
+        if (m_timesSung[*position] < count.timesSung) {
             m_timesSung[*position] = count.timesSung;
+            raised = true;
+        }
+        if (m_bestScores[*position] < count.bestScore) {
+            m_bestScores[*position] = count.bestScore;
             raised = true;
         }
     }
@@ -467,6 +484,19 @@ const CatalogSong* CCatalogIndex::Find(std::int64_t id) const
     return *position < built ? &m_contents->songs[*position] : &m_changes->songs[*position - built];
 }
 
+const CatalogSong* CCatalogIndex::FindByIdentity(const SongIdentity& identity) const
+{
+    const std::vector<CatalogSong>& songs = m_contents->songs;
+    for (size_t i = 0; i < songs.size(); ++i)
+        if (songs[i].identity == identity && !(m_changes && m_changes->hidden[i]))
+            return &songs[i];
+    if (m_changes)
+        for (const CatalogSong& song : m_changes->songs)
+            if (song.identity == identity)
+                return &song;
+    return nullptr;
+}
+
 std::int32_t CCatalogIndex::TimesSung(std::int64_t id) const
 {
     const std::optional<size_t> position = Position(id);
@@ -477,6 +507,18 @@ void CCatalogIndex::CountSung(std::int64_t id)
 {
     if (const std::optional<size_t> position = Position(id))
         ++m_timesSung[*position];
+}
+
+std::int32_t CCatalogIndex::BestScore(std::int64_t id) const
+{
+    const std::optional<size_t> position = Position(id);
+    return position ? m_bestScores[*position] : 0;
+}
+
+void CCatalogIndex::KeepBestScore(std::int64_t id, std::int32_t score)
+{
+    if (const std::optional<size_t> position = Position(id))
+        m_bestScores[*position] = std::max(m_bestScores[*position], score);
 }
 
 } // namespace linlangok

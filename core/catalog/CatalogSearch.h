@@ -77,9 +77,10 @@ public:
 
     // A copy with the delta applied: songs added, changed or removed since the revision. A few are
     // kept beside the songs as built and searched one by one; when they grow many, the copy is
-    // built anew. A song's times sung is the more of its counts here and in the delta.
+    // built anew. A song's times sung and best score are the more of those here and in the delta.
     std::shared_ptr<CCatalogIndex> Applied(const CatalogDelta& delta) const;
-    // Raises each song's times sung to its count given, where that is more; true when any was.
+    // Raises each song's times sung and best score to those given, where they are more; true when
+    // any was.
     bool RaiseCounts(const std::vector<SongCount>& counts);
 
     // The songs matching the query under the filter, ranked: by match rank, then the more sung
@@ -90,14 +91,20 @@ public:
     size_t Size() const;
     // The songs as built, without a delta applied since: their timesSung is the count stored then.
     const std::vector<CatalogSong>& Songs() const { return m_contents->songs; }
-    // Every song, a delta's included, with its times sung as the ranking counts them.
+    // Every song, a delta's included, with its times sung as the ranking counts them and its best score.
     std::vector<CatalogSong> AllSongs() const;
     const CatalogSong* Find(std::int64_t id) const;
+    // The song of the file with the identity; null when none.
+    const CatalogSong* FindByIdentity(const SongIdentity& identity) const;
     // The song's times sung as the ranking counts them: stored, and counted since; 0 when the
     // song is not in the index.
     std::int32_t TimesSung(std::int64_t id) const;
     // Counts a play of the song for the ranking, in this index alone.
     void CountSung(std::int64_t id);
+    // The best score of the song in the venue: stored, or kept since; 0 when none.
+    std::int32_t BestScore(std::int64_t id) const;
+    // Raises the song's best score to the score, in this index alone.
+    void KeepBestScore(std::int64_t id, std::int32_t score);
 
 private:
     struct Normalized {
@@ -135,6 +142,7 @@ private:
     std::shared_ptr<const Contents> m_contents;
     std::shared_ptr<const Changes> m_changes; // null when none
     std::vector<std::int32_t> m_timesSung; // by song position
+    std::vector<std::int32_t> m_bestScores; // by song position
     std::int64_t m_revision = 0;
 };
 

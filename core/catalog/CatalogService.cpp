@@ -94,6 +94,16 @@ void CCatalogService::CountSung(std::int64_t id)
     Publish(std::move(counted));
 }
 
+void CCatalogService::KeepBestScore(std::int64_t id, std::int32_t score)
+{
+    const std::shared_ptr<const CCatalogIndex> index = Index();
+    if (!index || !index->Find(id) || index->BestScore(id) >= score)
+        return;
+    auto kept = std::make_shared<CCatalogIndex>(*index);
+    kept->KeepBestScore(id, score);
+    Publish(std::move(kept));
+}
+
 // Worker thread.
 void CCatalogService::Load(std::stop_token stop, bool rescan)
 {

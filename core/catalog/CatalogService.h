@@ -101,6 +101,8 @@ public:
     std::shared_ptr<const CCatalogIndex> Index() const;
     // Counts a play of the song for the ranking: publishes a new index.
     void CountSung(std::int64_t id);
+    // A room's score of the song: publishes a new index when it beats the best.
+    void KeepBestScore(std::int64_t id, std::int32_t score);
     // A shared catalogue's server is away (as last told); why, for the user. False for one machine's.
     bool IsOffline() const { return !m_offlineReason.empty(); }
     const std::u16string& OfflineReason() const { return m_offlineReason; }

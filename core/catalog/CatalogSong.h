@@ -21,6 +21,7 @@ struct CatalogSong {
     std::int64_t modified = 0; // the file's modification time in nanoseconds of the file clock
     SongIdentity identity; // as the song memory knows the song
     std::int32_t timesSung = 0;
+    std::int32_t bestScore = 0; // the best a room of the venue has scored, 0..100; 0 for none
     // The readings of the title and the singer as ComposeReadings gives them: lower-case tokens
     // separated by spaces, a Han character's pinyin readings separated by "/".
     std::string titleReadings;

@@ -51,6 +51,9 @@ public:
     // Applies every change or none. The added songs get their ids.
     virtual void Apply(CatalogChanges& changes) = 0;
     virtual void CountSung(std::int64_t id) = 0;
+    // A room's score of the song: the store keeps the best of all. One machine's catalogue keeps
+    // none (its song memory does), and this does nothing.
+    virtual void KeepBestScore(std::int64_t, std::int32_t) { }
 };
 
 } // namespace linlangok

@@ -30,44 +30,51 @@ std::unique_ptr<IFileLock> CPendingCounts::LockFile(const char* suffix, bool wai
     return wait ? m_locks.Lock(lock) : m_locks.TryLock(lock);
 }
 
-std::vector<std::int64_t> CPendingCounts::Read() const
+std::vector<PendingPlay> CPendingCounts::Read() const
 {
     const FileContent content = ReadRegularFile(m_file, kLargestFile);
-    std::vector<std::int64_t> ids;
+    std::vector<PendingPlay> plays;
     std::string_view text = content.bytes;
     while (!text.empty()) {
         const size_t end = std::min(text.find('\n'), text.size());
-        if (const std::optional<std::int64_t> id = ParseNumber<std::int64_t>(text.substr(0, end)); id && *id > 0)
-            ids.push_back(*id);
+        const std::string_view line = text.substr(0, end);
+        const size_t space = std::min(line.find(' '), line.size());
+        const std::optional<std::int64_t> id = ParseNumber<std::int64_t>(line.substr(0, space));
+        std::optional<std::int32_t> score;
+        if (space < line.size())
+            score = ParseNumber<std::int32_t>(line.substr(space + 1));
+        const bool scoreGood = space == line.size() || (score && *score >= 0 && *score <= 100);
+        if (id && *id > 0 && scoreGood)
+            plays.push_back({*id, score});
         text.remove_prefix(std::min(end + 1, text.size()));
     }
-    return ids;
+    return plays;
 }
 
-bool CPendingCounts::Write(const std::vector<std::int64_t>& ids) const
+bool CPendingCounts::Write(const std::vector<PendingPlay>& plays) const
 {
-    if (ids.empty()) {
+    if (plays.empty()) {
         std::error_code error;
         std::filesystem::remove(m_file, error);
         return !error;
     }
     std::string text;
-    for (const std::int64_t id : ids)
-        text += std::to_string(id) + '\n';
+    for (const PendingPlay& play : plays)
+        text += std::to_string(play.id) + (play.score ? ' ' + std::to_string(*play.score) : std::string()) + '\n';
     return SaveFile(m_file, text);
 }
 
-bool CPendingCounts::Add(std::int64_t id)
+bool CPendingCounts::Add(std::int64_t id, std::optional<std::int32_t> score)
 {
     const std::unique_ptr<IFileLock> lock = LockFile(".lock", true);
     if (!lock)
         return false;
-    std::vector<std::int64_t> ids = Read();
-    ids.push_back(id);
-    return Write(ids);
+    std::vector<PendingPlay> plays = Read();
+    plays.push_back({id, score});
+    return Write(plays);
 }
 
-std::vector<std::int64_t> CPendingCounts::Pending() const
+std::vector<PendingPlay> CPendingCounts::Pending() const
 {
     const std::unique_ptr<IFileLock> lock = LockFile(".lock", true);
     return Read();
@@ -78,18 +85,22 @@ void SendPendingCounts(CPendingCounts& pending, ICatalogStore& store)
     const std::unique_ptr<IFileLock> sending = pending.LockFile(".sending", false);
     if (!sending)
         return;
-    const std::vector<std::int64_t> ids = pending.Pending();
+    const std::vector<PendingPlay> plays = pending.Pending();
     size_t sent = 0;
     // Only the sender takes from the start, so the first plays are still those sent.
     const auto forgetSent = [&pending, &sent] {
         const std::unique_ptr<IFileLock> lock = pending.LockFile(".lock", true);
-        std::vector<std::int64_t> kept = pending.Read();
+        std::vector<PendingPlay> kept = pending.Read();
         kept.erase(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(std::min(sent, kept.size())));
         pending.Write(kept);
     };
     try {
-        for (; sent < ids.size(); ++sent)
-            store.CountSung(ids[sent]);
+        for (; sent < plays.size(); ++sent) {
+            if (plays[sent].score)
+                store.KeepBestScore(plays[sent].id, *plays[sent].score);
+            else
+                store.CountSung(plays[sent].id);
+        }
     } catch (...) {
         forgetSent();
         throw;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -13,11 +14,20 @@ namespace linlangok {
 
 class ICatalogStore;
 
-// The file in the program folder that keeps the plays a room has counted and the shared catalogue
-// has yet to hear of.
+// The file in the program folder that keeps the plays a room has counted and the scores it has
+// made that the shared catalogue has yet to hear of.
 inline constexpr std::string_view kPendingCountsFileName = "VenueCounts.txt";
 
-// The plays counted and not yet sent, kept in a file (one song id a line) so that none is lost
+// A play counted, or a score made, of a song.
+struct PendingPlay {
+    std::int64_t id = 0;
+    std::optional<std::int32_t> score; // 0..100; none for a play
+
+    bool operator==(const PendingPlay&) const = default;
+};
+
+// The plays counted and scores made not yet sent, kept in a file (a song id a line, and a space and
+// the score after it for a score) so that none is lost
 // when the program ends before the server is back. The program, serve and the tool on one program
 // folder share it: plays are added at its end under a lock held for moments, and one process at a
 // time sends them from its start. Any thread.
@@ -29,22 +39,22 @@ public:
     CPendingCounts(const CPendingCounts&) = delete;
     CPendingCounts& operator=(const CPendingCounts&) = delete;
 
-    // Keeps a play of the song; false when the file could not be written.
-    bool Add(std::int64_t id);
-    // The plays kept, oldest first; a damaged line is skipped.
-    std::vector<std::int64_t> Pending() const;
+    // Keeps a play of the song, or a score when one is given; false when the file could not be written.
+    bool Add(std::int64_t id, std::optional<std::int32_t> score = std::nullopt);
+    // The plays and scores kept, oldest first; a damaged line is skipped.
+    std::vector<PendingPlay> Pending() const;
 
 private:
     friend void SendPendingCounts(CPendingCounts& pending, ICatalogStore& store);
-    std::vector<std::int64_t> Read() const;
-    bool Write(const std::vector<std::int64_t>& ids) const;
+    std::vector<PendingPlay> Read() const;
+    bool Write(const std::vector<PendingPlay>& plays) const;
     std::unique_ptr<IFileLock> LockFile(const char* suffix, bool wait) const;
 
     std::filesystem::path m_file;
     IFileLocks& m_locks;
 };
 
-// Sends the plays kept to the store, oldest first, each forgotten once sent, unless another process
+// Sends the plays and scores kept to the store, oldest first, each forgotten once sent, unless another process
 // sends them now; raises the store's error, the plays not sent kept.
 void SendPendingCounts(CPendingCounts& pending, ICatalogStore& store);
 

@@ -67,4 +67,10 @@ void CRoomCatalogStore::CountSung(std::int64_t id)
             TrUtf8("CRoomCatalogStore", "点唱次数无法存入文件，程序结束前连上歌库服务器时仍会送出。"));
 }
 
+void CRoomCatalogStore::KeepBestScore(std::int64_t id, std::int32_t score)
+{
+    if (!m_pending.Add(id, score))
+        throw std::runtime_error(TrUtf8("CRoomCatalogStore", "得分无法存入文件，歌库服务器不会收到。"));
+}
+
 } // namespace linlangok

@@ -8,7 +8,7 @@
 
 namespace linlangok {
 
-// The UI thread's store of a room of a venue. A play counted is kept in the pending counts, which
+// The UI thread's store of a room of a venue. A play counted or a score made is kept in the pending counts, which
 // the catalogue service sends when it can, so that counting never waits for the server; the rest
 // goes to the shared catalogue on a connection opened when first needed (and again after a
 // failure), each call bounded in time by that store.
@@ -26,6 +26,8 @@ public:
     void Apply(CatalogChanges& changes) override;
     // Raises when the play could not be kept in the file; it is kept in memory still.
     void CountSung(std::int64_t id) override;
+    // Kept in the pending counts likewise; raises when it could not be, and it is lost.
+    void KeepBestScore(std::int64_t id, std::int32_t score) override;
 
 private:
     // The connection; a failed call drops it, so that the next one connects anew.

@@ -17,10 +17,11 @@ struct CatalogDelta {
     std::vector<std::int64_t> removed;
 };
 
-// A song's times sung as the shared catalogue counts it, for every room.
+// A song's times sung and best score as the shared catalogue keeps them, for every room.
 struct SongCount {
     std::int64_t id = 0;
     std::int32_t timesSung = 0;
+    std::int32_t bestScore = 0;
 
     bool operator==(const SongCount&) const = default;
 };
@@ -28,7 +29,7 @@ struct SongCount {
 // What other connections told while one waited.
 struct CatalogNotices {
     bool songsChanged = false; // a scan changed songs: ask ChangesSince
-    std::vector<SongCount> counts; // plays counted, with the totals they brought
+    std::vector<SongCount> counts; // plays counted and scores kept, with the totals they brought
 };
 
 // A catalogue that several rooms share on a server. Every change of songs gets a revision, in the
@@ -43,7 +44,7 @@ public:
     virtual CatalogNotices WaitForNotices(std::chrono::milliseconds timeout) = 0;
     // The songs added, changed or removed after the revision (one the store gave).
     virtual CatalogDelta ChangesSince(std::int64_t revision) = 0;
-    // Every song's times sung.
+    // Every song's times sung and best score.
     virtual std::vector<SongCount> LoadCounts() = 0;
 };
 

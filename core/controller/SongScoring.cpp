@@ -11,6 +11,7 @@
 #include <chrono>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <utility>
 
 namespace linlangok {
@@ -118,6 +119,10 @@ void CSongScoring::SongStarted()
     CRememberedSong& remembered = m_session.Remembered();
     const std::optional<SongIdentity>& identity = remembered.Identity();
     m_best = identity ? remembered.Memory().Recall(*identity).bestScore : std::nullopt;
+    m_venueBest.reset();
+    if (const std::shared_ptr<const CCatalogIndex> index = m_venue ? m_venue->Index() : nullptr; index && identity)
+        if (const CatalogSong* song = index->FindByIdentity(*identity); song && index->BestScore(song->id) > 0)
+            m_venueBest = index->BestScore(song->id);
     std::optional<ReferenceMelody> melody;
     std::optional<ReferenceMelody> secondVoice;
     if (m_session.Kind() == ESongKind::Midi && m_session.Sequencer().IsPlaying()) {
@@ -191,7 +196,39 @@ void CSongScoring::SongStopped()
         m_best = result->score;
         m_session.Remembered().Remember([this](SongMemoryValues& values) { values.bestScore = m_best; });
     }
+    if (const std::optional<SongIdentity>& song = m_session.Remembered().Identity(); song && m_venue)
+        ShareScore(*song, result->score);
     m_result = std::move(result);
+}
+
+void CSongScoring::ShareBestScores(CCatalogService& catalogue, ICatalogStore& store)
+{
+    m_venue = &catalogue;
+    m_venueStore = &store;
+}
+
+void CSongScoring::ShareScore(const SongIdentity& song, int score)
+{
+    if (m_venueBest && score <= *m_venueBest)
+        return;
+    const std::shared_ptr<const CCatalogIndex> index = m_venue->Index();
+    const CatalogSong* found = index ? index->FindByIdentity(song) : nullptr;
+    if (!found)
+        return;
+    m_venueBest = score;
+    m_venue->KeepBestScore(found->id, score);
+    try {
+        m_venueStore->KeepBestScore(found->id, score);
+    } catch (const std::runtime_error& error) {
+        m_notice = Utf8ToUtf16(error.what());
+    }
+}
+
+std::optional<int> CSongScoring::BestScore() const
+{
+    if (m_best && m_venueBest)
+        return std::max(*m_best, *m_venueBest);
+    return m_best ? m_best : m_venueBest;
 }
 
 void CSongScoring::Tick()
@@ -214,14 +251,14 @@ std::optional<ScoringView> CSongScoring::View() const
     if (m_live.IsListening()) {
         m_live.Update(m_session.HeardPosition(), std::chrono::steady_clock::now());
         ScoringView view = m_live.ViewAt(m_session.HeardPosition());
-        view.bestScore = m_best;
+        view.bestScore = BestScore();
         return view;
     }
     if (!m_result)
         return std::nullopt;
     ScoringView view;
     view.result = m_result;
-    view.bestScore = m_best;
+    view.bestScore = BestScore();
     view.runningScore = m_result->score;
     if (m_live.SecondVoiceResult())
         view.secondVoiceScore = m_live.SecondVoiceResult()->score;

@@ -49,6 +49,10 @@ public:
     // Derives the melodies of the catalogue's videos in the background while no song asks for
     // one. The catalogue goes before the scoring.
     void DeriveCatalogue(CCatalogService& catalogue);
+    // In a venue: a song's best is the best of every room's, as the catalogue's index has it, and
+    // each score made is sent to the store (the UI thread's, which keeps it while the server is
+    // away). Both outlive the scoring.
+    void ShareBestScores(CCatalogService& catalogue, ICatalogStore& store);
 
     // The session has just started its song.
     void SongStarted();
@@ -64,8 +68,9 @@ public:
     const std::optional<SongScore>& LastResult() const { return m_result; }
     // Of a duet that ended last, its second voice's score.
     const std::optional<SongScore>& LastSecondVoiceResult() const { return m_live.SecondVoiceResult(); }
-    // The best score of the song playing or ended last, this run's included.
-    std::optional<int> BestScore() const { return m_best; }
+    // The best score of the song playing or ended last, this run's included; in a venue, the
+    // best of every room's.
+    std::optional<int> BestScore() const;
 
     std::optional<ScoringView> View() const override;
     std::u16string Notice() const override { return m_notice; }
@@ -78,6 +83,8 @@ private:
     // A video's melody: the one kept for it, else asked for.
     void FindVideoMelody();
     void UseVideoMelody(const VocalMelodyResult& result);
+    // Sends the score to the venue's catalogue, when the song is one of its songs.
+    void ShareScore(const SongIdentity& song, int score);
 
     CKaraokeSession& m_session;
     CLiveScoring& m_live;
@@ -89,7 +96,10 @@ private:
     EDifficulty m_difficulty = EDifficulty::Normal;
     std::u16string m_notice;
     std::optional<SongScore> m_result; // of the song that ended last, until the next starts
-    std::optional<int> m_best; // of the song playing or ended last
+    std::optional<int> m_best; // of the song playing or ended last, in this room
+    std::optional<int> m_venueBest; // of the song playing or ended last, in the venue
+    CCatalogService* m_venue = nullptr;
+    ICatalogStore* m_venueStore = nullptr;
 };
 
 // A MIDI song's reference in the lines its lyrics are shown in.

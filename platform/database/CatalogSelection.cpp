@@ -11,17 +11,23 @@
 
 namespace linlangok {
 
-CCatalogSelection::CCatalogSelection(const std::filesystem::path& programFolder)
+CCatalogSelection::CCatalogSelection(const std::filesystem::path& programFolder, std::string_view remembered)
     : m_programFolder(programFolder)
 {
     const char* variable = std::getenv("LINLANGOK_CATALOG");
-    if (!variable || !*variable)
-        return;
-    if (!IsPostgresConnection(variable))
-        throw std::runtime_error(Utf16ToUtf8(Formatted(
-            Tr("CCatalogSelection", "LINLANGOK_CATALOG 应为 PostgreSQL 的连接串（postgresql://…），而不是“%1”。"),
-            {Utf8ToUtf16(variable)})));
-    m_connection = variable;
+    if (variable && *variable) {
+        if (!IsPostgresConnection(variable))
+            throw std::runtime_error(Utf16ToUtf8(Formatted(
+                Tr("CCatalogSelection", "LINLANGOK_CATALOG 应为 PostgreSQL 的连接串（postgresql://…），而不是“%1”。"),
+                {Utf8ToUtf16(variable)})));
+        m_connection = variable;
+    } else if (!remembered.empty()) {
+        if (!IsPostgresConnection(remembered))
+            throw std::runtime_error(
+                Utf16ToUtf8(Formatted(Tr("CCatalogSelection", "所记的歌库服务器应为 PostgreSQL 的连接串，而不是“%1”。"),
+                    {Utf8ToUtf16(MaskedConnection(remembered))})));
+        m_connection = remembered;
+    }
 }
 
 std::unique_ptr<ICatalogStore> CCatalogSelection::Open(std::u16string* warning) const

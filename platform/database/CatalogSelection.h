@@ -5,16 +5,17 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace linlangok {
 
 // Which catalogue a run uses: a venue's on PostgreSQL when LINLANGOK_CATALOG holds a libpq
-// connection string, else Catalog.db in the program folder.
+// connection string, else when one is remembered (歌库), else Catalog.db in the program folder.
 class CCatalogSelection {
 public:
-    // Reads LINLANGOK_CATALOG; raises std::runtime_error when it is set to something else than a
-    // connection string (the text shown with its password hidden).
-    explicit CCatalogSelection(const std::filesystem::path& programFolder);
+    // Reads LINLANGOK_CATALOG; raises std::runtime_error when it, or else the one remembered, is
+    // something else than a connection string (the text shown with its password hidden).
+    explicit CCatalogSelection(const std::filesystem::path& programFolder, std::string_view remembered = {});
 
     bool IsShared() const { return !m_connection.empty(); }
 

@@ -11,13 +11,15 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 namespace linlangok {
 namespace {
 
-// Version 1: folders, songs with revisions and counts, removed songs, unreadable files.
-constexpr int kSchemaVersion = 1;
+// Version 1: folders, songs with revisions and counts, removed songs, unreadable files. Version 2:
+// the songs' best scores.
+constexpr int kSchemaVersion = 2;
 // "LKOK": the advisory lock under which one connection at a time creates or migrates the tables.
 constexpr std::int64_t kSchemaLock = 0x4C4B4F4B;
 constexpr const char* kChannel = "linlangok_catalog";
@@ -47,6 +49,7 @@ CREATE TABLE songs(
   modified bigint NOT NULL,
   hash bigint NOT NULL,
   times_sung integer NOT NULL DEFAULT 0,
+  best_score integer NOT NULL DEFAULT 0,
   title_readings text NOT NULL,
   singer_readings text NOT NULL,
   cover bytea NOT NULL DEFAULT '',
@@ -58,11 +61,13 @@ CREATE TABLE unreadable(path bytea PRIMARY KEY, size bigint NOT NULL, modified b
 )";
 
 // The steps from each version to the next, the first from version 1 to 2.
-constexpr std::array<const char*, 0> kMigrations {};
+constexpr std::array<const char*, 1> kMigrations {
+    "ALTER TABLE songs ADD COLUMN best_score integer NOT NULL DEFAULT 0",
+};
 static_assert(kMigrations.size() + 1 == kSchemaVersion);
 
 constexpr const char* kSongColumns = "id, path, title, singer, format, length_ms, language, size, modified, hash,"
-                                     " times_sung, title_readings, singer_readings, cover";
+                                     " times_sung, title_readings, singer_readings, cover, best_score";
 
 std::string FolderPrefix(const std::filesystem::path& folder)
 {
@@ -385,6 +390,7 @@ std::vector<CatalogSong> CPostgresCatalogStore::SongsOf(const Result& rows)
         song.titleReadings = BytesAt(result, row, 11);
         song.singerReadings = BytesAt(result, row, 12);
         song.cover = BytesAt(result, row, 13);
+        song.bestScore = std::clamp(static_cast<std::int32_t>(IntegerAt(result, row, 14)), 0, 100);
         songs.push_back(std::move(song));
     }
     return songs;
@@ -502,11 +508,25 @@ void CPostgresCatalogStore::Apply(CatalogChanges& changes)
 void CPostgresCatalogStore::CountSung(std::int64_t id)
 {
     CQuery().Integer(id).Run(*this, "UPDATE songs SET times_sung = times_sung + 1 WHERE id = $1", "count");
-    // Told apart from the count: a transaction that notifies holds the server's one notify lock
+    TellCount(id, "count");
+}
+
+void CPostgresCatalogStore::KeepBestScore(std::int64_t id, std::int32_t score)
+{
+    CQuery()
+        .Integer(id)
+        .Integer(std::clamp(score, 0, 100))
+        .Run(*this, "UPDATE songs SET best_score = GREATEST(best_score, $2::integer) WHERE id = $1", "score");
+    TellCount(id, "score");
+}
+
+void CPostgresCatalogStore::TellCount(std::int64_t id, const char* what)
+{
+    // Told apart from the change: a transaction that notifies holds the server's one notify lock
     // until it commits, and the rooms' counts would wait for each other's write to disk. This one
     // writes nothing.
-    CQuery().Integer(id).Text(kChannel).Run(
-        *this, "SELECT pg_notify($2, 'sung ' || id || ' ' || times_sung) FROM songs WHERE id = $1", "count");
+    CQuery().Integer(id).Text(kChannel).Run(*this,
+        "SELECT pg_notify($2, 'sung ' || id || ' ' || times_sung || ' ' || best_score) FROM songs WHERE id = $1", what);
 }
 
 void CPostgresCatalogStore::Listen()
@@ -526,7 +546,14 @@ void CPostgresCatalogStore::TakeNotices(CatalogNotices& notices)
             const auto [afterId, idError] = std::from_chars(payload.data() + 5, end, count.id);
             if (idError == std::errc() && afterId != end && *afterId == ' ') {
                 const auto [afterCount, countError] = std::from_chars(afterId + 1, end, count.timesSung);
-                if (countError == std::errc() && afterCount == end)
+                // The best score follows, but from a program that keeps none.
+                bool good = countError == std::errc() && afterCount == end;
+                if (countError == std::errc() && afterCount != end && *afterCount == ' ') {
+                    const auto [afterBest, bestError] = std::from_chars(afterCount + 1, end, count.bestScore);
+                    good = bestError == std::errc() && afterBest == end && count.bestScore >= 0
+                        && count.bestScore <= 100;
+                }
+                if (good)
                     notices.counts.push_back(count);
             }
         }
@@ -577,10 +604,12 @@ CatalogDelta CPostgresCatalogStore::ChangesSince(std::int64_t revision)
 
 std::vector<SongCount> CPostgresCatalogStore::LoadCounts()
 {
-    const Result rows = CQuery().Run(*this, "SELECT id, times_sung FROM songs WHERE times_sung > 0", "counts");
+    const Result rows = CQuery().Run(
+        *this, "SELECT id, times_sung, best_score FROM songs WHERE times_sung > 0 OR best_score > 0", "counts");
     std::vector<SongCount> counts;
     for (int row = 0; row < PQntuples(rows.get()); ++row)
-        counts.push_back({IntegerAt(rows.get(), row, 0), static_cast<std::int32_t>(IntegerAt(rows.get(), row, 1))});
+        counts.push_back({IntegerAt(rows.get(), row, 0), static_cast<std::int32_t>(IntegerAt(rows.get(), row, 1)),
+            std::clamp(static_cast<std::int32_t>(IntegerAt(rows.get(), row, 2)), 0, 100)});
     return counts;
 }
 
@@ -590,22 +619,40 @@ bool IsPostgresConnection(std::string_view text)
         || text.find('=') != std::string_view::npos;
 }
 
-std::string MaskedConnection(std::string_view connection)
+namespace {
+
+// The connection string's settings as key=value pairs, its password as given; nothing when it
+// does not parse.
+std::optional<std::string> Rebuilt(std::string_view connection, const std::optional<std::string>& password)
 {
     PQconninfoOption* options = PQconninfoParse(std::string(connection).c_str(), nullptr);
     if (!options)
-        return "***";
-    std::string masked;
+        return std::nullopt;
+    std::string rebuilt;
     for (const PQconninfoOption* option = options; option->keyword; ++option) {
-        if (!option->val)
+        const bool isPassword = std::strcmp(option->keyword, "password") == 0;
+        if (!option->val || (isPassword && !password))
             continue;
-        if (!masked.empty())
-            masked += ' ';
-        masked += std::string(option->keyword) + '='
-            + (std::strcmp(option->keyword, "password") == 0 ? std::string("***") : Quoted(option->val));
+        if (!rebuilt.empty())
+            rebuilt += ' ';
+        rebuilt += std::string(option->keyword) + '=' + (isPassword ? *password : Quoted(option->val));
     }
     PQconninfoFree(options);
-    return masked;
+    return rebuilt;
+}
+
+} // namespace
+
+std::string MaskedConnection(std::string_view connection)
+{
+    return Rebuilt(connection, "***").value_or("***");
+}
+
+std::optional<std::string> ConnectionWithoutPassword(std::string_view connection)
+{
+    if (!IsPostgresConnection(connection))
+        return std::nullopt;
+    return Rebuilt(connection, std::nullopt);
 }
 
 } // namespace linlangok

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,8 @@ public:
     void Apply(CatalogChanges& changes) override;
     // One atomic increment on the server, so that rooms counting at once lose none; then told.
     void CountSung(std::int64_t id) override;
+    // One atomic GREATEST on the server, so that of rooms scoring at once the best stays; then told.
+    void KeepBestScore(std::int64_t id, std::int32_t score) override;
 
     void Listen() override;
     CatalogNotices WaitForNotices(std::chrono::milliseconds timeout) override;
@@ -64,6 +67,8 @@ private:
     void Rollback();
     std::vector<CatalogSong> SongsOf(const Result& rows);
     void TakeNotices(CatalogNotices& notices);
+    // Tells the listeners the song's times sung and best score as they are now.
+    void TellCount(std::int64_t id, const char* what);
 
     pg_conn* m_connection = nullptr;
     std::int64_t m_loadedRevision = 0;
@@ -73,5 +78,8 @@ private:
 bool IsPostgresConnection(std::string_view text);
 // The connection string as it may be shown: its password replaced by "***".
 std::string MaskedConnection(std::string_view connection);
+// The connection string as it may be kept, its password left out (libpq then reads ~/.pgpass);
+// nothing when it is no connection string.
+std::optional<std::string> ConnectionWithoutPassword(std::string_view connection);
 
 } // namespace linlangok

@@ -357,7 +357,8 @@ void CCatalogWindow::EditFolders()
 {
     // A scan that ran on would store the songs of a folder removed meanwhile.
     m_parts.catalogue.Finish();
-    auto* dialog = new CSongFoldersDialog(m_parts.catalog.store, m_parts.prompts, m_parts.catalog.names, this);
+    auto* dialog = new CSongFoldersDialog(
+        {m_parts.catalog.openStore, m_parts.prompts, m_parts.catalog.names, m_parts.catalog.connection}, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, dialog] {
         if (dialog->Changed())

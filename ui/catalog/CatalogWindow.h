@@ -6,6 +6,7 @@
 #include "core/catalog/CatalogStore.h"
 #include "core/catalog/SongPicker.h"
 #include "core/catalog/SongReader.h"
+#include "ui/catalog/SongFoldersDialog.h"
 
 #include <QWidget>
 
@@ -37,6 +38,7 @@ struct CatalogServices {
     const CPathDisplay& names; // how file names that are not UTF-8 read
     std::filesystem::path queueFile;
     SharedCatalogParts shared = {}; // a venue's catalogue the rooms share; empty for one machine's
+    CatalogConnectionParts connection = {}; // how 歌库 chooses the catalogue of the next start
 };
 
 // The catalogue service's parts from the platform's services.

@@ -1,26 +1,37 @@
 #include "ui/catalog/SongFoldersDialog.h"
 
 #include "common/Text.h"
+#include "ui/widgets/ProgramSettings.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSettings>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <stdexcept>
 
 namespace linlangok {
+namespace {
 
-CSongFoldersDialog::CSongFoldersDialog(
-    ICatalogStore& store, IUserPrompts& prompts, const CPathDisplay& names, QWidget* parent)
+const QString kCatalogApplication = QStringLiteral("Catalog");
+const QString kConnectionKey = QStringLiteral("connection");
+
+} // namespace
+
+std::string RememberedCatalogConnection()
+{
+    return QSettings(kSettingsOrganisation, kCatalogApplication).value(kConnectionKey).toString().toStdString();
+}
+
+CSongFoldersDialog::CSongFoldersDialog(SongFoldersParts parts, QWidget* parent)
     : QDialog(parent)
-    , m_store(store)
-    , m_prompts(prompts)
-    , m_names(names)
+    , m_parts(std::move(parts))
 {
     setWindowTitle(tr("歌库"));
     auto* label = new QLabel(tr("歌曲文件夹"), this);
@@ -29,24 +40,56 @@ CSongFoldersDialog::CSongFoldersDialog(
     m_list->installEventFilter(this);
     label->setBuddy(m_list);
     auto* buttons = new QDialogButtonBox(Qt::Vertical, this);
-    auto* add = buttons->addButton(tr("添加..."), QDialogButtonBox::ActionRole);
+    m_add = buttons->addButton(tr("添加..."), QDialogButtonBox::ActionRole);
     m_remove = buttons->addButton(tr("删除"), QDialogButtonBox::ActionRole);
     auto* close = buttons->addButton(tr("关闭"), QDialogButtonBox::RejectRole);
-    for (QPushButton* button : {add, m_remove, close})
+    for (QPushButton* button : {m_add, m_remove, close})
         button->setAutoDefault(false);
+    m_status = new QLabel(this);
     auto* side = new QHBoxLayout;
     side->addWidget(m_list, 1);
     side->addWidget(buttons);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addLayout(side, 1);
+    layout->addWidget(m_status);
+    if (const CatalogConnectionParts& connection = m_parts.connection;
+        connection.masked && connection.withoutPassword) {
+        auto* server = new QLabel(tr("歌库服务器(&S)"), this);
+        m_connection = new QLineEdit(this);
+        m_connection->setAccessibleName(tr("歌库服务器"));
+        m_connection->setPlaceholderText(tr("空：本机的歌库"));
+        server->setBuddy(m_connection);
+        auto* use = new QPushButton(tr("使用(&U)"), this);
+        use->setAutoDefault(false);
+        auto* row = new QHBoxLayout;
+        row->addWidget(server);
+        row->addWidget(m_connection, 1);
+        row->addWidget(use);
+        layout->addLayout(row);
+        if (!connection.environment.empty()) {
+            m_connection->setText(QString::fromStdString(connection.masked(connection.environment)));
+            m_connection->setReadOnly(true);
+            m_connection->setToolTip(tr("由 LINLANGOK_CATALOG 指定"));
+            use->setEnabled(false);
+        } else if (const std::string remembered = RememberedCatalogConnection(); !remembered.empty()) {
+            m_connection->setText(QString::fromStdString(connection.masked(remembered)));
+        }
+        connect(use, &QPushButton::clicked, this, &CSongFoldersDialog::UseConnection);
+        connect(m_connection, &QLineEdit::returnPressed, this, &CSongFoldersDialog::UseConnection);
+    }
     resize(520, 260);
 
-    connect(add, &QPushButton::clicked, this, &CSongFoldersDialog::AddFolder);
+    connect(m_add, &QPushButton::clicked, this, &CSongFoldersDialog::AddFolder);
     connect(m_remove, &QPushButton::clicked, this, &CSongFoldersDialog::RemoveFolder);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) { m_remove->setEnabled(row >= 0); });
-    Reload(0);
+    connect(m_list, &QListWidget::currentRowChanged, this, [this] { EnableButtons(); });
+    Run({}, std::nullopt, 0);
+}
+
+CSongFoldersDialog::~CSongFoldersDialog()
+{
+    m_worker = {};
 }
 
 bool CSongFoldersDialog::eventFilter(QObject* watched, QEvent* event)
@@ -61,50 +104,106 @@ bool CSongFoldersDialog::eventFilter(QObject* watched, QEvent* event)
 
 void CSongFoldersDialog::AddFolder()
 {
+    if (m_busy)
+        return;
     FolderRequest request;
     request.title = tr("选择歌曲文件夹").toStdU16String();
-    const std::optional<std::filesystem::path> folder = m_prompts.AskFolder(request);
+    const std::optional<std::filesystem::path> folder = m_parts.prompts.AskFolder(request);
     if (!folder)
         return;
-    try {
-        m_store.AddFolder(*folder);
-    } catch (const std::runtime_error& error) {
-        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
-        return;
-    }
-    m_changed = true;
-    Reload(0);
-    m_list->setCurrentRow(static_cast<int>(std::find(m_folders.begin(), m_folders.end(), *folder) - m_folders.begin()));
+    Run([folder = *folder](ICatalogStore& store) { store.AddFolder(folder); }, folder, 0);
 }
 
 void CSongFoldersDialog::RemoveFolder()
 {
     const int row = m_list->currentRow();
-    if (row < 0)
+    if (m_busy || row < 0)
         return;
-    try {
-        m_store.RemoveFolder(m_folders[static_cast<size_t>(row)]);
-    } catch (const std::runtime_error& error) {
-        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
-        return;
-    }
-    m_changed = true;
-    Reload(row);
+    Run([folder = m_folders[static_cast<size_t>(row)]](ICatalogStore& store) { store.RemoveFolder(folder); },
+        std::nullopt, row);
 }
 
-void CSongFoldersDialog::Reload(int row)
+void CSongFoldersDialog::Run(
+    std::function<void(ICatalogStore&)> change, std::optional<std::filesystem::path> select, int row)
 {
-    try {
-        m_folders = m_store.Folders();
-    } catch (const std::runtime_error& error) {
-        m_folders.clear();
-        m_prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
-    }
+    m_busy = true;
+    m_status->setText(tr("正在读取歌库…"));
+    EnableButtons();
+    // The worker before is done: it was busy until its outcome was listed.
+    m_worker = std::jthread([this, change = std::move(change), select = std::move(select), row] {
+        Outcome outcome;
+        try {
+            if (!m_store)
+                m_store = m_parts.openStore();
+            if (change) {
+                change(*m_store);
+                outcome.changed = true;
+            }
+            outcome.folders = m_store->Folders();
+        } catch (const std::exception& error) {
+            m_store.reset();
+            outcome.error = Utf8ToUtf16(error.what());
+        }
+        QMetaObject::invokeMethod(
+            this, [this, outcome = std::move(outcome), select, row] { List(outcome, select, row); },
+            Qt::QueuedConnection);
+    });
+}
+
+void CSongFoldersDialog::List(const Outcome& outcome, const std::optional<std::filesystem::path>& select, int row)
+{
+    m_busy = false;
+    m_status->clear();
+    m_changed = m_changed || outcome.changed;
+    if (outcome.error.empty())
+        m_folders = outcome.folders;
     m_list->clear();
     for (const std::filesystem::path& folder : m_folders)
-        m_list->addItem(QString::fromStdU16String(m_names.Text(PathToUtf16(folder))));
-    m_list->setCurrentRow(std::min(row, m_list->count() - 1));
-    m_remove->setEnabled(m_list->currentRow() >= 0);
+        m_list->addItem(QString::fromStdU16String(m_parts.names.Text(PathToUtf16(folder))));
+    const auto found = select ? std::find(m_folders.begin(), m_folders.end(), *select) : m_folders.end();
+    m_list->setCurrentRow(
+        found != m_folders.end() ? static_cast<int>(found - m_folders.begin()) : std::min(row, m_list->count() - 1));
+    EnableButtons();
+    if (!outcome.error.empty())
+        m_parts.prompts.ShowError(CaptionError(), outcome.error);
+    emit FoldersListed();
+}
+
+void CSongFoldersDialog::EnableButtons()
+{
+    m_add->setEnabled(!m_busy);
+    m_remove->setEnabled(!m_busy && m_list->currentRow() >= 0);
+}
+
+void CSongFoldersDialog::UseConnection()
+{
+    if (m_connection->isReadOnly())
+        return;
+    const CatalogConnectionParts& parts = m_parts.connection;
+    const std::string typed = m_connection->text().trimmed().toStdString();
+    const std::string remembered = RememberedCatalogConnection();
+    if (typed == parts.masked(remembered) || (typed.empty() && remembered.empty()))
+        return;
+    std::optional<std::string> kept;
+    if (!typed.empty()) {
+        kept = parts.withoutPassword(typed);
+        if (!kept) {
+            m_parts.prompts.ShowError(CaptionError(),
+                tr("“%1”不是 PostgreSQL 的连接串（postgresql://… 或 host=… dbname=…）。")
+                    .arg(QString::fromStdString(parts.masked(typed)))
+                    .toStdU16String());
+            return;
+        }
+    }
+    const std::string connection = kept.value_or(std::string());
+    QSettings(kSettingsOrganisation, kCatalogApplication).setValue(kConnectionKey, QString::fromStdString(connection));
+    m_connection->setText(QString::fromStdString(connection));
+    QString message = tr("琳朗卡拉OK 下次启动时使用所设的歌库。");
+    // A password typed is left out, not kept in the settings.
+    if (!typed.empty() && parts.masked(typed) != connection)
+        message += QLatin1Char('\n') + tr("密码未保存：请写入 ~/.pgpass，或用 PGSERVICE。");
+    m_parts.prompts.ShowMessage(
+        MessageRequest {std::nullopt, message.toStdU16String(), EMessageButtons::Ok, EMessageIcon::Information});
 }
 
 } // namespace linlangok

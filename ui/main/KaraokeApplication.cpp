@@ -130,8 +130,11 @@ void CKaraokeApplication::AttachCatalog(
     CMainController& controller = m_mainWindow->Controller();
     const auto nothingPlays = [&controller] { return !controller.IsPlaying() && !controller.IsRecording(); };
     m_catalogue = std::make_unique<CCatalogService>(CatalogueParts(catalog, m_sessionServices.uiThread));
-    if (m_scoring)
+    if (m_scoring) {
         m_scoring->DeriveCatalogue(*m_catalogue);
+        if (catalog.shared.connect)
+            m_scoring->ShareBestScores(*m_catalogue, catalog.store);
+    }
     m_songStarter = std::make_unique<CControllerSongStarter>(controller);
     m_songPicker = std::make_unique<CSongPicker>(
         catalog.store, *m_songStarter, prompts, m_sessionServices.fileLocks, catalog.queueFile);

@@ -274,6 +274,10 @@
         <source>点唱次数无法存入文件，程序结束前连上歌库服务器时仍会送出。</source>
         <translation>The play counts could not be saved to a file; they are still sent if the library server is reached before the program ends.</translation>
     </message>
+    <message>
+        <source>得分无法存入文件，歌库服务器不会收到。</source>
+        <translation>The score could not be saved to the file; the library server will not get it.</translation>
+    </message>
 </context>
 <context>
     <name>CSongListPresenter</name>

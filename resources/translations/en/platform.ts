@@ -7,6 +7,10 @@
         <source>LINLANGOK_CATALOG 应为 PostgreSQL 的连接串（postgresql://…），而不是“%1”。</source>
         <translation>LINLANGOK_CATALOG should be a PostgreSQL connection string (postgresql://…), not &quot;%1&quot;.</translation>
     </message>
+    <message>
+        <source>所记的歌库服务器应为 PostgreSQL 的连接串，而不是“%1”。</source>
+        <translation>The remembered library server should be a PostgreSQL connection string, not “%1”.</translation>
+    </message>
 </context>
 <context>
     <name>CHttplibServer</name>

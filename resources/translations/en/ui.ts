@@ -904,6 +904,42 @@ The monitor plays without the effect.</translation>
         <source>选择歌曲文件夹</source>
         <translation>Choose a Song Folder</translation>
     </message>
+    <message>
+        <source>歌库服务器(&amp;S)</source>
+        <translation>&amp;Server</translation>
+    </message>
+    <message>
+        <source>歌库服务器</source>
+        <translation>Library server</translation>
+    </message>
+    <message>
+        <source>空：本机的歌库</source>
+        <translation>Empty: this computer&apos;s library</translation>
+    </message>
+    <message>
+        <source>使用(&amp;U)</source>
+        <translation>&amp;Use</translation>
+    </message>
+    <message>
+        <source>由 LINLANGOK_CATALOG 指定</source>
+        <translation>Set by LINLANGOK_CATALOG</translation>
+    </message>
+    <message>
+        <source>正在读取歌库…</source>
+        <translation>Reading the library…</translation>
+    </message>
+    <message>
+        <source>“%1”不是 PostgreSQL 的连接串（postgresql://… 或 host=… dbname=…）。</source>
+        <translation>“%1” is not a PostgreSQL connection string (postgresql://… or host=… dbname=…).</translation>
+    </message>
+    <message>
+        <source>琳朗卡拉OK 下次启动时使用所设的歌库。</source>
+        <translation>Linlang Karaoke will use the library set here from its next start.</translation>
+    </message>
+    <message>
+        <source>密码未保存：请写入 ~/.pgpass，或用 PGSERVICE。</source>
+        <translation>The password is not saved: put it in ~/.pgpass, or use PGSERVICE.</translation>
+    </message>
 </context>
 <context>
     <name>linlangok::CSongListWindow</name>

@@ -139,7 +139,8 @@ TEST_P(LanguageTest, EveryWindowShowsItsTextsWholeInTheLanguage)
         Check(moreEffects);
     }
     CSongFoldersDialog folders(
-        services.catalog->store, platform.Prompts(), services.catalog->names, &karaoke.MainWindow());
+        {services.catalog->openStore, platform.Prompts(), services.catalog->names, services.catalog->connection},
+        &karaoke.MainWindow());
     Check(folders);
     test::CPerformanceRig rig;
     CPerformanceWindow performance(rig.controller);
