@@ -12,6 +12,7 @@
 #include "platform/audio/WaveInSystem.h"
 #include "platform/codepage/IconvCodePage.h"
 #include "platform/codepage/UchardetTextEncodings.h"
+#include "platform/database/PostgresCatalogStore.h"
 #include "platform/database/SqliteCatalogStore.h"
 #include "platform/files/FlockFileLocks.h"
 #include "platform/http/HttplibServer.h"
@@ -662,7 +663,8 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     RunEventsFor(200);
     bool saved = Save(window, folder, "catalog");
     // Its 歌库 dialog, over the same store.
-    CSongFoldersDialog folders({services.openStore, prompts, names}, &window);
+    CSongFoldersDialog folders(
+        {services.openStore, prompts, names, {"", MaskedConnection, ConnectionWithoutPassword}}, &window);
     folders.show();
     while (folders.IsBusy())
         RunEventsFor(20);
