@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -46,6 +47,9 @@ public:
     virtual CatalogDelta ChangesSince(std::int64_t revision) = 0;
     // Every song's times sung and best score.
     virtual std::vector<SongCount> LoadCounts() = 0;
+    // Counts the play by its name (NewPlayName) once, however often it is sent: a play sent again
+    // after its answer was lost is not counted twice. CountSung counts one named anew.
+    virtual void CountPlay(std::int64_t id, std::string_view play) = 0;
 };
 
 } // namespace linlangok

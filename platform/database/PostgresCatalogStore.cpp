@@ -3,6 +3,7 @@
 #include "common/Text.h"
 #include "common/Translation.h"
 #include "core/catalog/CatalogScanner.h"
+#include "core/catalog/PendingCounts.h"
 
 #include <libpq-fe.h>
 #include <poll.h>
@@ -18,8 +19,8 @@ namespace linlangok {
 namespace {
 
 // Version 1: folders, songs with revisions and counts, removed songs, unreadable files. Version 2:
-// the songs' best scores.
-constexpr int kSchemaVersion = 2;
+// the songs' best scores. Version 3: the names of the plays counted.
+constexpr int kSchemaVersion = 3;
 // "LKOK": the advisory lock under which one connection at a time creates or migrates the tables.
 constexpr std::int64_t kSchemaLock = 0x4C4B4F4B;
 constexpr const char* kChannel = "linlangok_catalog";
@@ -32,6 +33,7 @@ constexpr Oid kByteaType = 17;
 constexpr Oid kInt8Type = 20;
 constexpr Oid kTextType = 25;
 
+// The tables of version 1; the migrations bring them to the version of now.
 constexpr const char* kCreateSchema = R"(
 CREATE TABLE linlangok_schema(version integer NOT NULL);
 CREATE TABLE catalog_state(revision bigint NOT NULL);
@@ -49,7 +51,6 @@ CREATE TABLE songs(
   modified bigint NOT NULL,
   hash bigint NOT NULL,
   times_sung integer NOT NULL DEFAULT 0,
-  best_score integer NOT NULL DEFAULT 0,
   title_readings text NOT NULL,
   singer_readings text NOT NULL,
   cover bytea NOT NULL DEFAULT '',
@@ -61,9 +62,13 @@ CREATE TABLE unreadable(path bytea PRIMARY KEY, size bigint NOT NULL, modified b
 )";
 
 // The steps from each version to the next, the first from version 1 to 2.
-constexpr std::array<const char*, 1> kMigrations {
+constexpr std::array<const char*, 2> kMigrations {
     "ALTER TABLE songs ADD COLUMN best_score integer NOT NULL DEFAULT 0",
+    "CREATE TABLE counted_plays(play text PRIMARY KEY, counted timestamptz NOT NULL DEFAULT now());"
+    "CREATE INDEX counted_plays_counted ON counted_plays(counted)",
 };
+// How long a play's name is kept, for it to be sent again.
+constexpr const char* kForgetPlays = "DELETE FROM counted_plays WHERE counted < now() - interval '90 days'";
 static_assert(kMigrations.size() + 1 == kSchemaVersion);
 
 constexpr const char* kSongColumns = "id, path, title, singer, format, length_ms, language, size, modified, hash,"
@@ -280,20 +285,23 @@ void CPostgresCatalogStore::CreateOrMigrate()
     try {
         CQuery().Integer(kSchemaLock).Run(*this, "SELECT pg_advisory_xact_lock($1)", "lock");
         const Result exists = CQuery().Run(*this, "SELECT to_regclass('linlangok_schema') IS NOT NULL", "schema");
+        std::int64_t found = 1;
         if (BytesAt(exists.get(), 0, 0) != std::string(1, '\1')) {
             Execute(kCreateSchema);
+            CQuery().Integer(found).Run(*this, "INSERT INTO linlangok_schema VALUES ($1)", "version");
         } else {
             const Result version = CQuery().Run(*this, "SELECT version FROM linlangok_schema", "schema");
-            const std::int64_t found = PQntuples(version.get()) == 1 ? IntegerAt(version.get(), 0, 0) : 0;
+            found = PQntuples(version.get()) == 1 ? IntegerAt(version.get(), 0, 0) : 0;
             if (found < 1 || found > kSchemaVersion)
                 throw std::runtime_error(Utf16ToUtf8(
                     Formatted(Tr("CPostgresCatalogStore", "歌库数据库的版本 %1 不是本程序能用的，未作改动。"),
                         {Utf8ToUtf16(std::to_string(found))})));
-            for (std::int64_t step = found; step < kSchemaVersion; ++step)
-                Execute(kMigrations[static_cast<size_t>(step - 1)]);
-            Execute("DELETE FROM linlangok_schema");
         }
-        CQuery().Integer(kSchemaVersion).Run(*this, "INSERT INTO linlangok_schema VALUES ($1)", "version");
+        for (std::int64_t step = found; step < kSchemaVersion; ++step)
+            Execute(kMigrations[static_cast<size_t>(step - 1)]);
+        if (found < kSchemaVersion)
+            CQuery().Integer(kSchemaVersion).Run(*this, "UPDATE linlangok_schema SET version = $1", "version");
+        Execute(kForgetPlays);
         Execute("COMMIT");
     } catch (...) {
         Rollback();
@@ -507,7 +515,18 @@ void CPostgresCatalogStore::Apply(CatalogChanges& changes)
 
 void CPostgresCatalogStore::CountSung(std::int64_t id)
 {
-    CQuery().Integer(id).Run(*this, "UPDATE songs SET times_sung = times_sung + 1 WHERE id = $1", "count");
+    CountPlay(id, NewPlayName());
+}
+
+void CPostgresCatalogStore::CountPlay(std::int64_t id, std::string_view play)
+{
+    CQuery()
+        .Integer(id)
+        .Text(std::string(play))
+        .Run(*this,
+            "WITH named AS (INSERT INTO counted_plays(play) VALUES ($2) ON CONFLICT DO NOTHING RETURNING play)"
+            " UPDATE songs SET times_sung = times_sung + 1 WHERE id = $1 AND EXISTS (SELECT FROM named)",
+            "count");
     TellCount(id, "count");
 }
 

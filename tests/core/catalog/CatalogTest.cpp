@@ -3,7 +3,9 @@
 #include "core/catalog/CatalogScanner.h"
 #include "core/catalog/CatalogSearch.h"
 #include "core/catalog/CatalogService.h"
+#include "core/catalog/PendingCounts.h"
 #include "core/catalog/SongNaming.h"
+#include "tests/support/GrantedFileLocks.h"
 #include "tests/support/Latin1CodePage.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -246,6 +248,26 @@ TEST(CatalogServiceTest, LoadsRescansCountsPlaysAndCancelsTheScanWhenDestroyed)
     EXPECT_LT(stored.reads, 100u);
     uiThread.RunPending(); // what the worker posted meets no service
     EXPECT_EQ(listener.loads.size(), 2u);
+}
+
+// Plays of earlier files (without a name) are read as they were; a damaged line is skipped.
+TEST(PendingCountsTest, EarlierLinesAreReadAndDamagedOnesSkipped)
+{
+    test::CTemporaryFolder folder;
+    test::CGrantedFileLocks locks;
+    folder.WriteFile("VenueCounts.txt", "7\n8 87\n9 #5eed\n9 #5EED\n0\nx 1\n9 101\n9 #\n10");
+    EXPECT_EQ(CPendingCounts(folder.Path() / "VenueCounts.txt", locks).Pending(),
+        (std::vector<PendingPlay> {{7, {}, {}}, {8, 87, {}}, {9, {}, "5eed"}, {10, {}, {}}}));
+}
+
+TEST(PendingCountsTest, AFileThatCannotBeReadIsNotReplacedByTheNextPlay)
+{
+    test::CTemporaryFolder folder;
+    test::CGrantedFileLocks locks;
+    const std::string tooLarge(16 * 1024 * 1024 + 1, '7');
+    folder.WriteFile("VenueCounts.txt", tooLarge);
+    EXPECT_FALSE(CPendingCounts(folder.Path() / "VenueCounts.txt", locks).Add(7));
+    EXPECT_EQ(std::filesystem::file_size(folder.Path() / "VenueCounts.txt"), tooLarge.size());
 }
 
 } // namespace
