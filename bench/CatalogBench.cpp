@@ -240,7 +240,8 @@ void MeasureWindow(const std::filesystem::path& root, const ICodePage& codePage,
         turn.restart();
     });
     const Clock::time_point start = Clock::now();
-    window.AddFolder(root / "songs");
+    store.AddFolder(root / "songs");
+    window.Refresh(true);
     turn.start();
     everyTurn.start(0);
     while (window.IsBusy())

@@ -644,7 +644,8 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     CCatalogService catalogue(CatalogueParts(services, uiThread));
     CCatalogWindow window(CatalogWindowParts {picker, catalogue, services, prompts, [] { return false; }});
     window.show();
-    window.AddFolder(root / "歌库");
+    store.AddFolder(root / "歌库");
+    window.Refresh(true);
     for (int waited = 0; window.IsBusy() && waited < 600; ++waited)
         RunEventsFor(100);
     const std::shared_ptr<const CCatalogIndex> index = catalogue.Index();

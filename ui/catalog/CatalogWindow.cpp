@@ -367,17 +367,6 @@ void CCatalogWindow::EditFolders()
     dialog->open();
 }
 
-void CCatalogWindow::AddFolder(const std::filesystem::path& folder)
-{
-    try {
-        m_parts.catalog.store.AddFolder(folder);
-    } catch (const std::runtime_error& error) {
-        m_parts.prompts.ShowError(CaptionError(), Utf8ToUtf16(error.what()));
-        return;
-    }
-    Refresh(true);
-}
-
 void CCatalogWindow::Refresh(bool rescan)
 {
     if (!m_parts.catalogue.Refresh(rescan))

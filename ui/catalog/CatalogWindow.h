@@ -66,8 +66,6 @@ public:
 
     // Loads the catalogue (and rescans its folders when rescan is set) in the background.
     void Refresh(bool rescan);
-    // Adds a folder and scans.
-    void AddFolder(const std::filesystem::path& folder);
     bool IsBusy() const { return m_parts.catalogue.IsBusy(); }
     QLineEdit* SearchBox() const { return m_search; }
     QTreeView* Results() const { return m_results; }

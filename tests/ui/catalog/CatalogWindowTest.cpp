@@ -66,7 +66,8 @@ TEST(CatalogWindowTest, TypedInitialsFindSongsThatEnterQueuesAndSkipStarts)
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     QSignalSpy ready(&window, &CCatalogWindow::catalogueReady);
-    window.AddFolder(songs);
+    store.AddFolder(songs);
+    window.Refresh(true);
     ASSERT_TRUE(ready.wait(20000));
     EXPECT_EQ(catalogue.Index()->Size(), 4u);
 
