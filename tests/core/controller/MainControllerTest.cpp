@@ -229,6 +229,23 @@ TEST_F(MainControllerTest, ThePerformanceIsOfferedOnlyForASavedVoiceWithTheSongH
         EXPECT_EQ(entry.path().filename().string().find(".$$performance"), std::string::npos) << entry.path();
 }
 
+// A venue's catalogue: the demo song, which another room scored 90, and the scores this room sends.
+struct CVenueStore final : ICatalogStore, ITextFolding, IPinyin {
+    std::vector<std::filesystem::path> Folders() override { return {}; }
+    void AddFolder(const std::filesystem::path&) override { }
+    void RemoveFolder(const std::filesystem::path&) override { }
+    std::vector<CatalogSong> LoadSongs() override { return songs; }
+    std::vector<SongFile> LoadUnreadable() override { return {}; }
+    void Apply(CatalogChanges&) override { }
+    void CountSung(std::int64_t) override { }
+    void KeepBestScore(std::int64_t id, std::int32_t score) override { sent.push_back({id, 0, score}); }
+    std::u16string Fold(std::u16string_view text) override { return std::u16string(text); }
+    std::vector<std::string> Readings(char32_t) override { return {}; }
+
+    std::vector<CatalogSong> songs;
+    std::vector<SongCount> sent;
+};
+
 TEST(SongScoring, ASongWithAMelodyIsJudgedWhenItStopsAndRemembersItsBestAnotherSaysItHasNone)
 {
     test::CSessionRig rig;
@@ -240,6 +257,19 @@ TEST(SongScoring, ASongWithAMelodyIsJudgedWhenItStopsAndRemembersItsBestAnotherS
     CMainController controller(MainControllerParts {
         rig.session, controls, rig.prompts, window, window, companions, "/help", nullptr, &scoring});
     rig.session.SetAccompanimentPath(test::CSessionRig::DemoSong());
+    CVenueStore venue;
+    venue.songs.emplace_back().identity = rig.session.Remembered().Identity().value();
+    venue.songs[0].id = 5;
+    venue.songs[0].bestScore = 90;
+    const CPathDisplay names(rig.gbk, NoEncodingDetection());
+    CCatalogService catalogue(
+        {[&venue] { return std::make_unique<CVenueStore>(venue); }, {}, venue, venue, names, rig.uiThread});
+    ASSERT_TRUE(catalogue.Refresh(false));
+    for (int waits = 0; waits < 100 && catalogue.IsBusy(); ++waits) {
+        rig.uiThread.WaitForTask(std::chrono::milliseconds(100));
+        rig.uiThread.RunPending();
+    }
+    scoring.ShareBestScores(catalogue, venue);
     controller.Initialize();
     controller.Handle(command::Play {});
     ASSERT_TRUE(scoring.View());
@@ -251,7 +281,8 @@ TEST(SongScoring, ASongWithAMelodyIsJudgedWhenItStopsAndRemembersItsBestAnotherS
     EXPECT_GT(scoring.LastResult()->notes, 40);
     EXPECT_TRUE(scoring.View()->result) << "the score screen";
     EXPECT_EQ(rig.session.Remembered().RecallAnew().bestScore, 0);
-    EXPECT_EQ(controls.status.notice, u"得分 0 (最高 0)");
+    EXPECT_EQ(controls.status.notice, u"得分 0 (最高 90)") << "the venue's best";
+    EXPECT_TRUE(venue.sent.empty()) << "a worse score than the venue's is not sent";
 
     const auto song = rig.home.Path() / "song.wav";
     test::WriteWavFile(song, test::SineFrames(44100, 440, 0.5));
