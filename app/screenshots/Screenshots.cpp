@@ -665,7 +665,8 @@ bool SaveCatalogWindow(linlangok::IUserPrompts& prompts, const QString& folder)
     bool saved = Save(window, folder, "catalog");
     // Its 歌库 dialog, over the same store.
     CSongFoldersDialog folders(
-        {services.openStore, prompts, names, {"", MaskedConnection, ConnectionWithoutPassword}}, &window);
+        {services.openStore, prompts, names, {"", MaskedConnection, ConnectionWithoutPassword, CatalogServerError}},
+        &window);
     folders.show();
     while (folders.IsBusy())
         RunEventsFor(20);

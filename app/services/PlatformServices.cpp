@@ -82,7 +82,7 @@ CPlatformServices::CPlatformServices(QApplication& application)
                         *m_codePage, m_textEncodings, LyricFolder(m_programFolder), &m_videoSongReader);
                 },
                 *m_textReadings, *m_textReadings, m_pathDisplay, m_programFolder / kSongQueueFileName, shared,
-                {environment ? environment : "", MaskedConnection, ConnectionWithoutPassword}});
+                {environment ? environment : "", MaskedConnection, ConnectionWithoutPassword, CatalogServerError}});
         m_phone = std::make_unique<PhoneServices>(
             PhoneServices {[] { return std::make_unique<CHttplibServer>(); }, m_qrEncoder, LanAddresses, {}});
     } catch (const std::runtime_error& error) {

@@ -674,4 +674,14 @@ std::optional<std::string> ConnectionWithoutPassword(std::string_view connection
     return Rebuilt(connection, std::nullopt);
 }
 
+std::string CatalogServerError(const std::string& connection)
+{
+    try {
+        CPostgresCatalogStore reached(connection);
+        return {};
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+}
+
 } // namespace linlangok

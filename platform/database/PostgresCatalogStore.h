@@ -83,5 +83,8 @@ std::string MaskedConnection(std::string_view connection);
 // The connection string as it may be kept, its password left out (libpq then reads ~/.pgpass);
 // nothing when it is no connection string.
 std::optional<std::string> ConnectionWithoutPassword(std::string_view connection);
+// Connects to the catalogue (making its tables when there are none): why it could not, its password
+// hidden; empty when it could.
+std::string CatalogServerError(const std::string& connection);
 
 } // namespace linlangok

@@ -54,28 +54,27 @@ CSongFoldersDialog::CSongFoldersDialog(SongFoldersParts parts, QWidget* parent)
     layout->addLayout(side, 1);
     layout->addWidget(m_status);
     if (const CatalogConnectionParts& connection = m_parts.connection;
-        connection.masked && connection.withoutPassword) {
+        connection.masked && connection.withoutPassword && connection.reach) {
         auto* server = new QLabel(tr("歌库服务器(&S)"), this);
         m_connection = new QLineEdit(this);
         m_connection->setAccessibleName(tr("歌库服务器"));
         m_connection->setPlaceholderText(tr("空：本机的歌库"));
         server->setBuddy(m_connection);
-        auto* use = new QPushButton(tr("使用(&U)"), this);
-        use->setAutoDefault(false);
+        m_use = new QPushButton(tr("使用(&U)"), this);
+        m_use->setAutoDefault(false);
         auto* row = new QHBoxLayout;
         row->addWidget(server);
         row->addWidget(m_connection, 1);
-        row->addWidget(use);
+        row->addWidget(m_use);
         layout->addLayout(row);
         if (!connection.environment.empty()) {
             m_connection->setText(QString::fromStdString(connection.masked(connection.environment)));
             m_connection->setReadOnly(true);
             m_connection->setToolTip(tr("由 LINLANGOK_CATALOG 指定"));
-            use->setEnabled(false);
         } else if (const std::string remembered = RememberedCatalogConnection(); !remembered.empty()) {
             m_connection->setText(QString::fromStdString(connection.masked(remembered)));
         }
-        connect(use, &QPushButton::clicked, this, &CSongFoldersDialog::UseConnection);
+        connect(m_use, &QPushButton::clicked, this, &CSongFoldersDialog::UseConnection);
         connect(m_connection, &QLineEdit::returnPressed, this, &CSongFoldersDialog::UseConnection);
     }
     resize(520, 260);
@@ -173,34 +172,67 @@ void CSongFoldersDialog::EnableButtons()
 {
     m_add->setEnabled(!m_busy);
     m_remove->setEnabled(!m_busy && m_list->currentRow() >= 0);
+    if (m_use)
+        m_use->setEnabled(!m_busy && !m_connection->isReadOnly());
 }
 
 void CSongFoldersDialog::UseConnection()
 {
-    if (m_connection->isReadOnly())
+    if (m_connection->isReadOnly() || m_busy)
         return;
     const CatalogConnectionParts& parts = m_parts.connection;
     const std::string typed = m_connection->text().trimmed().toStdString();
     const std::string remembered = RememberedCatalogConnection();
     if (typed == parts.masked(remembered) || (typed.empty() && remembered.empty()))
         return;
-    std::optional<std::string> kept;
-    if (!typed.empty()) {
-        kept = parts.withoutPassword(typed);
-        if (!kept) {
-            m_parts.prompts.ShowError(CaptionError(),
-                tr("“%1”不是 PostgreSQL 的连接串（postgresql://… 或 host=… dbname=…）。")
-                    .arg(QString::fromStdString(parts.masked(typed)))
-                    .toStdU16String());
-            return;
-        }
+    if (typed.empty()) {
+        Remember(typed, typed, false);
+        return;
     }
-    const std::string connection = kept.value_or(std::string());
-    QSettings(kSettingsOrganisation, kCatalogApplication).setValue(kConnectionKey, QString::fromStdString(connection));
-    m_connection->setText(QString::fromStdString(connection));
+    const std::optional<std::string> kept = parts.withoutPassword(typed);
+    if (!kept) {
+        m_parts.prompts.ShowError(CaptionError(),
+            tr("“%1”不是 PostgreSQL 的连接串（postgresql://… 或 host=… dbname=…）。")
+                .arg(QString::fromStdString(parts.masked(typed)))
+                .toStdU16String());
+        return;
+    }
+    m_busy = true;
+    m_status->setText(tr("正在连接歌库服务器…"));
+    EnableButtons();
+    // The worker before is done: it was busy until its outcome was told.
+    m_worker = std::jthread([this, typed, kept = *kept] {
+        const std::u16string why = Utf8ToUtf16(m_parts.connection.reach(typed));
+        QMetaObject::invokeMethod(
+            this, [this, typed, kept, why] { Reached(typed, kept, why); }, Qt::QueuedConnection);
+    });
+}
+
+void CSongFoldersDialog::Reached(const std::string& typed, const std::string& kept, const std::u16string& why)
+{
+    m_busy = false;
+    m_status->clear();
+    EnableButtons();
+    if (!why.empty()) {
+        const QString question
+            = tr("连不上歌库服务器：%1\n仍要在下次启动时使用它吗？").arg(QString::fromStdU16String(why));
+        if (m_parts.prompts.ShowMessage(MessageRequest {
+                CaptionWarning(), question.toStdU16String(), EMessageButtons::YesNo, EMessageIcon::Warning})
+            != EPromptAnswer::Yes)
+            return;
+    }
+    Remember(typed, kept, why.empty());
+}
+
+void CSongFoldersDialog::Remember(const std::string& typed, const std::string& kept, bool reached)
+{
+    QSettings(kSettingsOrganisation, kCatalogApplication).setValue(kConnectionKey, QString::fromStdString(kept));
+    m_connection->setText(QString::fromStdString(kept));
     QString message = tr("琳朗卡拉OK 下次启动时使用所设的歌库。");
+    if (reached)
+        message.prepend(tr("已连上歌库服务器。") + QLatin1Char('\n'));
     // A password typed is left out, not kept in the settings.
-    if (!typed.empty() && parts.masked(typed) != connection)
+    if (m_parts.connection.masked(typed) != kept)
         message += QLatin1Char('\n') + tr("密码未保存：请写入 ~/.pgpass，或用 PGSERVICE。");
     m_parts.prompts.ShowMessage(
         MessageRequest {std::nullopt, message.toStdU16String(), EMessageButtons::Ok, EMessageIcon::Information});

@@ -28,6 +28,9 @@ struct CatalogConnectionParts {
     std::function<std::string(std::string_view)> masked; // as it may be shown, its password hidden
     // As it may be kept, its password left out; nothing when the text is no connection string.
     std::function<std::optional<std::string>(std::string_view)> withoutPassword;
+    // Connects, on the dialog's worker: why it could not, for the user (its password hidden); empty
+    // when it could.
+    std::function<std::string(const std::string&)> reach;
 };
 
 // The connection string 歌库 remembered (in Qt's settings) for the catalogue of the next start;
@@ -45,7 +48,8 @@ struct SongFoldersParts {
 
 // 歌库: the song folders of the catalogue, with 添加... (asks for a folder) and 删除 (the folder
 // selected, or the Delete key in the list); and, when the parts allow, the venue's catalogue server
-// (a connection string, empty for this machine's), remembered for the next start without its
+// (a connection string, empty for this machine's), tried on the worker first (one that cannot be
+// reached is kept only when the user says so), and remembered for the next start without its
 // password, which libpq's ~/.pgpass or PGSERVICE hold. Each change of folders goes to the store at
 // once, on a worker thread, the buttons waiting meanwhile: a removed folder's songs leave the
 // catalogue with it. Store errors are shown through the prompts. UI thread; nothing else may change
@@ -60,7 +64,7 @@ public:
 
     // Whether a folder has been added or removed.
     bool Changed() const { return m_changed; }
-    // While the worker reads or changes the folders.
+    // While the worker reads or changes the folders, or tries the server.
     bool IsBusy() const { return m_busy; }
 
 signals:
@@ -81,6 +85,9 @@ private:
     void AddFolder();
     void RemoveFolder();
     void UseConnection();
+    // Back from trying the server typed: why it could not be reached (empty when it could).
+    void Reached(const std::string& typed, const std::string& kept, const std::u16string& why);
+    void Remember(const std::string& typed, const std::string& kept, bool reached);
     // Makes the change (none: only reads) on the worker, then lists the folders, the folder to
     // select (else the row at `row`, or the last) selected.
     void Run(std::function<void(ICatalogStore&)> change, std::optional<std::filesystem::path> select, int row);
@@ -94,6 +101,7 @@ private:
     QPushButton* m_remove = nullptr;
     QLabel* m_status = nullptr;
     QLineEdit* m_connection = nullptr; // null when the catalogue is not chosen here
+    QPushButton* m_use = nullptr; // with m_connection
     bool m_changed = false;
     bool m_busy = false;
     std::unique_ptr<ICatalogStore> m_store; // the worker's; opened again after a failure

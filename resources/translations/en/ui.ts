@@ -940,6 +940,20 @@ The monitor plays without the effect.</translation>
         <source>密码未保存：请写入 ~/.pgpass，或用 PGSERVICE。</source>
         <translation>The password is not saved: put it in ~/.pgpass, or use PGSERVICE.</translation>
     </message>
+    <message>
+        <source>正在连接歌库服务器…</source>
+        <translation>Connecting to the library server…</translation>
+    </message>
+    <message>
+        <source>连不上歌库服务器：%1
+仍要在下次启动时使用它吗？</source>
+        <translation>The library server cannot be reached: %1
+Use it from the next start all the same?</translation>
+    </message>
+    <message>
+        <source>已连上歌库服务器。</source>
+        <translation>The library server was reached.</translation>
+    </message>
 </context>
 <context>
     <name>linlangok::CSongListWindow</name>
