@@ -111,23 +111,16 @@ bool CPrivatePostgresServer::Stop()
     return !m_running;
 }
 
-std::string CPrivatePostgresServer::ClientOptions() const
-{
-    return " -h " + Quoted(m_folder.string()) + " -p " + std::to_string(m_port) + " -U linlangok";
-}
-
 bool CPrivatePostgresServer::RunSql(const std::string& database, const std::string& sql) const
 {
-    return RunAsOwner(
-        "psql -q" + ClientOptions() + " -v ON_ERROR_STOP=1 -d " + Quoted(database) + " -c " + Quoted(sql));
+    return RunAsOwner("psql -q -h " + Quoted(m_folder.string()) + " -p " + std::to_string(m_port)
+        + " -U linlangok -v ON_ERROR_STOP=1 -d " + Quoted(database) + " -c " + Quoted(sql));
 }
 
 std::string CPrivatePostgresServer::CreateDatabase(const std::string& name)
 {
-    const std::string host = "host=127.0.0.1 port=" + std::to_string(m_port) + " user=linlangok";
-    RunAsOwner(
-        "createdb -h " + Quoted(m_folder.string()) + " -p " + std::to_string(m_port) + " -U linlangok " + Quoted(name));
-    return host + " dbname=" + name;
+    RunSql("postgres", "CREATE DATABASE \"" + name + "\"");
+    return "host=127.0.0.1 port=" + std::to_string(m_port) + " user=linlangok dbname=" + name;
 }
 
 } // namespace linlangok::test

@@ -31,7 +31,6 @@ public:
 private:
     // Runs a program of PostgreSQL's as the cluster's owner; true when it succeeds.
     bool RunAsOwner(const std::string& arguments) const;
-    std::string ClientOptions() const; // of psql and createdb: the socket, the port, the user
 
     std::filesystem::path m_binaries;
     std::filesystem::path m_folder;
