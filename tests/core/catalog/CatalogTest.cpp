@@ -250,23 +250,18 @@ TEST(CatalogServiceTest, LoadsRescansCountsPlaysAndCancelsTheScanWhenDestroyed)
     EXPECT_EQ(listener.loads.size(), 2u);
 }
 
-// Plays of earlier files (without a name) are read as they were; a damaged line is skipped.
-TEST(PendingCountsTest, EarlierLinesAreReadAndDamagedOnesSkipped)
+// Plays of earlier files (without a name) are read as they were; a damaged line is skipped; a file
+// that cannot be read is not replaced by the next play.
+TEST(PendingCountsTest, EarlierLinesAreReadDamagedOnesSkippedAndAnUnreadFileKept)
 {
     test::CTemporaryFolder folder;
     test::CGrantedFileLocks locks;
+    CPendingCounts pending(folder.Path() / "VenueCounts.txt", locks);
     folder.WriteFile("VenueCounts.txt", "7\n8 87\n9 #5eed\n9 #5EED\n0\nx 1\n9 101\n9 #\n10");
-    EXPECT_EQ(CPendingCounts(folder.Path() / "VenueCounts.txt", locks).Pending(),
-        (std::vector<PendingPlay> {{7, {}, {}}, {8, 87, {}}, {9, {}, "5eed"}, {10, {}, {}}}));
-}
-
-TEST(PendingCountsTest, AFileThatCannotBeReadIsNotReplacedByTheNextPlay)
-{
-    test::CTemporaryFolder folder;
-    test::CGrantedFileLocks locks;
+    EXPECT_EQ(pending.Pending(), (std::vector<PendingPlay> {{7, {}, {}}, {8, 87, {}}, {9, {}, "5eed"}, {10, {}, {}}}));
     const std::string tooLarge(16 * 1024 * 1024 + 1, '7');
     folder.WriteFile("VenueCounts.txt", tooLarge);
-    EXPECT_FALSE(CPendingCounts(folder.Path() / "VenueCounts.txt", locks).Add(7));
+    EXPECT_FALSE(pending.Add(7));
     EXPECT_EQ(std::filesystem::file_size(folder.Path() / "VenueCounts.txt"), tooLarge.size());
 }
 
