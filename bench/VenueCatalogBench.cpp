@@ -2,9 +2,9 @@
 // but syncing each commit to disk: songs stored per second through the store as a scan stores them
 // (batches of 1,000), a room's load (fetch, then index) and its search times, how long a change made
 // by one room takes to reach another room's index, how long a started song takes to be found in the
-// index for its best score, and the time of a play counted while 50 rooms count at once, and while
-// they search and count. Then the same store and load with 1,000,000 songs.
-// Arguments: the songs (100000), the songs of the large library (1000000; 0 skips it), the rooms (50).
+// index for its best score, how long a room takes to quit while its server hangs, and the time of a
+// play counted while 50 rooms count at once, and while they search and count. Then the same store and load with
+// 1,000,000 songs. Arguments: the songs (100000), the songs of the large library (1000000; 0 skips it), the rooms (50).
 
 #include "BenchSupport.h"
 #include "common/Text.h"
@@ -14,6 +14,7 @@
 #include "platform/database/PostgresCatalogStore.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "tests/support/PrivatePostgresServer.h"
+#include "tests/support/SilentServer.h"
 
 #include <atomic>
 #include <chrono>
@@ -177,7 +178,8 @@ void Follow(const std::string& connection, CSongMaker& maker, CIcuTextReadings& 
     const auto codePage = CreateLegacyCodePage();
     const CPathDisplay names(*codePage, NoEncodingDetection());
     CUiTaskQueue uiThread;
-    const auto connect = [connection] { return std::make_unique<CPostgresCatalogStore>(connection); };
+    const auto connect
+        = [connection](std::stop_token stop = {}) { return std::make_unique<CPostgresCatalogStore>(connection, stop); };
     CCatalogService room(
         CatalogServiceParts {connect, {}, readings, readings, names, uiThread, {connect, "/dev/null", nullptr}});
     room.Refresh(false);
@@ -210,6 +212,31 @@ void Follow(const std::string& connection, CSongMaker& maker, CIcuTextReadings& 
                 "max %.0f ms\n",
         Percentile(songTimes, 0.5), Percentile(songTimes, 1.0), Percentile(countTimes, 0.5),
         Percentile(countTimes, 1.0));
+}
+
+// A room quits while its server takes the connection and never answers: how long the catalogue
+// service takes to end, its follower and loader connecting meanwhile.
+void QuitWhileTheServerHangs(CIcuTextReadings& readings)
+{
+    const test::CSilentServer silent;
+    const std::string connection = "host=127.0.0.1 dbname=venue port=" + std::to_string(silent.Port());
+    const auto codePage = CreateLegacyCodePage();
+    const CPathDisplay names(*codePage, NoEncodingDetection());
+    CUiTaskQueue uiThread;
+    const auto connect
+        = [connection](std::stop_token stop = {}) { return std::make_unique<CPostgresCatalogStore>(connection, stop); };
+    std::vector<double> times;
+    for (int quit = 0; quit < 10; ++quit) {
+        auto room = std::make_unique<CCatalogService>(
+            CatalogServiceParts {connect, {}, readings, readings, names, uiThread, {connect, "/dev/null", nullptr}});
+        room->Refresh(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const Clock::time_point at = Clock::now();
+        room.reset();
+        times.push_back(Seconds(at) * 1000);
+    }
+    std::printf("a room quitting while its server hangs: p50 %.0f ms, max %.0f ms\n", Percentile(times, 0.5),
+        Percentile(times, 1.0));
 }
 
 // Every room on a connection of its own counting plays, a count after each search when searching;
@@ -272,6 +299,7 @@ int main(int argc, char** argv)
     Search(*index, queries);
     FindStarted(*index);
     Follow(venue, maker, readings, songs);
+    QuitWhileTheServerHangs(readings);
     Rooms(venue, *index, queries, rooms, false);
     Rooms(venue, *index, queries, rooms, true);
     if (large > 0) {

@@ -110,7 +110,8 @@ void CCatalogService::Load(std::stop_token stop, bool rescan)
     Outcome outcome;
     outcome.load.scanned = rescan;
     try {
-        const std::unique_ptr<ICatalogStore> store = m_parts.openStore();
+        const std::unique_ptr<ICatalogStore> store
+            = m_parts.shared.connect ? m_parts.shared.connect(stop) : m_parts.openStore();
         if (rescan) {
             const std::unique_ptr<ISongReader> reader = m_parts.makeReader();
             CCatalogScanner scanner(*store, *reader, m_parts.folding, m_parts.pinyin, m_parts.names);
@@ -243,7 +244,7 @@ void CCatalogService::Follow(std::stop_token stop)
     while (!stop.stop_requested()) {
         try {
             if (!store) {
-                store = m_parts.shared.connect();
+                store = m_parts.shared.connect(stop);
                 store->Listen();
                 PostReached(true, {});
                 songsChanged = recount = true;

@@ -28,7 +28,9 @@ namespace linlangok {
 // while the server is away, and sends the plays counted that the pending counts keep. All of it
 // outlives the service.
 struct SharedCatalogParts {
-    std::function<std::unique_ptr<ISharedCatalogStore>()> connect; // empty: not shared
+    // Empty: not shared. The attempt gives up when the token is stopped, so that the service ends
+    // without waiting for a server that does not answer.
+    std::function<std::unique_ptr<ISharedCatalogStore>(std::stop_token)> connect;
     std::filesystem::path cacheFile;
     CPendingCounts* pendingCounts = nullptr;
 };

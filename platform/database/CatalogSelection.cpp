@@ -40,17 +40,17 @@ std::unique_ptr<ICatalogStore> CCatalogSelection::Open(std::u16string* warning) 
     return store;
 }
 
-std::unique_ptr<ISharedCatalogStore> CCatalogSelection::Connect() const
+std::unique_ptr<ISharedCatalogStore> CCatalogSelection::Connect(std::stop_token stop) const
 {
-    return std::make_unique<CPostgresCatalogStore>(m_connection);
+    return std::make_unique<CPostgresCatalogStore>(m_connection, stop);
 }
 
 SharedCatalogParts CCatalogSelection::Shared(CPendingCounts& pending) const
 {
     if (!IsShared())
         return {};
-    return {[connection = m_connection]() -> std::unique_ptr<ISharedCatalogStore> {
-                return std::make_unique<CPostgresCatalogStore>(connection);
+    return {[connection = m_connection](std::stop_token stop) -> std::unique_ptr<ISharedCatalogStore> {
+                return std::make_unique<CPostgresCatalogStore>(connection, stop);
             },
         m_programFolder / kCatalogCacheFileName, &pending};
 }

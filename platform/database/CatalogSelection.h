@@ -22,8 +22,8 @@ public:
     // A store of its own for the calling thread: the file's (a set-aside warning then in warning,
     // when given) or a connection to the server. Raises std::runtime_error when it cannot be opened.
     std::unique_ptr<ICatalogStore> Open(std::u16string* warning = nullptr) const;
-    // A connection to the shared catalogue; only when IsShared.
-    std::unique_ptr<ISharedCatalogStore> Connect() const;
+    // A connection to the shared catalogue, given up when the token is stopped; only when IsShared.
+    std::unique_ptr<ISharedCatalogStore> Connect(std::stop_token stop = {}) const;
     // The parts of the catalogue service that follow the shared catalogue (empty for the file's):
     // the cache of the index and the pending counts in the program folder. The counts outlive the
     // parts.

@@ -1,5 +1,6 @@
 #include "platform/database/PostgresCatalogStore.h"
 
+#include "common/Number.h"
 #include "common/Text.h"
 #include "common/Translation.h"
 #include "core/catalog/CatalogScanner.h"
@@ -27,6 +28,9 @@ constexpr const char* kChannel = "linlangok_catalog";
 // Statements sent before their results are read: one round trip for each so many, their results
 // small enough for the socket's buffers.
 constexpr size_t kPipelined = 100;
+
+// How often an attempt to connect looks whether it is to give up.
+constexpr std::chrono::milliseconds kConnectSlice {100};
 
 // The type numbers of pg_type for the parameters.
 constexpr Oid kByteaType = 17;
@@ -122,6 +126,20 @@ std::string BytesAt(const PGresult* result, int row, int column)
     return std::string(PQgetvalue(result, row, column), static_cast<size_t>(PQgetlength(result, row, column)));
 }
 
+// The connection string's connect_timeout, else ours.
+std::chrono::seconds ConnectTimeout(PGconn* connection)
+{
+    std::chrono::seconds timeout = kCatalogServerTimeout;
+    if (PQconninfoOption* options = PQconninfo(connection)) {
+        for (const PQconninfoOption* option = options; option->keyword; ++option)
+            if (std::strcmp(option->keyword, "connect_timeout") == 0 && option->val)
+                if (const std::optional<int> seconds = ParseNumber<int>(option->val); seconds && *seconds > 0)
+                    timeout = std::chrono::seconds(*seconds);
+        PQconninfoFree(options);
+    }
+    return timeout;
+}
+
 // "key=value" pairs whose value is quoted as libpq's connection strings quote them.
 std::string Quoted(std::string_view value)
 {
@@ -214,7 +232,7 @@ private:
     std::vector<Oid> m_types;
 };
 
-CPostgresCatalogStore::CPostgresCatalogStore(const std::string& connection)
+CPostgresCatalogStore::CPostgresCatalogStore(const std::string& connection, std::stop_token stop)
 {
     // The defaults come first, so that the connection string's own settings win.
     const std::string timeout = std::to_string(kCatalogServerTimeout.count());
@@ -223,14 +241,28 @@ CPostgresCatalogStore::CPostgresCatalogStore(const std::string& connection)
         "keepalives_interval", "keepalives_count", "application_name", "client_encoding", "dbname", nullptr};
     const std::array<const char*, 9> values {
         timeout.c_str(), userTimeout.c_str(), "5", "2", "2", "linlangok", "UTF8", connection.c_str(), nullptr};
-    m_connection = PQconnectdbParams(keywords.data(), values.data(), 1);
+    m_connection = PQconnectStartParams(keywords.data(), values.data(), 1);
     if (!m_connection)
         throw std::runtime_error(TrUtf8("CPostgresCatalogStore", "无法连接歌库服务器：内存不足"));
-    if (PQstatus(m_connection) != CONNECTION_OK) {
-        const std::string message = PQerrorMessage(m_connection);
+    const auto fail = [&](const std::string& why) {
         PQfinish(m_connection);
         throw std::runtime_error(Utf16ToUtf8(Formatted(Tr("CPostgresCatalogStore", "无法连接歌库服务器（%1）：%2"),
-            {Utf8ToUtf16(MaskedConnection(connection)), Utf8ToUtf16(message)})));
+            {Utf8ToUtf16(MaskedConnection(connection)), Utf8ToUtf16(why)})));
+    };
+    // Polled, libpq leaves the time limit to the caller; looked at in slices for the stop.
+    const auto deadline = std::chrono::steady_clock::now() + ConnectTimeout(m_connection);
+    for (PostgresPollingStatusType polling = PGRES_POLLING_WRITING; polling != PGRES_POLLING_OK;) {
+        if (polling == PGRES_POLLING_FAILED || PQstatus(m_connection) == CONNECTION_BAD)
+            fail(PQerrorMessage(m_connection));
+        pollfd socket {
+            PQsocket(m_connection), static_cast<short>(polling == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+        const int ready = poll(&socket, 1, static_cast<int>(kConnectSlice.count()));
+        if (stop.stop_requested())
+            fail("cancelled");
+        if (ready > 0)
+            polling = PQconnectPoll(m_connection);
+        else if (std::chrono::steady_clock::now() > deadline)
+            fail("timeout expired");
     }
     // Notices (a warning of the server's) are no errors: nothing of them reaches standard error.
     PQsetNoticeProcessor(

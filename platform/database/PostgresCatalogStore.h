@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -25,7 +26,8 @@ inline constexpr std::chrono::seconds kCatalogServerTimeout {5};
 // included, are raised as std::runtime_error.
 class CPostgresCatalogStore final : public ISharedCatalogStore {
 public:
-    explicit CPostgresCatalogStore(const std::string& connection);
+    // The attempt to connect gives up when the token is stopped.
+    explicit CPostgresCatalogStore(const std::string& connection, std::stop_token stop = {});
     ~CPostgresCatalogStore() override;
 
     CPostgresCatalogStore(const CPostgresCatalogStore&) = delete;

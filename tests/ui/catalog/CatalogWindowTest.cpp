@@ -170,7 +170,9 @@ TEST(CatalogWindowTest, RoomWhoseServerIsAwaySearchesTheSongsLoadedLast)
     song.title = u"月亮代表我的心";
     song.titleReadings = ComposeReadings(readings.Fold(song.title), readings);
     ASSERT_TRUE(SaveCatalogCache(folder.Path() / kCatalogCacheFileName, {3, {song}}));
-    const auto away = []() -> std::unique_ptr<ISharedCatalogStore> { throw std::runtime_error("connection refused"); };
+    const auto away = [](std::stop_token = {}) -> std::unique_ptr<ISharedCatalogStore> {
+        throw std::runtime_error("connection refused");
+    };
     test::CGrantedFileLocks locks;
     CPendingCounts pending(folder.Path() / kPendingCountsFileName, locks);
     CRoomCatalogStore store(away, pending);
