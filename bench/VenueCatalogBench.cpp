@@ -7,6 +7,7 @@
 // 1,000,000 songs. Arguments: the songs (100000), the songs of the large library (1000000; 0 skips it), the rooms (50).
 
 #include "BenchSupport.h"
+#include "SilentServer.h"
 #include "common/Text.h"
 #include "common/UiTaskQueue.h"
 #include "core/catalog/CatalogService.h"
@@ -14,7 +15,6 @@
 #include "platform/database/PostgresCatalogStore.h"
 #include "platform/pinyin/IcuTextReadings.h"
 #include "tests/support/PrivatePostgresServer.h"
-#include "tests/support/SilentServer.h"
 
 #include <atomic>
 #include <chrono>
@@ -218,7 +218,7 @@ void Follow(const std::string& connection, CSongMaker& maker, CIcuTextReadings& 
 // service takes to end, its follower and loader connecting meanwhile.
 void QuitWhileTheServerHangs(CIcuTextReadings& readings)
 {
-    const test::CSilentServer silent;
+    const CSilentServer silent;
     const std::string connection = "host=127.0.0.1 dbname=venue port=" + std::to_string(silent.Port());
     const auto codePage = CreateLegacyCodePage();
     const CPathDisplay names(*codePage, NoEncodingDetection());

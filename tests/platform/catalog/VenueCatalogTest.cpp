@@ -11,7 +11,6 @@
 #include "platform/pinyin/IcuTextReadings.h"
 #include "tests/support/GrantedFileLocks.h"
 #include "tests/support/PrivatePostgresServer.h"
-#include "tests/support/SilentServer.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -289,23 +288,6 @@ TEST(CatalogConnectionTest, TheVariableWinsOverTheConnectionRemembered)
     setenv("LINLANGOK_CATALOG", kept.c_str(), 1);
     EXPECT_NO_THROW(CCatalogSelection(folder.Path(), "Catalog.db"));
     unsetenv("LINLANGOK_CATALOG");
-}
-
-// A server that takes the connection and never answers: told to stop, the attempt gives up then,
-// not at its time limit.
-TEST(CatalogConnectionTest, AnAttemptToConnectGivesUpWhenStopped)
-{
-    const test::CSilentServer silent;
-    ASSERT_NE(silent.Port(), 0);
-    std::stop_source stopped;
-    stopped.request_stop();
-    const std::string connection = "host=127.0.0.1 dbname=songs port=" + std::to_string(silent.Port());
-    try {
-        CPostgresCatalogStore store(connection, stopped.get_token());
-        ADD_FAILURE() << "connected to nobody";
-    } catch (const std::runtime_error& error) {
-        EXPECT_NE(std::string(error.what()).find("cancelled"), std::string::npos) << error.what();
-    }
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace linlangok::test {
+namespace linlangok::bench {
 
 // A TCP server on a free port of 127.0.0.1 that takes connections (the kernel completes them) and
 // never answers: a server that hangs.
@@ -34,4 +34,4 @@ private:
     int m_port = 0;
 };
 
-} // namespace linlangok::test
+} // namespace linlangok::bench
