@@ -325,6 +325,14 @@ void CCatalogWindow::IndexChanged(const std::shared_ptr<const CCatalogIndex>& in
     for (int row = 0; row < m_shown->rowCount({}); ++row)
         if (const CatalogSong* song = m_shown->Song(row); song && song->id == id)
             m_results->setCurrentIndex(m_shown->index(row, 0));
+    // Another room's scan, followed: the load's end tells its own.
+    if (!m_parts.catalogue.IsBusy())
+        ShowSongCount(index->Size());
+}
+
+void CCatalogWindow::ShowSongCount(size_t songs)
+{
+    m_status->setText(tr("歌库共 %1 首").arg(songs) + m_scanReport);
 }
 
 void CCatalogWindow::UpdateQueue()
@@ -388,8 +396,7 @@ void CCatalogWindow::CatalogueLoaded(const CatalogueLoad& load)
     const ScanReport& report = load.report;
     m_progress->hide();
     m_cancel->hide();
-    const std::shared_ptr<const CCatalogIndex> loaded = m_parts.catalogue.Index();
-    QString status = tr("歌库共 %1 首").arg(loaded ? loaded->Size() : 0);
+    QString status;
     if (report.added + report.changed + report.removed > 0 || !report.unreadable.empty())
         status += tr("：新增 %1，更新 %2，移除 %3，无法读取 %4")
                       .arg(report.added)
@@ -400,7 +407,9 @@ void CCatalogWindow::CatalogueLoaded(const CatalogueLoad& load)
         status += tr("，无法读取的文件夹 %1").arg(report.unreadableFolders.size());
     if (report.cancelled)
         status += tr("（扫描已取消）");
-    m_status->setText(status);
+    m_scanReport = status;
+    const std::shared_ptr<const CCatalogIndex> loaded = m_parts.catalogue.Index();
+    ShowSongCount(loaded ? loaded->Size() : 0);
     // The first few of each, named as they are shown.
     QStringList details;
     const auto list = [this, &details](const QString& heading, const std::vector<std::filesystem::path>& paths) {

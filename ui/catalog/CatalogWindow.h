@@ -81,6 +81,8 @@ protected:
 private:
     void BuildLayout();
     void UpdateResults();
+    // The status line: the songs in the catalogue, and what the last scan did.
+    void ShowSongCount(size_t songs);
     void UpdateQueue();
     const CatalogSong* SelectedSong() const;
     void PickSelected();
@@ -107,6 +109,7 @@ private:
     QProgressBar* m_progress = nullptr;
     QPushButton* m_cancel = nullptr;
     QLabel* m_status = nullptr;
+    QString m_scanReport; // after the count in the status line
     QLabel* m_offline = nullptr;
     std::int64_t m_shownRevision = 0; // of the index the results were searched in
     size_t m_queueListener = 0;
