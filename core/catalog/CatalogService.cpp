@@ -16,8 +16,11 @@ namespace {
 constexpr std::chrono::milliseconds kFollowWait {250};
 // How long it waits before it tries an away server again.
 constexpr std::chrono::seconds kReconnectWait {1};
-// How often at most the cache is written anew while changes come, and the counts read in whole.
-constexpr std::chrono::seconds kCacheInterval {60};
+// How often at most the cache is written anew while changes come, so that a room started while the
+// server is away has the songs of the others' scans but for the last seconds'.
+constexpr std::chrono::seconds kCacheInterval {5};
+// How often the counts are read in whole, for a notice lost with another room's connection.
+constexpr std::chrono::seconds kRecountInterval {60};
 
 } // namespace
 
@@ -238,7 +241,8 @@ void CCatalogService::Follow(std::stop_token stop)
     bool songsChanged = true; // since the index was made, as far as the follower knows
     bool recount = true; // the counts are to be read in whole
     std::vector<SongCount> told;
-    auto refreshed = std::chrono::steady_clock::now();
+    auto cached = std::chrono::steady_clock::now();
+    auto recounted = cached;
     std::mutex sleepLock;
     std::condition_variable_any sleeper;
     while (!stop.stop_requested()) {
@@ -288,12 +292,15 @@ void CCatalogService::Follow(std::stop_token stop)
             sleeper.wait_for(lock, stop, kReconnectWait, [] { return false; });
             continue;
         }
-        // Now and then the counts are read in whole, for a notice lost with another room's connection.
-        if (std::chrono::steady_clock::now() - refreshed > kCacheInterval) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - cached > kCacheInterval) {
             const std::shared_ptr<const CCatalogIndex> index = Index();
             if (index && index->Revision() != m_cachedRevision)
                 SaveCache(*index);
-            refreshed = std::chrono::steady_clock::now();
+            cached = now;
+        }
+        if (now - recounted > kRecountInterval) {
+            recounted = now;
             recount = true;
         }
     }
