@@ -126,6 +126,22 @@ std::string BytesAt(const PGresult* result, int row, int column)
     return std::string(PQgetvalue(result, row, column), static_cast<size_t>(PQgetlength(result, row, column)));
 }
 
+// libpq's message on one line: its lines (a hint indented on the next) joined by spaces.
+std::string ErrorMessage(const PGconn* connection)
+{
+    std::string message;
+    for (const char* character = PQerrorMessage(connection); *character; ++character) {
+        const bool space = *character == ' ' || *character == '\n' || *character == '\t' || *character == '\r';
+        if (!space)
+            message += *character;
+        else if (!message.empty() && message.back() != ' ')
+            message += ' ';
+    }
+    if (!message.empty() && message.back() == ' ')
+        message.pop_back();
+    return message;
+}
+
 // The connection string's connect_timeout, else ours.
 std::chrono::seconds ConnectTimeout(PGconn* connection)
 {
@@ -253,7 +269,7 @@ CPostgresCatalogStore::CPostgresCatalogStore(const std::string& connection, std:
     const auto deadline = std::chrono::steady_clock::now() + ConnectTimeout(m_connection);
     for (PostgresPollingStatusType polling = PGRES_POLLING_WRITING; polling != PGRES_POLLING_OK;) {
         if (polling == PGRES_POLLING_FAILED || PQstatus(m_connection) == CONNECTION_BAD)
-            fail(PQerrorMessage(m_connection));
+            fail(ErrorMessage(m_connection));
         pollfd socket {
             PQsocket(m_connection), static_cast<short>(polling == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
         const int ready = poll(&socket, 1, static_cast<int>(kConnectSlice.count()));
@@ -285,11 +301,8 @@ CPostgresCatalogStore::~CPostgresCatalogStore()
 
 void CPostgresCatalogStore::Fail(const char* what)
 {
-    std::string message = PQerrorMessage(m_connection);
-    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
-        message.pop_back();
-    throw std::runtime_error(Utf16ToUtf8(
-        Formatted(Tr("CPostgresCatalogStore", "歌库服务器出错（%1）：%2"), {Utf8ToUtf16(what), Utf8ToUtf16(message)})));
+    throw std::runtime_error(Utf16ToUtf8(Formatted(Tr("CPostgresCatalogStore", "歌库服务器出错（%1）：%2"),
+        {Utf8ToUtf16(what), Utf8ToUtf16(ErrorMessage(m_connection))})));
 }
 
 CPostgresCatalogStore::Result CPostgresCatalogStore::Check(pg_result* raw, const char* what)
