@@ -218,8 +218,11 @@ void CSongFoldersDialog::Reached(const std::string& typed, const std::string& ke
             = tr("连不上歌库服务器：%1\n仍要在下次启动时使用它吗？").arg(QString::fromStdU16String(why));
         if (m_parts.prompts.ShowMessage(MessageRequest {
                 CaptionWarning(), question.toStdU16String(), EMessageButtons::YesNo, EMessageIcon::Warning})
-            != EPromptAnswer::Yes)
+            != EPromptAnswer::Yes) {
+            // What was typed goes, its password with it.
+            m_connection->setText(QString::fromStdString(m_parts.connection.masked(RememberedCatalogConnection())));
             return;
+        }
     }
     Remember(typed, kept, why.empty());
 }

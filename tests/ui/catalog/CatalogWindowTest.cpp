@@ -245,6 +245,7 @@ TEST(CatalogWindowTest, LibraryServerIsTriedAndRememberedWithoutItsPassword)
         prompts.m_answers = {answer};
         ASSERT_TRUE(use(QStringLiteral("host=127.0.0.1 port=1 dbname=songs")));
         EXPECT_EQ(RememberedCatalogConnection().find("port='1'") != std::string::npos, answer == EPromptAnswer::Yes);
+        EXPECT_EQ(field->text().contains(QStringLiteral("db.venue")), answer == EPromptAnswer::No);
     }
     EXPECT_EQ(prompts.m_messages[2].buttons, EMessageButtons::YesNo);
     EXPECT_NE(prompts.m_messages[2].text.find(u"127.0.0.1"), std::u16string::npos) << "why it cannot be reached";
