@@ -41,6 +41,12 @@ QString PlainSuffix(const FileFilter& filter)
 
 } // namespace
 
+QWidget* CQtUserPrompts::Owner() const
+{
+    QWidget* active = QApplication::activeWindow();
+    return active ? active : m_owner;
+}
+
 EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
 {
     if (!m_asking)
@@ -49,7 +55,7 @@ EPromptAnswer CQtUserPrompts::ShowMessage(const MessageRequest& request)
         m_reportSink(request);
         return EPromptAnswer::Ok;
     }
-    QMessageBox box(m_owner);
+    QMessageBox box(Owner());
     // No caption asks for the platform's own, "错误" as the desktop shows it; an empty one stays empty.
     box.setWindowTitle(
         request.caption ? ToQString(*request.caption) : QCoreApplication::translate("CQtUserPrompts", "错误"));
@@ -106,7 +112,7 @@ std::optional<std::filesystem::path> CQtUserPrompts::AskOpenPath(const FileDialo
         return std::nullopt;
     // URLs, not file names: a desktop portal's dialog hands over a name's bytes only so.
     const QUrl url = QFileDialog::getOpenFileUrl(
-        m_owner, ToQString(request.title), UrlOfPath(request.initialPath), FilterText(request.filters));
+        Owner(), ToQString(request.title), UrlOfPath(request.initialPath), FilterText(request.filters));
     if (url.isEmpty() || !m_asking)
         return std::nullopt;
     return PathOfUrl(url);
@@ -117,7 +123,7 @@ std::optional<std::filesystem::path> CQtUserPrompts::AskSavePath(const FileDialo
     if (!m_asking)
         return std::nullopt;
     QFileDialog dialog(
-        m_owner, ToQString(request.title), ToQString(PathToUtf16(request.initialPath)), FilterText(request.filters));
+        Owner(), ToQString(request.title), ToQString(PathToUtf16(request.initialPath)), FilterText(request.filters));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.askBeforeOverwrite);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -145,7 +151,7 @@ std::optional<std::filesystem::path> CQtUserPrompts::AskFolder(const FolderReque
     if (!m_asking)
         return std::nullopt;
     const QUrl folder = QFileDialog::getExistingDirectoryUrl(
-        m_owner, ToQString(request.title), UrlOfPath(request.initialFolder), QFileDialog::ShowDirsOnly);
+        Owner(), ToQString(request.title), UrlOfPath(request.initialFolder), QFileDialog::ShowDirsOnly);
     if (folder.isEmpty() || !m_asking)
         return std::nullopt;
     return PathOfUrl(folder);
@@ -159,7 +165,7 @@ std::optional<FontChoice> CQtUserPrompts::AskFont(const FontChoice& current)
     initial.setBold(current.bold);
     initial.setItalic(current.italic);
     bool accepted = false;
-    const QFont font = QFontDialog::getFont(&accepted, initial, m_owner);
+    const QFont font = QFontDialog::getFont(&accepted, initial, Owner());
     if (!accepted || !m_asking)
         return std::nullopt;
     FontChoice choice;

@@ -9,7 +9,8 @@ class QWidget;
 namespace linlangok {
 
 // The prompts as Qt dialogs: message boxes, file dialogs, the folder browser and the font
-// chooser, each modal to the owner window. UI thread.
+// chooser, each modal to the window the user works in (the owner when none of ours is active), which
+// has the keyboard again when they close. UI thread.
 class CQtUserPrompts final : public IUserPrompts {
 public:
     // The owner may be null (then the boxes have no owner) and may be set later.
@@ -33,6 +34,8 @@ public:
     void StopAsking() override;
 
 private:
+    QWidget* Owner() const;
+
     QWidget* m_owner;
     ReportSink m_reportSink;
     bool m_asking = true;

@@ -158,6 +158,25 @@ TEST_F(MainWindowTest, SaveAsGivesABareNameTheMidiSuffix)
     EXPECT_TRUE(std::filesystem::is_regular_file(devices.home.Path() / "jasmine.mid"));
 }
 
+// A box over another of the program's windows (a dialog the user works in) belongs to that one, which
+// has the keyboard again when the box closes; with none active, to the main window.
+TEST_F(MainWindowTest, ABoxBelongsToTheWindowTheUserWorksIn)
+{
+    auto karaoke = Start();
+    CQtUserPrompts prompts(&karaoke->MainWindow());
+    QDialog dialog(&karaoke->MainWindow());
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&dialog] { return QApplication::activeWindow() == &dialog; }));
+    QWidget* owner = nullptr;
+    QTimer::singleShot(0, [&owner] {
+        owner = QApplication::activeModalWidget()->parentWidget();
+        static_cast<QDialog*>(QApplication::activeModalWidget())->accept();
+    });
+    prompts.ShowMessage({std::nullopt, u"歌库服务器无法连接", EMessageButtons::Ok, EMessageIcon::Warning});
+    EXPECT_EQ(owner, &dialog);
+}
+
 TEST_F(MainWindowTest, ControlsSitWhereTheTemplatePutsThemAndTheirTextsFit)
 {
     auto karaoke = Start();
