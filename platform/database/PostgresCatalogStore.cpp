@@ -719,10 +719,10 @@ std::optional<std::string> ConnectionWithoutPassword(std::string_view connection
     return Rebuilt(connection, std::nullopt);
 }
 
-std::string CatalogServerError(const std::string& connection)
+std::string CatalogServerError(const std::string& connection, std::stop_token stop)
 {
     try {
-        CPostgresCatalogStore reached(connection);
+        CPostgresCatalogStore reached(connection, stop);
         return {};
     } catch (const std::runtime_error& error) {
         return error.what();

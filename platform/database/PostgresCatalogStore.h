@@ -86,7 +86,7 @@ std::string MaskedConnection(std::string_view connection);
 // nothing when it is no connection string.
 std::optional<std::string> ConnectionWithoutPassword(std::string_view connection);
 // Connects to the catalogue (making its tables when there are none): why it could not, its password
-// hidden; empty when it could.
-std::string CatalogServerError(const std::string& connection);
+// hidden; empty when it could. Gives up when the token is stopped.
+std::string CatalogServerError(const std::string& connection, std::stop_token stop);
 
 } // namespace linlangok

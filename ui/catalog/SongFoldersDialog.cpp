@@ -201,8 +201,8 @@ void CSongFoldersDialog::UseConnection()
     m_status->setText(tr("正在连接歌库服务器…"));
     EnableButtons();
     // The worker before is done: it was busy until its outcome was told.
-    m_worker = std::jthread([this, typed, kept = *kept] {
-        const std::u16string why = Utf8ToUtf16(m_parts.connection.reach(typed));
+    m_worker = std::jthread([this, typed, kept = *kept](std::stop_token stop) {
+        const std::u16string why = Utf8ToUtf16(m_parts.connection.reach(typed, stop));
         QMetaObject::invokeMethod(
             this, [this, typed, kept, why] { Reached(typed, kept, why); }, Qt::QueuedConnection);
     });

@@ -29,8 +29,8 @@ struct CatalogConnectionParts {
     // As it may be kept, its password left out; nothing when the text is no connection string.
     std::function<std::optional<std::string>(std::string_view)> withoutPassword;
     // Connects, on the dialog's worker: why it could not, for the user (its password hidden); empty
-    // when it could.
-    std::function<std::string(const std::string&)> reach;
+    // when it could. Gives up when the token is stopped, as the dialog closes.
+    std::function<std::string(const std::string&, std::stop_token)> reach;
 };
 
 // The connection string 歌库 remembered (in Qt's settings) for the catalogue of the next start;

@@ -211,8 +211,8 @@ TEST(CatalogWindowTest, LibraryServerIsTriedAndRememberedWithoutItsPassword)
     const auto codePage = CreateLegacyCodePage();
     const CPathDisplay names(*codePage, NoEncodingDetection());
     const std::filesystem::path database = folder.Path() / "Catalog.db";
-    const auto reach = [](const std::string& connection) {
-        return connection.find("db.venue") != std::string::npos ? std::string() : CatalogServerError(connection);
+    const auto reach = [](const std::string& connection, std::stop_token stop) {
+        return connection.find("db.venue") != std::string::npos ? std::string() : CatalogServerError(connection, stop);
     };
     CSongFoldersDialog dialog(
         {[database]() -> std::unique_ptr<ICatalogStore> { return std::make_unique<CSqliteCatalogStore>(database); },
