@@ -71,9 +71,9 @@ constexpr std::array<const char*, 2> kMigrations {
     "CREATE TABLE counted_plays(play text PRIMARY KEY, counted timestamptz NOT NULL DEFAULT now());"
     "CREATE INDEX counted_plays_counted ON counted_plays(counted)",
 };
-// How long a play's name is kept, for it to be sent again.
-constexpr const char* kForgetPlays = "DELETE FROM counted_plays WHERE counted < now() - interval '90 days'";
 static_assert(kMigrations.size() + 1 == kSchemaVersion);
+// How long a play's name is kept, for it to be sent again.
+constexpr const char* kForgetPlays = "DELETE FROM counted_plays WHERE counted < now() - interval '30 days'";
 
 constexpr const char* kSongColumns = "id, path, title, singer, format, length_ms, language, size, modified, hash,"
                                      " times_sung, title_readings, singer_readings, cover, best_score";

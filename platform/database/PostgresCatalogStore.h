@@ -42,7 +42,8 @@ public:
     void Apply(CatalogChanges& changes) override;
     // One atomic increment on the server, so that rooms counting at once lose none; then told.
     void CountSung(std::int64_t id) override;
-    // The play's name is kept beside the increment, in the same statement, for 90 days.
+    // The play's name is kept beside the increment, in the same statement, for 30 days: a room that
+    // lost the answer sends the play again when it is next connected.
     void CountPlay(std::int64_t id, std::string_view play) override;
     // One atomic GREATEST on the server, so that of rooms scoring at once the best stays; then told.
     void KeepBestScore(std::int64_t id, std::int32_t score) override;
