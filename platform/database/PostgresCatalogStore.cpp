@@ -272,7 +272,8 @@ CPostgresCatalogStore::CPostgresCatalogStore(const std::string& connection, std:
             fail(ErrorMessage(m_connection));
         pollfd socket {
             PQsocket(m_connection), static_cast<short>(polling == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
-        const int ready = poll(&socket, 1, static_cast<int>(kConnectSlice.count()));
+        // Without a socket yet (between a host's addresses), libpq is asked again at once.
+        const int ready = socket.fd < 0 ? 1 : poll(&socket, 1, static_cast<int>(kConnectSlice.count()));
         if (stop.stop_requested())
             fail("cancelled");
         if (ready > 0)
