@@ -1,5 +1,7 @@
 #include "bench/BenchSupport.h"
 
+#include "common/Text.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -133,6 +135,31 @@ std::string ManyTracksSongBytes(int tracks)
             {start + kDivision / 4, Note(0x80 | channel, 48 + i % 24, 0)}}));
     }
     return File(chunks);
+}
+
+std::u16string TypedQuery(const std::u16string& title, const std::string& readings, size_t kind)
+{
+    std::string initials;
+    bool start = true;
+    for (const char character : readings) {
+        if (character == ' ' || character == '/') {
+            start = character == ' ';
+            continue;
+        }
+        if (start)
+            initials += character;
+        start = false;
+    }
+    switch (kind % 4) {
+    case 0:
+        return Utf8ToUtf16(initials);
+    case 1:
+        return title.substr(0, 2);
+    case 2:
+        return Utf8ToUtf16(readings.substr(0, readings.find('/')));
+    default:
+        return Utf8ToUtf16(initials.substr(0, 1));
+    }
 }
 
 double Percentile(std::vector<double> values, double fraction)

@@ -22,6 +22,11 @@ std::string ManyTracksSongBytes(int tracks);
 // every 8 beats, for about `seconds` seconds.
 std::string ClickTrackBytes(double seconds);
 
+// A search as a singer types it for a title with its composed readings ("xiao cheng gu shi"), of
+// four kinds in turn by `kind`: the initials, the first two characters, the pinyin up to the first
+// character of several readings, the first initial.
+std::u16string TypedQuery(const std::u16string& title, const std::string& readings, size_t kind);
+
 // The value at `fraction` (0..1) of the sorted values; 0 for none.
 double Percentile(std::vector<double> values, double fraction);
 

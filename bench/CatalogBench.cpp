@@ -350,33 +350,7 @@ int main(int argc, char** argv)
         const Named& song = library.names[random() % library.names.size()];
         const std::u16string title = Utf8ToUtf16(song.title);
         const std::string titleReadings = ComposeReadings(readings.Fold(title), readings);
-        std::string initials;
-        std::string pinyin;
-        bool tokenStart = true;
-        for (const char character : titleReadings) {
-            if (character == ' ' || character == '/') {
-                tokenStart = character == ' ';
-                continue;
-            }
-            if (tokenStart)
-                initials += character;
-            tokenStart = false;
-        }
-        for (size_t at = 0; at < titleReadings.size() && titleReadings[at] != '/';)
-            pinyin += titleReadings[at++];
-        switch (i % 4) {
-        case 0:
-            queries.push_back(Utf8ToUtf16(initials));
-            break;
-        case 1:
-            queries.push_back(title.substr(0, 2));
-            break;
-        case 2:
-            queries.push_back(Utf8ToUtf16(pinyin));
-            break;
-        default:
-            queries.push_back(Utf8ToUtf16(initials.substr(0, 1)));
-        }
+        queries.push_back(TypedQuery(title, titleReadings, static_cast<size_t>(i)));
     }
     std::vector<double> times;
     for (const std::u16string& query : queries) {

@@ -81,21 +81,7 @@ public:
         std::vector<std::u16string> queries;
         for (size_t i = 0; i < count; ++i) {
             const auto& [title, readings] = m_titles[m_random() % m_titles.size()];
-            std::string initials;
-            bool start = true;
-            for (const char character : readings) {
-                if (character == ' ' || character == '/') {
-                    start = character == ' ';
-                    continue;
-                }
-                if (start)
-                    initials += character;
-                start = false;
-            }
-            const std::string pinyin = readings.substr(0, readings.find_first_of(" /"));
-            const std::u16string choices[]
-                = {Utf8ToUtf16(initials), title.substr(0, 2), Utf8ToUtf16(pinyin), Utf8ToUtf16(initials.substr(0, 1))};
-            queries.push_back(choices[i % 4]);
+            queries.push_back(TypedQuery(title, readings, i));
         }
         return queries;
     }
