@@ -126,10 +126,8 @@ void SendPendingCounts(CPendingCounts& pending, ISharedCatalogStore& store)
             const PendingPlay& play = plays[sent];
             if (play.score)
                 store.KeepBestScore(play.id, *play.score);
-            else if (play.play.empty())
-                store.CountSung(play.id);
-            else
-                store.CountPlay(play.id, play.play);
+            else // a play of an earlier file, without a name, is named now
+                store.CountPlay(play.id, play.play.empty() ? NewPlayName() : play.play);
         }
     } catch (...) {
         forgetSent();

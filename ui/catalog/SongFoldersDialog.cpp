@@ -185,8 +185,8 @@ void CSongFoldersDialog::UseConnection()
     const std::string remembered = RememberedCatalogConnection();
     if (typed == parts.masked(remembered) || (typed.empty() && remembered.empty()))
         return;
-    if (typed.empty()) {
-        Remember(typed, typed, false);
+    if (typed.empty()) { // this machine's catalogue: nothing to try
+        Remember({}, {}, false);
         return;
     }
     const std::optional<std::string> kept = parts.withoutPassword(typed);
